@@ -1,0 +1,23 @@
+#!/usr/bin/env bash
+# Configures and builds into out/<variant> (out/release or out/asan).
+# Usage: scripts/build.sh [--sanitize] [target...]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+variant=release
+flags=()
+if [ "${1:-}" = "--sanitize" ]; then
+  variant=asan
+  flags+=(-DTAVRIN_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug -DTAVRIN_BUILD_BENCH=OFF)
+  shift
+fi
+dir="out/$variant"
+export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/ccache}"
+if [ ! -f "$dir/build.ninja" ]; then
+  cmake -S . -B "$dir" -G Ninja "${flags[@]}"
+fi
+jobs=$(nproc)
+if [ $# -gt 0 ]; then
+  cmake --build "$dir" -j "$jobs" --target "$@"
+else
+  cmake --build "$dir" -j "$jobs"
+fi

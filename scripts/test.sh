@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds and runs every test.
+# Usage: scripts/test.sh [--sanitize] [ctest arguments...]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup-deps.sh
+variant=release
+build_args=()
+if [ "${1:-}" = "--sanitize" ]; then
+  variant=asan
+  build_args+=(--sanitize)
+  shift
+  export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}"
+  export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
+fi
+bash scripts/build.sh "${build_args[@]}"
+cd "out/$variant"
+ctest --output-on-failure -j "$(nproc)" --timeout 900 "$@"
