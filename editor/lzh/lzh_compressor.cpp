@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstring>
 
 namespace lzh {
@@ -33,6 +34,39 @@ constexpr std::array<std::uint8_t, 64> MakePositionCodes() {
 // roots (N + 1 .. N + 256); sizing all three alike keeps every index in range.
 constexpr int kTreeSize = N + 257;
 constexpr int kTextBufSize = N + F - 1;
+// Spare bytes after the ring so the word-wise comparison may read past the
+// last mirrored byte; what it reads there never decides a result.
+constexpr int kTextBufSlack = 8;
+
+std::uint64_t Load64(const std::uint8_t* p) {
+    std::uint64_t v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+// Length of the common prefix of two strings of F bytes whose first bytes are
+// equal (F when they match fully); cmp gets the difference at the first
+// mismatch. Compares 8 bytes at a time on little-endian hosts.
+int Compare(const std::uint8_t* key, const std::uint8_t* other, int& cmp) {
+    if constexpr (std::endian::native == std::endian::little) {
+        for (int i = 1; i < F; i += 8) {
+            const std::uint64_t diff = Load64(key + i) ^ Load64(other + i);
+            if (diff != 0) {
+                const int at = i + std::countr_zero(diff) / 8;
+                if (at >= F) return F;
+                cmp = key[at] - other[at];
+                return at;
+            }
+        }
+        return F;
+    } else {
+        for (int i = 1; i < F; ++i) {
+            cmp = key[i] - other[i];
+            if (cmp != 0) return i;
+        }
+        return F;
+    }
+}
 
 }  // namespace
 
@@ -40,7 +74,7 @@ const std::array<std::uint8_t, 64> p_len = MakePositionLengths();
 const std::array<std::uint8_t, 64> p_code = MakePositionCodes();
 
 TCustomLZHCompressor::TCustomLZHCompressor()
-    : text_buf(new std::uint8_t[kTextBufSize]()),
+    : text_buf(new std::uint8_t[kTextBufSize + kTextBufSlack]()),
       lson(new std::uint16_t[kTreeSize]()),
       dad(new std::uint16_t[kTreeSize]()),
       rson(new std::uint16_t[kTreeSize]()),
@@ -235,11 +269,7 @@ void TCustomLZHCompressor::InsertNode(int r) {
                 return;
             }
         }
-        int i = 1;
-        for (; i < F; ++i) {
-            cmp = key[i] - text_buf[p + i];
-            if (cmp != 0) break;
-        }
+        const int i = Compare(key, &text_buf[p], cmp);
         if (i > THRESHOLD) {
             const int pos = ((r - p) & kMask) - 1;
             if (i > match_length) {

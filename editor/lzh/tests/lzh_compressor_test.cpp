@@ -161,7 +161,8 @@ TEST(LzhCompressor, RebuildsTheTreeOnLongInputs) {
 
 TEST(LzhCompressor, RoundTripsARealRtfFile) {
     std::string rtf = testsupport::ReadFileBytes(testsupport::CorpusFile("hpj/eudora71/Eudora.rtf"));
-    ASSERT_GT(rtf.size(), 1000000u);
+    ASSERT_GT(rtf.size(), 600000u);
+    rtf.resize(600000);  // enough for a tree rebuild, small enough for sanitizer runs
     const lzhref::DecodeResult ref = CheckRoundTrip(rtf);
     EXPECT_GE(ref.rebuilds, 1);
     EXPECT_LT(Compress(rtf).output.size(), rtf.size() / 3);

@@ -28,7 +28,7 @@ Outcome TryDecode(const std::string& stream, std::size_t size) {
 }
 
 const std::string& Sample() {
-    static const std::string s = lzhtest::Text(1500, 21) + lzhtest::RandomBytes(300, 22) + std::string(200, 'z');
+    static const std::string s = lzhtest::Text(700, 21) + lzhtest::RandomBytes(150, 22) + std::string(100, 'z');
     return s;
 }
 
