@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -157,6 +159,92 @@ TEST(LzhCompressor, RebuildsTheTreeOnLongInputs) {
     EXPECT_GE(random.rebuilds, 2);
     const lzhref::DecodeResult text = CheckRoundTrip(lzhtest::Text(400000, 6));
     EXPECT_GE(text.rebuilds, 1);
+}
+
+// Input that drives the adaptive tree into a Fibonacci-shaped chain, so that
+// rarely used symbols get codes longer than 16 bits. The data is a collage of
+// short copies from a reference block whose 3-byte strings are all distinct
+// (a prefix of the order-3 de Bruijn sequence over 'a'..'p'), so each copy
+// codes as exactly one match whose length we choose; lengths 4..10 are used in
+// the proportions 21:13:8:5:3:1:1, and re-sending the block (which keeps it in
+// the window) adds the 60-byte matches as the missing link of the chain.
+// Every 700 copies a byte 0x80..0xFF is coded as a rare literal; after a few
+// tree rebuilds the rare literals sit 17 levels deep.
+std::string DeepCodeInput() {
+    std::string block;
+    {
+        // Order-3 de Bruijn sequence over 16 letters (Lyndon words in order).
+        std::vector<int> a(4, 0);
+        std::function<void(int, int)> gen = [&](int t, int p) {
+            if (t > 3) {
+                if (3 % p == 0)
+                    for (int j = 1; j <= p; ++j) block += static_cast<char>('a' + a[j]);
+                return;
+            }
+            a[t] = a[t - p];
+            gen(t + 1, p);
+            for (int v = a[t - p] + 1; v < 16; ++v) {
+                a[t] = v;
+                gen(t + 1, t);
+            }
+        };
+        gen(1, 1);
+        block.resize(1320);  // 22 full 60-byte matches when re-sent
+    }
+    const int weights[7] = {1, 1, 3, 5, 8, 13, 21};
+    const int total = 52;
+    int credit[7] = {};
+    std::mt19937 rng(3);
+    std::string s = block;
+    // Bytes that followed a copy ending at each block position, with where they
+    // were written: a next copy must not start with one of them, or the match
+    // would run on into it.
+    std::vector<std::vector<std::pair<char, std::size_t>>> followers(block.size() + 1);
+    const std::size_t none = block.size() + 1;
+    std::size_t prevEnd = none;
+    std::size_t sinceBlock = 0;
+    int mark = 0;
+    for (long copies = 1; copies <= 120000; ++copies) {
+        int pick = 0;  // smooth weighted round robin: exact proportions, no randomness
+        for (int k = 0; k < 7; ++k) {
+            credit[k] += weights[k];
+            if (credit[k] > credit[pick]) pick = k;
+        }
+        credit[pick] -= total;
+        const std::size_t len = static_cast<std::size_t>(10 - pick);
+        auto extends = [&](std::size_t from) {
+            if (prevEnd >= block.size()) return false;
+            if (block[from] == block[prevEnd]) return true;
+            for (const auto& [byte, at] : followers[prevEnd])
+                if (at + 4200 > s.size() && byte == block[from]) return true;
+            return false;
+        };
+        std::size_t from;
+        do {
+            from = rng() % (block.size() - len);
+        } while (extends(from));
+        if (prevEnd < block.size()) followers[prevEnd].push_back({block[from], s.size()});
+        s.append(block, from, len);
+        sinceBlock += len;
+        prevEnd = from + len;
+        if (copies % 700 == 0) {
+            s += static_cast<char>(0x80 + mark++ % 128);
+            prevEnd = none;
+        }
+        if (sinceBlock + block.size() > 3950) {
+            s += block;
+            sinceBlock = 0;
+            prevEnd = none;
+        }
+    }
+    return s;
+}
+
+TEST(LzhCompressor, CodesLongerThan16BitsAreWrittenInFull) {
+    const std::string input = DeepCodeInput();
+    const lzhref::DecodeResult ref = CheckRoundTrip(input);
+    EXPECT_GT(ref.longestCode, 16);
+    EXPECT_GE(ref.rebuilds, 5);
 }
 
 TEST(LzhCompressor, RoundTripsARealRtfFile) {
