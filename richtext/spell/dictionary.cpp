@@ -87,32 +87,36 @@ TDCTFile::TDCTFile(const std::string& FileName) : fileName_(FileName) {
     OpenDictionaryFile();
 }
 
-TDCTFile::~TDCTFile() {
-    if (dictFile_) std::fclose(dictFile_);
-}
+TDCTFile::~TDCTFile() = default;
 
 void TDCTFile::OpenDictionaryFile() {
     nativePath_ = FindFileNoCase(fileName_);
-    dictFile_ = nativePath_.empty() ? nullptr : std::fopen(nativePath_.c_str(), "rb");
-    if (!dictFile_) throw Exception("Dictionary not found : " + fileName_);
+    std::FILE* f = nativePath_.empty() ? nullptr : std::fopen(nativePath_.c_str(), "rb");
+    if (!f) throw Exception("Dictionary not found : " + fileName_);
+    // The whole file is held in memory (the largest is under 2 MB); pages are
+    // served from it, so a walk that jumps between pages costs no system call.
+    std::vector<unsigned char> bytes;
+    unsigned char chunk[65536];
+    std::size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, f)) > 0) bytes.insert(bytes.end(), chunk, chunk + got);
+    bool readError = std::ferror(f) != 0;
+    std::fclose(f);
     auto fail = [this] {
-        std::fclose(dictFile_);
-        dictFile_ = nullptr;
+        image_.clear();
         pageBuffer_.clear();
         throw TEDictionaryCorrupt();
     };
-    if (std::fseek(dictFile_, 0, SEEK_END) != 0) fail();
-    long size = std::ftell(dictFile_);
-    if (size < 0) fail();
-    fileSize_ = static_cast<std::uint64_t>(size);
-    if (std::fseek(dictFile_, 0, SEEK_SET) != 0) fail();
-    if (fileSize_ < kDctHeaderSize || std::fread(header_, 1, kDctHeaderSize, dictFile_) != kDctHeaderSize) fail();
+    if (readError) fail();
+    fileSize_ = bytes.size();
+    if (fileSize_ < kDctHeaderSize) fail();
+    std::memcpy(header_, bytes.data(), kDctHeaderSize);
     if (!CheckDictionarySignature()) fail();
     // Only whole entries count; indexes beyond them are corrupt. Entry 1 must
     // exist, since it begins the list of first letters.
     std::uint64_t entries = (fileSize_ - kDctHeaderSize) / 4;
     if (entries == 0) fail();
     entryCount_ = static_cast<std::uint32_t>(std::min<std::uint64_t>(entries, kMaxEntryIndex));
+    image_ = std::move(bytes);
     ReadDictionaryPage(0);
 }
 
@@ -122,17 +126,18 @@ bool TDCTFile::CheckDictionarySignature() const {
 
 void TDCTFile::ReadDictionaryPage(std::uint32_t p) {
     currentPage_ = p;
-    std::fill(pageBuffer_.begin(), pageBuffer_.end(), 0);
-    long offset = static_cast<long>(kDctHeaderSize + std::uint64_t(kDctPageSize) * p);
-    if (std::fseek(dictFile_, offset, SEEK_SET) != 0) throw TEDictionaryCorrupt();
-    std::size_t got = std::fread(pageBuffer_.data(), 1, kDctPageSize, dictFile_);
     // A short last page is fine; entries past the file's end are refused by
-    // DictionaryEntry before anyone reads them.
-    if (got < kDctPageSize && std::ferror(dictFile_)) throw TEDictionaryCorrupt();
+    // DictionaryEntry before anyone reads them, and the rest of the buffer is
+    // zeroed so nothing of the previous page survives.
+    std::fill(pageBuffer_.begin(), pageBuffer_.end(), 0);
+    std::uint64_t offset = kDctHeaderSize + std::uint64_t(kDctPageSize) * p;
+    if (offset >= image_.size()) return;
+    std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(kDctPageSize, image_.size() - offset));
+    std::memcpy(pageBuffer_.data(), image_.data() + offset, n);
 }
 
 std::uint32_t TDCTFile::DictionaryEntry(std::uint32_t i) {
-    if (i == 0 || i > entryCount_ || !dictFile_) throw TEDictionaryCorrupt();
+    if (i == 0 || i > entryCount_ || image_.empty()) throw TEDictionaryCorrupt();
     std::uint32_t page = i / kDctEntriesPerPage;
     std::uint32_t slot = i % kDctEntriesPerPage;
     if (slot == 0) {  // entry 128p is the last one of page p - 1

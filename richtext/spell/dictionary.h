@@ -73,7 +73,7 @@ private:
     std::vector<std::string> words_;
 };
 
-// One open .DCT file. Every entry index is checked against the file's size:
+// One open .DCT file, read in 512-byte pages of 128 entries. Every entry index is checked against the file's size:
 // an index outside the file, or a sibling list that runs off its end, raises
 // TEDictionaryCorrupt instead of reading stale page bytes.
 class TDCTFile : public TLinkedListNode {
@@ -105,7 +105,7 @@ private:
     bool CheckDictionarySignature() const;
     void ReadDictionaryPage(std::uint32_t p);
 
-    std::FILE* dictFile_ = nullptr;
+    std::vector<unsigned char> image_;  // the whole file
     std::string fileName_;
     std::string nativePath_;
     std::uint64_t fileSize_ = 0;
