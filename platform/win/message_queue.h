@@ -94,7 +94,8 @@ bool PeekMessage(MSG& msg, HWND wnd, UINT filterMin, UINT filterMax, UINT remove
 // Blocks until a matching message is there: 1 for a message, 0 for WM_QUIT,
 // -1 on the wrong thread.
 int GetMessage(MSG& msg, HWND wnd, UINT filterMin, UINT filterMax);
-// Waits at most timeoutMs for a message or a due timer; true when one is there.
+// Waits at most timeoutMs of real time (whatever clock is installed) for a
+// message or a due timer; true when one is there. Nothing is removed.
 bool WaitMessage(std::uint32_t timeoutMs);
 // Key translation has no meaning without a keyboard here; kept for the shape
 // of message loops.
