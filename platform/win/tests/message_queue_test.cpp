@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -190,6 +191,9 @@ TEST_F(WinQueue, DestroyDropsQueuedMessagesTimersAndChildren) {
     EXPECT_FALSE(KillTimer(parent, 7));
 
     clock.Advance(500);
+    MSG m;
+    ASSERT_TRUE(PeekMessage(m, 0, 0, 0, PM_NOREMOVE));
+    EXPECT_EQ(m.hwnd, other);  // the dead windows' messages left the queue
     ProcessMessages();
     ASSERT_EQ(log.size(), 1u);  // only the surviving window's message
     EXPECT_EQ(log[0], (Seen{other, WM_USER, 3, 0}));
@@ -278,8 +282,10 @@ TEST_F(WinQueue, PostedMessagesComeBeforeQuitAndTimers) {
     PostMessage(w, WM_USER, 1, 0);
     PostQuitMessage(3);
     PostMessage(w, WM_USER, 2, 0);  // posted after the quit, still comes first
-    std::vector<UINT> got;
     MSG m;
+    // A window-filtered pump (a transport waiting for its reply) never eats the quit.
+    EXPECT_FALSE(PeekMessage(m, w, WM_QUIT, WM_QUIT, PM_REMOVE));
+    std::vector<UINT> got;
     while (PeekMessage(m, 0, 0, 0, PM_REMOVE)) got.push_back(m.message == WM_USER ? WM_USER + m.wParam : m.message);
     const std::vector<UINT> expected = {WM_USER + 1, WM_USER + 2, WM_QUIT, WM_TIMER};
     EXPECT_EQ(got, expected);
@@ -469,6 +475,70 @@ TEST_F(WinQueue, NotifierHearsPostsQuitAndTimerChanges) {
     PostQuitMessage(0);
     SetQueueNotifier({});
     EXPECT_EQ(notified, 4);
+}
+
+// The shape of the engine's in-process exchange: a client finds the listening
+// window by a search message over the top-level windows, hands it a record by
+// address with SendMessage, the server posts "request queued" back to the
+// client's hidden window, and the client pumps only its own window while it
+// waits. A keep-alive timer on a third window must not be consumed meanwhile.
+TEST_F(WinQueue, InProcessExchangeOverHiddenWindows) {
+    constexpr UINT kSearch = 5110, kPacket = 5109, kQueued = 5105;
+    constexpr LRESULT kListening = 20822;
+    struct Record {
+        std::uint32_t kind;
+        std::uint32_t length;
+        const char* data;
+    };
+    HWND keepAlive = Recorder();
+    SetTimer(keepAlive, 1, 2500);
+    HWND bystander = AllocateHWnd([](TMessage& m) { m.Result = 1; });  // answers, but not 20822
+    made.push_back(bystander);
+
+    std::string received;
+    HWND client = 0;
+    int served = 0;
+    client = AllocateHWnd([&](TMessage& m) {
+        if (m.Msg == kQueued) ++served;
+    });
+    made.push_back(client);
+    HWND server = AllocateHWnd([&](TMessage& m) {
+        if (m.Msg == kSearch) {
+            m.Result = kListening;
+        } else if (m.Msg == kPacket) {
+            const auto* rec = reinterpret_cast<const Record*>(m.LParam);
+            received.assign(rec->data, rec->length);
+            PostMessage(static_cast<HWND>(m.WParam), kQueued, 0, 0);
+        }
+    });
+    made.push_back(server);
+
+    HWND found = 0;
+    EnumWindows([&](HWND h, LPARAM self) {
+        if (SendMessage(h, kSearch, 0, self) != kListening) return true;
+        found = h;
+        return false;
+    }, static_cast<LPARAM>(client));
+    ASSERT_EQ(found, server);
+    ASSERT_EQ(log.size(), 1u);  // the keep-alive window was asked first and said no
+    EXPECT_EQ(log[0], (Seen{keepAlive, kSearch, 0, static_cast<LPARAM>(client)}));
+    log.clear();
+
+    const char payload[] = "request";
+    Record rec{20823, 7, payload};
+    SendMessage(server, kPacket, client, reinterpret_cast<LPARAM>(&rec));
+    EXPECT_EQ(received, "request");
+
+    clock.Advance(2500);  // the keep-alive is due while the client waits
+    MSG m;
+    while (served == 0 && PeekMessage(m, client, 0, 0, PM_REMOVE)) {
+        TranslateMessage(m);
+        DispatchMessage(m);
+    }
+    EXPECT_EQ(served, 1);
+    EXPECT_TRUE(log.empty());
+    EXPECT_EQ(TimerCount(keepAlive), 1);  // still there for the main loop
+    for (HWND h : {client, server}) DestroyWindow(h);  // before the captured locals go
 }
 
 }  // namespace
