@@ -139,8 +139,6 @@ std::shared_ptr<const WNDPROC> ProcOf(State& s, HWND wnd) {
     return it->second.proc;
 }
 
-bool ProcessOnce(std::uint64_t maxSeq);
-
 }  // namespace
 
 bool BindMessageThread() {
