@@ -6,6 +6,7 @@
 #include <iostream>
 #include <sstream>
 
+#include "platform/core/paths.h"
 #include "richtext/spell/spell_files.h"
 
 namespace spell {
@@ -203,9 +204,9 @@ TDictionary::~TDictionary() {
 }
 
 bool TDictionary::IsDictionaryOpen(const std::string& FileName) const {
-    std::string name = LowerAscii(ExtractFileName(FileName));
+    std::string name = LowerAscii(plat::ExtractFileName(FileName));
     for (TLinkedListNode* n = Files.First; n; n = n->Next)
-        if (LowerAscii(ExtractFileName(static_cast<TDCTFile*>(n)->FileName())) == name) return true;
+        if (LowerAscii(plat::ExtractFileName(static_cast<TDCTFile*>(n)->FileName())) == name) return true;
     return false;
 }
 
@@ -220,23 +221,23 @@ bool TDictionary::AddDictionary(const std::string& FileName) {
 std::string TDictionary::FirstDictionaryDir() const {
     if (!Files.First) return {};
     // The folder as found on disk, so that a new user dictionary lands beside it.
-    return ExtractFileDir(static_cast<TDCTFile*>(Files.First)->NativePath());
+    return plat::SystemText(plat::ExtractFilePath(static_cast<TDCTFile*>(Files.First)->NativePath()));
 }
 
 void TDictionary::OpenUserDictionary(const std::string& FileName) {
     std::string name = FileName;
     if (name == "CUSTOM.DIC") {
-        std::string shared = SpellWindowsDirectory() + "\\MSAPPS\\PROOF\\" + "CUSTOM.DIC";
+        std::string shared = plat::WindowsDir() + "\\MSAPPS\\PROOF\\" + "CUSTOM.DIC";
         if (!FindFileNoCase(shared).empty()) name = shared;
     }
     // Without a dictionary file there is no folder to borrow: the name stays as given.
-    if (!HasDirectory(name)) name = FirstDictionaryDir() + name;
+    if (plat::ExtractFilePath(name).empty()) name = FirstDictionaryDir() + name;
     UserDictionaryFile = name;
     UserWords.Clear();
     UserFileAge = 0;
     std::string found = FindFileNoCase(name);
     if (!found.empty()) {
-        UserFileAge = FileAge(found);
+        UserFileAge = NativeFileAge(found);
         UserWords.LoadFromFile(found);
     }
 }
@@ -244,7 +245,7 @@ void TDictionary::OpenUserDictionary(const std::string& FileName) {
 void TDictionary::OpenExclusionList(const std::string& FileName) {
     ExclusionWords.reset();
     std::string found = FindFileNoCase(FileName);
-    if (found.empty() && Files.First) found = FindFileNoCase(FirstDictionaryDir() + ExtractFileName(FileName));
+    if (found.empty() && Files.First) found = FindFileNoCase(FirstDictionaryDir() + plat::ExtractFileName(FileName));
     if (found.empty()) return;
     auto list = std::make_unique<TWordList>();
     if (list->LoadFromFile(found)) ExclusionWords = std::move(list);
@@ -271,19 +272,17 @@ void TDictionary::AddWord(std::string_view word) {
 void TDictionary::SaveUserDictionary() {
     if (UserDictionaryFile.empty()) return;
     std::string found = FindFileNoCase(UserDictionaryFile);
-    std::int64_t age = found.empty() ? 0 : FileAge(found);
+    std::int64_t age = found.empty() ? 0 : NativeFileAge(found);
     if (age != UserFileAge && !found.empty()) {
         // Another writer saved the file since we loaded it: keep its words.
         TWordList theirs;
         theirs.LoadFromFile(found);
         for (const std::string& w : theirs.Words()) UserWords.Add(w);
     }
-    std::string target = found.empty() ? UserDictionaryFile : found;
-    for (char& c : target)
-        if (c == '\\') c = '/';
+    std::string target = found.empty() ? plat::NativePath(UserDictionaryFile) : found;
     UserWords.SaveToFile(target);
     UserModified = false;
-    UserFileAge = FileAge(target);
+    UserFileAge = NativeFileAge(target);
 }
 
 void TDictionary::CloseDictionaries() {

@@ -10,13 +10,13 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "platform/core/exceptions.h"
 #include "richtext/spell/linked_list.h"
 
 namespace spell {
@@ -30,9 +30,9 @@ constexpr std::uint32_t kMaxEntryIndex = 0x3FFFFF;  // 22 bits of child index
 // The 50 bytes at offset 1 of every dictionary file.
 extern const unsigned char kDictionarySignature[50];
 
-class Exception : public std::runtime_error {
+class Exception : public plat::Exception {
 public:
-    using std::runtime_error::runtime_error;
+    using plat::Exception::Exception;
 };
 class TEDictionaryInUse : public Exception {
 public:

@@ -3,12 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstdlib>
 #include <filesystem>
 #include <random>
 #include <set>
 
-#include "richtext/spell/spell_files.h"
+#include "platform/core/paths.h"
 #include "spell_test_util.h"
 
 namespace {
@@ -237,9 +236,7 @@ TEST_F(DictionaryFiles, ListsOpenedBeforeAnyDictionaryNeedNoFolderOfOne) {
 }
 
 TEST_F(DictionaryFiles, CustomDicComesFromTheWindowsDirectoryWhenThere) {
-    const char* old = std::getenv("TAVRIN_HOME");
-    std::string saved = old ? old : "";
-    setenv("TAVRIN_HOME", (dir_ / "home").string().c_str(), 1);
+    plat::SetDataHome((dir_ / "home").string());
     {
         TDictionary d;
         d.AddDictionary((dir_ / "Main.dct").string());
@@ -252,10 +249,7 @@ TEST_F(DictionaryFiles, CustomDicComesFromTheWindowsDirectoryWhenThere) {
         EXPECT_TRUE(d.IsWord("shared"));
         EXPECT_NE(d.UserDictionaryFile.find("MSAPPS\\PROOF\\CUSTOM.DIC"), std::string::npos);
     }
-    if (old)
-        setenv("TAVRIN_HOME", saved.c_str(), 1);
-    else
-        unsetenv("TAVRIN_HOME");
+    plat::SetDataHome("");
 }
 
 TEST_F(DictionaryFiles, AddedWordsAreSavedWhenTheDictionaryCloses) {
