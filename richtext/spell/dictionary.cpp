@@ -1,6 +1,7 @@
 #include "richtext/spell/dictionary.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -74,10 +75,22 @@ bool TWordList::LoadFromFile(const std::string& path) {
 }
 
 void TWordList::SaveToFile(const std::string& path) const {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    for (const std::string& w : words_) out << w << "\r\n";
-    out.flush();
-    if (!out) throw Exception("Cannot write user dictionary : " + path);
+    // Written beside the file and renamed over it, so a failed or interrupted
+    // save leaves the previous words in place.
+    std::string tmp = path + ".tmp";
+    {
+        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
+        for (const std::string& w : words_) out << w << "\r\n";
+        out.close();
+        if (!out) {
+            std::remove(tmp.c_str());
+            throw Exception("Cannot write user dictionary : " + path);
+        }
+    }
+    if (std::rename(tmp.c_str(), path.c_str()) != 0) {
+        std::remove(tmp.c_str());
+        throw Exception("Cannot write user dictionary : " + path);
+    }
 }
 
 // --- TDCTFile ----------------------------------------------------------------

@@ -66,7 +66,8 @@ public:
     // One word a line; CR LF and LF both end a line; empty lines are skipped.
     // False when the file cannot be read.
     bool LoadFromFile(const std::string& path);
-    // One word a line with CR LF; throws Exception when the file cannot be written.
+    // One word a line with CR LF, replacing the file whole; throws Exception
+    // when it cannot be written.
     void SaveToFile(const std::string& path) const;
 
 private:

@@ -165,6 +165,13 @@ TEST_F(Suggestions, ShortWordsAcceptCandidatesFromTwoLetters) {
     EXPECT_EQ(s, (std::vector<std::string>{"to", "too"}));
 }
 
+TEST_F(Suggestions, LargeCountsAreClampedNotWrappedToAByte) {
+    TDictionary d;
+    d.AddDictionary(Dict({"cat", "cot", "cut"}));
+    EXPECT_EQ(d.Suggest("cet", 256).size(), 3u);  // 256 as a byte would be 0
+    EXPECT_EQ(d.Suggest("cet", 2).size(), 2u);
+}
+
 TEST_F(Suggestions, CompleteWordListsWordsBelowThePrefix) {
     TDictionary d;
     d.AddDictionary(Dict({"car", "card", "care", "cart", "cat", "dog"}));
