@@ -140,14 +140,18 @@ bool TDCTFile::CheckDictionarySignature() const {
 
 void TDCTFile::ReadDictionaryPage(std::uint32_t p) {
     currentPage_ = p;
+    std::uint64_t offset = kDctHeaderSize + std::uint64_t(kDctPageSize) * p;
+    if (offset + kDctPageSize <= image_.size()) {
+        page_ = image_.data() + offset;  // a whole page: no copy needed
+        return;
+    }
     // A short last page is fine; entries past the file's end are refused by
     // DictionaryEntry before anyone reads them, and the rest of the buffer is
-    // zeroed so nothing of the previous page survives.
+    // zeroed so nothing of an earlier page survives.
     std::fill(pageBuffer_.begin(), pageBuffer_.end(), 0);
-    std::uint64_t offset = kDctHeaderSize + std::uint64_t(kDctPageSize) * p;
-    if (offset >= image_.size()) return;
-    std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(kDctPageSize, image_.size() - offset));
-    std::memcpy(pageBuffer_.data(), image_.data() + offset, n);
+    if (offset < image_.size())
+        std::memcpy(pageBuffer_.data(), image_.data() + offset, static_cast<std::size_t>(image_.size() - offset));
+    page_ = pageBuffer_.data();
 }
 
 std::uint32_t TDCTFile::DictionaryEntry(std::uint32_t i) {
@@ -159,7 +163,7 @@ std::uint32_t TDCTFile::DictionaryEntry(std::uint32_t i) {
         slot = kDctEntriesPerPage;
     }
     if (page != currentPage_) ReadDictionaryPage(page);
-    const unsigned char* b = pageBuffer_.data() + 4 * (slot - 1);
+    const unsigned char* b = page_ + 4 * (slot - 1);
     return std::uint32_t(b[0]) | std::uint32_t(b[1]) << 8 | std::uint32_t(b[2]) << 16 | std::uint32_t(b[3]) << 24;
 }
 

@@ -113,7 +113,8 @@ private:
     std::uint32_t entryCount_ = 0;
     unsigned char header_[kDctHeaderSize] = {};
     std::uint32_t currentPage_ = 0;
-    std::vector<unsigned char> pageBuffer_;
+    std::vector<unsigned char> pageBuffer_;  // the short last page
+    const unsigned char* page_ = nullptr;     // the current page's 512 bytes
 };
 
 // Shown before TEDictionaryInUse is raised; the user interface installs a
