@@ -194,6 +194,10 @@ struct Prepared {
 // calls may run between fork and exec.
 bool Prepare(const std::vector<std::string>& argv, std::string_view workDir, Prepared& p) {
     if (argv.empty() || argv[0].empty()) return Fail(ERROR_INVALID_PARAMETER);
+    // A NUL byte would silently cut an argument short on its way to the OS.
+    for (const std::string& a : argv)
+        if (a.find('\0') != std::string::npos) return Fail(ERROR_INVALID_PARAMETER);
+    if (workDir.find('\0') != std::string_view::npos) return Fail(ERROR_INVALID_PARAMETER);
     p.exe = FindProgram(argv[0]);
     if (p.exe.empty()) return Fail(ERROR_FILE_NOT_FOUND);
     if (!workDir.empty()) {
@@ -339,8 +343,8 @@ SharedLibrary& SharedLibrary::operator=(SharedLibrary&& other) noexcept {
 bool SharedLibrary::Load(std::string_view name) {
     Unload();
     error_.clear();
-    if (name.empty()) {
-        error_ = "no library name";
+    if (name.empty() || name.find('\0') != std::string_view::npos) {
+        error_ = "no valid library name";
         return Fail(ERROR_MOD_NOT_FOUND);
     }
     std::string target;

@@ -79,6 +79,8 @@ TEST_F(ProcessTest, StartFailuresGiveMinusOne) {
     EXPECT_EQ(RunAndWait({"no-such-program-anywhere"}), -1);
     EXPECT_EQ(RunAndWait({}), -1);
     EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
+    EXPECT_EQ(RunAndWait({"sh", "-c", std::string("exit 0\0; exit 1", 15)}), -1);
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_PARAMETER);
     testsupport::WriteFileBytes(tmp / "plain.txt", "not a program");  // not executable
     EXPECT_EQ(RunAndWait({dir + "/plain.txt"}), -1);
     EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
