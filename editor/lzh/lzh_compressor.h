@@ -23,7 +23,7 @@ namespace lzh {
 // Sizes of the codec. Kept public because the stream format is defined by them.
 inline constexpr int N = 4096;                          // ring buffer (window)
 inline constexpr int F = 60;                            // longest match
-inline constexpr int THRESHOLD = 2;                     // shorter matches are literals
+inline constexpr int THRESHOLD = 2;                     // matches this short are sent as literals
 inline constexpr int NIL = N;                           // no node in the match trees
 static_assert(N_CHAR == 256 - THRESHOLD + F);
 
