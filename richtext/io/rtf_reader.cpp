@@ -220,11 +220,12 @@ int TJDRtfReader::ReadAll() {
                 done_ = true;
                 break;
             }
-            if (dest_ == 0 && parDirty_) {
-                ApplyProps(par_);
-                parDirty_ = false;
-            }
             if (dest_ == 2 && !Trimmed(fontName_).empty()) FinishFontEntry();
+            // An empty paragraph has no text to take its state at: it takes
+            // the words given for it, then the state the group end restores
+            // (but not the document's outermost state).
+            bool emptyPar = dest_ == 0 && par_->lines->Length() == 0 && !par_->lines->next;
+            if (emptyPar && parDirty_) ApplyProps(par_);
             std::uint8_t old = dest_;
             const SaveRecord& r = stack_.back();
             attr_ = r.attr;
@@ -235,6 +236,11 @@ int TJDRtfReader::ReadAll() {
             inTable_ = r.inTable;
             stack_.pop_back();
             hexHigh_ = -1;
+            // The restored state holds for the text that follows; the words
+            // given inside the group are undone.
+            parDirty_ = false;
+            restoredDirty_ = true;
+            if (emptyPar && dest_ == 0 && stack_.size() >= 2) ApplyProps(par_);
             if (old != dest_) {
                 if (old == 4) EndPicture();
                 else if (old == 5) EndLinkedPicture();
@@ -266,7 +272,6 @@ int TJDRtfReader::ReadAll() {
             break;
         }
     }
-    if (dest_ == 0 && parDirty_) ApplyProps(par_);
     FinalConversion();
     return result_;
 }
@@ -302,7 +307,9 @@ int TJDRtfReader::ControlWord() {
     }
     char word[32];
     int len = 0;
-    while (c >= 'a' && c <= 'z') {
+    // Later writers put capitals inside words (\trwWidth); they belong to the
+    // word, so that it is ignored whole instead of spilling "Width" into the text.
+    while ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) {
         if (len < 29) word[len++] = static_cast<char>(c);
         c = GetChar();
     }
@@ -440,6 +447,13 @@ void TJDRtfReader::CharRoutine(int ch) {
     switch (dest_) {
     case 0:
         if (defining_) defining_ = false;  // the row's text has begun
+        if (parDirty_ || restoredDirty_) {
+            // The paragraph takes the state in force at its text; \par
+            // applies it again at the end, and a last paragraph without \par
+            // keeps this one.
+            ApplyProps(par_);
+            parDirty_ = restoredDirty_ = false;
+        }
         InsertCharacter(ch);
         break;
     case 2:
@@ -666,6 +680,7 @@ void TJDRtfReader::Property(int handler, std::int32_t n) {
         cellMerge_.fill(0);
         cellCount_ = curCell_ = runStart_ = 0;
         widest_ = rowLeft_ = 0;
+        rowGap_ = 0;
         mergePending_ = false;
         inTable_ = defining_ = true;
         break;
@@ -690,7 +705,7 @@ void TJDRtfReader::Property(int handler, std::int32_t n) {
                                     : static_cast<std::int32_t>(std::max<std::int64_t>(static_cast<std::int64_t>(n) - rowLeft_, 0));
             if (mergePending_ && cellCount_ > 0) {
                 cellRight_[cellCount_ - 1] = edge;
-                cellBorder_[cellCount_] = 0;
+                cellBorder_[cellCount_] = static_cast<std::uint32_t>(rowGap_) << 28;
                 mergePending_ = false;
             } else {
                 cellRight_[cellCount_++] = edge;
@@ -768,6 +783,7 @@ void TJDRtfReader::Property(int handler, std::int32_t n) {
     case 72:
         if (defining_) {
             std::uint32_t nib = n < 1 ? 0 : Nibble(std::max(n, 56) / 56);
+            rowGap_ = static_cast<std::uint8_t>(nib);
             for (auto& w : cellBorder_) w = (w & 0x0FFFFFFFu) | (nib << 28);
         }
         break;
@@ -848,7 +864,7 @@ void TJDRtfReader::ApplyProps(TParagraph* p) {
 void TJDRtfReader::EndRtfParagraph() {
     TParagraph* p = par_;
     ApplyProps(p);
-    parDirty_ = false;
+    parDirty_ = restoredDirty_ = false;
     p->state |= kParNeedsLayout;
     TParagraph* np = model_->NewParagraph(p);
     np->firstIndent = p->IsCell() ? ps_.first : p->firstIndent;

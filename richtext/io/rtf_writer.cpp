@@ -258,8 +258,10 @@ bool TJDRTFWriter::StartParagraph(TParagraph* p) {
                 ok = ok && Word("\\clshdng", c.shadingPct * 100) && Word("\\clcfpat", c.shading & 0x0F);
                 if (c.shadingPct != 100) ok = ok && Word("\\clcbpat", c.shading >> 4);
             }
-            // The reader measures edges from the row's left indent.
-            ok = ok && Word("\\cellx", MulDiv(c.start + c.width, tableWidth_, 255) + p->leftIndent);
+            // The reader measures edges from the row's left indent and keeps
+            // what the row leaves free on the right as the cells' right indent.
+            ok = ok && Word("\\cellx", MulDiv(c.start + c.width, std::max(tableWidth_ - p->rightIndent, 255), 255) +
+                                            p->leftIndent);
         }
         // \pard reset the reader's paragraph state; follow it.
         ParState& s = State();

@@ -121,6 +121,7 @@ private:
     ParaState ps_;
     std::int32_t pendingFi_ = 0;
     bool parDirty_ = false;          // paragraph words since the last \par
+    bool restoredDirty_ = false;     // a group end restored the paragraph state
     bool firstBorderAfterPar_ = false;
     bool tabsInherited_ = false;
     std::uint8_t tabKind_ = 0;
@@ -141,6 +142,7 @@ private:
     bool inTable_ = false;
     bool defining_ = false;   // between \trowd and the row's first text
     bool mergePending_ = false;
+    std::uint8_t rowGap_ = 0;  // spacing nibble from \trgaph
     int cellCount_ = 0, curCell_ = 0, runStart_ = 0;
     std::int32_t widest_ = 0, rowLeft_ = 0;
     std::array<std::int32_t, kMaxCells + 1> cellRight_{};
