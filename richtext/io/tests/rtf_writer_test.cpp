@@ -58,7 +58,10 @@ TEST(RtfWriter, TwoParagraphs) {
 }
 
 TEST(RtfWriter, TextEscapes) {
-    auto m = Doc({std::string("{}\\\xE9\x02\x03\t\nz")});  // 2 and 3 are never text
+    auto m = Doc({std::string("{}\\\xE9\x02\x03\t")});  // 2 and 3 are never text
+    TLine* l = m->FirstParagraph()->lines;
+    m->InsertChar(l, 1010, l->attrs.back());  // a line break inside the paragraph
+    m->InsertChar(l, 'z', l->attrs.back());
     EXPECT_EQ(Write(*m), kHeader + "{" + kPlain + "\\{\\}\\\\\\'e9\\tab \\line z}\r\n}");
 }
 
