@@ -480,6 +480,33 @@ TEST_F(ServerCommsTest, ReplyFromAStreamAndAnAcknowledgingClient) {
     EXPECT_EQ(t->breaths, 2);
 }
 
+TEST_F(ServerCommsTest, FramingOfA2025ByteReplyGoldenBytes) {
+    Start(FakeProtocol::Create);
+    FakeProtocol* t = FakeProtocol::Last();
+    std::uint32_t id = t->Accept();
+    t->onBreathe = [&] { t->Deliver(id, Header(QvnmAcknowledge, 0, 0, id, true, true)); };
+    std::string data = Pattern(2025);
+    ASSERT_TRUE(engine->SendReply(2048, id, 0, data.data(), 2025));
+    ASSERT_EQ(t->sent.size(), 2u);
+    // 2025 = 2024 + 1. Both packets repeat id, total, client id, error,
+    // time-out 0, stream flag 0 and the server's 255; only the lengths and
+    // the first/last flags differ:
+    //   00 08 00 00 | 00 08 00 00 | E9 07 00 00 | id | 00 00 | 00 00 | 01 00 00 FF
+    //   00 08 00 00 | 19 00 00 00 | E9 07 00 00 | id | 00 00 | 00 00 | 00 01 00 FF
+    auto head = [](const std::string& p) {
+        std::string h = p.substr(0, 24);
+        h.replace(12, 4, "<id>");
+        return h;
+    };
+    const char first[] = "\x00\x08\x00\x00\x00\x08\x00\x00\xE9\x07\x00\x00<id>\x00\x00\x00\x00\x01\x00\x00\xFF";
+    const char second[] = "\x00\x08\x00\x00\x19\x00\x00\x00\xE9\x07\x00\x00<id>\x00\x00\x00\x00\x00\x01\x00\xFF";
+    EXPECT_EQ(head(t->sent[0].bytes), std::string(first, 24));
+    EXPECT_EQ(head(t->sent[1].bytes), std::string(second, 24));
+    EXPECT_EQ(GetU32(t->sent[0].bytes.data() + 12), id);
+    EXPECT_EQ(t->sent[0].bytes.substr(24), data.substr(0, 2024));
+    EXPECT_EQ(t->sent[1].bytes.substr(24), data.substr(2024));
+}
+
 TEST_F(ServerCommsTest, DiscoveryAnswersOnlyTheFourByteSix) {
     Start(FakeProtocol::Create);
     FakeProtocol* t = FakeProtocol::Last();

@@ -100,9 +100,9 @@ protected:
 };
 
 TEST_F(SingleUserTest, CallFindsTheFirstListeningServerAndClientsNeverAccept) {
+    Recorder r1, r2;
     TqvSingleUserProtocol server1("One", kQvRoleServer), server2("Two", kQvRoleServer);
     TqvSingleUserProtocol client("C", kQvRoleClient), otherClient("D", kQvRoleClient);
-    Recorder r1, r2;
     r1.Attach(server1);
     r2.Attach(server2);
 
@@ -140,8 +140,8 @@ TEST_F(SingleUserTest, CallWithoutServerGivesZeroAndServersCannotCall) {
 }
 
 TEST_F(SingleUserTest, PacketsArriveScrambledByTheSenderAndDescrambledByTheReceiver) {
-    TqvSingleUserProtocol server("S", kQvRoleServer), client("C", kQvRoleClient);
     Recorder rs;
+    TqvSingleUserProtocol server("S", kQvRoleServer), client("C", kQvRoleClient);
     rs.Attach(server);
     std::uint32_t id = 0;
     client.Call("S", id);
@@ -187,8 +187,8 @@ TEST_F(SingleUserTest, PacketsArriveScrambledByTheSenderAndDescrambledByTheRecei
 }
 
 TEST_F(SingleUserTest, KeepAliveNeverReachesTheDataHandler) {
-    TqvSingleUserProtocol server("S", kQvRoleServer), client("C", kQvRoleClient);
     Recorder rs;
+    TqvSingleUserProtocol server("S", kQvRoleServer), client("C", kQvRoleClient);
     rs.Attach(server);
     std::uint32_t id = 0;
     client.Call("S", id);
@@ -202,9 +202,9 @@ TEST_F(SingleUserTest, KeepAliveNeverReachesTheDataHandler) {
 }
 
 TEST_F(SingleUserTest, SilentPartnerGetsFiveKeepAlivesAndIsHungUpAtTheSixthTick) {
+    Recorder rc;
     SilentServer fake;
     TqvSingleUserProtocol client("C", kQvRoleClient);
-    Recorder rc;
     rc.Attach(client);
     std::uint32_t id = 0;
     client.Call("", id);
@@ -231,9 +231,9 @@ TEST_F(SingleUserTest, SilentPartnerGetsFiveKeepAlivesAndIsHungUpAtTheSixthTick)
 }
 
 TEST_F(SingleUserTest, AnyPacketHeardRestartsTheSilenceAndAKeepAliveIsAnsweredOnTheNextTick) {
+    Recorder rc;
     SilentServer fake;
     TqvSingleUserProtocol client("C", kQvRoleClient);
-    Recorder rc;
     rc.Attach(client);
     std::uint32_t id = 0;
     client.Call("", id);
@@ -260,8 +260,8 @@ TEST_F(SingleUserTest, AnyPacketHeardRestartsTheSilenceAndAKeepAliveIsAnsweredOn
 }
 
 TEST_F(SingleUserTest, TwoLiveEndsKeepEachOtherAlive) {
-    TqvSingleUserProtocol server("S", kQvRoleServer), client("C", kQvRoleClient);
     Recorder rs, rc;
+    TqvSingleUserProtocol server("S", kQvRoleServer), client("C", kQvRoleClient);
     rs.Attach(server);
     rc.Attach(client);
     std::uint32_t id = 0;
@@ -275,9 +275,9 @@ TEST_F(SingleUserTest, TwoLiveEndsKeepEachOtherAlive) {
 }
 
 TEST_F(SingleUserTest, DestroyingOneEndHangsTheOtherUp) {
+    Recorder rs, r1, r2;
     auto server = std::make_unique<TqvSingleUserProtocol>("S", kQvRoleServer);
     TqvSingleUserProtocol c1("C1", kQvRoleClient), c2("C2", kQvRoleClient);
-    Recorder rs, r1, r2;
     rs.Attach(*server);
     r1.Attach(c1);
     r2.Attach(c2);
