@@ -71,7 +71,10 @@ public:
     virtual void HangUp(std::uint32_t connId) = 0;
     virtual void Listen() = 0;
     // Scrambles a copy of one packet (at most 2048 bytes) and sends it.
-    // Non-zero on success.
+    // 0 when the connection or its partner is gone; otherwise whatever the
+    // transport can tell (the single-user transport passes on the receiving
+    // window's answer, which is 0 too), so callers check the connection
+    // rather than rely on a non-zero result.
     virtual std::intptr_t Send(std::uint32_t connId, const void* data, std::uint32_t len) = 0;
     virtual void StartDatagrams() = 0;
     virtual void SendDatagram(std::string_view target, const void* data, std::uint32_t len) = 0;
