@@ -77,6 +77,12 @@ bool Succeed() {
     return true;
 }
 
+// Names that must not reach the OS: wildcards, and NUL bytes, which would
+// silently cut the name short.
+bool BadName(std::string_view path) {
+    return path.empty() || HasWildcards(path) || path.find('\0') != std::string_view::npos;
+}
+
 }  // namespace
 
 // --- File ------------------------------------------------------------------------
@@ -98,7 +104,7 @@ File& File::operator=(File&& other) noexcept {
 bool File::Open(std::string_view path, FileAccess access, FileShare share, FileDisposition disposition,
                 bool writeThrough) {
     Close();
-    if (path.empty() || HasWildcards(path)) return Fail(ERROR_INVALID_NAME);
+    if (BadName(path)) return Fail(ERROR_INVALID_NAME);
     std::string native = NativePath(path);
     int flags = O_CLOEXEC;
     switch (access) {
@@ -238,12 +244,13 @@ bool File::Flush() {
 // --- whole files -----------------------------------------------------------------
 
 bool FileExists(std::string_view path) {
-    if (path.empty() || HasWildcards(path)) return false;
+    if (BadName(path)) return false;
     struct stat st;
     return ::stat(NativePath(path).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
 std::int64_t GetFileSize(std::string_view path) {
+    if (BadName(path)) return Fail(ERROR_INVALID_NAME), -1;
     struct stat st;
     std::string native = NativePath(path);
     if (::stat(native.c_str(), &st) != 0) return FailOpen(native, errno), -1;
@@ -251,7 +258,7 @@ std::int64_t GetFileSize(std::string_view path) {
 }
 
 bool DeleteFile(std::string_view path) {
-    if (path.empty() || HasWildcards(path)) return Fail(ERROR_INVALID_NAME);
+    if (BadName(path)) return Fail(ERROR_INVALID_NAME);
     std::string native = NativePath(path);
     struct stat st;
     if (::stat(native.c_str(), &st) != 0) return FailOpen(native, errno);
@@ -261,7 +268,7 @@ bool DeleteFile(std::string_view path) {
 }
 
 bool RenameFile(std::string_view from, std::string_view to, bool replaceExisting) {
-    if (from.empty() || to.empty() || HasWildcards(from) || HasWildcards(to)) return Fail(ERROR_INVALID_NAME);
+    if (BadName(from) || BadName(to)) return Fail(ERROR_INVALID_NAME);
     std::string src = NativePath(from);
     std::string dst = NativePath(to);
     struct stat ss, ds;
@@ -313,7 +320,7 @@ bool CopyFile(std::string_view from, std::string_view to, bool failIfExists) {
 }
 
 std::uint32_t GetFileAttributes(std::string_view path) {
-    if (path.empty() || HasWildcards(path)) return Fail(ERROR_INVALID_NAME), INVALID_FILE_ATTRIBUTES;
+    if (BadName(path)) return Fail(ERROR_INVALID_NAME), INVALID_FILE_ATTRIBUTES;
     std::string native = NativePath(path);
     struct stat st;
     if (::stat(native.c_str(), &st) != 0) return FailOpen(native, errno), INVALID_FILE_ATTRIBUTES;
@@ -322,6 +329,7 @@ std::uint32_t GetFileAttributes(std::string_view path) {
 }
 
 bool SetFileAttributes(std::string_view path, std::uint32_t attributes) {
+    if (BadName(path)) return Fail(ERROR_INVALID_NAME);
     std::string native = NativePath(path);
     struct stat st;
     if (::stat(native.c_str(), &st) != 0) return FailOpen(native, errno);
@@ -364,7 +372,7 @@ std::time_t TimeFromDosDateTime(std::uint32_t dos) {
 }
 
 std::int32_t FileAge(std::string_view path) {
-    if (path.empty() || HasWildcards(path)) return Fail(ERROR_INVALID_NAME), -1;
+    if (BadName(path)) return Fail(ERROR_INVALID_NAME), -1;
     std::string native = NativePath(path);
     struct stat st;
     if (::stat(native.c_str(), &st) != 0) return FailOpen(native, errno), -1;
@@ -376,6 +384,7 @@ std::int32_t FileAge(std::string_view path) {
 bool FileSetDate(std::string_view path, std::int32_t dosDateTime) {
     std::time_t t = TimeFromDosDateTime(static_cast<std::uint32_t>(dosDateTime));
     if (t == -1) return Fail(ERROR_INVALID_PARAMETER);
+    if (BadName(path)) return Fail(ERROR_INVALID_NAME);
     std::string native = NativePath(path);
     struct timespec times[2];
     times[0].tv_sec = times[1].tv_sec = t;
@@ -387,13 +396,13 @@ bool FileSetDate(std::string_view path, std::int32_t dosDateTime) {
 // --- folders -----------------------------------------------------------------------
 
 bool DirectoryExists(std::string_view path) {
-    if (path.empty() || HasWildcards(path)) return false;
+    if (BadName(path)) return false;
     struct stat st;
     return ::stat(NativePath(path).c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool CreateDir(std::string_view path) {
-    if (path.empty() || HasWildcards(path)) return Fail(ERROR_INVALID_NAME);
+    if (BadName(path)) return Fail(ERROR_INVALID_NAME);
     std::string native = NativePath(ExcludeTrailingBackslash(path));
     if (::mkdir(native.c_str(), 0777) != 0) {
         if (errno == EEXIST) return Fail(ERROR_ALREADY_EXISTS);
@@ -404,7 +413,7 @@ bool CreateDir(std::string_view path) {
 }
 
 bool ForceDirectories(std::string_view path) {
-    if (path.empty() || HasWildcards(path)) return Fail(ERROR_INVALID_NAME);
+    if (BadName(path)) return Fail(ERROR_INVALID_NAME);
     std::string trimmed = ExcludeTrailingBackslash(path);
     if (trimmed.empty() || (trimmed.size() == 2 && HasDriveLetter(trimmed))) {
         // A root: "\" always exists; a drive root is created on first use.
@@ -420,7 +429,7 @@ bool ForceDirectories(std::string_view path) {
 }
 
 bool RemoveDir(std::string_view path) {
-    if (path.empty() || HasWildcards(path)) return Fail(ERROR_INVALID_NAME);
+    if (BadName(path)) return Fail(ERROR_INVALID_NAME);
     std::string native = NativePath(path);
     if (::rmdir(native.c_str()) != 0) {
         if (errno == ENOENT) return Fail(MissingError(native));
@@ -441,7 +450,7 @@ std::string GetCurrentDir() {
 }
 
 bool SetCurrentDir(std::string_view path) {
-    if (path.empty()) return Fail(ERROR_INVALID_NAME);
+    if (BadName(path)) return Fail(ERROR_INVALID_NAME);
     std::string native = NativePath(path);
     if (::chdir(native.c_str()) != 0) {
         if (errno == ENOENT || errno == ENOTDIR) return Fail(ERROR_PATH_NOT_FOUND);

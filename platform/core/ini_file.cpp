@@ -281,7 +281,10 @@ std::string ProfileFilePath(std::string_view fileName) {
 std::string GetPrivateProfileString(std::string_view section, std::string_view key, std::string_view defaultValue,
                                     std::string_view fileName) {
     std::optional<std::string> v = Lookup(fileName, section, key);
-    return v ? *v : std::string(Trim(defaultValue));
+    // Win32 strips trailing blanks from the default.
+    std::string_view d = defaultValue;
+    while (!d.empty() && (d.back() == ' ' || d.back() == '\t')) d.remove_suffix(1);
+    return v ? *v : std::string(d);
 }
 
 int GetPrivateProfileInt(std::string_view section, std::string_view key, int defaultValue, std::string_view fileName) {

@@ -84,6 +84,12 @@ TEST_F(FilesTest, OpenErrorsAreResultsNotExceptions) {
     EXPECT_EQ(GetLastError(), ERROR_ACCESS_DENIED);
     EXPECT_FALSE(f.Open(P("*.txt"), FileAccess::Read, FileShare::DenyNone));
     EXPECT_EQ(GetLastError(), ERROR_INVALID_NAME);
+    // A NUL byte must not cut "old.txt\0.bak" down to "old.txt".
+    EXPECT_FALSE(f.Open(P(std::string("old.txt\0.bak", 12)), FileAccess::Write, FileShare::DenyNone,
+                        FileDisposition::CreateAlways));
+    EXPECT_EQ(GetLastError(), ERROR_INVALID_NAME);
+    EXPECT_FALSE(DeleteFile(P(std::string("old.txt\0x", 9))));
+    EXPECT_EQ(testsupport::ReadFileBytes(tmp / "old.txt"), "keep");
     EXPECT_FALSE(f.IsOpen());
     EXPECT_EQ(f.Read(nullptr, 1), -1);
     EXPECT_EQ(GetLastError(), ERROR_INVALID_HANDLE);

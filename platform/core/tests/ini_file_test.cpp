@@ -133,3 +133,14 @@ TEST_F(IniTest, BareNamesLiveInTheWindowsDirectory) {
     EXPECT_TRUE(DeletePrivateProfileKey("intl", "slanguage", "win.ini"));
     EXPECT_EQ(GetProfileString("Intl", "SLANGUAGE", "enu"), "enu");
 }
+
+TEST_F(IniTest, FailedRewriteIsReportedAndLeavesNoTemporaryFile) {
+    // A folder where the file should be: the final rename cannot replace it.
+    fs::create_directories(tmp / "busy.ini");
+    TIniFile ini(Path("busy.ini"));
+    EXPECT_EQ(ini.ReadString("A", "B", "d"), "d");
+    EXPECT_FALSE(ini.WriteString("A", "B", "C"));
+    EXPECT_NE(GetLastError(), ERROR_SUCCESS);
+    EXPECT_TRUE(fs::is_directory(tmp / "busy.ini"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(tmp.path()), fs::directory_iterator()), 1);
+}
