@@ -61,14 +61,15 @@ bool TqvDataMessageQueue::AddMessage(std::uint32_t messageId, std::uint32_t clie
     m.isStream = isStream ? 1 : 0;
     m.timeLeft = timeoutMs != 0 ? 1 : 0;
     if (total > 0) {
-        if (isStream) {
-            m.stream = std::make_unique<plat::MemoryStream>();
-        } else {
+        if (!isStream) {
             // Grown as packets arrive, so an announced total costs nothing
             // until its bytes are really there.
             m.data.reserve(std::min<std::uint32_t>(total, 64 * 1024));
         }
     }
+    // A stream message always has its stream, empty or not, so that a
+    // consumer may rewind and read it without a nil check.
+    if (isStream) m.stream = std::make_unique<plat::MemoryStream>();
     Append(*node, source, count);
 
     TqvPadLockGuard g(lock_);

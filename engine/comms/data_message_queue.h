@@ -29,8 +29,8 @@ struct TqvDataMessage {
     std::uint32_t timeStamp = 0;  // tick when the first packet arrived
     std::uint32_t deadline = 0;   // time stamp + the header's time-out
     std::uint32_t errorCode = 0;
-    // The payload: a block (data) or, when isStream, a memory stream; neither
-    // when the length is 0.
+    // The payload: a block (data), or when isStream a memory stream (present
+    // even when empty).
     std::vector<std::uint8_t> data;
     std::unique_ptr<plat::MemoryStream> stream;
     std::uint32_t dataLength = 0;

@@ -137,6 +137,14 @@ TEST_F(QueueTest, HandsOutOneHeadAtATimeInArrivalOrder) {
     EXPECT_TRUE(q.IsEmpty());
     q.RemoveHead();  // nothing ready: no effect
     EXPECT_TRUE(q.IsEmpty());
+
+    // An empty stream message still has a stream to rewind.
+    ASSERT_TRUE(q.AddMessage(3, 1, 0, 0, nullptr, 0, 0, true));
+    m = q.GetHead();
+    ASSERT_NE(m->stream, nullptr);
+    EXPECT_EQ(m->stream->Size(), 0);
+    EXPECT_EQ(m->Bytes(), nullptr);
+    q.RemoveHead();
 }
 
 TEST_F(QueueTest, RetriedMessageComesBackEachTickUntilItsDeadline) {
