@@ -154,12 +154,14 @@ void ControlWidget::resizeEvent(QResizeEvent* e) {
     if (!control_ || syncing) return;
     // Sized from outside (the user or the window manager): the control follows.
     TRect c = control_->ClientRect();
-    int dw = width() - c.Width(), dh = height() - c.Height();
+    TPoint bars = control_->ScrollBarSpace();
+    int dw = width() - c.Width() - bars.x, dh = height() - c.Height() - bars.y;
+    if (dw == 0 && dh == 0) return;
     control_->width_ += dw;
     control_->height_ += dh;
     control_->LayoutScrollBars();
     control_->Invalidate();
-    plat::SendMessage(control_->Handle(), WM_SIZE, SIZE_RESTORED, MAKELPARAM(width(), height()));
+    plat::SendMessage(control_->Handle(), WM_SIZE, SIZE_RESTORED, MAKELPARAM(control_->ClientWidth(), control_->ClientHeight()));
 }
 
 void ControlWidget::moveEvent(QMoveEvent* e) {

@@ -677,6 +677,16 @@ TPoint TWinControl::ClientOrigin() const {
     return TControl::ClientOrigin();
 }
 
+TPoint TWinControl::ScrollBarSpace() const {
+    int size = GetSystemMetrics(SM_CXVSCROLL);
+    return {impl_->shown[SB_VERT] ? size : 0, impl_->shown[SB_HORZ] ? size : 0};
+}
+
+TRect TWinControl::ClientRect() const {
+    TPoint bars = ScrollBarSpace();
+    return Rect(0, 0, std::max(0, width_ - bars.x), std::max(0, height_ - bars.y));
+}
+
 void TWinControl::BoundsChanged() {
     EnsureWidget();
     ControlWidget* w = impl_->widget;
@@ -684,8 +694,9 @@ void TWinControl::BoundsChanged() {
     QRect old = w->geometry();
     if (w->isWindow()) {
         TRect c = ClientRect();
+        TPoint bars = ScrollBarSpace();
         w->move(left_, top_);
-        w->resize(c.Width(), c.Height());
+        w->resize(c.Width() + bars.x, c.Height() + bars.y);
     } else {
         w->setGeometry(left_, top_, width_, height_);
     }

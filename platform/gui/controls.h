@@ -229,6 +229,10 @@ public:
     void SetEnabled(bool e) override;
     void SetText(const std::string& s) override;
     TPoint ClientOrigin() const override;
+    // The bounds less the window's scroll bars.
+    TRect ClientRect() const override;
+    // Width taken by the shown vertical scroll bar and height by the horizontal one.
+    TPoint ScrollBarSpace() const;
     // Arranges aligned children.
     void Realign();
     // The area children are aligned in (the client area less borders).

@@ -154,7 +154,8 @@ TRect TForm::ClientRect() const {
     // Width and Height are the outer size of the window, as on Win32.
     int dx, dy, cap;
     FrameSize(dx, dy, cap);
-    return Rect(0, 0, std::max(0, Width() - 2 * dx), std::max(0, Height() - 2 * dy - cap));
+    TPoint bars = ScrollBarSpace();
+    return Rect(0, 0, std::max(0, Width() - 2 * dx - bars.x), std::max(0, Height() - 2 * dy - cap - bars.y));
 }
 
 TPoint TForm::ClientOrigin() const {
@@ -213,7 +214,7 @@ void TForm::SetWindowState(TWindowState s) {
 void TForm::Show() {
     SetVisible(true);
     QWidget* w = Widget();
-    w->raise();
+    if (QGuiApplication::platformName() != "offscreen") w->raise();
     w->activateWindow();
     if (!active_) Activated(true);
 }
