@@ -12,6 +12,8 @@
 #include <QPaintEvent>
 #include <QWheelEvent>
 
+#include <cstdlib>
+
 namespace gui {
 
 namespace {
@@ -167,6 +169,9 @@ void ControlWidget::resizeEvent(QResizeEvent* e) {
 void ControlWidget::moveEvent(QMoveEvent* e) {
     QWidget::moveEvent(e);
     if (!control_ || syncing || !isWindow()) return;
+    // The window system may shift a window by its frame by a few pixels when
+    // it appears; only a real move (the user's) changes the form's place.
+    if (std::abs(x() - control_->left_) <= 4 && std::abs(y() - control_->top_) <= 4) return;
     control_->left_ = x();
     control_->top_ = y();
 }

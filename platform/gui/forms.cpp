@@ -48,6 +48,9 @@ void ArmTimer() {
 void PumpQueue() {
     if (!g_driver) return;
     g_driver->scheduled = false;
+    // Armed before pumping too: a handler may run a modal loop inside this
+    // pump, and the timers must keep firing in it.
+    ArmTimer();
     if (!plat::PumpPending()) {
         // WM_QUIT: the program ends as Terminate would end it.
         if (Application) Application->Terminate();
@@ -239,7 +242,11 @@ void TForm::VisibleChanged() {
         if (windowState_ != wsNormal) SetWindowState(windowState_);
     } else {
         TWinControl::VisibleChanged();
-        if (active_) Activated(false);
+        if (active_) {
+            Activated(false);
+            // As on Win32, the window active before this one becomes active again.
+            if (TForm* next = Screen ? Screen->PreviousActiveForm(this) : nullptr) next->Activated(true);
+        }
         DoHide();
     }
 }
@@ -313,7 +320,6 @@ int TForm::ShowModal() {
     QWidget* w = Widget();
     w->setWindowModality(Qt::ApplicationModal);
     ++modalLevel_;
-    TForm* previous = Screen ? Screen->ActiveForm() : nullptr;
     QPointer<QWidget> alive(w);
     Show();
     QEventLoop loop;
@@ -343,7 +349,6 @@ int TForm::ShowModal() {
     --modalLevel_;
     Hide();
     w->setWindowModality(Qt::NonModal);
-    if (previous && previous != this && previous->Visible()) previous->Show();
     return modalResult_;
 }
 
@@ -555,7 +560,17 @@ void TScreen::SetActiveControl(TWinControl* control) {
     if (OnActiveControlChange) OnActiveControlChange(this);
 }
 
+TForm* TScreen::PreviousActiveForm(TForm* except) const {
+    for (auto it = activation_.rbegin(); it != activation_.rend(); ++it)
+        if (*it != except && (*it)->Visible()) return *it;
+    return nullptr;
+}
+
 void TScreen::SetActiveForm(TForm* form) {
+    if (form) {
+        activation_.erase(std::remove(activation_.begin(), activation_.end(), form), activation_.end());
+        activation_.push_back(form);
+    }
     if (form == activeForm_) return;
     activeForm_ = form;
     if (OnActiveFormChange) OnActiveFormChange(this);
@@ -565,6 +580,7 @@ void TScreen::AddForm(TForm* form) { forms_.push_back(form); }
 
 void TScreen::RemoveForm(TForm* form) {
     forms_.erase(std::remove(forms_.begin(), forms_.end(), form), forms_.end());
+    activation_.erase(std::remove(activation_.begin(), activation_.end(), form), activation_.end());
     if (activeForm_ == form) activeForm_ = nullptr;
 }
 
@@ -615,9 +631,7 @@ void InitApplication(int argc, char** argv) {
 }
 
 void DoneApplication() {
-    if (Screen) {
-        while (Screen->FormCount() > 0) delete Screen->Forms(Screen->FormCount() - 1);
-    }
+    // The application frees the forms it owns; others belong to whoever made them.
     delete Application;
     Application = nullptr;
     delete Screen;

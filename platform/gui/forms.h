@@ -188,6 +188,8 @@ public:
     // --- called by the layer ------------------------------------------------------
     void SetActiveControl(TWinControl* control);
     void SetActiveForm(TForm* form);
+    // The visible form activated most recently, other than `except`.
+    TForm* PreviousActiveForm(TForm* except) const;
     void AddForm(TForm* form);
     void RemoveForm(TForm* form);
     void ControlGone(TControl* control);
@@ -197,6 +199,7 @@ private:
     TWinControl* activeControl_ = nullptr;
     TForm* activeForm_ = nullptr;
     std::vector<TForm*> forms_;
+    std::vector<TForm*> activation_;  // most recently activated last
     std::unique_ptr<plat::StringList> fonts_;
 };
 
@@ -206,7 +209,7 @@ extern TScreen* Screen;
 // Creates the Qt application (when there is none), Application and Screen,
 // and hooks the window layer's queue into Qt's event loop. Safe to call again.
 void InitApplication(int argc = 0, char** argv = nullptr);
-// Frees forms, Application and Screen (program end, test teardown).
+// Frees Application (with the forms it owns) and Screen (program end, test teardown).
 void DoneApplication();
 
 // A timer component: OnTimer every Interval milliseconds while Enabled,
