@@ -525,8 +525,13 @@ void TJDRTFTextIo::GetCursor(int& pos, int& absLine, int& parIndex, int& posInPa
 bool TJDRTFTextIo::SetCursor(int pos, int absLine) {
     TTextPointer p;
     bool ok = absLine == 0 ? PositionToPointer(pos, p) : LineToPointer(absLine, p);
-    if (ok) cursor = p;
-    return ok;
+    if (!ok) return false;
+    cursor = p;
+    if (services.setMode) {
+        services.setMode->RefreshParagraph();
+        services.setMode->RefreshAttributes();
+    }
+    return true;
 }
 
 void TJDRTFTextIo::RepairTableFlags() {
@@ -560,6 +565,10 @@ void TJDRtfStrings::Put(int index, const std::string& s) {
         return;
     }
     engine_.ReplaceParagraphText(index, s);
+    // Replacing may free lines the cursor or selection point into.
+    engine_.cursor = {engine_.FirstParagraph(), engine_.FirstParagraph()->lines, 0};
+    engine_.ClearSelection();
+    if (!updating_) engine_.NotifyChange();
 }
 
 void TJDRtfStrings::Insert(int index, const std::string& s) {

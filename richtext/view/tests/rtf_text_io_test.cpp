@@ -447,3 +447,45 @@ TEST(TextIo, RepairTableFlagsDropsBrokenRows) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(SetMode, GettersReadTheEditorsCurrentAttribute) {
+    TJDSetModeControl none;
+    EXPECT_EQ(none.CurrentStyle(), 0);
+    EXPECT_EQ(none.CurrentFontName(), "");
+
+    TJDRTFTextIo e;
+    int f = e.AddFontName("Verdana");
+    e.currentAttr.font = static_cast<std::uint8_t>(f);
+    e.currentAttr.size = 14;
+    e.currentAttr.style = kStyleBold | kStyleHyperlink;
+    e.currentAttr.SetTextColor(3);
+    e.currentAttr.SetBackColor(12);
+    TJDSetModeControl mode;
+    mode.editor = &e;
+    EXPECT_EQ(mode.CurrentStyle(), kStyleBold | kStyleHyperlink);
+    EXPECT_EQ(mode.CurrentTextColor(), 3);
+    EXPECT_EQ(mode.CurrentBackColor(), 12);
+    EXPECT_EQ(mode.CurrentFontName(), "Verdana");
+    EXPECT_EQ(mode.CurrentFontSize(), 14);
+    e.currentAttr.font = kMaxFonts;  // no such entry
+    EXPECT_EQ(mode.CurrentFontName(), "");
+}
+
+TEST(SetMode, SettingTheCursorTellsTheSetModeObject) {
+    struct Counting : TJDSetModeControl {
+        int paragraph = 0, attributes = 0;
+        void RefreshParagraph() override { ++paragraph; }
+        void RefreshAttributes() override { ++attributes; }
+    } mode;
+    TJDRTFTextIo e;
+    e.LoadFromString("abc");
+    e.services.setMode = &mode;
+    EXPECT_TRUE(e.SetCursor(2, 0));
+    EXPECT_FALSE(e.SetCursor(9, 0));
+    EXPECT_EQ(mode.paragraph, 1);
+    EXPECT_EQ(mode.attributes, 1);
+}
+
+}  // namespace
