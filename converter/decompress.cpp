@@ -134,11 +134,10 @@ void LoadOldPhrases(HelpFile& hf) {
         AddWarning(hf, kWarnDamaged, "|Phrases too short");
         return;
     }
-    std::uint32_t headerAt = 0, offsetsAt = 8;
+    std::uint32_t offsetsAt = 8;
     std::uint32_t count = GetU16(s.Here());
     std::uint32_t decompressedSize = GetU32(s.Here() + 4);
     if (decompressedSize >= 65537 && !hf.isHC30) {
-        headerAt = 2;
         offsetsAt = 40;
         if (size < 40) {
             AddWarning(hf, kWarnDamaged, "|Phrases too short");
@@ -147,7 +146,6 @@ void LoadOldPhrases(HelpFile& hf) {
         count = GetU16(s.Here() + 2);
         decompressedSize = GetU32(s.Here() + 6);
     }
-    (void)headerAt;
     bool lz = !hf.isHC30 && ((hf.systemHeader.flags & (4 | 8)) != 0 ||
                              static_cast<std::int64_t>(size) - (2 * static_cast<std::int64_t>(count) + 8) + 10 <
                                  static_cast<std::int64_t>(decompressedSize));

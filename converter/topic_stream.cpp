@@ -64,11 +64,16 @@ bool StartRecord(HelpFile& hf, std::uint32_t* blockPosition, bool* newBlock) {
             EndChain(hf, "record link points backwards");
             return false;
         }
-        if (!LoadBlock(hf, blk, blockPosition, newBlock)) return false;
+        if (!LoadBlock(hf, blk, blockPosition, newBlock)) {
+            if (!hf.isHC30) EndChain(hf, "record link past the end");
+            return false;
+        }
     }
     std::uint32_t offset = r.nextRecordPosition & g.mask;
     if (offset > r.validBytes) {
-        r.ended = true;  // the regular end of the chain
+        // HC30 chains end this way; later ones end with a link of -1, so
+        // there a record past the block data is damage.
+        EndChain(hf, hf.isHC30 ? nullptr : "record link past the block data");
         return false;
     }
     if (offset < 12) {

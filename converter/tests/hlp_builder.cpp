@@ -160,10 +160,14 @@ std::string SystemFile(std::uint16_t minor, std::uint16_t flags,
     return out;
 }
 
-TopicLayout BuildTopic(const std::vector<TopicRecordSpec>& records, bool lz77, std::uint32_t blockPayload) {
+TopicLayout BuildTopic(const std::vector<TopicRecordSpec>& records, bool lz77, std::uint32_t blockPayload,
+                       bool hc30) {
     // 3,630 plain bytes encode to exactly 4,084 literal-only LZ77 bytes, so a
     // compressed block needs no padding (padding would decode as data).
-    if (blockPayload == 0) blockPayload = lz77 ? 3630 : 4084;
+    const std::uint32_t blockSize = hc30 ? 2048 : 4096;
+    const std::uint32_t blockScale = hc30 ? 2048 : 16384;
+    const std::uint32_t charScale = hc30 ? 4096 : 32768;
+    if (blockPayload == 0) blockPayload = hc30 ? 2036 : lz77 ? 3630 : 4084;
     // Serialize records into one stream, recording where each begins.
     std::vector<std::string> raw;
     std::vector<std::uint32_t> starts;
@@ -173,7 +177,7 @@ TopicLayout BuildTopic(const std::vector<TopicRecordSpec>& records, bool lz77, s
         q += 21 + static_cast<std::uint32_t>(r.linkData1.size() + r.linkData2.size());
     }
     auto positionOf = [&](std::uint32_t streamPos) {
-        return (streamPos / blockPayload) * 16384u + streamPos % blockPayload + 12u;
+        return (streamPos / blockPayload) * blockScale + streamPos % blockPayload + 12u;
     };
     TopicLayout layout;
     std::string stream;
@@ -189,13 +193,15 @@ TopicLayout BuildTopic(const std::vector<TopicRecordSpec>& records, bool lz77, s
         std::uint32_t expanded = r.expandedLength == 0xFFFFFFFF ? static_cast<std::uint32_t>(r.linkData2.size())
                                                                 : r.expandedLength;
         layout.positions.push_back(positionOf(starts[i]));
-        layout.charOffsets.push_back(block * 32768u + chars);
+        layout.charOffsets.push_back(block * charScale + chars);
         if (r.type != 2) chars += expanded;
         std::string rec;
         PutU32(rec, 21 + static_cast<std::uint32_t>(r.linkData1.size() + r.linkData2.size()));
         PutU32(rec, expanded);
         PutU32(rec, i == 0 ? 0xFFFFFFFFu : positionOf(starts[i - 1]));
-        PutU32(rec, i + 1 < records.size() ? positionOf(starts[i + 1]) : 0xFFFFFFFFu);
+        std::uint32_t next = i + 1 < records.size() ? positionOf(starts[i + 1]) : 0xFFFFFFFFu;
+        if (hc30 && i + 1 < records.size()) next -= positionOf(starts[i]);
+        PutU32(rec, next);
         PutU32(rec, 21 + static_cast<std::uint32_t>(r.linkData1.size()));
         PutU8(rec, r.type);
         rec += r.linkData1;
@@ -210,9 +216,9 @@ TopicLayout BuildTopic(const std::vector<TopicRecordSpec>& records, bool lz77, s
         PutU32(block, 0);
         block += lz77 ? Lz77Literal(payload) : payload;
         bool last = at + blockPayload >= stream.size();
-        if (lz77 && (last ? block.size() > 4096 : block.size() != 4096))
+        if (lz77 && (last ? block.size() > blockSize : block.size() != blockSize))
             throw std::logic_error("LZ77 block payload must encode to one whole block");
-        if (!last) block.resize(4096, '\0');
+        if (!last) block.resize(blockSize, '\0');
         layout.data += block;
         if (stream.empty()) break;
     }

@@ -62,7 +62,10 @@ struct TopicLayout {
 // Lays the records out one after another in 4,096-byte blocks of
 // `blockPayload` bytes of record data each (0: 4,084 plain, 3,630 with
 // `lz77`, where every block's data is stored with Lz77Literal).
-TopicLayout BuildTopic(const std::vector<TopicRecordSpec>& records, bool lz77, std::uint32_t blockPayload = 0);
+// With `hc30` the blocks are 2,048 bytes and each next-record field is
+// relative to the record's own position (block * 2,048 + offset).
+TopicLayout BuildTopic(const std::vector<TopicRecordSpec>& records, bool lz77, std::uint32_t blockPayload = 0,
+                       bool hc30 = false);
 
 // A topic header record (type 2) with the given title and entry macro.
 TopicRecordSpec TopicHeader(std::int32_t topicNumber, const std::string& title, const std::string& macro = "");

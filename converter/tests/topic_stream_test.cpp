@@ -311,6 +311,43 @@ TEST(TopicStream, BlockPositionsAreReportedOnEachLoad) {
     EXPECT_EQ(ReadTopicBytes(*hf, &byte, 1, &pos, &fresh), 0u);  // stays at the end
 }
 
+TEST(TopicStream, HC30ChainsUseSmallBlocksAndRelativeLinks) {
+    std::vector<TopicRecordSpec> records;
+    for (int t = 0; t < 8; ++t) {
+        records.push_back(TopicHeader(0, FormatString("Old topic %d", t)));
+        TopicRecordSpec text = TextRecord(std::string(700, static_cast<char>('a' + t)));
+        text.type = 0x01;
+        records.push_back(text);
+    }
+    TopicLayout layout = BuildTopic(records, false, 0, true);
+    ASSERT_GT(layout.data.size(), 2u * 2048u);
+    auto hf = OpenHelpFileBytes(
+        BuildHelpFile({{"|SYSTEM", SystemFile(15, 0, {{0, "Old"}})}, {"|TOPIC", layout.data}}), "x", 0);
+    ASSERT_TRUE(hf);
+    auto topics = ListTopics(*hf);
+    ASSERT_EQ(topics.size(), 8u);
+    for (int t = 0; t < 8; ++t) {
+        EXPECT_EQ(topics[t].title, FormatString("Old topic %d", t));
+        EXPECT_EQ(topics[t].textRecords, 1u);
+        // HC30 topics are named from their number: hash number + 15.
+        ASSERT_EQ(topics[t].contextNames.size(), 1u);
+        EXPECT_EQ(ContextHash(topics[t].contextNames[0]), static_cast<std::uint32_t>(t + 1 + 15));
+    }
+    // Blocks are reported at multiples of 4,096.
+    ReadTopicBytes(*hf, nullptr, kResetTopicReader, nullptr, nullptr);
+    std::uint32_t pos = 0;
+    bool fresh = false;
+    std::vector<std::uint32_t> loads;
+    char byte;
+    while (ReadTopicBytes(*hf, &byte, 1, &pos, &fresh) == 1) {
+        if (fresh) loads.push_back(pos);
+        fresh = false;
+    }
+    ASSERT_GE(loads.size(), 3u);
+    EXPECT_EQ(loads[1], 4096u);
+    EXPECT_EQ(loads[2], 8192u);
+}
+
 TEST(TopicStream, MissingTopicFileGivesNothing) {
     auto hf = OpenHelpFileBytes(BuildHelpFile({{"|SYSTEM", SystemFile(21, 0, {})}}), "x", 0);
     char c;
@@ -340,6 +377,8 @@ TEST(TopicStream, DamagedChainsEndWithAWarningAndKeepWhatCameBefore) {
         {"next link into a block header", 4, [&](std::string& b) { patch32(b, 3, 12, 5); }},
         {"next link backwards", 4, [&](std::string& b) { patch32(b, 3, 12, good.layout.positions[1]); }},
         {"next link to itself", 4, [&](std::string& b) { patch32(b, 3, 12, good.layout.positions[3]); }},
+        {"next link past the block data", 4, [&](std::string& b) { patch32(b, 3, 12, 16000); }},
+        {"next link into a block past the file", 4, [&](std::string& b) { patch32(b, 3, 12, 900 * 16384 + 12); }},
         {"record shorter than its header", 3, [&](std::string& b) { patch32(b, 3, 0, 20); }},
         {"LinkData1 longer than the record", 3, [&](std::string& b) { patch32(b, 3, 16, 5000); }},
         {"LinkData1 shorter than the header", 3, [&](std::string& b) { patch32(b, 3, 16, 3); }},
