@@ -11,7 +11,7 @@
 #include <cstdio>
 #include <filesystem>
 
-#include "platform/core/codepage.h"
+#include "platform/core/paths.h"
 
 namespace qv {
 namespace {
@@ -23,10 +23,6 @@ TqvPosixFileAccess& SystemAccess() {
     return a;
 }
 
-bool SameNoCase(const std::string& a, const std::string& b) {
-    return a.size() == b.size() && plat::AnsiUpperCase(a) == plat::AnsiUpperCase(b);
-}
-
 }  // namespace
 
 TqvFileAccess& QvFileAccess() {
@@ -36,32 +32,7 @@ TqvFileAccess& QvFileAccess() {
 
 void QvInstallFileAccess(TqvFileAccess* access) { g_access.store(access); }
 
-std::string QvResolvePath(const std::string& name) {
-    std::string p = name;
-    std::replace(p.begin(), p.end(), '\\', '/');
-    if (p.empty()) return p;
-    std::error_code ec;
-    if (std::filesystem::exists(p, ec)) return p;
-    // Walk the components, taking an existing entry of another case where
-    // the given one does not exist.
-    std::filesystem::path given(p), out;
-    for (const auto& part : given) {
-        std::filesystem::path next = out / part;
-        if (out.empty()) next = part;
-        if (!std::filesystem::exists(next, ec) && part != "/" && !out.empty()) {
-            std::string want = part.string();
-            for (std::filesystem::directory_iterator it(out, ec), end; !ec && it != end; it.increment(ec)) {
-                std::string have = it->path().filename().string();
-                if (SameNoCase(have, want)) {
-                    next = out / have;
-                    break;
-                }
-            }
-        }
-        out = next;
-    }
-    return out.string();
-}
+std::string QvResolvePath(const std::string& name) { return plat::NativePath(name); }
 
 // ---- operating system -----------------------------------------------------------------
 

@@ -49,8 +49,8 @@ public:
     bool Rename(const std::string& from, const std::string& to, int& error) override;
 };
 
-// An existing file or folder named without regard to case, or, when none
-// exists, the name with its folder part resolved that way. "\" becomes "/".
+// The native path of a table file name: drive letters mapped, "\" taken as a
+// separator, existing components found without regard to letter case.
 std::string QvResolvePath(const std::string& name);
 
 // Wraps another layer and counts the operations that change files (writes,
