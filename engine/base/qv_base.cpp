@@ -9,6 +9,8 @@
 
 #include "platform/core/clock.h"
 #include "platform/core/codepage.h"
+#include "platform/core/files.h"
+#include "platform/core/paths.h"
 
 namespace qv {
 
@@ -275,32 +277,19 @@ std::string QvJoinPath(std::string_view dir, std::string_view name) {
     return out;
 }
 
-std::string QvExpandFileName(std::string_view path) {
-    std::string p(path);
-    std::replace(p.begin(), p.end(), '\\', '/');
+std::string QvExpandFileName(std::string_view path) { return plat::ExpandFileName(path).substr(0, 255); }
+
+std::string QvGetExeFileName() {
     std::error_code ec;
-    std::filesystem::path full = std::filesystem::absolute(p, ec);
-    std::string out = ec ? p : full.lexically_normal().string();
-    return out.substr(0, 255);
+    std::filesystem::path p = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string() : p.string();
 }
 
 static bool HasWildcard(std::string_view s) { return s.find_first_of("*?") != std::string_view::npos; }
 
-bool QvDirectoryExists(std::string_view path) {
-    if (HasWildcard(path)) return false;
-    std::string p(path);
-    std::replace(p.begin(), p.end(), '\\', '/');
-    std::error_code ec;
-    return std::filesystem::is_directory(p, ec);
-}
+bool QvDirectoryExists(std::string_view path) { return !HasWildcard(path) && plat::DirectoryExists(path); }
 
-bool QvFileExists(std::string_view path) {
-    if (HasWildcard(path)) return false;
-    std::string p(path);
-    std::replace(p.begin(), p.end(), '\\', '/');
-    std::error_code ec;
-    return std::filesystem::is_regular_file(p, ec);
-}
+bool QvFileExists(std::string_view path) { return !HasWildcard(path) && plat::FileExists(path); }
 
 bool QvMaskMatches(std::string_view name, std::string_view mask) {
     // Iterative glob with one back-tracking point: linear enough for file names.
@@ -326,9 +315,7 @@ bool QvMaskMatches(std::string_view name, std::string_view mask) {
 
 std::vector<std::string> QvListFiles(std::string_view dir, std::string_view mask) {
     std::vector<std::string> out;
-    std::string d(dir);
-    std::replace(d.begin(), d.end(), '\\', '/');
-    if (d.empty()) d = ".";
+    std::string d = dir.empty() ? std::string(".") : plat::NativePath(dir);
     std::error_code ec;
     for (std::filesystem::directory_iterator it(d, ec), end; !ec && it != end; it.increment(ec)) {
         std::error_code e2;

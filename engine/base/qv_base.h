@@ -144,6 +144,7 @@ std::string QvChangeFileExt(std::string_view name, std::string_view ext);
 std::string QvMakeFileName(std::string_view name, std::string_view ext);
 std::string QvJoinPath(std::string_view dir, std::string_view name);
 std::string QvExpandFileName(std::string_view path);
+std::string QvGetExeFileName();
 bool QvDirectoryExists(std::string_view path);
 bool QvFileExists(std::string_view path);
 // Names of plain files in `dir` whose names match `mask` ("*" and "?"),

@@ -33,6 +33,13 @@ void CheckFileInfo(const TbtdFileInfo* info, bool mustBeOpen) {
     if (!ok) RaiseServer(srv::kInvalidFileInfo, {});
 }
 
+// The folder part without the 219-character cap of the short-string helper.
+static std::string FolderOf(const std::string& name) {
+    std::size_t at = name.find_last_of("\\/");
+    if (at == std::string::npos) return std::string();
+    return at == 0 ? name.substr(0, 1) : name.substr(0, at);
+}
+
 static bool IsJournalName(const std::string& name) {
     return plat::AnsiUpperCase(QvExtractFileExt(name)) == "QV$";
 }
@@ -42,7 +49,7 @@ void OpenTableFile(TbtdFileInfo* info, bool readWrite, bool shared, bool create,
     info->readWrite = readWrite;
     info->shared = shared;
     info->writeThrough = writeThrough;
-    if (!IsJournalName(info->name)) QvRecoverFolderJournals(QvExtractFilePath(info->name));
+    if (!IsJournalName(info->name)) QvRecoverFolderJournals(FolderOf(info->name));
     int err = 0;
     int h = QvFileAccess().Open(info->name, readWrite, shared, create, writeThrough, err);
     if (h < 0) RaiseServer(srv::kOpenFailed, {info->name, err});
@@ -306,7 +313,7 @@ void WriteStream(TbtdFileInfo* file, std::uint32_t& first, std::string_view data
 void DeleteTableFiles(const std::string& path) {
     std::string name = path;
     if (plat::AnsiUpperCase(QvExtractFileExt(name)) == "QVD") name = QvChangeFileExt(name, "");
-    std::string dir = QvExtractFilePath(name);
+    std::string dir = FolderOf(name);
     std::string base = name.substr(dir.empty() ? 0 : dir.size() + 1);
     std::string resolvedDir = dir.empty() ? std::string(".") : QvResolvePath(dir);
     for (const std::string& f : QvListFiles(resolvedDir, base + ".*")) {

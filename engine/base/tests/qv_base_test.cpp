@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "platform/core/clock.h"
+#include "tests/support/test_support.h"
 
 namespace qv {
 namespace {
@@ -167,6 +168,20 @@ TEST(Paths, SplitAndChangeNames) {
     EXPECT_TRUE(QvMaskMatches("a.QV$", "?.qv$"));
     EXPECT_FALSE(QvMaskMatches("TvrnMAIN2.qvd", "tvrnmain.*"));
     EXPECT_FALSE(QvFileExists("some*"));
+}
+
+TEST(Paths, FilesAreFoundWithoutRegardToCase) {
+    testsupport::TempDir dir;
+    testsupport::WriteFileBytes(dir / "Tab.QVD", "x");
+    testsupport::WriteFileBytes(dir / "Tab.QV$", "x");
+    testsupport::WriteFileBytes(dir / "Other.QVD", "x");
+    std::string d = dir.path().string();
+    EXPECT_TRUE(QvFileExists(d + "/TAB.qvd"));
+    EXPECT_FALSE(QvFileExists(d));
+    EXPECT_TRUE(QvDirectoryExists(d));
+    EXPECT_FALSE(QvDirectoryExists(d + "/Tab.QVD"));
+    EXPECT_EQ(QvListFiles(d, "tab.*"), (std::vector<std::string>{"Tab.QV$", "Tab.QVD"}));
+    EXPECT_FALSE(QvGetExeFileName().empty());
 }
 
 TEST(Names, ValidityRules) {
