@@ -18,6 +18,16 @@ namespace {
 
 std::atomic<TqvFileAccess*> g_access{nullptr};
 
+// Makes a file's creation or removal itself durable: without it a journal
+// could vanish, or come back, after a crash.
+void SyncFolderOf(const std::string& path) {
+    std::string dir = std::filesystem::path(path).parent_path().string();
+    int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
 TqvPosixFileAccess& SystemAccess() {
     static TqvPosixFileAccess a;
     return a;
@@ -53,10 +63,13 @@ int TqvPosixFileAccess::Open(const std::string& name, bool readWrite, bool share
         ::close(fd);
         return -1;
     }
-    if (create && ::ftruncate(fd, 0) != 0) {
-        error = errno;
-        ::close(fd);
-        return -1;
+    if (create) {
+        if (::ftruncate(fd, 0) != 0) {
+            error = errno;
+            ::close(fd);
+            return -1;
+        }
+        SyncFolderOf(path);
     }
     return fd;
 }
@@ -127,10 +140,12 @@ bool TqvPosixFileAccess::SetEndOfFile(int handle, std::uint64_t pos, int& error)
 }
 
 bool TqvPosixFileAccess::Delete(const std::string& name, int& error) {
-    if (::unlink(QvResolvePath(name).c_str()) != 0) {
+    std::string path = QvResolvePath(name);
+    if (::unlink(path.c_str()) != 0) {
         error = errno;
         return false;
     }
+    SyncFolderOf(path);
     return true;
 }
 
