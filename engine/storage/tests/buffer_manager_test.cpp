@@ -281,6 +281,38 @@ TEST(Recovery, LeftoverJournalsAreAppliedOnOpen) {
     }
 }
 
+TEST(Recovery, MalformedJournalHeads) {
+    struct Case {
+        const char* what;
+        std::string bytes;
+        QvRecovery result;  // None: raises 73 and the journal stays
+    } cases[] = {
+        {"head never completed", "JQV", QvRecovery::RolledBack},
+        {"empty", "", QvRecovery::RolledBack},
+        {"not a journal", "XQVH" + Words({1}), QvRecovery::None},
+        {"unknown state", "JQVH" + Words({2}), QvRecovery::None},
+        {"no records yet", "JQVH" + Words({0}), QvRecovery::RolledBack},
+        {"complete with a bad record", "JQVH" + Words({1}) + std::string(276 + 4096, 'x'), QvRecovery::None},
+    };
+    for (const auto& c : cases) {
+        testsupport::TempDir dir;
+        WriteFileBytes(dir / "9.QV$", c.bytes);
+        std::string j = (dir / "9.QV$").string();
+        if (c.result == QvRecovery::None) {
+            try {
+                QvRecoverJournal(j);
+                ADD_FAILURE() << c.what;
+            } catch (const EqvServerException& e) {
+                EXPECT_EQ(e.ErrorNumber(), 73) << c.what;
+            }
+            EXPECT_TRUE(fs::exists(j)) << c.what;
+        } else {
+            EXPECT_EQ(QvRecoverJournal(j), c.result) << c.what;
+            EXPECT_FALSE(fs::exists(j)) << c.what;
+        }
+    }
+}
+
 TEST(Recovery, JournalOfARunningTransactionIsLeftAlone) {
     testsupport::TempDir dir;
     OpenFile t((dir / "A.QVD").string());
