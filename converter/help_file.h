@@ -190,10 +190,10 @@ struct TopicReaderState {
     std::uint32_t recordDone = 0;
     std::uint32_t recordSize = 0;
     std::uint8_t header[16] = {};
-    // A block loaded while a record's data was read, not yet reported to
-    // ReadTopicLink's caller.
-    bool pendingNewBlock = false;
-    std::uint32_t pendingBlockPosition = 0;
+    // Block holding the first byte of the current record, and of the
+    // record ReadTopicLink returned before it.
+    std::int64_t recordStartBlock = -1;
+    std::int64_t lastLinkBlock = -1;
 };
 
 inline constexpr int kMaxWindowNames = 60;

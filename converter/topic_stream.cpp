@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstring>
+#include <functional>
+#include <queue>
 
 #include "converter/decompress.h"
 
@@ -70,17 +72,20 @@ bool StartRecord(HelpFile& hf, std::uint32_t* blockPosition, bool* newBlock) {
         }
     }
     std::uint32_t offset = r.nextRecordPosition & g.mask;
-    if (offset > r.validBytes) {
+    if (offset < 12) {
+        EndChain(hf, "record header inside a block header");
+        return false;
+    }
+    // The offset counts the 12-byte block header, the buffer does not: a
+    // record may start in the last 12 bytes of a block's data (its header
+    // then runs on into the next block).
+    std::uint32_t at = offset - 12;
+    if (at >= r.validBytes) {
         // HC30 chains end this way; later ones end with a link of -1, so
         // there a record past the block data is damage.
         EndChain(hf, hf.isHC30 ? nullptr : "record link past the block data");
         return false;
     }
-    if (offset < 12) {
-        EndChain(hf, "record header inside a block header");
-        return false;
-    }
-    std::uint32_t at = offset - 12;
     if (at < r.readPosition) {
         EndChain(hf, "record link points backwards");
         return false;
@@ -130,6 +135,7 @@ std::uint32_t ReadTopicBytes(HelpFile& hf, void* destination, std::uint32_t n, s
         }
         std::uint8_t byte = r.buffer[r.readPosition++];
         out[i] = byte;
+        if (r.recordDone == 0) r.recordStartBlock = r.blockNumber;
         if (r.recordDone < 16) r.header[r.recordDone] = byte;
         ++r.recordDone;
         if (r.recordDone == 4) {
@@ -166,12 +172,12 @@ bool ReadChunked(HelpFile& hf, std::string& out, std::uint32_t n, std::uint32_t*
 bool ReadTopicLink(HelpFile& hf, TopicLink& link) {
     TopicReaderState& r = hf.topicReader;
     std::uint8_t h[kTopicLinkHeaderSize];
-    std::uint32_t headerPos = 0;
-    bool headerNew = false;
-    if (ReadTopicBytes(hf, h, kTopicLinkHeaderSize, &headerPos, &headerNew) != kTopicLinkHeaderSize) return false;
-    link.newBlock = r.pendingNewBlock || headerNew;
-    link.blockPosition = headerNew ? headerPos : r.pendingBlockPosition;
-    r.pendingNewBlock = false;
+    if (ReadTopicBytes(hf, h, kTopicLinkHeaderSize, nullptr, nullptr) != kTopicLinkHeaderSize) return false;
+    // Topic offsets count characters from the block where a record's header
+    // starts, also when the header runs over into the next block.
+    link.newBlock = r.recordStartBlock != r.lastLinkBlock;
+    link.blockPosition = static_cast<std::uint32_t>(r.recordStartBlock) * Geometry(hf).positionScale;
+    r.lastLinkBlock = r.recordStartBlock;
     link.blockSize = GetU32(h);
     link.dataLen2 = GetU32(h + 4);
     link.prevBlock = GetU32(h + 8);
@@ -182,16 +188,12 @@ bool ReadTopicLink(HelpFile& hf, TopicLink& link) {
         EndChain(hf, "record lengths contradict each other");
         return false;
     }
-    std::uint32_t dataPos = 0;
-    bool dataNew = false;
-    if (!ReadChunked(hf, link.linkData1, link.dataLen1 - kTopicLinkHeaderSize, &dataPos, &dataNew) ||
-        !ReadChunked(hf, link.linkData2, link.blockSize - link.dataLen1, &dataPos, &dataNew)) {
+    if (!ReadChunked(hf, link.linkData1, link.dataLen1 - kTopicLinkHeaderSize, nullptr, nullptr) ||
+        !ReadChunked(hf, link.linkData2, link.blockSize - link.dataLen1, nullptr, nullptr)) {
         if (!r.ended) EndChain(hf, "record runs past the end");
         else AddWarning(hf, kWarnDamaged, "|TOPIC: record runs past the end");
         return false;
     }
-    r.pendingNewBlock = dataNew;
-    r.pendingBlockPosition = dataPos;
     return true;
 }
 
@@ -494,14 +496,48 @@ std::optional<std::string> CollectTopicKeywordsInRange(HelpFile& hf, std::uint32
 
 namespace {
 
-void SplitKeywords(const std::optional<std::string>& list, std::vector<std::string>& out) {
-    if (!list) return;
-    std::size_t from = 0;
-    for (;;) {
-        std::size_t semi = list->find(';', from);
-        out.push_back(list->substr(from, semi == std::string::npos ? std::string::npos : semi - from));
-        if (semi == std::string::npos) break;
-        from = semi + 1;
+struct Interval {
+    std::int64_t from, to;
+    std::size_t topic;
+};
+
+// For each point, the topic of the first interval (in the given order)
+// containing it, or npos. A sweep over sorted points with a heap of open
+// intervals keyed by their order: O((intervals + points) log n), so a file
+// with many records and many index entries cannot make this quadratic.
+std::vector<std::size_t> AssignPoints(const std::vector<Interval>& intervals, const std::vector<std::int64_t>& points) {
+    constexpr std::size_t npos = static_cast<std::size_t>(-1);
+    std::vector<std::size_t> byFrom(intervals.size()), byPoint(points.size());
+    for (std::size_t i = 0; i < byFrom.size(); ++i) byFrom[i] = i;
+    for (std::size_t i = 0; i < byPoint.size(); ++i) byPoint[i] = i;
+    std::stable_sort(byFrom.begin(), byFrom.end(),
+                     [&](std::size_t a, std::size_t b) { return intervals[a].from < intervals[b].from; });
+    std::stable_sort(byPoint.begin(), byPoint.end(), [&](std::size_t a, std::size_t b) { return points[a] < points[b]; });
+    std::vector<std::size_t> result(points.size(), npos);
+    std::priority_queue<std::size_t, std::vector<std::size_t>, std::greater<>> open;
+    std::size_t next = 0;
+    for (std::size_t p : byPoint) {
+        const std::int64_t x = points[p];
+        while (next < byFrom.size() && intervals[byFrom[next]].from <= x) open.push(byFrom[next++]);
+        while (!open.empty() && intervals[open.top()].to < x) open.pop();
+        if (!open.empty()) result[p] = intervals[open.top()].topic;
+    }
+    return result;
+}
+
+void AssignKeywords(HelpFile& hf, const KeywordTable& table, const std::vector<Interval>& ranges,
+                    std::vector<TopicSummary>& topics, std::vector<std::string> TopicSummary::*list) {
+    std::vector<std::int64_t> points;
+    points.reserve(table.size());
+    for (const auto& e : table) points.push_back(static_cast<std::int32_t>(e.topicOffset));
+    std::vector<std::size_t> owner = AssignPoints(ranges, points);
+    HelpStream& s = hf.stream;
+    std::string keyword;
+    for (std::size_t i = 0; i < table.size(); ++i) {
+        if (owner[i] == static_cast<std::size_t>(-1)) continue;
+        s.Seek(table[i].keywordPosition);
+        s.ReadCString(keyword, s.Size());
+        (topics[owner[i]].*list).push_back(keyword);
     }
 }
 
@@ -516,6 +552,10 @@ std::vector<TopicSummary> ListTopics(HelpFile& hf) {
         if (auto t = LoadKeywordIndex(hf, hf.awBtree, hf.awData)) hf.aTable = std::move(*t);
     }
     std::vector<TopicSummary> topics;
+    // Character ranges of the text records for keywords: the record's
+    // characters and up to 2 before and after its start, as the topic
+    // loop's window takes them.
+    std::vector<Interval> keywordRanges;
     ReadTopicBytes(hf, nullptr, kResetTopicReader, nullptr, nullptr);
     std::uint32_t charPos = 0;
     std::int32_t topicNumber = 0;
@@ -544,15 +584,10 @@ std::vector<TopicSummary> ListTopics(HelpFile& hf) {
                 TopicSummary& t = topics.back();
                 if (t.textRecords++ == 0) t.firstCharacter = charPos;
                 t.characterEnd = charPos + link.dataLen2;
-                if (link.dataLen2 > 0) {
-                    if (auto name = ContextNameForTopic(hf, charPos, charPos + link.dataLen2 - 1))
-                        t.contextNames.push_back(*name);
-                }
-                if (!hf.isHC30) {
-                    std::uint32_t high = charPos + link.dataLen2 - 1;
-                    SplitKeywords(CollectTopicKeywordsInRange(hf, charPos, high, hf.kTable), t.kKeywords);
-                    SplitKeywords(CollectTopicKeywordsInRange(hf, charPos, high, hf.aTable), t.aKeywords);
-                }
+                const std::size_t index = topics.size() - 1;
+                const std::int64_t low = static_cast<std::int32_t>(charPos);
+                keywordRanges.push_back(
+                    {low - 2, std::max<std::int64_t>(low + 2, low + static_cast<std::int64_t>(link.dataLen2) - 1), index});
             }
             charPos += link.dataLen2;
         } else {
@@ -560,6 +595,25 @@ std::vector<TopicSummary> ListTopics(HelpFile& hf) {
         }
     }
     ReadTopicBytes(hf, nullptr, kResetTopicReader, nullptr, nullptr);
+
+    if (!hf.isHC30) {
+        // A context names the topic whose characters hold its offset. When a
+        // topic's text runs over a block end the compilers may count some
+        // of it from the old block, so the gap between its records counts
+        // as the topic's too.
+        std::vector<Interval> spans;
+        for (std::size_t i = 0; i < topics.size(); ++i)
+            if (topics[i].characterEnd > topics[i].firstCharacter)
+                spans.push_back({topics[i].firstCharacter, static_cast<std::int64_t>(topics[i].characterEnd) - 1, i});
+        std::vector<std::int64_t> points;
+        for (const auto& e : hf.contextTable) points.push_back(e.topicOffset);
+        std::vector<std::size_t> owner = AssignPoints(spans, points);
+        for (std::size_t i = 0; i < owner.size(); ++i)
+            if (owner[i] != static_cast<std::size_t>(-1))
+                topics[owner[i]].contextNames.push_back(ContextNameFromHash(hf, hf.contextTable[i].hash));
+        AssignKeywords(hf, hf.kTable, keywordRanges, topics, &TopicSummary::kKeywords);
+        AssignKeywords(hf, hf.aTable, keywordRanges, topics, &TopicSummary::aKeywords);
+    }
     return topics;
 }
 

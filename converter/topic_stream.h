@@ -41,8 +41,8 @@ struct TopicLink {
     std::uint8_t recordType = 0;
     std::string linkData1;
     std::string linkData2;  // as stored
-    // A block was loaded since the previous record's header: the character
-    // position starts again at blockPosition.
+    // The record's header starts in another block than the previous
+    // record's: the character position starts again at blockPosition.
     bool newBlock = false;
     std::uint32_t blockPosition = 0;
 };
@@ -74,9 +74,11 @@ std::optional<std::string> CollectTopicKeywords(HelpFile& hf, std::uint32_t topi
 std::optional<std::string> CollectTopicKeywordsInRange(HelpFile& hf, std::uint32_t low, std::uint32_t high,
                                                        KeywordTable& table);
 
-// A summary of every topic, read with the same rules the topic loop uses:
-// a topic starts at a header record; its text records give its context
-// names and keywords by their character positions.
+// A summary of every topic: a topic starts at a header record and owns the
+// characters of its text records. Each |CONTEXT entry names the topic whose
+// text span holds its offset; each keyword occurrence belongs to the first text
+// record whose characters (or the 2 before and after its start) hold it.
+// Names and keywords keep the order of their tables.
 struct TopicSummary {
     std::int32_t topicNumber = 0;
     std::string title;

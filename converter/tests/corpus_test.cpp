@@ -306,6 +306,9 @@ TEST_P(CorpusIndexes, TopicsKeywordsAndContextsAgreeWithTheBTreeHeaders) {
     // text of some topic.
     EXPECT_EQ(hf.contextTable.size(), TotalEntries(hf, hf.context));
     for (const auto& e : hf.contextTable) EXPECT_TRUE(InSomeTopic(o.topics, e.topicOffset)) << e.topicOffset;
+    std::size_t names = 0;
+    for (const auto& t : o.topics) names += t.contextNames.size();
+    EXPECT_EQ(names, hf.contextTable.size());
 
     // |TTLBTREE holds one entry per topic header, the empty one the
     // compiler appends at the end included.

@@ -242,11 +242,12 @@ TEST_P(TopicPackings, TopicsTitlesContextsAndKeywordsComeBack) {
         EXPECT_EQ(summaries[i].title, topics[i].title);
         EXPECT_EQ(summaries[i].entryMacro, topics[i].macro);
         EXPECT_EQ(summaries[i].textRecords, 2u);
-        // One context name per text record at most: the first whose offset
-        // lies in the record.
-        ASSERT_EQ(summaries[i].contextNames.size(), 1u);
-        EXPECT_TRUE(summaries[i].contextNames[0] == topics[i].contexts[0] ||
-                    (topics[i].contexts.size() > 1 && summaries[i].contextNames[0] == topics[i].contexts[1]));
+        // Every context of the topic, aliases included.
+        auto names = summaries[i].contextNames;
+        std::sort(names.begin(), names.end());
+        auto contexts = topics[i].contexts;
+        std::sort(contexts.begin(), contexts.end());
+        EXPECT_EQ(names, contexts);
         auto k = summaries[i].kKeywords;
         std::sort(k.begin(), k.end());
         auto want = topics[i].keywords;
@@ -346,6 +347,33 @@ TEST(TopicStream, HC30ChainsUseSmallBlocksAndRelativeLinks) {
     ASSERT_GE(loads.size(), 3u);
     EXPECT_EQ(loads[1], 4096u);
     EXPECT_EQ(loads[2], 8192u);
+}
+
+TEST(TopicStream, HeaderRunningOverABlockEndCountsInTheBlockWhereItStarts) {
+    // Record 2's 21-byte header starts 10 bytes before the end of block 0's
+    // 4,084 data bytes: 51 + (21 + 2 + 4000) = 4074. Its position's offset,
+    // 4,086, counts the block header and so lies past the 4,084 data bytes:
+    // still a record, not the end of the chain.
+    std::vector<TopicRecordSpec> records = {TopicHeader(0, "A"), TextRecord(std::string(4000, 'a')),
+                                            TextRecord("second part of A"), TopicHeader(1, "B"), TextRecord("b")};
+    TopicLayout layout = BuildTopic(records, false);
+    ASSERT_EQ(layout.positions[2], 4074u + 12u);
+    ASSERT_EQ(layout.charOffsets[2], 4000u);   // still block 0
+    ASSERT_EQ(layout.charOffsets[4], 32768u);  // record 3 starts in block 1
+    KeywordFiles k = KeywordIndex({{"inA", {4000 + 5}}, {"inB", {32768}}});
+    auto hf = OpenHelpFileBytes(BuildHelpFile({{"|SYSTEM", SystemFile(21, 0, {})},
+                                               {"|TOPIC", layout.data},
+                                               {"|KWBTREE", k.btree},
+                                               {"|KWDATA", k.data}}),
+                                "x", 0);
+    ASSERT_TRUE(hf);
+    auto topics = ListTopics(*hf);
+    for (const auto& w : hf->warnings) ADD_FAILURE() << w.text;
+    ASSERT_EQ(topics.size(), 2u);
+    EXPECT_EQ(topics[0].kKeywords, std::vector<std::string>{"inA"});
+    EXPECT_EQ(topics[1].kKeywords, std::vector<std::string>{"inB"});
+    EXPECT_EQ(topics[0].characterEnd, 4000u + 16u);
+    EXPECT_EQ(topics[1].firstCharacter, 32768u);
 }
 
 TEST(TopicStream, MissingTopicFileGivesNothing) {
