@@ -16,7 +16,7 @@ namespace {
 
 using namespace hlptest;
 
-std::string SimpleFile(std::uint16_t minor, std::vector<InternalFileSpec> more = {},
+std::string SimpleFile(std::uint16_t minor, std::vector<InternalFileDef> more = {},
                        const std::vector<std::pair<std::uint16_t, std::string>>& records = {{1, std::string("T\0", 2)}},
                        std::uint16_t dirPageSize = 1024) {
     more.push_back({"|SYSTEM", SystemFile(minor, 0, records)});
@@ -128,7 +128,7 @@ TEST(HelpFileDirectory, NamesOf58CharactersAreReadAnd59AreFatal) {
 }
 
 TEST(HelpFileDirectory, MultiLevelDirectoriesAreReadInOrder) {
-    std::vector<InternalFileSpec> files;
+    std::vector<InternalFileDef> files;
     for (int i = 0; i < 300; ++i) files.push_back({FormatString("file%03d", i), FormatString("data of %d", i)});
     for (std::uint16_t pageSize : {64, 128, 1024}) {
         SCOPED_TRACE(pageSize);
@@ -162,7 +162,7 @@ void SetU16(std::string& bytes, std::size_t at, std::uint16_t v) {
 }
 
 TEST(HelpFileDirectory, CyclicAndOutOfRangeChainsEndInTheFatalMessage) {
-    std::vector<InternalFileSpec> files;
+    std::vector<InternalFileDef> files;
     for (int i = 0; i < 40; ++i) files.push_back({FormatString("f%02d", i), "x"});
     const std::string good = SimpleFile(21, files, {}, 64);
     auto hf = OpenHelpFileBytes(good, "x", 0);
@@ -261,7 +261,7 @@ TEST(HelpFileSystem, RecordRunningPastSystemEndsTheListWithAWarning) {
 }
 
 TEST(HelpFileOpen, EveryTruncationOpensOrFailsCleanly) {
-    std::vector<InternalFileSpec> files;
+    std::vector<InternalFileDef> files;
     for (int i = 0; i < 30; ++i) files.push_back({FormatString("n%02d", i), std::string(20, 'x')});
     std::string bytes = SimpleFile(33, files, {{1, std::string("T\0", 2)}}, 128);
     int opened = 0, failed = 0;

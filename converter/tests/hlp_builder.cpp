@@ -111,9 +111,9 @@ std::string BuildBTree(const std::vector<std::string>& leafEntries, const std::v
     return out;
 }
 
-std::string BuildHelpFile(std::vector<InternalFileSpec> files, std::uint16_t directoryPageSize) {
+std::string BuildHelpFile(std::vector<InternalFileDef> files, std::uint16_t directoryPageSize) {
     std::sort(files.begin(), files.end(),
-              [](const InternalFileSpec& a, const InternalFileSpec& b) { return a.name < b.name; });
+              [](const InternalFileDef& a, const InternalFileDef& b) { return a.name < b.name; });
     std::string out(16, '\0');
     std::vector<std::string> entries, keys;
     for (const auto& f : files) {
@@ -160,7 +160,7 @@ std::string SystemFile(std::uint16_t minor, std::uint16_t flags,
     return out;
 }
 
-TopicLayout BuildTopic(const std::vector<TopicRecordSpec>& records, bool lz77, std::uint32_t blockPayload,
+TopicLayout BuildTopic(const std::vector<TopicRecordDef>& records, bool lz77, std::uint32_t blockPayload,
                        bool hc30) {
     // 3,630 plain bytes encode to exactly 4,084 literal-only LZ77 bytes, so a
     // compressed block needs no padding (padding would decode as data).
@@ -225,8 +225,8 @@ TopicLayout BuildTopic(const std::vector<TopicRecordSpec>& records, bool lz77, s
     return layout;
 }
 
-TopicRecordSpec TopicHeader(std::int32_t topicNumber, const std::string& title, const std::string& macro) {
-    TopicRecordSpec r;
+TopicRecordDef TopicHeader(std::int32_t topicNumber, const std::string& title, const std::string& macro) {
+    TopicRecordDef r;
     r.type = 2;
     PutU32(r.linkData1, 0);            // block size
     PutU32(r.linkData1, 0xFFFFFFFF);   // browse previous
@@ -239,8 +239,8 @@ TopicRecordSpec TopicHeader(std::int32_t topicNumber, const std::string& title, 
     return r;
 }
 
-TopicRecordSpec TextRecord(const std::string& text) {
-    TopicRecordSpec r;
+TopicRecordDef TextRecord(const std::string& text) {
+    TopicRecordDef r;
     r.type = 0x20;
     r.linkData1 = std::string("\x80\x80", 2);  // topic size, topic length
     r.linkData2 = text;

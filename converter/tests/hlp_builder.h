@@ -34,13 +34,13 @@ struct BTreeShape {
 std::string BuildBTree(const std::vector<std::string>& leafEntries, const std::vector<std::string>& indexKeys,
                        std::uint16_t pageSize, BTreeShape* shape = nullptr);
 
-struct InternalFileSpec {
+struct InternalFileDef {
     std::string name;
     std::string data;
 };
 // The whole help file: header, internal files, then the directory (names
 // sorted bytewise, as the compilers store them).
-std::string BuildHelpFile(std::vector<InternalFileSpec> files, std::uint16_t directoryPageSize = 1024);
+std::string BuildHelpFile(std::vector<InternalFileDef> files, std::uint16_t directoryPageSize = 1024);
 
 // |SYSTEM: 12-byte header then {type, length, data} records (none for HC30,
 // where `records` may hold one type-0 record whose data is the title text).
@@ -48,7 +48,7 @@ std::string SystemFile(std::uint16_t minor, std::uint16_t flags,
                        const std::vector<std::pair<std::uint16_t, std::string>>& records);
 
 // One topic-link record before layout.
-struct TopicRecordSpec {
+struct TopicRecordDef {
     std::uint8_t type = 0x20;
     std::string linkData1;       // after the 21-byte header
     std::string linkData2;       // as stored
@@ -64,13 +64,13 @@ struct TopicLayout {
 // `lz77`, where every block's data is stored with Lz77Literal).
 // With `hc30` the blocks are 2,048 bytes and each next-record field is
 // relative to the record's own position (block * 2,048 + offset).
-TopicLayout BuildTopic(const std::vector<TopicRecordSpec>& records, bool lz77, std::uint32_t blockPayload = 0,
+TopicLayout BuildTopic(const std::vector<TopicRecordDef>& records, bool lz77, std::uint32_t blockPayload = 0,
                        bool hc30 = false);
 
 // A topic header record (type 2) with the given title and entry macro.
-TopicRecordSpec TopicHeader(std::int32_t topicNumber, const std::string& title, const std::string& macro = "");
+TopicRecordDef TopicHeader(std::int32_t topicNumber, const std::string& title, const std::string& macro = "");
 // A text record whose stored text is `text`.
-TopicRecordSpec TextRecord(const std::string& text);
+TopicRecordDef TextRecord(const std::string& text);
 
 // |CONTEXT from {hash, topic offset} pairs (sorted by hash by the caller).
 std::string ContextFile(const std::vector<std::pair<std::uint32_t, std::uint32_t>>& entries, std::uint16_t pageSize = 1024);

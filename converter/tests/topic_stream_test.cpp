@@ -134,14 +134,14 @@ struct Built {
 // characters into the topic's first text record.
 Built BuildDoc(const std::vector<DocTopic>& topics, Packing packing, std::uint32_t keywordShift = 1,
                std::uint16_t indexPageSize = 1024) {
-    std::vector<TopicRecordSpec> records;
+    std::vector<TopicRecordDef> records;
     std::vector<std::size_t> firstText;
     const std::vector<std::string> phrases = {"the", "help ", "file"};
     for (std::size_t t = 0; t < topics.size(); ++t) {
         records.push_back(TopicHeader(static_cast<std::int32_t>(t), topics[t].title, topics[t].macro));
         firstText.push_back(records.size());
         for (const auto& text : topics[t].texts) {
-            TopicRecordSpec r = TextRecord(text);
+            TopicRecordDef r = TextRecord(text);
             if (packing == Packing::kOldPhrases) {
                 // Old scheme: "the " as phrase 0 ("the") and a blank (v = 1).
                 std::string stored;
@@ -188,7 +188,7 @@ Built BuildDoc(const std::vector<DocTopic>& topics, Packing packing, std::uint32
     std::vector<std::pair<std::string, std::vector<std::uint32_t>>> kw(keywords.begin(), keywords.end());
     KeywordFiles k = KeywordIndex(kw, indexPageSize);
     std::uint16_t minor = packing == Packing::kHall ? 33 : 21;
-    std::vector<InternalFileSpec> files = {
+    std::vector<InternalFileDef> files = {
         {"|SYSTEM", SystemFile(minor, lz ? 4 : 0, {{1, std::string("Doc\0", 4)}})},
         {"|TOPIC", b.layout.data},
         {"|CONTEXT", ContextFile(contexts, indexPageSize)},
@@ -313,10 +313,10 @@ TEST(TopicStream, BlockPositionsAreReportedOnEachLoad) {
 }
 
 TEST(TopicStream, HC30ChainsUseSmallBlocksAndRelativeLinks) {
-    std::vector<TopicRecordSpec> records;
+    std::vector<TopicRecordDef> records;
     for (int t = 0; t < 8; ++t) {
         records.push_back(TopicHeader(0, FormatString("Old topic %d", t)));
-        TopicRecordSpec text = TextRecord(std::string(700, static_cast<char>('a' + t)));
+        TopicRecordDef text = TextRecord(std::string(700, static_cast<char>('a' + t)));
         text.type = 0x01;
         records.push_back(text);
     }
@@ -354,7 +354,7 @@ TEST(TopicStream, HeaderRunningOverABlockEndCountsInTheBlockWhereItStarts) {
     // 4,084 data bytes: 51 + (21 + 2 + 4000) = 4074. Its position's offset,
     // 4,086, counts the block header and so lies past the 4,084 data bytes:
     // still a record, not the end of the chain.
-    std::vector<TopicRecordSpec> records = {TopicHeader(0, "A"), TextRecord(std::string(4000, 'a')),
+    std::vector<TopicRecordDef> records = {TopicHeader(0, "A"), TextRecord(std::string(4000, 'a')),
                                             TextRecord("second part of A"), TopicHeader(1, "B"), TextRecord("b")};
     TopicLayout layout = BuildTopic(records, false);
     ASSERT_EQ(layout.positions[2], 4074u + 12u);
