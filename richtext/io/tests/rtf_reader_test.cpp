@@ -386,6 +386,25 @@ TEST(RtfReader, NeedsAModel) {
     }
 }
 
+TEST(RtfReader, IntoAPlainTextModelAndAsAutomaticText) {
+    TJDRTFText plain(TJDMemoryFormat::fmPlainText);
+    TJDRtfReader r;
+    r.SetModel(&plain);
+    std::istringstream in(R"({\rtf1\b bold #{\footnote # id}{\pict 0102}\par x})");
+    EXPECT_EQ(r.Read(in), 0);
+    EXPECT_EQ(Paragraphs(plain), (Strings{"bold #\x01", "x"}));
+    EXPECT_TRUE(plain.FirstParagraph()->lines->attrs.empty());
+    EXPECT_TRUE(plain.Footnotes().empty());
+
+    TJDRTFText rich;
+    TJDRtfReader a;
+    a.SetModel(&rich);
+    a.automaticText = true;
+    std::istringstream in2(R"({\rtf1\b x})");
+    EXPECT_EQ(a.Read(in2), 0);
+    EXPECT_EQ(AttrOf(rich, "x")->style, kStyleBold | kStyleAutomatic);
+}
+
 TEST(TextReader, PlainTextMakesOneParagraphPerCarriageReturn) {
     TJDRTFText m;
     TJDTextReader r;
