@@ -12,7 +12,7 @@ namespace qv {
 void CopyToBuffer(std::string_view text, char* buffer, std::size_t size) {
     if (buffer == nullptr || size == 0) return;
     std::size_t n = text.size() < size - 1 ? text.size() : size - 1;
-    std::memcpy(buffer, text.data(), n);
+    if (n > 0) std::memcpy(buffer, text.data(), n);
     buffer[n] = '\0';
 }
 

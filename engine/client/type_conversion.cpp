@@ -19,7 +19,7 @@ constexpr double kMsPerDay = 86400000.0;
 void PutApiText(void* dest, std::size_t size, std::string_view text) {
     if (size == 0) return;
     std::size_t n = text.size() < size - 1 ? text.size() : size - 1;
-    std::memcpy(dest, text.data(), n);
+    if (n > 0) std::memcpy(dest, text.data(), n);
     static_cast<char*>(dest)[n] = '\0';
 }
 
