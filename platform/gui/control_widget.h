@@ -1,0 +1,83 @@
+// The Qt widget behind every windowed control: it turns Qt's events into the
+// control's window messages and shows the control's back buffer. Only the
+// layer's own sources include this header.
+#pragma once
+
+#include "platform/gui/controls.h"
+
+#include <QCursor>
+#include <QPainter>
+#include <QWidget>
+
+#include <map>
+
+namespace gui {
+
+class ControlWidget : public QWidget {
+public:
+    ControlWidget(TWinControl* control, QWidget* parent, Qt::WindowFlags flags = {});
+    TWinControl* Control() const { return control_; }
+    // Forgets the control: it is being destroyed.
+    void Detach() { control_ = nullptr; }
+    // While set, geometry changes come from the control and are not echoed back.
+    bool syncing = false;
+
+protected:
+    bool event(QEvent* e) override;
+    void paintEvent(QPaintEvent* e) override;
+    void resizeEvent(QResizeEvent* e) override;
+    void moveEvent(QMoveEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void keyReleaseEvent(QKeyEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+    void mouseDoubleClickEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void wheelEvent(QWheelEvent* e) override;
+    void focusInEvent(QFocusEvent* e) override;
+    void focusOutEvent(QFocusEvent* e) override;
+    void enterEvent(QEnterEvent* e) override;
+    void leaveEvent(QEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+    bool focusNextPrevChild(bool) override { return false; }
+
+private:
+    void Mouse(QMouseEvent* e, int kind);  // 0 down, 1 up, 2 double, 3 move
+    TWinControl* control_;
+};
+
+// Virtual-key code of a Qt key event (0 when it has none).
+unsigned VirtualKeyOfQtKey(int qtKey, bool keypad);
+// The Qt key of a virtual-key code (for the test harness).
+int QtKeyOfVirtualKey(unsigned vk);
+// Win32 key-message lParam: repeat count 1, scan code, extended and transition bits.
+LPARAM KeyLParam(unsigned vk, bool up, bool repeat, bool alt);
+
+// Hooks into the form and application layer, set by forms.cpp, so that
+// controls do not depend on it.
+struct FormHooks {
+    // A control took the focus: CM_EXIT/CM_ENTER bookkeeping of its form.
+    void (*focusChanged)(TWinControl* control) = nullptr;
+    // The mouse moved onto a control (for the application's hint).
+    void (*mouseOver)(TControl* control) = nullptr;
+    // A top-level widget was asked to close (close box).
+    bool (*closeRequested)(TWinControl* form) = nullptr;
+    // Activation of a top-level widget changed.
+    void (*activationChanged)(TWinControl* form, bool active) = nullptr;
+    // A control is going away.
+    void (*controlDestroyed)(TControl* control) = nullptr;
+};
+FormHooks& Hooks();
+// Make sure the Qt application object exists.
+void EnsureQtApplication();
+// The control holding the mouse capture, and the control under the mouse.
+TControl*& CaptureControlRef();
+TControl*& MouseOverControlRef();
+// Draws the caret over a control's widget when it owns the caret.
+void PaintCaret(TWinControl* control, QPainter& painter);
+// Custom cursors registered with the screen.
+std::map<int, QCursor>& CustomCursors();
+// The Qt cursor of a cursor number (the screen's custom cursors included).
+QCursor CursorOf(TCursor cursor);
+
+}  // namespace gui

@@ -1,0 +1,950 @@
+#include "platform/gui/graphics.h"
+
+#include "platform/core/codepage.h"
+#include "platform/core/exceptions.h"
+#include "platform/core/streams.h"
+#include "platform/gui/qt_bridge.h"
+
+#include <QBuffer>
+#include <QFileInfo>
+#include <QFontMetrics>
+#include <QImage>
+#include <QImageReader>
+#include <QPainter>
+#include <QPainterPath>
+
+#include <cmath>
+#include <cstring>
+
+namespace gui {
+
+// --- basic helpers ----------------------------------------------------------
+
+bool IntersectRect(TRect& out, const TRect& a, const TRect& b) {
+    out = {std::max(a.Left, b.Left), std::max(a.Top, b.Top), std::min(a.Right, b.Right),
+           std::min(a.Bottom, b.Bottom)};
+    if (out.IsEmpty()) {
+        out = {};
+        return false;
+    }
+    return true;
+}
+
+int MulDiv(int a, int b, int c) {
+    if (c == 0) return -1;
+    long long p = static_cast<long long>(a) * b;
+    // Round half away from zero, as Win32 does.
+    long long q = (p >= 0) == (c > 0) ? (std::llabs(p) + std::llabs(c) / 2) / std::llabs(c)
+                                      : -((std::llabs(p) + std::llabs(c) / 2) / std::llabs(c));
+    return static_cast<int>(q);
+}
+
+TColor GetSysColor(int index) {
+    static const TColor kClassic[COLOR_SYSCOLOR_COUNT] = {
+        RGB(192, 192, 192), RGB(0, 128, 128),   RGB(0, 0, 128),     RGB(128, 128, 128), RGB(192, 192, 192),
+        RGB(255, 255, 255), RGB(0, 0, 0),       RGB(0, 0, 0),       RGB(0, 0, 0),       RGB(255, 255, 255),
+        RGB(192, 192, 192), RGB(192, 192, 192), RGB(128, 128, 128), RGB(0, 0, 128),     RGB(255, 255, 255),
+        RGB(192, 192, 192), RGB(128, 128, 128), RGB(128, 128, 128), RGB(0, 0, 0),       RGB(192, 192, 192),
+        RGB(255, 255, 255), RGB(0, 0, 0),       RGB(223, 223, 223), RGB(0, 0, 0),       RGB(255, 255, 225)};
+    if (index < 0 || index >= COLOR_SYSCOLOR_COUNT) return 0;
+    return kClassic[index];
+}
+
+TColor ColorToRGB(TColor color) {
+    if (color < 0) return GetSysColor(static_cast<int>(color & 0xFF));
+    return color;
+}
+
+int GetSystemMetrics(int index) {
+    switch (index) {
+    case SM_CXSCREEN: return 1024;
+    case SM_CYSCREEN: return 768;
+    case SM_CXVSCROLL: case SM_CYHSCROLL: case SM_CYVSCROLL: case SM_CXHSCROLL:
+    case SM_CYVTHUMB: case SM_CXHTHUMB: return 16;
+    case SM_CYCAPTION: return 19;
+    case SM_CXBORDER: case SM_CYBORDER: return 1;
+    case SM_CXDLGFRAME: case SM_CYDLGFRAME: return 3;
+    case SM_CXICON: case SM_CYICON: case SM_CXCURSOR: case SM_CYCURSOR: return 32;
+    case SM_CYMENU: return 19;
+    case SM_CXFRAME: case SM_CYFRAME: return 4;
+    case SM_CXDOUBLECLK: case SM_CYDOUBLECLK: return 4;
+    case SM_CXEDGE: case SM_CYEDGE: return 2;
+    case SM_CXSMICON: case SM_CYSMICON: return 16;
+    case SM_CXDRAG: case SM_CYDRAG: return 4;
+    default: return 0;
+    }
+}
+
+QString ToQString(const std::string& ansi) { return QString::fromStdString(plat::AnsiToUtf8(ansi)); }
+std::string FromQString(const QString& s) { return plat::Utf8ToAnsi(s.toStdString()); }
+
+QColor ToQColor(TColor color) {
+    TColor c = ColorToRGB(color);
+    return QColor(GetRValue(c), GetGValue(c), GetBValue(c));
+}
+
+TColor FromQColor(const QColor& c) { return RGB(c.red(), c.green(), c.blue()); }
+
+std::string MapFontName(const std::string& windowsName) {
+    struct Entry {
+        const char* windows;
+        const char* installed;
+    };
+    static const Entry kMap[] = {
+        {"Arial", "Liberation Sans"},          {"Helvetica", "Liberation Sans"},
+        {"MS Sans Serif", "Liberation Sans"},  {"Microsoft Sans Serif", "Liberation Sans"},
+        {"Helv", "Liberation Sans"},           {"System", "Liberation Sans"},
+        {"Tahoma", "Liberation Sans"},         {"Verdana", "Liberation Sans"},
+        {"Segoe UI", "Liberation Sans"},       {"Small Fonts", "Liberation Sans"},
+        {"Arial Narrow", "Liberation Sans Narrow"},
+        {"Times New Roman", "Liberation Serif"}, {"Times", "Liberation Serif"},
+        {"MS Serif", "Liberation Serif"},      {"Tms Rmn", "Liberation Serif"},
+        {"Georgia", "Liberation Serif"},       {"Book Antiqua", "Liberation Serif"},
+        {"Courier New", "Liberation Mono"},    {"Courier", "Liberation Mono"},
+        {"Fixedsys", "Liberation Mono"},       {"Terminal", "Liberation Mono"},
+        {"Lucida Console", "Liberation Mono"},
+    };
+    for (const Entry& e : kMap)
+        if (plat::CompareAnsi(windowsName, e.windows, true) == 0) return e.installed;
+    return windowsName;
+}
+
+QFont ToQFont(const TFont& font) {
+    QFont f(ToQString(MapFontName(font.Name())));
+    int h = font.Height();
+    // A negative height is the character (em) height; a positive one the
+    // cell height, which carries some 15 % of internal leading besides.
+    int px = h < 0 ? -h : std::max(1, h * 100 / 115);
+    f.setPixelSize(std::max(1, px));
+    f.setBold(font.Style() & fsBold);
+    f.setItalic(font.Style() & fsItalic);
+    f.setUnderline(font.Style() & fsUnderline);
+    f.setStrikeOut(font.Style() & fsStrikeOut);
+    if (font.Pitch() == fpFixed) f.setFixedPitch(true);
+    f.setKerning(false);
+    return f;
+}
+
+// --- fonts, pens, brushes ------------------------------------------------------
+
+void TGraphicsObject::Changed() {
+    if (OnChange) OnChange(this);
+}
+
+TFont::TFont() = default;
+
+void TFont::Assign(const TFont& s) {
+    if (*this == s && PixelsPerInch == s.PixelsPerInch) return;
+    name_ = s.name_;
+    height_ = s.height_;
+    color_ = s.color_;
+    style_ = s.style_;
+    pitch_ = s.pitch_;
+    charset_ = s.charset_;
+    // Keep the size in points when the resolutions differ.
+    if (PixelsPerInch != s.PixelsPerInch) height_ = MulDiv(height_, PixelsPerInch, s.PixelsPerInch);
+    Changed();
+}
+
+void TFont::SetName(const std::string& n) {
+    if (n.empty() || n == name_) return;
+    name_ = n;
+    Changed();
+}
+int TFont::Size() const { return -MulDiv(height_, 72, PixelsPerInch); }
+void TFont::SetSize(int points) { SetHeight(-MulDiv(points, PixelsPerInch, 72)); }
+void TFont::SetHeight(int pixels) {
+    if (pixels == height_) return;
+    height_ = pixels;
+    Changed();
+}
+void TFont::SetColor(TColor c) {
+    if (c == color_) return;
+    color_ = c;
+    Changed();
+}
+void TFont::SetStyle(TFontStyles s) {
+    if (s == style_) return;
+    style_ = s;
+    Changed();
+}
+void TFont::SetPitch(TFontPitch p) {
+    if (p == pitch_) return;
+    pitch_ = p;
+    Changed();
+}
+void TFont::SetCharset(int c) {
+    if (c == charset_) return;
+    charset_ = c;
+    Changed();
+}
+
+void TPen::Assign(const TPen& s) {
+    color_ = s.color_;
+    width_ = s.width_;
+    style_ = s.style_;
+    mode_ = s.mode_;
+    Changed();
+}
+void TPen::SetColor(TColor c) { if (c != color_) { color_ = c; Changed(); } }
+void TPen::SetWidth(int w) { if (w != width_) { width_ = std::max(0, w); Changed(); } }
+void TPen::SetStyle(TPenStyle s) { if (s != style_) { style_ = s; Changed(); } }
+void TPen::SetMode(TPenMode m) { if (m != mode_) { mode_ = m; Changed(); } }
+
+void TBrush::Assign(const TBrush& s) {
+    color_ = s.color_;
+    style_ = s.style_;
+    bitmap_ = s.bitmap_;
+    Changed();
+}
+void TBrush::SetColor(TColor c) {
+    if (c == color_ && style_ != bsClear) return;
+    color_ = c;
+    // Choosing a colour makes a clear brush solid again, as the class library does.
+    if (style_ == bsClear) style_ = bsSolid;
+    Changed();
+}
+void TBrush::SetStyle(TBrushStyle s) { if (s != style_) { style_ = s; Changed(); } }
+void TBrush::SetBitmap(TBitmap* b) { if (b != bitmap_) { bitmap_ = b; Changed(); } }
+
+// --- canvas ----------------------------------------------------------------------
+
+namespace {
+
+QPainter::CompositionMode ModeOfCopy(TCopyMode m) {
+    switch (m) {
+    case cmSrcAnd: return QPainter::RasterOp_SourceAndDestination;
+    case cmSrcPaint: return QPainter::RasterOp_SourceOrDestination;
+    case cmSrcInvert: return QPainter::RasterOp_SourceXorDestination;
+    case cmNotSrcCopy: return QPainter::RasterOp_NotSource;
+    case cmDstInvert: return QPainter::RasterOp_NotDestination;
+    case cmMergePaint: return QPainter::RasterOp_NotSourceOrDestination;
+    case cmSrcErase: return QPainter::RasterOp_SourceAndNotDestination;
+    case cmNotSrcErase: return QPainter::RasterOp_NotSourceAndNotDestination;
+    case cmPatInvert: return QPainter::RasterOp_SourceXorDestination;
+    default: return QPainter::CompositionMode_Source;
+    }
+}
+
+QPainter::CompositionMode ModeOfPen(TPenMode m) {
+    switch (m) {
+    case pmNot: return QPainter::RasterOp_NotDestination;
+    case pmXor: return QPainter::RasterOp_SourceXorDestination;
+    case pmNotXor: return QPainter::RasterOp_NotSourceXorDestination;
+    case pmMerge: return QPainter::RasterOp_SourceOrDestination;
+    case pmMask: return QPainter::RasterOp_SourceAndDestination;
+    case pmNotCopy: return QPainter::RasterOp_NotSource;
+    case pmMaskPenNot: return QPainter::RasterOp_SourceAndNotDestination;
+    case pmNotMask: return QPainter::RasterOp_NotSourceOrNotDestination;
+    case pmNotMerge: return QPainter::RasterOp_NotSourceAndNotDestination;
+    case pmMergeNotPen: return QPainter::RasterOp_NotSourceOrDestination;
+    case pmMaskNotPen: return QPainter::RasterOp_NotSourceAndDestination;
+    default: return QPainter::CompositionMode_SourceOver;
+    }
+}
+
+Qt::BrushStyle QtBrushStyle(TBrushStyle s) {
+    switch (s) {
+    case bsClear: return Qt::NoBrush;
+    case bsHorizontal: return Qt::HorPattern;
+    case bsVertical: return Qt::VerPattern;
+    case bsFDiagonal: return Qt::FDiagPattern;
+    case bsBDiagonal: return Qt::BDiagPattern;
+    case bsCross: return Qt::CrossPattern;
+    case bsDiagCross: return Qt::DiagCrossPattern;
+    default: return Qt::SolidPattern;
+    }
+}
+
+void ForceOpaque(QImage& img, const QRect& area) {
+    // XOR-like raster operations also flip the unused alpha byte; put it back.
+    if (img.format() != QImage::Format_RGB32) return;
+    QRect r = area.intersected(img.rect());
+    for (int y = r.top(); y <= r.bottom(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
+        for (int x = r.left(); x <= r.right(); ++x) line[x] |= 0xFF000000u;
+    }
+}
+
+}  // namespace
+
+TCanvas::TCanvas() = default;
+TCanvas::~TCanvas() { Flush(); }
+
+void TCanvas::Bind(QImage* image, TPoint origin, TRect clip) {
+    Flush();
+    target_ = image;
+    origin_ = origin;
+    clip_ = clip;
+}
+
+void TCanvas::Unbind() {
+    Flush();
+    target_ = nullptr;
+}
+
+void TCanvas::Flush() {
+    if (painter_) {
+        painter_->end();
+        painter_.reset();
+    }
+}
+
+QPainter* TCanvas::Painter() {
+    if (!target_ || target_->isNull()) return nullptr;
+    if (!painter_) {
+        painter_ = std::make_unique<QPainter>(target_);
+        if (!clip_.IsEmpty()) painter_->setClipRect(ToQRect(clip_));
+        painter_->translate(origin_.x, origin_.y);
+    }
+    painter_->setCompositionMode(QPainter::CompositionMode_SourceOver);
+    painter_->setRenderHint(QPainter::Antialiasing, false);
+    return painter_.get();
+}
+
+void TCanvas::ApplyPen() {
+    QPainter* p = painter_.get();
+    if (pen_.Style() == psClear || pen_.Mode() == pmNop) {
+        p->setPen(Qt::NoPen);
+        return;
+    }
+    QColor c = pen_.Mode() == pmBlack ? QColor(Qt::black)
+             : pen_.Mode() == pmWhite ? QColor(Qt::white)
+             : pen_.Mode() == pmNot   ? QColor(Qt::white)
+                                      : ToQColor(pen_.Color());
+    QPen qp(c);
+    qp.setWidth(pen_.Width() <= 1 ? 0 : pen_.Width());
+    switch (pen_.Style()) {
+    case psDash: qp.setStyle(Qt::DashLine); break;
+    case psDot: qp.setStyle(Qt::DotLine); break;
+    case psDashDot: qp.setStyle(Qt::DashDotLine); break;
+    case psDashDotDot: qp.setStyle(Qt::DashDotDotLine); break;
+    default: qp.setStyle(Qt::SolidLine); break;
+    }
+    p->setPen(qp);
+    p->setCompositionMode(ModeOfPen(pen_.Mode()));
+}
+
+void TCanvas::ApplyBrush() {
+    QPainter* p = painter_.get();
+    if (brush_.Bitmap() && brush_.Bitmap()->Image()) {
+        p->setBrush(QBrush(*brush_.Bitmap()->Image()));
+        return;
+    }
+    QBrush b(ToQColor(brush_.Color()), QtBrushStyle(brush_.Style()));
+    p->setBrush(b);
+    // Hatches leave the gaps alone, like a transparent background mode.
+    p->setBackgroundMode(Qt::TransparentMode);
+}
+
+void TCanvas::ApplyFont() {
+    QPainter* p = painter_.get();
+    p->setFont(ToQFont(font_));
+    p->setPen(ToQColor(font_.Color()));
+}
+
+void TCanvas::Changed() {
+    if (OnChange) OnChange(this);
+    if (AfterChange) AfterChange();
+}
+
+void TCanvas::MoveTo(int x, int y) { penPos_ = {x, y}; }
+
+void TCanvas::LineTo(int x, int y) {
+    if (QPainter* p = Painter()) {
+        ApplyPen();
+        int x0 = penPos_.x, y0 = penPos_.y;
+        // Win32 leaves out the last pixel; do the same for straight lines,
+        // which is what XOR rubber bands and frames are built from.
+        int ex = x, ey = y;
+        if (y0 == y && x != x0) ex = x > x0 ? x - 1 : x + 1;
+        else if (x0 == x && y != y0) ey = y > y0 ? y - 1 : y + 1;
+        if (x0 != x || y0 != y) p->drawLine(x0, y0, ex, ey);
+        Changed();
+    }
+    penPos_ = {x, y};
+}
+
+void TCanvas::Rectangle(int x1, int y1, int x2, int y2) {
+    QPainter* p = Painter();
+    if (!p || x2 <= x1 || y2 <= y1) return;
+    ApplyBrush();
+    if (brush_.Style() != bsClear) {
+        int inset = pen_.Style() == psClear ? 0 : 1;
+        p->fillRect(QRect(x1 + inset, y1 + inset, x2 - x1 - 2 * inset, y2 - y1 - 2 * inset), p->brush());
+    }
+    if (pen_.Style() != psClear) {
+        ApplyPen();
+        p->setBrush(Qt::NoBrush);
+        int w = std::max(1, pen_.Width());
+        QRect outer(x1, y1, x2 - x1, y2 - y1);
+        if (w == 1) {
+            p->drawRect(outer.adjusted(0, 0, -1, -1));
+        } else {
+            QPen qp = p->pen();
+            QBrush b(qp.color());
+            p->setPen(Qt::NoPen);
+            p->setBrush(b);
+            p->drawRect(QRect(x1, y1, outer.width(), w));
+            p->drawRect(QRect(x1, y2 - w, outer.width(), w));
+            p->drawRect(QRect(x1, y1 + w, w, outer.height() - 2 * w));
+            p->drawRect(QRect(x2 - w, y1 + w, w, outer.height() - 2 * w));
+        }
+    }
+    Changed();
+}
+
+void TCanvas::RoundRect(int x1, int y1, int x2, int y2, int x3, int y3) {
+    QPainter* p = Painter();
+    if (!p) return;
+    ApplyBrush();
+    ApplyPen();
+    p->drawRoundedRect(QRect(x1, y1, x2 - x1 - 1, y2 - y1 - 1), x3 / 2.0, y3 / 2.0);
+    Changed();
+}
+
+void TCanvas::Ellipse(int x1, int y1, int x2, int y2) {
+    QPainter* p = Painter();
+    if (!p) return;
+    ApplyBrush();
+    ApplyPen();
+    p->drawEllipse(QRect(x1, y1, x2 - x1 - 1, y2 - y1 - 1));
+    Changed();
+}
+
+void TCanvas::FillRect(const TRect& r) {
+    QPainter* p = Painter();
+    if (!p || r.IsEmpty()) return;
+    ApplyBrush();
+    if (brush_.Style() != bsClear || brush_.Bitmap()) p->fillRect(ToQRect(r), p->brush());
+    Changed();
+}
+
+void TCanvas::FrameRect(const TRect& r) {
+    QPainter* p = Painter();
+    if (!p || r.IsEmpty()) return;
+    QColor c = ToQColor(brush_.Color());
+    p->fillRect(QRect(r.Left, r.Top, r.Width(), 1), c);
+    p->fillRect(QRect(r.Left, r.Bottom - 1, r.Width(), 1), c);
+    p->fillRect(QRect(r.Left, r.Top, 1, r.Height()), c);
+    p->fillRect(QRect(r.Right - 1, r.Top, 1, r.Height()), c);
+    Changed();
+}
+
+void TCanvas::DrawFocusRect(const TRect& r) {
+    QPainter* p = Painter();
+    if (!p || r.IsEmpty()) return;
+    // A dotted frame inverted onto the picture, so drawing it twice removes it.
+    p->setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+    p->setPen(Qt::NoPen);
+    for (int x = r.Left; x < r.Right; ++x) {
+        if (((x - r.Left) & 1) == 0) {
+            p->fillRect(QRect(x, r.Top, 1, 1), Qt::white);
+            if (r.Bottom - 1 > r.Top) p->fillRect(QRect(x, r.Bottom - 1, 1, 1), Qt::white);
+        }
+    }
+    for (int y = r.Top + 1; y < r.Bottom - 1; ++y) {
+        if (((y - r.Top) & 1) == 0) {
+            p->fillRect(QRect(r.Left, y, 1, 1), Qt::white);
+            if (r.Right - 1 > r.Left) p->fillRect(QRect(r.Right - 1, y, 1, 1), Qt::white);
+        }
+    }
+    p->setCompositionMode(QPainter::CompositionMode_SourceOver);
+    Flush();
+    ForceOpaque(*target_, ToQRect(r).translated(origin_.x, origin_.y));
+    Changed();
+}
+
+void TCanvas::Polygon(const std::vector<TPoint>& points) {
+    QPainter* p = Painter();
+    if (!p || points.empty()) return;
+    QPolygon poly;
+    for (const TPoint& pt : points) poly << QPoint(pt.x, pt.y);
+    ApplyBrush();
+    ApplyPen();
+    p->drawPolygon(poly);
+    Changed();
+}
+
+void TCanvas::Polyline(const std::vector<TPoint>& points) {
+    QPainter* p = Painter();
+    if (!p || points.empty()) return;
+    QPolygon poly;
+    for (const TPoint& pt : points) poly << QPoint(pt.x, pt.y);
+    ApplyPen();
+    p->drawPolyline(poly);
+    Changed();
+}
+
+void TCanvas::TextOut(int x, int y, const std::string& text) {
+    QPainter* p = Painter();
+    if (!p) return;
+    QString s = ToQString(text);
+    ApplyFont();
+    QFontMetrics fm(p->font());
+    int w = fm.horizontalAdvance(s);
+    if (brush_.Style() != bsClear) p->fillRect(QRect(x, y, w, fm.height()), ToQColor(brush_.Color()));
+    p->drawText(QPoint(x, y + fm.ascent()), s);
+    penPos_ = {x + w, y};
+    Changed();
+}
+
+void TCanvas::TextRect(const TRect& r, int x, int y, const std::string& text) {
+    QPainter* p = Painter();
+    if (!p) return;
+    p->save();
+    p->setClipRect(ToQRect(r), Qt::IntersectClip);
+    if (brush_.Style() != bsClear) p->fillRect(ToQRect(r), ToQColor(brush_.Color()));
+    ApplyFont();
+    QFontMetrics fm(p->font());
+    p->drawText(QPoint(x, y + fm.ascent()), ToQString(text));
+    p->restore();
+    Changed();
+}
+
+int TCanvas::TextWidth(const std::string& text) { return TextExtent(text).x; }
+int TCanvas::TextHeight(const std::string& text) { return TextExtent(text).y; }
+
+TPoint TCanvas::TextExtent(const std::string& text) {
+    QFontMetrics fm(ToQFont(font_));
+    return {fm.horizontalAdvance(ToQString(text)), fm.height()};
+}
+
+void TCanvas::DrawImage(const TRect& dest, const QImage& image, const TRect& src, TCopyMode mode) {
+    QPainter* p = Painter();
+    if (!p || dest.IsEmpty()) return;
+    if (mode == cmBlackness || mode == cmWhiteness) {
+        p->fillRect(ToQRect(dest), mode == cmBlackness ? Qt::black : Qt::white);
+    } else if (mode == cmDstInvert) {
+        p->setCompositionMode(QPainter::RasterOp_NotDestination);
+        p->fillRect(ToQRect(dest), Qt::black);
+    } else if (mode == cmPatCopy) {
+        ApplyBrush();
+        p->fillRect(ToQRect(dest), p->brush());
+    } else {
+        p->setCompositionMode(ModeOfCopy(mode));
+        p->drawImage(ToQRect(dest), image, ToQRect(src));
+    }
+    p->setCompositionMode(QPainter::CompositionMode_SourceOver);
+    if (mode != cmSrcCopy) {
+        Flush();
+        ForceOpaque(*target_, ToQRect(dest).translated(origin_.x, origin_.y));
+    }
+    Changed();
+}
+
+void TCanvas::Draw(int x, int y, const TGraphic* graphic) {
+    if (!graphic || graphic->Empty()) return;
+    StretchDraw(Bounds(x, y, graphic->Width(), graphic->Height()), graphic);
+}
+
+void TCanvas::StretchDraw(const TRect& r, const TGraphic* graphic) {
+    if (!graphic || graphic->Empty() || !graphic->Image()) return;
+    QPainter* p = Painter();
+    if (!p) return;
+    const QImage& img = *graphic->Image();
+    if (graphic->Transparent()) {
+        if (auto* bmp = dynamic_cast<const TBitmap*>(graphic)) {
+            // Leave out the transparent colour: make it see-through with an alpha channel.
+            QImage withAlpha = img.convertToFormat(QImage::Format_ARGB32);
+            QRgb key = ToQColor(bmp->TransparentColor()).rgb() & 0xFFFFFF;
+            for (int yy = 0; yy < withAlpha.height(); ++yy) {
+                auto* line = reinterpret_cast<QRgb*>(withAlpha.scanLine(yy));
+                for (int xx = 0; xx < withAlpha.width(); ++xx)
+                    if ((line[xx] & 0xFFFFFF) == key) line[xx] = 0;
+            }
+            p->drawImage(ToQRect(r), withAlpha);
+            Changed();
+            return;
+        }
+    }
+    p->drawImage(ToQRect(r), img);
+    Changed();
+}
+
+void TCanvas::CopyRect(const TRect& dest, TCanvas& source, const TRect& sourceRect) {
+    if (!source.target_) return;
+    source.Flush();
+    TRect src = sourceRect;
+    OffsetRect(src, source.origin_.x, source.origin_.y);
+    // Copy first: source and destination may be the same image.
+    QImage copy = source.target_->copy(ToQRect(src));
+    DrawImage(dest, copy, Bounds(0, 0, src.Width(), src.Height()), CopyMode);
+}
+
+void TCanvas::BrushCopy(const TRect& dest, const TBitmap& bitmap, const TRect& source, TColor color) {
+    if (!bitmap.Image()) return;
+    QImage img = bitmap.Image()->copy(ToQRect(source)).convertToFormat(QImage::Format_RGB32);
+    QRgb key = ToQColor(color).rgb() | 0xFF000000u;
+    QRgb fill = ToQColor(brush_.Color()).rgb() | 0xFF000000u;
+    for (int y = 0; y < img.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(img.scanLine(y));
+        for (int x = 0; x < img.width(); ++x)
+            if ((line[x] | 0xFF000000u) == key) line[x] = fill;
+    }
+    DrawImage(dest, img, Bounds(0, 0, img.width(), img.height()), cmSrcCopy);
+}
+
+TColor TCanvas::Pixel(int x, int y) {
+    if (!target_) return -1;
+    Flush();
+    int ix = x + origin_.x, iy = y + origin_.y;
+    if (!target_->valid(ix, iy)) return -1;  // CLR_INVALID
+    return FromQColor(QColor(target_->pixel(ix, iy)));
+}
+
+void TCanvas::SetPixel(int x, int y, TColor color) {
+    if (!target_) return;
+    Flush();
+    int ix = x + origin_.x, iy = y + origin_.y;
+    if (!target_->valid(ix, iy)) return;
+    if (!clip_.IsEmpty() && !clip_.Contains({ix, iy})) return;
+    target_->setPixel(ix, iy, ToQColor(color).rgb());
+    Changed();
+}
+
+TRect TCanvas::ClipRect() const {
+    if (!target_) return {};
+    TRect r = clip_.IsEmpty() ? Bounds(0, 0, target_->width(), target_->height()) : clip_;
+    OffsetRect(r, -origin_.x, -origin_.y);
+    return r;
+}
+
+void TCanvas::SetClipRect(const TRect& r) {
+    Flush();
+    TRect c = r;
+    OffsetRect(c, origin_.x, origin_.y);
+    clip_ = c;
+    if (clip_.IsEmpty()) clip_ = Bounds(origin_.x, origin_.y, 0, 0);
+}
+
+void TCanvas::ResetClip() {
+    Flush();
+    clip_ = {};
+}
+
+int DrawText(TCanvas& canvas, const std::string& text, TRect& rect, unsigned flags) {
+    QFont font = ToQFont(canvas.Font());
+    QFontMetrics fm(font);
+    QString s = ToQString(text);
+    int qflags = 0;
+    qflags |= (flags & DT_CENTER) ? Qt::AlignHCenter : (flags & DT_RIGHT) ? Qt::AlignRight : Qt::AlignLeft;
+    if (flags & DT_SINGLELINE) {
+        qflags |= Qt::TextSingleLine;
+        qflags |= (flags & DT_VCENTER) ? Qt::AlignVCenter : (flags & DT_BOTTOM) ? Qt::AlignBottom : Qt::AlignTop;
+    } else {
+        qflags |= Qt::AlignTop;
+    }
+    if (flags & DT_WORDBREAK) qflags |= Qt::TextWordWrap;
+    if (flags & DT_EXPANDTABS) qflags |= Qt::TextExpandTabs;
+    if (!(flags & DT_NOPREFIX)) qflags |= Qt::TextShowMnemonic;
+    if (flags & DT_NOCLIP) qflags |= Qt::TextDontClip;
+    QRect qr = ToQRect(rect);
+    if (flags & DT_CALCRECT) {
+        QRect bound = fm.boundingRect(QRect(qr.x(), qr.y(), (flags & DT_WORDBREAK) ? qr.width() : 100000, 100000),
+                                      qflags & ~(Qt::AlignHCenter | Qt::AlignRight | Qt::AlignVCenter | Qt::AlignBottom),
+                                      s);
+        rect.Right = rect.Left + bound.width();
+        rect.Bottom = rect.Top + std::max(bound.height(), fm.height());
+        return rect.Height();
+    }
+    if (flags & (DT_END_ELLIPSIS | DT_PATH_ELLIPSIS)) {
+        s = fm.elidedText(s, (flags & DT_PATH_ELLIPSIS) ? Qt::ElideMiddle : Qt::ElideRight, qr.width(),
+                          (flags & DT_NOPREFIX) ? 0 : Qt::TextShowMnemonic);
+    }
+    QPainter* p = canvas.Painter();
+    QRect bound = fm.boundingRect(qr, qflags, s);
+    if (!p) return bound.height();
+    if (canvas.Brush().Style() != bsClear) p->fillRect(bound.intersected(qr), ToQColor(canvas.Brush().Color()));
+    p->setFont(font);
+    p->setPen(ToQColor(canvas.Font().Color()));
+    p->drawText(qr, qflags, s);
+    if (canvas.AfterChange) canvas.AfterChange();
+    return bound.height();
+}
+
+void Frame3D(TCanvas& canvas, TRect& rect, TColor topColor, TColor bottomColor, int width) {
+    TPen& pen = canvas.Pen();
+    TPenStyle oldStyle = pen.Style();
+    TColor oldColor = pen.Color();
+    int oldWidth = pen.Width();
+    pen.SetWidth(1);
+    pen.SetStyle(psSolid);
+    --rect.Bottom;
+    --rect.Right;
+    for (int i = 0; i < width; ++i) {
+        pen.SetColor(topColor);
+        canvas.MoveTo(rect.Left, rect.Bottom);
+        canvas.LineTo(rect.Left, rect.Top);
+        canvas.LineTo(rect.Right, rect.Top);
+        pen.SetColor(bottomColor);
+        canvas.LineTo(rect.Right, rect.Bottom);
+        canvas.LineTo(rect.Left - 1, rect.Bottom);
+        InflateRect(rect, -1, -1);
+    }
+    ++rect.Bottom;
+    ++rect.Right;
+    pen.SetColor(oldColor);
+    pen.SetStyle(oldStyle);
+    pen.SetWidth(oldWidth);
+}
+
+// --- graphics -----------------------------------------------------------------------
+
+namespace {
+
+std::string ReadAll(plat::Stream& stream) {
+    std::int64_t size = stream.Size() - stream.Position();
+    std::string bytes(static_cast<std::size_t>(std::max<std::int64_t>(0, size)), '\0');
+    if (!bytes.empty()) stream.ReadBuffer(bytes.data(), static_cast<std::int64_t>(bytes.size()));
+    return bytes;
+}
+
+void WriteImage(const QImage& img, plat::Stream& stream, const char* format) {
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    if (!img.save(&buffer, format)) throw plat::EWriteError("Cannot write the picture");
+    stream.WriteBuffer(bytes.constData(), bytes.size());
+}
+
+QImage ReadImage(const std::string& bytes, const char* format) {
+    QByteArray data(bytes.data(), static_cast<qsizetype>(bytes.size()));
+    QBuffer buffer(&data);
+    buffer.open(QIODevice::ReadOnly);
+    QImageReader reader(&buffer, format);
+    // Bound what a hostile header can make us allocate.
+    reader.setAllocationLimit(256);
+    QImage img = reader.read();
+    if (img.isNull()) throw plat::EReadError("Invalid picture: " + reader.errorString().toStdString());
+    return img;
+}
+
+std::string ReadFileBytes(const std::string& fileName) {
+    QFile f(ToQString(fileName));
+    if (!f.open(QIODevice::ReadOnly)) throw plat::EFOpenError("Cannot open file \"" + fileName + "\"");
+    QByteArray data = f.readAll();
+    return std::string(data.constData(), static_cast<std::size_t>(data.size()));
+}
+
+}  // namespace
+
+void TGraphic::SetTransparent(bool t) {
+    if (t == transparent_) return;
+    transparent_ = t;
+    Changed();
+}
+
+void TGraphic::LoadFromFile(const std::string& fileName) {
+    plat::MemoryStream stream(ReadFileBytes(fileName));
+    LoadFromStream(stream);
+}
+
+void TGraphic::SaveToFile(const std::string& fileName) const {
+    plat::MemoryStream stream;
+    SaveToStream(stream);
+    QFile f(ToQString(fileName));
+    if (!f.open(QIODevice::WriteOnly)) throw plat::EFCreateError("Cannot create file \"" + fileName + "\"");
+    std::string bytes = stream.DataString();
+    if (f.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size()))
+        throw plat::EWriteError("Cannot write file \"" + fileName + "\"");
+}
+
+TBitmap::TBitmap() : image_(std::make_unique<QImage>()) {}
+TBitmap::TBitmap(int width, int height) : TBitmap() { SetSize(width, height); }
+TBitmap::~TBitmap() {
+    if (canvas_) canvas_->Unbind();
+}
+
+void TBitmap::Assign(const TBitmap& source) {
+    if (&source == this) return;
+    if (source.canvas_) source.canvas_->Flush();
+    if (canvas_) canvas_->Flush();
+    *image_ = source.image_->copy();
+    monochrome_ = source.monochrome_;
+    transparent_ = source.transparent_;
+    transparentColor_ = source.transparentColor_;
+    if (canvas_) canvas_->Bind(image_.get());
+    Changed();
+}
+
+int TBitmap::Width() const { return image_->width(); }
+int TBitmap::Height() const { return image_->height(); }
+void TBitmap::SetWidth(int w) { SetSize(w, Height()); }
+void TBitmap::SetHeight(int h) { SetSize(Width(), h); }
+
+void TBitmap::SetSize(int w, int h) {
+    w = std::max(0, w);
+    h = std::max(0, h);
+    if (w == Width() && h == Height()) return;
+    if (canvas_) canvas_->Flush();
+    QImage img;
+    if (w > 0 && h > 0) {
+        img = QImage(w, h, QImage::Format_RGB32);
+        img.fill(Qt::white);
+        if (!image_->isNull()) {
+            QPainter p(&img);
+            p.drawImage(0, 0, *image_);
+        }
+    }
+    *image_ = img;
+    if (canvas_) canvas_->Bind(image_.get());
+    Changed();
+}
+
+bool TBitmap::Empty() const { return image_->isNull(); }
+
+TCanvas& TBitmap::Canvas() {
+    if (!canvas_) {
+        canvas_ = std::make_unique<TCanvas>();
+        canvas_->Bind(image_.get());
+        canvas_->AfterChange = [this] { CanvasChanged(); };
+    }
+    return *canvas_;
+}
+
+void TBitmap::CanvasChanged() {
+    if (monochrome_) Monochromize();
+}
+
+void TBitmap::Monochromize() {
+    if (canvas_) canvas_->Flush();
+    for (int y = 0; y < image_->height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image_->scanLine(y));
+        for (int x = 0; x < image_->width(); ++x) line[x] = qGray(line[x]) >= 128 ? 0xFFFFFFFFu : 0xFF000000u;
+    }
+}
+
+void TBitmap::SetMonochrome(bool m) {
+    if (m == monochrome_) return;
+    monochrome_ = m;
+    if (m) Monochromize();
+    Changed();
+}
+
+TColor TBitmap::TransparentColor() const {
+    if (transparentColor_ != clDefault) return transparentColor_;
+    if (image_->isNull()) return clDefault;
+    if (canvas_) canvas_->Flush();
+    return FromQColor(QColor(image_->pixel(0, image_->height() - 1)));
+}
+
+void TBitmap::SetTransparentColor(TColor c) { transparentColor_ = c; }
+
+void TBitmap::Mask(TColor transparentColor) {
+    if (canvas_) canvas_->Flush();
+    QRgb key = ToQColor(transparentColor).rgb() & 0xFFFFFF;
+    for (int y = 0; y < image_->height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image_->scanLine(y));
+        for (int x = 0; x < image_->width(); ++x)
+            line[x] = (line[x] & 0xFFFFFF) == key ? 0xFFFFFFFFu : 0xFF000000u;
+    }
+    monochrome_ = true;
+    Changed();
+}
+
+std::unique_ptr<TBitmap> TBitmap::CreateMask(TColor transparentColor) const {
+    auto mask = std::make_unique<TBitmap>();
+    mask->Assign(*this);
+    mask->Mask(transparentColor);
+    return mask;
+}
+
+void TBitmap::LoadFromStream(plat::Stream& stream) {
+    QImage img = ReadImage(ReadAll(stream), nullptr);
+    SetImage(img);
+}
+
+void TBitmap::LoadFromFile(const std::string& fileName) { TGraphic::LoadFromFile(fileName); }
+
+void TBitmap::SaveToStream(plat::Stream& stream) const {
+    if (canvas_) canvas_->Flush();
+    if (image_->isNull()) return;
+    WriteImage(*image_, stream, "BMP");
+}
+
+const QImage* TBitmap::Image() const {
+    if (canvas_) canvas_->Flush();
+    return image_->isNull() ? nullptr : image_.get();
+}
+
+QImage& TBitmap::MutableImage() {
+    if (canvas_) canvas_->Flush();
+    return *image_;
+}
+
+void TBitmap::SetImage(const QImage& image) {
+    if (canvas_) canvas_->Flush();
+    *image_ = image.convertToFormat(QImage::Format_RGB32);
+    if (monochrome_) Monochromize();
+    if (canvas_) canvas_->Bind(image_.get());
+    Changed();
+}
+
+std::unique_ptr<TGraphic> TBitmap::Clone() const {
+    auto b = std::make_unique<TBitmap>();
+    b->Assign(*this);
+    return b;
+}
+
+TIcon::TIcon() : image_(std::make_unique<QImage>()) { transparent_ = true; }
+TIcon::~TIcon() = default;
+int TIcon::Width() const { return image_->width(); }
+int TIcon::Height() const { return image_->height(); }
+bool TIcon::Empty() const { return image_->isNull(); }
+void TIcon::LoadFromStream(plat::Stream& stream) { SetImage(ReadImage(ReadAll(stream), "ICO")); }
+void TIcon::SaveToStream(plat::Stream& stream) const {
+    if (!image_->isNull()) WriteImage(*image_, stream, "ICO");
+}
+void TIcon::LoadFromFile(const std::string& fileName) { TGraphic::LoadFromFile(fileName); }
+const QImage* TIcon::Image() const { return image_->isNull() ? nullptr : image_.get(); }
+void TIcon::SetImage(const QImage& image) {
+    *image_ = image.convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    Changed();
+}
+std::unique_ptr<TGraphic> TIcon::Clone() const {
+    auto i = std::make_unique<TIcon>();
+    *i->image_ = *image_;
+    return i;
+}
+
+TPicture::TPicture() = default;
+TPicture::~TPicture() = default;
+
+void TPicture::Attach(std::unique_ptr<TGraphic> g) {
+    graphic_ = std::move(g);
+    if (graphic_) graphic_->OnChange = [this](TObject*) { Changed(); };
+    Changed();
+}
+
+void TPicture::SetGraphic(const TGraphic* graphic) { Attach(graphic ? graphic->Clone() : nullptr); }
+
+TBitmap& TPicture::Bitmap() {
+    if (!dynamic_cast<TBitmap*>(graphic_.get())) Attach(std::make_unique<TBitmap>());
+    return static_cast<TBitmap&>(*graphic_);
+}
+
+TIcon& TPicture::Icon() {
+    if (!dynamic_cast<TIcon*>(graphic_.get())) Attach(std::make_unique<TIcon>());
+    return static_cast<TIcon&>(*graphic_);
+}
+
+void TPicture::Assign(const TPicture& source) {
+    if (&source == this) return;
+    SetGraphic(source.graphic_.get());
+}
+
+void TPicture::LoadFromFile(const std::string& fileName) {
+    std::string ext = plat::AnsiLowerCase(QFileInfo(ToQString(fileName)).suffix().toStdString());
+    std::unique_ptr<TGraphic> g;
+    if (ext == "ico") g = std::make_unique<TIcon>();
+    else g = std::make_unique<TBitmap>();
+    g->LoadFromFile(fileName);  // throws before the picture changes
+    Attach(std::move(g));
+}
+
+void TPicture::SaveToFile(const std::string& fileName) const {
+    if (graphic_) graphic_->SaveToFile(fileName);
+}
+
+}  // namespace gui
