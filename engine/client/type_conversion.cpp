@@ -364,7 +364,7 @@ std::uint32_t BlankLength(std::uint16_t apiType, std::uint32_t len) {
     return len;
 }
 
-FLDDesc FieldDescFromDict(const DictField& f) {
+FLDDesc FieldDescFromDict(const TqvFieldDescriptor& f) {
     FLDDesc d;
     ApiType a = ApiTypeFromEngine(f.type, static_cast<std::int32_t>(f.length));
     d.fieldNumber = static_cast<std::uint16_t>(f.number + 1);
@@ -377,12 +377,12 @@ FLDDesc FieldDescFromDict(const DictField& f) {
     d.units2 = static_cast<std::int16_t>(f.decimals);
     d.offset = static_cast<std::uint16_t>(f.offset);
     d.length = static_cast<std::uint16_t>(f.length);
-    d.validity = (f.required || (f.validity != nullptr && f.validity->hasDefault)) ? 1 : 0;
+    d.validity = (f.required || (f.validity && f.validity->hasDefault)) ? 1 : 0;
     d.rights = 3;
     return d;
 }
 
-IDXDesc IndexDescFromDict(const DictIndex& x) {
+IDXDesc IndexDescFromDict(const TqvIndexDescriptor& x) {
     IDXDesc d;
     d.name = x.name;
     d.indexId = static_cast<std::uint16_t>(x.number);
@@ -390,11 +390,11 @@ IDXDesc IndexDescFromDict(const DictIndex& x) {
     d.descending = x.ascending ? 0 : 1;
     d.maintained = 1;
     d.keyLength = static_cast<std::uint16_t>(x.keyLength);
-    if (x.fieldCount < 0) {
+    if (x.keyFieldCount < 0) {
         d.expIdx[1] = 1;
         d.keyFieldCount = 0;
     } else {
-        int n = x.fieldCount < IDXDesc::kMaxKeyFields ? x.fieldCount : IDXDesc::kMaxKeyFields;
+        int n = x.keyFieldCount < IDXDesc::kMaxKeyFields ? x.keyFieldCount : IDXDesc::kMaxKeyFields;
         d.keyFieldCount = static_cast<std::uint16_t>(n);
         for (int i = 0; i < n; ++i) d.keyFields[i] = static_cast<std::uint16_t>(x.fields[i] + 1);
     }
@@ -402,15 +402,26 @@ IDXDesc IndexDescFromDict(const DictIndex& x) {
     return d;
 }
 
-VCHKDesc VchkDescFromDict(const DictField& f) {
+namespace {
+
+// A validity value is kept in the field's storage form, field-length bytes;
+// the descriptor has room for 254 of them.
+void CopyCheckValue(std::array<std::uint8_t, VCHKDesc::kValueSize>& dest, const std::string& value) {
+    std::size_t n = value.size() < dest.size() ? value.size() : dest.size();
+    if (n > 0) std::memcpy(dest.data(), value.data(), n);
+}
+
+}  // namespace
+
+VCHKDesc VchkDescFromDict(const TqvFieldDescriptor& f) {
     VCHKDesc d;
     d.required = f.required ? 1 : 0;
-    if (const DictValidity* v = f.validity) {
+    if (const TqvValidityCheck* v = f.validity.get()) {
         d.hasMinimum = v->hasMinimum ? 1 : 0;
         d.hasMaximum = v->hasMaximum ? 1 : 0;
-        if (v->hasMinimum) std::memcpy(d.minimum.data(), v->minimum.data(), VCHKDesc::kValueSize);
-        if (v->hasMaximum) std::memcpy(d.maximum.data(), v->maximum.data(), VCHKDesc::kValueSize);
-        if (v->hasDefault) std::memcpy(d.defaultValue.data(), v->defaultValue.data(), VCHKDesc::kValueSize);
+        if (v->hasMinimum) CopyCheckValue(d.minimum, v->minimum);
+        if (v->hasMaximum) CopyCheckValue(d.maximum, v->maximum);
+        if (v->hasDefault) CopyCheckValue(d.defaultValue, v->defaultValue);
         d.picture = v->picture;
     }
     return d;

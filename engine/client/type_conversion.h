@@ -13,6 +13,7 @@
 
 #include "engine/client/api_records.h"
 #include "engine/client/handle_base.h"
+#include "engine/storage/dictionary.h"
 #include "engine/storage/field_types.h"
 
 namespace qv {
@@ -23,41 +24,6 @@ constexpr std::uint16_t fldUNKNOWN = 0, fldZSTRING = 1, fldDATE = 2, fldBLOB = 3
                         fldUINT16 = 12, fldUINT32 = 13, fldFLOATIEEE = 14, fldVARBYTES = 15;
 constexpr std::uint16_t fldstMONEY = 21, fldstMEMO = 22, fldstBINARY = 23, fldstFMTMEMO = 24, fldstOLEOBJ = 25,
                         fldstGRAPHIC = 26, fldstDBSOLEOBJ = 27, fldstTYPEDBINARY = 28, fldstAUTOINC = 29;
-
-// What the conversions need of a dictionary's field, validity check and
-// index; the data dictionary fills these from its own descriptors.
-struct DictValidity {
-    bool hasMinimum = false;
-    bool hasMaximum = false;
-    bool hasDefault = false;
-    std::array<std::uint8_t, 256> minimum{};
-    std::array<std::uint8_t, 256> maximum{};
-    std::array<std::uint8_t, 256> defaultValue{};
-    std::string picture;
-};
-
-struct DictField {
-    std::uint32_t number = 0;  // position in the dictionary, from 0
-    std::string name;
-    std::uint32_t units = 0;
-    std::uint32_t decimals = 0;
-    std::uint32_t offset = 0;
-    std::uint32_t length = 0;
-    TqvFieldType type = 0;
-    bool required = false;
-    const DictValidity* validity = nullptr;
-};
-
-struct DictIndex {
-    std::uint32_t number = 0;
-    std::string name;
-    std::uint32_t keyLength = 0;
-    std::int32_t fieldCount = 0;  // -1: keys built by a user routine
-    std::array<std::uint32_t, 16> fields{};
-    bool allowDuplicates = false;
-    bool ascending = true;
-    bool ignoreCase = false;
-};
 
 struct ApiType {
     std::uint16_t type = fldUNKNOWN;
@@ -91,9 +57,10 @@ int FieldValueFromApi(TqvFieldType type, void* dest, std::size_t destLength, con
 // Bytes the client cursor zeroes in the API buffer for a blank field.
 std::uint32_t BlankLength(std::uint16_t apiType, std::uint32_t len);
 
-FLDDesc FieldDescFromDict(const DictField& field);
-IDXDesc IndexDescFromDict(const DictIndex& index);
-VCHKDesc VchkDescFromDict(const DictField& field);
+// The API descriptors of a dictionary's field, index and validity check.
+FLDDesc FieldDescFromDict(const TqvFieldDescriptor& field);
+IDXDesc IndexDescFromDict(const TqvIndexDescriptor& index);
+VCHKDesc VchkDescFromDict(const TqvFieldDescriptor& field);
 
 std::uint8_t OpenModeByte(std::uint32_t mode);
 std::uint8_t ShareModeByte(std::uint32_t mode);

@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <initializer_list>
+#include <memory>
 #include <vector>
 
 #include "engine/client/type_conversion.h"
@@ -69,8 +70,8 @@ TEST(ApiRecords, DatabaseDescriptorTextsAreCutToTheirFields) {
 }
 
 TEST(ApiRecords, FieldDescriptorFromDictionary) {
-    DictValidity v;
-    DictField f;
+    auto v = std::make_shared<TqvValidityCheck>();
+    TqvFieldDescriptor f;
     f.number = 2;  // third field
     f.name = "Title";
     f.type = qvftShortString;
@@ -78,8 +79,8 @@ TEST(ApiRecords, FieldDescriptorFromDictionary) {
     f.offset = 12;
     f.length = 41;
     f.required = false;
-    v.hasDefault = true;
-    f.validity = &v;
+    v->hasDefault = true;
+    f.validity = v;
     Golden g(62);
     g.At(0, {3, 0})          // field number: position 2 + 1
         .Text(2, "Title")    // name from byte 2
@@ -93,7 +94,7 @@ TEST(ApiRecords, FieldDescriptorFromDictionary) {
 }
 
 TEST(ApiRecords, FieldDescriptorOfCurrencyWithDecimals) {
-    DictField f;
+    TqvFieldDescriptor f;
     f.number = 0;
     f.name = "Price";
     f.type = qvftCurrency;
@@ -120,11 +121,11 @@ TEST(ApiRecords, FieldDescriptorOfCurrencyWithDecimals) {
 }
 
 TEST(ApiRecords, IndexDescriptorFromDictionary) {
-    DictIndex x;
+    TqvIndexDescriptor x;
     x.number = 2;
     x.name = "ByName";
     x.keyLength = 0x0123;  // 291
-    x.fieldCount = 2;
+    x.keyFieldCount = 2;
     x.fields = {4, 0};
     x.allowDuplicates = true;
     x.ascending = false;
@@ -143,11 +144,11 @@ TEST(ApiRecords, IndexDescriptorFromDictionary) {
 }
 
 TEST(ApiRecords, IndexDescriptorOfUserRoutineIndex) {
-    DictIndex x;
+    TqvIndexDescriptor x;
     x.number = 0;
     x.name = "Seq. Access Index";
     x.keyLength = 4;
-    x.fieldCount = -1;
+    x.keyFieldCount = -1;
     x.allowDuplicates = false;
     x.ascending = true;
     Golden g(893);
@@ -164,19 +165,20 @@ TEST(ApiRecords, IndexDescriptorOfUserRoutineIndex) {
 }
 
 TEST(ApiRecords, ValidityCheckDescriptorFromDictionary) {
-    DictValidity v;
-    v.hasMinimum = true;
-    v.hasMaximum = false;
-    v.hasDefault = true;
-    v.minimum[0] = 0x10;
-    v.minimum[253] = 0x11;  // the last byte that fits
-    v.minimum[254] = 0x99;  // beyond the 254 bytes of the descriptor
-    v.maximum[0] = 0x77;    // not present: not copied
-    v.defaultValue[1] = 0x20;
-    v.picture = "###-###";
-    DictField f;
+    auto v = std::make_shared<TqvValidityCheck>();
+    v->hasMinimum = true;
+    v->hasMaximum = false;
+    v->hasDefault = true;
+    v->minimum = std::string(256, '\0');  // a field of 256 bytes
+    v->minimum[0] = 0x10;
+    v->minimum[253] = 0x11;  // the last byte that fits
+    v->minimum[254] = static_cast<char>(0x99);  // beyond the 254 bytes of the descriptor
+    v->maximum = "\x77";  // not present: not copied
+    v->defaultValue = std::string("\0\x20", 2);
+    v->picture = "###-###";
+    TqvFieldDescriptor f;
     f.required = true;
-    f.validity = &v;
+    f.validity = v;
     Golden g(1219);
     g.At(4, {1, 0})      // required
         .At(6, {1, 0})   // has minimum (has maximum at 8 stays 0)
@@ -240,6 +242,65 @@ TEST(ApiRecords, RecordsReadBackWhatWasWritten) {
     EXPECT_EQ(vr.picture.size(), 175u);
     EXPECT_EQ(vr.maximum[253], 0xAB);
     EXPECT_EQ(b[954], 0);
+}
+
+}  // namespace
+}  // namespace qv
+
+namespace qv {
+namespace {
+
+// The descriptors of a real dictionary: offsets and lengths are the record
+// layout the client cursor hands to the API unchanged.
+TEST(ApiRecords, DescriptorsOfADictionary) {
+    TqvDataDictionary dict;
+    dict.AddField("Application", "", qvftShortString, 20, 0, true);  // 21 bytes at 0
+    dict.AddField("HelpId", "", qvftInt32, 10, 0, false);             // 4 bytes at 21
+    dict.AddField("Body", "", 19, 0, 0, false);                       // memo, 4 bytes at 25
+    dict.AddField("Title", "", qvftWideString, 10, 0, false);         // 22 bytes at 29
+    const std::uint32_t key[2] = {0, 1};
+    dict.AddIndex("Application;HelpId", "", 0, 2, key, false, true, true);
+    TqvValidityCheck check;
+    check.hasDefault = true;
+    check.defaultValue = std::string(4, '\0');
+    check.defaultValue[0] = 7;
+    check.minimum = check.maximum = std::string(4, '\0');
+    dict.SetFieldValidityCheck(1, check);
+
+    struct Case {
+        std::uint16_t type, subType, offset, length;
+        std::uint32_t validity;
+    };
+    const Case cases[] = {
+        {fldZSTRING, 0, 0, 21, 1},         // required
+        {fldINT32, 0, 21, 4, 1},           // has a default
+        {fldBLOB, fldstMEMO, 25, 4, 0},
+        {fldZSTRING, 0, 29, 22, 0},
+    };
+    for (std::uint32_t i = 0; i < 4; ++i) {
+        FLDDesc d = FieldDescFromDict(dict.Field(i));
+        EXPECT_EQ(d.fieldNumber, i + 1);
+        EXPECT_EQ(d.fieldType, cases[i].type) << i;
+        EXPECT_EQ(d.subType, cases[i].subType) << i;
+        EXPECT_EQ(d.offset, cases[i].offset) << i;
+        EXPECT_EQ(d.length, cases[i].length) << i;
+        EXPECT_EQ(d.validity, cases[i].validity) << i;
+    }
+    VCHKDesc v = VchkDescFromDict(dict.Field(1));
+    EXPECT_EQ(v.defaultValue[0], 7);
+    EXPECT_EQ(v.hasMinimum, 0);
+
+    IDXDesc seq = IndexDescFromDict(dict.Index(0));
+    EXPECT_EQ(seq.expIdx[1], 1);
+    EXPECT_EQ(seq.keyLength, 4);
+    IDXDesc byKey = IndexDescFromDict(dict.Index(1));
+    EXPECT_EQ(byKey.indexId, 1);
+    EXPECT_EQ(byKey.keyFieldCount, 2);
+    EXPECT_EQ(byKey.keyFields[0], 1);
+    EXPECT_EQ(byKey.keyFields[1], 2);
+    EXPECT_EQ(byKey.keyLength, 21 + 4 + 1);  // two fields and a one-byte null bitmap
+    EXPECT_EQ(byKey.unique, 1);
+    EXPECT_EQ(byKey.caseInsensitive, 1);
 }
 
 }  // namespace
