@@ -4,7 +4,9 @@
 
 #include <array>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
+#include <string>
 
 namespace qv {
 namespace {
@@ -51,6 +53,30 @@ TEST(Bcd, GoldenValues) {
         for (int i = 0; i < 10; ++i) EXPECT_EQ(b[2 + i], c.number[i]) << c.value << " number byte " << i;
         for (int i = 12; i < kFmtBcdSize; ++i) EXPECT_EQ(b[i], 0) << c.value << " byte " << i;
     }
+}
+
+// Reads the number bytes back into a value: the packing loses nothing of the
+// 17 significant digits.
+double Decode(const Bcd& b) {
+    if (b[1] == 2) return 0.0;
+    const std::uint8_t* n = b.data() + 2;
+    if (n[0] == 0) return 0.0;
+    std::string digits;
+    for (int i = 9; i >= 2; --i) {
+        digits.push_back(static_cast<char>('0' + (n[i] >> 4)));
+        digits.push_back(static_cast<char>('0' + (n[i] & 15)));
+    }
+    digits.push_back(static_cast<char>('0' + (n[1] >> 4)));
+    int exponent = (n[0] & 0x7F) - 64;
+    std::string text = std::string(b[1] == 1 ? "-" : "") + digits[0] + "." + digits.substr(1) + "e" +
+                       std::to_string(exponent);
+    return std::strtod(text.c_str(), nullptr);
+}
+
+TEST(Bcd, DigitsReadBackToTheValue) {
+    const double values[] = {1.0, -1.0, 0.1, 2.0 / 3.0, -123456.789, 1e-15, 6.02214076e23, -9.999999999999999e62,
+                             4503599627370497.0};
+    for (double v : values) EXPECT_EQ(Decode(Convert(v)), v) << v;
 }
 
 TEST(Bcd, ValuesThatCannotBeWritten) {

@@ -68,6 +68,20 @@ TEST(TypeConversion, ApiTypeToEngineType) {
     for (const Case& c : cases) EXPECT_EQ(FieldTypeFromDesc(c.type, c.subType), c.engine) << c.type << "/" << c.subType;
 }
 
+// Every engine type survives engine -> API -> engine -> API: the engine type
+// made for a table from an API descriptor shows the caller the same API type.
+TEST(TypeConversion, TypesRoundTripThroughTheApi) {
+    for (int t = 0; t <= 50; ++t) {
+        if (!QvIsValidFieldType(t)) continue;
+        ApiType api = ApiTypeFromEngine(static_cast<TqvFieldType>(t), 8);
+        int back = FieldTypeFromDesc(api.type, api.subType);
+        ASSERT_GE(back, 0) << t;
+        ApiType again = ApiTypeFromEngine(static_cast<TqvFieldType>(back), 8);
+        EXPECT_EQ(again.type, api.type) << t;
+        EXPECT_EQ(again.subType, api.subType) << t;
+    }
+}
+
 // Engine value -> API value -> engine value gives the engine value back, and
 // the API value is the one the API defines.
 TEST(TypeConversion, ValuesRoundTrip) {
