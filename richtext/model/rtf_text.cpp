@@ -361,10 +361,10 @@ std::string TJDRTFText::GetText(TParagraph* par, int pos, int count) const {
     for (TParagraph* p = par; p && count > 0; p = p->next) {
         std::string t = ParagraphText(p);
         if (pos < static_cast<int>(t.size())) {
-            std::string piece = t.substr(static_cast<std::size_t>(std::max(pos, 0)),
+            std::string chunk = t.substr(static_cast<std::size_t>(std::max(pos, 0)),
                                          static_cast<std::size_t>(count));
-            out += piece;
-            count -= static_cast<int>(piece.size());
+            out += chunk;
+            count -= static_cast<int>(chunk.size());
             pos = 0;
         } else {
             pos -= static_cast<int>(t.size());
