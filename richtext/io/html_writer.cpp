@@ -77,13 +77,14 @@ bool TJDHTMLWriter::CloseRun() {
     if (!runOpen_) return true;
     runOpen_ = false;
     std::string s;
+    if (runFont_ && runLink_) s += "</FONT>";
     std::uint16_t st = run_.style;
     if (st & kStyleSub) s += "</sub>";
     if (st & kStyleSuper) s += "</sup>";
     if (st & kStyleItalic) s += "</i>";
     if ((st & kStyleUnderline) && !runLink_) s += "</u>";
     if (st & kStyleBold) s += "</b>";
-    if (runFont_) s += "</FONT>";
+    if (runFont_ && !runLink_) s += "</FONT>";
     return Put(s);
 }
 
@@ -91,26 +92,26 @@ bool TJDHTMLWriter::OpenRun(const TJDCharAttr& a, bool link) {
     if (runOpen_ && !link && !runLink_ && SameRun(a, run_)) return true;
     if (!CloseRun()) return false;
     std::string font;
+    // A link names its colour first and always, and its FONT tag stands
+    // right before the link: the export finds a link's colour that way.
+    if (a.TextColor() != 0 || link) font += " COLOR=#" + ColorHex(a.TextColor());
     const std::string& face = FontName(a.font);
     if (!face.empty() && plat::CompareAnsi(face, baseFace_, true) != 0) font += " FACE=" + Quoted(face);
     int size = HtmlSizeOfPoints(a.size ? a.size : 10);
     if (size != baseHtmlSize_) font += " SIZE=" + std::to_string(size);
-    // A link always names its colour: the export finds the link by the
-    // colour tag written right before it.
-    if (a.TextColor() != 0 || link) font += " COLOR=#" + ColorHex(a.TextColor());
     if (a.BackColor() != 0) font += " BGCOLOR=#" + ColorHex(a.BackColor());
-    std::string s;
+    std::string styles;
+    if (a.style & kStyleBold) styles += "<b>";
+    if ((a.style & kStyleUnderline) && !link) styles += "<u>";
+    if (a.style & kStyleItalic) styles += "<i>";
+    if (a.style & kStyleSuper) styles += "<sup>";
+    if (a.style & kStyleSub) styles += "<sub>";
     runFont_ = !font.empty();
-    if (runFont_) s = "<FONT" + font + ">";
-    if (a.style & kStyleBold) s += "<b>";
-    if ((a.style & kStyleUnderline) && !link) s += "<u>";
-    if (a.style & kStyleItalic) s += "<i>";
-    if (a.style & kStyleSuper) s += "<sup>";
-    if (a.style & kStyleSub) s += "<sub>";
+    std::string tag = runFont_ ? "<FONT" + font + ">" : std::string();
     run_ = a;
     runLink_ = link;
     runOpen_ = true;
-    return Put(s);
+    return Put(link ? styles + tag : tag + styles);
 }
 
 bool TJDHTMLWriter::Escaped(std::string_view text, bool rtfCode) {
@@ -249,7 +250,10 @@ bool TJDHTMLWriter::StartParagraph(TParagraph* p) {
             ok = Put((p->border & kBorderOn) ? "<table BORDER>\r\n" : "<table>\r\n");
             tableOpen_ = true;
         }
-        if (!(p->flags & kParNotFirstCell) && rowOpen_) ok = ok && Put("</tr>\r\n"), rowOpen_ = false;
+        if (!(p->flags & kParNotFirstCell) && rowOpen_) {  // a row whose last cell did not say so
+            ok = ok && Put("</tr>\r\n");
+            rowOpen_ = false;
+        }
         if (!rowOpen_) ok = ok && Put("<tr>");
         rowOpen_ = true;
         std::string td = "<td";

@@ -119,6 +119,14 @@ TJDCharAttr Back(int index) {
     return a;
 }
 
+TJDCharAttr Big() {
+    TJDCharAttr a = Font1();
+    a.size = 36;
+    a.style = kStyleBold;
+    a.SetTextColor(1);
+    return a;
+}
+
 class HtmlRuns : public ::testing::TestWithParam<RunCase> {};
 
 TEST_P(HtmlRuns, WritesParagraphAndRun) {
@@ -147,6 +155,8 @@ INSTANTIATE_TEST_SUITE_P(
         RunCase{"size", "x", Sized(14), 0, 0, "<p><FONT SIZE=4>x</FONT></p>\r\n"},
         RunCase{"size in the base's step", "x", Sized(11), 0, 0, "<p>x</p>\r\n"},
         RunCase{"face", "x", Font1(), 0, 0, "<p><FONT FACE=\"Courier New\">x</FONT></p>\r\n"},
+        RunCase{"face, size and colour", "x", Big(), 0, 0,
+                "<p><FONT COLOR=#FF0000 FACE=\"Courier New\" SIZE=7><b>x</b></FONT></p>\r\n"},
         RunCase{"colours", "x", Back(3), 0, 0, "<p><FONT BGCOLOR=#0000FF>x</FONT></p>\r\n"},
         RunCase{"bordered", "x", Plain(), 0, kBorderOn | kBorderBox, "\r\n<table BORDER><td>x</td></table>\r\n"},
         RunCase{"hidden alone", "x", Styled(kStyleHidden), 0, 0, "<p></p>\r\n"},
@@ -162,6 +172,20 @@ TEST(HtmlWriter, AnchorAndTargetBecomeLink) {
     Append(m, l, "!", Plain());
     std::string html = WriteHtml(m);
     EXPECT_NE(html.find("<p><A HREF=\"T9\">go</A>!</p>"), std::string::npos) << html;
+}
+
+TEST(HtmlWriter, LinkStylesStandOutsideItsFontTag) {
+    TJDRTFText m;
+    m.Header().fontNames[1] = "Courier New";
+    TLine* l = m.FirstParagraph()->lines;
+    TJDCharAttr jump = Styled(kStyleHyperlink | kStyleBold, 3);
+    jump.font = 1;
+    Append(m, l, "Go", jump);
+    Append(m, l, "T1", Styled(kStyleHidden));
+    Append(m, l, "!", Plain());
+    EXPECT_NE(WriteHtml(m).find("<p><b><FONT COLOR=#0000FF FACE=\"Courier New\"><A HREF=\"T1\">Go</A></FONT></b>!</p>"),
+              std::string::npos)
+        << WriteHtml(m);
 }
 
 TEST(HtmlWriter, NonBreakingSpaceRunLeftOutOnRequest) {
@@ -206,7 +230,7 @@ TEST(HtmlWriter, RoundTripThroughReader) {
     EXPECT_EQ(rtftest::Paragraphs(second), rtftest::Paragraphs(first));
     EXPECT_EQ(WriteHtml(second), once);
     EXPECT_NE(once.find("<A HREF=\"Target\">link</A>"), std::string::npos) << once;
-    EXPECT_NE(once.find("<FONT SIZE=5 COLOR=#FF0000>big</FONT>"), std::string::npos) << once;
+    EXPECT_NE(once.find("<FONT COLOR=#FF0000 SIZE=5>big</FONT>"), std::string::npos) << once;
 }
 
 }  // namespace

@@ -489,3 +489,27 @@ TEST(SetMode, SettingTheCursorTellsTheSetModeObject) {
 }
 
 }  // namespace
+
+namespace {
+
+// A real help project's pages: every jump (jump text with its hidden target)
+// comes out as a link whose FONT COLOR tag stands right before it.
+TEST(TextIo, HelpPagesFromCorpusWriteColouredLinks) {
+    TJDRTFTextIo e;
+    ASSERT_EQ(e.LoadFromFile(testsupport::CorpusFile("hpj/eudora71/Dialogs.rtf").string()), TJDLoadFormat::FormatRTF);
+    e.SaveFormat = TJDLoadFormat::FormatHTML;
+    std::string html = e.SaveToString();
+    ASSERT_EQ(e.SaveResult(), 0);
+    int links = 0;
+    for (std::size_t k = html.find("<A HREF="); k != std::string::npos; k = html.find("<A HREF=", k + 1)) {
+        ++links;
+        ASSERT_GT(k, 0u);
+        ASSERT_EQ(html[k - 1], '>');
+        std::size_t open = html.rfind('<', k - 1);
+        EXPECT_EQ(html.compare(open, 13, "<FONT COLOR=#"), 0) << html.substr(open, k - open + 40);
+    }
+    EXPECT_GE(links, 9);
+    EXPECT_NE(html.find("<A HREF=\"Viewing_Mail_Options_Window\">Viewing Mail</A>"), std::string::npos);
+}
+
+}  // namespace
