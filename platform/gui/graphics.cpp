@@ -640,6 +640,27 @@ int DrawText(TCanvas& canvas, const std::string& text, TRect& rect, unsigned fla
     if (!(flags & DT_NOPREFIX)) qflags |= Qt::TextShowMnemonic;
     if (flags & DT_NOCLIP) qflags |= Qt::TextDontClip;
     QRect qr = ToQRect(rect);
+    if ((flags & DT_CALCRECT) && !(flags & DT_WORDBREAK)) {
+        // Without wrapping Win32 measures by advance widths, line by line.
+        QStringList lines = (flags & DT_SINGLELINE) ? QStringList{s} : s.split(QLatin1Char('\n'));
+        int width = 0;
+        for (QString line : lines) {
+            if (!(flags & DT_NOPREFIX)) {
+                QString plain;
+                for (int i = 0; i < line.size(); ++i) {
+                    if (line[i] == QLatin1Char('&') && i + 1 < line.size()) ++i;
+                    else if (line[i] == QLatin1Char('&')) continue;
+                    plain += line[i];
+                }
+                line = plain;
+            }
+            if (flags & DT_EXPANDTABS) line.replace(QLatin1Char('\t'), QString(8, QLatin1Char(' ')));
+            width = std::max(width, fm.horizontalAdvance(line));
+        }
+        rect.Right = rect.Left + width;
+        rect.Bottom = rect.Top + fm.height() * static_cast<int>(lines.size());
+        return rect.Height();
+    }
     if (flags & DT_CALCRECT) {
         QRect bound = fm.boundingRect(QRect(qr.x(), qr.y(), (flags & DT_WORDBREAK) ? qr.width() : 100000, 100000),
                                       qflags & ~(Qt::AlignHCenter | Qt::AlignRight | Qt::AlignVCenter | Qt::AlignBottom),
