@@ -12,7 +12,11 @@ if [ "${1:-}" = "--sanitize" ]; then
 fi
 dir="out/$variant"
 export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/ccache}"
-if [ ! -f "$dir/build.ninja" ]; then
+# Configure every time: folders join the build when they gain a CMakeLists,
+# which an existing build tree would not notice on its own.
+if [ -f "$dir/build.ninja" ]; then
+  cmake -S . -B "$dir" >/dev/null
+else
   cmake -S . -B "$dir" -G Ninja "${flags[@]}"
 fi
 jobs=$(nproc)

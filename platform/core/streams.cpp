@@ -4,13 +4,29 @@
 #include <cstring>
 
 #include "platform/core/exceptions.h"
+#include "platform/core/last_error.h"
 
 namespace plat {
+namespace {
+
+std::string Reason(std::uint32_t code) {
+    switch (code) {
+    case ERROR_FILE_NOT_FOUND: return "The system cannot find the file specified.";
+    case ERROR_PATH_NOT_FOUND: return "The system cannot find the path specified.";
+    case ERROR_ACCESS_DENIED: return "Access is denied.";
+    case ERROR_SHARING_VIOLATION: return "The process cannot access the file because it is being used by another process.";
+    case ERROR_DISK_FULL: return "There is not enough space on the disk.";
+    case ERROR_INVALID_NAME: return "The filename, directory name, or volume label syntax is incorrect.";
+    default: return "System error " + std::to_string(code) + ".";
+    }
+}
+
+}  // namespace
 
 std::int64_t Stream::Size() {
     std::int64_t pos = Seek(0, SeekOrigin::Current);
     std::int64_t end = Seek(0, SeekOrigin::End);
-    Seek(pos, SeekOrigin::Beginning);
+    Seek(pos, SeekOrigin::Begin);
     return end;
 }
 
@@ -56,7 +72,7 @@ std::int64_t MemoryStream::Write(const void* buffer, std::int64_t count) {
 }
 
 std::int64_t MemoryStream::Seek(std::int64_t offset, SeekOrigin origin) {
-    std::int64_t base = origin == SeekOrigin::Beginning ? 0 : origin == SeekOrigin::Current ? pos_ : Size();
+    std::int64_t base = origin == SeekOrigin::Begin ? 0 : origin == SeekOrigin::Current ? pos_ : Size();
     std::int64_t target = base + offset;
     if (target < 0) return -1;
     pos_ = target;  // past the end is allowed; a later write fills the gap with zeros
@@ -75,6 +91,57 @@ void MemoryStream::LoadFromStream(Stream& source) {
     data_.assign(static_cast<std::size_t>(n), '\0');
     source.ReadBuffer(data_.data(), n);
     pos_ = 0;
+}
+
+void MemoryStream::LoadFromFile(std::string_view path) {
+    FileStream f(path, fmOpenRead | fmShareDenyWrite);
+    LoadFromStream(f);
+}
+
+void MemoryStream::SaveToFile(std::string_view path) {
+    FileStream f(path, fmCreate);
+    SaveToStream(f);
+}
+
+FileStream::FileStream(std::string_view path, unsigned mode) : name_(path) {
+    bool ok;
+    if (mode == fmCreate || (mode & 0xFF00) == fmCreate) {
+        FileShare share = (mode & 0xF0) == fmShareDenyNone ? FileShare::DenyNone
+                          : (mode & 0xF0) == fmShareDenyWrite ? FileShare::DenyWrite
+                                                              : FileShare::Exclusive;
+        ok = file_.Open(path, FileAccess::ReadWrite, share, FileDisposition::CreateAlways);
+        if (!ok) throw EFCreateError("Cannot create file \"" + std::string(path) + "\". " + Reason(GetLastError()));
+        return;
+    }
+    FileAccess access = (mode & 3) == fmOpenWrite ? FileAccess::Write
+                        : (mode & 3) == fmOpenReadWrite ? FileAccess::ReadWrite
+                                                        : FileAccess::Read;
+    FileShare share = (mode & 0xF0) == fmShareExclusive ? FileShare::Exclusive
+                      : (mode & 0xF0) == fmShareDenyWrite ? FileShare::DenyWrite
+                                                          : FileShare::DenyNone;
+    ok = file_.Open(path, access, share, FileDisposition::OpenExisting);
+    if (!ok) throw EFOpenError("Cannot open file \"" + std::string(path) + "\". " + Reason(GetLastError()));
+}
+
+std::int64_t FileStream::Read(void* buffer, std::int64_t count) {
+    if (count <= 0) return 0;
+    std::int64_t n = file_.Read(buffer, static_cast<std::size_t>(count));
+    return n < 0 ? 0 : n;
+}
+
+std::int64_t FileStream::Write(const void* buffer, std::int64_t count) {
+    if (count <= 0) return 0;
+    std::int64_t n = file_.Write(buffer, static_cast<std::size_t>(count));
+    return n < 0 ? 0 : n;
+}
+
+std::int64_t FileStream::Seek(std::int64_t offset, SeekOrigin origin) { return file_.Seek(offset, origin); }
+
+void FileStream::SetSize(std::int64_t newSize) {
+    std::int64_t pos = Position();
+    if (file_.Seek(newSize, SeekOrigin::Begin) < 0 || !file_.SetEnd())
+        throw EWriteError("Cannot set the size of \"" + name_ + "\"");
+    if (pos < newSize) file_.Seek(pos, SeekOrigin::Begin);
 }
 
 }  // namespace plat

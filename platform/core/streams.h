@@ -8,9 +8,9 @@
 #include <string_view>
 #include <vector>
 
-namespace plat {
+#include "platform/core/files.h"
 
-enum class SeekOrigin { Beginning, Current, End };
+namespace plat {
 
 class Stream {
 public:
@@ -23,7 +23,7 @@ public:
     virtual void SetSize(std::int64_t newSize) = 0;
 
     std::int64_t Position() { return Seek(0, SeekOrigin::Current); }
-    void SetPosition(std::int64_t pos) { Seek(pos, SeekOrigin::Beginning); }
+    void SetPosition(std::int64_t pos) { Seek(pos, SeekOrigin::Begin); }
 
     // Raise EReadError / EWriteError when fewer than `count` bytes move.
     void ReadBuffer(void* buffer, std::int64_t count);
@@ -48,6 +48,9 @@ public:
 
     void LoadFromStream(Stream& source);
     void SaveToStream(Stream& target) { target.WriteBuffer(data_.data(), Size()); }
+    // Raise EFOpenError / EFCreateError when the file cannot be opened.
+    void LoadFromFile(std::string_view path);
+    void SaveToFile(std::string_view path);
 
     const char* Memory() const { return data_.data(); }
     const std::string& Bytes() const { return data_; }
@@ -60,5 +63,34 @@ private:
 };
 
 using StringStream = MemoryStream;
+
+// Open modes of a file stream: one access value or fmCreate, combined with a
+// share value.
+constexpr unsigned fmOpenRead = 0x0000;
+constexpr unsigned fmOpenWrite = 0x0001;
+constexpr unsigned fmOpenReadWrite = 0x0002;
+constexpr unsigned fmShareExclusive = 0x0010;
+constexpr unsigned fmShareDenyWrite = 0x0020;
+constexpr unsigned fmShareDenyNone = 0x0040;
+constexpr unsigned fmCreate = 0xFF00;  // create or truncate, read-write
+
+// A stream over a file. The constructor raises EFOpenError ("Cannot open file
+// "name"") or EFCreateError ("Cannot create file "name"") with the reason.
+class FileStream : public Stream {
+public:
+    FileStream(std::string_view path, unsigned mode);
+    std::int64_t Read(void* buffer, std::int64_t count) override;
+    std::int64_t Write(const void* buffer, std::int64_t count) override;
+    std::int64_t Seek(std::int64_t offset, SeekOrigin origin) override;
+    std::int64_t Size() override { return file_.Size(); }
+    void SetSize(std::int64_t newSize) override;
+    // Data reaches the disk.
+    bool Flush() { return file_.Flush(); }
+    const std::string& FileName() const { return name_; }
+
+private:
+    File file_;
+    std::string name_;
+};
 
 }  // namespace plat

@@ -287,6 +287,16 @@ void StringList::LoadFromStream(Stream& stream) {
 
 void StringList::SaveToStream(Stream& stream) const { stream.WriteString(Text()); }
 
+void StringList::LoadFromFile(std::string_view path) {
+    FileStream f(path, fmOpenRead | fmShareDenyWrite);
+    LoadFromStream(f);
+}
+
+void StringList::SaveToFile(std::string_view path) const {
+    FileStream f(path, fmCreate);
+    SaveToStream(f);
+}
+
 void StringList::EndUpdate() {
     if (updateCount_ > 0 && --updateCount_ == 0) Changed();
 }

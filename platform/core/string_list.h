@@ -70,6 +70,9 @@ public:
 
     void LoadFromStream(Stream& stream);
     void SaveToStream(Stream& stream) const;
+    // Raise EFOpenError / EFCreateError when the file cannot be opened.
+    void LoadFromFile(std::string_view path);
+    void SaveToFile(std::string_view path) const;
 
     void BeginUpdate() { ++updateCount_; }
     void EndUpdate();

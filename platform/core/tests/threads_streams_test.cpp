@@ -4,7 +4,9 @@
 
 #include "platform/core/exceptions.h"
 #include "platform/core/streams.h"
+#include "platform/core/string_list.h"
 #include "platform/core/threads.h"
+#include "tests/support/test_support.h"
 
 using namespace plat;
 
@@ -16,7 +18,7 @@ TEST(MemoryStream, ReadWriteSeekAndShortReads) {
     char buf[4] = {};
     EXPECT_EQ(ms.Read(buf, 4), 2);
     EXPECT_EQ(std::string(buf, 2), "lo");
-    EXPECT_EQ(ms.Seek(-1, SeekOrigin::Beginning), -1);
+    EXPECT_EQ(ms.Seek(-1, SeekOrigin::Begin), -1);
     ms.SetPosition(7);
     ms.WriteString("!");
     EXPECT_EQ(ms.Bytes(), std::string("hello\0\0!", 8));
@@ -69,4 +71,28 @@ TEST(Threads, EventsAndWorkerThread) {
     EXPECT_EQ(c.WaitFor(), 7);
     EXPECT_TRUE(terminatedCalled);
     EXPECT_TRUE(c.Finished());
+}
+
+TEST(FileStream, OpenErrorsAndCaseInsensitiveReopen) {
+    testsupport::TempDir dir;
+    std::string path = (dir / "Notes.TXT").string();
+    {
+        FileStream f(path, fmCreate);
+        f.WriteString("line one\r\nline two\r\n");
+    }
+    StringList l;
+    l.LoadFromFile((dir / "NOTES.txt").string());
+    ASSERT_EQ(l.Count(), 2);
+    EXPECT_EQ(l[1], "line two");
+    EXPECT_THROW(FileStream((dir / "missing.txt").string(), fmOpenRead), EFOpenError);
+    EXPECT_THROW(FileStream((dir / "no" / "such" / "x.txt").string(), fmCreate), EFCreateError);
+    {
+        FileStream held(path, fmOpenReadWrite | fmShareExclusive);
+        EXPECT_THROW(FileStream(path, fmOpenRead | fmShareDenyNone), EFOpenError);
+        held.SetSize(4);
+        EXPECT_EQ(held.Size(), 4);
+    }
+    MemoryStream ms;
+    ms.LoadFromFile(path);
+    EXPECT_EQ(ms.Bytes(), "line");
 }
