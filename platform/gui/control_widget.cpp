@@ -177,6 +177,7 @@ void ControlWidget::moveEvent(QMoveEvent* e) {
 }
 
 void ControlWidget::keyPressEvent(QKeyEvent* e) {
+    CurrentInputState().modifiers = e->modifiers();
     if (!control_) return;
     bool alt = e->modifiers() & Qt::AltModifier;
     bool ctrl = e->modifiers() & Qt::ControlModifier;
@@ -206,6 +207,7 @@ void ControlWidget::keyPressEvent(QKeyEvent* e) {
 }
 
 void ControlWidget::keyReleaseEvent(QKeyEvent* e) {
+    CurrentInputState().modifiers = e->modifiers();
     if (!control_) return;
     bool alt = e->modifiers() & Qt::AltModifier;
     unsigned vk = VirtualKeyOfQtKey(e->key(), e->modifiers() & Qt::KeypadModifier);
@@ -213,6 +215,8 @@ void ControlWidget::keyReleaseEvent(QKeyEvent* e) {
 }
 
 void ControlWidget::Mouse(QMouseEvent* e, int kind) {
+    CurrentInputState().modifiers = e->modifiers();
+    CurrentInputState().buttons = e->buttons();
     if (!control_) return;
     QPoint qp = e->position().toPoint();
     TPoint p{qp.x(), qp.y()};

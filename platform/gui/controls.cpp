@@ -29,6 +29,11 @@ TControl*& MouseOverControlRef() {
 }
 
 
+InputState& CurrentInputState() {
+    static InputState state;
+    return state;
+}
+
 FormHooks& Hooks() {
     static FormHooks hooks;
     return hooks;
@@ -81,12 +86,12 @@ TShiftState MouseFlagsToShiftState(WPARAM flags) {
     if (flags & MK_RBUTTON) s |= ssRight;
     if (flags & MK_MBUTTON) s |= ssMiddle;
     // Alt is not part of a mouse message; Win32 code asks the keyboard.
-    if (QGuiApplication::queryKeyboardModifiers() & Qt::AltModifier) s |= ssAlt;
+    if (CurrentInputState().modifiers & Qt::AltModifier) s |= ssAlt;
     return s;
 }
 
 TShiftState KeyboardShiftState() {
-    Qt::KeyboardModifiers m = QGuiApplication::queryKeyboardModifiers();
+    Qt::KeyboardModifiers m = CurrentInputState().modifiers;
     TShiftState s = 0;
     if (m & Qt::ShiftModifier) s |= ssShift;
     if (m & Qt::ControlModifier) s |= ssCtrl;
@@ -657,9 +662,10 @@ void TWinControl::SetVisible(bool v) {
 void TWinControl::VisibleChanged() {
     if (handle_) plat::ShowWindow(handle_, Visible());
     EnsureWidget();
-    // A child shows when its parent does; a top-level window only when asked.
+    // A child shows when its parent does; only a form opens a window of its
+    // own; a windowed control without a parent stays off screen.
     if (parent_ || !Visible()) impl_->widget->setVisible(Visible());
-    else impl_->widget->show();
+    else if (dynamic_cast<TForm*>(this)) impl_->widget->show();
 }
 
 void TWinControl::SetEnabled(bool e) {
@@ -792,6 +798,8 @@ void TWinControl::EnsureBuffer() {
     if (impl_->widget) size = impl_->widget->size().expandedTo(QSize(1, 1));
     if (impl_->buffer.size() == size) return;
     if (impl_->canvas) impl_->canvas->Unbind();
+    for (TControl* c : controls_)
+        if (auto* g = dynamic_cast<TGraphicControl*>(c)) g->canvas_->Unbind();
     QImage img(size, QImage::Format_RGB32);
     img.fill(ToQColor(Color()));
     if (!impl_->buffer.isNull()) {
@@ -1117,7 +1125,10 @@ void TCustomControl::PaintWindow() {
 
 TGraphicControl::TGraphicControl(TComponent* AOwner) : TControl(AOwner), canvas_(std::make_unique<TCanvas>()) {
     canvas_->AfterChange = [this] {
-        if (parent_ && parent_->impl_->widget && !parent_->impl_->painting) parent_->impl_->widget->update();
+        if (!parent_ || parent_->impl_->painting) return;
+        // Outside a paint the parent may replace its buffer at any time: end the painter now.
+        canvas_->Flush();
+        if (parent_->impl_->widget) parent_->impl_->widget->update();
     };
 }
 

@@ -767,9 +767,9 @@ bool MessageBeep(unsigned) {
 
 int MessageBeepCount() { return g_beeps; }
 
-short GetKeyState(int vk) {
-    Qt::KeyboardModifiers m = QGuiApplication::queryKeyboardModifiers();
-    Qt::MouseButtons b = QGuiApplication::mouseButtons();
+namespace {
+
+short KeyStateOf(int vk, Qt::KeyboardModifiers m, Qt::MouseButtons b) {
     bool down = false;
     switch (vk) {
     case VK_SHIFT: down = m & Qt::ShiftModifier; break;
@@ -783,6 +783,15 @@ short GetKeyState(int vk) {
     return down ? static_cast<short>(0x8000) : 0;
 }
 
-short GetAsyncKeyState(int vk) { return GetKeyState(vk); }
+}  // namespace
+
+short GetKeyState(int vk) {
+    const InputState& s = CurrentInputState();
+    return KeyStateOf(vk, s.modifiers, s.buttons);
+}
+
+short GetAsyncKeyState(int vk) {
+    return KeyStateOf(vk, QGuiApplication::queryKeyboardModifiers(), QGuiApplication::mouseButtons());
+}
 
 }  // namespace gui

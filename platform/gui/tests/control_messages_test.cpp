@@ -102,6 +102,25 @@ TEST_F(ControlMessages, KeysArriveAsKeyDownCharKeyUpWithWin32Parameters) {
     }
 }
 
+TEST_F(ControlMessages, KeyStateDuringAMessageIsThatOfItsInputEvent) {
+    bool shiftDown = false;
+    TShiftState seen = 0;
+    rec->OnKeyDown = [&](TObject*, unsigned&, TShiftState s) {
+        seen = s;
+        shiftDown = GetKeyState(VK_SHIFT) < 0;
+    };
+    SendKey(rec, 'B', ssShift | ssCtrl);
+    EXPECT_TRUE(shiftDown);
+    EXPECT_EQ(seen, ssShift | ssCtrl);
+    SendKey(rec, 'B');
+    EXPECT_FALSE(shiftDown);
+    EXPECT_EQ(seen, 0u);
+    TShiftState mouse = 0;
+    rec->OnMouseDown = [&](TObject*, TMouseButton, TShiftState s, int, int) { mouse = s; };
+    Click(rec, Point(3, 3), mbLeft, ssCtrl);
+    EXPECT_EQ(mouse, ssLeft | ssCtrl);
+}
+
 TEST_F(ControlMessages, TypedAnsiTextArrivesAsWindows1252Characters) {
     TypeText(rec, "a\xE9\x80");  // a, e-acute, euro sign
     auto chars = rec->Of(WM_CHAR);
