@@ -14,6 +14,7 @@
 #include <QScrollBar>
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 
 namespace gui {
@@ -244,6 +245,19 @@ void TControl::SetText(const std::string& s) {
     Perform(CM_TEXTCHANGED, 0, 0);
 }
 
+void TControl::SetCtl3D(bool v) {
+    parentCtl3D_ = false;
+    if (v == ctl3D_) return;
+    ctl3D_ = v;
+    Perform(CM_CTL3DCHANGED, 0, 0);
+}
+
+void TControl::SetParentCtl3D(bool v) {
+    if (v == parentCtl3D_) return;
+    parentCtl3D_ = v;
+    if (v && parent_) Perform(CM_PARENTCTL3DCHANGED, 0, 0);
+}
+
 void TControl::InvalidateInParent() {
     if (parent_ && visible_ && width_ > 0 && height_ > 0) parent_->InvalidateRect(BoundsRect());
 }
@@ -387,12 +401,45 @@ void TControl::WndProc(TMessage& m) {
             parentColor_ = true;
         }
         return;
+    case CM_PARENTCTL3DCHANGED:
+        if (parentCtl3D_ && parent_ && parent_->Ctl3D() != ctl3D_) {
+            ctl3D_ = parent_->Ctl3D();
+            Perform(CM_CTL3DCHANGED, 0, 0);
+        }
+        return;
     case CM_FONTCHANGED:
     case CM_COLORCHANGED:
     case CM_ENABLEDCHANGED:
     case CM_TEXTCHANGED:
         Invalidate();
         return;
+    case CM_CTL3DCHANGED:
+        Invalidate();
+        if (auto* w = dynamic_cast<TWinControl*>(this)) w->NotifyControls(CM_PARENTCTL3DCHANGED);
+        return;
+    // Win32 text messages work on the caption: lParam is a NUL-terminated
+    // Windows-1252 string (WM_SETTEXT) or a buffer of wParam bytes (WM_GETTEXT).
+    case WM_SETTEXT:
+        SetText(m.LParam ? std::string(reinterpret_cast<const char*>(m.LParam)) : std::string());
+        m.Result = 1;
+        return;
+    case WM_GETTEXTLENGTH:
+        m.Result = static_cast<LRESULT>(Text().size());
+        return;
+    case WM_GETTEXT: {
+        std::string t = Text();
+        auto* buf = reinterpret_cast<char*>(m.LParam);
+        std::size_t cap = static_cast<std::size_t>(m.WParam);
+        if (!buf || cap == 0) {
+            m.Result = 0;
+            return;
+        }
+        std::size_t n = std::min(t.size(), cap - 1);
+        std::memcpy(buf, t.data(), n);
+        buf[n] = '\0';
+        m.Result = static_cast<LRESULT>(n);
+        return;
+    }
     case CM_MOUSEENTER:
     case CM_MOUSELEAVE:
         if (m.Msg == CM_MOUSEENTER && Hooks().mouseOver) Hooks().mouseOver(this);
@@ -531,6 +578,7 @@ void TWinControl::InsertControl(TControl* c) {
     }
     if (c->parentFont_) c->Perform(CM_PARENTFONTCHANGED, 0, 0);
     if (c->parentColor_) c->Perform(CM_PARENTCOLORCHANGED, 0, 0);
+    if (c->parentCtl3D_) c->Perform(CM_PARENTCTL3DCHANGED, 0, 0);
     c->InvalidateInParent();
     if (c->Align() != alNone) Realign();
 }

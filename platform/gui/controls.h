@@ -114,6 +114,12 @@ public:
     virtual void SetText(const std::string& s);
 
     TControlStyle ControlStyle = csCaptureMouse | csClickEvents | csSetCaption | csDoubleClicks;
+    // The sunken 3-D look; a change sends CM_CTL3DCHANGED, and children that
+    // follow their parent's setting get CM_PARENTCTL3DCHANGED.
+    bool Ctl3D() const { return ctl3D_; }
+    void SetCtl3D(bool v);
+    bool ParentCtl3D() const { return parentCtl3D_; }
+    void SetParentCtl3D(bool v);
 
     virtual void Invalidate();
     // Invalidates and paints at once.
@@ -186,6 +192,8 @@ private:
     TCursor cursor_ = crDefault;
     std::string hint_;
     bool showHint_ = false;
+    bool ctl3D_ = true;
+    bool parentCtl3D_ = true;
     bool clicked_ = false;  // a left press happened inside; the release may click
 };
 

@@ -330,6 +330,36 @@ TEST_F(ControlMessages, FontChangesNotifyAndChildrenFollowTheParentFont) {
     EXPECT_EQ(child->Font().Size(), 12);
 }
 
+TEST_F(ControlMessages, TextMessagesReadAndWriteTheCaptionWithinTheBuffer) {
+    HWND h = rec->Handle();
+    std::string text = "Caption \xE9";
+    EXPECT_EQ(plat::SendMessage(h, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str())), 1);
+    EXPECT_EQ(rec->Caption(), text);
+    EXPECT_EQ(rec->Of(CM_TEXTCHANGED).size(), 1u);
+    EXPECT_EQ(plat::SendMessage(h, WM_GETTEXTLENGTH, 0, 0), 9);
+    char buf[6] = {'x', 'x', 'x', 'x', 'x', 'x'};
+    // Room for five characters and the terminating NUL: the rest is cut, nothing overruns.
+    EXPECT_EQ(plat::SendMessage(h, WM_GETTEXT, 6, reinterpret_cast<LPARAM>(buf)), 5);
+    EXPECT_STREQ(buf, "Capti");
+    EXPECT_EQ(plat::SendMessage(h, WM_GETTEXT, 0, reinterpret_cast<LPARAM>(buf)), 0);
+}
+
+TEST_F(ControlMessages, Ctl3DChangeReachesChildrenThatFollowTheirParent) {
+    auto* child = new Recorder(form);
+    child->SetParent(rec);
+    auto* own = new Recorder(form);
+    own->SetParent(rec);
+    own->SetCtl3D(true);  // its own setting from now on
+    child->log.clear();
+    own->log.clear();
+    rec->SetCtl3D(false);
+    EXPECT_EQ(rec->Of(CM_CTL3DCHANGED).size(), 1u);
+    EXPECT_FALSE(child->Ctl3D());
+    EXPECT_EQ(child->Of(CM_CTL3DCHANGED).size(), 1u);
+    EXPECT_TRUE(own->Ctl3D());
+    EXPECT_TRUE(own->Of(CM_CTL3DCHANGED).empty());
+}
+
 TEST_F(ControlMessages, SizeMessageCarriesTheClientSize) {
     rec->SetBounds(10, 10, 150, 70);
     auto sizes = rec->Of(WM_SIZE);

@@ -7,7 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <vector>
+
+class QTimer;
 
 namespace guitest {
 
@@ -42,6 +45,8 @@ protected:
     void SetUp() override;
     void TearDown() override;
     gui::TForm* form = nullptr;
+    // Ends a modal loop that runs too long, so a broken timer fails the test instead of hanging it.
+    std::unique_ptr<QTimer> watchdog;
 };
 
 }  // namespace guitest
