@@ -10,7 +10,7 @@
 #include <memory>
 #include <vector>
 
-class QTimer;
+#include <QTimer>
 
 namespace guitest {
 
