@@ -263,6 +263,10 @@ TEST_F(ControlMessages, FocusChangesSendExitAndEnterAndTellTheScreen) {
     EXPECT_EQ(events, (std::vector<std::string>{"rec exit", "screen:other", "other enter"}));
     EXPECT_EQ(rec->Of(CM_EXIT).size(), 1u);
     EXPECT_EQ(other->Of(CM_ENTER).size(), 1u);
+    // The window-level focus messages come from Qt's focus events.
+    EXPECT_EQ(other->Of(WM_SETFOCUS).size(), 1u);
+    ASSERT_EQ(rec->Of(WM_KILLFOCUS).size(), 1u);
+    EXPECT_EQ(rec->Of(WM_KILLFOCUS)[0].WParam, other->Handle());
     Screen->OnActiveControlChange = nullptr;
 }
 
