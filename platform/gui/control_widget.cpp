@@ -191,6 +191,8 @@ void ControlWidget::keyPressEvent(QKeyEvent* e) {
     }
     std::string chars;
     if (ctrl && !alt && vk >= 'A' && vk <= 'Z') chars.assign(1, static_cast<char>(vk - 'A' + 1));
+    else if (alt && !ctrl && e->text().isEmpty() && ((vk >= 'A' && vk <= 'Z') || (vk >= '0' && vk <= '9')))
+        chars.assign(1, static_cast<char>((vk >= 'A' && !(e->modifiers() & Qt::ShiftModifier)) ? vk + 32 : vk));
     else if (vk == VK_RETURN) chars = "\r";
     else if (vk == VK_BACK) chars = "\b";
     else if (vk == VK_TAB) chars = "\t";

@@ -1,5 +1,6 @@
 #include "platform/gui/controls.h"
 
+#include "platform/core/codepage.h"
 #include "platform/core/exceptions.h"
 #include "platform/gui/control_widget.h"
 #include "platform/gui/forms.h"
@@ -103,6 +104,18 @@ TShiftState KeyboardShiftState() {
 std::string GetShortHint(const std::string& hint) {
     auto bar = hint.find('|');
     return bar == std::string::npos ? hint : hint.substr(0, bar);
+}
+
+bool IsAccel(unsigned ch, const std::string& text) {
+    for (std::size_t i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] != '&') continue;
+        if (text[i + 1] == '&') {
+            ++i;  // "&&" is a plain ampersand
+            continue;
+        }
+        return plat::CharUpper(static_cast<unsigned char>(text[i + 1])) == plat::CharUpper(static_cast<unsigned char>(ch));
+    }
+    return false;
 }
 
 std::string GetLongHint(const std::string& hint) {
@@ -1005,10 +1018,20 @@ void TWinControl::WndProc(TMessage& m) {
         DefaultHandler(m);
         return;
     case WM_CHAR:
-    case WM_SYSCHAR:
         if (DoKeyPress(m)) return;
         DefaultHandler(m);
         return;
+    case WM_SYSCHAR: {
+        if (DoKeyPress(m)) return;
+        // Alt+character: a control on the form whose accelerator it is takes it.
+        TForm* form = ParentForm();
+        if (form && form->Perform(CM_DIALOGCHAR, m.WParam, m.LParam) != 0) {
+            m.Result = 1;
+            return;
+        }
+        DefaultHandler(m);
+        return;
+    }
     case WM_SETFOCUS:
         if (Hooks().focusChanged) Hooks().focusChanged(this);
         DefaultHandler(m);
@@ -1042,9 +1065,11 @@ void TWinControl::WndProc(TMessage& m) {
         Invalidate();
         return;
     case CM_DIALOGKEY:
-        // Passed on to the children: a default or cancel button may want it.
+    case CM_DIALOGCHAR:
+        // Passed on to the children: a default or cancel button may want the
+        // key, a label or button the accelerator character.
         for (TControl* c : std::vector<TControl*>(controls_)) {
-            if (c->Perform(CM_DIALOGKEY, m.WParam, m.LParam) != 0) {
+            if (c->Perform(m.Msg, m.WParam, m.LParam) != 0) {
                 m.Result = 1;
                 return;
             }

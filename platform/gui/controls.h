@@ -53,6 +53,8 @@ TShiftState KeyboardShiftState();
 // text when there is no bar).
 std::string GetShortHint(const std::string& hint);
 std::string GetLongHint(const std::string& hint);
+// True when `text` marks `ch` as its accelerator ("&File" for 'f' or 'F').
+bool IsAccel(unsigned ch, const std::string& text);
 
 class TControl : public TComponent {
 public:

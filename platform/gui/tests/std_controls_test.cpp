@@ -41,6 +41,32 @@ TEST_F(StdControls, LabelSizesItselfToItsCaptionAndPaintsIt) {
     EXPECT_GT(ink, 0);
 }
 
+TEST_F(StdControls, AltAndTheLabelsAcceleratorFocusItsControl) {
+    auto* first = new Recorder(form);
+    first->SetParent(form);
+    first->SetTabStop(true);
+    auto* target = new Recorder(form);
+    target->SetParent(form);
+    target->SetBounds(0, 50, 50, 20);
+    auto* label = new TLabel(form);
+    label->SetParent(form);
+    label->SetCaption("&Name && more");
+    label->SetFocusControl(target);
+    first->SetFocus();
+    SendKey(first, 'X', ssAlt);  // not the accelerator
+    EXPECT_EQ(form->ActiveControl(), first);
+    SendKey(first, 'N', ssAlt);
+    EXPECT_EQ(form->ActiveControl(), target);
+    EXPECT_TRUE(IsAccel('n', "&Name"));
+    EXPECT_FALSE(IsAccel('m', "&&more"));
+    // The link is weak: freeing the control clears it.
+    delete target;
+    EXPECT_EQ(label->FocusControl(), nullptr);
+    first->SetFocus();
+    SendKey(first, 'N', ssAlt);
+    EXPECT_EQ(form->ActiveControl(), first);
+}
+
 TEST_F(StdControls, LabelFollowsItsParentsColourUntilGivenOne) {
     auto* panel = new TPanel(form);
     panel->SetParent(form);
