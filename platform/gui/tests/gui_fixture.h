@@ -1,4 +1,4 @@
-// Shared pieces of the GUI tests: a control that records the messages it
+// Helpers shared by the GUI tests: a control that records the messages it
 // gets, and a shown form to put controls on.
 #pragma once
 
