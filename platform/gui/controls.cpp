@@ -707,6 +707,36 @@ void TWinControl::InvalidateRect(const TRect& r) {
 
 void TWinControl::Invalidate() { InvalidateRect(Rect(0, 0, width_, height_)); }
 
+void TWinControl::ScrollWindow(int dx, int dy, const TRect* area) {
+    if (dx == 0 && dy == 0) return;
+    EnsureBuffer();
+    TRect r = area ? *area : ClientRect();
+    QRect qr = ToQRect(r).intersected(impl_->buffer.rect());
+    if (impl_->canvas) impl_->canvas->Flush();
+    for (TControl* c : controls_)
+        if (auto* g = dynamic_cast<TGraphicControl*>(c)) g->canvas_->Flush();
+    if (!qr.isEmpty()) {
+        QImage copy = impl_->buffer.copy(qr);
+        QPainter p(&impl_->buffer);
+        p.setClipRect(qr);
+        p.drawImage(qr.topLeft() + QPoint(dx, dy), copy);
+    }
+    // What was not covered by the moved picture must be painted again; so
+    // must what was already waiting for a paint, at its new place.
+    QRegion exposed = QRegion(qr) - QRegion(qr.translated(dx, dy));
+    QRegion pending = impl_->invalid.translated(dx, dy) & QRegion(qr);
+    impl_->invalid += exposed + pending;
+    if (!area) {
+        for (TControl* c : std::vector<TControl*>(controls_)) {
+            TAlign saved = c->align_;
+            c->align_ = alNone;
+            c->SetBounds(c->Left() + dx, c->Top() + dy, c->Width(), c->Height());
+            c->align_ = saved;
+        }
+    }
+    if (impl_->widget) impl_->widget->update();
+}
+
 void TWinControl::Repaint() {
     Invalidate();
     Update();

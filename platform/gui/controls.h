@@ -232,6 +232,9 @@ public:
 
     // Marks part of the client area for repainting.
     void InvalidateRect(const TRect& r);
+    // Moves the picture of the client area (or of `area`) by dx, dy and
+    // invalidates what is uncovered; without `area` child controls move too.
+    void ScrollWindow(int dx, int dy, const TRect* area = nullptr);
     void Invalidate() override;
     void Repaint() override;
     void Update() override;

@@ -55,6 +55,8 @@ TColor ColorToRGB(TColor color) {
     return color;
 }
 
+TColor GetNearestColor(TColor color) { return ColorToRGB(color); }
+
 int GetSystemMetrics(int index) {
     switch (index) {
     case SM_CXSCREEN: return 1024;

@@ -25,6 +25,10 @@ namespace gui {
 // computed at it, whatever the display says, so they match the design.
 constexpr int kScreenPixelsPerInch = 96;
 
+// The colour the display shows for `color`: the display has true colour, so
+// this is the colour itself (system colours resolved).
+TColor GetNearestColor(TColor color);
+
 // The installed family that stands in for a Windows font name ("Arial" ->
 // "Liberation Sans"); unknown names are returned unchanged.
 std::string MapFontName(const std::string& windowsName);

@@ -435,6 +435,33 @@ TEST_F(ControlMessages, CanvasDrawingOutsidePaintStaysUntilTheNextRepaint) {
     EXPECT_GT(rec->paints, paints);
 }
 
+TEST_F(ControlMessages, ScrollWindowMovesThePictureAndRepaintsOnlyTheUncoveredStrip) {
+    // A control that paints a counter-coloured band where it is asked to.
+    TBitmap img;
+    Grab(rec, img);
+    rec->Canvas().Brush().SetColor(clRed);
+    rec->Canvas().FillRect(Rect(20, 20, 30, 30));  // drawn outside a paint
+    int paints = rec->paints;
+    // Scroll inside the frame, as a text view does.
+    TRect inner = Rect(1, 1, 199, 99);
+    rec->ScrollWindow(0, -10, &inner);
+    rec->PaintTo(img);
+    TCanvas& c = img.Canvas();
+    EXPECT_EQ(c.Pixel(25, 15), clRed);  // moved up by 10
+    EXPECT_EQ(c.Pixel(25, 25), clWhite);
+    EXPECT_EQ(rec->paints, paints + 1);  // the uncovered strip was repainted
+    EXPECT_EQ(c.Pixel(100, 89), clWhite);
+    EXPECT_EQ(c.Pixel(100, 99), clNavy);  // the frame stayed
+    EXPECT_EQ(c.Pixel(0, 50), clNavy);
+    // Scrolling the whole window moves the frame's edge too, as on Win32;
+    // only the uncovered strip is painted again.
+    rec->ScrollWindow(0, -10);
+    rec->PaintTo(img);
+    EXPECT_EQ(img.Canvas().Pixel(100, 89), clNavy);
+    EXPECT_EQ(img.Canvas().Pixel(100, 99), clNavy);
+    EXPECT_EQ(img.Canvas().Pixel(25, 5), clRed);
+}
+
 TEST_F(ControlMessages, DestroyedControlsHandleIsGoneAndMessagesToItAreDropped) {
     HWND h = rec->Handle();
     delete rec;
