@@ -504,6 +504,89 @@ void TCanvas::TextRect(const TRect& r, int x, int y, const std::string& text) {
     Changed();
 }
 
+void TCanvas::GetTextMetrics(TTextMetric& tm) {
+    QFont f = ToQFont(font_);
+    QFontMetrics fm(f);
+    tm = TTextMetric{};
+    tm.tmAscent = fm.ascent();
+    tm.tmDescent = fm.descent();
+    tm.tmHeight = tm.tmAscent + tm.tmDescent;
+    tm.tmInternalLeading = std::max(0, tm.tmHeight - f.pixelSize());
+    tm.tmExternalLeading = std::max(0, fm.leading());
+    tm.tmAveCharWidth = fm.averageCharWidth();
+    tm.tmMaxCharWidth = fm.maxWidth();
+    tm.tmWeight = (font_.Style() & fsBold) ? 700 : 400;
+    tm.tmItalic = font_.Style() & fsItalic;
+    tm.tmUnderlined = font_.Style() & fsUnderline;
+    tm.tmStruckOut = font_.Style() & fsStrikeOut;
+    tm.tmCharSet = static_cast<unsigned char>(font_.Charset());
+}
+
+void TCanvas::GetCharWidths(unsigned char first, unsigned char last, int* widths) {
+    QFontMetrics fm(ToQFont(font_));
+    for (int c = first; c <= last; ++c)
+        widths[c - first] = fm.horizontalAdvance(QChar(plat::AnsiCharToUnicode(static_cast<unsigned char>(c))));
+}
+
+void TCanvas::ExtTextOut(int x, int y, unsigned options, const TRect* rect, const std::string& text, const int* dx) {
+    QPainter* p = Painter();
+    if (!p) return;
+    p->save();
+    if (rect && (options & ETO_CLIPPED)) p->setClipRect(ToQRect(*rect), Qt::IntersectClip);
+    if (rect && (options & ETO_OPAQUE)) p->fillRect(ToQRect(*rect), ToQColor(brush_.Color()));
+    ApplyFont();
+    QFontMetrics fm(p->font());
+    int baseline = y + fm.ascent();
+    if (!rect && !(options & ETO_OPAQUE) && brush_.Style() != bsClear) {
+        // Opaque background mode without a rectangle: the text's own cell.
+        int w = 0;
+        if (dx) for (std::size_t i = 0; i < text.size(); ++i) w += dx[i];
+        else w = fm.horizontalAdvance(ToQString(text));
+        p->fillRect(QRect(x, y, w, fm.height()), ToQColor(brush_.Color()));
+    }
+    if (!dx) {
+        p->drawText(QPoint(x, baseline), ToQString(text));
+    } else {
+        int cx = x;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            p->drawText(QPoint(cx, baseline), QString(QChar(plat::AnsiCharToUnicode(static_cast<unsigned char>(text[i])))));
+            cx += dx[i];
+        }
+    }
+    p->restore();
+    Changed();
+}
+
+int TCanvas::GetDeviceCaps(int index) const {
+    int w = target_ ? target_->width() : GetSystemMetrics(SM_CXSCREEN);
+    int h = target_ ? target_->height() : GetSystemMetrics(SM_CYSCREEN);
+    switch (index) {
+    case LOGPIXELSX: case LOGPIXELSY: return kScreenPixelsPerInch;
+    case HORZRES: return w;
+    case VERTRES: return h;
+    case HORZSIZE: return MulDiv(w, 254, kScreenPixelsPerInch * 10);  // millimetres
+    case VERTSIZE: return MulDiv(h, 254, kScreenPixelsPerInch * 10);
+    case BITSPIXEL: return 24;
+    case PLANES: return 1;
+    case NUMCOLORS: return -1;  // more than 256 colours
+    case RASTERCAPS: return RC_BITBLT | RC_STRETCHBLT | RC_DI_BITMAP;
+    default: return 0;
+    }
+}
+
+void ScrollDC(TCanvas& canvas, int dx, int dy, const TRect& scroll, const TRect& clip) {
+    TRect dest = scroll;
+    OffsetRect(dest, dx, dy);
+    TRect visible;
+    if (!IntersectRect(visible, dest, clip.IsEmpty() ? scroll : clip)) return;
+    TRect src = visible;
+    OffsetRect(src, -dx, -dy);
+    TCopyMode saved = canvas.CopyMode;
+    canvas.CopyMode = cmSrcCopy;
+    canvas.CopyRect(visible, canvas, src);
+    canvas.CopyMode = saved;
+}
+
 int TCanvas::TextWidth(const std::string& text) { return TextExtent(text).x; }
 int TCanvas::TextHeight(const std::string& text) { return TextExtent(text).y; }
 

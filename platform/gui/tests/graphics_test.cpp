@@ -138,6 +138,72 @@ TEST_F(Graphics, TextOutFillsItsCellUnlessTheBrushIsClear) {
     EXPECT_GT(Count(t, clBlack), 0);
 }
 
+TEST_F(Graphics, TextMetricsAndCharacterWidthsAgreeWithTextWidth) {
+    TBitmap b;
+    Blank(b, 10, 10);
+    TCanvas& c = b.Canvas();
+    c.Font().SetName("Times New Roman");
+    c.Font().SetHeight(-20);
+    TTextMetric tm;
+    c.GetTextMetrics(tm);
+    EXPECT_EQ(tm.tmHeight, tm.tmAscent + tm.tmDescent);
+    EXPECT_GE(tm.tmHeight, 20);
+    EXPECT_EQ(tm.tmInternalLeading, tm.tmHeight - 20);
+    EXPECT_EQ(tm.tmWeight, 400);
+    int widths[256 - 32];
+    c.GetCharWidths(32, 255, widths);
+    EXPECT_EQ(widths['W' - 32], c.TextWidth("W"));
+    EXPECT_GT(widths['W' - 32], widths['i' - 32]);
+    EXPECT_EQ(widths[0xE9 - 32], c.TextWidth("\xE9"));  // e-acute, a Windows-1252 byte
+    c.Font().SetStyle(fsBold);
+    c.GetTextMetrics(tm);
+    EXPECT_EQ(tm.tmWeight, 700);
+    EXPECT_EQ(c.GetDeviceCaps(LOGPIXELSY), 96);
+    EXPECT_EQ(c.GetDeviceCaps(HORZRES), 10);
+}
+
+TEST_F(Graphics, ExtTextOutSpacesCharactersAndFillsItsRectangle) {
+    TBitmap b;
+    Blank(b, 120, 30);
+    TCanvas& c = b.Canvas();
+    c.Font().SetName("Courier New");
+    c.Brush().SetColor(clYellow);
+    TRect r = Rect(0, 0, 120, 30);
+    const int dx[] = {50, 50};
+    c.ExtTextOut(2, 2, ETO_OPAQUE, &r, "II", dx);
+    EXPECT_EQ(c.Pixel(119, 29), clYellow);  // the whole rectangle filled
+    // Ink of the two letters lies near x = 2 and x = 52, none in between.
+    auto inkIn = [&](int x0, int x1) {
+        int n = 0;
+        for (int y = 0; y < 30; ++y)
+            for (int x = x0; x < x1; ++x) n += c.Pixel(x, y) != clYellow;
+        return n;
+    };
+    EXPECT_GT(inkIn(0, 20), 0);
+    EXPECT_EQ(inkIn(22, 50), 0);
+    EXPECT_GT(inkIn(50, 70), 0);
+    // Clipped: nothing outside the rectangle.
+    TBitmap t;
+    Blank(t, 60, 30);
+    TRect clip = Rect(0, 0, 5, 30);
+    t.Canvas().Font().SetName("Courier New");
+    t.Canvas().Brush().SetStyle(bsClear);
+    t.Canvas().ExtTextOut(0, 2, ETO_CLIPPED, &clip, "WWWW", nullptr);
+    for (int y = 0; y < 30; ++y)
+        for (int x = 5; x < 60; ++x) ASSERT_EQ(t.Canvas().Pixel(x, y), clWhite) << x << "," << y;
+}
+
+TEST_F(Graphics, ScrollDCMovesThePictureWithinTheClip) {
+    TBitmap b;
+    Blank(b, 10, 10);
+    TCanvas& c = b.Canvas();
+    c.SetPixel(5, 5, clRed);
+    c.SetPixel(5, 1, clBlue);
+    ScrollDC(c, 0, -3, Rect(0, 0, 10, 10), Rect(0, 2, 10, 10));
+    EXPECT_EQ(c.Pixel(5, 2), clRed);
+    EXPECT_EQ(c.Pixel(5, 1), clBlue);  // outside the clip: untouched
+}
+
 TEST_F(Graphics, DrawTextMeasuresAlignsAndHidesTheAccelerator) {
     TBitmap b;
     Blank(b, 200, 40);
