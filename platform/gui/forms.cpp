@@ -309,6 +309,10 @@ void TForm::Release() {
         Qt::QueuedConnection);
 }
 
+void TForm::WakeModalLoop() {
+    if (modalLoop_) static_cast<QEventLoop*>(modalLoop_)->exit();
+}
+
 void TForm::SetModalResult(TModalResult r) {
     modalResult_ = r;
     if (r != mrNone && modalLoop_) static_cast<QEventLoop*>(modalLoop_)->exit();
@@ -462,7 +466,10 @@ void TApplication::CreateForm(TForm* form) {
 
 void TApplication::Run() {
     if (mainForm_ && !mainForm_->Visible()) mainForm_->Show();
-    while (!terminated_) QApplication::exec();
+    QEventLoop loop;
+    runLoop_ = &loop;
+    while (!terminated_) loop.exec();
+    runLoop_ = nullptr;
 }
 
 void TApplication::ProcessMessages() {
@@ -478,7 +485,10 @@ void TApplication::HandleMessage() {
 void TApplication::Terminate() {
     if (terminated_) return;
     terminated_ = true;
-    QCoreApplication::exit(0);
+    // Only our own loops end. QCoreApplication::exit would also make every
+    // later event loop return at once, so no box could be shown on the way out.
+    if (runLoop_) static_cast<QEventLoop*>(runLoop_)->exit();
+    for (int i = 0; Screen && i < Screen->FormCount(); ++i) Screen->Forms(i)->WakeModalLoop();
 }
 
 void TApplication::SetTitle(const std::string& title) {

@@ -85,6 +85,8 @@ public:
     // The focus moved to `control`: CM_EXIT up from the old control, CM_ENTER down to the new.
     void SetFocusedControl(TWinControl* control);
     void Activated(bool active);
+    // Makes a running ShowModal look at its state again (the application ends).
+    void WakeModalLoop();
     bool DoKeyDown(TMessage& m) { return TWinControl::DoKeyDown(m); }
     bool DoKeyUp(TMessage& m) { return TWinControl::DoKeyUp(m); }
     bool DoKeyPress(TMessage& m) { return TWinControl::DoKeyPress(m); }
@@ -157,6 +159,7 @@ private:
     std::string title_ = "Tavrin";
     std::string hint_;
     HWND handle_ = 0;
+    void* runLoop_ = nullptr;  // the QEventLoop of Run
 };
 
 class TScreen : public TComponent {
