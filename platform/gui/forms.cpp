@@ -123,8 +123,14 @@ TForm::TForm(TComponent* AOwner) : TWinControl(AOwner) {
     Screen->AddForm(this);
 }
 
-TForm::~TForm() {
+void TForm::DoDestroy() {
+    if (destroyed_) return;
+    destroyed_ = true;
     if (OnDestroy && created_) OnDestroy(this);
+}
+
+TForm::~TForm() {
+    DoDestroy();
     if (modalLoop_) static_cast<QEventLoop*>(modalLoop_)->exit();
     if (Screen) Screen->RemoveForm(this);
     if (Application && Application->MainForm() == this) Application->Terminate();
@@ -665,6 +671,7 @@ TTimer::TTimer(TComponent* AOwner) : TComponent(AOwner) {
         }
         m.Result = plat::DefWindowProc(wnd_, m.Msg, m.WParam, m.LParam);
     });
+    Update();
 }
 
 TTimer::~TTimer() {
@@ -678,7 +685,9 @@ TTimer::~TTimer() {
 void TTimer::Update() {
     if (!wnd_) return;
     plat::KillTimer(wnd_, 1);
-    if (enabled_ && interval_ > 0 && OnTimer) plat::SetTimer(wnd_, 1, interval_);
+    // Runs whether or not OnTimer is set yet: the event is a plain field that
+    // callers assign at any time, and it is looked up at each tick.
+    if (enabled_ && interval_ > 0) plat::SetTimer(wnd_, 1, interval_);
 }
 
 void TTimer::SetEnabled(bool e) {

@@ -34,6 +34,10 @@ public:
 
     // Raises OnCreate; TApplication::CreateForm calls it once the form is built.
     void AfterConstruction();
+    // Raises OnDestroy once. The destructor calls it, but by then a derived
+    // form's own members are gone: a derived form whose OnDestroy uses them
+    // calls DoDestroy first thing in its own destructor.
+    void DoDestroy();
 
     void Show();
     void Hide();
@@ -115,6 +119,7 @@ private:
     TWinControl* activeControl_ = nullptr;
     bool active_ = false;
     bool created_ = false;
+    bool destroyed_ = false;
     bool releasing_ = false;
 };
 

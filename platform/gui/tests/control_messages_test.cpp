@@ -4,7 +4,9 @@
 #include "platform/gui/std_controls.h"
 #include "platform/win/message_queue.h"
 
+#include <QCoreApplication>
 #include <QScrollBar>
+#include <QWheelEvent>
 #include <QWidget>
 
 namespace guitest {
@@ -178,6 +180,20 @@ TEST_F(ControlMessages, DoubleClickGivesDownUpDblClkUpAndOneClickOneDblClick) {
     ASSERT_EQ(downShifts.size(), 2u);
     EXPECT_FALSE(downShifts[0] & ssDouble);
     EXPECT_TRUE(downShifts[1] & ssDouble);
+}
+
+TEST_F(ControlMessages, WheelArrivesAsMouseWheelWithSignedDelta) {
+    QWidget* w = rec->Widget();
+    for (int delta : {120, -240}) {
+        rec->log.clear();
+        QWheelEvent e(QPointF(5, 5), w->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, delta), Qt::NoButton,
+                      Qt::ControlModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(w, &e);
+        auto wheels = rec->Of(WM_MOUSEWHEEL);
+        ASSERT_EQ(wheels.size(), 1u);
+        EXPECT_EQ(static_cast<std::int16_t>(HIWORD(wheels[0].WParam)), delta);
+        EXPECT_EQ(LOWORD(wheels[0].WParam), static_cast<int>(MK_CONTROL));
+    }
 }
 
 TEST_F(ControlMessages, WithoutDoubleClicksInItsStyleAControlGetsASecondPress) {
