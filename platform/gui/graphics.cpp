@@ -769,6 +769,33 @@ int DrawText(TCanvas& canvas, const std::string& text, TRect& rect, unsigned fla
     return bound.height();
 }
 
+void DrawEdge(TCanvas& canvas, TRect& rect, unsigned edge, unsigned flags) {
+    TRect r = rect;
+    QPainter* p = canvas.Painter();
+    // One ring: top-left and bottom-right colours, on the sides asked for.
+    auto ring = [&](TColor topLeft, TColor bottomRight) {
+        if (r.IsEmpty()) return;
+        QColor tl = ToQColor(topLeft), br = ToQColor(bottomRight);
+        if (p) {
+            if (flags & BF_TOP) p->fillRect(QRect(r.Left, r.Top, r.Width(), 1), tl);
+            if (flags & BF_LEFT) p->fillRect(QRect(r.Left, r.Top, 1, r.Height()), tl);
+            if (flags & BF_BOTTOM) p->fillRect(QRect(r.Left, r.Bottom - 1, r.Width(), 1), br);
+            if (flags & BF_RIGHT) p->fillRect(QRect(r.Right - 1, r.Top, 1, r.Height()), br);
+        }
+        if (flags & BF_TOP) ++r.Top;
+        if (flags & BF_LEFT) ++r.Left;
+        if (flags & BF_BOTTOM) --r.Bottom;
+        if (flags & BF_RIGHT) --r.Right;
+    };
+    if (edge & BDR_RAISEDOUTER) ring(cl3DLight, cl3DDkShadow);
+    else if (edge & BDR_SUNKENOUTER) ring(clBtnShadow, clBtnHighlight);
+    if (edge & BDR_RAISEDINNER) ring(clBtnHighlight, clBtnShadow);
+    else if (edge & BDR_SUNKENINNER) ring(cl3DDkShadow, cl3DLight);
+    if ((flags & BF_MIDDLE) && p && !r.IsEmpty()) p->fillRect(ToQRect(r), ToQColor(clBtnFace));
+    if (canvas.AfterChange) canvas.AfterChange();
+    if (flags & BF_ADJUST) rect = r;
+}
+
 void Frame3D(TCanvas& canvas, TRect& rect, TColor topColor, TColor bottomColor, int width) {
     TPen& pen = canvas.Pen();
     TPenStyle oldStyle = pen.Style();

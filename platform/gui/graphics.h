@@ -266,6 +266,15 @@ int DrawText(TCanvas& canvas, const std::string& text, TRect& rect, unsigned fla
 // Scrolls the picture inside `scroll` by dx, dy (clipped to `clip`), as
 // Win32's ScrollDC; the caller repaints what was uncovered.
 void ScrollDC(TCanvas& canvas, int dx, int dy, const TRect& scroll, const TRect& clip);
+// DrawEdge: 3-D borders of the classic look.
+constexpr unsigned BDR_RAISEDOUTER = 0x1, BDR_SUNKENOUTER = 0x2, BDR_RAISEDINNER = 0x4, BDR_SUNKENINNER = 0x8,
+                   EDGE_RAISED = BDR_RAISEDOUTER | BDR_RAISEDINNER, EDGE_SUNKEN = BDR_SUNKENOUTER | BDR_SUNKENINNER,
+                   EDGE_ETCHED = BDR_SUNKENOUTER | BDR_RAISEDINNER, EDGE_BUMP = BDR_RAISEDOUTER | BDR_SUNKENINNER;
+constexpr unsigned BF_LEFT = 0x1, BF_TOP = 0x2, BF_RIGHT = 0x4, BF_BOTTOM = 0x8, BF_RECT = 0xF,
+                   BF_MIDDLE = 0x800, BF_ADJUST = 0x2000;
+// Draws the chosen sides of an outer and an inner border; BF_MIDDLE fills
+// the inside with clBtnFace; BF_ADJUST shrinks rect to the inside.
+void DrawEdge(TCanvas& canvas, TRect& rect, unsigned edge, unsigned flags);
 // A raised or sunken frame: top-left in topColor, bottom-right in bottomColor;
 // shrinks rect by width.
 void Frame3D(TCanvas& canvas, TRect& rect, TColor topColor, TColor bottomColor, int width);

@@ -193,6 +193,43 @@ TEST_F(Graphics, ExtTextOutSpacesCharactersAndFillsItsRectangle) {
         for (int x = 5; x < 60; ++x) ASSERT_EQ(t.Canvas().Pixel(x, y), clWhite) << x << "," << y;
 }
 
+TEST_F(Graphics, DrawEdgeDrawsTheClassicBordersAndAdjusts) {
+    struct Case {
+        unsigned edge;
+        TColor outerTopLeft, outerBottomRight, innerTopLeft, innerBottomRight;
+    };
+    const Case cases[] = {
+        {EDGE_RAISED, RGB(223, 223, 223), clBlack, clWhite, clGray},
+        {EDGE_SUNKEN, clGray, clWhite, clBlack, RGB(223, 223, 223)},
+        {EDGE_ETCHED, clGray, clWhite, clWhite, clGray},
+    };
+    for (const Case& k : cases) {
+        SCOPED_TRACE(k.edge);
+        TBitmap b;
+        Blank(b, 10, 8);
+        TRect r = Rect(0, 0, 10, 8);
+        DrawEdge(b.Canvas(), r, k.edge, BF_RECT | BF_MIDDLE | BF_ADJUST);
+        TCanvas& c = b.Canvas();
+        EXPECT_EQ(c.Pixel(0, 3), k.outerTopLeft);
+        EXPECT_EQ(c.Pixel(9, 3), k.outerBottomRight);
+        EXPECT_EQ(c.Pixel(1, 3), k.innerTopLeft);
+        EXPECT_EQ(c.Pixel(8, 3), k.innerBottomRight);
+        EXPECT_EQ(c.Pixel(4, 4), clSilver);  // the middle
+        EXPECT_EQ(r, Rect(2, 2, 8, 6));
+    }
+    // Only the sides asked for.
+    TBitmap b;
+    Blank(b, 6, 6);
+    b.Canvas().Brush().SetColor(clRed);
+    b.Canvas().FillRect(Rect(0, 0, 6, 6));
+    TRect r = Rect(0, 0, 6, 6);
+    DrawEdge(b.Canvas(), r, BDR_SUNKENOUTER, BF_BOTTOM);
+    EXPECT_EQ(b.Canvas().Pixel(3, 5), clWhite);
+    EXPECT_EQ(b.Canvas().Pixel(0, 0), clRed);  // untouched
+    EXPECT_EQ(b.Canvas().Pixel(0, 4), clRed);
+    EXPECT_EQ(r, Rect(0, 0, 6, 6));              // no BF_ADJUST
+}
+
 TEST_F(Graphics, ScrollDCMovesThePictureWithinTheClip) {
     TBitmap b;
     Blank(b, 10, 10);
