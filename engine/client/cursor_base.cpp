@@ -253,7 +253,9 @@ DBIResult TBaseTable::FindFieldDesc(std::uint16_t offsetPlusOne, std::uint16_t l
 }
 
 std::uint16_t TBaseTable::SearchCondition(bool inclusive, bool nextDirection) {
-    if (nextDirection) return inclusive ? kKeySearchGt : kKeySearchGtEq;
+    // An inclusive start bound positions at its own key ("at or after"),
+    // an exclusive one past it; the end bound mirrors that.
+    if (nextDirection) return inclusive ? kKeySearchGtEq : kKeySearchGt;
     return inclusive ? kKeySearchLtEq : kKeySearchLt;
 }
 
@@ -966,7 +968,9 @@ DBIResult TBaseTable::GetField(std::uint16_t fieldNumber, const void* record, vo
     if (dest != nullptr) {
         rc = ReadFieldValue(*item, record, dest, isBlank);
     } else {
-        std::vector<std::uint8_t> scratch(item->desc.length > 0 ? item->desc.length : 1, 0);
+        // API values can be wider than the record's bytes (a logical field
+        // holds one byte and reads as two), so the scratch block is roomy.
+        std::vector<std::uint8_t> scratch(item->desc.length > 256 ? item->desc.length : 256, 0);
         rc = ReadFieldValue(*item, record, scratch.data(), isBlank);
     }
     if (blank != nullptr) *blank = isBlank;

@@ -338,6 +338,9 @@ class TEmptyListTable : public TBaseTable {
 public:
     TEmptyListTable(TBapiListItem* owner, TBapiCollection* list);
     DBIResult Open() override;
+    // A walk over no rows runs off the end it walks towards.
+    DBIResult First() override { return SetResult(kDbiErrEof); }
+    DBIResult Last() override { return SetResult(kDbiErrBof); }
 };
 
 }  // namespace qv
