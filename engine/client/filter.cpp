@@ -230,6 +230,14 @@ bool TFilterListItem::Evaluate(std::uint32_t nodeOffset, FilterValue& value, int
             if (!Evaluate(U16(second), b, depth + 1)) return false;
             int c = CompareFilterValues(a, b, partial, caseInsensitive);
             bool truth;
+            if (a.blank != b.blank) {
+                // A null value neither equals nor orders against a value:
+                // only "not equal" holds. (Ordering nulls first would let
+                // "Count < 2" pick up every row without a count.)
+                truth = op == kOpNe;
+                value.data[0] = truth ? 1 : 0;
+                return truth;
+            }
             switch (op) {
                 case kOpEq: truth = c == 0; break;
                 case kOpNe: truth = c != 0; break;
