@@ -251,7 +251,10 @@ DBIResult TQVClientDictListTable::Open() {
                 bool carries = v != nullptr && (v->hasMinimum || v->hasMaximum || v->hasDefault);
                 if (!f.required && !carries) continue;
                 std::vector<std::uint8_t> row(VCHKDesc::kSize, 0);
-                VchkDescFromDict(f).Write(row.data());
+                VCHKDesc check = VchkDescFromDict(f);
+                check.fieldNumber = static_cast<std::uint16_t>(i + 1);
+                check.required = f.required ? 1 : 0;
+                check.Write(row.data());
                 rows.push_back(std::move(row));
             }
             break;
