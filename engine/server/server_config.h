@@ -64,9 +64,9 @@ std::string MakeKeyProcKey(std::string_view tableFilePath, std::uint32_t index);
 std::string KeyProcTableFile(std::string_view directory, std::string_view tableName);
 
 // Signatures the engine calls a bound library with.
-using TqvKeyBuildProc = bool (*)(std::uint32_t index, const std::uint8_t* record, std::uint8_t* key,
+using TqvUserKeyBuildProc = bool (*)(std::uint32_t index, const std::uint8_t* record, std::uint8_t* key,
                                  std::uint32_t keyLength);
-using TqvKeyCompareProc = int (*)(const std::uint8_t* a, const std::uint8_t* b, std::uint32_t keyLength);
+using TqvUserKeyCompareProc = int (*)(const std::uint8_t* a, const std::uint8_t* b, std::uint32_t keyLength);
 
 class TqvKeyProcItem : public TqvUCStrListItem {
 public:

@@ -419,8 +419,15 @@ DBIResult TqvServerEngine::EndTransaction(std::uint32_t transactionId, bool comm
     if (r != 0 && commit) Guarded([&]() -> DBIResult { bufferManager_->RollbackTransaction(transactionId); return 0; });
     if (TqvSrDatabase* db = databases_.Find(tr->databaseId))
         if (db->transactionId == transactionId) db->transactionId = 0;
-    for (int i = 0; i < tables_.Count(); ++i)
-        if (tables_.Item(i)->folder == tr->folder) tables_.Item(i)->BindFiles(0);
+    for (int i = 0; i < tables_.Count(); ++i) {
+        TqvSrTable* t = tables_.Item(i);
+        if (t->folder != tr->folder) continue;
+        t->BindFiles(0);
+        // A rollback put older pages back: every cursor finds itself again by its key.
+        if (!commit || r != 0)
+            for (int k = 0; k < t->cursors.Count(); ++k)
+                if (t->cursors.Item(k)->nav) t->cursors.Item(k)->nav->InvalidatePath();
+    }
     transactions_.Delete(transactionId);
     return r;
 }

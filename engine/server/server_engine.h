@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/server/server_config.h"
 #include "engine/server/server_objects.h"
@@ -25,7 +26,10 @@ using DBIResult = std::uint16_t;
 // Result codes the server engine answers itself.
 namespace dbi {
 constexpr DBIResult kOk = 0, kInvalidHandle = 9990, kNoCurrentRecord = 8709, kAtEnd = 8706, kAtBegin = 8705,
-                    kKeyViolation = 9729, kIndexMissing = 9997, kUnknownUser = 10036, kRights = 10498,
+                    kKeyViolation = 9729, kRecordNotFound = 8710, kInvalidParameter = 9986,
+                    kFieldRequired = 9732, kNoIndex = 10764, kInvalidFieldType = 10000, kBookmarkMismatch = 10021,
+                    kOtherTable = 10020, kBlobLength = 10029, kBlobOffset = 9998, kBlobModified = 13058,
+                    kInvalidIndexType = 10048, kIndexMissing = 9997, kUnknownUser = 10036, kRights = 10498,
                     kNotUnique = 10009, kUnknownDatabase = 10014, kInvalidDirectory = 10018,
                     kTableMissing = 10024, kTableOpen = 10031, kInvalidTableName = 10039,
                     kRecordLocked = 10241, kUnlockFailed = 10242, kFileLocked = 10245,
@@ -108,6 +112,60 @@ public:
                                  std::uint8_t fileFlag);
     DBIResult CursorClose(std::uint32_t cursorId);
 
+    // ---- cursors, records and BLOBs ----
+    // Buffers a client sends come with their sizes; every size is checked
+    // against the table before anything is copied.
+    DBIResult SetToBegin(std::uint32_t cursorId);
+    DBIResult SetToEnd(std::uint32_t cursorId);
+    DBIResult SetToKey(std::uint32_t cursorId, int searchAction, bool directKey, std::uint32_t fieldCount,
+                       std::uint32_t partialLength, const std::uint8_t* data, std::size_t size);
+    DBIResult SetToBookmark(std::uint32_t cursorId, const std::uint8_t* bookmark, std::size_t size);
+    DBIResult SetToCursor(std::uint32_t cursorId, std::uint32_t sourceId);
+    DBIResult GetBookmark(std::uint32_t cursorId, std::string& bookmark);
+    DBIResult CompareBookmarks(std::uint32_t cursorId, const std::string& b1, const std::string& b2, int& result);
+    DBIResult SwitchToIndex(std::uint32_t cursorId, std::string_view indexName, std::uint32_t indexNumber,
+                            bool keepPosition);
+    struct RangeEnd {
+        const std::uint8_t* data = nullptr;  // none: an open end
+        std::size_t size = 0;
+        std::uint32_t fieldCount = 0, partialLength = 0;
+        bool inclusive = true;
+    };
+    DBIResult SetRange(std::uint32_t cursorId, bool directKeys, const RangeEnd& start, const RangeEnd& end);
+    DBIResult ResetRange(std::uint32_t cursorId);
+    DBIResult CursorClone(std::uint32_t cursorId, bool writable, std::uint32_t& newCursorId);
+    DBIResult RecordGet(std::uint32_t cursorId, bool lock, std::uint8_t* buffer, std::size_t size);
+    DBIResult RecordGetNext(std::uint32_t cursorId, bool lock, std::uint8_t* buffer, std::size_t size);
+    DBIResult RecordGetPrev(std::uint32_t cursorId, bool lock, std::uint8_t* buffer, std::size_t size);
+    DBIResult RecordGetForKey(std::uint32_t cursorId, bool directKey, std::uint32_t fieldCount,
+                              std::uint32_t partialLength, const std::uint8_t* data, std::size_t size,
+                              std::uint8_t* record, std::size_t recordSize);
+    DBIResult RecordGetBatch(std::uint32_t cursorId, std::uint32_t maxCount, std::uint32_t slotSize,
+                             std::uint8_t* buffer, std::size_t size, std::uint32_t& count);
+    DBIResult RecordExtractKey(std::uint32_t cursorId, const std::uint8_t* record, std::size_t size,
+                               std::string& key);
+    DBIResult RecordInsert(std::uint32_t cursorId, bool lock, std::uint8_t* record, std::size_t size);
+    DBIResult RecordInsertBatch(std::uint32_t cursorId, std::uint32_t count, std::uint8_t* records,
+                                std::uint32_t recordSize, std::size_t size, std::vector<DBIResult>& results);
+    DBIResult RecordModify(std::uint32_t cursorId, const std::uint8_t* record, std::size_t size, bool releaseLock);
+    DBIResult RecordDelete(std::uint32_t cursorId, std::uint8_t* buffer, std::size_t size);
+    DBIResult GetTableRecCount(std::uint32_t cursorId, std::uint32_t& count);
+    DBIResult SetTableAutoIncValue(std::uint32_t cursorId, std::uint32_t value);
+    DBIResult CreateBLOB(std::uint32_t cursorId, std::uint32_t& blobNr);
+    DBIResult DeleteBLOB(std::uint32_t cursorId, std::uint32_t blobNr);
+    DBIResult FreeBLOB(std::uint32_t cursorId, std::uint32_t blobNr);
+    DBIResult GetBLOBLength(std::uint32_t cursorId, std::uint32_t blobNr, std::uint32_t& length);
+    DBIResult ReadBLOB(std::uint32_t cursorId, std::uint32_t blobNr, std::int64_t offset, std::int64_t length,
+                       std::uint8_t* buffer, std::size_t size, std::uint32_t& bytesRead);
+    DBIResult WriteBLOB(std::uint32_t cursorId, std::uint32_t blobNr, std::int64_t offset, std::int64_t length,
+                        const std::uint8_t* data, std::size_t size);
+    DBIResult TruncateBLOB(std::uint32_t cursorId, std::uint32_t blobNr, std::int64_t newLength);
+    DBIResult AddFileBLOB(std::uint32_t cursorId, std::string_view fileName, std::uint32_t& blobNr);
+    // Copies a BLOB between cursors in pieces of `bufferSize`; the target's
+    // BLOB number comes back (a file BLOB gets a new number).
+    DBIResult CopyBLOB(std::uint32_t sourceId, std::uint32_t sourceBlob, std::uint32_t targetId,
+                       std::uint32_t& targetBlob, std::uint32_t bufferSize);
+
     // ---- transactions ----
     DBIResult TransactionStart(std::uint32_t databaseId, bool failSafe, std::uint32_t& transactionId);
     DBIResult TransactionCommit(std::uint32_t transactionId);
@@ -128,6 +186,8 @@ private:
     DBIResult OpenDatabaseOnFolder(TqvSrClient* client, const std::string& path, bool writable, bool shared,
                                    std::uint32_t& databaseId);
     DBIResult EndTransaction(std::uint32_t transactionId, bool commit);
+    template <class F>
+    DBIResult Changing(TqvSrCursor* cursor, bool needRecord, F&& body);
 
     std::unique_ptr<TqvBufferManager> bufferManager_;
     std::unique_ptr<TqvServerConfiguration> configuration_;

@@ -151,6 +151,16 @@ public:
     void BindFiles(std::uint32_t transactionId);
 
     // Lock wrappers answering result codes.
+    // Records and keys (the cursor unit). Each answers a result code.
+    std::uint16_t BuildKey(std::uint32_t index, const std::uint8_t* record, std::uint32_t fieldCount,
+                           std::uint32_t partialLength, std::uint8_t* key);
+    std::uint16_t InsertRecord(TqvSrCursor* cursor, std::uint8_t* record, bool lock, std::uint32_t& reference);
+    std::uint16_t ModifyRecord(TqvSrCursor* cursor, const std::uint8_t* record, bool releaseLock);
+    std::uint16_t DeleteRecord(TqvSrCursor* cursor);
+    void ReadRecord(std::uint32_t reference, std::uint8_t* buffer);
+    // kind 0 inserted, 1 deleted, 2 key changed in `index`.
+    void NotifyCursors(TqvSrCursor* except, int kind, std::uint32_t index, std::uint32_t reference);
+
     std::uint16_t AcquireTableLock(std::uint32_t session, int kind);
     std::uint16_t ReleaseTableLock(std::uint32_t session, std::uint32_t cursor, int kind, bool all);
     bool IsTableLockedBy(std::uint32_t session, int kind) const;
@@ -181,6 +191,15 @@ public:
     void RemoveUnused();
 };
 
+// A cursor's place in its index; made by the cursor unit on first use.
+class TqvCursorState {
+public:
+    virtual ~TqvCursorState() = default;
+    virtual std::unique_ptr<TqvCursorState> Clone() const = 0;
+    // The index pages the path points into may have changed under it.
+    virtual void InvalidatePath() = 0;
+};
+
 // Position states of a cursor.
 enum : std::uint8_t { kCurBOF = 1, kCurEOF = 2, kCurCrack = 3, kCurOnRecord = 4 };
 
@@ -195,6 +214,7 @@ public:
     std::uint8_t writable;
     std::uint8_t state = kCurBOF;
     std::uint32_t reference = 0;
+    std::unique_ptr<TqvCursorState> nav;
 };
 
 class TqvSrTransaction : public TqvSelfListItem {
