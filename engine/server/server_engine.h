@@ -29,7 +29,8 @@ constexpr DBIResult kOk = 0, kInvalidHandle = 9990, kNoCurrentRecord = 8709, kAt
                     kKeyViolation = 9729, kRecordNotFound = 8710, kInvalidParameter = 9986,
                     kFieldRequired = 9732, kNoIndex = 10764, kInvalidFieldType = 10000, kBookmarkMismatch = 10021,
                     kOtherTable = 10020, kBlobLength = 10029, kBlobOffset = 9998, kBlobModified = 13058,
-                    kInvalidIndexType = 10048, kIndexMissing = 9997, kUnknownUser = 10036, kRights = 10498,
+                    kInvalidIndexType = 10048, kIndexExists = 10027, kTooManyIndexes = 9487,
+                    kInvalidIndexDescriptor = 10023, kIndexInUse = 10035, kIndexMissing = 9997, kUnknownUser = 10036, kRights = 10498,
                     kNotUnique = 10009, kUnknownDatabase = 10014, kInvalidDirectory = 10018,
                     kTableMissing = 10024, kTableOpen = 10031, kInvalidTableName = 10039,
                     kRecordLocked = 10241, kUnlockFailed = 10242, kFileLocked = 10245,
@@ -111,6 +112,11 @@ public:
     DBIResult GetTableDictionary(std::uint32_t databaseId, std::string_view tableName, plat::Stream& reply,
                                  std::uint8_t fileFlag);
     DBIResult CursorClose(std::uint32_t cursorId);
+    // Without a cursor the table is opened exclusively for the change.
+    DBIResult AddIndex(std::uint32_t& databaseId, std::uint32_t cursorId, const TqvIndexDescriptor& descriptor,
+                       std::string& tableName);
+    DBIResult DropIndex(std::uint32_t databaseId, std::uint32_t cursorId, std::uint32_t indexNumber,
+                        std::string_view indexName, std::string_view tableName);
 
     // ---- cursors, records and BLOBs ----
     // Buffers a client sends come with their sizes; every size is checked
@@ -186,6 +192,8 @@ private:
     DBIResult OpenDatabaseOnFolder(TqvSrClient* client, const std::string& path, bool writable, bool shared,
                                    std::uint32_t& databaseId);
     DBIResult EndTransaction(std::uint32_t transactionId, bool commit);
+    template <class F>
+    DBIResult IndexChange(std::uint32_t& databaseId, std::uint32_t cursorId, std::string& tableName, F&& body);
     template <class F>
     DBIResult Changing(TqvSrCursor* cursor, bool needRecord, F&& body);
 

@@ -490,3 +490,53 @@ TEST_F(CursorTest, DeletingARecordFreesItsBlobs) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(CursorTest, AddingAndDroppingIndexes) {
+    Fill();
+    TqvIndexDescriptor x;
+    x.name = "ById2";
+    x.keyFieldCount = 1;
+    x.fields[0] = 0;
+    x.keyLength = dict.IndexKeyLength(2);
+    std::string table = "People";
+    std::uint32_t db = dbA;
+    EXPECT_EQ(engine.AddIndex(db, a, x, table), dbi::kNotExclusive) << "the table is open shared";
+    bool in = true;
+    EXPECT_EQ(engine.DatabaseInTrans(dbA, in), 0);
+    EXPECT_FALSE(in);
+    ASSERT_EQ(engine.CursorClose(a), 0);
+    ASSERT_EQ(engine.CursorClose(b), 0);
+
+    struct Case { const char* what; TqvIndexDescriptor d; DBIResult want; };
+    TqvIndexDescriptor user = x, dup = x, bad = x;
+    user.keyFieldCount = -1;
+    dup.name = "ByName";
+    bad.fields[0] = 7;
+    for (const Case& c : {Case{"user routine", user, dbi::kInvalidIndexType}, Case{"name taken", dup, dbi::kIndexExists},
+                          Case{"no such field", bad, dbi::kInvalidIndexDescriptor}})
+        EXPECT_EQ(engine.AddIndex(db, 0, c.d, table), c.want) << c.what;
+    ASSERT_EQ(engine.AddIndex(db, 0, x, table), 0);
+    EXPECT_EQ(engine.Tables().Count(), 0) << "the table opened for the change is closed again";
+
+    std::uint32_t c, ro;
+    ASSERT_EQ(Open(dbA, "People", c, true, false, "ById"), 0);
+    ASSERT_EQ(Open(dbA, "People", ro, false, false), 0);
+    EXPECT_EQ(engine.Tables().Item(0)->dictionary.IndexCount(), 4u);
+    EXPECT_EQ(engine.DropIndex(dbA, ro, 1, "", ""), dbi::kTableReadOnly);
+    EXPECT_EQ(engine.DropIndex(dbA, c, 2, "", ""), dbi::kIndexInUse);
+    EXPECT_EQ(engine.DropIndex(dbA, c, 0, "", ""), dbi::kIndexMissing);
+    EXPECT_EQ(engine.DropIndex(dbA, c, 0, "Nope", ""), dbi::kIndexMissing);
+    engine.SetToBegin(c);
+    engine.RecordGetNext(c, false, nullptr, 0);  // Al
+    ASSERT_EQ(engine.DropIndex(dbA, c, 0, "ByName", ""), 0);
+    TqvSrCursor* cur;
+    ASSERT_EQ(engine.FindCursor(c, cur), 0);
+    EXPECT_EQ(cur->index, 1u) << "ById moved down into the dropped slot";
+    EXPECT_EQ(Walk(c), "Bo Cy Di Ed ");
+    EXPECT_EQ(All(c), "Al Bo Cy Di Ed ");
+    EXPECT_EQ(engine.Tables().Item(0)->dictionary.GetIndexNumber("ById2"), 2);
+}
+
+}  // namespace
