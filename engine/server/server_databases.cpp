@@ -451,10 +451,18 @@ DBIResult TqvServerEngine::TransactionDiscardProgress(std::uint32_t transactionI
     TqvEngineLock g(*this);
     TqvSrTransaction* tr;
     if (DBIResult r = FindTransaction(transactionId, tr)) return r;
-    return Guarded([&]() -> DBIResult {
+    DBIResult r = Guarded([&]() -> DBIResult {
         bufferManager_->DiscardTransactionPages(transactionId);
         return 0;
     });
+    // Older pages are back: cursors on the folder's tables find themselves again.
+    for (int i = 0; i < tables_.Count(); ++i) {
+        TqvSrTable* t = tables_.Item(i);
+        if (t->folder != tr->folder) continue;
+        for (int k = 0; k < t->cursors.Count(); ++k)
+            if (t->cursors.Item(k)->nav) t->cursors.Item(k)->nav->InvalidatePath();
+    }
+    return r;
 }
 
 }  // namespace qv

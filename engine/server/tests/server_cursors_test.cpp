@@ -4,6 +4,7 @@
 #include "engine/server/tests/server_fixture.h"
 
 using namespace qv;
+using qvtest::ServerTest;
 
 namespace {
 
@@ -537,6 +538,58 @@ TEST_F(CursorTest, AddingAndDroppingIndexes) {
     EXPECT_EQ(Walk(c), "Bo Cy Di Ed ");
     EXPECT_EQ(All(c), "Al Bo Cy Di Ed ");
     EXPECT_EQ(engine.Tables().Item(0)->dictionary.GetIndexNumber("ById2"), 2);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(ServerTest, AutoIncrementValues) {
+    TqvDataDictionary d;
+    d.AddField("No", "", qvftAutoInc, 0, 0, false);
+    d.AddField("Tag", "", qvftInt32, 10, 0, false);
+    std::uint32_t db = OpenDb(kClientA), c;
+    ASSERT_EQ(engine.BuildTable(db, false, d, 0, "Counted"), 0);
+    ASSERT_EQ(Open(db, "Counted", c), 0);
+    const std::uint32_t len = d.GetRecordLength();
+    auto insert = [&](std::uint32_t no, bool null) {
+        std::vector<std::uint8_t> r(len);
+        d.InitRecord(r.data());
+        if (!null) {
+            std::uint8_t v[4];
+            PutU32(v, no);
+            d.SetRecordField(0, r.data(), v);
+        }
+        EXPECT_EQ(engine.RecordInsert(c, false, r.data(), r.size()), 0);
+        return GetU32(r.data() + d.FieldOffset(0));
+    };
+    EXPECT_EQ(insert(0, true), 1u) << "a null counter field takes the next value";
+    EXPECT_EQ(insert(0, false), 2u) << "so does 0";
+    EXPECT_EQ(insert(500, false), 500u) << "a given value is kept";
+    EXPECT_EQ(insert(0, false), 3u) << "and leaves the counter alone";
+    ASSERT_EQ(engine.SetTableAutoIncValue(c, 1000), 0);
+    EXPECT_EQ(insert(0, false), 1001u);
+    ASSERT_EQ(engine.SetTableAutoIncValue(c, 10), 0);
+    EXPECT_EQ(insert(0, false), 1002u) << "the counter never goes back";
+}
+
+TEST_F(ServerTest, UserRoutineIndexNeedsItsBinding) {
+    TqvDataDictionary d = qvtest::PeopleDictionary();
+    d.AddUserIndex("Custom", "", 0, 8, true, true, false);
+    std::uint32_t db = OpenDb(kClientA), c;
+    ASSERT_EQ(engine.BuildTable(db, false, d, 0, "Custom"), 0);
+    // Message 187 (no routines in the configuration) has no standard code.
+    EXPECT_EQ(Open(db, "Custom", c), 15520);
+    EXPECT_EQ(engine.Tables().Count(), 0);
+    engine.Configuration().AddKeyProc(Dir(), "Custom", 1, TEST_KEYPROC_LIB, "BuildNameKey", "BuildNameKey");
+    EXPECT_EQ(Open(db, "Custom", c), 15520) << "bound, but loading is not enabled";
+    engine.Configuration().KeyProcs().Delete(Dir(), "Custom", 1);
+    engine.Configuration().allowKeyProcLoading = true;
+    engine.Configuration().AddKeyProc(Dir(), "Custom", 1, TEST_KEYPROC_LIB, "BuildNameKey", "BuildNameKey");
+    ASSERT_EQ(Open(db, "Custom", c), 0);
+    EXPECT_NE(engine.Tables().Item(0)->keyBuildRoutines[1], nullptr);
+    EXPECT_EQ(engine.CursorClose(c), 0);
+    EXPECT_FALSE(engine.Configuration().KeyProcs().Item(0)->Loaded()) << "unloaded with the table";
 }
 
 }  // namespace
