@@ -34,6 +34,7 @@ public:
         return n;
     }
     void InvalidatePath() override { path = TqvCursorPath{}; }
+    void FilesReopened(TqvSrTable* table, std::uint32_t index) override;
     // The index context points into this object; a copy must point into itself.
     void Repoint() {
         if (ictx.compare == QvCompareKeysProc) ictx.compareContext = &kctx;

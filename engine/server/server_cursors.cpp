@@ -33,6 +33,17 @@ void FillIndexInfo(TqvSrTable* t, std::uint32_t index, TqvCursorNav& n) {
     n.record.assign(d.GetRecordLength(), 0);
 }
 
+void TqvCursorNav::FilesReopened(TqvSrTable* table, std::uint32_t index) {
+    const bool range = rangeActive;
+    const RangeBound s = start, e = end;
+    FillIndexInfo(table, index, *this);
+    rangeActive = range;
+    start = s;
+    end = e;
+    keyValid = false;
+    InvalidatePath();
+}
+
 TqvCursorNav& Nav(TqvSrCursor* c) {
     if (!c->nav) {
         auto n = std::make_unique<TqvCursorNav>();

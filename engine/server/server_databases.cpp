@@ -360,10 +360,13 @@ DBIResult TqvServerEngine::EmptyTable(std::uint32_t databaseId, std::uint32_t cu
         if (transactions_.Find(tr)) TransactionRollback(tr);
         if (table->files.empty()) Guarded([&]() -> DBIResult { table->OpenFiles(0); return 0; });
     }
+    // Every cursor's old position names records that are gone, and its index
+    // context names the file records that were just replaced.
     for (int i = 0; i < table->cursors.Count(); ++i) {
         TqvSrCursor* c = table->cursors.Item(i);
         c->state = kCurBOF;
         c->reference = 0;
+        if (c->nav) c->nav->FilesReopened(table, c->index);
     }
     return r;
 }

@@ -198,6 +198,8 @@ public:
     virtual std::unique_ptr<TqvCursorState> Clone() const = 0;
     // The index pages the path points into may have changed under it.
     virtual void InvalidatePath() = 0;
+    // The table's files were closed and opened again: point at the new ones.
+    virtual void FilesReopened(TqvSrTable* table, std::uint32_t index) = 0;
 };
 
 // Position states of a cursor.

@@ -593,3 +593,27 @@ TEST_F(ServerTest, UserRoutineIndexNeedsItsBinding) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(CursorTest, EmptyingThroughACursorKeepsEveryCursorUsable) {
+    Fill();
+    ASSERT_EQ(engine.CursorClose(b), 0);
+    ASSERT_EQ(engine.CursorClose(a), 0);
+    std::uint32_t c, c2;
+    ASSERT_EQ(Open(dbA, "People", c, true, false, "ByName"), 0);
+    ASSERT_EQ(Open(dbA, "People", c2, true, false, "ById"), 0);
+    EXPECT_EQ(All(c), "Al Bo Cy Di Ed ");
+    engine.SetToBegin(c2);
+    engine.RecordGetNext(c2, false, nullptr, 0);
+    ASSERT_EQ(engine.EmptyTable(dbA, c, "People"), 0);
+    EXPECT_EQ(All(c), "");
+    EXPECT_EQ(engine.RecordGetNext(c2, false, nullptr, 0), dbi::kAtEnd);
+    ASSERT_EQ(Insert(c2, 7, "Ny"), 0);
+    EXPECT_EQ(All(c), "Ny ");
+    std::uint32_t count;
+    ASSERT_EQ(engine.GetTableRecCount(c, count), 0);
+    EXPECT_EQ(count, 1u);
+}
+
+}  // namespace
