@@ -212,6 +212,13 @@ TEST_F(CursorTest, Bookmarks) {
     EXPECT_EQ(cmp, 0);
     EXPECT_EQ(engine.CompareBookmarks(a, bof, bo, cmp), 0);
     EXPECT_EQ(cmp, -1);
+    // Equal keys of different records compare equal: the index ignores references.
+    ASSERT_EQ(Insert(a, 8, "Bo"), 0);
+    std::string bo2;
+    ASSERT_EQ(engine.GetBookmark(a, bo2), 0);
+    EXPECT_NE(GetU32(bo2.data() + 12), GetU32(bo.data() + 12));
+    EXPECT_EQ(engine.CompareBookmarks(a, bo, bo2, cmp), 0);
+    EXPECT_EQ(cmp, 0);
 
     // A bookmark of one index is no good on another, nor a damaged one.
     std::uint32_t byId;
@@ -228,7 +235,7 @@ TEST_F(CursorTest, Bookmarks) {
     ASSERT_EQ(engine.SetToBookmark(a, reinterpret_cast<const std::uint8_t*>(bo.data()), bo.size()), 0);
     ASSERT_EQ(engine.SetToCursor(byId, a), 0);
     EXPECT_EQ(IdOf(Current(byId)), 2);
-    EXPECT_EQ(Walk(byId), "Cy Di Ed ");
+    EXPECT_EQ(Walk(byId), "Cy Di Ed Bo ") << "the second Bo has Id 8";
     std::uint32_t otherTable;
     ASSERT_EQ(engine.BuildTable(dbA, false, qvtest::PeopleDictionary(), 0, "Other"), 0);
     ASSERT_EQ(Open(dbA, "Other", otherTable), 0);
@@ -244,7 +251,10 @@ TEST_F(CursorTest, CursorsSeeEachOthersChanges) {
     auto bo = Rec(0, "Bo");
     std::vector<std::uint8_t> r(recLen);
     ASSERT_EQ(engine.RecordGetForKey(b, false, 0, 0, bo.data(), bo.size(), r.data(), r.size()), 0);
-    ASSERT_EQ(engine.RecordDelete(b, nullptr, 0), 0);
+    std::vector<std::uint8_t> gone(recLen);
+    EXPECT_EQ(engine.RecordDelete(b, gone.data(), gone.size() - 1), dbi::kInvalidParameter);
+    ASSERT_EQ(engine.RecordDelete(b, gone.data(), gone.size()), 0);
+    EXPECT_EQ(Name(gone), "Bo") << "the deleted record comes back to the caller";
     DBIResult got;
     Current(b, &got);
     EXPECT_EQ(got, dbi::kNoCurrentRecord) << "the deleting cursor sits on a crack";
