@@ -1,0 +1,15 @@
+# The request dispatcher and the server log: the server's consumer of
+# complete requests, between the comms engine and the server engine.
+tavrin_library(tavrin_engine_dispatch
+  SOURCES
+    command_handler.cpp
+    request_catalogue.cpp
+    server_log.cpp
+  DEPS tavrin_engine_server tavrin_engine_comms)
+
+tavrin_test(engine_dispatch_tests LABEL engine
+  SOURCES
+    tests_dispatch/server_log_test.cpp
+    tests_dispatch/command_handler_test.cpp
+    tests_dispatch/end_to_end_test.cpp
+  DEPS tavrin_engine_dispatch)
