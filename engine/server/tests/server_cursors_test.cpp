@@ -460,7 +460,7 @@ TEST_F(CursorTest, Blobs) {
     ASSERT_EQ(engine.GetBLOBLength(a, blob, len), 0);
     EXPECT_EQ(len, 4u);
 
-    // A long BLOB copied between cursors in small pieces.
+    // A long BLOB copied between cursors in small chunks.
     std::string big(5000, 'x');
     for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>('a' + i % 26);
     std::uint32_t src, dst;
