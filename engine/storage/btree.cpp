@@ -693,17 +693,21 @@ bool FindKey(TqvIndexContext& ctx, std::uint8_t* key, std::uint32_t& ref, int mo
         return false;
     }
     const std::uint32_t k = t.s_.keyLength;
-    std::vector<std::uint8_t> wanted(k), entry(k);
+    // Keys are at most a few hundred bytes; only longer ones need the heap.
+    std::uint8_t small[2 * 256];
+    std::vector<std::uint8_t> large(k > 256 ? 2 * k : 0);
+    std::uint8_t* const wantedBytes = k > 256 ? large.data() : small;
+    std::uint8_t* const entryBytes = wantedBytes + k;
     if (t.s_.refOnly)
-        PutU32(wanted.data(), ref);
+        PutU32(wantedBytes, ref);
     else
-        std::memcpy(wanted.data(), key, k);
+        std::memcpy(wantedBytes, key, k);
     const bool useRef = t.s_.dups && ref != 0 && !t.s_.refOnly;
     Page p = t.Read(root, 0);
     std::uint32_t lo;
     while (true) {
         if (path.depth >= kQvMaxIndexDepth) t.Corrupt(p.n);
-        if (t.Search(p, wanted.data(), ref, useRef, lo)) {
+        if (t.Search(p, wantedBytes, ref, useRef, lo)) {
             path.levels[path.depth++] = {p.n, static_cast<std::int32_t>(lo)};
             path.state = qvpsOnEntry;
             break;
@@ -718,24 +722,24 @@ bool FindKey(TqvIndexContext& ctx, std::uint8_t* key, std::uint32_t& ref, int mo
             path.levels[path.depth++] = {p.n, static_cast<std::int32_t>(before ? lo : lo - 1)};
             path.state = before ? qvpsCrackBefore : qvpsCrackAfter;
             std::uint32_t r;
-            Forward(t, entry.data(), r, path);
+            Forward(t, entryBytes, r, path);
             return false;
         }
         path.levels[path.depth++] = {p.n, static_cast<std::int32_t>(lo) - 1};
         p = t.Read(p.Child(lo), p.Level() - 1);
     }
     std::uint32_t r;
-    auto equal = [&] { return ctx.compare(wanted.data(), entry.data(), ctx.compareContext) == 0; };
+    auto equal = [&] { return ctx.compare(wantedBytes, entryBytes, ctx.compareContext) == 0; };
     if (mode == 1) {
-        while (Forward(t, entry.data(), r, path) && equal()) {
+        while (Forward(t, entryBytes, r, path) && equal()) {
         }
         if (path.state == qvpsOnEntry) EntryAt(t, path, t.s_.refOnly ? nullptr : key, ref);
         return true;
     }
     if ((t.s_.dups && ref == 0) || ctx.partialCompare) {
-        while (Backward(t, entry.data(), r, path) && equal()) {
+        while (Backward(t, entryBytes, r, path) && equal()) {
         }
-        Forward(t, entry.data(), r, path);
+        Forward(t, entryBytes, r, path);
     }
     EntryAt(t, path, t.s_.refOnly ? nullptr : key, ref);
     return true;

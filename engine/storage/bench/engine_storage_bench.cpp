@@ -97,6 +97,10 @@ struct Ours {
     }
     std::vector<std::uint8_t> Record(std::int32_t k) const {
         std::vector<std::uint8_t> rec(d.GetRecordLength());
+        Fill(rec, k);
+        return rec;
+    }
+    void Fill(std::vector<std::uint8_t>& rec, std::int32_t k) const {
         d.InitRecord(rec.data());
         std::uint8_t v[4];
         PutU32(v, static_cast<std::uint32_t>(k));
@@ -105,7 +109,6 @@ struct Ours {
         std::vector<std::uint8_t> sv(d.FieldLength(1), 0);
         std::memcpy(sv.data(), s.data(), s.size());
         d.SetRecordField(1, rec.data(), sv.data());
-        return rec;
     }
     void Create() {
         std::string path = (Folder() / "OURS.QVD").string();
@@ -143,10 +146,11 @@ struct Ours {
     std::uint64_t Lookups() {
         TqvIndexContext c = Context();
         std::vector<std::uint8_t> rec(d.GetRecordLength()), key(d.IndexKeyLength(1));
+        std::vector<std::uint8_t> probe(d.GetRecordLength());
         std::uint64_t sum = 0;
         for (std::int32_t k : TheRows().lookupOrder) {
             bm.BeginAccess();
-            std::vector<std::uint8_t> probe = Record(k);  // key built from a record, as the engine does
+            Fill(probe, k);  // the key built from a record buffer, as the engine does
             d.BuildKey(1, probe.data(), key.data());
             TqvCursorPath path;
             std::uint32_t ref = 0;
