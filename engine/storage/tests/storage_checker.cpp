@@ -110,10 +110,13 @@ TreeFacts CheckTree(Table& t, std::uint32_t index) {
     const std::uint8_t* h = GetHeaderBlock(t.f.get(), false);
     const std::uint8_t* a = GetBlock(t.f.get(), GetU32(h + hdr::kIndexHeader), false);
     const IndexSpec& s = t.specs[index];
-    Walker w{t, index, t.lengths[index], QvIndexPageCapacity(4096, t.lengths[index], s.refOnly, true),
-             QvIndexPageCapacity(4096, t.lengths[index], s.refOnly, false), s.refOnly, {}};
-    w.leafMax = QvIndexPageCapacity(t.f->blockSize, t.lengths[index], s.refOnly, true);
-    w.nodeMax = QvIndexPageCapacity(t.f->blockSize, t.lengths[index], s.refOnly, false);
+    Walker w{t,
+             index,
+             t.lengths[index],
+             QvIndexPageCapacity(t.f->blockSize, t.lengths[index], s.refOnly, true),
+             QvIndexPageCapacity(t.f->blockSize, t.lengths[index], s.refOnly, false),
+             s.refOnly,
+             {}};
     const std::uint32_t root = GetU32(a + ihdr::kRoot + 4 * index);
     if (root != kQvNone) w.Walk(root, 0, true);
     a = GetBlock(t.f.get(), GetU32(h + hdr::kIndexHeader), false);
