@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "engine/base/qv_exceptions.h"
+#include "engine/storage/dictionary.h"
 #include "engine/storage/tests/storage_checker.h"
 #include "tests/support/test_support.h"
 
@@ -210,7 +211,9 @@ TEST_F(IndexTable, FindKeyModes) {
         EXPECT_EQ(path.state, x.state) << x.value << " mode " << x.mode;
         std::string k(12, '\0');
         std::uint32_t at = 0;
-        if (CurrentKey(c, U8(k), at, path)) EXPECT_EQ(k, Key(at / 1000));
+        if (CurrentKey(c, U8(k), at, path)) {
+            EXPECT_EQ(k, Key(at / 1000));
+        }
         EXPECT_EQ(at, x.atRef) << x.value << " mode " << x.mode;
     }
 }
@@ -268,6 +271,64 @@ TEST_F(IndexTable, DefineAndRemoveSlots) {
     EXPECT_NE(root0, N1);
     EXPECT_EQ(ErrorOf([&] { DefineIndex(t.f.get(), 3, 2000, false, false); }), 114);  // two entries a page
     EXPECT_EQ(ErrorOf([&] { DefineIndex(t.f.get(), 256, 4, false, false); }), 114);
+}
+
+TEST(CompositeIndex, LeadingFieldSearchLandsOnTheFirstMatch) {
+    // Keys (a, b) of two Int32 fields through the dictionary's compare
+    // routine, 500 of them over several pages.
+    TqvDataDictionary d(4096);
+    d.SetTableName("Pairs");
+    d.AddField("A", "", qvftInt32, 0, 0, true);
+    d.AddField("B", "", qvftInt32, 0, 0, true);
+    const std::uint32_t fields[] = {0, 1};
+    d.AddIndex("AB", "", 0, 2, fields, false, true, false);
+    const std::uint32_t keyLength = d.IndexKeyLength(1);
+    testsupport::TempDir dir;
+    Table t((dir / "P.QVD").string(), d.GetRecordLength(), {IndexSpec{keyLength, false, false}});
+    TqvKeyContext whole{keyLength, &d, 1, 0, 0, true, false};
+    TqvKeyContext leading = whole;
+    leading.fieldCount = 1;
+    TqvIndexContext c = t.Context(0);
+    c.compare = QvCompareKeysProc;
+    c.compareContext = &whole;
+    std::vector<std::uint8_t> rec(d.GetRecordLength()), key(keyLength);
+    auto build = [&](std::int32_t a, std::int32_t b) {
+        d.InitRecord(rec.data());
+        std::uint8_t v[4];
+        PutU32(v, static_cast<std::uint32_t>(a));
+        d.SetRecordField(0, rec.data(), v);
+        PutU32(v, static_cast<std::uint32_t>(b));
+        d.SetRecordField(1, rec.data(), v);
+        d.BuildKey(1, rec.data(), key.data());
+    };
+    t.Begin();
+    for (std::int32_t i = 0; i < 500; ++i) {
+        const std::int32_t j = (i * 7919) % 500;  // every pair once, in a scattered order
+        const std::int32_t a = j / 50 - 5, b = j % 50;  // a from -5 to 4
+        build(a, b);
+        ASSERT_TRUE(AddKey(c, key.data(), static_cast<std::uint32_t>(1000 + (a + 5) * 50 + b)));
+    }
+    c.compareContext = &leading;
+    c.partialCompare = true;
+    for (std::int32_t a : {-5, -1, 0, 4}) {
+        build(a, 49);  // the second field must not matter
+        TqvCursorPath path;
+        std::uint32_t ref = 0;
+        ASSERT_TRUE(FindKey(c, key.data(), ref, 0, path)) << a;
+        EXPECT_EQ(ref, static_cast<std::uint32_t>(1000 + (a + 5) * 50)) << a;  // (a, 0)
+        build(a, 0);
+        ref = 0;
+        ASSERT_TRUE(FindKey(c, key.data(), ref, 1, path)) << a;
+        std::uint32_t at = 0;
+        // Mode 1 passes every (a, *): the next entry is (a + 1, 0), or none.
+        if (a < 4) {
+            ASSERT_TRUE(CurrentKey(c, key.data(), at, path));
+            EXPECT_EQ(at, static_cast<std::uint32_t>(1000 + (a + 6) * 50)) << a;
+        } else {
+            EXPECT_EQ(path.state, qvpsAfterLast);
+        }
+    }
+    t.Commit();
 }
 
 // Writes one word or byte of a committed tree's page and expects the next
