@@ -634,12 +634,12 @@ DBIResult TqvServerEngine::CopyBLOB(std::uint32_t sourceId, std::uint32_t source
     }
     std::uint32_t length = 0;
     if (DBIResult r = GetBLOBLength(sourceId, sourceBlob, length)) return r;
-    std::vector<std::uint8_t> piece(bufferSize);
+    std::vector<std::uint8_t> chunk(bufferSize);
     for (std::uint32_t at = 0; at < length;) {
         std::uint32_t want = std::min(bufferSize, length - at), got = 0;
-        if (DBIResult r = ReadBLOB(sourceId, sourceBlob, at, want, piece.data(), piece.size(), got)) return r;
+        if (DBIResult r = ReadBLOB(sourceId, sourceBlob, at, want, chunk.data(), chunk.size(), got)) return r;
         if (got == 0) return dbi::kBlobLength;
-        if (DBIResult r = WriteBLOB(targetId, targetBlob, at, got, piece.data(), got)) return r;
+        if (DBIResult r = WriteBLOB(targetId, targetBlob, at, got, chunk.data(), got)) return r;
         at += got;
     }
     return 0;

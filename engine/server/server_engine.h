@@ -167,7 +167,7 @@ public:
                         const std::uint8_t* data, std::size_t size);
     DBIResult TruncateBLOB(std::uint32_t cursorId, std::uint32_t blobNr, std::int64_t newLength);
     DBIResult AddFileBLOB(std::uint32_t cursorId, std::string_view fileName, std::uint32_t& blobNr);
-    // Copies a BLOB between cursors in pieces of `bufferSize`; the target's
+    // Copies a BLOB between cursors in chunks of `bufferSize`; the target's
     // BLOB number comes back (a file BLOB gets a new number).
     DBIResult CopyBLOB(std::uint32_t sourceId, std::uint32_t sourceBlob, std::uint32_t targetId,
                        std::uint32_t& targetBlob, std::uint32_t bufferSize);

@@ -2,10 +2,7 @@
 #include "engine/base/engine_string_tables.h"
 #include "engine/server/server_engine.h"
 #include "engine/storage/buffer_manager.h"
-#if __has_include("engine/storage/btree.h")
 #include "engine/storage/btree.h"
-#define QV_SERVER_HAS_INDEXES 1
-#endif
 
 namespace qv {
 
@@ -69,9 +66,7 @@ void TqvSrTable::CreateTableFile(std::uint32_t n, std::uint32_t transactionId, s
     InitHeaderBlock(header, f->blockSize, dictionary.GetRecordLength(), dictionary.IndexCount(),
                     dictionary.FieldCount(), encrypted);
     MarkBlockDirty(f, 0);
-#ifdef QV_SERVER_HAS_INDEXES
     CreateIndexHeaderBlock(f);
-#endif
 }
 
 void TqvSrTable::CreateFiles(std::uint32_t transactionId, std::uint8_t flag, const TqvDataDictionary& dict) {
@@ -84,11 +79,9 @@ void TqvSrTable::CreateFiles(std::uint32_t transactionId, std::uint8_t flag, con
     MakeFileRecord(0, flag, encrypted);
     for (std::uint32_t i = 0; i < dictionary.FileCount(); ++i) CreateTableFile(i, transactionId, flag, encrypted);
     dictionary.WriteDictionaryToFile(files[0].get());
-#ifdef QV_SERVER_HAS_INDEXES
     for (std::uint32_t n = 0; n < dictionary.IndexCount(); ++n)
         DefineIndex(files[dictionary.IndexFileNumber(n)].get(), n, dictionary.IndexKeyLength(n), false,
                     dictionary.IndexAllowDuplicates(n));
-#endif
 }
 
 void TqvSrTable::CloseFiles() {

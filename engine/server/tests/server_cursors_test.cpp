@@ -460,7 +460,7 @@ TEST_F(CursorTest, Blobs) {
     ASSERT_EQ(engine.GetBLOBLength(a, blob, len), 0);
     EXPECT_EQ(len, 4u);
 
-    // A long BLOB copied between cursors in small pieces.
+    // A long BLOB copied between cursors in small chunks.
     std::string big(5000, 'x');
     for (std::size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>('a' + i % 26);
     std::uint32_t src, dst;
@@ -624,6 +624,48 @@ TEST_F(CursorTest, EmptyingThroughACursorKeepsEveryCursorUsable) {
     std::uint32_t count;
     ASSERT_EQ(engine.GetTableRecCount(c, count), 0);
     EXPECT_EQ(count, 1u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(CursorTest, SwitchingIndexAndCloning) {
+    Fill();
+    auto cy = Rec(0, "Cy");
+    std::vector<std::uint8_t> r(recLen);
+    ASSERT_EQ(engine.RecordGetForKey(a, false, 0, 0, cy.data(), cy.size(), r.data(), r.size()), 0);
+    ASSERT_EQ(engine.SwitchToIndex(a, "ById", 0, true), 0);
+    EXPECT_EQ(IdOf(Current(a)), 3) << "kept on its record";
+    EXPECT_EQ(Walk(a), "Di Ed ") << "and goes on in Id order";
+    EXPECT_EQ(engine.SwitchToIndex(a, "ByName", 0, true), dbi::kNoCurrentRecord) << "EOF has no record to keep";
+    ASSERT_EQ(engine.SwitchToIndex(a, "", 1, false), 0);
+    EXPECT_EQ(Walk(a), "Al Bo Cy Di Ed ") << "without keeping, from the start";
+
+    std::uint32_t ro, clone;
+    ASSERT_EQ(Open(dbA, "People", ro, false), 0);
+    ASSERT_EQ(engine.CursorClone(ro, true, clone), 0);
+    EXPECT_EQ(Insert(clone, 9, "Zz"), dbi::kTableReadOnly) << "a clone is never more writable than its source";
+    ASSERT_EQ(engine.CursorClone(a, true, clone), 0);
+    EXPECT_EQ(Insert(clone, 9, "Zz"), 0);
+    EXPECT_EQ(engine.CursorClone(0xBAD, true, clone), dbi::kInvalidHandle);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(CursorTest, RecordsInFileOrder) {
+    Fill();
+    TqvSrTable* t = engine.Tables().Item(0);
+    std::vector<std::uint8_t> r(recLen);
+    std::string names;
+    std::uint32_t ref = 0, next = 0;
+    for (t->NextRecordInFileOrder(0, next, r.data()); next != 0; t->NextRecordInFileOrder(ref, next, r.data())) {
+        names += Name(r) + " ";
+        ref = next;
+    }
+    EXPECT_EQ(names, "Cy Al Ed Bo Di ");
 }
 
 }  // namespace

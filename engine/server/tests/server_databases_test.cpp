@@ -288,3 +288,26 @@ TEST_F(ServerTest, DictionaryOfOpenAndClosedTables) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(ServerTest, AFailedBuildLeavesNoTransactionAndNoOpenTable) {
+    std::uint32_t db = OpenDb(kClientA);
+    for (long failAt = 1; failAt <= 3; ++failAt) {
+        TqvFaultFileAccess fault(QvFileAccess());
+        QvInstallFileAccess(&fault);
+        fault.FailAt(failAt);
+        DBIResult r = engine.BuildTable(db, true, qvtest::PeopleDictionary(true), 0, "People");
+        QvInstallFileAccess(nullptr);
+        EXPECT_NE(r, 0) << failAt;
+        bool in = true;
+        EXPECT_EQ(engine.DatabaseInTrans(db, in), 0);
+        EXPECT_FALSE(in) << failAt;
+        EXPECT_EQ(engine.Tables().Count(), 0) << failAt;
+    }
+    ASSERT_EQ(engine.BuildTable(db, true, qvtest::PeopleDictionary(true), 0, "People"), 0);
+    std::uint32_t c;
+    EXPECT_EQ(Open(db, "People", c), 0);
+}
+
+}  // namespace
