@@ -129,7 +129,9 @@ TEST_F(HandlerTest, EveryFixedLayoutRefusesOneByteTooManyOrTooFew) {
         ASSERT_EQ(replies.size(), before + 1) << info.id;
         EXPECT_EQ(replies.back().code, dbi::kInvalidParameter) << info.id;
         EXPECT_EQ(replies.back().id, info.id);
-        if (info.size > 0) EXPECT_EQ(Code(info.id, Bytes(info.size - 1, 0)), dbi::kInvalidParameter) << info.id;
+        if (info.size > 0) {
+            EXPECT_EQ(Code(info.id, Bytes(info.size - 1, 0)), dbi::kInvalidParameter) << info.id;
+        }
     }
 }
 
