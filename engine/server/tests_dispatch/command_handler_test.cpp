@@ -163,6 +163,18 @@ TEST_F(HandlerTest, VariableLayoutsMustMatchTheLengthsTheyAnnounce) {
     }
 }
 
+TEST_F(HandlerTest, ALengthClaimBeyondTheHeldBytesIsNotTrusted) {
+    // A message claiming 16 bytes that holds 8: the layout check sees 8.
+    qv::TqvDataMessage m;
+    m.messageId = QvnmReadBLOB;
+    m.clientId = kClientA;
+    m.data = Bytes(8, 0);
+    m.dataLength = 16;
+    handler.Dispatch(m);
+    ASSERT_EQ(replies.size(), 1u);
+    EXPECT_EQ(replies[0].code, dbi::kInvalidParameter);
+}
+
 TEST_F(HandlerTest, CountsTimesLengthsAreCheckedBeforeAnyAllocation) {
     // 65536 x 65536 is 0 in 32 bits; 4 GB records would be asked for otherwise.
     EXPECT_EQ(Code(QvnmRecordGetBatch, Payload().U32(1).U32(0x10000).U32(0x10000).b), dbi::kInvalidParameter);
