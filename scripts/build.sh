@@ -12,6 +12,10 @@ if [ "${1:-}" = "--sanitize" ]; then
 fi
 dir="out/$variant"
 export CCACHE_DIR="${CCACHE_DIR:-$HOME/.cache/ccache}"
+# Paths relative to the checkout, so a fresh clone reuses what another built.
+export CCACHE_BASEDIR="${CCACHE_BASEDIR:-$PWD}"
+export CCACHE_NOHASHDIR=1
+export CCACHE_MAXSIZE="${CCACHE_MAXSIZE:-8G}"
 # Configure every time: folders join the build when they gain a CMakeLists,
 # which an existing build tree would not notice on its own.
 if [ -f "$dir/build.ninja" ]; then

@@ -149,7 +149,7 @@ const std::vector<StringEntry> kWinsockStrings = {
     {11004, "Valid name, but no data record of requested type"},
 };
 
-// Ids 71-73 carry the storage layer's own checks of free chains, stored
+// Ids 71-74 carry the storage layer's own checks of free chains, stored
 // dictionaries and journals; the other texts are the server's file messages.
 const std::vector<StringEntry> kServerStrings = {
     {0, "INTERNAL: TbtdFileInfo record contains invalid data"},
@@ -185,6 +185,7 @@ const std::vector<StringEntry> kServerStrings = {
     {71, "The chain of free blocks is corrupt [%s, block %d]"},
     {72, "The data dictionary stored in the file is corrupt [%s]"},
     {73, "The fail-safe journal cannot be used [%s]"},
+    {74, "INTERNAL: A cached block is bound to another transaction [%s, block %d]"},
     {101, "Unknown field type encountered in a case statement [%d]"},
     {105, "The data dictionary is not present in the file [%s]"},
     {187, "A table needed some user defined routines but they were not found in the server configuration"},

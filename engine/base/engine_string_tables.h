@@ -19,7 +19,7 @@ constexpr int kInvalidFileInfo = 0, kOpenFailed = 1, kCloseFailed = 3, kReadFail
               kWriteFailed = 8, kWriteShort = 9, kSeekFailed = 10, kFlushFailed = 11, kDeleteFailed = 33,
               kRenameFailed = 34, kNotTableFile = 48, kBadBlockNumber = 49, kEncrypted = 50, kBadRecordRef = 52,
               kBadDataBlock = 53, kBadStreamBlock = 61, kMaxIndexes = 66, kBadFreeChain = 71,
-              kBadStoredDictionary = 72, kBadJournal = 73, kUnknownFieldType = 101, kNoDictionary = 105,
+              kBadStoredDictionary = 72, kBadJournal = 73, kPageBoundElsewhere = 74, kUnknownFieldType = 101, kNoDictionary = 105,
               kCompareBlob = 194;
 }  // namespace srv
 

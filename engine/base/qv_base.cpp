@@ -9,6 +9,8 @@
 
 #include "platform/core/clock.h"
 #include "platform/core/codepage.h"
+#include "platform/core/files.h"
+#include "platform/core/paths.h"
 
 namespace qv {
 
@@ -275,32 +277,19 @@ std::string QvJoinPath(std::string_view dir, std::string_view name) {
     return out;
 }
 
-std::string QvExpandFileName(std::string_view path) {
-    std::string p(path);
-    std::replace(p.begin(), p.end(), '\\', '/');
+std::string QvExpandFileName(std::string_view path) { return plat::ExpandFileName(path).substr(0, 255); }
+
+std::string QvGetExeFileName() {
     std::error_code ec;
-    std::filesystem::path full = std::filesystem::absolute(p, ec);
-    std::string out = ec ? p : full.lexically_normal().string();
-    return out.substr(0, 255);
+    std::filesystem::path p = std::filesystem::read_symlink("/proc/self/exe", ec);
+    return ec ? std::string() : p.string();
 }
 
 static bool HasWildcard(std::string_view s) { return s.find_first_of("*?") != std::string_view::npos; }
 
-bool QvDirectoryExists(std::string_view path) {
-    if (HasWildcard(path)) return false;
-    std::string p(path);
-    std::replace(p.begin(), p.end(), '\\', '/');
-    std::error_code ec;
-    return std::filesystem::is_directory(p, ec);
-}
+bool QvDirectoryExists(std::string_view path) { return !HasWildcard(path) && plat::DirectoryExists(path); }
 
-bool QvFileExists(std::string_view path) {
-    if (HasWildcard(path)) return false;
-    std::string p(path);
-    std::replace(p.begin(), p.end(), '\\', '/');
-    std::error_code ec;
-    return std::filesystem::is_regular_file(p, ec);
-}
+bool QvFileExists(std::string_view path) { return !HasWildcard(path) && plat::FileExists(path); }
 
 bool QvMaskMatches(std::string_view name, std::string_view mask) {
     // Iterative glob with one back-tracking point: linear enough for file names.
@@ -326,9 +315,7 @@ bool QvMaskMatches(std::string_view name, std::string_view mask) {
 
 std::vector<std::string> QvListFiles(std::string_view dir, std::string_view mask) {
     std::vector<std::string> out;
-    std::string d(dir);
-    std::replace(d.begin(), d.end(), '\\', '/');
-    if (d.empty()) d = ".";
+    std::string d = dir.empty() ? std::string(".") : plat::NativePath(dir);
     std::error_code ec;
     for (std::filesystem::directory_iterator it(d, ec), end; !ec && it != end; it.increment(ec)) {
         std::error_code e2;
@@ -338,6 +325,59 @@ std::vector<std::string> QvListFiles(std::string_view dir, std::string_view mask
     }
     std::sort(out.begin(), out.end());
     return out;
+}
+
+namespace {
+
+// Takes the platform's entry into `rec` when it passes the filters.
+bool Accept(const plat::SearchRec& f, TqvSearchRec& rec) {
+    std::uint8_t attr = 0;
+    if (f.Attr & plat::FILE_ATTRIBUTE_READONLY) attr |= 2;
+    if (f.Attr & plat::FILE_ATTRIBUTE_HIDDEN) attr |= 4;
+    if (f.Attr & plat::FILE_ATTRIBUTE_SYSTEM) attr |= 8;
+    if (f.Attr & plat::FILE_ATTRIBUTE_ARCHIVE) attr |= 16;
+    if (attr == 0) attr = 1;
+    std::uint8_t kind = f.IsDirectory() ? 2 : 1;  // as a filter bit
+    if (!(rec.wantKinds & kind) || !(rec.wantAttributes & attr)) return false;
+    rec.kind = f.IsDirectory() ? 1 : 0;
+    rec.attributes = attr;
+    rec.name = f.Name.substr(0, 35);
+    rec.sizeLow = static_cast<std::uint32_t>(f.Size);
+    rec.sizeHigh = static_cast<std::uint32_t>(static_cast<std::uint64_t>(f.Size) >> 32);
+    rec.dosDate = static_cast<std::uint16_t>(f.Time >> 16);
+    rec.dosTime = static_cast<std::uint16_t>(f.Time & 0xFFFF);
+    return true;
+}
+
+std::uint32_t NextAccepted(TqvSearchRec& rec, std::uint32_t r) {
+    auto* f = static_cast<plat::SearchRec*>(rec.state.get());
+    while (r == 0 && !Accept(*f, rec)) r = plat::FindNext(*f);
+    return r;
+}
+
+}  // namespace
+
+std::uint32_t QvFindFirst(std::string_view path, std::uint8_t kinds, std::uint8_t attributes, TqvSearchRec& rec) {
+    rec = TqvSearchRec{};
+    rec.wantKinds = kinds;
+    rec.wantAttributes = attributes;
+    auto f = std::make_shared<plat::SearchRec>();
+    rec.state = f;
+    std::uint32_t r = plat::FindFirst(path, plat::faDirectory | plat::faHidden, *f);
+    r = NextAccepted(rec, r);
+    if (r == 18) r = 2;  // the only candidates were filtered out
+    return r;
+}
+
+std::uint32_t QvFindNext(TqvSearchRec& rec) {
+    auto* f = static_cast<plat::SearchRec*>(rec.state.get());
+    if (!f) return 18;
+    return NextAccepted(rec, plat::FindNext(*f));
+}
+
+void QvFindClose(TqvSearchRec& rec) {
+    if (auto* f = static_cast<plat::SearchRec*>(rec.state.get())) plat::FindClose(*f);
+    rec.state.reset();
 }
 
 bool QvIsValidName(std::string_view s, std::size_t maxLen) {

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <string_view>
@@ -144,12 +145,31 @@ std::string QvChangeFileExt(std::string_view name, std::string_view ext);
 std::string QvMakeFileName(std::string_view name, std::string_view ext);
 std::string QvJoinPath(std::string_view dir, std::string_view name);
 std::string QvExpandFileName(std::string_view path);
+std::string QvGetExeFileName();
 bool QvDirectoryExists(std::string_view path);
 bool QvFileExists(std::string_view path);
 // Names of plain files in `dir` whose names match `mask` ("*" and "?"),
 // compared without regard to case.
 std::vector<std::string> QvListFiles(std::string_view dir, std::string_view mask);
 bool QvMaskMatches(std::string_view name, std::string_view mask);
+
+// File search returning only entries whose kind is in `kinds` (1 files,
+// 2 directories, 4 volume labels) and that have an attribute in
+// `attributes` (1 normal, 2 read-only, 4 hidden, 8 system, 16 archive).
+// Results are Win32 error codes: 0, 2 nothing found, 3 no such folder,
+// 18 no more entries.
+struct TqvSearchRec {
+    std::uint16_t dosDate = 0, dosTime = 0;  // local time
+    std::uint32_t sizeLow = 0, sizeHigh = 0;
+    std::uint8_t kind = 0;  // 1 directory, 2 volume label, 0 file
+    std::uint8_t attributes = 0;
+    std::string name;  // <= 35
+    std::uint8_t wantKinds = 0, wantAttributes = 0;
+    std::shared_ptr<void> state;
+};
+std::uint32_t QvFindFirst(std::string_view path, std::uint8_t kinds, std::uint8_t attributes, TqvSearchRec& rec);
+std::uint32_t QvFindNext(TqvSearchRec& rec);
+void QvFindClose(TqvSearchRec& rec);
 
 bool QvIsValidName(std::string_view s, std::size_t maxLen);
 inline bool QvIsValidTableName(std::string_view s) { return QvIsValidName(s, 31); }

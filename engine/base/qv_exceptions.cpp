@@ -33,7 +33,7 @@ std::string QvFormat(std::string_view fmt, std::initializer_list<QvArg> args) {
             break;
         }
         char conv = fmt[j];
-        std::string piece;
+        std::string text;
         const QvArg* arg = next != args.end() ? &*next++ : nullptr;
         if (arg) {
             const auto* iv = std::get_if<std::int64_t>(&arg->value);
@@ -43,13 +43,13 @@ std::string QvFormat(std::string_view fmt, std::initializer_list<QvArg> args) {
             case 'd':
                 if (iv) {
                     std::snprintf(tmp, sizeof tmp, "%lld", static_cast<long long>(*iv));
-                    piece = tmp;
+                    text = tmp;
                 }
                 break;
             case 'u':
                 if (iv) {
                     std::snprintf(tmp, sizeof tmp, "%u", static_cast<unsigned>(*iv));
-                    piece = tmp;
+                    text = tmp;
                 }
                 break;
             case 'x':
@@ -57,21 +57,21 @@ std::string QvFormat(std::string_view fmt, std::initializer_list<QvArg> args) {
                 if (iv) {
                     std::snprintf(tmp, sizeof tmp, "%llX", static_cast<unsigned long long>(*iv) &
                                                                (*iv < 0 ? 0xFFFFFFFFull : ~0ull));
-                    piece = tmp;
+                    text = tmp;
                 }
                 break;
             case 's':
-                if (sv) piece = *sv;
+                if (sv) text = *sv;
                 break;
             default:
                 break;
             }
         }
-        if (static_cast<int>(piece.size()) < width) {
-            std::string pad(static_cast<std::size_t>(width) - piece.size(), ' ');
-            piece = leftAlign ? piece + pad : pad + piece;
+        if (static_cast<int>(text.size()) < width) {
+            std::string pad(static_cast<std::size_t>(width) - text.size(), ' ');
+            text = leftAlign ? text + pad : pad + text;
         }
-        out.append(piece);
+        out.append(text);
         i = j;
     }
     return out;

@@ -60,6 +60,11 @@ struct TqvCompareContext {
 // a compared with b (-1, 0, 1), always ascending. Raises for BLOB and unknown types.
 int CompareFieldValues(const void* a, const void* b, TqvFieldType type, bool ignoreCase, std::uint32_t length);
 
+// The same over a compare length (a partial length for the key routines)
+// with every read kept inside `storage` bytes of the field.
+int CompareFieldValuesBounded(const void* a, const void* b, TqvFieldType type, bool ignoreCase, std::uint32_t length,
+                              std::uint32_t storage);
+
 // The string comparers of the indexes; the context's direction is applied.
 int CompareByteArray(const void* a, const void* b, const TqvCompareContext& ctx);
 int CompareShortString(const void* a, const void* b, const TqvCompareContext& ctx);

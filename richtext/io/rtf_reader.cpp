@@ -5,6 +5,7 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "platform/core/paths.h"
 #include "platform/imaging/graphic.h"
 #include "richtext/io/text_reader.h"
 
@@ -1023,10 +1024,10 @@ void TJDRtfReader::EndLinkedPicture() {
     rec->width = Scaled(picWGoal_, picScaleX_);
     rec->height = Scaled(picHGoal_, picScaleY_);
     if (!rec->object && !model_->services.OnProvideObject && !name.empty()) {
-        std::string local = name;
-        std::replace(local.begin(), local.end(), '\\', '/');
-        std::unique_ptr<plat::TGraphic> g = plat::LoadGraphicFile(local);
-        if (!g && !pictureBaseDir.empty()) g = plat::LoadGraphicFile(pictureBaseDir / local);
+        // Names are Windows paths in any letter case; the path layer finds the file.
+        std::unique_ptr<plat::TGraphic> g = plat::LoadGraphicFile(plat::NativePath(name));
+        if (!g && !pictureBaseDir.empty() && !plat::IsAbsolutePath(name))
+            g = plat::LoadGraphicFile(plat::NativePath(plat::JoinPath(pictureBaseDir, name)));
         if (g) rec->object = std::move(g);
     }
     if (line_->Length() >= kMaxLineLength) line_ = model_->NewLineAfter(par_, line_);

@@ -4,7 +4,6 @@
 
 #include <array>
 #include <cstdint>
-#include <filesystem>
 #include <istream>
 #include <string>
 #include <vector>
@@ -79,8 +78,9 @@ public:
 
     struct Entry;  // one control word of the table
 
-    // Folder tried for linked pictures whose name does not resolve as given.
-    std::filesystem::path pictureBaseDir;
+    // Folder (system text or native) tried for linked pictures whose name
+    // does not resolve as given.
+    std::string pictureBaseDir;
 
 protected:
     int ReadAll() override;

@@ -291,6 +291,12 @@ bool TJDRTFText::JoinAtParagraphEnd(TParagraph* par) {
     if (!par || !par->next || par->IsCell()) return false;
     TLine* last = LastLine(par);
     if (!ProtectionTest(par, last, last->Length())) return false;
+    JoinNext(par);
+    return true;
+}
+
+void TJDRTFText::JoinNext(TParagraph* par) {
+    TLine* last = LastLine(par);
     TParagraph* nx = par->next;
     bool empty = !par->lines->next && par->lines->Length() == 0;
     if (empty) CopyParProps(*par, *nx);
@@ -308,6 +314,39 @@ bool TJDRTFText::JoinAtParagraphEnd(TParagraph* par) {
     if (nx->next) nx->next->prev = par;
     delete nx;
     par->state = kParNeedsLayout;
+}
+
+TParagraph* TJDRTFText::DetachParagraphs() {
+    TParagraph* list = first_;
+    first_ = nullptr;
+    NewParagraph(nullptr);
+    return list;
+}
+
+bool TJDRTFText::InsertParagraphList(TParagraph* par, TLine* line, int pos, TParagraph* list) {
+    if (!par || !list || par->IsCell()) return false;
+    int at = 0;
+    TLine* l = par->lines;
+    for (; l && l != line; l = l->next) at += l->Length();
+    at += l ? std::clamp(pos, 0, l->Length()) : 0;
+    int tailLength = 0;
+    for (TLine* x = par->lines; x; x = x->next) tailLength += x->Length();
+    tailLength -= at;
+    TLine* lastOfList = LastLine(list);
+    TParagraph* lastPar = list;
+    while (lastPar->next) lastPar = lastPar->next;
+    // Both joins must fit the line limit before anything is changed.
+    if (LastLine(par)->Length() - tailLength + list->lines->Length() > kMaxLineLength ||
+        lastOfList->Length() + tailLength > kMaxLineLength)
+        throw ERichTextError("Line longer then\t10000 character!");
+    TParagraph* tail = SplitParagraph(par, at);
+    list->prev = par;
+    par->next = list;
+    lastPar->next = tail;
+    tail->prev = lastPar;
+    bool single = lastPar == list;
+    JoinNext(par);                          // the first paragraph joins the text before
+    JoinNext(single ? par : lastPar);       // the last one the text after
     return true;
 }
 
@@ -322,10 +361,10 @@ std::string TJDRTFText::GetText(TParagraph* par, int pos, int count) const {
     for (TParagraph* p = par; p && count > 0; p = p->next) {
         std::string t = ParagraphText(p);
         if (pos < static_cast<int>(t.size())) {
-            std::string piece = t.substr(static_cast<std::size_t>(std::max(pos, 0)),
+            std::string chunk = t.substr(static_cast<std::size_t>(std::max(pos, 0)),
                                          static_cast<std::size_t>(count));
-            out += piece;
-            count -= static_cast<int>(piece.size());
+            out += chunk;
+            count -= static_cast<int>(chunk.size());
             pos = 0;
         } else {
             pos -= static_cast<int>(t.size());

@@ -163,6 +163,13 @@ public:
     TParagraph* SplitParagraph(TParagraph* par, int pos);
     // Deletes the paragraph end after `par`; false when refused.
     bool JoinAtParagraphEnd(TParagraph* par);
+    // Inserts a chain of paragraphs (taken over from DetachParagraphs of
+    // another model) at a position: its first paragraph joins the text before
+    // the position, its last the text after it. Refused (false) in a table
+    // cell; the chain stays the caller's then.
+    bool InsertParagraphList(TParagraph* par, TLine* line, int pos, TParagraph* list);
+    // Hands the paragraph chain to the caller and starts over with one empty paragraph.
+    TParagraph* DetachParagraphs();
     // Paragraph ends count one character each and read as CR.
     std::string GetText(TParagraph* par, int pos, int count) const;
     std::string ParagraphText(const TParagraph* par) const;
@@ -238,6 +245,7 @@ public:
 
 private:
     void FreeAll();
+    void JoinNext(TParagraph* par);
     void GrowCheck(const TLine* line, int extra) const;
 
     std::shared_ptr<TTextHeader> header_;

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <set>
 #include <thread>
 
 #include "platform/core/clock.h"
+#include "tests/support/test_support.h"
 
 namespace qv {
 namespace {
@@ -167,6 +169,49 @@ TEST(Paths, SplitAndChangeNames) {
     EXPECT_TRUE(QvMaskMatches("a.QV$", "?.qv$"));
     EXPECT_FALSE(QvMaskMatches("TvrnMAIN2.qvd", "tvrnmain.*"));
     EXPECT_FALSE(QvFileExists("some*"));
+}
+
+TEST(Paths, FilesAreFoundWithoutRegardToCase) {
+    testsupport::TempDir dir;
+    testsupport::WriteFileBytes(dir / "Tab.QVD", "x");
+    testsupport::WriteFileBytes(dir / "Tab.QV$", "x");
+    testsupport::WriteFileBytes(dir / "Other.QVD", "x");
+    std::string d = dir.path().string();
+    EXPECT_TRUE(QvFileExists(d + "/TAB.qvd"));
+    EXPECT_FALSE(QvFileExists(d));
+    EXPECT_TRUE(QvDirectoryExists(d));
+    EXPECT_FALSE(QvDirectoryExists(d + "/Tab.QVD"));
+    EXPECT_EQ(QvListFiles(d, "tab.*"), (std::vector<std::string>{"Tab.QV$", "Tab.QVD"}));
+    EXPECT_FALSE(QvGetExeFileName().empty());
+}
+
+TEST(Paths, FindFiltersByKindAndAttribute) {
+    testsupport::TempDir dir;
+    testsupport::WriteFileBytes(dir / "a.txt", "12345");
+    testsupport::WriteFileBytes(dir / "b.txt", "1");
+    std::filesystem::create_directory(dir / "c.txt");
+    auto names = [&](std::uint8_t kinds, std::uint8_t attrs) {
+        std::vector<std::string> out;
+        TqvSearchRec rec;
+        for (std::uint32_t r = QvFindFirst((dir.path() / "*.TXT").string(), kinds, attrs, rec); r == 0;
+             r = QvFindNext(rec))
+            out.push_back(rec.name + (rec.kind == 1 ? "/" : ""));
+        QvFindClose(rec);
+        return out;
+    };
+    EXPECT_EQ(names(1, 31), (std::vector<std::string>{"a.txt", "b.txt"}));
+    EXPECT_EQ(names(2, 31), (std::vector<std::string>{"c.txt/"}));
+    EXPECT_EQ(names(3, 31).size(), 3u);
+    EXPECT_EQ(names(1, 4), (std::vector<std::string>{}));  // none is hidden
+    TqvSearchRec rec;
+    ASSERT_EQ(QvFindFirst((dir.path() / "a.*").string(), 1, 31, rec), 0u);
+    EXPECT_EQ(rec.sizeLow, 5u);
+    EXPECT_NE(rec.dosDate, 0);
+    EXPECT_EQ(QvFindNext(rec), 18u);
+    QvFindClose(rec);
+    EXPECT_EQ(QvFindFirst((dir.path() / "z*").string(), 1, 31, rec), 2u);
+    EXPECT_EQ(QvFindFirst((dir.path() / "c.txt").string(), 1, 31, rec), 2u);  // only a folder matches
+    QvFindClose(rec);
 }
 
 TEST(Names, ValidityRules) {

@@ -346,14 +346,15 @@ TEST(RtfReader, LinkedPicturesLoadFromTheBaseFolder) {
     std::filesystem::create_directories(dir / "pics");
     testsupport::WriteFileBytes(dir / "pics" / "a{1}.bmp", bmp);
     TJDRTFText m;
-    std::istringstream in(R"({\rtf1 x{\*\picfile\picwgoal600\pichgoal300 "pics\\a\{1\}.bmp"}{\*\picfile "missing.bmp"}y})");
+    // The name in other letter case still finds the file.
+    std::istringstream in(R"({\rtf1 x{\*\picfile\picwgoal600\pichgoal300 "PICS\\A\{1\}.bmp"}{\*\picfile "missing.bmp"}y})");
     TJDRtfReader r;
     r.SetModel(&m);
-    r.pictureBaseDir = dir.path();
+    r.pictureBaseDir = dir.path().string();
     EXPECT_EQ(r.Read(in), 0);
     ASSERT_EQ(m.Objects().size(), 2u);
     const TJDObjectRecord& a = *m.Objects()[0];
-    EXPECT_EQ(a.fileName, "pics\\a{1}.bmp");  // the writer's escapes are undone
+    EXPECT_EQ(a.fileName, "PICS\\A{1}.bmp");  // the writer's escapes are undone
     EXPECT_TRUE(a.linked);
     EXPECT_EQ(a.width, 600);
     ASSERT_NE(a.object, nullptr);
@@ -383,6 +384,25 @@ TEST(RtfReader, NeedsAModel) {
     } catch (const ERichTextError& e) {
         EXPECT_STREQ(e.what(), "Wrong Arguments in\tTJDRTFReader");
     }
+}
+
+TEST(RtfReader, IntoAPlainTextModelAndAsAutomaticText) {
+    TJDRTFText plain(TJDMemoryFormat::fmPlainText);
+    TJDRtfReader r;
+    r.SetModel(&plain);
+    std::istringstream in(R"({\rtf1\b bold #{\footnote # id}{\pict 0102}\par x})");
+    EXPECT_EQ(r.Read(in), 0);
+    EXPECT_EQ(Paragraphs(plain), (Strings{"bold #\x01", "x"}));
+    EXPECT_TRUE(plain.FirstParagraph()->lines->attrs.empty());
+    EXPECT_TRUE(plain.Footnotes().empty());
+
+    TJDRTFText rich;
+    TJDRtfReader a;
+    a.SetModel(&rich);
+    a.automaticText = true;
+    std::istringstream in2(R"({\rtf1\b x})");
+    EXPECT_EQ(a.Read(in2), 0);
+    EXPECT_EQ(AttrOf(rich, "x")->style, kStyleBold | kStyleAutomatic);
 }
 
 TEST(TextReader, PlainTextMakesOneParagraphPerCarriageReturn) {

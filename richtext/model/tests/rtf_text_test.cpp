@@ -21,10 +21,13 @@ TEST(TextModel, EmptyDocumentIsOneParagraphWithOneEmptyLine) {
     EXPECT_EQ(m.FirstParagraph()->lines->next, nullptr);
     EXPECT_EQ(m.FirstParagraph()->lines->Length(), 0);
     EXPECT_EQ(m.TextLength(), 0);
-    // Clearing a filled text gives the same shape back.
+    // Clearing a filled text gives the same shape back and tells the owner.
+    int changes = 0;
+    m.services.OnChange = [&](void*) { ++changes; };
     Type(m, m.FirstParagraph()->lines, "abc");
     m.NewParagraph(m.FirstParagraph());
     m.ClearText();
+    EXPECT_EQ(changes, 1);
     EXPECT_EQ(m.ParagraphCount(), 1);
     EXPECT_EQ(m.TextLength(), 0);
 }
@@ -222,6 +225,47 @@ TEST(TextModel, SplitJoinAndText) {
     EXPECT_EQ(m.ParagraphText(m.FirstParagraph()), "hello world");
     m.ReplaceInLine(m.FirstParagraph()->lines, 6, 100, "there", nullptr);
     EXPECT_EQ(m.ParagraphText(m.FirstParagraph()), "hello there");
+}
+
+TEST(TextModel, InsertParagraphList) {
+    struct Case {
+        std::vector<std::string> list;
+        std::vector<std::string> result;
+    } cases[] = {
+        {{"XY"}, {"heXYllo", "world"}},
+        {{"X", "Y"}, {"heX", "Yllo", "world"}},
+        {{"X", "mid", "Y"}, {"heX", "mid", "Yllo", "world"}},
+        {{""}, {"hello", "world"}},
+    };
+    for (const Case& c : cases) {
+        TJDRTFText m;
+        Type(m, m.FirstParagraph()->lines, "hello");
+        Type(m, m.NewParagraph(m.FirstParagraph())->lines, "world");
+        TJDRTFText src;
+        TParagraph* p = src.FirstParagraph();
+        for (std::size_t i = 0; i < c.list.size(); ++i) {
+            if (i) p = src.NewParagraph(p);
+            Type(src, p->lines, c.list[i]);
+        }
+        TParagraph* list = src.DetachParagraphs();
+        EXPECT_EQ(src.ParagraphCount(), 1);
+        ASSERT_TRUE(m.InsertParagraphList(m.FirstParagraph(), m.FirstParagraph()->lines, 2, list));
+        std::vector<std::string> got;
+        for (TParagraph* q = m.FirstParagraph(); q; q = q->next) {
+            got.push_back(m.ParagraphText(q));
+            int n = 0;
+            for (TLine* l = q->lines; l; l = l->next) n += l->Length() - static_cast<int>(l->attrs.size());
+            EXPECT_EQ(n, 0);  // attributes stay parallel to the characters
+            if (q->next) EXPECT_EQ(q->next->prev, q);
+        }
+        EXPECT_EQ(got, c.result);
+    }
+    TJDRTFText m;
+    TParagraph* cell = m.CreateTable(m.FirstParagraph(), 1, 1, 0, 0, 0);
+    TJDRTFText src;
+    TParagraph* list = src.DetachParagraphs();
+    EXPECT_FALSE(m.InsertParagraphList(cell, cell->lines, 0, list));  // never inside a table cell
+    m.InsertParagraphList(m.FirstParagraph(), m.FirstParagraph()->lines, 0, list);  // taken over, freed with m
 }
 
 TEST(TextModel, DeletingTheLastLineKeepsOneParagraph) {

@@ -1,0 +1,341 @@
+#include "engine/storage/buffer_manager.h"
+
+#include <algorithm>
+#include <cstring>
+#include <set>
+
+#include "engine/base/engine_string_tables.h"
+#include "engine/storage/journal.h"
+
+namespace qv {
+
+TqvBufferManager::TqvBufferManager() = default;
+
+TqvBufferManager::~TqvBufferManager() {
+    // Journals of transactions still open stay on disk: they are what the
+    // next open recovers from.
+    for (auto& t : transactions_) {
+        if (t.second->journal && t.second->journal->handle >= 0) {
+            try {
+                CloseTableFile(t.second->journal.get());
+            } catch (const EqvException&) {
+            }
+        }
+    }
+}
+
+TqvbmRAMPage* TqvBufferManager::Find(TbtdFileInfo* file, std::uint32_t n) {
+    auto& map = n == 0 ? headers_ : inUse_;
+    auto it = map.find(Key{file->id, n});
+    return it == map.end() ? nullptr : it->second;
+}
+
+void TqvBufferManager::Stamp(TqvbmRAMPage* page) {
+    if (++useCounter_ == 0) {
+        for (auto& p : all_) p->stamp = 1;
+        threshold_ = 1;
+        useCounter_ = 2;
+    }
+    page->stamp = useCounter_;
+}
+
+TqvbmRAMPage* TqvBufferManager::Attach(TbtdFileInfo* file, std::uint32_t n) {
+    TqvbmRAMPage* page = nullptr;
+    if (!freePages_.empty()) {
+        page = freePages_.back();
+        freePages_.pop_back();
+    } else if (all_.size() >= pageLimit_) {
+        auto victim = inUse_.end();
+        for (auto it = inUse_.end(); it != inUse_.begin();) {
+            --it;
+            TqvbmRAMPage* p = it->second;
+            if (!p->bound && p->stamp < threshold_ && (victim == inUse_.end() || p->stamp < victim->second->stamp))
+                victim = it;
+        }
+        if (victim != inUse_.end()) {
+            page = victim->second;
+            inUse_.erase(victim);
+        }
+    }
+    if (!page) {
+        all_.push_back(std::make_unique<TqvbmRAMPage>());
+        page = all_.back().get();
+    }
+    page->file = file;
+    page->block = n;
+    page->bound = false;
+    page->transaction = 0;
+    page->buffer.assign(file->blockSize ? file->blockSize : 32, 0);
+    (n == 0 ? headers_ : inUse_)[Key{file->id, n}] = page;
+    return page;
+}
+
+void TqvBufferManager::DropPage(TqvbmRAMPage* page) {
+    if (page->file) {
+        auto& map = page->block == 0 ? headers_ : inUse_;
+        auto it = map.find(Key{page->file->id, page->block});
+        if (it != map.end() && it->second == page) map.erase(it);
+    }
+    page->bound = false;
+    page->transaction = 0;
+    page->file = nullptr;
+    page->block = -1;
+    freePages_.push_back(page);
+}
+
+void TqvBufferManager::LoadHeader(TbtdFileInfo* file, TqvbmRAMPage* page) {
+    std::uint8_t head[20];
+    std::uint32_t got = ReadTableFileAt(file, 0, 20, head);
+    std::uint32_t bs = got == 20 ? GetU32(head + hdr::kBlockSize) : 0;
+    if (got != 20 || std::memcmp(head, "QVFH", 4) != 0 || GetU32(head + 4) != kQvNone || GetU32(head + 8) != 0 ||
+        !QvIsValidBlockSize(bs))
+        RaiseServer(srv::kNotTableFile, {file->name});
+    if (GetU32(head + hdr::kEncrypted) == 1) RaiseServer(srv::kEncrypted, {file->name});
+    file->blockSize = bs;
+    file->log2 = QvLog2BlockSize(bs);
+    file->encrypted = false;
+    page->buffer.assign(bs, 0);
+    ReadTableFileExactAt(file, 0, bs, page->buffer.data());
+    // Counts every later step relies on: at least the header block, and no
+    // more free blocks than blocks.
+    const std::uint8_t* b = page->buffer.data();
+    std::uint32_t blocks = GetU32(b + hdr::kBlockCount);
+    if (blocks < 1 || GetU32(b + hdr::kFreeCount) >= blocks ||
+        (static_cast<std::uint64_t>(blocks - 1) << file->log2) > 0xFFFFFFFFull)
+        RaiseServer(srv::kNotTableFile, {file->name});
+}
+
+std::uint8_t* TqvBufferManager::GetHeaderBlock(TbtdFileInfo* file, bool forUpdate) {
+    TqvPadLockGuard g(lock_);
+    CheckFileInfo(file, true);
+    TqvbmRAMPage* page = Find(file, 0);
+    if (!page) {
+        page = Attach(file, 0);
+        try {
+            LoadHeader(file, page);
+        } catch (...) {
+            DropPage(page);
+            throw;
+        }
+    }
+    Stamp(page);
+    if (forUpdate) Bind(page, true);
+    return page->buffer.data();
+}
+
+std::uint8_t* TqvBufferManager::GetBlock(TbtdFileInfo* file, std::uint32_t n, bool forUpdate) {
+    if (n == 0) return GetHeaderBlock(file, forUpdate);
+    TqvPadLockGuard g(lock_);
+    CheckFileInfo(file, true);
+    if (file->blockSize == 0) GetHeaderBlock(file, false);
+    TqvbmRAMPage* page = Find(file, n);
+    if (!page) {
+        page = Attach(file, n);
+        try {
+            ReadTableFileExactAt(file, static_cast<std::uint64_t>(n) * file->blockSize, file->blockSize,
+                                 page->buffer.data());
+        } catch (...) {
+            DropPage(page);
+            throw;
+        }
+    }
+    Stamp(page);
+    if (forUpdate) Bind(page, true);
+    return page->buffer.data();
+}
+
+std::uint8_t* TqvBufferManager::GetFreshBlock(TbtdFileInfo* file, std::uint32_t n) {
+    TqvPadLockGuard g(lock_);
+    CheckFileInfo(file, true);
+    if (!QvIsValidBlockSize(file->blockSize)) RaiseServer(srv::kInvalidFileInfo, {});
+    file->log2 = QvLog2BlockSize(file->blockSize);
+    TqvbmRAMPage* page = Find(file, n);
+    if (!page) page = Attach(file, n);
+    Stamp(page);
+    Bind(page, false);
+    return page->buffer.data();
+}
+
+void TqvBufferManager::MarkBlockDirty(TbtdFileInfo* file, std::uint32_t n) {
+    TqvPadLockGuard g(lock_);
+    TqvbmRAMPage* page = Find(file, n);
+    if (!page) return;
+    Stamp(page);
+    Bind(page, true);
+}
+
+TqvTransactionItem* TqvBufferManager::Item(std::uint32_t trNo) {
+    auto it = transactions_.find(trNo);
+    return it == transactions_.end() ? nullptr : it->second.get();
+}
+
+bool TqvBufferManager::HasTransaction(std::uint32_t trNo) {
+    TqvPadLockGuard g(lock_);
+    return Item(trNo) != nullptr;
+}
+
+void TqvBufferManager::AppendJournal(TqvTransactionItem& item, const TqvbmRAMPage& page, bool before) {
+    std::string rec = EncodeJournalRecordHead(static_cast<std::uint32_t>(page.block),
+                                              static_cast<std::uint32_t>(page.buffer.size()), before,
+                                              QvJournalFullPath(page.file->name));
+    rec.append(reinterpret_cast<const char*>(page.buffer.data()), page.buffer.size());
+    WriteTableFileAt(item.journal.get(), item.journalEnd, static_cast<std::uint32_t>(rec.size()), rec.data());
+    item.journalEnd += rec.size();
+}
+
+void TqvBufferManager::Bind(TqvbmRAMPage* page, bool journal) {
+    const std::uint32_t tr = page->file->transaction;
+    if (page->bound) {
+        if (page->transaction == tr) return;
+        // Handing a page to a second transaction would let one commit or
+        // roll back the other's changes.
+        RaiseServer(srv::kPageBoundElsewhere, {page->file->name, page->block});
+    }
+    TqvTransactionItem* item = Item(tr);
+    if (journal && item && item->state == 2) AppendJournal(*item, *page, true);
+    page->bound = true;
+    page->transaction = tr;
+}
+
+void TqvBufferManager::StartTransaction(std::uint32_t trNo, bool failSafe, const std::string& journalPath) {
+    TqvPadLockGuard g(lock_);
+    if (Item(trNo)) return;
+    auto item = std::make_unique<TqvTransactionItem>();
+    item->number = trNo;
+    if (failSafe) {
+        std::string name = QvChangeFileExt(journalPath, "QV$");
+        if (name.empty()) name = journalPath + ".QV$";
+        // A journal of this name left by a commit that never finished holds
+        // the only record of it: recover before creating the new one.
+        QvRecoverJournal(name);
+        item->journal = NewFileInfo(name, "QV$", 0);
+        OpenTableFile(item->journal.get(), true, false, true, true);
+        try {
+            std::uint8_t head[8];
+            std::memcpy(head, "JQVH", 4);
+            PutU32(head + 4, 0);
+            WriteTableFileAt(item->journal.get(), 0, 8, head);
+            FlushTableFile(item->journal.get());
+        } catch (...) {
+            CloseAndDeleteJournal(*item);
+            throw;
+        }
+        item->journalEnd = 8;
+        item->state = 2;
+    }
+    transactions_[trNo] = std::move(item);
+}
+
+std::vector<TqvbmRAMPage*> TqvBufferManager::BoundPages(std::uint32_t trNo) {
+    std::vector<TqvbmRAMPage*> out;
+    for (auto& kv : headers_)
+        if (kv.second->bound && kv.second->transaction == trNo) out.push_back(kv.second);
+    for (auto& kv : inUse_)
+        if (kv.second->bound && kv.second->transaction == trNo) out.push_back(kv.second);
+    return out;
+}
+
+void TqvBufferManager::WritePages(const std::vector<TqvbmRAMPage*>& pages) {
+    std::vector<TbtdFileInfo*> flush;
+    for (TqvbmRAMPage* p : pages) {
+        if (std::find(flush.begin(), flush.end(), p->file) == flush.end()) flush.push_back(p->file);
+        WriteTableFileAt(p->file, static_cast<std::uint64_t>(p->block) * p->buffer.size(),
+                         static_cast<std::uint32_t>(p->buffer.size()), p->buffer.data());
+    }
+    for (TbtdFileInfo* f : flush) FlushTableFile(f);
+    // Pages stay bound until every file is durable, so a failure leaves the
+    // whole transaction in the cache for a retry or a rollback.
+    for (TqvbmRAMPage* p : pages) {
+        p->bound = false;
+        p->transaction = 0;
+    }
+}
+
+void TqvBufferManager::CloseAndDeleteJournal(TqvTransactionItem& item) {
+    if (!item.journal) return;
+    if (item.journal->handle >= 0) CloseTableFile(item.journal.get());
+    QvDeleteFile(item.journal->name);
+    item.journal.reset();
+}
+
+void TqvBufferManager::CommitTransaction(std::uint32_t trNo) {
+    TqvPadLockGuard g(lock_);
+    TqvTransactionItem* item = Item(trNo);
+    std::vector<TqvbmRAMPage*> pages = BoundPages(trNo);
+    if (item && item->state == 2 && item->journal) {
+        if (!item->journalComplete) {
+            for (TqvbmRAMPage* p : pages) AppendJournal(*item, *p, false);
+            FlushTableFile(item->journal.get());
+            std::uint8_t head[8];
+            std::memcpy(head, "JQVH", 4);
+            PutU32(head + 4, 1);
+            WriteTableFileAt(item->journal.get(), 0, 8, head);
+            FlushTableFile(item->journal.get());
+            // From here the transaction is decided: recovery rolls it forward.
+            item->journalComplete = true;
+            CloseTableFile(item->journal.get());
+        }
+        WritePages(pages);
+        QvDeleteFile(item->journal->name);
+        item->journal.reset();
+    } else {
+        WritePages(pages);
+    }
+    transactions_.erase(trNo);
+}
+
+void TqvBufferManager::FlushTransaction(std::uint32_t trNo) {
+    TqvPadLockGuard g(lock_);
+    if (!Item(trNo)) return;
+    WritePages(BoundPages(trNo));
+}
+
+void TqvBufferManager::RollbackTransaction(std::uint32_t trNo) {
+    TqvPadLockGuard g(lock_);
+    TqvTransactionItem* item = Item(trNo);
+    if (item && item->journal) {
+        if (item->journalComplete) {
+            // The commit was decided before it failed: finish it from the
+            // pages still bound rather than leave the files half-written.
+            WritePages(BoundPages(trNo));
+            QvDeleteFile(item->journal->name);
+            item->journal.reset();
+        } else {
+            CloseAndDeleteJournal(*item);
+        }
+    }
+    DiscardTransactionPages(trNo);
+    transactions_.erase(trNo);
+}
+
+void TqvBufferManager::DiscardTransactionPages(std::uint32_t trNo) {
+    TqvPadLockGuard g(lock_);
+    for (TqvbmRAMPage* p : BoundPages(trNo)) DropPage(p);
+}
+
+void TqvBufferManager::RemoveFile(TbtdFileInfo* file) {
+    TqvPadLockGuard g(lock_);
+    std::vector<TqvbmRAMPage*> pages;
+    for (auto& kv : headers_)
+        if (kv.second->file == file) pages.push_back(kv.second);
+    for (auto& kv : inUse_)
+        if (kv.second->file == file) pages.push_back(kv.second);
+    for (TqvbmRAMPage* p : pages) DropPage(p);
+}
+
+void TqvBufferManager::BeginAccess() {
+    TqvPadLockGuard g(lock_);
+    threshold_ = useCounter_ + 1;
+}
+
+void TqvBufferManager::EndAccess() {
+    TqvPadLockGuard g(lock_);
+    threshold_ = 0xFFFFFFFFu;
+}
+
+std::size_t TqvBufferManager::PageCount() {
+    TqvPadLockGuard g(lock_);
+    return all_.size();
+}
+
+}  // namespace qv

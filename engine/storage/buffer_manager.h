@@ -1,0 +1,95 @@
+// The one block cache of the server. Pages are bound to the transaction that
+// modifies them and reach the table files only at commit; a rollback drops
+// them. Fail-safe transactions pass their pages through a journal first.
+//
+// Invariants:
+// - A bound page is never evicted; it leaves that state by commit (written,
+//   unbound), rollback, discard or RemoveFile.
+// - While the engine holds its access window (BeginAccess..EndAccess) no page
+//   touched in the window is evicted, so returned buffers stay valid.
+// - A page belongs to at most one transaction; a second one touching it is
+//   an internal error.
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "engine/base/qv_base.h"
+#include "engine/storage/table_file.h"
+
+namespace qv {
+
+struct TqvbmRAMPage {
+    TbtdFileInfo* file = nullptr;
+    std::int64_t block = -1;
+    std::vector<std::uint8_t> buffer;
+    std::uint32_t transaction = 0;
+    std::uint32_t stamp = 0;
+    bool bound = false;
+};
+
+struct TqvTransactionItem {
+    std::uint32_t number = 0;
+    TbtdFileInfoPtr journal;     // fail-safe only
+    std::uint64_t journalEnd = 0;
+    bool journalComplete = false;  // state word 1 is on disk
+    int state = 1;                 // 1 ordinary, 2 fail-safe
+};
+
+class TqvBufferManager {
+public:
+    TqvBufferManager();
+    ~TqvBufferManager();
+    TqvBufferManager(const TqvBufferManager&) = delete;
+    TqvBufferManager& operator=(const TqvBufferManager&) = delete;
+
+    std::uint8_t* GetBlock(TbtdFileInfo* file, std::uint32_t n, bool forUpdate);
+    std::uint8_t* GetFreshBlock(TbtdFileInfo* file, std::uint32_t n);
+    std::uint8_t* GetHeaderBlock(TbtdFileInfo* file, bool forUpdate);
+    void MarkBlockDirty(TbtdFileInfo* file, std::uint32_t n);
+
+    void StartTransaction(std::uint32_t trNo, bool failSafe, const std::string& journalPath);
+    void CommitTransaction(std::uint32_t trNo);
+    void FlushTransaction(std::uint32_t trNo);
+    void RollbackTransaction(std::uint32_t trNo);
+    void DiscardTransactionPages(std::uint32_t trNo);
+    bool HasTransaction(std::uint32_t trNo);
+
+    void RemoveFile(TbtdFileInfo* file);
+    void BeginAccess();
+    void EndAccess();
+    std::size_t PageCount();
+    void SetPageLimit(std::size_t limit) { pageLimit_ = limit; }
+    std::size_t PageLimit() const { return pageLimit_; }
+    std::size_t FreePageCount() const { return freePages_.size(); }
+
+private:
+    using Key = std::pair<std::uint32_t, std::int64_t>;  // file id, block
+    TqvbmRAMPage* Find(TbtdFileInfo* file, std::uint32_t n);
+    TqvbmRAMPage* Attach(TbtdFileInfo* file, std::uint32_t n);
+    void Stamp(TqvbmRAMPage* page);
+    void Bind(TqvbmRAMPage* page, bool journal);
+    void LoadHeader(TbtdFileInfo* file, TqvbmRAMPage* page);
+    void AppendJournal(TqvTransactionItem& item, const TqvbmRAMPage& page, bool before);
+    std::vector<TqvbmRAMPage*> BoundPages(std::uint32_t trNo);
+    void WritePages(const std::vector<TqvbmRAMPage*>& pages);
+    void DropPage(TqvbmRAMPage* page);
+    TqvTransactionItem* Item(std::uint32_t trNo);
+    void CloseAndDeleteJournal(TqvTransactionItem& item);
+
+    std::vector<std::unique_ptr<TqvbmRAMPage>> all_;
+    std::map<Key, TqvbmRAMPage*> inUse_;
+    std::map<Key, TqvbmRAMPage*> headers_;
+    std::vector<TqvbmRAMPage*> freePages_;
+    std::map<std::uint32_t, std::unique_ptr<TqvTransactionItem>> transactions_;
+    TqvPadLock lock_;
+    std::size_t pageLimit_ = 500;
+    std::uint32_t useCounter_ = 0;
+    std::uint32_t threshold_ = 0xFFFFFFFFu;
+};
+
+}  // namespace qv

@@ -1,0 +1,449 @@
+#include "engine/storage/buffer_manager.h"
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <map>
+
+#include "engine/base/qv_exceptions.h"
+#include "engine/storage/file_access.h"
+#include "engine/storage/journal.h"
+#include "engine/storage/tests/storage_test_util.h"
+#include "tests/support/test_support.h"
+
+namespace qv {
+namespace {
+
+using testing::OpenFile;
+using testing::Words;
+using testsupport::ReadFileBytes;
+using testsupport::WriteFileBytes;
+namespace fs = std::filesystem;
+
+constexpr std::uint32_t N1 = 0xFFFFFFFFu;
+
+// A file of a header and `blocks` data blocks, each filled with `fill`.
+void MakeTable(OpenFile& t, int blocks, char fill) {
+    t.Create(4096);
+    t.Run(2, false, [&] {
+        for (int i = 0; i < blocks; ++i) {
+            std::uint32_t n;
+            std::uint8_t* b = GetNewBlock(t.f.get(), t.Header(true), n);
+            std::memcpy(b, "QVDH", 4);
+            PutU32(b + 4, N1);
+            std::memset(b + 32, fill, 4096 - 32);
+        }
+    });
+}
+
+char Fill(OpenFile& t, std::uint32_t n) { return static_cast<char>(GetBlock(t.f.get(), n, false)[100]); }
+
+void SetFill(OpenFile& t, std::uint32_t n, char fill) {
+    std::memset(GetBlock(t.f.get(), n, true) + 32, fill, 4096 - 32);
+}
+
+TEST(BufferManager, PagesTouchedInOneOperationAreNotEvicted) {
+    testsupport::TempDir dir;
+    {
+        OpenFile maker((dir / "P.QVD").string());
+        MakeTable(maker, 4, 'a');
+    }
+    OpenFile t((dir / "P.QVD").string());
+    t.Open();
+    t.bm.SetPageLimit(2);
+    t.bm.BeginAccess();
+    std::uint8_t* b1 = GetBlock(t.f.get(), 1, false);
+    GetBlock(t.f.get(), 2, false);
+    GetBlock(t.f.get(), 3, false);
+    // Header page + three blocks: the limit is soft inside the window.
+    EXPECT_EQ(t.bm.PageCount(), 4u);
+    EXPECT_EQ(b1[100], 'a');
+    t.bm.EndAccess();
+    GetBlock(t.f.get(), 4, false);  // reuses the least recently used clean page (block 1)
+    EXPECT_EQ(t.bm.PageCount(), 4u);
+    GetBlock(t.f.get(), 2, false);  // still cached: no new page
+    EXPECT_EQ(t.bm.PageCount(), 4u);
+    GetBlock(t.f.get(), 1, false);  // was evicted: read again into the LRU page (block 3)
+    EXPECT_EQ(t.bm.PageCount(), 4u);
+    EXPECT_EQ(Fill(t, 1), 'a');
+}
+
+TEST(BufferManager, BoundPagesSurviveEvictionAndRollbackRestoresDisk) {
+    testsupport::TempDir dir;
+    OpenFile t((dir / "R.QVD").string());
+    MakeTable(t, 6, 'a');
+    t.bm.SetPageLimit(2);
+    t.f->transaction = 7;
+    t.bm.StartTransaction(7, false, "");
+    SetFill(t, 1, 'z');
+    for (std::uint32_t n = 2; n <= 6; ++n) GetBlock(t.f.get(), n, false);
+    EXPECT_EQ(Fill(t, 1), 'z');  // never evicted while bound
+    t.bm.StartTransaction(7, false, "");  // an existing number changes nothing
+    EXPECT_TRUE(t.bm.HasTransaction(7));
+    t.bm.RollbackTransaction(7);
+    EXPECT_FALSE(t.bm.HasTransaction(7));
+    EXPECT_EQ(Fill(t, 1), 'a');
+    EXPECT_EQ(ReadFileBytes((dir / "R.QVD").string())[4096 + 100], 'a');
+}
+
+TEST(BufferManager, APageBoundToAnotherTransactionIsAnInternalError) {
+    testsupport::TempDir dir;
+    OpenFile t((dir / "X.QVD").string());
+    MakeTable(t, 2, 'a');
+    t.f->transaction = 8;
+    t.bm.StartTransaction(8, false, "");
+    SetFill(t, 1, 'q');
+    t.f->transaction = 9;
+    t.bm.StartTransaction(9, false, "");
+    try {
+        GetBlock(t.f.get(), 1, true);
+        FAIL();
+    } catch (const EqvServerException& e) {
+        EXPECT_EQ(e.ErrorNumber(), 74);
+    }
+    t.bm.RollbackTransaction(9);
+    t.bm.CommitTransaction(8);
+    EXPECT_EQ(Fill(t, 1), 'q');
+}
+
+// Records every change the layer makes, and a copy of the journal at the
+// moment the table file is first written.
+class Recorder final : public TqvFileAccess {
+public:
+    explicit Recorder(const std::string& journal) : journal_(journal) {}
+    std::vector<std::string> log;
+    std::string journalAtFirstTableWrite;
+
+    int Open(const std::string& n, bool rw, bool sh, bool cr, bool wt, int& e) override {
+        int h = os_.Open(n, rw, sh, cr, wt, e);
+        if (h >= 0) names_[h] = fs::path(n).filename().string();
+        return h;
+    }
+    bool Close(int h, int& e) override { return os_.Close(h, e); }
+    bool Flush(int h, int& e) override {
+        log.push_back("sync " + names_[h]);
+        return os_.Flush(h, e);
+    }
+    std::int64_t Size(int h, int& e) override { return os_.Size(h, e); }
+    std::int64_t ReadAt(int h, std::uint64_t p, void* b, std::size_t c, int& e) override {
+        return os_.ReadAt(h, p, b, c, e);
+    }
+    std::int64_t WriteAt(int h, std::uint64_t p, const void* b, std::size_t c, int& e) override {
+        if (names_[h] == "J.QVD" && journalAtFirstTableWrite.empty()) journalAtFirstTableWrite = ReadFileBytes(journal_);
+        log.push_back("write " + names_[h] + " " + std::to_string(p));
+        return os_.WriteAt(h, p, b, c, e);
+    }
+    bool SetEndOfFile(int h, std::uint64_t p, int& e) override { return os_.SetEndOfFile(h, p, e); }
+    bool Delete(const std::string& n, int& e) override {
+        log.push_back("delete " + fs::path(n).filename().string());
+        return os_.Delete(n, e);
+    }
+    bool Rename(const std::string& a, const std::string& b, int& e) override { return os_.Rename(a, b, e); }
+
+private:
+    TqvPosixFileAccess os_;
+    std::map<int, std::string> names_;
+    std::string journal_;
+};
+
+TEST(FailSafe, JournalRecordsAndOrderOfWrites) {
+    testsupport::TempDir dir;
+    std::string path = (dir / "J.QVD").string();
+    OpenFile t(path);
+    MakeTable(t, 8, 'a');
+    t.Close();
+    std::string journal = (dir / "1.QV$").string();
+    Recorder rec(journal);
+    QvInstallFileAccess(&rec);
+    t.Open();
+    t.f->transaction = 3;
+    t.bm.StartTransaction(3, true, (dir / "1.tmp").string());
+    EXPECT_EQ(ReadFileBytes(journal), "JQVH" + Words({0}));
+    SetFill(t, 7, 'b');
+    SetFill(t, 7, 'c');  // second change: no second before-image
+    EXPECT_EQ(ReadFileBytes(journal).size(), 8u + 276 + 4096);
+    t.bm.CommitTransaction(3);
+    QvInstallFileAccess(nullptr);
+
+    std::string full = QvJournalFullPath(path);
+    ASSERT_LT(full.size(), 260u);
+    auto recordHead = [&](std::uint32_t flag) {
+        // "JFRH", block 7, block size 4096, flag, the path zero-filled to 260 bytes.
+        return "JFRH" + Words({7, 4096, flag}) + full + std::string(260 - full.size(), '\0');
+    };
+    const std::string& j = rec.journalAtFirstTableWrite;
+    ASSERT_EQ(j.size(), 8u + 2 * (276 + 4096));
+    EXPECT_EQ(j.substr(0, 8), "JQVH" + Words({1}));  // complete before the table is touched
+    EXPECT_EQ(j.substr(8, 276), recordHead(1));
+    EXPECT_EQ(j.substr(8 + 276 + 32, 10), std::string(10, 'a'));  // before-image
+    std::size_t second = 8 + 276 + 4096;
+    EXPECT_EQ(j.substr(second, 276), recordHead(0));
+    EXPECT_EQ(j.substr(second + 276 + 32, 10), std::string(10, 'c'));  // after-image
+
+    // The journal is made durable, completed and made durable again before
+    // the table is written and made durable; then the journal goes.
+    std::vector<std::string> expected = {
+        "write 1.QV$ 0", "sync 1.QV$",                                    // head, state 0
+        "write 1.QV$ 8",                                                  // before-image of block 7
+        "write 1.QV$ 4380", "sync 1.QV$", "write 1.QV$ 0", "sync 1.QV$",  // after-image, state 1
+        "write J.QVD 28672", "sync J.QVD",                                // block 7 at 7 * 4096
+        "delete 1.QV$"};
+    EXPECT_EQ(rec.log, expected);
+    EXPECT_FALSE(fs::exists(journal));
+    EXPECT_EQ(Fill(t, 7), 'c');
+}
+
+TEST(FailSafe, JournalPathThatDoesNotFitIsRefused) {
+    testsupport::TempDir dir;
+    fs::path deep = dir.path();
+    while (deep.string().size() < 270) deep /= std::string(40, 'd');
+    fs::create_directories(deep);
+    OpenFile t((deep / "L.QVD").string());
+    MakeTable(t, 1, 'a');
+    t.f->transaction = 4;
+    t.bm.StartTransaction(4, true, (deep / "4").string());
+    try {
+        SetFill(t, 1, 'x');
+        FAIL();
+    } catch (const EqvServerException& e) {
+        EXPECT_EQ(e.ErrorNumber(), 73);
+    }
+    t.bm.RollbackTransaction(4);
+    EXPECT_EQ(Fill(t, 1), 'a');
+    EXPECT_FALSE(fs::exists(deep / "4.QV$"));
+}
+
+// ---- recovery ----------------------------------------------------------------------------
+
+std::string Image(char fill) {
+    std::string b(4096, fill);
+    std::memcpy(b.data(), "QVDH", 4);
+    PutU32(b.data() + 4, N1);
+    PutU32(b.data() + 8, 1);
+    return b;
+}
+
+char DiskFill(const std::string& path, std::uint32_t n) { return ReadFileBytes(path)[n * 4096 + 100]; }
+
+struct RecoveryCase {
+    const char* what;
+    std::uint32_t state;
+    bool torn;          // a last record cut short
+    bool outside;       // a record names a file in another folder
+    char expectedFill;  // of block 1 after opening; 0: opening raises 73
+};
+
+TEST(Recovery, LeftoverJournalsAreAppliedOnOpen) {
+    const RecoveryCase cases[] = {
+        {"complete: roll forward", 1, false, false, 'n'},
+        {"incomplete: roll back", 0, false, false, 'o'},
+        {"incomplete with a torn record", 0, true, false, 'o'},
+        {"complete but torn", 1, true, false, 0},
+        {"names a file elsewhere", 1, false, true, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        testsupport::TempDir dir;
+        std::string path = (dir / "T.QVD").string();
+        {
+            OpenFile t(path);
+            MakeTable(t, 1, 'o');
+        }
+        // The table was half-written ('h') when the process died.
+        std::string bytes = ReadFileBytes(path);
+        std::memset(bytes.data() + 4096 + 32, 'h', 100);
+        WriteFileBytes(path, bytes);
+        std::string target = c.outside ? (dir / "sub" / "T.QVD").string() : QvJournalFullPath(path);
+        std::string j = "JQVH" + Words({c.state});
+        j += EncodeJournalRecordHead(1, 4096, true, target) + Image('o');
+        j += EncodeJournalRecordHead(1, 4096, false, target) + Image('n');
+        if (c.torn) j += EncodeJournalRecordHead(1, 4096, false, target) + Image('x').substr(0, 100);
+        WriteFileBytes(dir / "5.QV$", j);
+
+        OpenFile t(path);
+        if (c.expectedFill == 0) {
+            try {
+                t.Open();
+                FAIL();
+            } catch (const EqvServerException& e) {
+                EXPECT_EQ(e.ErrorNumber(), 73);
+            }
+            EXPECT_TRUE(fs::exists(dir / "5.QV$"));  // kept for a closer look
+            continue;
+        }
+        t.Open();
+        EXPECT_FALSE(fs::exists(dir / "5.QV$"));
+        EXPECT_EQ(DiskFill(path, 1), c.expectedFill);
+        EXPECT_EQ(ReadFileBytes(path)[4096 + 32], c.expectedFill);  // the torn part too
+    }
+}
+
+TEST(Recovery, MalformedJournalHeads) {
+    struct Case {
+        const char* what;
+        std::string bytes;
+        QvRecovery result;  // None: raises 73 and the journal stays
+    } cases[] = {
+        {"head never completed", "JQV", QvRecovery::RolledBack},
+        {"empty", "", QvRecovery::RolledBack},
+        {"not a journal", "XQVH" + Words({1}), QvRecovery::None},
+        {"unknown state", "JQVH" + Words({2}), QvRecovery::None},
+        {"no records yet", "JQVH" + Words({0}), QvRecovery::RolledBack},
+        {"complete with a bad record", "JQVH" + Words({1}) + std::string(276 + 4096, 'x'), QvRecovery::None},
+    };
+    for (const auto& c : cases) {
+        testsupport::TempDir dir;
+        WriteFileBytes(dir / "9.QV$", c.bytes);
+        std::string j = (dir / "9.QV$").string();
+        if (c.result == QvRecovery::None) {
+            try {
+                QvRecoverJournal(j);
+                ADD_FAILURE() << c.what;
+            } catch (const EqvServerException& e) {
+                EXPECT_EQ(e.ErrorNumber(), 73) << c.what;
+            }
+            EXPECT_TRUE(fs::exists(j)) << c.what;
+        } else {
+            EXPECT_EQ(QvRecoverJournal(j), c.result) << c.what;
+            EXPECT_FALSE(fs::exists(j)) << c.what;
+        }
+    }
+}
+
+TEST(Recovery, JournalOfARunningTransactionIsLeftAlone) {
+    testsupport::TempDir dir;
+    OpenFile t((dir / "A.QVD").string());
+    MakeTable(t, 1, 'a');
+    t.f->transaction = 6;
+    t.bm.StartTransaction(6, true, (dir / "6").string());
+    SetFill(t, 1, 'b');
+    EXPECT_EQ(QvRecoverJournal((dir / "6.QV$").string()), QvRecovery::InUse);
+    OpenFile other((dir / "B.QVD").string());
+    other.Create(4096);  // opening another table of the folder recovers nothing
+    EXPECT_TRUE(fs::exists(dir / "6.QV$"));
+    t.bm.CommitTransaction(6);
+    EXPECT_EQ(Fill(t, 1), 'b');
+}
+
+// ---- faults during a commit --------------------------------------------------------------
+
+// The transaction under test: every data block moves from version `from` to
+// `from`+1, one block is freed and two are added, so the header changes too.
+void Transaction(OpenFile& t, const std::string& journal, char from) {
+    t.f->transaction = 11;
+    t.bm.StartTransaction(11, true, journal);
+    for (std::uint32_t n = 1; n <= 6; ++n) SetFill(t, n, static_cast<char>(from + 1));
+    FreeBlock(t.f.get(), t.Header(true), 6);
+    for (int i = 0; i < 2; ++i) {
+        std::uint32_t n;
+        std::uint8_t* b = GetNewBlock(t.f.get(), t.Header(true), n);
+        std::memcpy(b, "QVDH", 4);
+        std::memset(b + 32, from + 1, 4096 - 32);
+    }
+    t.bm.CommitTransaction(11);
+}
+
+// 'a' state: blocks 1-6 hold 'a', 7 blocks. 'b' state: blocks 1-5 and 6, 7
+// hold 'b' (6 was freed and reused), 8 blocks, nothing free.
+std::string CheckState(const std::string& path) {
+    OpenFile t(path);
+    t.Open();
+    const std::uint8_t* h = t.Header();
+    std::uint32_t count = GetU32(h + hdr::kBlockCount), free = GetU32(h + hdr::kFreeCount);
+    std::string fills;
+    for (std::uint32_t n = 1; n < count; ++n) fills.push_back(Fill(t, n));
+    return std::to_string(count) + "/" + std::to_string(free) + "/" + fills;
+}
+
+const char* kOld = "7/0/aaaaaa";
+const char* kNew = "8/0/bbbbbbb";
+
+TEST(CommitFaults, AFailedWriteLeavesTheOldOrTheNewState) {
+    testsupport::TempDir dir;
+    std::string path = (dir / "W.QVD").string();
+    std::string journal = (dir / "2").string();
+    TqvPosixFileAccess os;
+    TqvFaultFileAccess faults(os);
+    int oldSeen = 0, newSeen = 0;
+    for (long k = 1;; ++k) {
+        {
+            OpenFile t(path);
+            MakeTable(t, 6, 'a');
+        }
+        bool failed = false;
+        {
+            OpenFile t(path);
+            t.Open();
+            faults.Reset();
+            faults.FailAt(k);
+            QvInstallFileAccess(&faults);
+            try {
+                Transaction(t, journal, 'a');
+            } catch (const EqvException&) {
+                failed = true;
+                t.bm.RollbackTransaction(11);
+            }
+            QvInstallFileAccess(nullptr);
+        }
+        EXPECT_FALSE(fs::exists(dir / "2.QV$")) << k;  // the rollback cleaned up
+        std::string state = CheckState(path);
+        EXPECT_TRUE(state == kOld || state == kNew) << "fault at " << k << ": " << state;
+        (state == kOld ? oldSeen : newSeen)++;
+        DeleteTableFiles(path);
+        if (!failed) break;
+        ASSERT_LT(k, 200);
+    }
+    EXPECT_GT(oldSeen, 0);
+    EXPECT_GT(newSeen, 1);  // faults after the journal completed, and none at all
+}
+
+TEST(CommitFaults, AProcessKilledAnywhereInACommitRecoversToOldOrNew) {
+    testsupport::TempDir dir;
+    std::string path = (dir / "K.QVD").string();
+    std::string journal = (dir / "3").string();
+    int oldSeen = 0, newSeen = 0;
+    for (long k = 1;; ++k) {
+        {
+            OpenFile t(path);
+            MakeTable(t, 6, 'a');
+        }
+        pid_t pid = fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            // The child dies at the k-th change it makes (a write is cut in half).
+            TqvPosixFileAccess os;
+            TqvFaultFileAccess faults(os);
+            faults.ExitAt(k);
+            QvInstallFileAccess(&faults);
+            int code = 0;
+            try {
+                OpenFile t(path);
+                t.Open();
+                Transaction(t, journal, 'a');
+            } catch (...) {
+                code = 3;
+            }
+            _exit(code);
+        }
+        int status = 0;
+        waitpid(pid, &status, 0);
+        ASSERT_TRUE(WIFEXITED(status));
+        int code = WEXITSTATUS(status);
+        ASSERT_TRUE(code == 0 || code == 77) << "child failed at " << k;
+        std::string state = CheckState(path);  // opening recovers
+        EXPECT_TRUE(state == kOld || state == kNew) << "killed at " << k << ": " << state;
+        (state == kOld ? oldSeen : newSeen)++;
+        EXPECT_FALSE(fs::exists(dir / "3.QV$")) << k;
+        DeleteTableFiles(path);
+        if (code == 0) break;
+        ASSERT_LT(k, 200);
+    }
+    EXPECT_GT(oldSeen, 0);
+    EXPECT_GT(newSeen, 1);
+}
+
+}  // namespace
+}  // namespace qv
