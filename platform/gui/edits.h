@@ -103,6 +103,8 @@ protected:
     // What is shown: the password characters or the text.
     std::string DisplayText() const;
     int LineHeight();
+    // Where the text is drawn (a combo's or spin edit's button is outside it).
+    virtual TRect TextArea() const;
 
     bool multiLine_ = false;
     bool wantTabs_ = false;
@@ -116,7 +118,6 @@ private:
     int LineStart(int line) const;
     int LineEnd(int line) const;
     int LineCount() const;
-    TRect TextArea() const;
 
     int anchor_ = 0, caret_ = 0;
     bool modified_ = false;

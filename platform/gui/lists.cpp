@@ -590,6 +590,13 @@ TRect TCustomComboBox::ButtonRect() const {
     return Rect(Width() - 19, 2, Width() - 2, Height() - 2);
 }
 
+TRect TCustomComboBox::TextArea() const {
+    TRect r = TCustomEdit::TextArea();
+    TRect b = ButtonRect();
+    if (!b.IsEmpty()) r.Right = std::min(r.Right, b.Left - 1);
+    return r;
+}
+
 void TCustomComboBox::Paint() {
     if (EditAreaEditable()) TCustomEdit::Paint();
     else {

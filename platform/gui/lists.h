@@ -182,6 +182,7 @@ protected:
     void SelectByUser(int index, bool closeList);
     bool EditAreaEditable() const { return style_ == csDropDown || style_ == csSimple; }
     TRect ButtonRect() const;
+    TRect TextArea() const override;
 
 private:
     void Notify(int code);

@@ -43,7 +43,7 @@ EditMaskPicture::EditMaskPicture(const std::string& mask) {
         char c = picture[i];
         Place p;
         switch (c) {
-        case '!': leadingBlanks_ = true; continue;
+        case '!': continue;  // blanks stay where they are
         case '>':
             if (i + 1 < picture.size() && picture[i + 1] == '<') {
                 letterCase = 0;
@@ -125,9 +125,7 @@ std::string EditMaskPicture::TextFromEditText(const std::string& editText) const
         }
         out += editText[i] == blank_ ? ' ' : editText[i];
     }
-    // Empty optional places are blanks; they trail (or lead, with '!') and are dropped.
-    out.erase(out.find_last_not_of(' ') + 1);
-    if (leadingBlanks_) out.erase(0, std::min(out.size(), out.find_first_not_of(' ')));
+    // Empty places read as blanks and stay: an empty date mask reads "  /  /  ".
     return out;
 }
 

@@ -7,9 +7,10 @@
 //   0 digit, required       9 digit, optional
 //   # digit or sign, opt.   > upper case from here   < lower case   <> as typed
 //   \ the next character is a literal   : and / the time and date separators
-//   _ a literal blank       ! blanks of optional places lead instead of trail
+//   _ a literal blank       ! accepted (blanks are kept where they are)
 // Everything else is a literal. The edit text has one character per place:
 // literals stay put, typing fills the next free place and skips literals.
+// Text has a blank for every empty place (and the literals when kept).
 #pragma once
 
 #include "platform/core/exceptions.h"
@@ -57,7 +58,6 @@ private:
     std::vector<Place> places_;
     bool saveLiterals_ = true;
     char blank_ = '_';
-    bool leadingBlanks_ = false;
 };
 
 // The text formatted by a mask, as the edit would show it.

@@ -102,6 +102,12 @@ void TSpinEdit::Step(int direction) {
 
 TRect TSpinEdit::ButtonRect() const { return Rect(Width() - 17, 1, Width() - 1, Height() - 1); }
 
+TRect TSpinEdit::TextArea() const {
+    TRect r = TCustomEdit::TextArea();
+    r.Right = std::min(r.Right, ButtonRect().Left - 1);
+    return r;
+}
+
 void TSpinEdit::KeyDown(unsigned& Key, TShiftState Shift) {
     if (Key == VK_UP || Key == VK_DOWN) {
         Step(Key == VK_UP ? 1 : -1);

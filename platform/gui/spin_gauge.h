@@ -36,6 +36,7 @@ public:
     TRect ButtonRect() const;
 
 protected:
+    TRect TextArea() const override;
     void KeyDown(unsigned& Key, TShiftState Shift) override;
     void KeyPress(char& Key) override;
     void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;

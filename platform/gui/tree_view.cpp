@@ -22,12 +22,7 @@ int TTreeNode::Level() const {
     return n;
 }
 
-int TTreeNode::Index() const {
-    const auto& sibs = view_->Items().SiblingsOf(parent_);
-    for (std::size_t i = 0; i < sibs.size(); ++i)
-        if (sibs[i].get() == this) return static_cast<int>(i);
-    return -1;
-}
+int TTreeNode::Index() const { return index_; }
 
 TTreeNode* TTreeNode::GetNextSibling() const {
     const auto& sibs = view_->Items().SiblingsOf(parent_);
@@ -120,6 +115,10 @@ TRect TTreeNode::DisplayRect(bool textOnly) const {
 // ===========================================================================
 // TTreeNodes
 
+void TTreeNodes::Renumber(std::vector<std::unique_ptr<TTreeNode>>& siblings, std::size_t from) {
+    for (std::size_t i = from; i < siblings.size(); ++i) siblings[i]->index_ = static_cast<int>(i);
+}
+
 std::vector<std::unique_ptr<TTreeNode>>& TTreeNodes::SiblingsOf(TTreeNode* parent) {
     return parent ? parent->children_ : roots_;
 }
@@ -133,6 +132,7 @@ TTreeNode* TTreeNodes::InsertAt(TTreeNode* parent, std::size_t at, const std::st
     at = std::min(at, sibs.size());
     TTreeNode* raw = node.get();
     sibs.insert(sibs.begin() + static_cast<std::ptrdiff_t>(at), std::move(node));
+    Renumber(sibs, at);  // appending, as loading does, renumbers one node only
     if (!updating_) view_->Changed();
     return raw;
 }
@@ -177,7 +177,11 @@ void TTreeNodes::Delete(TTreeNode* node) {
     view_->NodeGone(node);
     auto& sibs = SiblingsOf(node->parent_);
     auto it = std::find_if(sibs.begin(), sibs.end(), [&](const auto& p) { return p.get() == node; });
-    if (it != sibs.end()) sibs.erase(it);
+    if (it != sibs.end()) {
+        std::size_t at = static_cast<std::size_t>(it - sibs.begin());
+        sibs.erase(it);
+        Renumber(sibs, at);
+    }
     if (!updating_) view_->Changed();
 }
 
@@ -359,7 +363,11 @@ void SortLevel(std::vector<std::unique_ptr<TTreeNode>>& nodes) {
 
 void TTreeView::AlphaSort() {
     SortLevel(items_->roots_);
-    for (TTreeNode* n = items_->GetFirstNode(); n; n = n->GetNext()) SortLevel(n->children_);
+    TTreeNodes::Renumber(items_->roots_, 0);
+    for (TTreeNode* n = items_->GetFirstNode(); n; n = n->GetNext()) {
+        SortLevel(n->children_);
+        TTreeNodes::Renumber(n->children_, 0);
+    }
     Changed();
 }
 

@@ -70,6 +70,7 @@ private:
     TTreeNode* parent_ = nullptr;
     std::string text_;
     bool expanded_ = false;
+    int index_ = 0;  // kept up to date by every change of the sibling list
     std::vector<std::unique_ptr<TTreeNode>> children_;
 };
 
@@ -96,6 +97,7 @@ private:
     friend class TTreeNode;
     friend class TTreeView;
     std::vector<std::unique_ptr<TTreeNode>>& SiblingsOf(TTreeNode* parent);
+    static void Renumber(std::vector<std::unique_ptr<TTreeNode>>& siblings, std::size_t from);
     TTreeNode* InsertAt(TTreeNode* parent, std::size_t at, const std::string& text);
     TTreeView* view_;
     std::vector<std::unique_ptr<TTreeNode>> roots_;

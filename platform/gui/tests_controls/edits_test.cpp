@@ -199,8 +199,9 @@ TEST_P(MaskTyping, TypedKeysFillPlacesSkippingLiterals) {
 INSTANTIATE_TEST_SUITE_P(
     Masks, MaskTyping,
     ::testing::Values(
-        // Literals kept in Text; letters refused by a digit place.
-        MaskCase{"!(999) 000-0000;1;_", "12a3456789", "(123) 456-789_", "(123) 456-789"},
+        // Literals kept in Text, an empty place read as a blank; letters
+        // refused by a digit place.
+        MaskCase{"!(999) 000-0000;1;_", "12a3456789", "(123) 456-789_", "(123) 456-789 "},
         // Literals dropped ('0'), custom blank.
         MaskCase{"00/00/00;0;*", "311299", "31/12/99", "311299"},
         // Upper then lower case.
@@ -208,9 +209,9 @@ INSTANTIATE_TEST_SUITE_P(
         // A typed separator jumps to its literal, leaving the optional place empty.
         MaskCase{"99:99;1;_", "7:45", "7_:45", "7 :45"},
         // An escaped letter is a literal.
-        MaskCase{"\\X000;1;_", "12", "X12_", "X12"},
+        MaskCase{"\\X000;1;_", "12", "X12_", "X12 "},
         // Optional alphanumerics refuse punctuation.
-        MaskCase{"aaa;1;_", "a.b", "ab_", "ab"}));
+        MaskCase{"aaa;1;_", "a.b", "ab_", "ab "}));
 
 TEST_F(Edits, MaskBackspaceAndDeleteBlankPlacesWithoutMovingLiterals) {
     auto* e = Make<TMaskEdit>();
@@ -258,6 +259,14 @@ TEST_F(Edits, IncompleteMaskRaisesOnValidateAndKeepsFocusOnExit) {
     // Escape abandons the changes.
     SendKey(e, VK_ESCAPE);
     EXPECT_EQ(e->EditText(), "___");
+}
+
+TEST(EditMaskPicture, AnEmptyDateReadsAsBlanksAndLiterals) {
+    EditMaskPicture date("00/00/00;1;_");
+    EXPECT_EQ(date.TextFromEditText(date.EmptyEditText()), "  /  /  ");
+    EXPECT_EQ(date.FirstMissing(date.EmptyEditText()), 0);
+    EXPECT_EQ(date.FirstMissing("12/3_/99"), 4);
+    EXPECT_EQ(date.FirstMissing("12/31/99"), -1);
 }
 
 TEST(FormatMaskText, FormatsAValueThroughAMask) {

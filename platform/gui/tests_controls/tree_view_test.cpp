@@ -155,5 +155,27 @@ TEST_F(Trees, ImagesShowTheNodesImageAndTheSelectedImageWhenSelected) {
     EXPECT_EQ(pixelOf(a), clLime);
 }
 
+TEST_F(Trees, InsertDeleteAndSortKeepSiblingOrderAndIndexes) {
+    Load("b\nd\n");
+    TTreeNode* b = tree->Items().GetFirstNode();
+    TTreeNode* d = b->GetNextSibling();
+    TTreeNode* c = tree->Items().Insert(d, "c");
+    TTreeNode* a = tree->Items().AddFirst(b, "a");
+    TTreeNode* e = tree->Items().Add(b, "E");
+    auto order = [&] {
+        std::string s;
+        for (TTreeNode* n = tree->Items().GetFirstNode(); n; n = n->GetNextSibling()) s += n->Text() + std::to_string(n->Index());
+        return s;
+    };
+    EXPECT_EQ(order(), "a0b1c2d3E4");
+    EXPECT_EQ(e->GetPrevSibling(), d);
+    c->Delete();
+    EXPECT_EQ(order(), "a0b1d2E3");
+    tree->Items().AddFirst(nullptr, "Z");
+    tree->AlphaSort();
+    EXPECT_EQ(order(), "a0b1d2E3Z4");
+    EXPECT_EQ(a->GetNextSibling(), b);
+}
+
 }  // namespace
 }  // namespace guitest
