@@ -2,7 +2,7 @@
 
 #include "platform/core/codepage.h"
 #include "platform/core/exceptions.h"
-#include "platform/gui/control_widget.h"
+#include "platform/gui/drop_down.h"
 #include "platform/gui/controls_support.h"
 
 #include <algorithm>
@@ -433,12 +433,7 @@ TComboListBox::TComboListBox(TComponent* AOwner, TCustomComboBox* combo) : TCust
     BorderStyle = bsNone;
 }
 
-QWidget* TComboListBox::CreateWidget() {
-    auto* w = new ControlWidget(this, nullptr, Qt::Tool | Qt::FramelessWindowHint | Qt::WindowDoesNotAcceptFocus);
-    w->setAttribute(Qt::WA_ShowWithoutActivating);
-    w->setFocusPolicy(Qt::NoFocus);
-    return w;
-}
+QWidget* TComboListBox::CreateWidget() { return CreateDropDownWidget(this); }
 
 void TComboListBox::DrawItem(int Index, TRect Rect, TOwnerDrawState State) {
     // The combo's owner drawing paints here, on this list's canvas.
@@ -526,19 +521,13 @@ void TCustomComboBox::SetDroppedDown(bool d) {
             if (style_ == csOwnerDrawVariable) MeasureItem(i, ih);
             h += ih;
         }
-        TPoint p = ClientToScreen({0, Height()});
-        l->SetBounds(p.x, p.y, Width(), h + 2);
+        l->SetBounds(0, 0, Width(), h + 2);
         l->SetItemIndex(itemIndex_);
         dropped_ = true;
-        l->Show();
-        l->Widget()->show();
-        l->Widget()->raise();
+        ShowDropDown(l, ClientToScreen({0, Height()}));
     } else {
         dropped_ = false;
-        if (list_) {
-            list_->Hide();
-            list_->Widget()->hide();
-        }
+        if (list_) HideDropDown(list_);
         Notify(CBN_CLOSEUP);
     }
     Invalidate();
