@@ -2,6 +2,7 @@
 #include "../tests/gui_fixture.h"
 
 #include "platform/gui/buttons.h"
+#include "platform/gui/std_controls.h"
 
 namespace guitest {
 namespace {
@@ -59,6 +60,28 @@ TEST_F(Buttons, EnterAndEscReachDefaultAndCancelButtonsAndSetTheModalResult) {
     SendKey(check, VK_RETURN);
     EXPECT_EQ(okClicks, 1);
     EXPECT_EQ(form->ModalResult(), mrOk);
+}
+
+TEST_F(Buttons, AltAndTheCaptionsAcceleratorClicksTheButtonOrFocusesTheLabelsControl) {
+    auto* save = Make<TButton>(10, 10);
+    save->SetCaption("&Save");
+    auto* check = Make<TCheckBox>(10, 40);
+    check->SetCaption("Read &only");
+    auto* edit = Make<TCheckBox>(10, 70);
+    auto* label = Make<TLabel>(10, 100);
+    label->SetCaption("&Name:");
+    label->FocusControl = edit;
+    int saves = 0;
+    save->OnClick = [&](TObject*) { ++saves; };
+    check->SetFocus();
+    SendKey(check, 'S', ssAlt);
+    EXPECT_EQ(saves, 1);
+    SendKey(save, 'O', ssAlt);
+    EXPECT_TRUE(check->Checked());
+    SendKey(check, 'N', ssAlt);
+    EXPECT_TRUE(edit->Focused());
+    SendKey(edit, 'Q', ssAlt);  // no control has it: nothing happens
+    EXPECT_EQ(saves, 1);
 }
 
 TEST_F(Buttons, BitBtnKindSetsCaptionResultAndDefaults) {
