@@ -2,7 +2,6 @@
 
 #include "platform/core/codepage.h"
 #include "platform/gui/control_widget.h"
-#include "platform/gui/std_controls.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -29,26 +28,6 @@ TShiftState ToShift(Qt::KeyboardModifiers m) {
     return s;
 }
 
-// Alt plus a caption's accelerator: the controls of the form are asked in
-// turn (CM_DIALOGCHAR); a label hands the focus to its FocusControl.
-bool Accelerate(TWinControl* root, unsigned key) {
-    for (int i = 0; i < root->ControlCount(); ++i) {
-        TControl* c = root->Controls(i);
-        if (!c->Visible() || !c->Enabled()) continue;
-        if (auto* label = dynamic_cast<TLabel*>(c)) {
-            if (label->ShowAccelChar && label->FocusControl && static_cast<unsigned char>(AcceleratorOf(label->Caption())) == key &&
-                label->FocusControl->CanFocus()) {
-                label->FocusControl->SetFocus();
-                return true;
-            }
-            continue;
-        }
-        if (c->Perform(CM_DIALOGCHAR, key, 0) != 0) return true;
-        if (auto* w = dynamic_cast<TWinControl*>(c); w && Accelerate(w, key)) return true;
-    }
-    return false;
-}
-
 class InputFilter : public QObject {
 public:
     bool eventFilter(QObject* target, QEvent* e) override {
@@ -65,11 +44,6 @@ public:
             auto handlers = Handlers();
             for (auto& [id, h] : handlers)
                 if (h(w->Control(), vk, shift)) return true;
-            if ((shift & ssAlt) && !(shift & ssCtrl) && ((vk >= 'A' && vk <= 'Z') || (vk >= '0' && vk <= '9'))) {
-                TControl* top = w->Control();
-                while (top->Parent()) top = top->Parent();
-                if (auto* form = dynamic_cast<TWinControl*>(top); form && Accelerate(form, vk)) return true;
-            }
             return false;
         }
         case QEvent::KeyRelease: g_eventModifiers = static_cast<QKeyEvent*>(e)->modifiers(); return false;

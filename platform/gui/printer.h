@@ -22,8 +22,8 @@ enum TPrinterOrientation { poPortrait, poLandscape };
 
 // Win32 printer escapes and device capabilities that callers ask.
 constexpr int QUERYESCSUPPORT = 8, GETPHYSPAGESIZE = 12, GETPRINTINGOFFSET = 13;
-constexpr int HORZSIZE = 4, VERTSIZE = 6, HORZRES = 8, VERTRES = 10, LOGPIXELSX = 88, LOGPIXELSY = 90,
-              PHYSICALWIDTH = 110, PHYSICALHEIGHT = 111, PHYSICALOFFSETX = 112, PHYSICALOFFSETY = 113;
+// (HORZRES, LOGPIXELSX and the other indices of the screen are in graphics.h.)
+constexpr int PHYSICALWIDTH = 110, PHYSICALHEIGHT = 111, PHYSICALOFFSETX = 112, PHYSICALOFFSETY = 113;
 
 class TPrinter : public TObject {
 public:

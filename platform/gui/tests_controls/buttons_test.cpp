@@ -70,7 +70,7 @@ TEST_F(Buttons, AltAndTheCaptionsAcceleratorClicksTheButtonOrFocusesTheLabelsCon
     auto* edit = Make<TCheckBox>(10, 70);
     auto* label = Make<TLabel>(10, 100);
     label->SetCaption("&Name:");
-    label->FocusControl = edit;
+    label->SetFocusControl(edit);
     int saves = 0;
     save->OnClick = [&](TObject*) { ++saves; };
     check->SetFocus();
