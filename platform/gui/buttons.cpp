@@ -1,6 +1,5 @@
 #include "platform/gui/buttons.h"
 
-#include "platform/core/codepage.h"
 #include "platform/gui/controls_support.h"
 
 #include <algorithm>
@@ -64,11 +63,7 @@ void TButtonControl::KeyUp(unsigned& Key, TShiftState Shift) {
 }
 
 bool TButtonControl::Accelerated(unsigned key) {
-    // The character comes as typed (Alt+s or Alt+S); accelerators match either case.
-    char acc = AcceleratorOf(Caption());
-    if (!acc || static_cast<unsigned char>(acc) != plat::CharUpper(static_cast<unsigned char>(key & 0xFF)) || !Enabled() ||
-        !Showing())
-        return false;
+    if (!IsAccel(key, Caption()) || !Enabled() || !Showing()) return false;
     if (CanFocus()) SetFocus();
     Click();
     return true;

@@ -107,16 +107,4 @@ void DrawCaption(TCanvas& c, const std::string& caption, TRect r, unsigned flags
     DrawText(c, caption, r, flags);
 }
 
-char AcceleratorOf(const std::string& caption) {
-    for (std::size_t i = 0; i + 1 < caption.size(); ++i) {
-        if (caption[i] != '&') continue;
-        if (caption[i + 1] == '&') {
-            ++i;
-            continue;
-        }
-        return static_cast<char>(plat::CharUpper(static_cast<unsigned char>(caption[i + 1])));
-    }
-    return 0;
-}
-
 }  // namespace gui

@@ -26,7 +26,5 @@ void RemoveShortCutHandler(int id);
 void DrawButtonFace(TCanvas& canvas, TRect& rect, bool down, bool flat, bool focused);
 // Text with its '&' accelerator underlined, centred in rect unless flags say otherwise.
 void DrawCaption(TCanvas& canvas, const std::string& caption, TRect rect, unsigned flags, bool enabled);
-// The accelerator character of a caption ('&' before it), upper-cased; 0 when none.
-char AcceleratorOf(const std::string& caption);
 
 }  // namespace gui
