@@ -1,6 +1,5 @@
 #include "platform/gui/controls_support.h"
 
-#include "platform/core/codepage.h"
 #include "platform/gui/control_widget.h"
 
 #include <QApplication>

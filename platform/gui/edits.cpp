@@ -28,30 +28,63 @@ TCustomEdit::TCustomEdit(TComponent* AOwner) : TCustomControl(AOwner) {
 
 // --- lines ----------------------------------------------------------------------------
 
-int TCustomEdit::LineCount() const {
-    if (!multiLine_) return 1;
-    return 1 + static_cast<int>(std::count(text_.begin(), text_.end(), '\n'));
+std::vector<std::pair<int, int>> TCustomEdit::Rows() const {
+    std::vector<std::pair<int, int>> rows;
+    int n = static_cast<int>(text_.size());
+    if (!multiLine_) {
+        rows.push_back({0, n});
+        return rows;
+    }
+    int avail = TextArea().Width();
+    bool wrap = wordWrap_ && avail > 0;
+    TCanvas c;
+    if (wrap) c.Font().Assign(const_cast<TCustomEdit*>(this)->Font());
+    std::string shown = DisplayText();
+    for (int s = 0;;) {
+        std::size_t nl = text_.find('\n', static_cast<std::size_t>(s));
+        int lineEnd = nl == std::string::npos ? n : static_cast<int>(nl > 0 && text_[nl - 1] == '\r' ? nl - 1 : nl);
+        int rs = s;
+        while (wrap && rs < lineEnd && c.TextWidth(shown.substr(rs, lineEnd - rs)) > avail) {
+            // Break after the last blank that fits; a word wider than the
+            // whole row is broken where it stops fitting (one character at least).
+            int best = -1, fits = rs + 1;
+            for (int i = rs + 1; i <= lineEnd; ++i) {
+                if (c.TextWidth(shown.substr(rs, i - rs)) > avail) break;
+                fits = i;
+                if (shown[i - 1] == ' ') best = i;
+            }
+            if (best < 0) best = fits;
+            rows.push_back({rs, best});
+            rs = best;
+        }
+        rows.push_back({rs, lineEnd});
+        if (nl == std::string::npos) break;
+        s = static_cast<int>(nl) + 1;
+    }
+    return rows;
 }
 
+int TCustomEdit::LineCount() const { return static_cast<int>(Rows().size()); }
+
 int TCustomEdit::LineStart(int line) const {
-    if (line <= 0 || !multiLine_) return 0;
-    int n = 0;
-    for (std::size_t i = 0; i < text_.size(); ++i)
-        if (text_[i] == '\n' && ++n == line) return static_cast<int>(i) + 1;
-    return static_cast<int>(text_.size());
+    auto rows = Rows();
+    if (line <= 0) return 0;
+    return line < static_cast<int>(rows.size()) ? rows[line].first : static_cast<int>(text_.size());
 }
 
 int TCustomEdit::LineEnd(int line) const {
-    if (!multiLine_) return static_cast<int>(text_.size());
-    std::size_t nl = text_.find('\n', static_cast<std::size_t>(LineStart(line)));
-    if (nl == std::string::npos) return static_cast<int>(text_.size());
-    return static_cast<int>(nl > 0 && text_[nl - 1] == '\r' ? nl - 1 : nl);
+    auto rows = Rows();
+    line = std::clamp(line, 0, static_cast<int>(rows.size()) - 1);
+    return rows[line].second;
 }
 
 int TCustomEdit::LineOf(int pos) const {
-    if (!multiLine_) return 0;
+    auto rows = Rows();
     pos = std::clamp(pos, 0, static_cast<int>(text_.size()));
-    return static_cast<int>(std::count(text_.begin(), text_.begin() + pos, '\n'));
+    int line = 0;
+    for (int i = 0; i < static_cast<int>(rows.size()); ++i)
+        if (rows[i].first <= pos) line = i;
+    return line;
 }
 
 // --- text and selection -------------------------------------------------------------------
@@ -488,11 +521,12 @@ void TCustomEdit::Paint() {
     int lh = LineHeight();
     bool showSel = SelLength() > 0 && (Focused() || !HideSelection);
     int selA = SelStart(), selB = SelStart() + SelLength();
-    int lines = LineCount();
+    std::vector<std::pair<int, int>> rows = Rows();
+    int lines = static_cast<int>(rows.size());
     for (int line = topLine_; line < lines; ++line) {
         int y = area.Top + (line - topLine_) * lh;
         if (y > area.Bottom) break;
-        int start = LineStart(line), end = LineEnd(line);
+        int start = rows[line].first, end = rows[line].second;
         int x = kInset - scrollX_;
         auto segment = [&](int a, int b, bool sel) {
             if (b <= a) return;
@@ -554,6 +588,7 @@ void TCustomEdit::DblClick() {
 
 TMemo::TMemo(TComponent* AOwner) : TCustomEdit(AOwner) {
     multiLine_ = true;
+    wordWrap_ = true;
     AutoSelect = false;
     SetBounds(0, 0, 185, 89);
     lines_.OnChange = [this](plat::StringList& l) {
@@ -582,10 +617,16 @@ void TMemo::Change() {
 }
 
 TPoint TMemo::CaretPos() const {
-    int line = static_cast<int>(std::count(text_.begin(), text_.begin() + Caret(), '\n'));
-    std::size_t nl = text_.rfind('\n', Caret() > 0 ? Caret() - 1 : 0);
-    int start = (Caret() == 0 || nl == std::string::npos) ? 0 : static_cast<int>(nl) + 1;
-    return {Caret() - start, line};
+    int line = LineOf(Caret());
+    return {Caret() - LineStart(line), line};
+}
+
+void TMemo::SetWordWrap(bool w) {
+    wordWrap_ = w;
+    topLine_ = 0;
+    ScrollCaretIntoView();
+    UpdateScrollBars();
+    Invalidate();
 }
 
 void TMemo::SetScrollBars(TScrollStyle s) {
@@ -594,7 +635,7 @@ void TMemo::SetScrollBars(TScrollStyle s) {
 }
 
 void TMemo::UpdateScrollBars() {
-    int lines = 1 + static_cast<int>(std::count(text_.begin(), text_.end(), '\n'));
+    int lines = LineCount();
     if (scrollBars_ == ssVertical || scrollBars_ == ssBoth) {
         SetScrollRange(SB_VERT, 0, std::max(0, lines - 1));
         SetScrollPos(SB_VERT, topLine_);
@@ -603,7 +644,7 @@ void TMemo::UpdateScrollBars() {
 
 void TMemo::WndProc(TMessage& m) {
     if (m.Msg == WM_VSCROLL) {
-        int lines = 1 + static_cast<int>(std::count(text_.begin(), text_.end(), '\n'));
+        int lines = LineCount();
         int code = LOWORD(m.WParam);
         int page = std::max(1, ClientHeight() / LineHeight());
         switch (code) {
@@ -624,6 +665,8 @@ void TMemo::WndProc(TMessage& m) {
         return;
     }
     TCustomEdit::WndProc(m);
+    // A new width wraps the text again.
+    if (m.Msg == WM_SIZE) UpdateScrollBars();
 }
 
 }  // namespace gui

@@ -11,6 +11,8 @@
 #include "platform/gui/forms.h"
 
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace gui {
 
@@ -106,6 +108,14 @@ protected:
     // Where the text is drawn (a combo's or spin edit's button is outside it).
     virtual TRect TextArea() const;
 
+    // Rows as shown: [start, end) of each, without line ends; with WordWrap a
+    // line longer than the text area is broken after its last blank that fits.
+    std::vector<std::pair<int, int>> Rows() const;
+    int LineOf(int pos) const;
+    int LineStart(int line) const;
+    int LineEnd(int line) const;
+    int LineCount() const;
+
     bool multiLine_ = false;
     bool wantTabs_ = false;
     bool wantReturns_ = true;
@@ -114,10 +124,6 @@ protected:
     int scrollX_ = 0;
 
 private:
-    int LineOf(int pos) const;
-    int LineStart(int line) const;
-    int LineEnd(int line) const;
-    int LineCount() const;
 
     int anchor_ = 0, caret_ = 0;
     bool modified_ = false;
@@ -146,12 +152,13 @@ public:
     void SetWantTabs(bool w) { wantTabs_ = w; }
     bool WantReturns() const { return wantReturns_; }
     void SetWantReturns(bool w) { wantReturns_ = w; }
+    // On by default, as in the class library.
     bool WordWrap() const { return wordWrap_; }
-    void SetWordWrap(bool w) { wordWrap_ = w; }
+    void SetWordWrap(bool w);
     TScrollStyle ScrollBars() const { return scrollBars_; }
     void SetScrollBars(TScrollStyle s);
     TAlignment Alignment = taLeftJustify;
-    // Line and column of the caret.
+    // Row and column of the caret (rows as shown).
     TPoint CaretPos() const;
 
     void WndProc(TMessage& Message) override;

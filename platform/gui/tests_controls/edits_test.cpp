@@ -174,6 +174,34 @@ TEST_F(Edits, MemoKeepsLinesAndTextInStepAndMovesByLine) {
     EXPECT_EQ(m->Lines()[2], "secon");
 }
 
+TEST_F(Edits, MemoWrapsLongLinesAtBlanksIntoRowsWithoutChangingItsLines) {
+    auto* m = new TMemo(form);
+    m->SetParent(form);
+    m->SetBounds(10, 10, 90, 200);
+    m->SetText("alpha beta gamma delta epsilon\r\nshort");
+    ASSERT_EQ(m->Lines().Count(), 2);
+    auto rows = static_cast<int>(m->Perform(EM_GETLINECOUNT, 0, 0));
+    EXPECT_GT(rows, 2);
+    // Every wrapped row starts right after a blank, and no word is split.
+    for (int r = 1; r < rows - 1; ++r) {
+        auto start = static_cast<int>(m->Perform(EM_LINEINDEX, r, 0));
+        EXPECT_EQ(m->Text()[start - 1], ' ') << r;
+    }
+    EXPECT_EQ(m->Perform(EM_LINEINDEX, rows - 1, 0), static_cast<LRESULT>(m->Text().find("short")));
+    m->SetFocus();
+    m->SetSelStart(0);
+    SendKey(m, VK_DOWN);
+    EXPECT_EQ(m->CaretPos().y, 1);
+    EXPECT_EQ(m->Perform(EM_LINEFROMCHAR, m->SelStart(), 0), 1);
+    m->SetWordWrap(false);
+    EXPECT_EQ(m->Perform(EM_GETLINECOUNT, 0, 0), 2);
+    // A word wider than the row is broken where it stops fitting.
+    m->SetWordWrap(true);
+    m->SetText(std::string(60, 'W'));
+    EXPECT_GT(m->Perform(EM_GETLINECOUNT, 0, 0), 1);
+    EXPECT_EQ(m->Text(), std::string(60, 'W'));
+}
+
 // --- the edit mask ---------------------------------------------------------------------
 
 struct MaskCase {
