@@ -145,6 +145,27 @@ TEST_F(ClipboardTest, RtfAndTextReachTheSystemClipboardAndComeBack) {
     EXPECT_EQ(Clipboard()->AsText(), "other \x80");
 }
 
+TEST_F(ClipboardTest, MetafileAndOwnFormatsRoundTripThroughTheSystemClipboard) {
+    SetClipboardBackend(nullptr);
+    const std::string wmf("\xD7\xCD\xC6\x9A\0\0metafile bytes", 20);
+    const std::string own("\x01\x02\0\x03", 4);
+    UINT ownFormat = RegisterClipboardFormat("Tavrin Topic");
+    Clipboard()->Open();
+    Clipboard()->Clear();
+    Clipboard()->SetBuffer(CF_METAFILEPICT, wmf.data(), wmf.size());
+    Clipboard()->SetBuffer(ownFormat, own.data(), own.size());
+    Clipboard()->Close();
+    const QMimeData* mime = QGuiApplication::clipboard()->mimeData();
+    ASSERT_NE(mime, nullptr);
+    EXPECT_TRUE(mime->hasFormat("image/x-wmf"));
+    EXPECT_TRUE(mime->hasFormat("application/x-tavrin-Tavrin Topic"));
+    ClipboardBytes backWmf = Clipboard()->GetBuffer(CF_METAFILEPICT);
+    ClipboardBytes backOwn = Clipboard()->GetBuffer(ownFormat);
+    EXPECT_EQ(std::string(backWmf.begin(), backWmf.end()), wmf);
+    EXPECT_EQ(std::string(backOwn.begin(), backOwn.end()), own);
+    EXPECT_FALSE(Clipboard()->HasFormat(CF_TEXT));
+}
+
 TEST_F(ClipboardTest, BitmapRoundTripsAsADeviceIndependentBitmap) {
     TBitmap bmp(8, 4);
     bmp.Canvas().Brush().SetColor(clRed);

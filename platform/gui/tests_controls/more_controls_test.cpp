@@ -262,5 +262,24 @@ TEST_F(More, FileControlsListMatchingFilesAndFollowEachOther) {
     EXPECT_EQ(dirs->Directory(), before);
 }
 
+TEST_F(More, DriveComboListsMappedDrivesAndMovesItsFolderList) {
+    testsupport::TempDir tmp;
+    std::filesystem::create_directory(tmp / "inside");
+    plat::SetDriveRoot('Q', tmp.path().string());
+    auto* drives = new TDriveComboBox(form);
+    drives->SetParent(form);
+    auto* dirs = new TDirectoryListBox(form);
+    dirs->SetParent(form);
+    drives->DirList = dirs;
+    EXPECT_NE(TDriveComboBox::AvailableDrives().find('Q'), std::string::npos);
+    drives->SetDrive('q');
+    EXPECT_EQ(drives->Drive(), 'Q');
+    EXPECT_EQ(drives->Text(), "q:");
+    EXPECT_GE(dirs->Items().IndexOf("inside"), 0);
+    drives->SetDrive('?');  // not a drive: nothing changes
+    EXPECT_EQ(drives->Drive(), 'Q');
+    plat::SetDriveRoot('Q', "");
+}
+
 }  // namespace
 }  // namespace guitest
