@@ -76,6 +76,13 @@ int AddShortCutHandler(ShortCutHandler handler) {
 
 void RemoveShortCutHandler(int id) { Handlers().erase(id); }
 
+void SetScrollBarRange(TWinControl* control, int bar, int minPos, int maxPos) {
+    int oldMin = 0, oldMax = 0;
+    control->GetScrollRange(bar, oldMin, oldMax);
+    if (maxPos <= minPos && oldMax <= oldMin) return;
+    control->SetScrollRange(bar, minPos, maxPos);
+}
+
 void DrawButtonFace(TCanvas& c, TRect& r, bool down, bool flat, bool focused) {
     c.Brush().SetStyle(bsSolid);
     c.Brush().SetColor(clBtnFace);

@@ -22,6 +22,11 @@ using ShortCutHandler = std::function<bool(TWinControl* focused, unsigned key, T
 int AddShortCutHandler(ShortCutHandler handler);
 void RemoveShortCutHandler(int id);
 
+// Sets a window scroll bar's range, but leaves a bar that was never shown
+// alone while the range stays empty: a bar is made on first use, and one
+// made for an empty range would sit unplaced over the control.
+void SetScrollBarRange(TWinControl* control, int bar, int minPos, int maxPos);
+
 // A button face: raised (or sunken when down), filled with clBtnFace.
 void DrawButtonFace(TCanvas& canvas, TRect& rect, bool down, bool flat, bool focused);
 // Text with its '&' accelerator underlined, centred in rect unless flags say otherwise.

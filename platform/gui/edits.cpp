@@ -637,7 +637,7 @@ void TMemo::SetScrollBars(TScrollStyle s) {
 void TMemo::UpdateScrollBars() {
     int lines = LineCount();
     if (scrollBars_ == ssVertical || scrollBars_ == ssBoth) {
-        SetScrollRange(SB_VERT, 0, std::max(0, lines - 1));
+        SetScrollBarRange(this, SB_VERT, 0, std::max(0, lines - 1));
         SetScrollPos(SB_VERT, topLine_);
     }
 }

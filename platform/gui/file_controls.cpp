@@ -82,6 +82,27 @@ void TFileListBox::SetFileName(const std::string& name) {
     if (FileEdit && i >= 0) FileEdit->SetText(Items()[i]);
 }
 
+void TFileListBox::DrawItem(int Index, TRect Rect, TOwnerDrawState State) {
+    if (!ShowGlyphs) {
+        TCustomListBox::DrawItem(Index, Rect, State);
+        return;
+    }
+    TCanvas& c = Canvas();
+    c.Brush().SetStyle(bsSolid);
+    c.Brush().SetColor((State & odSelected) ? clHighlight : Color());
+    c.FillRect(Rect);
+    // A small sheet (a folder for bracketed names) before the name.
+    const std::string& name = Items()[Index];
+    bool folder = !name.empty() && name.front() == '[';
+    int gy = Rect.Top + std::max(0, (Rect.Height() - 12) / 2);
+    c.Pen().SetColor(clBlack);
+    c.Brush().SetColor(folder ? clYellow : clWhite);
+    c.Rectangle(Rect.Left + 2, gy, Rect.Left + (folder ? 16 : 12), gy + 12);
+    c.Font().SetColor((State & odSelected) ? clHighlightText : Font().Color());
+    c.Brush().SetStyle(bsClear);
+    c.TextOut(Rect.Left + 20, Rect.Top + std::max(0, (Rect.Height() - c.TextHeight("Wg")) / 2), name);
+}
+
 void TFileListBox::SelectionChangedByUser() {
     if (FileEdit && ItemIndex() >= 0) FileEdit->SetText(Items()[ItemIndex()]);
     if (OnChange) OnChange(this);
@@ -234,6 +255,8 @@ void TFilterComboBox::SetFilter(const std::string& f) {
         masks_.push_back(parts[i + 1]);
     }
     if (!masks_.empty()) SetItemIndex(0);
+    // A linked file list shows the first filter's files at once.
+    if (FileList) FileList->SetMask(Mask());
 }
 
 std::string TFilterComboBox::Mask() const {

@@ -25,6 +25,7 @@ public:
     const std::string& Mask() const { return mask_; }
     void SetMask(const std::string& mask);
     TFileType FileType = ftNormal;
+    // A small sheet before each name.
     bool ShowGlyphs = false;
     // The selected file with its folder; empty when none is selected.
     std::string FileName() const;
@@ -37,6 +38,7 @@ public:
 
 protected:
     void SelectionChangedByUser() override;
+    void DrawItem(int Index, TRect Rect, TOwnerDrawState State) override;
 
 private:
     std::string directory_ = ".";

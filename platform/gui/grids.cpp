@@ -344,16 +344,16 @@ void TCustomGrid::UpdateScrollBars() {
     bool horz = scrollBars_ == ssHorizontal || scrollBars_ == ssBoth;
     int maxTop = MaxTopRow(), maxLeft = MaxLeftCol();
     if (vert && maxTop > fixedRows_) {
-        SetScrollRange(SB_VERT, fixedRows_, maxTop);
+        SetScrollBarRange(this, SB_VERT, fixedRows_, maxTop);
         SetScrollPos(SB_VERT, topLeft_.Y);
     } else {
-        SetScrollRange(SB_VERT, 0, 0);
+        SetScrollBarRange(this, SB_VERT, 0, 0);
     }
     if (horz && maxLeft > fixedCols_) {
-        SetScrollRange(SB_HORZ, fixedCols_, maxLeft);
+        SetScrollBarRange(this, SB_HORZ, fixedCols_, maxLeft);
         SetScrollPos(SB_HORZ, topLeft_.X);
     } else {
-        SetScrollRange(SB_HORZ, 0, 0);
+        SetScrollBarRange(this, SB_HORZ, 0, 0);
     }
 }
 

@@ -147,10 +147,10 @@ void TCustomListBox::UpdateScrollBar() {
     int fits = VisibleCount();
     topIndex_ = saveTop;
     if (n > fits) {
-        SetScrollRange(SB_VERT, 0, n - fits);
+        SetScrollBarRange(this, SB_VERT, 0, n - fits);
         SetScrollPos(SB_VERT, topIndex_);
     } else {
-        SetScrollRange(SB_VERT, 0, 0);
+        SetScrollBarRange(this, SB_VERT, 0, 0);
     }
 }
 

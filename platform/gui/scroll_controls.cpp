@@ -165,8 +165,8 @@ void TScrollBox::UpdateScrollRanges() {
     for (int round = 0; round < 2; ++round) {
         int maxX = std::max(0, contentW - ClientWidth());
         int maxY = std::max(0, contentH - ClientHeight());
-        SetScrollRange(SB_HORZ, 0, maxX);
-        SetScrollRange(SB_VERT, 0, maxY);
+        SetScrollBarRange(this, SB_HORZ, 0, maxX);
+        SetScrollBarRange(this, SB_VERT, 0, maxY);
     }
     int maxX = std::max(0, contentW - ClientWidth());
     int maxY = std::max(0, contentH - ClientHeight());

@@ -289,10 +289,10 @@ void TTreeView::UpdateScrollBar() {
     auto top = std::find(nodes.begin(), nodes.end(), top_);
     int topIndex = top == nodes.end() ? 0 : static_cast<int>(top - nodes.begin());
     if (n > rows) {
-        SetScrollRange(SB_VERT, 0, n - rows);
+        SetScrollBarRange(this, SB_VERT, 0, n - rows);
         SetScrollPos(SB_VERT, topIndex);
     } else {
-        SetScrollRange(SB_VERT, 0, 0);
+        SetScrollBarRange(this, SB_VERT, 0, 0);
     }
 }
 

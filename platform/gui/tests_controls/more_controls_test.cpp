@@ -235,8 +235,9 @@ TEST_F(More, FileControlsListMatchingFilesAndFollowEachOther) {
     EXPECT_EQ(names, (std::vector<std::string>{"a.BMP", "b.gif", "d.bmp"}));
     auto* filter = new TFilterComboBox(form);
     filter->SetParent(form);
-    filter->SetFilter("Text|*.txt|Pictures|*.bmp;*.gif");
     filter->FileList = files;
+    filter->SetFilter("Text|*.txt|Pictures|*.bmp;*.gif");
+    EXPECT_EQ(files->Mask(), "*.txt");  // the first filter applies at once
     filter->SetFocus();
     SendKey(filter, VK_DOWN);
     EXPECT_EQ(filter->Mask(), "*.bmp;*.gif");
@@ -257,6 +258,11 @@ TEST_F(More, FileControlsListMatchingFilesAndFollowEachOther) {
     ASSERT_EQ(files->Items().Count(), 1);
     files->SetItemIndex(0);
     EXPECT_EQ(files->FileName(), plat::JoinPath(dirs->Directory(), "e.gif"));
+    files->ShowGlyphs = true;
+    TBitmap img;
+    Grab(files, img);
+    TRect row = files->ItemRect(0);
+    EXPECT_EQ(img.Canvas().Pixel(row.Left + 2, row.Top + std::max(0, (row.Height() - 12) / 2) + 5), clBlack);
     std::string before = dirs->Directory();
     dirs->SetDirectory(dir + "/no such folder");
     EXPECT_EQ(dirs->Directory(), before);
