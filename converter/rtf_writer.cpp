@@ -294,9 +294,16 @@ std::uint32_t WriteParagraph(HelpFile& hf, RtfOutput& out, const std::uint8_t*& 
     if (pflags & 0x0200) {
         const int stops = (c.U8() & 0x7F) >> 1;
         for (int i = 0; i < stops && c.left; ++i) {
-            const std::int32_t v = ReadCompressedWord(c.p, c.left);
-            if (v & 0x8000) out.Write((c.U8() & 0x02) ? "\\tqr" : "\\tqc");
-            out.Printf("\\tx%d", (v & 0x7FFF) * unit);
+            // The stop is an unsigned 15-bit number whose top bit (0x4000)
+            // announces the type byte; read signed it would turn negative.
+            std::uint32_t v = 0;
+            if (*c.p & 1) {
+                v = c.U16() >> 1;
+            } else {
+                v = c.U8() >> 1;
+            }
+            if (v & 0x4000) out.Write((c.U8() & 0x02) ? "\\tqr" : "\\tqc");
+            out.Printf("\\tx%d", static_cast<int>(v & 0x3FFF) * unit);
         }
     }
     out.Put(' ');
