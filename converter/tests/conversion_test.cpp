@@ -239,6 +239,44 @@ TEST_F(Conversion, MissingHelpFileIsFatal) {
     }
 }
 
+TEST_F(Conversion, LocalizationFileNumbersTitlesKeywordsAndText) {
+    Fixture f = ThreeTopics();
+    testsupport::WriteFileBytes(dir_.path() / "DEMO.HLP", f.bytes);
+    ConversionRequest r{ApplyModeRule(kLocalize), (dir_.path() / "DEMO.HLP").string()};
+    ConvertHelpFile(r);
+    // Next to the help file, one counter over titles, keywords and text.
+    const std::string txt = testsupport::ReadFileBytes(dir_.path() / "DEMO.TXT");
+    EXPECT_EQ(txt.substr(0, txt.find("Txt#00002")),
+              "Ttl#00000=First\nKey#00001=alpha\n");
+    EXPECT_NE(txt.find("Txt#00002=Hello {world}\n\n------------------- New topic -------------------\n"),
+              std::string::npos);
+    const std::string rtf = Read("DEMO.RTF");
+    EXPECT_NE(rtf.find("{${\\footnote{$} Ttl#00000}} \n"), std::string::npos);
+    EXPECT_NE(rtf.find("{K{\\footnote{K} Key#00001}} \n"), std::string::npos);
+    EXPECT_NE(rtf.find("Txt#00002\\par\n"), std::string::npos);
+    EXPECT_EQ(rtf.find("Hello"), std::string::npos);
+}
+
+TEST_F(Conversion, PictureEmbeddedInTopicTextBecomesAFile) {
+    // Command 0x86, type 0x22 with embedded data: the container follows.
+    const std::string container = "xy" + U16(0);  // unreadable: copied as SHG
+    hlptest::TopicRecordDef r;
+    r.type = 0x20;
+    r.linkData1 = std::string("\x00\x80\x00", 3) + std::string("\x00\x00", 2) + U16(0) + U16(0) + "\x86\x22" +
+                  U16(static_cast<std::uint16_t>(0x8000 + 2 * (container.size() + 2))) + std::string(1, '\0') + U16(1) +
+                  container +
+                  "\x82\xFF";
+    r.linkData2 = std::string("a\0b\0\0", 5);
+    auto layout = hlptest::BuildTopic({Header(0, "T", "", 0xFFFFFFFF, 0xFFFFFFFF), r}, false);
+    testsupport::WriteFileBytes(dir_.path() / "EMB.HLP",
+                                hlptest::BuildHelpFile({{"|SYSTEM", hlptest::SystemFile(21, 0, {})},
+                                                        {"|TOPIC", layout.data}}));
+    std::vector<HelpWarning> warnings;
+    ConvertHelpFile({ApplyModeRule(0), (dir_.path() / "EMB.HLP").string()}, &warnings);
+    EXPECT_EQ(Read("bmw0.SHG"), container);
+    EXPECT_NE(Read("EMB.RTF").find("a\\{bmcwd bmw0.SHG\\}b\\par"), std::string::npos);
+}
+
 TEST(OutputNames, FromThePath) {
     struct {
         const char* path;
