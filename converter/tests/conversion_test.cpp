@@ -277,6 +277,40 @@ TEST_F(Conversion, PictureEmbeddedInTopicTextBecomesAFile) {
     EXPECT_NE(Read("EMB.RTF").find("a\\{bmcwd bmw0.SHG\\}b\\par"), std::string::npos);
 }
 
+TEST_F(Conversion, OldFormatTopicsAreNamedFromTheirNumbers) {
+    std::vector<hlptest::TopicRecordDef> records;
+    for (int t = 0; t < 3; ++t) {
+        hlptest::TopicRecordDef h = hlptest::TopicHeader(0, FormatString("Old %d", t));
+        h.linkData1.replace(0, 4, U32(t < 2 ? 100 : 4));  // a small block size ends the chain
+        records.push_back(h);
+        hlptest::TopicRecordDef text;
+        text.type = 0x01;
+        text.linkData1 = std::string("\x00\x80", 2) + std::string("\x00\x00", 2) + U16(0) + U16(0) + "\x82\xFF";
+        text.linkData2 = FormatString("text %d", t) + std::string("\0\0", 2);
+        records.push_back(text);
+    }
+    auto layout = hlptest::BuildTopic(records, false, 0, true);
+    const std::string bytes =
+        hlptest::BuildHelpFile({{"|SYSTEM", hlptest::SystemFile(15, 0, {{0, "Old help"}})}, {"|TOPIC", layout.data}});
+    testsupport::WriteFileBytes(dir_.path() / "OLD.HLP", bytes);
+    ConvertHelpFile({ApplyModeRule(0), (dir_.path() / "OLD.HLP").string()});
+    EXPECT_NE(Read("OLD.HPJ").find("[options]\nCompress=FALSE\nTitle=Old help\n"), std::string::npos);
+    auto topics = ScanSourceRtf(Read("OLD.RTF"));
+    // The third header's block size ends the loop after it: its text is not read.
+    ASSERT_EQ(topics.size(), 3u);
+    for (int t = 0; t < 3; ++t) {
+        EXPECT_EQ(topics[t].title, FormatString("Old %d", t));
+        ASSERT_EQ(topics[t].contexts.size(), 1u);
+        EXPECT_EQ(ContextHash(topics[t].contexts[0]), static_cast<std::uint32_t>(t + 1 + 15));
+    }
+    const std::string rtf = Read("OLD.RTF");
+    std::string flat;
+    for (char c : rtf)
+        if (c != '\n') flat += c;
+    EXPECT_NE(flat.find("text 1\\par"), std::string::npos);
+    EXPECT_EQ(flat.find("text 2"), std::string::npos);
+}
+
 TEST(OutputNames, FromThePath) {
     struct {
         const char* path;
