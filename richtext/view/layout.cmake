@@ -4,5 +4,5 @@ tavrin_library(tavrin_richtext_layout
   DEPS tavrin_richtext_model tavrin_platform_gdi tavrin_platform_imaging)
 
 tavrin_test(richtext_layout_tests LABEL richtext
-  SOURCES tests_layout/layout_test.cpp
+  SOURCES tests_layout/layout_test.cpp tests_layout/paint_test.cpp
   DEPS tavrin_richtext_layout)

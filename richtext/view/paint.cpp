@@ -11,6 +11,7 @@ namespace {
 constexpr std::size_t kMaxPaintedObjects = 30;
 constexpr int kMaxRun = 100;
 constexpr plat::COLORREF kWhite = 0xFFFFFF;
+int MulDivPx(std::int64_t twips, std::int64_t res) { return static_cast<int>((twips * res + 720) / 1440); }
 
 int ComparePos(const TJDRTFTextPaint& m, const TTextPos& a, const TTextPos& b) { return m.ComparePositions(a, b); }
 }  // namespace
@@ -253,8 +254,10 @@ void TJDRTFTextPaint::PaintLine(TParagraph* par, TLine* line) {
             TJDObjectRecord* rec = code == 1 ? ObjectForCharTag(ra.tag) : FindObject(0, ra.tag);
             if (rec) {
                 if (opaque) canvas_->FillRect(box, back);
-                plat::TRect r{x, baseline - ra.ascent, x + ra.width, baseline - ra.ascent + ra.height};
-                PaintObject(r, rec, ra.width, ra.height);
+                // The picture at its own size; the entry's height may include the font's descent.
+                int ow = MulDivPx(rec->width, Header().resolutionX), oh = MulDivPx(rec->height, Header().resolutionY);
+                plat::TRect r{x, baseline - ra.ascent, x + ow, baseline - ra.ascent + oh};
+                PaintObject(r, rec, ow, oh);
                 if (selected) {
                     canvas_->SetPen(highlightColor, 1, plat::TPenStyle::Solid);
                     canvas_->FrameRect(r);
