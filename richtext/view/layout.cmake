@@ -4,5 +4,11 @@ tavrin_library(tavrin_richtext_layout
   DEPS tavrin_richtext_model tavrin_platform_gdi tavrin_platform_imaging)
 
 tavrin_test(richtext_layout_tests LABEL richtext
-  SOURCES tests_layout/layout_test.cpp tests_layout/paint_test.cpp
+  SOURCES tests_layout/layout_test.cpp tests_layout/paint_test.cpp tests_layout/edit_test.cpp
   DEPS tavrin_richtext_layout)
+
+if(TAVRIN_WITH_GUI)
+  tavrin_test(richtext_layout_qt_tests LABEL richtext
+    SOURCES tests_layout/qt_render_test.cpp
+    DEPS tavrin_richtext_layout tavrin_platform_gdi_qt Qt6::Gui)
+endif()

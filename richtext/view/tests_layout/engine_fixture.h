@@ -62,8 +62,10 @@ struct Engine {
     }
 
     int CursorAbs() const { return text.AbsolutePosition(text.cursor); }
+    // As a click would: the column for up and down follows.
     void Place(int absolute) {
         text.cursor = text.PositionOf(absolute);
+        text.desiredX = text.XOfPosition(text.cursor.par, text.cursor.line, text.cursor.pos);
     }
 };
 
