@@ -12,3 +12,7 @@ if(TAVRIN_WITH_GUI)
     SOURCES tests_layout/qt_render_test.cpp
     DEPS tavrin_richtext_layout tavrin_platform_gdi_qt Qt6::Gui)
 endif()
+
+tavrin_bench(bench_rtf_layout
+  SOURCES bench/rtf_layout_bench.cpp
+  DEPS tavrin_richtext_layout tavrin_richtext_io)

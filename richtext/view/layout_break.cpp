@@ -13,12 +13,6 @@ std::int32_t MulDiv(std::int64_t a, std::int64_t b, std::int64_t c) {
 }
 bool IsRightOrCentre(const TParagraph* p) { return p->alignment == 1 || p->alignment == 2; }
 
-// One character of the stream a paragraph is broken from.
-struct TStreamChar {
-    char ch;
-    TJDCharAttr attr;
-    std::uint8_t selState;
-};
 }  // namespace
 
 // --- indents -----------------------------------------------------------------
@@ -75,6 +69,14 @@ int TJDRTFTextPaint::CellRightPixels(const TParagraph* par) const {
 // --- tabs --------------------------------------------------------------------
 
 int TJDRTFTextPaint::NextTabStop(const TParagraph* par, int x, const TLine* line, int tabIndex) {
+    if (!line || tabIndex < 0 || tabIndex >= line->Length()) return NextTabStopIn(par, x, nullptr, nullptr, 0);
+    bool rich = line->attrs.size() >= static_cast<std::size_t>(line->Length());
+    return NextTabStopIn(par, x, line->text.data() + tabIndex + 1, rich ? line->attrs.data() + tabIndex + 1 : nullptr,
+                         line->Length() - tabIndex - 1);
+}
+
+int TJDRTFTextPaint::NextTabStopIn(const TParagraph* par, int x, const char* after, const TJDCharAttr* attrs,
+                                   int count) {
     const TTextHeader& h = Header();
     int cellLeft = CellLeftPixels(par);
     for (int k = 0; k < kTabSlots; ++k) {
@@ -87,14 +89,10 @@ int TJDRTFTextPaint::NextTabStop(const TParagraph* par, int x, const TLine* line
         if (stop > h.textWidth - RightIndentPixels(par)) return x;
         // Measure the text the stop aligns: up to the next TAB (or the decimal character).
         int w = 0;
-        if (line && tabIndex >= 0) {
-            for (int i = tabIndex + 1; i < line->Length(); ++i) {
-                char c = line->text[static_cast<std::size_t>(i)];
-                if (c == '\t' || c == 0 || (kind == TTabKind::tkDecimal && c == decimalChar)) break;
-                w += static_cast<int>(i) < static_cast<int>(line->attrs.size())
-                         ? line->attrs[static_cast<std::size_t>(i)].width
-                         : widths_[static_cast<unsigned char>(c)];
-            }
+        for (int i = 0; after && i < count; ++i) {
+            char c = after[i];
+            if (c == '\t' || c == 0 || (kind == TTabKind::tkDecimal && c == decimalChar)) break;
+            w += attrs ? attrs[i].width : widths_[static_cast<unsigned char>(c)];
         }
         int target = kind == TTabKind::tkCenter ? stop - w / 2 : stop - w;
         return target >= x ? target : x;
@@ -143,30 +141,46 @@ int TJDRTFTextPaint::BreakParagraph(TParagraph* par) {
     for (auto& e : ends)
         if (e.p->par == par && e.p->line) e.off = OffsetInPar(par, e.p->line, e.p->pos);
 
-    // The old lines as one stream.
-    std::vector<TStreamChar> s;
+    // The old lines as one stream; what the comparison needs of them is kept aside.
+    struct TOldLine {
+        int start, length, height, stretchWidth;
+        long widthSum;
+    };
+    std::vector<TOldLine> oldLines;
+    std::string st;
+    std::vector<TJDCharAttr> sa;
     bool anySelected = false;
-    int oldHeight = 0, oldCount = 0;
+    int oldHeight = 0;
+    const std::uint16_t layoutWord = par->lines->layout;
+    const std::int32_t oldTop = par->lines->top;
+    const int firstTextHeight = par->lines->textHeight, firstTextAscent = par->lines->textAscent;
     for (TLine* l = par->lines; l; l = l->next) {
-        ++oldCount;
         oldHeight += l->height;
         if (l->selState) anySelected = true;
-        for (int i = 0; i < l->Length(); ++i) {
-            TJDCharAttr a = (rich && i < static_cast<int>(l->attrs.size())) ? l->attrs[static_cast<std::size_t>(i)]
-                                                                            : TJDCharAttr{};
-            s.push_back({l->text[static_cast<std::size_t>(i)], a, l->selState});
+        long sum = 0;
+        if (rich) {
+            if (l->attrs.size() < static_cast<std::size_t>(l->Length())) l->attrs.resize(static_cast<std::size_t>(l->Length()), currentAttr);
+            for (int k = 0; k < l->Length(); ++k) sum += l->attrs[static_cast<std::size_t>(k)].width;
+        }
+        oldLines.push_back({static_cast<int>(st.size()), l->Length(), l->height, l->stretchWidth, sum});
+        if (!l->next && st.empty()) {
+            // One line (the usual case): take its buffers over instead of copying.
+            st = std::move(l->text);
+            if (rich) sa = std::move(l->attrs);
+        } else {
+            st += l->text;
+            if (rich) sa.insert(sa.end(), l->attrs.begin(), l->attrs.end());
         }
     }
-    const int n = static_cast<int>(s.size());
+    const int n = static_cast<int>(st.size());
     const int blankW = widths_[32];
-    const std::int32_t oldTop = par->lines->top;
 
     // 2-5. New lines.
     std::vector<TLine*> fresh;
     int start = 0;
     do {
         auto* nl = new TLine;
-        nl->layout = par->lines->layout;
+        nl->layout = layoutWord;
         const bool firstLine = fresh.empty();
         int indent = IndentPixels(par, firstLine);
         int avail = Header().textWidth - indent - RightIndentPixels(par);
@@ -174,32 +188,20 @@ int TJDRTFTextPaint::BreakParagraph(TParagraph* par) {
         int x = 0, blanks = 0, gathered = 0, breakAt = -1, xBefore = 0, firstStretch = start;
         int i = start;
         bool widthStop = false;
-        auto charWidth = [&](int k) -> int {
-            const TStreamChar& c = s[static_cast<std::size_t>(k)];
-            if (rich) return c.attr.width;
-            return widths_[static_cast<unsigned char>(c.ch)];
-        };
         while (i < n) {
-            char c = s[static_cast<std::size_t>(i)].ch;
+            const char c = st[static_cast<std::size_t>(i)];
             int w;
             if (c == '\t') {
-                if (IsRightOrCentre(par)) w = rich ? charWidth(i) : blankW;
-                else {
-                    // The tab measures the text after it on the old stream; build a view line lazily.
-                    TLine view;
-                    view.text.reserve(static_cast<std::size_t>(n - i));
-                    for (int k = i; k < n && k < i + 256; ++k) {
-                        view.text.push_back(s[static_cast<std::size_t>(k)].ch);
-                        view.attrs.push_back(s[static_cast<std::size_t>(k)].attr);
-                    }
-                    w = NextTabStop(par, indent + x, &view, 0) - indent - x;
+                if (IsRightOrCentre(par)) {
+                    w = rich ? sa[static_cast<std::size_t>(i)].width : blankW;
+                } else {
+                    w = NextTabStopIn(par, indent + x, st.data() + i + 1, rich ? sa.data() + i + 1 : nullptr,
+                                      n - i - 1) - indent - x;
                     if (w < 0) w = 0;
+                    if (rich) sa[static_cast<std::size_t>(i)].width = static_cast<std::uint16_t>(std::min(w, 65535));
                 }
-                if (rich) s[static_cast<std::size_t>(i)].attr.width = static_cast<std::uint16_t>(std::clamp(w, 0, 65535));
-            } else if (c == ' ') {
-                w = rich ? charWidth(i) : blankW;
             } else {
-                w = charWidth(i);
+                w = rich ? sa[static_cast<std::size_t>(i)].width : widths_[static_cast<unsigned char>(c)];
             }
             if (c != ' ' && c != '\t' && x + w >= avail && i > start) {
                 widthStop = true;
@@ -226,10 +228,9 @@ int TJDRTFTextPaint::BreakParagraph(TParagraph* par) {
         }
         int end = i;
         int lineWidth = x;
-        if (widthStop && breakAt >= start + 2 && i < n && s[static_cast<std::size_t>(i - 1)].ch != '\n') {
+        if (widthStop && breakAt >= start + 2 && i < n && st[static_cast<std::size_t>(i - 1)] != '\n') {
             end = breakAt + 1;
             lineWidth = xBefore;
-            // Blanks counted after the break point belong to the next line.
         }
         if (end <= start) end = start + 1;  // at least one character a line
         if (end > n) end = n;
@@ -245,21 +246,19 @@ int TJDRTFTextPaint::BreakParagraph(TParagraph* par) {
                 nl->stretchRemainder = room % (blanks - 1);
             }
         }
-        for (int k = start; k < end; ++k) {
-            nl->text.push_back(s[static_cast<std::size_t>(k)].ch);
-            if (rich) nl->attrs.push_back(s[static_cast<std::size_t>(k)].attr);
+        if (start < end) {
+            nl->text.assign(st, static_cast<std::size_t>(start), static_cast<std::size_t>(end - start));
+            if (rich) nl->attrs.assign(sa.begin() + start, sa.begin() + end);
         }
         fresh.push_back(nl);
         start = end;
     } while (start < n);
     // A paragraph that ends in a line feed gets an empty line for the cursor.
-    if (n > 0 && s.back().ch == '\n') {
+    if (n > 0 && st.back() == '\n') {
         auto* nl = new TLine;
-        nl->layout = par->lines->layout;
+        nl->layout = layoutWord;
         fresh.push_back(nl);
     }
-
-    // Link the new chain.
     for (std::size_t k = 0; k < fresh.size(); ++k) {
         fresh[k]->prev = k ? fresh[k - 1] : nullptr;
         fresh[k]->next = k + 1 < fresh.size() ? fresh[k + 1] : nullptr;
@@ -275,9 +274,8 @@ int TJDRTFTextPaint::BreakParagraph(TParagraph* par) {
             }
         }
         if (l->Length() == 0 || !rich) {
-            int eh = par->lines->textHeight ? par->lines->textHeight : fontHeight_;
-            int ea = par->lines->textAscent ? par->lines->textAscent : fontAscent_;
-            if (!rich) eh = fontHeight_, ea = fontAscent_;
+            int eh = rich && firstTextHeight ? firstTextHeight : fontHeight_;
+            int ea = rich && firstTextAscent ? firstTextAscent : fontAscent_;
             h = std::max(h, eh);
             a = std::max(a, ea);
         }
@@ -291,9 +289,14 @@ int TJDRTFTextPaint::BreakParagraph(TParagraph* par) {
         for (TLine* l : fresh) l->selState = endsHere ? 0 : 3;
     }
 
-    // Swap chains, keeping the old one for the comparison.
+    // Swap chains.
     TLine* old = par->lines;
     par->lines = fresh.front();
+    while (old) {
+        TLine* nx = old->next;
+        delete old;
+        old = nx;
+    }
 
     // 7. Offsets back into (line, position).
     for (int k = 0; k < 3; ++k) {
@@ -330,34 +333,30 @@ int TJDRTFTextPaint::BreakParagraph(TParagraph* par) {
         newHeight += l->height;
     }
 
-    // 9. Comparison.
+    // 9. Comparison against the old lines.
     int result = 0;
     if (newHeight != oldHeight) {
         result = 3;
     } else {
-        TLine* o = old;
-        for (TLine* l = fresh.front(); l; l = l->next) {
-            if (!o) {
+        std::size_t k = 0;
+        int pos = 0;
+        for (TLine* l = fresh.front(); l; l = l->next, ++k) {
+            if (k >= oldLines.size()) {
                 result = 2;
                 l->flags |= kLineChanged;
                 continue;
             }
-            bool same = o->height == l->height && o->Length() == l->Length() && o->stretchWidth == l->stretchWidth &&
-                        o->text == l->text;
-            if (same && rich)
-                for (int k = 0; k < l->Length() && same; ++k)
-                    same = o->attrs[static_cast<std::size_t>(k)].width == l->attrs[static_cast<std::size_t>(k)].width;
+            const TOldLine& o = oldLines[k];
+            long sum = 0;
+            for (const auto& at : l->attrs) sum += at.width;
+            bool same = o.height == l->height && o.length == l->Length() && o.start == pos &&
+                        o.stretchWidth == l->stretchWidth && (!rich || o.widthSum == sum);
             if (!same) {
                 l->flags |= kLineChanged;
                 result = std::max(result, 1);
             }
-            o = o->next;
+            pos += l->Length();
         }
-    }
-    while (old) {
-        TLine* nx = old->next;
-        delete old;
-        old = nx;
     }
     par->state &= static_cast<std::uint8_t>(~kParMustBreak);
     return result;

@@ -112,7 +112,9 @@ public:
     int RightIndentPixels(const TParagraph* par) const;
     int CellLeftPixels(const TParagraph* par) const;
     int CellRightPixels(const TParagraph* par) const;
+    // x of the next stop; right, centre and decimal stops measure the text after the TAB at tabIndex.
     int NextTabStop(const TParagraph* par, int x, const TLine* line = nullptr, int tabIndex = -1);
+    int NextTabStopIn(const TParagraph* par, int x, const char* after, const TJDCharAttr* attrs, int count);
     int LineTextWidth(const TLine* line);
     // Left edge of a line's first character in document pixels (indent and alignment).
     int LineLeft(const TParagraph* par, const TLine* line);

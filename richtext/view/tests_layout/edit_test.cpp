@@ -273,7 +273,7 @@ TEST(CharacterFormat, MaskTable) {
         TJDCharAttr t;
         t.style = c.tmpl;
         e.text.ApplyAttribute(c.mask, t);
-        const auto& attrs = e.Par(0)->lines->attrs;
+        const auto attrs = e.Par(0)->lines->attrs;
         EXPECT_EQ(attrs[1].style & ~kStyleSelected, c.after) << c.name;
         EXPECT_EQ(attrs[0].style & ~kStyleSelected, c.before) << c.name;
         EXPECT_EQ(attrs[2].style & ~kStyleSelected, c.before) << c.name;
@@ -287,7 +287,9 @@ TEST(CharacterFormat, FontSizeAndColoursRelayOut) {
     t.size = 20;
     t.SetTextColor(3);
     e.text.ApplyAttribute(amSize | amTextColor, t);
-    const auto& a = e.Par(0)->lines->attrs;
+    // Layout replaces the lines: look them up after every change.
+    auto attrs = [&] { return e.Par(0)->lines->attrs; };
+    auto a = attrs();
     EXPECT_EQ(a[1].size, 20);
     EXPECT_EQ(a[1].TextColor(), 3);
     EXPECT_EQ(a[1].width, 10);
@@ -297,10 +299,11 @@ TEST(CharacterFormat, FontSizeAndColoursRelayOut) {
     EXPECT_EQ(e.text.currentAttr.size, 20);
     // SetSelStyleBit goes the same way.
     e.text.SetSelStyleBit(kStyleBold, true);
+    a = attrs();
     EXPECT_TRUE(a[2].style & kStyleBold);
     EXPECT_EQ(a[2].width, 11);
     e.text.SetSelStyleBit(kStyleBold, false);
-    EXPECT_FALSE(a[2].style & kStyleBold);
+    EXPECT_FALSE(attrs()[2].style & kStyleBold);
 }
 
 TEST(CharacterFormat, TypedTextDoesNotContinueSpecialText) {
@@ -309,7 +312,7 @@ TEST(CharacterFormat, TypedTextDoesNotContinueSpecialText) {
     e.Fill("h");
     e.text.FormatAll();
     Script(e, "m:5 t:x");
-    const auto& a = e.Par(0)->lines->attrs;
+    const auto a = e.Par(0)->lines->attrs;
     ASSERT_EQ(a.size(), 2u);
     EXPECT_EQ(a[1].style, kStyleBold);
 }

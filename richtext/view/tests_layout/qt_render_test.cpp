@@ -9,6 +9,15 @@
 namespace richtext {
 namespace {
 
+// One application for the whole run, freed at its end so leak checks stay quiet.
+class QtApp : public ::testing::Environment {
+public:
+    void TearDown() override {
+        delete QGuiApplication::instance();
+    }
+};
+const auto* const g_env = ::testing::AddGlobalTestEnvironment(new QtApp);
+
 void EnsureApp() {
     static int argc = 1;
     static char name[] = "richtext_layout_qt_tests";
