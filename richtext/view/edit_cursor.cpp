@@ -17,6 +17,47 @@ void TJDRTFTextInput::ClearText() {
     UpdateCurrentAttr();
 }
 
+void TJDRTFTextInput::AfterLoad() {
+    paintedObjects_.clear();
+    SelectionAnchored = false;
+    lastUndoPar_ = nullptr;
+    if (!cursor.par) cursor = {FirstParagraph(), FirstParagraph()->lines, 0};
+    // The loaded page may have other margins: every width is worked out again.
+    Header().resolutionX = Header().resolutionY = 0;
+    if (canvas_) {
+        InitDevice();
+    } else {
+        UpdateTextWidth();
+        FormatAll();
+    }
+    UpdateCurrentAttr();
+    RepaintWindow();
+}
+
+TJDLoadFormat TJDRTFTextInput::LoadFromStream(std::istream& in) {
+    TJDLoadFormat f = TJDRTFTextIo::LoadFromStream(in);
+    AfterLoad();
+    return f;
+}
+
+TJDLoadFormat TJDRTFTextInput::LoadFromStream(plat::Stream& stream) {
+    TJDLoadFormat f = TJDRTFTextIo::LoadFromStream(stream);
+    AfterLoad();
+    return f;
+}
+
+TJDLoadFormat TJDRTFTextInput::LoadFromString(const std::string& bytes) {
+    TJDLoadFormat f = TJDRTFTextIo::LoadFromString(bytes);
+    AfterLoad();
+    return f;
+}
+
+TJDLoadFormat TJDRTFTextInput::LoadFromFile(const std::string& fileName) {
+    TJDLoadFormat f = TJDRTFTextIo::LoadFromFile(fileName);
+    AfterLoad();
+    return f;
+}
+
 // --- positions ----------------------------------------------------------------
 
 int TJDRTFTextInput::ParagraphLength(const TParagraph* par) const {
@@ -69,6 +110,13 @@ void TJDRTFTextInput::SetCursor(TParagraph* par, TLine* line, int pos) {
     cursor = {par, line, std::clamp(pos, 0, line->Length())};
     UpdateCurrentAttr();
     RefreshSetMode();
+}
+
+bool TJDRTFTextInput::SetCursor(int pos, int absLine) {
+    bool ok = TJDRTFTextIo::SetCursor(pos, absLine);
+    UpdateCurrentAttr();
+    RefreshSetMode();
+    return ok;
 }
 
 void TJDRTFTextInput::RefreshSetMode() {

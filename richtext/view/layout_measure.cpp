@@ -15,7 +15,7 @@ bool IsOn(TThreeState s) { return s == TThreeState::tsTRUE; }
 bool IsOff(TThreeState s) { return s == TThreeState::tsFALSE; }
 }  // namespace
 
-TJDRTFTextPaint::TJDRTFTextPaint(TJDMemoryFormat format) : TJDRTFText(format) { widths_.fill(1); }
+TJDRTFTextPaint::TJDRTFTextPaint(TJDMemoryFormat format) : TJDRTFTextIo(format) { widths_.fill(1); }
 
 TJDRTFTextPaint::~TJDRTFTextPaint() = default;
 

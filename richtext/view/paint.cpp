@@ -29,10 +29,7 @@ int TJDRTFTextPaint::ComparePositions(const TTextPos& a, const TTextPos& b) cons
 
 void TJDRTFTextPaint::ClearText() {
     paintedObjects_.clear();
-    TJDRTFText::ClearText();
-    cursor = {FirstParagraph(), FirstParagraph()->lines, 0};
-    selStart = selEnd = {};
-    selReversed = false;
+    TJDRTFTextIo::ClearText();
     TopOffset = 0;
     desiredX = 0;
     caretTop = 0;

@@ -54,6 +54,8 @@ public:
 
     // --- cursor ------------------------------------------------------------------
     void SetCursor(TParagraph* par, TLine* line, int pos);
+    // By absolute position or absolute line; the set-mode object is refreshed.
+    bool SetCursor(int pos, int absLine);
     void CursorLeft(int count, bool extend, bool scroll);
     void CursorRight(int count, bool extend, bool scroll);
     void CursorUp(int count, bool extend, bool scroll);
@@ -105,7 +107,15 @@ public:
 
     void ClearText() override;
 
+    // Loading replaces the text: it is laid out again and the cursor's
+    // attribute becomes the insert attribute.
+    TJDLoadFormat LoadFromStream(std::istream& in);
+    TJDLoadFormat LoadFromStream(plat::Stream& stream);
+    TJDLoadFormat LoadFromString(const std::string& bytes);
+    TJDLoadFormat LoadFromFile(const std::string& fileName);
+
 private:
+    void AfterLoad();
     int TypeChar(unsigned char c);
     int TypeEnter(bool formFeed);
     int TypeDelete();

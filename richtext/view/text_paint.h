@@ -14,6 +14,7 @@
 
 #include "platform/gdi/device.h"
 #include "richtext/model/rtf_text.h"
+#include "richtext/view/rtf_text_io.h"
 
 namespace richtext {
 
@@ -48,19 +49,14 @@ constexpr std::uint8_t kLineChanged = 0x01;
 // Returned by MeasureParagraph when it also measured the next, empty paragraph.
 constexpr int kMeasuredNextEmpty = 777;
 
-struct TTextPos {
-    TParagraph* par = nullptr;
-    TLine* line = nullptr;
-    int pos = 0;
-    bool operator==(const TTextPos&) const = default;
-};
+using TTextPos = TTextPointer;
 
 struct TPaintedObject {
     plat::TRect rect;  // document coordinates
     TJDObjectRecord* object = nullptr;
 };
 
-class TJDRTFTextPaint : public TJDRTFText {
+class TJDRTFTextPaint : public TJDRTFTextIo {
 public:
     explicit TJDRTFTextPaint(TJDMemoryFormat format = TJDMemoryFormat::fmRichText);
     ~TJDRTFTextPaint() override;
@@ -163,13 +159,9 @@ public:
     int WindowHeight() const { return windowHeight_; }
 
     // --- cursor and selection (moved by the editing engine) ----------------------------------
-    TTextPos cursor;
-    TTextPos selStart, selEnd;
-    bool selReversed = false;
     int desiredX = 0;
     int caretHeight = 0, caretWidth = 1, caretTop = 0;
     bool thinCaret = false;
-    bool HasSelection() const { return selStart.par && selEnd.par; }
     // Document order of two positions: negative, 0 or positive.
     int ComparePositions(const TTextPos& a, const TTextPos& b) const;
     void UpdateCaretMetrics();

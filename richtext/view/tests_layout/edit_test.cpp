@@ -484,5 +484,19 @@ TEST(Selection, SelStartAndLengthGivenSeparately) {
     EXPECT_FALSE(e.text.HasSelection());
 }
 
+TEST(Loading, LoadedTextIsLaidOutAndEditable) {
+    Engine e("old", 41);
+    e.text.insertSelection = TThreeState::tsFALSE;  // replace the whole text
+    e.text.LoadFromString("{\\rtf1 {\\b aaa} bbb ccc\\par second}");
+    EXPECT_EQ(e.All(), "aaa bbb ccc|second");
+    EXPECT_EQ(e.Lines(0).size(), 2u);  // wrapped at the window
+    EXPECT_EQ(e.Par(1)->lines->top, 20);
+    // The cursor stands at the start and takes the first character's look.
+    EXPECT_EQ(State(e), "^aaa bbb ccc|second");
+    EXPECT_TRUE(e.text.currentAttr.style & kStyleBold);
+    Script(e, "t:x");
+    EXPECT_EQ(e.text.ParagraphText(e.Par(0)), "xaaa bbb ccc");
+}
+
 }  // namespace
 }  // namespace richtext::testing
