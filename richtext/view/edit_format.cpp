@@ -254,6 +254,12 @@ int NumberingPrefix(const TParagraph* p) {
 }
 }  // namespace
 
+bool TJDRTFTextInput::AnyNumbered() const {
+    for (TParagraph* p = FirstParagraph(); p; p = p->next)
+        if (p->numbering) return true;
+    return false;
+}
+
 void TJDRTFTextInput::Renumber() {
     if (!RichText()) return;
     int counters[16] = {};
@@ -261,6 +267,18 @@ void TJDRTFTextInput::Renumber() {
         int style = p->numbering >> 4, level = p->numbering & 0x0F;
         int kind = NumberingKind(style);
         int old = NumberingPrefix(p);
+        // Numbering text past the prefix came in with a joined paragraph: it goes.
+        int base = 0;
+        for (TLine* l = p->lines; l; l = l->next) {
+            for (int i = l->Length() - 1; i >= std::max(0, old - base); --i) {
+                if (static_cast<std::size_t>(i) < l->attrs.size() && (l->attrs[static_cast<std::size_t>(i)].style & kStyleNumbering)) {
+                    ReplaceInLine(l, i, 1, std::string(), nullptr);
+                    if (cursor.line == l && cursor.pos > i) --cursor.pos;
+                    p->state |= kParNeedsLayout;
+                }
+            }
+            base += l->Length();
+        }
         if (!p->numbering || !kind) {
             if (!p->numbering) std::fill(std::begin(counters), std::end(counters), 0);
             if (old) {

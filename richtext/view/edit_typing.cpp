@@ -147,7 +147,7 @@ int TJDRTFTextInput::TypeEnter(bool formFeed) {
         cursor = {created, created->lines, 0};
         desiredX = 0;
     }
-    if (par->numbering || created->numbering) FullReformatPending = true;
+    if (AnyNumbered()) FullReformatPending = true;
     Paginate();
     TJDEngineServices::Call(services.OnNewParCreatedEvent, services.sender, created);
     return 3;
@@ -197,6 +197,8 @@ int TJDRTFTextInput::TypeDelete() {
         return 3;
     }
     if (!JoinAtParagraphEnd(par)) return 0;
+    // One paragraph less: the numbers below move up.
+    if (AnyNumbered()) FullReformatPending = true;
     MeasureParagraph(par);
     BreakParagraph(par);
     TLine* cl = LineAtOffset(par, off);
@@ -359,6 +361,13 @@ unprotected:
             }
             if (p == b.par) break;
         }
+    if (a.par != b.par && AnyNumbered()) {
+        Renumber();
+        MeasureAll();
+        BreakAll();
+        off = aOff;
+        cursor = {a.par, LineAtOffset(a.par, off), off};
+    }
     Paginate();
     selStartGiven_ = selLengthGiven_ = false;
     TJDEngineServices::Call(services.CaretUpdateCallback);

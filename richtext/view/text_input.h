@@ -102,6 +102,7 @@ public:
     void SetNumbering(int style, int level);
     // Regenerates the numbering text of every numbered paragraph.
     void Renumber();
+    bool AnyNumbered() const;
     bool InsertTableAtCursor(int rows, int cols, bool borders);
     void InsertObjectAtCursor(std::shared_ptr<plat::TGraphic> object, int id, int widthTwips, int heightTwips);
 

@@ -388,6 +388,29 @@ TEST(ParagraphFormat, NumberingTextIsGeneratedAndRemoved) {
     EXPECT_EQ(e.text.ParagraphText(e.Par(3)), "3.\tef");
 }
 
+TEST(ParagraphFormat, NumbersFollowChangesToTheParagraphList) {
+    Engine e("ab\rcd\ref", 400);
+    e.text.SetSelPosLen(0, 7);
+    e.text.SetNumbering(lsNumbers, 0);
+    e.text.DropSelection();
+    // Joining the second paragraph into the first: "ef" becomes number 2.
+    e.text.cursor = {e.Par(0), e.Par(0)->lines, e.Par(0)->lines->Length()};
+    e.text.InputString("\x7f");
+    EXPECT_EQ(e.text.ParagraphCount(), 2);
+    EXPECT_EQ(e.text.ParagraphText(e.Par(0)), "1.\tabcd");
+    EXPECT_EQ(e.text.ParagraphText(e.Par(1)), "2.\tef");
+    // A selection over a paragraph end does the same.
+    Engine f("ab\rcd\ref\rgh", 400);
+    f.text.SetSelPosLen(0, 12);
+    f.text.SetNumbering(lsRoman, 0);
+    int start = f.text.AbsolutePosition({f.Par(0), f.Par(0)->lines, f.Par(0)->lines->Length()});
+    f.text.SetSelPosLen(start, 1);
+    f.text.DeleteSelection();
+    EXPECT_EQ(f.text.ParagraphText(f.Par(0)), "i\tabcd");
+    EXPECT_EQ(f.text.ParagraphText(f.Par(1)), "ii\tef");
+    EXPECT_EQ(f.text.ParagraphText(f.Par(2)), "iii\tgh");
+}
+
 TEST(ParagraphFormat, ListStyleCodesMapToFormatterKinds) {
     struct Case { int style; std::string first; } cases[] = {
         {lsNone, ""}, {lsBullet, "\xB7"}, {lsNumbers, "1."}, {lsCapitalLetters, "A)"},
