@@ -4,7 +4,7 @@ tavrin_library(tavrin_richtext_layout
   DEPS tavrin_richtext_view tavrin_richtext_model tavrin_platform_gdi tavrin_platform_imaging)
 
 tavrin_test(richtext_layout_tests LABEL richtext
-  SOURCES tests_layout/layout_test.cpp tests_layout/paint_test.cpp tests_layout/edit_test.cpp
+  SOURCES tests_layout/layout_test.cpp tests_layout/paint_test.cpp tests_layout/edit_test.cpp tests_layout/corpus_layout_test.cpp
   DEPS tavrin_richtext_layout)
 
 if(TAVRIN_WITH_GUI)
