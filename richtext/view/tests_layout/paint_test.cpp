@@ -201,6 +201,30 @@ TEST(Scrolling, CursorIsBroughtIntoView) {
     EXPECT_EQ(e.device.caretPos_, (plat::TSize{1, 0}));
 }
 
+TEST(Painting, TypingRepaintsOnlyWhatChanged) {
+    struct Case { const char* name; std::string text; int at; std::string typed; int texts; bool full; };
+    const Case cases[] = {
+        // One character in a line that keeps its height: that line only.
+        {"same line", "abc\rdef\rghi", 5, "x", 1, false},
+        // A new line moves everything below: the whole window.
+        {"wrap adds a line", "aaaa bbbb\rdef", 9, "x", 3, true},
+        {"enter", "abc\rdef", 1, "\r", 3, true},
+    };
+    for (const auto& c : cases) {
+        Engine e(c.text, 51, 100);
+        e.Place(c.at);
+        e.device.filter = {"text ", "fill"};
+        e.device.Clear();
+        e.text.InputString(c.typed);
+        EXPECT_EQ(Texts(e.device).size(), static_cast<std::size_t>(c.texts)) << c.name;
+        // A full repaint also fills the rest of the window below the text.
+        bool below = false;
+        for (const auto& l : e.device.Calls("fill"))
+            if (Contains(l, ",100] ")) below = true;
+        EXPECT_EQ(below, c.full) << c.name;
+    }
+}
+
 TEST(Printing, OnePagePerPaint) {
     std::string text;
     for (int i = 0; i < 25; ++i) text += "p\r";
