@@ -88,7 +88,6 @@ int TJDRTFTextInput::TypeChar(unsigned char c) {
         return 0;
     if (!ProtectionTest(par, nullptr, 0, false)) return 0;  // protected paragraph
     if (RichText() && (currentAttr.style & kStyleHidden) && !EditHidden && !KeepCurrentAttr) return 0;
-    if (c == kLineFeed && !par->IsCell()) return 0;
     int off = OffsetInPar(par, line, cursor.pos);
     ReplaceInLine(line, cursor.pos, 0, std::string(1, static_cast<char>(c)), &currentAttr);
     if (par->numbering) FullReformatPending = true;

@@ -28,7 +28,7 @@ std::string State(Engine& e) {
 
 // Runs space-separated steps: t:TEXT types (\r Enter), L R U D and sL sR sU sD
 // move (s = extend), WL WR words, m:N / sm:N MoveCursor, at:N places the
-// cursor, sel:S,N selects, bs del enter ff keys.
+// cursor, sel:S,N selects, bs del enter ff lf keys.
 void Script(Engine& e, const std::string& script) {
     std::istringstream in(script);
     std::string s;
@@ -57,6 +57,7 @@ void Script(Engine& e, const std::string& script) {
         else if (op == "del") e.text.InputString("\x7f");
         else if (op == "enter") e.text.InputString("\r");
         else if (op == "ff") e.text.InputString("\f");
+        else if (op == "lf") e.text.InputString("\n");
         else FAIL() << "unknown step " << s;
     }
 }
@@ -83,6 +84,8 @@ TEST(Editing, Scripts) {
         {"enter at the start inserts above", "abc", 400, "enter", "|^abc"},
         {"enter at the end", "abc", 400, "at:3 enter t:x", "abc|x^"},
         {"form feed splits", "abcd", 400, "at:2 ff", "ab|^cd"},
+        // A line feed breaks the line inside the paragraph; the cursor starts the next line.
+        {"line feed", "abcd", 400, "at:2 lf t:x", "ab\nx^cd"},
         {"typing replaces the selection", "abcdef", 400, "sel:1,3 t:X", "aX^ef"},
         {"backspace deletes the selection", "abcdef", 400, "sel:1,3 bs", "a^ef"},
         {"selection across paragraphs", "ab\rcd\ref", 400, "at:1 sR sR sR sR del", "a^|ef"},
