@@ -6,8 +6,6 @@
 // bounded by a count of short waits, so a test stops by itself.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
