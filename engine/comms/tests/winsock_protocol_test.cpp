@@ -7,6 +7,7 @@
 #include <string>
 
 #include "engine/base/qv_exceptions.h"
+#include "engine/comms/single_user_protocol.h"
 #include "engine/comms/tests/net_test_harness.h"
 #include "platform/core/clock.h"
 #include "platform/net/winsock.h"
@@ -378,6 +379,22 @@ TEST_F(WinsockStreamTest, AKeepAliveFromThePartnerIsAnsweredOnTheNextTick) {
     }
     EXPECT_EQ(server.Transport().ConnectionCount(), 1);
     EXPECT_TRUE(server.handler.payloads.empty());
+}
+
+TEST(ServerSidePathsTest, OnlyTheSingleUserTransportMayNameServerFiles) {
+    ASSERT_TRUE(plat::BindMessageThread());
+    struct Case {
+        const char* name;
+        TqvCommsProtocolClass cls;
+        bool allowed;
+    } cases[] = {{"single-user", &TqvSingleUserProtocol::Create, true},
+                 {"TCP/IP", &TqvTCPIPProtocol::Create, false},
+                 {"IPX/SPX", &TqvIPXSPXProtocol::Create, false}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TqvServerCommsEngine engine("S", c.cls);
+        EXPECT_EQ(engine.AllowsServerSidePaths(), c.allowed);
+    }
 }
 
 TEST(WinsockAddressTest, IpxAddressesParseOnlyInTheirShape) {
