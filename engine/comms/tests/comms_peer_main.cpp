@@ -4,18 +4,20 @@
 // once it listens, serves until a client sends the detach request (or its
 // lifetime runs out), and exits 0 after answering the detach.
 //
-// Usage: engine_comms_peer tcp|ipx <client datagram port> <lifetime ms>
+// Usage: engine_comms_peer tcp|ipx|netbios <client datagram port> <lifetime ms>
+// (NetBIOS names are registered where TAVRIN_NETBIOS_DIR points.)
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
 #include "engine/comms/tests/net_test_harness.h"
+#include "engine/comms/netbios_protocol.h"
 #include "engine/comms/winsock_protocol.h"
 
 int main(int argc, char** argv) {
     if (argc != 4) {
-        std::fprintf(stderr, "usage: %s tcp|ipx <client datagram port> <lifetime ms>\n", argv[0]);
+        std::fprintf(stderr, "usage: %s tcp|ipx|netbios <client datagram port> <lifetime ms>\n", argv[0]);
         return 2;
     }
     std::string family = argv[1];
@@ -26,6 +28,7 @@ int main(int argc, char** argv) {
     qv::TqvCommsProtocolClass cls = nullptr;
     if (family == "tcp") cls = &qv::TqvTCPIPProtocol::Create;
     if (family == "ipx") cls = &qv::TqvIPXSPXProtocol::Create;
+    if (family == "netbios") cls = &qv::TqvNetBIOSProtocol::Create;
     if (cls == nullptr) return 2;
 
     qv::TqvWinsockPorts ports;
@@ -38,8 +41,9 @@ int main(int argc, char** argv) {
         qvtest::EchoServer server(cls, "Peer@here");
         server.engine->StartUp();
         server.Transport().StartDatagrams();
-        auto& t = dynamic_cast<qv::TqvWinsockProtocol&>(server.Transport());
-        std::printf("READY %u %u %s\n", t.ListeningPort(), t.DatagramPort(), server.engine->GetNetworkName().c_str());
+        auto* t = dynamic_cast<qv::TqvWinsockProtocol*>(&server.Transport());
+        std::printf("READY %u %u %s\n", t ? t->ListeningPort() : 0u, t ? t->DatagramPort() : 0u,
+                    server.engine->GetNetworkName().c_str());
         std::fflush(stdout);
         auto detached = [&] {
             for (std::uint32_t id : server.handler.ids)
