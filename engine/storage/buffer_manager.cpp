@@ -326,16 +326,30 @@ void TqvBufferManager::RemoveFile(TbtdFileInfo* file) {
 void TqvBufferManager::BeginAccess() {
     TqvPadLockGuard g(lock_);
     threshold_ = useCounter_ + 1;
+    inAccess_ = true;
 }
 
 void TqvBufferManager::EndAccess() {
     TqvPadLockGuard g(lock_);
     threshold_ = 0xFFFFFFFFu;
+    inAccess_ = false;
 }
 
 std::size_t TqvBufferManager::PageCount() {
     TqvPadLockGuard g(lock_);
     return all_.size();
+}
+
+TqvAccessScope::TqvAccessScope(TbtdFileInfo* file) {
+    TqvBufferManager* bm = file ? file->bufferManager : nullptr;
+    if (bm && !bm->InAccess()) {
+        bm->BeginAccess();
+        opened_ = bm;
+    }
+}
+
+TqvAccessScope::~TqvAccessScope() {
+    if (opened_) opened_->EndAccess();
 }
 
 }  // namespace qv

@@ -62,6 +62,7 @@ public:
     void RemoveFile(TbtdFileInfo* file);
     void BeginAccess();
     void EndAccess();
+    bool InAccess() const { return inAccess_; }
     std::size_t PageCount();
     void SetPageLimit(std::size_t limit) { pageLimit_ = limit; }
     std::size_t PageLimit() const { return pageLimit_; }
@@ -90,6 +91,20 @@ private:
     std::size_t pageLimit_ = 500;
     std::uint32_t useCounter_ = 0;
     std::uint32_t threshold_ = 0xFFFFFFFFu;
+    bool inAccess_ = false;
+};
+
+// Opens the access window for the routines of one storage operation unless
+// the engine holds it already, so buffers they got stay valid to their end.
+class TqvAccessScope {
+public:
+    explicit TqvAccessScope(TbtdFileInfo* file);
+    ~TqvAccessScope();
+    TqvAccessScope(const TqvAccessScope&) = delete;
+    TqvAccessScope& operator=(const TqvAccessScope&) = delete;
+
+private:
+    TqvBufferManager* opened_ = nullptr;
 };
 
 }  // namespace qv

@@ -177,6 +177,7 @@ void ControlWidget::moveEvent(QMoveEvent* e) {
 }
 
 void ControlWidget::keyPressEvent(QKeyEvent* e) {
+    CurrentInputState().modifiers = e->modifiers();
     if (!control_) return;
     bool alt = e->modifiers() & Qt::AltModifier;
     bool ctrl = e->modifiers() & Qt::ControlModifier;
@@ -190,6 +191,8 @@ void ControlWidget::keyPressEvent(QKeyEvent* e) {
     }
     std::string chars;
     if (ctrl && !alt && vk >= 'A' && vk <= 'Z') chars.assign(1, static_cast<char>(vk - 'A' + 1));
+    else if (alt && !ctrl && e->text().isEmpty() && ((vk >= 'A' && vk <= 'Z') || (vk >= '0' && vk <= '9')))
+        chars.assign(1, static_cast<char>((vk >= 'A' && !(e->modifiers() & Qt::ShiftModifier)) ? vk + 32 : vk));
     else if (vk == VK_RETURN) chars = "\r";
     else if (vk == VK_BACK) chars = "\b";
     else if (vk == VK_TAB) chars = "\t";
@@ -206,6 +209,7 @@ void ControlWidget::keyPressEvent(QKeyEvent* e) {
 }
 
 void ControlWidget::keyReleaseEvent(QKeyEvent* e) {
+    CurrentInputState().modifiers = e->modifiers();
     if (!control_) return;
     bool alt = e->modifiers() & Qt::AltModifier;
     unsigned vk = VirtualKeyOfQtKey(e->key(), e->modifiers() & Qt::KeypadModifier);
@@ -213,6 +217,8 @@ void ControlWidget::keyReleaseEvent(QKeyEvent* e) {
 }
 
 void ControlWidget::Mouse(QMouseEvent* e, int kind) {
+    CurrentInputState().modifiers = e->modifiers();
+    CurrentInputState().buttons = e->buttons();
     if (!control_) return;
     QPoint qp = e->position().toPoint();
     TPoint p{qp.x(), qp.y()};

@@ -75,6 +75,14 @@ TControl*& CaptureControlRef();
 TControl*& MouseOverControlRef();
 // Draws the caret over a control's widget when it owns the caret.
 void PaintCaret(TWinControl* control, QPainter& painter);
+// The modifier keys and mouse buttons as of the input event being handled:
+// what Win32's GetKeyState reports (the state of processed input, not the
+// physical keyboard).
+struct InputState {
+    Qt::KeyboardModifiers modifiers;
+    Qt::MouseButtons buttons;
+};
+InputState& CurrentInputState();
 // Custom cursors registered with the screen.
 std::map<int, QCursor>& CustomCursors();
 // The Qt cursor of a cursor number (the screen's custom cursors included).

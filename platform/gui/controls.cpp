@@ -1,5 +1,6 @@
 #include "platform/gui/controls.h"
 
+#include "platform/core/codepage.h"
 #include "platform/core/exceptions.h"
 #include "platform/gui/control_widget.h"
 #include "platform/gui/forms.h"
@@ -14,6 +15,7 @@
 #include <QScrollBar>
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 
 namespace gui {
@@ -28,6 +30,11 @@ TControl*& MouseOverControlRef() {
     return over;
 }
 
+
+InputState& CurrentInputState() {
+    static InputState state;
+    return state;
+}
 
 FormHooks& Hooks() {
     static FormHooks hooks;
@@ -81,12 +88,12 @@ TShiftState MouseFlagsToShiftState(WPARAM flags) {
     if (flags & MK_RBUTTON) s |= ssRight;
     if (flags & MK_MBUTTON) s |= ssMiddle;
     // Alt is not part of a mouse message; Win32 code asks the keyboard.
-    if (QGuiApplication::queryKeyboardModifiers() & Qt::AltModifier) s |= ssAlt;
+    if (CurrentInputState().modifiers & Qt::AltModifier) s |= ssAlt;
     return s;
 }
 
 TShiftState KeyboardShiftState() {
-    Qt::KeyboardModifiers m = QGuiApplication::queryKeyboardModifiers();
+    Qt::KeyboardModifiers m = CurrentInputState().modifiers;
     TShiftState s = 0;
     if (m & Qt::ShiftModifier) s |= ssShift;
     if (m & Qt::ControlModifier) s |= ssCtrl;
@@ -97,6 +104,18 @@ TShiftState KeyboardShiftState() {
 std::string GetShortHint(const std::string& hint) {
     auto bar = hint.find('|');
     return bar == std::string::npos ? hint : hint.substr(0, bar);
+}
+
+bool IsAccel(unsigned ch, const std::string& text) {
+    for (std::size_t i = 0; i + 1 < text.size(); ++i) {
+        if (text[i] != '&') continue;
+        if (text[i + 1] == '&') {
+            ++i;  // "&&" is a plain ampersand
+            continue;
+        }
+        return plat::CharUpper(static_cast<unsigned char>(text[i + 1])) == plat::CharUpper(static_cast<unsigned char>(ch));
+    }
+    return false;
 }
 
 std::string GetLongHint(const std::string& hint) {
@@ -237,6 +256,19 @@ void TControl::SetText(const std::string& s) {
     if (s == text_) return;
     text_ = s;
     Perform(CM_TEXTCHANGED, 0, 0);
+}
+
+void TControl::SetCtl3D(bool v) {
+    parentCtl3D_ = false;
+    if (v == ctl3D_) return;
+    ctl3D_ = v;
+    Perform(CM_CTL3DCHANGED, 0, 0);
+}
+
+void TControl::SetParentCtl3D(bool v) {
+    if (v == parentCtl3D_) return;
+    parentCtl3D_ = v;
+    if (v && parent_) Perform(CM_PARENTCTL3DCHANGED, 0, 0);
 }
 
 void TControl::InvalidateInParent() {
@@ -382,12 +414,45 @@ void TControl::WndProc(TMessage& m) {
             parentColor_ = true;
         }
         return;
+    case CM_PARENTCTL3DCHANGED:
+        if (parentCtl3D_ && parent_ && parent_->Ctl3D() != ctl3D_) {
+            ctl3D_ = parent_->Ctl3D();
+            Perform(CM_CTL3DCHANGED, 0, 0);
+        }
+        return;
     case CM_FONTCHANGED:
     case CM_COLORCHANGED:
     case CM_ENABLEDCHANGED:
     case CM_TEXTCHANGED:
         Invalidate();
         return;
+    case CM_CTL3DCHANGED:
+        Invalidate();
+        if (auto* w = dynamic_cast<TWinControl*>(this)) w->NotifyControls(CM_PARENTCTL3DCHANGED);
+        return;
+    // Win32 text messages work on the caption: lParam is a NUL-terminated
+    // Windows-1252 string (WM_SETTEXT) or a buffer of wParam bytes (WM_GETTEXT).
+    case WM_SETTEXT:
+        SetText(m.LParam ? std::string(reinterpret_cast<const char*>(m.LParam)) : std::string());
+        m.Result = 1;
+        return;
+    case WM_GETTEXTLENGTH:
+        m.Result = static_cast<LRESULT>(Text().size());
+        return;
+    case WM_GETTEXT: {
+        std::string t = Text();
+        auto* buf = reinterpret_cast<char*>(m.LParam);
+        std::size_t cap = static_cast<std::size_t>(m.WParam);
+        if (!buf || cap == 0) {
+            m.Result = 0;
+            return;
+        }
+        std::size_t n = std::min(t.size(), cap - 1);
+        std::memcpy(buf, t.data(), n);
+        buf[n] = '\0';
+        m.Result = static_cast<LRESULT>(n);
+        return;
+    }
     case CM_MOUSEENTER:
     case CM_MOUSELEAVE:
         if (m.Msg == CM_MOUSEENTER && Hooks().mouseOver) Hooks().mouseOver(this);
@@ -526,6 +591,7 @@ void TWinControl::InsertControl(TControl* c) {
     }
     if (c->parentFont_) c->Perform(CM_PARENTFONTCHANGED, 0, 0);
     if (c->parentColor_) c->Perform(CM_PARENTCOLORCHANGED, 0, 0);
+    if (c->parentCtl3D_) c->Perform(CM_PARENTCTL3DCHANGED, 0, 0);
     c->InvalidateInParent();
     if (c->Align() != alNone) Realign();
 }
@@ -641,6 +707,36 @@ void TWinControl::InvalidateRect(const TRect& r) {
 
 void TWinControl::Invalidate() { InvalidateRect(Rect(0, 0, width_, height_)); }
 
+void TWinControl::ScrollWindow(int dx, int dy, const TRect* area) {
+    if (dx == 0 && dy == 0) return;
+    EnsureBuffer();
+    TRect r = area ? *area : ClientRect();
+    QRect qr = ToQRect(r).intersected(impl_->buffer.rect());
+    if (impl_->canvas) impl_->canvas->Flush();
+    for (TControl* c : controls_)
+        if (auto* g = dynamic_cast<TGraphicControl*>(c)) g->canvas_->Flush();
+    if (!qr.isEmpty()) {
+        QImage copy = impl_->buffer.copy(qr);
+        QPainter p(&impl_->buffer);
+        p.setClipRect(qr);
+        p.drawImage(qr.topLeft() + QPoint(dx, dy), copy);
+    }
+    // What was not covered by the moved picture must be painted again; so
+    // must what was already waiting for a paint, at its new place.
+    QRegion exposed = QRegion(qr) - QRegion(qr.translated(dx, dy));
+    QRegion pending = impl_->invalid.translated(dx, dy) & QRegion(qr);
+    impl_->invalid += exposed + pending;
+    if (!area) {
+        for (TControl* c : std::vector<TControl*>(controls_)) {
+            TAlign saved = c->align_;
+            c->align_ = alNone;
+            c->SetBounds(c->Left() + dx, c->Top() + dy, c->Width(), c->Height());
+            c->align_ = saved;
+        }
+    }
+    if (impl_->widget) impl_->widget->update();
+}
+
 void TWinControl::Repaint() {
     Invalidate();
     Update();
@@ -657,9 +753,10 @@ void TWinControl::SetVisible(bool v) {
 void TWinControl::VisibleChanged() {
     if (handle_) plat::ShowWindow(handle_, Visible());
     EnsureWidget();
-    // A child shows when its parent does; a top-level window only when asked.
+    // A child shows when its parent does; only a form opens a window of its
+    // own; a windowed control without a parent stays off screen.
     if (parent_ || !Visible()) impl_->widget->setVisible(Visible());
-    else impl_->widget->show();
+    else if (dynamic_cast<TForm*>(this)) impl_->widget->show();
 }
 
 void TWinControl::SetEnabled(bool e) {
@@ -792,6 +889,8 @@ void TWinControl::EnsureBuffer() {
     if (impl_->widget) size = impl_->widget->size().expandedTo(QSize(1, 1));
     if (impl_->buffer.size() == size) return;
     if (impl_->canvas) impl_->canvas->Unbind();
+    for (TControl* c : controls_)
+        if (auto* g = dynamic_cast<TGraphicControl*>(c)) g->canvas_->Unbind();
     QImage img(size, QImage::Format_RGB32);
     img.fill(ToQColor(Color()));
     if (!impl_->buffer.isNull()) {
@@ -949,10 +1048,20 @@ void TWinControl::WndProc(TMessage& m) {
         DefaultHandler(m);
         return;
     case WM_CHAR:
-    case WM_SYSCHAR:
         if (DoKeyPress(m)) return;
         DefaultHandler(m);
         return;
+    case WM_SYSCHAR: {
+        if (DoKeyPress(m)) return;
+        // Alt+character: a control on the form whose accelerator it is takes it.
+        TForm* form = ParentForm();
+        if (form && form->Perform(CM_DIALOGCHAR, m.WParam, m.LParam) != 0) {
+            m.Result = 1;
+            return;
+        }
+        DefaultHandler(m);
+        return;
+    }
     case WM_SETFOCUS:
         if (Hooks().focusChanged) Hooks().focusChanged(this);
         DefaultHandler(m);
@@ -986,9 +1095,11 @@ void TWinControl::WndProc(TMessage& m) {
         Invalidate();
         return;
     case CM_DIALOGKEY:
-        // Passed on to the children: a default or cancel button may want it.
+    case CM_DIALOGCHAR:
+        // Passed on to the children: a default or cancel button may want the
+        // key, a label or button the accelerator character.
         for (TControl* c : std::vector<TControl*>(controls_)) {
-            if (c->Perform(CM_DIALOGKEY, m.WParam, m.LParam) != 0) {
+            if (c->Perform(m.Msg, m.WParam, m.LParam) != 0) {
                 m.Result = 1;
                 return;
             }
@@ -1117,7 +1228,10 @@ void TCustomControl::PaintWindow() {
 
 TGraphicControl::TGraphicControl(TComponent* AOwner) : TControl(AOwner), canvas_(std::make_unique<TCanvas>()) {
     canvas_->AfterChange = [this] {
-        if (parent_ && parent_->impl_->widget && !parent_->impl_->painting) parent_->impl_->widget->update();
+        if (!parent_ || parent_->impl_->painting) return;
+        // Outside a paint the parent may replace its buffer at any time: end the painter now.
+        canvas_->Flush();
+        if (parent_->impl_->widget) parent_->impl_->widget->update();
     };
 }
 

@@ -53,6 +53,8 @@ TShiftState KeyboardShiftState();
 // text when there is no bar).
 std::string GetShortHint(const std::string& hint);
 std::string GetLongHint(const std::string& hint);
+// True when `text` marks `ch` as its accelerator ("&File" for 'f' or 'F').
+bool IsAccel(unsigned ch, const std::string& text);
 
 class TControl : public TComponent {
 public:
@@ -114,6 +116,12 @@ public:
     virtual void SetText(const std::string& s);
 
     TControlStyle ControlStyle = csCaptureMouse | csClickEvents | csSetCaption | csDoubleClicks;
+    // The sunken 3-D look; a change sends CM_CTL3DCHANGED, and children that
+    // follow their parent's setting get CM_PARENTCTL3DCHANGED.
+    bool Ctl3D() const { return ctl3D_; }
+    void SetCtl3D(bool v);
+    bool ParentCtl3D() const { return parentCtl3D_; }
+    void SetParentCtl3D(bool v);
 
     virtual void Invalidate();
     // Invalidates and paints at once.
@@ -186,6 +194,8 @@ private:
     TCursor cursor_ = crDefault;
     std::string hint_;
     bool showHint_ = false;
+    bool ctl3D_ = true;
+    bool parentCtl3D_ = true;
     bool clicked_ = false;  // a left press happened inside; the release may click
 };
 
@@ -222,6 +232,9 @@ public:
 
     // Marks part of the client area for repainting.
     void InvalidateRect(const TRect& r);
+    // Moves the picture of the client area (or of `area`) by dx, dy and
+    // invalidates what is uncovered; without `area` child controls move too.
+    void ScrollWindow(int dx, int dy, const TRect* area = nullptr);
     void Invalidate() override;
     void Repaint() override;
     void Update() override;

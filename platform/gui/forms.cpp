@@ -123,8 +123,14 @@ TForm::TForm(TComponent* AOwner) : TWinControl(AOwner) {
     Screen->AddForm(this);
 }
 
-TForm::~TForm() {
+void TForm::DoDestroy() {
+    if (destroyed_) return;
+    destroyed_ = true;
     if (OnDestroy && created_) OnDestroy(this);
+}
+
+TForm::~TForm() {
+    DoDestroy();
     if (modalLoop_) static_cast<QEventLoop*>(modalLoop_)->exit();
     if (Screen) Screen->RemoveForm(this);
     if (Application && Application->MainForm() == this) Application->Terminate();
@@ -309,6 +315,10 @@ void TForm::Release() {
         Qt::QueuedConnection);
 }
 
+void TForm::WakeModalLoop() {
+    if (modalLoop_) static_cast<QEventLoop*>(modalLoop_)->exit();
+}
+
 void TForm::SetModalResult(TModalResult r) {
     modalResult_ = r;
     if (r != mrNone && modalLoop_) static_cast<QEventLoop*>(modalLoop_)->exit();
@@ -462,7 +472,10 @@ void TApplication::CreateForm(TForm* form) {
 
 void TApplication::Run() {
     if (mainForm_ && !mainForm_->Visible()) mainForm_->Show();
-    while (!terminated_) QApplication::exec();
+    QEventLoop loop;
+    runLoop_ = &loop;
+    while (!terminated_) loop.exec();
+    runLoop_ = nullptr;
 }
 
 void TApplication::ProcessMessages() {
@@ -478,7 +491,10 @@ void TApplication::HandleMessage() {
 void TApplication::Terminate() {
     if (terminated_) return;
     terminated_ = true;
-    QCoreApplication::exit(0);
+    // Only our own loops end. QCoreApplication::exit would also make every
+    // later event loop return at once, so no box could be shown on the way out.
+    if (runLoop_) static_cast<QEventLoop*>(runLoop_)->exit();
+    for (int i = 0; Screen && i < Screen->FormCount(); ++i) Screen->Forms(i)->WakeModalLoop();
 }
 
 void TApplication::SetTitle(const std::string& title) {
@@ -655,6 +671,7 @@ TTimer::TTimer(TComponent* AOwner) : TComponent(AOwner) {
         }
         m.Result = plat::DefWindowProc(wnd_, m.Msg, m.WParam, m.LParam);
     });
+    Update();
 }
 
 TTimer::~TTimer() {
@@ -668,7 +685,9 @@ TTimer::~TTimer() {
 void TTimer::Update() {
     if (!wnd_) return;
     plat::KillTimer(wnd_, 1);
-    if (enabled_ && interval_ > 0 && OnTimer) plat::SetTimer(wnd_, 1, interval_);
+    // Runs whether or not OnTimer is set yet: the event is a plain field that
+    // callers assign at any time, and it is looked up at each tick.
+    if (enabled_ && interval_ > 0) plat::SetTimer(wnd_, 1, interval_);
 }
 
 void TTimer::SetEnabled(bool e) {
@@ -767,9 +786,9 @@ bool MessageBeep(unsigned) {
 
 int MessageBeepCount() { return g_beeps; }
 
-short GetKeyState(int vk) {
-    Qt::KeyboardModifiers m = QGuiApplication::queryKeyboardModifiers();
-    Qt::MouseButtons b = QGuiApplication::mouseButtons();
+namespace {
+
+short KeyStateOf(int vk, Qt::KeyboardModifiers m, Qt::MouseButtons b) {
     bool down = false;
     switch (vk) {
     case VK_SHIFT: down = m & Qt::ShiftModifier; break;
@@ -783,6 +802,15 @@ short GetKeyState(int vk) {
     return down ? static_cast<short>(0x8000) : 0;
 }
 
-short GetAsyncKeyState(int vk) { return GetKeyState(vk); }
+}  // namespace
+
+short GetKeyState(int vk) {
+    const InputState& s = CurrentInputState();
+    return KeyStateOf(vk, s.modifiers, s.buttons);
+}
+
+short GetAsyncKeyState(int vk) {
+    return KeyStateOf(vk, QGuiApplication::queryKeyboardModifiers(), QGuiApplication::mouseButtons());
+}
 
 }  // namespace gui

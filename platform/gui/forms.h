@@ -34,6 +34,10 @@ public:
 
     // Raises OnCreate; TApplication::CreateForm calls it once the form is built.
     void AfterConstruction();
+    // Raises OnDestroy once. The destructor calls it, but by then a derived
+    // form's own members are gone: a derived form whose OnDestroy uses them
+    // calls DoDestroy first thing in its own destructor.
+    void DoDestroy();
 
     void Show();
     void Hide();
@@ -85,6 +89,8 @@ public:
     // The focus moved to `control`: CM_EXIT up from the old control, CM_ENTER down to the new.
     void SetFocusedControl(TWinControl* control);
     void Activated(bool active);
+    // Makes a running ShowModal look at its state again (the application ends).
+    void WakeModalLoop();
     bool DoKeyDown(TMessage& m) { return TWinControl::DoKeyDown(m); }
     bool DoKeyUp(TMessage& m) { return TWinControl::DoKeyUp(m); }
     bool DoKeyPress(TMessage& m) { return TWinControl::DoKeyPress(m); }
@@ -113,6 +119,7 @@ private:
     TWinControl* activeControl_ = nullptr;
     bool active_ = false;
     bool created_ = false;
+    bool destroyed_ = false;
     bool releasing_ = false;
 };
 
@@ -157,6 +164,7 @@ private:
     std::string title_ = "Tavrin";
     std::string hint_;
     HWND handle_ = 0;
+    void* runLoop_ = nullptr;  // the QEventLoop of Run
 };
 
 class TScreen : public TComponent {

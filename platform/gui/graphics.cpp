@@ -55,6 +55,8 @@ TColor ColorToRGB(TColor color) {
     return color;
 }
 
+TColor GetNearestColor(TColor color) { return ColorToRGB(color); }
+
 int GetSystemMetrics(int index) {
     switch (index) {
     case SM_CXSCREEN: return 1024;
@@ -502,6 +504,89 @@ void TCanvas::TextRect(const TRect& r, int x, int y, const std::string& text) {
     Changed();
 }
 
+void TCanvas::GetTextMetrics(TTextMetric& tm) {
+    QFont f = ToQFont(font_);
+    QFontMetrics fm(f);
+    tm = TTextMetric{};
+    tm.tmAscent = fm.ascent();
+    tm.tmDescent = fm.descent();
+    tm.tmHeight = tm.tmAscent + tm.tmDescent;
+    tm.tmInternalLeading = std::max(0, tm.tmHeight - f.pixelSize());
+    tm.tmExternalLeading = std::max(0, fm.leading());
+    tm.tmAveCharWidth = fm.averageCharWidth();
+    tm.tmMaxCharWidth = fm.maxWidth();
+    tm.tmWeight = (font_.Style() & fsBold) ? 700 : 400;
+    tm.tmItalic = font_.Style() & fsItalic;
+    tm.tmUnderlined = font_.Style() & fsUnderline;
+    tm.tmStruckOut = font_.Style() & fsStrikeOut;
+    tm.tmCharSet = static_cast<unsigned char>(font_.Charset());
+}
+
+void TCanvas::GetCharWidths(unsigned char first, unsigned char last, int* widths) {
+    QFontMetrics fm(ToQFont(font_));
+    for (int c = first; c <= last; ++c)
+        widths[c - first] = fm.horizontalAdvance(QChar(plat::AnsiCharToUnicode(static_cast<unsigned char>(c))));
+}
+
+void TCanvas::ExtTextOut(int x, int y, unsigned options, const TRect* rect, const std::string& text, const int* dx) {
+    QPainter* p = Painter();
+    if (!p) return;
+    p->save();
+    if (rect && (options & ETO_CLIPPED)) p->setClipRect(ToQRect(*rect), Qt::IntersectClip);
+    if (rect && (options & ETO_OPAQUE)) p->fillRect(ToQRect(*rect), ToQColor(brush_.Color()));
+    ApplyFont();
+    QFontMetrics fm(p->font());
+    int baseline = y + fm.ascent();
+    if (!rect && !(options & ETO_OPAQUE) && brush_.Style() != bsClear) {
+        // Opaque background mode without a rectangle: the text's own cell.
+        int w = 0;
+        if (dx) for (std::size_t i = 0; i < text.size(); ++i) w += dx[i];
+        else w = fm.horizontalAdvance(ToQString(text));
+        p->fillRect(QRect(x, y, w, fm.height()), ToQColor(brush_.Color()));
+    }
+    if (!dx) {
+        p->drawText(QPoint(x, baseline), ToQString(text));
+    } else {
+        int cx = x;
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            p->drawText(QPoint(cx, baseline), QString(QChar(plat::AnsiCharToUnicode(static_cast<unsigned char>(text[i])))));
+            cx += dx[i];
+        }
+    }
+    p->restore();
+    Changed();
+}
+
+int TCanvas::GetDeviceCaps(int index) const {
+    int w = target_ ? target_->width() : GetSystemMetrics(SM_CXSCREEN);
+    int h = target_ ? target_->height() : GetSystemMetrics(SM_CYSCREEN);
+    switch (index) {
+    case LOGPIXELSX: case LOGPIXELSY: return kScreenPixelsPerInch;
+    case HORZRES: return w;
+    case VERTRES: return h;
+    case HORZSIZE: return MulDiv(w, 254, kScreenPixelsPerInch * 10);  // millimetres
+    case VERTSIZE: return MulDiv(h, 254, kScreenPixelsPerInch * 10);
+    case BITSPIXEL: return 24;
+    case PLANES: return 1;
+    case NUMCOLORS: return -1;  // more than 256 colours
+    case RASTERCAPS: return RC_BITBLT | RC_STRETCHBLT | RC_DI_BITMAP;
+    default: return 0;
+    }
+}
+
+void ScrollDC(TCanvas& canvas, int dx, int dy, const TRect& scroll, const TRect& clip) {
+    TRect dest = scroll;
+    OffsetRect(dest, dx, dy);
+    TRect visible;
+    if (!IntersectRect(visible, dest, clip.IsEmpty() ? scroll : clip)) return;
+    TRect src = visible;
+    OffsetRect(src, -dx, -dy);
+    TCopyMode saved = canvas.CopyMode;
+    canvas.CopyMode = cmSrcCopy;
+    canvas.CopyRect(visible, canvas, src);
+    canvas.CopyMode = saved;
+}
+
 int TCanvas::TextWidth(const std::string& text) { return TextExtent(text).x; }
 int TCanvas::TextHeight(const std::string& text) { return TextExtent(text).y; }
 
@@ -640,6 +725,27 @@ int DrawText(TCanvas& canvas, const std::string& text, TRect& rect, unsigned fla
     if (!(flags & DT_NOPREFIX)) qflags |= Qt::TextShowMnemonic;
     if (flags & DT_NOCLIP) qflags |= Qt::TextDontClip;
     QRect qr = ToQRect(rect);
+    if ((flags & DT_CALCRECT) && !(flags & DT_WORDBREAK)) {
+        // Without wrapping Win32 measures by advance widths, line by line.
+        QStringList lines = (flags & DT_SINGLELINE) ? QStringList{s} : s.split(QLatin1Char('\n'));
+        int width = 0;
+        for (QString line : lines) {
+            if (!(flags & DT_NOPREFIX)) {
+                QString plain;
+                for (int i = 0; i < line.size(); ++i) {
+                    if (line[i] == QLatin1Char('&') && i + 1 < line.size()) ++i;
+                    else if (line[i] == QLatin1Char('&')) continue;
+                    plain += line[i];
+                }
+                line = plain;
+            }
+            if (flags & DT_EXPANDTABS) line.replace(QLatin1Char('\t'), QString(8, QLatin1Char(' ')));
+            width = std::max(width, fm.horizontalAdvance(line));
+        }
+        rect.Right = rect.Left + width;
+        rect.Bottom = rect.Top + fm.height() * static_cast<int>(lines.size());
+        return rect.Height();
+    }
     if (flags & DT_CALCRECT) {
         QRect bound = fm.boundingRect(QRect(qr.x(), qr.y(), (flags & DT_WORDBREAK) ? qr.width() : 100000, 100000),
                                       qflags & ~(Qt::AlignHCenter | Qt::AlignRight | Qt::AlignVCenter | Qt::AlignBottom),
@@ -661,6 +767,33 @@ int DrawText(TCanvas& canvas, const std::string& text, TRect& rect, unsigned fla
     p->drawText(qr, qflags, s);
     if (canvas.AfterChange) canvas.AfterChange();
     return bound.height();
+}
+
+void DrawEdge(TCanvas& canvas, TRect& rect, unsigned edge, unsigned flags) {
+    TRect r = rect;
+    QPainter* p = canvas.Painter();
+    // One ring: top-left and bottom-right colours, on the sides asked for.
+    auto ring = [&](TColor topLeft, TColor bottomRight) {
+        if (r.IsEmpty()) return;
+        QColor tl = ToQColor(topLeft), br = ToQColor(bottomRight);
+        if (p) {
+            if (flags & BF_TOP) p->fillRect(QRect(r.Left, r.Top, r.Width(), 1), tl);
+            if (flags & BF_LEFT) p->fillRect(QRect(r.Left, r.Top, 1, r.Height()), tl);
+            if (flags & BF_BOTTOM) p->fillRect(QRect(r.Left, r.Bottom - 1, r.Width(), 1), br);
+            if (flags & BF_RIGHT) p->fillRect(QRect(r.Right - 1, r.Top, 1, r.Height()), br);
+        }
+        if (flags & BF_TOP) ++r.Top;
+        if (flags & BF_LEFT) ++r.Left;
+        if (flags & BF_BOTTOM) --r.Bottom;
+        if (flags & BF_RIGHT) --r.Right;
+    };
+    if (edge & BDR_RAISEDOUTER) ring(cl3DLight, cl3DDkShadow);
+    else if (edge & BDR_SUNKENOUTER) ring(clBtnShadow, clBtnHighlight);
+    if (edge & BDR_RAISEDINNER) ring(clBtnHighlight, clBtnShadow);
+    else if (edge & BDR_SUNKENINNER) ring(cl3DDkShadow, cl3DLight);
+    if ((flags & BF_MIDDLE) && p && !r.IsEmpty()) p->fillRect(ToQRect(r), ToQColor(clBtnFace));
+    if (canvas.AfterChange) canvas.AfterChange();
+    if (flags & BF_ADJUST) rect = r;
 }
 
 void Frame3D(TCanvas& canvas, TRect& rect, TColor topColor, TColor bottomColor, int width) {

@@ -25,6 +25,10 @@ namespace gui {
 // computed at it, whatever the display says, so they match the design.
 constexpr int kScreenPixelsPerInch = 96;
 
+// The colour the display shows for `color`: the display has true colour, so
+// this is the colour itself (system colours resolved).
+TColor GetNearestColor(TColor color);
+
 // The installed family that stands in for a Windows font name ("Arial" ->
 // "Liberation Sans"); unknown names are returned unchanged.
 std::string MapFontName(const std::string& windowsName);
@@ -137,6 +141,31 @@ constexpr unsigned DT_TOP = 0x0, DT_LEFT = 0x0, DT_CENTER = 0x1, DT_RIGHT = 0x2,
 
 class TGraphic;
 
+// Font metrics in pixels, as Win32's TEXTMETRIC reports them.
+struct TTextMetric {
+    int tmHeight = 0;            // ascent + descent
+    int tmAscent = 0;
+    int tmDescent = 0;
+    int tmInternalLeading = 0;   // tmHeight less the character (em) height
+    int tmExternalLeading = 0;
+    int tmAveCharWidth = 0;
+    int tmMaxCharWidth = 0;
+    int tmWeight = 400;
+    bool tmItalic = false;
+    bool tmUnderlined = false;
+    bool tmStruckOut = false;
+    unsigned char tmFirstChar = 32;
+    unsigned char tmLastChar = 255;
+    unsigned char tmCharSet = 0;
+};
+
+// ExtTextOut options.
+constexpr unsigned ETO_OPAQUE = 0x0002, ETO_CLIPPED = 0x0004;
+// GetDeviceCaps indices.
+constexpr int HORZSIZE = 4, VERTSIZE = 6, HORZRES = 8, VERTRES = 10, BITSPIXEL = 12, PLANES = 14,
+              NUMCOLORS = 24, RASTERCAPS = 38, LOGPIXELSX = 88, LOGPIXELSY = 90;
+constexpr int RC_BITBLT = 0x0001, RC_STRETCHBLT = 0x0800, RC_DI_BITMAP = 0x0080;
+
 class TCanvas : public TObject {
 public:
     TCanvas();
@@ -171,6 +200,15 @@ public:
     void TextOut(int x, int y, const std::string& text);
     // Text at (x, y) clipped to r, with r filled first unless the brush is clear.
     void TextRect(const TRect& r, int x, int y, const std::string& text);
+    void GetTextMetrics(TTextMetric& tm);
+    // Advance widths of the Windows-1252 characters first..last into widths.
+    void GetCharWidths(unsigned char first, unsigned char last, int* widths);
+    // Text at (x, y) (cell top-left), each character advancing by dx[i] when
+    // dx is given; ETO_OPAQUE fills `rect` with the brush colour first,
+    // ETO_CLIPPED clips to it.
+    void ExtTextOut(int x, int y, unsigned options, const TRect* rect, const std::string& text, const int* dx);
+    // What the drawing surface reports about itself (resolution, size, colours).
+    int GetDeviceCaps(int index) const;
     int TextWidth(const std::string& text);
     int TextHeight(const std::string& text);
     TPoint TextExtent(const std::string& text);
@@ -225,6 +263,18 @@ private:
 // Win32 DrawText on a canvas: returns the text's height; with DT_CALCRECT
 // only measures, widening or narrowing rect to the text.
 int DrawText(TCanvas& canvas, const std::string& text, TRect& rect, unsigned flags);
+// Scrolls the picture inside `scroll` by dx, dy (clipped to `clip`), as
+// Win32's ScrollDC; the caller repaints what was uncovered.
+void ScrollDC(TCanvas& canvas, int dx, int dy, const TRect& scroll, const TRect& clip);
+// DrawEdge: 3-D borders of the classic look.
+constexpr unsigned BDR_RAISEDOUTER = 0x1, BDR_SUNKENOUTER = 0x2, BDR_RAISEDINNER = 0x4, BDR_SUNKENINNER = 0x8,
+                   EDGE_RAISED = BDR_RAISEDOUTER | BDR_RAISEDINNER, EDGE_SUNKEN = BDR_SUNKENOUTER | BDR_SUNKENINNER,
+                   EDGE_ETCHED = BDR_SUNKENOUTER | BDR_RAISEDINNER, EDGE_BUMP = BDR_RAISEDOUTER | BDR_SUNKENINNER;
+constexpr unsigned BF_LEFT = 0x1, BF_TOP = 0x2, BF_RIGHT = 0x4, BF_BOTTOM = 0x8, BF_RECT = 0xF,
+                   BF_MIDDLE = 0x800, BF_ADJUST = 0x2000;
+// Draws the chosen sides of an outer and an inner border; BF_MIDDLE fills
+// the inside with clBtnFace; BF_ADJUST shrinks rect to the inside.
+void DrawEdge(TCanvas& canvas, TRect& rect, unsigned edge, unsigned flags);
 // A raised or sunken frame: top-left in topColor, bottom-right in bottomColor;
 // shrinks rect by width.
 void Frame3D(TCanvas& canvas, TRect& rect, TColor topColor, TColor bottomColor, int width);

@@ -48,7 +48,27 @@ void TLabel::AdjustBounds() {
     SetBounds(wordWrap_ ? Left() : x, Top(), wordWrap_ ? Width() : r.Width(), r.Height());
 }
 
+void TLabel::SetFocusControl(TWinControl* c) {
+    if (c == focusControl_) return;
+    if (focusControl_) RemoveFreeNotification(focusControl_);
+    focusControl_ = c;
+    if (c) FreeNotification(c);
+}
+
+void TLabel::Notification(TComponent* AComponent, TOperation Operation) {
+    TGraphicControl::Notification(AComponent, Operation);
+    if (Operation == opRemove && AComponent == focusControl_) focusControl_ = nullptr;
+}
+
 void TLabel::WndProc(TMessage& m) {
+    if (m.Msg == CM_DIALOGCHAR) {
+        if (focusControl_ && Enabled() && ShowAccelChar && IsAccel(static_cast<unsigned>(m.WParam), Caption()) &&
+            focusControl_->CanFocus()) {
+            focusControl_->SetFocus();
+            m.Result = 1;
+        }
+        return;
+    }
     if (m.Msg == CM_TEXTCHANGED || m.Msg == CM_FONTCHANGED) {
         TGraphicControl::WndProc(m);
         AdjustBounds();

@@ -22,11 +22,14 @@ public:
     TTextLayout Layout() const { return layout_; }
     void SetLayout(TTextLayout l);
     bool ShowAccelChar = true;
-    // Alt plus the accelerator of the caption focuses this control.
-    TWinControl* FocusControl = nullptr;
+    // Alt plus the accelerator of the caption focuses this control (a weak
+    // link: cleared when the control is freed).
+    TWinControl* FocusControl() const { return focusControl_; }
+    void SetFocusControl(TWinControl* c);
     void WndProc(TMessage& Message) override;
 
 protected:
+    void Notification(TComponent* AComponent, TOperation Operation) override;
     void Paint() override;
     void AdjustBounds();
     unsigned TextFlags() const;
@@ -37,6 +40,7 @@ private:
     bool wordWrap_ = false;
     bool transparent_ = false;
     TTextLayout layout_ = tlTop;
+    TWinControl* focusControl_ = nullptr;
 };
 
 enum TPanelBevel { bvNone, bvLowered, bvRaised, bvSpace };

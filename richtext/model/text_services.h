@@ -13,6 +13,7 @@
 namespace richtext {
 
 class TJDTextFinder;
+class TJDRTFText;
 
 // Base of the control's set-mode object: the engine tells it after cursor
 // moves and changes. The base leaves all three empty.
@@ -22,6 +23,15 @@ public:
     virtual void RefreshAttributes() {}
     virtual void RefreshParagraph() {}
     virtual void ApplySelection() {}
+
+    // The editor whose current attribute the getters read (none: all empty).
+    const TJDRTFText* editor = nullptr;
+    std::uint16_t CurrentStyle() const;
+    int CurrentTextColor() const;  // colour table index
+    int CurrentBackColor() const;
+    // Empty for font numbers outside the font table.
+    std::string CurrentFontName() const;
+    int CurrentFontSize() const;  // points
 };
 
 // Operations the owning control carries and the engine (or the spell

@@ -4,7 +4,9 @@
 #include "platform/gui/std_controls.h"
 #include "platform/win/message_queue.h"
 
+#include <QCoreApplication>
 #include <QScrollBar>
+#include <QWheelEvent>
 #include <QWidget>
 
 namespace guitest {
@@ -102,6 +104,25 @@ TEST_F(ControlMessages, KeysArriveAsKeyDownCharKeyUpWithWin32Parameters) {
     }
 }
 
+TEST_F(ControlMessages, KeyStateDuringAMessageIsThatOfItsInputEvent) {
+    bool shiftDown = false;
+    TShiftState seen = 0;
+    rec->OnKeyDown = [&](TObject*, unsigned&, TShiftState s) {
+        seen = s;
+        shiftDown = GetKeyState(VK_SHIFT) < 0;
+    };
+    SendKey(rec, 'B', ssShift | ssCtrl);
+    EXPECT_TRUE(shiftDown);
+    EXPECT_EQ(seen, ssShift | ssCtrl);
+    SendKey(rec, 'B');
+    EXPECT_FALSE(shiftDown);
+    EXPECT_EQ(seen, 0u);
+    TShiftState mouse = 0;
+    rec->OnMouseDown = [&](TObject*, TMouseButton, TShiftState s, int, int) { mouse = s; };
+    Click(rec, Point(3, 3), mbLeft, ssCtrl);
+    EXPECT_EQ(mouse, ssLeft | ssCtrl);
+}
+
 TEST_F(ControlMessages, TypedAnsiTextArrivesAsWindows1252Characters) {
     TypeText(rec, "a\xE9\x80");  // a, e-acute, euro sign
     auto chars = rec->Of(WM_CHAR);
@@ -159,6 +180,20 @@ TEST_F(ControlMessages, DoubleClickGivesDownUpDblClkUpAndOneClickOneDblClick) {
     ASSERT_EQ(downShifts.size(), 2u);
     EXPECT_FALSE(downShifts[0] & ssDouble);
     EXPECT_TRUE(downShifts[1] & ssDouble);
+}
+
+TEST_F(ControlMessages, WheelArrivesAsMouseWheelWithSignedDelta) {
+    QWidget* w = rec->Widget();
+    for (int delta : {120, -240}) {
+        rec->log.clear();
+        QWheelEvent e(QPointF(5, 5), w->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, delta), Qt::NoButton,
+                      Qt::ControlModifier, Qt::NoScrollPhase, false);
+        QCoreApplication::sendEvent(w, &e);
+        auto wheels = rec->Of(WM_MOUSEWHEEL);
+        ASSERT_EQ(wheels.size(), 1u);
+        EXPECT_EQ(static_cast<std::int16_t>(HIWORD(wheels[0].WParam)), delta);
+        EXPECT_EQ(LOWORD(wheels[0].WParam), static_cast<int>(MK_CONTROL));
+    }
 }
 
 TEST_F(ControlMessages, WithoutDoubleClicksInItsStyleAControlGetsASecondPress) {
@@ -244,6 +279,10 @@ TEST_F(ControlMessages, FocusChangesSendExitAndEnterAndTellTheScreen) {
     EXPECT_EQ(events, (std::vector<std::string>{"rec exit", "screen:other", "other enter"}));
     EXPECT_EQ(rec->Of(CM_EXIT).size(), 1u);
     EXPECT_EQ(other->Of(CM_ENTER).size(), 1u);
+    // The window-level focus messages come from Qt's focus events.
+    EXPECT_EQ(other->Of(WM_SETFOCUS).size(), 1u);
+    ASSERT_EQ(rec->Of(WM_KILLFOCUS).size(), 1u);
+    EXPECT_EQ(rec->Of(WM_KILLFOCUS)[0].WParam, other->Handle());
     Screen->OnActiveControlChange = nullptr;
 }
 
@@ -309,6 +348,36 @@ TEST_F(ControlMessages, FontChangesNotifyAndChildrenFollowTheParentFont) {
     EXPECT_EQ(child->Of(CM_FONTCHANGED).size(), 1u);
     panel->Font().SetSize(20);
     EXPECT_EQ(child->Font().Size(), 12);
+}
+
+TEST_F(ControlMessages, TextMessagesReadAndWriteTheCaptionWithinTheBuffer) {
+    HWND h = rec->Handle();
+    std::string text = "Caption \xE9";
+    EXPECT_EQ(plat::SendMessage(h, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str())), 1);
+    EXPECT_EQ(rec->Caption(), text);
+    EXPECT_EQ(rec->Of(CM_TEXTCHANGED).size(), 1u);
+    EXPECT_EQ(plat::SendMessage(h, WM_GETTEXTLENGTH, 0, 0), 9);
+    char buf[6] = {'x', 'x', 'x', 'x', 'x', 'x'};
+    // Room for five characters and the terminating NUL: the rest is cut, nothing overruns.
+    EXPECT_EQ(plat::SendMessage(h, WM_GETTEXT, 6, reinterpret_cast<LPARAM>(buf)), 5);
+    EXPECT_STREQ(buf, "Capti");
+    EXPECT_EQ(plat::SendMessage(h, WM_GETTEXT, 0, reinterpret_cast<LPARAM>(buf)), 0);
+}
+
+TEST_F(ControlMessages, Ctl3DChangeReachesChildrenThatFollowTheirParent) {
+    auto* child = new Recorder(form);
+    child->SetParent(rec);
+    auto* own = new Recorder(form);
+    own->SetParent(rec);
+    own->SetCtl3D(true);  // its own setting from now on
+    child->log.clear();
+    own->log.clear();
+    rec->SetCtl3D(false);
+    EXPECT_EQ(rec->Of(CM_CTL3DCHANGED).size(), 1u);
+    EXPECT_FALSE(child->Ctl3D());
+    EXPECT_EQ(child->Of(CM_CTL3DCHANGED).size(), 1u);
+    EXPECT_TRUE(own->Ctl3D());
+    EXPECT_TRUE(own->Of(CM_CTL3DCHANGED).empty());
 }
 
 TEST_F(ControlMessages, SizeMessageCarriesTheClientSize) {
@@ -380,6 +449,33 @@ TEST_F(ControlMessages, CanvasDrawingOutsidePaintStaysUntilTheNextRepaint) {
     rec->PaintTo(img);
     EXPECT_EQ(img.Canvas().Pixel(55, 45), clWhite);
     EXPECT_GT(rec->paints, paints);
+}
+
+TEST_F(ControlMessages, ScrollWindowMovesThePictureAndRepaintsOnlyTheUncoveredStrip) {
+    // A control that paints a counter-coloured band where it is asked to.
+    TBitmap img;
+    Grab(rec, img);
+    rec->Canvas().Brush().SetColor(clRed);
+    rec->Canvas().FillRect(Rect(20, 20, 30, 30));  // drawn outside a paint
+    int paints = rec->paints;
+    // Scroll inside the frame, as a text view does.
+    TRect inner = Rect(1, 1, 199, 99);
+    rec->ScrollWindow(0, -10, &inner);
+    rec->PaintTo(img);
+    TCanvas& c = img.Canvas();
+    EXPECT_EQ(c.Pixel(25, 15), clRed);  // moved up by 10
+    EXPECT_EQ(c.Pixel(25, 25), clWhite);
+    EXPECT_EQ(rec->paints, paints + 1);  // the uncovered strip was repainted
+    EXPECT_EQ(c.Pixel(100, 89), clWhite);
+    EXPECT_EQ(c.Pixel(100, 99), clNavy);  // the frame stayed
+    EXPECT_EQ(c.Pixel(0, 50), clNavy);
+    // Scrolling the whole window moves the frame's edge too, as on Win32;
+    // only the uncovered strip is painted again.
+    rec->ScrollWindow(0, -10);
+    rec->PaintTo(img);
+    EXPECT_EQ(img.Canvas().Pixel(100, 89), clNavy);
+    EXPECT_EQ(img.Canvas().Pixel(100, 99), clNavy);
+    EXPECT_EQ(img.Canvas().Pixel(25, 5), clRed);
 }
 
 TEST_F(ControlMessages, DestroyedControlsHandleIsGoneAndMessagesToItAreDropped) {

@@ -6,6 +6,8 @@
 #include "platform/gui/std_controls.h"
 #include "platform/win/message_queue.h"
 
+#include <QEventLoop>
+#include <QTimer>
 #include <QWidget>
 
 #include <thread>
@@ -38,9 +40,10 @@ TEST_F(Forms, TimerFiresInsideTheModalLoop) {
     auto* timer = new TTimer(form);
     int ticks = 0;
     timer->SetInterval(20);
-    timer->SetOnTimer([&](TObject*) {
+    // Assigned as a plain field, as forms usually do: the timer still ticks.
+    timer->OnTimer = [&](TObject*) {
         if (++ticks == 3) form->SetModalResult(mrOk);
-    });
+    };
     EXPECT_EQ(form->ShowModal(), mrOk);
     EXPECT_EQ(ticks, 3);
     timer->SetEnabled(false);
@@ -319,6 +322,10 @@ TEST(ApplicationQuit, QuitMessageEndsModalLoopAndRunTerminates) {
     EXPECT_EQ(dialog.ShowModal(), mrCancel);
     EXPECT_TRUE(Application->Terminated());
     Application->Run();  // returns at once: already terminated
+    // Event loops started on the way out (a last question box) still run.
+    QEventLoop probe;
+    QTimer::singleShot(10, &probe, [&] { probe.exit(5); });
+    EXPECT_EQ(probe.exec(), 5);
     DoneApplication();
     InitApplication();
     EXPECT_FALSE(Application->Terminated());

@@ -1,4 +1,4 @@
-// Shared pieces of the GUI tests: a control that records the messages it
+// Helpers shared by the GUI tests: a control that records the messages it
 // gets, and a shown form to put controls on.
 #pragma once
 
@@ -7,7 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <vector>
+
+#include <QTimer>
 
 namespace guitest {
 
@@ -42,6 +45,8 @@ protected:
     void SetUp() override;
     void TearDown() override;
     gui::TForm* form = nullptr;
+    // Ends a modal loop that runs too long, so a broken timer fails the test instead of hanging it.
+    std::unique_ptr<QTimer> watchdog;
 };
 
 }  // namespace guitest

@@ -1,0 +1,308 @@
+// One open compiled help file: its container (file header, internal
+// directory kept as a B-tree), the |SYSTEM header and records, and the
+// record every other converter unit works on.
+//
+// A help file comes from anywhere, so the whole file is held in memory and
+// every read goes through HelpStream, which never reads past the end. Fatal
+// conditions are thrown as HelpFileError carrying the user-facing message;
+// recoverable damage becomes a numbered warning in HelpFile::warnings.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace conv {
+
+// Option bits of one conversion.
+using ConversionFlags = std::uint32_t;
+inline constexpr ConversionFlags kNoShg = 0x0001;
+inline constexpr ConversionFlags kBmpInRtf = 0x0002;
+inline constexpr ConversionFlags kForPrint = 0x0004;
+inline constexpr ConversionFlags kBrowseSequences = 0x0008;
+inline constexpr ConversionFlags kPageBreak = 0x0010;
+inline constexpr ConversionFlags kJumps = 0x0020;
+inline constexpr ConversionFlags kEwSupport = 0x0040;
+inline constexpr ConversionFlags kPageLinks = 0x0100;
+inline constexpr ConversionFlags kToc = 0x0200;
+inline constexpr ConversionFlags kIndex = 0x0400;
+inline constexpr ConversionFlags kSplitRtf = 0x0800;
+inline constexpr ConversionFlags kShowProgress = 0x1000;
+inline constexpr ConversionFlags kLocalize = 0x4000;
+inline constexpr ConversionFlags kProbe = 0x8000;
+
+inline constexpr std::uint32_t kHelpFileMagic = 0x00035F3F;
+
+// Warning numbers (the shell turns them into localized lines).
+inline constexpr int kWarnCompiler = 34;        // "File created by %s. handling incomplete"
+inline constexpr int kWarnPhraseSize = 21;      // "Phrase header: expected size ..."
+inline constexpr int kWarnPhraseRef = 46;       // "Illegal phrase reference"
+inline constexpr int kWarnDamaged = 47;         // "Damaged help file: %s" (our own)
+
+// Fatal messages.
+inline constexpr const char* kMsgBadMagic =
+    "Magic Number of HLP-File incorrect. Possibly it isn't a WinHelp-File?";
+inline constexpr const char* kMsgBadVersion =
+    "This Program can only Convert HLP-Files created by HC31,HC30 or HCRTF";
+inline constexpr const char* kMsgFileFormat = "Fileformat-Problem. FileNumber=%ld";
+
+// A fatal condition: the shell shows the message and ends the conversion.
+class HelpFileError : public std::runtime_error {
+public:
+    explicit HelpFileError(const std::string& message) : std::runtime_error(message) {}
+};
+
+struct HelpWarning {
+    int number = 0;
+    std::string text;
+};
+
+// printf-style formatting into a std::string.
+std::string FormatString(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// Unsigned decimal number up to the first non-digit (0 for none).
+std::uint32_t ParseDecimal(std::string_view text);
+
+// The bytes of the open help file with a read position. Reads never go past
+// the end: a short read returns what is there and the typed readers fail.
+class HelpStream {
+public:
+    HelpStream() = default;
+    explicit HelpStream(std::string bytes) : bytes_(std::move(bytes)) {}
+    bool LoadFile(const std::filesystem::path& path);
+
+    std::uint32_t Size() const { return static_cast<std::uint32_t>(bytes_.size()); }
+    std::uint32_t Tell() const { return pos_; }
+    // Positions beyond the end are clamped to the end; false then.
+    bool Seek(std::uint64_t pos);
+    std::uint32_t Remaining() const { return Size() - pos_; }
+    const std::uint8_t* Data() const { return reinterpret_cast<const std::uint8_t*>(bytes_.data()); }
+    const std::uint8_t* Here() const { return Data() + pos_; }
+    void Skip(std::uint32_t n) { pos_ += n < Remaining() ? n : Remaining(); }
+
+    std::size_t Read(void* dst, std::size_t n);
+    int Get();  // next byte, -1 at the end
+    bool ReadU8(std::uint8_t& v);
+    bool ReadU16(std::uint16_t& v);
+    bool ReadI16(std::int16_t& v);
+    bool ReadU32(std::uint32_t& v);
+    // Zero-terminated text of at most `limit` bytes before `end` (absolute);
+    // false when no terminator was found in that range.
+    bool ReadCString(std::string& out, std::uint32_t end, std::size_t limit = 1u << 20);
+
+private:
+    std::string bytes_;
+    std::uint32_t pos_ = 0;
+};
+
+// Little-endian field readers over a bounded byte range.
+inline std::uint16_t GetU16(const std::uint8_t* p) { return static_cast<std::uint16_t>(p[0] | (p[1] << 8)); }
+inline std::uint32_t GetU32(const std::uint8_t* p) {
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
+}
+
+struct FileHeader {
+    std::uint32_t magic = 0;
+    std::uint32_t directoryStart = 0;
+    std::uint32_t firstFreeBlock = 0;
+    std::uint32_t fileSize = 0;
+};
+
+inline constexpr std::uint32_t kBTreeHeaderSize = 38;
+struct BTreeHeader {
+    std::uint16_t magic = 0;
+    std::uint16_t flags = 0;
+    std::uint16_t pageSize = 0;
+    char structure[17] = {};
+    std::uint16_t mustBeZero = 0;
+    std::uint16_t pageSplits = 0;
+    std::uint16_t rootPage = 0;
+    std::uint16_t mustBeNegOne = 0;
+    std::uint16_t totalPages = 0;
+    std::uint16_t levels = 0;
+    std::uint32_t totalEntries = 0;
+};
+
+struct SystemHeader {
+    std::uint16_t magic = 0;
+    std::uint16_t minor = 0;
+    std::uint16_t major = 0;
+    std::uint32_t generationDate = 0;
+    std::uint16_t flags = 0;
+};
+
+// Data offset and used size of one internal file; zero when absent.
+struct InternalFile {
+    std::uint32_t offset = 0;
+    std::uint32_t size = 0;
+    bool present() const { return offset != 0; }
+};
+
+struct DirectoryEntry {
+    std::uint32_t offset = 0;  // data offset (header + 9)
+    std::uint32_t size = 0;    // used space
+    std::string name;
+};
+
+struct KnownContextName {
+    std::uint32_t hash = 0;
+    std::string name;
+};
+
+struct ContextEntry {
+    std::uint32_t hash = 0;
+    std::uint32_t topicOffset = 0;
+};
+
+struct KeywordEntry {
+    std::uint32_t topicOffset = 0;
+    std::uint32_t keywordPosition = 0;  // file offset of the keyword text
+};
+using KeywordTable = std::vector<KeywordEntry>;
+
+struct BrowseEntry {
+    std::uint32_t browsePrevious = 0;
+    std::uint32_t topicKey = 0;
+    std::uint32_t browseNext = 0;
+};
+
+// State of the sequential |TOPIC reader.
+struct TopicReaderState {
+    std::vector<std::uint8_t> buffer;
+    bool started = false;
+    bool ended = false;
+    std::uint32_t readPosition = 0;
+    std::uint32_t validBytes = 0;
+    std::int64_t blockNumber = -1;
+    std::uint32_t nextRecordPosition = 0;
+    std::uint32_t currentRecordPosition = 0;
+    // The record being delivered: bytes so far, its size once known, and
+    // its first 16 header bytes, taken from the delivered bytes themselves
+    // so a header that runs over a block end is read correctly.
+    bool inRecord = false;
+    std::uint32_t recordDone = 0;
+    std::uint32_t recordSize = 0;
+    std::uint8_t header[16] = {};
+    // Block holding the first byte of the current record, and of the
+    // record ReadTopicLink returned before it.
+    std::int64_t recordStartBlock = -1;
+    std::int64_t lastLinkBlock = -1;
+};
+
+inline constexpr int kMaxWindowNames = 60;
+
+struct HelpFile {
+    ConversionFlags flags = 0;
+    bool compressed = false;
+    std::string path;
+    HelpStream stream;
+    FileHeader fileHeader;
+    BTreeHeader directoryHeader;
+    SystemHeader systemHeader;
+    bool isHC30 = false;
+    bool isHCRTF = false;
+    bool isWMVC = false;
+    bool newFontFormat = false;
+    std::uint16_t firstDirectoryLeaf = 0;
+    std::uint32_t directoryPagesStart = 0;
+
+    InternalFile phrases, phrImage, phrIndex, system, font, topic, tomap, context;
+    InternalFile kwBtree, kwData, awBtree, awData, ctxoMap, ttlBtree;
+
+    std::int32_t directoryEntryCount = 0;
+    std::vector<KnownContextName> knownNames;
+    std::vector<std::string> fontCommands;
+    std::vector<ContextEntry> contextTable;
+    KeywordTable kTable, aTable;
+    std::vector<std::optional<std::string>> pictureFiles;
+
+    std::vector<std::uint8_t> oldPhrases;       // offsets then text
+    std::vector<std::uint8_t> hallPhraseImage;
+    std::vector<std::uint32_t> hallPhraseOffsets;
+    std::int32_t phraseCount = 0;
+
+    std::vector<std::string> windowNames;       // at most kMaxWindowNames
+    std::vector<std::vector<BrowseEntry>> browseGroups;
+    std::vector<DirectoryEntry> directoryEntries;
+    bool realPass = false;
+    TopicReaderState topicReader;
+
+    // Progress (position, phase string id); empty when no dialog is shown.
+    std::function<void(int position, int phase)> progress;
+    std::FILE* localizationFile = nullptr;
+    int localizationCounter = 0;
+    bool localizationLineFlag = false;
+    std::int32_t wordProcessor = 0;
+    bool openTocGroup = false;
+
+    std::vector<HelpWarning> warnings;
+
+    HelpFile() = default;
+    HelpFile(const HelpFile&) = delete;
+    HelpFile& operator=(const HelpFile&) = delete;
+    ~HelpFile();
+};
+
+struct SystemInfo {
+    std::optional<std::string> title;
+    std::optional<std::string> citation;
+    std::optional<std::string> copyright;
+};
+
+// One |SYSTEM record as stored.
+struct SystemRecord {
+    std::uint16_t type = 0;
+    std::string data;
+};
+
+// Progress phases (string ids of the shell).
+inline constexpr int kPhaseScanningKeywords = 1;
+inline constexpr int kPhaseReadingContext = 4;
+inline constexpr int kPhaseLoadingSystem = 8;
+
+void AddWarning(HelpFile& hf, int number, std::string text);
+void SetProgress(HelpFile& hf, int position, int phase);
+
+// Opens a help file. Null when it cannot be opened, or in probe mode when it
+// is no help file; throws HelpFileError on fatal damage.
+std::unique_ptr<HelpFile> OpenHelpFile(const std::filesystem::path& path, ConversionFlags flags);
+// The same on bytes already in memory (tests, fuzzing); `path` is only kept.
+std::unique_ptr<HelpFile> OpenHelpFileBytes(std::string bytes, const std::string& path,
+                                            ConversionFlags flags);
+// Frees the record; with BmpInRtf deletes the picture files made for it.
+void CloseHelpFile(std::unique_ptr<HelpFile> hf);
+
+void FindFirstDirectoryLeaf(HelpFile& hf);
+void ReadDirectoryEntry(HelpFile& hf, std::int32_t n, DirectoryEntry& entry);
+void ReadInternalDirectory(HelpFile& hf);
+
+// Reads a B-tree header at `offset`; false when it does not fit in the file.
+bool ReadBTreeHeader(HelpStream& stream, std::uint32_t offset, BTreeHeader& header);
+// Descends from the root to the first leaf. The descent is bounded by the
+// tree's levels and page count; nullopt when a page lies outside the file or
+// the tree is inconsistent.
+std::optional<std::uint16_t> FindFirstLeafPage(const BTreeHeader& header, HelpStream& stream,
+                                               std::uint32_t pagesStart);
+
+// Walks the leaf pages of a B-tree from its first leaf along the next-leaf
+// links, visiting each page at most once. `visit` gets the page's file
+// offset, the end of its bytes inside the file and its entry count; it
+// returns false to stop. Returns false when the chain was damaged.
+bool ForEachLeafPage(const BTreeHeader& header, HelpStream& stream, std::uint32_t pagesStart,
+                     std::uint32_t fileEnd,
+                     const std::function<bool(std::uint32_t pageStart, std::uint32_t pageEnd,
+                                              std::int16_t count)>& visit);
+
+void ReadSystemInfo(HelpFile& hf, SystemInfo& info);
+void FreeSystemInfo(SystemInfo& info);
+// All |SYSTEM records in file order (none for HC30 files).
+std::vector<SystemRecord> ReadSystemRecords(HelpFile& hf);
+
+}  // namespace conv

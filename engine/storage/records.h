@@ -1,0 +1,47 @@
+// Fixed-length records in the data blocks of a table's base file.
+//
+// A data block is a 32-byte head ("QVDH", -1, own number, records per block,
+// record length, next and previous data block, 0) followed by slots of
+// record length + 4 bytes: a u32 link and the record. Link 0 marks a live
+// record; any other value marks a free slot and is the reference of the next
+// free slot (-1 ends the chain). Data blocks form a doubly linked list in
+// creation order (header +60 first, +64 last); free slots of all blocks form
+// one chain (header +44 head, +40 count). Data blocks are never freed.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/storage/table_file.h"
+
+namespace qv {
+
+struct TqvTableInfo {
+    std::uint32_t recordLength = 0;
+    std::uint32_t recordCount = 0;
+    std::uint32_t deletedCount = 0;
+    std::uint32_t recordsPerBlock = 0;
+};
+
+// Data block head words.
+namespace dblk {
+constexpr std::uint32_t kRecordsPerBlock = 12, kRecordLength = 16, kNext = 20, kPrior = 24, kZero = 28;
+}
+
+void AddRecord(TbtdFileInfo* file, std::uint32_t& ref, const void* record);
+void DeleteRecord(TbtdFileInfo* file, std::uint32_t ref);
+void ReadRecord(TbtdFileInfo* file, std::uint32_t ref, void* buffer);
+void UpdateRecord(TbtdFileInfo* file, std::uint32_t ref, const void* record);
+// The next live record in file order after `ref` (0: the first); nextRef is
+// 0 when there is none, and `buffer` is then untouched.
+void NextRecord(TbtdFileInfo* file, std::uint32_t ref, std::uint32_t& nextRef, void* buffer);
+void GetTableInfo(TbtdFileInfo* file, TqvTableInfo& info);
+std::uint32_t NextAutoIncValue(TbtdFileInfo* file);
+void SetAutoIncValue(TbtdFileInfo* file, std::uint32_t value);
+
+// The data block holding `ref` after the reference checks, with the slot's
+// offset in it.
+std::uint8_t* ReadDataBlock(TbtdFileInfo* file, const std::uint8_t* header, bool forUpdate, std::uint32_t ref,
+                            std::uint32_t& offset);
+std::uint8_t* ReadDataBlockByNumber(TbtdFileInfo* file, const std::uint8_t* header, bool forUpdate, std::uint32_t n);
+
+}  // namespace qv

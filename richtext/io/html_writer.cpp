@@ -1,0 +1,295 @@
+#include "richtext/io/html_writer.h"
+
+#include <cstdio>
+
+#include "platform/core/codepage.h"
+#include "richtext/io/html_reader.h"
+
+namespace richtext {
+
+namespace {
+
+constexpr std::string_view kCrLf = "\r\n";
+constexpr std::int32_t kPixelTwips = 15;  // the reader's 96 pixels per inch
+
+bool IsJumpText(const TJDCharAttr& a) {
+    return (a.style & (kStyleHyperlink | kStyleUnderline)) && !(a.style & kStyleHidden);
+}
+
+bool SameRun(const TJDCharAttr& a, const TJDCharAttr& b) {
+    return a.font == b.font && a.colors == b.colors && a.style == b.style && a.size == b.size;
+}
+
+const char* AlignName(int a) {
+    switch (a) {
+    case 1: return "RIGHT";
+    case 2: return "CENTER";
+    case 3: return "JUSTIFIED";
+    default: return "LEFT";
+    }
+}
+
+std::string Quoted(const std::string& s) {
+    std::string out = "\"";
+    for (char c : s) {
+        if (c == '"') out += "&quot;";
+        else out.push_back(c);
+    }
+    return out + "\"";
+}
+
+}  // namespace
+
+const std::string& TJDHTMLWriter::FontName(int index) const {
+    static const std::string kNone;
+    const TTextHeader& h = model_->Header();
+    return index >= 0 && index < kMaxFonts ? h.fontNames[index] : kNone;
+}
+
+std::string TJDHTMLWriter::ColorHex(int index) const {
+    const TRgbEntry& c = model_->Header().colors[index & 0x0F];
+    char buf[8];
+    std::snprintf(buf, sizeof buf, "%02X%02X%02X", c.red, c.green, c.blue);
+    return buf;
+}
+
+bool TJDHTMLWriter::BeginDocument() {
+    runOpen_ = false;
+    par_ = ParKind::None;
+    tableOpen_ = rowOpen_ = false;
+    baseFace_ = FontName(model_->defaultAttr.font);
+    baseHtmlSize_ = HtmlSizeOfPoints(model_->defaultAttr.size ? model_->defaultAttr.size : 10);
+    std::string title;
+    for (char c : model_->Header().title)
+        if (c != '\r' && c != '\n') title.push_back(c);
+    std::string head = "<html>\r\n<title>";
+    if (!Put(head) || !Escaped(title, false)) return false;
+    return Put("</title><BASEFONT FACE=" + Quoted(baseFace_) + " COLOR=#" + ColorHex(0) + ">\r\n");
+}
+
+bool TJDHTMLWriter::EndDocument() {
+    return CloseParagraph() && CloseTable() && Put(kCrLf) && Put("</html>");
+}
+
+// --- runs --------------------------------------------------------------------------
+
+bool TJDHTMLWriter::CloseRun() {
+    if (!runOpen_) return true;
+    runOpen_ = false;
+    std::string s;
+    if (runFont_ && runLink_) s += "</FONT>";
+    std::uint16_t st = run_.style;
+    if (st & kStyleSub) s += "</sub>";
+    if (st & kStyleSuper) s += "</sup>";
+    if (st & kStyleItalic) s += "</i>";
+    if ((st & kStyleUnderline) && !runLink_) s += "</u>";
+    if (st & kStyleBold) s += "</b>";
+    if (runFont_ && !runLink_) s += "</FONT>";
+    return Put(s);
+}
+
+bool TJDHTMLWriter::OpenRun(const TJDCharAttr& a, bool link) {
+    if (runOpen_ && !link && !runLink_ && SameRun(a, run_)) return true;
+    if (!CloseRun()) return false;
+    std::string font;
+    // A link names its colour first and always, and its FONT tag stands
+    // right before the link: the export finds a link's colour that way.
+    if (a.TextColor() != 0 || link) font += " COLOR=#" + ColorHex(a.TextColor());
+    const std::string& face = FontName(a.font);
+    if (!face.empty() && plat::CompareAnsi(face, baseFace_, true) != 0) font += " FACE=" + Quoted(face);
+    int size = HtmlSizeOfPoints(a.size ? a.size : 10);
+    if (size != baseHtmlSize_) font += " SIZE=" + std::to_string(size);
+    if (a.BackColor() != 0) font += " BGCOLOR=#" + ColorHex(a.BackColor());
+    std::string styles;
+    if (a.style & kStyleBold) styles += "<b>";
+    if ((a.style & kStyleUnderline) && !link) styles += "<u>";
+    if (a.style & kStyleItalic) styles += "<i>";
+    if (a.style & kStyleSuper) styles += "<sup>";
+    if (a.style & kStyleSub) styles += "<sub>";
+    runFont_ = !font.empty();
+    std::string tag = runFont_ ? "<FONT" + font + ">" : std::string();
+    run_ = a;
+    runLink_ = link;
+    runOpen_ = true;
+    return Put(link ? styles + tag : tag + styles);
+}
+
+bool TJDHTMLWriter::Escaped(std::string_view text, bool rtfCode) {
+    std::string s;
+    s.reserve(text.size() + 8);
+    for (char ch : text) {
+        unsigned char c = static_cast<unsigned char>(ch);
+        if (rtfCode) {
+            s.push_back(ch);
+            continue;
+        }
+        switch (c) {
+        case '<': s += "&lt;"; break;
+        case '>': s += "&gt;"; break;
+        case '&': s += "&amp;"; break;
+        case '{':
+        case '}':
+        case '\\':
+            s.push_back('\\');
+            s.push_back(ch);
+            break;
+        case 10: s += "<br>\r\n"; break;
+        case 1:
+        case 2:
+        case 3:
+        case '\t':
+            break;
+        default:
+            if (c < 0x20 || c > 0x7E) s += "&#" + std::to_string(c) + ";";
+            else s.push_back(ch);
+        }
+    }
+    return Put(s);
+}
+
+bool TJDHTMLWriter::WriteLink(const TJDCharAttr& a, const std::string& text, const std::string& target,
+                              bool jump) {
+    if (!OpenRun(a, jump)) return false;
+    std::string open = target.empty() ? std::string("<A>") : "<A HREF=" + Quoted(target) + ">";
+    return Put(open) && Escaped(text, false) && Put("</A>");
+}
+
+bool TJDHTMLWriter::WriteLine(TLine* line, int from, int to) {
+    const std::string& t = line->text;
+    if (!model_->RichText() || line->attrs.size() < t.size()) {
+        return Escaped(std::string_view(t).substr(static_cast<std::size_t>(from), static_cast<std::size_t>(to - from)),
+                       false);
+    }
+    const auto& at = line->attrs;
+    auto skipped = [&](int k) {
+        return (leaveOutInsertPointText && (at[k].style & kStyleInsertPoint)) ||
+               (leaveOutAutomaticText && (at[k].style & kStyleAutomatic));
+    };
+    int i = from;
+    while (i < to) {
+        if (skipped(i)) {
+            ++i;
+            continue;
+        }
+        const TJDCharAttr& a = at[i];
+        unsigned char c = static_cast<unsigned char>(t[i]);
+        if ((c == 1 || c == 2) && (a.style & kStyleObject)) {
+            if (!WriteObject(line, i)) return false;
+            ++i;
+            continue;
+        }
+        int j = i + 1;
+        while (j < to && SameRun(at[j], a) && !skipped(j)) ++j;
+
+        // Jump text followed by its hidden target.
+        if (IsJumpText(a) && !(a.style & (kStyleInsertPoint | kStyleAutomatic))) {
+            int k = j;
+            while (k < to && IsJumpText(at[k]) && !skipped(k)) ++k;
+            if (k < to && (at[k].style & kStyleHidden)) {
+                int m = k;
+                while (m < to && (at[m].style & kStyleHidden)) ++m;
+                if (!WriteLink(a, t.substr(i, k - i), t.substr(k, m - k), true)) return false;
+                i = m;
+                continue;
+            }
+        }
+        // Insert-point text followed by automatic text: an anchor and its target.
+        if ((a.style & kStyleInsertPoint) && !(a.style & kStyleAutomatic)) {
+            int k = j;
+            while (k < to && (at[k].style & kStyleInsertPoint) && !(at[k].style & kStyleAutomatic)) ++k;
+            int m = k;
+            while (m < to && (at[m].style & kStyleAutomatic) && !skipped(m)) ++m;
+            TJDCharAttr look = a;
+            look.style &= static_cast<std::uint16_t>(~kStyleInsertPoint);
+            if (!WriteLink(look, t.substr(i, k - i), t.substr(k, m - k), false)) return false;
+            i = m;
+            continue;
+        }
+        if (a.style & kStyleHidden) {  // hidden text shows nothing on a page
+            i = j;
+            continue;
+        }
+        if (a.style & kStyleRtfCode) {  // kept verbatim, no tags around it
+            if (!Escaped(std::string_view(t).substr(i, j - i), true)) return false;
+            i = j;
+            continue;
+        }
+        if (leaveOutNonBreakingSpace && j == i + 1 && c == 0xA0) {
+            i = j;
+            continue;
+        }
+        if (!OpenRun(a, false) || !Escaped(std::string_view(t).substr(i, j - i), false)) return false;
+        i = j;
+    }
+    return true;
+}
+
+bool TJDHTMLWriter::WriteObject(TLine* line, int index) {
+    TJDObjectRecord* rec = model_->ObjectForCharTag(line->attrs[index].tag);
+    if (!rec || rec->fileName.empty()) return true;
+    return Put("<IMG SRC=" + Quoted(rec->fileName) + " WIDTH=\"" + std::to_string(rec->width / kPixelTwips) +
+               "\" HEIGHT=\"" + std::to_string(rec->height / kPixelTwips) + "\">");
+}
+
+// --- paragraphs --------------------------------------------------------------------
+
+bool TJDHTMLWriter::CloseTable() {
+    if (!tableOpen_) return true;
+    tableOpen_ = false;
+    bool ok = true;
+    if (rowOpen_) ok = Put("</tr>\r\n");
+    rowOpen_ = false;
+    return ok && Put("</table>\r\n");
+}
+
+bool TJDHTMLWriter::StartParagraph(TParagraph* p) {
+    if (!CloseParagraph()) return false;
+    if (p->IsCell()) {
+        bool ok = true;
+        if (!tableOpen_) {
+            ok = Put((p->border & kBorderOn) ? "<table BORDER>\r\n" : "<table>\r\n");
+            tableOpen_ = true;
+        }
+        if (!(p->flags & kParNotFirstCell) && rowOpen_) {  // a row whose last cell did not say so
+            ok = ok && Put("</tr>\r\n");
+            rowOpen_ = false;
+        }
+        if (!rowOpen_) ok = ok && Put("<tr>");
+        rowOpen_ = true;
+        std::string td = "<td";
+        if (p->alignment) td += " ALIGN=\"" + std::string(AlignName(p->alignment)) + "\"";
+        par_ = ParKind::Cell;
+        parCellFollows_ = p->flags & kParCellFollows;
+        return ok && Put(td + ">");
+    }
+    if (!CloseTable()) return false;
+    if (p->border & kBorderOn) {
+        par_ = ParKind::Bordered;
+        return Put("\r\n<table BORDER><td>");
+    }
+    par_ = ParKind::Plain;
+    if (p->alignment) return Put("<p ALIGN=\"" + std::string(AlignName(p->alignment)) + "\">");
+    return Put("<p>");
+}
+
+bool TJDHTMLWriter::CloseParagraph() {
+    if (!CloseRun()) return false;
+    ParKind k = par_;
+    par_ = ParKind::None;
+    switch (k) {
+    case ParKind::Plain: return Put("</p>\r\n");
+    case ParKind::Bordered: return Put("</td></table>\r\n");
+    case ParKind::Cell:
+        if (!Put("</td>\r\n")) return false;
+        if (!parCellFollows_) {
+            rowOpen_ = false;
+            return Put("</tr>\r\n");
+        }
+        return true;
+    default: return true;
+    }
+}
+
+bool TJDHTMLWriter::EndParagraph(TParagraph*, bool) { return CloseParagraph(); }
+
+}  // namespace richtext

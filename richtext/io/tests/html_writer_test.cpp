@@ -1,0 +1,236 @@
+#include "richtext/io/html_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+
+#include "richtext/io/html_reader.h"
+#include "rtf_test_util.h"
+
+using namespace richtext;
+
+namespace {
+
+TJDCharAttr Plain() {
+    TJDCharAttr a;
+    a.size = 10;
+    return a;
+}
+
+TJDCharAttr Styled(std::uint16_t style, int color = 0) {
+    TJDCharAttr a = Plain();
+    a.style = style;
+    a.SetTextColor(static_cast<unsigned>(color));
+    return a;
+}
+
+void Append(TJDRTFText& m, TLine* l, const std::string& text, const TJDCharAttr& a) {
+    for (char c : text) m.InsertChar(l, c == '\n' ? 1010 : static_cast<unsigned char>(c), a);
+}
+
+std::string WriteHtml(TJDRTFText& m, int* result = nullptr, bool nbsp = false) {
+    std::ostringstream out;
+    TJDHTMLWriter w(&m);
+    w.leaveOutNonBreakingSpace = nbsp;
+    int r = w.Write(out);
+    if (result) *result = r;
+    return out.str();
+}
+
+// A help page: a jump (jump text + hidden target), a popup (underlined text +
+// hidden target), a picture, a two-cell table and a last paragraph with
+// characters that need escaping and a line break.
+TEST(HtmlWriter, GoldenHelpPage) {
+    TJDRTFText m;
+    TParagraph* p = m.FirstParagraph();
+    Append(m, p->lines, "See ", Plain());
+    Append(m, p->lines, "Topic", Styled(kStyleHyperlink, 2));  // colour 2 is green, 008000
+    Append(m, p->lines, "T2", Styled(kStyleHidden));
+    Append(m, p->lines, " and ", Plain());
+    Append(m, p->lines, "note", Styled(kStyleUnderline));
+    Append(m, p->lines, "P1", Styled(kStyleHidden));
+    Append(m, p->lines, ".", Plain());
+
+    p = m.NewParagraph(p);
+    TJDObjectRecord* rec = m.AddObject(nullptr, 0xFFFF);
+    rec->fileName = "pic.bmp";
+    rec->width = 300;   // 20 pixels at 15 twips each
+    rec->height = 150;  // 10 pixels
+    m.AppendObjectChar(p->lines, Plain(), *rec);
+
+    TParagraph* a = m.NewParagraph(p);
+    a->flags = kParTableCell | kParCellFollows;
+    a->cellWidth = 127;
+    Append(m, a->lines, "a", Plain());
+    TParagraph* b = m.NewParagraph(a);
+    b->flags = kParTableCell | kParNotFirstCell;
+    b->cellStart = 127;
+    b->cellWidth = 128;
+    b->alignment = 1;
+    Append(m, b->lines, "b", Styled(kStyleBold));
+
+    p = m.NewParagraph(b);
+    Append(m, p->lines, "a<b & {x}\nend", Plain());
+    m.Header().title = "Help\r\nPage";
+
+    int result = -1;
+    std::string html = WriteHtml(m, &result);
+    EXPECT_EQ(result, 0);
+    // Derivation: the head names the base font (font 0, "Arial") and colour 0;
+    // runs in the base font and size open no FONT tag; a jump and a popup write
+    // their colour right before the link (the popup's colour 0 is black) and
+    // no <u>; the picture's twips become pixels; a row of cells is a <tr>; the
+    // last paragraph is closed by the end of the document.
+    EXPECT_EQ(html,
+              "<html>\r\n<title>HelpPage</title><BASEFONT FACE=\"Arial\" COLOR=#000000>\r\n"
+              "<p>See <FONT COLOR=#008000><A HREF=\"T2\">Topic</A></FONT> and "
+              "<FONT COLOR=#000000><A HREF=\"P1\">note</A></FONT>.</p>\r\n"
+              "<p><IMG SRC=\"pic.bmp\" WIDTH=\"20\" HEIGHT=\"10\"></p>\r\n"
+              "<table>\r\n<tr><td>a</td>\r\n<td ALIGN=\"RIGHT\"><b>b</b></td>\r\n</tr>\r\n</table>\r\n"
+              "<p>a&lt;b &amp; \\{x\\}<br>\r\nend</p>\r\n"
+              "\r\n</html>");
+}
+
+struct RunCase {
+    const char* name;
+    std::string text;
+    TJDCharAttr attr;
+    int alignment;
+    std::uint32_t border;
+    const char* body;  // between the head and the document end
+};
+
+TJDCharAttr Sized(int size) {
+    TJDCharAttr a = Plain();
+    a.size = static_cast<std::uint8_t>(size);
+    return a;
+}
+
+TJDCharAttr Font1() {
+    TJDCharAttr a = Plain();
+    a.font = 1;
+    return a;
+}
+
+TJDCharAttr Back(int index) {
+    TJDCharAttr a = Plain();
+    a.SetBackColor(static_cast<unsigned>(index));
+    return a;
+}
+
+TJDCharAttr Big() {
+    TJDCharAttr a = Font1();
+    a.size = 36;
+    a.style = kStyleBold;
+    a.SetTextColor(1);
+    return a;
+}
+
+class HtmlRuns : public ::testing::TestWithParam<RunCase> {};
+
+TEST_P(HtmlRuns, WritesParagraphAndRun) {
+    const RunCase& c = GetParam();
+    TJDRTFText m;
+    m.Header().fontNames[1] = "Courier New";
+    TParagraph* p = m.FirstParagraph();
+    p->alignment = static_cast<std::uint8_t>(c.alignment);
+    p->border = c.border;
+    Append(m, p->lines, c.text, c.attr);
+    std::string html = WriteHtml(m);
+    std::string head = "<html>\r\n<title></title><BASEFONT FACE=\"Arial\" COLOR=#000000>\r\n";
+    ASSERT_EQ(html.substr(0, head.size()), head);
+    EXPECT_EQ(html.substr(head.size()), std::string(c.body) + "\r\n</html>") << c.name;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, HtmlRuns,
+    ::testing::Values(
+        RunCase{"escape", "a<b>&c", Plain(), 0, 0, "<p>a&lt;b&gt;&amp;c</p>\r\n"},
+        RunCase{"high and control bytes", "\xE9\x7F\tx\x02", Plain(), 0, 0, "<p>&#233;&#127;x</p>\r\n"},
+        RunCase{"centred", "x", Plain(), 2, 0, "<p ALIGN=\"CENTER\">x</p>\r\n"},
+        RunCase{"justified", "x", Plain(), 3, 0, "<p ALIGN=\"JUSTIFIED\">x</p>\r\n"},
+        RunCase{"styles nest", "x", Styled(kStyleBold | kStyleItalic | kStyleUnderline | kStyleSuper), 0, 0,
+                "<p><b><u><i><sup>x</sup></i></u></b></p>\r\n"},
+        RunCase{"size", "x", Sized(14), 0, 0, "<p><FONT SIZE=4>x</FONT></p>\r\n"},
+        RunCase{"size in the base's step", "x", Sized(11), 0, 0, "<p>x</p>\r\n"},
+        RunCase{"face", "x", Font1(), 0, 0, "<p><FONT FACE=\"Courier New\">x</FONT></p>\r\n"},
+        RunCase{"face, size and colour", "x", Big(), 0, 0,
+                "<p><FONT COLOR=#FF0000 FACE=\"Courier New\" SIZE=7><b>x</b></FONT></p>\r\n"},
+        RunCase{"colours", "x", Back(3), 0, 0, "<p><FONT BGCOLOR=#0000FF>x</FONT></p>\r\n"},
+        RunCase{"bordered", "x", Plain(), 0, kBorderOn | kBorderBox, "\r\n<table BORDER><td>x</td></table>\r\n"},
+        RunCase{"hidden alone", "x", Styled(kStyleHidden), 0, 0, "<p></p>\r\n"},
+        RunCase{"rtf code verbatim", "{\\b}", Styled(kStyleRtfCode), 0, 0, "<p>{\\b}</p>\r\n"},
+        RunCase{"anchor without target", "x", Styled(kStyleInsertPoint), 0, 0, "<p><A>x</A></p>\r\n"},
+        RunCase{"underline without target", "u", Styled(kStyleUnderline), 0, 0, "<p><u>u</u></p>\r\n"}));
+
+TEST(HtmlWriter, AnchorAndTargetBecomeLink) {
+    TJDRTFText m;
+    TLine* l = m.FirstParagraph()->lines;
+    Append(m, l, "go", Styled(kStyleInsertPoint));
+    Append(m, l, "T9", Styled(kStyleAutomatic));
+    Append(m, l, "!", Plain());
+    std::string html = WriteHtml(m);
+    EXPECT_NE(html.find("<p><A HREF=\"T9\">go</A>!</p>"), std::string::npos) << html;
+}
+
+TEST(HtmlWriter, LinkStylesStandOutsideItsFontTag) {
+    TJDRTFText m;
+    m.Header().fontNames[1] = "Courier New";
+    TLine* l = m.FirstParagraph()->lines;
+    TJDCharAttr jump = Styled(kStyleHyperlink | kStyleBold, 3);
+    jump.font = 1;
+    Append(m, l, "Go", jump);
+    Append(m, l, "T1", Styled(kStyleHidden));
+    Append(m, l, "!", Plain());
+    EXPECT_NE(WriteHtml(m).find("<p><b><FONT COLOR=#0000FF FACE=\"Courier New\"><A HREF=\"T1\">Go</A></FONT></b>!</p>"),
+              std::string::npos)
+        << WriteHtml(m);
+}
+
+TEST(HtmlWriter, NonBreakingSpaceRunLeftOutOnRequest) {
+    TJDRTFText m;
+    TLine* l = m.FirstParagraph()->lines;
+    Append(m, l, "a", Plain());
+    Append(m, l, "\xA0", Styled(kStyleBold));
+    Append(m, l, "b", Plain());
+    EXPECT_NE(WriteHtml(m, nullptr, true).find("<p>ab</p>"), std::string::npos);
+    EXPECT_NE(WriteHtml(m, nullptr, false).find("<b>&#160;</b>"), std::string::npos);
+}
+
+TEST(HtmlWriter, FailedStreamGivesWriteFailure) {
+    TJDRTFText m;
+    Append(m, m.FirstParagraph()->lines, "text", Plain());
+    std::ostream bad(nullptr);
+    TJDHTMLWriter w(&m);
+    EXPECT_EQ(w.Write(bad), kWriteFailed);
+}
+
+// What the writer writes, the reader reads back to the same page.
+TEST(HtmlWriter, RoundTripThroughReader) {
+    const std::string page =
+        "<html><title>Round</title><body><p>plain <b>bold</b> <a href=\"Target\">link</a></p>"
+        "<p ALIGN=center><FONT SIZE=5 COLOR=red>big</FONT></p>"
+        "<table border><tr><td>one<td>two</tr></table><p>x &lt; y<br>z</p>";
+    TJDRTFText first;
+    {
+        std::istringstream in(page);
+        TJDHTMLReader r;
+        r.SetModel(&first);
+        ASSERT_EQ(r.Read(in), 0);
+    }
+    std::string once = WriteHtml(first);
+    TJDRTFText second;
+    {
+        std::istringstream in(once);
+        TJDHTMLReader r;
+        r.SetModel(&second);
+        ASSERT_EQ(r.Read(in), 0);
+    }
+    EXPECT_EQ(rtftest::Paragraphs(second), rtftest::Paragraphs(first));
+    EXPECT_EQ(WriteHtml(second), once);
+    EXPECT_NE(once.find("<A HREF=\"Target\">link</A>"), std::string::npos) << once;
+    EXPECT_NE(once.find("<FONT COLOR=#FF0000 SIZE=5>big</FONT>"), std::string::npos) << once;
+}
+
+}  // namespace
