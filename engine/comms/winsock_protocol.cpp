@@ -534,11 +534,31 @@ void TqvWinsockProtocol::ReadDatagram() {
     DoDatagram(source, static_cast<std::uint32_t>(n), datagramBuffer_.data());
 }
 
+TqvPacketAssembler::Status TqvPacketAssembler::Next(std::uint8_t* packet, std::uint32_t& len) {
+    len = 0;
+    if (held_ < kQvKeepAliveSize) return Status::Incomplete;
+    std::uint32_t packetLength;
+    if (GetU32(buffer_.data()) == QvnmKeepAlive) {
+        packetLength = kQvKeepAliveSize;
+    } else {
+        if (held_ < 8) return Status::Incomplete;
+        packetLength = GetU32(buffer_.data() + 4);
+        // A length outside one packet can never complete; waiting for it
+        // would hold the connection forever.
+        if (packetLength < kQvMsgHeaderSize || packetLength > kQvMaxPacketSize) return Status::Invalid;
+    }
+    if (held_ < packetLength) return Status::Incomplete;
+    std::memcpy(packet, buffer_.data(), packetLength);
+    std::memmove(buffer_.data(), buffer_.data() + packetLength, held_ - packetLength);
+    held_ -= packetLength;
+    len = packetLength;
+    return Status::Complete;
+}
+
 void TqvWinsockProtocol::ReadPacket(std::uint32_t connId) {
     auto* conn = static_cast<TqvWinsockConnection*>(FindConnection(connId));
     if (!conn) return;
-    std::uint32_t room = kQvMaxPacketSize - conn->received;
-    int n = plat::recv(conn->socket, conn->receiveBuffer.data() + conn->received, static_cast<int>(room), 0);
+    int n = plat::recv(conn->socket, conn->received.Space(), static_cast<int>(conn->received.Room()), 0);
     if (n < 0) {
         if (plat::WSAGetLastError() != plat::WSAEWOULDBLOCK) HangUp(connId);
         return;
@@ -547,31 +567,17 @@ void TqvWinsockProtocol::ReadPacket(std::uint32_t connId) {
         HangUp(connId);  // the partner closed its end
         return;
     }
-    conn->received += static_cast<std::uint32_t>(n);
+    conn->received.Commit(static_cast<std::uint32_t>(n));
     for (;;) {
-        std::uint8_t* buf = conn->receiveBuffer.data();
-        std::uint32_t held = conn->received;
-        if (held < kQvKeepAliveSize) return;
-        std::uint32_t packetLength;
-        if (GetU32(buf) == QvnmKeepAlive) {
-            // Handed over as soon as its four bytes are in.
-            packetLength = kQvKeepAliveSize;
-        } else {
-            if (held < 8) return;
-            packetLength = GetU32(buf + 4);
-            // A length outside one packet can never complete; waiting for it
-            // would hold the connection forever.
-            if (packetLength < kQvMsgHeaderSize || packetLength > kQvMaxPacketSize) {
-                HangUp(connId);
-                return;
-            }
-        }
-        if (held < packetLength) return;
         std::uint8_t packet[kQvMaxPacketSize];
-        std::memcpy(packet, buf, packetLength);
-        std::memmove(buf, buf + packetLength, held - packetLength);
-        conn->received = held - packetLength;
-        ReceiveData(connId, packet, packetLength);
+        std::uint32_t len = 0;
+        TqvPacketAssembler::Status status = conn->received.Next(packet, len);
+        if (status == TqvPacketAssembler::Status::Incomplete) return;
+        if (status == TqvPacketAssembler::Status::Invalid) {
+            HangUp(connId);
+            return;
+        }
+        ReceiveData(connId, packet, len);
         // The handler may have hung the connection up.
         conn = static_cast<TqvWinsockConnection*>(FindConnection(connId));
         if (!conn) return;

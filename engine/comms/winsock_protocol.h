@@ -5,9 +5,7 @@
 // layer's IPX stand-in).
 //
 // A stream has no packet boundaries, so each connection gathers bytes until
-// one packet is whole: a 4-byte keep-alive, or a header whose length (24 to
-// 2048) is all there. A length outside that range can never complete and
-// hangs the connection up; bytes past the packet are kept for the next one.
+// one packet is whole (TqvPacketAssembler).
 #pragma once
 
 #include <array>
@@ -48,6 +46,31 @@ struct TqvWinsockPorts {
     std::string tcpLocalAddress = "127.0.0.1";
 };
 
+// Gathers the bytes of a stream into packets: a 4-byte keep-alive (the u32
+// 10) is whole as soon as its four bytes are in; any other packet when the
+// length in its header (bytes 4-7, 24 to 2048) is in. Surplus bytes stay for
+// the next packet. A length outside that range can never complete: the
+// stream is broken and the caller hangs up.
+class TqvPacketAssembler {
+public:
+    enum class Status { Incomplete, Complete, Invalid };
+
+    // Where the next bytes from the stream go, and how many fit.
+    std::uint8_t* Space() { return buffer_.data() + held_; }
+    std::uint32_t Room() const { return kQvMaxPacketSize - held_; }
+    // `n` bytes were written at Space().
+    void Commit(std::uint32_t n) { held_ += n <= Room() ? n : Room(); }
+    // Moves the next whole packet into `packet` (2048 bytes), its length
+    // into `len`.
+    Status Next(std::uint8_t* packet, std::uint32_t& len);
+    std::uint32_t Held() const { return held_; }
+    void Clear() { held_ = 0; }
+
+private:
+    std::array<std::uint8_t, kQvMaxPacketSize> buffer_{};
+    std::uint32_t held_ = 0;
+};
+
 class TqvWinsockConnection : public TqvConnection {
 public:
     TqvWinsockConnection(TqvBaseCommsProtocol* owner, plat::SOCKET socket, std::uint8_t family, plat::HWND wnd);
@@ -57,8 +80,7 @@ public:
     plat::SOCKET socket;
     std::uint8_t family;
     plat::HWND notifyWindow;
-    std::array<std::uint8_t, kQvMaxPacketSize> receiveBuffer{};
-    std::uint32_t received = 0;
+    TqvPacketAssembler received;  // the receive buffer and its count
 };
 
 class TqvWinsockProtocol : public TqvBaseCommsProtocol {
