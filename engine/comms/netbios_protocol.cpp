@@ -158,6 +158,13 @@ TqvNetBIOSProtocol::TqvNetBIOSProtocol(std::string_view name, std::uint8_t role)
 }
 
 TqvNetBIOSProtocol::~TqvNetBIOSProtocol() {
+    // Waiting for cancelled commands below breathes the transport; whatever
+    // completes meanwhile must not reach owners that are going away.
+    OnReceiveData = nullptr;
+    OnDatagram = nullptr;
+    OnNewConnection = nullptr;
+    OnIdle = nullptr;
+    OnHangUp = nullptr;
     StopDatagrams();
     for (auto& n : dgSend_)
         if (n) CancelAndWait(n);

@@ -156,7 +156,7 @@ bool TqvWinsockProtocol::ParseIpxAddress(std::string_view text, std::uint8_t net
 }
 
 bool TqvWinsockProtocol::ResolveTarget(std::string_view name, std::uint16_t port, plat::SOCKADDR_IPX& ipx,
-                                       plat::SOCKADDR_IN& in, std::string& host) {
+                                       plat::SOCKADDR_IN& in, std::string& host, bool wantHost) {
     if (family_ == kQvFamilyIPXSPX) {
         if (!ParseIpxAddress(name, ipx.sa_netnum, ipx.sa_nodenum)) return false;
         ipx.sa_socket = plat::htons(port);
@@ -166,7 +166,8 @@ bool TqvWinsockProtocol::ResolveTarget(std::string_view name, std::uint16_t port
     std::string text(name);
     std::uint32_t addr = plat::inet_addr(text.c_str());
     if (addr != plat::WS_INADDR_NONE) {
-        const plat::HOSTENT* he = plat::gethostbyaddr(&addr, 4, plat::WS_AF_INET);
+        // A datagram needs no host name: no reverse look-up for it.
+        const plat::HOSTENT* he = wantHost ? plat::gethostbyaddr(&addr, 4, plat::WS_AF_INET) : nullptr;
         host = he ? he->h_name : text;
     } else {
         const plat::HOSTENT* he = plat::gethostbyname(text.c_str());
@@ -382,7 +383,7 @@ void TqvWinsockProtocol::SendDatagram(std::string_view target, const void* data,
             ipx.sa_socket = plat::htons(port);
         } else {
             std::string host;
-            if (!ResolveTarget(target, port, ipx, in, host)) return;
+            if (!ResolveTarget(target, port, ipx, in, host, false)) return;
         }
     } else {
         std::uint16_t port = server ? ports_.tcpClientDatagramPort : ports_.tcpServerDatagramPort;
@@ -393,7 +394,7 @@ void TqvWinsockProtocol::SendDatagram(std::string_view target, const void* data,
             in.sin_port = plat::htons(port);
         } else {
             std::string host;
-            if (!ResolveTarget(target, port, ipx, in, host)) return;
+            if (!ResolveTarget(target, port, ipx, in, host, false)) return;
         }
     }
     plat::SOCKET s = family_ == kQvFamilyIPXSPX ? plat::socket(plat::WS_AF_IPX, plat::WS_SOCK_DGRAM, plat::WS_NSPROTO_IPX)

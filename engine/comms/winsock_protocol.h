@@ -128,7 +128,7 @@ private:
     // A partner's address from a server name or datagram target; the host
     // name for the connection in `host`. False when it cannot be resolved.
     bool ResolveTarget(std::string_view name, std::uint16_t port, plat::SOCKADDR_IPX& ipx, plat::SOCKADDR_IN& in,
-                       std::string& host);
+                       std::string& host, bool wantHost = true);
     bool LocalIsLoopback() const;
     // Breathes until `done` answers true, the time runs out or `connId` (when
     // not 0) is gone; answers whether `done` came true.
