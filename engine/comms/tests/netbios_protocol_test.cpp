@@ -223,6 +223,26 @@ TEST_F(NetBIOSTransportTest, CompletionThreadsAreBoundedAndTheRestStillComplete)
     TqvNetBIOSProtocol::MaxWaitThreads() = saved;
 }
 
+TEST_F(NetBIOSTransportTest, ACompletionForAnUnknownBlockIsIgnored) {
+    auto server = StartServer();
+    auto client = MakeClient();
+    ASSERT_TRUE(client->ConnectAndAttach("Echo"));
+    auto& t = dynamic_cast<TqvNetBIOSProtocol&>(*client->proto);
+    // 5104 names its block by address; one the transport does not hold (a
+    // late completion, or anything else posted there) is never touched.
+    int dummy = 0;
+    ASSERT_TRUE(plat::PostMessage(t.NotifyWindow(), kQvWmNCBComplete, 0, reinterpret_cast<plat::LPARAM>(&dummy)));
+    ASSERT_TRUE(plat::PostMessage(t.NotifyWindow(), kQvWmNCBComplete, 0, 0));
+    PumpUntil([] { return false; }, 10);
+    EXPECT_EQ(dummy, 0);
+    EXPECT_EQ(client->proto->ConnectionCount(), 1);
+    ASSERT_TRUE(client->Request(78, "still working"));
+    std::uint32_t id = 0;
+    std::string reply;
+    ASSERT_TRUE(client->TakeReply(id, reply));
+    EXPECT_EQ(reply, Reversed("still working"));
+}
+
 TEST_F(NetBIOSTransportTest, RolesRefuseTheOtherRolesOperations) {
     auto server = StartServer();
     auto client = MakeClient();
