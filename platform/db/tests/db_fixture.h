@@ -4,6 +4,7 @@
 
 #include "memory_store.h"
 #include "platform/db/tables.h"
+#include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
 
