@@ -1,5 +1,6 @@
 #include "engine/server/command_handler.h"
 
+#include <algorithm>
 #include <memory>
 #include <new>
 #include <vector>
@@ -40,7 +41,14 @@ std::vector<std::uint8_t> U32Reply(std::uint32_t x) {
 class TqvServerCommandHandler::Request {
 public:
     Request(TqvServerCommandHandler& h, TqvDataMessage& m, const TqvRequestInfo& i)
-        : handler(h), msg(m), info(i), p(m.Bytes()), n(m.Bytes() ? m.dataLength : 0), logging(ServerDebugLog()) {}
+        : handler(h), msg(m), info(i), p(m.Bytes()), n(HeldBytes(m)), logging(ServerDebugLog()) {}
+
+    // The bytes actually held, never more than the length the message claims.
+    static std::uint32_t HeldBytes(const TqvDataMessage& m) {
+        if (!m.Bytes()) return 0;
+        const std::uint64_t held = m.isStream ? static_cast<std::uint64_t>(m.stream->Size()) : m.data.size();
+        return static_cast<std::uint32_t>(std::min<std::uint64_t>(held, m.dataLength));
+    }
 
     TqvServerCommandHandler& handler;
     TqvDataMessage& msg;

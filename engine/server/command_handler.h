@@ -4,7 +4,17 @@
 // rights, runs one server-engine operation and answers with the same message
 // id, a result code and the reply payload; or, on a lock or transaction
 // conflict of a request that carries a time-out, asks the queue to present
-// the message again (the queue's retry tick does that until the deadline).
+// the message again.
+//
+// Deferred requests come back on the queue's 100 ms retry tick only, not
+// also whenever another message arrives: a busy client would otherwise make
+// every waiting request spin through the engine once per incoming packet,
+// while the tick bounds both the retry rate and the added latency (100 ms).
+// After the deadline the conflict code is answered.
+//
+// Requests that name a file on the server's disk (AddFileBLOB) are honoured
+// only when the transport is the in-process one; a client across the network
+// is refused with the rights error.
 #pragma once
 
 #include <cstdint>

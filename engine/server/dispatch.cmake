@@ -13,3 +13,8 @@ tavrin_test(engine_dispatch_tests LABEL engine
     tests_dispatch/command_handler_test.cpp
     tests_dispatch/end_to_end_test.cpp
   DEPS tavrin_engine_dispatch)
+
+tavrin_fuzz(engine_dispatch_fuzz LABEL engine
+  SOURCES tests_dispatch/dispatch_fuzz.cpp
+  DEPS tavrin_engine_dispatch
+  SEEDS ${CMAKE_CURRENT_SOURCE_DIR}/tests_dispatch/fuzz_seeds)

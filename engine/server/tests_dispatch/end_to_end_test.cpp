@@ -44,7 +44,7 @@ struct Client {
             return true;
         };
     }
-    void Request(std::uint32_t msgId, const Bytes& data) {
+    void Request(std::uint32_t msgId, const Bytes& data, std::uint16_t timeout = 0) {
         const auto total = static_cast<std::uint32_t>(data.size());
         std::uint32_t off = 0;
         for (bool first = true;; first = false) {
@@ -54,6 +54,7 @@ struct Client {
             h.packetLength = kQvMsgHeaderSize + n;
             h.totalLength = total;
             h.clientId = clientId;
+            h.timeout = timeout;
             h.firstPacket = first;
             h.lastPacket = off + n == total;
             Bytes p(kQvMsgHeaderSize);
@@ -93,7 +94,8 @@ protected:
         plat::DeallocateHWnd(window);
         plat::ProcessMessages();
     }
-    void Pump() {
+    void Pump(std::uint32_t ms = 0) {
+        clock.Advance(ms);
         plat::ProcessMessages();
         plat::ProcessMessages();
     }
@@ -158,6 +160,53 @@ TEST_F(EndToEndTest, RequestsTravelThroughTransportQueueHandlerAndEngine) {
     ASSERT_TRUE(Take(c, id, code, data));
     EXPECT_EQ(id, QvnmDatabaseClose);
     EXPECT_EQ(code, dbi::kInvalidParameter);
+}
+
+// A conflict met with time left is not answered; the queue's retry tick runs
+// it again, and once the conflict has gone the client gets its answer. A
+// conflict that outlives the deadline is answered with its code.
+TEST_F(EndToEndTest, DeferredRequestsAreRetriedOnTheQueueTickUntilTheirDeadline) {
+    Client c;
+    c.proto.Call("", c.connId);
+    c.Request(QvnmAttachServer, Payload().Str("Tavrin", 32).Str("", 32).b);
+    Pump();
+    std::uint32_t id = 0;
+    std::uint16_t code = 0;
+    Bytes data;
+    ASSERT_TRUE(Take(c, id, code, data));
+    c.clientId = GetU32(data.data());
+    c.proto.SetKeyStreamSeed(GetU32(data.data() + 8));
+    c.Request(QvnmDatabaseOpenNoAlias, Payload().Str(dir.path().string(), 220).U8(1).U8(1).b);
+    Pump();
+    ASSERT_TRUE(Take(c, id, code, data));
+    const std::uint32_t db = GetU32(data.data());
+    c.Request(QvnmStartTransaction, Payload().U32(db).U8(0).b);
+    Pump();
+    ASSERT_TRUE(Take(c, id, code, data));
+    ASSERT_EQ(code, 0);
+    const std::uint32_t first = GetU32(data.data());
+
+    c.Request(QvnmStartTransaction, Payload().U32(db).U8(0).b, 1000);
+    Pump();
+    EXPECT_FALSE(Take(c, id, code, data));
+    EXPECT_EQ(comms->MessageQueue().DeferredCount(), 1);
+    Pump(kQvRetryIntervalMs);  // tried again, still in conflict
+    EXPECT_FALSE(Take(c, id, code, data));
+    ASSERT_EQ(engine.TransactionCommit(first), 0);
+    Pump(kQvRetryIntervalMs);
+    ASSERT_TRUE(Take(c, id, code, data));
+    EXPECT_EQ(id, QvnmStartTransaction);
+    EXPECT_EQ(code, 0);
+    ASSERT_EQ(data.size(), 4u);
+    EXPECT_NE(GetU32(data.data()), first);
+
+    // The new transaction stays: this one waits out its 300 ms and is told why.
+    c.Request(QvnmStartTransaction, Payload().U32(db).U8(0).b, 300);
+    Pump();
+    for (int i = 0; i < 5; ++i) Pump(kQvRetryIntervalMs);
+    ASSERT_TRUE(Take(c, id, code, data));
+    EXPECT_EQ(code, dbi::kTransactionActive);
+    EXPECT_EQ(comms->MessageQueue().DeferredCount(), 0);
 }
 
 }  // namespace

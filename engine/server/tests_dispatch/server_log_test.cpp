@@ -65,7 +65,7 @@ TEST_F(ServerLogTest, FiveByteDumpKeepsItsColumns) {
     // "[" at 53, the characters from 54, "]" at 70 whatever the count.
     std::string expect = "41 00 7f 80  7a";
     expect.resize(52, ' ');
-    expect += "[A...z";
+    expect += "[A.\x7f.z";  // only bytes below 32 and from 128 up become dots
     expect.resize(69, ' ');
     expect += "]";
     EXPECT_EQ(lines[2], std::string(13, ' ') + expect);
@@ -76,7 +76,7 @@ TEST_F(ServerLogTest, FullLineUsesAllFourGroups) {
     std::uint8_t b[16];
     for (int i = 0; i < 16; ++i) b[i] = static_cast<std::uint8_t>('a' + i);
     EXPECT_EQ(qv::FormatHexLine(b, 16),
-              "61 62 63 64  65 66 67 68  69 6a 6b 6c  6d 6e 6f 70   [abcdefghijklmnop]");
+              "61 62 63 64  65 66 67 68  69 6a 6b 6c  6d 6e 6f 70  [abcdefghijklmnop]");
 }
 
 TEST_F(ServerLogTest, LargeBuffersAreCutToTheFirstKilobyte) {
