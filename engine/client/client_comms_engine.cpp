@@ -111,6 +111,7 @@ void TqvClientCommsEngine::PumpOwnMessage() {
     if (plat::PeekMessage(msg, window_, 0, 0, plat::PM_REMOVE)) {
         plat::TranslateMessage(msg);
         plat::DispatchMessage(msg);
+        pumped_ = true;
     }
     ServeDeferredRequests();
 }
@@ -289,7 +290,11 @@ DBIResult TqvClientCommsEngine::WaitForReply(std::uint32_t msgId, TqvDataMessage
             return kQvErrCommsLost;
         }
         if (onWaiting) onWaiting();
+        pumped_ = false;
         protocol_->Breathe();
+        // Nothing for us yet (a deferred request waiting for its retry): give
+        // the processor back for a moment rather than spin.
+        if (!pumped_ && !onWaiting) plat::WaitMessage(1);
     }
 }
 

@@ -122,6 +122,7 @@ private:
     TqvTimeout retryTimer_;
     bool detaching_ = false;
     bool retryArmed_ = false;
+    bool pumped_ = false;
 };
 
 // ---- convenience requests --------------------------------------------------

@@ -231,6 +231,34 @@ TEST_F(ClientCommsTest, AttachChecksTheServerVersion) {
     }
 }
 
+// With USELOGIN in the keyword file only known users with their password
+// get in; the key stream is seeded from the password, so a wrong one cannot
+// even pass the secure-comms check.
+TEST_F(ClientCommsTest, SecureServerChecksUserAndPassword) {
+    testsupport::WriteFileBytes(home / "keys.ini", "USELOGIN=1\r\n");
+    SetServerKeywordFile((home / "keys.ini").string());
+    struct Case {
+        std::string user, password;
+        DBIResult result;
+    } cases[] = {{DefaultUserName(), "Plovermint", 0},
+                 {DefaultUserName(), "plovermint", 10036},
+                 {"Nobody", "Plovermint", 10036}};
+    for (const Case& c : cases) {
+        TqvClientCommsEngine client("Tavrin");
+        client.StartInProcessServer();
+        ASSERT_TRUE(client.ServerEngine()->Configuration().GeneralInfo()->IsSecure);
+        EXPECT_EQ(client.Attach("SingleEXE", c.user, c.password), c.result) << c.user << "/" << c.password;
+        if (c.result == 0) {
+            bool finished = false;
+            TqvRebuildStatusRecord status;
+            EXPECT_EQ(ClientGetRebuildStatus(&client, 0xFFFFFFFFu, finished, status), 0);
+            EXPECT_TRUE(finished);
+            EXPECT_EQ(status.bytes[28], 1);
+        }
+    }
+    SetServerKeywordFile("");
+}
+
 TEST_F(ClientCommsTest, NoServerMeansNoConnection) {
     TqvClientCommsEngine client("Lonely");
     EXPECT_EQ(client.Attach("SingleEXE", "", ""), 11278);
