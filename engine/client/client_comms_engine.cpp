@@ -62,8 +62,10 @@ TqvClientCommsEngine::~TqvClientCommsEngine() {
 void TqvClientCommsEngine::FreeServer() {
     if (!serverEngine_) return;
     try {
-        WriteAliasTable(*serverEngine_);
-        WriteServerInfoTable(*serverEngine_);
+        // A table that exists but could not be read at start is not
+        // overwritten with the defaults that stood in for it.
+        if (loaded_.aliases) WriteAliasTable(*serverEngine_);
+        if (loaded_.info) WriteServerInfoTable(*serverEngine_);
     } catch (...) {
         // A failed save keeps the previous tables; shutting down goes on.
     }
@@ -73,7 +75,7 @@ void TqvClientCommsEngine::FreeServer() {
 void TqvClientCommsEngine::StartInProcessServer(const TqvCommandHandlerFactory& makeHandler) {
     serverEngine_ = std::make_unique<TqvServerEngine>();
     try {
-        LoadServerConfiguration(*serverEngine_, gKeywordFile);
+        loaded_ = LoadServerConfiguration(*serverEngine_, gKeywordFile);
     } catch (...) {
         // Nothing was loaded that needs saving back.
         serverEngine_.reset();

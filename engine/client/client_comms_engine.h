@@ -23,6 +23,7 @@
 #include "engine/comms/data_message_queue.h"
 #include "engine/comms/server_comms_engine.h"
 #include "engine/server/server_engine.h"
+#include "engine/server/system_tables.h"
 #include "platform/core/streams.h"
 #include "platform/win/win_types.h"
 
@@ -123,6 +124,7 @@ private:
     bool detaching_ = false;
     bool retryArmed_ = false;
     bool pumped_ = false;
+    TqvSystemTablesLoaded loaded_;
 };
 
 // ---- convenience requests --------------------------------------------------

@@ -49,18 +49,25 @@ public:
     // swapping) and reads its dictionary from the open-table reply.
     bool Open(const std::string& name, TqvDataDictionary& dictionary) {
         if (OpenOne(name, dictionary)) return true;
-        return OpenOne(name + kOldSuffix, dictionary);
+        const bool missing = lastOpen_ == dbi::kTableMissing;
+        if (OpenOne(name + kOldSuffix, dictionary)) return true;
+        missing_ = missing && lastOpen_ == dbi::kTableMissing;
+        return false;
     }
+    // After a failed Open: true when neither copy of the table exists.
+    bool Missing() const { return missing_; }
     bool OpenOne(const std::string& name, TqvDataDictionary& dictionary) {
         plat::MemoryStream reply;
         std::uint32_t cursor = 0;
-        if (engine_.OpenTable(databaseId_, name, "", 0, true, true, 0, &reply, cursor) != 0) return false;
+        lastOpen_ = engine_.OpenTable(databaseId_, name, "", 0, true, true, 0, &reply, cursor);
+        if (lastOpen_ != 0) return false;
         cursorId_ = cursor;
         try {
             reply.SetPosition(4);
             dictionary.ReadFromStream(reply);
         } catch (...) {
             CloseCursor();
+            lastOpen_ = dbi::kInvalidParameter;
             return false;
         }
         return true;
@@ -75,6 +82,8 @@ private:
     bool attached_ = false;
     std::uint32_t databaseId_ = 0;
     std::uint32_t cursorId_ = 0;
+    DBIResult lastOpen_ = 0;
+    bool missing_ = false;
 };
 
 // ---- field access by position; every read is bounded by the field's length ----
@@ -162,20 +171,25 @@ TqvDataDictionary InfoDictionary() {
                            {"UseEncrypt", qvftBoolean, 1},      {"ReadOnly", qvftBoolean, 1}});
 }
 
-// Reads every record (or only the first) of a table and hands each to `take`.
+// Reads every record (or only the first) of a table and hands each to
+// `take`. False when the table is there but could not be read to its end:
+// its contents are then unknown, and saving over it would lose them.
 template <class Take>
-void LoadTable(TqvServerEngine& engine, const std::string& name, bool firstOnly, Take take) {
+bool LoadTable(TqvServerEngine& engine, const std::string& name, bool firstOnly, Take take) {
     InternalSession s(engine);
-    if (!s.Ready()) return;
+    if (!s.Ready()) return false;
     TqvDataDictionary d;
-    if (!s.Open(name, d)) return;
+    if (!s.Open(name, d)) return s.Missing();
     std::vector<std::uint8_t> rec(std::max<std::uint32_t>(d.GetRecordLength(), 1));
     std::vector<std::vector<std::uint8_t>> records;
-    while (engine.RecordGetNext(s.Cursor(), false, rec.data(), rec.size()) == 0) {
+    DBIResult r;
+    while ((r = engine.RecordGetNext(s.Cursor(), false, rec.data(), rec.size())) == 0) {
         records.push_back(rec);
         if (firstOnly) break;
     }
+    if (r != 0 && r != dbi::kAtEnd) return false;
     take(d, records);
+    return true;
 }
 
 // Builds `name` anew from `fill`'s records. The new copy is complete and
@@ -276,8 +290,8 @@ bool ProtocolFromTableName(std::string_view name, TqvProtocol& p) {
     return true;
 }
 
-void ReadServerInfoTable(TqvServerEngine& engine) {
-    LoadTable(engine, kQvsInfoTable, true, [&](const TqvDataDictionary& d, const auto& records) {
+bool ReadServerInfoTable(TqvServerEngine& engine) {
+    return LoadTable(engine, kQvsInfoTable, true, [&](const TqvDataDictionary& d, const auto& records) {
         if (records.empty()) return;
         const std::uint8_t* r = records[0].data();
         TqvServerConfiguration& cfg = engine.Configuration();
@@ -307,8 +321,8 @@ void ReadServerInfoTable(TqvServerEngine& engine) {
     });
 }
 
-void ReadAliasTable(TqvServerEngine& engine) {
-    LoadTable(engine, kQvsAliasTable, false, [&](const TqvDataDictionary& d, const auto& records) {
+bool ReadAliasTable(TqvServerEngine& engine) {
+    return LoadTable(engine, kQvsAliasTable, false, [&](const TqvDataDictionary& d, const auto& records) {
         TqvServerConfiguration& cfg = engine.Configuration();
         cfg.Lock();
         cfg.Aliases().Clear();
@@ -317,8 +331,8 @@ void ReadAliasTable(TqvServerEngine& engine) {
     });
 }
 
-void ReadUserTable(TqvServerEngine& engine) {
-    LoadTable(engine, kQvsUserTable, false, [&](const TqvDataDictionary& d, const auto& records) {
+bool ReadUserTable(TqvServerEngine& engine) {
+    return LoadTable(engine, kQvsUserTable, false, [&](const TqvDataDictionary& d, const auto& records) {
         TqvServerConfiguration& cfg = engine.Configuration();
         cfg.Lock();
         cfg.Users().Clear();
@@ -335,8 +349,8 @@ void ReadUserTable(TqvServerEngine& engine) {
     });
 }
 
-void ReadIndexTable(TqvServerEngine& engine) {
-    LoadTable(engine, kQvsIndexTable, false, [&](const TqvDataDictionary& d, const auto& records) {
+bool ReadIndexTable(TqvServerEngine& engine) {
+    return LoadTable(engine, kQvsIndexTable, false, [&](const TqvDataDictionary& d, const auto& records) {
         TqvServerConfiguration& cfg = engine.Configuration();
         cfg.Lock();
         cfg.KeyProcs().Clear();
@@ -422,14 +436,25 @@ bool WriteServerInfoTable(TqvServerEngine& engine) {
     return SaveTable(engine, kQvsInfoTable, d, {rec});
 }
 
-void LoadServerConfiguration(TqvServerEngine& engine, std::string_view keywordFile) {
-    ReadServerInfoTable(engine);
-    ReadAliasTable(engine);
-    ReadUserTable(engine);
-    if (engine.Configuration().Users().Count() == 0) AddDefaultAdminUser(engine);
+TqvSystemTablesLoaded LoadServerConfiguration(TqvServerEngine& engine, std::string_view keywordFile) {
+    TqvSystemTablesLoaded loaded;
+    loaded.info = ReadServerInfoTable(engine);
+    loaded.aliases = ReadAliasTable(engine);
+    const bool usersRead = ReadUserTable(engine);
+    if (engine.Configuration().Users().Count() == 0) {
+        if (usersRead) {
+            AddDefaultAdminUser(engine);
+        } else {
+            // The stored users could not be read: let the administrator in
+            // for this run, but leave their table as it is.
+            engine.Configuration().AddUser(DefaultUserName(), kQvDefaultAdminLastName, "",
+                                           HashShortString(kQvDefaultAdminPassword), kQvDefaultAdminRights);
+        }
+    }
     ReadIndexTable(engine);
     ReadAliasScript(engine.Configuration(), SystemTableDirectory());
     if (!keywordFile.empty()) ReadKeywordFile(engine.Configuration(), keywordFile);
+    return loaded;
 }
 
 }  // namespace qv

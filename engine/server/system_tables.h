@@ -44,11 +44,12 @@ std::string ProtocolTableName(TqvProtocol p);
 bool ProtocolFromTableName(std::string_view name, TqvProtocol& p);
 
 // Loaders: each leaves the configuration as it was when its table cannot be
-// opened or read.
-void ReadServerInfoTable(TqvServerEngine& engine);
-void ReadAliasTable(TqvServerEngine& engine);
-void ReadUserTable(TqvServerEngine& engine);
-void ReadIndexTable(TqvServerEngine& engine);
+// opened or read. True when the table was read or does not exist; false when
+// it exists but could not be read, so that the caller does not save over it.
+bool ReadServerInfoTable(TqvServerEngine& engine);
+bool ReadAliasTable(TqvServerEngine& engine);
+bool ReadUserTable(TqvServerEngine& engine);
+bool ReadIndexTable(TqvServerEngine& engine);
 void AddDefaultAdminUser(TqvServerEngine& engine);
 
 // Savers: nothing when the configuration is read-only. The result says
@@ -57,9 +58,16 @@ bool WriteAliasTable(TqvServerEngine& engine);
 bool WriteUserTable(TqvServerEngine& engine);
 bool WriteServerInfoTable(TqvServerEngine& engine);
 
+// Which of the tables written back at shutdown were loaded (or absent); one
+// that exists but failed to load is left alone at shutdown.
+struct TqvSystemTablesLoaded {
+    bool info = false;
+    bool aliases = false;
+};
+
 // The start-up order of the in-process server: settings, aliases, users (the
 // default administrator when there are none), key routines, the alias script
 // and, when given, the keyword file.
-void LoadServerConfiguration(TqvServerEngine& engine, std::string_view keywordFile);
+TqvSystemTablesLoaded LoadServerConfiguration(TqvServerEngine& engine, std::string_view keywordFile);
 
 }  // namespace qv

@@ -163,6 +163,29 @@ TEST_F(ClientCommsTest, InProcessServerServesRequestsAndKeepsItsConfigurationAcr
     EXPECT_FALSE(cfg.Aliases().Exists("Docs"));
 }
 
+// An alias table that could not be read at start is not replaced at
+// shutdown by the (empty) list that stood in for it.
+TEST_F(ClientCommsTest, UnreadableAliasTableSurvivesShutdown) {
+    {
+        TqvClientCommsEngine client("Tavrin");
+        client.StartInProcessServer();
+        client.ServerEngine()->Configuration().AddAlias("Keep", home.path().string());
+    }
+    std::string file;
+    for (const auto& e : fs::directory_iterator(home.path()))
+        if (e.path().stem() == "QVSALIAS") file = e.path().string();
+    ASSERT_FALSE(file.empty());
+    const std::string junk(700, '\x33');
+    testsupport::WriteFileBytes(file, junk);
+    {
+        TqvClientCommsEngine client("Tavrin");
+        client.StartInProcessServer();
+        EXPECT_EQ(client.ServerEngine()->Configuration().Aliases().Count(), 0);
+    }
+    EXPECT_EQ(testsupport::ReadFileBytes(file), junk);
+    EXPECT_TRUE(TableFileExists(home.path(), "QVSInfo"));  // the readable one is still saved
+}
+
 TEST_F(ClientCommsTest, AliasRequestsCutNamesAndAnswerWithoutAClient) {
     TqvClientCommsEngine client("Tavrin");
     client.StartInProcessServer();

@@ -39,6 +39,17 @@ protected:
         return out;
     }
     void WriteFile(const std::string& name, const std::string& text) { std::ofstream(dir / name) << text; }
+    // Overwrites the data file of `table` with bytes no table has.
+    std::string Spoil(const std::string& table) {
+        for (const auto& e : fs::directory_iterator(dir.path()))
+            if (strcasecmp(e.path().stem().string().c_str(), table.c_str()) == 0) {
+                const std::string junk(600, '\x5A');
+                std::ofstream(e.path(), std::ios::binary | std::ios::trunc) << junk;
+                return e.path().string();
+            }
+        ADD_FAILURE() << "no table " << table;
+        return {};
+    }
 
     testsupport::TempDir dir;
 };
@@ -228,6 +239,34 @@ TEST_F(SystemTablesTest, TableHeldOpenByAClientIsNotReplaced) {
     EXPECT_FALSE(TableExists(std::string(kQvsAliasTable) + "_NEW"));
     ReadAliasTable(engine);
     EXPECT_EQ(AliasesOf(engine), (std::set<std::string>{"Old=/o"}));
+}
+
+// A table that is there but cannot be read is reported, so that nobody saves
+// defaults over it; a missing table is simply empty.
+TEST_F(SystemTablesTest, UnreadableTablesAreReportedAndNeverOverwrittenAtStart) {
+    {
+        TqvServerEngine engine;
+        engine.Configuration().AddAlias("A", "/a");
+        engine.Configuration().AddUser("Ann", "Smith", "", 1, 2);
+        ASSERT_TRUE(WriteAliasTable(engine));
+        ASSERT_TRUE(WriteUserTable(engine));
+        ASSERT_TRUE(WriteServerInfoTable(engine));
+    }
+    TqvServerEngine fresh;
+    EXPECT_TRUE(ReadIndexTable(fresh));  // missing
+    const std::string aliasFile = Spoil(kQvsAliasTable);
+    const std::string userFile = Spoil(kQvsUserTable);
+    Spoil(kQvsInfoTable);
+    TqvServerEngine engine;
+    TqvSystemTablesLoaded loaded = LoadServerConfiguration(engine, "");
+    EXPECT_FALSE(loaded.aliases);
+    EXPECT_FALSE(loaded.info);
+    EXPECT_EQ(engine.Configuration().Aliases().Count(), 0);
+    // The administrator may log in for this run, but the user table keeps
+    // what it holds.
+    ASSERT_EQ(engine.Configuration().Users().Count(), 1);
+    EXPECT_EQ(engine.Configuration().Users().Item(0)->UserName(), DefaultUserName());
+    EXPECT_EQ(testsupport::ReadFileBytes(userFile), std::string(600, '\x5A'));
 }
 
 // A save that fails at any file operation keeps either the old or the new
