@@ -1,10 +1,19 @@
 // Tavrin, the help-authoring program.
 #include <cstdio>
 
-int main(int, char**) {
+#include "engine/client/client_comms_engine.h"
+#include "engine/server/server_log.h"
+
+int main(int argc, char** argv) {
+    // The engine's start-up: a fresh server log in the program folder, and
+    // the keyword file of server settings named by the first parameter.
+    qv::StartServerLog();
+    if (argc > 1) qv::SetServerKeywordFile(argv[1]);
+
     std::printf(
         "Tavrin 0.1\n"
         "The help-authoring window is not available yet: this build holds the\n"
-        "platform layer only. Run scripts/test.sh to exercise what exists.\n");
+        "table engine, the text engine, the converter and the platform layers.\n"
+        "Run scripts/test.sh to exercise them.\n");
     return 0;
 }
