@@ -3,8 +3,15 @@
 
 #include "engine/client/client_comms_engine.h"
 #include "engine/server/server_log.h"
+#include "platform/core/files.h"
+#include "platform/core/paths.h"
 
 int main(int argc, char** argv) {
+    // The program folder is a writable data folder, made on first start.
+    if (!plat::ForceDirectories(plat::ProgramDir())) {
+        std::fprintf(stderr, "Tavrin: cannot create the program folder %s\n", plat::ProgramDir().c_str());
+        return 1;
+    }
     // The engine's start-up: a fresh server log in the program folder, and
     // the keyword file of server settings named by the first parameter.
     qv::StartServerLog();
