@@ -345,12 +345,16 @@ DBIResult TBaseTable::GetFieldDescs(void* descs) {
 
 // ---- positions --------------------------------------------------------------------------
 
+// A closed cursor stays closed: positioning it would let a walk reach
+// whatever its class freed at the close.
 DBIResult TBaseTable::SetToBegin() {
+    if (state_ == kCursorClosed) return SetResult(kDbiErrInvalidHandle);
     state_ = kCursorAtBegin;
     return SetResult(0);
 }
 
 DBIResult TBaseTable::SetToEnd() {
+    if (state_ == kCursorClosed) return SetResult(kDbiErrInvalidHandle);
     state_ = kCursorAtEnd;
     return SetResult(0);
 }
@@ -411,6 +415,13 @@ DBIResult TBaseTable::FilterStep(DBIResult moved, bool next) {
 }
 
 DBIResult TBaseTable::GetNextRecord(std::uint32_t lockType, void* record, void* recProps) {
+    // A move without a buffer still needs one: filters and the range
+    // check read the record the move brought in.
+    std::vector<std::uint8_t> scratch;
+    if (record == nullptr && (filtersActive_ || start_.present || end_.present)) {
+        scratch.assign(RecordSize() > 256 ? RecordSize() : 256, 0);
+        record = scratch.data();
+    }
     SetActiveRecord(record);
     DBIResult rc;
     switch (state_) {
@@ -435,6 +446,13 @@ DBIResult TBaseTable::GetNextRecord(std::uint32_t lockType, void* record, void* 
 }
 
 DBIResult TBaseTable::GetPriorRecord(std::uint32_t lockType, void* record, void* recProps) {
+    // A move without a buffer still needs one: filters and the range
+    // check read the record the move brought in.
+    std::vector<std::uint8_t> scratch;
+    if (record == nullptr && (filtersActive_ || start_.present || end_.present)) {
+        scratch.assign(RecordSize() > 256 ? RecordSize() : 256, 0);
+        record = scratch.data();
+    }
     SetActiveRecord(record);
     DBIResult rc;
     switch (state_) {
@@ -470,6 +488,7 @@ DBIResult TBaseTable::GetRecord(std::uint32_t lockType, void* record, void* recP
         }
         case kCursorAtBegin: return SetResult(kDbiErrBof);
         case kCursorAtEnd: return SetResult(kDbiErrEof);
+        case kCursorClosed: return SetResult(kDbiErrInvalidHandle);
         case kCursorAfterDelete: {
             DBIResult rc = GetNextRecord(lockType, record, recProps);
             if (rc != 0) rc = GetPriorRecord(lockType, record, recProps);
@@ -885,7 +904,10 @@ DBIResult TBaseTable::DeleteAllRecords() {
     std::vector<std::uint8_t> record(RecordSize() > 0 ? RecordSize() : 1, 0);
     for (;;) {
         SetActiveRecord(record.data());
-        if (FirstInRange() == 0) {
+        // Positioning by the start bound alone can land past the end bound;
+        // such a record is outside the range and stays.
+        if (FirstInRange() == 0 && RecordInRange() == 0) {
+            state_ = kCursorOnRecord;
             if (DeleteRecord(nullptr) != 0) {
                 // A record that cannot go would be found again and again.
                 if (++emptyRounds >= 5) break;

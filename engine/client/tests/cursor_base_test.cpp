@@ -106,6 +106,8 @@ TEST(CursorBase, StateTable) {
         {"record after deleting the last", {end, prior, del, get}, 0, kCursorOnRecord, "B1"},
         {"closed cursor", {next, close, next}, kDbiErrInvalidHandle, kCursorClosed, nullptr},
         {"closed cursor backwards", {close, prior}, kDbiErrInvalidHandle, kCursorClosed, nullptr},
+        {"closed cursor cannot be positioned", {close, begin, next}, kDbiErrInvalidHandle, kCursorClosed, nullptr},
+        {"record of a closed cursor", {next, close, get}, kDbiErrInvalidHandle, kCursorClosed, nullptr},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -169,6 +171,22 @@ TEST(CursorBase, RecordCountKeepsThePosition) {
     EXPECT_EQ(p.t.GetRecordCount(count), 0);
     EXPECT_EQ(p.t.GetNextRecord(0, p.rec.data(), nullptr), 0);
     EXPECT_EQ(p.Current(), "A1");
+}
+
+TEST(CursorBase, EmptyTableDeletesEveryRecordInTheRange) {
+    Pages p;
+    auto from = p.Key("A", 2), to = p.Key("B", 1);
+    p.t.SetRange(true, 0, 0, from.data(), true, 0, 0, to.data(), true);
+    EXPECT_EQ(p.t.DeleteAllRecords(), 0);
+    p.t.ResetRange();
+    EXPECT_EQ(p.WalkForward(), (std::vector<std::string>{"A1", "C5"}));
+
+    Pages all;
+    EXPECT_EQ(all.t.EmptyTable(), 0);
+    EXPECT_EQ(all.t.opens, 2);  // reopened exclusively for the call
+    EXPECT_TRUE(all.t.rows.empty());
+    EXPECT_EQ(all.t.ShareModeValue(), 0u);
+    EXPECT_EQ(all.t.State(), kCursorAtBegin);
 }
 
 // ---- SetToCursor and bookmarks ----------------------------------------------------------

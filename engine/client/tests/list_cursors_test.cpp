@@ -114,7 +114,10 @@ TEST(ListCursors, TableList) {
     EXPECT_EQ(t.CloseCursor(), 0);
     std::vector<std::uint8_t> rec(574);
     EXPECT_EQ(t.GetNextRecord(0, rec.data(), nullptr), kDbiErrInvalidHandle);
-    EXPECT_EQ(t.GetRecord(0, rec.data(), nullptr), kDbiErrNoCurrRec);
+    EXPECT_EQ(t.GetRecord(0, rec.data(), nullptr), kDbiErrInvalidHandle);
+    EXPECT_EQ(t.SetToBegin(), kDbiErrInvalidHandle);
+    EXPECT_EQ(t.GetNextRecord(0, rec.data(), nullptr), kDbiErrInvalidHandle);
+    EXPECT_EQ(t.GetPriorRecord(0, rec.data(), nullptr), kDbiErrInvalidHandle);
     EXPECT_EQ(ch.calls, calls);
 }
 
