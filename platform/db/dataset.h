@@ -4,6 +4,7 @@
 #pragma once
 
 #include "platform/db/data_cursor.h"
+#include "platform/db/db_errors.h"
 #include "platform/db/db_component.h"
 #include "platform/db/fields.h"
 
