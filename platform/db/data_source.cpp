@@ -130,7 +130,8 @@ int TDataLink::RecordCount() const {
 }
 
 bool TDataLink::Edit() {
-    if (!readOnly_ && source_) source_->Edit();
+    // A dataset that cannot be modified is not asked to edit: the control just stays as it is.
+    if (!readOnly_ && source_ && DataSet() && DataSet()->Active() && DataSet()->CanModify()) source_->Edit();
     return editing_;
 }
 

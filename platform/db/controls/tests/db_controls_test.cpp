@@ -1,0 +1,210 @@
+// The data-aware controls on an offscreen form over tables of the in-memory
+// store, driven by keys and clicks as a user's input arrives.
+#include "platform/db/controls/db_controls.h"
+#include "platform/db/tests/memory_store.h"
+#include "platform/db/tables.h"
+#include "platform/gui/tests/gui_fixture.h"
+
+#include <type_traits>
+
+namespace {
+
+using namespace db;
+using guitest::ProcessEvents;
+
+class DbControlsTest : public guitest::GuiTest {
+protected:
+    void SetUp() override {
+        GuiTest::SetUp();
+        driver_ = std::make_shared<dbtest::MemoryDriver>();
+        Session().SetDriver(driver_);
+        table.DatabaseName = "/data";
+        table.TableName = "pages";
+        table.FieldDefs().Add("HelpId", ftInteger, 0, true);
+        table.FieldDefs().Add("Title", ftString, 40);
+        table.FieldDefs().Add("Popup", ftBoolean);
+        table.FieldDefs().Add("Kind", ftString, 1);
+        table.IndexDefs().Add("", "HelpId", ixPrimary);
+        table.CreateTable();
+        table.Open();
+        for (auto [id, title, kind] : {std::tuple{1, "Contents", "T"}, {2, "Setup", "P"}, {3, "Index", "T"}}) {
+            table.Append();
+            table.FieldByName("HelpId")->SetAsInteger(id);
+            table.FieldByName("Title")->SetAsString(title);
+            table.FieldByName("Popup")->SetAsBoolean(id == 2);
+            table.FieldByName("Kind")->SetAsString(kind);
+            table.Post();
+        }
+        table.First();
+        src.SetDataSet(&table);
+        form->Show();
+        ProcessEvents();
+    }
+    void TearDown() override {
+        delete form;  // the controls unlink before the source goes
+        form = nullptr;
+        GuiTest::TearDown();
+        src.SetDataSet(nullptr);
+        table.Close();
+        Session().SetDriver(nullptr);
+    }
+    template <class T>
+    T* Make(int top, const char* field) {
+        auto* c = new T(form);
+        c->SetParent(form);
+        c->SetBounds(10, top, 200, 22);
+        c->SetDataSource(&src);
+        if constexpr (!std::is_same_v<T, TDBNavigator>) c->SetDataField(field);
+        return c;
+    }
+    std::string Title() { return table.FieldByName("Title")->AsString(); }
+
+    std::shared_ptr<dbtest::MemoryDriver> driver_;
+    TTable table{nullptr};
+    TDataSource src{nullptr};
+};
+
+TEST_F(DbControlsTest, EditAndNavigatorFollowTheCurrentRecord) {
+    auto* edit = Make<TDBEdit>(10, "Title");
+    auto* nav = Make<TDBNavigator>(40, nullptr);
+    nav->SetBounds(10, 40, 250, 25);
+    EXPECT_EQ(edit->Text(), "Contents");
+    EXPECT_FALSE(nav->Buttons(nbPrior)->Enabled());
+    EXPECT_TRUE(nav->Buttons(nbNext)->Enabled());
+    EXPECT_FALSE(nav->Buttons(nbPost)->Enabled());
+
+    nav->BtnClick(nbNext);
+    EXPECT_EQ(edit->Text(), "Setup");
+    EXPECT_TRUE(nav->Buttons(nbPrior)->Enabled());
+    guitest::Click(nav->Buttons(nbLast), {5, 5});  // a real click on the button
+    EXPECT_EQ(edit->Text(), "Index");
+    EXPECT_FALSE(nav->Buttons(nbNext)->Enabled());
+
+    // Typing starts editing; the navigator offers post and cancel.
+    edit->SetFocus();
+    ProcessEvents();
+    edit->SelectAll();
+    guitest::TypeText(edit, "Keywords");
+    EXPECT_EQ(table.State(), dsEdit);
+    EXPECT_TRUE(nav->Buttons(nbPost)->Enabled());
+    EXPECT_FALSE(nav->Buttons(nbFirst)->Enabled());
+    nav->BtnClick(nbPost);
+    EXPECT_EQ(table.State(), dsBrowse);
+    EXPECT_EQ(Title(), "Keywords");
+    EXPECT_EQ(edit->Text(), "Keywords");
+
+    // Cancel throws away what was typed.
+    edit->SelectAll();
+    guitest::TypeText(edit, "Nothing");
+    nav->BtnClick(nbCancel);
+    EXPECT_EQ(edit->Text(), "Keywords");
+    EXPECT_EQ(Title(), "Keywords");
+
+    // Insert empties the edit; posting a new row needs its key.
+    nav->BtnClick(nbInsert);
+    EXPECT_EQ(edit->Text(), "");
+    table.FieldByName("HelpId")->SetAsInteger(9);
+    edit->SelectAll();
+    guitest::TypeText(edit, "New");
+    nav->BtnClick(nbPost);
+    EXPECT_EQ(table.RecordCount(), 4);
+    EXPECT_EQ(edit->Text(), "New");
+}
+
+TEST_F(DbControlsTest, NavigatorDeletesOnlyWhenConfirmed) {
+    auto* nav = Make<TDBNavigator>(40, nullptr);
+    nav->ConfirmDelete = false;
+    nav->BtnClick(nbDelete);
+    EXPECT_EQ(table.RecordCount(), 2);
+    EXPECT_EQ(Title(), "Setup");
+    table.Close();
+    EXPECT_FALSE(nav->Buttons(nbRefresh)->Enabled());
+    EXPECT_FALSE(nav->Buttons(nbInsert)->Enabled());
+}
+
+TEST_F(DbControlsTest, EditRefusesCharactersTheFieldCannotHoldAndEscapeRestores) {
+    auto* id = Make<TDBEdit>(10, "HelpId");
+    id->SetFocus();
+    ProcessEvents();
+    id->SetSelStart(1);
+    guitest::TypeText(id, "x4");
+    EXPECT_EQ(id->Text(), "14");
+    guitest::SendKey(id, 27);  // Escape
+    EXPECT_EQ(id->Text(), "1");
+    table.Cancel();
+    EXPECT_EQ(table.FieldByName("HelpId")->AsInteger(), 1);
+    // A read-only dataset lets nothing be typed.
+    table.Close();
+    table.ReadOnly = true;
+    table.Open();
+    guitest::TypeText(id, "7");
+    EXPECT_EQ(id->Text(), "1");
+    EXPECT_EQ(table.State(), dsBrowse);
+}
+
+TEST_F(DbControlsTest, TextCheckBoxAndCombosWriteTheirFields) {
+    auto* text = Make<TDBText>(10, "Title");
+    auto* popup = Make<TDBCheckBox>(40, "Popup");
+    auto* kind = Make<TDBComboBox>(70, "Kind");
+    kind->Items().Add("T");
+    kind->Items().Add("P");
+    EXPECT_EQ(text->Caption(), "Contents");
+    EXPECT_FALSE(popup->Checked());
+    EXPECT_EQ(kind->Text(), "T");
+    table.Next();
+    EXPECT_EQ(text->Caption(), "Setup");
+    EXPECT_TRUE(popup->Checked());
+    EXPECT_EQ(kind->ItemIndex(), 1);
+
+    popup->Click();
+    EXPECT_EQ(table.State(), dsEdit);
+    EXPECT_FALSE(table.FieldByName("Popup")->AsBoolean());
+    kind->SetItemIndex(0);
+    table.Post();
+    EXPECT_EQ(table.FieldByName("Kind")->AsString(), "T");
+    EXPECT_FALSE(table.FieldByName("Popup")->AsBoolean());
+
+    // The lookup combo lists one table and stores the chosen key in another's field.
+    TTable kinds(nullptr);
+    kinds.DatabaseName = "/data";
+    kinds.TableName = "kinds";
+    kinds.FieldDefs().Add("Code", ftString, 1);
+    kinds.FieldDefs().Add("Name", ftString, 20);
+    kinds.IndexDefs().Add("", "Code", ixPrimary);
+    kinds.CreateTable();
+    kinds.Open();
+    for (auto [c, n] : {std::pair{"P", "Popup"}, {"T", "Topic"}}) {
+        kinds.Append();
+        kinds.FieldByName("Code")->SetAsString(c);
+        kinds.FieldByName("Name")->SetAsString(n);
+        kinds.Post();
+    }
+    TDataSource kindSrc(nullptr);
+    kindSrc.SetDataSet(&kinds);
+    auto* look = Make<TDBLookupComboBox>(100, "Kind");
+    look->KeyField = "Code";
+    look->ListField = "Name";
+    look->SetListSource(&kindSrc);
+    EXPECT_EQ(look->Items().Count(), 2);
+    EXPECT_EQ(look->Text(), "Topic");
+    look->SetItemIndex(0);
+    EXPECT_EQ(table.State(), dsEdit);
+    table.Post();
+    EXPECT_EQ(table.FieldByName("Kind")->AsString(), "P");
+    EXPECT_EQ(kind->Text(), "P");
+    delete look;  // unlinks from both sources before they go
+}
+
+TEST_F(DbControlsTest, MemoShowsAndWritesItsField) {
+    auto* memo = Make<TDBMemo>(10, "Title");
+    EXPECT_EQ(memo->Text(), "Contents");
+    memo->SetFocus();
+    ProcessEvents();
+    memo->SetSelStart(8);
+    guitest::TypeText(memo, "!");
+    EXPECT_EQ(table.State(), dsEdit);
+    table.Post();
+    EXPECT_EQ(Title(), "Contents!");
+}
+
+}  // namespace
