@@ -1,6 +1,7 @@
 // The data-aware controls on an offscreen form over tables of the in-memory
 // store, driven by keys and clicks as a user's input arrives.
 #include "platform/db/controls/db_controls.h"
+#include "platform/db/controls/db_grid.h"
 #include "platform/db/tests/memory_store.h"
 #include "platform/db/tables.h"
 #include "platform/gui/tests/gui_fixture.h"
@@ -205,6 +206,52 @@ TEST_F(DbControlsTest, MemoShowsAndWritesItsField) {
     EXPECT_EQ(table.State(), dsEdit);
     table.Post();
     EXPECT_EQ(Title(), "Contents!");
+}
+
+TEST_F(DbControlsTest, GridShowsTheWindowAndMovesTheDataset) {
+    for (int id = 4; id <= 6; ++id) {
+        table.Append();
+        table.FieldByName("HelpId")->SetAsInteger(id);
+        table.FieldByName("Title")->SetAsString("Page " + std::to_string(id));
+        table.Post();
+    }
+    table.First();
+    auto* grid = new TCustomDBGrid(form);
+    grid->SetParent(form);
+    grid->SetBounds(10, 10, 400, grid->DefaultRowHeight() * 4 + 2);  // titles and three records
+    grid->SetDataSource(&src);
+    table.FieldByName("Popup")->Visible = false;
+    grid->SetDataSource(nullptr);
+    grid->SetDataSource(&src);
+    ASSERT_EQ(grid->FieldCount(), 3);
+    EXPECT_EQ(grid->RowCount(), 4);
+    EXPECT_EQ(grid->CellText(1, 0), "HelpId");
+    EXPECT_EQ(grid->CellText(2, 0), "Title");
+    EXPECT_EQ(grid->CellText(2, 1), "Contents");
+    EXPECT_EQ(grid->CellText(2, 3), "Index");
+    EXPECT_EQ(grid->CellText(0, 1), ">");
+
+    // The dataset moving past the window scrolls the grid.
+    table.MoveBy(3);
+    EXPECT_EQ(grid->Row(), 3);
+    EXPECT_EQ(grid->CellText(2, 3), "Page 4");
+    EXPECT_EQ(grid->CellText(2, 1), "Setup");
+    // Choosing a row in the grid moves the dataset.
+    grid->SetRow(1);
+    EXPECT_EQ(Title(), "Setup");
+    EXPECT_EQ(grid->Row(), 1);
+    guitest::SendKey(grid, gui::VK_DOWN);
+    EXPECT_EQ(Title(), "Index");
+
+    // Editing a cell edits the record; the indicator shows it.
+    grid->SetSelectedIndex(1);
+    ASSERT_TRUE(grid->CanEditModify());
+    grid->SetEditText(2, grid->Row(), "Keywords");
+    EXPECT_EQ(table.State(), dsEdit);
+    EXPECT_EQ(grid->CellText(0, grid->Row()), "I");
+    table.Post();
+    EXPECT_EQ(Title(), "Keywords");
+    EXPECT_EQ(grid->CellText(2, grid->Row()), "Keywords");
 }
 
 }  // namespace
