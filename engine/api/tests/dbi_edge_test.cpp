@@ -4,6 +4,7 @@
 // unknown databases, freeing a BLOB while on another row).
 #include <cstring>
 
+#include "engine/api/in_process_server.h"
 #include "engine/api/tests/api_fixture.h"
 
 using namespace qv;
@@ -12,6 +13,8 @@ using apitest::ApiTest;
 namespace {
 
 TEST(EngineLifecycleTest, InitTwiceKeepsTheFirstEngineAndExitIsAlwaysSafe) {
+    testsupport::TempDir sys;
+    SetSystemTableDirectory(sys.path().string());
     EXPECT_EQ(DbiExit(), 0) << "exit without init";
     ASSERT_EQ(DbiInit(nullptr), 0);
     TVirtEng* first = VirtEng();
@@ -25,6 +28,7 @@ TEST(EngineLifecycleTest, InitTwiceKeepsTheFirstEngineAndExitIsAlwaysSafe) {
     EXPECT_EQ(DbiExit(), 0);
     EXPECT_EQ(VirtEng(), nullptr);
     EXPECT_EQ(DbiExit(), 0);
+    SetSystemTableDirectory("");
 }
 
 TEST(EngineLifecycleTest, CallsWithoutAnEngineAnswerNoSessionInsteadOfCrashing) {
@@ -80,6 +84,11 @@ TEST_F(EdgeTest, NilStaleAndWrongKindHandlesAnswerInvalidHandle) {
 }
 
 TEST_F(EdgeTest, SessionHandles) {
+    // Every session starts a server of its own; the direct in-process
+    // transport lets several stand side by side in one test.
+    DbiExit();
+    InstallInProcessTransport();
+    ASSERT_EQ(DbiInit(nullptr), 0);
     hDBISes first = kNilHandle;
     ASSERT_EQ(DbiGetCurrSession(first), 0);
     EXPECT_EQ(DbiSetCurrSession(kNilHandle), kDbiErrInvalidSesHandle);
