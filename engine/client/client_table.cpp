@@ -259,7 +259,6 @@ DBIResult TQVClientTable::PriorRaw() { return ReadRecord(QvnmRecordGetPrevId, 0,
 DBIResult TQVClientTable::First() {
     DBIResult rc = SetToBegin();
     if (rc == 0) rc = NextRaw();
-    SetState(kCursorOnRecord);
     return SetResult(rc);
 }
 

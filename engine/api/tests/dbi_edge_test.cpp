@@ -181,6 +181,24 @@ TEST_F(EdgeTest, DatabasesByNameAndTag) {
     EXPECT_EQ(missing, kNilHandle);
 }
 
+TEST_F(EdgeTest, AnAliasOpensItsFolderWithOrWithoutATag) {
+    const std::string params = "PATH:\"" + Folder() + "\";junk";
+    ASSERT_EQ(DbiAddAlias(0, "Work", nullptr, params.c_str(), false), 0);
+    for (const char* name : {"Work", "work", "[S] Work"}) {
+        hDBIDb h = kNilHandle;
+        ASSERT_EQ(DbiOpenDatabase(name, nullptr, 0, 0, nullptr, 0, nullptr, nullptr, h), 0) << name;
+        db = h;
+        std::vector<std::uint8_t> desc(DBDesc::kSize, 0);
+        ASSERT_EQ(DbiGetDatabaseDesc(name, desc.data()), 0) << name;
+        EXPECT_EQ(DBDesc::Read(desc.data()).name, "Work") << name;
+        EXPECT_EQ(DbiCloseDatabase(h), 0) << name;
+    }
+    // A table made through the alias lands in the folder.
+    ASSERT_EQ(DbiOpenDatabase("Work", nullptr, 0, 0, nullptr, 0, nullptr, nullptr, db), 0);
+    CreatePages();
+    EXPECT_TRUE(std::filesystem::exists(dir / "Pages.QVD"));
+}
+
 TEST_F(EdgeTest, EndsOfATable) {
     OpenDb();
     CreatePages();
