@@ -43,6 +43,11 @@ TBaseCacheTable::TBaseCacheTable(TBaseTable* wrapped)
         for (std::uint16_t i = 0; rc == 0 && i < props.fields; ++i)
             fields.push_back(FLDDesc::Read(descs.data() + static_cast<std::size_t>(i) * FLDDesc::kSize));
     }
+    // The cache table names the same fields as the wrapped cursor, so that
+    // filters put on it find them.
+    for (std::uint16_t n = 1; rc == 0 && n <= props.fields; ++n) {
+        if (TFieldCacheItem* item = wrapped->CacheItem(n)) PutCacheItem(std::make_unique<TFieldCacheItem>(*item));
+    }
     if (rc == 0) {
         std::uint32_t dataSize = std::max<std::uint32_t>(wrapped->RecordSize(), props.recordBufferSize);
         pending_ = std::make_unique<TMemTable>(this, nullptr, wrapped, fields, wrapped->BookmarkSize(), dataSize);
@@ -131,11 +136,23 @@ bool TBaseCacheTable::Overlay(void* record, void* recProps) {
 DBIResult TBaseCacheTable::MoveShown(bool next, std::uint32_t lockType, void* record, void* recProps) {
     TBaseTable* w = Wrapped();
     if (w == nullptr) return SetResult(kDbiErrInvalidHandle);
-    SetActiveRecord(record);
+    // Filters put on the cache table judge the record as the caller sees
+    // it, pending data laid over; they need a record even when the caller
+    // gives none.
+    std::vector<std::uint8_t> scratch;
+    void* buffer = record;
+    if (buffer == nullptr && FiltersActive()) {
+        scratch.assign(w->RecordSize() > 0 ? w->RecordSize() : 1, 0);
+        buffer = scratch.data();
+    }
     for (;;) {
-        DBIResult rc = next ? w->GetNextRecord(lockType, record, recProps) : w->GetPriorRecord(lockType, record, recProps);
+        DBIResult rc = next ? w->GetNextRecord(lockType, buffer, recProps) : w->GetPriorRecord(lockType, buffer, recProps);
         if (rc != 0) return SetResult(rc);
-        if (Overlay(record, recProps)) return SetResult(0);
+        if (!Overlay(buffer, recProps)) continue;
+        SetActiveRecord(buffer);
+        bool accepted = !FiltersActive() || FiltersAccept();
+        SetActiveRecord(record);
+        if (accepted) return SetResult(0);
     }
 }
 

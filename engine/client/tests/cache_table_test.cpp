@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "engine/base/qv_base.h"
+#include "engine/client/filter.h"
+#include "engine/client/tests/filter_tree.h"
 
 namespace qv {
 namespace {
@@ -389,6 +391,24 @@ TEST(CacheTable, RowsThatFailToApplyAreReportedAndStayPending) {
         EXPECT_EQ(c.cache->ApplyDelayedUpdates(kDelayedUpdCommit), 0);
         EXPECT_EQ(c.Prop(kCachePropPendingCount), 0u);
     }
+}
+
+TEST(CacheTable, FiltersOnTheCacheJudgeThePendingVersion) {
+    Cached c;
+    c.Modify(2, "keep");
+    c.Modify(3, "drop");
+    auto tree = testing::BuildTree(testing::Compare(kOpEq, testing::Field("Name"), testing::Text("keep")));
+    TFilterListItem* f = nullptr;
+    ASSERT_EQ(c.cache->AddFilter(0, 0, false, tree.data(), nullptr, f), 0);
+    ASSERT_EQ(c.cache->ActivateFilter(f), 0);
+    EXPECT_EQ(c.Walk(), (std::vector<std::string>{"2:keep"}));
+    // Without a record buffer the move still passes over rejected records.
+    c.cache->SetToBegin();
+    ASSERT_EQ(c.cache->GetNextRecord(0, nullptr, nullptr), 0);
+    std::vector<std::uint8_t> bm(8, 0);
+    ASSERT_EQ(c.cache->GetBookMark(bm.data()), 0);
+    EXPECT_EQ(GetU32(bm.data()), 2u);
+    EXPECT_EQ(c.cache->GetNextRecord(0, nullptr, nullptr), kDbiErrEof);
 }
 
 TEST(CacheTable, EndGivesBackTheWrappedCursorAndFreesTheCache) {
