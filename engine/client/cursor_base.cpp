@@ -417,6 +417,13 @@ DBIResult TBaseTable::FilterStep(DBIResult moved, bool next) {
 }
 
 DBIResult TBaseTable::GetNextRecord(std::uint32_t lockType, void* record, void* recProps) {
+    // A move without a buffer still needs one: filters and the range
+    // check read the record the move brought in.
+    std::vector<std::uint8_t> scratch;
+    if (record == nullptr && (filtersActive_ || start_.present || end_.present)) {
+        scratch.assign(RecordSize() > 256 ? RecordSize() : 256, 0);
+        record = scratch.data();
+    }
     SetActiveRecord(record);
     DBIResult rc;
     switch (state_) {
@@ -441,6 +448,13 @@ DBIResult TBaseTable::GetNextRecord(std::uint32_t lockType, void* record, void* 
 }
 
 DBIResult TBaseTable::GetPriorRecord(std::uint32_t lockType, void* record, void* recProps) {
+    // A move without a buffer still needs one: filters and the range
+    // check read the record the move brought in.
+    std::vector<std::uint8_t> scratch;
+    if (record == nullptr && (filtersActive_ || start_.present || end_.present)) {
+        scratch.assign(RecordSize() > 256 ? RecordSize() : 256, 0);
+        record = scratch.data();
+    }
     SetActiveRecord(record);
     DBIResult rc;
     switch (state_) {

@@ -149,6 +149,7 @@ bool TFilterListItem::EvaluateField(std::uint32_t node, FilterValue& value) {
         return true;
     }
     TFieldCacheItem* item = nullptr;
+    if (record_ == nullptr) return false;
     if (cursor_->GetCacheItem(number, item) != 0 || item == nullptr) return false;
     value.type = item->desc.fieldType;
     // The value record holds 256 bytes; a longer field is read whole and

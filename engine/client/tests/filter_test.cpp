@@ -249,6 +249,20 @@ TEST(Filter, CursorFilterCalls) {
     EXPECT_EQ(Walk(items).size(), 4u);
 }
 
+TEST(Filter, MovesWithoutABufferStillFilter) {
+    Items items;
+    auto tree = BuildTree(Compare(kOpEq, Field("Name"), Text("Banana")));
+    TFilterListItem* f = nullptr;
+    items.t.AddFilter(0, 0, false, tree.data(), nullptr, f);
+    items.t.ActivateFilter(f);
+    items.t.SetToBegin();
+    EXPECT_EQ(items.t.GetNextRecord(0, nullptr, nullptr), 0);
+    EXPECT_EQ(items.t.pos, 2);
+    EXPECT_EQ(items.t.GetNextRecord(0, nullptr, nullptr), kDbiErrEof);
+    // A filter asked about no record at all rejects it.
+    EXPECT_FALSE(f->Accepts(nullptr));
+}
+
 TEST(Filter, CallbackRejectionWinsAndRejectingAllRunsToTheEnd) {
     Items items;
     auto accept = BuildTree(Continue(1));
