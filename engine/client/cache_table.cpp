@@ -164,22 +164,25 @@ DBIResult TBaseCacheTable::GetPriorRecord(std::uint32_t lockType, void* record, 
     return MoveShown(false, lockType, record, recProps);
 }
 
+// The wrapped cursor's own first or last move within its range, through
+// its state machine: a raw positioning call would leave it believing it is
+// not on a record, and its bookmark, which finds the pending row, would fail.
 DBIResult TBaseCacheTable::FirstInRange() {
     TBaseTable* w = Wrapped();
     if (w == nullptr) return SetResult(kDbiErrInvalidHandle);
-    w->SetActiveRecord(ActiveRecord());
-    DBIResult rc = w->FirstInRange();
-    if (rc == 0 && !Overlay(ActiveRecord(), nullptr)) return GetNextRecord(0, ActiveRecord(), nullptr);
-    return SetResult(rc);
+    void* record = ActiveRecord();
+    DBIResult rc = w->SetToBegin();
+    if (rc != 0) return SetResult(rc);
+    return GetNextRecord(0, record, nullptr);
 }
 
 DBIResult TBaseCacheTable::LastInRange() {
     TBaseTable* w = Wrapped();
     if (w == nullptr) return SetResult(kDbiErrInvalidHandle);
-    w->SetActiveRecord(ActiveRecord());
-    DBIResult rc = w->LastInRange();
-    if (rc == 0 && !Overlay(ActiveRecord(), nullptr)) return GetPriorRecord(0, ActiveRecord(), nullptr);
-    return SetResult(rc);
+    void* record = ActiveRecord();
+    DBIResult rc = w->SetToEnd();
+    if (rc != 0) return SetResult(rc);
+    return GetPriorRecord(0, record, nullptr);
 }
 
 DBIResult TBaseCacheTable::GetRecord(std::uint32_t lockType, void* record, void* recProps) {

@@ -257,6 +257,20 @@ TEST(CacheTable, DeletedRecordHiddenUntilTheMaskShowsDeletions) {
     EXPECT_EQ(c.cache->GetRecord(0, r.data(), nullptr), kDbiErrNoCurrRec);
 }
 
+TEST(CacheTable, FirstAndLastWithinRangeStepOverHiddenRecords) {
+    Cached c;
+    c.Delete(1);
+    c.Delete(4);
+    std::vector<std::uint8_t> r(KeyedRows::kRecordSize, 0);
+    c.GoTo(3);
+    c.cache->SetActiveRecord(r.data());
+    ASSERT_EQ(c.cache->FirstInRange(), 0);
+    EXPECT_EQ(GetU32(r.data()), 2u);
+    c.cache->SetActiveRecord(r.data());
+    ASSERT_EQ(c.cache->LastInRange(), 0);
+    EXPECT_EQ(GetU32(r.data()), 3u);
+}
+
 TEST(CacheTable, ModifyTwiceKeepsOneRowWithTheSecondVersion) {
     Cached c;
     c.Modify(3, "first");
