@@ -339,9 +339,12 @@ DBIResult TQVClientTable::GetRecord(std::uint32_t lockType, void* record, void* 
     }
     DBIResult rc = ReadRecord(QvnmRecordGetId, lockType, rec);
     if (rc == 0 && FiltersActive()) {
+        // A current record the filters refuse gives way to the next one
+        // they accept, as a move forwards would.
         SetActiveRecord(rec);
-        if (!FiltersAccept()) rc = kDbiErrNoCurrRec;
+        rc = FilterStep(rc, true);
         SetActiveRecord(nullptr);
+        if (rc == kDbiErrEof) SetState(kCursorAtEnd);
     }
     if (rc == 0) FillRecProps(recProps);
     else if (lockType == 1) RelRecordLock(false);

@@ -6,6 +6,8 @@
 
 #include "engine/api/in_process_server.h"
 #include "engine/api/tests/api_fixture.h"
+#include "engine/client/filter.h"
+#include "engine/client/tests/filter_tree.h"
 
 using namespace qv;
 using apitest::ApiTest;
@@ -400,6 +402,34 @@ TEST_F(EdgeTest, AddIndexReportsAFailedBuildAndANewIndexIsUsable) {
     ASSERT_EQ(DbiSwitchToIndex(cur, "titleidx", nullptr, 0, false), 0);
     ASSERT_EQ(DbiSetToBegin(cur), 0);
     EXPECT_EQ(Walk(cur, true), (std::vector<std::int32_t>{2, 1, 3}));
+}
+
+TEST_F(EdgeTest, GetRecordOnARowTheFilterRefusesMovesOnToTheNextItAccepts) {
+    OpenDb();
+    CreatePages();
+    hDBICur cur = OpenPages();
+    for (int id = 1; id <= 3; ++id) Insert(cur, id, "x");
+    using namespace qv::testing;
+    std::vector<std::uint8_t> tree = BuildTree(Compare(kOpEq, Field("HelpId"), Int32(3)));
+    hDBIFilter filter = 0;
+    ASSERT_EQ(DbiAddFilter(cur, 0, 1, false, tree.data(), nullptr, filter), 0);
+    ASSERT_EQ(DbiActivateFilter(cur, filter), 0);
+    std::vector<std::uint8_t> rec(RecordSize(cur), 0);
+    // Key searches are the server's and ignore the filter.
+    ASSERT_EQ(DbiGetRecordForKey(cur, true, 0, 0, KeyFor(cur, 1).data(), rec.data()), 0);
+    ASSERT_EQ(DbiGetRecord(cur, 0, rec.data(), nullptr), 0);
+    EXPECT_EQ(IdOf(cur, rec), 3);
+    // Nothing after 3 passes: the cursor ends up at the end.
+    ASSERT_EQ(DbiDeactivateFilter(cur, filter), 0);
+    tree = BuildTree(Compare(kOpEq, Field("HelpId"), Int32(2)));
+    hDBIFilter two = 0;
+    ASSERT_EQ(DbiAddFilter(cur, 0, 1, false, tree.data(), nullptr, two), 0);
+    ASSERT_EQ(DbiActivateFilter(cur, two), 0);
+    ASSERT_EQ(DbiGetRecordForKey(cur, true, 0, 0, KeyFor(cur, 3).data(), rec.data()), 0);
+    EXPECT_EQ(DbiGetRecord(cur, 0, rec.data(), nullptr), kDbiErrEof);
+    EXPECT_EQ(DbiGetNextRecord(cur, 0, rec.data(), nullptr), kDbiErrEof);
+    EXPECT_EQ(DbiGetPriorRecord(cur, 0, rec.data(), nullptr), 0);
+    EXPECT_EQ(IdOf(cur, rec), 2);
 }
 
 TEST_F(EdgeTest, CloneAndSetToCursorShareTheTable) {
