@@ -14,7 +14,7 @@ namespace qv {
 
 namespace {
 
-// Large BLOB transfers go in pieces of this size, far below the largest
+// Large BLOB transfers go in chunks of this size, far below the largest
 // message, so any length the caller names can travel.
 constexpr std::uint32_t kBlobChunk = 1u << 20;
 constexpr std::uint32_t kRecPropsSize = 14;
