@@ -1,0 +1,94 @@
+// A server cursor's place in its index, and the routines that keep it.
+// Internal to the cursor units.
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "engine/server/server_engine.h"
+#include "engine/storage/blobs.h"
+#include "engine/storage/btree.h"
+#include "engine/storage/records.h"
+
+namespace qv {
+
+struct TqvUserKeyContext {
+    void* compare = nullptr;
+    std::uint32_t keyLength = 0;
+};
+
+int UserCompare(const std::uint8_t* a, const std::uint8_t* b, const void* context);
+
+struct RangeBound {
+    bool set = false;
+    std::vector<std::uint8_t> key;
+    std::uint32_t fieldCount = 0, partialLength = 0;
+    bool inclusive = true;
+};
+
+class TqvCursorNav final : public TqvCursorState {
+public:
+    std::unique_ptr<TqvCursorState> Clone() const override {
+        auto n = std::make_unique<TqvCursorNav>(*this);
+        n->Repoint();
+        return n;
+    }
+    void InvalidatePath() override { path = TqvCursorPath{}; }
+    void FilesReopened(TqvSrTable* table, std::uint32_t index) override;
+    // The index context points into this object; a copy must point into itself.
+    void Repoint() {
+        if (ictx.compare == QvCompareKeysProc) ictx.compareContext = &kctx;
+        if (ictx.compare == UserCompare) ictx.compareContext = &uctx;
+    }
+    void ClearPartial() {
+        kctx.fieldCount = 0;
+        kctx.partialLength = 0;
+        ictx.partialCompare = false;
+    }
+    void SetPartial(std::uint32_t f, std::uint32_t p) {
+        kctx.fieldCount = f;
+        kctx.partialLength = p;
+        ictx.partialCompare = f != 0 || p != 0;
+    }
+
+    TqvIndexContext ictx;
+    TqvKeyContext kctx;
+    TqvUserKeyContext uctx;
+    std::uint32_t keyLength = 0;
+    TqvCursorPath path;
+    bool keyValid = false;
+    std::vector<std::uint8_t> key;
+    std::vector<std::uint8_t> record;
+    bool rangeActive = false;
+    RangeBound start, end;
+};
+
+
+void FillIndexInfo(TqvSrTable* t, std::uint32_t index, TqvCursorNav& n);
+TqvCursorNav& Nav(TqvSrCursor* c);
+void Invalidate(TqvCursorNav& n);
+void SetBOF(TqvSrCursor* c);
+void SetEOF(TqvSrCursor* c);
+void RefKey(std::uint8_t* key, std::uint32_t ref);
+// Compares two keys of the cursor's index on `f` leading fields and a
+// partial length `p` of the next (0, 0: whole keys).
+int CompareWith(TqvCursorNav& n, const std::uint8_t* a, const std::uint8_t* b, std::uint32_t f, std::uint32_t p);
+bool BeforeRange(TqvCursorNav& n, const std::uint8_t* k);
+bool AfterRange(TqvCursorNav& n, const std::uint8_t* k);
+// Re-finds the cursor in its index from its key when its path was lost.
+void SyncPosition(TqvSrCursor* c, bool beforeWhenLost);
+bool BufferFits(const std::uint8_t* buffer, std::size_t size, std::uint32_t need);
+// 0 (inside a user transaction), 10257 (none: start an implicit one) or a refusal.
+DBIResult CheckCanModify(TqvSrCursor* c, bool needRecord);
+
+// Runs `body` and converts an escaping storage error into its code.
+template <class F>
+inline DBIResult Guarded(F&& body) {
+    try {
+        return body();
+    } catch (const std::exception& e) {
+        return TqvServerEngine::ExceptionToResult(e);
+    }
+}
+
+}  // namespace qv
