@@ -13,6 +13,21 @@ namespace qv {
 namespace {
 constexpr std::uint32_t kProgressEvery = 10;
 constexpr std::uint32_t kBlobCopyChunk = 2048;
+constexpr std::uint32_t kTransactionRetryMs = 5;
+
+// A folder has one transaction at a time: a rebuild that finds another one
+// running (a client's, or a second rebuild's in the same folder) waits its
+// turn instead of failing. Called without the engine lock held.
+DBIResult StartTransaction(TqvServerEngine& engine, std::uint32_t databaseId, bool failSafe, std::uint32_t& tr,
+                           plat::Thread& thread) {
+    for (;;) {
+        DBIResult r = engine.TransactionStart(databaseId, failSafe, tr);
+        if (r != dbi::kTransactionActive) return r;
+        if (thread.Terminated()) return dbi::kRebuildAborted;
+        plat::Sleep(kTransactionRetryMs);
+    }
+}
+
 }  // namespace
 
 TqvSrRebuildBaseThread::~TqvSrRebuildBaseThread() {
@@ -34,20 +49,18 @@ void TqvSrRebuilder::ReindexWorker(TqvRebuildBlock& b, plat::Thread& thread) {
     std::uint32_t read = 0, written = 0, tr = 0;
     DBIResult result = 0;
     try {
-        {
+        // Fail-safe: should the process die half-way, the journal puts the
+        // old index back the next time a table of the folder is opened.
+        result = StartTransaction(engine_, b.databaseId, true, tr, thread);
+        if (result == 0) {
             TqvEngineLock g(engine_);
-            // Fail-safe: should the process die half-way, the journal puts the
-            // old index back the next time a table of the folder is opened.
-            result = engine_.TransactionStart(b.databaseId, true, tr);
-            if (result == 0) {
-                TqvSrCursor* c = engine_.Cursors().Find(b.sourceCursor);
-                if (!c) {
-                    result = dbi::kInvalidHandle;
-                } else {
-                    TqvCursorNav n;
-                    FillIndexInfo(c->table, b.indexNumber, n);
-                    ClearIndex(n.ictx);
-                }
+            TqvSrCursor* c = engine_.Cursors().Find(b.sourceCursor);
+            if (!c) {
+                result = dbi::kInvalidHandle;
+            } else {
+                TqvCursorNav n;
+                FillIndexInfo(c->table, b.indexNumber, n);
+                ClearIndex(n.ictx);
             }
         }
         std::uint32_t ref = 0;
@@ -185,9 +198,9 @@ void TqvSrRebuilder::RebuildWorker(TqvRebuildBlock& b, plat::Thread& thread) {
                     oldExtensions.push_back(i == 0 ? "QVD" : s->table->dictionary.FileExtension(i));
                 for (std::uint32_t i = 0; i < t->table->dictionary.FileCount(); ++i)
                     newExtensions.push_back(i == 0 ? "QVD" : t->table->dictionary.FileExtension(i));
-                result = engine_.TransactionStart(b.databaseId, false, tr);
             }
         }
+        if (result == 0) result = StartTransaction(engine_, b.databaseId, false, tr, thread);
         std::uint32_t ref = 0;
         while (result == 0) {
             if (thread.Terminated()) {

@@ -67,7 +67,7 @@ struct Server {
             if (i % 2 == 1) {
                 std::uint32_t nr = 0;
                 ASSERT_EQ(engine.CreateBLOB(c, nr), 0);
-                std::string note = "note " + std::to_string(i) + std::string(static_cast<std::size_t>(i % 7) * 600, '*');
+                std::string note = "note " + std::to_string(i) + std::string(static_cast<std::size_t>(i % 7) * 400, '*');
                 ASSERT_EQ(engine.WriteBLOB(c, nr, 0, static_cast<std::int64_t>(note.size()),
                                            reinterpret_cast<const std::uint8_t*>(note.data()), note.size()),
                           0);
