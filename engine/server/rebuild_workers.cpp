@@ -258,7 +258,14 @@ void TqvSrRebuilder::RebuildWorker(TqvRebuildBlock& b, plat::Thread& thread) {
         }
         if (result == 0 && hasAuto) {
             TqvEngineLock g(engine_);
-            if (TqvSrCursor* t = engine_.Cursors().Find(b.targetCursor)) SetAutoIncValue(t->table->GetFile(0), maxAuto);
+            TqvSrCursor* s = engine_.Cursors().Find(b.sourceCursor);
+            TqvSrCursor* t = engine_.Cursors().Find(b.targetCursor);
+            if (s && t) {
+                // The old counter carries over too: values of deleted records
+                // must not come back for new ones.
+                const std::uint32_t old = GetU32(GetHeaderBlock(s->table->GetFile(0), false) + hdr::kAutoInc);
+                SetAutoIncValue(t->table->GetFile(0), std::max(maxAuto, old));
+            }
         }
     } catch (const std::exception& e) {
         if (result == 0) result = TqvServerEngine::ExceptionToResult(e);

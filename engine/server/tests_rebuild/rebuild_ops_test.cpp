@@ -108,6 +108,38 @@ TEST_F(RebuildTest, PackDropsDeletedRecordsAndKeepsDataAndBlobs) {
     s.engine.CursorClose(c);
 }
 
+TEST_F(RebuildTest, PackKeepsAutoIncValuesAndNeverHandsOutOldOnes) {
+    TqvDataDictionary d;
+    d.AddField("Seq", "", qvftAutoInc, 0, 0, false);
+    d.AddField("Name", "", qvftShortString, 10, 0, false);
+    ASSERT_EQ(s.engine.BuildTable(s.db, false, d, 0, "Auto"), 0);
+    std::uint32_t c = s.Open("Auto");
+    std::vector<std::uint8_t> r(d.GetRecordLength());
+    for (int i = 0; i < 6; ++i) {
+        d.InitRecord(r.data());
+        ASSERT_EQ(s.engine.RecordInsert(c, false, r.data(), r.size()), 0);
+    }
+    // The last two go: their numbers 5 and 6 are used up all the same.
+    ASSERT_EQ(s.engine.SetToEnd(c), 0);
+    for (int i = 0; i < 2; ++i) {
+        ASSERT_EQ(s.engine.RecordGetPrev(c, false, r.data(), r.size()), 0);
+        ASSERT_EQ(s.engine.RecordDelete(c, nullptr, 0), 0);
+    }
+    s.engine.CursorClose(c);
+    std::int32_t id = -1;
+    ASSERT_EQ(s.rebuilder.TablePack(s.db, "Auto", id), 0);
+    ASSERT_EQ(s.Wait(id), 0u);
+    c = s.Open("Auto");
+    std::vector<std::uint32_t> seqs;
+    while (s.engine.RecordGetNext(c, false, r.data(), r.size()) == 0) seqs.push_back(GetU32(r.data()));
+    EXPECT_EQ(seqs, (std::vector<std::uint32_t>{1, 2, 3, 4}));
+    d.InitRecord(r.data());
+    ASSERT_EQ(s.engine.RecordInsert(c, false, r.data(), r.size()), 0);
+    ASSERT_EQ(s.engine.RecordGet(c, false, r.data(), r.size()), 0);
+    EXPECT_EQ(GetU32(r.data()), 7u);
+    s.engine.CursorClose(c);
+}
+
 TEST_F(RebuildTest, PackOfAnEmptyTable) {
     s.Build("People", 0);
     std::int32_t id = -1;
