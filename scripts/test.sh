@@ -12,6 +12,7 @@ if [ "${1:-}" = "--sanitize" ]; then
   shift
   export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}"
   export UBSAN_OPTIONS="${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}"
+  export LSAN_OPTIONS="${LSAN_OPTIONS:-suppressions=$PWD/tests/support/lsan.supp}"
 fi
 bash scripts/build.sh "${build_args[@]}"
 cd "out/$variant"

@@ -179,6 +179,14 @@ DBIResult CheckCanModify(TqvSrCursor* c, bool needRecord) {
 
 // ---- table-level record routines ----------------------------------------------------------
 
+void TqvSrCursor::SyncPosition(bool beforeWhenLost) { ::qv::SyncPosition(this, beforeWhenLost); }
+DBIResult TqvSrCursor::CheckCanModify(bool needRecord) { return ::qv::CheckCanModify(this, needRecord); }
+void TqvSrTable::GetIndexInfo(std::uint32_t index, TqvCursorNav& nav) { FillIndexInfo(this, index, nav); }
+
+void TqvSrTable::NextRecordInFileOrder(std::uint32_t reference, std::uint32_t& next, std::uint8_t* buffer) {
+    NextRecord(GetFile(0), reference, next, buffer);
+}
+
 void TqvSrTable::ReadRecord(std::uint32_t reference, std::uint8_t* buffer) {
     ::qv::ReadRecord(GetFile(0), reference, buffer);
 }

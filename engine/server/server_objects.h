@@ -26,6 +26,7 @@ class TqvSrTable;
 class TqvSrCursor;
 class TqvBufferManager;
 class TqvKeyProcItem;
+class TqvCursorNav;
 
 // A keyed list of server objects. `owning` lists free their items when they
 // drop them; all lists here do, as an object lives while any list holds it.
@@ -158,6 +159,11 @@ public:
     std::uint16_t ModifyRecord(TqvSrCursor* cursor, const std::uint8_t* record, bool releaseLock);
     std::uint16_t DeleteRecord(TqvSrCursor* cursor);
     void ReadRecord(std::uint32_t reference, std::uint8_t* buffer);
+    // The next live record after `reference` (0: the first) in file order;
+    // `next` is 0 when there is none.
+    void NextRecordInFileOrder(std::uint32_t reference, std::uint32_t& next, std::uint8_t* buffer);
+    // Fills a cursor's index context and compare context for `index`.
+    void GetIndexInfo(std::uint32_t index, TqvCursorNav& nav);
     // kind 0 inserted, 1 deleted, 2 key changed in `index`.
     void NotifyCursors(TqvSrCursor* except, int kind, std::uint32_t index, std::uint32_t reference);
 
@@ -217,6 +223,11 @@ public:
     std::uint8_t state = kCurBOF;
     std::uint32_t reference = 0;
     std::unique_ptr<TqvCursorState> nav;
+
+    // Re-finds the cursor in its index from its key when its path was lost.
+    void SyncPosition(bool beforeWhenLost);
+    // 0 inside a user transaction, 10257 when an implicit one is needed, else the refusal.
+    std::uint16_t CheckCanModify(bool needRecord);
 };
 
 class TqvSrTransaction : public TqvSelfListItem {

@@ -1168,6 +1168,9 @@ void TWinControl::SetScrollRange(int bar, int minPos, int maxPos, bool) {
                 plat::SendMessage(Handle(), b == SB_HORZ ? WM_HSCROLL : WM_VSCROLL, MAKEWPARAM(SB_ENDSCROLL, 0), 0);
             });
             impl_->bars[b] = sb;
+            // A new bar stays hidden until a range makes it needed; a child
+            // widget would otherwise show itself at the top-left corner.
+            sb->hide();
         }
         impl_->bars[b]->setRange(minPos, maxPos);
         impl_->pos[b] = std::clamp(impl_->pos[b], minPos, std::max(minPos, maxPos));

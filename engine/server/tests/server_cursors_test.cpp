@@ -652,3 +652,20 @@ TEST_F(CursorTest, SwitchingIndexAndCloning) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(CursorTest, RecordsInFileOrder) {
+    Fill();
+    TqvSrTable* t = engine.Tables().Item(0);
+    std::vector<std::uint8_t> r(recLen);
+    std::string names;
+    std::uint32_t ref = 0, next = 0;
+    for (t->NextRecordInFileOrder(0, next, r.data()); next != 0; t->NextRecordInFileOrder(ref, next, r.data())) {
+        names += Name(r) + " ";
+        ref = next;
+    }
+    EXPECT_EQ(names, "Cy Al Ed Bo Di ");
+}
+
+}  // namespace

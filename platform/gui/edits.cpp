@@ -1,0 +1,672 @@
+#include "platform/gui/edits.h"
+
+#include "platform/core/codepage.h"
+#include "platform/gui/clipboard.h"
+#include "platform/gui/controls_support.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace gui {
+
+namespace {
+
+constexpr int kInset = 3;
+
+bool IsWordChar(unsigned char c) { return plat::IsCharAlphaNumeric(c) || c == '_'; }
+
+}  // namespace
+
+TCustomEdit::TCustomEdit(TComponent* AOwner) : TCustomControl(AOwner) {
+    InstallControlsSupport();
+    SetBounds(0, 0, 121, 21);
+    SetColor(clWindow);
+    SetTabStop(true);
+    SetCursor(crIBeam);
+    ControlStyle |= csSetCaption | csDoubleClicks;
+}
+
+// --- lines ----------------------------------------------------------------------------
+
+std::vector<std::pair<int, int>> TCustomEdit::Rows() const {
+    std::vector<std::pair<int, int>> rows;
+    int n = static_cast<int>(text_.size());
+    if (!multiLine_) {
+        rows.push_back({0, n});
+        return rows;
+    }
+    int avail = TextArea().Width();
+    bool wrap = wordWrap_ && avail > 0;
+    TCanvas c;
+    if (wrap) c.Font().Assign(const_cast<TCustomEdit*>(this)->Font());
+    std::string shown = DisplayText();
+    for (int s = 0;;) {
+        std::size_t nl = text_.find('\n', static_cast<std::size_t>(s));
+        int lineEnd = nl == std::string::npos ? n : static_cast<int>(nl > 0 && text_[nl - 1] == '\r' ? nl - 1 : nl);
+        int rs = s;
+        while (wrap && rs < lineEnd && c.TextWidth(shown.substr(rs, lineEnd - rs)) > avail) {
+            // Break after the last blank that fits; a word wider than the
+            // whole row is broken where it stops fitting (one character at least).
+            int best = -1, fits = rs + 1;
+            for (int i = rs + 1; i <= lineEnd; ++i) {
+                if (c.TextWidth(shown.substr(rs, i - rs)) > avail) break;
+                fits = i;
+                if (shown[i - 1] == ' ') best = i;
+            }
+            if (best < 0) best = fits;
+            rows.push_back({rs, best});
+            rs = best;
+        }
+        rows.push_back({rs, lineEnd});
+        if (nl == std::string::npos) break;
+        s = static_cast<int>(nl) + 1;
+    }
+    return rows;
+}
+
+int TCustomEdit::LineCount() const { return static_cast<int>(Rows().size()); }
+
+int TCustomEdit::LineStart(int line) const {
+    auto rows = Rows();
+    if (line <= 0) return 0;
+    return line < static_cast<int>(rows.size()) ? rows[line].first : static_cast<int>(text_.size());
+}
+
+int TCustomEdit::LineEnd(int line) const {
+    auto rows = Rows();
+    line = std::clamp(line, 0, static_cast<int>(rows.size()) - 1);
+    return rows[line].second;
+}
+
+int TCustomEdit::LineOf(int pos) const {
+    auto rows = Rows();
+    pos = std::clamp(pos, 0, static_cast<int>(text_.size()));
+    int line = 0;
+    for (int i = 0; i < static_cast<int>(rows.size()); ++i)
+        if (rows[i].first <= pos) line = i;
+    return line;
+}
+
+// --- text and selection -------------------------------------------------------------------
+
+void TCustomEdit::SetText(const std::string& s) {
+    std::string t = s;
+    if (charCase_ == ecUpperCase) t = plat::AnsiUpperCase(t);
+    if (charCase_ == ecLowerCase) t = plat::AnsiLowerCase(t);
+    if (t == text_) return;
+    text_ = t;
+    anchor_ = caret_ = 0;
+    topLine_ = scrollX_ = 0;
+    undoValid_ = false;
+    Invalidate();
+    UpdateCaret();
+    Change();
+}
+
+int TCustomEdit::SelStart() const { return std::min(anchor_, caret_); }
+int TCustomEdit::SelLength() const { return std::abs(caret_ - anchor_); }
+std::string TCustomEdit::SelText() const { return text_.substr(SelStart(), SelLength()); }
+
+void TCustomEdit::SetSelection(int anchor, int caret) {
+    int n = static_cast<int>(text_.size());
+    anchor_ = std::clamp(anchor, 0, n);
+    caret_ = std::clamp(caret, 0, n);
+    ScrollCaretIntoView();
+    Invalidate();
+    UpdateCaret();
+}
+
+void TCustomEdit::SetSelStart(int pos) { SetSelection(pos, pos); }
+void TCustomEdit::SetSelLength(int len) { SetSelection(SelStart(), SelStart() + std::max(0, len)); }
+
+void TCustomEdit::SelectAll() { SetSelection(0, static_cast<int>(text_.size())); }
+
+void TCustomEdit::RawReplace(int start, int len, const std::string& s) {
+    int n = static_cast<int>(text_.size());
+    start = std::clamp(start, 0, n);
+    len = std::clamp(len, 0, n - start);
+    text_.replace(start, len, s);
+    anchor_ = caret_ = start + static_cast<int>(s.size());
+    ScrollCaretIntoView();
+    Invalidate();
+    UpdateCaret();
+}
+
+void TCustomEdit::SaveUndo() {
+    undoText_ = text_;
+    undoCaret_ = caret_;
+    undoValid_ = true;
+}
+
+bool TCustomEdit::UserReplaceSelection(const std::string& s) {
+    if (readOnly_) {
+        MessageBeep(0);
+        return false;
+    }
+    std::string t = s;
+    if (!multiLine_) t = t.substr(0, std::min(t.find('\r'), t.find('\n')));
+    if (charCase_ == ecUpperCase) t = plat::AnsiUpperCase(t);
+    if (charCase_ == ecLowerCase) t = plat::AnsiLowerCase(t);
+    if (maxLength_ > 0) {
+        int room = maxLength_ - (static_cast<int>(text_.size()) - SelLength());
+        if (room <= 0 && !t.empty()) {
+            MessageBeep(0);
+            return false;
+        }
+        if (static_cast<int>(t.size()) > room) t.resize(std::max(0, room));
+    }
+    if (t.empty() && SelLength() == 0) return false;
+    SaveUndo();
+    RawReplace(SelStart(), SelLength(), t);
+    modified_ = true;
+    Change();
+    return true;
+}
+
+void TCustomEdit::SetSelText(const std::string& s) {
+    std::string t = s;
+    if (maxLength_ > 0) {
+        int room = maxLength_ - (static_cast<int>(text_.size()) - SelLength());
+        t.resize(std::clamp(static_cast<int>(t.size()), 0, std::max(0, room)));
+    }
+    SaveUndo();
+    RawReplace(SelStart(), SelLength(), t);
+    Change();
+}
+
+void TCustomEdit::ClearSelection() {
+    if (SelLength() > 0) UserReplaceSelection("");
+}
+
+void TCustomEdit::Clear() { SetText(""); }
+
+void TCustomEdit::CopyToClipboard() {
+    // A password is never copied out.
+    if (passwordChar_ || SelLength() == 0) return;
+    Clipboard()->SetAsText(SelText());
+}
+
+void TCustomEdit::CutToClipboard() {
+    if (passwordChar_ || SelLength() == 0 || readOnly_) return;
+    CopyToClipboard();
+    ClearSelection();
+}
+
+void TCustomEdit::PasteFromClipboard() {
+    if (!IsClipboardFormatAvailable(CF_TEXT)) return;
+    UserReplaceSelection(Clipboard()->AsText());
+}
+
+void TCustomEdit::Undo() {
+    if (!undoValid_ || readOnly_) return;
+    std::string t = undoText_;
+    int c = undoCaret_;
+    SaveUndo();  // a second undo redoes, as the system edit does
+    text_ = t;
+    SetSelection(c, c);
+    modified_ = true;
+    Change();
+}
+
+void TCustomEdit::SetPasswordChar(char c) {
+    passwordChar_ = c;
+    Invalidate();
+}
+
+void TCustomEdit::SetCharCase(TEditCharCase c) {
+    charCase_ = c;
+    if (c == ecUpperCase) SetText(plat::AnsiUpperCase(text_));
+    if (c == ecLowerCase) SetText(plat::AnsiLowerCase(text_));
+}
+
+void TCustomEdit::SetBorderStyle(TBorderStyle s) {
+    borderStyle_ = s;
+    Invalidate();
+}
+
+void TCustomEdit::Change() {
+    if (OnChange) OnChange(this);
+}
+
+// --- keys -------------------------------------------------------------------------------------
+
+void TCustomEdit::DeleteForward() {
+    if (SelLength() == 0) {
+        if (caret_ >= static_cast<int>(text_.size())) return;
+        int len = (text_[caret_] == '\r' && caret_ + 1 < static_cast<int>(text_.size()) && text_[caret_ + 1] == '\n') ? 2 : 1;
+        anchor_ = caret_ + len;
+    }
+    UserReplaceSelection("");
+}
+
+void TCustomEdit::DeleteBackward() {
+    if (SelLength() == 0) {
+        if (caret_ == 0) return;
+        int len = (caret_ >= 2 && text_[caret_ - 1] == '\n' && text_[caret_ - 2] == '\r') ? 2 : 1;
+        anchor_ = caret_ - len;
+    }
+    UserReplaceSelection("");
+}
+
+bool TCustomEdit::NavigationKey(unsigned key, TShiftState shift) {
+    bool extend = shift & ssShift;
+    bool word = shift & ssCtrl;
+    int n = static_cast<int>(text_.size());
+    int pos = caret_;
+    auto isCrLfAt = [&](int p) { return p >= 0 && p + 1 < n && text_[p] == '\r' && text_[p + 1] == '\n'; };
+    switch (key) {
+    case VK_LEFT:
+        if (!extend && SelLength() > 0 && !word) pos = SelStart();
+        else if (word) {
+            while (pos > 0 && !IsWordChar(text_[pos - 1])) --pos;
+            while (pos > 0 && IsWordChar(text_[pos - 1])) --pos;
+        } else if (pos > 0) pos -= isCrLfAt(pos - 2) ? 2 : 1;
+        break;
+    case VK_RIGHT:
+        if (!extend && SelLength() > 0 && !word) pos = SelStart() + SelLength();
+        else if (word) {
+            while (pos < n && IsWordChar(text_[pos])) ++pos;
+            while (pos < n && !IsWordChar(text_[pos])) ++pos;
+        } else if (pos < n) pos += isCrLfAt(pos) ? 2 : 1;
+        break;
+    case VK_HOME: pos = word ? 0 : LineStart(LineOf(pos)); break;
+    case VK_END: pos = word ? n : LineEnd(LineOf(pos)); break;
+    case VK_UP:
+    case VK_DOWN: {
+        if (!multiLine_) return false;
+        int line = LineOf(pos) + (key == VK_UP ? -1 : 1);
+        if (line < 0 || line >= LineCount()) break;
+        TPoint p = PointFromPos(pos);
+        int col = p.x;
+        int start = LineStart(line), end = LineEnd(line);
+        // Keep the column in pixels, as the system edit does.
+        int best = start;
+        std::string shown = DisplayText();
+        TCanvas& c = Canvas();
+        c.Font().Assign(Font());
+        for (int i = start; i <= end; ++i) {
+            int x = kInset - scrollX_ + c.TextWidth(shown.substr(start, i - start));
+            if (x <= col) best = i;
+        }
+        pos = best;
+        break;
+    }
+    default: return false;
+    }
+    SetSelection(extend ? anchor_ : pos, pos);
+    return true;
+}
+
+void TCustomEdit::EditChar(char ch) {
+    auto u = static_cast<unsigned char>(ch);
+    switch (u) {
+    case 3: CopyToClipboard(); return;
+    case 22: PasteFromClipboard(); return;
+    case 24: CutToClipboard(); return;
+    case 26: Undo(); return;
+    case 1: SelectAll(); return;
+    case 8: DeleteBackward(); return;
+    case 13:
+        if (multiLine_ && wantReturns_) UserReplaceSelection("\r\n");
+        return;
+    case 9:
+        if (multiLine_ && wantTabs_) UserReplaceSelection("\t");
+        return;
+    default:
+        if (u < 32 || u == 127) return;
+        UserReplaceSelection(std::string(1, ch));
+    }
+}
+
+void TCustomEdit::WndProc(TMessage& m) {
+    switch (m.Msg) {
+    case WM_GETDLGCODE: {
+        LRESULT code = DLGC_WANTARROWS | DLGC_WANTCHARS;
+        if (multiLine_ && wantTabs_) code |= DLGC_WANTTAB;
+        if (multiLine_ && wantReturns_) code |= DLGC_WANTALLKEYS;
+        m.Result = code;
+        return;
+    }
+    case WM_SETFOCUS:
+        TCustomControl::WndProc(m);
+        UpdateCaret();
+        return;
+    case WM_KILLFOCUS:
+        if (CaretOwner() == (HandleAllocated() ? Handle() : 0)) DestroyCaret();
+        TCustomControl::WndProc(m);
+        Invalidate();
+        return;
+    default: TCustomControl::WndProc(m); return;
+    }
+}
+
+void TCustomEdit::DefaultHandler(TMessage& m) {
+    switch (m.Msg) {
+    case WM_KEYDOWN: {
+        unsigned key = static_cast<unsigned>(m.WParam);
+        TShiftState shift = CurrentShiftState();
+        if (key == VK_DELETE) {
+            if (shift & ssShift) CutToClipboard();
+            else DeleteForward();
+            m.Result = 1;
+            return;
+        }
+        if (key == VK_INSERT) {
+            if (shift & ssShift) PasteFromClipboard();
+            else if (shift & ssCtrl) CopyToClipboard();
+            m.Result = 1;
+            return;
+        }
+        m.Result = NavigationKey(key, shift) ? 1 : 0;
+        return;
+    }
+    case WM_CHAR: EditChar(static_cast<char>(m.WParam & 0xFF)); m.Result = 0; return;
+    case WM_CUT: CutToClipboard(); return;
+    case WM_COPY: CopyToClipboard(); return;
+    case WM_PASTE: PasteFromClipboard(); return;
+    case WM_CLEAR: ClearSelection(); return;
+    case WM_UNDO:
+    case EM_UNDO: m.Result = undoValid_ ? 1 : 0; Undo(); return;
+    case EM_CANUNDO: m.Result = undoValid_ ? 1 : 0; return;
+    case EM_EMPTYUNDOBUFFER: undoValid_ = false; return;
+    case WM_SETTEXT:
+        SetText(m.LParam ? reinterpret_cast<const char*>(m.LParam) : "");
+        m.Result = 1;
+        return;
+    case WM_GETTEXTLENGTH: m.Result = static_cast<LRESULT>(text_.size()); return;
+    case WM_GETTEXT: {
+        auto size = static_cast<std::size_t>(m.WParam);
+        char* buf = reinterpret_cast<char*>(m.LParam);
+        if (!buf || size == 0) {
+            m.Result = 0;
+            return;
+        }
+        std::size_t n = std::min(size - 1, text_.size());
+        std::memcpy(buf, text_.data(), n);
+        buf[n] = 0;
+        m.Result = static_cast<LRESULT>(n);
+        return;
+    }
+    case EM_GETSEL: {
+        int s = SelStart(), e = SelStart() + SelLength();
+        if (m.WParam) *reinterpret_cast<std::uint32_t*>(m.WParam) = static_cast<std::uint32_t>(s);
+        if (m.LParam) *reinterpret_cast<std::uint32_t*>(m.LParam) = static_cast<std::uint32_t>(e);
+        m.Result = MAKELPARAM(s, e);
+        return;
+    }
+    case EM_SETSEL: {
+        auto s = static_cast<int>(static_cast<std::intptr_t>(m.WParam));
+        auto e = static_cast<int>(m.LParam);
+        int n = static_cast<int>(text_.size());
+        if (s == -1) SetSelection(caret_, caret_);
+        else SetSelection(s, e < 0 ? n : e);
+        return;
+    }
+    case EM_REPLACESEL: SetSelText(m.LParam ? reinterpret_cast<const char*>(m.LParam) : ""); return;
+    case EM_GETMODIFY: m.Result = modified_ ? 1 : 0; return;
+    case EM_SETMODIFY: modified_ = m.WParam != 0; return;
+    case EM_LIMITTEXT: SetMaxLength(static_cast<int>(m.WParam)); return;
+    case EM_SETREADONLY: readOnly_ = m.WParam != 0; m.Result = 1; return;
+    case EM_SETPASSWORDCHAR: SetPasswordChar(static_cast<char>(m.WParam)); return;
+    case EM_GETLINECOUNT: m.Result = LineCount(); return;
+    case EM_LINEFROMCHAR: m.Result = LineOf(static_cast<int>(static_cast<std::intptr_t>(m.WParam)) < 0 ? caret_ : static_cast<int>(m.WParam)); return;
+    case EM_LINEINDEX: {
+        auto line = static_cast<int>(static_cast<std::intptr_t>(m.WParam));
+        if (line < 0) line = LineOf(caret_);
+        m.Result = line < LineCount() ? LineStart(line) : -1;
+        return;
+    }
+    case EM_LINELENGTH: {
+        int line = LineOf(static_cast<int>(m.WParam));
+        m.Result = LineEnd(line) - LineStart(line);
+        return;
+    }
+    case EM_GETFIRSTVISIBLELINE: m.Result = topLine_; return;
+    default: TCustomControl::DefaultHandler(m); return;
+    }
+}
+
+// --- painting and the caret -------------------------------------------------------------
+
+std::string TCustomEdit::DisplayText() const {
+    if (!passwordChar_) return text_;
+    return std::string(text_.size(), passwordChar_);
+}
+
+int TCustomEdit::LineHeight() {
+    TCanvas& c = Canvas();
+    c.Font().Assign(Font());
+    return std::max(1, c.TextHeight("Wg"));
+}
+
+TRect TCustomEdit::TextArea() const {
+    TRect r = ClientRect();
+    InflateRect(r, -kInset, borderStyle_ == bsNone ? 0 : -kInset + 1);
+    return r;
+}
+
+TPoint TCustomEdit::PointFromPos(int pos) {
+    int line = LineOf(pos);
+    int start = LineStart(line);
+    TCanvas& c = Canvas();
+    c.Font().Assign(Font());
+    int x = kInset - scrollX_ + c.TextWidth(DisplayText().substr(start, pos - start));
+    int y = TextArea().Top + (line - topLine_) * LineHeight();
+    return {x, y};
+}
+
+int TCustomEdit::PosFromPoint(int x, int y) {
+    int lh = LineHeight();
+    int line = multiLine_ ? std::clamp(topLine_ + (y - TextArea().Top) / lh, 0, LineCount() - 1) : 0;
+    int start = LineStart(line), end = LineEnd(line);
+    std::string shown = DisplayText();
+    TCanvas& c = Canvas();
+    int best = start;
+    int bestDist = 1 << 30;
+    for (int i = start; i <= end; ++i) {
+        int px = kInset - scrollX_ + c.TextWidth(shown.substr(start, i - start));
+        int d = std::abs(px - x);
+        if (d < bestDist) {
+            bestDist = d;
+            best = i;
+        }
+    }
+    return best;
+}
+
+void TCustomEdit::ScrollCaretIntoView() {
+    if (!HandleAllocated() && Width() <= 0) return;
+    TRect area = TextArea();
+    if (multiLine_) {
+        int lh = LineHeight();
+        int visible = std::max(1, area.Height() / lh);
+        int line = LineOf(caret_);
+        if (line < topLine_) topLine_ = line;
+        if (line >= topLine_ + visible) topLine_ = line - visible + 1;
+    }
+    TCanvas& c = Canvas();
+    c.Font().Assign(Font());
+    int start = LineStart(LineOf(caret_));
+    int x = c.TextWidth(DisplayText().substr(start, caret_ - start));
+    int w = std::max(1, area.Width());
+    if (x - scrollX_ > w) scrollX_ = x - w + w / 3;
+    if (x < scrollX_) scrollX_ = std::max(0, x - w / 3);
+}
+
+void TCustomEdit::UpdateCaret() {
+    if (!HandleAllocated() || !Focused()) return;
+    HWND h = Handle();
+    if (CaretOwner() != h) CreateCaret(h, 1, LineHeight());
+    TPoint p = PointFromPos(caret_);
+    SetCaretPos(p.x, p.y);
+    ShowCaret(h);
+}
+
+void TCustomEdit::Paint() {
+    TCanvas& c = Canvas();
+    TRect r = ClientRect();
+    c.Brush().SetStyle(bsSolid);
+    c.Brush().SetColor(Enabled() ? Color() : clBtnFace);
+    c.FillRect(r);
+    if (borderStyle_ != bsNone) {
+        TRect f = r;
+        Frame3D(c, f, clBtnShadow, clBtnHighlight, 1);
+        Frame3D(c, f, cl3DDkShadow, cl3DLight, 1);
+    }
+    c.Font().Assign(Font());
+    if (!Enabled()) c.Font().SetColor(clGrayText);
+    TRect area = TextArea();
+    c.SetClipRect(area);
+    std::string shown = DisplayText();
+    int lh = LineHeight();
+    bool showSel = SelLength() > 0 && (Focused() || !HideSelection);
+    int selA = SelStart(), selB = SelStart() + SelLength();
+    std::vector<std::pair<int, int>> rows = Rows();
+    int lines = static_cast<int>(rows.size());
+    for (int line = topLine_; line < lines; ++line) {
+        int y = area.Top + (line - topLine_) * lh;
+        if (y > area.Bottom) break;
+        int start = rows[line].first, end = rows[line].second;
+        int x = kInset - scrollX_;
+        auto segment = [&](int a, int b, bool sel) {
+            if (b <= a) return;
+            std::string s = shown.substr(a, b - a);
+            c.Brush().SetStyle(sel ? bsSolid : bsClear);
+            c.Brush().SetColor(clHighlight);
+            c.Font().SetColor(sel ? clHighlightText : (Enabled() ? Font().Color() : clGrayText));
+            c.TextOut(x, y, s);
+            x += c.TextWidth(s);
+        };
+        if (showSel) {
+            int a = std::clamp(selA, start, end), b = std::clamp(selB, start, end);
+            segment(start, a, false);
+            segment(a, b, true);
+            segment(b, end, false);
+        } else {
+            segment(start, end, false);
+        }
+    }
+    c.ResetClip();
+}
+
+void TCustomEdit::DoEnter() {
+    // Tabbing into a single-line edit selects its text.
+    if (AutoSelect && !multiLine_ && !selecting_) SelectAll();
+    TCustomControl::DoEnter();
+}
+
+void TCustomEdit::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+    if (Button == mbLeft) {
+        selecting_ = true;
+        if (CanFocus() && !Focused()) SetFocus();
+        int pos = PosFromPoint(X, Y);
+        SetSelection((Shift & ssShift) ? anchor_ : pos, pos);
+    }
+    TCustomControl::MouseDown(Button, Shift, X, Y);
+}
+
+void TCustomEdit::MouseMove(TShiftState Shift, int X, int Y) {
+    if (selecting_ && (Shift & ssLeft)) SetSelection(anchor_, PosFromPoint(X, Y));
+    TCustomControl::MouseMove(Shift, X, Y);
+}
+
+void TCustomEdit::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
+    selecting_ = false;
+    TCustomControl::MouseUp(Button, Shift, X, Y);
+}
+
+void TCustomEdit::DblClick() {
+    int a = caret_, b = caret_;
+    while (a > 0 && IsWordChar(text_[a - 1])) --a;
+    while (b < static_cast<int>(text_.size()) && IsWordChar(text_[b])) ++b;
+    SetSelection(a, b);
+    TCustomControl::DblClick();
+}
+
+// ===========================================================================
+// TMemo
+
+TMemo::TMemo(TComponent* AOwner) : TCustomEdit(AOwner) {
+    multiLine_ = true;
+    wordWrap_ = true;
+    AutoSelect = false;
+    SetBounds(0, 0, 185, 89);
+    lines_.OnChange = [this](plat::StringList& l) {
+        if (syncing_) return;
+        syncing_ = true;
+        std::string t = l.Text();
+        // The last line has no line end of its own in the edit.
+        if (t.size() >= 2 && t.compare(t.size() - 2, 2, "\r\n") == 0) t.resize(t.size() - 2);
+        SetText(t);
+        syncing_ = false;
+    };
+}
+
+plat::StringList& TMemo::Lines() { return lines_; }
+
+void TMemo::Change() {
+    if (!syncing_) {
+        syncing_ = true;
+        lines_.SetText(text_);
+        // A final empty line after a line end is a line of the memo.
+        if (text_.size() >= 2 && text_.compare(text_.size() - 2, 2, "\r\n") == 0) lines_.Add("");
+        syncing_ = false;
+    }
+    UpdateScrollBars();
+    TCustomEdit::Change();
+}
+
+TPoint TMemo::CaretPos() const {
+    int line = LineOf(Caret());
+    return {Caret() - LineStart(line), line};
+}
+
+void TMemo::SetWordWrap(bool w) {
+    wordWrap_ = w;
+    topLine_ = 0;
+    ScrollCaretIntoView();
+    UpdateScrollBars();
+    Invalidate();
+}
+
+void TMemo::SetScrollBars(TScrollStyle s) {
+    scrollBars_ = s;
+    UpdateScrollBars();
+}
+
+void TMemo::UpdateScrollBars() {
+    int lines = LineCount();
+    if (scrollBars_ == ssVertical || scrollBars_ == ssBoth) {
+        SetScrollBarRange(this, SB_VERT, 0, std::max(0, lines - 1));
+        SetScrollPos(SB_VERT, topLine_);
+    }
+}
+
+void TMemo::WndProc(TMessage& m) {
+    if (m.Msg == WM_VSCROLL) {
+        int lines = LineCount();
+        int code = LOWORD(m.WParam);
+        int page = std::max(1, ClientHeight() / LineHeight());
+        switch (code) {
+        case SB_LINEUP: --topLine_; break;
+        case SB_LINEDOWN: ++topLine_; break;
+        case SB_PAGEUP: topLine_ -= page; break;
+        case SB_PAGEDOWN: topLine_ += page; break;
+        case SB_THUMBPOSITION:
+        case SB_THUMBTRACK: topLine_ = HIWORD(m.WParam); break;
+        case SB_TOP: topLine_ = 0; break;
+        case SB_BOTTOM: topLine_ = lines - 1; break;
+        default: break;
+        }
+        topLine_ = std::clamp(topLine_, 0, std::max(0, lines - 1));
+        SetScrollPos(SB_VERT, topLine_);
+        Invalidate();
+        UpdateCaret();
+        return;
+    }
+    TCustomEdit::WndProc(m);
+    // A new width wraps the text again.
+    if (m.Msg == WM_SIZE) UpdateScrollBars();
+}
+
+}  // namespace gui

@@ -1,0 +1,89 @@
+// The printer: a canvas per page at the printer's resolution, page size,
+// begin / new page / end of a job, over Qt's printer. With OutputFileName
+// set, or with no printer installed, the job is written as PDF, so printing
+// works (and is tested) without a printer.
+//
+// Each page is drawn into an image and handed to the printer at NewPage and
+// EndDoc, so everything a canvas can do (raster operations, pixel reads)
+// works on a page as it does on the screen.
+#pragma once
+
+#include "platform/core/string_list.h"
+#include "platform/gui/graphics.h"
+
+#include <memory>
+#include <string>
+
+class QPrinter;
+
+namespace gui {
+
+enum TPrinterOrientation { poPortrait, poLandscape };
+
+// Win32 printer escapes and device capabilities that callers ask.
+constexpr int QUERYESCSUPPORT = 8, GETPHYSPAGESIZE = 12, GETPRINTINGOFFSET = 13;
+// (HORZRES, LOGPIXELSX and the other indices of the screen are in graphics.h.)
+constexpr int PHYSICALWIDTH = 110, PHYSICALHEIGHT = 111, PHYSICALOFFSETX = 112, PHYSICALOFFSETY = 113;
+
+class TPrinter : public TObject {
+public:
+    TPrinter();
+    ~TPrinter() override;
+
+    // Raises plat::Exception while a job is running.
+    void BeginDoc();
+    void NewPage();
+    void EndDoc();
+    // Drops the job: nothing more is printed (a PDF under way is removed).
+    void Abort();
+    bool Printing() const { return printing_; }
+    bool Aborted() const { return aborted_; }
+    // 1 for the first page of a job.
+    int PageNumber() const { return pageNumber_; }
+
+    // The page's canvas (only while printing), in device pixels.
+    TCanvas& Canvas();
+    // The printable area in device pixels.
+    int PageWidth() const;
+    int PageHeight() const;
+    int GetDeviceCaps(int index) const;
+    // Win32's printer escapes: QUERYESCSUPPORT (in: the escape asked about),
+    // GETPHYSPAGESIZE and GETPRINTINGOFFSET (out: a point). Returns > 0 when
+    // supported, 0 when not.
+    int Escape(int escape, int inValue, TPoint* out) const;
+
+    // Installed printers; the PDF writer is always the last one.
+    const plat::StringList& Printers();
+    int PrinterIndex() const { return printerIndex_; }
+    void SetPrinterIndex(int i);
+    TPrinterOrientation Orientation() const;
+    void SetOrientation(TPrinterOrientation o);
+    int Copies() const;
+    void SetCopies(int n);
+    // The job's name in the queue.
+    std::string Title;
+    // A PDF file to print into instead of a printer (empty: the chosen printer).
+    std::string OutputFileName;
+    // Dots per inch of the pages' canvases.
+    int Resolution() const;
+    void SetResolution(int dpi);
+
+    // Qt's printer behind it (the print dialogs configure it).
+    QPrinter* QtPrinter() const;
+
+private:
+    void FlushPage();
+    void ApplyTarget();
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+    plat::StringList printers_;
+    int printerIndex_ = 0;
+    bool printing_ = false;
+    bool aborted_ = false;
+    int pageNumber_ = 0;
+};
+
+// The one printer object (created on first use).
+TPrinter* Printer();
+
+}  // namespace gui

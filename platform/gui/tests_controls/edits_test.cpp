@@ -1,0 +1,306 @@
+// Edits and the masked edit, driven by keys and messages as a user's input
+// arrives.
+#include "../tests/gui_fixture.h"
+
+#include "platform/gui/clipboard.h"
+#include "platform/gui/edits.h"
+#include "platform/gui/mask_edit.h"
+
+namespace guitest {
+namespace {
+
+using namespace gui;
+
+class Edits : public GuiTest {
+protected:
+    void SetUp() override {
+        GuiTest::SetUp();
+        SetClipboardBackend(&memory);
+        form->Show();
+        ProcessEvents();
+    }
+    void TearDown() override {
+        SetClipboardBackend(nullptr);
+        GuiTest::TearDown();
+    }
+    template <class T>
+    T* Make(int top = 10) {
+        auto* e = new T(form);
+        e->SetParent(form);
+        e->SetBounds(10, top, 150, 21);
+        return e;
+    }
+    MemoryClipboardBackend memory;
+};
+
+TEST_F(Edits, TypingInsertsAtTheCaretMarksModifiedAndRaisesOnChange) {
+    auto* e = Make<TEdit>();
+    int changes = 0;
+    e->OnChange = [&](TObject*) { ++changes; };
+    e->SetFocus();
+    TypeText(e, "helo");
+    SendKey(e, VK_LEFT);
+    TypeText(e, "l");
+    EXPECT_EQ(e->Text(), "hello");
+    EXPECT_EQ(e->SelStart(), 4);
+    EXPECT_TRUE(e->Modified());
+    EXPECT_EQ(changes, 5);
+    SendKey(e, VK_HOME);
+    SendKey(e, VK_DELETE);
+    SendKey(e, VK_END);
+    SendKey(e, VK_BACK);
+    EXPECT_EQ(e->Text(), "ell");
+    // Setting the text is not an edit by the user.
+    e->SetModified(false);
+    e->SetText("new");
+    EXPECT_FALSE(e->Modified());
+    EXPECT_EQ(changes, 8);
+}
+
+TEST_F(Edits, ShiftArrowsSelectAndTypingReplacesTheSelection) {
+    auto* e = Make<TEdit>();
+    e->SetText("abcdef");
+    e->SetFocus();
+    e->SetSelStart(1);
+    SendKey(e, VK_RIGHT, ssShift);
+    SendKey(e, VK_RIGHT, ssShift);
+    EXPECT_EQ(e->SelStart(), 1);
+    EXPECT_EQ(e->SelLength(), 2);
+    EXPECT_EQ(e->SelText(), "bc");
+    TypeText(e, "X");
+    EXPECT_EQ(e->Text(), "aXdef");
+}
+
+TEST_F(Edits, MaxLengthLimitsTypingAndPastingButNotSetText) {
+    auto* e = Make<TEdit>();
+    e->SetMaxLength(4);
+    e->SetFocus();
+    TypeText(e, "abcdef");
+    EXPECT_EQ(e->Text(), "abcd");
+    Clipboard()->SetAsText("XYZ");
+    e->SetSelStart(1);
+    e->SetSelLength(1);
+    e->PasteFromClipboard();
+    EXPECT_EQ(e->Text(), "aXcd");  // one free place: only "X" fits
+    e->SetText("longer than four");
+    EXPECT_EQ(e->Text(), "longer than four");
+}
+
+TEST_F(Edits, ReadOnlyRefusesInputAndCutButAllowsCopy) {
+    auto* e = Make<TEdit>();
+    e->SetText("fixed");
+    e->SetReadOnly(true);
+    e->SetFocus();
+    e->SelectAll();
+    TypeText(e, "x");
+    SendKey(e, VK_DELETE);
+    e->Perform(WM_CUT, 0, 0);
+    EXPECT_EQ(e->Text(), "fixed");
+    e->Perform(WM_COPY, 0, 0);
+    EXPECT_EQ(Clipboard()->AsText(), "fixed");
+}
+
+TEST_F(Edits, PasswordCharHidesTheTextAndNeverCopiesIt) {
+    auto* e = Make<TEdit>();
+    e->SetPasswordChar('*');
+    e->SetFocus();
+    TypeText(e, "secret");
+    Clipboard()->SetAsText("before");
+    e->SelectAll();
+    SendKey(e, 'C', ssCtrl);
+    e->CopyToClipboard();
+    EXPECT_EQ(Clipboard()->AsText(), "before");
+    EXPECT_EQ(e->Text(), "secret");
+}
+
+TEST_F(Edits, ClipboardKeysCutAndPasteBetweenTwoEditsAndUndo) {
+    auto* a = Make<TEdit>(10);
+    auto* b = Make<TEdit>(40);
+    a->SetText("one two");
+    a->SetFocus();
+    a->SetSelStart(4);
+    a->SetSelLength(3);
+    SendKey(a, 'X', ssCtrl);
+    EXPECT_EQ(a->Text(), "one ");
+    b->SetFocus();
+    b->SetText("[]");
+    b->SetSelStart(1);
+    SendKey(b, 'V', ssCtrl);
+    EXPECT_EQ(b->Text(), "[two]");
+    SendKey(b, 'Z', ssCtrl);
+    EXPECT_EQ(b->Text(), "[]");
+}
+
+TEST_F(Edits, TextAndSelectionMessages) {
+    auto* e = Make<TEdit>();
+    const char* text = "message text";
+    e->Perform(WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+    EXPECT_EQ(e->Text(), "message text");
+    EXPECT_EQ(e->Perform(WM_GETTEXTLENGTH, 0, 0), 12);
+    char small[5];
+    EXPECT_EQ(e->Perform(WM_GETTEXT, sizeof small, reinterpret_cast<LPARAM>(small)), 4);
+    EXPECT_STREQ(small, "mess");
+    e->Perform(EM_SETSEL, 8, 12);
+    EXPECT_EQ(e->SelText(), "text");
+    e->Perform(EM_REPLACESEL, 0, reinterpret_cast<LPARAM>("body"));
+    EXPECT_EQ(e->Text(), "message body");
+    e->Perform(EM_SETSEL, 0, -1);
+    EXPECT_EQ(e->SelLength(), 12);
+    e->Perform(EM_SETMODIFY, 1, 0);
+    EXPECT_EQ(e->Perform(EM_GETMODIFY, 0, 0), 1);
+}
+
+TEST_F(Edits, MemoKeepsLinesAndTextInStepAndMovesByLine) {
+    auto* m = new TMemo(form);
+    m->SetParent(form);
+    m->SetBounds(10, 10, 200, 100);
+    m->Lines().Add("first");
+    m->Lines().Add("second");
+    EXPECT_EQ(m->Text(), "first\r\nsecond");
+    m->SetFocus();
+    m->SetSelStart(0);
+    SendKey(m, VK_END);
+    SendKey(m, VK_RETURN);
+    TypeText(m, "middle");
+    ASSERT_EQ(m->Lines().Count(), 3);
+    EXPECT_EQ(m->Lines()[1], "middle");
+    SendKey(m, VK_DOWN);
+    EXPECT_EQ(m->CaretPos().y, 2);
+    EXPECT_EQ(m->Perform(EM_GETLINECOUNT, 0, 0), 3);
+    SendKey(m, VK_END);
+    // Enter in a memo is its own, not the form's.
+    EXPECT_EQ(m->Perform(WM_GETDLGCODE, 0, 0) & DLGC_WANTALLKEYS, DLGC_WANTALLKEYS);
+    SendKey(m, VK_BACK);
+    EXPECT_EQ(m->Lines()[2], "secon");
+}
+
+TEST_F(Edits, MemoWrapsLongLinesAtBlanksIntoRowsWithoutChangingItsLines) {
+    auto* m = new TMemo(form);
+    m->SetParent(form);
+    m->SetBounds(10, 10, 90, 200);
+    m->SetText("alpha beta gamma delta epsilon\r\nshort");
+    ASSERT_EQ(m->Lines().Count(), 2);
+    auto rows = static_cast<int>(m->Perform(EM_GETLINECOUNT, 0, 0));
+    EXPECT_GT(rows, 2);
+    // Every wrapped row starts right after a blank, and no word is split.
+    for (int r = 1; r < rows - 1; ++r) {
+        auto start = static_cast<int>(m->Perform(EM_LINEINDEX, r, 0));
+        EXPECT_EQ(m->Text()[start - 1], ' ') << r;
+    }
+    EXPECT_EQ(m->Perform(EM_LINEINDEX, rows - 1, 0), static_cast<LRESULT>(m->Text().find("short")));
+    m->SetFocus();
+    m->SetSelStart(0);
+    SendKey(m, VK_DOWN);
+    EXPECT_EQ(m->CaretPos().y, 1);
+    EXPECT_EQ(m->Perform(EM_LINEFROMCHAR, m->SelStart(), 0), 1);
+    m->SetWordWrap(false);
+    EXPECT_EQ(m->Perform(EM_GETLINECOUNT, 0, 0), 2);
+    // A word wider than the row is broken where it stops fitting.
+    m->SetWordWrap(true);
+    m->SetText(std::string(60, 'W'));
+    EXPECT_GT(m->Perform(EM_GETLINECOUNT, 0, 0), 1);
+    EXPECT_EQ(m->Text(), std::string(60, 'W'));
+}
+
+// --- the edit mask ---------------------------------------------------------------------
+
+struct MaskCase {
+    const char* mask;
+    const char* typed;
+    const char* editText;
+    const char* text;
+};
+
+class MaskTyping : public Edits, public ::testing::WithParamInterface<MaskCase> {};
+
+TEST_P(MaskTyping, TypedKeysFillPlacesSkippingLiterals) {
+    const MaskCase& c = GetParam();
+    auto* e = Make<TMaskEdit>();
+    e->SetEditMask(c.mask);
+    e->SetFocus();
+    e->SetSelStart(0);
+    TypeText(e, c.typed);
+    EXPECT_EQ(e->EditText(), c.editText) << c.mask;
+    EXPECT_EQ(e->Text(), c.text) << c.mask;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Masks, MaskTyping,
+    ::testing::Values(
+        // Literals kept in Text, an empty place read as a blank; letters
+        // refused by a digit place.
+        MaskCase{"!(999) 000-0000;1;_", "12a3456789", "(123) 456-789_", "(123) 456-789 "},
+        // Literals dropped ('0'), custom blank.
+        MaskCase{"00/00/00;0;*", "311299", "31/12/99", "311299"},
+        // Upper then lower case.
+        MaskCase{">LL<ll;1;_", "abCD", "ABcd", "ABcd"},
+        // A typed separator jumps to its literal, leaving the optional place empty.
+        MaskCase{"99:99;1;_", "7:45", "7_:45", "7 :45"},
+        // An escaped letter is a literal.
+        MaskCase{"\\X000;1;_", "12", "X12_", "X12 "},
+        // Optional alphanumerics refuse punctuation.
+        MaskCase{"aaa;1;_", "a.b", "ab_", "ab "}));
+
+TEST_F(Edits, MaskBackspaceAndDeleteBlankPlacesWithoutMovingLiterals) {
+    auto* e = Make<TMaskEdit>();
+    e->SetEditMask("00-00;1;_");
+    e->SetFocus();
+    TypeText(e, "1234");
+    EXPECT_EQ(e->EditText(), "12-34");
+    SendKey(e, VK_BACK);
+    EXPECT_EQ(e->EditText(), "12-3_");
+    SendKey(e, VK_BACK);
+    SendKey(e, VK_BACK);  // skips the literal
+    EXPECT_EQ(e->EditText(), "1_-__");
+    e->SetSelStart(0);
+    SendKey(e, VK_DELETE);
+    EXPECT_EQ(e->EditText(), "__-__");
+    EXPECT_EQ(e->EditText().size(), 5u);
+}
+
+TEST_F(Edits, MaskPasteFitsCharactersAndSetTextMapsToPlaces) {
+    auto* e = Make<TMaskEdit>();
+    e->SetEditMask("LL-000;0;_");
+    e->SetText("ab123");
+    EXPECT_EQ(e->EditText(), "ab-123");
+    EXPECT_EQ(e->Text(), "ab123");
+    Clipboard()->SetAsText("XY9");
+    e->SetSelStart(0);
+    e->Perform(WM_PASTE, 0, 0);
+    EXPECT_EQ(e->EditText(), "XY-923");
+}
+
+TEST_F(Edits, IncompleteMaskRaisesOnValidateAndKeepsFocusOnExit) {
+    ScriptedDialogService dialogs;
+    ScopedDialogService scope(dialogs);
+    auto* e = Make<TMaskEdit>(10);
+    auto* other = Make<TEdit>(40);
+    e->SetEditMask("000;1;_");
+    e->SetFocus();
+    TypeText(e, "12");
+    EXPECT_THROW(e->ValidateEdit(), EDBEditError);
+    other->SetFocus();
+    ProcessEvents();
+    ASSERT_EQ(dialogs.Requests().size(), 1u);
+    EXPECT_NE(dialogs.Last().text.find("Invalid input value"), std::string::npos);
+    EXPECT_TRUE(e->Focused());
+    // Escape abandons the changes.
+    SendKey(e, VK_ESCAPE);
+    EXPECT_EQ(e->EditText(), "___");
+}
+
+TEST(EditMaskPicture, AnEmptyDateReadsAsBlanksAndLiterals) {
+    EditMaskPicture date("00/00/00;1;_");
+    EXPECT_EQ(date.TextFromEditText(date.EmptyEditText()), "  /  /  ");
+    EXPECT_EQ(date.FirstMissing(date.EmptyEditText()), 0);
+    EXPECT_EQ(date.FirstMissing("12/3_/99"), 4);
+    EXPECT_EQ(date.FirstMissing("12/31/99"), -1);
+}
+
+TEST(FormatMaskText, FormatsAValueThroughAMask) {
+    EXPECT_EQ(FormatMaskText("000-000;0;_", "12345"), "123-45 ");
+    EXPECT_EQ(FormatMaskText("", "plain"), "plain");
+}
+
+}  // namespace
+}  // namespace guitest
