@@ -187,7 +187,9 @@ TqvSrRebuilder::~TqvSrRebuilder() {
         threads.swap(threads_);
     }
     for (auto& t : threads) t->Terminate();
-    // Each thread object joins its thread as it goes.
+    // Joined before any thread object is destroyed: its thread may still be
+    // reading the object while its destructors run.
+    for (auto& t : threads) t->WaitFor();
     threads.clear();
 }
 
@@ -214,7 +216,8 @@ void TqvSrRebuilder::Reap() {
             }
         }
     }
-    // Joined outside the list's lock.
+    // Joined outside the list's lock, and before the objects go.
+    for (auto& t : done) t->WaitFor();
     done.clear();
 }
 

@@ -64,10 +64,12 @@ void KillAtSwap(int step) {
     std::uint8_t rec[32], found = 0;
     for (;;) {
         s.rebuilder.GetRebuildStatus(static_cast<std::uint32_t>(id), found, rec);
-        if (!found) _exit(4);
         if (GetU32(rec + 12) >= at.records) kill(getpid(), SIGKILL);
-        if (rec[28]) _exit(GetU32(rec + 24) == 0 ? 0 : 5);
+        if (!found || rec[28]) break;
     }
+    // Joined, so that a checking runtime finds no thread left behind.
+    s.rebuilder.WaitAll();
+    _exit(!found ? 4 : GetU32(rec + 24) == 0 ? 0 : 5);
 }
 
 class KillTest : public ::testing::TestWithParam<Op> {
