@@ -61,6 +61,9 @@ struct Server {
     // Id i gets name "N<i % names>" and, for odd i, a note "note <i>" of some length.
     void Fill(const std::string& table, int count, int names = 1000, int firstId = 1) {
         std::uint32_t c = Open(table);
+        // One transaction for the lot: a commit per record would sync the files each time.
+        std::uint32_t tr = 0;
+        ASSERT_EQ(engine.TransactionStart(db, false, tr), 0);
         TqvDataDictionary d = PeopleDict();
         for (int i = firstId; i < firstId + count; ++i) {
             auto r = Rec(d, i, "N" + std::to_string(i % names));
@@ -77,6 +80,7 @@ struct Server {
             }
             ASSERT_EQ(engine.RecordInsert(c, false, r.data(), r.size()), 0);
         }
+        ASSERT_EQ(engine.TransactionCommit(tr), 0);
         ASSERT_EQ(engine.CursorClose(c), 0);
     }
 

@@ -33,7 +33,8 @@ protected:
     }
     // Deletes every record whose id is a multiple of `every` (and the one with id `also`).
     void DeleteEvery(const std::string& table, int every, int also = -1) {
-        std::uint32_t c = s.Open(table, "ById");
+        std::uint32_t c = s.Open(table, "ById"), tr = 0;
+        ASSERT_EQ(s.engine.TransactionStart(s.db, false, tr), 0);
         std::vector<std::uint8_t> r(PeopleDict().GetRecordLength());
         while (s.engine.RecordGetNext(c, false, r.data(), r.size()) == 0) {
             const auto id = static_cast<std::int32_t>(GetU32(r.data()));
@@ -41,6 +42,7 @@ protected:
                 ASSERT_EQ(s.engine.RecordDelete(c, nullptr, 0), 0);
             }
         }
+        ASSERT_EQ(s.engine.TransactionCommit(tr), 0);
         s.engine.CursorClose(c);
     }
     // Appends a record to the data file only, past every index: what a
@@ -138,6 +140,29 @@ TEST_F(RebuildTest, PackKeepsAutoIncValuesAndNeverHandsOutOldOnes) {
     ASSERT_EQ(s.engine.RecordGet(c, false, r.data(), r.size()), 0);
     EXPECT_EQ(GetU32(r.data()), 7u);
     s.engine.CursorClose(c);
+}
+
+TEST_F(RebuildTest, ProgressIsReportedWhileTheWorkerRuns) {
+    s.Build("People", 500);
+    std::int32_t id = -1;
+    ASSERT_EQ(s.rebuilder.TablePack(s.db, "People", id), 0);
+    std::vector<std::uint32_t> seen;
+    std::uint8_t rec[32], found = 0;
+    for (;;) {
+        ASSERT_EQ(s.rebuilder.GetRebuildStatus(static_cast<std::uint32_t>(id), found, rec), 0);
+        ASSERT_EQ(found, 1);
+        if (rec[28]) break;
+        const std::uint32_t read = GetU32(rec + 12);
+        EXPECT_EQ(GetU32(rec + 8), 500u);
+        EXPECT_EQ(read % 10, 0u);  // updated every ten records
+        EXPECT_EQ(GetU32(rec + 20), read * 100 / 500);
+        EXPECT_LE(GetU32(rec + 16), read);
+        if (seen.empty() || seen.back() != read) seen.push_back(read);
+    }
+    EXPECT_EQ(GetU32(rec + 12), 500u);
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+    // Some step between the start and the end was seen.
+    EXPECT_TRUE(std::any_of(seen.begin(), seen.end(), [](std::uint32_t r) { return r > 0 && r < 500; }));
 }
 
 TEST_F(RebuildTest, PackOfAnEmptyTable) {
