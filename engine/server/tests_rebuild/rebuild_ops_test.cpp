@@ -165,6 +165,35 @@ TEST_F(RebuildTest, ProgressIsReportedWhileTheWorkerRuns) {
     EXPECT_TRUE(std::any_of(seen.begin(), seen.end(), [](std::uint32_t r) { return r > 0 && r < 500; }));
 }
 
+TEST_F(RebuildTest, PackKeepsAUserRoutineIndexWorking) {
+    TqvDataDictionary d = PeopleDict();
+    d.AddUserIndex("Down", "", 0, 4, false, true, false);
+    ASSERT_EQ(s.engine.BuildTable(s.db, false, d, 0, "People"), 0);
+    TqvServerConfiguration& cfg = s.engine.Configuration();
+    cfg.allowKeyProcLoading = true;
+    ASSERT_TRUE(cfg.AddKeyProc(s.dir, "People", 3, REBUILD_KEYPROC_LIB, "BuildIdKey", "CompareIdKeysDown"));
+    s.Fill("People", 30);
+    DeleteEvery("People", 4);
+    auto down = s.Rows("People", "Down");
+    ASSERT_EQ(down.size(), 23u);
+    ASSERT_EQ(rbtest::Field(down.front(), "Id"), "30");
+
+    std::int32_t id = -1;
+    ASSERT_EQ(s.rebuilder.TablePack(s.db, "People", id), 0);
+    ASSERT_EQ(s.Wait(id), 0u);
+    EXPECT_EQ(s.Rows("People", "Down"), down);
+    // The copy's own binding went with the copy.
+    EXPECT_EQ(cfg.KeyProcs().Count(), 1);
+    EXPECT_TRUE(cfg.KeyProcs().Exists(s.dir, "People", 3));
+
+    // Reindexing the user-routine index builds it through the routine too.
+    ClearIndexOf("People", 3);
+    ASSERT_TRUE(s.Rows("People", "Down").empty());
+    ASSERT_EQ(s.rebuilder.TableReindex(s.db, "People", "Down", 0, id), 0);
+    ASSERT_EQ(s.Wait(id), 0u);
+    EXPECT_EQ(s.Rows("People", "Down"), down);
+}
+
 TEST_F(RebuildTest, PackOfAnEmptyTable) {
     s.Build("People", 0);
     std::int32_t id = -1;
