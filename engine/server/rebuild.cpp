@@ -319,7 +319,9 @@ DBIResult TqvSrRebuilder::Prepare(TqvRebuildKind kind, std::uint32_t databaseId,
 
     DBIResult result = Guarded([&]() -> DBIResult {
         // A swap cut short earlier must be settled before the table is read.
-        QvRecoverTableSwaps(folderPath);
+        TqvSrFolder* dbFolder = db->folder;
+        QvRecoverTableSwaps(folderPath,
+                            [&](const std::string& name) { return engine_.IsTableOpen(dbFolder, name); });
 
         // The rebuild's own client, session and database: the starter may
         // detach while the rebuild runs without its cursors going with it.

@@ -196,7 +196,7 @@ void QvSwapTableFiles(const TqvSwapPlan& p) {
     }
 }
 
-int QvRecoverTableSwaps(const std::string& folder) {
+int QvRecoverTableSwaps(const std::string& folder, const std::function<bool(const std::string& table)>& inUse) {
     int done = 0;
     std::vector<std::string> records;
     plat::SearchRec rec;
@@ -212,6 +212,7 @@ int QvRecoverTableSwaps(const std::string& folder) {
         if (!QvReadSwapRecord(path, plan)) continue;
         // The record is found by the table's name: one written for another name is not trusted.
         if (QvCmpShStrNoCase(QvMakeFileName(plan.table, kRecordExt), name, 255) != 0) continue;
+        if (inUse && (inUse(plan.table) || inUse(plan.copy) || inUse(plan.aside))) continue;
         plan.folder = folder;
         Recover(plan);
         ++done;

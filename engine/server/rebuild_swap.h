@@ -17,6 +17,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -41,8 +42,10 @@ std::string QvFreeTableName(const std::string& folder, const std::string& prefix
 void QvSwapTableFiles(const TqvSwapPlan& plan);
 
 // Finishes or undoes every interrupted swap in `folder`; answers how many.
-// A record that cannot be read is left alone.
-int QvRecoverTableSwaps(const std::string& folder);
+// A record that cannot be read is left alone, and so is one naming a table
+// that `inUse` reports open (its files must not move under it).
+int QvRecoverTableSwaps(const std::string& folder,
+                        const std::function<bool(const std::string& table)>& inUse = nullptr);
 
 // Exposed for tests.
 std::string QvSwapRecordPath(const std::string& folder, const std::string& table);

@@ -153,6 +153,18 @@ TEST_F(SwapTest, RecordsThatAreNotOursAreLeftAlone) {
     }
 }
 
+TEST_F(SwapTest, RecoveryLeavesTablesInUseAlone) {
+    // What a crash after the first file went aside leaves behind.
+    testsupport::WriteFileBytes(dir / "T.RB$", "QVRB\nT\n_PACK1\n_OLD1\nQVD,QVB,QVI\nQVD,QVX,QVB\n");
+    fs::rename(dir / "T.QVB", dir / "_OLD1.QVB");
+    EXPECT_EQ(QvRecoverTableSwaps(plan.folder, [](const std::string& t) { return t == "T"; }), 0);
+    EXPECT_TRUE(fs::exists(dir / "_OLD1.QVB"));
+    EXPECT_EQ(QvRecoverTableSwaps(plan.folder, [](const std::string&) { return false; }), 1);
+    auto expect = Old();
+    for (const char* e : {"QVD", "QVX", "QVB"}) expect.erase(std::string("_PACK1.") + e);
+    EXPECT_EQ(Files(), expect);
+}
+
 TEST_F(SwapTest, FreeNamesSkipExistingTablesAndRecords) {
     EXPECT_EQ(QvFreeTableName(plan.folder, "_PACK"), "_PACK2");
     Put("_PACK2", "RB$", "x");
