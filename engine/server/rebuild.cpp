@@ -37,7 +37,7 @@ std::uint32_t TqvSrRebuildStatus::PercentOf(std::uint32_t read, std::uint32_t to
 }
 
 void TqvSrRebuildStatus::Update(std::uint32_t read, std::uint32_t written, std::uint32_t result) {
-    std::lock_guard<std::mutex> g(lock_);
+    TqvPadLockGuard g(lock_);
     read_ = read;
     written_ = written;
     result_ = result;
@@ -46,17 +46,17 @@ void TqvSrRebuildStatus::Update(std::uint32_t read, std::uint32_t written, std::
 }
 
 void TqvSrRebuildStatus::MarkFinished() {
-    std::lock_guard<std::mutex> g(lock_);
+    TqvPadLockGuard g(lock_);
     finished_ = true;
 }
 
 bool TqvSrRebuildStatus::Finished() {
-    std::lock_guard<std::mutex> g(lock_);
+    TqvPadLockGuard g(lock_);
     return finished_;
 }
 
 void TqvSrRebuildStatus::Record(std::uint8_t* out) {
-    std::lock_guard<std::mutex> g(lock_);
+    TqvPadLockGuard g(lock_);
     std::memset(out, 0, kRebuildRecordSize);
     PutU32(out + 0, startTick_);
     PutU32(out + 4, lastTick_);
@@ -69,35 +69,35 @@ void TqvSrRebuildStatus::Record(std::uint8_t* out) {
 }
 
 std::uint32_t TqvSrRebuildStatus::Total() {
-    std::lock_guard<std::mutex> g(lock_);
+    TqvPadLockGuard g(lock_);
     return total_;
 }
 std::uint32_t TqvSrRebuildStatus::Percent() {
-    std::lock_guard<std::mutex> g(lock_);
+    TqvPadLockGuard g(lock_);
     return percent_;
 }
 std::uint32_t TqvSrRebuildStatus::Result() {
-    std::lock_guard<std::mutex> g(lock_);
+    TqvPadLockGuard g(lock_);
     return result_;
 }
 std::uint32_t TqvSrRebuildStatus::Read() {
-    std::lock_guard<std::mutex> g(lock_);
+    TqvPadLockGuard g(lock_);
     return read_;
 }
 std::uint32_t TqvSrRebuildStatus::Written() {
-    std::lock_guard<std::mutex> g(lock_);
+    TqvPadLockGuard g(lock_);
     return written_;
 }
 
 TqvSrRebuildStatusPtr TqvSrRebuildStatusList::Add(std::uint32_t clientId, std::uint32_t total) {
     auto s = std::make_shared<TqvSrRebuildStatus>(QvNextObjectId(), clientId, total);
-    std::lock_guard<std::mutex> g(lock_);
+    TqvPadLockGuard g(lock_);
     items_.push_back(s);
     return s;
 }
 
 bool TqvSrRebuildStatusList::Get(std::uint32_t rebuildId, std::uint8_t* record) {
-    std::lock_guard<std::mutex> g(lock_);
+    TqvPadLockGuard g(lock_);
     for (auto it = items_.begin(); it != items_.end(); ++it) {
         if ((*it)->Id() != rebuildId) continue;
         (*it)->Record(record);
@@ -108,20 +108,20 @@ bool TqvSrRebuildStatusList::Get(std::uint32_t rebuildId, std::uint8_t* record) 
 }
 
 void TqvSrRebuildStatusList::MarkFinished(std::uint32_t rebuildId) {
-    std::lock_guard<std::mutex> g(lock_);
+    TqvPadLockGuard g(lock_);
     for (auto& s : items_)
         if (s->Id() == rebuildId) s->MarkFinished();
 }
 
 void TqvSrRebuildStatusList::RemoveClient(std::uint32_t clientId) {
-    std::lock_guard<std::mutex> g(lock_);
+    TqvPadLockGuard g(lock_);
     items_.erase(std::remove_if(items_.begin(), items_.end(),
                                 [&](const TqvSrRebuildStatusPtr& s) { return s->ClientId() == clientId; }),
                  items_.end());
 }
 
 int TqvSrRebuildStatusList::Count() {
-    std::lock_guard<std::mutex> g(lock_);
+    TqvPadLockGuard g(lock_);
     return static_cast<int>(items_.size());
 }
 

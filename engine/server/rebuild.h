@@ -58,7 +58,7 @@ public:
     static std::uint32_t PercentOf(std::uint32_t read, std::uint32_t total);
 
 private:
-    std::mutex lock_;
+    TqvPadLock lock_;
     std::uint32_t id_, clientId_;
     std::uint32_t startTick_ = 0, lastTick_ = 0, total_ = 0, read_ = 0, written_ = 0, percent_ = 0, result_ = 0;
     bool finished_ = false;
@@ -78,7 +78,7 @@ public:
     int Count();
 
 private:
-    std::mutex lock_;
+    TqvPadLock lock_;
     std::vector<TqvSrRebuildStatusPtr> items_;
 };
 
