@@ -2,8 +2,10 @@
 
 #include <cstring>
 #include <limits>
+#include <new>
 
 #include "engine/client/base_database.h"
+#include "engine/client/cache_table.h"
 #include "engine/client/client_helpers.h"
 #include "engine/client/client_strings.h"
 #include "engine/client/error_texts.h"
@@ -944,12 +946,17 @@ DBIResult TBaseTable::DeleteIndex(const char*, const char*, std::uint16_t) {
 // ---- delayed updates, BLOBs, fields -----------------------------------------------------
 
 DBIResult TBaseTable::BeginDelayedUpdates(hDBICur& cursor) {
-    // The cache table over a cursor belongs to the in-memory table classes;
-    // without them there is nothing to create.
     cursor = kNilHandle;
-    return SetResult(kDbiErrInvalidParam);
+    auto* cache = new (std::nothrow) TBaseCacheTable(this);
+    if (cache == nullptr) return SetResult(kDbiErrInvalidParam);
+    if (cache->CreateResult() != 0) {
+        delete cache;
+        return SetResult(kDbiErrInvalidParam);
+    }
+    cursor = cache->Handle();
+    return SetResult(0);
 }
-DBIResult TBaseTable::EndDelayedUpdates() { return ReportNotSupported(*this, kNsEndDelayedUpdates); }
+DBIResult TBaseTable::EndDelayedUpdates(hDBICur&) { return ReportNotSupported(*this, kNsEndDelayedUpdates); }
 DBIResult TBaseTable::ApplyDelayedUpdates(std::uint32_t) { return ReportNotSupported(*this, kNsApplyDelayedUpdates); }
 DBIResult TBaseTable::GetDelayedUpdates(void*) { return ReportNotSupported(*this, kNsGetDelayedUpdates); }
 

@@ -244,7 +244,8 @@ public:
 
     // ---- delayed updates, BLOBs, fields ------------------------------------------------
     virtual DBIResult BeginDelayedUpdates(hDBICur& cursor);
-    virtual DBIResult EndDelayedUpdates();
+    // Gives back the wrapped cursor in `cursor`.
+    virtual DBIResult EndDelayedUpdates(hDBICur& cursor);
     virtual DBIResult ApplyDelayedUpdates(std::uint32_t action);
     virtual DBIResult GetDelayedUpdates(void* info);
     virtual DBIResult GetLdObj(void*& ldObj);

@@ -300,7 +300,7 @@ bool ToHost(int af, const SOCKADDR* name, int namelen, sockaddr_in& out, bool al
     if (af == WS_AF_INET) {
         if (namelen < static_cast<int>(sizeof(SOCKADDR_IN))) return Fail(WSAEFAULT), false;
         SOCKADDR_IN in;
-        std::memcpy(&in, name, sizeof in);
+        std::memcpy(static_cast<void*>(&in), static_cast<const void*>(name), sizeof in);
         if (in.sin_family != WS_AF_INET) return Fail(WSAEAFNOSUPPORT), false;
         out.sin_port = in.sin_port;
         out.sin_addr.s_addr = in.sin_addr;
@@ -308,7 +308,7 @@ bool ToHost(int af, const SOCKADDR* name, int namelen, sockaddr_in& out, bool al
     }
     if (namelen < static_cast<int>(sizeof(SOCKADDR_IPX))) return Fail(WSAEFAULT), false;
     SOCKADDR_IPX ipx;
-    std::memcpy(&ipx, name, sizeof ipx);
+    std::memcpy(static_cast<void*>(&ipx), static_cast<const void*>(name), sizeof ipx);
     if (ipx.sa_family != WS_AF_IPX) return Fail(WSAEAFNOSUPPORT), false;
     static constexpr std::uint8_t zeroNet[4] = {};
     bool netOk = std::memcmp(ipx.sa_netnum, zeroNet, 4) == 0 || std::memcmp(ipx.sa_netnum, kIpxNetwork, 4) == 0;
@@ -325,7 +325,7 @@ int FromHost(int af, const sockaddr_in& in, SOCKADDR* name, int* namelen) {
         SOCKADDR_IN out;
         out.sin_port = in.sin_port;
         out.sin_addr = in.sin_addr.s_addr;
-        std::memcpy(name, &out, sizeof out);
+        std::memcpy(static_cast<void*>(name), static_cast<const void*>(&out), sizeof out);
         *namelen = sizeof out;
         return 0;
     }
@@ -334,7 +334,7 @@ int FromHost(int af, const sockaddr_in& in, SOCKADDR* name, int* namelen) {
     std::memcpy(out.sa_netnum, kIpxNetwork, 4);
     std::memcpy(out.sa_nodenum, kIpxNode, 6);
     out.sa_socket = in.sin_port;
-    std::memcpy(name, &out, sizeof out);
+    std::memcpy(static_cast<void*>(name), static_cast<const void*>(&out), sizeof out);
     *namelen = sizeof out;
     return 0;
 }

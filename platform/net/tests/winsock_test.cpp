@@ -93,7 +93,9 @@ TEST(WinsockAddressText, DottedAddressesConvertBothWays) {
         SCOPED_TRACE(c.text);
         std::uint32_t a = inet_addr(c.text);
         EXPECT_EQ(a != WS_INADDR_NONE, c.ok);
-        if (c.ok) EXPECT_EQ(inet_ntoa(a), c.text);
+        if (c.ok) {
+            EXPECT_EQ(inet_ntoa(a), c.text);
+        }
     }
     // Network order: the first byte of the text is the first byte in memory.
     std::uint32_t a = inet_addr("127.0.0.1");
