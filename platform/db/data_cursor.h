@@ -9,6 +9,7 @@
 
 #include "platform/db/field_defs.h"
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -60,6 +61,13 @@ public:
     virtual int RecordCount() = 0;
     // A record callback filter; an empty function removes it.
     virtual void SetRecordFilter(std::function<bool(const TRecord&)> accept) = 0;
+
+    // The engine's handles behind the cursor, for code that calls the entry
+    // points itself (0 when the store is not the engine).
+    virtual std::uint32_t Handle() const { return 0; }
+    virtual std::uint32_t DatabaseHandle() const { return 0; }
+    // Bytes of the engine's record buffer.
+    virtual std::uint32_t RecordSize() const { return 0; }
 };
 
 class TDbDriver {

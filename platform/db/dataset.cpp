@@ -129,6 +129,7 @@ void TDataSet::CreateFields() {
     }
     int nextSlot = physicalCount_;
     for (TField* f : fields_) {
+        if (f->FieldKind == fkLookup && f->LookupDataSet) FreeNotification(f->LookupDataSet);
         if (f->FieldKind != fkData) {
             f->slot_ = nextSlot++;
             f->fieldNo_ = -1;
@@ -241,7 +242,7 @@ void TDataSet::CalculateFields(TRecord& record) {
             }
             l->EnableControls();
         }
-        if (OnCalcFields) OnCalcFields(this);
+        DoOnCalcFields();
     } catch (...) {
         state_ = saved;
         calcRec_ = savedRec;
@@ -409,6 +410,20 @@ void TDataSet::ReadFirst() {
         activeRecord_ = 0;
         bof_ = eof_ = true;
     }
+}
+
+void TDataSet::UpdateCursorPos() {
+    CheckActive();
+    if (!buf_.empty() && !bms_[activeRecord_].empty()) cursor_->SetToBookmark(bms_[activeRecord_]);
+}
+
+void TDataSet::Resync() {
+    CheckActive();
+    if (!buf_.empty() && !bms_[activeRecord_].empty() && cursor_->SetToBookmark(bms_[activeRecord_]))
+        FillWindow(activeRecord_);
+    else
+        ReadFirst();
+    DataEvent(deDataSetChange, 0);
 }
 
 void TDataSet::SetActiveRecord(int index) {
@@ -618,7 +633,7 @@ void TDataSet::Post() {
         DatabaseError("Dataset not in edit or insert mode");
     }
     UpdateRecord();
-    DoEvent(BeforePost);
+    DoBeforePost();
     CheckRequiredFields();
     // An engine error leaves state and buffer as they were: nothing typed is lost.
     TRecord rec = PhysicalPart(buf_[activeRecord_]);

@@ -104,6 +104,17 @@ public:
     // callers put it back.
     void SetActiveRecord(int index);
 
+    // The engine's cursor and database handles and record size, for code
+    // that calls the entry points on this dataset's cursor (0 when closed).
+    std::uint32_t Handle() const { return cursor_ ? cursor_->Handle() : 0; }
+    std::uint32_t DBHandle() const { return cursor_ ? cursor_->DatabaseHandle() : 0; }
+    std::uint32_t RecordSize() const { return cursor_ ? cursor_->RecordSize() : 0; }
+    // Puts the cursor on the active record (direct entry-point calls may move it).
+    void UpdateCursorPos();
+    // Reads the window again around the active record, e.g. after filters
+    // were changed directly on the cursor.
+    void Resync();
+
     // Field storage, for TField.
     const TValue* FieldSlot(const TField* field) const;
     void SetFieldSlot(TField* field, const TValue& value);
@@ -116,6 +127,10 @@ protected:
     virtual void CloseCursorStarting() {}
     // After OnNewRecord's defaults: a detail table fills its link fields.
     virtual void InitNewRecord() {}
+    // The steps a kind may extend: before a post (after BeforePost) and the
+    // calculation of a record's calculated fields (runs OnCalcFields).
+    virtual void DoBeforePost() { DoEvent(BeforePost); }
+    virtual void DoOnCalcFields() { if (OnCalcFields) OnCalcFields(this); }
     void DoOnNewRecord();
     void Notification(TDbComponent* AComponent, TOperation Operation) override;
 

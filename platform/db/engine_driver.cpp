@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <exception>
 #include <mutex>
 
 namespace db {
@@ -168,6 +169,7 @@ public:
 
     bool GetCurrent(TRecord& rec) override {
         DBIResult rc = DbiGetRecord(cur_, 0, buf_.data(), nullptr);
+        RethrowFromFilter();
         if (rc != 0) return false;  // a crack: no current record
         rec = Read(buf_.data());
         return true;
@@ -267,8 +269,13 @@ public:
         InstallFilter();
     }
 
+    std::uint32_t Handle() const override { return cur_; }
+    std::uint32_t DatabaseHandle() const override { return db_; }
+    std::uint32_t RecordSize() const override { return recSize_; }
+
 private:
     bool Step(DBIResult rc, TRecord& rec) {
+        RethrowFromFilter();
         if (rc == kDbiErrEof || rc == kDbiErrBof) return false;
         Check(rc);
         rec = Read(buf_.data());
@@ -321,9 +328,25 @@ private:
     static std::int16_t FilterCallback(std::uint32_t clientData, void* record, std::uint32_t) {
         TEngineCursor* self = Lookup(clientData);
         if (!self || !record) return 1;
-        TRecord r = self->Read(static_cast<const std::uint8_t*>(record), false);
-        if (!self->InRange(r)) return 0;
-        return !self->accept_ || self->accept_(r) ? 1 : 0;
+        // An exception may not cross the engine: it is kept and raised again
+        // once the engine call returns. Until then nothing more is accepted.
+        if (self->filterError_) return 0;
+        try {
+            TRecord r = self->Read(static_cast<const std::uint8_t*>(record), false);
+            if (!self->InRange(r)) return 0;
+            return !self->accept_ || self->accept_(r) ? 1 : 0;
+        } catch (...) {
+            self->filterError_ = std::current_exception();
+            return 0;
+        }
+    }
+
+    void RethrowFromFilter() {
+        if (filterError_) {
+            std::exception_ptr e = filterError_;
+            filterError_ = nullptr;
+            std::rethrow_exception(e);
+        }
     }
 
     void InstallFilter() {
@@ -498,9 +521,20 @@ private:
     bool rangeLowIncl_ = true, rangeHighIncl_ = true;
     hDBIFilter filter_ = kNilHandle;
     std::uint32_t id_ = 0;
+    std::exception_ptr filterError_;
 };
 
 }  // namespace
+
+std::unique_ptr<TDataCursor> CreateEngineCursor(std::uint32_t cursor, std::uint32_t database) {
+    try {
+        return std::make_unique<TEngineCursor>(cursor, database);
+    } catch (...) {
+        hDBICur c = cursor;
+        DbiCloseCursor(c);
+        throw;
+    }
+}
 
 TEngineDriver::TEngineDriver() {
     DBIResult rc = DbiInit(nullptr);

@@ -41,6 +41,10 @@ private:
     bool ownsEngine_ = false;
 };
 
+// A dataset cursor over an open engine cursor (a query's answer, say); it
+// closes the handle when it goes.
+std::unique_ptr<TDataCursor> CreateEngineCursor(std::uint32_t cursor, std::uint32_t database);
+
 // Raises EDBEngineError for a non-zero result.
 void Check(std::uint16_t result);
 

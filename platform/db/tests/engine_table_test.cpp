@@ -218,6 +218,42 @@ TEST_F(EngineTableTest, MemoRoundTripsHundredKilobytesOfRtf) {
     EXPECT_EQ(pages.FieldByName("Body")->AsString(), "{\\rtf1 short}");
 }
 
+TEST_F(EngineTableTest, HandlesServeDirectEntryPointCalls) {
+    EXPECT_EQ(pages.Handle(), 0u);
+    pages.Open();
+    ASSERT_NE(pages.Handle(), 0u);
+    EXPECT_NE(pages.DBHandle(), 0u);
+    EXPECT_GT(pages.RecordSize(), 0u);
+    std::uint32_t n = 0;
+    ASSERT_EQ(qv::DbiGetRecordCount(pages.Handle(), n), 0);
+    EXPECT_EQ(n, 5u);
+    EXPECT_EQ(qv::DbiSaveChanges(pages.Handle()), 0);
+    // After the cursor was moved behind the dataset's back, UpdateCursorPos
+    // puts it on the active record again.
+    pages.MoveBy(2);
+    ASSERT_EQ(qv::DbiSetToBegin(pages.Handle()), 0);
+    pages.UpdateCursorPos();
+    std::vector<std::uint8_t> rec(pages.RecordSize(), 0);
+    ASSERT_EQ(qv::DbiGetRecord(pages.Handle(), 0, rec.data(), nullptr), 0);
+    char title[64] = {};
+    bool blank = true;
+    ASSERT_EQ(qv::DbiGetField(pages.Handle(), 3, rec.data(), title, &blank), 0);
+    EXPECT_STREQ(title, "Index");
+}
+
+TEST_F(EngineTableTest, AFailingFilterCallbackSurfacesAsItsException) {
+    pages.Open();
+    pages.OnFilterRecord = [](TDataSet* ds, bool& accept) {
+        if (ds->FieldByName("HelpId")->AsInteger() == 3) throw EDatabaseError("bad row");
+        accept = true;
+    };
+    pages.SetFiltered(true);
+    EXPECT_EQ(pages.FieldByName("Title")->AsString(), "Contents");
+    EXPECT_THROW(Column(pages, "Title"), EDatabaseError);
+    pages.SetFiltered(false);
+    EXPECT_EQ(Column(pages, "Title"), (Strings{"Contents", "Setup", "Index", "Overview", "About"}));
+}
+
 TEST_F(EngineTableTest, MissingTableAndQueriesRaiseEngineErrors) {
     TTable t(nullptr);
     Bind(t, "Nothing.QVD");

@@ -351,6 +351,77 @@ TEST_F(TableTest, CalculatedAndLookupFields) {
     EXPECT_EQ(pages.FieldByName("Caption")->AsString(), "Alpha#1");
 }
 
+// A kind that extends the post and calculation steps, as the library's table does.
+class CheckingTable : public TTable {
+public:
+    using TTable::TTable;
+    Strings steps;
+protected:
+    void DoBeforePost() override {
+        TTable::DoBeforePost();
+        steps.push_back("check");
+        if (FieldByName("Title")->AsString().empty()) DatabaseError("Title missing");
+    }
+    void DoOnCalcFields() override {
+        steps.push_back("calc");
+        TTable::DoOnCalcFields();
+    }
+};
+
+TEST_F(TableTest, KindsExtendThePostAndCalculationSteps) {
+    CheckingTable t(nullptr);
+    t.DatabaseName = "Tavrin";
+    t.TableName = "TvrnITEM.QVD";
+    auto calc = std::make_unique<TIntegerField>();
+    calc->FieldName = "Twice";
+    calc->FieldKind = fkCalculated;
+    for (const char* n : {"Application", "HelpId", "Title"}) {
+        auto f = CreateFieldOfType(n == std::string("HelpId") ? ftInteger : ftString);
+        f->FieldName = n;
+        t.AddField(std::move(f));
+    }
+    t.AddField(std::move(calc));
+    t.BeforePost = [&](TDataSet*) { t.steps.push_back("BeforePost"); };
+    t.OnCalcFields = [](TDataSet* ds) {
+        ds->FieldByName("Twice")->SetAsInteger(ds->FieldByName("HelpId")->AsInteger() * 2);
+    };
+    t.Open();
+    EXPECT_EQ(t.FieldByName("Twice")->AsInteger(), 2);
+    t.steps.clear();
+    t.Edit();
+    t.FieldByName("Title")->SetAsString("");
+    EXPECT_THROW(t.Post(), EDatabaseError);
+    EXPECT_EQ(t.State(), dsEdit);
+    EXPECT_EQ(t.steps, (Strings{"calc", "calc", "BeforePost", "check"}));  // Edit re-reads, then the change
+}
+
+TEST_F(TableTest, ALookupFieldForgetsAFreedLookupTable) {
+    auto lookupTable = std::make_unique<TTable>(nullptr);
+    lookupTable->DatabaseName = "Tavrin";
+    lookupTable->TableName = "TvrnMAIN.QVD";
+    lookupTable->Open();
+    auto look = std::make_unique<TStringField>();
+    look->FieldName = "ProjectTitle";
+    look->FieldKind = fkLookup;
+    look->LookupDataSet = lookupTable.get();
+    look->KeyFields = look->LookupKeyFields = "Application";
+    look->LookupResultField = "Title";
+    TField* f = look.get();
+    auto app = std::make_unique<TStringField>();
+    app->FieldName = "Application";
+    auto id = std::make_unique<TIntegerField>();
+    id->FieldName = "HelpId";
+    pages.AddField(std::move(app));
+    pages.AddField(std::move(id));
+    pages.AddField(std::move(look));
+    pages.Open();
+    EXPECT_EQ(f->AsString(), "First");
+    lookupTable.reset();
+    EXPECT_EQ(f->LookupDataSet, nullptr);
+    pages.Refresh();
+    EXPECT_EQ(f->AsString(), "");
+}
+
 TEST_F(TableTest, CreateEmptyAndDeleteTables) {
     TTable t(nullptr);
     t.DatabaseName = "/work/folder";  // a folder path instead of an alias
