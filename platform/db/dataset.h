@@ -40,7 +40,9 @@ public:
     void Close() { SetActive(false); }
     bool Bof() const { return bof_; }
     bool Eof() const { return eof_; }
-    bool IsEmpty() const { return buf_.empty() || (bof_ && eof_ && state_ != dsInsert); }
+    // No record to show: Bof and Eof are both true on a one-record dataset
+    // after Next, so they do not tell.
+    bool IsEmpty() const { return buf_.empty(); }
     bool Modified() const { return modified_; }
     bool CanModify() const { return !readOnly_; }
 

@@ -225,12 +225,16 @@ public:
         // Walks the index order from the start; the engine's own key search
         // answers only exact keys, and nearest and partial searches need the
         // first key at or after the one given.
+        // Only the key matters here: BLOBs are not fetched on the way.
         Check(DbiSetToBegin(cur_));
-        TRecord r;
-        while (GetNext(r)) {
-            int c = CompareKey(r, key, count, partial);
+        DBIResult rc;
+        while ((rc = DbiGetNextRecord(cur_, 0, buf_.data(), nullptr)) == 0) {
+            RethrowFromFilter();
+            int c = CompareKey(Read(buf_.data(), false), key, count, partial);
             if (c >= 0) return c == 0;
         }
+        RethrowFromFilter();
+        if (rc != kDbiErrEof) Check(rc);
         return false;
     }
 

@@ -254,6 +254,15 @@ TEST_F(EngineTableTest, AFailingFilterCallbackSurfacesAsItsException) {
     EXPECT_EQ(Column(pages, "Title"), (Strings{"Contents", "Setup", "Index", "Overview", "About"}));
 }
 
+TEST_F(EngineTableTest, ReadOnlyOpen) {
+    TTable other(nullptr);
+    Bind(other, "TvrnITEM.QVD");
+    other.ReadOnly = true;
+    other.Open();
+    EXPECT_THROW(other.Edit(), EDatabaseError);
+    EXPECT_EQ(other.RecordCount(), 5);
+}
+
 TEST_F(EngineTableTest, MissingTableAndQueriesRaiseEngineErrors) {
     TTable t(nullptr);
     Bind(t, "Nothing.QVD");

@@ -99,6 +99,20 @@ TEST_F(TableTest, InsertPostsWhereTheKeyBelongs) {
     EXPECT_EQ(Column(pages, "Title"), (Strings{"Contents", "Setup", "Index", "Start", "Overview", "About"}));
 }
 
+TEST_F(TableTest, OneRecordIsNotEmptyAtItsEnds) {
+    pages.Open();
+    pages.SetRange({std::string("Gamma")}, {std::string("Gamma")});
+    pages.Next();
+    EXPECT_TRUE(pages.Bof());
+    EXPECT_TRUE(pages.Eof());
+    EXPECT_FALSE(pages.IsEmpty());
+    pages.Delete();
+    EXPECT_TRUE(pages.IsEmpty());
+    EXPECT_THROW(pages.Delete(), EDatabaseError);
+    pages.Edit();  // editing an empty dataset inserts
+    EXPECT_EQ(pages.State(), dsInsert);
+}
+
 TEST_F(TableTest, CancelDropsEditsAndNewRows) {
     pages.Open();
     pages.Next();
