@@ -254,6 +254,15 @@ TEST_F(EngineTableTest, AFailingFilterCallbackSurfacesAsItsException) {
     EXPECT_EQ(Column(pages, "Title"), (Strings{"Contents", "Setup", "Index", "Overview", "About"}));
 }
 
+TEST_F(EngineTableTest, AnAliasNamesTheFolder) {
+    Session().AddStandardAlias("Tavrin", folder_, "");
+    TTable viaAlias(nullptr);
+    viaAlias.DatabaseName = "Tavrin";
+    viaAlias.TableName = "TvrnMAIN.QVD";
+    viaAlias.Open();
+    EXPECT_EQ(Column(viaAlias, "Title"), (Strings{"First", "Second", "Third"}));
+}
+
 TEST_F(EngineTableTest, ReadOnlyOpen) {
     TTable other(nullptr);
     Bind(other, "TvrnITEM.QVD");
