@@ -1,8 +1,12 @@
-// The data-aware controls on an offscreen form over tables of the in-memory
-// store, driven by keys and clicks as a user's input arrives.
+// The data-aware controls on an offscreen form, over engine tables in a
+// temporary folder and over the in-memory store, driven by keys and clicks
+// as a user's input arrives.
 #include "platform/db/controls/db_controls.h"
 #include "platform/db/controls/db_grid.h"
+#include "engine/client/message_box.h"
+#include "platform/db/engine_driver.h"
 #include "platform/db/tests/memory_store.h"
+#include "tests/support/test_support.h"
 #include "platform/db/tables.h"
 #include "platform/gui/tests/gui_fixture.h"
 
@@ -13,17 +17,24 @@ namespace {
 using namespace db;
 using guitest::ProcessEvents;
 
-class DbControlsTest : public guitest::GuiTest {
+enum class Store { Engine, Memory };
+
+class DbControlsTest : public guitest::GuiTest, public ::testing::WithParamInterface<Store> {
 protected:
     void SetUp() override {
         GuiTest::SetUp();
-        driver_ = std::make_shared<dbtest::MemoryDriver>();
-        Session().SetDriver(driver_);
-        table.DatabaseName = "/data";
+        if (GetParam() == Store::Engine) {
+            Session().SetDriver(std::make_shared<TEngineDriver>());
+            folder_ = dir_.path().string() + "/";
+        } else {
+            Session().SetDriver(std::make_shared<dbtest::MemoryDriver>());
+            folder_ = "/data";
+        }
+        table.DatabaseName = folder_;
         table.TableName = "pages";
         table.FieldDefs().Add("HelpId", ftInteger, 0, true);
         table.FieldDefs().Add("Title", ftString, 40);
-        table.FieldDefs().Add("Popup", ftBoolean);
+        table.FieldDefs().Add("Popup", ftString, 1);  // yes/no flags are "Y" or "N"
         table.FieldDefs().Add("Kind", ftString, 1);
         table.IndexDefs().Add("", "HelpId", ixPrimary);
         table.CreateTable();
@@ -32,7 +43,7 @@ protected:
             table.Append();
             table.FieldByName("HelpId")->SetAsInteger(id);
             table.FieldByName("Title")->SetAsString(title);
-            table.FieldByName("Popup")->SetAsBoolean(id == 2);
+            table.FieldByName("Popup")->SetAsString(id == 2 ? "Y" : "N");
             table.FieldByName("Kind")->SetAsString(kind);
             table.Post();
         }
@@ -60,12 +71,15 @@ protected:
     }
     std::string Title() { return table.FieldByName("Title")->AsString(); }
 
-    std::shared_ptr<dbtest::MemoryDriver> driver_;
+    testsupport::TempDir dir_;
+    qv::RecordingMessageBoxService boxes_;
+    qv::ScopedEngineMessageBoxService scope_{boxes_};
+    std::string folder_;
     TTable table{nullptr};
     TDataSource src{nullptr};
 };
 
-TEST_F(DbControlsTest, EditAndNavigatorFollowTheCurrentRecord) {
+TEST_P(DbControlsTest, EditAndNavigatorFollowTheCurrentRecord) {
     auto* edit = Make<TDBEdit>(10, "Title");
     auto* nav = Make<TDBNavigator>(40, nullptr);
     nav->SetBounds(10, 40, 250, 25);
@@ -112,7 +126,7 @@ TEST_F(DbControlsTest, EditAndNavigatorFollowTheCurrentRecord) {
     EXPECT_EQ(edit->Text(), "New");
 }
 
-TEST_F(DbControlsTest, NavigatorDeletesOnlyWhenConfirmed) {
+TEST_P(DbControlsTest, NavigatorDeletesOnlyWhenConfirmed) {
     auto* nav = Make<TDBNavigator>(40, nullptr);
     nav->ConfirmDelete = false;
     nav->BtnClick(nbDelete);
@@ -123,7 +137,7 @@ TEST_F(DbControlsTest, NavigatorDeletesOnlyWhenConfirmed) {
     EXPECT_FALSE(nav->Buttons(nbInsert)->Enabled());
 }
 
-TEST_F(DbControlsTest, EditRefusesCharactersTheFieldCannotHoldAndEscapeRestores) {
+TEST_P(DbControlsTest, EditRefusesCharactersTheFieldCannotHoldAndEscapeRestores) {
     auto* id = Make<TDBEdit>(10, "HelpId");
     id->SetFocus();
     ProcessEvents();
@@ -143,9 +157,12 @@ TEST_F(DbControlsTest, EditRefusesCharactersTheFieldCannotHoldAndEscapeRestores)
     EXPECT_EQ(table.State(), dsBrowse);
 }
 
-TEST_F(DbControlsTest, TextCheckBoxAndCombosWriteTheirFields) {
+TEST_P(DbControlsTest, TextCheckBoxAndCombosWriteTheirFields) {
     auto* text = Make<TDBText>(10, "Title");
     auto* popup = Make<TDBCheckBox>(40, "Popup");
+    popup->ValueChecked = "Y";
+    popup->ValueUnchecked = "N";
+    table.Refresh();
     auto* kind = Make<TDBComboBox>(70, "Kind");
     kind->Items().Add("T");
     kind->Items().Add("P");
@@ -159,15 +176,15 @@ TEST_F(DbControlsTest, TextCheckBoxAndCombosWriteTheirFields) {
 
     popup->Click();
     EXPECT_EQ(table.State(), dsEdit);
-    EXPECT_FALSE(table.FieldByName("Popup")->AsBoolean());
+    EXPECT_EQ(table.FieldByName("Popup")->AsString(), "N");
     kind->SetItemIndex(0);
     table.Post();
     EXPECT_EQ(table.FieldByName("Kind")->AsString(), "T");
-    EXPECT_FALSE(table.FieldByName("Popup")->AsBoolean());
+    EXPECT_EQ(table.FieldByName("Popup")->AsString(), "N");
 
     // The lookup combo lists one table and stores the chosen key in another's field.
     TTable kinds(nullptr);
-    kinds.DatabaseName = "/data";
+    kinds.DatabaseName = folder_;
     kinds.TableName = "kinds";
     kinds.FieldDefs().Add("Code", ftString, 1);
     kinds.FieldDefs().Add("Name", ftString, 20);
@@ -196,7 +213,7 @@ TEST_F(DbControlsTest, TextCheckBoxAndCombosWriteTheirFields) {
     delete look;  // unlinks from both sources before they go
 }
 
-TEST_F(DbControlsTest, MemoShowsAndWritesItsField) {
+TEST_P(DbControlsTest, MemoShowsAndWritesItsField) {
     auto* memo = Make<TDBMemo>(10, "Title");
     EXPECT_EQ(memo->Text(), "Contents");
     memo->SetFocus();
@@ -208,7 +225,7 @@ TEST_F(DbControlsTest, MemoShowsAndWritesItsField) {
     EXPECT_EQ(Title(), "Contents!");
 }
 
-TEST_F(DbControlsTest, GridShowsTheWindowAndMovesTheDataset) {
+TEST_P(DbControlsTest, GridShowsTheWindowAndMovesTheDataset) {
     for (int id = 4; id <= 6; ++id) {
         table.Append();
         table.FieldByName("HelpId")->SetAsInteger(id);
@@ -253,5 +270,10 @@ TEST_F(DbControlsTest, GridShowsTheWindowAndMovesTheDataset) {
     EXPECT_EQ(Title(), "Keywords");
     EXPECT_EQ(grid->CellText(2, grid->Row()), "Keywords");
 }
+
+INSTANTIATE_TEST_SUITE_P(Stores, DbControlsTest, ::testing::Values(Store::Engine, Store::Memory),
+                         [](const ::testing::TestParamInfo<Store>& i) {
+                             return i.param == Store::Engine ? std::string("Engine") : std::string("Memory");
+                         });
 
 }  // namespace
