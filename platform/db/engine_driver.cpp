@@ -1,6 +1,8 @@
 #include "platform/db/engine_driver.h"
 
 #include "engine/api/dbi_api.h"
+#include "engine/client/client_session.h"
+#include "engine/client/client_transport.h"
 #include "engine/client/cursor_base.h"
 #include "engine/client/type_conversion.h"
 #include "platform/core/codepage.h"
@@ -551,6 +553,10 @@ TEngineDriver::~TEngineDriver() {
         hDBIDb h = db;
         DbiCloseDatabase(h);
     }
+    for (std::uint32_t db : retired_) {
+        hDBIDb h = db;
+        DbiCloseDatabase(h);
+    }
     if (ownsEngine_) DbiExit();
 }
 
@@ -642,12 +648,31 @@ std::unique_ptr<TDataCursor> TEngineDriver::OpenQuery(const std::string& directo
     throw EDBEngineError(kDbiErrNotSupported, "Queries are not supported");
 }
 
+void TEngineDriver::ForgetDatabase(const std::string& name) {
+    // Tables already open keep their database; later opens resolve the name anew.
+    auto it = databases_.find(plat::AnsiUpperCase(name));
+    if (it == databases_.end()) return;
+    retired_.push_back(it->second);
+    databases_.erase(it);
+}
+
 void TEngineDriver::AddAlias(const std::string& name, const std::string& path) {
+    ForgetDatabase(name);
     Check(DbiAddAlias(kNilHandle, name.c_str(), nullptr, ("PATH:" + path).c_str(), true));
 }
 
-void TEngineDriver::DeleteAlias(const std::string&) {
-    throw EDBEngineError(kDbiErrNotSupported, "Aliases are deleted through the engine's client");
+void TEngineDriver::DeleteAlias(const std::string& name) {
+    // There is no entry point for it: the request goes to the server over the
+    // current session, as the client's own alias calls send it.
+    constexpr std::uint32_t kDatabaseDeleteAliasId = 263;
+    ForgetDatabase(name);
+    hDBISes ses = kNilHandle;
+    Check(DbiGetCurrSession(ses));
+    auto* session = HandleAs<TQVClientSession>(ses);
+    if (!session) Check(kDbiErrInvalidSesHandle);
+    TqvRequestWriter w;
+    w.Str(name.substr(0, 31), 32);
+    Check(session->Request(kDatabaseDeleteAliasId, w, nullptr));
 }
 
 bool TEngineDriver::GetAliasPath(const std::string&, std::string&) { return false; }

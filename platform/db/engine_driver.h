@@ -9,6 +9,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace db {
 
@@ -37,7 +38,9 @@ public:
 
 private:
     std::uint32_t Database(const std::string& directory);
+    void ForgetDatabase(const std::string& name);
     std::map<std::string, std::uint32_t> databases_;
+    std::vector<std::uint32_t> retired_;
     bool ownsEngine_ = false;
 };
 

@@ -1,11 +1,14 @@
 // The dataset classes on real engine tables in a temporary folder.
 #include "engine/api/dbi_api.h"
 #include "engine/client/message_box.h"
+#include "platform/core/paths.h"
 #include "platform/db/engine_driver.h"
 #include "platform/db/tables.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
+
+#include <filesystem>
 
 using namespace db;
 using Strings = std::vector<std::string>;
@@ -15,6 +18,10 @@ namespace {
 class EngineTableTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        // The engine keeps its configuration (aliases among it) in the data
+        // folder: a test gets a folder of its own.
+        std::filesystem::create_directories(dir_.path() / "home");
+        plat::SetDataHome((dir_.path() / "home").string());
         driver_ = std::make_shared<TEngineDriver>();
         Session().SetDriver(driver_);
         folder_ = dir_.path().string() + "/";
@@ -64,6 +71,8 @@ protected:
         pages.Close();
         projects.Close();
         Session().SetDriver(nullptr);
+        driver_.reset();
+        plat::SetDataHome("");
     }
 
     void Bind(TTable& t, const char* name) {
@@ -259,8 +268,17 @@ TEST_F(EngineTableTest, AnAliasNamesTheFolder) {
     TTable viaAlias(nullptr);
     viaAlias.DatabaseName = "Tavrin";
     viaAlias.TableName = "TvrnMAIN.QVD";
-    viaAlias.Open();
-    EXPECT_EQ(Column(viaAlias, "Title"), (Strings{"First", "Second", "Third"}));
+    try {
+        viaAlias.Open();
+        EXPECT_EQ(Column(viaAlias, "Title"), (Strings{"First", "Second", "Third"}));
+        viaAlias.Close();
+    } catch (...) {
+        Session().DeleteAlias("Tavrin");
+        throw;
+    }
+    // Aliases outlive the process: this one must not.
+    Session().DeleteAlias("Tavrin");
+    EXPECT_THROW(Session().DeleteAlias("Tavrin"), db::EDBEngineError);
 }
 
 TEST_F(EngineTableTest, ReadOnlyOpen) {

@@ -4,12 +4,14 @@
 #include "platform/db/controls/db_controls.h"
 #include "platform/db/controls/db_grid.h"
 #include "engine/client/message_box.h"
+#include "platform/core/paths.h"
 #include "platform/db/engine_driver.h"
 #include "platform/db/tests/memory_store.h"
 #include "tests/support/test_support.h"
 #include "platform/db/tables.h"
 #include "platform/gui/tests/gui_fixture.h"
 
+#include <filesystem>
 #include <type_traits>
 
 namespace {
@@ -24,6 +26,9 @@ protected:
     void SetUp() override {
         GuiTest::SetUp();
         if (GetParam() == Store::Engine) {
+            // The engine's configuration goes to a data folder of the test's own.
+            std::filesystem::create_directories(dir_.path() / "home");
+            plat::SetDataHome((dir_.path() / "home").string());
             Session().SetDriver(std::make_shared<TEngineDriver>());
             folder_ = dir_.path().string() + "/";
         } else {
@@ -59,6 +64,7 @@ protected:
         src.SetDataSet(nullptr);
         table.Close();
         Session().SetDriver(nullptr);
+        plat::SetDataHome("");
     }
     template <class T>
     T* Make(int top, const char* field) {
