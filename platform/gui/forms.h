@@ -16,6 +16,8 @@
 
 namespace gui {
 
+class TMainMenu;
+
 enum TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
 using TBorderStyle = TFormBorderStyle;
 enum TPosition { poDesigned, poDefault, poDefaultPosOnly, poDefaultSizeOnly, poScreenCenter,
@@ -73,6 +75,15 @@ public:
     TRect ClientRect() const override;
     TPoint ClientOrigin() const override;
 
+    // The main menu, shown as a bar at the top of the form; the client area
+    // starts below it. nullptr: no bar.
+    TMainMenu* Menu() const { return menu_; }
+    void SetMenu(TMainMenu* menu);
+    // Builds the bar again from the menu's items (the menu calls it when they change).
+    void MenuChanged();
+    // The bar's height in pixels (0 without a bar).
+    int MenuBarHeight() const;
+
     TNotifyEvent OnCreate;
     TNotifyEvent OnDestroy;
     TNotifyEvent OnShow;
@@ -121,7 +132,13 @@ private:
     bool created_ = false;
     bool destroyed_ = false;
     bool releasing_ = false;
+    TMainMenu* menu_ = nullptr;
 };
+
+// Builds, refills or removes the bar of `menu` on a form (nullptr: remove it)
+// and returns its height. The menus live above the forms, so they register it.
+using MenuBarBuilder = int (*)(TForm* form, TMainMenu* menu);
+void SetMenuBarBuilder(MenuBarBuilder builder);
 
 using THintEvent = TNotifyEvent;
 
@@ -159,6 +176,7 @@ public:
     HWND Handle();
 
 private:
+    friend class TForm;
     TForm* mainForm_ = nullptr;
     bool terminated_ = false;
     std::string title_ = "Tavrin";
