@@ -297,6 +297,33 @@ TEST(EditMaskPicture, AnEmptyDateReadsAsBlanksAndLiterals) {
     EXPECT_EQ(date.FirstMissing("12/31/99"), -1);
 }
 
+TEST(EditMaskPicture, BangFitsTextToTheEndAndTrimsLeadingBlanksInstead) {
+    struct Case {
+        const char* mask;
+        const char* text;      // put into the edit
+        const char* editText;  // as shown
+        const char* back;      // Text read back
+    } cases[] = {
+        // Without '!': fitted from the start, trailing blanks dropped.
+        {"999;0;_", "12", "12_", "12"},
+        // With it: fitted to the end, leading blanks dropped.
+        {"!999;0;_", "12", "_12", "12"},
+        {"!999;0;_", "7", "__7", "7"},
+        // A blank typed in the middle stays.
+        {"!ccc;0;_", "a b", "a b", "a b"},
+        // With the literals kept, every place reads back where it is.
+        {"!99-99;1;_", "3-45", "_3-45", " 3-45"},
+        {"99-99;1;_", "3-4", "3_-4_", "3 -4 "},
+    };
+    for (const Case& c : cases) {
+        EditMaskPicture p(c.mask);
+        EXPECT_EQ(p.Reverse(), c.mask[0] == '!') << c.mask;
+        std::string edit = p.EditTextFromText(c.text);
+        EXPECT_EQ(edit, c.editText) << c.mask << " " << c.text;
+        EXPECT_EQ(p.TextFromEditText(edit), c.back) << c.mask << " " << c.text;
+    }
+}
+
 TEST(FormatMaskText, FormatsAValueThroughAMask) {
     EXPECT_EQ(FormatMaskText("000-000;0;_", "12345"), "123-45 ");
     EXPECT_EQ(FormatMaskText("", "plain"), "plain");
