@@ -555,6 +555,14 @@ void TApplication::SetHint(const std::string& hint) {
     if (OnHint) OnHint(this);
 }
 
+bool TApplication::HelpCommand(unsigned command, long data) {
+    bool callHelp = true;
+    bool result = false;
+    if (OnHelp) result = OnHelp(command, data, callHelp);
+    if (callHelp && HelpHook && !HelpFile.empty()) result = HelpHook(HelpFile, command, data) || result;
+    return result;
+}
+
 int TApplication::MessageBox(const std::string& text, const std::string& caption, unsigned flags) {
     return gui::MessageBox(text, caption.empty() ? title_ : caption, flags);
 }

@@ -141,6 +141,14 @@ using MenuBarBuilder = int (*)(TForm* form, TMainMenu* menu);
 void SetMenuBarBuilder(MenuBarBuilder builder);
 
 using THintEvent = TNotifyEvent;
+// Win32 help commands.
+constexpr unsigned HELP_CONTEXT = 0x0001, HELP_QUIT = 0x0002, HELP_INDEX = 0x0003, HELP_CONTENTS = 0x0003,
+                   HELP_HELPONHELP = 0x0004, HELP_KEY = 0x0101;
+// Sees a help request first: returns whether it was handled; leaving
+// CallHelp true passes it on to the help hook as well.
+using THelpEvent = std::function<bool(unsigned Command, long Data, bool& CallHelp)>;
+// Shows help: the help file, the command and its data; true when shown.
+using THelpHook = std::function<bool(const std::string& HelpFile, unsigned Command, long Data)>;
 
 class TApplication : public TComponent {
 public:
@@ -163,6 +171,13 @@ public:
     void SetTitle(const std::string& title);
     std::string HelpFile;
     std::string ExeName;
+    THelpEvent OnHelp;
+    // Where help is shown; the program installs its viewer here.
+    THelpHook HelpHook;
+    // Raises OnHelp, then (unless it took the request) calls the help hook
+    // with HelpFile; false when nothing showed help.
+    bool HelpCommand(unsigned command, long data);
+    bool HelpContext(long context) { return HelpCommand(HELP_CONTEXT, context); }
     int HintPause = 500;
     bool ShowHint = true;
     // The long part of the hint of the control under the mouse; setting it raises OnHint.

@@ -185,6 +185,55 @@ TEST_F(Dialogs, ModelessFindDialogRaisesOnFindWithTheWindowsOptions) {
     EXPECT_EQ(closes, 1);
 }
 
+TEST_F(Dialogs, FindDialogsHelpButtonGoesThroughOnHelpToTheHelpHook) {
+    struct Saved {
+        THelpEvent onHelp = Application->OnHelp;
+        THelpHook hook = Application->HelpHook;
+        std::string file = Application->HelpFile;
+        ~Saved() {
+            Application->OnHelp = onHelp;
+            Application->HelpHook = hook;
+            Application->HelpFile = file;
+        }
+    } saved;
+    std::vector<std::pair<unsigned, long>> seen;
+    std::vector<std::string> shown;
+    bool passOn = true;
+    Application->OnHelp = [&](unsigned command, long data, bool& callHelp) {
+        seen.push_back({command, data});
+        callHelp = passOn;
+        return !passOn;
+    };
+    Application->HelpHook = [&](const std::string& file, unsigned command, long data) {
+        shown.push_back(file + ":" + std::to_string(command) + ":" + std::to_string(data));
+        return true;
+    };
+    Application->HelpFile = "tavrin.hlp";
+    TFindDialog find(form);
+    find.Options = frDown;
+    find.Execute();
+    QPushButton* help = find.Window()->findChild<QPushButton*>("help");
+    ASSERT_NE(help, nullptr);
+    EXPECT_FALSE(help->isVisibleTo(find.Window()));
+    find.Options |= frShowHelp;
+    find.HelpContext = 42;
+    find.Execute();
+    EXPECT_TRUE(help->isVisibleTo(find.Window()));
+    help->click();
+    EXPECT_EQ(seen, (std::vector<std::pair<unsigned, long>>{{HELP_CONTEXT, 42}}));
+    EXPECT_EQ(shown, (std::vector<std::string>{"tavrin.hlp:1:42"}));
+    // OnHelp may take the request for itself; without a context the contents show.
+    passOn = false;
+    help->click();
+    EXPECT_EQ(shown.size(), 1u);
+    passOn = true;
+    find.HelpContext = 0;
+    help->click();
+    EXPECT_EQ(seen.back(), (std::pair<unsigned, long>{HELP_CONTENTS, 0}));
+    EXPECT_EQ(shown.back(), "tavrin.hlp:3:0");
+    find.CloseDialog();
+}
+
 TEST_F(Dialogs, ReplaceDialogButtonsSetReplaceOrReplaceAll) {
     TReplaceDialog rep(form);
     std::vector<TFindOptions> replaces;
