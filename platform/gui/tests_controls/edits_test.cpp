@@ -6,6 +6,8 @@
 #include "platform/gui/edits.h"
 #include "platform/gui/mask_edit.h"
 
+#include <QImage>
+
 namespace guitest {
 namespace {
 
@@ -200,6 +202,46 @@ TEST_F(Edits, MemoWrapsLongLinesAtBlanksIntoRowsWithoutChangingItsLines) {
     m->SetText(std::string(60, 'W'));
     EXPECT_GT(m->Perform(EM_GETLINECOUNT, 0, 0), 1);
     EXPECT_EQ(m->Text(), std::string(60, 'W'));
+}
+
+TEST_F(Edits, MemoHorizontalBarScrollsLongLinesOnlyWithoutWordWrap) {
+    auto* m = new TMemo(form);
+    m->SetParent(form);
+    m->SetBounds(10, 10, 120, 80);
+    m->SetScrollBars(ssHorizontal);
+    m->SetText(std::string(40, 'W') + "\r\nshort");
+    int lo = 0, hi = 0;
+    // Wrapped: nothing to scroll, no bar.
+    m->GetScrollRange(SB_HORZ, lo, hi);
+    EXPECT_EQ(hi, 0);
+    int fullHeight = m->ClientHeight();
+    m->SetWordWrap(false);
+    m->GetScrollRange(SB_HORZ, lo, hi);
+    EXPECT_GT(hi, 100);
+    EXPECT_LT(m->ClientHeight(), fullHeight);  // the bar takes its row
+    TBitmap before;
+    Grab(m, before);
+    m->Perform(WM_HSCROLL, SB_PAGEDOWN, 0);
+    int page = m->GetScrollPos(SB_HORZ);
+    EXPECT_GT(page, 0);
+    TBitmap after;
+    Grab(m, after);
+    EXPECT_NE(before.Image()->copy(0, 0, 100, 20), after.Image()->copy(0, 0, 100, 20));
+    m->Perform(WM_HSCROLL, SB_BOTTOM, 0);
+    EXPECT_EQ(m->GetScrollPos(SB_HORZ), hi);
+    m->Perform(WM_HSCROLL, SB_LINEDOWN, 0);
+    EXPECT_EQ(m->GetScrollPos(SB_HORZ), hi);  // no further than the end
+    m->Perform(WM_HSCROLL, SB_TOP, 0);
+    EXPECT_EQ(m->GetScrollPos(SB_HORZ), 0);
+    // The caret going to the end of the long line takes the bar along.
+    m->SetFocus();
+    m->SetSelStart(0);
+    SendKey(m, VK_END);
+    EXPECT_GT(m->GetScrollPos(SB_HORZ), 0);
+    // Short lines only: the bar goes.
+    m->SetText("a\r\nb");
+    m->GetScrollRange(SB_HORZ, lo, hi);
+    EXPECT_EQ(hi, 0);
 }
 
 // --- the edit mask ---------------------------------------------------------------------
