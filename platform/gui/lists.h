@@ -64,7 +64,14 @@ public:
     int SelCount() const;
     int TopIndex() const { return topIndex_; }
     void SetTopIndex(int i);
-    bool IntegralHeight = false;
+    // On: the list's height is cut to whole items (not for variable heights).
+    bool IntegralHeight() const { return integralHeight_; }
+    void SetIntegralHeight(bool on);
+    // More than 0: the items run down columns this many of which fill the
+    // width, and the list scrolls sideways a column at a time.
+    int Columns() const { return columns_; }
+    void SetColumns(int columns);
+    void SetBounds(int ALeft, int ATop, int AWidth, int AHeight) override;
     TBorderStyle BorderStyle = bsSingle;
     // The item at a client point; with `existing` false, one past the last
     // for a point below the items. -1 when none.
@@ -91,6 +98,10 @@ protected:
     virtual void SelectionChangedByUser();
     int HeightOf(int index) const;
     int VisibleCount() const;
+    // With columns: items in a column, and a column's width.
+    int RowsPerColumn() const;
+    int ColumnWidth() const;
+    bool InColumns() const { return columns_ > 0 && style_ != lbOwnerDrawVariable; }
     void ItemsChanged();
     void UpdateScrollBar();
 
@@ -105,6 +116,9 @@ private:
     int itemHeight_ = 16;
     bool multiSelect_ = false;
     bool tracking_ = false;
+    bool integralHeight_ = false;
+    int columns_ = 0;
+    bool updatingBars_ = false;
     mutable std::vector<int> heights_;  // variable heights, measured once per change
 };
 

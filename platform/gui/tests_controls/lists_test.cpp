@@ -77,6 +77,60 @@ TEST_F(Lists, ScrollingKeepsTheSelectedItemVisible) {
     EXPECT_EQ(l->ItemAtPos({10, 3}, true), 4);
 }
 
+TEST_F(Lists, ColumnsRunItemsDownAndScrollSidewaysAColumnAtATime) {
+    auto* l = new TListBox(form);
+    l->SetParent(form);
+    l->SetBounds(10, 10, 4 + 3 * 60, 120);
+    for (int i = 0; i < 40; ++i) l->Items().Add("item " + std::to_string(i));
+    l->SetColumns(3);
+    // How many fit down a column, the sideways bar taken off.
+    int rows = 1;
+    for (int i = 1; i < 40 && l->ItemRect(i).Left == l->ItemRect(0).Left; ++i) rows = i + 1;
+    ASSERT_GT(rows, 1);
+    EXPECT_EQ(rows, (l->ClientHeight() - 4) / 16);
+    EXPECT_EQ(l->ItemRect(rows).Left, 2 + 60);
+    EXPECT_EQ(l->ItemRect(rows).Top, l->ItemRect(0).Top);
+    EXPECT_EQ(l->ItemRect(2 * rows + 1).Left, 2 + 120);
+    int lo = 0, hi = 0;
+    l->GetScrollRange(SB_VERT, lo, hi);
+    EXPECT_EQ(hi, 0);
+    l->GetScrollRange(SB_HORZ, lo, hi);
+    EXPECT_EQ(hi, (40 + rows - 1) / rows - 3);
+    // A click in the second column, second row.
+    TRect r = l->ItemRect(rows + 1);
+    Click(l, {r.Left + 5, r.Top + 3});
+    EXPECT_EQ(l->ItemIndex(), rows + 1);
+    SendKey(l, VK_RIGHT);
+    EXPECT_EQ(l->ItemIndex(), 2 * rows + 1);
+    SendKey(l, VK_LEFT);
+    EXPECT_EQ(l->ItemIndex(), rows + 1);
+    l->Perform(WM_HSCROLL, MAKEWPARAM(SB_LINEDOWN, 0), 0);
+    EXPECT_EQ(l->TopIndex(), rows);
+    EXPECT_EQ(l->GetScrollPos(SB_HORZ), 1);
+    // The last item shown brings its column into view, the last of three.
+    l->SetItemIndex(39);
+    EXPECT_EQ(l->TopIndex() % rows, 0);
+    EXPECT_EQ(l->ItemRect(39).Left, 2 + 120);
+    EXPECT_EQ(l->ItemAtPos({l->ItemRect(39).Left + 3, l->ItemRect(39).Top + 3}, true), 39);
+}
+
+TEST_F(Lists, IntegralHeightCutsTheListToWholeItems) {
+    auto* l = new TListBox(form);
+    l->SetParent(form);
+    l->SetBounds(10, 10, 120, 90);
+    EXPECT_EQ(l->Height(), 90);
+    l->SetIntegralHeight(true);
+    EXPECT_EQ(l->Height(), 4 + 5 * 16);
+    l->SetBounds(10, 10, 120, 10);  // never less than one item
+    EXPECT_EQ(l->Height(), 4 + 16);
+    l->SetItemHeight(20);
+    l->SetBounds(10, 10, 120, 70);
+    EXPECT_EQ(l->Height(), 4 + 3 * 20);
+    l->SetIntegralHeight(false);
+    l->SetBounds(10, 10, 120, 70);
+    EXPECT_EQ(l->Height(), 70);
+}
+
 TEST_F(Lists, MultiSelectWithCtrlAndShift) {
     auto* l = new TListBox(form);
     l->SetParent(form);
