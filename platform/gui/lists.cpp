@@ -526,13 +526,21 @@ void TCustomListBox::WndProc(TMessage& m) {
 // ===========================================================================
 // TComboListBox
 
-TComboListBox::TComboListBox(TComponent* AOwner, TCustomComboBox* combo) : TCustomListBox(AOwner), combo_(combo) {
-    InitVisible(false);
+TComboListBox::TComboListBox(TComponent* AOwner, TCustomComboBox* combo, bool embedded)
+    : TCustomListBox(AOwner), combo_(combo), embedded_(embedded) {
     SetTabStop(false);
+    if (embedded) return;
+    InitVisible(false);
     BorderStyle = bsNone;
 }
 
-QWidget* TComboListBox::CreateWidget() { return CreateDropDownWidget(this); }
+QWidget* TComboListBox::CreateWidget() { return embedded_ ? TCustomListBox::CreateWidget() : CreateDropDownWidget(this); }
+
+void TComboListBox::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+    TCustomListBox::MouseDown(Button, Shift, X, Y);
+    // The combo's edit keeps the focus, as in a simple combo on Win32.
+    if (embedded_ && combo_->CanFocus()) combo_->SetFocus();
+}
 
 void TComboListBox::DrawItem(int Index, TRect Rect, TOwnerDrawState State) {
     // The combo's owner drawing paints here, on this list's canvas.
@@ -559,6 +567,10 @@ TCustomComboBox::TCustomComboBox(TComponent* AOwner) : TCustomEdit(AOwner) {
     items_.OnChange = [this](plat::StringList&) {
         if (itemIndex_ >= items_.Count()) SetItemIndex(-1);
         if (list_) list_->Items().Assign(items_);
+        if (simpleList_) {
+            simpleList_->Items().Assign(items_);
+            simpleList_->SetItemIndex(itemIndex_);
+        }
     };
 }
 
@@ -570,7 +582,20 @@ TCustomComboBox::~TCustomComboBox() {
 TCanvas& TCustomComboBox::Canvas() { return itemCanvasOverride_ ? *itemCanvasOverride_ : TCustomEdit::Canvas(); }
 
 void TCustomComboBox::SetStyle(TComboBoxStyle s) {
+    if (s == csSimple && !simpleList_) {
+        if (dropped_) SetDroppedDown(false);
+        simpleList_ = new TComboListBox(this, this, true);
+        simpleList_->SetItemHeight(itemHeight_);
+        simpleList_->Font().Assign(Font());
+        simpleList_->Items().Assign(items_);
+        simpleList_->SetParent(this);
+        simpleList_->SetItemIndex(itemIndex_);
+    } else if (s != csSimple && simpleList_) {
+        delete simpleList_;
+        simpleList_ = nullptr;
+    }
     style_ = s;
+    PlaceSimpleList();
     SetReadOnly(!EditAreaEditable());
     SetCursor(EditAreaEditable() ? crIBeam : crDefault);
     Invalidate();
@@ -583,12 +608,25 @@ void TCustomComboBox::SetItemIndex(int i) {
     if (i >= 0) TCustomEdit::SetText(items_[i]);
     else if (!EditAreaEditable()) TCustomEdit::SetText("");
     settingIndex_ = false;
-    if (list_) list_->SetItemIndex(i);
+    if (TCustomListBox* l = ShownList()) l->SetItemIndex(i);
     if (i >= 0 && EditAreaEditable() && Focused()) SelectAll();
     Invalidate();
 }
 
+TCustomListBox* TCustomComboBox::ShownList() const { return simpleList_ ? simpleList_ : list_; }
+
+void TCustomComboBox::PlaceSimpleList() {
+    if (!simpleList_) return;
+    simpleList_->SetBounds(0, EditHeight(), Width(), std::max(0, Height() - EditHeight()));
+}
+
+void TCustomComboBox::Resize() {
+    PlaceSimpleList();
+    TCustomEdit::Resize();
+}
+
 TComboListBox* TCustomComboBox::ListBox() {
+    if (simpleList_) return simpleList_;
     if (!list_) {
         list_ = new TComboListBox(nullptr, this);
         list_->SetStyle(style_ == csOwnerDrawVariable ? lbOwnerDrawVariable
@@ -604,7 +642,8 @@ TComboListBox* TCustomComboBox::ListBox() {
 void TCustomComboBox::Notify(int code) { Perform(CN_COMMAND, MAKEWPARAM(0, code), 0); }
 
 void TCustomComboBox::SetDroppedDown(bool d) {
-    if (d == dropped_) return;
+    // A simple combo's list is always shown.
+    if (d == dropped_ || style_ == csSimple) return;
     if (d) {
         Notify(CBN_DROPDOWN);  // OnDropDown may still fill the items
         TComboListBox* l = ListBox();
@@ -661,7 +700,7 @@ void TCustomComboBox::SelectByUser(int index, bool closeList) {
     if (index >= 0 && index < items_.Count() && index != itemIndex_) {
         itemIndex_ = index;
         TCustomEdit::SetText(items_[index]);  // OnChange
-        if (list_) list_->SetItemIndex(index);
+        if (TCustomListBox* l = ShownList()) l->SetItemIndex(index);
         if (EditAreaEditable() && Focused()) SelectAll();
         Notify(CBN_SELCHANGE);
     }
@@ -670,6 +709,14 @@ void TCustomComboBox::SelectByUser(int index, bool closeList) {
 
 void TCustomComboBox::Change() {
     if (settingIndex_) return;
+    if (simpleList_) {
+        // Typing moves the list to the first item the text begins; the
+        // combo's item is the one the text names exactly.
+        std::string typed = Text();
+        int prefix = typed.empty() ? -1 : FindListString(items_, -1, typed, false);
+        itemIndex_ = typed.empty() ? -1 : FindListString(items_, -1, typed, true);
+        simpleList_->SetItemIndex(prefix);
+    }
     TCustomEdit::Change();
 }
 
@@ -682,6 +729,7 @@ TRect TCustomComboBox::TextArea() const {
     TRect r = TCustomEdit::TextArea();
     TRect b = ButtonRect();
     if (!b.IsEmpty()) r.Right = std::min(r.Right, b.Left - 1);
+    if (style_ == csSimple) r.Bottom = std::min(r.Bottom, EditHeight() - 2);
     return r;
 }
 
@@ -725,7 +773,6 @@ void TCustomComboBox::KeyDown(unsigned& Key, TShiftState Shift) {
         Key = 0;
         return;
     }
-    if (style_ == csSimple) return;
     int n = items_.Count();
     if (n == 0) return;
     int next = itemIndex_;

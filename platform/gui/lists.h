@@ -131,20 +131,23 @@ enum TComboBoxStyle { csDropDown, csSimple, csDropDownList, csOwnerDrawFixed, cs
 
 class TCustomComboBox;
 
-// The list that drops down under a combo box, in a frameless window.
+// The list that drops down under a combo box, in a frameless window; or,
+// `embedded`, the list always shown in a csSimple combo under its edit.
 class TComboListBox : public TCustomListBox {
 public:
-    TComboListBox(TComponent* AOwner, TCustomComboBox* combo);
+    TComboListBox(TComponent* AOwner, TCustomComboBox* combo, bool embedded = false);
 
 protected:
     QWidget* CreateWidget() override;
     void DrawItem(int Index, TRect Rect, TOwnerDrawState State) override;
     void MeasureItem(int Index, int& Height) override;
     void SelectionChangedByUser() override;
+    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
     void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
 
 private:
     TCustomComboBox* combo_;
+    bool embedded_;
 };
 
 class TCustomComboBox : public TCustomEdit {
@@ -166,8 +169,11 @@ public:
     bool DroppedDown() const { return dropped_; }
     // Opening raises OnDropDown (before the list shows), closing OnCloseUp.
     void SetDroppedDown(bool d);
-    // The drop-down list (created on first use).
+    // The drop-down list (created on first use); for csSimple the list shown
+    // under the edit, inside the combo's bounds.
     TComboListBox* ListBox();
+    // The height of the edit part; a csSimple combo's list fills the rest.
+    int EditHeight() const { return itemHeight_ + 5; }
     void SelectAll() { TCustomEdit::SelectAll(); }
     // While the drop-down list paints an owner-drawn item, the combo's canvas
     // is the list's, so OnDrawItem draws where the item is.
@@ -197,6 +203,7 @@ protected:
     bool EditAreaEditable() const { return style_ == csDropDown || style_ == csSimple; }
     TRect ButtonRect() const;
     TRect TextArea() const override;
+    void Resize() override;
 
 private:
     void Notify(int code);
@@ -206,7 +213,11 @@ private:
     int itemHeight_ = 16;
     bool dropped_ = false;
     bool settingIndex_ = false;
+    void PlaceSimpleList();
+    // The list showing the items now (the simple list or the drop-down), if any.
+    TCustomListBox* ShownList() const;
     TComboListBox* list_ = nullptr;
+    TComboListBox* simpleList_ = nullptr;
     TCanvas* itemCanvasOverride_ = nullptr;
 };
 

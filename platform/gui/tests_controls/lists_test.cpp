@@ -178,6 +178,53 @@ TEST_F(Lists, OwnerDrawnItemsAreDrawnByTheEventWithTheirStateAndMeasuredHeights)
     EXPECT_EQ(img.Canvas().Pixel(20, rects[2].Top + 5), clYellow);
 }
 
+TEST_F(Lists, SimpleComboShowsItsListUnderTheEditAndFollowsTyping) {
+    auto* c = new TComboBox(form);
+    c->SetParent(form);
+    for (const char* s : {"alpha", "beta", "betamax", "gamma"}) c->Items().Add(s);
+    c->SetStyle(csSimple);
+    c->SetBounds(10, 10, 150, c->EditHeight() + 4 + 16 * 4);
+    std::vector<std::string> events;
+    c->OnChange = [&](TObject*) { events.push_back("change:" + c->Text()); };
+    c->OnClick = [&](TObject*) { events.push_back("click"); };
+    ProcessEvents();
+    TComboListBox* list = c->ListBox();
+    ASSERT_EQ(list->Parent(), c);
+    EXPECT_TRUE(list->Widget()->isVisible());
+    EXPECT_EQ(list->Top(), c->EditHeight());
+    EXPECT_EQ(list->Height(), c->Height() - c->EditHeight());
+    EXPECT_EQ(list->Items().Count(), 4);
+    // The list follows a new size, and never drops down.
+    c->SetBounds(10, 10, 150, c->EditHeight() + 4 + 16 * 3);
+    EXPECT_EQ(list->Height(), 4 + 16 * 3);
+    c->SetDroppedDown(true);
+    EXPECT_FALSE(c->DroppedDown());
+    // A click in the list takes the item; the edit keeps the focus.
+    c->SetFocus();
+    TRect r = list->ItemRect(2);
+    Click(list, {r.Left + 3, r.Top + 3});
+    EXPECT_EQ(c->ItemIndex(), 2);
+    EXPECT_EQ(c->Text(), "betamax");
+    EXPECT_TRUE(c->Focused());
+    EXPECT_EQ(events, (std::vector<std::string>{"change:betamax", "click"}));
+    // Typing moves the list to the first item the text begins; the combo's
+    // item is the one it names exactly.
+    c->SetText("");
+    TypeText(c, "bet");
+    EXPECT_EQ(list->ItemIndex(), 1);
+    EXPECT_EQ(c->ItemIndex(), -1);
+    TypeText(c, "a");
+    EXPECT_EQ(c->ItemIndex(), 1);
+    SendKey(c, VK_DOWN);
+    EXPECT_EQ(c->ItemIndex(), 2);
+    EXPECT_EQ(c->Text(), "betamax");
+    EXPECT_EQ(list->ItemIndex(), 2);
+    // Back to a drop-down style: the embedded list goes.
+    c->SetStyle(csDropDown);
+    EXPECT_EQ(c->ControlCount(), 0);
+    EXPECT_NE(c->ListBox()->Parent(), c);
+}
+
 TEST_F(Lists, ComboDropsDownRaisesEventsAndTakesTheClickedItem) {
     auto* c = new TComboBox(form);
     c->SetParent(form);
