@@ -244,6 +244,12 @@ struct HelpFile {
 
     std::vector<HelpWarning> warnings;
 
+    // Writer state of one conversion: escaped characters written so far (a
+    // line feed follows every 64th), the open hotspot's target, and the
+    // base name of the document's pictures in the TEMP folder.
+    std::uint64_t escapedCharCount = 0;
+    std::optional<std::string> openHotspot;
+
     HelpFile() = default;
     HelpFile(const HelpFile&) = delete;
     HelpFile& operator=(const HelpFile&) = delete;

@@ -220,7 +220,10 @@ std::int32_t ReadCompressedShort(const std::uint8_t*& c, std::uint32_t& remainin
         remaining = 0;
         return 0;
     }
-    std::int32_t v = static_cast<std::int16_t>(static_cast<std::uint16_t>(GetU16(c) - 0x8000u)) / 2;
+    // Floor division: the stored number is 2v + 1 + 0x8000, so truncating
+    // towards zero would make every odd-stored negative value one too big
+    // (a hanging indent of -400 twips came out as -390).
+    std::int32_t v = (static_cast<std::int32_t>(GetU16(c)) - 0x8000) >> 1;
     c += 2;
     remaining -= 2;
     return v;
@@ -262,7 +265,7 @@ std::int32_t ReadCompressedLong(const std::uint8_t*& c, std::uint32_t& remaining
         remaining = 0;
         return 0;
     }
-    std::int32_t v = static_cast<std::int32_t>(GetU32(c) - 0x80000000u) / 2;
+    std::int32_t v = static_cast<std::int32_t>((static_cast<std::int64_t>(GetU32(c)) - 0x80000000ll) >> 1);
     c += 4;
     remaining -= 4;
     return v;

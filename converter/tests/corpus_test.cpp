@@ -12,6 +12,7 @@
 #include "converter/font_table.h"
 #include "converter/help_file.h"
 #include "converter/topic_stream.h"
+#include "converter/tests/source_rtf_scan.h"
 #include "tests/support/test_support.h"
 
 namespace conv {
@@ -19,128 +20,6 @@ namespace {
 
 using testsupport::CorpusFile;
 using testsupport::ReadFileBytes;
-
-// ---- a small footnote scan of help-source RTF ----
-
-struct SourceTopic {
-    std::string title;
-    std::vector<std::string> contexts;
-    std::set<std::string> kKeywords;
-    std::set<std::string> aKeywords;
-};
-
-// Plain text of the group starting at rtf[i] == '{'; i ends after its '}'.
-std::string GroupText(const std::string& rtf, std::size_t& i) {
-    std::string out;
-    int depth = 0;
-    std::vector<bool> skip{false};
-    while (i < rtf.size()) {
-        char c = rtf[i];
-        if (c == '{') {
-            ++depth;
-            bool dest = rtf.compare(i + 1, 2, "\\*") == 0;
-            skip.push_back(skip.back() || dest);
-            ++i;
-        } else if (c == '}') {
-            --depth;
-            skip.pop_back();
-            ++i;
-            if (depth == 0) break;
-        } else if (c == '\\') {
-            char n = i + 1 < rtf.size() ? rtf[i + 1] : '\0';
-            if (n == '\'' && i + 3 < rtf.size()) {
-                if (!skip.back()) out.push_back(static_cast<char>(std::stoi(rtf.substr(i + 2, 2), nullptr, 16)));
-                i += 4;
-            } else if (n == '\\' || n == '{' || n == '}') {
-                if (!skip.back()) out.push_back(n);
-                i += 2;
-            } else if (n == '~') {
-                if (!skip.back()) out.push_back(' ');
-                i += 2;
-            } else if (!std::isalpha(static_cast<unsigned char>(n))) {
-                i += 2;
-            } else {
-                std::size_t j = i + 1;
-                while (j < rtf.size() && std::isalpha(static_cast<unsigned char>(rtf[j]))) ++j;
-                std::string word = rtf.substr(i + 1, j - i - 1);
-                if (j < rtf.size() && (rtf[j] == '-' || std::isdigit(static_cast<unsigned char>(rtf[j])))) {
-                    ++j;
-                    while (j < rtf.size() && std::isdigit(static_cast<unsigned char>(rtf[j]))) ++j;
-                }
-                if (j < rtf.size() && rtf[j] == ' ') ++j;
-                // The help compiler stores typographic quotes as plain ones.
-                if (!skip.back()) {
-                    if (word == "tab") out.push_back('\t');
-                    if (word == "rquote") out.push_back('\'');
-                    if (word == "lquote") out.push_back('`');
-                    if (word == "ldblquote" || word == "rdblquote") out.push_back('"');
-                }
-                i = j;
-            }
-        } else {
-            if (c != '\r' && c != '\n' && !skip.back()) out.push_back(c);
-            ++i;
-        }
-    }
-    return out;
-}
-
-std::string Trim(const std::string& s) {
-    std::size_t a = s.find_first_not_of(" \t");
-    if (a == std::string::npos) return {};
-    std::size_t b = s.find_last_not_of(" \t");
-    return s.substr(a, b - a + 1);
-}
-
-std::vector<std::string> SplitList(const std::string& s) {
-    std::vector<std::string> out;
-    std::size_t from = 0;
-    for (;;) {
-        std::size_t semi = s.find(';', from);
-        std::string part = Trim(s.substr(from, semi == std::string::npos ? std::string::npos : semi - from));
-        if (!part.empty()) out.push_back(part);
-        if (semi == std::string::npos) break;
-        from = semi + 1;
-    }
-    return out;
-}
-
-// Topics of an RTF help source: split at \page, footnotes by their mark.
-std::vector<SourceTopic> ScanSourceRtf(const std::string& rtf) {
-    std::vector<SourceTopic> topics(1);
-    char lastMark = 0;
-    for (std::size_t i = 0; i < rtf.size();) {
-        if (rtf.compare(i, 10, "{\\footnote") == 0) {
-            std::string text = GroupText(rtf, i);
-            std::size_t at = text.find(lastMark);
-            std::string body = Trim(at == std::string::npos ? text : text.substr(at + 1));
-            SourceTopic& t = topics.back();
-            if (lastMark == '$') t.title = body;
-            if (lastMark == '#') t.contexts.push_back(body);
-            if (lastMark == 'K')
-                for (auto& k : SplitList(body)) t.kKeywords.insert(k);
-            if (lastMark == 'A')
-                for (auto& k : SplitList(body)) t.aKeywords.insert(k);
-            continue;
-        }
-        char c = rtf[i];
-        if (c == '\\') {
-            std::size_t j = i + 1;
-            while (j < rtf.size() && std::isalpha(static_cast<unsigned char>(rtf[j]))) ++j;
-            std::string word = rtf.substr(i + 1, j - i - 1);
-            if (word == "page") topics.emplace_back();
-            if (j == i + 1) j = i + 2;  // control symbol
-            i = j;
-            continue;
-        }
-        if (c != ' ' && c != '{' && c != '}' && c != '\r' && c != '\n') lastMark = c;
-        ++i;
-    }
-    std::vector<SourceTopic> real;
-    for (auto& t : topics)
-        if (!t.contexts.empty() || !t.title.empty()) real.push_back(std::move(t));
-    return real;
-}
 
 struct Opened {
     std::unique_ptr<HelpFile> hf;

@@ -83,7 +83,8 @@ TEST(CompressedNumbers, TableOfEncodings) {
     } cases[] = {
         {kShort, "\x80", 0, 1},
         {kShort, std::string("\x00", 1), -64, 1},
-        {kShort, std::string("\x01\x00", 2), -16383, 2},
+        {kShort, std::string("\x01\x00", 2), -16384, 2},
+        {kShort, std::string("\xB1\x7F", 2), -40, 2},  // odd negatives round down
         {kShort, "\x82", 1, 1},
         {kShort, std::string("\x03\x80", 2), 1, 2},
         {kWord, "\x10", 8, 1},
@@ -93,7 +94,7 @@ TEST(CompressedNumbers, TableOfEncodings) {
         {kLong, std::string("\x10\x80", 2), 8, 2},
         {kLong, std::string("\x00\x00", 2), -16384, 2},
         {kLong, std::string("\x03\x00\x00\x80", 4), 1, 4},
-        {kLong, std::string("\x01\x00\x00\x00", 4), -1073741823, 4},
+        {kLong, std::string("\x01\x00\x00\x00", 4), -1073741824, 4},
         // Too few bytes: 0, the rest consumed, nothing read beyond.
         {kShort, "\x81", 0, 1},
         {kLong, "\x10", 0, 1},

@@ -26,7 +26,8 @@ void AppendChar(std::string& s, char c) {
 
 std::string AddBackslash(std::string_view src) {
     std::string dest = QvLongToShStr(src);
-    if (dest.empty() || dest.back() != '\\') AppendChar(dest, '\\');
+    // A path written with "/" already ends in a separator.
+    if (dest.empty() || (dest.back() != '\\' && dest.back() != '/')) AppendChar(dest, '\\');
     return dest;
 }
 
@@ -40,7 +41,7 @@ std::string RemoveChar(std::string_view src, char c) {
 bool IsPathName(const char* name, bool allowDot) {
     if (name == nullptr) return false;
     for (const char* p = name; *p != '\0'; ++p) {
-        if (*p == ':' || *p == '\\') return true;
+        if (*p == ':' || *p == '\\' || *p == '/') return true;
         if (allowDot && *p == '.') return true;
     }
     return false;

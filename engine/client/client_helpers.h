@@ -13,10 +13,10 @@ void ZeroFill(void* buffer, std::uint16_t length);
 bool IsAllZero(const void* buffer, std::uint16_t length);
 // Appends `c` unless the string already holds 255 characters.
 void AppendChar(std::string& s, char c);
-// `src` with a "\" appended unless it ends in one; at most 255 characters.
+// `src` with a "\" appended unless it ends in "\" or "/"; at most 255 characters.
 std::string AddBackslash(std::string_view src);
 std::string RemoveChar(std::string_view src, char c);
-// True when `name` holds ":" or "\" (or "." when `allowDot`). A nil name is no path.
+// True when `name` holds ":", "\" or "/" (or "." when `allowDot`). A nil name is no path.
 bool IsPathName(const char* name, bool allowDot);
 // Cuts the zero-terminated `text` at the first `c`.
 void TruncateAt(char* text, char c);

@@ -81,6 +81,11 @@ public:
     virtual void StopDatagrams() = 0;
     // Lets the transport process pending work once; the base raises OnIdle.
     virtual void Breathe();
+    // Only client and server in one process may name server-side files to
+    // each other (a file BLOB given by path); requests arriving over a network
+    // transport must not make the server read or write a path of their
+    // choosing.
+    virtual bool IsSingleUser() const { return false; }
 
     void EnsureStarted();
     // 0 lets the transport choose: the tick count, or 305419896 when that is 0.

@@ -56,6 +56,10 @@ public:
     std::uint32_t GetKeyStreamSeed() const { return transport_->KeyStreamSeed(); }
     std::string GetServerName() const { return transport_->GetServerName(); }
     std::string GetNetworkName() const { return transport_->GetNetworkName(); }
+    // Whether requests may name server-side paths (file BLOBs by path): only
+    // over the single-user transport. The request dispatch refuses them
+    // otherwise.
+    bool AllowsServerSidePaths() const { return transport_->IsSingleUser(); }
 
     // Sends a reply cut into packets, waiting for the acknowledgement of each
     // packet but the last when the transport wants them. A non-zero error

@@ -59,6 +59,7 @@ public:
     void SendDatagram(std::string_view, const void*, std::uint32_t) override {}
     void StopDatagrams() override { datagrams_ = 0; }
     void Breathe() override;
+    bool IsSingleUser() const override { return true; }
 
     plat::HWND NotifyWindow() const { return notifyWindow_; }
     bool DatagramsOn() const { return datagrams_ != 0; }

@@ -56,6 +56,8 @@ void CopyParProps(TParagraph& dst, const TParagraph& src) {
     dst.tabs = src.tabs;
     dst.cellWidth = src.cellWidth;
     dst.cellStart = src.cellStart;
+    dst.numbering = src.numbering;
+    dst.parFlags2 = src.parFlags2;
     dst.state = kParNeedsLayout;
 }
 

@@ -66,7 +66,16 @@ struct TLine {
     std::vector<TJDCharAttr> attrs;   // one entry per character; empty in a plain-text model
     TLine* next = nullptr;
     TLine* prev = nullptr;
-    std::uint8_t flags = 0;
+    std::uint8_t flags = 0;           // 0x01 changed since the last paint, 0x02 page start
+    // Layout results in device pixels; the line layout fills them.
+    std::uint16_t height = 0, ascent = 0;          // with the paragraph's spacing
+    std::uint16_t textHeight = 0, textAscent = 0;  // of the characters alone
+    std::int32_t top = 0;                          // from the top of the document
+    std::uint8_t selState = 0;        // 0 none, 2 wholly selected, 3 partly, 4 being updated
+    std::int32_t width = 0;           // width of the characters (no trailing blank)
+    std::int32_t stretchIndex = -1;   // justified: first blank that is stretched, else -1
+    std::int32_t stretchWidth = 0;    // width of each stretched blank
+    std::int32_t stretchRemainder = 0;  // that many stretched blanks get one pixel more
     int Length() const { return static_cast<int>(text.size()); }
 };
 
@@ -87,6 +96,8 @@ struct TParagraph {
     std::array<std::uint16_t, 4> tabs{};  // bit i = slot i of the header's tab table
     std::uint8_t cellWidth = 0;   // 255ths of the row width
     std::uint8_t cellStart = 0;
+    std::uint8_t numbering = 0;   // list style x 16 + level; 0 = not numbered
+    std::uint8_t parFlags2 = 0;   // 0x40: the last line of a justified paragraph is stretched too
 
     bool HasTab(int slot) const { return (tabs[slot / 16] >> (slot % 16)) & 1; }
     void SetTab(int slot) { tabs[slot / 16] |= static_cast<std::uint16_t>(1u << (slot % 16)); }
@@ -111,6 +122,8 @@ struct TJDObjectRecord {
     std::string referenceText;    // "first word, blank, the rest" written instead when asked
     std::uint32_t flag = 0;
     std::uint32_t linkId = 0;
+    // Placement against the line: 1 bottom, 2 on the baseline, 3 centred, else top.
+    std::uint8_t verticalAlign = 0;
     std::function<void(TJDObjectRecord&)> onClick;
     // The tag the object's character carries.
     std::uint16_t CharTag() const { return tag ? tag : id; }

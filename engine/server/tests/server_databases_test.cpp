@@ -223,7 +223,9 @@ TEST_F(ServerTest, TableListRecords) {
         const char* r = masked.Bytes().data() + i * 48;
         got.insert(std::string(r + 1, static_cast<unsigned char>(r[0])) + "." +
                    std::string(r + 33, static_cast<unsigned char>(r[32])));
-        if (r[1] == 'A' && r[2] == 'n') EXPECT_EQ(GetU32(r + 36), 5u);
+        if (r[1] == 'A' && r[2] == 'n') {
+            EXPECT_EQ(GetU32(r + 36), 5u);
+        }
     }
     EXPECT_EQ(got, (std::set<std::string>{"Alpha.QVD", "Anote.txt"}));
 }

@@ -12,7 +12,7 @@ bool Interesting(UINT m) {
     return (m >= WM_KEYFIRST && m <= WM_KEYLAST) || (m >= WM_MOUSEFIRST && m <= WM_MOUSELAST) ||
            m == WM_SETFOCUS || m == WM_KILLFOCUS || m == WM_SIZE || m == WM_VSCROLL || m == WM_HSCROLL ||
            m == CM_ENTER || m == CM_EXIT || m == CM_FONTCHANGED || m == CM_PARENTFONTCHANGED ||
-           m == CM_DIALOGKEY || m == CM_CTL3DCHANGED || m == CM_TEXTCHANGED || m >= WM_USER && m < CM_BASE;
+           m == CM_DIALOGKEY || m == CM_CTL3DCHANGED || m == CM_TEXTCHANGED || (m >= WM_USER && m < CM_BASE);
 }
 
 // The Qt application lives for the whole test program.

@@ -69,7 +69,9 @@ void ExpectSameDocument(const TJDRTFText& a, const TJDRTFText& b) {
         EXPECT_EQ(p->alignment, q->alignment);
         EXPECT_EQ(p->firstIndent, q->firstIndent);
         EXPECT_EQ(p->leftIndent, q->leftIndent);
-        if (!p->IsCell() || RegularRow(p)) EXPECT_EQ(p->rightIndent, q->rightIndent);
+        if (!p->IsCell() || RegularRow(p)) {
+            EXPECT_EQ(p->rightIndent, q->rightIndent);
+        }
         EXPECT_EQ(p->spaceBefore, q->spaceBefore);
         EXPECT_EQ(p->lineSpacing, q->lineSpacing);
         if (!p->IsCell()) {
@@ -95,7 +97,9 @@ void ExpectSameDocument(const TJDRTFText& a, const TJDRTFText& b) {
             ASSERT_EQ(aa[i].colors, bb[i].colors) << "char " << i;
             ASSERT_EQ(aa[i].style, bb[i].style) << "char " << i;
             ASSERT_EQ(aa[i].size, bb[i].size) << "char " << i;
-            if (aa[i].style & (kStyleInsertPoint | kStyleFootnote | kStyleObject)) ASSERT_EQ(aa[i].tag, bb[i].tag);
+            if (aa[i].style & (kStyleInsertPoint | kStyleFootnote | kStyleObject)) {
+                ASSERT_EQ(aa[i].tag, bb[i].tag);
+            }
         }
         failures += ::testing::Test::HasFailure() && !before;
     }

@@ -256,8 +256,11 @@ TEST(RtfReader, MalformedTablesAreBounded) {
         SCOPED_TRACE(std::string(c).substr(0, 80));
         auto l = ReadRtf(c);
         EXPECT_EQ(l.result, 0);
-        for (const TParagraph* p = l.model->FirstParagraph(); p; p = p->next)
-            if (p->IsCell()) EXPECT_LE(p->cellStart + p->cellWidth, 255);
+        for (const TParagraph* p = l.model->FirstParagraph(); p; p = p->next) {
+            if (p->IsCell()) {
+                EXPECT_LE(p->cellStart + p->cellWidth, 255);
+            }
+        }
     }
     auto merged = ReadRtf(R"({\rtf1\trowd\cellx1000\clmrg\cellx2000\cellx4000\intbl a\cell b\cell c\cell\row})");
     EXPECT_EQ(Paragraphs(*merged.model), (Strings{"ab", "c", ""}));

@@ -256,7 +256,9 @@ TEST(TextModel, InsertParagraphList) {
             int n = 0;
             for (TLine* l = q->lines; l; l = l->next) n += l->Length() - static_cast<int>(l->attrs.size());
             EXPECT_EQ(n, 0);  // attributes stay parallel to the characters
-            if (q->next) EXPECT_EQ(q->next->prev, q);
+            if (q->next) {
+                EXPECT_EQ(q->next->prev, q);
+            }
         }
         EXPECT_EQ(got, c.result);
     }

@@ -1,0 +1,125 @@
+#include "converter/converter_strings.h"
+
+#include <atomic>
+#include <map>
+
+#include "platform/core/codepage.h"
+
+namespace conv {
+
+namespace {
+
+std::atomic<int> gLanguageOffset{kLanguageEnglish};
+
+const char kCantCreateEn[] =
+    "Can't create %s.\n\nThis file may be in use by another application. If not, you may have tried to write to "
+    "a CD-ROM or a write-protected area, or your TEMP environment variable may not point to a valid directory.";
+const char kCantCreateDe[] =
+    "%s kann nicht angelegt werden.\n\nDie Datei wird vielleicht von einer anderen Anwendung benutzt. Sonst haben "
+    "Sie versucht, auf eine CD-ROM oder einen schreibgesch\xFCtzten Bereich zu schreiben, oder Ihre "
+    "Umgebungsvariable TEMP zeigt nicht auf ein g\xFCltiges Verzeichnis.";
+const char kCantCreateEs[] =
+    "No se puede crear %s.\n\nEs posible que otra aplicaci\xF3n est\xE9 usando este archivo. Si no es as\xED, "
+    "quiz\xE1 ha intentado escribir en un CD-ROM o en una zona protegida contra escritura, o su variable de "
+    "entorno TEMP no apunta a un directorio v\xE1lido.";
+
+struct Entry {
+    int id;
+    const char* english;
+    const char* german;
+    const char* spanish;
+};
+
+// Texts are Windows-1252.
+const Entry kStrings[] = {
+    {1, "Scanning keywords", "Stichw\xF6rter werden gelesen", "Leyendo palabras clave"},
+    {2, "Converting bitmaps", "Bilder werden umgewandelt", "Convirtiendo im\xE1genes"},
+    {3, "Extracting baggage", "Zusatzdateien werden ausgelesen", "Extrayendo archivos adjuntos"},
+    {4, "Reading context file", "Kontextdatei wird gelesen", "Leyendo archivo de contextos"},
+    {5, "Creating [MAP]", "[MAP] wird erstellt", "Creando [MAP]"},
+    {6, "Scanning browse sequences", "Bl\xE4tterfolgen werden gelesen", "Leyendo secuencias de exploraci\xF3n"},
+    {7, "Reading topics", "Themen werden gelesen", "Leyendo temas"},
+    {8, "Loading system file", "Systemdatei wird geladen", "Cargando archivo de sistema"},
+    {10, "Lookup for topic offset 0x%08lX for MAP failed",
+     "Thema an Position 0x%08lX f\xFCr MAP nicht gefunden",
+     "No se encontr\xF3 el tema de la posici\xF3n 0x%08lX para MAP"},
+    {11, "Illegal hotspot data", "Ung\xFCltige Hotspot-Daten", "Datos de zona activa no v\xE1lidos"},
+    {12, "Illegal secondary window number reference 0x%02x",
+     "Ung\xFCltiger Verweis auf Nebenfenster Nummer 0x%02x",
+     "Referencia no v\xE1lida a la ventana secundaria n\xFAmero 0x%02x"},
+    {13, "Illegal font selection", "Ung\xFCltige Schriftauswahl", "Selecci\xF3n de fuente no v\xE1lida"},
+    {14, "Illegal macro hotspot", "Ung\xFCltiger Makro-Hotspot", "Zona activa de macro no v\xE1lida"},
+    {15, "Hotspotend without hotspotstart", "Hotspot-Ende ohne Hotspot-Anfang",
+     "Fin de zona activa sin inicio de zona activa"},
+    {16, "Illegal bitmap reference 0x%04x", "Ung\xFCltiger Bildverweis 0x%04x",
+     "Referencia de imagen no v\xE1lida 0x%04x"},
+    {17, "Table formatting not supported", "Diese Tabellenformatierung wird nicht unterst\xFCtzt",
+     "Formato de tabla no admitido"},
+    {19, "Topic #%ld does not have a context ID", "Thema #%ld hat keine Kontext-ID",
+     "El tema #%ld no tiene ID de contexto"},
+    {20, "Unknown topic link record type %d", "Unbekannter Thema-Satztyp %d",
+     "Tipo de registro de tema desconocido %d"},
+    {21, "Phrase header: expected size 0x%08lX, found 0x%08lX",
+     "Phrasenkopf: erwartete Gr\xF6\xDF" "e 0x%08lX, gefunden 0x%08lX",
+     "Cabecera de frases: tama\xF1o esperado 0x%08lX, encontrado 0x%08lX"},
+    {31, kCantCreateEn, kCantCreateDe, kCantCreateEs},
+    {32, "Invalid .SHG or .MRB file! Type: %c%c", "Ung\xFCltige .SHG- oder .MRB-Datei! Typ: %c%c",
+     "\xA1" "Archivo .SHG o .MRB no v\xE1lido! Tipo: %c%c"},
+    {33, "Unknown sfImageType value 0x%x in file %s.SHG.", "Unbekannter sfImageType-Wert 0x%x in Datei %s.SHG.",
+     "Valor de sfImageType desconocido 0x%x en el archivo %s.SHG."},
+    {34, "File created by %s. handling incomplete", "Datei von %s erstellt. Verarbeitung unvollst\xE4ndig",
+     "Archivo creado por %s. Tratamiento incompleto"},
+    {35, "created with Rendlow file format converter", "erstellt mit dem Dateiformat-Konverter Rendlow",
+     "creado con el conversor de formatos Rendlow"},
+    {36, "Page {\\field{\\*\\fldinst page }} of {\\field{\\*\\fldinst numpages }}",
+     "Seite {\\field{\\*\\fldinst page }} von {\\field{\\*\\fldinst numpages }}",
+     "P\xE1gina {\\field{\\*\\fldinst page }} de {\\field{\\*\\fldinst numpages }}"},
+    {37, "\\paperw11906", "\\paperw11906\\paperh16838", "\\paperw11906\\paperh16838"},
+    {38, "Contents", "Inhalt", "Contenido"},
+    {39, "Index", "Index", "\xCDndice"},
+    {40, " \xBBPage", " \xBBSeite", " \xBBP\xE1gina"},
+    {46, "Illegal phrase reference", "Ung\xFCltiger Phrasenverweis", "Referencia de frase no v\xE1lida"},
+    {47, "Damaged help file: %s", "Besch\xE4\x64igte Hilfedatei: %s", "Archivo de ayuda da\xF1\x61\x64o: %s"},
+    {61, "Abort the conversion?", "Umwandlung abbrechen?", "\xBF" "Cancelar la conversi\xF3n?"},
+    {62, "Rendlow Severe Problem", "Rendlow: schwerer Fehler", "Rendlow: problema grave"},
+};
+
+const std::map<int, const char*>& Table() {
+    static const std::map<int, const char*> table = [] {
+        std::map<int, const char*> t;
+        for (const Entry& e : kStrings) {
+            t[e.id] = e.english;
+            t[e.id + kLanguageGerman] = e.german;
+            t[e.id + kLanguageSpanish] = e.spanish;
+        }
+        return t;
+    }();
+    return table;
+}
+
+}  // namespace
+
+void SetLanguageOffset(int offset) {
+    if (offset != kLanguageGerman && offset != kLanguageSpanish) offset = kLanguageEnglish;
+    gLanguageOffset = offset;
+}
+
+int LanguageOffset() { return gLanguageOffset; }
+
+int LanguageOffsetFor(std::string_view code) {
+    std::string upper;
+    for (char c : code) upper += static_cast<char>(plat::CharUpper(static_cast<unsigned char>(c)));
+    if (upper == "DEU") return kLanguageGerman;
+    if (upper == "ESP" || upper == "ESN") return kLanguageSpanish;
+    return kLanguageEnglish;
+}
+
+std::string LoadStringResource(int fullId) {
+    auto it = Table().find(fullId);
+    if (it == Table().end()) return "String Id not found";
+    return it->second;
+}
+
+std::string LoadLocalString(int id) { return LoadStringResource(id + LanguageOffset()); }
+
+}  // namespace conv

@@ -1,0 +1,27 @@
+// The converter's strings in its three user-interface languages. Ids are
+// the English ones; German lives at +512 and Spanish at +1,024, so a
+// language is just an offset added to every id.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace conv {
+
+inline constexpr int kLanguageEnglish = 0;
+inline constexpr int kLanguageGerman = 512;
+inline constexpr int kLanguageSpanish = 1024;
+
+// Language offset of the process (0, 512 or 1,024).
+void SetLanguageOffset(int offset);
+int LanguageOffset();
+// "DEU" German, "ESP" or "ESN" Spanish, anything else English (any case).
+int LanguageOffsetFor(std::string_view code);
+
+// The string `id` in the current language; "String Id not found" when the
+// language has no such string.
+std::string LoadLocalString(int id);
+// The same for an explicit, already offset id (ids 1-62, 513-574, 1025-1086).
+std::string LoadStringResource(int fullId);
+
+}  // namespace conv

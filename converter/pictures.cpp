@@ -1,0 +1,290 @@
+#include "converter/pictures.h"
+
+#include <cstdio>
+
+#include "converter/converter_strings.h"
+#include "converter/decompress.h"
+#include "converter/topic_stream.h"
+
+namespace conv {
+
+namespace {
+
+void Put16(std::string& s, std::uint32_t v) {
+    s += static_cast<char>(v & 0xFF);
+    s += static_cast<char>((v >> 8) & 0xFF);
+}
+void Put32(std::string& s, std::uint32_t v) {
+    Put16(s, v & 0xFFFF);
+    Put16(s, v >> 16);
+}
+
+// Writes a whole output file; warning 31 when it cannot be created.
+bool WriteWholeFile(HelpFile& hf, const std::string& name, const std::string& bytes) {
+    std::FILE* f = std::fopen(name.c_str(), "wb");
+    if (!f) {
+        AddWarning(hf, 31, FormatString(LoadLocalString(31).c_str(), name.c_str()));
+        return false;
+    }
+    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    if (std::fclose(f) != 0 || !ok) throw HelpFileError("Can't write. Disk Full?");
+    return true;
+}
+
+// Unpacks `size` bytes at the stream position by `packing`.
+std::string Unpack(HelpStream& s, std::uint32_t size, int packing) {
+    std::string out;
+    switch (packing) {
+    case 0: CopyBytes(s, out, size); break;
+    case 1: RleDecompress(s, out, size); break;
+    case 2: Lz77DecompressToFile(s, out, size); break;
+    case 3: Lz77RleDecompress(s, out, size); break;
+    default: break;
+    }
+    return out;
+}
+
+void ReadHotspotNames(HelpFile& hf, HelpStream& s, std::uint32_t end) {
+    std::uint8_t version = 0;
+    std::uint16_t count = 0;
+    std::uint32_t macroSize = 0;
+    if (!s.ReadU8(version) || !s.ReadU16(count) || !s.ReadU32(macroSize)) return;
+    int macros = 0;
+    int kept = 0;
+    for (int i = 0; i < count; ++i) {
+        std::uint16_t kind = 0;
+        if (!s.ReadU16(kind)) return;
+        s.Skip(13);
+        if (kind == 0x00C8 || kind == 0x04CC) ++macros;
+        else if (!(kind == 0x00E2 || kind == 0x04E6 || kind == 0x00E3 || kind == 0x04E7)) break;
+        ++kept;
+    }
+    std::string text;
+    for (int i = 0; i < macros; ++i)
+        if (!s.ReadCString(text, end, 4096)) return;
+    for (int i = 0; i < kept; ++i) {
+        if (!s.ReadCString(text, end, 4096)) return;  // hotspot name
+        if (!s.ReadCString(text, end, 4096)) return;
+        if (!text.empty()) AddKnownContextName(hf, text);
+    }
+}
+
+struct BitmapHeader {
+    std::uint32_t xRes = 0, yRes = 0, planes = 0, bitCount = 0, width = 0, height = 0;
+    std::uint32_t colorsUsed = 0, colorsImportant = 0, compressedSize = 0, hotspotSize = 0;
+    std::uint32_t compressedOffset = 0, hotspotOffset = 0;
+};
+
+// Returns true when a BMP was written.
+bool ExtractBitmap(HelpFile& hf, HelpStream& s, std::uint32_t imageStart, std::uint32_t end, int packing, int index,
+                   const std::string& base, std::string& outName) {
+    BitmapHeader h;
+    h.xRes = ReadPackedDword(s);
+    h.yRes = ReadPackedDword(s);
+    h.planes = ReadPackedWord(s);
+    h.bitCount = ReadPackedWord(s);
+    h.width = ReadPackedDword(s);
+    h.height = ReadPackedDword(s);
+    h.colorsUsed = ReadPackedDword(s);
+    h.colorsImportant = ReadPackedDword(s) & 0xFFFF;
+    h.compressedSize = ReadPackedDword(s);
+    h.hotspotSize = ReadPackedDword(s);
+    if (!s.ReadU32(h.compressedOffset) || !s.ReadU32(h.hotspotOffset)) return false;
+    // A palette of 0 colours below 9 bits means a full palette.
+    std::uint32_t colours = h.colorsUsed;
+    if (colours == 0 && h.bitCount <= 8) colours = 1u << h.bitCount;
+    if (colours > 256 && h.bitCount <= 8) colours = 256;
+    const std::uint32_t paletteAt = s.Tell();
+    bool written = false;
+    if ((hf.flags & kNoShg) || h.hotspotSize == 0) {
+        const std::uint32_t palBytes = colours * 4;
+        if (paletteAt + static_cast<std::uint64_t>(palBytes) <= end) {
+            std::string palette(reinterpret_cast<const char*>(s.Data() + paletteAt), palBytes);
+            std::uint64_t dataAt = h.compressedOffset ? imageStart + static_cast<std::uint64_t>(h.compressedOffset)
+                                                      : paletteAt + palBytes;
+            std::uint32_t size = h.compressedSize;
+            if (dataAt > end) size = 0, dataAt = end;
+            if (dataAt + size > end) size = static_cast<std::uint32_t>(end - dataAt);
+            s.Seek(dataAt);
+            std::string pixels = Unpack(s, size, packing);
+            std::uint32_t xr = h.xRes, yr = h.yRes;
+            if (xr == 0 && (hf.flags & kBmpInRtf)) xr = 81;
+            if (yr == 0 && (hf.flags & kBmpInRtf)) yr = 81;
+            std::string bmp = "BM";
+            const std::uint32_t pixelOffset = palBytes + 54;
+            Put32(bmp, pixelOffset + static_cast<std::uint32_t>(pixels.size()));
+            Put16(bmp, 0);
+            Put16(bmp, 0);
+            Put32(bmp, pixelOffset);
+            Put32(bmp, 40);
+            Put32(bmp, h.width);
+            Put32(bmp, h.height);
+            Put16(bmp, 1);
+            Put16(bmp, h.bitCount);
+            Put32(bmp, 0);
+            Put32(bmp, static_cast<std::uint32_t>(pixels.size()));
+            Put32(bmp, xr * 40);
+            Put32(bmp, yr * 40);
+            Put32(bmp, h.colorsUsed ? colours : 0);
+            Put32(bmp, 0);
+            bmp += palette;
+            bmp += pixels;
+            const std::string name = FormatString(h.colorsImportant == 1 ? "%sT%d.bmp" : "%s%d.bmp", base.c_str(), index);
+            if (WriteWholeFile(hf, name, bmp)) {
+                outName = name;
+                written = true;
+            }
+        }
+    }
+    if (h.hotspotSize) {
+        std::uint64_t at = h.hotspotOffset ? imageStart + static_cast<std::uint64_t>(h.hotspotOffset)
+                                           : paletteAt + colours * 4ull + h.compressedSize;
+        if (at < end && s.Seek(at)) ReadHotspotNames(hf, s, end);
+    }
+    return written;
+}
+
+bool ExtractMetafile(HelpFile& hf, HelpStream& s, std::uint32_t imageStart, std::uint32_t end, int packing, int index,
+                     const std::string& base, std::string& outName) {
+    std::uint8_t mapMode = 0;
+    std::uint16_t width = 0, height = 0;
+    if (!s.ReadU8(mapMode) || !s.ReadU16(width) || !s.ReadU16(height)) return false;
+    ReadPackedDword(s);  // decompressed size
+    const std::uint32_t compressedSize = ReadPackedDword(s);
+    const std::uint32_t hotspotSize = ReadPackedDword(s);
+    std::uint32_t compressedOffset = 0, hotspotOffset = 0;
+    if (!s.ReadU32(compressedOffset) || !s.ReadU32(hotspotOffset)) return false;
+    const std::uint32_t afterHeader = s.Tell();
+    bool written = false;
+    if ((hf.flags & kNoShg) || hotspotSize == 0) {
+        std::uint64_t dataAt = compressedOffset ? imageStart + static_cast<std::uint64_t>(compressedOffset) : afterHeader;
+        std::uint32_t size = compressedSize;
+        if (dataAt > end) size = 0, dataAt = end;
+        if (dataAt + size > end) size = static_cast<std::uint32_t>(end - dataAt);
+        s.Seek(dataAt);
+        std::string wmf = PlaceableHeader(width, height) + Unpack(s, size, packing);
+        // One name for the file and for the project and the RTF.
+        const std::string name = FormatString("%s%d.wmf", base.c_str(), index);
+        if (WriteWholeFile(hf, name, wmf)) {
+            outName = name;
+            written = true;
+        }
+    }
+    if (hotspotSize) {
+        std::uint64_t at = hotspotOffset ? imageStart + static_cast<std::uint64_t>(hotspotOffset)
+                                         : afterHeader + static_cast<std::uint64_t>(compressedSize);
+        if (at < end && s.Seek(at)) ReadHotspotNames(hf, s, end);
+    }
+    return written;
+}
+
+}  // namespace
+
+std::string SafeFileName(const std::string& name) {
+    std::size_t cut = name.find_last_of("\\/:");
+    std::string plain = cut == std::string::npos ? name : name.substr(cut + 1);
+    // Leading dots would make "." or ".." or a hidden file.
+    std::size_t first = plain.find_first_not_of('.');
+    plain = first == std::string::npos ? std::string() : plain.substr(first);
+    std::string out;
+    for (char c : plain)
+        if (static_cast<unsigned char>(c) >= 0x20 && c != '*' && c != '?' && c != '"' && c != '<' && c != '>' &&
+            c != '|')
+            out += c;
+    return out.empty() ? "unnamed" : out;
+}
+
+std::uint32_t ReadPackedWord(HelpStream& s) {
+    std::uint8_t b = 0;
+    if (!s.ReadU8(b)) return 0;
+    if ((b & 1) == 0) return b >> 1;
+    std::uint8_t hi = 0;
+    s.ReadU8(hi);
+    return static_cast<std::uint32_t>(b | (hi << 8)) >> 1;
+}
+
+std::uint32_t ReadPackedDword(HelpStream& s) {
+    std::uint16_t w = 0;
+    if (!s.ReadU16(w)) return 0;
+    if ((w & 1) == 0) return w >> 1;
+    std::uint16_t hi = 0;
+    s.ReadU16(hi);
+    return (static_cast<std::uint32_t>(w) | (static_cast<std::uint32_t>(hi) << 16)) >> 1;
+}
+
+std::string PlaceableHeader(std::uint16_t width, std::uint16_t height) {
+    std::string h;
+    Put32(h, 0x9AC6CDD7u);
+    Put16(h, 0);
+    Put16(h, 0);
+    Put16(h, 0);
+    Put16(h, width / 10u);
+    Put16(h, height / 10u);
+    Put16(h, 254);
+    Put32(h, 0);
+    std::uint16_t sum = 0;
+    for (int i = 0; i < 10; ++i) sum ^= GetU16(reinterpret_cast<const std::uint8_t*>(h.data()) + 2 * i);
+    Put16(h, sum);
+    return h;
+}
+
+std::string ConvertPictureStream(HelpFile& hf, HelpStream& s, std::uint32_t offset, std::uint32_t size,
+                                 const std::string& base) {
+    const std::uint64_t end64 = static_cast<std::uint64_t>(offset) + size;
+    const std::uint32_t end = end64 > s.Size() ? s.Size() : static_cast<std::uint32_t>(end64);
+    if (offset > end) offset = end;
+    std::string outName;
+    bool any = false;
+    s.Seek(offset);
+    char sig[2] = {0, 0};
+    std::uint16_t count = 0;
+    if (end - offset >= 4) {
+        s.Read(sig, 2);
+        s.ReadU16(count);
+    }
+    if (sig[0] == 'l' && (sig[1] == 'p' || sig[1] == 'P')) {
+        std::vector<std::uint32_t> offsets;
+        for (std::uint16_t i = 0; i < count && s.Tell() + 4 <= end; ++i) {
+            std::uint32_t o = 0;
+            s.ReadU32(o);
+            offsets.push_back(o);
+        }
+        for (std::size_t i = 0; i < offsets.size(); ++i) {
+            const std::uint64_t imageStart = static_cast<std::uint64_t>(offset) + offsets[i];
+            if (imageStart + 2 > end) continue;
+            s.Seek(imageStart);
+            std::uint16_t tp = 0;
+            s.ReadU16(tp);
+            const int packing = tp >> 8;
+            const int index = static_cast<int>(i);
+            const auto start = static_cast<std::uint32_t>(imageStart);
+            if ((tp & 0xFF) == 6 && packing <= 3) {
+                if (ExtractBitmap(hf, s, start, end, packing, index, base, outName)) any = true;
+            } else if ((tp & 0xFF) == 8 && packing <= 2) {
+                if (ExtractMetafile(hf, s, start, end, packing, index, base, outName)) any = true;
+            } else {
+                AddWarning(hf, 33, FormatString(LoadLocalString(33).c_str(), tp, base.c_str()));
+            }
+        }
+    } else {
+        AddWarning(hf, 32, FormatString(LoadLocalString(32).c_str(), sig[0] ? sig[0] : ' ', sig[1] ? sig[1] : ' '));
+    }
+    if (!any) {
+        const std::string name = base + ".SHG";
+        std::string bytes(reinterpret_cast<const char*>(s.Data() + offset), end - offset);
+        WriteWholeFile(hf, name, bytes);
+        outName = name;
+    }
+    return outName;
+}
+
+std::string ConvertPicture(HelpFile& hf, std::uint32_t offset, std::uint32_t size, const std::string& base) {
+    const std::uint32_t back = hf.stream.Tell();
+    std::string name = ConvertPictureStream(hf, hf.stream, offset, size, base);
+    hf.stream.Seek(back);
+    return name;
+}
+
+bool ConvertEmbeddedWindow(HelpFile&, RtfOutput&, const std::string&, char) { return false; }
+
+}  // namespace conv

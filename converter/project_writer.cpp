@@ -1,0 +1,252 @@
+#include "converter/project_writer.h"
+
+#include <cstdlib>
+#include <fstream>
+
+#include "converter/converter_strings.h"
+#include "converter/pictures.h"
+#include "converter/rtf_head.h"
+#include "converter/topic_stream.h"
+#include "converter/topic_writer.h"
+#include "platform/core/ini_file.h"
+#include "platform/core/paths.h"
+
+namespace conv {
+
+namespace {
+
+std::string FileNamePart(const std::string& path) {
+    std::size_t cut = path.find_last_of("\\/");
+    return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+bool WriteBytesFile(const std::string& name, const char* data, std::size_t n) {
+    std::ofstream out(name, std::ios::binary | std::ios::trunc);
+    if (!out) return false;
+    out.write(data, static_cast<std::streamsize>(n));
+    out.close();
+    if (!out) throw HelpFileError("Can't write. Disk Full?");
+    return true;
+}
+
+enum class Section { Options, Config, Windows, Groups };
+
+std::string CString(const std::string& data, std::size_t at, std::size_t max) {
+    if (at >= data.size()) return {};
+    std::string s = data.substr(at, max);
+    return s.substr(0, s.find('\0'));
+}
+
+}  // namespace
+
+OutputNames MakeOutputNames(const std::string& path, ConversionFlags flags) {
+    OutputNames n;
+    n.helpPath = path;
+    std::string file = FileNamePart(path);
+    if (file.find('.') == std::string::npos) {
+        n.helpPath += ".HLP";
+        file += ".HLP";
+    }
+    file = SafeFileName(file);
+    std::size_t dot = file.rfind('.');
+    std::string stem = dot == std::string::npos ? file : file.substr(0, dot);
+    if (stem.empty()) stem = "unnamed";
+    n.projectFile = stem + ".HPJ";
+    n.baseName = (flags & kSplitRtf) ? stem.substr(0, 6) : stem;
+    return n;
+}
+
+std::string WindowLine(const std::string& d) {
+    auto u16 = [&](std::size_t at) -> int {
+        return at + 2 <= d.size() ? GetU16(reinterpret_cast<const std::uint8_t*>(d.data()) + at) : 0;
+    };
+    auto byte = [&](std::size_t at) -> int { return at < d.size() ? static_cast<std::uint8_t>(d[at]) : 0; };
+    const int flags = u16(0);
+    std::string line = CString(d, 12, 9) + "=";
+    if (flags & 0x04) line += "\"" + CString(d, 21, 51) + "\"";
+    line += ",";
+    if (flags & 0x78) {
+        line += "(";
+        if (flags & 0x08) line += std::to_string(u16(72));
+        line += ",";
+        if (flags & 0x10) line += std::to_string(u16(74));
+        line += ",";
+        if (flags & 0x20) line += std::to_string(u16(76));
+        line += ",";
+        if (flags & 0x40) line += std::to_string(u16(78));
+        line += ")";
+    }
+    line += ",";
+    if (flags & 0x80) line += std::to_string(u16(80));
+    line += ",";
+    if (flags & 0x100) line += FormatString("(%d,%d,%d)", byte(82), byte(83), byte(84));
+    line += ",";
+    if (flags & 0x200) line += FormatString("(%d,%d,%d)", byte(86), byte(87), byte(88));
+    line += "\n";
+    return line;
+}
+
+std::string GroupLine(const std::string& data) {
+    std::string text = data.substr(0, data.find('\0'));
+    std::string line = "Group=";
+    std::size_t dot = text.find('.');
+    if (dot == std::string::npos) {
+        line += text;
+    } else {
+        line += text.substr(0, dot) + ", ";
+        if (dot + 5 < text.size()) line += text.substr(dot + 5);
+    }
+    return line + "\n";
+}
+
+void WriteProjectOptions(HelpFile& hf, RtfOutput& project) {
+    const int sysFlags = hf.systemHeader.flags;
+    project.Printf("[options]\nCompress=%s\n", sysFlags == 0 ? "FALSE" : sysFlags == 4 ? "HIGH" : "MEDIUM");
+    if (hf.isHC30) {
+        SystemInfo info;
+        ReadSystemInfo(hf, info);
+        if (info.title) project.Printf("Title=%s\n", info.title->c_str());
+        return;
+    }
+    // Option lines belong under [options]; they are held back until the
+    // records are walked so a window or macro record before them does not
+    // put them into its section.
+    std::string options, config, windows, groups;
+    const bool forPrint = hf.flags & kForPrint;
+    for (const SystemRecord& r : ReadSystemRecords(hf)) {
+        const std::string text = r.data.substr(0, r.data.find('\0'));
+        switch (r.type) {
+        case 1:
+            if (!text.empty()) options += "Title=" + text + "\n";
+            break;
+        case 2:
+            if (text.size() > 2) options += "CopyRight=" + text + "\n";
+            break;
+        case 3:
+            if (r.data.size() >= 4) {
+                const std::uint32_t t = GetU32(reinterpret_cast<const std::uint8_t*>(r.data.data()));
+                if (auto name = ContextNameForTopic(hf, t >= 5 ? t - 5 : 0, t + 5))
+                    options += "Contents=" + *name + "\n";
+            }
+            break;
+        case 4: config += text + "\n"; break;
+        case 5:
+            if (!forPrint) {
+                options += "ICON=ICON.ICO\n";
+                WriteBytesFile("ICON.ICO", r.data.data(), r.data.size());
+            }
+            break;
+        case 6: {
+            windows += WindowLine(r.data);
+            const int wflags = r.data.size() >= 2 ? GetU16(reinterpret_cast<const std::uint8_t*>(r.data.data())) : 0;
+            if ((wflags & 0x02) && hf.windowNames.size() < static_cast<std::size_t>(kMaxWindowNames))
+                hf.windowNames.push_back(CString(r.data, 12, 9));
+            break;
+        }
+        case 8: options += "Citation= " + text + "\n"; break;
+        case 13: groups += GroupLine(r.data); break;
+        default: break;
+        }
+    }
+    project.Write(options);
+    if (!config.empty()) project.Write("\n[Config]\n" + config);
+    if (!windows.empty()) project.Write("\n[Windows]\n" + windows);
+    if (!groups.empty()) project.Write("\n[GROUPS]\n" + groups);
+}
+
+void WriteProjectBitmaps(HelpFile& hf, RtfOutput& project) {
+    const char* tempEnv = std::getenv("TEMP");
+    std::string temp = tempEnv && std::string(tempEnv).size() <= 19 ? tempEnv : "";
+    project.Write("\n[Bitmaps]\n");
+    const std::size_t count = hf.directoryEntries.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        const DirectoryEntry& e = hf.directoryEntries[i];
+        SetProgress(hf, static_cast<int>(40 * i / count), 2);
+        std::string name = e.name;
+        if (!name.empty() && name[0] == '|') name.erase(0, 1);
+        if (name.compare(0, 2, "bm") != 0) continue;
+        const std::string plain = SafeFileName(name);
+        const std::string base = (hf.flags & kBmpInRtf) && !temp.empty() ? temp + "/" + plain : plain;
+        const std::string file = ConvertPicture(hf, e.offset, e.size, base);
+        project.Printf("%s\n", file.c_str());
+        RecordPictureFile(hf, ParseDecimal(std::string_view(name).substr(2)), file);
+    }
+}
+
+void WriteProjectBaggage(HelpFile& hf, RtfOutput& project) {
+    project.Write("\n[Baggage]\n");
+    const std::size_t count = hf.directoryEntries.size();
+    for (std::size_t i = 0; i < count; ++i) {
+        const DirectoryEntry& e = hf.directoryEntries[i];
+        SetProgress(hf, static_cast<int>(41 + 3 * i / count), 3);
+        if (e.name.empty() || e.name[0] == '|' || e.name.compare(0, 2, "bm") == 0) continue;
+        const std::string name = SafeFileName(e.name);
+        const std::uint64_t end = static_cast<std::uint64_t>(e.offset) + e.size;
+        if (end > hf.stream.Size()) continue;
+        if (!WriteBytesFile(name, reinterpret_cast<const char*>(hf.stream.Data() + e.offset), e.size)) continue;
+        project.Printf("%s\n", name.c_str());
+    }
+}
+
+void WriteProjectMap(HelpFile& hf, RtfOutput& project) {
+    if (!hf.ctxoMap.present()) return;
+    project.Write("\n[Map]\n");
+    const std::uint8_t* p = hf.stream.Data() + hf.ctxoMap.offset;
+    const std::uint32_t size = hf.ctxoMap.size;
+    if (size < 2) return;
+    const std::uint32_t count = GetU16(p);
+    for (std::uint32_t i = 0; i < count && 2 + 8ull * (i + 1) <= size; ++i) {
+        SetProgress(hf, static_cast<int>(47 + 3 * i / count), 5);
+        const auto number = static_cast<std::int32_t>(GetU32(p + 2 + 8 * i));
+        const std::uint32_t offset = GetU32(p + 6 + 8 * i);
+        std::optional<std::string> name =
+            hf.isHC30 ? LookupTopicMap(hf, offset) : ContextNameForTopic(hf, offset, offset);
+        if (name)
+            project.Printf("#define %s %ld\n", name->c_str(), static_cast<long>(number));
+        else
+            AddWarning(hf, 10, FormatString(LoadLocalString(10).c_str(), static_cast<unsigned long>(offset)));
+    }
+}
+
+void RunCollectPass(HelpFile& hf) {
+    RtfOutput none;
+    WriteTopics(hf, "dummy", none, false);
+}
+
+void ConvertHelpFile(const ConversionRequest& request, std::vector<HelpWarning>* warnings,
+                     std::function<void(int, int)> progress) {
+    const OutputNames names = MakeOutputNames(request.path, request.flags);
+    const bool forPrint = request.flags & kForPrint;
+    std::unique_ptr<HelpFile> hf = OpenHelpFile(plat::NativePath(names.helpPath), request.flags);
+    if (!hf) throw HelpFileError(FormatString("Can't open File %s", names.helpPath.c_str()));
+    hf->progress = std::move(progress);
+    RtfOutput project;
+    if (!forPrint && !project.OpenFile(names.projectFile))
+        throw HelpFileError(FormatString("Can't open File %s", names.projectFile.c_str()));
+    try {
+        hf->wordProcessor = forPrint ? plat::GetPrivateProfileInt(kIniSection, "WordProcessor", 0, kIniFile) : 0;
+        if (!forPrint || (hf->flags & kPageLinks)) LoadContextTable(*hf);
+        WriteProjectOptions(*hf, project);
+        WriteProjectBitmaps(*hf, project);
+        if (!forPrint) {
+            WriteProjectBaggage(*hf, project);
+            WriteProjectMap(*hf, project);
+        }
+        if (!forPrint || (hf->flags & kIndex)) {
+            SetProgress(*hf, 0, 1);
+            if (auto k = LoadKeywordIndex(*hf, hf->kwBtree, hf->kwData)) hf->kTable = std::move(*k);
+            if (auto a = LoadKeywordIndex(*hf, hf->awBtree, hf->awData)) hf->aTable = std::move(*a);
+        }
+        WriteFontTable(*hf, nullptr);
+        if (hf->flags & kBrowseSequences) RunCollectPass(*hf);
+        WriteTopics(*hf, names.baseName, project, true);
+    } catch (...) {
+        if (warnings) *warnings = hf->warnings;
+        throw;
+    }
+    if (warnings) *warnings = hf->warnings;
+    CloseHelpFile(std::move(hf));
+    project.Close();
+}
+
+}  // namespace conv

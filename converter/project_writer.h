@@ -1,0 +1,44 @@
+// One conversion of a help file: output names, the help project file
+// (options, configuration macros, windows, groups, pictures, baggage,
+// context map, RTF list) and the topic loop. In a printable-document run
+// the project goes nowhere and only the RTF document (and its pictures)
+// remains. Output is made in the current folder.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "converter/help_file.h"
+#include "converter/rtf_output.h"
+
+namespace conv {
+
+struct ConversionRequest {
+    ConversionFlags flags = 0;
+    std::string path;
+};
+
+// The names one conversion works with.
+struct OutputNames {
+    std::string helpPath;     // with ".HLP" added when the file name has no dot
+    std::string projectFile;  // "<name>.HPJ"
+    std::string baseName;     // RTF base name (6 characters with SplitRtf)
+};
+OutputNames MakeOutputNames(const std::string& path, ConversionFlags flags);
+
+// Runs one conversion; fatal problems are thrown as HelpFileError. The
+// warnings of the run are handed to `warnings` when given, and progress
+// calls go to `progress`.
+void ConvertHelpFile(const ConversionRequest& request, std::vector<HelpWarning>* warnings = nullptr,
+                     std::function<void(int, int)> progress = {});
+
+void WriteProjectOptions(HelpFile& hf, RtfOutput& project);
+void WriteProjectBitmaps(HelpFile& hf, RtfOutput& project);
+void WriteProjectBaggage(HelpFile& hf, RtfOutput& project);
+void WriteProjectMap(HelpFile& hf, RtfOutput& project);
+void RunCollectPass(HelpFile& hf);
+// One "[Windows]" line from a window record's data.
+std::string WindowLine(const std::string& data);
+std::string GroupLine(const std::string& data);
+
+}  // namespace conv

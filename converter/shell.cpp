@@ -1,0 +1,124 @@
+#include "converter/shell.h"
+
+#include <cstdlib>
+
+#include "converter/converter_strings.h"
+#include "converter/project_writer.h"
+#include "converter/rtf_head.h"
+#include "platform/core/codepage.h"
+#include "platform/core/ini_file.h"
+#include "platform/core/paths.h"
+#include "platform/core/process.h"
+
+namespace conv {
+
+namespace {
+
+const OptionRow kRows[] = {
+    {"ForPrint", kForPrint, 1},   {"NoShg", kNoShg, 0},         {"SplitRtf", kSplitRtf, 0},
+    {"PageBreak", kPageBreak, 0}, {"EwSupport", kEwSupport, 1}, {"Jumps", kJumps, 0},
+    {"PageLinks", kPageLinks, 0}, {"Index", kIndex, 1},         {"Toc", kToc, 1},
+    {"BmpInRtf", kBmpInRtf, 1},   {"Localize", kLocalize, 0},
+};
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size()) return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i)
+        if (plat::CharUpper(static_cast<unsigned char>(text[i])) != plat::CharUpper(static_cast<unsigned char>(prefix[i])))
+            return false;
+    return true;
+}
+
+// Terminal text is UTF-8; the strings are Windows-1252.
+void PrintLine(std::FILE* f, const std::string& ansi) {
+    if (!f) return;
+    std::fprintf(f, "%s\n", plat::AnsiToUtf8(ansi).c_str());
+}
+
+}  // namespace
+
+const OptionRow* OptionRows(std::size_t* count) {
+    *count = sizeof kRows / sizeof kRows[0];
+    return kRows;
+}
+
+ConversionFlags ApplyModeRule(ConversionFlags f) {
+    if (f & kForPrint) return (f | 0x0005) & ~static_cast<ConversionFlags>(0x4000);
+    return (f | 0x0038) & ~static_cast<ConversionFlags>(0x0742);
+}
+
+ConversionFlags LoadOptions() {
+    ConversionFlags f = 0;
+    for (const OptionRow& r : kRows)
+        if (plat::GetPrivateProfileInt(kIniSection, r.key, r.defaultValue, kIniFile) != 0) f |= r.bit;
+    return ApplyModeRule(f);
+}
+
+void SaveOptions(ConversionFlags flags) {
+    for (const OptionRow& r : kRows)
+        plat::WritePrivateProfileString(kIniSection, r.key, (flags & r.bit) ? "1" : "0", kIniFile);
+}
+
+int LoadLanguageOffset() {
+    std::string lang = plat::GetPrivateProfileString(kIniSection, "Language", "", kIniFile);
+    if (lang.size() > 8) lang.resize(8);
+    if (lang.empty()) lang = plat::GetProfileString("Intl", "sLanguage", "ENG");
+    return LanguageOffsetFor(lang);
+}
+
+CommandLine ParseCommandLine(std::string_view text) {
+    CommandLine c;
+    if (text.empty()) return c;
+    if (StartsWithNoCase(text, "-v ")) {
+        c.mode = CommandLine::Mode::View;
+        c.path = std::string(text.substr(3));
+    } else {
+        c.mode = CommandLine::Mode::Convert;
+        c.path = std::string(text);
+    }
+    return c;
+}
+
+std::string ResultViewer() {
+    if (const char* env = std::getenv("RENDLOW_VIEWER"); env && *env) return env;
+    return plat::GetPrivateProfileString(kIniSection, "RtfViewer", "", kIniFile);
+}
+
+int RunConverter(std::string_view commandLine, std::FILE* progress, std::FILE* errors) {
+    SetLanguageOffset(LoadLanguageOffset());
+    const CommandLine cmd = ParseCommandLine(commandLine);
+    if (cmd.mode == CommandLine::Mode::Wizard) {
+        PrintLine(errors, "Usage: rendlow32 <help file> | -v <help file>");
+        return 1;
+    }
+    ConversionRequest request;
+    request.path = cmd.path;
+    request.flags = (cmd.mode == CommandLine::Mode::View ? kViewFlags : LoadOptions()) | kShowProgress;
+    std::vector<HelpWarning> warnings;
+    int lastPhase = 0;
+    auto onProgress = [&](int position, int phase) {
+        if (!progress) return;
+        if (phase != 0 && phase != lastPhase) {
+            lastPhase = phase;
+            PrintLine(progress, LoadLocalString(phase));
+        }
+        (void)position;
+    };
+    try {
+        ConvertHelpFile(request, &warnings, onProgress);
+    } catch (const HelpFileError& e) {
+        for (const HelpWarning& w : warnings) PrintLine(errors, w.text.substr(0, w.text.find('\n')));
+        PrintLine(errors, LoadLocalString(62) + ": " + e.what());
+        return 1;
+    }
+    for (const HelpWarning& w : warnings) PrintLine(errors, w.text.substr(0, w.text.find('\n')));
+    if (cmd.mode == CommandLine::Mode::View) {
+        const OutputNames names = MakeOutputNames(request.path, request.flags);
+        const std::string rtf = names.baseName + ".RTF";
+        const std::string viewer = ResultViewer();
+        if (!viewer.empty()) plat::StartProcess({viewer, rtf});
+    }
+    return 2;
+}
+
+}  // namespace conv

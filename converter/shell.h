@@ -1,0 +1,51 @@
+// The converter's shell without its windows: options from Rendlow.ini,
+// the rule that ties the options to the output mode, the language, the
+// command line and the terminal's progress and warning lines. The wizard
+// and progress windows come with the GUI layer and use the same calls.
+#pragma once
+
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+#include "converter/help_file.h"
+
+namespace conv {
+
+// The -v command line: fixed options for a printable document.
+inline constexpr ConversionFlags kViewFlags = 0x0747;
+
+struct OptionRow {
+    const char* key;
+    ConversionFlags bit;
+    int defaultValue;
+};
+// The eleven options of Rendlow.ini in their table order.
+const OptionRow* OptionRows(std::size_t* count);
+
+ConversionFlags ApplyModeRule(ConversionFlags flags);
+// The eleven keys (missing keys take their defaults), then the mode rule.
+ConversionFlags LoadOptions();
+void SaveOptions(ConversionFlags flags);
+// `Language` of Rendlow.ini, else sLanguage of [Intl] in WIN.INI.
+int LoadLanguageOffset();
+
+struct CommandLine {
+    enum class Mode { Wizard, Convert, View };
+    Mode mode = Mode::Wizard;
+    std::string path;
+};
+// The whole text after the program name.
+CommandLine ParseCommandLine(std::string_view text);
+
+// The program that opens the RTF of a -v run: the environment variable
+// RENDLOW_VIEWER, else the key RtfViewer of Rendlow.ini. None by default:
+// Linux has no shell association for a document.
+std::string ResultViewer();
+
+// Runs the program on its command-line text: converts, prints progress to
+// `progress` and warnings and fatal errors to `errors`. Returns the exit
+// code (2 done, 1 fatal).
+int RunConverter(std::string_view commandLine, std::FILE* progress, std::FILE* errors);
+
+}  // namespace conv

@@ -1,0 +1,438 @@
+#include "converter/topic_writer.h"
+
+#include <cstdio>
+#include <set>
+#include <vector>
+
+#include "converter/converter_strings.h"
+#include "converter/rtf_head.h"
+#include "converter/rtf_writer.h"
+#include "converter/topic_stream.h"
+#include "platform/core/paths.h"
+
+namespace conv {
+
+namespace {
+
+bool ForPrint(const HelpFile& hf) { return hf.flags & kForPrint; }
+
+void OpenLocalizationFile(HelpFile& hf) {
+    if (hf.localizationFile) return;
+    const std::string name = plat::ChangeFileExt(hf.path, ".TXT");
+    hf.localizationFile = std::fopen(plat::NativePath(name).c_str(), "wb");
+    if (!hf.localizationFile) throw HelpFileError(FormatString(LoadLocalString(31).c_str(), name.c_str()));
+}
+
+const char* LocalizationName(char tag) {
+    switch (tag) {
+    case 'K': return "Key";
+    case '$': return "Ttl";
+    case 'T': return "Txt";
+    default: return nullptr;
+    }
+}
+
+std::vector<std::string> SplitKeywords(const std::string& list) {
+    std::vector<std::string> out;
+    std::size_t start = 0;
+    while (start <= list.size()) {
+        std::size_t semi = list.find(';', start);
+        if (semi == std::string::npos) semi = list.size();
+        if (semi > start) out.push_back(list.substr(start, semi - start));
+        start = semi + 1;
+    }
+    return out;
+}
+
+// Pages of a B-tree, visited from the root down to the leaves in order.
+// Every page is read into a zeroed page-size block, so entries that run
+// past the file read zeros; the walk never revisits a page.
+template <typename Leaf>
+void WalkTree(HelpFile& hf, const InternalFile& file, bool keywordTree, Leaf leaf) {
+    BTreeHeader h;
+    if (!file.present() || !ReadBTreeHeader(hf.stream, file.offset, h) || h.pageSize < 8) return;
+    const std::uint32_t pagesStart = file.offset + kBTreeHeaderSize;
+    std::set<std::uint32_t> seen;
+    std::vector<std::uint8_t> page(h.pageSize);
+    auto load = [&](std::uint32_t n) {
+        std::fill(page.begin(), page.end(), 0);
+        const std::uint64_t at = pagesStart + static_cast<std::uint64_t>(n) * h.pageSize;
+        if (at + h.pageSize > hf.stream.Size()) return false;
+        std::copy_n(hf.stream.Data() + at, h.pageSize, page.begin());
+        return true;
+    };
+    std::function<void(std::uint32_t, int)> visit = [&](std::uint32_t n, int level) {
+        if (n >= h.totalPages || !seen.insert(n).second || !load(n)) return;
+        const std::int16_t count = static_cast<std::int16_t>(GetU16(&page[2]));
+        if (level <= 0) {
+            std::vector<std::uint8_t> copy = page;
+            leaf(copy, count < 0 ? 0 : count);
+            return;
+        }
+        std::vector<std::uint32_t> children{GetU16(&page[4])};
+        std::uint32_t at = 6;
+        for (int i = 0; i < count && at < h.pageSize; ++i) {
+            if (keywordTree) {
+                while (at < h.pageSize && page[at]) ++at;
+                ++at;
+            } else {
+                at += 4;
+            }
+            if (at + 2 > h.pageSize) break;
+            children.push_back(GetU16(&page[at]));
+            at += 2;
+        }
+        for (std::uint32_t c : children) visit(c, level - 1);
+    };
+    visit(h.rootPage, static_cast<int>(h.levels) - 1);
+}
+
+void WriteCollectedText(HelpFile& hf, RtfOutput& out, const std::string& text) {
+    for (unsigned char c : text) WriteEscapedText(hf, c, out);
+}
+
+void WriteTocPageRefs(HelpFile& hf, RtfOutput& out) {
+    WalkTree(hf, hf.ttlBtree, false, [&](const std::vector<std::uint8_t>& page, int count) {
+        std::size_t at = 8;
+        for (int i = 0; i < count && at + 4 <= page.size(); ++i) {
+            const std::uint32_t offset = GetU32(&page[at]);
+            at += 4;
+            std::string title;
+            while (at < page.size() && page[at]) title += static_cast<char>(page[at++]);
+            ++at;
+            if (title.empty()) continue;
+            WriteCollectedText(hf, out, title);
+            out.Printf("\\tab {\\field\\flddirty{\\*\\fldinst {GOTOBUTTON _%08lX}{\\field{\\*\\fldinst PAGEREF "
+                       "_%08lX}{\\fldrslt {1}}}}}\\par\n",
+                       static_cast<unsigned long>(offset), static_cast<unsigned long>(offset));
+        }
+    });
+}
+
+void WriteIndexPageRefs(HelpFile& hf, RtfOutput& out) {
+    WalkTree(hf, hf.kwBtree, true, [&](const std::vector<std::uint8_t>& page, int count) {
+        std::size_t at = 8;
+        for (int i = 0; i < count && at < page.size(); ++i) {
+            std::string keyword;
+            while (at < page.size() && page[at]) keyword += static_cast<char>(page[at++]);
+            ++at;
+            if (at + 6 > page.size()) break;
+            const std::uint16_t n = GetU16(&page[at]);
+            const std::uint32_t dataOffset = GetU32(&page[at + 2]);
+            at += 6;
+            if (keyword.empty()) continue;
+            WriteCollectedText(hf, out, keyword);
+            for (std::uint32_t k = 0; k < n; ++k) {
+                const std::uint64_t pos = static_cast<std::uint64_t>(dataOffset) + 4ull * k;
+                if (!hf.kwData.present() || pos + 4 > hf.kwData.size) break;
+                const std::uint64_t abs = hf.kwData.offset + pos;
+                if (abs + 4 > hf.stream.Size()) break;
+                const unsigned long t = GetU32(hf.stream.Data() + abs) & ~7ul;
+                if (k) out.Put(',');
+                out.Printf(" {\\field\\flddirty{\\*\\fldinst {GOTOBUTTON __%08lX}{\\field{\\*\\fldinst PAGEREF "
+                           "__%08lX}{\\fldrslt {1}}}}}",
+                           t, t);
+            }
+            out.Write("\\par\n");
+        }
+    });
+}
+
+}  // namespace
+
+std::uint32_t WriteLocalizedText(HelpFile& hf, RtfOutput& out, const std::uint8_t*& text, std::uint32_t* textLeft,
+                                 char tag) {
+    std::uint32_t limit = textLeft ? *textLeft : 0xFFFFFFFFu;
+    std::uint32_t n = 0;
+    while (n < limit && text[n]) ++n;
+    const char* name = LocalizationName(tag);
+    if ((hf.flags & kLocalize) && name && hf.realPass && n > 0) {
+        OpenLocalizationFile(hf);
+        out.Printf("%s#%05d", name, hf.localizationCounter);
+        std::fprintf(hf.localizationFile, "%s#%05d=", name, hf.localizationCounter);
+        std::fwrite(text, 1, n, hf.localizationFile);
+        std::fputc('\n', hf.localizationFile);
+        ++hf.localizationCounter;
+        hf.localizationLineFlag = false;
+    } else {
+        for (std::uint32_t i = 0; i < n; ++i) WriteEscapedText(hf, text[i], out);
+    }
+    std::uint32_t step = n;
+    if (!textLeft || n < *textLeft) ++step;  // the zero byte
+    text += step;
+    if (textLeft) *textLeft -= step;
+    return n;
+}
+
+void WriteLocalizedString(HelpFile& hf, RtfOutput& out, const std::string& text, char tag) {
+    std::string z = text;
+    z.push_back('\0');
+    const std::uint8_t* p = reinterpret_cast<const std::uint8_t*>(z.data());
+    std::uint32_t left = static_cast<std::uint32_t>(text.size());
+    WriteLocalizedText(hf, out, p, &left, tag);
+}
+
+void WriteFootnote(HelpFile& hf, RtfOutput& out, const std::uint8_t*& text, std::uint32_t* textLeft, char mark) {
+    if (ForPrint(hf)) return;
+    out.Printf("{%c{\\footnote{%c} ", mark, mark);
+    WriteLocalizedText(hf, out, text, textLeft, mark);
+    out.Write("}} \n");
+}
+
+void WriteFootnoteText(HelpFile& hf, RtfOutput& out, const std::string& text, char mark) {
+    if (ForPrint(hf)) return;
+    out.Printf("{%c{\\footnote{%c} ", mark, mark);
+    WriteLocalizedString(hf, out, text, mark);
+    out.Write("}} \n");
+}
+
+void WriteTocEntry(HelpFile& hf, RtfOutput& out, const std::string& title, bool level, std::uint32_t position) {
+    if (title.empty()) return;
+    if (ForPrint(hf) && (hf.flags & kToc)) {
+        out.Printf("{\\*\\bkmkstart _%08lX}{\\*\\bkmkend _%08lX}", static_cast<unsigned long>(position),
+                   static_cast<unsigned long>(position));
+        if (hf.wordProcessor == 2) {
+            if (!hf.openTocGroup) out.Write("{\\tc {");
+            hf.openTocGroup = true;
+        } else {
+            out.Write("{\\pard\\plain\\f0\\v{\\tc{");
+            WriteLocalizedString(hf, out, title, '$');
+            out.Printf("\\tcl%d}}}\n", level ? 2 : 1);
+        }
+        return;
+    }
+    WriteFootnoteText(hf, out, title, '$');
+}
+
+void WriteTopicKeywords(HelpFile& hf, RtfOutput& out, std::uint32_t low, std::uint32_t high) {
+    if (low == 0 && high == 0) return;
+    auto collect = [&](KeywordTable& table) {
+        return hf.isHC30 ? CollectTopicKeywords(hf, low, table) : CollectTopicKeywordsInRange(hf, low, high, table);
+    };
+    if (auto k = collect(hf.kTable)) {
+        if (hf.flags & kIndex) {
+            for (const std::string& word : SplitKeywords(*k)) {
+                if (hf.wordProcessor == 3)
+                    out.Printf("{\\*\\bkmkstart __%08lX}{\\*\\bkmkend __%08lX}", low & ~7ul, low & ~7ul);
+                out.Write("{\\pard\\plain\\v\\xe {");
+                WriteLocalizedString(hf, out, word, 'K');
+                out.Write("}}\n");
+            }
+        } else {
+            WriteFootnoteText(hf, out, *k, 'K');
+        }
+    }
+    if (auto a = collect(hf.aTable)) {
+        if (!(hf.flags & kIndex)) WriteFootnoteText(hf, out, *a, 'A');
+    }
+}
+
+int FindBrowseGroup(HelpFile& hf, std::uint32_t key) {
+    for (std::size_t g = 0; g < hf.browseGroups.size(); ++g)
+        for (const BrowseEntry& e : hf.browseGroups[g])
+            if (e.topicKey == key) return static_cast<int>(g);
+    return -1;
+}
+
+std::optional<std::string> AddToBrowseSequence(HelpFile& hf, std::uint32_t prev, std::uint32_t key,
+                                               std::uint32_t next) {
+    if (prev == 0xFFFFFFFFu && next == 0xFFFFFFFFu) return std::nullopt;
+    int group = FindBrowseGroup(hf, key);
+    if (group < 0) {
+        int pg = prev == 0xFFFFFFFFu ? -1 : FindBrowseGroup(hf, prev);
+        int ng = next == 0xFFFFFFFFu ? -1 : FindBrowseGroup(hf, next);
+        if (pg < 0 && ng < 0) {
+            hf.browseGroups.emplace_back();
+            pg = static_cast<int>(hf.browseGroups.size()) - 1;
+        } else if (pg >= 0 && ng >= 0 && pg != ng) {
+            auto& from = hf.browseGroups[static_cast<std::size_t>(ng)];
+            auto& to = hf.browseGroups[static_cast<std::size_t>(pg)];
+            to.insert(to.end(), from.begin(), from.end());
+            from.clear();
+            ng = -1;
+        }
+        group = ng >= 0 ? ng : pg;
+        hf.browseGroups[static_cast<std::size_t>(group)].push_back({prev, key, next});
+    }
+    const auto& entries = hf.browseGroups[static_cast<std::size_t>(group)];
+    int place = 0;
+    std::uint32_t at = key;
+    while (place < 32767) {
+        const BrowseEntry* found = nullptr;
+        for (const BrowseEntry& e : entries)
+            if (e.topicKey == at) {
+                found = &e;
+                break;
+            }
+        if (!found) break;
+        ++place;
+        if (found->browsePrevious == 0xFFFFFFFFu) break;
+        at = found->browsePrevious;
+    }
+    return FormatString("grp%04X:%d", group + 1, place);
+}
+
+void WriteTocField(HelpFile& hf, RtfOutput& out) {
+    out.Printf("{\\b\\f0\\fs40 %s}\\par\\tqr\\tx9072{\\field\\fldedit {\\*\\fldinst TOC \\\\f}{\\fldrslt ",
+               LoadLocalString(38).c_str());
+    if (hf.wordProcessor == 3) WriteTocPageRefs(hf, out);
+    out.Write("}}\\page\\par\\pard\\plain ");
+}
+
+void WriteIndexField(HelpFile& hf, RtfOutput& out) {
+    if (!hf.kwBtree.present()) return;
+    out.Printf("\\page{\\b\\f0\\fs40\\s24 %s}\\par\\par{\\field{\\*\\fldinst{\\f0\\cf1 INDEX \\\\h \"\\emdash "
+               "A\\emdash \" \\\\c \"2\" }}{\\fldrslt ",
+               LoadLocalString(39).c_str());
+    if (hf.wordProcessor == 3) WriteIndexPageRefs(hf, out);
+    out.Write("}}");
+}
+
+void WriteTopics(HelpFile& hf, const std::string& baseName, RtfOutput& project, bool writingPass) {
+    hf.realPass = writingPass;
+    const bool forPrint = ForPrint(hf);
+    SetProgress(hf, 0, writingPass ? 7 : 6);
+    if (writingPass) project.Write("\n[Files]\n");
+
+    RtfOutput rtf;
+    bool haveFile = false;
+    int fileNumber = 0;
+    int topicsInFile = 0;
+    std::int32_t topicNumber = 0;
+    std::uint32_t charPos = 0;
+    std::uint32_t scrollingPos = 0xFFFFFFFFu;
+    std::uint32_t nonScrollPos = 0xFFFFFFFFu;
+    bool named = true;
+    bool afterHeader = false;
+    bool firstTextOfTopic = false;
+    std::uint32_t headerRecordPosition = 0;
+    bool stopAfterThis = false;
+    const std::uint32_t blockSize = hf.isHC30 ? 2048 : 4096;
+    const std::uint32_t blocks = hf.topic.size / blockSize ? hf.topic.size / blockSize : 1;
+
+    ReadTopicBytes(hf, nullptr, kResetTopicReader, nullptr, nullptr);
+    TopicLink link;
+    while (!stopAfterThis && ReadTopicLink(hf, link)) {
+        if (link.newBlock) charPos = link.blockPosition;
+        const std::uint32_t recordPosition = hf.isHC30 ? hf.topicReader.currentRecordPosition : charPos;
+        const auto block = static_cast<std::uint32_t>(hf.topicReader.blockNumber < 0 ? 0 : hf.topicReader.blockNumber);
+        SetProgress(hf,
+                    forPrint ? static_cast<int>(50 + block * 50ull / blocks)
+                             : static_cast<int>((writingPass ? 75 : 50) + block * 25ull / blocks),
+                    0);
+        const std::uint8_t type = link.recordType;
+        const std::string text = ExpandLinkData2(hf, link);
+        const auto* t = reinterpret_cast<const std::uint8_t*>(text.data());
+        auto textLeft = static_cast<std::uint32_t>(text.size());
+        const auto* c = reinterpret_cast<const std::uint8_t*>(link.linkData1.data());
+        auto cLeft = static_cast<std::uint32_t>(link.linkData1.size());
+
+        if (type == 0x20 || type == 0x01 || type == 0x23) {
+            const std::uint32_t len = link.dataLen2;
+            const std::uint32_t high = len ? charPos + len - 1 : charPos;
+            if (!hf.isHC30) {
+                if (auto name = ContextNameForTopic(hf, charPos, high)) {
+                    named = true;
+                    if (hf.flags & kPageLinks)
+                        rtf.Printf("{\\*\\bkmkstart B%s}{\\*\\bkmkend B%s}", name->c_str(), name->c_str());
+                    else
+                        WriteFootnoteText(hf, rtf, *name, '#');
+                }
+            }
+            if (hf.isHC30) {
+                WriteTopicKeywords(hf, rtf, firstTextOfTopic ? headerRecordPosition : 0,
+                                   firstTextOfTopic ? headerRecordPosition : 0);
+                firstTextOfTopic = false;
+            } else {
+                WriteTopicKeywords(hf, rtf, charPos, high);
+            }
+            const bool nonScrolling = nonScrollPos != 0xFFFFFFFFu && link.nextBlock <= scrollingPos &&
+                                      scrollingPos != 0xFFFFFFFFu;
+            const std::uint32_t recordChars = charPos;
+            charPos += len;
+            ReadCompressedLong(c, cLeft);
+            if (type != 0x01) ReadCompressedWord(c, cLeft);
+            if (type == 0x23) {
+                if (afterHeader) rtf.Write("\\par");
+                WriteTable(hf, rtf, t, textLeft, c, cLeft, hf.isHC30 ? recordPosition : recordChars, nonScrolling);
+            } else {
+                WriteParagraph(hf, rtf, t, textLeft, c, cLeft, hf.isHC30 ? recordPosition : recordChars,
+                               nonScrolling, false);
+            }
+            afterHeader = false;
+            continue;
+        }
+        if (type != 2) {
+            AddWarning(hf, 20, FormatString(LoadLocalString(20).c_str(), type));
+            continue;
+        }
+
+        // Topic header.
+        auto field = [&](int i) -> std::uint32_t {
+            return link.linkData1.size() >= static_cast<std::size_t>(4 * i + 4)
+                       ? GetU32(reinterpret_cast<const std::uint8_t*>(link.linkData1.data()) + 4 * i)
+                       : 0xFFFFFFFFu;
+        };
+        const std::uint32_t headerBlockSize = field(0);
+        const std::uint32_t browsePrev = field(1);
+        const std::uint32_t browseNext = field(2);
+        if (writingPass && !forPrint && !hf.isHC30 && haveFile && !named)
+            AddWarning(hf, 19, FormatString(LoadLocalString(19).c_str(), static_cast<long>(topicNumber)));
+        topicNumber = hf.isHC30 ? topicNumber + 1 : static_cast<std::int32_t>(field(3));
+        const std::uint32_t browseKey = hf.isHC30 ? static_cast<std::uint32_t>(topicNumber) + 1 : charPos;
+
+        bool firstInFile = false;
+        if (!haveFile || ((hf.flags & kSplitRtf) && topicsInFile >= kTopicsPerSplitFile)) {
+            if (haveFile) CloseRtfFile(hf, rtf);
+            ++fileNumber;
+            const std::string name = (hf.flags & kSplitRtf) ? FormatString("%s%d.RTF", baseName.c_str(), fileNumber)
+                                                             : baseName + ".RTF";
+            if (writingPass) {
+                if (!rtf.OpenFile(name)) throw HelpFileError(FormatString(LoadLocalString(31).c_str(), name.c_str()));
+                WriteRtfHeader(hf, project, rtf, name);
+                if ((hf.flags & kToc) && fileNumber == 1) WriteTocField(hf, rtf);
+            } else {
+                rtf = RtfOutput();
+            }
+            haveFile = true;
+            firstInFile = true;
+            topicsInFile = 0;
+        }
+        if (hf.isHC30 && headerBlockSize < 9) stopAfterThis = true;
+        nonScrollPos = field(4);
+        scrollingPos = field(5);
+        if (!firstInFile) {
+            rtf.Write((hf.flags & kPageBreak) ? "\\page\\pard\n" : "\\par\\pard\\par\n");
+            if ((hf.flags & kLocalize) && hf.localizationFile)
+                std::fputs("------------------- New topic -------------------\n", hf.localizationFile);
+        }
+        if (!forPrint) named = false;
+        if (hf.isHC30) {
+            WriteFootnoteText(hf, rtf, ContextNameFromHash(hf, static_cast<std::uint32_t>(topicNumber) + 15), '#');
+            named = true;
+            headerRecordPosition = recordPosition;
+            firstTextOfTopic = true;
+        }
+        std::size_t zero = text.find('\0');
+        const std::string title = text.substr(0, zero);
+        WriteTocEntry(hf, rtf, title, browsePrev != 0xFFFFFFFFu, charPos);
+        if (!forPrint && zero != std::string::npos && zero + 1 < text.size()) {
+            std::size_t z2 = text.find('\0', zero + 1);
+            std::string macro = text.substr(zero + 1, z2 == std::string::npos ? std::string::npos : z2 - zero - 1);
+            if (!macro.empty()) WriteFootnoteText(hf, rtf, macro, '!');
+        }
+        if (hf.flags & kBrowseSequences) {
+            if (auto seq = AddToBrowseSequence(hf, browsePrev, browseKey, browseNext))
+                WriteFootnoteText(hf, rtf, *seq, '+');
+        }
+        ++topicsInFile;
+        afterHeader = true;
+    }
+    ReadTopicBytes(hf, nullptr, kResetTopicReader, nullptr, nullptr);
+    CloseCharGroup(hf, rtf);
+    if (hf.flags & kIndex) WriteIndexField(hf, rtf);
+    if (haveFile) CloseRtfFile(hf, rtf);
+    if (writingPass) SetProgress(hf, 100, 0);
+}
+
+}  // namespace conv

@@ -1,0 +1,142 @@
+// The database-API entry points through which the dataset layer, the grids
+// and the main form reach the table engine. Every one returns a DBIResult
+// (0 success); the handles are ids of the engine's handle objects.
+//
+// Before DbiInit only DbiInit, DbiExit, DbiShutdownStep, OsLdLoadBySymbName
+// and OsLdUnloadObj may be called; the others answer 10011 (no session)
+// rather than touching an engine that does not exist.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/api/virt_eng.h"
+#include "engine/client/client_session.h"
+#include "engine/client/client_table.h"
+
+namespace qv {
+
+// Calls answered here without an engine.
+constexpr DBIResult kDbiErrAlreadyInit = 10759;
+// The client object asked for by DbiGetObjFromName.
+constexpr std::uint16_t kObjClient = 7;
+
+// ---- engine and sessions ----
+DBIResult DbiInit(const void* env);
+DBIResult DbiExit();
+DBIResult DbiShutdownStep();
+DBIResult DbiStartSession(const char* name, hDBISes& session, const char* netDir);
+DBIResult DbiGetCurrSession(hDBISes& session);
+DBIResult DbiSetCurrSession(hDBISes session);
+DBIResult DbiCloseSession(hDBISes& session);
+DBIResult DbiGetSesInfo(void* info);
+DBIResult DbiSetPrivateDir(const char* dir);
+DBIResult DbiGetObjFromName(std::uint16_t objType, const char* name, hDBIObj& obj);
+DBIResult DbiGetProp(hDBIObj obj, std::uint32_t property, void* value, std::uint16_t maxLen, std::uint16_t& len);
+DBIResult DbiSetProp(hDBIObj obj, std::uint32_t property, std::uint32_t value);
+DBIResult DbiGetErrorEntry(std::uint16_t entry, std::uint32_t& nativeCode, char* context);
+DBIResult DbiGetErrorString(DBIResult code, char* text);
+DBIResult DbiBcdFromFloat(double value, std::uint16_t precision, std::uint16_t places, void* bcd);
+DBIResult DbiTranslateRecordStructure(const char* srcDriver, std::uint16_t fieldCount, const void* srcFields,
+                                      const char* destDriver, const char* ld, void* destFields, bool flag);
+DBIResult DbiBatchMove();
+DBIResult DbiRegisterCallBack(hDBICur cursor, std::uint32_t cbType, std::uint32_t clientData,
+                              std::uint16_t bufLen, void* buffer, void* callback);
+DBIResult DbiNativeToAnsi(void* ld, char* dest, const char* source, std::uint32_t len, bool& translated);
+DBIResult DbiAnsiToNative(void* ld, char* dest, const char* source, std::uint32_t len, bool& translated);
+DBIResult DbiAddPassword(const char* password);
+DBIResult DbiDropPassword(const char* password);
+DBIResult DbiGetLdName(const char* driverType, const char* objName, char* ldName);
+DBIResult DbiGetLdObj(hDBICur cursor, void*& ldObj);
+DBIResult OsLdLoadBySymbName(const char* name, void*& ld);
+DBIResult OsLdUnloadObj(void*& ld);
+DBIResult DbiOpenCfgInfoList(hDBICfg cfg, std::uint32_t openMode, std::uint32_t cfgMode, const char* path,
+                             hDBICur& cursor);
+DBIResult DbiCfgPosition(hDBICfg cfg, const char* path);
+DBIResult DbiCfgAddRecord(hDBICfg cfg, const char* path, std::uint16_t fieldCount, const void* fieldDescs,
+                          const void* values);
+DBIResult DbiCfgDropRecord(hDBICfg cfg, const char* path);
+DBIResult DbiAddAlias(hDBICfg cfg, const char* alias, const char* driverType, const char* params, bool persist);
+
+// ---- databases and statements ----
+DBIResult DbiOpenDatabase(const char* name, const char* dbType, std::uint32_t openMode, std::uint32_t shareMode,
+                          const char* password, std::uint16_t optCount, const void* optDescs,
+                          const void* optParams, hDBIDb& database);
+DBIResult DbiGetDatabaseDesc(const char* name, void* desc);
+DBIResult DbiCloseDatabase(hDBIDb& database);
+DBIResult DbiSetDirectory(hDBIDb database, const char* dir);
+DBIResult DbiFormFullName(hDBIDb database, const char* tableName, const char* driverType, char* fullName);
+DBIResult DbiOpenTable(hDBIDb database, const char* tableName, const char* driverType, const char* indexName,
+                       const char* indexTagName, std::uint16_t indexId, std::uint32_t openMode,
+                       std::uint32_t shareMode, std::uint32_t xltMode, bool uniDirectional, const void* optParams,
+                       hDBICur& cursor);
+DBIResult DbiOpenFieldList(hDBIDb database, const char* tableName, const char* driverType, bool physical,
+                           hDBICur& cursor);
+DBIResult DbiOpenVchkList(hDBIDb database, const char* tableName, const char* driverType, hDBICur& cursor);
+DBIResult DbiEmptyTable(hDBIDb database, hDBICur cursor, const char* tableName, const char* driverType);
+// `tableDesc` is a CRTblDesc.
+DBIResult DbiCreateTable(hDBIDb database, bool overwrite, const CRTblDesc& tableDesc);
+DBIResult DbiDeleteTable(hDBIDb database, const char* tableName, const char* driverType);
+DBIResult DbiGetLdNameFromDB(hDBIDb database, const char* objName, char* ldName);
+DBIResult DbiBeginTran(hDBIDb database, std::uint32_t isolation, std::uint32_t& transaction);
+DBIResult DbiEndTran(hDBIDb database, std::uint32_t transaction, std::uint32_t endMode);
+DBIResult DbiQAlloc(hDBIDb database, std::uint32_t language, hDBIStmt& statement);
+DBIResult DbiQPrepare(hDBIStmt statement, const char* query);
+DBIResult DbiQExec(hDBIStmt statement, hDBICur& cursor);
+DBIResult DbiQFree(hDBIStmt& statement);
+bool IsSQLBased(hDBIDb database);
+
+// ---- cursors ----
+DBIResult DbiCloseCursor(hDBICur& cursor);
+DBIResult DbiCloneCursor(hDBICur cursor, bool readOnly, bool uniDirectional, hDBICur& clone);
+DBIResult DbiGetCursorProps(hDBICur cursor, void* props);
+DBIResult DbiGetFieldDescs(hDBICur cursor, void* descs);
+DBIResult DbiSwitchToIndex(hDBICur cursor, const char* indexName, const char* tagName, std::uint16_t indexId,
+                           bool currentRecord);
+DBIResult DbiGetIndexDesc(hDBICur cursor, std::uint16_t number, void* desc);
+DBIResult DbiAddIndex(hDBIDb database, hDBICur cursor, const char* tableName, const char* driverType,
+                      const void* indexDesc, const char* keyViolName);
+DBIResult DbiSetToKey(hDBICur cursor, std::uint16_t condition, bool directKey, std::uint16_t fieldCount,
+                      std::uint16_t partialLength, const void* key);
+DBIResult DbiExtractKey(hDBICur cursor, const void* record, void* key);
+DBIResult DbiSetRange(hDBICur cursor, bool keyIsKey, std::uint16_t fields1, std::uint16_t length1,
+                      const void* key1, bool inclusive1, std::uint16_t fields2, std::uint16_t length2,
+                      const void* key2, bool inclusive2);
+DBIResult DbiResetRange(hDBICur cursor);
+DBIResult DbiGetRecordForKey(hDBICur cursor, bool directKey, std::uint16_t fieldCount, std::uint16_t partialLength,
+                             const void* key, void* record);
+DBIResult DbiGetVchkDesc(hDBICur cursor, std::uint16_t number, void* desc);
+DBIResult DbiSetToBegin(hDBICur cursor);
+DBIResult DbiSetToEnd(hDBICur cursor);
+DBIResult DbiSetToCursor(hDBICur destination, hDBICur source);
+DBIResult DbiGetBookMark(hDBICur cursor, void* bookmark);
+DBIResult DbiSetToBookMark(hDBICur cursor, const void* bookmark);
+DBIResult DbiCompareBookMarks(hDBICur cursor, const void* first, const void* second, std::int16_t& result);
+DBIResult DbiGetNextRecord(hDBICur cursor, std::uint32_t lockType, void* record, void* recProps);
+DBIResult DbiGetPriorRecord(hDBICur cursor, std::uint32_t lockType, void* record, void* recProps);
+DBIResult DbiGetRecord(hDBICur cursor, std::uint32_t lockType, void* record, void* recProps);
+DBIResult DbiInitRecord(hDBICur cursor, void* record);
+DBIResult DbiInsertRecord(hDBICur cursor, std::uint32_t lockType, void* record);
+DBIResult DbiModifyRecord(hDBICur cursor, void* record, bool freeLock);
+DBIResult DbiDeleteRecord(hDBICur cursor, void* record);
+DBIResult DbiRelRecordLock(hDBICur cursor, bool all);
+DBIResult DbiGetRecordCount(hDBICur cursor, std::uint32_t& count);
+DBIResult DbiGetExactRecordCount(hDBICur cursor, std::uint32_t& count);
+DBIResult DbiSaveChanges(hDBICur cursor);
+DBIResult DbiForceReread(hDBICur cursor);
+DBIResult DbiGetField(hDBICur cursor, std::uint16_t field, const void* record, void* dest, bool* blank);
+DBIResult DbiPutField(hDBICur cursor, std::uint16_t field, void* record, const void* source);
+DBIResult DbiOpenBlob(hDBICur cursor, void* record, std::uint16_t field, std::uint32_t openMode);
+DBIResult DbiGetBlobSize(hDBICur cursor, void* record, std::uint16_t field, std::uint32_t& size);
+DBIResult DbiGetBlob(hDBICur cursor, void* record, std::uint16_t field, std::uint32_t offset, std::uint32_t length,
+                     void* dest, std::uint32_t& read);
+DBIResult DbiPutBlob(hDBICur cursor, void* record, std::uint16_t field, std::uint32_t offset, std::uint32_t length,
+                     const void* source);
+DBIResult DbiTruncateBlob(hDBICur cursor, void* record, std::uint16_t field, std::uint32_t length);
+DBIResult DbiFreeBlob(hDBICur cursor, void* record, std::uint16_t field);
+DBIResult DbiAddFilter(hDBICur cursor, std::uint32_t clientData, std::uint16_t priority, bool canAbort,
+                       const void* expression, void* callback, hDBIFilter& filter);
+DBIResult DbiDropFilter(hDBICur cursor, hDBIFilter filter);
+DBIResult DbiActivateFilter(hDBICur cursor, hDBIFilter filter);
+DBIResult DbiDeactivateFilter(hDBICur cursor, hDBIFilter filter);
+
+}  // namespace qv

@@ -1,0 +1,592 @@
+// Line breaking, tab stops, indents, positions within lines and pagination.
+#include <algorithm>
+
+#include "richtext/view/text_paint.h"
+
+namespace richtext {
+
+namespace {
+std::int32_t MulDiv(std::int64_t a, std::int64_t b, std::int64_t c) {
+    if (c == 0) return 0;
+    std::int64_t p = a * b, h = (c > 0 ? c : -c) / 2;
+    return static_cast<std::int32_t>(((p >= 0) == (c > 0)) ? (p + h) / c : (p - h) / c);
+}
+bool IsRightOrCentre(const TParagraph* p) { return p->alignment == 1 || p->alignment == 2; }
+
+}  // namespace
+
+// --- indents -----------------------------------------------------------------
+
+// Cells take their share of the width lines are broken at, so a table
+// follows the window under word wrap.
+int TJDRTFTextPaint::TextWidthTwips() const {
+    const TTextHeader& h = Header();
+    if (h.resolutionX <= 0) return h.pageWidth - h.marginLeft - h.marginRight;
+    return MulDiv(h.textWidth, 1440, h.resolutionX);
+}
+
+int TJDRTFTextPaint::LeftIndentPixels(const TParagraph* par, const TLine* line) const {
+    return IndentPixels(par, !line || line == par->lines);
+}
+
+int TJDRTFTextPaint::IndentPixels(const TParagraph* par, bool first) const {
+    const TTextHeader& h = Header();
+    int spacing = (par->border & kBorderOn) ? MulDiv(BorderSpacingNibble(par->border), 567, 10) : 0;
+    if (par->IsCell() && par->cellWidth) {
+        int tw = TextWidthTwips();
+        int twips = (tw - par->rightIndent - par->leftIndent) * par->cellStart / 255 + par->leftIndent + spacing;
+        return MulDiv(twips, h.resolutionX, 1440) + 1;
+    }
+    int twips = (first ? par->firstIndent : par->leftIndent) + spacing;
+    return MulDiv(twips, h.resolutionX, 1440) + ((par->flags & kParNotFirstCell) ? 0 : 1);
+}
+
+int TJDRTFTextPaint::RightIndentPixels(const TParagraph* par) const {
+    const TTextHeader& h = Header();
+    int spacing = (par->border & kBorderOn) ? MulDiv(BorderSpacingNibble(par->border), 567, 10) : 0;
+    if (par->IsCell() && par->cellWidth) {
+        int tw = TextWidthTwips();
+        int right = (par->cellStart + par->cellWidth) * (tw - par->rightIndent - par->leftIndent) / 255 +
+                    par->leftIndent;
+        return MulDiv(tw - right + spacing, h.resolutionX, 1440);
+    }
+    return MulDiv(par->rightIndent + spacing, h.resolutionX, 1440);
+}
+
+int TJDRTFTextPaint::CellLeftPixels(const TParagraph* par) const {
+    if (!(par->IsCell() && par->cellWidth)) return 0;
+    const TTextHeader& h = Header();
+    int tw = TextWidthTwips();
+    return MulDiv((tw - par->rightIndent - par->leftIndent) * par->cellStart / 255 + par->leftIndent,
+                  h.resolutionX, 1440);
+}
+
+int TJDRTFTextPaint::CellRightPixels(const TParagraph* par) const {
+    if (!(par->IsCell() && par->cellWidth)) return Header().textWidth;
+    return Header().textWidth - RightIndentPixels(par);
+}
+
+// --- tabs --------------------------------------------------------------------
+
+int TJDRTFTextPaint::NextTabStop(const TParagraph* par, int x, const TLine* line, int tabIndex) {
+    if (!line || tabIndex < 0 || tabIndex >= line->Length()) return NextTabStopIn(par, x, nullptr, nullptr, 0);
+    bool rich = line->attrs.size() >= static_cast<std::size_t>(line->Length());
+    return NextTabStopIn(par, x, line->text.data() + tabIndex + 1, rich ? line->attrs.data() + tabIndex + 1 : nullptr,
+                         line->Length() - tabIndex - 1);
+}
+
+int TJDRTFTextPaint::NextTabStopIn(const TParagraph* par, int x, const char* after, const TJDCharAttr* attrs,
+                                   int count) {
+    const TTextHeader& h = Header();
+    int cellLeft = CellLeftPixels(par);
+    for (int k = 0; k < kTabSlots; ++k) {
+        int slot = h.tabOrder[static_cast<std::size_t>(k)];
+        if (!h.tabPos[static_cast<std::size_t>(slot)] || !par->HasTab(slot)) continue;
+        int stop = h.tabPixels[static_cast<std::size_t>(slot)] + cellLeft;
+        if (stop <= x) continue;
+        auto kind = static_cast<TTabKind>(h.tabKind[static_cast<std::size_t>(slot)]);
+        if (kind == TTabKind::tkLeft || kind == TTabKind::tkAll) return stop;
+        if (stop > h.textWidth - RightIndentPixels(par)) return x;
+        // Measure the text the stop aligns: up to the next TAB (or the decimal character).
+        int w = 0;
+        for (int i = 0; after && i < count; ++i) {
+            char c = after[i];
+            if (c == '\t' || c == 0 || (kind == TTabKind::tkDecimal && c == decimalChar)) break;
+            w += attrs ? attrs[i].width : widths_[static_cast<unsigned char>(c)];
+        }
+        int target = kind == TTabKind::tkCenter ? stop - w / 2 : stop - w;
+        return target >= x ? target : x;
+    }
+    int dtw = std::max(defaultTabWidth_, 1);
+    return (x / dtw + 1) * dtw;
+}
+
+int TJDRTFTextPaint::LineTextWidth(const TLine* line) {
+    int w = 0, pending = 0;
+    bool rich = line->attrs.size() >= static_cast<std::size_t>(line->Length());
+    for (int i = 0; i < line->Length(); ++i) {
+        char c = line->text[static_cast<std::size_t>(i)];
+        int cw = rich ? line->attrs[static_cast<std::size_t>(i)].width : widths_[static_cast<unsigned char>(c)];
+        if (c == '\t') cw = widths_[32];
+        if (c == ' ' || c == '\t') {
+            pending += cw;
+        } else if (c == '\n') {
+            pending = 0;
+        } else if (cw > 0) {
+            w += pending + cw;
+            pending = 0;
+        }
+    }
+    return w;
+}
+
+// --- breaking ------------------------------------------------------------------
+
+int TJDRTFTextPaint::OffsetInPar(const TParagraph* par, const TLine* line, int pos) {
+    int off = 0;
+    for (const TLine* l = par->lines; l && l != line; l = l->next) off += l->Length();
+    return off + std::max(pos, 0);
+}
+
+int TJDRTFTextPaint::BreakParagraph(TParagraph* par) {
+    if (!par || Locked()) return 0;
+    const bool rich = RichText();
+    if (!rich) SelectAttrMetrics(nullptr);
+
+    // 1. Cursor and selection ends as offsets within the paragraph.
+    struct TEnd {
+        TTextPos* p;
+        int off = -1;
+    } ends[3] = {{&cursor}, {&selStart}, {&selEnd}};
+    for (auto& e : ends)
+        if (e.p->par == par && e.p->line) e.off = OffsetInPar(par, e.p->line, e.p->pos);
+
+    // The old lines as one stream; what the comparison needs of them is kept aside.
+    struct TOldLine {
+        int start, length, height, stretchWidth;
+        long widthSum;
+    };
+    std::vector<TOldLine> oldLines;
+    std::string st;
+    std::vector<TJDCharAttr> sa;
+    bool anySelected = false;
+    int oldHeight = 0;
+    const std::uint16_t layoutWord = par->lines->layout;
+    const std::int32_t oldTop = par->lines->top;
+    const int firstTextHeight = par->lines->textHeight, firstTextAscent = par->lines->textAscent;
+    for (TLine* l = par->lines; l; l = l->next) {
+        oldHeight += l->height;
+        if (l->selState) anySelected = true;
+        long sum = 0;
+        if (rich) {
+            if (l->attrs.size() < static_cast<std::size_t>(l->Length())) l->attrs.resize(static_cast<std::size_t>(l->Length()), currentAttr);
+            for (int k = 0; k < l->Length(); ++k) sum += l->attrs[static_cast<std::size_t>(k)].width;
+        }
+        oldLines.push_back({static_cast<int>(st.size()), l->Length(), l->height, l->stretchWidth, sum});
+        if (!l->next && st.empty()) {
+            // One line (the usual case): take its buffers over instead of copying.
+            st = std::move(l->text);
+            if (rich) sa = std::move(l->attrs);
+        } else {
+            st += l->text;
+            if (rich) sa.insert(sa.end(), l->attrs.begin(), l->attrs.end());
+        }
+    }
+    const int n = static_cast<int>(st.size());
+    const int blankW = widths_[32];
+
+    // 2-5. New lines.
+    std::vector<TLine*> fresh;
+    int start = 0;
+    do {
+        auto* nl = new TLine;
+        nl->layout = layoutWord;
+        const bool firstLine = fresh.empty();
+        int indent = IndentPixels(par, firstLine);
+        int avail = Header().textWidth - indent - RightIndentPixels(par);
+        if (avail < 1) avail = 16;
+        int x = 0, blanks = 0, gathered = 0, breakAt = -1, xBefore = 0, firstStretch = start;
+        int i = start;
+        bool widthStop = false;
+        while (i < n) {
+            const char c = st[static_cast<std::size_t>(i)];
+            int w;
+            if (c == '\t') {
+                if (IsRightOrCentre(par)) {
+                    w = rich ? sa[static_cast<std::size_t>(i)].width : blankW;
+                } else {
+                    w = NextTabStopIn(par, indent + x, st.data() + i + 1, rich ? sa.data() + i + 1 : nullptr,
+                                      n - i - 1) - indent - x;
+                    if (w < 0) w = 0;
+                    if (rich) sa[static_cast<std::size_t>(i)].width = static_cast<std::uint16_t>(std::min(w, 65535));
+                }
+            } else {
+                w = rich ? sa[static_cast<std::size_t>(i)].width : widths_[static_cast<unsigned char>(c)];
+            }
+            if (c != ' ' && c != '\t' && x + w >= avail && i > start) {
+                widthStop = true;
+                break;
+            }
+            if (c == ' ' || (c == '\t' && IsRightOrCentre(par))) {
+                ++blanks;
+                gathered += w;
+                breakAt = i;
+                xBefore = x;
+            } else if (c == '\t') {
+                blanks = 0;
+                gathered = 0;
+                breakAt = -1;
+                firstStretch = i;
+            }
+            x += w;
+            ++i;
+            if (c == '\n') break;
+            if (x >= avail) {
+                widthStop = i < n;
+                break;
+            }
+        }
+        int end = i;
+        int lineWidth = x;
+        if (widthStop && breakAt >= start + 2 && i < n && st[static_cast<std::size_t>(i - 1)] != '\n') {
+            end = breakAt + 1;
+            lineWidth = xBefore;
+        }
+        if (end <= start) end = start + 1;  // at least one character a line
+        if (end > n) end = n;
+        const bool lastLine = end >= n;
+        nl->width = lineWidth;
+        if (par->alignment == 3 && blanks >= 2 && (!lastLine || (par->parFlags2 & 0x40))) {
+            int room = (gathered + avail - lineWidth) - 6;
+            // A line that is already full has nothing to hand out; stretching by a
+            // negative amount would pull the words over each other.
+            if (room > 0) {
+                nl->stretchIndex = firstStretch - start;
+                nl->stretchWidth = room / (blanks - 1);
+                nl->stretchRemainder = room % (blanks - 1);
+            }
+        }
+        if (start < end) {
+            nl->text.assign(st, static_cast<std::size_t>(start), static_cast<std::size_t>(end - start));
+            if (rich) nl->attrs.assign(sa.begin() + start, sa.begin() + end);
+        }
+        fresh.push_back(nl);
+        start = end;
+    } while (start < n);
+    // A paragraph that ends in a line feed gets an empty line for the cursor.
+    if (n > 0 && st.back() == '\n') {
+        auto* nl = new TLine;
+        nl->layout = layoutWord;
+        fresh.push_back(nl);
+    }
+    for (std::size_t k = 0; k < fresh.size(); ++k) {
+        fresh[k]->prev = k ? fresh[k - 1] : nullptr;
+        fresh[k]->next = k + 1 < fresh.size() ? fresh[k + 1] : nullptr;
+    }
+
+    // Heights of the new lines from their characters.
+    for (TLine* l : fresh) {
+        int h = 0, a = 0;
+        if (rich) {
+            for (const auto& at : l->attrs) {
+                h = std::max<int>(h, at.height);
+                a = std::max<int>(a, at.ascent);
+            }
+        }
+        if (l->Length() == 0 || !rich) {
+            int eh = rich && firstTextHeight ? firstTextHeight : fontHeight_;
+            int ea = rich && firstTextAscent ? firstTextAscent : fontAscent_;
+            h = std::max(h, eh);
+            a = std::max(a, ea);
+        }
+        l->textHeight = static_cast<std::uint16_t>(h);
+        l->textAscent = static_cast<std::uint16_t>(a);
+    }
+
+    // 6. Selection repaint marks.
+    if (anySelected) {
+        bool endsHere = (ends[1].off >= 0) || (ends[2].off >= 0);
+        for (TLine* l : fresh) l->selState = endsHere ? 0 : 3;
+    }
+
+    // Swap chains.
+    TLine* old = par->lines;
+    par->lines = fresh.front();
+    while (old) {
+        TLine* nx = old->next;
+        delete old;
+        old = nx;
+    }
+
+    // 7. Offsets back into (line, position).
+    for (int k = 0; k < 3; ++k) {
+        auto& e = ends[k];
+        if (e.off < 0) continue;
+        int off = e.off;
+        TLine* l = fresh.front();
+        while (l->next && (off > l->Length() || (k == 0 && off == l->Length()))) {
+            off -= l->Length();
+            l = l->next;
+        }
+        e.p->line = l;
+        e.p->pos = std::clamp(off, 0, l->Length());
+    }
+    if (anySelected && ((ends[1].off >= 0) || (ends[2].off >= 0)) && selStart.par && selEnd.par) {
+        // Only the lines between the selection's ends are repainted.
+        const TTextPos& a = selReversed ? selEnd : selStart;
+        const TTextPos& b = selReversed ? selStart : selEnd;
+        bool on = a.par != par;
+        for (TLine* l = fresh.front(); l; l = l->next) {
+            if (a.par == par && l == a.line) on = true;
+            if (on) l->selState = 3;
+            if (b.par == par && l == b.line) on = false;
+        }
+    }
+
+    // 8. Tops.
+    std::int32_t y = oldTop;
+    int newHeight = 0;
+    for (TLine* l = fresh.front(); l; l = l->next) {
+        ApplyLineRule(par, l);
+        l->top = y;
+        y += l->height;
+        newHeight += l->height;
+    }
+
+    // 9. Comparison against the old lines.
+    int result = 0;
+    if (newHeight != oldHeight) {
+        result = 3;
+    } else {
+        std::size_t k = 0;
+        int pos = 0;
+        for (TLine* l = fresh.front(); l; l = l->next, ++k) {
+            if (k >= oldLines.size()) {
+                result = 2;
+                l->flags |= kLineChanged;
+                continue;
+            }
+            const TOldLine& o = oldLines[k];
+            long sum = 0;
+            for (const auto& at : l->attrs) sum += at.width;
+            bool same = o.height == l->height && o.length == l->Length() && o.start == pos &&
+                        o.stretchWidth == l->stretchWidth && (!rich || o.widthSum == sum);
+            if (!same) {
+                l->flags |= kLineChanged;
+                result = std::max(result, 1);
+            }
+            pos += l->Length();
+        }
+    }
+    par->state &= static_cast<std::uint8_t>(~kParMustBreak);
+    return result;
+}
+
+void TJDRTFTextPaint::BreakAll() {
+    if (breakingAll_ || Locked()) return;
+    {
+        TBusy busy(breakingAll_);
+        bool wasRunning = layoutRunning_;
+        layoutRunning_ = true;
+        try {
+            std::int64_t count = ParagraphCount(), done = 0;
+            for (TParagraph* p = FirstParagraph(); p; p = p->next) {
+                if (!(p->state & kParMustBreak)) continue;
+                BreakParagraph(p);
+                p->state &= static_cast<std::uint8_t>(~kParMustBreak);
+                if (count > 100) ProgressUpdate(++done, count);
+            }
+        } catch (...) {
+            layoutRunning_ = wasRunning;
+            throw;
+        }
+        layoutRunning_ = wasRunning;
+        documentHeight_ = PaginateLines();
+    }
+    if (!(paintOptions_ & poNoScroll)) {
+        TJDEngineServices::Call(services.PaginationCallbacks[0]);
+        TJDEngineServices::Call(services.PaginationCallbacks[1]);
+    }
+    if (!printJob) TJDEngineServices::Call(services.CaretUpdateCallback);
+}
+
+// --- pagination ----------------------------------------------------------------
+
+void TJDRTFTextPaint::FixTableFlags() {
+    for (TParagraph* p = FirstParagraph(); p; p = p->next) {
+        std::uint8_t f = p->flags;
+        if ((f & kParCellFollows) && !(p->next && (p->next->flags & kParNotFirstCell)))
+            f &= static_cast<std::uint8_t>(~(kParCellFollows | kParTableCell));
+        if ((f & kParNotFirstCell) && !(p->prev && (p->prev->flags & kParCellFollows)))
+            f &= static_cast<std::uint8_t>(~(kParNotFirstCell | kParTableCell));
+        if ((f & (kParNotFirstCell | kParCellFollows)) && !(f & kParTableCell))
+            f &= static_cast<std::uint8_t>(~(kParNotFirstCell | kParCellFollows));
+        if ((f & kParTableCell) && !(f & (kParNotFirstCell | kParCellFollows)))
+            f &= static_cast<std::uint8_t>(~kParTableCell);
+        if (f != p->flags) {
+            p->flags = f;
+            p->spaceAfter = 0;
+        }
+    }
+}
+
+int TJDRTFTextPaint::PaginateLines() {
+    FixTableFlags();
+    const TTextHeader& h = Header();
+    int resY = h.resolutionY;
+    int pageH = MulDiv(h.pageHeight - h.marginTop - h.marginBottom, resY, 1440);
+    if (printJob && printScale > 0) pageH = static_cast<int>(pageH * printScale);
+    std::int32_t y = 0, pageTop = 0;
+    auto crosses = [&](std::int32_t top, int height) {
+        // A line that does not fit below the page top starts the next page.
+        return pageH > 0 && top > pageTop && top + height > pageTop + pageH;
+    };
+    for (TParagraph* p = FirstParagraph(); p;) {
+        if ((p->flags & kParPageBreak) && p != FirstParagraph()) pageTop = y;
+        if (p->IsCell() && (p->flags & kParCellFollows) && !(p->flags & kParNotFirstCell)) {
+            // A table row: its cells side by side, as tall as the tallest.
+            TParagraph* last = p;
+            while (last->next && (last->flags & kParCellFollows)) last = last->next;
+            std::int32_t rowTop = y;
+            int rowH = 0;
+            std::vector<int> content;
+            for (TParagraph* c = p;; c = c->next) {
+                int ch = 0;
+                for (TLine* l = c->lines; l; l = l->next) ch += l->height;
+                if (c->spaceAfter > 0) ch -= MulDiv(c->spaceAfter, std::max(resY, 1), 1440);
+                content.push_back(ch);
+                rowH = std::max(rowH, ch);
+                if (c == last) break;
+            }
+            std::size_t k = 0;
+            for (TParagraph* c = p;; c = c->next, ++k) {
+                int diff = rowH - content[k];
+                c->spaceAfter = MulDiv(diff, 1440, resY ? resY : 96);
+                TLine* ll = LastLine(c);
+                ApplyLineRule(c, ll);
+                std::int32_t cy = rowTop;
+                int total = 0;
+                for (TLine* l = c->lines; l; l = l->next) total += l->height;
+                if (total != rowH) ll->height = static_cast<std::uint16_t>(std::max(0, ll->height + rowH - total));
+                for (TLine* l = c->lines; l; l = l->next) {
+                    l->flags &= static_cast<std::uint8_t>(~kLinePageStart);
+                    l->top = cy;
+                    cy += l->height;
+                }
+                if (c == last) break;
+            }
+            if (crosses(rowTop, rowH)) {
+                p->lines->flags |= kLinePageStart;
+                pageTop = rowTop;
+            }
+            y = rowTop + rowH;
+            p = last->next;
+            continue;
+        }
+        for (TLine* l = p->lines; l; l = l->next) {
+            l->flags &= static_cast<std::uint8_t>(~kLinePageStart);
+            l->top = y;
+            if (crosses(y, l->height)) {
+                TLine* f = p->lines;
+                if ((p->flags & kParKeepTogether) && f != l && f->top > pageTop && !(f->flags & kLinePageStart)) {
+                    f->flags |= kLinePageStart;
+                    pageTop = f->top;
+                } else {
+                    l->flags |= kLinePageStart;
+                    pageTop = y;
+                }
+            }
+            y += l->height;
+        }
+        p = p->next;
+    }
+    return y;
+}
+
+void TJDRTFTextPaint::Paginate() {
+    if (Locked() || paginating_ || layoutRunning_) return;
+    {
+        TBusy busy(paginating_);
+        documentHeight_ = PaginateLines();
+    }
+    if (!(paintOptions_ & poNoScroll)) {
+        TJDEngineServices::Call(services.PaginationCallbacks[0]);
+        TJDEngineServices::Call(services.PaginationCallbacks[1]);
+    }
+    TJDEngineServices::Call(services.StatusCallback);
+    TJDEngineServices::Call(services.VScrollCallback);
+}
+
+// --- positions -------------------------------------------------------------------
+
+void TJDRTFTextPaint::LineAdvances(const TParagraph* par, const TLine* line, std::vector<int>& dx) {
+    const int n = line->Length();
+    dx.assign(static_cast<std::size_t>(n), 0);
+    const bool rich = line->attrs.size() >= static_cast<std::size_t>(n);
+    if (!rich) SelectAttrMetrics(nullptr);
+    int indent = LeftIndentPixels(par, line);
+    int x = 0, stretched = 0;
+    for (int i = 0; i < n; ++i) {
+        char c = line->text[static_cast<std::size_t>(i)];
+        int w = rich ? line->attrs[static_cast<std::size_t>(i)].width : widths_[static_cast<unsigned char>(c)];
+        if (!IsRightOrCentre(par)) {
+            if (c == '\t') {
+                // Breaking stored a TAB's reach in its entry; plain lines work it out here.
+                if (!rich) w = std::max(0, NextTabStop(par, indent + x, line, i) - indent - x);
+            } else if (c == ' ' && line->stretchIndex >= 0 && i >= line->stretchIndex) {
+                w = line->stretchWidth + (stretched < line->stretchRemainder ? 1 : 0);
+                ++stretched;
+            }
+        }
+        dx[static_cast<std::size_t>(i)] = w;
+        x += w;
+    }
+}
+
+int TJDRTFTextPaint::LineLeft(const TParagraph* par, const TLine* line) {
+    int left = LeftIndentPixels(par, line);
+    if (par->alignment == 1 || par->alignment == 2) {
+        TLine* l = const_cast<TLine*>(line);
+        int freeW = Header().textWidth - LineTextWidth(l) - left - RightIndentPixels(par);
+        if (par->IsCell() && par->cellWidth) freeW = CellRightPixels(par) - LineTextWidth(l) - left;
+        if (par->alignment == 2 && freeW > 1) left += freeW / 2;
+        else if (par->alignment == 1 && freeW > 0) left += freeW;
+    }
+    return left;
+}
+
+int TJDRTFTextPaint::XOfPosition(const TParagraph* par, const TLine* line, int pos) {
+    if (!par || !line) return 0;
+    std::vector<int> dx;
+    LineAdvances(par, line, dx);
+    pos = std::clamp(pos, 0, line->Length());
+    int x = LineLeft(par, line);
+    for (int i = 0; i < pos; ++i) x += dx[static_cast<std::size_t>(i)];
+    return x;
+}
+
+int TJDRTFTextPaint::PositionAtX(const TParagraph* par, const TLine* line, int x) {
+    if (!par || !line) return 0;
+    std::vector<int> dx;
+    LineAdvances(par, line, dx);
+    int cx = LineLeft(par, line);
+    int n = line->Length();
+    // A line feed or trailing end: the cursor stands before it.
+    int maxPos = (n > 0 && line->text.back() == '\n') ? n - 1 : n;
+    for (int i = 0; i < maxPos; ++i) {
+        int w = dx[static_cast<std::size_t>(i)];
+        if (x < cx + (w + 1) / 2) return i;
+        cx += w;
+    }
+    // The end of a wrapped line is the start of the next one; stay before its last blank.
+    if (line->next && maxPos == n && n > 0) return n - 1;
+    return maxPos;
+}
+
+bool TJDRTFTextPaint::LineAtPoint(int x, int y, TParagraph*& par, TLine*& line) {
+    par = nullptr;
+    line = nullptr;
+    TParagraph* lastPar = nullptr;
+    TLine* lastLine = nullptr;
+    for (TParagraph* p = FirstParagraph(); p; p = p->next) {
+        for (TLine* l = p->lines; l; l = l->next) {
+            lastPar = p;
+            lastLine = l;
+            if (y < l->top || y >= l->top + l->height) continue;
+            // Cells of one row share their tops: take the cell under x.
+            if (p->IsCell() && p->cellWidth) {
+                int left = CellLeftPixels(p), right = CellRightPixels(p);
+                bool lastCell = !(p->flags & kParCellFollows);
+                if (x < left || (x >= right && !lastCell)) continue;
+            }
+            par = p;
+            line = l;
+            return true;
+        }
+    }
+    par = lastPar;
+    line = lastLine;
+    return false;
+}
+
+}  // namespace richtext

@@ -1,0 +1,83 @@
+#include <gtest/gtest.h>
+
+#include <QGuiApplication>
+#include <QImage>
+
+#include "platform/gdi/qt_device.h"
+#include "richtext/view/text_input.h"
+
+namespace richtext {
+namespace {
+
+// One application for the whole run, freed at its end so leak checks stay quiet.
+class QtApp : public ::testing::Environment {
+public:
+    void TearDown() override {
+        delete QGuiApplication::instance();
+    }
+};
+const auto* const g_env = ::testing::AddGlobalTestEnvironment(new QtApp);
+
+void EnsureApp() {
+    static int argc = 1;
+    static char name[] = "richtext_layout_qt_tests";
+    static char* argv[] = {name, nullptr};
+    if (!QGuiApplication::instance()) new QGuiApplication(argc, argv);
+}
+
+int DarkPixels(const QImage& img, int left, int top, int right, int bottom) {
+    int n = 0;
+    for (int y = std::max(top, 0); y < std::min(bottom, img.height()); ++y)
+        for (int x = std::max(left, 0); x < std::min(right, img.width()); ++x)
+            if (qGray(img.pixel(x, y)) < 128) ++n;
+    return n;
+}
+
+TEST(QtRendering, ShortDocumentDrawsTextInItsLineBoxes) {
+    EnsureApp();
+    QImage img(300, 120, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    plat::TQtDevice dev(&img, 96, 96);
+    TJDRTFTextInput t;
+    t.currentAttr.size = 12;
+    t.InputString("Hello");
+    t.SetCanvas(&dev);
+    t.SetWindowSize(300, 120);
+    t.InputString("\rWorld of text");
+    t.FormatAll();
+    t.Repaint();
+
+    TParagraph* p1 = t.FirstParagraph();
+    TParagraph* p2 = p1->next;
+    ASSERT_NE(p2, nullptr);
+    TLine* l1 = p1->lines;
+    TLine* l2 = p2->lines;
+    int r1 = t.XOfPosition(p1, l1, l1->Length());
+    int r2 = t.XOfPosition(p2, l2, l2->Length());
+    // Ink inside each line's box, and only there.
+    EXPECT_GT(DarkPixels(img, 0, l1->top, r1 + 2, l1->top + l1->height), 30);
+    EXPECT_GT(DarkPixels(img, 0, l2->top, r2 + 2, l2->top + l2->height), 60);
+    EXPECT_EQ(DarkPixels(img, r1 + 10, l1->top, 300, l1->top + l1->height), 0);
+    EXPECT_EQ(DarkPixels(img, 0, l2->top + l2->height + 1, 300, 120), 0);
+    // Line 2 is wider than line 1, as its text is longer.
+    EXPECT_GT(r2, r1);
+}
+
+TEST(QtRendering, SelectionPaintsTheHighlight) {
+    EnsureApp();
+    QImage img(200, 40, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    plat::TQtDevice dev(&img, 96, 96);
+    TJDRTFTextInput t;
+    t.SetCanvas(&dev);
+    t.SetWindowSize(200, 40);
+    t.InputString("abcdef");
+    t.SetSelPosLen(0, 3);
+    t.Repaint();
+    int x = t.XOfPosition(t.FirstParagraph(), t.FirstParagraph()->lines, 1);
+    QColor c(img.pixel(x, 1));
+    EXPECT_EQ(c, QColor(0x0A, 0x24, 0x6A));  // highlight COLORREF 0x6A240A
+}
+
+}  // namespace
+}  // namespace richtext
