@@ -199,6 +199,9 @@ TEST_F(Lists, SimpleComboShowsItsListUnderTheEditAndFollowsTyping) {
     EXPECT_EQ(list->Height(), 4 + 16 * 3);
     c->SetDroppedDown(true);
     EXPECT_FALSE(c->DroppedDown());
+    int lo = 0, hi = 0;
+    list->GetScrollRange(SB_VERT, lo, hi);
+    EXPECT_EQ(hi, 1);  // four items, three shown
     // A click in the list takes the item; the edit keeps the focus.
     c->SetFocus();
     TRect r = list->ItemRect(2);
