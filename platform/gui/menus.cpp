@@ -478,6 +478,11 @@ int BuildMenuBar(TForm* form, TMainMenu* menu) {
         mainForm->Menu()->Merge(menu);
         menu = nullptr;
     }
+    // The menu answers the keys of the form that shows it, whoever owns it.
+    if (menu && menu->Form() != form) {
+        menu->SetForm(form);
+        form->FreeNotification(menu);
+    }
     std::vector<TMenuItem*> items;
     if (menu) items = menu->MergedItems();
     bool any = std::any_of(items.begin(), items.end(), [](TMenuItem* i) { return i->Visible; });

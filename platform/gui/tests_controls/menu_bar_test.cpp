@@ -65,9 +65,13 @@ TEST_F(MenuBar, ClientAreaStartsBelowTheBar) {
     Click(form, {100, 60});
     EXPECT_EQ(down.x, 100);
     EXPECT_EQ(down.y, 60);
+    // The bar follows the form's width.
+    form->SetBounds(form->Left(), form->Top(), 400, 300);
+    EXPECT_EQ(Bar()->width(), form->Widget()->width());
+    EXPECT_EQ(form->ClientHeight(), clientBefore + 60 - bar);
     form->SetMenu(nullptr);
     EXPECT_EQ(form->MenuBarHeight(), 0);
-    EXPECT_EQ(form->ClientHeight(), clientBefore);
+    EXPECT_EQ(form->ClientHeight(), clientBefore + 60);
     EXPECT_EQ(rec->Widget()->y(), 0);
 }
 
@@ -147,6 +151,27 @@ TEST_F(MenuBar, BarShowsCaptionsChecksAndRadioGroupsAsTheyChange) {
     EXPECT_TRUE(ClickMenu(form, {"View", "Big"}));
     big->SetChecked(true);
     EXPECT_FALSE(small->Checked());
+}
+
+TEST_F(MenuBar, AMenuOwnedElsewhereAnswersTheKeysOfTheFormShowingIt) {
+    TMainMenu shared(nullptr);
+    auto* go = new TMenuItem(nullptr);
+    go->SetCaption("&Go");
+    shared.Items()->Add(go);  // freed with the menu
+    int goes = 0;
+    go->OnClick = [&](TObject*) { ++goes; };
+    auto* rec = new Recorder(form);
+    rec->SetParent(form);
+    form->SetMenu(&shared);
+    rec->SetFocus();
+    ProcessEvents();
+    EXPECT_EQ(shared.Form(), form);
+    SendKey(rec, 'G', ssAlt);
+    EXPECT_EQ(goes, 1);
+    // Its changes reach the bar.
+    go->SetCaption("&Went");
+    EXPECT_EQ(Bar()->actions()[0]->text(), "&Went");
+    form->SetMenu(nullptr);
 }
 
 // Dark pixels in a band of an image: where text is drawn.
