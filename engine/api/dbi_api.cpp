@@ -4,7 +4,7 @@
 #include <exception>
 #include <string>
 
-#include "engine/api/in_process_server.h"
+#include "engine/client/comms_transport.h"
 #include "engine/client/bcd.h"
 #include "engine/client/client_strings.h"
 #include "engine/client/cursor_base.h"
@@ -58,7 +58,7 @@ TVirtEng* VirtEng() { return g_engine; }
 
 DBIResult DbiInit(const void*) {
     if (g_engine != nullptr) return kDbiErrAlreadyInit;
-    if (!GetClientTransportFactory()) InstallInProcessTransport();
+    if (!GetClientTransportFactory()) InstallCommsTransport();
     g_engine = new TVirtEng();
     return g_engine->StartResult();
 }

@@ -14,7 +14,7 @@ namespace qv {
 
 namespace {
 
-// Large BLOB transfers go in pieces of this size, far below the largest
+// Large BLOB transfers go in chunks of this size, far below the largest
 // message, so any length the caller names can travel.
 constexpr std::uint32_t kBlobChunk = 1u << 20;
 constexpr std::uint32_t kRecPropsSize = 14;
@@ -259,7 +259,6 @@ DBIResult TQVClientTable::PriorRaw() { return ReadRecord(QvnmRecordGetPrevId, 0,
 DBIResult TQVClientTable::First() {
     DBIResult rc = SetToBegin();
     if (rc == 0) rc = NextRaw();
-    SetState(kCursorOnRecord);
     return SetResult(rc);
 }
 
@@ -340,9 +339,12 @@ DBIResult TQVClientTable::GetRecord(std::uint32_t lockType, void* record, void* 
     }
     DBIResult rc = ReadRecord(QvnmRecordGetId, lockType, rec);
     if (rc == 0 && FiltersActive()) {
+        // A current record the filters refuse gives way to the next one
+        // they accept, as a move forwards would.
         SetActiveRecord(rec);
-        if (!FiltersAccept()) rc = kDbiErrNoCurrRec;
+        rc = FilterStep(rc, true);
         SetActiveRecord(nullptr);
+        if (rc == kDbiErrEof) SetState(kCursorAtEnd);
     }
     if (rc == 0) FillRecProps(recProps);
     else if (lockType == 1) RelRecordLock(false);

@@ -1,13 +1,17 @@
 // 20,000 rows (an integer key, a 40-character title, one unique index on
 // the key) inserted in one transaction and read back in key order, three
 // ways in one run:
-//   api     through the entry points, with the in-process server;
+//   api     through the entry points, with the in-process server reached
+//           through the client communications engine (packets, queue,
+//           window messages), as the program runs;
+//   direct  through the entry points, each request handed straight to the
+//           server's command handler (no packets);
 //   server  straight on a server engine, no client and no requests;
 //   sqlite  SQLite's prepared statements.
-// After the runs the program prints api/sqlite and server/sqlite per phase.
-// api minus server is what the client layer and the request protocol cost
-// (payload building, one handler dispatch per call, the record copied into
-// the reply and out of it); server minus sqlite is the storage's share.
+// After the runs the program prints each over sqlite per phase: api minus
+// direct is the packet protocol's share, direct minus server the client
+// layer's and the request building's (one payload and one record copy each
+// way per call), server minus sqlite the storage's.
 #include <benchmark/benchmark.h>
 #include <sqlite3.h>
 
@@ -22,6 +26,7 @@
 
 #include "engine/api/dbi_api.h"
 #include "engine/api/in_process_server.h"
+#include "engine/server/system_tables.h"
 #include "engine/client/type_conversion.h"
 #include "engine/server/server_engine.h"
 #include "platform/core/streams.h"
@@ -67,7 +72,8 @@ struct Api {
     std::uint32_t recSize = 0;
 
     void Open(const char* table) {
-        DbiInit(nullptr);
+        SetSystemTableDirectory(Folder("sys").string());
+        if (DbiInit(nullptr) != 0) std::abort();
         std::string dir = Folder(table).string() + "/";
         DbiOpenDatabase(dir.c_str(), nullptr, 0, 0, nullptr, 0, nullptr, nullptr, db);
         FLDDesc id, title;
@@ -238,7 +244,10 @@ class RatioReporter : public benchmark::ConsoleReporter {
 public:
     std::map<std::string, double> ms;
     void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& r : runs) ms[r.benchmark_name()] = r.GetAdjustedRealTime();
+        for (const Run& r : runs) {
+            const std::string name = r.benchmark_name();
+            ms[name.substr(0, name.find("/iterations"))] = r.GetAdjustedRealTime();
+        }
         ConsoleReporter::ReportRuns(runs);
     }
 };
@@ -254,6 +263,14 @@ int main(int argc, char** argv) {
         ApiInsert(s);
     });
     reg("api/scan", ApiScan);
+    reg("direct/insert", [](benchmark::State& s) {
+        DbiExit();
+        g_api = Api{};
+        InstallInProcessTransport();
+        g_api.Open("Pages2");
+        ApiInsert(s);
+    });
+    reg("direct/scan", ApiScan);
     reg("server/insert", [](benchmark::State& s) {
         DbiExit();
         g_direct.Open();
@@ -271,11 +288,16 @@ int main(int argc, char** argv) {
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     for (const char* phase : {"insert", "scan"}) {
-        auto a = reporter.ms.find(std::string("api/") + phase), d = reporter.ms.find(std::string("server/") + phase),
-             q = reporter.ms.find(std::string("sqlite/") + phase);
-        if (a == reporter.ms.end() || d == reporter.ms.end() || q == reporter.ms.end() || q->second <= 0) continue;
-        std::printf("%-7s api/sqlite = %.2f  server/sqlite = %.2f  (client and protocol: %.1f%% of api)\n", phase,
-                    a->second / q->second, d->second / q->second, 100.0 * (a->second - d->second) / a->second);
+        auto get = [&](const char* side) {
+            auto it = reporter.ms.find(std::string(side) + "/" + phase);
+            return it == reporter.ms.end() ? 0.0 : it->second;
+        };
+        const double a = get("api"), d = get("direct"), v = get("server"), q = get("sqlite");
+        if (a <= 0 || q <= 0) continue;
+        std::printf("%-7s api/sqlite = %.2f  direct/sqlite = %.2f  server/sqlite = %.2f\n", phase, a / q, d / q,
+                    v / q);
+        std::printf("%-7s of api: packets %.0f%%, client and requests %.0f%%, storage %.0f%%\n", phase,
+                    100.0 * (a - d) / a, 100.0 * (d - v) / a, 100.0 * v / a);
     }
     sqlite3_close(g_sql);
     std::filesystem::remove_all(std::filesystem::temp_directory_path() /

@@ -12,6 +12,7 @@
 #include "engine/api/dbi_api.h"
 #include "engine/client/message_box.h"
 #include "engine/client/type_conversion.h"
+#include "engine/server/system_tables.h"
 #include "tests/support/test_support.h"
 
 namespace apitest {
@@ -51,8 +52,18 @@ protected:
     ScopedEngineMessageBoxService scope{boxes};
     hDBIDb db = kNilHandle;
 
-    void SetUp() override { ASSERT_EQ(DbiInit(nullptr), 0); }
-    void TearDown() override { DbiExit(); }
+    void SetUp() override {
+        // The in-process server keeps its configuration tables here.
+        std::filesystem::create_directories(dir / "sys");
+        SetSystemTableDirectory((dir / "sys").string());
+        ASSERT_EQ(DbiInit(nullptr), 0);
+    }
+    void TearDown() override {
+        DbiExit();
+        SetSystemTableDirectory("");
+        // The next engine starts with the program's own transport again.
+        SetClientTransportFactory(nullptr);
+    }
 
     std::string Folder() const { return dir.path().string() + "/"; }
 

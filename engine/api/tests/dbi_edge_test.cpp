@@ -4,7 +4,10 @@
 // unknown databases, freeing a BLOB while on another row).
 #include <cstring>
 
+#include "engine/api/in_process_server.h"
 #include "engine/api/tests/api_fixture.h"
+#include "engine/client/filter.h"
+#include "engine/client/tests/filter_tree.h"
 
 using namespace qv;
 using apitest::ApiTest;
@@ -12,6 +15,8 @@ using apitest::ApiTest;
 namespace {
 
 TEST(EngineLifecycleTest, InitTwiceKeepsTheFirstEngineAndExitIsAlwaysSafe) {
+    testsupport::TempDir sys;
+    SetSystemTableDirectory(sys.path().string());
     EXPECT_EQ(DbiExit(), 0) << "exit without init";
     ASSERT_EQ(DbiInit(nullptr), 0);
     TVirtEng* first = VirtEng();
@@ -25,6 +30,7 @@ TEST(EngineLifecycleTest, InitTwiceKeepsTheFirstEngineAndExitIsAlwaysSafe) {
     EXPECT_EQ(DbiExit(), 0);
     EXPECT_EQ(VirtEng(), nullptr);
     EXPECT_EQ(DbiExit(), 0);
+    SetSystemTableDirectory("");
 }
 
 TEST(EngineLifecycleTest, CallsWithoutAnEngineAnswerNoSessionInsteadOfCrashing) {
@@ -80,6 +86,11 @@ TEST_F(EdgeTest, NilStaleAndWrongKindHandlesAnswerInvalidHandle) {
 }
 
 TEST_F(EdgeTest, SessionHandles) {
+    // Every session starts a server of its own; the direct in-process
+    // transport lets several stand side by side in one test.
+    DbiExit();
+    InstallInProcessTransport();
+    ASSERT_EQ(DbiInit(nullptr), 0);
     hDBISes first = kNilHandle;
     ASSERT_EQ(DbiGetCurrSession(first), 0);
     EXPECT_EQ(DbiSetCurrSession(kNilHandle), kDbiErrInvalidSesHandle);
@@ -170,6 +181,24 @@ TEST_F(EdgeTest, DatabasesByNameAndTag) {
     std::string gone = Folder() + "gone/";
     EXPECT_NE(DbiOpenDatabase(gone.c_str(), nullptr, 0, 0, nullptr, 0, nullptr, nullptr, missing), 0);
     EXPECT_EQ(missing, kNilHandle);
+}
+
+TEST_F(EdgeTest, AnAliasOpensItsFolderWithOrWithoutATag) {
+    const std::string params = "PATH:\"" + Folder() + "\";junk";
+    ASSERT_EQ(DbiAddAlias(0, "Work", nullptr, params.c_str(), false), 0);
+    for (const char* name : {"Work", "work", "[S] Work"}) {
+        hDBIDb h = kNilHandle;
+        ASSERT_EQ(DbiOpenDatabase(name, nullptr, 0, 0, nullptr, 0, nullptr, nullptr, h), 0) << name;
+        db = h;
+        std::vector<std::uint8_t> desc(DBDesc::kSize, 0);
+        ASSERT_EQ(DbiGetDatabaseDesc(name, desc.data()), 0) << name;
+        EXPECT_EQ(DBDesc::Read(desc.data()).name, "Work") << name;
+        EXPECT_EQ(DbiCloseDatabase(h), 0) << name;
+    }
+    // A table made through the alias lands in the folder.
+    ASSERT_EQ(DbiOpenDatabase("Work", nullptr, 0, 0, nullptr, 0, nullptr, nullptr, db), 0);
+    CreatePages();
+    EXPECT_TRUE(std::filesystem::exists(dir / "Pages.QVD"));
 }
 
 TEST_F(EdgeTest, EndsOfATable) {
@@ -373,6 +402,34 @@ TEST_F(EdgeTest, AddIndexReportsAFailedBuildAndANewIndexIsUsable) {
     ASSERT_EQ(DbiSwitchToIndex(cur, "titleidx", nullptr, 0, false), 0);
     ASSERT_EQ(DbiSetToBegin(cur), 0);
     EXPECT_EQ(Walk(cur, true), (std::vector<std::int32_t>{2, 1, 3}));
+}
+
+TEST_F(EdgeTest, GetRecordOnARowTheFilterRefusesMovesOnToTheNextItAccepts) {
+    OpenDb();
+    CreatePages();
+    hDBICur cur = OpenPages();
+    for (int id = 1; id <= 3; ++id) Insert(cur, id, "x");
+    using namespace qv::testing;
+    std::vector<std::uint8_t> tree = BuildTree(Compare(kOpEq, Field("HelpId"), Int32(3)));
+    hDBIFilter filter = 0;
+    ASSERT_EQ(DbiAddFilter(cur, 0, 1, false, tree.data(), nullptr, filter), 0);
+    ASSERT_EQ(DbiActivateFilter(cur, filter), 0);
+    std::vector<std::uint8_t> rec(RecordSize(cur), 0);
+    // Key searches are the server's and ignore the filter.
+    ASSERT_EQ(DbiGetRecordForKey(cur, true, 0, 0, KeyFor(cur, 1).data(), rec.data()), 0);
+    ASSERT_EQ(DbiGetRecord(cur, 0, rec.data(), nullptr), 0);
+    EXPECT_EQ(IdOf(cur, rec), 3);
+    // Nothing after 3 passes: the cursor ends up at the end.
+    ASSERT_EQ(DbiDeactivateFilter(cur, filter), 0);
+    tree = BuildTree(Compare(kOpEq, Field("HelpId"), Int32(2)));
+    hDBIFilter two = 0;
+    ASSERT_EQ(DbiAddFilter(cur, 0, 1, false, tree.data(), nullptr, two), 0);
+    ASSERT_EQ(DbiActivateFilter(cur, two), 0);
+    ASSERT_EQ(DbiGetRecordForKey(cur, true, 0, 0, KeyFor(cur, 3).data(), rec.data()), 0);
+    EXPECT_EQ(DbiGetRecord(cur, 0, rec.data(), nullptr), kDbiErrEof);
+    EXPECT_EQ(DbiGetNextRecord(cur, 0, rec.data(), nullptr), kDbiErrEof);
+    EXPECT_EQ(DbiGetPriorRecord(cur, 0, rec.data(), nullptr), 0);
+    EXPECT_EQ(IdOf(cur, rec), 2);
 }
 
 TEST_F(EdgeTest, CloneAndSetToCursorShareTheTable) {
