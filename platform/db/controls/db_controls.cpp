@@ -15,6 +15,17 @@ bool ChangesText(char k) {
 }
 }  // namespace
 
+bool RunUserAction(const std::function<void()>& action) {
+    try {
+        action();
+        return true;
+    } catch (const plat::EAbort&) {
+    } catch (const std::exception& e) {
+        gui::MessageDlg(e.what(), gui::mtError, 1u << gui::mbOK);
+    }
+    return false;
+}
+
 // ---- edit --------------------------------------------------------------------
 
 TDBEdit::TDBEdit(gui::TComponent* AOwner) : gui::TEdit(AOwner) {
@@ -64,7 +75,9 @@ void TDBEdit::KeyPress(char& Key) {
         Key = 0;
         return;
     }
-    if (!f || !link_.Edit()) Key = 0;
+    bool editing = false;
+    if (f) RunUserAction([&] { editing = link_.Edit(); });
+    if (!editing) Key = 0;
 }
 
 void TDBEdit::Change() {
@@ -73,14 +86,12 @@ void TDBEdit::Change() {
 }
 
 void TDBEdit::DoExit() {
-    // Leaving the control hands its text to the field; a bad value keeps the focus.
+    // Leaving the control hands its text to the field. A value the field
+    // refuses is reported; the text and the edit state stay, so nothing typed is lost.
     if (link_.Editing() && link_.IsModified()) {
-        try {
-            link_.UpdateRecord();
-        } catch (...) {
+        if (!RunUserAction([this] { link_.UpdateRecord(); })) {
+            link_.Modified();
             SelectAll();
-            SetFocus();
-            throw;
         }
     }
     gui::TEdit::DoExit();
@@ -104,7 +115,10 @@ TDBMemo::~TDBMemo() { link_.SetDataSource(nullptr); }
 
 void TDBMemo::KeyPress(char& Key) {
     gui::TMemo::KeyPress(Key);
-    if (Key != 0 && (ChangesText(Key) || Key == '\r') && (!link_.Field() || !link_.Edit())) Key = 0;
+    if (Key == 0 || !(ChangesText(Key) || Key == '\r')) return;
+    bool editing = false;
+    if (link_.Field()) RunUserAction([&] { editing = link_.Edit(); });
+    if (!editing) Key = 0;
 }
 
 void TDBMemo::Change() {
@@ -113,7 +127,8 @@ void TDBMemo::Change() {
 }
 
 void TDBMemo::DoExit() {
-    if (link_.Editing() && link_.IsModified()) link_.UpdateRecord();
+    if (link_.Editing() && link_.IsModified() && !RunUserAction([this] { link_.UpdateRecord(); }))
+        link_.Modified();
     gui::TMemo::DoExit();
 }
 
@@ -157,13 +172,15 @@ void TDBCheckBox::Click() {
         return;
     }
     // A click on a control that cannot edit is undone.
-    if (!link_.Field() || !link_.Edit()) {
+    bool editing = false;
+    if (link_.Field()) RunUserAction([&] { editing = link_.Edit(); });
+    if (!editing) {
         DataChange();
         return;
     }
     gui::TCheckBox::Click();
     link_.Modified();
-    link_.UpdateRecord();
+    if (!RunUserAction([this] { link_.UpdateRecord(); })) DataChange();
 }
 
 // ---- combo box ---------------------------------------------------------------
@@ -186,7 +203,10 @@ TDBComboBox::~TDBComboBox() { link_.SetDataSource(nullptr); }
 
 void TDBComboBox::KeyPress(char& Key) {
     gui::TCustomComboBox::KeyPress(Key);
-    if (Key != 0 && ChangesText(Key) && (!link_.Field() || !link_.Edit())) Key = 0;
+    if (Key == 0 || !ChangesText(Key)) return;
+    bool editing = false;
+    if (link_.Field()) RunUserAction([&] { editing = link_.Edit(); });
+    if (!editing) Key = 0;
 }
 
 void TDBComboBox::Change() {
@@ -195,7 +215,9 @@ void TDBComboBox::Change() {
         // shows the stored value again, so the pick is put back afterwards.
         std::string picked = Text();
         bool wasEditing = link_.Editing();
-        if (link_.Edit()) {
+        bool editing = false;
+        RunUserAction([&] { editing = link_.Edit(); });
+        if (editing) {
             if (!wasEditing && Text() != picked) {
                 showing_ = true;
                 SetText(picked);
@@ -208,7 +230,8 @@ void TDBComboBox::Change() {
 }
 
 void TDBComboBox::DoExit() {
-    if (link_.Editing() && link_.IsModified()) link_.UpdateRecord();
+    if (link_.Editing() && link_.IsModified() && !RunUserAction([this] { link_.UpdateRecord(); }))
+        link_.Modified();
     gui::TCustomComboBox::DoExit();
 }
 
@@ -283,8 +306,11 @@ void TDBLookupComboBox::Change() {
     if (!showing_ && link_.Field()) {
         // Going into edit state shows the stored key again: take the pick first.
         std::string picked = KeyValue();
-        if (link_.Edit()) link_.Field()->SetAsString(picked);
-        else DataChange();
+        bool done = RunUserAction([&] {
+            if (!link_.Edit()) throw plat::EAbort("not editable");
+            link_.Field()->SetAsString(picked);
+        });
+        if (!done) DataChange();
     }
     gui::TCustomComboBox::Change();
 }
@@ -302,7 +328,9 @@ TDBNavigator::TDBNavigator(gui::TComponent* AOwner) : gui::TCustomControl(AOwner
         b->SetHint(hints[i]);
         b->SetCaption(captions[i]);
         auto which = static_cast<TNavigateBtn>(i);
-        b->OnClick = [this, which](gui::TObject*) { BtnClick(which); };
+        b->OnClick = [this, which](gui::TObject*) {
+            if (!RunUserAction([&] { BtnClick(which); })) UpdateButtons();
+        };
         buttons_[i] = b;
     }
     SetBounds(0, 0, 240, 25);

@@ -10,9 +10,15 @@
 #include "platform/gui/std_controls.h"
 
 #include <array>
+#include <functional>
 #include <string>
 
 namespace db {
+
+// Runs what a user's action asked for. A failure cannot travel up through
+// the window system's event handling, so it ends here: a silent abort shows
+// nothing, any other error is shown in an error box. True when it succeeded.
+bool RunUserAction(const std::function<void()>& action);
 
 class TDBEdit : public gui::TEdit {
 public:

@@ -1,5 +1,7 @@
 #include "platform/db/controls/db_grid.h"
 
+#include "platform/db/controls/db_controls.h"
+
 #include <algorithm>
 
 namespace db {
@@ -97,7 +99,7 @@ bool TCustomDBGrid::SelectCell(int ACol, int ARow) {
     int now = link_.ActiveRecord();
     if (want != now) {
         // The grid's row follows the dataset, which moves by the difference.
-        link_.DataSet()->MoveBy(want - now);
+        RunUserAction([&] { link_.DataSet()->MoveBy(want - now); });
         return false;
     }
     return true;
@@ -107,12 +109,12 @@ void TCustomDBGrid::KeyDown(unsigned& Key, gui::TShiftState Shift) {
     if (link_.Active()) {
         TDataSet* ds = link_.DataSet();
         if (Key == gui::VK_DOWN) {
-            ds->Next();
+            RunUserAction([ds] { ds->Next(); });
             Key = 0;
             return;
         }
         if (Key == gui::VK_UP) {
-            ds->Prior();
+            RunUserAction([ds] { ds->Prior(); });
             Key = 0;
             return;
         }
@@ -126,7 +128,10 @@ bool TCustomDBGrid::CanEditShow() {
 }
 
 bool TCustomDBGrid::CanEditModify() {
-    return !ReadOnly && SelectedField() && SelectedField()->CanModify() && link_.Edit();
+    if (ReadOnly || !SelectedField() || !SelectedField()->CanModify()) return false;
+    bool editing = false;
+    RunUserAction([&] { editing = link_.Edit(); });
+    return editing;
 }
 
 std::string TCustomDBGrid::GetEditText(int ACol, int) {
@@ -138,7 +143,7 @@ void TCustomDBGrid::SetEditText(int ACol, int, const std::string& Value) {
     // Kept until the record is posted or the cell is left.
     pendingCol_ = ACol;
     pendingText_ = Value;
-    if (link_.Editing()) UpdateData();
+    if (link_.Editing()) RunUserAction([this] { UpdateData(); });
 }
 
 void TCustomDBGrid::UpdateData() {

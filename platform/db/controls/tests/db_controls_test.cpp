@@ -9,6 +9,7 @@
 #include "platform/db/tests/memory_store.h"
 #include "tests/support/test_support.h"
 #include "platform/db/tables.h"
+#include "platform/gui/dialog_service.h"
 #include "platform/gui/tests/gui_fixture.h"
 
 #include <filesystem>
@@ -132,8 +133,39 @@ TEST_P(DbControlsTest, EditAndNavigatorFollowTheCurrentRecord) {
     EXPECT_EQ(edit->Text(), "New");
 }
 
+TEST_P(DbControlsTest, AFailedPostFromAButtonIsReportedAndLosesNothing) {
+    gui::ScriptedDialogService dialogs;
+    gui::SetDialogService(&dialogs);
+    auto* edit = Make<TDBEdit>(10, "Title");
+    auto* nav = Make<TDBNavigator>(40, nullptr);
+    nav->SetBounds(10, 40, 250, 25);
+    nav->BtnClick(nbInsert);
+    table.FieldByName("HelpId")->SetAsInteger(2);  // taken
+    edit->SetFocus();
+    ProcessEvents();
+    guitest::TypeText(edit, "Twin");
+    guitest::Click(nav->Buttons(nbPost), {5, 5});
+    gui::SetDialogService(nullptr);
+    ASSERT_EQ(dialogs.Requests().size(), 1u);
+    EXPECT_FALSE(dialogs.Last().text.empty());
+    EXPECT_EQ(table.State(), dsInsert);
+    EXPECT_EQ(edit->Text(), "Twin");
+    EXPECT_TRUE(nav->Buttons(nbPost)->Enabled());
+    table.FieldByName("HelpId")->SetAsInteger(4);
+    guitest::Click(nav->Buttons(nbPost), {5, 5});
+    EXPECT_EQ(table.State(), dsBrowse);
+    EXPECT_EQ(Title(), "Twin");
+}
+
 TEST_P(DbControlsTest, NavigatorDeletesOnlyWhenConfirmed) {
     auto* nav = Make<TDBNavigator>(40, nullptr);
+    gui::ScriptedDialogService dialogs;
+    gui::SetDialogService(&dialogs);
+    dialogs.Answer(gui::mrCancel);
+    nav->BtnClick(nbDelete);
+    gui::SetDialogService(nullptr);
+    EXPECT_EQ(dialogs.Last().text, "Delete record?");
+    EXPECT_EQ(table.RecordCount(), 3);
     nav->ConfirmDelete = false;
     nav->BtnClick(nbDelete);
     EXPECT_EQ(table.RecordCount(), 2);
