@@ -188,15 +188,15 @@ DBIResult TQVClientTable::ReadFieldValue(const TFieldCacheItem& item, const void
     const std::uint32_t n = item.fieldNumber - 1u;
     if (n >= dictionary_.FieldCount()) return SetResult(kDbiErrOutOfRange);
     const auto* rec = static_cast<const std::uint8_t*>(record);
-    const std::uint32_t apiLen = std::max<std::uint32_t>(BlankLength(item.desc.fieldType, item.desc.length),
-                                                         item.desc.length);
+    const TqvFieldDescriptor& f = dictionary_.Field(n);
+    const std::uint32_t apiLen = std::max(BlankLength(item.desc.fieldType, item.desc.length),
+                                          ApiValueLength(f.type, f.length));
     blank = dictionary_.IsRecordFieldNull(n, rec);
     if (blank) {
         if (dest != nullptr) std::memset(dest, 0, apiLen);
         return SetResult(0);
     }
     if (dest == nullptr) return SetResult(0);
-    const TqvFieldDescriptor& f = dictionary_.Field(n);
     int r = FieldValueToApi(f.type, dest, apiLen, rec + f.offset, f.length);
     DBIResult rc = 0;
     if (r == kFieldValueUnknownType) blank = true, rc = kDbiErrNotSupported;
@@ -217,8 +217,8 @@ DBIResult TQVClientTable::WriteFieldValue(const TFieldCacheItem& item, void* rec
         SetNullFlag(dictionary_, rec, n, true);
         return SetResult(0);
     }
-    const std::uint32_t apiLen = std::max<std::uint32_t>(BlankLength(item.desc.fieldType, item.desc.length),
-                                                         item.desc.length);
+    const std::uint32_t apiLen = std::max(BlankLength(item.desc.fieldType, item.desc.length),
+                                          ApiValueLength(f.type, f.length));
     int r = FieldValueFromApi(f.type, rec + f.offset, f.length, source, apiLen);
     switch (r) {
         case kFieldValueOk: SetNullFlag(dictionary_, rec, n, false); return SetResult(0);

@@ -358,6 +358,11 @@ int FieldValueFromApi(TqvFieldType type, void* dest, std::size_t destLength, con
     }
 }
 
+std::uint32_t ApiValueLength(TqvFieldType type, std::uint32_t engineLength) {
+    Widths w{};
+    return FixedWidths(type, w) ? static_cast<std::uint32_t>(w.api) : engineLength;
+}
+
 std::uint32_t BlankLength(std::uint16_t apiType, std::uint32_t len) {
     if (apiType == fldBLOB) return 4;
     if (apiType == fldFLOAT) return 8;

@@ -54,6 +54,11 @@ int FieldValueToApi(TqvFieldType type, void* dest, std::size_t destSize, const v
 int FieldValueFromApi(TqvFieldType type, void* dest, std::size_t destLength, const void* source,
                       std::size_t sourceSize);
 
+// Bytes of a field's value in the API's form: a logical, byte or 8-bit field
+// is 16 bits wide there though the engine keeps one byte, a single float is
+// a double; other fields take their engine length.
+std::uint32_t ApiValueLength(TqvFieldType type, std::uint32_t engineLength);
+
 // Bytes the client cursor zeroes in the API buffer for a blank field.
 std::uint32_t BlankLength(std::uint16_t apiType, std::uint32_t len);
 

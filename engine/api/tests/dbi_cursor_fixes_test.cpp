@@ -1,0 +1,188 @@
+// Logical fields, key positioning, where the cursor stands after an insert
+// and an index switch, and what the index descriptors report, all through
+// the entry points.
+#include <cstring>
+
+#include "engine/api/tests/api_fixture.h"
+
+using namespace qv;
+using apitest::ApiTest;
+using apitest::FieldDesc;
+using apitest::IndexDesc;
+
+constexpr DBIResult kRecNotFound = 8710;  // "Record/key not found."
+
+namespace {
+
+class CursorFixesTest : public ApiTest {
+protected:
+    // Items: Code (string 10, primary), Qty (int32, indexed with duplicates), Done (logical).
+    hDBICur OpenItems(const char* index) {
+        std::vector<std::uint8_t> fields;
+        for (const auto& f : {FieldDesc(1, "Code", fldZSTRING, 0, 10), FieldDesc(2, "Qty", fldINT32, 0, 0),
+                              FieldDesc(3, "Done", fldBOOL, 0, 0)})
+            fields.insert(fields.end(), f.begin(), f.end());
+        std::vector<std::uint8_t> indexes = IndexDesc("ByCode", {1}, true);
+        auto byQty = IndexDesc("ByQty", {2}, false);
+        indexes.insert(indexes.end(), byQty.begin(), byQty.end());
+        CRTblDesc td;
+        td.tableName = "Items";
+        td.fieldCount = 3;
+        td.fieldDescs = fields.data();
+        td.indexCount = 2;
+        td.indexDescs = indexes.data();
+        EXPECT_EQ(DbiCreateTable(db, false, td), 0);
+        return OpenPages(index, "Items");
+    }
+
+    static void Add(hDBICur cur, const std::string& code, std::int32_t qty, std::uint16_t done) {
+        std::vector<std::uint8_t> rec(RecordSize(cur), 0);
+        ASSERT_EQ(DbiInitRecord(cur, rec.data()), 0);
+        ASSERT_EQ(DbiPutField(cur, 1, rec.data(), code.c_str()), 0);
+        ASSERT_EQ(DbiPutField(cur, 2, rec.data(), &qty), 0);
+        ASSERT_EQ(DbiPutField(cur, 3, rec.data(), &done), 0);
+        ASSERT_EQ(DbiInsertRecord(cur, 0, rec.data()), 0);
+    }
+
+    static std::string CodeOf(hDBICur cur, const std::vector<std::uint8_t>& rec) {
+        char code[16] = {};
+        bool blank = true;
+        EXPECT_EQ(DbiGetField(cur, 1, rec.data(), code, &blank), 0);
+        return code;
+    }
+
+    static std::string Current(hDBICur cur) {
+        std::vector<std::uint8_t> rec(RecordSize(cur), 0);
+        DBIResult rc = DbiGetRecord(cur, 0, rec.data(), nullptr);
+        return rc == 0 ? CodeOf(cur, rec) : "rc" + std::to_string(rc);
+    }
+
+    static std::string Next(hDBICur cur) {
+        std::vector<std::uint8_t> rec(RecordSize(cur), 0);
+        DBIResult rc = DbiGetNextRecord(cur, 0, rec.data(), nullptr);
+        return rc == 0 ? CodeOf(cur, rec) : "rc" + std::to_string(rc);
+    }
+
+    // A record buffer holding only the code, as a key given by record.
+    static std::vector<std::uint8_t> CodeRecord(hDBICur cur, const std::string& code) {
+        std::vector<std::uint8_t> rec(RecordSize(cur), 0);
+        EXPECT_EQ(DbiInitRecord(cur, rec.data()), 0);
+        EXPECT_EQ(DbiPutField(cur, 1, rec.data(), code.c_str()), 0);
+        return rec;
+    }
+};
+
+TEST_F(CursorFixesTest, LogicalFieldsRoundTrip) {
+    OpenDb();
+    hDBICur cur = OpenItems("ByCode");
+    ASSERT_NE(cur, kNilHandle);
+    std::vector<std::uint8_t> props(CURProps::kSize, 0);
+    ASSERT_EQ(DbiGetCursorProps(cur, props.data()), 0);
+    std::vector<std::uint8_t> descs(3 * FLDDesc::kSize, 0);
+    ASSERT_EQ(DbiGetFieldDescs(cur, descs.data()), 0);
+    FLDDesc done = FLDDesc::Read(descs.data() + 2 * FLDDesc::kSize);
+    EXPECT_EQ(done.fieldType, fldBOOL);
+    EXPECT_EQ(done.length, 1) << "the descriptor keeps the record's layout";
+
+    // Any non-zero value is true; the value read back is 0 or 1.
+    struct Case { const char* code; std::uint16_t written; std::uint16_t read; };
+    const Case cases[] = {{"F", 0, 0}, {"T", 1, 1}, {"X", 0x0100, 1}};
+    for (const Case& c : cases) Add(cur, c.code, 1, c.written);
+    for (const Case& c : cases) {
+        std::vector<std::uint8_t> rec = CodeRecord(cur, c.code);
+        ASSERT_EQ(DbiGetRecordForKey(cur, false, 1, 0, rec.data(), rec.data()), 0) << c.code;
+        std::uint16_t v = 0xBEEF;
+        bool blank = true;
+        ASSERT_EQ(DbiGetField(cur, 3, rec.data(), &v, &blank), 0);
+        EXPECT_FALSE(blank);
+        EXPECT_EQ(v, c.read) << c.code;
+    }
+    // A null logical field reads blank.
+    std::vector<std::uint8_t> rec(RecordSize(cur), 0);
+    ASSERT_EQ(DbiInitRecord(cur, rec.data()), 0);
+    ASSERT_EQ(DbiPutField(cur, 1, rec.data(), "N"), 0);
+    ASSERT_EQ(DbiInsertRecord(cur, 0, rec.data()), 0);
+    ASSERT_EQ(DbiGetRecord(cur, 0, rec.data(), nullptr), 0);
+    std::uint16_t v = 7;
+    bool blank = false;
+    ASSERT_EQ(DbiGetField(cur, 3, rec.data(), &v, &blank), 0);
+    EXPECT_TRUE(blank);
+    EXPECT_EQ(DbiCloseCursor(cur), 0);
+}
+
+TEST_F(CursorFixesTest, SetToKeyStandsBeforeTheFirstKeyAtOrAfterTheOneGiven) {
+    OpenDb();
+    hDBICur cur = OpenItems("ByCode");
+    for (const char* c : {"apple", "banana", "cherry", "date"}) Add(cur, c, 1, 0);
+    struct Case { const char* key; std::uint16_t condition; std::uint16_t fields; std::uint16_t partial;
+                  DBIResult rc; const char* next; };
+    const Case cases[] = {
+        {"banana", kKeySearchEq, 1, 0, 0, "banana"},
+        {"bb", kKeySearchEq, 1, 0, kRecNotFound, ""},
+        {"bb", kKeySearchGtEq, 1, 0, 0, "cherry"},
+        {"banana", kKeySearchGt, 1, 0, 0, "cherry"},
+        {"ch", kKeySearchGtEq, 1, 2, 0, "cherry"},
+        {"ch", kKeySearchEq, 1, 2, 0, "cherry"},
+        {"a", kKeySearchGtEq, 1, 0, 0, "apple"},
+        {"zz", kKeySearchGtEq, 1, 0, kRecNotFound, ""},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::uint8_t> rec = CodeRecord(cur, c.key);
+        EXPECT_EQ(DbiSetToKey(cur, c.condition, false, c.fields, c.partial, rec.data()), c.rc) << c.key;
+        if (c.rc == 0) EXPECT_EQ(Next(cur), c.next) << c.key;
+    }
+    // The same search given as a key.
+    std::vector<std::uint8_t> rec = CodeRecord(cur, "c"), key(256, 0);
+    ASSERT_EQ(DbiExtractKey(cur, rec.data(), key.data()), 0);
+    ASSERT_EQ(DbiSetToKey(cur, kKeySearchGtEq, true, 0, 0, key.data()), 0);
+    EXPECT_EQ(Next(cur), "cherry");
+    EXPECT_EQ(DbiCloseCursor(cur), 0);
+}
+
+TEST_F(CursorFixesTest, AnInsertedRecordIsCurrentAndSurvivesAnIndexSwitch) {
+    OpenDb();
+    hDBICur cur = OpenItems("ByCode");
+    Add(cur, "m", 5, 0);
+    Add(cur, "b", 9, 0);
+    EXPECT_EQ(Current(cur), "b");
+    EXPECT_EQ(Next(cur), "m") << "moves go on from the inserted record";
+
+    Add(cur, "a", 7, 0);
+    ASSERT_EQ(DbiSwitchToIndex(cur, "ByQty", nullptr, 0, true), 0);
+    EXPECT_EQ(Current(cur), "a");
+    EXPECT_EQ(Next(cur), "b") << "the walk continues in the new index's order";
+    ASSERT_EQ(DbiSwitchToIndex(cur, "ByCode", nullptr, 0, true), 0);
+    EXPECT_EQ(Current(cur), "b");
+    EXPECT_EQ(Next(cur), "m");
+
+    // Without a current record the switch keeping it is refused, and without
+    // keeping it the cursor stands at the beginning.
+    ASSERT_EQ(DbiSetToEnd(cur), 0);
+    EXPECT_EQ(DbiSwitchToIndex(cur, "ByQty", nullptr, 0, true), kDbiErrNoCurrRec);
+    ASSERT_EQ(DbiSwitchToIndex(cur, "ByQty", nullptr, 0, false), 0);
+    EXPECT_EQ(Next(cur), "m");
+    EXPECT_EQ(DbiCloseCursor(cur), 0);
+}
+
+TEST_F(CursorFixesTest, IndexDescriptorsReportTheirKeysAndThePrimaryIndex) {
+    OpenDb();
+    hDBICur cur = OpenItems("ByQty");
+    struct Case { std::uint16_t number; const char* name; std::uint8_t primary; std::uint16_t unique;
+                  std::uint16_t keyField; };
+    const Case cases[] = {{1, "ByCode", 1, 1, 1}, {2, "ByQty", 0, 0, 2}, {0, "ByQty", 0, 0, 2}};
+    for (const Case& c : cases) {
+        std::vector<std::uint8_t> buf(IDXDesc::kSize, 0xCC);
+        ASSERT_EQ(DbiGetIndexDesc(cur, c.number, buf.data()), 0) << c.number;
+        IDXDesc x = IDXDesc::Read(buf.data());
+        EXPECT_EQ(x.name, c.name);
+        EXPECT_EQ(x.primary, c.primary) << c.name;
+        EXPECT_EQ(x.unique, c.unique) << c.name;
+        ASSERT_EQ(x.keyFieldCount, 1);
+        EXPECT_EQ(x.keyFields[0], c.keyField) << c.name;
+    }
+    std::vector<std::uint8_t> buf(IDXDesc::kSize, 0);
+    EXPECT_EQ(DbiGetIndexDesc(cur, 3, buf.data()), kDbiErrEof);
+    EXPECT_EQ(DbiCloseCursor(cur), 0);
+}
+
+}  // namespace
