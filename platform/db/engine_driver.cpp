@@ -32,6 +32,7 @@ constexpr std::uint32_t kBlobChunk = 32768;  // the most one DbiGetBlob call mov
 constexpr std::uint32_t kOpenReadWrite = 0, kOpenReadOnly = 1;
 constexpr std::uint32_t kShareShared = 0, kShareExclusive = 1;
 constexpr double kMsPerDay = 86400000.0;
+constexpr DBIResult kDbiErrRecNotFound = 8710;
 
 TFieldType KindOf(const FLDDesc& d) {
     switch (d.fieldType) {
@@ -124,8 +125,8 @@ public:
             if (x.caseInsensitive) def.Options |= ixCaseInsensitive;
             indexes_.push_back(def);
         }
-        // The engine does not report the primary flag back; the first unique
-        // index stands for the primary one then.
+        // The engine keeps no primary index (its descriptors never flag one):
+        // the first unique index stands for it.
         bool anyPrimary = false;
         for (const TIndexDef& d : indexes_) anyPrimary = anyPrimary || (d.Options & ixPrimary);
         if (!anyPrimary && !indexes_.empty() && (indexes_.front().Options & ixUnique))
@@ -200,18 +201,8 @@ public:
         std::vector<std::uint8_t> b(recSize_, 0);
         Check(DbiInitRecord(cur_, b.data()));
         Write(rec, b.data(), true);
+        // The engine leaves the cursor on the new record.
         Check(DbiInsertRecord(cur_, 0, b.data()));
-        if (DbiGetRecord(cur_, 0, buf_.data(), nullptr) == 0) return;
-        // The engine leaves an ordered cursor off the new row: find it by its key.
-        if (!keyFields_.empty()) {
-            TRecord key;
-            for (std::uint16_t k : keyFields_) key.push_back(k - 1u < rec.size() ? rec[k - 1] : TValue{});
-            SetToKey(key, static_cast<int>(key.size()), false);
-            return;
-        }
-        // In the table's own order new rows come last.
-        Check(DbiSetToEnd(cur_));
-        DbiGetPriorRecord(cur_, 0, buf_.data(), nullptr);
     }
 
     void ModifyRecord(const TRecord& rec) override {
@@ -224,37 +215,61 @@ public:
     void DeleteRecord() override { Check(DbiDeleteRecord(cur_, nullptr)); }
 
     bool SetToKey(const TRecord& key, int count, bool partial) override {
-        // Walks the index order from the start; the engine's own key search
-        // answers only exact keys, and nearest and partial searches need the
-        // first key at or after the one given.
-        // Only the key matters here: BLOBs are not fetched on the way.
-        Check(DbiSetToBegin(cur_));
-        DBIResult rc;
-        while ((rc = DbiGetNextRecord(cur_, 0, buf_.data(), nullptr)) == 0) {
-            RethrowFromFilter();
-            int c = CompareKey(Read(buf_.data(), false), key, count, partial);
-            if (c >= 0) return c == 0;
+        if (keyFields_.empty()) return SetToKeyInTableOrder(key, count, partial);
+        count = std::min<int>({count, static_cast<int>(key.size()), static_cast<int>(keyFields_.size())});
+        // The engine compares the full fields it is told of, then the next
+        // one on its first partial-length characters only.
+        std::uint16_t fields = static_cast<std::uint16_t>(count), length = 0;
+        if (partial && count > 0) {
+            const std::string* s = std::get_if<std::string>(&key[count - 1]);
+            if (s) {
+                fields = static_cast<std::uint16_t>(count - 1);
+                length = static_cast<std::uint16_t>(std::min<std::size_t>(s->size(), 255));
+            }
         }
+        DBIResult rc = 0;
+        if (fields == 0 && length == 0) {
+            rc = DbiSetToBegin(cur_);  // an empty key: the first record
+        } else {
+            std::vector<std::uint8_t> rec = KeyRecord(key, count);
+            rc = DbiSetToKey(cur_, kKeySearchGtEq, false, fields, length, rec.data());
+            if (rc == kDbiErrRecNotFound) {
+                // Nothing at or after the key within the view, or the key lies
+                // before a range's start: then the range's first record answers.
+                if (!rangeActive_) return Check(DbiSetToEnd(cur_)), false;
+                rc = DbiSetToBegin(cur_);
+            }
+        }
+        Check(rc);
+        // The record the search stands before, past what the filter refuses.
+        rc = DbiGetNextRecord(cur_, 0, buf_.data(), nullptr);
         RethrowFromFilter();
-        if (rc != kDbiErrEof) Check(rc);
-        return false;
+        if (rc == kDbiErrEof) return false;
+        Check(rc);
+        return CompareKey(Read(buf_.data(), false), key, count, partial) == 0;
     }
 
     void SetRange(const TRecord& low, int lc, bool li, const TRecord& high, int hc, bool hi) override {
-        rangeLow_ = low; rangeLowCount_ = lc; rangeLowIncl_ = li;
-        rangeHigh_ = high; rangeHighCount_ = hc; rangeHighIncl_ = hi;
-        InstallFilter();
+        if (keyFields_.empty()) return Check(DbiSetToBegin(cur_));  // the table's own order has no keys
+        lc = std::min<int>({lc, static_cast<int>(low.size()), static_cast<int>(keyFields_.size())});
+        hc = std::min<int>({hc, static_cast<int>(high.size()), static_cast<int>(keyFields_.size())});
+        std::vector<std::uint8_t> lowRec = KeyRecord(low, lc), highRec = KeyRecord(high, hc);
+        // A bound of no fields is open on its side.
+        Check(DbiSetRange(cur_, false, static_cast<std::uint16_t>(lc), 0, lc > 0 ? lowRec.data() : nullptr, li,
+                          static_cast<std::uint16_t>(hc), 0, hc > 0 ? highRec.data() : nullptr, hi));
+        rangeActive_ = true;
         Check(DbiSetToBegin(cur_));
     }
 
     void ResetRange() override {
-        rangeLowCount_ = rangeHighCount_ = 0;
-        InstallFilter();
+        if (rangeActive_) Check(DbiResetRange(cur_));
+        rangeActive_ = false;
         Check(DbiSetToBegin(cur_));
     }
 
     int RecordCount() override {
-        if (!accept_ && rangeLowCount_ == 0 && rangeHighCount_ == 0) {
+        // The engine counts a range itself; only the record callback needs a walk.
+        if (!accept_) {
             std::uint32_t n = 0;
             Check(DbiGetRecordCount(cur_, n));
             return static_cast<int>(n);
@@ -317,20 +332,32 @@ private:
         return 0;
     }
 
-    bool InRange(const TRecord& r) const {
-        if (rangeLowCount_ > 0) {
-            int c = CompareKey(r, rangeLow_, rangeLowCount_, false);
-            if (c < 0 || (c == 0 && !rangeLowIncl_)) return false;
+    // Without an index there is no key: the search walks the table's order.
+    bool SetToKeyInTableOrder(const TRecord& key, int count, bool partial) {
+        Check(DbiSetToBegin(cur_));
+        DBIResult rc;
+        while ((rc = DbiGetNextRecord(cur_, 0, buf_.data(), nullptr)) == 0) {
+            RethrowFromFilter();
+            int c = CompareKey(Read(buf_.data(), false), key, count, partial);
+            if (c >= 0) return c == 0;
         }
-        if (rangeHighCount_ > 0) {
-            int c = CompareKey(r, rangeHigh_, rangeHighCount_, false);
-            if (c > 0 || (c == 0 && !rangeHighIncl_)) return false;
-        }
-        return true;
+        RethrowFromFilter();
+        if (rc != kDbiErrEof) Check(rc);
+        return false;
     }
 
-    // Ranges and the record callback both go to the engine as one callback
-    // filter, so the engine's own positioning skips what the view hides.
+    // A record buffer holding the first `count` key values of the active index,
+    // the form in which the engine takes keys to search for and range bounds.
+    std::vector<std::uint8_t> KeyRecord(const TRecord& key, int count) {
+        std::vector<std::uint8_t> rec(recSize_, 0);
+        Check(DbiInitRecord(cur_, rec.data()));
+        for (int i = 0; i < count && i < static_cast<int>(keyFields_.size()) && i < static_cast<int>(key.size()); ++i)
+            PutValue(rec.data(), keyFields_[i] - 1u, key[i]);
+        return rec;
+    }
+
+    // The record callback goes to the engine as a callback filter, so the
+    // engine's own positioning skips what the view hides.
     static std::int16_t FilterCallback(std::uint32_t clientData, void* record, std::uint32_t) {
         TEngineCursor* self = Lookup(clientData);
         if (!self || !record) return 1;
@@ -339,7 +366,6 @@ private:
         if (self->filterError_) return 0;
         try {
             TRecord r = self->Read(static_cast<const std::uint8_t*>(record), false);
-            if (!self->InRange(r)) return 0;
             return !self->accept_ || self->accept_(r) ? 1 : 0;
         } catch (...) {
             self->filterError_ = std::current_exception();
@@ -357,7 +383,7 @@ private:
 
     void InstallFilter() {
         DropFilter();
-        if (!accept_ && rangeLowCount_ == 0 && rangeHighCount_ == 0) return;
+        if (!accept_) return;
         id_ = Register(this);
         hDBIFilter f = kNilHandle;
         Check(DbiAddFilter(cur_, id_, 1, false, nullptr, reinterpret_cast<void*>(&FilterCallback), f));
@@ -454,7 +480,6 @@ private:
     }
 
     void Write(const TRecord& in, std::uint8_t* rec, bool fresh) {
-        std::uint8_t v[512];
         for (std::size_t i = 0; i < fields_.size(); ++i) {
             const std::uint16_t n = static_cast<std::uint16_t>(i + 1);
             TFieldType t = fields_[i].DataType;
@@ -464,9 +489,19 @@ private:
                 WriteBlob(rec, n, val, fresh);
                 continue;
             }
-            if (IsNull(val)) {
+            PutValue(rec, i, val);
+        }
+    }
+
+    // One value of a plain (not BLOB) field into a record buffer.
+    void PutValue(std::uint8_t* rec, std::size_t i, const TValue& val) {
+        const std::uint16_t n = static_cast<std::uint16_t>(i + 1);
+        const TFieldType t = fields_[i].DataType;
+        std::uint8_t v[512];
+        {
+            if (IsNull(val) || IsBlobKind(t)) {
                 Check(DbiPutField(cur_, n, rec, nullptr));
-                continue;
+                return;
             }
             std::memset(v, 0, sizeof v);
             auto num = [&]() -> double {
@@ -484,14 +519,15 @@ private:
             }
             case ftSmallint: Put(v, static_cast<std::int16_t>(std::llround(num()))); break;
             case ftWord: Put(v, static_cast<std::uint16_t>(std::llround(num()))); break;
-            case ftInteger: Put(v, static_cast<std::int32_t>(std::llround(num()))); break;
+            case ftInteger:
+            case ftAutoInc: Put(v, static_cast<std::int32_t>(std::llround(num()))); break;
             case ftFloat:
             case ftCurrency: Put(v, num()); break;
             case ftBoolean: Put(v, static_cast<std::uint16_t>(num() != 0)); break;
             case ftDate: Put(v, static_cast<std::int32_t>(std::floor(num())) + plat::DateDelta); break;
             case ftTime: Put(v, static_cast<std::uint32_t>(std::llround(num() * kMsPerDay))); break;
             case ftDateTime: Put(v, std::round((num() + plat::DateDelta) * kMsPerDay)); break;
-            default: continue;
+            default: return;
             }
             Check(DbiPutField(cur_, n, rec, v));
         }
@@ -522,9 +558,7 @@ private:
     std::vector<std::uint16_t> keyFields_;
     bool ignoreCase_ = false;
     std::function<bool(const TRecord&)> accept_;
-    TRecord rangeLow_, rangeHigh_;
-    int rangeLowCount_ = 0, rangeHighCount_ = 0;
-    bool rangeLowIncl_ = true, rangeHighIncl_ = true;
+    bool rangeActive_ = false;
     hDBIFilter filter_ = kNilHandle;
     std::uint32_t id_ = 0;
     std::exception_ptr filterError_;

@@ -162,14 +162,23 @@ TEST_F(CursorFixesTest, AnInsertedRecordIsCurrentAndSurvivesAnIndexSwitch) {
     ASSERT_EQ(DbiSwitchToIndex(cur, "ByQty", nullptr, 0, false), 0);
     EXPECT_EQ(Next(cur), "m");
     EXPECT_EQ(DbiCloseCursor(cur), 0);
+
+    // In the table's own order the new record is current as well.
+    cur = OpenPages(nullptr, "Items");
+    Add(cur, "c", 1, 0);
+    EXPECT_EQ(Current(cur), "c");
+    EXPECT_EQ(Next(cur), "rc8706") << "new records come last in the table's order";
+    EXPECT_EQ(DbiCloseCursor(cur), 0);
 }
 
-TEST_F(CursorFixesTest, IndexDescriptorsReportTheirKeysAndThePrimaryIndex) {
+// The engine has no primary index of its own: every descriptor says so, and
+// the unique flag is what tells a primary-key candidate.
+TEST_F(CursorFixesTest, IndexDescriptorsReportTheirKeysAndNoPrimaryIndex) {
     OpenDb();
     hDBICur cur = OpenItems("ByQty");
     struct Case { std::uint16_t number; const char* name; std::uint8_t primary; std::uint16_t unique;
                   std::uint16_t keyField; };
-    const Case cases[] = {{1, "ByCode", 1, 1, 1}, {2, "ByQty", 0, 0, 2}, {0, "ByQty", 0, 0, 2}};
+    const Case cases[] = {{1, "ByCode", 0, 1, 1}, {2, "ByQty", 0, 0, 2}, {0, "ByQty", 0, 0, 2}};
     for (const Case& c : cases) {
         std::vector<std::uint8_t> buf(IDXDesc::kSize, 0xCC);
         ASSERT_EQ(DbiGetIndexDesc(cur, c.number, buf.data()), 0) << c.number;
