@@ -171,6 +171,14 @@ DBIResult TBaseSession::GetDatabaseDescByName(const char* name, DBDesc& desc, in
     return 0;
 }
 
+void TBaseSession::ForgetDatabaseDesc(const char* name) {
+    if (name == nullptr) return;
+    for (int i = descCache_.Count() - 1; i >= 0; --i) {
+        auto* cached = static_cast<TDatabaseDescCache*>(descCache_.Item(i));
+        if (SameTextNoCase(cached->key, name)) delete cached;  // leaves the cache as it goes
+    }
+}
+
 DBIResult TBaseSession::GetDatabaseDesc(const char* name, void* desc) {
     if (name == nullptr || *name == '\0') return kDbiErrUnknownDb;
     for (int i = 0; i < descCache_.Count(); ++i) {

@@ -128,6 +128,9 @@ public:
     TBapiCollection& FurtherList() { return furtherList_; }
     TBapiCollection& CfgRecords() { return cfgRecords_; }
     TBapiCollection& DescCache() { return descCache_; }
+    // Drops the cached descriptor of a database name, so that the next open
+    // resolves the name anew (an alias deleted or given a new path).
+    void ForgetDatabaseDesc(const char* name);
     const std::string& Name() const { return name_; }
     const std::string& NetDir() const { return netDir_; }
     const std::string& PrivateDir() const { return privateDir_; }

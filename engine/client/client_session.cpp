@@ -197,7 +197,19 @@ DBIResult TQVClientSession::AddAlias(hDBICfg, const char* alias, const char*, co
     if (!p.empty() && p.back() == '"') p.pop_back();
     TqvRequestWriter w;
     w.Str(Cut(alias != nullptr ? alias : "", 31), 32).Str(Cut(p, 219), 220);
-    return SetResult(Request(QvnmDatabaseAddAliasId, w, nullptr));
+    DBIResult rc = Request(QvnmDatabaseAddAliasId, w, nullptr);
+    // A name re-added with another path must not open the old one.
+    if (rc == 0) ForgetDatabaseDesc(alias);
+    return SetResult(rc);
+}
+
+DBIResult TQVClientSession::DeleteAlias(hDBICfg, const char* alias) {
+    if (alias == nullptr || *alias == '\0') return SetResult(kDbiErrUnknownDb);
+    TqvRequestWriter w;
+    w.Str(Cut(alias, 31), 32);
+    DBIResult rc = Request(QvnmDatabaseDeleteAliasId, w, nullptr);
+    ForgetDatabaseDesc(alias);
+    return SetResult(rc);
 }
 
 // ---- database ---------------------------------------------------------------------------

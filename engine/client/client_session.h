@@ -64,6 +64,9 @@ public:
     DBIResult GetLdObj(hDBICur cursor, void*& ldObj) override;
     DBIResult AddAlias(hDBICfg config, const char* alias, const char* driverType, const char* params,
                        bool persist) override;
+    // Deletes the alias on the server and forgets this session's descriptor
+    // of it, so the name opens nothing afterwards.
+    DBIResult DeleteAlias(hDBICfg config, const char* alias) override;
 
 private:
     std::unique_ptr<IClientTransport> transport_;

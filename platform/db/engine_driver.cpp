@@ -2,7 +2,6 @@
 
 #include "engine/api/dbi_api.h"
 #include "engine/client/client_session.h"
-#include "engine/client/client_transport.h"
 #include "engine/client/cursor_base.h"
 #include "engine/client/type_conversion.h"
 #include "platform/core/codepage.h"
@@ -696,17 +695,13 @@ void TEngineDriver::AddAlias(const std::string& name, const std::string& path) {
 }
 
 void TEngineDriver::DeleteAlias(const std::string& name) {
-    // There is no entry point for it: the request goes to the server over the
-    // current session, as the client's own alias calls send it.
-    constexpr std::uint32_t kDatabaseDeleteAliasId = 263;
+    // There is no entry point for it: the current session deletes it.
     ForgetDatabase(name);
     hDBISes ses = kNilHandle;
     Check(DbiGetCurrSession(ses));
-    auto* session = HandleAs<TQVClientSession>(ses);
+    auto* session = HandleAs<TBaseSession>(ses);
     if (!session) Check(kDbiErrInvalidSesHandle);
-    TqvRequestWriter w;
-    w.Str(name.substr(0, 31), 32);
-    Check(session->Request(kDatabaseDeleteAliasId, w, nullptr));
+    Check(session->DeleteAlias(kNilHandle, name.c_str()));
 }
 
 bool TEngineDriver::GetAliasPath(const std::string&, std::string&) { return false; }

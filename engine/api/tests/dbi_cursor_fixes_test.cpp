@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "engine/api/tests/api_fixture.h"
+#include "engine/client/base_session.h"
 
 using namespace qv;
 using apitest::ApiTest;
@@ -192,6 +193,35 @@ TEST_F(CursorFixesTest, IndexDescriptorsReportTheirKeysAndNoPrimaryIndex) {
     std::vector<std::uint8_t> buf(IDXDesc::kSize, 0);
     EXPECT_EQ(DbiGetIndexDesc(cur, 3, buf.data()), kDbiErrEof);
     EXPECT_EQ(DbiCloseCursor(cur), 0);
+}
+
+TEST_F(CursorFixesTest, ADeletedAliasOpensNothingAndARenewedOneItsNewFolder) {
+    testsupport::TempDir other;
+    auto desc = [](const char* name) {
+        std::vector<std::uint8_t> raw(DBDesc::kSize, 0);
+        DBIResult rc = DbiGetDatabaseDesc(name, raw.data());
+        return rc == 0 ? DBDesc::Read(raw.data()).physicalPath : "rc" + std::to_string(rc);
+    };
+    ASSERT_EQ(DbiAddAlias(0, "Work", nullptr, ("PATH:" + Folder()).c_str(), false), 0);
+    hDBIDb h = kNilHandle;
+    ASSERT_EQ(DbiOpenDatabase("Work", nullptr, 0, 0, nullptr, 0, nullptr, nullptr, h), 0);
+    ASSERT_EQ(DbiCloseDatabase(h), 0);
+    EXPECT_NE(desc("Work").find(dir.path().filename().string()), std::string::npos);
+
+    hDBISes ses = kNilHandle;
+    ASSERT_EQ(DbiGetCurrSession(ses), 0);
+    auto* session = HandleAs<TBaseSession>(ses);
+    ASSERT_NE(session, nullptr);
+    ASSERT_EQ(session->DeleteAlias(kNilHandle, "WORK"), 0);
+    EXPECT_EQ(DbiOpenDatabase("Work", nullptr, 0, 0, nullptr, 0, nullptr, nullptr, h), kDbiErrUnknownDb);
+    EXPECT_EQ(h, kNilHandle);
+    EXPECT_EQ(desc("Work"), "rc10014");
+    EXPECT_EQ(session->DeleteAlias(kNilHandle, "Work"), kDbiErrUnknownDb) << "already gone on the server";
+
+    // The same name for another folder resolves to that folder.
+    ASSERT_EQ(DbiAddAlias(0, "Work", nullptr, ("PATH:" + other.path().string() + "/").c_str(), false), 0);
+    EXPECT_NE(desc("Work").find(other.path().filename().string()), std::string::npos);
+    ASSERT_EQ(session->DeleteAlias(kNilHandle, "Work"), 0);
 }
 
 }  // namespace

@@ -322,6 +322,12 @@ TEST_F(EngineTableTest, AnAliasNamesTheFolder) {
     // Aliases outlive the process: this one must not.
     Session().DeleteAlias("Tavrin");
     EXPECT_THROW(Session().DeleteAlias("Tavrin"), db::EDBEngineError);
+    // Gone for this process as well: the name opens nothing any more.
+    EXPECT_THROW(viaAlias.Open(), db::EDBEngineError);
+    TTable fresh(nullptr);
+    fresh.DatabaseName = "Tavrin";
+    fresh.TableName = "TvrnMAIN.QVD";
+    EXPECT_THROW(fresh.Open(), db::EDBEngineError);
 }
 
 TEST_F(EngineTableTest, ReadOnlyOpen) {
