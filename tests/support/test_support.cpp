@@ -54,3 +54,18 @@ TempDir::~TempDir() {
 }
 
 }  // namespace testsupport
+
+namespace testsupport {
+namespace {
+
+// Every test program that links this file keeps the program's data folder
+// (configuration, aliases, logs) in a temporary folder of its own, so no
+// test writes into the user's real one even when it forgets to set one.
+struct DataHomeGuard {
+    TempDir home;
+    DataHomeGuard() { ::setenv("TAVRIN_HOME", home.path().c_str(), 1); }
+};
+const DataHomeGuard gDataHomeGuard;
+
+}  // namespace
+}  // namespace testsupport

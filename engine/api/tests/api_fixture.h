@@ -13,6 +13,7 @@
 #include "engine/client/message_box.h"
 #include "engine/client/type_conversion.h"
 #include "engine/server/system_tables.h"
+#include "platform/core/paths.h"
 #include "tests/support/test_support.h"
 
 namespace apitest {
@@ -53,14 +54,18 @@ protected:
     hDBIDb db = kNilHandle;
 
     void SetUp() override {
-        // The in-process server keeps its configuration tables here.
+        // The in-process server keeps its configuration tables here, and the
+        // client its aliases in the data folder: both in this test's folder.
         std::filesystem::create_directories(dir / "sys");
         SetSystemTableDirectory((dir / "sys").string());
+        std::filesystem::create_directories(dir / "home");
+        plat::SetDataHome((dir / "home").string());
         ASSERT_EQ(DbiInit(nullptr), 0);
     }
     void TearDown() override {
         DbiExit();
         SetSystemTableDirectory("");
+        plat::SetDataHome("");
         // The next engine starts with the program's own transport again.
         SetClientTransportFactory(nullptr);
     }

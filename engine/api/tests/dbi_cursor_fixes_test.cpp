@@ -224,4 +224,12 @@ TEST_F(CursorFixesTest, ADeletedAliasOpensNothingAndARenewedOneItsNewFolder) {
     ASSERT_EQ(session->DeleteAlias(kNilHandle, "Work"), 0);
 }
 
+// Engine tests write configuration: never into the user's real data folder.
+TEST(TestProgramDataFolderTest, IsATemporaryFolderOfItsOwn) {
+    const std::string home = plat::DataHome();
+    const std::string temp = std::filesystem::temp_directory_path().string();
+    EXPECT_EQ(home.rfind(temp, 0), 0u) << home;
+    EXPECT_EQ(home.find("/.local/share"), std::string::npos) << home;
+}
+
 }  // namespace
