@@ -59,9 +59,29 @@ public:
     explicit HelpFileError(const std::string& message) : std::runtime_error(message) {}
 };
 
+// One argument of a warning: a number or a text, kept unformatted so the
+// shell can put it into the warning's text in the user's language.
+struct WarningArg {
+    bool isText = false;
+    std::int64_t number = 0;
+    std::string text;
+
+    WarningArg(int v) : number(v) {}
+    WarningArg(long v) : number(v) {}
+    WarningArg(long long v) : number(v) {}
+    WarningArg(unsigned v) : number(v) {}
+    WarningArg(unsigned long v) : number(static_cast<std::int64_t>(v)) {}
+    WarningArg(unsigned long long v) : number(static_cast<std::int64_t>(v)) {}
+    WarningArg(const char* v) : isText(true), text(v ? v : "") {}
+    WarningArg(std::string v) : isText(true), text(std::move(v)) {}
+    bool operator==(const WarningArg&) const = default;
+};
+
+// A warning as the reader found it: the string id of its text and the
+// arguments of that text. FormatWarning (converter_strings.h) makes the line.
 struct HelpWarning {
     int number = 0;
-    std::string text;
+    std::vector<WarningArg> args;
 };
 
 // printf-style formatting into a std::string.
@@ -273,7 +293,7 @@ inline constexpr int kPhaseScanningKeywords = 1;
 inline constexpr int kPhaseReadingContext = 4;
 inline constexpr int kPhaseLoadingSystem = 8;
 
-void AddWarning(HelpFile& hf, int number, std::string text);
+void AddWarning(HelpFile& hf, int number, std::vector<WarningArg> args = {});
 void SetProgress(HelpFile& hf, int position, int phase);
 
 // Opens a help file. Null when it cannot be opened, or in probe mode when it

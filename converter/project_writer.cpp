@@ -204,7 +204,7 @@ void WriteProjectMap(HelpFile& hf, RtfOutput& project) {
         if (name)
             project.Printf("#define %s %ld\n", name->c_str(), static_cast<long>(number));
         else
-            AddWarning(hf, 10, FormatString(LoadLocalString(10).c_str(), static_cast<unsigned long>(offset)));
+            AddWarning(hf, 10, {static_cast<unsigned long>(offset)});
     }
 }
 

@@ -22,7 +22,7 @@ TopicGeometry Geometry(const HelpFile& hf) {
 
 void EndChain(HelpFile& hf, const char* why) {
     hf.topicReader.ended = true;
-    if (why) AddWarning(hf, kWarnDamaged, FormatString("|TOPIC: %s", why));
+    if (why) AddWarning(hf, kWarnDamaged, {FormatString("|TOPIC: %s", why)});
 }
 
 // Loads block b of |TOPIC into the reader's buffer; false past the end.
@@ -41,10 +41,10 @@ bool LoadBlock(HelpFile& hf, std::int64_t b, std::uint32_t* blockPosition, bool*
     if (hf.compressed) {
         Lz77Status st;
         r.validBytes = Lz77Decompress(s, length, r.buffer.data(), static_cast<std::uint32_t>(r.buffer.size()), &st);
-        if (st.badReference) AddWarning(hf, kWarnDamaged, FormatString("|TOPIC block %lld: reference before its start",
-                                                                       static_cast<long long>(b)));
-        if (st.overflow) AddWarning(hf, kWarnDamaged, FormatString("|TOPIC block %lld: expands past its buffer",
-                                                                   static_cast<long long>(b)));
+        if (st.badReference) AddWarning(hf, kWarnDamaged, {FormatString("|TOPIC block %lld: reference before its start",
+                                                                       static_cast<long long>(b))});
+        if (st.overflow) AddWarning(hf, kWarnDamaged, {FormatString("|TOPIC block %lld: expands past its buffer",
+                                                                   static_cast<long long>(b))});
     } else {
         r.validBytes = static_cast<std::uint32_t>(s.Read(r.buffer.data(), std::min<std::size_t>(length, r.buffer.size())));
     }
@@ -191,7 +191,7 @@ bool ReadTopicLink(HelpFile& hf, TopicLink& link) {
     if (!ReadChunked(hf, link.linkData1, link.dataLen1 - kTopicLinkHeaderSize, nullptr, nullptr) ||
         !ReadChunked(hf, link.linkData2, link.blockSize - link.dataLen1, nullptr, nullptr)) {
         if (!r.ended) EndChain(hf, "record runs past the end");
-        else AddWarning(hf, kWarnDamaged, "|TOPIC: record runs past the end");
+        else AddWarning(hf, kWarnDamaged, {"|TOPIC: record runs past the end"});
         return false;
     }
     return true;
@@ -278,7 +278,7 @@ void LoadContextTable(HelpFile& hf) {
     if (!hf.context.present()) return;
     BTreeHeader h;
     if (hf.context.size < kBTreeHeaderSize || !ReadBTreeHeader(hf.stream, hf.context.offset, h)) {
-        AddWarning(hf, kWarnDamaged, "|CONTEXT header");
+        AddWarning(hf, kWarnDamaged, {"|CONTEXT header"});
         return;
     }
     std::uint32_t count = std::min<std::uint32_t>(h.totalEntries, hf.context.size / 8);
@@ -297,7 +297,7 @@ void LoadContextTable(HelpFile& hf) {
                                       }
                                       return hf.contextTable.size() < count;
                                   });
-    if (!intact || hf.contextTable.size() < count) AddWarning(hf, kWarnDamaged, "|CONTEXT index is incomplete");
+    if (!intact || hf.contextTable.size() < count) AddWarning(hf, kWarnDamaged, {"|CONTEXT index is incomplete"});
 }
 
 namespace {
@@ -417,7 +417,7 @@ std::optional<KeywordTable> LoadKeywordIndex(HelpFile& hf, const InternalFile& b
     HelpStream& s = hf.stream;
     BTreeHeader h;
     if (btree.size < kBTreeHeaderSize || !ReadBTreeHeader(s, btree.offset, h)) {
-        AddWarning(hf, kWarnDamaged, "keyword index header");
+        AddWarning(hf, kWarnDamaged, {"keyword index header"});
         return std::nullopt;
     }
     const std::uint32_t count = data.size / 4;
@@ -454,7 +454,7 @@ std::optional<KeywordTable> LoadKeywordIndex(HelpFile& hf, const InternalFile& b
         }
         return true;
     });
-    if (!intact || damaged) AddWarning(hf, kWarnDamaged, "keyword index is incomplete");
+    if (!intact || damaged) AddWarning(hf, kWarnDamaged, {"keyword index is incomplete"});
     return table;
 }
 
@@ -594,7 +594,7 @@ std::vector<TopicSummary> ListTopics(HelpFile& hf) {
             }
             charPos += link.dataLen2;
         } else {
-            AddWarning(hf, 20, FormatString("Unknown topic link record type %d", link.recordType));
+            AddWarning(hf, 20, {static_cast<int>(link.recordType)});
         }
     }
     ReadTopicBytes(hf, nullptr, kResetTopicReader, nullptr, nullptr);

@@ -363,7 +363,7 @@ void WriteTopics(HelpFile& hf, const std::string& baseName, RtfOutput& project, 
             continue;
         }
         if (type != 2) {
-            AddWarning(hf, 20, FormatString(LoadLocalString(20).c_str(), type));
+            AddWarning(hf, 20, {static_cast<int>(type)});
             continue;
         }
 
@@ -377,7 +377,7 @@ void WriteTopics(HelpFile& hf, const std::string& baseName, RtfOutput& project, 
         const std::uint32_t browsePrev = field(1);
         const std::uint32_t browseNext = field(2);
         if (writingPass && !forPrint && !hf.isHC30 && haveFile && !named)
-            AddWarning(hf, 19, FormatString(LoadLocalString(19).c_str(), static_cast<long>(topicNumber)));
+            AddWarning(hf, 19, {static_cast<long>(topicNumber)});
         topicNumber = hf.isHC30 ? topicNumber + 1 : static_cast<std::int32_t>(field(3));
         const std::uint32_t browseKey = hf.isHC30 ? static_cast<std::uint32_t>(topicNumber) + 1 : charPos;
 

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "converter/converter_strings.h"
 #include "converter/project_writer.h"
 #include "converter/shell.h"
 #include "converter/topic_stream.h"
@@ -154,7 +155,7 @@ TEST_F(Conversion, RecompilableProjectFileAndFootnotes) {
     EXPECT_EQ(rtf.back(), '}');
     // Untitled topic 1 has no context: reported once, in the writing pass.
     int noContext = 0;
-    for (const auto& w : warnings) noContext += w.text == "Topic #1 does not have a context ID";
+    for (const auto& w : warnings) noContext += FormatWarning(w) == "Topic #1 does not have a context ID";
     EXPECT_EQ(noContext, 1);
 }
 

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <map>
 
+#include "converter/converter_strings.h"
 #include "converter/decompress.h"
 #include "converter/tests/hlp_builder.h"
 #include "converter/topic_stream.h"
@@ -256,8 +257,8 @@ TEST_P(TopicPackings, TopicsTitlesContextsAndKeywordsComeBack) {
         EXPECT_EQ(k, want);
     }
     EXPECT_GT(hf->stream.Size(), 3u * 4096u);
-    for (const auto& w : hf->warnings) EXPECT_NE(w.number, kWarnDamaged) << w.text;
-    for (const auto& w : hf->warnings) EXPECT_NE(w.number, kWarnPhraseRef) << w.text;
+    for (const auto& w : hf->warnings) EXPECT_NE(w.number, kWarnDamaged) << FormatWarning(w);
+    for (const auto& w : hf->warnings) EXPECT_NE(w.number, kWarnPhraseRef) << FormatWarning(w);
 }
 
 TEST_P(TopicPackings, RecordTextsExpandToTheOriginals) {
@@ -369,7 +370,7 @@ TEST(TopicStream, HeaderRunningOverABlockEndCountsInTheBlockWhereItStarts) {
                                 "x", 0);
     ASSERT_TRUE(hf);
     auto topics = ListTopics(*hf);
-    for (const auto& w : hf->warnings) ADD_FAILURE() << w.text;
+    for (const auto& w : hf->warnings) ADD_FAILURE() << FormatWarning(w);
     ASSERT_EQ(topics.size(), 2u);
     EXPECT_EQ(topics[0].kKeywords, std::vector<std::string>{"inA"});
     EXPECT_EQ(topics[1].kKeywords, std::vector<std::string>{"inB"});
@@ -426,7 +427,8 @@ TEST(TopicStream, DamagedChainsEndWithAWarningAndKeepWhatCameBefore) {
         EXPECT_EQ(n, d.record);
         ASSERT_FALSE(hf->warnings.empty());
         EXPECT_EQ(hf->warnings.back().number, kWarnDamaged);
-        EXPECT_EQ(hf->warnings.back().text.rfind("|TOPIC: ", 0), 0u) << hf->warnings.back().text;
+        ASSERT_EQ(hf->warnings.back().args.size(), 1u);
+        EXPECT_EQ(hf->warnings.back().args[0].text.rfind("|TOPIC: ", 0), 0u) << FormatWarning(hf->warnings.back());
     }
 }
 
@@ -437,7 +439,7 @@ TEST(TopicStream, Lz77BlockWithBadReferencesWarnsAndStaysInside) {
     ASSERT_TRUE(hf);
     EXPECT_TRUE(ListTopics(*hf).empty());
     bool warned = false;
-    for (const auto& w : hf->warnings) warned |= w.text.find("reference before its start") != std::string::npos;
+    for (const auto& w : hf->warnings) warned |= FormatWarning(w).find("reference before its start") != std::string::npos;
     EXPECT_TRUE(warned);
 }
 
