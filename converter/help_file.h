@@ -17,6 +17,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace conv {
@@ -218,6 +219,25 @@ struct TopicReaderState {
 
 inline constexpr int kMaxWindowNames = 60;
 
+// A table's entries sorted by topic offset, so that the per-record lookups
+// of the topic loop cost a search, not a scan of the whole table (a file
+// with many topics and entries would otherwise make the loop quadratic).
+// Built on first use (topic_stream.cpp) and dropped when the table is
+// loaded again.
+struct OffsetLookup {
+    const void* table = nullptr;  // the table it was built for
+    std::size_t size = 0;
+    std::vector<std::pair<std::int64_t, std::uint32_t>> sorted;  // (offset, table index)
+    // Contexts: a segment tree of the smallest table index over `sorted`,
+    // so "the first entry in table order within a range" is one query.
+    std::vector<std::uint32_t> firstIndex;
+    // Keywords: for each place in `sorted`, the next place not yet given to
+    // a record (places are skipped with path halving).
+    std::vector<std::uint32_t> nextFree;
+    std::vector<bool> taken;  // by table index, so a rebuild keeps it
+    bool stale = false;       // keys changed around taken places: sort again
+};
+
 struct HelpFile {
     ConversionFlags flags = 0;
     bool compressed = false;
@@ -242,6 +262,8 @@ struct HelpFile {
     std::vector<ContextEntry> contextTable;
     KeywordTable kTable, aTable;
     std::vector<std::optional<std::string>> pictureFiles;
+    OffsetLookup contextLookup;
+    std::vector<OffsetLookup> keywordLookups;  // one per keyword table in use
 
     std::vector<std::uint8_t> oldPhrases;       // offsets then text
     std::vector<std::uint8_t> hallPhraseImage;

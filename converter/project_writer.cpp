@@ -236,6 +236,7 @@ void ConvertHelpFile(const ConversionRequest& request, std::vector<HelpWarning>*
             SetProgress(*hf, 0, 1);
             if (auto k = LoadKeywordIndex(*hf, hf->kwBtree, hf->kwData)) hf->kTable = std::move(*k);
             if (auto a = LoadKeywordIndex(*hf, hf->awBtree, hf->awData)) hf->aTable = std::move(*a);
+            ResetKeywordLookups(*hf);
         }
         WriteFontTable(*hf, nullptr);
         if (hf->flags & kBrowseSequences) RunCollectPass(*hf);

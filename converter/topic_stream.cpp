@@ -275,6 +275,7 @@ std::int32_t ReadCompressedLong(const std::uint8_t*& c, std::uint32_t& remaining
 
 void LoadContextTable(HelpFile& hf) {
     hf.contextTable.clear();
+    hf.contextLookup = OffsetLookup();
     if (!hf.context.present()) return;
     BTreeHeader h;
     if (hf.context.size < kBTreeHeaderSize || !ReadBTreeHeader(hf.stream, hf.context.offset, h)) {
@@ -375,10 +376,50 @@ std::string ContextNameFromHash(HelpFile& hf, std::uint32_t hash) {
     return FormatString("0x%08lX", static_cast<unsigned long>(hash));
 }
 
+namespace {
+
+constexpr std::uint32_t kNoIndex = 0xFFFFFFFFu;
+
+const OffsetLookup& ContextLookup(HelpFile& hf) {
+    OffsetLookup& l = hf.contextLookup;
+    if (l.table == &hf.contextTable && l.size == hf.contextTable.size()) return l;
+    l = OffsetLookup();
+    l.table = &hf.contextTable;
+    l.size = hf.contextTable.size();
+    l.sorted.reserve(l.size);
+    for (std::size_t i = 0; i < l.size; ++i)
+        l.sorted.push_back({hf.contextTable[i].topicOffset, static_cast<std::uint32_t>(i)});
+    std::sort(l.sorted.begin(), l.sorted.end());
+    const std::size_t n = l.sorted.size();
+    l.firstIndex.assign(2 * n, kNoIndex);
+    for (std::size_t i = 0; i < n; ++i) l.firstIndex[n + i] = l.sorted[i].second;
+    for (std::size_t i = n; i-- > 1;) l.firstIndex[i] = std::min(l.firstIndex[2 * i], l.firstIndex[2 * i + 1]);
+    return l;
+}
+
+// Places [a, b) of `sorted` whose offsets lie in [from, to].
+std::pair<std::size_t, std::size_t> PlacesBetween(const OffsetLookup& l, std::int64_t from, std::int64_t to) {
+    auto key = [](const std::pair<std::int64_t, std::uint32_t>& e, std::int64_t v) { return e.first < v; };
+    const auto a = std::lower_bound(l.sorted.begin(), l.sorted.end(), from, key);
+    const auto b = std::lower_bound(a, l.sorted.end(), to + 1, key);
+    return {static_cast<std::size_t>(a - l.sorted.begin()), static_cast<std::size_t>(b - l.sorted.begin())};
+}
+
+}  // namespace
+
 std::optional<std::string> ContextNameForTopic(HelpFile& hf, std::uint32_t low, std::uint32_t high) {
-    for (const auto& e : hf.contextTable)
-        if (e.topicOffset >= low && e.topicOffset <= high) return ContextNameFromHash(hf, e.hash);
-    return std::nullopt;
+    if (low > high) return std::nullopt;
+    const OffsetLookup& l = ContextLookup(hf);
+    auto [a, b] = PlacesBetween(l, low, high);
+    // The first entry in table order among those places.
+    const std::size_t n = l.sorted.size();
+    std::uint32_t first = kNoIndex;
+    for (a += n, b += n; a < b; a >>= 1, b >>= 1) {
+        if (a & 1) first = std::min(first, l.firstIndex[a++]);
+        if (b & 1) first = std::min(first, l.firstIndex[--b]);
+    }
+    if (first == kNoIndex) return std::nullopt;
+    return ContextNameFromHash(hf, hf.contextTable[first].hash);
 }
 
 void AddKnownContextName(HelpFile& hf, const std::string& name) {
@@ -458,25 +499,92 @@ std::optional<KeywordTable> LoadKeywordIndex(HelpFile& hf, const InternalFile& b
     return table;
 }
 
+void ResetKeywordLookups(HelpFile& hf) { hf.keywordLookups.clear(); }
+
 namespace {
 
+void SortKeywordLookup(OffsetLookup& l, const KeywordTable& table) {
+    l.size = table.size();
+    l.stale = false;
+    l.sorted.clear();
+    l.sorted.reserve(l.size);
+    for (std::size_t i = 0; i < l.size; ++i)
+        l.sorted.push_back({static_cast<std::int32_t>(table[i].topicOffset), static_cast<std::uint32_t>(i)});
+    std::sort(l.sorted.begin(), l.sorted.end());
+    l.taken.resize(l.size, false);
+    l.nextFree.resize(l.size + 1);
+    for (std::size_t p = 0; p <= l.size; ++p)
+        l.nextFree[p] = static_cast<std::uint32_t>(p < l.size && l.taken[l.sorted[p].second] ? p + 1 : p);
+}
+
+OffsetLookup& KeywordLookup(HelpFile& hf, const KeywordTable& table) {
+    for (OffsetLookup& l : hf.keywordLookups) {
+        if (l.table != &table) continue;
+        if (l.size != table.size()) {
+            l.taken.clear();
+            SortKeywordLookup(l, table);
+        } else if (l.stale) {
+            SortKeywordLookup(l, table);
+        }
+        return l;
+    }
+    OffsetLookup l;
+    l.table = &table;
+    SortKeywordLookup(l, table);
+    hf.keywordLookups.push_back(std::move(l));
+    return hf.keywordLookups.back();
+}
+
+// The first place at or after p not yet given to a record.
+std::size_t NextFree(OffsetLookup& l, std::size_t p) {
+    while (l.nextFree[p] != p) {
+        l.nextFree[p] = l.nextFree[l.nextFree[p]];
+        p = l.nextFree[p];
+    }
+    return p;
+}
+
+// The keywords whose occurrences lie in [from, to], in table order. Each
+// is moved to `topicOffset`, or with `consume` given to this record for
+// good (and left where it is, so a second pass finds the same), so that no
+// later record takes it again.
 std::optional<std::string> CollectBetween(HelpFile& hf, std::int64_t from, std::int64_t to, std::uint32_t topicOffset,
-                                          KeywordTable& table) {
+                                          KeywordTable& table, bool consume) {
+    OffsetLookup& l = KeywordLookup(hf, table);
+    const auto [a, b] = PlacesBetween(l, from, to);
+    std::vector<std::uint32_t> places;
+    for (std::size_t p = NextFree(l, a); p < b; p = NextFree(l, p + 1)) places.push_back(static_cast<std::uint32_t>(p));
+    if (places.empty()) return std::nullopt;
+    std::vector<std::uint32_t> entries;
+    entries.reserve(places.size());
+    for (std::uint32_t p : places) entries.push_back(l.sorted[p].second);
+    std::sort(entries.begin(), entries.end());
+
     HelpStream& s = hf.stream;
     std::uint32_t back = s.Tell();
-    std::optional<std::string> result;
-    std::string keyword;
-    for (auto& e : table) {
-        std::int64_t o = static_cast<std::int32_t>(e.topicOffset);
-        if (o < from || o > to) continue;
-        e.topicOffset = topicOffset;
-        if (!result) result.emplace();
-        else result->push_back(';');
+    std::string result, keyword;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        KeywordEntry& e = table[entries[i]];
+        if (!consume) e.topicOffset = topicOffset;
+        if (i) result.push_back(';');
         s.Seek(e.keywordPosition);
         s.ReadCString(keyword, s.Size());
-        result->append(keyword);
+        result.append(keyword);
     }
     s.Seek(back);
+    if (consume) {
+        for (std::uint32_t p : places) {
+            l.taken[l.sorted[p].second] = true;
+            l.nextFree[p] = p + 1;
+        }
+    } else {
+        // The moved offsets all lie inside [from, to], so the places stay in
+        // order, unless places taken earlier sit between them with their
+        // old offsets: then sort again before the next search.
+        if (places.size() != b - a) l.stale = true;
+        for (std::uint32_t p : places) l.sorted[p].first = static_cast<std::int32_t>(topicOffset);
+        if (!l.stale) std::sort(l.sorted.begin() + static_cast<std::ptrdiff_t>(a), l.sorted.begin() + static_cast<std::ptrdiff_t>(b));
+    }
     return result;
 }
 
@@ -484,7 +592,7 @@ std::optional<std::string> CollectBetween(HelpFile& hf, std::int64_t from, std::
 
 std::optional<std::string> CollectTopicKeywords(HelpFile& hf, std::uint32_t topicOffset, KeywordTable& table) {
     const std::int64_t t = static_cast<std::int32_t>(topicOffset);
-    return CollectBetween(hf, t - 2, t + 2, topicOffset, table);
+    return CollectBetween(hf, t - 2, t + 2, topicOffset, table, false);
 }
 
 std::optional<std::string> CollectTopicKeywordsInRange(HelpFile& hf, std::uint32_t low, std::uint32_t high,
@@ -492,7 +600,7 @@ std::optional<std::string> CollectTopicKeywordsInRange(HelpFile& hf, std::uint32
     const std::int64_t t = static_cast<std::int32_t>(low);
     std::int64_t to = t + 2;
     if (high >= low) to = std::max<std::int64_t>(to, t + (high - low));
-    return CollectBetween(hf, t - 2, to, low, table);
+    return CollectBetween(hf, t - 2, to, low, table, true);
 }
 
 // ---- topic summaries ----
@@ -550,9 +658,11 @@ std::vector<TopicSummary> ListTopics(HelpFile& hf) {
     if (hf.contextTable.empty()) LoadContextTable(hf);
     if (hf.kTable.empty()) {
         if (auto t = LoadKeywordIndex(hf, hf.kwBtree, hf.kwData)) hf.kTable = std::move(*t);
+        ResetKeywordLookups(hf);
     }
     if (hf.aTable.empty()) {
         if (auto t = LoadKeywordIndex(hf, hf.awBtree, hf.awData)) hf.aTable = std::move(*t);
+        ResetKeywordLookups(hf);
     }
     std::vector<TopicSummary> topics;
     // Character ranges of the text records for keywords: the record's

@@ -64,13 +64,22 @@ void RecordPictureFile(HelpFile& hf, std::uint32_t pictureNumber, const std::str
 std::optional<std::string> LookupTopicMap(HelpFile& hf, std::uint32_t topicPosition);
 
 std::optional<KeywordTable> LoadKeywordIndex(HelpFile& hf, const InternalFile& btree, const InternalFile& data);
+// The keyword lookups below sort a table on first use and follow its
+// changes; a table loaded anew (same object, new contents), or a new pass
+// that should find every keyword again, starts with this.
+void ResetKeywordLookups(HelpFile& hf);
 // Keywords of the topic at `topicOffset` joined by ";"; nullopt when none.
+// Taken entries are moved to `topicOffset`.
 std::optional<std::string> CollectTopicKeywords(HelpFile& hf, std::uint32_t topicOffset, KeywordTable& table);
 // The same for a text record covering the characters [low, high]: besides
 // the +-2 window around `low` it takes every occurrence inside the record.
 // Compilers place a keyword's occurrence at the character where its
 // footnote stood, often after the first characters of the record, which the
-// window alone misses (about half of the keywords of some files).
+// window alone misses (about half of the keywords of some files). An
+// occurrence taken this way belongs to that record alone: a later record
+// whose window overlaps (short records lie less than 3 characters apart)
+// does not take it again. Its offset is left as it is; a new pass over the
+// topics starts with ResetKeywordLookups.
 std::optional<std::string> CollectTopicKeywordsInRange(HelpFile& hf, std::uint32_t low, std::uint32_t high,
                                                        KeywordTable& table);
 

@@ -311,6 +311,7 @@ void WriteTopics(HelpFile& hf, const std::string& baseName, RtfOutput& project, 
     const std::uint32_t blocks = hf.topic.size / blockSize ? hf.topic.size / blockSize : 1;
 
     ReadTopicBytes(hf, nullptr, kResetTopicReader, nullptr, nullptr);
+    ResetKeywordLookups(hf);  // each pass hands out every keyword again
     TopicLink link;
     while (!stopAfterThis && ReadTopicLink(hf, link)) {
         if (link.newBlock) charPos = link.blockPosition;
