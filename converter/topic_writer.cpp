@@ -204,8 +204,10 @@ void WriteTocEntry(HelpFile& hf, RtfOutput& out, const std::string& title, bool 
     WriteFootnoteText(hf, out, title, '$');
 }
 
+// Offset 0 is a real place: the first topic's text starts there in files
+// after HC30. Records that have no keywords of their own (the later text
+// records of an HC30 topic) are not asked at all.
 void WriteTopicKeywords(HelpFile& hf, RtfOutput& out, std::uint32_t low, std::uint32_t high) {
-    if (low == 0 && high == 0) return;
     auto collect = [&](KeywordTable& table) {
         return hf.isHC30 ? CollectTopicKeywords(hf, low, table) : CollectTopicKeywordsInRange(hf, low, high, table);
     };
@@ -341,8 +343,8 @@ void WriteTopics(HelpFile& hf, const std::string& baseName, RtfOutput& project, 
                 }
             }
             if (hf.isHC30) {
-                WriteTopicKeywords(hf, rtf, firstTextOfTopic ? headerRecordPosition : 0,
-                                   firstTextOfTopic ? headerRecordPosition : 0);
+                // The keywords sit at the topic header's record position.
+                if (firstTextOfTopic) WriteTopicKeywords(hf, rtf, headerRecordPosition, headerRecordPosition);
                 firstTextOfTopic = false;
             } else {
                 WriteTopicKeywords(hf, rtf, charPos, high);

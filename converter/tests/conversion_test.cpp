@@ -102,6 +102,45 @@ std::string NameOf(const std::string& bytes, const char* context) {
     return ContextNameFromHash(*hf, ContextHash(context));
 }
 
+// The first topic's text starts at offset 0: its keywords are its own even
+// when its only record is as short as one character, and the next topic,
+// one character on, does not take them.
+TEST_F(Conversion, FirstTopicKeepsTheKeywordsAtOffsetZero) {
+    hlptest::TopicRecordDef tiny = Paragraph("");
+    tiny.linkData2 = std::string("\0", 1);
+    {
+        const hlptest::TopicLayout layout =
+            hlptest::BuildTopic({hlptest::TopicHeader(0, "One"), tiny, hlptest::TopicHeader(1, "Two"), Paragraph("Next")}, false);
+        ASSERT_EQ(layout.charOffsets[1], 0u);
+        ASSERT_EQ(layout.charOffsets[3], 1u);
+        const std::uint32_t two = layout.charOffsets[3];
+        auto kw = hlptest::KeywordIndex({{"alpha", {0}}, {"beta", {two + 2}}, {"gamma", {0}}});
+        auto aw = hlptest::KeywordIndex({{"alink", {0}}});
+        testsupport::WriteFileBytes(dir_.path() / "ZERO.HLP",
+                                    hlptest::BuildHelpFile({{"|SYSTEM", hlptest::SystemFile(21, 0, {})},
+                                                            {"|TOPIC", layout.data},
+                                                            {"|KWBTREE", kw.btree},
+                                                            {"|KWDATA", kw.data},
+                                                            {"|AWBTREE", aw.btree},
+                                                            {"|AWDATA", aw.data}}));
+        ConvertHelpFile({ApplyModeRule(0), (dir_.path() / "ZERO.HLP").string()});
+        const std::string rtf = Read("ZERO.RTF");
+        auto topics = ScanSourceRtf(rtf);
+        ASSERT_EQ(topics.size(), 2u) << rtf;
+        EXPECT_EQ(topics[0].title, "One");
+        EXPECT_EQ(topics[0].kKeywords, (std::set<std::string>{"alpha", "gamma"})) << rtf;
+        EXPECT_EQ(topics[1].kKeywords, std::set<std::string>{"beta"}) << rtf;
+        EXPECT_NE(rtf.find("{A{\\footnote{A} alink}}"), std::string::npos) << rtf;
+        EXPECT_LT(rtf.find("alink"), rtf.find("Two"));
+        // The reader's own summary agrees.
+        auto hf = OpenHelpFile(dir_.path() / "ZERO.HLP", 0);
+        auto summary = ListTopics(*hf);
+        ASSERT_EQ(summary.size(), 2u);
+        EXPECT_EQ(summary[0].kKeywords, (std::vector<std::string>{"alpha", "gamma"}));
+        EXPECT_EQ(summary[1].kKeywords, std::vector<std::string>{"beta"});
+    }
+}
+
 TEST_F(Conversion, RecompilableProjectFileAndFootnotes) {
     // A window record before the title: the option lines still belong
     // under [options].
