@@ -672,10 +672,14 @@ std::vector<TopicSummary> ListTopics(HelpFile& hf) {
     ReadTopicBytes(hf, nullptr, kResetTopicReader, nullptr, nullptr);
     std::uint32_t charPos = 0;
     std::int32_t topicNumber = 0;
+    // HC30 keywords point at the topic header's record position; the topic
+    // loop asks for them at the topic's first text record.
+    std::uint32_t headerRecordPosition = 0;
     TopicLink link;
     while (ReadTopicLink(hf, link)) {
         if (link.newBlock) charPos = link.blockPosition;
         if (link.recordType == 2) {
+            headerRecordPosition = hf.topicReader.currentRecordPosition;
             TopicSummary t;
             if (hf.isHC30) {
                 t.topicNumber = ++topicNumber;
@@ -692,15 +696,27 @@ std::vector<TopicSummary> ListTopics(HelpFile& hf) {
                 t.entryMacro = text.substr(z + 1, z2 == std::string::npos ? std::string::npos : z2 - z - 1);
             }
             topics.push_back(std::move(t));
+            // An old file's chain ends at a header whose block size is below 9.
+            if (hf.isHC30 && (link.linkData1.size() < 4 ||
+                              GetU32(reinterpret_cast<const std::uint8_t*>(link.linkData1.data())) < 9))
+                break;
         } else if (link.recordType == 0x20 || link.recordType == 0x01 || link.recordType == 0x23) {
             if (!topics.empty()) {
                 TopicSummary& t = topics.back();
                 if (t.textRecords++ == 0) t.firstCharacter = charPos;
                 t.characterEnd = charPos + link.dataLen2;
                 const std::size_t index = topics.size() - 1;
-                const std::int64_t low = static_cast<std::int32_t>(charPos);
-                keywordRanges.push_back(
-                    {low - 2, std::max<std::int64_t>(low + 2, low + static_cast<std::int64_t>(link.dataLen2) - 1), index});
+                if (hf.isHC30) {
+                    if (t.textRecords == 1) {
+                        const std::int64_t at = static_cast<std::int32_t>(headerRecordPosition);
+                        keywordRanges.push_back({at - 2, at + 2, index});
+                    }
+                } else {
+                    const std::int64_t low = static_cast<std::int32_t>(charPos);
+                    keywordRanges.push_back(
+                        {low - 2, std::max<std::int64_t>(low + 2, low + static_cast<std::int64_t>(link.dataLen2) - 1),
+                         index});
+                }
             }
             charPos += link.dataLen2;
         } else {
@@ -724,9 +740,9 @@ std::vector<TopicSummary> ListTopics(HelpFile& hf) {
         for (std::size_t i = 0; i < owner.size(); ++i)
             if (owner[i] != static_cast<std::size_t>(-1))
                 topics[owner[i]].contextNames.push_back(ContextNameFromHash(hf, hf.contextTable[i].hash));
-        AssignKeywords(hf, hf.kTable, keywordRanges, topics, &TopicSummary::kKeywords);
-        AssignKeywords(hf, hf.aTable, keywordRanges, topics, &TopicSummary::aKeywords);
     }
+    AssignKeywords(hf, hf.kTable, keywordRanges, topics, &TopicSummary::kKeywords);
+    AssignKeywords(hf, hf.aTable, keywordRanges, topics, &TopicSummary::aKeywords);
     return topics;
 }
 

@@ -87,6 +87,9 @@ std::optional<std::string> CollectTopicKeywordsInRange(HelpFile& hf, std::uint32
 // characters of its text records. Each |CONTEXT entry names the topic whose
 // text span holds its offset; each keyword occurrence belongs to the first text
 // record whose characters (or the 2 before and after its start) hold it.
+// HC30 files count by record position instead: a topic is named from its
+// number, and its keywords lie within 2 of its header's record position
+// (a topic without text records gets none, as in the topic loop).
 // Names and keywords keep the order of their tables.
 struct TopicSummary {
     std::int32_t topicNumber = 0;

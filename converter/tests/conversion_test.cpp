@@ -141,6 +141,59 @@ TEST_F(Conversion, FirstTopicKeepsTheKeywordsAtOffsetZero) {
     }
 }
 
+// Old-format files place keywords by the record position of the topic
+// header; the reader's summary and the written footnotes agree on them.
+TEST_F(Conversion, HC30KeywordsFollowTheHeaderRecordPosition) {
+    std::vector<hlptest::TopicRecordDef> records;
+    for (int t = 0; t < 4; ++t) {
+        records.push_back(hlptest::TopicHeader(t, FormatString("Old %d", t)));
+        // A header's block size below 9 ends an old file's chain: the last one.
+        records.back().linkData1.replace(0, 4, U32(t == 3 ? 0 : 100));
+        hlptest::TopicRecordDef text = Paragraph(std::string(400, static_cast<char>('a' + t)));
+        text.type = 0x01;
+        text.linkData1.erase(2, 1);  // no topic length in old text records
+        records.push_back(text);
+        if (t == 1) records.push_back(text);  // a second text record
+    }
+    // Topic 3 runs over into the second 2,048-byte block.
+    const hlptest::TopicLayout layout = hlptest::BuildTopic(records, false, 0, true);
+    ASSERT_GT(layout.data.size(), 2048u);
+    const auto& at = layout.positions;  // headers at 0, 2, 5, 7
+    auto kw = hlptest::KeywordIndex({{"first", {at[0]}},
+                                     {"near", {at[2] + 2, at[0] - 2}},
+                                     {"far", {at[2] + 3}},       // 3 away: nobody's
+                                     {"second text", {at[4]}},  // a later text record: nobody's
+                                     {"last", {at[7] - 1}}});
+    auto aw = hlptest::KeywordIndex({{"alink", {at[5]}}});
+    testsupport::WriteFileBytes(dir_.path() / "OLD.HLP",
+                                hlptest::BuildHelpFile({{"|SYSTEM", hlptest::SystemFile(15, 0, {{0, "Old"}})},
+                                                        {"|TOPIC", layout.data},
+                                                        {"|KWBTREE", kw.btree},
+                                                        {"|KWDATA", kw.data},
+                                                        {"|AWBTREE", aw.btree},
+                                                        {"|AWDATA", aw.data}}));
+    auto hf = OpenHelpFile(dir_.path() / "OLD.HLP", 0);
+    ASSERT_TRUE(hf);
+    const auto summary = ListTopics(*hf);
+    ASSERT_EQ(summary.size(), 4u);
+    // The last topic's text lies after the end of the chain: it gets none.
+    const std::vector<std::vector<std::string>> wantK = {{"first", "near"}, {"near"}, {}, {}};
+    const std::vector<std::vector<std::string>> wantA = {{}, {}, {"alink"}, {}};
+    for (std::size_t t = 0; t < 4; ++t) {
+        EXPECT_EQ(summary[t].kKeywords, wantK[t]) << t;
+        EXPECT_EQ(summary[t].aKeywords, wantA[t]) << t;
+    }
+    EXPECT_EQ(summary[3].textRecords, 0u);
+
+    ConvertHelpFile({ApplyModeRule(0), (dir_.path() / "OLD.HLP").string()});
+    const auto topics = ScanSourceRtf(Read("OLD.RTF"));
+    ASSERT_EQ(topics.size(), 4u);
+    for (std::size_t t = 0; t < 4; ++t) {
+        EXPECT_EQ(topics[t].title, summary[t].title);
+        EXPECT_EQ(topics[t].kKeywords, std::set<std::string>(wantK[t].begin(), wantK[t].end())) << t;
+    }
+}
+
 TEST_F(Conversion, RecompilableProjectFileAndFootnotes) {
     // A window record before the title: the option lines still belong
     // under [options].

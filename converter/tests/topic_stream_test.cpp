@@ -318,6 +318,7 @@ TEST(TopicStream, HC30ChainsUseSmallBlocksAndRelativeLinks) {
     std::vector<TopicRecordDef> records;
     for (int t = 0; t < 8; ++t) {
         records.push_back(TopicHeader(0, FormatString("Old topic %d", t)));
+        records.back().linkData1.replace(0, 4, U32(100));  // below 9 would end the chain
         TopicRecordDef text = TextRecord(std::string(700, static_cast<char>('a' + t)));
         text.type = 0x01;
         records.push_back(text);
