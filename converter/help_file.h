@@ -46,6 +46,7 @@ inline constexpr int kWarnCompiler = 34;        // "File created by %s. handling
 inline constexpr int kWarnPhraseSize = 21;      // "Phrase header: expected size ..."
 inline constexpr int kWarnPhraseRef = 46;       // "Illegal phrase reference"
 inline constexpr int kWarnDamaged = 47;         // "Damaged help file: %s" (our own)
+inline constexpr int kWarnLocalizationMoved = 48;  // "Localization file %s could not be created; ..." (our own)
 
 // Fatal messages.
 inline constexpr const char* kMsgBadMagic =

@@ -16,11 +16,25 @@ namespace {
 
 bool ForPrint(const HelpFile& hf) { return hf.flags & kForPrint; }
 
+// The localization file belongs next to the help file. The RTF refers to
+// its lines instead of holding the texts, so without it the texts would be
+// lost: when the help file's folder cannot take it (a CD-ROM, a read-only
+// share), it goes into the output folder with the other results and a
+// warning says where; only when neither place takes it is it fatal.
 void OpenLocalizationFile(HelpFile& hf) {
     if (hf.localizationFile) return;
     const std::string name = plat::ChangeFileExt(hf.path, ".TXT");
     hf.localizationFile = std::fopen(plat::NativePath(name).c_str(), "wb");
-    if (!hf.localizationFile) throw HelpFileError(FormatString(LoadLocalString(31).c_str(), name.c_str()));
+    if (hf.localizationFile) return;
+    const std::string fallback = plat::ChangeFileExt(plat::ExtractFileName(hf.path), ".TXT");
+    if (plat::ExpandFileName(fallback) != plat::ExpandFileName(name)) {
+        hf.localizationFile = std::fopen(plat::NativePath(fallback).c_str(), "wb");
+        if (hf.localizationFile) {
+            AddWarning(hf, kWarnLocalizationMoved, {name, fallback});
+            return;
+        }
+    }
+    throw HelpFileError(FormatString(LoadLocalString(31).c_str(), name.c_str()));
 }
 
 const char* LocalizationName(char tag) {

@@ -350,6 +350,41 @@ TEST_F(Conversion, LocalizationFileNumbersTitlesKeywordsAndText) {
     EXPECT_EQ(rtf.find("Hello"), std::string::npos);
 }
 
+// When the help file's folder does not take the localization file, it goes
+// into the output folder with a warning; when neither does, the conversion
+// ends with the "Can't create" message. (A folder of the file's name stands
+// in for a read-only folder: it refuses the file even to root.)
+TEST_F(Conversion, LocalizationFileFallsBackToTheOutputFolder) {
+    Fixture f = ThreeTopics();
+    testsupport::WriteFileBytes(dir_.path() / "DEMO.HLP", f.bytes);
+    std::filesystem::create_directory(dir_.path() / "DEMO.TXT");
+    ConversionRequest r{ApplyModeRule(kLocalize), (dir_.path() / "DEMO.HLP").string()};
+    std::vector<HelpWarning> warnings;
+    ConvertHelpFile(r, &warnings);
+    const std::string txt = Read("DEMO.TXT");
+    EXPECT_EQ(txt.substr(0, txt.find("Txt#00002")), "Ttl#00000=First\nKey#00001=alpha\n");
+    EXPECT_NE(Read("DEMO.RTF").find("Txt#00002\\par\n"), std::string::npos);
+    int moved = 0;
+    for (const auto& w : warnings)
+        if (w.number == kWarnLocalizationMoved) {
+            ++moved;
+            EXPECT_EQ(FormatWarning(w), "Localization file " + plat::ChangeFileExt(r.path, ".TXT") +
+                                            " could not be created; written as DEMO.TXT instead");
+        }
+    EXPECT_EQ(moved, 1);
+
+    // Neither place: fatal, naming the file's own place.
+    std::filesystem::remove("DEMO.TXT");
+    std::filesystem::create_directory("DEMO.TXT");
+    try {
+        ConvertHelpFile(r);
+        ADD_FAILURE() << "expected a fatal error";
+    } catch (const HelpFileError& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("Can't create " + plat::ChangeFileExt(r.path, ".TXT") + ".\n", 0), 0u)
+            << e.what();
+    }
+}
+
 TEST_F(Conversion, PictureEmbeddedInTopicTextBecomesAFile) {
     // Command 0x86, type 0x22 with embedded data: the container follows.
     const std::string container = "xy" + U16(0);  // unreadable: copied as SHG

@@ -86,7 +86,7 @@ TEST_F(ShellIni, LanguageFromRendlowIniThenWinIni) {
 
 TEST(Strings, EveryIdInEveryLanguage) {
     const int ids[] = {1, 2, 3, 4, 5, 6, 7, 8, 10, 11, 12, 13, 14, 15, 16, 17, 19, 20, 21,
-                       31, 32, 33, 34, 35, 36, 37, 38, 39, 40, 46, 47, 61, 62};
+                       31, 32, 33, 34, 35, 36, 37, 38, 39, 40, 46, 47, 48, 61, 62};
     for (int id : ids) {
         const std::string en = LoadStringResource(id);
         const std::string de = LoadStringResource(id + kLanguageGerman);
@@ -127,6 +127,8 @@ TEST(Strings, WarningsAreFormattedInTheChosenLanguage) {
         {{47, {"|FONT header"}}, kLanguageEnglish, "Damaged help file: |FONT header"},
         {{47, {"|FONT header"}}, kLanguageGerman, "Besch\xE4\x64igte Hilfedatei: |FONT header"},
         {{47, {"|FONT header"}}, kLanguageSpanish, "Archivo de ayuda da\xF1\x61\x64o: |FONT header"},
+        {{48, {"A:\\X.TXT", "X.TXT"}}, kLanguageSpanish,
+         "No se pudo crear el archivo de localizaci\xF3n A:\\X.TXT; se ha escrito como X.TXT"},
         // Negative numbers, 32-bit "%ld", two-digit hex, characters, and a
         // text cut at its first line feed.
         {{19, {-3}}, kLanguageEnglish, "Topic #-3 does not have a context ID"},
