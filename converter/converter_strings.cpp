@@ -84,6 +84,15 @@ const Entry kStrings[] = {
     {48, "Localization file %s could not be created; written as %s instead",
      "Lokalisierungsdatei %s konnte nicht angelegt werden; stattdessen als %s geschrieben",
      "No se pudo crear el archivo de localizaci\xF3n %s; se ha escrito como %s"},
+    {49, "%s is too short", "%s ist zu kurz", "%s es demasiado corto"},
+    {50, "bad header in %s", "fehlerhafter Kopf in %s", "cabecera incorrecta en %s"},
+    {51, "%s runs past the end of its file", "%s reicht \xFC" "ber das Ende seiner Datei hinaus",
+     "%s sobrepasa el final de su archivo"},
+    {52, "bad compressed data in %s", "fehlerhafte komprimierte Daten in %s", "datos comprimidos incorrectos en %s"},
+    {53, "%s is incomplete", "%s ist unvollst\xE4ndig", "%s est\xE1 incompleto"},
+    {54, "text in %s longer than its buffer", "Text in %s l\xE4nger als sein Puffer",
+     "texto de %s m\xE1s largo que su b\xFA" "fer"},
+    {55, "broken record chain in %s", "unterbrochene Satzkette in %s", "cadena de registros rota en %s"},
     {61, "Abort the conversion?", "Umwandlung abbrechen?", "\xBF" "Cancelar la conversi\xF3n?"},
     {62, "Rendlow Severe Problem", "Rendlow: schwerer Fehler", "Rendlow: problema grave"},
 };
@@ -168,7 +177,9 @@ std::string FormatWithArgs(std::string_view format, const std::vector<WarningArg
         const WarningArg& a = args[next++];
         char buf[128];
         if (type == 's') {
-            std::string text = a.isText ? a.text : std::to_string(a.number);
+            std::string text = a.stringId ? FormatWithArgs(LoadLocalString(a.stringId), a.inner)
+                               : a.isText ? a.text
+                                          : std::to_string(a.number);
             // Width and precision by hand: the text may be longer than any buffer.
             std::size_t k = 1;
             bool left = false;

@@ -31,7 +31,8 @@ std::string LoadStringResource(int fullId);
 // conversions d i u x X c s with flags, width, precision and the h, l, ll
 // modifiers ("l" is 32 bits, as the texts were written for). A missing
 // argument formats as nothing, so a text and its arguments that disagree
-// still give a line.
+// still give a line. A localized argument (WarningArg::Localized) is
+// formatted the same way, in the current language, where its "%s" stands.
 std::string FormatWithArgs(std::string_view format, const std::vector<WarningArg>& args);
 // The warning's line in the current language, cut at its first line feed
 // as the progress list shows it.

@@ -117,6 +117,10 @@ HelpFile::~HelpFile() {
     if (localizationFile) std::fclose(localizationFile);
 }
 
+void AddDamageWarning(HelpFile& hf, int detail, const std::string& what) {
+    AddWarning(hf, kWarnDamaged, {WarningArg::Localized(detail, {what})});
+}
+
 void AddWarning(HelpFile& hf, int number, std::vector<WarningArg> args) {
     // A damaged file could repeat one fault per record; keep the list usable.
     if (hf.warnings.size() >= 10000) return;
@@ -325,7 +329,7 @@ void ReadSystemHeader(HelpFile& hf) {
     SystemHeader& h = hf.systemHeader;
     h = SystemHeader{};
     if (hf.system.size < 12 || !s.Seek(hf.system.offset) || s.Remaining() < 12) {
-        AddWarning(hf, kWarnDamaged, {"|SYSTEM too short"});
+        AddDamageWarning(hf, kDamageTooShort, "|SYSTEM");
     } else {
         const std::uint8_t* p = s.Here();
         h.magic = GetU16(p);
@@ -431,7 +435,7 @@ std::vector<SystemRecord> ReadSystemRecords(HelpFile& hf) {
         std::uint16_t type = 0, length = 0;
         if (!s.ReadU16(type) || !s.ReadU16(length)) break;
         if (pos + 4 + static_cast<std::uint32_t>(length) > hf.system.size) {
-            AddWarning(hf, kWarnDamaged, {"|SYSTEM record runs past its file"});
+            AddDamageWarning(hf, kDamagePastEnd, "|SYSTEM");
             break;
         }
         SystemRecord r;

@@ -47,6 +47,15 @@ inline constexpr int kWarnPhraseSize = 21;      // "Phrase header: expected size
 inline constexpr int kWarnPhraseRef = 46;       // "Illegal phrase reference"
 inline constexpr int kWarnDamaged = 47;         // "Damaged help file: %s" (our own)
 inline constexpr int kWarnLocalizationMoved = 48;  // "Localization file %s could not be created; ..." (our own)
+// What is damaged, for warning 47 (our own texts, each with the internal
+// file's name).
+inline constexpr int kDamageTooShort = 49;
+inline constexpr int kDamageHeader = 50;
+inline constexpr int kDamagePastEnd = 51;
+inline constexpr int kDamageCompressed = 52;
+inline constexpr int kDamageIncomplete = 53;
+inline constexpr int kDamageTooLong = 54;
+inline constexpr int kDamageChain = 55;
 
 // Fatal messages.
 inline constexpr const char* kMsgBadMagic =
@@ -76,7 +85,15 @@ struct WarningArg {
     WarningArg(unsigned long long v) : number(static_cast<std::int64_t>(v)) {}
     WarningArg(const char* v) : isText(true), text(v ? v : "") {}
     WarningArg(std::string v) : isText(true), text(std::move(v)) {}
-    bool operator==(const WarningArg&) const = default;
+    // A text of the string table with its own arguments, for a "%s".
+    static WarningArg Localized(int id, std::vector<WarningArg> args) {
+        WarningArg a("");
+        a.stringId = id;
+        a.inner = std::move(args);
+        return a;
+    }
+    int stringId = 0;
+    std::vector<WarningArg> inner;
 };
 
 // A warning as the reader found it: the string id of its text and the
@@ -317,6 +334,8 @@ inline constexpr int kPhaseReadingContext = 4;
 inline constexpr int kPhaseLoadingSystem = 8;
 
 void AddWarning(HelpFile& hf, int number, std::vector<WarningArg> args = {});
+// Warning 47 with one of the kDamage texts about the internal file `what`.
+void AddDamageWarning(HelpFile& hf, int detail, const std::string& what);
 void SetProgress(HelpFile& hf, int position, int phase);
 
 // Opens a help file. Null when it cannot be opened, or in probe mode when it

@@ -20,9 +20,11 @@ TopicGeometry Geometry(const HelpFile& hf) {
     return {4096, 4084, 14, 16383, 32768};
 }
 
+// `why` says what broke, for a reader of the code; the warning names only the
+// internal file, in the user's language.
 void EndChain(HelpFile& hf, const char* why) {
     hf.topicReader.ended = true;
-    if (why) AddWarning(hf, kWarnDamaged, {FormatString("|TOPIC: %s", why)});
+    if (why) AddDamageWarning(hf, kDamageChain, "|TOPIC");
 }
 
 // Loads block b of |TOPIC into the reader's buffer; false past the end.
@@ -41,10 +43,8 @@ bool LoadBlock(HelpFile& hf, std::int64_t b, std::uint32_t* blockPosition, bool*
     if (hf.compressed) {
         Lz77Status st;
         r.validBytes = Lz77Decompress(s, length, r.buffer.data(), static_cast<std::uint32_t>(r.buffer.size()), &st);
-        if (st.badReference) AddWarning(hf, kWarnDamaged, {FormatString("|TOPIC block %lld: reference before its start",
-                                                                       static_cast<long long>(b))});
-        if (st.overflow) AddWarning(hf, kWarnDamaged, {FormatString("|TOPIC block %lld: expands past its buffer",
-                                                                   static_cast<long long>(b))});
+        if (st.badReference) AddDamageWarning(hf, kDamageCompressed, "|TOPIC");
+        if (st.overflow) AddDamageWarning(hf, kDamageTooLong, "|TOPIC");
     } else {
         r.validBytes = static_cast<std::uint32_t>(s.Read(r.buffer.data(), std::min<std::size_t>(length, r.buffer.size())));
     }
@@ -191,7 +191,7 @@ bool ReadTopicLink(HelpFile& hf, TopicLink& link) {
     if (!ReadChunked(hf, link.linkData1, link.dataLen1 - kTopicLinkHeaderSize, nullptr, nullptr) ||
         !ReadChunked(hf, link.linkData2, link.blockSize - link.dataLen1, nullptr, nullptr)) {
         if (!r.ended) EndChain(hf, "record runs past the end");
-        else AddWarning(hf, kWarnDamaged, {"|TOPIC: record runs past the end"});
+        else AddDamageWarning(hf, kDamagePastEnd, "|TOPIC");
         return false;
     }
     return true;
@@ -279,7 +279,7 @@ void LoadContextTable(HelpFile& hf) {
     if (!hf.context.present()) return;
     BTreeHeader h;
     if (hf.context.size < kBTreeHeaderSize || !ReadBTreeHeader(hf.stream, hf.context.offset, h)) {
-        AddWarning(hf, kWarnDamaged, {"|CONTEXT header"});
+        AddDamageWarning(hf, kDamageHeader, "|CONTEXT");
         return;
     }
     std::uint32_t count = std::min<std::uint32_t>(h.totalEntries, hf.context.size / 8);
@@ -298,7 +298,7 @@ void LoadContextTable(HelpFile& hf) {
                                       }
                                       return hf.contextTable.size() < count;
                                   });
-    if (!intact || hf.contextTable.size() < count) AddWarning(hf, kWarnDamaged, {"|CONTEXT index is incomplete"});
+    if (!intact || hf.contextTable.size() < count) AddDamageWarning(hf, kDamageIncomplete, "|CONTEXT");
 }
 
 namespace {
@@ -453,12 +453,23 @@ std::optional<std::string> LookupTopicMap(HelpFile& hf, std::uint32_t topicPosit
 
 // ---- keywords ----
 
+namespace {
+
+// The name a warning gives a keyword index.
+std::string KeywordTreeName(const HelpFile& hf, const InternalFile& btree) {
+    if (&btree == &hf.awBtree) return "|AWBTREE";
+    if (&btree == &hf.kwBtree) return "|KWBTREE";
+    return FormatString("keyword index at 0x%X", btree.offset);
+}
+
+}  // namespace
+
 std::optional<KeywordTable> LoadKeywordIndex(HelpFile& hf, const InternalFile& btree, const InternalFile& data) {
     if (!btree.present() || !data.present()) return std::nullopt;
     HelpStream& s = hf.stream;
     BTreeHeader h;
     if (btree.size < kBTreeHeaderSize || !ReadBTreeHeader(s, btree.offset, h)) {
-        AddWarning(hf, kWarnDamaged, {"keyword index header"});
+        AddDamageWarning(hf, kDamageHeader, KeywordTreeName(hf, btree));
         return std::nullopt;
     }
     const std::uint32_t count = data.size / 4;
@@ -495,7 +506,7 @@ std::optional<KeywordTable> LoadKeywordIndex(HelpFile& hf, const InternalFile& b
         }
         return true;
     });
-    if (!intact || damaged) AddWarning(hf, kWarnDamaged, {"keyword index is incomplete"});
+    if (!intact || damaged) AddDamageWarning(hf, kDamageIncomplete, KeywordTreeName(hf, btree));
     return table;
 }
 

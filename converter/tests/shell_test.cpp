@@ -86,7 +86,7 @@ TEST_F(ShellIni, LanguageFromRendlowIniThenWinIni) {
 
 TEST(Strings, EveryIdInEveryLanguage) {
     const int ids[] = {1, 2, 3, 4, 5, 6, 7, 8, 10, 11, 12, 13, 14, 15, 16, 17, 19, 20, 21,
-                       31, 32, 33, 34, 35, 36, 37, 38, 39, 40, 46, 47, 48, 61, 62};
+                       31, 32, 33, 34, 35, 36, 37, 38, 39, 40, 46, 47, 48, 49, 50, 51, 52, 53, 54, 55, 61, 62};
     for (int id : ids) {
         const std::string en = LoadStringResource(id);
         const std::string de = LoadStringResource(id + kLanguageGerman);
@@ -127,6 +127,11 @@ TEST(Strings, WarningsAreFormattedInTheChosenLanguage) {
         {{47, {"|FONT header"}}, kLanguageEnglish, "Damaged help file: |FONT header"},
         {{47, {"|FONT header"}}, kLanguageGerman, "Besch\xE4\x64igte Hilfedatei: |FONT header"},
         {{47, {"|FONT header"}}, kLanguageSpanish, "Archivo de ayuda da\xF1\x61\x64o: |FONT header"},
+        // What is damaged is itself a text of the table.
+        {{47, {WarningArg::Localized(kDamageIncomplete, {"|CONTEXT"})}}, kLanguageGerman,
+         "Besch\xE4\x64igte Hilfedatei: |CONTEXT ist unvollst\xE4ndig"},
+        {{47, {WarningArg::Localized(kDamageChain, {"|TOPIC"})}}, kLanguageSpanish,
+         "Archivo de ayuda da\xF1\x61\x64o: cadena de registros rota en |TOPIC"},
         {{48, {"A:\\X.TXT", "X.TXT"}}, kLanguageSpanish,
          "No se pudo crear el archivo de localizaci\xF3n A:\\X.TXT; se ha escrito como X.TXT"},
         // Negative numbers, 32-bit "%ld", two-digit hex, characters, and a
@@ -174,7 +179,7 @@ TEST_F(ShellIni, WarningLinesOfARunAreInTheChosenLanguage) {
     // The terminal gets UTF-8.
     EXPECT_NE(text.find("Datei von WMVC (Media Viewer) erstellt. Verarbeitung unvollst\u00e4ndig\n"), std::string::npos)
         << text;
-    EXPECT_NE(text.find("Besch\u00e4digte Hilfedatei: |FONT too short\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("Besch\u00e4digte Hilfedatei: |FONT ist zu kurz\n"), std::string::npos) << text;
     EXPECT_EQ(text.find("File created by"), std::string::npos) << text;
 }
 
