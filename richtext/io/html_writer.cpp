@@ -224,7 +224,11 @@ bool TJDHTMLWriter::WriteLine(TLine* line, int from, int to) {
             // (which HTML drops) becomes a blank so "1." stays apart from the text.
             std::string mark = t.substr(i, j - i);
             std::replace(mark.begin(), mark.end(), '\t', ' ');
-            if (!OpenRun(a, false) || !Escaped(mark, false)) return false;
+            // A browser has no symbol-font mapping: the bullet (0xB7) shows as
+            // the middle dot in the text's own face.
+            TJDCharAttr look = a;
+            if (plat::CompareAnsi(FontName(a.font), "Symbol", true) == 0) look.font = model_->defaultAttr.font;
+            if (!OpenRun(look, false) || !Escaped(mark, false)) return false;
             i = j;
             continue;
         }

@@ -583,19 +583,25 @@ TEST(Numbering, HtmlListIsNumberedText) {
 }
 
 TEST(Numbering, RtfRoundTripKeepsTheNumbersOnce) {
-    TJDRTFTextIo e;
-    e.LoadFormat = TJDLoadFormat::FormatHTML;
-    e.LoadFromString("<ol><li>one<li>two</ol><p>after");
-    e.SaveFormat = TJDLoadFormat::FormatRTF;
-    std::string rtf = e.SaveToString();
-    TJDRTFTextIo back;
-    back.LoadFromString(rtf);
-    EXPECT_EQ(Text(back), "1.\tone|2.\ttwo|after");
-    // Writing the read text again changes nothing: no second set of numbers.
-    back.SaveFormat = TJDLoadFormat::FormatRTF;
-    TJDRTFTextIo again;
-    again.LoadFromString(back.SaveToString());
-    EXPECT_EQ(Text(again), "1.\tone|2.\ttwo|after");
+    struct Case { const char* html; const char* text; } cases[] = {
+        {"<ol><li>one<li>two</ol><p>after", "1.\tone|2.\ttwo|after"},
+        {"<ol TYPE=a><li>one<li>two</ol>", "a)\tone|b)\ttwo"},
+        {"<ul><li>one<li>two</ul>", "\xB7\tone|\xB7\ttwo"},
+    };
+    for (const Case& c : cases) {
+        TJDRTFTextIo e;
+        e.LoadFormat = TJDLoadFormat::FormatHTML;
+        e.LoadFromString(c.html);
+        e.SaveFormat = TJDLoadFormat::FormatRTF;
+        TJDRTFTextIo back;
+        back.LoadFromString(e.SaveToString());
+        EXPECT_EQ(Text(back), c.text) << c.html;
+        // Writing the read text again changes nothing: no second set of numbers.
+        back.SaveFormat = TJDLoadFormat::FormatRTF;
+        TJDRTFTextIo again;
+        again.LoadFromString(back.SaveToString());
+        EXPECT_EQ(Text(again), c.text) << c.html;
+    }
 }
 
 TEST(Numbering, HtmlOutputShowsTheNumbersOnce) {
@@ -609,6 +615,13 @@ TEST(Numbering, HtmlOutputShowsTheNumbersOnce) {
     TJDRTFTextIo back;
     back.LoadFromString(html);
     EXPECT_EQ(Text(back), "i one|ii two");
+    // Bullets are written in the text's face, not the symbol font the editor uses.
+    TJDRTFTextIo bullets;
+    bullets.LoadFormat = TJDLoadFormat::FormatHTML;
+    bullets.LoadFromString("<ul><li>dot</ul>");
+    bullets.SaveFormat = TJDLoadFormat::FormatHTML;
+    html = bullets.SaveToString();
+    EXPECT_NE(html.find("<p>&#183; dot</p>"), std::string::npos) << html;
 }
 
 TEST(Numbering, RenumberFollowsTheListStyleCodes) {
