@@ -2,8 +2,6 @@
 
 namespace richtext {
 
-TCaret::~TCaret() { Destroy(); }
-
 void TCaret::Destroy() {
     if (created && window) window->DestroyCaret();
     created = false;

@@ -1,6 +1,7 @@
 // The caret of one editor window over the device's caret calls. It keeps
 // position and size while the window has no caret, so focus changes and
-// size changes never lose where the caret belongs.
+// size changes never lose where the caret belongs. The window may go before
+// the caret does, so the caret never touches it on destruction.
 #pragma once
 
 #include <functional>
@@ -21,7 +22,6 @@ public:
     // Whether the owning control has the focus; unset counts as focused.
     std::function<bool()> ownerHasFocus;
 
-    ~TCaret();
     void Enable(plat::TDevice* ownerWindow);
     void Disable();
     // A new size (height at least 4, width at least 1) recreates a visible caret.
