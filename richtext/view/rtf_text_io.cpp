@@ -667,6 +667,7 @@ void TJDRtfStrings::Put(int index, const std::string& s) {
     // Replacing may free lines the cursor or selection point into.
     engine_.cursor = {engine_.FirstParagraph(), engine_.FirstParagraph()->lines, 0};
     engine_.ClearSelection();
+    engine_.Renumber();
     if (!updating_) engine_.NotifyChange();
 }
 
@@ -676,6 +677,7 @@ void TJDRtfStrings::Insert(int index, const std::string& s) {
     } else {
         engine_.InsertParagraphAt(std::clamp(index, 0, Count()), s);
     }
+    engine_.Renumber();
     if (!updating_) engine_.NotifyChange();
 }
 
@@ -690,6 +692,7 @@ void TJDRtfStrings::Delete(int index) {
     engine_.DeleteParagraphAt(index);
     engine_.cursor = {engine_.FirstParagraph(), engine_.FirstParagraph()->lines, 0};
     engine_.ClearSelection();
+    engine_.Renumber();
     if (!updating_) engine_.NotifyChange();
 }
 

@@ -639,6 +639,19 @@ TEST(Numbering, RenumberFollowsTheListStyleCodes) {
     EXPECT_FALSE(e.Renumber());
 }
 
+TEST(Numbering, StringsViewChangesRenumber) {
+    TJDRTFTextIo e;
+    e.LoadFormat = TJDLoadFormat::FormatHTML;
+    e.LoadFromString("<ol><li>one<li>two<li>three</ol>");
+    TJDRtfStrings strings(e);
+    strings.Delete(0);
+    EXPECT_EQ(Text(e), "1.\ttwo|2.\tthree");
+    strings.Insert(1, "plain");  // a paragraph outside the list restarts the count
+    EXPECT_EQ(Text(e), "1.\ttwo|plain|1.\tthree");
+    strings.Put(0, "replaced");  // the replaced paragraph keeps its numbering
+    EXPECT_EQ(Text(e), "1.\treplaced|plain|1.\tthree");
+}
+
 TEST(Numbering, InsertedListIsRenumberedWithTheText) {
     TJDRTFTextIo e;
     e.LoadFormat = TJDLoadFormat::FormatHTML;
