@@ -245,7 +245,10 @@ public:
         RethrowFromFilter();
         if (rc == kDbiErrEof) return false;
         Check(rc);
-        return CompareKey(Read(buf_.data(), false), key, count, partial) == 0;
+        const int c = CompareKey(Read(buf_.data(), false), key, count, partial);
+        // A range's first record before the key: the key lies past the range.
+        if (c < 0) return Check(DbiSetToEnd(cur_)), false;
+        return c == 0;
     }
 
     void SetRange(const TRecord& low, int lc, bool li, const TRecord& high, int hc, bool hi) override {

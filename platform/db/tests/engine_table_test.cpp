@@ -224,6 +224,10 @@ TEST_F(EngineTableTest, KeySearchAndRangesOnManyRowsAreTheEnginesNotAWalk) {
     EXPECT_EQ(pages.FieldByName("HelpId")->AsInteger(), 199);
     EXPECT_FALSE(pages.FindKey({std::string("Bulk"), std::int64_t{200}})) << "outside the range";
     EXPECT_TRUE(pages.FindKey({std::string("Bulk"), std::int64_t{150}}));
+    pages.FindNearest({std::string("Bulk"), std::int64_t{5000}});
+    EXPECT_EQ(pages.FieldByName("HelpId")->AsInteger(), 199) << "past the range: its last record";
+    pages.FindNearest({std::string("Alpha")});
+    EXPECT_EQ(pages.FieldByName("HelpId")->AsInteger(), 100) << "before the range: its first record";
     pages.CancelRange();
     EXPECT_EQ(pages.RecordCount(), kRows + 5);
 }
