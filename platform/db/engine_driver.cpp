@@ -153,6 +153,7 @@ public:
         if (rc == kDbiErrNoCurrRec || rc == kDbiErrBof || rc == kDbiErrEof)
             rc = DbiSwitchToIndex(cur_, def->Name.c_str(), nullptr, 0, false);
         Check(rc);
+        rangeActive_ = false;  // the engine drops a range when its index changes
         // A bookmark carries the key, so its size follows the index.
         std::vector<std::uint8_t> props(CURProps::kSize, 0);
         Check(DbiGetCursorProps(cur_, props.data()));
@@ -264,7 +265,7 @@ public:
     }
 
     void ResetRange() override {
-        if (rangeActive_) Check(DbiResetRange(cur_));
+        if (!keyFields_.empty()) Check(DbiResetRange(cur_));
         rangeActive_ = false;
         Check(DbiSetToBegin(cur_));
     }
