@@ -276,5 +276,24 @@ TEST(TypeConversion, BlankLengthsAndModeBytes) {
     EXPECT_EQ(ShareModeFromByte(2), 1u);
 }
 
+// The API value of a field is what a buffer of that many bytes must hold for
+// the conversions to accept it, whatever the engine's own length.
+TEST(TypeConversion, ApiValueLengthsFitTheConversions) {
+    struct Case { TqvFieldType type; std::uint32_t engineLength, apiLength; };
+    const Case cases[] = {{qvftBoolean, 1, 2}, {qvftByte, 1, 2},    {qvftInt8, 1, 2},
+                          {qvftSingle, 4, 8},  {qvftInt32, 4, 4},   {qvftExtended, 10, 8},
+                          {qvftNullString, 21, 21}};
+    for (const Case& c : cases) {
+        const std::uint32_t n = ApiValueLength(c.type, c.engineLength);
+        EXPECT_EQ(n, c.apiLength) << int(c.type);
+        Bytes api(n, 0), field(c.engineLength, 0);
+        api[0] = 1;
+        EXPECT_EQ(FieldValueFromApi(c.type, field.data(), field.size(), api.data(), api.size()), kFieldValueOk)
+            << int(c.type);
+        EXPECT_EQ(FieldValueToApi(c.type, api.data(), api.size(), field.data(), field.size()), kFieldValueOk)
+            << int(c.type);
+    }
+}
+
 }  // namespace
 }  // namespace qv
