@@ -97,6 +97,11 @@ void TqvClientCommsEngine::StartInProcessServer(const TqvCommandHandlerFactory& 
         throw;
     }
     protocol_->EnsureStarted();
+    // Other sessions of the process run servers of their own: this client
+    // must reach the one it just started.
+    auto* server = dynamic_cast<TqvSingleUserProtocol*>(&serverComms_->Transport());
+    auto* client = dynamic_cast<TqvSingleUserProtocol*>(protocol_.get());
+    if (server != nullptr && client != nullptr) client->SetServerWindow(server->NotifyWindow());
 }
 
 void TqvClientCommsEngine::WindowProc(plat::TMessage& m) {
