@@ -5,6 +5,7 @@
 #include "platform/core/paths.h"
 #include "platform/gui/control_widget.h"
 #include "platform/gui/dialog_service.h"
+#include "platform/gui/forms.h"
 #include "platform/gui/printer.h"
 #include "platform/gui/qt_bridge.h"
 
@@ -287,6 +288,7 @@ struct TFindDialog::Impl {
     QRadioButton* down = nullptr;
     QGroupBox* direction = nullptr;
     QPushButton* findNext = nullptr;
+    QPushButton* help = nullptr;
 };
 
 namespace {
@@ -304,6 +306,12 @@ protected:
 };
 
 }  // namespace
+
+void TCommonDialog::ShowHelp() {
+    if (!Application) return;
+    if (HelpContext != 0) Application->HelpContext(HelpContext);
+    else Application->HelpCommand(HELP_CONTENTS, 0);
+}
 
 TFindDialog::TFindDialog(TComponent* AOwner) : TCommonDialog(AOwner), impl_(std::make_unique<Impl>()) {}
 
@@ -375,6 +383,10 @@ bool TFindDialog::Execute() {
         cancel->setObjectName("cancel");
         buttons->addWidget(cancel);
         QObject::connect(cancel, &QPushButton::clicked, [this] { CloseDialog(); });
+        w.help = new QPushButton("&Help");
+        w.help->setObjectName("help");
+        buttons->addWidget(w.help);
+        QObject::connect(w.help, &QPushButton::clicked, [this] { ShowHelp(); });
         buttons->addStretch();
         grid->addLayout(buttons, 0, 2, row, 1);
     }
@@ -392,6 +404,7 @@ bool TFindDialog::Execute() {
         w.direction->setVisible(!(Options & frHideUpDown));
         w.direction->setEnabled(!(Options & frDisableUpDown));
     }
+    w.help->setVisible(Options & frShowHelp);
     if (Position.x >= 0 && Position.y >= 0) w.window->move(Position.x, Position.y);
     bool wasShowing = Showing();
     w.window->show();

@@ -94,6 +94,9 @@ class TCommonDialog : public TComponent {
 public:
     explicit TCommonDialog(TComponent* AOwner) : TComponent(AOwner) {}
     virtual bool Execute() = 0;
+    // The dialog's Help button: the application's help for HelpContext
+    // (its contents when 0), through its OnHelp and help hook.
+    virtual void ShowHelp();
     long HelpContext = 0;
     bool Ctl3D = true;
 };

@@ -146,8 +146,10 @@ bool ControlWidget::event(QEvent* e) {
 
 void ControlWidget::paintEvent(QPaintEvent* e) {
     if (!control_) return;
-    control_->PaintWidget(FromQRect(e->rect()));
+    QRect r = e->rect().translated(0, -clientTop).intersected(QRect(0, 0, width(), height() - clientTop));
+    if (!r.isEmpty()) control_->PaintWidget(FromQRect(r));
     QPainter p(this);
+    p.translate(0, clientTop);
     PaintCaret(control_, p);
 }
 
@@ -155,9 +157,10 @@ void ControlWidget::resizeEvent(QResizeEvent* e) {
     QWidget::resizeEvent(e);
     if (!control_ || syncing) return;
     // Sized from outside (the user or the window manager): the control follows.
+    if (topBar) topBar->resize(width(), clientTop);
     TRect c = control_->ClientRect();
     TPoint bars = control_->ScrollBarSpace();
-    int dw = width() - c.Width() - bars.x, dh = height() - c.Height() - bars.y;
+    int dw = width() - c.Width() - bars.x, dh = height() - clientTop - c.Height() - bars.y;
     if (dw == 0 && dh == 0) return;
     control_->width_ += dw;
     control_->height_ += dh;
@@ -221,7 +224,7 @@ void ControlWidget::Mouse(QMouseEvent* e, int kind) {
     CurrentInputState().buttons = e->buttons();
     if (!control_) return;
     QPoint qp = e->position().toPoint();
-    TPoint p{qp.x(), qp.y()};
+    TPoint p{qp.x(), qp.y() - clientTop};
     TControl* target = control_;
     TPoint tp = p;
     TControl* capture = CaptureControlRef();

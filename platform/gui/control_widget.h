@@ -21,6 +21,11 @@ public:
     void Detach() { control_ = nullptr; }
     // While set, geometry changes come from the control and are not echoed back.
     bool syncing = false;
+    // Rows at the top of the widget above the control's client area (a
+    // form's menu bar, which Win32 keeps outside the client area too).
+    int clientTop = 0;
+    // The widget shown in those rows; it follows the widget's width.
+    QWidget* topBar = nullptr;
 
 protected:
     bool event(QEvent* e) override;
@@ -45,6 +50,12 @@ private:
     void Mouse(QMouseEvent* e, int kind);  // 0 down, 1 up, 2 double, 3 move
     TWinControl* control_;
 };
+
+// The client area's top inside a control's widget (0 for all but a form with a menu bar).
+inline int ClientTop(const QWidget* w) {
+    auto* c = dynamic_cast<const ControlWidget*>(w);
+    return c ? c->clientTop : 0;
+}
 
 // Virtual-key code of a Qt key event (0 when it has none).
 unsigned VirtualKeyOfQtKey(int qtKey, bool keypad);

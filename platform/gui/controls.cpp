@@ -511,7 +511,7 @@ void TWinControl::EnsureWidget() {
     if (impl_->widget) return;
     impl_->widget = static_cast<ControlWidget*>(CreateWidget());
     impl_->widget->syncing = true;
-    impl_->widget->setGeometry(left_, top_, width_, height_);
+    impl_->widget->setGeometry(left_, top_ + (parent_ ? ClientTop(parent_->Widget()) : 0), width_, height_);
     impl_->widget->syncing = false;
     impl_->widget->setEnabled(Enabled());
     CursorChanged();
@@ -583,7 +583,7 @@ void TWinControl::InsertControl(TControl* c) {
         if (w->impl_->widget->parentWidget() != pw) {
             w->impl_->widget->syncing = true;
             w->impl_->widget->setParent(pw);
-            w->impl_->widget->setGeometry(w->left_, w->top_, w->width_, w->height_);
+            w->impl_->widget->setGeometry(w->left_, w->top_ + ClientTop(pw), w->width_, w->height_);
             w->impl_->widget->syncing = false;
         }
         w->impl_->widget->setVisible(w->Visible());
@@ -702,7 +702,7 @@ void TWinControl::SelectNext(TWinControl* current, bool goForward, bool checkTab
 void TWinControl::InvalidateRect(const TRect& r) {
     if (r.IsEmpty()) return;
     impl_->invalid += ToQRect(r);
-    if (impl_->widget) impl_->widget->update(ToQRect(r));
+    if (impl_->widget) impl_->widget->update(ToQRect(r).translated(0, impl_->widget->clientTop));
 }
 
 void TWinControl::Invalidate() { InvalidateRect(Rect(0, 0, width_, height_)); }
@@ -768,7 +768,7 @@ void TWinControl::SetText(const std::string& s) { TControl::SetText(s); }
 
 TPoint TWinControl::ClientOrigin() const {
     if (impl_->widget) {
-        QPoint p = impl_->widget->mapToGlobal(QPoint(0, 0));
+        QPoint p = impl_->widget->mapToGlobal(QPoint(0, impl_->widget->clientTop));
         return {p.x(), p.y()};
     }
     return TControl::ClientOrigin();
@@ -793,9 +793,10 @@ void TWinControl::BoundsChanged() {
         TRect c = ClientRect();
         TPoint bars = ScrollBarSpace();
         w->move(left_, top_);
-        w->resize(c.Width() + bars.x, c.Height() + bars.y);
+        w->resize(c.Width() + bars.x, c.Height() + bars.y + w->clientTop);
+        if (w->topBar) w->topBar->resize(w->width(), w->clientTop);
     } else {
-        w->setGeometry(left_, top_, width_, height_);
+        w->setGeometry(left_, top_ + (parent_ ? ClientTop(parent_->Widget()) : 0), width_, height_);
     }
     w->syncing = false;
     LayoutScrollBars();
@@ -918,7 +919,7 @@ void TWinControl::PaintWidget(const TRect& rect) {
     }
     if (impl_->canvas) impl_->canvas->Flush();
     QPainter p(impl_->widget);
-    p.drawImage(ToQRect(rect), impl_->buffer, ToQRect(rect));
+    p.drawImage(ToQRect(rect).translated(0, impl_->widget->clientTop), impl_->buffer, ToQRect(rect));
 }
 
 void TWinControl::PaintHandler(TMessage& m) {
@@ -1140,16 +1141,17 @@ void TWinControl::ScrollBarAction(int bar, int action) {
 
 void TWinControl::LayoutScrollBars() {
     if (!impl_->widget) return;
-    int w = impl_->widget->width(), h = impl_->widget->height();
+    int top = impl_->widget->clientTop;
+    int w = impl_->widget->width(), h = impl_->widget->height() - top;
     int size = GetSystemMetrics(SM_CXVSCROLL);
     bool hs = impl_->shown[0], vs = impl_->shown[1];
     if (impl_->bars[0]) {
         impl_->bars[0]->setVisible(hs);
-        impl_->bars[0]->setGeometry(0, h - size, w - (vs ? size : 0), size);
+        impl_->bars[0]->setGeometry(0, top + h - size, w - (vs ? size : 0), size);
     }
     if (impl_->bars[1]) {
         impl_->bars[1]->setVisible(vs);
-        impl_->bars[1]->setGeometry(w - size, 0, size, h - (hs ? size : 0));
+        impl_->bars[1]->setGeometry(w - size, top, size, h - (hs ? size : 0));
     }
 }
 

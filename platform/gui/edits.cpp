@@ -634,15 +634,54 @@ void TMemo::SetScrollBars(TScrollStyle s) {
     UpdateScrollBars();
 }
 
+int TMemo::HorzScrollLimit() {
+    // The widest row past the text area: how far the text can scroll.
+    TCanvas& c = Canvas();
+    c.Font().Assign(Font());
+    std::string shown = DisplayText();
+    int widest = 0;
+    for (auto [start, end] : Rows()) widest = std::max(widest, c.TextWidth(shown.substr(start, end - start)));
+    return std::max(0, widest + 2 * kInset - TextArea().Width());
+}
+
 void TMemo::UpdateScrollBars() {
     int lines = LineCount();
     if (scrollBars_ == ssVertical || scrollBars_ == ssBoth) {
         SetScrollBarRange(this, SB_VERT, 0, std::max(0, lines - 1));
         SetScrollPos(SB_VERT, topLine_);
     }
+    // Wrapped text never needs to scroll sideways.
+    if ((scrollBars_ == ssHorizontal || scrollBars_ == ssBoth) && !wordWrap_) {
+        SetScrollBarRange(this, SB_HORZ, 0, HorzScrollLimit());
+        SetScrollPos(SB_HORZ, scrollX_);
+    } else {
+        SetScrollBarRange(this, SB_HORZ, 0, 0);
+    }
 }
 
 void TMemo::WndProc(TMessage& m) {
+    if (m.Msg == WM_HSCROLL) {
+        int limit = HorzScrollLimit();
+        int page = std::max(1, TextArea().Width() - LineHeight());
+        int step = std::max(1, LineHeight() / 2);
+        // Left and right share the codes of up and down.
+        switch (LOWORD(m.WParam)) {
+        case SB_LINEUP: scrollX_ -= step; break;
+        case SB_LINEDOWN: scrollX_ += step; break;
+        case SB_PAGEUP: scrollX_ -= page; break;
+        case SB_PAGEDOWN: scrollX_ += page; break;
+        case SB_THUMBPOSITION:
+        case SB_THUMBTRACK: scrollX_ = HIWORD(m.WParam); break;
+        case SB_TOP: scrollX_ = 0; break;
+        case SB_BOTTOM: scrollX_ = limit; break;
+        default: return;
+        }
+        scrollX_ = std::clamp(scrollX_, 0, limit);
+        SetScrollPos(SB_HORZ, scrollX_);
+        Invalidate();
+        UpdateCaret();
+        return;
+    }
     if (m.Msg == WM_VSCROLL) {
         int lines = LineCount();
         int code = LOWORD(m.WParam);
@@ -664,9 +703,13 @@ void TMemo::WndProc(TMessage& m) {
         UpdateCaret();
         return;
     }
+    int oldScrollX = scrollX_;
     TCustomEdit::WndProc(m);
     // A new width wraps the text again.
     if (m.Msg == WM_SIZE) UpdateScrollBars();
+    // The caret moved the text sideways: the bar follows.
+    else if (scrollX_ != oldScrollX && (scrollBars_ == ssHorizontal || scrollBars_ == ssBoth) && !wordWrap_)
+        SetScrollPos(SB_HORZ, scrollX_);
 }
 
 }  // namespace gui

@@ -168,6 +168,7 @@ protected:
 
 private:
     void UpdateScrollBars();
+    int HorzScrollLimit();
     plat::StringList lines_;
     bool syncing_ = false;
     TScrollStyle scrollBars_ = ssNone;

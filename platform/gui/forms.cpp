@@ -2,6 +2,7 @@
 
 #include "platform/core/exceptions.h"
 #include "platform/gui/control_widget.h"
+#include "platform/gui/menus.h"
 #include "platform/gui/qt_bridge.h"
 #include "platform/win/message_queue.h"
 
@@ -104,7 +105,7 @@ Caret g_caret;
 
 void UpdateCaretArea() {
     if (TWinControl* c = FindControl(g_caret.owner))
-        if (QWidget* w = c->Widget()) w->update(g_caret.pos.x, g_caret.pos.y, g_caret.width, g_caret.height);
+        if (QWidget* w = c->Widget()) w->update(g_caret.pos.x, g_caret.pos.y + ClientTop(w), g_caret.width, g_caret.height);
 }
 
 int g_beeps = 0;
@@ -133,7 +134,11 @@ TForm::~TForm() {
     DoDestroy();
     if (modalLoop_) static_cast<QEventLoop*>(modalLoop_)->exit();
     if (Screen) Screen->RemoveForm(this);
-    if (Application && Application->MainForm() == this) Application->Terminate();
+    if (Application && Application->MainForm() == this) {
+        // Nothing may reach the freed form through MainForm afterwards.
+        Application->mainForm_ = nullptr;
+        Application->Terminate();
+    }
 }
 
 void TForm::AfterConstruction() {
@@ -160,21 +165,58 @@ void TForm::FrameSize(int& dx, int& dy, int& caption) const {
 }
 
 TRect TForm::ClientRect() const {
-    // Width and Height are the outer size of the window, as on Win32.
+    // Width and Height are the outer size of the window, as on Win32; the
+    // menu bar is outside the client area as well.
     int dx, dy, cap;
     FrameSize(dx, dy, cap);
     TPoint bars = ScrollBarSpace();
-    return Rect(0, 0, std::max(0, Width() - 2 * dx - bars.x), std::max(0, Height() - 2 * dy - cap - bars.y));
+    return Rect(0, 0, std::max(0, Width() - 2 * dx - bars.x),
+                std::max(0, Height() - 2 * dy - cap - MenuBarHeight() - bars.y));
 }
 
 TPoint TForm::ClientOrigin() const {
     if (QWidget* w = Widget(); w && w->isVisible()) {
-        QPoint p = w->mapToGlobal(QPoint(0, 0));
+        QPoint p = w->mapToGlobal(QPoint(0, MenuBarHeight()));
         return {p.x(), p.y()};
     }
     int dx, dy, cap;
     FrameSize(dx, dy, cap);
-    return {Left() + dx, Top() + dy + cap};
+    return {Left() + dx, Top() + dy + cap + MenuBarHeight()};
+}
+
+namespace {
+MenuBarBuilder g_menuBarBuilder = nullptr;
+}
+
+void SetMenuBarBuilder(MenuBarBuilder builder) { g_menuBarBuilder = builder; }
+
+int TForm::MenuBarHeight() const { return ClientTop(Widget()); }
+
+void TForm::SetMenu(TMainMenu* menu) {
+    if (menu == menu_) return;
+    if (menu_) static_cast<TComponent*>(menu_)->RemoveFreeNotification(this);
+    menu_ = menu;
+    if (menu_) static_cast<TComponent*>(menu_)->FreeNotification(this);
+    MenuChanged();
+}
+
+void TForm::MenuChanged() {
+    auto* w = static_cast<ControlWidget*>(Widget());
+    int h = g_menuBarBuilder ? g_menuBarBuilder(this, menu_) : 0;
+    if (h == w->clientTop) return;
+    w->clientTop = h;
+    // The outer size stays; the client area gives the bar its rows.
+    BoundsChanged();
+    for (int i = 0; i < ControlCount(); ++i) {
+        auto* c = dynamic_cast<TWinControl*>(Controls(i));
+        if (!c || !c->Widget()) continue;
+        auto* cw = static_cast<ControlWidget*>(c->Widget());
+        cw->syncing = true;
+        cw->move(c->Left(), c->Top() + h);
+        cw->syncing = false;
+    }
+    Realign();
+    Invalidate();
 }
 
 void TForm::ApplyWindowFlags() {
@@ -421,6 +463,10 @@ void TForm::Activated(bool active) {
 void TForm::Notification(TComponent* AComponent, TOperation Operation) {
     TWinControl::Notification(AComponent, Operation);
     if (Operation == opRemove && AComponent == activeControl_) activeControl_ = nullptr;
+    if (Operation == opRemove && menu_ && AComponent == static_cast<TComponent*>(menu_)) {
+        menu_ = nullptr;
+        MenuChanged();
+    }
 }
 
 void TForm::PaintWindow() {
@@ -507,6 +553,14 @@ void TApplication::SetHint(const std::string& hint) {
     if (hint == hint_) return;
     hint_ = hint;
     if (OnHint) OnHint(this);
+}
+
+bool TApplication::HelpCommand(unsigned command, long data) {
+    bool callHelp = true;
+    bool result = false;
+    if (OnHelp) result = OnHelp(command, data, callHelp);
+    if (callHelp && HelpHook && !HelpFile.empty()) result = HelpHook(HelpFile, command, data) || result;
+    return result;
 }
 
 int TApplication::MessageBox(const std::string& text, const std::string& caption, unsigned flags) {

@@ -16,6 +16,8 @@
 
 namespace gui {
 
+class TMainMenu;
+
 enum TFormBorderStyle { bsNone, bsSingle, bsSizeable, bsDialog, bsToolWindow, bsSizeToolWin };
 using TBorderStyle = TFormBorderStyle;
 enum TPosition { poDesigned, poDefault, poDefaultPosOnly, poDefaultSizeOnly, poScreenCenter,
@@ -73,6 +75,15 @@ public:
     TRect ClientRect() const override;
     TPoint ClientOrigin() const override;
 
+    // The main menu, shown as a bar at the top of the form; the client area
+    // starts below it. nullptr: no bar.
+    TMainMenu* Menu() const { return menu_; }
+    void SetMenu(TMainMenu* menu);
+    // Builds the bar again from the menu's items (the menu calls it when they change).
+    void MenuChanged();
+    // The bar's height in pixels (0 without a bar).
+    int MenuBarHeight() const;
+
     TNotifyEvent OnCreate;
     TNotifyEvent OnDestroy;
     TNotifyEvent OnShow;
@@ -121,9 +132,23 @@ private:
     bool created_ = false;
     bool destroyed_ = false;
     bool releasing_ = false;
+    TMainMenu* menu_ = nullptr;
 };
 
+// Builds, refills or removes the bar of `menu` on a form (nullptr: remove it)
+// and returns its height. The menus live above the forms, so they register it.
+using MenuBarBuilder = int (*)(TForm* form, TMainMenu* menu);
+void SetMenuBarBuilder(MenuBarBuilder builder);
+
 using THintEvent = TNotifyEvent;
+// Win32 help commands.
+constexpr unsigned HELP_CONTEXT = 0x0001, HELP_QUIT = 0x0002, HELP_INDEX = 0x0003, HELP_CONTENTS = 0x0003,
+                   HELP_HELPONHELP = 0x0004, HELP_KEY = 0x0101;
+// Sees a help request first: returns whether it was handled; leaving
+// CallHelp true passes it on to the help hook as well.
+using THelpEvent = std::function<bool(unsigned Command, long Data, bool& CallHelp)>;
+// Shows help: the help file, the command and its data; true when shown.
+using THelpHook = std::function<bool(const std::string& HelpFile, unsigned Command, long Data)>;
 
 class TApplication : public TComponent {
 public:
@@ -146,6 +171,13 @@ public:
     void SetTitle(const std::string& title);
     std::string HelpFile;
     std::string ExeName;
+    THelpEvent OnHelp;
+    // Where help is shown; the program installs its viewer here.
+    THelpHook HelpHook;
+    // Raises OnHelp, then (unless it took the request) calls the help hook
+    // with HelpFile; false when nothing showed help.
+    bool HelpCommand(unsigned command, long data);
+    bool HelpContext(long context) { return HelpCommand(HELP_CONTEXT, context); }
     int HintPause = 500;
     bool ShowHint = true;
     // The long part of the hint of the control under the mouse; setting it raises OnHint.
@@ -159,6 +191,7 @@ public:
     HWND Handle();
 
 private:
+    friend class TForm;
     TForm* mainForm_ = nullptr;
     bool terminated_ = false;
     std::string title_ = "Tavrin";

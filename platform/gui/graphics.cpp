@@ -275,14 +275,27 @@ TCanvas::~TCanvas() { Flush(); }
 
 void TCanvas::Bind(QImage* image, TPoint origin, TRect clip) {
     Flush();
+    device_ = nullptr;
     target_ = image;
     origin_ = origin;
     clip_ = clip;
 }
 
+void TCanvas::BindPainter(QPainter* painter, int width, int height, int dpi) {
+    Flush();
+    target_ = nullptr;
+    device_ = painter;
+    deviceWidth_ = width;
+    deviceHeight_ = height;
+    deviceDpi_ = dpi;
+    origin_ = {};
+    clip_ = {};
+}
+
 void TCanvas::Unbind() {
     Flush();
     target_ = nullptr;
+    device_ = nullptr;
 }
 
 void TCanvas::Flush() {
@@ -293,6 +306,14 @@ void TCanvas::Flush() {
 }
 
 QPainter* TCanvas::Painter() {
+    if (device_) {
+        if (!device_->isActive()) return nullptr;
+        if (clip_.IsEmpty()) device_->setClipping(false);
+        else device_->setClipRect(ToQRect(clip_));
+        device_->setCompositionMode(QPainter::CompositionMode_SourceOver);
+        device_->setRenderHint(QPainter::Antialiasing, false);
+        return device_;
+    }
     if (!target_ || target_->isNull()) return nullptr;
     if (!painter_) {
         painter_ = std::make_unique<QPainter>(target_);
@@ -305,7 +326,7 @@ QPainter* TCanvas::Painter() {
 }
 
 void TCanvas::ApplyPen() {
-    QPainter* p = painter_.get();
+    QPainter* p = device_ ? device_ : painter_.get();
     if (pen_.Style() == psClear || pen_.Mode() == pmNop) {
         p->setPen(Qt::NoPen);
         return;
@@ -328,7 +349,7 @@ void TCanvas::ApplyPen() {
 }
 
 void TCanvas::ApplyBrush() {
-    QPainter* p = painter_.get();
+    QPainter* p = device_ ? device_ : painter_.get();
     if (brush_.Bitmap() && brush_.Bitmap()->Image()) {
         p->setBrush(QBrush(*brush_.Bitmap()->Image()));
         return;
@@ -340,7 +361,7 @@ void TCanvas::ApplyBrush() {
 }
 
 void TCanvas::ApplyFont() {
-    QPainter* p = painter_.get();
+    QPainter* p = device_ ? device_ : painter_.get();
     p->setFont(ToQFont(font_));
     p->setPen(ToQColor(font_.Color()));
 }
@@ -453,7 +474,7 @@ void TCanvas::DrawFocusRect(const TRect& r) {
     }
     p->setCompositionMode(QPainter::CompositionMode_SourceOver);
     Flush();
-    ForceOpaque(*target_, ToQRect(r).translated(origin_.x, origin_.y));
+    if (target_) ForceOpaque(*target_, ToQRect(r).translated(origin_.x, origin_.y));
     Changed();
 }
 
@@ -558,14 +579,15 @@ void TCanvas::ExtTextOut(int x, int y, unsigned options, const TRect* rect, cons
 }
 
 int TCanvas::GetDeviceCaps(int index) const {
-    int w = target_ ? target_->width() : GetSystemMetrics(SM_CXSCREEN);
-    int h = target_ ? target_->height() : GetSystemMetrics(SM_CYSCREEN);
+    int w = device_ ? deviceWidth_ : target_ ? target_->width() : GetSystemMetrics(SM_CXSCREEN);
+    int h = device_ ? deviceHeight_ : target_ ? target_->height() : GetSystemMetrics(SM_CYSCREEN);
+    int dpi = device_ ? deviceDpi_ : kScreenPixelsPerInch;
     switch (index) {
-    case LOGPIXELSX: case LOGPIXELSY: return kScreenPixelsPerInch;
+    case LOGPIXELSX: case LOGPIXELSY: return dpi;
     case HORZRES: return w;
     case VERTRES: return h;
-    case HORZSIZE: return MulDiv(w, 254, kScreenPixelsPerInch * 10);  // millimetres
-    case VERTSIZE: return MulDiv(h, 254, kScreenPixelsPerInch * 10);
+    case HORZSIZE: return MulDiv(w, 254, dpi * 10);  // millimetres
+    case VERTSIZE: return MulDiv(h, 254, dpi * 10);
     case BITSPIXEL: return 24;
     case PLANES: return 1;
     case NUMCOLORS: return -1;  // more than 256 colours
@@ -607,11 +629,12 @@ void TCanvas::DrawImage(const TRect& dest, const QImage& image, const TRect& src
         ApplyBrush();
         p->fillRect(ToQRect(dest), p->brush());
     } else {
-        p->setCompositionMode(ModeOfCopy(mode));
+        // A device (a printer) has no picture to combine with: a plain copy.
+        if (!device_) p->setCompositionMode(ModeOfCopy(mode));
         p->drawImage(ToQRect(dest), image, ToQRect(src));
     }
     p->setCompositionMode(QPainter::CompositionMode_SourceOver);
-    if (mode != cmSrcCopy) {
+    if (mode != cmSrcCopy && target_) {
         Flush();
         ForceOpaque(*target_, ToQRect(dest).translated(origin_.x, origin_.y));
     }
@@ -679,6 +702,11 @@ TColor TCanvas::Pixel(int x, int y) {
 }
 
 void TCanvas::SetPixel(int x, int y, TColor color) {
+    if (device_) {
+        if (QPainter* p = Painter()) p->fillRect(QRect(x, y, 1, 1), ToQColor(color));
+        Changed();
+        return;
+    }
     if (!target_) return;
     Flush();
     int ix = x + origin_.x, iy = y + origin_.y;
@@ -689,8 +717,9 @@ void TCanvas::SetPixel(int x, int y, TColor color) {
 }
 
 TRect TCanvas::ClipRect() const {
-    if (!target_) return {};
-    TRect r = clip_.IsEmpty() ? Bounds(0, 0, target_->width(), target_->height()) : clip_;
+    if (!target_ && !device_) return {};
+    TRect whole = device_ ? Bounds(0, 0, deviceWidth_, deviceHeight_) : Bounds(0, 0, target_->width(), target_->height());
+    TRect r = clip_.IsEmpty() ? whole : clip_;
     OffsetRect(r, -origin_.x, -origin_.y);
     return r;
 }

@@ -226,13 +226,17 @@ public:
     void ResetClip();
     void Lock() {}
     void Unlock() {}
-    bool HandleAllocated() const { return target_ != nullptr; }
+    bool HandleAllocated() const { return target_ != nullptr || device_ != nullptr; }
 
     // --- plumbing for the layer itself --------------------------------------------
     // Points the canvas at an image (not owned); (0, 0) of the canvas lies at
     // `origin` in it, drawing is clipped to `clip` (image coordinates; empty
     // means the whole image).
     void Bind(QImage* image, TPoint origin = {}, TRect clip = {});
+    // Points the canvas at a painter already begun on another device (a
+    // printer), `width` x `height` device pixels at `dpi`: what is drawn goes
+    // straight to the device, so text stays text. Pixels cannot be read back.
+    void BindPainter(QPainter* painter, int width, int height, int dpi);
     void Unbind();
     QImage* Target() const { return target_; }
     TPoint Origin() const { return origin_; }
@@ -255,6 +259,8 @@ private:
     TBrush brush_;
     TPoint penPos_;
     QImage* target_ = nullptr;
+    QPainter* device_ = nullptr;  // a painter of BindPainter, not owned
+    int deviceWidth_ = 0, deviceHeight_ = 0, deviceDpi_ = 0;
     TPoint origin_;
     TRect clip_;  // image coordinates; empty: none
     std::unique_ptr<QPainter> painter_;

@@ -705,6 +705,21 @@ int TCustomGrid::SizingColAt(int X, int Y) const {
     return -1;
 }
 
+int TCustomGrid::SizingRowAt(int X, int Y) const {
+    // The bottom border of a row, grabbed in the fixed columns.
+    if (!(options_ & goRowSizing)) return -1;
+    int fixedWidth = 0;
+    for (int c = 0; c < fixedCols_; ++c) fixedWidth += colWidths_[c] + gridLineWidth_;
+    if (X >= fixedWidth) return -1;
+    for (int r = 0; r < RowCount(); ++r) {
+        int top = RowTop(r);
+        if (top < 0) continue;
+        int bottom = top + rowHeights_[r];
+        if (std::abs(Y - bottom) <= kSizingZone) return r;
+    }
+    return -1;
+}
+
 void TCustomGrid::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
     TCustomControl::MouseDown(Button, Shift, X, Y);
     if (Button != mbLeft) return;
@@ -714,10 +729,19 @@ void TCustomGrid::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y
         sizingStart_ = ColLeft(sizingCol_);
         return;
     }
+    sizingRow_ = SizingRowAt(X, Y);
+    if (sizingRow_ >= 0) {
+        sizingRowStart_ = RowTop(sizingRow_);
+        return;
+    }
     TGridCoord cell = MouseCoord(X, Y);
     if (cell.X < 0) return;
     if (cell.Y < fixedRows_ && cell.X >= fixedCols_ && (options_ & goColMoving)) {
         movingCol_ = cell.X;
+        return;
+    }
+    if (cell.X < fixedCols_ && cell.Y >= fixedRows_ && (options_ & goRowMoving)) {
+        movingRow_ = cell.Y;
         return;
     }
     if (cell.X < fixedCols_ || cell.Y < fixedRows_) return;
@@ -731,8 +755,8 @@ void TCustomGrid::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y
 
 void TCustomGrid::MouseMove(TShiftState Shift, int X, int Y) {
     TCustomControl::MouseMove(Shift, X, Y);
-    if (sizingCol_ < 0 && movingCol_ < 0)
-        SetCursor(SizingColAt(X, Y) >= 0 ? crHSplit : crDefault);
+    if (sizingCol_ < 0 && movingCol_ < 0 && sizingRow_ < 0 && movingRow_ < 0)
+        SetCursor(SizingColAt(X, Y) >= 0 ? crHSplit : SizingRowAt(X, Y) >= 0 ? crVSplit : crDefault);
     if (selecting_ && (Shift & ssLeft) && (options_ & goRangeSelect)) {
         TGridCoord cell = MouseCoord(X, Y);
         if (cell.X >= fixedCols_ && cell.Y >= fixedRows_) MoveColRow(cell.X, cell.Y, false, true);
@@ -750,6 +774,16 @@ void TCustomGrid::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) 
         int from = movingCol_;
         movingCol_ = -1;
         if (cell.X >= fixedCols_) MoveColumn(from, cell.X);
+    }
+    if (sizingRow_ >= 0) {
+        SetRowHeights(sizingRow_, std::max(kMinCellSize, Y - sizingRowStart_));
+        sizingRow_ = -1;
+    }
+    if (movingRow_ >= 0) {
+        TGridCoord cell = MouseCoord(std::max(0, std::min(X, ClientWidth() - 1)), Y);
+        int from = movingRow_;
+        movingRow_ = -1;
+        if (cell.Y >= fixedRows_) MoveRow(from, cell.Y);
     }
     selecting_ = false;
 }

@@ -190,6 +190,7 @@ private:
     void Scroll(int bar, int code, int pos);
     void ClampCurrent();
     int SizingColAt(int X, int Y) const;
+    int SizingRowAt(int X, int Y) const;
 
     std::vector<int> colWidths_;
     std::vector<int> rowHeights_;
@@ -206,6 +207,9 @@ private:
     int sizingCol_ = -1;
     int sizingStart_ = 0;
     int movingCol_ = -1;
+    int sizingRow_ = -1;
+    int sizingRowStart_ = 0;
+    int movingRow_ = -1;
     bool selecting_ = false;
 };
 

@@ -7,6 +7,8 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QThread>
 
@@ -30,11 +32,15 @@ Qt::MouseButton QtButton(TMouseButton b) {
 
 // The widget that receives a control's mouse input and the point in it.
 QWidget* MouseTarget(TControl* control, TPoint& p) {
-    if (auto* w = dynamic_cast<TWinControl*>(control)) return w->Widget();
+    // Client points: a form's menu bar sits above its client area.
+    if (auto* w = dynamic_cast<TWinControl*>(control)) {
+        p.y += ClientTop(w->Widget());
+        return w->Widget();
+    }
     TWinControl* parent = control->Parent();
     if (!parent) return nullptr;
     p.x += control->Left();
-    p.y += control->Top();
+    p.y += control->Top() + ClientTop(parent->Widget());
     return parent->Widget();
 }
 
@@ -107,6 +113,46 @@ void DoubleClick(TControl* control, TPoint p, TShiftState shift) {
     g_buttons |= Qt::LeftButton;
     SendMouse(control, p, QEvent::MouseButtonDblClick, Qt::LeftButton, g_buttons, shift);
     MouseUp(control, p, mbLeft, shift);
+}
+
+namespace {
+
+QAction* FindAction(QWidget* menu, const std::string& caption) {
+    QString want = ToQString(caption).remove('&');
+    for (QAction* a : menu->actions()) {
+        QString text = a->text().section('\t', 0, 0).remove('&');
+        if (!a->isSeparator() && a->isVisible() && text.compare(want, Qt::CaseInsensitive) == 0) return a;
+    }
+    return nullptr;
+}
+
+void ClickAt(QWidget* w, QPoint p) {
+    QPointF local(p), global(w->mapToGlobal(p));
+    QMouseEvent down(QEvent::MouseButtonPress, local, local, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(w, &down);
+    QMouseEvent up(QEvent::MouseButtonRelease, local, local, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(w, &up);
+}
+
+}  // namespace
+
+bool ClickMenu(TWinControl* form, const std::vector<std::string>& captions) {
+    auto* cw = form ? dynamic_cast<ControlWidget*>(form->Widget()) : nullptr;
+    auto* bar = cw ? qobject_cast<QMenuBar*>(cw->topBar) : nullptr;
+    if (!bar || captions.empty()) return false;
+    QWidget* current = bar;
+    for (std::size_t i = 0; i < captions.size(); ++i) {
+        QAction* a = FindAction(current, captions[i]);
+        if (!a) return false;
+        QRect r = current == bar ? bar->actionGeometry(a) : static_cast<QMenu*>(current)->actionGeometry(a);
+        QMenu* sub = a->menu();
+        ClickAt(current, r.center());
+        ProcessEvents();
+        if (i + 1 == captions.size()) break;
+        if (!sub || !sub->isVisible()) return false;
+        current = sub;
+    }
+    return true;
 }
 
 void Grab(TControl* control, TBitmap& image) {

@@ -6,6 +6,7 @@
 #include "platform/gui/controls.h"
 
 #include <string>
+#include <vector>
 
 namespace guitest {
 
@@ -23,6 +24,10 @@ void MouseMove(gui::TControl* control, gui::TPoint p, TShiftState shift = 0);
 void Click(gui::TControl* control, gui::TPoint p, gui::TMouseButton button = gui::mbLeft, TShiftState shift = 0);
 // Press, release, double-click, release: what a double click delivers.
 void DoubleClick(gui::TControl* control, gui::TPoint p, TShiftState shift = 0);
+// Clicks through a form's menu bar with the mouse: the top item with the
+// first caption, then in the menu it opens the item with the next, and so
+// on ('&' and case do not count). False when an item is not shown.
+bool ClickMenu(gui::TWinControl* form, const std::vector<std::string>& captions);
 // The control as it looks now, painted afresh, in a bitmap of its size.
 void Grab(gui::TControl* control, gui::TBitmap& image);
 bool SaveGrab(gui::TControl* control, const std::string& pngFile);

@@ -102,7 +102,51 @@ int TCustomListBox::HeightOf(int index) const {
     return index >= 0 && index < static_cast<int>(heights_.size()) ? heights_[index] : itemHeight_;
 }
 
+int TCustomListBox::RowsPerColumn() const {
+    int inset = BorderStyle == bsSingle ? 2 : 0;
+    return std::max(1, (ClientRect().Height() - 2 * inset) / itemHeight_);
+}
+
+int TCustomListBox::ColumnWidth() const {
+    int inset = BorderStyle == bsSingle ? 2 : 0;
+    return std::max(1, (ClientRect().Width() - 2 * inset) / std::max(1, columns_));
+}
+
+void TCustomListBox::SetColumns(int columns) {
+    columns_ = std::max(0, columns);
+    SetScrollBarRange(this, SB_VERT, 0, 0);
+    SetScrollBarRange(this, SB_HORZ, 0, 0);
+    SetTopIndex(0);
+    UpdateScrollBar();
+    Invalidate();
+}
+
+void TCustomListBox::SetIntegralHeight(bool on) {
+    integralHeight_ = on;
+    SetBounds(Left(), Top(), Width(), Height());
+}
+
+void TCustomListBox::SetBounds(int ALeft, int ATop, int AWidth, int AHeight) {
+    if (integralHeight_ && style_ != lbOwnerDrawVariable) {
+        // What is not item space (borders, a scroll bar) stays; the items get whole rows.
+        int inset = BorderStyle == bsSingle ? 2 : 0;
+        int extra = std::max(0, Height() - ClientRect().Height()) + 2 * inset;
+        int rows = std::max(1, (AHeight - extra) / itemHeight_);
+        AHeight = extra + rows * itemHeight_;
+    }
+    TCustomControl::SetBounds(ALeft, ATop, AWidth, AHeight);
+}
+
 TRect TCustomListBox::ItemRect(int index) const {
+    if (InColumns()) {
+        int rows = RowsPerColumn();
+        int rel = index - topIndex_;
+        int col = rel >= 0 ? rel / rows : -((-rel + rows - 1) / rows);
+        int row = rel - col * rows;
+        int inset = BorderStyle == bsSingle ? 2 : 0;
+        int w = ColumnWidth();
+        return Bounds(inset + col * w, inset + row * itemHeight_, w, itemHeight_);
+    }
     int y = 0;
     if (index >= topIndex_)
         for (int i = topIndex_; i < index; ++i) y += HeightOf(i);
@@ -114,6 +158,7 @@ TRect TCustomListBox::ItemRect(int index) const {
 }
 
 int TCustomListBox::VisibleCount() const {
+    if (InColumns()) return RowsPerColumn() * columns_;
     int inset = BorderStyle == bsSingle ? 2 : 0;
     int space = ClientRect().Height() - 2 * inset;
     int n = 0;
@@ -123,6 +168,15 @@ int TCustomListBox::VisibleCount() const {
 
 int TCustomListBox::ItemAtPos(TPoint pos, bool existing) const {
     if (!ClientRect().Contains(pos)) return -1;
+    if (InColumns()) {
+        int inset = BorderStyle == bsSingle ? 2 : 0;
+        int rows = RowsPerColumn();
+        int col = std::max(0, pos.x - inset) / ColumnWidth();
+        int row = std::max(0, pos.y - inset) / itemHeight_;
+        int i = row < rows ? topIndex_ + col * rows + row : items_.Count();
+        if (i < items_.Count()) return i;
+        return existing ? -1 : items_.Count();
+    }
     for (int i = topIndex_; i < items_.Count(); ++i) {
         TRect r = ItemRect(i);
         if (r.Top > ClientRect().Bottom) break;
@@ -134,6 +188,8 @@ int TCustomListBox::ItemAtPos(TPoint pos, bool existing) const {
 void TCustomListBox::SetTopIndex(int i) {
     int maxTop = std::max(0, items_.Count() - 1);
     i = std::clamp(i, 0, maxTop);
+    // In columns the top item is the first of a column.
+    if (InColumns()) i -= i % RowsPerColumn();
     if (i == topIndex_) return;
     topIndex_ = i;
     UpdateScrollBar();
@@ -141,7 +197,22 @@ void TCustomListBox::SetTopIndex(int i) {
 }
 
 void TCustomListBox::UpdateScrollBar() {
+    // A bar coming or going resizes the client area, which comes back here.
+    if (updatingBars_) return;
+    updatingBars_ = true;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{updatingBars_};
     int n = items_.Count();
+    if (InColumns()) {
+        int rows = RowsPerColumn();
+        int total = (n + rows - 1) / rows;
+        SetScrollBarRange(this, SB_HORZ, 0, std::max(0, total - columns_));
+        rows = RowsPerColumn();  // the bar may have taken a row
+        SetScrollPos(SB_HORZ, topIndex_ / rows);
+        return;
+    }
     int saveTop = topIndex_;
     topIndex_ = 0;
     int fits = VisibleCount();
@@ -165,6 +236,8 @@ void TCustomListBox::SetItemIndex(int i) {
     }
     if (i >= 0) {
         if (i < topIndex_) SetTopIndex(i);
+        else if (i >= topIndex_ + VisibleCount() && InColumns())
+            SetTopIndex((i / RowsPerColumn() - columns_ + 1) * RowsPerColumn());
         else if (i >= topIndex_ + VisibleCount()) SetTopIndex(i - VisibleCount() + 1);
     }
     Invalidate();
@@ -222,7 +295,7 @@ void TCustomListBox::Paint() {
     c.SetClipRect(inner);
     for (int i = topIndex_; i < items_.Count(); ++i) {
         TRect r = ItemRect(i);
-        if (r.Top >= inner.Bottom) break;
+        if (InColumns() ? r.Left >= inner.Right : r.Top >= inner.Bottom) break;
         TOwnerDrawState st = 0;
         if (selected_[i]) st |= odSelected;
         if (!Enabled()) st |= odDisabled;
@@ -273,6 +346,15 @@ void TCustomListBox::KeyDown(unsigned& Key, TShiftState Shift) {
     case VK_END: next = items_.Count() - 1; break;
     case VK_PRIOR: next = std::max(0, cur - page); break;
     case VK_NEXT: next = std::min(items_.Count() - 1, std::max(0, cur) + page); break;
+    // In columns, left and right go to the neighbouring column.
+    case VK_LEFT:
+        if (!InColumns()) return;
+        next = std::max(0, cur - RowsPerColumn());
+        break;
+    case VK_RIGHT:
+        if (!InColumns()) return;
+        next = std::min(items_.Count() - 1, std::max(0, cur) + RowsPerColumn());
+        break;
     default: return;
     }
     SelectByUser(next, CurrentShiftState() & ssShift);
@@ -396,6 +478,23 @@ void TCustomListBox::WndProc(TMessage& m) {
         *reinterpret_cast<TRect*>(m.LParam) = ItemRect(i);
         return;
     }
+    case WM_HSCROLL: {
+        if (!InColumns()) return;
+        int rows = RowsPerColumn();
+        int lastTop = std::max(0, (items_.Count() + rows - 1) / rows - columns_) * rows;
+        switch (LOWORD(m.WParam)) {
+        case SB_LINEUP: SetTopIndex(topIndex_ - rows); break;
+        case SB_LINEDOWN: SetTopIndex(std::min(topIndex_ + rows, lastTop)); break;
+        case SB_PAGEUP: SetTopIndex(topIndex_ - rows * columns_); break;
+        case SB_PAGEDOWN: SetTopIndex(std::min(topIndex_ + rows * columns_, lastTop)); break;
+        case SB_THUMBPOSITION:
+        case SB_THUMBTRACK: SetTopIndex(std::min(HIWORD(m.WParam) * rows, lastTop)); break;
+        case SB_TOP: SetTopIndex(0); break;
+        case SB_BOTTOM: SetTopIndex(lastTop); break;
+        default: break;
+        }
+        return;
+    }
     case WM_VSCROLL: {
         int page = std::max(1, VisibleCount() - 1);
         switch (LOWORD(m.WParam)) {
@@ -427,13 +526,21 @@ void TCustomListBox::WndProc(TMessage& m) {
 // ===========================================================================
 // TComboListBox
 
-TComboListBox::TComboListBox(TComponent* AOwner, TCustomComboBox* combo) : TCustomListBox(AOwner), combo_(combo) {
-    InitVisible(false);
+TComboListBox::TComboListBox(TComponent* AOwner, TCustomComboBox* combo, bool embedded)
+    : TCustomListBox(AOwner), combo_(combo), embedded_(embedded) {
     SetTabStop(false);
+    if (embedded) return;
+    InitVisible(false);
     BorderStyle = bsNone;
 }
 
-QWidget* TComboListBox::CreateWidget() { return CreateDropDownWidget(this); }
+QWidget* TComboListBox::CreateWidget() { return embedded_ ? TCustomListBox::CreateWidget() : CreateDropDownWidget(this); }
+
+void TComboListBox::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
+    TCustomListBox::MouseDown(Button, Shift, X, Y);
+    // The combo's edit keeps the focus, as in a simple combo on Win32.
+    if (embedded_ && combo_->CanFocus()) combo_->SetFocus();
+}
 
 void TComboListBox::DrawItem(int Index, TRect Rect, TOwnerDrawState State) {
     // The combo's owner drawing paints here, on this list's canvas.
@@ -460,6 +567,10 @@ TCustomComboBox::TCustomComboBox(TComponent* AOwner) : TCustomEdit(AOwner) {
     items_.OnChange = [this](plat::StringList&) {
         if (itemIndex_ >= items_.Count()) SetItemIndex(-1);
         if (list_) list_->Items().Assign(items_);
+        if (simpleList_) {
+            simpleList_->Items().Assign(items_);
+            simpleList_->SetItemIndex(itemIndex_);
+        }
     };
 }
 
@@ -471,7 +582,20 @@ TCustomComboBox::~TCustomComboBox() {
 TCanvas& TCustomComboBox::Canvas() { return itemCanvasOverride_ ? *itemCanvasOverride_ : TCustomEdit::Canvas(); }
 
 void TCustomComboBox::SetStyle(TComboBoxStyle s) {
+    if (s == csSimple && !simpleList_) {
+        if (dropped_) SetDroppedDown(false);
+        simpleList_ = new TComboListBox(this, this, true);
+        simpleList_->SetItemHeight(itemHeight_);
+        simpleList_->Font().Assign(Font());
+        simpleList_->Items().Assign(items_);
+        simpleList_->SetParent(this);
+        simpleList_->SetItemIndex(itemIndex_);
+    } else if (s != csSimple && simpleList_) {
+        delete simpleList_;
+        simpleList_ = nullptr;
+    }
     style_ = s;
+    PlaceSimpleList();
     SetReadOnly(!EditAreaEditable());
     SetCursor(EditAreaEditable() ? crIBeam : crDefault);
     Invalidate();
@@ -484,12 +608,25 @@ void TCustomComboBox::SetItemIndex(int i) {
     if (i >= 0) TCustomEdit::SetText(items_[i]);
     else if (!EditAreaEditable()) TCustomEdit::SetText("");
     settingIndex_ = false;
-    if (list_) list_->SetItemIndex(i);
+    if (TCustomListBox* l = ShownList()) l->SetItemIndex(i);
     if (i >= 0 && EditAreaEditable() && Focused()) SelectAll();
     Invalidate();
 }
 
+TCustomListBox* TCustomComboBox::ShownList() const { return simpleList_ ? simpleList_ : list_; }
+
+void TCustomComboBox::PlaceSimpleList() {
+    if (!simpleList_) return;
+    simpleList_->SetBounds(0, EditHeight(), Width(), std::max(0, Height() - EditHeight()));
+}
+
+void TCustomComboBox::Resize() {
+    PlaceSimpleList();
+    TCustomEdit::Resize();
+}
+
 TComboListBox* TCustomComboBox::ListBox() {
+    if (simpleList_) return simpleList_;
     if (!list_) {
         list_ = new TComboListBox(nullptr, this);
         list_->SetStyle(style_ == csOwnerDrawVariable ? lbOwnerDrawVariable
@@ -505,7 +642,8 @@ TComboListBox* TCustomComboBox::ListBox() {
 void TCustomComboBox::Notify(int code) { Perform(CN_COMMAND, MAKEWPARAM(0, code), 0); }
 
 void TCustomComboBox::SetDroppedDown(bool d) {
-    if (d == dropped_) return;
+    // A simple combo's list is always shown.
+    if (d == dropped_ || style_ == csSimple) return;
     if (d) {
         Notify(CBN_DROPDOWN);  // OnDropDown may still fill the items
         TComboListBox* l = ListBox();
@@ -562,7 +700,7 @@ void TCustomComboBox::SelectByUser(int index, bool closeList) {
     if (index >= 0 && index < items_.Count() && index != itemIndex_) {
         itemIndex_ = index;
         TCustomEdit::SetText(items_[index]);  // OnChange
-        if (list_) list_->SetItemIndex(index);
+        if (TCustomListBox* l = ShownList()) l->SetItemIndex(index);
         if (EditAreaEditable() && Focused()) SelectAll();
         Notify(CBN_SELCHANGE);
     }
@@ -571,6 +709,14 @@ void TCustomComboBox::SelectByUser(int index, bool closeList) {
 
 void TCustomComboBox::Change() {
     if (settingIndex_) return;
+    if (simpleList_) {
+        // Typing moves the list to the first item the text begins; the
+        // combo's item is the one the text names exactly.
+        std::string typed = Text();
+        int prefix = typed.empty() ? -1 : FindListString(items_, -1, typed, false);
+        itemIndex_ = typed.empty() ? -1 : FindListString(items_, -1, typed, true);
+        simpleList_->SetItemIndex(prefix);
+    }
     TCustomEdit::Change();
 }
 
@@ -583,6 +729,7 @@ TRect TCustomComboBox::TextArea() const {
     TRect r = TCustomEdit::TextArea();
     TRect b = ButtonRect();
     if (!b.IsEmpty()) r.Right = std::min(r.Right, b.Left - 1);
+    if (style_ == csSimple) r.Bottom = std::min(r.Bottom, EditHeight() - 2);
     return r;
 }
 
@@ -626,7 +773,6 @@ void TCustomComboBox::KeyDown(unsigned& Key, TShiftState Shift) {
         Key = 0;
         return;
     }
-    if (style_ == csSimple) return;
     int n = items_.Count();
     if (n == 0) return;
     int next = itemIndex_;

@@ -64,7 +64,14 @@ public:
     int SelCount() const;
     int TopIndex() const { return topIndex_; }
     void SetTopIndex(int i);
-    bool IntegralHeight = false;
+    // On: the list's height is cut to whole items (not for variable heights).
+    bool IntegralHeight() const { return integralHeight_; }
+    void SetIntegralHeight(bool on);
+    // More than 0: the items run down columns this many of which fill the
+    // width, and the list scrolls sideways a column at a time.
+    int Columns() const { return columns_; }
+    void SetColumns(int columns);
+    void SetBounds(int ALeft, int ATop, int AWidth, int AHeight) override;
     TBorderStyle BorderStyle = bsSingle;
     // The item at a client point; with `existing` false, one past the last
     // for a point below the items. -1 when none.
@@ -91,6 +98,10 @@ protected:
     virtual void SelectionChangedByUser();
     int HeightOf(int index) const;
     int VisibleCount() const;
+    // With columns: items in a column, and a column's width.
+    int RowsPerColumn() const;
+    int ColumnWidth() const;
+    bool InColumns() const { return columns_ > 0 && style_ != lbOwnerDrawVariable; }
     void ItemsChanged();
     void UpdateScrollBar();
 
@@ -105,6 +116,9 @@ private:
     int itemHeight_ = 16;
     bool multiSelect_ = false;
     bool tracking_ = false;
+    bool integralHeight_ = false;
+    int columns_ = 0;
+    bool updatingBars_ = false;
     mutable std::vector<int> heights_;  // variable heights, measured once per change
 };
 
@@ -117,20 +131,23 @@ enum TComboBoxStyle { csDropDown, csSimple, csDropDownList, csOwnerDrawFixed, cs
 
 class TCustomComboBox;
 
-// The list that drops down under a combo box, in a frameless window.
+// The list that drops down under a combo box, in a frameless window; or,
+// `embedded`, the list always shown in a csSimple combo under its edit.
 class TComboListBox : public TCustomListBox {
 public:
-    TComboListBox(TComponent* AOwner, TCustomComboBox* combo);
+    TComboListBox(TComponent* AOwner, TCustomComboBox* combo, bool embedded = false);
 
 protected:
     QWidget* CreateWidget() override;
     void DrawItem(int Index, TRect Rect, TOwnerDrawState State) override;
     void MeasureItem(int Index, int& Height) override;
     void SelectionChangedByUser() override;
+    void MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) override;
     void MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) override;
 
 private:
     TCustomComboBox* combo_;
+    bool embedded_;
 };
 
 class TCustomComboBox : public TCustomEdit {
@@ -152,8 +169,11 @@ public:
     bool DroppedDown() const { return dropped_; }
     // Opening raises OnDropDown (before the list shows), closing OnCloseUp.
     void SetDroppedDown(bool d);
-    // The drop-down list (created on first use).
+    // The drop-down list (created on first use); for csSimple the list shown
+    // under the edit, inside the combo's bounds.
     TComboListBox* ListBox();
+    // The height of the edit part; a csSimple combo's list fills the rest.
+    int EditHeight() const { return itemHeight_ + 5; }
     void SelectAll() { TCustomEdit::SelectAll(); }
     // While the drop-down list paints an owner-drawn item, the combo's canvas
     // is the list's, so OnDrawItem draws where the item is.
@@ -183,6 +203,7 @@ protected:
     bool EditAreaEditable() const { return style_ == csDropDown || style_ == csSimple; }
     TRect ButtonRect() const;
     TRect TextArea() const override;
+    void Resize() override;
 
 private:
     void Notify(int code);
@@ -192,7 +213,11 @@ private:
     int itemHeight_ = 16;
     bool dropped_ = false;
     bool settingIndex_ = false;
+    void PlaceSimpleList();
+    // The list showing the items now (the simple list or the drop-down), if any.
+    TCustomListBox* ShownList() const;
     TComboListBox* list_ = nullptr;
+    TComboListBox* simpleList_ = nullptr;
     TCanvas* itemCanvasOverride_ = nullptr;
 };
 

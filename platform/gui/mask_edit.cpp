@@ -43,7 +43,7 @@ EditMaskPicture::EditMaskPicture(const std::string& mask) {
         char c = picture[i];
         Place p;
         switch (c) {
-        case '!': continue;  // blanks stay where they are
+        case '!': reverse_ = true; continue;
         case '>':
             if (i + 1 < picture.size() && picture[i + 1] == '<') {
                 letterCase = 0;
@@ -102,6 +102,19 @@ std::string EditMaskPicture::EmptyEditText() const {
 
 std::string EditMaskPicture::EditTextFromText(const std::string& text) const {
     std::string out = EmptyEditText();
+    if (reverse_) {
+        // Fitted from the end, so the places left empty are the leading ones.
+        std::size_t at = text.size();
+        for (int i = Length() - 1; i >= 0 && at > 0; --i) {
+            if (places_[i].literal) {
+                if (saveLiterals_ && text[at - 1] == places_[i].ch) --at;
+                continue;
+            }
+            char fit = Accept(i, text[--at]);
+            if (fit) out[i] = fit;
+        }
+        return out;
+    }
     std::size_t at = 0;
     for (int i = 0; i < Length() && at < text.size(); ++i) {
         if (places_[i].literal) {
@@ -125,7 +138,13 @@ std::string EditMaskPicture::TextFromEditText(const std::string& editText) const
         }
         out += editText[i] == blank_ ? ' ' : editText[i];
     }
-    // Empty places read as blanks and stay: an empty date mask reads "  /  /  ".
+    // With the literals, empty places read as blanks and stay (an empty date
+    // mask reads "  /  /  "). Without them, the blanks of empty places at
+    // the end are dropped, or at the start when '!' fits text to the end.
+    if (!saveLiterals_) {
+        if (reverse_) out.erase(0, out.find_first_not_of(' ') == std::string::npos ? out.size() : out.find_first_not_of(' '));
+        else out.erase(out.find_last_not_of(' ') + 1);
+    }
     return out;
 }
 

@@ -7,7 +7,10 @@
 //   0 digit, required       9 digit, optional
 //   # digit or sign, opt.   > upper case from here   < lower case   <> as typed
 //   \ the next character is a literal   : and / the time and date separators
-//   _ a literal blank       ! accepted (blanks are kept where they are)
+//   _ a literal blank
+//   ! text is fitted to the end of the places, so the blanks of empty
+//     optional places lead (and are trimmed from the start of a Text
+//     without literals, where otherwise trailing ones are)
 // Everything else is a literal. The edit text has one character per place:
 // literals stay put, typing fills the next free place and skips literals.
 // Text has a blank for every empty place (and the literals when kept).
@@ -33,6 +36,8 @@ public:
     bool Empty() const { return places_.empty(); }
     int Length() const { return static_cast<int>(places_.size()); }
     bool SaveLiterals() const { return saveLiterals_; }
+    // '!' in the mask: text fits against the end.
+    bool Reverse() const { return reverse_; }
     char Blank() const { return blank_; }
     bool IsLiteral(int i) const { return places_.at(i).literal; }
     bool IsRequired(int i) const { return places_.at(i).required; }
@@ -57,6 +62,7 @@ private:
     };
     std::vector<Place> places_;
     bool saveLiterals_ = true;
+    bool reverse_ = false;
     char blank_ = '_';
 };
 

@@ -10,6 +10,7 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QMenu>
+#include <QMenuBar>
 #include <QMouseEvent>
 #include <QPointer>
 
@@ -124,11 +125,34 @@ TMenuItem::~TMenuItem() {
     if (parent_) parent_->Remove(this);
 }
 
+void TMenuItem::SetCaption(const std::string& c) {
+    caption_ = c;
+    Changed();
+}
+
 void TMenuItem::SetChecked(bool c) {
     checked_ = c;
-    if (!c || !RadioItem || !parent_) return;
-    for (TMenuItem* sibling : parent_->items_)
-        if (sibling != this && sibling->RadioItem && sibling->GroupIndex == GroupIndex) sibling->checked_ = false;
+    if (c && RadioItem && parent_) {
+        for (TMenuItem* sibling : parent_->items_)
+            if (sibling != this && sibling->RadioItem && sibling->GroupIndex == GroupIndex) sibling->checked_ = false;
+    }
+    Changed();
+}
+
+void TMenuItem::Changed() {
+    if (TMenu* menu = GetParentMenu()) menu->ItemsChanged();
+}
+
+char TMenuItem::Accelerator() const {
+    for (std::size_t i = 0; i + 1 < caption_.size(); ++i) {
+        if (caption_[i] != '&') continue;
+        if (caption_[i + 1] == '&') {
+            ++i;
+            continue;
+        }
+        return static_cast<char>(plat::CharUpper(static_cast<unsigned char>(caption_[i + 1])));
+    }
+    return 0;
 }
 
 void TMenuItem::Click() {
@@ -145,6 +169,7 @@ void TMenuItem::Insert(int index, TMenuItem* item) {
     index = std::clamp(index, 0, Count());
     items_.insert(items_.begin() + index, item);
     item->parent_ = this;
+    Changed();
 }
 
 void TMenuItem::Remove(TMenuItem* item) {
@@ -152,6 +177,7 @@ void TMenuItem::Remove(TMenuItem* item) {
     if (it == items_.end()) return;
     items_.erase(it);
     item->parent_ = nullptr;
+    Changed();
 }
 
 void TMenuItem::Delete(int index) {
@@ -250,13 +276,62 @@ bool TMenu::DispatchCommand(unsigned command) {
 // ===========================================================================
 // TMainMenu
 
-TMainMenu::TMainMenu(TComponent* AOwner) : TMenu(AOwner) { form_ = dynamic_cast<TWinControl*>(AOwner); }
+namespace {
+int BuildMenuBar(TForm* form, TMainMenu* menu);
+void RebuildBarsOf(TMainMenu* menu);
+QMenuBar* BarOf(QWidget* formWidget);
+void SyncBar(TForm* form);
+}  // namespace
+
+TMainMenu::TMainMenu(TComponent* AOwner) : TMenu(AOwner) {
+    form_ = dynamic_cast<TWinControl*>(AOwner);
+    SetMenuBarBuilder(&BuildMenuBar);
+}
+
+TMainMenu::~TMainMenu() {
+    if (merged_) merged_->mergedInto_ = nullptr;
+    if (mergedInto_) mergedInto_->Unmerge(this);
+}
 
 void TMainMenu::Merge(TMainMenu* menu) {
-    if (menu == this) return;
-    if (merged_) merged_->RemoveFreeNotification(this);
+    if (menu == this || menu == merged_) return;
+    if (merged_) {
+        merged_->RemoveFreeNotification(this);
+        merged_->mergedInto_ = nullptr;
+    }
     merged_ = menu;
-    if (menu) menu->FreeNotification(this);
+    if (menu) {
+        if (menu->mergedInto_ && menu->mergedInto_ != this) menu->mergedInto_->Unmerge(menu);
+        menu->mergedInto_ = this;
+        menu->FreeNotification(this);
+    }
+    RebuildBarsOf(this);
+}
+
+void TMainMenu::ItemsChanged() { RebuildBarsOf(this); }
+
+bool TMainMenu::IsShortCut(unsigned key, TShiftState shift) {
+    if ((shift & (ssAlt | ssCtrl)) == ssAlt && ((key >= 'A' && key <= 'Z') || (key >= '0' && key <= '9'))) {
+        auto* form = dynamic_cast<TForm*>(form_);
+        QMenuBar* bar = form && form->Menu() == this ? BarOf(form->Widget()) : nullptr;
+        if (bar) {
+            SyncBar(form);
+            bar = BarOf(form->Widget());
+            std::vector<TMenuItem*> shown;
+            for (TMenuItem* item : TopItems())
+                if (item->Visible) shown.push_back(item);
+            QList<QAction*> actions = bar ? bar->actions() : QList<QAction*>();
+            for (std::size_t i = 0; i < shown.size() && static_cast<int>(i) < actions.size(); ++i) {
+                TMenuItem* item = shown[i];
+                if (item->IsLine() || item->Accelerator() != static_cast<char>(key)) continue;
+                if (!item->Enabled) return true;
+                if (item->Count() > 0) bar->setActiveAction(actions[static_cast<int>(i)]);
+                else item->Click();
+                return true;
+            }
+        }
+    }
+    return TMenu::IsShortCut(key, shift);
 }
 
 void TMainMenu::Unmerge(TMainMenu* menu) {
@@ -265,7 +340,10 @@ void TMainMenu::Unmerge(TMainMenu* menu) {
 
 void TMainMenu::Notification(TComponent* AComponent, TOperation Operation) {
     TMenu::Notification(AComponent, Operation);
-    if (Operation == opRemove && AComponent == merged_) merged_ = nullptr;
+    if (Operation == opRemove && AComponent == merged_) {
+        merged_ = nullptr;
+        RebuildBarsOf(this);
+    }
     if (Operation == opRemove && AComponent == form_) form_ = nullptr;
 }
 
@@ -293,12 +371,33 @@ bool TMainMenu::HandlesKeysFor(TWinControl* focused) const {
 
 namespace {
 
-void FillMenu(QMenu* menu, const std::vector<TMenuItem*>& items) {
+// Takes the actions out of a menu or bar. They may be the sender of the
+// signal being handled (a click that changes the menu), so they go later.
+void ClearMenu(QWidget* menu) {
+    for (QAction* a : menu->actions()) {
+        menu->removeAction(a);
+        a->disconnect();
+        if (QMenu* sub = a->menu(); sub && sub->parent() == menu) sub->deleteLater();
+        else if (a->parent() == menu) a->deleteLater();
+    }
+}
+
+void FillMenu(QWidget* menu, const std::vector<TMenuItem*>& items);
+
+std::vector<TMenuItem*> SubItems(const TMenuItem* item) {
+    std::vector<TMenuItem*> children;
+    for (int i = 0; i < item->Count(); ++i) children.push_back(item->Items(i));
+    return children;
+}
+
+void FillMenu(QWidget* menu, const std::vector<TMenuItem*>& items) {
     std::map<int, QActionGroup*> groups;
     for (TMenuItem* item : items) {
         if (!item->Visible) continue;
         if (item->IsLine()) {
-            menu->addSeparator();
+            auto* line = new QAction(menu);
+            line->setSeparator(true);
+            menu->addAction(line);
             continue;
         }
         QString text = ToQString(item->Caption());
@@ -306,16 +405,27 @@ void FillMenu(QMenu* menu, const std::vector<TMenuItem*>& items) {
         // The key shows in the menu's short-cut column; the key itself is
         // handled by the menu, not by Qt, so it works with the menu closed.
         if (!sc.empty()) text += "\t" + ToQString(sc);
+        unsigned command = item->Command();
+        TMenu* owner = item->GetParentMenu();
         if (item->Count() > 0) {
-            QMenu* sub = menu->addMenu(text);
+            auto* sub = new QMenu(text, menu);
+            menu->addAction(sub->menuAction());
             sub->setEnabled(item->Enabled);
-            std::vector<TMenuItem*> children;
-            for (int i = 0; i < item->Count(); ++i) children.push_back(item->Items(i));
-            QObject::connect(sub, &QMenu::aboutToShow, [item] { item->Click(); });
-            FillMenu(sub, children);
+            FillMenu(sub, SubItems(item));
+            QObject::connect(sub, &QMenu::aboutToShow, sub, [sub, owner, command] {
+                // Clicked as it opens so it can update its items, then shown
+                // as they are now. Looked up again: it may have gone.
+                TMenuItem* it = owner ? owner->FindItem(command) : nullptr;
+                if (!it) return;
+                it->Click();
+                if (!(it = owner->FindItem(command))) return;
+                ClearMenu(sub);
+                FillMenu(sub, SubItems(it));
+            });
             continue;
         }
-        QAction* a = menu->addAction(text);
+        auto* a = new QAction(text, menu);
+        menu->addAction(a);
         a->setEnabled(item->Enabled);
         if (item->Checked() || item->RadioItem) {
             a->setCheckable(true);
@@ -331,9 +441,6 @@ void FillMenu(QMenu* menu, const std::vector<TMenuItem*>& items) {
             f.setBold(true);
             a->setFont(f);
         }
-        QPointer<QMenu> guard(menu);
-        unsigned command = item->Command();
-        TMenu* owner = item->GetParentMenu();
         QObject::connect(a, &QAction::triggered, [owner, command] {
             // Looked up again: the item may have gone while the menu was open.
             if (owner) owner->DispatchCommand(command);
@@ -341,9 +448,99 @@ void FillMenu(QMenu* menu, const std::vector<TMenuItem*>& items) {
     }
 }
 
+QMenuBar* BarOf(QWidget* formWidget) {
+    auto* w = dynamic_cast<ControlWidget*>(formWidget);
+    return w ? qobject_cast<QMenuBar*>(w->topBar) : nullptr;
+}
+
+// Brings the bar's top items up to date with the Enabled and Visible fields,
+// which change without telling the menu.
+void SyncBar(TForm* form);
+
+class BarFilter : public QObject {
+public:
+    explicit BarFilter(TForm* form, QObject* parent) : QObject(parent), form_(form) {}
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::MouseButtonPress) SyncBar(form_);
+        return false;
+    }
+
+private:
+    TForm* form_;
+};
+
+int BuildMenuBar(TForm* form, TMainMenu* menu) {
+    auto* w = static_cast<ControlWidget*>(form->Widget());
+    QMenuBar* bar = BarOf(w);
+    // A menu that merges into the main form's shows there, not on its own form.
+    TForm* mainForm = Application ? Application->MainForm() : nullptr;
+    if (menu && menu->AutoMerge && mainForm && mainForm != form && mainForm->Menu() && mainForm->Menu() != menu) {
+        mainForm->Menu()->Merge(menu);
+        menu = nullptr;
+    }
+    // The menu answers the keys of the form that shows it, whoever owns it.
+    if (menu && menu->Form() != form) {
+        menu->SetForm(form);
+        form->FreeNotification(menu);
+    }
+    std::vector<TMenuItem*> items;
+    if (menu) items = menu->MergedItems();
+    bool any = std::any_of(items.begin(), items.end(), [](TMenuItem* i) { return i->Visible; });
+    if (!any) {
+        if (bar) {
+            bar->hide();
+            ClearMenu(bar);
+            bar->deleteLater();
+            w->topBar = nullptr;
+        }
+        return 0;
+    }
+    if (!bar) {
+        bar = new QMenuBar(w);
+        bar->setNativeMenuBar(false);
+        bar->installEventFilter(new BarFilter(form, bar));
+        w->topBar = bar;
+    }
+    ClearMenu(bar);
+    FillMenu(bar, items);
+    int h = bar->sizeHint().height();
+    bar->setGeometry(0, 0, w->width(), h);
+    bar->show();
+    return h;
+}
+
+void SyncBar(TForm* form) {
+    QMenuBar* bar = BarOf(form->Widget());
+    TMainMenu* menu = form->Menu();
+    if (!bar || !menu) return;
+    std::vector<TMenuItem*> shown;
+    for (TMenuItem* item : menu->MergedItems())
+        if (item->Visible) shown.push_back(item);
+    QList<QAction*> actions = bar->actions();
+    bool same = static_cast<int>(shown.size()) == actions.size();
+    for (std::size_t i = 0; same && i < shown.size(); ++i)
+        if (actions[static_cast<int>(i)]->isSeparator() != shown[i]->IsLine()) same = false;
+    if (!same) {
+        form->MenuChanged();
+        return;
+    }
+    for (std::size_t i = 0; i < shown.size(); ++i) actions[static_cast<int>(i)]->setEnabled(shown[i]->Enabled);
+}
+
+// The forms whose bar shows `menu`'s items: its own form's, and the bars of
+// the menus it is merged into.
+void RebuildBarsOf(TMainMenu* menu) {
+    for (TMainMenu* m = menu; m; m = m->MergedInto()) {
+        auto* form = dynamic_cast<TForm*>(m->Form());
+        if (form && form->Menu() == m) form->MenuChanged();
+    }
+}
+
 }  // namespace
 
 void TMainMenu::FillQMenu(QMenu* menu) const { FillMenu(menu, TopItems()); }
+
+QWidget* MenuBarOf(TWinControl* form) { return form ? BarOf(form->Widget()) : nullptr; }
 
 // ===========================================================================
 // TPopupMenu and the control association

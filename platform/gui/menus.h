@@ -13,6 +13,7 @@
 #include <vector>
 
 class QMenu;
+class QWidget;
 
 namespace gui {
 
@@ -34,7 +35,7 @@ public:
     ~TMenuItem() override;
 
     const std::string& Caption() const { return caption_; }
-    void SetCaption(const std::string& c) { caption_ = c; }
+    void SetCaption(const std::string& c);
     // A caption of "-" makes a separator.
     bool IsLine() const { return caption_ == "-"; }
     bool Checked() const { return checked_; }
@@ -70,8 +71,12 @@ public:
     unsigned Command() const { return command_; }
     // The menu this item belongs to, or nullptr.
     TMenu* GetParentMenu() const;
+    // The accelerator of the caption (the letter after a single '&', upper
+    // case), or 0.
+    char Accelerator() const;
 
 private:
+    void Changed();
     friend class TMenu;
     friend class TMainMenu;
     std::string caption_;
@@ -96,6 +101,10 @@ public:
     virtual bool IsShortCut(unsigned key, TShiftState shift);
     // Clicks the item of a WM_COMMAND; false for an unknown command.
     bool DispatchCommand(unsigned command);
+    // Items were added, removed or changed (captions, checks). Changes to
+    // Enabled and Visible, which are plain fields, are shown when the bar is
+    // next used or after a call to this.
+    virtual void ItemsChanged() {}
 
 protected:
     // The top items as shown (a merged main menu shows another menu's too).
@@ -111,6 +120,7 @@ private:
 class TMainMenu : public TMenu {
 public:
     explicit TMainMenu(TComponent* AOwner);
+    ~TMainMenu() override;
     // The form whose keys the menu answers (by default the owner, when a form).
     TWinControl* Form() const { return form_; }
     void SetForm(TWinControl* form) { form_ = form; }
@@ -118,7 +128,15 @@ public:
     // the same group index, others go in group-index order.
     void Merge(TMainMenu* menu);
     void Unmerge(TMainMenu* menu);
+    // Set on a form's menu that is not the main form's: the main form's menu
+    // merges it when the form takes it as its Menu, and its own bar is not shown.
     bool AutoMerge = false;
+    // The menu that has merged this one, or nullptr.
+    TMainMenu* MergedInto() const { return mergedInto_; }
+    void ItemsChanged() override;
+    // Alt and the accelerator of a top item opens it (or clicks it, without
+    // sub-items); other keys as for any menu.
+    bool IsShortCut(unsigned key, TShiftState shift) override;
     // The items as shown now.
     std::vector<TMenuItem*> MergedItems() const { return TopItems(); }
     // A Qt menu tree of the shown items, for a menu bar.
@@ -132,7 +150,11 @@ protected:
 private:
     TWinControl* form_ = nullptr;
     TMainMenu* merged_ = nullptr;
+    TMainMenu* mergedInto_ = nullptr;
 };
+
+// The Qt menu bar of a form with a menu (nullptr without one), for tests.
+QWidget* MenuBarOf(TWinControl* form);
 
 enum TPopupAlignment { paLeft, paRight, paCenter };
 

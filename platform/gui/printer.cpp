@@ -23,7 +23,6 @@ constexpr int kDefaultResolution = 300;
 struct TPrinter::Impl {
     std::unique_ptr<QPrinter> printer;
     std::unique_ptr<QPainter> painter;
-    QImage page;
     TCanvas canvas;
     std::string pdfPath;  // native path of the PDF being written, if any
 };
@@ -151,29 +150,19 @@ void TPrinter::BeginDoc() {
     printing_ = true;
     aborted_ = false;
     pageNumber_ = 1;
-    impl_->page = QImage(std::max(1, PageWidth()), std::max(1, PageHeight()), QImage::Format_RGB32);
-    impl_->page.fill(Qt::white);
-    impl_->canvas.Bind(&impl_->page);
-}
-
-void TPrinter::FlushPage() {
-    impl_->canvas.Flush();
-    QRect target(0, 0, impl_->page.width(), impl_->page.height());
-    impl_->painter->drawImage(target, impl_->page);
+    // Fonts are sized in the printer's dots.
+    impl_->canvas.Font().PixelsPerInch = Resolution();
+    impl_->canvas.BindPainter(impl_->painter.get(), PageWidth(), PageHeight(), Resolution());
 }
 
 void TPrinter::NewPage() {
     if (!printing_) throw plat::Exception("Printer is not currently printing");
-    FlushPage();
     impl_->printer->newPage();
     ++pageNumber_;
-    impl_->page.fill(Qt::white);
-    impl_->canvas.Bind(&impl_->page);
 }
 
 void TPrinter::EndDoc() {
     if (!printing_) throw plat::Exception("Printer is not currently printing");
-    FlushPage();
     impl_->canvas.Unbind();
     impl_->painter->end();
     impl_->painter.reset();

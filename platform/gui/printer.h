@@ -3,9 +3,10 @@
 // set, or with no printer installed, the job is written as PDF, so printing
 // works (and is tested) without a printer.
 //
-// Each page is drawn into an image and handed to the printer at NewPage and
-// EndDoc, so everything a canvas can do (raster operations, pixel reads)
-// works on a page as it does on the screen.
+// The canvas draws straight onto the printer, so text reaches it as text (a
+// PDF's words can be selected and searched) at the printer's resolution.
+// As on a Win32 printer, pixels cannot be read back from a page and raster
+// operations other than a plain copy draw as a plain copy.
 #pragma once
 
 #include "platform/core/string_list.h"
@@ -72,7 +73,6 @@ public:
     QPrinter* QtPrinter() const;
 
 private:
-    void FlushPage();
     void ApplyTarget();
     struct Impl;
     std::unique_ptr<Impl> impl_;

@@ -389,12 +389,35 @@ void TTabSet::SetTabIndex(int i) {
     Invalidate();
 }
 
+void TTabSet::SetStyle(TTabStyle s) {
+    style_ = s;
+    Invalidate();
+}
+
+void TTabSet::SetTabHeight(int h) {
+    tabHeight_ = std::max(1, h);
+    Invalidate();
+}
+
 TRect TTabSet::TabRect(int index) {
     std::vector<std::string> captions;
     for (int i = 0; i < tabs_.Count(); ++i) captions.push_back(tabs_[i]);
     TCanvas& c = Canvas();
     c.Font().Assign(Font());
-    std::vector<TRect> rects = LayoutTabs(c, captions, 0, Height() - 2);
+    int height = Height() - 2;
+    if (style_ == tsOwnerDraw) height = std::min(height, tabHeight_);
+    std::vector<TRect> rects = LayoutTabs(c, captions, 0, height);
+    if (style_ == tsOwnerDraw && OnMeasureTab) {
+        // The owner's widths, the tabs still side by side.
+        int x = rects.empty() ? 2 : rects[0].Left;
+        for (std::size_t i = 0; i < rects.size(); ++i) {
+            int w = rects[i].Width() - 12;
+            OnMeasureTab(this, static_cast<int>(i), w);
+            w = std::max(0, w) + 12;
+            rects[i] = Bounds(x, rects[i].Top, w, rects[i].Height());
+            x += w;
+        }
+    }
     return index >= 0 && index < static_cast<int>(rects.size()) ? rects[index] : TRect{};
 }
 
@@ -423,6 +446,15 @@ void TTabSet::Paint() {
         c.LineTo(r.Right, r.Bottom);
         c.LineTo(r.Right, r.Top - 1);
         TRect t = r;
+        if (style_ == tsOwnerDraw && OnDrawTab) {
+            // The face inside the frame is the owner's.
+            TRect face = Rect(r.Left + 1, r.Top, r.Right, r.Bottom);
+            c.Brush().SetStyle(bsSolid);
+            c.Brush().SetColor(sel ? SelectedColor : UnselectedColor);
+            c.Font().Assign(Font());
+            OnDrawTab(this, c, face, i, sel);
+            continue;
+        }
         DrawCaption(c, tabs_[i], t, DT_CENTER | DT_VCENTER | DT_SINGLELINE, Enabled());
     }
 }

@@ -143,6 +143,11 @@ private:
 };
 
 enum TTabStyle { tsStandard, tsOwnerDraw };
+// An owner-drawn tab's width (the caption's width as it comes in).
+using TMeasureTabEvent = std::function<void(TObject* Sender, int Index, int& TabWidth)>;
+// Draws an owner-drawn tab's face inside its frame; the canvas comes with
+// the tab's colour as brush and the tab set's font.
+using TDrawTabEvent = std::function<void(TObject* Sender, TCanvas& TabCanvas, TRect R, int Index, bool Selected)>;
 
 class TTabSet : public TCustomControl {
 public:
@@ -154,6 +159,14 @@ public:
     void SetTabIndex(int i);
     TColor SelectedColor = clBtnFace;
     TColor UnselectedColor = clWindow;
+    // tsOwnerDraw: OnMeasureTab sizes the tabs, OnDrawTab draws their faces,
+    // TabHeight high.
+    TTabStyle Style() const { return style_; }
+    void SetStyle(TTabStyle s);
+    int TabHeight() const { return tabHeight_; }
+    void SetTabHeight(int h);
+    TMeasureTabEvent OnMeasureTab;
+    TDrawTabEvent OnDrawTab;
     // A user's click: OnChange with the new tab (may refuse), then OnClick.
     TTabChangeEvent OnChange;
     TRect TabRect(int index);
@@ -166,6 +179,8 @@ protected:
 private:
     plat::StringList tabs_;
     int tabIndex_ = -1;
+    TTabStyle style_ = tsStandard;
+    int tabHeight_ = 20;
 };
 
 }  // namespace gui

@@ -6,6 +6,9 @@
 #include "platform/core/files.h"
 #include "platform/gui/common_dialogs.h"
 #include "platform/gui/printer.h"
+
+#include <map>
+#include <sstream>
 #include "tests/support/test_support.h"
 
 #include <QCheckBox>
@@ -182,6 +185,55 @@ TEST_F(Dialogs, ModelessFindDialogRaisesOnFindWithTheWindowsOptions) {
     EXPECT_EQ(closes, 1);
 }
 
+TEST_F(Dialogs, FindDialogsHelpButtonGoesThroughOnHelpToTheHelpHook) {
+    struct Saved {
+        THelpEvent onHelp = Application->OnHelp;
+        THelpHook hook = Application->HelpHook;
+        std::string file = Application->HelpFile;
+        ~Saved() {
+            Application->OnHelp = onHelp;
+            Application->HelpHook = hook;
+            Application->HelpFile = file;
+        }
+    } saved;
+    std::vector<std::pair<unsigned, long>> seen;
+    std::vector<std::string> shown;
+    bool passOn = true;
+    Application->OnHelp = [&](unsigned command, long data, bool& callHelp) {
+        seen.push_back({command, data});
+        callHelp = passOn;
+        return !passOn;
+    };
+    Application->HelpHook = [&](const std::string& file, unsigned command, long data) {
+        shown.push_back(file + ":" + std::to_string(command) + ":" + std::to_string(data));
+        return true;
+    };
+    Application->HelpFile = "tavrin.hlp";
+    TFindDialog find(form);
+    find.Options = frDown;
+    find.Execute();
+    QPushButton* help = find.Window()->findChild<QPushButton*>("help");
+    ASSERT_NE(help, nullptr);
+    EXPECT_FALSE(help->isVisibleTo(find.Window()));
+    find.Options |= frShowHelp;
+    find.HelpContext = 42;
+    find.Execute();
+    EXPECT_TRUE(help->isVisibleTo(find.Window()));
+    help->click();
+    EXPECT_EQ(seen, (std::vector<std::pair<unsigned, long>>{{HELP_CONTEXT, 42}}));
+    EXPECT_EQ(shown, (std::vector<std::string>{"tavrin.hlp:1:42"}));
+    // OnHelp may take the request for itself; without a context the contents show.
+    passOn = false;
+    help->click();
+    EXPECT_EQ(shown.size(), 1u);
+    passOn = true;
+    find.HelpContext = 0;
+    help->click();
+    EXPECT_EQ(seen.back(), (std::pair<unsigned, long>{HELP_CONTENTS, 0}));
+    EXPECT_EQ(shown.back(), "tavrin.hlp:3:0");
+    find.CloseDialog();
+}
+
 TEST_F(Dialogs, ReplaceDialogButtonsSetReplaceOrReplaceAll) {
     TReplaceDialog rep(form);
     std::vector<TFindOptions> replaces;
@@ -240,6 +292,117 @@ TEST(PrinterTest, ThreePageJobToPdfHasThreePages) {
     std::string pdf = testsupport::ReadFileBytes(path);
     ASSERT_EQ(pdf.rfind("%PDF", 0), 0u);
     EXPECT_EQ(CountPdfPages(pdf), 3);
+}
+
+// The text a PDF shows, page by page: the glyph numbers of the content
+// streams' Tj strings read back through the fonts' ToUnicode maps (what a
+// viewer does to let the text be selected and searched).
+class PdfText {
+public:
+    explicit PdfText(const std::string& pdf) {
+        for (std::size_t at = pdf.find("stream"); at != std::string::npos; at = pdf.find("stream", at + 1)) {
+            if (at >= 3 && pdf.compare(at - 3, 3, "end") == 0) continue;
+            std::size_t begin = pdf.find('\n', at);
+            std::size_t end = pdf.find("endstream", at);
+            if (begin == std::string::npos || end == std::string::npos) break;
+            std::string dict = pdf.substr(pdf.rfind("<<", at), at - pdf.rfind("<<", at));
+            std::string body = pdf.substr(begin + 1, end - begin - 1);
+            if (dict.find("/FlateDecode") != std::string::npos) body = Inflate(body);
+            if (body.find("begincmap") != std::string::npos) ReadCMap(body);
+            else if (body.find("BT") != std::string::npos) contents_.push_back(body);
+            at = end;
+        }
+    }
+    std::vector<std::string> Pages() const {
+        std::vector<std::string> out;
+        for (const std::string& c : contents_) {
+            std::string text;
+            for (std::size_t at = c.find('<'); at != std::string::npos; at = c.find('<', at + 1)) {
+                std::size_t close = c.find('>', at);
+                if (close == std::string::npos || c.compare(close + 1, 4, " Tj\n") != 0) continue;
+                for (std::size_t i = at + 1; i + 4 <= close; i += 4) {
+                    auto it = map_.find(std::stoul(c.substr(i, 4), nullptr, 16));
+                    // The writer maps its space glyph to a tab: any blank reads as a space.
+                    unsigned u = it == map_.end() ? '?' : it->second;
+                    text += u <= ' ' ? ' ' : static_cast<char>(u);
+                }
+            }
+            out.push_back(text);
+        }
+        return out;
+    }
+
+private:
+    static std::string Inflate(const std::string& data) {
+        QByteArray z(4, '\0');
+        quint32 guess = static_cast<quint32>(data.size() * 20 + 4096);
+        for (int i = 0; i < 4; ++i) z[i] = static_cast<char>(guess >> (24 - 8 * i));
+        z += QByteArray(data.data(), static_cast<qsizetype>(data.size()));
+        QByteArray out = qUncompress(z);
+        return out.toStdString();
+    }
+    static std::vector<unsigned> Hexes(const std::string& s) {
+        std::vector<unsigned> out;
+        for (std::size_t at = s.find('<'); at != std::string::npos; at = s.find('<', at + 1)) {
+            std::size_t close = s.find('>', at);
+            if (close == std::string::npos) break;
+            out.push_back(static_cast<unsigned>(std::stoul(s.substr(at + 1, close - at - 1), nullptr, 16)));
+        }
+        return out;
+    }
+    void ReadCMap(const std::string& cmap) {
+        std::istringstream in(cmap);
+        std::string line;
+        enum { none, chars, ranges } mode = none;
+        while (std::getline(in, line)) {
+            if (line.find("beginbfchar") != std::string::npos) mode = chars;
+            else if (line.find("beginbfrange") != std::string::npos) mode = ranges;
+            else if (line.find("endbf") != std::string::npos) mode = none;
+            else if (mode == chars) {
+                std::vector<unsigned> h = Hexes(line);
+                if (h.size() == 2) map_[h[0]] = h[1];
+            } else if (mode == ranges) {
+                std::vector<unsigned> h = Hexes(line);
+                if (h.size() < 3) continue;
+                bool list = line.find('[') != std::string::npos;
+                for (unsigned cid = h[0]; cid <= h[1]; ++cid)
+                    map_[cid] = list ? (cid - h[0] + 2 < h.size() ? h[cid - h[0] + 2] : 0) : h[2] + (cid - h[0]);
+            }
+        }
+    }
+    std::vector<std::string> contents_;
+    std::map<unsigned, unsigned> map_;
+};
+
+TEST(PrinterTest, PdfHoldsThePrintedWordsAsTextAtThePrintersResolution) {
+    InitApplication();
+    TPrinter printer;
+    printer.SetResolution(300);
+    testsupport::TempDir tmp;
+    std::string path = (tmp / "words.pdf").string();
+    printer.OutputFileName = path;
+    printer.BeginDoc();
+    TCanvas& c = printer.Canvas();
+    EXPECT_EQ(c.GetDeviceCaps(LOGPIXELSY), 300);
+    EXPECT_EQ(c.GetDeviceCaps(HORZRES), printer.PageWidth());
+    c.Font().SetName("Arial");
+    c.Font().SetSize(12);
+    // A 12-point line is some 50 dots high at 300 dots per inch, not 16.
+    EXPECT_NEAR(c.TextHeight("Hg"), 12 * 300 / 72 * 115 / 100, 12);
+    c.TextOut(300, 300, "Searchable words");
+    c.Brush().SetStyle(bsClear);
+    TRect r = Rect(300, 400, 2000, 500);
+    c.TextRect(r, 300, 400, "in a box");
+    printer.NewPage();
+    int dx[] = {60, 60, 60};
+    c.ExtTextOut(300, 300, 0, nullptr, "abc", dx);
+    // A page cannot be read back, as on a printer.
+    EXPECT_EQ(c.Pixel(300, 300), -1);
+    printer.EndDoc();
+    std::vector<std::string> pages = PdfText(testsupport::ReadFileBytes(path)).Pages();
+    ASSERT_EQ(pages.size(), 2u);
+    EXPECT_EQ(pages[0], "Searchable wordsin a box");  // one string per call
+    EXPECT_EQ(pages[1], "abc");
 }
 
 TEST(PrinterTest, CallsOutOfOrderRaiseAndAbortRemovesThePartialFile) {

@@ -6,6 +6,8 @@
 #include "platform/gui/edits.h"
 #include "platform/gui/mask_edit.h"
 
+#include <QImage>
+
 namespace guitest {
 namespace {
 
@@ -202,6 +204,46 @@ TEST_F(Edits, MemoWrapsLongLinesAtBlanksIntoRowsWithoutChangingItsLines) {
     EXPECT_EQ(m->Text(), std::string(60, 'W'));
 }
 
+TEST_F(Edits, MemoHorizontalBarScrollsLongLinesOnlyWithoutWordWrap) {
+    auto* m = new TMemo(form);
+    m->SetParent(form);
+    m->SetBounds(10, 10, 120, 80);
+    m->SetScrollBars(ssHorizontal);
+    m->SetText(std::string(40, 'W') + "\r\nshort");
+    int lo = 0, hi = 0;
+    // Wrapped: nothing to scroll, no bar.
+    m->GetScrollRange(SB_HORZ, lo, hi);
+    EXPECT_EQ(hi, 0);
+    int fullHeight = m->ClientHeight();
+    m->SetWordWrap(false);
+    m->GetScrollRange(SB_HORZ, lo, hi);
+    EXPECT_GT(hi, 100);
+    EXPECT_LT(m->ClientHeight(), fullHeight);  // the bar takes its row
+    TBitmap before;
+    Grab(m, before);
+    m->Perform(WM_HSCROLL, SB_PAGEDOWN, 0);
+    int page = m->GetScrollPos(SB_HORZ);
+    EXPECT_GT(page, 0);
+    TBitmap after;
+    Grab(m, after);
+    EXPECT_NE(before.Image()->copy(0, 0, 100, 20), after.Image()->copy(0, 0, 100, 20));
+    m->Perform(WM_HSCROLL, SB_BOTTOM, 0);
+    EXPECT_EQ(m->GetScrollPos(SB_HORZ), hi);
+    m->Perform(WM_HSCROLL, SB_LINEDOWN, 0);
+    EXPECT_EQ(m->GetScrollPos(SB_HORZ), hi);  // no further than the end
+    m->Perform(WM_HSCROLL, SB_TOP, 0);
+    EXPECT_EQ(m->GetScrollPos(SB_HORZ), 0);
+    // The caret going to the end of the long line takes the bar along.
+    m->SetFocus();
+    m->SetSelStart(0);
+    SendKey(m, VK_END);
+    EXPECT_GT(m->GetScrollPos(SB_HORZ), 0);
+    // Short lines only: the bar goes.
+    m->SetText("a\r\nb");
+    m->GetScrollRange(SB_HORZ, lo, hi);
+    EXPECT_EQ(hi, 0);
+}
+
 // --- the edit mask ---------------------------------------------------------------------
 
 struct MaskCase {
@@ -295,6 +337,33 @@ TEST(EditMaskPicture, AnEmptyDateReadsAsBlanksAndLiterals) {
     EXPECT_EQ(date.FirstMissing(date.EmptyEditText()), 0);
     EXPECT_EQ(date.FirstMissing("12/3_/99"), 4);
     EXPECT_EQ(date.FirstMissing("12/31/99"), -1);
+}
+
+TEST(EditMaskPicture, BangFitsTextToTheEndAndTrimsLeadingBlanksInstead) {
+    struct Case {
+        const char* mask;
+        const char* text;      // put into the edit
+        const char* editText;  // as shown
+        const char* back;      // Text read back
+    } cases[] = {
+        // Without '!': fitted from the start, trailing blanks dropped.
+        {"999;0;_", "12", "12_", "12"},
+        // With it: fitted to the end, leading blanks dropped.
+        {"!999;0;_", "12", "_12", "12"},
+        {"!999;0;_", "7", "__7", "7"},
+        // A blank typed in the middle stays.
+        {"!ccc;0;_", "a b", "a b", "a b"},
+        // With the literals kept, every place reads back where it is.
+        {"!99-99;1;_", "3-45", "_3-45", " 3-45"},
+        {"99-99;1;_", "3-4", "3_-4_", "3 -4 "},
+    };
+    for (const Case& c : cases) {
+        EditMaskPicture p(c.mask);
+        EXPECT_EQ(p.Reverse(), c.mask[0] == '!') << c.mask;
+        std::string edit = p.EditTextFromText(c.text);
+        EXPECT_EQ(edit, c.editText) << c.mask << " " << c.text;
+        EXPECT_EQ(p.TextFromEditText(edit), c.back) << c.mask << " " << c.text;
+    }
 }
 
 TEST(FormatMaskText, FormatsAValueThroughAMask) {

@@ -198,6 +198,36 @@ TEST_F(Grids, ColumnsMoveWithTheirCellsAndSizeByDraggingTheBorder) {
     EXPECT_EQ(grid->ColWidths(2), 80);
 }
 
+TEST_F(Grids, RowsMoveWithTheirCellsAndSizeByDraggingTheBorder) {
+    grid->SetOptions(grid->Options() | goRowMoving | goRowSizing);
+    for (int r = 1; r < 4; ++r) grid->SetCells(1, r, "r" + std::to_string(r));
+    std::vector<std::pair<int, int>> moves;
+    grid->OnRowMoved = [&](TObject*, int from, int to) { moves.push_back({from, to}); };
+    // Drag the title of row 1 (y 21..41) onto row 3 (y 63..83).
+    MouseDown(grid, {20, 30});
+    MouseMove(grid, {20, 70}, ssLeft);
+    MouseUp(grid, {20, 70});
+    ASSERT_EQ(moves.size(), 1u);
+    EXPECT_EQ(moves[0], std::make_pair(1, 3));
+    EXPECT_EQ(grid->Cells(1, 1), "r2");
+    EXPECT_EQ(grid->Cells(1, 3), "r1");
+    // Drag the bottom border of row 2 (at y 62) to y 92.
+    MouseMove(grid, {20, 62});
+    EXPECT_EQ(grid->Cursor(), crVSplit);
+    MouseDown(grid, {20, 62});
+    MouseMove(grid, {20, 92}, ssLeft);
+    MouseUp(grid, {20, 92});
+    EXPECT_EQ(grid->RowHeights(2), 50);
+    // Without the options, a drag in the fixed column does neither.
+    grid->SetOptions(grid->Options() & ~(goRowMoving | goRowSizing));
+    MouseDown(grid, {20, 30});
+    MouseUp(grid, {20, 100});
+    EXPECT_EQ(moves.size(), 1u);
+    MouseDown(grid, {20, 41});
+    MouseUp(grid, {20, 60});
+    EXPECT_EQ(grid->RowHeights(1), 20);
+}
+
 TEST_F(Grids, ShrinkingDropsCellsAndKeepsTheCurrentCellInside) {
     grid->SetCells(5, 19, "far");
     grid->SetFocus();

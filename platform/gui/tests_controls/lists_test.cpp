@@ -77,6 +77,60 @@ TEST_F(Lists, ScrollingKeepsTheSelectedItemVisible) {
     EXPECT_EQ(l->ItemAtPos({10, 3}, true), 4);
 }
 
+TEST_F(Lists, ColumnsRunItemsDownAndScrollSidewaysAColumnAtATime) {
+    auto* l = new TListBox(form);
+    l->SetParent(form);
+    l->SetBounds(10, 10, 4 + 3 * 60, 120);
+    for (int i = 0; i < 40; ++i) l->Items().Add("item " + std::to_string(i));
+    l->SetColumns(3);
+    // How many fit down a column, the sideways bar taken off.
+    int rows = 1;
+    for (int i = 1; i < 40 && l->ItemRect(i).Left == l->ItemRect(0).Left; ++i) rows = i + 1;
+    ASSERT_GT(rows, 1);
+    EXPECT_EQ(rows, (l->ClientHeight() - 4) / 16);
+    EXPECT_EQ(l->ItemRect(rows).Left, 2 + 60);
+    EXPECT_EQ(l->ItemRect(rows).Top, l->ItemRect(0).Top);
+    EXPECT_EQ(l->ItemRect(2 * rows + 1).Left, 2 + 120);
+    int lo = 0, hi = 0;
+    l->GetScrollRange(SB_VERT, lo, hi);
+    EXPECT_EQ(hi, 0);
+    l->GetScrollRange(SB_HORZ, lo, hi);
+    EXPECT_EQ(hi, (40 + rows - 1) / rows - 3);
+    // A click in the second column, second row.
+    TRect r = l->ItemRect(rows + 1);
+    Click(l, {r.Left + 5, r.Top + 3});
+    EXPECT_EQ(l->ItemIndex(), rows + 1);
+    SendKey(l, VK_RIGHT);
+    EXPECT_EQ(l->ItemIndex(), 2 * rows + 1);
+    SendKey(l, VK_LEFT);
+    EXPECT_EQ(l->ItemIndex(), rows + 1);
+    l->Perform(WM_HSCROLL, MAKEWPARAM(SB_LINEDOWN, 0), 0);
+    EXPECT_EQ(l->TopIndex(), rows);
+    EXPECT_EQ(l->GetScrollPos(SB_HORZ), 1);
+    // The last item shown brings its column into view, the last of three.
+    l->SetItemIndex(39);
+    EXPECT_EQ(l->TopIndex() % rows, 0);
+    EXPECT_EQ(l->ItemRect(39).Left, 2 + 120);
+    EXPECT_EQ(l->ItemAtPos({l->ItemRect(39).Left + 3, l->ItemRect(39).Top + 3}, true), 39);
+}
+
+TEST_F(Lists, IntegralHeightCutsTheListToWholeItems) {
+    auto* l = new TListBox(form);
+    l->SetParent(form);
+    l->SetBounds(10, 10, 120, 90);
+    EXPECT_EQ(l->Height(), 90);
+    l->SetIntegralHeight(true);
+    EXPECT_EQ(l->Height(), 4 + 5 * 16);
+    l->SetBounds(10, 10, 120, 10);  // never less than one item
+    EXPECT_EQ(l->Height(), 4 + 16);
+    l->SetItemHeight(20);
+    l->SetBounds(10, 10, 120, 70);
+    EXPECT_EQ(l->Height(), 4 + 3 * 20);
+    l->SetIntegralHeight(false);
+    l->SetBounds(10, 10, 120, 70);
+    EXPECT_EQ(l->Height(), 70);
+}
+
 TEST_F(Lists, MultiSelectWithCtrlAndShift) {
     auto* l = new TListBox(form);
     l->SetParent(form);
@@ -122,6 +176,56 @@ TEST_F(Lists, OwnerDrawnItemsAreDrawnByTheEventWithTheirStateAndMeasuredHeights)
     EXPECT_EQ(rects[2].Top, rects[1].Bottom);
     EXPECT_EQ(img.Canvas().Pixel(20, rects[1].Top + 5), clLime);
     EXPECT_EQ(img.Canvas().Pixel(20, rects[2].Top + 5), clYellow);
+}
+
+TEST_F(Lists, SimpleComboShowsItsListUnderTheEditAndFollowsTyping) {
+    auto* c = new TComboBox(form);
+    c->SetParent(form);
+    for (const char* s : {"alpha", "beta", "betamax", "gamma"}) c->Items().Add(s);
+    c->SetStyle(csSimple);
+    c->SetBounds(10, 10, 150, c->EditHeight() + 4 + 16 * 4);
+    std::vector<std::string> events;
+    c->OnChange = [&](TObject*) { events.push_back("change:" + c->Text()); };
+    c->OnClick = [&](TObject*) { events.push_back("click"); };
+    ProcessEvents();
+    TComboListBox* list = c->ListBox();
+    ASSERT_EQ(list->Parent(), c);
+    EXPECT_TRUE(list->Widget()->isVisible());
+    EXPECT_EQ(list->Top(), c->EditHeight());
+    EXPECT_EQ(list->Height(), c->Height() - c->EditHeight());
+    EXPECT_EQ(list->Items().Count(), 4);
+    // The list follows a new size, and never drops down.
+    c->SetBounds(10, 10, 150, c->EditHeight() + 4 + 16 * 3);
+    EXPECT_EQ(list->Height(), 4 + 16 * 3);
+    c->SetDroppedDown(true);
+    EXPECT_FALSE(c->DroppedDown());
+    int lo = 0, hi = 0;
+    list->GetScrollRange(SB_VERT, lo, hi);
+    EXPECT_EQ(hi, 1);  // four items, three shown
+    // A click in the list takes the item; the edit keeps the focus.
+    c->SetFocus();
+    TRect r = list->ItemRect(2);
+    Click(list, {r.Left + 3, r.Top + 3});
+    EXPECT_EQ(c->ItemIndex(), 2);
+    EXPECT_EQ(c->Text(), "betamax");
+    EXPECT_TRUE(c->Focused());
+    EXPECT_EQ(events, (std::vector<std::string>{"change:betamax", "click"}));
+    // Typing moves the list to the first item the text begins; the combo's
+    // item is the one it names exactly.
+    c->SetText("");
+    TypeText(c, "bet");
+    EXPECT_EQ(list->ItemIndex(), 1);
+    EXPECT_EQ(c->ItemIndex(), -1);
+    TypeText(c, "a");
+    EXPECT_EQ(c->ItemIndex(), 1);
+    SendKey(c, VK_DOWN);
+    EXPECT_EQ(c->ItemIndex(), 2);
+    EXPECT_EQ(c->Text(), "betamax");
+    EXPECT_EQ(list->ItemIndex(), 2);
+    // Back to a drop-down style: the embedded list goes.
+    c->SetStyle(csDropDown);
+    EXPECT_EQ(c->ControlCount(), 0);
+    EXPECT_NE(c->ListBox()->Parent(), c);
 }
 
 TEST_F(Lists, ComboDropsDownRaisesEventsAndTakesTheClickedItem) {

@@ -114,6 +114,42 @@ TEST_F(More, TabSetChangesOnClickUnlessRefused) {
     EXPECT_EQ(ts->TabIndex(), 0);
 }
 
+TEST_F(More, OwnerDrawnTabSetMeasuresAndDrawsEachTabThroughItsEvents) {
+    auto* ts = new TTabSet(form);
+    ts->SetParent(form);
+    ts->SetBounds(0, 100, 300, 30);
+    for (const char* t : {"A", "B", "C"}) ts->Tabs().Add(t);
+    ts->SetTabIndex(1);
+    ts->SetStyle(tsOwnerDraw);
+    ts->SetTabHeight(24);
+    ts->OnMeasureTab = [](TObject*, int index, int& width) { width = 30 + 10 * index; };
+    std::vector<std::pair<int, bool>> drawn;
+    TColor brushSeen = clNone;
+    ts->OnDrawTab = [&](TObject*, TCanvas& c, TRect r, int index, bool selected) {
+        drawn.push_back({index, selected});
+        if (selected) brushSeen = c.Brush().Color();
+        c.Brush().SetColor(selected ? clLime : clRed);
+        c.FillRect(r);
+    };
+    // Widths are the owner's plus the frame's padding, side by side.
+    EXPECT_EQ(ts->TabRect(0).Width(), 42);
+    EXPECT_EQ(ts->TabRect(1).Width(), 52);
+    EXPECT_EQ(ts->TabRect(2).Left, ts->TabRect(1).Right);
+    EXPECT_EQ(ts->TabRect(0).Height(), 24);
+    TBitmap img;
+    Grab(ts, img);
+    ASSERT_EQ(drawn.size(), 3u);
+    EXPECT_EQ(drawn[1], std::make_pair(1, true));
+    EXPECT_EQ(drawn[2], std::make_pair(2, false));
+    EXPECT_EQ(brushSeen, ts->SelectedColor);
+    TRect b = ts->TabRect(1), c = ts->TabRect(2);
+    EXPECT_EQ(img.Canvas().Pixel(b.Left + 10, b.Top + 10), clLime);
+    EXPECT_EQ(img.Canvas().Pixel(c.Left + 10, c.Top + 10), clRed);
+    // Clicks find the measured tabs.
+    Click(ts, {c.Left + 5, c.Top + 5});
+    EXPECT_EQ(ts->TabIndex(), 2);
+}
+
 TEST_F(More, ScrollBarMovesByLinesAndPagesWithinItsRange) {
     auto* sb = new TScrollBar(form);
     sb->SetParent(form);

@@ -1,0 +1,833 @@
+#include "platform/db/dataset.h"
+
+#include "platform/core/codepage.h"
+#include "platform/db/data_source.h"
+#include "platform/db/db_errors.h"
+
+#include <algorithm>
+
+namespace db {
+
+void DatabaseError(const std::string& message) { throw EDatabaseError(message); }
+void Abort() { throw plat::EAbort("Operation aborted"); }
+
+TDataSet::TDataSet(TDbComponent* AOwner) : TDbComponent(AOwner) {}
+
+TDataSet::~TDataSet() {
+    // Sources outlive nothing of ours: drop them first so they stop calling in.
+    for (TDataSource* ds : std::vector<TDataSource*>(sources_)) ds->SetDataSet(nullptr);
+    cursor_.reset();
+    for (TField* f : fields_) f->dataSet_ = nullptr;
+}
+
+void TDataSet::Notification(TDbComponent* AComponent, TOperation Operation) {
+    TDbComponent::Notification(AComponent, Operation);
+    if (Operation != opRemove) return;
+    for (TField* f : fields_)
+        if (f->LookupDataSet == AComponent) f->LookupDataSet = nullptr;
+}
+
+void TDataSet::CheckActive() const {
+    if (state_ == dsInactive) DatabaseError("Cannot perform this operation on a closed dataset");
+}
+
+// ---- fields ----------------------------------------------------------------
+
+TField* TDataSet::AddField(std::unique_ptr<TField> field) {
+    if (Active()) DatabaseError("Cannot perform this operation on an open dataset");
+    if (FindField(field->FieldName)) DatabaseError("Duplicate field name '" + field->FieldName + "'");
+    TField* f = field.get();
+    f->dataSet_ = this;
+    ownedFields_.push_back(std::move(field));
+    fields_.push_back(f);
+    persistentFields_ = true;
+    return f;
+}
+
+void TField::SetDataSet(TDataSet* ds) {
+    if (ds == dataSet_) return;
+    if (dataSet_) DatabaseError("Field '" + FieldName + "' already belongs to a dataset");
+    if (ds->Active()) DatabaseError("Cannot perform this operation on an open dataset");
+    dataSet_ = ds;
+    ds->fields_.push_back(this);
+    ds->persistentFields_ = true;
+}
+
+TField::~TField() {
+    if (dataSet_) {
+        auto& v = dataSet_->fields_;
+        v.erase(std::remove(v.begin(), v.end(), this), v.end());
+    }
+}
+
+void TField::SetIndex(int index) {
+    if (!dataSet_) return;
+    auto& v = dataSet_->fields_;
+    int cur = Index();
+    index = std::clamp(index, 0, static_cast<int>(v.size()) - 1);
+    v.erase(v.begin() + cur);
+    v.insert(v.begin() + index, this);
+    dataSet_->DataEvent(deLayoutChange, 0);
+}
+
+void TField::FocusControl() {
+    if (dataSet_) dataSet_->DataEvent(deFocusControl, reinterpret_cast<std::intptr_t>(this));
+}
+
+std::unique_ptr<plat::Stream> TDataSet::CreateBlobStream(TField* field, TBlobStreamMode mode) {
+    auto* blob = dynamic_cast<TBlobField*>(field);
+    if (!blob) DatabaseError("Field '" + (field ? field->FieldName : std::string()) + "' is not a BLOB field");
+    return std::make_unique<TBlobStream>(blob, mode);
+}
+
+TField* TDataSet::FindField(const std::string& name) const {
+    for (TField* f : fields_)
+        if (plat::CompareAnsi(f->FieldName, name, true) == 0) return f;
+    return nullptr;
+}
+
+TField* TDataSet::FieldByName(const std::string& name) const {
+    TField* f = FindField(name);
+    if (!f) DatabaseError(Name() + (Name().empty() ? "" : ": ") + "Field '" + name + "' not found");
+    return f;
+}
+
+TField* TDataSet::FieldByNumber(int fieldNo) const {
+    for (TField* f : fields_)
+        if (f->FieldNo() == fieldNo && fieldNo > 0) return f;
+    return nullptr;
+}
+
+std::vector<std::string> TDataSet::GetFieldNames() const {
+    std::vector<std::string> out;
+    for (TField* f : fields_) out.push_back(f->FieldName);
+    return out;
+}
+
+bool TDataSet::HasCalcFields() const {
+    for (TField* f : fields_)
+        if (f->Calculated()) return true;
+    return false;
+}
+
+void TDataSet::CreateFields() {
+    physicalCount_ = fieldDefs_.Count();
+    if (!persistentFields_) {
+        for (TField* f : fields_) f->dataSet_ = nullptr;
+        fields_.clear();
+        ownedFields_.clear();
+        for (const TFieldDef& d : fieldDefs_.List()) {
+            std::unique_ptr<TField> f = CreateFieldOfType(d.DataType);
+            f->FieldName = d.Name;
+            f->Size = d.Size;
+            f->Required = d.Required;
+            f->dataSet_ = this;
+            fields_.push_back(f.get());
+            ownedFields_.push_back(std::move(f));
+        }
+        persistentFields_ = false;
+    }
+    int nextSlot = physicalCount_;
+    for (TField* f : fields_) {
+        if (f->FieldKind == fkLookup && f->LookupDataSet) FreeNotification(f->LookupDataSet);
+        if (f->FieldKind != fkData) {
+            f->slot_ = nextSlot++;
+            f->fieldNo_ = -1;
+            continue;
+        }
+        const TFieldDef* d = fieldDefs_.Find(f->FieldName);
+        if (!d) DatabaseError(Name() + ": Field '" + f->FieldName + "' not found");
+        if (!persistentFields_ || f->DataType() == d->DataType || CreateFieldOfType(d->DataType)->DataType() == f->DataType()) {
+            f->slot_ = d->FieldNo - 1;
+            f->fieldNo_ = d->FieldNo;
+        }
+        if (persistentFields_ && f->DataType() != d->DataType)
+            DatabaseError("Type mismatch for field '" + f->FieldName + "'");
+    }
+    slotCount_ = nextSlot;
+}
+
+const TValue* TDataSet::FieldSlot(const TField* field) const {
+    const TRecord* rec = nullptr;
+    switch (state_) {
+    case dsCalcFields: rec = calcRec_; break;
+    case dsFilter: rec = filterRec_; break;
+    case dsSetKey: rec = keyRec_; break;
+    default:
+        if (!buf_.empty()) rec = &buf_[activeRecord_];
+    }
+    if (!rec || field->slot_ < 0 || field->slot_ >= static_cast<int>(rec->size())) return nullptr;
+    return &(*rec)[field->slot_];
+}
+
+void TDataSet::SetFieldSlot(TField* field, const TValue& value) {
+    TRecord* rec = nullptr;
+    switch (state_) {
+    case dsCalcFields:
+        if (!field->Calculated())
+            DatabaseError("Field '" + field->FieldName + "' cannot be modified");
+        rec = calcRec_;
+        break;
+    case dsSetKey: rec = keyRec_; break;
+    case dsEdit:
+    case dsInsert:
+        if (field->ReadOnly && !field->Calculated())
+            DatabaseError("Field '" + field->DisplayName() + "' cannot be modified");
+        rec = buf_.empty() ? nullptr : &buf_[activeRecord_];
+        break;
+    default:
+        DatabaseError("Dataset not in edit or insert mode");
+    }
+    if (!rec || field->slot_ < 0 || field->slot_ >= static_cast<int>(rec->size()))
+        DatabaseError("Field '" + field->FieldName + "' has no value here");
+    TValue old = (*rec)[field->slot_];
+    (*rec)[field->slot_] = value;
+    if (field->OnValidate && state_ != dsCalcFields) {
+        try {
+            field->OnValidate(field);
+        } catch (...) {
+            (*rec)[field->slot_] = old;
+            throw;
+        }
+    }
+    if (state_ == dsEdit || state_ == dsInsert) {
+        modified_ = true;
+        if (AutoCalcFields && !field->Calculated() && HasCalcFields()) CalculateFields(*rec);
+        DataEvent(deFieldChange, reinterpret_cast<std::intptr_t>(field));
+        if (field->OnChange) field->OnChange(field);
+    }
+}
+
+TRecord TDataSet::BlankRecord() const { return TRecord(static_cast<std::size_t>(slotCount_)); }
+
+TRecord TDataSet::PhysicalPart(const TRecord& rec) const {
+    return TRecord(rec.begin(), rec.begin() + std::min<std::size_t>(rec.size(), physicalCount_));
+}
+
+void TDataSet::CalculateFields(TRecord& record) {
+    if (!HasCalcFields()) return;
+    record.resize(slotCount_);
+    for (TField* f : fields_)
+        if (f->Calculated()) record[f->slot_] = TValue{};
+    TDataSetState saved = state_;
+    TRecord* savedRec = calcRec_;
+    state_ = dsCalcFields;
+    calcRec_ = &record;
+    try {
+        for (TField* f : fields_) {
+            if (f->FieldKind != fkLookup || !f->LookupDataSet || !f->LookupDataSet->Active()) continue;
+            std::vector<std::string> keys = SplitFieldNames(f->KeyFields);
+            std::vector<std::string> lkeys = SplitFieldNames(f->LookupKeyFields);
+            if (keys.empty() || keys.size() != lkeys.size()) continue;
+            std::vector<TValue> want;
+            for (const std::string& k : keys) want.push_back(FieldByName(k)->Value());
+            // Scans the lookup dataset's visible rows and puts its position back.
+            TDataSet* l = f->LookupDataSet;
+            TBookmark bm = l->GetBookmark();
+            l->DisableControls();
+            try {
+                for (l->First(); !l->Eof(); l->Next()) {
+                    bool match = true;
+                    for (std::size_t i = 0; i < lkeys.size() && match; ++i)
+                        match = l->FieldByName(lkeys[i])->Value() == want[i];
+                    if (match) {
+                        record[f->slot_] = l->FieldByName(f->LookupResultField)->Value();
+                        break;
+                    }
+                }
+                if (!bm.empty()) l->GotoBookmark(bm);
+            } catch (...) {
+                l->EnableControls();
+                throw;
+            }
+            l->EnableControls();
+        }
+        DoOnCalcFields();
+    } catch (...) {
+        state_ = saved;
+        calcRec_ = savedRec;
+        throw;
+    }
+    state_ = saved;
+    calcRec_ = savedRec;
+}
+
+// ---- opening and closing ---------------------------------------------------
+
+void TDataSet::SetActive(bool on) {
+    if (on == Active()) return;
+    if (on) {
+        DoEvent(BeforeOpen);
+        std::unique_ptr<TDataCursor> c = CreateCursor();
+        cursor_ = std::move(c);
+        try {
+            fieldDefs_.Assign(cursor_->FieldDefs());
+            CreateFields();
+            UpdateBufferCount();
+            state_ = dsBrowse;
+            if (filtered_) InstallFilter();
+            OpenCursorDone();
+            ReadFirst();
+        } catch (...) {
+            cursor_.reset();
+            state_ = dsInactive;
+            buf_.clear();
+            bms_.clear();
+            throw;
+        }
+        state_ = dsInactive;
+        SetState(dsBrowse);
+        DoEvent(AfterOpen);
+        DoEvent(AfterScroll);
+    } else {
+        DoEvent(BeforeClose);
+        if (state_ == dsEdit || state_ == dsInsert || state_ == dsSetKey) state_ = dsBrowse;
+        CloseCursorStarting();
+        cursor_.reset();
+        buf_.clear();
+        bms_.clear();
+        activeRecord_ = 0;
+        bof_ = eof_ = true;
+        SetState(dsInactive);
+        DoEvent(AfterClose);
+    }
+}
+
+void TDataSet::SetState(TDataSetState s) {
+    if (state_ == s) return;
+    state_ = s;
+    modified_ = false;
+    DataEvent(deUpdateState, 0);
+}
+
+// ---- the window ------------------------------------------------------------
+
+void TDataSet::UpdateBufferCount() {
+    int n = 1;
+    for (TDataSource* ds : sources_)
+        for (TDataLink* l : ds->links_) n = std::max(n, l->BufferCount());
+    bufferCount_ = n;
+}
+
+void TDataSet::BufferCountChanged() {
+    int old = bufferCount_;
+    UpdateBufferCount();
+    if (old == bufferCount_ || state_ != dsBrowse || buf_.empty()) return;
+    cursor_->SetToBookmark(bms_[activeRecord_]);
+    FillWindow(activeRecord_);
+    DataEvent(deDataSetChange, 0);
+}
+
+void TDataSet::FillWindow(int hint) {
+    buf_.clear();
+    bms_.clear();
+    activeRecord_ = 0;
+    TRecord cur;
+    if (!cursor_->GetCurrent(cur)) return;
+    std::string curBm = cursor_->GetBookmark();
+    hint = std::clamp(hint, 0, bufferCount_ - 1);
+    std::vector<TRecord> before, after;
+    std::vector<std::string> beforeBm, afterBm;
+    TRecord r;
+    while (static_cast<int>(before.size()) < hint && cursor_->GetPrior(r)) {
+        before.push_back(r);
+        beforeBm.push_back(cursor_->GetBookmark());
+    }
+    cursor_->SetToBookmark(curBm);
+    while (1 + static_cast<int>(before.size() + after.size()) < bufferCount_ && cursor_->GetNext(r)) {
+        after.push_back(r);
+        afterBm.push_back(cursor_->GetBookmark());
+    }
+    // Near the end the window keeps itself full with earlier rows.
+    if (1 + static_cast<int>(before.size() + after.size()) < bufferCount_ &&
+        static_cast<int>(before.size()) == hint) {
+        cursor_->SetToBookmark(before.empty() ? curBm : beforeBm.back());
+        while (1 + static_cast<int>(before.size() + after.size()) < bufferCount_ && cursor_->GetPrior(r)) {
+            before.push_back(r);
+            beforeBm.push_back(cursor_->GetBookmark());
+        }
+    }
+    for (int i = static_cast<int>(before.size()) - 1; i >= 0; --i) {
+        buf_.push_back(std::move(before[i]));
+        bms_.push_back(beforeBm[i]);
+    }
+    activeRecord_ = static_cast<int>(buf_.size());
+    buf_.push_back(std::move(cur));
+    bms_.push_back(curBm);
+    for (std::size_t i = 0; i < after.size(); ++i) {
+        buf_.push_back(std::move(after[i]));
+        bms_.push_back(afterBm[i]);
+    }
+    cursor_->SetToBookmark(curBm);
+    for (TRecord& rec : buf_) {
+        rec.resize(slotCount_);
+        CalculateFields(rec);
+    }
+}
+
+void TDataSet::ResyncFromCrack(int hint) {
+    TRecord r;
+    if (cursor_->GetNext(r)) {
+        FillWindow(hint);
+        eof_ = false;
+    } else if (cursor_->GetPrior(r)) {
+        FillWindow(hint);
+        eof_ = true;
+    } else {
+        buf_.clear();
+        bms_.clear();
+        activeRecord_ = 0;
+        bof_ = eof_ = true;
+    }
+}
+
+void TDataSet::SyncToCursor() {
+    TRecord r;
+    if (cursor_->GetCurrent(r)) {
+        FillWindow(bufferCount_ / 2);
+        bof_ = eof_ = false;
+    } else {
+        ResyncFromCrack(bufferCount_ / 2);
+    }
+    DataEvent(deDataSetChange, 0);
+    DoEvent(AfterScroll);
+}
+
+void TDataSet::ReturnToActive() {
+    if (!buf_.empty()) cursor_->SetToBookmark(bms_[activeRecord_]);
+}
+
+void TDataSet::ReadFirst() {
+    cursor_->SetToBegin();
+    TRecord r;
+    if (cursor_->GetNext(r)) {
+        FillWindow(0);
+        bof_ = true;
+        eof_ = false;
+    } else {
+        buf_.clear();
+        bms_.clear();
+        activeRecord_ = 0;
+        bof_ = eof_ = true;
+    }
+}
+
+void TDataSet::UpdateCursorPos() {
+    CheckActive();
+    if (!buf_.empty() && !bms_[activeRecord_].empty()) cursor_->SetToBookmark(bms_[activeRecord_]);
+}
+
+void TDataSet::Resync() {
+    CheckActive();
+    if (!buf_.empty() && !bms_[activeRecord_].empty() && cursor_->SetToBookmark(bms_[activeRecord_]))
+        FillWindow(activeRecord_);
+    else
+        ReadFirst();
+    DataEvent(deDataSetChange, 0);
+}
+
+void TDataSet::SetActiveRecord(int index) {
+    if (index >= 0 && index < WindowCount()) activeRecord_ = index;
+}
+
+// ---- navigation ------------------------------------------------------------
+
+void TDataSet::CheckBrowseMode() {
+    CheckActive();
+    DataEvent(deCheckBrowseMode, 0);
+    switch (state_) {
+    case dsEdit:
+    case dsInsert:
+        UpdateRecord();
+        if (modified_) Post(); else Cancel();
+        break;
+    case dsSetKey: Cancel(); break;
+    default: break;
+    }
+}
+
+void TDataSet::CheckBrowseState() { CheckBrowseMode(); }
+
+void TDataSet::First() {
+    CheckBrowseMode();
+    DoEvent(BeforeScroll);
+    ReadFirst();
+    DataEvent(deDataSetChange, 0);
+    DoEvent(AfterScroll);
+}
+
+void TDataSet::Last() {
+    CheckBrowseMode();
+    DoEvent(BeforeScroll);
+    cursor_->SetToEnd();
+    TRecord r;
+    if (cursor_->GetPrior(r)) {
+        FillWindow(bufferCount_ - 1);
+        bof_ = false;
+        eof_ = true;
+    } else {
+        buf_.clear();
+        bms_.clear();
+        bof_ = eof_ = true;
+    }
+    DataEvent(deDataSetChange, 0);
+    DoEvent(AfterScroll);
+}
+
+int TDataSet::MoveBy(int distance) {
+    CheckBrowseMode();
+    if (distance == 0 || buf_.empty()) {
+        if (distance > 0) eof_ = true;
+        if (distance < 0) bof_ = true;
+        return 0;
+    }
+    if ((distance > 0 && eof_) || (distance < 0 && bof_)) return 0;
+    DoEvent(BeforeScroll);
+    cursor_->SetToBookmark(bms_[activeRecord_]);
+    int moved = 0;
+    TRecord r;
+    bool hitEnd = false;
+    while (moved != distance) {
+        bool ok = distance > 0 ? cursor_->GetNext(r) : cursor_->GetPrior(r);
+        if (!ok) {
+            hitEnd = true;
+            break;
+        }
+        moved += distance > 0 ? 1 : -1;
+    }
+    if (hitEnd) {
+        // Stand on the last row reached, not on the crack.
+        if (distance > 0) cursor_->GetPrior(r); else cursor_->GetNext(r);
+    }
+    if (moved != 0) FillWindow(activeRecord_ + moved);
+    if (distance > 0) {
+        if (moved) bof_ = false;
+        eof_ = hitEnd;
+    } else {
+        if (moved) eof_ = false;
+        bof_ = hitEnd;
+    }
+    if (moved != 0) DataEvent(deDataSetScroll, moved);
+    DoEvent(AfterScroll);
+    return moved;
+}
+
+// ---- editing ---------------------------------------------------------------
+
+void TDataSet::Edit() {
+    CheckActive();
+    if (state_ == dsEdit || state_ == dsInsert) return;
+    if (buf_.empty()) {
+        Insert();
+        return;
+    }
+    if (!CanModify()) DatabaseError("Cannot modify a read-only dataset");
+    CheckBrowseMode();
+    DoEvent(BeforeEdit);
+    // Start from what is stored now, not from a stale buffer.
+    TRecord fresh;
+    if (cursor_->SetToBookmark(bms_[activeRecord_]) && cursor_->GetCurrent(fresh)) {
+        fresh.resize(slotCount_);
+        CalculateFields(fresh);
+        buf_[activeRecord_] = std::move(fresh);
+    } else {
+        DatabaseError("Record has been deleted by another user");
+    }
+    SetState(dsEdit);
+    DataEvent(deRecordChange, 0);
+    DoEvent(AfterEdit);
+}
+
+void TDataSet::DoOnNewRecord() {
+    InitNewRecord();
+    if (OnNewRecord) OnNewRecord(this);
+}
+
+void TDataSet::Insert() {
+    CheckActive();
+    if (!CanModify()) DatabaseError("Cannot modify a read-only dataset");
+    DoEvent(BeforeInsert);
+    CheckBrowseMode();
+    DoEvent(BeforeScroll);
+    beforeInsertBm_ = buf_.empty() ? std::string() : bms_[activeRecord_];
+    beforeInsertActive_ = activeRecord_;
+    if (buf_.empty()) activeRecord_ = 0;
+    buf_.insert(buf_.begin() + activeRecord_, BlankRecord());
+    bms_.insert(bms_.begin() + activeRecord_, std::string());
+    if (WindowCount() > bufferCount_) {
+        buf_.pop_back();
+        bms_.pop_back();
+    }
+    state_ = dsInsert;
+    try {
+        DataEvent(deUpdateState, 0);
+        DoOnNewRecord();
+    } catch (...) {
+        state_ = dsBrowse;
+        cursor_->SetToBookmark(beforeInsertBm_);
+        FillWindow(beforeInsertActive_);
+        DataEvent(deUpdateState, 0);
+        throw;
+    }
+    modified_ = false;
+    DataEvent(deDataSetChange, 0);
+    DoEvent(AfterInsert);
+    DoEvent(AfterScroll);
+}
+
+void TDataSet::Append() {
+    CheckActive();
+    if (!CanModify()) DatabaseError("Cannot modify a read-only dataset");
+    DoEvent(BeforeInsert);
+    CheckBrowseMode();
+    DoEvent(BeforeScroll);
+    beforeInsertBm_ = buf_.empty() ? std::string() : bms_[activeRecord_];
+    beforeInsertActive_ = activeRecord_;
+    cursor_->SetToEnd();
+    TRecord r;
+    if (cursor_->GetPrior(r)) FillWindow(bufferCount_ - 1); else { buf_.clear(); bms_.clear(); }
+    buf_.push_back(BlankRecord());
+    bms_.push_back(std::string());
+    if (WindowCount() > bufferCount_) {
+        buf_.erase(buf_.begin());
+        bms_.erase(bms_.begin());
+    }
+    activeRecord_ = WindowCount() - 1;
+    eof_ = true;
+    state_ = dsInsert;
+    try {
+        DataEvent(deUpdateState, 0);
+        DoOnNewRecord();
+    } catch (...) {
+        state_ = dsBrowse;
+        if (!beforeInsertBm_.empty() && cursor_->SetToBookmark(beforeInsertBm_)) FillWindow(beforeInsertActive_);
+        else ResyncFromCrack(0);
+        DataEvent(deUpdateState, 0);
+        throw;
+    }
+    modified_ = false;
+    DataEvent(deDataSetChange, 0);
+    DoEvent(AfterInsert);
+    DoEvent(AfterScroll);
+}
+
+void TDataSet::UpdateRecord() {
+    if (state_ != dsEdit && state_ != dsInsert && state_ != dsSetKey)
+        DatabaseError("Dataset not in edit or insert mode");
+    DataEvent(deUpdateRecord, 0);
+}
+
+void TDataSet::CheckRequiredFields() {
+    for (TField* f : fields_) {
+        if (f->FieldKind == fkData && f->Required && !f->ReadOnly && f->IsNull()) {
+            f->FocusControl();
+            DatabaseError("Field '" + f->DisplayName() + "' must have a value");
+        }
+    }
+}
+
+void TDataSet::Post() {
+    CheckActive();
+    if (state_ != dsEdit && state_ != dsInsert) {
+        if (state_ == dsSetKey) { SetState(dsBrowse); return; }
+        DatabaseError("Dataset not in edit or insert mode");
+    }
+    UpdateRecord();
+    DoBeforePost();
+    CheckRequiredFields();
+    // An engine error leaves state and buffer as they were: nothing typed is lost.
+    TRecord rec = PhysicalPart(buf_[activeRecord_]);
+    if (state_ == dsInsert) {
+        cursor_->InsertRecord(rec);
+    } else {
+        if (!cursor_->SetToBookmark(bms_[activeRecord_]))
+            DatabaseError("Record has been deleted by another user");
+        cursor_->ModifyRecord(rec);
+    }
+    int hint = activeRecord_;
+    state_ = dsBrowse;
+    modified_ = false;
+    TRecord probe;
+    if (cursor_->GetCurrent(probe)) {
+        FillWindow(hint);
+        bof_ = eof_ = false;
+    } else {
+        // The posted row left the view (filter or range).
+        ResyncFromCrack(hint);
+    }
+    DataEvent(deUpdateState, 0);
+    DataEvent(deDataSetChange, 0);
+    DoEvent(AfterPost);
+}
+
+void TDataSet::Cancel() {
+    CheckActive();
+    if (state_ == dsSetKey) { SetState(dsBrowse); return; }
+    if (state_ != dsEdit && state_ != dsInsert) return;
+    DataEvent(deCheckBrowseMode, 0);
+    DoEvent(BeforeCancel);
+    bool wasInsert = state_ == dsInsert;
+    state_ = dsBrowse;
+    modified_ = false;
+    if (wasInsert) {
+        if (!beforeInsertBm_.empty() && cursor_->SetToBookmark(beforeInsertBm_)) {
+            FillWindow(beforeInsertActive_);
+        } else {
+            cursor_->SetToBegin();
+            ResyncFromCrack(0);
+        }
+    } else if (cursor_->SetToBookmark(bms_[activeRecord_])) {
+        FillWindow(activeRecord_);
+    } else {
+        ResyncFromCrack(activeRecord_);
+    }
+    if (!buf_.empty()) eof_ = bof_ = false;
+    DataEvent(deUpdateState, 0);
+    DataEvent(deDataSetChange, 0);
+    DoEvent(AfterCancel);
+}
+
+void TDataSet::Delete() {
+    CheckActive();
+    if (state_ == dsInsert || state_ == dsSetKey) {
+        Cancel();
+        return;
+    }
+    if (buf_.empty()) DatabaseError("Cannot perform this operation on an empty dataset");
+    if (!CanModify()) DatabaseError("Cannot modify a read-only dataset");
+    DataEvent(deCheckBrowseMode, 0);
+    DoEvent(BeforeDelete);
+    DoEvent(BeforeScroll);
+    if (!cursor_->SetToBookmark(bms_[activeRecord_]))
+        DatabaseError("Record has been deleted by another user");
+    cursor_->DeleteRecord();
+    int hint = activeRecord_;
+    state_ = dsBrowse;
+    modified_ = false;
+    ResyncFromCrack(hint);
+    DataEvent(deUpdateState, 0);
+    DataEvent(deDataSetChange, 0);
+    DoEvent(AfterDelete);
+    DoEvent(AfterScroll);
+}
+
+void TDataSet::Refresh() {
+    CheckBrowseMode();
+    if (!buf_.empty() && cursor_->SetToBookmark(bms_[activeRecord_])) FillWindow(activeRecord_);
+    else ReadFirst();
+    DataEvent(deDataSetChange, 0);
+}
+
+// ---- bookmarks -------------------------------------------------------------
+
+TBookmark TDataSet::GetBookmark() const {
+    if (!Active() || buf_.empty() || state_ == dsInsert) return {};
+    return bms_[activeRecord_];
+}
+
+void TDataSet::GotoBookmark(const TBookmark& bookmark) {
+    CheckBrowseMode();
+    DoEvent(BeforeScroll);
+    if (bookmark.empty() || !cursor_->SetToBookmark(bookmark))
+        DatabaseError("Record not found");
+    FillWindow(bufferCount_ / 2);
+    bof_ = eof_ = false;
+    DataEvent(deDataSetChange, 0);
+    DoEvent(AfterScroll);
+}
+
+bool TDataSet::BookmarkValid(const TBookmark& bookmark) {
+    if (!Active() || bookmark.empty()) return false;
+    bool ok = cursor_->SetToBookmark(bookmark);
+    if (!buf_.empty()) cursor_->SetToBookmark(bms_[activeRecord_]);
+    return ok;
+}
+
+int TDataSet::CompareBookmarks(const TBookmark& a, const TBookmark& b) {
+    if (a.empty() && b.empty()) return 0;
+    if (a.empty()) return -1;
+    if (b.empty()) return 1;
+    CheckActive();
+    return cursor_->CompareBookmarks(a, b);
+}
+
+int TDataSet::RecordCount() {
+    CheckActive();
+    return cursor_->RecordCount();
+}
+
+// ---- filtering -------------------------------------------------------------
+
+void TDataSet::InstallFilter() {
+    if (!cursor_) return;
+    if (!filtered_ || !OnFilterRecord) {
+        cursor_->SetRecordFilter({});
+        return;
+    }
+    cursor_->SetRecordFilter([this](const TRecord& rec) {
+        TRecord full = rec;
+        full.resize(slotCount_);
+        CalculateFields(full);
+        TDataSetState saved = state_;
+        const TRecord* savedRec = filterRec_;
+        state_ = dsFilter;
+        filterRec_ = &full;
+        bool accept = true;
+        try {
+            OnFilterRecord(this, accept);
+        } catch (...) {
+            state_ = saved;
+            filterRec_ = savedRec;
+            throw;
+        }
+        state_ = saved;
+        filterRec_ = savedRec;
+        return accept;
+    });
+}
+
+void TDataSet::SetFiltered(bool on) {
+    if (filtered_ == on && !Active()) return;
+    filtered_ = on;
+    if (Active()) {
+        CheckBrowseMode();
+        InstallFilter();
+        First();
+    }
+}
+
+// ---- data events -----------------------------------------------------------
+
+void TDataSet::DisableControls() {
+    if (disableCount_++ == 0) {
+        disabledState_ = state_;
+        pendingChange_ = false;
+    }
+}
+
+void TDataSet::EnableControls() {
+    if (disableCount_ == 0) return;
+    if (--disableCount_ == 0) {
+        if (state_ != disabledState_) DataEvent(deUpdateState, 0);
+        if (state_ != dsInactive && (pendingChange_ || state_ != disabledState_)) DataEvent(deDataSetChange, 0);
+    }
+}
+
+void TDataSet::DataEvent(TDataEvent event, std::intptr_t info) {
+    if (disableCount_ > 0 && event != deUpdateRecord && event != deCheckBrowseMode) {
+        pendingChange_ = true;
+        return;
+    }
+    for (TDataSource* ds : std::vector<TDataSource*>(sources_)) ds->DataEvent(event, info);
+}
+
+void TDataSet::AddDataSource(TDataSource* ds) {
+    sources_.push_back(ds);
+    FreeNotification(ds);
+}
+
+void TDataSet::RemoveDataSource(TDataSource* ds) {
+    sources_.erase(std::remove(sources_.begin(), sources_.end(), ds), sources_.end());
+}
+
+}  // namespace db

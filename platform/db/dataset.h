@@ -1,0 +1,205 @@
+// TDataSet: a window of record buffers over a cursor, the dataset states,
+// navigation, editing with its before/after events, calculated fields and
+// record filtering, and the data events that data sources pass to links.
+#pragma once
+
+#include "platform/db/data_cursor.h"
+#include "platform/db/db_errors.h"
+#include "platform/db/db_component.h"
+#include "platform/db/fields.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace db {
+
+class TDataSource;
+
+enum TDataSetState { dsInactive, dsBrowse, dsEdit, dsInsert, dsSetKey, dsCalcFields, dsFilter };
+enum TDataEvent {
+    deFieldChange, deRecordChange, deDataSetChange, deDataSetScroll, deLayoutChange,
+    deUpdateRecord, deUpdateState, deCheckBrowseMode, deFocusControl
+};
+
+using TDataSetNotifyEvent = std::function<void(TDataSet*)>;
+using TFilterRecordEvent = std::function<void(TDataSet*, bool& accept)>;
+using TBookmark = std::string;  // opaque bytes from the cursor
+
+class TDataSet : public TDbComponent {
+public:
+    explicit TDataSet(TDbComponent* AOwner);
+    ~TDataSet() override;
+
+    TDataSetState State() const { return state_; }
+    bool Active() const { return state_ != dsInactive; }
+    void SetActive(bool on);
+    void Open() { SetActive(true); }
+    void Close() { SetActive(false); }
+    bool Bof() const { return bof_; }
+    bool Eof() const { return eof_; }
+    // No record to show: Bof and Eof are both true on a one-record dataset
+    // after Next, so they do not tell.
+    bool IsEmpty() const { return buf_.empty(); }
+    bool Modified() const { return modified_; }
+    bool CanModify() const { return !readOnly_; }
+
+    void First();
+    void Last();
+    void Next() { MoveBy(1); }
+    void Prior() { MoveBy(-1); }
+    int MoveBy(int distance);
+
+    void Edit();
+    void Insert();
+    void Append();
+    void Post();
+    void Cancel();
+    void Delete();
+    void Refresh();
+    // Posts a modified record, cancels an unmodified one.
+    void CheckBrowseMode();
+    // Asks the links (the controls) to write what they hold into the fields.
+    void UpdateRecord();
+
+    TBookmark GetBookmark() const;
+    void GotoBookmark(const TBookmark& bookmark);
+    bool BookmarkValid(const TBookmark& bookmark);
+    int CompareBookmarks(const TBookmark& a, const TBookmark& b);
+    int RecordCount();
+
+    void DisableControls();
+    void EnableControls();
+    bool ControlsDisabled() const { return disableCount_ > 0; }
+
+    bool Filtered() const { return filtered_; }
+    void SetFiltered(bool on);
+    bool AutoCalcFields = true;
+
+    TFieldDefs& FieldDefs() { return fieldDefs_; }
+    int FieldCount() const { return static_cast<int>(fields_.size()); }
+    TField* Fields(int i) const { return fields_.at(i); }
+    TField* FindField(const std::string& name) const;
+    // Raises EDatabaseError "<name>: Field '<field>' not found" when missing.
+    TField* FieldByName(const std::string& name) const;
+    TField* FieldByNumber(int fieldNo) const;
+    std::vector<std::string> GetFieldNames() const;
+    // Takes a persistent field (calculated, lookup or a chosen subset); the
+    // dataset must be closed.
+    TField* AddField(std::unique_ptr<TField> field);
+    std::unique_ptr<plat::Stream> CreateBlobStream(TField* field, TBlobStreamMode mode);
+
+    TDataSetNotifyEvent BeforeOpen, AfterOpen, BeforeClose, AfterClose;
+    TDataSetNotifyEvent BeforeInsert, AfterInsert, BeforeEdit, AfterEdit;
+    TDataSetNotifyEvent BeforePost, AfterPost, BeforeCancel, AfterCancel;
+    TDataSetNotifyEvent BeforeDelete, AfterDelete, BeforeScroll, AfterScroll;
+    TDataSetNotifyEvent OnNewRecord, OnCalcFields;
+    TFilterRecordEvent OnFilterRecord;
+
+    // The buffer window, for data links.
+    int ActiveRecord() const { return activeRecord_; }
+    int BufferCount() const { return bufferCount_; }
+    int WindowCount() const { return static_cast<int>(buf_.size()); }
+    // Points the fields at another row of the window (grids draw this way);
+    // callers put it back.
+    void SetActiveRecord(int index);
+
+    // The engine's cursor and database handles and record size, for code
+    // that calls the entry points on this dataset's cursor (0 when closed).
+    std::uint32_t Handle() const { return cursor_ ? cursor_->Handle() : 0; }
+    std::uint32_t DBHandle() const { return cursor_ ? cursor_->DatabaseHandle() : 0; }
+    std::uint32_t RecordSize() const { return cursor_ ? cursor_->RecordSize() : 0; }
+    // Puts the cursor on the active record (direct entry-point calls may move it).
+    void UpdateCursorPos();
+    // Reads the window again around the active record, e.g. after filters
+    // were changed directly on the cursor.
+    void Resync();
+
+    // Field storage, for TField.
+    const TValue* FieldSlot(const TField* field) const;
+    void SetFieldSlot(TField* field, const TValue& value);
+    void DataEvent(TDataEvent event, std::intptr_t info);
+
+protected:
+    // The kinds open their cursor here; an exception leaves the dataset closed.
+    virtual std::unique_ptr<TDataCursor> CreateCursor() = 0;
+    virtual void OpenCursorDone() {}
+    virtual void CloseCursorStarting() {}
+    // After OnNewRecord's defaults: a detail table fills its link fields.
+    virtual void InitNewRecord() {}
+    // The steps a kind may extend: before a post (after BeforePost) and the
+    // calculation of a record's calculated fields (runs OnCalcFields).
+    virtual void DoBeforePost() { DoEvent(BeforePost); }
+    virtual void DoOnCalcFields() { if (OnCalcFields) OnCalcFields(this); }
+    void DoOnNewRecord();
+    void Notification(TDbComponent* AComponent, TOperation Operation) override;
+
+    TDataCursor* Cursor() const { return cursor_.get(); }
+    void SetState(TDataSetState s);
+    void SetReadOnly(bool on) { readOnly_ = on; }
+    void CheckActive() const;
+    void CheckBrowseState();
+    // Rebuilds the window around the cursor's current record, which lands at
+    // `hint` when enough rows lie on either side.
+    void FillWindow(int hint);
+    // After the cursor lost its record: the next one, else the previous, else none.
+    void ResyncFromCrack(int hint);
+    void ReadFirst();
+    TRecord BlankRecord() const;
+    void CalculateFields(TRecord& record);
+    void InstallFilter();
+    // A record buffer for the set-key state, owned by the subclass.
+    void SetKeyBuffer(TRecord* rec) { keyRec_ = rec; }
+    bool HasCalcFields() const;
+    void DoBeforeScroll() { DoEvent(BeforeScroll); }
+    // The cursor was moved by a search: show its record, or on a crack the
+    // nearest one.
+    void SyncToCursor();
+    // Puts the cursor back on the active record after a failed search.
+    void ReturnToActive();
+
+private:
+    friend class TDataSource;
+    friend class TDataLink;
+    friend class TField;
+    void DoEvent(const TDataSetNotifyEvent& e) { if (e) e(this); }
+    void CreateFields();
+    void UpdateBufferCount();
+    void BufferCountChanged();
+    void AddDataSource(TDataSource* ds);
+    void RemoveDataSource(TDataSource* ds);
+    void CheckRequiredFields();
+    TRecord PhysicalPart(const TRecord& rec) const;
+
+    TDataSetState state_ = dsInactive;
+    std::unique_ptr<TDataCursor> cursor_;
+    TFieldDefs fieldDefs_;
+    std::vector<TField*> fields_;            // in display order
+    std::vector<std::unique_ptr<TField>> ownedFields_;
+    bool persistentFields_ = false;
+    int slotCount_ = 0;
+    int physicalCount_ = 0;
+
+    std::vector<TRecord> buf_;
+    std::vector<std::string> bms_;
+    int activeRecord_ = 0;
+    int bufferCount_ = 1;
+    bool bof_ = true, eof_ = true;
+    bool modified_ = false;
+    bool readOnly_ = false;
+    bool filtered_ = false;
+    int disableCount_ = 0;
+    bool pendingChange_ = false;
+    TDataSetState disabledState_ = dsInactive;
+    std::string beforeInsertBm_;
+    int beforeInsertActive_ = 0;
+
+    TRecord* calcRec_ = nullptr;
+    const TRecord* filterRec_ = nullptr;
+    TRecord* keyRec_ = nullptr;
+    std::vector<TDataSource*> sources_;
+};
+
+}  // namespace db

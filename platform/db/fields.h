@@ -1,0 +1,207 @@
+// Fields: the typed view of one column of a dataset's current record, with
+// display and edit text, validation and the calculated and lookup kinds.
+#pragma once
+
+#include "platform/core/datetime.h"
+#include "platform/core/streams.h"
+#include "platform/db/db_component.h"
+#include "platform/db/field_defs.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace db {
+
+class TDataSet;
+class TField;
+
+enum TFieldKind { fkData, fkCalculated, fkLookup };
+enum TBlobStreamMode { bmRead, bmWrite, bmReadWrite };
+
+using TFieldNotifyEvent = std::function<void(TField*)>;
+
+class TField : public TDbComponent {
+public:
+    TField(TDbComponent* AOwner, TFieldType type);
+    ~TField() override;
+
+    TFieldType DataType() const { return type_; }
+    TDataSet* DataSet() const { return dataSet_; }
+    // Adds the field to the dataset's list (the dataset must be closed).
+    void SetDataSet(TDataSet* ds);
+
+    std::string FieldName;
+    std::string DisplayLabel;
+    bool Visible = true;
+    bool ReadOnly = false;
+    bool Required = false;
+    TFieldKind FieldKind = fkData;
+    int Size = 0;
+    std::string DisplayValues;   // booleans: "True text;False text"
+    // Lookup fields: the value of LookupResultField in the LookupDataSet row
+    // whose LookupKeyFields equal this dataset's KeyFields.
+    TDataSet* LookupDataSet = nullptr;
+    std::string KeyFields, LookupKeyFields, LookupResultField;
+
+    TFieldNotifyEvent OnChange;
+    TFieldNotifyEvent OnValidate;
+
+    int FieldNo() const { return fieldNo_; }
+    bool Calculated() const { return FieldKind != fkData; }
+    bool IsBlob() const { return type_ == ftBlob || type_ == ftMemo || type_ == ftGraphic; }
+    std::string DisplayName() const { return DisplayLabel.empty() ? FieldName : DisplayLabel; }
+    int DisplayWidth() const;
+    void SetDisplayWidth(int w) { displayWidth_ = w; }
+    int Index() const;
+    void SetIndex(int index);
+
+    TValue Value() const;
+    void SetValue(const TValue& v);
+    bool IsNull() const;
+    void Clear() { SetValue(TValue{}); }
+
+    std::string AsString() const;
+    void SetAsString(const std::string& s);
+    std::int64_t AsInteger() const;
+    void SetAsInteger(std::int64_t v);
+    double AsFloat() const;
+    void SetAsFloat(double v);
+    bool AsBoolean() const;
+    void SetAsBoolean(bool v);
+    plat::TDateTime AsDateTime() const;
+    void SetAsDateTime(plat::TDateTime v);
+
+    // The text shown in a grid or label, and the text an edit starts from.
+    std::string DisplayText() const;
+    std::string Text() const;
+    void SetText(const std::string& s) { SetAsString(s); }
+    virtual bool IsValidChar(char c) const;
+    bool CanModify() const;
+    void FocusControl();
+
+    // Engine-side slot of the field in a record; set by the dataset when it opens.
+    int RecordSlot() const { return slot_; }
+
+protected:
+    void SetFieldNo(int n) { fieldNo_ = n; }
+
+private:
+    friend class TDataSet;
+    TValue Convert(const TValue& v) const;
+    void CheckRange(std::int64_t v) const;
+
+    TFieldType type_;
+    TDataSet* dataSet_ = nullptr;
+    int fieldNo_ = 0;
+    int slot_ = -1;
+    int displayWidth_ = 0;
+};
+
+class TStringField : public TField {
+public:
+    explicit TStringField(TDbComponent* o = nullptr) : TField(o, ftString) { Size = 20; }
+};
+class TIntegerField : public TField {
+public:
+    explicit TIntegerField(TDbComponent* o = nullptr) : TField(o, ftInteger) {}
+protected:
+    TIntegerField(TDbComponent* o, TFieldType t) : TField(o, t) {}
+};
+class TSmallintField : public TIntegerField {
+public:
+    explicit TSmallintField(TDbComponent* o = nullptr) : TIntegerField(o, ftSmallint) {}
+};
+class TWordField : public TIntegerField {
+public:
+    explicit TWordField(TDbComponent* o = nullptr) : TIntegerField(o, ftWord) {}
+};
+class TAutoIncField : public TIntegerField {
+public:
+    explicit TAutoIncField(TDbComponent* o = nullptr) : TIntegerField(o, ftAutoInc) { ReadOnly = true; }
+};
+class TFloatField : public TField {
+public:
+    explicit TFloatField(TDbComponent* o = nullptr) : TField(o, ftFloat) {}
+protected:
+    TFloatField(TDbComponent* o, TFieldType t) : TField(o, t) {}
+};
+class TCurrencyField : public TFloatField {
+public:
+    explicit TCurrencyField(TDbComponent* o = nullptr) : TFloatField(o, ftCurrency) {}
+};
+class TBCDField : public TField {
+public:
+    explicit TBCDField(TDbComponent* o = nullptr) : TField(o, ftBCD) {}
+};
+class TBooleanField : public TField {
+public:
+    explicit TBooleanField(TDbComponent* o = nullptr) : TField(o, ftBoolean) {}
+};
+class TDateTimeField : public TField {
+public:
+    explicit TDateTimeField(TDbComponent* o = nullptr) : TField(o, ftDateTime) {}
+protected:
+    TDateTimeField(TDbComponent* o, TFieldType t) : TField(o, t) {}
+};
+class TDateField : public TDateTimeField {
+public:
+    explicit TDateField(TDbComponent* o = nullptr) : TDateTimeField(o, ftDate) {}
+};
+class TTimeField : public TDateTimeField {
+public:
+    explicit TTimeField(TDbComponent* o = nullptr) : TDateTimeField(o, ftTime) {}
+};
+class TBlobField : public TField {
+public:
+    explicit TBlobField(TDbComponent* o = nullptr) : TField(o, ftBlob) {}
+    int BlobSize() const { return static_cast<int>(AsString().size()); }
+    void LoadFromStream(plat::Stream& stream);
+    void SaveToStream(plat::Stream& stream) const;
+    void LoadFromFile(const std::string& path);
+    void SaveToFile(const std::string& path) const;
+protected:
+    TBlobField(TDbComponent* o, TFieldType t) : TField(o, t) {}
+};
+class TMemoField : public TBlobField {
+public:
+    explicit TMemoField(TDbComponent* o = nullptr) : TBlobField(o, ftMemo) {}
+};
+class TGraphicField : public TBlobField {
+public:
+    explicit TGraphicField(TDbComponent* o = nullptr) : TBlobField(o, ftGraphic) {}
+};
+
+// A stream over a BLOB field of the current record. Reading starts from the
+// field's bytes; what is written goes back to the field when the stream is
+// freed (the dataset must then be in edit or insert state).
+class TBlobStream : public plat::Stream {
+public:
+    TBlobStream(TBlobField* field, TBlobStreamMode mode);
+    ~TBlobStream() override;
+    std::int64_t Read(void* buffer, std::int64_t count) override;
+    std::int64_t Write(const void* buffer, std::int64_t count) override;
+    std::int64_t Seek(std::int64_t offset, plat::SeekOrigin origin) override;
+    std::int64_t Size() override { return data_.Size(); }
+    void SetSize(std::int64_t newSize) override;
+    void Truncate() { SetSize(data_.Position()); }
+
+private:
+    TBlobField* field_;
+    TBlobStreamMode mode_;
+    plat::MemoryStream data_;
+    bool modified_ = false;
+};
+
+// A new field object of the kind that holds values of this type.
+std::unique_ptr<TField> CreateFieldOfType(TFieldType type);
+
+// Dates as shown and typed: "m/d/yyyy", times "hh:nn:ss".
+std::string DateToText(plat::TDateTime d);
+std::string TimeToText(plat::TDateTime t);
+plat::TDateTime TextToDate(const std::string& s);
+plat::TDateTime TextToTime(const std::string& s);
+
+}  // namespace db
