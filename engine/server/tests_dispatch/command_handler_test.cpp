@@ -409,6 +409,17 @@ TEST_F(RebuildTest, RestructureAndReindexRunThroughTheHandler) {
     EXPECT_EQ(Ids(), (std::vector<std::int32_t>{1, 2}));
 }
 
+TEST_F(RebuildTest, DetachingTheStarterForgetsItsRebuilds) {
+    ASSERT_EQ(Code(QvnmCursorClose, U32Bytes(cursor)), 0);
+    Reply started = Last(QvnmPackTable, Payload().U32(db).Str("People", 32).b);
+    ASSERT_EQ(started.code, 0);
+    const std::uint32_t id = U32Of(started);
+    handler.Rebuilder().WaitAll();
+    ASSERT_EQ(Last(QvnmGetRebuildStatus, U32Bytes(id), kClientB).data[32], 1) << "known while its client is there";
+    ASSERT_EQ(Code(QvnmDetachServer, {}), 0);
+    EXPECT_EQ(Last(QvnmGetRebuildStatus, U32Bytes(id), kClientB).data, Bytes(33, 0));
+}
+
 TEST_F(RebuildTest, AFailedStartAnswersItsCodeWithoutAnId) {
     // The table is open shared by the cursor: the exclusive open refuses.
     Reply r = Last(QvnmPackTable, Payload().U32(db).Str("People", 32).b);
