@@ -1,6 +1,7 @@
 #include "converter/converter_strings.h"
 
 #include <atomic>
+#include <cstdio>
 #include <map>
 
 #include "platform/core/codepage.h"
@@ -80,6 +81,18 @@ const Entry kStrings[] = {
     {40, " \xBBPage", " \xBBSeite", " \xBBP\xE1gina"},
     {46, "Illegal phrase reference", "Ung\xFCltiger Phrasenverweis", "Referencia de frase no v\xE1lida"},
     {47, "Damaged help file: %s", "Besch\xE4\x64igte Hilfedatei: %s", "Archivo de ayuda da\xF1\x61\x64o: %s"},
+    {48, "Localization file %s could not be created; written as %s instead",
+     "Lokalisierungsdatei %s konnte nicht angelegt werden; stattdessen als %s geschrieben",
+     "No se pudo crear el archivo de localizaci\xF3n %s; se ha escrito como %s"},
+    {49, "%s is too short", "%s ist zu kurz", "%s es demasiado corto"},
+    {50, "bad header in %s", "fehlerhafter Kopf in %s", "cabecera incorrecta en %s"},
+    {51, "%s runs past the end of its file", "%s reicht \xFC" "ber das Ende seiner Datei hinaus",
+     "%s sobrepasa el final de su archivo"},
+    {52, "bad compressed data in %s", "fehlerhafte komprimierte Daten in %s", "datos comprimidos incorrectos en %s"},
+    {53, "%s is incomplete", "%s ist unvollst\xE4ndig", "%s est\xE1 incompleto"},
+    {54, "text in %s longer than its buffer", "Text in %s l\xE4nger als sein Puffer",
+     "texto de %s m\xE1s largo que su b\xFA" "fer"},
+    {55, "broken record chain in %s", "unterbrochene Satzkette in %s", "cadena de registros rota en %s"},
     {61, "Abort the conversion?", "Umwandlung abbrechen?", "\xBF" "Cancelar la conversi\xF3n?"},
     {62, "Rendlow Severe Problem", "Rendlow: schwerer Fehler", "Rendlow: problema grave"},
 };
@@ -121,5 +134,97 @@ std::string LoadStringResource(int fullId) {
 }
 
 std::string LoadLocalString(int id) { return LoadStringResource(id + LanguageOffset()); }
+
+std::string FormatWithArgs(std::string_view format, const std::vector<WarningArg>& args) {
+    std::string out;
+    std::size_t next = 0;
+    for (std::size_t i = 0; i < format.size(); ++i) {
+        if (format[i] != '%') {
+            out += format[i];
+            continue;
+        }
+        // Collect flags, width and precision as written; drop the length
+        // modifiers, which only say how wide the value is.
+        std::string spec = "%";
+        std::size_t j = i + 1;
+        while (j < format.size() && std::string_view("-+ #0").find(format[j]) != std::string_view::npos) spec += format[j++];
+        while (j < format.size() && ((format[j] >= '0' && format[j] <= '9') || format[j] == '.')) spec += format[j++];
+        int bits = 32;
+        if (j < format.size() && format[j] == 'h') {
+            bits = 16;
+            ++j;
+        } else if (j + 1 < format.size() && format[j] == 'l' && format[j + 1] == 'l') {
+            bits = 64;
+            j += 2;
+        } else if (j < format.size() && format[j] == 'l') {
+            ++j;
+        }
+        if (j >= format.size()) {
+            out.append(format.substr(i));
+            break;
+        }
+        const char type = format[j];
+        i = j;
+        if (type == '%') {
+            out += '%';
+            continue;
+        }
+        if (std::string_view("diuxXcs").find(type) == std::string_view::npos) {
+            out.append(spec).push_back(type);  // not ours: keep it as written
+            continue;
+        }
+        if (next >= args.size()) continue;
+        const WarningArg& a = args[next++];
+        char buf[128];
+        if (type == 's') {
+            std::string text = a.stringId ? FormatWithArgs(LoadLocalString(a.stringId), a.inner)
+                               : a.isText ? a.text
+                                          : std::to_string(a.number);
+            // Width and precision by hand: the text may be longer than any buffer.
+            std::size_t k = 1;
+            bool left = false;
+            while (k < spec.size() && std::string_view("-+ #0").find(spec[k]) != std::string_view::npos)
+                left |= spec[k++] == '-';
+            std::size_t width = 0, precision = std::string::npos;
+            while (k < spec.size() && spec[k] >= '0' && spec[k] <= '9') width = width * 10 + static_cast<std::size_t>(spec[k++] - '0');
+            if (k < spec.size() && spec[k] == '.') {
+                precision = 0;
+                while (++k < spec.size() && spec[k] >= '0' && spec[k] <= '9')
+                    precision = precision * 10 + static_cast<std::size_t>(spec[k] - '0');
+            }
+            if (text.size() > precision) text.resize(precision);
+            const std::string pad(width > text.size() ? width - text.size() : 0, ' ');
+            out += left ? text + pad : pad + text;
+            continue;
+        }
+        if (a.isText) {
+            out += a.text;
+            continue;
+        }
+        if (type == 'c') {
+            out += static_cast<char>(a.number & 0xFF);
+            continue;
+        }
+        std::uint64_t u = static_cast<std::uint64_t>(a.number);
+        if (bits < 64) u &= (std::uint64_t{1} << bits) - 1;
+        if (type == 'd' || type == 'i') {
+            std::int64_t v = static_cast<std::int64_t>(u);
+            if (bits < 64 && (u >> (bits - 1)) & 1) v -= std::int64_t{1} << bits;  // back to signed
+            spec += "lld";
+            std::snprintf(buf, sizeof buf, spec.c_str(), static_cast<long long>(v));
+        } else {
+            spec += "ll";
+            spec += type;
+            std::snprintf(buf, sizeof buf, spec.c_str(), static_cast<unsigned long long>(u));
+        }
+        out += buf;
+    }
+    return out;
+}
+
+std::string FormatWarning(const HelpWarning& warning) {
+    std::string line = FormatWithArgs(LoadLocalString(warning.number), warning.args);
+    return line.substr(0, line.find('\n'));
+}
 
 }  // namespace conv

@@ -5,6 +5,9 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
+
+#include "converter/help_file.h"
 
 namespace conv {
 
@@ -23,5 +26,16 @@ int LanguageOffsetFor(std::string_view code);
 std::string LoadLocalString(int id);
 // The same for an explicit, already offset id (ids 1-62, 513-574, 1025-1086).
 std::string LoadStringResource(int fullId);
+
+// printf-style formatting of a string-table text with recorded arguments:
+// conversions d i u x X c s with flags, width, precision and the h, l, ll
+// modifiers ("l" is 32 bits, as the texts were written for). A missing
+// argument formats as nothing, so a text and its arguments that disagree
+// still give a line. A localized argument (WarningArg::Localized) is
+// formatted the same way, in the current language, where its "%s" stands.
+std::string FormatWithArgs(std::string_view format, const std::vector<WarningArg>& args);
+// The warning's line in the current language, cut at its first line feed
+// as the progress list shows it.
+std::string FormatWarning(const HelpWarning& warning);
 
 }  // namespace conv

@@ -131,7 +131,7 @@ void LoadOldPhrases(HelpFile& hf) {
     HelpStream& s = hf.stream;
     const std::uint32_t base = hf.phrases.offset, size = hf.phrases.size;
     if (size < 8 || !s.Seek(base)) {
-        AddWarning(hf, kWarnDamaged, "|Phrases too short");
+        AddDamageWarning(hf, kDamageTooShort, "|Phrases");
         return;
     }
     std::uint32_t offsetsAt = 8;
@@ -140,7 +140,7 @@ void LoadOldPhrases(HelpFile& hf) {
     if (decompressedSize >= 65537 && !hf.isHC30) {
         offsetsAt = 40;
         if (size < 40) {
-            AddWarning(hf, kWarnDamaged, "|Phrases too short");
+            AddDamageWarning(hf, kDamageTooShort, "|Phrases");
             return;
         }
         count = GetU16(s.Here() + 2);
@@ -152,7 +152,7 @@ void LoadOldPhrases(HelpFile& hf) {
     if (lz) {
         std::uint64_t offsetsBytes = (static_cast<std::uint64_t>(count) + 1) * 2;
         if (offsetsAt + offsetsBytes > size) {
-            AddWarning(hf, kWarnDamaged, "|Phrases offsets run past its file");
+            AddDamageWarning(hf, kDamagePastEnd, "|Phrases");
             return;
         }
         std::uint32_t inLength = size - static_cast<std::uint32_t>(offsetsAt + offsetsBytes);
@@ -164,7 +164,7 @@ void LoadOldPhrases(HelpFile& hf) {
         Lz77Status st;
         std::uint32_t n = Lz77Decompress(s, inLength, table.data() + offsetsBytes,
                                          static_cast<std::uint32_t>(room + 300), &st);
-        if (st.badReference) AddWarning(hf, kWarnDamaged, "|Phrases compressed text");
+        if (st.badReference) AddDamageWarning(hf, kDamageCompressed, "|Phrases");
         table.resize(offsetsBytes + n);
         hf.oldPhrases = std::move(table);
     } else {
@@ -213,24 +213,24 @@ void LoadHallPhrases(HelpFile& hf) {
     if (!hf.phrImage.present() || !hf.phrIndex.present()) return;
     HelpStream& s = hf.stream;
     if (hf.phrIndex.size < 24 || !s.Seek(hf.phrIndex.offset)) {
-        AddWarning(hf, kWarnDamaged, "|PhrIndex too short");
+        AddDamageWarning(hf, kDamageTooShort, "|PhrIndex");
         return;
     }
     const std::uint8_t* h = s.Here();
     std::uint32_t count = GetU32(h + 4), bitsSize = GetU32(h + 8);
     std::uint32_t imageSize = GetU32(h + 12), storedSize = GetU32(h + 16);
     if (bitsSize > hf.phrIndex.size - 24) {
-        AddWarning(hf, kWarnDamaged, "|PhrIndex bit data runs past its file");
+        AddDamageWarning(hf, kDamagePastEnd, "|PhrIndex");
         bitsSize = hf.phrIndex.size - 24;
     }
     // Every phrase takes at least one bit of the length data.
     if (count > static_cast<std::uint64_t>(bitsSize) * 8) {
-        AddWarning(hf, kWarnDamaged, "|PhrIndex phrase count");
+        AddDamageWarning(hf, kDamageHeader, "|PhrIndex");
         count = bitsSize * 8;
     }
     std::vector<std::uint8_t> bits(s.Here() + 24, s.Here() + 24 + bitsSize);
     if (!DecodePhraseOffsets(count, bits.data(), bitsSize, hf.hallPhraseOffsets))
-        AddWarning(hf, kWarnDamaged, "|PhrIndex bit data");
+        AddDamageWarning(hf, kDamageCompressed, "|PhrIndex");
 
     s.Seek(hf.phrImage.offset);
     std::uint32_t inLength = std::min(storedSize, hf.phrImage.size);
@@ -243,20 +243,18 @@ void LoadHallPhrases(HelpFile& hf) {
         hf.hallPhraseImage.resize(room);
         Lz77Status st;
         got = Lz77Decompress(s, inLength, hf.hallPhraseImage.data(), static_cast<std::uint32_t>(room), &st);
-        if (st.badReference) AddWarning(hf, kWarnDamaged, "|PhrImage compressed text");
+        if (st.badReference) AddDamageWarning(hf, kDamageCompressed, "|PhrImage");
     }
     hf.hallPhraseImage.resize(got);
     if ((got > imageSize ? got - imageSize : imageSize - got) > 10)
-        AddWarning(hf, kWarnPhraseSize,
-                   FormatString("Phrase header: expected size 0x%08lX, found 0x%08lX",
-                                static_cast<unsigned long>(imageSize), static_cast<unsigned long>(got)));
+        AddWarning(hf, kWarnPhraseSize, {static_cast<unsigned long>(imageSize), static_cast<unsigned long>(got)});
     hf.phraseCount = static_cast<std::int32_t>(count);
 }
 
 namespace {
 
 std::string IllegalPhrase(HelpFile& hf) {
-    AddWarning(hf, kWarnPhraseRef, "Illegal phrase reference");
+    AddWarning(hf, kWarnPhraseRef);
     return "?";
 }
 
@@ -336,7 +334,7 @@ std::string ExpandPhrases(HelpFile& hf, const std::uint8_t* input, std::uint32_t
             putRun('\0', (b >> 4) + 1u);
         }
     }
-    if (full) AddWarning(hf, kWarnDamaged, "expanded topic text longer than its buffer");
+    if (full) AddDamageWarning(hf, kDamageTooLong, "|TOPIC");
     return out;
 }
 

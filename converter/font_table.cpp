@@ -10,13 +10,13 @@ FontTable ReadFontTable(HelpFile& hf) {
     const std::uint32_t size = hf.font.size;
     const std::uint8_t* base = hf.stream.Data() + hf.font.offset;
     if (size < 8) {
-        AddWarning(hf, kWarnDamaged, "|FONT too short");
+        AddDamageWarning(hf, kDamageTooShort, "|FONT");
         return t;
     }
     std::uint32_t faceCount = GetU16(base), descriptorCount = GetU16(base + 2);
     std::uint32_t faceOffset = GetU16(base + 4), descriptorOffset = GetU16(base + 6);
     if (descriptorOffset > size || faceOffset > descriptorOffset) {
-        AddWarning(hf, kWarnDamaged, "|FONT header");
+        AddDamageWarning(hf, kDamageHeader, "|FONT");
         return t;
     }
     if (faceCount) {
@@ -40,7 +40,7 @@ FontTable ReadFontTable(HelpFile& hf) {
     for (std::uint32_t i = 0; i < descriptorCount; ++i) {
         std::uint64_t at = descriptorOffset + static_cast<std::uint64_t>(i) * width;
         if (at + width > size) {
-            AddWarning(hf, kWarnDamaged, "|FONT descriptors run past its file");
+            AddDamageWarning(hf, kDamagePastEnd, "|FONT");
             break;
         }
         const std::uint8_t* d = base + at;

@@ -117,10 +117,14 @@ HelpFile::~HelpFile() {
     if (localizationFile) std::fclose(localizationFile);
 }
 
-void AddWarning(HelpFile& hf, int number, std::string text) {
+void AddDamageWarning(HelpFile& hf, int detail, const std::string& what) {
+    AddWarning(hf, kWarnDamaged, {WarningArg::Localized(detail, {what})});
+}
+
+void AddWarning(HelpFile& hf, int number, std::vector<WarningArg> args) {
     // A damaged file could repeat one fault per record; keep the list usable.
     if (hf.warnings.size() >= 10000) return;
-    hf.warnings.push_back({number, std::move(text)});
+    hf.warnings.push_back({number, std::move(args)});
 }
 
 void SetProgress(HelpFile& hf, int position, int phase) {
@@ -325,7 +329,7 @@ void ReadSystemHeader(HelpFile& hf) {
     SystemHeader& h = hf.systemHeader;
     h = SystemHeader{};
     if (hf.system.size < 12 || !s.Seek(hf.system.offset) || s.Remaining() < 12) {
-        AddWarning(hf, kWarnDamaged, "|SYSTEM too short");
+        AddDamageWarning(hf, kDamageTooShort, "|SYSTEM");
     } else {
         const std::uint8_t* p = s.Here();
         h.magic = GetU16(p);
@@ -338,14 +342,9 @@ void ReadSystemHeader(HelpFile& hf) {
     hf.isHCRTF = h.minor == 33;
     hf.isWMVC = h.minor == 27;
     switch (h.minor) {
-    case 15: AddWarning(hf, kWarnCompiler, FormatString("File created by %s. handling incomplete", "HC30")); break;
-    case 33:
-        AddWarning(hf, kWarnCompiler,
-                   FormatString("File created by %s. handling incomplete", "HCRTF (Windows NT/Windows 95)"));
-        break;
-    case 27:
-        AddWarning(hf, kWarnCompiler, FormatString("File created by %s. handling incomplete", "WMVC (Media Viewer)"));
-        break;
+    case 15: AddWarning(hf, kWarnCompiler, {"HC30"}); break;
+    case 33: AddWarning(hf, kWarnCompiler, {"HCRTF (Windows NT/Windows 95)"}); break;
+    case 27: AddWarning(hf, kWarnCompiler, {"WMVC (Media Viewer)"}); break;
     case 21: break;
     default: throw HelpFileError(kMsgBadVersion);
     }
@@ -436,7 +435,7 @@ std::vector<SystemRecord> ReadSystemRecords(HelpFile& hf) {
         std::uint16_t type = 0, length = 0;
         if (!s.ReadU16(type) || !s.ReadU16(length)) break;
         if (pos + 4 + static_cast<std::uint32_t>(length) > hf.system.size) {
-            AddWarning(hf, kWarnDamaged, "|SYSTEM record runs past its file");
+            AddDamageWarning(hf, kDamagePastEnd, "|SYSTEM");
             break;
         }
         SystemRecord r;

@@ -17,6 +17,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace conv {
@@ -45,6 +46,16 @@ inline constexpr int kWarnCompiler = 34;        // "File created by %s. handling
 inline constexpr int kWarnPhraseSize = 21;      // "Phrase header: expected size ..."
 inline constexpr int kWarnPhraseRef = 46;       // "Illegal phrase reference"
 inline constexpr int kWarnDamaged = 47;         // "Damaged help file: %s" (our own)
+inline constexpr int kWarnLocalizationMoved = 48;  // "Localization file %s could not be created; ..." (our own)
+// What is damaged, for warning 47 (our own texts, each with the internal
+// file's name).
+inline constexpr int kDamageTooShort = 49;
+inline constexpr int kDamageHeader = 50;
+inline constexpr int kDamagePastEnd = 51;
+inline constexpr int kDamageCompressed = 52;
+inline constexpr int kDamageIncomplete = 53;
+inline constexpr int kDamageTooLong = 54;
+inline constexpr int kDamageChain = 55;
 
 // Fatal messages.
 inline constexpr const char* kMsgBadMagic =
@@ -59,9 +70,37 @@ public:
     explicit HelpFileError(const std::string& message) : std::runtime_error(message) {}
 };
 
+// One argument of a warning: a number or a text, kept unformatted so the
+// shell can put it into the warning's text in the user's language.
+struct WarningArg {
+    bool isText = false;
+    std::int64_t number = 0;
+    std::string text;
+
+    WarningArg(int v) : number(v) {}
+    WarningArg(long v) : number(v) {}
+    WarningArg(long long v) : number(v) {}
+    WarningArg(unsigned v) : number(v) {}
+    WarningArg(unsigned long v) : number(static_cast<std::int64_t>(v)) {}
+    WarningArg(unsigned long long v) : number(static_cast<std::int64_t>(v)) {}
+    WarningArg(const char* v) : isText(true), text(v ? v : "") {}
+    WarningArg(std::string v) : isText(true), text(std::move(v)) {}
+    // A text of the string table with its own arguments, for a "%s".
+    static WarningArg Localized(int id, std::vector<WarningArg> args) {
+        WarningArg a("");
+        a.stringId = id;
+        a.inner = std::move(args);
+        return a;
+    }
+    int stringId = 0;
+    std::vector<WarningArg> inner;
+};
+
+// A warning as the reader found it: the string id of its text and the
+// arguments of that text. FormatWarning (converter_strings.h) makes the line.
 struct HelpWarning {
     int number = 0;
-    std::string text;
+    std::vector<WarningArg> args;
 };
 
 // printf-style formatting into a std::string.
@@ -198,6 +237,25 @@ struct TopicReaderState {
 
 inline constexpr int kMaxWindowNames = 60;
 
+// A table's entries sorted by topic offset, so that the per-record lookups
+// of the topic loop cost a search, not a scan of the whole table (a file
+// with many topics and entries would otherwise make the loop quadratic).
+// Built on first use (topic_stream.cpp) and dropped when the table is
+// loaded again.
+struct OffsetLookup {
+    const void* table = nullptr;  // the table it was built for
+    std::size_t size = 0;
+    std::vector<std::pair<std::int64_t, std::uint32_t>> sorted;  // (offset, table index)
+    // Contexts: a segment tree of the smallest table index over `sorted`,
+    // so "the first entry in table order within a range" is one query.
+    std::vector<std::uint32_t> firstIndex;
+    // Keywords: for each place in `sorted`, the next place not yet given to
+    // a record (places are skipped with path halving).
+    std::vector<std::uint32_t> nextFree;
+    std::vector<bool> taken;  // by table index, so a rebuild keeps it
+    bool stale = false;       // keys changed around taken places: sort again
+};
+
 struct HelpFile {
     ConversionFlags flags = 0;
     bool compressed = false;
@@ -222,6 +280,8 @@ struct HelpFile {
     std::vector<ContextEntry> contextTable;
     KeywordTable kTable, aTable;
     std::vector<std::optional<std::string>> pictureFiles;
+    OffsetLookup contextLookup;
+    std::vector<OffsetLookup> keywordLookups;  // one per keyword table in use
 
     std::vector<std::uint8_t> oldPhrases;       // offsets then text
     std::vector<std::uint8_t> hallPhraseImage;
@@ -273,7 +333,9 @@ inline constexpr int kPhaseScanningKeywords = 1;
 inline constexpr int kPhaseReadingContext = 4;
 inline constexpr int kPhaseLoadingSystem = 8;
 
-void AddWarning(HelpFile& hf, int number, std::string text);
+void AddWarning(HelpFile& hf, int number, std::vector<WarningArg> args = {});
+// Warning 47 with one of the kDamage texts about the internal file `what`.
+void AddDamageWarning(HelpFile& hf, int detail, const std::string& what);
 void SetProgress(HelpFile& hf, int position, int phase);
 
 // Opens a help file. Null when it cannot be opened, or in probe mode when it

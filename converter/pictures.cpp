@@ -23,7 +23,7 @@ void Put32(std::string& s, std::uint32_t v) {
 bool WriteWholeFile(HelpFile& hf, const std::string& name, const std::string& bytes) {
     std::FILE* f = std::fopen(name.c_str(), "wb");
     if (!f) {
-        AddWarning(hf, 31, FormatString(LoadLocalString(31).c_str(), name.c_str()));
+        AddWarning(hf, 31, {name});
         return false;
     }
     const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
@@ -263,11 +263,11 @@ std::string ConvertPictureStream(HelpFile& hf, HelpStream& s, std::uint32_t offs
             } else if ((tp & 0xFF) == 8 && packing <= 2) {
                 if (ExtractMetafile(hf, s, start, end, packing, index, base, outName)) any = true;
             } else {
-                AddWarning(hf, 33, FormatString(LoadLocalString(33).c_str(), tp, base.c_str()));
+                AddWarning(hf, 33, {tp, base});
             }
         }
     } else {
-        AddWarning(hf, 32, FormatString(LoadLocalString(32).c_str(), sig[0] ? sig[0] : ' ', sig[1] ? sig[1] : ' '));
+        AddWarning(hf, 32, {sig[0] ? static_cast<unsigned char>(sig[0]) : ' ', sig[1] ? static_cast<unsigned char>(sig[1]) : ' '});
     }
     if (!any) {
         const std::string name = base + ".SHG";

@@ -204,7 +204,7 @@ void WriteProjectMap(HelpFile& hf, RtfOutput& project) {
         if (name)
             project.Printf("#define %s %ld\n", name->c_str(), static_cast<long>(number));
         else
-            AddWarning(hf, 10, FormatString(LoadLocalString(10).c_str(), static_cast<unsigned long>(offset)));
+            AddWarning(hf, 10, {static_cast<unsigned long>(offset)});
     }
 }
 
@@ -236,6 +236,7 @@ void ConvertHelpFile(const ConversionRequest& request, std::vector<HelpWarning>*
             SetProgress(*hf, 0, 1);
             if (auto k = LoadKeywordIndex(*hf, hf->kwBtree, hf->kwData)) hf->kTable = std::move(*k);
             if (auto a = LoadKeywordIndex(*hf, hf->awBtree, hf->awData)) hf->aTable = std::move(*a);
+            ResetKeywordLookups(*hf);
         }
         WriteFontTable(*hf, nullptr);
         if (hf->flags & kBrowseSequences) RunCollectPass(*hf);

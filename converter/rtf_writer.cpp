@@ -51,7 +51,7 @@ struct Cursor {
     }
 };
 
-void Warn(HelpFile& hf, int id) { AddWarning(hf, id, LoadLocalString(id)); }
+void Warn(HelpFile& hf, int id) { AddWarning(hf, id); }
 
 bool IsPopupCode(std::uint8_t c) { return c == 0xE0 || c == 0xE2 || c == 0xE6 || c == 0xEA || c == 0xEE; }
 bool IsExtendedCode(std::uint8_t c) { return c == 0xEA || c == 0xEB || c == 0xEE || c == 0xEF; }
@@ -126,7 +126,7 @@ void WritePictureCommand(HelpFile& hf, RtfOutput& out, std::uint8_t command, Cur
     }
     if (number == 0xFFFF) return;
     if (number >= hf.pictureFiles.size() || !hf.pictureFiles[number]) {
-        AddWarning(hf, 16, FormatString(LoadLocalString(16).c_str(), number));
+        AddWarning(hf, 16, {number});
         return;
     }
     WriteRtfPicture(hf, out, *hf.pictureFiles[number], align, embedded != 0);
@@ -206,7 +206,7 @@ std::optional<std::string> WriteHotspotStart(HelpFile& hf, RtfOutput& out, std::
                 } else if (w < hf.windowNames.size()) {
                     target += ">" + hf.windowNames[w];
                 } else {
-                    AddWarning(hf, 12, FormatString(LoadLocalString(12).c_str(), w));
+                    AddWarning(hf, 12, {w});
                 }
             }
         }

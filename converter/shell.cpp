@@ -107,11 +107,11 @@ int RunConverter(std::string_view commandLine, std::FILE* progress, std::FILE* e
     try {
         ConvertHelpFile(request, &warnings, onProgress);
     } catch (const HelpFileError& e) {
-        for (const HelpWarning& w : warnings) PrintLine(errors, w.text.substr(0, w.text.find('\n')));
+        for (const HelpWarning& w : warnings) PrintLine(errors, FormatWarning(w));
         PrintLine(errors, LoadLocalString(62) + ": " + e.what());
         return 1;
     }
-    for (const HelpWarning& w : warnings) PrintLine(errors, w.text.substr(0, w.text.find('\n')));
+    for (const HelpWarning& w : warnings) PrintLine(errors, FormatWarning(w));
     if (cmd.mode == CommandLine::Mode::View) {
         const OutputNames names = MakeOutputNames(request.path, request.flags);
         const std::string rtf = names.baseName + ".RTF";

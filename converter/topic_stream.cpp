@@ -20,9 +20,11 @@ TopicGeometry Geometry(const HelpFile& hf) {
     return {4096, 4084, 14, 16383, 32768};
 }
 
+// `why` says what broke, for a reader of the code; the warning names only the
+// internal file, in the user's language.
 void EndChain(HelpFile& hf, const char* why) {
     hf.topicReader.ended = true;
-    if (why) AddWarning(hf, kWarnDamaged, FormatString("|TOPIC: %s", why));
+    if (why) AddDamageWarning(hf, kDamageChain, "|TOPIC");
 }
 
 // Loads block b of |TOPIC into the reader's buffer; false past the end.
@@ -41,10 +43,8 @@ bool LoadBlock(HelpFile& hf, std::int64_t b, std::uint32_t* blockPosition, bool*
     if (hf.compressed) {
         Lz77Status st;
         r.validBytes = Lz77Decompress(s, length, r.buffer.data(), static_cast<std::uint32_t>(r.buffer.size()), &st);
-        if (st.badReference) AddWarning(hf, kWarnDamaged, FormatString("|TOPIC block %lld: reference before its start",
-                                                                       static_cast<long long>(b)));
-        if (st.overflow) AddWarning(hf, kWarnDamaged, FormatString("|TOPIC block %lld: expands past its buffer",
-                                                                   static_cast<long long>(b)));
+        if (st.badReference) AddDamageWarning(hf, kDamageCompressed, "|TOPIC");
+        if (st.overflow) AddDamageWarning(hf, kDamageTooLong, "|TOPIC");
     } else {
         r.validBytes = static_cast<std::uint32_t>(s.Read(r.buffer.data(), std::min<std::size_t>(length, r.buffer.size())));
     }
@@ -191,7 +191,7 @@ bool ReadTopicLink(HelpFile& hf, TopicLink& link) {
     if (!ReadChunked(hf, link.linkData1, link.dataLen1 - kTopicLinkHeaderSize, nullptr, nullptr) ||
         !ReadChunked(hf, link.linkData2, link.blockSize - link.dataLen1, nullptr, nullptr)) {
         if (!r.ended) EndChain(hf, "record runs past the end");
-        else AddWarning(hf, kWarnDamaged, "|TOPIC: record runs past the end");
+        else AddDamageWarning(hf, kDamagePastEnd, "|TOPIC");
         return false;
     }
     return true;
@@ -275,10 +275,11 @@ std::int32_t ReadCompressedLong(const std::uint8_t*& c, std::uint32_t& remaining
 
 void LoadContextTable(HelpFile& hf) {
     hf.contextTable.clear();
+    hf.contextLookup = OffsetLookup();
     if (!hf.context.present()) return;
     BTreeHeader h;
     if (hf.context.size < kBTreeHeaderSize || !ReadBTreeHeader(hf.stream, hf.context.offset, h)) {
-        AddWarning(hf, kWarnDamaged, "|CONTEXT header");
+        AddDamageWarning(hf, kDamageHeader, "|CONTEXT");
         return;
     }
     std::uint32_t count = std::min<std::uint32_t>(h.totalEntries, hf.context.size / 8);
@@ -297,7 +298,7 @@ void LoadContextTable(HelpFile& hf) {
                                       }
                                       return hf.contextTable.size() < count;
                                   });
-    if (!intact || hf.contextTable.size() < count) AddWarning(hf, kWarnDamaged, "|CONTEXT index is incomplete");
+    if (!intact || hf.contextTable.size() < count) AddDamageWarning(hf, kDamageIncomplete, "|CONTEXT");
 }
 
 namespace {
@@ -375,10 +376,50 @@ std::string ContextNameFromHash(HelpFile& hf, std::uint32_t hash) {
     return FormatString("0x%08lX", static_cast<unsigned long>(hash));
 }
 
+namespace {
+
+constexpr std::uint32_t kNoIndex = 0xFFFFFFFFu;
+
+const OffsetLookup& ContextLookup(HelpFile& hf) {
+    OffsetLookup& l = hf.contextLookup;
+    if (l.table == &hf.contextTable && l.size == hf.contextTable.size()) return l;
+    l = OffsetLookup();
+    l.table = &hf.contextTable;
+    l.size = hf.contextTable.size();
+    l.sorted.reserve(l.size);
+    for (std::size_t i = 0; i < l.size; ++i)
+        l.sorted.push_back({hf.contextTable[i].topicOffset, static_cast<std::uint32_t>(i)});
+    std::sort(l.sorted.begin(), l.sorted.end());
+    const std::size_t n = l.sorted.size();
+    l.firstIndex.assign(2 * n, kNoIndex);
+    for (std::size_t i = 0; i < n; ++i) l.firstIndex[n + i] = l.sorted[i].second;
+    for (std::size_t i = n; i-- > 1;) l.firstIndex[i] = std::min(l.firstIndex[2 * i], l.firstIndex[2 * i + 1]);
+    return l;
+}
+
+// Places [a, b) of `sorted` whose offsets lie in [from, to].
+std::pair<std::size_t, std::size_t> PlacesBetween(const OffsetLookup& l, std::int64_t from, std::int64_t to) {
+    auto key = [](const std::pair<std::int64_t, std::uint32_t>& e, std::int64_t v) { return e.first < v; };
+    const auto a = std::lower_bound(l.sorted.begin(), l.sorted.end(), from, key);
+    const auto b = std::lower_bound(a, l.sorted.end(), to + 1, key);
+    return {static_cast<std::size_t>(a - l.sorted.begin()), static_cast<std::size_t>(b - l.sorted.begin())};
+}
+
+}  // namespace
+
 std::optional<std::string> ContextNameForTopic(HelpFile& hf, std::uint32_t low, std::uint32_t high) {
-    for (const auto& e : hf.contextTable)
-        if (e.topicOffset >= low && e.topicOffset <= high) return ContextNameFromHash(hf, e.hash);
-    return std::nullopt;
+    if (low > high) return std::nullopt;
+    const OffsetLookup& l = ContextLookup(hf);
+    auto [a, b] = PlacesBetween(l, low, high);
+    // The first entry in table order among those places.
+    const std::size_t n = l.sorted.size();
+    std::uint32_t first = kNoIndex;
+    for (a += n, b += n; a < b; a >>= 1, b >>= 1) {
+        if (a & 1) first = std::min(first, l.firstIndex[a++]);
+        if (b & 1) first = std::min(first, l.firstIndex[--b]);
+    }
+    if (first == kNoIndex) return std::nullopt;
+    return ContextNameFromHash(hf, hf.contextTable[first].hash);
 }
 
 void AddKnownContextName(HelpFile& hf, const std::string& name) {
@@ -412,12 +453,23 @@ std::optional<std::string> LookupTopicMap(HelpFile& hf, std::uint32_t topicPosit
 
 // ---- keywords ----
 
+namespace {
+
+// The name a warning gives a keyword index.
+std::string KeywordTreeName(const HelpFile& hf, const InternalFile& btree) {
+    if (&btree == &hf.awBtree) return "|AWBTREE";
+    if (&btree == &hf.kwBtree) return "|KWBTREE";
+    return FormatString("keyword index at 0x%X", btree.offset);
+}
+
+}  // namespace
+
 std::optional<KeywordTable> LoadKeywordIndex(HelpFile& hf, const InternalFile& btree, const InternalFile& data) {
     if (!btree.present() || !data.present()) return std::nullopt;
     HelpStream& s = hf.stream;
     BTreeHeader h;
     if (btree.size < kBTreeHeaderSize || !ReadBTreeHeader(s, btree.offset, h)) {
-        AddWarning(hf, kWarnDamaged, "keyword index header");
+        AddDamageWarning(hf, kDamageHeader, KeywordTreeName(hf, btree));
         return std::nullopt;
     }
     const std::uint32_t count = data.size / 4;
@@ -454,29 +506,96 @@ std::optional<KeywordTable> LoadKeywordIndex(HelpFile& hf, const InternalFile& b
         }
         return true;
     });
-    if (!intact || damaged) AddWarning(hf, kWarnDamaged, "keyword index is incomplete");
+    if (!intact || damaged) AddDamageWarning(hf, kDamageIncomplete, KeywordTreeName(hf, btree));
     return table;
 }
 
+void ResetKeywordLookups(HelpFile& hf) { hf.keywordLookups.clear(); }
+
 namespace {
 
+void SortKeywordLookup(OffsetLookup& l, const KeywordTable& table) {
+    l.size = table.size();
+    l.stale = false;
+    l.sorted.clear();
+    l.sorted.reserve(l.size);
+    for (std::size_t i = 0; i < l.size; ++i)
+        l.sorted.push_back({static_cast<std::int32_t>(table[i].topicOffset), static_cast<std::uint32_t>(i)});
+    std::sort(l.sorted.begin(), l.sorted.end());
+    l.taken.resize(l.size, false);
+    l.nextFree.resize(l.size + 1);
+    for (std::size_t p = 0; p <= l.size; ++p)
+        l.nextFree[p] = static_cast<std::uint32_t>(p < l.size && l.taken[l.sorted[p].second] ? p + 1 : p);
+}
+
+OffsetLookup& KeywordLookup(HelpFile& hf, const KeywordTable& table) {
+    for (OffsetLookup& l : hf.keywordLookups) {
+        if (l.table != &table) continue;
+        if (l.size != table.size()) {
+            l.taken.clear();
+            SortKeywordLookup(l, table);
+        } else if (l.stale) {
+            SortKeywordLookup(l, table);
+        }
+        return l;
+    }
+    OffsetLookup l;
+    l.table = &table;
+    SortKeywordLookup(l, table);
+    hf.keywordLookups.push_back(std::move(l));
+    return hf.keywordLookups.back();
+}
+
+// The first place at or after p not yet given to a record.
+std::size_t NextFree(OffsetLookup& l, std::size_t p) {
+    while (l.nextFree[p] != p) {
+        l.nextFree[p] = l.nextFree[l.nextFree[p]];
+        p = l.nextFree[p];
+    }
+    return p;
+}
+
+// The keywords whose occurrences lie in [from, to], in table order. Each
+// is moved to `topicOffset`, or with `consume` given to this record for
+// good (and left where it is, so a second pass finds the same), so that no
+// later record takes it again.
 std::optional<std::string> CollectBetween(HelpFile& hf, std::int64_t from, std::int64_t to, std::uint32_t topicOffset,
-                                          KeywordTable& table) {
+                                          KeywordTable& table, bool consume) {
+    OffsetLookup& l = KeywordLookup(hf, table);
+    const auto [a, b] = PlacesBetween(l, from, to);
+    std::vector<std::uint32_t> places;
+    for (std::size_t p = NextFree(l, a); p < b; p = NextFree(l, p + 1)) places.push_back(static_cast<std::uint32_t>(p));
+    if (places.empty()) return std::nullopt;
+    std::vector<std::uint32_t> entries;
+    entries.reserve(places.size());
+    for (std::uint32_t p : places) entries.push_back(l.sorted[p].second);
+    std::sort(entries.begin(), entries.end());
+
     HelpStream& s = hf.stream;
     std::uint32_t back = s.Tell();
-    std::optional<std::string> result;
-    std::string keyword;
-    for (auto& e : table) {
-        std::int64_t o = static_cast<std::int32_t>(e.topicOffset);
-        if (o < from || o > to) continue;
-        e.topicOffset = topicOffset;
-        if (!result) result.emplace();
-        else result->push_back(';');
+    std::string result, keyword;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        KeywordEntry& e = table[entries[i]];
+        if (!consume) e.topicOffset = topicOffset;
+        if (i) result.push_back(';');
         s.Seek(e.keywordPosition);
         s.ReadCString(keyword, s.Size());
-        result->append(keyword);
+        result.append(keyword);
     }
     s.Seek(back);
+    if (consume) {
+        for (std::uint32_t p : places) {
+            l.taken[l.sorted[p].second] = true;
+            l.nextFree[p] = p + 1;
+        }
+    } else {
+        // The moved offsets all lie inside [from, to], so the places stay in
+        // order, unless places taken earlier sit between them with their
+        // old offsets: then sort again before the next search.
+        if (places.size() != b - a) l.stale = true;
+        for (std::uint32_t p : places) l.sorted[p].first = static_cast<std::int32_t>(topicOffset);
+        if (!l.stale) std::sort(l.sorted.begin() + static_cast<std::ptrdiff_t>(a), l.sorted.begin() + static_cast<std::ptrdiff_t>(b));
+    }
     return result;
 }
 
@@ -484,7 +603,7 @@ std::optional<std::string> CollectBetween(HelpFile& hf, std::int64_t from, std::
 
 std::optional<std::string> CollectTopicKeywords(HelpFile& hf, std::uint32_t topicOffset, KeywordTable& table) {
     const std::int64_t t = static_cast<std::int32_t>(topicOffset);
-    return CollectBetween(hf, t - 2, t + 2, topicOffset, table);
+    return CollectBetween(hf, t - 2, t + 2, topicOffset, table, false);
 }
 
 std::optional<std::string> CollectTopicKeywordsInRange(HelpFile& hf, std::uint32_t low, std::uint32_t high,
@@ -492,7 +611,7 @@ std::optional<std::string> CollectTopicKeywordsInRange(HelpFile& hf, std::uint32
     const std::int64_t t = static_cast<std::int32_t>(low);
     std::int64_t to = t + 2;
     if (high >= low) to = std::max<std::int64_t>(to, t + (high - low));
-    return CollectBetween(hf, t - 2, to, low, table);
+    return CollectBetween(hf, t - 2, to, low, table, true);
 }
 
 // ---- topic summaries ----
@@ -550,9 +669,11 @@ std::vector<TopicSummary> ListTopics(HelpFile& hf) {
     if (hf.contextTable.empty()) LoadContextTable(hf);
     if (hf.kTable.empty()) {
         if (auto t = LoadKeywordIndex(hf, hf.kwBtree, hf.kwData)) hf.kTable = std::move(*t);
+        ResetKeywordLookups(hf);
     }
     if (hf.aTable.empty()) {
         if (auto t = LoadKeywordIndex(hf, hf.awBtree, hf.awData)) hf.aTable = std::move(*t);
+        ResetKeywordLookups(hf);
     }
     std::vector<TopicSummary> topics;
     // Character ranges of the text records for keywords: the record's
@@ -562,10 +683,14 @@ std::vector<TopicSummary> ListTopics(HelpFile& hf) {
     ReadTopicBytes(hf, nullptr, kResetTopicReader, nullptr, nullptr);
     std::uint32_t charPos = 0;
     std::int32_t topicNumber = 0;
+    // HC30 keywords point at the topic header's record position; the topic
+    // loop asks for them at the topic's first text record.
+    std::uint32_t headerRecordPosition = 0;
     TopicLink link;
     while (ReadTopicLink(hf, link)) {
         if (link.newBlock) charPos = link.blockPosition;
         if (link.recordType == 2) {
+            headerRecordPosition = hf.topicReader.currentRecordPosition;
             TopicSummary t;
             if (hf.isHC30) {
                 t.topicNumber = ++topicNumber;
@@ -582,19 +707,31 @@ std::vector<TopicSummary> ListTopics(HelpFile& hf) {
                 t.entryMacro = text.substr(z + 1, z2 == std::string::npos ? std::string::npos : z2 - z - 1);
             }
             topics.push_back(std::move(t));
+            // An old file's chain ends at a header whose block size is below 9.
+            if (hf.isHC30 && (link.linkData1.size() < 4 ||
+                              GetU32(reinterpret_cast<const std::uint8_t*>(link.linkData1.data())) < 9))
+                break;
         } else if (link.recordType == 0x20 || link.recordType == 0x01 || link.recordType == 0x23) {
             if (!topics.empty()) {
                 TopicSummary& t = topics.back();
                 if (t.textRecords++ == 0) t.firstCharacter = charPos;
                 t.characterEnd = charPos + link.dataLen2;
                 const std::size_t index = topics.size() - 1;
-                const std::int64_t low = static_cast<std::int32_t>(charPos);
-                keywordRanges.push_back(
-                    {low - 2, std::max<std::int64_t>(low + 2, low + static_cast<std::int64_t>(link.dataLen2) - 1), index});
+                if (hf.isHC30) {
+                    if (t.textRecords == 1) {
+                        const std::int64_t at = static_cast<std::int32_t>(headerRecordPosition);
+                        keywordRanges.push_back({at - 2, at + 2, index});
+                    }
+                } else {
+                    const std::int64_t low = static_cast<std::int32_t>(charPos);
+                    keywordRanges.push_back(
+                        {low - 2, std::max<std::int64_t>(low + 2, low + static_cast<std::int64_t>(link.dataLen2) - 1),
+                         index});
+                }
             }
             charPos += link.dataLen2;
         } else {
-            AddWarning(hf, 20, FormatString("Unknown topic link record type %d", link.recordType));
+            AddWarning(hf, 20, {static_cast<int>(link.recordType)});
         }
     }
     ReadTopicBytes(hf, nullptr, kResetTopicReader, nullptr, nullptr);
@@ -614,9 +751,9 @@ std::vector<TopicSummary> ListTopics(HelpFile& hf) {
         for (std::size_t i = 0; i < owner.size(); ++i)
             if (owner[i] != static_cast<std::size_t>(-1))
                 topics[owner[i]].contextNames.push_back(ContextNameFromHash(hf, hf.contextTable[i].hash));
-        AssignKeywords(hf, hf.kTable, keywordRanges, topics, &TopicSummary::kKeywords);
-        AssignKeywords(hf, hf.aTable, keywordRanges, topics, &TopicSummary::aKeywords);
     }
+    AssignKeywords(hf, hf.kTable, keywordRanges, topics, &TopicSummary::kKeywords);
+    AssignKeywords(hf, hf.aTable, keywordRanges, topics, &TopicSummary::aKeywords);
     return topics;
 }
 

@@ -64,13 +64,22 @@ void RecordPictureFile(HelpFile& hf, std::uint32_t pictureNumber, const std::str
 std::optional<std::string> LookupTopicMap(HelpFile& hf, std::uint32_t topicPosition);
 
 std::optional<KeywordTable> LoadKeywordIndex(HelpFile& hf, const InternalFile& btree, const InternalFile& data);
+// The keyword lookups below sort a table on first use and follow its
+// changes; a table loaded anew (same object, new contents), or a new pass
+// that should find every keyword again, starts with this.
+void ResetKeywordLookups(HelpFile& hf);
 // Keywords of the topic at `topicOffset` joined by ";"; nullopt when none.
+// Taken entries are moved to `topicOffset`.
 std::optional<std::string> CollectTopicKeywords(HelpFile& hf, std::uint32_t topicOffset, KeywordTable& table);
 // The same for a text record covering the characters [low, high]: besides
 // the +-2 window around `low` it takes every occurrence inside the record.
 // Compilers place a keyword's occurrence at the character where its
 // footnote stood, often after the first characters of the record, which the
-// window alone misses (about half of the keywords of some files).
+// window alone misses (about half of the keywords of some files). An
+// occurrence taken this way belongs to that record alone: a later record
+// whose window overlaps (short records lie less than 3 characters apart)
+// does not take it again. Its offset is left as it is; a new pass over the
+// topics starts with ResetKeywordLookups.
 std::optional<std::string> CollectTopicKeywordsInRange(HelpFile& hf, std::uint32_t low, std::uint32_t high,
                                                        KeywordTable& table);
 
@@ -78,6 +87,9 @@ std::optional<std::string> CollectTopicKeywordsInRange(HelpFile& hf, std::uint32
 // characters of its text records. Each |CONTEXT entry names the topic whose
 // text span holds its offset; each keyword occurrence belongs to the first text
 // record whose characters (or the 2 before and after its start) hold it.
+// HC30 files count by record position instead: a topic is named from its
+// number, and its keywords lie within 2 of its header's record position
+// (a topic without text records gets none, as in the topic loop).
 // Names and keywords keep the order of their tables.
 struct TopicSummary {
     std::int32_t topicNumber = 0;

@@ -16,11 +16,25 @@ namespace {
 
 bool ForPrint(const HelpFile& hf) { return hf.flags & kForPrint; }
 
+// The localization file belongs next to the help file. The RTF refers to
+// its lines instead of holding the texts, so without it the texts would be
+// lost: when the help file's folder cannot take it (a CD-ROM, a read-only
+// share), it goes into the output folder with the other results and a
+// warning says where; only when neither place takes it is it fatal.
 void OpenLocalizationFile(HelpFile& hf) {
     if (hf.localizationFile) return;
     const std::string name = plat::ChangeFileExt(hf.path, ".TXT");
     hf.localizationFile = std::fopen(plat::NativePath(name).c_str(), "wb");
-    if (!hf.localizationFile) throw HelpFileError(FormatString(LoadLocalString(31).c_str(), name.c_str()));
+    if (hf.localizationFile) return;
+    const std::string fallback = plat::ChangeFileExt(plat::ExtractFileName(hf.path), ".TXT");
+    if (plat::ExpandFileName(fallback) != plat::ExpandFileName(name)) {
+        hf.localizationFile = std::fopen(plat::NativePath(fallback).c_str(), "wb");
+        if (hf.localizationFile) {
+            AddWarning(hf, kWarnLocalizationMoved, {name, fallback});
+            return;
+        }
+    }
+    throw HelpFileError(FormatString(LoadLocalString(31).c_str(), name.c_str()));
 }
 
 const char* LocalizationName(char tag) {
@@ -204,8 +218,10 @@ void WriteTocEntry(HelpFile& hf, RtfOutput& out, const std::string& title, bool 
     WriteFootnoteText(hf, out, title, '$');
 }
 
+// Offset 0 is a real place: the first topic's text starts there in files
+// after HC30. Records that have no keywords of their own (the later text
+// records of an HC30 topic) are not asked at all.
 void WriteTopicKeywords(HelpFile& hf, RtfOutput& out, std::uint32_t low, std::uint32_t high) {
-    if (low == 0 && high == 0) return;
     auto collect = [&](KeywordTable& table) {
         return hf.isHC30 ? CollectTopicKeywords(hf, low, table) : CollectTopicKeywordsInRange(hf, low, high, table);
     };
@@ -311,6 +327,7 @@ void WriteTopics(HelpFile& hf, const std::string& baseName, RtfOutput& project, 
     const std::uint32_t blocks = hf.topic.size / blockSize ? hf.topic.size / blockSize : 1;
 
     ReadTopicBytes(hf, nullptr, kResetTopicReader, nullptr, nullptr);
+    ResetKeywordLookups(hf);  // each pass hands out every keyword again
     TopicLink link;
     while (!stopAfterThis && ReadTopicLink(hf, link)) {
         if (link.newBlock) charPos = link.blockPosition;
@@ -340,8 +357,8 @@ void WriteTopics(HelpFile& hf, const std::string& baseName, RtfOutput& project, 
                 }
             }
             if (hf.isHC30) {
-                WriteTopicKeywords(hf, rtf, firstTextOfTopic ? headerRecordPosition : 0,
-                                   firstTextOfTopic ? headerRecordPosition : 0);
+                // The keywords sit at the topic header's record position.
+                if (firstTextOfTopic) WriteTopicKeywords(hf, rtf, headerRecordPosition, headerRecordPosition);
                 firstTextOfTopic = false;
             } else {
                 WriteTopicKeywords(hf, rtf, charPos, high);
@@ -363,7 +380,7 @@ void WriteTopics(HelpFile& hf, const std::string& baseName, RtfOutput& project, 
             continue;
         }
         if (type != 2) {
-            AddWarning(hf, 20, FormatString(LoadLocalString(20).c_str(), type));
+            AddWarning(hf, 20, {static_cast<int>(type)});
             continue;
         }
 
@@ -377,7 +394,7 @@ void WriteTopics(HelpFile& hf, const std::string& baseName, RtfOutput& project, 
         const std::uint32_t browsePrev = field(1);
         const std::uint32_t browseNext = field(2);
         if (writingPass && !forPrint && !hf.isHC30 && haveFile && !named)
-            AddWarning(hf, 19, FormatString(LoadLocalString(19).c_str(), static_cast<long>(topicNumber)));
+            AddWarning(hf, 19, {static_cast<long>(topicNumber)});
         topicNumber = hf.isHC30 ? topicNumber + 1 : static_cast<std::int32_t>(field(3));
         const std::uint32_t browseKey = hf.isHC30 ? static_cast<std::uint32_t>(topicNumber) + 1 : charPos;
 

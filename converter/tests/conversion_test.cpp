@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "converter/converter_strings.h"
 #include "converter/project_writer.h"
 #include "converter/shell.h"
 #include "converter/topic_stream.h"
@@ -101,6 +102,98 @@ std::string NameOf(const std::string& bytes, const char* context) {
     return ContextNameFromHash(*hf, ContextHash(context));
 }
 
+// The first topic's text starts at offset 0: its keywords are its own even
+// when its only record is as short as one character, and the next topic,
+// one character on, does not take them.
+TEST_F(Conversion, FirstTopicKeepsTheKeywordsAtOffsetZero) {
+    hlptest::TopicRecordDef tiny = Paragraph("");
+    tiny.linkData2 = std::string("\0", 1);
+    {
+        const hlptest::TopicLayout layout =
+            hlptest::BuildTopic({hlptest::TopicHeader(0, "One"), tiny, hlptest::TopicHeader(1, "Two"), Paragraph("Next")}, false);
+        ASSERT_EQ(layout.charOffsets[1], 0u);
+        ASSERT_EQ(layout.charOffsets[3], 1u);
+        const std::uint32_t two = layout.charOffsets[3];
+        auto kw = hlptest::KeywordIndex({{"alpha", {0}}, {"beta", {two + 2}}, {"gamma", {0}}});
+        auto aw = hlptest::KeywordIndex({{"alink", {0}}});
+        testsupport::WriteFileBytes(dir_.path() / "ZERO.HLP",
+                                    hlptest::BuildHelpFile({{"|SYSTEM", hlptest::SystemFile(21, 0, {})},
+                                                            {"|TOPIC", layout.data},
+                                                            {"|KWBTREE", kw.btree},
+                                                            {"|KWDATA", kw.data},
+                                                            {"|AWBTREE", aw.btree},
+                                                            {"|AWDATA", aw.data}}));
+        ConvertHelpFile({ApplyModeRule(0), (dir_.path() / "ZERO.HLP").string()});
+        const std::string rtf = Read("ZERO.RTF");
+        auto topics = ScanSourceRtf(rtf);
+        ASSERT_EQ(topics.size(), 2u) << rtf;
+        EXPECT_EQ(topics[0].title, "One");
+        EXPECT_EQ(topics[0].kKeywords, (std::set<std::string>{"alpha", "gamma"})) << rtf;
+        EXPECT_EQ(topics[1].kKeywords, std::set<std::string>{"beta"}) << rtf;
+        EXPECT_NE(rtf.find("{A{\\footnote{A} alink}}"), std::string::npos) << rtf;
+        EXPECT_LT(rtf.find("alink"), rtf.find("Two"));
+        // The reader's own summary agrees.
+        auto hf = OpenHelpFile(dir_.path() / "ZERO.HLP", 0);
+        auto summary = ListTopics(*hf);
+        ASSERT_EQ(summary.size(), 2u);
+        EXPECT_EQ(summary[0].kKeywords, (std::vector<std::string>{"alpha", "gamma"}));
+        EXPECT_EQ(summary[1].kKeywords, std::vector<std::string>{"beta"});
+    }
+}
+
+// Old-format files place keywords by the record position of the topic
+// header; the reader's summary and the written footnotes agree on them.
+TEST_F(Conversion, HC30KeywordsFollowTheHeaderRecordPosition) {
+    std::vector<hlptest::TopicRecordDef> records;
+    for (int t = 0; t < 4; ++t) {
+        records.push_back(hlptest::TopicHeader(t, FormatString("Old %d", t)));
+        // A header's block size below 9 ends an old file's chain: the last one.
+        records.back().linkData1.replace(0, 4, U32(t == 3 ? 0 : 100));
+        hlptest::TopicRecordDef text = Paragraph(std::string(400, static_cast<char>('a' + t)));
+        text.type = 0x01;
+        text.linkData1.erase(2, 1);  // no topic length in old text records
+        records.push_back(text);
+        if (t == 1) records.push_back(text);  // a second text record
+    }
+    // Topic 3 runs over into the second 2,048-byte block.
+    const hlptest::TopicLayout layout = hlptest::BuildTopic(records, false, 0, true);
+    ASSERT_GT(layout.data.size(), 2048u);
+    const auto& at = layout.positions;  // headers at 0, 2, 5, 7
+    auto kw = hlptest::KeywordIndex({{"first", {at[0]}},
+                                     {"near", {at[2] + 2, at[0] - 2}},
+                                     {"far", {at[2] + 3}},       // 3 away: nobody's
+                                     {"second text", {at[4]}},  // a later text record: nobody's
+                                     {"last", {at[7] - 1}}});
+    auto aw = hlptest::KeywordIndex({{"alink", {at[5]}}});
+    testsupport::WriteFileBytes(dir_.path() / "OLD.HLP",
+                                hlptest::BuildHelpFile({{"|SYSTEM", hlptest::SystemFile(15, 0, {{0, "Old"}})},
+                                                        {"|TOPIC", layout.data},
+                                                        {"|KWBTREE", kw.btree},
+                                                        {"|KWDATA", kw.data},
+                                                        {"|AWBTREE", aw.btree},
+                                                        {"|AWDATA", aw.data}}));
+    auto hf = OpenHelpFile(dir_.path() / "OLD.HLP", 0);
+    ASSERT_TRUE(hf);
+    const auto summary = ListTopics(*hf);
+    ASSERT_EQ(summary.size(), 4u);
+    // The last topic's text lies after the end of the chain: it gets none.
+    const std::vector<std::vector<std::string>> wantK = {{"first", "near"}, {"near"}, {}, {}};
+    const std::vector<std::vector<std::string>> wantA = {{}, {}, {"alink"}, {}};
+    for (std::size_t t = 0; t < 4; ++t) {
+        EXPECT_EQ(summary[t].kKeywords, wantK[t]) << t;
+        EXPECT_EQ(summary[t].aKeywords, wantA[t]) << t;
+    }
+    EXPECT_EQ(summary[3].textRecords, 0u);
+
+    ConvertHelpFile({ApplyModeRule(0), (dir_.path() / "OLD.HLP").string()});
+    const auto topics = ScanSourceRtf(Read("OLD.RTF"));
+    ASSERT_EQ(topics.size(), 4u);
+    for (std::size_t t = 0; t < 4; ++t) {
+        EXPECT_EQ(topics[t].title, summary[t].title);
+        EXPECT_EQ(topics[t].kKeywords, std::set<std::string>(wantK[t].begin(), wantK[t].end())) << t;
+    }
+}
+
 TEST_F(Conversion, RecompilableProjectFileAndFootnotes) {
     // A window record before the title: the option lines still belong
     // under [options].
@@ -154,7 +247,7 @@ TEST_F(Conversion, RecompilableProjectFileAndFootnotes) {
     EXPECT_EQ(rtf.back(), '}');
     // Untitled topic 1 has no context: reported once, in the writing pass.
     int noContext = 0;
-    for (const auto& w : warnings) noContext += w.text == "Topic #1 does not have a context ID";
+    for (const auto& w : warnings) noContext += FormatWarning(w) == "Topic #1 does not have a context ID";
     EXPECT_EQ(noContext, 1);
 }
 
@@ -255,6 +348,41 @@ TEST_F(Conversion, LocalizationFileNumbersTitlesKeywordsAndText) {
     EXPECT_NE(rtf.find("{K{\\footnote{K} Key#00001}} \n"), std::string::npos);
     EXPECT_NE(rtf.find("Txt#00002\\par\n"), std::string::npos);
     EXPECT_EQ(rtf.find("Hello"), std::string::npos);
+}
+
+// When the help file's folder does not take the localization file, it goes
+// into the output folder with a warning; when neither does, the conversion
+// ends with the "Can't create" message. (A folder of the file's name stands
+// in for a read-only folder: it refuses the file even to root.)
+TEST_F(Conversion, LocalizationFileFallsBackToTheOutputFolder) {
+    Fixture f = ThreeTopics();
+    testsupport::WriteFileBytes(dir_.path() / "DEMO.HLP", f.bytes);
+    std::filesystem::create_directory(dir_.path() / "DEMO.TXT");
+    ConversionRequest r{ApplyModeRule(kLocalize), (dir_.path() / "DEMO.HLP").string()};
+    std::vector<HelpWarning> warnings;
+    ConvertHelpFile(r, &warnings);
+    const std::string txt = Read("DEMO.TXT");
+    EXPECT_EQ(txt.substr(0, txt.find("Txt#00002")), "Ttl#00000=First\nKey#00001=alpha\n");
+    EXPECT_NE(Read("DEMO.RTF").find("Txt#00002\\par\n"), std::string::npos);
+    int moved = 0;
+    for (const auto& w : warnings)
+        if (w.number == kWarnLocalizationMoved) {
+            ++moved;
+            EXPECT_EQ(FormatWarning(w), "Localization file " + plat::ChangeFileExt(r.path, ".TXT") +
+                                            " could not be created; written as DEMO.TXT instead");
+        }
+    EXPECT_EQ(moved, 1);
+
+    // Neither place: fatal, naming the file's own place.
+    std::filesystem::remove("DEMO.TXT");
+    std::filesystem::create_directory("DEMO.TXT");
+    try {
+        ConvertHelpFile(r);
+        ADD_FAILURE() << "expected a fatal error";
+    } catch (const HelpFileError& e) {
+        EXPECT_EQ(std::string(e.what()).rfind("Can't create " + plat::ChangeFileExt(r.path, ".TXT") + ".\n", 0), 0u)
+            << e.what();
+    }
 }
 
 TEST_F(Conversion, PictureEmbeddedInTopicTextBecomesAFile) {

@@ -9,6 +9,7 @@
 #include <map>
 #include <set>
 
+#include "converter/converter_strings.h"
 #include "converter/font_table.h"
 #include "converter/help_file.h"
 #include "converter/topic_stream.h"
@@ -207,8 +208,8 @@ TEST_P(CorpusIndexes, TopicsKeywordsAndContextsAgreeWithTheBTreeHeaders) {
         for (const auto& t : o.topics) a += t.aKeywords.size();
         EXPECT_EQ(a, hf.awData.size / 4);
     }
-    for (const auto& w : hf.warnings) EXPECT_NE(w.number, kWarnDamaged) << w.text;
-    for (const auto& w : hf.warnings) EXPECT_NE(w.number, kWarnPhraseRef) << w.text;
+    for (const auto& w : hf.warnings) EXPECT_NE(w.number, kWarnDamaged) << FormatWarning(w);
+    for (const auto& w : hf.warnings) EXPECT_NE(w.number, kWarnPhraseRef) << FormatWarning(w);
 }
 
 INSTANTIATE_TEST_SUITE_P(

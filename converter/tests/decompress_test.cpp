@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "converter/converter_strings.h"
 #include "converter/decompress.h"
 #include "converter/tests/hlp_builder.h"
 
@@ -167,7 +168,7 @@ TEST(OldPhrases, OutOfRangeReferencesGiveAQuestionMarkAndWarning46) {
     EXPECT_EQ(Expand(*hf, std::string("\x01\x06" "a", 3), false), "?a");  // phrase 3 of 3
     ASSERT_EQ(hf->warnings.size(), 1u);
     EXPECT_EQ(hf->warnings[0].number, kWarnPhraseRef);
-    EXPECT_EQ(hf->warnings[0].text, "Illegal phrase reference");
+    EXPECT_EQ(FormatWarning(hf->warnings[0]), "Illegal phrase reference");
     EXPECT_EQ(GetPhrase(*hf, -1), "?");
 }
 
@@ -253,7 +254,7 @@ TEST(HallPhrases, ImageSizeMismatchAbove10GivesWarning21) {
         bool warned = !hf->warnings.empty() && hf->warnings.back().number == kWarnPhraseSize;
         EXPECT_EQ(warned, extra == 11) << extra;
         if (warned) {
-            EXPECT_EQ(hf->warnings.back().text,
+            EXPECT_EQ(FormatWarning(hf->warnings.back()),
                       FormatString("Phrase header: expected size 0x%08lX, found 0x%08lX", (unsigned long)size,
                                    (unsigned long)(size + extra)));
         }

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "converter/converter_strings.h"
 #include "converter/pictures.h"
 #include "converter/rtf_head.h"
 #include "converter/topic_stream.h"
@@ -280,12 +281,12 @@ TEST_F(InTempFolder, TransparentBadSignatureAndUnknownImages) {
     EXPECT_EQ(ConvertBytes(bad, "xy" + U16(0), "bm4"), "bm4.SHG");
     ASSERT_EQ(bad.warnings.size(), 1u);
     EXPECT_EQ(bad.warnings[0].number, 32);
-    EXPECT_EQ(bad.warnings[0].text, "Invalid .SHG or .MRB file! Type: xy");
+    EXPECT_EQ(FormatWarning(bad.warnings[0]), "Invalid .SHG or .MRB file! Type: xy");
 
     HelpFile unknown;
     EXPECT_EQ(ConvertBytes(unknown, Container("lp", {U16(0x0407) + std::string(10, '\0')}), "bm6"), "bm6.SHG");
     ASSERT_EQ(unknown.warnings.size(), 1u);
-    EXPECT_EQ(unknown.warnings[0].text, "Unknown sfImageType value 0x407 in file bm6.SHG.");
+    EXPECT_EQ(FormatWarning(unknown.warnings[0]), "Unknown sfImageType value 0x407 in file bm6.SHG.");
 }
 
 TEST_F(InTempFolder, MetafileGetsAPlaceableHeader) {

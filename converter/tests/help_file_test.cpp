@@ -7,6 +7,7 @@
 #include <functional>
 #include <optional>
 
+#include "converter/converter_strings.h"
 #include "converter/help_file.h"
 #include "converter/tests/hlp_builder.h"
 #include "tests/support/test_support.h"
@@ -72,7 +73,7 @@ TEST(HelpFileOpen, CompilerVersionsGiveTheirWarningOrRefuse) {
         if (*c.warning) {
             ASSERT_EQ(hf->warnings.size(), 1u);
             EXPECT_EQ(hf->warnings[0].number, kWarnCompiler);
-            EXPECT_EQ(hf->warnings[0].text, c.warning);
+            EXPECT_EQ(FormatWarning(hf->warnings[0]), c.warning);
         } else {
             EXPECT_TRUE(hf->warnings.empty());
         }

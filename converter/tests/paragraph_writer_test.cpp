@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "converter/converter_strings.h"
 #include "converter/rtf_writer.h"
 #include "converter/topic_stream.h"
 #include "converter/tests/hlp_builder.h"
@@ -159,7 +160,7 @@ TEST(ParagraphWriter, Commands) {
             ASSERT_EQ(hf.warnings.size(), 1u) << c.what;
             EXPECT_EQ(hf.warnings[0].number, c.warning) << c.what;
         } else {
-            EXPECT_TRUE(hf.warnings.empty()) << c.what << ": " << hf.warnings[0].text;
+            EXPECT_TRUE(hf.warnings.empty()) << c.what << ": " << FormatWarning(hf.warnings[0]);
         }
         EXPECT_EQ(w.consumed, c.text.size()) << c.what;
     }

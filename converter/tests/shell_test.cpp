@@ -5,6 +5,9 @@
 
 #include "converter/converter_strings.h"
 #include "converter/shell.h"
+#include "converter/tests/hlp_builder.h"
+#include <cstdio>
+#include <filesystem>
 #include "platform/core/ini_file.h"
 #include "platform/core/paths.h"
 #include "tests/support/test_support.h"
@@ -83,7 +86,7 @@ TEST_F(ShellIni, LanguageFromRendlowIniThenWinIni) {
 
 TEST(Strings, EveryIdInEveryLanguage) {
     const int ids[] = {1, 2, 3, 4, 5, 6, 7, 8, 10, 11, 12, 13, 14, 15, 16, 17, 19, 20, 21,
-                       31, 32, 33, 34, 35, 36, 37, 38, 39, 40, 46, 47, 61, 62};
+                       31, 32, 33, 34, 35, 36, 37, 38, 39, 40, 46, 47, 48, 49, 50, 51, 52, 53, 54, 55, 61, 62};
     for (int id : ids) {
         const std::string en = LoadStringResource(id);
         const std::string de = LoadStringResource(id + kLanguageGerman);
@@ -106,6 +109,78 @@ TEST(Strings, EveryIdInEveryLanguage) {
     EXPECT_EQ(LoadLocalString(38), "Inhalt");
     SetLanguageOffset(kLanguageEnglish);
     EXPECT_EQ(LoadLocalString(38), "Contents");
+}
+
+TEST(Strings, WarningsAreFormattedInTheChosenLanguage) {
+    struct {
+        HelpWarning warning;
+        int language;
+        const char* line;
+    } cases[] = {
+        {{21, {0x1234ul, 0xABCDEF01ul}}, kLanguageEnglish, "Phrase header: expected size 0x00001234, found 0xABCDEF01"},
+        {{21, {0x1234ul, 0xABCDEF01ul}}, kLanguageGerman,
+         "Phrasenkopf: erwartete Gr\xF6\xDF" "e 0x00001234, gefunden 0xABCDEF01"},
+        {{34, {"HC30"}}, kLanguageEnglish, "File created by HC30. handling incomplete"},
+        {{34, {"HC30"}}, kLanguageGerman, "Datei von HC30 erstellt. Verarbeitung unvollst\xE4ndig"},
+        {{34, {"WMVC (Media Viewer)"}}, kLanguageSpanish, "Archivo creado por WMVC (Media Viewer). Tratamiento incompleto"},
+        {{46, {}}, kLanguageSpanish, "Referencia de frase no v\xE1lida"},
+        {{47, {"|FONT header"}}, kLanguageEnglish, "Damaged help file: |FONT header"},
+        {{47, {"|FONT header"}}, kLanguageGerman, "Besch\xE4\x64igte Hilfedatei: |FONT header"},
+        {{47, {"|FONT header"}}, kLanguageSpanish, "Archivo de ayuda da\xF1\x61\x64o: |FONT header"},
+        // What is damaged is itself a text of the table.
+        {{47, {WarningArg::Localized(kDamageIncomplete, {"|CONTEXT"})}}, kLanguageGerman,
+         "Besch\xE4\x64igte Hilfedatei: |CONTEXT ist unvollst\xE4ndig"},
+        {{47, {WarningArg::Localized(kDamageChain, {"|TOPIC"})}}, kLanguageSpanish,
+         "Archivo de ayuda da\xF1\x61\x64o: cadena de registros rota en |TOPIC"},
+        {{48, {"A:\\X.TXT", "X.TXT"}}, kLanguageSpanish,
+         "No se pudo crear el archivo de localizaci\xF3n A:\\X.TXT; se ha escrito como X.TXT"},
+        // Negative numbers, 32-bit "%ld", two-digit hex, characters, and a
+        // text cut at its first line feed.
+        {{19, {-3}}, kLanguageEnglish, "Topic #-3 does not have a context ID"},
+        {{12, {0x7}}, kLanguageGerman, "Ung\xFCltiger Verweis auf Nebenfenster Nummer 0x07"},
+        {{10, {-1}}, kLanguageEnglish, "Lookup for topic offset 0xFFFFFFFF for MAP failed"},
+        {{32, {'x', 'Y'}}, kLanguageSpanish, "\xA1" "Archivo .SHG o .MRB no v\xE1lido! Tipo: xY"},
+        {{31, {"A.BMP"}}, kLanguageEnglish, "Can't create A.BMP."},
+        // A missing argument leaves its place empty rather than failing.
+        {{33, {0x407}}, kLanguageEnglish, "Unknown sfImageType value 0x407 in file .SHG."},
+    };
+    for (const auto& c : cases) {
+        SetLanguageOffset(c.language);
+        EXPECT_EQ(FormatWarning(c.warning), c.line) << c.warning.number << "/" << c.language;
+    }
+    SetLanguageOffset(kLanguageEnglish);
+    EXPECT_EQ(FormatWithArgs("[%5s|%-4s|%.2s|%04x|%hd|%%|%lld]", {"ab", "c", "xyz", 0x1F, 0x18000, -5ll}),
+              "[   ab|c   |xy|001f|-32768|%|-5]");
+}
+
+// The converter run in German: the reader's warnings reach the terminal in
+// German, not in the English the reader knows nothing of.
+TEST_F(ShellIni, WarningLinesOfARunAreInTheChosenLanguage) {
+    using namespace hlptest;
+    TopicLayout layout = BuildTopic({TopicHeader(0, "T"), TextRecord(std::string("Hi\0\0", 4))}, false);
+    const std::string bytes = BuildHelpFile({{"|SYSTEM", SystemFile(27, 0, {})},
+                                             {"|TOPIC", layout.data},
+                                             {"|FONT", std::string("\x01\x00", 2)}});
+    testsupport::WriteFileBytes(dir_.path() / "MV.HLP", bytes);
+    plat::WritePrivateProfileString("Options", "Language", "DEU", "Rendlow.ini");
+    plat::WritePrivateProfileString("Options", "ForPrint", "0", "Rendlow.ini");
+    const auto old = std::filesystem::current_path();
+    std::filesystem::create_directories(dir_.path() / "out");
+    std::filesystem::current_path(dir_.path() / "out");
+    std::FILE* errors = std::tmpfile();
+    ASSERT_TRUE(errors);
+    const int code = RunConverter((dir_.path() / "MV.HLP").string(), nullptr, errors);
+    std::filesystem::current_path(old);
+    std::rewind(errors);
+    std::string text;
+    for (int ch; (ch = std::fgetc(errors)) != EOF;) text += static_cast<char>(ch);
+    std::fclose(errors);
+    EXPECT_EQ(code, 2);
+    // The terminal gets UTF-8.
+    EXPECT_NE(text.find("Datei von WMVC (Media Viewer) erstellt. Verarbeitung unvollst\u00e4ndig\n"), std::string::npos)
+        << text;
+    EXPECT_NE(text.find("Besch\u00e4digte Hilfedatei: |FONT ist zu kurz\n"), std::string::npos) << text;
+    EXPECT_EQ(text.find("File created by"), std::string::npos) << text;
 }
 
 }  // namespace

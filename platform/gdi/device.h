@@ -105,6 +105,7 @@ public:
     virtual void SetCaretPos(int x, int y) = 0;
     virtual void ShowCaret() = 0;
     virtual void HideCaret() = 0;
+    virtual void DestroyCaret() = 0;
 };
 
 }  // namespace plat

@@ -42,10 +42,19 @@ public:
     void ScrollDC(int, int, const TRect&) override {}
     void StretchPicture(const TRect&, const TGraphic*) override {}
 
-    void CreateCaret(int w, int h) override { caretSize_ = {w, h}; }
-    void SetCaretPos(int x, int y) override { caretPos_ = {x, y}; }
-    void ShowCaret() override { caretVisible_ = true; }
+    void CreateCaret(int w, int h) override {
+        caretSize_ = {w, h};
+        caretExists_ = true;
+        caretVisible_ = false;
+        ++caretCreates_;
+    }
+    // A caret that does not exist cannot move or show, as on a real window.
+    void SetCaretPos(int x, int y) override {
+        if (caretExists_) caretPos_ = {x, y};
+    }
+    void ShowCaret() override { caretVisible_ = caretExists_; }
     void HideCaret() override { caretVisible_ = false; }
+    void DestroyCaret() override { caretExists_ = caretVisible_ = false; }
 
     // Fixed metrics of the selected font.
     int FontHeight() const;
@@ -55,6 +64,8 @@ public:
     bool failMetrics = false;
     TSize caretSize_{}, caretPos_{};
     bool caretVisible_ = false;
+    bool caretExists_ = false;
+    int caretCreates_ = 0;
     COLORREF textColor_ = 0, bkColor_ = 0xFFFFFF, penColor_ = 0;
     int penWidth_ = 1;
     TPenStyle penStyle_ = TPenStyle::Solid;

@@ -45,6 +45,7 @@ public:
     void SetCaretPos(int x, int y) override { caretX_ = x, caretY_ = y; }
     void ShowCaret() override { caretVisible_ = true; }
     void HideCaret() override { caretVisible_ = false; }
+    void DestroyCaret() override { caretVisible_ = false, caretW_ = caretH_ = 0; }
 
 private:
     struct Impl;

@@ -301,19 +301,30 @@ void TJDHTMLReader::StartTag(const TagEntry& e, const std::vector<Attribute>& at
             SetParagraphDefaults();
             List& l = lists_.back();
             ++l.number;
-            int kind = 1;
+            int style = lsBullet;
             if (l.kind == 2) {
                 switch (l.type) {
-                case 'A': kind = 2; break;
-                case 'a': kind = 3; break;
-                case 'I': kind = 4; break;
-                case 'i': kind = 5; break;
-                default: kind = 6; break;
+                case 'A': style = lsCapitalLetters; break;
+                case 'a': style = lsLetters; break;
+                case 'I': style = lsCapitalRoman; break;
+                case 'i': style = lsRoman; break;
+                default: style = lsNumbers; break;
                 }
             }
+            // The item becomes a numbered paragraph whose mark is generated
+            // text, exactly as numbering made in the editor looks.
+            int level = std::min<int>(static_cast<int>(lists_.size()) - 1, 15);
+            par_->numbering = static_cast<std::uint8_t>(style * 16 + level);
+            TJDCharAttr keep = attr_;
+            attr_.style = static_cast<std::uint16_t>(
+                (attr_.style & (kStyleBold | kStyleItalic | kStyleUnderline | kStyleStrikeOut)) | kStyleNumbering);
+            attr_.tag = 0;
+            int kind = NumberingKind(style);
+            if (kind == 1) attr_.font = static_cast<std::uint8_t>(std::max(0, model_->AddFontName("Symbol")));
             std::string mark = FormatNumber(kind, l.number);
             for (char ch : mark) Emit(static_cast<unsigned char>(ch));
-            Emit(' ');
+            Emit('\t');
+            attr_ = keep;
             atParStart_ = true;  // blanks after the mark are not doubled
         } else if (e.sub == 2) {  // td, th
             if (tableDepth_ == 1) StartCell(attrs);
@@ -495,6 +506,7 @@ void TJDHTMLReader::SetParagraphDefaults() {
     par_->alignment = 0;
     par_->spaceBefore = 0;
     par_->spaceAfter = kParSpaceAfter;
+    par_->numbering = 0;  // a list item numbers its paragraph itself
     if (pre_) par_->flags |= kParPreformatted;
     else par_->flags &= static_cast<std::uint8_t>(~kParPreformatted);
 }

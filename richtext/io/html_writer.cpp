@@ -1,5 +1,6 @@
 #include "richtext/io/html_writer.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/core/codepage.h"
@@ -215,6 +216,19 @@ bool TJDHTMLWriter::WriteLine(TLine* line, int from, int to) {
             continue;
         }
         if (leaveOutNonBreakingSpace && j == i + 1 && c == 0xA0) {
+            i = j;
+            continue;
+        }
+        if (a.style & kStyleNumbering) {
+            // Generated numbering is written as the reader sees it; its TAB
+            // (which HTML drops) becomes a blank so "1." stays apart from the text.
+            std::string mark = t.substr(i, j - i);
+            std::replace(mark.begin(), mark.end(), '\t', ' ');
+            // A browser has no symbol-font mapping: the bullet (0xB7) shows as
+            // the middle dot in the text's own face.
+            TJDCharAttr look = a;
+            if (plat::CompareAnsi(FontName(a.font), "Symbol", true) == 0) look.font = model_->defaultAttr.font;
+            if (!OpenRun(look, false) || !Escaped(mark, false)) return false;
             i = j;
             continue;
         }

@@ -589,6 +589,24 @@ void TJDRTFText::SetScreenWidth(std::int32_t twips) {
     header_->screenWidthPixels = header_->resolutionX ? MulDiv(twips, header_->resolutionX, 1440) : 0;
 }
 
+void TJDRTFText::SetPageSize(std::int32_t width, std::int32_t height) {
+    header_->pageWidth = width;
+    header_->pageHeight = height;
+    NotifyHeaderChange();
+}
+
+void TJDRTFText::SetMargins(std::int32_t left, std::int32_t right, std::int32_t top, std::int32_t bottom) {
+    header_->marginLeft = left;
+    header_->marginRight = right;
+    header_->marginTop = top;
+    header_->marginBottom = bottom;
+    NotifyHeaderChange();
+}
+
+void TJDRTFText::NotifyHeaderChange() {
+    if (headerChangeHook) headerChangeHook();
+}
+
 void TJDRTFText::SetResolution(std::int32_t resX, std::int32_t resY) {
     TTextHeader& h = *header_;
     h.resolutionX = resX;
@@ -661,6 +679,33 @@ TJDFootnote* TJDRTFText::FindFootnote(std::uint16_t id) const {
     for (const auto& f : footnotes_)
         if (id == 0 || f->id == id) return f.get();
     return nullptr;
+}
+
+int NumberingKind(int listStyle) {
+    // The one table from list style codes to the number formatter's kinds.
+    switch (listStyle) {
+    case lsBullet: return 1;
+    case lsNumbers: return 6;
+    case lsCapitalLetters: return 2;
+    case lsLetters: return 3;
+    case lsCapitalRoman: return 4;
+    case lsRoman: return 5;
+    default: return 0;  // lsNone and unknown codes
+    }
+}
+
+int NumberingPrefix(const TParagraph* par) {
+    const TLine* l = par ? par->lines : nullptr;
+    if (!l) return 0;
+    int n = 0;
+    while (n < l->Length() && n < static_cast<int>(l->attrs.size()) && n < kMaxNumberingChars &&
+           (l->attrs[static_cast<std::size_t>(n)].style & kStyleNumbering))
+        ++n;
+    return n;
+}
+
+void TJDRTFText::RemoveFootnote(std::uint16_t id) {
+    std::erase_if(footnotes_, [id](const auto& f) { return f->id == id; });
 }
 
 bool TJDRTFText::LookupName(const std::string& name, int& number, std::string& fullName) const {

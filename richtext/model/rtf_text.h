@@ -217,6 +217,14 @@ public:
     int AddTabStop(std::int32_t pos, TTabKind kind);
     std::int32_t SnapToGrid(std::int32_t twips) const;
     void SetScreenWidth(std::int32_t twips);
+    // Page size and margins in twips; the header-change hook follows.
+    void SetPageSize(std::int32_t width, std::int32_t height);
+    void SetMargins(std::int32_t left, std::int32_t right, std::int32_t top, std::int32_t bottom);
+    // Calls the header-change hook (when installed) after the page changed.
+    void NotifyHeaderChange();
+    // Installed by the layout when it is created: lays the text out again for
+    // the new page and tells the set-mode object.
+    std::function<void()> headerChangeHook;
     void SetResolution(std::int32_t resX, std::int32_t resY);
     bool RichText() const { return header_->useAttributes; }
 
@@ -233,6 +241,7 @@ public:
     TJDFootnote* AddFootnote(char mark, std::int32_t number);
     TJDFootnote* FindFootnote(std::uint16_t id) const;
     void ClearFootnotes() { footnotes_.clear(); }
+    void RemoveFootnote(std::uint16_t id);
     const std::vector<std::unique_ptr<TJDFootnote>>& Footnotes() const { return footnotes_; }
 
     // Named entries: number and full name by number or by the first 8
@@ -270,6 +279,27 @@ private:
 
 // Paragraph numbering text: 1 bullet, 2/3 letters, 4/5 Roman, 6 decimal.
 std::string FormatNumber(int kind, int number);
+
+// Generated numbering text carries this style bit.
+constexpr std::uint16_t kStyleNumbering = 0x8000;
+// At most this many leading characters of a paragraph are numbering text.
+constexpr int kMaxNumberingChars = 10;
+
+// List style codes of the paragraph numbering (style x 16 + level in
+// TParagraph::numbering). Readers, writers and editing share them.
+enum : int {
+    lsNone = 1,
+    lsBullet = 2,
+    lsNumbers = 3,
+    lsCapitalLetters = 4,
+    lsLetters = 5,
+    lsCapitalRoman = 6,
+    lsRoman = 7,
+};
+// FormatNumber kind of a list style code (0: no text).
+int NumberingKind(int listStyle);
+// Number of leading generated numbering characters of a paragraph.
+int NumberingPrefix(const TParagraph* par);
 
 // Process-wide progress stack; the edit controls set the callback.
 struct TProgressRecord {

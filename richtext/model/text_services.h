@@ -23,6 +23,8 @@ public:
     virtual void RefreshAttributes() {}
     virtual void RefreshParagraph() {}
     virtual void ApplySelection() {}
+    // The page size or margins changed (the ruler shows them).
+    virtual void HeaderChanged() {}
 
     // The editor whose current attribute the getters read (none: all empty).
     const TJDRTFText* editor = nullptr;
@@ -47,6 +49,10 @@ public:
     virtual TJDTextFinder* GetFinder() = 0;
     // Client height of the optional scroll container; negative when there is none.
     virtual std::int32_t ScrollContainerHeight() const { return -1; }
+    // The scroll container re-reads the text's size after a deletion shrank it.
+    virtual void UpdateScrollContainer() {}
+    // The window caret exists only while the control has the focus.
+    virtual bool HasFocus() const { return true; }
 };
 
 // The event slots of one engine. `Sender` is the owner handed in `sender`.

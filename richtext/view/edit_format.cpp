@@ -12,20 +12,7 @@ std::int32_t MulDiv(std::int64_t a, std::int64_t b, std::int64_t c) {
     return static_cast<std::int32_t>(((p >= 0) == (c > 0)) ? (p + h) / c : (p - h) / c);
 }
 constexpr std::uint16_t kCharStyles = kStyleBold | kStyleItalic | kStyleUnderline | kStyleStrikeOut;
-constexpr int kMaxNumberingChars = 10;
 }  // namespace
-
-int NumberingKind(int listStyle) {
-    switch (listStyle) {
-    case lsBullet: return 1;
-    case lsNumbers: return 6;
-    case lsCapitalLetters: return 2;
-    case lsLetters: return 3;
-    case lsCapitalRoman: return 4;
-    case lsRoman: return 5;
-    default: return 0;  // lsNone and unknown codes
-    }
-}
 
 template <typename F>
 void TJDRTFTextInput::ForSelectedParagraphs(F f) {
@@ -240,67 +227,6 @@ void TJDRTFTextInput::SetShading(std::uint8_t shading, std::uint8_t percent) {
         p->shadingPct = std::min<std::uint8_t>(percent, 100);
     });
     RepaintWindow();
-}
-
-namespace {
-// Number of leading generated numbering characters of a paragraph.
-int NumberingPrefix(const TParagraph* p) {
-    const TLine* l = p->lines;
-    int n = 0;
-    while (n < l->Length() && n < static_cast<int>(l->attrs.size()) && n < kMaxNumberingChars &&
-           (l->attrs[static_cast<std::size_t>(n)].style & kStyleNumbering))
-        ++n;
-    return n;
-}
-}  // namespace
-
-bool TJDRTFTextInput::AnyNumbered() const {
-    for (TParagraph* p = FirstParagraph(); p; p = p->next)
-        if (p->numbering) return true;
-    return false;
-}
-
-void TJDRTFTextInput::Renumber() {
-    if (!RichText()) return;
-    int counters[16] = {};
-    for (TParagraph* p = FirstParagraph(); p; p = p->next) {
-        int style = p->numbering >> 4, level = p->numbering & 0x0F;
-        int kind = NumberingKind(style);
-        int old = NumberingPrefix(p);
-        // Numbering text past the prefix came in with a joined paragraph: it goes.
-        int base = 0;
-        for (TLine* l = p->lines; l; l = l->next) {
-            for (int i = l->Length() - 1; i >= std::max(0, old - base); --i) {
-                if (static_cast<std::size_t>(i) < l->attrs.size() && (l->attrs[static_cast<std::size_t>(i)].style & kStyleNumbering)) {
-                    ReplaceInLine(l, i, 1, std::string(), nullptr);
-                    if (cursor.line == l && cursor.pos > i) --cursor.pos;
-                    p->state |= kParNeedsLayout;
-                }
-            }
-            base += l->Length();
-        }
-        if (!p->numbering || !kind) {
-            if (!p->numbering) std::fill(std::begin(counters), std::end(counters), 0);
-            if (old) {
-                RemoveRange(p, 0, old);
-                p->state |= kParNeedsLayout;
-            }
-            continue;
-        }
-        ++counters[level];
-        for (int k = level + 1; k < 16; ++k) counters[k] = 0;
-        std::string text = FormatNumber(kind, counters[level]) + "\t";
-        TLine* l = p->lines;
-        std::string have = l->text.substr(0, static_cast<std::size_t>(old));
-        if (have == text) continue;
-        TJDCharAttr a = !l->attrs.empty() ? l->attrs[static_cast<std::size_t>(old < l->Length() ? old : 0)] : currentAttr;
-        a.style = static_cast<std::uint16_t>((a.style & kCharStyles) | kStyleNumbering);
-        a.tag = 0;
-        if (kind == 1) a.font = static_cast<std::uint8_t>(std::max(0, AddFontName("Symbol")));
-        ReplaceInLine(l, 0, old, text, &a);
-        if (cursor.par == p && cursor.line == l) cursor.pos = std::max(0, cursor.pos + static_cast<int>(text.size()) - old);
-        p->state |= kParNeedsLayout;
-    }
 }
 
 void TJDRTFTextInput::SetNumbering(int style, int level) {

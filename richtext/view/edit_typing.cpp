@@ -48,6 +48,13 @@ void TJDRTFTextInput::InputString(const std::string& text) {
                 if (hint == 2 || (l->flags & kLineChanged)) Redraw(cursor.par, l);
         }
         ScrollToCursor();
+    } else if (FullReformatPending) {
+        // The caller repaints a longer string, but the numbers must be right first.
+        Renumber();
+        for (TParagraph* p = FirstParagraph(); p; p = p->next) p->state |= kParNeedsLayout;
+        MeasureAll();
+        BreakAll();
+        FullReformatPending = false;
     }
     TJDEngineServices::Call(services.CaretShowCallback);
 }
@@ -369,6 +376,8 @@ unprotected:
     }
     Paginate();
     selStartGiven_ = selLengthGiven_ = false;
+    // The text may have become shorter than the container's scrolled range.
+    if (services.owner) services.owner->UpdateScrollContainer();
     TJDEngineServices::Call(services.CaretUpdateCallback);
     TJDEngineServices::Call(services.SelectionChangedCallback);
     return true;

@@ -1,10 +1,10 @@
 # Line layout, painting and the editing engine.
 tavrin_library(tavrin_richtext_layout
-  SOURCES layout_measure.cpp layout_break.cpp paint.cpp edit_cursor.cpp edit_typing.cpp edit_format.cpp
+  SOURCES caret.cpp layout_measure.cpp layout_break.cpp paint.cpp edit_cursor.cpp edit_typing.cpp edit_format.cpp
   DEPS tavrin_richtext_view tavrin_richtext_model tavrin_platform_gdi tavrin_platform_imaging)
 
 tavrin_test(richtext_layout_tests LABEL richtext
-  SOURCES tests_layout/layout_test.cpp tests_layout/paint_test.cpp tests_layout/edit_test.cpp tests_layout/corpus_layout_test.cpp
+  SOURCES tests_layout/layout_test.cpp tests_layout/paint_test.cpp tests_layout/edit_test.cpp tests_layout/corpus_layout_test.cpp tests_layout/engine_services_test.cpp
   DEPS tavrin_richtext_layout)
 
 if(TAVRIN_WITH_GUI)

@@ -381,7 +381,7 @@ void TJDRTFTextPaint::BreakAll() {
             throw;
         }
         layoutRunning_ = wasRunning;
-        documentHeight_ = PaginateLines();
+        documentHeight_ = ComputePageStarts();
     }
     if (!(paintOptions_ & poNoScroll)) {
         TJDEngineServices::Call(services.PaginationCallbacks[0]);
@@ -483,11 +483,21 @@ int TJDRTFTextPaint::PaginateLines() {
     return y;
 }
 
+int TJDRTFTextPaint::ComputePageStarts() {
+    // A paragraph that lost its cell flags was broken at the cell's width.
+    if (RepairTableFlags() && !Locked())
+        for (TParagraph* p = FirstParagraph(); p; p = p->next) {
+            if (p->state & kParMustMeasure) MeasureParagraph(p);
+            if (p->state & kParMustBreak) BreakParagraph(p);
+        }
+    return PaginateLines();
+}
+
 void TJDRTFTextPaint::Paginate() {
     if (Locked() || paginating_ || layoutRunning_) return;
     {
         TBusy busy(paginating_);
-        documentHeight_ = PaginateLines();
+        documentHeight_ = ComputePageStarts();
     }
     if (!(paintOptions_ & poNoScroll)) {
         TJDEngineServices::Call(services.PaginationCallbacks[0]);

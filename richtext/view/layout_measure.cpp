@@ -15,12 +15,17 @@ bool IsOn(TThreeState s) { return s == TThreeState::tsTRUE; }
 bool IsOff(TThreeState s) { return s == TThreeState::tsFALSE; }
 }  // namespace
 
-TJDRTFTextPaint::TJDRTFTextPaint(TJDMemoryFormat format) : TJDRTFTextIo(format) { widths_.fill(1); }
+TJDRTFTextPaint::TJDRTFTextPaint(TJDMemoryFormat format) : TJDRTFTextIo(format) {
+    widths_.fill(1);
+    headerChangeHook = [this] { HeaderChanged(); };
+}
 
 TJDRTFTextPaint::~TJDRTFTextPaint() = default;
 
 void TJDRTFTextPaint::SetCanvas(plat::TDevice* canvas) {
     canvas_ = canvas;
+    caret.Enable(canvas);
+    caret.ownerHasFocus = [this] { return !services.owner || services.owner->HasFocus(); };
     if (!Locked()) InitDevice();
 }
 
@@ -157,6 +162,7 @@ void TJDRTFTextPaint::HeaderChanged() {
     ProgressEnd();
     TJDEngineServices::Call(services.VScrollCallback);
     RepaintWindow();
+    if (services.setMode) services.setMode->HeaderChanged();
 }
 
 // --- fonts -------------------------------------------------------------------

@@ -459,12 +459,11 @@ void TJDRTFTextPaint::CheckCaretVisible() {
     int y = caretTop - TopOffset + topMargin;
     int x = XOfPosition(cursor.par, cursor.line, cursor.pos) + LeftOffset + leftMargin;
     if (y + caretHeight <= 0 || y >= windowHeight_ || x < 0 || x > windowWidth_) {
-        canvas_->HideCaret();
+        caret.Show(false);
         return;
     }
-    canvas_->CreateCaret(caretWidth, caretHeight);
-    canvas_->SetCaretPos(x, y);
-    canvas_->ShowCaret();
+    caret.SetPosition(x, y, caretWidth, caretHeight);
+    if (!caret.visible) caret.Show(true);
 }
 
 void TJDRTFTextPaint::ScrollToCursor() {

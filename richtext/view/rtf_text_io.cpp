@@ -210,6 +210,28 @@ bool TJDRTFTextIo::InsertReadText(TJDRTFText& read) {
         FreeParagraphList(list);
         return false;
     }
+    // Footnote marks carry ids of the reading model's footnotes: the notes
+    // come along under ids of this text, and go again if the insert fails.
+    std::map<std::uint16_t, std::uint16_t> notes;
+    for (TParagraph* p = list; p; p = p->next)
+        for (TLine* l = p->lines; l; l = l->next)
+            for (TJDCharAttr& a : l->attrs) {
+                if (!(a.style & kStyleFootnote) || a.tag == 0) continue;
+                auto it = notes.find(a.tag);
+                if (it == notes.end()) {
+                    const TJDFootnote* src = read.FindFootnote(a.tag);
+                    if (!src) continue;
+                    TJDFootnote* fn = AddFootnote(src->mark, src->number);
+                    std::uint16_t id = fn->id;
+                    *fn = *src;
+                    fn->id = id;
+                    it = notes.emplace(a.tag, id).first;
+                }
+                a.tag = it->second;
+            }
+    auto dropNotes = [&] {
+        for (const auto& [from, to] : notes) RemoveFootnote(to);
+    };
     int length = -1;
     for (TParagraph* p = list; p; p = p->next) length += ParLength(p) + 1;
     int at, absLine, parIndex, posInPar;
@@ -219,9 +241,11 @@ bool TJDRTFTextIo::InsertReadText(TJDRTFText& read) {
         ok = InsertParagraphList(cursor.par, cursor.line, cursor.pos, list);
     } catch (...) {
         FreeParagraphList(list);
+        dropNotes();
         throw;
     }
     if (!ok) {
+        dropNotes();
         FreeParagraphList(list);
         return false;
     }
@@ -247,6 +271,7 @@ int TJDRTFTextIo::LoadWithReader(std::istream& in, TJDTextReader& reader) {
             reader.SetModel(this);
             loadResult_ = reader.Read(in);
             cursor = {FirstParagraph(), FirstParagraph()->lines, 0};
+            Renumber();
             TJDEngineServices::Call(services.OnLoaded, services.sender);
             if (Header().resolutionX) SetResolution(Header().resolutionX, Header().resolutionY);
             NotifyChange();
@@ -272,7 +297,10 @@ int TJDRTFTextIo::LoadWithReader(std::istream& in, TJDTextReader& reader) {
             }
             if (rtf) rtf->keepHeader = keep;
             reader.SetModel(this);
-            if (InsertReadText(read)) NotifyChange();
+            if (InsertReadText(read)) {
+                Renumber();
+                NotifyChange();
+            }
         }
     } catch (...) {
         loadResult_ = kLoadFailed;
@@ -534,7 +562,8 @@ bool TJDRTFTextIo::SetCursor(int pos, int absLine) {
     return true;
 }
 
-void TJDRTFTextIo::RepairTableFlags() {
+bool TJDRTFTextIo::RepairTableFlags() {
+    bool any = false;
     constexpr std::uint8_t kCellFlags = kParTableCell | kParNotFirstCell | kParCellFollows;
     for (TParagraph* p = FirstParagraph(); p; p = p->next) {
         bool broken = false;
@@ -545,8 +574,78 @@ void TJDRTFTextIo::RepairTableFlags() {
             p->flags &= static_cast<std::uint8_t>(~kCellFlags);
             p->spaceAfter = 0;
             p->state |= kParNeedsLayout;
+            any = true;
         }
     }
+    return any;
+}
+
+int TJDRTFTextIo::ComputePageStarts() {
+    RepairTableFlags();
+    return 0;
+}
+
+// --- numbering ----------------------------------------------------------------------
+
+bool TJDRTFTextIo::AnyNumbered() const {
+    for (TParagraph* p = FirstParagraph(); p; p = p->next)
+        if (p->numbering) return true;
+    return false;
+}
+
+bool TJDRTFTextIo::Renumber() {
+    if (!RichText()) return false;
+    constexpr std::uint16_t kKeptStyles = kStyleBold | kStyleItalic | kStyleUnderline | kStyleStrikeOut;
+    bool changed = false;
+    int counters[16] = {};
+    for (TParagraph* p = FirstParagraph(); p; p = p->next) {
+        int style = p->numbering >> 4, level = p->numbering & 0x0F;
+        int kind = NumberingKind(style);
+        int old = NumberingPrefix(p);
+        // Numbering text past the prefix came in with a joined paragraph: it goes.
+        int base = 0;
+        for (TLine* l = p->lines; l; l = l->next) {
+            for (int i = l->Length() - 1; i >= std::max(0, old - base); --i) {
+                if (static_cast<std::size_t>(i) < l->attrs.size() &&
+                    (l->attrs[static_cast<std::size_t>(i)].style & kStyleNumbering)) {
+                    ReplaceInLine(l, i, 1, std::string(), nullptr);
+                    if (cursor.line == l && cursor.pos > i) --cursor.pos;
+                    p->state |= kParNeedsLayout;
+                    changed = true;
+                }
+            }
+            base += l->Length();
+        }
+        TLine* first = p->lines;
+        if (!p->numbering || !kind) {
+            // A paragraph outside a list ends the count.
+            if (!p->numbering) std::fill(std::begin(counters), std::end(counters), 0);
+            if (old) {
+                ReplaceInLine(first, 0, old, std::string(), nullptr);
+                if (cursor.line == first) cursor.pos = std::max(0, cursor.pos - old);
+                p->state |= kParNeedsLayout;
+                changed = true;
+            }
+            continue;
+        }
+        ++counters[level];
+        for (int k = level + 1; k < 16; ++k) counters[k] = 0;
+        std::string text = FormatNumber(kind, counters[level]) + "\t";
+        if (first->text.compare(0, static_cast<std::size_t>(old), text) == 0 && static_cast<int>(text.size()) == old)
+            continue;
+        TJDCharAttr a = !first->attrs.empty()
+                            ? first->attrs[static_cast<std::size_t>(old < first->Length() ? old : 0)]
+                            : currentAttr;
+        a.style = static_cast<std::uint16_t>((a.style & kKeptStyles) | kStyleNumbering);
+        a.tag = 0;
+        if (kind == 1) a.font = static_cast<std::uint8_t>(std::max(0, AddFontName("Symbol")));
+        ReplaceInLine(first, 0, old, text, &a);
+        if (cursor.par == p && cursor.line == first)
+            cursor.pos = std::max(0, cursor.pos + static_cast<int>(text.size()) - old);
+        p->state |= kParNeedsLayout;
+        changed = true;
+    }
+    return changed;
 }
 
 // --- strings view -----------------------------------------------------------------------
@@ -568,6 +667,7 @@ void TJDRtfStrings::Put(int index, const std::string& s) {
     // Replacing may free lines the cursor or selection point into.
     engine_.cursor = {engine_.FirstParagraph(), engine_.FirstParagraph()->lines, 0};
     engine_.ClearSelection();
+    engine_.Renumber();
     if (!updating_) engine_.NotifyChange();
 }
 
@@ -577,6 +677,7 @@ void TJDRtfStrings::Insert(int index, const std::string& s) {
     } else {
         engine_.InsertParagraphAt(std::clamp(index, 0, Count()), s);
     }
+    engine_.Renumber();
     if (!updating_) engine_.NotifyChange();
 }
 
@@ -591,6 +692,7 @@ void TJDRtfStrings::Delete(int index) {
     engine_.DeleteParagraphAt(index);
     engine_.cursor = {engine_.FirstParagraph(), engine_.FirstParagraph()->lines, 0};
     engine_.ClearSelection();
+    engine_.Renumber();
     if (!updating_) engine_.NotifyChange();
 }
 

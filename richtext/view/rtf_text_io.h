@@ -121,8 +121,21 @@ public:
     // By absolute position (absLine 0) or by absolute line (pos 0); false when out of the text.
     bool SetCursor(int pos, int absLine);
 
-    // Table flags that do not form rows are dropped before pages are counted.
-    void RepairTableFlags();
+    // Table flags that do not form rows are dropped before pages are counted;
+    // true when a paragraph lost them (it is marked for layout then).
+    bool RepairTableFlags();
+    // Repairs the table flags, then marks the lines that start a page and
+    // returns the document height in pixels. Without a layout no line has a
+    // height, so only the repair happens here; the layout fills in the rest.
+    virtual int ComputePageStarts();
+
+    // --- numbering ----------------------------------------------------------------------
+    // Regenerates the numbering text of every numbered paragraph from its list
+    // style and level, removes numbering text from paragraphs that are no
+    // longer numbered, and marks every changed paragraph for layout. Runs
+    // after every change of the text; true when a paragraph changed.
+    bool Renumber();
+    bool AnyNumbered() const;
 
 private:
     std::unique_ptr<TJDTextWriter> MakeWriter(TJDLoadFormat format);

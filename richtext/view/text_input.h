@@ -24,22 +24,6 @@ enum : std::uint32_t {
     amStyleClear = 0x80,   // template's style bits removed
 };
 
-// Generated numbering text carries this style bit.
-constexpr std::uint16_t kStyleNumbering = 0x8000;
-
-// List style codes of the paragraph numbering (style x 16 + level in TParagraph::numbering).
-enum : int {
-    lsNone = 1,
-    lsBullet = 2,
-    lsNumbers = 3,
-    lsCapitalLetters = 4,
-    lsLetters = 5,
-    lsCapitalRoman = 6,
-    lsRoman = 7,
-};
-// FormatNumber kind of a list style code (0: no text).
-int NumberingKind(int listStyle);
-
 class TJDRTFTextInput : public TJDRTFTextPaint {
 public:
     explicit TJDRTFTextInput(TJDMemoryFormat format = TJDMemoryFormat::fmRichText);
@@ -100,9 +84,6 @@ public:
     void SetBorders(std::uint32_t border, int widthTwips, int colorIndex, int spacing);
     void SetShading(std::uint8_t shading, std::uint8_t percent);
     void SetNumbering(int style, int level);
-    // Regenerates the numbering text of every numbered paragraph.
-    void Renumber();
-    bool AnyNumbered() const;
     bool InsertTableAtCursor(int rows, int cols, bool borders);
     void InsertObjectAtCursor(std::shared_ptr<plat::TGraphic> object, int id, int widthTwips, int heightTwips);
 

@@ -14,6 +14,7 @@
 
 #include "platform/gdi/device.h"
 #include "richtext/model/rtf_text.h"
+#include "richtext/view/caret.h"
 #include "richtext/view/rtf_text_io.h"
 
 namespace richtext {
@@ -97,6 +98,9 @@ public:
     int BreakParagraph(TParagraph* par);
     virtual void ParagraphChanged(TParagraph* par);
     virtual void Paginate();
+    // Page starts from the laid-out line heights (the page loop of printing
+    // and the page marks read the flags it sets).
+    int ComputePageStarts() override;
     void PostponeFormat(bool on);
     void HeaderChanged();
 
@@ -162,6 +166,8 @@ public:
     int desiredX = 0;
     int caretHeight = 0, caretWidth = 1, caretTop = 0;
     bool thinCaret = false;
+    // The window caret; it follows the canvas handed to SetCanvas.
+    TCaret caret;
     // Document order of two positions: negative, 0 or positive.
     int ComparePositions(const TTextPos& a, const TTextPos& b) const;
     void UpdateCaretMetrics();

@@ -68,9 +68,25 @@ INSTANTIATE_TEST_SUITE_P(
         TextCase{"<pre>a\nb</pre>", "a|b"}, TextCase{"<!-- <b>x</b> -- -->y", "y"},
         TextCase{"<unknown attr=\"v>w\">t</unknown>", "t"}, TextCase{"<title>T</title>body", "body"},
         TextCase{"<h1>Head</h1>text", "Head|text"}, TextCase{"<center>c</center>d", "c|d"},
-        TextCase{"<ul><li>one<li>two</ul>after", "\xB7 one|\xB7 two|after"},
-        TextCase{"<ol><li>a<li>b</ol>", "1. a|2. b"}, TextCase{"<ol TYPE=I><li>a<li>b</ol>", "I a|II b"},
+        TextCase{"<ul><li>one<li>two</ul>after", "\xB7\tone|\xB7\ttwo|after"},
+        TextCase{"<ol><li>a<li>b</ol>", "1.\ta|2.\tb"}, TextCase{"<ol TYPE=I><li>a<li>b</ol>", "I\ta|II\tb"},
         TextCase{"<b", ""}, TextCase{"x&", "x&"}, TextCase{"<!-- open", ""}, TextCase{"<a href=\"", ""}));
+
+TEST(HtmlReader, ListItemsBecomeNumberedParagraphsWithGeneratedMarks) {
+    // List style code x 16 + nesting level; the mark and its TAB carry 0x8000.
+    Html h = ReadHtml("<ol TYPE=a><li>x<ol TYPE=I><li>y</ol></ol><p>z");
+    TParagraph* x = h.model->FirstParagraph();
+    TParagraph* y = x->next;
+    TParagraph* z = y->next;
+    ASSERT_NE(z, nullptr);
+    EXPECT_EQ(x->numbering, lsLetters * 16 + 0);
+    EXPECT_EQ(y->numbering, lsCapitalRoman * 16 + 1);
+    EXPECT_EQ(z->numbering, 0);
+    EXPECT_EQ(NumberingPrefix(x), 3);  // "a)" TAB
+    EXPECT_EQ(NumberingPrefix(y), 2);  // "I" TAB
+    EXPECT_EQ(NumberingPrefix(z), 0);
+    EXPECT_EQ(x->lines->attrs[3].style & kStyleNumbering, 0);  // the item's own text
+}
 
 TEST(HtmlReader, EntityNamesEndAtTwentyCharacters) {
     // The name is cut after 20 characters; what follows is text again.

@@ -162,7 +162,9 @@ INSTANTIATE_TEST_SUITE_P(
         RunCase{"hidden alone", "x", Styled(kStyleHidden), 0, 0, "<p></p>\r\n"},
         RunCase{"rtf code verbatim", "{\\b}", Styled(kStyleRtfCode), 0, 0, "<p>{\\b}</p>\r\n"},
         RunCase{"anchor without target", "x", Styled(kStyleInsertPoint), 0, 0, "<p><A>x</A></p>\r\n"},
-        RunCase{"underline without target", "u", Styled(kStyleUnderline), 0, 0, "<p><u>u</u></p>\r\n"}));
+        RunCase{"underline without target", "u", Styled(kStyleUnderline), 0, 0, "<p><u>u</u></p>\r\n"},
+        RunCase{"numbering mark keeps a blank for its TAB", "1.\t", Styled(kStyleNumbering), 0, 0,
+                "<p>1. </p>\r\n"}));
 
 TEST(HtmlWriter, AnchorAndTargetBecomeLink) {
     TJDRTFText m;

@@ -513,3 +513,158 @@ TEST(TextIo, HelpPagesFromCorpusWriteColouredLinks) {
 }
 
 }  // namespace
+
+namespace {
+
+// The footnotes of the text, as (mark, text, id) lookups through the marks.
+std::vector<std::string> NotesByMark(const TJDRTFText& m) {
+    std::vector<std::string> v;
+    for (TParagraph* p = m.FirstParagraph(); p; p = p->next)
+        for (TLine* l = p->lines; l; l = l->next)
+            for (std::size_t i = 0; i < l->attrs.size(); ++i) {
+                if (!(l->attrs[i].style & kStyleFootnote)) continue;
+                const TJDFootnote* f = m.FindFootnote(l->attrs[i].tag);
+                v.push_back(std::string(1, l->text[i]) + "=" + (f && l->attrs[i].tag ? f->text : "?"));
+            }
+    return v;
+}
+
+TEST(TextIo, InsertedTextBringsItsFootnotes) {
+    TJDRTFTextIo e;
+    e.LoadFromString(R"({\rtf1 a#{\footnote # first}b})");
+    ASSERT_EQ(e.Footnotes().size(), 1u);
+    e.SetCursor(3, 0);
+    // The inserted note has id 1 in its own reading: it must not point at "first".
+    e.LoadFromString(R"({\rtf1 c*{\footnote * second}d})");
+    EXPECT_EQ(Text(e), "a#bc*d");
+    EXPECT_EQ(e.Footnotes().size(), 2u);
+    EXPECT_EQ(NotesByMark(e), (std::vector<std::string>{"#=first", "*=second"}));
+    // And the written text carries both notes.
+    e.SaveFormat = TJDLoadFormat::FormatRTF;
+    std::string rtf = e.SaveToString();
+    EXPECT_NE(rtf.find("second"), std::string::npos);
+    EXPECT_NE(rtf.find("first"), std::string::npos);
+}
+
+TEST(TextIo, RefusedInsertLeavesNoFootnotes) {
+    TJDRTFTextIo e;
+    e.LoadFromString("keep");
+    e.services.OnBeforePaste = [](void*, TParagraph*, bool& doIt) { doIt = false; };
+    e.LoadFromString(R"({\rtf1 c*{\footnote * note}d})");
+    EXPECT_TRUE(e.Footnotes().empty());
+    // Inside a table cell the list is refused by the model.
+    TJDRTFTextIo t;
+    t.LoadFromString(R"({\rtf1\trowd\cellx1000\cellx2000\intbl a\cell b\cell\row})");
+    t.SetCursor(0, 0);
+    t.LoadFromString(R"({\rtf1 c*{\footnote * note}d})");
+    EXPECT_TRUE(t.Footnotes().empty());
+}
+
+TEST(TextIo, PageStartsRepairTableFlagsWithoutLayout) {
+    TJDRTFTextIo e;
+    e.LoadFromString("a\r\nb");
+    TParagraph* a = e.FirstParagraph();
+    a->flags |= kParTableCell | kParCellFollows;
+    a->next->flags |= kParTableCell | kParNotFirstCell;  // a row, but no cell width
+    TJDRTFTextIo& io = e;
+    EXPECT_EQ(io.ComputePageStarts(), 0);
+    EXPECT_EQ(a->flags & (kParTableCell | kParCellFollows), 0);
+    EXPECT_EQ(a->next->flags & (kParTableCell | kParNotFirstCell), 0);
+}
+
+// --- numbering through the readers and writers -------------------------------------------
+
+TEST(Numbering, HtmlListIsNumberedText) {
+    TJDRTFTextIo e;
+    e.LoadFormat = TJDLoadFormat::FormatHTML;
+    e.LoadFromString("<ol TYPE=A><li>one<li>two</ol><p>after<ul><li>dot</ul>");
+    EXPECT_EQ(Text(e), "A)\tone|B)\ttwo|after|\xB7\tdot");
+    EXPECT_EQ(e.FirstParagraph()->numbering, lsCapitalLetters * 16);
+}
+
+TEST(Numbering, RtfRoundTripKeepsTheNumbersOnce) {
+    struct Case { const char* html; const char* text; } cases[] = {
+        {"<ol><li>one<li>two</ol><p>after", "1.\tone|2.\ttwo|after"},
+        {"<ol TYPE=a><li>one<li>two</ol>", "a)\tone|b)\ttwo"},
+        {"<ul><li>one<li>two</ul>", "\xB7\tone|\xB7\ttwo"},
+    };
+    for (const Case& c : cases) {
+        TJDRTFTextIo e;
+        e.LoadFormat = TJDLoadFormat::FormatHTML;
+        e.LoadFromString(c.html);
+        e.SaveFormat = TJDLoadFormat::FormatRTF;
+        TJDRTFTextIo back;
+        back.LoadFromString(e.SaveToString());
+        EXPECT_EQ(Text(back), c.text) << c.html;
+        // Writing the read text again changes nothing: no second set of numbers.
+        back.SaveFormat = TJDLoadFormat::FormatRTF;
+        TJDRTFTextIo again;
+        again.LoadFromString(back.SaveToString());
+        EXPECT_EQ(Text(again), c.text) << c.html;
+    }
+}
+
+TEST(Numbering, HtmlOutputShowsTheNumbersOnce) {
+    TJDRTFTextIo e;
+    e.LoadFormat = TJDLoadFormat::FormatHTML;
+    e.LoadFromString("<ol TYPE=i><li>one<li>two</ol>");
+    e.SaveFormat = TJDLoadFormat::FormatHTML;
+    std::string html = e.SaveToString();
+    EXPECT_NE(html.find("<p>i one</p>"), std::string::npos) << html;
+    EXPECT_NE(html.find("<p>ii two</p>"), std::string::npos) << html;
+    TJDRTFTextIo back;
+    back.LoadFromString(html);
+    EXPECT_EQ(Text(back), "i one|ii two");
+    // Bullets are written in the text's face, not the symbol font the editor uses.
+    TJDRTFTextIo bullets;
+    bullets.LoadFormat = TJDLoadFormat::FormatHTML;
+    bullets.LoadFromString("<ul><li>dot</ul>");
+    bullets.SaveFormat = TJDLoadFormat::FormatHTML;
+    html = bullets.SaveToString();
+    EXPECT_NE(html.find("<p>&#183; dot</p>"), std::string::npos) << html;
+}
+
+TEST(Numbering, RenumberFollowsTheListStyleCodes) {
+    TJDRTFTextIo e;
+    e.LoadFormat = TJDLoadFormat::FormatHTML;
+    e.LoadFromString("<ol><li>one<li>two</ol><p>after<ol><li>three</ol>");
+    // A paragraph outside the list restarts the count; a changed code changes the text.
+    e.FirstParagraph()->next->numbering = lsCapitalRoman * 16;
+    EXPECT_TRUE(e.Renumber());
+    EXPECT_EQ(Text(e), "1.\tone|II\ttwo|after|1.\tthree");  // the level's count goes on
+    // Dropping the numbering drops its text; nothing else changes after that.
+    e.FirstParagraph()->numbering = 0;
+    EXPECT_TRUE(e.Renumber());
+    EXPECT_EQ(Text(e), "one|I\ttwo|after|1.\tthree");
+    EXPECT_FALSE(e.Renumber());
+}
+
+TEST(Numbering, StringsViewChangesRenumber) {
+    TJDRTFTextIo e;
+    e.LoadFormat = TJDLoadFormat::FormatHTML;
+    e.LoadFromString("<ol><li>one<li>two<li>three</ol>");
+    TJDRtfStrings strings(e);
+    strings.Delete(0);
+    EXPECT_EQ(Text(e), "1.\ttwo|2.\tthree");
+    strings.Insert(1, "plain");  // a paragraph outside the list restarts the count
+    EXPECT_EQ(Text(e), "1.\ttwo|plain|1.\tthree");
+    strings.Put(0, "replaced");  // the replaced paragraph keeps its numbering
+    EXPECT_EQ(Text(e), "1.\treplaced|plain|1.\tthree");
+}
+
+TEST(Numbering, InsertedListIsRenumberedWithTheText) {
+    TJDRTFTextIo e;
+    e.LoadFormat = TJDLoadFormat::FormatHTML;
+    e.LoadFromString("<ol><li>one<li>two</ol>");
+    // At the end of "two", insert a list of two items: they continue the count.
+    TParagraph* two = e.FirstParagraph()->next;
+    e.cursor = {two, two->lines, two->lines->Length()};
+    e.LoadFromString("<ol><li>x<li>y</ol>");
+    std::vector<std::string> pars = Paragraphs(e);
+    ASSERT_EQ(pars.size(), 3u);
+    EXPECT_EQ(pars[0], "1.\tone");
+    EXPECT_EQ(pars[1], "2.\ttwox");  // the joined item's mark is not left inside the text
+    EXPECT_EQ(pars[2], "3.\ty");
+}
+
+}  // namespace

@@ -414,6 +414,17 @@ TEST(ParagraphFormat, NumbersFollowChangesToTheParagraphList) {
     EXPECT_EQ(f.text.ParagraphText(f.Par(2)), "iii\tgh");
 }
 
+TEST(ParagraphFormat, TypedStringWithEnterRenumbersAtOnce) {
+    Engine e("ab\rcd", 400);
+    e.text.SetSelPosLen(0, 5);
+    e.text.SetNumbering(lsNumbers, 0);
+    e.text.DropSelection();
+    e.text.cursor = {e.Par(0), e.Par(0)->lines, e.Par(0)->lines->Length()};
+    e.text.InputString("x\ry");  // more than one character: the caller repaints
+    EXPECT_EQ(e.All(), "1.\tabx|2.\ty|3.\tcd");
+    EXPECT_FALSE(e.text.FullReformatPending);
+}
+
 TEST(ParagraphFormat, ListStyleCodesMapToFormatterKinds) {
     struct Case { int style; std::string first; } cases[] = {
         {lsNone, ""}, {lsBullet, "\xB7"}, {lsNumbers, "1."}, {lsCapitalLetters, "A)"},
