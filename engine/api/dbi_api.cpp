@@ -345,6 +345,43 @@ DBIResult DbiCloseCursor(hDBICur& cursor) {
     return g_engine->SetResult(rc);
 }
 
+DBIResult DbiBeginDelayedUpdates(hDBICur& cursor) {
+    // The caller works with the cache cursor from here on, in place of its own.
+    hDBICur cache = kNilHandle;
+    DBIResult rc = CursorCall(cursor, [&](TBaseTable& c) { return c.BeginDelayedUpdates(cache); });
+    if (rc == 0) cursor = cache;
+    return rc;
+}
+
+DBIResult DbiEndDelayedUpdates(hDBICur& cursor) {
+    if (g_engine == nullptr) return kDbiErrInvalidSesHandle;
+    TBaseTable* c = g_engine->SetCurrentCursor(cursor);
+    if (c == nullptr) return g_engine->Result();
+    // The cache table frees itself and hands back the cursor it wrapped.
+    hDBICur wrapped = cursor;
+    DBIResult rc = c->EndDelayedUpdates(wrapped);
+    if (wrapped != cursor) g_engine->SetCurrentCursor(wrapped);
+    cursor = wrapped;
+    return g_engine->SetResult(rc);
+}
+
+DBIResult DbiApplyDelayedUpdates(hDBICur cursor, std::uint32_t action) {
+    return CursorCall(cursor, [&](TBaseTable& c) { return c.ApplyDelayedUpdates(action); });
+}
+
+DBIResult DbiPackTable(hDBIDb database, hDBICur cursor, const char* tableName, const char* driverType,
+                       bool regenIndexes) {
+    return DatabaseCall(database,
+                        [&](TBaseDatabase& d) { return d.PackTable(cursor, tableName, driverType, regenIndexes); });
+}
+
+DBIResult DbiDoRestructure(hDBIDb database, std::uint16_t descCount, const CRTblDesc& tableDesc, const char* saveAs,
+                           const char* keyViolName, const char* problemsName, bool analyzeOnly) {
+    return DatabaseCall(database, [&](TBaseDatabase& d) {
+        return d.DoRestructure(descCount, &tableDesc, saveAs, keyViolName, problemsName, analyzeOnly);
+    });
+}
+
 DBIResult DbiCloneCursor(hDBICur cursor, bool readOnly, bool uniDirectional, hDBICur& clone) {
     clone = kNilHandle;
     return CursorCall(cursor, [&](TBaseTable& c) { return c.CloneCursor(readOnly, uniDirectional, clone); });

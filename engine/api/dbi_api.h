@@ -76,6 +76,18 @@ DBIResult DbiEmptyTable(hDBIDb database, hDBICur cursor, const char* tableName, 
 // `tableDesc` is a CRTblDesc.
 DBIResult DbiCreateTable(hDBIDb database, bool overwrite, const CRTblDesc& tableDesc);
 DBIResult DbiDeleteTable(hDBIDb database, const char* tableName, const char* driverType);
+// Rebuilds on the server; each waits until the rebuild has finished and
+// answers its result. The table must not be open meanwhile.
+DBIResult DbiPackTable(hDBIDb database, hDBICur cursor, const char* tableName, const char* driverType,
+                       bool regenIndexes);
+// One table description: the new fields and indexes; values move by field name.
+DBIResult DbiDoRestructure(hDBIDb database, std::uint16_t descCount, const CRTblDesc& tableDesc, const char* saveAs,
+                           const char* keyViolName, const char* problemsName, bool analyzeOnly);
+// Cached updates: Begin replaces the handle with a cache cursor over it,
+// End frees the cache cursor and gives the wrapped one back.
+DBIResult DbiBeginDelayedUpdates(hDBICur& cursor);
+DBIResult DbiEndDelayedUpdates(hDBICur& cursor);
+DBIResult DbiApplyDelayedUpdates(hDBICur cursor, std::uint32_t action);
 DBIResult DbiGetLdNameFromDB(hDBIDb database, const char* objName, char* ldName);
 DBIResult DbiBeginTran(hDBIDb database, std::uint32_t isolation, std::uint32_t& transaction);
 DBIResult DbiEndTran(hDBIDb database, std::uint32_t transaction, std::uint32_t endMode);

@@ -97,6 +97,11 @@ void TqvClientCommsEngine::StartInProcessServer(const TqvCommandHandlerFactory& 
         throw;
     }
     protocol_->EnsureStarted();
+    // Other sessions of the process run servers of their own: this client
+    // must reach the one it just started.
+    auto* server = dynamic_cast<TqvSingleUserProtocol*>(&serverComms_->Transport());
+    auto* client = dynamic_cast<TqvSingleUserProtocol*>(protocol_.get());
+    if (server != nullptr && client != nullptr) client->SetServerWindow(server->NotifyWindow());
 }
 
 void TqvClientCommsEngine::WindowProc(plat::TMessage& m) {
@@ -353,10 +358,16 @@ DBIResult ClientGetRebuildStatus(TqvClientCommsEngine* comms, std::uint32_t rebu
     }
     std::uint8_t request[4];
     PutU32(request, rebuildId);
-    std::uint8_t reply[33] = {};
+    std::uint8_t reply[kRebuildStatusReplySize] = {};
     if (DBIResult r = comms->SendRequest(QvnmGetRebuildStatus, request, sizeof request, reply, sizeof reply))
         return r;
-    if (reply[32] != 1) return kObjectNotFound;
+    return QvReadRebuildStatusReply(reply, sizeof reply, finished, status);
+}
+
+DBIResult QvReadRebuildStatusReply(const std::uint8_t* reply, std::size_t length, bool& finished,
+                                   TqvRebuildStatusRecord& status) {
+    finished = false;
+    if (reply == nullptr || length < kRebuildStatusReplySize || reply[32] != 1) return kObjectNotFound;
     std::memcpy(status.bytes.data(), reply, 32);
     finished = status.bytes[28] != 0;
     return 0;

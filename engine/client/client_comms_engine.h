@@ -144,6 +144,13 @@ struct TqvRebuildStatusRecord {
 };
 DBIResult ClientGetRebuildStatus(TqvClientCommsEngine* comms, std::uint32_t rebuildId, bool& finished,
                                  TqvRebuildStatusRecord& status);
+// The 771 reply: the 32-byte record, then a found byte (1 = known). Every
+// reader of that reply goes through here so that there is one layout.
+constexpr std::size_t kRebuildStatusReplySize = 33;
+DBIResult QvReadRebuildStatusReply(const std::uint8_t* reply, std::size_t length, bool& finished,
+                                   TqvRebuildStatusRecord& status);
+// Offsets in the record.
+constexpr std::size_t kRebuildResultOffset = 24, kRebuildFinishedOffset = 28;
 
 // Builds a table in the database with server id `databaseId` from a
 // dictionary; the name is reduced to its name part (at most 31 characters).

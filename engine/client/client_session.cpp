@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "engine/base/qv_base.h"
+#include "engine/client/client_comms_engine.h"
 #include "engine/client/client_helpers.h"
 #include "engine/client/client_table.h"
 #include "engine/client/error_texts.h"
@@ -13,6 +14,7 @@
 #include "engine/storage/dictionary.h"
 #include "platform/core/registry.h"
 #include "platform/core/streams.h"
+#include "platform/core/threads.h"
 
 namespace qv {
 
@@ -328,14 +330,68 @@ DBIResult TQVClientDatabase::EmptyTable(hDBICur cursor, const char* tableName, c
 DBIResult TQVClientDatabase::CreateTable(bool overwrite, const void* tableDesc) {
     if (tableDesc == nullptr) return SetResult(kDbiErrInvalidParam);
     const auto& td = *static_cast<const CRTblDesc*>(tableDesc);
-    if ((td.fieldCount != 0 && td.fieldDescs == nullptr) || (td.indexCount != 0 && td.indexDescs == nullptr))
-        return SetResult(kDbiErrInvalidParam);
     TqvDataDictionary dict(4096);
+    if (DBIResult rc = DictionaryFromTableDesc(td, dict)) return SetResult(rc);
+    return SetResult(ClientBuildTable(overwrite, dict, QvExtractTableName(td.tableName.c_str())));
+}
+
+DBIResult TQVClientDatabase::WaitForRebuild(std::uint32_t rebuildId) {
+    // A rebuild that never started (id -1) has nothing to wait for.
+    if (rebuildId == 0xFFFFFFFFu) return 0;
+    for (;;) {
+        TqvRequestWriter w;
+        w.U32(rebuildId);
+        std::vector<std::uint8_t> reply;
+        if (DBIResult rc = Request(QvnmGetRebuildStatusId, w, &reply)) return rc;
+        bool finished = false;
+        TqvRebuildStatusRecord record;
+        if (DBIResult rc = QvReadRebuildStatusReply(reply.data(), reply.size(), finished, record)) return rc;
+        if (finished) return static_cast<DBIResult>(GetU32(record.bytes.data() + kRebuildResultOffset));
+        plat::Sleep(10);
+    }
+}
+
+DBIResult TQVClientDatabase::StartRebuild(std::uint32_t messageId, const TqvRequestWriter& request, bool isStream) {
+    std::vector<std::uint8_t> reply;
+    if (DBIResult rc = Request(messageId, request, &reply, isStream)) return rc;
+    if (reply.size() < 4) return kDbiErrInvalidParam;
+    return WaitForRebuild(GetU32(reply.data()));
+}
+
+// The table is rebuilt on the server, which opens it to itself: no cursor
+// of this session may hold it open meanwhile.
+DBIResult TQVClientDatabase::PackTable(hDBICur cursor, const char* tableName, const char*, bool) {
+    auto* table = HandleAs<TQVClientTable>(cursor);
+    if (tableName == nullptr && table == nullptr) return SetResult(kDbiErrInvalidParam);
+    const std::string name = QvExtractTableName(tableName != nullptr ? tableName : table->TableNameAddr());
+    TqvRequestWriter w;
+    w.U32(databaseId_).Str(name, 32);
+    return SetResult(StartRebuild(QvnmPackTableId, w, false));
+}
+
+// One table description: the table's new fields and indexes. Fields keep
+// their values by name; new fields start empty.
+DBIResult TQVClientDatabase::DoRestructure(std::uint16_t descCount, const void* tableDesc, const char*, const char*,
+                                           const char*, bool analyzeOnly) {
+    if (descCount != 1 || tableDesc == nullptr || analyzeOnly) return SetResult(kDbiErrInvalidParam);
+    const auto& td = *static_cast<const CRTblDesc*>(tableDesc);
+    TqvDataDictionary dict(4096);
+    if (DBIResult rc = DictionaryFromTableDesc(td, dict)) return SetResult(rc);
+    plat::MemoryStream s;
+    dict.WriteToStream(s);
+    TqvRequestWriter w;
+    w.U32(databaseId_).Str(QvExtractTableName(td.tableName.c_str()), 32).Raw(s.Memory(), s.Bytes().size()).U8(0);
+    return SetResult(StartRebuild(QvnmRestructureTableId, w, true));
+}
+
+DBIResult DictionaryFromTableDesc(const CRTblDesc& td, TqvDataDictionary& dict) {
+    if ((td.fieldCount != 0 && td.fieldDescs == nullptr) || (td.indexCount != 0 && td.indexDescs == nullptr))
+        return kDbiErrInvalidParam;
     try {
         for (std::uint16_t i = 0; i < td.fieldCount; ++i) {
             FLDDesc f = FLDDesc::Read(static_cast<const std::uint8_t*>(td.fieldDescs) + std::size_t(i) * FLDDesc::kSize);
             int type = FieldTypeFromDesc(f.fieldType, f.subType);
-            if (type < 0) return SetResult(kDbiErrInvalidFieldType);
+            if (type < 0) return kDbiErrInvalidFieldType;
             dict.AddField(f.name, "", static_cast<TqvFieldType>(type), static_cast<std::uint32_t>(std::max<int>(f.units1, 0)),
                           static_cast<std::uint32_t>(std::max<int>(f.units2, 0)), false);
         }
@@ -348,9 +404,9 @@ DBIResult TQVClientDatabase::CreateTable(bool overwrite, const void* tableDesc) 
         }
     } catch (const std::exception&) {
         // The dictionary refuses what no table could hold.
-        return SetResult(kDbiErrInvalidParam);
+        return kDbiErrInvalidParam;
     }
-    return SetResult(ClientBuildTable(overwrite, dict, QvExtractTableName(td.tableName.c_str())));
+    return 0;
 }
 
 DBIResult TQVClientDatabase::ClientBuildTable(bool overwrite, const TqvDataDictionary& dictionary,

@@ -105,6 +105,10 @@ public:
     DBIResult DeleteTable(const char* tableName, const char* driverType) override;
     DBIResult DeleteIndex(hDBICur cursor, const char* tableName, const char* driverType, const char* indexName,
                           const char* tagName, std::uint16_t indexId) override;
+    DBIResult PackTable(hDBICur cursor, const char* tableName, const char* driverType, bool regenIndexes) override;
+    // `tableDesc` is one CRTblDesc; `analyzeOnly` is refused.
+    DBIResult DoRestructure(std::uint16_t descCount, const void* tableDesc, const char* saveAs,
+                            const char* keyViolName, const char* problemsName, bool analyzeOnly) override;
     DBIResult BeginTran(std::uint32_t isolation, std::uint32_t& transaction) override;
     DBIResult EndTran(std::uint32_t transaction, std::uint32_t endMode) override;
 
@@ -114,11 +118,19 @@ public:
     // Builds a table on the server from a dictionary.
     DBIResult ClientBuildTable(bool overwrite, const TqvDataDictionary& dictionary, const std::string& tableName);
 
+    // Polls the rebuild's status until it has finished; its result code.
+    DBIResult WaitForRebuild(std::uint32_t rebuildId);
+
 private:
+    DBIResult StartRebuild(std::uint32_t messageId, const TqvRequestWriter& request, bool isStream);
+
     std::uint32_t databaseId_ = kNoServerId;
     std::uint32_t transactionId_ = kNoServerId;
     std::uint8_t failSafe_ = 0;
 };
+
+// The dictionary a CRTblDesc describes (fields and indexes).
+DBIResult DictionaryFromTableDesc(const CRTblDesc& td, TqvDataDictionary& dict);
 
 // A table name without its folder and extension, as the server wants it.
 std::string QvExtractTableName(const char* name);

@@ -5,10 +5,12 @@
 #include <stdexcept>
 
 #include "engine/base/qv_base.h"
+#include "engine/client/client_comms_engine.h"
 #include "engine/client/client_helpers.h"
 #include "engine/client/client_session.h"
 #include "engine/client/type_conversion.h"
 #include "platform/core/streams.h"
+#include "platform/core/threads.h"
 
 namespace qv {
 
@@ -654,12 +656,17 @@ DBIResult TQVClientTable::AddIndex(const void* indexDesc, const char*) {
     DBIResult rc = Request(QvnmAddIndexId, w, &reply);
     if (rc != 0) return SetResult(rc);
     const std::uint32_t rebuild = reply.size() >= 4 ? GetU32(reply.data()) : 0;
-    for (int polls = 0; rebuild != 0 && polls < 100000; ++polls) {
+    // Polled until finished; a failed build is found by the walk below.
+    for (int polls = 0; rebuild != 0 && rebuild != 0xFFFFFFFFu && polls < 100000; ++polls) {
         TqvRequestWriter s;
         s.U32(rebuild);
         std::vector<std::uint8_t> status;
         if (DBIResult p = Request(QvnmGetRebuildStatusId, s, &status)) return SetResult(p);
-        if (status.empty() || status[0] == 0) break;  // no longer known: finished
+        bool finished = false;
+        TqvRebuildStatusRecord record;
+        if (QvReadRebuildStatusReply(status.data(), status.size(), finished, record) != 0) break;  // gone: done
+        if (finished) break;
+        plat::Sleep(10);
     }
     plat::MemoryStream dict;
     rc = database_->GetTableDictionary(TableNameAddr(), dict, true);

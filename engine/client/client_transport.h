@@ -22,7 +22,7 @@ namespace qv {
 constexpr std::uint32_t QvnmAttachServerId = 1, QvnmDetachServerId = 2, QvnmMultipartId = 255;
 constexpr std::uint32_t QvnmDatabaseCloseId = 257, QvnmDatabaseAddAliasId = 260, QvnmDatabaseOpenNoAliasId = 261,
                         QvnmDatabaseDeleteAliasId = 263;
-constexpr std::uint32_t QvnmGetRebuildStatusId = 771, QvnmStartTransactionId = 1024, QvnmEndTransactionId = 1025;
+constexpr std::uint32_t QvnmPackTableId = 769, QvnmRestructureTableId = 770, QvnmGetRebuildStatusId = 771, QvnmStartTransactionId = 1024, QvnmEndTransactionId = 1025;
 constexpr std::uint32_t QvnmOpenTableId = 1280, QvnmAcqTableLockId = 1296, QvnmRelTableLockId = 1297,
                         QvnmIsTableLockedId = 1298, QvnmGetTableDictionaryId = 1299, QvnmBuildTableId = 1300,
                         QvnmDeleteTableId = 1301, QvnmRenameTableId = 1302, QvnmGetTableRecCountId = 1303,

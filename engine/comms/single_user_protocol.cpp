@@ -41,18 +41,26 @@ std::unique_ptr<TqvBaseCommsProtocol> TqvSingleUserProtocol::Create(std::string_
 void TqvSingleUserProtocol::Call(std::string_view /*serverName*/, std::uint32_t& connId) {
     if (IsServer()) RaiseQvExceptionNoArgs(QvExceptionClass::Comms, QvTable::General, 129);
     connId = 0;
-    // The name is not looked at: the first listening server found is taken.
+    // The name is not looked at: the named server window, or else the first
+    // listening server found, is taken.
     plat::HWND server = 0;
-    plat::EnumWindows(
-        [&](plat::HWND wnd, plat::LPARAM) {
-            if (plat::SendMessage(wnd, searchMessage_, 0, static_cast<plat::LPARAM>(notifyWindow_)) ==
-                kQvSearchAnswer) {
-                server = wnd;
-                return false;
-            }
-            return true;
-        },
-        0);
+    if (serverWindow_ != 0) {
+        if (plat::IsWindow(serverWindow_) &&
+            plat::SendMessage(serverWindow_, searchMessage_, 0, static_cast<plat::LPARAM>(notifyWindow_)) ==
+                kQvSearchAnswer)
+            server = serverWindow_;
+    } else {
+        plat::EnumWindows(
+            [&](plat::HWND wnd, plat::LPARAM) {
+                if (plat::SendMessage(wnd, searchMessage_, 0, static_cast<plat::LPARAM>(notifyWindow_)) ==
+                    kQvSearchAnswer) {
+                    server = wnd;
+                    return false;
+                }
+                return true;
+            },
+            0);
+    }
     if (server == 0) return;
     auto* conn = new TqvSingleUserConnection(this, server, notifyWindow_);
     connId = conn->Id();

@@ -2,7 +2,8 @@
 // packets as window messages between two hidden windows.
 //
 // A client finds a server by sending the search message 5110 to every
-// top-level window; a listening server's window answers 20822 and accepts.
+// top-level window (or only to the one server window it was told to use); a
+// listening server's window answers 20822 and accepts.
 // Packets then travel as message 5109 whose second parameter is the address
 // of a transport record in the sender's memory; the receiver descrambles the
 // packet in place before SendMessage returns, so the sender reuses its buffer
@@ -62,6 +63,10 @@ public:
     bool IsSingleUser() const override { return true; }
 
     plat::HWND NotifyWindow() const { return notifyWindow_; }
+    // A client that started its own server names that server's window: Call
+    // then asks that window only, never another server of the process
+    // (several sessions each run one). 0 keeps the search of every window.
+    void SetServerWindow(plat::HWND wnd) { serverWindow_ = wnd; }
     bool DatagramsOn() const { return datagrams_ != 0; }
 
 private:
@@ -71,6 +76,7 @@ private:
     std::uint32_t searchMessage_ = kQvWmSingleUserSearch;
     std::uint8_t datagrams_ = 0;
     plat::HWND notifyWindow_ = 0;
+    plat::HWND serverWindow_ = 0;
 };
 
 }  // namespace qv

@@ -114,6 +114,7 @@ public:
 
 TqvServerCommandHandler::TqvServerCommandHandler(TqvServerEngine& engine, TqvServerCommsEngine& comms)
     : engine_(engine),
+      rebuilder_(std::make_unique<TqvSrRebuilder>(engine)),
       singleUser_(dynamic_cast<TqvSingleUserProtocol*>(&comms.Transport()) != nullptr),
       keySeed_([&comms] { return comms.GetKeyStreamSeed(); }) {
     send_ = [&comms](std::uint32_t id, std::uint32_t client, std::uint16_t code, bool isStream,
@@ -129,7 +130,10 @@ TqvServerCommandHandler::TqvServerCommandHandler(TqvServerEngine& engine, TqvSer
 
 TqvServerCommandHandler::TqvServerCommandHandler(TqvServerEngine& engine, TqvReplySender sender, bool singleUser,
                                                  std::function<std::uint32_t()> keySeed)
-    : engine_(engine), send_(std::move(sender)), singleUser_(singleUser), keySeed_(std::move(keySeed)) {}
+    : engine_(engine),
+      rebuilder_(std::make_unique<TqvSrRebuilder>(engine)),
+      send_(std::move(sender)),
+      singleUser_(singleUser), keySeed_(std::move(keySeed)) {}
 
 void TqvServerCommandHandler::Dispatch(TqvDataMessage& msg) {
     const TqvRequestInfo* info = FindRequest(msg.messageId);
@@ -208,6 +212,7 @@ void TqvServerCommandHandler::nmAttachServer(Request& r) {
 
 void TqvServerCommandHandler::nmDetachServer(Request& r) {
     DBIResult res = engine_.ClientRemove(r.msg.clientId);
+    rebuilder_->ClientRemove(r.msg.clientId);
     if (r.msg.messageId == QvnmDetachServerJustInCase) {
         r.done = true;  // the client has gone; nobody waits for this answer
         r.Log("  *ERROR*  %x", {unsigned(res)});
@@ -309,22 +314,33 @@ void TqvServerCommandHandler::nmSession(Request& r) {
 }
 
 // ---- rebuilds ------------------------------------------------------------------------------
-// The rebuild workers are not part of this server yet: the requests are
-// checked and logged in full and then answered as not carried, and the
-// status query reports every id as unknown.
+// The three rebuilds start a worker and answer its id at once; the client
+// polls 771 for progress and the final result.
 
 void TqvServerCommandHandler::nmRebuild(Request& r) {
+    std::int32_t rebuild = -1;
+    DBIResult res = 0;
     switch (r.msg.messageId) {
-        case QvnmReindexTable:
+        case QvnmReindexTable: {
+            std::string table = r.Str(4, 32), index = r.Str(36, 32);
             r.Log("  DBase ID %d", {r.U32(0)});
-            r.Log("  TblName  [%s]", {r.Str(4, 32)});
-            r.Log("  InxName  [%s]", {r.Str(36, 32)});
+            r.Log("  TblName  [%s]", {table});
+            r.Log("  InxName  [%s]", {index});
             r.Log("  InxNum   %d", {r.U32(68)});
-            break;
-        case QvnmPackTable:
+            if (!r.RightsOk()) return;
+            res = rebuilder_->TableReindex(r.U32(0), table, index, r.U32(68), rebuild);
+            return r.Reply(res, U32Reply(static_cast<std::uint32_t>(rebuild)),
+                           [&] { r.Log("  RbldID   %d", {rebuild}); });
+        }
+        case QvnmPackTable: {
+            std::string table = r.Str(4, 32);
             r.Log("  DBase ID %d", {r.U32(0)});
-            r.Log("  TblName  [%s]", {r.Str(4, 32)});
-            break;
+            r.Log("  TblName  [%s]", {table});
+            if (!r.RightsOk()) return;
+            res = rebuilder_->TablePack(r.U32(0), table, rebuild);
+            return r.Reply(res, U32Reply(static_cast<std::uint32_t>(rebuild)),
+                           [&] { r.Log("  RbldID   %d", {rebuild}); });
+        }
         case QvnmRestructureTable: {
             if (r.n < 36) return r.Reply(dbi::kInvalidParameter);
             plat::MemoryStream s(std::string(reinterpret_cast<const char*>(r.p), r.n));
@@ -342,24 +358,29 @@ void TqvServerCommandHandler::nmRebuild(Request& r) {
             } catch (const std::exception&) {
                 return r.Reply(dbi::kInvalidParameter);
             }
+            std::string table = r.Str(4, 32);
             r.Log("  DBase ID %d", {r.U32(0)});
-            r.Log("  TblName  [%s]", {r.Str(4, 32)});
+            r.Log("  TblName  [%s]", {table});
             r.Hex("  Dictionary", r.n - 36, r.p + 36);
             if (map.empty()) r.Log("  FieldMap nil", {});
             for (std::size_t i = 0; i < map.size(); ++i)
                 r.Log(i == 0 ? "  FieldMap [%s]" : "           [%s]", {map[i]});
-            break;
+            if (!r.RightsOk()) return;
+            res = rebuilder_->TableRestructure(r.U32(0), table, dict, map, rebuild);
+            return r.Reply(res, U32Reply(static_cast<std::uint32_t>(rebuild)),
+                           [&] { r.Log("  ReBldID %d", {rebuild}); });
         }
         case QvnmGetRebuildStatus: {
             r.Log("  RebldID  %d", {r.U32(0)});
             if (!r.RightsOk()) return;
-            std::vector<std::uint8_t> rep(33, 0);  // no progress record, not known
-            return r.Reply(0, rep, [&] { r.Log("  IsThere  %d", {0}); });
+            std::vector<std::uint8_t> rep(kRebuildRecordSize + 1, 0);
+            std::uint8_t found = 0;
+            res = rebuilder_->GetRebuildStatus(r.U32(0), found, rep.data());
+            rep[kRebuildRecordSize] = found;
+            return r.Reply(res, rep, [&] { r.Log("  IsThere  %d", {found}); });
         }
         default: return;
     }
-    if (!r.RightsOk()) return;
-    r.Reply(kQvErrNotSupported);
 }
 
 // ---- transactions ------------------------------------------------------------------------------

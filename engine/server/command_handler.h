@@ -19,9 +19,11 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 
 #include "engine/comms/server_comms_engine.h"
+#include "engine/server/rebuild.h"
 #include "engine/server/request_catalogue.h"
 #include "engine/server/server_engine.h"
 
@@ -44,6 +46,7 @@ public:
     void Dispatch(TqvDataMessage& msg) override;
 
     bool SingleUserTransport() const { return singleUser_; }
+    TqvSrRebuilder& Rebuilder() { return *rebuilder_; }
 
 private:
     class Request;
@@ -63,6 +66,9 @@ private:
     void nmRecordOther(Request& r);
 
     TqvServerEngine& engine_;
+    // Owned here so that it goes (stopping its workers) while the engine,
+    // which outlives the handler, is still there.
+    std::unique_ptr<TqvSrRebuilder> rebuilder_;
     TqvReplySender send_;
     bool singleUser_;
     std::function<std::uint32_t()> keySeed_;

@@ -5,7 +5,7 @@ tavrin_library(tavrin_engine_dispatch
     command_handler.cpp
     request_catalogue.cpp
     server_log.cpp
-  DEPS tavrin_engine_server tavrin_engine_comms)
+  DEPS tavrin_engine_rebuild tavrin_engine_server tavrin_engine_comms)
 
 tavrin_test(engine_dispatch_tests LABEL engine
   SOURCES

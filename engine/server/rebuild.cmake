@@ -1,7 +1,6 @@
 tavrin_library(tavrin_engine_rebuild
   SOURCES
     rebuild.cpp
-    rebuild_swap.cpp
     rebuild_workers.cpp
   DEPS tavrin_engine_server tavrin_engine_storage tavrin_engine_base)
 

@@ -3,6 +3,7 @@
 
 #include "engine/base/engine_string_tables.h"
 #include "engine/server/server_engine.h"
+#include "engine/server/rebuild_swap.h"
 #include "platform/core/codepage.h"
 #include "platform/core/streams.h"
 
@@ -37,6 +38,13 @@ DBIResult Guarded(F&& body) {
 }
 }  // namespace
 
+// A rebuild cut short by a crash may have left a table half swapped; it is
+// settled before anything of the folder is read, as journals are. Tables
+// open now are left alone: their files must not move under them.
+void TqvServerEngine::RecoverSwaps(TqvSrFolder* folder) {
+    QvRecoverTableSwaps(folder->osPath, [&](const std::string& name) { return IsTableOpen(folder, name); });
+}
+
 // ---- databases ----------------------------------------------------------------------------------
 
 DBIResult TqvServerEngine::OpenDatabaseOnFolder(TqvSrClient* client, const std::string& path, bool writable,
@@ -57,6 +65,7 @@ DBIResult TqvServerEngine::OpenDatabaseOnFolder(TqvSrClient* client, const std::
                 return dbi::kNotExclusive;
             }
         }
+        RecoverSwaps(folder);
         db = new TqvSrDatabase(this, session, folder, writable, shared);
         databases_.Insert(db);
         databaseId = db->Id();
@@ -183,6 +192,7 @@ DBIResult TqvServerEngine::OpenTable(std::uint32_t databaseId, std::string_view 
         try {
             if (!table) {
                 if (!QvIsValidTableName(tableName)) return dbi::kInvalidTableName;
+                RecoverSwaps(db->folder);
                 if (!QvFileExists(TableFilePath(db->folder, tableName, "QVD"))) return dbi::kTableMissing;
                 made = table = new TqvSrTable(this, std::string(tableName), db->folder, bufferManager_.get(), shared);
                 table->OpenFiles(fileFlag);

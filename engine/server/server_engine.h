@@ -67,6 +67,10 @@ public:
                           TqvSrClient*& client);
     TqvSrTable* FindOpenTable(const TqvSrFolder* folder, std::string_view name);
     bool IsTableOpen(const TqvSrFolder* folder, std::string_view name) { return FindOpenTable(folder, name); }
+    // Adds the key of every row of `t` to its new index `n`; 9729 on a refused key.
+    DBIResult BuildNewIndexKeys(TqvSrTable* t, std::uint32_t n);
+    // Finishes or undoes interrupted table swaps of the folder (see rebuild_swap.h).
+    void RecoverSwaps(TqvSrFolder* folder);
 
     static DBIResult ExceptionToResult(const std::exception& e);
     static DBIResult MessageNumberToResult(std::int32_t n);

@@ -50,8 +50,33 @@ DBIResult TqvServerEngine::AddIndex(std::uint32_t& databaseId, std::uint32_t cur
         DefineIndex(t->GetFile(d.IndexFileNumber(n)), n, d.IndexKeyLength(n), false, d.IndexAllowDuplicates(n));
         t->keyBuildRoutines.resize(d.IndexCount(), nullptr);
         t->keyCompareRoutines.resize(d.IndexCount(), nullptr);
-        return 0;
+        // The rows already there get their keys now, inside the same
+        // transaction: an index that misses rows would answer wrong walks
+        // and searches. A refused key (a duplicate in a unique index) rolls
+        // the whole change back, the dictionary's copy in memory included.
+        DBIResult r = Guarded([&]() -> DBIResult { return BuildNewIndexKeys(t, n); });
+        if (r != 0) {
+            d.RemoveIndex(n);
+            t->keyBuildRoutines.resize(d.IndexCount());
+            t->keyCompareRoutines.resize(d.IndexCount());
+        }
+        return r;
     });
+}
+
+DBIResult TqvServerEngine::BuildNewIndexKeys(TqvSrTable* t, std::uint32_t n) {
+    std::vector<std::uint8_t> record(t->dictionary.GetRecordLength());
+    TqvCursorNav nav;
+    FillIndexInfo(t, n, nav);
+    std::uint32_t ref = 0;
+    for (;;) {
+        std::uint32_t next = 0;
+        t->NextRecordInFileOrder(ref, next, record.data());
+        if (next == 0) return 0;
+        ref = next;
+        if (DBIResult r = t->BuildKey(n, record.data(), 0, 0, nav.key.data())) return r;
+        if (!AddKey(nav.ictx, nav.key.data(), ref)) return dbi::kKeyViolation;
+    }
 }
 
 DBIResult TqvServerEngine::DropIndex(std::uint32_t databaseId, std::uint32_t cursorId, std::uint32_t indexNumber,

@@ -5,6 +5,7 @@
 #include <set>
 
 #include "engine/base/engine_string_tables.h"
+#include "engine/storage/file_access.h"
 #include "engine/storage/journal.h"
 
 namespace qv {
@@ -180,6 +181,10 @@ void TqvBufferManager::AppendJournal(TqvTransactionItem& item, const TqvbmRAMPag
                                               QvJournalFullPath(page.file->name));
     rec.append(reinterpret_cast<const char*>(page.buffer.data()), page.buffer.size());
     WriteTableFileAt(item.journal.get(), item.journalEnd, static_cast<std::uint32_t>(rec.size()), rec.data());
+    if (before)
+        item.beforeImages.push_back({page.file, page.file->name, static_cast<std::uint32_t>(page.block),
+                                     static_cast<std::uint32_t>(page.buffer.size()),
+                                     item.journalEnd + kJournalRecordHeadSize});
     item.journalEnd += rec.size();
 }
 
@@ -286,8 +291,78 @@ void TqvBufferManager::CommitTransaction(std::uint32_t trNo) {
 
 void TqvBufferManager::FlushTransaction(std::uint32_t trNo) {
     TqvPadLockGuard g(lock_);
-    if (!Item(trNo)) return;
-    WritePages(BoundPages(trNo));
+    TqvTransactionItem* item = Item(trNo);
+    if (!item) return;
+    std::vector<TqvbmRAMPage*> pages = BoundPages(trNo);
+    if (item->state == 2 && item->journal) {
+        // The table files change before the transaction is decided: note
+        // their lengths first (the before-images are in the journal already)
+        // and make the journal durable, so a rollback, or recovery after a
+        // crash, can undo what is written now.
+        for (TqvbmRAMPage* p : pages) {
+            auto known = std::find_if(item->extents.begin(), item->extents.end(),
+                                      [&](const TqvFileExtent& e) { return e.file == p->file; });
+            if (known == item->extents.end())
+                item->extents.push_back({p->file, p->file->name, GetTableFileSize(p->file)});
+        }
+        if (!pages.empty()) FlushTableFile(item->journal.get());
+        item->flushed = item->flushed || !pages.empty();
+    }
+    WritePages(pages);
+}
+
+void TqvBufferManager::RestoreFlushed(TqvTransactionItem& item) {
+    TqvFileAccess& fa = QvFileAccess();
+    // Files closed since: opened again by name for the restore only.
+    std::vector<std::pair<std::string, int>> reopened;
+    auto closeReopened = [&] {
+        int e = 0;
+        for (auto& r : reopened) fa.Close(r.second, e);
+    };
+    auto handleOf = [&](TbtdFileInfo* file, const std::string& path) -> int {
+        if (file != nullptr) return file->handle;
+        for (auto& r : reopened)
+            if (r.first == path) return r.second;
+        int e = 0;
+        int h = fa.Open(path, true, false, false, false, e);
+        if (h < 0) RaiseServer(srv::kOpenFailed, {path, e});
+        reopened.emplace_back(path, h);
+        return h;
+    };
+    try {
+        std::vector<std::uint8_t> image;
+        // Latest first, so each block ends with its earliest before-image:
+        // its bytes when the transaction began.
+        for (auto it = item.beforeImages.rbegin(); it != item.beforeImages.rend(); ++it) {
+            image.resize(it->size);
+            ReadTableFileExactAt(item.journal.get(), it->imageAt, it->size, image.data());
+            int e = 0;
+            const int h = handleOf(it->file, it->path);
+            if (fa.WriteAt(h, static_cast<std::uint64_t>(it->block) * it->size, image.data(), it->size, e) !=
+                static_cast<std::int64_t>(it->size))
+                RaiseServer(srv::kWriteFailed, {it->path, e});
+        }
+        // Blocks the transaction appended go again.
+        for (const TqvFileExtent& x : item.extents) {
+            int e = 0;
+            if (!fa.SetEndOfFile(handleOf(x.file, x.path), x.size, e)) RaiseServer(srv::kWriteFailed, {x.path, e});
+        }
+        for (const TqvFileExtent& x : item.extents) {
+            int e = 0;
+            if (!fa.Flush(handleOf(x.file, x.path), e)) RaiseServer(srv::kFlushFailed, {x.path, e});
+        }
+    } catch (...) {
+        closeReopened();
+        throw;
+    }
+    closeReopened();
+    // Clean pages of those files may hold what was flushed: read again from disk.
+    std::vector<TqvbmRAMPage*> stale;
+    for (auto* map : {&headers_, &inUse_})
+        for (auto& kv : *map)
+            for (const TqvFileExtent& x : item.extents)
+                if (x.file != nullptr && kv.second->file == x.file) stale.push_back(kv.second);
+    for (TqvbmRAMPage* p : stale) DropPage(p);
 }
 
 void TqvBufferManager::RollbackTransaction(std::uint32_t trNo) {
@@ -301,6 +376,11 @@ void TqvBufferManager::RollbackTransaction(std::uint32_t trNo) {
             QvDeleteFile(item->journal->name);
             item->journal.reset();
         } else {
+            DiscardTransactionPages(trNo);
+            // Progress already written must be undone from the journal; the
+            // journal goes only once that has succeeded (else recovery at
+            // the next open still has it).
+            if (item->flushed) RestoreFlushed(*item);
             CloseAndDeleteJournal(*item);
         }
     }
@@ -315,6 +395,12 @@ void TqvBufferManager::DiscardTransactionPages(std::uint32_t trNo) {
 
 void TqvBufferManager::RemoveFile(TbtdFileInfo* file) {
     TqvPadLockGuard g(lock_);
+    for (auto& t : transactions_) {
+        for (TqvBeforeImage& b : t.second->beforeImages)
+            if (b.file == file) b.file = nullptr;
+        for (TqvFileExtent& x : t.second->extents)
+            if (x.file == file) x.file = nullptr;
+    }
     std::vector<TqvbmRAMPage*> pages;
     for (auto& kv : headers_)
         if (kv.second->file == file) pages.push_back(kv.second);

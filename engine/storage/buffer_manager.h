@@ -32,12 +32,34 @@ struct TqvbmRAMPage {
     bool bound = false;
 };
 
+// Where a fail-safe transaction's before-image of one block lies in its
+// journal, so that a rollback after progress was written can put it back.
+// `file` is cleared when the file is closed; `path` then finds it again.
+struct TqvBeforeImage {
+    TbtdFileInfo* file = nullptr;
+    std::string path;
+    std::uint32_t block = 0, size = 0;
+    std::uint64_t imageAt = 0;
+};
+
+// A table file's length before the transaction first wrote to it.
+struct TqvFileExtent {
+    TbtdFileInfo* file = nullptr;
+    std::string path;
+    std::uint64_t size = 0;
+};
+
 struct TqvTransactionItem {
     std::uint32_t number = 0;
     TbtdFileInfoPtr journal;     // fail-safe only
     std::uint64_t journalEnd = 0;
     bool journalComplete = false;  // state word 1 is on disk
     int state = 1;                 // 1 ordinary, 2 fail-safe
+    // Fail-safe only: what a rollback needs once FlushTransaction has
+    // written pages to the table files.
+    std::vector<TqvBeforeImage> beforeImages;
+    std::vector<TqvFileExtent> extents;
+    bool flushed = false;
 };
 
 class TqvBufferManager {
@@ -81,6 +103,9 @@ private:
     void DropPage(TqvbmRAMPage* page);
     TqvTransactionItem* Item(std::uint32_t trNo);
     void CloseAndDeleteJournal(TqvTransactionItem& item);
+    // Puts back the before-images and lengths of the files a flushed
+    // fail-safe transaction wrote, and drops the cached pages of those files.
+    void RestoreFlushed(TqvTransactionItem& item);
 
     std::vector<std::unique_ptr<TqvbmRAMPage>> all_;
     std::map<Key, TqvbmRAMPage*> inUse_;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/comms/comms_packet.h"
+#include "engine/server/rebuild.h"
 #include "engine/server/request_catalogue.h"
 #include "engine/server/system_tables.h"
 #include "engine/storage/dictionary.h"
@@ -439,3 +440,44 @@ TEST_F(LockConflictTest, LastingConflictAnswersWithTheLockError) {
 }
 
 }  // namespace
+
+// The 771 reply as the catalogue lays it out, built by hand: the server's
+// record and the client's reading must both agree with it.
+TEST(RebuildStatusReply, ServerAndClientShareTheCatalogueLayout) {
+    plat::FakeClock clock{1000};
+    plat::ScopedClock scope{clock};
+    qv::TqvSrRebuildStatus status(9, 3, 40);  // total 40, started at tick 1000
+    clock.Advance(500);
+    status.Update(20, 10, 7);
+    status.MarkFinished();
+    std::vector<std::uint8_t> golden(33, 0);
+    auto put = [&](std::size_t at, std::uint32_t v) {
+        for (int i = 0; i < 4; ++i) golden[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
+    };
+    put(0, 1000);  // start tick
+    put(4, 1500);  // last update
+    put(8, 40);    // total
+    put(12, 20);   // read
+    put(16, 10);   // written
+    put(20, 50);   // percent
+    put(24, 7);    // result
+    golden[28] = 1;  // finished
+    golden[32] = 1;  // found
+    std::vector<std::uint8_t> server(33, 0);
+    status.Record(server.data());
+    server[32] = 1;
+    EXPECT_EQ(server, golden);
+
+    bool finished = false;
+    TqvRebuildStatusRecord record;
+    ASSERT_EQ(QvReadRebuildStatusReply(golden.data(), golden.size(), finished, record), 0);
+    EXPECT_TRUE(finished);
+    EXPECT_TRUE(std::equal(record.bytes.begin(), record.bytes.end(), golden.begin()));
+    golden[28] = 0;
+    ASSERT_EQ(QvReadRebuildStatusReply(golden.data(), golden.size(), finished, record), 0);
+    EXPECT_FALSE(finished) << "byte 28, not byte 0, is the finished flag";
+    golden[32] = 0;
+    EXPECT_EQ(QvReadRebuildStatusReply(golden.data(), golden.size(), finished, record), 8712);
+    golden[32] = 1;
+    EXPECT_EQ(QvReadRebuildStatusReply(golden.data(), 32, finished, record), 8712) << "a short reply";
+}

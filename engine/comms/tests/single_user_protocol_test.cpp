@@ -123,6 +123,29 @@ TEST_F(SingleUserTest, CallFindsTheFirstListeningServerAndClientsNeverAccept) {
     EXPECT_TRUE(r2.newConnections.empty());
 }
 
+TEST_F(SingleUserTest, ACallToANamedServerWindowReachesThatServerOnly) {
+    Recorder r1, r2;
+    TqvSingleUserProtocol server1("One", kQvRoleServer), server2("Two", kQvRoleServer);
+    r1.Attach(server1);
+    r2.Attach(server2);
+    TqvSingleUserProtocol client("C", kQvRoleClient);
+    client.SetServerWindow(server2.NotifyWindow());
+    std::uint32_t id = 0;
+    client.Call("", id);
+    ASSERT_NE(id, 0u);
+    EXPECT_EQ(server1.ConnectionCount(), 0) << "the older server is not the client's";
+    EXPECT_EQ(server2.ConnectionCount(), 1);
+
+    // A named window that is not a listening server gives no connection,
+    // rather than some other session's server.
+    TqvSingleUserProtocol lost("L", kQvRoleClient), notAServer("N", kQvRoleClient);
+    lost.SetServerWindow(notAServer.NotifyWindow());
+    std::uint32_t none = 7;
+    lost.Call("", none);
+    EXPECT_EQ(none, 0u);
+    EXPECT_EQ(server1.ConnectionCount(), 0);
+}
+
 TEST_F(SingleUserTest, CallWithoutServerGivesZeroAndServersCannotCall) {
     TqvSingleUserProtocol client("C", kQvRoleClient);
     std::uint32_t id = 5;

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <set>
 
+#include "platform/core/threads.h"
+
 #include "engine/server/tests_dispatch/handler_fixture.h"
 
 using namespace qv;
@@ -329,18 +331,101 @@ TEST_F(TableTest, TableMaintenanceRequests) {
     EXPECT_FALSE(std::filesystem::exists(dir / "Folk.QVD") || std::filesystem::exists(dir / "FOLK.QVD"));
 }
 
-TEST_F(TableTest, RebuildRequestsAreCheckedAndAnsweredNotCarried) {
-    EXPECT_EQ(Code(QvnmReindexTable, Payload().U32(db).Str("People", 32).Str("", 32).U32(1).b), kQvErrNotSupported);
-    EXPECT_EQ(Code(QvnmPackTable, Payload().U32(db).Str("People", 32).b), kQvErrNotSupported);
+class RebuildTest : public TableTest {
+protected:
+    // Polls 771 until finished; the final 33-byte reply.
+    Bytes WaitRebuild(std::uint32_t id) {
+        for (int i = 0; i < 2000; ++i) {
+            Reply st = Last(QvnmGetRebuildStatus, U32Bytes(id));
+            EXPECT_EQ(st.code, 0);
+            EXPECT_EQ(st.data.size(), 33u);
+            if (st.data.size() != 33 || st.data[32] != 1) return st.data;  // unknown: give up
+            if (st.data[28] == 1) return st.data;
+            plat::Sleep(5);
+        }
+        ADD_FAILURE() << "rebuild never finished";
+        return {};
+    }
+    std::vector<std::int32_t> Ids() {
+        std::uint32_t c = OpenCursor(db, "ById");
+        std::vector<std::int32_t> ids;
+        for (;;) {
+            Send(QvnmRecordGetNext, ReadPayload(0, 0, c));
+            const Reply& r = replies.back();
+            // The container's first sub-message: 12-byte header, then the record.
+            if (r.data.size() < 12 || GetU16(r.data.data() + 8) != 0) break;
+            ids.push_back(static_cast<std::int32_t>(GetU32(r.data.data() + 12 + dict.FieldOffset(0))));
+        }
+        EXPECT_EQ(Code(QvnmCursorClose, U32Bytes(c)), 0);
+        return ids;
+    }
+};
+
+TEST_F(RebuildTest, PackRunsAndItsStatusIsPolledInTheCatalogueLayout) {
+    for (int i : {3, 1, 2}) ASSERT_EQ(Code(QvnmRecordInsert, InsertPayload(Rec(i, "N" + std::to_string(i)))), 0);
+    ASSERT_EQ(Code(QvnmCursorClose, U32Bytes(cursor)), 0);
+    Reply started = Last(QvnmPackTable, Payload().U32(db).Str("People", 32).b);
+    ASSERT_EQ(started.code, 0);
+    ASSERT_EQ(started.data.size(), 4u);
+    const std::uint32_t id = U32Of(started);
+    Bytes last = WaitRebuild(id);
+    ASSERT_EQ(last.size(), 33u);
+    EXPECT_EQ(GetU32(last.data() + 8), 3u);   // total
+    EXPECT_EQ(GetU32(last.data() + 12), 3u);  // read
+    EXPECT_EQ(GetU32(last.data() + 16), 3u);  // written
+    EXPECT_EQ(GetU32(last.data() + 24), 0u);  // result
+    EXPECT_EQ(last[32], 1);
+    // Read once finished, the status is gone.
+    EXPECT_EQ(Last(QvnmGetRebuildStatus, U32Bytes(id)).data, Bytes(33, 0));
+    EXPECT_EQ(Ids(), (std::vector<std::int32_t>{1, 2, 3}));
+}
+
+TEST_F(RebuildTest, RestructureAndReindexRunThroughTheHandler) {
+    for (int i : {2, 1}) ASSERT_EQ(Code(QvnmRecordInsert, InsertPayload(Rec(i, "N"))), 0);
+    ASSERT_EQ(Code(QvnmCursorClose, U32Bytes(cursor)), 0);
+    Reply re = Last(QvnmReindexTable, Payload().U32(db).Str("People", 32).Str("ByName", 32).U32(0).b);
+    ASSERT_EQ(re.code, 0);
+    EXPECT_EQ(GetU32(WaitRebuild(U32Of(re)).data() + 24), 0u);
+
+    TqvDataDictionary wider;
+    wider.Assign(dict);
+    wider.Unlock();
+    wider.AddField("Extra", "", qvftInt32, 4, 0, false);
     plat::MemoryStream s;
-    dict.WriteToStream(s);
+    wider.WriteToStream(s);
     Payload rest;
-    rest.U32(db).Str("People", 32).Raw(s.Bytes()).U8(0);  // a single zero byte: no field map
+    rest.U32(db).Str("People", 32).Raw(s.Bytes()).U8(0);  // no field map: fields by name
     Send(QvnmRestructureTable, rest.b, kClientA, false, true);
-    EXPECT_EQ(replies.back().code, kQvErrNotSupported);
-    Reply st = Last(QvnmGetRebuildStatus, U32Bytes(5));
-    EXPECT_EQ(st.code, 0);
-    EXPECT_EQ(st.data, Bytes(33, 0));  // no progress, not known
+    ASSERT_EQ(replies.back().code, 0);
+    Bytes last = WaitRebuild(U32Of(replies.back()));
+    EXPECT_EQ(GetU32(last.data() + 24), 0u);
+    TqvDataDictionary now;
+    plat::MemoryStream out;
+    ASSERT_EQ(engine.GetTableDictionary(db, "People", out, 0), 0);
+    out.SetPosition(0);
+    now.ReadFromStream(out);
+    EXPECT_GE(now.GetFieldNumber("Extra"), 0);
+    recLen = now.GetRecordLength();  // the rows are read in the new layout
+    EXPECT_EQ(Ids(), (std::vector<std::int32_t>{1, 2}));
+}
+
+TEST_F(RebuildTest, DetachingTheStarterForgetsItsRebuilds) {
+    ASSERT_EQ(Code(QvnmCursorClose, U32Bytes(cursor)), 0);
+    Reply started = Last(QvnmPackTable, Payload().U32(db).Str("People", 32).b);
+    ASSERT_EQ(started.code, 0);
+    const std::uint32_t id = U32Of(started);
+    handler.Rebuilder().WaitAll();
+    ASSERT_EQ(Last(QvnmGetRebuildStatus, U32Bytes(id), kClientB).data[32], 1) << "known while its client is there";
+    ASSERT_EQ(Code(QvnmDetachServer, {}), 0);
+    EXPECT_EQ(Last(QvnmGetRebuildStatus, U32Bytes(id), kClientB).data, Bytes(33, 0));
+}
+
+TEST_F(RebuildTest, AFailedStartAnswersItsCodeWithoutAnId) {
+    // The table is open shared by the cursor: the exclusive open refuses.
+    Reply r = Last(QvnmPackTable, Payload().U32(db).Str("People", 32).b);
+    EXPECT_NE(r.code, 0);
+    EXPECT_TRUE(r.data.empty());
+    EXPECT_EQ(Last(QvnmGetRebuildStatus, U32Bytes(1)).data, Bytes(33, 0));
 }
 
 // ---- transactions and the retry rule ------------------------------------------------------------------

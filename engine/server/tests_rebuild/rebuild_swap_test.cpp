@@ -9,6 +9,7 @@
 #include <stdexcept>
 
 #include "engine/server/rebuild_swap.h"
+#include "engine/server/tests_rebuild/rebuild_fixture.h"
 #include "tests/support/test_support.h"
 
 using namespace qv;
@@ -170,6 +171,44 @@ TEST_F(SwapTest, FreeNamesSkipExistingTablesAndRecords) {
     Put("_PACK2", "RB$", "x");
     EXPECT_EQ(QvFreeTableName(plan.folder, "_PACK"), "_PACK3");
     EXPECT_EQ(QvFreeTableName(plan.folder, "_REST"), "_REST1");
+}
+
+}  // namespace
+
+namespace {
+
+// A process that died half-way through a swap leaves the table's files set
+// aside; the next engine to open the folder puts them back before anything
+// reads the table.
+TEST(SwapRecoveryOnOpen, AnEngineOpeningTheFolderSettlesAnInterruptedSwap) {
+    testsupport::TempDir dir;
+    std::vector<std::string> before;
+    {
+        rbtest::Server s{dir.path().string()};
+        s.Build("People", 20);
+        s.Build("_PACK1", 3);
+        before = s.Rows("People", "ById");
+    }
+    const TqvSwapPlan plan{dir.path().string(), "People", "_PACK1", "_OLD1", {"QVD", "QVB"}, {"QVD", "QVB"}};
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        gKillAt = 4;  // both old files aside, nothing of the copy moved in yet
+        QvSetSwapStepHook(KillAt);
+        try {
+            QvSwapTableFiles(plan);
+        } catch (...) {
+        }
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFSIGNALED(status));
+    ASSERT_FALSE(fs::exists(dir / "People.QVD")) << "the kill left the table set aside";
+
+    rbtest::Server again{dir.path().string()};
+    EXPECT_TRUE(fs::exists(dir / "People.QVD"));
+    EXPECT_EQ(again.Rows("People", "ById"), before);
 }
 
 }  // namespace

@@ -196,6 +196,48 @@ TEST(FailSafe, JournalRecordsAndOrderOfWrites) {
     EXPECT_EQ(Fill(t, 7), 'c');
 }
 
+// Progress written part-way (FlushTransaction) and then rolled back: the
+// table file is byte for byte what it was, length included, whether the file
+// is still open at the rollback or was closed in between.
+TEST(FailSafe, RollbackAfterFlushedProgressRestoresTheFile) {
+    for (bool closeFirst : {false, true}) {
+        SCOPED_TRACE(closeFirst ? "file closed before the rollback" : "file open");
+        testsupport::TempDir dir;
+        std::string path = (dir / "R.QVD").string();
+        OpenFile t(path);
+        MakeTable(t, 4, 'a');
+        t.Close();
+        const std::string before = ReadFileBytes(path);
+        t.Open();
+        t.f->transaction = 5;
+        t.bm.StartTransaction(5, true, (dir / "5").string());
+        SetFill(t, 1, 'b');
+        std::uint32_t added = 0;
+        std::memset(GetNewBlock(t.f.get(), t.Header(true), added) + 32, 'n', 4096 - 32);
+        ASSERT_EQ(added, 5u);
+        t.bm.FlushTransaction(5);
+        ASSERT_NE(ReadFileBytes(path), before) << "the flush reached the file";
+        SetFill(t, 1, 'c');  // changed again after the flush
+        SetFill(t, 2, 'd');
+        t.bm.FlushTransaction(5);
+        SetFill(t, 3, 'e');  // never flushed
+        if (closeFirst) t.Close();
+        t.bm.RollbackTransaction(5);
+        EXPECT_EQ(ReadFileBytes(path), before);
+        EXPECT_FALSE(fs::exists(dir / "5.QV$"));
+        if (!closeFirst) {
+            // The cache reads the restored blocks, not the flushed ones.
+            EXPECT_EQ(Fill(t, 1), 'a');
+            EXPECT_EQ(Fill(t, 2), 'a');
+            EXPECT_EQ(Fill(t, 3), 'a');
+        }
+        t.Close();
+        t.Open();
+        EXPECT_EQ(Fill(t, 1), 'a');
+        EXPECT_EQ(ReadFileBytes(path), before);
+    }
+}
+
 TEST(FailSafe, JournalPathThatDoesNotFitIsRefused) {
     testsupport::TempDir dir;
     fs::path deep = dir.path();
