@@ -83,6 +83,23 @@ std::string Mutate(std::string s, std::mt19937& rng, const std::vector<std::stri
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Targets that touch the program's folders (ini files, the Windows
+    // folder) must never reach the user's real data folder.
+    char homeTemplate[] = "/tmp/tavrin-fuzz-home-XXXXXX";
+    const char* home = mkdtemp(homeTemplate);
+    if (!home) {
+        std::fprintf(stderr, "cannot create a temporary data folder\n");
+        return 2;
+    }
+    setenv("TAVRIN_HOME", home, 1);
+    struct RemoveHome {
+        std::string path;
+        ~RemoveHome() {
+            std::error_code ec;
+            std::filesystem::remove_all(path, ec);
+        }
+    } removeHome{home};
+
     std::vector<std::string> seeds;
     for (int i = 1; i < argc; ++i) {
         std::filesystem::path p = argv[i];
