@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -46,6 +47,35 @@ DBIResult BcdFromDouble(double value, std::uint16_t, std::uint16_t, std::uint8_t
         }
     }
     if (value < 0) bcd[1] = 1;
+    return 0;
+}
+
+DBIResult BcdToDouble(const std::uint8_t* bcd, double& value) {
+    value = 0.0;
+    if (bcd == nullptr) return kDbiErrInvalidParam;
+    const std::uint8_t flags = bcd[1];
+    if (flags == 2) return 0;
+    if (flags > 1) return kDbiErrInvalidParam;
+    const std::uint8_t* number = bcd + 2;
+    // Digits 1-16 from number bytes 9 down to 2, then the 17th.
+    std::string digits;
+    for (int b = 9; b >= 2; --b) {
+        const int hi = number[b] >> 4, lo = number[b] & 0x0F;
+        if (hi > 9 || lo > 9) return kDbiErrInvalidParam;
+        digits.push_back(static_cast<char>('0' + hi));
+        digits.push_back(static_cast<char>('0' + lo));
+    }
+    const int last = number[1] >> 4;
+    if (last > 9 || (number[1] & 0x0F) != 0) return kDbiErrInvalidParam;
+    digits.push_back(static_cast<char>('0' + last));
+    // An all-zero number is what the writer leaves for magnitudes below 1e-16.
+    if (digits.find_first_not_of('0') == std::string::npos) return 0;
+    const int exponent = (number[0] & 0x7F) - 64;
+    // The text goes through strtod so the 17 digits come back to the very
+    // double they were printed from.
+    std::string text = (flags == 1 ? "-" : "") + digits.substr(0, 1) + "." + digits.substr(1) + "e" +
+                       std::to_string(exponent);
+    value = std::strtod(text.c_str(), nullptr);
     return 0;
 }
 

@@ -20,4 +20,9 @@ constexpr int kFmtBcdSize = 34;
 // would otherwise run into the sign bit.
 DBIResult BcdFromDouble(double value, std::uint16_t precision, std::uint16_t places, std::uint8_t* bcd);
 
+// Reads a record back: 0 with `value` set; kDbiErrInvalidParam (value 0)
+// for a null pointer, an unknown flag byte or a digit nibble above 9, so a
+// damaged record never passes for a number.
+DBIResult BcdToDouble(const std::uint8_t* bcd, double& value);
+
 }  // namespace qv

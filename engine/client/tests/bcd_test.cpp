@@ -55,22 +55,57 @@ TEST(Bcd, GoldenValues) {
     }
 }
 
-// Reads the number bytes back into a value: the packing loses nothing of the
-// 17 significant digits.
 double Decode(const Bcd& b) {
-    if (b[1] == 2) return 0.0;
-    const std::uint8_t* n = b.data() + 2;
-    if (n[0] == 0) return 0.0;
-    std::string digits;
-    for (int i = 9; i >= 2; --i) {
-        digits.push_back(static_cast<char>('0' + (n[i] >> 4)));
-        digits.push_back(static_cast<char>('0' + (n[i] & 15)));
+    double v = -42.0;
+    EXPECT_EQ(BcdToDouble(b.data(), v), 0);
+    return v;
+}
+
+// Records built by hand, read back; every written case of GoldenValues too.
+TEST(Bcd, GoldenRecordsDecode) {
+    struct Case {
+        std::uint8_t flags;
+        std::array<std::uint8_t, 10> number;
+        double value;
+    };
+    const Case cases[] = {
+        {2, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 0.0},
+        // Flag 2 wins over whatever the number bytes hold.
+        {2, {0x42, 0, 0, 0, 0, 0, 0, 0, 0, 0x99}, 0.0},
+        {1, {0xC0, 0, 0, 0, 0, 0, 0, 0, 0, 0x15}, -1.5},
+        {0, {0x42, 0, 0, 0, 0, 0, 0, 0x56, 0x34, 0x12}, 123.456},
+        {0, {0x3D, 0, 0, 0, 0, 0, 0, 0, 0, 0x10}, 0.001},
+        {0, {0x50, 0x80, 0x56, 0x34, 0x12, 0x90, 0x78, 0x56, 0x34, 0x12}, 12345678901234568.0},
+        // Currency with four places: 1234.5678 = 1.2345678E+0003.
+        {1, {0xC3, 0, 0, 0, 0, 0, 0x78, 0x56, 0x34, 0x12}, -1234.5678},
+        // The all-zero number the writer leaves below 1e-16.
+        {1, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 0.0},
+    };
+    for (const Case& c : cases) {
+        Bcd b{};
+        b[1] = c.flags;
+        for (int i = 0; i < 10; ++i) b[2 + i] = c.number[i];
+        EXPECT_EQ(Decode(b), c.value) << c.value;
     }
-    digits.push_back(static_cast<char>('0' + (n[1] >> 4)));
-    int exponent = (n[0] & 0x7F) - 64;
-    std::string text = std::string(b[1] == 1 ? "-" : "") + digits[0] + "." + digits.substr(1) + "e" +
-                       std::to_string(exponent);
-    return std::strtod(text.c_str(), nullptr);
+}
+
+TEST(Bcd, DamagedRecordsAreRefused) {
+    Bcd good = Convert(-1.5);
+    struct Case {
+        int byte;
+        std::uint8_t value;
+    };
+    // An unknown flag, a digit nibble above 9 high or low, a low nibble in
+    // the 17th-digit byte.
+    for (Case c : {Case{1, 3}, Case{11, 0xA5}, Case{4, 0x1F}, Case{3, 0x81}}) {
+        Bcd b = good;
+        b[c.byte] = c.value;
+        double v = 7.0;
+        EXPECT_EQ(BcdToDouble(b.data(), v), kDbiErrInvalidParam) << "byte " << c.byte;
+        EXPECT_EQ(v, 0.0);
+    }
+    double v = 7.0;
+    EXPECT_EQ(BcdToDouble(nullptr, v), kDbiErrInvalidParam);
 }
 
 TEST(Bcd, DigitsReadBackToTheValue) {
