@@ -1,6 +1,7 @@
 #include "platform/db/engine_driver.h"
 
 #include "engine/api/dbi_api.h"
+#include "engine/client/bcd.h"
 #include "engine/client/client_session.h"
 #include "engine/client/cursor_base.h"
 #include "engine/client/type_conversion.h"
@@ -8,6 +9,7 @@
 #include "platform/core/datetime.h"
 #include "platform/db/db_errors.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <exception>
@@ -32,6 +34,8 @@ constexpr std::uint32_t kOpenReadWrite = 0, kOpenReadOnly = 1;
 constexpr std::uint32_t kShareShared = 0, kShareExclusive = 1;
 constexpr double kMsPerDay = 86400000.0;
 constexpr DBIResult kDbiErrRecNotFound = 8710;
+constexpr std::int16_t kBcdPrecision = 32;
+constexpr int kMaxBcdPlaces = 4;
 
 TFieldType KindOf(const FLDDesc& d) {
     switch (d.fieldType) {
@@ -41,7 +45,12 @@ TFieldType KindOf(const FLDDesc& d) {
     case fldINT32:
     case fldUINT32: return d.subType == fldstAUTOINC ? ftAutoInc : ftInteger;
     case fldFLOAT:
-    case fldFLOATIEEE: return d.subType == fldstMONEY ? ftCurrency : ftFloat;
+    case fldFLOATIEEE:
+        // The engine keeps a BCD field as money with its places: the places
+        // tell it from a plain currency field.
+        if (d.subType == fldstMONEY) return d.units2 > 0 ? ftBCD : ftCurrency;
+        return ftFloat;
+    case fldBCD: return ftBCD;
     case fldBOOL: return ftBoolean;
     case fldDATE: return ftDate;
     case fldTIME: return ftTime;
@@ -66,6 +75,14 @@ FLDDesc DescOf(const TFieldDef& f, std::uint16_t number) {
     case ftAutoInc: d.fieldType = fldINT32; d.subType = fldstAUTOINC; break;
     case ftFloat: d.fieldType = fldFLOAT; break;
     case ftCurrency: d.fieldType = fldFLOAT; d.subType = fldstMONEY; break;
+    case ftBCD:
+        // Places beyond the four a money value keeps would be lost silently.
+        if (f.Size < 0 || f.Size > kMaxBcdPlaces)
+            throw EDatabaseError("BCD field '" + f.Name + "' has more places than the engine keeps");
+        d.fieldType = fldBCD;
+        d.units1 = kBcdPrecision;
+        d.units2 = static_cast<std::int16_t>(f.Size > 0 ? f.Size : kMaxBcdPlaces);
+        break;
     case ftBoolean: d.fieldType = fldBOOL; break;
     case ftDate: d.fieldType = fldDATE; break;
     case ftTime: d.fieldType = fldTIME; break;
@@ -102,9 +119,11 @@ public:
             TFieldDef f;
             f.Name = d.name;
             f.DataType = KindOf(d);
-            f.Size = f.DataType == ftString ? d.units1 : 0;
+            f.Size = f.DataType == ftString ? d.units1 : f.DataType == ftBCD ? d.units2 : 0;
             f.FieldNo = i + 1;
             fields_.push_back(f);
+            // Only a true BCD field moves the 34-byte record through the API.
+            bcdRecord_.push_back(d.fieldType == fldBCD);
         }
         for (std::uint16_t i = 1; i <= p.indexes; ++i) {
             std::vector<std::uint8_t> buf(IDXDesc::kSize, 0);
@@ -449,6 +468,15 @@ private:
             case ftAutoInc: out[i] = static_cast<std::int64_t>(Get<std::int32_t>(v)); break;
             case ftFloat:
             case ftCurrency: out[i] = Get<double>(v); break;
+            case ftBCD:
+                if (bcdRecord_[i]) {
+                    double d = 0;
+                    Check(BcdToDouble(v, d));
+                    out[i] = d;
+                } else {
+                    out[i] = Get<double>(v);
+                }
+                break;
             case ftBoolean: out[i] = Get<std::uint16_t>(v) != 0; break;
             case ftDate: out[i] = static_cast<double>(Get<std::int32_t>(v) - plat::DateDelta); break;
             case ftTime: out[i] = Get<std::uint32_t>(v) / kMsPerDay; break;
@@ -526,6 +554,12 @@ private:
             case ftAutoInc: Put(v, static_cast<std::int32_t>(std::llround(num()))); break;
             case ftFloat:
             case ftCurrency: Put(v, num()); break;
+            case ftBCD:
+                if (bcdRecord_[i])
+                    Check(BcdFromDouble(num(), kBcdPrecision, static_cast<std::uint16_t>(fields_[i].Size), v));
+                else
+                    Put(v, num());
+                break;
             case ftBoolean: Put(v, static_cast<std::uint16_t>(num() != 0)); break;
             case ftDate: Put(v, static_cast<std::int32_t>(std::floor(num())) + plat::DateDelta); break;
             case ftTime: Put(v, static_cast<std::uint32_t>(std::llround(num() * kMsPerDay))); break;
@@ -556,6 +590,7 @@ private:
     hDBIDb db_;
     std::uint32_t recSize_ = 0, bmSize_ = 0;
     std::vector<TFieldDef> fields_;
+    std::vector<bool> bcdRecord_;
     std::vector<TIndexDef> indexes_;
     std::vector<std::uint8_t> buf_;
     std::vector<std::uint16_t> keyFields_;
@@ -708,8 +743,56 @@ void TEngineDriver::DeleteAlias(const std::string& name) {
     Check(session->DeleteAlias(kNilHandle, name.c_str()));
 }
 
-bool TEngineDriver::GetAliasPath(const std::string&, std::string&) { return false; }
+namespace {
 
-std::vector<std::string> TEngineDriver::AliasNames() { return {}; }
+// Every alias the current session knows, as the engine's alias list gives
+// them (name and folder).
+std::vector<DBDesc> AliasList() {
+    hDBISes ses = kNilHandle;
+    Check(DbiGetCurrSession(ses));
+    auto* session = HandleAs<TBaseSession>(ses);
+    if (!session) Check(kDbiErrInvalidSesHandle);
+    hDBICur list = kNilHandle;
+    Check(session->OpenDatabaseList(list));
+    std::vector<DBDesc> out;
+    std::vector<std::uint8_t> props(CURProps::kSize, 0);
+    DBIResult rc = DbiGetCursorProps(list, props.data());
+    if (rc == 0) {
+        const std::uint32_t size = CURProps::Read(props.data()).recordBufferSize;
+        // A row shorter than the descriptor would be read past its end.
+        std::vector<std::uint8_t> row(std::max<std::uint32_t>(size, DBDesc::kSize), 0);
+        while ((rc = DbiGetNextRecord(list, 0, row.data(), nullptr)) == 0) {
+            out.push_back(DBDesc::Read(row.data()));
+            std::fill(row.begin(), row.end(), 0);
+        }
+        if (rc == kDbiErrEof) rc = 0;
+    }
+    DbiCloseCursor(list);
+    Check(rc);
+    return out;
+}
+
+// Folder paths are never alias names; they need no trip to the engine.
+bool CouldBeAlias(const std::string& name) {
+    return !name.empty() && name.find_first_of("/\\:") == std::string::npos;
+}
+
+}  // namespace
+
+bool TEngineDriver::GetAliasPath(const std::string& name, std::string& path) {
+    if (!CouldBeAlias(name)) return false;
+    for (const DBDesc& d : AliasList())
+        if (plat::CompareAnsi(d.name, name, true) == 0) {
+            path = d.physicalPath;
+            return true;
+        }
+    return false;
+}
+
+std::vector<std::string> TEngineDriver::AliasNames() {
+    std::vector<std::string> names;
+    for (const DBDesc& d : AliasList()) names.push_back(d.name);
+    return names;
+}
 
 }  // namespace db

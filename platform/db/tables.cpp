@@ -64,6 +64,12 @@ bool TSession::IsAlias(const std::string& name) {
 
 std::vector<std::string> TSession::GetAliasNames() { return Driver().AliasNames(); }
 
+std::vector<std::string> TSession::GetAliasParams(const std::string& name) {
+    std::string path;
+    if (!Driver().GetAliasPath(name, path)) DatabaseError("Unknown database alias '" + name + "'");
+    return {"PATH=" + path};
+}
+
 TDatabase* TSession::FindDatabase(const std::string& databaseName) const {
     for (TDatabase* d : databases_)
         if (plat::CompareAnsi(d->DatabaseName, databaseName, true) == 0) return d;

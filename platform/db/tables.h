@@ -30,6 +30,9 @@ public:
     void DeleteAlias(const std::string& name);
     bool IsAlias(const std::string& name);
     std::vector<std::string> GetAliasNames();
+    // The alias's parameters as "NAME=value" lines ("PATH=..."); an unknown
+    // alias is an error.
+    std::vector<std::string> GetAliasParams(const std::string& name);
     // The folder a table component's DatabaseName stands for: a database
     // component's, an alias's, or else the name itself as a folder path.
     std::string ResolveDirectory(const std::string& databaseName);

@@ -1,6 +1,7 @@
 // The dataset classes on real engine tables in a temporary folder.
 #include "engine/api/dbi_api.h"
 #include "engine/client/message_box.h"
+#include "platform/core/codepage.h"
 #include "platform/core/paths.h"
 #include "platform/db/engine_driver.h"
 #include "platform/db/tables.h"
@@ -357,6 +358,107 @@ TEST_F(EngineTableTest, MissingTableAndQueriesRaiseEngineErrors) {
     } catch (const db::EDBEngineError& e) {
         EXPECT_EQ(e.ErrorCode(), DBIERR_NOTSUPPORTED);
     }
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(EngineTableTest, AliasesAreListedAndAnsweredByTheEngine) {
+    const std::string other = dir_.path().string() + "/other/";
+    std::filesystem::create_directories(other);
+    Session().AddStandardAlias("TvrnHelp", folder_, "");
+    Session().AddStandardAlias("TvrnOther", other, "");
+    struct Cleanup {
+        ~Cleanup() {
+            for (const char* n : {"TvrnHelp", "TvrnOther"})
+                if (Session().IsAlias(n)) Session().DeleteAlias(n);
+        }
+    } cleanup;
+
+    Strings names = Session().GetAliasNames();
+    auto listed = [&](const std::string& n) {
+        for (const std::string& s : names)
+            if (plat::CompareAnsi(s, n, true) == 0) return true;
+        return false;
+    };
+    EXPECT_TRUE(listed("TvrnHelp"));
+    EXPECT_TRUE(listed("TvrnOther"));
+    EXPECT_TRUE(Session().IsAlias("TvrnHelp"));
+    EXPECT_TRUE(Session().IsAlias("tvrnother"));  // names compare without case
+    EXPECT_FALSE(Session().IsAlias("TvrnNone"));
+    EXPECT_FALSE(Session().IsAlias(folder_));  // a folder is never an alias
+
+    // The parameters carry the folder each alias was given.
+    Strings params = Session().GetAliasParams("TvrnOther");
+    ASSERT_EQ(params.size(), 1u);
+    EXPECT_EQ(params[0].rfind("PATH=", 0), 0u);
+    EXPECT_TRUE(std::filesystem::equivalent(params[0].substr(5), other)) << params[0];
+    EXPECT_THROW(Session().GetAliasParams("TvrnNone"), EDatabaseError);
+
+    Session().DeleteAlias("TvrnOther");
+    names = Session().GetAliasNames();
+    EXPECT_TRUE(listed("TvrnHelp"));
+    EXPECT_FALSE(listed("TvrnOther"));
+    EXPECT_FALSE(Session().IsAlias("TvrnOther"));
+    EXPECT_TRUE(Session().IsAlias("TvrnHelp"));
+}
+
+TEST_F(EngineTableTest, BcdFieldsRoundTripOnTheEngine) {
+    TTable t(nullptr);
+    Bind(t, "TvrnBCD.QVD");
+    t.FieldDefs().Add("Id", ftInteger, 0, true);
+    t.FieldDefs().Add("Price", ftBCD, 2);
+    t.FieldDefs().Add("Cost", ftCurrency);
+    t.IndexDefs().Add("", "Id", ixPrimary);
+    t.CreateTable();
+    t.Open();
+    const double values[] = {0.0, 12.34, -1234.5678, 922337203685.25, 0.0001};
+    int id = 0;
+    for (double v : values) {
+        t.Append();
+        t.FieldByName("Id")->SetAsInteger(++id);
+        t.FieldByName("Price")->SetAsFloat(v);
+        t.FieldByName("Cost")->SetAsFloat(1.5);
+        t.Post();
+    }
+    t.Append();
+    t.FieldByName("Id")->SetAsInteger(++id);  // Price left blank
+    t.Post();
+    t.Close();
+
+    // Read back by a fresh table: the field comes back as a BCD field with
+    // its places, a currency field stays currency.
+    TTable r(nullptr);
+    Bind(r, "TvrnBCD.QVD");
+    r.Open();
+    TField* price = r.FieldByName("Price");
+    ASSERT_NE(dynamic_cast<TBCDField*>(price), nullptr);
+    EXPECT_EQ(r.FieldByName("Cost")->DataType(), ftCurrency);
+    EXPECT_EQ(r.FieldDefs().Find("Price")->Size, 2);
+    r.First();
+    for (double v : values) {
+        ASSERT_FALSE(r.Eof());
+        EXPECT_DOUBLE_EQ(r.FieldByName("Price")->AsFloat(), v);
+        r.Next();
+    }
+    EXPECT_TRUE(r.FieldByName("Price")->IsNull());
+    // Edited in place.
+    r.First();
+    r.Edit();
+    r.FieldByName("Price")->SetAsFloat(99.99);
+    r.Post();
+    r.Close();
+    r.Open();
+    EXPECT_DOUBLE_EQ(r.FieldByName("Price")->AsFloat(), 99.99);
+}
+
+TEST_F(EngineTableTest, BcdFieldWithMorePlacesThanTheEngineKeepsIsRefused) {
+    TTable t(nullptr);
+    Bind(t, "TvrnBCD6.QVD");
+    t.FieldDefs().Add("Price", ftBCD, 6);
+    EXPECT_THROW(t.CreateTable(), EDatabaseError);
+    EXPECT_FALSE(std::filesystem::exists(folder_ + "TvrnBCD6.QVD"));
 }
 
 }  // namespace
