@@ -202,7 +202,7 @@ void TDataLink::DataEvent(TDataEvent event, std::intptr_t info) {
         break;
     case deUpdateRecord: UpdateRecord(); break;
     case deCheckBrowseMode: CheckBrowseMode(); break;
-    case deFocusControl: FocusControl(reinterpret_cast<TField*>(info)); break;
+    case deFocusControl: FocusControl(reinterpret_cast<TField**>(info)); break;
     default: break;
     }
 }
@@ -250,8 +250,8 @@ void TFieldDataLink::EditingChanged() {
     if (OnEditingChange) OnEditingChange();
 }
 
-void TFieldDataLink::FocusControl(TField* field) {
-    if (field && field == field_ && OnFocusControl) OnFocusControl(field);
+void TFieldDataLink::FocusControl(TField** field) {
+    if (field && *field && *field == field_ && OnFocusControl && OnFocusControl(*field)) *field = nullptr;
 }
 
 void TFieldDataLink::LayoutChanged() { UpdateField(); }

@@ -8,6 +8,11 @@
 #include <string>
 #include <vector>
 
+// The control that owns a field link; the dataset layer only carries it.
+namespace gui {
+class TComponent;
+}
+
 namespace db {
 
 class TDataLink;
@@ -83,7 +88,9 @@ protected:
     virtual void DataSetChanged() { RecordChanged(nullptr); }
     virtual void DataSetScrolled(int /*distance*/) { DataSetChanged(); }
     virtual void EditingChanged() {}
-    virtual void FocusControl(TField* /*field*/) {}
+    // `field` is shared by every link that hears the request: a link that
+    // takes the focus clears it, so only one control answers.
+    virtual void FocusControl(TField** /*field*/) {}
     virtual void LayoutChanged() { DataSetChanged(); }
     virtual void RecordChanged(TField* /*field*/) {}
     virtual void UpdateData() {}
@@ -116,12 +123,17 @@ public:
     void Reset();
 
     std::function<void()> OnDataChange, OnEditingChange, OnUpdateData, OnActiveChange;
-    std::function<void(TField*)> OnFocusControl;
+    // The owning control's answer to a focus request for its field: true
+    // when it took the focus.
+    std::function<bool(TField*)> OnFocusControl;
+    // The data-aware control that owns this link (nullptr for none).
+    gui::TComponent* Control() const { return control_; }
+    void SetControl(gui::TComponent* control) { control_ = control; }
 
 protected:
     void ActiveChanged() override;
     void EditingChanged() override;
-    void FocusControl(TField* field) override;
+    void FocusControl(TField** field) override;
     void LayoutChanged() override;
     void RecordChanged(TField* field) override;
     void UpdateData() override;
@@ -130,6 +142,7 @@ private:
     void UpdateField();
     std::string fieldName_;
     TField* field_ = nullptr;
+    gui::TComponent* control_ = nullptr;
     bool modified_ = false;
 };
 

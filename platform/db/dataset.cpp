@@ -71,7 +71,9 @@ void TField::SetIndex(int index) {
 }
 
 void TField::FocusControl() {
-    if (dataSet_) dataSet_->DataEvent(deFocusControl, reinterpret_cast<std::intptr_t>(this));
+    // The links share one slot; the control that takes the focus empties it.
+    TField* slot = this;
+    if (dataSet_) dataSet_->DataEvent(deFocusControl, reinterpret_cast<std::intptr_t>(&slot));
 }
 
 std::unique_ptr<plat::Stream> TDataSet::CreateBlobStream(TField* field, TBlobStreamMode mode) {

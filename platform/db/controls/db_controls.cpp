@@ -26,9 +26,26 @@ bool RunUserAction(const std::function<void()>& action) {
     return false;
 }
 
+namespace {
+
+// The link knows its control; a focus request for the field (a required
+// field left empty on Post, say) moves the focus to it when it can take it.
+void OwnLink(TFieldDataLink& link, gui::TControl* control) {
+    link.SetControl(control);
+    link.OnFocusControl = [control](TField*) {
+        auto* win = dynamic_cast<gui::TWinControl*>(control);
+        if (!win || !win->CanFocus()) return false;
+        win->SetFocus();
+        return true;
+    };
+}
+
+}  // namespace
+
 // ---- edit --------------------------------------------------------------------
 
 TDBEdit::TDBEdit(gui::TComponent* AOwner) : gui::TEdit(AOwner) {
+    OwnLink(link_, this);
     link_.OnDataChange = [this] { DataChange(); };
     link_.OnEditingChange = [this] { SetReadOnly(readOnly_ || !link_.CanModify()); };
     link_.OnActiveChange = [this] { SetReadOnly(readOnly_ || !link_.CanModify()); };
@@ -100,6 +117,7 @@ void TDBEdit::DoExit() {
 // ---- memo --------------------------------------------------------------------
 
 TDBMemo::TDBMemo(gui::TComponent* AOwner) : gui::TMemo(AOwner) {
+    OwnLink(link_, this);
     link_.OnDataChange = [this] {
         showing_ = true;
         SetText(link_.Field() ? link_.Field()->AsString() : std::string());
@@ -135,6 +153,7 @@ void TDBMemo::DoExit() {
 // ---- label text --------------------------------------------------------------
 
 TDBText::TDBText(gui::TComponent* AOwner) : gui::TLabel(AOwner) {
+    OwnLink(link_, this);
     link_.OnDataChange = [this] { SetCaption(link_.Field() ? link_.Field()->DisplayText() : std::string()); };
 }
 
@@ -143,6 +162,7 @@ TDBText::~TDBText() { link_.SetDataSource(nullptr); }
 // ---- check box ---------------------------------------------------------------
 
 TDBCheckBox::TDBCheckBox(gui::TComponent* AOwner) : gui::TCheckBox(AOwner) {
+    OwnLink(link_, this);
     link_.OnDataChange = [this] { DataChange(); };
     link_.OnUpdateData = [this] {
         TField* f = link_.Field();
@@ -186,6 +206,7 @@ void TDBCheckBox::Click() {
 // ---- combo box ---------------------------------------------------------------
 
 TDBComboBox::TDBComboBox(gui::TComponent* AOwner) : gui::TCustomComboBox(AOwner) {
+    OwnLink(link_, this);
     link_.OnDataChange = [this] {
         showing_ = true;
         std::string t = link_.Field() ? link_.Field()->Text() : std::string();
@@ -238,6 +259,7 @@ void TDBComboBox::DoExit() {
 // ---- lookup combo box --------------------------------------------------------
 
 TDBLookupComboBox::TDBLookupComboBox(gui::TComponent* AOwner) : gui::TCustomComboBox(AOwner) {
+    OwnLink(link_, this);
     SetStyle(gui::csDropDownList);
     link_.OnDataChange = [this] { DataChange(); };
     link_.OnUpdateData = [this] {

@@ -134,6 +134,50 @@ TEST_F(LinksTest, FieldLinkFollowsItsFieldAndWritesBack) {
     EXPECT_EQ(fl.Field(), nullptr);
 }
 
+// A focus request reaches the links of that field only, and stops at the
+// first whose control takes the focus.
+TEST_F(LinksTest, FocusRequestGoesToTheFirstControlThatTakesIt) {
+    struct Answer {
+        const char* field;
+        bool takes;
+    };
+    struct Case {
+        std::vector<Answer> links;
+        Strings asked;  // the links, by index, asked in order
+    };
+    const Case cases[] = {
+        {{{"HelpId", true}, {"HelpId", true}}, {"0"}},
+        {{{"HelpId", false}, {"HelpId", true}, {"HelpId", true}}, {"0", "1"}},
+        {{{"Title", true}, {"HelpId", false}}, {"1"}},
+        {{{"Title", true}}, {}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::unique_ptr<TFieldDataLink>> links;
+        Strings asked;
+        for (std::size_t i = 0; i < c.links.size(); ++i) {
+            auto l = std::make_unique<TFieldDataLink>();
+            EXPECT_EQ(l->Control(), nullptr);
+            l->SetFieldName(c.links[i].field);
+            l->SetDataSource(&src);
+            bool takes = c.links[i].takes;
+            l->OnFocusControl = [&asked, i, takes, &pages = pages](TField* f) {
+                EXPECT_EQ(f, pages.FieldByName("HelpId"));
+                asked.push_back(std::to_string(i));
+                return takes;
+            };
+            links.push_back(std::move(l));
+        }
+        pages.Open();
+        pages.Append();
+        pages.FieldByName("Application")->SetAsString("Alpha");
+        // HelpId is required and left empty: Post asks for its control.
+        EXPECT_THROW(pages.Post(), EDatabaseError);
+        EXPECT_EQ(asked, c.asked);
+        pages.Cancel();
+        pages.Close();
+    }
+}
+
 TEST_F(LinksTest, FreeingTheDatasetOrSourceDropsTheLinks) {
     RecordingLink link;
     {

@@ -251,6 +251,30 @@ TEST_P(DbControlsTest, TextCheckBoxAndCombosWriteTheirFields) {
     delete look;  // unlinks from both sources before they go
 }
 
+// Posting without a required field moves the focus to the field's control:
+// the first that can take it (the label cannot; a hidden edit cannot).
+TEST_P(DbControlsTest, MissingRequiredFieldFocusesItsControl) {
+    auto* label = Make<TDBText>(10, "HelpId");
+    auto* hidden = Make<TDBEdit>(40, "HelpId");
+    hidden->SetVisible(false);
+    auto* id = Make<TDBEdit>(70, "HelpId");
+    auto* title = Make<TDBEdit>(100, "Title");
+    (void)label;
+    title->SetFocus();
+    ProcessEvents();
+    ASSERT_TRUE(title->Focused());
+    // The engine's tables do not carry the required flag back: set it here.
+    table.FieldByName("HelpId")->Required = true;
+    table.Append();
+    table.FieldByName("Title")->SetAsString("Glossary");
+    EXPECT_THROW(table.Post(), EDatabaseError);
+    ProcessEvents();
+    EXPECT_TRUE(id->Focused());
+    EXPECT_FALSE(title->Focused());
+    EXPECT_FALSE(hidden->Focused());
+    table.Cancel();
+}
+
 TEST_P(DbControlsTest, MemoShowsAndWritesItsField) {
     auto* memo = Make<TDBMemo>(10, "Title");
     EXPECT_EQ(memo->Text(), "Contents");
