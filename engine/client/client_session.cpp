@@ -385,15 +385,24 @@ DBIResult TQVClientDatabase::DoRestructure(std::uint16_t descCount, const void* 
 }
 
 DBIResult DictionaryFromTableDesc(const CRTblDesc& td, TqvDataDictionary& dict) {
-    if ((td.fieldCount != 0 && td.fieldDescs == nullptr) || (td.indexCount != 0 && td.indexDescs == nullptr))
+    if ((td.fieldCount != 0 && td.fieldDescs == nullptr) || (td.indexCount != 0 && td.indexDescs == nullptr) ||
+        (td.valCheckCount != 0 && td.valCheckDescs == nullptr))
         return kDbiErrInvalidParam;
+    // Required fields come from the validity checks; a check naming no field
+    // of the table is refused rather than dropped.
+    std::vector<bool> required(td.fieldCount, false);
+    for (std::uint16_t i = 0; i < td.valCheckCount; ++i) {
+        VCHKDesc v = VCHKDesc::Read(static_cast<const std::uint8_t*>(td.valCheckDescs) + std::size_t(i) * VCHKDesc::kSize);
+        if (v.fieldNumber < 1 || v.fieldNumber > td.fieldCount) return kDbiErrInvalidParam;
+        if (v.required) required[v.fieldNumber - 1] = true;
+    }
     try {
         for (std::uint16_t i = 0; i < td.fieldCount; ++i) {
             FLDDesc f = FLDDesc::Read(static_cast<const std::uint8_t*>(td.fieldDescs) + std::size_t(i) * FLDDesc::kSize);
             int type = FieldTypeFromDesc(f.fieldType, f.subType);
             if (type < 0) return kDbiErrInvalidFieldType;
             dict.AddField(f.name, "", static_cast<TqvFieldType>(type), static_cast<std::uint32_t>(std::max<int>(f.units1, 0)),
-                          static_cast<std::uint32_t>(std::max<int>(f.units2, 0)), false);
+                          static_cast<std::uint32_t>(std::max<int>(f.units2, 0)), required[i]);
         }
         for (std::uint16_t i = 0; i < td.indexCount; ++i) {
             IDXDesc x = IDXDesc::Read(static_cast<const std::uint8_t*>(td.indexDescs) + std::size_t(i) * IDXDesc::kSize);

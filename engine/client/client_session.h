@@ -35,6 +35,9 @@ struct CRTblDesc {
     const void* fieldDescs = nullptr;  // fieldCount * FLDDesc::kSize bytes
     std::uint16_t indexCount = 0;
     const void* indexDescs = nullptr;  // indexCount * IDXDesc::kSize bytes
+    // Validity checks; of these the engine keeps the required flag.
+    std::uint16_t valCheckCount = 0;
+    const void* valCheckDescs = nullptr;  // valCheckCount * VCHKDesc::kSize bytes
 };
 
 class TQVClientSession : public TBaseSession, public IListRequestChannel {

@@ -121,6 +121,12 @@ public:
             f.DataType = KindOf(d);
             f.Size = f.DataType == ftString ? d.units1 : f.DataType == ftBCD ? d.units2 : 0;
             f.FieldNo = i + 1;
+            if (d.validity) {
+                // The flag also stands for a default value: ask the check itself.
+                std::vector<std::uint8_t> vbuf(VCHKDesc::kSize, 0);
+                if (DbiGetVchkDesc(cur_, static_cast<std::uint16_t>(i + 1), vbuf.data()) == 0)
+                    f.Required = VCHKDesc::Read(vbuf.data()).required != 0;
+            }
             fields_.push_back(f);
             // Only a true BCD field moves the 34-byte record through the API.
             bcdRecord_.push_back(d.fieldType == fldBCD);
@@ -688,12 +694,25 @@ void TEngineDriver::CreateTable(const std::string& directory, const std::string&
         x.maintained = 1;
         x.Write(xd.data() + i * IDXDesc::kSize);
     }
+    std::vector<std::uint8_t> vd;
+    std::uint16_t checks = 0;
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        if (!fields[i].Required) continue;
+        VCHKDesc v;
+        v.fieldNumber = static_cast<std::uint16_t>(i + 1);
+        v.required = 1;
+        vd.resize(vd.size() + VCHKDesc::kSize, 0);
+        v.Write(vd.data() + std::size_t(checks) * VCHKDesc::kSize);
+        ++checks;
+    }
     CRTblDesc td;
     td.tableName = tableName;
     td.fieldCount = static_cast<std::uint16_t>(fields.size());
     td.fieldDescs = fd.data();
     td.indexCount = static_cast<std::uint16_t>(indexes.size());
     td.indexDescs = xd.data();
+    td.valCheckCount = checks;
+    td.valCheckDescs = checks ? vd.data() : nullptr;
     Check(DbiCreateTable(Database(directory), false, td));
 }
 

@@ -186,6 +186,31 @@ TEST_F(EngineTableTest, KeySearchAndRanges) {
     EXPECT_EQ(pages.RecordCount(), 5);
 }
 
+TEST_F(EngineTableTest, RequiredFieldsAreKeptAndEnforcedByTheEngine) {
+    // Read back by a fresh table: the flags come from the engine's dictionary.
+    TTable r(nullptr);
+    Bind(r, "TvrnITEM.QVD");
+    r.Open();
+    EXPECT_TRUE(r.FieldDefs().Find("Application")->Required);
+    EXPECT_TRUE(r.FieldDefs().Find("HelpId")->Required);
+    EXPECT_FALSE(r.FieldDefs().Find("Title")->Required);
+
+    // Past the dataset's own check, straight through the entry points, the
+    // engine refuses a record whose required field is blank.
+    const std::uint32_t cur = r.Handle();
+    std::vector<std::uint8_t> rec(r.RecordSize(), 0);
+    ASSERT_EQ(qv::DbiInitRecord(cur, rec.data()), 0);
+    ASSERT_EQ(qv::DbiPutField(cur, 1, rec.data(), "Delta"), 0);
+    const std::uint16_t rc = qv::DbiInsertRecord(cur, 0, rec.data());
+    EXPECT_NE(rc, 0);
+    char text[512] = {};
+    qv::DbiGetErrorString(rc, text);
+    EXPECT_FALSE(std::string(text).empty());
+    std::int32_t id = 9;
+    ASSERT_EQ(qv::DbiPutField(cur, 2, rec.data(), &id), 0);
+    EXPECT_EQ(qv::DbiInsertRecord(cur, 0, rec.data()), 0);
+}
+
 TEST_F(EngineTableTest, KeySearchAndRangesOnManyRowsAreTheEnginesNotAWalk) {
     pages.Open();
     const std::uint32_t cur = pages.Handle();
