@@ -6,7 +6,6 @@
 
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,75 +16,14 @@
 #include "engine/comms/netbios_protocol.h"
 #include "engine/comms/winsock_protocol.h"
 #include "platform/net/netbios.h"
+#include "tests/support/child_process.h"
 #include "tests/support/test_support.h"
 
-extern char** environ;
 
 using namespace qv;
 using namespace qvtest;
 
 namespace {
-
-// The child server: started with a pipe on its standard output, killed
-// (only this pid) if it is still there at the end.
-struct PeerProcess {
-    pid_t pid = -1;
-    int out = -1;
-    int exitCode = -1;
-
-    bool Start(const std::vector<std::string>& args) {
-        int fds[2];
-        if (::pipe(fds) != 0) return false;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
-        posix_spawn_file_actions_addclose(&actions, fds[0]);
-        std::vector<char*> argv;
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(fds[1]);
-        out = fds[0];
-        return rc == 0;
-    }
-    // One line of its output, waiting at most `ms`.
-    std::string ReadLine(int ms) {
-        std::string line;
-        for (int waited = 0; waited < ms;) {
-            pollfd p{out, POLLIN, 0};
-            if (::poll(&p, 1, 20) <= 0) {
-                waited += 20;
-                continue;
-            }
-            char c;
-            if (::read(out, &c, 1) != 1) break;
-            if (c == '\n') return line;
-            line += c;
-        }
-        return line;
-    }
-    // Waits (bounded) for the exit; false when it did not end in time.
-    bool WaitExit(int ms) {
-        for (int waited = 0; waited < ms; waited += 10) {
-            int status = 0;
-            if (::waitpid(pid, &status, WNOHANG) == pid) {
-                exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-                pid = -1;
-                return true;
-            }
-            ::usleep(10000);
-        }
-        return false;
-    }
-    ~PeerProcess() {
-        if (pid > 0) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, nullptr, 0);
-        }
-        if (out >= 0) ::close(out);
-    }
-};
 
 struct CrossCase {
     const char* name;
@@ -119,7 +57,7 @@ TEST_P(CrossProcessTest, ConnectsAnotherProcessAndCarriesRequestsAndReplies) {
     if (t) t->SetPorts(ports);
     client.proto->StartDatagrams();
 
-    PeerProcess peer;
+    testsupport::ChildProcess peer;
     ASSERT_TRUE(peer.Start({COMMS_PEER_PATH, family, std::to_string(t ? t->DatagramPort() : 0), "20000"}));
     std::istringstream ready(peer.ReadLine(10000));
     std::string word, networkName;
@@ -178,7 +116,7 @@ TEST_P(CrossProcessTest, ConnectsAnotherProcessAndCarriesRequestsAndReplies) {
     // The server process ends, and its end of the connection with it.
     ASSERT_TRUE(PumpUntil([&] { return client.hangUps == 1; }));
     ASSERT_TRUE(peer.WaitExit(10000));
-    EXPECT_EQ(peer.exitCode, 0);
+    EXPECT_EQ(peer.ExitCode(), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Transports, CrossProcessTest,

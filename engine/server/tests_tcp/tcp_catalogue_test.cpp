@@ -9,7 +9,6 @@
 
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -25,9 +24,9 @@
 #include "engine/server/tests_dispatch/handler_fixture.h"
 #include "engine/storage/dictionary.h"
 #include "platform/core/streams.h"
+#include "tests/support/child_process.h"
 #include "tests/support/test_support.h"
 
-extern char** environ;
 
 using namespace qv;
 using qvtest::Bytes;
@@ -36,66 +35,6 @@ using qvtest::Sub;
 using qvtest::U32Bytes;
 
 namespace {
-
-// The child server, its standard output on a pipe; killed (this pid only)
-// if it is still there at the end.
-struct ServerProcess {
-    pid_t pid = -1;
-    int out = -1;
-    int exitCode = -1;
-
-    bool Start(const std::vector<std::string>& args) {
-        int fds[2];
-        if (::pipe(fds) != 0) return false;
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
-        posix_spawn_file_actions_addclose(&actions, fds[0]);
-        std::vector<char*> argv;
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), environ);
-        posix_spawn_file_actions_destroy(&actions);
-        ::close(fds[1]);
-        out = fds[0];
-        if (rc != 0) pid = -1;
-        return rc == 0;
-    }
-    std::string ReadLine(int ms) {
-        std::string line;
-        for (int waited = 0; waited < ms;) {
-            pollfd p{out, POLLIN, 0};
-            if (::poll(&p, 1, 20) <= 0) {
-                waited += 20;
-                continue;
-            }
-            char c;
-            if (::read(out, &c, 1) != 1) break;
-            if (c == '\n') return line;
-            line += c;
-        }
-        return line;
-    }
-    bool WaitExit(int ms) {
-        for (int waited = 0; waited < ms; waited += 10) {
-            int status = 0;
-            if (::waitpid(pid, &status, WNOHANG) == pid) {
-                exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-                pid = -1;
-                return true;
-            }
-            ::usleep(10000);
-        }
-        return false;
-    }
-    ~ServerProcess() {
-        if (pid > 0) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, nullptr, 0);
-        }
-        if (out >= 0) ::close(out);
-    }
-};
 
 struct Answer {
     std::uint32_t id = 0;
@@ -107,7 +46,7 @@ struct Answer {
 class TcpCatalogueTest : public ::testing::Test {
 protected:
     testsupport::TempDir dir;  // the server's database folder
-    ServerProcess server;
+    testsupport::ChildProcess server;
     std::unique_ptr<qvtest::EchoClient> client;
     std::uint32_t seed = 0;
     TqvDataDictionary dict;
@@ -337,7 +276,7 @@ protected:
         EXPECT_TRUE(a.data.empty());
         EXPECT_TRUE(qvtest::PumpUntil([&] { return client->hangUps == 1; }));
         ASSERT_TRUE(server.WaitExit(10000));
-        EXPECT_EQ(server.exitCode, 0);
+        EXPECT_EQ(server.ExitCode(), 0);
     }
 };
 
