@@ -58,7 +58,8 @@ FontTable ReadFontTable(HelpFile& hf) {
             std::copy(d + 9, d + 12, f.background);
             std::int32_t height = static_cast<std::int32_t>(GetU32(d + 12));
             std::int32_t weight = static_cast<std::int32_t>(GetU32(d + 28));
-            f.halfPoints = static_cast<std::uint8_t>(-2 * height);
+            // In 64 bits: a height read from the file may be any 32-bit value.
+            f.halfPoints = static_cast<std::uint8_t>(-2 * static_cast<std::int64_t>(height));
             if (weight > 500) f.attributes |= 0x01;
             if (d[32] || d[33] || d[34] || d[35]) f.attributes |= 0x02;
             switch (d[39]) {
