@@ -416,7 +416,7 @@ DBIResult TBaseTable::FilterStep(DBIResult moved, bool next) {
     return rc;
 }
 
-DBIResult TBaseTable::GetNextRecord(std::uint32_t lockType, void* record, void* recProps) {
+DBIResult TBaseTable::StepRecord(bool forward, std::uint32_t lockType, void* record, void* recProps) {
     // A move without a buffer still needs one: filters and the range
     // check read the record the move brought in.
     std::vector<std::uint8_t> scratch;
@@ -425,14 +425,21 @@ DBIResult TBaseTable::GetNextRecord(std::uint32_t lockType, void* record, void* 
         record = scratch.data();
     }
     SetActiveRecord(record);
+    // Walking off either end leaves the cursor at that end.
+    const std::uint8_t farEnd = forward ? kCursorAtEnd : kCursorAtBegin;
+    const std::uint8_t nearEnd = forward ? kCursorAtBegin : kCursorAtEnd;
+    const DBIResult offEnd = forward ? kDbiErrEof : kDbiErrBof;
     DBIResult rc;
-    switch (state_) {
-        case kCursorUnpositioned: case kCursorAtBegin: rc = FirstInRange(); break;
-        case kCursorOnRecord: case kCursorAfterDelete: rc = NextRaw(); break;
-        case kCursorAtEnd: rc = kDbiErrEof; break;
-        default: return SetResult(kDbiErrInvalidHandle);  // closed
+    if (state_ == kCursorUnpositioned || state_ == nearEnd) {
+        rc = forward ? FirstInRange() : LastInRange();
+    } else if (state_ == kCursorOnRecord || state_ == kCursorAfterDelete) {
+        rc = forward ? NextRaw() : PriorRaw();
+    } else if (state_ == farEnd) {
+        rc = offEnd;
+    } else {
+        return SetResult(kDbiErrInvalidHandle);  // closed
     }
-    rc = FilterStep(rc, true);
+    rc = FilterStep(rc, forward);
     if (rc == 0) {
         if (lockType == 0) {
             FillRecProps(recProps);
@@ -440,42 +447,19 @@ DBIResult TBaseTable::GetNextRecord(std::uint32_t lockType, void* record, void* 
             state_ = kCursorOnRecord;
             rc = GetRecord(lockType, record, recProps);
         }
-    } else if (rc == kDbiErrEof) {
-        state_ = kCursorAtEnd;
+    } else if (rc == offEnd) {
+        state_ = farEnd;
     }
     if (rc == 0) state_ = kCursorOnRecord;
     return SetResult(rc);
 }
 
+DBIResult TBaseTable::GetNextRecord(std::uint32_t lockType, void* record, void* recProps) {
+    return StepRecord(true, lockType, record, recProps);
+}
+
 DBIResult TBaseTable::GetPriorRecord(std::uint32_t lockType, void* record, void* recProps) {
-    // A move without a buffer still needs one: filters and the range
-    // check read the record the move brought in.
-    std::vector<std::uint8_t> scratch;
-    if (record == nullptr && (filtersActive_ || start_.present || end_.present)) {
-        scratch.assign(RecordSize() > 256 ? RecordSize() : 256, 0);
-        record = scratch.data();
-    }
-    SetActiveRecord(record);
-    DBIResult rc;
-    switch (state_) {
-        case kCursorUnpositioned: case kCursorAtEnd: rc = LastInRange(); break;
-        case kCursorOnRecord: case kCursorAfterDelete: rc = PriorRaw(); break;
-        case kCursorAtBegin: rc = kDbiErrBof; break;
-        default: return SetResult(kDbiErrInvalidHandle);
-    }
-    rc = FilterStep(rc, false);
-    if (rc == 0) {
-        if (lockType == 0) {
-            FillRecProps(recProps);
-        } else {
-            state_ = kCursorOnRecord;
-            rc = GetRecord(lockType, record, recProps);
-        }
-    } else if (rc == kDbiErrBof) {
-        state_ = kCursorAtBegin;
-    }
-    if (rc == 0) state_ = kCursorOnRecord;
-    return SetResult(rc);
+    return StepRecord(false, lockType, record, recProps);
 }
 
 DBIResult TBaseTable::GetRecord(std::uint32_t lockType, void* record, void* recProps) {

@@ -301,6 +301,8 @@ protected:
     std::uint32_t KeyLength() const;
     // The filter step after a move in one direction.
     DBIResult FilterStep(DBIResult moved, bool next);
+    // One move forwards or backwards, with filters, range and locking.
+    DBIResult StepRecord(bool forward, std::uint32_t lockType, void* record, void* recProps);
 
     std::uint32_t computedRecordSize_ = 0;
     std::uint32_t recordSize_ = 0;

@@ -130,7 +130,9 @@ TEST_F(CursorFixesTest, SetToKeyStandsBeforeTheFirstKeyAtOrAfterTheOneGiven) {
     for (const Case& c : cases) {
         std::vector<std::uint8_t> rec = CodeRecord(cur, c.key);
         EXPECT_EQ(DbiSetToKey(cur, c.condition, false, c.fields, c.partial, rec.data()), c.rc) << c.key;
-        if (c.rc == 0) EXPECT_EQ(Next(cur), c.next) << c.key;
+        if (c.rc == 0) {
+            EXPECT_EQ(Next(cur), c.next) << c.key;
+        }
     }
     // The same search given as a key.
     std::vector<std::uint8_t> rec = CodeRecord(cur, "c"), key(256, 0);

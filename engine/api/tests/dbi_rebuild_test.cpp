@@ -20,8 +20,9 @@ protected:
         EXPECT_EQ(DbiGetBlobSize(cur, const_cast<std::uint8_t*>(rec.data()), kBody, size), 0);
         std::string body(size, '\0');
         std::uint32_t got = 0;
-        if (size != 0)
+        if (size != 0) {
             EXPECT_EQ(DbiGetBlob(cur, const_cast<std::uint8_t*>(rec.data()), kBody, 0, size, body.data(), got), 0);
+        }
         return body;
     }
     // Deletes the row with this help id, found by key.

@@ -49,7 +49,9 @@ protected:
         std::vector<std::uint8_t> rec;
         GoTo(id, rec);
         ASSERT_EQ(DbiPutField(cached, kTitle, rec.data(), title.c_str()), 0);
-        if (newId != 0) ASSERT_EQ(DbiPutField(cached, kHelpId, rec.data(), &newId), 0);
+        if (newId != 0) {
+            ASSERT_EQ(DbiPutField(cached, kHelpId, rec.data(), &newId), 0);
+        }
         ASSERT_EQ(DbiModifyRecord(cached, rec.data(), true), 0);
     }
 
