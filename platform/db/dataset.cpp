@@ -286,10 +286,7 @@ void TDataSet::SetActive(bool on) {
         if (state_ == dsEdit || state_ == dsInsert || state_ == dsSetKey) state_ = dsBrowse;
         CloseCursorStarting();
         cursor_.reset();
-        buf_.clear();
-        bms_.clear();
-        activeRecord_ = 0;
-        bof_ = eof_ = true;
+        ClearWindow();
         SetState(dsInactive);
         DoEvent(AfterClose);
     }
@@ -367,6 +364,14 @@ void TDataSet::FillWindow(int hint) {
     }
 }
 
+// No visible rows: the dataset stands at both ends.
+void TDataSet::ClearWindow() {
+    buf_.clear();
+    bms_.clear();
+    activeRecord_ = 0;
+    bof_ = eof_ = true;
+}
+
 void TDataSet::ResyncFromCrack(int hint) {
     TRecord r;
     if (cursor_->GetNext(r)) {
@@ -376,10 +381,7 @@ void TDataSet::ResyncFromCrack(int hint) {
         FillWindow(hint);
         eof_ = true;
     } else {
-        buf_.clear();
-        bms_.clear();
-        activeRecord_ = 0;
-        bof_ = eof_ = true;
+        ClearWindow();
     }
 }
 
@@ -407,10 +409,7 @@ void TDataSet::ReadFirst() {
         bof_ = true;
         eof_ = false;
     } else {
-        buf_.clear();
-        bms_.clear();
-        activeRecord_ = 0;
-        bof_ = eof_ = true;
+        ClearWindow();
     }
 }
 

@@ -144,6 +144,7 @@ protected:
     // Rebuilds the window around the cursor's current record, which lands at
     // `hint` when enough rows lie on either side.
     void FillWindow(int hint);
+    void ClearWindow();
     // After the cursor lost its record: the next one, else the previous, else none.
     void ResyncFromCrack(int hint);
     void ReadFirst();
