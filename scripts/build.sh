@@ -23,7 +23,7 @@ if [ -f "$dir/build.ninja" ]; then
 else
   cmake -S . -B "$dir" -G Ninja "${flags[@]}"
 fi
-jobs=$(nproc)
+jobs="${TAVRIN_JOBS:-$(nproc)}"
 if [ $# -gt 0 ]; then
   cmake --build "$dir" -j "$jobs" --target "$@"
 else
