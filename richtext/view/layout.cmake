@@ -10,7 +10,7 @@ tavrin_test(richtext_layout_tests LABEL richtext
 if(TAVRIN_WITH_GUI)
   tavrin_test(richtext_layout_qt_tests LABEL richtext
     SOURCES tests_layout/qt_render_test.cpp
-    DEPS tavrin_richtext_layout tavrin_platform_gdi_qt Qt6::Gui)
+    DEPS tavrin_richtext_layout tavrin_platform_gui_controls)
 endif()
 
 tavrin_bench(bench_rtf_layout
