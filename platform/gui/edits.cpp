@@ -531,8 +531,9 @@ void TCustomEdit::Paint() {
         auto segment = [&](int a, int b, bool sel) {
             if (b <= a) return;
             std::string s = shown.substr(a, b - a);
-            c.Brush().SetStyle(sel ? bsSolid : bsClear);
+            // The colour first: choosing one makes a clear brush solid again.
             c.Brush().SetColor(clHighlight);
+            c.Brush().SetStyle(sel ? bsSolid : bsClear);
             c.Font().SetColor(sel ? clHighlightText : (Enabled() ? Font().Color() : clGrayText));
             c.TextOut(x, y, s);
             x += c.TextWidth(s);

@@ -4,7 +4,11 @@
 
 #include "platform/gui/clipboard.h"
 #include "platform/gui/edits.h"
+#include "platform/gui/grids.h"
+#include "platform/gui/lists.h"
 #include "platform/gui/mask_edit.h"
+#include "platform/gui/spin_gauge.h"
+#include "highlight_check.h"
 
 #include <QImage>
 
@@ -34,6 +38,38 @@ protected:
     }
     MemoryClipboardBackend memory;
 };
+
+TEST_F(Edits, EveryEditTypeControlHighlightsOnlyItsSelection) {
+    auto* other = Make<TEdit>(200);
+    auto* edit = Make<TEdit>(10);
+    edit->SetText("123456");
+    auto* memo = Make<TMemo>(40);
+    memo->SetText("123456");
+    auto* mask = Make<TMaskEdit>(70);
+    mask->SetText("123456");
+    auto* combo = Make<TComboBox>(100);
+    combo->SetStyle(csDropDown);
+    combo->SetText("123456");
+    auto* spin = Make<TSpinEdit>(130);
+    spin->SetValue(123456);
+    ProcessEvents();
+    ExpectHighlightOnlyOnSelection(edit, other, "edit");
+    ExpectHighlightOnlyOnSelection(memo, other, "memo");
+    ExpectHighlightOnlyOnSelection(mask, other, "mask edit");
+    ExpectHighlightOnlyOnSelection(combo, other, "combo box");
+    ExpectHighlightOnlyOnSelection(spin, other, "spin edit");
+
+    auto* grid = new TStringGrid(form);
+    grid->SetParent(form);
+    grid->SetBounds(170, 10, 140, 100);
+    grid->SetDefaultColWidth(60);
+    grid->SetOptions(grid->Options() | goEditing);
+    grid->SetCells(1, 1, "123456");
+    grid->SetFocus();
+    grid->SetEditorMode(true);
+    ASSERT_NE(grid->InplaceEditor(), nullptr);
+    ExpectHighlightOnlyOnSelection(grid->InplaceEditor(), nullptr, "in-place editor");
+}
 
 TEST_F(Edits, TypingInsertsAtTheCaretMarksModifiedAndRaisesOnChange) {
     auto* e = Make<TEdit>();
