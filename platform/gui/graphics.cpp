@@ -579,7 +579,14 @@ void ScrollDC(TCanvas& canvas, int dx, int dy, const TRect& scroll, const TRect&
 int TCanvas::TextWidth(const std::string& text) { return TextExtent(text).x; }
 int TCanvas::TextHeight(const std::string& text) { return TextExtent(text).y; }
 
+namespace {
+std::uint64_t g_textMeasurements = 0;  // the GUI runs on one thread
+}  // namespace
+
+std::uint64_t TCanvas::TextMeasurements() { return g_textMeasurements; }
+
 TPoint TCanvas::TextExtent(const std::string& text) {
+    ++g_textMeasurements;
     QFontMetrics fm(ToQFont(font_));
     return {fm.horizontalAdvance(ToQString(text)), fm.height()};
 }

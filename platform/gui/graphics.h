@@ -218,6 +218,10 @@ public:
     int TextWidth(const std::string& text);
     int TextHeight(const std::string& text);
     TPoint TextExtent(const std::string& text);
+    // How many times any canvas has measured text (TextWidth, TextHeight,
+    // TextExtent) since the program started: tests and benchmarks read it to
+    // see that a control's measuring does not grow with its text.
+    static std::uint64_t TextMeasurements();
     void Draw(int x, int y, const TGraphic* graphic);
     void StretchDraw(const TRect& r, const TGraphic* graphic);
     // Copies from another canvas (or itself) with CopyMode as raster operation.

@@ -240,6 +240,97 @@ TEST_F(Edits, MemoWrapsLongLinesAtBlanksIntoRowsWithoutChangingItsLines) {
     EXPECT_EQ(m->Text(), std::string(60, 'W'));
 }
 
+// Rows and lines of a memo as a fresh memo of the same size and font makes them.
+void ExpectSameRowsAndLines(TMemo* edited, TMemo* fresh, const std::string& step) {
+    fresh->SetText(edited->Text());
+    auto rows = edited->Perform(EM_GETLINECOUNT, 0, 0);
+    ASSERT_EQ(rows, fresh->Perform(EM_GETLINECOUNT, 0, 0)) << step;
+    for (int r = 0; r < rows; ++r) {
+        auto start = edited->Perform(EM_LINEINDEX, r, 0);
+        ASSERT_EQ(start, fresh->Perform(EM_LINEINDEX, r, 0)) << step << ", row " << r;
+        ASSERT_EQ(edited->Perform(EM_LINELENGTH, start, 0), fresh->Perform(EM_LINELENGTH, start, 0)) << step << ", row " << r;
+    }
+    ASSERT_EQ(edited->Lines().Count(), fresh->Lines().Count()) << step;
+    for (int i = 0; i < edited->Lines().Count(); ++i) ASSERT_EQ(edited->Lines()[i], fresh->Lines()[i]) << step << ", line " << i;
+}
+
+TEST_F(Edits, MemoEditsKeepRowsAndLinesAsAFreshWrapMakesThem) {
+    auto make = [&](int left) {
+        auto* m = new TMemo(form);
+        m->SetParent(form);
+        m->SetBounds(left, 10, 110, 200);
+        return m;
+    };
+    TMemo* m = make(10);
+    TMemo* fresh = make(150);
+    m->SetText("alpha beta gamma delta epsilon zeta\r\nshort\r\n\r\n" + std::string(40, 'W') +
+               " eta theta iota kappa\r\nlast line here");
+    // Typed line ends, lone CRs and LFs (which may pair up with a neighbour),
+    // words that wrap, a word wider than a row, paragraphs pasted and removed.
+    const char* const inserts[] = {"a", "word ", " ", "\r\n", "\r", "\n", "", "two words\r\nand more ",
+                                   "unbreakable-word-that-is-longer-than-a-row", "x y z w v u t s r q p"};
+    std::uint32_t seed = 12345;
+    auto next = [&](std::uint32_t mod) {
+        seed = seed * 1103515245u + 12345u;
+        return static_cast<int>((seed >> 8) % mod);
+    };
+    for (int step = 0; step < 400; ++step) {
+        int n = static_cast<int>(m->Text().size());
+        int pos = next(static_cast<std::uint32_t>(n + 1));
+        int len = next(4) == 0 ? next(12) : 0;
+        m->SetSelStart(pos);
+        m->SetSelLength(len);
+        m->SetSelText(inserts[next(std::size(inserts))]);
+        ExpectSameRowsAndLines(m, fresh, "step " + std::to_string(step));
+        if (HasFatalFailure()) return;
+    }
+    // Typing goes the same way.
+    m->SetFocus();
+    m->SetSelStart(5);
+    TypeText(m, "typed text ");
+    SendKey(m, VK_RETURN);
+    SendKey(m, VK_BACK);
+    SendKey(m, VK_BACK);
+    ExpectSameRowsAndLines(m, fresh, "typing");
+    // A new width or font wraps everything anew.
+    m->SetWidth(160);
+    fresh->SetWidth(160);
+    ExpectSameRowsAndLines(m, fresh, "wider");
+    m->Font().SetSize(14);
+    fresh->Font().SetSize(14);
+    ExpectSameRowsAndLines(m, fresh, "larger font");
+}
+
+TEST_F(Edits, MemoMeasuresAsMuchPerKeyWhateverTheLengthOfItsText) {
+    auto measurePerKeys = [&](int paragraphs) {
+        auto* m = new TMemo(form);
+        m->SetParent(form);
+        m->SetBounds(10, 10, 200, 150);
+        std::string text;
+        for (int i = 0; i < paragraphs; ++i) text += "The quick brown fox jumps over the lazy dog, again and again.\r\n";
+        m->SetText(text);
+        m->SetFocus();
+        ProcessEvents();
+        // Somewhere in the middle, then type, delete and move.
+        m->SetSelStart(static_cast<int>(text.size() / 2));
+        ProcessEvents();
+        std::uint64_t before = TCanvas::TextMeasurements();
+        TypeText(m, "typing in the middle ");
+        SendKey(m, VK_RETURN);
+        SendKey(m, VK_BACK);
+        SendKey(m, VK_DOWN);
+        SendKey(m, VK_UP);
+        ProcessEvents();
+        std::uint64_t used = TCanvas::TextMeasurements() - before;
+        delete m;
+        return used;
+    };
+    std::uint64_t small = measurePerKeys(20);     // some 1.3 KB
+    std::uint64_t large = measurePerKeys(2000);   // some 130 KB
+    EXPECT_GT(small, 0u);
+    EXPECT_LE(large, small + small / 10) << "small " << small << ", large " << large;
+}
+
 TEST_F(Edits, MemoHorizontalBarScrollsLongLinesOnlyWithoutWordWrap) {
     auto* m = new TMemo(form);
     m->SetParent(form);
