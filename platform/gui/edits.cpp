@@ -83,7 +83,7 @@ void TCustomEdit::WrapAll() const {
     }
     const int avail = wordWrap_ ? rc.width : 0;
     TCanvas& c = MeasureCanvas();
-    std::string shown = DisplayText();
+    const std::string& shown = DisplayText();
     for (int s = 0;;) {
         std::size_t nl = text_.find('\n', static_cast<std::size_t>(s));
         int lineEnd = nl == std::string::npos ? n : static_cast<int>(nl > 0 && text_[nl - 1] == '\r' ? nl - 1 : nl);
@@ -121,6 +121,7 @@ void TCustomEdit::TextChanged(int start, int oldLen, int newLen) {
         rc.textSize = text_.size();
         current = RowCacheCurrent();
     }
+    rc.changedFrom = -1;
     if (!current) {
         rc.valid = false;
         return;
@@ -136,7 +137,7 @@ void TCustomEdit::TextChanged(int start, int oldLen, int newLen) {
     const int n = static_cast<int>(text_.size());
     const int avail = wordWrap_ ? rc.width : 0;
     TCanvas& c = MeasureCanvas();
-    std::string shown = DisplayText();
+    const std::string& shown = DisplayText();
     std::vector<std::pair<int, int>> fresh;
     std::size_t to = rows.size();
     auto meets = [&](int rowStart) {
@@ -168,6 +169,8 @@ void TCustomEdit::TextChanged(int start, int oldLen, int newLen) {
     rows.insert(rows.begin() + f, fresh.begin(), fresh.end());
     rc.widths.erase(rc.widths.begin() + f, rc.widths.begin() + t);
     rc.widths.insert(rc.widths.begin() + f, fresh.size(), -1);
+    rc.changedFrom = static_cast<int>(from);
+    rc.changedTo = fresh.size() == to - from ? static_cast<int>(from + fresh.size()) - 1 : -1;
 }
 
 int TCustomEdit::LineCount() const { return static_cast<int>(Rows().size()); }
@@ -216,11 +219,29 @@ std::string TCustomEdit::SelText() const { return text_.substr(SelStart(), SelLe
 
 void TCustomEdit::SetSelection(int anchor, int caret) {
     int n = static_cast<int>(text_.size());
+    const int oldLow = std::min(anchor_, caret_), oldHigh = std::max(anchor_, caret_);
+    const int oldTop = topLine_, oldScrollX = scrollX_;
     anchor_ = std::clamp(anchor, 0, n);
     caret_ = std::clamp(caret, 0, n);
     ScrollCaretIntoView();
-    Invalidate();
+    // Only the rows whose selection changed are painted again, unless the text scrolled.
+    if (multiLine_ && topLine_ == oldTop && scrollX_ == oldScrollX)
+        InvalidateRows(LineOf(std::min({oldLow, anchor_, caret_})), LineOf(std::max({oldHigh, anchor_, caret_})));
+    else
+        Invalidate();
     UpdateCaret();
+}
+
+void TCustomEdit::InvalidateRows(int first, int last) {
+    if (!multiLine_ || !HandleAllocated()) {
+        Invalidate();
+        return;
+    }
+    TRect area = TextArea();
+    int lh = LineHeight();
+    int top = std::max(0, area.Top + (first - topLine_) * lh);
+    int bottom = last < 0 ? Height() : std::min(Height(), area.Top + (last - topLine_ + 1) * lh);
+    if (bottom > top) InvalidateRect(Rect(0, top, Width(), bottom));
 }
 
 void TCustomEdit::SetSelStart(int pos) { SetSelection(pos, pos); }
@@ -235,8 +256,14 @@ void TCustomEdit::RawReplace(int start, int len, const std::string& s) {
     text_.replace(start, len, s);
     TextChanged(start, len, static_cast<int>(s.size()));
     anchor_ = caret_ = start + static_cast<int>(s.size());
+    const int oldTop = topLine_, oldScrollX = scrollX_;
     ScrollCaretIntoView();
-    Invalidate();
+    // The rows the edit wrapped again, and all below them when their number changed.
+    const RowCache& rc = rowCache_;
+    if (multiLine_ && rc.valid && rc.changedFrom >= 0 && topLine_ == oldTop && scrollX_ == oldScrollX)
+        InvalidateRows(rc.changedFrom, rc.changedTo);
+    else
+        Invalidate();
     UpdateCaret();
 }
 
@@ -391,7 +418,7 @@ bool TCustomEdit::NavigationKey(unsigned key, TShiftState shift) {
         int start = LineStart(line), end = LineEnd(line);
         // Keep the column in pixels, as the system edit does.
         int best = start;
-        std::string shown = DisplayText();
+        const std::string& shown = DisplayText();
         TCanvas& c = Canvas();
         c.Font().Assign(Font());
         for (int i = start; i <= end; ++i) {
@@ -538,9 +565,10 @@ void TCustomEdit::DefaultHandler(TMessage& m) {
 
 // --- painting and the caret -------------------------------------------------------------
 
-std::string TCustomEdit::DisplayText() const {
+const std::string& TCustomEdit::DisplayText() const {
     if (!passwordChar_) return text_;
-    return std::string(text_.size(), passwordChar_);
+    passwordText_.assign(text_.size(), passwordChar_);
+    return passwordText_;
 }
 
 int TCustomEdit::LineHeight() {
@@ -569,7 +597,7 @@ int TCustomEdit::PosFromPoint(int x, int y) {
     int lh = LineHeight();
     int line = multiLine_ ? std::clamp(topLine_ + (y - TextArea().Top) / lh, 0, LineCount() - 1) : 0;
     int start = LineStart(line), end = LineEnd(line);
-    std::string shown = DisplayText();
+    const std::string& shown = DisplayText();
     TCanvas& c = Canvas();
     int best = start;
     int bestDist = 1 << 30;
@@ -626,8 +654,9 @@ void TCustomEdit::Paint() {
     c.Font().Assign(Font());
     if (!Enabled()) c.Font().SetColor(clGrayText);
     TRect area = TextArea();
+    TRect paintArea = c.ClipRect();
     c.SetClipRect(area);
-    std::string shown = DisplayText();
+    const std::string& shown = DisplayText();
     int lh = LineHeight();
     bool showSel = SelLength() > 0 && (Focused() || !HideSelection);
     int selA = SelStart(), selB = SelStart() + SelLength();
@@ -636,17 +665,18 @@ void TCustomEdit::Paint() {
     for (int line = topLine_; line < lines; ++line) {
         int y = area.Top + (line - topLine_) * lh;
         if (y > area.Bottom) break;
+        // Rows outside what is being painted are left alone.
+        if (y + lh <= paintArea.Top || y >= paintArea.Bottom) continue;
         int start = rows[line].first, end = rows[line].second;
         int x = kInset - scrollX_;
         auto segment = [&](int a, int b, bool sel) {
             if (b <= a) return;
-            std::string s = shown.substr(a, b - a);
             // The colour first: choosing one makes a clear brush solid again.
             c.Brush().SetColor(clHighlight);
             c.Brush().SetStyle(sel ? bsSolid : bsClear);
             c.Font().SetColor(sel ? clHighlightText : (Enabled() ? Font().Color() : clGrayText));
-            c.TextOut(x, y, s);
-            x += c.TextWidth(s);
+            c.TextOut(x, y, shown.substr(a, b - a));
+            x = c.PenPos().x;  // TextOut leaves the pen after the text
         };
         if (showSel) {
             int a = std::clamp(selA, start, end), b = std::clamp(selB, start, end);

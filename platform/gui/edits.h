@@ -104,7 +104,7 @@ protected:
     // The caret's client point.
     TPoint PointFromPos(int pos);
     // What is shown: the password characters or the text.
-    std::string DisplayText() const;
+    const std::string& DisplayText() const;
     int LineHeight();
     // Where the text is drawn (a combo's or spin edit's button is outside it).
     virtual TRect TextArea() const;
@@ -143,14 +143,20 @@ private:
         char password = 0;
         std::size_t textSize = 0;
         TFont font;
+        // The rows the last edit wrapped again (changedTo -1: all rows
+        // below moved too); changedFrom -1: everything wrapped anew.
+        int changedFrom = -1, changedTo = -1;
     };
     bool RowCacheCurrent() const;
+    // Paints rows first..last again (last < 0: to the bottom).
+    void InvalidateRows(int first, int last);
     void WrapAll() const;
     // Where the row starting at rs ends in a line ending at lineEnd.
     int NextRowEnd(TCanvas& c, const std::string& shown, int rs, int lineEnd, int avail) const;
     TCanvas& MeasureCanvas() const;
 
     mutable RowCache rowCache_;
+    mutable std::string passwordText_;
     mutable std::unique_ptr<TCanvas> measure_;
     int anchor_ = 0, caret_ = 0;
     bool modified_ = false;

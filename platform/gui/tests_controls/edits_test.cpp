@@ -11,6 +11,9 @@
 #include "highlight_check.h"
 
 #include <QImage>
+#include <QWidget>
+
+#include <functional>
 
 namespace guitest {
 namespace {
@@ -329,6 +332,42 @@ TEST_F(Edits, MemoMeasuresAsMuchPerKeyWhateverTheLengthOfItsText) {
     std::uint64_t large = measurePerKeys(2000);   // some 130 KB
     EXPECT_GT(small, 0u);
     EXPECT_LE(large, small + small / 10) << "small " << small << ", large " << large;
+}
+
+TEST_F(Edits, MemoRepaintsOnlyWhatChangedYetShowsWhatAWholePaintShows) {
+    auto* m = new TMemo(form);
+    m->SetParent(form);
+    m->SetBounds(10, 10, 150, 200);
+    std::string text;
+    for (int i = 0; i < 8; ++i) text += "some words on a line that wraps\r\n";
+    m->SetText(text);
+    m->SetFocus();
+    ProcessEvents();
+    auto shown = [&] {
+        HideCaret(m->Handle());
+        ProcessEvents();
+        return m->Widget()->grab().toImage();
+    };
+    struct Step {
+        const char* what;
+        std::function<void()> act;
+    };
+    const Step steps[] = {
+        {"typing", [&] { m->SetSelStart(40); TypeText(m, "abc def "); }},
+        {"a new line", [&] { SendKey(m, VK_RETURN); }},
+        {"joining lines", [&] { SendKey(m, VK_BACK); SendKey(m, VK_BACK); }},
+        {"a word that re-wraps the rows below", [&] { m->SetSelStart(3); TypeText(m, "longer longer longer "); }},
+        {"selecting down", [&] { SendKey(m, VK_DOWN, ssShift); SendKey(m, VK_DOWN, ssShift); }},
+        {"selection shrinking", [&] { SendKey(m, VK_UP, ssShift); }},
+        {"selection replaced", [&] { TypeText(m, "x"); }},
+    };
+    for (const Step& s : steps) {
+        s.act();
+        QImage incremental = shown();
+        m->Invalidate();
+        QImage whole = shown();
+        EXPECT_TRUE(incremental == whole) << s.what;
+    }
 }
 
 TEST_F(Edits, MemoHorizontalBarScrollsLongLinesOnlyWithoutWordWrap) {
