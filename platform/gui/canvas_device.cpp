@@ -13,6 +13,8 @@ TRect ToRect(const plat::TRect& r) { return Rect(r.left, r.top, r.right, r.botto
 TColor ToColor(plat::COLORREF c) { return static_cast<TColor>(c & 0xFFFFFF); }
 
 // Picture bytes as an image; a null image when they cannot be decoded.
+// Qt's readers know bitmap files and the common formats; device-dependent
+// bitmaps and metafiles have no decoder here yet and show as a frame.
 QImage DecodePicture(const plat::TGraphic& picture) {
     QImage img;
     if (picture.Kind() == plat::TGraphicKind::Dib || picture.Kind() == plat::TGraphicKind::Unknown) {
