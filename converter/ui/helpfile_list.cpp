@@ -1,6 +1,7 @@
 #include "converter/ui/helpfile_list.h"
 
 #include <QCloseEvent>
+#include <QKeyEvent>
 #include <QDir>
 #include <QFileDialog>
 #include <QFontDatabase>
@@ -222,6 +223,16 @@ void HelpFileListDialog::takeSelected(bool view) {
 void HelpFileListDialog::done(int result) {
     stopScan();
     QDialog::done(result);
+}
+
+void HelpFileListDialog::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_F1) {
+        if (onHelp) onHelp();
+        return;
+    }
+    // Return in the folder field starts a scan there; it does not take a file.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && folder_->hasFocus()) return;
+    QDialog::keyPressEvent(event);
 }
 
 void HelpFileListDialog::closeEvent(QCloseEvent* event) {

@@ -80,9 +80,12 @@ public:
     void setSliceLimit(int entries) { sliceEntries_ = entries; }
 
     void done(int result) override;
+    // F1 (the wizard shows the help of its page).
+    std::function<void()> onHelp;
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
 
 private:
     void stepScan();

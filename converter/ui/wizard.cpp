@@ -456,6 +456,7 @@ void WizardDialog::takeListedFile(const std::string& path) {
 void WizardDialog::showHelpFileList() {
     if (list_ && list_->isVisible()) return;
     list_ = std::make_unique<HelpFileListDialog>(this, [this](const std::string& p) { takeListedFile(p); });
+    list_->onHelp = [this] { showHelp(); };
     content_->setEnabled(false);
     connect(list_.get(), &QDialog::finished, this, [this] {
         content_->setEnabled(true);
@@ -490,6 +491,8 @@ void WizardDialog::keyPressEvent(QKeyEvent* event) {
         showHelp();
         return;
     }
+    // Return in the folder field has opened the folder; it is no Continue.
+    if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && lookIn_->hasFocus()) return;
     // Return in the file-name field opens a folder or applies a pattern,
     // as the file chooser does, before it means the default button.
     if ((event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) && fileName_->hasFocus()) {

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <QLabel>
+#include <QLineEdit>
+#include <QTest>
 #include <QPushButton>
 #include <QTreeWidget>
 
@@ -134,6 +136,26 @@ TEST_F(HelpFileList, ListShowsTitleCopyrightAndPath) {
     Control<QPushButton>(&dialog, kIdListView)->click();
     EXPECT_EQ(opened, (std::vector<std::string>{(root / "Alpha.hlp").string()}));
     EXPECT_EQ(taken.size(), 2u);
+}
+
+TEST_F(HelpFileList, ReturnInTheFolderFieldScansThereAndTakesNothing) {
+    const fs::path root = MakeTree();
+    std::vector<std::string> taken;
+    HelpFileListDialog dialog(nullptr, [&](const std::string& p) { taken.push_back(p); });
+    dialog.show();
+    QApplication::setActiveWindow(&dialog);
+    dialog.startScan(root);
+    ASSERT_TRUE(test::ProcessUntil([&] { return !dialog.scanning(); }));
+    dialog.list()->setCurrentItem(dialog.list()->topLevelItem(0));
+    auto* folder = Control<QLineEdit>(&dialog, kIdScanFolder);
+    folder->setFocus();
+    folder->setText(QString::fromStdString((root / "a" / "b").string()));
+    QTest::keyClick(folder, Qt::Key_Return);
+    EXPECT_TRUE(taken.empty());
+    EXPECT_TRUE(dialog.isVisible());
+    ASSERT_TRUE(test::ProcessUntil([&] { return !dialog.scanning(); }));
+    ASSERT_EQ(dialog.list()->topLevelItemCount(), 1);
+    EXPECT_EQ(dialog.list()->topLevelItem(0)->text(0), "Beta");
 }
 
 TEST_F(HelpFileList, ClosingStopsTheScanAndTheListStaysResponsive) {

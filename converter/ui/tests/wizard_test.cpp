@@ -211,6 +211,36 @@ TEST_F(Wizard, ChoosingSeveralFilesInTheListQuotesEachName) {
     EXPECT_EQ(w.folder(), work() / "in" / "with blank");
 }
 
+TEST_F(Wizard, ReturnInTheFolderFieldsOpensTheFolderAndGoesNoFurther) {
+    MakeFiles();
+    WizardDialog w(kPrint);
+    w.show();
+    QApplication::setActiveWindow(&w);
+    w.setFolder(work() / "in");
+    w.showPage(kFilePage);
+    w.fileNameField()->setText("winfile.hlp");
+    auto* lookIn = Control<QLineEdit>(&w, kIdLookIn);
+    lookIn->setFocus();
+    lookIn->setText(QString::fromStdString((work() / "in" / "with blank").string()));
+    QTest::keyClick(lookIn, Qt::Key_Return);
+    EXPECT_EQ(w.folder(), work() / "in" / "with blank");
+    EXPECT_EQ(w.currentPage(), kFilePage);
+    EXPECT_EQ(w.result(), 0);
+    // In the file-name field a folder name opens the folder, a pattern filters.
+    w.setFolder(work() / "in");
+    w.fileNameField()->setFocus();
+    w.fileNameField()->setText("with blank");
+    QTest::keyClick(w.fileNameField(), Qt::Key_Return);
+    EXPECT_EQ(w.folder(), work() / "in" / "with blank");
+    EXPECT_EQ(w.currentPage(), kFilePage);
+    w.setFolder(work() / "in");
+    w.fileNameField()->setText("*.txt");
+    QTest::keyClick(w.fileNameField(), Qt::Key_Return);
+    QStringList shown;
+    for (int i = 0; i < w.fileList()->count(); ++i) shown << w.fileList()->item(i)->text();
+    EXPECT_EQ(shown, (QStringList{"with blank", "notes.txt"}));
+}
+
 TEST_F(Wizard, ConvertWritesEveryChosenFileIntoTheCurrentFolderAndSavesTheOptions) {
     MakeFiles();
     fs::create_directories(work() / "out");
