@@ -96,6 +96,17 @@ TEST_F(Wizard, BackAndContinueWalkThePagesOfTheMode) {
         seen.push_back(w.currentPage());
     }
     EXPECT_EQ(seen, (std::vector<int>{2, 3, 5, 6, 7, 8, 9, 10, 12}));
+    // The note follows the buttons as they stand when the last page shows.
+    QLabel* note = Control<QLabel>(&w, kIdReadyNote);
+    EXPECT_TRUE(note->isHidden());
+    w.showPage(7);
+    Radio(w, 7421)->setChecked(true);
+    w.button(kIdContinue)->click();
+    w.button(kIdContinue)->click();
+    w.button(kIdContinue)->click();
+    w.button(kIdContinue)->click();
+    EXPECT_EQ(w.currentPage(), kReadyPage);
+    EXPECT_FALSE(note->isHidden());
     // Switching to source mode on page 2 changes the way back.
     w.showPage(2);
     Radio(w, 7203)->setChecked(true);
