@@ -1,6 +1,8 @@
 #include "converter/ui/file_selection.h"
 
 #include <cctype>
+#include <map>
+#include <mutex>
 #include <new>
 #include <system_error>
 
@@ -11,10 +13,9 @@ namespace conv::ui {
 
 namespace fs = std::filesystem;
 
-std::optional<HelpFileInfo> ProbeHelpFile(const fs::path& path) {
-    std::error_code ec;
-    // Only plain files: a fifo or device named *.hlp would block or never end.
-    if (!fs::is_regular_file(path, ec)) return std::nullopt;
+namespace {
+
+std::optional<HelpFileInfo> Probe(const fs::path& path) {
     try {
         std::unique_ptr<HelpFile> hf = OpenHelpFile(path, kProbe);
         if (!hf) return std::nullopt;
@@ -30,6 +31,39 @@ std::optional<HelpFileInfo> ProbeHelpFile(const fs::path& path) {
     } catch (const std::bad_alloc&) {
         return std::nullopt;
     }
+}
+
+// The field is checked on every keystroke: a file that has not changed is
+// not read again.
+struct CachedProbe {
+    std::uintmax_t size;
+    fs::file_time_type written;
+    std::optional<HelpFileInfo> info;
+};
+std::mutex gCacheMutex;
+std::map<std::string, CachedProbe> gCache;
+
+}  // namespace
+
+std::optional<HelpFileInfo> ProbeHelpFile(const fs::path& path) {
+    std::error_code ec;
+    // Only plain files: a fifo or device named *.hlp would block or never end.
+    if (!fs::is_regular_file(path, ec)) return std::nullopt;
+    const std::uintmax_t size = fs::file_size(path, ec);
+    const fs::file_time_type written = fs::last_write_time(path, ec);
+    {
+        std::lock_guard<std::mutex> lock(gCacheMutex);
+        auto it = gCache.find(path.string());
+        if (!ec && it != gCache.end() && it->second.size == size && it->second.written == written)
+            return it->second.info;
+    }
+    std::optional<HelpFileInfo> info = Probe(path);
+    if (!ec) {
+        std::lock_guard<std::mutex> lock(gCacheMutex);
+        if (gCache.size() >= 256) gCache.clear();
+        gCache[path.string()] = {size, written, info};
+    }
+    return info;
 }
 
 namespace {

@@ -2,7 +2,8 @@
 // welcome.png, options.png, ready.png, progress.png and helpfiles.png (and
 // files.png, the file page)
 // (run it under a display, e.g. xvfb-run -a). Optional: --corpus <dir>, a
-// folder of help files for the list and the progress run.
+// folder of help files for the list and the progress run; --language deu
+// or esp.
 #include <QApplication>
 #include <QDir>
 #include <QImage>
@@ -128,14 +129,16 @@ int Screenshots(const fs::path& out, const fs::path& corpus) {
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     fs::path shots, corpus;
+    std::string language;
     for (int i = 1; i + 1 < argc; ++i) {
         if (std::strcmp(argv[i], "--screenshot") == 0) shots = argv[++i];
         else if (std::strcmp(argv[i], "--corpus") == 0) corpus = argv[++i];
+        else if (std::strcmp(argv[i], "--language") == 0) language = argv[++i];
     }
 #ifdef TAVRIN_CORPUS_DIR
     if (corpus.empty() && fs::is_directory(fs::path(TAVRIN_CORPUS_DIR) / "hlp")) corpus = fs::path(TAVRIN_CORPUS_DIR) / "hlp";
 #endif
-    conv::SetLanguageOffset(conv::LoadLanguageOffset());
+    conv::SetLanguageOffset(language.empty() ? conv::LoadLanguageOffset() : conv::LanguageOffsetFor(language));
     if (!shots.empty()) return Screenshots(shots, corpus);
     return RunWizard();
 }
