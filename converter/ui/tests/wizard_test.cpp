@@ -65,6 +65,28 @@ TEST(WizardPages, ReadyNoteRule) {
     for (const auto& c : cases) EXPECT_EQ(ReadyNoteVisible(c.flags), c.visible) << std::hex << c.flags;
 }
 
+TEST(FileNameField, NamesInQuotesStayWhole) {
+    testsupport::TempDir dir;
+    testsupport::WriteFileBytes(dir / "my help.hlp", "x");
+    struct {
+        const char* text;
+        std::vector<std::string> names;
+    } cases[] = {
+        {"\"a b.hlp\" c.hlp", {"a b.hlp", "c.hlp"}},
+        {"  x.hlp  ", {"x.hlp"}},
+        {"one.hlp two.hlp", {"one.hlp", "two.hlp"}},
+        {"my help.hlp", {"my help.hlp"}},  // names an existing file as a whole
+        {"\"my help.hlp\" \"x.hlp\"", {"my help.hlp", "x.hlp"}},
+        {"\"unterminated name", {"unterminated name"}},
+        {"a.hlp\"b c.hlp\"", {"a.hlp", "b c.hlp"}},
+        {"\"\"", {}},
+        {"", {}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(SplitFileNameField(c.text, dir.path()), c.names) << c.text;
+    EXPECT_EQ(JoinFileNames({"a b.hlp"}), "a b.hlp");
+    EXPECT_EQ(JoinFileNames({"a b.hlp", "c.hlp"}), "\"a b.hlp\" \"c.hlp\"");
+}
+
 class Wizard : public ::testing::Test, public UiFixture {
 protected:
     static QRadioButton* Radio(WizardDialog& w, int id) { return Control<QRadioButton>(&w, id); }
