@@ -9,7 +9,12 @@
 #include <QListWidget>
 #include <QPushButton>
 
+#include <unistd.h>
+
+#include <set>
+
 #include "converter/converter_strings.h"
+#include "converter/project_writer.h"
 #include "converter/shell.h"
 #include "converter/ui/progress.h"
 #include "converter/ui/tests/ui_test_support.h"
@@ -22,6 +27,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using test::UiFixture;
+constexpr ConversionFlags kPrint = kForPrint | kNoShg;
 
 TEST(ProgressBarText, PercentOfTheRange) {
     struct {
@@ -145,6 +151,49 @@ TEST_F(Progress, FatalErrorIsShownAndEndsTheRun) {
               ConversionSession::Result::Fatal);
     EXPECT_EQ(title, "Rendlow Severe Problem");
     EXPECT_FALSE(text.isEmpty());
+}
+
+// The files below `dirs` (one level), without the document itself.
+std::set<fs::path> ScratchFiles(const std::vector<fs::path>& dirs) {
+    std::set<fs::path> files;
+    for (const fs::path& d : dirs)
+        for (const auto& e : fs::directory_iterator(d))
+            if (e.is_regular_file() && e.path().extension() != ".RTF") files.insert(e.path());
+    return files;
+}
+
+TEST_F(Progress, AbortThroughTheCallbackRemovesScratchPicturesAndKeepsTheDocument) {
+    // Pictures embedded in the document are made as scratch files first.
+    const fs::path file = CopyCorpus("winfile.hlp", work() / "in");
+    const fs::path scratch = "/tmp/rlw" + std::to_string(::getpid());
+    fs::create_directories(scratch);
+    const std::string oldTemp = std::getenv("TEMP") ? std::getenv("TEMP") : "";
+    const std::string oldTmpdir = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "";
+    ::setenv("TEMP", scratch.c_str(), 1);
+    ::setenv("TMPDIR", scratch.c_str(), 1);
+    ConversionRequest request;
+    request.path = file.string();
+    request.flags = kPrint | kBmpInRtf | kShowProgress;
+    std::set<fs::path> during;
+    std::vector<int> liveWarnings;
+    std::vector<HelpWarning> warnings;
+    auto progress = [&](int, int phase) {
+        if (phase != 7) return;
+        during = ScratchFiles({work(), scratch});
+        throw ConversionAborted{};
+    };
+    auto onWarning = [&](const HelpWarning& w) { liveWarnings.push_back(w.number); };
+    EXPECT_THROW(ConvertHelpFile(request, &warnings, progress, onWarning), ConversionAborted);
+    const std::set<fs::path> after = ScratchFiles({work(), scratch});
+    fs::remove_all(scratch);
+    ::setenv("TEMP", oldTemp.c_str(), 1);
+    ::setenv("TMPDIR", oldTmpdir.c_str(), 1);
+    EXPECT_FALSE(during.empty());
+    EXPECT_TRUE(after.empty()) << after.size() << " left, e.g. " << (after.empty() ? "" : after.begin()->string());
+    // Every warning was reported as it was found.
+    std::vector<int> numbers;
+    for (const HelpWarning& w : warnings) numbers.push_back(w.number);
+    EXPECT_EQ(liveWarnings, numbers);
 }
 
 TEST_F(Progress, AbortAnsweredYesEndsWithCode1AndKeepsWhatWasWritten) {
