@@ -11,6 +11,7 @@
 
 #include <unistd.h>
 
+#include <optional>
 #include <set>
 
 #include "converter/converter_strings.h"
@@ -167,10 +168,15 @@ TEST_F(Progress, AbortThroughTheCallbackRemovesScratchPicturesAndKeepsTheDocumen
     const fs::path file = CopyCorpus("winfile.hlp", work() / "in");
     const fs::path scratch = "/tmp/rlw" + std::to_string(::getpid());
     fs::create_directories(scratch);
-    const std::string oldTemp = std::getenv("TEMP") ? std::getenv("TEMP") : "";
-    const std::string oldTmpdir = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "";
-    ::setenv("TEMP", scratch.c_str(), 1);
-    ::setenv("TMPDIR", scratch.c_str(), 1);
+    // Set for the conversion only; unset again when they were not set.
+    struct Env {
+        const char* name;
+        std::optional<std::string> old;
+    } envs[] = {{"TEMP", {}}, {"TMPDIR", {}}};
+    for (Env& e : envs) {
+        if (const char* v = std::getenv(e.name)) e.old = v;
+        ::setenv(e.name, scratch.c_str(), 1);
+    }
     ConversionRequest request;
     request.path = file.string();
     request.flags = kPrint | kBmpInRtf | kShowProgress;
@@ -185,9 +191,11 @@ TEST_F(Progress, AbortThroughTheCallbackRemovesScratchPicturesAndKeepsTheDocumen
     auto onWarning = [&](const HelpWarning& w) { liveWarnings.push_back(w.number); };
     EXPECT_THROW(ConvertHelpFile(request, &warnings, progress, onWarning), ConversionAborted);
     const std::set<fs::path> after = ScratchFiles({work(), scratch});
+    for (const Env& e : envs) {
+        if (e.old) ::setenv(e.name, e.old->c_str(), 1);
+        else ::unsetenv(e.name);
+    }
     fs::remove_all(scratch);
-    ::setenv("TEMP", oldTemp.c_str(), 1);
-    ::setenv("TMPDIR", oldTmpdir.c_str(), 1);
     EXPECT_FALSE(during.empty());
     EXPECT_TRUE(after.empty()) << after.size() << " left, e.g. " << (after.empty() ? "" : after.begin()->string());
     // Every warning was reported as it was found.
