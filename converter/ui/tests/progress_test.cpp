@@ -154,12 +154,13 @@ TEST_F(Progress, FatalErrorIsShownAndEndsTheRun) {
     EXPECT_FALSE(text.isEmpty());
 }
 
-// The files below `dirs` (one level), without the document itself.
+// The files below `dirs`, without the document itself and the help file.
 std::set<fs::path> ScratchFiles(const std::vector<fs::path>& dirs) {
     std::set<fs::path> files;
     for (const fs::path& d : dirs)
-        for (const auto& e : fs::directory_iterator(d))
-            if (e.is_regular_file() && e.path().extension() != ".RTF") files.insert(e.path());
+        for (const auto& e : fs::recursive_directory_iterator(d))
+            if (e.is_regular_file() && e.path().extension() != ".RTF" && e.path().extension() != ".hlp")
+                files.insert(e.path());
     return files;
 }
 
