@@ -137,7 +137,7 @@ void Jumps(QPainter& p, QSize s, bool pageReferences) {
     const qreal y = page.top() + 32;
     if (pageReferences) {
         SmallText(p, QPointF(page.left() + 4, y), "see", kInk, 8);
-        SmallText(p, QPointF(page.left() + 22, y), QString::fromUtf8("» Page 12"), kNavy, 8, true);
+        SmallText(p, QPointF(page.left() + 20, y), QString::fromUtf8("» Page 12"), kNavy, 7, true);
     } else {
         SmallText(p, QPointF(page.left() + 4, y), "see", kInk, 8);
         QFont f("Sans Serif");
