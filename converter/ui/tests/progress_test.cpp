@@ -18,6 +18,7 @@
 #include "converter/project_writer.h"
 #include "converter/shell.h"
 #include "converter/ui/progress.h"
+#include "converter/ui/run.h"
 #include "converter/ui/tests/ui_test_support.h"
 #include "converter/ui/ui_texts.h"
 #include "platform/core/ini_file.h"
@@ -29,6 +30,37 @@ namespace {
 namespace fs = std::filesystem;
 using test::UiFixture;
 constexpr ConversionFlags kPrint = kForPrint | kNoShg;
+
+TEST(DisplayAvailable, WindowsOnlyWithADisplayThatIsNotOffScreen) {
+    struct {
+        const char* display;
+        const char* wayland;
+        const char* qpa;
+        bool available;
+    } cases[] = {
+        {":0", nullptr, nullptr, true},        {nullptr, "wayland-0", nullptr, true},
+        {nullptr, nullptr, nullptr, false},    {"", "", nullptr, false},
+        {":0", nullptr, "offscreen", false},   {":0", nullptr, "xcb", true},
+        {nullptr, nullptr, "offscreen", false}, {":0", nullptr, "minimal", false},
+    };
+    const char* names[] = {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"};
+    std::optional<std::string> saved[3];
+    for (int i = 0; i < 3; ++i)
+        if (const char* v = std::getenv(names[i])) saved[i] = v;
+    for (const auto& c : cases) {
+        const char* values[] = {c.display, c.wayland, c.qpa};
+        for (int i = 0; i < 3; ++i) {
+            if (values[i]) ::setenv(names[i], values[i], 1);
+            else ::unsetenv(names[i]);
+        }
+        EXPECT_EQ(DisplayAvailable(), c.available)
+            << (c.display ? c.display : "-") << " " << (c.wayland ? c.wayland : "-") << " " << (c.qpa ? c.qpa : "-");
+    }
+    for (int i = 0; i < 3; ++i) {
+        if (saved[i]) ::setenv(names[i], saved[i]->c_str(), 1);
+        else ::unsetenv(names[i]);
+    }
+}
 
 TEST(ProgressBarText, PercentOfTheRange) {
     struct {
