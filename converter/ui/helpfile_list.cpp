@@ -10,7 +10,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QShortcut>
 #include <QTreeWidget>
 #include <QVBoxLayout>
 
@@ -41,11 +40,11 @@ void HelpFileScan::Enter(const fs::path& dir, int depth) {
     struct stat st {};
     if (::lstat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return;
     const std::pair<std::uintmax_t, std::uintmax_t> id{st.st_dev, st.st_ino};
-    if (std::find(visited_.begin(), visited_.end(), id) != visited_.end()) return;
+    if (visited_.count(id)) return;
     std::error_code ec;
     fs::directory_iterator it(dir, fs::directory_options::skip_permission_denied, ec);
     if (ec) return;
-    visited_.push_back(id);
+    visited_.insert(id);
     auto frame = std::make_unique<Frame>();
     frame->dir = dir;
     frame->depth = depth;

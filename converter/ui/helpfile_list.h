@@ -13,6 +13,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -54,7 +55,7 @@ private:
     void Enter(const std::filesystem::path& dir, int depth);
     int maxDepth_;
     std::vector<std::unique_ptr<Frame>> frames_;
-    std::vector<std::pair<std::uintmax_t, std::uintmax_t>> visited_;  // device, inode
+    std::set<std::pair<std::uintmax_t, std::uintmax_t>> visited_;  // device, inode
     std::vector<FoundHelpFile> found_;
     std::optional<std::filesystem::path> finishedFolder_;
     std::size_t entriesSeen_ = 0;
