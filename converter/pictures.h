@@ -25,6 +25,13 @@ std::string ConvertPicture(HelpFile& hf, std::uint32_t offset, std::uint32_t siz
 std::string ConvertPictureStream(HelpFile& hf, HelpStream& stream, std::uint32_t offset, std::uint32_t size,
                                  const std::string& baseName);
 
+// The private folder for the pictures of a document that embeds them: made
+// on first use inside TEMP (else the system's temporary folder) with
+// mkdtemp, so nobody else can have put a file or a link there. Empty when
+// it cannot be made (warning 31).
+const std::string& PictureFolder(HelpFile& hf);
+bool InPictureFolder(const HelpFile& hf, const std::string& name);
+
 std::uint32_t ReadPackedWord(HelpStream& stream);
 std::uint32_t ReadPackedDword(HelpStream& stream);
 

@@ -117,6 +117,7 @@ void WritePictureCommand(HelpFile& hf, RtfOutput& out, std::uint8_t command, Cur
             // stream: hand them to the extractor as a stream of their own.
             HelpStream pictureStream(std::string(reinterpret_cast<const char*>(c.p), avail));
             std::string base = FormatString("bmw%zu", hf.pictureFiles.size());
+            if ((hf.flags & kBmpInRtf) && !PictureFolder(hf).empty()) base = hf.pictureFolder + "/" + base;
             std::string name = ConvertPictureStream(hf, pictureStream, 0, avail, base);
             number = static_cast<std::uint16_t>(hf.pictureFiles.size());
             RecordPictureFile(hf, number, name);
@@ -152,6 +153,23 @@ void WriteEscapedText(HelpFile& hf, unsigned char ch, RtfOutput& out) {
         out.Put(static_cast<char>(ch));
     }
     if (hf.escapedCharCount++ % 64 == 0) out.Put('\n');
+}
+
+std::string RtfEscaped(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (unsigned char c : text) {
+        if (c < 0x20 || c == 0x7F) continue;
+        if (c == '\\' || c == '{' || c == '}') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c >= 0x80) {
+            out += FormatString("\\'%02x", c);
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
 }
 
 void CloseCharGroup(HelpFile& hf, RtfOutput& out) {
@@ -222,8 +240,9 @@ std::optional<std::string> WriteHotspotStart(HelpFile& hf, RtfOutput& out, std::
     }
     if (!(hf.flags & kJumps)) target.clear();
     if ((hf.flags & kPageLinks) && !extended) {
+        const std::string bookmark = RtfEscaped(contextName);
         out.Printf("{\\v0 %s {\\field\\flddirty{\\*\\fldinst {GOTOBUTTON B%s}{\\field{\\*\\fldinst PAGEREF B%s}}}}}",
-                   PageReferenceText().c_str(), contextName.c_str(), contextName.c_str());
+                   PageReferenceText().c_str(), bookmark.c_str(), bookmark.c_str());
     }
     commands += length;
     commandsLeft -= length;
@@ -351,7 +370,7 @@ std::uint32_t WriteParagraph(HelpFile& hf, RtfOutput& out, const std::uint8_t*& 
         case 0x88: WritePictureCommand(hf, out, cmd, c); break;
         case 0x89:
             if (hf.openHotspot) {
-                out.Printf(forPrint ? "\\uld0{\\v %s}" : "\\strike0\\ul0{\\v %s}", hf.openHotspot->c_str());
+                out.Printf(forPrint ? "\\uld0{\\v %s}" : "\\strike0\\ul0{\\v %s}", RtfEscaped(*hf.openHotspot).c_str());
                 hf.openHotspot.reset();
             } else {
                 Warn(hf, 15);

@@ -422,6 +422,18 @@ std::optional<std::string> ContextNameForTopic(HelpFile& hf, std::uint32_t low, 
     return ContextNameFromHash(hf, hf.contextTable[first].hash);
 }
 
+std::vector<std::string> TakeContextNamesUpTo(HelpFile& hf, std::int64_t high) {
+    const OffsetLookup& l = ContextLookup(hf);
+    std::vector<std::uint32_t> entries;
+    std::size_t& at = hf.contextCursor;
+    while (at < l.sorted.size() && l.sorted[at].first <= high) entries.push_back(l.sorted[at++].second);
+    std::sort(entries.begin(), entries.end());
+    std::vector<std::string> names;
+    names.reserve(entries.size());
+    for (std::uint32_t e : entries) names.push_back(ContextNameFromHash(hf, hf.contextTable[e].hash));
+    return names;
+}
+
 void AddKnownContextName(HelpFile& hf, const std::string& name) {
     hf.knownNames.push_back({ContextHash(name), name});
 }

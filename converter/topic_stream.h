@@ -59,6 +59,13 @@ std::uint32_t ContextHash(std::string_view name);
 bool MakeNameForHash(std::string& buffer, std::uint32_t wanted);
 std::string ContextNameFromHash(HelpFile& hf, std::uint32_t hash);
 std::optional<std::string> ContextNameForTopic(HelpFile& hf, std::uint32_t low, std::uint32_t high);
+// Every context entry names a place in the text, and aliases share one: the
+// topic loop gives each record the names of all entries whose offsets lie
+// at or below the record's last character and that no earlier record took
+// (so an offset in a gap between records, where a compiler counted from
+// the old block, goes with the record after it). Names come in table order.
+// A pass starts with hf.contextCursor = 0; INT64_MAX takes what is left.
+std::vector<std::string> TakeContextNamesUpTo(HelpFile& hf, std::int64_t high);
 void AddKnownContextName(HelpFile& hf, const std::string& name);
 void RecordPictureFile(HelpFile& hf, std::uint32_t pictureNumber, const std::string& fileName);
 std::optional<std::string> LookupTopicMap(HelpFile& hf, std::uint32_t topicPosition);

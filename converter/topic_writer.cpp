@@ -1,5 +1,6 @@
 #include "converter/topic_writer.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <set>
 #include <vector>
@@ -101,6 +102,18 @@ void WalkTree(HelpFile& hf, const InternalFile& file, bool keywordTree, Leaf lea
     visit(h.rootPage, static_cast<int>(h.levels) - 1);
 }
 
+// One "#" footnote per name, or with page links one bookmark per name.
+void WriteContextNames(HelpFile& hf, RtfOutput& out, const std::vector<std::string>& names) {
+    for (const std::string& name : names) {
+        if (hf.flags & kPageLinks) {
+            const std::string bookmark = RtfEscaped(name);
+            out.Printf("{\\*\\bkmkstart B%s}{\\*\\bkmkend B%s}", bookmark.c_str(), bookmark.c_str());
+        } else {
+            WriteFootnoteText(hf, out, name, '#');
+        }
+    }
+}
+
 void WriteCollectedText(HelpFile& hf, RtfOutput& out, const std::string& text) {
     for (unsigned char c : text) WriteEscapedText(hf, c, out);
 }
@@ -124,6 +137,10 @@ void WriteTocPageRefs(HelpFile& hf, RtfOutput& out) {
 }
 
 void WriteIndexPageRefs(HelpFile& hf, RtfOutput& out) {
+    // Keywords may share one occurrence list (or overlap each other's):
+    // all together never refer to more pages than the keyword data holds
+    // entries, or a small file would make a huge index.
+    std::uint64_t budget = hf.kwData.present() ? hf.kwData.size / 4 : 0;
     WalkTree(hf, hf.kwBtree, true, [&](const std::vector<std::uint8_t>& page, int count) {
         std::size_t at = 8;
         for (int i = 0; i < count && at < page.size(); ++i) {
@@ -136,7 +153,7 @@ void WriteIndexPageRefs(HelpFile& hf, RtfOutput& out) {
             at += 6;
             if (keyword.empty()) continue;
             WriteCollectedText(hf, out, keyword);
-            for (std::uint32_t k = 0; k < n; ++k) {
+            for (std::uint32_t k = 0; k < n && budget > 0; ++k, --budget) {
                 const std::uint64_t pos = static_cast<std::uint64_t>(dataOffset) + 4ull * k;
                 if (!hf.kwData.present() || pos + 4 > hf.kwData.size) break;
                 const std::uint64_t abs = hf.kwData.offset + pos;
@@ -328,6 +345,7 @@ void WriteTopics(HelpFile& hf, const std::string& baseName, RtfOutput& project, 
 
     ReadTopicBytes(hf, nullptr, kResetTopicReader, nullptr, nullptr);
     ResetKeywordLookups(hf);  // each pass hands out every keyword again
+    hf.contextCursor = 0;     // and every context name
     TopicLink link;
     while (!stopAfterThis && ReadTopicLink(hf, link)) {
         if (link.newBlock) charPos = link.blockPosition;
@@ -348,13 +366,9 @@ void WriteTopics(HelpFile& hf, const std::string& baseName, RtfOutput& project, 
             const std::uint32_t len = link.dataLen2;
             const std::uint32_t high = len ? charPos + len - 1 : charPos;
             if (!hf.isHC30) {
-                if (auto name = ContextNameForTopic(hf, charPos, high)) {
-                    named = true;
-                    if (hf.flags & kPageLinks)
-                        rtf.Printf("{\\*\\bkmkstart B%s}{\\*\\bkmkend B%s}", name->c_str(), name->c_str());
-                    else
-                        WriteFootnoteText(hf, rtf, *name, '#');
-                }
+                const std::vector<std::string> names = TakeContextNamesUpTo(hf, high);
+                if (!names.empty()) named = true;
+                WriteContextNames(hf, rtf, names);
             }
             if (hf.isHC30) {
                 // The keywords sit at the topic header's record position.
@@ -446,6 +460,9 @@ void WriteTopics(HelpFile& hf, const std::string& baseName, RtfOutput& project, 
         afterHeader = true;
     }
     ReadTopicBytes(hf, nullptr, kResetTopicReader, nullptr, nullptr);
+    // Names of places after the last text (a last topic without text) stay
+    // with the last topic rather than being lost.
+    if (haveFile && !hf.isHC30) WriteContextNames(hf, rtf, TakeContextNamesUpTo(hf, INT64_MAX));
     CloseCharGroup(hf, rtf);
     if (hf.flags & kIndex) WriteIndexField(hf, rtf);
     if (haveFile) CloseRtfFile(hf, rtf);
