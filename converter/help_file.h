@@ -344,6 +344,13 @@ struct HelpFile {
     // case, so no file of the help file replaces another (project writer).
     std::set<std::string> writtenNames;
     std::string rtfBaseName;  // the RTF files are <base>.RTF or <base><n>.RTF
+    // Page references of a printable document name only bookmarks that are
+    // written: the index bookmarks of the writing pass, and the title
+    // bookmarks planned before it (the contents list comes first).
+    std::set<std::uint32_t> indexBookmarks;
+    std::vector<std::uint32_t> titleBookmarks;  // per titled topic, in order
+    std::set<std::uint32_t> plannedTitleBookmarks;
+    std::vector<std::uint32_t> contextHashes;   // sorted hashes of the context table
 
     HelpFile() = default;
     HelpFile(const HelpFile&) = delete;

@@ -207,6 +207,7 @@ std::optional<std::string> WriteHotspotStart(HelpFile& hf, RtfOutput& out, std::
     }
     std::string target = IsNoFontChange(command) ? "%" : "";
     std::string contextName;
+    const std::uint32_t hash = GetU32(extended ? d + 3 : d);
     if (!extended) {
         contextName = ContextNameFromHash(hf, GetU32(d));
         target += contextName;
@@ -239,7 +240,9 @@ std::optional<std::string> WriteHotspotStart(HelpFile& hf, RtfOutput& out, std::
         }
     }
     if (!(hf.flags & kJumps)) target.clear();
-    if ((hf.flags & kPageLinks) && !extended) {
+    // A page reference names the bookmark the topic loop sets for each
+    // context entry; a jump to a context the file does not have has no page.
+    if ((hf.flags & kPageLinks) && !extended && HasContextEntry(hf, hash)) {
         const std::string bookmark = RtfEscaped(contextName);
         out.Printf("{\\v0 %s {\\field\\flddirty{\\*\\fldinst {GOTOBUTTON B%s}{\\field{\\*\\fldinst PAGEREF B%s}}}}}",
                    PageReferenceText().c_str(), bookmark.c_str(), bookmark.c_str());

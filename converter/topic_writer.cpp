@@ -17,6 +17,8 @@ namespace {
 
 bool ForPrint(const HelpFile& hf) { return hf.flags & kForPrint; }
 
+constexpr std::uint32_t kNoTitleBookmark = 0xFFFFFFFFu;
+
 // The localization file belongs next to the help file. The RTF refers to
 // its lines instead of holding the texts, so without it the texts would be
 // lost: when the help file's folder cannot take it (a CD-ROM, a read-only
@@ -118,6 +120,62 @@ void WriteCollectedText(HelpFile& hf, RtfOutput& out, const std::string& text) {
     for (unsigned char c : text) WriteEscapedText(hf, c, out);
 }
 
+// The contents list refers to each title by the offset |TTLBTREE gives it,
+// which lies a few characters into the topic's text (compilers count from
+// where the title's paragraph ends), not at the character position where
+// the loop meets the topic's header. Before the writing pass, each titled
+// topic is matched, in order, with the next |TTLBTREE entry of the same
+// title; the title bookmark then carries that entry's offset, and the
+// contents list names only bookmarks that will be written.
+void PlanTitleBookmarks(HelpFile& hf) {
+    hf.titleBookmarks.clear();
+    hf.plannedTitleBookmarks.clear();
+    BTreeHeader h;
+    if (!hf.ttlBtree.present() || !ReadBTreeHeader(hf.stream, hf.ttlBtree.offset, h)) return;
+    std::vector<std::pair<std::uint32_t, std::string>> titles;
+    const std::uint32_t end = hf.ttlBtree.offset + hf.ttlBtree.size;
+    ForEachLeafPage(h, hf.stream, hf.ttlBtree.offset + kBTreeHeaderSize, end,
+                    [&](std::uint32_t at, std::uint32_t pageEnd, std::int16_t count) {
+                        hf.stream.Seek(at + 8);
+                        std::string title;
+                        for (std::int16_t i = 0; i < count; ++i) {
+                            std::uint32_t offset = 0;
+                            if (hf.stream.Tell() + 4 > pageEnd || !hf.stream.ReadU32(offset) ||
+                                !hf.stream.ReadCString(title, pageEnd))
+                                return false;
+                            // Untitled topics have entries too; they get no bookmark.
+                            if (!title.empty()) titles.push_back({offset, title});
+                        }
+                        return true;
+                    });
+    // Reading the titles again must not repeat the writing pass's warnings.
+    const std::size_t warningsBefore = hf.warnings.size();
+    std::size_t next = 0;
+    ReadTopicBytes(hf, nullptr, kResetTopicReader, nullptr, nullptr);
+    TopicLink link;
+    while (ReadTopicLink(hf, link)) {
+        if (link.recordType != 2) continue;
+        const std::string text = ExpandLinkData2(hf, link);
+        const std::string title = text.substr(0, text.find('\0'));
+        if (!title.empty()) {
+            std::uint32_t mark = kNoTitleBookmark;
+            for (std::size_t j = next; j < titles.size() && j < next + 8; ++j) {
+                if (titles[j].second != title) continue;
+                mark = titles[j].first;
+                hf.plannedTitleBookmarks.insert(mark);
+                next = j + 1;
+                break;
+            }
+            hf.titleBookmarks.push_back(mark);
+        }
+        if (hf.isHC30 && (link.linkData1.size() < 4 ||
+                          GetU32(reinterpret_cast<const std::uint8_t*>(link.linkData1.data())) < 9))
+            break;
+    }
+    ReadTopicBytes(hf, nullptr, kResetTopicReader, nullptr, nullptr);
+    hf.warnings.resize(warningsBefore);
+}
+
 void WriteTocPageRefs(HelpFile& hf, RtfOutput& out) {
     WalkTree(hf, hf.ttlBtree, false, [&](const std::vector<std::uint8_t>& page, int count) {
         std::size_t at = 8;
@@ -127,7 +185,7 @@ void WriteTocPageRefs(HelpFile& hf, RtfOutput& out) {
             std::string title;
             while (at < page.size() && page[at]) title += static_cast<char>(page[at++]);
             ++at;
-            if (title.empty()) continue;
+            if (title.empty() || !hf.plannedTitleBookmarks.count(offset)) continue;
             WriteCollectedText(hf, out, title);
             out.Printf("\\tab {\\field\\flddirty{\\*\\fldinst {GOTOBUTTON _%08lX}{\\field{\\*\\fldinst PAGEREF "
                        "_%08lX}{\\fldrslt {1}}}}}\\par\n",
@@ -153,13 +211,16 @@ void WriteIndexPageRefs(HelpFile& hf, RtfOutput& out) {
             at += 6;
             if (keyword.empty()) continue;
             WriteCollectedText(hf, out, keyword);
+            int written = 0;
             for (std::uint32_t k = 0; k < n && budget > 0; ++k, --budget) {
                 const std::uint64_t pos = static_cast<std::uint64_t>(dataOffset) + 4ull * k;
                 if (!hf.kwData.present() || pos + 4 > hf.kwData.size) break;
                 const std::uint64_t abs = hf.kwData.offset + pos;
                 if (abs + 4 > hf.stream.Size()) break;
                 const unsigned long t = GetU32(hf.stream.Data() + abs) & ~7ul;
-                if (k) out.Put(',');
+                // Only occurrences some record took have their bookmark.
+                if (!hf.indexBookmarks.count(static_cast<std::uint32_t>(t))) continue;
+                if (written++) out.Put(',');
                 out.Printf(" {\\field\\flddirty{\\*\\fldinst {GOTOBUTTON __%08lX}{\\field{\\*\\fldinst PAGEREF "
                            "__%08lX}{\\fldrslt {1}}}}}",
                            t, t);
@@ -239,23 +300,34 @@ void WriteTocEntry(HelpFile& hf, RtfOutput& out, const std::string& title, bool 
 // after HC30. Records that have no keywords of their own (the later text
 // records of an HC30 topic) are not asked at all.
 void WriteTopicKeywords(HelpFile& hf, RtfOutput& out, std::uint32_t low, std::uint32_t high) {
-    auto collect = [&](KeywordTable& table) {
-        return hf.isHC30 ? CollectTopicKeywords(hf, low, table) : CollectTopicKeywordsInRange(hf, low, high, table);
+    auto collect = [&](KeywordTable& table, std::vector<KeywordHit>* hits) {
+        return hf.isHC30 ? CollectTopicKeywords(hf, low, table, hits)
+                         : CollectTopicKeywordsInRange(hf, low, high, table, hits);
     };
-    if (auto k = collect(hf.kTable)) {
+    std::vector<KeywordHit> hits;
+    if (auto k = collect(hf.kTable, &hits)) {
         if (hf.flags & kIndex) {
-            for (const std::string& word : SplitKeywords(*k)) {
-                if (hf.wordProcessor == 3)
-                    out.Printf("{\\*\\bkmkstart __%08lX}{\\*\\bkmkend __%08lX}", low & ~7ul, low & ~7ul);
+            std::set<std::uint32_t> marked;
+            for (const KeywordHit& hit : hits) {
+                if (hit.keyword.empty()) continue;
+                // The index page refers to each occurrence by its own offset
+                // (low 3 bits cleared): the bookmark is put there, not at the
+                // record's start, which may lie many characters before it.
+                const std::uint32_t at = hit.offset & ~7u;
+                if (hf.wordProcessor == 3 && marked.insert(at).second) {
+                    out.Printf("{\\*\\bkmkstart __%08lX}{\\*\\bkmkend __%08lX}", static_cast<unsigned long>(at),
+                               static_cast<unsigned long>(at));
+                    if (hf.realPass) hf.indexBookmarks.insert(at);
+                }
                 out.Write("{\\pard\\plain\\v\\xe {");
-                WriteLocalizedString(hf, out, word, 'K');
+                WriteLocalizedString(hf, out, hit.keyword, 'K');
                 out.Write("}}\n");
             }
         } else {
             WriteFootnoteText(hf, out, *k, 'K');
         }
     }
-    if (auto a = collect(hf.aTable)) {
+    if (auto a = collect(hf.aTable, nullptr)) {
         if (!(hf.flags & kIndex)) WriteFootnoteText(hf, out, *a, 'A');
     }
 }
@@ -343,6 +415,9 @@ void WriteTopics(HelpFile& hf, const std::string& baseName, RtfOutput& project, 
     const std::uint32_t blockSize = hf.isHC30 ? 2048 : 4096;
     const std::uint32_t blocks = hf.topic.size / blockSize ? hf.topic.size / blockSize : 1;
 
+    hf.indexBookmarks.clear();
+    std::size_t titledTopics = 0;
+    if (writingPass && forPrint && (hf.flags & kToc)) PlanTitleBookmarks(hf);
     ReadTopicBytes(hf, nullptr, kResetTopicReader, nullptr, nullptr);
     ResetKeywordLookups(hf);  // each pass hands out every keyword again
     hf.contextCursor = 0;     // and every context name
@@ -446,7 +521,12 @@ void WriteTopics(HelpFile& hf, const std::string& baseName, RtfOutput& project, 
         }
         std::size_t zero = text.find('\0');
         const std::string title = text.substr(0, zero);
-        WriteTocEntry(hf, rtf, title, browsePrev != 0xFFFFFFFFu, charPos);
+        std::uint32_t titleMark = charPos;
+        if (!title.empty() && titledTopics < hf.titleBookmarks.size() &&
+            hf.titleBookmarks[titledTopics] != kNoTitleBookmark)
+            titleMark = hf.titleBookmarks[titledTopics];
+        if (!title.empty()) ++titledTopics;
+        WriteTocEntry(hf, rtf, title, browsePrev != 0xFFFFFFFFu, titleMark);
         if (!forPrint && zero != std::string::npos && zero + 1 < text.size()) {
             std::size_t z2 = text.find('\0', zero + 1);
             std::string macro = text.substr(zero + 1, z2 == std::string::npos ? std::string::npos : z2 - zero - 1);
