@@ -124,6 +124,7 @@ bool ExtractBitmap(HelpFile& hf, HelpStream& s, std::uint32_t imageStart, std::u
     bool written = false;
     if ((hf.flags & kNoShg) || h.hotspotSize == 0) {
         const std::string name = FormatString(h.colorsImportant == 1 ? "%sT%d.bmp" : "%s%d.bmp", base.c_str(), index);
+        const std::string shownName = name.substr(name.find_last_of('/') + 1);  // without the private folder
         const std::uint32_t palBytes = colours * 4;
         // The header's sizes are only claims: the picture is made from the
         // pixels its data really unpacks to, never from width x height.
@@ -133,7 +134,7 @@ bool ExtractBitmap(HelpFile& hf, HelpStream& s, std::uint32_t imageStart, std::u
                              h.bitCount == 24 || h.bitCount == 32;
         const std::uint32_t allowance = PictureAllowance(hf);
         if (!depthOk || (wanted > 0 && allowance < rowBytes)) {
-            AddWarning(hf, allowance < rowBytes && depthOk ? kWarnPictureBudget : kWarnPictureRefused, {name});
+            AddWarning(hf, allowance < rowBytes && depthOk ? kWarnPictureBudget : kWarnPictureRefused, {shownName});
         } else if (paletteAt + static_cast<std::uint64_t>(palBytes) <= end) {
             std::string palette(reinterpret_cast<const char*>(s.Data() + paletteAt), palBytes);
             std::uint64_t dataAt = h.compressedOffset ? imageStart + static_cast<std::uint64_t>(h.compressedOffset)
@@ -144,17 +145,17 @@ bool ExtractBitmap(HelpFile& hf, HelpStream& s, std::uint32_t imageStart, std::u
             s.Seek(dataAt);
             std::string pixels = Unpack(s, size, packing, static_cast<std::uint32_t>(std::min<std::uint64_t>(wanted, allowance)));
             std::uint32_t height = h.height;
-            if (pixels.size() < wanted) {
-                // A last row cut short is padded; rows that are not there at
-                // all are cut from the picture.
-                const std::uint64_t rows = (pixels.size() + rowBytes - 1) / rowBytes;
-                pixels.resize(static_cast<std::size_t>(rows * rowBytes), '\0');
-                if (rows < h.height) {
-                    height = static_cast<std::uint32_t>(rows);
-                    AddWarning(hf, rows ? kWarnPictureCut : kWarnPictureRefused,
-                               rows ? std::vector<WarningArg>{name, static_cast<unsigned long>(rows)}
-                                    : std::vector<WarningArg>{name});
-                }
+            if (pixels.size() + rowBytes >= wanted) {
+                // Only the last row cut short: padded.
+                pixels.resize(static_cast<std::size_t>(wanted), '\0');
+            } else {
+                // Rows that are not there are cut from the picture.
+                const std::uint64_t rows = pixels.size() / rowBytes;
+                pixels.resize(static_cast<std::size_t>(rows * rowBytes));
+                height = static_cast<std::uint32_t>(rows);
+                AddWarning(hf, rows ? kWarnPictureCut : kWarnPictureRefused,
+                           rows ? std::vector<WarningArg>{shownName, static_cast<unsigned long>(rows)}
+                                : std::vector<WarningArg>{shownName});
             }
             if (height > 0 || h.height == 0) {
                 hf.pictureBytes += pixels.size();
@@ -217,7 +218,7 @@ bool ExtractMetafile(HelpFile& hf, HelpStream& s, std::uint32_t imageStart, std:
         const std::string name = FormatString("%s%d.wmf", base.c_str(), index);
         const std::uint32_t allowance = PictureAllowance(hf);
         if (allowance == 0) {
-            AddWarning(hf, kWarnPictureBudget, {name});
+            AddWarning(hf, kWarnPictureBudget, {name.substr(name.find_last_of('/') + 1)});
         } else {
             std::string records = Unpack(s, size, packing, allowance);
             hf.pictureBytes += records.size();

@@ -204,13 +204,14 @@ std::string NameKey(const std::string& name) {
 bool NameTaken(const HelpFile& hf, const std::string& name) {
     const std::string key = NameKey(name);
     if (hf.writtenNames.count(key)) return true;
+    // <base>.RTF, or with split files <base><n>.RTF.
     const std::string base = NameKey(hf.rtfBaseName);
-    if (key.size() <= base.size() + 4 || key.compare(0, base.size(), base) != 0 ||
+    if (key.size() < base.size() + 4 || key.compare(0, base.size(), base) != 0 ||
         key.compare(key.size() - 4, 4, ".RTF") != 0)
-        return key == base + ".RTF";
-    if (!(hf.flags & kSplitRtf)) return false;
+        return false;
     const std::string middle = key.substr(base.size(), key.size() - base.size() - 4);
-    return middle.find_first_not_of("0123456789") == std::string::npos;
+    if (!(hf.flags & kSplitRtf)) return middle.empty();
+    return !middle.empty() && middle.find_first_not_of("0123456789") == std::string::npos;
 }
 
 // `name`, or the first "<stem>_<n><ext>" no output of the run has.

@@ -87,7 +87,7 @@ bool EmbedPicture(HelpFile& hf, RtfOutput& out, const std::string& fileName, cha
     const auto fileSize = std::filesystem::file_size(fileName, ec);
     if (ec) return false;
     if (hf.embeddedBytes + fileSize > kMaxEmbeddedBytesTotal) {
-        AddWarning(hf, kWarnPictureBudget, {fileName});
+        AddWarning(hf, kWarnPictureBudget, {fileName.substr(fileName.find_last_of('/') + 1)});
         return false;
     }
     std::vector<std::uint8_t> f = ReadFileBytes(fileName);
