@@ -291,8 +291,14 @@ TEST_F(SourcedConversion, CommandLineRunsAndOpensTheResult) {
     EXPECT_EQ(RunConverter(line, nullptr, nullptr), 2);
     unsetenv("RENDLOW_VIEWER");
     EXPECT_TRUE(std::filesystem::exists("winfile.RTF"));
-    for (int i = 0; i < 200 && !std::filesystem::exists(dir_.path() / "opened"); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    // The viewer runs on its own: wait until its line is whole (the file
+    // exists, empty, as soon as the shell opens it for the line).
+    auto opened = [&] {
+        if (!std::filesystem::exists(dir_.path() / "opened")) return false;
+        const std::string text = ReadFileBytes(dir_.path() / "opened");
+        return !text.empty() && text.back() == '\n';
+    };
+    for (int i = 0; i < 200 && !opened(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_EQ(ReadFileBytes(dir_.path() / "opened"), "winfile.RTF\n");
 
     EXPECT_EQ(RunConverter((dir_.path() / "missing.hlp").string(), nullptr, nullptr), 1);
