@@ -274,7 +274,11 @@ std::string SafeFileName(const std::string& name) {
         if (static_cast<unsigned char>(c) >= 0x20 && c != '*' && c != '?' && c != '"' && c != '<' && c != '>' &&
             c != '|')
             out += c;
-    return out.empty() ? "unnamed" : out;
+    if (out.empty()) return "unnamed";
+    // The name is also a line of the project: it must not read as a
+    // section head or a comment there.
+    if (out[0] == '[' || out[0] == ';') out.insert(0, "_");
+    return out;
 }
 
 std::uint32_t ReadPackedWord(HelpStream& s) {

@@ -14,7 +14,8 @@
 namespace conv {
 
 // A name taken from a help file, reduced to a plain file name: no folders,
-// no drive, no "..". Empty input gives "unnamed".
+// no drive, no "..", no leading "[" or ";" (a project line). Empty input
+// gives "unnamed".
 std::string SafeFileName(const std::string& name);
 
 // Converts the picture container at [offset, offset + size) of the help

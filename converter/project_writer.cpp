@@ -42,6 +42,12 @@ std::string ProjectValue(std::string_view text) {
     return out;
 }
 
+std::string ProjectLineStart(std::string_view text) {
+    std::string out = ProjectValue(text);
+    if (!out.empty() && (out[0] == '[' || out[0] == ';')) out.insert(0, " ");
+    return out;
+}
+
 namespace {
 
 std::string CString(const std::string& data, std::size_t at, std::size_t max) {
@@ -75,7 +81,7 @@ std::string WindowLine(const std::string& d) {
     };
     auto byte = [&](std::size_t at) -> int { return at < d.size() ? static_cast<std::uint8_t>(d[at]) : 0; };
     const int flags = u16(0);
-    std::string line = ProjectValue(CString(d, 12, 9)) + "=";
+    std::string line = ProjectLineStart(CString(d, 12, 9)) + "=";
     if (flags & 0x04) line += "\"" + ProjectValue(CString(d, 21, 51)) + "\"";
     line += ",";
     if (flags & 0x78) {
@@ -143,7 +149,7 @@ void WriteProjectOptions(HelpFile& hf, RtfOutput& project) {
                     options += "Contents=" + ProjectValue(*name) + "\n";
             }
             break;
-        case 4: config += text + "\n"; break;
+        case 4: config += ProjectLineStart(text) + "\n"; break;
         case 5:
             if (!forPrint) {
                 options += "ICON=ICON.ICO\n";

@@ -44,6 +44,9 @@ void NoteOutputName(HelpFile& hf, const std::string& name);
 // A value from the help file for a project line: CR, LF and the other
 // control characters removed, so it cannot start a line of its own.
 std::string ProjectValue(std::string_view text);
+// The same for a value that starts its line (a macro, a window name): one
+// that would read as a section head ("[") or a comment (";") is indented.
+std::string ProjectLineStart(std::string_view text);
 // One "[Windows]" line from a window record's data.
 std::string WindowLine(const std::string& data);
 std::string GroupLine(const std::string& data);

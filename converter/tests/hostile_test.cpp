@@ -307,12 +307,14 @@ TEST_F(Hostile, FileTextsStayInsideTheirGroupsAndLines) {
         {{"|SYSTEM", hlptest::SystemFile(21, 0,
                                          {{1, "Demo\r\n[FILES]\r\n/etc/passwd" + std::string(1, '\0')},
                                           {4, "A()\n[FILES]\n/etc/passwd" + std::string(1, '\0')},
+                                          {4, "[FILES]" + std::string(1, '\0')},
                                           {6, window},
                                           {8, "cite\n[FILES]" + std::string(1, '\0')}})},
          {"|TOPIC", layout.data},
          {"|FONT", fonts},
          {"|CONTEXT", hlptest::ContextFile({{ContextHash(evilName), at}})},
-         {"|bm1", Container({BitmapImage(8, 2, 4, 0, std::string(8, '\x12'), hotspots)})}});
+         {"|bm1", Container({BitmapImage(8, 2, 4, 0, std::string(8, '\x12'), hotspots)})},
+         {"[FILES]", "baggage named like a section"}});
     const std::string path = Write("INJ.HLP", bytes);
     std::string cleanMacro;
     for (char ch : macro)
@@ -359,6 +361,9 @@ TEST_F(Hostile, FileTextsStayInsideTheirGroupsAndLines) {
     EXPECT_TRUE(all.count("A()[FILES]/etc/passwd"));
     EXPECT_TRUE(all.count("w[F=\"Cap[FILES]\",,,,"));
     EXPECT_TRUE(all.count("Citation= cite[FILES]"));
+    EXPECT_TRUE(all.count(" [FILES]"));  // a macro, indented
+    EXPECT_EQ(Read("_[FILES]"), "baggage named like a section");
+    EXPECT_TRUE(all.count("_[FILES]"));
 }
 
 // Several context names at one place (aliases) each get their "#"
