@@ -19,8 +19,9 @@ namespace conv {
 std::string SafeFileName(const std::string& name);
 
 // Converts the picture container at [offset, offset + size) of the help
-// file's stream; `baseName` may carry a folder (the TEMP folder). Returns
-// the file name to list and refer to.
+// file's stream; `baseName` may carry a folder (the private picture
+// folder). Returns the file name to list and refer to. Pictures are made
+// from the bytes their data unpacks to, within the bounds of help_file.h.
 std::string ConvertPicture(HelpFile& hf, std::uint32_t offset, std::uint32_t size, const std::string& baseName);
 // The same on another stream (pictures embedded in topic text).
 std::string ConvertPictureStream(HelpFile& hf, HelpStream& stream, std::uint32_t offset, std::uint32_t size,
