@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QTreeWidget>
 
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -53,8 +54,9 @@ int Screenshots(const fs::path& out, const fs::path& corpus) {
     fs::create_directories(out);
     // A data folder of its own, so the demo neither reads nor writes the
     // user's converter settings.
-    const fs::path home = fs::temp_directory_path() / "rendlow-demo";
-    fs::create_directories(home);
+    std::string pattern = (fs::temp_directory_path() / "rendlow-demo-XXXXXX").string();
+    if (!::mkdtemp(pattern.data())) return 1;
+    const fs::path home = pattern;
     plat::SetDataHome(home.string());
     bool ok = true;
     {
@@ -121,6 +123,9 @@ int Screenshots(const fs::path& out, const fs::path& corpus) {
         if (list.list()->topLevelItemCount() > 0) list.list()->setCurrentItem(list.list()->topLevelItem(0));
         ok &= Save(&list, out / "helpfiles.png");
     }
+    plat::SetDataHome("");
+    std::error_code ec;
+    fs::remove_all(home, ec);
     return ok ? 0 : 1;
 }
 
