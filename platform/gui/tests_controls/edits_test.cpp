@@ -253,6 +253,11 @@ void ExpectSameRowsAndLines(TMemo* edited, TMemo* fresh, const std::string& step
         ASSERT_EQ(start, fresh->Perform(EM_LINEINDEX, r, 0)) << step << ", row " << r;
         ASSERT_EQ(edited->Perform(EM_LINELENGTH, start, 0), fresh->Perform(EM_LINELENGTH, start, 0)) << step << ", row " << r;
     }
+    // How far the text scrolls sideways follows the widths of the rows.
+    int lo = 0, hiEdited = 0, hiFresh = 0;
+    edited->GetScrollRange(SB_HORZ, lo, hiEdited);
+    fresh->GetScrollRange(SB_HORZ, lo, hiFresh);
+    ASSERT_EQ(hiEdited, hiFresh) << step;
     ASSERT_EQ(edited->Lines().Count(), fresh->Lines().Count()) << step;
     for (int i = 0; i < edited->Lines().Count(); ++i) ASSERT_EQ(edited->Lines()[i], fresh->Lines()[i]) << step << ", line " << i;
 }
@@ -264,44 +269,53 @@ TEST_F(Edits, MemoEditsKeepRowsAndLinesAsAFreshWrapMakesThem) {
         m->SetBounds(left, 10, 110, 200);
         return m;
     };
-    TMemo* m = make(10);
-    TMemo* fresh = make(150);
-    m->SetText("alpha beta gamma delta epsilon zeta\r\nshort\r\n\r\n" + std::string(40, 'W') +
-               " eta theta iota kappa\r\nlast line here");
-    // Typed line ends, lone CRs and LFs (which may pair up with a neighbour),
-    // words that wrap, a word wider than a row, paragraphs pasted and removed.
-    const char* const inserts[] = {"a", "word ", " ", "\r\n", "\r", "\n", "", "two words\r\nand more ",
-                                   "unbreakable-word-that-is-longer-than-a-row", "x y z w v u t s r q p"};
-    std::uint32_t seed = 12345;
-    auto next = [&](std::uint32_t mod) {
-        seed = seed * 1103515245u + 12345u;
-        return static_cast<int>((seed >> 8) % mod);
-    };
-    for (int step = 0; step < 400; ++step) {
-        int n = static_cast<int>(m->Text().size());
-        int pos = next(static_cast<std::uint32_t>(n + 1));
-        int len = next(4) == 0 ? next(12) : 0;
-        m->SetSelStart(pos);
-        m->SetSelLength(len);
-        m->SetSelText(inserts[next(std::size(inserts))]);
-        ExpectSameRowsAndLines(m, fresh, "step " + std::to_string(step));
-        if (HasFatalFailure()) return;
+    for (bool wrap : {true, false}) {
+        SCOPED_TRACE(wrap ? "word wrap" : "no word wrap");
+        TMemo* m = make(10);
+        TMemo* fresh = make(150);
+        m->SetWordWrap(wrap);
+        fresh->SetWordWrap(wrap);
+        m->SetScrollBars(ssBoth);
+        fresh->SetScrollBars(ssBoth);
+        m->SetText("alpha beta gamma delta epsilon zeta\r\nshort\r\n\r\n" + std::string(40, 'W') +
+                   " eta theta iota kappa\r\nlast line here");
+        // Typed line ends, lone CRs and LFs (which may pair up with a neighbour),
+        // words that wrap, a word wider than a row, paragraphs pasted and removed.
+        const char* const inserts[] = {"a", "word ", " ", "\r\n", "\r", "\n", "", "two words\r\nand more ",
+                                       "unbreakable-word-that-is-longer-than-a-row", "x y z w v u t s r q p"};
+        std::uint32_t seed = 12345;
+        auto next = [&](std::uint32_t mod) {
+            seed = seed * 1103515245u + 12345u;
+            return static_cast<int>((seed >> 8) % mod);
+        };
+        for (int step = 0; step < 400; ++step) {
+            int n = static_cast<int>(m->Text().size());
+            int pos = next(static_cast<std::uint32_t>(n + 1));
+            int len = next(4) == 0 ? next(12) : 0;
+            m->SetSelStart(pos);
+            m->SetSelLength(len);
+            m->SetSelText(inserts[next(std::size(inserts))]);
+            ExpectSameRowsAndLines(m, fresh, "step " + std::to_string(step));
+            if (HasFatalFailure()) return;
+        }
+        // Typing goes the same way.
+        m->SetFocus();
+        m->SetSelStart(5);
+        TypeText(m, "typed text ");
+        SendKey(m, VK_RETURN);
+        SendKey(m, VK_BACK);
+        SendKey(m, VK_BACK);
+        ExpectSameRowsAndLines(m, fresh, "typing");
+        // A new width or font wraps everything anew.
+        m->SetWidth(160);
+        fresh->SetWidth(160);
+        ExpectSameRowsAndLines(m, fresh, "wider");
+        m->Font().SetSize(14);
+        fresh->Font().SetSize(14);
+        ExpectSameRowsAndLines(m, fresh, "larger font");
+        delete m;
+        delete fresh;
     }
-    // Typing goes the same way.
-    m->SetFocus();
-    m->SetSelStart(5);
-    TypeText(m, "typed text ");
-    SendKey(m, VK_RETURN);
-    SendKey(m, VK_BACK);
-    SendKey(m, VK_BACK);
-    ExpectSameRowsAndLines(m, fresh, "typing");
-    // A new width or font wraps everything anew.
-    m->SetWidth(160);
-    fresh->SetWidth(160);
-    ExpectSameRowsAndLines(m, fresh, "wider");
-    m->Font().SetSize(14);
-    fresh->Font().SetSize(14);
-    ExpectSameRowsAndLines(m, fresh, "larger font");
 }
 
 TEST_F(Edits, MemoMeasuresAsMuchPerKeyWhateverTheLengthOfItsText) {
