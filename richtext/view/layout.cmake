@@ -16,3 +16,12 @@ endif()
 tavrin_bench(bench_rtf_layout
   SOURCES bench/rtf_layout_bench.cpp
   DEPS tavrin_richtext_layout tavrin_richtext_io)
+
+tavrin_fuzz(richtext_layout_fuzz LABEL richtext
+  SOURCES fuzz/rtf_layout_fuzz.cpp
+  DEPS tavrin_richtext_layout tavrin_richtext_io
+  SEEDS ${CMAKE_CURRENT_SOURCE_DIR}/fuzz/seeds
+        ${CMAKE_CURRENT_SOURCE_DIR}/../io/fuzz/seeds
+        ${TAVRIN_CORPUS_DIR}/rtf/rtfpipe-footnotes.rtf
+        ${TAVRIN_CORPUS_DIR}/rtf/rtfpipe-nested_table_report.rtf
+        ${TAVRIN_CORPUS_DIR}/hpj/eudora71/HtmlWh.rtf)

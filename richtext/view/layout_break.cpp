@@ -9,7 +9,8 @@ namespace {
 std::int32_t MulDiv(std::int64_t a, std::int64_t b, std::int64_t c) {
     if (c == 0) return 0;
     std::int64_t p = a * b, h = (c > 0 ? c : -c) / 2;
-    return static_cast<std::int32_t>(((p >= 0) == (c > 0)) ? (p + h) / c : (p - h) / c);
+    std::int64_t q = ((p >= 0) == (c > 0)) ? (p + h) / c : (p - h) / c;
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(q, INT32_MIN, INT32_MAX));
 }
 bool IsRightOrCentre(const TParagraph* p) { return p->alignment == 1 || p->alignment == 2; }
 
@@ -21,7 +22,8 @@ bool IsRightOrCentre(const TParagraph* p) { return p->alignment == 1 || p->align
 // follows the window under word wrap.
 int TJDRTFTextPaint::TextWidthTwips() const {
     const TTextHeader& h = Header();
-    if (h.resolutionX <= 0) return h.pageWidth - h.marginLeft - h.marginRight;
+    if (h.resolutionX <= 0)
+        return static_cast<int>(std::clamp<std::int64_t>(static_cast<std::int64_t>(h.pageWidth) - h.marginLeft - h.marginRight, INT32_MIN, INT32_MAX));
     return MulDiv(h.textWidth, 1440, h.resolutionX);
 }
 
@@ -31,32 +33,32 @@ int TJDRTFTextPaint::LeftIndentPixels(const TParagraph* par, const TLine* line) 
 
 int TJDRTFTextPaint::IndentPixels(const TParagraph* par, bool first) const {
     const TTextHeader& h = Header();
-    int spacing = (par->border & kBorderOn) ? MulDiv(BorderSpacingNibble(par->border), 567, 10) : 0;
+    std::int64_t spacing = (par->border & kBorderOn) ? MulDiv(BorderSpacingNibble(par->border), 567, 10) : 0;
     if (par->IsCell() && par->cellWidth) {
-        int tw = TextWidthTwips();
-        int twips = (tw - par->rightIndent - par->leftIndent) * par->cellStart / 255 + par->leftIndent + spacing;
+        std::int64_t tw = TextWidthTwips();
+        std::int64_t twips = (tw - par->rightIndent - par->leftIndent) * par->cellStart / 255 + par->leftIndent + spacing;
         return MulDiv(twips, h.resolutionX, 1440) + 1;
     }
-    int twips = (first ? par->firstIndent : par->leftIndent) + spacing;
+    std::int64_t twips = static_cast<std::int64_t>(first ? par->firstIndent : par->leftIndent) + spacing;
     return MulDiv(twips, h.resolutionX, 1440) + ((par->flags & kParNotFirstCell) ? 0 : 1);
 }
 
 int TJDRTFTextPaint::RightIndentPixels(const TParagraph* par) const {
     const TTextHeader& h = Header();
-    int spacing = (par->border & kBorderOn) ? MulDiv(BorderSpacingNibble(par->border), 567, 10) : 0;
+    std::int64_t spacing = (par->border & kBorderOn) ? MulDiv(BorderSpacingNibble(par->border), 567, 10) : 0;
     if (par->IsCell() && par->cellWidth) {
-        int tw = TextWidthTwips();
-        int right = (par->cellStart + par->cellWidth) * (tw - par->rightIndent - par->leftIndent) / 255 +
-                    par->leftIndent;
+        std::int64_t tw = TextWidthTwips();
+        std::int64_t right = (par->cellStart + par->cellWidth) * (tw - par->rightIndent - par->leftIndent) / 255 +
+                             par->leftIndent;
         return MulDiv(tw - right + spacing, h.resolutionX, 1440);
     }
-    return MulDiv(par->rightIndent + spacing, h.resolutionX, 1440);
+    return MulDiv(static_cast<std::int64_t>(par->rightIndent) + spacing, h.resolutionX, 1440);
 }
 
 int TJDRTFTextPaint::CellLeftPixels(const TParagraph* par) const {
     if (!(par->IsCell() && par->cellWidth)) return 0;
     const TTextHeader& h = Header();
-    int tw = TextWidthTwips();
+    std::int64_t tw = TextWidthTwips();
     return MulDiv((tw - par->rightIndent - par->leftIndent) * par->cellStart / 255 + par->leftIndent,
                   h.resolutionX, 1440);
 }

@@ -9,7 +9,8 @@ namespace {
 std::int32_t MulDiv(std::int64_t a, std::int64_t b, std::int64_t c) {
     if (c == 0) return 0;
     std::int64_t p = a * b, h = (c > 0 ? c : -c) / 2;
-    return static_cast<std::int32_t>(((p >= 0) == (c > 0)) ? (p + h) / c : (p - h) / c);
+    std::int64_t q = ((p >= 0) == (c > 0)) ? (p + h) / c : (p - h) / c;
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(q, INT32_MIN, INT32_MAX));
 }
 bool IsOn(TThreeState s) { return s == TThreeState::tsTRUE; }
 bool IsOff(TThreeState s) { return s == TThreeState::tsFALSE; }
@@ -319,28 +320,31 @@ void TJDRTFTextPaint::MeasureChar(TLine* line, int i, int& h, int& asc) {
 
 void TJDRTFTextPaint::ApplyLineRule(const TParagraph* par, TLine* line) {
     // Space before on the first line, after on the last; line spacing as
-    // "at least" when positive and "exactly" when negative.
-    int resY = std::max(Header().resolutionY, 1);
-    int h = line->textHeight, a = line->textAscent;
-    if (par->lineSpacing > 0) {
-        int ls = MulDiv(par->lineSpacing, resY, 1440);
+    // "at least" when positive and "exactly" when negative. In 64 bits: the
+    // model's values may be anything a document or a caller put there.
+    const std::int64_t resY = std::max(Header().resolutionY, 1);
+    auto pixels = [resY](std::int64_t twips) { return (twips * resY + 720) / 1440; };
+    std::int64_t h = line->textHeight, a = line->textAscent;
+    const std::int64_t spacing = par->lineSpacing;
+    if (spacing > 0) {
+        std::int64_t ls = pixels(spacing);
         if (ls > h) {
             a += ls - h;
             h = ls;
         }
-    } else if (par->lineSpacing < 0) {
-        int ls = MulDiv(-par->lineSpacing, resY, 1440);
-        a = std::max(0, a + ls - h);
+    } else if (spacing < 0) {
+        std::int64_t ls = pixels(-spacing);
+        a = std::max<std::int64_t>(0, a + ls - h);
         h = ls;
     }
     if (line == par->lines && par->spaceBefore > 0) {
-        int sb = MulDiv(par->spaceBefore, resY, 1440);
+        std::int64_t sb = pixels(par->spaceBefore);
         h += sb;
         a += sb;
     }
-    if (!line->next && par->spaceAfter > 0) h += MulDiv(par->spaceAfter, resY, 1440);
-    line->height = static_cast<std::uint16_t>(std::clamp(h, 0, 65535));
-    line->ascent = static_cast<std::uint16_t>(std::clamp(a, 0, 65535));
+    if (!line->next && par->spaceAfter > 0) h += pixels(par->spaceAfter);
+    line->height = static_cast<std::uint16_t>(std::clamp<std::int64_t>(h, 0, 65535));
+    line->ascent = static_cast<std::uint16_t>(std::clamp<std::int64_t>(a, 0, 65535));
 }
 
 int TJDRTFTextPaint::MeasureParagraph(TParagraph* par) {
