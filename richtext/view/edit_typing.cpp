@@ -44,7 +44,14 @@ void TJDRTFTextInput::InputString(const std::string& text) {
         } else if (hint == 3) {
             RepaintWindow();
         } else if (hint >= 1 && cursor.par) {
-            for (TLine* l = cursor.par->lines; l; l = l->next)
+            // The lines broken again are all that can have changed.
+            TLine* from = cursor.par->lines;
+            TLine* to = nullptr;
+            if (lastBroken_.par == cursor.par && lastBroken_.first) {
+                from = lastBroken_.first;
+                to = lastBroken_.last->next;
+            }
+            for (TLine* l = from; l != to; l = l->next)
                 if (hint == 2 || (l->flags & kLineChanged)) Redraw(cursor.par, l);
         }
         ScrollToCursor();
@@ -95,16 +102,15 @@ int TJDRTFTextInput::TypeChar(unsigned char c) {
         return 0;
     if (!ProtectionTest(par, nullptr, 0, false)) return 0;  // protected paragraph
     if (RichText() && (currentAttr.style & kStyleHidden) && !EditHidden && !KeepCurrentAttr) return 0;
-    int off = OffsetInPar(par, line, cursor.pos);
     ReplaceInLine(line, cursor.pos, 0, std::string(1, static_cast<char>(c)), &currentAttr);
     if (par->numbering) FullReformatPending = true;
-    int measured = MeasureParagraph(par);
     int oldLeft = LeftOffset;
-    int broken = BreakParagraph(par);
-    // The cursor stands after the new character.
-    int after = off + 1;
-    TLine* l = LineAtOffset(par, after);
-    cursor = {par, l, after};
+    int measured = 0;
+    // The cursor stands after the new character; breaking the lines again
+    // carries it to the line that character lands on.
+    cursor = {par, line, cursor.pos + 1};
+    // Only the lines around the typed character are laid out again.
+    int broken = RelayoutEditedLine(par, line, measured);
     if (broken == 3 || measured == kMeasuredNextEmpty || c == kLineFeed) {
         Paginate();
         return 3;
