@@ -436,7 +436,12 @@ int TJDRTFTextPaint::RelayoutEditedLine(TParagraph* par, TLine* line, int& measu
     {
         TBusy busy(measuringPar_);
         if (!RichText()) SelectAttrMetrics(nullptr);
+        // The line keeps its old height until it is broken again, so that
+        // the break sees a taller or lower line as a change of height.
+        const std::uint16_t oldHeight = line->height, oldAscent = line->ascent;
         MeasureLine(par, line);
+        line->height = oldHeight;
+        line->ascent = oldAscent;
     }
     if (!measuringAll_ && par->next && !par->next->lines->next && par->next->lines->Length() == 0) {
         MeasureParagraph(par->next);

@@ -50,6 +50,9 @@ TEST(Relayout, TypingGivesTheFullLayout) {
         {"at the paragraph start", 0, "abc def"},
         {"at the paragraph end", 1200, " tail words"},
         {"a line feed", 640, "\n"},
+        {"deleting pulls words up", 300, "\x7f\x7f\x7f\x7f\x7f\x7f\x7f\x7f\x7f\x7f"},
+        {"backspace over a line start", 151, "\b\b\b\b\b\b"},
+        {"typing then deleting", 700, "wide words\b\b\b\x7f\x7f"},
     };
     for (const TypeCase& c : cases) {
         SCOPED_TRACE(c.name);
@@ -71,6 +74,19 @@ TEST(Relayout, TypingGivesTheFullLayout) {
         }
         EXPECT_EQ(typed, FullLayoutOf(e, 0));
     }
+}
+
+// A larger character makes its line taller: what follows moves down.
+TEST(Relayout, ATallerCharacterMovesWhatFollows) {
+    Engine e(Words(300, 3) + "\rnext", 151);
+    ASSERT_GT(e.Lines(0).size(), 20u);
+    PutCursor(e, 400);
+    e.text.currentAttr.size = 30;
+    e.text.InputString("X");
+    std::int32_t typedTop = e.Par(1)->lines->top;
+    e.text.FormatAll();
+    EXPECT_EQ(typedTop, e.Par(1)->lines->top);
+    EXPECT_GT(typedTop, 0);
 }
 
 // Text of equal words: one character more can move every line below. The
