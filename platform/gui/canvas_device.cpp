@@ -1,5 +1,6 @@
 #include "platform/gui/canvas_device.h"
 
+#include "platform/gdi/picture_render.h"
 #include "platform/gui/qt_bridge.h"
 #include "platform/imaging/graphic.h"
 
@@ -11,18 +12,6 @@ namespace {
 
 TRect ToRect(const plat::TRect& r) { return Rect(r.left, r.top, r.right, r.bottom); }
 TColor ToColor(plat::COLORREF c) { return static_cast<TColor>(c & 0xFFFFFF); }
-
-// Picture bytes as an image; a null image when they cannot be decoded.
-// Qt's readers know bitmap files and the common formats; device-dependent
-// bitmaps and metafiles have no decoder here yet and show as a frame.
-QImage DecodePicture(const plat::TGraphic& picture) {
-    QImage img;
-    if (picture.Kind() == plat::TGraphicKind::Dib || picture.Kind() == plat::TGraphicKind::Unknown) {
-        const std::string& b = picture.Bytes();
-        img.loadFromData(reinterpret_cast<const uchar*>(b.data()), static_cast<int>(b.size()));
-    }
-    return img;
-}
 
 }  // namespace
 
@@ -158,7 +147,7 @@ void TCanvasDevice::ScrollDC(int dx, int dy, const plat::TRect& area) {
 }
 
 void TCanvasDevice::StretchPicture(const plat::TRect& dst, const plat::TGraphic* picture) {
-    QImage img = picture ? DecodePicture(*picture) : QImage();
+    QImage img = picture ? plat::PictureToImage(*picture) : QImage();
     if (!img.isNull()) {
         TBitmap bitmap;
         bitmap.SetImage(img);

@@ -4,6 +4,7 @@
 // clip and state.
 #include "../tests/gui_fixture.h"
 
+#include "platform/gdi/picture_render.h"
 #include "platform/gui/canvas_device.h"
 #include "platform/gui/printer.h"
 #include "platform/imaging/graphic.h"
@@ -179,16 +180,31 @@ TEST(CanvasDevice, ScrollMovesPixelsAndPicturesAreDrawn) {
     red.save(&buf, "BMP");
     plat::TRawGraphic picture(plat::TGraphicKind::Dib, png.toStdString(), 4, 4);
     plat::TRawGraphic garbage(plat::TGraphicKind::Dib, "BM not a bitmap", 4, 4);
+    // A device-dependent monochrome bitmap, 8 x 2, all bits 0 (black), and a
+    // metafile drawn by an installed reader.
+    plat::TRawGraphic ddb(plat::TGraphicKind::Bitmap, std::string(4, '\0'), 8, 2, plat::TBitmapGeometry{1, 1, 2});
+    plat::TRawGraphic wmf(plat::TGraphicKind::Metafile, std::string(40, '\0'), 4, 4);
+    plat::SetMetafileRenderer([](const std::string&, int w, int h) {
+        QImage img(w, h, QImage::Format_RGB32);
+        img.fill(Qt::blue);
+        return img;
+    });
     {
         TCanvasDevice dev(bmp.Canvas());
         dev.FillRect({0, 20, 10, 30}, plat::RGB(0, 0, 0));
         dev.ScrollDC(0, -10, {0, 0, 60, 60});
         dev.StretchPicture({40, 40, 56, 56}, &picture);
         dev.StretchPicture({20, 40, 30, 50}, &garbage);
+        dev.StretchPicture({40, 2, 56, 10}, &ddb);
+        dev.StretchPicture({20, 2, 30, 12}, &wmf);
     }
+    plat::SetMetafileRenderer(nullptr);
     EXPECT_EQ(bmp.Canvas().Pixel(5, 15), clBlack);
     EXPECT_EQ(bmp.Canvas().Pixel(5, 25), clWhite);
     EXPECT_EQ(bmp.Canvas().Pixel(48, 48), clRed);
+    EXPECT_EQ(bmp.Canvas().Pixel(48, 6), clBlack);
+    EXPECT_EQ(bmp.Canvas().Pixel(25, 7), clBlue);
+    EXPECT_EQ(bmp.Canvas().Pixel(35, 7), clWhite);  // nothing outside it
     // An undecodable picture shows its frame and nothing inside.
     EXPECT_EQ(bmp.Canvas().Pixel(20, 45), clGray);
     EXPECT_EQ(bmp.Canvas().Pixel(25, 45), clWhite);

@@ -183,5 +183,28 @@ TEST(CanvasRendering, EnginePrintsALineWhoseTextReadsBackFromThePdf) {
     EXPECT_NE(text.find("Printed through the engine"), std::string::npos) << text;
 }
 
+// A device-dependent bitmap of a document is drawn, not a grey frame: a
+// black 16 x 16 monochrome bitmap (all bits 0) fills its place with black.
+TEST(CanvasRendering, DeviceDependentBitmapOfADocumentIsDrawn) {
+    gui::InitApplication();
+    gui::TBitmap bmp;
+    White(bmp, 200, 60);
+    gui::TCanvasDevice dev(bmp.Canvas());
+    TJDRTFTextInput t;
+    std::string rows(16 * 2 * 2, '0');
+    t.LoadFromString("{\\rtf1 {\\pict\\wbitmap0\\wbmbitspixel1\\wbmplanes1\\wbmwidthbytes2\\picw16\\pich16"
+                     "\\picwgoal240\\pichgoal240 " + rows + "}}");
+    t.SetCanvas(&dev);
+    t.SetWindowSize(200, 60);
+    t.FormatAll();
+    t.Repaint();
+    ASSERT_EQ(t.PaintedObjects().size(), 1u);
+    plat::TRect r = t.PaintedObjects()[0].rect;
+    ASSERT_GE(r.Width(), 14);
+    ASSERT_GE(r.Height(), 14);
+    // Inside the picture every pixel is black (a frame would leave the inside white).
+    EXPECT_EQ(DarkPixels(bmp, r.left + 2, r.top + 2, r.right - 2, r.bottom - 2), (r.Width() - 4) * (r.Height() - 4));
+}
+
 }  // namespace
 }  // namespace richtext
