@@ -8,6 +8,7 @@
 
 #include "platform/core/codepage.h"
 #include "platform/imaging/graphic.h"
+#include "platform/imaging/wmf_reader.h"
 
 namespace plat {
 
@@ -136,6 +137,9 @@ void TQtDevice::ScrollDC(int dx, int dy, const TRect& area) {
 void TQtDevice::StretchPicture(const TRect& dst, const TGraphic* picture) {
     QPainter& p = impl_->painter;
     if (!p.isActive()) return;
+    if (picture && picture->Kind() == TGraphicKind::Metafile &&
+        imaging::DrawMetafile(p, QRectF(ToQRect(dst)), picture->Bytes()))
+        return;
     QImage img;
     if (picture && (picture->Kind() == TGraphicKind::Dib || picture->Kind() == TGraphicKind::Unknown)) {
         const std::string& b = picture->Bytes();

@@ -226,6 +226,11 @@ TEST_F(MultiImage, CreditsRollLineByLine) {
     ASSERT_TRUE(image->CreditsActive());
     EXPECT_EQ(image->CreditLineIndex(), 0);
     EXPECT_EQ(image->EffectPosition().y, 200);
+    // The owner drives the effect with posted messages.
+    PostCreditsStep(image);
+    PostScrollStep(image);  // no scrolling message runs: no effect
+    guitest::ProcessEvents();
+    EXPECT_EQ(image->EffectPosition().y, 199);
     // Speed 0: every message is a step; the line leaves the top, the next starts below.
     int steps = 0;
     while (image->CreditLineIndex() == 0 && steps < 1000) {
@@ -235,6 +240,7 @@ TEST_F(MultiImage, CreditsRollLineByLine) {
     EXPECT_EQ(image->CreditLineIndex(), 1);
     EXPECT_GT(steps, 200);
     EXPECT_EQ(image->EffectPosition().y, 200);  // the next line starts below the view
+    EXPECT_GT(steps, 190);
 }
 
 TEST_F(MultiImage, ClipboardKeysCopyCutAndPaste) {

@@ -29,7 +29,6 @@ protected:
         GuiTest::SetUp();
         plat::SetDataHome((dir_ / "home").string());
         plat::WriteProfileString("mci extensions", "WAV", "waveaudio");
-        plat::WriteProfileString("mci extensions", "AVI", "avivideo");
         media = new TPMultiMedia(form);
         media->SetParent(form);
         media->SetBounds(10, 10, 120, 90);
@@ -122,6 +121,7 @@ TEST_F(MultiMedia, ALengthOfZeroGivesNoProgressValue) {
 TEST_F(MultiMedia, APictureClosesAndHidesThePlayerAfterTellingTheHookZero) {
     media->AutoHideMediaPlayer = true;
     media->AutoPlayMultiMedia = true;
+    plat::WriteProfileString("mci extensions", "AVI", "avivideo");
     media->SetMediaName(Write("clip.avi", "RIFF"));
     ASSERT_TRUE(player->IsOpen());
     g_hookCalls.clear();
@@ -145,8 +145,8 @@ TEST_F(MultiMedia, WithoutAPlayerAMediaFileOnlySetsTheStatus) {
 }
 
 TEST_F(MultiMedia, AnUnregisteredKindOpensNothing) {
-    const std::string mov = Write("PLAY.MOV", "moov");
-    media->SetMediaName(mov);
+    // No key AVI under [mci extensions]: nothing opens, no box, an empty status.
+    media->SetMediaName(Write("PLAY.AVI", "RIFF"));
     EXPECT_EQ(media->MediaName(), "");
     EXPECT_EQ(fake_.script.loads, 0);
     plat::WriteProfileString("mci extensions", "AVI", "none");
