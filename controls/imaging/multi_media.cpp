@@ -27,14 +27,13 @@ TPMultiMedia::TPMultiMedia(TComponent* AOwner) : TPMultiPictureBase(AOwner) {
     timer_->OnTimer = [this](TObject*) { MediaTimerTick(); };
 }
 
-TPMultiMedia::~TPMultiMedia() {
-    if (player_) player_->RemoveFreeNotification(this);
-    timer_->SetEnabled(false);
-}
+// Links of free notification are shared by both sides (the player also
+// watches this control as its display), so they are never dropped here:
+// a notice about a component no longer linked is simply ignored.
+TPMultiMedia::~TPMultiMedia() { timer_->SetEnabled(false); }
 
 void TPMultiMedia::SetMediaPlayer(TMIMediaPlayer* player) {
     if (player == player_) return;
-    if (player_) player_->RemoveFreeNotification(this);
     player_ = player;
     if (player_) player_->FreeNotification(this);
 }

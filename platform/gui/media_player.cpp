@@ -33,10 +33,9 @@ TMediaPlayer::TMediaPlayer(TComponent* AOwner) : TCustomControl(AOwner) {
     SetTabStop(true);
 }
 
-TMediaPlayer::~TMediaPlayer() {
-    if (display_) display_->RemoveFreeNotification(this);
-    backend_.reset();
-}
+// The display's link is not dropped: the display may hold the same link to
+// watch this player, and notices about a component no longer used are ignored.
+TMediaPlayer::~TMediaPlayer() { backend_.reset(); }
 
 void TMediaPlayer::Open() {
     Close();
@@ -97,7 +96,6 @@ void TMediaPlayer::Stop() {
 
 void TMediaPlayer::SetDisplay(TWinControl* display) {
     if (display == display_) return;
-    if (display_) display_->RemoveFreeNotification(this);
     display_ = display;
     if (display_) display_->FreeNotification(this);
     ApplyDisplay();

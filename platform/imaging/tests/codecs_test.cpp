@@ -64,13 +64,15 @@ struct Case {
 };
 
 std::vector<Case> Cases() {
-    std::int16_t unused;
     return {
         {"bmp1", [](const QImage& i) { return fixtures::MakeBmp(i, 1); }, 2, ReadBMP, 0},
         {"bmp4", [](const QImage& i) { return fixtures::MakeBmp(i, 4); }, 16, ReadBMP, 0},
         {"bmp8", [](const QImage& i) { return fixtures::MakeBmp(i, 8); }, 256, ReadBMP, 0},
         {"bmp24", [](const QImage& i) { return fixtures::MakeBmp(i, 24); }, 0, ReadBMP, 0},
-        {"gif_interlaced", [&unused](const QImage& i) { return EncodeGif(i, 8, unused, nullptr, true); }, 256, ReadGIF, 0},
+        {"gif_interlaced", [](const QImage& i) {
+             std::int16_t code = 0;
+             return EncodeGif(i, 8, code, nullptr, true);
+         }, 256, ReadGIF, 0},
         {"pcx8", [](const QImage& i) { return fixtures::MakePcx(i, 8); }, 256, ReadPCX, 0},
         {"pcx24", [](const QImage& i) { return fixtures::MakePcx(i, 24); }, 0, ReadPCX, 0},
         {"tif", [](const QImage& i) { return fixtures::MakeTiff(i); }, 0, ReadTIFF, 0},
