@@ -80,6 +80,12 @@ private:
 
 }  // namespace
 
-std::unique_ptr<TMediaBackend> CreateQtMediaBackend() { return std::make_unique<QtMediaBackend>(); }
+std::unique_ptr<TMediaBackend> CreateQtMediaBackend() {
+    // The FFmpeg backend ships with Qt Multimedia itself; the GStreamer one
+    // needs plugin packages we do not install and fails without them. A
+    // user's own choice (QT_MEDIA_BACKEND) still wins.
+    if (!qEnvironmentVariableIsSet("QT_MEDIA_BACKEND")) qputenv("QT_MEDIA_BACKEND", "ffmpeg");
+    return std::make_unique<QtMediaBackend>();
+}
 
 }  // namespace gui

@@ -204,3 +204,46 @@ TEST_F(MultiMedia, AnimatePostsOneStepOfEachEffect) {
 
 }  // namespace
 }  // namespace controls
+
+namespace controls {
+namespace {
+
+// A short tone as a WAV file: 8 kHz, 16-bit mono, `ms` milliseconds.
+std::string Tone(int ms) {
+    const int samples = 8 * ms;
+    std::string s = "RIFF";
+    auto put32 = [&](unsigned v) {
+        for (int i = 0; i < 4; ++i) s += static_cast<char>((v >> (8 * i)) & 0xFF);
+    };
+    auto put16 = [&](unsigned v) {
+        for (int i = 0; i < 2; ++i) s += static_cast<char>((v >> (8 * i)) & 0xFF);
+    };
+    put32(36 + samples * 2);
+    s += "WAVEfmt ";
+    put32(16), put16(1), put16(1), put32(8000), put32(16000), put16(2), put16(16);
+    s += "data";
+    put32(samples * 2);
+    for (int i = 0; i < samples; ++i) put16(static_cast<unsigned>((i % 16 < 8 ? 6000 : -6000) & 0xFFFF));
+    return s;
+}
+
+using QtMedia = guitest::GuiTest;
+
+// The program's own backend: a WAV plays, a kind it cannot play raises the device error.
+TEST_F(QtMedia, TheProgramsBackendOpensWaveAndRefusesMidi) {
+    gui::SetMediaBackendFactory(nullptr);
+    testsupport::TempDir dir;
+    testsupport::WriteFileBytes(dir / "tone.wav", Tone(500));
+    testsupport::WriteFileBytes(dir / "song.mid", std::string("MThd\0\0\0\x06\0\0\0\x01\0\x60", 14));
+    gui::TMediaPlayer player(nullptr);
+    player.SetFileName((dir / "tone.wav").string());
+    player.Open();
+    EXPECT_NEAR(static_cast<double>(player.Length()), 500, 50);
+    EXPECT_EQ(player.Mode(), gui::mpStopped);
+    player.SetFileName((dir / "song.mid").string());
+    EXPECT_THROW(player.Open(), gui::EMCIDeviceError);
+    EXPECT_FALSE(player.IsOpen());
+}
+
+}  // namespace
+}  // namespace controls
