@@ -22,6 +22,25 @@ std::int16_t CheckSize(const TProbe& p) {
 int DpiFromMetres(std::uint32_t perMetre) { return static_cast<int>((perMetre * 254ull + 5000) / 10000); }
 
 // --- BMP --------------------------------------------------------------------------
+// Walks run-length coded rows up to the end-of-bitmap code.
+bool RleComplete(Bytes b, std::size_t at, int bits) {
+    for (;;) {
+        if (!b.has(at, 2)) return false;
+        const int count = b.u8(at), code = b.u8(at + 1);
+        at += 2;
+        if (count > 0) continue;  // a run: count pixels of one value
+        if (code == 1) return true;  // end of bitmap
+        if (code == 0) continue;     // end of line
+        if (code == 2) {             // delta: two offsets follow
+            at += 2;
+            continue;
+        }
+        // An absolute run of `code` pixels, padded to a word.
+        std::size_t bytes = bits == 8 ? code : (code + 1) / 2;
+        at += (bytes + 1) & ~std::size_t{1};
+    }
+}
+
 std::int16_t ProbeBmp(Bytes b, TProbe& p) {
     if (b.size < 26 || b.u8(0) != 'B' || b.u8(1) != 'M') return kErrWrongKind;
     const std::uint32_t offBits = b.u32(10);
@@ -69,7 +88,7 @@ std::int16_t ProbeBmp(Bytes b, TProbe& p) {
     if (compression == 0 || compression == 3) {
         const std::uint64_t stride = ((std::uint64_t(p.width) * bits + 31) / 32) * 4;
         if (start + stride * p.height > b.size) return kErrDamaged;
-    } else if (start + 2 > b.size) {
+    } else if (!RleComplete(b, static_cast<std::size_t>(start), compression == 1 ? 8 : 4)) {
         return kErrDamaged;
     }
     return kImagingOk;

@@ -118,6 +118,27 @@ TEST_F(Codecs, TruncatedFilesGiveAFailureCodeAndAnEmptyPicture) {
     }
 }
 
+TEST_F(Codecs, RunLengthBmpsMustReachTheirEndCode) {
+    // 4 x 2 pixels at 8 bits, run-length coded: the bottom row one run of
+    // index 1, the top row an absolute run 0 1 0 1, then the end code.
+    std::string bmp = fixtures::MakeBmp(fixtures::Pattern(4, 2, 2), 8);
+    bmp.resize(14 + 40 + 1024);
+    bmp[30] = 1;  // RLE8
+    const std::string rle("\x04\x01\x00\x00\x00\x04\x00\x01\x00\x01\x00\x01", 12);
+    bmp += rle;
+    QImage img;
+    ASSERT_EQ(ReadBMP(Write("rle.bmp", bmp), 24, 0, img, nullptr), kImagingOk);
+    EXPECT_EQ(img.size(), QSize(4, 2));
+    EXPECT_EQ(img.pixel(0, 1), img.pixel(3, 1));  // the bottom row is one run
+    EXPECT_NE(img.pixel(0, 1), img.pixel(0, 0));
+    EXPECT_EQ(img.pixel(1, 0), img.pixel(0, 1));
+    for (std::size_t cut : {std::size_t{2}, std::size_t{5}, std::size_t{12}}) {
+        EXPECT_EQ(ReadBMP(Write("rle_cut.bmp", bmp.substr(0, bmp.size() - cut)), 24, 0, img, nullptr), kErrDamaged)
+            << cut;
+        EXPECT_TRUE(img.isNull());
+    }
+}
+
 TEST_F(Codecs, PcxRunsMayCrossRowEnds) {
     // 4 x 2 pixels of colour index 1 as one run of 8 over both rows.
     std::string pcx = fixtures::MakePcx(QImage(4, 2, QImage::Format_RGB32), 8);
