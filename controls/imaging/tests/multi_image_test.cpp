@@ -146,6 +146,10 @@ TEST_F(MultiImage, PropertyRules) {
     EXPECT_EQ(fresh.Width(), 105);
     EXPECT_EQ(fresh.Color(), clBtnFace);
     EXPECT_TRUE(fresh.PictavoPalette());
+    // A control on no form (the export keeps one hidden) loads and writes too.
+    fresh.SetImageName(Write("f.bmp", fixtures::MakeBmp(fixtures::Pattern(7, 5, 16), 4)));
+    EXPECT_EQ(fresh.Picture().Width(), 7);
+    EXPECT_TRUE(fresh.SaveGifFile(Path("f.gif")));
 }
 
 TEST_F(MultiImage, StretchRatioScalesByTheSmallerFactorAndCentres) {
