@@ -49,19 +49,31 @@ int Nearest(const std::vector<QRgb>& palette, QRgb c) {
 struct Box {
     std::vector<int> cells;
     std::uint64_t pixels = 0;
+    int lo[3] = {31, 31, 31}, hi[3] = {0, 0, 0};  // channel ranges, kept with the box
 };
+
+int Channel(int cell, int ch) { return (cell >> (10 - 5 * ch)) & 31; }
+
+void Measure(Box& box, const std::vector<std::uint32_t>& counts) {
+    box.pixels = 0;
+    for (int ch = 0; ch < 3; ++ch) box.lo[ch] = 31, box.hi[ch] = 0;
+    for (int c : box.cells) {
+        box.pixels += counts[c];
+        for (int ch = 0; ch < 3; ++ch) {
+            box.lo[ch] = std::min(box.lo[ch], Channel(c, ch));
+            box.hi[ch] = std::max(box.hi[ch], Channel(c, ch));
+        }
+    }
+}
 
 // Median cut over the histogram cells in use.
 std::vector<QRgb> MedianCut(const std::vector<std::uint32_t>& counts, const std::vector<std::array<std::uint64_t, 3>>& sums,
                             int maxColors) {
     Box all;
     for (int i = 0; i < 32768; ++i)
-        if (counts[i]) {
-            all.cells.push_back(i);
-            all.pixels += counts[i];
-        }
+        if (counts[i]) all.cells.push_back(i);
+    Measure(all, counts);
     std::vector<Box> boxes{std::move(all)};
-    auto channel = [](int cell, int ch) { return (cell >> (10 - 5 * ch)) & 31; };
     while (static_cast<int>(boxes.size()) < maxColors) {
         // The box with the widest channel, weighted by its pixels; first wins ties.
         int pick = -1, pickChannel = 0;
@@ -70,13 +82,8 @@ std::vector<QRgb> MedianCut(const std::vector<std::uint32_t>& counts, const std:
             const Box& box = boxes[i];
             if (box.cells.size() < 2) continue;
             for (int ch = 0; ch < 3; ++ch) {
-                int lo = 31, hi = 0;
-                for (int c : box.cells) {
-                    lo = std::min(lo, channel(c, ch));
-                    hi = std::max(hi, channel(c, ch));
-                }
-                const std::uint64_t score = std::uint64_t(hi - lo) * (box.pixels + 1);
-                if (hi > lo && score > pickScore) {
+                const std::uint64_t score = std::uint64_t(box.hi[ch] - box.lo[ch]) * (box.pixels + 1);
+                if (box.hi[ch] > box.lo[ch] && score > pickScore) {
                     pickScore = score;
                     pick = i;
                     pickChannel = ch;
@@ -86,7 +93,7 @@ std::vector<QRgb> MedianCut(const std::vector<std::uint32_t>& counts, const std:
         if (pick < 0) break;
         Box& box = boxes[pick];
         std::stable_sort(box.cells.begin(), box.cells.end(), [&](int a, int b) {
-            const int ca = channel(a, pickChannel), cb = channel(b, pickChannel);
+            const int ca = Channel(a, pickChannel), cb = Channel(b, pickChannel);
             return ca != cb ? ca < cb : a < b;
         });
         std::uint64_t half = box.pixels / 2, seen = 0;
@@ -99,9 +106,8 @@ std::vector<QRgb> MedianCut(const std::vector<std::uint32_t>& counts, const std:
         Box upper;
         upper.cells.assign(box.cells.begin() + static_cast<std::ptrdiff_t>(cut), box.cells.end());
         box.cells.resize(cut);
-        box.pixels = 0;
-        for (int c : box.cells) box.pixels += counts[c];
-        for (int c : upper.cells) upper.pixels += counts[c];
+        Measure(box, counts);
+        Measure(upper, counts);
         boxes.push_back(std::move(upper));
     }
     std::vector<QRgb> palette;
