@@ -88,6 +88,25 @@ TEST(WmfReader, PlainMetafilesTakeTheirWindowFromTheRecords) {
     EXPECT_EQ(img.pixel(60, 10), kWhite);
 }
 
+TEST(WmfReader, SavedStatesBringBackClipAndObjects) {
+    fixtures::WmfBuilder w(40, 40);
+    w.Pen(5, 0, 0).Brush(0, kRed).Brush(0, kBlack).Select(0).Select(1);
+    w.Record(0x001E, {});                   // save: red brush, no clip
+    w.Select(2);
+    w.Record(0x0416, {20, 20, 0, 0});      // clip to the top-left quarter
+    w.Record(0x001E, {});                   // save again
+    w.Record(0x0127, {1});                  // back to the first save (absolute)
+    w.Rectangle(0, 0, 40, 20);              // red, unclipped
+    w.Record(0x0416, {40, 40, 20, 20});    // clip to the bottom-right quarter
+    w.Record(0x0538, {2, 4, 4, 20, 20, 30, 20, 30, 30, 20, 30, 30, 30, 40, 30, 40, 40, 30, 40});
+    const QImage img = RenderMetafile(w.Bytes());
+    EXPECT_EQ(img.pixel(30, 10), kRed);   // the rectangle beyond the first clip
+    EXPECT_EQ(img.pixel(25, 25), kRed);   // first polygon of the poly-polygon
+    EXPECT_EQ(img.pixel(35, 35), kRed);   // second one
+    EXPECT_EQ(img.pixel(35, 25), kWhite);
+    EXPECT_EQ(img.pixel(10, 30), kWhite);
+}
+
 TEST(WmfReader, MalformedInputStopsThePlayWithoutReadingPastIt) {
     const std::string good = RectangleAndText().Bytes();
     struct Bad {
