@@ -3,8 +3,10 @@
 #include "platform/gdi/picture_render.h"
 #include "platform/gui/qt_bridge.h"
 #include "platform/imaging/graphic.h"
+#include "platform/imaging/wmf_reader.h"
 
 #include <QImage>
+#include <QPainter>
 
 namespace gui {
 
@@ -147,6 +149,14 @@ void TCanvasDevice::ScrollDC(int dx, int dy, const plat::TRect& area) {
 }
 
 void TCanvasDevice::StretchPicture(const plat::TRect& dst, const plat::TGraphic* picture) {
+    // A metafile plays its records into the frame, as lines and text even on a printer.
+    if (picture && picture->Kind() == plat::TGraphicKind::Metafile) {
+        QPainter* p = canvas_.Painter();
+        if (p && imaging::DrawMetafile(*p, QRectF(ToQRect(ToRect(dst))), picture->Bytes())) {
+            if (canvas_.AfterChange) canvas_.AfterChange();
+            return;
+        }
+    }
     QImage img = picture ? plat::PictureToImage(*picture) : QImage();
     if (!img.isNull()) {
         TBitmap bitmap;

@@ -210,5 +210,36 @@ TEST(CanvasDevice, ScrollMovesPixelsAndPicturesAreDrawn) {
     EXPECT_EQ(bmp.Canvas().Pixel(25, 45), clWhite);
 }
 
+// A metafile object in rich text plays its records into the picture's frame.
+TEST(CanvasDevice, MetafilePicturesPlayIntoTheirRectangle) {
+    InitApplication();
+    std::string m;
+    auto put16 = [&](int v) {
+        m += static_cast<char>(v & 0xFF);
+        m += static_cast<char>((v >> 8) & 0xFF);
+    };
+    auto put32 = [&](unsigned v) {
+        put16(static_cast<int>(v & 0xFFFF));
+        put16(static_cast<int>(v >> 16));
+    };
+    put32(plat::kPlaceableMetafileKey);
+    put16(0), put16(0), put16(0), put16(10), put16(10), put16(96), put32(0), put16(0);
+    put16(1), put16(9), put16(0x300), put32(9 + 7 + 4 + 7 + 3), put16(1), put32(7), put16(0);
+    put32(7), put16(0x02FC), put16(0), put16(0), put16(0), put16(0);  // black brush
+    put32(4), put16(0x012D), put16(0);
+    put32(7), put16(0x041B), put16(10), put16(5), put16(0), put16(0);  // left half
+    put32(3), put16(0);
+    plat::TRawGraphic pic(plat::TGraphicKind::Metafile, m, 10, 10);
+    TBitmap bmp(40, 40);
+    bmp.Canvas().Brush().SetColor(clWhite);
+    bmp.Canvas().FillRect(Rect(0, 0, 40, 40));
+    {
+        TCanvasDevice d(bmp.Canvas());
+        d.StretchPicture({0, 0, 40, 40}, &pic);
+    }
+    EXPECT_EQ(bmp.Canvas().Pixel(10, 20), clBlack);
+    EXPECT_EQ(bmp.Canvas().Pixel(30, 20), clWhite);
+}
+
 }  // namespace
 }  // namespace guitest
