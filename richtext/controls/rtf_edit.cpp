@@ -576,9 +576,9 @@ void TJDCustomRtfEdit::KeyDown(unsigned& Key, TShiftState Shift) {
         if (ctrl || shift) {
             CutToClipboard();
         } else if (CanEdit()) {
-            int before = engine_->TextLength();
+            const TEditMark before = Mark();
             engine_->InputString("\x7F");
-            if (engine_->TextLength() != before) Changed();
+            if (!(Mark() == before)) Changed();
         }
         break;
     default: break;

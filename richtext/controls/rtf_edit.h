@@ -228,6 +228,15 @@ private:
     void ReleaseScrollHold();
     void UpdateTextWidth();
     void FullRelayout();
+    // Where the cursor stands and what surrounds it: an edit that leaves
+    // all of it as it was changed nothing (a refused or empty edit).
+    struct TEditMark {
+        void *par = nullptr, *line = nullptr, *next = nullptr;
+        int pos = 0, length = 0;
+        bool selection = false;
+        bool operator==(const TEditMark&) const = default;
+    };
+    TEditMark Mark() const;
 
     std::unique_ptr<TJDRTFTextInput> engine_;
     std::unique_ptr<TJDEditDevice> device_;

@@ -100,33 +100,33 @@ std::string TJDCustomRtfEdit::GetPlainText() const {
 
 // --- input and replacement ---------------------------------------------------------------------
 
-namespace {
-// What tells a real change from a refused one: the text's length and the cursor.
-struct TextMark {
-    int length, cursor;
-    bool operator==(const TextMark&) const = default;
-};
-}  // namespace
-
 void TJDCustomRtfEdit::InputString(const std::string& s) {
     if (Showing() && CanFocus() && !Focused()) SetFocus();
     // An empty text changes nothing: no change is reported.
     if (s.empty() || s[0] == 0) return;
     if (!CanEdit()) return;
-    TextMark before{engine_->TextLength(), GetCPPosition()};
-    bool hadSelection = engine_->HasSelection() && !engine_->SelectionEmpty();
-    engine_->InputRunning = true;
+    const TEditMark before = Mark();
     try {
         engine_->InputString(s);
     } catch (...) {
-        engine_->InputRunning = false;
         engine_->Repaint();
         throw;
     }
-    engine_->InputRunning = false;
-    TextMark after{engine_->TextLength(), GetCPPosition()};
-    if (hadSelection || !(before == after)) Changed();
-    engine_->Repaint();
+    if (!(Mark() == before)) Changed();
+    // One character is drawn by the engine as it goes; a longer text is drawn here.
+    if (s.size() > 1) engine_->Repaint();
+}
+
+TJDCustomRtfEdit::TEditMark TJDCustomRtfEdit::Mark() const {
+    const TJDRTFTextInput& e = *engine_;
+    TEditMark m;
+    m.par = e.cursor.par;
+    m.line = e.cursor.line;
+    m.pos = e.cursor.pos;
+    m.length = e.cursor.line ? e.cursor.line->Length() : 0;
+    m.next = e.cursor.par ? e.cursor.par->next : nullptr;
+    m.selection = e.HasSelection();
+    return m;
 }
 
 void TJDCustomRtfEdit::SetSelText(const std::string& s) {
