@@ -22,7 +22,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A dialog that is never asked anything: every word is known.
+// A dialog that skips whatever it is asked about (the dictionary holds every
+// word the buffers deliver; only a bare "'s" stays unknown).
 class TSilentDialog : public spell::ISpellDialog {
 public:
     void SetStateLabel(bool) override {}
@@ -49,9 +50,15 @@ protected:
 class TSilentEnvironment : public spell::TSpellEnvironment {
 public:
     std::unique_ptr<spell::ISpellDialog> CreateDialog(spell::TDialogTypes) override {
-        return std::make_unique<TSilentDialog>();
+        auto d = std::make_unique<TSilentDialog>();
+        dialog = d.get();
+        return d;
     }
-    void WaitMessage() override { ++asked; }
+    void WaitMessage() override {
+        ++asked;
+        dialog->SetAction(spell::kActionSkip);
+    }
+    TSilentDialog* dialog = nullptr;
     int asked = 0;
 };
 
@@ -64,7 +71,8 @@ struct Setup {
     TSilentEnvironment env;
     std::unique_ptr<plat::TComponent> owner;
     spell::TSpellDlg* checker = nullptr;
-    int words = 0;
+    int words = 0;      // as the character buffer reads them
+    int richWords = 0;  // as the editor's word scan reads them
     bool ok = false;
 
     Setup() {
@@ -97,7 +105,7 @@ struct Setup {
         words = take(plainBuf);
         source->ResetWordScan();
         spell::TJDBuf richBuf(*source);
-        take(richBuf);
+        richWords = take(richBuf);
         all.erase("");
         folder = fs::temp_directory_path() / "tavrin-bench-spell-check";
         fs::create_directories(folder);
@@ -130,13 +138,13 @@ Setup& S() {
 }
 
 template <typename F>
-double WordsPerSecond(F check) {
+double WordsPerSecond(int words, F check) {
     double best = 0;
     for (int round = 0; round < 3; ++round) {
         auto t0 = std::chrono::steady_clock::now();
         check();
         double s = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
-        best = std::max(best, S().words / s);
+        best = std::max(best, words / s);
     }
     return best;
 }
@@ -151,7 +159,7 @@ BENCHMARK(BM_CheckPlainBuffer)->Unit(benchmark::kMillisecond);
 void BM_CheckRichBuffer(benchmark::State& state) {
     if (!S().ok) return state.SkipWithError("corpus file missing");
     for (auto _ : state) benchmark::DoNotOptimize(S().CheckRich());
-    state.SetItemsProcessed(state.iterations() * S().words);
+    state.SetItemsProcessed(state.iterations() * S().richWords);
 }
 BENCHMARK(BM_CheckRichBuffer)->Unit(benchmark::kMillisecond);
 
@@ -160,10 +168,12 @@ BENCHMARK(BM_CheckRichBuffer)->Unit(benchmark::kMillisecond);
 int main(int argc, char** argv) {
     if (S().ok) {
         int plainResult = S().CheckPlain(), richResult = S().CheckRich();
-        double plain = WordsPerSecond([] { S().CheckPlain(); });
-        double rich = WordsPerSecond([] { S().CheckRich(); });
-        std::printf("words: %d; results %d/%d; words asked about: %d\n", S().words, plainResult, richResult,
-                    S().env.asked);
+        int asked = S().env.asked;
+        double plain = WordsPerSecond(S().words, [] { S().CheckPlain(); });
+        double rich = WordsPerSecond(S().richWords, [] { S().CheckRich(); });
+        std::printf("words: %d in the character buffer, %d through the editor's scan; results %d/%d; "
+                    "words asked about in the two checks: %d\n",
+                    S().words, S().richWords, plainResult, richResult, asked);
         std::printf("plain buffer: %.0f words/s; rich-text scan: %.0f words/s; ratio %.2f (at least 0.33 wanted)\n",
                     plain, rich, rich / plain);
     }

@@ -1,10 +1,13 @@
 // The check loop against a scripted dialog, over the three buffers.
+#include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <vector>
 
 #include "check_fixture.h"
 #include "platform/gui/edits.h"
+#include "richtext/spell/spell_files.h"
 #include "richtext/spell/text_buffers.h"
 
 namespace spellcheck_test {
@@ -316,6 +319,29 @@ TEST_F(CheckLoop, CheckWhileTypingCorrectsAndMovesTheCaret) {
     edit.SetSelStart(5);
     typing->CheckWhileTyping(&edit, 32);
     EXPECT_EQ(typing->misspelt.size(), 1u);
+}
+
+}  // namespace
+}  // namespace spellcheck_test
+
+namespace spellcheck_test {
+namespace {
+
+TEST(Dictionaries, StartUpCopiesThemIntoTheProgramFolder) {
+    testsupport::TempDir from, to;
+    testsupport::WriteFileBytes(from / "British.dct", "one");
+    testsupport::WriteFileBytes(from / "notes.txt", "not a dictionary");
+    testsupport::WriteFileBytes(to / "BRITISH.DCT", "one");
+    std::filesystem::last_write_time(to / "BRITISH.DCT",
+                                     std::filesystem::last_write_time(from / "British.dct") + std::chrono::hours(1));
+    EXPECT_EQ(spell::CopyDictionaries(from.path().string(), to.path().string()), 0);
+    testsupport::WriteFileBytes(from / "British.dct", "newer and longer");
+    testsupport::WriteFileBytes(from / "Dutch.DCT", "two");
+    EXPECT_EQ(spell::CopyDictionaries(from.path().string(), to.path().string()), 2);
+    EXPECT_EQ(testsupport::ReadFileBytes(to / "BRITISH.DCT"), "newer and longer");
+    EXPECT_EQ(testsupport::ReadFileBytes(to / "Dutch.DCT"), "two");
+    EXPECT_FALSE(std::filesystem::exists(to / "notes.txt"));
+    EXPECT_EQ(spell::CopyDictionaries((from / "missing").string(), to.path().string()), 0);
 }
 
 }  // namespace
