@@ -276,5 +276,57 @@ TEST_F(SpellCheckTest, RevealControlShowsItsPage) {
     f.Hide();
 }
 
+TEST_F(SpellCheckTest, LeavingTheFieldTellsWhetherTheTypedWordIsKnown) {
+    spell::SetSpellEnvironment(&spellui::InstallSpellUi());
+    checker->SetDialogStyle(spell::dtWordPerfect);
+    auto* d = dynamic_cast<spellui::TJDSpell*>(checker->Dialog());
+    checker->OpenSpellDialog();
+    struct Typed {
+        const char* text;
+        bool found;
+        const char* focus;
+    };
+    for (const Typed& t : {Typed{"cat", true, "btnReplace"}, Typed{"zorp", false, "btnSuggest"}}) {
+        d->SetReplaceText("");
+        d->edtWord->SetFocus();
+        guitest::TypeText(d->edtWord, t.text);
+        d->lstSuggest->SetFocus();
+        EXPECT_EQ(d->lblFound->Visible(), t.found) << t.text;
+        EXPECT_EQ(d->lblNotFound->Visible(), !t.found) << t.text;
+        auto* target = dynamic_cast<TWinControl*>(d->FindComponent(t.focus));
+        EXPECT_TRUE(guitest::WaitFor([&] { return target->Focused(); })) << t.text;
+    }
+    d->HideDialog();
+}
+
+TEST_F(SpellCheckTest, RealDialogAnswersThroughTheNestedLoop) {
+    spell::SetSpellEnvironment(&spellui::InstallSpellUi());
+    checker->SetDialogStyle(spell::dtMSWord);
+    TEdit edit(nullptr);
+    edit.SetText("teh cat zorp");
+    // The user, played by a timer that fires inside the check's wait.
+    TTimer timer(nullptr);
+    timer.SetInterval(10);
+    std::vector<std::string> seen;
+    timer.OnTimer = [&](TObject*) {
+        auto* d = dynamic_cast<spellui::TMSSpell*>(checker->Dialog());
+        if (!d || !d->DialogShowing() || d->Action() != 0 || d->edtCurWord->Text().empty()) return;
+        if (!seen.empty() && seen.back() == d->edtCurWord->Text()) return;
+        seen.push_back(d->edtCurWord->Text());
+        if (seen.back() == "teh") {
+            d->edtWord->SetText("the");
+            d->btnReplace->Click();
+        } else {
+            d->btnSkip->Click();
+        }
+    };
+    EXPECT_EQ(checker->SpellCheck(&edit), 1);
+    timer.SetEnabled(false);
+    EXPECT_EQ(edit.Text(), "the cat zorp");
+    EXPECT_EQ(seen, (std::vector<std::string>{"teh", "zorp"}));
+    EXPECT_EQ(BoxTexts(), std::vector<std::string>{"Spell checking complete."});
+    EXPECT_FALSE(checker->Dialog()->DialogShowing());
+}
+
 }  // namespace
 }  // namespace spellcheck_test
