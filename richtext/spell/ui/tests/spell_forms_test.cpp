@@ -299,6 +299,22 @@ TEST_F(SpellCheckTest, LeavingTheFieldTellsWhetherTheTypedWordIsKnown) {
     d->HideDialog();
 }
 
+TEST_F(SpellCheckTest, DialogIsCentredAndShiftedClearOfTheText) {
+    TForm f(nullptr);
+    f.SetBounds(0, 0, 400, 300);
+    auto* memo = new TMemo(&f);
+    memo->SetParent(&f);
+    memo->SetBounds(0, 0, 400, 200);
+    spellui::TJDSpell d(nullptr);
+    d.SetTop(50);
+    d.PlaceDialog(false, memo);
+    EXPECT_EQ(d.Left(), (Screen->Width() - d.Width()) / 2);
+    EXPECT_EQ(d.Top(), 50);
+    d.PlaceDialog(true, memo);
+    TPoint origin = memo->ClientToScreen(Point(0, 0));
+    EXPECT_GE(d.Top(), origin.y + memo->Height() + 10);
+}
+
 TEST_F(SpellCheckTest, RealDialogAnswersThroughTheNestedLoop) {
     spell::SetSpellEnvironment(&spellui::InstallSpellUi());
     checker->SetDialogStyle(spell::dtMSWord);
