@@ -13,6 +13,7 @@
 #include "platform/gui/controls.h"
 #include "platform/gui/edits.h"
 #include "platform/gui/forms.h"
+#include "richtext/spell/text_sources.h"
 #include "richtext/view/text_finder.h"
 #include "richtext/view/text_input.h"
 
@@ -44,7 +45,9 @@ private:
     TJDCustomRtfEdit& owner_;
 };
 
-class TJDCustomRtfEdit : public gui::TCustomControl, public TJDRichTextOwner {
+// The spell checker reads the control through its word scan (it finds the
+// interface on the control).
+class TJDCustomRtfEdit : public gui::TCustomControl, public TJDRichTextOwner, public spell::IRichEditWordScan {
 public:
     explicit TJDCustomRtfEdit(gui::TComponent* AOwner);
     ~TJDCustomRtfEdit() override;
@@ -143,15 +146,15 @@ public:
     void SetCursorInfo(int pos, int line, int parIndex, int posInPar);
     bool IsEmpty() const { return engine_->IsEmpty(); }
     int GetPageLine() const;
-    int GetSelStart() const;
-    int GetSelLength() const;
-    void SetSelStart(int v) { engine_->SetSelStart(v); }
-    void SetSelLength(int v) { engine_->SetSelLength(v); }
+    int GetSelStart() const override;
+    int GetSelLength() const override;
+    void SetSelStart(int v) override { engine_->SetSelStart(v); }
+    void SetSelLength(int v) override { engine_->SetSelLength(v); }
     void SelectAll();
     std::string GetSelText() const;
     std::string GetPlainText() const;
     void InputString(const std::string& s);
-    void SetSelText(const std::string& s);
+    void SetSelText(const std::string& s) override;
     void SetText(const std::string& s);
     void ClearText();
     // A control's, a storage's or an engine's text; this text keeps the
@@ -180,9 +183,11 @@ public:
     void SetParagraphIndents(int first, int left, int right);
     void SetParagraphProps(int before, int line, int after);
     void SetParagraphNumbering(int style, int level);
-    void ResetWordScan();
-    void WordScanFromCursor() { scanFromCursor_ = true; }
-    void SelectFoundWord();
+    void ResetWordScan() override;
+    void WordScanFromCursor() override { scanFromCursor_ = true; }
+    void SelectFoundWord() override;
+    bool GetModified() const override { return Modified; }
+    void SetModified(bool m) override { Modified = m; }
     int RegisterFontName(const std::string& name);
 
     // --- owner services of the engine ---------------------------------------------------------

@@ -17,6 +17,7 @@
 #include "platform/gui/std_controls.h"
 #include "platform/imaging/graphic.h"
 #include "richtext/controls/rtf_edit.h"
+#include "richtext/spell/text_buffers.h"
 #include "tests/support/test_support.h"
 
 namespace richtext {
@@ -503,6 +504,25 @@ TEST_F(RtfEdit, WordScanSkipsLinksAndGoesOnAfterAReplacedWord) {
     edit->ResetWordScan();
     EXPECT_EQ(edit->NextWord(), "uno");
     EXPECT_TRUE(edit->GetPlainText().rfind("uno link", 0) == 0);
+}
+
+TEST_F(RtfEdit, SpellBufferFindsTheControlsWordScanAndReplacesThroughIt) {
+    Load("{\\rtf1 Teh {\\uldb jump}{\\v t} cat sat}");
+    auto* scan = dynamic_cast<spell::IRichEditWordScan*>(static_cast<TComponent*>(edit));
+    ASSERT_NE(scan, nullptr);
+    spell::TJDBuf buf(*scan, edit);
+    scan->ResetWordScan();
+    EXPECT_EQ(buf.GetNextWord(), "Teh");
+    buf.SelectWord();
+    buf.ReplaceWord("The");
+    EXPECT_TRUE(buf.SourceModified());
+    EXPECT_EQ(buf.GetNextWord(), "cat");
+    EXPECT_EQ(buf.GetNextWord(), "sat");
+    EXPECT_EQ(buf.GetNextWord(), "");
+    EXPECT_EQ(edit->GetPlainText().substr(0, 8), "The jump");
+    int total = 0, unique = 0;
+    buf.WordCount(total, unique);
+    EXPECT_EQ(total, 3);
 }
 
 TEST_F(RtfEdit, ParagraphColourSurvivesRtfSaveAndReload) {
