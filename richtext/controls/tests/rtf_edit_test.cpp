@@ -149,6 +149,19 @@ TEST_F(RtfEdit, TypedTextGoesInWithTheInsertAttributeAndHandlersSeeTabs) {
     EXPECT_EQ(edit->GetPlainText(), "boxyld plain");
 }
 
+TEST_F(RtfEdit, InsertKeySwitchesToOverwriting) {
+    Load("abcd");
+    edit->SetCPPosition(1);
+    guitest::SendKey(edit, VK_INSERT);
+    EXPECT_FALSE(edit->Inserting());
+    guitest::TypeText(edit, "XY");
+    EXPECT_EQ(edit->GetPlainText(), "aXYd");
+    guitest::SendKey(edit, VK_INSERT);
+    guitest::TypeText(edit, "Z");
+    EXPECT_EQ(edit->GetPlainText(), "aXYZd");
+    EXPECT_EQ(changes, 3);
+}
+
 // --- clipboard --------------------------------------------------------------------------------
 
 TEST_F(RtfEdit, CopyWritesRtfAndTextAndNeverMarksTheTextModified) {
@@ -211,6 +224,21 @@ TEST_F(RtfEdit, PastePrefersRtfThenTextThenAPicture) {
             EXPECT_EQ(rec.object->Kind(), plat::TGraphicKind::Dib);
         }
     }
+}
+
+TEST_F(RtfEdit, PasteMessageOnAReadOnlyControlChangesNothing) {
+    clip.Store({{CF_TEXT, ClipboardBytes{'z', 0}}});
+    Load("ab");
+    edit->SetReadOnly(true);
+    edit->Perform(WM_PASTE, 0, 0);
+    EXPECT_EQ(edit->GetPlainText(), "ab");
+    EXPECT_EQ(changes, 0);
+    EXPECT_FALSE(edit->Modified);
+    edit->SetReadOnly(false);
+    edit->SetCPPosition(1);
+    edit->Perform(WM_PASTE, 0, 0);
+    EXPECT_EQ(edit->GetPlainText(), "azb");
+    EXPECT_EQ(changes, 1);
 }
 
 TEST_F(RtfEdit, CopyThenPasteBetweenTwoControlsKeepsTheLook) {
@@ -372,6 +400,32 @@ TEST_F(RtfEdit, DropFromAnotherEditorCopiesItsSelection) {
     EXPECT_EQ(other->GetPlainText(), "moved");
     EXPECT_EQ(other->GetSelLength(), 0);
     EXPECT_EQ(changes, 1);
+}
+
+TEST_F(RtfEdit, DropsOfCaptionsTypeTheirTextAndReadOnlyRefusesDrops) {
+    auto* label = new TLabel(form);
+    label->SetCaption("label");
+    auto* box = new TEdit(form);
+    box->SetText("box");
+    auto* stranger = new TShape(form);
+    int userDrops = 0;
+    edit->OnDragDropUser = [&](TObject*, TObject*, int, int) { ++userDrops; };
+    edit->DragAndDropSupport = true;
+    Load("[]");
+    edit->DragDrop(label, PointOf(1).x, PointOf(1).y);
+    EXPECT_EQ(edit->GetPlainText(), "[label]");
+    edit->DragDrop(box, PointOf(1).x, PointOf(1).y);
+    EXPECT_EQ(edit->GetPlainText(), "[boxlabel]");
+    edit->DragDrop(stranger, 0, 0);
+    EXPECT_EQ(userDrops, 1);
+    bool accept = true;
+    edit->SetReadOnly(true);
+    edit->DragOver(label, 1, 1, dsDragMove, accept);
+    EXPECT_FALSE(accept);
+    edit->SetReadOnly(false);
+    accept = false;
+    edit->DragOver(label, 1, 1, dsDragMove, accept);
+    EXPECT_TRUE(accept);
 }
 
 // --- text operations ------------------------------------------------------------------------------
