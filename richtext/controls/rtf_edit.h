@@ -107,6 +107,22 @@ public:
     gui::TNotifyEvent OnChange;
     TEditStateEvent EditStateEvent;
     gui::TNotifyEvent CtrlTabPressed, ShiftTabPressed;
+    // Engine events and settings, kept in the engine.
+    TProtectedChangeEvent& OnProtectedChange() { return engine_->services.OnProtectedChange; }
+    TNotifyEvent& OnXPosChanged() { return engine_->services.OnXPosChanged; }
+    TNotifyEvent& OnYPosChanged() { return engine_->services.OnYPosChanged; }
+    TProvideObjectEvent& ProvideObjectEvent() { return engine_->services.OnProvideObject; }
+    THTMLBitmapRequestEvent& OnHTMLBitmapRequest() { return engine_->services.OnHTMLBitmapRequest; }
+    TNewParCreatedEvent& OnNewParCreatedEvent() { return engine_->services.OnNewParCreatedEvent; }
+    TProtectPropSet ProtectedProp() const { return engine_->protectedProp; }
+    void SetProtectedProp(TProtectPropSet p) { engine_->protectedProp = p; }
+    // Folder the readers try for pictures the text names.
+    std::string HTMLFilePath() const { return engine_->pictureBaseDir.string(); }
+    void SetHTMLFilePath(const std::string& p) { engine_->pictureBaseDir = p; }
+    TCharacterAttr& InsertPointAttr() { return engine_->InsertPointAttr; }
+    TCharacterAttr& AutomaticTextAttr() { return engine_->AutomaticTextAttr; }
+    TCharacterAttr& HyperlinkTextAttr() { return engine_->HyperlinkTextAttr; }
+    TCharacterAttr& ProtectedTextAttr() { return engine_->ProtectedTextAttr; }
     // Republished drag events: the control's own handlers call them.
     gui::TDragOverEvent OnDragOverUser;
     gui::TDragDropEvent OnDragDropUser;

@@ -541,7 +541,9 @@ TEST_F(RtfEdit, InsertGraphicAndFindNextObject) {
     EXPECT_EQ(pos, 5);
     // An icon is no picture the text takes.
     TPicture icon;
-    icon.Icon().SetImage(QImage(8, 8, QImage::Format_ARGB32));
+    QImage iconImage(8, 8, QImage::Format_ARGB32);
+    iconImage.fill(Qt::red);
+    icon.Icon().SetImage(iconImage);
     EXPECT_EQ(edit->InsertGraphic(icon, 0, 0), 0);
 }
 
