@@ -641,7 +641,8 @@ DBIResult TQVClientTable::AddIndex(const void* indexDesc, const char*) {
     IDXDesc api = IDXDesc::Read(indexDesc);
     TqvIndexDescriptor d;
     d.name = api.name.substr(0, 31);
-    d.keyFieldCount = std::min<std::int32_t>(api.keyFieldCount, kQvMaxKeyFields);
+    if (api.keyFieldCount > kQvMaxKeyFields) return SetResult(kDbiErrInvalidParam);
+    d.keyFieldCount = api.keyFieldCount;
     for (std::int32_t i = 0; i < d.keyFieldCount; ++i)
         d.fields[static_cast<std::size_t>(i)] = api.keyFields[static_cast<std::size_t>(i)] - 1u;
     d.allowDuplicates = api.unique == 0;
