@@ -305,6 +305,13 @@ DBIResult DbiOpenVchkList(hDBIDb database, const char* tableName, const char* dr
     return DatabaseCall(database, [&](TBaseDatabase& d) { return d.OpenVchkList(tableName, driverType, cursor); });
 }
 
+DBIResult DbiOpenSPParamList(hDBIDb database, const char* procName, bool physical, std::uint16_t overload,
+                             hDBICur& cursor) {
+    cursor = kNilHandle;
+    return DatabaseCall(database,
+                        [&](TBaseDatabase& d) { return d.OpenSPParamList(procName, physical, overload, cursor); });
+}
+
 DBIResult DbiEmptyTable(hDBIDb database, hDBICur cursor, const char* tableName, const char* driverType) {
     return DatabaseCall(database, [&](TBaseDatabase& d) { return d.EmptyTable(cursor, tableName, driverType); });
 }
@@ -349,6 +356,27 @@ DBIResult DbiQExec(hDBIStmt statement, hDBICur& cursor) {
 }
 
 DBIResult DbiQFree(hDBIStmt& statement) {
+    if (g_engine == nullptr) return kDbiErrInvalidSesHandle;
+    g_engine->SetCurrentStatement(statement);
+    return g_engine->Result();
+}
+
+DBIResult DbiQPrepareProc(hDBIDb database, const char* procName, std::uint16_t paramCount, const void* paramDescs,
+                          void* paramBuffer, hDBIStmt& statement) {
+    statement = kNilHandle;
+    return DatabaseCall(database, [&](TBaseDatabase& d) {
+        return d.QPrepareProc(procName, paramCount, paramDescs, paramBuffer, statement);
+    });
+}
+
+// Statement calls: the handle becomes current; no handle names a statement.
+DBIResult DbiQSetParams(hDBIStmt statement, std::uint16_t, const void*, void*) {
+    if (g_engine == nullptr) return kDbiErrInvalidSesHandle;
+    g_engine->SetCurrentStatement(statement);
+    return g_engine->Result();
+}
+
+DBIResult DbiQSetProcParams(hDBIStmt statement, std::uint16_t, const void*, void*) {
     if (g_engine == nullptr) return kDbiErrInvalidSesHandle;
     g_engine->SetCurrentStatement(statement);
     return g_engine->Result();
@@ -432,6 +460,18 @@ DBIResult DbiSwitchToIndex(hDBICur cursor, const char* indexName, const char* ta
 
 DBIResult DbiGetIndexDesc(hDBICur cursor, std::uint16_t number, void* desc) {
     return CursorCall(cursor, [&](TBaseTable& c) { return c.GetIndexDesc(number, desc); });
+}
+
+DBIResult DbiGetIndexDescs(hDBICur cursor, void* descs) {
+    return CursorCall(cursor, [&](TBaseTable& c) { return c.GetIndexDescs(descs); });
+}
+
+DBIResult DbiOpenIndex(hDBICur cursor, const char* indexName, std::uint16_t indexId) {
+    return CursorCall(cursor, [&](TBaseTable& c) { return c.OpenIndex(indexName, indexId); });
+}
+
+DBIResult DbiCloseIndex(hDBICur cursor, const char* indexName, std::uint16_t indexId) {
+    return CursorCall(cursor, [&](TBaseTable& c) { return c.CloseIndex(indexName, indexId); });
 }
 
 DBIResult DbiAddIndex(hDBIDb database, hDBICur cursor, const char* tableName, const char* driverType,
@@ -531,6 +571,18 @@ DBIResult DbiDeleteRecord(hDBICur cursor, void* record) {
 
 DBIResult DbiRelRecordLock(hDBICur cursor, bool all) {
     return CursorCall(cursor, [&](TBaseTable& c) { return c.RelRecordLock(all); });
+}
+
+DBIResult DbiGetSeqNo(hDBICur cursor, std::uint32_t& seqNo) {
+    return CursorCall(cursor, [&](TBaseTable& c) { return c.GetSeqNo(seqNo); });
+}
+
+DBIResult DbiSetToSeqNo(hDBICur cursor, std::uint32_t seqNo) {
+    return CursorCall(cursor, [&](TBaseTable& c) { return c.SetToSeqNo(seqNo); });
+}
+
+DBIResult DbiMakePermanent(hDBICur cursor, const char* name, bool overwrite) {
+    return CursorCall(cursor, [&](TBaseTable& c) { return c.MakePermanent(name, overwrite); });
 }
 
 DBIResult DbiGetRecordCount(hDBICur cursor, std::uint32_t& count) {
