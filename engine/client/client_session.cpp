@@ -104,6 +104,8 @@ TQVClientSession::~TQVClientSession() {
 DBIResult TQVClientSession::Request(std::uint32_t messageId, const TqvRequestWriter& request,
                                     std::vector<std::uint8_t>* reply, bool requestIsStream) {
     if (!Connected()) return kDbiErrInvalidHandle;
+    // Records read ahead by any cursor must not hide this change from it.
+    if (TQVClientTable::RequestChangesData(messageId)) TQVClientTable::SyncAllReadAhead();
     std::vector<std::uint8_t> scratch;
     return transport_->SendRequest(messageId, request.Data(), request.Size(), requestIsStream,
                                    reply != nullptr ? *reply : scratch);

@@ -45,12 +45,14 @@ TQVClientTable::TQVClientTable(TQVClientDatabase* database, const char* tableNam
 
 TQVClientTable::~TQVClientTable() {
     if (cursorId_ != 0xFFFFFFFFu) CloseCursor();
+    DropReadAhead();
 }
 
 DBIResult TQVClientTable::Request(std::uint32_t messageId, const TqvRequestWriter& request,
                                   std::vector<std::uint8_t>* reply) {
-    ++requests_;
     if (database_ == nullptr) return SetResult(kDbiErrInvalidHandle);
+    if (DBIResult rc = BeforeRequest(messageId)) return SetResult(rc);
+    ++requests_;
     return SetResult(database_->Request(messageId, request, reply));
 }
 
@@ -255,7 +257,11 @@ DBIResult TQVClientTable::ReadRecord(std::uint32_t messageId, std::uint32_t lock
     return SetResult(rc);
 }
 
-DBIResult TQVClientTable::NextRaw() { return ReadRecord(QvnmRecordGetNextId, 0, ActiveRecord()); }
+DBIResult TQVClientTable::NextRaw() {
+    DBIResult rc = 0;
+    if (NextFromReadAhead(rc) == 0) return SetResult(rc);
+    return ReadRecord(QvnmRecordGetNextId, 0, ActiveRecord());
+}
 DBIResult TQVClientTable::PriorRaw() { return ReadRecord(QvnmRecordGetPrevId, 0, ActiveRecord()); }
 
 DBIResult TQVClientTable::First() {
@@ -309,7 +315,10 @@ DBIResult TQVClientTable::GetNextRecord(std::uint32_t lockType, void* record, vo
         scratch.assign(RecordLength(), 0);
         record = scratch.data();
     }
+    // Only unlocked moves read ahead: a lock is taken on the server's record.
+    unlockedMove_ = lockType == 0;
     DBIResult rc = TBaseTable::GetNextRecord(lockType, record, recProps);
+    unlockedMove_ = false;
     SetActiveRecord(nullptr);
     return rc;
 }
