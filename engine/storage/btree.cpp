@@ -189,6 +189,10 @@ public:
     }
 
     void Gather(const Page& p, Run& r) const {
+        // Room for a page and a neighbour at once: no regrowing on the way.
+        r.refs.reserve(r.refs.size() + 2 * p.max + 2);
+        if (!s_.refOnly) r.keys.reserve(r.keys.size() + (2 * std::size_t(p.max) + 2) * s_.keyLength);
+        if (!p.leaf) r.children.reserve(r.children.size() + 2 * p.max + 3);
         for (std::uint32_t i = 0; i < p.Count(); ++i) Append(r, p, i);
         if (!p.leaf)
             for (std::uint32_t j = 0; j <= p.Count(); ++j) r.children.push_back(p.Child(j));
