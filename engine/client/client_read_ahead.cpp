@@ -21,7 +21,7 @@ namespace qv {
 
 namespace {
 
-constexpr std::uint32_t kFirstBatch = 8, kLargestBatch = 256, kBatchBytes = 256 * 1024;
+constexpr std::uint32_t kFirstBatch = 16, kLargestBatch = 256, kBatchBytes = 256 * 1024;
 
 // The cursors holding a batch.
 std::mutex& RegistryMutex() {
@@ -154,7 +154,7 @@ int TQVClientTable::NextFromReadAhead(DBIResult& rc) {
         return 1;
     }
     if (!unlockedMove_) return 1;
-    ahead_.nextSize = std::min({ahead_.nextSize == 0 ? kFirstBatch : ahead_.nextSize * 2, kLargestBatch,
+    ahead_.nextSize = std::min({ahead_.nextSize == 0 ? kFirstBatch : ahead_.nextSize * 4, kLargestBatch,
                                 std::max<std::uint32_t>(1, kBatchBytes / len)});
     TqvRequestWriter w;
     w.U32(cursorId_).U32(len).U32(ahead_.nextSize);
