@@ -119,6 +119,7 @@ DBIResult TQVClientTable::SyncReadAhead() {
 }
 
 DBIResult TQVClientTable::BeforeRequest(std::uint32_t id) {
+    serverAtBegin_ = false;
     if (id != QvnmRecordGetNextId && id != QvnmRecordGetBatchId) {
         sequentialNexts_ = 0;
         ahead_.nextSize = 0;

@@ -277,6 +277,11 @@ DBIResult TQVClientTable::Last() {
 }
 
 DBIResult TQVClientTable::SetToBegin() {
+    if (serverAtBegin_) {
+        // Nothing has moved the server cursor since it was put there.
+        SetState(kCursorOnRecord);
+        return SetResult(0);
+    }
     TqvRequestWriter w;
     w.U32(cursorId_);
     DBIResult rc = Request(QvnmSetToBeginId, w, nullptr);
@@ -588,7 +593,16 @@ DBIResult TQVClientTable::SetRange(bool keyIsKey, std::uint16_t fields1, std::ui
     TqvRequestWriter w;
     w.U32(cursorId_).U8(keyIsKey ? 1 : 0).U32(fields1).U32(length1).U32(len1).U8(inclusive1 ? 1 : 0);
     w.U32(fields2).U32(length2).U32(len2).U8(inclusive2 ? 1 : 0).Raw(key1, len1).Raw(key2, len2);
-    return Request(QvnmSetRangeId, w, nullptr);
+    DBIResult rc = Request(QvnmSetRangeId, w, nullptr);
+    if (rc == 0) {
+        // The server cursor now stands before the range; a range is read
+        // through, so the first move already reads ahead, and in a larger
+        // batch: the server stops it at the range's end anyway.
+        serverAtBegin_ = true;
+        sequentialNexts_ = 1;
+        ahead_.nextSize = 16;
+    }
+    return SetResult(rc);
 }
 
 DBIResult TQVClientTable::ResetRange() {

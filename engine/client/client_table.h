@@ -151,6 +151,9 @@ private:
     } ahead_;
     int sequentialNexts_ = 0;
     bool unlockedMove_ = false;
+    // The server cursor is before the first record of the range just set
+    // and nothing has been asked since: a move to the beginning is free.
+    bool serverAtBegin_ = false;
 };
 
 }  // namespace qv
