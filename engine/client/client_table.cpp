@@ -596,11 +596,11 @@ DBIResult TQVClientTable::SetRange(bool keyIsKey, std::uint16_t fields1, std::ui
     DBIResult rc = Request(QvnmSetRangeId, w, nullptr);
     if (rc == 0) {
         // The server cursor now stands before the range; a range is read
-        // through, so the first move already reads ahead, and in a larger
-        // batch: the server stops it at the range's end anyway.
+        // through, so the first move already reads ahead, with a batch of
+        // 32 (a reply always carries the whole batch's room, so no more).
         serverAtBegin_ = true;
         sequentialNexts_ = 1;
-        ahead_.nextSize = 16;
+        ahead_.nextSize = 8;
     }
     return SetResult(rc);
 }
