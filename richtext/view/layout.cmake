@@ -1,6 +1,6 @@
 # Line layout, painting and the editing engine.
 tavrin_library(tavrin_richtext_layout
-  SOURCES caret.cpp layout_measure.cpp layout_break.cpp paint.cpp edit_cursor.cpp edit_typing.cpp edit_format.cpp
+  SOURCES caret.cpp word_scan.cpp layout_measure.cpp layout_break.cpp paint.cpp edit_cursor.cpp edit_typing.cpp edit_format.cpp
   DEPS tavrin_richtext_view tavrin_richtext_model tavrin_platform_gdi tavrin_platform_imaging)
 
 tavrin_test(richtext_layout_tests LABEL richtext
@@ -11,14 +11,14 @@ tavrin_test(richtext_layout_tests LABEL richtext
 if(TAVRIN_WITH_GUI)
   tavrin_test(richtext_layout_qt_tests LABEL richtext
     SOURCES tests_layout/qt_render_test.cpp
-    DEPS tavrin_richtext_layout tavrin_platform_gdi_qt Qt6::Gui)
+    DEPS tavrin_richtext_layout tavrin_platform_gui_controls)
 endif()
 
 tavrin_bench(bench_rtf_layout
   SOURCES bench/rtf_layout_bench.cpp
   DEPS tavrin_richtext_layout tavrin_richtext_io)
 if(TAVRIN_WITH_GUI AND TARGET bench_rtf_layout)
-  target_link_libraries(bench_rtf_layout PRIVATE tavrin_platform_gdi_qt Qt6::Gui)
+  target_link_libraries(bench_rtf_layout PRIVATE tavrin_platform_gui)
   target_compile_definitions(bench_rtf_layout PRIVATE TAVRIN_BENCH_QT=1)
 endif()
 
