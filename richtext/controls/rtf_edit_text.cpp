@@ -183,7 +183,7 @@ void TJDCustomRtfEdit::SetText(const std::string& s) {
         throw;
     }
     engine_->LoadFormat = keep;
-    engine_->FormatAll();
+    // Loading laid the text out already.
     UpdateVertScrollBar();
     UpdateHorzScrollBar();
     Changed();
