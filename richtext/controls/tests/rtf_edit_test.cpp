@@ -162,6 +162,39 @@ TEST_F(RtfEdit, InsertKeySwitchesToOverwriting) {
     EXPECT_EQ(changes, 3);
 }
 
+TEST_F(RtfEdit, FontFollowsTheInsertAttributeAndAChangeAppliesToTheSelection) {
+    Load("{\\rtf1{\\fonttbl{\\f0 Arial;}{\\f1 Courier New;}}{\\f1\\fs28\\i slanted} plain}");
+    edit->SetCPPosition(2);
+    TFont& f = edit->SyncedFont();
+    EXPECT_EQ(f.Name(), "Courier New");
+    EXPECT_EQ(f.Size(), 14);
+    EXPECT_EQ(f.Style(), fsItalic);
+    edit->Engine().SetSelPosLen(8, 5);  // "plain"
+    edit->Font().SetStyle(fsBold | fsUnderline);
+    TLine* l = edit->Engine().FirstParagraph()->lines;
+    EXPECT_TRUE(l->attrs[9].style & kStyleBold);
+    EXPECT_TRUE(l->attrs[9].style & kStyleUnderline);
+    EXPECT_FALSE(l->attrs[1].style & kStyleBold);  // outside the selection
+}
+
+TEST_F(RtfEdit, EditStateReportsSelectionAndClipboardAndTheLinkCursorShows) {
+    std::vector<std::pair<bool, bool>> states;
+    edit->EditStateEvent = [&](void*, bool sel, bool clipText) { states.emplace_back(sel, clipText); };
+    Load("{\\rtf1 plain {\\uldb link}{\\v x}}");
+    states.clear();
+    edit->Engine().SetSelPosLen(0, 3);
+    ASSERT_FALSE(states.empty());
+    EXPECT_EQ(states.back(), std::make_pair(true, false));
+    edit->CopyToClipboard();
+    edit->HideSelection();
+    EXPECT_EQ(states.back(), std::make_pair(false, true));
+    edit->HyperLinkCursor = crUpArrow;
+    guitest::MouseMove(edit, PointOf(7));
+    EXPECT_EQ(edit->Cursor(), crUpArrow);
+    guitest::MouseMove(edit, PointOf(1));
+    EXPECT_EQ(edit->Cursor(), crIBeam);
+}
+
 // --- clipboard --------------------------------------------------------------------------------
 
 TEST_F(RtfEdit, CopyWritesRtfAndTextAndNeverMarksTheTextModified) {
