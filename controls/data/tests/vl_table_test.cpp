@@ -76,7 +76,7 @@ TEST_F(TvlTableTest, FindIndexForFieldTriesFourPasses) {
     };
     for (const Case& c : cases) {
         TvlTable t(nullptr);
-        for (const Index& x : c.indexes) t.IndexDefs().Add(x.name, x.fields, x.ci ? db::ixCaseInsensitive : 0);
+        for (const Index& x : c.indexes) t.IndexDefs().Add(x.name, x.fields, x.ci ? unsigned{db::ixCaseInsensitive} : 0u);
         EXPECT_EQ(t.FindIndexForField(c.field), c.found) << c.field;
     }
     // On an open table the engine's own indexes answer.
