@@ -103,28 +103,43 @@ public:
     }
 
 protected:
-    // Installs the record callback, or removes it without a handler; false
-    // when the cursor refused it (it is then not installed).
-    bool InstallCallbackFilter() {
+    // Installs the record callback on the open cursor, or removes it without
+    // a handler; false when the cursor refused it (it is then not
+    // installed). A closed dataset keeps only the handler: the callback goes
+    // in once the dataset has opened.
+    bool InstallCallbackFilter(bool refresh = true) {
+        if (!this->Active() || !onFilter_) {
+            this->SetRecordCallback({});
+            if (this->Active() && refresh) RefreshAfterFilterChange();
+            return true;
+        }
         try {
-            if (!onFilter_) {
-                this->SetRecordCallback({});
-            } else {
-                this->SetRecordCallback([this] {
-                    inCallback_ = true;
-                    struct Reset {
-                        bool& flag;
-                        ~Reset() { flag = false; }
-                    } reset{inCallback_};
-                    return RecordFilterCallback();
-                });
-            }
+            this->SetRecordCallback([this] {
+                inCallback_ = true;
+                struct Reset {
+                    bool& flag;
+                    ~Reset() { flag = false; }
+                } reset{inCallback_};
+                return RecordFilterCallback();
+            });
         } catch (const db::EDatabaseError&) {
             this->SetRecordCallback({});
             return false;
         }
-        if (this->Active()) RefreshAfterFilterChange();
+        if (refresh) RefreshAfterFilterChange();
         return true;
+    }
+
+    // After opening, before the first read: the stored handler's callback.
+    void OpenCursorDone() override {
+        Base::OpenCursorDone();
+        if (onFilter_ && !InstallCallbackFilter(false)) FilterRefused();
+    }
+    // The callback leaves with the cursor, so a reopened dataset installs it
+    // again where a refusal can be told.
+    void CloseCursorStarting() override {
+        Base::CloseCursorStarting();
+        this->SetRecordCallback({});
     }
 
     // The cursor refused the record callback; the handler stays stored.

@@ -57,8 +57,8 @@ std::string TvlTable::BuildFilterText() const {
 
 bool TvlTable::ApplyFilter() {
     const bool ok = InstallCursorFilter(BuildFilterText(), *this, exprFilter_, reapplying_);
-    // While the table opens, the record callback is already in place.
-    if (onFilter_ && !(reapplying_ && HasRecordCallback())) InstallCallbackFilter();
+    // While the table opens, its first read comes after this.
+    if (onFilter_) InstallCallbackFilter(!reapplying_);
     return ok;
 }
 
@@ -106,7 +106,7 @@ void TvlTable::OpenCursorDone() {
 }
 
 void TvlTable::CloseCursorStarting() {
-    TTable::CloseCursorStarting();
+    TvlDataSetOf<db::TTable>::CloseCursorStarting();
     exprFilter_ = 0;  // the filters go with the cursor
     if (query_.Count() > 0) TableName.clear();
 }

@@ -143,6 +143,15 @@ TEST_F(QueryKinds, RefusedRecordFiltersShowTheirWarnings) {
     qbe.SetOnFilter(EvenOnly());
     ASSERT_EQ(dialogs.Requests().size(), 1u);
     EXPECT_EQ(dialogs.Last().text, "Local Filtering is not supported on this QBE.");
+    // A handler stored while closed meets the refusal when the dataset opens:
+    // it opens unfiltered, and says so.
+    qbe.Close();
+    dialogs.Clear();
+    qbe.Open();
+    EXPECT_TRUE(qbe.Active());
+    ASSERT_EQ(dialogs.Requests().size(), 1u);
+    EXPECT_EQ(dialogs.Last().text, "Local Filtering is not supported on this QBE.");
+    EXPECT_EQ(Shown(qbe).size(), 6u);
 }
 
 TEST_F(QueryKinds, QbeRunsItsTextWithTildeVariables) {
