@@ -30,7 +30,7 @@ constexpr std::uint16_t kBlobIgnored = 9998;
 
 }  // namespace
 
-TvlTable::TvlTable(db::TDbComponent* AOwner) : TvlDataSetOf<db::TTable>(AOwner) {}
+TvlTable::TvlTable(plat::TComponent* AOwner) : TvlDataSetOf<db::TTable>(AOwner) {}
 
 TvlTable::~TvlTable() {
     // The record callback reads members of this object: close while they live.

@@ -20,7 +20,7 @@ namespace vl {
 
 class TvlTable : public TvlDataSetOf<db::TTable> {
 public:
-    explicit TvlTable(db::TDbComponent* AOwner);
+    explicit TvlTable(plat::TComponent* AOwner);
     ~TvlTable() override;
 
     // The live lines: callers clear them, add conditions and call ApplyFilter.

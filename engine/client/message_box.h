@@ -1,7 +1,11 @@
-// The one way the engine shows a message box. The engine never needs a
-// display: the program connects its dialog service here, tests install a
-// recording service, and without either the text goes to stderr.
+// The one way the engine shows a message box: through the platform's dialog
+// service (platform/gui/dialog_service.h, no Qt), the same seam every other
+// box of the program takes. The program installs its Qt dialogs there; tests
+// install a recording service; with neither, the headless default prints the
+// box on stderr and answers with its default button.
 #pragma once
+
+#include "platform/gui/dialog_service.h"
 
 #include <string>
 #include <vector>
@@ -9,49 +13,37 @@
 namespace qv {
 
 // Flags and answers with their Win32 values, as the callers pass them.
-constexpr unsigned kMbOk = 0x0000;
-constexpr unsigned kMbIconInformation = 0x0040;
-constexpr unsigned kMbTaskModal = 0x2000;
-constexpr int kIdOk = 1;
+constexpr unsigned kMbOk = gui::MB_OK;
+constexpr unsigned kMbIconInformation = gui::MB_ICONINFORMATION;
+constexpr unsigned kMbTaskModal = gui::MB_TASKMODAL;
+constexpr int kIdOk = gui::IDOK;
 
-class EngineMessageBoxService {
-public:
-    virtual ~EngineMessageBoxService() = default;
-    // Blocks until the box is closed; returns the button pressed (kIdOk ...).
-    virtual int Show(const std::string& caption, const std::string& text, unsigned flags) = 0;
-};
-
-// Installs `service` (not owned); nullptr restores the stderr fallback.
-void SetEngineMessageBoxService(EngineMessageBoxService* service);
-EngineMessageBoxService* CurrentEngineMessageBoxService();
-
-// Caption and text are Windows-1252.
+// Caption and text are Windows-1252. Returns the button pressed (kIdOk ...).
 int EngineMessageBox(const std::string& caption, const std::string& text, unsigned flags);
 
-// Records every box and answers with a fixed button.
-class RecordingMessageBoxService : public EngineMessageBoxService {
+// A dialog service for tests that records every box and answers with a fixed
+// button.
+class RecordingMessageBoxService : public gui::DialogService {
 public:
     struct Entry {
         std::string caption;
         std::string text;
         unsigned flags = 0;
     };
-    int Show(const std::string& caption, const std::string& text, unsigned flags) override;
+    gui::DialogReply Run(const gui::DialogRequest& request) override;
 
     std::vector<Entry> shown;
     int answer = kIdOk;
 };
 
-// Installs a service for the lifetime of a scope and restores the previous one.
+// Installs a recording service for the lifetime of a scope and restores the
+// one before it.
 class ScopedEngineMessageBoxService {
 public:
-    explicit ScopedEngineMessageBoxService(EngineMessageBoxService& service);
-    ~ScopedEngineMessageBoxService();
-    ScopedEngineMessageBoxService(const ScopedEngineMessageBoxService&) = delete;
-    ScopedEngineMessageBoxService& operator=(const ScopedEngineMessageBoxService&) = delete;
+    explicit ScopedEngineMessageBoxService(RecordingMessageBoxService& service) : scope_(service) {}
 
 private:
-    EngineMessageBoxService* previous_;
+    gui::ScopedDialogService scope_;
 };
 
 }  // namespace qv

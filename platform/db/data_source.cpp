@@ -6,7 +6,7 @@
 
 namespace db {
 
-TDataSource::TDataSource(TDbComponent* AOwner) : TDbComponent(AOwner) {}
+TDataSource::TDataSource(TComponent* AOwner) : TComponent(AOwner) {}
 
 TDataSource::~TDataSource() {
     SetDataSet(nullptr);
@@ -38,8 +38,8 @@ void TDataSource::Edit() {
     if (AutoEdit && dataSet_ && dataSet_->State() == dsBrowse) dataSet_->Edit();
 }
 
-void TDataSource::Notification(TDbComponent* AComponent, TOperation Operation) {
-    TDbComponent::Notification(AComponent, Operation);
+void TDataSource::Notification(TComponent* AComponent, TOperation Operation) {
+    TComponent::Notification(AComponent, Operation);
     if (Operation == opRemove && AComponent == dataSet_) {
         dataSet_ = nullptr;
         NotifyLinks(deUpdateState, 0);
@@ -269,5 +269,16 @@ void TFieldDataLink::UpdateData() {
         modified_ = false;
     }
 }
+
+namespace {
+const bool kDataSourcePropsPublished = [] {
+    plat::RegisterProperty<TDataSource>(plat::ObjectProperty<TDataSource, TDataSet>(
+        "DataSet", [](const TDataSource& s) { return s.DataSet(); },
+        [](TDataSource& s, TDataSet* d) { s.SetDataSet(d); }));
+    plat::RegisterProperty<TDataSource>(plat::BoolProperty<TDataSource>(
+        "AutoEdit", [](const TDataSource& s) { return s.AutoEdit; }, [](TDataSource& s, bool on) { s.AutoEdit = on; }));
+    return true;
+}();
+}  // namespace
 
 }  // namespace db

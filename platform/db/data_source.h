@@ -8,11 +8,6 @@
 #include <string>
 #include <vector>
 
-// The control that owns a field link; the dataset layer only carries it.
-namespace gui {
-class TComponent;
-}
-
 namespace db {
 
 class TDataLink;
@@ -20,9 +15,9 @@ class TDataLink;
 using TDataChangeEvent = std::function<void(TDataSource*, TField*)>;
 using TSourceNotifyEvent = std::function<void(TDataSource*)>;
 
-class TDataSource : public TDbComponent {
+class TDataSource : public TComponent {
 public:
-    explicit TDataSource(TDbComponent* AOwner);
+    explicit TDataSource(TComponent* AOwner);
     ~TDataSource() override;
 
     TDataSet* DataSet() const { return dataSet_; }
@@ -41,7 +36,7 @@ public:
     int LinkCount() const { return static_cast<int>(links_.size()); }
 
 protected:
-    void Notification(TDbComponent* AComponent, TOperation Operation) override;
+    void Notification(TComponent* AComponent, TOperation Operation) override;
 
 private:
     friend class TDataSet;
@@ -127,8 +122,8 @@ public:
     // when it took the focus.
     std::function<bool(TField*)> OnFocusControl;
     // The data-aware control that owns this link (nullptr for none).
-    gui::TComponent* Control() const { return control_; }
-    void SetControl(gui::TComponent* control) { control_ = control; }
+    TComponent* Control() const { return control_; }
+    void SetControl(TComponent* control) { control_ = control; }
 
 protected:
     void ActiveChanged() override;
@@ -142,7 +137,7 @@ private:
     void UpdateField();
     std::string fieldName_;
     TField* field_ = nullptr;
-    gui::TComponent* control_ = nullptr;
+    TComponent* control_ = nullptr;
     bool modified_ = false;
 };
 

@@ -11,7 +11,7 @@ namespace db {
 void DatabaseError(const std::string& message) { throw EDatabaseError(message); }
 void Abort() { throw plat::EAbort("Operation aborted"); }
 
-TDataSet::TDataSet(TDbComponent* AOwner) : TDbComponent(AOwner) {}
+TDataSet::TDataSet(TComponent* AOwner) : TComponent(AOwner) {}
 
 TDataSet::~TDataSet() {
     // Sources outlive nothing of ours: drop them first so they stop calling in.
@@ -20,8 +20,8 @@ TDataSet::~TDataSet() {
     for (TField* f : fields_) f->dataSet_ = nullptr;
 }
 
-void TDataSet::Notification(TDbComponent* AComponent, TOperation Operation) {
-    TDbComponent::Notification(AComponent, Operation);
+void TDataSet::Notification(TComponent* AComponent, TOperation Operation) {
+    TComponent::Notification(AComponent, Operation);
     if (Operation != opRemove) return;
     for (TField* f : fields_)
         if (f->LookupDataSet == AComponent) f->LookupDataSet = nullptr;
@@ -844,5 +844,13 @@ void TDataSet::AddDataSource(TDataSource* ds) {
 void TDataSet::RemoveDataSource(TDataSource* ds) {
     sources_.erase(std::remove(sources_.begin(), sources_.end(), ds), sources_.end());
 }
+
+namespace {
+const bool kDataSetPropsPublished = [] {
+    plat::RegisterProperty<TDataSet>(plat::BoolProperty<TDataSet>(
+        "Active", [](const TDataSet& d) { return d.Active(); }, [](TDataSet& d, bool on) { d.SetActive(on); }));
+    return true;
+}();
+}  // namespace
 
 }  // namespace db

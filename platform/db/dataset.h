@@ -5,7 +5,7 @@
 
 #include "platform/db/data_cursor.h"
 #include "platform/db/db_errors.h"
-#include "platform/db/db_component.h"
+#include "platform/core/component.h"
 #include "platform/db/fields.h"
 
 #include <cstdint>
@@ -28,9 +28,9 @@ using TDataSetNotifyEvent = std::function<void(TDataSet*)>;
 using TFilterRecordEvent = std::function<void(TDataSet*, bool& accept)>;
 using TBookmark = std::string;  // opaque bytes from the cursor
 
-class TDataSet : public TDbComponent {
+class TDataSet : public TComponent {
 public:
-    explicit TDataSet(TDbComponent* AOwner);
+    explicit TDataSet(TComponent* AOwner);
     ~TDataSet() override;
 
     TDataSetState State() const { return state_; }
@@ -135,7 +135,7 @@ protected:
     virtual void DoBeforePost() { DoEvent(BeforePost); }
     virtual void DoOnCalcFields() { if (OnCalcFields) OnCalcFields(this); }
     void DoOnNewRecord();
-    void Notification(TDbComponent* AComponent, TOperation Operation) override;
+    void Notification(TComponent* AComponent, TOperation Operation) override;
 
     TDataCursor* Cursor() const { return cursor_.get(); }
     void SetState(TDataSetState s);

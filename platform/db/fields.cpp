@@ -11,7 +11,7 @@
 
 namespace db {
 
-TField::TField(TDbComponent* AOwner, TFieldType type) : TDbComponent(AOwner), type_(type) {}
+TField::TField(TComponent* AOwner, TFieldType type) : TComponent(AOwner), type_(type) {}
 
 std::unique_ptr<TField> CreateFieldOfType(TFieldType type) {
     switch (type) {

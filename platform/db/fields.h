@@ -4,7 +4,7 @@
 
 #include "platform/core/datetime.h"
 #include "platform/core/streams.h"
-#include "platform/db/db_component.h"
+#include "platform/core/component.h"
 #include "platform/db/field_defs.h"
 
 #include <cstdint>
@@ -15,6 +15,14 @@
 
 namespace db {
 
+// Datasets, data sources and fields are components of the one model that
+// forms and controls use, so a form owns its tables and finds them by name.
+using plat::TComponent;
+using plat::TObject;
+using plat::TOperation;
+using plat::opInsert;
+using plat::opRemove;
+
 class TDataSet;
 class TField;
 
@@ -23,9 +31,9 @@ enum TBlobStreamMode { bmRead, bmWrite, bmReadWrite };
 
 using TFieldNotifyEvent = std::function<void(TField*)>;
 
-class TField : public TDbComponent {
+class TField : public TComponent {
 public:
-    TField(TDbComponent* AOwner, TFieldType type);
+    TField(TComponent* AOwner, TFieldType type);
     ~TField() override;
 
     TFieldType DataType() const { return type_; }
@@ -102,76 +110,76 @@ private:
 
 class TStringField : public TField {
 public:
-    explicit TStringField(TDbComponent* o = nullptr) : TField(o, ftString) { Size = 20; }
+    explicit TStringField(TComponent* o = nullptr) : TField(o, ftString) { Size = 20; }
 };
 class TIntegerField : public TField {
 public:
-    explicit TIntegerField(TDbComponent* o = nullptr) : TField(o, ftInteger) {}
+    explicit TIntegerField(TComponent* o = nullptr) : TField(o, ftInteger) {}
 protected:
-    TIntegerField(TDbComponent* o, TFieldType t) : TField(o, t) {}
+    TIntegerField(TComponent* o, TFieldType t) : TField(o, t) {}
 };
 class TSmallintField : public TIntegerField {
 public:
-    explicit TSmallintField(TDbComponent* o = nullptr) : TIntegerField(o, ftSmallint) {}
+    explicit TSmallintField(TComponent* o = nullptr) : TIntegerField(o, ftSmallint) {}
 };
 class TWordField : public TIntegerField {
 public:
-    explicit TWordField(TDbComponent* o = nullptr) : TIntegerField(o, ftWord) {}
+    explicit TWordField(TComponent* o = nullptr) : TIntegerField(o, ftWord) {}
 };
 class TAutoIncField : public TIntegerField {
 public:
-    explicit TAutoIncField(TDbComponent* o = nullptr) : TIntegerField(o, ftAutoInc) { ReadOnly = true; }
+    explicit TAutoIncField(TComponent* o = nullptr) : TIntegerField(o, ftAutoInc) { ReadOnly = true; }
 };
 class TFloatField : public TField {
 public:
-    explicit TFloatField(TDbComponent* o = nullptr) : TField(o, ftFloat) {}
+    explicit TFloatField(TComponent* o = nullptr) : TField(o, ftFloat) {}
 protected:
-    TFloatField(TDbComponent* o, TFieldType t) : TField(o, t) {}
+    TFloatField(TComponent* o, TFieldType t) : TField(o, t) {}
 };
 class TCurrencyField : public TFloatField {
 public:
-    explicit TCurrencyField(TDbComponent* o = nullptr) : TFloatField(o, ftCurrency) {}
+    explicit TCurrencyField(TComponent* o = nullptr) : TFloatField(o, ftCurrency) {}
 };
 class TBCDField : public TField {
 public:
-    explicit TBCDField(TDbComponent* o = nullptr) : TField(o, ftBCD) {}
+    explicit TBCDField(TComponent* o = nullptr) : TField(o, ftBCD) {}
 };
 class TBooleanField : public TField {
 public:
-    explicit TBooleanField(TDbComponent* o = nullptr) : TField(o, ftBoolean) {}
+    explicit TBooleanField(TComponent* o = nullptr) : TField(o, ftBoolean) {}
 };
 class TDateTimeField : public TField {
 public:
-    explicit TDateTimeField(TDbComponent* o = nullptr) : TField(o, ftDateTime) {}
+    explicit TDateTimeField(TComponent* o = nullptr) : TField(o, ftDateTime) {}
 protected:
-    TDateTimeField(TDbComponent* o, TFieldType t) : TField(o, t) {}
+    TDateTimeField(TComponent* o, TFieldType t) : TField(o, t) {}
 };
 class TDateField : public TDateTimeField {
 public:
-    explicit TDateField(TDbComponent* o = nullptr) : TDateTimeField(o, ftDate) {}
+    explicit TDateField(TComponent* o = nullptr) : TDateTimeField(o, ftDate) {}
 };
 class TTimeField : public TDateTimeField {
 public:
-    explicit TTimeField(TDbComponent* o = nullptr) : TDateTimeField(o, ftTime) {}
+    explicit TTimeField(TComponent* o = nullptr) : TDateTimeField(o, ftTime) {}
 };
 class TBlobField : public TField {
 public:
-    explicit TBlobField(TDbComponent* o = nullptr) : TField(o, ftBlob) {}
+    explicit TBlobField(TComponent* o = nullptr) : TField(o, ftBlob) {}
     int BlobSize() const { return static_cast<int>(AsString().size()); }
     void LoadFromStream(plat::Stream& stream);
     void SaveToStream(plat::Stream& stream) const;
     void LoadFromFile(const std::string& path);
     void SaveToFile(const std::string& path) const;
 protected:
-    TBlobField(TDbComponent* o, TFieldType t) : TField(o, t) {}
+    TBlobField(TComponent* o, TFieldType t) : TField(o, t) {}
 };
 class TMemoField : public TBlobField {
 public:
-    explicit TMemoField(TDbComponent* o = nullptr) : TBlobField(o, ftMemo) {}
+    explicit TMemoField(TComponent* o = nullptr) : TBlobField(o, ftMemo) {}
 };
 class TGraphicField : public TBlobField {
 public:
-    explicit TGraphicField(TDbComponent* o = nullptr) : TBlobField(o, ftGraphic) {}
+    explicit TGraphicField(TComponent* o = nullptr) : TBlobField(o, ftGraphic) {}
 };
 
 // A stream over a BLOB field of the current record. Reading starts from the

@@ -16,7 +16,7 @@ std::vector<TSession*>& SessionList() {
 }
 }  // namespace
 
-TSession::TSession(TDbComponent* AOwner) : TDbComponent(AOwner) { SessionList().push_back(this); }
+TSession::TSession(TComponent* AOwner) : TComponent(AOwner) { SessionList().push_back(this); }
 
 TSession::~TSession() {
     auto& l = SessionList();
@@ -85,7 +85,7 @@ std::string TSession::ResolveDirectory(const std::string& databaseName) {
 
 // ---- databases -------------------------------------------------------------
 
-TDatabase::TDatabase(TDbComponent* AOwner) : TDbComponent(AOwner) {}
+TDatabase::TDatabase(TComponent* AOwner) : TComponent(AOwner) {}
 
 TDatabase::~TDatabase() {
     if (session_) {
@@ -125,7 +125,7 @@ TSession& TDBDataSet::DBSession() const {
 
 // ---- tables ----------------------------------------------------------------
 
-TTable::TTable(TDbComponent* AOwner) : TDBDataSet(AOwner), masterLink_(this) {}
+TTable::TTable(TComponent* AOwner) : TDBDataSet(AOwner), masterLink_(this) {}
 
 TTable::~TTable() {
     masterLink_.SetDataSource(nullptr);
@@ -449,5 +449,32 @@ std::unique_ptr<TDataCursor> TStoredProc::CreateCursor() {
 }
 
 void TStoredProc::ExecProc() { CreateCursor(); }
+
+// ---- published properties ----------------------------------------------------
+
+namespace {
+// Code that works with any dataset kind reads these by name.
+const bool kTablePropsPublished = [] {
+    plat::RegisterProperty<TDBDataSet>(plat::StrProperty<TDBDataSet>(
+        "DatabaseName", [](const TDBDataSet& d) { return d.DatabaseName; },
+        [](TDBDataSet& d, const std::string& v) { d.DatabaseName = v; }));
+    plat::RegisterProperty<TDBDataSet>(plat::StrProperty<TDBDataSet>(
+        "SessionName", [](const TDBDataSet& d) { return d.SessionName; },
+        [](TDBDataSet& d, const std::string& v) { d.SessionName = v; }));
+    plat::RegisterProperty<TTable>(plat::StrProperty<TTable>(
+        "TableName", [](const TTable& t) { return t.TableName; },
+        [](TTable& t, const std::string& v) { t.TableName = v; }));
+    plat::RegisterProperty<TTable>(plat::StrProperty<TTable>(
+        "IndexName", [](const TTable& t) { return t.IndexName(); },
+        [](TTable& t, const std::string& v) { t.SetIndexName(v); }));
+    plat::RegisterProperty<TDatabase>(plat::StrProperty<TDatabase>(
+        "DatabaseName", [](const TDatabase& d) { return d.DatabaseName; },
+        [](TDatabase& d, const std::string& v) { d.DatabaseName = v; }));
+    plat::RegisterProperty<TDatabase>(plat::StrProperty<TDatabase>(
+        "AliasName", [](const TDatabase& d) { return d.AliasName; },
+        [](TDatabase& d, const std::string& v) { d.AliasName = v; }));
+    return true;
+}();
+}  // namespace
 
 }  // namespace db

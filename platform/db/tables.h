@@ -14,9 +14,9 @@ namespace db {
 
 class TDatabase;
 
-class TSession : public TDbComponent {
+class TSession : public TComponent {
 public:
-    explicit TSession(TDbComponent* AOwner);
+    explicit TSession(TComponent* AOwner);
     ~TSession() override;
 
     const std::string& SessionName() const { return sessionName_; }
@@ -51,9 +51,9 @@ private:
 TSession& Session();
 TSession* FindSession(const std::string& name);
 
-class TDatabase : public TDbComponent {
+class TDatabase : public TComponent {
 public:
-    explicit TDatabase(TDbComponent* AOwner);
+    explicit TDatabase(TComponent* AOwner);
     ~TDatabase() override;
     std::string DatabaseName;
     std::string AliasName;
@@ -71,7 +71,7 @@ private:
 
 class TDBDataSet : public TDataSet {
 public:
-    explicit TDBDataSet(TDbComponent* AOwner) : TDataSet(AOwner) {}
+    explicit TDBDataSet(TComponent* AOwner) : TDataSet(AOwner) {}
     std::string DatabaseName;
     std::string SessionName = "Default";
     TSession& DBSession() const;
@@ -95,7 +95,7 @@ private:
 
 class TTable : public TDBDataSet {
 public:
-    explicit TTable(TDbComponent* AOwner);
+    explicit TTable(TComponent* AOwner);
     ~TTable() override;
 
     std::string TableName;
@@ -165,7 +165,7 @@ private:
 // engine's not-supported error.
 class TQuery : public TDBDataSet {
 public:
-    explicit TQuery(TDbComponent* AOwner) : TDBDataSet(AOwner) {}
+    explicit TQuery(TComponent* AOwner) : TDBDataSet(AOwner) {}
     std::vector<std::string> SQL;
     void ExecSQL();
 protected:
@@ -174,7 +174,7 @@ protected:
 
 class TStoredProc : public TDBDataSet {
 public:
-    explicit TStoredProc(TDbComponent* AOwner) : TDBDataSet(AOwner) {}
+    explicit TStoredProc(TComponent* AOwner) : TDBDataSet(AOwner) {}
     std::string StoredProcName;
     void ExecProc();
 protected:

@@ -54,6 +54,7 @@ DialogRequest MakeMessageBoxRequest(const std::string& text, const std::string& 
     r.caption = caption.empty() ? std::string("Error") : caption;
     r.text = text;
     r.icon = IconOfFlags(flags);
+    r.flags = flags;
     switch (flags & 0x0F) {
     case MB_OKCANCEL: r.buttons = {{"OK", IDOK}, {"Cancel", IDCANCEL}}; break;
     case MB_ABORTRETRYIGNORE: r.buttons = {{"&Abort", IDABORT}, {"&Retry", IDRETRY}, {"&Ignore", IDIGNORE}}; break;

@@ -91,6 +91,7 @@ struct DialogRequest {
     int defaultButton = 0;  // index into buttons
     int cancelButton = -1;  // index chosen by Esc or the close box; -1: none
     std::string value;      // input boxes: the initial text
+    unsigned flags = 0;     // message boxes: the MB_* flags as the caller passed them
 };
 
 struct DialogReply {

@@ -10,7 +10,13 @@
 #include <cstdint>
 #include <functional>
 
+namespace plat {
+class TObject;
+}
+
 namespace gui {
+
+using plat::TObject;
 
 using plat::HWND;
 using plat::LPARAM;
@@ -212,6 +218,6 @@ constexpr int HIWORD(std::uintptr_t v) { return static_cast<int>((v >> 16) & 0xF
 constexpr int GET_X_LPARAM(LPARAM lp) { return static_cast<std::int16_t>(lp & 0xFFFF); }
 constexpr int GET_Y_LPARAM(LPARAM lp) { return static_cast<std::int16_t>((lp >> 16) & 0xFFFF); }
 
-using TNotifyEvent = std::function<void(class TObject* Sender)>;
+using TNotifyEvent = std::function<void(TObject* Sender)>;
 
 }  // namespace gui

@@ -10,7 +10,6 @@ void EngineTables::SetUp() {
     // The engine keeps its configuration in the data folder: a test gets its own.
     std::filesystem::create_directories(dir_.path() / "home");
     plat::SetDataHome((dir_.path() / "home").string());
-    qv::SetEngineMessageBoxService(&boxes);
     gui::SetDialogService(&dialogs);
     driver_ = std::make_shared<db::TEngineDriver>();
     db::Session().SetDriver(driver_);
@@ -22,7 +21,6 @@ void EngineTables::TearDown() {
     db::Session().SetDriver(nullptr);
     driver_.reset();
     gui::SetDialogService(nullptr);
-    qv::SetEngineMessageBoxService(nullptr);
     plat::SetDataHome("");
 }
 

@@ -1,10 +1,9 @@
 // Real engine tables in a temporary folder for the library's datasets: a
-// page table of numbered rows, the engine's boxes recorded and the library's
-// dialogs scripted.
+// page table of numbered rows, and every box (the engine's and the
+// library's) going to a scripted dialog service.
 #pragma once
 
 #include "controls/data/vl_table.h"
-#include "engine/client/message_box.h"
 #include "platform/db/engine_driver.h"
 #include "platform/gui/dialog_service.h"
 #include "tests/support/test_support.h"
@@ -31,7 +30,6 @@ protected:
     std::string Folder() const { return folder_; }
 
     testsupport::TempDir dir_;
-    qv::RecordingMessageBoxService boxes;
     gui::ScriptedDialogService dialogs;
     std::shared_ptr<db::TEngineDriver> driver_;
     std::string folder_;

@@ -139,7 +139,7 @@ TEST_F(TvlTableTest, AQueryTableGivesTheNotSupportedError) {
         q.Add("Pages.QVD | HelpId |");
         pages->SetQuery(q);
         EXPECT_TRUE(pages->TableName.empty());
-        boxes.shown.clear();
+        dialogs.Clear();
         try {
             pages->Open();
             ADD_FAILURE() << "a query table opened";
@@ -148,8 +148,8 @@ TEST_F(TvlTableTest, AQueryTableGivesTheNotSupportedError) {
         }
         EXPECT_FALSE(pages->Active());
         EXPECT_EQ(pages->QueryLanguage(), c.language);
-        ASSERT_EQ(boxes.shown.size(), 1u);
-        EXPECT_NE(boxes.shown[0].text.find("not supported"), std::string::npos) << boxes.shown[0].text;
+        ASSERT_EQ(dialogs.Requests().size(), 1u);
+        EXPECT_NE(dialogs.Last().text.find("not supported"), std::string::npos) << dialogs.Last().text;
     }
     // A table name takes the place of the query again.
     pages->SetTableName("Pages.QVD");

@@ -165,6 +165,30 @@ TEST(ErrorTexts, NotSupportedMessageIsCutTo255) {
     EXPECT_EQ(boxes.shown[0].text.substr(0, 12), "BDE Call DBI");
 }
 
+// The engine's boxes take the same seam as every other box of the program:
+// whatever dialog service is in force sees them as message-box requests and
+// its answer comes back to the engine.
+TEST(ErrorTexts, EngineBoxesGoThroughTheDialogService) {
+    gui::ScriptedDialogService dialogs;
+    gui::ScopedDialogService scope(dialogs);
+    dialogs.Answer(gui::IDCANCEL);
+    EXPECT_EQ(EngineMessageBox("Dunmere System Message", "Disk full", kMbIconInformation | kMbTaskModal),
+              gui::IDCANCEL);
+    ASSERT_EQ(dialogs.Requests().size(), 1u);
+    const gui::DialogRequest& r = dialogs.Last();
+    EXPECT_EQ(r.kind, gui::DialogKind::MessageBox);
+    EXPECT_EQ(r.caption, "Dunmere System Message");
+    EXPECT_EQ(r.text, "Disk full");
+    EXPECT_EQ(r.icon, gui::DialogIcon::Information);
+    EXPECT_EQ(r.flags, 0x2040u);
+    ASSERT_EQ(r.buttons.size(), 1u);
+    EXPECT_EQ(r.buttons[0].result, gui::IDOK);
+    // A not-supported report from a handle arrives there too.
+    ShowNotSupportedMessage(ClientString(cs::kNotSupportedFmt), "ADDALIAS");
+    ASSERT_EQ(dialogs.Requests().size(), 2u);
+    EXPECT_EQ(dialogs.Last().text, "BDE Call DBIADDALIAS not supported.");
+}
+
 TEST(ClientStrings, EntriesUsedByTheEngine) {
     struct Case {
         int id;

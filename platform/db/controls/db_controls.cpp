@@ -423,4 +423,36 @@ void TDBNavigator::BtnClick(TNavigateBtn b) {
     if (OnClick) OnClick(this, b);
 }
 
+// ---- published properties ----------------------------------------------------
+
+namespace {
+
+template <typename C>
+void PublishDataSource() {
+    plat::RegisterProperty<C>(plat::ObjectProperty<C, TDataSource>(
+        "DataSource", [](const C& c) { return c.DataSource(); }, [](C& c, TDataSource* s) { c.SetDataSource(s); }));
+}
+
+template <typename C>
+void PublishDataField() {
+    PublishDataSource<C>();
+    plat::RegisterProperty<C>(plat::StrProperty<C>(
+        "DataField", [](const C& c) { return c.DataField(); }, [](C& c, const std::string& v) { c.SetDataField(v); }));
+}
+
+// A control is bound to a cell or a field by these names (the grid's
+// in-cell controls, the editor's forms), whatever its class.
+const bool kDataControlPropsPublished = [] {
+    PublishDataField<TDBEdit>();
+    PublishDataField<TDBMemo>();
+    PublishDataField<TDBText>();
+    PublishDataField<TDBCheckBox>();
+    PublishDataField<TDBComboBox>();
+    PublishDataField<TDBLookupComboBox>();
+    PublishDataSource<TDBNavigator>();
+    return true;
+}();
+
+}  // namespace
+
 }  // namespace db

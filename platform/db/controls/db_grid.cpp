@@ -153,4 +153,13 @@ void TCustomDBGrid::UpdateData() {
     fields_[col - 1]->SetText(pendingText_);
 }
 
+namespace {
+const bool kGridPropsPublished = [] {
+    plat::RegisterProperty<TCustomDBGrid>(plat::ObjectProperty<TCustomDBGrid, TDataSource>(
+        "DataSource", [](const TCustomDBGrid& g) { return g.DataSource(); },
+        [](TCustomDBGrid& g, TDataSource* s) { g.SetDataSource(s); }));
+    return true;
+}();
+}  // namespace
+
 }  // namespace db

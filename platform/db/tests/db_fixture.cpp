@@ -8,7 +8,7 @@ void DbFixture::SetUp() {
     driver_ = std::make_shared<MemoryDriver>();
     Session().SetDriver(driver_);
     Session().AddStandardAlias("Tavrin", "/data/prog", "");
-    owner_ = std::make_unique<TDbComponent>(nullptr);
+    owner_ = std::make_unique<TComponent>(nullptr);
 }
 
 void DbFixture::TearDown() {

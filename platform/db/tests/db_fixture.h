@@ -28,7 +28,7 @@ protected:
     static std::vector<std::string> Column(db::TDataSet& ds, const std::string& field);
 
     std::shared_ptr<MemoryDriver> driver_;
-    std::unique_ptr<db::TDbComponent> owner_;
+    std::unique_ptr<db::TComponent> owner_;
 };
 
 }  // namespace dbtest
