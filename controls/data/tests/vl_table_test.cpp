@@ -2,6 +2,7 @@
 // index for a field, the memo stream, and a table defined by a query.
 #include "controls/data/tests/engine_fixture.h"
 
+#include "controls/data/vl_query.h"
 #include "engine/api/dbi_api.h"
 #include "platform/db/db_errors.h"
 
@@ -151,6 +152,17 @@ TEST_F(TvlTableTest, AQueryTableGivesTheNotSupportedError) {
         ASSERT_EQ(dialogs.Requests().size(), 1u);
         EXPECT_NE(dialogs.Last().text.find("not supported"), std::string::npos) << dialogs.Last().text;
     }
+    // The query kinds meet the same answer on this engine.
+    TvlQuery q(nullptr);
+    q.DatabaseName = Folder();
+    q.SQL = {"SELECT * FROM Pages"};
+    try {
+        q.Open();
+        ADD_FAILURE() << "a query opened";
+    } catch (const db::EDBEngineError& e) {
+        EXPECT_EQ(e.ErrorCode(), 12289);
+    }
+    EXPECT_FALSE(q.Active());
     // A table name takes the place of the query again.
     pages->SetTableName("Pages.QVD");
     EXPECT_EQ(pages->Query().Count(), 0);
