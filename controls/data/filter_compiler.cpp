@@ -258,7 +258,7 @@ private:
         const std::string tok = NextToken(false);
         if (tok == "(") {
             if (!Accept(tok) || !Logical()) return false;
-            if (!Accept(NextToken(true) == ")" ? ")" : "")) return false;
+            if (NextToken(true) != ")" || !Accept(")")) return false;
             return Reduce(3, 'P');
         }
         if (tok.empty() || !Accept(tok)) return false;
