@@ -3,7 +3,6 @@
 #include "platform/gui/gui_types.h"
 #include "platform/win/message_queue.h"
 
-#include <vector>
 
 namespace vl {
 
@@ -22,21 +21,15 @@ void SetFilterEnabled(db::TDataSet* dataSet, bool enabled) {
 }
 
 bool CheckFilterEscape(db::TDataSet* dataSet) {
-    // Key input waits in the queue without being dispatched; look through it
-    // for an Escape press and put everything else back in its order.
-    std::vector<plat::MSG> others;
-    bool escape = false;
+    // A poll for keyboard messages has the GUI queue its pending key input
+    // without dispatching it. Only an Escape press at the head is taken: any
+    // other key stays where it is, with the characters it will type.
     plat::MSG msg;
-    while (plat::PeekMessage(msg, 0, gui::WM_KEYFIRST, gui::WM_KEYLAST, plat::PM_REMOVE)) {
-        if (!escape && msg.message == gui::WM_KEYDOWN && msg.wParam == gui::VK_ESCAPE) escape = true;
-        else others.push_back(msg);
-    }
-    for (const plat::MSG& m : others) {
-        if (m.hwnd) plat::PostMessage(m.hwnd, m.message, m.wParam, m.lParam);
-        else plat::PostThreadMessage(m.message, m.wParam, m.lParam);
-    }
-    if (escape) SetFilterEnabled(dataSet, false);
-    return escape;
+    if (!plat::PeekMessage(msg, 0, gui::WM_KEYFIRST, gui::WM_KEYLAST, plat::PM_NOREMOVE)) return false;
+    if (msg.message != gui::WM_KEYDOWN || msg.wParam != gui::VK_ESCAPE) return false;
+    plat::PeekMessage(msg, msg.hwnd, gui::WM_KEYDOWN, gui::WM_KEYDOWN, plat::PM_REMOVE);
+    SetFilterEnabled(dataSet, false);
+    return true;
 }
 
 std::string LinesToPChar(const plat::StringList& lines, const std::string& separator) {

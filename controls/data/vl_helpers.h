@@ -16,9 +16,10 @@ TvlOnFilterOptions GetFilterOptions(db::TDataSet* dataSet);
 // Adds or removes ofoEnabled and leaves the other options.
 void SetFilterEnabled(db::TDataSet* dataSet, bool enabled);
 
-// True when the user pressed Escape: an Escape key-down waiting in the
-// thread's queue is taken out, ofoEnabled is removed from the dataset's
-// options, and the caller stops filtering. Other key input stays queued.
+// True when the user pressed Escape: an Escape key-down at the head of the
+// thread's pending key input is taken out, ofoEnabled is removed from the
+// dataset's options, and the caller stops filtering. Any other key stays
+// queued (and an Escape behind it waits until it has been handled).
 bool CheckFilterEscape(db::TDataSet* dataSet);
 
 // All lines in one text, `separator` between lines (none after the last).
