@@ -1,6 +1,7 @@
 #include "converter/shell.h"
 
 #include <cstdlib>
+#include <new>
 
 #include "converter/converter_strings.h"
 #include "converter/project_writer.h"
@@ -104,12 +105,19 @@ int RunConverter(std::string_view commandLine, std::FILE* progress, std::FILE* e
         }
         (void)position;
     };
+    auto fatal = [&](const std::string& message) {
+        for (const HelpWarning& w : warnings) PrintLine(errors, FormatWarning(w));
+        PrintLine(errors, LoadLocalString(62) + ": " + message);
+        return 1;
+    };
     try {
         ConvertHelpFile(request, &warnings, onProgress);
     } catch (const HelpFileError& e) {
-        for (const HelpWarning& w : warnings) PrintLine(errors, FormatWarning(w));
-        PrintLine(errors, LoadLocalString(62) + ": " + e.what());
-        return 1;
+        return fatal(e.what());
+    } catch (const std::bad_alloc&) {
+        // Memory refused anywhere in the conversion is the fatal message
+        // of the checked allocator, not an abort.
+        return fatal(kMsgNoMemory);
     }
     for (const HelpWarning& w : warnings) PrintLine(errors, FormatWarning(w));
     if (cmd.mode == CommandLine::Mode::View) {
