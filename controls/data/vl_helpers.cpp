@@ -22,11 +22,12 @@ void SetFilterEnabled(db::TDataSet* dataSet, bool enabled) {
 
 bool CheckFilterEscape(db::TDataSet* dataSet) {
     // A poll for keyboard messages has the GUI queue its pending key input
-    // without dispatching it. Only an Escape press at the head is taken: any
-    // other key stays where it is, with the characters it will type.
+    // without dispatching it. Only an Escape press that is the first key
+    // press waiting is taken: any other key stays where it is, with the
+    // characters it will type.
     plat::MSG msg;
-    if (!plat::PeekMessage(msg, 0, gui::WM_KEYFIRST, gui::WM_KEYLAST, plat::PM_NOREMOVE)) return false;
-    if (msg.message != gui::WM_KEYDOWN || msg.wParam != gui::VK_ESCAPE) return false;
+    if (!plat::PeekMessage(msg, 0, gui::WM_KEYDOWN, gui::WM_KEYDOWN, plat::PM_NOREMOVE)) return false;
+    if (msg.wParam != gui::VK_ESCAPE) return false;
     plat::PeekMessage(msg, msg.hwnd, gui::WM_KEYDOWN, gui::WM_KEYDOWN, plat::PM_REMOVE);
     SetFilterEnabled(dataSet, false);
     return true;

@@ -16,8 +16,8 @@ TvlOnFilterOptions GetFilterOptions(db::TDataSet* dataSet);
 // Adds or removes ofoEnabled and leaves the other options.
 void SetFilterEnabled(db::TDataSet* dataSet, bool enabled);
 
-// True when the user pressed Escape: an Escape key-down at the head of the
-// thread's pending key input is taken out, ofoEnabled is removed from the
+// True when the user pressed Escape: an Escape key-down that is the first
+// key press waiting in the thread's queue is taken out, ofoEnabled is removed from the
 // dataset's options, and the caller stops filtering. Any other key stays
 // queued (and an Escape behind it waits until it has been handled).
 bool CheckFilterEscape(db::TDataSet* dataSet);
