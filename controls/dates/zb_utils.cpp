@@ -83,19 +83,6 @@ void DrawTransparentBitmap(TCanvas& dest, int x, int y, TBitmap& bitmap, TColor 
     DrawTransparentBitmapRect(dest, x, y, bitmap, gui::Rect(0, 0, bitmap.Width(), bitmap.Height()), transparent);
 }
 
-void MaskedPatternBlt(TBitmap& dest, int x, int y, const TBitmap& mono, TColor pattern) {
-    const QImage* src = mono.Image();
-    if (!src) return;
-    QImage& out = dest.MutableImage();
-    const QRgb p = ToRgb(pattern);
-    for (int sy = 0; sy < src->height(); ++sy)
-        for (int sx = 0; sx < src->width(); ++sx) {
-            const int dx = x + sx, dy = y + sy;
-            if (dx < 0 || dy < 0 || dx >= out.width() || dy >= out.height()) continue;
-            if ((src->pixel(sx, sy) & 0xFFFFFF) == 0xFFFFFF) out.setPixel(dx, dy, p);
-        }
-}
-
 std::unique_ptr<TBitmap> CreateDisabledBitmap(TBitmap& source, TColor transparent) {
     const int w = source.Width(), h = source.Height();
     auto result = std::make_unique<TBitmap>(w, h);
@@ -104,10 +91,17 @@ std::unique_ptr<TBitmap> CreateDisabledBitmap(TBitmap& source, TColor transparen
     std::unique_ptr<TBitmap> mono = source.CreateMask(transparent);
     QImage& m = mono->MutableImage();
     m.invertPixels();
-    QImage& out = result->MutableImage();
-    out.fill(ToRgb(gui::clBtnFace));
-    MaskedPatternBlt(*result, 1, 1, *mono, gui::clBtnHighlight);
-    MaskedPatternBlt(*result, 0, 0, *mono, gui::clBtnShadow);
+    TCanvas& c = result->Canvas();
+    c.Brush().SetColor(gui::clBtnFace);
+    c.FillRect(gui::Rect(0, 0, w, h));
+    // 0xE20746: the brush where the source is white, the destination elsewhere.
+    constexpr gui::TCopyMode kBrushWhereWhite = 0x00E20746;
+    c.CopyMode = kBrushWhereWhite;
+    c.Brush().SetColor(gui::clBtnHighlight);
+    c.CopyRect(gui::Rect(1, 1, w + 1, h + 1), mono->Canvas(), gui::Rect(0, 0, w, h));
+    c.Brush().SetColor(gui::clBtnShadow);
+    c.CopyRect(gui::Rect(0, 0, w, h), mono->Canvas(), gui::Rect(0, 0, w, h));
+    c.CopyMode = gui::cmSrcCopy;
     return result;
 }
 

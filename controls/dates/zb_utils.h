@@ -44,9 +44,4 @@ bool IsForegroundTask();
 // it at program end.
 void ZbUtilsInitialization();
 
-// Internal: the raster operation 0xE20746 (pattern where the source is
-// white, else the destination) of a monochrome source onto a bitmap at
-// (x, y), with `pattern` as the brush colour.
-void MaskedPatternBlt(TBitmap& dest, int x, int y, const TBitmap& mono, TColor pattern);
-
 }  // namespace zb
