@@ -28,7 +28,11 @@ TZbCalendar::TZbCalendar(TComponent* AOwner) : TCustomGrid(AOwner) {
     SetRowCount(7);
     SetFixedRows(1);
     SetScrollBars(ssNone);
-    SetOptions((Options() & ~(goRangeSelect | goVertLine | goHorzLine)) | goDrawFocusSelected);
+    SetOptions((Options() & ~(goRangeSelect | goVertLine | goHorzLine | goFixedVertLine | goFixedHorzLine)) |
+               goDrawFocusSelected);
+    SetGridLineWidth(0);
+    SetLeftCol(0);
+    SetTopRow(1);
     date_ = Today();
     UpdateCalendar();
 }
@@ -387,24 +391,24 @@ TSelectDateDlg::TSelectDateDlg(TComponent* AOwner) : TForm(AOwner) {
     title_.title->Font().SetStyle(fsBold);
     auto* bottom = new TPanel(this);
     bottom->SetParent(this);
-    bottom->SetBounds(0, 120, 222, 34);
+    bottom->SetBounds(0, 124, 222, 30);
     bottom->SetBevelOuter(bvNone);
     bottom->SetCaption("");
     ok_ = new TButton(this);
     ok_->SetParent(bottom);
     ok_->SetCaption("OK");
-    ok_->SetBounds(58, 5, 75, 25);
+    ok_->SetBounds(58, 3, 75, 25);
     ok_->ModalResult = mrOk;
     ok_->Default = true;
     cancel_ = new TButton(this);
     cancel_->SetParent(bottom);
     cancel_->SetCaption("Cancel");
-    cancel_->SetBounds(139, 5, 75, 25);
+    cancel_->SetBounds(139, 3, 75, 25);
     cancel_->ModalResult = mrCancel;
     cancel_->Cancel = true;
     calendar_ = new TLocCalendar(this);
     calendar_->SetParent(this);
-    calendar_->SetBounds(0, 35, 222, 85);
+    calendar_->SetBounds(0, 35, 222, 89);
     calendar_->SetTabOrder(0);
     calendar_->OnChange = [this](TObject* s) { CalendarChange(s); };
     calendar_->OnDblClick = [this](TObject* s) { CalendarDblClick(s); };

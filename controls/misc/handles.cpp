@@ -2,6 +2,7 @@
 
 #include "platform/gui/forms.h"
 
+#include <QImage>
 #include <QRubberBand>
 #include <QWidget>
 
@@ -127,6 +128,27 @@ TRect TStretchHandle::SizedRect(TRect r, int grab, int dx, int dy) {
 
 void TStretchHandle::Paint() {
     TCanvas& c = Canvas();
+    // Only the grab squares are the handle's own: elsewhere the parent and
+    // the controls beside the handle show through.
+    if (Parent() && Parent()->Widget() && Widget()) {
+        QWidget* pw = Parent()->Widget();
+        QImage under(pw->size(), QImage::Format_RGB32);
+        under.fill(Qt::white);
+        pw->render(&under, QPoint(0, 0), QRegion(), QWidget::DrawWindowBackground);
+        for (int i = 0; i < Parent()->ControlCount(); ++i) {
+            auto* sibling = dynamic_cast<TWinControl*>(Parent()->Controls(i));
+            if (!sibling || sibling == this || !sibling->Visible() || !sibling->Widget() ||
+                dynamic_cast<TStretchHandle*>(sibling))
+                continue;
+            sibling->Widget()->render(&under, sibling->Widget()->pos(), QRegion(),
+                                      QWidget::DrawWindowBackground | QWidget::DrawChildren);
+        }
+        TBitmap picture;
+        picture.SetImage(under);
+        const QPoint at = Widget()->pos();
+        c.CopyMode = cmSrcCopy;
+        c.CopyRect(ClientRect(), picture.Canvas(), Bounds(at.x(), at.y(), Width(), Height()));
+    }
     c.Brush().SetStyle(bsSolid);
     if (ComponentState() & csDesigning) {
         c.Brush().SetColor(Color());
