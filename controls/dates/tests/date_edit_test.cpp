@@ -237,6 +237,29 @@ TEST_F(DateEditTest, DialogStyleRunsTheDialog) {
     SelectDateShownHook = nullptr;
 }
 
+TEST_F(DateEditTest, CheckOnExitReportsAndKeepsTheFocus) {
+    ScriptedDialogService dialogs;
+    ScopedDialogService scope(dialogs);
+    TDateEdit* e = NewEdit();
+    auto* other = new TEdit(form);
+    other->SetParent(form);
+    other->SetBounds(10, 60, 100, 21);
+    e->CheckOnExit = true;
+    e->SetFocus();
+    e->SetText("02/30/2001");
+    other->SetFocus();
+    guitest::ProcessEvents(20);
+    ASSERT_EQ(dialogs.Requests().size(), 1u);
+    EXPECT_EQ(dialogs.Last().text, "'02/30/2001' is not a valid date");
+    EXPECT_TRUE(e->Focused()) << "the focus comes back to the edit";
+    // An empty text (blanks and separators) passes.
+    e->SetText("");
+    other->SetFocus();
+    guitest::ProcessEvents(20);
+    EXPECT_EQ(dialogs.Requests().size(), 1u);
+    EXPECT_TRUE(other->Focused());
+}
+
 TEST_F(DateEditTest, BlanksChar) {
     TDateEdit* e = NewEdit();
     e->SetBlanksChar('\t');

@@ -145,6 +145,40 @@ TEST_F(SmallControlsTest, StretchHandleBoundsSnapAndSizes) {
     for (const auto& c : cases) EXPECT_EQ(TStretchHandle::SizedRect(r, c.grab, c.dx, c.dy), c.want) << c.grab;
 }
 
+TEST_F(SmallControlsTest, StretchHandleMovesAndSizesWithTheMouse) {
+    auto* target = new TPanel(form);
+    target->SetParent(form);
+    target->SetBounds(40, 40, 60, 40);
+    auto* h = new TStretchHandle(form);
+    h->Attach(target);
+    h->SetGridX(4);
+    h->SetGridY(4);
+    // A press inside the control moves it; positions snap down to the grid.
+    guitest::MouseDown(h, {20, 20});
+    guitest::MouseMove(h, {31, 27});
+    guitest::MouseUp(h, {31, 27});
+    EXPECT_EQ(target->BoundsRect(), Rect(48, 44, 108, 84));
+    // Far to the top-left: the handle stays inside the parent.
+    guitest::MouseDown(h, {20, 20});
+    guitest::MouseUp(h, {-200, -200});
+    EXPECT_EQ(h->Left(), 0);
+    EXPECT_EQ(h->Top(), 0);
+    EXPECT_EQ(target->Left(), 2);
+    EXPECT_EQ(target->Top(), 2);
+    // The bottom-right grab square sizes; never below 5 x 5.
+    const TPoint corner{target->Width() + 2, target->Height() + 2};
+    EXPECT_EQ(h->GrabAt(corner), 5);
+    guitest::MouseDown(h, corner);
+    guitest::MouseUp(h, {corner.x - 200, corner.y - 200});
+    EXPECT_EQ(target->Width(), 5);
+    EXPECT_EQ(target->Height(), 5);
+    EXPECT_EQ(h->BoundsRect(), Rect(0, 0, 10, 10));
+    h->Locked = true;
+    guitest::MouseDown(h, {4, 4});
+    guitest::MouseUp(h, {40, 40});
+    EXPECT_EQ(target->Left(), 2) << "locked";
+}
+
 TEST_F(SmallControlsTest, ShadowPanelFollows) {
     auto* p = new TShadowPanel(form);
     p->SetParent(form);
