@@ -15,29 +15,34 @@ QRgb ToRgb(TColor c) {
     return qRgb(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
 }
 
-bool g_copyingParent = false;
-
 }  // namespace
 
 void CopyParentImage(gui::TControl* control, TCanvas& canvas) {
     gui::TWinControl* parent = control ? control->Parent() : nullptr;
-    // The parent's painting paints this control again; that inner call draws nothing.
-    if (!parent || g_copyingParent) return;
-    g_copyingParent = true;
-    TBitmap picture;
-    parent->PaintTo(picture);
-    g_copyingParent = false;
-    TRect client = parent->ClientRect();
-    TRect src = gui::Bounds(control->Left(), control->Top(), control->Width(), control->Height());
-    // Clipped to the parent's client area.
-    TRect clipped{std::max(src.Left, client.Left), std::max(src.Top, client.Top), std::min(src.Right, client.Right),
-                  std::min(src.Bottom, client.Bottom)};
+    if (!parent) return;
+    // A graphic control's own canvas draws into its parent's picture, which
+    // already holds the parent and the controls below this one.
+    if (auto* g = dynamic_cast<gui::TGraphicControl*>(control); g && &g->Canvas() == &canvas) return;
+    const TRect src = gui::Bounds(control->Left(), control->Top(), control->Width(), control->Height());
+    const TRect client = parent->ClientRect();
+    const TRect clipped{std::max(src.Left, client.Left), std::max(src.Top, client.Top),
+                        std::min(src.Right, client.Right), std::min(src.Bottom, client.Bottom)};
     if (clipped.Right <= clipped.Left || clipped.Bottom <= clipped.Top) return;
+    const TRect dest = gui::Rect(clipped.Left - src.Left, clipped.Top - src.Top, clipped.Right - src.Left,
+                                 clipped.Bottom - src.Top);
+    const QImage* picture = parent->BackBuffer();
+    if (!picture || picture->isNull()) {
+        canvas.Brush().SetStyle(gui::bsSolid);
+        canvas.Brush().SetColor(parent->Color());
+        canvas.FillRect(dest);
+        return;
+    }
+    // What the parent last painted, its other graphic controls included.
+    TBitmap under;
+    under.SetImage(picture->copy(clipped.Left, clipped.Top, clipped.Width(), clipped.Height()));
     const gui::TCopyMode saved = canvas.CopyMode;
     canvas.CopyMode = gui::cmSrcCopy;
-    canvas.CopyRect(gui::Rect(clipped.Left - src.Left, clipped.Top - src.Top, clipped.Right - src.Left,
-                              clipped.Bottom - src.Top),
-                    picture.Canvas(), clipped);
+    canvas.CopyRect(dest, under.Canvas(), gui::Rect(0, 0, clipped.Width(), clipped.Height()));
     canvas.CopyMode = saved;
 }
 

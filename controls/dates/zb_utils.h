@@ -21,7 +21,8 @@ inline int RectWidth(const TRect& r) { return r.Right - r.Left; }
 inline int RectHeight(const TRect& r) { return r.Bottom - r.Top; }
 
 // Paints the control's parent, and the parent's other visible graphic
-// controls that overlap it, into `canvas` as they lie under the control.
+// controls that overlap it, into `canvas` as they lie under the control
+// (as the parent last painted them).
 void CopyParentImage(gui::TControl* control, TCanvas& canvas);
 // Copies `srcRect` of `source` stretched to (x, y, w, h), leaving the
 // destination where the source has `transparent`: the destination is ANDed

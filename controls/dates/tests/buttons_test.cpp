@@ -216,3 +216,23 @@ TEST_F(SpeedButtonTest, HoldingATimerButtonRepeats) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(SpeedButtonTest, TransparentButtonShowsTheParent) {
+    form->Show();
+    form->SetColor(clGreen);
+    auto* b = new TZbSpeedButton(form);
+    b->SetParent(form);
+    b->SetBounds(20, 20, 30, 30);
+    b->SetFlat(true);
+    b->SetTransparent(true);
+    TBitmap shot;
+    guitest::Grab(form, shot);
+    EXPECT_EQ(shot.Canvas().Pixel(35, 35), clGreen);
+    TBitmap alone(30, 30);
+    CopyParentImage(b, alone.Canvas());
+    EXPECT_EQ(alone.Canvas().Pixel(15, 15), clGreen);
+}
+
+}  // namespace
