@@ -260,6 +260,15 @@ TEST_F(DateEditTest, CheckOnExitReportsAndKeepsTheFocus) {
     EXPECT_TRUE(other->Focused());
 }
 
+TEST_F(DateEditTest, TypingThroughTheMask) {
+    TDateEdit* e = NewEdit();
+    e->SetFocus();
+    e->SelectAll();
+    guitest::TypeText(e, "12252001");
+    EXPECT_EQ(e->Text(), "12/25/2001");
+    EXPECT_EQ(e->GetDate(), EncodeDate(2001, 12, 25));
+}
+
 TEST_F(DateEditTest, BlanksChar) {
     TDateEdit* e = NewEdit();
     e->SetBlanksChar('\t');
