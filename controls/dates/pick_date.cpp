@@ -256,31 +256,13 @@ void TLocCalendar::DrawCell(int ACol, int ARow, TRect ARect, TGridDrawState ASta
 
 namespace {
 
-TBitmap* ResourceBitmap(const std::string& name, TBitmap& into) {
-    RegisterDateResources();
-    const std::string* bytes = FindResource(HInstance(), name, RT_BITMAP);
-    if (!bytes || bytes->size() < 4) return nullptr;
-    std::string file = "BM";
-    const std::uint32_t size = static_cast<std::uint32_t>(14 + bytes->size());
-    const std::uint32_t headerSize =
-        static_cast<unsigned char>((*bytes)[0]) | (static_cast<unsigned char>((*bytes)[1]) << 8);
-    const std::uint32_t offset = 14 + headerSize;
-    for (int i = 0; i < 4; ++i) file += static_cast<char>((size >> (8 * i)) & 0xFF);
-    file.append(4, '\0');
-    for (int i = 0; i < 4; ++i) file += static_cast<char>((offset >> (8 * i)) & 0xFF);
-    file += *bytes;
-    plat::MemoryStream stream(file);
-    into.LoadFromStream(stream);
-    return &into;
-}
-
 TZbTimerSpeedButton* StepButton(TComponent* owner, TWinControl* parent, const std::string& glyph,
                                 const std::string& hint, int x, int y, int h) {
     auto* b = new TZbTimerSpeedButton(owner);
     b->SetParent(parent);
     b->SetBounds(x, y, 15, h);
     TBitmap bmp;
-    if (ResourceBitmap(glyph, bmp)) b->SetGlyph(bmp);
+    if (LoadResourceBitmap(glyph, bmp)) b->SetGlyph(bmp);
     b->SetHint(hint);
     b->SetShowHint(true);
     b->Font().SetName("MS Sans Serif");

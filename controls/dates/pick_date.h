@@ -137,5 +137,7 @@ extern std::function<void(TSelectDateDlg&)> SelectDateShownHook;
 // Registers the glyphs and texts of the date controls in the program's
 // resources when they are missing (done on first use).
 void RegisterDateResources();
+// A bitmap resource of the program; false when there is none.
+bool LoadResourceBitmap(const std::string& name, TBitmap& into);
 
 }  // namespace zb

@@ -4,7 +4,6 @@
 #include "platform/core/clock.h"
 #include "platform/core/exceptions.h"
 #include "platform/core/format_settings.h"
-#include "platform/core/streams.h"
 #include "platform/gui/dialog_service.h"
 #include "platform/gui/drop_down.h"
 #include "platform/gui/program_resources.h"
@@ -374,22 +373,9 @@ std::unique_ptr<TBitmap> g_dateGlyph;
 
 TBitmap* DateEditGlyph() {
     if (!g_dateGlyph) {
-        RegisterDateResources();
-        const std::string* bytes = FindResource(HInstance(), "DEDITBMP", RT_BITMAP);
-        if (!bytes) return nullptr;
-        g_dateGlyph = std::make_unique<TBitmap>();
-        // A packed DIB: give it the file header a stream load expects.
-        std::string file = "BM";
-        const std::uint32_t size = static_cast<std::uint32_t>(14 + bytes->size());
-        const std::uint32_t headerSize = static_cast<unsigned char>((*bytes)[0]) |
-                                         (static_cast<unsigned char>((*bytes)[1]) << 8);
-        const std::uint32_t offset = 14 + headerSize;
-        for (int i = 0; i < 4; ++i) file += static_cast<char>((size >> (8 * i)) & 0xFF);
-        file.append(4, '\0');
-        for (int i = 0; i < 4; ++i) file += static_cast<char>((offset >> (8 * i)) & 0xFF);
-        file += *bytes;
-        plat::MemoryStream stream(file);
-        g_dateGlyph->LoadFromStream(stream);
+        auto glyph = std::make_unique<TBitmap>();
+        if (!LoadResourceBitmap("DEDITBMP", *glyph)) return nullptr;
+        g_dateGlyph = std::move(glyph);
     }
     return g_dateGlyph.get();
 }
