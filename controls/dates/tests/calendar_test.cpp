@@ -78,6 +78,10 @@ TEST_F(CalendarTest, SetterIgnoresBadValuesAndStepsClamp) {
         (cal.*s.op)();
         EXPECT_EQ(cal.CalendarDate(), s.to) << plat::DateTimeToIsoString(s.from);
     }
+    // Setting the year of 29 February directly keeps a valid date too.
+    cal.SetCalendarDate(EncodeDate(2000, 2, 29));
+    cal.SetYear(2001);
+    EXPECT_EQ(cal.CalendarDate(), EncodeDate(2001, 2, 28));
     cal.SetUseCurrentDate(true);
     EXPECT_EQ(cal.CalendarDate(), EncodeDate(1999, 6, 15));
 }
