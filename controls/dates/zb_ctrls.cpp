@@ -2,7 +2,6 @@
 
 #include "controls/dates/zb_utils.h"
 
-#include <QCursor>
 #include <QImage>
 
 #include <algorithm>
@@ -414,6 +413,7 @@ void TZbSpeedButton::MouseDown(TMouseButton Button, TShiftState Shift, int X, in
 void TZbSpeedButton::MouseMove(TShiftState Shift, int X, int Y) {
     TGraphicControl::MouseMove(Shift, X, Y);
     if (!dragging_) {
+        mouseOver_ = X >= 0 && Y >= 0 && X < Width() && Y < Height();
         UpdateTracking();
         return;
     }
@@ -434,6 +434,7 @@ void TZbSpeedButton::MouseUp(TMouseButton Button, TShiftState Shift, int X, int 
     if (groupIndex_ != 0 && inside) SetDown(!down_);
     state_ = down_ ? zbsExclusive : zbsUp;
     Invalidate();
+    mouseOver_ = inside;
     if (inside) Click();
     UpdateTracking();
 }
@@ -447,12 +448,8 @@ void TZbSpeedButton::TimerExpired() {
 void TZbSpeedButton::Click() { TGraphicControl::Click(); }
 
 void TZbSpeedButton::UpdateTracking() {
-    bool in = false;
-    if (Enabled() && Parent() && IsForegroundTask()) {
-        const QPoint q = QCursor::pos();
-        const TPoint p = ScreenToClient({q.x(), q.y()});
-        in = p.x >= 0 && p.y >= 0 && p.x < Width() && p.y < Height();
-    }
+    // Under the mouse: the layer's enter and leave notices and moves over the button tell.
+    const bool in = mouseOver_ && Enabled() && IsForegroundTask();
     if (in != mouseInControl_) {
         mouseInControl_ = in;
         if (flat_) Invalidate();
@@ -473,12 +470,13 @@ void TZbSpeedButton::WndProc(TMessage& m) {
         UpdateTracking();
         Invalidate();
         break;
-    case CM_MOUSEENTER: UpdateTracking(); break;
+    case CM_MOUSEENTER:
+        mouseOver_ = true;
+        UpdateTracking();
+        break;
     case CM_MOUSELEAVE:
-        if (mouseInControl_ && Enabled() && !dragging_) {
-            mouseInControl_ = false;
-            if (flat_) Invalidate();
-        }
+        mouseOver_ = false;
+        if (!dragging_) UpdateTracking();
         break;
     case CM_FONTCHANGED:
     case CM_TEXTCHANGED:

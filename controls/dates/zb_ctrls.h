@@ -148,6 +148,7 @@ private:
     TZbButtonState state_ = zbsUp;
     bool dragging_ = false;
     bool mouseInControl_ = false;
+    bool mouseOver_ = false;
     bool menuTracking_ = false;
     gui::TTimer* timer_ = nullptr;
 };

@@ -219,6 +219,29 @@ TEST_F(SpeedButtonTest, HoldingATimerButtonRepeats) {
 
 namespace {
 
+TEST_F(SpeedButtonTest, FlatButtonLightsUpUnderTheMouse) {
+    form->Show();
+    guitest::WaitFor([&] { return form->Active(); }, 500);
+    if (!form->Active()) GTEST_SKIP() << "the platform does not activate windows";
+    auto* b = new TZbSpeedButton(form);
+    b->SetParent(form);
+    b->SetBounds(10, 10, 25, 25);
+    auto* other = new TZbSpeedButton(form);
+    other->SetParent(form);
+    other->SetBounds(60, 10, 25, 25);
+    auto glyph = std::make_unique<TBitmap>(16, 16);
+    b->SetGlyph(*glyph);
+    b->SetFlat(true);
+    b->SetGrayedInactive(true);
+    EXPECT_EQ(b->PaintState(), zbsInactive);
+    guitest::MouseMove(b, {5, 5});
+    EXPECT_TRUE(b->MouseInControl());
+    EXPECT_EQ(b->PaintState(), zbsUp);
+    guitest::MouseMove(other, {5, 5});
+    EXPECT_FALSE(b->MouseInControl());
+    EXPECT_EQ(b->PaintState(), zbsInactive);
+}
+
 TEST_F(SpeedButtonTest, TransparentButtonShowsTheParent) {
     form->Show();
     form->SetColor(clGreen);
