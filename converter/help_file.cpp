@@ -185,6 +185,7 @@ void AddWarning(HelpFile& hf, int number, std::vector<WarningArg> args) {
     // A damaged file could repeat one fault per record; keep the list usable.
     if (hf.warnings.size() >= 10000) return;
     hf.warnings.push_back({number, std::move(args)});
+    if (hf.onWarning) hf.onWarning(hf.warnings.back());
 }
 
 void SetProgress(HelpFile& hf, int position, int phase) {

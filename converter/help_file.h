@@ -87,6 +87,11 @@ public:
     explicit HelpFileError(const std::string& message) : std::runtime_error(message) {}
 };
 
+// Thrown by a progress callback to stop a conversion where it stands; what
+// was written so far stays. Deliberately no std::exception, so no handler
+// for damaged input can mistake it for one and carry on.
+struct ConversionAborted {};
+
 // One argument of a warning: a number or a text, kept unformatted so the
 // shell can put it into the warning's text in the user's language.
 struct WarningArg {
@@ -324,6 +329,9 @@ struct HelpFile {
     bool openTocGroup = false;
 
     std::vector<HelpWarning> warnings;
+    // Told of each warning as it is recorded (the progress list shows them
+    // while the conversion runs).
+    std::function<void(const HelpWarning&)> onWarning;
 
     // Writer state of one conversion: escaped characters written so far (a
     // line feed follows every 64th), the open hotspot's target, and the

@@ -282,12 +282,17 @@ void RunCollectPass(HelpFile& hf) {
 }
 
 void ConvertHelpFile(const ConversionRequest& request, std::vector<HelpWarning>* warnings,
-                     std::function<void(int, int)> progress) {
+                     std::function<void(int, int)> progress,
+                     std::function<void(const HelpWarning&)> onWarning) {
     const OutputNames names = MakeOutputNames(request.path, request.flags);
     const bool forPrint = request.flags & kForPrint;
     std::unique_ptr<HelpFile> hf = OpenHelpFile(plat::NativePath(names.helpPath), request.flags);
     if (!hf) throw HelpFileError(FormatString("Can't open File %s", names.helpPath.c_str()));
     hf->progress = std::move(progress);
+    hf->onWarning = std::move(onWarning);
+    // Opening may already have found some.
+    if (hf->onWarning)
+        for (const HelpWarning& w : hf->warnings) hf->onWarning(w);
     hf->rtfBaseName = names.baseName;
     if (!forPrint) NoteOutputName(*hf, names.projectFile);
     RtfOutput project;
@@ -313,6 +318,8 @@ void ConvertHelpFile(const ConversionRequest& request, std::vector<HelpWarning>*
         WriteTopics(*hf, names.baseName, project, true);
     } catch (...) {
         if (warnings) *warnings = hf->warnings;
+        // Scratch pictures go; the output written so far stays.
+        CloseHelpFile(std::move(hf));
         throw;
     }
     if (warnings) *warnings = hf->warnings;

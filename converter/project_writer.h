@@ -28,10 +28,13 @@ struct OutputNames {
 OutputNames MakeOutputNames(const std::string& path, ConversionFlags flags);
 
 // Runs one conversion; fatal problems are thrown as HelpFileError. The
-// warnings of the run are handed to `warnings` when given, and progress
-// calls go to `progress`.
+// warnings of the run are handed to `warnings` when given, progress calls go
+// to `progress` and each warning to `onWarning` as it is found. A progress
+// callback that throws ConversionAborted stops the run; the files written so
+// far stay.
 void ConvertHelpFile(const ConversionRequest& request, std::vector<HelpWarning>* warnings = nullptr,
-                     std::function<void(int, int)> progress = {});
+                     std::function<void(int, int)> progress = {},
+                     std::function<void(const HelpWarning&)> onWarning = {});
 
 void WriteProjectOptions(HelpFile& hf, RtfOutput& project);
 void WriteProjectBitmaps(HelpFile& hf, RtfOutput& project);

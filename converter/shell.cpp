@@ -82,7 +82,25 @@ CommandLine ParseCommandLine(std::string_view text) {
 
 std::string ResultViewer() {
     if (const char* env = std::getenv("RENDLOW_VIEWER"); env && *env) return env;
-    return plat::GetPrivateProfileString(kIniSection, "RtfViewer", "", kIniFile);
+    std::string viewer = plat::GetPrivateProfileString(kIniSection, "RtfViewer", "", kIniFile);
+    return viewer.empty() ? "xdg-open" : viewer;
+}
+
+namespace {
+std::function<void(const std::string&)>& DocumentOpener() {
+    static std::function<void(const std::string&)> opener;
+    return opener;
+}
+}  // namespace
+
+void SetDocumentOpener(std::function<void(const std::string&)> opener) { DocumentOpener() = std::move(opener); }
+
+void OpenWithDefaultAction(const std::string& path) {
+    if (DocumentOpener()) {
+        DocumentOpener()(path);
+        return;
+    }
+    plat::StartProcess({ResultViewer(), path});
 }
 
 int RunConverter(std::string_view commandLine, std::FILE* progress, std::FILE* errors) {
@@ -122,9 +140,7 @@ int RunConverter(std::string_view commandLine, std::FILE* progress, std::FILE* e
     for (const HelpWarning& w : warnings) PrintLine(errors, FormatWarning(w));
     if (cmd.mode == CommandLine::Mode::View) {
         const OutputNames names = MakeOutputNames(request.path, request.flags);
-        const std::string rtf = names.baseName + ".RTF";
-        const std::string viewer = ResultViewer();
-        if (!viewer.empty()) plat::StartProcess({viewer, rtf});
+        OpenWithDefaultAction(names.baseName + ".RTF");
     }
     return 2;
 }

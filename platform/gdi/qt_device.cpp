@@ -7,7 +7,9 @@
 #include <QPen>
 
 #include "platform/core/codepage.h"
+#include "platform/gdi/picture_render.h"
 #include "platform/imaging/graphic.h"
+#include "platform/imaging/wmf_reader.h"
 
 namespace plat {
 
@@ -136,11 +138,10 @@ void TQtDevice::ScrollDC(int dx, int dy, const TRect& area) {
 void TQtDevice::StretchPicture(const TRect& dst, const TGraphic* picture) {
     QPainter& p = impl_->painter;
     if (!p.isActive()) return;
-    QImage img;
-    if (picture && (picture->Kind() == TGraphicKind::Dib || picture->Kind() == TGraphicKind::Unknown)) {
-        const std::string& b = picture->Bytes();
-        img.loadFromData(reinterpret_cast<const uchar*>(b.data()), static_cast<int>(b.size()));
-    }
+    if (picture && picture->Kind() == TGraphicKind::Metafile &&
+        imaging::DrawMetafile(p, QRectF(ToQRect(dst)), picture->Bytes()))
+        return;
+    QImage img = picture ? PictureToImage(*picture) : QImage();
     if (!img.isNull()) {
         p.drawImage(ToQRect(dst), img);
     } else {

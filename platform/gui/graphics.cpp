@@ -3,6 +3,7 @@
 #include "platform/core/codepage.h"
 #include "platform/core/exceptions.h"
 #include "platform/core/streams.h"
+#include "platform/gui/metafile.h"
 #include "platform/gui/qt_bridge.h"
 
 #include <QBuffer>
@@ -647,9 +648,14 @@ void TCanvas::Draw(int x, int y, const TGraphic* graphic) {
 }
 
 void TCanvas::StretchDraw(const TRect& r, const TGraphic* graphic) {
-    if (!graphic || graphic->Empty() || !graphic->Image()) return;
+    if (!graphic || graphic->Empty()) return;
     QPainter* p = Painter();
     if (!p) return;
+    if (graphic->PaintOn(*p, r)) {
+        Changed();
+        return;
+    }
+    if (!graphic->Image()) return;
     const QImage& img = *graphic->Image();
     if (graphic->Transparent()) {
         if (auto* bmp = dynamic_cast<const TBitmap*>(graphic)) {
@@ -1100,6 +1106,7 @@ void TPicture::LoadFromFile(const std::string& fileName) {
     std::string ext = plat::AnsiLowerCase(QFileInfo(ToQString(fileName)).suffix().toStdString());
     std::unique_ptr<TGraphic> g;
     if (ext == "ico") g = std::make_unique<TIcon>();
+    else if (ext == "wmf") g = std::make_unique<TMetafile>();
     else g = std::make_unique<TBitmap>();
     g->LoadFromFile(fileName);  // throws before the picture changes
     Attach(std::move(g));

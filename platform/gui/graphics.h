@@ -301,6 +301,10 @@ public:
     virtual const QImage* Image() const = 0;
     // A copy of the same kind.
     virtual std::unique_ptr<TGraphic> Clone() const = 0;
+    // Draws itself into `rect` when it can do better than its Image
+    // stretched (a metafile plays its records at the size asked); false
+    // leaves the drawing to the canvas.
+    virtual bool PaintOn(QPainter& painter, const TRect& rect) const { return false; }
 
 protected:
     bool transparent_ = false;
@@ -385,7 +389,8 @@ public:
     TBitmap& Bitmap();
     TIcon& Icon();
     void Assign(const TPicture& source);
-    // Icons (.ico) become TIcon, every other readable image a TBitmap.
+    // Icons (.ico) become TIcon, metafiles (.wmf) TMetafile, every other
+    // readable image a TBitmap.
     // Raises plat::EFOpenError for a missing file and plat::Exception for an
     // unreadable one; the picture is then unchanged.
     void LoadFromFile(const std::string& fileName);

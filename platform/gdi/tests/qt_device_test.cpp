@@ -4,6 +4,7 @@
 #include <QImage>
 
 #include "platform/gdi/qt_device.h"
+#include "platform/imaging/graphic.h"
 
 namespace plat {
 namespace {
@@ -64,6 +65,36 @@ TEST(QtDevice, ScrollMovesPixels) {
         d.ScrollDC(0, -10, {0, 0, 50, 50});
     }
     EXPECT_EQ(qGray(img.pixel(5, 15)), 0);
+}
+
+// A metafile object in rich text plays its records into the picture's frame.
+TEST(QtDevice, MetafilePicturesPlayIntoTheirRectangle) {
+    EnsureApp();
+    std::string m;
+    auto put16 = [&](int v) {
+        m += static_cast<char>(v & 0xFF);
+        m += static_cast<char>((v >> 8) & 0xFF);
+    };
+    auto put32 = [&](unsigned v) {
+        put16(static_cast<int>(v & 0xFFFF));
+        put16(static_cast<int>(v >> 16));
+    };
+    put32(kPlaceableMetafileKey);
+    put16(0), put16(0), put16(0), put16(10), put16(10), put16(96), put32(0), put16(0);
+    put16(1), put16(9), put16(0x300), put32(9 + 7 + 4 + 7 + 3), put16(1), put32(7), put16(0);
+    put32(7), put16(0x02FC), put16(0), put16(0), put16(0), put16(0);  // black brush
+    put32(4), put16(0x012D), put16(0);
+    put32(7), put16(0x041B), put16(10), put16(5), put16(0), put16(0);  // left half
+    put32(3), put16(0);
+    TRawGraphic pic(TGraphicKind::Metafile, m, 10, 10);
+    QImage img(40, 40, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    {
+        TQtDevice d(&img, 96, 96);
+        d.StretchPicture({0, 0, 40, 40}, &pic);
+    }
+    EXPECT_EQ(qGray(img.pixel(10, 20)), 0);
+    EXPECT_EQ(qGray(img.pixel(30, 20)), 255);
 }
 
 }  // namespace
