@@ -90,6 +90,8 @@ public:
 
     void SetOnFilterOptions(TvlOnFilterOptions options) override {
         const bool switchedOff = (filterOptions_ & ofoEnabled) && !(options & ofoEnabled);
+        // The current row is found again by bookmark once hidden ones reappear.
+        if (switchedOff && this->Active() && onFilter_ && !inCallback_) (void)this->GetBookmark();
         filterOptions_ = options;
         if (!switchedOff || !this->Active() || !onFilter_) return;
         // The callback now accepts every record; read the window again, but
@@ -108,6 +110,8 @@ protected:
     // installed). A closed dataset keeps only the handler: the callback goes
     // in once the dataset has opened.
     bool InstallCallbackFilter(bool refresh = true) {
+        // The current row is found again by bookmark once the view has changed.
+        if (refresh && this->Active()) (void)this->GetBookmark();
         if (!this->Active() || !onFilter_) {
             this->SetRecordCallback({});
             if (this->Active() && refresh) RefreshAfterFilterChange();
