@@ -1,0 +1,28 @@
+// Helpers the library's datasets and controls share: the filter options by
+// dataset, the Escape check of a running record filter, and the line buffer
+// handed to the engine.
+#pragma once
+
+#include "controls/data/vl_dataset.h"
+
+#include <string>
+
+namespace vl {
+
+// The library's datasets answer to these class names (and their descendants).
+bool IsVlDataSet(db::TDataSet* dataSet);
+// A dataset that is not one of the library's has no options: 0.
+TvlOnFilterOptions GetFilterOptions(db::TDataSet* dataSet);
+// Adds or removes ofoEnabled and leaves the other options.
+void SetFilterEnabled(db::TDataSet* dataSet, bool enabled);
+
+// True when the user pressed Escape: an Escape key-down that is the first
+// key press waiting in the thread's queue is taken out, ofoEnabled is removed from the
+// dataset's options, and the caller stops filtering. Any other key stays
+// queued (and an Escape behind it waits until it has been handled).
+bool CheckFilterEscape(db::TDataSet* dataSet);
+
+// All lines in one text, `separator` between lines (none after the last).
+std::string LinesToPChar(const plat::StringList& lines, const std::string& separator);
+
+}  // namespace vl
