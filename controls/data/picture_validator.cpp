@@ -40,8 +40,10 @@ bool TvlPictureValidator::IsValidInput(std::string& text, bool suppressFill) {
 bool TvlPictureValidator::IsValid(const std::string& text) {
     if (Pic.empty()) return true;
     std::string copy = text;
+    // Ambiguous is complete too: otherwise a mask with an optional tail or an
+    // open repetition ("#[#]", "*#") would refuse every final value.
     TvlPicResult r = MatchPictureMask(copy, false);
-    return r == pcComplete || r == pcEmpty;
+    return IsPicComplete(r) || r == pcEmpty;
 }
 
 bool TvlPictureValidator::SyntaxOk() const {

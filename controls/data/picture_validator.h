@@ -38,7 +38,7 @@ public:
     // For each keystroke: False only when the text cannot match. Fills in
     // literals when the auto-fill option is set and fill is not suppressed.
     virtual bool IsValidInput(std::string& text, bool suppressFill);
-    // For the final value: complete or empty.
+    // For the final value: complete (ambiguous too) or empty.
     virtual bool IsValid(const std::string& text);
     // With autoFill, literal characters the mask fixes may be appended to text.
     // Letters of the text take the mask's case and its case-forcing.

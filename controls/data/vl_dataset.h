@@ -76,6 +76,11 @@ protected:
 // The library's dataset behind a dataset, or nullptr.
 IvlDataSet* AsVlDataSet(db::TDataSet* dataSet);
 
+// Defined with the per-field lines (vl_lines.cpp).
+void ValidateFieldMasks(db::TDataSet* dataSet, const TvlInvalidValueEvent& onInvalidValue);
+void PurgeMissingFieldLines(db::TDataSet* dataSet, plat::StringList* lookupFields, plat::StringList* lookupLinks,
+                            plat::StringList* controlType);
+
 // One implementation of the record-filter plumbing over each dataset kind.
 template <class Base>
 class TvlDataSetOf : public Base, public IvlDataSet {
@@ -145,6 +150,23 @@ protected:
         Base::CloseCursorStarting();
         this->SetRecordCallback({});
     }
+
+    // A record whose text fails a field's picture mask is not posted: the
+    // error leaves it in edit with everything typed.
+    void DoBeforePost() override {
+        Base::DoBeforePost();
+        if (this->ValidateWithMask()) ValidateFieldMasks(this, OnInvalidValue);
+    }
+    // Lines of fields that are gone go first, then the lookup fields are
+    // filled, then OnCalcFields runs.
+    void DoOnCalcFields() override {
+        PurgeMissingFieldLines(this, &lookupFields_, &lookupLinks_, &controlType_);
+        CalcLookupFieldsStep();
+        Base::DoOnCalcFields();
+    }
+    // Fills the lookup fields of the current record; datasets with lookup
+    // tables override it.
+    virtual void CalcLookupFieldsStep() {}
 
     // The cursor refused the record callback; the handler stays stored.
     virtual void FilterRefused() {}

@@ -115,7 +115,11 @@ TEST(PictureValidator, StatusAndPublicChecks) {
     EXPECT_TRUE(v.IsValid("555-1234"));
     EXPECT_TRUE(v.IsValid(""));
     EXPECT_FALSE(v.IsValid("555-12"));
-    EXPECT_FALSE(TvlPictureValidator("#[#]", false).IsValid("1"));  // ambiguous is not final
+    // A final value may stop where more could follow.
+    EXPECT_TRUE(TvlPictureValidator("#[#]", false).IsValid("1"));
+    EXPECT_TRUE(TvlPictureValidator("*#", false).IsValid("42"));
+    EXPECT_FALSE(TvlPictureValidator("*#", false).IsValid("4a"));
+    EXPECT_FALSE(TvlPictureValidator("*3#", false).IsValid("42"));
     EXPECT_TRUE(TvlPictureValidator("", false).IsValid("anything"));
 
     TvlPictureValidator noFill("###-####", false);
