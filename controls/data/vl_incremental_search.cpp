@@ -197,4 +197,16 @@ void TvlIncrementalSearch::DoSearch() {
     }
 }
 
+namespace {
+const bool kSearchPropsPublished = [] {
+    plat::RegisterProperty<TvlIncrementalSearch>(plat::ObjectProperty<TvlIncrementalSearch, db::TDataSource>(
+        "DataSource", [](const TvlIncrementalSearch& e) { return e.DataSource(); },
+        [](TvlIncrementalSearch& e, db::TDataSource* s) { e.SetDataSource(s); }));
+    plat::RegisterProperty<TvlIncrementalSearch>(plat::StrProperty<TvlIncrementalSearch>(
+        "SearchField", [](const TvlIncrementalSearch& e) { return e.SearchField; },
+        [](TvlIncrementalSearch& e, const std::string& v) { e.SearchField = v; }));
+    return true;
+}();
+}  // namespace
+
 }  // namespace vl

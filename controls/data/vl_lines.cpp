@@ -6,6 +6,8 @@
 #include "controls/data/vl_table.h"
 #include "platform/db/db_errors.h"
 #include "platform/db/fields.h"
+#include "platform/gui/edits.h"
+#include "platform/gui/forms.h"
 
 namespace vl {
 
@@ -61,6 +63,44 @@ TvlInvalidValueEvent GetOnInvalidValueProp(db::TDataSet* dataSet) {
     IvlDataSet* vl = AsVlDataSet(dataSet);
     return vl ? vl->OnInvalidValue : TvlInvalidValueEvent{};
 }
+
+db::TDataSource* GetDataSourceProp(plat::TObject* control) {
+    return dynamic_cast<db::TDataSource*>(plat::GetObjectProp(control, "DataSource"));
+}
+
+bool SetDataSourceProp(plat::TObject* control, db::TDataSource* source) {
+    if (!dynamic_cast<gui::TCustomEdit*>(control)) return false;
+    const plat::TPropInfo* p = plat::GetPropInfo(control, "DataSource");
+    if (!p || p->Kind != plat::tkClass || !p->Set) return false;
+    return plat::SetObjectProp(control, "DataSource", source);
+}
+
+std::string GetDataFieldProp(plat::TObject* control) {
+    if (!dynamic_cast<gui::TCustomEdit*>(control)) return {};
+    return plat::GetStrProp(control, "DataField");
+}
+
+bool SetDataFieldProp(plat::TObject* control, const std::string& fieldName) {
+    if (!dynamic_cast<gui::TCustomEdit*>(control)) return false;
+    const plat::TPropInfo* p = plat::GetPropInfo(control, "DataField");
+    if (!p || p->Kind != plat::tkLString || !p->Set) return false;
+    return plat::SetStrProp(control, "DataField", fieldName);
+}
+
+gui::TWinControl* FindOwningForm(gui::TControl* control) {
+    if (!control) return nullptr;
+    gui::TWinControl* top = dynamic_cast<gui::TWinControl*>(control);
+    for (gui::TWinControl* p = control->Parent(); p; p = p->Parent()) {
+        if (auto* form = dynamic_cast<gui::TForm*>(p)) return form;
+        top = p;
+    }
+    if (auto* form = dynamic_cast<gui::TForm*>(control)) return form;
+    return top;
+}
+
+void NotifyDesignerModified(gui::TControl*) {}
+
+bool IsCalcLookupOrClientField(const db::TField* field) { return IsCalcOrLookupField(field); }
 
 std::vector<std::string> SplitLine(const std::string& line, char separator) {
     std::vector<std::string> out;

@@ -7,7 +7,9 @@
 #pragma once
 
 #include "controls/data/vl_dataset.h"
+#include "platform/db/data_source.h"
 #include "platform/db/field_defs.h"
+#include "platform/gui/controls.h"
 
 #include <string>
 #include <vector>
@@ -21,6 +23,19 @@ plat::StringList* GetLookupFieldsProp(db::TDataSet* dataSet);
 plat::StringList* GetLookupLinksProp(db::TDataSet* dataSet);
 bool GetValidateWithMaskProp(db::TDataSet* dataSet);
 TvlInvalidValueEvent GetOnInvalidValueProp(db::TDataSet* dataSet);
+
+// A control's DataSource and DataField by property name; only edits take
+// them from these routines (the setters report whether they set them).
+db::TDataSource* GetDataSourceProp(plat::TObject* control);
+bool SetDataSourceProp(plat::TObject* control, db::TDataSource* source);
+std::string GetDataFieldProp(plat::TObject* control);
+bool SetDataFieldProp(plat::TObject* control, const std::string& fieldName);
+// The first form up the control's Parent chain, or the top control.
+gui::TWinControl* FindOwningForm(gui::TControl* control);
+// There is no form designer: nothing to tell.
+void NotifyDesignerModified(gui::TControl* control);
+// Calculated or lookup (no client datasets exist here).
+bool IsCalcLookupOrClientField(const db::TField* field);
 
 // Pieces of a line between single-character separators (the last one too).
 std::vector<std::string> SplitLine(const std::string& line, char separator);

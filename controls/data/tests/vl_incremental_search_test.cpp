@@ -204,3 +204,30 @@ TEST_F(IncrementalSearch, NarrowSearchShowsOnlyTheMatches) {
 }
 
 }  // namespace
+
+#include "controls/data/vl_lines.h"
+#include "platform/gui/buttons.h"
+
+namespace {
+
+TEST_F(IncrementalSearch, ControlPropertiesByName) {
+    EXPECT_EQ(GetDataSourceProp(edit), source.get());
+    db::TDataSource other(nullptr);
+    EXPECT_TRUE(SetDataSourceProp(edit, &other));
+    EXPECT_EQ(edit->DataSource(), &other);
+    EXPECT_TRUE(SetDataSourceProp(edit, source.get()));
+    EXPECT_EQ(GetDataFieldProp(edit), "");  // it has none
+    EXPECT_FALSE(SetDataFieldProp(edit, "Word"));
+
+    auto* button = new gui::TButton(form.get());
+    button->SetParent(form.get());
+    EXPECT_EQ(GetDataSourceProp(button), nullptr);
+    EXPECT_FALSE(SetDataSourceProp(button, source.get()));
+    EXPECT_FALSE(SetDataSourceProp(source.get(), source.get()));  // not a control at all
+
+    EXPECT_EQ(FindOwningForm(edit), form.get());
+    EXPECT_EQ(FindOwningForm(form.get()), form.get());
+    EXPECT_EQ(FindOwningForm(nullptr), nullptr);
+}
+
+}  // namespace
