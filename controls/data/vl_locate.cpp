@@ -9,6 +9,7 @@
 #include "platform/db/fields.h"
 #include "platform/db/tables.h"
 #include "platform/gui/dialog_service.h"
+#include "platform/gui/forms.h"
 
 #include <cmath>
 #include <cstring>
@@ -63,6 +64,22 @@ double BufferFieldFloat(std::uint32_t cursor, const db::TField* field, const std
     return blank ? 0.0 : Get<double>(v);
 }
 
+// The hour-glass for the length of a scan; the cursor before it comes back.
+class HourGlass {
+public:
+    HourGlass() {
+        if (!gui::Screen) return;
+        saved_ = gui::Screen->Cursor();
+        gui::Screen->SetCursor(gui::crHourGlass);
+    }
+    ~HourGlass() {
+        if (gui::Screen) gui::Screen->SetCursor(saved_);
+    }
+
+private:
+    gui::TCursor saved_ = gui::crDefault;
+};
+
 bool IsFloatKind(db::TFieldType t) { return t == db::ftFloat || t == db::ftCurrency || t == db::ftBCD; }
 
 // The field can be read from the engine's record buffer: a stored field
@@ -89,6 +106,7 @@ public:
     }
 
     bool Run(bool fromBeginning, bool sorted) {
+        HourGlass wait;
         if (ReadableFromBuffer(ds_, field_)) return ScanCursor(fromBeginning, sorted);
         return ScanDataSet(fromBeginning, sorted);
     }

@@ -274,6 +274,11 @@ TEST_F(LocateDialogTest, FirstFlowFindsAndReadsTheChoicesBack) {
     EXPECT_EQ(locate->MatchType, mtExactMatch);
     EXPECT_EQ(locate->SearchField, "Name");
     EXPECT_EQ(locate->Dialog(), nullptr);
+    ASSERT_NE(gui::Screen, nullptr);
+    gui::Screen->SetCursor(gui::crCross);
+    EXPECT_TRUE(LocateFieldValue(true, table.get(), "Twice", "8", mtExactMatch, false));
+    EXPECT_EQ(gui::Screen->Cursor(), gui::crCross);  // the hour-glass went again
+    gui::Screen->SetCursor(gui::crDefault);
     // The stored choices now search without the form.
     GoTo(1);
     EXPECT_TRUE(locate->FindFirst());
