@@ -78,33 +78,35 @@ std::uint32_t Lz77DecompressToFile(HelpStream& in, std::string& out, std::uint32
     return n;
 }
 
-std::uint32_t RleDecompressBytes(const std::uint8_t* in, std::uint32_t inLength, std::string& out) {
+std::uint32_t RleDecompressBytes(const std::uint8_t* in, std::uint32_t inLength, std::string& out,
+                                 std::uint32_t limit) {
     std::uint32_t produced = 0;
     std::uint32_t consumed = 1;
     std::uint32_t ip = 0;
-    while (consumed < inLength && ip < inLength) {
+    while (consumed < inLength && ip < inLength && produced < limit) {
         std::uint8_t count = in[ip++];
         ++consumed;
         if (count < 0x80) {
             if (ip >= inLength) break;
             std::uint8_t value = in[ip++];
             ++consumed;
-            out.append(count, static_cast<char>(value));
-            produced += count;
+            const std::uint32_t n = std::min<std::uint32_t>(count, limit - produced);
+            out.append(n, static_cast<char>(value));
+            produced += n;
         } else {
             std::uint32_t n = std::min<std::uint32_t>(count & 0x7Fu, inLength - ip);
-            out.append(reinterpret_cast<const char*>(in + ip), n);
+            out.append(reinterpret_cast<const char*>(in + ip), std::min(n, limit - produced));
             ip += n;
             consumed += n;
-            produced += n;
+            produced += std::min(n, limit - produced);
         }
     }
     return produced;
 }
 
-std::uint32_t RleDecompress(HelpStream& in, std::string& out, std::uint32_t inLength) {
+std::uint32_t RleDecompress(HelpStream& in, std::string& out, std::uint32_t inLength, std::uint32_t limit) {
     std::uint32_t avail = std::min(inLength, in.Remaining());
-    std::uint32_t n = RleDecompressBytes(in.Here(), avail, out);
+    std::uint32_t n = RleDecompressBytes(in.Here(), avail, out, limit);
     in.Skip(avail);
     return n;
 }
@@ -115,11 +117,12 @@ void CopyBytes(HelpStream& in, std::string& out, std::uint32_t n) {
     in.Skip(avail);
 }
 
-std::uint32_t Lz77RleDecompress(HelpStream& in, std::string& out, std::uint32_t inLength, Lz77Status* status) {
+std::uint32_t Lz77RleDecompress(HelpStream& in, std::string& out, std::uint32_t inLength, Lz77Status* status,
+                                std::uint32_t limit) {
     std::string lz;
     Lz77DecompressToFile(in, lz, inLength, status);
     return RleDecompressBytes(reinterpret_cast<const std::uint8_t*>(lz.data()),
-                              static_cast<std::uint32_t>(lz.size()), out);
+                              static_cast<std::uint32_t>(lz.size()), out, limit);
 }
 
 // ---- phrase tables ----

@@ -34,13 +34,17 @@ std::uint32_t Lz77Decompress(HelpStream& in, std::uint32_t inLength, std::uint8_
 // LZ77 appended to `out` (LZ77 output is at most 144/17 of its input).
 std::uint32_t Lz77DecompressToFile(HelpStream& in, std::string& out, std::uint32_t inLength,
                                    Lz77Status* status = nullptr);
-// Run-length decoding appended to `out`; a single trailing byte is left unread.
-std::uint32_t RleDecompress(HelpStream& in, std::string& out, std::uint32_t inLength);
-std::uint32_t RleDecompressBytes(const std::uint8_t* in, std::uint32_t inLength, std::string& out);
+// Run-length decoding appended to `out`; a single trailing byte is left
+// unread. Runs expand 63-fold, so callers that know how much they want give
+// `limit`: decoding stops once that many bytes were produced.
+std::uint32_t RleDecompress(HelpStream& in, std::string& out, std::uint32_t inLength,
+                            std::uint32_t limit = 0xFFFFFFFFu);
+std::uint32_t RleDecompressBytes(const std::uint8_t* in, std::uint32_t inLength, std::string& out,
+                                 std::uint32_t limit = 0xFFFFFFFFu);
 void CopyBytes(HelpStream& in, std::string& out, std::uint32_t n);
 // LZ77 then run-length, in memory (no temporary file).
 std::uint32_t Lz77RleDecompress(HelpStream& in, std::string& out, std::uint32_t inLength,
-                                Lz77Status* status = nullptr);
+                                Lz77Status* status = nullptr, std::uint32_t limit = 0xFFFFFFFFu);
 
 void LoadOldPhrases(HelpFile& hf);
 void LoadHallPhrases(HelpFile& hf);

@@ -1,9 +1,14 @@
 #include "converter/help_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdarg>
+#include <cstdlib>
 #include <cstring>
-#include <fstream>
-#include <sstream>
+#include <mutex>
 #include <system_error>
 
 #include "converter/decompress.h"
@@ -39,14 +44,35 @@ std::uint32_t ParseDecimal(std::string_view text) {
 // ---- HelpStream ----
 
 bool HelpStream::LoadFile(const std::filesystem::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::ostringstream ss;
-    ss << in.rdbuf();
-    if (in.bad()) return false;
-    bytes_ = ss.str();
+    // Only a regular file is read: a device would never end and a FIFO
+    // would block the open or the read. O_NONBLOCK keeps the open of a FIFO
+    // from waiting for a writer; fstat then refuses it.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct Closer {
+        int fd;
+        ~Closer() { ::close(fd); }
+    } closer{fd};
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) return false;
     // Offsets in the format are 32-bit; a larger file cannot be addressed.
-    if (bytes_.size() > 0xFFFFFFF0u) return false;
+    if (static_cast<std::uint64_t>(st.st_size) > kMaxHelpFileSize) return false;
+    std::string bytes;
+    try {
+        bytes.resize(static_cast<std::size_t>(st.st_size));
+    } catch (const std::bad_alloc&) {
+        throw HelpFileError(kMsgNoMemory);
+    }
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = ::read(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) return false;
+        if (n == 0) break;  // the file shrank while being read
+        done += static_cast<std::size_t>(n);
+    }
+    bytes.resize(done);
+    bytes_ = std::move(bytes);
     pos_ = 0;
     return true;
 }
@@ -115,6 +141,40 @@ bool HelpStream::ReadCString(std::string& out, std::uint32_t end, std::size_t li
 
 HelpFile::~HelpFile() {
     if (localizationFile) std::fclose(localizationFile);
+    if (!pictureFolder.empty()) RemoveScratchFolder(pictureFolder);
+}
+
+namespace {
+
+std::mutex gScratchMutex;
+std::set<std::string>& ScratchFolders() {
+    static auto* folders = new std::set<std::string>();  // outlives every static destructor
+    return *folders;
+}
+
+void RemoveAllScratchFolders() {
+    std::lock_guard<std::mutex> lock(gScratchMutex);
+    for (const std::string& f : ScratchFolders()) {
+        std::error_code ec;
+        std::filesystem::remove_all(f, ec);
+    }
+    ScratchFolders().clear();
+}
+
+}  // namespace
+
+void RegisterScratchFolder(const std::string& path) {
+    static const bool registered = [] { return std::atexit(RemoveAllScratchFolders) == 0; }();
+    (void)registered;
+    std::lock_guard<std::mutex> lock(gScratchMutex);
+    ScratchFolders().insert(path);
+}
+
+void RemoveScratchFolder(const std::string& path) {
+    std::error_code ec;
+    std::filesystem::remove_all(path, ec);
+    std::lock_guard<std::mutex> lock(gScratchMutex);
+    ScratchFolders().erase(path);
 }
 
 void AddDamageWarning(HelpFile& hf, int detail, const std::string& what) {
@@ -125,6 +185,7 @@ void AddWarning(HelpFile& hf, int number, std::vector<WarningArg> args) {
     // A damaged file could repeat one fault per record; keep the list usable.
     if (hf.warnings.size() >= 10000) return;
     hf.warnings.push_back({number, std::move(args)});
+    if (hf.onWarning) hf.onWarning(hf.warnings.back());
 }
 
 void SetProgress(HelpFile& hf, int position, int phase) {

@@ -14,6 +14,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -56,6 +57,18 @@ inline constexpr int kDamageCompressed = 52;
 inline constexpr int kDamageIncomplete = 53;
 inline constexpr int kDamageTooLong = 54;
 inline constexpr int kDamageChain = 55;
+// Pictures whose header claims more than their data holds (our own texts).
+inline constexpr int kWarnPictureRefused = 56;  // "Picture %s refused: ..."
+inline constexpr int kWarnPictureCut = 57;      // "Picture %s cut to %ld rows: ..."
+inline constexpr int kWarnPictureBudget = 58;   // "Picture %s left out: ..."
+inline constexpr int kWarnOutputRenamed = 59;   // "%s written as %s: ..."
+
+// Bounds on what the pictures of one help file may cost, whatever their
+// headers claim: pixels of one picture, of all pictures together, and the
+// picture bytes embedded into the document.
+inline constexpr std::uint64_t kMaxPictureBytes = 64ull << 20;
+inline constexpr std::uint64_t kMaxPictureBytesTotal = 256ull << 20;
+inline constexpr std::uint64_t kMaxEmbeddedBytesTotal = 256ull << 20;
 
 // Fatal messages.
 inline constexpr const char* kMsgBadMagic =
@@ -63,12 +76,21 @@ inline constexpr const char* kMsgBadMagic =
 inline constexpr const char* kMsgBadVersion =
     "This Program can only Convert HLP-Files created by HC31,HC30 or HCRTF";
 inline constexpr const char* kMsgFileFormat = "Fileformat-Problem. FileNumber=%ld";
+inline constexpr const char* kMsgNoMemory = "Not enough Memory\n";
+
+// The largest help file read: its offsets are 32-bit.
+inline constexpr std::uint64_t kMaxHelpFileSize = 0xFFFFFFF0u;
 
 // A fatal condition: the shell shows the message and ends the conversion.
 class HelpFileError : public std::runtime_error {
 public:
     explicit HelpFileError(const std::string& message) : std::runtime_error(message) {}
 };
+
+// Thrown by a progress callback to stop a conversion where it stands; what
+// was written so far stays. Deliberately no std::exception, so no handler
+// for damaged input can mistake it for one and carry on.
+struct ConversionAborted {};
 
 // One argument of a warning: a number or a text, kept unformatted so the
 // shell can put it into the warning's text in the user's language.
@@ -114,6 +136,9 @@ class HelpStream {
 public:
     HelpStream() = default;
     explicit HelpStream(std::string bytes) : bytes_(std::move(bytes)) {}
+    // Reads a regular file whole; false for anything else (a missing file,
+    // a device, a FIFO, a file too large to address). A file that cannot be
+    // held in memory throws HelpFileError(kMsgNoMemory).
     bool LoadFile(const std::filesystem::path& path);
 
     std::uint32_t Size() const { return static_cast<std::uint32_t>(bytes_.size()); }
@@ -281,6 +306,7 @@ struct HelpFile {
     KeywordTable kTable, aTable;
     std::vector<std::optional<std::string>> pictureFiles;
     OffsetLookup contextLookup;
+    std::size_t contextCursor = 0;  // places of contextLookup given to records this pass
     std::vector<OffsetLookup> keywordLookups;  // one per keyword table in use
 
     std::vector<std::uint8_t> oldPhrases;       // offsets then text
@@ -303,12 +329,36 @@ struct HelpFile {
     bool openTocGroup = false;
 
     std::vector<HelpWarning> warnings;
+    // Told of each warning as it is recorded (the progress list shows them
+    // while the conversion runs).
+    std::function<void(const HelpWarning&)> onWarning;
 
     // Writer state of one conversion: escaped characters written so far (a
     // line feed follows every 64th), the open hotspot's target, and the
     // base name of the document's pictures in the TEMP folder.
     std::uint64_t escapedCharCount = 0;
     std::optional<std::string> openHotspot;
+
+    // Pixels (or metafile records) unpacked and picture bytes embedded so
+    // far, against the bounds above.
+    std::uint64_t pictureBytes = 0;
+    std::uint64_t embeddedBytes = 0;
+    // With BmpInRtf: the private folder (made by mkdtemp, mode 0700) that
+    // holds the pictures while the document is written; removed with the
+    // record, on every path.
+    std::string pictureFolder;
+    bool pictureFolderTried = false;
+    // Names of files this conversion wrote into the output folder, upper
+    // case, so no file of the help file replaces another (project writer).
+    std::set<std::string> writtenNames;
+    std::string rtfBaseName;  // the RTF files are <base>.RTF or <base><n>.RTF
+    // Page references of a printable document name only bookmarks that are
+    // written: the index bookmarks of the writing pass, and the title
+    // bookmarks planned before it (the contents list comes first).
+    std::set<std::uint32_t> indexBookmarks;
+    std::vector<std::uint32_t> titleBookmarks;  // per titled topic, in order
+    std::set<std::uint32_t> plannedTitleBookmarks;
+    std::vector<std::uint32_t> contextHashes;   // sorted hashes of the context table
 
     HelpFile() = default;
     HelpFile(const HelpFile&) = delete;
@@ -346,6 +396,12 @@ std::unique_ptr<HelpFile> OpenHelpFileBytes(std::string bytes, const std::string
                                             ConversionFlags flags);
 // Frees the record; with BmpInRtf deletes the picture files made for it.
 void CloseHelpFile(std::unique_ptr<HelpFile> hf);
+
+// Scratch folders of the process: removed with their contents by
+// RemoveScratchFolder, and at the latest when the process exits (a run
+// ended by exit() skips the destructors that would remove them).
+void RegisterScratchFolder(const std::string& path);
+void RemoveScratchFolder(const std::string& path);
 
 void FindFirstDirectoryLeaf(HelpFile& hf);
 void ReadDirectoryEntry(HelpFile& hf, std::int32_t n, DirectoryEntry& entry);

@@ -1,6 +1,12 @@
 #include "converter/pictures.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 
 #include "converter/converter_strings.h"
 #include "converter/decompress.h"
@@ -19,9 +25,19 @@ void Put32(std::string& s, std::uint32_t v) {
     Put16(s, v >> 16);
 }
 
-// Writes a whole output file; warning 31 when it cannot be created.
+// Writes a whole output file; warning 31 when it cannot be created. Inside
+// the private picture folder the file is created exclusively and a link is
+// never followed (the folder is ours alone, so an old file of the same name
+// is one of our own and is replaced).
 bool WriteWholeFile(HelpFile& hf, const std::string& name, const std::string& bytes) {
-    std::FILE* f = std::fopen(name.c_str(), "wb");
+    std::FILE* f = nullptr;
+    if (InPictureFolder(hf, name)) {
+        ::unlink(name.c_str());
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0 && !(f = ::fdopen(fd, "wb"))) ::close(fd);
+    } else {
+        f = std::fopen(name.c_str(), "wb");
+    }
     if (!f) {
         AddWarning(hf, 31, {name});
         return false;
@@ -31,17 +47,25 @@ bool WriteWholeFile(HelpFile& hf, const std::string& name, const std::string& by
     return true;
 }
 
-// Unpacks `size` bytes at the stream position by `packing`.
-std::string Unpack(HelpStream& s, std::uint32_t size, int packing) {
+// Unpacks `size` bytes at the stream position by `packing`, at most `limit`
+// bytes of output.
+std::string Unpack(HelpStream& s, std::uint32_t size, int packing, std::uint32_t limit) {
     std::string out;
     switch (packing) {
     case 0: CopyBytes(s, out, size); break;
-    case 1: RleDecompress(s, out, size); break;
+    case 1: RleDecompress(s, out, size, limit); break;
     case 2: Lz77DecompressToFile(s, out, size); break;
-    case 3: Lz77RleDecompress(s, out, size); break;
+    case 3: Lz77RleDecompress(s, out, size, nullptr, limit); break;
     default: break;
     }
+    if (out.size() > limit) out.resize(limit);
     return out;
+}
+
+// What is left of the conversion's picture budget, at most one picture's worth.
+std::uint32_t PictureAllowance(const HelpFile& hf) {
+    const std::uint64_t left = hf.pictureBytes < kMaxPictureBytesTotal ? kMaxPictureBytesTotal - hf.pictureBytes : 0;
+    return static_cast<std::uint32_t>(std::min<std::uint64_t>(left, kMaxPictureBytes));
 }
 
 void ReadHotspotNames(HelpFile& hf, HelpStream& s, std::uint32_t end) {
@@ -93,12 +117,25 @@ bool ExtractBitmap(HelpFile& hf, HelpStream& s, std::uint32_t imageStart, std::u
     // A palette of 0 colours below 9 bits means a full palette.
     std::uint32_t colours = h.colorsUsed;
     if (colours == 0 && h.bitCount <= 8) colours = 1u << h.bitCount;
-    if (colours > 256 && h.bitCount <= 8) colours = 256;
+    // A colour table never holds more than 256 entries; a wild count must
+    // not overflow the table's byte size.
+    if (colours > 256) colours = 256;
     const std::uint32_t paletteAt = s.Tell();
     bool written = false;
     if ((hf.flags & kNoShg) || h.hotspotSize == 0) {
+        const std::string name = FormatString(h.colorsImportant == 1 ? "%sT%d.bmp" : "%s%d.bmp", base.c_str(), index);
+        const std::string shownName = name.substr(name.find_last_of('/') + 1);  // without the private folder
         const std::uint32_t palBytes = colours * 4;
-        if (paletteAt + static_cast<std::uint64_t>(palBytes) <= end) {
+        // The header's sizes are only claims: the picture is made from the
+        // pixels its data really unpacks to, never from width x height.
+        const std::uint64_t rowBytes = ((static_cast<std::uint64_t>(h.bitCount) * h.width + 31) / 32) * 4;
+        const std::uint64_t wanted = rowBytes * h.height;
+        const bool depthOk = h.bitCount == 1 || h.bitCount == 4 || h.bitCount == 8 || h.bitCount == 16 ||
+                             h.bitCount == 24 || h.bitCount == 32;
+        const std::uint32_t allowance = PictureAllowance(hf);
+        if (!depthOk || (wanted > 0 && allowance < rowBytes)) {
+            AddWarning(hf, allowance < rowBytes && depthOk ? kWarnPictureBudget : kWarnPictureRefused, {shownName});
+        } else if (paletteAt + static_cast<std::uint64_t>(palBytes) <= end) {
             std::string palette(reinterpret_cast<const char*>(s.Data() + paletteAt), palBytes);
             std::uint64_t dataAt = h.compressedOffset ? imageStart + static_cast<std::uint64_t>(h.compressedOffset)
                                                       : paletteAt + palBytes;
@@ -106,33 +143,48 @@ bool ExtractBitmap(HelpFile& hf, HelpStream& s, std::uint32_t imageStart, std::u
             if (dataAt > end) size = 0, dataAt = end;
             if (dataAt + size > end) size = static_cast<std::uint32_t>(end - dataAt);
             s.Seek(dataAt);
-            std::string pixels = Unpack(s, size, packing);
-            std::uint32_t xr = h.xRes, yr = h.yRes;
-            if (xr == 0 && (hf.flags & kBmpInRtf)) xr = 81;
-            if (yr == 0 && (hf.flags & kBmpInRtf)) yr = 81;
-            std::string bmp = "BM";
-            const std::uint32_t pixelOffset = palBytes + 54;
-            Put32(bmp, pixelOffset + static_cast<std::uint32_t>(pixels.size()));
-            Put16(bmp, 0);
-            Put16(bmp, 0);
-            Put32(bmp, pixelOffset);
-            Put32(bmp, 40);
-            Put32(bmp, h.width);
-            Put32(bmp, h.height);
-            Put16(bmp, 1);
-            Put16(bmp, h.bitCount);
-            Put32(bmp, 0);
-            Put32(bmp, static_cast<std::uint32_t>(pixels.size()));
-            Put32(bmp, xr * 40);
-            Put32(bmp, yr * 40);
-            Put32(bmp, h.colorsUsed ? colours : 0);
-            Put32(bmp, 0);
-            bmp += palette;
-            bmp += pixels;
-            const std::string name = FormatString(h.colorsImportant == 1 ? "%sT%d.bmp" : "%s%d.bmp", base.c_str(), index);
-            if (WriteWholeFile(hf, name, bmp)) {
-                outName = name;
-                written = true;
+            std::string pixels = Unpack(s, size, packing, static_cast<std::uint32_t>(std::min<std::uint64_t>(wanted, allowance)));
+            std::uint32_t height = h.height;
+            if (pixels.size() + rowBytes >= wanted) {
+                // Only the last row cut short: padded.
+                pixels.resize(static_cast<std::size_t>(wanted), '\0');
+            } else {
+                // Rows that are not there are cut from the picture.
+                const std::uint64_t rows = pixels.size() / rowBytes;
+                pixels.resize(static_cast<std::size_t>(rows * rowBytes));
+                height = static_cast<std::uint32_t>(rows);
+                AddWarning(hf, rows ? kWarnPictureCut : kWarnPictureRefused,
+                           rows ? std::vector<WarningArg>{shownName, static_cast<unsigned long>(rows)}
+                                : std::vector<WarningArg>{shownName});
+            }
+            if (height > 0 || h.height == 0) {
+                hf.pictureBytes += pixels.size();
+                std::uint32_t xr = h.xRes, yr = h.yRes;
+                if (xr == 0 && (hf.flags & kBmpInRtf)) xr = 81;
+                if (yr == 0 && (hf.flags & kBmpInRtf)) yr = 81;
+                std::string bmp = "BM";
+                const std::uint32_t pixelOffset = palBytes + 54;
+                Put32(bmp, pixelOffset + static_cast<std::uint32_t>(pixels.size()));
+                Put16(bmp, 0);
+                Put16(bmp, 0);
+                Put32(bmp, pixelOffset);
+                Put32(bmp, 40);
+                Put32(bmp, h.width);
+                Put32(bmp, height);
+                Put16(bmp, 1);
+                Put16(bmp, h.bitCount);
+                Put32(bmp, 0);
+                Put32(bmp, static_cast<std::uint32_t>(pixels.size()));
+                Put32(bmp, xr * 40);
+                Put32(bmp, yr * 40);
+                Put32(bmp, h.colorsUsed ? colours : 0);
+                Put32(bmp, 0);
+                bmp += palette;
+                bmp += pixels;
+                if (WriteWholeFile(hf, name, bmp)) {
+                    outName = name;
+                    written = true;
+                }
             }
         }
     }
@@ -162,12 +214,18 @@ bool ExtractMetafile(HelpFile& hf, HelpStream& s, std::uint32_t imageStart, std:
         if (dataAt > end) size = 0, dataAt = end;
         if (dataAt + size > end) size = static_cast<std::uint32_t>(end - dataAt);
         s.Seek(dataAt);
-        std::string wmf = PlaceableHeader(width, height) + Unpack(s, size, packing);
         // One name for the file and for the project and the RTF.
         const std::string name = FormatString("%s%d.wmf", base.c_str(), index);
-        if (WriteWholeFile(hf, name, wmf)) {
-            outName = name;
-            written = true;
+        const std::uint32_t allowance = PictureAllowance(hf);
+        if (allowance == 0) {
+            AddWarning(hf, kWarnPictureBudget, {name.substr(name.find_last_of('/') + 1)});
+        } else {
+            std::string records = Unpack(s, size, packing, allowance);
+            hf.pictureBytes += records.size();
+            if (WriteWholeFile(hf, name, PlaceableHeader(width, height) + records)) {
+                outName = name;
+                written = true;
+            }
         }
     }
     if (hotspotSize) {
@@ -180,6 +238,31 @@ bool ExtractMetafile(HelpFile& hf, HelpStream& s, std::uint32_t imageStart, std:
 
 }  // namespace
 
+const std::string& PictureFolder(HelpFile& hf) {
+    if (hf.pictureFolderTried) return hf.pictureFolder;
+    hf.pictureFolderTried = true;
+    std::string parent;
+    if (const char* temp = std::getenv("TEMP"); temp && *temp) parent = temp;
+    std::error_code ec;
+    if (parent.empty() || !std::filesystem::is_directory(parent, ec)) {
+        parent = std::filesystem::temp_directory_path(ec).string();
+        if (ec) parent = "/tmp";
+    }
+    std::string pattern = parent + "/rendlow-XXXXXX";
+    if (::mkdtemp(pattern.data())) {
+        hf.pictureFolder = pattern;
+        RegisterScratchFolder(pattern);
+    } else {
+        AddWarning(hf, 31, {parent});
+    }
+    return hf.pictureFolder;
+}
+
+bool InPictureFolder(const HelpFile& hf, const std::string& name) {
+    return !hf.pictureFolder.empty() && name.size() > hf.pictureFolder.size() &&
+           name.compare(0, hf.pictureFolder.size(), hf.pictureFolder) == 0 && name[hf.pictureFolder.size()] == '/';
+}
+
 std::string SafeFileName(const std::string& name) {
     std::size_t cut = name.find_last_of("\\/:");
     std::string plain = cut == std::string::npos ? name : name.substr(cut + 1);
@@ -191,7 +274,11 @@ std::string SafeFileName(const std::string& name) {
         if (static_cast<unsigned char>(c) >= 0x20 && c != '*' && c != '?' && c != '"' && c != '<' && c != '>' &&
             c != '|')
             out += c;
-    return out.empty() ? "unnamed" : out;
+    if (out.empty()) return "unnamed";
+    // The name is also a line of the project: it must not read as a
+    // section head or a comment there.
+    if (out[0] == '[' || out[0] == ';') out.insert(0, "_");
+    return out;
 }
 
 std::uint32_t ReadPackedWord(HelpStream& s) {

@@ -14,16 +14,25 @@
 namespace conv {
 
 // A name taken from a help file, reduced to a plain file name: no folders,
-// no drive, no "..". Empty input gives "unnamed".
+// no drive, no "..", no leading "[" or ";" (a project line). Empty input
+// gives "unnamed".
 std::string SafeFileName(const std::string& name);
 
 // Converts the picture container at [offset, offset + size) of the help
-// file's stream; `baseName` may carry a folder (the TEMP folder). Returns
-// the file name to list and refer to.
+// file's stream; `baseName` may carry a folder (the private picture
+// folder). Returns the file name to list and refer to. Pictures are made
+// from the bytes their data unpacks to, within the bounds of help_file.h.
 std::string ConvertPicture(HelpFile& hf, std::uint32_t offset, std::uint32_t size, const std::string& baseName);
 // The same on another stream (pictures embedded in topic text).
 std::string ConvertPictureStream(HelpFile& hf, HelpStream& stream, std::uint32_t offset, std::uint32_t size,
                                  const std::string& baseName);
+
+// The private folder for the pictures of a document that embeds them: made
+// on first use inside TEMP (else the system's temporary folder) with
+// mkdtemp, so nobody else can have put a file or a link there. Empty when
+// it cannot be made (warning 31).
+const std::string& PictureFolder(HelpFile& hf);
+bool InPictureFolder(const HelpFile& hf, const std::string& name);
 
 std::uint32_t ReadPackedWord(HelpStream& stream);
 std::uint32_t ReadPackedDword(HelpStream& stream);

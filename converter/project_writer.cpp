@@ -8,6 +8,7 @@
 #include "converter/rtf_head.h"
 #include "converter/topic_stream.h"
 #include "converter/topic_writer.h"
+#include "platform/core/codepage.h"
 #include "platform/core/ini_file.h"
 #include "platform/core/paths.h"
 
@@ -30,6 +31,24 @@ bool WriteBytesFile(const std::string& name, const char* data, std::size_t n) {
 }
 
 enum class Section { Options, Config, Windows, Groups };
+
+}  // namespace
+
+std::string ProjectValue(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (unsigned char c : text)
+        if (c >= 0x20 && c != 0x7F) out += static_cast<char>(c);
+    return out;
+}
+
+std::string ProjectLineStart(std::string_view text) {
+    std::string out = ProjectValue(text);
+    if (!out.empty() && (out[0] == '[' || out[0] == ';')) out.insert(0, " ");
+    return out;
+}
+
+namespace {
 
 std::string CString(const std::string& data, std::size_t at, std::size_t max) {
     if (at >= data.size()) return {};
@@ -62,8 +81,8 @@ std::string WindowLine(const std::string& d) {
     };
     auto byte = [&](std::size_t at) -> int { return at < d.size() ? static_cast<std::uint8_t>(d[at]) : 0; };
     const int flags = u16(0);
-    std::string line = CString(d, 12, 9) + "=";
-    if (flags & 0x04) line += "\"" + CString(d, 21, 51) + "\"";
+    std::string line = ProjectLineStart(CString(d, 12, 9)) + "=";
+    if (flags & 0x04) line += "\"" + ProjectValue(CString(d, 21, 51)) + "\"";
     line += ",";
     if (flags & 0x78) {
         line += "(";
@@ -91,10 +110,10 @@ std::string GroupLine(const std::string& data) {
     std::string line = "Group=";
     std::size_t dot = text.find('.');
     if (dot == std::string::npos) {
-        line += text;
+        line += ProjectValue(text);
     } else {
-        line += text.substr(0, dot) + ", ";
-        if (dot + 5 < text.size()) line += text.substr(dot + 5);
+        line += ProjectValue(text.substr(0, dot)) + ", ";
+        if (dot + 5 < text.size()) line += ProjectValue(text.substr(dot + 5));
     }
     return line + "\n";
 }
@@ -105,7 +124,7 @@ void WriteProjectOptions(HelpFile& hf, RtfOutput& project) {
     if (hf.isHC30) {
         SystemInfo info;
         ReadSystemInfo(hf, info);
-        if (info.title) project.Printf("Title=%s\n", info.title->c_str());
+        if (info.title) project.Printf("Title=%s\n", ProjectValue(*info.title).c_str());
         return;
     }
     // Option lines belong under [options]; they are held back until the
@@ -114,7 +133,8 @@ void WriteProjectOptions(HelpFile& hf, RtfOutput& project) {
     std::string options, config, windows, groups;
     const bool forPrint = hf.flags & kForPrint;
     for (const SystemRecord& r : ReadSystemRecords(hf)) {
-        const std::string text = r.data.substr(0, r.data.find('\0'));
+        // Every value from the file stays on its own line.
+        const std::string text = ProjectValue(r.data.substr(0, r.data.find('\0')));
         switch (r.type) {
         case 1:
             if (!text.empty()) options += "Title=" + text + "\n";
@@ -126,14 +146,15 @@ void WriteProjectOptions(HelpFile& hf, RtfOutput& project) {
             if (r.data.size() >= 4) {
                 const std::uint32_t t = GetU32(reinterpret_cast<const std::uint8_t*>(r.data.data()));
                 if (auto name = ContextNameForTopic(hf, t >= 5 ? t - 5 : 0, t + 5))
-                    options += "Contents=" + *name + "\n";
+                    options += "Contents=" + ProjectValue(*name) + "\n";
             }
             break;
-        case 4: config += text + "\n"; break;
+        case 4: config += ProjectLineStart(text) + "\n"; break;
         case 5:
             if (!forPrint) {
                 options += "ICON=ICON.ICO\n";
                 WriteBytesFile("ICON.ICO", r.data.data(), r.data.size());
+                NoteOutputName(hf, "ICON.ICO");
             }
             break;
         case 6: {
@@ -155,8 +176,9 @@ void WriteProjectOptions(HelpFile& hf, RtfOutput& project) {
 }
 
 void WriteProjectBitmaps(HelpFile& hf, RtfOutput& project) {
-    const char* tempEnv = std::getenv("TEMP");
-    std::string temp = tempEnv && std::string(tempEnv).size() <= 19 ? tempEnv : "";
+    // Pictures of a document that embeds them live only while it is written:
+    // in a private folder (never a fixed name in a shared one).
+    const std::string temp = (hf.flags & kBmpInRtf) ? PictureFolder(hf) : std::string();
     project.Write("\n[Bitmaps]\n");
     const std::size_t count = hf.directoryEntries.size();
     for (std::size_t i = 0; i < count; ++i) {
@@ -166,12 +188,53 @@ void WriteProjectBitmaps(HelpFile& hf, RtfOutput& project) {
         if (!name.empty() && name[0] == '|') name.erase(0, 1);
         if (name.compare(0, 2, "bm") != 0) continue;
         const std::string plain = SafeFileName(name);
-        const std::string base = (hf.flags & kBmpInRtf) && !temp.empty() ? temp + "/" + plain : plain;
+        const std::string base = !temp.empty() ? temp + "/" + plain : plain;
         const std::string file = ConvertPicture(hf, e.offset, e.size, base);
+        if (!InPictureFolder(hf, file)) NoteOutputName(hf, file);
         project.Printf("%s\n", file.c_str());
         RecordPictureFile(hf, ParseDecimal(std::string_view(name).substr(2)), file);
     }
 }
+
+namespace {
+
+std::string NameKey(const std::string& name) {
+    std::string key = name;
+    for (char& c : key) c = static_cast<char>(plat::CharUpper(static_cast<unsigned char>(c)));
+    return key;
+}
+
+// True when `name` is one of the run's own outputs (the project, an RTF
+// file, ICON.ICO) or a file it already wrote. Names compare without
+// regard to case: the files meet a case-blind help compiler.
+bool NameTaken(const HelpFile& hf, const std::string& name) {
+    const std::string key = NameKey(name);
+    if (hf.writtenNames.count(key)) return true;
+    // <base>.RTF, or with split files <base><n>.RTF.
+    const std::string base = NameKey(hf.rtfBaseName);
+    if (key.size() < base.size() + 4 || key.compare(0, base.size(), base) != 0 ||
+        key.compare(key.size() - 4, 4, ".RTF") != 0)
+        return false;
+    const std::string middle = key.substr(base.size(), key.size() - base.size() - 4);
+    if (!(hf.flags & kSplitRtf)) return middle.empty();
+    return !middle.empty() && middle.find_first_not_of("0123456789") == std::string::npos;
+}
+
+// `name`, or the first "<stem>_<n><ext>" no output of the run has.
+std::string UniqueOutputName(const HelpFile& hf, const std::string& name) {
+    if (!NameTaken(hf, name)) return name;
+    const std::size_t dot = name.rfind('.');
+    const std::string stem = dot == std::string::npos ? name : name.substr(0, dot);
+    const std::string ext = dot == std::string::npos ? std::string() : name.substr(dot);
+    for (int n = 1;; ++n) {
+        std::string candidate = stem + "_" + std::to_string(n) + ext;
+        if (!NameTaken(hf, candidate)) return candidate;
+    }
+}
+
+}  // namespace
+
+void NoteOutputName(HelpFile& hf, const std::string& name) { hf.writtenNames.insert(NameKey(name)); }
 
 void WriteProjectBaggage(HelpFile& hf, RtfOutput& project) {
     project.Write("\n[Baggage]\n");
@@ -180,10 +243,15 @@ void WriteProjectBaggage(HelpFile& hf, RtfOutput& project) {
         const DirectoryEntry& e = hf.directoryEntries[i];
         SetProgress(hf, static_cast<int>(41 + 3 * i / count), 3);
         if (e.name.empty() || e.name[0] == '|' || e.name.compare(0, 2, "bm") == 0) continue;
-        const std::string name = SafeFileName(e.name);
+        const std::string plain = SafeFileName(e.name);
         const std::uint64_t end = static_cast<std::uint64_t>(e.offset) + e.size;
         if (end > hf.stream.Size()) continue;
+        // Baggage never replaces the run's own files, nor another baggage
+        // file whose name came out the same.
+        const std::string name = UniqueOutputName(hf, plain);
         if (!WriteBytesFile(name, reinterpret_cast<const char*>(hf.stream.Data() + e.offset), e.size)) continue;
+        NoteOutputName(hf, name);
+        if (name != plain) AddWarning(hf, kWarnOutputRenamed, {plain, name});
         project.Printf("%s\n", name.c_str());
     }
 }
@@ -202,7 +270,7 @@ void WriteProjectMap(HelpFile& hf, RtfOutput& project) {
         std::optional<std::string> name =
             hf.isHC30 ? LookupTopicMap(hf, offset) : ContextNameForTopic(hf, offset, offset);
         if (name)
-            project.Printf("#define %s %ld\n", name->c_str(), static_cast<long>(number));
+            project.Printf("#define %s %ld\n", ProjectValue(*name).c_str(), static_cast<long>(number));
         else
             AddWarning(hf, 10, {static_cast<unsigned long>(offset)});
     }
@@ -214,12 +282,19 @@ void RunCollectPass(HelpFile& hf) {
 }
 
 void ConvertHelpFile(const ConversionRequest& request, std::vector<HelpWarning>* warnings,
-                     std::function<void(int, int)> progress) {
+                     std::function<void(int, int)> progress,
+                     std::function<void(const HelpWarning&)> onWarning) {
     const OutputNames names = MakeOutputNames(request.path, request.flags);
     const bool forPrint = request.flags & kForPrint;
     std::unique_ptr<HelpFile> hf = OpenHelpFile(plat::NativePath(names.helpPath), request.flags);
     if (!hf) throw HelpFileError(FormatString("Can't open File %s", names.helpPath.c_str()));
     hf->progress = std::move(progress);
+    hf->onWarning = std::move(onWarning);
+    // Opening may already have found some.
+    if (hf->onWarning)
+        for (const HelpWarning& w : hf->warnings) hf->onWarning(w);
+    hf->rtfBaseName = names.baseName;
+    if (!forPrint) NoteOutputName(*hf, names.projectFile);
     RtfOutput project;
     if (!forPrint && !project.OpenFile(names.projectFile))
         throw HelpFileError(FormatString("Can't open File %s", names.projectFile.c_str()));
@@ -243,6 +318,8 @@ void ConvertHelpFile(const ConversionRequest& request, std::vector<HelpWarning>*
         WriteTopics(*hf, names.baseName, project, true);
     } catch (...) {
         if (warnings) *warnings = hf->warnings;
+        // Scratch pictures go; the output written so far stays.
+        CloseHelpFile(std::move(hf));
         throw;
     }
     if (warnings) *warnings = hf->warnings;

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "converter/help_file.h"
 #include "converter/rtf_output.h"
@@ -27,16 +28,28 @@ struct OutputNames {
 OutputNames MakeOutputNames(const std::string& path, ConversionFlags flags);
 
 // Runs one conversion; fatal problems are thrown as HelpFileError. The
-// warnings of the run are handed to `warnings` when given, and progress
-// calls go to `progress`.
+// warnings of the run are handed to `warnings` when given, progress calls go
+// to `progress` and each warning to `onWarning` as it is found. A progress
+// callback that throws ConversionAborted stops the run; the files written so
+// far stay.
 void ConvertHelpFile(const ConversionRequest& request, std::vector<HelpWarning>* warnings = nullptr,
-                     std::function<void(int, int)> progress = {});
+                     std::function<void(int, int)> progress = {},
+                     std::function<void(const HelpWarning&)> onWarning = {});
 
 void WriteProjectOptions(HelpFile& hf, RtfOutput& project);
 void WriteProjectBitmaps(HelpFile& hf, RtfOutput& project);
 void WriteProjectBaggage(HelpFile& hf, RtfOutput& project);
 void WriteProjectMap(HelpFile& hf, RtfOutput& project);
 void RunCollectPass(HelpFile& hf);
+// Notes a file written into the output folder, so that no later file of the
+// run (baggage) takes its name.
+void NoteOutputName(HelpFile& hf, const std::string& name);
+// A value from the help file for a project line: CR, LF and the other
+// control characters removed, so it cannot start a line of its own.
+std::string ProjectValue(std::string_view text);
+// The same for a value that starts its line (a macro, a window name): one
+// that would read as a section head ("[") or a comment (";") is indented.
+std::string ProjectLineStart(std::string_view text);
 // One "[Windows]" line from a window record's data.
 std::string WindowLine(const std::string& data);
 std::string GroupLine(const std::string& data);

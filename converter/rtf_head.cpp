@@ -1,6 +1,8 @@
 #include "converter/rtf_head.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <vector>
 
@@ -72,14 +74,26 @@ void Put32(std::string& s, std::uint32_t v) {
     Put16(s, v & 0xFFFF);
     Put16(s, v >> 16);
 }
+void Put32At(std::uint8_t* p, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+}
 
-bool EmbedPicture(RtfOutput& out, const std::string& fileName, char x) {
-    std::ifstream probe(fileName, std::ios::binary);
-    if (!probe) return false;
-    probe.close();
+// Embeds a picture file. Everything written comes from the file's real
+// bytes: a bitmap whose header promises more rows than the file holds is
+// embedded with the rows that are there, and the conversion's embedded
+// bytes are bounded (a picture beyond the bound is referred to by name).
+bool EmbedPicture(HelpFile& hf, RtfOutput& out, const std::string& fileName, char x) {
+    std::error_code ec;
+    const auto fileSize = std::filesystem::file_size(fileName, ec);
+    if (ec) return false;
+    if (hf.embeddedBytes + fileSize > kMaxEmbeddedBytesTotal) {
+        AddWarning(hf, kWarnPictureBudget, {fileName.substr(fileName.find_last_of('/') + 1)});
+        return false;
+    }
     std::vector<std::uint8_t> f = ReadFileBytes(fileName);
     if (x == 'W') {
         if (f.size() < 22) return false;
+        hf.embeddedBytes += f.size();
         const long width = I16(&f[10]) - I16(&f[6]);
         const long height = I16(&f[12]) - I16(&f[8]);
         const long inch = GetU16(&f[14]) ? GetU16(&f[14]) : 1440;
@@ -91,22 +105,34 @@ bool EmbedPicture(RtfOutput& out, const std::string& fileName, char x) {
         return true;
     }
     if (f.size() < 54) return false;
-    const std::uint8_t* info = &f[14];
+    std::uint8_t info[40];
+    std::copy_n(&f[14], 40, info);
     const std::int32_t width = static_cast<std::int32_t>(GetU32(info + 4));
-    const std::int32_t height = static_cast<std::int32_t>(GetU32(info + 8));
+    std::int32_t height = static_cast<std::int32_t>(GetU32(info + 8));
     const std::uint32_t bitCount = GetU16(info + 14);
-    std::uint32_t imageSize = GetU32(info + 20);
+    if (width < 0 || height < 0 || bitCount == 0 || bitCount > 32) return false;
+    std::uint64_t imageSize = GetU32(info + 20);
     long xr = static_cast<std::int32_t>(GetU32(info + 24));
     long yr = static_cast<std::int32_t>(GetU32(info + 28));
-    if (xr == 0) xr = 3840;
-    if (yr == 0) yr = 3840;
+    if (xr <= 0) xr = 3840;
+    if (yr <= 0) yr = 3840;
+    const std::uint32_t colourBytes = bitCount <= 8 ? 4u << bitCount : 0;
+    const std::uint64_t rowBytes = ((static_cast<std::uint64_t>(bitCount) * static_cast<std::uint32_t>(width) + 31) / 32) * 4;
+    const std::uint64_t avail = f.size() - 54;
+    const std::uint64_t pixelsAvail = avail > colourBytes ? avail - colourBytes : 0;
+    if (imageSize == 0) imageSize = rowBytes * static_cast<std::uint32_t>(height);
+    if (imageSize > pixelsAvail) {
+        // Only whole rows that are in the file; the header says so too.
+        const std::uint64_t rows = rowBytes ? pixelsAvail / rowBytes : 0;
+        if (rows < static_cast<std::uint64_t>(height)) height = static_cast<std::int32_t>(rows);
+        imageSize = rowBytes * static_cast<std::uint32_t>(height);
+        Put32At(info + 8, static_cast<std::uint32_t>(height));
+        Put32At(info + 20, static_cast<std::uint32_t>(imageSize));
+    }
+    hf.embeddedBytes += colourBytes + imageSize;
     out.Printf("{\\pict\\wmetafile8\\picw%ld\\pich%ld\\picwgoal%ld\\pichgoal%ld\n", width * 100000L / xr,
                height * 100000L / yr, width * 56706L / xr, height * 56706L / yr);
-    const std::uint32_t colourBytes = bitCount <= 8 ? 4u << bitCount : 0;
-    if (imageSize == 0)
-        imageSize = static_cast<std::uint32_t>(((bitCount * static_cast<std::uint32_t>(width) + 31) / 32) * 4 *
-                                               static_cast<std::uint32_t>(height));
-    const std::uint32_t S = (colourBytes + imageSize + 40) / 2 + 14;
+    const auto S = static_cast<std::uint32_t>((colourBytes + imageSize + 40) / 2 + 14);
     std::string m;
     Put16(m, 1);
     Put16(m, 9);
@@ -123,10 +149,9 @@ bool EmbedPicture(RtfOutput& out, const std::string& fileName, char x) {
                             static_cast<std::uint32_t>(height), static_cast<std::uint32_t>(width), 0u, 0u})
         Put16(m, v);
     m.append(reinterpret_cast<const char*>(info), 40);
-    // Colour table and pixels as the record's size promises them; a short
-    // file is padded with zeros so the record stays consistent.
-    std::string rest(colourBytes + imageSize, '\0');
-    const std::size_t avail = f.size() - 54;
+    // Colour table and pixels as the record's size promises them: a colour
+    // table cut short is padded with zeros so the record stays consistent.
+    std::string rest(static_cast<std::size_t>(colourBytes + imageSize), '\0');
     std::copy_n(f.begin() + 54, std::min<std::size_t>(avail, rest.size()), rest.begin());
     m += rest;
     WriteHexLines(out, reinterpret_cast<const std::uint8_t*>(m.data()), m.size());
@@ -156,7 +181,7 @@ void WriteFontTable(HelpFile& hf, RtfOutput* out) {
     for (std::size_t i = 0; i < t.descriptors.size(); ++i) {
         const FontDescriptor& d = t.descriptors[i];
         const std::string face = d.faceIndex < t.faceNames.size() ? t.faceNames[d.faceIndex] : std::string();
-        out->Printf("{\\f%zu\\f%s %s;}\n", i, FamilyName(d.family), face.c_str());
+        out->Printf("{\\f%zu\\f%s %s;}\n", i, FamilyName(d.family), RtfEscaped(face).c_str());
     }
     out->Write("}\n{\\colortbl\n");
     for (const FontDescriptor& d : t.descriptors) {
@@ -226,16 +251,16 @@ void WriteRtfPicture(HelpFile& hf, RtfOutput& out, const std::string& fileName, 
     char x = 0;
     if (dot != std::string::npos && dot + 1 < fileName.size())
         x = static_cast<char>(plat::CharUpper(static_cast<unsigned char>(fileName[dot + 1])));
-    if ((hf.flags & kBmpInRtf) && x != 'S' && EmbedPicture(out, fileName, x)) return;
+    if ((hf.flags & kBmpInRtf) && x != 'S' && EmbedPicture(hf, out, fileName, x)) return;
     if (hf.flags & kForPrint) {
         const char* fmt = align == 'l'   ? "{\\pvpara {\\field {\\*\\fldinst import %s \\* Mergeformat}}\\par}"
                           : align == 'r' ? "{\\pvpara\\posxr{\\field {\\*\\fldinst import %s \\* Mergeformat}}\\par}"
                                          : "{\\field {\\*\\fldinst import %s \\* Mergeformat}}";
-        out.Printf(fmt, fileName.c_str());
+        out.Printf(fmt, RtfEscaped(fileName).c_str());
         return;
     }
     const char* suffix = embedded ? "wd" : fileName.find('T') != std::string::npos ? "t" : "";
-    out.Printf("\\{bm%c%s %s\\}", align, suffix, fileName.c_str());
+    out.Printf("\\{bm%c%s %s\\}", align, suffix, RtfEscaped(fileName).c_str());
 }
 
 }  // namespace conv

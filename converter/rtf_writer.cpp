@@ -117,6 +117,7 @@ void WritePictureCommand(HelpFile& hf, RtfOutput& out, std::uint8_t command, Cur
             // stream: hand them to the extractor as a stream of their own.
             HelpStream pictureStream(std::string(reinterpret_cast<const char*>(c.p), avail));
             std::string base = FormatString("bmw%zu", hf.pictureFiles.size());
+            if ((hf.flags & kBmpInRtf) && !PictureFolder(hf).empty()) base = hf.pictureFolder + "/" + base;
             std::string name = ConvertPictureStream(hf, pictureStream, 0, avail, base);
             number = static_cast<std::uint16_t>(hf.pictureFiles.size());
             RecordPictureFile(hf, number, name);
@@ -154,6 +155,23 @@ void WriteEscapedText(HelpFile& hf, unsigned char ch, RtfOutput& out) {
     if (hf.escapedCharCount++ % 64 == 0) out.Put('\n');
 }
 
+std::string RtfEscaped(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (unsigned char c : text) {
+        if (c < 0x20 || c == 0x7F) continue;
+        if (c == '\\' || c == '{' || c == '}') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c >= 0x80) {
+            out += FormatString("\\'%02x", c);
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
 void CloseCharGroup(HelpFile& hf, RtfOutput& out) {
     if (!hf.openTocGroup) return;
     out.Write("}}");
@@ -189,6 +207,7 @@ std::optional<std::string> WriteHotspotStart(HelpFile& hf, RtfOutput& out, std::
     }
     std::string target = IsNoFontChange(command) ? "%" : "";
     std::string contextName;
+    const std::uint32_t hash = GetU32(extended ? d + 3 : d);
     if (!extended) {
         contextName = ContextNameFromHash(hf, GetU32(d));
         target += contextName;
@@ -221,9 +240,12 @@ std::optional<std::string> WriteHotspotStart(HelpFile& hf, RtfOutput& out, std::
         }
     }
     if (!(hf.flags & kJumps)) target.clear();
-    if ((hf.flags & kPageLinks) && !extended) {
+    // A page reference names the bookmark the topic loop sets for each
+    // context entry; a jump to a context the file does not have has no page.
+    if ((hf.flags & kPageLinks) && !extended && HasContextEntry(hf, hash)) {
+        const std::string bookmark = RtfEscaped(contextName);
         out.Printf("{\\v0 %s {\\field\\flddirty{\\*\\fldinst {GOTOBUTTON B%s}{\\field{\\*\\fldinst PAGEREF B%s}}}}}",
-                   PageReferenceText().c_str(), contextName.c_str(), contextName.c_str());
+                   PageReferenceText().c_str(), bookmark.c_str(), bookmark.c_str());
     }
     commands += length;
     commandsLeft -= length;
@@ -351,7 +373,7 @@ std::uint32_t WriteParagraph(HelpFile& hf, RtfOutput& out, const std::uint8_t*& 
         case 0x88: WritePictureCommand(hf, out, cmd, c); break;
         case 0x89:
             if (hf.openHotspot) {
-                out.Printf(forPrint ? "\\uld0{\\v %s}" : "\\strike0\\ul0{\\v %s}", hf.openHotspot->c_str());
+                out.Printf(forPrint ? "\\uld0{\\v %s}" : "\\strike0\\ul0{\\v %s}", RtfEscaped(*hf.openHotspot).c_str());
                 hf.openHotspot.reset();
             } else {
                 Warn(hf, 15);

@@ -1,6 +1,7 @@
 #include "converter/shell.h"
 
 #include <cstdlib>
+#include <new>
 
 #include "converter/converter_strings.h"
 #include "converter/project_writer.h"
@@ -81,7 +82,25 @@ CommandLine ParseCommandLine(std::string_view text) {
 
 std::string ResultViewer() {
     if (const char* env = std::getenv("RENDLOW_VIEWER"); env && *env) return env;
-    return plat::GetPrivateProfileString(kIniSection, "RtfViewer", "", kIniFile);
+    std::string viewer = plat::GetPrivateProfileString(kIniSection, "RtfViewer", "", kIniFile);
+    return viewer.empty() ? "xdg-open" : viewer;
+}
+
+namespace {
+std::function<void(const std::string&)>& DocumentOpener() {
+    static std::function<void(const std::string&)> opener;
+    return opener;
+}
+}  // namespace
+
+void SetDocumentOpener(std::function<void(const std::string&)> opener) { DocumentOpener() = std::move(opener); }
+
+void OpenWithDefaultAction(const std::string& path) {
+    if (DocumentOpener()) {
+        DocumentOpener()(path);
+        return;
+    }
+    plat::StartProcess({ResultViewer(), path});
 }
 
 int RunConverter(std::string_view commandLine, std::FILE* progress, std::FILE* errors) {
@@ -104,19 +123,24 @@ int RunConverter(std::string_view commandLine, std::FILE* progress, std::FILE* e
         }
         (void)position;
     };
+    auto fatal = [&](const std::string& message) {
+        for (const HelpWarning& w : warnings) PrintLine(errors, FormatWarning(w));
+        PrintLine(errors, LoadLocalString(62) + ": " + message);
+        return 1;
+    };
     try {
         ConvertHelpFile(request, &warnings, onProgress);
     } catch (const HelpFileError& e) {
-        for (const HelpWarning& w : warnings) PrintLine(errors, FormatWarning(w));
-        PrintLine(errors, LoadLocalString(62) + ": " + e.what());
-        return 1;
+        return fatal(e.what());
+    } catch (const std::bad_alloc&) {
+        // Memory refused anywhere in the conversion is the fatal message
+        // of the checked allocator, not an abort.
+        return fatal(kMsgNoMemory);
     }
     for (const HelpWarning& w : warnings) PrintLine(errors, FormatWarning(w));
     if (cmd.mode == CommandLine::Mode::View) {
         const OutputNames names = MakeOutputNames(request.path, request.flags);
-        const std::string rtf = names.baseName + ".RTF";
-        const std::string viewer = ResultViewer();
-        if (!viewer.empty()) plat::StartProcess({viewer, rtf});
+        OpenWithDefaultAction(names.baseName + ".RTF");
     }
     return 2;
 }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -38,10 +39,16 @@ struct CommandLine {
 // The whole text after the program name.
 CommandLine ParseCommandLine(std::string_view text);
 
-// The program that opens the RTF of a -v run: the environment variable
-// RENDLOW_VIEWER, else the key RtfViewer of Rendlow.ini. None by default:
-// Linux has no shell association for a document.
+// The program that opens a document "with the default action": the
+// environment variable RENDLOW_VIEWER, else the key RtfViewer of
+// Rendlow.ini, else xdg-open (the desktop's association).
 std::string ResultViewer();
+// Opens `path` with ResultViewer without waiting. Every "open with the
+// default action" of the converter (the -v result, View in the windows) goes
+// through here; SetDocumentOpener replaces it (tests), an empty function
+// restores it.
+void OpenWithDefaultAction(const std::string& path);
+void SetDocumentOpener(std::function<void(const std::string&)> opener);
 
 // Runs the program on its command-line text: converts, prints progress to
 // `progress` and warnings and fatal errors to `errors`. Returns the exit

@@ -422,6 +422,27 @@ std::optional<std::string> ContextNameForTopic(HelpFile& hf, std::uint32_t low, 
     return ContextNameFromHash(hf, hf.contextTable[first].hash);
 }
 
+bool HasContextEntry(HelpFile& hf, std::uint32_t hash) {
+    if (hf.contextHashes.size() != hf.contextTable.size()) {
+        hf.contextHashes.clear();
+        for (const ContextEntry& e : hf.contextTable) hf.contextHashes.push_back(e.hash);
+        std::sort(hf.contextHashes.begin(), hf.contextHashes.end());
+    }
+    return std::binary_search(hf.contextHashes.begin(), hf.contextHashes.end(), hash);
+}
+
+std::vector<std::string> TakeContextNamesUpTo(HelpFile& hf, std::int64_t high) {
+    const OffsetLookup& l = ContextLookup(hf);
+    std::vector<std::uint32_t> entries;
+    std::size_t& at = hf.contextCursor;
+    while (at < l.sorted.size() && l.sorted[at].first <= high) entries.push_back(l.sorted[at++].second);
+    std::sort(entries.begin(), entries.end());
+    std::vector<std::string> names;
+    names.reserve(entries.size());
+    for (std::uint32_t e : entries) names.push_back(ContextNameFromHash(hf, hf.contextTable[e].hash));
+    return names;
+}
+
 void AddKnownContextName(HelpFile& hf, const std::string& name) {
     hf.knownNames.push_back({ContextHash(name), name});
 }
@@ -560,7 +581,7 @@ std::size_t NextFree(OffsetLookup& l, std::size_t p) {
 // good (and left where it is, so a second pass finds the same), so that no
 // later record takes it again.
 std::optional<std::string> CollectBetween(HelpFile& hf, std::int64_t from, std::int64_t to, std::uint32_t topicOffset,
-                                          KeywordTable& table, bool consume) {
+                                          KeywordTable& table, bool consume, std::vector<KeywordHit>* hits) {
     OffsetLookup& l = KeywordLookup(hf, table);
     const auto [a, b] = PlacesBetween(l, from, to);
     std::vector<std::uint32_t> places;
@@ -576,11 +597,13 @@ std::optional<std::string> CollectBetween(HelpFile& hf, std::int64_t from, std::
     std::string result, keyword;
     for (std::size_t i = 0; i < entries.size(); ++i) {
         KeywordEntry& e = table[entries[i]];
+        const std::uint32_t own = e.topicOffset;
         if (!consume) e.topicOffset = topicOffset;
         if (i) result.push_back(';');
         s.Seek(e.keywordPosition);
         s.ReadCString(keyword, s.Size());
         result.append(keyword);
+        if (hits) hits->push_back({keyword, own});
     }
     s.Seek(back);
     if (consume) {
@@ -601,17 +624,18 @@ std::optional<std::string> CollectBetween(HelpFile& hf, std::int64_t from, std::
 
 }  // namespace
 
-std::optional<std::string> CollectTopicKeywords(HelpFile& hf, std::uint32_t topicOffset, KeywordTable& table) {
+std::optional<std::string> CollectTopicKeywords(HelpFile& hf, std::uint32_t topicOffset, KeywordTable& table,
+                                                std::vector<KeywordHit>* hits) {
     const std::int64_t t = static_cast<std::int32_t>(topicOffset);
-    return CollectBetween(hf, t - 2, t + 2, topicOffset, table, false);
+    return CollectBetween(hf, t - 2, t + 2, topicOffset, table, false, hits);
 }
 
 std::optional<std::string> CollectTopicKeywordsInRange(HelpFile& hf, std::uint32_t low, std::uint32_t high,
-                                                       KeywordTable& table) {
+                                                       KeywordTable& table, std::vector<KeywordHit>* hits) {
     const std::int64_t t = static_cast<std::int32_t>(low);
     std::int64_t to = t + 2;
     if (high >= low) to = std::max<std::int64_t>(to, t + (high - low));
-    return CollectBetween(hf, t - 2, to, low, table, true);
+    return CollectBetween(hf, t - 2, to, low, table, true, hits);
 }
 
 // ---- topic summaries ----

@@ -59,6 +59,16 @@ std::uint32_t ContextHash(std::string_view name);
 bool MakeNameForHash(std::string& buffer, std::uint32_t wanted);
 std::string ContextNameFromHash(HelpFile& hf, std::uint32_t hash);
 std::optional<std::string> ContextNameForTopic(HelpFile& hf, std::uint32_t low, std::uint32_t high);
+// Every context entry names a place in the text, and aliases share one: the
+// topic loop gives each record the names of all entries whose offsets lie
+// at or below the record's last character and that no earlier record took
+// (so an offset in a gap between records, where a compiler counted from
+// the old block, goes with the record after it). Names come in table order.
+// A pass starts with hf.contextCursor = 0; INT64_MAX takes what is left.
+std::vector<std::string> TakeContextNamesUpTo(HelpFile& hf, std::int64_t high);
+// Whether the context table has an entry of this hash (a topic carries its
+// name, so a page reference to it has its bookmark).
+bool HasContextEntry(HelpFile& hf, std::uint32_t hash);
 void AddKnownContextName(HelpFile& hf, const std::string& name);
 void RecordPictureFile(HelpFile& hf, std::uint32_t pictureNumber, const std::string& fileName);
 std::optional<std::string> LookupTopicMap(HelpFile& hf, std::uint32_t topicPosition);
@@ -70,7 +80,15 @@ std::optional<KeywordTable> LoadKeywordIndex(HelpFile& hf, const InternalFile& b
 void ResetKeywordLookups(HelpFile& hf);
 // Keywords of the topic at `topicOffset` joined by ";"; nullopt when none.
 // Taken entries are moved to `topicOffset`.
-std::optional<std::string> CollectTopicKeywords(HelpFile& hf, std::uint32_t topicOffset, KeywordTable& table);
+// One keyword taken by a record, with the offset its occurrence had in the
+// keyword data (where the index page looks for it).
+struct KeywordHit {
+    std::string keyword;
+    std::uint32_t offset = 0;
+};
+// With `hits` the keywords also come one by one with their own offsets.
+std::optional<std::string> CollectTopicKeywords(HelpFile& hf, std::uint32_t topicOffset, KeywordTable& table,
+                                                std::vector<KeywordHit>* hits = nullptr);
 // The same for a text record covering the characters [low, high]: besides
 // the +-2 window around `low` it takes every occurrence inside the record.
 // Compilers place a keyword's occurrence at the character where its
@@ -81,7 +99,7 @@ std::optional<std::string> CollectTopicKeywords(HelpFile& hf, std::uint32_t topi
 // does not take it again. Its offset is left as it is; a new pass over the
 // topics starts with ResetKeywordLookups.
 std::optional<std::string> CollectTopicKeywordsInRange(HelpFile& hf, std::uint32_t low, std::uint32_t high,
-                                                       KeywordTable& table);
+                                                       KeywordTable& table, std::vector<KeywordHit>* hits = nullptr);
 
 // A summary of every topic: a topic starts at a header record and owns the
 // characters of its text records. Each |CONTEXT entry names the topic whose

@@ -1,5 +1,6 @@
 #include "converter/topic_writer.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <set>
 #include <vector>
@@ -15,6 +16,8 @@ namespace conv {
 namespace {
 
 bool ForPrint(const HelpFile& hf) { return hf.flags & kForPrint; }
+
+constexpr std::uint32_t kNoTitleBookmark = 0xFFFFFFFFu;
 
 // The localization file belongs next to the help file. The RTF refers to
 // its lines instead of holding the texts, so without it the texts would be
@@ -101,8 +104,76 @@ void WalkTree(HelpFile& hf, const InternalFile& file, bool keywordTree, Leaf lea
     visit(h.rootPage, static_cast<int>(h.levels) - 1);
 }
 
+// One "#" footnote per name, or with page links one bookmark per name.
+void WriteContextNames(HelpFile& hf, RtfOutput& out, const std::vector<std::string>& names) {
+    for (const std::string& name : names) {
+        if (hf.flags & kPageLinks) {
+            const std::string bookmark = RtfEscaped(name);
+            out.Printf("{\\*\\bkmkstart B%s}{\\*\\bkmkend B%s}", bookmark.c_str(), bookmark.c_str());
+        } else {
+            WriteFootnoteText(hf, out, name, '#');
+        }
+    }
+}
+
 void WriteCollectedText(HelpFile& hf, RtfOutput& out, const std::string& text) {
     for (unsigned char c : text) WriteEscapedText(hf, c, out);
+}
+
+// The contents list refers to each title by the offset |TTLBTREE gives it,
+// which lies a few characters into the topic's text (compilers count from
+// where the title's paragraph ends), not at the character position where
+// the loop meets the topic's header. Before the writing pass, each titled
+// topic is matched, in order, with the next |TTLBTREE entry of the same
+// title; the title bookmark then carries that entry's offset, and the
+// contents list names only bookmarks that will be written.
+void PlanTitleBookmarks(HelpFile& hf) {
+    hf.titleBookmarks.clear();
+    hf.plannedTitleBookmarks.clear();
+    BTreeHeader h;
+    if (!hf.ttlBtree.present() || !ReadBTreeHeader(hf.stream, hf.ttlBtree.offset, h)) return;
+    std::vector<std::pair<std::uint32_t, std::string>> titles;
+    const std::uint32_t end = hf.ttlBtree.offset + hf.ttlBtree.size;
+    ForEachLeafPage(h, hf.stream, hf.ttlBtree.offset + kBTreeHeaderSize, end,
+                    [&](std::uint32_t at, std::uint32_t pageEnd, std::int16_t count) {
+                        hf.stream.Seek(at + 8);
+                        std::string title;
+                        for (std::int16_t i = 0; i < count; ++i) {
+                            std::uint32_t offset = 0;
+                            if (hf.stream.Tell() + 4 > pageEnd || !hf.stream.ReadU32(offset) ||
+                                !hf.stream.ReadCString(title, pageEnd))
+                                return false;
+                            // Untitled topics have entries too; they get no bookmark.
+                            if (!title.empty()) titles.push_back({offset, title});
+                        }
+                        return true;
+                    });
+    // Reading the titles again must not repeat the writing pass's warnings.
+    const std::size_t warningsBefore = hf.warnings.size();
+    std::size_t next = 0;
+    ReadTopicBytes(hf, nullptr, kResetTopicReader, nullptr, nullptr);
+    TopicLink link;
+    while (ReadTopicLink(hf, link)) {
+        if (link.recordType != 2) continue;
+        const std::string text = ExpandLinkData2(hf, link);
+        const std::string title = text.substr(0, text.find('\0'));
+        if (!title.empty()) {
+            std::uint32_t mark = kNoTitleBookmark;
+            for (std::size_t j = next; j < titles.size() && j < next + 8; ++j) {
+                if (titles[j].second != title) continue;
+                mark = titles[j].first;
+                hf.plannedTitleBookmarks.insert(mark);
+                next = j + 1;
+                break;
+            }
+            hf.titleBookmarks.push_back(mark);
+        }
+        if (hf.isHC30 && (link.linkData1.size() < 4 ||
+                          GetU32(reinterpret_cast<const std::uint8_t*>(link.linkData1.data())) < 9))
+            break;
+    }
+    ReadTopicBytes(hf, nullptr, kResetTopicReader, nullptr, nullptr);
+    hf.warnings.resize(warningsBefore);
 }
 
 void WriteTocPageRefs(HelpFile& hf, RtfOutput& out) {
@@ -114,7 +185,7 @@ void WriteTocPageRefs(HelpFile& hf, RtfOutput& out) {
             std::string title;
             while (at < page.size() && page[at]) title += static_cast<char>(page[at++]);
             ++at;
-            if (title.empty()) continue;
+            if (title.empty() || !hf.plannedTitleBookmarks.count(offset)) continue;
             WriteCollectedText(hf, out, title);
             out.Printf("\\tab {\\field\\flddirty{\\*\\fldinst {GOTOBUTTON _%08lX}{\\field{\\*\\fldinst PAGEREF "
                        "_%08lX}{\\fldrslt {1}}}}}\\par\n",
@@ -124,6 +195,10 @@ void WriteTocPageRefs(HelpFile& hf, RtfOutput& out) {
 }
 
 void WriteIndexPageRefs(HelpFile& hf, RtfOutput& out) {
+    // Keywords may share one occurrence list (or overlap each other's):
+    // all together never refer to more pages than the keyword data holds
+    // entries, or a small file would make a huge index.
+    std::uint64_t budget = hf.kwData.present() ? hf.kwData.size / 4 : 0;
     WalkTree(hf, hf.kwBtree, true, [&](const std::vector<std::uint8_t>& page, int count) {
         std::size_t at = 8;
         for (int i = 0; i < count && at < page.size(); ++i) {
@@ -136,13 +211,16 @@ void WriteIndexPageRefs(HelpFile& hf, RtfOutput& out) {
             at += 6;
             if (keyword.empty()) continue;
             WriteCollectedText(hf, out, keyword);
-            for (std::uint32_t k = 0; k < n; ++k) {
+            int written = 0;
+            for (std::uint32_t k = 0; k < n && budget > 0; ++k, --budget) {
                 const std::uint64_t pos = static_cast<std::uint64_t>(dataOffset) + 4ull * k;
                 if (!hf.kwData.present() || pos + 4 > hf.kwData.size) break;
                 const std::uint64_t abs = hf.kwData.offset + pos;
                 if (abs + 4 > hf.stream.Size()) break;
                 const unsigned long t = GetU32(hf.stream.Data() + abs) & ~7ul;
-                if (k) out.Put(',');
+                // Only occurrences some record took have their bookmark.
+                if (!hf.indexBookmarks.count(static_cast<std::uint32_t>(t))) continue;
+                if (written++) out.Put(',');
                 out.Printf(" {\\field\\flddirty{\\*\\fldinst {GOTOBUTTON __%08lX}{\\field{\\*\\fldinst PAGEREF "
                            "__%08lX}{\\fldrslt {1}}}}}",
                            t, t);
@@ -222,23 +300,34 @@ void WriteTocEntry(HelpFile& hf, RtfOutput& out, const std::string& title, bool 
 // after HC30. Records that have no keywords of their own (the later text
 // records of an HC30 topic) are not asked at all.
 void WriteTopicKeywords(HelpFile& hf, RtfOutput& out, std::uint32_t low, std::uint32_t high) {
-    auto collect = [&](KeywordTable& table) {
-        return hf.isHC30 ? CollectTopicKeywords(hf, low, table) : CollectTopicKeywordsInRange(hf, low, high, table);
+    auto collect = [&](KeywordTable& table, std::vector<KeywordHit>* hits) {
+        return hf.isHC30 ? CollectTopicKeywords(hf, low, table, hits)
+                         : CollectTopicKeywordsInRange(hf, low, high, table, hits);
     };
-    if (auto k = collect(hf.kTable)) {
+    std::vector<KeywordHit> hits;
+    if (auto k = collect(hf.kTable, &hits)) {
         if (hf.flags & kIndex) {
-            for (const std::string& word : SplitKeywords(*k)) {
-                if (hf.wordProcessor == 3)
-                    out.Printf("{\\*\\bkmkstart __%08lX}{\\*\\bkmkend __%08lX}", low & ~7ul, low & ~7ul);
+            std::set<std::uint32_t> marked;
+            for (const KeywordHit& hit : hits) {
+                if (hit.keyword.empty()) continue;
+                // The index page refers to each occurrence by its own offset
+                // (low 3 bits cleared): the bookmark is put there, not at the
+                // record's start, which may lie many characters before it.
+                const std::uint32_t at = hit.offset & ~7u;
+                if (hf.wordProcessor == 3 && marked.insert(at).second) {
+                    out.Printf("{\\*\\bkmkstart __%08lX}{\\*\\bkmkend __%08lX}", static_cast<unsigned long>(at),
+                               static_cast<unsigned long>(at));
+                    if (hf.realPass) hf.indexBookmarks.insert(at);
+                }
                 out.Write("{\\pard\\plain\\v\\xe {");
-                WriteLocalizedString(hf, out, word, 'K');
+                WriteLocalizedString(hf, out, hit.keyword, 'K');
                 out.Write("}}\n");
             }
         } else {
             WriteFootnoteText(hf, out, *k, 'K');
         }
     }
-    if (auto a = collect(hf.aTable)) {
+    if (auto a = collect(hf.aTable, nullptr)) {
         if (!(hf.flags & kIndex)) WriteFootnoteText(hf, out, *a, 'A');
     }
 }
@@ -326,8 +415,12 @@ void WriteTopics(HelpFile& hf, const std::string& baseName, RtfOutput& project, 
     const std::uint32_t blockSize = hf.isHC30 ? 2048 : 4096;
     const std::uint32_t blocks = hf.topic.size / blockSize ? hf.topic.size / blockSize : 1;
 
+    hf.indexBookmarks.clear();
+    std::size_t titledTopics = 0;
+    if (writingPass && forPrint && (hf.flags & kToc)) PlanTitleBookmarks(hf);
     ReadTopicBytes(hf, nullptr, kResetTopicReader, nullptr, nullptr);
     ResetKeywordLookups(hf);  // each pass hands out every keyword again
+    hf.contextCursor = 0;     // and every context name
     TopicLink link;
     while (!stopAfterThis && ReadTopicLink(hf, link)) {
         if (link.newBlock) charPos = link.blockPosition;
@@ -348,13 +441,9 @@ void WriteTopics(HelpFile& hf, const std::string& baseName, RtfOutput& project, 
             const std::uint32_t len = link.dataLen2;
             const std::uint32_t high = len ? charPos + len - 1 : charPos;
             if (!hf.isHC30) {
-                if (auto name = ContextNameForTopic(hf, charPos, high)) {
-                    named = true;
-                    if (hf.flags & kPageLinks)
-                        rtf.Printf("{\\*\\bkmkstart B%s}{\\*\\bkmkend B%s}", name->c_str(), name->c_str());
-                    else
-                        WriteFootnoteText(hf, rtf, *name, '#');
-                }
+                const std::vector<std::string> names = TakeContextNamesUpTo(hf, high);
+                if (!names.empty()) named = true;
+                WriteContextNames(hf, rtf, names);
             }
             if (hf.isHC30) {
                 // The keywords sit at the topic header's record position.
@@ -432,7 +521,12 @@ void WriteTopics(HelpFile& hf, const std::string& baseName, RtfOutput& project, 
         }
         std::size_t zero = text.find('\0');
         const std::string title = text.substr(0, zero);
-        WriteTocEntry(hf, rtf, title, browsePrev != 0xFFFFFFFFu, charPos);
+        std::uint32_t titleMark = charPos;
+        if (!title.empty() && titledTopics < hf.titleBookmarks.size() &&
+            hf.titleBookmarks[titledTopics] != kNoTitleBookmark)
+            titleMark = hf.titleBookmarks[titledTopics];
+        if (!title.empty()) ++titledTopics;
+        WriteTocEntry(hf, rtf, title, browsePrev != 0xFFFFFFFFu, titleMark);
         if (!forPrint && zero != std::string::npos && zero + 1 < text.size()) {
             std::size_t z2 = text.find('\0', zero + 1);
             std::string macro = text.substr(zero + 1, z2 == std::string::npos ? std::string::npos : z2 - zero - 1);
@@ -446,6 +540,9 @@ void WriteTopics(HelpFile& hf, const std::string& baseName, RtfOutput& project, 
         afterHeader = true;
     }
     ReadTopicBytes(hf, nullptr, kResetTopicReader, nullptr, nullptr);
+    // Names of places after the last text (a last topic without text) stay
+    // with the last topic rather than being lost.
+    if (haveFile && !hf.isHC30) WriteContextNames(hf, rtf, TakeContextNamesUpTo(hf, INT64_MAX));
     CloseCharGroup(hf, rtf);
     if (hf.flags & kIndex) WriteIndexField(hf, rtf);
     if (haveFile) CloseRtfFile(hf, rtf);

@@ -20,12 +20,17 @@
 
 namespace {
 
+// One scratch folder for the whole run, removed with everything in it when
+// the process ends (the fuzzer ends it with exit()).
 void EnterScratchFolder() {
     static bool done = false;
     if (done) return;
     done = true;
     char name[] = "/tmp/rendlow-fuzz-XXXXXX";
-    if (mkdtemp(name) && chdir(name) == 0) setenv("TEMP", "", 1);
+    if (!mkdtemp(name) || chdir(name) != 0) return;
+    conv::RegisterScratchFolder(name);
+    // Pictures of the printable runs go into private folders inside it.
+    setenv("TEMP", name, 1);
 }
 
 void Records(const std::uint8_t* data, std::size_t size) {

@@ -7,6 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <algorithm>
+#include <cstdio>
 #include <map>
 #include <sstream>
 #include <thread>
@@ -15,6 +17,7 @@
 #include "converter/shell.h"
 #include "converter/topic_stream.h"
 #include "converter/tests/source_rtf_scan.h"
+#include "platform/core/ini_file.h"
 #include "platform/core/paths.h"
 #include "richtext/io/text_reader.h"
 #include "richtext/model/rtf_text.h"
@@ -117,6 +120,52 @@ TEST_P(CorpusConversion, RecompilableProject) {
         if (!t.title.empty()) rtfK[t.title].insert(t.kKeywords.begin(), t.kKeywords.end());
     EXPECT_EQ(rtfK, fileK);
 
+    // The document is one group: its nesting first returns to 0 at its last
+    // byte (our reader would also accept text after that).
+    const BraceCheck braces = CheckBraces(rtf);
+    EXPECT_EQ(braces.minDepth, 0);
+    EXPECT_EQ(braces.firstClose, rtf.size() - 1);
+
+    // One "#" footnote per context entry: the hashes are the context index's.
+    std::set<std::uint32_t> indexHashes, footnoteHashes;
+    LoadContextTable(*hf);
+    for (const auto& e : hf->contextTable) indexHashes.insert(e.hash);
+    std::set<std::string> contextNames;
+    std::size_t footnotes = 0;
+    for (const auto& t : ScanSourceRtf(rtf)) {
+        for (const auto& name : t.contexts) {
+            ++footnotes;
+            contextNames.insert(name);
+            unsigned hex = 0;
+            if (name.size() == 10 && std::sscanf(name.c_str(), "0x%8X", &hex) == 1)
+                footnoteHashes.insert(hex);
+            else
+                footnoteHashes.insert(ContextHash(name));
+        }
+    }
+    EXPECT_EQ(footnoteHashes, indexHashes);
+    EXPECT_EQ(footnotes, hf->contextTable.size());
+    // Every jump into this file names a "#" footnote.
+    std::size_t jumps = 0;
+    for (std::string target : HiddenTexts(rtf)) {
+        if (!target.empty() && target[0] == '%') target.erase(0, 1);
+        if (target.empty() || target[0] == '!' || target.find('@') != std::string::npos) continue;
+        target = target.substr(0, target.find('>'));
+        EXPECT_TRUE(contextNames.count(target)) << target;
+        ++jumps;
+    }
+    EXPECT_GT(jumps, 0u);
+    // Browse sequences: within each group the places are 1, 2, ... n.
+    std::map<std::string, std::vector<int>> places;
+    for (const auto& t : ScanSourceRtf(rtf)) {
+        const std::size_t colon = t.browse.find(':');
+        if (colon != std::string::npos) places[t.browse.substr(0, colon)].push_back(std::stoi(t.browse.substr(colon + 1)));
+    }
+    for (auto& [group, list] : places) {
+        std::sort(list.begin(), list.end());
+        for (std::size_t i = 0; i < list.size(); ++i) EXPECT_EQ(list[i], static_cast<int>(i) + 1) << group;
+    }
+
     // Every picture listed exists and is valid.
     const std::string hpj = ReadFileBytes(Stem(file) + ".HPJ");
     for (const auto& name : SectionLines(hpj, "Bitmaps")) ExpectValidPicture(name);
@@ -138,6 +187,9 @@ TEST_P(CorpusConversion, PrintableDocument) {
     ConvertHelpFile({kViewFlags, CorpusFile("hlp/" + file).string()});
     const std::string rtf = ReadFileBytes(Stem(file) + ".RTF");
     EXPECT_EQ(ReadWithOurReader(rtf), 0);
+    const BraceCheck braces = CheckBraces(rtf);
+    EXPECT_EQ(braces.minDepth, 0);
+    EXPECT_EQ(braces.firstClose, rtf.size() - 1);
     auto hf = OpenHelpFile(CorpusFile("hlp/" + file), 0);
     ASSERT_TRUE(hf);
     EXPECT_EQ(Count(rtf, "\\par\\pard\\par\n") + 1, ListTopics(*hf).size());
@@ -146,6 +198,37 @@ TEST_P(CorpusConversion, PrintableDocument) {
     // Embedded pictures leave no files behind.
     for (const auto& e : std::filesystem::directory_iterator("."))
         EXPECT_EQ(e.path().filename().string(), Stem(file) + ".RTF");
+}
+
+// The printable document with pre-filled contents and index lists (word
+// processor 3): every page reference names a bookmark of the document, and
+// the lists and the jumps refer to every title, occurrence and context.
+TEST_P(CorpusConversion, EveryPageReferenceHasItsBookmark) {
+    const std::string file = GetParam();
+    plat::WritePrivateProfileString("Options", "WordProcessor", "3", "Rendlow.ini");
+    ConvertHelpFile({kViewFlags, CorpusFile("hlp/" + file).string()});
+    const std::string rtf = ReadFileBytes(Stem(file) + ".RTF");
+    const BraceCheck braces = CheckBraces(rtf);
+    EXPECT_EQ(braces.minDepth, 0);
+    EXPECT_EQ(braces.firstClose, rtf.size() - 1);
+    const auto marks = BookmarkNames(rtf);
+    const auto refs = FieldReferenceNames(rtf);
+    std::size_t contents = 0, index = 0;
+    for (const auto& ref : refs) {
+        EXPECT_TRUE(marks.count(ref)) << ref;
+        contents += ref.size() == 9 && ref[0] == '_';
+        index += ref.rfind("__", 0) == 0;
+    }
+    // Each contents entry of the document is in the list.
+    EXPECT_EQ(contents / 2, Count(rtf, "{\\tc{"));
+    EXPECT_GT(index, 0u);
+    // One bookmark per context entry.
+    auto hf = OpenHelpFile(CorpusFile("hlp/" + file), kViewFlags);
+    ASSERT_TRUE(hf);
+    LoadContextTable(*hf);
+    std::set<std::string> contextMarks;
+    for (const auto& e : hf->contextTable) contextMarks.insert("B" + ContextNameFromHash(*hf, e.hash));
+    for (const auto& m : contextMarks) EXPECT_TRUE(marks.count(m)) << m;
 }
 
 INSTANTIATE_TEST_SUITE_P(Hlp, CorpusConversion,
@@ -208,8 +291,14 @@ TEST_F(SourcedConversion, CommandLineRunsAndOpensTheResult) {
     EXPECT_EQ(RunConverter(line, nullptr, nullptr), 2);
     unsetenv("RENDLOW_VIEWER");
     EXPECT_TRUE(std::filesystem::exists("winfile.RTF"));
-    for (int i = 0; i < 200 && !std::filesystem::exists(dir_.path() / "opened"); ++i)
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    // The viewer runs on its own: wait until its line is whole (the file
+    // exists, empty, as soon as the shell opens it for the line).
+    auto opened = [&] {
+        if (!std::filesystem::exists(dir_.path() / "opened")) return false;
+        const std::string text = ReadFileBytes(dir_.path() / "opened");
+        return !text.empty() && text.back() == '\n';
+    };
+    for (int i = 0; i < 200 && !opened(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_EQ(ReadFileBytes(dir_.path() / "opened"), "winfile.RTF\n");
 
     EXPECT_EQ(RunConverter((dir_.path() / "missing.hlp").string(), nullptr, nullptr), 1);

@@ -326,6 +326,7 @@ TEST(SafeFileName, KeepsOnlyAPlainName) {
         {"bm12", "bm12"},           {"..\\..\\evil.txt", "evil.txt"}, {"/etc/passwd", "passwd"},
         {"C:bm1", "bm1"},           {"..", "unnamed"},                {"", "unnamed"},
         {"a/b\\c.dat", "c.dat"},    {".hidden", "hidden"},            {"x*y?.txt", "xy.txt"},
+        {"[FILES]", "_[FILES]"},    {"..\\;note", "_;note"},
     };
     for (const auto& c : cases) EXPECT_EQ(SafeFileName(c.in), c.out) << c.in;
 }

@@ -183,11 +183,17 @@ TEST(ParagraphWriter, PageReferencesAfterJumps) {
     HelpFile hf;
     Prepare(hf, kJumps | kPageLinks | kForPrint);
     AddKnownContextName(hf, "target_topic");
+    // The topic loop sets a bookmark for each context entry of the file.
+    hf.contextTable.push_back({ContextHash("target_topic"), 0});
     Written w = Write(hf, Header(0) + B({0xE3}) + U32(ContextHash("target_topic")) + B({0x89, 0xFF}),
                       std::string("a\0b\0c\0", 6));
     EXPECT_EQ(w.rtf,
               "\\pard\\s0\\ql a\\uld {\\v0  \xBBPage {\\field\\flddirty{\\*\\fldinst {GOTOBUTTON Btarget_topic}"
               "{\\field{\\*\\fldinst PAGEREF Btarget_topic}}}}}b\\uld0{\\v target_topic}c");
+    // A jump to a context the file lacks has no bookmark to refer to.
+    Written dead = Write(hf, Header(0) + B({0xE3}) + U32(ContextHash("nowhere")) + B({0x89, 0xFF}),
+                         std::string("a\0b\0c\0", 6));
+    EXPECT_EQ(dead.rtf.find("PAGEREF"), std::string::npos) << dead.rtf;
 }
 
 // A cell: its 5-byte head (column first), then a paragraph of `text`.

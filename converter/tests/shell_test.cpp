@@ -86,7 +86,7 @@ TEST_F(ShellIni, LanguageFromRendlowIniThenWinIni) {
 
 TEST(Strings, EveryIdInEveryLanguage) {
     const int ids[] = {1, 2, 3, 4, 5, 6, 7, 8, 10, 11, 12, 13, 14, 15, 16, 17, 19, 20, 21,
-                       31, 32, 33, 34, 35, 36, 37, 38, 39, 40, 46, 47, 48, 49, 50, 51, 52, 53, 54, 55, 61, 62};
+                       31, 32, 33, 34, 35, 36, 37, 38, 39, 40, 46, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 61, 62};
     for (int id : ids) {
         const std::string en = LoadStringResource(id);
         const std::string de = LoadStringResource(id + kLanguageGerman);

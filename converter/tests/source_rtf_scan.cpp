@@ -123,4 +123,76 @@ std::vector<SourceTopic> ScanSourceRtf(const std::string& rtf) {
     return real;
 }
 
+BraceCheck CheckBraces(const std::string& rtf) {
+    BraceCheck r;
+    int depth = 0;
+    for (std::size_t i = 0; i < rtf.size(); ++i) {
+        const char c = rtf[i];
+        if (c == '\\') {
+            ++i;  // the escaped character (\\, \{, \}) or a control word's first letter
+            continue;
+        }
+        if (c == '{') ++depth;
+        if (c == '}') {
+            --depth;
+            if (depth < r.minDepth) r.minDepth = depth;
+            if (depth == 0 && r.firstClose == std::string::npos) r.firstClose = i;
+        }
+    }
+    r.finalDepth = depth;
+    return r;
+}
+
+std::vector<std::string> HiddenTexts(const std::string& rtf) {
+    std::vector<std::string> out;
+    for (std::size_t at = rtf.find("{\\v "); at != std::string::npos; at = rtf.find("{\\v ", at)) {
+        // Only a real group opening, not an escaped brace.
+        if (at > 0 && rtf[at - 1] == '\\') {
+            ++at;
+            continue;
+        }
+        std::size_t i = at;
+        out.push_back(GroupText(rtf, i));
+        at = i;
+    }
+    return out;
+}
+
+namespace {
+
+// The name after `word` up to an unescaped "}" or blank, escapes undone.
+std::vector<std::string> NamesAfter(const std::string& rtf, const std::string& word) {
+    std::vector<std::string> out;
+    for (std::size_t at = rtf.find(word); at != std::string::npos; at = rtf.find(word, at + 1)) {
+        std::string name;
+        for (std::size_t i = at + word.size(); i < rtf.size() && rtf[i] != '}' && rtf[i] != ' '; ++i) {
+            if (rtf[i] == '\\' && i + 1 < rtf.size()) {
+                if (rtf[i + 1] == '\'' && i + 3 < rtf.size()) {
+                    name.push_back(static_cast<char>(std::stoi(rtf.substr(i + 2, 2), nullptr, 16)));
+                    i += 3;
+                } else {
+                    name.push_back(rtf[++i]);
+                }
+                continue;
+            }
+            if (rtf[i] != '\n') name.push_back(rtf[i]);
+        }
+        out.push_back(name);
+    }
+    return out;
+}
+
+}  // namespace
+
+std::set<std::string> BookmarkNames(const std::string& rtf) {
+    const auto names = NamesAfter(rtf, "{\\*\\bkmkstart ");
+    return std::set<std::string>(names.begin(), names.end());
+}
+
+std::vector<std::string> FieldReferenceNames(const std::string& rtf) {
+    std::vector<std::string> out = NamesAfter(rtf, "PAGEREF ");
+    for (auto& n : NamesAfter(rtf, "GOTOBUTTON ")) out.push_back(n);
+    return out;
+}
+
 }  // namespace conv

@@ -7,6 +7,7 @@
 #include <QPen>
 
 #include "platform/core/codepage.h"
+#include "platform/gdi/picture_render.h"
 #include "platform/imaging/graphic.h"
 
 namespace plat {
@@ -136,11 +137,7 @@ void TQtDevice::ScrollDC(int dx, int dy, const TRect& area) {
 void TQtDevice::StretchPicture(const TRect& dst, const TGraphic* picture) {
     QPainter& p = impl_->painter;
     if (!p.isActive()) return;
-    QImage img;
-    if (picture && (picture->Kind() == TGraphicKind::Dib || picture->Kind() == TGraphicKind::Unknown)) {
-        const std::string& b = picture->Bytes();
-        img.loadFromData(reinterpret_cast<const uchar*>(b.data()), static_cast<int>(b.size()));
-    }
+    QImage img = picture ? PictureToImage(*picture) : QImage();
     if (!img.isNull()) {
         p.drawImage(ToQRect(dst), img);
     } else {

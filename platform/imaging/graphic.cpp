@@ -53,10 +53,15 @@ void GraphicSizeFromBytes(TGraphicKind kind, const std::string& bytes, std::int3
 std::unique_ptr<TGraphic> LoadGraphicFile(const std::filesystem::path& path) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(path, ec)) return nullptr;
+    std::uintmax_t size = std::filesystem::file_size(path, ec);
+    if (ec || size > kMaxGraphicFileSize) return nullptr;
     std::ifstream in(path, std::ios::binary);
     if (!in) return nullptr;
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // Read no more than the size seen, so a file that grows meanwhile stays bounded.
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    in.read(bytes.data(), static_cast<std::streamsize>(size));
     if (in.bad()) return nullptr;
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
     TGraphicKind kind = GuessGraphicKind(bytes);
     std::int32_t w = 0, h = 0;
     GraphicSizeFromBytes(kind, bytes, w, h);

@@ -66,6 +66,9 @@ TGraphicKind GuessGraphicKind(const std::string& bytes);
 void GraphicSizeFromBytes(TGraphicKind kind, const std::string& bytes, std::int32_t& width,
                           std::int32_t& height);
 // Loads a picture file; nullptr when it cannot be read.
+// Largest picture file read; larger files, and anything but an ordinary
+// file (folders, devices, pipes), load as nothing.
+constexpr std::uintmax_t kMaxGraphicFileSize = 64u * 1024 * 1024;
 std::unique_ptr<TGraphic> LoadGraphicFile(const std::filesystem::path& path);
 
 }  // namespace plat

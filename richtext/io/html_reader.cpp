@@ -103,6 +103,7 @@ int TJDHTMLReader::ReadAll() {
     pendingBlanks_ = 0;
     tableDepth_ = 0;
     lastCellPar_ = nullptr;
+    tooManyObjects_ = false;
     if (attr_.size == 0) attr_.size = 10;
     SetParagraphDefaults();
     std::uint32_t count = 0;
@@ -129,7 +130,7 @@ int TJDHTMLReader::ReadAll() {
         par_ = prev;
         line_ = TJDRTFText::LastLine(par_);
     }
-    return 0;
+    return tooManyObjects_ ? kReadTooManyObjects : 0;
 }
 
 void TJDHTMLReader::Text(int c) {
@@ -159,6 +160,12 @@ void TJDHTMLReader::Text(int c) {
         return;
     }
     if (c < 0x20) return;  // other control bytes carry no text
+    if (c == '\\') {
+        // The writer puts a backslash before braces and backslashes.
+        int d = GetChar();
+        if (d == '{' || d == '}' || d == '\\') c = d;
+        else if (d >= 0) UngetChar();
+    }
     Emit(c);
 }
 
@@ -196,6 +203,7 @@ void TJDHTMLReader::Entity() {
         if (n <= 0) return;
         if (n > 255) n = plat::UnicodeToAnsiChar(static_cast<char32_t>(n));
         if (n <= 0 || n > 255) n = '?';
+        if (n == '\t') return Emit('\t');  // the writer's form of a tab
         if (n < 0x20) return;
         Emit(n);
     }
@@ -241,6 +249,37 @@ void TJDHTMLReader::SkipComment() {
     }
 }
 
+// Character references inside an attribute value ("&amp;", "&lt;", "&#38;" ...).
+std::string TJDHTMLReader::DecodeEntities(const std::string& v) {
+    std::string out;
+    for (std::size_t i = 0; i < v.size(); ++i) {
+        std::size_t semi = v[i] == '&' ? v.find(';', i + 1) : std::string::npos;
+        if (semi == std::string::npos || semi - i > 20) {
+            out.push_back(v[i]);
+            continue;
+        }
+        std::string name = v.substr(i + 1, semi - i - 1);
+        int ch = -1;
+        if (SameText(name, "amp")) ch = '&';
+        else if (SameText(name, "lt")) ch = '<';
+        else if (SameText(name, "gt")) ch = '>';
+        else if (SameText(name, "quot")) ch = '"';
+        else if (SameText(name, "apos")) ch = '\'';
+        else if (name.size() > 1 && name[0] == '#') {
+            std::int32_t n = Number(name.substr(1), 0);
+            if (n > 255) n = plat::UnicodeToAnsiChar(static_cast<char32_t>(n));
+            if (n >= 0x20 && n <= 255) ch = n;
+        }
+        if (ch < 0) {
+            out.push_back(v[i]);
+            continue;
+        }
+        out.push_back(static_cast<char>(ch));
+        i = semi;
+    }
+    return out;
+}
+
 void TJDHTMLReader::ReadAttributes(std::vector<Attribute>& attrs) {
     int c = GetChar();
     while (c >= 0 && c != '>') {
@@ -265,6 +304,7 @@ void TJDHTMLReader::ReadAttributes(std::vector<Attribute>& attrs) {
                     if (a.value.size() < kMaxValueStored) a.value.push_back(static_cast<char>(c));
             }
         }
+        a.value = DecodeEntities(a.value);
         if (attrs.size() < kMaxAttributes) attrs.push_back(std::move(a));
     }
 }
@@ -433,8 +473,9 @@ void TJDHTMLReader::EndTag(const TagEntry& e) {
             inAnchor_ = false;
             attr_.style &= static_cast<std::uint16_t>(~kStyleInsertPoint);
             // The target follows the anchor text as automatic text.
+            // Hidden, as the target of a jump: it is not shown glued to the text.
             TJDCharAttr keep = attr_;
-            attr_.style |= kStyleAutomatic;
+            attr_.style |= kStyleAutomatic | kStyleHidden;
             for (char ch : href_)
                 if (static_cast<unsigned char>(ch) >= 0x20) InsertCharacter(static_cast<unsigned char>(ch));
             attr_ = keep;
@@ -601,7 +642,13 @@ void TJDHTMLReader::Image(const std::vector<Attribute>& attrs) {
     }
     if (pendingBlanks_ > 0 && !atParStart_) InsertCharacter(' ');
     pendingBlanks_ = 0;
-    TJDObjectRecord* rec = model_->AddObject(nullptr, 0);
+    TJDObjectRecord* rec = nullptr;
+    try {
+        rec = model_->AddObject(nullptr, 0);
+    } catch (const ERichTextError&) {
+        tooManyObjects_ = true;  // the picture is left out and the read reports it
+        return;
+    }
     rec->fileName = src;
     rec->linked = true;
     rec->width = w * kPixelTwips;
@@ -623,6 +670,7 @@ void TJDHTMLReader::SupplyGraphic(TJDObjectRecord& rec, const std::string& sourc
     std::unique_ptr<plat::TGraphic> g = plat::LoadGraphicFile(local);
     if (!g && !pictureBaseDir.empty()) g = plat::LoadGraphicFile(pictureBaseDir / local);
     if (g) rec.object = std::move(g);
+    else missingPictures.push_back(source);
 }
 
 void TJDHTMLReader::FontTag(const std::vector<Attribute>& attrs) {

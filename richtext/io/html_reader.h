@@ -25,6 +25,9 @@ public:
 
     // Folder tried for pictures whose name does not resolve as given.
     std::filesystem::path pictureBaseDir;
+    // Pictures named by the page that could not be read (missing, not an
+    // ordinary file, or too large); their objects stay empty.
+    std::vector<std::string> missingPictures;
     // The body's background picture, as named by the page.
     std::string backgroundPicture;
     // The base size in points; HTML sizes "+n" and "-n" count from its HTML size.
@@ -60,6 +63,8 @@ private:
     void Tag();
     void SkipComment();
     void ReadAttributes(std::vector<Attribute>& attrs);
+    bool tooManyObjects_ = false;
+    static std::string DecodeEntities(const std::string& value);
     void StartTag(const TagEntry& e, const std::vector<Attribute>& attrs);
     void EndTag(const TagEntry& e);
     void ReadTitle();

@@ -34,6 +34,9 @@ std::string Quoted(const std::string& s) {
     std::string out = "\"";
     for (char c : s) {
         if (c == '"') out += "&quot;";
+        else if (c == '&') out += "&amp;";
+        else if (c == '<') out += "&lt;";
+        else if (c == '>') out += "&gt;";
         else out.push_back(c);
     }
     return out + "\"";
@@ -135,10 +138,10 @@ bool TJDHTMLWriter::Escaped(std::string_view text, bool rtfCode) {
             s.push_back(ch);
             break;
         case 10: s += "<br>\r\n"; break;
+        case '\t': s += "&#9;"; break;  // read back as a tab
         case 1:
         case 2:
         case 3:
-        case '\t':
             break;
         default:
             if (c < 0x20 || c > 0x7E) s += "&#" + std::to_string(c) + ";";

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "platform/core/codepage.h"
 #include "platform/core/paths.h"
 #include "platform/imaging/graphic.h"
 #include "richtext/io/text_reader.h"
@@ -50,8 +51,8 @@ const E::Entry kTable[] = {
     {"margl", 1800, false, kProp, 12}, {"margr", 1800, false, kProp, 13}, {"margt", 1440, false, kProp, 14},
     {"margb", 1440, false, kProp, 15}, {"page", 0, false, kProp, 33}, {"pgnstart", 1, true, kProp, 16},
     {"facingp", 1, true, kProp, 19}, {"landscape", 1, true, kProp, 20}, {"\n", 0, false, kChar, 10},
-    {"\r", 0, false, kChar, 10}, {"tab", 0, false, kChar, 9}, {"ldblquote", 0, false, kChar, 34},
-    {"rdblquote", 0, false, kChar, 34}, {"bin", 0, false, kSpecial, 1}, {"*", 0, false, kSpecial, 3},
+    {"\r", 0, false, kChar, 10}, {"tab", 0, false, kChar, 9}, {"ldblquote", 0, false, kChar, 0x93},
+    {"rdblquote", 0, false, kChar, 0x94}, {"bin", 0, false, kSpecial, 1}, {"*", 0, false, kSpecial, 3},
     {"'", 0, false, kSpecial, 2}, {"author", 0, false, kDest, 2}, {"buptim", 0, false, kDest, 2},
     {"creatim", 0, false, kDest, 2}, {"doccomm", 0, false, kDest, 2}, {"footer", 0, false, kDest, 2},
     {"footerf", 0, false, kDest, 2}, {"footerl", 0, false, kDest, 2}, {"footerr", 0, false, kDest, 2},
@@ -83,6 +84,20 @@ const E::Entry kTable[] = {
     {"wbmwidthbytes", 0, false, kProp, 65}, {"jdobjtag", 0, false, kProp, 66}, {"jdobjw", 0, false, kProp, 67},
     {"jdobjh", 0, false, kProp, 68}, {"{", 0, false, kChar, 123}, {"}", 0, false, kChar, 125},
     {"\\", 0, false, kChar, 92},
+    // Typographic characters as their Windows-1252 bytes; the model keeps a
+    // non-breaking space as 0xA0 and a soft hyphen as 0xAD.
+    {"lquote", 0, false, kChar, 0x91}, {"rquote", 0, false, kChar, 0x92}, {"bullet", 0, false, kChar, 0x95},
+    {"endash", 0, false, kChar, 0x96}, {"emdash", 0, false, kChar, 0x97}, {"~", 0, false, kChar, 0xA0},
+    {"-", 0, false, kChar, 0xAD}, {"_", 0, false, kChar, '-'},
+    {"u", 0, false, kProp, 82}, {"uc", 1, false, kProp, 83},
+    // A word processor's picture inside \shppict is read; its twin for older
+    // readers inside \nonshppict is skipped once the first was seen.
+    {"shppict", 0, false, kDest, 12}, {"nonshppict", 0, false, kDest, 13},
+    // A section end ends the paragraph, like \par outside a table.
+    {"sect", 0, false, kProp, 84},
+    // Index entries and bookmarks are not text (as hidden text they would read as jump targets).
+    {"xe", 0, false, kDest, 2}, {"bkmkstart", 0, false, kDest, 2}, {"bkmkend", 0, false, kDest, 2},
+    {"tcn", 0, false, kDest, 2},
 };
 
 const E::Entry* Lookup(std::string_view word) {
@@ -155,6 +170,10 @@ int TJDRtfReader::ReadAll() {
     cellCount_ = curCell_ = runStart_ = 0;
     footnote_ = nullptr;
     rtfCode_ = false;
+    emptyParOwnWords_ = false;
+    uc_ = 1;
+    ucSkip_ = 0;
+    shppictSeen_ = false;
     bool seenBrace = false;
     std::uint32_t count = 0;
 
@@ -169,6 +188,16 @@ int TJDRtfReader::ReadAll() {
         if (special_ == 3) {  // inside the quotes of a linked picture's name
             if (c == '"') {
                 special_ = 0;
+                continue;
+            }
+            if (c == '}' || picFile_.size() >= kMaxPictureName) {
+                // No closing quote: the name ends here and the read reports it;
+                // the group end (or what follows) is read as usual.
+                special_ = 0;
+                picFileBad_ = true;
+                if (result_ == 0) result_ = kReadBadPictureName;
+                if (c != '}') continue;
+                UngetChar();
                 continue;
             }
             if (c == '\\') {
@@ -196,6 +225,7 @@ int TJDRtfReader::ReadAll() {
             }
             continue;
         }
+        if (ucSkip_ > 0 && SkipFallback(c)) continue;
         if (dest_ == 4 && HexValue(c) >= 0) {
             CharRoutine(c);
             continue;
@@ -213,7 +243,7 @@ int TJDRtfReader::ReadAll() {
                 done_ = true;
                 break;
             }
-            stack_.push_back(SaveRecord{attr_, ps_, dest_, special_, tabsInherited_, inTable_});
+            stack_.push_back(SaveRecord{attr_, ps_, dest_, special_, tabsInherited_, inTable_, uc_});
             break;
         case '}': {
             if (stack_.empty()) {
@@ -226,7 +256,12 @@ int TJDRtfReader::ReadAll() {
             // the words given for it, then the state the group end restores
             // (but not the document's outermost state).
             bool emptyPar = dest_ == 0 && par_->lines->Length() == 0 && !par_->lines->next;
-            if (emptyPar && parDirty_) ApplyProps(par_);
+            if (emptyPar && parDirty_) {
+                ApplyProps(par_);
+                // Words given for it count over the state restored after
+                // them: a last empty paragraph gets no later \par to say so.
+                emptyParOwnWords_ = true;
+            }
             std::uint8_t old = dest_;
             const SaveRecord& r = stack_.back();
             attr_ = r.attr;
@@ -235,13 +270,14 @@ int TJDRtfReader::ReadAll() {
             special_ = r.special;
             tabsInherited_ = r.tabsInherited;
             inTable_ = r.inTable;
+            uc_ = r.uc;
             stack_.pop_back();
             hexHigh_ = -1;
             // The restored state holds for the text that follows; the words
             // given inside the group are undone.
             parDirty_ = false;
             restoredDirty_ = true;
-            if (emptyPar && dest_ == 0 && stack_.size() >= 2) ApplyProps(par_);
+            if (emptyPar && dest_ == 0 && stack_.size() >= 2 && !emptyParOwnWords_) ApplyProps(par_);
             if (old != dest_) {
                 if (old == 4) EndPicture();
                 else if (old == 5) EndLinkedPicture();
@@ -262,8 +298,11 @@ int TJDRtfReader::ReadAll() {
             break;
         case '"':
             if (dest_ == 5) {
-                special_ = 3;
-                picFile_.clear();
+                if (!picFileQuoted_) {
+                    special_ = 3;
+                    picFileQuoted_ = true;
+                    picFile_.clear();
+                }
                 break;
             }
             CharRoutine(c);
@@ -295,6 +334,38 @@ void TJDRtfReader::HandleRtfCodeByte(int c) {
         return;
     }
     InsertCharacter(c);
+}
+
+// Drops one byte of the fallback text that follows a \u character; true when
+// `c` was consumed. A fallback character is a byte, a \'hh pair or a control
+// word; a group brace ends the fallback.
+bool TJDRtfReader::SkipFallback(int c) {
+    if (c == '{' || c == '}') {
+        ucSkip_ = 0;
+        return false;
+    }
+    if (c == '\r' || c == '\n') return true;
+    --ucSkip_;
+    if (c != '\\') return true;
+    int d = GetChar();
+    if (d < 0) return true;
+    if (d == '\'') {
+        for (int i = 0; i < 2; ++i)
+            if (int h = GetChar(); h >= 0 && HexValue(h) < 0) {
+                UngetChar();
+                break;
+            }
+        return true;
+    }
+    if (!((d >= 'a' && d <= 'z') || (d >= 'A' && d <= 'Z'))) {
+        if (d == '{' || d == '}' || d == '\\') return true;  // an escaped literal counts as one character
+        return true;
+    }
+    while ((d >= 'a' && d <= 'z') || (d >= 'A' && d <= 'Z')) d = GetChar();
+    if (d == '-') d = GetChar();
+    while (d >= '0' && d <= '9') d = GetChar();
+    if (d >= 0 && d != ' ') UngetChar();
+    return true;
 }
 
 // Reads a control word or symbol after "\"; -1 when the input ends at once.
@@ -392,6 +463,7 @@ void TJDRtfReader::SetDestination(int handler) {
         }
         StartPicture();
         picFile_.clear();
+        picFileQuoted_ = picFileBad_ = false;
         dest_ = 5;
         break;
     case 4:
@@ -418,13 +490,27 @@ void TJDRtfReader::SetDestination(int handler) {
             break;
         }
         TJDCharAttr& a = line_->attrs.back();
-        footnote_ = model_->AddFootnote(line_->text.back(), 0);
+        try {
+            footnote_ = model_->AddFootnote(line_->text.back(), 0);
+        } catch (const ERichTextError&) {
+            result_ = kReadTooManyObjects;
+            done_ = true;
+            dest_ = 1;
+            break;
+        }
         a.tag = footnote_->id;
         a.style = static_cast<std::uint16_t>((a.style | kStyleFootnote) & ~kStyleSuper);
         footnoteMarkSkipped_ = false;
         dest_ = 9;
         break;
     }
+    case 12:  // \shppict: its picture is read where the group stands
+        shppictSeen_ = true;
+        break;
+    case 13:  // \nonshppict: the same picture again, for readers without the first
+        if (shppictSeen_) dest_ = 1;
+        shppictSeen_ = false;
+        break;
     default:  // \field: its text is read as ordinary text
         break;
     }
@@ -613,7 +699,7 @@ void TJDRtfReader::Property(int handler, std::int32_t n) {
         break;
     case 4:
         if (!inTable_) {
-            ps_.left = std::max(n, 0);
+            ps_.left = std::clamp(n, 0, kMaxIndent);
             ps_.first = pendingFi_;
             pendingFi_ = 0;
             paraWord();
@@ -623,20 +709,20 @@ void TJDRtfReader::Property(int handler, std::int32_t n) {
         // Stored as written: the writer puts the stored value back, so a
         // save and reload keeps the indent.
         if (!inTable_) {
-            ps_.right = std::max(n, 0);
+            ps_.right = std::clamp(n, 0, kMaxIndent);
             paraWord();
         }
         break;
     case 6:
         if (!inTable_) {
-            ps_.first = n;
-            pendingFi_ = n;
+            ps_.first = std::clamp(n, -kMaxIndent, kMaxIndent);
+            pendingFi_ = ps_.first;
             paraWord();
         }
         break;
-    case 41: ps_.spaceBefore = n; paraWord(); break;
-    case 43: ps_.spaceAfter = n; paraWord(); break;
-    case 42: ps_.lineSpacing = n; paraWord(); break;
+    case 41: ps_.spaceBefore = std::clamp(n, 0, kMaxSpacing); paraWord(); break;
+    case 43: ps_.spaceAfter = std::clamp(n, 0, kMaxSpacing); paraWord(); break;
+    case 42: ps_.lineSpacing = std::clamp(n, -kMaxSpacing, kMaxSpacing); paraWord(); break;
     case 21: ps_.alignment = static_cast<std::uint8_t>(n & 3); paraWord(); break;
     case 10: if (!keepHeader) h.pageWidth = n; break;
     case 11: if (!keepHeader) h.pageHeight = n; break;
@@ -819,6 +905,23 @@ void TJDRtfReader::Property(int handler, std::int32_t n) {
             paraWord();
         }
         break;
+    case 82: {
+        // The Windows-1252 byte of the character when there is one (and its
+        // fallback is dropped), else the fallback text is read instead.
+        std::int32_t cp = n < 0 ? n + 65536 : n;
+        int b = cp > 0 ? plat::UnicodeToAnsiChar(static_cast<char32_t>(cp)) : -1;
+        if (b > 0) {
+            CharRoutine(b);
+            ucSkip_ = uc_;
+        }
+        break;
+    }
+    case 83: uc_ = std::clamp(n, 0, 16); break;
+    case 84:
+        if (!text) break;
+        inTable_ = false;
+        EndRtfParagraph();
+        break;
     case 56: picKind_ = 2; break;
     case 57: picKind_ = 1; break;
     case 58:
@@ -865,7 +968,7 @@ void TJDRtfReader::ApplyProps(TParagraph* p) {
 void TJDRtfReader::EndRtfParagraph() {
     TParagraph* p = par_;
     ApplyProps(p);
-    parDirty_ = restoredDirty_ = false;
+    parDirty_ = restoredDirty_ = emptyParOwnWords_ = false;
     p->state |= kParNeedsLayout;
     TParagraph* np = model_->NewParagraph(p);
     np->firstIndent = p->IsCell() ? ps_.first : p->firstIndent;
@@ -1003,11 +1106,22 @@ void TJDRtfReader::EndPicture() {
         // it came rather than having a metafile header written over it.
         g = std::make_shared<plat::TRawGraphic>(plat::TGraphicKind::Unknown, std::move(bytes), picW_, picH_);
     }
-    TJDObjectRecord* rec = model_->AddObject(g, 0);
+    TJDObjectRecord* rec = AddObjectOrStop(g);
+    if (!rec) return;
     rec->width = Scaled(picWGoal_, picScaleX_);
     rec->height = Scaled(picHGoal_, picScaleY_);
     if (line_->Length() >= kMaxLineLength) line_ = model_->NewLineAfter(par_, line_);
     model_->AppendObjectChar(line_, attr_, *rec);
+}
+
+TJDObjectRecord* TJDRtfReader::AddObjectOrStop(std::shared_ptr<plat::TGraphic> g) {
+    try {
+        return model_->AddObject(std::move(g), 0);
+    } catch (const ERichTextError&) {
+        result_ = kReadTooManyObjects;
+        done_ = true;
+        return nullptr;
+    }
 }
 
 void TJDRtfReader::EndLinkedPicture() {
@@ -1017,18 +1131,21 @@ void TJDRtfReader::EndLinkedPicture() {
     if (name.size() >= 2 && name.front() == '"' && name.back() == '"') name = name.substr(1, name.size() - 2);
     TJDObjectRecord* rec = model_->FindObjectByName(name);
     if (!rec) {
-        rec = model_->AddObject(nullptr, 0);
+        rec = AddObjectOrStop(nullptr);
+        if (!rec) return;
         rec->fileName = name;
     }
     rec->linked = true;
     rec->width = Scaled(picWGoal_, picScaleX_);
     rec->height = Scaled(picHGoal_, picScaleY_);
-    if (!rec->object && !model_->services.OnProvideObject && !name.empty()) {
-        // Names are Windows paths in any letter case; the path layer finds the file.
+    if (!rec->object && !model_->services.OnProvideObject && !name.empty() && !picFileBad_) {
+        // Names are Windows paths in any letter case; the path layer finds the
+        // file. Only ordinary files of a bounded size are read.
         std::unique_ptr<plat::TGraphic> g = plat::LoadGraphicFile(plat::NativePath(name));
         if (!g && !pictureBaseDir.empty() && !plat::IsAbsolutePath(name))
             g = plat::LoadGraphicFile(plat::NativePath(plat::JoinPath(pictureBaseDir, name)));
         if (g) rec->object = std::move(g);
+        else missingPictures.push_back(name);
     }
     if (line_->Length() >= kMaxLineLength) line_ = model_->NewLineAfter(par_, line_);
     model_->AppendObjectChar(line_, attr_, *rec);

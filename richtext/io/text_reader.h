@@ -18,6 +18,8 @@ enum : int {
     kReadBadHex = 11,           // a non-hex digit after \'
     kReadEndInControl = 12,     // the input ended right after a backslash
     kReadTooDeep = 13,          // groups nested deeper than kMaxGroupDepth
+    kReadBadPictureName = 14,   // a linked picture's quoted name has no closing quote
+    kReadTooManyObjects = 15,   // every footnote or object number is taken
 };
 
 class TJDTextReader {
@@ -75,12 +77,20 @@ class TJDRtfReader : public TJDTextReader {
 public:
     static constexpr int kMaxGroupDepth = 10000;
     static constexpr int kMaxCells = 50;
+    // Paragraph spacing and indents are bounded when read (twips, 10 m), so
+    // that layout arithmetic stays far from overflow.
+    static constexpr std::int32_t kMaxSpacing = 31680;
+    static constexpr std::int32_t kMaxIndent = 31680 * 4;
+    static constexpr std::size_t kMaxPictureName = 255;
 
     struct Entry;  // one control word of the table
 
     // Folder (system text or native) tried for linked pictures whose name
     // does not resolve as given.
     std::string pictureBaseDir;
+    // Linked pictures named by the document that could not be read (missing,
+    // not an ordinary file, or too large); their objects stay empty.
+    std::vector<std::string> missingPictures;
 
 protected:
     int ReadAll() override;
@@ -100,9 +110,12 @@ private:
         ParaState para;
         std::uint8_t dest, special;
         bool tabsInherited, inTable;
+        std::int32_t uc;
     };
     void CharRoutine(int ch);
     int ControlWord();
+    bool SkipFallback(int c);
+    TJDObjectRecord* AddObjectOrStop(std::shared_ptr<plat::TGraphic> g);
     void Dispatch(const Entry* e, bool hasNum, std::int32_t num);
     void SetDestination(int handler);
     void Property(int handler, std::int32_t n);
@@ -122,6 +135,7 @@ private:
     std::int32_t pendingFi_ = 0;
     bool parDirty_ = false;          // paragraph words since the last \par
     bool restoredDirty_ = false;     // a group end restored the paragraph state
+    bool emptyParOwnWords_ = false;  // an empty paragraph took words given for it inside a group
     bool firstBorderAfterPar_ = false;
     bool tabsInherited_ = false;
     std::uint8_t tabKind_ = 0;
@@ -157,6 +171,11 @@ private:
     std::string picBytes_;
     int picHigh_ = -1;
     std::string picFile_;
+    bool picFileQuoted_ = false;  // the name's opening quote was read
+    bool picFileBad_ = false;     // the name had no closing quote
+    bool shppictSeen_ = false;
+    std::int32_t uc_ = 1;      // fallback bytes after a \u character (\uc)
+    std::int32_t ucSkip_ = 0;  // fallback bytes still to drop
 
     TJDFootnote* footnote_ = nullptr;
     bool footnoteMarkSkipped_ = false;

@@ -619,15 +619,40 @@ void TJDRTFText::SetResolution(std::int32_t resX, std::int32_t resY) {
 
 // --- objects and footnotes ------------------------------------------------
 
+namespace {
+// The next free 16-bit number from a running counter: the counter moves on
+// while it can; once it reaches the top, the numbers freed since are searched.
+// Zero when every number in [low, high] is taken.
+template <class Used>
+std::uint16_t NextFreeNumber(std::uint32_t& counter, std::uint32_t low, std::uint32_t high, Used used) {
+    if (counter < low) counter = low;
+    if (counter <= high) return static_cast<std::uint16_t>(counter++);
+    std::vector<bool> taken(high - low + 1);
+    used([&](std::uint32_t v) {
+        if (v >= low && v <= high) taken[v - low] = true;
+    });
+    for (std::uint32_t v = low; v <= high; ++v)
+        if (!taken[v - low]) return static_cast<std::uint16_t>(v);
+    return 0;
+}
+}  // namespace
+
 TJDObjectRecord* TJDRTFText::AddObject(std::shared_ptr<plat::TGraphic> object, std::uint16_t tag) {
     auto rec = std::make_unique<TJDObjectRecord>();
-    std::uint16_t maxId = 0, maxTag = 1999;
-    for (const auto& o : objects_) {
-        maxId = std::max(maxId, o->id);
-        if (o->tag != 0xFFFF) maxTag = std::max(maxTag, o->tag);
+    rec->id = NextFreeNumber(nextObjectId_, 1, 0xFFFF, [&](auto mark) {
+        for (const auto& o : objects_) mark(o->id);
+    });
+    if (rec->id == 0) throw ERichTextError(kTooManyObjectsText);
+    if (tag == 0xFFFF) {
+        rec->tag = NextFreeNumber(nextObjectTag_, 2000, 0xFFFE, [&](auto mark) {
+            for (const auto& o : objects_) mark(o->tag);
+        });
+        if (rec->tag == 0) throw ERichTextError(kTooManyObjectsText);
+    } else {
+        rec->tag = tag;
+        // Tags given by the caller move the counter past them, as numbering from the largest did.
+        if (tag >= 2000 && tag != 0xFFFF) nextObjectTag_ = std::max<std::uint32_t>(nextObjectTag_, tag + 1u);
     }
-    rec->id = static_cast<std::uint16_t>(maxId + 1);
-    rec->tag = tag == 0xFFFF ? static_cast<std::uint16_t>(maxTag + 1) : tag;
     rec->object = std::move(object);
     if (!rec->object && tag != 0xFFFF && services.OnProvideObject)
         services.OnProvideObject(services.sender, rec->tag ? rec->tag : rec->id, rec->object);
@@ -666,19 +691,27 @@ void TJDRTFText::RemoveUnmarkedObjects() {
 
 TJDFootnote* TJDRTFText::AddFootnote(char mark, std::int32_t number) {
     auto f = std::make_unique<TJDFootnote>();
-    std::uint16_t maxId = 0;
-    for (const auto& x : footnotes_) maxId = std::max(maxId, x->id);
-    f->id = static_cast<std::uint16_t>(maxId + 1);
+    f->id = NextFreeNumber(nextFootnoteId_, 1, 0xFFFF, [&](auto use) {
+        for (const auto& x : footnotes_) use(x->id);
+    });
+    if (f->id == 0) throw ERichTextError(kTooManyFootnotesText);
     f->mark = mark;
     f->number = number;
+    footnoteIndex_[f->id] = f.get();
     footnotes_.push_back(std::move(f));
     return footnotes_.back().get();
 }
 
 TJDFootnote* TJDRTFText::FindFootnote(std::uint16_t id) const {
-    for (const auto& f : footnotes_)
-        if (id == 0 || f->id == id) return f.get();
-    return nullptr;
+    if (id == 0) return footnotes_.empty() ? nullptr : footnotes_.front().get();
+    auto it = footnoteIndex_.find(id);
+    return it == footnoteIndex_.end() ? nullptr : it->second;
+}
+
+void TJDRTFText::ClearFootnotes() {
+    footnotes_.clear();
+    footnoteIndex_.clear();
+    nextFootnoteId_ = 1;
 }
 
 int NumberingKind(int listStyle) {
@@ -705,6 +738,7 @@ int NumberingPrefix(const TParagraph* par) {
 }
 
 void TJDRTFText::RemoveFootnote(std::uint16_t id) {
+    footnoteIndex_.erase(id);
     std::erase_if(footnotes_, [id](const auto& f) { return f->id == id; });
 }
 

@@ -9,6 +9,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "richtext/model/jd_txt_def.h"
@@ -240,7 +241,11 @@ public:
     const std::vector<std::unique_ptr<TJDObjectRecord>>& Objects() const { return objects_; }
     TJDFootnote* AddFootnote(char mark, std::int32_t number);
     TJDFootnote* FindFootnote(std::uint16_t id) const;
-    void ClearFootnotes() { footnotes_.clear(); }
+    // Footnote ids and object ids/tags come from running counters; when all
+    // 16-bit numbers are taken, adding raises ERichTextError with these texts.
+    static constexpr const char* kTooManyFootnotesText = "Too many footnotes";
+    static constexpr const char* kTooManyObjectsText = "Too many objects";
+    void ClearFootnotes();
     void RemoveFootnote(std::uint16_t id);
     const std::vector<std::unique_ptr<TJDFootnote>>& Footnotes() const { return footnotes_; }
 
@@ -274,6 +279,8 @@ private:
     TParagraph* first_ = nullptr;
     std::vector<std::unique_ptr<TJDObjectRecord>> objects_;
     std::vector<std::unique_ptr<TJDFootnote>> footnotes_;
+    std::unordered_map<std::uint16_t, TJDFootnote*> footnoteIndex_;
+    std::uint32_t nextFootnoteId_ = 1, nextObjectId_ = 1, nextObjectTag_ = 2000;
     std::vector<std::pair<int, std::string>> names_;
 };
 

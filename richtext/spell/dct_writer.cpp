@@ -76,7 +76,22 @@ std::vector<std::string> WordsFromUtf8Lines(const std::string& text, DctWordFilt
                 ++i;
             }
             if (i == start) continue;
+            std::string original = ansi.substr(start, i - start);
+            if (original.size() >= 2 && original[original.size() - 2] == '\'' &&
+                (original.back() == 's' || original.back() == 'S'))
+                original.resize(original.size() - 2);  // "NASA's" is the abbreviation "NASA"
+            // Abbreviations written in capitals ("UN", "WI") and single
+            // letters other than "a" and "I" are no words of the language;
+            // as dictionary words they would only make nonsense splits.
+            bool capitals = original.size() >= 2 && std::all_of(original.begin(), original.end(), [](char ch) {
+                unsigned char u = static_cast<unsigned char>(ch);
+                return !plat::IsCharAlpha(u) || plat::IsCharUpper(u);
+            }) && std::any_of(original.begin(), original.end(), [](char ch) { return plat::IsCharAlpha(static_cast<unsigned char>(ch)); });
             std::string part = plat::AnsiLowerCase(ansi.substr(start, i - start));
+            if (capitals || (part.size() == 1 && part != "a" && part != "i")) {
+                ++st.skipped;
+                continue;
+            }
             if (part.size() >= 2 && part.compare(part.size() - 2, 2, "'s") == 0) part.resize(part.size() - 2);
             std::string oem;
             for (char ch : part) {

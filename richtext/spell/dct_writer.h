@@ -12,13 +12,14 @@ namespace spell {
 struct DctWordFilterStats {
     std::size_t lines = 0;     // lines read
     std::size_t words = 0;     // distinct words kept
-    std::size_t skipped = 0;   // parts refused (letters outside CP437, too long, digits only)
+    std::size_t skipped = 0;   // parts refused (see WordsFromUtf8Lines)
 };
 
 // Turns UTF-8 word-list lines into dictionary words: each line is split at
 // characters that separate words in text (so "peut-être" gives "peut" and
 // "être"); each part is lower-cased and converted to OEM (CP437); parts with
-// letters outside CP437, of more than 50 characters or of digits only are
+// letters outside CP437, of more than 50 characters or of digits only, single
+// letters other than "a" and "i", and abbreviations written in capitals are
 // skipped; a possessive "'s" is removed (the checker drops it before a look-up,
 // so "dog's" needs only "dog"). The result is sorted and without duplicates.
 std::vector<std::string> WordsFromUtf8Lines(const std::string& text, DctWordFilterStats* stats = nullptr);

@@ -47,6 +47,18 @@ std::string LowerAscii(std::string_view s) {
     return r;
 }
 
+std::string FoldWord(std::string_view oem) {
+    // The capitals with accents of the OEM code page and their small letters
+    // (Ç Ü É Ä Å Æ Ö Ñ), as the dictionary builder lower-cases its words.
+    static constexpr unsigned char kCapital[] = {0x80, 0x9A, 0x90, 0x8E, 0x8F, 0x92, 0x99, 0xA5};
+    static constexpr unsigned char kSmall[] = {0x87, 0x81, 0x82, 0x84, 0x86, 0x91, 0x94, 0xA4};
+    std::string r = LowerAscii(oem);
+    for (char& c : r)
+        for (std::size_t k = 0; k < sizeof kCapital; ++k)
+            if (static_cast<unsigned char>(c) == kCapital[k]) c = static_cast<char>(kSmall[k]);
+    return r;
+}
+
 // --- TWordList ---------------------------------------------------------------
 
 bool TWordList::Contains(std::string_view w) const {
@@ -269,7 +281,7 @@ void TDictionary::OpenExclusionList(const std::string& FileName) {
 }
 
 bool TDictionary::IsWord(std::string_view word) {
-    std::string w = LowerAscii(CutWord(word));
+    std::string w = FoldWord(CutWord(word));
     if (w.size() >= 2 && w.compare(w.size() - 2, 2, "'s") == 0) w.resize(w.size() - 2);
     if (ExclusionWords && ExclusionWords->Contains(w)) return false;
     if (!w.empty() && UserWords.Contains(w)) return true;
@@ -280,7 +292,7 @@ bool TDictionary::IsWord(std::string_view word) {
 
 void TDictionary::AddWord(std::string_view word) {
     if (IsWord(word)) return;
-    std::string w = LowerAscii(CutWord(word));
+    std::string w = FoldWord(CutWord(word));
     if (w.empty()) return;
     UserWords.Add(w);
     UserModified = true;

@@ -50,8 +50,11 @@ inline unsigned char EntryLetter(std::uint32_t e) { return static_cast<unsigned 
 
 // Cuts a word to the 50 characters a word variable holds.
 std::string CutWord(std::string_view s);
-// Lower-cases ASCII letters only, as the dictionary compares words.
+// Lower-cases ASCII letters only, as word lists compare words.
 std::string LowerAscii(std::string_view s);
+// Lower-cases an OEM word as dictionary words are: ASCII letters and the
+// code page's capitals with accents ("École" looks up "école").
+std::string FoldWord(std::string_view oem);
 
 // A sorted list of words without duplicates, compared without regard to
 // ASCII letter case.

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <vector>
 
 #include "platform/core/codepage.h"
 
@@ -116,6 +117,25 @@ std::int16_t Similarity(std::string_view word, std::string_view candidate) {
     return static_cast<std::int16_t>(r.Total * 100 / (la + lb));
 }
 
+int EditDistance(std::string_view a, std::string_view b) {
+    a = a.substr(0, std::min(a.size(), kMaxWordLength));
+    b = b.substr(0, std::min(b.size(), kMaxWordLength));
+    const std::size_t n = a.size(), m = b.size();
+    std::vector<int> d((n + 1) * (m + 1));
+    auto at = [&](std::size_t i, std::size_t j) -> int& { return d[i * (m + 1) + j]; };
+    for (std::size_t i = 0; i <= n; ++i) at(i, 0) = static_cast<int>(2 * i);
+    for (std::size_t j = 0; j <= m; ++j) at(0, j) = static_cast<int>(2 * j);
+    for (std::size_t i = 1; i <= n; ++i)
+        for (std::size_t j = 1; j <= m; ++j) {
+            int best = std::min(at(i - 1, j) + 2, at(i, j - 1) + 2);
+            best = std::min(best, at(i - 1, j - 1) + (a[i - 1] == b[j - 1] ? 0 : 2));
+            if (i > 1 && j > 1 && a[i - 1] == b[j - 2] && a[i - 2] == b[j - 1])
+                best = std::min(best, at(i - 2, j - 2) + 1);
+            at(i, j) = best;
+        }
+    return at(n, m);
+}
+
 unsigned char UpperChar(unsigned char c) { return Tables().upper[c]; }
 
 std::string UpperWord(std::string_view s) {
@@ -145,12 +165,14 @@ void TSuggestList::TryAdd(std::string_view word, std::string_view candidate) {
     auto* s = new TSuggestion;
     s->Word = CutWord(candidate);
     s->Score = Similarity(word, candidate);
+    s->Distance = static_cast<std::int16_t>(EditDistance(word, candidate));
     if (!First) {
         Append(s);
         return;
     }
     for (TLinkedListNode* n = First; n; n = n->Next) {
-        if (static_cast<TSuggestion*>(n)->Score < s->Score) {
+        auto* o = static_cast<TSuggestion*>(n);
+        if (o->Score < s->Score || (o->Score == s->Score && o->Distance > s->Distance)) {
             InsertBefore(n, s);
             if (Count > MaxCount) Delete(Last);
             return;
@@ -228,12 +250,17 @@ void FinishSuggestions(std::string_view word, std::vector<std::string>& list) {
 
 std::vector<std::string> TDictionary::Suggest(std::string_view word, std::uint16_t MaxCount) {
     std::vector<std::string> result;
-    std::string w = LowerAscii(CutWord(word));
+    std::string w = FoldWord(CutWord(word));
     if (MaxCount == 0 || w.empty()) return result;
 
+    // A split only into words of two letters or more ("a" and "i" aside):
+    // single letters would make a split of nearly every misspelling.
+    auto wordPart = [this](const std::string& part) {
+        return (part.size() >= 2 || part == "a" || part == "i") && IsWord(part);
+    };
     for (std::size_t i = 1; i < w.size() && result.size() < MaxCount; ++i) {
         std::string head = w.substr(0, i), tail = w.substr(i);
-        if (IsWord(head) && IsWord(tail)) result.push_back(head + " " + tail);
+        if (wordPart(head) && wordPart(tail)) result.push_back(head + " " + tail);
     }
     if (result.size() < MaxCount) {
         // Clamped, not wrapped, to the list's byte-sized limit.
@@ -255,7 +282,7 @@ std::vector<std::string> TDictionary::Suggest(std::string_view word, std::uint16
 std::vector<std::string> TDictionary::CompleteWord(std::string_view prefix, std::uint16_t MaxCount) {
     std::vector<std::string> result;
     if (MaxCount == 0) return result;
-    std::string p = LowerAscii(AnsiToOemWord(prefix));
+    std::string p = FoldWord(AnsiToOemWord(prefix));
     for (TLinkedListNode* f = Files.First; f && result.size() < MaxCount; f = f->Next) {
         auto* file = static_cast<TDCTFile*>(f);
         std::uint32_t index = 1;

@@ -32,9 +32,16 @@ class TSuggestion : public TLinkedListNode {
 public:
     std::string Word;
     std::int16_t Score = 0;
+    std::int16_t Distance = 0;  // EditDistance to the misspelt word
 };
 
-// Candidates in descending score; equal scores keep the order of arrival.
+// Edit distance in which inserting, deleting or replacing a letter costs 2
+// and swapping two neighbouring letters costs 1: "teh" is nearer to "the"
+// than to "ten".
+int EditDistance(std::string_view a, std::string_view b);
+
+// Candidates in descending score; equal scores go by the smaller edit
+// distance, then keep the order of arrival.
 class TSuggestList : public TLinkedList {
 public:
     std::uint8_t MaxCount = 0;

@@ -21,6 +21,7 @@ void TJDRTFTextInput::InputString(const std::string& text) {
     if (readOnly || formattingAll_ || !FirstParagraph() || !cursor.line) return;
     TJDEngineServices::Call(services.CaretHideCallback);
     InputRunning = true;
+    lastBroken_ = {};  // only what this input breaks is redrawn from it
     int hint = 0;
     try {
         for (char c : text) {
@@ -44,7 +45,14 @@ void TJDRTFTextInput::InputString(const std::string& text) {
         } else if (hint == 3) {
             RepaintWindow();
         } else if (hint >= 1 && cursor.par) {
-            for (TLine* l = cursor.par->lines; l; l = l->next)
+            // The lines broken again are all that can have changed.
+            TLine* from = cursor.par->lines;
+            TLine* to = nullptr;
+            if (lastBroken_.par == cursor.par && lastBroken_.first) {
+                from = lastBroken_.first;
+                to = lastBroken_.last->next;
+            }
+            for (TLine* l = from; l != to; l = l->next)
                 if (hint == 2 || (l->flags & kLineChanged)) Redraw(cursor.par, l);
         }
         ScrollToCursor();
@@ -95,16 +103,15 @@ int TJDRTFTextInput::TypeChar(unsigned char c) {
         return 0;
     if (!ProtectionTest(par, nullptr, 0, false)) return 0;  // protected paragraph
     if (RichText() && (currentAttr.style & kStyleHidden) && !EditHidden && !KeepCurrentAttr) return 0;
-    int off = OffsetInPar(par, line, cursor.pos);
     ReplaceInLine(line, cursor.pos, 0, std::string(1, static_cast<char>(c)), &currentAttr);
     if (par->numbering) FullReformatPending = true;
-    int measured = MeasureParagraph(par);
     int oldLeft = LeftOffset;
-    int broken = BreakParagraph(par);
-    // The cursor stands after the new character.
-    int after = off + 1;
-    TLine* l = LineAtOffset(par, after);
-    cursor = {par, l, after};
+    int measured = 0;
+    // The cursor stands after the new character; breaking the lines again
+    // carries it to the line that character lands on.
+    cursor = {par, line, cursor.pos + 1};
+    // Only the lines around the typed character are laid out again.
+    int broken = RelayoutEditedLine(par, line, measured);
     if (broken == 3 || measured == kMeasuredNextEmpty || c == kLineFeed) {
         Paginate();
         return 3;
@@ -168,27 +175,22 @@ int TJDRTFTextInput::TypeDelete() {
     TParagraph* par = cursor.par;
     TLine* line = cursor.line;
     if (par->numbering) FullReformatPending = true;
-    int off = OffsetInPar(par, line, cursor.pos);
-    int len = ParagraphLength(par);
-    if (off < len) {
-        // The character at the cursor may sit on the next line when the cursor is at a line end.
-        int o = off;
-        TLine* l = par->lines;
-        while (l && o >= l->Length()) {
-            o -= l->Length();
-            l = l->next;
-        }
-        if (!l || !ProtectionTest(par, l, o, false)) return 0;
+    // The character at the cursor may sit on the next line when the cursor is at a line end.
+    int o = std::max(cursor.pos, 0);
+    TLine* l = line;
+    while (l && o >= l->Length()) {
+        o -= l->Length();
+        l = l->next;
+    }
+    if (l) {
+        if (!ProtectionTest(par, l, o, false)) return 0;
         ReplaceInLine(l, o, 1, std::string(), nullptr);
-        int oldH = 0;
-        for (TLine* x = par->lines; x; x = x->next) oldH += x->height;
-        int measured = MeasureParagraph(par);
-        int newH = 0;
-        for (TLine* x = par->lines; x; x = x->next) newH += x->height;
-        int broken = BreakParagraph(par);
-        TLine* cl = LineAtOffset(par, off);
-        cursor = {par, cl, off};
-        if (newH != oldH || measured == kMeasuredNextEmpty || broken == 3) {
+        // Only the lines around the deleted character are laid out again;
+        // breaking them carries the cursor along.
+        cursor = {par, l, o};
+        int measured = 0;
+        int broken = RelayoutEditedLine(par, l, measured);
+        if (measured == kMeasuredNextEmpty || broken == 3) {
             Paginate();
             return 3;
         }
@@ -202,6 +204,7 @@ int TJDRTFTextInput::TypeDelete() {
         par->flags = 0;
         return 3;
     }
+    int off = OffsetInPar(par, line, cursor.pos);
     if (!JoinAtParagraphEnd(par)) return 0;
     // One paragraph less: the numbers below move up.
     if (AnyNumbered()) FullReformatPending = true;

@@ -9,7 +9,8 @@ namespace {
 std::int32_t MulDiv(std::int64_t a, std::int64_t b, std::int64_t c) {
     if (c == 0) return 0;
     std::int64_t p = a * b, h = (c > 0 ? c : -c) / 2;
-    return static_cast<std::int32_t>(((p >= 0) == (c > 0)) ? (p + h) / c : (p - h) / c);
+    std::int64_t q = ((p >= 0) == (c > 0)) ? (p + h) / c : (p - h) / c;
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(q, INT32_MIN, INT32_MAX));
 }
 bool IsRightOrCentre(const TParagraph* p) { return p->alignment == 1 || p->alignment == 2; }
 
@@ -21,7 +22,8 @@ bool IsRightOrCentre(const TParagraph* p) { return p->alignment == 1 || p->align
 // follows the window under word wrap.
 int TJDRTFTextPaint::TextWidthTwips() const {
     const TTextHeader& h = Header();
-    if (h.resolutionX <= 0) return h.pageWidth - h.marginLeft - h.marginRight;
+    if (h.resolutionX <= 0)
+        return static_cast<int>(std::clamp<std::int64_t>(static_cast<std::int64_t>(h.pageWidth) - h.marginLeft - h.marginRight, INT32_MIN, INT32_MAX));
     return MulDiv(h.textWidth, 1440, h.resolutionX);
 }
 
@@ -31,32 +33,32 @@ int TJDRTFTextPaint::LeftIndentPixels(const TParagraph* par, const TLine* line) 
 
 int TJDRTFTextPaint::IndentPixels(const TParagraph* par, bool first) const {
     const TTextHeader& h = Header();
-    int spacing = (par->border & kBorderOn) ? MulDiv(BorderSpacingNibble(par->border), 567, 10) : 0;
+    std::int64_t spacing = (par->border & kBorderOn) ? MulDiv(BorderSpacingNibble(par->border), 567, 10) : 0;
     if (par->IsCell() && par->cellWidth) {
-        int tw = TextWidthTwips();
-        int twips = (tw - par->rightIndent - par->leftIndent) * par->cellStart / 255 + par->leftIndent + spacing;
+        std::int64_t tw = TextWidthTwips();
+        std::int64_t twips = (tw - par->rightIndent - par->leftIndent) * par->cellStart / 255 + par->leftIndent + spacing;
         return MulDiv(twips, h.resolutionX, 1440) + 1;
     }
-    int twips = (first ? par->firstIndent : par->leftIndent) + spacing;
+    std::int64_t twips = static_cast<std::int64_t>(first ? par->firstIndent : par->leftIndent) + spacing;
     return MulDiv(twips, h.resolutionX, 1440) + ((par->flags & kParNotFirstCell) ? 0 : 1);
 }
 
 int TJDRTFTextPaint::RightIndentPixels(const TParagraph* par) const {
     const TTextHeader& h = Header();
-    int spacing = (par->border & kBorderOn) ? MulDiv(BorderSpacingNibble(par->border), 567, 10) : 0;
+    std::int64_t spacing = (par->border & kBorderOn) ? MulDiv(BorderSpacingNibble(par->border), 567, 10) : 0;
     if (par->IsCell() && par->cellWidth) {
-        int tw = TextWidthTwips();
-        int right = (par->cellStart + par->cellWidth) * (tw - par->rightIndent - par->leftIndent) / 255 +
-                    par->leftIndent;
+        std::int64_t tw = TextWidthTwips();
+        std::int64_t right = (par->cellStart + par->cellWidth) * (tw - par->rightIndent - par->leftIndent) / 255 +
+                             par->leftIndent;
         return MulDiv(tw - right + spacing, h.resolutionX, 1440);
     }
-    return MulDiv(par->rightIndent + spacing, h.resolutionX, 1440);
+    return MulDiv(static_cast<std::int64_t>(par->rightIndent) + spacing, h.resolutionX, 1440);
 }
 
 int TJDRTFTextPaint::CellLeftPixels(const TParagraph* par) const {
     if (!(par->IsCell() && par->cellWidth)) return 0;
     const TTextHeader& h = Header();
-    int tw = TextWidthTwips();
+    std::int64_t tw = TextWidthTwips();
     return MulDiv((tw - par->rightIndent - par->leftIndent) * par->cellStart / 255 + par->leftIndent,
                   h.resolutionX, 1440);
 }
@@ -130,16 +132,38 @@ int TJDRTFTextPaint::OffsetInPar(const TParagraph* par, const TLine* line, int p
 
 int TJDRTFTextPaint::BreakParagraph(TParagraph* par) {
     if (!par || Locked()) return 0;
+    return BreakLines(par, par->lines, nullptr);
+}
+
+// Breaks the lines from `from` to `to` (nullptr: to the paragraph's end)
+// again. A window that stops before the paragraph's end must come out with
+// its last line where it was (then the lines after it stand as they are);
+// otherwise nothing is changed and -1 is returned, unless `force`: then the
+// window is kept, its last line may be shorter than it could be, and it is
+// marked so that the lines after it are broken again before they are painted.
+int TJDRTFTextPaint::BreakLines(TParagraph* par, TLine* from, TLine* to, bool force) {
     const bool rich = RichText();
     if (!rich) SelectAttrMetrics(nullptr);
+    TLine* const after = to ? to->next : nullptr;
+    const bool atParStart = from == par->lines;
+    const bool atParEnd = after == nullptr;
 
-    // 1. Cursor and selection ends as offsets within the paragraph.
+    // 1. Cursor and selection ends as offsets within the window.
     struct TEnd {
         TTextPos* p;
         int off = -1;
     } ends[3] = {{&cursor}, {&selStart}, {&selEnd}};
-    for (auto& e : ends)
-        if (e.p->par == par && e.p->line) e.off = OffsetInPar(par, e.p->line, e.p->pos);
+    for (auto& e : ends) {
+        if (e.p->par != par || !e.p->line) continue;
+        int off = 0;
+        for (TLine* l = from; l != after; l = l->next) {
+            if (l == e.p->line) {
+                e.off = off + std::max(e.p->pos, 0);
+                break;
+            }
+            off += l->Length();
+        }
+    }
 
     // The old lines as one stream; what the comparison needs of them is kept aside.
     struct TOldLine {
@@ -149,21 +173,22 @@ int TJDRTFTextPaint::BreakParagraph(TParagraph* par) {
     std::vector<TOldLine> oldLines;
     std::string st;
     std::vector<TJDCharAttr> sa;
-    bool anySelected = false;
+    bool anySelected = false, reflowPending = false;
     int oldHeight = 0;
-    const std::uint16_t layoutWord = par->lines->layout;
-    const std::int32_t oldTop = par->lines->top;
+    const std::uint16_t layoutWord = from->layout;
+    const std::int32_t oldTop = from->top;
     const int firstTextHeight = par->lines->textHeight, firstTextAscent = par->lines->textAscent;
-    for (TLine* l = par->lines; l; l = l->next) {
+    for (TLine* l = from; l != after; l = l->next) {
         oldHeight += l->height;
         if (l->selState) anySelected = true;
+        if (l->flags & kLineReflowPending) reflowPending = true;
         long sum = 0;
         if (rich) {
             if (l->attrs.size() < static_cast<std::size_t>(l->Length())) l->attrs.resize(static_cast<std::size_t>(l->Length()), currentAttr);
             for (int k = 0; k < l->Length(); ++k) sum += l->attrs[static_cast<std::size_t>(k)].width;
         }
         oldLines.push_back({static_cast<int>(st.size()), l->Length(), l->height, l->stretchWidth, sum});
-        if (!l->next && st.empty()) {
+        if (!l->next && st.empty() && atParStart) {
             // One line (the usual case): take its buffers over instead of copying.
             st = std::move(l->text);
             if (rich) sa = std::move(l->attrs);
@@ -174,14 +199,15 @@ int TJDRTFTextPaint::BreakParagraph(TParagraph* par) {
     }
     const int n = static_cast<int>(st.size());
     const int blankW = widths_[32];
+    const bool endsInLineFeed = n > 0 && st.back() == '\n';
 
     // 2-5. New lines.
     std::vector<TLine*> fresh;
-    int start = 0;
+    int start = 0, lastStart = 0;
     do {
         auto* nl = new TLine;
         nl->layout = layoutWord;
-        const bool firstLine = fresh.empty();
+        const bool firstLine = fresh.empty() && atParStart;
         int indent = IndentPixels(par, firstLine);
         int avail = Header().textWidth - indent - RightIndentPixels(par);
         if (avail < 1) avail = 16;
@@ -234,7 +260,7 @@ int TJDRTFTextPaint::BreakParagraph(TParagraph* par) {
         }
         if (end <= start) end = start + 1;  // at least one character a line
         if (end > n) end = n;
-        const bool lastLine = end >= n;
+        const bool lastLine = end >= n && atParEnd;
         nl->width = lineWidth;
         if (par->alignment == 3 && blanks >= 2 && (!lastLine || (par->parFlags2 & 0x40))) {
             int room = (gathered + avail - lineWidth) - 6;
@@ -246,22 +272,37 @@ int TJDRTFTextPaint::BreakParagraph(TParagraph* par) {
                 nl->stretchRemainder = room % (blanks - 1);
             }
         }
-        if (start < end) {
+        if (start == 0 && end == n) {
+            // The whole paragraph on one line (the usual case): the buffers move back.
+            nl->text = std::move(st);
+            if (rich) nl->attrs = std::move(sa);
+        } else if (start < end) {
             nl->text.assign(st, static_cast<std::size_t>(start), static_cast<std::size_t>(end - start));
             if (rich) nl->attrs.assign(sa.begin() + start, sa.begin() + end);
         }
         fresh.push_back(nl);
+        lastStart = start;
         start = end;
     } while (start < n);
+    if (!atParEnd && lastStart != oldLines.back().start) {
+        // The window's last line moved: the lines after it would too.
+        if (!force) {
+            for (TLine* l : fresh) delete l;
+            return -1;
+        }
+        reflowPending = true;
+    }
+    if (reflowPending && !atParEnd) fresh.back()->flags |= kLineReflowPending;
+    lastBroken_ = {par, fresh.front(), fresh.back()};
     // A paragraph that ends in a line feed gets an empty line for the cursor.
-    if (n > 0 && st.back() == '\n') {
+    if (endsInLineFeed && atParEnd) {
         auto* nl = new TLine;
         nl->layout = layoutWord;
         fresh.push_back(nl);
     }
     for (std::size_t k = 0; k < fresh.size(); ++k) {
-        fresh[k]->prev = k ? fresh[k - 1] : nullptr;
-        fresh[k]->next = k + 1 < fresh.size() ? fresh[k + 1] : nullptr;
+        fresh[k]->prev = k ? fresh[k - 1] : from->prev;
+        fresh[k]->next = k + 1 < fresh.size() ? fresh[k + 1] : after;
     }
 
     // Heights of the new lines from their characters.
@@ -290,9 +331,11 @@ int TJDRTFTextPaint::BreakParagraph(TParagraph* par) {
     }
 
     // Swap chains.
-    TLine* old = par->lines;
-    par->lines = fresh.front();
-    while (old) {
+    TLine* old = from;
+    if (from->prev) from->prev->next = fresh.front();
+    else par->lines = fresh.front();
+    if (after) after->prev = fresh.back();
+    while (old != after) {
         TLine* nx = old->next;
         delete old;
         old = nx;
@@ -303,10 +346,11 @@ int TJDRTFTextPaint::BreakParagraph(TParagraph* par) {
         auto& e = ends[k];
         if (e.off < 0) continue;
         int off = e.off;
+        std::size_t at = 0;
         TLine* l = fresh.front();
-        while (l->next && (off > l->Length() || (k == 0 && off == l->Length()))) {
+        while (at + 1 < fresh.size() && (off > l->Length() || (k == 0 && off == l->Length()))) {
             off -= l->Length();
-            l = l->next;
+            l = fresh[++at];
         }
         e.p->line = l;
         e.p->pos = std::clamp(off, 0, l->Length());
@@ -316,7 +360,13 @@ int TJDRTFTextPaint::BreakParagraph(TParagraph* par) {
         const TTextPos& a = selReversed ? selEnd : selStart;
         const TTextPos& b = selReversed ? selStart : selEnd;
         bool on = a.par != par;
-        for (TLine* l = fresh.front(); l; l = l->next) {
+        if (a.par == par)  // a selection that starts above the window covers its start
+            for (TLine* l = par->lines; l != fresh.front(); l = l->next)
+                if (l == a.line) on = true;
+        if (b.par == par)
+            for (TLine* l = par->lines; l != fresh.front(); l = l->next)
+                if (l == b.line) on = false;
+        for (TLine* l : fresh) {
             if (a.par == par && l == a.line) on = true;
             if (on) l->selState = 3;
             if (b.par == par && l == b.line) on = false;
@@ -326,12 +376,17 @@ int TJDRTFTextPaint::BreakParagraph(TParagraph* par) {
     // 8. Tops.
     std::int32_t y = oldTop;
     int newHeight = 0;
-    for (TLine* l = fresh.front(); l; l = l->next) {
+    for (TLine* l : fresh) {
         ApplyLineRule(par, l);
         l->top = y;
         y += l->height;
         newHeight += l->height;
     }
+    if (newHeight != oldHeight)
+        for (TLine* l = after; l; l = l->next) {
+            l->top = y;
+            y += l->height;
+        }
 
     // 9. Comparison against the old lines.
     int result = 0;
@@ -340,10 +395,11 @@ int TJDRTFTextPaint::BreakParagraph(TParagraph* par) {
     } else {
         std::size_t k = 0;
         int pos = 0;
-        for (TLine* l = fresh.front(); l; l = l->next, ++k) {
+        for (TLine* l : fresh) {
             if (k >= oldLines.size()) {
                 result = 2;
                 l->flags |= kLineChanged;
+                ++k;
                 continue;
             }
             const TOldLine& o = oldLines[k];
@@ -356,10 +412,71 @@ int TJDRTFTextPaint::BreakParagraph(TParagraph* par) {
                 result = std::max(result, 1);
             }
             pos += l->Length();
+            ++k;
         }
     }
-    par->state &= static_cast<std::uint8_t>(~kParMustBreak);
+    if (atParStart && atParEnd) par->state &= static_cast<std::uint8_t>(~kParMustBreak);
     return result;
+}
+
+// After an edit inside `line`: measures that line and breaks again only the
+// lines around it, widening the window until its last line stands where it
+// stood. Returns what BreakParagraph returns; `measured` gets what
+// MeasureParagraph would.
+int TJDRTFTextPaint::RelayoutEditedLine(TParagraph* par, TLine* line, int& measured) {
+    measured = 0;
+    lastBroken_ = {};
+    if (!par || !line || Locked() || measuringPar_) return 0;
+    int count = 0;
+    for (TLine* l = par->lines; l && count <= kWindowedBreakMinLines; l = l->next) ++count;
+    if (count <= kWindowedBreakMinLines || (par->state & kParNeedsLayout)) {
+        measured = MeasureParagraph(par);
+        return BreakParagraph(par);
+    }
+    {
+        TBusy busy(measuringPar_);
+        if (!RichText()) SelectAttrMetrics(nullptr);
+        // The line keeps its old height until it is broken again, so that
+        // the break sees a taller or lower line as a change of height.
+        const std::uint16_t oldHeight = line->height, oldAscent = line->ascent;
+        MeasureLine(par, line);
+        line->height = oldHeight;
+        line->ascent = oldAscent;
+    }
+    if (!measuringAll_ && par->next && !par->next->lines->next && par->next->lines->Length() == 0) {
+        MeasureParagraph(par->next);
+        measured = kMeasuredNextEmpty;
+    }
+    // Two lines before: what is typed may pull a word back to the line above.
+    TLine* from = line;
+    for (int k = 0; k < 2 && from->prev; ++k) from = from->prev;
+    // A change that runs on through the lines (text of even line lengths can
+    // move every line below) is followed for a screenful or so; the lines
+    // further down are broken again when they come to be painted.
+    for (int ahead = 2;; ahead *= 4) {
+        TLine* to = line;
+        for (int k = 0; k < ahead && to; ++k) to = to->next;
+        bool last = ahead >= kWindowedBreakMaxLines;
+        int r = BreakLines(par, from, to, last);
+        if (r >= 0) return r;
+    }
+}
+
+bool TJDRTFTextPaint::CompletePendingBreaks(int y, int bottom) {
+    bool done = false;
+    for (TParagraph* p = FirstParagraph(); p; p = p->next) {
+        for (TLine* l = p->lines; l; l = l->next) {
+            int top = l->top - TopOffset + topMargin;
+            if (top + l->height + 1 <= y) continue;
+            if (top >= bottom && !(paintOptions_ & poPaintOutside)) return done;
+            if (l->flags & kLineReflowPending) {
+                BreakLines(p, l, nullptr);
+                done = true;
+                break;  // the paragraph's lines were replaced from here on
+            }
+        }
+    }
+    return done;
 }
 
 void TJDRTFTextPaint::BreakAll() {

@@ -9,7 +9,8 @@ namespace {
 std::int32_t MulDiv(std::int64_t a, std::int64_t b, std::int64_t c) {
     if (c == 0) return 0;
     std::int64_t p = a * b, h = (c > 0 ? c : -c) / 2;
-    return static_cast<std::int32_t>(((p >= 0) == (c > 0)) ? (p + h) / c : (p - h) / c);
+    std::int64_t q = ((p >= 0) == (c > 0)) ? (p + h) / c : (p - h) / c;
+    return static_cast<std::int32_t>(std::clamp<std::int64_t>(q, INT32_MIN, INT32_MAX));
 }
 bool IsOn(TThreeState s) { return s == TThreeState::tsTRUE; }
 bool IsOff(TThreeState s) { return s == TThreeState::tsFALSE; }
@@ -24,6 +25,8 @@ TJDRTFTextPaint::~TJDRTFTextPaint() = default;
 
 void TJDRTFTextPaint::SetCanvas(plat::TDevice* canvas) {
     canvas_ = canvas;
+    metricsCache_.clear();  // another device measures differently
+    ForgetFont();
     caret.Enable(canvas);
     caret.ownerHasFocus = [this] { return !services.owner || services.owner->HasFocus(); };
     if (!Locked()) InitDevice();
@@ -41,7 +44,7 @@ void TJDRTFTextPaint::InitDevice() {
     plat::TFontSpec arial{"Arial", 10};
     canvas_->SelectFont(arial);
     cellAHeight_ = canvas_->TextExtent("A").cy;
-    haveFont_ = false;
+    ForgetFont();
     Paginate();
 }
 
@@ -59,7 +62,7 @@ void TJDRTFTextPaint::SetDeviceResolution(int x, int y) {
     TTextHeader& h = Header();
     if (x != h.resolutionX || y != h.resolutionY) resolutionChanged_ = true;
     if (canvas_) canvas_->SetFontPixelsPerInch(y);
-    haveFont_ = false;
+    ForgetFont();
     if (!Locked()) {
         // At tiny zoom factors the quotient rounds to 0, and a zero tab
         // width would stall every TAB at the same x.
@@ -118,7 +121,7 @@ void TJDRTFTextPaint::SetZooming(int percent) {
 void TJDRTFTextPaint::SetResizing(int percent) {
     if (percent <= 0 || percent == resizing_) return;
     resizing_ = percent;
-    haveFont_ = false;
+    ForgetFont();
     FormatAll();
     RepaintWindow();
 }
@@ -128,8 +131,11 @@ void TJDRTFTextPaint::SetPaintOptions(std::uint32_t options) {
     paintOptions_ = options;
     if ((old & poLayoutLocked) && !(options & poLayoutLocked)) {
         Header().resolutionX = Header().resolutionY = 0;
+        // The device's resolution is new to the header, so InitDevice lays
+        // everything out; a second pass would only repeat it.
+        std::uint64_t before = formatPasses_;
         InitDevice();
-        FormatAll();
+        if (formatPasses_ == before) FormatAll();
     } else if (!(old & poIgnoreZoom) && (options & poIgnoreZoom) && zooming_ != 100) {
         SetDeviceResolution(0, 0);
         FormatAll();
@@ -233,6 +239,20 @@ void TJDRTFTextPaint::SelectAttrMetrics(const TJDCharAttr* attr) {
     if (haveFont_ && a.font == lastFontAttr_.font && a.size == lastFontAttr_.size &&
         a.style == lastFontAttr_.style && a.colors == lastFontAttr_.colors)
         return;
+    if (a.font > 99) throw ERichTextError("Font number out of range");
+    // The same attribute measures the same until fonts, resolution or the
+    // governing attributes change (each of which forgets these).
+    const std::uint64_t key = static_cast<std::uint64_t>(a.font) | static_cast<std::uint64_t>(a.size) << 8 |
+                              static_cast<std::uint64_t>(a.style) << 16;
+    if (canvas_) {
+        auto it = attrMetrics_.find(key);
+        if (it != attrMetrics_.end()) {
+            lastFontAttr_ = a;
+            haveFont_ = true;
+            UseMetrics(it->second);
+            return;
+        }
+    }
     SelectAttrFont(&a);
     lastFontAttr_ = a;
     haveFont_ = true;
@@ -244,16 +264,21 @@ void TJDRTFTextPaint::SelectAttrMetrics(const TJDCharAttr* attr) {
         fontAscent_ = h - h / 5;
         return;
     }
-    canvas_->GetCharWidths(widths_);
-    plat::TTextMetric tm;
-    if (canvas_->GetTextMetrics(tm)) {
-        fontHeight_ = tm.height + tm.externalLeading;
-        fontAscent_ = tm.ascent;
-    } else {
-        // Character-stream devices report no metrics; the letter's width stands in.
-        fontHeight_ = canvas_->TextExtent("A").cx;
-        fontAscent_ = MulDiv(fontHeight_, 2, 5);
-    }
+    const TFontMetrics& m = DeviceFontMetrics();
+    if (attrMetrics_.size() >= kMetricsCacheLimit) attrMetrics_.clear();
+    attrMetrics_.emplace(key, m);
+    UseMetrics(m);
+}
+
+void TJDRTFTextPaint::ForgetFont() {
+    haveFont_ = false;
+    attrMetrics_.clear();
+}
+
+void TJDRTFTextPaint::UseMetrics(const TFontMetrics& m) {
+    widths_ = m.widths;
+    fontHeight_ = m.height;
+    fontAscent_ = m.ascent;
     if (printJob && printScale > 0 && printScale != 1.0) {
         for (auto& w : widths_) w = static_cast<std::int32_t>(w * printScale);
         fontHeight_ = static_cast<int>(fontHeight_ * printScale);
@@ -263,6 +288,34 @@ void TJDRTFTextPaint::SelectAttrMetrics(const TJDCharAttr* attr) {
     fontAscent_ = std::max(fontAscent_, 1);
     emptyHeight_ = fontHeight_;
     emptyAscent_ = fontAscent_;
+}
+
+// Widths and metrics of the font selected on the device, measured once per
+// (face, size, style, resolution) as the device reports them: measuring 256
+// advances is far dearer on a real device than anything else in layout.
+const TJDRTFTextPaint::TFontMetrics& TJDRTFTextPaint::DeviceFontMetrics() {
+    const plat::TFontSpec& f = canvas_->Font();
+    std::string key = f.name;
+    key += '\0';
+    key += std::to_string(f.pointSize) + '/' + std::to_string(Header().resolutionY) + '/' +
+           std::to_string(canvas_->LogPixelsX()) + '/' + std::to_string(canvas_->LogPixelsY()) + '/' +
+           std::to_string(canvas_->Technology()) + '/' + (f.bold ? 'b' : '-') + (f.italic ? 'i' : '-') +
+           (f.strikeOut ? 's' : '-');
+    auto it = metricsCache_.find(key);
+    if (it != metricsCache_.end()) return it->second;
+    if (metricsCache_.size() >= kMetricsCacheLimit) metricsCache_.clear();
+    TFontMetrics m;
+    canvas_->GetCharWidths(m.widths);
+    plat::TTextMetric tm;
+    if (canvas_->GetTextMetrics(tm)) {
+        m.height = tm.height + tm.externalLeading;
+        m.ascent = tm.ascent;
+    } else {
+        // Character-stream devices report no metrics; the letter's width stands in.
+        m.height = canvas_->TextExtent("A").cx;
+        m.ascent = MulDiv(m.height, 2, 5);
+    }
+    return metricsCache_.emplace(std::move(key), m).first->second;
 }
 
 // --- measuring ---------------------------------------------------------------
@@ -319,73 +372,96 @@ void TJDRTFTextPaint::MeasureChar(TLine* line, int i, int& h, int& asc) {
 
 void TJDRTFTextPaint::ApplyLineRule(const TParagraph* par, TLine* line) {
     // Space before on the first line, after on the last; line spacing as
-    // "at least" when positive and "exactly" when negative.
-    int resY = std::max(Header().resolutionY, 1);
-    int h = line->textHeight, a = line->textAscent;
-    if (par->lineSpacing > 0) {
-        int ls = MulDiv(par->lineSpacing, resY, 1440);
+    // "at least" when positive and "exactly" when negative. In 64 bits: the
+    // model's values may be anything a document or a caller put there.
+    const std::int64_t resY = std::max(Header().resolutionY, 1);
+    auto pixels = [resY](std::int64_t twips) { return (twips * resY + 720) / 1440; };
+    std::int64_t h = line->textHeight, a = line->textAscent;
+    const std::int64_t spacing = par->lineSpacing;
+    if (spacing > 0) {
+        std::int64_t ls = pixels(spacing);
         if (ls > h) {
             a += ls - h;
             h = ls;
         }
-    } else if (par->lineSpacing < 0) {
-        int ls = MulDiv(-par->lineSpacing, resY, 1440);
-        a = std::max(0, a + ls - h);
+    } else if (spacing < 0) {
+        std::int64_t ls = pixels(-spacing);
+        a = std::max<std::int64_t>(0, a + ls - h);
         h = ls;
     }
     if (line == par->lines && par->spaceBefore > 0) {
-        int sb = MulDiv(par->spaceBefore, resY, 1440);
+        std::int64_t sb = pixels(par->spaceBefore);
         h += sb;
         a += sb;
     }
-    if (!line->next && par->spaceAfter > 0) h += MulDiv(par->spaceAfter, resY, 1440);
-    line->height = static_cast<std::uint16_t>(std::clamp(h, 0, 65535));
-    line->ascent = static_cast<std::uint16_t>(std::clamp(a, 0, 65535));
+    if (!line->next && par->spaceAfter > 0) h += pixels(par->spaceAfter);
+    line->height = static_cast<std::uint16_t>(std::clamp<std::int64_t>(h, 0, 65535));
+    line->ascent = static_cast<std::uint16_t>(std::clamp<std::int64_t>(a, 0, 65535));
+}
+
+void TJDRTFTextPaint::MeasureLine(TParagraph* par, TLine* l) {
+    const bool rich = RichText();
+    int h = 0, a = 0;
+    int n = l->Length();
+    if (rich && static_cast<int>(l->attrs.size()) >= n) {
+        int i = 0;
+        while (i < n) {
+            const TJDCharAttr& first = l->attrs[static_cast<std::size_t>(i)];
+            SelectAttrMetrics(&first);
+            std::uint8_t font = first.font, size = first.size;
+            std::uint16_t style = first.style;
+            // Characters of one run share font, size and style: whether they
+            // collapse and how tall they are is the same for all but objects.
+            const bool plainRun = !(style & kStyleObject) && !Collapsed(first);
+            const auto runHeight = static_cast<std::uint16_t>(std::max(fontHeight_, 1));
+            const auto runAscent = static_cast<std::uint16_t>(std::max(fontAscent_, 1));
+            bool any = false;
+            while (i < n) {
+                TJDCharAttr& c = l->attrs[static_cast<std::size_t>(i)];
+                if (c.font != font || (c.size ? c.size : 10) != (size ? size : 10) || c.style != style) break;
+                if (plainRun) {
+                    if (c.size == 0) c.size = 10;
+                    c.width = static_cast<std::uint16_t>(std::clamp<int>(widths_[static_cast<unsigned char>(l->text[static_cast<std::size_t>(i)])], 1, 65535));
+                    c.height = runHeight;
+                    c.ascent = runAscent;
+                    any = true;
+                } else {
+                    MeasureChar(l, i, h, a);
+                }
+                ++i;
+            }
+            if (any) {
+                h = std::max<int>(h, runHeight);
+                a = std::max<int>(a, runAscent);
+            }
+        }
+    }
+    if (n == 0 && l == par->lines && !l->next && par->prev) {
+        // An empty paragraph looks like the text before it.
+        TLine* pl = LastLine(par->prev);
+        if (pl->Length() > 0 && !pl->attrs.empty()) {
+            h = pl->attrs.back().height;
+            a = pl->attrs.back().ascent;
+        } else {
+            h = pl->textHeight;
+            a = pl->textAscent;
+        }
+        if (h == 0) h = fontHeight_;
+        if (a == 0) a = fontAscent_;
+    } else if (n == 0 || !rich) {
+        h = std::max(h, fontHeight_);
+        a = std::max(a, fontAscent_);
+    }
+    l->textHeight = static_cast<std::uint16_t>(std::clamp(h, 0, 65535));
+    l->textAscent = static_cast<std::uint16_t>(std::clamp(a, 0, 65535));
+    ApplyLineRule(par, l);
 }
 
 int TJDRTFTextPaint::MeasureParagraph(TParagraph* par) {
     if (!par || Locked() || measuringPar_) return 0;
     TBusy busy(measuringPar_);
-    bool rich = RichText();
-    if (!rich) SelectAttrMetrics(nullptr);
-    for (TLine* l = par->lines; l; l = l->next) {
-        int h = 0, a = 0;
-        int n = l->Length();
-        if (rich && static_cast<int>(l->attrs.size()) >= n) {
-            int i = 0;
-            while (i < n) {
-                const TJDCharAttr& first = l->attrs[static_cast<std::size_t>(i)];
-                SelectAttrMetrics(&first);
-                std::uint8_t font = first.font, size = first.size;
-                std::uint16_t style = first.style;
-                while (i < n) {
-                    const TJDCharAttr& c = l->attrs[static_cast<std::size_t>(i)];
-                    if (c.font != font || (c.size ? c.size : 10) != (size ? size : 10) || c.style != style) break;
-                    MeasureChar(l, i, h, a);
-                    ++i;
-                }
-            }
-        }
-        if (n == 0 && l == par->lines && !l->next && par->prev) {
-            // An empty paragraph looks like the text before it.
-            TLine* pl = LastLine(par->prev);
-            if (pl->Length() > 0 && !pl->attrs.empty()) {
-                h = pl->attrs.back().height;
-                a = pl->attrs.back().ascent;
-            } else {
-                h = pl->textHeight;
-                a = pl->textAscent;
-            }
-            if (h == 0) h = fontHeight_;
-            if (a == 0) a = fontAscent_;
-        } else if (n == 0 || !rich) {
-            h = std::max(h, fontHeight_);
-            a = std::max(a, fontAscent_);
-        }
-        l->textHeight = static_cast<std::uint16_t>(std::clamp(h, 0, 65535));
-        l->textAscent = static_cast<std::uint16_t>(std::clamp(a, 0, 65535));
-        ApplyLineRule(par, l);
-    }
+    if (!RichText()) SelectAttrMetrics(nullptr);
+    for (TLine* l = par->lines; l; l = l->next) MeasureLine(par, l);
     par->state = static_cast<std::uint8_t>((par->state | kParMustBreak) & ~kParMustMeasure);
     int result = 0;
     if (!measuringAll_ && par->next && !par->next->lines->next && par->next->lines->Length() == 0) {
@@ -426,10 +502,11 @@ void TJDRTFTextPaint::FormatAll() {
     if (Locked() || formattingAll_) return;
     {
         TBusy busy(formattingAll_);
+        ++formatPasses_;
         lastFormatWidth_ = Header().textWidth;
         ProgressStart(0);
         try {
-            haveFont_ = false;
+            ForgetFont();
             for (TParagraph* p = FirstParagraph(); p; p = p->next) p->state |= kParNeedsLayout;
             MeasureAll();
             BreakAll();

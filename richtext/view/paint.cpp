@@ -98,6 +98,7 @@ bool TJDRTFTextPaint::PaintBackground(const plat::TRect& r) {
 
 void TJDRTFTextPaint::PaintRect(int x, int y, int width, int height) {
     if (width <= 0 || height <= 0 || formattingAll_ || HeldBack() || Locked() || !canvas_ || printJob) return;
+    if (CompletePendingBreaks(y, y + height)) Paginate();
     TJDEngineServices::Call(services.CaretHideCallback);
     plat::TRect clip{x - 1, y - 1, x + width + 2, y + height + 2};
     if (!(paintOptions_ & poNoClip)) canvas_->SetClipRect(&clip);

@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/gdi/device.h"
@@ -47,6 +48,9 @@ enum : std::uint32_t {
 constexpr std::uint8_t kParMustBreak = 0x01;
 constexpr std::uint8_t kParMustMeasure = 0x02;
 constexpr std::uint8_t kLineChanged = 0x01;
+// Line flag: the lines after this one were left as they were by an edit
+// above them and are broken again before they are painted.
+constexpr std::uint8_t kLineReflowPending = 0x04;
 // Returned by MeasureParagraph when it also measured the next, empty paragraph.
 constexpr int kMeasuredNextEmpty = 777;
 
@@ -96,6 +100,9 @@ public:
     // Returns 0 unchanged, 1 some lines changed (flagged), 2 more lines than
     // before, 3 the paragraph's height changed.
     int BreakParagraph(TParagraph* par);
+    // After an edit inside one line of a laid-out paragraph: lays out again
+    // only the lines the edit can move (see BreakLines).
+    int RelayoutEditedLine(TParagraph* par, TLine* line, int& measured);
     virtual void ParagraphChanged(TParagraph* par);
     virtual void Paginate();
     // Page starts from the laid-out line heights (the page loop of printing
@@ -185,6 +192,15 @@ protected:
     bool Collapsed(const TJDCharAttr& a) const;
     void ApplyLineRule(const TParagraph* par, TLine* line);
     void MeasureChar(TLine* line, int index, int& h, int& a);
+    void MeasureLine(TParagraph* par, TLine* line);
+    int BreakLines(TParagraph* par, TLine* from, TLine* to, bool force = false);
+    // Breaks the lines marked kLineReflowPending between y and bottom (window
+    // coordinates) and what follows them; true when it did.
+    bool CompletePendingBreaks(int y, int bottom);
+    // Paragraphs of at most this many lines are always broken whole.
+    static constexpr int kWindowedBreakMinLines = 8;
+    // Lines after an edit followed at most before the rest waits for painting.
+    static constexpr int kWindowedBreakMaxLines = 128;
     plat::COLORREF ColorOf(int index) const;
     int TextWidthForBreaking() const;
     int TextWidthTwips() const;
@@ -194,6 +210,25 @@ protected:
     // Character offset of a (line, pos) within its paragraph and back.
     static int OffsetInPar(const TParagraph* par, const TLine* line, int pos);
     void Redraw(TParagraph* par, TLine* line);
+
+    struct TFontMetrics {
+        std::array<std::int32_t, 256> widths{};
+        int height = 1, ascent = 1;
+    };
+    static constexpr std::size_t kMetricsCacheLimit = 1024;
+    const TFontMetrics& DeviceFontMetrics();
+    void UseMetrics(const TFontMetrics& m);
+    // The attribute-to-metrics shortcut and the last selected attribute are forgotten.
+    void ForgetFont();
+    std::unordered_map<std::uint64_t, TFontMetrics> attrMetrics_;
+    // Metrics by font and resolution; emptied when the device changes.
+    std::unordered_map<std::string, TFontMetrics> metricsCache_;
+    std::uint64_t formatPasses_ = 0;  // FormatAll passes run
+    // The lines the last break made (valid until the next change of lines).
+    struct TBrokenLines {
+        TParagraph* par = nullptr;
+        TLine *first = nullptr, *last = nullptr;
+    } lastBroken_;
 
     plat::TDevice* canvas_ = nullptr;
     int technology_ = plat::DT_RASDISPLAY;

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "rtf_test_util.h"
+#include "platform/imaging/graphic.h"
+#include "tests/support/test_support.h"
 
 using namespace richtext;
 
@@ -240,7 +242,8 @@ TEST(HtmlReader, AnchorTextThenTargetAsAutomaticText) {
     EXPECT_EQ(l->attrs[0].style, 0);
     EXPECT_EQ(l->attrs[3].style, kStyleInsertPoint);
     EXPECT_EQ(l->attrs[9].style, kStyleInsertPoint | kStyleBold);
-    EXPECT_EQ(l->attrs[12].style, kStyleAutomatic);
+    // The target is hidden: a jump's target is not shown after its text.
+    EXPECT_EQ(l->attrs[12].style, kStyleAutomatic | kStyleHidden);
     EXPECT_EQ(l->attrs[l->text.size() - 1].style, 0);
 }
 
@@ -259,6 +262,28 @@ TEST(HtmlReader, DeepNestingIsBounded) {
     const TJDCharAttr* a = rtftest::AttrOf(*h.model, "x");
     ASSERT_NE(a, nullptr);
     EXPECT_TRUE(a->style & kStyleBold);
+}
+
+// Pictures a page names are read only from ordinary files; anything else is
+// reported as missing and its object stays empty.
+TEST(HtmlReader, PicturesOnlyFromOrdinaryFiles) {
+    testsupport::TempDir dir;
+    testsupport::WriteFileBytes(dir / "p.bmp", std::string("BM") + std::string(60, '\0'));
+    std::filesystem::create_directory(dir / "d.bmp");
+    const std::pair<std::string, bool> cases[] = {
+        {"p.bmp", true}, {"d.bmp", false}, {"none.bmp", false}, {"/dev/zero", false}};
+    for (const auto& [src, loaded] : cases) {
+        SCOPED_TRACE(src);
+        TJDRTFText m;
+        std::istringstream in("<img src=\"" + src + "\">");
+        TJDHTMLReader reader;
+        reader.SetModel(&m);
+        reader.pictureBaseDir = dir.path();
+        ASSERT_EQ(reader.Read(in), 0);
+        ASSERT_EQ(m.Objects().size(), 1u);
+        EXPECT_EQ(m.Objects()[0]->object != nullptr, loaded);
+        EXPECT_EQ(reader.missingPictures.size(), loaded ? 0u : 1u);
+    }
 }
 
 }  // namespace

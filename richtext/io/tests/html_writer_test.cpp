@@ -147,7 +147,7 @@ INSTANTIATE_TEST_SUITE_P(
     Cases, HtmlRuns,
     ::testing::Values(
         RunCase{"escape", "a<b>&c", Plain(), 0, 0, "<p>a&lt;b&gt;&amp;c</p>\r\n"},
-        RunCase{"high and control bytes", "\xE9\x7F\tx\x02", Plain(), 0, 0, "<p>&#233;&#127;x</p>\r\n"},
+        RunCase{"high and control bytes; a tab kept as a reference", "\xE9\x7F\tx\x02", Plain(), 0, 0, "<p>&#233;&#127;&#9;x</p>\r\n"},
         RunCase{"centred", "x", Plain(), 2, 0, "<p ALIGN=\"CENTER\">x</p>\r\n"},
         RunCase{"justified", "x", Plain(), 3, 0, "<p ALIGN=\"JUSTIFIED\">x</p>\r\n"},
         RunCase{"styles nest", "x", Styled(kStyleBold | kStyleItalic | kStyleUnderline | kStyleSuper), 0, 0,
@@ -233,6 +233,29 @@ TEST(HtmlWriter, RoundTripThroughReader) {
     EXPECT_EQ(WriteHtml(second), once);
     EXPECT_NE(once.find("<A HREF=\"Target\">link</A>"), std::string::npos) << once;
     EXPECT_NE(once.find("<FONT COLOR=#FF0000 SIZE=5>big</FONT>"), std::string::npos) << once;
+}
+
+// Text the writer escapes comes back as it was: braces and backslashes,
+// tabs, and link targets with "&", "<" and quotes in them.
+TEST(HtmlWriter, EscapedTextAndAttributesRoundTrip) {
+    TJDRTFText m;
+    TLine* l = m.FirstParagraph()->lines;
+    Append(m, l, "a{b}c\\d\te", Plain());
+    Append(m, l, "go", Styled(kStyleInsertPoint));
+    Append(m, l, "x.htm?a=1&b=<2>\"", Styled(kStyleAutomatic | kStyleHidden));
+    std::string html = WriteHtml(m);
+    EXPECT_NE(html.find("HREF=\"x.htm?a=1&amp;b=&lt;2&gt;&quot;\""), std::string::npos) << html;
+    EXPECT_NE(html.find("&#9;"), std::string::npos) << html;
+    TJDRTFText back;
+    std::istringstream in(html);
+    TJDHTMLReader r;
+    r.SetModel(&back);
+    ASSERT_EQ(r.Read(in), 0);
+    EXPECT_EQ(rtftest::Paragraphs(back), rtftest::Paragraphs(m));
+    const TJDCharAttr* target = rtftest::AttrOf(back, "x.htm");
+    ASSERT_NE(target, nullptr);
+    EXPECT_TRUE(target->style & kStyleHidden);
+    EXPECT_EQ(WriteHtml(back), html);
 }
 
 }  // namespace

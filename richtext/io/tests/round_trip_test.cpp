@@ -183,6 +183,9 @@ TEST(RoundTrip, Features) {
 {\pict\dibitmap0\picw1\pich1\picwgoal15\pichgoal15 2800000001000000010000000100010000000000040000000000000000000000020000000000000000000000ffffff0080000000}
 {\pict\wbitmap0\wbmbitspixel1\wbmplanes1\wbmwidthbytes2\picw8\pich2\picwgoal120\pichgoal30 ff00aa00}
 {\pict\pngblip\picw4\pich4\picscalex50\picwgoal400\pichgoal400 89504e470d0a1a0a}{\pict\picwgoal10\pichgoal10}\par})",
+        // a last empty paragraph keeps its look, also when its words are written inside a shading group
+        R"({\rtf1 a\par\pard\shading5000\cfpat2\cbpat1\qc\li720\ri300\sb100\sa200\sl-300\par})",
+        R"({\rtf1 a\par\pard\li1440\fi-360\sb60\par})",
         // document information and line breaks
         R"({\rtf1{\title My \{title\}}{\subject sub\\ject}{\comment note}\paperw11906\paperh16838\margl1000\margr900\margt800\margb700 a\line b\tab c})",
     };

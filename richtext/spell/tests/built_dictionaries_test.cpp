@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "platform/core/codepage.h"
 #include "richtext/spell/suggest.h"
 #include "spell_test_util.h"
 
@@ -57,6 +58,45 @@ TEST(BuiltDictionaries, BritishSuggestsTheIntendedWordAmongTheFirstThree) {
         ASSERT_NE(at, s.end()) << c.misspelt;
         EXPECT_LT(at - s.begin(), 3) << c.misspelt;
     }
+}
+
+TEST(BuiltDictionaries, CommonSlipsGetTheIntendedWordFirst) {
+    spell::TDictionary d;
+    d.AddDictionary(DictPath("English.dct"));
+    struct Case {
+        const char* misspelt;
+        const char* intended;
+    } cases[] = {{"teh", "the"}, {"untill", "until"}, {"Teh", "The"}};
+    for (const Case& c : cases) {
+        auto s = d.Suggest(c.misspelt, 10);
+        ASSERT_FALSE(s.empty()) << c.misspelt;
+        EXPECT_EQ(s[0], c.intended) << c.misspelt;
+        // No split with a half of one letter other than a and I.
+        for (const std::string& x : s) {
+            std::size_t blank = x.find(' ');
+            if (blank == std::string::npos) continue;
+            std::string head = x.substr(0, blank), tail = x.substr(blank + 1);
+            EXPECT_TRUE(head.size() >= 2 || head == "a" || head == "I") << x;
+            EXPECT_TRUE(tail.size() >= 2 || tail == "a" || tail == "I") << x;
+        }
+    }
+    auto wich = d.Suggest("wich", 10);
+    auto at = std::find(wich.begin(), wich.end(), "which");
+    ASSERT_NE(at, wich.end());
+    EXPECT_LT(at - wich.begin(), 3);
+}
+
+TEST(BuiltDictionaries, AccentedCapitalsAreKnown) {
+    {
+        spell::TDictionary german;  // one dictionary object at a time
+        german.AddDictionary(DictPath("German.dct"));
+        for (const char* w : {"Äpfel", "Übung", "Öl"}) EXPECT_TRUE(german.IsWord(Oem(w))) << w;
+        auto s = german.Suggest(Oem("Ärgr"), 10);
+        EXPECT_NE(std::find(s.begin(), s.end(), plat::Utf8ToAnsi("Ärger")), s.end());
+    }
+    spell::TDictionary french;
+    french.AddDictionary(DictPath("French.dct"));
+    EXPECT_TRUE(french.IsWord(Oem("École")));
 }
 
 }  // namespace

@@ -72,6 +72,8 @@ INSTANTIATE_TEST_SUITE_P(
         FilterCase{"\xC5\x81\xC3\xB3\x64\xC5\xBA\nok\n", {"ok"}},       // letters outside CP437: skipped
         FilterCase{"1996\n4th\n's\n", {"4th"}},                         // digits only and "'s" alone: skipped
         FilterCase{"aujourd'hui\n", {"aujourd'hui"}},                   // the apostrophe is a word character
+        FilterCase{"t\nA\nI\nx\nme\n", {"a", "i", "me"}},               // single letters: only a and I
+        FilterCase{"UN\nWI\nU.S.\nUn\nNASA's\n", {"un"}},              // capitals are abbreviations
         FilterCase{"Stra\xC3\x9F" "e\n", {Oem("straße")}}));            // sharp s is CP437 0xE1
 
 TEST(DctWriter, SkipsWordsLongerThanAWordVariable) {

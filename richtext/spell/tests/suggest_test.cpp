@@ -151,8 +151,8 @@ TEST_F(Suggestions, NoEntriesForTheFirstLetterGivesNoDictionarySuggestions) {
     TDictionary d;
     d.AddDictionary(Dict({"cat", "dog", "at", "x"}));
     EXPECT_TRUE(d.Suggest("zat", 5).empty());
-    // A split may still appear.
-    EXPECT_EQ(d.Suggest("xat", 5), std::vector<std::string>{"x at"});
+    // Nor a split with a one-letter half.
+    EXPECT_TRUE(d.Suggest("xat", 5).empty());
 }
 
 TEST_F(Suggestions, ShortWordsAcceptCandidatesFromTwoLetters) {
@@ -208,22 +208,29 @@ TEST_F(Suggestions, CyclesInACorruptFileEndInsteadOfWalkingForever) {
 
 // The brute-force reference: every dictionary word passing the walk's
 // filters (same first letter, length 2..len+2 and at least len-2, sound code
-// agreeing with the word's padded code), scored, stably sorted by score.
+// agreeing with the word's padded code), scored, stably sorted by score and
+// then by edit distance.
 std::vector<std::string> Reference(const std::vector<std::string>& dictionary, const std::string& word,
                                    std::size_t maxCount) {
     std::string code = spell::SoundCode(word, true);
     int len = static_cast<int>(word.size());
-    std::vector<std::pair<int, std::string>> scored;
+    struct Scored {
+        int score, distance;
+        std::string word;
+    };
+    std::vector<Scored> scored;
     for (const std::string& w : dictionary) {  // in stored (byte) order
         int l = static_cast<int>(w.size());
         if (w[0] != word[0] || l < 2 || l < len - 2 || l > len + 2) continue;
         std::string c = spell::SoundCode(w, false);
         if (code.compare(0, c.size(), c) != 0) continue;
-        scored.emplace_back(spell::Similarity(word, w), w);
+        scored.push_back({spell::Similarity(word, w), spell::EditDistance(word, w), w});
     }
-    std::stable_sort(scored.begin(), scored.end(), [](auto& a, auto& b) { return a.first > b.first; });
+    std::stable_sort(scored.begin(), scored.end(), [](auto& a, auto& b) {
+        return a.score != b.score ? a.score > b.score : a.distance < b.distance;
+    });
     std::vector<std::string> r;
-    for (std::size_t i = 0; i < scored.size() && i < maxCount; ++i) r.push_back(scored[i].second);
+    for (std::size_t i = 0; i < scored.size() && i < maxCount; ++i) r.push_back(scored[i].word);
     return r;
 }
 
@@ -249,6 +256,49 @@ TEST_F(Suggestions, WalkEqualsBruteForceReference) {
             EXPECT_EQ(got, Reference(words, w, max)) << w << " max " << int(max);
         }
     }
+}
+
+TEST(EditDistance, SwappingNeighboursCostsLessThanReplacing) {
+    struct Case {
+        const char* a;
+        const char* b;
+        int distance;
+    } cases[] = {{"teh", "the", 1}, {"teh", "ten", 2}, {"teh", "tech", 2}, {"wich", "which", 2},
+                 {"", "abc", 6}, {"abc", "abc", 0}, {"ab", "ba", 1}, {"abcd", "badc", 2}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(spell::EditDistance(c.a, c.b), c.distance) << c.a << " " << c.b;
+        EXPECT_EQ(spell::EditDistance(c.b, c.a), c.distance) << c.b << " " << c.a;
+    }
+}
+
+TEST(SuggestList, EqualScoresGoByEditDistance) {
+    // "ten" and "the" both score 67 against "teh"; the swap is nearer.
+    TSuggestList l;
+    l.MaxCount = 5;
+    for (const char* c : {"ten", "tea", "the"}) l.TryAdd("teh", c);
+    ASSERT_EQ(l.Count, 3);
+    EXPECT_EQ(static_cast<TSuggestion*>(l.First)->Word, "the");
+}
+
+TEST_F(Suggestions, SplitsOnlyIntoWordsOfTwoLettersOrAOrI) {
+    TDictionary d;
+    d.AddDictionary(Dict({"t", "eh", "the", "a", "lot", "w", "ich", "which", "in", "to", "into"}));
+    auto teh = d.Suggest("teh", 5);
+    ASSERT_FALSE(teh.empty());
+    EXPECT_EQ(teh[0], "the");
+    for (const auto& s : teh) EXPECT_EQ(s.find(' '), std::string::npos) << s;
+    EXPECT_EQ(d.Suggest("alot", 5)[0], "a lot");
+    EXPECT_EQ(d.Suggest("intto", 5).size() > 0, true);
+    EXPECT_EQ(d.Suggest("wich", 5)[0], "which");
+}
+
+TEST_F(Suggestions, AccentedCapitalsAreKnownAndGetSuggestions) {
+    TDictionary d;
+    d.AddDictionary(Dict({Oem("äpfel"), Oem("übung"), Oem("öl"), Oem("école"), Oem("ärger"), Oem("ñandú")}));
+    for (const char* w : {"Äpfel", "Übung", "Öl", "École", "ÄPFEL", "Ñandú"}) EXPECT_TRUE(d.IsWord(Oem(w))) << w;
+    auto s = d.Suggest(Oem("Ärgr"), 5);
+    ASSERT_FALSE(s.empty());
+    EXPECT_EQ(s[0], Ansi("Ärger"));
 }
 
 }  // namespace

@@ -1,18 +1,32 @@
-// Lays out the largest corpus RTF file at a fixed width on the fake device
-// and reads it in the same run, the read being the peer: prints layout time
-// over read time (goal: layout no slower than reading).
+// Layout speed against reading speed, in one run so the ratios do not depend
+// on the machine:
+//  - the largest corpus RTF file is read, then laid out at a fixed width on
+//    the fake device and (with the GUI) on the Qt device; goal: layout on the
+//    Qt device no slower than reading (ratio <= 1);
+//  - a character typed into the middle of a 1 MB paragraph of alternating
+//    bold and plain words, against the same keystroke in a 1 KB paragraph;
+//    goal: at most 20 times as long (only the lines an edit touches are laid
+//    out again).
 #include <benchmark/benchmark.h>
 
 #include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <sstream>
 #include <string>
 
 #include "platform/gdi/fake_device.h"
 #include "richtext/io/text_reader.h"
-#include "richtext/view/text_paint.h"
+#include "richtext/view/text_input.h"
+
+#ifdef TAVRIN_BENCH_QT
+#include <QGuiApplication>
+#include <QImage>
+
+#include "platform/gdi/qt_device.h"
+#endif
 
 namespace {
 
@@ -26,7 +40,8 @@ const std::string& Bytes() {
     return bytes;
 }
 
-double g_readSeconds = 0, g_layoutSeconds = 0;
+double g_readSeconds = 0, g_layoutSeconds = 0, g_qtLayoutSeconds = 0;
+double g_keySmallSeconds = 0, g_keyLargeSeconds = 0;
 
 void ReadInto(richtext::TJDRTFText& model) {
     std::istringstream in(Bytes());
@@ -57,33 +72,107 @@ void BM_RtfRead(benchmark::State& state) {
 BENCHMARK(BM_RtfRead)->Unit(benchmark::kMillisecond);
 
 // Full layout (measure and break every paragraph, paginate) at 600 pixels.
-void BM_RtfLayout(benchmark::State& state) {
+void LayoutOn(benchmark::State& state, plat::TDevice& device, double& seconds) {
     richtext::SetProgressQuiet(true);
     if (Bytes().empty()) {
         state.SkipWithError("corpus file missing");
         return;
     }
+    double total = 0;
+    std::int64_t runs = 0;
+    for (auto _ : state) {
+        // A fresh engine each time: the first layout of a loaded document is what a user waits for.
+        state.PauseTiming();
+        auto model = std::make_unique<richtext::TJDRTFTextPaint>();
+        model->SetPaintOptions(model->PaintOptions() | richtext::poLayoutLocked);
+        ReadInto(*model);
+        model->SetCanvas(&device);
+        model->SetWindowSize(600, 400);
+        state.ResumeTiming();
+        auto t0 = std::chrono::steady_clock::now();
+        model->SetPaintOptions(model->PaintOptions() & ~richtext::poLayoutLocked);  // lays it out
+        total += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+        ++runs;
+        benchmark::DoNotOptimize(model->DocumentHeight());
+        state.counters["paragraphs"] = model->ParagraphCount();
+        state.counters["height_px"] = model->DocumentHeight();
+        state.PauseTiming();
+        model.reset();
+        state.ResumeTiming();
+    }
+    seconds = total / static_cast<double>(runs);
+}
+
+void BM_RtfLayoutFake(benchmark::State& state) {
     plat::TFakeDevice device(96, 96);
-    richtext::TJDRTFTextPaint model;
-    model.SetPaintOptions(model.PaintOptions() | richtext::poLayoutLocked);
-    ReadInto(model);
-    model.SetCanvas(&device);
-    model.SetPaintOptions(model.PaintOptions() & ~richtext::poLayoutLocked);
-    model.SetWindowSize(600, 400);
+    LayoutOn(state, device, g_layoutSeconds);
+}
+BENCHMARK(BM_RtfLayoutFake)->Unit(benchmark::kMillisecond);
+
+#ifdef TAVRIN_BENCH_QT
+void BM_RtfLayoutQt(benchmark::State& state) {
+    static int argc = 1;
+    static char name[] = "bench_rtf_layout";
+    static char* argv[] = {name, nullptr};
+    if (!QGuiApplication::instance()) new QGuiApplication(argc, argv);
+    QImage image(600, 400, QImage::Format_RGB32);
+    plat::TQtDevice device(&image, 96, 96);
+    LayoutOn(state, device, g_qtLayoutSeconds);
+}
+BENCHMARK(BM_RtfLayoutQt)->Unit(benchmark::kMillisecond);
+#endif
+
+// One paragraph of `bytes` characters, words alternating bold and plain.
+void FillParagraph(richtext::TJDRTFTextInput& text, std::size_t bytes) {
+    richtext::TJDCharAttr plain = text.currentAttr, bold = plain;
+    bold.style |= richtext::kStyleBold;
+    richtext::TParagraph* p = text.FirstParagraph();
+    richtext::TLine* line = p->lines;
+    std::size_t n = 0;
+    for (int w = 0; n < bytes; ++w) {
+        std::string word = (w % 7 == 0 ? "alternating " : "words ");
+        if (line->Length() + static_cast<int>(word.size()) >= richtext::kMaxLineLength) line = text.NewLineAfter(p, line);
+        text.ReplaceInLine(line, line->Length(), 0, word, w % 2 ? &bold : &plain);
+        n += word.size();
+    }
+}
+
+void Keystroke(benchmark::State& state, std::size_t bytes, double& seconds) {
+    richtext::SetProgressQuiet(true);
+    plat::TFakeDevice device(96, 96);
+    richtext::TJDRTFTextInput text;
+    text.SetPaintOptions(text.PaintOptions() | richtext::poLayoutLocked);
+    FillParagraph(text, bytes);
+    text.SetCanvas(&device);
+    text.SetPaintOptions(text.PaintOptions() & ~richtext::poLayoutLocked);
+    text.SetWindowSize(600, 400);
+    text.FormatAll();
+    // The cursor in the middle of the paragraph.
+    richtext::TParagraph* p = text.FirstParagraph();
+    int half = 0;
+    for (richtext::TLine* l = p->lines; l; l = l->next) half += l->Length();
+    half /= 2;
+    richtext::TLine* l = p->lines;
+    while (l->next && half > l->Length()) {
+        half -= l->Length();
+        l = l->next;
+    }
+    text.cursor = {p, l, half};
     double total = 0;
     std::int64_t runs = 0;
     for (auto _ : state) {
         auto t0 = std::chrono::steady_clock::now();
-        model.FormatAll();
+        text.InputString("x");
         total += std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
         ++runs;
-        benchmark::DoNotOptimize(model.DocumentHeight());
     }
-    g_layoutSeconds = total / static_cast<double>(runs);
-    state.counters["paragraphs"] = model.ParagraphCount();
-    state.counters["height_px"] = model.DocumentHeight();
+    seconds = total / static_cast<double>(runs);
 }
-BENCHMARK(BM_RtfLayout)->Unit(benchmark::kMillisecond);
+
+void BM_KeystrokeIn1KParagraph(benchmark::State& state) { Keystroke(state, 1024, g_keySmallSeconds); }
+BENCHMARK(BM_KeystrokeIn1KParagraph)->Unit(benchmark::kMicrosecond);
+void BM_KeystrokeIn1MParagraph(benchmark::State& state) { Keystroke(state, 1024 * 1024, g_keyLargeSeconds); }
+BENCHMARK(BM_KeystrokeIn1MParagraph)->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
@@ -92,7 +181,16 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     if (g_readSeconds > 0 && g_layoutSeconds > 0)
-        std::printf("layout/read time ratio: %.2f (read %.1f ms, layout %.1f ms)\n", g_layoutSeconds / g_readSeconds,
-                    g_readSeconds * 1000, g_layoutSeconds * 1000);
+        std::printf("layout/read time ratio, fake device: %.2f (read %.1f ms, layout %.1f ms)\n",
+                    g_layoutSeconds / g_readSeconds, g_readSeconds * 1000, g_layoutSeconds * 1000);
+    if (g_readSeconds > 0 && g_qtLayoutSeconds > 0)
+        std::printf("layout/read time ratio, Qt device: %.2f (goal <= 1; read %.1f ms, layout %.1f ms)\n",
+                    g_qtLayoutSeconds / g_readSeconds, g_readSeconds * 1000, g_qtLayoutSeconds * 1000);
+    if (g_keySmallSeconds > 0 && g_keyLargeSeconds > 0)
+        std::printf("keystroke 1 MB/1 KB paragraph ratio: %.1f (goal <= 20; 1 KB %.3f ms, 1 MB %.3f ms)\n",
+                    g_keyLargeSeconds / g_keySmallSeconds, g_keySmallSeconds * 1000, g_keyLargeSeconds * 1000);
+#ifdef TAVRIN_BENCH_QT
+    delete QGuiApplication::instance();
+#endif
     return 0;
 }

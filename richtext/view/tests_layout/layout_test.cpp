@@ -467,6 +467,38 @@ TEST(Geometry, IndentsInPixels) {
     EXPECT_EQ(e.text.IndentPixels(p, false), 21 + 6);
 }
 
+// Whatever values a caller or a file put into the model, line rules and
+// indents are computed without overflow and heights stay in range.
+TEST(Layout, ExtremeSpacingAndIndentsStayInRange) {
+    struct Extreme {
+        std::int32_t spacing, before, after, first, left, right;
+        int height;  // of the first line
+    };
+    const Extreme cases[] = {
+        {INT32_MIN, 0, 0, 0, 0, 0, 65535},        // "exactly" a huge height, held at the line's range
+        {INT32_MAX, 0, 0, 0, 0, 0, 65535},
+        {-20, 0, 0, 0, 0, 0, 1},                  // exactly 1 px
+        {0, INT32_MAX, INT32_MAX, 0, 0, 0, 65535},
+        {0, 0, 0, INT32_MIN, INT32_MAX, INT32_MAX, 10},
+        {0, 0, 0, INT32_MAX, INT32_MIN, INT32_MIN, 10},
+    };
+    for (const Extreme& c : cases) {
+        SCOPED_TRACE(c.spacing);
+        Engine e("abc def\rghi", 100);
+        TParagraph* p = e.Par(0);
+        p->lineSpacing = c.spacing;
+        p->spaceBefore = c.before;
+        p->spaceAfter = c.after;
+        p->firstIndent = c.first;
+        p->leftIndent = c.left;
+        p->rightIndent = c.right;
+        e.text.FormatAll();
+        EXPECT_EQ(p->lines->height, c.height);
+        EXPECT_LE(p->lines->ascent, 65535);
+        e.text.PaintRect(0, 0, 100, 100);
+    }
+}
+
 TEST(Layout, ParagraphChangedRelaysOneParagraph) {
     Engine e("aaa\rbbb", 31);
     TParagraph* p = e.Par(0);

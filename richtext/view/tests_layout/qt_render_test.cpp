@@ -79,5 +79,28 @@ TEST(QtRendering, SelectionPaintsTheHighlight) {
     EXPECT_EQ(c, QColor(0x0A, 0x24, 0x6A));  // highlight COLORREF 0x6A240A
 }
 
+// A device-dependent bitmap of a document is drawn, not a grey frame: a
+// black 16 x 16 monochrome bitmap (all bits 0) fills its place with black.
+TEST(QtRendering, DeviceDependentBitmapOfADocumentIsDrawn) {
+    EnsureApp();
+    QImage img(200, 60, QImage::Format_RGB32);
+    img.fill(Qt::white);
+    plat::TQtDevice dev(&img, 96, 96);
+    TJDRTFTextInput t;
+    std::string rows(16 * 2 * 2, '0');
+    t.LoadFromString("{\\rtf1 {\\pict\\wbitmap0\\wbmbitspixel1\\wbmplanes1\\wbmwidthbytes2\\picw16\\pich16"
+                     "\\picwgoal240\\pichgoal240 " + rows + "}}");
+    t.SetCanvas(&dev);
+    t.SetWindowSize(200, 60);
+    t.FormatAll();
+    t.Repaint();
+    ASSERT_EQ(t.PaintedObjects().size(), 1u);
+    plat::TRect r = t.PaintedObjects()[0].rect;
+    ASSERT_GE(r.Width(), 14);
+    ASSERT_GE(r.Height(), 14);
+    // Inside the picture every pixel is black (a frame would leave the inside white).
+    EXPECT_EQ(DarkPixels(img, r.left + 2, r.top + 2, r.right - 2, r.bottom - 2), (r.Width() - 4) * (r.Height() - 4));
+}
+
 }  // namespace
 }  // namespace richtext
