@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <QGuiApplication>
+
+#include <cstdlib>
 #include <QImage>
 
 #include "platform/gdi/qt_device.h"
@@ -21,6 +23,8 @@ void EnsureApp() {
     static int argc = 1;
     static char name[] = "platform_gdi_qt_tests";
     static char* argv[] = {name, nullptr};
+    // Started from a shell without a display: offscreen unless one is chosen.
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     if (!QGuiApplication::instance()) new QGuiApplication(argc, argv);
 }
 

@@ -43,6 +43,7 @@ TEST(Graphic, RecognisesKindsAndSizes) {
 }
 
 TEST(Graphic, LoadsCorpusBitmapAndRefusesMissingFile) {
+    TAVRIN_REQUIRE_CORPUS();
     auto g = plat::LoadGraphicFile(testsupport::CorpusFile("hpj/ddablib-dropfiles/TPJDropFiles.bmp"));
     ASSERT_NE(g, nullptr);
     EXPECT_EQ(g->Kind(), plat::TGraphicKind::Dib);

@@ -375,10 +375,17 @@ TEST_F(WinQueue, RunDispatchesTimersUntilAHandlerQuits) {
     });
     made.push_back(w);
     SetTimer(w, 1, 100);
-    // Another thread moves the fake clock; the blocked loop must notice.
+    // Another thread moves the fake clock; the blocked loop must notice. It
+    // is also the watchdog: a loop that never sees its timers is ended with
+    // another code after a few seconds, so the test fails instead of hanging.
     std::atomic<bool> stop{false};
     std::thread mover([&] {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
         while (!stop) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                PostQuitMessage(99);
+                break;
+            }
             clock.Advance(50);
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
