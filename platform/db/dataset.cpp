@@ -195,12 +195,22 @@ void TDataSet::PositionOn(int row) const {
         if (cursorRow_ < 0) DatabaseError("Record not found");
     }
     TRecord r;
-    while (cursorRow_ < row && cursor_->GetNext(r)) ++cursorRow_;
-    while (cursorRow_ > row && cursor_->GetPrior(r)) --cursorRow_;
-    if (cursorRow_ != row) {
-        cursorRow_ = -1;
-        DatabaseError("Record not found");
+    // Each step must land on the row the window shows there; another user's
+    // insert or delete in between means the window no longer fits the table.
+    while (cursorRow_ != row) {
+        const int next = cursorRow_ + (cursorRow_ < row ? 1 : -1);
+        if (!(cursorRow_ < row ? cursor_->GetNext(r) : cursor_->GetPrior(r)) || !SameRow(r, buf_[next])) {
+            cursorRow_ = -1;
+            DatabaseError("Record has been changed by another user");
+        }
+        cursorRow_ = next;
     }
+}
+
+bool TDataSet::SameRow(const TRecord& read, const TRecord& shown) const {
+    for (int i = 0; i < physicalCount_ && i < static_cast<int>(read.size()) && i < static_cast<int>(shown.size()); ++i)
+        if (std::find(blobSlots_.begin(), blobSlots_.end(), i) == blobSlots_.end() && !(read[i] == shown[i])) return false;
+    return true;
 }
 
 const std::string& TDataSet::BookmarkOf(int row) const {
@@ -607,10 +617,17 @@ int TDataSet::MoveBy(int distance) {
         const int next = activeRecord_ + step;
         if (next >= 0 && next < WindowCount()) {
             cursorRow_ = -1;
-            if (!(step > 0 ? cursor_->GetNext(r) : cursor_->GetPrior(r))) {
-                // The window's next row is gone (another user deleted it).
-                PositionOn(activeRecord_);
-                hitEnd = true;
+            const bool got = step > 0 ? cursor_->GetNext(r) : cursor_->GetPrior(r);
+            if (!got || !SameRow(r, buf_[next])) {
+                // The table changed under the window (another user): show it
+                // afresh around where the cursor now stands.
+                if (got) {
+                    FillWindow(next);
+                    moved += step;
+                } else {
+                    ResyncFromCrack(activeRecord_);
+                    hitEnd = true;
+                }
                 break;
             }
             activeRecord_ = cursorRow_ = next;

@@ -193,6 +193,8 @@ private:
     void EnsureAllBookmarks() const;
     TDataCursor* HandOutCursor() const;
     void CalculateWindowRow(int row);
+    // A record just read is the one the window shows (BLOBs aside).
+    bool SameRow(const TRecord& read, const TRecord& shown) const;
 
     TDataSetState state_ = dsInactive;
     std::unique_ptr<TDataCursor> cursor_;

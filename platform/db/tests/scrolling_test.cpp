@@ -175,6 +175,30 @@ TEST_F(ScrollingTest, RowsThatSteppedInServeBookmarksEditsAndOtherRowsMemos) {
     EXPECT_EQ(table.RecordCount(), kRows - 1);
 }
 
+// Another user deletes the row after the active one: the next move must show
+// where the cursor really is, so an edit never hits a row other than the one
+// shown.
+TEST_F(ScrollingTest, AnotherUsersDeleteInsideTheWindowIsNoticed) {
+    table.First();
+    TTable other(nullptr);
+    Bind(other);
+    other.Open();
+    other.Next();
+    ASSERT_EQ(other.FieldByName("Id")->AsInteger(), 2);
+    other.Delete();
+    table.Next();
+    ASSERT_EQ(table.FieldByName("Id")->AsInteger(), 3);
+    table.Edit();
+    table.FieldByName("Title")->SetAsString("Three");
+    table.Post();
+    other.First();
+    other.Next();
+    EXPECT_EQ(other.FieldByName("Id")->AsInteger(), 3);
+    EXPECT_EQ(other.FieldByName("Title")->AsString(), "Three");
+    EXPECT_EQ(WindowIds().front(), 1);
+    EXPECT_EQ(WindowIds()[1], 3);
+}
+
 // Editing a row whose memo was never read must not lose the memo.
 TEST_F(ScrollingTest, PostingARowWithAnUnreadMemoKeepsTheMemo) {
     table.MoveBy(40);
