@@ -9,3 +9,7 @@ file(GLOB platform_gui_controls_tests CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_D
 tavrin_test(platform_gui_controls_tests LABEL gui
   SOURCES ${platform_gui_controls_tests} ${CMAKE_CURRENT_SOURCE_DIR}/tests/gui_fixture.cpp
   DEPS tavrin_platform_gui_controls)
+
+tavrin_bench(bench_gui_controls
+  SOURCES bench/controls_bench.cpp
+  DEPS tavrin_platform_gui_controls Qt6::Widgets)

@@ -793,7 +793,10 @@ void TWinControl::BoundsChanged() {
         TRect c = ClientRect();
         TPoint bars = ScrollBarSpace();
         w->move(left_, top_);
-        w->resize(c.Width() + bars.x, c.Height() + bars.y + w->clientTop);
+        const QSize size(c.Width() + bars.x, c.Height() + bars.y + w->clientTop);
+        // A window of fixed size (a dialog border) takes a new size only as a new fixed size.
+        if (w->minimumSize() == w->maximumSize()) w->setFixedSize(size);
+        else w->resize(size);
         if (w->topBar) w->topBar->resize(w->width(), w->clientTop);
     } else {
         w->setGeometry(left_, top_ + (parent_ ? ClientTop(parent_->Widget()) : 0), width_, height_);

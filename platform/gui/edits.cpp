@@ -28,63 +28,172 @@ TCustomEdit::TCustomEdit(TComponent* AOwner) : TCustomControl(AOwner) {
 
 // --- lines ----------------------------------------------------------------------------
 
-std::vector<std::pair<int, int>> TCustomEdit::Rows() const {
-    std::vector<std::pair<int, int>> rows;
+TCanvas& TCustomEdit::MeasureCanvas() const {
+    if (!measure_) measure_ = std::make_unique<TCanvas>();
+    measure_->Font().Assign(const_cast<TCustomEdit*>(this)->Font());
+    return *measure_;
+}
+
+bool TCustomEdit::RowCacheCurrent() const {
+    const RowCache& rc = rowCache_;
+    return rc.valid && rc.multiLine == multiLine_ && rc.wrap == wordWrap_ && rc.password == passwordChar_ &&
+           rc.textSize == text_.size() && rc.width == TextArea().Width() &&
+           rc.font == const_cast<TCustomEdit*>(this)->Font();
+}
+
+// avail <= 0: no wrapping.
+int TCustomEdit::NextRowEnd(TCanvas& c, const std::string& shown, int rs, int lineEnd, int avail) const {
+    auto width = [&](int end) { return c.TextWidth(shown.substr(rs, end - rs)); };
+    if (avail <= 0 || rs >= lineEnd || width(lineEnd) <= avail) return lineEnd;
+    // The longest start of the rest that fits (one character at least):
+    // widths grow with the text, so a binary search finds it.
+    int fits = rs + 1;
+    if (width(fits) <= avail) {
+        int hi = lineEnd;  // known not to fit
+        while (hi - fits > 1) {
+            int mid = fits + (hi - fits) / 2;
+            if (width(mid) <= avail) fits = mid;
+            else hi = mid;
+        }
+    }
+    // Break after the last blank that fits; a word wider than the whole row
+    // is broken where it stops fitting.
+    for (int i = fits; i > rs; --i)
+        if (shown[i - 1] == ' ') return i;
+    return fits;
+}
+
+void TCustomEdit::WrapAll() const {
+    RowCache& rc = rowCache_;
+    rc.rows.clear();
+    rc.multiLine = multiLine_;
+    rc.password = passwordChar_;
+    rc.textSize = text_.size();
+    rc.width = TextArea().Width();
+    rc.font.PixelsPerInch = const_cast<TCustomEdit*>(this)->Font().PixelsPerInch;
+    rc.font.Assign(const_cast<TCustomEdit*>(this)->Font());
+    rc.wrap = wordWrap_;
+    rc.widths.clear();
+    rc.valid = true;
     int n = static_cast<int>(text_.size());
     if (!multiLine_) {
-        rows.push_back({0, n});
-        return rows;
+        rc.rows.push_back({0, n});
+        rc.widths.assign(1, -1);
+        return;
     }
-    int avail = TextArea().Width();
-    bool wrap = wordWrap_ && avail > 0;
-    TCanvas c;
-    if (wrap) c.Font().Assign(const_cast<TCustomEdit*>(this)->Font());
-    std::string shown = DisplayText();
+    const int avail = wordWrap_ ? rc.width : 0;
+    TCanvas& c = MeasureCanvas();
+    const std::string& shown = DisplayText();
     for (int s = 0;;) {
         std::size_t nl = text_.find('\n', static_cast<std::size_t>(s));
         int lineEnd = nl == std::string::npos ? n : static_cast<int>(nl > 0 && text_[nl - 1] == '\r' ? nl - 1 : nl);
-        int rs = s;
-        while (wrap && rs < lineEnd && c.TextWidth(shown.substr(rs, lineEnd - rs)) > avail) {
-            // Break after the last blank that fits; a word wider than the
-            // whole row is broken where it stops fitting (one character at least).
-            int best = -1, fits = rs + 1;
-            for (int i = rs + 1; i <= lineEnd; ++i) {
-                if (c.TextWidth(shown.substr(rs, i - rs)) > avail) break;
-                fits = i;
-                if (shown[i - 1] == ' ') best = i;
-            }
-            if (best < 0) best = fits;
-            rows.push_back({rs, best});
-            rs = best;
+        for (int rs = s;;) {
+            int re = NextRowEnd(c, shown, rs, lineEnd, avail);
+            rc.rows.push_back({rs, re});
+            if (re >= lineEnd) break;
+            rs = re;
         }
-        rows.push_back({rs, lineEnd});
         if (nl == std::string::npos) break;
         s = static_cast<int>(nl) + 1;
     }
-    return rows;
+    rc.widths.assign(rc.rows.size(), -1);
+}
+
+const std::vector<std::pair<int, int>>& TCustomEdit::Rows() const {
+    if (!RowCacheCurrent()) WrapAll();
+    return rowCache_.rows;
+}
+
+int TCustomEdit::RowWidth(int row) const {
+    const auto& rows = Rows();
+    if (row < 0 || row >= static_cast<int>(rows.size())) return 0;
+    int& w = rowCache_.widths[static_cast<std::size_t>(row)];
+    if (w < 0) w = MeasureCanvas().TextWidth(DisplayText().substr(rows[row].first, rows[row].second - rows[row].first));
+    return w;
+}
+
+void TCustomEdit::TextChanged(int start, int oldLen, int newLen) {
+    RowCache& rc = rowCache_;
+    const int delta = newLen - oldLen;
+    // Anything but an edit of rows that are current wraps everything anew, when next asked.
+    bool current = start >= 0 && multiLine_ && rc.valid && rc.textSize + delta == text_.size();
+    if (current) {
+        rc.textSize = text_.size();
+        current = RowCacheCurrent();
+    }
+    rc.changedFrom = -1;
+    if (!current) {
+        rc.valid = false;
+        return;
+    }
+    std::vector<std::pair<int, int>>& rows = rc.rows;
+    // The paragraph the edit starts in: its rows before the edit are as they were.
+    auto firstAfter = std::upper_bound(rows.begin(), rows.end(), start,
+                                       [](int pos, const std::pair<int, int>& r) { return pos < r.first; });
+    std::size_t from = static_cast<std::size_t>(std::max<std::ptrdiff_t>(0, firstAfter - rows.begin() - 1));
+    while (from > 0 && text_[static_cast<std::size_t>(rows[from].first) - 1] != '\n') --from;
+    // Wrap from there until a row starts where an old row started (shifted
+    // past the edit): from that row on nothing differs.
+    const int n = static_cast<int>(text_.size());
+    const int avail = wordWrap_ ? rc.width : 0;
+    TCanvas& c = MeasureCanvas();
+    const std::string& shown = DisplayText();
+    std::vector<std::pair<int, int>> fresh;
+    std::size_t to = rows.size();
+    auto meets = [&](int rowStart) {
+        if (rowStart < start + newLen || rowStart >= n) return false;
+        auto it = std::lower_bound(rows.begin() + static_cast<std::ptrdiff_t>(from), rows.end(), rowStart - delta,
+                                   [](const std::pair<int, int>& r, int pos) { return r.first < pos; });
+        if (it == rows.end() || it->first != rowStart - delta) return false;
+        to = static_cast<std::size_t>(it - rows.begin());
+        return true;
+    };
+    bool met = false;
+    for (int s = rows[from].first; !met;) {
+        std::size_t nl = text_.find('\n', static_cast<std::size_t>(s));
+        int lineEnd = nl == std::string::npos ? n : static_cast<int>(nl > 0 && text_[nl - 1] == '\r' ? nl - 1 : nl);
+        for (int rs = s;;) {
+            int re = NextRowEnd(c, shown, rs, lineEnd, avail);
+            fresh.push_back({rs, re});
+            if (re >= lineEnd) break;
+            rs = re;
+            if ((met = meets(rs))) break;
+        }
+        if (met || nl == std::string::npos) break;
+        s = static_cast<int>(nl) + 1;
+        met = meets(s);
+    }
+    for (std::size_t i = to; i < rows.size(); ++i) rows[i].first += delta, rows[i].second += delta;
+    const auto f = static_cast<std::ptrdiff_t>(from), t = static_cast<std::ptrdiff_t>(to);
+    rows.erase(rows.begin() + f, rows.begin() + t);
+    rows.insert(rows.begin() + f, fresh.begin(), fresh.end());
+    rc.widths.erase(rc.widths.begin() + f, rc.widths.begin() + t);
+    rc.widths.insert(rc.widths.begin() + f, fresh.size(), -1);
+    rc.changedFrom = static_cast<int>(from);
+    rc.changedTo = fresh.size() == to - from ? static_cast<int>(from + fresh.size()) - 1 : -1;
 }
 
 int TCustomEdit::LineCount() const { return static_cast<int>(Rows().size()); }
 
 int TCustomEdit::LineStart(int line) const {
-    auto rows = Rows();
+    const auto& rows = Rows();
     if (line <= 0) return 0;
     return line < static_cast<int>(rows.size()) ? rows[line].first : static_cast<int>(text_.size());
 }
 
 int TCustomEdit::LineEnd(int line) const {
-    auto rows = Rows();
+    const auto& rows = Rows();
     line = std::clamp(line, 0, static_cast<int>(rows.size()) - 1);
     return rows[line].second;
 }
 
 int TCustomEdit::LineOf(int pos) const {
-    auto rows = Rows();
+    const auto& rows = Rows();
     pos = std::clamp(pos, 0, static_cast<int>(text_.size()));
-    int line = 0;
-    for (int i = 0; i < static_cast<int>(rows.size()); ++i)
-        if (rows[i].first <= pos) line = i;
-    return line;
+    // The last row starting at or before pos.
+    auto it = std::upper_bound(rows.begin(), rows.end(), pos,
+                               [](int p, const std::pair<int, int>& r) { return p < r.first; });
+    return std::max(0, static_cast<int>(it - rows.begin()) - 1);
 }
 
 // --- text and selection -------------------------------------------------------------------
@@ -95,6 +204,7 @@ void TCustomEdit::SetText(const std::string& s) {
     if (charCase_ == ecLowerCase) t = plat::AnsiLowerCase(t);
     if (t == text_) return;
     text_ = t;
+    TextChanged(-1, 0, 0);
     anchor_ = caret_ = 0;
     topLine_ = scrollX_ = 0;
     undoValid_ = false;
@@ -109,11 +219,29 @@ std::string TCustomEdit::SelText() const { return text_.substr(SelStart(), SelLe
 
 void TCustomEdit::SetSelection(int anchor, int caret) {
     int n = static_cast<int>(text_.size());
+    const int oldLow = std::min(anchor_, caret_), oldHigh = std::max(anchor_, caret_);
+    const int oldTop = topLine_, oldScrollX = scrollX_;
     anchor_ = std::clamp(anchor, 0, n);
     caret_ = std::clamp(caret, 0, n);
     ScrollCaretIntoView();
-    Invalidate();
+    // Only the rows whose selection changed are painted again, unless the text scrolled.
+    if (multiLine_ && topLine_ == oldTop && scrollX_ == oldScrollX)
+        InvalidateRows(LineOf(std::min({oldLow, anchor_, caret_})), LineOf(std::max({oldHigh, anchor_, caret_})));
+    else
+        Invalidate();
     UpdateCaret();
+}
+
+void TCustomEdit::InvalidateRows(int first, int last) {
+    if (!multiLine_ || !HandleAllocated()) {
+        Invalidate();
+        return;
+    }
+    TRect area = TextArea();
+    int lh = LineHeight();
+    int top = std::max(0, area.Top + (first - topLine_) * lh);
+    int bottom = last < 0 ? Height() : std::min(Height(), area.Top + (last - topLine_ + 1) * lh);
+    if (bottom > top) InvalidateRect(Rect(0, top, Width(), bottom));
 }
 
 void TCustomEdit::SetSelStart(int pos) { SetSelection(pos, pos); }
@@ -126,9 +254,16 @@ void TCustomEdit::RawReplace(int start, int len, const std::string& s) {
     start = std::clamp(start, 0, n);
     len = std::clamp(len, 0, n - start);
     text_.replace(start, len, s);
+    TextChanged(start, len, static_cast<int>(s.size()));
     anchor_ = caret_ = start + static_cast<int>(s.size());
+    const int oldTop = topLine_, oldScrollX = scrollX_;
     ScrollCaretIntoView();
-    Invalidate();
+    // The rows the edit wrapped again, and all below them when their number changed.
+    const RowCache& rc = rowCache_;
+    if (multiLine_ && rc.valid && rc.changedFrom >= 0 && topLine_ == oldTop && scrollX_ == oldScrollX)
+        InvalidateRows(rc.changedFrom, rc.changedTo);
+    else
+        Invalidate();
     UpdateCaret();
 }
 
@@ -203,6 +338,7 @@ void TCustomEdit::Undo() {
     int c = undoCaret_;
     SaveUndo();  // a second undo redoes, as the system edit does
     text_ = t;
+    TextChanged(-1, 0, 0);
     SetSelection(c, c);
     modified_ = true;
     Change();
@@ -210,6 +346,7 @@ void TCustomEdit::Undo() {
 
 void TCustomEdit::SetPasswordChar(char c) {
     passwordChar_ = c;
+    rowCache_.valid = false;
     Invalidate();
 }
 
@@ -281,7 +418,7 @@ bool TCustomEdit::NavigationKey(unsigned key, TShiftState shift) {
         int start = LineStart(line), end = LineEnd(line);
         // Keep the column in pixels, as the system edit does.
         int best = start;
-        std::string shown = DisplayText();
+        const std::string& shown = DisplayText();
         TCanvas& c = Canvas();
         c.Font().Assign(Font());
         for (int i = start; i <= end; ++i) {
@@ -428,9 +565,10 @@ void TCustomEdit::DefaultHandler(TMessage& m) {
 
 // --- painting and the caret -------------------------------------------------------------
 
-std::string TCustomEdit::DisplayText() const {
+const std::string& TCustomEdit::DisplayText() const {
     if (!passwordChar_) return text_;
-    return std::string(text_.size(), passwordChar_);
+    passwordText_.assign(text_.size(), passwordChar_);
+    return passwordText_;
 }
 
 int TCustomEdit::LineHeight() {
@@ -459,7 +597,7 @@ int TCustomEdit::PosFromPoint(int x, int y) {
     int lh = LineHeight();
     int line = multiLine_ ? std::clamp(topLine_ + (y - TextArea().Top) / lh, 0, LineCount() - 1) : 0;
     int start = LineStart(line), end = LineEnd(line);
-    std::string shown = DisplayText();
+    const std::string& shown = DisplayText();
     TCanvas& c = Canvas();
     int best = start;
     int bestDist = 1 << 30;
@@ -516,26 +654,29 @@ void TCustomEdit::Paint() {
     c.Font().Assign(Font());
     if (!Enabled()) c.Font().SetColor(clGrayText);
     TRect area = TextArea();
+    TRect paintArea = c.ClipRect();
     c.SetClipRect(area);
-    std::string shown = DisplayText();
+    const std::string& shown = DisplayText();
     int lh = LineHeight();
     bool showSel = SelLength() > 0 && (Focused() || !HideSelection);
     int selA = SelStart(), selB = SelStart() + SelLength();
-    std::vector<std::pair<int, int>> rows = Rows();
+    const std::vector<std::pair<int, int>>& rows = Rows();
     int lines = static_cast<int>(rows.size());
     for (int line = topLine_; line < lines; ++line) {
         int y = area.Top + (line - topLine_) * lh;
         if (y > area.Bottom) break;
+        // Rows outside what is being painted are left alone.
+        if (y + lh <= paintArea.Top || y >= paintArea.Bottom) continue;
         int start = rows[line].first, end = rows[line].second;
         int x = kInset - scrollX_;
         auto segment = [&](int a, int b, bool sel) {
             if (b <= a) return;
-            std::string s = shown.substr(a, b - a);
-            c.Brush().SetStyle(sel ? bsSolid : bsClear);
+            // The colour first: choosing one makes a clear brush solid again.
             c.Brush().SetColor(clHighlight);
+            c.Brush().SetStyle(sel ? bsSolid : bsClear);
             c.Font().SetColor(sel ? clHighlightText : (Enabled() ? Font().Color() : clGrayText));
-            c.TextOut(x, y, s);
-            x += c.TextWidth(s);
+            c.TextOut(x, y, shown.substr(a, b - a));
+            x = c.PenPos().x;  // TextOut leaves the pen after the text
         };
         if (showSel) {
             int a = std::clamp(selA, start, end), b = std::clamp(selB, start, end);
@@ -604,14 +745,95 @@ TMemo::TMemo(TComponent* AOwner) : TCustomEdit(AOwner) {
 
 plat::StringList& TMemo::Lines() { return lines_; }
 
-void TMemo::Change() {
-    if (!syncing_) {
-        syncing_ = true;
-        lines_.SetText(text_);
-        // A final empty line after a line end is a line of the memo.
-        if (text_.size() >= 2 && text_.compare(text_.size() - 2, 2, "\r\n") == 0) lines_.Add("");
-        syncing_ = false;
+namespace {
+
+// The lines of a text as the string list splits them: a line ends at CR,
+// LF or CR LF, and a line starts only where text follows. Calls
+// line(start, end) for each line starting at `from` (a line start) until
+// `stop` answers true for a line's start.
+template <class Line, class Stop>
+void ForEachLine(const std::string& t, std::size_t from, Line line, Stop stop) {
+    for (std::size_t i = from; i < t.size();) {
+        if (i != from && stop(static_cast<int>(i))) return;
+        std::size_t e = t.find_first_of("\r\n", i);
+        if (e == std::string::npos) e = t.size();
+        line(static_cast<int>(i), static_cast<int>(e));
+        if (e < t.size() && t[e] == '\r') ++e;
+        if (e < t.size() && t[e] == '\n') ++e;
+        i = e;
     }
+}
+
+bool EndsWithLineEnd(const std::string& t) { return t.size() >= 2 && t.compare(t.size() - 2, 2, "\r\n") == 0; }
+
+}  // namespace
+
+void TMemo::SplitAllLines() {
+    syncing_ = true;
+    lines_.SetText(text_);
+    // A final empty line after a line end is a line of the memo.
+    if (EndsWithLineEnd(text_)) lines_.Add("");
+    syncing_ = false;
+    lineStarts_.clear();
+    ForEachLine(text_, 0, [&](int start, int) { lineStarts_.push_back(start); }, [](int) { return false; });
+    if (EndsWithLineEnd(text_)) lineStarts_.push_back(static_cast<int>(text_.size()));
+    linesInStep_ = static_cast<int>(lineStarts_.size()) == lines_.Count();
+}
+
+void TMemo::TextChanged(int start, int oldLen, int newLen) {
+    TCustomEdit::TextChanged(start, oldLen, newLen);
+    if (syncing_) {
+        // The lines were set and the text follows them: where each starts is found when next needed.
+        linesInStep_ = false;
+        return;
+    }
+    if (start < 0 || !linesInStep_) {
+        SplitAllLines();
+        return;
+    }
+    // Split again from the line before the edit (a CR there may now pair
+    // with an LF) until a line starts where an old one did, past the edit.
+    const int delta = newLen - oldLen;
+    const int oldSize = static_cast<int>(text_.size()) - delta;
+    auto firstAfter = std::upper_bound(lineStarts_.begin(), lineStarts_.end(), start);
+    std::size_t from = static_cast<std::size_t>(std::max<std::ptrdiff_t>(0, firstAfter - lineStarts_.begin() - 2));
+    std::size_t to = lineStarts_.size();
+    const int fromPos = from < lineStarts_.size() ? lineStarts_[from] : 0;
+    std::vector<int> starts;
+    std::vector<std::string> texts;
+    ForEachLine(
+        text_, static_cast<std::size_t>(fromPos),
+        [&](int s, int e) {
+            starts.push_back(s);
+            texts.push_back(text_.substr(static_cast<std::size_t>(s), static_cast<std::size_t>(e - s)));
+        },
+        [&](int s) {
+            if (s < start + newLen || s - delta >= oldSize) return false;
+            auto it = std::lower_bound(lineStarts_.begin() + static_cast<std::ptrdiff_t>(from), lineStarts_.end(), s - delta);
+            if (it == lineStarts_.end() || *it != s - delta) return false;
+            to = static_cast<std::size_t>(it - lineStarts_.begin());
+            return true;
+        });
+    if (to == lineStarts_.size() && EndsWithLineEnd(text_)) {
+        starts.push_back(static_cast<int>(text_.size()));
+        texts.emplace_back();
+    }
+    for (std::size_t i = to; i < lineStarts_.size(); ++i) lineStarts_[i] += delta;
+    const auto f = static_cast<std::ptrdiff_t>(from), t = static_cast<std::ptrdiff_t>(to);
+    lineStarts_.erase(lineStarts_.begin() + f, lineStarts_.begin() + t);
+    lineStarts_.insert(lineStarts_.begin() + f, starts.begin(), starts.end());
+    syncing_ = true;
+    lines_.BeginUpdate();
+    int at = static_cast<int>(from);
+    const int oldCount = static_cast<int>(to - from), newCount = static_cast<int>(texts.size());
+    for (int i = 0; i < std::min(oldCount, newCount); ++i) lines_.SetString(at + i, std::move(texts[static_cast<std::size_t>(i)]));
+    for (int i = newCount; i < oldCount; ++i) lines_.Delete(at + newCount);
+    for (int i = oldCount; i < newCount; ++i) lines_.Insert(at + i, std::move(texts[static_cast<std::size_t>(i)]));
+    lines_.EndUpdate();
+    syncing_ = false;
+}
+
+void TMemo::Change() {
     UpdateScrollBars();
     TCustomEdit::Change();
 }
@@ -636,11 +858,8 @@ void TMemo::SetScrollBars(TScrollStyle s) {
 
 int TMemo::HorzScrollLimit() {
     // The widest row past the text area: how far the text can scroll.
-    TCanvas& c = Canvas();
-    c.Font().Assign(Font());
-    std::string shown = DisplayText();
     int widest = 0;
-    for (auto [start, end] : Rows()) widest = std::max(widest, c.TextWidth(shown.substr(start, end - start)));
+    for (int row = 0; row < LineCount(); ++row) widest = std::max(widest, RowWidth(row));
     return std::max(0, widest + 2 * kInset - TextArea().Width());
 }
 

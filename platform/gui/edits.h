@@ -10,6 +10,7 @@
 #include "platform/gui/controls.h"
 #include "platform/gui/forms.h"
 
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -103,14 +104,22 @@ protected:
     // The caret's client point.
     TPoint PointFromPos(int pos);
     // What is shown: the password characters or the text.
-    std::string DisplayText() const;
+    const std::string& DisplayText() const;
     int LineHeight();
     // Where the text is drawn (a combo's or spin edit's button is outside it).
     virtual TRect TextArea() const;
 
     // Rows as shown: [start, end) of each, without line ends; with WordWrap a
     // line longer than the text area is broken after its last blank that fits.
-    std::vector<std::pair<int, int>> Rows() const;
+    // The rows are kept between calls: an edit re-wraps only the paragraph it
+    // touches, and only until its rows meet the old ones again.
+    const std::vector<std::pair<int, int>>& Rows() const;
+    // The width of a row's text (kept with the rows).
+    int RowWidth(int row) const;
+    // The text changed: characters [start, start + oldLen) became newLen
+    // others; start < 0: all of it. Descendants that keep something in step
+    // with the text extend it.
+    virtual void TextChanged(int start, int oldLen, int newLen);
     int LineOf(int pos) const;
     int LineStart(int line) const;
     int LineEnd(int line) const;
@@ -124,7 +133,31 @@ protected:
     int scrollX_ = 0;
 
 private:
+    // The row cache and what it was wrapped for; a difference wraps anew.
+    struct RowCache {
+        std::vector<std::pair<int, int>> rows;
+        std::vector<int> widths;  // -1: not measured yet
+        bool valid = false;
+        bool multiLine = false, wrap = false;
+        int width = 0;
+        char password = 0;
+        std::size_t textSize = 0;
+        TFont font;
+        // The rows the last edit wrapped again (changedTo -1: all rows
+        // below moved too); changedFrom -1: everything wrapped anew.
+        int changedFrom = -1, changedTo = -1;
+    };
+    bool RowCacheCurrent() const;
+    // Paints rows first..last again (last < 0: to the bottom).
+    void InvalidateRows(int first, int last);
+    void WrapAll() const;
+    // Where the row starting at rs ends in a line ending at lineEnd.
+    int NextRowEnd(TCanvas& c, const std::string& shown, int rs, int lineEnd, int avail) const;
+    TCanvas& MeasureCanvas() const;
 
+    mutable RowCache rowCache_;
+    mutable std::string passwordText_;
+    mutable std::unique_ptr<TCanvas> measure_;
     int anchor_ = 0, caret_ = 0;
     bool modified_ = false;
     int maxLength_ = 0;
@@ -165,11 +198,17 @@ public:
 
 protected:
     void Change() override;
+    void TextChanged(int start, int oldLen, int newLen) override;
 
 private:
     void UpdateScrollBars();
     int HorzScrollLimit();
+    // Lines from the whole text, and where each starts in it.
+    void SplitAllLines();
     plat::StringList lines_;
+    // The text offset each entry of lines_ starts at, while they are in step.
+    std::vector<int> lineStarts_;
+    bool linesInStep_ = false;
     bool syncing_ = false;
     TScrollStyle scrollBars_ = ssNone;
 };

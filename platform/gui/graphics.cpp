@@ -3,6 +3,8 @@
 #include "platform/core/codepage.h"
 #include "platform/core/exceptions.h"
 #include "platform/core/streams.h"
+#include "platform/gdi/font_names.h"
+#include "platform/gui/metafile.h"
 #include "platform/gui/qt_bridge.h"
 
 #include <QBuffer>
@@ -87,29 +89,7 @@ QColor ToQColor(TColor color) {
 
 TColor FromQColor(const QColor& c) { return RGB(c.red(), c.green(), c.blue()); }
 
-std::string MapFontName(const std::string& windowsName) {
-    struct Entry {
-        const char* windows;
-        const char* installed;
-    };
-    static const Entry kMap[] = {
-        {"Arial", "Liberation Sans"},          {"Helvetica", "Liberation Sans"},
-        {"MS Sans Serif", "Liberation Sans"},  {"Microsoft Sans Serif", "Liberation Sans"},
-        {"Helv", "Liberation Sans"},           {"System", "Liberation Sans"},
-        {"Tahoma", "Liberation Sans"},         {"Verdana", "Liberation Sans"},
-        {"Segoe UI", "Liberation Sans"},       {"Small Fonts", "Liberation Sans"},
-        {"Arial Narrow", "Liberation Sans Narrow"},
-        {"Times New Roman", "Liberation Serif"}, {"Times", "Liberation Serif"},
-        {"MS Serif", "Liberation Serif"},      {"Tms Rmn", "Liberation Serif"},
-        {"Georgia", "Liberation Serif"},       {"Book Antiqua", "Liberation Serif"},
-        {"Courier New", "Liberation Mono"},    {"Courier", "Liberation Mono"},
-        {"Fixedsys", "Liberation Mono"},       {"Terminal", "Liberation Mono"},
-        {"Lucida Console", "Liberation Mono"},
-    };
-    for (const Entry& e : kMap)
-        if (plat::CompareAnsi(windowsName, e.windows, true) == 0) return e.installed;
-    return windowsName;
-}
+std::string MapFontName(const std::string& windowsName) { return plat::InstalledFontFamily(windowsName); }
 
 QFont ToQFont(const TFont& font) {
     QFont f(ToQString(MapFontName(font.Name())));
@@ -213,21 +193,6 @@ void TBrush::SetBitmap(TBitmap* b) { if (b != bitmap_) { bitmap_ = b; Changed();
 
 namespace {
 
-QPainter::CompositionMode ModeOfCopy(TCopyMode m) {
-    switch (m) {
-    case cmSrcAnd: return QPainter::RasterOp_SourceAndDestination;
-    case cmSrcPaint: return QPainter::RasterOp_SourceOrDestination;
-    case cmSrcInvert: return QPainter::RasterOp_SourceXorDestination;
-    case cmNotSrcCopy: return QPainter::RasterOp_NotSource;
-    case cmDstInvert: return QPainter::RasterOp_NotDestination;
-    case cmMergePaint: return QPainter::RasterOp_NotSourceOrDestination;
-    case cmSrcErase: return QPainter::RasterOp_SourceAndNotDestination;
-    case cmNotSrcErase: return QPainter::RasterOp_NotSourceAndNotDestination;
-    case cmPatInvert: return QPainter::RasterOp_SourceXorDestination;
-    default: return QPainter::CompositionMode_Source;
-    }
-}
-
 QPainter::CompositionMode ModeOfPen(TPenMode m) {
     switch (m) {
     case pmNot: return QPainter::RasterOp_NotDestination;
@@ -278,7 +243,9 @@ void TCanvas::Bind(QImage* image, TPoint origin, TRect clip) {
     device_ = nullptr;
     target_ = image;
     origin_ = origin;
+    bindClip_ = clip;
     clip_ = clip;
+    clipped_ = !clip.IsEmpty();
 }
 
 void TCanvas::BindPainter(QPainter* painter, int width, int height, int dpi) {
@@ -289,7 +256,8 @@ void TCanvas::BindPainter(QPainter* painter, int width, int height, int dpi) {
     deviceHeight_ = height;
     deviceDpi_ = dpi;
     origin_ = {};
-    clip_ = {};
+    bindClip_ = clip_ = {};
+    clipped_ = false;
 }
 
 void TCanvas::Unbind() {
@@ -308,7 +276,7 @@ void TCanvas::Flush() {
 QPainter* TCanvas::Painter() {
     if (device_) {
         if (!device_->isActive()) return nullptr;
-        if (clip_.IsEmpty()) device_->setClipping(false);
+        if (!clipped_) device_->setClipping(false);
         else device_->setClipRect(ToQRect(clip_));
         device_->setCompositionMode(QPainter::CompositionMode_SourceOver);
         device_->setRenderHint(QPainter::Antialiasing, false);
@@ -317,7 +285,7 @@ QPainter* TCanvas::Painter() {
     if (!target_ || target_->isNull()) return nullptr;
     if (!painter_) {
         painter_ = std::make_unique<QPainter>(target_);
-        if (!clip_.IsEmpty()) painter_->setClipRect(ToQRect(clip_));
+        if (clipped_) painter_->setClipRect(ToQRect(clip_));
         painter_->translate(origin_.x, origin_.y);
     }
     painter_->setCompositionMode(QPainter::CompositionMode_SourceOver);
@@ -612,31 +580,72 @@ void ScrollDC(TCanvas& canvas, int dx, int dy, const TRect& scroll, const TRect&
 int TCanvas::TextWidth(const std::string& text) { return TextExtent(text).x; }
 int TCanvas::TextHeight(const std::string& text) { return TextExtent(text).y; }
 
+namespace {
+std::uint64_t g_textMeasurements = 0;  // the GUI runs on one thread
+}  // namespace
+
+std::uint64_t TCanvas::TextMeasurements() { return g_textMeasurements; }
+
 TPoint TCanvas::TextExtent(const std::string& text) {
+    ++g_textMeasurements;
     QFontMetrics fm(ToQFont(font_));
     return {fm.horizontalAdvance(ToQString(text)), fm.height()};
+}
+
+std::uint32_t RasterOp3(TCopyMode rop, std::uint32_t pattern, std::uint32_t source, std::uint32_t dest) {
+    const unsigned table = (rop >> 16) & 0xFF;
+    std::uint32_t r = 0;
+    for (unsigned i = 0; i < 8; ++i)
+        if (table & (1u << i))
+            r |= ((i & 4) ? pattern : ~pattern) & ((i & 2) ? source : ~source) & ((i & 1) ? dest : ~dest);
+    return r;
+}
+
+QBrush TCanvas::PatternBrush() const {
+    if (brush_.Bitmap() && brush_.Bitmap()->Image()) return QBrush(*brush_.Bitmap()->Image());
+    return QBrush(ToQColor(brush_.Color()), brush_.Style() == bsClear ? Qt::SolidPattern : QtBrushStyle(brush_.Style()));
 }
 
 void TCanvas::DrawImage(const TRect& dest, const QImage& image, const TRect& src, TCopyMode mode) {
     QPainter* p = Painter();
     if (!p || dest.IsEmpty()) return;
-    if (mode == cmBlackness || mode == cmWhiteness) {
-        p->fillRect(ToQRect(dest), mode == cmBlackness ? Qt::black : Qt::white);
-    } else if (mode == cmDstInvert) {
-        p->setCompositionMode(QPainter::RasterOp_NotDestination);
-        p->fillRect(ToQRect(dest), Qt::black);
-    } else if (mode == cmPatCopy) {
-        ApplyBrush();
-        p->fillRect(ToQRect(dest), p->brush());
-    } else {
-        // A device (a printer) has no picture to combine with: a plain copy.
-        if (!device_) p->setCompositionMode(ModeOfCopy(mode));
-        p->drawImage(ToQRect(dest), image, ToQRect(src));
+    if (mode == cmSrcCopy || device_) {
+        // A device (a printer) has no picture to combine with: what does not
+        // depend on the destination is drawn, everything else as a copy.
+        if (mode == cmBlackness || mode == cmWhiteness) p->fillRect(ToQRect(dest), mode == cmBlackness ? Qt::black : Qt::white);
+        else if (mode == cmPatCopy) p->fillRect(ToQRect(dest), PatternBrush());
+        else p->drawImage(ToQRect(dest), image, ToQRect(src));
+        Changed();
+        return;
     }
-    p->setCompositionMode(QPainter::CompositionMode_SourceOver);
-    if (mode != cmSrcCopy && target_) {
-        Flush();
-        ForceOpaque(*target_, ToQRect(dest).translated(origin_.x, origin_.y));
+    // Every other operation is evaluated bit by bit on the pixels' RGB values.
+    Flush();
+    QRect d = ToQRect(dest).translated(origin_.x, origin_.y);
+    QRect area = d.intersected(target_->rect());
+    if (clipped_) area = area.intersected(ToQRect(clip_));
+    if (area.isEmpty()) return;
+    QImage source = image.copy(ToQRect(src));
+    if (source.size() != d.size()) source = source.scaled(d.size(), Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    source = source.convertToFormat(QImage::Format_RGB32);
+    // The brush laid out over the destination; hatches leave white gaps. The
+    // pattern is aligned to the canvas's origin, as a brush origin of (0, 0).
+    QImage pattern(d.size(), QImage::Format_RGB32);
+    pattern.fill(Qt::white);
+    {
+        QPainter pp(&pattern);
+        pp.setBrushOrigin(-dest.Left, -dest.Top);
+        pp.fillRect(pattern.rect(), PatternBrush());
+    }
+    if (target_->format() != QImage::Format_RGB32 && target_->format() != QImage::Format_ARGB32)
+        *target_ = target_->convertToFormat(QImage::Format_RGB32);
+    for (int y = area.top(); y <= area.bottom(); ++y) {
+        auto* out = reinterpret_cast<QRgb*>(target_->scanLine(y));
+        const auto* sl = reinterpret_cast<const QRgb*>(source.constScanLine(y - d.top()));
+        const auto* pl = reinterpret_cast<const QRgb*>(pattern.constScanLine(y - d.top()));
+        for (int x = area.left(); x <= area.right(); ++x) {
+            std::uint32_t r = RasterOp3(mode, pl[x - d.left()], sl[x - d.left()], out[x]);
+            out[x] = 0xFF000000u | (r & 0xFFFFFFu);
+        }
     }
     Changed();
 }
@@ -647,9 +656,14 @@ void TCanvas::Draw(int x, int y, const TGraphic* graphic) {
 }
 
 void TCanvas::StretchDraw(const TRect& r, const TGraphic* graphic) {
-    if (!graphic || graphic->Empty() || !graphic->Image()) return;
+    if (!graphic || graphic->Empty()) return;
     QPainter* p = Painter();
     if (!p) return;
+    if (graphic->PaintOn(*p, r)) {
+        Changed();
+        return;
+    }
+    if (!graphic->Image()) return;
     const QImage& img = *graphic->Image();
     if (graphic->Transparent()) {
         if (auto* bmp = dynamic_cast<const TBitmap*>(graphic)) {
@@ -711,7 +725,7 @@ void TCanvas::SetPixel(int x, int y, TColor color) {
     Flush();
     int ix = x + origin_.x, iy = y + origin_.y;
     if (!target_->valid(ix, iy)) return;
-    if (!clip_.IsEmpty() && !clip_.Contains({ix, iy})) return;
+    if (clipped_ && !clip_.Contains({ix, iy})) return;
     target_->setPixel(ix, iy, ToQColor(color).rgb());
     Changed();
 }
@@ -719,7 +733,7 @@ void TCanvas::SetPixel(int x, int y, TColor color) {
 TRect TCanvas::ClipRect() const {
     if (!target_ && !device_) return {};
     TRect whole = device_ ? Bounds(0, 0, deviceWidth_, deviceHeight_) : Bounds(0, 0, target_->width(), target_->height());
-    TRect r = clip_.IsEmpty() ? whole : clip_;
+    TRect r = clipped_ ? clip_ : whole;
     OffsetRect(r, -origin_.x, -origin_.y);
     return r;
 }
@@ -728,13 +742,15 @@ void TCanvas::SetClipRect(const TRect& r) {
     Flush();
     TRect c = r;
     OffsetRect(c, origin_.x, origin_.y);
+    if (!bindClip_.IsEmpty()) IntersectRect(c, c, bindClip_);
     clip_ = c;
-    if (clip_.IsEmpty()) clip_ = Bounds(origin_.x, origin_.y, 0, 0);
+    clipped_ = true;
 }
 
 void TCanvas::ResetClip() {
     Flush();
-    clip_ = {};
+    clip_ = bindClip_;
+    clipped_ = !bindClip_.IsEmpty();
 }
 
 int DrawText(TCanvas& canvas, const std::string& text, TRect& rect, unsigned flags) {
@@ -1100,6 +1116,7 @@ void TPicture::LoadFromFile(const std::string& fileName) {
     std::string ext = plat::AnsiLowerCase(QFileInfo(ToQString(fileName)).suffix().toStdString());
     std::unique_ptr<TGraphic> g;
     if (ext == "ico") g = std::make_unique<TIcon>();
+    else if (ext == "wmf") g = std::make_unique<TMetafile>();
     else g = std::make_unique<TBitmap>();
     g->LoadFromFile(fileName);  // throws before the picture changes
     Attach(std::move(g));

@@ -14,6 +14,7 @@
 class QImage;
 class QPainter;
 class QFont;
+class QBrush;
 
 namespace plat {
 class Stream;
@@ -133,6 +134,11 @@ constexpr TCopyMode cmBlackness = 0x00000042, cmDstInvert = 0x00550009, cmMergeC
                     cmSrcAnd = 0x008800C6, cmSrcCopy = 0x00CC0020, cmSrcErase = 0x00440328,
                     cmSrcInvert = 0x00660046, cmSrcPaint = 0x00EE0086, cmWhiteness = 0x00FF0062;
 
+// A ternary raster operation on pattern (the brush), source and destination
+// bits: the code's third byte is its truth table, bit (P << 2 | S << 1 | D)
+// giving the result for each combination. Every one of the 256 is valid.
+std::uint32_t RasterOp3(TCopyMode rop, std::uint32_t pattern, std::uint32_t source, std::uint32_t dest);
+
 // DrawText flags.
 constexpr unsigned DT_TOP = 0x0, DT_LEFT = 0x0, DT_CENTER = 0x1, DT_RIGHT = 0x2, DT_VCENTER = 0x4,
                    DT_BOTTOM = 0x8, DT_WORDBREAK = 0x10, DT_SINGLELINE = 0x20, DT_EXPANDTABS = 0x40,
@@ -212,6 +218,10 @@ public:
     int TextWidth(const std::string& text);
     int TextHeight(const std::string& text);
     TPoint TextExtent(const std::string& text);
+    // How many times any canvas has measured text (TextWidth, TextHeight,
+    // TextExtent) since the program started: tests and benchmarks read it to
+    // see that a control's measuring does not grow with its text.
+    static std::uint64_t TextMeasurements();
     void Draw(int x, int y, const TGraphic* graphic);
     void StretchDraw(const TRect& r, const TGraphic* graphic);
     // Copies from another canvas (or itself) with CopyMode as raster operation.
@@ -222,6 +232,9 @@ public:
     void SetPixel(int x, int y, TColor color);
     // The clip in canvas coordinates (the whole drawing area when unclipped).
     TRect ClipRect() const;
+    // Like a window's update region on Win32, the clip given to Bind always
+    // holds: SetClipRect narrows it (an empty rectangle clips everything
+    // away), ResetClip goes back to it.
     void SetClipRect(const TRect& r);
     void ResetClip();
     void Lock() {}
@@ -253,6 +266,7 @@ private:
     void ApplyFont();
     void Changed();
     void DrawImage(const TRect& dest, const QImage& image, const TRect& src, TCopyMode mode);
+    QBrush PatternBrush() const;
 
     TFont font_;
     TPen pen_;
@@ -262,7 +276,9 @@ private:
     QPainter* device_ = nullptr;  // a painter of BindPainter, not owned
     int deviceWidth_ = 0, deviceHeight_ = 0, deviceDpi_ = 0;
     TPoint origin_;
-    TRect clip_;  // image coordinates; empty: none
+    bool clipped_ = false;
+    TRect clip_;      // image coordinates, when clipped_
+    TRect bindClip_;  // the clip given to Bind (image coordinates); empty: none
     std::unique_ptr<QPainter> painter_;
 };
 
@@ -301,6 +317,10 @@ public:
     virtual const QImage* Image() const = 0;
     // A copy of the same kind.
     virtual std::unique_ptr<TGraphic> Clone() const = 0;
+    // Draws itself into `rect` when it can do better than its Image
+    // stretched (a metafile plays its records at the size asked); false
+    // leaves the drawing to the canvas.
+    virtual bool PaintOn(QPainter& painter, const TRect& rect) const { return false; }
 
 protected:
     bool transparent_ = false;
@@ -385,7 +405,8 @@ public:
     TBitmap& Bitmap();
     TIcon& Icon();
     void Assign(const TPicture& source);
-    // Icons (.ico) become TIcon, every other readable image a TBitmap.
+    // Icons (.ico) become TIcon, metafiles (.wmf) TMetafile, every other
+    // readable image a TBitmap.
     // Raises plat::EFOpenError for a missing file and plat::Exception for an
     // unreadable one; the picture is then unchanged.
     void LoadFromFile(const std::string& fileName);

@@ -315,28 +315,44 @@ int TCustomGrid::VisibleRowCount() const {
     return n;
 }
 
-int TCustomGrid::MaxLeftCol() const {
-    int space = ClientWidth();
-    for (int c = 0; c < fixedCols_; ++c) space -= colWidths_[c] + gridLineWidth_;
-    int c = ColCount() - 1;
-    int used = 0;
-    while (c >= fixedCols_ && used + colWidths_[c] <= space) {
-        used += colWidths_[c] + gridLineWidth_;
-        --c;
+namespace {
+
+// The first scrollable item (from `fixed` on) that lets the items from it to
+// `last` all fit in `space` pixels; `last` itself when not even it fits.
+// It walks back from `last`, so it costs the items that fit, not all of them.
+int FirstFitting(const std::vector<int>& sizes, int fixed, int last, int space, int lineWidth) {
+    int used = 0, i = last;
+    while (i >= fixed && used + sizes[static_cast<std::size_t>(i)] <= space) {
+        used += sizes[static_cast<std::size_t>(i)] + lineWidth;
+        --i;
     }
-    return std::clamp(c + 1, fixedCols_, std::max(fixedCols_, ColCount() - 1));
+    return std::min(i + 1, last);
+}
+
+}  // namespace
+
+int TCustomGrid::FixedWidth() const {
+    int x = 0;
+    for (int c = 0; c < fixedCols_; ++c) x += colWidths_[c] + gridLineWidth_;
+    return x;
+}
+
+int TCustomGrid::FixedHeight() const {
+    int y = 0;
+    for (int r = 0; r < fixedRows_; ++r) y += rowHeights_[r] + gridLineWidth_;
+    return y;
+}
+
+int TCustomGrid::MaxLeftCol() const {
+    int last = std::max(fixedCols_, ColCount() - 1);
+    if (ColCount() <= fixedCols_) return fixedCols_;
+    return std::max(fixedCols_, FirstFitting(colWidths_, fixedCols_, last, ClientWidth() - FixedWidth(), gridLineWidth_));
 }
 
 int TCustomGrid::MaxTopRow() const {
-    int space = ClientHeight();
-    for (int r = 0; r < fixedRows_; ++r) space -= rowHeights_[r] + gridLineWidth_;
-    int r = RowCount() - 1;
-    int used = 0;
-    while (r >= fixedRows_ && used + rowHeights_[r] <= space) {
-        used += rowHeights_[r] + gridLineWidth_;
-        --r;
-    }
-    return std::clamp(r + 1, fixedRows_, std::max(fixedRows_, RowCount() - 1));
+    int last = std::max(fixedRows_, RowCount() - 1);
+    if (RowCount() <= fixedRows_) return fixedRows_;
+    return std::max(fixedRows_, FirstFitting(rowHeights_, fixedRows_, last, ClientHeight() - FixedHeight(), gridLineWidth_));
 }
 
 void TCustomGrid::UpdateScrollBars() {
@@ -381,28 +397,14 @@ void TCustomGrid::SetTopRow(int r) {
 
 void TCustomGrid::ScrollToCurrent() {
     int left = topLeft_.X, top = topLeft_.Y;
+    // Back to the current cell, or on just far enough that it shows whole
+    // (at the left or top when it is wider or taller than the grid).
     if (cur_.X < left) left = cur_.X;
-    else {
-        while (left < cur_.X) {
-            int save = topLeft_.X;
-            topLeft_.X = left;
-            bool fits = ColLeft(cur_.X) + colWidths_[cur_.X] <= ClientWidth();
-            topLeft_.X = save;
-            if (fits) break;
-            ++left;
-        }
-    }
+    else if (cur_.X > left)
+        left = std::max(left, FirstFitting(colWidths_, fixedCols_, cur_.X, ClientWidth() - FixedWidth(), gridLineWidth_));
     if (cur_.Y < top) top = cur_.Y;
-    else {
-        while (top < cur_.Y) {
-            int save = topLeft_.Y;
-            topLeft_.Y = top;
-            bool fits = RowTop(cur_.Y) + rowHeights_[cur_.Y] <= ClientHeight();
-            topLeft_.Y = save;
-            if (fits) break;
-            ++top;
-        }
-    }
+    else if (cur_.Y > top)
+        top = std::max(top, FirstFitting(rowHeights_, fixedRows_, cur_.Y, ClientHeight() - FixedHeight(), gridLineWidth_));
     if (left != topLeft_.X || top != topLeft_.Y) {
         topLeft_ = {left, top};
         UpdateScrollBars();

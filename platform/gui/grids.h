@@ -185,6 +185,9 @@ private:
     int RowTop(int row) const;
     int MaxTopRow() const;
     int MaxLeftCol() const;
+    // The fixed columns' width and the fixed rows' height, grid lines included.
+    int FixedWidth() const;
+    int FixedHeight() const;
     void UpdateScrollBars();
     void UpdateEditor();
     void Scroll(int bar, int code, int pos);

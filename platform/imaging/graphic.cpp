@@ -1,5 +1,7 @@
 #include "platform/imaging/graphic.h"
 
+#include <climits>
+#include <cstdint>
 #include <fstream>
 #include <iterator>
 
@@ -15,10 +17,66 @@ std::uint32_t U32At(const std::string& b, std::size_t at) {
            static_cast<std::uint32_t>(static_cast<unsigned char>(b[at + 3])) << 24;
 }
 
-std::int16_t S16At(const std::string& b, std::size_t at) {
+std::uint16_t U16At(const std::string& b, std::size_t at) {
     if (at + 2 > b.size()) return 0;
-    return static_cast<std::int16_t>(static_cast<unsigned char>(b[at]) |
-                                     static_cast<unsigned char>(b[at + 1]) << 8);
+    return static_cast<std::uint16_t>(static_cast<unsigned char>(b[at]) | static_cast<unsigned char>(b[at + 1]) << 8);
+}
+
+std::int16_t S16At(const std::string& b, std::size_t at) { return static_cast<std::int16_t>(U16At(b, at)); }
+
+// Compressions a bitmap's info header names.
+constexpr std::uint32_t kBiRgb = 0, kBiRle8 = 1, kBiRle4 = 2, kBiBitFields = 3, kBiJpeg = 4, kBiPng = 5,
+                        kBiAlphaBitFields = 6;
+// Compressed rows give no exact bound on the picture's size; one this large
+// is taken as damage rather than a picture.
+constexpr std::int64_t kMaxCompressedSide = 32767;
+
+// The size a bitmap file's headers give, once they agree with its bytes:
+// the info header lies within the file, the sizes are positive (a negative
+// height only marks top-down rows), the bit depth is one a bitmap can have,
+// and uncompressed rows of that size fit in what follows the headers.
+// Anything else leaves the size unknown (0 x 0).
+void DibSize(const std::string& b, std::int32_t& width, std::int32_t& height) {
+    const std::size_t info = kBitmapFileHeaderSize;
+    const std::uint32_t infoSize = U32At(b, info);
+    if (infoSize != 12 && (infoSize < 16 || infoSize > 124)) return;
+    if (info + infoSize > b.size()) return;
+    std::int64_t w, h;
+    std::uint32_t bits, compression = kBiRgb;
+    if (infoSize == 12) {  // OS/2 core header: unsigned 16-bit sizes
+        w = U16At(b, info + 4);
+        h = U16At(b, info + 6);
+        bits = U16At(b, info + 10);
+    } else {
+        w = static_cast<std::int32_t>(U32At(b, info + 4));
+        h = static_cast<std::int32_t>(U32At(b, info + 8));
+        bits = U16At(b, info + 14);
+        if (infoSize >= 20) compression = U32At(b, info + 16);
+        if (h < 0) h = -h;  // top-down rows; INT_MIN becomes 2^31, refused below
+    }
+    if (w <= 0 || h <= 0 || w > INT32_MAX || h > INT32_MAX) return;
+    const std::int64_t available = static_cast<std::int64_t>(b.size() - info - infoSize);
+    switch (compression) {
+    case kBiRgb:
+    case kBiBitFields:
+    case kBiAlphaBitFields: {
+        if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return;
+        const std::int64_t stride = (w * bits + 31) / 32 * 4;
+        if (stride > available || h > available / stride) return;
+        break;
+    }
+    case kBiRle8:
+    case kBiRle4:
+        if (bits != (compression == kBiRle8 ? 8u : 4u)) return;
+        [[fallthrough]];
+    case kBiJpeg:
+    case kBiPng:
+        if (w > kMaxCompressedSide || h > kMaxCompressedSide || available == 0) return;
+        break;
+    default: return;
+    }
+    width = static_cast<std::int32_t>(w);
+    height = static_cast<std::int32_t>(h);
 }
 
 }  // namespace
@@ -34,19 +92,12 @@ TGraphicKind GuessGraphicKind(const std::string& bytes) {
 void GraphicSizeFromBytes(TGraphicKind kind, const std::string& bytes, std::int32_t& width,
                           std::int32_t& height) {
     width = height = 0;
-    if (kind == TGraphicKind::Dib && bytes.size() >= kBitmapFileHeaderSize + 12) {
-        std::uint32_t infoSize = U32At(bytes, kBitmapFileHeaderSize);
-        if (infoSize == 12) {  // OS/2 core header: 16-bit sizes
-            width = S16At(bytes, kBitmapFileHeaderSize + 4);
-            height = S16At(bytes, kBitmapFileHeaderSize + 6);
-        } else {
-            width = static_cast<std::int32_t>(U32At(bytes, kBitmapFileHeaderSize + 4));
-            height = static_cast<std::int32_t>(U32At(bytes, kBitmapFileHeaderSize + 8));
-        }
-        if (height < 0) height = -height;  // top-down rows
+    if (kind == TGraphicKind::Dib) {
+        DibSize(bytes, width, height);
     } else if (kind == TGraphicKind::Metafile && bytes.size() >= kPlaceableHeaderSize) {
-        width = S16At(bytes, 10) - S16At(bytes, 6);
-        height = S16At(bytes, 12) - S16At(bytes, 8);
+        // The bounding box in 16-bit logical units; an inverted box has no size.
+        const int w = S16At(bytes, 10) - S16At(bytes, 6), h = S16At(bytes, 12) - S16At(bytes, 8);
+        if (w > 0 && h > 0) width = w, height = h;
     }
 }
 

@@ -62,7 +62,8 @@ constexpr std::size_t kBitmapFileHeaderSize = 14;
 // Recognises the kind of a picture from its first bytes.
 TGraphicKind GuessGraphicKind(const std::string& bytes);
 // Reads a size from the picture's own header when it has one (BMP, placeable
-// metafile); 0 when it cannot tell.
+// metafile); 0 when it cannot tell, also when the header does not agree with
+// the bytes (sizes out of range, rows that are not there).
 void GraphicSizeFromBytes(TGraphicKind kind, const std::string& bytes, std::int32_t& width,
                           std::int32_t& height);
 // Loads a picture file; nullptr when it cannot be read.

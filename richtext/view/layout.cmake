@@ -11,14 +11,14 @@ tavrin_test(richtext_layout_tests LABEL richtext
 if(TAVRIN_WITH_GUI)
   tavrin_test(richtext_layout_qt_tests LABEL richtext
     SOURCES tests_layout/qt_render_test.cpp
-    DEPS tavrin_richtext_layout tavrin_platform_gdi_qt Qt6::Gui)
+    DEPS tavrin_richtext_layout tavrin_platform_gui_controls)
 endif()
 
 tavrin_bench(bench_rtf_layout
   SOURCES bench/rtf_layout_bench.cpp
   DEPS tavrin_richtext_layout tavrin_richtext_io)
 if(TAVRIN_WITH_GUI AND TARGET bench_rtf_layout)
-  target_link_libraries(bench_rtf_layout PRIVATE tavrin_platform_gdi_qt Qt6::Gui)
+  target_link_libraries(bench_rtf_layout PRIVATE tavrin_platform_gui)
   target_compile_definitions(bench_rtf_layout PRIVATE TAVRIN_BENCH_QT=1)
 endif()
 

@@ -344,3 +344,21 @@ TEST(ApplicationQuit, QuitMessageEndsModalLoopAndRunTerminates) {
 
 }  // namespace
 }  // namespace guitest
+
+namespace guitest {
+
+TEST_F(GuiTest, ADialogBorderedFormTakesANewClientSize) {
+    gui::TForm* dialog = new gui::TForm(gui::Application);
+    dialog->SetBorderStyle(gui::bsDialog);
+    dialog->SetClientSize(392, 295);
+    dialog->Show();
+    ProcessEvents();
+    gui::TBitmap shot;
+    Grab(dialog, shot);
+    EXPECT_EQ(dialog->ClientWidth(), 392);
+    EXPECT_EQ(shot.Width(), 392);
+    EXPECT_EQ(shot.Height(), 295);
+    delete dialog;
+}
+
+}  // namespace guitest

@@ -305,6 +305,85 @@ TEST_F(Graphics, CopyRectAppliesRasterOperations) {
     EXPECT_EQ(c.Pixel(2, 3), clWhite);
 }
 
+TEST(RasterOps, EveryNamedOperationFollowsItsFormula) {
+    using F = std::uint32_t (*)(std::uint32_t, std::uint32_t, std::uint32_t);
+    struct Case {
+        TCopyMode rop;
+        F formula;
+    };
+    const Case cases[] = {
+        {cmBlackness, [](std::uint32_t, std::uint32_t, std::uint32_t) { return 0u; }},
+        {cmWhiteness, [](std::uint32_t, std::uint32_t, std::uint32_t) { return ~0u; }},
+        {cmSrcCopy, [](std::uint32_t, std::uint32_t s, std::uint32_t) { return s; }},
+        {cmNotSrcCopy, [](std::uint32_t, std::uint32_t s, std::uint32_t) { return ~s; }},
+        {cmDstInvert, [](std::uint32_t, std::uint32_t, std::uint32_t d) { return ~d; }},
+        {cmSrcAnd, [](std::uint32_t, std::uint32_t s, std::uint32_t d) { return s & d; }},
+        {cmSrcPaint, [](std::uint32_t, std::uint32_t s, std::uint32_t d) { return s | d; }},
+        {cmSrcInvert, [](std::uint32_t, std::uint32_t s, std::uint32_t d) { return s ^ d; }},
+        {cmSrcErase, [](std::uint32_t, std::uint32_t s, std::uint32_t d) { return s & ~d; }},
+        {cmNotSrcErase, [](std::uint32_t, std::uint32_t s, std::uint32_t d) { return ~(s | d); }},
+        {cmMergePaint, [](std::uint32_t, std::uint32_t s, std::uint32_t d) { return ~s | d; }},
+        {cmPatCopy, [](std::uint32_t p, std::uint32_t, std::uint32_t) { return p; }},
+        {cmPatInvert, [](std::uint32_t p, std::uint32_t, std::uint32_t d) { return p ^ d; }},
+        {cmMergeCopy, [](std::uint32_t p, std::uint32_t s, std::uint32_t) { return p & s; }},
+        {cmPatPaint, [](std::uint32_t p, std::uint32_t s, std::uint32_t d) { return p | ~s | d; }},
+        // Source picks the pattern where it is set and keeps the destination
+        // elsewhere: glyphs drawn in the brush colour, their background see-through.
+        {0x00E20746, [](std::uint32_t p, std::uint32_t s, std::uint32_t d) { return d ^ (s & (p ^ d)); }},
+        // ...and its mirror, with the roles of pattern and destination swapped.
+        {0x00B8074A, [](std::uint32_t p, std::uint32_t s, std::uint32_t d) { return p ^ (s & (d ^ p)); }},
+    };
+    for (const Case& c : cases) {
+        for (unsigned bits = 0; bits < 8; ++bits) {
+            std::uint32_t p = (bits & 4) ? ~0u : 0u, s = (bits & 2) ? ~0u : 0u, d = (bits & 1) ? ~0u : 0u;
+            EXPECT_EQ(RasterOp3(c.rop, p, s, d), c.formula(p, s, d))
+                << std::hex << "rop " << c.rop << " P" << (bits >> 2) << " S" << ((bits >> 1) & 1) << " D" << (bits & 1);
+        }
+        // Bit by bit on whole words, as on a pixel's colour values.
+        const std::uint32_t p = 0x00F0A50F, s = 0x00CC33AA, d = 0x00AA0FF0;
+        EXPECT_EQ(RasterOp3(c.rop, p, s, d), c.formula(p, s, d)) << std::hex << "rop " << c.rop;
+    }
+}
+
+TEST(RasterOps, AllTwoHundredFiftySixOperationsReadTheirTruthTable) {
+    // The canonical inputs P = F0, S = CC, D = AA give back the table itself.
+    for (unsigned table = 0; table < 256; ++table)
+        EXPECT_EQ(RasterOp3(table << 16, 0xF0, 0xCC, 0xAA) & 0xFF, table) << table;
+}
+
+TEST_F(Graphics, CopyRectCombinesTheBrushSourceAndDestination) {
+    // Source: a "glyph" pixel (white) at (1, 1) on black. Destination: white
+    // with blue pixels at (1, 1) and (2, 2). Brush: red.
+    TBitmap src;
+    Blank(src, 4, 4);
+    src.Canvas().Brush().SetColor(clBlack);
+    src.Canvas().FillRect(Rect(0, 0, 4, 4));
+    src.Canvas().SetPixel(1, 1, clWhite);
+    const TColor magenta = RGB(255, 0, 255), cyan = RGB(0, 255, 255);
+    struct Case {
+        TCopyMode rop;
+        TColor at11, at22, at00;
+    };
+    const Case cases[] = {
+        {cmPatInvert, magenta, magenta, cyan},     // brush xor destination
+        {cmMergeCopy, clRed, clBlack, clBlack},    // brush and source
+        {cmPatPaint, magenta, clWhite, clWhite},   // brush or not source or destination
+        {0x00E20746, clRed, clBlue, clWhite},      // brush on the glyph, destination elsewhere
+    };
+    for (const Case& c : cases) {
+        TBitmap dst;
+        Blank(dst, 4, 4);
+        dst.Canvas().SetPixel(1, 1, clBlue);
+        dst.Canvas().SetPixel(2, 2, clBlue);
+        dst.Canvas().Brush().SetColor(clRed);
+        dst.Canvas().CopyMode = c.rop;
+        dst.Canvas().CopyRect(Rect(0, 0, 4, 4), src.Canvas(), Rect(0, 0, 4, 4));
+        EXPECT_EQ(dst.Canvas().Pixel(1, 1), c.at11) << std::hex << c.rop;
+        EXPECT_EQ(dst.Canvas().Pixel(2, 2), c.at22) << std::hex << c.rop;
+        EXPECT_EQ(dst.Canvas().Pixel(0, 0), c.at00) << std::hex << c.rop;
+    }
+}
+
 TEST_F(Graphics, PenModeXorDrawsAndErases) {
     TBitmap b;
     Blank(b, 10, 3);

@@ -4,9 +4,16 @@
 
 #include "platform/gui/clipboard.h"
 #include "platform/gui/edits.h"
+#include "platform/gui/grids.h"
+#include "platform/gui/lists.h"
 #include "platform/gui/mask_edit.h"
+#include "platform/gui/spin_gauge.h"
+#include "highlight_check.h"
 
 #include <QImage>
+#include <QWidget>
+
+#include <functional>
 
 namespace guitest {
 namespace {
@@ -34,6 +41,38 @@ protected:
     }
     MemoryClipboardBackend memory;
 };
+
+TEST_F(Edits, EveryEditTypeControlHighlightsOnlyItsSelection) {
+    auto* other = Make<TEdit>(200);
+    auto* edit = Make<TEdit>(10);
+    edit->SetText("123456");
+    auto* memo = Make<TMemo>(40);
+    memo->SetText("123456");
+    auto* mask = Make<TMaskEdit>(70);
+    mask->SetText("123456");
+    auto* combo = Make<TComboBox>(100);
+    combo->SetStyle(csDropDown);
+    combo->SetText("123456");
+    auto* spin = Make<TSpinEdit>(130);
+    spin->SetValue(123456);
+    ProcessEvents();
+    ExpectHighlightOnlyOnSelection(edit, other, "edit");
+    ExpectHighlightOnlyOnSelection(memo, other, "memo");
+    ExpectHighlightOnlyOnSelection(mask, other, "mask edit");
+    ExpectHighlightOnlyOnSelection(combo, other, "combo box");
+    ExpectHighlightOnlyOnSelection(spin, other, "spin edit");
+
+    auto* grid = new TStringGrid(form);
+    grid->SetParent(form);
+    grid->SetBounds(170, 10, 140, 100);
+    grid->SetDefaultColWidth(60);
+    grid->SetOptions(grid->Options() | goEditing);
+    grid->SetCells(1, 1, "123456");
+    grid->SetFocus();
+    grid->SetEditorMode(true);
+    ASSERT_NE(grid->InplaceEditor(), nullptr);
+    ExpectHighlightOnlyOnSelection(grid->InplaceEditor(), nullptr, "in-place editor");
+}
 
 TEST_F(Edits, TypingInsertsAtTheCaretMarksModifiedAndRaisesOnChange) {
     auto* e = Make<TEdit>();
@@ -202,6 +241,147 @@ TEST_F(Edits, MemoWrapsLongLinesAtBlanksIntoRowsWithoutChangingItsLines) {
     m->SetText(std::string(60, 'W'));
     EXPECT_GT(m->Perform(EM_GETLINECOUNT, 0, 0), 1);
     EXPECT_EQ(m->Text(), std::string(60, 'W'));
+}
+
+// Rows and lines of a memo as a fresh memo of the same size and font makes them.
+void ExpectSameRowsAndLines(TMemo* edited, TMemo* fresh, const std::string& step) {
+    fresh->SetText(edited->Text());
+    auto rows = edited->Perform(EM_GETLINECOUNT, 0, 0);
+    ASSERT_EQ(rows, fresh->Perform(EM_GETLINECOUNT, 0, 0)) << step;
+    for (int r = 0; r < rows; ++r) {
+        auto start = edited->Perform(EM_LINEINDEX, r, 0);
+        ASSERT_EQ(start, fresh->Perform(EM_LINEINDEX, r, 0)) << step << ", row " << r;
+        ASSERT_EQ(edited->Perform(EM_LINELENGTH, start, 0), fresh->Perform(EM_LINELENGTH, start, 0)) << step << ", row " << r;
+    }
+    // How far the text scrolls sideways follows the widths of the rows.
+    int lo = 0, hiEdited = 0, hiFresh = 0;
+    edited->GetScrollRange(SB_HORZ, lo, hiEdited);
+    fresh->GetScrollRange(SB_HORZ, lo, hiFresh);
+    ASSERT_EQ(hiEdited, hiFresh) << step;
+    ASSERT_EQ(edited->Lines().Count(), fresh->Lines().Count()) << step;
+    for (int i = 0; i < edited->Lines().Count(); ++i) ASSERT_EQ(edited->Lines()[i], fresh->Lines()[i]) << step << ", line " << i;
+}
+
+TEST_F(Edits, MemoEditsKeepRowsAndLinesAsAFreshWrapMakesThem) {
+    auto make = [&](int left) {
+        auto* m = new TMemo(form);
+        m->SetParent(form);
+        m->SetBounds(left, 10, 110, 200);
+        return m;
+    };
+    for (bool wrap : {true, false}) {
+        SCOPED_TRACE(wrap ? "word wrap" : "no word wrap");
+        TMemo* m = make(10);
+        TMemo* fresh = make(150);
+        m->SetWordWrap(wrap);
+        fresh->SetWordWrap(wrap);
+        m->SetScrollBars(ssBoth);
+        fresh->SetScrollBars(ssBoth);
+        m->SetText("alpha beta gamma delta epsilon zeta\r\nshort\r\n\r\n" + std::string(40, 'W') +
+                   " eta theta iota kappa\r\nlast line here");
+        // Typed line ends, lone CRs and LFs (which may pair up with a neighbour),
+        // words that wrap, a word wider than a row, paragraphs pasted and removed.
+        const char* const inserts[] = {"a", "word ", " ", "\r\n", "\r", "\n", "", "two words\r\nand more ",
+                                       "unbreakable-word-that-is-longer-than-a-row", "x y z w v u t s r q p"};
+        std::uint32_t seed = 12345;
+        auto next = [&](std::uint32_t mod) {
+            seed = seed * 1103515245u + 12345u;
+            return static_cast<int>((seed >> 8) % mod);
+        };
+        for (int step = 0; step < 400; ++step) {
+            int n = static_cast<int>(m->Text().size());
+            int pos = next(static_cast<std::uint32_t>(n + 1));
+            int len = next(4) == 0 ? next(12) : 0;
+            m->SetSelStart(pos);
+            m->SetSelLength(len);
+            m->SetSelText(inserts[next(std::size(inserts))]);
+            ExpectSameRowsAndLines(m, fresh, "step " + std::to_string(step));
+            if (HasFatalFailure()) return;
+        }
+        // Typing goes the same way.
+        m->SetFocus();
+        m->SetSelStart(5);
+        TypeText(m, "typed text ");
+        SendKey(m, VK_RETURN);
+        SendKey(m, VK_BACK);
+        SendKey(m, VK_BACK);
+        ExpectSameRowsAndLines(m, fresh, "typing");
+        // A new width or font wraps everything anew.
+        m->SetWidth(160);
+        fresh->SetWidth(160);
+        ExpectSameRowsAndLines(m, fresh, "wider");
+        m->Font().SetSize(14);
+        fresh->Font().SetSize(14);
+        ExpectSameRowsAndLines(m, fresh, "larger font");
+        delete m;
+        delete fresh;
+    }
+}
+
+TEST_F(Edits, MemoMeasuresAsMuchPerKeyWhateverTheLengthOfItsText) {
+    auto measurePerKeys = [&](int paragraphs) {
+        auto* m = new TMemo(form);
+        m->SetParent(form);
+        m->SetBounds(10, 10, 200, 150);
+        std::string text;
+        for (int i = 0; i < paragraphs; ++i) text += "The quick brown fox jumps over the lazy dog, again and again.\r\n";
+        m->SetText(text);
+        m->SetFocus();
+        ProcessEvents();
+        // Somewhere in the middle, then type, delete and move.
+        m->SetSelStart(static_cast<int>(text.size() / 2));
+        ProcessEvents();
+        std::uint64_t before = TCanvas::TextMeasurements();
+        TypeText(m, "typing in the middle ");
+        SendKey(m, VK_RETURN);
+        SendKey(m, VK_BACK);
+        SendKey(m, VK_DOWN);
+        SendKey(m, VK_UP);
+        ProcessEvents();
+        std::uint64_t used = TCanvas::TextMeasurements() - before;
+        delete m;
+        return used;
+    };
+    std::uint64_t small = measurePerKeys(20);     // some 1.3 KB
+    std::uint64_t large = measurePerKeys(2000);   // some 130 KB
+    EXPECT_GT(small, 0u);
+    EXPECT_LE(large, small + small / 10) << "small " << small << ", large " << large;
+}
+
+TEST_F(Edits, MemoRepaintsOnlyWhatChangedYetShowsWhatAWholePaintShows) {
+    auto* m = new TMemo(form);
+    m->SetParent(form);
+    m->SetBounds(10, 10, 150, 200);
+    std::string text;
+    for (int i = 0; i < 8; ++i) text += "some words on a line that wraps\r\n";
+    m->SetText(text);
+    m->SetFocus();
+    ProcessEvents();
+    auto shown = [&] {
+        HideCaret(m->Handle());
+        ProcessEvents();
+        return m->Widget()->grab().toImage();
+    };
+    struct Step {
+        const char* what;
+        std::function<void()> act;
+    };
+    const Step steps[] = {
+        {"typing", [&] { m->SetSelStart(40); TypeText(m, "abc def "); }},
+        {"a new line", [&] { SendKey(m, VK_RETURN); }},
+        {"joining lines", [&] { SendKey(m, VK_BACK); SendKey(m, VK_BACK); }},
+        {"a word that re-wraps the rows below", [&] { m->SetSelStart(3); TypeText(m, "longer longer longer "); }},
+        {"selecting down", [&] { SendKey(m, VK_DOWN, ssShift); SendKey(m, VK_DOWN, ssShift); }},
+        {"selection shrinking", [&] { SendKey(m, VK_UP, ssShift); }},
+        {"selection replaced", [&] { TypeText(m, "x"); }},
+    };
+    for (const Step& s : steps) {
+        s.act();
+        QImage incremental = shown();
+        m->Invalidate();
+        QImage whole = shown();
+        EXPECT_TRUE(incremental == whole) << s.what;
+    }
 }
 
 TEST_F(Edits, MemoHorizontalBarScrollsLongLinesOnlyWithoutWordWrap) {

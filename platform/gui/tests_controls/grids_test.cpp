@@ -73,6 +73,45 @@ TEST_F(Grids, MovingDownPastTheLastVisibleRowScrollsAndFixedRowsStay) {
     EXPECT_EQ(grid->TopRow(), 16);
 }
 
+TEST_F(Grids, MovingScrollsJustFarEnoughForTheCurrentRowWhateverTheRowHeights) {
+    // Rows of 20 but for a few; row 12 is taller than the 84 pixels below the fixed row.
+    const std::pair<int, int> heights[] = {{5, 50}, {9, 10}, {12, 120}, {15, 5}, {16, 35}};
+    for (auto [row, h] : heights) grid->SetRowHeights(row, h);
+    // The first top row from `top` on under which `row` shows whole, found
+    // by trying each in turn: the fixed row (20 + 1) and every row above
+    // `row` with its grid line, then `row` itself, within 105 pixels.
+    auto expectedTop = [&](int top, int row) {
+        if (row < top) return row;
+        for (int t = top; t < row; ++t) {
+            int y = 21;
+            for (int r = t; r < row; ++r) y += grid->RowHeights(r) + 1;
+            if (y + grid->RowHeights(row) <= 105) return t;
+        }
+        return row;
+    };
+    const std::pair<int, int> moves[] = {{1, 4}, {1, 5}, {1, 6}, {1, 11}, {1, 12}, {1, 13}, {3, 17},
+                                         {10, 19}, {8, 9}, {14, 2}, {1, 19}, {12, 12}, {11, 16}};
+    for (auto [top, row] : moves) {
+        grid->SetRow(1);
+        grid->SetTopRow(top);
+        ASSERT_EQ(grid->TopRow(), top);
+        grid->SetRow(row);
+        EXPECT_EQ(grid->TopRow(), expectedTop(top, row)) << "from top " << top << " to row " << row;
+    }
+}
+
+TEST_F(Grids, CtrlEndReachesTheLastOfManyRows) {
+    grid->SetRowCount(200000);
+    grid->SetFocus();
+    SendKey(grid, VK_END, ssCtrl);
+    EXPECT_EQ(grid->Row(), 199999);
+    // 84 pixels below the fixed row hold four rows of 20 with their lines: 199996..199999.
+    EXPECT_EQ(grid->TopRow(), 199996);
+    EXPECT_EQ(grid->VisibleRowCount(), 4);
+    SendKey(grid, VK_HOME, ssCtrl);
+    EXPECT_EQ(grid->TopRow(), 1);
+}
+
 TEST_F(Grids, TypingOnACellEditsItInPlaceAndEnterCommits) {
     grid->SetOptions(grid->Options() | goEditing);
     grid->SetCells(2, 2, "old");

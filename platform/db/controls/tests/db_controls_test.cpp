@@ -11,6 +11,7 @@
 #include "platform/db/tables.h"
 #include "platform/gui/dialog_service.h"
 #include "platform/gui/tests/gui_fixture.h"
+#include "platform/gui/tests_controls/highlight_check.h"
 
 #include <filesystem>
 #include <type_traits>
@@ -285,6 +286,15 @@ TEST_P(DbControlsTest, MemoShowsAndWritesItsField) {
     EXPECT_EQ(table.State(), dsEdit);
     table.Post();
     EXPECT_EQ(Title(), "Contents!");
+}
+
+TEST_P(DbControlsTest, DataAwareEditsHighlightOnlyTheirSelection) {
+    auto* edit = Make<TDBEdit>(10, "Title");
+    auto* memo = Make<TDBMemo>(40, "Title");
+    auto* other = Make<TDBEdit>(90, "HelpId");
+    EXPECT_EQ(edit->Text(), "Contents");
+    guitest::ExpectHighlightOnlyOnSelection(edit, other, "data-aware edit");
+    guitest::ExpectHighlightOnlyOnSelection(memo, other, "data-aware memo");
 }
 
 TEST_P(DbControlsTest, GridShowsTheWindowAndMovesTheDataset) {
