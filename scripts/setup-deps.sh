@@ -31,4 +31,5 @@ if [ "$(id -u)" -ne 0 ]; then
   sudo="sudo"
 fi
 $sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+# Through env, so the setting survives sudo's cleaned environment.
+$sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"

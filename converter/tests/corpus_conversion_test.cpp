@@ -101,6 +101,7 @@ void ExpectValidPicture(const std::string& name) {
 }
 
 TEST_P(CorpusConversion, RecompilableProject) {
+    TAVRIN_REQUIRE_CORPUS();
     const std::string file = GetParam();
     std::vector<HelpWarning> warnings;
     ConvertHelpFile({ApplyModeRule(0), CorpusFile("hlp/" + file).string()}, &warnings);
@@ -173,6 +174,7 @@ TEST_P(CorpusConversion, RecompilableProject) {
 }
 
 TEST_P(CorpusConversion, BmpAndWmfOnly) {
+    TAVRIN_REQUIRE_CORPUS();
     const std::string file = GetParam();
     ConvertHelpFile({ApplyModeRule(kNoShg), CorpusFile("hlp/" + file).string()});
     const std::string hpj = ReadFileBytes(Stem(file) + ".HPJ");
@@ -183,6 +185,7 @@ TEST_P(CorpusConversion, BmpAndWmfOnly) {
 }
 
 TEST_P(CorpusConversion, PrintableDocument) {
+    TAVRIN_REQUIRE_CORPUS();
     const std::string file = GetParam();
     ConvertHelpFile({kViewFlags, CorpusFile("hlp/" + file).string()});
     const std::string rtf = ReadFileBytes(Stem(file) + ".RTF");
@@ -204,6 +207,7 @@ TEST_P(CorpusConversion, PrintableDocument) {
 // processor 3): every page reference names a bookmark of the document, and
 // the lists and the jumps refer to every title, occurrence and context.
 TEST_P(CorpusConversion, EveryPageReferenceHasItsBookmark) {
+    TAVRIN_REQUIRE_CORPUS();
     const std::string file = GetParam();
     plat::WritePrivateProfileString("Options", "WordProcessor", "3", "Rendlow.ini");
     ConvertHelpFile({kViewFlags, CorpusFile("hlp/" + file).string()});
@@ -247,6 +251,7 @@ std::vector<SourceTopic> Sources(const std::vector<std::string>& files) {
 }
 
 TEST_F(SourcedConversion, DropFilesTitlesAndKeywordsEqualTheSource) {
+    TAVRIN_REQUIRE_CORPUS();
     ConvertHelpFile({ApplyModeRule(0), CorpusFile("hlp/PJDropFiles.hlp").string()});
     auto out = ScanSourceRtf(ReadFileBytes("PJDropFiles.RTF"));
     std::map<std::string, const SourceTopic*> byTitle;
@@ -263,6 +268,7 @@ TEST_F(SourcedConversion, DropFilesTitlesAndKeywordsEqualTheSource) {
 }
 
 TEST_F(SourcedConversion, EudoraTitlesAndKeywordsComeFromTheSource) {
+    TAVRIN_REQUIRE_CORPUS();
     ConvertHelpFile({ApplyModeRule(0), CorpusFile("hlp/EUDORA.hlp").string()});
     std::set<std::string> sourceTitles, sourceK, outTitles, outK;
     for (const auto& t : Sources({"hpj/eudora71/Eudora.rtf", "hpj/eudora71/Options.rtf", "hpj/eudora71/Dialogs.rtf",
@@ -282,6 +288,7 @@ TEST_F(SourcedConversion, EudoraTitlesAndKeywordsComeFromTheSource) {
 }
 
 TEST_F(SourcedConversion, CommandLineRunsAndOpensTheResult) {
+    TAVRIN_REQUIRE_CORPUS();
     // A fake viewer notes the file it was asked to open.
     const auto viewer = dir_.path() / "viewer.sh";
     testsupport::WriteFileBytes(viewer, "#!/bin/sh\necho \"$1\" > \"" + (dir_.path() / "opened").string() + "\"\n");

@@ -63,6 +63,7 @@ bool InSomeTopic(const std::vector<TopicSummary>& topics, std::uint32_t offset) 
 // ---- files with their sources ----
 
 TEST(CorpusHelpFiles, DropFilesMatchesItsSourceRtf) {
+    TAVRIN_REQUIRE_CORPUS();
     Opened o = Open("PJDropFiles.hlp");
     ASSERT_TRUE(o.hf);
     auto source = ScanSourceRtf(ReadFileBytes(CorpusFile("hpj/ddablib-dropfiles/PJDropFiles.rtf")));
@@ -107,6 +108,7 @@ TEST(CorpusHelpFiles, DropFilesMatchesItsSourceRtf) {
 }
 
 TEST(CorpusHelpFiles, EudoraMatchesItsSourceRtfs) {
+    TAVRIN_REQUIRE_CORPUS();
     Opened o = Open("EUDORA.hlp");
     ASSERT_TRUE(o.hf);
     std::vector<SourceTopic> source;
@@ -140,6 +142,7 @@ TEST(CorpusHelpFiles, EudoraMatchesItsSourceRtfs) {
 }
 
 TEST(CorpusHelpFiles, DropFilesFontsMatchTheSourceFontTable) {
+    TAVRIN_REQUIRE_CORPUS();
     Opened o = Open("PJDropFiles.hlp");
     ASSERT_TRUE(o.hf);
     FontTable fonts = ReadFontTable(*o.hf);
@@ -167,6 +170,7 @@ struct IndexCase {
 class CorpusIndexes : public ::testing::TestWithParam<IndexCase> {};
 
 TEST_P(CorpusIndexes, TopicsKeywordsAndContextsAgreeWithTheBTreeHeaders) {
+    TAVRIN_REQUIRE_CORPUS();
     const IndexCase& c = GetParam();
     Opened o = Open(c.file);
     ASSERT_TRUE(o.hf);
@@ -224,6 +228,7 @@ INSTANTIATE_TEST_SUITE_P(
     });
 
 TEST(CorpusHelpFiles, SystemRecordsOfTheRealFiles) {
+    TAVRIN_REQUIRE_CORPUS();
     Opened o = Open("EUDORA.hlp");
     ASSERT_TRUE(o.hf);
     auto records = ReadSystemRecords(*o.hf);

@@ -77,6 +77,7 @@ void ExpectSameAsScans(HelpFile& hf) {
 }
 
 TEST(LookupIndex, SameAsScansOnTheCorpus) {
+    TAVRIN_REQUIRE_CORPUS();
     for (const char* name : {"winfile.hlp", "DEMIST.HLP", "EUDORA.hlp", "PJDropFiles.hlp"}) {
         SCOPED_TRACE(name);
         auto hf = OpenHelpFile(testsupport::CorpusFile(std::string("hlp/") + name), 0);

@@ -296,7 +296,10 @@ DBIResult TqvClientCommsEngine::WaitForReply(std::uint32_t msgId, TqvDataMessage
             }
             return kQvErrCommsLost;
         }
+        // The program's windows stay alive while the reply is awaited: the
+        // GUI serves its events through the platform's wait hook.
         if (onWaiting) onWaiting();
+        else plat::ServeWhileWaiting();
         pumped_ = false;
         protocol_->Breathe();
         // Nothing for us yet (a deferred request waiting for its retry): give

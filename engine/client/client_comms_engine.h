@@ -85,8 +85,9 @@ public:
     TqvBaseCommsProtocol& Protocol() { return *protocol_; }
     plat::HWND Window() const { return window_; }
 
-    // Called on every turn of a reply wait. Nothing in the program sets it;
-    // tests move their clock and change the server's state from here.
+    // Called on every turn of a reply wait instead of the platform's wait
+    // hook (plat::ServeWhileWaiting, through which the GUI serves its
+    // events); tests move their clock and change the server's state here.
     std::function<void()> onWaiting;
 
 private:

@@ -76,6 +76,128 @@ std::string FindEntryNoCase(const std::string& dir, const std::string& nativeNam
     return best;
 }
 
+// Creates the folder and its parents (mkdir -p); errors show up when the
+// folder is used.
+void MakeFolders(const std::string& native) {
+    std::string partial;
+    for (const std::string& part : SplitComponents(native)) {
+        partial += "/" + part;
+        ::mkdir(partial.c_str(), 0777);
+    }
+}
+
+// One character of a native (UTF-8) name: its code point and length, or
+// length 1 and a negative code point for a byte that starts no valid sequence.
+long DecodeNative(std::string_view s, std::size_t i, std::size_t& len) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    len = 1;
+    if (c < 0x80) return c;
+    int extra;
+    long cp;
+    if ((c & 0xE0) == 0xC0) { extra = 1; cp = c & 0x1F; }
+    else if ((c & 0xF0) == 0xE0) { extra = 2; cp = c & 0x0F; }
+    else if ((c & 0xF8) == 0xF0) { extra = 3; cp = c & 0x07; }
+    else return -1;
+    for (int k = 1; k <= extra; ++k) {
+        if (i + k >= s.size()) return -1;
+        const auto cc = static_cast<unsigned char>(s[i + k]);
+        if ((cc & 0xC0) != 0x80) return -1;
+        cp = (cp << 6) | (cc & 0x3F);
+    }
+    static const long kMin[] = {0, 0x80, 0x800, 0x10000};
+    if (cp < kMin[extra] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) return -1;
+    len = static_cast<std::size_t>(extra) + 1;
+    return cp;
+}
+
+void AppendHex(std::string& out, unsigned long v, int digits) {
+    static const char kHex[] = "0123456789ABCDEF";
+    char buf[8];
+    int n = 0;
+    do {
+        buf[n++] = kHex[v & 0xF];
+        v >>= 4;
+    } while (v || n < digits);
+    while (n) out.push_back(buf[--n]);
+}
+
+int HexValue(char c) {
+    if (c >= '0' && c <= '9') return c - '0';
+    if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+    if (c >= 'a' && c <= 'f') return c - 'a' + 10;
+    return -1;
+}
+
+void AppendUtf8(std::string& out, unsigned long cp) {
+    if (cp < 0x80) {
+        out += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        out += static_cast<char>(0xC0 | (cp >> 6));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        out += static_cast<char>(0xE0 | (cp >> 12));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        out += static_cast<char>(0xF0 | (cp >> 18));
+        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        out += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// An escape of SystemText at `i` ("<U+XXXX>" or "<xHH>"): appends the native
+// bytes it stands for and returns its length, or 0 when there is none.
+std::size_t DecodeEscape(std::string_view s, std::size_t i, std::string& out) {
+    if (s[i] != '<' || i + 3 >= s.size()) return 0;
+    std::size_t close = s.find('>', i);
+    if (close == std::string_view::npos) return 0;
+    std::string_view body = s.substr(i + 1, close - i - 1);
+    unsigned long v = 0;
+    auto hexRun = [&](std::string_view h, std::size_t minLen, std::size_t maxLen) {
+        if (h.size() < minLen || h.size() > maxLen) return false;
+        for (char c : h) {
+            int d = HexValue(c);
+            if (d < 0) return false;
+            v = v * 16 + static_cast<unsigned long>(d);
+        }
+        return true;
+    };
+    if (body.size() >= 2 && (body[0] == 'U' || body[0] == 'u') && body[1] == '+') {
+        if (!hexRun(body.substr(2), 4, 6) || v > 0x10FFFF || (v >= 0xD800 && v <= 0xDFFF)) return 0;
+        // Only what SystemText writes this way: never a separator, a dot or
+        // any other character that has a byte of its own.
+        if (v != '<' && UnicodeToAnsiChar(static_cast<char32_t>(v)) >= 0) return 0;
+        AppendUtf8(out, v);
+    } else if (!body.empty() && (body[0] == 'x' || body[0] == 'X')) {
+        if (!hexRun(body.substr(1), 2, 2) || v < 0x80) return 0;
+        out += static_cast<char>(v);
+    } else {
+        return 0;
+    }
+    return close - i + 1;
+}
+
+// The native name of one component of system text, the inverse of SystemText.
+std::string NativeName(std::string_view ansi) {
+    if (ansi.find('<') == std::string_view::npos) return AnsiToUtf8(ansi);
+    std::string out;
+    std::size_t run = 0;
+    for (std::size_t i = 0; i < ansi.size();) {
+        std::string decoded;
+        if (std::size_t n = DecodeEscape(ansi, i, decoded)) {
+            out += AnsiToUtf8(ansi.substr(run, i - run));
+            out += decoded;
+            i += n;
+            run = i;
+        } else {
+            ++i;
+        }
+    }
+    out += AnsiToUtf8(ansi.substr(run));
+    return out;
+}
+
 std::string JoinNative(const std::string& base, const std::string& name) {
     if (base.empty()) return name;
     if (base.back() == '/') return base + name;
@@ -109,18 +231,26 @@ std::string ProgramDir() { return SystemText(DataHome()); }
 
 std::string WindowsDir() {
     std::string native = DataHome() + "/windows";
-    if (!IsDir(native)) {
-        // Created with its parents: the design assumes the Windows directory exists.
-        std::string partial;
-        for (const std::string& part : SplitComponents(native)) {
-            partial += "/" + part;
-            ::mkdir(partial.c_str(), 0777);
-        }
-    }
+    // Created with its parents: the design assumes the Windows directory exists.
+    if (!IsDir(native)) MakeFolders(native);
     return SystemText(native);
 }
 
 // --- drives ------------------------------------------------------------------
+
+namespace {
+
+// A drive whose folder nobody chose: the one under the data folder.
+bool IsDefaultDriveRoot(char letter) {
+    const char upper = static_cast<char>(CharUpper(static_cast<unsigned char>(letter)));
+    {
+        std::lock_guard<std::mutex> lock(gMutex);
+        if (gDriveRoots.count(upper)) return false;
+    }
+    return EnvOrEmpty((std::string("TAVRIN_DRIVE_") + upper).c_str()).empty();
+}
+
+}  // namespace
 
 std::string DriveRoot(char letter) {
     const char upper = static_cast<char>(CharUpper(static_cast<unsigned char>(letter)));
@@ -154,37 +284,80 @@ void ResetDriveRoots() {
 std::string NativePath(std::string_view path) {
     std::string base;  // native, already resolved
     std::string_view rest = path;
+    bool rooted = false;
     if (HasDriveLetter(path)) {
         base = DriveRoot(path[0]);
         rest = path.substr(2);  // "C:x" is taken as "C:\x"
+        rooted = true;
+        // A fresh data folder has no drive folders yet; a default drive is
+        // made on first use so that "C:\file" can be written.
+        if (!IsDir(base) && IsDefaultDriveRoot(path[0])) MakeFolders(base);
     } else if (!path.empty() && IsPathDelimiter(path[0])) {
         base = "/";
+        rooted = true;
     }
-    bool missing = false;  // once a component is absent, nothing below it exists
+    // The resolved path after each component, so ".." can step back; at a
+    // root (a drive's folder above all) it stays there, as on Win32, and
+    // never reaches the folders above the drive.
+    std::vector<std::string> trail{base};
+    std::vector<bool> absent{false};
+    std::vector<bool> up{false};  // the step was a ".." above a relative start
     for (const std::string& comp : SplitComponents(rest)) {
-        const std::string nativeComp = AnsiToUtf8(comp);
-        if (comp == "." || comp == ".." || missing) {
-            base = JoinNative(base, nativeComp);
+        if (comp == ".") continue;
+        if (comp == "..") {
+            if (trail.size() > 1 && !up.back()) {
+                trail.pop_back();
+                absent.pop_back();
+                up.pop_back();
+            } else if (!rooted) {
+                // A relative path may climb above the current folder.
+                trail.push_back(JoinNative(trail.back(), ".."));
+                absent.push_back(false);
+                up.push_back(true);
+            }
             continue;
         }
-        std::string exact = JoinNative(base, nativeComp);
-        if (Exists(exact)) {
-            base = std::move(exact);
+        const std::string& at = trail.back();
+        const std::string nativeComp = NativeName(comp);
+        std::string exact = JoinNative(at, nativeComp);
+        up.push_back(false);
+        // Once a component is absent, nothing below it exists.
+        if (absent.back() || Exists(exact)) {
+            absent.push_back(absent.back());
+            trail.push_back(std::move(exact));
             continue;
         }
-        std::string found = FindEntryNoCase(base, nativeComp, comp);
-        if (found.empty()) {
-            missing = true;
-            base = std::move(exact);
-        } else {
-            base = JoinNative(base, found);
-        }
+        std::string found = FindEntryNoCase(at, nativeComp, comp);
+        absent.push_back(found.empty());
+        trail.push_back(found.empty() ? std::move(exact) : JoinNative(at, found));
     }
+    base = trail.back();
     if (base.empty()) base = ".";
     return base;
 }
 
-std::string SystemText(std::string_view nativeName) { return Utf8ToAnsi(nativeName); }
+std::string SystemText(std::string_view nativeName) {
+    std::string out;
+    out.reserve(nativeName.size());
+    for (std::size_t i = 0; i < nativeName.size();) {
+        std::size_t len = 1;
+        const long cp = DecodeNative(nativeName, i, len);
+        const int b = cp < 0 || cp == '<' ? -1 : UnicodeToAnsiChar(static_cast<char32_t>(cp));
+        if (b >= 0) {
+            out += static_cast<char>(b);
+        } else if (cp >= 0) {
+            out += "<U+";
+            AppendHex(out, static_cast<unsigned long>(cp), 4);
+            out += '>';
+        } else {
+            out += "<x";
+            AppendHex(out, static_cast<unsigned char>(nativeName[i]), 2);
+            out += '>';
+        }
+        i += len;
+    }
+    return out;
+}
 
 // --- tests on path text ------------------------------------------------------
 

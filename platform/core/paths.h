@@ -8,6 +8,9 @@
 //     variable TAVRIN_DRIVE_X or SetDriveRoot overrides one drive.
 //   - "\rest" and "/rest" are absolute native paths; anything else is relative
 //     to the current folder.
+//   - "." is dropped and ".." steps back a folder; at a drive's root or at
+//     "/" it stays there, so a drive path never leaves its drive's folder.
+//     A drive's default folder is created when first used.
 //   - every component that exists is found without regard to letter case
 //     (an exact match wins, otherwise the first match in byte order); the
 //     components that do not exist yet keep the case given, so a new file is
@@ -46,7 +49,11 @@ void ResetDriveRoots();
 // The UTF-8 native path to open for `path` (rules above). Never fails: what
 // cannot be matched is kept as given, and the OS reports it when opened.
 std::string NativePath(std::string_view path);
-// Native (UTF-8) name back to system text (Windows-1252).
+// Native (UTF-8) name back to system text (Windows-1252). A character that
+// Windows-1252 lacks becomes "<U+XXXX>" (hex, 4 to 6 digits), a byte that
+// is not UTF-8 "<xHH>", and "<" itself "<U+003C>"; NativePath reads these
+// forms back, so every name found in a folder can be opened again. ("<" is
+// never part of a Win32 file name, so no real name is taken for one.)
 std::string SystemText(std::string_view nativeName);
 
 // --- tests on path text ------------------------------------------------------

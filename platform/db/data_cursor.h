@@ -58,6 +58,17 @@ public:
                           const TRecord& high, int highCount, bool highInclusive) = 0;
     virtual void ResetRange() = 0;
 
+    // BLOB fields (memos, pictures) can be large. A cursor that can defer
+    // them reads them only when asked once deferring is on: the record reads
+    // above then leave BLOB fields null, FetchBlob reads one for the record a
+    // bookmark names (and leaves the cursor there), ReadBlobs fills those of
+    // the current record. A cursor that cannot defer keeps reading them.
+    virtual void SetDeferBlobs(bool /*on*/) {}
+    virtual bool DefersBlobs() const { return false; }
+    // `fieldIndex` counts from 0 in FieldDefs' order.
+    virtual TValue FetchBlob(const std::string& bookmark, int fieldIndex) = 0;
+    virtual void ReadBlobs(TRecord& record) = 0;
+
     virtual int RecordCount() = 0;
     // A record callback filter; an empty function removes it.
     virtual void SetRecordFilter(std::function<bool(const TRecord&)> accept) = 0;

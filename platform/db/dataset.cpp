@@ -147,6 +147,9 @@ void TDataSet::CreateFields() {
             DatabaseError("Type mismatch for field '" + f->FieldName + "'");
     }
     slotCount_ = nextSlot;
+    blobSlots_.clear();
+    for (const TFieldDef& d : fieldDefs_.List())
+        if (d.DataType == ftBlob || d.DataType == ftMemo || d.DataType == ftGraphic) blobSlots_.push_back(d.FieldNo - 1);
 }
 
 const TValue* TDataSet::FieldSlot(const TField* field) const {
@@ -159,7 +162,80 @@ const TValue* TDataSet::FieldSlot(const TField* field) const {
         if (!buf_.empty()) rec = &buf_[activeRecord_];
     }
     if (!rec || field->slot_ < 0 || field->slot_ >= static_cast<int>(rec->size())) return nullptr;
+    // A row of the window (also one whose calculated fields are being
+    // worked out) may still lack a BLOB: read it now that it is asked for.
+    if (!buf_.empty() && rec >= buf_.data() && rec < buf_.data() + buf_.size())
+        LoadBlob(static_cast<int>(rec - buf_.data()), field->slot_);
     return &(*rec)[field->slot_];
+}
+
+void TDataSet::LoadBlob(int row, int slot) const {
+    std::vector<int>& pending = lazy_[row];
+    if (std::find(pending.begin(), pending.end(), slot) == pending.end()) return;
+    const std::string bm = BookmarkOf(row);
+    cursorRow_ = -1;
+    TValue v = cursor_->FetchBlob(bm, slot);
+    cursorRow_ = row;
+    buf_[row][slot] = std::move(v);
+    pending.erase(std::find(pending.begin(), pending.end(), slot));
+}
+
+void TDataSet::PositionOn(int row) const {
+    if (cursorRow_ == row) return;
+    if (!bms_[row].empty()) {
+        cursorRow_ = -1;
+        if (cursor_->SetToBookmark(bms_[row])) cursorRow_ = row;
+        return;
+    }
+    // Without a bookmark the row is found by steps from a row the cursor can
+    // reach; rows without one exist only while the cursor's row is known.
+    if (cursorRow_ < 0) {
+        for (int k = 0; k < WindowCount() && cursorRow_ < 0; ++k)
+            if (!bms_[k].empty() && cursor_->SetToBookmark(bms_[k])) cursorRow_ = k;
+        if (cursorRow_ < 0) DatabaseError("Record not found");
+    }
+    TRecord r;
+    // Each step must land on the row the window shows there; another user's
+    // insert or delete in between means the window no longer fits the table.
+    while (cursorRow_ != row) {
+        const int next = cursorRow_ + (cursorRow_ < row ? 1 : -1);
+        if (!(cursorRow_ < row ? cursor_->GetNext(r) : cursor_->GetPrior(r)) || !SameRow(r, buf_[next])) {
+            cursorRow_ = -1;
+            DatabaseError("Record has been changed by another user");
+        }
+        cursorRow_ = next;
+    }
+}
+
+bool TDataSet::SameRow(const TRecord& read, const TRecord& shown) const {
+    for (int i = 0; i < physicalCount_ && i < static_cast<int>(read.size()) && i < static_cast<int>(shown.size()); ++i)
+        if (std::find(blobSlots_.begin(), blobSlots_.end(), i) == blobSlots_.end() && !(read[i] == shown[i])) return false;
+    return true;
+}
+
+const std::string& TDataSet::BookmarkOf(int row) const {
+    if (bms_[row].empty()) {
+        PositionOn(row);
+        bms_[row] = cursor_->GetBookmark();
+    }
+    return bms_[row];
+}
+
+void TDataSet::EnsureAllBookmarks() const {
+    if (state_ == dsInactive || state_ == dsInsert) return;
+    const int active = cursorRow_;
+    bool missing = false;
+    for (int k = 0; k < WindowCount(); ++k) missing = missing || bms_[k].empty();
+    if (!missing) return;
+    for (int k = 0; k < WindowCount(); ++k) BookmarkOf(k);
+    if (active >= 0) PositionOn(active);
+}
+
+TDataCursor* TDataSet::HandOutCursor() const {
+    EnsureAllBookmarks();
+    // Whoever gets the cursor may move it.
+    cursorRow_ = -1;
+    return cursor_.get();
 }
 
 void TDataSet::SetFieldSlot(TField* field, const TValue& value) {
@@ -266,6 +342,8 @@ void TDataSet::SetActive(bool on) {
         try {
             fieldDefs_.Assign(cursor_->FieldDefs());
             CreateFields();
+            // Walking a table reads no BLOB; a field or stream that wants one asks.
+            cursor_->SetDeferBlobs(true);
             UpdateBufferCount();
             state_ = dsBrowse;
             if (filtered_ || recordCallback_) InstallFilter();
@@ -274,8 +352,7 @@ void TDataSet::SetActive(bool on) {
         } catch (...) {
             cursor_.reset();
             state_ = dsInactive;
-            buf_.clear();
-            bms_.clear();
+            ClearWindow();
             throw;
         }
         state_ = dsInactive;
@@ -313,7 +390,7 @@ void TDataSet::BufferCountChanged() {
     int old = bufferCount_;
     UpdateBufferCount();
     if (old == bufferCount_ || state_ != dsBrowse || buf_.empty()) return;
-    cursor_->SetToBookmark(bms_[activeRecord_]);
+    PositionOn(activeRecord_);
     FillWindow(activeRecord_);
     DataEvent(deDataSetChange, 0);
 }
@@ -321,6 +398,8 @@ void TDataSet::BufferCountChanged() {
 void TDataSet::FillWindow(int hint) {
     buf_.clear();
     bms_.clear();
+    lazy_.clear();
+    cursorRow_ = -1;
     activeRecord_ = 0;
     TRecord cur;
     if (!cursor_->GetCurrent(cur)) return;
@@ -329,52 +408,95 @@ void TDataSet::FillWindow(int hint) {
     std::vector<TRecord> before, after;
     std::vector<std::string> beforeBm, afterBm;
     TRecord r;
-    while (static_cast<int>(before.size()) < hint && cursor_->GetPrior(r)) {
+    bool away = false;  // the cursor has left the current row
+    auto full = [&] { return 1 + static_cast<int>(before.size() + after.size()) >= bufferCount_; };
+    while (static_cast<int>(before.size()) < hint) {
+        away = true;
+        if (!cursor_->GetPrior(r)) break;
         before.push_back(r);
         beforeBm.push_back(cursor_->GetBookmark());
     }
-    cursor_->SetToBookmark(curBm);
-    while (1 + static_cast<int>(before.size() + after.size()) < bufferCount_ && cursor_->GetNext(r)) {
+    if (away) cursor_->SetToBookmark(curBm);
+    while (!full()) {
+        away = true;
+        if (!cursor_->GetNext(r)) break;
         after.push_back(r);
         afterBm.push_back(cursor_->GetBookmark());
     }
     // Near the end the window keeps itself full with earlier rows.
-    if (1 + static_cast<int>(before.size() + after.size()) < bufferCount_ &&
-        static_cast<int>(before.size()) == hint) {
+    if (!full() && static_cast<int>(before.size()) == hint) {
         cursor_->SetToBookmark(before.empty() ? curBm : beforeBm.back());
-        while (1 + static_cast<int>(before.size() + after.size()) < bufferCount_ && cursor_->GetPrior(r)) {
+        while (!full() && cursor_->GetPrior(r)) {
             before.push_back(r);
             beforeBm.push_back(cursor_->GetBookmark());
         }
     }
-    for (int i = static_cast<int>(before.size()) - 1; i >= 0; --i) {
-        buf_.push_back(std::move(before[i]));
-        bms_.push_back(beforeBm[i]);
+    for (int i = static_cast<int>(before.size()) - 1; i >= 0; --i)
+        PutRow(WindowCount(), std::move(before[i]), std::move(beforeBm[i]), true);
+    activeRecord_ = WindowCount();
+    PutRow(WindowCount(), std::move(cur), curBm, true);
+    for (std::size_t i = 0; i < after.size(); ++i) PutRow(WindowCount(), std::move(after[i]), std::move(afterBm[i]), true);
+    // The cursor stands on the active row, as every move leaves it.
+    if (away) cursor_->SetToBookmark(curBm);
+    cursorRow_ = activeRecord_;
+    for (int i = 0; i < WindowCount(); ++i) CalculateWindowRow(i);
+    ResyncIfWanted();
+}
+
+void TDataSet::ResyncIfWanted() {
+    if (!resyncWanted_) return;
+    // A record callback switched itself off during the reads: the window may
+    // lack rows it hid; read it again around the same row.
+    resyncWanted_ = false;
+    PositionOn(activeRecord_);
+    FillWindow(activeRecord_);
+}
+
+void TDataSet::PutRow(int at, TRecord rec, std::string bookmark, bool fromCursor) {
+    if (cursorRow_ >= at) ++cursorRow_;
+    rec.resize(slotCount_);
+    buf_.insert(buf_.begin() + at, std::move(rec));
+    bms_.insert(bms_.begin() + at, std::move(bookmark));
+    lazy_.insert(lazy_.begin() + at, fromCursor && cursor_ && cursor_->DefersBlobs() ? blobSlots_ : std::vector<int>());
+}
+
+void TDataSet::DropRow(int at) {
+    if (cursorRow_ == at) cursorRow_ = -1;
+    else if (cursorRow_ > at) --cursorRow_;
+    buf_.erase(buf_.begin() + at);
+    bms_.erase(bms_.begin() + at);
+    lazy_.erase(lazy_.begin() + at);
+}
+
+void TDataSet::CalculateWindowRow(int row) { CalculateFields(buf_[row]); }
+
+bool TDataSet::StepBeyondEdge(int step) {
+    PositionOn(activeRecord_);
+    TRecord r;
+    cursorRow_ = -1;
+    if (!(step > 0 ? cursor_->GetNext(r) : cursor_->GetPrior(r))) return false;
+    // Its bookmark is asked for only when someone needs it.
+    if (step > 0) {
+        PutRow(WindowCount(), std::move(r), std::string(), true);
+        if (WindowCount() > bufferCount_) DropRow(0);
+        activeRecord_ = WindowCount() - 1;
+    } else {
+        PutRow(0, std::move(r), std::string(), true);
+        if (WindowCount() > bufferCount_) DropRow(WindowCount() - 1);
+        activeRecord_ = 0;
     }
-    activeRecord_ = static_cast<int>(buf_.size());
-    buf_.push_back(std::move(cur));
-    bms_.push_back(curBm);
-    for (std::size_t i = 0; i < after.size(); ++i) {
-        buf_.push_back(std::move(after[i]));
-        bms_.push_back(afterBm[i]);
-    }
-    cursor_->SetToBookmark(curBm);
-    for (TRecord& rec : buf_) {
-        rec.resize(slotCount_);
-        CalculateFields(rec);
-    }
-    if (resyncWanted_) {
-        // A record callback switched itself off during these reads: the
-        // window may lack rows it hid; read it again around the same row.
-        resyncWanted_ = false;
-        FillWindow(activeRecord_);
-    }
+    cursorRow_ = activeRecord_;
+    CalculateWindowRow(activeRecord_);
+    ResyncIfWanted();
+    return true;
 }
 
 // No visible rows: the dataset stands at both ends.
 void TDataSet::ClearWindow() {
     buf_.clear();
     bms_.clear();
+    lazy_.clear();
+    cursorRow_ = -1;
     activeRecord_ = 0;
     bof_ = eof_ = true;
 }
@@ -405,7 +527,12 @@ void TDataSet::SyncToCursor() {
 }
 
 void TDataSet::ReturnToActive() {
-    if (!buf_.empty()) cursor_->SetToBookmark(bms_[activeRecord_]);
+    if (!buf_.empty()) {
+        // The bookmark first: a row without one is found from where the cursor stands.
+        const std::string bm = BookmarkOf(activeRecord_);
+        cursorRow_ = -1;
+        if (cursor_->SetToBookmark(bm)) cursorRow_ = activeRecord_;
+    }
 }
 
 void TDataSet::ReadFirst() {
@@ -422,12 +549,17 @@ void TDataSet::ReadFirst() {
 
 void TDataSet::UpdateCursorPos() {
     CheckActive();
-    if (!buf_.empty() && !bms_[activeRecord_].empty()) cursor_->SetToBookmark(bms_[activeRecord_]);
+    if (!buf_.empty() && state_ != dsInsert) {
+        // The bookmark first: a row without one is found from where the cursor stands.
+        const std::string bm = BookmarkOf(activeRecord_);
+        cursorRow_ = -1;
+        if (cursor_->SetToBookmark(bm)) cursorRow_ = activeRecord_;
+    }
 }
 
 void TDataSet::Resync() {
     CheckActive();
-    if (!buf_.empty() && !bms_[activeRecord_].empty() && cursor_->SetToBookmark(bms_[activeRecord_]))
+    if (!buf_.empty() && state_ != dsInsert && cursor_->SetToBookmark(BookmarkOf(activeRecord_)))
         FillWindow(activeRecord_);
     else
         ReadFirst();
@@ -474,9 +606,7 @@ void TDataSet::Last() {
         bof_ = false;
         eof_ = true;
     } else {
-        buf_.clear();
-        bms_.clear();
-        bof_ = eof_ = true;
+        ClearWindow();
     }
     DataEvent(deDataSetChange, 0);
     DoEvent(AfterScroll);
@@ -491,23 +621,41 @@ int TDataSet::MoveBy(int distance) {
     }
     if ((distance > 0 && eof_) || (distance < 0 && bof_)) return 0;
     DoEvent(BeforeScroll);
-    cursor_->SetToBookmark(bms_[activeRecord_]);
+    // The cursor goes along one row per step, so it stands on the active row
+    // after the move. Inside the window that is all; at its edge the row read
+    // enters the window and the window shifts by it. Nothing else is read.
+    const int step = distance > 0 ? 1 : -1;
+    PositionOn(activeRecord_);
     int moved = 0;
-    TRecord r;
     bool hitEnd = false;
+    TRecord r;
     while (moved != distance) {
-        bool ok = distance > 0 ? cursor_->GetNext(r) : cursor_->GetPrior(r);
-        if (!ok) {
+        const int next = activeRecord_ + step;
+        if (next >= 0 && next < WindowCount()) {
+            cursorRow_ = -1;
+            const bool got = step > 0 ? cursor_->GetNext(r) : cursor_->GetPrior(r);
+            if (!got || !SameRow(r, buf_[next])) {
+                // The table changed under the window (another user): show it
+                // afresh around where the cursor now stands.
+                if (got) {
+                    FillWindow(next);
+                    moved += step;
+                } else {
+                    ResyncFromCrack(activeRecord_);
+                    hitEnd = true;
+                }
+                break;
+            }
+            activeRecord_ = cursorRow_ = next;
+        } else if (!StepBeyondEdge(step)) {
+            // Stand on the last row reached, not on the crack.
+            if (step > 0) cursor_->GetPrior(r); else cursor_->GetNext(r);
+            cursorRow_ = activeRecord_;
             hitEnd = true;
             break;
         }
-        moved += distance > 0 ? 1 : -1;
+        moved += step;
     }
-    if (hitEnd) {
-        // Stand on the last row reached, not on the crack.
-        if (distance > 0) cursor_->GetPrior(r); else cursor_->GetNext(r);
-    }
-    if (moved != 0) FillWindow(activeRecord_ + moved);
     if (distance > 0) {
         if (moved) bof_ = false;
         eof_ = hitEnd;
@@ -534,10 +682,16 @@ void TDataSet::Edit() {
     DoEvent(BeforeEdit);
     // Start from what is stored now, not from a stale buffer.
     TRecord fresh;
-    if (cursor_->SetToBookmark(bms_[activeRecord_]) && cursor_->GetCurrent(fresh)) {
+    const std::string bm = BookmarkOf(activeRecord_);
+    cursorRow_ = -1;
+    if (cursor_->SetToBookmark(bm) && cursor_->GetCurrent(fresh)) {
+        cursorRow_ = activeRecord_;
+        // What is posted is written back whole: its BLOBs must be there.
+        if (cursor_->DefersBlobs()) cursor_->ReadBlobs(fresh);
         fresh.resize(slotCount_);
-        CalculateFields(fresh);
         buf_[activeRecord_] = std::move(fresh);
+        lazy_[activeRecord_].clear();
+        CalculateWindowRow(activeRecord_);
     } else {
         DatabaseError("Record has been deleted by another user");
     }
@@ -557,15 +711,13 @@ void TDataSet::Insert() {
     DoEvent(BeforeInsert);
     CheckBrowseMode();
     DoEvent(BeforeScroll);
-    beforeInsertBm_ = buf_.empty() ? std::string() : bms_[activeRecord_];
+    // The blank row breaks the run of cursor rows: every row gets its bookmark first.
+    EnsureAllBookmarks();
+    beforeInsertBm_ = buf_.empty() ? std::string() : BookmarkOf(activeRecord_);
     beforeInsertActive_ = activeRecord_;
     if (buf_.empty()) activeRecord_ = 0;
-    buf_.insert(buf_.begin() + activeRecord_, BlankRecord());
-    bms_.insert(bms_.begin() + activeRecord_, std::string());
-    if (WindowCount() > bufferCount_) {
-        buf_.pop_back();
-        bms_.pop_back();
-    }
+    PutRow(activeRecord_, BlankRecord(), std::string(), false);
+    if (WindowCount() > bufferCount_) DropRow(WindowCount() - 1);
     state_ = dsInsert;
     try {
         DataEvent(deUpdateState, 0);
@@ -589,17 +741,14 @@ void TDataSet::Append() {
     DoEvent(BeforeInsert);
     CheckBrowseMode();
     DoEvent(BeforeScroll);
-    beforeInsertBm_ = buf_.empty() ? std::string() : bms_[activeRecord_];
+    beforeInsertBm_ = buf_.empty() ? std::string() : BookmarkOf(activeRecord_);
     beforeInsertActive_ = activeRecord_;
+    cursorRow_ = -1;
     cursor_->SetToEnd();
     TRecord r;
-    if (cursor_->GetPrior(r)) FillWindow(bufferCount_ - 1); else { buf_.clear(); bms_.clear(); }
-    buf_.push_back(BlankRecord());
-    bms_.push_back(std::string());
-    if (WindowCount() > bufferCount_) {
-        buf_.erase(buf_.begin());
-        bms_.erase(bms_.begin());
-    }
+    if (cursor_->GetPrior(r)) FillWindow(bufferCount_ - 1); else ClearWindow();
+    PutRow(WindowCount(), BlankRecord(), std::string(), false);
+    if (WindowCount() > bufferCount_) DropRow(0);
     activeRecord_ = WindowCount() - 1;
     eof_ = true;
     state_ = dsInsert;
@@ -648,8 +797,9 @@ void TDataSet::Post() {
     if (state_ == dsInsert) {
         cursor_->InsertRecord(rec);
     } else {
-        if (!cursor_->SetToBookmark(bms_[activeRecord_]))
-            DatabaseError("Record has been deleted by another user");
+        const std::string bm = BookmarkOf(activeRecord_);
+        cursorRow_ = -1;
+        if (!cursor_->SetToBookmark(bm)) DatabaseError("Record has been deleted by another user");
         cursor_->ModifyRecord(rec);
     }
     int hint = activeRecord_;
@@ -684,7 +834,7 @@ void TDataSet::Cancel() {
             cursor_->SetToBegin();
             ResyncFromCrack(0);
         }
-    } else if (cursor_->SetToBookmark(bms_[activeRecord_])) {
+    } else if (cursor_->SetToBookmark(BookmarkOf(activeRecord_))) {
         FillWindow(activeRecord_);
     } else {
         ResyncFromCrack(activeRecord_);
@@ -706,8 +856,9 @@ void TDataSet::Delete() {
     DataEvent(deCheckBrowseMode, 0);
     DoEvent(BeforeDelete);
     DoEvent(BeforeScroll);
-    if (!cursor_->SetToBookmark(bms_[activeRecord_]))
-        DatabaseError("Record has been deleted by another user");
+    const std::string bm = BookmarkOf(activeRecord_);
+    cursorRow_ = -1;
+    if (!cursor_->SetToBookmark(bm)) DatabaseError("Record has been deleted by another user");
     cursor_->DeleteRecord();
     int hint = activeRecord_;
     state_ = dsBrowse;
@@ -721,7 +872,7 @@ void TDataSet::Delete() {
 
 void TDataSet::Refresh() {
     CheckBrowseMode();
-    if (!buf_.empty() && cursor_->SetToBookmark(bms_[activeRecord_])) FillWindow(activeRecord_);
+    if (!buf_.empty() && cursor_->SetToBookmark(BookmarkOf(activeRecord_))) FillWindow(activeRecord_);
     else ReadFirst();
     DataEvent(deDataSetChange, 0);
 }
@@ -730,12 +881,13 @@ void TDataSet::Refresh() {
 
 TBookmark TDataSet::GetBookmark() const {
     if (!Active() || buf_.empty() || state_ == dsInsert) return {};
-    return bms_[activeRecord_];
+    return BookmarkOf(activeRecord_);
 }
 
 void TDataSet::GotoBookmark(const TBookmark& bookmark) {
     CheckBrowseMode();
     DoEvent(BeforeScroll);
+    cursorRow_ = -1;
     if (bookmark.empty() || !cursor_->SetToBookmark(bookmark))
         DatabaseError("Record not found");
     FillWindow(bufferCount_ / 2);
@@ -746,8 +898,10 @@ void TDataSet::GotoBookmark(const TBookmark& bookmark) {
 
 bool TDataSet::BookmarkValid(const TBookmark& bookmark) {
     if (!Active() || bookmark.empty()) return false;
+    const std::string back = buf_.empty() || state_ == dsInsert ? std::string() : BookmarkOf(activeRecord_);
+    cursorRow_ = -1;
     bool ok = cursor_->SetToBookmark(bookmark);
-    if (!buf_.empty()) cursor_->SetToBookmark(bms_[activeRecord_]);
+    if (!back.empty() && cursor_->SetToBookmark(back)) cursorRow_ = activeRecord_;
     return ok;
 }
 

@@ -108,7 +108,9 @@ public:
 
     // The engine's cursor and database handles and record size, for code
     // that calls the entry points on this dataset's cursor (0 when closed).
-    std::uint32_t Handle() const { return cursor_ ? cursor_->Handle() : 0; }
+    // Code that calls the entry points itself may move the cursor; every
+    // row's bookmark is known first, so the dataset can find its place again.
+    std::uint32_t Handle() const { return cursor_ ? HandOutCursor()->Handle() : 0; }
     std::uint32_t DBHandle() const { return cursor_ ? cursor_->DatabaseHandle() : 0; }
     std::uint32_t RecordSize() const { return cursor_ ? cursor_->RecordSize() : 0; }
     // Puts the cursor on the active record (direct entry-point calls may move it).
@@ -143,7 +145,7 @@ protected:
     void DoOnNewRecord();
     void Notification(TComponent* AComponent, TOperation Operation) override;
 
-    TDataCursor* Cursor() const { return cursor_.get(); }
+    TDataCursor* Cursor() const { return cursor_ ? HandOutCursor() : nullptr; }
     void SetState(TDataSetState s);
     void SetReadOnly(bool on) { readOnly_ = on; }
     void CheckActive() const;
@@ -166,6 +168,7 @@ protected:
     // Asks for the window to be read again once the read under way is done: a
     // record callback may not move the cursor that is calling it.
     void RequestResync() { resyncWanted_ = true; }
+    void ResyncIfWanted();
     // A record buffer for the set-key state, owned by the subclass.
     void SetKeyBuffer(TRecord* rec) { keyRec_ = rec; }
     bool HasCalcFields() const;
@@ -188,6 +191,26 @@ private:
     void RemoveDataSource(TDataSource* ds);
     void CheckRequiredFields();
     TRecord PhysicalPart(const TRecord& rec) const;
+    // The window's rows go in and out with their bookmarks and the BLOB slots
+    // not read yet (`fromCursor`: a row just read, whose BLOBs the cursor
+    // may have deferred).
+    void PutRow(int at, TRecord rec, std::string bookmark, bool fromCursor);
+    void DropRow(int at);
+    // Reads the row beyond the window's first (step -1) or last (+1) row,
+    // which is the active one, and shifts the window by it; false at the end.
+    bool StepBeyondEdge(int step);
+    // Reads a deferred BLOB of a window row; the cursor stays where it was.
+    void LoadBlob(int row, int slot) const;
+    // Rows that entered the window by a step have no bookmark until one is
+    // needed: the cursor then goes to the row (by its bookmark, else by
+    // steps from where it stands) and asks.
+    void PositionOn(int row) const;
+    const std::string& BookmarkOf(int row) const;
+    void EnsureAllBookmarks() const;
+    TDataCursor* HandOutCursor() const;
+    void CalculateWindowRow(int row);
+    // A record just read is the one the window shows (BLOBs aside).
+    bool SameRow(const TRecord& read, const TRecord& shown) const;
 
     TDataSetState state_ = dsInactive;
     std::unique_ptr<TDataCursor> cursor_;
@@ -198,8 +221,14 @@ private:
     int slotCount_ = 0;
     int physicalCount_ = 0;
 
-    std::vector<TRecord> buf_;
-    std::vector<std::string> bms_;
+    // The window. The cursor stands on the active row between calls. Rows
+    // are filled in on demand with the BLOBs a deferring cursor left out, so
+    // reading a field may write the window: hence mutable.
+    mutable std::vector<TRecord> buf_;
+    mutable std::vector<std::string> bms_;
+    mutable int cursorRow_ = -1;  // the window row the cursor stands on; -1: unknown
+    mutable std::vector<std::vector<int>> lazy_;
+    std::vector<int> blobSlots_;
     int activeRecord_ = 0;
     int bufferCount_ = 1;
     bool bof_ = true, eof_ = true;

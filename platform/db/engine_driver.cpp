@@ -199,8 +199,26 @@ public:
         DBIResult rc = DbiGetRecord(cur_, 0, buf_.data(), nullptr);
         RethrowFromFilter();
         if (rc != 0) return false;  // a crack: no current record
-        rec = Read(buf_.data());
+        rec = Read(buf_.data(), !deferBlobs_);
         return true;
+    }
+
+    void SetDeferBlobs(bool on) override { deferBlobs_ = on; }
+    bool DefersBlobs() const override { return deferBlobs_; }
+
+    TValue FetchBlob(const std::string& bookmark, int fieldIndex) override {
+        if (fieldIndex < 0 || fieldIndex >= static_cast<int>(fields_.size()) ||
+            !IsBlobKind(fields_[fieldIndex].DataType))
+            throw EDatabaseError("Field is not a BLOB field");
+        if (!SetToBookmark(bookmark)) throw EDBEngineError(kDbiErrRecNotFound, "Record not found");
+        return ReadBlob(buf_.data(), static_cast<std::uint16_t>(fieldIndex + 1));
+    }
+
+    void ReadBlobs(TRecord& rec) override {
+        Check(DbiGetRecord(cur_, 0, buf_.data(), nullptr));
+        rec.resize(std::max(rec.size(), fields_.size()));
+        for (std::size_t i = 0; i < fields_.size(); ++i)
+            if (IsBlobKind(fields_[i].DataType)) rec[i] = ReadBlob(buf_.data(), static_cast<std::uint16_t>(i + 1));
     }
 
     std::string GetBookmark() override {
@@ -212,7 +230,15 @@ public:
     bool SetToBookmark(const std::string& bm) override {
         if (bm.size() != bmSize_) return false;
         if (DbiSetToBookMark(cur_, bm.data()) != 0) return false;
-        return DbiGetRecord(cur_, 0, buf_.data(), nullptr) == 0;
+        DBIResult rc = DbiGetRecord(cur_, 0, buf_.data(), nullptr);
+        if (rc == kDbiErrEof || rc == kDbiErrBof) {
+            // A move to a bookmark leaves the client's end-of-table state as
+            // it was, though the server now stands on the record; a move to
+            // the start clears that state first.
+            if (DbiSetToBegin(cur_) != 0 || DbiSetToBookMark(cur_, bm.data()) != 0) return false;
+            rc = DbiGetRecord(cur_, 0, buf_.data(), nullptr);
+        }
+        return rc == 0;
     }
 
     int CompareBookmarks(const std::string& a, const std::string& b) override {
@@ -327,7 +353,7 @@ private:
         RethrowFromFilter();
         if (rc == kDbiErrEof || rc == kDbiErrBof) return false;
         Check(rc);
-        rec = Read(buf_.data());
+        rec = Read(buf_.data(), !deferBlobs_);
         return true;
     }
 
@@ -597,6 +623,7 @@ private:
     std::uint32_t recSize_ = 0, bmSize_ = 0;
     std::vector<TFieldDef> fields_;
     std::vector<bool> bcdRecord_;
+    bool deferBlobs_ = false;
     std::vector<TIndexDef> indexes_;
     std::vector<std::uint8_t> buf_;
     std::vector<std::uint16_t> keyFields_;

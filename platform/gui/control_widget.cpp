@@ -10,9 +10,13 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
+#include <QPointer>
 #include <QWheelEvent>
 
 #include <cstdlib>
+#include <memory>
+#include <string>
+#include <vector>
 
 namespace gui {
 
@@ -179,19 +183,23 @@ void ControlWidget::moveEvent(QMoveEvent* e) {
     control_->top_ = y();
 }
 
-void ControlWidget::keyPressEvent(QKeyEvent* e) {
-    CurrentInputState().modifiers = e->modifiers();
-    if (!control_) return;
+namespace {
+
+bool g_collecting = false;
+
+struct HeldEvent {
+    QPointer<QObject> target;
+    std::unique_ptr<QEvent> event;
+};
+std::vector<HeldEvent>& Held() {
+    static std::vector<HeldEvent> held;
+    return held;
+}
+
+// The characters a key press types, as TranslateMessage would make them.
+std::string CharsOfKey(const QKeyEvent* e, unsigned vk) {
     bool alt = e->modifiers() & Qt::AltModifier;
     bool ctrl = e->modifiers() & Qt::ControlModifier;
-    unsigned vk = VirtualKeyOfQtKey(e->key(), e->modifiers() & Qt::KeypadModifier);
-    HWND h = control_->Handle();
-    if (vk) {
-        LRESULT handled = plat::SendMessage(h, alt ? WM_SYSKEYDOWN : WM_KEYDOWN, vk, KeyLParam(vk, false, e->isAutoRepeat(), alt));
-        // A key the form used as a dialog key makes no character.
-        if (handled == 1) return;
-        if (!control_) return;
-    }
     std::string chars;
     if (ctrl && !alt && vk >= 'A' && vk <= 'Z') chars.assign(1, static_cast<char>(vk - 'A' + 1));
     else if (alt && !ctrl && e->text().isEmpty() && ((vk >= 'A' && vk <= 'Z') || (vk >= '0' && vk <= '9')))
@@ -205,9 +213,47 @@ void ControlWidget::keyPressEvent(QKeyEvent* e) {
         // Other control characters (Delete's 127 among them) are keys, not characters.
         std::erase_if(chars, [](char c) { auto u = static_cast<unsigned char>(c); return u < 32 || u == 127; });
     }
+    return chars;
+}
+
+}  // namespace
+
+bool InputCollecting() { return g_collecting; }
+
+void BeginInputCollection() { g_collecting = true; }
+
+void EndInputCollection() {
+    g_collecting = false;
+    std::vector<HeldEvent> held;
+    held.swap(Held());
+    for (HeldEvent& h : held)
+        if (h.target) QCoreApplication::postEvent(h.target, h.event.release());
+}
+
+void ControlWidget::keyPressEvent(QKeyEvent* e) {
+    CurrentInputState().modifiers = e->modifiers();
+    if (!control_) return;
+    bool alt = e->modifiers() & Qt::AltModifier;
+    unsigned vk = VirtualKeyOfQtKey(e->key(), e->modifiers() & Qt::KeypadModifier);
+    HWND h = control_->Handle();
+    std::string chars = CharsOfKey(e, vk);
+    LPARAM data = KeyLParam(vk, false, e->isAutoRepeat(), alt);
+    if (g_collecting) {
+        // Queued for whoever polls; the loop types its characters later.
+        if (vk) plat::PostKeyInput(h, alt ? WM_SYSKEYDOWN : WM_KEYDOWN, vk, data, chars);
+        else
+            for (char ch : chars) plat::PostMessage(h, alt ? WM_SYSCHAR : WM_CHAR, static_cast<unsigned char>(ch), data);
+        return;
+    }
+    if (vk) {
+        LRESULT handled = plat::SendMessage(h, alt ? WM_SYSKEYDOWN : WM_KEYDOWN, vk, data);
+        // A key the form used as a dialog key makes no character.
+        if (handled == 1) return;
+        if (!control_) return;
+    }
     for (char ch : chars) {
         if (!control_) return;
-        plat::SendMessage(h, alt ? WM_SYSCHAR : WM_CHAR, static_cast<unsigned char>(ch), KeyLParam(vk, false, e->isAutoRepeat(), alt));
+        plat::SendMessage(h, alt ? WM_SYSCHAR : WM_CHAR, static_cast<unsigned char>(ch), data);
     }
 }
 
@@ -216,10 +262,18 @@ void ControlWidget::keyReleaseEvent(QKeyEvent* e) {
     if (!control_) return;
     bool alt = e->modifiers() & Qt::AltModifier;
     unsigned vk = VirtualKeyOfQtKey(e->key(), e->modifiers() & Qt::KeypadModifier);
-    if (vk) plat::SendMessage(control_->Handle(), alt ? WM_SYSKEYUP : WM_KEYUP, vk, KeyLParam(vk, true, false, alt));
+    if (!vk) return;
+    UINT msg = alt ? WM_SYSKEYUP : WM_KEYUP;
+    LPARAM data = KeyLParam(vk, true, false, alt);
+    if (g_collecting) plat::PostMessage(control_->Handle(), msg, vk, data);
+    else plat::SendMessage(control_->Handle(), msg, vk, data);
 }
 
 void ControlWidget::Mouse(QMouseEvent* e, int kind) {
+    if (g_collecting) {
+        Held().push_back({this, std::unique_ptr<QEvent>(e->clone())});
+        return;
+    }
     CurrentInputState().modifiers = e->modifiers();
     CurrentInputState().buttons = e->buttons();
     if (!control_) return;
@@ -277,6 +331,10 @@ void ControlWidget::mouseMoveEvent(QMouseEvent* e) { Mouse(e, 3); }
 
 void ControlWidget::wheelEvent(QWheelEvent* e) {
     if (!control_) return;
+    if (g_collecting) {
+        Held().push_back({this, std::unique_ptr<QEvent>(e->clone())});
+        return;
+    }
     QPoint g = e->globalPosition().toPoint();
     WPARAM w = MAKEWPARAM(static_cast<int>(MouseKeyFlags(e->buttons(), e->modifiers())), e->angleDelta().y());
     plat::SendMessage(control_->Handle(), WM_MOUSEWHEEL, w, MAKELPARAM(g.x(), g.y()));

@@ -64,6 +64,16 @@ int QtKeyOfVirtualKey(unsigned vk);
 // Win32 key-message lParam: repeat count 1, scan code, extended and transition bits.
 LPARAM KeyLParam(unsigned vk, bool up, bool repeat, bool alt);
 
+// While input is being collected (a PeekMessage poll for input runs Qt's
+// event loop for a moment), key presses are queued as window messages for a
+// later poll or the loop to take, and mouse input is held back until the
+// collection ends, as a window system keeps input queued while a program
+// is busy.
+bool InputCollecting();
+void BeginInputCollection();
+// Ends it and hands held mouse input back to Qt's queue.
+void EndInputCollection();
+
 // Hooks into the form and application layer, set by forms.cpp, so that
 // controls do not depend on it.
 struct FormHooks {

@@ -34,6 +34,7 @@ struct QueueDriver {
     QObject context;
     QTimer timer;
     std::atomic<bool> scheduled{false};
+    bool skipped = false;  // a pump came due while input was being collected
 };
 QueueDriver* g_driver = nullptr;
 
@@ -49,6 +50,11 @@ void ArmTimer() {
 void PumpQueue() {
     if (!g_driver) return;
     g_driver->scheduled = false;
+    // Input queued by a poll stays queued for that poll to look at.
+    if (InputCollecting()) {
+        g_driver->skipped = true;
+        return;
+    }
     // Armed before pumping too: a handler may run a modal loop inside this
     // pump, and the timers must keep firing in it.
     ArmTimer();
@@ -63,6 +69,31 @@ void PumpQueue() {
 void ScheduleFromAnyThread() {
     if (!g_driver || g_driver->scheduled.exchange(true)) return;
     QMetaObject::invokeMethod(&g_driver->context, [] { PumpQueue(); }, Qt::QueuedConnection);
+}
+
+// A poll for input (PeekMessage during long work): Qt runs its loop once with
+// key presses going into the queue instead of to the controls.
+void CollectPendingInput(HWND wnd) {
+    // A poll of a window that is not a control (a hidden window of the
+    // engine's) cannot be answered with input.
+    if (!g_driver || InputCollecting() || (wnd != 0 && !FindControl(wnd))) return;
+    BeginInputCollection();
+    try {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+    } catch (...) {
+        EndInputCollection();
+        throw;
+    }
+    EndInputCollection();
+    if (g_driver->skipped) {
+        g_driver->skipped = false;
+        ScheduleFromAnyThread();
+    }
+}
+
+// The engine waits for a reply: the windows keep repainting and taking input.
+void ServeEventsWhileWaiting() {
+    if (!InputCollecting()) QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
 // --- hooks from the controls -------------------------------------------------------
@@ -698,6 +729,8 @@ void InitApplication(int argc, char** argv) {
         g_driver->timer.setSingleShot(true);
         QObject::connect(&g_driver->timer, &QTimer::timeout, &g_driver->context, [] { PumpQueue(); });
         plat::SetQueueNotifier(ScheduleFromAnyThread);
+        plat::SetInputPeekHook(CollectPendingInput);
+        plat::SetWaitHook(ServeEventsWhileWaiting);
         ScheduleFromAnyThread();
     }
     // Nobody can answer a box on a display-less platform: keep the headless
@@ -717,6 +750,8 @@ void DoneApplication() {
     Screen = nullptr;
     if (g_driver) {
         plat::SetQueueNotifier({});
+        plat::SetInputPeekHook({});
+        plat::SetWaitHook({});
         delete g_driver;
         g_driver = nullptr;
     }

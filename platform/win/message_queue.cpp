@@ -31,9 +31,15 @@ struct Window {
     bool destroying = false;
 };
 
+// Keyboard and mouse messages: the input the GUI keeps outside the queue
+// until someone peeks for it.
+constexpr UINT kKeyFirst = 0x0100, kKeyLast = 0x0109, kMouseFirst = 0x0200, kMouseLast = 0x020E;
+constexpr UINT kChar = 0x0102, kSysKeyDown = 0x0104, kSysChar = 0x0106;
+
 struct Posted {
     MSG msg;
     std::uint64_t seq = 0;
+    std::string chars;  // a posted key press: what TranslateMessage makes of it
 };
 
 struct Timer {
@@ -58,6 +64,11 @@ struct State {
     bool quitPending = false;
     int quitCode = 0;
     std::function<void()> notifier;
+    // The key press last taken from the queue, until TranslateMessage sees it.
+    Posted lastKey;
+    bool lastKeyValid = false;
+    std::function<void(HWND)> inputHook;
+    std::function<void()> waitHook;
     std::atomic<bool> threadBound{false};
     std::thread::id messageThread;
 };
@@ -95,7 +106,13 @@ bool TakeLocked(State& s, MSG& out, HWND wnd, UINT lo, UINT hi, bool remove,
         if (wnd != 0 && it->msg.hwnd != wnd) continue;
         if (!InRange(it->msg.message, lo, hi)) continue;
         out = it->msg;
-        if (remove) s.queue.erase(it);
+        if (remove) {
+            if (!it->chars.empty()) {
+                s.lastKey = *it;
+                s.lastKeyValid = true;
+            }
+            s.queue.erase(it);
+        }
         return true;
     }
     if (wnd == 0 && s.quitPending) {
@@ -306,7 +323,7 @@ bool PostMessage(HWND wnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     {
         std::lock_guard<std::mutex> lock(s.mu);
         if (wnd != 0 && s.windows.count(wnd) == 0) return false;
-        s.queue.push_back(Posted{MSG{wnd, msg, wParam, lParam, GetTickCount()}, s.nextSeq++});
+        s.queue.push_back(Posted{MSG{wnd, msg, wParam, lParam, GetTickCount()}, s.nextSeq++, {}});
     }
     s.wake.notify_all();
     Notify(s);
@@ -334,8 +351,68 @@ int QuitExitCode() {
     return s.quitCode;
 }
 
+namespace {
+
+bool AdmitsInput(UINT lo, UINT hi) {
+    if (lo == 0 && hi == 0) return true;
+    return (lo <= kKeyLast && hi >= kKeyFirst) || (lo <= kMouseLast && hi >= kMouseFirst);
+}
+
+// Runs a hook outside the lock, never inside itself.
+template <typename Hook, typename... Args>
+void RunHook(Hook State::*which, bool& running, Args... args) {
+    if (running) return;
+    State& s = S();
+    Hook hook;
+    {
+        std::lock_guard<std::mutex> lock(s.mu);
+        hook = s.*which;
+    }
+    if (!hook) return;
+    running = true;
+    try {
+        hook(args...);
+    } catch (...) {
+        running = false;
+        throw;
+    }
+    running = false;
+}
+
+}  // namespace
+
+std::function<void(HWND)> SetInputPeekHook(std::function<void(HWND)> hook) {
+    State& s = S();
+    std::lock_guard<std::mutex> lock(s.mu);
+    std::swap(s.inputHook, hook);
+    return hook;
+}
+
+std::function<void()> SetWaitHook(std::function<void()> hook) {
+    State& s = S();
+    std::lock_guard<std::mutex> lock(s.mu);
+    std::swap(s.waitHook, hook);
+    return hook;
+}
+
+bool HasWaitHook() {
+    State& s = S();
+    std::lock_guard<std::mutex> lock(s.mu);
+    return static_cast<bool>(s.waitHook);
+}
+
+void ServeWhileWaiting() {
+    if (!IsMessageThread()) return;
+    static bool running = false;
+    RunHook(&State::waitHook, running);
+}
+
 bool PeekMessage(MSG& msg, HWND wnd, UINT filterMin, UINT filterMax, UINT removeFlags) {
     if (!BindMessageThread()) return false;
+    if (AdmitsInput(filterMin, filterMax)) {
+        static bool running = false;
+        RunHook(&State::inputHook, running, wnd);
+    }
     State& s = S();
     std::lock_guard<std::mutex> lock(s.mu);
     return TakeLocked(s, msg, wnd, filterMin, filterMax, (removeFlags & PM_REMOVE) != 0,
@@ -389,8 +466,34 @@ bool WaitMessage(std::uint32_t timeoutMs) {
     }
 }
 
-bool TranslateMessage(const MSG&) {
-    return false;
+bool PostKeyInput(HWND wnd, UINT msg, WPARAM vk, LPARAM keyData, const std::string& chars) {
+    State& s = S();
+    {
+        std::lock_guard<std::mutex> lock(s.mu);
+        if (s.windows.count(wnd) == 0) return false;
+        s.queue.push_back(Posted{MSG{wnd, msg, vk, keyData, GetTickCount()}, s.nextSeq++, chars});
+    }
+    s.wake.notify_all();
+    Notify(s);
+    return true;
+}
+
+bool TranslateMessage(const MSG& msg) {
+    State& s = S();
+    std::lock_guard<std::mutex> lock(s.mu);
+    const MSG& k = s.lastKey.msg;
+    if (!s.lastKeyValid || k.hwnd != msg.hwnd || k.message != msg.message || k.wParam != msg.wParam ||
+        k.lParam != msg.lParam || k.time != msg.time)
+        return false;
+    s.lastKeyValid = false;
+    // The characters come before any later input, and within the same pass
+    // of the loop as their key (they share its sequence number).
+    const UINT charMsg = msg.message == kSysKeyDown ? kSysChar : kChar;
+    const std::string& chars = s.lastKey.chars;
+    for (auto c = chars.rbegin(); c != chars.rend(); ++c)
+        s.queue.push_front(Posted{MSG{msg.hwnd, charMsg, static_cast<unsigned char>(*c), msg.lParam, msg.time},
+                                  s.lastKey.seq, {}});
+    return true;
 }
 
 LRESULT DispatchMessage(const MSG& msg) {

@@ -48,6 +48,8 @@
 #include "platform/win/win_types.h"
 
 #include <cstdint>
+#include <functional>
+#include <string>
 
 namespace plat {
 
@@ -97,8 +99,12 @@ int GetMessage(MSG& msg, HWND wnd, UINT filterMin, UINT filterMax);
 // Waits at most timeoutMs of real time (whatever clock is installed) for a
 // message or a due timer; true when one is there. Nothing is removed.
 bool WaitMessage(std::uint32_t timeoutMs);
-// Key translation has no meaning without a keyboard here; kept for the shape
-// of message loops.
+// Queues a key press as the window system would: WM_KEYDOWN or WM_SYSKEYDOWN
+// (msg) for `wnd`, with the characters it types. False for a non-window.
+bool PostKeyInput(HWND wnd, UINT msg, WPARAM vk, LPARAM keyData, const std::string& chars);
+// For a key press just taken from the queue, queues its characters as
+// WM_CHAR (WM_SYSCHAR) ahead of everything else; true when it did. A key
+// press removed by a poll and not translated types nothing.
 bool TranslateMessage(const MSG& msg);
 // Calls the procedure of msg.hwnd; 0 for thread messages and non-windows.
 LRESULT DispatchMessage(const MSG& msg);
@@ -132,5 +138,21 @@ bool BindMessageThread();
 bool IsMessageThread();
 // Called whenever work may have arrived (see above); empty to remove.
 void SetQueueNotifier(std::function<void()> notifier);
+
+// Input waits outside the queue: the GUI hands key presses straight to the
+// controls. So that a PeekMessage poll during long work (for Escape, say)
+// sees them, PeekMessage first calls this hook whenever its filter admits
+// keyboard or mouse messages, with the poll's window (0: any); the GUI posts
+// the input that is pending into the queue there, without dispatching it,
+// unless the window is one that never gets input (a hidden window of the
+// engine's). Empty to remove. Both setters return the hook they replace.
+std::function<void(HWND)> SetInputPeekHook(std::function<void(HWND)> hook);
+// Code that waits in the message thread for something another part of the
+// program delivers (an engine reply) calls ServeWhileWaiting on every turn;
+// the GUI installs a hook that serves its events there, so windows repaint
+// and input is taken while the wait lasts. Neither hook re-enters itself.
+std::function<void()> SetWaitHook(std::function<void()> hook);
+bool HasWaitHook();
+void ServeWhileWaiting();
 
 }  // namespace plat

@@ -15,6 +15,16 @@ std::filesystem::path CorpusDir() {
     return TAVRIN_CORPUS_DIR_DEFAULT;
 }
 
+bool CorpusAvailable() {
+    std::error_code ec;
+    return std::filesystem::is_directory(CorpusDir(), ec);
+}
+
+std::string CorpusMissingMessage() {
+    return "corpus folder " + CorpusDir().string() +
+           " is missing; set TAVRIN_CORPUS_DIR to the folder of the third-party test files to run this test";
+}
+
 std::filesystem::path CorpusFile(const std::string& relative) {
     auto p = CorpusDir() / relative;
     EXPECT_TRUE(std::filesystem::exists(p)) << "corpus file missing: " << p;

@@ -10,6 +10,11 @@ namespace testsupport {
 std::filesystem::path CorpusDir();
 // A corpus file's path; fails the current test when it is missing.
 std::filesystem::path CorpusFile(const std::string& relative);
+// True when the corpus folder is there. A clone without ../shared/corpus
+// skips the tests that read it (TAVRIN_REQUIRE_CORPUS), naming the setting
+// that points at it.
+bool CorpusAvailable();
+std::string CorpusMissingMessage();
 // The whole content of a file as bytes.
 std::string ReadFileBytes(const std::filesystem::path& path);
 void WriteFileBytes(const std::filesystem::path& path, const std::string& bytes);
@@ -29,3 +34,8 @@ private:
 };
 
 }  // namespace testsupport
+
+// First statement of a test that reads the corpus.
+#define TAVRIN_REQUIRE_CORPUS()                  \
+    if (!::testsupport::CorpusAvailable())       \
+    GTEST_SKIP() << ::testsupport::CorpusMissingMessage()

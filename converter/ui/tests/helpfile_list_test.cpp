@@ -4,6 +4,7 @@
 // scan. OK, a double click and View hand the path over.
 
 #include <gtest/gtest.h>
+#include "tests/support/test_support.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -69,6 +70,7 @@ protected:
 };
 
 TEST_F(HelpFileList, ScanFindsExactlyTheHelpFilesBelowTheFolder) {
+    TAVRIN_REQUIRE_CORPUS();
     const fs::path root = MakeTree();
     const std::string corpus = CopyCorpus("winfile.hlp", root / "a").string();
     HelpFileScan scan(root);

@@ -3,6 +3,7 @@
 // a run, and an abort answered Yes in a separate process.
 
 #include <gtest/gtest.h>
+#include "tests/support/test_support.h"
 
 #include <QImage>
 #include <QLabel>
@@ -114,6 +115,7 @@ TEST_F(Progress, WarningsAreCutAtTheFirstLineFeed) {
 }
 
 TEST_F(Progress, PhasesComeInTheOrderOfTheConversion) {
+    TAVRIN_REQUIRE_CORPUS();
     // Source mode runs every phase.
     plat::WritePrivateProfileString("Options", "ForPrint", "0", "Rendlow.ini");
     const fs::path file = CopyCorpus("winfile.hlp", work() / "in");
@@ -150,6 +152,7 @@ TEST_F(Progress, PhasesComeInTheOrderOfTheConversion) {
 }
 
 TEST_F(Progress, EndOfRunOffersOkAndViewUnlessSplit) {
+    TAVRIN_REQUIRE_CORPUS();
     const fs::path file = CopyCorpus("winfile.hlp", work() / "in");
     std::vector<std::string> opened;
     SetDocumentOpener([&](const std::string& p) { opened.push_back(p); });
@@ -197,6 +200,7 @@ std::set<fs::path> ScratchFiles(const std::vector<fs::path>& dirs) {
 }
 
 TEST_F(Progress, AbortThroughTheCallbackRemovesScratchPicturesAndKeepsTheDocument) {
+    TAVRIN_REQUIRE_CORPUS();
     // Pictures embedded in the document are made as scratch files first.
     const fs::path file = CopyCorpus("winfile.hlp", work() / "in");
     const fs::path scratch = "/tmp/rlw" + std::to_string(::getpid());
@@ -238,6 +242,7 @@ TEST_F(Progress, AbortThroughTheCallbackRemovesScratchPicturesAndKeepsTheDocumen
 }
 
 TEST_F(Progress, AbortAnsweredYesEndsWithCode1AndKeepsWhatWasWritten) {
+    TAVRIN_REQUIRE_CORPUS();
     plat::WritePrivateProfileString("Options", "ForPrint", "0", "Rendlow.ini");
     const fs::path file = CopyCorpus("winfile.hlp", work() / "in");
     struct {

@@ -13,6 +13,8 @@ QApplication& App() {
     static int argc = 1;
     static char name[] = "converter_ui_tests";
     static char* argv[] = {name, nullptr};
+    // Run straight from a shell without a display: offscreen unless chosen.
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     static QApplication* app = new QApplication(argc, argv);
     return *app;
 }

@@ -3,6 +3,7 @@
 // note of the last page, a whole run (Convert, Cancel) and the languages.
 
 #include <gtest/gtest.h>
+#include "tests/support/test_support.h"
 
 #include <QLabel>
 #include <QLineEdit>
@@ -102,6 +103,7 @@ protected:
 };
 
 TEST_F(Wizard, BackAndContinueWalkThePagesOfTheMode) {
+    TAVRIN_REQUIRE_CORPUS();
     MakeFiles();
     WizardDialog w(kPrint | kBmpInRtf);
     w.setFolder(work() / "in");
@@ -182,6 +184,7 @@ TEST_F(Wizard, FirstRunWithoutPrintModeShowsIndexAndTocCleared) {
 }
 
 TEST_F(Wizard, ContinueOnlyWhileEveryNamedFileOpens) {
+    TAVRIN_REQUIRE_CORPUS();
     MakeFiles();
     WizardDialog w(kPrint);
     w.setFolder(work() / "in");
@@ -223,6 +226,7 @@ TEST_F(Wizard, ContinueOnlyWhileEveryNamedFileOpens) {
 }
 
 TEST_F(Wizard, ChoosingSeveralFilesInTheListQuotesEachName) {
+    TAVRIN_REQUIRE_CORPUS();
     MakeFiles();
     CopyCorpus("DEMIST.HLP", work() / "in");
     WizardDialog w(kPrint);
@@ -245,6 +249,7 @@ TEST_F(Wizard, ChoosingSeveralFilesInTheListQuotesEachName) {
 }
 
 TEST_F(Wizard, ReturnInTheFolderFieldsOpensTheFolderAndGoesNoFurther) {
+    TAVRIN_REQUIRE_CORPUS();
     MakeFiles();
     WizardDialog w(kPrint);
     w.show();
@@ -275,6 +280,7 @@ TEST_F(Wizard, ReturnInTheFolderFieldsOpensTheFolderAndGoesNoFurther) {
 }
 
 TEST_F(Wizard, ConvertWritesEveryChosenFileIntoTheCurrentFolderAndSavesTheOptions) {
+    TAVRIN_REQUIRE_CORPUS();
     MakeFiles();
     fs::create_directories(work() / "out");
     fs::current_path(work() / "out");
@@ -314,6 +320,7 @@ TEST_F(Wizard, ConvertWritesEveryChosenFileIntoTheCurrentFolderAndSavesTheOption
 }
 
 TEST_F(Wizard, CloseConvertsAndSavesNothing) {
+    TAVRIN_REQUIRE_CORPUS();
     MakeFiles();
     Hooks().onWizardShown = [&](WizardDialog& w) {
         w.setFolder(work() / "in");
@@ -379,6 +386,7 @@ TEST_F(Wizard, HelpAndF1ShowThePageHelpInTheLanguage) {
 }
 
 TEST_F(Wizard, ScanListsHelpFilesFromTheHomeFolderAndHandsOneToTheField) {
+    TAVRIN_REQUIRE_CORPUS();
     MakeFiles();
     const QByteArray oldHome = qgetenv("HOME");
     qputenv("HOME", QByteArray::fromStdString((work() / "in").string()));

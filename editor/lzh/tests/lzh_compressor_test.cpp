@@ -248,6 +248,7 @@ TEST(LzhCompressor, CodesLongerThan16BitsAreWrittenInFull) {
 }
 
 TEST(LzhCompressor, RoundTripsARealRtfFile) {
+    TAVRIN_REQUIRE_CORPUS();
     std::string rtf = testsupport::ReadFileBytes(testsupport::CorpusFile("hpj/eudora71/Eudora.rtf"));
     ASSERT_GT(rtf.size(), 600000u);
     rtf.resize(600000);  // enough for a tree rebuild, small enough for sanitizer runs

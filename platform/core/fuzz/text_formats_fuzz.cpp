@@ -3,6 +3,7 @@
 // join/split round trip.
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <string>
 #include <unistd.h>
@@ -13,13 +14,28 @@
 
 namespace {
 
+// One scratch folder per process, under the temporary folder, removed when
+// the process ends: a run leaves nothing behind.
+class ScratchFolder {
+public:
+    ScratchFolder() {
+        std::string tmpl = (std::filesystem::temp_directory_path() / "tavrin-fuzz-XXXXXX").string();
+        if (mkdtemp(tmpl.data())) path_ = tmpl;
+        else std::abort();  // no place to write: the target cannot run
+    }
+    ~ScratchFolder() {
+        std::error_code ec;
+        std::filesystem::remove_all(path_, ec);
+    }
+    std::string File(const char* name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
 std::string ScratchFile(const char* name) {
-    static std::string dir = [] {
-        char tmpl[] = "/tmp/tavrin-fuzz-XXXXXX";
-        const char* d = mkdtemp(tmpl);
-        return std::string(d ? d : "/tmp");
-    }();
-    return dir + "/" + name;
+    static ScratchFolder folder;
+    return folder.File(name);
 }
 
 }  // namespace

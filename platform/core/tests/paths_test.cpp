@@ -1,10 +1,16 @@
 #include "platform/core/paths.h"
 
+#include "platform/core/files.h"
+
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <iterator>
+#include <string>
+#include <vector>
 
 using namespace plat;
 namespace fs = std::filesystem;
@@ -74,6 +80,90 @@ TEST_F(PathsTest, NonAsciiNamesCrossTheEdgeAsUtf8) {
     // "\xC4" is A-umlaut in Windows-1252; on disk the name is UTF-8.
     testsupport::WriteFileBytes(tmp / "\xC3\xA4pfel.txt", "x");
     EXPECT_EQ(NativePath(tmp.path().string() + "/\xC4PFEL.TXT"), (tmp / "\xC3\xA4pfel.txt").string());
+}
+
+// ".." never climbs above a drive's folder or "/": a drive path always names
+// something inside its drive.
+TEST_F(PathsTest, DotDotStopsAtTheRootOfADrive) {
+    fs::create_directories(tmp / "drive_c/Help/Sub");
+    const std::string c = (tmp / "drive_c").string();
+    struct Case { const char* path; std::string want; };
+    for (const Case& k : {Case{"C:\\..\\..\\etc\\passwd", c + "/etc/passwd"},
+                          {"C:..\\..\\secret", c + "/secret"},
+                          {"c:/help/../../../x", c + "/x"},
+                          {"C:\\Help\\Sub\\..\\Page.rtf", c + "/Help/Page.rtf"},
+                          {"C:\\Help\\.\\Sub\\.", c + "/Help/Sub"},
+                          {"C:\\NoSuch\\..\\Help", c + "/Help"},
+                          {"C:\\..", c},
+                          {"/../../etc/hosts", "/etc/hosts"}}) {
+        const std::string got = NativePath(k.path);
+        EXPECT_EQ(got, k.want) << k.path;
+        if (k.path[0] != '/') {
+            EXPECT_EQ(got.compare(0, c.size(), c), 0) << k.path << " left the drive: " << got;
+        }
+    }
+    // A relative path may still climb above the current folder.
+    EXPECT_EQ(NativePath("a\\..\\..\\b"), "../b");
+    EXPECT_EQ(NativePath("..\\x\\..\\y"), "../y");
+}
+
+// A fresh data folder has no drive folders: the first use of a default drive
+// makes its folder, so a file can be written at its root.
+TEST_F(PathsTest, DefaultDriveFolderIsCreatedOnFirstUse) {
+    ASSERT_FALSE(fs::exists(tmp / "drive_c"));
+    File f;
+    ASSERT_TRUE(f.Open("c:\\~tavrin9.txt", FileAccess::ReadWrite, FileShare::DenyNone, FileDisposition::CreateAlways));
+    ASSERT_EQ(f.Write("x", 1), 1);
+    f.Close();
+    EXPECT_TRUE(fs::is_regular_file(tmp / "drive_c/~tavrin9.txt"));
+    // A drive the user pointed elsewhere is not made: a missing folder there
+    // is the user's to notice.
+    SetDriveRoot('E', (tmp / "not-mounted").string());
+    EXPECT_FALSE(f.Open("E:\\x.txt", FileAccess::ReadWrite, FileShare::DenyNone, FileDisposition::CreateAlways));
+    EXPECT_FALSE(fs::exists(tmp / "not-mounted"));
+}
+
+// Names that Windows-1252 cannot spell come back from a search in a form
+// that opens the same file again, and only that file.
+TEST_F(PathsTest, NamesOutsideWindows1252RoundTripThroughFindFirst) {
+    const std::string names[] = {
+        "caf\xC4\x95.txt",            // U+0115, no Windows-1252 byte
+        "caf\xC4\x97.txt",            // U+0117: would look the same as "caf?.txt"
+        "\xE6\x97\xA5\xE6\x9C\xAC.txt",  // two CJK characters
+        "emoji\xF0\x9F\x98\x80.txt",  // outside the BMP
+        "latin1\xE9.txt",             // a byte that is not UTF-8
+        "a<b.txt",                    // a "<" of the name itself
+    };
+    int n = 0;
+    for (const std::string& name : names) testsupport::WriteFileBytes(tmp / name, std::to_string(n++));
+    SearchRec rec;
+    std::vector<std::string> found;
+    for (std::uint32_t rc = FindFirst(tmp.path().string() + "\\*.txt", 0, rec); rc == 0; rc = FindNext(rec))
+        found.push_back(rec.Name);
+    FindClose(rec);
+    ASSERT_EQ(found.size(), std::size(names));
+    for (const std::string& systemName : found) {
+        EXPECT_EQ(systemName.find('?'), std::string::npos) << systemName;
+        const std::string path = tmp.path().string() + "\\" + systemName;
+        ASSERT_TRUE(FileExists(path)) << systemName;
+        File f;
+        ASSERT_TRUE(f.Open(path, FileAccess::Read, FileShare::DenyNone)) << systemName;
+        char c = 0;
+        ASSERT_EQ(f.Read(&c, 1), 1);
+        const std::string native = NativePath(path);
+        const std::string base = native.substr(native.rfind('/') + 1);
+        auto it = std::find(std::begin(names), std::end(names), base);
+        ASSERT_NE(it, std::end(names)) << systemName;
+        EXPECT_EQ(c, '0' + (it - std::begin(names))) << systemName;
+    }
+    struct Case { const char* native; const char* system; };
+    for (Case k : {Case{"caf\xC4\x95", "caf<U+0115>"}, {"x\xF0\x9F\x98\x80", "x<U+1F600>"}, {"\xE9t\xE9", "<xE9>t<xE9>"},
+                   {"a<b", "a<U+003C>b"}, {"\xC3\xA9t\xC3\xA9", "\xE9t\xE9"}})
+        EXPECT_EQ(SystemText(k.native), k.system) << k.system;
+    // Escapes of characters that have a byte of their own are not read as
+    // escapes: "<U+002E><U+002E>" is no way out of a drive.
+    EXPECT_EQ(NativePath("C:\\<U+002E><U+002E>\\x"), (tmp / "drive_c/<U+002E><U+002E>/x").string());
+    EXPECT_EQ(NativePath("C:\\<U+002F>x"), (tmp / "drive_c/<U+002F>x").string());
 }
 
 TEST(PathText, AbsoluteAndDriveTests) {

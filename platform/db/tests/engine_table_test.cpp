@@ -300,6 +300,43 @@ TEST_F(EngineTableTest, MemoRoundTripsHundredKilobytesOfRtf) {
     EXPECT_EQ(pages.FieldByName("Body")->AsString(), "{\\rtf1 short}");
 }
 
+// Memos are read only when asked for; a row edited without reading its memo
+// still has it after the post, and a grid's window over the table shows
+// every row's own memo.
+TEST_F(EngineTableTest, UnreadMemosSurviveAnEditAndReadBackPerRow) {
+    pages.Open();
+    for (int i = 0; !pages.Eof(); pages.Next(), ++i) {
+        pages.Edit();
+        pages.FieldByName("Body")->SetAsString("{\\rtf1 body " + std::to_string(i) + "}");
+        pages.Post();
+    }
+    pages.Close();
+    pages.Open();
+    pages.MoveBy(2);
+    pages.Edit();
+    pages.FieldByName("Title")->SetAsString("Renamed");
+    pages.Post();
+    pages.Close();
+    pages.Open();
+    TDataSource src(nullptr);
+    src.SetDataSet(&pages);
+    TDataLink grid;
+    grid.SetBufferCount(10);
+    grid.SetDataSource(&src);
+    ASSERT_EQ(pages.WindowCount(), 5);
+    pages.MoveBy(2);
+    EXPECT_EQ(pages.FieldByName("Title")->AsString(), "Renamed");
+    for (int row = 0; row < pages.WindowCount(); ++row) {
+        pages.SetActiveRecord(row);
+        EXPECT_EQ(pages.FieldByName("Body")->AsString(), "{\\rtf1 body " + std::to_string(row) + "}") << row;
+    }
+    pages.SetActiveRecord(2);
+    // Reading other rows' memos left the cursor on the active row.
+    pages.Next();
+    EXPECT_EQ(pages.FieldByName("Title")->AsString(), "Overview");
+    grid.SetDataSource(nullptr);
+}
+
 TEST_F(EngineTableTest, HandlesServeDirectEntryPointCalls) {
     EXPECT_EQ(pages.Handle(), 0u);
     pages.Open();

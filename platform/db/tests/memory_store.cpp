@@ -68,6 +68,7 @@ public:
     void SetToEnd() override { mode_ = Eof; }
 
     bool GetNext(TRecord& rec) override {
+        ++t_->recordReads;
         std::vector<std::uint32_t> v = View();
         std::size_t i;
         switch (mode_) {
@@ -80,6 +81,7 @@ public:
     }
 
     bool GetPrior(TRecord& rec) override {
+        ++t_->recordReads;
         std::vector<std::uint32_t> v = View();
         long i;
         switch (mode_) {
@@ -95,11 +97,33 @@ public:
     }
 
     bool GetCurrent(TRecord& rec) override {
+        ++t_->recordReads;
         if (mode_ != On || !t_->rows.count(cur_)) return false;
         std::vector<std::uint32_t> v = View();
         if (std::find(v.begin(), v.end(), cur_) == v.end()) return false;
-        rec = t_->rows[cur_];
+        rec = Deliver(t_->rows[cur_]);
         return true;
+    }
+
+    void SetDeferBlobs(bool on) override { defer_ = on; }
+    bool DefersBlobs() const override { return defer_; }
+
+    TValue FetchBlob(const std::string& bookmark, int fieldIndex) override {
+        if (!SetToBookmark(bookmark)) throw EDBEngineError(8710, "Record not found.");
+        if (fieldIndex < 0 || fieldIndex >= static_cast<int>(t_->fields.size()) || !IsBlobType(fieldIndex))
+            throw EDatabaseError("Field is not a BLOB field");
+        ++t_->blobReads;
+        return t_->rows[cur_][fieldIndex];
+    }
+
+    void ReadBlobs(TRecord& rec) override {
+        if (mode_ != On || !t_->rows.count(cur_)) throw EDBEngineError(8705, "At beginning or end of table.");
+        rec.resize(std::max(rec.size(), t_->fields.size()));
+        for (std::size_t i = 0; i < t_->fields.size(); ++i)
+            if (IsBlobType(static_cast<int>(i))) {
+                ++t_->blobReads;
+                rec[i] = t_->rows[cur_][i];
+            }
     }
 
     std::string GetBookmark() override {
@@ -110,6 +134,7 @@ public:
     }
 
     bool SetToBookmark(const std::string& bm) override {
+        ++t_->recordReads;  // the engine reads the record to check it is there
         if (bm.size() != 4) return false;
         std::uint32_t id = 0;
         for (int k = 0; k < 4; ++k) id |= static_cast<std::uint32_t>(static_cast<unsigned char>(bm[k])) << (8 * k);
@@ -280,8 +305,24 @@ private:
         }
         cur_ = v[i];
         mode_ = On;
-        rec = t_->rows.at(cur_);
+        rec = Deliver(t_->rows.at(cur_));
         return true;
+    }
+
+    bool IsBlobType(int i) const {
+        TFieldType t = t_->fields[i].DataType;
+        return t == ftBlob || t == ftMemo || t == ftGraphic;
+    }
+
+    // A row as a read hands it out: BLOB fields left out while deferring.
+    TRecord Deliver(const TRecord& row) {
+        TRecord r = row;
+        for (std::size_t i = 0; i < t_->fields.size() && i < r.size(); ++i) {
+            if (!IsBlobType(static_cast<int>(i))) continue;
+            if (defer_) r[i] = TValue{};
+            else ++t_->blobReads;
+        }
+        return r;
     }
 
     std::shared_ptr<MemTable> t_;
@@ -295,6 +336,7 @@ private:
     int lowCount_ = 0, highCount_ = 0;
     bool lowIncl_ = true, highIncl_ = true;
     std::function<bool(const TRecord&)> filter_;
+    bool defer_ = false;
 };
 
 }  // namespace

@@ -24,6 +24,10 @@ struct MemTable {
     bool openExclusive = false;
     // Fault injection: the next insert or modify raises this code.
     std::uint16_t failNextWrite = 0;
+    // What the cursors read: records (each move or positioning that reads
+    // one) and BLOB values handed out.
+    int recordReads = 0;
+    int blobReads = 0;
 };
 
 class MemoryDriver : public db::TDbDriver {

@@ -5,6 +5,8 @@
 #include <QBuffer>
 #include <QGuiApplication>
 
+#include <cstdlib>
+
 #include "platform/imaging/graphic.h"
 
 namespace plat {
@@ -14,6 +16,8 @@ void EnsureApp() {
     static int argc = 1;
     static char name[] = "platform_gdi_qt_tests";
     static char* argv[] = {name, nullptr};
+    // Started from a shell without a display: offscreen unless one is chosen.
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     if (!QGuiApplication::instance()) new QGuiApplication(argc, argv);
 }
 

@@ -37,6 +37,12 @@ TEST_F(Forms, ShowModalReturnsTheModalResultSetByAHandler) {
 }
 
 TEST_F(Forms, TimerFiresInsideTheModalLoop) {
+    // A watchdog of its own, shorter than the fixture's: a timer that never
+    // fires ends the loop with another result instead of hanging the test.
+    QTimer watch;
+    watch.setSingleShot(true);
+    QObject::connect(&watch, &QTimer::timeout, [this] { form->SetModalResult(mrAbort); });
+    watch.start(3000);
     auto* timer = new TTimer(form);
     int ticks = 0;
     timer->SetInterval(20);
@@ -319,7 +325,12 @@ TEST(ApplicationQuit, QuitMessageEndsModalLoopAndRunTerminates) {
     Application->CreateForm(main);
     TForm dialog(nullptr);
     dialog.OnShow = [](TObject*) { plat::PostQuitMessage(0); };
+    QTimer watch;  // outside the fixture: a loop the quit does not end is ended here
+    watch.setSingleShot(true);
+    QObject::connect(&watch, &QTimer::timeout, [&dialog] { dialog.SetModalResult(mrAbort); });
+    watch.start(3000);
     EXPECT_EQ(dialog.ShowModal(), mrCancel);
+    watch.stop();
     EXPECT_TRUE(Application->Terminated());
     Application->Run();  // returns at once: already terminated
     // Event loops started on the way out (a last question box) still run.

@@ -552,6 +552,7 @@ TEST_F(Graphics, BitmapRoundTripsThroughAStreamAndRefusesGarbage) {
 }
 
 TEST_F(Graphics, PictureLoadsCorpusBitmapAndReportsMissingFiles) {
+    TAVRIN_REQUIRE_CORPUS();
     auto path = testsupport::CorpusFile("hpj/ddablib-dropfiles/TPJDropFiles.bmp");
     TPicture pic;
     int changes = 0;

@@ -2,6 +2,8 @@
 
 #include <QTimer>
 
+#include <cstdlib>
+
 namespace guitest {
 
 using namespace gui;
@@ -14,6 +16,13 @@ bool Interesting(UINT m) {
            m == CM_ENTER || m == CM_EXIT || m == CM_FONTCHANGED || m == CM_PARENTFONTCHANGED ||
            m == CM_DIALOGKEY || m == CM_CTL3DCHANGED || m == CM_TEXTCHANGED || (m >= WM_USER && m < CM_BASE);
 }
+
+// Run straight from a shell without a display, a test program would abort
+// when Qt starts: the offscreen platform serves unless one is chosen.
+const bool kOffscreenByDefault = [] {
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    return true;
+}();
 
 // The Qt application lives for the whole test program.
 class GuiEnvironment : public ::testing::Environment {

@@ -26,6 +26,8 @@ public:
         static int argc = 1;
         static char name[] = "codecs_test";
         static char* argv[] = {name, nullptr};
+        // Started from a shell without a display: offscreen unless one is chosen.
+        ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
         if (!QCoreApplication::instance()) app_ = new QGuiApplication(argc, argv);
     }
     QGuiApplication* app_ = nullptr;

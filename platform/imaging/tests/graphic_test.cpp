@@ -101,6 +101,7 @@ TEST(Graphic, BitmapHeadersThatDisagreeWithTheirBytesHaveNoSize) {
 }
 
 TEST(Graphic, LoadsCorpusBitmapAndRefusesMissingFile) {
+    TAVRIN_REQUIRE_CORPUS();
     auto g = plat::LoadGraphicFile(testsupport::CorpusFile("hpj/ddablib-dropfiles/TPJDropFiles.bmp"));
     ASSERT_NE(g, nullptr);
     EXPECT_EQ(g->Kind(), plat::TGraphicKind::Dib);

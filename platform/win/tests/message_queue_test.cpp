@@ -375,10 +375,17 @@ TEST_F(WinQueue, RunDispatchesTimersUntilAHandlerQuits) {
     });
     made.push_back(w);
     SetTimer(w, 1, 100);
-    // Another thread moves the fake clock; the blocked loop must notice.
+    // Another thread moves the fake clock; the blocked loop must notice. It
+    // is also the watchdog: a loop that never sees its timers is ended with
+    // another code after a few seconds, so the test fails instead of hanging.
     std::atomic<bool> stop{false};
     std::thread mover([&] {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
         while (!stop) {
+            if (std::chrono::steady_clock::now() > deadline) {
+                PostQuitMessage(99);
+                break;
+            }
             clock.Advance(50);
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
@@ -539,6 +546,85 @@ TEST_F(WinQueue, InProcessExchangeOverHiddenWindows) {
     EXPECT_TRUE(log.empty());
     EXPECT_EQ(TimerCount(keepAlive), 1);  // still there for the main loop
     for (HWND h : {client, server}) DestroyWindow(h);  // before the captured locals go
+}
+
+// Key presses posted as input: the loop translates them into characters
+// that come straight after their key, before later input; a poll that takes
+// the key and does not translate it types nothing.
+TEST_F(WinQueue, PostedKeysAreTranslatedByTheLoopButNotByAPoll) {
+    constexpr UINT kKeyDown = 0x0100, kKeyUp = 0x0101, kChar = 0x0102, kSysKeyDown = 0x0104, kSysChar = 0x0106;
+    HWND w = Recorder();
+    ASSERT_TRUE(PostKeyInput(w, kKeyDown, 'A', 1, "a"));
+    ASSERT_TRUE(PostKeyInput(w, kKeyDown, 0x0D, 1, "\r"));
+    ASSERT_TRUE(PostMessage(w, kKeyUp, 0x0D, 0));
+    ASSERT_TRUE(PostKeyInput(w, kSysKeyDown, 'F', 2, "f"));
+    EXPECT_TRUE(ProcessMessages());
+    EXPECT_EQ(log, (std::vector<Seen>{{w, kKeyDown, 'A', 1}, {w, kChar, 'a', 1}, {w, kKeyDown, 0x0D, 1},
+                                      {w, kChar, '\r', 1}, {w, kKeyUp, 0x0D, 0}, {w, kSysKeyDown, 'F', 2},
+                                      {w, kSysChar, 'f', 2}}));
+    log.clear();
+
+    // Escape taken by a poll: no character follows; the next key still types.
+    ASSERT_TRUE(PostKeyInput(w, kKeyDown, 0x1B, 1, "\x1b"));
+    ASSERT_TRUE(PostKeyInput(w, kKeyDown, 'B', 1, "b"));
+    MSG m;
+    ASSERT_TRUE(PeekMessage(m, 0, kKeyDown, kKeyDown, PM_REMOVE));
+    EXPECT_EQ(m.wParam, 0x1Bu);
+    EXPECT_EQ(m.hwnd, w);
+    EXPECT_TRUE(ProcessMessages());
+    EXPECT_EQ(log, (std::vector<Seen>{{w, kKeyDown, 'B', 1}, {w, kChar, 'b', 1}}));
+    // Translating a message that is not the key just taken does nothing.
+    EXPECT_FALSE(TranslateMessage(MSG{w, kKeyDown, 'C', 1, 0}));
+    EXPECT_FALSE(PostKeyInput(0x7FFFFFF0, kKeyDown, 'A', 1, "a"));
+}
+
+// A poll for input first lets the GUI move pending input into the queue; a
+// poll for other messages does not ask, and the hook never re-enters itself.
+TEST_F(WinQueue, InputPeekHookRunsForPollsThatAdmitInput) {
+    HWND w = Recorder();
+    int calls = 0;
+    HWND polled = 99;
+    SetInputPeekHook([&](HWND wnd) {
+        ++calls;
+        polled = wnd;
+        PostKeyInput(w, 0x0100, 0x1B, 1, "\x1b");
+        MSG inner;
+        PeekMessage(inner, 0, 0x0100, 0x0100, PM_NOREMOVE);  // from inside: no second call
+    });
+    MSG m0;
+    struct Case { UINT lo, hi; bool asks; };
+    for (Case c : {Case{0x0100, 0x0100, true}, {0, 0, true}, {0x0200, 0x020A, true}, {0x00FF, 0x0100, true},
+                   {WM_USER, WM_USER, false}, {WM_TIMER, WM_TIMER, false}, {0x010A, 0x01FF, false}}) {
+        calls = 0;
+        MSG m;
+        PeekMessage(m, 0, c.lo, c.hi, PM_NOREMOVE);
+        EXPECT_EQ(calls, c.asks ? 1 : 0) << std::hex << c.lo << "-" << c.hi;
+    }
+    PeekMessage(m0, w, 0, 0, PM_NOREMOVE);
+    EXPECT_EQ(polled, w);  // the hook is told which window the poll is for
+    SetInputPeekHook({});
+    MSG m;
+    int keys = 0;
+    while (PeekMessage(m, 0, 0x0100, 0x0100, PM_REMOVE)) ++keys;
+    EXPECT_EQ(keys, 5);  // one per poll that asked
+}
+
+TEST_F(WinQueue, WaitHookIsServedOnlyWhenSetAndNeverReentered) {
+    EXPECT_FALSE(HasWaitHook());
+    ServeWhileWaiting();  // nothing set: nothing happens
+    int calls = 0;
+    SetWaitHook([&] {
+        ++calls;
+        ServeWhileWaiting();
+    });
+    EXPECT_TRUE(HasWaitHook());
+    ServeWhileWaiting();
+    EXPECT_EQ(calls, 1);
+    std::thread other([] { ServeWhileWaiting(); });  // not the message thread: refused
+    other.join();
+    EXPECT_EQ(calls, 1);
+    SetWaitHook({});
+    EXPECT_FALSE(HasWaitHook());
 }
 
 }  // namespace

@@ -15,6 +15,7 @@ using namespace richtext;
 class CorpusFile : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(CorpusFile, LoadsWithoutError) {
+    TAVRIN_REQUIRE_CORPUS();
     std::string bytes = testsupport::ReadFileBytes(testsupport::CorpusFile(GetParam()));
     ASSERT_FALSE(bytes.empty());
     auto l = rtftest::ReadRtf(bytes);
@@ -40,6 +41,7 @@ std::size_t CountInFile(const std::string& bytes, const std::regex& re) {
 }
 
 TEST(CorpusHelpProject, TopicsKeepPageBreaksFootnotesAndJumpTargets) {
+    TAVRIN_REQUIRE_CORPUS();
     std::string bytes = testsupport::ReadFileBytes(testsupport::CorpusFile("hpj/ddablib-dropfiles/PJDropFiles.rtf"));
     // Counted from the file's own text: \page words, \footnote groups, and
     // hidden groups "{\v target}" that follow jump text.

@@ -345,6 +345,7 @@ TEST(RtfReader, TaggedObjectsAskTheOwner) {
 }
 
 TEST(RtfReader, LinkedPicturesLoadFromTheBaseFolder) {
+    TAVRIN_REQUIRE_CORPUS();
     testsupport::TempDir dir;
     std::string bmp = testsupport::ReadFileBytes(testsupport::CorpusFile("hpj/ddablib-dropfiles/TPJDropFiles.bmp"));
     std::filesystem::create_directories(dir / "pics");

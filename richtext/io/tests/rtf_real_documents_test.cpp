@@ -64,6 +64,7 @@ std::size_t CountWord(const std::string& bytes, const char* word) {
 }
 
 TEST(RtfRealDocuments, CorpusQuotesAndDashesAreAllKept) {
+    TAVRIN_REQUIRE_CORPUS();
     struct FileCase {
         const char* file;
         const char* word;
@@ -100,6 +101,7 @@ std::size_t CountObjects(const TJDRTFText& m) {
 }
 
 TEST(RtfRealDocuments, PicturesInsideShapeGroupsAreRead) {
+    TAVRIN_REQUIRE_CORPUS();
     const char* twin = R"({\rtf1 a{\*\shppict{\pict\dibitmap0\picw1\pich1 28000000}}{\nonshppict{\pict\wmetafile8 0100}}b})";
     auto l = ReadRtf(twin);
     EXPECT_EQ(l.result, 0);
@@ -140,6 +142,7 @@ TEST(RtfRealDocuments, StructureCases) {
 }
 
 TEST(RtfRealDocuments, CorpusSectionProseIsNotInACell) {
+    TAVRIN_REQUIRE_CORPUS();
     std::string bytes = testsupport::ReadFileBytes(testsupport::CorpusFile("rtf/rtfpipe-footnotes.rtf"));
     auto l = ReadRtf(bytes);
     ASSERT_EQ(l.result, 0);

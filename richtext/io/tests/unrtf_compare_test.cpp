@@ -117,6 +117,7 @@ std::string ConverterText(const std::string& converter, const std::string& rtf, 
 class UnrtfCompare : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(UnrtfCompare, TextMatchesWordForWord) {
+    TAVRIN_REQUIRE_CORPUS();
     std::string converter = FindConverter();
     if (converter.empty()) GTEST_SKIP() << "unrtf is not installed";
     std::string rtf = Prepared(testsupport::ReadFileBytes(testsupport::CorpusFile(GetParam())));

@@ -495,6 +495,7 @@ namespace {
 // A real help project's pages: every jump (jump text with its hidden target)
 // comes out as a link whose FONT COLOR tag stands right before it.
 TEST(TextIo, HelpPagesFromCorpusWriteColouredLinks) {
+    TAVRIN_REQUIRE_CORPUS();
     TJDRTFTextIo e;
     ASSERT_EQ(e.LoadFromFile(testsupport::CorpusFile("hpj/eudora71/Dialogs.rtf").string()), TJDLoadFormat::FormatRTF);
     e.SaveFormat = TJDLoadFormat::FormatHTML;

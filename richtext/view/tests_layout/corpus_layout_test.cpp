@@ -19,6 +19,7 @@ std::vector<std::string> Texts(const TJDRTFText& t) {
 class CorpusLayout : public ::testing::TestWithParam<const char*> {};
 
 TEST_P(CorpusLayout, LayoutKeepsTheTextAndStacksLines) {
+    TAVRIN_REQUIRE_CORPUS();
     std::string bytes = testsupport::ReadFileBytes(testsupport::CorpusFile(GetParam()));
     ASSERT_FALSE(bytes.empty());
     plat::TRecordingDevice dev(96, 96);

@@ -23,6 +23,12 @@
 namespace richtext {
 namespace {
 
+// Started from a shell without a display: offscreen unless one is chosen.
+const bool kOffscreenByDefault = [] {
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    return true;
+}();
+
 int DarkPixels(gui::TBitmap& b, int left, int top, int right, int bottom) {
     const QImage& img = *b.Image();
     int n = 0;
