@@ -5,6 +5,7 @@
 #include "engine/server/server_log.h"
 #include "platform/core/files.h"
 #include "platform/core/paths.h"
+#include "richtext/spell/spell_files.h"
 
 int main(int argc, char** argv) {
     // The program folder is a writable data folder, made on first start.
@@ -15,6 +16,8 @@ int main(int argc, char** argv) {
     // The engine's start-up: a fresh server log in the program folder, and
     // the keyword file of server settings named by the first parameter.
     qv::StartServerLog();
+    // The spell checker looks for its dictionaries in the program folder.
+    spell::CopyDictionaries(TAVRIN_DICT_DIR, plat::ProgramDir());
     if (argc > 1) qv::SetServerKeywordFile(argv[1]);
 
     std::printf(

@@ -10,12 +10,38 @@
 #include "engine/client/cursor_base.h"
 #include "engine/client/error_texts.h"
 #include "engine/client/filter.h"
+#include "engine/base/qv_exceptions.h"
+#include "engine/server/server_engine.h"
 
 namespace qv {
 
 namespace {
 
 TVirtEng* g_engine = nullptr;
+
+// No exception may leave an entry point: the callers are plain C-style code
+// that cannot unwind. Engine exceptions answer the result their message
+// number stands for; anything else is the unexpected-exception result.
+DBIResult ExceptionResult() {
+    try {
+        throw;
+    } catch (const EqvException& e) {
+        return TqvServerEngine::MessageNumberToResult(e.ErrorNumber());
+    } catch (const std::bad_alloc&) {
+        return kDbiErrNoMemory;
+    } catch (...) {
+        return dbi::kUnexpectedException;
+    }
+}
+
+template <class F>
+DBIResult Shielded(F&& op) {
+    try {
+        return op();
+    } catch (...) {
+        return ExceptionResult();
+    }
+}
 
 // A cursor call: the handle becomes current, then its operation runs and
 // its result is kept. Without an engine there is no session to call into.
@@ -24,7 +50,7 @@ DBIResult CursorCall(hDBICur h, F&& op) {
     if (g_engine == nullptr) return kDbiErrInvalidSesHandle;
     TBaseTable* c = g_engine->SetCurrentCursor(h);
     if (c == nullptr) return g_engine->Result();
-    return g_engine->SetResult(op(*c));
+    return g_engine->SetResult(Shielded([&] { return op(*c); }));
 }
 
 template <class F>
@@ -32,7 +58,7 @@ DBIResult DatabaseCall(hDBIDb h, F&& op) {
     if (g_engine == nullptr) return kDbiErrInvalidSesHandle;
     TBaseDatabase* d = g_engine->SetCurrentDatabase(h);
     if (d == nullptr) return g_engine->Result();
-    return g_engine->SetResult(op(*d));
+    return g_engine->SetResult(Shielded([&] { return op(*d); }));
 }
 
 template <class F>
@@ -40,7 +66,7 @@ DBIResult SessionCall(F&& op) {
     if (g_engine == nullptr) return kDbiErrInvalidSesHandle;
     TBaseSession* s = g_engine->GetCurrentSession();
     if (s == nullptr) return g_engine->Result();
-    return g_engine->SetResult(op(*s));
+    return g_engine->SetResult(Shielded([&] { return op(*s); }));
 }
 
 DBIResult NotSupported(const char* call) {
@@ -58,9 +84,11 @@ TVirtEng* VirtEng() { return g_engine; }
 
 DBIResult DbiInit(const void*) {
     if (g_engine != nullptr) return kDbiErrAlreadyInit;
-    if (!GetClientTransportFactory()) InstallCommsTransport();
-    g_engine = new TVirtEng();
-    return g_engine->StartResult();
+    return Shielded([&]() -> DBIResult {
+        if (!GetClientTransportFactory()) InstallCommsTransport();
+        g_engine = new TVirtEng();
+        return g_engine->StartResult();
+    });
 }
 
 DBIResult DbiExit() {
@@ -78,7 +106,7 @@ DBIResult DbiShutdownStep() { return 0; }
 
 DBIResult DbiStartSession(const char* name, hDBISes& session, const char* netDir) {
     if (g_engine == nullptr) return kDbiErrInvalidSesHandle;
-    return g_engine->StartSession(name, session, netDir);
+    return Shielded([&] { return g_engine->StartSession(name, session, netDir); });
 }
 
 DBIResult DbiGetCurrSession(hDBISes& session) {
@@ -97,7 +125,7 @@ DBIResult DbiSetCurrSession(hDBISes session) {
 
 DBIResult DbiCloseSession(hDBISes& session) {
     if (g_engine == nullptr) return kDbiErrInvalidSesHandle;
-    DBIResult rc = g_engine->CloseSession(session);
+    DBIResult rc = Shielded([&] { return g_engine->CloseSession(session); });
     if (rc == 0) session = kNilHandle;
     return rc;
 }
@@ -127,20 +155,20 @@ DBIResult DbiGetProp(hDBIObj obj, std::uint32_t property, void* value, std::uint
     if (g_engine == nullptr) return kDbiErrInvalidSesHandle;
     TBapiListItem* o = FindHandle(obj);
     if (o == nullptr) return g_engine->SetResult(kDbiErrInvalidParam);
-    return g_engine->SetResult(o->GetProp(property, value, maxLen, len));
+    return g_engine->SetResult(Shielded([&] { return o->GetProp(property, value, maxLen, len); }));
 }
 
 DBIResult DbiSetProp(hDBIObj obj, std::uint32_t property, std::uint32_t value) {
     if (g_engine == nullptr) return kDbiErrInvalidSesHandle;
     TBapiListItem* o = FindHandle(obj);
     if (o == nullptr) return g_engine->SetResult(kDbiErrInvalidParam);
-    return g_engine->SetResult(o->SetProp(property, value));
+    return g_engine->SetResult(Shielded([&] { return o->SetProp(property, value); }));
 }
 
 DBIResult DbiGetErrorEntry(std::uint16_t entry, std::uint32_t& nativeCode, char* context) {
     if (g_engine == nullptr) return 0;
     TBaseSession* s = g_engine->GetCurrentSession();
-    return s != nullptr ? s->GetErrorEntry(entry, nativeCode, context) : 0;
+    return s != nullptr ? Shielded([&] { return s->GetErrorEntry(entry, nativeCode, context); }) : 0;
 }
 
 DBIResult DbiGetErrorString(DBIResult code, char* text) {
@@ -193,7 +221,8 @@ DBIResult DbiGetLdName(const char* driverType, const char* objName, char* ldName
 DBIResult DbiGetLdObj(hDBICur cursor, void*& ldObj) {
     ldObj = nullptr;
     if (g_engine == nullptr) return kDbiErrInvalidSesHandle;
-    if (TBaseTable* c = g_engine->SetCurrentCursor(cursor)) return g_engine->SetResult(c->GetLdObj(ldObj));
+    if (TBaseTable* c = g_engine->SetCurrentCursor(cursor))
+        return g_engine->SetResult(Shielded([&] { return c->GetLdObj(ldObj); }));
     return SessionCall([&](TBaseSession& s) { return s.GetLdObj(kNilHandle, ldObj); });
 }
 
@@ -276,6 +305,13 @@ DBIResult DbiOpenVchkList(hDBIDb database, const char* tableName, const char* dr
     return DatabaseCall(database, [&](TBaseDatabase& d) { return d.OpenVchkList(tableName, driverType, cursor); });
 }
 
+DBIResult DbiOpenSPParamList(hDBIDb database, const char* procName, bool physical, std::uint16_t overload,
+                             hDBICur& cursor) {
+    cursor = kNilHandle;
+    return DatabaseCall(database,
+                        [&](TBaseDatabase& d) { return d.OpenSPParamList(procName, physical, overload, cursor); });
+}
+
 DBIResult DbiEmptyTable(hDBIDb database, hDBICur cursor, const char* tableName, const char* driverType) {
     return DatabaseCall(database, [&](TBaseDatabase& d) { return d.EmptyTable(cursor, tableName, driverType); });
 }
@@ -309,7 +345,7 @@ DBIResult DbiQPrepare(hDBIStmt statement, const char* query) {
     if (g_engine == nullptr) return kDbiErrInvalidSesHandle;
     TBaseDatabase* d = g_engine->GetCurrentDatabase();
     if (d == nullptr) return g_engine->Result();
-    return g_engine->SetResult(d->QPrepare(statement, query));
+    return g_engine->SetResult(Shielded([&] { return d->QPrepare(statement, query); }));
 }
 
 DBIResult DbiQExec(hDBIStmt statement, hDBICur& cursor) {
@@ -320,6 +356,27 @@ DBIResult DbiQExec(hDBIStmt statement, hDBICur& cursor) {
 }
 
 DBIResult DbiQFree(hDBIStmt& statement) {
+    if (g_engine == nullptr) return kDbiErrInvalidSesHandle;
+    g_engine->SetCurrentStatement(statement);
+    return g_engine->Result();
+}
+
+DBIResult DbiQPrepareProc(hDBIDb database, const char* procName, std::uint16_t paramCount, const void* paramDescs,
+                          void* paramBuffer, hDBIStmt& statement) {
+    statement = kNilHandle;
+    return DatabaseCall(database, [&](TBaseDatabase& d) {
+        return d.QPrepareProc(procName, paramCount, paramDescs, paramBuffer, statement);
+    });
+}
+
+// Statement calls: the handle becomes current; no handle names a statement.
+DBIResult DbiQSetParams(hDBIStmt statement, std::uint16_t, const void*, void*) {
+    if (g_engine == nullptr) return kDbiErrInvalidSesHandle;
+    g_engine->SetCurrentStatement(statement);
+    return g_engine->Result();
+}
+
+DBIResult DbiQSetProcParams(hDBIStmt statement, std::uint16_t, const void*, void*) {
     if (g_engine == nullptr) return kDbiErrInvalidSesHandle;
     g_engine->SetCurrentStatement(statement);
     return g_engine->Result();
@@ -337,7 +394,7 @@ DBIResult DbiCloseCursor(hDBICur& cursor) {
     if (g_engine == nullptr) return kDbiErrInvalidSesHandle;
     TBaseTable* c = g_engine->SetCurrentCursor(cursor);
     if (c == nullptr) return g_engine->Result();
-    DBIResult rc = c->CloseCursor();
+    DBIResult rc = Shielded([&] { return c->CloseCursor(); });
     // The object goes whatever closing answered, and the caller's handle
     // with it: a later call with the variable meets the nil handle.
     delete c;
@@ -359,7 +416,7 @@ DBIResult DbiEndDelayedUpdates(hDBICur& cursor) {
     if (c == nullptr) return g_engine->Result();
     // The cache table frees itself and hands back the cursor it wrapped.
     hDBICur wrapped = cursor;
-    DBIResult rc = c->EndDelayedUpdates(wrapped);
+    DBIResult rc = Shielded([&] { return c->EndDelayedUpdates(wrapped); });
     if (wrapped != cursor) g_engine->SetCurrentCursor(wrapped);
     cursor = wrapped;
     return g_engine->SetResult(rc);
@@ -403,6 +460,18 @@ DBIResult DbiSwitchToIndex(hDBICur cursor, const char* indexName, const char* ta
 
 DBIResult DbiGetIndexDesc(hDBICur cursor, std::uint16_t number, void* desc) {
     return CursorCall(cursor, [&](TBaseTable& c) { return c.GetIndexDesc(number, desc); });
+}
+
+DBIResult DbiGetIndexDescs(hDBICur cursor, void* descs) {
+    return CursorCall(cursor, [&](TBaseTable& c) { return c.GetIndexDescs(descs); });
+}
+
+DBIResult DbiOpenIndex(hDBICur cursor, const char* indexName, std::uint16_t indexId) {
+    return CursorCall(cursor, [&](TBaseTable& c) { return c.OpenIndex(indexName, indexId); });
+}
+
+DBIResult DbiCloseIndex(hDBICur cursor, const char* indexName, std::uint16_t indexId) {
+    return CursorCall(cursor, [&](TBaseTable& c) { return c.CloseIndex(indexName, indexId); });
 }
 
 DBIResult DbiAddIndex(hDBIDb database, hDBICur cursor, const char* tableName, const char* driverType,
@@ -502,6 +571,18 @@ DBIResult DbiDeleteRecord(hDBICur cursor, void* record) {
 
 DBIResult DbiRelRecordLock(hDBICur cursor, bool all) {
     return CursorCall(cursor, [&](TBaseTable& c) { return c.RelRecordLock(all); });
+}
+
+DBIResult DbiGetSeqNo(hDBICur cursor, std::uint32_t& seqNo) {
+    return CursorCall(cursor, [&](TBaseTable& c) { return c.GetSeqNo(seqNo); });
+}
+
+DBIResult DbiSetToSeqNo(hDBICur cursor, std::uint32_t seqNo) {
+    return CursorCall(cursor, [&](TBaseTable& c) { return c.SetToSeqNo(seqNo); });
+}
+
+DBIResult DbiMakePermanent(hDBICur cursor, const char* name, bool overwrite) {
+    return CursorCall(cursor, [&](TBaseTable& c) { return c.MakePermanent(name, overwrite); });
 }
 
 DBIResult DbiGetRecordCount(hDBICur cursor, std::uint32_t& count) {

@@ -72,6 +72,8 @@ DBIResult DbiOpenTable(hDBIDb database, const char* tableName, const char* drive
 DBIResult DbiOpenFieldList(hDBIDb database, const char* tableName, const char* driverType, bool physical,
                            hDBICur& cursor);
 DBIResult DbiOpenVchkList(hDBIDb database, const char* tableName, const char* driverType, hDBICur& cursor);
+DBIResult DbiOpenSPParamList(hDBIDb database, const char* procName, bool physical, std::uint16_t overload,
+                             hDBICur& cursor);
 DBIResult DbiEmptyTable(hDBIDb database, hDBICur cursor, const char* tableName, const char* driverType);
 // `tableDesc` is a CRTblDesc.
 DBIResult DbiCreateTable(hDBIDb database, bool overwrite, const CRTblDesc& tableDesc);
@@ -95,6 +97,11 @@ DBIResult DbiQAlloc(hDBIDb database, std::uint32_t language, hDBIStmt& statement
 DBIResult DbiQPrepare(hDBIStmt statement, const char* query);
 DBIResult DbiQExec(hDBIStmt statement, hDBICur& cursor);
 DBIResult DbiQFree(hDBIStmt& statement);
+DBIResult DbiQPrepareProc(hDBIDb database, const char* procName, std::uint16_t paramCount, const void* paramDescs,
+                          void* paramBuffer, hDBIStmt& statement);
+// No database here makes statements: these answer 9990 for every handle.
+DBIResult DbiQSetParams(hDBIStmt statement, std::uint16_t fieldCount, const void* fieldDescs, void* record);
+DBIResult DbiQSetProcParams(hDBIStmt statement, std::uint16_t paramCount, const void* paramDescs, void* buffer);
 bool IsSQLBased(hDBIDb database);
 
 // ---- cursors ----
@@ -105,6 +112,10 @@ DBIResult DbiGetFieldDescs(hDBICur cursor, void* descs);
 DBIResult DbiSwitchToIndex(hDBICur cursor, const char* indexName, const char* tagName, std::uint16_t indexId,
                            bool currentRecord);
 DBIResult DbiGetIndexDesc(hDBICur cursor, std::uint16_t number, void* desc);
+// `descs` holds one IDXDesc per index of the cursor's table.
+DBIResult DbiGetIndexDescs(hDBICur cursor, void* descs);
+DBIResult DbiOpenIndex(hDBICur cursor, const char* indexName, std::uint16_t indexId);
+DBIResult DbiCloseIndex(hDBICur cursor, const char* indexName, std::uint16_t indexId);
 DBIResult DbiAddIndex(hDBIDb database, hDBICur cursor, const char* tableName, const char* driverType,
                       const void* indexDesc, const char* keyViolName);
 DBIResult DbiSetToKey(hDBICur cursor, std::uint16_t condition, bool directKey, std::uint16_t fieldCount,
@@ -131,6 +142,9 @@ DBIResult DbiInsertRecord(hDBICur cursor, std::uint32_t lockType, void* record);
 DBIResult DbiModifyRecord(hDBICur cursor, void* record, bool freeLock);
 DBIResult DbiDeleteRecord(hDBICur cursor, void* record);
 DBIResult DbiRelRecordLock(hDBICur cursor, bool all);
+DBIResult DbiGetSeqNo(hDBICur cursor, std::uint32_t& seqNo);
+DBIResult DbiSetToSeqNo(hDBICur cursor, std::uint32_t seqNo);
+DBIResult DbiMakePermanent(hDBICur cursor, const char* name, bool overwrite);
 DBIResult DbiGetRecordCount(hDBICur cursor, std::uint32_t& count);
 DBIResult DbiGetExactRecordCount(hDBICur cursor, std::uint32_t& count);
 DBIResult DbiSaveChanges(hDBICur cursor);

@@ -92,18 +92,35 @@ int TqvList::IndexOf(const void* key) {
     return -1;
 }
 
+// An item leaving this list leaves the others it is in, or is freed, only
+// once this list's lock is let go: holding it while taking another list's
+// lock would order the two locks one way here and the other way there.
+void TqvList::Drop(TqvListItem* item) {
+    item->ListDrops(this);
+    if (item->HolderCount() == 0) delete item;
+}
+
 void TqvList::Delete(const void* key) {
-    TqvPadLockGuard g(lock_);
-    DeleteAt(IndexOf(key));
+    TqvListItem* item = nullptr;
+    {
+        TqvPadLockGuard g(lock_);
+        const int index = IndexOf(key);
+        if (clearing_ || index < 0) return;
+        item = items_[index];
+        items_.erase(items_.begin() + index);
+    }
+    Drop(item);
 }
 
 void TqvList::DeleteAt(int index) {
-    TqvPadLockGuard g(lock_);
-    if (clearing_ || index < 0 || index >= static_cast<int>(items_.size())) return;
-    TqvListItem* item = items_[index];
-    items_.erase(items_.begin() + index);
-    item->ListDrops(this);
-    if (item->HolderCount() == 0) delete item;
+    TqvListItem* item = nullptr;
+    {
+        TqvPadLockGuard g(lock_);
+        if (clearing_ || index < 0 || index >= static_cast<int>(items_.size())) return;
+        item = items_[index];
+        items_.erase(items_.begin() + index);
+    }
+    Drop(item);
 }
 
 void TqvList::RemoveEntry(TqvListItem* item) {
@@ -115,14 +132,19 @@ void TqvList::RemoveEntry(TqvListItem* item) {
 }
 
 void TqvList::Clear() {
-    TqvPadLockGuard g(lock_);
-    clearing_ = true;
-    while (!items_.empty()) {
-        TqvListItem* item = items_.back();
-        items_.pop_back();
-        item->ListDrops(this);
-        if (item->HolderCount() == 0) delete item;
+    std::vector<TqvListItem*> items;
+    {
+        TqvPadLockGuard g(lock_);
+        if (clearing_) return;
+        clearing_ = true;
+        items.swap(items_);
     }
+    while (!items.empty()) {
+        TqvListItem* item = items.back();
+        items.pop_back();
+        Drop(item);
+    }
+    TqvPadLockGuard g(lock_);
     clearing_ = false;
 }
 
@@ -153,9 +175,15 @@ void TqvList::SetSorted(bool on) {
 
 void TqvList::Assign(TqvList& source) {
     if (&source == this) return;
-    TqvPadLockGuard g(lock_);
+    // The source's items are taken first, so that the two locks are never held together.
+    std::vector<TqvListItem*> items;
+    {
+        TqvPadLockGuard g(source.lock_);
+        items = source.items_;
+    }
     Clear();
-    for (int i = 0; i < source.Count(); ++i) InsertPrim(source.GetItem(i));
+    TqvPadLockGuard g(lock_);
+    for (TqvListItem* item : items) InsertPrim(item);
 }
 
 // ---- string list ------------------------------------------------------------------------

@@ -110,6 +110,8 @@ private:
     int InsertPrim(TqvListItem* item);
     int Find(const void* key, bool& found) const;
     void RemoveEntry(TqvListItem* item);
+    // Takes an item already out of items_ out of its other lists, or frees it.
+    void Drop(TqvListItem* item);
 
     std::vector<TqvListItem*> items_;
     bool sorted_ = true;

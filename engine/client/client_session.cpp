@@ -104,6 +104,8 @@ TQVClientSession::~TQVClientSession() {
 DBIResult TQVClientSession::Request(std::uint32_t messageId, const TqvRequestWriter& request,
                                     std::vector<std::uint8_t>* reply, bool requestIsStream) {
     if (!Connected()) return kDbiErrInvalidHandle;
+    // Records read ahead by any cursor must not hide this change from it.
+    if (TQVClientTable::RequestChangesData(messageId)) TQVClientTable::SyncAllReadAhead();
     std::vector<std::uint8_t> scratch;
     return transport_->SendRequest(messageId, request.Data(), request.Size(), requestIsStream,
                                    reply != nullptr ? *reply : scratch);
@@ -406,11 +408,16 @@ DBIResult DictionaryFromTableDesc(const CRTblDesc& td, TqvDataDictionary& dict) 
         }
         for (std::uint16_t i = 0; i < td.indexCount; ++i) {
             IDXDesc x = IDXDesc::Read(static_cast<const std::uint8_t*>(td.indexDescs) + std::size_t(i) * IDXDesc::kSize);
+            // A key of more fields than an index holds is refused, not cut short.
+            if (x.keyFieldCount > kQvMaxKeyFields) return kDbiErrInvalidParam;
             std::uint32_t fields[kQvMaxKeyFields] = {};
-            const std::uint32_t count = std::min<std::uint32_t>(x.keyFieldCount, kQvMaxKeyFields);
+            const std::uint32_t count = x.keyFieldCount;
             for (std::uint32_t k = 0; k < count; ++k) fields[k] = x.keyFields[k] - 1u;
             dict.AddIndex(x.name, "", 0, count, fields, x.unique == 0, x.descending == 0, x.caseInsensitive != 0);
         }
+        // A table without fields or with records longer than a block is
+        // refused here, before it is written to a stream or sent.
+        dict.CheckValid();
     } catch (const std::exception&) {
         // The dictionary refuses what no table could hold.
         return kDbiErrInvalidParam;

@@ -129,7 +129,9 @@ private:
 
     std::uint32_t databaseId_ = kNoServerId;
     std::uint32_t transactionId_ = kNoServerId;
-    std::uint8_t failSafe_ = 0;
+    // Every transaction this database starts is journaled, so a crash in
+    // the middle of its commit leaves the tables as before or as after it.
+    std::uint8_t failSafe_ = 1;
 };
 
 // The dictionary a CRTblDesc describes (fields and indexes).

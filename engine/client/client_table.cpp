@@ -45,12 +45,14 @@ TQVClientTable::TQVClientTable(TQVClientDatabase* database, const char* tableNam
 
 TQVClientTable::~TQVClientTable() {
     if (cursorId_ != 0xFFFFFFFFu) CloseCursor();
+    DropReadAhead();
 }
 
 DBIResult TQVClientTable::Request(std::uint32_t messageId, const TqvRequestWriter& request,
                                   std::vector<std::uint8_t>* reply) {
-    ++requests_;
     if (database_ == nullptr) return SetResult(kDbiErrInvalidHandle);
+    if (DBIResult rc = BeforeRequest(messageId)) return SetResult(rc);
+    ++requests_;
     return SetResult(database_->Request(messageId, request, reply));
 }
 
@@ -255,7 +257,11 @@ DBIResult TQVClientTable::ReadRecord(std::uint32_t messageId, std::uint32_t lock
     return SetResult(rc);
 }
 
-DBIResult TQVClientTable::NextRaw() { return ReadRecord(QvnmRecordGetNextId, 0, ActiveRecord()); }
+DBIResult TQVClientTable::NextRaw() {
+    DBIResult rc = 0;
+    if (NextFromReadAhead(rc) == 0) return SetResult(rc);
+    return ReadRecord(QvnmRecordGetNextId, 0, ActiveRecord());
+}
 DBIResult TQVClientTable::PriorRaw() { return ReadRecord(QvnmRecordGetPrevId, 0, ActiveRecord()); }
 
 DBIResult TQVClientTable::First() {
@@ -271,6 +277,11 @@ DBIResult TQVClientTable::Last() {
 }
 
 DBIResult TQVClientTable::SetToBegin() {
+    if (serverAtBegin_) {
+        // Nothing has moved the server cursor since it was put there.
+        SetState(kCursorOnRecord);
+        return SetResult(0);
+    }
     TqvRequestWriter w;
     w.U32(cursorId_);
     DBIResult rc = Request(QvnmSetToBeginId, w, nullptr);
@@ -309,7 +320,10 @@ DBIResult TQVClientTable::GetNextRecord(std::uint32_t lockType, void* record, vo
         scratch.assign(RecordLength(), 0);
         record = scratch.data();
     }
+    // Only unlocked moves read ahead: a lock is taken on the server's record.
+    unlockedMove_ = lockType == 0;
     DBIResult rc = TBaseTable::GetNextRecord(lockType, record, recProps);
+    unlockedMove_ = false;
     SetActiveRecord(nullptr);
     return rc;
 }
@@ -579,7 +593,16 @@ DBIResult TQVClientTable::SetRange(bool keyIsKey, std::uint16_t fields1, std::ui
     TqvRequestWriter w;
     w.U32(cursorId_).U8(keyIsKey ? 1 : 0).U32(fields1).U32(length1).U32(len1).U8(inclusive1 ? 1 : 0);
     w.U32(fields2).U32(length2).U32(len2).U8(inclusive2 ? 1 : 0).Raw(key1, len1).Raw(key2, len2);
-    return Request(QvnmSetRangeId, w, nullptr);
+    DBIResult rc = Request(QvnmSetRangeId, w, nullptr);
+    if (rc == 0) {
+        // The server cursor now stands before the range; a range is read
+        // through, so the first move already reads ahead, with a batch of
+        // 32 (a reply always carries the whole batch's room, so no more).
+        serverAtBegin_ = true;
+        sequentialNexts_ = 1;
+        ahead_.nextSize = 8;
+    }
+    return SetResult(rc);
 }
 
 DBIResult TQVClientTable::ResetRange() {
@@ -641,7 +664,8 @@ DBIResult TQVClientTable::AddIndex(const void* indexDesc, const char*) {
     IDXDesc api = IDXDesc::Read(indexDesc);
     TqvIndexDescriptor d;
     d.name = api.name.substr(0, 31);
-    d.keyFieldCount = std::min<std::int32_t>(api.keyFieldCount, kQvMaxKeyFields);
+    if (api.keyFieldCount > kQvMaxKeyFields) return SetResult(kDbiErrInvalidParam);
+    d.keyFieldCount = api.keyFieldCount;
     for (std::int32_t i = 0; i < d.keyFieldCount; ++i)
         d.fields[static_cast<std::size_t>(i)] = api.keyFields[static_cast<std::size_t>(i)] - 1u;
     d.allowDuplicates = api.unique == 0;

@@ -2,8 +2,10 @@
 // BLOBs live in the server's cursor; this class keeps the server cursor id,
 // the current index and a copy of the table's dictionary, from which it
 // lays out records and keys and answers descriptor calls without a request.
-// Every move or record call is one request; filters run here, on the
-// record the server returned.
+// Every move or record call is one request, but for forward scans: after
+// two unlocked next moves in a row the records come in batches read ahead
+// (client_read_ahead.cpp). Filters run here, on the record the server
+// returned.
 #pragma once
 
 #include <array>
@@ -107,8 +109,23 @@ public:
     // How many requests this cursor has sent (tests and benchmarks).
     std::uint64_t RequestCount() const { return requests_; }
 
+    // Puts the server cursor back on the record this cursor stands on and
+    // drops the records read ahead; every cursor's before a change is sent.
+    DBIResult SyncReadAhead();
+    static void SyncAllReadAhead();
+    // Whether a request changes data: any other cursor's read-ahead records
+    // must go before it is sent.
+    static bool RequestChangesData(std::uint32_t messageId);
+
 private:
     DBIResult Request(std::uint32_t messageId, const TqvRequestWriter& request, std::vector<std::uint8_t>* reply);
+    // Read-ahead: the next record from the batch (or a new batch), 1 when
+    // this move is not one to read ahead for.
+    int NextFromReadAhead(DBIResult& rc);
+    void DropReadAhead();
+    // Before a request of this cursor: the batch goes, and the server
+    // cursor comes back first unless the request places it anew.
+    DBIResult BeforeRequest(std::uint32_t messageId);
     DBIResult ReadRecord(std::uint32_t messageId, std::uint32_t lockType, std::uint8_t* record);
     // The BLOB number of `field` in `record`: 0 with `isNull` for a null field.
     DBIResult BlobNumber(const void* record, std::uint16_t field, std::uint32_t& number, bool& isNull);
@@ -124,6 +141,19 @@ private:
     std::array<std::uint8_t, kMaxKeyLength> keyBuffer_{};
     std::string indexToOpen_;
     std::uint64_t requests_ = 0;
+
+    struct ReadAhead {
+        std::vector<std::uint8_t> records;  // `count` records one after another
+        std::uint32_t count = 0;            // 0: no batch
+        std::uint32_t used = 0;             // handed out; the cursor is on record `used`
+        bool metEnd = false;                // fewer than asked: the server cursor is past the end
+        std::uint32_t nextSize = 0;         // the next batch's size; grows while the scan goes on
+    } ahead_;
+    int sequentialNexts_ = 0;
+    bool unlockedMove_ = false;
+    // The server cursor is before the first record of the range just set
+    // and nothing has been asked since: a move to the beginning is free.
+    bool serverAtBegin_ = false;
 };
 
 }  // namespace qv

@@ -35,7 +35,8 @@ constexpr std::uint32_t QvnmSetToBeginId = 1792, QvnmSetToEndId = 1793, QvnmCurs
                         QvnmCompareBookmarksId = 1801, QvnmCursorCloneId = 1802, QvnmSetToCursorId = 1803;
 constexpr std::uint32_t QvnmRecordGetId = 2048, QvnmRecordGetNextId = 2049, QvnmRecordGetPrevId = 2050,
                         QvnmRecordRelLockId = 2051, QvnmRecordDeleteId = 2052, QvnmRecordInsertId = 2053,
-                        QvnmRecordModifyId = 2054, QvnmRecordExtractKeyId = 2055, QvnmRecordGetForKeyId = 2056;
+                        QvnmRecordModifyId = 2054, QvnmRecordExtractKeyId = 2055, QvnmRecordGetForKeyId = 2056,
+                        QvnmRecordGetBatchId = 2057;
 
 class IClientTransport {
 public:

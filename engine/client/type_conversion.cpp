@@ -310,8 +310,12 @@ int FieldValueFromApi(TqvFieldType type, void* dest, std::size_t destLength, con
         case qvftDate: {
             auto api = static_cast<std::int32_t>(GetU32(s));
             int y, m, day;
+            // 0 names no date at all and leaves the field blank.
+            if (api == 0) return kFieldValueBlank;
             DateDecode(api, y, m, day);
-            if (y == 0 || m == 0 || day == 0) return kFieldValueBlank;
+            // Only years 1600-3999 can be stored; the day number must not
+            // read a year below 100 as one of this century or the last.
+            if (y < 1600 || y > 3999 || m == 0 || day == 0) return kFieldValueRefused;
             PutU32(d, static_cast<std::uint32_t>(DayNumber(day, m, y)));
             return kFieldValueOk;
         }

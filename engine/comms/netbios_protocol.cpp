@@ -27,6 +27,40 @@ std::map<const plat::NCB*, TqvNCBRef>& PostHeld() {
     return held;
 }
 
+// The events of the wait threads have one owner, this pool. A wait thread
+// wakes as soon as its event is set, while the completing side may still be
+// inside SetEvent; had the thread owned the event, it would free it under
+// that call. Pooled events are only ever reused, and a late wake-up left on
+// a reused one is harmless: its waiter finds the event unset and waits on.
+class WaitEvents {
+public:
+    plat::Event* Take() {
+        std::lock_guard<std::mutex> g(mutex_);
+        if (free_.empty()) {
+            all_.push_back(std::make_unique<plat::Event>(false, false));
+            return all_.back().get();
+        }
+        plat::Event* e = free_.back();
+        free_.pop_back();
+        return e;
+    }
+    void Give(plat::Event* e) {
+        std::lock_guard<std::mutex> g(mutex_);
+        free_.push_back(e);
+    }
+
+private:
+    std::mutex mutex_;
+    std::vector<std::unique_ptr<plat::Event>> all_;
+    std::vector<plat::Event*> free_;
+};
+
+WaitEvents& Events() {
+    // Never freed: a detached wait thread may outlive every other object.
+    static WaitEvents* events = new WaitEvents;
+    return *events;
+}
+
 void Signal(const TqvNCBRef& t) {
     if (t->notifyWindow != 0)
         plat::PostMessage(t->notifyWindow, kQvWmNCBComplete, 0, reinterpret_cast<plat::LPARAM>(t.get()));
@@ -224,23 +258,25 @@ std::uint8_t TqvNetBIOSProtocol::Issue(const TqvNCBRef& t) {
     t->done = 0;
     n.ncb_cmd_cplt = plat::NRC_PENDING;
     bool threaded = false;
-    std::shared_ptr<plat::Event> event;
+    plat::Event* event = nullptr;
     if (gActiveWaitThreads.fetch_add(1) < MaxWaitThreads().load()) {
         try {
-            event = std::make_shared<plat::Event>(false, false);
+            event = Events().Take();
             std::thread([t, event] {
                 event->WaitFor(plat::INFINITE_WAIT);
+                Events().Give(event);
                 Signal(t);
                 gActiveWaitThreads.fetch_sub(1);
             }).detach();
             threaded = true;
         } catch (...) {
+            if (event != nullptr) Events().Give(event);
             threaded = false;
         }
     }
     if (!threaded) gActiveWaitThreads.fetch_sub(1);
     if (threaded) {
-        n.ncb_event = event.get();
+        n.ncb_event = event;
         n.ncb_post = nullptr;
     } else {
         n.ncb_event = nullptr;
@@ -263,7 +299,14 @@ std::uint8_t TqvNetBIOSProtocol::Issue(const TqvNCBRef& t) {
 void TqvNetBIOSProtocol::WaitNCB(TqvNCB& ncb, std::int32_t ms) {
     TqvTimeout limit;
     QvSetTimeout(limit, ms);
-    while (__atomic_load_n(&ncb.ncb.ncb_cmd_cplt, __ATOMIC_ACQUIRE) == plat::NRC_PENDING) {
+    // A block without a window is done once its completion has also been
+    // signalled: until then the wait thread still reads it, and the caller
+    // must not issue it again.
+    auto pending = [&] {
+        return __atomic_load_n(&ncb.ncb.ncb_cmd_cplt, __ATOMIC_ACQUIRE) == plat::NRC_PENDING ||
+               (ncb.notifyWindow == 0 && ncb.done.load() == 0);
+    };
+    while (pending()) {
         if (ms >= 0 && QvTimeoutExpired(limit)) return;
         Breathe();
         plat::WaitMessage(2);

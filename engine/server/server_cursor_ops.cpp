@@ -12,7 +12,7 @@ DBIResult TqvServerEngine::Changing(TqvSrCursor* c, bool needRecord, F&& body) {
     if (r != 0 && r != dbi::kNoTransaction) return r;
     if (r == 0) return Guarded(body);  // inside the user's own transaction
     std::uint32_t tr = 0;
-    if (DBIResult s = TransactionStart(c->database->Id(), false, tr)) return s;
+    if (DBIResult s = TransactionStart(c->database->Id(), true, tr)) return s;
     r = Guarded(body);
     if (r == 0)
         r = TransactionCommit(tr);
@@ -457,7 +457,7 @@ DBIResult TqvServerEngine::RecordInsertBatch(std::uint32_t cursorId, std::uint32
     if (check == 0) return dbi::kTransactionActive;
     if (check != dbi::kNoTransaction) return check;
     std::uint32_t tr = 0;
-    if (DBIResult s = TransactionStart(c->database->Id(), false, tr)) return s;
+    if (DBIResult s = TransactionStart(c->database->Id(), true, tr)) return s;
     results.reserve(count);
     for (std::uint32_t i = 0; i < count; ++i) {
         std::uint32_t ref;

@@ -19,6 +19,7 @@ void FillIndexInfo(TqvSrTable* t, std::uint32_t index, TqvCursorNav& n) {
     n.ictx.file = t->GetFile(d.IndexFileNumber(index));
     n.ictx.index = index;
     n.keyLength = d.IndexKeyLength(index);
+    n.ictx.keyLength = n.keyLength;
     n.kctx = TqvKeyContext{n.keyLength, &d, index, 0, 0, d.IndexAscending(index), d.IndexIgnoreCase(index)};
     if (index == 0) {
         n.ictx.compare = QvCompareRefKeysProc;

@@ -196,6 +196,12 @@ DBIResult TqvServerEngine::OpenTable(std::uint32_t databaseId, std::string_view 
                 if (!QvFileExists(TableFilePath(db->folder, tableName, "QVD"))) return dbi::kTableMissing;
                 made = table = new TqvSrTable(this, std::string(tableName), db->folder, bufferManager_.get(), shared);
                 table->OpenFiles(fileFlag);
+                // An index header that disagrees with the dictionary would
+                // have every walk of that index read keys of the wrong length.
+                if (!table->IndexHeadersMatch()) {
+                    delete made;
+                    return dbi::kIndexCorrupt;
+                }
                 table->ResolveKeyRoutines();
             } else if (table->shared == 0) {
                 if (table->exclusiveOwner != db->session) return dbi::kRecordLocked;
@@ -254,7 +260,7 @@ DBIResult TqvServerEngine::BuildTable(std::uint32_t databaseId, bool overwrite, 
         std::unique_ptr<TqvSrTable> table(
             new TqvSrTable(this, std::string(tableName), db->folder, bufferManager_.get(), false));
         std::uint32_t tr = 0;
-        if (DBIResult r = TransactionStart(databaseId, false, tr)) return r;
+        if (DBIResult r = TransactionStart(databaseId, true, tr)) return r;
         try {
             table->CreateFiles(tr, fileFlag, dictionary);
         } catch (...) {
@@ -354,7 +360,7 @@ DBIResult TqvServerEngine::EmptyTable(std::uint32_t databaseId, std::uint32_t cu
     TqvSrCursor* cursor;
     if (DBIResult r = FindCursor(cursorId, cursor)) return r;
     std::uint32_t tr = 0;
-    if (DBIResult r = TransactionStart(databaseId, false, tr)) return r;
+    if (DBIResult r = TransactionStart(databaseId, true, tr)) return r;
     DBIResult refusal = 0;
     if (cursor->table->shared != 0)
         refusal = dbi::kNotExclusive;

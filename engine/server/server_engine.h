@@ -36,7 +36,7 @@ constexpr DBIResult kOk = 0, kInvalidHandle = 9990, kNoCurrentRecord = 8709, kAt
                     kRecordLocked = 10241, kUnlockFailed = 10242, kFileLocked = 10245,
                     kNotExclusive = 10253, kTransactionActive = 10256, kNoTransaction = 10257,
                     kDatabaseReadOnly = 10501, kTableReadOnly = 10763, kTableExists = 13060,
-                    kNoMemory = 9473, kUnknownServerError = 15520, kUnexpectedException = 15521;
+                    kNoMemory = 9473, kIndexCorrupt = 8965, kUnknownServerError = 15520, kUnexpectedException = 15521;
 }
 
 // Rights bits of a user.

@@ -18,7 +18,7 @@ DBIResult TqvServerEngine::IndexChange(std::uint32_t& databaseId, std::uint32_t 
         cursorId = own;
     }
     std::uint32_t tr = 0;
-    DBIResult r = TransactionStart(databaseId, false, tr);
+    DBIResult r = TransactionStart(databaseId, true, tr);
     if (r == 0) {
         TqvSrCursor* c = cursors_.Find(cursorId);
         r = Guarded([&]() -> DBIResult { return body(c); });

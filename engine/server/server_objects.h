@@ -143,6 +143,8 @@ public:
     std::string BaseFilePath() const;
 
     void OpenFiles(std::uint8_t flag);
+    // Each index slot of the files agrees with the dictionary (key length, flags).
+    bool IndexHeadersMatch();
     void CreateFiles(std::uint32_t transactionId, std::uint8_t flag, const TqvDataDictionary& dict);
     void CloseFiles();
     void ResolveKeyRoutines();

@@ -56,6 +56,16 @@ void TqvSrTable::OpenFiles(std::uint8_t flag) {
     }
 }
 
+bool TqvSrTable::IndexHeadersMatch() {
+    for (std::uint32_t n = 0; n < dictionary.IndexCount(); ++n) {
+        const std::uint32_t fn = dictionary.IndexFileNumber(n);
+        if (fn >= files.size() || !files[fn]) return false;
+        if (!IndexDefinitionMatches(files[fn].get(), n, dictionary.IndexKeyLength(n), dictionary.IndexAllowDuplicates(n)))
+            return false;
+    }
+    return true;
+}
+
 void TqvSrTable::CreateTableFile(std::uint32_t n, std::uint32_t transactionId, std::uint8_t flag, bool encrypted) {
     if (n > 0) MakeFileRecord(n, flag, encrypted);
     TbtdFileInfo* f = files[n].get();

@@ -74,7 +74,8 @@ public:
         s_.keyLength = s_.refOnly ? 4 : GetU16(c_.arrays + ihdr::kKeyLength + 2 * ctx.index);
         s_.leafMax = QvIndexPageCapacity(f->blockSize, s_.keyLength, s_.refOnly, true);
         s_.nodeMax = QvIndexPageCapacity(f->blockSize, s_.keyLength, s_.refOnly, false);
-        if (s_.keyLength == 0 || s_.nodeMax == 0) Corrupt(GetU32(c_.header + hdr::kIndexHeader));
+        if (s_.keyLength == 0 || s_.nodeMax == 0 || (ctx.keyLength != 0 && !s_.refOnly && s_.keyLength != ctx.keyLength))
+            Corrupt(GetU32(c_.header + hdr::kIndexHeader));
     }
 
     TqvIndexContext& c_;
@@ -188,6 +189,10 @@ public:
     }
 
     void Gather(const Page& p, Run& r) const {
+        // Room for a page and a neighbour at once: no regrowing on the way.
+        r.refs.reserve(r.refs.size() + 2 * p.max + 2);
+        if (!s_.refOnly) r.keys.reserve(r.keys.size() + (2 * std::size_t(p.max) + 2) * s_.keyLength);
+        if (!p.leaf) r.children.reserve(r.children.size() + 2 * p.max + 3);
         for (std::uint32_t i = 0; i < p.Count(); ++i) Append(r, p, i);
         if (!p.leaf)
             for (std::uint32_t j = 0; j <= p.Count(); ++j) r.children.push_back(p.Child(j));
@@ -487,6 +492,15 @@ void CreateIndexHeaderBlock(TbtdFileInfo* file) {
 static std::uint8_t* IndexHeaderForUpdate(TbtdFileInfo* file, std::uint8_t*& header) {
     header = GetHeaderBlock(file, true);
     return ReadIndexPage(file, header, true, GetU32(header + hdr::kIndexHeader), 0);
+}
+
+bool IndexDefinitionMatches(TbtdFileInfo* file, std::uint32_t n, std::uint32_t keyLength, bool allowDups) {
+    TqvAccessScope access(file);
+    if (n >= kQvIndexSlots) return false;
+    std::uint8_t* header = GetHeaderBlock(file, false);
+    const std::uint8_t* a = ReadIndexPage(file, header, false, GetU32(header + hdr::kIndexHeader), 0);
+    return GetU16(a + ihdr::kKeyLength + 2 * n) == keyLength &&
+           a[ihdr::kFlags + n] == (allowDups ? ihdr::kAllowDuplicates : 0);
 }
 
 void DefineIndex(TbtdFileInfo* file, std::uint32_t n, std::uint32_t keyLength, bool refOnly, bool allowDups) {

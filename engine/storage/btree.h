@@ -53,6 +53,10 @@ struct TqvIndexContext {
     // The compare context looks at leading key fields only (or a partial
     // last field), so several entries may equal one key.
     bool partialCompare = false;
+    // The length of the caller's key buffers; when set, an index whose
+    // stored key length differs is refused as corrupt rather than letting
+    // a damaged header make a walk copy past the caller's key.
+    std::uint32_t keyLength = 0;
     // Filled by each operation.
     std::uint8_t* header = nullptr;
     std::uint8_t* arrays = nullptr;
@@ -85,6 +89,9 @@ std::uint32_t QvIndexPageCapacity(std::uint32_t blockSize, std::uint32_t keyLeng
 
 void CreateIndexHeaderBlock(TbtdFileInfo* file);
 void DefineIndex(TbtdFileInfo* file, std::uint32_t n, std::uint32_t keyLength, bool refOnly, bool allowDups);
+// Whether index slot `n` holds what DefineIndex(file, n, keyLength, false,
+// allowDups) wrote: the same key length and flags.
+bool IndexDefinitionMatches(TbtdFileInfo* file, std::uint32_t n, std::uint32_t keyLength, bool allowDups);
 void RemoveIndexSlot(TbtdFileInfo* file, std::uint32_t n);
 
 bool AddKey(TqvIndexContext& ctx, const std::uint8_t* key, std::uint32_t ref);

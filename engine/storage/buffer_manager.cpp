@@ -47,8 +47,7 @@ TqvbmRAMPage* TqvBufferManager::Attach(TbtdFileInfo* file, std::uint32_t n) {
         freePages_.pop_back();
     } else if (all_.size() >= pageLimit_) {
         auto victim = inUse_.end();
-        for (auto it = inUse_.end(); it != inUse_.begin();) {
-            --it;
+        for (auto it = inUse_.begin(); it != inUse_.end(); ++it) {
             TqvbmRAMPage* p = it->second;
             if (!p->bound && p->stamp < threshold_ && (victim == inUse_.end() || p->stamp < victim->second->stamp))
                 victim = it;
@@ -237,6 +236,10 @@ std::vector<TqvbmRAMPage*> TqvBufferManager::BoundPages(std::uint32_t trNo) {
         if (kv.second->bound && kv.second->transaction == trNo) out.push_back(kv.second);
     for (auto& kv : inUse_)
         if (kv.second->bound && kv.second->transaction == trNo) out.push_back(kv.second);
+    // In file and block order: the writes go out front to back.
+    std::sort(out.begin(), out.end(), [](const TqvbmRAMPage* a, const TqvbmRAMPage* b) {
+        return a->file != b->file ? a->file->id < b->file->id : a->block < b->block;
+    });
     return out;
 }
 

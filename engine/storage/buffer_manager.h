@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <map>
+#include <unordered_map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -92,6 +93,13 @@ public:
 
 private:
     using Key = std::pair<std::uint32_t, std::int64_t>;  // file id, block
+    struct KeyHash {
+        std::size_t operator()(const Key& k) const {
+            return std::hash<std::uint64_t>()((std::uint64_t(k.first) << 40) ^ std::uint64_t(k.second));
+        }
+    };
+    // Every block access looks a page up: hashed, not ordered.
+    using PageMap = std::unordered_map<Key, TqvbmRAMPage*, KeyHash>;
     TqvbmRAMPage* Find(TbtdFileInfo* file, std::uint32_t n);
     TqvbmRAMPage* Attach(TbtdFileInfo* file, std::uint32_t n);
     void Stamp(TqvbmRAMPage* page);
@@ -108,8 +116,8 @@ private:
     void RestoreFlushed(TqvTransactionItem& item);
 
     std::vector<std::unique_ptr<TqvbmRAMPage>> all_;
-    std::map<Key, TqvbmRAMPage*> inUse_;
-    std::map<Key, TqvbmRAMPage*> headers_;
+    PageMap inUse_;
+    PageMap headers_;
     std::vector<TqvbmRAMPage*> freePages_;
     std::map<std::uint32_t, std::unique_ptr<TqvTransactionItem>> transactions_;
     TqvPadLock lock_;

@@ -495,6 +495,15 @@ void TForm::WndProc(TMessage& m) {
     case WM_CLOSE:
         Close();
         return;
+    case WM_NEXTDLGCTL:
+        // wParam 0: the next control in tab order, else the previous one
+        // (lParam 0); with lParam set, wParam is the window to focus.
+        if (m.LParam == 0) {
+            SelectNext(activeControl_, m.WParam == 0, true);
+        } else if (TWinControl* c = FindControl(static_cast<HWND>(m.WParam))) {
+            if (c->CanFocus()) c->SetFocus();
+        }
+        return;
     default: TWinControl::WndProc(m); return;
     }
 }
@@ -865,6 +874,29 @@ short GetKeyState(int vk) {
 
 short GetAsyncKeyState(int vk) {
     return KeyStateOf(vk, QGuiApplication::queryKeyboardModifiers(), QGuiApplication::mouseButtons());
+}
+
+// --- task windows ----------------------------------------------------------------
+
+TTaskWindowList DisableTaskWindows(TForm* except) {
+    TTaskWindowList list;
+    if (!Screen) return list;
+    for (int i = 0; i < Screen->FormCount(); ++i) {
+        TForm* f = Screen->Forms(i);
+        if (f == except || !f->Visible() || !f->Enabled()) continue;
+        f->SetEnabled(false);
+        list.push_back(f);
+    }
+    return list;
+}
+
+void EnableTaskWindows(const TTaskWindowList& list) {
+    if (!Screen) return;
+    for (TForm* f : list) {
+        // A form freed meanwhile is no longer on the screen's list.
+        for (int i = 0; i < Screen->FormCount(); ++i)
+            if (Screen->Forms(i) == f) f->SetEnabled(true);
+    }
 }
 
 }  // namespace gui

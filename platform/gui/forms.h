@@ -284,6 +284,13 @@ bool HideCaret(HWND wnd);
 HWND CaretOwner();
 bool CaretVisible();
 
+// --- task windows ------------------------------------------------------------------
+// Disables every shown, enabled form but `except` (a window that must be
+// answered first); EnableTaskWindows enables the listed forms that still exist.
+using TTaskWindowList = std::vector<TForm*>;
+TTaskWindowList DisableTaskWindows(TForm* except);
+void EnableTaskWindows(const TTaskWindowList& list);
+
 // --- sounds and the keyboard -----------------------------------------------------
 constexpr unsigned MB_OK_BEEP = 0xFFFFFFFF;
 bool MessageBeep(unsigned type);

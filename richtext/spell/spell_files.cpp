@@ -1,5 +1,6 @@
 #include "richtext/spell/spell_files.h"
 
+#include <cctype>
 #include <chrono>
 #include <filesystem>
 #include <system_error>
@@ -23,6 +24,29 @@ std::int64_t NativeFileAge(const std::string& nativePath) {
     if (ec) return 0;
     auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(t.time_since_epoch()).count();
     return ns == 0 ? 1 : ns;  // 0 is reserved for "no file"
+}
+
+int CopyDictionaries(const std::string& fromNative, const std::string& toNative) {
+    std::error_code ec;
+    if (!fs::is_directory(fromNative, ec)) return 0;
+    fs::create_directories(toNative, ec);
+    int copied = 0;
+    for (const fs::directory_entry& e : fs::directory_iterator(fromNative, ec)) {
+        if (!e.is_regular_file(ec)) continue;
+        std::string ext = e.path().extension().string();
+        for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        if (ext != ".dct") continue;
+        fs::path target = fs::path(toNative) / e.path().filename();
+        // A dictionary of the same name in any letter case counts as there.
+        std::string existing = FindFileNoCase(target.string());
+        if (!existing.empty() && NativeFileAge(existing) >= NativeFileAge(e.path().string()) &&
+            fs::file_size(existing, ec) == e.file_size(ec))
+            continue;
+        if (fs::copy_file(e.path(), existing.empty() ? target : fs::path(existing),
+                          fs::copy_options::overwrite_existing, ec))
+            ++copied;
+    }
+    return copied;
 }
 
 }  // namespace spell

@@ -1,6 +1,6 @@
 # Line layout, painting and the editing engine.
 tavrin_library(tavrin_richtext_layout
-  SOURCES caret.cpp layout_measure.cpp layout_break.cpp paint.cpp edit_cursor.cpp edit_typing.cpp edit_format.cpp
+  SOURCES caret.cpp word_scan.cpp layout_measure.cpp layout_break.cpp paint.cpp edit_cursor.cpp edit_typing.cpp edit_format.cpp
   DEPS tavrin_richtext_view tavrin_richtext_model tavrin_platform_gdi tavrin_platform_imaging)
 
 tavrin_test(richtext_layout_tests LABEL richtext

@@ -294,7 +294,7 @@ void TJDTextFinder::Matched(const ParView& v, int start, int end) {
 void TJDTextFinder::SearchToEnd() {
     found_ = false;
     SplitPattern();
-    ParView v;
+    ParView& v = view_;
     while (scanPar_ && !found_) {
         v.Build(scanPar_);
         int s, e;
@@ -312,7 +312,7 @@ void TJDTextFinder::SearchToEnd() {
 void TJDTextFinder::SearchToStart() {
     found_ = false;
     SplitPattern();
-    ParView v;
+    ParView& v = view_;
     while (scanPar_ && !found_) {
         v.Build(scanPar_);
         int s, e;
@@ -384,7 +384,7 @@ std::int32_t TJDTextFinder::FinderReplaceAll(const std::string& pattern, const s
 
 std::string TJDTextFinder::FoundText() const {
     if (!found_ || foundLen_ <= 0 || !scanPar_) return std::string();
-    ParView v;
+    ParView& v = foundView_;
     v.Build(scanPar_);
     std::string s;
     for (int i = scanOffset_; i < scanOffset_ + foundLen_ && i < v.length; ++i) s.push_back(static_cast<char>(v.Char(i)));

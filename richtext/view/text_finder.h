@@ -94,6 +94,11 @@ private:
         const TJDCharAttr* Attr(int i) const;
     };
 
+    // Scratch views kept between searches, so a word-by-word scan does not
+    // allocate for every word.
+    ParView view_;
+    mutable ParView foundView_;
+
     bool AttrPasses(const TJDCharAttr* entry) const;
     bool PieceAt(const ParView& v, int at, const std::string& piece) const;
     bool WordStartOk(const ParView& v, int at) const;

@@ -160,12 +160,14 @@ TEST(TypeConversion, BlankAndUnwrittenValues) {
     Bytes engine = U32(1234);
     EXPECT_EQ(FieldValueFromApi(qvftDate, engine.data(), 4, U32(0).data(), 4), kFieldValueBlank);
     EXPECT_EQ(GetU32(engine.data()), 1234u);
-    // A real date outside the engine's years becomes "no date".
-    std::int32_t y1500 = 0;
-    DateEncode(1, 1, 1500, y1500);  // invalid for the engine: 693594
-    Bytes before1600 = U32(584022);  // 31 Dec 1599
-    EXPECT_EQ(FieldValueFromApi(qvftDate, engine.data(), 4, before1600.data(), 4), 0);
-    EXPECT_EQ(static_cast<std::int32_t>(GetU32(engine.data())), -1);
+    // A real date outside the engine's years is refused and not written:
+    // 31 Dec 1599, 1 Jan 4000, and 1 Jan of the year 50, which must not be
+    // taken for 2050.
+    for (std::uint32_t outside : {584022u, 1460605u, 17898u}) {
+        Bytes date = U32(outside);
+        EXPECT_EQ(FieldValueFromApi(qvftDate, engine.data(), 4, date.data(), 4), kFieldValueRefused) << outside;
+        EXPECT_EQ(GetU32(engine.data()), 1234u) << outside;
+    }
     // BLOB fields carry nothing either way.
     Bytes blob = U32(77);
     EXPECT_EQ(FieldValueFromApi(18, blob.data(), 4, U32(5).data(), 4), 0);

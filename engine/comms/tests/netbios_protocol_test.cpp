@@ -168,7 +168,9 @@ TEST_F(NetBIOSTransportTest, ABroadcastDatagramIsCutTo128Bytes) {
     PutNetBIOSName(add.ncb_name, "PROBE");
     ASSERT_EQ(plat::Netbios(&add), plat::NRC_GOODRET);
     std::uint8_t buf[512];
-    plat::Event event(false, false);
+    // Outlives the test: the service may still be inside SetEvent when the
+    // wait below returns.
+    static plat::Event event(false, false);
     plat::NCB rx;
     NCBInit(rx, 0);
     rx.ncb_command = plat::NCBDGRECVBC | plat::ASYNCH;

@@ -55,6 +55,8 @@ TqvIndexContext Context(TbtdFileInfo* f, std::uint32_t index) {
     c.file = f;
     c.index = index;
     c.compare = index == 0 ? QvCompareRefKeysProc : KeyCompare;
+    // The key buffers here are kKeyLength long, whatever the header says.
+    c.keyLength = index == 0 ? 4 : kKeyLength;
     return c;
 }
 

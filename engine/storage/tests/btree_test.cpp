@@ -413,5 +413,35 @@ TEST_F(IndexTable, MergeOfPagesNotHalfFullIsReported) {
     t.bm.RollbackTransaction(t.tr);
 }
 
+TEST_F(IndexTable, AStoredKeyLengthUnlikeTheCallersIsRefusedBeforeAnyKeyIsCopied) {
+    for (std::uint32_t v = 0; v < 20; ++v) ASSERT_TRUE(Add(1, v, v + 1));
+    t.Commit();
+    t.Begin();
+    EXPECT_TRUE(IndexDefinitionMatches(t.f.get(), 0, 12, false));
+    EXPECT_TRUE(IndexDefinitionMatches(t.f.get(), 1, 12, true));
+    EXPECT_FALSE(IndexDefinitionMatches(t.f.get(), 1, 12, false)) << "flags differ";
+    EXPECT_FALSE(IndexDefinitionMatches(t.f.get(), 0, 13, false)) << "length differs";
+    EXPECT_FALSE(IndexDefinitionMatches(t.f.get(), 2, 12, false)) << "a reference-only slot";
+    {
+        // The header now claims 600-byte keys for slot 1.
+        TqvAccessScope access(t.f.get());
+        const std::uint8_t* h = GetHeaderBlock(t.f.get(), false);
+        std::uint8_t* a = GetBlock(t.f.get(), GetU32(h + hdr::kIndexHeader), true);
+        PutU16(a + ihdr::kKeyLength + 2, 600);
+    }
+    EXPECT_FALSE(IndexDefinitionMatches(t.f.get(), 1, 12, true));
+    TqvIndexContext x = t.Context(1);
+    x.keyLength = 12;
+    TqvCursorPath path;
+    std::string key = Key(3);
+    std::uint32_t ref = 0;
+    EXPECT_EQ(ErrorOf([&] { FindKey(x, U8(key), ref, 1, path); }), 64);
+    path = TqvCursorPath{};
+    EXPECT_EQ(ErrorOf([&] { NextKey(x, U8(key), ref, path); }), 64);
+    EXPECT_EQ(ErrorOf([&] { AddKey(x, U8(key), 99); }), 64);
+    EXPECT_EQ(key, Key(3)) << "nothing was copied into the caller's key";
+    t.bm.RollbackTransaction(t.tr);
+}
+
 }  // namespace
 }  // namespace qv

@@ -99,7 +99,9 @@ std::string ConverterText(const std::string& converter, const std::string& rtf, 
     fs::path in = dir / "in.rtf", out = dir / "out.txt";
     testsupport::WriteFileBytes(in, rtf);
     testsupport::ChildProcess child;
-    std::string cmd = "'" + converter + "' --text '" + in.string() + "' > '" + out.string() + "' 2>/dev/null";
+    // The converter writes the pictures it meets into its working folder.
+    std::string cmd = "cd '" + dir.string() + "' && '" + converter + "' --text '" + in.string() + "' > '" +
+                      out.string() + "' 2>/dev/null";
     if (!child.Start({"/bin/sh", "-c", cmd}) || !child.WaitExit(60000)) return {};
     std::istringstream lines(testsupport::ReadFileBytes(out));
     std::string text, line;
