@@ -132,7 +132,12 @@ TControl::TControl(TComponent* AOwner) : TComponent(AOwner), font_(std::make_uni
     font_->OnChange = [this](TObject*) { FontChanged(); };
 }
 
+namespace {
+void ForgetDragControl(TControl* c);
+}
+
 TControl::~TControl() {
+    ForgetDragControl(this);
     if (CaptureControlRef() == this) CaptureControlRef() = nullptr;
     if (MouseOverControlRef() == this) MouseOverControlRef() = nullptr;
     if (Hooks().controlDestroyed) Hooks().controlDestroyed(this);
@@ -381,9 +386,113 @@ void TControl::HandleMouseUp(TMessage& m, TMouseButton button) {
     MouseUp(button, MouseFlagsToShiftState(m.WParam), x, y);
 }
 
+// --- dragging -------------------------------------------------------------------
+
+namespace {
+struct DragRun {
+    TControl* source = nullptr;
+    TControl* target = nullptr;  // last control asked, while it lives
+    bool accepted = false;
+    TPoint last{};
+};
+DragRun g_drag;
+
+void ForgetDragControl(TControl* c) {
+    if (g_drag.source == c) g_drag = DragRun{};
+    if (g_drag.target == c) g_drag.target = nullptr;
+}
+
+// Asks the control under `screen` whether it takes the drag.
+TControl* AskTarget(TPoint screen, bool& accept) {
+    accept = false;
+    TControl* t = FindDragTarget(screen);
+    if (!t) return nullptr;
+    TPoint p = t->ScreenToClient(screen);
+    accept = static_cast<bool>(t->OnDragOver);
+    t->DragOver(g_drag.source, p.x, p.y, t == g_drag.target ? dsDragMove : dsDragEnter, accept);
+    return t;
+}
+}  // namespace
+
+TControl* FindDragTarget(TPoint screen) {
+    QWidget* w = QApplication::widgetAt(QPoint(screen.x, screen.y));
+    if (!w) {
+        for (QWidget* top : QApplication::topLevelWidgets()) {
+            if (!top->isVisible()) continue;
+            QPoint local = top->mapFromGlobal(QPoint(screen.x, screen.y));
+            if (!top->rect().contains(local)) continue;
+            w = top->childAt(local);
+            if (!w) w = top;
+            break;
+        }
+    }
+    while (w && !dynamic_cast<ControlWidget*>(w)) w = w->parentWidget();
+    auto* cw = dynamic_cast<ControlWidget*>(w);
+    if (!cw || !cw->Control()) return nullptr;
+    TWinControl* win = cw->Control();
+    TPoint p = win->ScreenToClient(screen);
+    if (TControl* g = win->ControlAtPos(p, false, false)) return g;
+    return win;
+}
+
+void TControl::BeginDrag(bool) {
+    if (g_drag.source) g_drag.source->EndDrag(false);
+    g_drag = DragRun{};
+    g_drag.source = this;
+    SetMouseCapture(true);
+}
+
+void TControl::EndDrag(bool drop) {
+    if (g_drag.source != this) return;
+    DragRun run = g_drag;
+    g_drag = DragRun{};
+    SetMouseCapture(false);
+    if (!drop) return;
+    g_drag.source = this;  // DragOver may ask who the source is
+    bool accept = false;
+    TControl* t = AskTarget(run.last, accept);
+    g_drag = DragRun{};
+    if (t && accept) {
+        TPoint p = t->ScreenToClient(run.last);
+        t->DragDrop(this, p.x, p.y);
+    }
+}
+
+bool TControl::Dragging() const { return g_drag.source == this; }
+
+TControl* TControl::DragSource() { return g_drag.source; }
+
+void TControl::DragOver(TObject* Source, int X, int Y, TDragState State, bool& Accept) {
+    if (OnDragOver) OnDragOver(this, Source, X, Y, State, Accept);
+}
+
+void TControl::DragDrop(TObject* Source, int X, int Y) {
+    if (OnDragDrop) OnDragDrop(this, Source, X, Y);
+}
+
 void TControl::WndProc(TMessage& m) {
+    if (g_drag.source == this) {
+        TPoint screen = ClientToScreen({GET_X_LPARAM(m.LParam), GET_Y_LPARAM(m.LParam)});
+        if (m.Msg == WM_MOUSEMOVE) {
+            g_drag.last = screen;
+            bool accept = false;
+            g_drag.target = AskTarget(screen, accept);
+            g_drag.accepted = accept;
+            return;
+        }
+        if (m.Msg == WM_LBUTTONUP) {
+            g_drag.last = screen;
+            clicked_ = false;
+            EndDrag(true);
+            return;
+        }
+        if (m.Msg == WM_CANCELMODE || m.Msg == CM_CANCELMODE) EndDrag(false);
+    }
     switch (m.Msg) {
-    case WM_LBUTTONDOWN: HandleMouseDown(m, mbLeft, false); return;
+    case WM_LBUTTONDOWN:
+        HandleMouseDown(m, mbLeft, false);
+        if (DragMode == dmAutomatic && !g_drag.source) BeginDrag(true);
+        return;
     case WM_RBUTTONDOWN: HandleMouseDown(m, mbRight, false); return;
     case WM_MBUTTONDOWN: HandleMouseDown(m, mbMiddle, false); return;
     case WM_LBUTTONDBLCLK: HandleMouseDown(m, mbLeft, true); return;

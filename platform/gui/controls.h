@@ -45,6 +45,17 @@ using TMouseMoveEvent = std::function<void(TObject* Sender, TShiftState Shift, i
 using TKeyEvent = std::function<void(TObject* Sender, unsigned& Key, TShiftState Shift)>;
 using TKeyPressEvent = std::function<void(TObject* Sender, char& Key)>;
 
+// In-process drag and drop between controls (text from other programs comes
+// by the clipboard). The source is the control that began the drag.
+enum TDragMode { dmManual, dmAutomatic };
+enum TDragState { dsDragEnter, dsDragLeave, dsDragMove };
+class TControl;
+using TDragOverEvent =
+    std::function<void(TObject* Sender, TObject* Source, int X, int Y, TDragState State, bool& Accept)>;
+using TDragDropEvent = std::function<void(TObject* Sender, TObject* Source, int X, int Y)>;
+// The control under a screen point (graphic controls included), or nullptr.
+TControl* FindDragTarget(TPoint screenPoint);
+
 // The shift state packed in a mouse message's wParam, and the reverse.
 TShiftState MouseFlagsToShiftState(WPARAM flags);
 // The shift state of the keyboard now (Shift, Ctrl, Alt).
@@ -150,6 +161,22 @@ public:
     TMouseEvent OnMouseDown;
     TMouseMoveEvent OnMouseMove;
     TMouseEvent OnMouseUp;
+
+    // Dragging: with dmAutomatic a left press begins a drag at once. While
+    // a drag runs the source keeps the mouse; moves ask the control under
+    // the mouse (DragOver) and the release drops on it when it accepted.
+    TDragMode DragMode = dmManual;
+    TDragOverEvent OnDragOver;
+    TDragDropEvent OnDragDrop;
+    void BeginDrag(bool Immediate);
+    // Ends the running drag of this control; with drop, on the control under the mouse.
+    void EndDrag(bool drop);
+    bool Dragging() const;
+    // The control whose drag runs, or nullptr.
+    static TControl* DragSource();
+    // Accept is preset to whether OnDragOver is assigned.
+    virtual void DragOver(TObject* Source, int X, int Y, TDragState State, bool& Accept);
+    virtual void DragDrop(TObject* Source, int X, int Y);
 
     virtual void Click();
     virtual void DblClick();

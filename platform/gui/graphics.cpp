@@ -10,6 +10,8 @@
 #include <QBuffer>
 #include <QFileInfo>
 #include <QFontMetrics>
+#include <QGlyphRun>
+#include <QRawFont>
 #include <QImage>
 #include <QImageReader>
 #include <QPainter>
@@ -517,6 +519,64 @@ void TCanvas::GetCharWidths(unsigned char first, unsigned char last, int* widths
         widths[c - first] = fm.horizontalAdvance(QChar(plat::AnsiCharToUnicode(static_cast<unsigned char>(c))));
 }
 
+namespace {
+// Draws text with given advances as one run of glyphs: each character's
+// glyph straight from the font's character map, at its place. Drawing the
+// characters one by one would shape each of them as a text of its own,
+// which costs far more than the drawing. False (nothing drawn) when the font
+// lacks a glyph, so that the caller's character-wise drawing can fall back
+// to another font.
+bool DrawGlyphsAt(QPainter& p, int x, int baseline, const std::string& text, const int* dx) {
+    thread_local QFont lastFont;
+    thread_local QRawFont lastRaw;
+    thread_local bool haveRaw = false;
+    const QFont& font = p.font();
+    if (!haveRaw || !(font == lastFont)) {
+        lastRaw = QRawFont::fromFont(font);
+        lastFont = font;
+        haveRaw = true;
+    }
+    if (!lastRaw.isValid()) return false;
+    QString chars;
+    chars.reserve(static_cast<qsizetype>(text.size()));
+    for (unsigned char c : text) chars.append(QChar(plat::AnsiCharToUnicode(c)));
+    QList<quint32> glyphs = lastRaw.glyphIndexesForString(chars);
+    if (glyphs.size() != chars.size()) return false;
+    QList<quint32> indexes;
+    QList<QPointF> places;
+    int cx = x;
+    for (qsizetype i = 0; i < chars.size(); ++i) {
+        const QChar c = chars.at(i);
+        const bool invisible = c.isSpace() || c.unicode() < 32;
+        if (glyphs[i] == 0 && !invisible) return false;
+        if (glyphs[i] != 0 && !invisible) {
+            indexes.append(glyphs[i]);
+            places.append(QPointF(cx, baseline));
+        }
+        cx += dx[i];
+    }
+    if (!indexes.isEmpty()) {
+        QGlyphRun run;
+        run.setRawFont(lastRaw);
+        run.setGlyphIndexes(indexes);
+        run.setPositions(places);
+        p.drawGlyphRun(QPointF(0, 0), run);
+    }
+    // Underline and strike-out run under and through the whole text, spaces too.
+    if (font.underline() || font.strikeOut()) {
+        QFontMetrics fm(font);
+        p.save();
+        QPen pen(p.pen().color());
+        pen.setWidth(std::max(1, fm.lineWidth()));
+        p.setPen(pen);
+        if (font.underline()) p.drawLine(x, baseline + fm.underlinePos(), cx - 1, baseline + fm.underlinePos());
+        if (font.strikeOut()) p.drawLine(x, baseline - fm.strikeOutPos(), cx - 1, baseline - fm.strikeOutPos());
+        p.restore();
+    }
+    return true;
+}
+}  // namespace
+
 void TCanvas::ExtTextOut(int x, int y, unsigned options, const TRect* rect, const std::string& text, const int* dx) {
     QPainter* p = Painter();
     if (!p) return;
@@ -535,6 +595,8 @@ void TCanvas::ExtTextOut(int x, int y, unsigned options, const TRect* rect, cons
     }
     if (!dx) {
         p->drawText(QPoint(x, baseline), ToQString(text));
+    } else if (!device_ && DrawGlyphsAt(*p, x, baseline, text, dx)) {
+        // Placed as whole runs of glyphs.
     } else {
         int cx = x;
         for (std::size_t i = 0; i < text.size(); ++i) {

@@ -10,6 +10,7 @@
 #include <QImage>
 
 #include <filesystem>
+#include <vector>
 
 namespace {
 
@@ -191,6 +192,59 @@ TEST_F(Graphics, ExtTextOutSpacesCharactersAndFillsItsRectangle) {
     t.Canvas().ExtTextOut(0, 2, ETO_CLIPPED, &clip, "WWWW", nullptr);
     for (int y = 0; y < 30; ++y)
         for (int x = 5; x < 60; ++x) ASSERT_EQ(t.Canvas().Pixel(x, y), clWhite) << x << "," << y;
+}
+
+TEST_F(Graphics, ExtTextOutWithAdvancesDrawsEachGlyphWhereACharacterAloneWould) {
+    // The reference: every character drawn on its own at its place.
+    struct Case {
+        const char* text;
+        TFontStyles style;
+        std::vector<int> dx;
+    };
+    const Case cases[] = {
+        {"Hello, world", 0, {9, 8, 4, 4, 8, 4, 4, 11, 8, 5, 4, 8}},
+        {"AV Wa", fsBold, {12, 12, 6, 14, 9}},
+        {"spaced out", fsItalic, {10, 10, 10, 10, 10, 10, 10, 10, 10, 10}},
+    };
+    for (const Case& k : cases) {
+        TBitmap a, b;
+        Blank(a, 160, 30);
+        Blank(b, 160, 30);
+        for (TBitmap* bmp : {&a, &b}) {
+            bmp->Canvas().Font().SetName("Arial");
+            bmp->Canvas().Font().SetSize(11);
+            bmp->Canvas().Font().SetStyle(k.style);
+            bmp->Canvas().Brush().SetStyle(bsClear);
+        }
+        a.Canvas().ExtTextOut(3, 4, 0, nullptr, k.text, k.dx.data());
+        int x = 3;
+        for (std::size_t i = 0; i < k.dx.size(); ++i) {
+            b.Canvas().TextOut(x, 4, std::string(1, k.text[i]));
+            x += k.dx[i];
+        }
+        int differ = 0, ink = 0;
+        for (int y = 0; y < 30; ++y)
+            for (int px = 0; px < 160; ++px) {
+                differ += a.Canvas().Pixel(px, y) != b.Canvas().Pixel(px, y);
+                ink += a.Canvas().Pixel(px, y) != clWhite;
+            }
+        EXPECT_GT(ink, 40) << k.text;
+        EXPECT_EQ(differ, 0) << k.text;
+    }
+    // Underline runs under the whole text, its blanks too.
+    TBitmap u;
+    Blank(u, 160, 30);
+    u.Canvas().Font().SetName("Arial");
+    u.Canvas().Font().SetStyle(fsUnderline);
+    u.Canvas().Brush().SetStyle(bsClear);
+    const int dx[] = {10, 30, 10};
+    u.Canvas().ExtTextOut(2, 2, 0, nullptr, "a b", dx);
+    int underRow = -1;
+    for (int y = 29; y >= 0 && underRow < 0; --y)
+        if (u.Canvas().Pixel(25, y) != clWhite) underRow = y;
+    ASSERT_GE(underRow, 0);
+    EXPECT_NE(u.Canvas().Pixel(5, underRow), clWhite);
+    EXPECT_NE(u.Canvas().Pixel(45, underRow), clWhite);
 }
 
 TEST_F(Graphics, DrawEdgeDrawsTheClassicBordersAndAdjusts) {
