@@ -9,7 +9,9 @@
 #include "platform/db/dataset.h"
 
 #include <functional>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace vl {
 
@@ -26,9 +28,14 @@ using TvlNotifyEvent = std::function<void(db::TDataSet*)>;
 constexpr int kFilterEscapeEvery = 100;
 constexpr int kFilterCallsWrap = 32000;
 
+// One lookup table a dataset opened for its LookupFields lines (vl_lookup.cpp).
+struct TvlLookupTable;
+using TvlLookupTableList = std::vector<std::unique_ptr<TvlLookupTable>>;
+
 class IvlDataSet {
 public:
-    virtual ~IvlDataSet() = default;
+    IvlDataSet();
+    virtual ~IvlDataSet();
     virtual db::TDataSet& DataSet() = 0;
 
     plat::StringList& PictureMasks() { return pictureMasks_; }
@@ -59,6 +66,10 @@ public:
     // the escape polling.
     int FilterCalls() const { return filterCalls_; }
 
+    // The lookup tables opened for this dataset's lookup fields.
+    TvlLookupTableList& LookupTables() { return lookupTables_; }
+    void ClearLookupTables();
+
 protected:
     // The record callback: runs OnFilter for the record under test while the
     // filter is enabled, and polls for Escape every hundredth call.
@@ -71,10 +82,18 @@ protected:
     bool inOnFilter_ = false;     // OnFilter is running
     bool inCallback_ = false;     // the engine is calling the record callback
     int filterCalls_ = 0;
+    TvlLookupTableList lookupTables_;
 };
 
 // The library's dataset behind a dataset, or nullptr.
 IvlDataSet* AsVlDataSet(db::TDataSet* dataSet);
+
+// Defined with the per-field lines (vl_lines.cpp).
+void ValidateFieldMasks(db::TDataSet* dataSet, const TvlInvalidValueEvent& onInvalidValue);
+void PurgeMissingFieldLines(db::TDataSet* dataSet, plat::StringList* lookupFields, plat::StringList* lookupLinks,
+                            plat::StringList* controlType);
+void CalcLookupFields(db::TDataSet* dataSet, const plat::StringList& lookupFields, const plat::StringList& lookupLinks,
+                      TvlLookupTableList& tables);
 
 // One implementation of the record-filter plumbing over each dataset kind.
 template <class Base>
@@ -144,7 +163,25 @@ protected:
     void CloseCursorStarting() override {
         Base::CloseCursorStarting();
         this->SetRecordCallback({});
+        ClearLookupTables();  // opened again for the next records
     }
+
+    // A record whose text fails a field's picture mask is not posted: the
+    // error leaves it in edit with everything typed.
+    void DoBeforePost() override {
+        Base::DoBeforePost();
+        if (this->ValidateWithMask()) ValidateFieldMasks(this, OnInvalidValue);
+    }
+    // Lines of fields that are gone go first, then the lookup fields are
+    // filled, then OnCalcFields runs.
+    void DoOnCalcFields() override {
+        PurgeMissingFieldLines(this, &lookupFields_, &lookupLinks_, &controlType_);
+        CalcLookupFieldsStep();
+        Base::DoOnCalcFields();
+    }
+    // Fills the lookup fields of the current record; datasets with lookup
+    // tables override it.
+    virtual void CalcLookupFieldsStep() { CalcLookupFields(this, lookupFields_, lookupLinks_, lookupTables_); }
 
     // The cursor refused the record callback; the handler stays stored.
     virtual void FilterRefused() {}

@@ -5,6 +5,7 @@
 
 #include "controls/data/vl_dataset.h"
 
+#include <cstdint>
 #include <string>
 
 namespace vl {
@@ -21,6 +22,12 @@ void SetFilterEnabled(db::TDataSet* dataSet, bool enabled);
 // dataset's options, and the caller stops filtering. Any other key stays
 // queued (and an Escape behind it waits until it has been handled).
 bool CheckFilterEscape(db::TDataSet* dataSet);
+
+// Stores a query's answer under `answerName` (":alias:table" names a table
+// in an alias's folder); shows what failed and returns false.
+bool CreateAnswerTable(db::TDataSet* query, std::uint32_t databaseHandle, const std::string& answerName);
+// The engine's order of two bookmarks of the dataset's cursor; 0 without one.
+int CompareBookmarksOf(db::TDataSet* dataSet, const std::string& bookmark1, const std::string& bookmark2);
 
 // All lines in one text, `separator` between lines (none after the last).
 std::string LinesToPChar(const plat::StringList& lines, const std::string& separator);

@@ -116,6 +116,12 @@ public:
     // Reads the window again around the active record, e.g. after filters
     // were changed directly on the cursor.
     void Resync();
+    // Shows the record that direct entry-point calls moved the cursor to,
+    // centred in the window (a search that stepped the cursor itself).
+    void ShowCursorRecord() {
+        DoBeforeScroll();
+        SyncToCursor();
+    }
 
     // Field storage, for TField.
     const TValue* FieldSlot(const TField* field) const;
