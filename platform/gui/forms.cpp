@@ -91,10 +91,10 @@ void CollectPendingInput(HWND wnd) {
     }
 }
 
-// The engine waits for a reply: the windows keep repainting and taking input.
-void ServeEventsWhileWaiting() {
-    if (!InputCollecting()) QCoreApplication::processEvents(QEventLoop::AllEvents);
-}
+// The engine waits for a reply: the windows keep repainting, but input waits
+// in the queue as it does for a poll, so a control never runs in the middle of
+// an engine call and an Escape typed meanwhile is still there for the poll.
+void ServeEventsWhileWaiting() { CollectPendingInput(0); }
 
 // --- hooks from the controls -------------------------------------------------------
 

@@ -150,7 +150,8 @@ std::function<void(HWND)> SetInputPeekHook(std::function<void(HWND)> hook);
 // Code that waits in the message thread for something another part of the
 // program delivers (an engine reply) calls ServeWhileWaiting on every turn;
 // the GUI installs a hook that serves its events there, so windows repaint
-// and input is taken while the wait lasts. Neither hook re-enters itself.
+// while the wait lasts; input goes into the queue as for a poll, so no control
+// runs in the middle of the wait. Neither hook re-enters itself.
 std::function<void()> SetWaitHook(std::function<void()> hook);
 bool HasWaitHook();
 void ServeWhileWaiting();

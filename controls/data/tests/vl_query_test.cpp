@@ -34,6 +34,10 @@ public:
         in_->SetRange(l, lc, li, h, hc, hi);
     }
     void ResetRange() override { in_->ResetRange(); }
+    void SetDeferBlobs(bool on) override { in_->SetDeferBlobs(on); }
+    bool DefersBlobs() const override { return in_->DefersBlobs(); }
+    db::TValue FetchBlob(const std::string& bookmark, int field) override { return in_->FetchBlob(bookmark, field); }
+    void ReadBlobs(db::TRecord& r) override { in_->ReadBlobs(r); }
     int RecordCount() override { return in_->RecordCount(); }
     void SetRecordFilter(std::function<bool(const db::TRecord&)> accept) override {
         if (accept) throw db::EDBEngineError(12289, "Capability not supported");
