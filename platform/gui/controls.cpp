@@ -1141,6 +1141,14 @@ void TWinControl::WndProc(TMessage& m) {
             return;
         }
         unsigned key = static_cast<unsigned>(m.WParam);
+        if (key == VK_F1 && Application) {
+            for (TControl* c = this; c; c = c->Parent()) {
+                if (c->HelpContext == 0) continue;
+                Application->HelpContext(c->HelpContext);
+                m.Result = 1;
+                return;
+            }
+        }
         // A dialog key the control does not want goes to its form (Tab moves the focus).
         if (IsDialogKey(key)) {
             LRESULT want = Perform(WM_GETDLGCODE, 0, 0);

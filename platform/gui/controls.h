@@ -118,6 +118,9 @@ public:
     void SetCursor(TCursor c);
     const std::string& Hint() const { return hint_; }
     void SetHint(const std::string& h);
+    // F1 over the control asks the application's help for the first non-zero
+    // context from the control outwards through its parents.
+    long HelpContext = 0;
     bool ShowHint() const { return showHint_; }
     void SetShowHint(bool v);
     // The class library's Caption and Text are one string.

@@ -121,6 +121,7 @@ ISpellDialog* TSpellDlg::Dialog() {
         dialog_->SetLanguage(LabelLanguage);
         dialog_->ShowAccents(AccentIcons);
         dialog_->SetDialogFont(Font);
+        dialog_->SetDialogHelpContext(HelpContext);
         if (!showGlyphs_) dialog_->RemoveGlyphs();
     }
     return dialog_.get();
@@ -215,6 +216,7 @@ void TSpellDlg::OpenSpellDialog(plat::TComponent* source) {
     d->ShowDialog();
     if (!showGlyphs_) d->RemoveGlyphs();
     d->SetDialogFont(Font);
+    d->SetDialogHelpContext(HelpContext);
 }
 
 void TSpellDlg::CloseSpellCheck() {

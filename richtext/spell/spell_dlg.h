@@ -80,6 +80,8 @@ public:
     // Centred horizontally on the screen; with autoShift moved clear of `source`.
     virtual void PlaceDialog(bool autoShift, plat::TComponent* source) = 0;
     virtual void SetDialogFont(const TSpellFont& font) = 0;
+    // The help the dialog's F1 asks for; 0 for none.
+    virtual void SetDialogHelpContext(long context) = 0;
 
     int Action() const { return action_; }
     virtual void SetAction(int action) { action_ = action; }

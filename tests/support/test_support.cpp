@@ -77,5 +77,12 @@ struct DataHomeGuard {
 };
 const DataHomeGuard gDataHomeGuard;
 
+// Run straight from a shell without a display, a test program with windows
+// would abort when Qt starts: the offscreen platform serves unless one is chosen.
+const bool gOffscreenByDefault = [] {
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    return true;
+}();
+
 }  // namespace
 }  // namespace testsupport

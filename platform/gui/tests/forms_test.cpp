@@ -207,6 +207,28 @@ TEST_F(Forms, FirstTabStopGetsTheFocusWhenTheFormIsShown) {
     EXPECT_EQ(Screen->ActiveControl(), nullptr);
 }
 
+TEST_F(Forms, F1AsksForTheNearestHelpContext) {
+    THelpEvent saved = Application->OnHelp;
+    std::vector<long> asked;
+    Application->OnHelp = [&](unsigned command, long data, bool& callHelp) {
+        if (command == HELP_CONTEXT) asked.push_back(data);
+        callHelp = false;
+        return true;
+    };
+    auto* panel = new TPanel(form);
+    panel->SetParent(form);
+    auto* edit = new Recorder(form);
+    edit->SetParent(panel);
+    form->Show();
+    edit->Perform(WM_KEYDOWN, VK_F1, 0);  // no context anywhere: nothing asked
+    form->HelpContext = 77;
+    edit->Perform(WM_KEYDOWN, VK_F1, 0);
+    edit->HelpContext = 5;
+    edit->Perform(WM_KEYDOWN, VK_F1, 0);
+    Application->OnHelp = saved;
+    EXPECT_EQ(asked, (std::vector<long>{77, 5}));
+}
+
 TEST_F(Forms, OuterSizeIncludesTheFrameAndBorderStylesChangeTheClientArea) {
     form->SetBounds(0, 0, 400, 300);
     EXPECT_EQ(form->ClientWidth(), 400 - 8);

@@ -17,13 +17,6 @@ bool Interesting(UINT m) {
            m == CM_DIALOGKEY || m == CM_CTL3DCHANGED || m == CM_TEXTCHANGED || (m >= WM_USER && m < CM_BASE);
 }
 
-// Run straight from a shell without a display, a test program would abort
-// when Qt starts: the offscreen platform serves unless one is chosen.
-const bool kOffscreenByDefault = [] {
-    ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    return true;
-}();
-
 // The Qt application lives for the whole test program.
 class GuiEnvironment : public ::testing::Environment {
 public:

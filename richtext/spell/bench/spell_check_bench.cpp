@@ -40,6 +40,7 @@ public:
     bool DialogShowing() const override { return shown; }
     void PlaceDialog(bool, plat::TComponent*) override {}
     void SetDialogFont(const spell::TSpellFont&) override {}
+    void SetDialogHelpContext(long) override {}
     bool shown = false;
 
 protected:

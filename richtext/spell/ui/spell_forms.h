@@ -44,6 +44,7 @@ public:
     bool DialogShowing() const override { return gui::TForm::Visible(); }
     void PlaceDialog(bool autoShift, plat::TComponent* source) override;
     void SetDialogFont(const spell::TSpellFont& font) override;
+    void SetDialogHelpContext(long context) override { HelpContext = context; }
 
     // The handlers the buttons run.
     void btnCloseClick(gui::TObject*) { SetAction(spell::kActionClose); }

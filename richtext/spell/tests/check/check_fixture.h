@@ -40,6 +40,8 @@ public:
     bool DialogShowing() const override { return showing; }
     void PlaceDialog(bool, plat::TComponent*) override {}
     void SetDialogFont(const spell::TSpellFont&) override {}
+    void SetDialogHelpContext(long context) override { helpContext = context; }
+    long helpContext = -1;
 
     bool lastFound = false;
     bool showing = false;

@@ -207,6 +207,16 @@ TEST_F(CheckLoop, UnknownControlIsRefused) {
     EXPECT_EQ(BoxTexts(), V{"Error : Unknown control."});
 }
 
+TEST_F(CheckLoop, TheHelpContextReachesTheDialog) {
+    gui::TEdit edit(nullptr);
+    edit.SetText("teh");
+    checker->HelpContext = 4711;
+    env.steps = {Press(spell::kActionSkip)};
+    EXPECT_EQ(checker->SpellCheck(&edit), 0);
+    ASSERT_NE(env.dialog, nullptr);
+    EXPECT_EQ(env.dialog->helpContext, 4711);
+}
+
 TEST_F(CheckLoop, EditSelectionIsRestored) {
     gui::TEdit edit(nullptr);
     edit.SetText("the teh cat");
