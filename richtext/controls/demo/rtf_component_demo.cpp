@@ -7,6 +7,7 @@
 #include "platform/gui/forms.h"
 #include "platform/gui/gui_test_harness.h"
 #include "richtext/controls/rtf_edit.h"
+#include "richtext/controls/status_bar.h"
 #include "richtext/controls/tool_bar.h"
 
 using namespace gui;
@@ -35,6 +36,16 @@ int main(int argc, char** argv) {
                                              richtext::SelBlock, richtext::SelRight}));
     bar->Setsel_EditIcons(richtext::JDSet({richtext::SelCut, richtext::SelCopy, richtext::SelPaste,
                                            richtext::SelFind, richtext::SelReplace}));
+
+    auto* status = new richtext::TJDStatusBarBasic(form);
+    status->SetParent(form);
+    status->SetAlign(alBottom);
+    status->SetSizeGrip(true);
+    status->Items().Add("@$60stStatus=Ready");
+    status->Items().Add("40stInsert=INS");
+    status->Items().Add("stFileName=" + file.substr(file.find_last_of('/') + 1));
+    status->SetAutoGauge(true, 100);
+    status->SetGaugeValue(40);
 
     auto* edit = new richtext::TJDCustomRtfEdit(form);
     edit->SetParent(form);

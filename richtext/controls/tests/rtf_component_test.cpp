@@ -9,6 +9,7 @@
 #include "platform/gui/forms.h"
 #include "platform/gui/gui_test_harness.h"
 #include "richtext/controls/rtf_edit.h"
+#include "richtext/controls/status_bar.h"
 #include "richtext/controls/tool_bar.h"
 
 namespace richtext {
@@ -306,6 +307,134 @@ TEST_F(ToolBarTest, DisablingKeepsEachControlsOwnState) {
     bar->SetEnabled(true);
     EXPECT_TRUE(bar->Icon(0).button->Enabled());
     EXPECT_FALSE(bar->Icon(1).button->Enabled());
+}
+
+
+class StatusBarTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        InitApplication();
+        form = new TForm(Application);
+        form->SetBounds(40, 40, 600, 200);
+        bar = new TJDStatusBarBasic(form);
+        bar->SetParent(form);
+        bar->SetBounds(0, 100, 500, 22);
+    }
+    void TearDown() override { delete form; }
+    int Width(const std::string& s) {
+        TBitmap b;
+        b.SetSize(10, 10);
+        b.Canvas().Font().Assign(bar->Font());
+        return b.Canvas().TextWidth(s);
+    }
+    TForm* form = nullptr;
+    TJDStatusBarBasic* bar = nullptr;
+};
+
+TEST_F(StatusBarTest, DeclarationLines) {
+    struct Case {
+        const char* line;
+        TJDStatusKind kind;
+        unsigned char flags;
+        int declared;
+        const char* text;
+    } cases[] = {
+        {"@120stFileName=untitled", stFileName, jdsNoFrame, 120, "untitled"},
+        {"@$%40stInsert=INS", stInsert, jdsNoFrame | jdsShifted | jdsGrey, 40, "INS"},
+        {"$STTXTFMT=RTF", stTxtFmt, jdsShifted, 0, "RTF"},
+        {"stCaps", stCaps, 0, 0, "stCaps"},
+        {"80Anything=x", stString, 0, 80, "x"},
+        {"5stNum=", stNum, 0, 5, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        bar->Items().Clear();
+        bar->Items().Add(c.line);
+        ASSERT_EQ(bar->ItemCount(), 1);
+        const TJDStatusItem& it = bar->Item(0);
+        EXPECT_EQ(it.kind, c.kind);
+        EXPECT_EQ(it.flags, c.flags);
+        EXPECT_EQ(it.declaredWidth, c.declared);
+        EXPECT_EQ(it.text, c.text);
+        EXPECT_EQ(it.line, 0);
+    }
+}
+
+TEST_F(StatusBarTest, WidthsAndTheItemLimit) {
+    bar->SetWidth(5000);
+    bar->Items().Add("stCaps");
+    bar->Items().Add("");
+    bar->Items().Add("5stNum=x");  // below 10: 30
+    bar->Items().Add("stDate=W");
+    ASSERT_EQ(bar->ItemCount(), 3);
+    EXPECT_EQ(bar->Item(0).width, std::max(30, Width("stCaps")));
+    EXPECT_EQ(bar->Item(1).width, 30);
+    EXPECT_EQ(bar->Item(1).line, 2);  // empty lines are skipped but counted
+    bar->Items().Clear();
+    for (int i = 0; i < 24; ++i) bar->Items().Add("20stString=" + std::to_string(i));
+    EXPECT_EQ(bar->ItemCount(), 23);  // the 24th is ignored
+    // 23 declared items and the automatic gauge: all 24 slots.
+    bar->SetAutoGauge(true, 60);
+    ASSERT_EQ(bar->ItemCount(), 24);
+    EXPECT_EQ(bar->Item(23).kind, stGauge);
+    EXPECT_EQ(bar->Item(23).text, "Gauge");
+    EXPECT_EQ(bar->Item(23).line, -1);
+    EXPECT_EQ(bar->Item(22).text, "22");
+}
+
+TEST_F(StatusBarTest, LayoutArithmetic) {
+    // Room to spare, no gauge: the last item reaches the right edge.
+    bar->Items().Add("100stFileName=a");
+    bar->Items().Add("50stInsert=b");
+    ASSERT_EQ(bar->ClientWidth(), 500);
+    EXPECT_EQ(bar->Item(0).left, 2);
+    EXPECT_EQ(bar->Item(0).width, 100);
+    EXPECT_EQ(bar->Item(1).left, 104);
+    EXPECT_EQ(bar->Item(1).width, 500 - 2 - 104);
+    // With the gauge: it keeps its width at the right, the item before reaches it.
+    bar->SetAutoGauge(true, 80);
+    ASSERT_EQ(bar->ItemCount(), 3);
+    EXPECT_EQ(bar->Item(2).left, 500 - 2 - 80);
+    EXPECT_EQ(bar->Item(2).width, 80);
+    EXPECT_EQ(bar->Item(1).left + bar->Item(1).width + 2, bar->Item(2).left);
+    // Too wide: all scale down and the last ends 2 pixels before the edge.
+    bar->SetAutoGauge(false, 0);
+    bar->Items().Clear();
+    bar->Items().Add("400stFileName=a");
+    bar->Items().Add("400stInsert=b");
+    bar->Items().Add("200stDate=c");
+    ASSERT_EQ(bar->ItemCount(), 3);
+    EXPECT_EQ(bar->Item(0).width, 400 * (500 - 4 - 4) / 1000);
+    EXPECT_EQ(bar->Item(1).left, bar->Item(0).left + bar->Item(0).width + 2);
+    EXPECT_EQ(bar->Item(2).left + bar->Item(2).width, 498);
+    for (int i = 0; i < 3; ++i) EXPECT_GT(bar->Item(i).width, 0);
+}
+
+TEST_F(StatusBarTest, SetItemTextRules) {
+    int changes = 0;
+    bar->OnChange = [&](TObject*) { ++changes; };
+    bar->Items().Add("100stFileName=untitled");
+    bar->Items().Add("100stFileName=second");
+    EXPECT_EQ(changes, 2);
+    form->Show();
+    guitest::ProcessEvents(50);
+    int painted = bar->PaintCount();
+    bar->SetItemText(stFileName, "doc.rtf");
+    EXPECT_EQ(bar->Item(0).text, "doc.rtf");  // the first of the kind only
+    EXPECT_EQ(bar->Item(1).text, "second");
+    EXPECT_EQ(bar->PaintCount(), painted + 1);
+    bar->SetItemText(stFileName, "");  // keeps the text, repaints
+    EXPECT_EQ(bar->Item(0).text, "doc.rtf");
+    EXPECT_EQ(bar->PaintCount(), painted + 2);
+    bar->SetItemText(stCaps, "CAPS");  // no such item: nothing
+    EXPECT_EQ(bar->PaintCount(), painted + 2);
+    // A click reports the item under the mouse.
+    std::vector<int> clicked;
+    bar->OnItemClick = [&](TObject*, int left, int width, int line, TJDStatusKind kind) {
+        clicked = {left, width, line, kind};
+    };
+    guitest::Click(bar, {150, 10});
+    EXPECT_EQ(clicked, (std::vector<int>{104, 500 - 2 - 104, 1, stFileName}));
 }
 
 }  // namespace
