@@ -1,5 +1,6 @@
 // Shows one demo form of the controls and writes what it looks like.
 // Usage: controls_demo --form NAME [--out DIR]   (DIR defaults to ".")
+//        controls_demo --form NAME --screenshot FILE   (the form's first picture)
 //        controls_demo --list
 // Under a display-less session: xvfb-run -a controls_demo --form picture
 
@@ -9,6 +10,8 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <set>
+#include <system_error>
 
 namespace demo {
 
@@ -22,24 +25,43 @@ const std::vector<DemoForm>& DemoForms() { return Registry(); }
 }  // namespace demo
 
 int main(int argc, char** argv) {
-    std::string name, out = ".";
+    std::string name, out = ".", screenshot;
     bool list = false;
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--form") && i + 1 < argc) name = argv[++i];
         else if (!std::strcmp(argv[i], "--out") && i + 1 < argc) out = argv[++i];
+        else if (!std::strcmp(argv[i], "--screenshot") && i + 1 < argc) screenshot = argv[++i];
         else if (!std::strcmp(argv[i], "--list")) list = true;
     }
     if (list || name.empty()) {
-        std::printf("Usage: controls_demo --form NAME [--out DIR]\nForms:\n");
+        std::printf("Usage: controls_demo --form NAME [--out DIR | --screenshot FILE]\nForms:\n");
         for (const auto& f : demo::DemoForms()) std::printf("  %-12s %s\n", f.name.c_str(), f.description.c_str());
         return name.empty() && !list ? 2 : 0;
     }
     for (const auto& f : demo::DemoForms()) {
         if (f.name != name) continue;
-        std::filesystem::create_directories(out);
+        namespace fs = std::filesystem;
+        // A screenshot is the first picture the form writes, in a folder of its own.
+        const fs::path shots = fs::temp_directory_path() / ("controls_demo_shot_" + name);
+        if (!screenshot.empty()) {
+            fs::remove_all(shots);
+            out = shots.string();
+        }
+        fs::create_directories(out);
         gui::InitApplication(argc, argv);
-        const int code = f.run(out);
+        int code = f.run(out);
         gui::DoneApplication();
+        if (!screenshot.empty()) {
+            std::set<fs::path> pngs;
+            for (const auto& e : fs::directory_iterator(shots))
+                if (e.path().extension() == ".png") pngs.insert(e.path());
+            std::error_code ec;
+            if (pngs.empty() || !fs::copy_file(*pngs.begin(), screenshot, fs::copy_options::overwrite_existing, ec)) {
+                std::fprintf(stderr, "controls_demo: no picture for %s\n", screenshot.c_str());
+                code = code ? code : 1;
+            }
+            fs::remove_all(shots, ec);
+        }
         return code;
     }
     std::fprintf(stderr, "controls_demo: no form named \"%s\" (try --list)\n", name.c_str());

@@ -7,6 +7,9 @@
 #include <vector>
 
 #include "platform/core/exceptions.h"
+#include "platform/core/format_settings.h"
+
+#include <charconv>
 
 namespace plat {
 namespace {
@@ -288,21 +291,46 @@ std::int32_t StrToIntDef(std::string_view text, std::int32_t fallback) {
     return TryStrToInt(text, v) ? v : fallback;
 }
 
-std::string FloatToStr(double value) { return General(value, 15); }
+std::string FloatToStr(double value) {
+    std::string s = General(value, 15);
+    const char sep = CurrentFormatSettings().DecimalSeparator;
+    for (char& c : s)
+        if (c == '.') c = sep;
+    return s;
+}
 
 bool TryStrToFloat(std::string_view text, double& value) {
-    std::string s(text);
-    std::size_t b = s.find_first_not_of(" \t");
-    if (b == std::string::npos) return false;
-    std::size_t e = s.find_last_not_of(" \t");
-    s = s.substr(b, e - b + 1);
-    for (char c : s)
-        if (!((c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+' || c == 'e' || c == 'E')) return false;
-    char* end = nullptr;
-    errno = 0;
-    double v = std::strtod(s.c_str(), &end);
-    if (end != s.c_str() + s.size() || errno == ERANGE) return false;
-    value = v;
+    // Blanks, an optional sign, digits with at most one decimal separator (the
+    // regional one) and at least one digit, an optional exponent, blanks. Read
+    // without the C library's locale, so the separator is ours alone.
+    const char sep = CurrentFormatSettings().DecimalSeparator;
+    std::size_t i = 0, n = text.size();
+    while (i < n && (text[i] == ' ' || text[i] == '\t')) ++i;
+    while (n > i && (text[n - 1] == ' ' || text[n - 1] == '\t')) --n;
+    std::string s;
+    bool negative = false;
+    if (i < n && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+    int digits = 0;
+    while (i < n && text[i] >= '0' && text[i] <= '9') s += text[i++], ++digits;
+    if (i < n && text[i] == sep) {
+        s += '.';
+        ++i;
+        while (i < n && text[i] >= '0' && text[i] <= '9') s += text[i++], ++digits;
+    }
+    if (digits == 0) return false;
+    if (i < n && (text[i] == 'e' || text[i] == 'E')) {
+        s += 'e';
+        ++i;
+        if (i < n && (text[i] == '+' || text[i] == '-')) s += text[i++];
+        int expDigits = 0;
+        while (i < n && text[i] >= '0' && text[i] <= '9') s += text[i++], ++expDigits;
+        if (expDigits == 0) return false;
+    }
+    if (i != n) return false;
+    double v = 0;
+    auto [end, ec] = std::from_chars(s.data(), s.data() + s.size(), v);
+    if (ec != std::errc() || end != s.data() + s.size()) return false;
+    value = negative ? -v : v;
     return true;
 }
 

@@ -59,6 +59,8 @@ std::int32_t StrToInt(std::string_view text);
 std::int32_t StrToIntDef(std::string_view text, std::int32_t fallback);
 bool TryStrToInt(std::string_view text, std::int32_t& value);
 // Shortest general form with 15 significant digits ("1.5", "1E20").
+// Reading takes the regional decimal separator: blanks, sign, digits with one
+// separator, an exponent "e"/"E" with sign and digits; nothing else.
 std::string FloatToStr(double value);
 double StrToFloat(std::string_view text);
 bool TryStrToFloat(std::string_view text, double& value);

@@ -261,13 +261,14 @@ void TDataSet::SetActive(bool on) {
     if (on) {
         DoEvent(BeforeOpen);
         std::unique_ptr<TDataCursor> c = CreateCursor();
+        if (!c) return;  // a statement that answers nothing: the dataset stays closed
         cursor_ = std::move(c);
         try {
             fieldDefs_.Assign(cursor_->FieldDefs());
             CreateFields();
             UpdateBufferCount();
             state_ = dsBrowse;
-            if (filtered_) InstallFilter();
+            if (filtered_ || recordCallback_) InstallFilter();
             OpenCursorDone();
             ReadFirst();
         } catch (...) {
@@ -361,6 +362,12 @@ void TDataSet::FillWindow(int hint) {
     for (TRecord& rec : buf_) {
         rec.resize(slotCount_);
         CalculateFields(rec);
+    }
+    if (resyncWanted_) {
+        // A record callback switched itself off during these reads: the
+        // window may lack rows it hid; read it again around the same row.
+        resyncWanted_ = false;
+        FillWindow(activeRecord_);
     }
 }
 
@@ -761,7 +768,8 @@ int TDataSet::RecordCount() {
 
 void TDataSet::InstallFilter() {
     if (!cursor_) return;
-    if (!filtered_ || !OnFilterRecord) {
+    const bool byEvent = filtered_ && OnFilterRecord;
+    if (!byEvent && !recordCallback_) {
         cursor_->SetRecordFilter({});
         return;
     }
@@ -775,7 +783,8 @@ void TDataSet::InstallFilter() {
         filterRec_ = &full;
         bool accept = true;
         try {
-            OnFilterRecord(this, accept);
+            if (filtered_ && OnFilterRecord) OnFilterRecord(this, accept);
+            if (accept && recordCallback_) accept = recordCallback_();
         } catch (...) {
             state_ = saved;
             filterRec_ = savedRec;
@@ -785,6 +794,11 @@ void TDataSet::InstallFilter() {
         filterRec_ = savedRec;
         return accept;
     });
+}
+
+void TDataSet::SetRecordCallback(std::function<bool()> callback) {
+    recordCallback_ = std::move(callback);
+    if (cursor_) InstallFilter();
 }
 
 void TDataSet::SetFiltered(bool on) {

@@ -116,6 +116,12 @@ public:
     // Reads the window again around the active record, e.g. after filters
     // were changed directly on the cursor.
     void Resync();
+    // Shows the record that direct entry-point calls moved the cursor to,
+    // centred in the window (a search that stepped the cursor itself).
+    void ShowCursorRecord() {
+        DoBeforeScroll();
+        SyncToCursor();
+    }
 
     // Field storage, for TField.
     const TValue* FieldSlot(const TField* field) const;
@@ -123,7 +129,8 @@ public:
     void DataEvent(TDataEvent event, std::intptr_t info);
 
 protected:
-    // The kinds open their cursor here; an exception leaves the dataset closed.
+    // The kinds open their cursor here; an exception, or no cursor (a
+    // statement without an answer), leaves the dataset closed.
     virtual std::unique_ptr<TDataCursor> CreateCursor() = 0;
     virtual void OpenCursorDone() {}
     virtual void CloseCursorStarting() {}
@@ -151,6 +158,14 @@ protected:
     TRecord BlankRecord() const;
     void CalculateFields(TRecord& record);
     void InstallFilter();
+    // A kind's own record filter besides OnFilterRecord: both reach the cursor
+    // as one callback. It sees the record under test through the fields and
+    // answers whether to show it; on an open dataset it is installed at once.
+    void SetRecordCallback(std::function<bool()> callback);
+    bool HasRecordCallback() const { return static_cast<bool>(recordCallback_); }
+    // Asks for the window to be read again once the read under way is done: a
+    // record callback may not move the cursor that is calling it.
+    void RequestResync() { resyncWanted_ = true; }
     // A record buffer for the set-key state, owned by the subclass.
     void SetKeyBuffer(TRecord* rec) { keyRec_ = rec; }
     bool HasCalcFields() const;
@@ -201,6 +216,8 @@ private:
     const TRecord* filterRec_ = nullptr;
     TRecord* keyRec_ = nullptr;
     std::vector<TDataSource*> sources_;
+    std::function<bool()> recordCallback_;
+    bool resyncWanted_ = false;
 };
 
 }  // namespace db

@@ -2,6 +2,7 @@
 
 #include "platform/core/codepage.h"
 #include "platform/core/format.h"
+#include "platform/core/format_settings.h"
 #include "platform/db/dataset.h"
 #include "platform/db/db_errors.h"
 
@@ -34,39 +35,31 @@ std::unique_ptr<TField> CreateFieldOfType(TFieldType type) {
 }
 
 // ---- dates as text ---------------------------------------------------------
+// By the regional settings, through the same scanners as every other reader
+// of dates, so a field takes exactly the texts that the edits accept.
 
-std::string DateToText(plat::TDateTime d) {
-    int y, m, day;
-    plat::DecodeDate(d, y, m, day);
-    return std::to_string(m) + "/" + std::to_string(day) + "/" + std::to_string(y);
+std::string DateToText(plat::TDateTime d) { return plat::DateToStr(d); }
+std::string TimeToText(plat::TDateTime t) { return plat::TimeToStr(t); }
+
+plat::TDateTime TextToDate(const std::string& s) {
+    plat::TDateTime d;
+    if (!plat::TryTextToDate(s, d)) throw plat::EConvertError("'" + s + "' is not a valid date");
+    return d;
 }
 
-std::string TimeToText(plat::TDateTime t) {
-    int h, n, s, ms;
-    plat::DecodeTime(t, h, n, s, ms);
-    char buf[16];
-    std::snprintf(buf, sizeof buf, "%02d:%02d:%02d", h, n, s);
-    return buf;
+plat::TDateTime TextToTime(const std::string& s) {
+    plat::TDateTime t;
+    if (!plat::TryTextToTime(s, t)) throw plat::EConvertError("'" + s + "' is not a valid time");
+    return t;
+}
+
+plat::TDateTime TextToDateTime(const std::string& s) {
+    plat::TDateTime v;
+    if (!plat::TryTextToDateTime(s, v, true)) throw plat::EConvertError("'" + s + "' is not a valid date and time");
+    return v;
 }
 
 namespace {
-
-// Numbers separated by the given separator; false on anything else.
-bool SplitNumbers(const std::string& s, char sep, std::vector<int>& out) {
-    out.clear();
-    std::string cur;
-    for (char c : s + sep) {
-        if (c == sep) {
-            int v;
-            if (cur.empty() || cur.size() > 6 || !plat::TryStrToInt(cur, v)) return false;
-            out.push_back(v);
-            cur.clear();
-        } else if (c != ' ') {
-            cur += c;
-        }
-    }
-    return true;
-}
 
 std::string Trim(const std::string& s) {
     std::size_t b = s.find_first_not_of(" \t");
@@ -75,23 +68,6 @@ std::string Trim(const std::string& s) {
 }
 
 }  // namespace
-
-plat::TDateTime TextToDate(const std::string& s) {
-    std::vector<int> p;
-    plat::TDateTime d;
-    if (!SplitNumbers(Trim(s), '/', p) || p.size() != 3 || !plat::TryEncodeDate(p[2], p[0], p[1], d))
-        throw plat::EConvertError("'" + s + "' is not a valid date");
-    return d;
-}
-
-plat::TDateTime TextToTime(const std::string& s) {
-    std::vector<int> p;
-    plat::TDateTime t;
-    if (!SplitNumbers(Trim(s), ':', p) || p.size() < 2 || p.size() > 3 ||
-        !plat::TryEncodeTime(p[0], p[1], p.size() == 3 ? p[2] : 0, 0, t))
-        throw plat::EConvertError("'" + s + "' is not a valid time");
-    return t;
-}
 
 // ---- values ----------------------------------------------------------------
 
@@ -153,11 +129,8 @@ TValue TField::Convert(const TValue& v) const {
             if (t.empty()) return {};
             if (type_ == ftDate) d = TextToDate(t);
             else if (type_ == ftTime) d = TextToTime(t);
-            else if (type_ == ftDateTime) {
-                std::size_t sp = t.find(' ');
-                d = TextToDate(t.substr(0, sp));
-                if (sp != std::string::npos) d = plat::ComposeDateTime(d, TextToTime(t.substr(sp + 1)));
-            } else {
+            else if (type_ == ftDateTime) d = TextToDateTime(t);
+            else {
                 d = plat::StrToFloat(t);
             }
         }

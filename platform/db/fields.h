@@ -206,10 +206,13 @@ private:
 // A new field object of the kind that holds values of this type.
 std::unique_ptr<TField> CreateFieldOfType(TFieldType type);
 
-// Dates as shown and typed: "m/d/yyyy", times "hh:nn:ss".
+// Dates and times as shown and typed, by the regional settings
+// (plat::FormatSettings); a text that does not read raises EConvertError.
 std::string DateToText(plat::TDateTime d);
 std::string TimeToText(plat::TDateTime t);
 plat::TDateTime TextToDate(const std::string& s);
 plat::TDateTime TextToTime(const std::string& s);
+// A date with an optional time after it.
+plat::TDateTime TextToDateTime(const std::string& s);
 
 }  // namespace db

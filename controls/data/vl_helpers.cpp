@@ -1,0 +1,86 @@
+#include "controls/data/vl_helpers.h"
+
+#include "controls/data/vl_lookup.h"
+#include "engine/api/dbi_api.h"
+#include "platform/db/engine_driver.h"
+#include "platform/gui/dialog_service.h"
+#include "platform/gui/gui_types.h"
+#include "platform/win/message_queue.h"
+
+
+namespace vl {
+
+bool IsVlDataSet(db::TDataSet* dataSet) { return AsVlDataSet(dataSet) != nullptr; }
+
+TvlOnFilterOptions GetFilterOptions(db::TDataSet* dataSet) {
+    IvlDataSet* vl = AsVlDataSet(dataSet);
+    return vl ? vl->OnFilterOptions() : 0;
+}
+
+void SetFilterEnabled(db::TDataSet* dataSet, bool enabled) {
+    IvlDataSet* vl = AsVlDataSet(dataSet);
+    if (!vl) return;
+    TvlOnFilterOptions o = vl->OnFilterOptions();
+    vl->SetOnFilterOptions(enabled ? (o | ofoEnabled) : (o & ~ofoEnabled));
+}
+
+bool CheckFilterEscape(db::TDataSet* dataSet) {
+    // A poll for keyboard messages has the GUI queue its pending key input
+    // without dispatching it. Only an Escape press that is the first key
+    // press waiting is taken: any other key stays where it is, with the
+    // characters it will type.
+    plat::MSG msg;
+    if (!plat::PeekMessage(msg, 0, gui::WM_KEYDOWN, gui::WM_KEYDOWN, plat::PM_NOREMOVE)) return false;
+    if (msg.wParam != gui::VK_ESCAPE) return false;
+    plat::PeekMessage(msg, msg.hwnd, gui::WM_KEYDOWN, gui::WM_KEYDOWN, plat::PM_REMOVE);
+    SetFilterEnabled(dataSet, false);
+    return true;
+}
+
+bool CreateAnswerTable(db::TDataSet* query, std::uint32_t, const std::string& answerName) {
+    if (answerName.empty() || !query) return false;
+    std::string name = answerName;
+    try {
+        if (name.size() > 1 && name[0] == ':') {
+            const std::size_t end = name.find(':', 1);
+            const std::string alias = name.substr(1, end == std::string::npos ? std::string::npos : end - 1);
+            const std::string table = end == std::string::npos ? std::string() : name.substr(end + 1);
+            std::string path = GetAliasPath(alias);
+            if (path.empty()) {
+                gui::MessageDlg("Invalid Alias in QBE", gui::mtError, gui::Buttons({gui::mbOK}));
+                return false;
+            }
+            if (path.back() != '/' && (table.empty() || table[0] != '/')) path += '/';
+            name = path + table;
+        }
+        const qv::DBIResult rc = qv::DbiMakePermanent(query->Handle(), name.c_str(), true);
+        if (rc != 0) {
+            char text[512] = {};
+            qv::DbiGetErrorString(rc, text);
+            gui::MessageDlg(std::string(text) + " (" + name + ")", gui::mtError, gui::Buttons({gui::mbOK}));
+            return false;
+        }
+        return qv::DbiSaveChanges(query->Handle()) == 0;
+    } catch (const std::exception&) {
+        gui::MessageDlg("Unable to create answer table " + name, gui::mtWarning, gui::Buttons({gui::mbOK}));
+        return false;
+    }
+}
+
+int CompareBookmarksOf(db::TDataSet* dataSet, const std::string& bookmark1, const std::string& bookmark2) {
+    if (!dataSet || dataSet->Handle() == 0) return 0;
+    std::int16_t result = 0;
+    db::Check(qv::DbiCompareBookMarks(dataSet->Handle(), bookmark1.data(), bookmark2.data(), result));
+    return result;
+}
+
+std::string LinesToPChar(const plat::StringList& lines, const std::string& separator) {
+    std::string out;
+    for (int i = 0; i < lines.Count(); ++i) {
+        if (i > 0) out += separator;
+        out += lines[i];
+    }
+    return out;
+}
+
+}  // namespace vl

@@ -1,0 +1,269 @@
+#include "controls/data/vl_locate.h"
+
+#include "controls/data/text_utils.h"
+#include "controls/data/vl_table.h"
+#include "engine/api/dbi_api.h"
+#include "platform/core/codepage.h"
+#include "platform/core/datetime.h"
+#include "platform/core/format.h"
+#include "platform/db/fields.h"
+#include "platform/db/tables.h"
+#include "platform/gui/dialog_service.h"
+#include "platform/gui/forms.h"
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace vl {
+
+namespace {
+
+constexpr double kMsPerDay = 86400000.0;
+constexpr std::int64_t kMaxBlobText = 32767;
+
+template <typename T> T Get(const std::uint8_t* p) {
+    T v;
+    std::memcpy(&v, p, sizeof v);
+    return v;
+}
+
+void Warn(const std::string& text) { gui::MessageDlg(text, gui::mtWarning, gui::Buttons({gui::mbOK})); }
+
+// The field of the record in `rec` as text, by type; a blank field is "".
+std::string BufferFieldText(std::uint32_t cursor, const db::TField* field, const std::uint8_t* rec) {
+    std::uint8_t v[512] = {};
+    bool blank = true;
+    if (qv::DbiGetField(cursor, static_cast<std::uint16_t>(field->FieldNo()), rec, v, &blank) != 0 || blank)
+        return {};
+    switch (field->DataType()) {
+    case db::ftString:
+        return std::string(reinterpret_cast<const char*>(v), strnlen(reinterpret_cast<const char*>(v), sizeof v - 1));
+    case db::ftSmallint: return plat::IntToStr(Get<std::int16_t>(v));
+    case db::ftWord: return plat::IntToStr(Get<std::uint16_t>(v));
+    case db::ftInteger:
+    case db::ftAutoInc: return plat::IntToStr(Get<std::int32_t>(v));
+    case db::ftBoolean: return Get<std::uint16_t>(v) != 0 ? "True" : "False";
+    case db::ftFloat:
+    case db::ftCurrency: return plat::FloatToStr(Get<double>(v));
+    case db::ftDate: return db::DateToText(static_cast<double>(Get<std::int32_t>(v) - plat::DateDelta));
+    case db::ftTime: return db::TimeToText(Get<std::uint32_t>(v) / kMsPerDay);
+    case db::ftDateTime: {
+        const double d = Get<double>(v) / kMsPerDay - plat::DateDelta;
+        const double frac = std::fabs(d - std::trunc(d));
+        return frac == 0 ? db::DateToText(d) : db::DateToText(d) + " " + db::TimeToText(frac);
+    }
+    default: return {};
+    }
+}
+
+double BufferFieldFloat(std::uint32_t cursor, const db::TField* field, const std::uint8_t* rec, bool& blank) {
+    std::uint8_t v[64] = {};
+    blank = true;
+    if (qv::DbiGetField(cursor, static_cast<std::uint16_t>(field->FieldNo()), rec, v, &blank) != 0) blank = true;
+    return blank ? 0.0 : Get<double>(v);
+}
+
+// The hour-glass for the length of a scan; the cursor before it comes back.
+class HourGlass {
+public:
+    HourGlass() {
+        if (!gui::Screen) return;
+        saved_ = gui::Screen->Cursor();
+        gui::Screen->SetCursor(gui::crHourGlass);
+    }
+    ~HourGlass() {
+        if (gui::Screen) gui::Screen->SetCursor(saved_);
+    }
+
+private:
+    gui::TCursor saved_ = gui::crDefault;
+};
+
+bool IsFloatKind(db::TFieldType t) { return t == db::ftFloat || t == db::ftCurrency || t == db::ftBCD; }
+
+// The field can be read from the engine's record buffer: a stored field
+// whose bytes this reader knows (packed decimals go through the dataset).
+bool ReadableFromBuffer(db::TDataSet* ds, const db::TField* field) {
+    return ds->Handle() != 0 && field->FieldKind == db::fkData && field->DataType() != db::ftBCD &&
+           field->FieldNo() > 0;
+}
+
+class Search {
+public:
+    Search(db::TDataSet* ds, db::TField* field, std::string value, TvlLocateMatchType type, bool cs)
+        : ds_(ds), field_(field), value_(std::move(value)), type_(type), cs_(cs) {
+        numeric_ = type_ == mtExactMatch && IsFloatKind(field_->DataType()) && !value_.empty() &&
+                   IsFloatText(value_);
+        if (numeric_) number_ = plat::StrToFloat(value_);
+    }
+
+    // The dataset's current record (fields as the dataset shows them).
+    bool CurrentMatches() const {
+        if (numeric_) return !field_->IsNull() && field_->AsFloat() == number_;
+        if (field_->DataType() == db::ftMemo) return MatchFieldText(field_->AsString(), value_, type_, cs_);
+        return MatchFieldText(field_->Text(), value_, type_, cs_);
+    }
+
+    bool Run(bool fromBeginning, bool sorted) {
+        HourGlass wait;
+        if (ReadableFromBuffer(ds_, field_)) return ScanCursor(fromBeginning, sorted);
+        return ScanDataSet(fromBeginning, sorted);
+    }
+
+private:
+    bool BufferMatches(const std::uint8_t* rec) const {
+        const std::uint32_t cur = ds_->Handle();
+        if (numeric_) {
+            bool blank = true;
+            double d = BufferFieldFloat(cur, field_, rec, blank);
+            return !blank && d == number_;
+        }
+        if (field_->DataType() == db::ftMemo) return MatchBlobText(field_, value_, type_, cs_);
+        return MatchFieldText(BufferFieldText(cur, field_, rec), value_, type_, cs_);
+    }
+
+    bool ScanCursor(bool fromBeginning, bool sorted) {
+        ++LocateCounters().cursorScans;
+        const std::uint32_t cur = ds_->Handle();
+        std::vector<std::uint8_t> rec(ds_->RecordSize() + 1, 0);
+        if (fromBeginning) qv::DbiSetToBegin(cur);
+        while (qv::DbiGetNextRecord(cur, 0, rec.data(), nullptr) == 0) {
+            if (BufferMatches(rec.data())) {
+                ds_->ShowCursorRecord();
+                return true;
+            }
+            if (sorted) break;
+        }
+        ds_->UpdateCursorPos();  // the dataset never moved: only its cursor goes back
+        return false;
+    }
+
+    bool ScanDataSet(bool fromBeginning, bool sorted) {
+        ++LocateCounters().datasetScans;
+        const db::TBookmark start = ds_->GetBookmark();
+        ds_->DisableControls();
+        bool found = false;
+        try {
+            if (fromBeginning) {
+                ds_->First();
+                found = !ds_->Eof() && CurrentMatches();
+            }
+            while (!found && !ds_->Eof()) {
+                ds_->Next();
+                if (ds_->Eof()) break;
+                found = CurrentMatches();
+                if (!found && sorted) break;
+            }
+            if (!found && !start.empty()) ds_->GotoBookmark(start);
+        } catch (...) {
+            ds_->EnableControls();
+            throw;
+        }
+        ds_->EnableControls();
+        return found;
+    }
+
+    db::TDataSet* ds_;
+    db::TField* field_;
+    std::string value_;
+    TvlLocateMatchType type_;
+    bool cs_;
+    bool numeric_ = false;
+    double number_ = 0;
+};
+
+// The index the table searches with, when its first field is the search
+// field; nullptr otherwise.
+const db::TIndexDef* LeadingIndexOn(db::TTable* table, const db::TField* field) {
+    if (table->IndexFieldCount() == 0 || table->IndexFields(0) != field) return nullptr;
+    if (!table->IndexFieldNames().empty()) return table->IndexDefs().FindIndexForFields(table->IndexFieldNames());
+    return table->IndexDefs().FindIndex(table->IndexName());
+}
+
+}  // namespace
+
+TvlLocateCounters& LocateCounters() {
+    static TvlLocateCounters counters;
+    return counters;
+}
+
+bool MatchFieldText(std::string fieldText, const std::string& value, TvlLocateMatchType matchType,
+                    bool caseSensitive) {
+    if (!caseSensitive) fieldText = plat::AnsiUpperCase(fieldText);
+    switch (matchType) {
+    case mtExactMatch: return fieldText == value;
+    case mtPartialMatchStart: return fieldText.compare(0, value.size(), value) == 0 && fieldText.size() >= value.size();
+    case mtPartialMatchAny: return fieldText.find(value) != std::string::npos;
+    }
+    return false;
+}
+
+bool MatchBlobText(db::TField* field, const std::string& value, TvlLocateMatchType matchType, bool caseSensitive) {
+    TvlMemoStream stream(field, true);
+    if (!stream.Opened()) {
+        gui::MessageDlg("Fail to create blob", gui::mtInformation, gui::Buttons({gui::mbOK}));
+        return false;
+    }
+    std::string text(static_cast<std::size_t>(kMaxBlobText), '\0');
+    const std::int64_t got = stream.Read(text.data(), kMaxBlobText);
+    text.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
+    text.resize(strnlen(text.c_str(), text.size()));  // a zero-terminated text
+    return MatchFieldText(std::move(text), value, matchType, caseSensitive);
+}
+
+bool LocateFieldValue(bool fromBeginning, db::TDataSet* dataSet, const std::string& fieldName,
+                      const std::string& value, TvlLocateMatchType matchType, bool caseSensitive) {
+    if (!dataSet || !dataSet->Active()) return false;
+    dataSet->CheckBrowseMode();
+    db::TField* field = dataSet->FindField(fieldName);
+    if (!field) {
+        Warn("Field " + fieldName + " not found.");
+        return false;
+    }
+    dataSet->UpdateCursorPos();
+    const std::string wanted = caseSensitive ? value : plat::AnsiUpperCase(value);
+    Search search(dataSet, field, wanted, matchType, caseSensitive);
+
+    bool sorted = false;
+    auto* table = dynamic_cast<db::TTable*>(dataSet);
+    auto* vlTable = dynamic_cast<TvlTable*>(dataSet);
+    const bool queryTable = vlTable && vlTable->Query().Count() > 0;
+    if (table && !field->IsBlob() && !queryTable) {
+        if (const db::TIndexDef* index = LeadingIndexOn(table, field)) {
+            const bool indexCase = (index->Options & db::ixCaseInsensitive) == 0;
+            const bool isString = field->DataType() == db::ftString;
+            const bool caseFits = !isString || indexCase == caseSensitive;
+            if (matchType == mtExactMatch && field->DataType() != db::ftBoolean && caseFits &&
+                (fromBeginning || !search.CurrentMatches())) {
+                ++LocateCounters().indexSearches;
+                return table->FindKey({db::TValue(value)});
+            }
+            if (matchType == mtPartialMatchStart && isString && caseFits) {
+                if (fromBeginning || !search.CurrentMatches()) {
+                    ++LocateCounters().indexSearches;
+                    const db::TBookmark start = table->GetBookmark();
+                    table->FindNearest({db::TValue(value)});
+                    if (!table->Eof() && search.CurrentMatches()) return true;
+                    // The nearest record is no match: the search leaves no trace.
+                    if (!start.empty()) table->GotoBookmark(start);
+                    return false;
+                }
+                sorted = true;
+            }
+        }
+    }
+    return search.Run(fromBeginning, sorted);
+}
+
+bool LocateIfDifferent(db::TDataSet* dataSet, const std::string& value, const std::string& fieldName,
+                       TvlLocateMatchType matchType, bool caseSensitive) {
+    if (!dataSet || !dataSet->Active()) return false;
+    if (db::TField* field = dataSet->FindField(fieldName)) {
+        const std::string text = field->Text();
+        if (caseSensitive ? text == value : plat::AnsiUpperCase(text) == plat::AnsiUpperCase(value)) return true;
+    }
+    return LocateFieldValue(true, dataSet, fieldName, value, matchType, caseSensitive);
+}
+
+}  // namespace vl
