@@ -9,6 +9,7 @@
 
 #include <QBuffer>
 #include <QFileInfo>
+#include <QFontDatabase>
 #include <QFontMetrics>
 #include <QGlyphRun>
 #include <QRawFont>
@@ -92,6 +93,10 @@ QColor ToQColor(TColor color) {
 TColor FromQColor(const QColor& c) { return RGB(c.red(), c.green(), c.blue()); }
 
 std::string MapFontName(const std::string& windowsName) { return plat::InstalledFontFamily(windowsName); }
+
+bool IsScalableFont(const TFont& font) {
+    return QFontDatabase::isSmoothlyScalable(ToQString(MapFontName(font.Name())));
+}
 
 QFont ToQFont(const TFont& font) {
     QFont f(ToQString(MapFontName(font.Name())));

@@ -33,6 +33,9 @@ TColor GetNearestColor(TColor color);
 // The installed family that stands in for a Windows font name ("Arial" ->
 // "Liberation Sans"); unknown names are returned unchanged.
 std::string MapFontName(const std::string& windowsName);
+class TFont;
+// Whether the font's family scales to any size (an outline font).
+bool IsScalableFont(const TFont& font);
 
 // --- fonts, pens, brushes -----------------------------------------------------
 using TFontStyles = unsigned;

@@ -1,0 +1,77 @@
+// The edit control under its formatting bar, as a user sees it:
+//   rtf_component_demo [--file DOC.rtf] [--screenshot OUT.png]
+// Without --file the help project text of the corpus is shown.
+#include <cstring>
+#include <string>
+
+#include "platform/gui/forms.h"
+#include "platform/gui/gui_test_harness.h"
+#include "richtext/controls/rtf_edit.h"
+#include "richtext/controls/status_bar.h"
+#include "richtext/controls/tool_bar.h"
+
+using namespace gui;
+
+int main(int argc, char** argv) {
+    InitApplication(argc, argv);
+    std::string screenshot;
+    std::string file = std::string(TAVRIN_CORPUS_DIR) + "/hpj/ddablib-dropfiles/PJDropFiles.rtf";
+    for (int i = 1; i + 1 < argc; ++i) {
+        if (std::strcmp(argv[i], "--screenshot") == 0) screenshot = argv[i + 1];
+        if (std::strcmp(argv[i], "--file") == 0) file = argv[i + 1];
+    }
+    Application->SetTitle("Rich-text editor");
+    auto* form = new TForm(Application);
+    form->SetCaption("Rich-text editor - " + file.substr(file.find_last_of('/') + 1));
+    form->SetBounds(100, 100, 720, 520);
+    form->Position = poScreenCenter;
+
+    auto* bar = new richtext::TJDToolBar(form);
+    bar->SetParent(form);
+    bar->SetAlign(alTop);
+    bar->SetShowHint(true);
+    bar->Setsel_ListBoxes(richtext::JDSet({richtext::SelFontName, richtext::SelFontSize, richtext::SelFontColor}));
+    bar->Setsel_StatusIcons(richtext::JDSet({richtext::SelNormal, richtext::SelBold, richtext::SelItalic,
+                                             richtext::SelUnder, richtext::SelLeft, richtext::SelCenter,
+                                             richtext::SelBlock, richtext::SelRight}));
+    bar->Setsel_EditIcons(richtext::JDSet({richtext::SelCut, richtext::SelCopy, richtext::SelPaste,
+                                           richtext::SelFind, richtext::SelReplace}));
+
+    auto* status = new richtext::TJDStatusBarBasic(form);
+    status->SetParent(form);
+    status->SetAlign(alBottom);
+    status->SetSizeGrip(true);
+    status->Items().Add("@$60stStatus=Ready");
+    status->Items().Add("40stInsert=INS");
+    status->Items().Add("stFileName=" + file.substr(file.find_last_of('/') + 1));
+    status->SetAutoGauge(true, 100);
+    status->SetGaugeValue(40);
+
+    auto* edit = new richtext::TJDCustomRtfEdit(form);
+    edit->SetParent(form);
+    edit->SetAlign(alClient);
+    edit->SetScrollBars(ssBoth);
+    edit->SetWordWrap(true);
+    try {
+        edit->Engine().LoadFromFile(file);
+    } catch (const std::exception& e) {
+        edit->SetText(std::string("Cannot open ") + file + ": " + e.what());
+    }
+    edit->ReformatAll();
+    edit->SetCPPosition(0);
+    bar->AttachEditor(edit);
+    bar->ShowFontAttributes(edit->SyncedFont(), clWhite, false);
+
+    Application->CreateForm(form);
+    form->Show();
+    edit->SetFocus();
+    if (!screenshot.empty()) {
+        guitest::ProcessEvents(300);
+        bool ok = guitest::SaveGrab(form, screenshot);
+        DoneApplication();
+        return ok ? 0 : 1;
+    }
+    Application->Run();
+    DoneApplication();
+    return 0;
+}
