@@ -21,6 +21,8 @@ unsigned char OemToAnsiChar(unsigned char c);
 unsigned char AnsiToOemChar(unsigned char c);
 
 // --- strings ---------------------------------------------------------------
+// Appends the UTF-8 bytes of one code point.
+void AppendUtf8(std::string& out, char32_t cp);
 std::string AnsiToUtf8(std::string_view ansi);
 // Characters without a Windows-1252 byte become `fallback`; malformed UTF-8
 // sequences count as one unknown character each.

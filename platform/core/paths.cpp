@@ -128,24 +128,6 @@ int HexValue(char c) {
     return -1;
 }
 
-void AppendUtf8(std::string& out, unsigned long cp) {
-    if (cp < 0x80) {
-        out += static_cast<char>(cp);
-    } else if (cp < 0x800) {
-        out += static_cast<char>(0xC0 | (cp >> 6));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += static_cast<char>(0xE0 | (cp >> 12));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (cp >> 18));
-        out += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (cp & 0x3F));
-    }
-}
-
 // An escape of SystemText at `i` ("<U+XXXX>" or "<xHH>"): appends the native
 // bytes it stands for and returns its length, or 0 when there is none.
 std::size_t DecodeEscape(std::string_view s, std::size_t i, std::string& out) {
@@ -168,7 +150,7 @@ std::size_t DecodeEscape(std::string_view s, std::size_t i, std::string& out) {
         // Only what SystemText writes this way: never a separator, a dot or
         // any other character that has a byte of its own.
         if (v != '<' && UnicodeToAnsiChar(static_cast<char32_t>(v)) >= 0) return 0;
-        AppendUtf8(out, v);
+        AppendUtf8(out, static_cast<char32_t>(v));
     } else if (!body.empty() && (body[0] == 'x' || body[0] == 'X')) {
         if (!hexRun(body.substr(1), 2, 2) || v < 0x80) return 0;
         out += static_cast<char>(v);
