@@ -11,6 +11,7 @@
 #include "platform/gui/dialog_service.h"
 #include "platform/gui/forms.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -123,17 +124,33 @@ private:
         return MatchFieldText(BufferFieldText(cur, field_, rec), value_, type_, cs_);
     }
 
+    // Records come from the engine a block at a time: one call per block
+    // instead of one per record, and the engine reads ahead for the block.
     bool ScanCursor(bool fromBeginning, bool sorted) {
         ++LocateCounters().cursorScans;
         const std::uint32_t cur = ds_->Handle();
-        std::vector<std::uint8_t> rec(ds_->RecordSize() + 1, 0);
+        const std::size_t size = std::max<std::size_t>(1, ds_->RecordSize());
+        // A sorted scan stops at its first record, and a memo is read from the
+        // cursor's own record: no block for them.
+        const std::uint32_t block =
+            sorted || field_->DataType() == db::ftMemo ? 1u : static_cast<std::uint32_t>(std::clamp<std::size_t>(0xFFFF / size, 1, std::max<std::uint32_t>(1, LocateBlockRecords())));
+        std::vector<std::uint8_t> recs(size * block + 1, 0);
         if (fromBeginning) qv::DbiSetToBegin(cur);
-        while (qv::DbiGetNextRecord(cur, 0, rec.data(), nullptr) == 0) {
-            if (BufferMatches(rec.data())) {
-                ds_->ShowCursorRecord();
-                return true;
+        for (;;) {
+            std::uint32_t got = block;
+            const auto rc = qv::DbiReadBlock(cur, got, recs.data());
+            for (std::uint32_t i = 0; i < got; ++i) {
+                if (BufferMatches(recs.data() + i * size)) {
+                    // The cursor stands on the block's last record read, or past
+                    // the end when the block met it: back to the hit.
+                    for (std::uint32_t back = got - 1 - i + (rc != 0 ? 1 : 0); back > 0; --back)
+                        if (qv::DbiGetPriorRecord(cur, 0, nullptr, nullptr) != 0) break;
+                    ds_->ShowCursorRecord();
+                    return true;
+                }
+                if (sorted) break;
             }
-            if (sorted) break;
+            if (rc != 0 || got < block || sorted) break;
         }
         ds_->UpdateCursorPos();  // the dataset never moved: only its cursor goes back
         return false;
@@ -182,6 +199,11 @@ const db::TIndexDef* LeadingIndexOn(db::TTable* table, const db::TField* field) 
 }
 
 }  // namespace
+
+std::uint32_t& LocateBlockRecords() {
+    static std::uint32_t records = 512;
+    return records;
+}
 
 TvlLocateCounters& LocateCounters() {
     static TvlLocateCounters counters;

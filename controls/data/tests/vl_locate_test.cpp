@@ -116,15 +116,39 @@ TEST_F(LocateTest, FindsByEveryKindOfField) {
         {"Twice", "1", mtPartialMatchStart, false, false, 10, 0},
         {"Twice", "1", mtPartialMatchStart, false, true, 9, 5},
     };
-    for (auto& c : cases) {
-        GoTo(c.start);
-        bool found = LocateFieldValue(c.first, table.get(), c.field, c.value, c.type, c.cs);
-        SCOPED_TRACE(std::string(c.field) + " '" + c.value + "' from " + std::to_string(c.start));
-        EXPECT_EQ(found, c.row != 0);
-        EXPECT_EQ(Current(), c.row != 0 ? c.row : c.start);
-        EXPECT_FALSE(table->ControlsDisabled());
+    // Hits at the start, middle and end of an engine read, and in a read
+    // that did or did not meet the end of the table.
+    const std::uint32_t saved = LocateBlockRecords();
+    for (std::uint32_t block : {512u, 3u, 1u}) {
+        LocateBlockRecords() = block;
+        for (auto& c : cases) {
+            GoTo(c.start);
+            bool found = LocateFieldValue(c.first, table.get(), c.field, c.value, c.type, c.cs);
+            SCOPED_TRACE(std::string(c.field) + " '" + c.value + "' from " + std::to_string(c.start) + ", block " +
+                         std::to_string(block));
+            EXPECT_EQ(found, c.row != 0);
+            EXPECT_EQ(Current(), c.row != 0 ? c.row : c.start);
+            EXPECT_FALSE(table->ControlsDisabled());
+        }
     }
+    LocateBlockRecords() = saved;
     EXPECT_TRUE(dialogs.Requests().empty());
+}
+
+TEST_F(LocateTest, SuccessiveSearchesWalkEveryHitAcrossEngineReads) {
+    const std::uint32_t saved = LocateBlockRecords();
+    LocateBlockRecords() = 4;
+    // "e" anywhere, case-insensitive: beta, delta, Epsilon, zeta, Eta, theta.
+    std::vector<int> hits;
+    GoTo(1);
+    bool found = LocateFieldValue(true, table.get(), "Name", "E", mtPartialMatchAny, false);
+    while (found) {
+        hits.push_back(Current());
+        found = LocateFieldValue(false, table.get(), "Name", "E", mtPartialMatchAny, false);
+    }
+    LocateBlockRecords() = saved;
+    EXPECT_EQ(hits, (std::vector<int>{2, 4, 5, 6, 7, 8}));
+    EXPECT_EQ(Current(), 8);
 }
 
 TEST_F(LocateTest, ScansTheCursorForStoredFieldsAndTheDatasetForCalculatedOnes) {
