@@ -7,6 +7,8 @@
 #include "platform/gui/gui_types.h"
 #include "platform/win/message_queue.h"
 
+#include <cctype>
+
 
 namespace vl {
 
@@ -37,7 +39,13 @@ bool CheckFilterEscape(db::TDataSet* dataSet) {
     return true;
 }
 
-bool CreateAnswerTable(db::TDataSet* query, std::uint32_t, const std::string& answerName) {
+// The lower-case drive letter of "X:..." names; 0 for others.
+char DriveLetterOf(const std::string& name) {
+    if (name.size() < 2 || name[1] != ':' || !std::isalpha(static_cast<unsigned char>(name[0]))) return 0;
+    return static_cast<char>(std::tolower(static_cast<unsigned char>(name[0])));
+}
+
+bool CreateAnswerTable(db::TDataSet* query, std::uint32_t databaseHandle, const std::string& answerName) {
     if (answerName.empty() || !query) return false;
     std::string name = answerName;
     try {
@@ -50,16 +58,31 @@ bool CreateAnswerTable(db::TDataSet* query, std::uint32_t, const std::string& an
                 gui::MessageDlg("Invalid Alias in QBE", gui::mtError, gui::Buttons({gui::mbOK}));
                 return false;
             }
-            if (path.back() != '/' && (table.empty() || table[0] != '/')) path += '/';
+            if (path.back() != '/' && path.back() != '\\' && (table.empty() || (table[0] != '/' && table[0] != '\\')))
+                path += '/';
             name = path + table;
         }
-        const qv::DBIResult rc = qv::DbiMakePermanent(query->Handle(), name.c_str(), true);
-        if (rc != 0) {
+        auto engineError = [&](qv::DBIResult rc) {
             char text[512] = {};
             qv::DbiGetErrorString(rc, text);
             gui::MessageDlg(std::string(text) + " (" + name + ")", gui::mtError, gui::Buttons({gui::mbOK}));
             return false;
+        };
+        const char drive = DriveLetterOf(name);
+        if (drive != 0 && drive != DriveLetterOf(db::Session().PrivateDir)) {
+            // An answer on another drive cannot be renamed into place: its
+            // records are copied into a new table there. The copy is asked
+            // for before a table of that name is deleted, so an old answer
+            // is not lost when the engine cannot copy (this one has no batch
+            // move and says so).
+            qv::DbiSetToBegin(query->Handle());
+            if (const qv::DBIResult rc = qv::DbiBatchMove(); rc != 0) return engineError(rc);
+            const qv::DBIResult gone = qv::DbiDeleteTable(databaseHandle, name.c_str(), "PARADOX");
+            if (gone != 0 && gone != qv::kDbiErrNoSuchTable) return engineError(gone);
+            return true;
         }
+        if (const qv::DBIResult rc = qv::DbiMakePermanent(query->Handle(), name.c_str(), true); rc != 0)
+            return engineError(rc);
         return qv::DbiSaveChanges(query->Handle()) == 0;
     } catch (const std::exception&) {
         gui::MessageDlg("Unable to create answer table " + name, gui::mtWarning, gui::Buttons({gui::mbOK}));
