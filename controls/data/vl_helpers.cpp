@@ -3,6 +3,7 @@
 #include "controls/data/vl_lookup.h"
 #include "engine/api/dbi_api.h"
 #include "platform/db/engine_driver.h"
+#include "platform/gui/control_widget.h"
 #include "platform/gui/dialog_service.h"
 #include "platform/gui/gui_types.h"
 #include "platform/win/message_queue.h"
@@ -95,6 +96,27 @@ int CompareBookmarksOf(db::TDataSet* dataSet, const std::string& bookmark1, cons
     std::int16_t result = 0;
     db::Check(qv::DbiCompareBookMarks(dataSet->Handle(), bookmark1.data(), bookmark2.data(), result));
     return result;
+}
+
+bool ClassChainHasName(const plat::TObject* object, const std::string& name) {
+    return object && object->InheritsFrom(name);
+}
+
+void PostKeyStroke(plat::HWND window, unsigned key, unsigned shiftKey) {
+    gui::InputState& state = gui::CurrentInputState();
+    const gui::InputState saved = state;
+    Qt::KeyboardModifiers held = Qt::NoModifier;
+    if (shiftKey == gui::VK_SHIFT) held = Qt::ShiftModifier;
+    else if (shiftKey == gui::VK_CONTROL) held = Qt::ControlModifier;
+    else if (shiftKey == gui::VK_MENU) held = Qt::AltModifier;
+    state.modifiers |= held;
+    // The key data carries Alt itself: the state is restored before the
+    // window reads the keys.
+    plat::LPARAM data = 1;
+    if (held == Qt::AltModifier) data |= plat::LPARAM(1) << 29;
+    plat::PostMessage(window, gui::WM_KEYDOWN, key, data);
+    plat::PostMessage(window, gui::WM_KEYUP, key, data | (plat::LPARAM(3) << 30));
+    state = saved;
 }
 
 std::string LinesToPChar(const plat::StringList& lines, const std::string& separator) {
