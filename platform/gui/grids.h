@@ -89,6 +89,9 @@ public:
     void SetColWidths(int col, int w);
     int RowHeights(int row) const;
     void SetRowHeights(int row, int h);
+    // Whether Tab stops on the column (every column does until told).
+    bool TabStops(int col) const;
+    void SetTabStops(int col, bool stop);
     int GridLineWidth() const { return gridLineWidth_; }
     void SetGridLineWidth(int w);
     TGridOptions Options() const { return options_; }
@@ -197,6 +200,7 @@ private:
 
     std::vector<int> colWidths_;
     std::vector<int> rowHeights_;
+    std::vector<char> tabStops_;  // one per column
     int fixedCols_ = 1, fixedRows_ = 1;
     int defaultColWidth_ = 64, defaultRowHeight_ = 24;
     int gridLineWidth_ = 1;
