@@ -155,7 +155,13 @@ void TCustomGrid::SetOptions(TGridOptions o) {
 }
 
 void TCustomGrid::SetScrollBars(TScrollStyle s) {
+    const bool hadVert = scrollBars_ == ssVertical || scrollBars_ == ssBoth;
+    const bool hadHorz = scrollBars_ == ssHorizontal || scrollBars_ == ssBoth;
     scrollBars_ = s;
+    // A bar the style drops goes; a bar the style never had is left to the
+    // descendant that keeps it.
+    if (hadVert && s != ssVertical && s != ssBoth) SetScrollBarRange(this, SB_VERT, 0, 0);
+    if (hadHorz && s != ssHorizontal && s != ssBoth) SetScrollBarRange(this, SB_HORZ, 0, 0);
     UpdateScrollBars();
 }
 
@@ -369,16 +375,17 @@ void TCustomGrid::UpdateScrollBars() {
     bool vert = scrollBars_ == ssVertical || scrollBars_ == ssBoth;
     bool horz = scrollBars_ == ssHorizontal || scrollBars_ == ssBoth;
     int maxTop = MaxTopRow(), maxLeft = MaxLeftCol();
+    // Only the bars of the style are the grid's own.
     if (vert && maxTop > fixedRows_) {
         SetScrollBarRange(this, SB_VERT, fixedRows_, maxTop);
         SetScrollPos(SB_VERT, topLeft_.Y);
-    } else {
+    } else if (vert) {
         SetScrollBarRange(this, SB_VERT, 0, 0);
     }
     if (horz && maxLeft > fixedCols_) {
         SetScrollBarRange(this, SB_HORZ, fixedCols_, maxLeft);
         SetScrollPos(SB_HORZ, topLeft_.X);
-    } else {
+    } else if (horz) {
         SetScrollBarRange(this, SB_HORZ, 0, 0);
     }
 }

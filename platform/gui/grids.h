@@ -44,6 +44,12 @@ constexpr TGridOptions goFixedVertLine = 1u << 0, goFixedHorzLine = 1u << 1, goV
 
 class TCustomGrid;
 
+// A grid asked for something it cannot hold (too many columns or rows).
+class EInvalidGridOperation : public plat::Exception {
+public:
+    using plat::Exception::Exception;
+};
+
 // The editor the grid puts over the current cell. Keys that move between
 // cells (arrows at the text's ends, Up, Down, page keys, Tab with goTabs,
 // Enter) go on to the grid; Esc undoes the typing in the cell.
