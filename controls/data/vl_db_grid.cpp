@@ -710,12 +710,9 @@ void TvlCustomDBGrid::UpdateScrollBar() {
     db::TDataSet* ds = dataLink_.DataSet();
     std::uint32_t count = 0, seqNo = 0;
     sequenceMode_ = false;
-    if (dynamic_cast<TvlTable*>(ds) && ds->Handle() != 0 && ds->Handle() != noSequenceCursor_) {
+    if (dynamic_cast<TvlTable*>(ds) && ds->Handle() != 0) {
         ds->UpdateCursorPos();
         sequenceMode_ = ReadSequence(count, seqNo);
-        // A cursor that cannot answer is not asked again (an engine that
-        // lacks the call says so each time).
-        if (!sequenceMode_) noSequenceCursor_ = ds->Handle();
     }
     int pos;
     if (sequenceMode_) {
@@ -731,7 +728,12 @@ void TvlCustomDBGrid::UpdateScrollBar() {
 
 bool TvlCustomDBGrid::ReadSequence(std::uint32_t& count, std::uint32_t& seqNo) {
     db::TDataSet* ds = dataLink_.DataSet();
-    return qv::DbiGetRecordCount(ds->Handle(), count) == 0 && qv::DbiGetSeqNo(ds->Handle(), seqNo) == 0;
+    // A cursor that could not answer is not asked again (an engine that
+    // lacks the call says so each time).
+    if (ds->Handle() == noSequenceCursor_) return false;
+    if (qv::DbiGetRecordCount(ds->Handle(), count) == 0 && qv::DbiGetSeqNo(ds->Handle(), seqNo) == 0) return true;
+    noSequenceCursor_ = ds->Handle();
+    return false;
 }
 
 bool TvlCustomDBGrid::MoveToSequence(std::uint32_t seqNo) {
