@@ -721,10 +721,13 @@ void TJDCustomRichText::DialogReplace(TObject* Sender) {
     PrepareFinder(*dialog);
     const bool down = dialog->Options & frDown;
     // The selection is replaced only when it is a match under the options set.
-    int selStart = 0, selLen = 0;
+    int selStart = GetCPPosition(), selLen = 0;
     bool replaced = false;
     int afterReplaced = GetCPPosition();
-    if (e.GetSelection(selStart, selLen) && selLen > 0) {
+    if (!e.GetSelection(selStart, selLen) || selLen <= 0) {
+        selStart = GetCPPosition();
+        selLen = 0;
+    } else {
         f.FinderMoveTo(selStart);
         if (f.Next(dialog->FindText) && f.FoundPosition() == selStart && f.FoundLength() == selLen) {
             if (!CanEdit()) return;

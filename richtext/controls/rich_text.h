@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "platform/core/streams.h"
 #include "platform/gui/common_dialogs.h"
 #include "platform/gui/scroll_controls.h"
 #include "platform/gui/std_controls.h"
@@ -133,6 +134,9 @@ public:
     virtual void AttachBars();
     virtual void LoadFromStream(std::istream& in);
     virtual void SaveToStream(std::ostream& out);
+    // The same over the platform's streams (fields, memory).
+    virtual void LoadFromStream(plat::Stream& in);
+    virtual void SaveToStream(plat::Stream& out);
     virtual void SaveSelectionToStream(std::ostream& out);
     // Raises ERichTextError (or the file error) on failure; the file name
     // becomes `name` only on success.

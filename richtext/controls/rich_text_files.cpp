@@ -26,6 +26,13 @@ void TJDCustomRichText::LoadFromStream(std::istream& in) {
 
 void TJDCustomRichText::SaveToStream(std::ostream& out) { Engine().SaveToStream(out); }
 
+void TJDCustomRichText::LoadFromStream(plat::Stream& in) {
+    Engine().LoadFromStream(in);
+    setMode_->Forget();
+}
+
+void TJDCustomRichText::SaveToStream(plat::Stream& out) { Engine().SaveToStream(out); }
+
 void TJDCustomRichText::SaveSelectionToStream(std::ostream& out) {
     if (setMode_->SelectionPresent || (Engine().HasSelection() && !Engine().SelectionEmpty()))
         Engine().SaveSelectionToStream(out);
