@@ -2,6 +2,7 @@
 
 #include "platform/core/codepage.h"
 #include "platform/core/exceptions.h"
+#include "platform/core/paths.h"
 #include "platform/core/streams.h"
 #include "platform/gdi/font_names.h"
 #include "platform/gui/metafile.h"
@@ -982,8 +983,12 @@ QImage ReadImage(const std::string& bytes, const char* format) {
     return img;
 }
 
+// Picture files are named as the design names them (drive letters, "\",
+// any letter case): the path layer finds the file they mean.
+QString PictureFilePath(const std::string& fileName) { return QString::fromStdString(plat::NativePath(fileName)); }
+
 std::string ReadFileBytes(const std::string& fileName) {
-    QFile f(ToQString(fileName));
+    QFile f(PictureFilePath(fileName));
     if (!f.open(QIODevice::ReadOnly)) throw plat::EFOpenError("Cannot open file \"" + fileName + "\"");
     QByteArray data = f.readAll();
     return std::string(data.constData(), static_cast<std::size_t>(data.size()));
@@ -1005,7 +1010,7 @@ void TGraphic::LoadFromFile(const std::string& fileName) {
 void TGraphic::SaveToFile(const std::string& fileName) const {
     plat::MemoryStream stream;
     SaveToStream(stream);
-    QFile f(ToQString(fileName));
+    QFile f(PictureFilePath(fileName));
     if (!f.open(QIODevice::WriteOnly)) throw plat::EFCreateError("Cannot create file \"" + fileName + "\"");
     std::string bytes = stream.DataString();
     if (f.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size()))

@@ -1,6 +1,7 @@
 // Colours, fonts, the canvas's drawing rules and raster operations, bitmaps
 // with masks and transparency, and loading pictures.
 #include "platform/core/exceptions.h"
+#include "platform/core/paths.h"
 #include "platform/core/streams.h"
 #include "platform/gdi/font_names.h"
 #include "platform/gui/forms.h"
@@ -637,6 +638,23 @@ TEST_F(Graphics, PictureLoadsCorpusBitmapAndReportsMissingFiles) {
     EXPECT_EQ(pic.Width(), 16);
     // Bitmap() replaces the icon by an empty bitmap.
     EXPECT_TRUE(pic.Bitmap().Empty());
+}
+
+// Projects name their pictures with drive letters, "\" and any letter case.
+TEST_F(Graphics, PicturesAreFoundByTheNamesDocumentsGiveThem) {
+    testsupport::TempDir dir;
+    std::filesystem::create_directories(dir / "Help" / "Pics");
+    plat::SetDriveRoot('q', dir.path().string());
+    TBitmap b;
+    Blank(b, 7, 4);
+    b.SaveToFile("Q:\\Help\\Pics\\Logo.bmp");
+    EXPECT_TRUE(std::filesystem::exists(dir / "Help" / "Pics" / "Logo.bmp"));
+    for (const char* name : {"Q:\\Help\\Pics\\Logo.bmp", "q:\\HELP\\pics\\LOGO.BMP", "Q:/help/pics/logo.bmp"}) {
+        TPicture pic;
+        pic.LoadFromFile(name);
+        EXPECT_EQ(pic.Width(), 7) << name;
+    }
+    plat::SetDriveRoot('q', "");
 }
 
 }  // namespace
