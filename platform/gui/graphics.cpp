@@ -259,8 +259,32 @@ void ForceOpaque(QImage& img, const QRect& area) {
 
 }  // namespace
 
+struct TCanvas::FontCache {
+    std::string name;
+    int height = 0;
+    TFontStyles style{};
+    TFontPitch pitch{};
+    QFont font;
+    QFontMetrics metrics{QFont()};
+};
+
 TCanvas::TCanvas() = default;
 TCanvas::~TCanvas() { Flush(); }
+
+const TCanvas::FontCache& TCanvas::QtFont() {
+    FontCache* c = fontCache_.get();
+    if (!c || c->height != font_.Height() || c->style != font_.Style() || c->pitch != font_.Pitch() ||
+        c->name != font_.Name()) {
+        if (!c) fontCache_ = std::make_unique<FontCache>(), c = fontCache_.get();
+        c->name = font_.Name();
+        c->height = font_.Height();
+        c->style = font_.Style();
+        c->pitch = font_.Pitch();
+        c->font = ToQFont(font_);
+        c->metrics = QFontMetrics(c->font);
+    }
+    return *c;
+}
 
 void TCanvas::Bind(QImage* image, TPoint origin, TRect clip) {
     Flush();
@@ -354,7 +378,7 @@ void TCanvas::ApplyBrush() {
 
 void TCanvas::ApplyFont() {
     QPainter* p = device_ ? device_ : painter_.get();
-    p->setFont(ToQFont(font_));
+    p->setFont(QtFont().font);
     p->setPen(ToQColor(font_.Color()));
 }
 
@@ -518,8 +542,8 @@ void TCanvas::TextRect(const TRect& r, int x, int y, const std::string& text) {
 }
 
 void TCanvas::GetTextMetrics(TTextMetric& tm) {
-    QFont f = ToQFont(font_);
-    QFontMetrics fm(f);
+    const QFont& f = QtFont().font;
+    const QFontMetrics& fm = QtFont().metrics;
     tm = TTextMetric{};
     tm.tmAscent = fm.ascent();
     tm.tmDescent = fm.descent();
@@ -536,7 +560,7 @@ void TCanvas::GetTextMetrics(TTextMetric& tm) {
 }
 
 void TCanvas::GetCharWidths(unsigned char first, unsigned char last, int* widths) {
-    QFontMetrics fm(ToQFont(font_));
+    const QFontMetrics& fm = QtFont().metrics;
     for (int c = first; c <= last; ++c)
         widths[c - first] = fm.horizontalAdvance(FontChar(font_.Name(), static_cast<unsigned char>(c)));
 }
@@ -673,7 +697,7 @@ std::uint64_t TCanvas::TextMeasurements() { return g_textMeasurements; }
 
 TPoint TCanvas::TextExtent(const std::string& text) {
     ++g_textMeasurements;
-    QFontMetrics fm(ToQFont(font_));
+    const QFontMetrics& fm = QtFont().metrics;
     return {fm.horizontalAdvance(FontText(font_.Name(), text)), fm.height()};
 }
 
