@@ -72,7 +72,7 @@ void TDBJDRichText::DataChange() {
     db::TField* f = link_.Field();
     Engine().readOnly = false;  // the loads below write the text
     if (!f) {
-        if (ComponentState() & csDesigning) SetText(Name());
+        if (ComponentState() & csDesigning) ShowPlain(Name());
         else ClearText();
         memoLoaded_ = false;
     } else if (!IsBlob(f)) {
