@@ -45,7 +45,9 @@ void TJDRuler::SetXOffset(int x) {
     int dx = x - xOffset_;
     xOffset_ = x;
     // The picture moves with the text; only the strip it uncovers is new.
-    if (HandleAllocated() && std::abs(dx) < ClientWidth()) ScrollWindow(dx, 0);
+    // The frame stays where it is.
+    TRect inner{2, 2, ClientWidth() - 2, ClientHeight() - 2};
+    if (HandleAllocated() && std::abs(dx) < inner.Right - inner.Left) ScrollWindow(dx, 0, &inner);
     else Invalidate();
 }
 

@@ -93,6 +93,32 @@ TEST_F(RulerTest, ConversionsFollowResolutionOffsetAndScroll) {
     EXPECT_FALSE(edit->Engine().Header().metricInch);
 }
 
+TEST_F(RulerTest, ScrolledPictureEqualsAFreshPaint) {
+    edit->SetParagraphIndents(720, 1440, 720);
+    edit->SetJDRuler(nullptr);
+    edit->SetJDRuler(ruler);
+    guitest::ProcessEvents();
+    TBitmap before;
+    guitest::Grab(ruler, before);  // painted once at offset 0
+    ruler->SetXOffset(-37);        // moves the picture, paints the strip
+    guitest::ProcessEvents();
+    TBitmap scrolled;
+    guitest::Grab(ruler, scrolled);
+    ruler->Invalidate();  // the whole ruler painted at the new offset
+    guitest::ProcessEvents();
+    TBitmap fresh;
+    guitest::Grab(ruler, fresh);
+    ASSERT_EQ(scrolled.Width(), fresh.Width());
+    int differ = 0, moved = 0;
+    for (int y = 0; y < fresh.Height(); ++y)
+        for (int x = 0; x < fresh.Width(); ++x) {
+            differ += scrolled.Canvas().Pixel(x, y) != fresh.Canvas().Pixel(x, y);
+            moved += before.Canvas().Pixel(x, y) != fresh.Canvas().Pixel(x, y);
+        }
+    EXPECT_EQ(differ, 0);
+    EXPECT_GT(moved, 0);
+}
+
 TEST_F(RulerTest, LeftIndentDraggedBelowZeroStaysZero) {
     edit->SetParagraphIndents(720, 720, 0);
     edit->SetJDRuler(nullptr);
