@@ -486,6 +486,12 @@ TEST_F(RichTextTest, ReplaceTakesAMatchingSelectionThenFindsTheNext) {
     Part<QPushButton>(rep, "replace")->click();
     EXPECT_EQ(a->GetPlainText(), "cat dog Cat dog cat");
     EXPECT_EQ(a->GetSelStart(), 16);
+    // Find Next of the replace dialog searches towards the end.
+    a->SetCPPosition(0);
+    Part<QPushButton>(rep, "findNext")->click();
+    EXPECT_EQ(a->GetSelStart(), 0);
+    Part<QPushButton>(rep, "findNext")->click();
+    EXPECT_EQ(a->GetSelStart(), 16);
     // Now it is: replaced, and no further match.
     Part<QPushButton>(rep, "replace")->click();
     EXPECT_EQ(a->GetPlainText(), "cat dog Cat dog bird");
