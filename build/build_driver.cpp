@@ -27,13 +27,6 @@ void Pump(BuildEnvironment& env) {
     if (env.processMessages) env.processMessages();
 }
 
-bool IsEditorEmpty(const std::string& rtf) {
-    if (rtf.empty()) return true;
-    richtext::TJDRTFTextIo engine;
-    engine.LoadFromString(rtf);
-    return engine.IsEmpty();
-}
-
 // The RTF document a page editor stores after two blanks were typed into
 // its empty text.
 std::string TwoBlanksDocument() {
@@ -350,8 +343,14 @@ BuildOutcome RunFullCompile(IBuildProject& project, BuildEnvironment& env, bool 
     if (!CheckProjectBeforeCompile(project, env) || !CheckProjectDirectories(project, env) ||
         !CheckFirstPageIsTopic(project, env))
         return BuildOutcome::Refused;
+    BuildOutcome written = WriteProjectFiles(project, env);
+    if (written != BuildOutcome::Written) return written;
+    return project.Project().Is16Bit() ? RunHelpCompiler16(project, env) : RunHelpCompiler32(project, env);
+}
 
+BuildOutcome WriteProjectFiles(IBuildProject& project, BuildEnvironment& env) {
     ProjectFields p = project.Project();
+    project.SelectBuildPages(p.useFilteredPagesOnly == "Y");
     const std::string F = ResolveFolder(p.projectDir);
     if (!plat::DirectoryExists(Native(F))) {
         ShowWarning(kWarning, "The Project Directory does not exist, " + F +
@@ -433,14 +432,18 @@ BuildOutcome RunFullCompile(IBuildProject& project, BuildEnvironment& env, bool 
         } else {
             page = project.CurrentPage(true);
             try {
-                const bool titled = page.topicPopup == "T" && !IsEditorEmpty(page.fullTitle);
-                std::string title = titled ? MakeTitlePiece(page.fullTitle, PageName(page)) : std::string();
+                // Each memo goes through the text engine once.
+                LoadedText title = page.topicPopup == "T" ? LoadPageText(page.fullTitle) : LoadedText{};
+                LoadedText body = LoadPageText(page.helpText);
                 std::string blanks;
-                const bool emptyBody = IsEditorEmpty(page.helpText);
-                if (emptyBody) blanks = TwoBlanksDocument();
-                std::string body = MakeBodyPiece(emptyBody ? blanks : page.helpText, PageName(page));
-                record = MakeTopicRecord(page, titled, title, body);
-                project.StorePrepared(record, emptyBody ? &blanks : nullptr);
+                if (body.empty) {
+                    blanks = TwoBlanksDocument();
+                    body = LoadPageText(blanks);
+                }
+                const bool titled = !title.empty;
+                record = MakeTopicRecord(page, titled, titled ? PieceFromSource(title.source, PageName(page), false) : "",
+                                         PieceFromSource(body.source, PageName(page), true));
+                project.StorePrepared(record, blanks.empty() ? nullptr : &blanks);
             } catch (const PieceError& e) {
                 ShowWarning(kWarning, e.message);
                 return BuildOutcome::Failed;
@@ -459,9 +462,8 @@ BuildOutcome RunFullCompile(IBuildProject& project, BuildEnvironment& env, bool 
 
     progress->SetStatus("Compiling Help File...");
     progress->ProcessMessages();
-    // The progress window goes before the compiler's result is shown.
-    progress.reset();
-    return p.Is16Bit() ? RunHelpCompiler16(project, env) : RunHelpCompiler32(project, env);
+    // The progress window goes (with this scope) before the compiler's result is shown.
+    return BuildOutcome::Written;
 }
 
 BuildOutcome RunPartialCompile(IBuildProject& project, BuildEnvironment& env) {

@@ -55,6 +55,7 @@ enum class BuildOutcome {
     CompilerMissing, // the compiler could not be started
     CompileFailed,   // the compiler ran but made no help file (error log shown)
     Compiled,        // the help file was made
+    Written,         // WriteProjectFiles: the RTF (and project file) are written
 };
 
 // --- checks (each shows its own warning and returns false) ------------------
@@ -67,6 +68,10 @@ bool CheckFirstPageIsTopic(IBuildProject& project, BuildEnvironment& env);
 
 // --- builds -------------------------------------------------------------------
 BuildOutcome RunFullCompile(IBuildProject& project, BuildEnvironment& env, bool showOptions);
+// The part of the full build after its checks: contents, the project RTF
+// (under a temporary name, renamed when complete) and the help project file,
+// with the progress window; no compiler run.
+BuildOutcome WriteProjectFiles(IBuildProject& project, BuildEnvironment& env);
 BuildOutcome RunPartialCompile(IBuildProject& project, BuildEnvironment& env);
 BuildOutcome RunHelpCompiler32(IBuildProject& project, BuildEnvironment& env);
 BuildOutcome RunHelpCompiler16(IBuildProject& project, BuildEnvironment& env);

@@ -53,24 +53,33 @@ std::string TitleRegion(const std::string& titlePiece) {
     return "{\\pard\\plain \\keepn " + titlePiece + "\\par \\pard }";
 }
 
-std::string PieceOf(const std::string& memoRtf, const std::string& pageName, const char* what) {
-    std::string piece;
-    if (!CutPiece(WriteRtfSource(memoRtf), piece))
-        throw PieceError{"The " + std::string(what) + " of page " + pageName +
-                         " could not be prepared: its RTF has no page margins (\\margb)."};
-    return piece;
-}
-
-}  // namespace
-
-std::string WriteRtfSource(const std::string& memoRtf) {
-    richtext::TJDRTFTextIo engine;
-    if (!memoRtf.empty()) engine.LoadFromString(memoRtf);
+std::string WriteSource(richtext::TJDRTFTextIo& engine) {
     richtext::TJDRTFWriter writer(&engine);
     writer.pictureReferences = true;
     std::ostringstream out;
     engine.SaveWithWriter(writer, out);
     return out.str();
+}
+
+}  // namespace
+
+std::string WriteRtfSource(const std::string& memoRtf) { return LoadPageText(memoRtf).source; }
+
+LoadedText LoadPageText(const std::string& memoRtf) {
+    richtext::TJDRTFTextIo engine;
+    if (!memoRtf.empty()) engine.LoadFromString(memoRtf);
+    return {engine.IsEmpty(), WriteSource(engine)};
+}
+
+std::string PieceFromSource(const std::string& source, const std::string& pageName, bool body) {
+    std::string piece;
+    if (!CutPiece(source, piece))
+        throw PieceError{"The " + std::string(body ? "text" : "title") + " of page " + pageName +
+                         " could not be prepared: its RTF has no page margins (\\margb)."};
+    // The help compiler takes an empty group at the start for nothing at all.
+    if (body && piece.compare(0, 2, "{}") == 0 && (piece.size() == 2 || piece[2] == '\r' || piece[2] == '\n'))
+        piece.replace(0, 2, "{ }");
+    return piece;
 }
 
 bool CutPiece(const std::string& source, std::string& piece) {
@@ -92,15 +101,11 @@ bool CutPiece(const std::string& source, std::string& piece) {
 }
 
 std::string MakeTitlePiece(const std::string& fullTitleRtf, const std::string& pageName) {
-    return PieceOf(fullTitleRtf, pageName, "title");
+    return PieceFromSource(WriteRtfSource(fullTitleRtf), pageName, false);
 }
 
 std::string MakeBodyPiece(const std::string& helpTextRtf, const std::string& pageName) {
-    std::string piece = PieceOf(helpTextRtf, pageName, "text");
-    // The help compiler takes an empty group at the start for nothing at all.
-    if (piece.compare(0, 2, "{}") == 0 && (piece.size() == 2 || piece[2] == '\r' || piece[2] == '\n'))
-        piece.replace(0, 2, "{ }");
-    return piece;
+    return PieceFromSource(WriteRtfSource(helpTextRtf), pageName, true);
 }
 
 std::string EscapeRtfText(std::string_view value) {
@@ -169,11 +174,7 @@ std::string MakeProjectHeader(const std::string& headerRtf, const char* register
         if (n >= richtext::kMaxFonts) n = 0;
         if (fontIndex) *fontIndex = n;
     }
-    richtext::TJDRTFWriter writer(&engine);
-    writer.pictureReferences = true;
-    std::ostringstream out;
-    engine.SaveWithWriter(writer, out);
-    std::string s = out.str();
+    std::string s = WriteSource(engine);
     if (!s.empty()) s.pop_back();
     return s + "{\\ftnbj }";
 }

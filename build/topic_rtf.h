@@ -38,6 +38,17 @@ struct PieceError {
 // references on. An empty memo gives the engine's empty document.
 std::string WriteRtfSource(const std::string& memoRtf);
 
+// A page memo loaded into the text engine once: whether a page editor
+// showing it would be empty, and the engine's RTF of it.
+struct LoadedText {
+    bool empty = true;
+    std::string source;
+};
+LoadedText LoadPageText(const std::string& memoRtf);
+
+// The title or body piece of a source; raises PieceError naming the page.
+std::string PieceFromSource(const std::string& source, const std::string& pageName, bool body);
+
 // The writer's output after its head (through "\margb<n>" and any document
 // information groups after it), without the final "}". False when the text
 // has no "\margb" or does not end with "}".
