@@ -150,7 +150,7 @@ private:
 
 BuildOutcome RunCompiler(IBuildProject& project, BuildEnvironment& env, bool sixteen) {
     ProjectFields p = project.Project();
-    const std::string F = ResolveFolder(p.projectDir);
+    const std::string F = p.projectFolder;
     const std::string base = F + "\\" + p.BaseName();
     plat::DeleteFile(Native(base + ".hlp"));
     // The compiler's index cache is rebuilt from the new file.
@@ -261,12 +261,12 @@ bool CheckHelpCompilerPresent(IBuildProject& project, BuildEnvironment& env) {
 
 bool CheckProjectDirectories(IBuildProject& project, BuildEnvironment& env) {
     ProjectFields p = project.Project();
-    if (!p.projectDir.empty() && !plat::DirectoryExists(Native(ResolveFolder(p.projectDir)))) {
+    if (!p.projectDir.empty() && !plat::DirectoryExists(Native(p.projectFolder))) {
         ShowWarning(kWarning, "Your Project directory no longer exists. Please amend it from Tools | Project Options "
                               "| Compiler Options.");
         return false;
     }
-    if (!p.graphicsDir.empty() && !plat::DirectoryExists(Native(ResolveFolder(p.graphicsDir, false)))) {
+    if (!p.graphicsDir.empty() && !plat::DirectoryExists(Native(p.graphicsFolder))) {
         ShowWarning(kWarning, "Your Graphics directory no longer exists. Please amend it from Tools | Project "
                               "Options | Compiler Options.");
         return false;
@@ -351,7 +351,7 @@ BuildOutcome RunFullCompile(IBuildProject& project, BuildEnvironment& env, bool 
 BuildOutcome WriteProjectFiles(IBuildProject& project, BuildEnvironment& env) {
     ProjectFields p = project.Project();
     project.SelectBuildPages(p.useFilteredPagesOnly == "Y");
-    const std::string F = ResolveFolder(p.projectDir);
+    const std::string F = p.projectFolder;
     if (!plat::DirectoryExists(Native(F))) {
         ShowWarning(kWarning, "The Project Directory does not exist, " + F +
                                   " Please amend it from Tools | Project Options | Compiler Options.");
@@ -470,7 +470,7 @@ BuildOutcome RunPartialCompile(IBuildProject& project, BuildEnvironment& env) {
     project.PostPendingEdits();
     ProjectFields p = project.Project();
     if (!NameChecks(p, env) || !LengthCheck16(p)) return BuildOutcome::Refused;
-    const std::string F = ResolveFolder(p.projectDir);
+    const std::string F = p.projectFolder;
     if (!plat::FileExists(Native(ProjectRtfPath(p, F)))) return RunFullCompile(project, env, false);
     if (p.Is16Bit() && CheckShortPathsFor16Bit(p)) return BuildOutcome::Refused;
     Pump(env);

@@ -106,7 +106,7 @@ HpjResult ComposeHpj(const HpjInput& in) {
         in.setStatusText("WARNING: Icon - " + p.iconFile + " does not exist.");
     }
     if (p.graphicsDir.empty()) add("BMROOT=.\\Graphics");
-    else addPath("BMROOT=", plat::NativePath(ResolveFolder(p.graphicsDir, false)), "BMROOT");
+    else addPath("BMROOT=", plat::NativePath(p.graphicsFolder), "BMROOT");
     add("");
 
     add("[WINDOWS]");

@@ -38,6 +38,7 @@ protected:
         HpjInput in;
         in.kind = kind;
         in.project = p;
+        in.project.graphicsFolder = ResolveFolder(p.graphicsDir, false);
         in.programDir = plat::ProgramDir();
         in.projectFolder = folder;
         in.pages = std::move(pages);

@@ -24,7 +24,12 @@ public:
     int prepared = 0;  // records stored
     int textReads = 0; // pages whose memos were read
 
-    build::ProjectFields Project() override { return fields; }
+    build::ProjectFields Project() override {
+        build::ProjectFields p = fields;
+        p.projectFolder = build::ResolveFolder(p.projectDir);
+        p.graphicsFolder = build::ResolveFolder(p.graphicsDir, false);
+        return p;
+    }
     bool PostPendingEdits() override { return !postFails; }
     void SetCompile(const std::string& value) override {
         if (setCompileFails) throw std::runtime_error("post failed");
