@@ -1,0 +1,42 @@
+// The build's view of the project tables the editor holds: the current
+// project row of `mainTable`, its pages through `CdetailTable` (the build's
+// page set), the contents rows through `cntShadow`, and the RTF header from
+// the font registry or the preferences row.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+
+#include "build/build_project.h"
+#include "editor/core/editor_context.h"
+
+namespace build {
+
+class TableBuildProject : public IBuildProject {
+public:
+    explicit TableBuildProject(editor::EditorContext& context) : ctx_(context) {}
+
+    // The program setting that makes builds take the header of the font registry.
+    bool useFontRegistry = false;
+    // The region colours the main window last applied to its views; when
+    // unset, the project row's colours (white and silver when unreadable).
+    std::optional<std::uint32_t> scrollColor, nonscrollColor;
+
+    ProjectFields Project() override;
+    bool PostPendingEdits() override;
+    void SetCompile(const std::string& value) override;
+    void SelectBuildPages(bool filteredOnly) override;
+    int PageCount() override;
+    bool FirstPage() override;
+    bool NextPage() override;
+    PageRow CurrentPage(bool withTexts) override;
+    std::string CurrentPrepared() override;
+    void StorePrepared(const std::string& record, const std::string* helpText) override;
+    std::string HeaderRtf() override;
+    void ReplaceContents(const std::vector<ContentsRow>& rows) override;
+
+private:
+    editor::EditorContext& ctx_;
+};
+
+}  // namespace build
