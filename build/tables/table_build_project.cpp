@@ -5,19 +5,17 @@
 
 namespace build {
 
-namespace {
-
-bool Editing(db::TDataSet* t) {
+static bool Editing(db::TDataSet* t) {
     db::TDataSetState s = t->State();
     return s == db::dsEdit || s == db::dsInsert || s == db::dsSetKey;
 }
 
-std::string Text(db::TDataSet* t, const char* field) {
+static std::string Text(db::TDataSet* t, const char* field) {
     db::TField* f = t->FindField(field);
     return f ? f->AsString() : std::string();
 }
 
-std::uint32_t Colour(db::TDataSet* t, const char* field, std::uint32_t fallback) {
+static std::uint32_t Colour(db::TDataSet* t, const char* field, std::uint32_t fallback) {
     try {
         db::TField* f = t->FindField(field);
         if (!f || f->IsNull()) return fallback;
@@ -26,8 +24,6 @@ std::uint32_t Colour(db::TDataSet* t, const char* field, std::uint32_t fallback)
         return fallback;
     }
 }
-
-}  // namespace
 
 ProjectFields TableBuildProject::Project() {
     db::TDataSet* m = ctx_.mainTable;
@@ -189,5 +185,21 @@ void TableBuildProject::ReplaceContents(const std::vector<ContentsRow>& rows) {
     ctx_.cntTable->Refresh();
     ctx_.CdetailTable->First();
 }
+
+}  // namespace build
+
+namespace build {
+
+std::string TableCompileOptions::Field(const std::string& name) { return Text(ctx_.mainTable, name.c_str()); }
+
+void TableCompileOptions::EditField(const std::string& name, const std::string& value) {
+    db::TDataSet* m = ctx_.mainTable;
+    if (!Editing()) m->Edit();
+    m->FieldByName(name)->SetAsString(value);
+}
+
+bool TableCompileOptions::Editing() { return build::Editing(ctx_.mainTable); }
+
+void TableCompileOptions::Post() { ctx_.mainTable->Post(); }
 
 }  // namespace build

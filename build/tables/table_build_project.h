@@ -40,3 +40,34 @@ private:
 };
 
 }  // namespace build
+
+#include <functional>
+
+#include "build/compile_options.h"
+
+namespace build {
+
+// The compile options dialog on the current row of `mainTable`.
+class TableCompileOptions : public ICompileOptionsData {
+public:
+    explicit TableCompileOptions(editor::EditorContext& context) : ctx_(context) {}
+
+    // The main window's contents filter history (its memo's lines).
+    std::function<std::vector<std::string>()> history;
+    // The main window's contents filter command.
+    std::function<void()> applyContentsFilter;
+
+    std::string Field(const std::string& name) override;
+    void EditField(const std::string& name, const std::string& value) override;
+    bool Editing() override;
+    void Post() override;
+    std::vector<std::string> ContentsFilterHistory() override { return history ? history() : std::vector<std::string>{}; }
+    void ApplyContentsFilter() override {
+        if (applyContentsFilter) applyContentsFilter();
+    }
+
+private:
+    editor::EditorContext& ctx_;
+};
+
+}  // namespace build

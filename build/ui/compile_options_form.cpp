@@ -1,20 +1,11 @@
 #include "build/ui/compile_options_form.h"
 
-#include <stdexcept>
-
 #include "platform/core/paths.h"
 #include "platform/gui/dialog_service.h"
 
 namespace buildui {
 
 using namespace gui;
-
-void MemoryCompileOptions::Post() {
-    if (failPost) throw std::runtime_error("the row cannot be saved");
-    ++posts;
-    posted = fields;
-    editing_ = false;
-}
 
 namespace {
 

@@ -226,4 +226,17 @@ TEST(TableBuild, ProjectFolderWithBlanksCompiles) {
     EXPECT_EQ(f.Read("compiler.log"), "hcw /C|/E|" + f.folder + "/demo.HPJ cwd=" + f.folder + "\n");
 }
 
+TEST(TableBuild, CompileOptionsEditAndPostTheProjectRow) {
+    TableFixture f;
+    TableCompileOptions options(*f.ctx);
+    EXPECT_EQ(options.Field("DosName"), "demo");
+    EXPECT_FALSE(options.Editing());
+    options.EditField("16bitName", "short");
+    EXPECT_TRUE(options.Editing());
+    options.Post();
+    EXPECT_FALSE(options.Editing());
+    f.ctx->mainTable->Refresh();
+    EXPECT_EQ(f.ctx->mainTable->FieldByName("16bitName")->AsString(), "short");
+}
+
 }  // namespace

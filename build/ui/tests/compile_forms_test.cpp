@@ -39,6 +39,23 @@ TEST_F(Gui, ProgressWindowCancelSetsTheRequestAndHoldOn) {
     delete f;
 }
 
+TEST_F(Gui, FactoryMakesAProgressWindowOnTheSharedCancelRequest) {
+    bool cancel = true;
+    const int before = gui::Application->ComponentCount();
+    std::unique_ptr<build::IProgress> p = CompileFormFactory(&cancel)();
+    EXPECT_EQ(gui::Application->ComponentCount(), before + 1);
+    // Two at once (an operation inside another) do not clash.
+    std::unique_ptr<build::IProgress> inner = CompileFormFactory(&cancel)();
+    inner.reset();
+    auto* form = dynamic_cast<TCompileForm*>(p.get());
+    ASSERT_NE(form, nullptr);
+    EXPECT_TRUE(p->CancelRequested());
+    p->ClearCancel();
+    EXPECT_FALSE(cancel);
+    p.reset();  // freed by the operation; the application forgets it
+    EXPECT_EQ(gui::Application->ComponentCount(), before);
+}
+
 TEST_F(Gui, ProgressWindowPicturesTakeTurns) {
     TCompileForm f(gui::Application);
     EXPECT_TRUE(f.imgMonkLeft->Visible());

@@ -1,0 +1,14 @@
+#include "build/compile_options.h"
+
+#include <stdexcept>
+
+namespace build {
+
+void MemoryCompileOptions::Post() {
+    if (failPost) throw std::runtime_error("the row cannot be saved");
+    ++posts;
+    posted = fields;
+    editing_ = false;
+}
+
+}  // namespace build
