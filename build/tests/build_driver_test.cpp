@@ -53,9 +53,14 @@ TEST(BuildDriver, Full16BitBuildUsesThe16BitNameAndLeadsWithTheContentsPage) {
                                  "{\\b\\f0\\cf2\\fs24 {\\uldb First}{\\v 1}}\\par\r\n"
                                  "{\\b\\f0\\cf2\\fs24 {\\uldb Third}{\\v 3}}\\par\r\n"
                                  "\\page\r\n";
-    // Header, contents page, then the first record without a page break of its own.
-    const std::string start = f.Head() + "{}\r\n{\\ftnbj }" + contents + BuildFixture::Opener('#') + "1}}\r\n";
-    EXPECT_EQ(rtf.substr(0, start.size()), start);
+    // Header, contents page, the first record without a page break of its own, "}".
+    using B = BuildFixture;
+    const std::string body = "{" + B::kPlain;
+    EXPECT_EQ(rtf, f.Head() + "{}\r\n{\\ftnbj }" + contents +                                            //
+                       B::Opener('#') + "1}}\r\n" + B::Opener('$') + "First}}\r\n" + body + "a}\r\n" +  //
+                       "\\page\r\n" + B::Opener('#') + "2}}\r\n" + B::Opener('$') + "Pop}}\r\n" + body +
+                       "b}\r\n" + "\\page\r\n" + B::Opener('#') + "3}}\r\n" + B::Opener('#') + "third}}\r\n" +
+                       B::Opener('$') + "Third}}\r\n" + body + "c}\r\n" + "}");
     EXPECT_FALSE(fs::exists(f.Path("demo.rtf")));
     EXPECT_TRUE(fs::exists(f.Path("demo16.HPJ")));
     EXPECT_EQ(f.Read("compiler.log"), "hcp " + f.folder + "/demo16.HPJ cwd=" + f.folder + "\n");
