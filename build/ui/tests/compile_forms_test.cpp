@@ -67,6 +67,15 @@ TEST_F(Gui, ProgressWindowPicturesTakeTurns) {
     EXPECT_TRUE(f.imgMonkLeft->Visible());
 }
 
+TEST_F(Gui, ProgressWindowClosesOnARightButtonRelease) {
+    TCompileForm f(gui::Application);
+    f.Show();
+    guitest::MouseUp(&f, {20, 60}, gui::mbLeft);
+    EXPECT_TRUE(f.Visible());
+    guitest::MouseUp(&f, {20, 60}, gui::mbRight);
+    EXPECT_FALSE(f.Visible());
+}
+
 struct Options : Gui {
     MemoryCompileOptions data;
     gui::ScriptedDialogService dialogs;
@@ -155,6 +164,22 @@ TEST_F(Options, OkPostsAppliesAChangedContentsFilterOrReportsAFailedPost) {
         EXPECT_EQ(data.posted["ContentsFilter"], "2");
         EXPECT_EQ(data.filterApplied, 1);
     }
+}
+
+TEST_F(Options, HelpShowsTheDialogsHelpContext) {
+    TfrmCompile f(gui::Application, data);
+    std::string file;
+    long context = 0;
+    gui::THelpHook saved = gui::Application->HelpHook;
+    gui::Application->HelpHook = [&](const std::string& helpFile, unsigned, long ctx) {
+        file = helpFile;
+        context = ctx;
+        return true;
+    };
+    guitest::Click(f.Button3, {5, 5});
+    gui::Application->HelpHook = saved;
+    EXPECT_EQ(context, 15400);
+    EXPECT_NE(file.find("Tavrin.hlp"), std::string::npos);
 }
 
 }  // namespace
