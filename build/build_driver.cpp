@@ -148,6 +148,8 @@ private:
     bool committed_ = false;
 };
 
+BuildOutcome WriteProjectFilesOrThrow(IBuildProject& project, BuildEnvironment& env);
+
 BuildOutcome RunCompiler(IBuildProject& project, BuildEnvironment& env, bool sixteen) {
     ProjectFields p = project.Project();
     const std::string F = p.projectFolder;
@@ -349,6 +351,19 @@ BuildOutcome RunFullCompile(IBuildProject& project, BuildEnvironment& env, bool 
 }
 
 BuildOutcome WriteProjectFiles(IBuildProject& project, BuildEnvironment& env) {
+    // A table that refuses a post or a file that cannot be written ends the
+    // build with its message; the temporary RTF goes, the old one stays.
+    try {
+        return WriteProjectFilesOrThrow(project, env);
+    } catch (const std::exception& e) {
+        ShowWarning(kWarning, std::string("The build was stopped: ") + e.what());
+        return BuildOutcome::Failed;
+    }
+}
+
+namespace {
+
+BuildOutcome WriteProjectFilesOrThrow(IBuildProject& project, BuildEnvironment& env) {
     ProjectFields p = project.Project();
     project.SelectBuildPages(p.useFilteredPagesOnly == "Y");
     const std::string F = p.projectFolder;
@@ -466,6 +481,8 @@ BuildOutcome WriteProjectFiles(IBuildProject& project, BuildEnvironment& env) {
     return BuildOutcome::Written;
 }
 
+}  // namespace
+
 BuildOutcome RunPartialCompile(IBuildProject& project, BuildEnvironment& env) {
     project.PostPendingEdits();
     ProjectFields p = project.Project();
@@ -475,8 +492,13 @@ BuildOutcome RunPartialCompile(IBuildProject& project, BuildEnvironment& env) {
     if (p.Is16Bit() && CheckShortPathsFor16Bit(p)) return BuildOutcome::Refused;
     Pump(env);
     if (p.autogeneratePrjFile == "Y") {
-        project.SelectBuildPages(p.useFilteredPagesOnly == "Y");
-        if (!SaveHpj(p, F, HpjKind::Partial, AllMapEntries(project, env), env)) return BuildOutcome::Failed;
+        try {
+            project.SelectBuildPages(p.useFilteredPagesOnly == "Y");
+            if (!SaveHpj(p, F, HpjKind::Partial, AllMapEntries(project, env), env)) return BuildOutcome::Failed;
+        } catch (const std::exception& e) {
+            ShowWarning(kWarning, std::string("The build was stopped: ") + e.what());
+            return BuildOutcome::Failed;
+        }
     }
     Pump(env);
     return p.Is16Bit() ? RunHelpCompiler16(project, env) : RunHelpCompiler32(project, env);

@@ -204,6 +204,18 @@ TEST(BuildDriver, ContentsFileIsWrittenBeforeA32BitCompileOnly) {
     EXPECT_EQ(f.Full(), BuildOutcome::Compiled);
 }
 
+TEST(BuildDriver, APageRowThatCannotBeSavedStopsTheBuildAndKeepsTheOldRtf) {
+    BuildFixture f;
+    f.AddPage(1, "T", "", "One", "x", "");
+    testsupport::WriteFileBytes(f.Path("demo.rtf"), "OLD");
+    f.project.storeFails = true;
+    EXPECT_EQ(f.Full(), BuildOutcome::Failed);
+    EXPECT_EQ(f.Messages(), "Warning: The build was stopped: the page row cannot be saved\n");
+    EXPECT_EQ(f.Read("demo.rtf"), "OLD");
+    EXPECT_FALSE(fs::exists(f.Path("demo.rtf.~tmp")));
+    EXPECT_FALSE(fs::exists(f.Path("compiler.log")));
+}
+
 TEST(BuildDriver, ProjectFolderWithBlanksCompiles) {
     BuildFixture f("my help project");
     f.AddPage(1, "T", "", "One", "x", "");

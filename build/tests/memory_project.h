@@ -18,6 +18,7 @@ public:
     std::vector<build::ContentsRow> contents;
     bool postFails = false;
     bool setCompileFails = false;
+    bool storeFails = false;
     // Pages that pass the main window's page filter.
     std::function<bool(const build::PageRow&)> pageFilter;
 
@@ -55,6 +56,7 @@ public:
     }
     std::string CurrentPrepared() override { return Row().prepared; }
     void StorePrepared(const std::string& record, const std::string* helpText) override {
+        if (storeFails) throw std::runtime_error("the page row cannot be saved");
         build::PageRow& r = pages[set_.at(at_)];
         r.prepared = record;
         r.titleUserModified = "Y";
