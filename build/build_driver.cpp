@@ -340,6 +340,24 @@ bool CheckFirstPageIsTopic(IBuildProject& project, BuildEnvironment& env) {
 
 // --- builds -----------------------------------------------------------------------
 
+std::string WriteProjectTopics(IBuildProject& project) {
+    PageRow page = project.CurrentPage(true);
+    // Each memo goes through the text engine once.
+    LoadedText title = page.topicPopup == "T" ? LoadPageText(page.fullTitle) : LoadedText{};
+    LoadedText body = LoadPageText(page.helpText);
+    std::string blanks;
+    if (body.empty) {
+        blanks = TwoBlanksDocument();
+        body = LoadPageText(blanks);
+    }
+    const bool titled = !title.empty;
+    std::string record =
+        MakeTopicRecord(page, titled, titled ? PieceFromSource(title.source, PageName(page), false) : "",
+                        PieceFromSource(body.source, PageName(page), true));
+    project.StorePrepared(record, blanks.empty() ? nullptr : &blanks);
+    return record;
+}
+
 BuildOutcome RunFullCompile(IBuildProject& project, BuildEnvironment& env, bool showOptions) {
     if (showOptions && env.showOptionsDialog && !env.showOptionsDialog()) return BuildOutcome::Refused;
     if (!CheckProjectBeforeCompile(project, env) || !CheckProjectDirectories(project, env) ||
@@ -445,20 +463,8 @@ BuildOutcome WriteProjectFilesOrThrow(IBuildProject& project, BuildEnvironment& 
         if (page.titleUserModified == "Y") {
             record = project.CurrentPrepared();
         } else {
-            page = project.CurrentPage(true);
             try {
-                // Each memo goes through the text engine once.
-                LoadedText title = page.topicPopup == "T" ? LoadPageText(page.fullTitle) : LoadedText{};
-                LoadedText body = LoadPageText(page.helpText);
-                std::string blanks;
-                if (body.empty) {
-                    blanks = TwoBlanksDocument();
-                    body = LoadPageText(blanks);
-                }
-                const bool titled = !title.empty;
-                record = MakeTopicRecord(page, titled, titled ? PieceFromSource(title.source, PageName(page), false) : "",
-                                         PieceFromSource(body.source, PageName(page), true));
-                project.StorePrepared(record, blanks.empty() ? nullptr : &blanks);
+                record = WriteProjectTopics(project);
             } catch (const PieceError& e) {
                 ShowWarning(kWarning, e.message);
                 return BuildOutcome::Failed;
