@@ -101,7 +101,7 @@ HpjResult ComposeHpj(const HpjInput& in) {
         std::string icon = in.programDir + "\\tavrin.ico";
         if (plat::FileExists(plat::NativePath(icon))) addPath("ICON=", plat::NativePath(in.programDir + "\\TAVRIN.ICO"), "ICON");
     } else if (plat::FileExists(plat::NativePath(p.iconFile))) {
-        addPath("ICON=", p.iconFile, "ICON");
+        addPath("ICON=", plat::NativePath(p.iconFile), "ICON");
     } else if (in.setStatusText) {
         in.setStatusText("WARNING: Icon - " + p.iconFile + " does not exist.");
     }

@@ -143,6 +143,11 @@ TEST_F(HpjWriter, IconRule) {
     testsupport::WriteFileBytes(home / "Tavrin.Ico", "icon");
     EXPECT_NE(Compose(p, HpjKind::Full).text.find("ICON=" + home.path().string() + "/Tavrin.Ico\r\n"),
               std::string::npos);
+    // A named icon with Win32 separators is written as the file it names.
+    testsupport::WriteFileBytes(home / "own.ico", "icon");
+    p.iconFile = home.path().string() + "\\OWN.ICO";
+    EXPECT_NE(Compose(p, HpjKind::Full).text.find("ICON=" + home.path().string() + "/own.ico\r\n"),
+              std::string::npos);
     // A named icon that is missing: no line, a status text.
     p.iconFile = (home / "gone.ico").string();
     EXPECT_EQ(Compose(p, HpjKind::Full).text.find("ICON="), std::string::npos);
