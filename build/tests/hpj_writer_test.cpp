@@ -135,6 +135,27 @@ TEST_F(HpjWriter, Partial16BitWithEveryOption) {
               "[FILES]\r\n" + folder + "/demo16.RTF\r\n");
 }
 
+TEST_F(HpjWriter, Full16BitAndPartial32Bit) {
+    ProjectFields p = Base();
+    p.compile = "16";
+    p.addButton1 = p.addButton2 = p.addButton3 = "N";
+    p.stayOnTop = "N";
+    // 16 bit: the stored position even when Windows is to decide; every name the 16-bit one.
+    EXPECT_EQ(Compose(p, HpjKind::Full, {{"P", 5, "pop"}}).text,
+              "[OPTIONS]\r\nTITLE=Demo Help\r\nERRORLOG=" + folder +
+                  "/demo16.ERR\r\nWARNING=1\r\nCOMPRESS=FALSE\r\nCOPYRIGHT=Created with Tavrin\r\n\r\n"
+                  "BMROOT=.\\Graphics\r\n\r\n[WINDOWS]\r\nmain=,(0,0,1023,768),,(255,255,255),(192,192,192)\r\n\r\n"
+                  "[CONFIG]\r\n\r\n[MAP]\r\npop     5\r\n\r\n[FILES]\r\n" +
+                  folder + "/demo16.RTF\r\n");
+    p.compile = "32";
+    EXPECT_EQ(Compose(p, HpjKind::Partial).text,
+              "[OPTIONS]\r\nCONTENTS=Index\r\nTITLE=Demo Help\r\nERRORLOG=" + folder +
+                  "/demo.ERR\r\nWARNING=1\r\nCOMPRESS=FALSE\r\nCOPYRIGHT=Created with Tavrin\r\n\r\n"
+                  "BMROOT=.\\Graphics\r\n\r\n[WINDOWS]\r\nmain=,,,(255,255,255),(192,192,192)\r\n\r\n"
+                  "[CONFIG]\r\n\r\n[MAP]\r\n\r\n[FILES]\r\n" +
+                  folder + "/demo.RTF\r\n");
+}
+
 TEST_F(HpjWriter, IconRule) {
     ProjectFields p = Base();
     // No icon anywhere: no line.
