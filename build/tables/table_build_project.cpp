@@ -190,6 +190,18 @@ void TableBuildProject::ReplaceContents(const std::vector<ContentsRow>& rows) {
 
 namespace build {
 
+BuildEnvironment MakeBuildEnvironment(editor::EditorContext& ctx) {
+    BuildEnvironment env;
+    env.cancelRequested = &ctx.CancelRequested;
+    env.force16BitCompile = ctx.Force16BitCompile;
+    env.setHelpFile = [&ctx](const std::string& file) { ctx.HelpFile = file; };
+    env.showHelp = [&ctx](const std::string& file, unsigned command, long data) {
+        ctx.HelpFile = file;
+        ctx.ShowHelp(command, data);
+    };
+    return env;
+}
+
 std::string TableCompileOptions::Field(const std::string& name) { return Text(ctx_.mainTable, name.c_str()); }
 
 void TableCompileOptions::EditField(const std::string& name, const std::string& value) {

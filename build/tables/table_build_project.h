@@ -43,9 +43,16 @@ private:
 
 #include <functional>
 
+#include "build/build_driver.h"
 #include "build/compile_options.h"
 
 namespace build {
+
+// A build environment on the editor's program-wide values: its cancel
+// request, the forced 16-bit build, its help file and help hook. The caller
+// adds the windows' hooks (options dialog, progress window, error log,
+// contents file, focus, status panel).
+BuildEnvironment MakeBuildEnvironment(editor::EditorContext& context);
 
 // The compile options dialog on the current row of `mainTable`.
 class TableCompileOptions : public ICompileOptionsData {

@@ -226,6 +226,24 @@ TEST(TableBuild, ProjectFolderWithBlanksCompiles) {
     EXPECT_EQ(f.Read("compiler.log"), "hcw /C|/E|" + f.folder + "/demo.HPJ cwd=" + f.folder + "\n");
 }
 
+TEST(TableBuild, The16BitSuccessShowsTheHelpIndexThroughTheEditorsHelp) {
+    TableFixture f;
+    f.SetProject("Compile", "16");
+    f.AddPage(1, "T", "", "One", "x");
+    f.ctx->HelpFile = "program help";
+    BuildEnvironment env = MakeBuildEnvironment(*f.ctx);
+    f.env.setHelpFile = env.setHelpFile;
+    f.env.showHelp = env.showHelp;
+    ASSERT_EQ(f.Full(), BuildOutcome::Compiled) << f.Messages();
+    const std::vector<editor::HelpRequest>& asked = f.ctx->DefaultHelp().Requests();
+    ASSERT_EQ(asked.size(), 1u);
+    EXPECT_EQ(asked[0].helpFile, f.ctx->ProgramDir + "\\proj\\demo16.HLP");
+    EXPECT_EQ(asked[0].command, 3u);
+    // The program's own help file again afterwards.
+    EXPECT_EQ(f.ctx->HelpFile, f.ctx->ProgramDir + "\\Tavrin.HLP");
+    EXPECT_EQ(MakeBuildEnvironment(*f.ctx).cancelRequested, &f.ctx->CancelRequested);
+}
+
 TEST(TableBuild, CompileOptionsEditAndPostTheProjectRow) {
     TableFixture f;
     TableCompileOptions options(*f.ctx);
