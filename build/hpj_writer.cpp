@@ -11,7 +11,11 @@ namespace {
 
 constexpr std::size_t kMaxLine = 255;
 
+// One line of the file: a value holding a line break would start a line
+// (or a section) of its own, so breaks become blanks.
 std::string Cut(std::string line) {
+    for (char& c : line)
+        if (c == '\r' || c == '\n') c = ' ';
     if (line.size() > kMaxLine) line.resize(kMaxLine);
     return line;
 }

@@ -194,6 +194,10 @@ TEST_F(HpjWriter, ComposedLinesAreCutPathLinesRefuse) {
     ASSERT_TRUE(r.ok);
     EXPECT_NE(r.text.find("TITLE=" + std::string(249, 't') + "\r\n"), std::string::npos);
 
+    // A line break inside a value cannot start a section of its own.
+    p.helpTitle = "Title\r\n[FILES]\r\nevil.rtf";
+    EXPECT_NE(Compose(p, HpjKind::Full).text.find("TITLE=Title  [FILES]  evil.rtf\r\n"), std::string::npos);
+
     struct Case {
         const char* name;
         std::string graphicsDir, folder, label;
