@@ -11,4 +11,9 @@ void MemoryCompileOptions::Post() {
     editing_ = false;
 }
 
+void MemoryCompileOptions::CancelEdit() {
+    if (editing_) fields = before_;
+    editing_ = false;
+}
+
 }  // namespace build

@@ -20,6 +20,8 @@ public:
     virtual bool Editing() = 0;
     // Posts the row; throws when it cannot be saved.
     virtual void Post() = 0;
+    // Drops the changes of an edit in progress.
+    virtual void CancelEdit() = 0;
     // The main window's contents filter history.
     virtual std::vector<std::string> ContentsFilterHistory() = 0;
     virtual void ApplyContentsFilter() = 0;
@@ -37,16 +39,19 @@ public:
 
     std::string Field(const std::string& name) override { return fields[name]; }
     void EditField(const std::string& name, const std::string& value) override {
+        if (!editing_) before_ = fields;
         editing_ = true;
         fields[name] = value;
     }
     bool Editing() override { return editing_; }
     void Post() override;
+    void CancelEdit() override;
     std::vector<std::string> ContentsFilterHistory() override { return history; }
     void ApplyContentsFilter() override { ++filterApplied; }
 
 private:
     bool editing_ = false;
+    std::map<std::string, std::string> before_;
 };
 
 }  // namespace build

@@ -214,4 +214,8 @@ bool TableCompileOptions::Editing() { return build::Editing(ctx_.mainTable); }
 
 void TableCompileOptions::Post() { ctx_.mainTable->Post(); }
 
+void TableCompileOptions::CancelEdit() {
+    if (Editing()) ctx_.mainTable->Cancel();
+}
+
 }  // namespace build

@@ -68,6 +68,7 @@ public:
     void EditField(const std::string& name, const std::string& value) override;
     bool Editing() override;
     void Post() override;
+    void CancelEdit() override;
     std::vector<std::string> ContentsFilterHistory() override { return history ? history() : std::vector<std::string>{}; }
     void ApplyContentsFilter() override {
         if (applyContentsFilter) applyContentsFilter();

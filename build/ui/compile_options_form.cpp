@@ -96,6 +96,11 @@ TfrmCompile::TfrmCompile(TComponent* owner, ICompileOptionsData& data) : TForm(o
     Button3->OnClick = [this](TObject* s) { Button3Click(s); };
 
     OnShow = [this](TObject* s) { FormShow(s); };
+    // Closed without OK: the names and filter typed are dropped, not left in
+    // an edit that a later post would save. (Clicked options are already saved.)
+    OnClose = [this](TObject*, TCloseAction&) {
+        if (ModalResult() != mrOk && data_.Editing()) data_.CancelEdit();
+    };
     SetBorderStyle(bsDialog);
 }
 

@@ -166,6 +166,20 @@ TEST_F(Options, OkPostsAppliesAChangedContentsFilterOrReportsAFailedPost) {
     }
 }
 
+TEST_F(Options, CancelDropsTheNamesTyped) {
+    TfrmCompile f(gui::Application, data);
+    f.TForm::Show();
+    f.edit32FN->SetText("typed");
+    EXPECT_TRUE(data.Editing());
+    guitest::Click(f.Button2, {5, 5});
+    guitest::ProcessEvents();
+    EXPECT_EQ(f.ModalResult(), gui::mrCancel);
+    f.Close();
+    EXPECT_FALSE(data.Editing());
+    EXPECT_EQ(data.fields["DosName"], "guide");
+    EXPECT_EQ(data.posts, 0);
+}
+
 TEST_F(Options, HelpShowsTheDialogsHelpContext) {
     TfrmCompile f(gui::Application, data);
     std::string file;
