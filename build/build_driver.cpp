@@ -77,11 +77,16 @@ std::string FindTool(BuildEnvironment& env, const char* name) {
     return plat::FindProgram(env.ProgramDir() + "\\" + name);
 }
 
+// Written beside the target and renamed over it when complete, so a failed
+// write leaves the old file.
 bool WriteWholeFile(const std::string& nativePath, const std::string& bytes) {
-    std::ofstream out(nativePath, std::ios::binary | std::ios::trunc);
+    const std::string temp = nativePath + ".~tmp";
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     out.close();
-    return static_cast<bool>(out);
+    if (out && plat::RenameFile(temp, nativePath, true)) return true;
+    std::remove(temp.c_str());
+    return false;
 }
 
 std::vector<MapEntry> AllMapEntries(IBuildProject& project, BuildEnvironment& env) {

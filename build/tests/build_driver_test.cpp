@@ -34,6 +34,7 @@ TEST(BuildDriver, Full32BitBuildWritesTheWholeFileAndShowsTheHelp) {
                                                      plat::ProgramDir() + "\\Tavrin.HLP"}));
     EXPECT_TRUE(f.dialogs.Requests().empty()) << f.Messages();
     EXPECT_FALSE(fs::exists(f.Path("demo.rtf.~tmp")));
+    EXPECT_FALSE(fs::exists(f.Path("demo.HPJ.~tmp")));
     // Both pages are in the context map.
     EXPECT_NE(f.Read("demo.HPJ").find("[MAP]\r\nintro     1\r\n2     2\r\n\r\n[FILES]\r\n"), std::string::npos);
 }
