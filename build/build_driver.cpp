@@ -399,16 +399,9 @@ BuildOutcome WriteProjectFilesOrThrow(IBuildProject& project, BuildEnvironment& 
     int arial = 0;
     std::string header = MakeProjectHeader(project.HeaderRtf(), contents16 ? "Arial" : nullptr, &arial);
 
-    std::unique_ptr<IProgress> progress =
-        env.createProgress ? env.createProgress() : std::make_unique<NullProgress>(env.cancelRequested);
-    progress->SetStatus("Parsing Topics...");
-    progress->SetPercent(0);
-    progress->Show();
-    progress->SetPercent(3);
-
     const bool writeHpj = p.autogeneratePrjFile == "Y";
     if (writeHpj) {
-        // The paths of the file are checked before anything is written.
+        // The paths of the file are checked before anything is written or shown.
         HpjInput probe;
         probe.project = p;
         probe.programDir = env.ProgramDir();
@@ -419,6 +412,13 @@ BuildOutcome WriteProjectFilesOrThrow(IBuildProject& project, BuildEnvironment& 
             return BuildOutcome::Refused;
         }
     }
+
+    std::unique_ptr<IProgress> progress =
+        env.createProgress ? env.createProgress() : std::make_unique<NullProgress>(env.cancelRequested);
+    progress->SetStatus("Parsing Topics...");
+    progress->SetPercent(0);
+    progress->Show();
+    progress->SetPercent(3);
 
     // Contents: the 16-bit contents page leads the file; 32-bit builds fill
     // the contents rows the contents file is written from.

@@ -217,6 +217,17 @@ TEST(BuildDriver, APageRowThatCannotBeSavedStopsTheBuildAndKeepsTheOldRtf) {
     EXPECT_FALSE(fs::exists(f.Path("compiler.log")));
 }
 
+TEST(BuildDriver, AProjectFolderTooLongForTheProjectFileRefusesTheBuildBeforeAnythingIsWritten) {
+    BuildFixture f(std::string(240, 'p'));
+    f.AddPage(1, "T", "", "One", "x", "");
+    EXPECT_EQ(f.Full(), BuildOutcome::Refused);
+    ASSERT_EQ(f.dialogs.Requests().size(), 1u);
+    EXPECT_NE(f.dialogs.Last().text.find("its ERRORLOG line would be longer than 255 characters"), std::string::npos);
+    EXPECT_TRUE(f.percents.empty());  // no progress window
+    EXPECT_FALSE(fs::exists(f.Path("demo.rtf")));
+    EXPECT_EQ(f.project.prepared, 0);
+}
+
 TEST(BuildDriver, ProjectFolderWithBlanksCompiles) {
     BuildFixture f("my help project");
     f.AddPage(1, "T", "", "One", "x", "");
