@@ -221,6 +221,15 @@ void TForm1::BuildViews() {
     FullTitleEditFld = MakeEditor(this, pnlMaxSplitter, "FullTitleEditFld");
     maxHelpText = MakeEditor(this, pnlMaxSplitter, "maxHelpText");
 
+    jdProjectRtfHeader = MakeEditor(this, this, "jdProjectRtfHeader");
+    jdProjectRtfHeader->SetVisible(false);
+    // A paste into a page editor is followed by the header repair.
+    for (richtext::TJDCustomRtfEdit* e : {HelpText, maxHelpText, FullTitleEditFld})
+        e->OnBeforePasteEvent = [this](void*, richtext::TParagraph*, bool& doIt) {
+            ctx->HelpTextBeforePasteEvent(doIt);
+        };
+    ctx->AfterPaste = [this] { WMAfterPaste(); };
+
     filterGrid = MakeGrid(this, TabBook->Page(2), "filterGrid", ctx->srcFilter);
     cntGrid = MakeGrid(this, TabBook->Page(3), "cntGrid", ctx->cntSource);
 }
@@ -309,6 +318,19 @@ void TForm1::FormClose() {
     if (!startupOk_) return;
     TakeSettingsFromControls();
     ctx->FormClose();
+}
+
+void TForm1::WMAfterPaste() {
+    gui::TWinControl* active = ActiveControl();
+    if (!active) return;
+    const std::string& name = active->Name();
+    if (name != "HelpText" && name != "maxHelpText" && name != "FullTitleEditFld") return;
+    auto* editor = dynamic_cast<richtext::TJDCustomRtfEdit*>(active);
+    if (!editor) return;
+    // Only the header tables are taken over: the control's AssignText would
+    // replace the text as well, losing what was just pasted.
+    editor->Engine().ShareHeaderOf(jdProjectRtfHeader->Engine());
+    editor->ReformatAll();
 }
 
 void TForm1::ShowApplicationHint() {

@@ -69,6 +69,8 @@ public:
     richtext::TJDCustomRtfEdit* FullTitleEditFld;
     richtext::TJDCustomRtfEdit* maxHelpText;
     gui::TPanel* pnlMax;
+    // Hidden: holds the project's RTF header that pasted text takes over.
+    richtext::TJDCustomRtfEdit* jdProjectRtfHeader;
 
     db::TCustomDBGrid* filterGrid;
     db::TCustomDBGrid* cntGrid;
@@ -93,6 +95,8 @@ public:
     void FormClose();
     // The application's hint handler.
     void ShowApplicationHint();
+    // Message 1067: the active page editor takes over the project header.
+    void WMAfterPaste();
 
 private:
     void BuildMenu();

@@ -103,6 +103,38 @@ TEST_F(MainWindow, ShowsTheFourViewsAndTheProjectFields) {
     EXPECT_EQ(ini.ReadString("LastWorkingOn", "Project", ""), "Demo");
 }
 
+TEST_F(MainWindow, APasteIntoAPageEditorTakesOverTheProjectHeader) {
+    auto form = std::make_unique<TForm1>(nullptr);
+    form->SuppressTipWindow = true;
+    form->FormCreate();
+    ASSERT_TRUE(form->StartupOk());
+    form->Show();
+    guitest::ProcessEvents(20);
+    // The header knows fonts the editors do not.
+    for (const char* f : {"Header One", "Header Two", "Header Three"}) form->jdProjectRtfHeader->RegisterFontName(f);
+    const int headerFont = form->jdProjectRtfHeader->RegisterFontName("Wingdings");
+    ASSERT_NE(form->FullTitleEditFld->RegisterFontName("Wingdings"), headerFont);
+    form->HelpText->SetText("body text");
+    form->SetActiveControl(form->HelpText);
+    form->HelpText->SetFocus();
+    guitest::ProcessEvents(20);
+    ASSERT_EQ(form->ActiveControl(), form->HelpText);
+    bool allow = false;
+    form->ctx->HelpTextBeforePasteEvent(allow);
+    EXPECT_TRUE(allow);
+    guitest::ProcessEvents(20);
+    EXPECT_EQ(form->HelpText->GetPlainText().substr(0, 9), "body text");
+    EXPECT_EQ(form->HelpText->RegisterFontName("Wingdings"), headerFont);
+    // Elsewhere nothing happens.
+    form->SetActiveControl(form->ApplicationFld);
+    form->ApplicationFld->SetFocus();
+    guitest::ProcessEvents(20);
+    const int before = form->maxHelpText->RegisterFontName("Symbol");
+    form->ctx->HelpTextBeforePasteEvent(allow);
+    guitest::ProcessEvents(20);
+    EXPECT_EQ(form->maxHelpText->RegisterFontName("Symbol"), before);
+}
+
 TEST_F(MainWindow, TheTipWindowFollowsItsComponent) {
     editor::TTipOfTheDay tip(nullptr);
     tip.Tips.Assign(editor::MainWindowTips());
