@@ -296,6 +296,7 @@ void EditorContext::FormShow() {
     StartupDone = true;
     if (ApplyProjectDisplaySettings) ApplyProjectDisplaySettings();
     if (ProcessMessages) ProcessMessages();
+    if (FocusPageEditor) FocusPageEditor();
     if (Settings.ShowTipOfTheDay) plat::PostMessage(handle_, kWmDeferredStartup, 0, 0);
     activeSource->SetDataSet(mainTable);
     if (ProcessMessages) ProcessMessages();

@@ -144,6 +144,7 @@ public:
     std::function<void(bool fontsUnchanged)> SyncScreenFonts;        // project header fonts
     std::function<void()> ApplyProjectDisplaySettings;
     std::function<void()> ApplyPageFilterView;
+    std::function<void()> FocusPageEditor;           // the split view's page editor
     std::function<void(const std::string& message)> ReportError;     // a message dialog by default
     std::function<void()> AfterPaste;                // re-applies the project header
 

@@ -307,6 +307,7 @@ void TForm1::FormShow() {
     }
     gui::Screen->SetCursor(gui::crDefault);
     ctx->ApplyPageFilterView = [this] { DBNavigator1->SetDataSource(ctx->activeSource); };
+    ctx->FocusPageEditor = [this] { SetActiveControl(HelpText); };
     ctx->FormShow();
 }
 
@@ -317,7 +318,13 @@ void TForm1::FormCloseQuery(bool& CanClose) {
 void TForm1::FormClose() {
     if (!startupOk_) return;
     TakeSettingsFromControls();
-    ctx->FormClose();
+    try {
+        ctx->FormClose();
+    } catch (const std::exception& e) {
+        // Settings that cannot be written end the program all the same.
+        if (ctx->ReportError) ctx->ReportError(e.what());
+        gui::Application->Terminate();
+    }
 }
 
 void TForm1::WMAfterPaste() {

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -197,6 +198,19 @@ TEST_F(Startup, TheFontListCheckComparesTheSortedScreenFonts) {
     again->ctx->memoScreenFonts = {"Arial"};
     Stop(*again);
     EXPECT_TRUE(plat::TIniFile(folder.Path("Tavrin.ini")).ReadSection("FontList").empty());
+}
+
+TEST_F(Startup, TheConverterInTheProgramFolderGetsItsDefaults) {
+    {
+        auto run = Start();
+        EXPECT_FALSE(run->ctx->ConverterPresent);
+        EXPECT_FALSE(plat::FileExists(plat::JoinPath(plat::WindowsDir(), "Rendlow.ini")));
+    }
+    { std::ofstream(folder.Path("rendlow32")) << "#!/bin/sh\nexit 2\n"; }
+    std::filesystem::permissions(folder.Path("rendlow32"), std::filesystem::perms::owner_all);
+    auto run = Start();
+    EXPECT_TRUE(run->ctx->ConverterPresent);
+    EXPECT_EQ(plat::GetPrivateProfileString("Options", "WordProcessor", "", "Rendlow.ini"), "1");
 }
 
 TEST_F(Startup, ThePasteGuardPostsTheHeaderRepair) {

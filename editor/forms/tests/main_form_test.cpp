@@ -62,7 +62,7 @@ TEST_F(MainWindow, ShowsTheFourViewsAndTheProjectFields) {
     const char* captions[] = {"&Split View", "&Max View", "F&ilter View", "&Contents"};
     for (int i = 0; i < 4; ++i) EXPECT_EQ(form->TabBook->Pages(i)->Caption(), captions[i]);
     EXPECT_EQ(form->TabBook->ActivePageName(), "&Split View");
-    EXPECT_EQ(form->ActiveControl(), form->ApplicationFld);
+    EXPECT_EQ(form->ActiveControl(), form->HelpText);
 
     // The project fields edit the project table's row.
     editor::EditorContext& ctx = *form->ctx;
