@@ -191,9 +191,8 @@ void EditorContext::BindAlias() {
         // A missing alias: nothing to delete.
     }
     try {
-        std::string path = ProgramDir.empty() ? plat::ProgramDir() : ProgramDir;
-        if (path.size() > 219) path.resize(219);
-        session.AddStandardAlias(kTavrinAlias, path, "");
+        // The whole path: a cut one would name another folder.
+        session.AddStandardAlias(kTavrinAlias, ProgramDir.empty() ? plat::ProgramDir() : ProgramDir, "");
     } catch (const std::exception&) {
         // Opening the tables reports what matters.
     }

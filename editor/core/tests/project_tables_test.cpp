@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -253,6 +254,30 @@ TEST(ProjectTables, ApplyFilterJoinsTheLinesAsTheLibraryDoes) {
     t->vlFilter().Clear();
     ASSERT_TRUE(t->ApplyFilter());
     EXPECT_EQ(visible().size(), 5u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ProjectTables, AProgramFolderWithALongPathOpensItsTablesThroughTheAlias) {
+    edtest::ProgramFolder folder(false);
+    // Near the 219 characters an engine folder path may hold.
+    std::string deep = folder.dir + "/";
+    while (deep.size() < 205) deep += "x";
+    deep += "/tables";
+    ASSERT_LE(deep.size(), 219u);
+    std::filesystem::create_directories(deep);
+    editor::InstallProjectTables(deep);
+    EditorContext ctx;
+    ctx.ProgramDir = deep;
+    ctx.BindAlias();
+    ctx.OpenTables();
+    EXPECT_TRUE(ctx.mainTable->Active());
+    ctx.mainTable->Append();
+    ctx.mainTable->FieldByName("Application")->SetAsString("Deep");
+    ctx.mainTable->Post();
+    EXPECT_GT(std::filesystem::file_size(deep + "/TvrnMAIN.QVD"), 0u);
 }
 
 }  // namespace
