@@ -371,6 +371,20 @@ void EditorContext::HelpTextBeforePasteEvent(bool& allow) {
     plat::PostMessage(handle_, kWmAfterPaste, 0, 0);
 }
 
+namespace {
+
+std::string FolderField(const vl::TvlTable* t, const char* field, const std::string& programDir) {
+    if (!t->Active() || t->IsEmpty()) return {};
+    const db::TField* f = t->FindField(field);
+    return f ? ProjectFolder(f->AsString(), programDir) : std::string();
+}
+
+}  // namespace
+
+std::string EditorContext::CurrentProjectFolder() const { return FolderField(mainTable, "ProjectDir", ProgramDir); }
+
+std::string EditorContext::CurrentGraphicsFolder() const { return FolderField(mainTable, "GraphicsDir", ProgramDir); }
+
 std::string FindConverterProgram() {
     // The program folder first, as the design looks there; then beside the
     // running program (a build tree), then PATH.

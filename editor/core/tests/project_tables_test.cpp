@@ -186,6 +186,13 @@ TEST(ProjectTables, AFullLengthProjectNameLinksItsPagesAndContents) {
         ctx.cntTable->Post();
     }
     EXPECT_EQ(ctx.detailTable->FieldByName("Application")->AsString(), longName);
+    EXPECT_EQ(ctx.CurrentProjectFolder(), "");
+    ctx.mainTable->Edit();
+    ctx.mainTable->FieldByName("ProjectDir")->SetAsString("Projects\\Long");
+    ctx.mainTable->FieldByName("GraphicsDir")->SetAsString("C:\\Pictures");
+    ctx.mainTable->Post();
+    EXPECT_EQ(ctx.CurrentProjectFolder(), plat::JoinPath(o.folder.dir, "Projects\\Long"));
+    EXPECT_EQ(ctx.CurrentGraphicsFolder(), "C:\\Pictures");
     EXPECT_EQ(ctx.detailTable->RecordCount(), 2);
     EXPECT_EQ(ctx.cntTable->RecordCount(), 2);
     EXPECT_EQ(ctx.tblContext->RecordCount(), 2);
