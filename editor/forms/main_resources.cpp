@@ -36,10 +36,12 @@ void Page(TCanvas& c, TColor paper, TColor ink) {
     }
 }
 
+// A pointer: a white triangle with a black edge, its tip at 0,0.
 void Arrow(TCanvas& c) {
-    for (int y = 0; y < 12; ++y)
-        for (int x = 0; x <= y / 2 + (y < 8 ? y / 2 : 0) && x < 8; ++x)
-            c.SetPixel(x, y, x == 0 || x == y / 2 + (y < 8 ? y / 2 : 0) || y == 11 ? gui::clBlack : gui::clWhite);
+    for (int y = 0; y <= 10; ++y) {
+        const int w = y < 8 ? y : 7;
+        for (int x = 0; x <= w; ++x) c.SetPixel(x, y, x == 0 || x == w || y == 10 ? gui::clBlack : gui::clWhite);
+    }
 }
 
 }  // namespace
