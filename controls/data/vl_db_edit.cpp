@@ -261,8 +261,8 @@ void TvlDBCustomEdit::UpdateData() {
         ValidateEdit();
     }
     if (!Modified() && !dataLink_.IsModified()) return;
-    if (f->DataType() == db::ftMemo) f->SetAsString(Text());
-    else f->SetText(Text());
+    if (f->DataType() == db::ftMemo) f->SetAsString(StoredText());
+    else f->SetText(StoredText());
 }
 
 void TvlDBCustomEdit::DoExit() {

@@ -92,9 +92,11 @@ protected:
     void DoExit() override;
     void BeginPictureEdit() override;
     void Notification(plat::TComponent* AComponent, plat::TOperation Operation) override;
+    // The field's value shown in the edit, and the text the field receives.
+    virtual void DataChange();
+    virtual std::string StoredText() { return Text(); }
 
 private:
-    void DataChange();
     db::TFieldDataLink dataLink_;
 };
 
