@@ -24,6 +24,7 @@ TbackupForm::TbackupForm(TComponent* owner) : TForm(owner) {
     Position = poScreenCenter;
 
     tnb = Make<TTabbedNotebook>(this, this, "tnb", 6, 6, 420, 280);
+    tnb->Pages().Clear();
     tnb->Pages().Add("&Backups");
     tnb->Pages().Add("&Restores");
     TTabSheet* backups = tnb->Page(0);

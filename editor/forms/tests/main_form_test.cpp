@@ -170,3 +170,47 @@ TEST_F(MainWindow, TheTipWindowFollowsItsComponent) {
 }
 
 }  // namespace
+
+namespace {
+
+// Shift+F8 in the main window: the quick build of the current project runs
+// with the fake compiler, and the page table comes back to its page.
+TEST_F(MainWindow, QuickCompileKeyBuildsAndComesBackToThePage) {
+    for (const char* tool : {"hcw", "WinHlp32"})
+        std::filesystem::copy_file(FAKE_HELP_TOOL, std::filesystem::path(home) / tool);
+    std::filesystem::create_directories(std::filesystem::path(home) / "proj");
+    auto form = std::make_unique<TForm1>(nullptr);
+    form->SuppressTipWindow = true;
+    form->FormCreate();
+    ASSERT_TRUE(form->StartupOk());
+    editor::EditorContext& ctx = *form->ctx;
+    db::TDataSet* m = ctx.mainTable;
+    m->Append();
+    for (auto [field, value] : {std::pair{"Application", "Demo"}, {"DosName", "demo"}, {"HelpTitle", "Demo Help"},
+                                {"ProjectDir", "proj"}, {"Compile", "32"}, {"AutogeneratePRJfile", "Y"}})
+        m->FieldByName(field)->SetAsString(value);
+    m->Post();
+    db::TDataSet* d = ctx.detailTable;
+    for (int id : {1000, 2000, 3000}) {
+        d->Append();
+        d->FieldByName("Application")->SetAsString("Demo");
+        d->FieldByName("HelpId")->SetAsInteger(id);
+        d->FieldByName("TopicPopup")->SetAsString("T");
+        d->FieldByName("Title")->SetAsString("Page " + std::to_string(id));
+        d->FieldByName("HelpText")->SetAsString("{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\plain text\\par}");
+        d->Post();
+    }
+    form->Show();
+    guitest::ProcessEvents(50);
+    for (d->First(); !d->Eof() && d->FieldByName("HelpId")->AsInteger() != 2000;) d->Next();
+    ASSERT_EQ(d->FieldByName("HelpId")->AsInteger(), 2000);
+    EXPECT_EQ(form->QuickCompile1->ShortCut, gui::ShortCut(0x77, gui::ssShift));
+    guitest::SendKey(form.get(), 0x77, gui::ssShift);
+    guitest::ProcessEvents(50);
+    EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(home) / "proj" / "demo.HLP"));
+    EXPECT_EQ(d->FieldByName("HelpId")->AsInteger(), 2000);
+    EXPECT_FALSE(d->ControlsDisabled());
+    form->Close();
+}
+
+}  // namespace
