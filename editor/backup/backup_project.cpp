@@ -89,6 +89,68 @@ std::vector<std::string> WorkTableFiles(const std::string& folder, const std::st
     return files;
 }
 
+CopyResult CopyProjectTables(editor::EditorContext& ctx, const std::string& application, const std::string& work,
+                              build::IProgress& progress, plat::StringList& files) {
+    vl::TvlTable* from = ctx.tblBackFrom;
+    vl::TvlTable* to = ctx.tblBackTo;
+    auto closeBoth = [&] {
+        for (vl::TvlTable* t : {from, to}) {
+            try {
+                t->Close();
+            } catch (const std::exception&) {
+            }
+        }
+    };
+    auto fail = [&] {
+        closeBoth();
+        from->vlFilter().Clear();
+        return CopyResult::Failed;
+    };
+    for (const BackupTable& t : BackupTables()) {
+        try {
+            from->Close();
+            from->DatabaseName = editor::kTavrinAlias;
+            from->SetTableName(t.sourceFile);
+            from->vlFilter().Clear();
+            from->vlFilter().Add("Application = \"" + application + "\"");
+            from->Open();
+            from->First();
+        } catch (const std::exception&) {
+            return fail();
+        }
+        progress.SetPercent(t.filtered);
+        try {
+            if (!editor::CreateTableLike(*from, plat::JoinPath(work, t.workName))) return fail();
+        } catch (const std::exception&) {
+            return fail();
+        }
+        progress.SetPercent(t.created);
+        try {
+            to->Close();
+            to->DatabaseName = work;
+            to->SetTableName(t.workName);
+            to->vlFilter().Clear();
+            to->Open();
+        } catch (const std::exception&) {
+            return fail();
+        }
+        const bool copied = t.currentRowOnly ? (from->IsEmpty() || editor::CopyRecordFields(*from, *to))
+                                             : editor::CopyAllRecords(*from, *to);
+        if (!copied) return fail();
+        closeBoth();
+        progress.SetPercent(t.copied);
+        progress.ProcessMessages();
+        if (progress.CancelRequested()) {
+            progress.ClearCancel();
+            from->vlFilter().Clear();
+            return CopyResult::Cancelled;
+        }
+        for (const std::string& f : WorkTableFiles(work, t.workName)) files.Add(f);
+    }
+    from->vlFilter().Clear();
+    return CopyResult::Copied;
+}
+
 BackupOutcome BackupProject(editor::EditorContext& ctx, const BackupUi& ui) {
     db::TDataSet* main = ctx.mainTable;
     if (!main->Active() || main->IsEmpty()) return BackupOutcome::NoProject;
@@ -119,72 +181,24 @@ BackupOutcome BackupProject(editor::EditorContext& ctx, const BackupUi& ui) {
     editor::EmptyDirectory(work);
     progress->SetPercent(5);
 
-    vl::TvlTable* from = ctx.tblBackFrom;
-    vl::TvlTable* to = ctx.tblBackTo;
-    auto closeBoth = [&] {
-        try {
-            from->Close();
-        } catch (const std::exception&) {
-        }
-        try {
-            to->Close();
-        } catch (const std::exception&) {
-        }
-    };
-    auto fail = [&] {
-        closeBoth();
+    plat::StringList inputs;
+    switch (CopyProjectTables(ctx, application, work, *progress, inputs)) {
+    case CopyResult::Failed:
         RemoveWorkFolder(work);
         editor::ShowWarning("Warning", kBackupFailedText);
         return BackupOutcome::Failed;
-    };
+    case CopyResult::Cancelled:
+        RemoveWorkFolder(work);
+        return BackupOutcome::Cancelled;
+    case CopyResult::Copied:
+        break;
+    }
     auto cancelled = [&] {
         progress->ProcessMessages();
         if (!progress->CancelRequested()) return false;
         progress->ClearCancel();
         return true;
     };
-
-    plat::StringList inputs;
-    for (const BackupTable& t : BackupTables()) {
-        try {
-            from->Close();
-            from->DatabaseName = editor::kTavrinAlias;
-            from->SetTableName(t.sourceFile);
-            from->vlFilter().Clear();
-            from->vlFilter().Add("Application = \"" + application + "\"");
-            from->Open();
-            from->First();
-        } catch (const std::exception&) {
-            return fail();
-        }
-        progress->SetPercent(t.filtered);
-        try {
-            if (!editor::CreateTableLike(*from, plat::JoinPath(work, t.workName))) return fail();
-        } catch (const std::exception&) {
-            return fail();
-        }
-        progress->SetPercent(t.created);
-        try {
-            to->Close();
-            to->DatabaseName = work;
-            to->SetTableName(t.workName);
-            to->vlFilter().Clear();
-            to->Open();
-        } catch (const std::exception&) {
-            return fail();
-        }
-        const bool copied = t.currentRowOnly ? (from->IsEmpty() || editor::CopyRecordFields(*from, *to))
-                                             : editor::CopyAllRecords(*from, *to);
-        if (!copied) return fail();
-        closeBoth();
-        progress->SetPercent(t.copied);
-        if (cancelled()) {
-            RemoveWorkFolder(work);
-            return BackupOutcome::Cancelled;
-        }
-        for (const std::string& f : WorkTableFiles(work, t.workName)) inputs.Add(f);
-    }
-    from->vlFilter().Clear();
 
     if (inputs.Count() == 0) {
         RemoveWorkFolder(work);

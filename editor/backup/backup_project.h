@@ -7,6 +7,7 @@
 
 #include "build/build_progress.h"
 #include "editor/core/editor_context.h"
+#include "platform/core/string_list.h"
 
 #include <functional>
 #include <memory>
@@ -63,6 +64,14 @@ const std::vector<BackupTable>& BackupTables();
 // The files the engine wrote for a work table in the folder: its base name
 // with any extension, in any letter case, each non-empty.
 std::vector<std::string> WorkTableFiles(const std::string& folder, const std::string& workName);
+
+// The copy phase: for each table of BackupTables, the project's rows into a
+// work table of the same structure in `work` (which must exist), and the
+// files the engine wrote for it added to `files`. Failed: a table could not
+// be opened, created or copied (no warning shown here).
+enum class CopyResult { Copied, Failed, Cancelled };
+CopyResult CopyProjectTables(editor::EditorContext& ctx, const std::string& application, const std::string& work,
+                             build::IProgress& progress, plat::StringList& files);
 
 // The command File | "&Backups && Restores" on the current project row.
 BackupOutcome BackupProject(editor::EditorContext& ctx, const BackupUi& ui);
