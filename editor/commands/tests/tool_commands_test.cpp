@@ -231,3 +231,81 @@ TEST_F(Tools, TheRealConverterWritesADocumentOurReaderLoads) {
 }
 
 }  // namespace
+
+namespace {
+
+// Records the meter and cancels when asked to at a given call.
+struct MeterProgress : build::IProgress {
+    std::vector<int>* percents;
+    bool* cancel;
+    int cancelAt;
+    MeterProgress(std::vector<int>* p, bool* c, int at) : percents(p), cancel(c), cancelAt(at) {}
+    void SetStatus(const std::string&) override {}
+    void SetPercent(int p) override {
+        percents->push_back(p);
+        if (cancelAt >= 0 && static_cast<int>(percents->size()) == cancelAt) *cancel = true;
+    }
+    void Show() override {}
+    void ProcessMessages() override {}
+    bool CancelRequested() const override { return *cancel; }
+    void ClearCancel() override { *cancel = false; }
+};
+
+struct Printable : Tools {
+    std::vector<int> percents;
+    bool cancel = false;
+    std::string status;
+    Printable() {
+        ctx->ConverterPresent = false;
+        // The build's checks run first, the compiler's presence among them.
+        Install(home.Path("hcw"));
+        for (int id : {1000, 2000, 3000, 4000}) {
+            db::TDataSet* d = ctx->detailTable;
+            d->Append();
+            d->FieldByName("HelpId")->SetAsInteger(id);
+            d->FieldByName("TopicPopup")->SetAsString("T");
+            d->FieldByName("Title")->SetAsString("Page " + std::to_string(id));
+            d->FieldByName("HelpText")->SetAsString("{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\plain body " +
+                                                    std::to_string(id) + "\\par}");
+            d->Post();
+        }
+        ui.setStatusText = [this](const std::string& s) { status = s; };
+    }
+    void Progress(int cancelAt) {
+        ui.createProgress = [this, cancelAt]() -> std::unique_ptr<build::IProgress> {
+            return std::make_unique<MeterProgress>(&percents, &cancel, cancelAt);
+        };
+    }
+};
+
+TEST_F(Printable, WithoutTheConverterTheDocumentIsWrittenWholeOrNotAtAll) {
+    Progress(-1);
+    EXPECT_EQ(editor::ConvertHelpFileToRtf(*ctx, ui), ToolResult::Done);
+    EXPECT_EQ(status, "Rtf file generated.");
+    // Meter: 0, 3, then round(100 x done / pages) - 3 but at least 0 per page.
+    EXPECT_EQ(percents, (std::vector<int>{0, 3, 0, 22, 47, 72, 100}));
+    const std::string rtf = testsupport::ReadFileBytes(folder + "/demo.rtf");
+    EXPECT_EQ(rtf.back(), '}');
+    richtext::TJDRTFTextIo engine;
+    engine.LoadFromFile(folder + "/demo.rtf");
+    int breaks = 0;
+    for (richtext::TParagraph* p = engine.FirstParagraph(); p; p = p->next)
+        if (p->flags & richtext::kParPageBreak) ++breaks;
+    EXPECT_EQ(breaks, 3);
+    for (const char* body : {"body 1000", "body 4000"}) EXPECT_NE(rtf.find(body), std::string::npos);
+    for (const auto& e : fs::directory_iterator(folder))
+        EXPECT_EQ(e.path().filename().string().find("~tmp"), std::string::npos);
+}
+
+TEST_F(Printable, ACancelledRunLeavesNoFileAndKeepsTheOldDocument) {
+    Write(folder + "/demo.rtf", "OLD");
+    Progress(4);  // cancel after the second page's meter
+    EXPECT_EQ(editor::ConvertHelpFileToRtf(*ctx, ui), ToolResult::Cancelled);
+    EXPECT_EQ(testsupport::ReadFileBytes(folder + "/demo.rtf"), "OLD");
+    std::size_t files = 0;
+    for (const auto& e : fs::directory_iterator(folder)) files += e.is_regular_file();
+    EXPECT_EQ(files, 2u);  // the help file and the old document
+    EXPECT_FALSE(cancel);
+}
+
+}  // namespace
