@@ -323,6 +323,7 @@ void TJDCustomRtfEdit::CreateWnd() {
 void TJDCustomRtfEdit::SetScrollBars(TScrollStyle s) {
     if (scrollBars_ == s) return;
     scrollBars_ = s;
+    RecreateWnd();
     if (s == ssNone || s == ssVertical) ShowScrollBar(SB_HORZ, false), SetScrollRange(SB_HORZ, 0, 0);
     if (s == ssNone || s == ssHorizontal) ShowScrollBar(SB_VERT, false), SetScrollRange(SB_VERT, 0, 0);
     UpdateHorzScrollBar();
