@@ -424,6 +424,11 @@ void TJDCustomRtfEdit::Invalidate() {
     TCustomControl::Invalidate();
 }
 
+void TJDCustomRtfEdit::SetVisible(bool v) {
+    engine_->shown = v;
+    TCustomControl::SetVisible(v);
+}
+
 void TJDCustomRtfEdit::FullRelayout() {
     engine_->FormatAll();
     UpdateVertScrollBar();
@@ -592,6 +597,14 @@ void TJDCustomRtfEdit::Paint() {
     if (!wndCreated_ && HandleAllocated()) CreateWnd();
     if (engine_->PaintOptions() & poHoldPaint) return;
     if (transparent_) TakeParentBackground();
+    if (ComponentState() & csDesigning) {
+        Canvas().Brush().SetColor(clBlack);
+        Canvas().FrameRect(Rect(0, 0, ClientWidth(), ClientHeight()));
+    }
+    if (engine_->paintSkip > 0) {
+        --engine_->paintSkip;
+        return;
+    }
     ReleaseScrollHold();
     engine_->shown = Showing();
     engine_->Repaint();

@@ -233,6 +233,8 @@ public:
 
     void WndProc(gui::TMessage& Message) override;
     void Invalidate() override;
+    // Also tells the engine whether to paint.
+    void SetVisible(bool v) override;
     void DragOver(gui::TObject* Source, int X, int Y, gui::TDragState State, bool& Accept) override;
     void DragDrop(gui::TObject* Source, int X, int Y) override;
     void Loaded();

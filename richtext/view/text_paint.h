@@ -167,6 +167,8 @@ public:
     plat::COLORREF shadowColor = 0x808080;
     bool PaintGrayTable = false;
     bool shown = true;
+    // Window paints the owner lets pass without drawing (each one counts down).
+    int paintSkip = 0;
     bool postponeRepaint = false;
     int leftMargin = 0, topMargin = 0;
     std::int32_t TopOffset = 0;
