@@ -20,6 +20,10 @@ public:
     // footnote becomes an HTML comment holding its text (the reader turns
     // such comments back into footnotes).
     TStoreHTMLComment storeComment = TStoreHTMLComment::shcOFF;
+    // An anchor object (reference text "mtj " and a name) is written as the
+    // text "\{mtj name\}", which an export turns into a mark; otherwise it
+    // shows nothing.
+    bool anchorMarks = false;
 
 protected:
     bool WriteLine(TLine* line, int from, int to) override;
