@@ -253,7 +253,9 @@ bool TJDCustomRtfLabel::LinkClick(int x, int y) {
     };
     walk(kStyleHyperlink, text);
     walk(kStyleHidden, target);
-    if (HyperLinkEvent) HyperLinkEvent(this, text, target, 0);
+    int pos, absLine, pi, pp;
+    engine_->GetPosition(par, line, i, pos, absLine, pi, pp);
+    if (HyperLinkEvent) HyperLinkEvent(this, text, target, absLine);
     return true;
 }
 

@@ -91,22 +91,29 @@ TEST_F(RtfDialogs, LabelIgnoresTheMouseUntilAskedAndCutsLinksAt254) {
     label->SetBounds(10, 215, 380, 60);
     label->SetWordWrap(false);
     const std::string link(300, 'L');
-    label->SetText("{\\rtf1 {\\uldb " + link + "}{\\v target}}");
+    label->SetText("{\\rtf1 first line\\par {\\uldb " + link + "}{\\v target}}");
     std::vector<std::pair<std::string, std::string>> clicks;
-    label->HyperLinkEvent = [&](void* sender, const std::string& text, const std::string& target, std::int32_t) {
+    int lineNumber = -1;
+    label->HyperLinkEvent = [&](void* sender, const std::string& text, const std::string& target, std::int32_t line) {
         EXPECT_EQ(sender, label);
         clicks.emplace_back(text, target);
+        lineNumber = line;
     };
+    const int y = label->Engine().FirstParagraph()->next->lines->top + 4;
     ASSERT_TRUE(label->DisableMouse);
-    guitest::Click(label, {20, 8});
-    guitest::DoubleClick(label, {20, 8});
+    guitest::Click(label, {20, y});
+    guitest::DoubleClick(label, {20, y});
     EXPECT_TRUE(clicks.empty());
     EXPECT_EQ(label->SelText(), "");
     label->DisableMouse = false;
-    guitest::Click(label, {20, 8});
+    guitest::Click(label, {20, y});
     ASSERT_EQ(clicks.size(), 1u);
     EXPECT_EQ(clicks[0].first, std::string(254, 'L'));
     EXPECT_EQ(clicks[0].second, "target");
+    EXPECT_EQ(lineNumber, 1);
+    // Plain text under a single click starts a selection, no link.
+    guitest::Click(label, {20, 4});
+    EXPECT_EQ(clicks.size(), 1u);
 }
 
 TEST_F(RtfDialogs, LabelSelectsWithTheMouseWhenAllowed) {
