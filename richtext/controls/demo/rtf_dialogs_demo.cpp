@@ -75,6 +75,13 @@ int main(int argc, char** argv) {
     auto* prop = new TJDParagraphProp(Application, edit);
     ok = Shot(prop, dir, "paragraph.png") && ok;
     auto* pick = new TJDTableSelect(Application);
+    if (!dir.empty()) {
+        // The picture shows a pick of three rows and four columns under way.
+        pick->Show();
+        const int c = pick->CellSize();
+        guitest::MouseDown(pick->Box, {c, c});
+        guitest::MouseMove(pick->Box, {4 * c, 3 * c});
+    }
     ok = Shot(pick, dir, "table_picker.png") && ok;
     if (!dir.empty()) {
         DoneApplication();

@@ -1029,5 +1029,26 @@ TEST_F(RtfEdit, BackgroundNamedByHtmlIsLoadedOnlyWhenAsked) {
     edit->SetLoadFormat(TJDLoadFormat::AutomaticFormat);
 }
 
+TEST_F(RtfEdit, ASkippedPaintLeavesTheWindowAsItWas) {
+    Load("text");
+    guitest::ProcessEvents();
+    auto mark = [&] {
+        edit->Canvas().Brush().SetColor(clRed);
+        edit->Canvas().FillRect(Rect(100, 100, 120, 120));
+    };
+    auto at = [&] {
+        const QImage* buffer = edit->BackBuffer();
+        EXPECT_NE(buffer, nullptr);
+        return buffer ? buffer->pixel(110, 110) & 0xFFFFFF : 0u;
+    };
+    mark();
+    edit->Engine().paintSkip = 1;
+    edit->Repaint();
+    EXPECT_EQ(at(), 0xFF0000u);  // this paint was let pass
+    EXPECT_EQ(edit->Engine().paintSkip, 0);
+    edit->Repaint();
+    EXPECT_EQ(at(), 0xFFFFFFu);  // the next one draws the text's paper again
+}
+
 }  // namespace
 }  // namespace richtext
