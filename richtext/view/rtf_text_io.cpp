@@ -510,12 +510,18 @@ int TJDRTFTextIo::SaveToFile(const std::string& fileName) {
             throw plat::EFCreateError("Cannot create file \"" + fileName + "\"");
         }
         result = SaveToStream(*file);
-        if (result == 0 && !file->Flush()) result = kWriteFailed;
+        if (result == 0 && !file->Flush()) {
+            result = kWriteFailed;
+            ReportResult(result, true);
+        }
     } catch (...) {
         plat::DeleteFile(temp);
         throw;
     }
-    if (result == 0 && !plat::RenameFile(temp, fileName, true)) result = kWriteFailed;
+    if (result == 0 && !plat::RenameFile(temp, fileName, true)) {
+        result = kWriteFailed;
+        ReportResult(result, true);
+    }
     if (result != 0) plat::DeleteFile(temp);
     saveResult_ = result;
     return result;

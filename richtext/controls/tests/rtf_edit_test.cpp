@@ -940,6 +940,14 @@ TEST_F(RtfEdit, FailedLoadsAndSavesReachTheErrorEvent) {
     EXPECT_NE(edit->Engine().SaveToStream(refusing), 0);
     ASSERT_EQ(errors.size(), 2u);
     EXPECT_NE(errors[1].find("could not be written"), std::string::npos);
+    // A file that cannot take the place of its target (a folder with a file in it).
+    testsupport::TempDir dir;
+    std::filesystem::create_directory(dir / "taken.rtf");
+    testsupport::WriteFileBytes(dir / "taken.rtf" / "inside", "x");
+    EXPECT_NE(edit->Engine().SaveToFile((dir / "taken.rtf").string()), 0);
+    ASSERT_EQ(errors.size(), 3u);
+    EXPECT_NE(errors[2].find("could not be written"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(dir / "taken.rtf" / "inside"));
 }
 
 TEST_F(RtfEdit, BitmapsAreWrittenAsDibWhenAskedAndLookTheSame) {
