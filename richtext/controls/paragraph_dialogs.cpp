@@ -450,6 +450,7 @@ void TJDTableSelect::PaintGrid() {
 
 TJDWallPaper::TJDWallPaper(TComponent* AOwner) : TGraphicControl(AOwner), picture_(std::make_unique<TPicture>()) {
     SetBounds(0, 0, 100, 100);
+    picture_->OnChange = [this](TObject*) { PictureChanged(); };
 }
 
 void TJDWallPaper::SetPicture(const TPicture& p) {

@@ -54,6 +54,7 @@ TJDCustomRtfEdit::TJDCustomRtfEdit(TComponent* AOwner) : TCustomControl(AOwner) 
     engine_ = std::make_unique<TJDRTFTextInput>();
     defaultFont_ = std::make_unique<TFont>();
     background_ = std::make_unique<TPicture>();
+    background_->OnChange = [this](TObject*) { BackgroundChanged(); };
     finder_ = std::make_unique<TJDTextFinder>();
     finder_->SetText(engine_.get());
     strings_ = std::make_unique<TJDRtfStrings>(*engine_);

@@ -370,6 +370,9 @@ TEST_F(RtfDialogs, WallpaperTilesFromItsOffsetsAndAnEmptyPicturePaintsNothing) {
     wall->SetPicture(full);
     EXPECT_TRUE(wall->ControlStyle & csOpaque);
     EXPECT_EQ(wall->GetPalette(), nullptr);
+    // A change made in the picture itself is seen too.
+    wall->Picture().Bitmap().SetSize(10, 10);
+    EXPECT_FALSE(wall->ControlStyle & csOpaque);
     TPicture none;
     wall->SetPicture(none);
     EXPECT_FALSE(wall->ControlStyle & csOpaque);

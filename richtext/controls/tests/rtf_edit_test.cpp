@@ -1058,5 +1058,30 @@ TEST_F(RtfEdit, ASkippedPaintLeavesTheWindowAsItWas) {
     EXPECT_EQ(at(), 0xFFFFFFu);  // the next one draws the text's paper again
 }
 
+TEST_F(RtfEdit, BackgroundImageFollowsItsPictureUnlessTransparent) {
+    Load("over a picture");
+    auto below = [&] {
+        edit->Repaint();
+        return edit->BackBuffer()->pixel(edit->Width() / 2, edit->Height() - 20) & 0xFFFFFF;
+    };
+    EXPECT_EQ(edit->Engine().BackgroundPicture(), nullptr);
+    // A picture given to it is seen: no call is needed after it.
+    TBitmap b(8, 8);
+    b.Canvas().Brush().SetColor(static_cast<TColor>(0x00C000));
+    b.Canvas().FillRect(Rect(0, 0, 8, 8));
+    edit->BackgroundImage().SetGraphic(&b);
+    ASSERT_NE(edit->Engine().BackgroundPicture(), nullptr);
+    EXPECT_EQ(below(), 0x00C000u);
+    // A transparent control shows its parent instead.
+    form->SetColor(static_cast<TColor>(0x808000));
+    edit->SetTransparent(true);
+    EXPECT_EQ(below(), 0x008080u);
+    edit->SetTransparent(false);
+    EXPECT_EQ(below(), 0x00C000u);
+    edit->BackgroundImage().SetGraphic(nullptr);
+    EXPECT_EQ(edit->Engine().BackgroundPicture(), nullptr);
+    EXPECT_EQ(below(), 0xFFFFFFu);
+}
+
 }  // namespace
 }  // namespace richtext
