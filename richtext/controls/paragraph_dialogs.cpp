@@ -123,8 +123,10 @@ TJDParagraphBord::TJDParagraphBord(TComponent* AOwner, TJDCustomRtfEdit* editor)
     WidthText->SetName("WidthText");
     WidthCmb->OnChange = [this](TObject*) { WidthText->SetCaption(std::to_string(std::max(WidthCmb->ItemIndex(), 0) + 1)); };
 
-    MakeLabel(this, 170, 108, 156, "Space between border");
-    MakeLabel(this, 170, 124, 156, "and text 0..15 [mm]");
+    TLabel* space = MakeLabel(this, 170, 108, 156, "Space between border and text 0..15 [mm]");
+    space->SetAutoSize(false);
+    space->SetWordWrap(true);
+    space->SetBounds(170, 108, 156, 34);
     SpaceText = new TEdit(this);
     SpaceText->SetParent(this);
     SpaceText->SetName("SpaceText");
