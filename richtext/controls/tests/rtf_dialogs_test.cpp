@@ -130,6 +130,44 @@ TEST_F(RtfDialogs, LabelSelectsWithTheMouseWhenAllowed) {
     EXPECT_EQ(label->PlainText(), "alpha beta gamma");
 }
 
+TEST_F(RtfDialogs, LabelDisplaySwitchesReachTheEngineAtTheNextPaint) {
+    auto* label = new TJDRichTextLabel(form);
+    label->SetParent(form);
+    label->SetBounds(10, 215, 380, 60);
+    label->SetText("{\\rtf1 shown {\\inaut auto}\\par}");
+    TJDRTFTextInput& e = label->Engine();
+    struct Case {
+        bool pageBreak, paperSize, transparent;
+        std::uint32_t set, clear;
+    };
+    const Case cases[] = {
+        {true, false, false, 0, poHidePageBreaks | poPageWidth | poTransparent},
+        {false, false, false, poHidePageBreaks, poPageWidth | poTransparent},
+        {true, true, false, poPageWidth, poHidePageBreaks | poTransparent},
+        {true, false, true, poTransparent, poHidePageBreaks | poPageWidth},
+    };
+    for (const Case& c : cases) {
+        label->ShowPageBreak = c.pageBreak;
+        label->UsePaperSize = c.paperSize;
+        label->SetTransparent(c.transparent);
+        guitest::ProcessEvents();
+        label->Repaint();
+        EXPECT_EQ(e.PaintOptions() & c.set, c.set);
+        EXPECT_EQ(e.PaintOptions() & c.clear, 0u);
+    }
+    // Hidden automatic text takes no room.
+    auto width = [&] {
+        TLine* l = e.FirstParagraph()->lines;
+        return e.XOfPosition(e.FirstParagraph(), l, l->Length());
+    };
+    const int shown = width();
+    label->HideAutomatic = true;
+    label->Repaint();
+    EXPECT_TRUE(e.excludeAutomaticText);
+    EXPECT_LT(width(), shown);
+    EXPECT_EQ(label->PlainText(), "shown auto\r");
+}
+
 // --- paragraph dialogs ----------------------------------------------------------------------------------
 
 TEST_F(RtfDialogs, ParagraphFormConvertsUnitsAndAppliesIndentsAndSpacing) {
