@@ -11,6 +11,7 @@
 #include "platform/gui/forms.h"
 #include "platform/gui/lists.h"
 #include "platform/gui/std_controls.h"
+#include "richtext/controls/rich_text.h"
 #include "richtext/controls/rtf_edit.h"
 
 namespace richtext {
@@ -67,8 +68,9 @@ public:
     std::array<gui::TLabel*, 6> Labels{};
     gui::TComboBox* UnitCmb;
     gui::TButton *OKBtn, *CancelBtn;
-    // The character between whole and fraction in the edits.
-    char DecimalSeparator = '.';
+    // The character between whole and fraction in the edits: the library's,
+    // which follows its language.
+    char DecimalSeparator = JDDecimalChar();
 
     // The six values in twips.
     const std::array<int, 6>& Values() const { return twips_; }
@@ -97,7 +99,7 @@ class TJDParagraphPropDlg : public gui::TComponent {
 public:
     explicit TJDParagraphPropDlg(gui::TComponent* AOwner) : gui::TComponent(AOwner) {}
     TJDCustomRtfEdit* EditBox = nullptr;
-    char DecimalSeparator = '.';
+    char DecimalSeparator = JDDecimalChar();
     std::function<void(TJDParagraphProp&)> OnFormCreated;
     int Execute();
 };

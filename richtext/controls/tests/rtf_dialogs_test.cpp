@@ -224,6 +224,12 @@ TEST_F(RtfDialogs, ParagraphFormUsesTheLibrarysDecimalCharacter) {
     prop.Edits[1]->SetText("1");
     prop.SetUnit(TJDParagraphProp::uCm);
     EXPECT_EQ(prop.Edits[1]->Text(), "2,54");
+    // The library's language chooses the character for new forms.
+    EXPECT_EQ(TJDParagraphProp(nullptr, edit).DecimalSeparator, '.');
+    SetJDLanguage(TJDToolLanguage::tjdGerman);
+    TJDParagraphProp german(nullptr, edit);
+    SetJDLanguage(TJDToolLanguage::tjdEnglish);
+    EXPECT_EQ(german.DecimalSeparator, ',');
 }
 
 TEST_F(RtfDialogs, BorderFormBuildsFlagsAppliesAndRemovesTheBorder) {
