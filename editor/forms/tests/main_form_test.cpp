@@ -1,4 +1,5 @@
 #include "editor/forms/main_form.h"
+#include "build/ui/compile_options_form.h"
 #include "editor/forms/splash_form.h"
 #include "editor/forms/tip_form.h"
 
@@ -173,9 +174,10 @@ TEST_F(MainWindow, TheTipWindowFollowsItsComponent) {
 
 namespace {
 
-// Shift+F8 in the main window: the quick build of the current project runs
-// with the fake compiler, and the page table comes back to its page.
-TEST_F(MainWindow, QuickCompileKeyBuildsAndComesBackToThePage) {
+// F8 (with the options dialog, answered OK) and Shift+F8 in the main
+// window: the build of the current project runs with the fake compiler, and
+// the page table comes back to its page.
+TEST_F(MainWindow, CompileKeysBuildAndComeBackToThePage) {
     for (const char* tool : {"hcw", "WinHlp32"})
         std::filesystem::copy_file(FAKE_HELP_TOOL, std::filesystem::path(home) / tool);
     std::filesystem::create_directories(std::filesystem::path(home) / "proj");
@@ -202,14 +204,35 @@ TEST_F(MainWindow, QuickCompileKeyBuildsAndComesBackToThePage) {
     }
     form->Show();
     guitest::ProcessEvents(50);
-    for (d->First(); !d->Eof() && d->FieldByName("HelpId")->AsInteger() != 2000;) d->Next();
-    ASSERT_EQ(d->FieldByName("HelpId")->AsInteger(), 2000);
+    EXPECT_EQ(form->miCompile->ShortCut, gui::ShortCut(0x77, 0));
     EXPECT_EQ(form->QuickCompile1->ShortCut, gui::ShortCut(0x77, gui::ssShift));
-    guitest::SendKey(form.get(), 0x77, gui::ssShift);
-    guitest::ProcessEvents(50);
-    EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(home) / "proj" / "demo.HLP"));
-    EXPECT_EQ(d->FieldByName("HelpId")->AsInteger(), 2000);
-    EXPECT_FALSE(d->ControlsDisabled());
+
+    // Answers the options dialog with OK once it shows.
+    int optionDialogs = 0;
+    plat::HWND answerer = plat::AllocateHWnd([&](gui::TMessage& msg) {
+        if (msg.Msg != gui::WM_USER + 9) return;
+        for (int i = 0; i < gui::Application->ComponentCount(); ++i)
+            if (auto* f = dynamic_cast<buildui::TfrmCompile*>(gui::Application->Components(i))) {
+                ++optionDialogs;
+                f->Button1->Click();
+                return;
+            }
+        plat::PostMessage(answerer, gui::WM_USER + 9, 0, 0);
+    });
+    const auto hlp = std::filesystem::path(home) / "proj" / "demo.HLP";
+    for (gui::TShiftState shift : {gui::TShiftState(0), gui::ssShift}) {
+        std::filesystem::remove(hlp);
+        for (d->First(); !d->Eof() && d->FieldByName("HelpId")->AsInteger() != 2000;) d->Next();
+        ASSERT_EQ(d->FieldByName("HelpId")->AsInteger(), 2000);
+        if (shift == 0) plat::PostMessage(answerer, gui::WM_USER + 9, 0, 0);
+        guitest::SendKey(form.get(), 0x77, shift);
+        guitest::ProcessEvents(50);
+        EXPECT_TRUE(std::filesystem::exists(hlp)) << shift;
+        EXPECT_EQ(d->FieldByName("HelpId")->AsInteger(), 2000);
+        EXPECT_FALSE(d->ControlsDisabled());
+    }
+    EXPECT_EQ(optionDialogs, 1);
+    plat::DeallocateHWnd(answerer);
     form->Close();
 }
 
