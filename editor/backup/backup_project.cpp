@@ -4,6 +4,7 @@
 #include "editor/core/helpers.h"
 #include "editor/core/project_tables.h"
 #include "editor/core/table_copy.h"
+#include "engine/api/dbi_api.h"
 #include "platform/core/files.h"
 #include "platform/core/paths.h"
 #include "platform/db/fields.h"
@@ -134,8 +135,16 @@ CopyResult CopyProjectTables(editor::EditorContext& ctx, const std::string& appl
         } catch (const std::exception&) {
             return fail();
         }
-        const bool copied = t.currentRowOnly ? (from->IsEmpty() || editor::CopyRecordFields(*from, *to))
-                                             : editor::CopyAllRecords(*from, *to);
+        // One engine transaction per work table: the rows reach the disk
+        // together instead of one journaled write each.
+        std::uint32_t transaction = 0;
+        const bool inTransaction = qv::DbiBeginTran(to->DBHandle(), 0, transaction) == 0;
+        bool copied = t.currentRowOnly ? (from->IsEmpty() || editor::CopyRecordFields(*from, *to))
+                                       : editor::CopyAllRecords(*from, *to);
+        if (inTransaction) {
+            const std::uint32_t commit = 0, rollback = 2;
+            if (qv::DbiEndTran(to->DBHandle(), transaction, copied ? commit : rollback) != 0) copied = false;
+        }
         if (!copied) return fail();
         closeBoth();
         progress.SetPercent(t.copied);
