@@ -71,4 +71,15 @@ build::BuildOutcome PartialCompileCommand(EditorContext& ctx, CompileHooks& hook
     return build::RunPartialCompile(project, hooks.env);
 }
 
+void PostPageAndProject(EditorContext& ctx) {
+    for (db::TDataSet* t : {static_cast<db::TDataSet*>(ctx.detailTable), static_cast<db::TDataSet*>(ctx.mainTable)}) {
+        const db::TDataSetState s = t->State();
+        if (s != db::dsEdit && s != db::dsInsert && s != db::dsSetKey) continue;
+        try {
+            t->Post();
+        } catch (const std::exception&) {
+        }
+    }
+}
+
 }  // namespace editor

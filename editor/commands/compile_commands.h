@@ -35,4 +35,8 @@ build::BuildOutcome FullCompileCommand(EditorContext& ctx, CompileHooks& hooks, 
 // F7: the partial build, with the cursor and the current folder restored.
 build::BuildOutcome PartialCompileCommand(EditorContext& ctx, CompileHooks& hooks);
 
+// Before the export wizard: posts the page table, then the project table,
+// when they are being edited; a refused post is left to the wizard's checks.
+void PostPageAndProject(EditorContext& ctx);
+
 }  // namespace editor

@@ -147,7 +147,11 @@ void TForm1::BuildCommandMenus() {
         if (ImportWizard) ImportWizard();
     });
     miExport = item(miFile, "miExport", "&Export to HTML Wizard", [this] {
-        if (ExportWizard) ExportWizard();
+        if (!ExportWizard) return;
+        gui::Screen->SetCursor(gui::crHourGlass);
+        PostPageAndProject(*ctx);
+        gui::Screen->SetCursor(gui::crDefault);
+        ExportWizard();
     });
     miCompileMenu = item(nullptr, "miCompileMenu", "&Compile", nullptr);
     miCompile = item(miCompileMenu, "miCompile", "Full &Compile", [this] { sbtnCompileClick(true); },

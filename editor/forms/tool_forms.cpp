@@ -1,6 +1,7 @@
 #include "editor/forms/tool_forms.h"
 
 #include "build/ui/compile_form.h"
+#include "platform/core/files.h"
 #include "platform/core/paths.h"
 
 namespace editor {
@@ -111,7 +112,10 @@ void TCopyToForm::Load(const CopyToState& s) {
     edtPath->SetText(s.path);
     cbOverwrite->SetVisible(s.overwriteVisible);
     cbOverwrite->SetChecked(s.overwrite);
-    SaveDialog1->InitialDir = s.proposedFolder.empty() ? std::string() : plat::ExtractFileDir(s.proposedFolder);
+    // The remembered target may be a folder or the file last copied to.
+    SaveDialog1->InitialDir = s.proposedFolder.empty() || plat::DirectoryExists(s.proposedFolder)
+                                  ? s.proposedFolder
+                                  : plat::ExtractFileDir(s.proposedFolder);
     SaveDialog1->FileName = s.proposedName;
 }
 

@@ -103,4 +103,18 @@ TEST_F(Compile, FullAndPartialBuildsComeBackToThePage) {
     EXPECT_EQ(plat::GetCurrentDir(), cwd);
 }
 
+TEST_F(Compile, BeforeTheExportWizardPageAndProjectArePostedEvenWhenThePageRefuses) {
+    ctx->mainTable->Edit();
+    ctx->mainTable->FieldByName("HelpTitle")->SetAsString("New Title");
+    ctx->detailTable->Edit();
+    ctx->detailTable->FieldByName("Title")->SetAsString("changed");
+    ctx->detailTable->BeforePost = [](db::TDataSet*) { throw plat::Exception("refused"); };
+    editor::PostPageAndProject(*ctx);
+    EXPECT_EQ(ctx->mainTable->State(), db::dsBrowse);
+    EXPECT_EQ(ctx->mainTable->FieldByName("HelpTitle")->AsString(), "New Title");
+    EXPECT_EQ(ctx->detailTable->State(), db::dsEdit);  // left for the user
+    ctx->detailTable->BeforePost = nullptr;
+    ctx->detailTable->Cancel();
+}
+
 }  // namespace
