@@ -191,9 +191,8 @@ void EditorContext::BindAlias() {
         // A missing alias: nothing to delete.
     }
     try {
-        std::string path = ProgramDir.empty() ? plat::ProgramDir() : ProgramDir;
-        if (path.size() > 219) path.resize(219);
-        session.AddStandardAlias(kTavrinAlias, path, "");
+        // The whole path: a cut one would name another folder.
+        session.AddStandardAlias(kTavrinAlias, ProgramDir.empty() ? plat::ProgramDir() : ProgramDir, "");
     } catch (const std::exception&) {
         // Opening the tables reports what matters.
     }
@@ -371,6 +370,20 @@ void EditorContext::HelpTextBeforePasteEvent(bool& allow) {
     if (ProcessMessages) ProcessMessages();
     plat::PostMessage(handle_, kWmAfterPaste, 0, 0);
 }
+
+namespace {
+
+std::string FolderField(const vl::TvlTable* t, const char* field, const std::string& programDir) {
+    if (!t->Active() || t->IsEmpty()) return {};
+    const db::TField* f = t->FindField(field);
+    return f ? ProjectFolder(f->AsString(), programDir) : std::string();
+}
+
+}  // namespace
+
+std::string EditorContext::CurrentProjectFolder() const { return FolderField(mainTable, "ProjectDir", ProgramDir); }
+
+std::string EditorContext::CurrentGraphicsFolder() const { return FolderField(mainTable, "GraphicsDir", ProgramDir); }
 
 std::string FindConverterProgram() {
     // The program folder first, as the design looks there; then beside the

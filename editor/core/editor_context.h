@@ -169,6 +169,11 @@ public:
     // The page editors' paste guard: allows the paste and posts 1067.
     void HelpTextBeforePasteEvent(bool& allow);
 
+    // The current project's folders by the project-folder rule ("" when the
+    // project table has no current row or the field is empty).
+    std::string CurrentProjectFolder() const;
+    std::string CurrentGraphicsFolder() const;
+
     // The window (of the window layer) that receives the editor's posted messages.
     plat::HWND Handle() const { return handle_; }
 

@@ -1,6 +1,10 @@
 #include "editor/forms/main_form.h"
 
+#include "editor/forms/main_resources.h"
+#include "platform/gui/dialog_service.h"
 #include "richtext/controls/rtf_edit.h"
+
+#include <stdexcept>
 
 namespace editor {
 
@@ -284,6 +288,14 @@ void TForm1::FormCreate() {
     gui::Application->HelpFile = ctx->HelpFile;
     pnlInherit->SetVisible(true);
     ApplySettingsToControls();
+    try {
+        RegisterMainWindowResources();
+        if (!LoadMainWindowCursors()) throw std::runtime_error("cursor");
+        for (int i = 0; i < 4; ++i)
+            if (!LoadProgramBitmap("BITMAP_" + std::to_string(i + 1), Bitmaps[i])) throw std::runtime_error("bitmap");
+    } catch (const std::exception&) {
+        gui::ShowMessage("exception");
+    }
     gui::Application->OnHint = [this](gui::TObject*) { ShowApplicationHint(); };
     gui::Application->HintPause = 200;
     TabBook->SetActivePageName(kSplitViewPage);

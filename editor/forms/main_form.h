@@ -80,6 +80,8 @@ public:
     gui::TPanel* StatusPanel;
 
     TTipOfTheDay* TipOfTheDay1;
+    // The pictures the grids draw ("BITMAP_1".."BITMAP_4").
+    gui::TBitmap Bitmaps[4];
 
     // False when start-up could not open the tables: the program ends
     // with a non-zero exit code.

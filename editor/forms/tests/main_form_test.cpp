@@ -82,6 +82,9 @@ TEST_F(MainWindow, ShowsTheFourViewsAndTheProjectFields) {
                              "pnlMaxSplitter", "TipOfTheDay1"})
         EXPECT_NE(form->FindComponent(name), nullptr) << name;
     EXPECT_EQ(form->detailGrid->DataSource(), ctx.detailSource);
+    for (const gui::TBitmap& b : form->Bitmaps) EXPECT_EQ(b.Width(), 15);
+    EXPECT_TRUE(gui::Screen->HasCustomCursor(1) && gui::Screen->HasCustomCursor(2));
+    EXPECT_TRUE(dialogs.Requests().empty() || dialogs.Last().text != "exception");
 
     for (int i = 0; i < 4; ++i) {
         form->TabBook->SetActivePageIndex(i);
