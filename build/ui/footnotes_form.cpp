@@ -1,6 +1,8 @@
 #include "build/ui/footnotes_form.h"
 
+#include "platform/core/exceptions.h"
 #include "platform/db/dataset.h"
+#include "platform/gui/dialog_service.h"
 
 namespace buildui {
 
@@ -89,7 +91,16 @@ void TFootnotesForm::Bind(db::TDataSource* pages) {
 }
 
 void TFootnotesForm::Button1Click() {
-    if (Editing(pages_)) pages_->DataSet()->Post();
+    if (!Editing(pages_)) return;
+    try {
+        pages_->DataSet()->Post();
+    } catch (const plat::EAbort&) {
+        // A page rule refused and has told why: the dialog stays for a fix.
+        SetModalResult(mrNone);
+    } catch (const std::exception& e) {
+        SetModalResult(mrNone);
+        MessageDlg(e.what(), mtError, Buttons({mbOK}));
+    }
 }
 
 void TFootnotesForm::Button2Click() {

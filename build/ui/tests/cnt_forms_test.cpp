@@ -158,6 +158,17 @@ TEST_F(Pages, FootnotesDialogEditsThePage) {
     EXPECT_EQ(d->State(), db::dsBrowse);
     d->Refresh();
     EXPECT_EQ(d->FieldByName("BFootnote")->AsString(), "tips:0010");
+
+    // A post that fails keeps the dialog open with the page still in edit.
+    Page(2, "Second", "second");
+    d->Last();
+    d->Edit();
+    d->FieldByName("HelpId")->SetAsInteger(1);  // taken
+    form.Button1->Click();
+    EXPECT_EQ(form.ModalResult(), gui::mrNone);
+    EXPECT_EQ(d->State(), db::dsEdit);
+    ASSERT_EQ(dialogs.Requests().size(), 1u);
+    d->Cancel();
 }
 
 TEST_F(Pages, LoadFromFileReplacesTheFocusedPageEditor) {
