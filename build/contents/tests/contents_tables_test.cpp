@@ -199,3 +199,25 @@ TEST(ContentsFile, CorpusContentsReadIntoAProjectAndWrittenBack) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(ContentsFile, TheFileGoesToTheProjectFolder) {
+    cnttest::ContentsFixture f("");
+    f.Fill({{1, 1, "H", "Only", "", ""}});
+    std::filesystem::create_directories(f.tmp.path() / "elsewhere");
+    std::filesystem::create_directories(f.home + "/sub");
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {"", f.home + "/demo.cnt"},
+        {"sub", f.home + "/sub/demo.cnt"},
+        {(f.tmp.path() / "elsewhere").string(), (f.tmp.path() / "elsewhere" / "demo.cnt").string()},
+    };
+    for (const auto& [dir, file] : cases) {
+        SCOPED_TRACE(dir);
+        f.SetProject("ProjectDir", dir);
+        ASSERT_TRUE(build::WriteCntFile(*f.ctx));
+        EXPECT_TRUE(std::filesystem::exists(file));
+    }
+}
+
+}  // namespace
