@@ -1,6 +1,7 @@
 #include "controls/data/vl_db_edit.h"
 
 #include "controls/data/picture_validator.h"
+#include "controls/data/vl_db_grid.h"
 #include "controls/data/vl_lines.h"
 #include "platform/core/clock.h"
 #include "platform/core/format_settings.h"
@@ -366,6 +367,52 @@ void TvlDBCustomEdit::KeyPress(char& Key) {
         }
     }
     TvlCustomMaskEdit::KeyPress(Key);
+}
+
+void TvlDBCustomEdit::KeyDown(unsigned& Key, TShiftState Shift) {
+    auto* grid = dynamic_cast<TvlCustomDBGrid*>(Parent());
+    if (!grid) {
+        TvlCustomMaskEdit::KeyDown(Key, Shift);
+        return;
+    }
+    // Inside a grid cell the keys that move between records or cells are
+    // the grid's.
+    const bool ctrl = (Shift & ssCtrl) != 0, alt = (Shift & ssAlt) != 0, shift = (Shift & ssShift) != 0;
+    const int length = static_cast<int>(Text().size());
+    const bool atStart = SelStart() == 0 && SelLength() == 0;
+    const bool atEnd = SelStart() == length && SelLength() == 0;
+    const bool always = grid->HasOption(dgAlwaysShowEditor);
+    bool toGrid = false;
+    switch (Key) {
+    case VK_ESCAPE: toGrid = !Modified(); break;
+    case VK_UP: case VK_DOWN: case VK_PRIOR: case VK_NEXT: toGrid = !alt; break;
+    case VK_INSERT: toGrid = !shift; break;
+    case VK_DELETE: toGrid = ctrl; break;
+    case VK_LEFT: case VK_HOME: toGrid = always && (ctrl || atStart); break;
+    case VK_RIGHT: case VK_END: toGrid = always && (ctrl || atEnd); break;
+    case VK_TAB: toGrid = grid->HasOption(dgTabs); break;
+    case VK_RETURN: toGrid = !(WantReturns && !ctrl); break;
+    default: break;
+    }
+    if (Key == VK_F1 + 1) {  // F2: the caret to the end, no selection
+        TvlCustomMaskEdit::KeyDown(Key, Shift);
+        SetSelStart(length);
+        SetSelLength(0);
+        return;
+    }
+    if (!toGrid) {
+        TvlCustomMaskEdit::KeyDown(Key, Shift);
+        return;
+    }
+    if (Key == VK_TAB || Key == VK_RETURN) grid->SetFocus();
+    grid->EditorKeyDown(Key, Shift);
+    Key = 0;
+}
+
+void TvlDBCustomEdit::WndProc(TMessage& Message) {
+    // A scroll inside a grid cell starts by taking the focus.
+    if (Message.Msg == WM_VSCROLL && dynamic_cast<TvlCustomDBGrid*>(Parent()) && !Focused() && CanFocus()) SetFocus();
+    TvlCustomMaskEdit::WndProc(Message);
 }
 
 void TvlDBCustomEdit::Change() {

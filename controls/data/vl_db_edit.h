@@ -99,9 +99,11 @@ public:
     void UpdateData();
 
 protected:
+    void KeyDown(unsigned& Key, gui::TShiftState Shift) override;
     void KeyPress(char& Key) override;
     void Change() override;
     void DoExit() override;
+    void WndProc(gui::TMessage& Message) override;
     void BeginPictureEdit() override;
     void Notification(plat::TComponent* AComponent, plat::TOperation Operation) override;
     // The field's value shown in the edit, and the text the field receives.

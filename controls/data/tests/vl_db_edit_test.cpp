@@ -3,6 +3,7 @@
 // update's mask check.
 #include "controls/data/tests/engine_fixture.h"
 #include "controls/data/vl_db_edit.h"
+#include "controls/data/vl_db_grid.h"
 #include "controls/data/vl_lines.h"
 #include "platform/gui/forms.h"
 #include "platform/gui/gui_test_harness.h"
@@ -18,6 +19,7 @@ class ProbeEdit : public TvlDBEdit {
 public:
     using TvlDBEdit::TvlDBEdit;
     void Press(char& key) { KeyPress(key); }
+    void Down(unsigned& key, TShiftState shift) { KeyDown(key, shift); }
 };
 
 class EditTest : public vltest::EngineTables {
@@ -299,6 +301,45 @@ TEST_F(EditTest, SpaceInADateEditFillsTodayFromTheClock) {
     edit->Press(key);
     EXPECT_EQ(MessageBeepCount() - beeps, 1);
     EXPECT_EQ(edit->Text(), "3/7/2026");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(EditTest, InAGridCellTheRecordKeysGoToTheGrid) {
+    Bind();
+    auto* grid = new TvlCustomDBGrid(form);
+    grid->SetParent(form);
+    grid->SetBounds(0, 0, 280, 100);
+    grid->SetDataSource(source.get());
+    edit->SetParent(grid);
+    struct {
+        unsigned key;
+        TShiftState shift;
+        bool toGrid;
+    } cases[] = {
+        {VK_DOWN, 0, true},   {VK_DOWN, ssAlt, false}, {VK_INSERT, 0, true}, {VK_INSERT, ssShift, false},
+        {VK_DELETE, 0, false}, {VK_DELETE, ssCtrl, true}, {VK_LEFT, 0, false}, {VK_LEFT, ssCtrl, false},
+        {VK_HOME, 0, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.key);
+        unsigned key = c.key;
+        edit->Down(key, c.shift);
+        EXPECT_EQ(key == 0, c.toGrid);
+    }
+    pages->First();
+    unsigned key = VK_DOWN;
+    edit->Down(key, 0);
+    EXPECT_EQ(pages->FieldByName("HelpId")->AsInteger(), 2);  // the grid moved the dataset
+    // With the editor always shown, Left at the start of the text leaves the cell.
+    grid->SetOptions(grid->Options() | Opt(dgAlwaysShowEditor));
+    edit->SetSelStart(0);
+    key = VK_LEFT;
+    edit->Down(key, 0);
+    EXPECT_EQ(key, 0u);
+    edit->SetParent(form);
 }
 
 }  // namespace
