@@ -212,10 +212,14 @@ void ImportSession::RemoveProject(const std::string& name) {
 }
 
 bool ImportSession::Finish(const ImportFields& given) {
+    // Once the import has begun the converted files are used up: the
+    // temporary folder goes whatever happens. Before that (a field to
+    // correct) it stays for the next try, and goes with the session.
     struct Cleanup {
         ImportSession* self;
+        bool started = false;
         ~Cleanup() {
-            self->RemoveTempFolder();
+            if (started) self->RemoveTempFolder();
             self->env_.setCaption("");
         }
     } cleanup{this};
@@ -243,6 +247,7 @@ bool ImportSession::Finish(const ImportFields& given) {
                         gui::TMsgDlgButtons(1u << gui::mbOK));
         return false;
     }
+    cleanup.started = true;
 
     FilesEntry files = ReadHpjFiles(hpj);
     if (files.status == FilesEntry::Status::NoSection) return false;

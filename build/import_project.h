@@ -71,8 +71,9 @@ public:
     // the step-2 fields. False after a message (nothing then remains).
     bool ConvertHelpFile(ImportFields& fields);
     // The finish step: checks the fields, creates the project, its folders,
-    // pages and contents. False after a message or a cancel; the temporary
-    // folder is gone either way.
+    // pages and contents. False after a message or a cancel. A refused field
+    // (an empty or taken name ...) keeps the converted files for another
+    // try; once the import has begun the temporary folder goes either way.
     bool Finish(const ImportFields& fields);
 
     std::string TempFolder() const;

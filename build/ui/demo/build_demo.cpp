@@ -12,6 +12,9 @@
 
 using namespace gui;
 
+// The import wizard (import_demo.cpp): import1.png and import2.png.
+bool SaveImportScreenshots(const std::string& dir);
+
 int main(int argc, char** argv) {
     InitApplication(argc, argv);
     std::string shots;
@@ -34,6 +37,7 @@ int main(int argc, char** argv) {
         guitest::ProcessEvents(50);
         bool ok = guitest::SaveGrab(progress, shots + "/progress.png") &&
                   guitest::SaveGrab(dialog, shots + "/compile_options.png");
+        ok = SaveImportScreenshots(shots) && ok;
         return ok ? 0 : 1;
     }
     if (dialog->ShowModal() != mrOk) return 0;
