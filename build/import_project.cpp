@@ -4,10 +4,13 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <optional>
+#include <stdexcept>
 #include <sstream>
 
 #include "editor/core/editor_context.h"
 #include "editor/core/helpers.h"
+#include "engine/api/dbi_api.h"
 #include "platform/core/files.h"
 #include "platform/core/paths.h"
 #include "platform/core/process.h"
@@ -54,6 +57,28 @@ void SetText(db::TDataSet& t, const char* name, const std::string& value) {
     if (f->Size > 0 && value.size() > static_cast<std::size_t>(f->Size)) f->SetAsString(value.substr(0, f->Size));
     else f->SetAsString(value);
 }
+
+// The project row and its pages go in as one engine transaction: one disk
+// sync for the lot instead of one a row, and a failure takes them all back.
+class Transaction {
+public:
+    explicit Transaction(std::uint32_t database) : db_(database) {
+        open_ = db_ != 0 && qv::DbiBeginTran(db_, 0, tr_) == 0;
+    }
+    ~Transaction() {
+        if (open_) qv::DbiEndTran(db_, tr_, 2);
+    }
+    void Commit() {
+        if (!open_) return;
+        open_ = false;
+        if (qv::DbiEndTran(db_, tr_, 0) != 0) throw std::runtime_error("the tables could not be saved");
+    }
+
+private:
+    std::uint32_t db_;
+    std::uint32_t tr_ = 0;
+    bool open_ = false;
+};
 
 }  // namespace
 
@@ -318,7 +343,13 @@ bool ImportSession::Finish(const ImportFields& given) {
             made.push_back(dir);
         }
     bool rowPosted = false;
+    std::optional<Transaction> transaction;
     auto fail = [&] {
+        transaction.reset();  // takes back what it holds
+        for (vl::TvlTable* t : {ctx_.mainTable, ctx_.detailTable, ctx_.cntTable}) {
+            if (t->State() != db::dsBrowse) t->Cancel();
+            t->Refresh();
+        }
         if (rowPosted) RemoveProject(f.application);
         std::error_code ec;
         for (auto it = made.rbegin(); it != made.rend(); ++it) fs::remove_all(Native(*it), ec);
@@ -327,6 +358,7 @@ bool ImportSession::Finish(const ImportFields& given) {
     try {
         WindowColours colours = ReadWindowColours(hpj);
         vl::TvlTable& main = *ctx_.mainTable;
+        transaction.emplace(main.DBHandle());
         main.Append();
         SetText(main, "Application", f.application);
         SetText(main, "DosName", f.fileName);
@@ -368,6 +400,8 @@ bool ImportSession::Finish(const ImportFields& given) {
             if (!p.fullTitle.empty()) detail.FieldByName("FullTitle")->SetAsString(p.fullTitle);
             detail.Post();
         }
+        transaction->Commit();
+        transaction.reset();
 
         // The converter's output moves into the project's folders: the help
         // project file, the RTF and a contents file to the project folder,
