@@ -374,7 +374,7 @@ std::string BalanceBraces(std::string_view rtf) {
     return out;
 }
 
-ImportedPage ImportOnePage(std::string_view pageText, const std::string& header) {
+ImportedPage ImportOnePage(std::string_view pageText, const std::string& header, const PageFieldSizes& sizes) {
     ImportedPage page;
     std::vector<RtfFootnote> notes = FindFootnotes(pageText);
     auto nth = [&](char letter, int n) -> RtfFootnote* {
@@ -383,28 +383,39 @@ ImportedPage ImportOnePage(std::string_view pageText, const std::string& header)
         return nullptr;
     };
     std::vector<const RtfFootnote*> used;
-    auto take = [&](char letter, int n) -> const std::string* {
+    // The footnote's text when it fits `size`; a longer one stays in the text.
+    auto take = [&](char letter, int n, std::size_t size) -> const std::string* {
         RtfFootnote* f = nth(letter, n);
-        if (!f) return nullptr;
+        if (!f || f->value.size() > size) return nullptr;
         used.push_back(f);
         return &f->value;
     };
-    if (auto v = take('$', 0)) page.title = *v;
-    if (auto v = take('K', 0)) page.keys = *v;
-    if (auto v = take('K', 1)) page.keys = page.keys.empty() ? *v : page.keys + ";" + *v;
-    if (auto v = take('+', 0)) ApplyBrowseFootnote(page, *v);
-    if (auto v = take('!', 0)) page.macroFootnote = *v;
-    if (auto v = take('B', 0)) page.bFootnote = *v;
-    if (auto v = take('A', 0)) page.aFootnote = *v;
+    if (auto v = take('$', 0, sizes.title)) page.title = *v;
+    const std::string* firstKeys = take('K', 0, sizes.keys);
+    if (firstKeys) page.keys = *firstKeys;
+    const std::size_t room = !firstKeys ? sizes.keys : page.keys.size() < sizes.keys ? sizes.keys - page.keys.size() - 1 : 0;
+    if (auto v = take('K', 1, room)) page.keys = page.keys.empty() ? *v : page.keys + ";" + *v;
+    if (RtfFootnote* f = nth('+', 0)) {
+        ImportedPage browse;
+        ApplyBrowseFootnote(browse, f->value);
+        if (browse.browseName.size() <= sizes.browseName) {
+            used.push_back(f);
+            page.browseName = browse.browseName;
+            page.browseId = browse.browseId;
+        }
+    }
+    if (auto v = take('!', 0, sizes.macro)) page.macroFootnote = *v;
+    if (auto v = take('B', 0, sizes.bFootnote)) page.bFootnote = *v;
+    if (auto v = take('A', 0, sizes.aFootnote)) page.aFootnote = *v;
     // Context string and help id: our build writes the number first and the
     // context string second; a converted page has the context string alone.
     // A "#" footnote this rule does not use stays in the text as an anchor.
     RtfFootnote* first = nth('#', 0);
     RtfFootnote* second = nth('#', 1);
-    if (first) {
+    if (first && first->value.size() <= sizes.contextString) {
         used.push_back(first);
         auto number = ReadInteger(first->value);
-        if (second && (first->value == "Index" || number)) {
+        if (second && (first->value == "Index" || number) && second->value.size() <= sizes.contextString) {
             used.push_back(second);
             if (first->value == "Index") {
                 page.contextString = "Index";
@@ -438,12 +449,17 @@ ImportedPage ImportOnePage(std::string_view pageText, const std::string& header)
         RtfToken t = NextRtfToken(text, next);
         pos = t.end;
         if (t.kind != Kind::Word || t.name != "keepn") continue;
+        // The region ends at a "\pard" of the keepn's own level: one inside a
+        // nested group (a footnote, a title piece's own paragraphs) does not end it.
+        int depth = 0;
         for (std::size_t p = t.end; p < text.size();) {
-            std::size_t n2 = text.find('\\', p);
+            std::size_t n2 = text.find_first_of("\\{}", p);
             if (n2 == npos) break;
             RtfToken u = NextRtfToken(text, n2);
             p = u.end;
-            if (u.kind != Kind::Word || u.name != "pard") continue;
+            if (u.kind == Kind::Open) ++depth;
+            if (u.kind == Kind::Close && depth > 0) --depth;
+            if (u.kind != Kind::Word || u.name != "pard" || depth > 0) continue;
             title = text.substr(0, t.pos) + text.substr(t.end, u.pos - t.end);
             text.erase(0, u.end);
             hasTitle = true;

@@ -107,8 +107,15 @@ struct SplitResult {
     std::vector<ImportedPage> pages;
 };
 SplitResult ImportRtfTopics(std::string_view rtf, const PageProgress& progress = {});
+// The longest text each page field holds (the page table's field sizes). A
+// footnote that does not fit its field stays in the page text, where the
+// build writes it again, rather than losing its end.
+struct PageFieldSizes {
+    std::size_t title = 255, keys = 255, browseName = 15, macro = 255, bFootnote = 80, aFootnote = 80,
+                contextString = 255;
+};
 // One page's text into a page (footnotes, title region, body).
-ImportedPage ImportOnePage(std::string_view pageText, const std::string& header);
+ImportedPage ImportOnePage(std::string_view pageText, const std::string& header, const PageFieldSizes& sizes = {});
 
 // --- help ids, topics and popups --------------------------------------------------
 // Map ids go to pages of that context string without an id (a context string

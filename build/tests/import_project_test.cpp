@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
+#include <tuple>
 #include <filesystem>
 #include <map>
 #include <set>
@@ -62,12 +64,16 @@ struct ImportFixture {
     }
 
     // Converts and imports `helpFile` as project `name`; false when either step refused.
-    bool Import(const std::string& helpFile, const std::string& name, build::ImportFields* out = nullptr) {
+    bool Import(const std::string& helpFile, const std::string& name, build::ImportFields* out = nullptr,
+                std::vector<std::string>* converted = nullptr) {
         build::ImportSession session(ctx, env);
         build::ImportFields f;
         f.helpFile = helpFile;
         if (!session.ConvertHelpFile(f)) return false;
         EXPECT_TRUE(fs::exists(plat::NativePath(session.TempFolder())));
+        if (converted)
+            for (const auto& e : fs::directory_iterator(plat::NativePath(session.TempFolder())))
+                converted->push_back(e.path().filename().string());
         f.application = name;
         if (out) *out = f;
         return session.Finish(f);
@@ -218,6 +224,227 @@ TEST(ImportProject, ContentsFileComesAlongInAnyCase) {
     ASSERT_EQ(fx.cntFiles.size(), 1u);
     EXPECT_EQ(fx.cntFiles[0], f.directory + "/DROP.CNT|Drop");
     EXPECT_EQ(testsupport::ReadFileBytes(plat::NativePath(f.directory + "/DROP.CNT")), ":Base Drop.hlp\r\n1 Drop\r\n");
+}
+
+// --- the round trip: converter -> import -> full build ------------------------------
+
+namespace roundtrip {
+
+// What a page says through its footnotes, compared as sets.
+struct PageFacts {
+    std::string title;
+    std::set<std::string> keywords;
+    std::set<std::string> contexts;  // its context string and anchors
+    std::string browse;              // "name|number"
+    bool operator<(const PageFacts& o) const {
+        return std::tie(title, keywords, contexts, browse) < std::tie(o.title, o.keywords, o.contexts, o.browse);
+    }
+    bool operator==(const PageFacts& o) const { return !(*this < o) && !(o < *this); }
+};
+
+std::string Describe(const PageFacts& p) {
+    std::string s = "[" + p.title + "] K{";
+    for (auto& k : p.keywords) s += k + ",";
+    s += "} #{";
+    for (auto& c : p.contexts) s += c + ",";
+    return s + "} +" + p.browse;
+}
+
+std::string TrimmedCopy(std::string s) {
+    while (!s.empty() && s.front() == ' ') s.erase(0, 1);
+    while (!s.empty() && s.back() == ' ') s.pop_back();
+    return s;
+}
+
+void AddKeywords(PageFacts& p, const std::string& value) {
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= value.size(); ++i)
+        if (i == value.size() || value[i] == ';') {
+            std::string k = TrimmedCopy(value.substr(start, i - start));
+            if (!k.empty()) p.keywords.insert(k);
+            start = i + 1;
+        }
+}
+
+std::string Browse(const std::string& value) {
+    std::size_t colon = value.find(':');
+    std::string name, number = value;
+    if (colon != std::string::npos) {
+        name = TrimmedCopy(value.substr(0, colon));
+        if (name.size() < 2) name.clear();
+        number = TrimmedCopy(value.substr(colon + 1));
+    }
+    auto n = build::ReadInteger(number);
+    if (!n && name.empty()) return "";
+    return name + "|" + (n ? std::to_string(*n) : std::string());
+}
+
+// The converter's pages, read on their own terms: pages end at "\page";
+// each footnote is "{X{\footnote{X} text}}", its text escaped RTF.
+std::vector<PageFacts> ConverterPages(const std::string& rtf) {
+    std::vector<PageFacts> pages(1);
+    for (std::size_t i = 0; i < rtf.size(); ++i) {
+        if (rtf[i] == '\\') {
+            std::size_t j = i + 1;
+            while (j < rtf.size() && std::isalpha(static_cast<unsigned char>(rtf[j]))) ++j;
+            if (j == i + 1) {
+                ++i;  // an escaped character
+                continue;
+            }
+            if (rtf.compare(i, j - i, "\\page") == 0) pages.emplace_back();
+            i = j - 1;
+            continue;
+        }
+        if (rtf[i] != '{' || i + 14 >= rtf.size()) continue;
+        const char x = rtf[i + 1];
+        const std::string opener = std::string(1, x) + "{\\footnote{" + x + "} ";
+        if (rtf.compare(i + 1, opener.size(), opener) != 0) continue;
+        std::string value;
+        std::size_t k = i + 1 + opener.size();
+        for (; k < rtf.size() && rtf[k] != '}'; ++k) {
+            if (rtf[k] == '\r' || rtf[k] == '\n') continue;
+            if (rtf[k] == '\\' && k + 1 < rtf.size()) {
+                if (rtf[k + 1] == '\'' && k + 3 < rtf.size()) {
+                    value += static_cast<char>(std::stoi(rtf.substr(k + 2, 2), nullptr, 16));
+                    k += 3;
+                } else {
+                    value += rtf[++k];
+                }
+                continue;
+            }
+            value += rtf[k];
+        }
+        PageFacts& p = pages.back();
+        if (x == '$' && p.title.empty()) p.title = value;
+        if (x == 'K') AddKeywords(p, value);
+        if (x == '#') p.contexts.insert(value);
+        if (x == '+' && p.browse.empty()) p.browse = Browse(value);
+        i = k;
+    }
+    return pages;
+}
+
+// The built pages, read back by the importer's own splitter.
+std::vector<PageFacts> BuiltPages(const std::string& rtf) {
+    build::SplitResult split = build::ImportRtfTopics(rtf);
+    EXPECT_EQ(split.status, build::SplitResult::Status::Ok);
+    std::vector<PageFacts> pages;
+    for (const build::ImportedPage& page : split.pages) {
+        PageFacts p;
+        p.title = page.title;
+        AddKeywords(p, page.keys);
+        if (!page.contextString.empty()) p.contexts.insert(page.contextString);
+        // Footnotes too long for their fields and anchors stay in the text.
+        for (const std::string* text : {&page.helpText, &page.fullTitle})
+            for (const build::RtfFootnote& f : build::FindFootnotes(*text)) {
+                if (f.letter == '#') p.contexts.insert(f.value);
+                if (f.letter == 'K') AddKeywords(p, f.value);
+                if (f.letter == '$' && p.title.empty()) p.title = f.value;
+                if (f.letter == '+' && p.browse.empty()) p.browse = Browse(f.value);
+            }
+        if (page.browseId || !page.browseName.empty())
+            p.browse = page.browseName + "|" + (page.browseId ? std::to_string(*page.browseId) : std::string());
+        pages.push_back(p);
+    }
+    return pages;
+}
+
+}  // namespace roundtrip
+
+TEST(ImportRoundTrip, EveryCorpusHelpFileThroughImportAndFullBuild) {
+    TAVRIN_REQUIRE_CORPUS();
+    std::vector<fs::path> helpFiles;
+    for (const auto& e : fs::directory_iterator(testsupport::CorpusDir() / "hlp"))
+        if (build::SameText(e.path().extension().string(), ".hlp")) helpFiles.push_back(e.path());
+    std::sort(helpFiles.begin(), helpFiles.end());
+    ASSERT_FALSE(helpFiles.empty());
+    for (const fs::path& help : helpFiles) {
+        SCOPED_TRACE(help.filename().string());
+        ImportFixture fx;
+        build::ImportFields f;
+        std::vector<std::string> converted;
+        ASSERT_TRUE(fx.Import(help.string(), "Round trip", &f, &converted)) << fx.Messages();
+
+        // The converter's own output, now in the project folder.
+        std::string hpjName, rtfName;
+        std::size_t pictures = 0;
+        for (const std::string& name : converted) {
+            const std::string ext = fs::path(name).extension().string();
+            if (build::SameText(ext, ".hpj")) hpjName = name;
+            else if (build::SameText(ext, ".rtf")) rtfName = name;
+            else if (!build::SameText(ext, ".cnt")) ++pictures;
+        }
+        const std::string convertedHpj = testsupport::ReadFileBytes(plat::NativePath(f.directory + "/" + hpjName));
+        const std::string convertedRtf = testsupport::ReadFileBytes(plat::NativePath(f.directory + "/" + rtfName));
+        std::size_t inGraphics = 0;
+        for (const auto& e : fs::directory_iterator(plat::NativePath(f.graphicsDir))) inGraphics += e.is_regular_file();
+        EXPECT_EQ(inGraphics, pictures);
+
+        // The imported pages into a full build with the fake compiler.
+        ASSERT_TRUE(fx.ctx.mainTable->FindKey({db::TValue{std::string("Round trip")}}));
+        std::vector<build::PageRow> rows;
+        std::map<std::string, std::string> kindOf;
+        vl::TvlTable& t = *fx.ctx.CdetailTable;
+        for (t.First(); !t.Eof(); t.Next()) {
+            build::PageRow r;
+            r.topicPopup = t.FieldByName("TopicPopup")->AsString();
+            r.helpId = static_cast<std::int32_t>(t.FieldByName("HelpId")->AsInteger());
+            r.contextString = t.FieldByName("ContextString")->AsString();
+            r.title = t.FieldByName("Title")->AsString();
+            r.keys = t.FieldByName("Keys")->AsString();
+            r.browseName = t.FieldByName("BrowseName")->AsString();
+            r.browseId = t.FieldByName("BrowseId")->IsNull() ? "" : t.FieldByName("BrowseId")->AsString();
+            r.bFootnote = t.FieldByName("BFootnote")->AsString();
+            r.aFootnote = t.FieldByName("AFootnote")->AsString();
+            r.macroFootnote = t.FieldByName("MacroFootnote")->AsString();
+            r.titleUserModified = "N";
+            r.fullTitle = t.FieldByName("FullTitle")->AsString();
+            r.helpText = t.FieldByName("HelpText")->AsString();
+            kindOf[r.contextString] = r.topicPopup;
+            rows.push_back(r);
+        }
+        ASSERT_FALSE(rows.empty());
+        EXPECT_EQ(rows.front().topicPopup, "T");
+        buildtest::BuildFixture b;
+        b.cancelAtPercent = 1000;  // the meter starts below 0; no cancel here
+        b.project.pages = rows;
+        b.project.fields.dosName = "round";
+        ASSERT_EQ(b.Full(), build::BuildOutcome::Compiled) << b.Messages();
+
+        // One built page per converted page, with the same footnotes.
+        std::vector<roundtrip::PageFacts> want = roundtrip::ConverterPages(convertedRtf);
+        std::vector<roundtrip::PageFacts> got = roundtrip::BuiltPages(b.Read("round.rtf"));
+        ASSERT_EQ(got.size(), want.size());
+        std::sort(want.begin(), want.end());
+        std::sort(got.begin(), got.end());
+        for (std::size_t i = 0; i < want.size(); ++i)
+            ASSERT_EQ(roundtrip::Describe(got[i]), roundtrip::Describe(want[i])) << "page " << i;
+
+        // Each mapped context string of a topic keeps its first id; the
+        // default topic alone moves to the lowest id.
+        const std::string contents = build::HpjValue(convertedHpj, "OPTIONS", "Contents");
+        std::map<std::string, std::int32_t> built;
+        for (const build::MapEntry& m : build::ReadHpjMap(b.Read("round.HPJ"))) built.emplace(m.contextString, m.helpId);
+        std::set<std::string> seen;
+        int checked = 0;
+        for (const build::MapEntry& m : build::ReadHpjMap(convertedHpj)) {
+            if (!seen.insert(m.contextString).second) continue;
+            if (kindOf.count(m.contextString) == 0 || kindOf[m.contextString] != "T") continue;
+            if (m.contextString == contents) {
+                EXPECT_EQ(built[m.contextString], rows.front().helpId);
+                continue;
+            }
+            ASSERT_TRUE(built.count(m.contextString)) << m.contextString;
+            EXPECT_EQ(built[m.contextString], m.helpId) << m.contextString;
+            ++checked;
+        }
+        if (!build::ReadHpjMap(convertedHpj).empty()) EXPECT_GT(checked, 0);
+        // A contents file beside the help file reaches the contents reader.
+        bool hasCnt = false;
+        for (const auto& e : fs::directory_iterator(help.parent_path()))
+            hasCnt = hasCnt || build::SameText(e.path().filename().string(), help.stem().string() + ".cnt");
+        EXPECT_EQ(fx.cntFiles.size(), hasCnt ? 1u : 0u);
+    }
 }
 
 }  // namespace

@@ -173,6 +173,24 @@ TEST(ImportRtf, PageFieldsFromFootnotesInBothDialects) {
     }
 }
 
+TEST(ImportRtf, FootnotesLongerThanTheirFieldsStayInTheText) {
+    const std::string k200(200, 'k'), k60(60, 'm'), name16(16, 'n');
+    std::string text = ConvFootnote('K', k200) + ConvFootnote('K', k60) + ConvFootnote('B', std::string(81, 'b')) +
+                       ConvFootnote('+', name16 + ":3") + ConvFootnote('$', std::string(256, 't')) + "\\pard Body\\par\n";
+    ImportedPage p = build::ImportOnePage(text, "");
+    EXPECT_EQ(p.keys, k200);  // the second does not fit beside it
+    EXPECT_TRUE(p.bFootnote.empty());
+    EXPECT_TRUE(p.browseName.empty());
+    EXPECT_FALSE(p.browseId);
+    EXPECT_TRUE(p.title.empty());
+    std::string left;
+    for (const auto& f : build::FindFootnotes(p.helpText)) left += f.letter;
+    EXPECT_EQ(left, "KB+$");
+    // A too long first keyword footnote leaves room for the second.
+    ImportedPage q = build::ImportOnePage(ConvFootnote('K', std::string(300, 'x')) + ConvFootnote('K', "short"), "");
+    EXPECT_EQ(q.keys, "short");
+}
+
 TEST(ImportRtf, TitleRegionConverterDialect) {
     std::string rtf = kConvHead + ConvFootnote('$', "Unit") +
                       "\\pard\\keepn\\s1\\ql \\f0\\cf1\\fs22\\b Unit title\\par\n"
@@ -195,6 +213,23 @@ TEST(ImportRtf, TitleRegionOwnDialect) {
     // Page set-up words do not travel into pages.
     EXPECT_EQ(p.helpText.find("\\paperw"), std::string::npos);
     EXPECT_EQ(p.helpText.find("ftnbj"), std::string::npos);
+}
+
+TEST(ImportRtf, TitleRegionEndsAtItsOwnLevel) {
+    // An anchor and a second paragraph inside the title piece's group: their
+    // "\pard" words do not end the region.
+    std::string rtf = kOwnHead + OwnFootnote('#', "10") + OwnFootnote('#', "intro") +
+                      "{\\pard\\plain \\keepn {\\plain\\f0 " + OwnFootnote('#', "anchor") +
+                      " One\\par \\pard Two\\par}\\par \\pard }\r\n\\pard\\plain Body\\par\r\n}";
+    build::SplitResult r = Split(rtf);
+    ASSERT_EQ(r.pages.size(), 1u);
+    const ImportedPage& p = r.pages[0];
+    EXPECT_EQ(p.contextString, "intro");
+    std::vector<build::RtfFootnote> left = build::FindFootnotes(p.fullTitle);
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_EQ(left[0].value, "anchor");
+    EXPECT_NE(p.fullTitle.find("Two\\par}"), std::string::npos) << p.fullTitle;
+    EXPECT_EQ(Body(r, p.helpText), "\\pard\\plain Body\\par\r\n}");
 }
 
 TEST(ImportRtf, PageDocumentsAreBalanced) {
