@@ -473,6 +473,21 @@ ImportedPage ImportOnePage(std::string_view pageText, const std::string& header,
     page.helpText = header + BalanceBraces(text) + "}";
     if (hasTitle) {
         title = LeftTrim(RemoveControlWords(title, {"keepn"}));
+        // The region's closing paragraph mark belongs to the region, not to
+        // its text: without it the last line is not followed by an empty one.
+        std::size_t lastPar = npos;
+        bool onlyTail = true;
+        for (std::size_t pos = 0; pos < title.size();) {
+            RtfToken u = NextRtfToken(title, pos);
+            if (u.kind == Kind::Word && u.name == "par") {
+                lastPar = u.pos;
+                onlyTail = true;
+            } else if (!(u.kind == Kind::Close || (u.kind == Kind::Text && IsBlank(title[u.pos])))) {
+                onlyTail = false;
+            }
+            pos = u.end;
+        }
+        if (lastPar != npos && onlyTail) title.erase(lastPar, NextRtfToken(title, lastPar).end - lastPar);
         page.fullTitle = header + BalanceBraces(title) + "}";
     }
     return page;

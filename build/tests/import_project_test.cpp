@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <sstream>
 #include <tuple>
 #include <filesystem>
 #include <map>
@@ -15,6 +16,7 @@
 #include "editor/core/editor_context.h"
 #include "editor/core/tests/editor_test_support.h"
 #include "platform/db/fields.h"
+#include "richtext/io/text_reader.h"
 #include "platform/gui/dialog_service.h"
 #include "tests/support/test_support.h"
 
@@ -445,6 +447,77 @@ TEST(ImportRoundTrip, EveryCorpusHelpFileThroughImportAndFullBuild) {
             hasCnt = hasCnt || build::SameText(e.path().filename().string(), help.stem().string() + ".cnt");
         EXPECT_EQ(fx.cntFiles.size(), hasCnt ? 1u : 0u);
     }
+}
+
+}  // namespace
+
+namespace {
+
+// The plain text of an RTF document, paragraphs joined by "\n".
+std::string PlainText(const std::string& rtf) {
+    richtext::TJDRTFText model;
+    richtext::TJDRtfReader reader;
+    reader.SetModel(&model);
+    std::istringstream in(rtf);
+    reader.Read(in);
+    std::string text;
+    for (auto* p = model.FirstParagraph(); p; p = p->next) text += model.ParagraphText(p) + "\n";
+    return text;
+}
+
+TEST(ImportRoundTrip, OwnBuildOfAFixtureProjectComesBackTheSame) {
+    buildtest::BuildFixture b;
+    b.cancelAtPercent = 1000;
+    const std::string anchor = "{\\cs16\\super #{\\*\\footnote \\pard\\plain {\\cs16\\super #} anchor1}}";
+    b.AddPage(10, "T", "intro", "Intro", "{\\rtf1\\ansi See {\\uldb Other}{\\v other} and {\\ul Pop}{\\v pop}. " + anchor +
+                                          "Anchor here.\\par Second paragraph.}",
+              "{\\rtf1\\ansi {\\b Intro} title}");
+    b.project.pages.back().keys = "alpha;beta";
+    b.project.pages.back().browseName = "seq";
+    b.project.pages.back().browseId = "1";
+    b.project.pages.back().macroFootnote = "CB(\"b\",\"x\")";
+    b.project.pages.back().bFootnote = "bnote";
+    b.project.pages.back().aFootnote = "akey";
+    b.AddPage(20, "T", "other", "Other", "{\\rtf1\\ansi Second page}", "");
+    b.AddPage(30, "P", "pop", "", "{\\rtf1\\ansi Popup text}", "");
+    b.AddPage(40, "T", "", "Caf\xe9", "{\\rtf1\\ansi Without a context string}", "{\\rtf1\\ansi Caf\\'e9}");
+    ASSERT_EQ(b.Full(), build::BuildOutcome::Compiled) << b.Messages();
+
+    build::SplitResult split = build::ImportRtfTopics(b.Read("demo.rtf"));
+    ASSERT_EQ(split.status, build::SplitResult::Status::Ok);
+    build::AssignImportedHelpIds(split.pages, build::ReadHpjMap(b.Read("demo.HPJ")), "");
+    ASSERT_EQ(split.pages.size(), b.project.pages.size());
+    for (std::size_t i = 0; i < split.pages.size(); ++i) {
+        const build::PageRow& want = b.project.pages[i];
+        build::ImportedPage got = split.pages[i];
+        SCOPED_TRACE(want.title);
+        EXPECT_EQ(*got.helpId, want.helpId);
+        EXPECT_EQ(got.contextString, want.contextString);
+        EXPECT_EQ(got.title, want.title);
+        EXPECT_EQ(got.keys, want.keys);
+        EXPECT_EQ(got.browseName, want.browseName);
+        EXPECT_EQ(got.browseId ? std::to_string(*got.browseId) : "", want.browseId);
+        EXPECT_EQ(got.macroFootnote, want.macroFootnote);
+        EXPECT_EQ(got.bFootnote, want.bFootnote);
+        EXPECT_EQ(got.aFootnote, want.aFootnote);
+        EXPECT_EQ(got.topicPopup, want.topicPopup);
+        got.helpText = build::ConvertImportedJumps(got.helpText, split.colourMap);
+        EXPECT_EQ(PlainText(got.helpText), PlainText(want.helpText));
+        if (want.topicPopup == "T" && !want.fullTitle.empty()) {
+            EXPECT_EQ(PlainText(got.fullTitle), PlainText(want.fullTitle));
+        } else {
+            EXPECT_TRUE(got.fullTitle.empty()) << got.fullTitle;
+        }
+    }
+    // The jumps keep their marks and targets; the anchor is a footnote again.
+    const std::string& body = split.pages[0].helpText;
+    EXPECT_NE(body.find("\\uldb Other"), std::string::npos) << body;
+    EXPECT_NE(body.find("\\v other"), std::string::npos) << body;
+    EXPECT_NE(body.find("\\ul Pop"), std::string::npos) << body;
+    EXPECT_NE(body.find("\\v pop"), std::string::npos) << body;
+    std::vector<build::RtfFootnote> anchors = build::FindFootnotes(body);
+    ASSERT_EQ(anchors.size(), 1u);
+    EXPECT_EQ(anchors[0].value, "anchor1");
 }
 
 }  // namespace

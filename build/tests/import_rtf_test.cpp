@@ -198,7 +198,8 @@ TEST(ImportRtf, TitleRegionConverterDialect) {
     build::SplitResult r = Split(rtf);
     ASSERT_EQ(r.pages.size(), 1u);
     const ImportedPage& p = r.pages[0];
-    EXPECT_EQ(Body(r, p.fullTitle), "\\pard\\s1\\ql \\f0\\cf1\\fs22\\b Unit title\\par\n}");
+    // The region's closing paragraph mark goes with the region.
+    EXPECT_EQ(Body(r, p.fullTitle), "\\pard\\s1\\ql \\f0\\cf1\\fs22\\b Unit title\n}");
     EXPECT_EQ(Body(r, p.helpText), "\\s0\\ql \\f0\\cf1\\fs18\\b0 Body\\par\n}");
 }
 
@@ -208,7 +209,7 @@ TEST(ImportRtf, TitleRegionOwnDialect) {
     build::SplitResult r = Split(rtf);
     ASSERT_EQ(r.pages.size(), 1u);
     const ImportedPage& p = r.pages[0];
-    EXPECT_EQ(Body(r, p.fullTitle), "{\\pard\\plain \\f0 Intro title\\par }}");
+    EXPECT_EQ(Body(r, p.fullTitle), "{\\pard\\plain \\f0 Intro title}}");
     EXPECT_EQ(Body(r, p.helpText), "{}\r\n\\pard\\plain \\f0 Body\\par\r\n}");
     // Page set-up words do not travel into pages.
     EXPECT_EQ(p.helpText.find("\\paperw"), std::string::npos);
