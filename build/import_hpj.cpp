@@ -205,8 +205,8 @@ WindowColours ReadWindowColours(std::string_view hpj) {
     return c;
 }
 
-std::vector<MapEntry> ReadHpjMap(std::string_view hpj) {
-    std::vector<MapEntry> map;
+std::vector<ContextMapEntry> ReadHpjMap(std::string_view hpj) {
+    std::vector<ContextMapEntry> map;
     auto lines = HpjSection(hpj, "MAP");
     if (!lines) return map;
     for (const std::string& line : *lines) {

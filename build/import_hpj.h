@@ -47,14 +47,14 @@ struct WindowColours {
 };
 WindowColours ReadWindowColours(std::string_view hpj);
 
-struct MapEntry {
+struct ContextMapEntry {
     std::string contextString;
     std::int32_t helpId = 0;
 };
 // The [MAP] lines in file order: "#define name id" (any case), "name id"
 // (blanks or tabs); "#include" lines, comments and lines without a valid
 // number give nothing.
-std::vector<MapEntry> ReadHpjMap(std::string_view hpj);
+std::vector<ContextMapEntry> ReadHpjMap(std::string_view hpj);
 
 // The topic RTF named first in [FILES].
 struct FilesEntry {

@@ -303,7 +303,7 @@ bool ImportSession::Finish(const ImportFields& given) {
     progress->ProcessMessages();
 
     env_.setCaption("Building Map...");
-    std::vector<MapEntry> map = ReadHpjMap(hpj);
+    std::vector<ContextMapEntry> map = ReadHpjMap(hpj);
     SplitResult split = ImportRtfTopics(rtf, [&](std::size_t, std::size_t, int percent) {
         progress->ProcessMessages();
         if (progress->CancelRequested()) {

@@ -524,7 +524,7 @@ SplitResult ImportRtfTopics(std::string_view rtf, const PageProgress& progress) 
     return result;
 }
 
-void AssignImportedHelpIds(std::vector<ImportedPage>& pages, const std::vector<MapEntry>& map,
+void AssignImportedHelpIds(std::vector<ImportedPage>& pages, const std::vector<ContextMapEntry>& map,
                            std::string_view contentsContext) {
     auto key = [](std::string_view s) {
         std::string k(s);
@@ -540,7 +540,7 @@ void AssignImportedHelpIds(std::vector<ImportedPage>& pages, const std::vector<M
     for (std::size_t i = 0; i < pages.size(); ++i)
         if (!pages[i].contextString.empty()) byContext.emplace(key(pages[i].contextString), i);
     std::unordered_set<std::string> mapped;
-    for (const MapEntry& m : map) {
+    for (const ContextMapEntry& m : map) {
         std::string k = key(m.contextString);
         if (!mapped.insert(k).second) continue;  // a context mapped again keeps its first id
         auto hit = byContext.find(k);

@@ -123,7 +123,7 @@ ImportedPage ImportOnePage(std::string_view pageText, const std::string& header,
 // the others count on from the largest id in steps of 50; a page with a
 // title, a title region or a browse number is a topic; the page of
 // `contentsContext` gets the lowest id and is a topic.
-void AssignImportedHelpIds(std::vector<ImportedPage>& pages, const std::vector<MapEntry>& map,
+void AssignImportedHelpIds(std::vector<ImportedPage>& pages, const std::vector<ContextMapEntry>& map,
                            std::string_view contentsContext);
 
 // --- jumps and colours ------------------------------------------------------------

@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // As a help project file.
     build::ReadConvertedOptions(text, "C:\\t\\x.hpj", "C:\\Prog");
     build::ReadWindowColours(text);
-    std::vector<build::MapEntry> map = build::ReadHpjMap(text);
+    std::vector<build::ContextMapEntry> map = build::ReadHpjMap(text);
     build::ReadHpjFiles(text);
     // As a topic RTF, alone and behind a valid head (so the pages are reached).
     static const std::string kHead = "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}{\\colortbl;\\red0\\green0\\blue255;}";

@@ -89,7 +89,7 @@ TEST(ImportHpj, MapLines) {
         "neg -5\r\n"
         "[FILES]\r\n"
         "after 99\r\n";
-    std::vector<build::MapEntry> map = build::ReadHpjMap(hpj);
+    std::vector<build::ContextMapEntry> map = build::ReadHpjMap(hpj);
     std::vector<std::pair<std::string, int>> got;
     for (const auto& m : map) got.emplace_back(m.contextString, m.helpId);
     EXPECT_EQ(got, (std::vector<std::pair<std::string, int>>{

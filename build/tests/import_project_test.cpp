@@ -14,6 +14,8 @@
 #include "build/import_project.h"
 #include "build/tests/build_fixture.h"
 #include "editor/core/editor_context.h"
+#include "editor/core/helpers.h"
+#include "platform/core/ini_file.h"
 #include "editor/core/tests/editor_test_support.h"
 #include "platform/db/fields.h"
 #include "richtext/io/text_reader.h"
@@ -109,8 +111,12 @@ struct ImportFixture {
 TEST(ImportProject, PJDropFilesBecomesAProject) {
     TAVRIN_REQUIRE_CORPUS();
     ImportFixture fx;
+    // The converter's own last run asked for a printable document; the import
+    // writes the project-mode settings before it starts the converter.
+    plat::WritePrivateProfileString("Options", "ForPrint", "1", editor::ConverterIniPath());
     build::ImportFields f;
     ASSERT_TRUE(fx.Import(testsupport::CorpusFile("hlp/PJDropFiles.hlp").string(), "Drop Files", &f)) << fx.Messages();
+    EXPECT_EQ(plat::GetPrivateProfileString("Options", "ForPrint", "", editor::ConverterIniPath()), "0");
     EXPECT_EQ(f.helpTitle, "DelphiDabbler Drop Files Component Help");
     EXPECT_EQ(f.fileName, "PJDropFiles");
     EXPECT_EQ(f.directory, fx.folder.dir + "/PJDropFiles");
@@ -426,10 +432,10 @@ TEST(ImportRoundTrip, EveryCorpusHelpFileThroughImportAndFullBuild) {
         // default topic alone moves to the lowest id.
         const std::string contents = build::HpjValue(convertedHpj, "OPTIONS", "Contents");
         std::map<std::string, std::int32_t> built;
-        for (const build::MapEntry& m : build::ReadHpjMap(b.Read("round.HPJ"))) built.emplace(m.contextString, m.helpId);
+        for (const build::ContextMapEntry& m : build::ReadHpjMap(b.Read("round.HPJ"))) built.emplace(m.contextString, m.helpId);
         std::set<std::string> seen;
         int checked = 0;
-        for (const build::MapEntry& m : build::ReadHpjMap(convertedHpj)) {
+        for (const build::ContextMapEntry& m : build::ReadHpjMap(convertedHpj)) {
             if (!seen.insert(m.contextString).second) continue;
             if (kindOf.count(m.contextString) == 0 || kindOf[m.contextString] != "T") continue;
             if (m.contextString == contents) {

@@ -298,7 +298,7 @@ TEST(ImportRtf, HelpIds) {
         PageOf("taken", std::nullopt, true),
     };
     pages[1].browseId = 3;  // a browse number makes a topic
-    std::vector<build::MapEntry> map = {{"MAIN", 300}, {"pop", 100}, {"twice", 7}, {"twice", 8}, {"taken", 500}, {"nopage", 9000}};
+    std::vector<build::ContextMapEntry> map = {{"MAIN", 300}, {"pop", 100}, {"twice", 7}, {"twice", 8}, {"taken", 500}, {"nopage", 9000}};
     build::AssignImportedHelpIds(pages, map, "");
     std::vector<std::int32_t> ids;
     std::string kinds;
