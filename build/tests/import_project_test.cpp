@@ -15,6 +15,7 @@
 #include "build/tests/build_fixture.h"
 #include "editor/core/editor_context.h"
 #include "editor/core/helpers.h"
+#include "engine/api/dbi_api.h"
 #include "platform/core/ini_file.h"
 #include "editor/core/tests/editor_test_support.h"
 #include "platform/db/fields.h"
@@ -58,6 +59,15 @@ struct ImportFixture {
         ctx.ProgramDir = folder.dir;
         ctx.BindAlias();
         ctx.OpenTables();
+        Reset();
+    }
+    // The environment of a fresh fixture (the tables keep their rows).
+    void Reset() {
+        plat::SetDataHome(folder.dir);  // a build fixture in between points it elsewhere
+        env = build::DefaultImportEnvironment();
+        cancelAt = -1;
+        cntFiles.clear();
+        captions.clear();
         env.converterProgram = [] { return std::string(RENDLOW32_PROGRAM); };
         env.createProgress = [this] { return std::make_unique<CancellingProgress>(cancelAt); };
         env.readCntFile = [this](editor::EditorContext& c, const std::string& path) {
@@ -198,9 +208,11 @@ TEST(ImportProject, FailuresLeaveNothingBehind) {
         {"name too long", help, nullptr, std::string(26, 'n'), "maximum of 25 Characters"},
         {"no name", help, nullptr, "", "You need to provide a Project name"},
     };
+    // One program folder for all: each case must leave it as it found it.
+    ImportFixture fx;
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        ImportFixture fx;
+        fx.Reset();
         if (c.setUp) c.setUp(fx);
         const int projects = fx.Projects();
         const std::set<std::string> folders = fx.Folders();
@@ -217,7 +229,7 @@ TEST(ImportProject, FailuresLeaveNothingBehind) {
         EXPECT_EQ(fx.Folders(), folders);
     }
     // 25 characters are accepted.
-    ImportFixture fx;
+    fx.Reset();
     EXPECT_TRUE(fx.Import(help, std::string(25, 'n'))) << fx.Messages();
 }
 
@@ -366,12 +378,14 @@ TEST(ImportRoundTrip, EveryCorpusHelpFileThroughImportAndFullBuild) {
         if (build::SameText(e.path().extension().string(), ".hlp")) helpFiles.push_back(e.path());
     std::sort(helpFiles.begin(), helpFiles.end());
     ASSERT_FALSE(helpFiles.empty());
+    ImportFixture fx;
     for (const fs::path& help : helpFiles) {
         SCOPED_TRACE(help.filename().string());
-        ImportFixture fx;
+        fx.Reset();
+        const std::string name = help.stem().string();
         build::ImportFields f;
         std::vector<std::string> converted;
-        ASSERT_TRUE(fx.Import(help.string(), "Round trip", &f, &converted)) << fx.Messages();
+        ASSERT_TRUE(fx.Import(help.string(), name, &f, &converted)) << fx.Messages();
 
         // The converter's own output, now in the project folder.
         std::string hpjName, rtfName;
@@ -389,10 +403,14 @@ TEST(ImportRoundTrip, EveryCorpusHelpFileThroughImportAndFullBuild) {
         EXPECT_EQ(inGraphics, pictures);
 
         // The imported pages into a full build with the fake compiler.
-        ASSERT_TRUE(fx.ctx.mainTable->FindKey({db::TValue{std::string("Round trip")}}));
+        ASSERT_TRUE(fx.ctx.mainTable->FindKey({db::TValue{name}}));
         std::vector<build::PageRow> rows;
         std::map<std::string, std::string> kindOf;
         vl::TvlTable& t = *fx.ctx.CdetailTable;
+        // Each BLOB read outside a transaction is a transaction of its own,
+        // synced to disk: one around the lot keeps the test quick.
+        std::uint32_t tr = 0;
+        ASSERT_EQ(qv::DbiBeginTran(t.DBHandle(), 0, tr), 0);
         for (t.First(); !t.Eof(); t.Next()) {
             build::PageRow r;
             r.topicPopup = t.FieldByName("TopicPopup")->AsString();
@@ -411,6 +429,7 @@ TEST(ImportRoundTrip, EveryCorpusHelpFileThroughImportAndFullBuild) {
             kindOf[r.contextString] = r.topicPopup;
             rows.push_back(r);
         }
+        ASSERT_EQ(qv::DbiEndTran(t.DBHandle(), tr, 0), 0);
         ASSERT_FALSE(rows.empty());
         EXPECT_EQ(rows.front().topicPopup, "T");
         buildtest::BuildFixture b;
