@@ -77,11 +77,16 @@ std::string FindTool(BuildEnvironment& env, const char* name) {
     return plat::FindProgram(env.ProgramDir() + "\\" + name);
 }
 
+// Written beside the target and renamed over it when complete, so a failed
+// write leaves the old file.
 bool WriteWholeFile(const std::string& nativePath, const std::string& bytes) {
-    std::ofstream out(nativePath, std::ios::binary | std::ios::trunc);
+    const std::string temp = nativePath + ".~tmp";
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     out.close();
-    return static_cast<bool>(out);
+    if (out && plat::RenameFile(temp, nativePath, true)) return true;
+    std::remove(temp.c_str());
+    return false;
 }
 
 std::vector<MapEntry> AllMapEntries(IBuildProject& project, BuildEnvironment& env) {
@@ -148,9 +153,11 @@ private:
     bool committed_ = false;
 };
 
+BuildOutcome WriteProjectFilesOrThrow(IBuildProject& project, BuildEnvironment& env);
+
 BuildOutcome RunCompiler(IBuildProject& project, BuildEnvironment& env, bool sixteen) {
     ProjectFields p = project.Project();
-    const std::string F = ResolveFolder(p.projectDir);
+    const std::string F = p.projectFolder;
     const std::string base = F + "\\" + p.BaseName();
     plat::DeleteFile(Native(base + ".hlp"));
     // The compiler's index cache is rebuilt from the new file.
@@ -261,12 +268,12 @@ bool CheckHelpCompilerPresent(IBuildProject& project, BuildEnvironment& env) {
 
 bool CheckProjectDirectories(IBuildProject& project, BuildEnvironment& env) {
     ProjectFields p = project.Project();
-    if (!p.projectDir.empty() && !plat::DirectoryExists(Native(ResolveFolder(p.projectDir)))) {
+    if (!p.projectDir.empty() && !plat::DirectoryExists(Native(p.projectFolder))) {
         ShowWarning(kWarning, "Your Project directory no longer exists. Please amend it from Tools | Project Options "
                               "| Compiler Options.");
         return false;
     }
-    if (!p.graphicsDir.empty() && !plat::DirectoryExists(Native(ResolveFolder(p.graphicsDir, false)))) {
+    if (!p.graphicsDir.empty() && !plat::DirectoryExists(Native(p.graphicsFolder))) {
         ShowWarning(kWarning, "Your Graphics directory no longer exists. Please amend it from Tools | Project "
                               "Options | Compiler Options.");
         return false;
@@ -338,6 +345,24 @@ bool CheckFirstPageIsTopic(IBuildProject& project, BuildEnvironment& env) {
 
 // --- builds -----------------------------------------------------------------------
 
+std::string WriteProjectTopics(IBuildProject& project) {
+    PageRow page = project.CurrentPage(true);
+    // Each memo goes through the text engine once.
+    LoadedText title = page.topicPopup == "T" ? LoadPageText(page.fullTitle) : LoadedText{};
+    LoadedText body = LoadPageText(page.helpText);
+    std::string blanks;
+    if (body.empty) {
+        blanks = TwoBlanksDocument();
+        body = LoadPageText(blanks);
+    }
+    const bool titled = !title.empty;
+    std::string record =
+        MakeTopicRecord(page, titled, titled ? PieceFromSource(title.source, PageName(page), false) : "",
+                        PieceFromSource(body.source, PageName(page), true));
+    project.StorePrepared(record, blanks.empty() ? nullptr : &blanks);
+    return record;
+}
+
 BuildOutcome RunFullCompile(IBuildProject& project, BuildEnvironment& env, bool showOptions) {
     if (showOptions && env.showOptionsDialog && !env.showOptionsDialog()) return BuildOutcome::Refused;
     if (!CheckProjectBeforeCompile(project, env) || !CheckProjectDirectories(project, env) ||
@@ -349,9 +374,22 @@ BuildOutcome RunFullCompile(IBuildProject& project, BuildEnvironment& env, bool 
 }
 
 BuildOutcome WriteProjectFiles(IBuildProject& project, BuildEnvironment& env) {
+    // A table that refuses a post or a file that cannot be written ends the
+    // build with its message; the temporary RTF goes, the old one stays.
+    try {
+        return WriteProjectFilesOrThrow(project, env);
+    } catch (const std::exception& e) {
+        ShowWarning(kWarning, std::string("The build was stopped: ") + e.what());
+        return BuildOutcome::Failed;
+    }
+}
+
+namespace {
+
+BuildOutcome WriteProjectFilesOrThrow(IBuildProject& project, BuildEnvironment& env) {
     ProjectFields p = project.Project();
     project.SelectBuildPages(p.useFilteredPagesOnly == "Y");
-    const std::string F = ResolveFolder(p.projectDir);
+    const std::string F = p.projectFolder;
     if (!plat::DirectoryExists(Native(F))) {
         ShowWarning(kWarning, "The Project Directory does not exist, " + F +
                                   " Please amend it from Tools | Project Options | Compiler Options.");
@@ -361,16 +399,9 @@ BuildOutcome WriteProjectFiles(IBuildProject& project, BuildEnvironment& env) {
     int arial = 0;
     std::string header = MakeProjectHeader(project.HeaderRtf(), contents16 ? "Arial" : nullptr, &arial);
 
-    std::unique_ptr<IProgress> progress =
-        env.createProgress ? env.createProgress() : std::make_unique<NullProgress>(env.cancelRequested);
-    progress->SetStatus("Parsing Topics...");
-    progress->SetPercent(0);
-    progress->Show();
-    progress->SetPercent(3);
-
     const bool writeHpj = p.autogeneratePrjFile == "Y";
     if (writeHpj) {
-        // The paths of the file are checked before anything is written.
+        // The paths of the file are checked before anything is written or shown.
         HpjInput probe;
         probe.project = p;
         probe.programDir = env.ProgramDir();
@@ -381,6 +412,13 @@ BuildOutcome WriteProjectFiles(IBuildProject& project, BuildEnvironment& env) {
             return BuildOutcome::Refused;
         }
     }
+
+    std::unique_ptr<IProgress> progress =
+        env.createProgress ? env.createProgress() : std::make_unique<NullProgress>(env.cancelRequested);
+    progress->SetStatus("Parsing Topics...");
+    progress->SetPercent(0);
+    progress->Show();
+    progress->SetPercent(3);
 
     // Contents: the 16-bit contents page leads the file; 32-bit builds fill
     // the contents rows the contents file is written from.
@@ -430,20 +468,8 @@ BuildOutcome WriteProjectFiles(IBuildProject& project, BuildEnvironment& env) {
         if (page.titleUserModified == "Y") {
             record = project.CurrentPrepared();
         } else {
-            page = project.CurrentPage(true);
             try {
-                // Each memo goes through the text engine once.
-                LoadedText title = page.topicPopup == "T" ? LoadPageText(page.fullTitle) : LoadedText{};
-                LoadedText body = LoadPageText(page.helpText);
-                std::string blanks;
-                if (body.empty) {
-                    blanks = TwoBlanksDocument();
-                    body = LoadPageText(blanks);
-                }
-                const bool titled = !title.empty;
-                record = MakeTopicRecord(page, titled, titled ? PieceFromSource(title.source, PageName(page), false) : "",
-                                         PieceFromSource(body.source, PageName(page), true));
-                project.StorePrepared(record, blanks.empty() ? nullptr : &blanks);
+                record = WriteProjectTopics(project);
             } catch (const PieceError& e) {
                 ShowWarning(kWarning, e.message);
                 return BuildOutcome::Failed;
@@ -466,17 +492,24 @@ BuildOutcome WriteProjectFiles(IBuildProject& project, BuildEnvironment& env) {
     return BuildOutcome::Written;
 }
 
+}  // namespace
+
 BuildOutcome RunPartialCompile(IBuildProject& project, BuildEnvironment& env) {
     project.PostPendingEdits();
     ProjectFields p = project.Project();
     if (!NameChecks(p, env) || !LengthCheck16(p)) return BuildOutcome::Refused;
-    const std::string F = ResolveFolder(p.projectDir);
+    const std::string F = p.projectFolder;
     if (!plat::FileExists(Native(ProjectRtfPath(p, F)))) return RunFullCompile(project, env, false);
     if (p.Is16Bit() && CheckShortPathsFor16Bit(p)) return BuildOutcome::Refused;
     Pump(env);
     if (p.autogeneratePrjFile == "Y") {
-        project.SelectBuildPages(p.useFilteredPagesOnly == "Y");
-        if (!SaveHpj(p, F, HpjKind::Partial, AllMapEntries(project, env), env)) return BuildOutcome::Failed;
+        try {
+            project.SelectBuildPages(p.useFilteredPagesOnly == "Y");
+            if (!SaveHpj(p, F, HpjKind::Partial, AllMapEntries(project, env), env)) return BuildOutcome::Failed;
+        } catch (const std::exception& e) {
+            ShowWarning(kWarning, std::string("The build was stopped: ") + e.what());
+            return BuildOutcome::Failed;
+        }
     }
     Pump(env);
     return p.Is16Bit() ? RunHelpCompiler16(project, env) : RunHelpCompiler32(project, env);

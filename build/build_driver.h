@@ -67,6 +67,12 @@ bool CheckShortPathsFor16Bit(const ProjectFields& project);
 bool CheckFirstPageIsTopic(IBuildProject& project, BuildEnvironment& env);
 
 // --- builds -------------------------------------------------------------------
+// Prepares the current page's record (title region for a titled topic, body,
+// footnotes, anchors), stores it in the page and returns it; an empty body
+// is stored as two blanks. Raises PieceError naming the page. The build and
+// the font synchronisation use it.
+std::string WriteProjectTopics(IBuildProject& project);
+
 BuildOutcome RunFullCompile(IBuildProject& project, BuildEnvironment& env, bool showOptions);
 // The part of the full build after its checks: contents, the project RTF
 // (under a temporary name, renamed when complete) and the help project file,

@@ -21,6 +21,9 @@ struct ProjectFields {
     std::string addButton1, addButton2, addButton3;
     std::string useFilteredPagesOnly, autogenerateContents, autogeneratePrjFile, autoGenerateCntFile;
     std::string contentsFilter;
+    // Resolved by the implementation with the program's folder rule: the
+    // project folder (empty: the program directory) and the graphics folder.
+    std::string projectFolder, graphicsFolder;
     // The region colours last applied to the views (0x00BBGGRR or a system colour).
     std::uint32_t scrollColor = 0xFFFFFF;
     std::uint32_t nonscrollColor = 0xC0C0C0;
@@ -79,10 +82,10 @@ public:
     virtual void ReplaceContents(const std::vector<ContentsRow>& rows) = 0;
 };
 
-// The folder of a project's output files (or graphics): a path with a drive
-// or a leading "/" or "\" stands as it is; anything else is relative to the
-// program directory; an empty path is the program directory itself when
-// `emptyIsProgramDir`, else stays empty.
+// The folder rule for projects held outside the tables (tests, benchmarks):
+// a path with a drive or a leading "/" or "\" stands as it is; anything else
+// is relative to the program directory; an empty path is the program
+// directory itself when `emptyIsProgramDir`, else stays empty.
 std::string ResolveFolder(const std::string& dir, bool emptyIsProgramDir = true);
 
 }  // namespace build

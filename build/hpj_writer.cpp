@@ -11,7 +11,11 @@ namespace {
 
 constexpr std::size_t kMaxLine = 255;
 
+// One line of the file: a value holding a line break would start a line
+// (or a section) of its own, so breaks become blanks.
 std::string Cut(std::string line) {
+    for (char& c : line)
+        if (c == '\r' || c == '\n') c = ' ';
     if (line.size() > kMaxLine) line.resize(kMaxLine);
     return line;
 }
@@ -101,12 +105,12 @@ HpjResult ComposeHpj(const HpjInput& in) {
         std::string icon = in.programDir + "\\tavrin.ico";
         if (plat::FileExists(plat::NativePath(icon))) addPath("ICON=", plat::NativePath(in.programDir + "\\TAVRIN.ICO"), "ICON");
     } else if (plat::FileExists(plat::NativePath(p.iconFile))) {
-        addPath("ICON=", p.iconFile, "ICON");
+        addPath("ICON=", plat::NativePath(p.iconFile), "ICON");
     } else if (in.setStatusText) {
         in.setStatusText("WARNING: Icon - " + p.iconFile + " does not exist.");
     }
     if (p.graphicsDir.empty()) add("BMROOT=.\\Graphics");
-    else addPath("BMROOT=", plat::NativePath(ResolveFolder(p.graphicsDir, false)), "BMROOT");
+    else addPath("BMROOT=", plat::NativePath(p.graphicsFolder), "BMROOT");
     add("");
 
     add("[WINDOWS]");

@@ -165,6 +165,19 @@ std::string MakePrintRecord(bool first, bool withTitleRegion, const std::string&
     return s + bodyPiece;
 }
 
+std::string PreparePrintRecord(const std::string& topicPopup, const std::string& fullTitleRtf,
+                               const std::string& helpTextRtf, bool first, const std::string& pageName) {
+    LoadedText title = topicPopup == "T" ? LoadPageText(fullTitleRtf) : LoadedText{};
+    LoadedText body = LoadPageText(helpTextRtf);
+    if (body.empty) {
+        richtext::TJDRTFTextIo blanks;
+        blanks.LoadFromString("  ");
+        body = LoadPageText(blanks.SaveToString());
+    }
+    return MakePrintRecord(first, !title.empty, title.empty ? "" : PieceFromSource(title.source, pageName, false),
+                           PieceFromSource(body.source, pageName, true));
+}
+
 std::string MakeProjectHeader(const std::string& headerRtf, const char* registerFont, int* fontIndex) {
     richtext::TJDRTFTextIo engine;
     if (!headerRtf.empty()) engine.LoadFromString(headerRtf);

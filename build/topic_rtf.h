@@ -82,6 +82,11 @@ std::string MakeTopicRecord(const TopicFields& page, bool withTitleRegion, const
 std::string MakePrintRecord(bool first, bool withTitleRegion, const std::string& titlePiece,
                             const std::string& bodyPiece);
 
+// The printable document's record of one page from its memos: the title
+// region for a titled topic, the body (two blanks when empty).
+std::string PreparePrintRecord(const std::string& topicPopup, const std::string& fullTitleRtf,
+                               const std::string& helpTextRtf, bool first, const std::string& pageName);
+
 // The file's head: the header document written by the engine with its last
 // character (the closing brace) replaced by "{\ftnbj }". When `registerFont`
 // is given it is added to the header's font table first and its index is

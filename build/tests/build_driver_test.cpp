@@ -34,6 +34,7 @@ TEST(BuildDriver, Full32BitBuildWritesTheWholeFileAndShowsTheHelp) {
                                                      plat::ProgramDir() + "\\Tavrin.HLP"}));
     EXPECT_TRUE(f.dialogs.Requests().empty()) << f.Messages();
     EXPECT_FALSE(fs::exists(f.Path("demo.rtf.~tmp")));
+    EXPECT_FALSE(fs::exists(f.Path("demo.HPJ.~tmp")));
     // Both pages are in the context map.
     EXPECT_NE(f.Read("demo.HPJ").find("[MAP]\r\nintro     1\r\n2     2\r\n\r\n[FILES]\r\n"), std::string::npos);
 }
@@ -53,9 +54,14 @@ TEST(BuildDriver, Full16BitBuildUsesThe16BitNameAndLeadsWithTheContentsPage) {
                                  "{\\b\\f0\\cf2\\fs24 {\\uldb First}{\\v 1}}\\par\r\n"
                                  "{\\b\\f0\\cf2\\fs24 {\\uldb Third}{\\v 3}}\\par\r\n"
                                  "\\page\r\n";
-    // Header, contents page, then the first record without a page break of its own.
-    const std::string start = f.Head() + "{}\r\n{\\ftnbj }" + contents + BuildFixture::Opener('#') + "1}}\r\n";
-    EXPECT_EQ(rtf.substr(0, start.size()), start);
+    // Header, contents page, the first record without a page break of its own, "}".
+    using B = BuildFixture;
+    const std::string body = "{" + B::kPlain;
+    EXPECT_EQ(rtf, f.Head() + "{}\r\n{\\ftnbj }" + contents +                                            //
+                       B::Opener('#') + "1}}\r\n" + B::Opener('$') + "First}}\r\n" + body + "a}\r\n" +  //
+                       "\\page\r\n" + B::Opener('#') + "2}}\r\n" + B::Opener('$') + "Pop}}\r\n" + body +
+                       "b}\r\n" + "\\page\r\n" + B::Opener('#') + "3}}\r\n" + B::Opener('#') + "third}}\r\n" +
+                       B::Opener('$') + "Third}}\r\n" + body + "c}\r\n" + "}");
     EXPECT_FALSE(fs::exists(f.Path("demo.rtf")));
     EXPECT_TRUE(fs::exists(f.Path("demo16.HPJ")));
     EXPECT_EQ(f.Read("compiler.log"), "hcp " + f.folder + "/demo16.HPJ cwd=" + f.folder + "\n");
@@ -197,6 +203,29 @@ TEST(BuildDriver, ContentsFileIsWrittenBeforeA32BitCompileOnly) {
     // No hook installed: nothing to write, the build goes on.
     f.env.writeCntFile = nullptr;
     EXPECT_EQ(f.Full(), BuildOutcome::Compiled);
+}
+
+TEST(BuildDriver, APageRowThatCannotBeSavedStopsTheBuildAndKeepsTheOldRtf) {
+    BuildFixture f;
+    f.AddPage(1, "T", "", "One", "x", "");
+    testsupport::WriteFileBytes(f.Path("demo.rtf"), "OLD");
+    f.project.storeFails = true;
+    EXPECT_EQ(f.Full(), BuildOutcome::Failed);
+    EXPECT_EQ(f.Messages(), "Warning: The build was stopped: the page row cannot be saved\n");
+    EXPECT_EQ(f.Read("demo.rtf"), "OLD");
+    EXPECT_FALSE(fs::exists(f.Path("demo.rtf.~tmp")));
+    EXPECT_FALSE(fs::exists(f.Path("compiler.log")));
+}
+
+TEST(BuildDriver, AProjectFolderTooLongForTheProjectFileRefusesTheBuildBeforeAnythingIsWritten) {
+    BuildFixture f(std::string(240, 'p'));
+    f.AddPage(1, "T", "", "One", "x", "");
+    EXPECT_EQ(f.Full(), BuildOutcome::Refused);
+    ASSERT_EQ(f.dialogs.Requests().size(), 1u);
+    EXPECT_NE(f.dialogs.Last().text.find("its ERRORLOG line would be longer than 255 characters"), std::string::npos);
+    EXPECT_TRUE(f.percents.empty());  // no progress window
+    EXPECT_FALSE(fs::exists(f.Path("demo.rtf")));
+    EXPECT_EQ(f.project.prepared, 0);
 }
 
 TEST(BuildDriver, ProjectFolderWithBlanksCompiles) {

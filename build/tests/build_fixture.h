@@ -42,12 +42,14 @@ private:
     int cancelAt_;
 };
 
-struct BuildFixture {
+// The program folder with the fake tools, the project folder and an
+// environment that records what a build asked of it.
+struct BuildRecorder {
     static inline const std::string kPlain = "\\plain\\f0\\fs20\\cf0 ";
 
     testsupport::TempDir home;
     std::string folder;  // native project folder
-    MemoryProject project;
+    std::string baseName = "demo";
     build::BuildEnvironment env;
     gui::ScriptedDialogService dialogs;
 
@@ -62,21 +64,13 @@ struct BuildFixture {
     std::vector<std::string> helpFiles;
     std::string shownHelp;
 
-    explicit BuildFixture(const std::string& folderName = "proj") {
+    explicit BuildRecorder(const std::string& folderName) {
         plat::SetDataHome(home.path().string());
         for (const char* tool : {"hcw", "HCP.EXE", "WinHlp32"}) {
             fs::copy_file(FAKE_HELP_TOOL, home / tool, fs::copy_options::overwrite_existing);
         }
         fs::create_directories(home / folderName);
         folder = (home / folderName).string();
-        build::ProjectFields& p = project.fields;
-        p.application = "Demo";
-        p.helpTitle = "Demo Help";
-        p.dosName = "demo";
-        p.name16 = "demo16";
-        p.compile = "32";
-        p.projectDir = folder;
-        p.autogeneratePrjFile = "Y";
         env.cancelRequested = &cancelFlag;
         env.createProgress = [this]() -> std::unique_ptr<build::IProgress> {
             return std::make_unique<RecordingProgress>(percents, statuses, cancelFlag, cancelAtPercent);
@@ -87,7 +81,7 @@ struct BuildFixture {
         };
         env.writeCntFile = [this] {
             ++cntWrites;
-            testsupport::WriteFileBytes(Path(project.fields.dosName + ".cnt"), ":Base demo.hlp\r\n");
+            testsupport::WriteFileBytes(Path(baseName + ".cnt"), ":Base demo.hlp\r\n");
         };
         env.showErrorLog = [this] { ++errorLogs; };
         env.setHelpFile = [this](const std::string& f) { helpFiles.push_back(f); };
@@ -95,7 +89,7 @@ struct BuildFixture {
             shownHelp = f + " " + std::to_string(c) + " " + std::to_string(d);
         };
     }
-    ~BuildFixture() { plat::SetDataHome(""); }
+    ~BuildRecorder() { plat::SetDataHome(""); }
 
     static std::string Memo(const std::string& plain) {
         richtext::TJDRTFTextIo e;
@@ -117,28 +111,10 @@ struct BuildFixture {
                "\\paperw12240\\paperh15840\\margl1880\\margr1880\\margt1440\\margb1440";
     }
 
-    void AddPage(std::int32_t id, const std::string& kind, const std::string& context, const std::string& title,
-                 const std::string& body, const std::string& titleText) {
-        build::PageRow r;
-        r.helpId = id;
-        r.topicPopup = kind;
-        r.contextString = context;
-        r.title = title;
-        r.helpText = body.empty() ? "" : Memo(body);
-        r.fullTitle = titleText.empty() ? "" : Memo(titleText);
-        r.titleUserModified = "N";
-        project.pages.push_back(r);
-    }
-
-    build::BuildOutcome Full(bool showOptions = false) {
+    build::BuildOutcome Run(build::IBuildProject& project, bool full, bool showOptions = false) {
         dialogs.Clear();
         gui::ScopedDialogService scope(dialogs);
-        return build::RunFullCompile(project, env, showOptions);
-    }
-    build::BuildOutcome Partial() {
-        dialogs.Clear();
-        gui::ScopedDialogService scope(dialogs);
-        return build::RunPartialCompile(project, env);
+        return full ? build::RunFullCompile(project, env, showOptions) : build::RunPartialCompile(project, env);
     }
 
     fs::path Path(const std::string& name) const { return fs::path(folder) / name; }
@@ -157,6 +133,38 @@ struct BuildFixture {
         for (const gui::DialogRequest& r : dialogs.Requests()) s += r.caption + ": " + r.text + "\n";
         return s;
     }
+};
+
+// A project in plain rows.
+struct BuildFixture : BuildRecorder {
+    MemoryProject project;
+
+    explicit BuildFixture(const std::string& folderName = "proj") : BuildRecorder(folderName) {
+        build::ProjectFields& p = project.fields;
+        p.application = "Demo";
+        p.helpTitle = "Demo Help";
+        p.dosName = "demo";
+        p.name16 = "demo16";
+        p.compile = "32";
+        p.projectDir = folder;
+        p.autogeneratePrjFile = "Y";
+    }
+
+    void AddPage(std::int32_t id, const std::string& kind, const std::string& context, const std::string& title,
+                 const std::string& body, const std::string& titleText) {
+        build::PageRow r;
+        r.helpId = id;
+        r.topicPopup = kind;
+        r.contextString = context;
+        r.title = title;
+        r.helpText = body.empty() ? "" : Memo(body);
+        r.fullTitle = titleText.empty() ? "" : Memo(titleText);
+        r.titleUserModified = "N";
+        project.pages.push_back(r);
+    }
+
+    build::BuildOutcome Full(bool showOptions = false) { return Run(project, true, showOptions); }
+    build::BuildOutcome Partial() { return Run(project, false); }
 };
 
 }  // namespace buildtest

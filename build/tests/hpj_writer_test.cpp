@@ -38,6 +38,7 @@ protected:
         HpjInput in;
         in.kind = kind;
         in.project = p;
+        in.project.graphicsFolder = ResolveFolder(p.graphicsDir, false);
         in.programDir = plat::ProgramDir();
         in.projectFolder = folder;
         in.pages = std::move(pages);
@@ -134,6 +135,27 @@ TEST_F(HpjWriter, Partial16BitWithEveryOption) {
               "[FILES]\r\n" + folder + "/demo16.RTF\r\n");
 }
 
+TEST_F(HpjWriter, Full16BitAndPartial32Bit) {
+    ProjectFields p = Base();
+    p.compile = "16";
+    p.addButton1 = p.addButton2 = p.addButton3 = "N";
+    p.stayOnTop = "N";
+    // 16 bit: the stored position even when Windows is to decide; every name the 16-bit one.
+    EXPECT_EQ(Compose(p, HpjKind::Full, {{"P", 5, "pop"}}).text,
+              "[OPTIONS]\r\nTITLE=Demo Help\r\nERRORLOG=" + folder +
+                  "/demo16.ERR\r\nWARNING=1\r\nCOMPRESS=FALSE\r\nCOPYRIGHT=Created with Tavrin\r\n\r\n"
+                  "BMROOT=.\\Graphics\r\n\r\n[WINDOWS]\r\nmain=,(0,0,1023,768),,(255,255,255),(192,192,192)\r\n\r\n"
+                  "[CONFIG]\r\n\r\n[MAP]\r\npop     5\r\n\r\n[FILES]\r\n" +
+                  folder + "/demo16.RTF\r\n");
+    p.compile = "32";
+    EXPECT_EQ(Compose(p, HpjKind::Partial).text,
+              "[OPTIONS]\r\nCONTENTS=Index\r\nTITLE=Demo Help\r\nERRORLOG=" + folder +
+                  "/demo.ERR\r\nWARNING=1\r\nCOMPRESS=FALSE\r\nCOPYRIGHT=Created with Tavrin\r\n\r\n"
+                  "BMROOT=.\\Graphics\r\n\r\n[WINDOWS]\r\nmain=,,,(255,255,255),(192,192,192)\r\n\r\n"
+                  "[CONFIG]\r\n\r\n[MAP]\r\n\r\n[FILES]\r\n" +
+                  folder + "/demo.RTF\r\n");
+}
+
 TEST_F(HpjWriter, IconRule) {
     ProjectFields p = Base();
     // No icon anywhere: no line.
@@ -141,6 +163,11 @@ TEST_F(HpjWriter, IconRule) {
     // The program's icon, found in any case.
     testsupport::WriteFileBytes(home / "Tavrin.Ico", "icon");
     EXPECT_NE(Compose(p, HpjKind::Full).text.find("ICON=" + home.path().string() + "/Tavrin.Ico\r\n"),
+              std::string::npos);
+    // A named icon with Win32 separators is written as the file it names.
+    testsupport::WriteFileBytes(home / "own.ico", "icon");
+    p.iconFile = home.path().string() + "\\OWN.ICO";
+    EXPECT_NE(Compose(p, HpjKind::Full).text.find("ICON=" + home.path().string() + "/own.ico\r\n"),
               std::string::npos);
     // A named icon that is missing: no line, a status text.
     p.iconFile = (home / "gone.ico").string();
@@ -166,6 +193,10 @@ TEST_F(HpjWriter, ComposedLinesAreCutPathLinesRefuse) {
     HpjResult r = Compose(p, HpjKind::Full);
     ASSERT_TRUE(r.ok);
     EXPECT_NE(r.text.find("TITLE=" + std::string(249, 't') + "\r\n"), std::string::npos);
+
+    // A line break inside a value cannot start a section of its own.
+    p.helpTitle = "Title\r\n[FILES]\r\nevil.rtf";
+    EXPECT_NE(Compose(p, HpjKind::Full).text.find("TITLE=Title  [FILES]  evil.rtf\r\n"), std::string::npos);
 
     struct Case {
         const char* name;

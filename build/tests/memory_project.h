@@ -18,13 +18,19 @@ public:
     std::vector<build::ContentsRow> contents;
     bool postFails = false;
     bool setCompileFails = false;
+    bool storeFails = false;
     // Pages that pass the main window's page filter.
     std::function<bool(const build::PageRow&)> pageFilter;
 
     int prepared = 0;  // records stored
     int textReads = 0; // pages whose memos were read
 
-    build::ProjectFields Project() override { return fields; }
+    build::ProjectFields Project() override {
+        build::ProjectFields p = fields;
+        p.projectFolder = build::ResolveFolder(p.projectDir);
+        p.graphicsFolder = build::ResolveFolder(p.graphicsDir, false);
+        return p;
+    }
     bool PostPendingEdits() override { return !postFails; }
     void SetCompile(const std::string& value) override {
         if (setCompileFails) throw std::runtime_error("post failed");
@@ -50,6 +56,7 @@ public:
     }
     std::string CurrentPrepared() override { return Row().prepared; }
     void StorePrepared(const std::string& record, const std::string* helpText) override {
+        if (storeFails) throw std::runtime_error("the page row cannot be saved");
         build::PageRow& r = pages[set_.at(at_)];
         r.prepared = record;
         r.titleUserModified = "Y";

@@ -180,6 +180,13 @@ TEST(PrintRecord, PageBreakTitleRegionAndBodyOnly) {
     EXPECT_EQ(MakePrintRecord(false, false, title, body), "\\page\r\n" + body);
 }
 
+TEST(PrintRecord, PreparedFromThePagesMemos) {
+    EXPECT_EQ(PreparePrintRecord("T", Memo("Head"), Memo("Body"), true, "1"),
+              "{\\pard\\plain \\keepn {" + kPlain + "Head}\r\n\\par \\pard }{" + kPlain + "Body}\r\n");
+    // A popup's title is never a title region; an empty body prints two blanks.
+    EXPECT_EQ(PreparePrintRecord("P", Memo("Head"), "", false, "2"), "\\page\r\n{" + kPlain + "  }\r\n");
+}
+
 TEST(ProjectHeader, ClosingBraceBecomesFootnotesAtTheBottom) {
     EXPECT_EQ(MakeProjectHeader(Memo("")), kHead + "{}\r\n{\\ftnbj }");
 }

@@ -36,7 +36,6 @@ void DrawFigure(TImage* image, bool leftArm) {
 
 TCompileForm::TCompileForm(TComponent* owner, bool* cancelFlag)
     : TForm(owner), cancel_(cancelFlag ? cancelFlag : &ownCancel_) {
-    SetName("CompileForm");
     // Borderless first, so the client size set next is the window's.
     SetBorderStyle(bsNone);
     SetClientSize(271, 170);
@@ -111,6 +110,12 @@ void TCompileForm::Show() { TForm::Show(); }
 
 void TCompileForm::ProcessMessages() {
     if (Application) Application->ProcessMessages();
+}
+
+std::function<std::unique_ptr<build::IProgress>()> CompileFormFactory(bool* cancelFlag) {
+    return [cancelFlag]() -> std::unique_ptr<build::IProgress> {
+        return std::make_unique<TCompileForm>(Application, cancelFlag);
+    };
 }
 
 }  // namespace buildui

@@ -3,6 +3,9 @@
 // and a Cancel button that sets the operation's cancel request.
 #pragma once
 
+#include <functional>
+#include <memory>
+
 #include "build/build_progress.h"
 #include "controls/misc/small_controls.h"
 #include "platform/gui/buttons.h"
@@ -38,5 +41,9 @@ private:
     bool ownCancel_ = false;
     bool* cancel_;
 };
+
+// The progress window as a long operation creates it: owned by the
+// application, sharing the program's cancel request; freed by the operation.
+std::function<std::unique_ptr<build::IProgress>()> CompileFormFactory(bool* cancelFlag);
 
 }  // namespace buildui

@@ -1,20 +1,11 @@
 #include "build/ui/compile_options_form.h"
 
-#include <stdexcept>
-
 #include "platform/core/paths.h"
 #include "platform/gui/dialog_service.h"
 
 namespace buildui {
 
 using namespace gui;
-
-void MemoryCompileOptions::Post() {
-    if (failPost) throw std::runtime_error("the row cannot be saved");
-    ++posts;
-    posted = fields;
-    editing_ = false;
-}
 
 namespace {
 
@@ -105,6 +96,11 @@ TfrmCompile::TfrmCompile(TComponent* owner, ICompileOptionsData& data) : TForm(o
     Button3->OnClick = [this](TObject* s) { Button3Click(s); };
 
     OnShow = [this](TObject* s) { FormShow(s); };
+    // Closed without OK: the names and filter typed are dropped, not left in
+    // an edit that a later post would save. (Clicked options are already saved.)
+    OnClose = [this](TObject*, TCloseAction&) {
+        if (ModalResult() != mrOk && data_.Editing()) data_.CancelEdit();
+    };
     SetBorderStyle(bsDialog);
 }
 

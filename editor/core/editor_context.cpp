@@ -8,6 +8,7 @@
 #include "platform/core/process.h"
 #include "platform/db/fields.h"
 #include "platform/db/tables.h"
+#include "platform/gui/dialog_service.h"
 #include "platform/win/message_queue.h"
 
 #include <unistd.h>
@@ -135,6 +136,14 @@ EditorContext::EditorContext(plat::TComponent* owner) : plat::TComponent(owner) 
 
     activeSource = MakeSource("activeSource", mainTable);
 
+    Bag1 = new misc::TBag(this);
+    Bag1->SetName("Bag1");
+    Bag1->IniSect = "SplitView";
+    ProcessMessages = [] { plat::ProcessMessages(); };
+    ReportError = [](const std::string& message) {
+        gui::MessageDlg(message, gui::mtError, gui::Buttons({gui::mbOK}));
+    };
+
     handle_ = plat::AllocateHWnd([this](plat::TMessage& m) { HandleMessage(m); });
 }
 
@@ -182,9 +191,8 @@ void EditorContext::BindAlias() {
         // A missing alias: nothing to delete.
     }
     try {
-        std::string path = ProgramDir.empty() ? plat::ProgramDir() : ProgramDir;
-        if (path.size() > 219) path.resize(219);
-        session.AddStandardAlias(kTavrinAlias, path, "");
+        // The whole path: a cut one would name another folder.
+        session.AddStandardAlias(kTavrinAlias, ProgramDir.empty() ? plat::ProgramDir() : ProgramDir, "");
     } catch (const std::exception&) {
         // Opening the tables reports what matters.
     }
@@ -223,8 +231,159 @@ void EditorContext::LoadPageColours() {
 }
 
 void EditorContext::HandleMessage(plat::TMessage& m) {
+    if (m.Msg == kWmDeferredStartup) {
+        WMDeferredStartup();
+        m.Result = 0;
+        return;
+    }
+    if (m.Msg == kWmAfterPaste) {
+        if (AfterPaste) AfterPaste();
+        m.Result = 0;
+        return;
+    }
     m.Result = plat::DefWindowProc(handle_, m.Msg, m.WParam, m.LParam);
 }
+
+bool EditorContext::FormCreate() {
+    ScratchStream = std::make_unique<plat::MemoryStream>();
+    StartupDone = false;
+    CancelRequested = false;
+    if (ProgramDir.empty()) ProgramDir = plat::ExcludeTrailingBackslash(plat::ProgramDir());
+    HelpFile = plat::JoinPath(ProgramDir, "Tavrin.HLP");
+    BindAlias();
+    ConverterPresent = !FindConverterProgram().empty();
+    if (ConverterPresent) WriteConverterIni();
+    try {
+        OpenTables();
+    } catch (const std::exception&) {
+        // Both answers end the program; the files stay as they are.
+        // Help shows the repair page and asks again; Yes and No both end.
+        for (int asked = 0; asked < 20; ++asked) {
+            const int answer = gui::MessageDlg(kTablesFailedText, gui::mtConfirmation,
+                                               gui::Buttons({gui::mbYes, gui::mbNo, gui::mbHelp}),
+                                               kTablesFailedHelpContext);
+            if (answer != 0) break;
+            ShowHelp(kHelpContext, kTablesFailedHelpContext);
+        }
+        for (vl::TvlTable* t : StartupTables()) t->Close();
+        return false;
+    }
+    Bag1->IniFile = ProgramIniPath(ProgramDir);
+    Bag1->LoadFromIni();
+    Bag1->RestoreDataSetFields("HelpIdGrid", detailTable);
+
+    Settings = ReadProgramSettings(ProgramIniPath(ProgramDir));
+    SpellDictionaryName = EffectiveDictionaryName(ProgramDir, Settings.kqIniSettings.DictionaryName);
+    FontsUnchanged = true;
+    if (!Settings.kqIniSettings.UseFontRegistry) {
+        memoScreenFonts = SortedScreenFonts(ScreenFonts);
+        memoIniFonts = Settings.IniFonts;
+        FontsUnchanged = SameFontLists(memoIniFonts, memoScreenFonts);
+    }
+    LoadPageColours();
+    Force16BitCompile = false;
+    return true;
+}
+
+void EditorContext::FormShow() {
+    if (!Settings.LastProject.empty()) {
+        mainTable->SetKey();
+        mainTable->FieldByName("Application")->SetAsString(Settings.LastProject);
+        mainTable->GotoKey();  // not found: the table stays where it is
+    }
+    if (!Settings.kqIniSettings.UseFontRegistry && SyncScreenFonts) SyncScreenFonts(FontsUnchanged);
+    StartupDone = true;
+    if (ApplyProjectDisplaySettings) ApplyProjectDisplaySettings();
+    if (ProcessMessages) ProcessMessages();
+    if (FocusPageEditor) FocusPageEditor();
+    if (Settings.ShowTipOfTheDay) plat::PostMessage(handle_, kWmDeferredStartup, 0, 0);
+    activeSource->SetDataSet(mainTable);
+    if (ProcessMessages) ProcessMessages();
+    if (ApplyPageFilterView) ApplyPageFilterView();
+}
+
+bool EditorContext::FirstRun() const { return !plat::FileExists(ProgramIniPath(ProgramDir)); }
+
+void EditorContext::WMDeferredStartup() {
+    if (FirstRun()) {
+        try {
+            const std::string graphics = mainTable->FieldByName("GraphicsDir")->AsString();
+            if (!graphics.empty()) plat::SetCurrentDir(ProjectFolder(graphics, ProgramDir));
+            detailTable->DisableControls();
+            try {
+                detailTable->First();
+            } catch (...) {
+                detailTable->EnableControls();
+                throw;
+            }
+            detailTable->EnableControls();
+        } catch (const std::exception&) {
+            // Nothing here is worth stopping the first start for.
+        }
+        activeSource->SetDataSet(mainTable);
+        if (ProcessMessages) ProcessMessages();
+        HelpFile = plat::JoinPath(ProgramDir, "Tavrin.HLP");
+        ShowHelp(kHelpContext, kFirstRunHelpContext);
+        return;
+    }
+    bool show = Settings.ShowTipOfTheDay;
+    if (ShowTipOfTheDayWindow) ShowTipOfTheDayWindow(show);
+    Settings.ShowTipOfTheDay = show;
+}
+
+bool EditorContext::PostAllPendingEdits() {
+    for (vl::TvlTable* t : {detailTable, cntTable, mainTable, prefsTable, refIntegTable}) {
+        auto editing = [t] {
+            return t->State() == db::dsEdit || t->State() == db::dsInsert || t->State() == db::dsSetKey;
+        };
+        if (!editing()) continue;
+        t->Post();
+        if (editing()) return false;
+    }
+    return true;
+}
+
+bool EditorContext::FormCloseQuery() {
+    try {
+        return PostAllPendingEdits();
+    } catch (const std::exception& e) {
+        if (ReportError) ReportError(e.what());
+        return false;
+    }
+}
+
+void EditorContext::FormClose() {
+    ScratchStream.reset();
+    Bag1->IniFile = ProgramIniPath(ProgramDir);
+    if (detailTable->Active()) {
+        Bag1->AddDataSetFields("HelpIdGrid", detailTable);
+        Bag1->SaveToIni();
+    }
+    if (mainTable->Active() && !mainTable->IsEmpty())
+        Settings.LastProject = mainTable->FieldByName("Application")->AsString();
+    WriteProgramSettings(ProgramIniPath(ProgramDir), Settings, memoScreenFonts);
+    ShowHelp(kHelpQuit, 0);
+}
+
+void EditorContext::HelpTextBeforePasteEvent(bool& allow) {
+    allow = true;
+    if (ProcessMessages) ProcessMessages();
+    plat::PostMessage(handle_, kWmAfterPaste, 0, 0);
+}
+
+namespace {
+
+std::string FolderField(const vl::TvlTable* t, const char* field, const std::string& programDir) {
+    if (!t->Active() || t->IsEmpty()) return {};
+    const db::TField* f = t->FindField(field);
+    return f ? ProjectFolder(f->AsString(), programDir) : std::string();
+}
+
+}  // namespace
+
+std::string EditorContext::CurrentProjectFolder() const { return FolderField(mainTable, "ProjectDir", ProgramDir); }
+
+std::string EditorContext::CurrentGraphicsFolder() const { return FolderField(mainTable, "GraphicsDir", ProgramDir); }
 
 std::string FindConverterProgram() {
     // The program folder first, as the design looks there; then beside the

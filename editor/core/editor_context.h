@@ -7,6 +7,8 @@
 #pragma once
 
 #include "controls/data/vl_table.h"
+#include "controls/misc/bag.h"
+#include "editor/core/settings.h"
 #include "platform/core/component.h"
 #include "platform/core/streams.h"
 #include "platform/db/data_source.h"
@@ -123,6 +125,54 @@ public:
     // Reads the page colours from the preferences table's first row; a field
     // that cannot be read gives blue for topics and silver for popups.
     void LoadPageColours();
+
+    // --- settings, start-up and shut-down --------------------------------------------
+    ProgramSettings Settings;
+    misc::TBag* Bag1;
+    // The screen's font names, given by the window layer (tests give their own).
+    std::vector<std::string> ScreenFonts;
+    // The font-list check: the sorted screen fonts, the [FontList] keys, and
+    // whether they agree.
+    std::vector<std::string> memoScreenFonts, memoIniFonts;
+    bool FontsUnchanged = true;
+    // The dictionary both spell dialogs get (the stored name stays in Settings).
+    std::string SpellDictionaryName;
+
+    // Hooks the windows and later features fill; each may stay empty.
+    std::function<void()> ProcessMessages;           // pending messages; the queue by default
+    std::function<void(bool& showOnStartup)> ShowTipOfTheDayWindow;  // modal tip window
+    std::function<void(bool fontsUnchanged)> SyncScreenFonts;        // project header fonts
+    std::function<void()> ApplyProjectDisplaySettings;
+    std::function<void()> ApplyPageFilterView;
+    std::function<void()> FocusPageEditor;           // the split view's page editor
+    std::function<void(const std::string& message)> ReportError;     // a message dialog by default
+    std::function<void()> AfterPaste;                // re-applies the project header
+
+    // Start-up of the main window, headless part. False when the tables
+    // could not be opened: the question has been asked and the program must
+    // end with a non-zero exit code.
+    bool FormCreate();
+    // Selects the last project, runs the display hooks, sets StartupDone and
+    // posts the deferred start-up when the tip is on.
+    void FormShow();
+    // Message 1066: the first-run help page, or the tip of the day.
+    void WMDeferredStartup();
+    bool FirstRun() const;
+    // Posts every table being edited; false when one stays in edit.
+    bool PostAllPendingEdits();
+    // False (the window stays) when a table cannot be posted; a rule's
+    // error is reported.
+    bool FormCloseQuery();
+    // Saves the grid layout and the settings; exceptions other than a font
+    // line's pass to the caller.
+    void FormClose();
+    // The page editors' paste guard: allows the paste and posts 1067.
+    void HelpTextBeforePasteEvent(bool& allow);
+
+    // The current project's folders by the project-folder rule ("" when the
+    // project table has no current row or the field is empty).
+    std::string CurrentProjectFolder() const;
+    std::string CurrentGraphicsFolder() const;
 
     // The window (of the window layer) that receives the editor's posted messages.
     plat::HWND Handle() const { return handle_; }

@@ -39,6 +39,23 @@ TEST_F(Gui, ProgressWindowCancelSetsTheRequestAndHoldOn) {
     delete f;
 }
 
+TEST_F(Gui, FactoryMakesAProgressWindowOnTheSharedCancelRequest) {
+    bool cancel = true;
+    const int before = gui::Application->ComponentCount();
+    std::unique_ptr<build::IProgress> p = CompileFormFactory(&cancel)();
+    EXPECT_EQ(gui::Application->ComponentCount(), before + 1);
+    // Two at once (an operation inside another) do not clash.
+    std::unique_ptr<build::IProgress> inner = CompileFormFactory(&cancel)();
+    inner.reset();
+    auto* form = dynamic_cast<TCompileForm*>(p.get());
+    ASSERT_NE(form, nullptr);
+    EXPECT_TRUE(p->CancelRequested());
+    p->ClearCancel();
+    EXPECT_FALSE(cancel);
+    p.reset();  // freed by the operation; the application forgets it
+    EXPECT_EQ(gui::Application->ComponentCount(), before);
+}
+
 TEST_F(Gui, ProgressWindowPicturesTakeTurns) {
     TCompileForm f(gui::Application);
     EXPECT_TRUE(f.imgMonkLeft->Visible());
@@ -48,6 +65,15 @@ TEST_F(Gui, ProgressWindowPicturesTakeTurns) {
     EXPECT_TRUE(f.imgMonkRight->Visible());
     f.Timer1Timer(nullptr);
     EXPECT_TRUE(f.imgMonkLeft->Visible());
+}
+
+TEST_F(Gui, ProgressWindowClosesOnARightButtonRelease) {
+    TCompileForm f(gui::Application);
+    f.Show();
+    guitest::MouseUp(&f, {20, 60}, gui::mbLeft);
+    EXPECT_TRUE(f.Visible());
+    guitest::MouseUp(&f, {20, 60}, gui::mbRight);
+    EXPECT_FALSE(f.Visible());
 }
 
 struct Options : Gui {
@@ -138,6 +164,36 @@ TEST_F(Options, OkPostsAppliesAChangedContentsFilterOrReportsAFailedPost) {
         EXPECT_EQ(data.posted["ContentsFilter"], "2");
         EXPECT_EQ(data.filterApplied, 1);
     }
+}
+
+TEST_F(Options, CancelDropsTheNamesTyped) {
+    TfrmCompile f(gui::Application, data);
+    f.TForm::Show();
+    f.edit32FN->SetText("typed");
+    EXPECT_TRUE(data.Editing());
+    guitest::Click(f.Button2, {5, 5});
+    guitest::ProcessEvents();
+    EXPECT_EQ(f.ModalResult(), gui::mrCancel);
+    f.Close();
+    EXPECT_FALSE(data.Editing());
+    EXPECT_EQ(data.fields["DosName"], "guide");
+    EXPECT_EQ(data.posts, 0);
+}
+
+TEST_F(Options, HelpShowsTheDialogsHelpContext) {
+    TfrmCompile f(gui::Application, data);
+    std::string file;
+    long context = 0;
+    gui::THelpHook saved = gui::Application->HelpHook;
+    gui::Application->HelpHook = [&](const std::string& helpFile, unsigned, long ctx) {
+        file = helpFile;
+        context = ctx;
+        return true;
+    };
+    guitest::Click(f.Button3, {5, 5});
+    gui::Application->HelpHook = saved;
+    EXPECT_EQ(context, 15400);
+    EXPECT_NE(file.find("Tavrin.hlp"), std::string::npos);
 }
 
 }  // namespace

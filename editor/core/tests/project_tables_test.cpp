@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <fstream>
 #include <map>
 #include <sstream>
@@ -185,6 +186,13 @@ TEST(ProjectTables, AFullLengthProjectNameLinksItsPagesAndContents) {
         ctx.cntTable->Post();
     }
     EXPECT_EQ(ctx.detailTable->FieldByName("Application")->AsString(), longName);
+    EXPECT_EQ(ctx.CurrentProjectFolder(), "");
+    ctx.mainTable->Edit();
+    ctx.mainTable->FieldByName("ProjectDir")->SetAsString("Projects\\Long");
+    ctx.mainTable->FieldByName("GraphicsDir")->SetAsString("C:\\Pictures");
+    ctx.mainTable->Post();
+    EXPECT_EQ(ctx.CurrentProjectFolder(), plat::JoinPath(o.folder.dir, "Projects\\Long"));
+    EXPECT_EQ(ctx.CurrentGraphicsFolder(), "C:\\Pictures");
     EXPECT_EQ(ctx.detailTable->RecordCount(), 2);
     EXPECT_EQ(ctx.cntTable->RecordCount(), 2);
     EXPECT_EQ(ctx.tblContext->RecordCount(), 2);
@@ -253,6 +261,30 @@ TEST(ProjectTables, ApplyFilterJoinsTheLinesAsTheLibraryDoes) {
     t->vlFilter().Clear();
     ASSERT_TRUE(t->ApplyFilter());
     EXPECT_EQ(visible().size(), 5u);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(ProjectTables, AProgramFolderWithALongPathOpensItsTablesThroughTheAlias) {
+    edtest::ProgramFolder folder(false);
+    // Near the 219 characters an engine folder path may hold.
+    std::string deep = folder.dir + "/";
+    while (deep.size() < 205) deep += "x";
+    deep += "/tables";
+    ASSERT_LE(deep.size(), 219u);
+    std::filesystem::create_directories(deep);
+    editor::InstallProjectTables(deep);
+    EditorContext ctx;
+    ctx.ProgramDir = deep;
+    ctx.BindAlias();
+    ctx.OpenTables();
+    EXPECT_TRUE(ctx.mainTable->Active());
+    ctx.mainTable->Append();
+    ctx.mainTable->FieldByName("Application")->SetAsString("Deep");
+    ctx.mainTable->Post();
+    EXPECT_GT(std::filesystem::file_size(deep + "/TvrnMAIN.QVD"), 0u);
 }
 
 }  // namespace
