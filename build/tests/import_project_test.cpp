@@ -12,6 +12,7 @@
 #include <set>
 
 #include "build/import_project.h"
+#include "build/tables/table_build_project.h"
 #include "build/tests/build_fixture.h"
 #include "editor/core/editor_context.h"
 #include "editor/core/helpers.h"
@@ -402,45 +403,35 @@ TEST(ImportRoundTrip, EveryCorpusHelpFileThroughImportAndFullBuild) {
         for (const auto& e : fs::directory_iterator(plat::NativePath(f.graphicsDir))) inGraphics += e.is_regular_file();
         EXPECT_EQ(inGraphics, pictures);
 
-        // The imported pages into a full build with the fake compiler.
+        // A full build of the imported project on the tables, with the fake compiler.
+        for (const char* tool : {"hcw", "HCP.EXE", "WinHlp32"})
+            fs::copy_file(FAKE_HELP_TOOL, fs::path(fx.folder.dir) / tool, fs::copy_options::overwrite_existing);
         ASSERT_TRUE(fx.ctx.mainTable->FindKey({db::TValue{name}}));
-        std::vector<build::PageRow> rows;
         std::map<std::string, std::string> kindOf;
-        vl::TvlTable& t = *fx.ctx.CdetailTable;
-        // Each BLOB read outside a transaction is a transaction of its own,
-        // synced to disk: one around the lot keeps the test quick.
-        std::uint32_t tr = 0;
-        ASSERT_EQ(qv::DbiBeginTran(t.DBHandle(), 0, tr), 0);
-        for (t.First(); !t.Eof(); t.Next()) {
-            build::PageRow r;
-            r.topicPopup = t.FieldByName("TopicPopup")->AsString();
-            r.helpId = static_cast<std::int32_t>(t.FieldByName("HelpId")->AsInteger());
-            r.contextString = t.FieldByName("ContextString")->AsString();
-            r.title = t.FieldByName("Title")->AsString();
-            r.keys = t.FieldByName("Keys")->AsString();
-            r.browseName = t.FieldByName("BrowseName")->AsString();
-            r.browseId = t.FieldByName("BrowseId")->IsNull() ? "" : t.FieldByName("BrowseId")->AsString();
-            r.bFootnote = t.FieldByName("BFootnote")->AsString();
-            r.aFootnote = t.FieldByName("AFootnote")->AsString();
-            r.macroFootnote = t.FieldByName("MacroFootnote")->AsString();
-            r.titleUserModified = "N";
-            r.fullTitle = t.FieldByName("FullTitle")->AsString();
-            r.helpText = t.FieldByName("HelpText")->AsString();
-            kindOf[r.contextString] = r.topicPopup;
-            rows.push_back(r);
+        std::int32_t firstId = 0;
+        {
+            vl::TvlTable& t = *fx.ctx.CdetailTable;
+            t.First();
+            firstId = static_cast<std::int32_t>(t.FieldByName("HelpId")->AsInteger());
+            EXPECT_EQ(t.FieldByName("TopicPopup")->AsString(), "T");
+            for (; !t.Eof(); t.Next())
+                kindOf[t.FieldByName("ContextString")->AsString()] = t.FieldByName("TopicPopup")->AsString();
         }
-        ASSERT_EQ(qv::DbiEndTran(t.DBHandle(), tr, 0), 0);
-        ASSERT_FALSE(rows.empty());
-        EXPECT_EQ(rows.front().topicPopup, "T");
-        buildtest::BuildFixture b;
-        b.cancelAtPercent = 1000;  // the meter starts below 0; no cancel here
-        b.project.pages = rows;
-        b.project.fields.dosName = "round";
-        ASSERT_EQ(b.Full(), build::BuildOutcome::Compiled) << b.Messages();
+        build::TableBuildProject project(fx.ctx);
+        build::BuildEnvironment benv = build::MakeBuildEnvironment(fx.ctx);
+        benv.createProgress = [] { return std::make_unique<build::NullProgress>(); };
+        // Every page read and cached record outside a transaction is synced
+        // to disk on its own: one transaction around the build keeps it quick.
+        std::uint32_t tr = 0;
+        ASSERT_EQ(qv::DbiBeginTran(fx.ctx.mainTable->DBHandle(), 0, tr), 0);
+        ASSERT_EQ(build::RunFullCompile(project, benv, false), build::BuildOutcome::Compiled) << fx.Messages();
+        ASSERT_EQ(qv::DbiEndTran(fx.ctx.mainTable->DBHandle(), tr, 0), 0);
+        const std::string builtRtf = testsupport::ReadFileBytes(plat::NativePath(f.directory + "/" + f.fileName + ".rtf"));
+        const std::string builtHpj = testsupport::ReadFileBytes(plat::NativePath(f.directory + "/" + f.fileName + ".HPJ"));
 
         // One built page per converted page, with the same footnotes.
         std::vector<roundtrip::PageFacts> want = roundtrip::ConverterPages(convertedRtf);
-        std::vector<roundtrip::PageFacts> got = roundtrip::BuiltPages(b.Read("round.rtf"));
+        std::vector<roundtrip::PageFacts> got = roundtrip::BuiltPages(builtRtf);
         ASSERT_EQ(got.size(), want.size());
         std::sort(want.begin(), want.end());
         std::sort(got.begin(), got.end());
@@ -451,14 +442,14 @@ TEST(ImportRoundTrip, EveryCorpusHelpFileThroughImportAndFullBuild) {
         // default topic alone moves to the lowest id.
         const std::string contents = build::HpjValue(convertedHpj, "OPTIONS", "Contents");
         std::map<std::string, std::int32_t> built;
-        for (const build::ContextMapEntry& m : build::ReadHpjMap(b.Read("round.HPJ"))) built.emplace(m.contextString, m.helpId);
+        for (const build::ContextMapEntry& m : build::ReadHpjMap(builtHpj)) built.emplace(m.contextString, m.helpId);
         std::set<std::string> seen;
         int checked = 0;
         for (const build::ContextMapEntry& m : build::ReadHpjMap(convertedHpj)) {
             if (!seen.insert(m.contextString).second) continue;
             if (kindOf.count(m.contextString) == 0 || kindOf[m.contextString] != "T") continue;
             if (m.contextString == contents) {
-                EXPECT_EQ(built[m.contextString], rows.front().helpId);
+                EXPECT_EQ(built[m.contextString], firstId);
                 continue;
             }
             ASSERT_TRUE(built.count(m.contextString)) << m.contextString;
