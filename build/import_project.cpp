@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <sstream>
 
+#include "build/contents/contents_tables.h"
 #include "editor/core/editor_context.h"
 #include "editor/core/helpers.h"
 #include "engine/api/dbi_api.h"
@@ -100,6 +101,7 @@ ImportEnvironment DefaultImportEnvironment() {
     ImportEnvironment env;
     env.converterProgram = [] { return editor::FindConverterProgram(); };
     env.writeConverterIni = [] { editor::WriteConverterIni(); };
+    env.readCntFile = [](editor::EditorContext& ctx, const std::string& cntPath) { return ReadCntFileInto(ctx, cntPath); };
     env.run = [](const std::vector<std::string>& argv, const std::string& folder) {
         // The converter reads its settings from the same data folder as we do.
         ::setenv("TAVRIN_HOME", plat::DataHome().c_str(), 1);

@@ -57,7 +57,8 @@ struct ImportEnvironment {
     std::function<void(const std::string& caption)> setCaption;
 };
 // The program's own: the converter found as start-up finds it, the
-// converter settings of the editor, the process layer.
+// converter settings of the editor, the process layer, the contents-file
+// reader of the project's contents (on the file the converter's folder held).
 ImportEnvironment DefaultImportEnvironment();
 
 class ImportSession {

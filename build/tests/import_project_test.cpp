@@ -11,6 +11,7 @@
 #include <map>
 #include <set>
 
+#include "build/contents/contents_tables.h"
 #include "build/import_project.h"
 #include "build/tables/table_build_project.h"
 #include "build/tests/build_fixture.h"
@@ -383,6 +384,11 @@ TEST(ImportRoundTrip, EveryCorpusHelpFileThroughImportAndFullBuild) {
     for (const fs::path& help : helpFiles) {
         SCOPED_TRACE(help.filename().string());
         fx.Reset();
+        // The program's own contents reader, recorded.
+        fx.env.readCntFile = [&fx](editor::EditorContext& c, const std::string& path) {
+            fx.cntFiles.push_back(path);
+            return build::ReadCntFileInto(c, path);
+        };
         const std::string name = help.stem().string();
         build::ImportFields f;
         std::vector<std::string> converted;
@@ -462,6 +468,15 @@ TEST(ImportRoundTrip, EveryCorpusHelpFileThroughImportAndFullBuild) {
         for (const auto& e : fs::directory_iterator(help.parent_path()))
             hasCnt = hasCnt || build::SameText(e.path().filename().string(), help.stem().string() + ".cnt");
         EXPECT_EQ(fx.cntFiles.size(), hasCnt ? 1u : 0u);
+        // Its entries are the new project's contents (one row a line, the
+        // ":" lines aside).
+        int entries = 0;
+        if (hasCnt)
+            for (const std::string& line : build::SplitLines(testsupport::ReadFileBytes(plat::NativePath(fx.cntFiles[0]))))
+                entries += !line.empty() && line[0] != ':';
+        ASSERT_TRUE(fx.ctx.mainTable->FindKey({db::TValue{name}}));
+        EXPECT_EQ(fx.ctx.cntShadow->RecordCount(), entries) << fx.Messages();
+        if (hasCnt) EXPECT_GT(entries, 200);
     }
 }
 
