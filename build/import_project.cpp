@@ -277,8 +277,9 @@ bool ImportSession::Finish(const ImportFields& given) {
     cleanup.started = true;
 
     FilesEntry files = ReadHpjFiles(hpj);
-    if (files.status == FilesEntry::Status::NoSection) return false;
-    if (files.status == FilesEntry::Status::NotRtf) {
+    // A help project without a [FILES] section has no topics to import
+    // either: said as plainly as one whose first file is no RTF.
+    if (files.status != FilesEntry::Status::Found) {
         Info("No RTF File",
              "Each project file, (hpj), must contain at least one RTF file directly after its [Files] section. None "
              "were found in this Project.");

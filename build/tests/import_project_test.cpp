@@ -94,6 +94,13 @@ struct ImportFixture {
         if (out) *out = f;
         return session.Finish(f);
     }
+    // A converter that leaves these files and ends with 2.
+    void Converter(std::vector<std::pair<std::string, std::string>> files) {
+        env.run = [files](const std::vector<std::string>&, const std::string& folder) {
+            for (const auto& [name, text] : files) testsupport::WriteFileBytes(fs::path(plat::NativePath(folder)) / name, text);
+            return 2;
+        };
+    }
     int Projects() {
         int n = 0;
         for (ctx.mainTable->First(); !ctx.mainTable->Eof(); ctx.mainTable->Next()) ++n;
@@ -205,6 +212,23 @@ TEST(ImportProject, FailuresLeaveNothingBehind) {
              fx.ctx.mainTable->Post();
          },
          "TAKEN", "This Help Project already exists"},
+        {"no help project file", help, [](ImportFixture& fx) { fx.Converter({}); }, "P", "wrote no help project file"},
+        {"no [FILES]", help, [](ImportFixture& fx) { fx.Converter({{"x.hpj", "[OPTIONS]\r\nTitle=T\r\n"}}); }, "P",
+         "No RTF File"},
+        {"no RTF named", help, [](ImportFixture& fx) { fx.Converter({{"x.hpj", "[OPTIONS]\r\nTitle=T\r\n[FILES]\r\nx.doc\r\n"}}); }, "P",
+         "No RTF File"},
+        {"RTF missing", help, [](ImportFixture& fx) { fx.Converter({{"x.hpj", "[OPTIONS]\r\nTitle=T\r\n[FILES]\r\nx.rtf\r\n"}}); }, "P",
+         "RTF File not found"},
+        {"no font table", help,
+         [](ImportFixture& fx) {
+             fx.Converter({{"x.hpj", "[OPTIONS]\r\nTitle=T\r\n[FILES]\r\nx.rtf\r\n"}, {"x.rtf", "{\\rtf1 {\\colortbl;} x}"}});
+         },
+         "P", "does not have a font table"},
+        {"no colour table", help,
+         [](ImportFixture& fx) {
+             fx.Converter({{"x.hpj", "[OPTIONS]\r\nTitle=T\r\n[FILES]\r\nx.rtf\r\n"}, {"x.rtf", "{\\rtf1 {\\fonttbl{\\f0 A;}} x}"}});
+         },
+         "P", "does not have a color table"},
         {"cancel while splitting", help, [](ImportFixture& fx) { fx.cancelAt = 20; }, "P", ""},
         {"cancel while storing pages", help, [](ImportFixture& fx) { fx.cancelAt = 100; }, "P", ""},
         {"name too long", help, nullptr, std::string(26, 'n'), "maximum of 25 Characters"},
