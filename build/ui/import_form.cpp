@@ -1,6 +1,7 @@
 #include "build/ui/import_form.h"
 
 #include "build/ui/compile_form.h"
+#include "editor/core/editor_context.h"
 #include "platform/core/files.h"
 #include "platform/gui/dialog_service.h"
 
@@ -49,8 +50,8 @@ TfrmImport::TfrmImport(TComponent* owner, editor::EditorContext& ctx, build::Imp
     SetClientSize(460, 300);
     Position = poScreenCenter;
 
-    if (!env.createProgress)
-        env.createProgress = [] { return std::unique_ptr<build::IProgress>(new TCompileForm(nullptr)); };
+    // The progress window's Cancel sets the program's shared cancel request.
+    if (!env.createProgress) env.createProgress = CompileFormFactory(&ctx_.CancelRequested);
     if (!env.setCaption)
         env.setCaption = [this](const std::string& c) { SetCaption(c.empty() ? "Tavrin Import Wizard" : c); };
     session_ = std::make_unique<build::ImportSession>(ctx_, std::move(env));
