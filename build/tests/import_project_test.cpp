@@ -522,7 +522,7 @@ std::string PlainText(const std::string& rtf) {
 
 TEST(ImportRoundTrip, OwnBuildOfAFixtureProjectComesBackTheSame) {
     buildtest::BuildFixture b;
-    b.cancelAtPercent = 1000;
+    b.cancelAtPercent = 1000;  // never
     const std::string anchor = "{\\cs16\\super #{\\*\\footnote \\pard\\plain {\\cs16\\super #} anchor1}}";
     b.AddPage(10, "T", "intro", "Intro", "{\\rtf1\\ansi See {\\uldb Other}{\\v other} and {\\ul Pop}{\\v pop}. " + anchor +
                                           "Anchor here.\\par Second paragraph.}",
