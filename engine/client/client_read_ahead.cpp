@@ -50,6 +50,7 @@ bool PlacesCursor(std::uint32_t id) {
     switch (id) {
         case QvnmSetToBeginId: case QvnmSetToEndId: case QvnmSetToBookmarkId: case QvnmSetToKeyId:
         case QvnmSetRangeId: case QvnmRecordGetForKeyId: case QvnmCursorCloseId: case QvnmRecordInsertId:
+        case QvnmSetToSeqNoId:
             return true;
         default: return false;
     }
@@ -77,7 +78,7 @@ bool TQVClientTable::RequestChangesData(std::uint32_t id) {
             return false;
         default:
             // Every cursor positioning request only reads.
-            return !(id >= QvnmSetToBeginId && id <= QvnmSetToCursorId);
+            return !(id >= QvnmSetToBeginId && id <= QvnmSetToSeqNoId);
     }
 }
 

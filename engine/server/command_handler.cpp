@@ -711,6 +711,14 @@ void TqvServerCommandHandler::nmCursor(Request& r) {
             std::int32_t sign = cmp < 0 ? -1 : cmp > 0 ? 1 : 0;
             return r.Reply(res, U32Reply(static_cast<std::uint32_t>(sign)), [&] { r.Log("  Compare  %d", {sign}); });
         }
+        case QvnmGetSeqNo: {
+            std::uint32_t seq = 0;
+            DBIResult res = engine_.GetSeqNo(cursor, seq);
+            return r.Reply(res, U32Reply(seq), [&] { r.Log("  SeqNo    %d", {seq}); });
+        }
+        case QvnmSetToSeqNo:
+            r.Log("  SeqNo    %d", {r.U32(4)});
+            return r.Reply(engine_.SetToSeqNo(cursor, r.U32(4)));
         case QvnmCursorClone: {
             r.Log("  OpenMode %d", {r.U8(4)});
             if (!r.RightsOk()) return;

@@ -428,6 +428,62 @@ DBIResult TqvServerEngine::GetTableRecCount(std::uint32_t cursorId, std::uint32_
     });
 }
 
+namespace {
+// Entries of the index before the range's first (0 without a range start).
+std::uint32_t RangeStartRank(TqvCursorNav& n) {
+    if (!n.rangeActive || !n.start.set) return 0;
+    std::vector<std::uint8_t> k = n.start.key;
+    std::uint32_t r = 0;
+    TqvCursorPath walk;
+    n.SetPartial(n.start.fieldCount, n.start.partialLength);
+    FindKey(n.ictx, k.data(), r, n.start.inclusive ? 2 : 1, walk);
+    n.ClearPartial();
+    return KeyRank(n.ictx, walk);
+}
+}  // namespace
+
+DBIResult TqvServerEngine::GetSeqNo(std::uint32_t cursorId, std::uint32_t& seqNo) {
+    QV_FIND_CURSOR(cursorId, c);
+    seqNo = 0;
+    return Guarded([&]() -> DBIResult {
+        TqvCursorNav& n = Nav(c);
+        SyncPosition(c, true);
+        if (c->state != kCurOnRecord) return dbi::kNoCurrentRecord;
+        if (n.path.state != qvpsOnEntry) {
+            Invalidate(n);
+            SyncPosition(c, true);
+            if (c->state != kCurOnRecord || n.path.state != qvpsOnEntry) return dbi::kNoCurrentRecord;
+        }
+        n.ClearPartial();
+        const std::uint32_t rank = KeyRank(n.ictx, n.path), base = RangeStartRank(n);
+        if (rank < base) return dbi::kNoCurrentRecord;
+        seqNo = rank - base + 1;
+        return 0;
+    });
+}
+
+DBIResult TqvServerEngine::SetToSeqNo(std::uint32_t cursorId, std::uint32_t seqNo) {
+    QV_FIND_CURSOR(cursorId, c);
+    if (seqNo == 0) return dbi::kAtEnd;
+    return Guarded([&]() -> DBIResult {
+        TqvCursorNav& n = Nav(c);
+        n.ClearPartial();
+        const std::uint64_t target = std::uint64_t(RangeStartRank(n)) + seqNo - 1;
+        if (target > 0xFFFFFFFFull) return dbi::kAtEnd;
+        std::vector<std::uint8_t> key(n.keyLength);
+        std::uint32_t ref = 0;
+        TqvCursorPath walk;
+        if (!KeyAtRank(n.ictx, static_cast<std::uint32_t>(target), key.data(), ref, walk)) return dbi::kAtEnd;
+        if (AfterRange(n, key.data())) return dbi::kAtEnd;
+        n.path = walk;
+        n.key = key;
+        n.keyValid = true;
+        c->state = kCurOnRecord;
+        c->reference = ref;
+        return 0;
+    });
+}
+
 // ---- changing ---------------------------------------------------------------------------
 
 DBIResult TqvServerEngine::RecordInsert(std::uint32_t cursorId, bool lock, std::uint8_t* record, std::size_t size) {

@@ -160,6 +160,12 @@ public:
     DBIResult RecordModify(std::uint32_t cursorId, const std::uint8_t* record, std::size_t size, bool releaseLock);
     DBIResult RecordDelete(std::uint32_t cursorId, std::uint8_t* buffer, std::size_t size);
     DBIResult GetTableRecCount(std::uint32_t cursorId, std::uint32_t& count);
+    // The current record's position in the cursor's order (index or, for
+    // index 0, record order), counted from 1 at the start of the range;
+    // no current record: 8709. Setting one past the records: 8706, and the
+    // cursor stays where it was.
+    DBIResult GetSeqNo(std::uint32_t cursorId, std::uint32_t& seqNo);
+    DBIResult SetToSeqNo(std::uint32_t cursorId, std::uint32_t seqNo);
     DBIResult SetTableAutoIncValue(std::uint32_t cursorId, std::uint32_t value);
     DBIResult CreateBLOB(std::uint32_t cursorId, std::uint32_t& blobNr);
     DBIResult DeleteBLOB(std::uint32_t cursorId, std::uint32_t blobNr);

@@ -423,6 +423,30 @@ bool Backward(Tree& t, std::uint8_t* key, std::uint32_t& ref, TqvCursorPath& pat
     return found;
 }
 
+// Entries in the subtree under page `n` (at `level`), from the file's
+// cache of counts or from the pages.
+std::uint32_t SubtreeCount(Tree& t, std::uint32_t n, int level) {
+    TbtdFileInfo* f = t.File();
+    const std::uint64_t cacheKey = (std::uint64_t(t.c_.index) << 32) | n;
+    auto it = f->subtreeCounts.find(cacheKey);
+    if (it != f->subtreeCounts.end()) return it->second;
+    Page p = t.Read(n, level);
+    std::uint64_t total = p.Count();
+    if (!p.leaf)
+        for (std::uint32_t j = 0; j <= p.Count(); ++j) total += SubtreeCount(t, p.Child(j), p.Level() - 1);
+    if (total > 0xFFFFFFFFull) t.Corrupt(n);
+    f->subtreeCounts[cacheKey] = static_cast<std::uint32_t>(total);
+    return static_cast<std::uint32_t>(total);
+}
+
+// The cached counts hold while no page of the block cache has changed.
+void FreshCounts(TbtdFileInfo* f) {
+    const std::uint64_t now = BlockChangeCount(f);
+    if (f->subtreeCountsAt == now) return;
+    f->subtreeCounts.clear();
+    f->subtreeCountsAt = now;
+}
+
 }  // namespace
 
 int QvCompareKeysProc(const std::uint8_t* a, const std::uint8_t* b, const void* context) {
@@ -812,6 +836,88 @@ void ClearIndex(TqvIndexContext& ctx) {
         if (++freed % kFlushEvery == 0 && ctx.file->bufferManager)
             ctx.file->bufferManager->FlushTransaction(ctx.file->transaction);
     }
+}
+
+std::uint32_t KeyRank(TqvIndexContext& ctx, const TqvCursorPath& path) {
+    TqvAccessScope access(ctx.file);
+    Tree t(ctx, false);
+    FreshCounts(ctx.file);
+    const std::uint32_t root = t.Root();
+    if (root == kQvNone || path.state == qvpsNone || path.state == qvpsBeforeFirst || path.state > qvpsAfterLast)
+        return 0;
+    if (path.state == qvpsAfterLast) return SubtreeCount(t, root, 0);
+    if (path.depth == 0 || path.depth > kQvMaxIndexDepth || path.levels[0].page != root) t.Corrupt(root);
+    std::uint64_t rank = 0;
+    int level = 0;
+    for (std::uint32_t d = 0; d < path.depth; ++d) {
+        Page p = t.Read(path.levels[d].page, level);
+        const bool last = d + 1 == path.depth;
+        const std::int32_t count = static_cast<std::int32_t>(p.Count());
+        const std::int32_t pos = path.levels[d].position;
+        // Above the last level the path went down child pos + 1, so entries
+        // 0..pos and children 0..pos lie before it; on the last level the
+        // entries before pos (and pos itself for a crack after it) and the
+        // children 0..pos.
+        std::int32_t entries = last ? pos : pos + 1;
+        if (last && path.state == qvpsCrackAfter) ++entries;
+        entries = std::clamp(entries, 0, count);
+        // Child pos + 1 follows entry pos, so a crack after it is before that child.
+        const std::int32_t children = p.leaf ? 0 : std::clamp(pos + 1, 0, count + 1);
+        rank += static_cast<std::uint64_t>(entries);
+        for (std::int32_t j = 0; j < children; ++j)
+            rank += SubtreeCount(t, p.Child(static_cast<std::uint32_t>(j)), p.Level() - 1);
+        if (!last) {
+            if (p.leaf) t.Corrupt(p.n);
+            if (path.levels[d + 1].page != p.Child(static_cast<std::uint32_t>(std::clamp(pos + 1, 0, count))))
+                t.Corrupt(p.n);
+            level = p.Level() - 1;
+        }
+    }
+    return static_cast<std::uint32_t>(std::min<std::uint64_t>(rank, 0xFFFFFFFFull));
+}
+
+bool KeyAtRank(TqvIndexContext& ctx, std::uint32_t rank, std::uint8_t* key, std::uint32_t& ref,
+               TqvCursorPath& path) {
+    TqvAccessScope access(ctx.file);
+    Tree t(ctx, false);
+    FreshCounts(ctx.file);
+    path.depth = 0;
+    path.state = qvpsAfterLast;
+    const std::uint32_t root = t.Root();
+    if (root == kQvNone || rank >= SubtreeCount(t, root, 0)) return false;
+    Page p = t.Read(root, 0);
+    std::uint32_t left = rank;
+    while (true) {
+        if (path.depth >= kQvMaxIndexDepth) t.Corrupt(p.n);
+        if (p.leaf) {
+            if (left >= p.Count()) t.Corrupt(p.n);
+            path.levels[path.depth++] = {p.n, static_cast<std::int32_t>(left)};
+            break;
+        }
+        std::uint32_t j = 0;
+        bool onEntry = false;
+        for (; j <= p.Count(); ++j) {
+            const std::uint32_t size = SubtreeCount(t, p.Child(j), p.Level() - 1);
+            if (left < size) break;
+            left -= size;
+            if (j == p.Count()) t.Corrupt(p.n);  // the counts said the rank lies here
+            if (left == 0) {
+                onEntry = true;
+                break;
+            }
+            --left;
+        }
+        if (onEntry) {
+            path.levels[path.depth++] = {p.n, static_cast<std::int32_t>(j)};
+            break;
+        }
+        path.levels[path.depth++] = {p.n, static_cast<std::int32_t>(j) - 1};
+        p = t.Read(p.Child(j), p.Level() - 1);
+    }
+    path.state = qvpsOnEntry;
+    EntryAt(t, path, t.s_.refOnly ? nullptr : key, ref);
+    if (t.s_.refOnly && key) PutU32(key, ref);
+    return true;
 }
 
 }  // namespace qv

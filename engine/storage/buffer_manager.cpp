@@ -71,6 +71,7 @@ TqvbmRAMPage* TqvBufferManager::Attach(TbtdFileInfo* file, std::uint32_t n) {
 }
 
 void TqvBufferManager::DropPage(TqvbmRAMPage* page) {
+    changes_.fetch_add(1, std::memory_order_acq_rel);
     if (page->file) {
         auto& map = page->block == 0 ? headers_ : inUse_;
         auto it = map.find(Key{page->file->id, page->block});
@@ -188,6 +189,7 @@ void TqvBufferManager::AppendJournal(TqvTransactionItem& item, const TqvbmRAMPag
 }
 
 void TqvBufferManager::Bind(TqvbmRAMPage* page, bool journal) {
+    changes_.fetch_add(1, std::memory_order_acq_rel);
     const std::uint32_t tr = page->file->transaction;
     if (page->bound) {
         if (page->transaction == tr) return;

@@ -95,7 +95,7 @@ protected:
 
 TEST(RequestCatalogue, HoldsEveryRequestOnceInIdOrder) {
     const auto& cat = RequestCatalogue();
-    EXPECT_EQ(cat.size(), 67u);
+    EXPECT_EQ(cat.size(), 69u);
     EXPECT_TRUE(std::is_sorted(cat.begin(), cat.end(), [](auto& a, auto& b) { return a.id < b.id; }));
     for (const auto& r : cat) EXPECT_EQ(FindRequest(r.id), &r);
     for (std::uint32_t transportOnly : {0u, 3u, 5u, 10u, 255u, 265u, 2059u}) EXPECT_EQ(FindRequest(transportOnly), nullptr);
