@@ -41,7 +41,7 @@ std::vector<std::uint8_t> U32Reply(std::uint32_t x) {
 class TqvServerCommandHandler::Request {
 public:
     Request(TqvServerCommandHandler& h, TqvDataMessage& m, const TqvRequestInfo& i)
-        : handler(h), msg(m), info(i), p(m.Bytes()), n(HeldBytes(m)), logging(ServerDebugLog()) {}
+        : handler(h), msg(m), info(i), p(m.Bytes()), n(HeldBytes(m)), logging(ServerDebugLog() && ServerLogStarted()) {}
 
     // The bytes actually held, never more than the length the message claims.
     static std::uint32_t HeldBytes(const TqvDataMessage& m) {

@@ -220,8 +220,10 @@ void TqvBufferManager::StartTransaction(std::uint32_t trNo, bool failSafe, const
             std::uint8_t head[8];
             std::memcpy(head, "JQVH", 4);
             PutU32(head + 4, 0);
+            // Not synced here: every path that writes a table file syncs
+            // the journal first, and recovery takes a head that never
+            // reached the disk for a transaction that touched nothing.
             WriteTableFileAt(item->journal.get(), 0, 8, head);
-            FlushTableFile(item->journal.get());
         } catch (...) {
             CloseAndDeleteJournal(*item);
             throw;
