@@ -68,29 +68,46 @@ std::uint32_t PictureAllowance(const HelpFile& hf) {
     return static_cast<std::uint32_t>(std::min<std::uint64_t>(left, kMaxPictureBytes));
 }
 
-void ReadHotspotNames(HelpFile& hf, HelpStream& s, std::uint32_t end) {
+// Reads a hotspot block; a record of an unknown kind ends the list there.
+std::vector<ShgHotspot> ReadHotspots(HelpStream& s, std::uint32_t end) {
+    std::vector<ShgHotspot> spots;
     std::uint8_t version = 0;
     std::uint16_t count = 0;
     std::uint32_t macroSize = 0;
-    if (!s.ReadU8(version) || !s.ReadU16(count) || !s.ReadU32(macroSize)) return;
+    if (!s.ReadU8(version) || !s.ReadU16(count) || !s.ReadU32(macroSize)) return spots;
     int macros = 0;
-    int kept = 0;
     for (int i = 0; i < count; ++i) {
-        std::uint16_t kind = 0;
-        if (!s.ReadU16(kind)) return;
-        s.Skip(13);
-        if (kind == 0x00C8 || kind == 0x04CC) ++macros;
-        else if (!(kind == 0x00E2 || kind == 0x04E6 || kind == 0x00E3 || kind == 0x04E7)) break;
-        ++kept;
+        if (s.Tell() + 15u > end) return {};
+        ShgHotspot h;
+        std::uint8_t unused = 0;
+        std::uint16_t left = 0, top = 0, width = 0, height = 0;
+        std::uint32_t rest = 0;
+        s.ReadU16(h.kind);
+        s.ReadU8(unused);
+        s.ReadU16(left);
+        s.ReadU16(top);
+        s.ReadU16(width);
+        s.ReadU16(height);
+        s.ReadU32(rest);
+        h.left = left, h.top = top, h.width = width, h.height = height;
+        if (h.IsMacro()) ++macros;
+        else if (!(h.kind == 0x00E2 || h.kind == 0x04E6 || h.kind == 0x00E3 || h.kind == 0x04E7)) break;
+        spots.push_back(std::move(h));
     }
     std::string text;
     for (int i = 0; i < macros; ++i)
-        if (!s.ReadCString(text, end, 4096)) return;
-    for (int i = 0; i < kept; ++i) {
-        if (!s.ReadCString(text, end, 4096)) return;  // hotspot name
-        if (!s.ReadCString(text, end, 4096)) return;
-        if (!text.empty()) AddKnownContextName(hf, text);
-    }
+        if (!s.ReadCString(text, end, 4096)) return {};
+    for (std::size_t i = 0; i < spots.size(); ++i)
+        if (!s.ReadCString(spots[i].name, end, 4096) || !s.ReadCString(spots[i].target, end, 4096)) {
+            spots.resize(i);  // the hotspots read whole before the damage
+            break;
+        }
+    return spots;
+}
+
+void ReadHotspotNames(HelpFile& hf, HelpStream& s, std::uint32_t end) {
+    for (const ShgHotspot& h : ReadHotspots(s, end))
+        if (!h.target.empty()) AddKnownContextName(hf, h.target);
 }
 
 struct BitmapHeader {
@@ -99,10 +116,9 @@ struct BitmapHeader {
     std::uint32_t compressedOffset = 0, hotspotOffset = 0;
 };
 
-// Returns true when a BMP was written.
-bool ExtractBitmap(HelpFile& hf, HelpStream& s, std::uint32_t imageStart, std::uint32_t end, int packing, int index,
-                   const std::string& base, std::string& outName) {
-    BitmapHeader h;
+// Reads a bitmap image's header (the stream just after the type word); the
+// stream is left at the colour table.
+bool ReadBitmapHeader(HelpStream& s, BitmapHeader& h) {
     h.xRes = ReadPackedDword(s);
     h.yRes = ReadPackedDword(s);
     h.planes = ReadPackedWord(s);
@@ -113,127 +129,192 @@ bool ExtractBitmap(HelpFile& hf, HelpStream& s, std::uint32_t imageStart, std::u
     h.colorsImportant = ReadPackedDword(s) & 0xFFFF;
     h.compressedSize = ReadPackedDword(s);
     h.hotspotSize = ReadPackedDword(s);
-    if (!s.ReadU32(h.compressedOffset) || !s.ReadU32(h.hotspotOffset)) return false;
-    // A palette of 0 colours below 9 bits means a full palette.
+    return s.ReadU32(h.compressedOffset) && s.ReadU32(h.hotspotOffset);
+}
+
+// Colour-table entries: 0 colours below 9 bits means a full palette, and a
+// table never holds more than 256 entries (a wild count must not overflow
+// the table's byte size).
+std::uint32_t PaletteColours(const BitmapHeader& h) {
     std::uint32_t colours = h.colorsUsed;
     if (colours == 0 && h.bitCount <= 8) colours = 1u << h.bitCount;
-    // A colour table never holds more than 256 entries; a wild count must
-    // not overflow the table's byte size.
-    if (colours > 256) colours = 256;
+    return colours > 256 ? 256 : colours;
+}
+
+// The BMP file of a bitmap image whose colour table starts at `paletteAt`;
+// empty when the image is refused (with its warning). The header's sizes
+// are only claims: the picture is made from the pixels its data really
+// unpacks to, never from width x height.
+std::string BitmapFileBytes(HelpFile& hf, HelpStream& s, std::uint32_t imageStart, std::uint32_t end, int packing,
+                            const BitmapHeader& h, std::uint32_t paletteAt, const std::string& shownName) {
+    const std::uint32_t colours = PaletteColours(h);
+    const std::uint32_t palBytes = colours * 4;
+    const std::uint64_t rowBytes = ((static_cast<std::uint64_t>(h.bitCount) * h.width + 31) / 32) * 4;
+    const std::uint64_t wanted = rowBytes * h.height;
+    const bool depthOk = h.bitCount == 1 || h.bitCount == 4 || h.bitCount == 8 || h.bitCount == 16 ||
+                         h.bitCount == 24 || h.bitCount == 32;
+    const std::uint32_t allowance = PictureAllowance(hf);
+    if (!depthOk || (wanted > 0 && allowance < rowBytes)) {
+        AddWarning(hf, allowance < rowBytes && depthOk ? kWarnPictureBudget : kWarnPictureRefused, {shownName});
+        return {};
+    }
+    if (paletteAt + static_cast<std::uint64_t>(palBytes) > end) return {};
+    std::string palette(reinterpret_cast<const char*>(s.Data() + paletteAt), palBytes);
+    std::uint64_t dataAt = h.compressedOffset ? imageStart + static_cast<std::uint64_t>(h.compressedOffset)
+                                              : paletteAt + palBytes;
+    std::uint32_t size = h.compressedSize;
+    if (dataAt > end) size = 0, dataAt = end;
+    if (dataAt + size > end) size = static_cast<std::uint32_t>(end - dataAt);
+    s.Seek(dataAt);
+    std::string pixels = Unpack(s, size, packing, static_cast<std::uint32_t>(std::min<std::uint64_t>(wanted, allowance)));
+    std::uint32_t height = h.height;
+    if (pixels.size() + rowBytes >= wanted) {
+        // Only the last row cut short: padded.
+        pixels.resize(static_cast<std::size_t>(wanted), '\0');
+    } else {
+        // Rows that are not there are cut from the picture.
+        const std::uint64_t rows = pixels.size() / rowBytes;
+        pixels.resize(static_cast<std::size_t>(rows * rowBytes));
+        height = static_cast<std::uint32_t>(rows);
+        AddWarning(hf, rows ? kWarnPictureCut : kWarnPictureRefused,
+                   rows ? std::vector<WarningArg>{shownName, static_cast<unsigned long>(rows)}
+                        : std::vector<WarningArg>{shownName});
+    }
+    if (height == 0 && h.height != 0) return {};
+    hf.pictureBytes += pixels.size();
+    std::uint32_t xr = h.xRes, yr = h.yRes;
+    if (xr == 0 && (hf.flags & kBmpInRtf)) xr = 81;
+    if (yr == 0 && (hf.flags & kBmpInRtf)) yr = 81;
+    std::string bmp = "BM";
+    const std::uint32_t pixelOffset = palBytes + 54;
+    Put32(bmp, pixelOffset + static_cast<std::uint32_t>(pixels.size()));
+    Put16(bmp, 0);
+    Put16(bmp, 0);
+    Put32(bmp, pixelOffset);
+    Put32(bmp, 40);
+    Put32(bmp, h.width);
+    Put32(bmp, height);
+    Put16(bmp, 1);
+    Put16(bmp, h.bitCount);
+    Put32(bmp, 0);
+    Put32(bmp, static_cast<std::uint32_t>(pixels.size()));
+    Put32(bmp, xr * 40);
+    Put32(bmp, yr * 40);
+    Put32(bmp, h.colorsUsed ? colours : 0);
+    Put32(bmp, 0);
+    bmp += palette;
+    bmp += pixels;
+    return bmp;
+}
+
+// Where a bitmap image's hotspot block starts.
+std::uint64_t BitmapHotspotsAt(const BitmapHeader& h, std::uint32_t imageStart, std::uint32_t paletteAt) {
+    return h.hotspotOffset ? imageStart + static_cast<std::uint64_t>(h.hotspotOffset)
+                           : paletteAt + PaletteColours(h) * 4ull + h.compressedSize;
+}
+
+// Returns true when a BMP was written.
+bool ExtractBitmap(HelpFile& hf, HelpStream& s, std::uint32_t imageStart, std::uint32_t end, int packing, int index,
+                   const std::string& base, std::string& outName) {
+    BitmapHeader h;
+    if (!ReadBitmapHeader(s, h)) return false;
     const std::uint32_t paletteAt = s.Tell();
     bool written = false;
     if ((hf.flags & kNoShg) || h.hotspotSize == 0) {
         const std::string name = FormatString(h.colorsImportant == 1 ? "%sT%d.bmp" : "%s%d.bmp", base.c_str(), index);
         const std::string shownName = name.substr(name.find_last_of('/') + 1);  // without the private folder
-        const std::uint32_t palBytes = colours * 4;
-        // The header's sizes are only claims: the picture is made from the
-        // pixels its data really unpacks to, never from width x height.
-        const std::uint64_t rowBytes = ((static_cast<std::uint64_t>(h.bitCount) * h.width + 31) / 32) * 4;
-        const std::uint64_t wanted = rowBytes * h.height;
-        const bool depthOk = h.bitCount == 1 || h.bitCount == 4 || h.bitCount == 8 || h.bitCount == 16 ||
-                             h.bitCount == 24 || h.bitCount == 32;
-        const std::uint32_t allowance = PictureAllowance(hf);
-        if (!depthOk || (wanted > 0 && allowance < rowBytes)) {
-            AddWarning(hf, allowance < rowBytes && depthOk ? kWarnPictureBudget : kWarnPictureRefused, {shownName});
-        } else if (paletteAt + static_cast<std::uint64_t>(palBytes) <= end) {
-            std::string palette(reinterpret_cast<const char*>(s.Data() + paletteAt), palBytes);
-            std::uint64_t dataAt = h.compressedOffset ? imageStart + static_cast<std::uint64_t>(h.compressedOffset)
-                                                      : paletteAt + palBytes;
-            std::uint32_t size = h.compressedSize;
-            if (dataAt > end) size = 0, dataAt = end;
-            if (dataAt + size > end) size = static_cast<std::uint32_t>(end - dataAt);
-            s.Seek(dataAt);
-            std::string pixels = Unpack(s, size, packing, static_cast<std::uint32_t>(std::min<std::uint64_t>(wanted, allowance)));
-            std::uint32_t height = h.height;
-            if (pixels.size() + rowBytes >= wanted) {
-                // Only the last row cut short: padded.
-                pixels.resize(static_cast<std::size_t>(wanted), '\0');
-            } else {
-                // Rows that are not there are cut from the picture.
-                const std::uint64_t rows = pixels.size() / rowBytes;
-                pixels.resize(static_cast<std::size_t>(rows * rowBytes));
-                height = static_cast<std::uint32_t>(rows);
-                AddWarning(hf, rows ? kWarnPictureCut : kWarnPictureRefused,
-                           rows ? std::vector<WarningArg>{shownName, static_cast<unsigned long>(rows)}
-                                : std::vector<WarningArg>{shownName});
-            }
-            if (height > 0 || h.height == 0) {
-                hf.pictureBytes += pixels.size();
-                std::uint32_t xr = h.xRes, yr = h.yRes;
-                if (xr == 0 && (hf.flags & kBmpInRtf)) xr = 81;
-                if (yr == 0 && (hf.flags & kBmpInRtf)) yr = 81;
-                std::string bmp = "BM";
-                const std::uint32_t pixelOffset = palBytes + 54;
-                Put32(bmp, pixelOffset + static_cast<std::uint32_t>(pixels.size()));
-                Put16(bmp, 0);
-                Put16(bmp, 0);
-                Put32(bmp, pixelOffset);
-                Put32(bmp, 40);
-                Put32(bmp, h.width);
-                Put32(bmp, height);
-                Put16(bmp, 1);
-                Put16(bmp, h.bitCount);
-                Put32(bmp, 0);
-                Put32(bmp, static_cast<std::uint32_t>(pixels.size()));
-                Put32(bmp, xr * 40);
-                Put32(bmp, yr * 40);
-                Put32(bmp, h.colorsUsed ? colours : 0);
-                Put32(bmp, 0);
-                bmp += palette;
-                bmp += pixels;
-                if (WriteWholeFile(hf, name, bmp)) {
-                    outName = name;
-                    written = true;
-                }
-            }
+        const std::string bmp = BitmapFileBytes(hf, s, imageStart, end, packing, h, paletteAt, shownName);
+        if (!bmp.empty() && WriteWholeFile(hf, name, bmp)) {
+            outName = name;
+            written = true;
         }
     }
     if (h.hotspotSize) {
-        std::uint64_t at = h.hotspotOffset ? imageStart + static_cast<std::uint64_t>(h.hotspotOffset)
-                                           : paletteAt + colours * 4ull + h.compressedSize;
+        const std::uint64_t at = BitmapHotspotsAt(h, imageStart, paletteAt);
         if (at < end && s.Seek(at)) ReadHotspotNames(hf, s, end);
     }
     return written;
 }
 
+struct MetafileHeader {
+    std::uint16_t width = 0, height = 0;
+    std::uint32_t compressedSize = 0, hotspotSize = 0, compressedOffset = 0, hotspotOffset = 0;
+    std::uint32_t afterHeader = 0;
+};
+
+bool ReadMetafileHeader(HelpStream& s, MetafileHeader& h) {
+    std::uint8_t mapMode = 0;
+    if (!s.ReadU8(mapMode) || !s.ReadU16(h.width) || !s.ReadU16(h.height)) return false;
+    ReadPackedDword(s);  // decompressed size
+    h.compressedSize = ReadPackedDword(s);
+    h.hotspotSize = ReadPackedDword(s);
+    if (!s.ReadU32(h.compressedOffset) || !s.ReadU32(h.hotspotOffset)) return false;
+    h.afterHeader = s.Tell();
+    return true;
+}
+
+// The placeable WMF of a metafile image; empty past the picture budget
+// (with its warning).
+std::string MetafileFileBytes(HelpFile& hf, HelpStream& s, std::uint32_t imageStart, std::uint32_t end, int packing,
+                              const MetafileHeader& h, const std::string& shownName) {
+    std::uint64_t dataAt = h.compressedOffset ? imageStart + static_cast<std::uint64_t>(h.compressedOffset) : h.afterHeader;
+    std::uint32_t size = h.compressedSize;
+    if (dataAt > end) size = 0, dataAt = end;
+    if (dataAt + size > end) size = static_cast<std::uint32_t>(end - dataAt);
+    s.Seek(dataAt);
+    const std::uint32_t allowance = PictureAllowance(hf);
+    if (allowance == 0) {
+        AddWarning(hf, kWarnPictureBudget, {shownName});
+        return {};
+    }
+    std::string records = Unpack(s, size, packing, allowance);
+    hf.pictureBytes += records.size();
+    return PlaceableHeader(h.width, h.height) + records;
+}
+
+std::uint64_t MetafileHotspotsAt(const MetafileHeader& h, std::uint32_t imageStart) {
+    return h.hotspotOffset ? imageStart + static_cast<std::uint64_t>(h.hotspotOffset)
+                           : h.afterHeader + static_cast<std::uint64_t>(h.compressedSize);
+}
+
 bool ExtractMetafile(HelpFile& hf, HelpStream& s, std::uint32_t imageStart, std::uint32_t end, int packing, int index,
                      const std::string& base, std::string& outName) {
-    std::uint8_t mapMode = 0;
-    std::uint16_t width = 0, height = 0;
-    if (!s.ReadU8(mapMode) || !s.ReadU16(width) || !s.ReadU16(height)) return false;
-    ReadPackedDword(s);  // decompressed size
-    const std::uint32_t compressedSize = ReadPackedDword(s);
-    const std::uint32_t hotspotSize = ReadPackedDword(s);
-    std::uint32_t compressedOffset = 0, hotspotOffset = 0;
-    if (!s.ReadU32(compressedOffset) || !s.ReadU32(hotspotOffset)) return false;
-    const std::uint32_t afterHeader = s.Tell();
+    MetafileHeader h;
+    if (!ReadMetafileHeader(s, h)) return false;
     bool written = false;
-    if ((hf.flags & kNoShg) || hotspotSize == 0) {
-        std::uint64_t dataAt = compressedOffset ? imageStart + static_cast<std::uint64_t>(compressedOffset) : afterHeader;
-        std::uint32_t size = compressedSize;
-        if (dataAt > end) size = 0, dataAt = end;
-        if (dataAt + size > end) size = static_cast<std::uint32_t>(end - dataAt);
-        s.Seek(dataAt);
+    if ((hf.flags & kNoShg) || h.hotspotSize == 0) {
         // One name for the file and for the project and the RTF.
         const std::string name = FormatString("%s%d.wmf", base.c_str(), index);
-        const std::uint32_t allowance = PictureAllowance(hf);
-        if (allowance == 0) {
-            AddWarning(hf, kWarnPictureBudget, {name.substr(name.find_last_of('/') + 1)});
-        } else {
-            std::string records = Unpack(s, size, packing, allowance);
-            hf.pictureBytes += records.size();
-            if (WriteWholeFile(hf, name, PlaceableHeader(width, height) + records)) {
-                outName = name;
-                written = true;
-            }
+        const std::string wmf = MetafileFileBytes(hf, s, imageStart, end, packing, h, name.substr(name.find_last_of('/') + 1));
+        if (!wmf.empty() && WriteWholeFile(hf, name, wmf)) {
+            outName = name;
+            written = true;
         }
     }
-    if (hotspotSize) {
-        std::uint64_t at = hotspotOffset ? imageStart + static_cast<std::uint64_t>(hotspotOffset)
-                                         : afterHeader + static_cast<std::uint64_t>(compressedSize);
+    if (h.hotspotSize) {
+        const std::uint64_t at = MetafileHotspotsAt(h, imageStart);
         if (at < end && s.Seek(at)) ReadHotspotNames(hf, s, end);
     }
     return written;
+}
+
+// The offsets of a container's images, when it is one.
+bool ReadContainerHead(HelpStream& s, std::uint32_t offset, std::uint32_t end, char sig[2],
+                       std::vector<std::uint32_t>& offsets) {
+    s.Seek(offset);
+    std::uint16_t count = 0;
+    sig[0] = sig[1] = 0;
+    if (end - offset >= 4) {
+        s.Read(sig, 2);
+        s.ReadU16(count);
+    }
+    if (!(sig[0] == 'l' && (sig[1] == 'p' || sig[1] == 'P'))) return false;
+    for (std::uint16_t i = 0; i < count && s.Tell() + 4 <= end; ++i) {
+        std::uint32_t o = 0;
+        s.ReadU32(o);
+        offsets.push_back(o);
+    }
+    return true;
 }
 
 }  // namespace
@@ -322,20 +403,9 @@ std::string ConvertPictureStream(HelpFile& hf, HelpStream& s, std::uint32_t offs
     if (offset > end) offset = end;
     std::string outName;
     bool any = false;
-    s.Seek(offset);
-    char sig[2] = {0, 0};
-    std::uint16_t count = 0;
-    if (end - offset >= 4) {
-        s.Read(sig, 2);
-        s.ReadU16(count);
-    }
-    if (sig[0] == 'l' && (sig[1] == 'p' || sig[1] == 'P')) {
-        std::vector<std::uint32_t> offsets;
-        for (std::uint16_t i = 0; i < count && s.Tell() + 4 <= end; ++i) {
-            std::uint32_t o = 0;
-            s.ReadU32(o);
-            offsets.push_back(o);
-        }
+    char sig[2];
+    std::vector<std::uint32_t> offsets;
+    if (ReadContainerHead(s, offset, end, sig, offsets)) {
         for (std::size_t i = 0; i < offsets.size(); ++i) {
             const std::uint64_t imageStart = static_cast<std::uint64_t>(offset) + offsets[i];
             if (imageStart + 2 > end) continue;
@@ -370,6 +440,48 @@ std::string ConvertPicture(HelpFile& hf, std::uint32_t offset, std::uint32_t siz
     std::string name = ConvertPictureStream(hf, hf.stream, offset, size, base);
     hf.stream.Seek(back);
     return name;
+}
+
+bool ReadShgPicture(const std::string& bytes, ShgPicture& picture) {
+    picture = ShgPicture{};
+    if (bytes.size() > 0xFFFFFFFFu) return false;  // beyond what a stream addresses
+    HelpFile hf;  // the picture budget and the warnings of this one read
+    hf.flags = kNoShg;
+    HelpStream s(bytes);
+    const std::uint32_t end = s.Size();
+    char sig[2];
+    std::vector<std::uint32_t> offsets;
+    if (!ReadContainerHead(s, 0, end, sig, offsets)) return false;
+    std::string metafile;
+    std::vector<ShgHotspot> metafileSpots;
+    for (std::uint32_t imageStart : offsets) {
+        if (static_cast<std::uint64_t>(imageStart) + 2 > end) continue;
+        s.Seek(imageStart);
+        std::uint16_t tp = 0;
+        s.ReadU16(tp);
+        const int packing = tp >> 8;
+        if ((tp & 0xFF) == 6 && packing <= 3) {
+            BitmapHeader h;
+            if (!ReadBitmapHeader(s, h)) continue;
+            const std::uint32_t paletteAt = s.Tell();
+            std::string bmp = BitmapFileBytes(hf, s, imageStart, end, packing, h, paletteAt, "picture");
+            if (bmp.empty()) continue;
+            picture.bitmap = std::move(bmp);
+            const std::uint64_t at = BitmapHotspotsAt(h, imageStart, paletteAt);
+            if (h.hotspotSize && at < end && s.Seek(at)) picture.hotspots = ReadHotspots(s, end);
+            return true;  // the first bitmap is the picture
+        }
+        if ((tp & 0xFF) == 8 && packing <= 2 && metafile.empty()) {
+            MetafileHeader h;
+            if (!ReadMetafileHeader(s, h)) continue;
+            metafile = MetafileFileBytes(hf, s, imageStart, end, packing, h, "picture");
+            const std::uint64_t at = MetafileHotspotsAt(h, imageStart);
+            if (!metafile.empty() && h.hotspotSize && at < end && s.Seek(at)) metafileSpots = ReadHotspots(s, end);
+        }
+    }
+    picture.metafile = std::move(metafile);
+    if (!picture.metafile.empty()) picture.hotspots = std::move(metafileSpots);
+    return true;
 }
 
 bool ConvertEmbeddedWindow(HelpFile&, RtfOutput&, const std::string&, char) { return false; }

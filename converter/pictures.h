@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "converter/help_file.h"
 #include "converter/rtf_output.h"
@@ -40,6 +41,28 @@ std::uint32_t ReadPackedDword(HelpStream& stream);
 // The placeable-metafile header (22 bytes) for a picture of width x height
 // hundredths of a millimetre.
 std::string PlaceableHeader(std::uint16_t width, std::uint16_t height);
+
+// A picture file of the help compiler (.SHG or .MRB), read for use outside
+// a help file (an HTML page's image and image map): the first bitmap image
+// as a BMP file's bytes, else the first metafile as a placeable WMF's, and
+// the hotspots of the image chosen. A hotspot record's bytes after its kind
+// are one byte, then left, top, width and height (u16 each) and a u32 not
+// used.
+struct ShgHotspot {
+    std::uint16_t kind = 0;
+    int left = 0, top = 0, width = 0, height = 0;
+    std::string name;
+    std::string target;  // a context name, or the macro of a macro hotspot
+    bool IsMacro() const { return kind == 0x00C8 || kind == 0x04CC; }
+};
+struct ShgPicture {
+    std::string bitmap;    // a BMP file; empty when the container has no usable bitmap
+    std::string metafile;  // a placeable WMF, when it has no bitmap
+    std::vector<ShgHotspot> hotspots;
+};
+// False (and `picture` empty) when the bytes are not a picture container.
+// The bytes are untrusted: every count, offset and size is checked.
+bool ReadShgPicture(const std::string& bytes, ShgPicture& picture);
 
 // Always false: extension libraries named by a help file are never loaded.
 bool ConvertEmbeddedWindow(HelpFile& hf, RtfOutput& output, const std::string& reference, char align);

@@ -184,39 +184,20 @@ TEST_F(InTempFolder, EmbeddedMetafileAndBitmap) {
 
 // ---- picture extraction ----
 
-std::string PackedWord(std::uint32_t v) {
-    return v < 128 ? std::string(1, static_cast<char>(v << 1)) : U16(static_cast<std::uint16_t>((v << 1) | 1));
-}
-std::string PackedDword(std::uint32_t v) { return v < 32768 ? U16(static_cast<std::uint16_t>(v << 1)) : U32((v << 1) | 1); }
 
 // A 4-bit bitmap image of w x h with a 2-colour table, unpacked pixels.
 std::string BitmapImage(std::uint32_t w, std::uint32_t h, const std::string& hotspots = "", std::uint32_t important = 0) {
     const std::uint32_t pixels = ((4 * w + 31) / 32) * 4 * h;
-    std::string head = U16(0x0006) + PackedDword(96) + PackedDword(96) + PackedWord(1) + PackedWord(4) + PackedDword(w) +
-                       PackedDword(h) + PackedDword(2) + PackedDword(important) + PackedDword(pixels) +
-                       PackedDword(static_cast<std::uint32_t>(hotspots.size()));
-    const std::uint32_t dataOffset = static_cast<std::uint32_t>(head.size()) + 8 + 8;
-    head += U32(dataOffset) + U32(hotspots.empty() ? 0 : dataOffset + pixels);
-    return head + U32(0x000000FF) + U32(0x00FFFFFF) + std::string(pixels, '\x12') + hotspots;
+    return hlptest::ShgBitmapImage(w, h, 4, 0, U32(0x000000FF) + U32(0x00FFFFFF), 2, std::string(pixels, '\x12'),
+                                   hotspots, important);
 }
 
 std::string MetafileImage(std::uint16_t w, std::uint16_t h, const std::string& records) {
-    std::string head = U16(0x0008) + std::string(1, '\x08') + U16(w) + U16(h) +
-                       PackedDword(static_cast<std::uint32_t>(records.size())) +
-                       PackedDword(static_cast<std::uint32_t>(records.size())) + PackedDword(0);
-    const std::uint32_t dataOffset = static_cast<std::uint32_t>(head.size()) + 8;
-    return head + U32(dataOffset) + U32(0) + records;
+    return hlptest::ShgMetafileImage(w, h, records);
 }
 
 std::string Container(const std::string& sig, const std::vector<std::string>& images) {
-    std::string s = sig + U16(static_cast<std::uint16_t>(images.size()));
-    std::uint32_t at = 4 + 4 * static_cast<std::uint32_t>(images.size());
-    for (const auto& i : images) {
-        s += U32(at);
-        at += static_cast<std::uint32_t>(i.size());
-    }
-    for (const auto& i : images) s += i;
-    return s;
+    return hlptest::ShgContainer(sig, images);
 }
 
 // One jump hotspot to "target_topic".
@@ -287,6 +268,84 @@ TEST_F(InTempFolder, TransparentBadSignatureAndUnknownImages) {
     EXPECT_EQ(ConvertBytes(unknown, Container("lp", {U16(0x0407) + std::string(10, '\0')}), "bm6"), "bm6.SHG");
     ASSERT_EQ(unknown.warnings.size(), 1u);
     EXPECT_EQ(FormatWarning(unknown.warnings[0]), "Unknown sfImageType value 0x407 in file bm6.SHG.");
+}
+
+// ---- picture files read for use outside a help file ----
+
+TEST(ShgPictureFile, BitmapWithJumpPopupAndMacroHotspots) {
+    const std::vector<hlptest::ShgHotspotDef> defs = {
+        {0x00E3, 1, 2, 30, 20, "hs1", "topic_one"},
+        {0x04E6, 40, 2, 10, 12, "hs2", "popup_two"},
+        {0x00C8, 0, 50, 64, 14, "hs3", "JumpId(`x.hlp',`y')"},
+    };
+    const std::string shg = Container("lP", {BitmapImage(8, 4, hlptest::ShgHotspotBlock(defs))});
+    ShgPicture p;
+    ASSERT_TRUE(ReadShgPicture(shg, p));
+    ASSERT_GE(p.bitmap.size(), 54u);
+    const auto* b = reinterpret_cast<const std::uint8_t*>(p.bitmap.data());
+    EXPECT_EQ(p.bitmap.substr(0, 2), "BM");
+    EXPECT_EQ(GetU32(b + 2), p.bitmap.size());
+    EXPECT_EQ(GetU32(b + 18), 8u);
+    EXPECT_EQ(GetU32(b + 22), 4u);
+    EXPECT_TRUE(p.metafile.empty());
+    ASSERT_EQ(p.hotspots.size(), 3u);
+    for (std::size_t i = 0; i < defs.size(); ++i) {
+        const ShgHotspot& h = p.hotspots[i];
+        EXPECT_EQ(h.kind, defs[i].kind);
+        EXPECT_EQ(std::vector<int>({h.left, h.top, h.width, h.height}),
+                  std::vector<int>({defs[i].left, defs[i].top, defs[i].width, defs[i].height}));
+        EXPECT_EQ(h.name, defs[i].name);
+        EXPECT_EQ(h.target, defs[i].target);
+        EXPECT_EQ(h.IsMacro(), i == 2);
+    }
+}
+
+TEST(ShgPictureFile, ChoosesTheFirstBitmapElseTheMetafile) {
+    const std::string records = std::string("\x01\x00\x09\x00\x00\x03\x00\x00\x00\x00", 10);
+    const std::string spots = hlptest::ShgHotspotBlock({{0x00E3, 5, 6, 7, 8, "m", "meta_target"}});
+    ShgPicture metaOnly;
+    ASSERT_TRUE(ReadShgPicture(Container("lp", {hlptest::ShgMetafileImage(2540, 1270, records, spots)}), metaOnly));
+    EXPECT_TRUE(metaOnly.bitmap.empty());
+    EXPECT_EQ(metaOnly.metafile, PlaceableHeader(2540, 1270) + records);
+    ASSERT_EQ(metaOnly.hotspots.size(), 1u);
+    EXPECT_EQ(metaOnly.hotspots[0].target, "meta_target");
+
+    // A multiple-resolution file: the bitmap wins, with its own (no) hotspots.
+    ShgPicture both;
+    ASSERT_TRUE(ReadShgPicture(
+        Container("lp", {hlptest::ShgMetafileImage(2540, 1270, records, spots), BitmapImage(16, 8)}), both));
+    EXPECT_EQ(GetU32(reinterpret_cast<const std::uint8_t*>(both.bitmap.data()) + 18), 16u);
+    EXPECT_TRUE(both.metafile.empty());
+    EXPECT_TRUE(both.hotspots.empty());
+}
+
+TEST(ShgPictureFile, DamageGivesLessNeverMore) {
+    const std::string good = hlptest::ShgHotspotBlock({{0x00E3, 1, 1, 1, 1, "a", "first"}, {0x00E3, 2, 2, 2, 2, "b", "second"}});
+    struct Case {
+        const char* what;
+        std::string bytes;
+        bool container;
+        std::size_t hotspots;
+    } cases[] = {
+        {"not a container", "BM this is a bitmap file", false, 0},
+        {"empty", "", false, 0},
+        {"no images", "lp" + U16(0), true, 0},
+        {"image offset beyond the end", "lp" + U16(1) + U32(0x7FFFFFF0), true, 0},
+        // The second hotspot's target is cut off: the first stays.
+        {"strings cut short", Container("lP", {BitmapImage(8, 4, good.substr(0, good.size() - 4))}), true, 1},
+        // 65,535 records claimed in a few bytes.
+        {"wild hotspot count", Container("lP", {BitmapImage(8, 4, std::string(1, '\x01') + U16(0xFFFF) + U32(0) + "xyz")}), true, 0},
+        // A record of an unknown kind ends the list.
+        {"unknown kind", Container("lP", {BitmapImage(8, 4, hlptest::ShgHotspotBlock({{0x00E3, 1, 1, 1, 1, "a", "t"}, {0x1234, 0, 0, 0, 0, "b", "u"}}))}), true, 1},
+    };
+    for (const Case& c : cases) {
+        ShgPicture p;
+        EXPECT_EQ(ReadShgPicture(c.bytes, p), c.container) << c.what;
+        EXPECT_EQ(p.hotspots.size(), c.hotspots) << c.what;
+        if (!c.container) {
+            EXPECT_TRUE(p.bitmap.empty() && p.metafile.empty()) << c.what;
+        }
+    }
 }
 
 TEST_F(InTempFolder, MetafileGetsAPlaceableHeader) {

@@ -317,4 +317,59 @@ std::pair<std::string, std::string> HallPhraseFiles(const std::vector<std::strin
     return {index, stored};
 }
 
+// ---- pictures ----
+
+std::string PackedWord(std::uint32_t v) {
+    return v < 128 ? std::string(1, static_cast<char>(v << 1)) : U16(static_cast<std::uint16_t>((v << 1) | 1));
+}
+
+std::string PackedDword(std::uint32_t v) { return v < 32768 ? U16(static_cast<std::uint16_t>(v << 1)) : U32((v << 1) | 1); }
+
+std::string ShgContainer(const std::string& signature, const std::vector<std::string>& images) {
+    std::string s = signature + U16(static_cast<std::uint16_t>(images.size()));
+    std::uint32_t at = 4 + 4 * static_cast<std::uint32_t>(images.size());
+    for (const auto& i : images) {
+        s += U32(at);
+        at += static_cast<std::uint32_t>(i.size());
+    }
+    for (const auto& i : images) s += i;
+    return s;
+}
+
+std::string ShgBitmapImage(std::uint32_t w, std::uint32_t h, std::uint32_t bits, int packing, const std::string& palette,
+                           std::uint32_t colours, const std::string& data, const std::string& hotspots,
+                           std::uint32_t important) {
+    std::string head = U16(static_cast<std::uint16_t>(0x0006 | (packing << 8))) + PackedDword(96) + PackedDword(96) +
+                       PackedWord(1) + PackedWord(bits) + PackedDword(w) + PackedDword(h) + PackedDword(colours) +
+                       PackedDword(important) + PackedDword(static_cast<std::uint32_t>(data.size())) +
+                       PackedDword(static_cast<std::uint32_t>(hotspots.size()));
+    const std::uint32_t dataOffset = static_cast<std::uint32_t>(head.size() + 8 + palette.size());
+    head += U32(dataOffset) + U32(hotspots.empty() ? 0 : dataOffset + static_cast<std::uint32_t>(data.size()));
+    return head + palette + data + hotspots;
+}
+
+std::string ShgMetafileImage(std::uint16_t w, std::uint16_t h, const std::string& records, const std::string& hotspots) {
+    std::string head = U16(0x0008) + std::string(1, '\x08') + U16(w) + U16(h) +
+                       PackedDword(static_cast<std::uint32_t>(records.size())) +
+                       PackedDword(static_cast<std::uint32_t>(records.size())) +
+                       PackedDword(static_cast<std::uint32_t>(hotspots.size()));
+    const std::uint32_t dataOffset = static_cast<std::uint32_t>(head.size()) + 8;
+    head += U32(dataOffset) + U32(hotspots.empty() ? 0 : dataOffset + static_cast<std::uint32_t>(records.size()));
+    return head + records + hotspots;
+}
+
+std::string ShgHotspotBlock(const std::vector<ShgHotspotDef>& hotspots) {
+    auto isMacro = [](std::uint16_t kind) { return kind == 0x00C8 || kind == 0x04CC; };
+    std::string macros;
+    for (const auto& h : hotspots)
+        if (isMacro(h.kind)) macros += h.target + std::string(1, '\0');
+    std::string s = std::string(1, '\x01') + U16(static_cast<std::uint16_t>(hotspots.size())) +
+                    U32(static_cast<std::uint32_t>(macros.size()));
+    for (const auto& h : hotspots)
+        s += U16(h.kind) + std::string(1, '\0') + U16(h.left) + U16(h.top) + U16(h.width) + U16(h.height) + U32(0);
+    s += macros;
+    for (const auto& h : hotspots) s += h.name + std::string(1, '\0') + h.target + std::string(1, '\0');
+    return s;
+}
+
 }  // namespace hlptest

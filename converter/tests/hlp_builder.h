@@ -88,4 +88,36 @@ std::string OldPhrasesFile(const std::vector<std::string>& phrases);
 // Hall tables: |PhrIndex (bit width w) and |PhrImage (plain or LZ77).
 std::pair<std::string, std::string> HallPhraseFiles(const std::vector<std::string>& phrases, unsigned w, bool lz77);
 
+// ---- pictures ----
+// Packed numbers of picture headers: the low bit chooses the long form.
+std::string PackedWord(std::uint32_t v);
+std::string PackedDword(std::uint32_t v);
+
+// A picture container ("lp" or "lP") of the given images.
+std::string ShgContainer(const std::string& signature, const std::vector<std::string>& images);
+
+// A bitmap image claiming w x h at `bits` per pixel with a palette of
+// `colours` entries (0: none written; the header then says 0, which means a
+// full palette up to 8 bits), its pixel data stored as given with `packing`,
+// then the hotspot block.
+std::string ShgBitmapImage(std::uint32_t w, std::uint32_t h, std::uint32_t bits, int packing, const std::string& palette,
+                           std::uint32_t colours, const std::string& data, const std::string& hotspots = "",
+                           std::uint32_t important = 0);
+// A metafile image of w x h hundredths of a millimetre, records unpacked.
+std::string ShgMetafileImage(std::uint16_t w, std::uint16_t h, const std::string& records,
+                             const std::string& hotspots = "");
+
+// A hotspot of a picture: kind 0x00E3/0x04E7 jump, 0x00E2/0x04E6 popup,
+// 0x00C8/0x04CC macro.
+struct ShgHotspotDef {
+    std::uint16_t kind = 0x00E3;
+    std::uint16_t left = 0, top = 0, width = 0, height = 0;
+    std::string name;
+    std::string target;  // context name, or the macro of a macro hotspot
+};
+// The hotspot block: {version 1, count u16, macro data size u32}, 15-byte
+// records {kind u16, a byte 0, left, top, width, height u16, u32 0}, one
+// macro string per macro hotspot, then name and target per hotspot.
+std::string ShgHotspotBlock(const std::vector<ShgHotspotDef>& hotspots);
+
 }  // namespace hlptest

@@ -94,35 +94,15 @@ hlptest::TopicRecordDef PictureParagraph(std::uint16_t number) {
     return Record("\x86\x03" + U16(0x8000) + U16(0) + U16(number) + "\x82\xFF", std::string("a\0b\0\0", 5));
 }
 
-std::string PackedWord(std::uint32_t v) {
-    return v < 128 ? std::string(1, static_cast<char>(v << 1)) : U16(static_cast<std::uint16_t>((v << 1) | 1));
-}
-std::string PackedDword(std::uint32_t v) { return v < 32768 ? U16(static_cast<std::uint16_t>(v << 1)) : U32((v << 1) | 1); }
-
 // A bitmap image claiming w x h at `bits` per pixel, its data stored as
 // given with `packing`.
 std::string BitmapImage(std::uint32_t w, std::uint32_t h, std::uint32_t bits, int packing, const std::string& data,
                         const std::string& hotspots = "") {
     const std::string palette = bits <= 8 ? std::string(4u << bits, '\x40') : std::string();
-    std::string head = U16(static_cast<std::uint16_t>(0x0006 | (packing << 8))) + PackedDword(96) + PackedDword(96) +
-                       PackedWord(1) + PackedWord(bits) + PackedDword(w) + PackedDword(h) + PackedDword(0) +
-                       PackedDword(0) + PackedDword(static_cast<std::uint32_t>(data.size())) +
-                       PackedDword(static_cast<std::uint32_t>(hotspots.size()));
-    const std::uint32_t dataOffset = static_cast<std::uint32_t>(head.size() + 8 + palette.size());
-    head += U32(dataOffset) + U32(hotspots.empty() ? 0 : dataOffset + static_cast<std::uint32_t>(data.size()));
-    return head + palette + data + hotspots;
+    return hlptest::ShgBitmapImage(w, h, bits, packing, palette, 0, data, hotspots);
 }
 
-std::string Container(const std::vector<std::string>& images) {
-    std::string s = "lp" + U16(static_cast<std::uint16_t>(images.size()));
-    std::uint32_t at = 4 + 4 * static_cast<std::uint32_t>(images.size());
-    for (const auto& i : images) {
-        s += U32(at);
-        at += static_cast<std::uint32_t>(i.size());
-    }
-    for (const auto& i : images) s += i;
-    return s;
-}
+std::string Container(const std::vector<std::string>& images) { return hlptest::ShgContainer("lp", images); }
 
 // LZ77 that repeats `pattern` (below 8 bytes): a first chunk of its
 // literals and back references, then `chunks` chunks of eight 18-byte back

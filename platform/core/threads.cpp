@@ -6,10 +6,11 @@
 namespace plat {
 
 void Event::SetEvent() {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        signaled_ = true;
-    }
+    // Notified under the lock: a waiter cannot return, and so cannot free the
+    // event (as Win32 code does right after its wait), until this call is
+    // done with it.
+    std::lock_guard<std::mutex> lock(mutex_);
+    signaled_ = true;
     if (manualReset_) cv_.notify_all(); else cv_.notify_one();
 }
 

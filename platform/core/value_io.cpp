@@ -3,6 +3,9 @@
 #include "platform/core/exceptions.h"
 #include "platform/core/format.h"
 
+#include <cmath>
+#include <limits>
+
 namespace plat {
 
 void ValueWriter::Le(std::uint64_t v, int bytes) {
@@ -31,6 +34,29 @@ void ValueWriter::WriteInt64(std::int64_t value) {
     }
     Byte(vaInt64);
     Le(static_cast<std::uint64_t>(value), 8);
+}
+
+void ValueWriter::WriteFloat(double value) {
+    // The extended form is assembled field by field: the host's long double
+    // need not be the 80-bit format.
+    std::uint64_t mantissa = 0;
+    std::uint16_t exponent = 0;
+    if (std::isnan(value)) {
+        mantissa = 0xC000000000000000ull;
+        exponent = 0x7FFF;
+    } else if (std::isinf(value)) {
+        mantissa = 0x8000000000000000ull;
+        exponent = 0x7FFF;
+    } else if (value != 0) {
+        int e = 0;
+        const double f = std::frexp(std::fabs(value), &e);  // f in [0.5, 1): f * 2^64 is exact
+        mantissa = static_cast<std::uint64_t>(std::ldexp(f, 64));
+        exponent = static_cast<std::uint16_t>(e - 1 + 16383);
+    }
+    if (std::signbit(value)) exponent |= 0x8000;
+    Byte(vaExtended);
+    Le(mantissa, 8);
+    Le(exponent, 2);
 }
 
 void ValueWriter::WriteString(std::string_view value) {
@@ -115,6 +141,23 @@ std::int64_t ValueReader::ReadInt64() {
         return static_cast<std::int64_t>(Le(8));
     }
     return ReadInteger();
+}
+
+double ValueReader::ReadFloat() {
+    std::uint8_t t = Byte();
+    if (t == vaInt8 || t == vaInt16 || t == vaInt32) {
+        stream_.Seek(-1, SeekOrigin::Current);
+        return ReadInteger();
+    }
+    if (t != vaExtended) throw BadValue(t);
+    const std::uint64_t mantissa = Le(8);
+    const std::uint16_t signExp = static_cast<std::uint16_t>(Le(2));
+    const int exponent = signExp & 0x7FFF;
+    const double sign = (signExp & 0x8000) ? -1.0 : 1.0;
+    if (exponent == 0x7FFF)
+        return (mantissa << 1) ? std::numeric_limits<double>::quiet_NaN() : sign * std::numeric_limits<double>::infinity();
+    if (mantissa == 0) return sign * 0.0;
+    return sign * std::ldexp(static_cast<double>(mantissa), exponent - 16383 - 63);
 }
 
 std::string ValueReader::ReadString() {

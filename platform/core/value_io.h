@@ -2,6 +2,8 @@
 // structured data in its own files (the table dictionary). Every value is a
 // type byte followed by its data, little-endian:
 //   0 end of list     1 list begin      2 int8     3 int16     4 int32
+//   5 float (80-bit extended real: 64-bit mantissa with its integer bit,
+//     then sign and a 15-bit exponent biased by 16383)
 //   6 string (u8 length, at most 255)   7 identifier (u8 length)
 //   8 false           9 true            10 binary (u32 length)
 //   12 long string (u32 length)         19 int64
@@ -22,6 +24,7 @@ enum ValueType : std::uint8_t {
     vaInt8 = 2,
     vaInt16 = 3,
     vaInt32 = 4,
+    vaExtended = 5,
     vaString = 6,
     vaIdent = 7,
     vaFalse = 8,
@@ -37,6 +40,8 @@ public:
     // The smallest of int8, int16 and int32 that holds the value.
     void WriteInteger(std::int32_t value);
     void WriteInt64(std::int64_t value);
+    // As an 80-bit extended real, built from the double's bits (exact).
+    void WriteFloat(double value);
     // Short form up to 255 characters, the long form above.
     void WriteString(std::string_view value);
     void WriteIdent(std::string_view value);
@@ -60,6 +65,8 @@ public:
     ValueType NextValue();  // peeks at the next type byte
     std::int32_t ReadInteger();
     std::int64_t ReadInt64();
+    // An extended real rounded to the nearest double (an integer too).
+    double ReadFloat();
     std::string ReadString();
     std::string ReadIdent();
     bool ReadBoolean();

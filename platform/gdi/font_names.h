@@ -13,4 +13,12 @@ namespace plat {
 // "Liberation Sans"), letter case ignored; unknown names come back unchanged.
 std::string InstalledFontFamily(std::string_view windowsName);
 
+// Pi fonts ("Symbol", "Wingdings") hold their own characters: a document's
+// byte in such a font is a slot of that font, not a Windows-1252 character,
+// and no installed face has the slots. For those fonts, the Unicode character
+// that shows the slot (Symbol's 0xB7 is the bullet); 0 for any other font or
+// a slot we do not know, where the byte reads as Windows-1252.
+bool IsPiFont(std::string_view windowsName);
+char32_t PiFontCharToUnicode(std::string_view windowsName, unsigned char c);
+
 }  // namespace plat

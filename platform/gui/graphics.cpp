@@ -2,6 +2,7 @@
 
 #include "platform/core/codepage.h"
 #include "platform/core/exceptions.h"
+#include "platform/core/paths.h"
 #include "platform/core/streams.h"
 #include "platform/gdi/font_names.h"
 #include "platform/gui/metafile.h"
@@ -93,6 +94,22 @@ QColor ToQColor(TColor color) {
 TColor FromQColor(const QColor& c) { return RGB(c.red(), c.green(), c.blue()); }
 
 std::string MapFontName(const std::string& windowsName) { return plat::InstalledFontFamily(windowsName); }
+
+namespace {
+// The character a font's byte shows: Windows-1252, or a pi font's own slot.
+QChar FontChar(const std::string& fontName, unsigned char c) {
+    if (char32_t u = plat::PiFontCharToUnicode(fontName, c)) return QChar(static_cast<char16_t>(u));
+    return QChar(plat::AnsiCharToUnicode(c));
+}
+
+QString FontText(const std::string& fontName, const std::string& text) {
+    if (!plat::IsPiFont(fontName)) return ToQString(text);
+    QString s;
+    s.reserve(static_cast<qsizetype>(text.size()));
+    for (unsigned char c : text) s.append(FontChar(fontName, c));
+    return s;
+}
+}  // namespace
 
 bool IsScalableFont(const TFont& font) {
     return QFontDatabase::isSmoothlyScalable(ToQString(MapFontName(font.Name())));
@@ -242,8 +259,32 @@ void ForceOpaque(QImage& img, const QRect& area) {
 
 }  // namespace
 
+struct TCanvas::FontCache {
+    std::string name;
+    int height = 0;
+    TFontStyles style{};
+    TFontPitch pitch{};
+    QFont font;
+    QFontMetrics metrics{QFont()};
+};
+
 TCanvas::TCanvas() = default;
 TCanvas::~TCanvas() { Flush(); }
+
+const TCanvas::FontCache& TCanvas::QtFont() {
+    FontCache* c = fontCache_.get();
+    if (!c || c->height != font_.Height() || c->style != font_.Style() || c->pitch != font_.Pitch() ||
+        c->name != font_.Name()) {
+        if (!c) fontCache_ = std::make_unique<FontCache>(), c = fontCache_.get();
+        c->name = font_.Name();
+        c->height = font_.Height();
+        c->style = font_.Style();
+        c->pitch = font_.Pitch();
+        c->font = ToQFont(font_);
+        c->metrics = QFontMetrics(c->font);
+    }
+    return *c;
+}
 
 void TCanvas::Bind(QImage* image, TPoint origin, TRect clip) {
     Flush();
@@ -337,7 +378,7 @@ void TCanvas::ApplyBrush() {
 
 void TCanvas::ApplyFont() {
     QPainter* p = device_ ? device_ : painter_.get();
-    p->setFont(ToQFont(font_));
+    p->setFont(QtFont().font);
     p->setPen(ToQColor(font_.Color()));
 }
 
@@ -477,7 +518,7 @@ void TCanvas::Polyline(const std::vector<TPoint>& points) {
 void TCanvas::TextOut(int x, int y, const std::string& text) {
     QPainter* p = Painter();
     if (!p) return;
-    QString s = ToQString(text);
+    QString s = FontText(font_.Name(), text);
     ApplyFont();
     QFontMetrics fm(p->font());
     int w = fm.horizontalAdvance(s);
@@ -495,14 +536,14 @@ void TCanvas::TextRect(const TRect& r, int x, int y, const std::string& text) {
     if (brush_.Style() != bsClear) p->fillRect(ToQRect(r), ToQColor(brush_.Color()));
     ApplyFont();
     QFontMetrics fm(p->font());
-    p->drawText(QPoint(x, y + fm.ascent()), ToQString(text));
+    p->drawText(QPoint(x, y + fm.ascent()), FontText(font_.Name(), text));
     p->restore();
     Changed();
 }
 
 void TCanvas::GetTextMetrics(TTextMetric& tm) {
-    QFont f = ToQFont(font_);
-    QFontMetrics fm(f);
+    const QFont& f = QtFont().font;
+    const QFontMetrics& fm = QtFont().metrics;
     tm = TTextMetric{};
     tm.tmAscent = fm.ascent();
     tm.tmDescent = fm.descent();
@@ -519,9 +560,9 @@ void TCanvas::GetTextMetrics(TTextMetric& tm) {
 }
 
 void TCanvas::GetCharWidths(unsigned char first, unsigned char last, int* widths) {
-    QFontMetrics fm(ToQFont(font_));
+    const QFontMetrics& fm = QtFont().metrics;
     for (int c = first; c <= last; ++c)
-        widths[c - first] = fm.horizontalAdvance(QChar(plat::AnsiCharToUnicode(static_cast<unsigned char>(c))));
+        widths[c - first] = fm.horizontalAdvance(FontChar(font_.Name(), static_cast<unsigned char>(c)));
 }
 
 namespace {
@@ -531,7 +572,8 @@ namespace {
 // which costs far more than the drawing. False (nothing drawn) when the font
 // lacks a glyph, so that the caller's character-wise drawing can fall back
 // to another font.
-bool DrawGlyphsAt(QPainter& p, int x, int baseline, const std::string& text, const int* dx) {
+bool DrawGlyphsAt(QPainter& p, int x, int baseline, const std::string& fontName, const std::string& text,
+                  const int* dx) {
     thread_local QFont lastFont;
     thread_local QRawFont lastRaw;
     thread_local bool haveRaw = false;
@@ -544,7 +586,7 @@ bool DrawGlyphsAt(QPainter& p, int x, int baseline, const std::string& text, con
     if (!lastRaw.isValid()) return false;
     QString chars;
     chars.reserve(static_cast<qsizetype>(text.size()));
-    for (unsigned char c : text) chars.append(QChar(plat::AnsiCharToUnicode(c)));
+    for (unsigned char c : text) chars.append(FontChar(fontName, c));
     QList<quint32> glyphs = lastRaw.glyphIndexesForString(chars);
     if (glyphs.size() != chars.size()) return false;
     QList<quint32> indexes;
@@ -595,17 +637,17 @@ void TCanvas::ExtTextOut(int x, int y, unsigned options, const TRect* rect, cons
         // Opaque background mode without a rectangle: the text's own cell.
         int w = 0;
         if (dx) for (std::size_t i = 0; i < text.size(); ++i) w += dx[i];
-        else w = fm.horizontalAdvance(ToQString(text));
+        else w = fm.horizontalAdvance(FontText(font_.Name(), text));
         p->fillRect(QRect(x, y, w, fm.height()), ToQColor(brush_.Color()));
     }
     if (!dx) {
-        p->drawText(QPoint(x, baseline), ToQString(text));
-    } else if (!device_ && DrawGlyphsAt(*p, x, baseline, text, dx)) {
+        p->drawText(QPoint(x, baseline), FontText(font_.Name(), text));
+    } else if (!device_ && DrawGlyphsAt(*p, x, baseline, font_.Name(), text, dx)) {
         // Placed as whole runs of glyphs.
     } else {
         int cx = x;
         for (std::size_t i = 0; i < text.size(); ++i) {
-            p->drawText(QPoint(cx, baseline), QString(QChar(plat::AnsiCharToUnicode(static_cast<unsigned char>(text[i])))));
+            p->drawText(QPoint(cx, baseline), QString(FontChar(font_.Name(), static_cast<unsigned char>(text[i]))));
             cx += dx[i];
         }
     }
@@ -655,8 +697,8 @@ std::uint64_t TCanvas::TextMeasurements() { return g_textMeasurements; }
 
 TPoint TCanvas::TextExtent(const std::string& text) {
     ++g_textMeasurements;
-    QFontMetrics fm(ToQFont(font_));
-    return {fm.horizontalAdvance(ToQString(text)), fm.height()};
+    const QFontMetrics& fm = QtFont().metrics;
+    return {fm.horizontalAdvance(FontText(font_.Name(), text)), fm.height()};
 }
 
 std::uint32_t RasterOp3(TCopyMode rop, std::uint32_t pattern, std::uint32_t source, std::uint32_t dest) {
@@ -823,7 +865,7 @@ void TCanvas::ResetClip() {
 int DrawText(TCanvas& canvas, const std::string& text, TRect& rect, unsigned flags) {
     QFont font = ToQFont(canvas.Font());
     QFontMetrics fm(font);
-    QString s = ToQString(text);
+    QString s = FontText(canvas.Font().Name(), text);
     int qflags = 0;
     qflags |= (flags & DT_CENTER) ? Qt::AlignHCenter : (flags & DT_RIGHT) ? Qt::AlignRight : Qt::AlignLeft;
     if (flags & DT_SINGLELINE) {
@@ -965,8 +1007,12 @@ QImage ReadImage(const std::string& bytes, const char* format) {
     return img;
 }
 
+// Picture files are named as the design names them (drive letters, "\",
+// any letter case): the path layer finds the file they mean.
+QString PictureFilePath(const std::string& fileName) { return QString::fromStdString(plat::NativePath(fileName)); }
+
 std::string ReadFileBytes(const std::string& fileName) {
-    QFile f(ToQString(fileName));
+    QFile f(PictureFilePath(fileName));
     if (!f.open(QIODevice::ReadOnly)) throw plat::EFOpenError("Cannot open file \"" + fileName + "\"");
     QByteArray data = f.readAll();
     return std::string(data.constData(), static_cast<std::size_t>(data.size()));
@@ -988,7 +1034,7 @@ void TGraphic::LoadFromFile(const std::string& fileName) {
 void TGraphic::SaveToFile(const std::string& fileName) const {
     plat::MemoryStream stream;
     SaveToStream(stream);
-    QFile f(ToQString(fileName));
+    QFile f(PictureFilePath(fileName));
     if (!f.open(QIODevice::WriteOnly)) throw plat::EFCreateError("Cannot create file \"" + fileName + "\"");
     std::string bytes = stream.DataString();
     if (f.write(bytes.data(), static_cast<qint64>(bytes.size())) != static_cast<qint64>(bytes.size()))

@@ -270,8 +270,13 @@ private:
     void Changed();
     void DrawImage(const TRect& dest, const QImage& image, const TRect& src, TCopyMode mode);
     QBrush PatternBrush() const;
+    // The Qt font and metrics of font_, built when the font last changed
+    // rather than at every measurement.
+    struct FontCache;
+    const FontCache& QtFont();
 
     TFont font_;
+    std::unique_ptr<FontCache> fontCache_;
     TPen pen_;
     TBrush brush_;
     TPoint penPos_;

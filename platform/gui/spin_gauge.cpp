@@ -193,9 +193,16 @@ void TGauge::Paint() {
     int pct = PercentDone();
     c.Brush().SetColor(ForeColor);
     c.Pen().SetColor(ForeColor);
+    TRect filled{r.Left, r.Top, r.Left, r.Top};  // the bar's part, empty for the round kinds
     switch (Kind) {
-    case gkHorizontalBar: c.FillRect(Rect(r.Left, r.Top, r.Left + r.Width() * pct / 100, r.Bottom)); break;
-    case gkVerticalBar: c.FillRect(Rect(r.Left, r.Bottom - r.Height() * pct / 100, r.Right, r.Bottom)); break;
+    case gkHorizontalBar:
+        filled = Rect(r.Left, r.Top, r.Left + r.Width() * pct / 100, r.Bottom);
+        c.FillRect(filled);
+        break;
+    case gkVerticalBar:
+        filled = Rect(r.Left, r.Bottom - r.Height() * pct / 100, r.Right, r.Bottom);
+        c.FillRect(filled);
+        break;
     case gkPie:
     case gkNeedle: {
         // A fan of lines from the centre, clockwise from 12 o'clock.
@@ -212,10 +219,22 @@ void TGauge::Paint() {
     case gkText: break;
     }
     if (ShowText) {
+        // The text is drawn twice: in the font's colour over the empty part and
+        // in the background colour over the bar, so it reads on both, whatever
+        // colours the bar and the font have.
         c.Font().Assign(Font());
         c.Brush().SetStyle(bsClear);
+        const std::string text = std::to_string(pct) + "%";
         TRect t = r;
-        DrawText(c, std::to_string(pct) + "%", t, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+        DrawText(c, text, t, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+        if (!filled.IsEmpty()) {
+            c.SetClipRect(filled);
+            c.Font().SetColor(BackColor);
+            t = r;
+            DrawText(c, text, t, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+            c.ResetClip();
+            c.Font().Assign(Font());
+        }
     }
 }
 

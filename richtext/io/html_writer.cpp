@@ -243,7 +243,10 @@ bool TJDHTMLWriter::WriteLine(TLine* line, int from, int to) {
 
 bool TJDHTMLWriter::WriteObject(TLine* line, int index) {
     TJDObjectRecord* rec = model_->ObjectForCharTag(line->attrs[index].tag);
-    if (!rec || rec->fileName.empty()) return true;
+    if (!rec) return true;
+    if (anchorMarks && rec->referenceText.size() > 4 && rec->referenceText.compare(0, 4, "mtj ") == 0)
+        return Put("\\{mtj ") && Escaped(std::string_view(rec->referenceText).substr(4), false) && Put("\\}");
+    if (rec->fileName.empty()) return true;
     return Put("<IMG SRC=" + Quoted(rec->fileName) + " WIDTH=\"" + std::to_string(rec->width / kPixelTwips) +
                "\" HEIGHT=\"" + std::to_string(rec->height / kPixelTwips) + "\">");
 }

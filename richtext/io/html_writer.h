@@ -16,6 +16,10 @@ public:
 
     // A run that is a single non-breaking space is left out.
     bool leaveOutNonBreakingSpace = false;
+    // An anchor object (reference text "mtj " and a name) is written as the
+    // text "\{mtj name\}", which an export turns into a mark; otherwise it
+    // shows nothing.
+    bool anchorMarks = false;
 
 protected:
     bool WriteLine(TLine* line, int from, int to) override;

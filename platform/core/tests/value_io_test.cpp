@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
+
 #include "platform/core/exceptions.h"
 
 using namespace plat;
@@ -63,4 +66,47 @@ TEST(ValueIo, BadDataRaisesReadError) {
     MemoryStream ms(std::string("\x06\x01x", 3));
     ValueReader r(ms);
     EXPECT_THROW(r.ReadInteger(), EReadError);
+}
+
+// Extended reals: sign, 15-bit exponent biased by 16383 and a 64-bit
+// mantissa with an explicit integer bit. 36526 = 0x8EAE = 1.0001110101011100b
+// x 2^15: exponent 16398 = 0x400E, mantissa 0x8EAE000000000000.
+TEST(ValueIo, FloatsAreExtendedRealsByteByByte) {
+    struct Case {
+        double value;
+        std::string bytes;  // after the type byte 05
+    } cases[] = {
+        {36526.0, std::string("\x00\x00\x00\x00\x00\x00\xAE\x8E\x0E\x40", 10)},
+        {1.0, std::string("\x00\x00\x00\x00\x00\x00\x00\x80\xFF\x3F", 10)},
+        {-2.5, std::string("\x00\x00\x00\x00\x00\x00\x00\xA0\x00\xC0", 10)},  // 1.01b x 2^1
+        {0.0, std::string(10, '\0')},
+        // 36526.5 (noon): 1000111010101110.1b -> mantissa 0x8EAE800000000000.
+        {36526.5, std::string("\x00\x00\x00\x00\x00\x80\xAE\x8E\x0E\x40", 10)},
+    };
+    for (const Case& c : cases) {
+        MemoryStream ms;
+        ValueWriter(ms).WriteFloat(c.value);
+        EXPECT_EQ(ms.Bytes(), "\x05" + c.bytes) << c.value;
+        ms.SetPosition(0);
+        EXPECT_EQ(ValueReader(ms).ReadFloat(), c.value);
+    }
+    // Any double comes back exactly: the extended form has room for its bits.
+    for (double v : {1.0 / 3.0, -1e-310, 4.9e-324, 1.7976931348623157e308, 45123.123456789}) {
+        MemoryStream ms;
+        ValueWriter(ms).WriteFloat(v);
+        ms.SetPosition(0);
+        EXPECT_EQ(ValueReader(ms).ReadFloat(), v);
+    }
+    MemoryStream ms;
+    ValueWriter w(ms);
+    w.WriteFloat(std::numeric_limits<double>::infinity());
+    w.WriteFloat(std::nan(""));
+    w.WriteInteger(7);  // an integer reads as a float too
+    ms.SetPosition(0);
+    ValueReader r(ms);
+    EXPECT_EQ(r.ReadFloat(), std::numeric_limits<double>::infinity());
+    EXPECT_TRUE(std::isnan(r.ReadFloat()));
+    EXPECT_EQ(r.ReadFloat(), 7.0);
+    MemoryStream cut(std::string("\x05\x00\x00", 3));
+    EXPECT_THROW(ValueReader(cut).ReadFloat(), EReadError);
 }

@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
 
@@ -14,6 +15,7 @@
 
 #include "platform/gui/edits.h"
 #include "platform/gui/forms.h"
+#include "platform/gui/graphics.h"
 #include "platform/gui/grids.h"
 #include "platform/gui/gui_test_harness.h"
 
@@ -108,6 +110,31 @@ void GridJumps(benchmark::State& state, int rows) {
     delete form;
 }
 
+// Measuring the words of a page on a canvas, as grids and lists do for every
+// cell, against Qt's metrics built once for the same font.
+const char* const kWords[] = {"topic", "context", "keywords", "Browse", "popup", "Contents", "index", "Jump"};
+
+void CanvasMeasure(benchmark::State& state) {
+    TBitmap b(10, 10);
+    TCanvas& c = b.Canvas();
+    c.Font().SetName("Arial");
+    c.Font().SetSize(9);
+    int sum = 0;
+    for (auto _ : state)
+        for (const char* w : kWords) sum += c.TextWidth(w);
+    benchmark::DoNotOptimize(sum);
+}
+
+void QtMeasure(benchmark::State& state) {
+    QFont font("Liberation Sans");
+    font.setPixelSize(12);
+    QFontMetrics fm(font);
+    int sum = 0;
+    for (auto _ : state)
+        for (const char* w : kWords) sum += fm.horizontalAdvance(QString::fromLatin1(w));
+    benchmark::DoNotOptimize(sum);
+}
+
 // Remembers each benchmark's time per iteration for the ratios.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
@@ -136,6 +163,8 @@ int main(int argc, char** argv) {
     }
     benchmark::RegisterBenchmark("grid_ctrl_end_home/2000", GridJumps, 2000)->Unit(benchmark::kMicrosecond);
     benchmark::RegisterBenchmark("grid_ctrl_end_home/200000", GridJumps, 200000)->Unit(benchmark::kMicrosecond);
+    benchmark::RegisterBenchmark("measure_words/canvas", CanvasMeasure)->Unit(benchmark::kNanosecond);
+    benchmark::RegisterBenchmark("measure_words/QFontMetrics", QtMeasure)->Unit(benchmark::kNanosecond);
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     RatioReporter reporter;
@@ -143,6 +172,7 @@ int main(int argc, char** argv) {
     reporter.Ratio("memo keys at 100 KB, ours/QPlainTextEdit", "memo_keys/ours/100KB", "memo_keys/QPlainTextEdit/100KB");
     reporter.Ratio("memo keys at 1 MB, ours/QPlainTextEdit", "memo_keys/ours/1000KB", "memo_keys/QPlainTextEdit/1000KB");
     reporter.Ratio("grid jumps, 200,000 rows / 2,000 rows", "grid_ctrl_end_home/200000", "grid_ctrl_end_home/2000");
+    reporter.Ratio("measuring words, canvas/QFontMetrics", "measure_words/canvas", "measure_words/QFontMetrics");
     benchmark::Shutdown();
     return 0;
 }

@@ -1,7 +1,9 @@
 // Colours, fonts, the canvas's drawing rules and raster operations, bitmaps
 // with masks and transparency, and loading pictures.
 #include "platform/core/exceptions.h"
+#include "platform/core/paths.h"
 #include "platform/core/streams.h"
+#include "platform/gdi/font_names.h"
 #include "platform/gui/forms.h"
 #include "tests/support/test_support.h"
 
@@ -10,6 +12,7 @@
 #include <QImage>
 
 #include <filesystem>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -57,9 +60,63 @@ TEST_F(Graphics, WindowsFontNamesMapToInstalledLookAlikes) {
     const std::pair<const char*, const char*> cases[] = {
         {"Arial", "Liberation Sans"},          {"MS Sans Serif", "Liberation Sans"},
         {"times new roman", "Liberation Serif"}, {"Courier New", "Liberation Mono"},
-        {"Courier", "Liberation Mono"},        {"Wingdings", "Wingdings"},
+        {"Courier", "Liberation Mono"},        {"Wingdings", "DejaVu Sans"},
+        {"symbol", "DejaVu Sans"},             {"Marlett", "Marlett"},
     };
     for (auto& [win, installed] : cases) EXPECT_EQ(MapFontName(win), installed) << win;
+}
+
+TEST_F(Graphics, PiFontSlotsReadAsTheCharactersTheyShow) {
+    struct Case {
+        const char* font;
+        unsigned char slot;
+        char32_t shown;  // 0: the byte is Windows-1252
+    } cases[] = {
+        {"Symbol", 0xB7, 0x2022},    {"Symbol", 0x61, 0x03B1},    {"Symbol", 0x41, 0x0391},
+        {"Symbol", 0x20, 0x0020},    {"Symbol", 0xAE, 0x2192},    {"Symbol", 0xD6, 0x221A},
+        {"Symbol", 0xFE, 0x23AD},    {"Symbol", 0xF0, 0},         {"Symbol", 0x85, 0},
+        {"SYMBOL", 0xB7, 0x2022},    {"Wingdings", 0x6C, 0x25CF}, {"Wingdings", 0xA7, 0x25AA},
+        {"Wingdings", 0x41, 0},      {"Arial", 0xB7, 0},          {"Symbol Sans", 0xB7, 0},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(plat::PiFontCharToUnicode(c.font, c.slot), c.shown) << c.font << " " << int(c.slot);
+}
+
+// A document's Symbol bullet (0xB7) must look like a bullet, not like the
+// Windows-1252 middle dot that byte would be in a text font.
+TEST_F(Graphics, SymbolBulletDrawsAndMeasuresAsABullet) {
+    auto draw = [](const char* font, const std::string& text, bool withAdvances) {
+        auto b = std::make_unique<TBitmap>();
+        b->SetSize(40, 30);
+        TCanvas& c = b->Canvas();
+        c.Brush().SetColor(clWhite);
+        c.FillRect(Rect(0, 0, 40, 30));
+        c.Brush().SetStyle(bsClear);
+        c.Font().SetName(font);
+        c.Font().SetSize(14);
+        int width = c.TextWidth(text);
+        if (withAdvances) {
+            int dx[1] = {width};
+            c.ExtTextOut(5, 5, 0, nullptr, text, dx);
+        } else {
+            c.TextOut(5, 5, text);
+        }
+        return std::make_pair(std::move(b), width);
+    };
+    auto [bullet, bulletWidth] = draw("DejaVu Sans", "\x95", false);  // 1252 bullet
+    auto [dot, dotWidth] = draw("DejaVu Sans", "\xB7", false);        // 1252 middle dot
+    for (bool advances : {false, true}) {
+        auto [symbol, symbolWidth] = draw("Symbol", "\xB7", advances);
+        EXPECT_EQ(symbolWidth, bulletWidth);
+        EXPECT_TRUE(*symbol->Image() == *bullet->Image()) << "with advances " << advances;
+        EXPECT_FALSE(*symbol->Image() == *dot->Image());
+    }
+    int widths[1] = {};
+    TBitmap b;
+    b.Canvas().Font().SetName("Symbol");
+    b.Canvas().Font().SetSize(14);
+    b.Canvas().GetCharWidths(0xB7, 0xB7, widths);
+    EXPECT_EQ(widths[0], bulletWidth);
 }
 
 TEST_F(Graphics, FontSizeAndHeightConvertAt96PixelsPerInch) {
@@ -581,6 +638,23 @@ TEST_F(Graphics, PictureLoadsCorpusBitmapAndReportsMissingFiles) {
     EXPECT_EQ(pic.Width(), 16);
     // Bitmap() replaces the icon by an empty bitmap.
     EXPECT_TRUE(pic.Bitmap().Empty());
+}
+
+// Projects name their pictures with drive letters, "\" and any letter case.
+TEST_F(Graphics, PicturesAreFoundByTheNamesDocumentsGiveThem) {
+    testsupport::TempDir dir;
+    std::filesystem::create_directories(dir / "Help" / "Pics");
+    plat::SetDriveRoot('q', dir.path().string());
+    TBitmap b;
+    Blank(b, 7, 4);
+    b.SaveToFile("Q:\\Help\\Pics\\Logo.bmp");
+    EXPECT_TRUE(std::filesystem::exists(dir / "Help" / "Pics" / "Logo.bmp"));
+    for (const char* name : {"Q:\\Help\\Pics\\Logo.bmp", "q:\\HELP\\pics\\LOGO.BMP", "Q:/help/pics/logo.bmp"}) {
+        TPicture pic;
+        pic.LoadFromFile(name);
+        EXPECT_EQ(pic.Width(), 7) << name;
+    }
+    plat::SetDriveRoot('q', "");
 }
 
 }  // namespace

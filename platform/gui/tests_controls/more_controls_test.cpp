@@ -256,6 +256,31 @@ TEST_F(More, GaugeKeepsProgressInRangeAndDrawsTheBarToThePercentage) {
     EXPECT_EQ(img.Canvas().Pixel(55, 10), clWhite);
 }
 
+// The percentage must read over the bar as well as beside it, even when the
+// font has the bar's colour.
+TEST_F(More, GaugeTextReadsOverTheBarAndBesideIt) {
+    auto* g = new TGauge(form);
+    g->SetParent(form);
+    g->SetBounds(0, 0, 120, 30);
+    g->BorderStyle = bsNone;
+    g->ForeColor = clNavy;
+    g->BackColor = clWhite;
+    g->Font().SetColor(clNavy);
+    g->Font().SetSize(14);
+    g->SetProgress(50);  // the text straddles the bar's end at x = 60
+    TBitmap img;
+    Grab(form, img);
+    int whiteOnBar = 0, navyBeside = 0;
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 120; ++x) {
+            TColor p = img.Canvas().Pixel(x, y);
+            if (x < 60 && p == clWhite) ++whiteOnBar;
+            if (x >= 60 && p == clNavy) ++navyBeside;
+        }
+    EXPECT_GT(whiteOnBar, 10);
+    EXPECT_GT(navyBeside, 10);
+}
+
 TEST_F(More, FileControlsListMatchingFilesAndFollowEachOther) {
     testsupport::TempDir tmp;
     std::string dir = tmp.path().string();

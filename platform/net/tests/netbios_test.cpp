@@ -55,6 +55,14 @@ struct Pending {
         ncb.ncb_length = sizeof buffer;
     }
     bool Wait() { return event.WaitFor(5000) == WaitResult::Signaled; }
+    // A test that stops early (a failed assertion) must not leave a command
+    // that would later complete into this object after it is gone.
+    ~Pending() {
+        if (__atomic_load_n(&ncb.ncb_cmd_cplt, __ATOMIC_ACQUIRE) != NRC_PENDING) return;
+        NCB cancel = Make(NCBCANCEL, ncb.ncb_lana_num);
+        cancel.ncb_buffer = reinterpret_cast<UCHAR*>(&ncb);
+        if (Netbios(&cancel) == NRC_GOODRET) event.WaitFor(5000);
+    }
 };
 
 TEST_F(NetbiosTest, PresenceAdaptersAndBadCommands) {

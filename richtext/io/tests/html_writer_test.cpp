@@ -92,6 +92,33 @@ TEST(HtmlWriter, GoldenHelpPage) {
               "\r\n</html>");
 }
 
+// An anchor object becomes the text the export turns into a mark, only when
+// asked; a picture object beside it stays a picture.
+TEST(HtmlWriter, AnchorObjectsAsMarkText) {
+    TJDRTFText m;
+    TParagraph* p = m.FirstParagraph();
+    Append(m, p->lines, "x", Plain());
+    TJDObjectRecord* anchor = m.AddObject(nullptr, 0xFFFF);
+    anchor->referenceText = "mtj Sect<1>";
+    m.AppendObjectChar(p->lines, Plain(), *anchor);
+    TJDObjectRecord* pic = m.AddObject(nullptr, 0xFFFF);
+    pic->fileName = "a.bmp";
+    pic->width = pic->height = 150;
+    pic->referenceText = "bmc a.bmp";
+    m.AppendObjectChar(p->lines, Plain(), *pic);
+    const std::string img = "<IMG SRC=\"a.bmp\" WIDTH=\"10\" HEIGHT=\"10\">";
+    for (bool marks : {false, true}) {
+        std::ostringstream out;
+        TJDHTMLWriter w(&m);
+        w.anchorMarks = marks;
+        ASSERT_EQ(w.Write(out), 0);
+        const std::string html = out.str();
+        EXPECT_NE(html.find("<p>x" + std::string(marks ? "\\{mtj Sect&lt;1&gt;\\}" : "") + img + "</p>"),
+                  std::string::npos)
+            << html;
+    }
+}
+
 struct RunCase {
     const char* name;
     std::string text;
