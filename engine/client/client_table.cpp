@@ -618,7 +618,7 @@ DBIResult TQVClientTable::SetToSeqNo(std::uint32_t seqNo) {
     if (rc == 0) rc = ServerSetToSeqNo(found);
     if (rc != 0) {
         if (marked) SetToBookMark(bookmark.data());
-        SetState(marked ? state : kCursorUnpositioned);
+        SetState(marked ? state : static_cast<std::uint8_t>(kCursorUnpositioned));
     }
     return SetResult(rc);
 }

@@ -1,5 +1,6 @@
 #include "engine/comms/comms_packet.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "engine/base/qv_base.h"
@@ -64,7 +65,12 @@ void MakeKeyStream(std::uint32_t seed, TqvKeyStream& key) {
 }
 
 void XorKeyStream(const TqvKeyStream& key, std::uint8_t* buffer, std::size_t len) {
-    for (std::size_t i = 0; i < len; ++i) buffer[i] ^= key[i % key.size()];
+    // Key-long runs: the inner loop has no modulo and vectorises.
+    for (std::size_t at = 0; at < len; at += key.size()) {
+        const std::size_t n = std::min(key.size(), len - at);
+        std::uint8_t* b = buffer + at;
+        for (std::size_t i = 0; i < n; ++i) b[i] ^= key[i];
+    }
 }
 
 void ScramblePacket(const TqvKeyStream& key, std::uint8_t* packet, std::size_t len) {

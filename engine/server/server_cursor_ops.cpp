@@ -320,7 +320,9 @@ DBIResult TqvServerEngine::RecordGet(std::uint32_t cursorId, bool lock, std::uin
     QV_FIND_CURSOR(cursorId, c);
     if (!BufferFits(buffer, size, c->table->dictionary.GetRecordLength())) return dbi::kInvalidParameter;
     return Guarded([&]() -> DBIResult {
-        SyncPosition(c, true);
+        TqvCursorNav& n = Nav(c);
+        // The record this cursor has just inserted is where it was put.
+        if (!(n.insertedHere && n.path.state == qvpsNone && c->state == kCurOnRecord)) SyncPosition(c, true);
         if (c->state != kCurOnRecord) return dbi::kNoCurrentRecord;
         c->table->ReadRecord(c->reference, Target(c, buffer));
         if (!c->table->LockRecord(c->sessionId, c->Id(), lock, c->reference)) return dbi::kRecordLocked;
@@ -495,9 +497,23 @@ DBIResult TqvServerEngine::RecordInsert(std::uint32_t cursorId, bool lock, std::
         TqvCursorNav& n = Nav(c);
         c->state = kCurOnRecord;
         c->reference = ref;
-        n.keyValid = false;
         Invalidate(n);
-        SyncPosition(c, true);
+        // The new record's key gives its place whenever a move needs it; a
+        // run of inserts never does, so it is not looked up now. Outside
+        // the range the cursor goes to an end at once, as a re-find does.
+        if (c->index == 0) {
+            RefKey(n.key.data(), ref);
+            n.keyValid = true;
+        } else {
+            n.keyValid = c->table->BuildKey(c->index, record, 0, 0, n.key.data()) == 0;
+        }
+        n.ClearPartial();
+        if (n.keyValid && !BeforeRange(n, n.key.data()) && !AfterRange(n, n.key.data())) {
+            n.insertedHere = true;
+        } else {
+            n.keyValid = false;
+            SyncPosition(c, true);
+        }
         return 0;
     });
 }

@@ -176,9 +176,14 @@ bool TqvBufferManager::HasTransaction(std::uint32_t trNo) {
 }
 
 void TqvBufferManager::AppendJournal(TqvTransactionItem& item, const TqvbmRAMPage& page, bool before) {
+    TbtdFileInfo* f = page.file;
+    if (f->journalPath.empty() || f->journalPathOf != f->name) {
+        f->journalPath = QvJournalFullPath(f->name);
+        f->journalPathOf = f->name;
+    }
     std::string rec = EncodeJournalRecordHead(static_cast<std::uint32_t>(page.block),
                                               static_cast<std::uint32_t>(page.buffer.size()), before,
-                                              QvJournalFullPath(page.file->name));
+                                              f->journalPath);
     rec.append(reinterpret_cast<const char*>(page.buffer.data()), page.buffer.size());
     WriteTableFileAt(item.journal.get(), item.journalEnd, static_cast<std::uint32_t>(rec.size()), rec.data());
     if (before)

@@ -53,6 +53,9 @@ struct TbtdFileInfo {
     // the block cache's change count is `subtreeCountsAt` (B-tree ranks).
     std::unordered_map<std::uint64_t, std::uint32_t> subtreeCounts;
     std::uint64_t subtreeCountsAt = ~std::uint64_t{0};
+    // The full path a journal record names this file by, and the name it
+    // was made from: resolving it costs file-system calls on every page.
+    std::string journalPath, journalPathOf;
 };
 
 using TbtdFileInfoPtr = std::unique_ptr<TbtdFileInfo>;
