@@ -215,23 +215,54 @@ public:
 
     // Entries of l, separator `sep` of parent n and entries of r are dealt
     // again so that l keeps `leftCount`; the entry after them becomes the
-    // separator.
+    // separator. Only the entries that change pages move: the rest shift
+    // in place, as a whole deal would have laid them.
     void Redistribute(Page& n, std::uint32_t sep, Page& l, Page& r, std::uint32_t leftCount) {
         Dirty(n);
         Dirty(l);
         Dirty(r);
-        Run run;
-        Gather(l, run);
-        Append(run, n, sep);
-        Run right;
-        Gather(r, right);
-        run.refs.insert(run.refs.end(), right.refs.begin(), right.refs.end());
-        run.keys.insert(run.keys.end(), right.keys.begin(), right.keys.end());
-        run.children.insert(run.children.end(), right.children.begin(), right.children.end());
-        const std::uint32_t total = static_cast<std::uint32_t>(run.refs.size());
-        Fill(l, run, 0, leftCount);
-        SetEntry(n, sep, run, leftCount);
-        Fill(r, run, leftCount + 1, total);
+        const std::uint32_t lc = l.Count(), rc = r.Count();
+        if (leftCount < lc) {
+            // l's last m entries go right: the separator comes down to r's
+            // slot m - 1, l's entry leftCount goes up.
+            const std::uint32_t m = lc - leftCount;
+            MoveEntries(r, 0, r, m, rc);
+            if (!r.leaf) MoveChildren(r, 0, r, m, rc + 1);
+            CopyEntry(n, sep, r, m - 1);
+            MoveEntries(l, leftCount + 1, r, 0, m - 1);
+            if (!r.leaf) MoveChildren(l, leftCount + 1, r, 0, m);
+            CopyEntry(l, leftCount, n, sep);
+            l.SetCount(leftCount);
+            r.SetCount(rc + m);
+        } else if (leftCount > lc) {
+            // r's first m entries go left: the separator comes down to l's
+            // slot lc, r's entry m - 1 goes up.
+            const std::uint32_t m = leftCount - lc;
+            CopyEntry(n, sep, l, lc);
+            MoveEntries(r, 0, l, lc + 1, m - 1);
+            if (!l.leaf) MoveChildren(r, 0, l, lc + 1, m);
+            CopyEntry(r, m - 1, n, sep);
+            MoveEntries(r, m, r, 0, rc - m);
+            if (!r.leaf) MoveChildren(r, m, r, 0, rc - m + 1);
+            l.SetCount(leftCount);
+            r.SetCount(rc - m);
+        }
+    }
+    // `count` entries from slot `from` of a to slot `to` of b (a may be b).
+    void MoveEntries(const Page& a, std::uint32_t from, Page& b, std::uint32_t to, std::uint32_t count) {
+        if (count == 0) return;
+        std::memmove(b.RefAt(to), a.RefAt(from), 4 * std::size_t(count));
+        if (!s_.refOnly) std::memmove(b.KeyAt(to), a.KeyAt(from), std::size_t(s_.keyLength) * count);
+    }
+    void CopyEntry(const Page& a, std::uint32_t from, Page& b, std::uint32_t to) { MoveEntries(a, from, b, to, 1); }
+    // `count` children from child `from` of a to child `to` of b, in an
+    // order that a shift within one page survives.
+    void MoveChildren(const Page& a, std::uint32_t from, Page& b, std::uint32_t to, std::uint32_t count) {
+        if (&a == &b && to > from) {
+            for (std::uint32_t j = count; j-- > 0;) b.SetChild(to + j, a.Child(from + j));
+        } else {
+            for (std::uint32_t j = 0; j < count; ++j) b.SetChild(to + j, a.Child(from + j));
+        }
     }
 
     // Full page p (child i of n) gives its upper half to a new page.
