@@ -280,12 +280,14 @@ DBIResult TQVClientTable::SetToBegin() {
     if (serverAtBegin_) {
         // Nothing has moved the server cursor since it was put there.
         SetState(kCursorOnRecord);
+        atStart_ = true;
         return SetResult(0);
     }
     TqvRequestWriter w;
     w.U32(cursorId_);
     DBIResult rc = Request(QvnmSetToBeginId, w, nullptr);
     SetState(rc == 0 ? kCursorOnRecord : kCursorUnpositioned);
+    atStart_ = rc == 0;
     return SetResult(rc);
 }
 

@@ -165,6 +165,11 @@ private:
     } ahead_;
     int sequentialNexts_ = 0;
     bool unlockedMove_ = false;
+    // The server cursor is before the first record of the table or range
+    // and nothing has been asked since: the next move starts a walk.
+    bool atStart_ = false;
+    // The server answered the skip-back request as unknown: step back.
+    bool noSkipBack_ = false;
     // The server cursor is before the first record of the range just set
     // and nothing has been asked since: a move to the beginning is free.
     bool serverAtBegin_ = false;

@@ -37,7 +37,7 @@ constexpr std::uint32_t QvnmSetToBeginId = 1792, QvnmSetToEndId = 1793, QvnmCurs
 constexpr std::uint32_t QvnmRecordGetId = 2048, QvnmRecordGetNextId = 2049, QvnmRecordGetPrevId = 2050,
                         QvnmRecordRelLockId = 2051, QvnmRecordDeleteId = 2052, QvnmRecordInsertId = 2053,
                         QvnmRecordModifyId = 2054, QvnmRecordExtractKeyId = 2055, QvnmRecordGetForKeyId = 2056,
-                        QvnmRecordGetBatchId = 2057;
+                        QvnmRecordGetBatchId = 2057, QvnmRecordSkipBackId = 2059;
 
 class IClientTransport {
 public:

@@ -886,6 +886,12 @@ void TqvServerCommandHandler::nmRecordOther(Request& r) {
             qv::PutU32(rep.data(), got);
             return r.Reply(res, rep);
         }
+        case QvnmRecordSkipBack: {
+            r.Log("  CursorID %d", {cursor});
+            r.Log("  Count    %d", {r.U32(4)});
+            if (!r.RightsOk()) return;
+            return r.Reply(engine_.RecordSkipBack(cursor, r.U32(4)));
+        }
         case QvnmRecordInsertBatch: {
             const std::uint32_t recLen = r.U32(4), count = r.U32(8);
             const std::uint64_t body = std::uint64_t(count) * recLen;

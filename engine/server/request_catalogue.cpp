@@ -79,6 +79,7 @@ const std::vector<TqvRequestInfo> kCatalogue = {
     {QvnmRecordGetForKey, "RecordGetForKey", 2, 0, R::Variable, 25},
     {QvnmRecordGetBatch, "RecordGetBatch", 2, 0, R::Exact, 12},
     {QvnmRecordInsertBatch, "RecordInsertBatch", 4, kInTrans, R::Variable, 12},
+    {QvnmRecordSkipBack, "RecordSkipBack", 2, 0, R::Exact, 8},
 };
 
 }  // namespace

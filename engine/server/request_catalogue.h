@@ -35,7 +35,8 @@ constexpr std::uint32_t QvnmSetToBegin = 1792, QvnmSetToEnd = 1793, QvnmCursorCl
 constexpr std::uint32_t QvnmRecordGet = 2048, QvnmRecordGetNext = 2049, QvnmRecordGetPrev = 2050,
                         QvnmRecordRelLock = 2051, QvnmRecordDelete = 2052, QvnmRecordInsert = 2053,
                         QvnmRecordModify = 2054, QvnmRecordExtractKey = 2055, QvnmRecordGetForKey = 2056,
-                        QvnmRecordGetBatch = 2057, QvnmRecordInsertBatch = 2058;
+                        QvnmRecordGetBatch = 2057, QvnmRecordInsertBatch = 2058,
+                        QvnmRecordSkipBack = 2059;
 
 // Bytes of an index descriptor inside request 1305.
 constexpr std::uint32_t kQvIndexDescriptorBytes = 179;

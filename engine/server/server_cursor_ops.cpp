@@ -330,6 +330,15 @@ DBIResult TqvServerEngine::RecordGet(std::uint32_t cursorId, bool lock, std::uin
     });
 }
 
+DBIResult TqvServerEngine::RecordSkipBack(std::uint32_t cursorId, std::uint32_t count) {
+    QV_FIND_CURSOR(cursorId, c);
+    return Guarded([&]() -> DBIResult {
+        for (std::uint32_t i = 0; i < count; ++i)
+            if (DBIResult r = Move(c, false, false, nullptr)) return r;
+        return 0;
+    });
+}
+
 DBIResult TqvServerEngine::RecordGetForKey(std::uint32_t cursorId, bool direct, std::uint32_t f, std::uint32_t p,
                                            const std::uint8_t* data, std::size_t size, std::uint8_t* record,
                                            std::size_t recordSize) {

@@ -152,6 +152,9 @@ public:
                               std::uint8_t* record, std::size_t recordSize);
     DBIResult RecordGetBatch(std::uint32_t cursorId, std::uint32_t maxCount, std::uint32_t slotSize,
                              std::uint8_t* buffer, std::size_t size, std::uint32_t& count);
+    // Moves back `count` records without reading them out, as as many
+    // unlocked prior moves would; the first failure ends it.
+    DBIResult RecordSkipBack(std::uint32_t cursorId, std::uint32_t count);
     DBIResult RecordExtractKey(std::uint32_t cursorId, const std::uint8_t* record, std::size_t size,
                                std::string& key);
     DBIResult RecordInsert(std::uint32_t cursorId, bool lock, std::uint8_t* record, std::size_t size);
