@@ -884,6 +884,9 @@ void TqvServerCommandHandler::nmRecordOther(Request& r) {
             std::uint32_t got = 0;
             DBIResult res = engine_.RecordGetBatch(cursor, count, recLen, rep.data() + 4, body, got);
             qv::PutU32(rep.data(), got);
+            // Only the records read travel: a short batch (the end, or a
+            // range's end) is not padded out.
+            rep.resize(4 + std::size_t(got) * recLen);
             return r.Reply(res, rep);
         }
         case QvnmRecordSkipBack: {
