@@ -68,6 +68,7 @@ public:
     // range) and nothing has changed since: its path is not needed to read
     // that record, and is found only when a move asks for it.
     bool insertedHere = false;
+    std::vector<std::uint8_t> scratchKey;  // a move's key before it is taken
 };
 
 

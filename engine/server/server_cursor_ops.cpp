@@ -282,7 +282,9 @@ DBIResult Move(TqvSrCursor* c, bool forward, bool lock, std::uint8_t* buffer) {
         SyncPosition(c, forward);
     }
     n.ClearPartial();
-    std::vector<std::uint8_t> key(n.keyLength);
+    // The cursor's own scratch key: a walk allocates nothing per record.
+    std::vector<std::uint8_t>& key = n.scratchKey;
+    key.resize(n.keyLength);
     std::uint32_t ref = 0;
     bool got = forward ? NextKey(n.ictx, key.data(), ref, n.path) : PriorKey(n.ictx, key.data(), ref, n.path);
     if (!got || (forward ? AfterRange(n, key.data()) : BeforeRange(n, key.data()))) {
