@@ -1,0 +1,210 @@
+#include "editor/forms/editor_app.h"
+
+#include "editor/core/project_tables.h"
+#include "editor/backup/ui/backup_form.h"
+#include "editor/core/settings.h"
+#include "editor/forms/main_form.h"
+#include "editor/forms/tool_forms.h"
+#include "editor/forms/splash_form.h"
+#include "editor/forms/tip_form.h"
+#include "engine/client/client_comms_engine.h"
+#include "engine/server/server_log.h"
+#include "platform/core/files.h"
+#include "platform/core/paths.h"
+#include "platform/db/engine_driver.h"
+#include "platform/db/tables.h"
+#include "platform/gui/dialog_service.h"
+#include "platform/gui/gui_test_harness.h"
+#include "platform/win/message_queue.h"
+#include "richtext/spell/spell_files.h"
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <string>
+
+#ifndef TAVRIN_DICT_DIR
+#define TAVRIN_DICT_DIR ""
+#endif
+
+namespace editor {
+
+namespace {
+
+struct Options {
+    std::string screenshot;
+    std::string form;
+    std::string keywordFile;
+};
+
+bool Shoot(gui::TControl* control, const std::string& file) {
+    guitest::ProcessEvents(150);
+    const bool ok = guitest::SaveGrab(control, file);
+    std::printf("%s %s\n", ok ? "wrote" : "could not write", file.c_str());
+    return ok;
+}
+
+// The forms that live for the whole run besides the main window; they have
+// no behaviour of their own yet.
+void CreateStartupForms() {
+    const char* const names[][2] = {
+        {"WaitForm", "Please wait"},
+        {"ProjectsForm", "Projects"},
+        {"JumpsForm", "Jumps"},
+        {"MacroForm", "Macros"},
+        {"JChangeForm", "Change Jump"},
+        {"dlgSelectDirectory", "Select Directory"},
+        {"frmFilter", "Page Filter"},
+        {"frmMiniFilter", "Filter"},
+        {"frmCompile", "Compile Options"},
+    };
+    for (const auto& n : names) {
+        auto* f = new gui::TForm(gui::Application);
+        f->SetName(n[0]);
+        f->SetCaption(n[1]);
+        gui::Application->CreateForm(f);
+    }
+}
+
+int RunProgram(const Options& o) {
+    // Tables a fresh program folder lacks are installed as the program starts.
+    try {
+        InstallProjectTables(plat::ProgramDir());
+    } catch (const std::exception& e) {
+        gui::MessageDlg(std::string("The project tables could not be created: ") + e.what(), gui::mtError,
+                        gui::Buttons({gui::mbOK}));
+        return 1;
+    }
+    auto* splash = new TSplashForm(gui::Application);
+    splash->Show();
+    guitest::ProcessEvents(0);
+
+    gui::Application->SetTitle("Tavrin");
+    gui::Application->HelpFile = "Tavrin";
+    auto* form = new TForm1(gui::Application);
+    form->Splash = splash;
+    form->SuppressTipWindow = !o.screenshot.empty();
+    gui::Application->CreateForm(form);
+    if (!form->StartupOk()) return 1;
+    CreateStartupForms();
+
+    int code = 0;
+    plat::HWND shooter = 0;
+    if (!o.screenshot.empty()) {
+        shooter = plat::AllocateHWnd([&](gui::TMessage& m) {
+            if (m.Msg != gui::WM_USER + 1) return;
+            code = Shoot(form, o.screenshot) ? 0 : 1;
+            form->Close();
+        });
+        plat::PostMessage(shooter, gui::WM_USER + 1, 0, 0);
+    }
+    gui::Application->Run();
+    if (shooter) plat::DeallocateHWnd(shooter);
+    return code;
+}
+
+int ShowOneForm(const Options& o) {
+    const std::string file = o.screenshot.empty() ? o.form + ".png" : o.screenshot;
+    if (o.form == "TForm1") {
+        Options run = o;
+        run.screenshot = file;
+        return RunProgram(run);
+    }
+    if (o.form == "TSplashForm") {
+        TSplashForm splash(gui::Application);
+        splash.Show();
+        const bool ok = Shoot(&splash, file);
+        return ok ? 0 : 1;
+    }
+    if (o.form == "TTipsForm") {
+        TTipOfTheDay tip(gui::Application);
+        tip.Tips.Assign(MainWindowTips());
+        tip.DialogFont().SetStyle(gui::fsBold);
+        bool ok = false;
+        tip.OnBeforeShow = [&](TTipsForm* f) {
+            plat::HWND shooter = 0;
+            shooter = plat::AllocateHWnd([&, f](gui::TMessage& m) {
+                if (m.Msg != gui::WM_USER + 1) return;
+                ok = Shoot(f, file);
+                f->SetModalResult(gui::mrOk);
+                plat::DeallocateHWnd(shooter);
+            });
+            plat::PostMessage(shooter, gui::WM_USER + 1, 0, 0);
+        };
+        tip.Execute();
+        return ok ? 0 : 1;
+    }
+    if (o.form == "TbackupForm") {
+        backupui::TbackupForm form(gui::Application);
+        backup::BackupDialogState state;
+        state.project = "User Guide";
+        state.folder = plat::ProgramDir();
+        state.name = "USERGD.KQB";
+        form.Load(state);
+        form.Show();
+        return Shoot(&form, file) ? 0 : 1;
+    }
+    if (o.form == "TfrmDoc") {
+        TfrmDoc form(gui::Application);
+        form.Load(ReadRtfDocumentOptions(ProgramIniPath(plat::ProgramDir())));
+        form.Show();
+        return Shoot(&form, file) ? 0 : 1;
+    }
+    if (o.form == "TCopyToForm") {
+        TCopyToForm form(gui::Application);
+        CopyToState state;
+        state.heading = "Copy USERGD.HLP to";
+        state.path = "c:\\help\\USERGD.HLP";
+        state.overwriteVisible = true;
+        state.overwrite = true;
+        form.Load(state);
+        form.Show();
+        return Shoot(&form, file) ? 0 : 1;
+    }
+    std::fprintf(stderr,
+                 "tavrin: no window named \"%s\" (TForm1, TTipsForm, TSplashForm, TbackupForm, TfrmDoc, "
+                 "TCopyToForm)\n",
+                 o.form.c_str());
+    return 2;
+}
+
+}  // namespace
+
+int RunTavrin(int argc, char** argv) {
+    Options o;
+    for (int i = 1; i < argc; ++i) {
+        if (!std::strcmp(argv[i], "--screenshot") && i + 1 < argc) o.screenshot = argv[++i];
+        else if (!std::strcmp(argv[i], "--form") && i + 1 < argc) o.form = argv[++i];
+        else if (argv[i][0] != '-' && o.keywordFile.empty()) o.keywordFile = argv[i];
+        else {
+            std::fprintf(stderr, "usage: tavrin [keyword-file] [--screenshot FILE] [--form NAME]\n");
+            return 2;
+        }
+    }
+    // The program folder is a writable data folder, made on first start.
+    if (!plat::ForceDirectories(plat::ProgramDir())) {
+        std::fprintf(stderr, "Tavrin: cannot create the program folder %s\n", plat::ProgramDir().c_str());
+        return 1;
+    }
+    // The engine's start-up: a fresh server log in the program folder, and
+    // the keyword file of server settings named by the first parameter.
+    qv::StartServerLog();
+    if (!o.keywordFile.empty()) qv::SetServerKeywordFile(o.keywordFile);
+    // The spell checker looks for its dictionaries in the program folder.
+    if (*TAVRIN_DICT_DIR) spell::CopyDictionaries(TAVRIN_DICT_DIR, plat::ProgramDir());
+
+    gui::InitApplication(argc, argv);
+    // Scripted runs answer every box with its default and print it.
+    if (!o.screenshot.empty() || !o.form.empty()) gui::SetDialogService(nullptr);
+    int code = 0;
+    {
+        auto driver = std::make_shared<db::TEngineDriver>();
+        db::Session().SetDriver(driver);
+        code = o.form.empty() ? RunProgram(o) : ShowOneForm(o);
+        gui::DoneApplication();
+        db::Session().SetDriver(nullptr);
+    }
+    return code;
+}
+
+}  // namespace editor

@@ -1,0 +1,14 @@
+// The program's start: the program folder, the engine, the tables a fresh
+// folder lacks, the splash window, the main window and the loop.
+//   tavrin [keyword-file]            the program
+//   tavrin --screenshot FILE         starts, writes the main window as PNG, closes
+//   tavrin --form NAME [--screenshot FILE]
+//                                    shows one window (TForm1, TTipsForm,
+//                                    TSplashForm) and writes it as PNG
+#pragma once
+
+namespace editor {
+
+int RunTavrin(int argc, char** argv);
+
+}  // namespace editor

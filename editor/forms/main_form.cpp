@@ -1,0 +1,465 @@
+#include "editor/forms/main_form.h"
+
+#include "build/tables/table_build_project.h"
+#include "build/ui/compile_form.h"
+#include "build/ui/compile_options_form.h"
+#include "editor/backup/backup_project.h"
+#include "editor/backup/ui/backup_form.h"
+#include "editor/forms/tool_forms.h"
+
+#include "editor/forms/main_resources.h"
+#include "platform/gui/dialog_service.h"
+#include "richtext/controls/rtf_edit.h"
+
+#include <stdexcept>
+
+namespace editor {
+
+plat::StringList MainWindowTips() {
+    plat::StringList tips;
+    tips.Add("You can press F3  to quickly move from one section of the screen to the other. i.e. from \"HelpId\" "
+             "to \"Help text\" to \"Project\".");
+    tips.Add("You can press F8 to Compile.");
+    tips.Add("You can press F6 for Project Options.");
+    return tips;
+}
+
+namespace {
+
+gui::TLabel* MakeLabel(gui::TComponent* owner, gui::TWinControl* parent, const std::string& caption, int x, int y,
+                       int w) {
+    auto* l = new gui::TLabel(owner);
+    l->SetParent(parent);
+    l->SetBounds(x, y, w, 16);
+    l->SetCaption(caption);
+    return l;
+}
+
+db::TDBEdit* MakeField(gui::TComponent* owner, gui::TWinControl* parent, const std::string& name,
+                       db::TDataSource* source, const std::string& field, int x, int y, int w) {
+    auto* e = new db::TDBEdit(owner);
+    e->SetName(name);
+    e->SetParent(parent);
+    e->SetBounds(x, y, w, 22);
+    e->SetDataSource(source);
+    e->SetDataField(field);
+    return e;
+}
+
+richtext::TJDCustomRtfEdit* MakeEditor(gui::TComponent* owner, gui::TWinControl* parent, const std::string& name) {
+    auto* e = new richtext::TJDCustomRtfEdit(owner);
+    e->SetName(name);
+    e->SetParent(parent);
+    return e;
+}
+
+db::TCustomDBGrid* MakeGrid(gui::TComponent* owner, gui::TWinControl* parent, const std::string& name,
+                            db::TDataSource* source) {
+    auto* g = new db::TCustomDBGrid(owner);
+    g->SetName(name);
+    g->SetParent(parent);
+    g->SetAlign(gui::alClient);
+    g->SetDataSource(source);
+    return g;
+}
+
+}  // namespace
+
+TForm1::TForm1(gui::TComponent* AOwner) : gui::TForm(AOwner) {
+    SetName("Form1");
+    SetCaption("Tavrin");
+    SetBounds(1, 1, 800, 600);
+    ctx = new EditorContext(this);
+
+    TipOfTheDay1 = new TTipOfTheDay(this);
+    TipOfTheDay1->SetName("TipOfTheDay1");
+    TipOfTheDay1->Tips.Assign(MainWindowTips());
+    TipOfTheDay1->DialogFont().SetStyle(gui::fsBold);
+
+    BuildMenu();
+    BuildStatus();
+    BuildProjectFields();
+    BuildViews();
+
+    OnCreate = [this](gui::TObject*) { FormCreate(); };
+    OnShow = [this](gui::TObject*) { FormShow(); };
+    OnCloseQuery = [this](gui::TObject*, bool& canClose) { FormCloseQuery(canClose); };
+    OnClose = [this](gui::TObject*, gui::TCloseAction&) { FormClose(); };
+}
+
+TForm1::~TForm1() {
+    if (gui::Application && gui::Application->OnHint) gui::Application->OnHint = nullptr;
+    DoDestroy();
+}
+
+void TForm1::BuildMenu() {
+    MainMenu1 = new gui::TMainMenu(this);
+    MainMenu1->SetName("MainMenu1");
+    auto item = [this](const std::string& name, const std::string& caption) {
+        auto* i = new gui::TMenuItem(this);
+        i->SetName(name);
+        i->SetCaption(caption);
+        return i;
+    };
+    miFile = item("miFile", "&File");
+    miExit = item("miExit", "E&xit");
+    miExit->OnClick = [this](gui::TObject*) { Close(); };
+    BuildCommandMenus();
+    miFile->Add(miExit);
+    miHelp = item("miHelp", "&Help");
+    miShowHints = item("miShowHints", "Show &Hints");
+    miShowHints->OnClick = [this](gui::TObject*) {
+        SetShowHint(!ShowHint());
+        miShowHints->SetChecked(ShowHint());
+    };
+    miTipOfTheDay = item("miTipOfTheDay", "&Tip of the Day");
+    miTipOfTheDay->OnClick = [this](gui::TObject*) {
+        TipOfTheDay1->ShowTipsOnStartup = ctx->Settings.ShowTipOfTheDay;
+        TipOfTheDay1->Execute();
+        ctx->Settings.ShowTipOfTheDay = TipOfTheDay1->ShowTipsOnStartup;
+        miTipOfTheDay->SetChecked(ctx->Settings.ShowTipOfTheDay);
+    };
+    miHelp->Add(miShowHints);
+    miHelp->Add(miTipOfTheDay);
+    MainMenu1->Items()->Add(miFile);
+    MainMenu1->Items()->Add(miCompileMenu);
+    MainMenu1->Items()->Add(miTools);
+    MainMenu1->Items()->Add(miHelp);
+    SetMenu(MainMenu1);
+}
+
+void TForm1::BuildCommandMenus() {
+    auto item = [this](gui::TMenuItem* parent, const std::string& name, const std::string& caption,
+                       std::function<void()> action, gui::TShortCut shortCut = 0, const std::string& hint = "") {
+        auto* i = new gui::TMenuItem(this);
+        i->SetName(name);
+        i->SetCaption(caption);
+        i->ShortCut = shortCut;
+        i->Hint = hint;
+        if (action) i->OnClick = [action](gui::TObject*) { action(); };
+        if (parent) parent->Add(i);
+        return i;
+    };
+    auto status = [this](const std::string& text) { StatusPanel->SetCaption(text); };
+    miBackup = item(miFile, "miBackup", "&Backups && Restores", [this] { BackupClick(); }, 0,
+                    "Displays the Backups and Restores screen");
+    miImport = item(miFile, "miImport", "&Import Wizard", [this] {
+        if (ImportWizard) ImportWizard();
+    });
+    miExport = item(miFile, "miExport", "&Export to HTML Wizard", [this] {
+        if (!ExportWizard) return;
+        gui::Screen->SetCursor(gui::crHourGlass);
+        PostPageAndProject(*ctx);
+        gui::Screen->SetCursor(gui::crDefault);
+        ExportWizard();
+    });
+    miCompileMenu = item(nullptr, "miCompileMenu", "&Compile", nullptr);
+    miCompile = item(miCompileMenu, "miCompile", "Full &Compile", [this] { sbtnCompileClick(true); },
+                     gui::ShortCut(0x77, {}), "Compile|Compiles your current Help Project into a .HLP file");
+    QuickCompile1 = item(miCompileMenu, "QuickCompile1", "&Quick Compile", [this] { sbtnCompileClick(false); },
+                         gui::ShortCut(0x77, gui::ssShift),
+                         "Quick Compile|Performs a Full Compile, but does not show the intermediary options screen");
+    miRecompile = item(miCompileMenu, "miRecompile", "&Partial Compile", [this] { sbtnPartCompileClick(); },
+                       gui::ShortCut(0x76, {}));
+    miErrorLog = item(miCompileMenu, "miErrorLog", "View Error &Log", [this] { ShowErrorLog(*ctx); });
+    miDelphiKwf = item(miCompileMenu, "miDelphiKwf", "&Generate KWF",
+                       [this, status] { GenerateKeywordFile(*ctx, MakeToolUi(*ctx, status)); });
+    miTools = item(nullptr, "miTools", "&Tools", nullptr);
+    miGenerateUserRtfFile = item(miTools, "miGenerateUserRtfFile", "&Generate User Rtf Document",
+                                 [this, status] { ConvertHelpFileToRtf(*ctx, MakeToolUi(*ctx, status)); });
+    miCopyTo = item(miTools, "miCopyTo", "&Copy Help File To..",
+                    [this, status] { CopyHelpFileTo(*ctx, MakeToolUi(*ctx, status)); });
+    miShed = item(miTools, "miShed", "&Shed", [this] { StartShed(*ctx); });
+    miPaint = item(miTools, "miPaint", "&Paint package", [this] { StartPaintPackage(*ctx); });
+    miWord = item(miTools, "miWord", "&Word Processor", [this] { StartWordProcessor(*ctx); });
+}
+
+CompileHooks TForm1::MakeCompileHooks() {
+    CompileHooks hooks;
+    hooks.env = build::MakeBuildEnvironment(*ctx);
+    hooks.env.createProgress = buildui::CompileFormFactory(&ctx->CancelRequested);
+    hooks.env.processMessages = [] { gui::Application->ProcessMessages(); };
+    hooks.env.setStatusText = [this](const std::string& text) { StatusPanel->SetCaption(text); };
+    hooks.env.showErrorLog = [this] { ShowErrorLog(*ctx); };
+    hooks.env.focusControl = [this](const std::string& name) {
+        if (auto* c = dynamic_cast<gui::TWinControl*>(FindComponent(name))) c->SetFocus();
+    };
+    hooks.env.showOptionsDialog = [this] {
+        build::TableCompileOptions data(*ctx);
+        buildui::TfrmCompile dialog(gui::Application, data);
+        return dialog.ShowModal() == gui::mrOk;
+    };
+    hooks.setBusyCursor = [](bool busy) { gui::Screen->SetCursor(busy ? gui::crHourGlass : gui::crDefault); };
+    return hooks;
+}
+
+void TForm1::sbtnCompileClick(bool showOptions) {
+    CompileHooks hooks = MakeCompileHooks();
+    try {
+        FullCompileCommand(*ctx, hooks, showOptions);
+    } catch (const std::exception& e) {
+        gui::ShowMessage(e.what());
+    }
+}
+
+void TForm1::sbtnPartCompileClick() {
+    CompileHooks hooks = MakeCompileHooks();
+    try {
+        PartialCompileCommand(*ctx, hooks);
+    } catch (const std::exception& e) {
+        gui::ShowMessage(e.what());
+    }
+}
+
+void TForm1::BackupClick() {
+    backup::BackupUi ui;
+    ui.showDialog = [](backup::BackupDialogState& state) { return backupui::ShowBackupDialog(state); };
+    ui.createProgress = buildui::CompileFormFactory(&ctx->CancelRequested);
+    backup::BackupProject(*ctx, ui);
+}
+
+void TForm1::BuildStatus() {
+    pnlStatus = new gui::TPanel(this);
+    pnlStatus->SetName("pnlStatus");
+    pnlStatus->SetParent(this);
+    pnlStatus->SetAlign(gui::alBottom);
+    pnlStatus->SetHeight(22);
+    pnlStatus->SetBevelOuter(gui::bvNone);
+    TableStatus = new gui::TPanel(this);
+    TableStatus->SetName("TableStatus");
+    TableStatus->SetParent(pnlStatus);
+    TableStatus->SetAlign(gui::alLeft);
+    TableStatus->SetWidth(160);
+    TableStatus->SetBevelOuter(gui::bvLowered);
+    TableStatus->SetCaption("Browse");
+    StatusPanel = new gui::TPanel(this);
+    StatusPanel->SetName("StatusPanel");
+    StatusPanel->SetParent(pnlStatus);
+    StatusPanel->SetAlign(gui::alClient);
+    StatusPanel->SetBevelOuter(gui::bvLowered);
+    StatusPanel->SetAlignment(gui::taLeftJustify);
+}
+
+void TForm1::BuildProjectFields() {
+    Panel6 = new gui::TPanel(this);
+    Panel6->SetName("Panel6");
+    Panel6->SetParent(this);
+    Panel6->SetAlign(gui::alTop);
+    Panel6->SetHeight(50);
+    Panel6->SetBevelOuter(gui::bvNone);
+    lblApplication = MakeLabel(this, Panel6, "&Project", 8, 4, 170);
+    lblDosName = MakeLabel(this, Panel6, "&File Name", 222, 4, 130);
+    lblHelpTitle = MakeLabel(this, Panel6, "Help &Title", 360, 4, 200);
+    ApplicationFld = MakeField(this, Panel6, "ApplicationFld", ctx->mainSource, "Application", 8, 22, 180);
+    sbtnGlance = new gui::TButton(this);
+    sbtnGlance->SetName("sbtnGlance");
+    sbtnGlance->SetParent(Panel6);
+    sbtnGlance->SetBounds(190, 22, 24, 22);
+    sbtnGlance->SetCaption("...");
+    DosNameFld = MakeField(this, Panel6, "DosNameFld", ctx->mainSource, "DosName", 222, 22, 130);
+    HelpTitleFld = MakeField(this, Panel6, "HelpTitleFld", ctx->mainSource, "HelpTitle", 360, 22, 250);
+    DBNavigator1 = new db::TDBNavigator(this);
+    DBNavigator1->SetName("DBNavigator1");
+    DBNavigator1->SetParent(Panel6);
+    DBNavigator1->SetBounds(620, 20, 170, 25);
+    DBNavigator1->SetDataSource(ctx->mainSource);
+}
+
+void TForm1::BuildViews() {
+    TabBook = new gui::TTabbedNotebook(this);
+    TabBook->SetName("TabBook");
+    TabBook->SetParent(this);
+    TabBook->SetAlign(gui::alClient);
+    plat::StringList captions;
+    for (const char* caption : {kSplitViewPage, kMaxViewPage, kFilterViewPage, kContentsPage}) captions.Add(caption);
+    TabBook->Pages().Assign(captions);
+
+    // Split view: the page grid and the explorer tree beside the page editor.
+    gui::TTabSheet* split = TabBook->Page(0);
+    splitViewSplitter = new misc::TTwoWaySplitter(this);
+    splitViewSplitter->SetName("splitViewSplitter");
+    splitViewSplitter->SetParent(split);
+    splitViewSplitter->SetAlign(gui::alClient);
+    splitViewSplitter->SetBevelOuter(gui::bvNone);
+    splitViewSplitter->SetSplitDirection(misc::sdVertical);
+    PageControl1 = new gui::TPageControl(this);
+    PageControl1->SetName("PageControl1");
+    PageControl1->SetParent(splitViewSplitter);
+    TabSheet1 = new gui::TTabSheet(this);
+    TabSheet1->SetName("TabSheet1");
+    TabSheet1->SetCaption("Topics");
+    TabSheet1->SetPageControl(PageControl1);
+    TabSheet2 = new gui::TTabSheet(this);
+    TabSheet2->SetName("TabSheet2");
+    TabSheet2->SetCaption("Explorer");
+    TabSheet2->SetPageControl(PageControl1);
+    PageControl1->SetActivePage(TabSheet1);
+    detailGrid = MakeGrid(this, TabSheet1, "detailGrid", ctx->detailSource);
+    TreeView1 = new gui::TTreeView(this);
+    TreeView1->SetName("TreeView1");
+    TreeView1->SetParent(TabSheet2);
+    TreeView1->SetAlign(gui::alClient);
+    HelpText = MakeEditor(this, splitViewSplitter, "HelpText");
+
+    // Max view: the non-scrolling title above the page text, the footnote
+    // fields below, the inheritance panel on top.
+    gui::TTabSheet* max = TabBook->Page(1);
+    pnlInherit = new gui::TPanel(this);
+    pnlInherit->SetName("pnlInherit");
+    pnlInherit->SetParent(max);
+    pnlInherit->SetAlign(gui::alTop);
+    pnlInherit->SetHeight(24);
+    pnlInherit->SetBevelOuter(gui::bvNone);
+    lblInherit = MakeLabel(this, pnlInherit, "Inherited from: (none)", 8, 4, 400);
+    pnlMax = new gui::TPanel(this);
+    pnlMax->SetName("pnlMax");
+    pnlMax->SetParent(max);
+    pnlMax->SetAlign(gui::alBottom);
+    pnlMax->SetHeight(60);
+    pnlMaxSplitter = new misc::TTwoWaySplitter(this);
+    pnlMaxSplitter->SetName("pnlMaxSplitter");
+    pnlMaxSplitter->SetParent(max);
+    pnlMaxSplitter->SetAlign(gui::alClient);
+    pnlMaxSplitter->SetBevelOuter(gui::bvNone);
+    pnlMaxSplitter->SetSplitDirection(misc::sdHorizontal);
+    FullTitleEditFld = MakeEditor(this, pnlMaxSplitter, "FullTitleEditFld");
+    maxHelpText = MakeEditor(this, pnlMaxSplitter, "maxHelpText");
+
+    jdProjectRtfHeader = MakeEditor(this, this, "jdProjectRtfHeader");
+    jdProjectRtfHeader->SetVisible(false);
+    // A paste into a page editor is followed by the header repair.
+    for (richtext::TJDCustomRtfEdit* e : {HelpText, maxHelpText, FullTitleEditFld})
+        e->OnBeforePasteEvent = [this](void*, richtext::TParagraph*, bool& doIt) {
+            ctx->HelpTextBeforePasteEvent(doIt);
+        };
+    ctx->AfterPaste = [this] { WMAfterPaste(); };
+
+    filterGrid = MakeGrid(this, TabBook->Page(2), "filterGrid", ctx->srcFilter);
+    cntGrid = MakeGrid(this, TabBook->Page(3), "cntGrid", ctx->cntSource);
+}
+
+void TForm1::ApplySettingsToControls() {
+    const ProgramSettings& s = ctx->Settings;
+    pnlMaxSplitter->SetBarPosition(s.NonscrollSplitterPos);
+    ctx->Settings.NonscrollSplitterPos = pnlMaxSplitter->BarPosition();
+    splitViewSplitter->SetBarPosition(s.SplitViewSplitterPos);
+    ctx->Settings.SplitViewSplitterPos = splitViewSplitter->BarPosition();
+    SetBounds(s.Left, s.Top, s.Width, s.Height);
+    SetShowHint(s.HelpHints);
+    miShowHints->SetChecked(s.HelpHints);
+    miTipOfTheDay->SetChecked(s.ShowTipOfTheDay);
+    detailGrid->Font().SetStyle(s.GridFontBold ? gui::fsBold : 0);
+    detailGrid->Font().SetSize(s.GridFontSize);
+}
+
+void TForm1::TakeSettingsFromControls() {
+    ProgramSettings& s = ctx->Settings;
+    s.NonscrollSplitterPos = pnlMaxSplitter->BarPosition();
+    s.SplitViewSplitterPos = splitViewSplitter->BarPosition();
+    s.Top = Top();
+    s.Left = Left();
+    s.Height = Height();
+    s.Width = Width();
+    s.HelpHints = ShowHint();
+    const db::TField* context = ctx->detailTable->FindField("ContextString");
+    s.ShowContext = context && context->Visible;
+}
+
+void TForm1::FormCreate() {
+    gui::Application->HintPause = 1000;
+    ctx->ScreenFonts.clear();
+    const plat::StringList& fonts = gui::Screen->Fonts();
+    for (int i = 0; i < fonts.Count(); ++i) ctx->ScreenFonts.push_back(fonts[i]);
+    ctx->ProcessMessages = [] { gui::Application->ProcessMessages(); };
+    ctx->ShowTipOfTheDayWindow = [this](bool& show) {
+        if (SuppressTipWindow) return;
+        TipOfTheDay1->ShowTipsOnStartup = show;
+        TipOfTheDay1->Execute();
+        show = TipOfTheDay1->ShowTipsOnStartup;
+    };
+    // F1 and the help commands of the window go to the editor's help.
+    gui::Application->HelpHook = [this](const std::string& file, unsigned command, long data) {
+        return ctx->Help ? ctx->Help(file, command, data) : false;
+    };
+    if (!ctx->FormCreate()) {
+        startupOk_ = false;
+        return;
+    }
+    gui::Application->HelpFile = ctx->HelpFile;
+    pnlInherit->SetVisible(true);
+    ApplySettingsToControls();
+    try {
+        RegisterMainWindowResources();
+        if (!LoadMainWindowCursors()) throw std::runtime_error("cursor");
+        for (int i = 0; i < 4; ++i)
+            if (!LoadProgramBitmap("BITMAP_" + std::to_string(i + 1), Bitmaps[i])) throw std::runtime_error("bitmap");
+    } catch (const std::exception&) {
+        gui::ShowMessage("exception");
+    }
+    gui::Application->OnHint = [this](gui::TObject*) { ShowApplicationHint(); };
+    gui::Application->HintPause = 200;
+    TabBook->SetActivePageName(kSplitViewPage);
+    TabBook->Font().SetStyle(0);
+    for (gui::TLabel* l : {lblApplication, lblDosName, lblHelpTitle}) l->Font().SetColor(gui::clNavy);
+    TabBook->Font().SetColor(gui::clNavy);
+}
+
+void TForm1::FormShow() {
+    if (!startupOk_) return;
+    // The wizards are offered only where the program has them.
+    miImport->Enabled = static_cast<bool>(ImportWizard);
+    miExport->Enabled = static_cast<bool>(ExportWizard);
+    DBNavigator1->SetDataSource(ctx->mainSource);
+    SetActiveControl(ApplicationFld);
+    TreeView1->ShowButtons = ctx->Settings.kqIniSettings.TreeShowButtons;
+    TreeView1->ShowRoot = ctx->Settings.kqIniSettings.TreeShowButtons;
+    TreeView1->ShowLines = ctx->Settings.kqIniSettings.TreeShowLines;
+    // The views are about to show: the splash has done its work, and no
+    // window of the deferred start-up may come up behind it.
+    if (Splash) {
+        delete Splash;
+        Splash = nullptr;
+    }
+    gui::Screen->SetCursor(gui::crDefault);
+    ctx->ApplyPageFilterView = [this] { DBNavigator1->SetDataSource(ctx->activeSource); };
+    ctx->FocusPageEditor = [this] { SetActiveControl(HelpText); };
+    ctx->FormShow();
+}
+
+void TForm1::FormCloseQuery(bool& CanClose) {
+    CanClose = !startupOk_ || ctx->FormCloseQuery();
+}
+
+void TForm1::FormClose() {
+    if (!startupOk_) return;
+    TakeSettingsFromControls();
+    try {
+        ctx->FormClose();
+    } catch (const std::exception& e) {
+        // Settings that cannot be written end the program all the same.
+        if (ctx->ReportError) ctx->ReportError(e.what());
+        gui::Application->Terminate();
+    }
+}
+
+void TForm1::WMAfterPaste() {
+    gui::TWinControl* active = ActiveControl();
+    if (!active) return;
+    const std::string& name = active->Name();
+    if (name != "HelpText" && name != "maxHelpText" && name != "FullTitleEditFld") return;
+    auto* editor = dynamic_cast<richtext::TJDCustomRtfEdit*>(active);
+    if (!editor) return;
+    // Only the header tables are taken over: the control's AssignText would
+    // replace the text as well, losing what was just pasted.
+    editor->Engine().ShareHeaderOf(jdProjectRtfHeader->Engine());
+    editor->ReformatAll();
+}
+
+void TForm1::ShowApplicationHint() {
+    gui::TWinControl* active = ActiveControl();
+    const bool project = active == ApplicationFld || active == DosNameFld || active == HelpTitleFld;
+    (void)project;  // the new-page button's hint follows with the tool bar
+    StatusPanel->SetCaption(gui::GetLongHint(gui::Application->Hint()));
+}
+
+}  // namespace editor

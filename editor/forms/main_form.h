@@ -1,0 +1,143 @@
+// The main window: a thin shell over the editor's context. It lays out the
+// project fields, the four views of the notebook and the read-outs, runs the
+// context's start-up and shut-down, and copies the state of its controls in
+// and out of the settings. The views' behaviour comes with their own code.
+#pragma once
+
+#include "controls/misc/small_controls.h"
+#include "editor/commands/compile_commands.h"
+#include "editor/core/editor_context.h"
+
+#include <functional>
+#include "editor/forms/tip_form.h"
+#include "platform/db/controls/db_controls.h"
+#include "platform/db/controls/db_grid.h"
+#include "platform/gui/forms.h"
+#include "platform/gui/menus.h"
+#include "platform/gui/std_controls.h"
+#include "platform/gui/tabs.h"
+#include "platform/gui/tree_view.h"
+
+namespace richtext {
+class TJDCustomRtfEdit;
+}
+
+namespace editor {
+
+// The captions the code tells the views apart by.
+inline constexpr const char* kSplitViewPage = "&Split View";
+inline constexpr const char* kMaxViewPage = "&Max View";
+inline constexpr const char* kFilterViewPage = "F&ilter View";
+inline constexpr const char* kContentsPage = "&Contents";
+
+// The tips the main window's tip of the day offers.
+plat::StringList MainWindowTips();
+
+class TForm1 : public gui::TForm {
+public:
+    explicit TForm1(gui::TComponent* AOwner);
+    ~TForm1() override;
+
+    EditorContext* ctx;
+
+    gui::TMainMenu* MainMenu1;
+    gui::TMenuItem* miFile;
+    gui::TMenuItem* miExit;
+    gui::TMenuItem* miHelp;
+    gui::TMenuItem* miShowHints;
+    gui::TMenuItem* miTipOfTheDay;
+    gui::TMenuItem* miBackup;
+    gui::TMenuItem* miImport;
+    gui::TMenuItem* miExport;
+    gui::TMenuItem* miCompileMenu;
+    gui::TMenuItem* miCompile;
+    gui::TMenuItem* QuickCompile1;
+    gui::TMenuItem* miRecompile;
+    gui::TMenuItem* miErrorLog;
+    gui::TMenuItem* miDelphiKwf;
+    gui::TMenuItem* miTools;
+    gui::TMenuItem* miGenerateUserRtfFile;
+    gui::TMenuItem* miCopyTo;
+    gui::TMenuItem* miShed;
+    gui::TMenuItem* miPaint;
+    gui::TMenuItem* miWord;
+
+    // The import and export wizards, when the program has them; their menu
+    // items are disabled otherwise.
+    std::function<void()> ImportWizard, ExportWizard;
+
+    gui::TPanel* Panel6;
+    gui::TLabel* lblApplication;
+    gui::TLabel* lblDosName;
+    gui::TLabel* lblHelpTitle;
+    db::TDBEdit* ApplicationFld;
+    db::TDBEdit* DosNameFld;
+    db::TDBEdit* HelpTitleFld;
+    gui::TButton* sbtnGlance;
+    db::TDBNavigator* DBNavigator1;
+
+    gui::TTabbedNotebook* TabBook;
+    misc::TTwoWaySplitter* splitViewSplitter;
+    gui::TPageControl* PageControl1;
+    gui::TTabSheet* TabSheet1;
+    gui::TTabSheet* TabSheet2;
+    db::TCustomDBGrid* detailGrid;
+    gui::TTreeView* TreeView1;
+    richtext::TJDCustomRtfEdit* HelpText;
+
+    gui::TPanel* pnlInherit;
+    gui::TLabel* lblInherit;
+    misc::TTwoWaySplitter* pnlMaxSplitter;
+    richtext::TJDCustomRtfEdit* FullTitleEditFld;
+    richtext::TJDCustomRtfEdit* maxHelpText;
+    gui::TPanel* pnlMax;
+    // Hidden: holds the project's RTF header that pasted text takes over.
+    richtext::TJDCustomRtfEdit* jdProjectRtfHeader;
+
+    db::TCustomDBGrid* filterGrid;
+    db::TCustomDBGrid* cntGrid;
+
+    gui::TPanel* pnlStatus;
+    gui::TPanel* TableStatus;
+    gui::TPanel* StatusPanel;
+
+    TTipOfTheDay* TipOfTheDay1;
+    // The pictures the grids draw ("BITMAP_1".."BITMAP_4").
+    gui::TBitmap Bitmaps[4];
+
+    // False when start-up could not open the tables: the program ends
+    // with a non-zero exit code.
+    bool StartupOk() const { return startupOk_; }
+    // The splash window, freed when the main window has been shown.
+    gui::TForm* Splash = nullptr;
+    // Screenshots and scripted runs show no modal tip window.
+    bool SuppressTipWindow = false;
+
+    void FormCreate();
+    void FormShow();
+    void FormCloseQuery(bool& CanClose);
+    void FormClose();
+    // The application's hint handler.
+    void ShowApplicationHint();
+    // Message 1067: the active page editor takes over the project header.
+    void WMAfterPaste();
+
+    // The build, backup and outside-program commands with this window's
+    // dialogs and progress window.
+    void sbtnCompileClick(bool showOptions);
+    void sbtnPartCompileClick();
+    void BackupClick();
+
+private:
+    void BuildMenu();
+    void BuildCommandMenus();
+    CompileHooks MakeCompileHooks();
+    void BuildProjectFields();
+    void BuildViews();
+    void BuildStatus();
+    void ApplySettingsToControls();
+    void TakeSettingsFromControls();
+    bool startupOk_ = true;
+};
+
+}  // namespace editor
