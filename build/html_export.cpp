@@ -143,6 +143,11 @@ std::string HtmlUnescape(const std::string& text) {
     return out;
 }
 
+std::string IHtmlExportPages::FileOfPage(const std::string& name) const {
+    if (plat::CompareAnsi(name, startName, true) == 0) return HtmlFileOf(kHtmlIndexName);
+    return HtmlFileOf(name);
+}
+
 // --- memory pages -------------------------------------------------------------------
 
 HtmlExportRow MemoryHtmlPages::Current(bool withTexts) {
@@ -311,7 +316,7 @@ std::string RewriteHtmlLinks(const std::string& html, const std::string& pageNam
         const std::string key = JumpKey(target);
         std::string name;
         if (FindPage(key, pages, name)) {
-            const std::string file = HtmlAttributeText(HtmlFileOf(name)) + "\"";
+            const std::string file = HtmlAttributeText(pages.FileOfPage(name)) + "\"";
             s.replace(from, quote + 1 - from, file);
             at = from + file.size();
             continue;
@@ -401,6 +406,7 @@ HtmlExportResult ExportHtmlPages(IHtmlExportPages& pages, const HtmlExportOption
     graphics.gifDir = options.gifDir;
     const std::string bgColor = ColorToHtmlColor(options.scrollColor);
     const int count = pages.Count();
+    if (pages.First()) pages.startName = pages.Current(false).name;
     bool first = true;
     int done = 0;
     for (bool more = pages.First(); more; more = pages.Next()) {

@@ -67,6 +67,10 @@ struct HtmlExportRow {
 class IHtmlExportPages {
 public:
     virtual ~IHtmlExportPages() = default;
+    // The first page's name in the list: its file is always "Index.htm".
+    std::string startName = kHtmlIndexName;
+    // The file that links name for a page.
+    std::string FileOfPage(const std::string& name) const;
     virtual int Count() = 0;
     virtual bool First() = 0;
     virtual bool Next() = 0;
@@ -136,7 +140,7 @@ std::string InsertHtmlHead(const std::string& html, const std::string& keys, con
 std::string RewriteHtmlLinks(const std::string& html, const std::string& pageName, IHtmlExportPages& pages,
                              HtmlExportLog& log);
 
-// The file a link or an image-map area names for a page's file name.
+// A page's file name with ".htm".
 inline std::string HtmlFileOf(const std::string& name) { return name + ".htm"; }
 
 // --- graphics -------------------------------------------------------------------------

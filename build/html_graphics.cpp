@@ -218,7 +218,7 @@ std::string ImageMapText(int mapNumber, const std::vector<ShgArea>& areas, const
         }
         s += "<AREA SHAPE=\"RECT\" COORDS=\"" + std::to_string(a.left) + "," + std::to_string(a.top) + "," +
              std::to_string(a.left + a.width) + "," + std::to_string(a.top + a.height) + "\" HREF=\"" +
-             HtmlAttributeText(HtmlFileOf(name)) + "\">\r\n";
+             HtmlAttributeText(pages.FileOfPage(name)) + "\">\r\n";
     }
     return s + "</MAP>\r\n";
 }

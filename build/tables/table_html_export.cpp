@@ -1,0 +1,226 @@
+#include "build/tables/table_html_export.h"
+
+#include "build/build_driver.h"
+#include "controls/data/vl_locate.h"
+#include "editor/core/helpers.h"
+#include "editor/core/project_tables.h"
+#include "platform/core/codepage.h"
+#include "platform/core/files.h"
+#include "platform/core/paths.h"
+#include "platform/db/fields.h"
+
+namespace build {
+
+namespace {
+
+std::string Text(db::TDataSet* t, const char* field) {
+    db::TField* f = t->FindField(field);
+    return f ? f->AsString() : std::string();
+}
+
+vl::TvlTable* MakeTable(plat::TComponent* owner, const char* name, const char* file) {
+    auto* t = new vl::TvlTable(owner);
+    t->SetName(name);
+    t->SetTableName(file);
+    t->DatabaseName = editor::kTavrinAlias;
+    return t;
+}
+
+db::TDataSource* MakeSource(plat::TComponent* owner, const char* name, db::TDataSet* data) {
+    auto* s = new db::TDataSource(owner);
+    s->SetName(name);
+    s->SetDataSet(data);
+    return s;
+}
+
+}  // namespace
+
+TableHtmlExport::TableHtmlExport(editor::EditorContext& context)
+    : ctx_(context), owner_(std::make_unique<plat::TComponent>(nullptr)) {
+    plat::TComponent* o = owner_.get();
+    mainTable = MakeTable(o, "mainTable", editor::kMainTableFile);
+    mainTable->SetIndexName(editor::kPrimaryIndex);
+    mainSource = MakeSource(o, "mainSource", mainTable);
+    tblItems = MakeTable(o, "tblItems", editor::kItemTableFile);
+    tblItems->SetIndexFieldNames("Application;HelpId");
+    tblItems->SetMasterSource(mainSource);
+    tblItems->SetMasterFields("Application");
+    tblHtml = MakeTable(o, "tblHtml", kHtmlTableFile);
+    tblHtml->SetIndexName(editor::kPrimaryIndex);
+    srcHtml = MakeSource(o, "srcHtml", tblHtml);
+    tblLoc = MakeTable(o, "tblLoc", kHtmlTableFile);
+    tblLoc->SetIndexName(editor::kPrimaryIndex);
+    mainTable->Open();
+}
+
+TableHtmlExport::~TableHtmlExport() {
+    for (vl::TvlTable* t : {tblLoc, tblHtml, tblItems, mainTable}) {
+        try {
+            t->Close();
+        } catch (...) {
+        }
+    }
+}
+
+std::vector<std::string> TableHtmlExport::ProjectNames() {
+    std::vector<std::string> names;
+    for (mainTable->First(); !mainTable->Eof(); mainTable->Next()) names.push_back(Text(mainTable, "Application"));
+    return names;
+}
+
+bool TableHtmlExport::SelectProject(const std::string& application) {
+    for (mainTable->First(); !mainTable->Eof(); mainTable->Next())
+        if (Text(mainTable, "Application") == application) return true;
+    return false;
+}
+
+std::string TableHtmlExport::Field(const std::string& name) { return Text(mainTable, name.c_str()); }
+
+bool TableHtmlExport::ExportTableOpen() const { return tblHtml->Active(); }
+
+void TableHtmlExport::OpenExportTable() {
+    tblLoc->Close();
+    tblHtml->Close();
+    // The export table is the program's own work table: made on first use
+    // with the page table's fields.
+    db::TTable probe(nullptr);
+    probe.DatabaseName = plat::IncludeTrailingBackslash(ctx_.ProgramDir);
+    probe.TableName = kHtmlTableFile;
+    if (!probe.Exists()) {
+        const editor::TableSchema* pages = editor::FindTableSchema(editor::kItemTableFile);
+        probe.FieldDefs().Assign(pages->fields);
+        probe.IndexDefs().Assign(pages->indexes);
+        probe.CreateTable();
+    }
+    tblHtml->Open();
+    for (const char* f : {"HelpId", "Title"}) tblHtml->FieldByName(f)->ReadOnly = false;
+    tblHtml->First();
+    while (!tblHtml->Eof()) tblHtml->Delete();
+}
+
+void TableHtmlExport::AssignHtmlFileNames(bool longNames, bool ignorePopups) {
+    OpenExportTable();
+    tblItems->Close();
+    tblItems->vlFilter().Clear();
+    if (ignorePopups) tblItems->vlFilter().Add("TopicPopup = \"T\"");
+    tblItems->Open();
+    tblItems->ApplyFilter();
+
+    std::vector<HtmlNameSource> sources;
+    for (tblItems->First(); !tblItems->Eof(); tblItems->Next()) {
+        tblHtml->Append();
+        for (const char* f : {"Application", "TopicPopup", "Title", "HelpText", "Keys", "BrowseName", "FullTitle"})
+            tblHtml->FieldByName(f)->SetAsString(Text(tblItems, f));
+        for (const char* f : {"HelpId", "BrowseId"}) {
+            db::TField* from = tblItems->FieldByName(f);
+            if (from->IsNull()) tblHtml->FieldByName(f)->Clear();
+            else tblHtml->FieldByName(f)->SetAsInteger(from->AsInteger());
+        }
+        const std::string context = Text(tblItems, "ContextString");
+        tblHtml->FieldByName("MacroFootnote")->SetAsString(context);
+        tblHtml->FieldByName("ContextString")->SetAsString(context);
+        tblHtml->Post();
+        sources.push_back({context, Text(tblItems, "Title")});
+    }
+    tblItems->vlFilter().Clear();
+    tblItems->ApplyFilter();
+
+    const std::vector<std::string> names = build::AssignHtmlFileNames(sources, longNames);
+    std::size_t i = 0;
+    for (tblHtml->First(); !tblHtml->Eof() && i < names.size(); tblHtml->Next(), ++i) {
+        tblHtml->Edit();
+        tblHtml->FieldByName("ContextString")->SetAsString(names[i]);
+        tblHtml->Post();
+    }
+    tblHtml->First();
+    tblLoc->Open();
+}
+
+bool TableHtmlExport::ValidateHtmlFileNames() {
+    if (!tblHtml->Active()) return false;
+    if (tblHtml->State() == db::dsEdit || tblHtml->State() == db::dsInsert) tblHtml->Post();
+    HtmlNameList seen;
+    tblHtml->DisableControls();
+    bool ok = true;
+    for (tblHtml->First(); !tblHtml->Eof(); tblHtml->Next()) {
+        const std::string name = Text(tblHtml, "ContextString");
+        if (name.empty()) {
+            ShowWarning("Warning", "Every page needs a filename. Please ensure that all pages have filenames.");
+            ok = false;
+            break;
+        }
+        // A name is a file in the HTML folder: no folder parts, no drive.
+        const bool plain = name.find_first_of("\\/:*?\"<>|") == std::string::npos && name != "." && name != "..";
+        if (!plain || !editor::IsValidFileName(name)) {
+            ShowWarning("Warning", "The filename [" + name + "] is not valid. Please change it to a valid name.");
+            ok = false;
+            break;
+        }
+        if (!seen.insert(plat::AnsiUpperCase(name)).second) {
+            ShowWarning("Warning", "Each Page must have a Unique filename. You have used [" + name +
+                                       "] as a page name, twice. Please make it unique.");
+            ok = false;
+            break;
+        }
+    }
+    tblHtml->EnableControls();
+    return ok;
+}
+
+void TableHtmlExport::DeleteCurrentPage() {
+    if (!tblHtml->Active() || (tblHtml->Eof() && tblHtml->Bof())) return;
+    if (tblHtml->State() == db::dsEdit || tblHtml->State() == db::dsInsert) tblHtml->Cancel();
+    tblHtml->Delete();
+}
+
+// --- IHtmlExportPages -------------------------------------------------------------
+
+int TableHtmlExport::Count() { return tblHtml->Active() ? tblHtml->RecordCount() : 0; }
+
+bool TableHtmlExport::First() {
+    if (!tblHtml->Active()) return false;
+    if (tblHtml->State() == db::dsEdit || tblHtml->State() == db::dsInsert) tblHtml->Post();
+    // Names edited by hand are what the links must find.
+    if (tblLoc->Active()) tblLoc->Refresh();
+    else tblLoc->Open();
+    tblHtml->First();
+    return !tblHtml->Eof();
+}
+
+bool TableHtmlExport::Next() {
+    tblHtml->Next();
+    return !tblHtml->Eof();
+}
+
+HtmlExportRow TableHtmlExport::Current(bool withTexts) {
+    HtmlExportRow r;
+    r.name = Text(tblHtml, "ContextString");
+    db::TField* id = tblHtml->FieldByName("HelpId");
+    r.helpId = id->IsNull() ? 0 : static_cast<std::int32_t>(id->AsInteger());
+    r.contextString = Text(tblHtml, "MacroFootnote");
+    r.topicPopup = Text(tblHtml, "TopicPopup");
+    r.title = Text(tblHtml, "Title");
+    r.keys = Text(tblHtml, "Keys");
+    if (withTexts) {
+        r.fullTitle = Text(tblHtml, "FullTitle");
+        r.helpText = Text(tblHtml, "HelpText");
+    }
+    return r;
+}
+
+bool TableHtmlExport::FindByHelpId(std::int32_t helpId, std::string& name) {
+    if (!vl::LocateFieldValue(true, tblLoc, "HelpId", std::to_string(helpId), vl::mtExactMatch, false)) return false;
+    name = Text(tblLoc, "ContextString");
+    return true;
+}
+
+bool TableHtmlExport::FindByContextString(const std::string& contextString, std::string& name) {
+    if (contextString.empty()) return false;
+    if (!vl::LocateFieldValue(true, tblLoc, "MacroFootnote", plat::AnsiUpperCase(contextString), vl::mtExactMatch,
+                              false))
+        return false;
+    name = Text(tblLoc, "ContextString");
+    return true;
+}
+
+}  // namespace build
