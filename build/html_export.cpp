@@ -9,6 +9,8 @@
 #include "platform/core/codepage.h"
 #include "platform/core/files.h"
 #include "platform/core/paths.h"
+#include "platform/imaging/codecs.h"
+#include "build/build_driver.h"
 #include "richtext/io/html_writer.h"
 #include "richtext/view/rtf_text_io.h"
 
@@ -391,6 +393,62 @@ bool WriteFileExactCase(const std::string& folder, const std::string& name, cons
         return false;
     }
     return true;
+}
+
+// --- the wizard's checks and files ----------------------------------------------------
+
+HtmlDirProblem CheckHtmlExportDirs(const std::string& outputDir, const std::string& graphicsDir) {
+    if (outputDir.empty()) {
+        ShowWarning("No Output Directory", "Please specify an output directory for all the outputted Html files.");
+        return HtmlDirProblem::OutputDir;
+    }
+    if (graphicsDir.empty()) {
+        ShowWarning("No Graphics Directory", "Please specify an output directory for all the converted graphics.");
+        return HtmlDirProblem::GraphicsDir;
+    }
+    // A relative folder would land wherever the program happens to run.
+    if (plat::IsAbsolutePath(outputDir) && !plat::DirectoryExists(outputDir)) plat::CreateDir(outputDir);
+    if (plat::IsAbsolutePath(graphicsDir) && !plat::DirectoryExists(graphicsDir)) plat::CreateDir(graphicsDir);
+    if (!plat::IsAbsolutePath(graphicsDir)) {
+        ShowWarning("Warning", "Please supply the full Graphics directory path.");
+        return HtmlDirProblem::GraphicsDir;
+    }
+    if (!plat::IsAbsolutePath(outputDir)) {
+        ShowWarning("Warning", "Please supply the full Html directory path.");
+        return HtmlDirProblem::OutputDir;
+    }
+    return HtmlDirProblem::None;
+}
+
+std::string DefaultHtmlBackground(const std::string& programDir) {
+    const std::string name = "bkyellow.gif";
+    const std::string path = plat::JoinPath(programDir, name);
+    if (!plat::FileExists(path)) {
+        // A soft paper yellow with a faint grain, so text stays readable on it.
+        QImage img(64, 64, QImage::Format_RGB32);
+        for (int y = 0; y < 64; ++y)
+            for (int x = 0; x < 64; ++x) img.setPixel(x, y, ((x * 7 + y * 13) % 11) ? qRgb(255, 255, 204) : qRgb(250, 248, 196));
+        std::int16_t code = 0;
+        const std::string gif = imaging::EncodeGif(img, 8, code);
+        if (code >= 1) WriteFileExactCase(programDir, name, gif);
+    }
+    return path;
+}
+
+bool BrowserExists(const std::string& browser) {
+    if (browser.empty()) return false;
+    if (browser.find_first_of("\\/") != std::string::npos) return plat::FileExists(browser);
+    const char* path = std::getenv("PATH");
+    std::string dirs = path ? path : "";
+    for (std::size_t at = 0; at <= dirs.size();) {
+        std::size_t colon = dirs.find(':', at);
+        if (colon == std::string::npos) colon = dirs.size();
+        const std::string dir = dirs.substr(at, colon - at);
+        std::error_code ec;
+        if (!dir.empty() && std::filesystem::is_regular_file(std::filesystem::path(dir) / browser, ec)) return true;
+        at = colon + 1;
+    }
+    return plat::FileExists(browser);
 }
 
 // --- the run --------------------------------------------------------------------------

@@ -201,6 +201,22 @@ struct HtmlExportResult {
 HtmlExportResult ExportHtmlPages(IHtmlExportPages& pages, const HtmlExportOptions& options, IProgress& progress,
                                  HtmlExportLog& log);
 
+// --- the wizard's checks and files ------------------------------------------------------
+
+enum class HtmlDirProblem { None, OutputDir, GraphicsDir };
+// Both folders given, made when missing (one level), and full paths; each
+// refusal shows its warning and names the field to focus.
+HtmlDirProblem CheckHtmlExportDirs(const std::string& outputDir, const std::string& graphicsDir);
+
+// The background picture the wizard offers by default: program folder +
+// "\bkyellow.gif", a pale yellow picture of our own, written when missing.
+std::string DefaultHtmlBackground(const std::string& programDir);
+
+// The browser that shows the pages when none is set.
+inline constexpr const char* kDefaultBrowser = "xdg-open";
+// A browser as set: a path that exists, or a bare name found on PATH.
+bool BrowserExists(const std::string& browser);
+
 // Writes `bytes` as `folder` + "/" + `name` in exactly that letter case: a
 // file that differs only in case is removed first; the bytes go to a
 // temporary file renamed over the target. False on failure (nothing left).
