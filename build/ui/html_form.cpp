@@ -34,8 +34,8 @@ TLabel* Label(TWinControl* parent, TComponent* owner, const char* name, const ch
     return l;
 }
 
-TLabel* HintLabel(TWinControl* parent, TComponent* owner, const char* name, const char* text, int y) {
-    auto* l = Make<TLabel>(parent, owner, name, 12, y, 440, 46);
+TLabel* HintLabel(TWinControl* parent, TComponent* owner, const char* name, const char* text, int y, int x = 12) {
+    auto* l = Make<TLabel>(parent, owner, name, x, y, 452 - x, 46);
     l->SetWordWrap(true);
     l->SetCaption(text);
     l->SetVisible(false);
@@ -78,9 +78,10 @@ void THtmlPageGrid::ShowExportColumns(db::TDataSet* t) {
         bool readOnly;
         int width;
     };
-    const Column columns[] = {{"ContextString", "Htm Filename", false, 35},
-                              {"Title", "Title", true, 30},
-                              {"HelpId", "HelpID", true, 8}};
+    // Widths in characters of the grid's font, so all three fit its width.
+    const Column columns[] = {{"ContextString", "Htm Filename", false, 18},
+                              {"Title", "Title", true, 28},
+                              {"HelpId", "HelpID", true, 7}};
     int index = 0;
     for (const Column& c : columns) {
         db::TField* f = t->FieldByName(c.field);
@@ -175,9 +176,7 @@ TfrmHtml::TfrmHtml(TComponent* owner, editor::EditorContext& context)
     Button4->OnClick = [this](TObject* s) { Button4Click(s); };
     jdS2HtmlPages = HintLabel(s2, this, "jdS2HtmlPages",
                               "Each page is written under its file name with \".htm\"; the first is always Index.htm.",
-                              250);
-    jdS2HtmlPages->SetLeft(100);
-    jdS2HtmlPages->SetWidth(356);
+                              250, 100);
 
     // Step 3: the result.
     Label(s3, this, "lblBrowser", "Display Index.htm using the followng Browser:", 12, 16, 440);
