@@ -1,7 +1,6 @@
 #include "build/tables/table_html_export.h"
 
 #include "build/build_driver.h"
-#include "controls/data/vl_locate.h"
 #include "editor/core/helpers.h"
 #include "editor/core/project_tables.h"
 #include "platform/core/codepage.h"
@@ -99,6 +98,7 @@ void TableHtmlExport::OpenExportTable() {
 }
 
 void TableHtmlExport::AssignHtmlFileNames(bool longNames, bool ignorePopups) {
+    indexed_ = false;
     OpenExportTable();
     tblItems->Close();
     tblItems->vlFilter().Clear();
@@ -171,6 +171,7 @@ void TableHtmlExport::DeleteCurrentPage() {
     if (!tblHtml->Active() || (tblHtml->Eof() && tblHtml->Bof())) return;
     if (tblHtml->State() == db::dsEdit || tblHtml->State() == db::dsInsert) tblHtml->Cancel();
     tblHtml->Delete();
+    indexed_ = false;
 }
 
 // --- IHtmlExportPages -------------------------------------------------------------
@@ -183,6 +184,7 @@ bool TableHtmlExport::First() {
     // Names edited by hand are what the links must find.
     if (tblLoc->Active()) tblLoc->Refresh();
     else tblLoc->Open();
+    IndexLookups();
     tblHtml->First();
     return !tblHtml->Eof();
 }
@@ -208,18 +210,39 @@ HtmlExportRow TableHtmlExport::Current(bool withTexts) {
     return r;
 }
 
+void TableHtmlExport::IndexLookups() {
+    // One pass of the second cursor in key order answers every lookup of the
+    // export as a locate from the first row would (the first match wins),
+    // without a scan per link.
+    byHelpId_.clear();
+    byContext_.clear();
+    if (!tblLoc->Active()) tblLoc->Open();
+    tblLoc->DisableControls();
+    for (tblLoc->First(); !tblLoc->Eof(); tblLoc->Next()) {
+        const std::string name = Text(tblLoc, "ContextString");
+        db::TField* id = tblLoc->FieldByName("HelpId");
+        if (!id->IsNull()) byHelpId_.emplace(static_cast<std::int32_t>(id->AsInteger()), name);
+        const std::string context = Text(tblLoc, "MacroFootnote");
+        if (!context.empty()) byContext_.emplace(plat::AnsiUpperCase(context), name);
+    }
+    tblLoc->EnableControls();
+    indexed_ = true;
+}
+
 bool TableHtmlExport::FindByHelpId(std::int32_t helpId, std::string& name) {
-    if (!vl::LocateFieldValue(true, tblLoc, "HelpId", std::to_string(helpId), vl::mtExactMatch, false)) return false;
-    name = Text(tblLoc, "ContextString");
+    if (!indexed_) IndexLookups();
+    auto it = byHelpId_.find(helpId);
+    if (it == byHelpId_.end()) return false;
+    name = it->second;
     return true;
 }
 
 bool TableHtmlExport::FindByContextString(const std::string& contextString, std::string& name) {
     if (contextString.empty()) return false;
-    if (!vl::LocateFieldValue(true, tblLoc, "MacroFootnote", plat::AnsiUpperCase(contextString), vl::mtExactMatch,
-                              false))
-        return false;
-    name = Text(tblLoc, "ContextString");
+    if (!indexed_) IndexLookups();
+    auto it = byContext_.find(plat::AnsiUpperCase(contextString));
+    if (it == byContext_.end()) return false;
+    name = it->second;
     return true;
 }
 

@@ -2,10 +2,11 @@
 // and page list (`mainTable`, `tblItems`), the export table `TvrnHtml.QVD`
 // (`tblHtml`, one row per exported page, `ContextString` its file name and
 // `MacroFootnote` the page's context string in the project) and the second
-// cursor `tblLoc` on it, through which links and image-map areas find
-// their pages with the locate engine.
+// cursor `tblLoc` on it, read once per export to find the pages that links
+// and image-map areas name.
 #pragma once
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -57,8 +58,12 @@ public:
 
 private:
     void OpenExportTable();
+    void IndexLookups();
     editor::EditorContext& ctx_;
     std::unique_ptr<plat::TComponent> owner_;
+    bool indexed_ = false;
+    std::map<std::int32_t, std::string> byHelpId_;
+    std::map<std::string, std::string> byContext_;
 };
 
 }  // namespace build
