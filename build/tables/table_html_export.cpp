@@ -106,8 +106,13 @@ void TableHtmlExport::AssignHtmlFileNames(bool longNames, bool ignorePopups) {
     tblItems->Open();
     tblItems->ApplyFilter();
 
+    // Names first, so each row is posted once with its own.
     std::vector<HtmlNameSource> sources;
-    for (tblItems->First(); !tblItems->Eof(); tblItems->Next()) {
+    for (tblItems->First(); !tblItems->Eof(); tblItems->Next())
+        sources.push_back({Text(tblItems, "ContextString"), Text(tblItems, "Title")});
+    const std::vector<std::string> names = build::AssignHtmlFileNames(sources, longNames);
+    std::size_t i = 0;
+    for (tblItems->First(); !tblItems->Eof() && i < names.size(); tblItems->Next(), ++i) {
         tblHtml->Append();
         for (const char* f : {"Application", "TopicPopup", "Title", "HelpText", "Keys", "BrowseName", "FullTitle"})
             tblHtml->FieldByName(f)->SetAsString(Text(tblItems, f));
@@ -116,22 +121,12 @@ void TableHtmlExport::AssignHtmlFileNames(bool longNames, bool ignorePopups) {
             if (from->IsNull()) tblHtml->FieldByName(f)->Clear();
             else tblHtml->FieldByName(f)->SetAsInteger(from->AsInteger());
         }
-        const std::string context = Text(tblItems, "ContextString");
-        tblHtml->FieldByName("MacroFootnote")->SetAsString(context);
-        tblHtml->FieldByName("ContextString")->SetAsString(context);
-        tblHtml->Post();
-        sources.push_back({context, Text(tblItems, "Title")});
-    }
-    tblItems->vlFilter().Clear();
-    tblItems->ApplyFilter();
-
-    const std::vector<std::string> names = build::AssignHtmlFileNames(sources, longNames);
-    std::size_t i = 0;
-    for (tblHtml->First(); !tblHtml->Eof() && i < names.size(); tblHtml->Next(), ++i) {
-        tblHtml->Edit();
+        tblHtml->FieldByName("MacroFootnote")->SetAsString(Text(tblItems, "ContextString"));
         tblHtml->FieldByName("ContextString")->SetAsString(names[i]);
         tblHtml->Post();
     }
+    tblItems->vlFilter().Clear();
+    tblItems->ApplyFilter();
     tblHtml->First();
     tblLoc->Open();
 }

@@ -10,7 +10,10 @@
 
 #include "build/html_export.h"
 #include "build/tables/table_html_export.h"
+#include "converter/project_writer.h"
+#include "converter/shell.h"
 #include "converter/tests/hlp_builder.h"
+#include "converter/tests/source_rtf_scan.h"
 #include "editor/core/editor_context.h"
 #include "editor/core/project_tables.h"
 #include "platform/db/engine_driver.h"
@@ -249,6 +252,109 @@ TEST_F(HtmlTables, ExportWritesLinkedPagesGifsAndImageMaps) {
     ASSERT_EQ(nav.size(), QSize(8, 2));
     EXPECT_EQ(nav.pixel(0, 0), qRgb(0, 255, 0));
     EXPECT_EQ(nav.pixel(1, 0), qRgb(255, 0, 0));
+}
+
+}  // namespace
+
+namespace {
+
+// The converter's help project of hlp/DEMIST.HLP made into pages the way an
+// import does (a page per topic, its first "#" context and "$" title, the
+// pictures in the graphics folder) and exported: every link names an
+// exported file, a mark of its page, or is logged; every picture is a GIF
+// that exists or is logged.
+TEST_F(HtmlTables, ConvertedHelpFileExportsWithEveryLinkAndPictureAccountedFor) {
+    TAVRIN_REQUIRE_CORPUS();
+    const fs::path conv = fs::path(project) / "conv";
+    fs::create_directories(conv);
+    fs::copy_file(testsupport::CorpusFile("hlp/DEMIST.HLP"), conv / "DEMIST.HLP");
+    const fs::path was = fs::current_path();
+    fs::current_path(conv);
+    conv::ConvertHelpFile({conv::ApplyModeRule(0), "DEMIST.HLP"});
+    fs::current_path(was);
+    const std::string rtf = ReadFile(conv / "DEMIST.RTF");
+    const std::size_t body = rtf.find("\\pard");
+    ASSERT_NE(body, std::string::npos);
+    const std::string head = rtf.substr(0, body);
+    int id = 0;
+    for (std::size_t at = body; at < rtf.size();) {
+        std::size_t next = rtf.find("\\page", at);
+        if (next == std::string::npos) next = rtf.size();
+        std::string piece = rtf.substr(at, next - at);
+        at = next + 5;
+        // The import turns the help compiler's jump marks into the editor's.
+        for (std::size_t s = piece.find("\\strike"); s != std::string::npos; s = piece.find("\\strike", s))
+            piece.replace(s, 7, "\\uldb");
+        std::vector<conv::SourceTopic> t = conv::ScanSourceRtf(head + piece + "}");
+        ++id;
+        db::TDataSet* d = ctx->detailTable;
+        d->Append();
+        d->FieldByName("HelpId")->SetAsInteger(id);
+        Set(d, "TopicPopup", "T");
+        Set(d, "ContextString", t.empty() || t[0].contexts.empty() ? "" : t[0].contexts[0]);
+        Set(d, "Title", t.empty() || t[0].title.empty() ? "Topic " + std::to_string(id) : t[0].title);
+        Set(d, "HelpText", head + piece + "}");
+        d->Post();
+    }
+    ASSERT_GT(id, 200);
+    ctx->mainTable->Edit();
+    Set(ctx->mainTable, "GraphicsDir", conv.string());
+    ctx->mainTable->Post();
+    ASSERT_TRUE(exp->SelectProject("Demo"));
+    exp->AssignHtmlFileNames(false, false);
+    ASSERT_TRUE(exp->ValidateHtmlFileNames()) << (dialogs.Requests().empty() ? "" : dialogs.Last().text);
+
+    NullProgress progress;
+    HtmlExportLog log;
+    HtmlExportOptions o = Options();
+    o.pictureFolder = conv.string();
+    o.background.clear();
+    HtmlExportResult r = ExportHtmlPages(*exp, o, progress, log);
+    ASSERT_EQ(r.outcome, HtmlExportOutcome::Written) << r.error;
+    EXPECT_EQ(r.pages, id);
+
+    const std::vector<std::string> problems = log.Problems();
+    auto logged = [&](const std::string& text) {
+        for (const std::string& l : problems)
+            if (l.find(text) != std::string::npos) return true;
+        return false;
+    };
+    int links = 0, gifs = 0, wmfs = 0;
+    for (const auto& e : fs::directory_iterator(out)) {
+        if (e.path().extension() != ".htm") continue;
+        const std::string page = e.path().filename().string();
+        const std::string html = ReadFile(e.path());
+        for (std::size_t a = html.find("<A HREF=\""); a != std::string::npos; a = html.find("<A HREF=\"", a + 1)) {
+            const std::size_t from = a + 9, quote = html.find('"', from);
+            const std::string target = html.substr(from, quote - from);
+            ++links;
+            if (target[0] == '#') {
+                EXPECT_NE(html.find("<A NAME=\"" + target.substr(1) + "\">"), std::string::npos) << page << target;
+            } else if (!fs::exists(fs::path(out) / target)) {
+                EXPECT_TRUE(logged("Page - \"" + page + "\", unresolved link - \"" + HtmlUnescape(target) + "\""))
+                    << page << ": " << target;
+            }
+        }
+        for (std::size_t a = html.find("<IMG SRC=\""); a != std::string::npos; a = html.find("<IMG SRC=\"", a + 1)) {
+            const std::size_t from = a + 10, quote = html.find('"', from);
+            const std::string src = html.substr(from, quote - from);
+            EXPECT_TRUE(fs::exists(fs::path(out) / src)) << page << ": " << src;
+            ++gifs;
+        }
+        EXPECT_EQ(html.find("\\{bm"), std::string::npos) << page;  // every reference was handled
+    }
+    for (const auto& e : fs::directory_iterator(conv))
+        if (e.path().extension() == ".wmf") {
+            ++wmfs;
+            EXPECT_TRUE(logged("WMF files are not currently supported - \"" + conv.string() + "\\" +
+                               e.path().filename().string() + "\""))
+                << e.path();
+        }
+    EXPECT_GT(links, 100);
+    EXPECT_GT(gifs, 20);
+    EXPECT_GT(wmfs, 0);
+    for (const std::string& l : problems)
+        EXPECT_TRUE(l.find("unresolved link") != std::string::npos || l.find("WMF files") != std::string::npos) << l;
 }
 
 }  // namespace
