@@ -289,6 +289,9 @@ struct TFindDialog::Impl {
     QGroupBox* direction = nullptr;
     QPushButton* findNext = nullptr;
     QPushButton* help = nullptr;
+    // The window is a child of the window active when it was made: when that
+    // one goes, Qt frees it, and the dialog makes a new one next time.
+    QMetaObject::Connection goneWatch;
 };
 
 namespace {
@@ -315,7 +318,9 @@ void TCommonDialog::ShowHelp() {
 
 TFindDialog::TFindDialog(TComponent* AOwner) : TCommonDialog(AOwner), impl_(std::make_unique<Impl>()) {}
 
-TFindDialog::~TFindDialog() = default;
+TFindDialog::~TFindDialog() {
+    if (impl_) QObject::disconnect(impl_->goneWatch);
+}
 
 QWidget* TFindDialog::Window() const { return impl_->window.get(); }
 
@@ -327,6 +332,10 @@ bool TFindDialog::Execute() {
     if (!w.window) {
         bool replace = IsReplace();
         w.window = std::make_unique<FindWindow>(this);
+        w.goneWatch = QObject::connect(w.window.get(), &QObject::destroyed, [&w] {
+            (void)w.window.release();  // Qt freed it with its parent
+            w = Impl{};
+        });
         w.window->setWindowTitle(replace ? "Replace" : "Find");
         auto* grid = new QGridLayout(w.window.get());
         grid->addWidget(new QLabel("Fi&nd what:"), 0, 0);

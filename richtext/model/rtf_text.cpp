@@ -584,6 +584,17 @@ int TJDRTFText::AddTabStop(std::int32_t pos, TTabKind kind) {
     return kNoTabSlot;
 }
 
+std::vector<TJDRTFText::TTabStop> TJDRTFText::ParagraphTabs(const TParagraph* par) const {
+    std::vector<TTabStop> out;
+    if (!par) return out;
+    const TTextHeader& h = *header_;
+    for (int i = 0; i < kTabSlots; ++i)
+        if (par->HasTab(i) && h.tabPos[i] > 0)
+            out.push_back({h.tabPos[i], static_cast<TTabKind>(std::min<int>(h.tabKind[i], 3)), i});
+    std::stable_sort(out.begin(), out.end(), [](const TTabStop& a, const TTabStop& b) { return a.pos < b.pos; });
+    return out;
+}
+
 void TJDRTFText::SetScreenWidth(std::int32_t twips) {
     header_->screenWidthTwips = twips;
     header_->screenWidthPixels = header_->resolutionX ? MulDiv(twips, header_->resolutionX, 1440) : 0;

@@ -216,6 +216,14 @@ public:
     void CopyHeader(const TTextHeader& from);
     // Mask bit (slot) of a tab stop at `pos` of `kind`, added when missing; kNoTabSlot when full.
     int AddTabStop(std::int32_t pos, TTabKind kind);
+    // The tab stops a paragraph uses (its slots of the header's table), by
+    // ascending position; empty for nullptr.
+    struct TTabStop {
+        std::int32_t pos = 0;  // twips
+        TTabKind kind = TTabKind::tkLeft;
+        int slot = 0;
+    };
+    std::vector<TTabStop> ParagraphTabs(const TParagraph* par) const;
     std::int32_t SnapToGrid(std::int32_t twips) const;
     void SetScreenWidth(std::int32_t twips);
     // Page size and margins in twips; the header-change hook follows.

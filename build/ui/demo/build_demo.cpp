@@ -1,13 +1,16 @@
 // The build's windows for looking at by eye: the compile options dialog and
 // the progress window over a counting loop, and the HTML export wizard
-// (--html). With --screenshot DIR it writes progress.png,
-// compile_options.png and html1.png to html3.png into DIR and exits.
+// (--html). With --screenshot DIR it writes progress.png and
+// compile_options.png into DIR, the contents windows (cnt_add.png,
+// footnotes.png, explorer.png) and the wizard's steps (html1.png to
+// html3.png), and exits.
 #include <cstring>
 #include <filesystem>
 #include <string>
 
 #include "build/ui/compile_form.h"
 #include "build/ui/compile_options_form.h"
+#include "build/ui/demo/cnt_demo_shots.h"
 #include "build/ui/demo/html_demo.h"
 #include "platform/gui/forms.h"
 #include "platform/gui/gui_test_harness.h"
@@ -39,6 +42,7 @@ int main(int argc, char** argv) {
         guitest::ProcessEvents(50);
         bool ok = guitest::SaveGrab(progress, shots + "/progress.png") &&
                   guitest::SaveGrab(dialog, shots + "/compile_options.png");
+        ok = buildui::WriteContentsScreenshots(shots) && ok;
         ok = buildui::RunHtmlWizardDemo(shots) == 0 && ok;
         return ok ? 0 : 1;
     }

@@ -11,6 +11,7 @@
 #include <sstream>
 #include "tests/support/test_support.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
@@ -258,6 +259,29 @@ TEST_F(Dialogs, ReplaceDialogButtonsSetReplaceOrReplaceAll) {
     EXPECT_EQ(finds, 1);
     EXPECT_EQ(rep.Options & (frReplace | frReplaceAll), 0u);  // Find Next clears them
     rep.CloseDialog();
+}
+
+TEST_F(Dialogs, FindDialogOutlivesTheFormItsWindowWasMadeOver) {
+    // A dialog shared by many forms lives longer than the window that was
+    // active when it first showed.
+    TFindDialog find(nullptr);
+    auto* other = new TForm(Application);
+    other->SetBounds(10, 10, 200, 100);
+    other->Show();
+    QWidget* top = other->Widget()->window();
+    QApplication::setActiveWindow(top);
+    ProcessEvents();
+    find.Execute();
+    ASSERT_NE(find.Window(), nullptr);
+    ASSERT_EQ(find.Window()->parentWidget(), top);
+    delete other;  // takes the dialog's window with it
+    EXPECT_EQ(find.Window(), nullptr);
+    EXPECT_FALSE(find.Showing());
+    find.FindText = "again";
+    find.Execute();
+    ASSERT_NE(find.Window(), nullptr);
+    EXPECT_EQ(find.Window()->findChild<QLineEdit*>("findText")->text(), QString("again"));
+    find.CloseDialog();
 }
 
 int CountPdfPages(const std::string& pdf) {

@@ -1,4 +1,5 @@
-// The edit control under its formatting bar, as a user sees it:
+// The rich-text component under its formatting bar and ruler, above its
+// status bar, as a user sees it:
 //   rtf_component_demo [--file DOC.rtf] [--screenshot OUT.png]
 // Without --file the help project text of the corpus is shown.
 #include <cstring>
@@ -6,9 +7,7 @@
 
 #include "platform/gui/forms.h"
 #include "platform/gui/gui_test_harness.h"
-#include "richtext/controls/rtf_edit.h"
-#include "richtext/controls/status_bar.h"
-#include "richtext/controls/tool_bar.h"
+#include "richtext/controls/rich_text.h"
 
 using namespace gui;
 
@@ -37,30 +36,37 @@ int main(int argc, char** argv) {
     bar->Setsel_EditIcons(richtext::JDSet({richtext::SelCut, richtext::SelCopy, richtext::SelPaste,
                                            richtext::SelFind, richtext::SelReplace}));
 
+    auto* ruler = new richtext::TJDRuler(form);
+    ruler->SetParent(form);
+    ruler->SetAlign(alTop);
+    ruler->SetHeight(24);
+
     auto* status = new richtext::TJDStatusBarBasic(form);
     status->SetParent(form);
     status->SetAlign(alBottom);
     status->SetSizeGrip(true);
-    status->Items().Add("@$60stStatus=Ready");
+    status->Items().Add("@$60stStatus=");
     status->Items().Add("40stInsert=INS");
-    status->Items().Add("stFileName=" + file.substr(file.find_last_of('/') + 1));
+    status->Items().Add("40stTxtFmt=");
+    status->Items().Add("stFileName=");
     status->SetAutoGauge(true, 100);
     status->SetGaugeValue(40);
 
-    auto* edit = new richtext::TJDCustomRtfEdit(form);
+    auto* edit = new richtext::TJDRichText(form);
     edit->SetParent(form);
     edit->SetAlign(alClient);
     edit->SetScrollBars(ssBoth);
     edit->SetWordWrap(true);
+    edit->SetJDToolBar(bar);
+    edit->SetJDRuler(ruler);
+    edit->SetStatusBar(status);
     try {
-        edit->Engine().LoadFromFile(file);
+        edit->LoadFromFile(file);
     } catch (const std::exception& e) {
         edit->SetText(std::string("Cannot open ") + file + ": " + e.what());
     }
     edit->ReformatAll();
     edit->SetCPPosition(0);
-    bar->AttachEditor(edit);
-    bar->ShowFontAttributes(edit->SyncedFont(), clWhite, false);
 
     Application->CreateForm(form);
     form->Show();
