@@ -387,6 +387,8 @@ void TfrmHtml::btnFinishClick(TObject*) {
              "You already have Htm files in your output directory. Do you wish to overwrite them?"))
         return;
     build::HtmlExportResult r = build::ExportHtmlPages(*export_, o, *wait, log_);
+    // A cancelled export must not cancel the next long operation as well.
+    if (r.outcome == build::HtmlExportOutcome::Cancelled) wait->ClearCancel();
     wait.reset();
     editMapCount->SetText("0");
     if (r.outcome == build::HtmlExportOutcome::Failed) {
