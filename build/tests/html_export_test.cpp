@@ -321,3 +321,42 @@ TEST(HtmlFiles, WrittenInTheLetterCaseTheLinksUse) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(HtmlRun, CancelStopsBeforeTheNextPageAndAFailedWriteIsReported) {
+    testsupport::TempDir dir;
+    build::MemoryHtmlPages pages;
+    for (int i = 1; i <= 3; ++i) {
+        build::HtmlExportRow r;
+        r.name = "p" + std::to_string(i);
+        r.helpId = i;
+        r.topicPopup = "T";
+        r.helpText = "{\\rtf1\\ansi Page " + std::to_string(i) + "\\par}";
+        pages.rows.push_back(r);
+    }
+    build::HtmlExportOptions o;
+    o.project = "Demo";
+    o.outputDir = dir.path().string();
+    o.gifDir = o.outputDir;
+    build::NullProgress cancelled;
+    cancelled.RequestCancel();
+    build::HtmlExportLog log;
+    EXPECT_EQ(build::ExportHtmlPages(pages, o, cancelled, log).outcome, build::HtmlExportOutcome::Cancelled);
+    EXPECT_TRUE(fs::is_empty(dir.path()));
+
+    build::NullProgress progress;
+    build::HtmlExportResult r = build::ExportHtmlPages(pages, o, progress, log);
+    EXPECT_EQ(r.outcome, build::HtmlExportOutcome::Written);
+    EXPECT_EQ(r.pages, 3);
+    EXPECT_EQ(progress.Percent(), 100);
+    for (const char* f : {"Index.htm", "p2.htm", "p3.htm"}) EXPECT_TRUE(fs::exists(dir.path() / f)) << f;
+    EXPECT_FALSE(fs::exists(dir.path() / "p1.htm"));
+
+    o.outputDir = (dir.path() / "missing").string();
+    r = build::ExportHtmlPages(pages, o, progress, log);
+    EXPECT_EQ(r.outcome, build::HtmlExportOutcome::Failed);
+    EXPECT_EQ(r.error, "The page Index.htm could not be written to " + o.outputDir + ".");
+}
+
+}  // namespace
