@@ -3,7 +3,7 @@
 // (--html). With --screenshot DIR it writes progress.png and
 // compile_options.png into DIR, the contents windows (cnt_add.png,
 // footnotes.png, explorer.png) and the wizard's steps (html1.png to
-// html3.png), and exits.
+// html3.png), the import wizard (import1.png, import2.png), and exits.
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -16,6 +16,9 @@
 #include "platform/gui/gui_test_harness.h"
 
 using namespace gui;
+
+// The import wizard (import_demo.cpp): import1.png and import2.png.
+bool SaveImportScreenshots(const std::string& dir);
 
 int main(int argc, char** argv) {
     InitApplication(argc, argv);
@@ -43,6 +46,7 @@ int main(int argc, char** argv) {
         bool ok = guitest::SaveGrab(progress, shots + "/progress.png") &&
                   guitest::SaveGrab(dialog, shots + "/compile_options.png");
         ok = buildui::WriteContentsScreenshots(shots) && ok;
+        ok = SaveImportScreenshots(shots) && ok;
         ok = buildui::RunHtmlWizardDemo(shots) == 0 && ok;
         return ok ? 0 : 1;
     }
