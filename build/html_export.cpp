@@ -71,6 +71,7 @@ std::vector<std::string> AssignHtmlFileNames(const std::vector<HtmlNameSource>& 
         }
         std::string name = pages[i].contextString;
         if (name.empty()) name = pages[i].title;
+        if (name.empty()) name = "Page" + std::to_string(pages[i].helpId);
         if (!longNames && name.size() > 8) name.resize(8);
         name = MakeShortHtmlName(name, listUnique);
         listUnique.insert(Upper(name));

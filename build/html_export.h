@@ -36,9 +36,11 @@ std::string MakeShortHtmlName(const std::string& name, const HtmlNameList& listU
 struct HtmlNameSource {
     std::string contextString;
     std::string title;
+    std::int32_t helpId = 0;
 };
 // The file names (without ".htm") of the pages in order: the first is
-// "Index"; each other is its context string, else its title, cut to 8
+// "Index"; each other is its context string, else its title, else "Page"
+// and its help id (a name the check after would not refuse), cut to 8
 // characters without long names, made unique against every name before it
 // and against "Index".
 std::vector<std::string> AssignHtmlFileNames(const std::vector<HtmlNameSource>& pages, bool longNames);

@@ -170,7 +170,7 @@ void BM_ExportOnRows(benchmark::State& state) {
     build::MemoryHtmlPages pages;
     std::vector<build::HtmlNameSource> sources;
     for (int i = 0; i < static_cast<int>(Memos().size()); ++i)
-        sources.push_back({"topic" + std::to_string(i + 1), "Topic"});
+        sources.push_back({"topic" + std::to_string(i + 1), "Topic", i + 1});
     const std::vector<std::string> names = build::AssignHtmlFileNames(sources, false);
     for (int i = 0; i < static_cast<int>(Memos().size()); ++i) {
         build::HtmlExportRow r;

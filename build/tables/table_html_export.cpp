@@ -109,7 +109,8 @@ void TableHtmlExport::AssignHtmlFileNames(bool longNames, bool ignorePopups) {
     // Names first, so each row is posted once with its own.
     std::vector<HtmlNameSource> sources;
     for (tblItems->First(); !tblItems->Eof(); tblItems->Next())
-        sources.push_back({Text(tblItems, "ContextString"), Text(tblItems, "Title")});
+        sources.push_back({Text(tblItems, "ContextString"), Text(tblItems, "Title"),
+                           static_cast<std::int32_t>(tblItems->FieldByName("HelpId")->AsInteger())});
     const std::vector<std::string> names = build::AssignHtmlFileNames(sources, longNames);
     std::size_t i = 0;
     for (tblItems->First(); !tblItems->Eof() && i < names.size(); tblItems->Next(), ++i) {

@@ -45,13 +45,16 @@ TEST(HtmlNames, ShortNamesAreCutAndNumberedWithinEightCharacters) {
 
 TEST(HtmlNames, PagesGetIndexFirstAndUniqueNamesAfter) {
     const std::vector<HtmlNameSource> pages = {
-        {"Welcome", "Welcome"},        {"GettingStarted", "Getting started"}, {"GettingStuck", "Stuck"},
-        {"", "Main Menu"},             {"index", "A page that would be index"}, {"INDEX", "Another"},
+        {"Welcome", "Welcome", 1}, {"GettingStarted", "Getting started", 2}, {"GettingStuck", "Stuck", 3},
+        {"", "Main Menu", 4},      {"index", "A page that would be index", 5}, {"INDEX", "Another", 6},
+        {"", "", 123456}, {"", "", 123457},  // neither: named after the help id
     };
     EXPECT_EQ(AssignHtmlFileNames(pages, false),
-              (std::vector<std::string>{"Index", "GettingS", "Getting1", "Main_Men", "index1", "INDEX2"}));
+              (std::vector<std::string>{"Index", "GettingS", "Getting1", "Main_Men", "index1", "INDEX2", "Page1234",
+                                        "Page1231"}));
     EXPECT_EQ(AssignHtmlFileNames(pages, true),
-              (std::vector<std::string>{"Index", "GettingStarted", "GettingStuck", "Main_Menu", "index1", "INDEX2"}));
+              (std::vector<std::string>{"Index", "GettingStarted", "GettingStuck", "Main_Menu", "index1", "INDEX2",
+                                        "Page123456", "Page123457"}));
     EXPECT_TRUE(AssignHtmlFileNames({}, false).empty());
 }
 

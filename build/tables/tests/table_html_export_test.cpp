@@ -10,10 +10,10 @@
 
 #include "build/html_export.h"
 #include "build/tables/table_html_export.h"
-#include "converter/project_writer.h"
-#include "converter/shell.h"
+#include "build/import_project.h"
 #include "converter/tests/hlp_builder.h"
-#include "converter/tests/source_rtf_scan.h"
+#include "editor/core/helpers.h"
+#include "platform/core/paths.h"
 #include "editor/core/editor_context.h"
 #include "editor/core/project_tables.h"
 #include "platform/db/engine_driver.h"
@@ -258,56 +258,37 @@ TEST_F(HtmlTables, ExportWritesLinkedPagesGifsAndImageMaps) {
 
 namespace {
 
-// The converter's help project of hlp/DEMIST.HLP made into pages the way an
-// import does (a page per topic, its first "#" context and "$" title, the
-// pictures in the graphics folder) and exported: every link names an
-// exported file, a mark of its page, or is logged; every picture is a GIF
-// that exists or is logged.
-TEST_F(HtmlTables, ConvertedHelpFileExportsWithEveryLinkAndPictureAccountedFor) {
+// hlp/DEMIST.HLP imported as a project (the converter program and the
+// import) and exported: every link names an exported file, a mark of its
+// page, or is logged; every picture is a GIF that exists or is logged.
+TEST_F(HtmlTables, ImportedHelpFileExportsWithEveryLinkAndPictureAccountedFor) {
     TAVRIN_REQUIRE_CORPUS();
-    const fs::path conv = fs::path(project) / "conv";
-    fs::create_directories(conv);
-    fs::copy_file(testsupport::CorpusFile("hlp/DEMIST.HLP"), conv / "DEMIST.HLP");
-    const fs::path was = fs::current_path();
-    fs::current_path(conv);
-    conv::ConvertHelpFile({conv::ApplyModeRule(0), "DEMIST.HLP"});
-    fs::current_path(was);
-    const std::string rtf = ReadFile(conv / "DEMIST.RTF");
-    const std::size_t body = rtf.find("\\pard");
-    ASSERT_NE(body, std::string::npos);
-    const std::string head = rtf.substr(0, body);
-    int id = 0;
-    for (std::size_t at = body; at < rtf.size();) {
-        std::size_t next = rtf.find("\\page", at);
-        if (next == std::string::npos) next = rtf.size();
-        std::string piece = rtf.substr(at, next - at);
-        at = next + 5;
-        // The import turns the help compiler's jump marks into the editor's.
-        for (std::size_t s = piece.find("\\strike"); s != std::string::npos; s = piece.find("\\strike", s))
-            piece.replace(s, 7, "\\uldb");
-        std::vector<conv::SourceTopic> t = conv::ScanSourceRtf(head + piece + "}");
-        ++id;
-        db::TDataSet* d = ctx->detailTable;
-        d->Append();
-        d->FieldByName("HelpId")->SetAsInteger(id);
-        Set(d, "TopicPopup", "T");
-        Set(d, "ContextString", t.empty() || t[0].contexts.empty() ? "" : t[0].contexts[0]);
-        Set(d, "Title", t.empty() || t[0].title.empty() ? "Topic " + std::to_string(id) : t[0].title);
-        Set(d, "HelpText", head + piece + "}");
-        d->Post();
+    plat::SetDataHome(home.path().string());
+    build::ImportEnvironment env = build::DefaultImportEnvironment();
+    env.converterProgram = [] { return std::string(RENDLOW32_PROGRAM); };
+    env.createProgress = [] { return std::make_unique<NullProgress>(); };
+    env.readCntFile = [](editor::EditorContext&, const std::string&) { return true; };
+    env.setCaption = [](const std::string&) {};
+    build::ImportFields fields;
+    {
+        build::ImportSession session(*ctx, env);
+        fields.helpFile = testsupport::CorpusFile("hlp/DEMIST.HLP").string();
+        ASSERT_TRUE(session.ConvertHelpFile(fields)) << (dialogs.Requests().empty() ? "" : dialogs.Last().text);
+        fields.application = "Demist";
+        ASSERT_TRUE(session.Finish(fields)) << (dialogs.Requests().empty() ? "" : dialogs.Last().text);
     }
-    ASSERT_GT(id, 200);
-    ctx->mainTable->Edit();
-    Set(ctx->mainTable, "GraphicsDir", conv.string());
-    ctx->mainTable->Post();
-    ASSERT_TRUE(exp->SelectProject("Demo"));
+    plat::SetDataHome("");
+    ASSERT_TRUE(exp->SelectProject("Demist"));
+    const std::string conv = editor::ProjectFolder(exp->Field("GraphicsDir"), ctx->ProgramDir);
     exp->AssignHtmlFileNames(false, false);
+    const int id = exp->Count();
+    ASSERT_GT(id, 200);
     ASSERT_TRUE(exp->ValidateHtmlFileNames()) << (dialogs.Requests().empty() ? "" : dialogs.Last().text);
 
     NullProgress progress;
     HtmlExportLog log;
     HtmlExportOptions o = Options();
-    o.pictureFolder = conv.string();
+    o.pictureFolder = conv;
     o.background.clear();
     HtmlExportResult r = ExportHtmlPages(*exp, o, progress, log);
     ASSERT_EQ(r.outcome, HtmlExportOutcome::Written) << r.error;
@@ -343,10 +324,10 @@ TEST_F(HtmlTables, ConvertedHelpFileExportsWithEveryLinkAndPictureAccountedFor) 
         }
         EXPECT_EQ(html.find("\\{bm"), std::string::npos) << page;  // every reference was handled
     }
-    for (const auto& e : fs::directory_iterator(conv))
+    for (const auto& e : fs::directory_iterator(plat::NativePath(conv)))
         if (e.path().extension() == ".wmf") {
             ++wmfs;
-            EXPECT_TRUE(logged("WMF files are not currently supported - \"" + conv.string() + "\\" +
+            EXPECT_TRUE(logged("WMF files are not currently supported - \"" + conv + "\\" +
                                e.path().filename().string() + "\""))
                 << e.path();
         }
