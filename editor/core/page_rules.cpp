@@ -149,6 +149,8 @@ bool WriteAutoTitle(EditorContext& ctx, long helpId, const std::string& app, boo
 }
 
 void DetailAfterPost(EditorContext& ctx, db::TDataSet* t) {
+    // The closing post of a context being destroyed: the other tables may be gone.
+    if (ctx.Destroying()) return;
     try {
         SaveChanges(t);
         const std::string kind = Str(t, "TopicPopup");

@@ -117,6 +117,8 @@ public:
     // The form's key-up: F3, F4, F5, Alt+Backspace, Ctrl+Z, F9.
     void FormKeyUp(unsigned& Key, gui::TShiftState Shift);
     void FocusCycle();
+    // Edit | Undo record, Alt+Backspace: pending edits of the four tables are dropped.
+    void UndoRecord();
     void TabBookClick();
     void SpeedButton6Click();
     void InsertTopic1Click();

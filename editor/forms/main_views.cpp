@@ -79,10 +79,7 @@ void TForm1::BuildCommands() {
     miFind = item("miFind", "&Find");
     miFind->OnClick = [this](gui::TObject*) { sbtnLocateClick(); };
     miUndoRecord = item("miUndoRecord", "&Undo record");
-    miUndoRecord->OnClick = [this](gui::TObject*) {
-        for (db::TDataSet* t : {ctx->mainTable, ctx->detailTable, ctx->prefsTable, ctx->cntTable})
-            if (t->Active()) t->Cancel();
-    };
+    miUndoRecord->OnClick = [this](gui::TObject*) { UndoRecord(); };
     for (gui::TMenuItem* i : {InsertTopic1, DeleteTopic1, miFind, miUndoRecord}) miEdit->Add(i);
     MainMenu1->Items()->Insert(1, miEdit);
 
@@ -140,6 +137,17 @@ void TForm1::ApplyDisplay(const DisplaySettings& s) {
     maxHelpText->SetColor(static_cast<gui::TColor>(s.scrollColour));
 }
 
+void TForm1::UndoRecord() {
+    // The details first: a master's cancel makes its details check their
+    // browse mode, which would post the very edits being undone.
+    for (db::TDataSet* t : {static_cast<db::TDataSet*>(ctx->detailTable), static_cast<db::TDataSet*>(ctx->cntTable),
+                            static_cast<db::TDataSet*>(ctx->mainTable), static_cast<db::TDataSet*>(ctx->prefsTable)})
+        try {
+            if (t->Active()) t->Cancel();
+        } catch (const std::exception&) {
+        }
+}
+
 std::string TForm1::CurrentView() const { return TabBook->ActivePageName(); }
 
 richtext::TDBJDRichText* TForm1::ActivePageEditor() const {
@@ -157,8 +165,7 @@ void TForm1::FormKeyUp(unsigned& Key, gui::TShiftState Shift) {
     } else if (Key == kVkF4 || Key == kVkF5) {
         // The jump commands arrive with the page text commands.
     } else if (Key == kVkBack && mods == gui::ssAlt) {
-        for (db::TDataSet* t : {ctx->mainTable, ctx->detailTable, ctx->prefsTable, ctx->cntTable})
-            if (t->Active()) t->Cancel();
+        UndoRecord();
     } else if (Key == 'Z' && mods == gui::ssCtrl) {
         sbtnLocateClick();
     } else if (Key == kVkF9 && mods != gui::ssAlt && mods != gui::ssShift && mods != gui::ssCtrl) {
