@@ -82,6 +82,7 @@ public:
     gui::TPanel* StatusPanel;
 
     // Commands of the views.
+    gui::TMenuItem* miOpenProject;
     gui::TMenuItem* miSave;
     gui::TMenuItem* miViewCompiledHelp;
     gui::TMenuItem* miEdit;
@@ -126,6 +127,8 @@ public:
     void sbtnLocateClick();
     void LocateInSource(db::TDataSource* source, const std::string& fieldName);
     void ShowHelpBtnClick();
+    // File | Open Project and the "..." button: projects at a glance.
+    void sbtnGlanceClick();
     // The notebook page shown, by caption.
     std::string CurrentView() const;
     // The locate dialog; tests put a recorder here.

@@ -5,6 +5,7 @@
 
 #include "controls/data/vl_locate_dialog.h"
 #include "editor/core/helpers.h"
+#include "editor/forms/projects_form.h"
 #include "platform/core/files.h"
 #include "platform/core/paths.h"
 #include "platform/core/process.h"
@@ -68,8 +69,12 @@ void TForm1::BuildCommands() {
     };
     miViewCompiledHelp = item("miViewCompiledHelp", "View Compiled &Help");
     miViewCompiledHelp->OnClick = [this](gui::TObject*) { ShowHelpBtnClick(); };
-    miFile->Insert(0, miSave);
-    miFile->Insert(1, miViewCompiledHelp);
+    miOpenProject = item("miOpenProject", "&Open Project", gui::ShortCut('O', gui::ssCtrl));
+    miOpenProject->OnClick = [this](gui::TObject*) { sbtnGlanceClick(); };
+    sbtnGlance->OnClick = [this](gui::TObject*) { sbtnGlanceClick(); };
+    miFile->Insert(0, miOpenProject);
+    miFile->Insert(1, miSave);
+    miFile->Insert(2, miViewCompiledHelp);
 
     miEdit = item("miEdit", "&Edit");
     InsertTopic1 = item("InsertTopic1", "&Insert Topic", gui::ShortCut(kVkInsert, 0));
@@ -381,6 +386,22 @@ void TForm1::ShowHelpBtnClick() {
     }
     if (!StartHelpViewer || !StartHelpViewer(file))
         ShowWarning("Warning", "The help viewer WinHlp32.exe could not be started.");
+}
+
+void TForm1::sbtnGlanceClick() {
+    try {
+        PostIfEditing(ctx->mainTable);
+    } catch (const std::exception&) {
+        return;
+    }
+    SetActiveControl(ApplicationFld);
+    TProjectsForm glance(this);
+    const std::string current =
+        ctx->mainTable->IsEmpty() ? std::string() : ctx->mainTable->FieldByName("Application")->AsString();
+    glance.GoToProject(current);
+    if (glance.ShowModal() != gui::mrOk) return;
+    const std::string chosen = glance.SelectedProject();
+    if (!chosen.empty()) ctx->mainTable->FindKey({db::TValue(chosen)});
 }
 
 void TForm1::ShowTableState() {
