@@ -57,9 +57,9 @@ richtext::TDBJDRichText* MakePageEditor(gui::TComponent* owner, gui::TWinControl
     return e;
 }
 
-db::TCustomDBGrid* MakeGrid(gui::TComponent* owner, gui::TWinControl* parent, const std::string& name,
+TViewGrid* MakeGrid(gui::TComponent* owner, gui::TWinControl* parent, const std::string& name,
                             db::TDataSource* source) {
-    auto* g = new db::TCustomDBGrid(owner);
+    auto* g = new TViewGrid(owner);
     g->SetName(name);
     g->SetParent(parent);
     g->SetAlign(gui::alClient);

@@ -4,6 +4,7 @@
 // and out of the settings. The views' behaviour comes with their own code.
 #pragma once
 
+#include "controls/data/vl_db_grid.h"
 #include "controls/misc/small_controls.h"
 #include "editor/core/editor_context.h"
 #include "editor/core/page_rules.h"
@@ -28,6 +29,9 @@ inline constexpr const char* kSplitViewPage = "&Split View";
 inline constexpr const char* kMaxViewPage = "&Max View";
 inline constexpr const char* kFilterViewPage = "F&ilter View";
 inline constexpr const char* kContentsPage = "&Contents";
+
+// The views' grids.
+using TViewGrid = vl::TvlCustomDBGrid;
 
 // The tips the main window's tip of the day offers.
 plat::StringList MainWindowTips();
@@ -61,7 +65,7 @@ public:
     gui::TPageControl* PageControl1;
     gui::TTabSheet* TabSheet1;
     gui::TTabSheet* TabSheet2;
-    db::TCustomDBGrid* detailGrid;
+    TViewGrid* detailGrid;
     gui::TTreeView* TreeView1;
     richtext::TDBJDRichText* HelpText;
 
@@ -74,8 +78,8 @@ public:
     // Hidden: holds the project's RTF header that pasted text takes over.
     richtext::TJDCustomRtfEdit* jdProjectRtfHeader;
 
-    db::TCustomDBGrid* filterGrid;
-    db::TCustomDBGrid* cntGrid;
+    TViewGrid* filterGrid;
+    TViewGrid* cntGrid;
 
     gui::TPanel* pnlStatus;
     gui::TPanel* TableStatus;

@@ -315,7 +315,7 @@ void TForm1::DeleteTopic1Click() {
 }
 
 void TForm1::PageGridDblClick() {
-    db::TField* field = detailGrid->SelectedField();
+    db::TField* field = detailGrid->GetSelectedField();
     if (!field || field->FieldName != "TopicPopup") return;
     try {
         db::TDataSet* d = ctx->detailTable;
@@ -338,9 +338,9 @@ void TForm1::sbtnLocateClick() {
     }
     if (auto* edit = dynamic_cast<db::TDBEdit*>(active)) {
         LocateInSource(edit->DataSource(), edit->DataField());
-    } else if (auto* grid = dynamic_cast<db::TCustomDBGrid*>(active)) {
-        db::TField* f = grid->SelectedField();
-        LocateInSource(grid->DataSource(), f ? f->FieldName : std::string());
+    } else if (auto* grid = dynamic_cast<TViewGrid*>(active)) {
+        db::TField* f = grid->GetSelectedField();
+        LocateInSource(grid->GetDataSource(), f ? f->FieldName : std::string());
     }
 }
 

@@ -184,9 +184,9 @@ TEST_F(MainViews, DoubleClickOnTheKindFlipsItAndTheCursorReadOut) {
     View("&Split View");
     Focus(form->detailGrid);
     form->detailGrid->SetSelectedIndex(0);
-    while (form->detailGrid->SelectedField() && form->detailGrid->SelectedField()->FieldName != "TopicPopup")
-        form->detailGrid->SetSelectedIndex(form->detailGrid->SelectedIndex() + 1);
-    ASSERT_NE(form->detailGrid->SelectedField(), nullptr);
+    while (form->detailGrid->GetSelectedField() && form->detailGrid->GetSelectedField()->FieldName != "TopicPopup")
+        form->detailGrid->SetSelectedIndex(form->detailGrid->GetSelectedIndex() + 1);
+    ASSERT_NE(form->detailGrid->GetSelectedField(), nullptr);
     const gui::TRect cell = form->detailGrid->CellRect(form->detailGrid->Col(), form->detailGrid->Row());
     guitest::DoubleClick(form->detailGrid, {cell.Left + 3, cell.Top + 3});
     EXPECT_EQ(ctx->detailTable->FieldByName("TopicPopup")->AsString(), "P");
