@@ -33,6 +33,20 @@ inline constexpr const char* kContentsPage = "&Contents";
 // The views' grids.
 using TViewGrid = vl::TvlCustomDBGrid;
 
+// Where the contents grid draws an entry's cell: the icon ("BITMAP_3" for
+// headings, "BITMAP_4" for the rest) at the entry's level, the title beside
+// it. Entries of type "I" and the "Filter" column are the grid's own.
+class CellPainter {
+public:
+    virtual ~CellPainter() = default;
+    virtual void FillRect(const gui::TRect& rect) = 0;
+    virtual void DrawIcon(int x, int y, const std::string& bitmap) = 0;
+    virtual void TextOut(int x, int y, const std::string& text) = 0;
+};
+// False when the grid draws the cell as usual.
+bool DrawContentsCell(CellPainter& painter, const gui::TRect& cell, const std::string& fieldName,
+                      const std::string& entryType, int level, const std::string& title, int bitmapWidth);
+
 // The tips the main window's tip of the day offers.
 plat::StringList MainWindowTips();
 
@@ -158,6 +172,8 @@ private:
     void ShowCursorPosition(richtext::TDBJDRichText* editor);
     void ApplyDisplay(const DisplaySettings& s);
     void PageGridDblClick();
+    void DrawContentsGridCell(const gui::TRect& rect, db::TField* field);
+    void PageGridCellColors(db::TField* field, gui::TFont& font, gui::TBrush& brush);
     bool startupOk_ = true;
 };
 

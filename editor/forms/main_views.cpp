@@ -126,12 +126,82 @@ void TForm1::WireViews() {
     }
     HelpText->OnExit = [this](gui::TObject*) { TableStatus->SetCaption(""); };
     detailGrid->OnDblClick = [this](gui::TObject*) { PageGridDblClick(); };
+    detailGrid->OnCalcCellColors = [this](gui::TObject*, db::TField* field, gui::TGridDrawState, bool highlight,
+                                          gui::TFont& font, gui::TBrush& brush) {
+        if (!highlight) PageGridCellColors(field, font, brush);
+    };
+    cntGrid->DefaultDrawing = false;
+    cntGrid->OnDrawDataCell = [this](gui::TObject*, gui::TRect rect, db::TField* field, gui::TGridDrawState) {
+        DrawContentsGridCell(rect, field);
+    };
     pnlMaxSplitter->OnBarPosition = [this](gui::TObject*, int position) {
         ctx->Settings.NonscrollSplitterPos = position;
     };
     splitViewSplitter->OnBarPosition = [this](gui::TObject*, int position) {
         ctx->Settings.SplitViewSplitterPos = position;
     };
+}
+
+bool DrawContentsCell(CellPainter& painter, const gui::TRect& cell, const std::string& fieldName,
+                      const std::string& entryType, int level, const std::string& title, int bitmapWidth) {
+    if (fieldName == "Filter" || entryType == "I") return false;
+    painter.FillRect(cell);
+    painter.DrawIcon(cell.Left + 2 + (level - 1) * 15, cell.Top, entryType == "H" ? "BITMAP_3" : "BITMAP_4");
+    const int x = level <= 1 ? cell.Left + bitmapWidth + 8 : level == 2 ? cell.Left + 38 : cell.Left + 8 + level * 15;
+    painter.TextOut(x, cell.Top, title);
+    return true;
+}
+
+namespace {
+
+// The grid's canvas, icons copied with red as the see-through colour.
+class CanvasPainter : public CellPainter {
+public:
+    CanvasPainter(gui::TCanvas& canvas, const gui::TBitmap* bitmaps) : canvas_(canvas), bitmaps_(bitmaps) {}
+    void FillRect(const gui::TRect& rect) override { canvas_.FillRect(rect); }
+    void DrawIcon(int x, int y, const std::string& bitmap) override {
+        const gui::TBitmap& b = bitmaps_[bitmap == "BITMAP_3" ? 2 : 3];
+        if (b.Width() <= 0) return;
+        canvas_.BrushCopy(gui::TRect{x, y, x + 15, y + b.Height()}, b, gui::TRect{0, 0, 15, b.Height()}, 0x0000FF);
+    }
+    void TextOut(int x, int y, const std::string& text) override { canvas_.TextOut(x, y, text); }
+
+private:
+    gui::TCanvas& canvas_;
+    const gui::TBitmap* bitmaps_;
+};
+
+}  // namespace
+
+void TForm1::DrawContentsGridCell(const gui::TRect& rect, db::TField* field) {
+    db::TDataSet* t = ctx->cntTable;
+    const std::string type = t->FindField("EntryType") ? t->FieldByName("EntryType")->AsString() : std::string();
+    const int level = t->FindField("Level") ? static_cast<int>(t->FieldByName("Level")->AsInteger()) : 1;
+    const std::string title = t->FindField("Title") ? t->FieldByName("Title")->AsString() : std::string();
+    CanvasPainter painter(cntGrid->Canvas(), Bitmaps);
+    if (!DrawContentsCell(painter, rect, field ? field->FieldName : std::string(), type, level, title,
+                          Bitmaps[3].Width()))
+        cntGrid->DefaultDrawDataCell(rect, field, 0);
+}
+
+void TForm1::PageGridCellColors(db::TField* field, gui::TFont& font, gui::TBrush& brush) {
+    if (!field) return;
+    db::TDataSet* t = ctx->detailTable;
+    if (field->FieldName == "HelpId") {
+        const std::string status = t->FindField("InheritedStatus") ? t->FieldByName("InheritedStatus")->AsString() : "";
+        if (status == "Master") {
+            font.SetColor(0xFFFFFF);
+            brush.SetColor(0x000080);
+        } else if (status == "Inherited") {
+            font.SetColor(0);
+            brush.SetColor(0x00FFFF);
+        }
+    } else if (field->FieldName == "TopicPopup") {
+        const std::string kind = field->AsString();
+        if (kind == "T") font.SetColor(static_cast<gui::TColor>(ctx->TopicColor));
+        if (kind == "P") font.SetColor(static_cast<gui::TColor>(ctx->PopupColor));
+        brush.SetColor(0xFFFFFF);
+    }
 }
 
 void TForm1::ApplyDisplay(const DisplaySettings& s) {

@@ -244,4 +244,60 @@ TEST_F(MainViews, ViewCompiledHelpFindsTheFileByTheProjectFolderRule) {
     EXPECT_EQ(viewed, std::vector<std::string>{plat::JoinPath(abs, "DEMO.HLP")});
 }
 
+struct RecordingPainter : editor::CellPainter {
+    std::vector<std::string> calls;
+    void FillRect(const gui::TRect& r) override { calls.push_back("fill " + std::to_string(r.Left)); }
+    void DrawIcon(int x, int y, const std::string& b) override {
+        calls.push_back(b + " " + std::to_string(x) + "," + std::to_string(y));
+    }
+    void TextOut(int x, int y, const std::string& t) override {
+        calls.push_back(t + " " + std::to_string(x) + "," + std::to_string(y));
+    }
+};
+
+TEST(ContentsGrid, IconsAndTitlesByLevel) {
+    struct Case {
+        const char* field;
+        const char* type;
+        int level;
+        std::vector<std::string> calls;  // empty: the grid draws the cell
+    };
+    const Case cases[] = {
+        {"Title", "H", 1, {"fill 100", "BITMAP_3 102,40", "T 123,40"}},
+        {"Title", "T", 2, {"fill 100", "BITMAP_4 117,40", "T 138,40"}},
+        {"Jump", "T", 4, {"fill 100", "BITMAP_4 147,40", "T 168,40"}},
+        {"Title", "I", 1, {}},
+        {"Filter", "H", 1, {}},
+    };
+    for (const Case& c : cases) {
+        RecordingPainter p;
+        const bool drawn = editor::DrawContentsCell(p, gui::TRect{100, 40, 300, 58}, c.field, c.type, c.level, "T", 15);
+        EXPECT_EQ(drawn, !c.calls.empty()) << c.field << c.type << c.level;
+        EXPECT_EQ(p.calls, c.calls) << c.field << c.type << c.level;
+    }
+}
+
+TEST_F(MainViews, PageGridColoursFollowInheritanceAndKind) {
+    auto colours = [&](const char* fieldName) {
+        gui::TFont font;
+        gui::TBrush brush;
+        font.SetColor(0x123456);
+        brush.SetColor(0x654321);
+        form->detailGrid->OnCalcCellColors(form->detailGrid, ctx->detailTable->FieldByName(fieldName), 0, false, font,
+                                          brush);
+        return std::pair{static_cast<long>(font.Color()), static_cast<long>(brush.Color())};
+    };
+    ctx->detailTable->Edit();
+    ctx->detailTable->FieldByName("InheritedStatus")->SetAsString("Master");
+    EXPECT_EQ(colours("HelpId"), (std::pair{0xFFFFFFL, 0x000080L}));
+    ctx->detailTable->FieldByName("InheritedStatus")->SetAsString("Inherited");
+    EXPECT_EQ(colours("HelpId"), (std::pair{0L, 0x00FFFFL}));
+    ctx->detailTable->FieldByName("InheritedStatus")->SetAsString("");
+    EXPECT_EQ(colours("HelpId"), (std::pair{0x123456L, 0x654321L}));
+    EXPECT_EQ(colours("TopicPopup"), (std::pair{static_cast<long>(ctx->TopicColor), 0xFFFFFFL}));
+    ctx->detailTable->FieldByName("TopicPopup")->SetAsString("P");
+    EXPECT_EQ(colours("TopicPopup"), (std::pair{static_cast<long>(ctx->PopupColor), 0xFFFFFFL}));
+    ctx->detailTable->Cancel();
+}
+
 }  // namespace
