@@ -1,8 +1,11 @@
 #include "editor/forms/editor_app.h"
 
 #include "editor/core/project_tables.h"
+#include "editor/backup/ui/backup_form.h"
+#include "editor/core/settings.h"
 #include "editor/forms/main_form.h"
 #include "editor/forms/projects_form.h"
+#include "editor/forms/tool_forms.h"
 #include "editor/forms/splash_form.h"
 #include "editor/forms/tip_form.h"
 #include "engine/client/client_comms_engine.h"
@@ -147,7 +150,37 @@ int ShowOneForm(const Options& o) {
         tip.Execute();
         return ok ? 0 : 1;
     }
-    std::fprintf(stderr, "tavrin: no window named \"%s\" (TForm1, TTipsForm, TSplashForm, TProjectsForm)\n", o.form.c_str());
+    if (o.form == "TbackupForm") {
+        backupui::TbackupForm form(gui::Application);
+        backup::BackupDialogState state;
+        state.project = "User Guide";
+        state.folder = plat::ProgramDir();
+        state.name = "USERGD.KQB";
+        form.Load(state);
+        form.Show();
+        return Shoot(&form, file) ? 0 : 1;
+    }
+    if (o.form == "TfrmDoc") {
+        TfrmDoc form(gui::Application);
+        form.Load(ReadRtfDocumentOptions(ProgramIniPath(plat::ProgramDir())));
+        form.Show();
+        return Shoot(&form, file) ? 0 : 1;
+    }
+    if (o.form == "TCopyToForm") {
+        TCopyToForm form(gui::Application);
+        CopyToState state;
+        state.heading = "Copy USERGD.HLP to";
+        state.path = "c:\\help\\USERGD.HLP";
+        state.overwriteVisible = true;
+        state.overwrite = true;
+        form.Load(state);
+        form.Show();
+        return Shoot(&form, file) ? 0 : 1;
+    }
+    std::fprintf(stderr,
+                 "tavrin: no window named \"%s\" (TForm1, TTipsForm, TSplashForm, TProjectsForm, TbackupForm, "
+                 "TfrmDoc, TCopyToForm)\n",
+                 o.form.c_str());
     return 2;
 }
 

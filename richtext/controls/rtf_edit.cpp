@@ -7,6 +7,9 @@
 
 #include "platform/core/streams.h"
 #include "platform/gui/clipboard.h"
+#include <QImage>
+#include <QPainter>
+#include <cstring>
 #include "platform/imaging/graphic.h"
 
 namespace richtext {
@@ -51,6 +54,7 @@ TJDCustomRtfEdit::TJDCustomRtfEdit(TComponent* AOwner) : TCustomControl(AOwner) 
     engine_ = std::make_unique<TJDRTFTextInput>();
     defaultFont_ = std::make_unique<TFont>();
     background_ = std::make_unique<TPicture>();
+    background_->OnChange = [this](TObject*) { BackgroundChanged(); };
     finder_ = std::make_unique<TJDTextFinder>();
     finder_->SetText(engine_.get());
     strings_ = std::make_unique<TJDRtfStrings>(*engine_);
@@ -199,6 +203,11 @@ void TJDCustomRtfEdit::SetPaintGrayTable(bool v) {
 }
 
 void TJDCustomRtfEdit::BackgroundChanged() {
+    if (transparent_) {
+        // The parent's picture is taken at each paint.
+        Invalidate();
+        return;
+    }
     if (!background_->Empty()) {
         // The engine keeps pictures as bytes: the bitmap goes over as a BMP file.
         plat::MemoryStream ms;
@@ -220,6 +229,44 @@ void TJDCustomRtfEdit::SetBackgroundScrolling(bool v) {
     BackgroundChanged();
 }
 
+void TJDCustomRtfEdit::SetTransparent(bool v) {
+    if (transparent_ == v) return;
+    transparent_ = v;
+    if (!v) {
+        engine_->SetBackgroundPicture(nullptr, false);
+        BackgroundChanged();
+    } else {
+        Invalidate();
+    }
+}
+
+void TJDCustomRtfEdit::TakeParentBackground() {
+    TWinControl* parent = Parent();
+    QImage* buffer = parent ? parent->BackBuffer() : nullptr;
+    const int w = std::max(1, Width()), h = std::max(1, Height());
+    QImage under(w, h, QImage::Format_RGB32);
+    under.fill(static_cast<QRgb>(0xFF000000 | ColorToRGB(parent ? parent->Color() : Color())));
+    if (buffer && !buffer->isNull()) {
+        // The parent's buffer may be larger than its logical size (device pixel ratio).
+        const qreal ratio = buffer->devicePixelRatio() > 0 ? buffer->devicePixelRatio() : 1.0;
+        QImage part = buffer->copy(QRect(static_cast<int>(Left() * ratio), static_cast<int>(Top() * ratio),
+                                         static_cast<int>(w * ratio), static_cast<int>(h * ratio)));
+        if (ratio != 1.0) part = part.scaled(w, h);
+        part = part.convertToFormat(QImage::Format_RGB32);
+        QPainter painter(&under);
+        painter.drawImage(0, 0, part);
+    }
+    // Raw 32-bit rows, top down: the engine's device-dependent bitmap form.
+    std::string rows(static_cast<std::size_t>(w) * static_cast<std::size_t>(h) * 4, '\0');
+    for (int y = 0; y < h; ++y)
+        std::memcpy(rows.data() + static_cast<std::size_t>(y) * static_cast<std::size_t>(w) * 4, under.constScanLine(y),
+                    static_cast<std::size_t>(w) * 4);
+    engine_->SetBackgroundPicture(
+        std::make_shared<plat::TRawGraphic>(plat::TGraphicKind::Bitmap, std::move(rows), w, h,
+                                            plat::TBitmapGeometry{32, 1, w * 4}),
+        false);
+}
+
 void TJDCustomRtfEdit::SetTopOffset(std::int32_t v) {
     v = std::max(v, 0);
     int diff = v - engine_->TopOffset;
@@ -237,12 +284,47 @@ void TJDCustomRtfEdit::SetShowPageBreak(bool v) {
 void TJDCustomRtfEdit::SetBorderStyle(TBorderStyle s) {
     if (borderStyle_ == s) return;
     borderStyle_ = s;
+    RecreateWnd();
+}
+
+void TJDCustomRtfEdit::RecreateWnd() {
+    if (!HandleAllocated()) return;
+    const bool hadCaret = gui::CaretOwner() == Handle();
+    if (hadCaret) gui::DestroyCaret();
+    DestroyHandle();
+    CreateHandle();
+    CreateWnd();
+    if (hadCaret && Focused()) {
+        gui::CreateCaret(Handle(), 1, std::max(engine_->caretHeight, 4));
+        PlaceCaret();
+    }
     Invalidate();
+}
+
+void TJDCustomRtfEdit::CreateWnd() {
+    wndCreated_ = true;
+    std::uint32_t o = engine_->PaintOptions();
+    engine_->SetPaintOptions(showPageBreak_ ? (o & ~poHidePageBreaks) : (o | poHidePageBreaks));
+    // The insert attribute of the character at the cursor, or of the first one that has one.
+    const TJDCharAttr* found = nullptr;
+    if (TLine* l = engine_->cursor.line; l && engine_->cursor.pos < l->Length() &&
+                                         l->attrs.size() > static_cast<std::size_t>(engine_->cursor.pos))
+        found = &l->attrs[static_cast<std::size_t>(engine_->cursor.pos)];
+    for (TParagraph* p = engine_->FirstParagraph(); !found && p; p = p->next)
+        for (TLine* l = p->lines; !found && l; l = l->next)
+            if (l->Length() > 0 && !l->attrs.empty()) found = &l->attrs[0];
+    if (found && engine_->RichText()) {
+        engine_->currentAttr = *found;
+        engine_->currentAttr.style &= static_cast<std::uint16_t>(~(kStyleSelected | kStyleObject | kStyleFootnote));
+        engine_->currentAttr.tag = 0;
+    }
+    BackgroundChanged();
 }
 
 void TJDCustomRtfEdit::SetScrollBars(TScrollStyle s) {
     if (scrollBars_ == s) return;
     scrollBars_ = s;
+    RecreateWnd();
     if (s == ssNone || s == ssVertical) ShowScrollBar(SB_HORZ, false), SetScrollRange(SB_HORZ, 0, 0);
     if (s == ssNone || s == ssHorizontal) ShowScrollBar(SB_VERT, false), SetScrollRange(SB_VERT, 0, 0);
     UpdateHorzScrollBar();
@@ -339,7 +421,13 @@ void TJDCustomRtfEdit::HideSelection() { engine_->DropSelection(); }
 
 void TJDCustomRtfEdit::Invalidate() {
     if (engine_ && (engine_->PaintOptions() & poHoldPaint)) return;
+    if (transparent_ && Parent()) Parent()->InvalidateRect(BoundsRect());
     TCustomControl::Invalidate();
+}
+
+void TJDCustomRtfEdit::SetVisible(bool v) {
+    engine_->shown = v;
+    TCustomControl::SetVisible(v);
 }
 
 void TJDCustomRtfEdit::FullRelayout() {
@@ -447,8 +535,21 @@ void TJDCustomRtfEdit::WndProc(TMessage& m) {
     case WM_SIZE:
         TCustomControl::WndProc(m);
         HandleSize();
+        // The parent's picture is taken again at the new size; it cannot scroll.
+        if (transparent_) backgroundScrolling_ = false;
         return;
     case WM_ERASEBKGND: m.Result = 1; return;
+    case CM_ENTER:
+        if (AutoSelect && !(GetKeyState(VK_LBUTTON) & 0x8000) && !buttonDown_) SelectAll();
+        TCustomControl::WndProc(m);
+        return;
+    case CN_COMMAND:
+        if (HIWORD(m.WParam) == kEnChange) {
+            if (!SuppressChangeNotify) Changed();
+            return;
+        }
+        TCustomControl::WndProc(m);
+        return;
     case WM_GETDLGCODE:
         m.Result = DLGC_WANTARROWS | DLGC_WANTALLKEYS | DLGC_WANTCHARS | (WantTabs ? DLGC_WANTTAB : 0);
         return;
@@ -494,7 +595,17 @@ void TJDCustomRtfEdit::Paint() {
         engine_->FullReformatPending = false;
         engine_->FormatAll();
     }
+    if (!wndCreated_ && HandleAllocated()) CreateWnd();
     if (engine_->PaintOptions() & poHoldPaint) return;
+    if (transparent_) TakeParentBackground();
+    if (ComponentState() & csDesigning) {
+        Canvas().Brush().SetColor(clBlack);
+        Canvas().FrameRect(Rect(0, 0, ClientWidth(), ClientHeight()));
+    }
+    if (engine_->paintSkip > 0) {
+        --engine_->paintSkip;
+        return;
+    }
     ReleaseScrollHold();
     engine_->shown = Showing();
     engine_->Repaint();
@@ -615,11 +726,35 @@ void TJDCustomRtfEdit::KeyPress(char& Key) {
                 int p = GetCPPosition();
                 engine_->SetSelPosLen(p, 1);
             }
-            engine_->InputString(std::string(1, Key));
-            Changed();
+            TypeCharacter(Key);
         }
         break;
     }
+}
+
+void TJDCustomRtfEdit::TypeCharacter(char c) {
+    std::string text(1, c);
+    if (GetTextToInsert) {
+        // The automatic text that ends at the cursor.
+        std::string autoText;
+        std::uint16_t tag = 0;
+        if (TLine* l = engine_->cursor.line; l && l->attrs.size() >= static_cast<std::size_t>(l->Length())) {
+            int from = std::min(engine_->cursor.pos, l->Length());
+            while (from > 0 && (l->attrs[static_cast<std::size_t>(from - 1)].style & kStyleAutomatic)) --from;
+            if (from < engine_->cursor.pos) {
+                autoText = l->text.substr(static_cast<std::size_t>(from),
+                                          static_cast<std::size_t>(std::min(engine_->cursor.pos, l->Length()) - from));
+                tag = l->attrs[static_cast<std::size_t>(from)].tag;
+            }
+        }
+        bool doContinue = true;
+        GetTextToInsert(this, text, autoText, static_cast<int>(autoText.size()), tag, c, doContinue);
+        if (!doContinue || text.empty()) return;
+    }
+    const TEditMark before = Mark();
+    engine_->InputString(text);
+    if (text.size() > 1) engine_->Repaint();
+    if (!(Mark() == before) || text.size() == 1) Changed();
 }
 
 // --- mouse ------------------------------------------------------------------------------------------

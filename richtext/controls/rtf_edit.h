@@ -91,6 +91,23 @@ public:
     void BackgroundChanged();
     bool BackgroundScrolling() const { return backgroundScrolling_; }
     void SetBackgroundScrolling(bool v);
+    // The control shows its parent's picture under the text (it takes the
+    // place of the background picture).
+    bool Transparent() const { return transparent_; }
+    void SetTransparent(bool v);
+    // A background picture named by loaded HTML is read from its file.
+    bool BackgroundLoadFromFile() const { return engine_->backgroundLoadFromFile; }
+    void SetBackgroundLoadFromFile(bool v) { engine_->backgroundLoadFromFile = v; }
+    // Device-dependent bitmaps are saved as device-independent ones in RTF.
+    bool WriteBitmapAsDib() const { return engine_->writeBitmapAsDib; }
+    void SetWriteBitmapAsDib(bool v) { engine_->writeBitmapAsDib = v; }
+    // HTML comments as footnotes when reading, footnotes as comments when writing.
+    TStoreHTMLComment HTMLStoreComment() const { return engine_->htmlStoreComment; }
+    void SetHTMLStoreComment(TStoreHTMLComment v) { engine_->htmlStoreComment = v; }
+    // Asked before a typed character goes in (automatic text).
+    TGetTextToInsertEvent GetTextToInsert;
+    // A load or save of the text failed.
+    TJDErrorEvent& OnJDErrorEvent() { return engine_->services.OnJDErrorEvent; }
     std::int32_t TopOffset() const { return engine_->TopOffset; }
     void SetTopOffset(std::int32_t v);
     std::int32_t LeftOffset() const { return -engine_->LeftOffset; }
@@ -216,11 +233,24 @@ public:
 
     void WndProc(gui::TMessage& Message) override;
     void Invalidate() override;
+    // Also tells the engine whether to paint.
+    void SetVisible(bool v) override;
     void DragOver(gui::TObject* Source, int X, int Y, gui::TDragState State, bool& Accept) override;
     void DragDrop(gui::TObject* Source, int X, int Y) override;
     void Loaded();
 
 protected:
+    // Makes a new window for the control (a border change needs one) and
+    // sets it up as a first one is.
+    void RecreateWnd();
+    // What a new window gets: the handle is marked created, page breaks
+    // hidden unless shown, the insert attribute taken from the text at the
+    // cursor, the background applied.
+    virtual void CreateWnd();
+    // Entering the control selects the whole text (unless the mouse entered it).
+    bool AutoSelect = false;
+    // EN_CHANGE notifications raise no OnChange while set.
+    bool SuppressChangeNotify = false;
     void Paint() override;
     void KeyDown(unsigned& Key, gui::TShiftState Shift) override;
     void KeyPress(char& Key) override;
@@ -268,6 +298,11 @@ private:
 
     bool inserting_ = true;
     bool backgroundScrolling_ = true;
+    bool transparent_ = false;
+    bool wndCreated_ = false;
+    // Copies the parent's picture under the control into the engine's background.
+    void TakeParentBackground();
+    void TypeCharacter(char c);
     bool showPageBreak_ = true;
     gui::TBorderStyle borderStyle_ = gui::bsSingle;
     gui::TScrollStyle scrollBars_ = gui::ssNone;
@@ -296,6 +331,9 @@ private:
     };
     std::unique_ptr<TPrintRun> printRun_;
 };
+
+// The change notification of an edit window (its HIWORD of a CN_COMMAND).
+constexpr unsigned kEnChange = 0x0300;
 
 // The attribute mask SetCurrentAttr applies with.
 extern std::uint32_t JDGlobalAttrMask;

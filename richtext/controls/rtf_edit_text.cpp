@@ -427,12 +427,12 @@ void TJDCustomRtfEdit::InsertTable(int rows, int cols, bool borders, int) {
 }
 
 void TJDCustomRtfEdit::ReformatAll() {
-    const bool transparent = engine_->PaintOptions() & poTransparent;
+    const bool transparent = transparent_ || (engine_->PaintOptions() & poTransparent);
     if (transparent) engine_->SetPaintOptions(engine_->PaintOptions() | poHoldPaint);
     for (TParagraph* p = engine_->FirstParagraph(); p; p = p->next) p->state |= kParNeedsLayout;
     engine_->FormatAll();
     if (transparent) engine_->SetPaintOptions(engine_->PaintOptions() & ~poHoldPaint);
-    engine_->Repaint();
+    else engine_->Repaint();
     engine_->ScrollToCursor();
     PlaceCaret();
     UpdateVertScrollBar();

@@ -229,7 +229,7 @@ void TJDHTMLReader::Tag() {
         }
         if (IsBlank(c)) break;
         if (name.size() < kMaxNameStored) name.push_back(static_cast<char>(plat::CharLower(static_cast<unsigned char>(c))));
-        if (name == "!--") return SkipComment();
+        if (name == "!--") return storeComment == TStoreHTMLComment::shcOFF ? SkipComment() : StoreComment();
     }
     std::vector<Attribute> attrs;
     if (!closed) ReadAttributes(attrs);
@@ -247,6 +247,37 @@ void TJDHTMLReader::SkipComment() {
         if (c == '>' && dashes >= 2) return;
         dashes = c == '-' ? dashes + 1 : 0;
     }
+}
+
+void TJDHTMLReader::StoreComment() {
+    std::string text;
+    int dashes = 0;
+    for (int c = GetChar(); c >= 0; c = GetChar()) {
+        if (c == '>' && dashes >= 2) {
+            text.resize(text.size() >= 2 ? text.size() - 2 : 0);
+            break;
+        }
+        dashes = c == '-' ? dashes + 1 : 0;
+        if (text.size() < kMaxCommentText + 2) text.push_back(static_cast<char>(c));
+    }
+    if (text.size() > kMaxCommentText) text.resize(kMaxCommentText);
+    if (!model_->RichText() || text.empty()) return;
+    TJDFootnote* fn = nullptr;
+    try {
+        fn = model_->AddFootnote('*', 0);
+    } catch (const ERichTextError&) {
+        return;  // every footnote number is taken: the comment is dropped
+    }
+    fn->text = std::move(text);
+    if (pendingBlanks_ > 0 && !atParStart_) InsertCharacter(' ');
+    pendingBlanks_ = 0;
+    InsertCharacter('*');
+    atParStart_ = false;
+    if (line_->attrs.empty()) return;
+    TJDCharAttr& a = line_->attrs.back();
+    a.tag = fn->id;
+    a.style = static_cast<std::uint16_t>(a.style | kStyleFootnote);
+    if (storeComment == TStoreHTMLComment::shcHiddenFootnote) a.style |= kStyleHidden;
 }
 
 // Character references inside an attribute value ("&amp;", "&lt;", "&#38;" ...).

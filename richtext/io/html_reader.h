@@ -30,6 +30,11 @@ public:
     std::vector<std::string> missingPictures;
     // The body's background picture, as named by the page.
     std::string backgroundPicture;
+    // Comments of the page: skipped (off), or kept as footnotes whose mark
+    // is "*", shown or hidden.
+    TStoreHTMLComment storeComment = TStoreHTMLComment::shcOFF;
+    // Longest comment text kept; the rest is skipped.
+    static constexpr std::size_t kMaxCommentText = 65536;
     // The base size in points; HTML sizes "+n" and "-n" count from its HTML size.
     int baseSize = 10;
     // The attribute the text starts with (the engine's current attribute).
@@ -62,6 +67,7 @@ private:
     void Entity();
     void Tag();
     void SkipComment();
+    void StoreComment();
     void ReadAttributes(std::vector<Attribute>& attrs);
     bool tooManyObjects_ = false;
     static std::string DecodeEntities(const std::string& value);

@@ -77,6 +77,19 @@ bool TJDHTMLWriter::EndDocument() {
 
 // --- runs --------------------------------------------------------------------------
 
+bool TJDHTMLWriter::WriteFootnote(TLine* line, int index) {
+    const TJDFootnote* fn = model_->FindFootnote(line->attrs[static_cast<std::size_t>(index)].tag);
+    if (!fn) return true;
+    // "--" ends a comment early: it is split with a blank.
+    std::string text;
+    for (char c : fn->text) {
+        if (c == '-' && !text.empty() && text.back() == '-') text.push_back(' ');
+        text.push_back(c);
+    }
+    if (!text.empty() && text.back() == '-') text.push_back(' ');
+    return Put("<!--") && Put(text) && Put("-->");
+}
+
 bool TJDHTMLWriter::CloseRun() {
     if (!runOpen_) return true;
     runOpen_ = false;
@@ -207,6 +220,11 @@ bool TJDHTMLWriter::WriteLine(TLine* line, int from, int to) {
             look.style &= static_cast<std::uint16_t>(~kStyleInsertPoint);
             if (!WriteLink(look, t.substr(i, k - i), t.substr(k, m - k), false)) return false;
             i = m;
+            continue;
+        }
+        if ((a.style & kStyleFootnote) && a.tag && storeComment != TStoreHTMLComment::shcOFF) {
+            if (!WriteFootnote(line, i)) return false;
+            ++i;
             continue;
         }
         if (a.style & kStyleHidden) {  // hidden text shows nothing on a page

@@ -16,6 +16,10 @@ public:
 
     // A run that is a single non-breaking space is left out.
     bool leaveOutNonBreakingSpace = false;
+    // Off: footnote marks are ordinary text and their notes are lost. Else a
+    // footnote becomes an HTML comment holding its text (the reader turns
+    // such comments back into footnotes).
+    TStoreHTMLComment storeComment = TStoreHTMLComment::shcOFF;
     // An anchor object (reference text "mtj " and a name) is written as the
     // text "\{mtj name\}", which an export turns into a mark; otherwise it
     // shows nothing.
@@ -26,6 +30,7 @@ protected:
     bool EndParagraph(TParagraph* par, bool last) override;
     bool StartParagraph(TParagraph* par) override;
     bool WriteObject(TLine* line, int index) override;
+    bool WriteFootnote(TLine* line, int index) override;
     bool BeginDocument() override;
     bool EndDocument() override;
 

@@ -18,6 +18,84 @@ std::int64_t MulDiv(std::int64_t a, std::int64_t b, std::int64_t c) {
 
 const char kHex[] = "0123456789abcdef";
 
+// The 16 colours every display has, in the order 4-bit bitmaps index them
+// (the same the screen shows device-dependent bitmaps with).
+constexpr std::uint32_t kStandardColors[16] = {
+    0x000000, 0x800000, 0x008000, 0x808000, 0x000080, 0x800080, 0x008080, 0xC0C0C0,
+    0x808080, 0xFF0000, 0x00FF00, 0xFFFF00, 0x0000FF, 0xFF00FF, 0x00FFFF, 0xFFFFFF,
+};
+
+std::uint32_t IndexedRgb(unsigned index, int bits) {
+    if (bits == 1) return index ? 0xFFFFFF : 0;
+    if (index < 16) return kStandardColors[index];
+    unsigned g = (index - 16) * 255 / 239;
+    return g << 16 | g << 8 | g;
+}
+
+void PutLe(std::string& out, std::uint32_t v, int bytes) {
+    for (int i = 0; i < bytes; ++i) out.push_back(static_cast<char>(v >> (8 * i) & 0xFF));
+}
+
+// A device-dependent bitmap (raw top-down rows, geometry beside them) as a
+// 24-bit device-independent one: info header and bottom-up rows. Empty when
+// the geometry does not fit the bytes.
+std::string DeviceBitmapToDib(const plat::TGraphic& g) {
+    const plat::TBitmapGeometry geo = g.BitmapInfo();
+    const std::int64_t w = g.Width(), h = g.Height();
+    const int bits = geo.bitsPerPixel, planes = geo.planes;
+    if (w <= 0 || h <= 0 || w > 16384 || h > 16384 || planes < 1 || planes > 8) return {};
+    if (bits != 1 && bits != 4 && bits != 8 && bits != 16 && bits != 24 && bits != 32) return {};
+    if (planes > 1 && bits != 1) return {};
+    const std::int64_t stride = geo.widthBytes > 0 ? geo.widthBytes : (w * bits + 15) / 16 * 2;
+    if (stride < (w * bits + 7) / 8) return {};
+    const std::string& rows = g.Bytes();
+    if (static_cast<std::int64_t>(rows.size()) < stride * planes * h) return {};
+    const auto* data = reinterpret_cast<const unsigned char*>(rows.data());
+    auto bitsAt = [](const unsigned char* row, std::int64_t x, int n) {
+        std::int64_t bit = x * n;
+        return static_cast<unsigned>(row[bit / 8] >> (8 - n - bit % 8) & ((1u << n) - 1));
+    };
+    const std::int64_t outStride = (w * 3 + 3) / 4 * 4;
+    std::string out;
+    out.reserve(static_cast<std::size_t>(40 + outStride * h));
+    PutLe(out, 40, 4);
+    PutLe(out, static_cast<std::uint32_t>(w), 4);
+    PutLe(out, static_cast<std::uint32_t>(h), 4);
+    PutLe(out, 1, 2);
+    PutLe(out, 24, 2);
+    PutLe(out, 0, 4);
+    PutLe(out, static_cast<std::uint32_t>(outStride * h), 4);
+    PutLe(out, 2835, 4);
+    PutLe(out, 2835, 4);
+    PutLe(out, 0, 4);
+    PutLe(out, 0, 4);
+    for (std::int64_t y = h - 1; y >= 0; --y) {
+        const unsigned char* row = data + y * stride * planes;
+        std::size_t start = out.size();
+        for (std::int64_t x = 0; x < w; ++x) {
+            std::uint32_t rgb;
+            if (planes > 1) {
+                unsigned index = 0;
+                for (int p = 0; p < planes; ++p) index |= bitsAt(row + p * stride, x, 1) << p;
+                rgb = IndexedRgb(index, planes);
+            } else if (bits <= 8) {
+                rgb = IndexedRgb(bitsAt(row, x, bits), bits);
+            } else if (bits == 16) {
+                unsigned v = row[2 * x] | row[2 * x + 1] << 8;  // 5-5-5
+                rgb = ((v >> 10 & 31) * 255 / 31) << 16 | ((v >> 5 & 31) * 255 / 31) << 8 | (v & 31) * 255 / 31;
+            } else {
+                const std::int64_t k = x * (bits / 8);
+                rgb = static_cast<std::uint32_t>(row[k + 2]) << 16 | static_cast<std::uint32_t>(row[k + 1]) << 8 | row[k];
+            }
+            out.push_back(static_cast<char>(rgb & 0xFF));
+            out.push_back(static_cast<char>(rgb >> 8 & 0xFF));
+            out.push_back(static_cast<char>(rgb >> 16 & 0xFF));
+        }
+        out.resize(start + static_cast<std::size_t>(outStride), '\0');
+    }
+    return out;
+}
+
 }  // namespace
 
 bool TJDRTFWriter::Word(std::string_view w) {
@@ -414,6 +492,15 @@ bool TJDRTFWriter::WriteObject(TLine* line, int index) {
             break;
         case plat::TGraphicKind::Bitmap: {
             plat::TBitmapGeometry geo = g->BitmapInfo();
+            if (writeBitmapAsDib) {
+                std::string dib = DeviceBitmapToDib(*g);
+                if (!dib.empty()) {
+                    ok = ok && Word("\\dibitmap0") && Word("\\picw", g->Width()) && Word("\\pich", g->Height()) &&
+                         Word("\\picwgoal", rec->width) && Word("\\pichgoal", rec->height) && WriteHex(dib, 0);
+                    needDelimiter_ = false;
+                    return ok && Put("}");
+                }
+            }
             ok = ok && Word("\\wbitmap0") && Word("\\wbmbitspixel", geo.bitsPerPixel) &&
                  Word("\\wbmplanes", geo.planes) && Word("\\wbmwidthbytes", geo.widthBytes);
             break;

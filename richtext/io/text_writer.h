@@ -97,6 +97,9 @@ public:
     bool pictureReferences = false;
     // Linked picture files below this folder are written relative to it.
     std::string pictureBaseDir;
+    // Device-dependent bitmaps are written as device-independent ones
+    // (\\dibitmap0), which every reader can show without the display's colours.
+    bool writeBitmapAsDib = false;
 
     static constexpr int kMaxRowCells = 50;
 

@@ -117,7 +117,12 @@ using TJDErrorEvent = std::function<void(void* sender, const std::string& messag
 using THTMLBitmapRequestEvent = std::function<void(void* sender, const std::string& name, std::shared_ptr<plat::TGraphic>& bitmap)>;
 // text of the protected run (at most 254 characters) and, for insert points, its tag
 using TProtectedChangeEvent = std::function<void(void* sender, const std::string& text, std::uint16_t tag)>;
-using TGetTextToInsertEvent = std::function<void(void* sender, std::string& text)>;
+// Asked before a typed character goes in: `p` starts as the character and
+// is what gets typed; `autoText` is the automatic text (style 0x2000) that
+// ends at the cursor, `lenOfAutoText` its length and `tag` its first
+// character's tag; `c` the typed character; doContinue false types nothing.
+using TGetTextToInsertEvent = std::function<void(void* sender, std::string& p, const std::string& autoText,
+                                                 int lenOfAutoText, std::uint16_t tag, char c, bool& doContinue)>;
 using TEditStateEvent = std::function<void(void* sender, bool selectionMarked, bool clipboardNotEmpty)>;
 using TProvideObjectEvent = std::function<void(void* sender, std::uint16_t id, std::shared_ptr<plat::TGraphic>& object)>;
 using TBeforePasteEvent = std::function<void(void* sender, TParagraph* paragraph, bool& doIt)>;

@@ -78,6 +78,8 @@ struct TJDEngineServices {
     TNotifyEvent OnChange;
     TNotifyEvent OnLoaded;
     TBeforePasteEvent OnBeforePaste;
+    // A load or save failed: the text says why.
+    TJDErrorEvent OnJDErrorEvent;
 
     // Calls a slot only when it is assigned.
     template <typename F, typename... A>

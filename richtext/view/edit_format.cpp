@@ -201,9 +201,10 @@ void TJDRTFTextInput::SetSpacing(int mode, int before, int after, int lineSpacin
 void TJDRTFTextInput::SetBorders(std::uint32_t border, int widthTwips, int colorIndex, int spacing) {
     if (readOnly) return;
     SaveForUndo();
+    // Colour and spacing are 4-bit fields: values beyond them take the largest (15 is a real colour and spacing).
     std::uint32_t word = (border & 0xFFFF) | ((static_cast<std::uint32_t>(std::clamp(widthTwips / 20, 0, 255))) << 16) |
-                         ((static_cast<std::uint32_t>(std::abs(colorIndex) % 15) +
-                           16u * static_cast<std::uint32_t>(std::abs(spacing) % 15))
+                         ((static_cast<std::uint32_t>(std::clamp(colorIndex, 0, 15)) +
+                           16u * static_cast<std::uint32_t>(std::clamp(spacing, 0, 15)))
                           << 24);
     ForSelectedParagraphs([&](TParagraph* p) {
         p->border = word;

@@ -1,6 +1,7 @@
 // Drawing laid-out lines, objects and the background; scrolling the window
 // and keeping the cursor in view.
 #include <algorithm>
+#include <filesystem>
 
 #include "platform/imaging/graphic.h"
 #include "richtext/view/text_paint.h"
@@ -47,6 +48,15 @@ void TJDRTFTextPaint::SetColorEntry(int index, plat::COLORREF color) {
 plat::COLORREF TJDRTFTextPaint::GetColorEntry(int index) const {
     if (index < 0 || index >= kColorCount) return 0;
     return ColorOf(index);
+}
+
+void TJDRTFTextPaint::PageBackgroundNamed(const std::string& name) {
+    std::filesystem::path path(name);
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(path, ec) && !pictureBaseDir.empty()) path = pictureBaseDir / name;
+    std::unique_ptr<plat::TGraphic> g = plat::LoadGraphicFile(path);
+    // A picture that cannot be read leaves the background as it was.
+    if (g) SetBackgroundPicture(std::shared_ptr<plat::TGraphic>(std::move(g)), true);
 }
 
 void TJDRTFTextPaint::SetBackgroundPicture(std::shared_ptr<plat::TGraphic> picture, bool scrolls) {

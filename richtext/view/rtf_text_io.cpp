@@ -332,8 +332,10 @@ TJDLoadFormat TJDRTFTextIo::LoadFromStream(std::istream& in) {
     case TJDLoadFormat::FormatHTML: {
         TJDHTMLReader reader;
         reader.pictureBaseDir = pictureBaseDir;
+        reader.storeComment = htmlStoreComment;
         reader.SetStartAttr(currentAttr);
         LoadWithReader(in, reader);
+        if (backgroundLoadFromFile && !reader.backgroundPicture.empty()) PageBackgroundNamed(reader.backgroundPicture);
         break;
     }
     default: {
@@ -354,7 +356,29 @@ TJDLoadFormat TJDRTFTextIo::LoadFromStream(std::istream& in) {
         break;
     }
     }
+    ReportResult(loadResult_, false);
     return format;
+}
+
+std::string TJDRTFTextIo::ResultText(int result, bool saving) {
+    switch (result) {
+    case 0: return {};
+    case kReadUnbalancedBrace: return "The text has a closing brace without its opening brace";
+    case kReadBadHex: return "The text has a character code that is not hexadecimal";
+    case kReadEndInControl: return "The text ends inside a control word";
+    case kReadTooDeep: return "The text nests its groups too deeply";
+    case kReadBadPictureName: return "A linked picture's name has no closing quote";
+    case kReadTooManyObjects: return "The text has too many footnotes or objects";
+    default:
+        if (saving && result == kWriteOutOfMemory) return "Not enough memory to write the text";
+        return (saving ? "The text could not be written (error " : "The text could not be read (error ") +
+               std::to_string(result) + ")";
+    }
+}
+
+void TJDRTFTextIo::ReportResult(int result, bool saving) {
+    if (result == 0 || result == kLoading || !services.OnJDErrorEvent) return;
+    services.OnJDErrorEvent(services.sender, ResultText(result, saving));
 }
 
 TJDLoadFormat TJDRTFTextIo::LoadFromStream(plat::Stream& stream) {
@@ -393,8 +417,13 @@ int TJDRTFTextIo::SaveWithWriter(TJDTextWriter& writer, std::ostream& out) {
     writer.SetRange(FirstParagraph());
     writer.leaveOutInsertPointText = leaveOutInsertPointText;
     writer.leaveOutAutomaticText = leaveOutAutomaticText;
-    if (auto* rtf = dynamic_cast<TJDRTFWriter*>(&writer)) rtf->leaveOutShad = leaveOutShad;
+    if (auto* rtf = dynamic_cast<TJDRTFWriter*>(&writer)) {
+        rtf->leaveOutShad = leaveOutShad;
+        rtf->writeBitmapAsDib = writeBitmapAsDib;
+    }
+    if (auto* html = dynamic_cast<TJDHTMLWriter*>(&writer)) html->storeComment = htmlStoreComment;
     saveResult_ = writer.Write(out);
+    ReportResult(saveResult_, true);
     return saveResult_;
 }
 
@@ -408,8 +437,13 @@ int TJDRTFTextIo::SaveSelectionWithWriter(TJDTextWriter& writer, std::ostream& o
     writer.SetRange(a.par, a.line, a.pos, b.par, b.line, b.pos);
     writer.leaveOutInsertPointText = leaveOutInsertPointText;
     writer.leaveOutAutomaticText = leaveOutAutomaticText;
-    if (auto* rtf = dynamic_cast<TJDRTFWriter*>(&writer)) rtf->leaveOutShad = leaveOutShad;
+    if (auto* rtf = dynamic_cast<TJDRTFWriter*>(&writer)) {
+        rtf->leaveOutShad = leaveOutShad;
+        rtf->writeBitmapAsDib = writeBitmapAsDib;
+    }
+    if (auto* html = dynamic_cast<TJDHTMLWriter*>(&writer)) html->storeComment = htmlStoreComment;
     saveResult_ = writer.Write(out);
+    ReportResult(saveResult_, true);
     return saveResult_;
 }
 
@@ -436,7 +470,10 @@ int TJDRTFTextIo::SaveToStream(plat::Stream& stream) {
     std::ostream out(&buf);
     int r = SaveToStream(out);
     out.flush();
-    if (r == 0 && (!buf.Good() || !out)) r = saveResult_ = kWriteFailed;
+    if (r == 0 && (!buf.Good() || !out)) {
+        r = saveResult_ = kWriteFailed;
+        ReportResult(r, true);
+    }
     return r;
 }
 
@@ -473,12 +510,18 @@ int TJDRTFTextIo::SaveToFile(const std::string& fileName) {
             throw plat::EFCreateError("Cannot create file \"" + fileName + "\"");
         }
         result = SaveToStream(*file);
-        if (result == 0 && !file->Flush()) result = kWriteFailed;
+        if (result == 0 && !file->Flush()) {
+            result = kWriteFailed;
+            ReportResult(result, true);
+        }
     } catch (...) {
         plat::DeleteFile(temp);
         throw;
     }
-    if (result == 0 && !plat::RenameFile(temp, fileName, true)) result = kWriteFailed;
+    if (result == 0 && !plat::RenameFile(temp, fileName, true)) {
+        result = kWriteFailed;
+        ReportResult(result, true);
+    }
     if (result != 0) plat::DeleteFile(temp);
     saveResult_ = result;
     return result;

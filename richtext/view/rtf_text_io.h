@@ -62,6 +62,16 @@ public:
     TThreeState insertSelection = TThreeState::tsIgnore;
     // Folder tried for pictures named by loaded text.
     std::filesystem::path pictureBaseDir;
+    // Device-dependent bitmaps are saved as device-independent ones in RTF.
+    bool writeBitmapAsDib = false;
+    // HTML comments read as footnotes (shown or hidden marks) and footnotes
+    // written as comments; off skips comments and drops notes.
+    TStoreHTMLComment htmlStoreComment = TStoreHTMLComment::shcOFF;
+    // A page's background picture named by loaded HTML is read from its file
+    // (the name as given, else below pictureBaseDir) and painted under the text.
+    bool backgroundLoadFromFile = false;
+    // The text of a load or save result (0 gives an empty text).
+    static std::string ResultText(int result, bool saving);
 
     int LoadResult() const { return loadResult_; }
     int SaveResult() const { return saveResult_; }
@@ -136,6 +146,13 @@ public:
     // after every change of the text; true when a paragraph changed.
     bool Renumber();
     bool AnyNumbered() const;
+
+protected:
+    // Loaded HTML named a background picture and backgroundLoadFromFile is
+    // on; the painting engine loads and shows it.
+    virtual void PageBackgroundNamed(const std::string& name) {}
+    // Tells the owner's error event of a failed load or save.
+    void ReportResult(int result, bool saving);
 
 private:
     std::unique_ptr<TJDTextWriter> MakeWriter(TJDLoadFormat format);

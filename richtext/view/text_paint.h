@@ -153,15 +153,22 @@ public:
     void SetColorEntry(int index, plat::COLORREF color);
     plat::COLORREF GetColorEntry(int index) const;
     void SetBackgroundPicture(std::shared_ptr<plat::TGraphic> picture, bool scrolls);
+    const plat::TGraphic* BackgroundPicture() const { return background_.get(); }
     const std::vector<TPaintedObject>& PaintedObjects() const { return paintedObjects_; }
     void ClearText() override;
 
+protected:
+    void PageBackgroundNamed(const std::string& name) override;
+
+public:
     plat::COLORREF paperColor = 0xFFFFFF;
     plat::COLORREF highlightColor = 0x6A240A;      // the system's highlight colours
     plat::COLORREF highlightTextColor = 0xFFFFFF;
     plat::COLORREF shadowColor = 0x808080;
     bool PaintGrayTable = false;
     bool shown = true;
+    // Window paints the owner lets pass without drawing (each one counts down).
+    int paintSkip = 0;
     bool postponeRepaint = false;
     int leftMargin = 0, topMargin = 0;
     std::int32_t TopOffset = 0;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/gdi/picture_render.h"
 #include "platform/gui/clipboard.h"
 #include "platform/gui/forms.h"
 #include "platform/gui/gui_test_harness.h"
@@ -722,6 +723,364 @@ TEST_F(RtfEdit, PrintPartModesLayOutWalkDrawAndRestore) {
     EXPECT_EQ(e.WindowHeight(), wh);
     EXPECT_EQ(e.WordWrap(), wrap);
     EXPECT_FALSE(e.printJob);
+}
+
+// --- zoom and resize factors ----------------------------------------------------------------
+
+TEST_F(RtfEdit, ZoomingAndResizingLayOutAgainAndKeepTheBarInStep) {
+    edit->SetScrollBars(ssVertical);
+    std::string text;
+    for (int i = 0; i < 6; ++i) text += "line " + std::to_string(i) + "\r";
+    Load(text);
+    TJDRTFTextInput& e = edit->Engine();
+    const int base = e.DocumentHeight();
+    ASSERT_LT(base, e.WindowHeight());
+    int lo, hi;
+    edit->GetScrollRange(SB_VERT, lo, hi);
+    ASSERT_EQ(hi, 0);
+    struct Case {
+        bool zoom;
+        int set, stored;
+        bool taller;
+    };
+    // Values below the least store 100; a larger factor gives a taller text
+    // and, here, a text taller than the window with its bar.
+    const Case cases[] = {
+        {true, 400, 400, true}, {true, 0, 100, false},   {true, -5, 100, false},
+        {false, 400, 400, true}, {false, 0, 100, false}, {false, -1, 100, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << (c.zoom ? "zoom " : "resize ") << c.set);
+        if (c.zoom) edit->SetZooming(c.set);
+        else edit->SetResizing(c.set);
+        EXPECT_EQ(c.zoom ? edit->Zooming() : edit->Resizing(), c.stored);
+        const int h = e.DocumentHeight();
+        edit->GetScrollRange(SB_VERT, lo, hi);
+        if (c.taller) {
+            EXPECT_GT(h, 3 * base);
+            EXPECT_GT(h, e.WindowHeight());
+            EXPECT_EQ(hi, 1000);
+        } else {
+            EXPECT_EQ(h, base);
+            EXPECT_EQ(hi, 0);
+        }
+    }
+    // The text itself is untouched by either factor.
+    EXPECT_EQ(edit->GetPlainText(), text);
+    EXPECT_EQ(changes, 0);
+}
+
+TEST_F(RtfEdit, ZoomKeepsTheCursorInView) {
+    edit->SetScrollBars(ssVertical);
+    std::string text;
+    for (int i = 0; i < 30; ++i) text += "line " + std::to_string(i) + "\r";
+    Load(text);
+    edit->SetCPPosition(static_cast<int>(text.size()) - 1);
+    TJDRTFTextInput& e = edit->Engine();
+    edit->SetZooming(300);
+    TTextPointer p;
+    ASSERT_TRUE(e.PositionToPointer(edit->GetCPPosition(), p));
+    EXPECT_GT(e.TopOffset, 0);
+    EXPECT_GE(p.line->top, e.TopOffset);
+    EXPECT_LT(p.line->top, e.TopOffset + e.WindowHeight());
+}
+
+// --- window, border, enter and change notification -------------------------------------------
+
+TEST_F(RtfEdit, BorderStyleMakesANewWindowWithOrWithoutTheFrame) {
+    Load("framed");
+    guitest::ProcessEvents();
+    auto corner = [&] {
+        TBitmap shot;
+        edit->PaintTo(shot);
+        return shot.Image()->pixel(0, edit->Height() / 2) & 0xFFFFFF;
+    };
+    const HWND first = edit->Handle();
+    const QRgb framed = corner();
+    edit->SetBorderStyle(bsNone);
+    guitest::ProcessEvents();
+    const HWND second = edit->Handle();
+    EXPECT_NE(second, first);
+    EXPECT_NE(corner(), framed);
+    EXPECT_EQ(corner(), 0xFFFFFFu);  // paper where the frame was
+    // The focused control keeps its caret in the new window and still types.
+    ASSERT_TRUE(edit->Focused());
+    EXPECT_EQ(gui::CaretOwner(), second);
+    guitest::TypeText(edit, "!");
+    EXPECT_EQ(edit->GetPlainText(), "!framed");
+    edit->SetBorderStyle(bsSingle);
+    guitest::ProcessEvents();
+    EXPECT_NE(edit->Handle(), second);
+    EXPECT_EQ(corner(), framed);
+    // An unchanged value makes no new window.
+    const HWND third = edit->Handle();
+    edit->SetBorderStyle(bsSingle);
+    EXPECT_EQ(edit->Handle(), third);
+}
+
+class AutoSelectEdit : public TJDCustomRtfEdit {
+public:
+    using TJDCustomRtfEdit::TJDCustomRtfEdit;
+    void SetAutoSelect(bool v) { AutoSelect = v; }
+    void SetSuppress(bool v) { SuppressChangeNotify = v; }
+};
+
+TEST_F(RtfEdit, EnteringSelectsAllWhenAskedAndEditChangeRaisesOnChange) {
+    auto* other = new AutoSelectEdit(form);
+    other->SetParent(form);
+    other->SetBounds(10, 275, 200, 30);
+    other->SetText("one two");
+    int otherChanges = 0;
+    other->OnChange = [&](TObject*) { ++otherChanges; };
+    guitest::ProcessEvents();
+    // Without the flag entering leaves the selection alone.
+    other->Perform(CM_ENTER, 0, 0);
+    EXPECT_EQ(other->GetSelLength(), 0);
+    other->SetAutoSelect(true);
+    other->SetFocus();
+    guitest::ProcessEvents();
+    EXPECT_EQ(other->GetSelStart(), 0);
+    EXPECT_EQ(other->GetSelLength(), 7);
+    EXPECT_EQ(other->GetSelText(), "one two");
+    // A click into the control enters it with the button down: no selection.
+    edit->SetFocus();
+    guitest::ProcessEvents();
+    other->HideSelection();
+    guitest::Click(other, Shift(TPoint{0, 0}, 30, 15));
+    guitest::ProcessEvents();
+    EXPECT_EQ(other->GetSelLength(), 0);
+
+    other->Perform(CN_COMMAND, MAKEWPARAM(0, kEnChange), 0);
+    EXPECT_EQ(otherChanges, 1);
+    other->SetSuppress(true);
+    other->Perform(CN_COMMAND, MAKEWPARAM(0, kEnChange), 0);
+    EXPECT_EQ(otherChanges, 1);
+    other->SetSuppress(false);
+    other->Perform(CN_COMMAND, MAKEWPARAM(0, 0x0100), 0);  // any other notification
+    EXPECT_EQ(otherChanges, 1);
+}
+
+TEST_F(RtfEdit, TransparentControlShowsItsParentUnderTheText) {
+    form->SetColor(static_cast<TColor>(0x3060C0));
+    Load("see through");
+    guitest::ProcessEvents();
+    auto below = [&] {
+        edit->Repaint();
+        guitest::ProcessEvents();
+        TBitmap shot;
+        edit->PaintTo(shot);
+        return shot.Image()->pixel(edit->Width() / 2, edit->Height() - 20) & 0xFFFFFF;
+    };
+    EXPECT_EQ(below(), 0xFFFFFFu);
+    edit->SetTransparent(true);
+    EXPECT_EQ(below(), static_cast<QRgb>(0xC06030));  // the form's colour (BGR -> RGB)
+    // Typing keeps the parent's picture under the new character's line.
+    guitest::TypeText(edit, "x");
+    EXPECT_EQ(edit->GetPlainText(), "xsee through");
+    EXPECT_EQ(below(), static_cast<QRgb>(0xC06030));
+    edit->SetTransparent(false);
+    EXPECT_EQ(below(), 0xFFFFFFu);
+}
+
+// --- engine settings and events ------------------------------------------------------------------
+
+TEST_F(RtfEdit, TextToInsertCanReplaceOrRefuseATypedCharacter) {
+    Load("ab");
+    edit->SetCPPosition(2);
+    // Two characters of automatic text end at the cursor.
+    TJDRTFTextInput& e = edit->Engine();
+    e.FirstParagraph()->lines->attrs[0].style |= kStyleAutomatic;
+    e.FirstParagraph()->lines->attrs[1].style |= kStyleAutomatic;
+    e.FirstParagraph()->lines->attrs[0].tag = 7;
+    std::string seenAuto;
+    int seenLen = -1, seenTag = -1;
+    char seenChar = 0;
+    edit->GetTextToInsert = [&](void*, std::string& p, const std::string& autoText, int len, std::uint16_t tag, char c,
+                                bool& doContinue) {
+        seenAuto = autoText;
+        seenLen = len;
+        seenTag = tag;
+        seenChar = c;
+        if (c == 'n') doContinue = false;
+        if (c == 'x') p = "xyz";
+    };
+    guitest::TypeText(edit, "x");
+    EXPECT_EQ(seenAuto, "ab");
+    EXPECT_EQ(seenLen, 2);
+    EXPECT_EQ(seenTag, 7);
+    EXPECT_EQ(seenChar, 'x');
+    EXPECT_EQ(edit->GetPlainText(), "abxyz");
+    EXPECT_EQ(changes, 1);
+    // The typed text is no automatic text: the next character sees none.
+    guitest::TypeText(edit, "n");
+    EXPECT_EQ(seenAuto, "");
+    EXPECT_EQ(edit->GetPlainText(), "abxyz");
+    EXPECT_EQ(changes, 1);
+}
+
+TEST_F(RtfEdit, FailedLoadsAndSavesReachTheErrorEvent) {
+    std::vector<std::string> errors;
+    edit->OnJDErrorEvent() = [&](void* sender, const std::string& text) {
+        EXPECT_EQ(sender, edit);
+        errors.push_back(text);
+    };
+    Load("{\\rtf1 fine}");
+    EXPECT_TRUE(errors.empty());
+    Load("{\\rtf1 broken \\'zq}");
+    ASSERT_EQ(errors.size(), 1u);
+    EXPECT_NE(errors[0].find("not hexadecimal"), std::string::npos);
+    // A save into a stream that refuses its bytes.
+    struct Refusing : plat::Stream {
+        std::int64_t Read(void*, std::int64_t) override { return 0; }
+        std::int64_t Write(const void*, std::int64_t) override { return 0; }
+        std::int64_t Seek(std::int64_t, plat::SeekOrigin) override { return 0; }
+        void SetSize(std::int64_t) override {}
+    } refusing;
+    edit->SetText("{\\rtf1 some text}");
+    EXPECT_NE(edit->Engine().SaveToStream(refusing), 0);
+    ASSERT_EQ(errors.size(), 2u);
+    EXPECT_NE(errors[1].find("could not be written"), std::string::npos);
+    // A file that cannot take the place of its target (a folder with a file in it).
+    testsupport::TempDir dir;
+    std::filesystem::create_directory(dir / "taken.rtf");
+    testsupport::WriteFileBytes(dir / "taken.rtf" / "inside", "x");
+    EXPECT_NE(edit->Engine().SaveToFile((dir / "taken.rtf").string()), 0);
+    ASSERT_EQ(errors.size(), 3u);
+    EXPECT_NE(errors[2].find("could not be written"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(dir / "taken.rtf" / "inside"));
+}
+
+TEST_F(RtfEdit, BitmapsAreWrittenAsDibWhenAskedAndLookTheSame) {
+    // A 2 x 2 device-dependent bitmap, 24 bits: red, green / blue, white (BGR rows).
+    std::string rows = std::string("\x00\x00\xFF\x00\xFF\x00", 6) + std::string(2, '\0') +
+                       std::string("\xFF\x00\x00\xFF\xFF\xFF", 6) + std::string(2, '\0');
+    auto g = std::make_shared<plat::TRawGraphic>(plat::TGraphicKind::Bitmap, rows, 2, 2, plat::TBitmapGeometry{24, 1, 8});
+    Load("ab");
+    edit->SetCPPosition(1);
+    edit->Engine().InsertObjectAtCursor(g, 0, 30, 30);
+    edit->Engine().SaveFormat = TJDLoadFormat::FormatRTF;
+    const std::string ddb = edit->Engine().SaveToString();
+    EXPECT_NE(ddb.find("\\wbitmap0"), std::string::npos);
+    edit->SetWriteBitmapAsDib(true);
+    const std::string dib = edit->Engine().SaveToString();
+    EXPECT_EQ(dib.find("\\wbitmap0"), std::string::npos);
+    ASSERT_NE(dib.find("\\dibitmap0"), std::string::npos);
+    TJDCustomRtfEdit back(nullptr);
+    back.SetText(dib);
+    ASSERT_EQ(back.Engine().Objects().size(), 1u);
+    const plat::TGraphic* read = back.Engine().Objects()[0]->object.get();
+    ASSERT_NE(read, nullptr);
+    EXPECT_EQ(read->Kind(), plat::TGraphicKind::Dib);
+    QImage img = plat::PictureToImage(*read);
+    ASSERT_EQ(img.size(), QSize(2, 2));
+    EXPECT_EQ(img.pixel(0, 0) & 0xFFFFFF, 0xFF0000u);
+    EXPECT_EQ(img.pixel(1, 0) & 0xFFFFFF, 0x00FF00u);
+    EXPECT_EQ(img.pixel(0, 1) & 0xFFFFFF, 0x0000FFu);
+    EXPECT_EQ(img.pixel(1, 1) & 0xFFFFFF, 0xFFFFFFu);
+    EXPECT_EQ(back.GetPlainText(), "a\x01" "b");
+}
+
+TEST_F(RtfEdit, HtmlCommentsBecomeFootnotesAndGoBackAsComments) {
+    const std::string page = "<html><body><p>one<!-- the note -->two</p></body></html>";
+    struct Case {
+        TStoreHTMLComment mode;
+        const char* text;
+        bool note, hidden;
+    };
+    const Case cases[] = {
+        {TStoreHTMLComment::shcOFF, "onetwo", false, false},
+        {TStoreHTMLComment::shcFootnote, "one*two", true, false},
+        {TStoreHTMLComment::shcHiddenFootnote, "one*two", true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(static_cast<int>(c.mode));
+        edit->SetHTMLStoreComment(c.mode);
+        edit->SetLoadFormat(TJDLoadFormat::FormatHTML);
+        Load(page);
+        EXPECT_EQ(edit->GetPlainText(), c.text);
+        TJDRTFTextInput& e = edit->Engine();
+        if (!c.note) continue;
+        const TJDCharAttr& mark = e.FirstParagraph()->lines->attrs[3];
+        EXPECT_TRUE(mark.style & kStyleFootnote);
+        const TJDFootnote* note = e.FindFootnote(mark.tag);
+        ASSERT_NE(note, nullptr);
+        EXPECT_EQ(note->text, " the note ");
+        EXPECT_EQ(static_cast<bool>(mark.style & kStyleHidden), c.hidden);
+        e.SaveFormat = TJDLoadFormat::FormatHTML;
+        const std::string html = e.SaveToString();
+        EXPECT_NE(html.find("one<!-- the note -->two"), std::string::npos) << html;
+        // Off again: the note is not written.
+        edit->SetHTMLStoreComment(TStoreHTMLComment::shcOFF);
+        EXPECT_EQ(e.SaveToString().find("<!--"), std::string::npos);
+    }
+    edit->SetLoadFormat(TJDLoadFormat::AutomaticFormat);
+}
+
+TEST_F(RtfEdit, BackgroundNamedByHtmlIsLoadedOnlyWhenAsked) {
+    testsupport::TempDir dir;
+    TBitmap bg(8, 8);
+    bg.SaveToFile((dir / "paper.bmp").string());
+    edit->SetHTMLFilePath(dir.path().string());
+    edit->SetLoadFormat(TJDLoadFormat::FormatHTML);
+    const std::string page = "<html><body background=\"paper.bmp\"><p>text</p></body></html>";
+    Load(page);
+    EXPECT_EQ(edit->Engine().BackgroundPicture(), nullptr);
+    edit->SetBackgroundLoadFromFile(true);
+    edit->Engine().ClearText();
+    Load(page);
+    ASSERT_NE(edit->Engine().BackgroundPicture(), nullptr);
+    EXPECT_EQ(edit->Engine().BackgroundPicture()->Width(), 8);
+    // A name that is no file leaves the background as it was.
+    edit->Engine().SetBackgroundPicture(nullptr, false);
+    Load("<html><body background=\"missing.bmp\"><p>text</p></body></html>");
+    EXPECT_EQ(edit->Engine().BackgroundPicture(), nullptr);
+    edit->SetLoadFormat(TJDLoadFormat::AutomaticFormat);
+}
+
+TEST_F(RtfEdit, ASkippedPaintLeavesTheWindowAsItWas) {
+    Load("text");
+    guitest::ProcessEvents();
+    auto mark = [&] {
+        edit->Canvas().Brush().SetColor(clRed);
+        edit->Canvas().FillRect(Rect(100, 100, 120, 120));
+    };
+    auto at = [&] {
+        const QImage* buffer = edit->BackBuffer();
+        EXPECT_NE(buffer, nullptr);
+        return buffer ? buffer->pixel(110, 110) & 0xFFFFFF : 0u;
+    };
+    mark();
+    edit->Engine().paintSkip = 1;
+    edit->Repaint();
+    EXPECT_EQ(at(), 0xFF0000u);  // this paint was let pass
+    EXPECT_EQ(edit->Engine().paintSkip, 0);
+    edit->Repaint();
+    EXPECT_EQ(at(), 0xFFFFFFu);  // the next one draws the text's paper again
+}
+
+TEST_F(RtfEdit, BackgroundImageFollowsItsPictureUnlessTransparent) {
+    Load("over a picture");
+    auto below = [&] {
+        edit->Repaint();
+        return edit->BackBuffer()->pixel(edit->Width() / 2, edit->Height() - 20) & 0xFFFFFF;
+    };
+    EXPECT_EQ(edit->Engine().BackgroundPicture(), nullptr);
+    // A picture given to it is seen: no call is needed after it.
+    TBitmap b(8, 8);
+    b.Canvas().Brush().SetColor(static_cast<TColor>(0x00C000));
+    b.Canvas().FillRect(Rect(0, 0, 8, 8));
+    edit->BackgroundImage().SetGraphic(&b);
+    ASSERT_NE(edit->Engine().BackgroundPicture(), nullptr);
+    EXPECT_EQ(below(), 0x00C000u);
+    // A transparent control shows its parent instead.
+    form->SetColor(static_cast<TColor>(0x808000));
+    edit->SetTransparent(true);
+    EXPECT_EQ(below(), 0x008080u);
+    edit->SetTransparent(false);
+    EXPECT_EQ(below(), 0x00C000u);
+    edit->BackgroundImage().SetGraphic(nullptr);
+    EXPECT_EQ(edit->Engine().BackgroundPicture(), nullptr);
+    EXPECT_EQ(below(), 0xFFFFFFu);
 }
 
 }  // namespace

@@ -346,7 +346,7 @@ TEST(ParagraphFormat, BordersTabsShading) {
     std::uint32_t b = e.Par(0)->border;
     EXPECT_EQ(b & 0xFFFF, kBorderOn | kBorderBox);
     EXPECT_EQ(BorderWidthByte(b), 2u);
-    EXPECT_EQ(BorderColorNibble(b), 2u);  // 17 mod 15
+    EXPECT_EQ(BorderColorNibble(b), 15u);  // 17 is beyond the 4-bit field: the largest colour
     EXPECT_EQ(BorderSpacingNibble(b), 2u);
     // A different border below: the upper one ends its group.
     e.Place(4);
