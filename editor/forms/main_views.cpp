@@ -104,6 +104,9 @@ void TForm1::BuildCommands() {
 
 void TForm1::WireViews() {
     InstallPageRules(*ctx);
+    // The views show one project: its name is the project field's, not a column's.
+    for (db::TDataSet* t : {static_cast<db::TDataSet*>(ctx->detailTable), static_cast<db::TDataSet*>(ctx->cntTable)})
+        if (db::TField* f = t->FindField("Application")) f->Visible = false;
     ctx->ApplyProjectDisplaySettings = [this] { editor::ApplyProjectDisplaySettings(*ctx); };
     ctx->ShowDisplaySettings = [this](const DisplaySettings& s) { ApplyDisplay(s); };
     ctx->SyncScreenFonts = [this](bool unchanged) {
