@@ -202,6 +202,8 @@ private:
     void ShowCursorPosition(richtext::TDBJDRichText* editor);
     void ApplyDisplay(const DisplaySettings& s);
     void PageGridDblClick();
+    void PageGridEnter();
+    void FollowInNavigator(db::TDataSet* table);
     void DrawContentsGridCell(const gui::TRect& rect, db::TField* field);
     void PageGridCellColors(db::TField* field, gui::TFont& font, gui::TBrush& brush);
     bool startupOk_ = true;

@@ -17,6 +17,7 @@ namespace editor {
 
 namespace {
 
+constexpr unsigned kVkPrior = 0x21, kVkNext = 0x22;
 constexpr unsigned kVkBack = 0x08, kVkInsert = 0x2D, kVkDelete = 0x2E, kVkF3 = 0x72, kVkF4 = 0x73, kVkF5 = 0x74,
                    kVkF9 = 0x78;
 
@@ -90,6 +91,27 @@ void TForm1::BuildCommands() {
 
     KeyPreview = true;
     OnKeyUp = [this](gui::TObject*, unsigned& key, gui::TShiftState shift) { FormKeyUp(key, shift); };
+    // Enter in a single-line data-aware edit moves on; Page Up and Page Down
+    // in the project fields move between projects.
+    OnKeyPress = [this](gui::TObject*, char& key) {
+        if (key == '\r' && dynamic_cast<db::TDBEdit*>(ActiveControl())) {
+            key = 0;
+            SelectNext(ActiveControl(), true, true);
+        }
+    };
+    OnKeyDown = [this](gui::TObject*, unsigned& key, gui::TShiftState) {
+        gui::TWinControl* a = ActiveControl();
+        if (a != ApplicationFld && a != DosNameFld && a != HelpTitleFld) return;
+        if (key != kVkPrior && key != kVkNext) return;
+        try {
+            if (key == kVkPrior)
+                ctx->mainTable->Prior();
+            else
+                ctx->mainTable->Next();
+        } catch (const std::exception&) {
+        }
+        key = 0;
+    };
     TabBook->OnChange = [this](gui::TObject*) { TabBookClick(); };
     RunLocateDialog = [this](db::TDataSource* source, const std::string& field) {
         vl::TvlLocateDialog dialog(this);
@@ -129,6 +151,7 @@ void TForm1::WireViews() {
     }
     HelpText->OnExit = [this](gui::TObject*) { TableStatus->SetCaption(""); };
     detailGrid->OnDblClick = [this](gui::TObject*) { PageGridDblClick(); };
+    detailGrid->OnEnter = [this](gui::TObject*) { PageGridEnter(); };
     detailGrid->OnCalcCellColors = [this](gui::TObject*, db::TField* field, gui::TGridDrawState, bool highlight,
                                           gui::TFont& font, gui::TBrush& brush) {
         if (!highlight) PageGridCellColors(field, font, brush);
@@ -383,6 +406,28 @@ void TForm1::DeleteTopic1Click() {
     std::string status;
     try {
         if (DeleteTopic(*ctx, status) && !status.empty()) StatusPanel->SetCaption(status);
+    } catch (const std::exception&) {
+    }
+}
+
+void TForm1::FollowInNavigator(db::TDataSet* table) {
+    ctx->activeSource->SetDataSet(table);
+    DBNavigator1->SetDataSource(ctx->activeSource);
+}
+
+void TForm1::PageGridEnter() {
+    FollowInNavigator(ctx->detailTable);
+    try {
+        if (ctx->ProcessMessages) ctx->ProcessMessages();
+        db::TDataSet* d = ctx->detailTable;
+        // A project without pages starts its first page at once, in the HelpId column.
+        if (d->Active() && d->IsEmpty() && !Editing(d) && !ctx->mainTable->IsEmpty()) {
+            d->Insert();
+            if (ctx->ProcessMessages) ctx->ProcessMessages();
+            for (const char* name : {"HelpId", "Title", "HelpId"})
+                for (int i = 0; i < detailGrid->GetFieldCount(); ++i)
+                    if (detailGrid->GetFields(i) && detailGrid->GetFields(i)->FieldName == name) detailGrid->SetSelectedIndex(i);
+        }
     } catch (const std::exception&) {
     }
 }

@@ -300,4 +300,36 @@ TEST_F(MainViews, PageGridColoursFollowInheritanceAndKind) {
     ctx->detailTable->Cancel();
 }
 
+TEST_F(MainViews, ProjectFieldsMoveOnAndAnEmptyProjectStartsAPage) {
+    ctx->mainTable->Append();
+    ctx->mainTable->FieldByName("Application")->SetAsString("Empty");
+    ctx->mainTable->Post();
+    ASSERT_TRUE(ctx->mainTable->FindKey({db::TValue(std::string("Demo"))}));
+    Focus(form->ApplicationFld);
+    Key(0x22);  // Page Down: the next project
+    EXPECT_EQ(ctx->mainTable->FieldByName("Application")->AsString(), "Empty");
+    Key(0x0D);  // Enter moves on
+    EXPECT_NE(Active(), "ApplicationFld");
+    Focus(form->DosNameFld);
+    Key(0x21);  // Page Up
+    EXPECT_EQ(ctx->mainTable->FieldByName("Application")->AsString(), "Demo");
+    Key(0x22);
+    ASSERT_TRUE(ctx->detailTable->IsEmpty());
+    Focus(form->detailGrid);
+    EXPECT_EQ(ctx->detailTable->State(), db::dsInsert);
+    EXPECT_EQ(ctx->detailTable->FieldByName("HelpId")->AsString(), "1000");
+    ASSERT_NE(form->detailGrid->GetSelectedField(), nullptr);
+    EXPECT_EQ(form->detailGrid->GetSelectedField()->FieldName, "HelpId");
+    EXPECT_EQ(ctx->activeSource->DataSet(), ctx->detailTable);
+    Key(kBack, gui::ssAlt);
+}
+
+TEST_F(MainViews, AMissingHelpViewerIsNamed) {
+    { std::ofstream(std::filesystem::path(home) / "DEMO.HLP") << "x"; }
+    form->StartHelpViewer = [](const std::string&) { return false; };
+    form->ShowHelpBtn->Click();
+    ASSERT_EQ(dialogs.Requests().size(), 1u);
+    EXPECT_NE(dialogs.Last().text.find("WinHlp32.exe"), std::string::npos);
+}
+
 }  // namespace
