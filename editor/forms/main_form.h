@@ -203,6 +203,8 @@ private:
     void ApplyDisplay(const DisplaySettings& s);
     void PageGridDblClick();
     void PageGridEnter();
+    // A double click on a contents entry shows the page it jumps to.
+    void ContentsJumpToPage();
     void FollowInNavigator(db::TDataSet* table);
     void DrawContentsGridCell(const gui::TRect& rect, db::TField* field);
     void PageGridCellColors(db::TField* field, gui::TFont& font, gui::TBrush& brush);

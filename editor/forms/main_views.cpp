@@ -152,6 +152,7 @@ void TForm1::WireViews() {
     HelpText->OnExit = [this](gui::TObject*) { TableStatus->SetCaption(""); };
     detailGrid->OnDblClick = [this](gui::TObject*) { PageGridDblClick(); };
     detailGrid->OnEnter = [this](gui::TObject*) { PageGridEnter(); };
+    cntGrid->OnDblClick = [this](gui::TObject*) { ContentsJumpToPage(); };
     detailGrid->OnCalcCellColors = [this](gui::TObject*, db::TField* field, gui::TGridDrawState, bool highlight,
                                           gui::TFont& font, gui::TBrush& brush) {
         if (!highlight) PageGridCellColors(field, font, brush);
@@ -430,6 +431,37 @@ void TForm1::PageGridEnter() {
         }
     } catch (const std::exception&) {
     }
+}
+
+void TForm1::ContentsJumpToPage() {
+    db::TDataSet* c = ctx->cntTable;
+    if (!c->Active() || c->IsEmpty()) return;
+    const std::string jump = c->FieldByName("Jump")->AsString();
+    if (jump.empty()) return;
+    auto isNumber = [](const std::string& s) {
+        if (s.empty()) return false;
+        for (char ch : s)
+            if (ch < '0' || ch > '9') return false;
+        return s.size() < 10;
+    };
+    std::string id = jump;
+    if (!isNumber(jump)) {
+        LookupHelpIdByContext(*ctx, jump, id);
+        if (id.empty()) {
+            gui::MessageBeep(0);
+            StatusPanel->SetCaption("Context string not found");
+            return;
+        }
+    }
+    vl::TvlTable* d = ctx->detailTable;
+    if (!d->db::TTable::FindKey({db::TValue(ctx->mainTable->FieldByName("Application")->AsString()),
+                                 db::TValue(static_cast<std::int64_t>(std::stoll(id)))})) {
+        gui::MessageBeep(0);
+        StatusPanel->SetCaption("Help id not found");
+        return;
+    }
+    TabBook->SetActivePageName(kSplitViewPage);
+    TabBookClick();
 }
 
 void TForm1::PageGridDblClick() {

@@ -332,4 +332,42 @@ TEST_F(MainViews, AMissingHelpViewerIsNamed) {
     EXPECT_NE(dialogs.Last().text.find("WinHlp32.exe"), std::string::npos);
 }
 
+TEST_F(MainViews, ADoubleClickOnAContentsEntryShowsItsPage) {
+    ctx->detailTable->Next();  // page 20 gets a context string
+    ctx->detailTable->Edit();
+    ctx->detailTable->FieldByName("ContextString")->SetAsString("Twenty");
+    ctx->detailTable->Post();
+    struct Case {
+        const char* jump;
+        long page;  // 0: not found
+        const char* status;
+    };
+    const Case cases[] = {{"30", 30, ""}, {"twenty", 20, ""}, {"99", 0, "Help id not found"},
+                          {"Nowhere", 0, "Context string not found"}};
+    int seq = 0;
+    for (const Case& c : cases) {
+        ctx->detailTable->First();
+        form->StatusPanel->SetCaption("");
+        ctx->cntTable->Append();
+        ctx->cntTable->FieldByName("Sequence")->SetAsInteger(++seq);
+        ctx->cntTable->FieldByName("Level")->SetAsInteger(1);
+        ctx->cntTable->FieldByName("EntryType")->SetAsString("T");
+        ctx->cntTable->FieldByName("Title")->SetAsString(c.jump);
+        ctx->cntTable->FieldByName("Jump")->SetAsString(c.jump);
+        ctx->cntTable->Post();
+        View("&Contents");
+        Focus(form->cntGrid);
+        const gui::TRect cell = form->cntGrid->CellRect(form->cntGrid->Col(), form->cntGrid->Row());
+        guitest::DoubleClick(form->cntGrid, {cell.Left + 3, cell.Top + 3});
+        guitest::ProcessEvents(10);
+        EXPECT_EQ(form->StatusPanel->Caption(), c.status) << c.jump;
+        if (c.page) {
+            EXPECT_EQ(form->CurrentView(), "&Split View") << c.jump;
+            EXPECT_EQ(ctx->detailTable->FieldByName("HelpId")->AsInteger(), c.page) << c.jump;
+        } else {
+            EXPECT_EQ(form->CurrentView(), "&Contents") << c.jump;
+        }
+    }
+}
+
 }  // namespace
