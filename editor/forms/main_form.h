@@ -123,6 +123,8 @@ public:
 
     // Commands of the views.
     gui::TMenuItem* miOpenProject;
+    gui::TMenuItem* miHelpContents;
+    gui::TMenuItem* miHowDoI;
     gui::TMenuItem* miSave;
     gui::TMenuItem* miViewCompiledHelp;
     gui::TMenuItem* miEdit;
@@ -169,6 +171,8 @@ public:
     void ShowHelpBtnClick();
     // File | Open Project and the "..." button: projects at a glance.
     void sbtnGlanceClick();
+    // Help | Contents: the program's own help file in the viewer.
+    void HelpContentsClick();
     // The notebook page shown, by caption.
     std::string CurrentView() const;
     // The locate dialog; tests put a recorder here.

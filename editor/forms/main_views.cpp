@@ -89,6 +89,13 @@ void TForm1::BuildCommands() {
     for (gui::TMenuItem* i : {InsertTopic1, DeleteTopic1, miFind, miUndoRecord}) miEdit->Add(i);
     MainMenu1->Items()->Insert(1, miEdit);
 
+    miHelpContents = item("miHelpContents", "&Contents");
+    miHelpContents->OnClick = [this](gui::TObject*) { HelpContentsClick(); };
+    miHowDoI = item("miHowDoI", "H&ow do I..?");
+    miHowDoI->OnClick = [this](gui::TObject*) { ctx->ShowHelp(kHelpContext, 2100); };
+    miHelp->Insert(0, miHelpContents);
+    miHelp->Insert(1, miHowDoI);
+
     KeyPreview = true;
     OnKeyUp = [this](gui::TObject*, unsigned& key, gui::TShiftState shift) { FormKeyUp(key, shift); };
     // Enter in a single-line data-aware edit moves on; Page Up and Page Down
@@ -552,6 +559,16 @@ void TForm1::sbtnGlanceClick() {
     if (glance.ShowModal() != gui::mrOk) return;
     const std::string chosen = glance.SelectedProject();
     if (!chosen.empty()) ctx->mainTable->FindKey({db::TValue(chosen)});
+}
+
+void TForm1::HelpContentsClick() {
+    const std::string file = plat::JoinPath(ctx->ProgramDir, "Tavrin.HLP");
+    if (!plat::FileExists(file)) {
+        ShowWarning("Warning", "Tavrin.HLP was not found.");
+        return;
+    }
+    if (!StartHelpViewer || !StartHelpViewer(file))
+        ShowWarning("Warning", "The help viewer WinHlp32.exe could not be started.");
 }
 
 void TForm1::ShowTableState() {

@@ -370,4 +370,17 @@ TEST_F(MainViews, ADoubleClickOnAContentsEntryShowsItsPage) {
     }
 }
 
+TEST_F(MainViews, ProgramHelpFromTheHelpMenu) {
+    ASSERT_TRUE(guitest::ClickMenu(form.get(), {"&Help", "&Contents"}));
+    ASSERT_EQ(dialogs.Requests().size(), 1u);
+    EXPECT_EQ(dialogs.Last().text, "Tavrin.HLP was not found.");
+    { std::ofstream(std::filesystem::path(home) / "Tavrin.HLP") << "x"; }
+    ASSERT_TRUE(guitest::ClickMenu(form.get(), {"&Help", "&Contents"}));
+    EXPECT_EQ(viewed, std::vector<std::string>{plat::JoinPath(home, "Tavrin.HLP")});
+    ctx->DefaultHelp().Clear();
+    ASSERT_TRUE(guitest::ClickMenu(form.get(), {"&Help", "H&ow do I..?"}));
+    ASSERT_EQ(ctx->DefaultHelp().Requests().size(), 1u);
+    EXPECT_EQ(ctx->DefaultHelp().Requests()[0].data, 2100);
+}
+
 }  // namespace
