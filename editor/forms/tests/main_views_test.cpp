@@ -383,4 +383,23 @@ TEST_F(MainViews, ProgramHelpFromTheHelpMenu) {
     EXPECT_EQ(ctx->DefaultHelp().Requests()[0].data, 2100);
 }
 
+TEST_F(MainViews, F3FromANewPopupSavesItAndGoesOnEditingItsText) {
+    Focus(form->detailGrid);
+    Key(kInsert);
+    ASSERT_EQ(ctx->detailTable->State(), db::dsInsert);
+    // In front of the first page no id is offered: the author types one.
+    EXPECT_EQ(ctx->detailTable->FieldByName("HelpId")->AsString(), "");
+    ctx->detailTable->FieldByName("HelpId")->SetAsInteger(5);
+    ctx->detailTable->FieldByName("TopicPopup")->SetAsString("P");
+    ctx->detailTable->FieldByName("Title")->SetAsString("New popup");
+    const std::string id = "5";
+    Key(kF3);
+    EXPECT_EQ(Active(), "HelpText");
+    EXPECT_EQ(ctx->detailTable->State(), db::dsEdit);
+    EXPECT_EQ(ctx->detailTable->FieldByName("HelpId")->AsString(), id);
+    EXPECT_EQ(ctx->detailTable->RecordCount(), 4);
+    EXPECT_EQ(form->HelpText->Engine().currentAttr.style, 0);
+    Key(kBack, gui::ssAlt);
+}
+
 }  // namespace
