@@ -148,6 +148,27 @@ void TForm1::WireViews() {
     for (db::TDataSource* s : {ctx->mainSource, ctx->detailSource, ctx->prefsSource})
         s->OnStateChange = [this](db::TDataSource*) { ShowTableState(); };
     // A change of page in the max view shows or hides the title region.
+    // A change of project: the page editors find pictures in its graphics
+    // folder, and the page table starts at the project's first page.
+    ctx->mainSource->OnDataChange = [this](db::TDataSource*, db::TField* field) {
+        if (field) return;
+        try {
+            const std::string pictures = ResolveGraphicsDir(*ctx);
+            for (richtext::TDBJDRichText* e : {HelpText, maxHelpText, FullTitleEditFld}) e->SetHTMLFilePath(pictures);
+            db::TDataSet* d = ctx->detailTable;
+            if (d->Active() && d->State() == db::dsBrowse) {
+                d->DisableControls();
+                try {
+                    d->First();
+                } catch (...) {
+                    d->EnableControls();
+                    throw;
+                }
+                d->EnableControls();
+            }
+        } catch (const std::exception&) {
+        }
+    };
     ctx->detailSource->OnDataChange = [this](db::TDataSource*, db::TField* field) {
         if (!field && CurrentView() == kMaxViewPage) ShowMaxViewTitle();
     };

@@ -402,4 +402,32 @@ TEST_F(MainViews, F3FromANewPopupSavesItAndGoesOnEditingItsText) {
     Key(kBack, gui::ssAlt);
 }
 
+TEST_F(MainViews, AChangeOfProjectGivesTheEditorsItsGraphicsFolder) {
+    std::filesystem::create_directories(std::filesystem::path(home) / "pics");
+    struct Case {
+        const char* name;
+        std::string stored, expected;
+    };
+    const Case cases[] = {
+        {"Rel", "pics", plat::JoinPath(home, "pics")},
+        {"Gone", "nothere", ""},
+        {"Abs", "/srv/pictures", "/srv/pictures"},
+        {"None", "", ""},
+    };
+    for (const Case& c : cases) {
+        ctx->mainTable->Append();
+        ctx->mainTable->FieldByName("Application")->SetAsString(c.name);
+        ctx->mainTable->FieldByName("GraphicsDir")->SetAsString(c.stored);
+        ctx->mainTable->Post();
+    }
+    for (const Case& c : cases) {
+        ASSERT_TRUE(ctx->mainTable->FindKey({db::TValue(std::string(c.name))}));
+        guitest::ProcessEvents(5);
+        EXPECT_EQ(form->HelpText->HTMLFilePath(), c.expected) << c.name;
+        EXPECT_EQ(form->FullTitleEditFld->HTMLFilePath(), c.expected) << c.name;
+    }
+    ASSERT_TRUE(ctx->mainTable->FindKey({db::TValue(std::string("Demo"))}));
+    EXPECT_EQ(ctx->detailTable->FieldByName("HelpId")->AsInteger(), 10);
+}
+
 }  // namespace
