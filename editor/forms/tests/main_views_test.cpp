@@ -2,6 +2,8 @@
 #include "editor/forms/main_form.h"
 
 #include "editor/core/project_tables.h"
+#include "editor/forms/projects_form.h"
+#include "platform/win/message_queue.h"
 #include "platform/core/files.h"
 #include "platform/core/paths.h"
 #include "platform/db/engine_driver.h"
@@ -428,6 +430,45 @@ TEST_F(MainViews, AChangeOfProjectGivesTheEditorsItsGraphicsFolder) {
     }
     ASSERT_TRUE(ctx->mainTable->FindKey({db::TValue(std::string("Demo"))}));
     EXPECT_EQ(ctx->detailTable->FieldByName("HelpId")->AsInteger(), 10);
+}
+
+TEST_F(MainViews, OpenProjectPicksAProjectAtAGlance) {
+    ctx->mainTable->Append();
+    ctx->mainTable->FieldByName("Application")->SetAsString("Other");
+    ctx->mainTable->Post();
+    ASSERT_TRUE(ctx->mainTable->FindKey({db::TValue(std::string("Demo"))}));
+    ctx->mainTable->Edit();
+    ctx->mainTable->FieldByName("HelpTitle")->SetAsString("Saved first");
+    std::string shownOn;
+    plat::HWND h = 0;
+    auto pick = [&](gui::TModalResult answer) {
+        h = plat::AllocateHWnd([&, answer](gui::TMessage& m) {
+            if (m.Msg != gui::WM_USER + 9) return;
+            auto* glance = dynamic_cast<editor::TProjectsForm*>(form->FindComponent("ProjectsForm"));
+            // Not up yet: ask again once the modal loop runs.
+            if (!glance || !glance->Visible()) {
+                plat::PostMessage(h, gui::WM_USER + 9, 0, 0);
+                return;
+            }
+            {
+                shownOn = glance->SelectedProject();
+                glance->mainTable->FindKey({db::TValue(std::string("Other"))});
+                glance->SetModalResult(answer);
+            }
+            plat::DeallocateHWnd(h);
+        });
+        plat::PostMessage(h, gui::WM_USER + 9, 0, 0);
+    };
+    pick(gui::mrCancel);
+    form->sbtnGlance->Click();
+    EXPECT_EQ(shownOn, "Demo");
+    EXPECT_EQ(ctx->mainTable->State(), db::dsBrowse);
+    EXPECT_EQ(ctx->mainTable->FieldByName("HelpTitle")->AsString(), "Saved first");
+    EXPECT_EQ(ctx->mainTable->FieldByName("Application")->AsString(), "Demo");
+    EXPECT_EQ(Active(), "ApplicationFld");
+    pick(gui::mrOk);
+    ASSERT_TRUE(guitest::ClickMenu(form.get(), {"&File", "&Open Project"}));
+    EXPECT_EQ(ctx->mainTable->FieldByName("Application")->AsString(), "Other");
 }
 
 }  // namespace
