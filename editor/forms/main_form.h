@@ -6,6 +6,7 @@
 
 #include "controls/misc/small_controls.h"
 #include "editor/core/editor_context.h"
+#include "editor/core/page_rules.h"
 #include "editor/forms/tip_form.h"
 #include "platform/db/controls/db_controls.h"
 #include "platform/db/controls/db_grid.h"
@@ -14,6 +15,7 @@
 #include "platform/gui/std_controls.h"
 #include "platform/gui/tabs.h"
 #include "platform/gui/tree_view.h"
+#include "richtext/controls/db_rich_text.h"
 
 namespace richtext {
 class TJDCustomRtfEdit;
@@ -61,13 +63,13 @@ public:
     gui::TTabSheet* TabSheet2;
     db::TCustomDBGrid* detailGrid;
     gui::TTreeView* TreeView1;
-    richtext::TJDCustomRtfEdit* HelpText;
+    richtext::TDBJDRichText* HelpText;
 
     gui::TPanel* pnlInherit;
     gui::TLabel* lblInherit;
     misc::TTwoWaySplitter* pnlMaxSplitter;
-    richtext::TJDCustomRtfEdit* FullTitleEditFld;
-    richtext::TJDCustomRtfEdit* maxHelpText;
+    richtext::TDBJDRichText* FullTitleEditFld;
+    richtext::TDBJDRichText* maxHelpText;
     gui::TPanel* pnlMax;
     // Hidden: holds the project's RTF header that pasted text takes over.
     richtext::TJDCustomRtfEdit* jdProjectRtfHeader;
@@ -78,6 +80,19 @@ public:
     gui::TPanel* pnlStatus;
     gui::TPanel* TableStatus;
     gui::TPanel* StatusPanel;
+
+    // Commands of the views.
+    gui::TMenuItem* miSave;
+    gui::TMenuItem* miViewCompiledHelp;
+    gui::TMenuItem* miEdit;
+    gui::TMenuItem* InsertTopic1;
+    gui::TMenuItem* DeleteTopic1;
+    gui::TMenuItem* miFind;
+    gui::TMenuItem* miUndoRecord;
+    gui::TPanel* pnlTools;
+    gui::TButton* SpeedButton6;
+    gui::TButton* sbtnLocate;
+    gui::TButton* ShowHelpBtn;
 
     TTipOfTheDay* TipOfTheDay1;
     // The pictures the grids draw ("BITMAP_1".."BITMAP_4").
@@ -97,6 +112,26 @@ public:
     void FormClose();
     // The application's hint handler.
     void ShowApplicationHint();
+
+    // --- views and navigation ---------------------------------------------------------
+    // The form's key-up: F3, F4, F5, Alt+Backspace, Ctrl+Z, F9.
+    void FormKeyUp(unsigned& Key, gui::TShiftState Shift);
+    void FocusCycle();
+    void TabBookClick();
+    void SpeedButton6Click();
+    void InsertTopic1Click();
+    void DeleteTopic1Click();
+    void sbtnLocateClick();
+    void LocateInSource(db::TDataSource* source, const std::string& fieldName);
+    void ShowHelpBtnClick();
+    // The notebook page shown, by caption.
+    std::string CurrentView() const;
+    // The locate dialog; tests put a recorder here.
+    std::function<void(db::TDataSource* source, const std::string& fieldName)> RunLocateDialog;
+    // Starts the help viewer with a compiled help file, without waiting.
+    std::function<bool(const std::string& helpFile)> StartHelpViewer;
+    // The page editor named by the active control ("" when none).
+    richtext::TDBJDRichText* ActivePageEditor() const;
     // Message 1067: the active page editor takes over the project header.
     void WMAfterPaste();
 
@@ -107,6 +142,13 @@ private:
     void BuildStatus();
     void ApplySettingsToControls();
     void TakeSettingsFromControls();
+    void BuildCommands();
+    void WireViews();
+    void ShowMaxViewTitle();
+    void ShowTableState();
+    void ShowCursorPosition(richtext::TDBJDRichText* editor);
+    void ApplyDisplay(const DisplaySettings& s);
+    void PageGridDblClick();
     bool startupOk_ = true;
 };
 
