@@ -181,6 +181,7 @@ FontSyncResult SynchroniseFonts(EditorContext& ctx, build::IProgress& progress, 
     progress.ProcessMessages();
     progress.SetPercent(3);
     for (c->First(); !c->Eof(); c->Next()) {
+        // Both fields of a page go in one post.
         bool rewritten = false;
         for (const char* field : {"FullTitle", "HelpText"}) {
             const std::string text = Str(c, field);
@@ -188,11 +189,13 @@ FontSyncResult SynchroniseFonts(EditorContext& ctx, build::IProgress& progress, 
             if (!SynchroniseFieldFonts(text, header, out)) continue;
             if (!Editing(c)) c->Edit();
             if (out != text) c->FieldByName(field)->SetAsString(out);
-            c->FieldByName("TitleUserModified")->SetAsString("N");
-            c->Post();
             rewritten = true;
         }
-        if (rewritten && pagesRewritten) ++*pagesRewritten;
+        if (rewritten) {
+            c->FieldByName("TitleUserModified")->SetAsString("N");
+            c->Post();
+            if (pagesRewritten) ++*pagesRewritten;
+        }
         if (progress.CancelRequested() || ctx.CancelRequested) return FontSyncResult::Cancelled;
         if (Str(c, "TitleUserModified") != "Y") {
             progress.ProcessMessages();
