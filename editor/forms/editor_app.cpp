@@ -4,6 +4,7 @@
 #include "editor/forms/main_form.h"
 #include "editor/forms/splash_form.h"
 #include "editor/forms/tip_form.h"
+#include "editor/options/ui/options_windows.h"
 #include "engine/client/client_comms_engine.h"
 #include "engine/server/server_log.h"
 #include "platform/core/files.h"
@@ -131,6 +132,7 @@ int ShowOneForm(const Options& o) {
         tip.Execute();
         return ok ? 0 : 1;
     }
+    if (int code = 0; ShowOptionsWindow(o.form, file, code)) return code;
     std::fprintf(stderr, "tavrin: no window named \"%s\" (TForm1, TTipsForm, TSplashForm)\n", o.form.c_str());
     return 2;
 }

@@ -5,6 +5,7 @@
 
 #include "controls/data/vl_locate_dialog.h"
 #include "editor/core/helpers.h"
+#include "editor/options/page_filters.h"
 #include "platform/core/files.h"
 #include "platform/core/paths.h"
 #include "platform/core/process.h"
@@ -102,6 +103,8 @@ void TForm1::BuildCommands() {
 
 void TForm1::WireViews() {
     InstallPageRules(*ctx);
+    // The page filter and the contents filter follow the display settings.
+    InstallFilterFollowers(*ctx);
     ctx->ApplyProjectDisplaySettings = [this] { editor::ApplyProjectDisplaySettings(*ctx); };
     ctx->ShowDisplaySettings = [this](const DisplaySettings& s) { ApplyDisplay(s); };
     ctx->SyncScreenFonts = [this](bool unchanged) {

@@ -164,8 +164,9 @@ TfrmMiniFilter::TfrmMiniFilter(TComponent* owner) : TForm(owner) {
     SetClientSize(270, 120);
     pnl = Make<TGroupBox>(this, this, "pnl", 8, 4, 254, 74);
     nb = Make<TNotebook>(pnl, this, "nb", 6, 16, 242, 52);
-    for (const char* page : {"HelpID", "TopicPopup", "Title", "Keys", "BrowseName", "BrowseID", "ModifiedDate", "Time",
-                             "Version", "CompileFor", "Revised", "Flag", "UserField"})
+    nb->Pages().SetString(0, "HelpID");  // the notebook starts with one page
+    for (const char* page : {"TopicPopup", "Title", "Keys", "BrowseName", "BrowseID", "ModifiedDate", "Time", "Version",
+                             "CompileFor", "Revised", "Flag", "UserField"})
         nb->Pages().Add(page);
     auto page = [this](int i) { return nb->Page(i); };
     auto range = [this](TWinControl* p, const char* a, const char* b, TEdit*& from, TEdit*& to) {

@@ -141,6 +141,8 @@ TEST_F(OptionsForms, FilterDialogsFillFromTheStoredLines) {
     EXPECT_EQ(mini.Caption(), "Filter on Modified Time");
     EXPECT_EQ(mini.pnl->Caption(), "Modified Time");
     EXPECT_EQ(mini.nb->ActivePage(), "Time");
+    EXPECT_EQ(mini.nb->Pages().Count(), 13);
+    EXPECT_TRUE(mini.c.fModifiedTime->Parent() == mini.nb->Page(mini.nb->PageIndex()));
     mini.c.fModifiedTimeTo->SetText("12:00");
     EXPECT_EQ(mini.CriterionValues(), (std::vector<std::string>{"", "12:00"}));
 }
