@@ -32,6 +32,11 @@ TPrefsForm::TPrefsForm(TComponent* owner, EditorContext& ctx) : TForm(owner), ct
     lblPopup = Make<TLabel>(grpJump, this, "lblPopup", 10, 50, 50, 15);
     lblPopup->SetCaption("Popup");
     cbxPopupColor = Make<TComboBox>(grpJump, this, "cbxPopupColor", 64, 46, 134, 22);
+    // The labels show the jump colours on white, as page text does.
+    for (TLabel* l : {lblTopic, lblPopup}) {
+        l->SetTransparent(false);
+        l->SetColor(clWhite);
+    }
     for (auto* box : {cbxTopicColor, cbxPopupColor}) {
         box->SetStyle(csDropDownList);
         for (const auto& n : TextColourNames()) box->Items().Add(n);
