@@ -37,6 +37,9 @@ public:
     // component's, an alias's, or else the name itself as a folder path.
     std::string ResolveDirectory(const std::string& databaseName);
     TDatabase* FindDatabase(const std::string& databaseName) const;
+    // The folder of the session's private files (temporary answers); empty
+    // until set.
+    std::string PrivateDir;
 
 private:
     friend class TDatabase;
