@@ -1,5 +1,7 @@
 #include "editor/options/font_sync.h"
 
+#include "build/build_driver.h"
+#include "build/tables/table_build_project.h"
 #include "editor/core/helpers.h"
 #include "editor/core/page_rules.h"
 #include "editor/options/font_tables.h"
@@ -146,6 +148,16 @@ bool StoreFontRegistry(EditorContext& ctx, const std::vector<std::string>& used)
 
 // --- synchronisation ---------------------------------------------------------------------------
 
+void PrepareBuildRecord(EditorContext& ctx) {
+    build::TableBuildProject project(ctx);
+    project.useFontRegistry = ctx.Settings.kqIniSettings.UseFontRegistry;
+    try {
+        build::WriteProjectTopics(project);
+    } catch (const std::exception&) {
+        // The page keeps TitleUserModified "N": the next build prepares it and reports it.
+    }
+}
+
 std::string InstalledHeader(EditorContext& ctx) {
     if (ctx.Settings.kqIniSettings.UseFontRegistry) return FindFontRow(ctx) ? Str(ctx.tblFont, "RtfHeader") : "";
     vl::TvlTable* p = ctx.prefsTable;
@@ -205,6 +217,7 @@ FontSyncResult SynchroniseFonts(EditorContext& ctx, build::IProgress& progress, 
         progress.SetPercent(static_cast<int>(std::lround(counter * 100.0 / n)));
     }
     ctx.detailTable->Refresh();
+    gui::MessageDlg("Font Synchronization complete!", gui::mtInformation, 1u << gui::mbOK);
     return FontSyncResult::Done;
 }
 

@@ -46,12 +46,17 @@ struct FontSyncOptions {
     std::function<void()> prepareRecord;
 };
 enum class FontSyncResult { Declined, NoHeader, Cancelled, Done };
+// The build's record of the current page of CdetailTable prepared again
+// (what the build would store); a page the build refuses keeps its mark
+// and is prepared by the next build.
+void PrepareBuildRecord(EditorContext& ctx);
 
 // The installed header: the project's registry header when UseFontRegistry
 // is on, else the program-wide header.
 std::string InstalledHeader(EditorContext& ctx);
-// Synchronises every page of the current project through `progress`.
-// Pages are rewritten as text, never through the clipboard.
+// Synchronises every page of the current project through `progress`;
+// "Font Synchronization complete!" at the end of a whole run. Pages are
+// rewritten as text, never through the clipboard.
 FontSyncResult SynchroniseFonts(EditorContext& ctx, build::IProgress& progress, const FontSyncOptions& options,
                                 int* pagesRewritten = nullptr);
 

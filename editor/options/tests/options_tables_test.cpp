@@ -150,6 +150,7 @@ TEST_F(OptionsTables, SynchronisingThreePagesFollowsTheInstalledHeader) {
     EXPECT_EQ(progress.Status(), "Synchronizing fonts...");
     EXPECT_EQ(progress.Percent(), 100);
     EXPECT_EQ(gui::Clipboard()->AsText(), "the user's words");
+    EXPECT_EQ(dialogs.Last().text, "Font Synchronization complete!");
 
     for (long id : {1, 2, 3}) {
         EXPECT_EQ(editor::FontTableNames(PageField(id, "HelpText")), editor::FontTableNames(header)) << id;
@@ -176,8 +177,12 @@ TEST_F(OptionsTables, SynchronisingWithoutTheRegistryUsesTheProgramHeader) {
     build::NullProgress progress;
     editor::FontSyncOptions o;
     o.ask = false;
+    o.prepareRecord = [this] { editor::PrepareBuildRecord(*ctx); };
     EXPECT_EQ(editor::SynchroniseFonts(*ctx, progress, o), editor::FontSyncResult::Done);
     EXPECT_NE(PageField(1, "HelpText").find("\\f1 c"), std::string::npos);
+    // The build's record is prepared again for the rewritten page.
+    EXPECT_EQ(PageField(1, "TitleUserModified"), "Y");
+    EXPECT_FALSE(PageField(1, "Prepared").empty());
     EXPECT_EQ(PageField(2, "HelpText"), "plain words, not RTF");
     EXPECT_EQ(PageField(2, "TitleUserModified"), "Y");
 }

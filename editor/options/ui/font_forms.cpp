@@ -1,5 +1,6 @@
 #include "editor/options/ui/font_forms.h"
 
+#include "build/ui/compile_form.h"
 #include "editor/options/ui/ui_util.h"
 
 namespace editor {
@@ -85,6 +86,22 @@ void miProjectFontRegistryClick(EditorContext& ctx) {
     TfrmFonts dialog(Application, ctx);
     dialog.Fill(CurrentFontRegistry(ctx), ctx.memoScreenFonts.empty() ? ctx.ScreenFonts : ctx.memoScreenFonts);
     dialog.ShowModal();
+}
+
+FontSyncResult miSynchFontsClick(EditorContext& ctx) {
+    auto* progress = new buildui::TCompileForm(Application, &ctx.CancelRequested);
+    progress->Button1->SetVisible(false);
+    FontSyncOptions options;
+    options.prepareRecord = [&ctx] { PrepareBuildRecord(ctx); };
+    FontSyncResult result = FontSyncResult::Declined;
+    try {
+        result = SynchroniseFonts(ctx, *progress, options);
+    } catch (...) {
+        delete progress;
+        throw;
+    }
+    delete progress;
+    return result;
 }
 
 TfrmFormat::TfrmFormat(TComponent* owner, EditorContext& ctx) : TForm(owner), ctx_(ctx) {

@@ -31,6 +31,10 @@ private:
 
 // Tools | "Project Fo&nt Registry".
 void miProjectFontRegistryClick(EditorContext& ctx);
+// Tools | "Synchronize &Font Tables": the synchronisation in the progress
+// window (its Cancel button hidden), each rewritten page's build record
+// prepared again.
+FontSyncResult miSynchFontsClick(EditorContext& ctx);
 
 class TfrmFormat : public gui::TForm {
 public:

@@ -166,4 +166,31 @@ TEST_F(OptionsForms, RegistryOkWithNoFontIsRefused) {
     f.Hide();
 }
 
+TEST_F(OptionsForms, SynchronisationRunsInTheProgressWindow) {
+    ctx->Settings.kqIniSettings.UseFontRegistry = true;
+    ASSERT_TRUE(editor::StoreFontRegistry(*ctx, {"Arial", "Symbol"}));
+    vl::TvlTable t(nullptr);
+    t.DatabaseName = editor::kTavrinAlias;
+    t.SetTableName(editor::kItemTableFile);
+    t.Open();
+    t.Append();
+    t.FieldByName("Application")->SetAsString("Demo");
+    t.FieldByName("HelpId")->SetAsInteger(1);
+    t.FieldByName("TopicPopup")->SetAsString("T");
+    t.FieldByName("Title")->SetAsString("One");
+    t.FieldByName("HelpText")->SetAsString(
+        "{\\rtf1\\ansi{\\fonttbl{\\f0\\fnil\\charset0 Courier;}{\\f1\\fnil\\charset0 Symbol;}}"
+        "{\\colortbl\\red0\\green0\\blue0;}\\f1 x\\par\r\n}");
+    t.Post();
+    ctx->CdetailTable->Refresh();
+    dialogs.Answer(gui::mrYes);
+    EXPECT_EQ(editor::miSynchFontsClick(*ctx), editor::FontSyncResult::Done);
+    ctx->CdetailTable->First();
+    const std::string body = ctx->CdetailTable->FieldByName("HelpText")->AsString();
+    EXPECT_NE(body.find("\\f1 x"), std::string::npos) << body;
+    EXPECT_NE(body.find("{\\f0\\fnil\\charset0 Arial;}"), std::string::npos);
+    EXPECT_FALSE(ctx->CdetailTable->FieldByName("Prepared")->AsString().empty());
+    EXPECT_EQ(dialogs.Last().text, "Font Synchronization complete!");
+}
+
 }  // namespace
