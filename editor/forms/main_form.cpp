@@ -6,6 +6,7 @@
 #include "editor/backup/backup_project.h"
 #include "editor/backup/ui/backup_form.h"
 #include "editor/forms/tool_forms.h"
+#include "editor/options/ui/filter_forms.h"
 #include "editor/options/ui/font_forms.h"
 #include "editor/options/ui/options_form.h"
 #include "editor/options/ui/prefs_form.h"
@@ -139,6 +140,7 @@ void TForm1::BuildMenu() {
     MainMenu1->Items()->Add(miFile);
     MainMenu1->Items()->Add(miCompileMenu);
     MainMenu1->Items()->Add(miTools);
+    MainMenu1->Items()->Add(miFilterMenu);
     MainMenu1->Items()->Add(miHelp);
     SetMenu(MainMenu1);
 }
@@ -212,6 +214,12 @@ void TForm1::BuildCommandMenus() {
     item(miTools, "miSynchFonts", "Synchronize &Font Tables", [this] { miSynchFontsClick(*ctx); });
     item(miTools, "EnforceFormattingPreferences1", "En&force Formatting Preferences",
          [this] { EnforceFormattingPreferences1Click(*ctx); });
+    miFilterMenu = item(nullptr, "miFilterMenu", "F&ilter", nullptr);
+    item(miFilterMenu, "FFilter1", "Set &Filter", [this] {
+        TfrmFilter dialog(this, *ctx);
+        dialog.ShowModal();
+    }, 0, "Filter|Displays the Filter screen where you can enter your filter criteria");
+    item(miFilterMenu, "ClearFilters1", "&Clear Filters", [this] { ClearPageFilters(*ctx); });
 }
 
 CompileHooks TForm1::MakeCompileHooks() {
