@@ -537,8 +537,7 @@ bool InsertPictureChoice(TJDCustomRtfEdit& ed, const PictureChoice& c) {
         return false;
     }
     // The reference travels with the picture into the stored text.
-    for (const auto& rec : ed.Engine().Objects())
-        if (rec->CharTag() == tag) rec->referenceText = reference;
+    if (richtext::TJDObjectRecord* rec = ed.Engine().ObjectForCharTag(tag)) rec->referenceText = reference;
     Touched(ed);
     return true;
 }
@@ -559,8 +558,8 @@ bool FindPictureAtCursor(TJDCustomRtfEdit& ed, int& pos, std::string& reference)
     pos = std::max(0, ed.GetCPPosition() - 1);
     if (!ed.FindNextObject(tag, pos, obj)) return false;
     reference.clear();
-    for (const auto& rec : ed.Engine().Objects())
-        if (rec->CharTag() == tag) reference = !rec->referenceText.empty() ? rec->referenceText : rec->fileName;
+    if (richtext::TJDObjectRecord* rec = ed.Engine().ObjectForCharTag(tag))
+        reference = !rec->referenceText.empty() ? rec->referenceText : rec->fileName;
     return true;
 }
 

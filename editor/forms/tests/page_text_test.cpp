@@ -23,6 +23,7 @@
 #include "platform/gui/gui_test_harness.h"
 #include "platform/gui/printer.h"
 #include "richtext/controls/db_rich_text.h"
+#include "platform/imaging/graphic.h"
 #include "richtext/model/rtf_text.h"
 #include "tests/support/test_support.h"
 
@@ -44,6 +45,42 @@ std::string ReadAll(const std::filesystem::path& p) {
     std::stringstream s;
     s << in.rdbuf();
     return s.str();
+}
+
+void Put16(std::string& s, int v) {
+    s += static_cast<char>(v & 0xFF);
+    s += static_cast<char>((v >> 8) & 0xFF);
+}
+void Put32(std::string& s, unsigned v) {
+    Put16(s, static_cast<int>(v & 0xFFFF));
+    Put16(s, static_cast<int>(v >> 16));
+}
+
+// A placeable metafile of 40 x 20 units: one red rectangle.
+std::string SmallWmf() {
+    std::string records;
+    auto rec = [&](int fn, std::initializer_list<int> words) {
+        Put32(records, static_cast<unsigned>(3 + words.size()));
+        Put16(records, fn);
+        for (int w : words) Put16(records, w);
+    };
+    rec(0x02FC, {0, 0x00FF, 0x0000, 0});
+    rec(0x012D, {0});
+    rec(0x041B, {20, 20, 0, 0});
+    rec(0x0000, {});
+    std::string s;
+    Put32(s, 0x9AC6CDD7u);
+    Put16(s, 0);
+    Put16(s, 0), Put16(s, 0), Put16(s, 40), Put16(s, 20);
+    Put16(s, 96);
+    Put32(s, 0);
+    Put16(s, 0);
+    Put16(s, 1), Put16(s, 9), Put16(s, 0x300);
+    Put32(s, static_cast<unsigned>(9 + records.size() / 2));
+    Put16(s, 1);
+    Put32(s, 7);
+    Put16(s, 0);
+    return s + records;
 }
 
 class ScriptUi : public editor::PageTextUi {
@@ -200,6 +237,29 @@ protected:
         plat::MemoryStream s;
         edit->SaveToStream(s);
         return s.DataString();
+    }
+    // The objects of the text in their order, and their references.
+    std::vector<std::shared_ptr<plat::TGraphic>> Pictures(std::vector<std::string>* refs = nullptr) {
+        std::vector<std::shared_ptr<plat::TGraphic>> out;
+        std::string text = edit->GetPlainText();
+        for (std::size_t k = 0; k < text.size(); ++k) {
+            if (text[k] != 1) continue;
+            std::uint16_t tag = 0;
+            int pos = static_cast<int>(k);
+            std::shared_ptr<plat::TGraphic> g;
+            if (!edit->FindNextObject(tag, pos, g)) break;
+            out.push_back(g);
+            if (refs) {
+                richtext::TJDObjectRecord* rec = edit->Engine().ObjectForCharTag(tag);
+                refs->push_back(rec ? rec->referenceText : "?");
+            }
+        }
+        return out;
+    }
+    std::vector<std::string> References() {
+        std::vector<std::string> refs;
+        Pictures(&refs);
+        return refs;
     }
     int RefRows(std::int64_t helpId) {
         int n = 0;
@@ -597,6 +657,68 @@ TEST_F(PageText, FooterAndPageListPrint) {
     std::regex page("/Type\\s*/Page[^s]");
     auto n = std::distance(std::sregex_iterator(bytes.begin(), bytes.end(), page), std::sregex_iterator());
     EXPECT_EQ(n, 3);
+}
+
+TEST_F(PageText, PicturesGoInWithTheirReferencesAndFailuresInsertNothing) {
+    TAVRIN_REQUIRE_CORPUS();
+    auto pic = tmp.path() / "proj" / "pic";
+    std::filesystem::create_directories(pic);
+    std::filesystem::copy_file(testsupport::CorpusDir() / "hpj/ddablib-dropfiles/TPJFormDropFiles.bmp",
+                               pic / "Shot.BMP");
+    std::filesystem::copy_file(pic / "Shot.BMP", pic / "shot.shg");
+    std::ofstream(pic / "lone.SHG") << "x";
+    std::ofstream(pic / "broken.bmp") << "no picture";
+    {
+        std::ofstream out(pic / "art.wmf", std::ios::binary);
+        out << SmallWmf();
+    }
+    edit->SetHTMLFilePath((tmp.path() / "proj").string());
+    GoTo(2);
+    ctx->detailTable->Edit();
+    auto choose = [&](const char* file, editor::PictureKind kind, bool transparent) {
+        editor::PictureChoice c;
+        c.directory = pic.string();
+        c.fileName = file;
+        c.kind = kind;
+        c.transparent = transparent;
+        return c;
+    };
+    edit->SetCPPosition(0);
+    ASSERT_TRUE(editor::InsertPictureChoice(*edit, choose("Shot.BMP", editor::PictureKind::Left, false)));
+    ASSERT_TRUE(editor::InsertPictureChoice(*edit, choose("art.wmf", editor::PictureKind::Centre, true)));
+    // The hypergraphic with a bitmap twin goes in as that bitmap.
+    ASSERT_TRUE(editor::InsertPictureChoice(*edit, choose("shot.shg", editor::PictureKind::Right, false)));
+    EXPECT_EQ(References(), (std::vector<std::string>{"bml pic\\Shot.BMP", "bmct pic\\art.wmf",
+                                                      "bmr pic\\shot.shg"}));
+    EXPECT_EQ(Pictures()[1]->Kind(), plat::TGraphicKind::Metafile);
+    // Without a twin it is typed with its full path.
+    ASSERT_TRUE(editor::InsertPictureChoice(*edit, choose("lone.SHG", editor::PictureKind::Centre, false)));
+    std::string full = pic.string();
+    std::replace(full.begin(), full.end(), '/', '\\');
+    EXPECT_NE(edit->GetPlainText().find("{bmc " + full + "\\lone.SHG}"), std::string::npos);
+    // A picture that cannot be read: a warning, nothing inserted.
+    std::string before = edit->GetPlainText();
+    EXPECT_FALSE(editor::InsertPictureChoice(*edit, choose("broken.bmp", editor::PictureKind::Centre, false)));
+    EXPECT_FALSE(editor::InsertPictureChoice(*edit, choose("missing.wmf", editor::PictureKind::Centre, false)));
+    EXPECT_EQ(dialogs.Last().caption, "Warning");
+    EXPECT_EQ(edit->GetPlainText(), before);
+    EXPECT_EQ(References().size(), 3u);
+    // The references survive the page table and reach the build's writer.
+    ctx->detailTable->Post();
+    GoTo(1);
+    GoTo(2);
+    EXPECT_EQ(References(), (std::vector<std::string>{"bml pic\\Shot.BMP", "bmct pic\\art.wmf",
+                                                      "bmr pic\\shot.shg"}));
+    // Show Graphic Filename splits the reference; Delete removes the object.
+    edit->SetCPPosition(1);
+    ui.referenceResult = 4;
+    ctx->detailTable->Edit();
+    editor::ShowGraphicFilename(host, edit);
+    EXPECT_EQ(ui.shownAlignment, "bml");
+    EXPECT_EQ(ui.shownFile, "pic\\Shot.BMP");
+    int pictures = 0;
+    for (char ch : edit->GetPlainText()) pictures += ch == 1;
+    EXPECT_EQ(pictures, 2);
 }
 
 }  // namespace
