@@ -2,6 +2,7 @@
 
 #include "editor/core/project_tables.h"
 #include "editor/forms/main_form.h"
+#include "editor/forms/page_dialogs.h"
 #include "editor/forms/splash_form.h"
 #include "editor/forms/tip_form.h"
 #include "engine/client/client_comms_engine.h"
@@ -131,7 +132,12 @@ int ShowOneForm(const Options& o) {
         tip.Execute();
         return ok ? 0 : 1;
     }
-    std::fprintf(stderr, "tavrin: no window named \"%s\" (TForm1, TTipsForm, TSplashForm)\n", o.form.c_str());
+    const int page = ShowPageDialog(o.form, file);
+    if (page != 2) return page;
+    std::fprintf(stderr,
+                 "tavrin: no window named \"%s\" (TForm1, TTipsForm, TSplashForm, TJumpsForm, TMacroForm, "
+                 "TJChangeForm, TGraphicDlg, TGraphicFilenameForm, TfrmBullets)\n",
+                 o.form.c_str());
     return 2;
 }
 
