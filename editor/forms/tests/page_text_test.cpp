@@ -2,6 +2,7 @@
 // data-aware editor bound to the page table's HelpText, a scripted dialog
 // service and a scripted set of page dialogs.
 #include "editor/forms/page_text.h"
+#include "editor/forms/page_dialogs.h"
 
 #include <gtest/gtest.h>
 
@@ -719,6 +720,62 @@ TEST_F(PageText, PicturesGoInWithTheirReferencesAndFailuresInsertNothing) {
     int pictures = 0;
     for (char ch : edit->GetPlainText()) pictures += ch == 1;
     EXPECT_EQ(pictures, 2);
+}
+
+TEST_F(PageText, TheJumpsFormListsTheProjectsTopicsOrPopups) {
+    editor::TJumpsForm form(gui::Application, ctx.get());
+    form.Prepare(false);
+    ASSERT_NE(form.Table, nullptr);
+    int topics = 0;
+    for (form.Table->First(); !form.Table->Eof(); form.Table->Next()) {
+        EXPECT_EQ(form.Table->FieldByName("TopicPopup")->AsString(), "T");
+        ++topics;
+    }
+    EXPECT_EQ(topics, 3);
+    EXPECT_EQ(form.detailGrid->FieldCount(), 3);
+    form.Prepare(true);
+    form.Table->First();
+    EXPECT_EQ(form.Table->FieldByName("HelpId")->AsInteger(), 3);
+    EXPECT_TRUE(form.editJump->Text().empty());
+}
+
+TEST_F(PageText, TheGraphicDialogPreviewsBitmapsButNotHypergraphics) {
+    TAVRIN_REQUIRE_CORPUS();
+    auto dir = tmp.path() / "pics";
+    std::filesystem::create_directories(dir);
+    std::filesystem::copy_file(testsupport::CorpusDir() / "hpj/ddablib-dropfiles/TPJFormDropFiles.bmp", dir / "a.bmp");
+    std::ofstream(dir / "b.shg") << "x";
+    editor::TGraphicDlg dlg(gui::Application);
+    dlg.SetDirectory(dir.string());
+    EXPECT_FALSE(dlg.btnOk->Enabled());
+    EXPECT_EQ(dlg.rgInsert->ItemIndex(), 2);
+    ASSERT_EQ(dlg.FileListBox1->Items().Count(), 2);
+    dlg.FileListBox1->SetFileName("a.bmp");
+    dlg.FileSelected();
+    EXPECT_TRUE(dlg.btnOk->Enabled());
+    EXPECT_FALSE(dlg.Image1->Picture().Empty());
+    dlg.FileListBox1->SetFileName("b.shg");
+    dlg.FileSelected();
+    EXPECT_TRUE(dlg.Image1->Picture().Empty());
+    dlg.rgInsert->SetItemIndex(1);
+    dlg.chkTransparent->SetChecked(true);
+    editor::PictureChoice c = dlg.Choice();
+    EXPECT_EQ(c.fileName, "b.shg");
+    EXPECT_EQ(c.kind, editor::PictureKind::Right);
+    EXPECT_TRUE(c.transparent);
+}
+
+TEST_F(PageText, TheJumpChangeFormStaysOnTheScreen) {
+    editor::TJChangeForm form(gui::Application);
+    form.PlaceNear(500, 100, 1024, 768);
+    EXPECT_EQ(form.Top(), 110);
+    EXPECT_EQ(form.Left(), 500 - form.Width() / 2);
+    form.PlaceNear(1000, 760, 1024, 768);
+    EXPECT_EQ(form.Top(), 760 - (form.Height() + 10));
+    EXPECT_EQ(form.Left(), 1024 - form.Width());
+    form.editJump->SetCaption("x");
+    form.btnClear->Click();
+    EXPECT_TRUE(form.editJump->Caption().empty());
 }
 
 }  // namespace
