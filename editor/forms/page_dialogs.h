@@ -6,7 +6,7 @@
 
 #include <string>
 
-#include "editor/forms/page_text.h"
+#include "editor/forms/page_commands.h"
 #include "platform/db/controls/db_grid.h"
 #include "platform/gui/buttons.h"
 #include "platform/gui/edits.h"

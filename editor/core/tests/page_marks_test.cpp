@@ -1,4 +1,4 @@
-#include "editor/core/page_rules.h"
+#include "editor/core/page_marks.h"
 
 #include <gtest/gtest.h>
 
@@ -11,7 +11,7 @@ namespace {
 
 using editor::PictureKind;
 
-TEST(PageRules, ColorToColorIndexFollowsTheStandardOrder) {
+TEST(PageMarks, ColorToColorIndexFollowsTheStandardOrder) {
     struct Case { std::int64_t color; int index; };
     const Case cases[] = {{0x000000, 0}, {0x000080, 1}, {0x008000, 2}, {0x008080, 3}, {0x800000, 4},
                           {0x800080, 5}, {0x808000, 6}, {0x808080, 7}, {0xC0C0C0, 8}, {0x0000FF, 9},
@@ -25,7 +25,7 @@ TEST(PageRules, ColorToColorIndexFollowsTheStandardOrder) {
     }
 }
 
-TEST(PageRules, PictureReferences) {
+TEST(PageMarks, PictureReferences) {
     struct Case {
         PictureKind kind;
         bool transparent;
@@ -48,7 +48,7 @@ TEST(PageRules, PictureReferences) {
         EXPECT_EQ(editor::PictureReference(c.kind, c.transparent, c.dir, "a.bmp", c.base), c.expected) << c.dir;
 }
 
-TEST(PageRules, ReferencesParseBackIntoTheirParts) {
+TEST(PageMarks, ReferencesParseBackIntoTheirParts) {
     auto p = editor::ParsePictureReference("bmrt pic\\sub\\x.bmp");
     ASSERT_TRUE(p.valid);
     EXPECT_EQ(p.kind, PictureKind::Right);
@@ -66,7 +66,7 @@ TEST(PageRules, ReferencesParseBackIntoTheirParts) {
     EXPECT_FALSE(editor::ParsePictureReference("nothing").valid);
 }
 
-TEST(PageRules, TheShgTwinIsFoundInAnyCase) {
+TEST(PageMarks, TheShgTwinIsFoundInAnyCase) {
     testsupport::TempDir tmp;
     std::string dir = tmp.path().string();
     std::ofstream(tmp.path() / "Pic.Bmp") << "x";
@@ -79,7 +79,7 @@ TEST(PageRules, TheShgTwinIsFoundInAnyCase) {
     EXPECT_FALSE(editor::HasExtension("a.bmp", ".SHG"));
 }
 
-TEST(PageRules, PageListLinesAreByteExact) {
+TEST(PageMarks, PageListLinesAreByteExact) {
     EXPECT_EQ(editor::PageListHeading(false), "HelpID   T/P Title");
     EXPECT_EQ(editor::PageListHeading(true),
               "HelpID   T/P Title                                              Context String");
@@ -96,7 +96,7 @@ TEST(PageRules, PageListLinesAreByteExact) {
     EXPECT_EQ(editor::PageListLine(true, 1, "T", title, "c"), "1         T  " + title + "c");
 }
 
-TEST(PageRules, ListCodesMacrosAndTargets) {
+TEST(PageMarks, ListCodesMacrosAndTargets) {
     const int codes[] = {2, 3, 5, 4, 7, 6, 1};
     for (int i = 0; i < editor::kListChoiceCount; ++i) EXPECT_EQ(editor::ListCodeForChoice(i), codes[i]);
     EXPECT_STREQ(editor::ListChoiceName(3), "Capital Letters");
@@ -110,7 +110,7 @@ TEST(PageRules, ListCodesMacrosAndTargets) {
     EXPECT_FALSE(editor::IsNumericTarget(""));
 }
 
-TEST(PageRules, GraphicsStartDirectory) {
+TEST(PageMarks, GraphicsStartDirectory) {
     testsupport::TempDir tmp;
     std::string prog = tmp.path().string();
     std::filesystem::create_directories(tmp.path() / "art");

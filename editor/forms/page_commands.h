@@ -11,7 +11,7 @@
 #include <string>
 
 #include "editor/core/editor_context.h"
-#include "editor/core/page_rules.h"
+#include "editor/core/page_marks.h"
 #include "richtext/model/jd_txt_def.h"
 
 namespace gui {

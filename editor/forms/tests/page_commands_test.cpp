@@ -1,7 +1,7 @@
 // The page-text commands on the real text engine and the project tables: a
 // data-aware editor bound to the page table's HelpText, a scripted dialog
 // service and a scripted set of page dialogs.
-#include "editor/forms/page_text.h"
+#include "editor/forms/page_commands.h"
 #include "editor/forms/page_dialogs.h"
 
 #include <gtest/gtest.h>
@@ -143,7 +143,7 @@ public:
     bool goBack = false;
 };
 
-class PageText : public ::testing::Test {
+class PageCommands : public ::testing::Test {
 protected:
     void SetUp() override {
         gui::SetClipboardBackend(&clip);
@@ -284,7 +284,7 @@ protected:
     int beeps = 0;
 };
 
-TEST_F(PageText, EnteringAnEmptyPageGivesTheHeaderAndTheDefaultAttribute) {
+TEST_F(PageCommands, EnteringAnEmptyPageGivesTheHeaderAndTheDefaultAttribute) {
     GoTo(4);
     ASSERT_TRUE(edit->GetPlainText().empty());
     edit->Modified = true;
@@ -302,7 +302,7 @@ TEST_F(PageText, EnteringAnEmptyPageGivesTheHeaderAndTheDefaultAttribute) {
     EXPECT_EQ(AttrAt(0).size, 12);
 }
 
-TEST_F(PageText, EnteringAPageWithoutLettersOrWithUnreadableTextReplacesNothing) {
+TEST_F(PageCommands, EnteringAPageWithoutLettersOrWithUnreadableTextReplacesNothing) {
     const std::string kept[] = {
         "garbage that is no rtf \x01\x02",
         Rtf("{\\pict\\dibitmap0\\picw1\\pich1 28000000010000000100000001001800000000000400000000000000000000000000000000000000000000ff}\\par"),
@@ -326,7 +326,7 @@ TEST_F(PageText, EnteringAPageWithoutLettersOrWithUnreadableTextReplacesNothing)
     EXPECT_EQ(ctx->detailTable->State(), db::dsBrowse);
 }
 
-TEST_F(PageText, BoldTwiceRestoresTheTextAndKeepsMixedFonts) {
+TEST_F(PageCommands, BoldTwiceRestoresTheTextAndKeepsMixedFonts) {
     GoTo(1);
     // "beta" in another font.
     edit->SetSelStart(6);
@@ -351,7 +351,7 @@ TEST_F(PageText, BoldTwiceRestoresTheTextAndKeepsMixedFonts) {
     EXPECT_FALSE(AttrAt(3).style & editor::kMarkBold);
 }
 
-TEST_F(PageText, FormattingWithoutASelectionOnlyBeepsAndTellsWhy) {
+TEST_F(PageCommands, FormattingWithoutASelectionOnlyBeepsAndTellsWhy) {
     GoTo(1);
     std::string text = Saved();
     edit->SetSelStart(3);
@@ -366,7 +366,7 @@ TEST_F(PageText, FormattingWithoutASelectionOnlyBeepsAndTellsWhy) {
     EXPECT_FALSE(editor::FormatSelection(host, nullptr, CharFormat::Bold));
 }
 
-TEST_F(PageText, MarksSetTheirExactStyleBits) {
+TEST_F(PageCommands, MarksSetTheirExactStyleBits) {
     struct Case {
         const char* name;
         HotSpotKind kind;
@@ -410,7 +410,7 @@ TEST_F(PageText, MarksSetTheirExactStyleBits) {
     EXPECT_EQ(gui::Clipboard()->AsText(), clipboard);
 }
 
-TEST_F(PageText, HotSpotLengthLimitAndAnExistingJump) {
+TEST_F(PageCommands, HotSpotLengthLimitAndAnExistingJump) {
     GoTo(1);
     ctx->detailTable->Edit();
     ctx->detailTable->FieldByName("HelpText")->SetAsString(Rtf(std::string(150, 'x') + "\\par"));
@@ -437,7 +437,7 @@ TEST_F(PageText, HotSpotLengthLimitAndAnExistingJump) {
     EXPECT_EQ(Saved(), text);
 }
 
-TEST_F(PageText, TheReferenceRowIsAddedOnceAndOnlyForTargetsThatResolve) {
+TEST_F(PageCommands, TheReferenceRowIsAddedOnceAndOnlyForTargetsThatResolve) {
     struct Case {
         const char* target;
         std::int64_t helpId;  // -1: no row
@@ -463,7 +463,7 @@ TEST_F(PageText, TheReferenceRowIsAddedOnceAndOnlyForTargetsThatResolve) {
     EXPECT_EQ(ctx->refIntegTable->FieldByName("ReferencedBy")->AsInteger(), 1);
 }
 
-TEST_F(PageText, NormalOverAJumpKeepsItsTargetHidden) {
+TEST_F(PageCommands, NormalOverAJumpKeepsItsTargetHidden) {
     GoTo(1);
     edit->SetSelStart(6);
     edit->SetSelLength(4);
@@ -480,7 +480,7 @@ TEST_F(PageText, NormalOverAJumpKeepsItsTargetHidden) {
     for (int i = 10; i < 20; ++i) EXPECT_TRUE(StyleAt(i) & editor::kMarkHidden) << i;
 }
 
-TEST_F(PageText, HotSpotClicksFollowClearAndReportVanishedPages) {
+TEST_F(PageCommands, HotSpotClicksFollowClearAndReportVanishedPages) {
     GoTo(1);
     edit->SetSelStart(0);
     edit->SetSelLength(5);
@@ -512,7 +512,7 @@ TEST_F(PageText, HotSpotClicksFollowClearAndReportVanishedPages) {
     for (int i = 0; i < 5; ++i) EXPECT_EQ(StyleAt(i), 0) << i;
 }
 
-TEST_F(PageText, MacrosAreChangedOrRemovedFromTheirClick) {
+TEST_F(PageCommands, MacrosAreChangedOrRemovedFromTheirClick) {
     GoTo(1);
     edit->SetSelStart(0);
     edit->SetSelLength(5);
@@ -532,7 +532,7 @@ TEST_F(PageText, MacrosAreChangedOrRemovedFromTheirClick) {
     EXPECT_EQ(StyleAt(0), 0);
 }
 
-TEST_F(PageText, SaveCurrentPageWritesByExtensionAndKeepsTheOldFileOnFailure) {
+TEST_F(PageCommands, SaveCurrentPageWritesByExtensionAndKeepsTheOldFileOnFailure) {
     GoTo(1);
     struct Case {
         const char* name;
@@ -563,7 +563,7 @@ TEST_F(PageText, SaveCurrentPageWritesByExtensionAndKeepsTheOldFileOnFailure) {
     EXPECT_EQ(dialogs.Last().text, "Please move to the field you wish to save.");
 }
 
-TEST_F(PageText, SpellWithoutAPageEditorOnlyBeeps) {
+TEST_F(PageCommands, SpellWithoutAPageEditorOnlyBeeps) {
     struct NeverSpeller : editor::PageSpeller {
         void Open() override { ++calls; }
         int Check(richtext::TJDCustomRtfEdit&) override { return ++calls; }
@@ -576,7 +576,7 @@ TEST_F(PageText, SpellWithoutAPageEditorOnlyBeeps) {
     EXPECT_EQ(speller.calls, 0);
 }
 
-TEST_F(PageText, AllPagesSpellingCancelledOnPageThreeStopsThere) {
+TEST_F(PageCommands, AllPagesSpellingCancelledOnPageThreeStopsThere) {
     struct Speller : editor::PageSpeller {
         void Open() override { ++opened; }
         int Check(richtext::TJDCustomRtfEdit& e) override {
@@ -605,7 +605,7 @@ TEST_F(PageText, AllPagesSpellingCancelledOnPageThreeStopsThere) {
     EXPECT_EQ(beeps, 1);
 }
 
-TEST_F(PageText, ListsAndTables) {
+TEST_F(PageCommands, ListsAndTables) {
     GoTo(1);
     edit->SetSelStart(0);
     edit->SetSelLength(0);
@@ -625,7 +625,7 @@ TEST_F(PageText, ListsAndTables) {
     EXPECT_TRUE(editor::CreateTableCommand(host, edit));
 }
 
-TEST_F(PageText, FooterAndPageListPrint) {
+TEST_F(PageCommands, FooterAndPageListPrint) {
     gui::TBitmap bmp(400, 100);
     bmp.Canvas().Brush().SetColor(gui::clWhite);
     bmp.Canvas().FillRect(gui::TRect{0, 0, 400, 100});
@@ -660,7 +660,7 @@ TEST_F(PageText, FooterAndPageListPrint) {
     EXPECT_EQ(n, 3);
 }
 
-TEST_F(PageText, PicturesGoInWithTheirReferencesAndFailuresInsertNothing) {
+TEST_F(PageCommands, PicturesGoInWithTheirReferencesAndFailuresInsertNothing) {
     TAVRIN_REQUIRE_CORPUS();
     auto pic = tmp.path() / "proj" / "pic";
     std::filesystem::create_directories(pic);
@@ -722,7 +722,7 @@ TEST_F(PageText, PicturesGoInWithTheirReferencesAndFailuresInsertNothing) {
     EXPECT_EQ(pictures, 2);
 }
 
-TEST_F(PageText, TheJumpsFormListsTheProjectsTopicsOrPopups) {
+TEST_F(PageCommands, TheJumpsFormListsTheProjectsTopicsOrPopups) {
     editor::TJumpsForm form(gui::Application, ctx.get());
     form.Prepare(false);
     ASSERT_NE(form.Table, nullptr);
@@ -739,7 +739,7 @@ TEST_F(PageText, TheJumpsFormListsTheProjectsTopicsOrPopups) {
     EXPECT_TRUE(form.editJump->Text().empty());
 }
 
-TEST_F(PageText, TheGraphicDialogPreviewsBitmapsButNotHypergraphics) {
+TEST_F(PageCommands, TheGraphicDialogPreviewsBitmapsButNotHypergraphics) {
     TAVRIN_REQUIRE_CORPUS();
     auto dir = tmp.path() / "pics";
     std::filesystem::create_directories(dir);
@@ -765,7 +765,7 @@ TEST_F(PageText, TheGraphicDialogPreviewsBitmapsButNotHypergraphics) {
     EXPECT_TRUE(c.transparent);
 }
 
-TEST_F(PageText, TheJumpChangeFormStaysOnTheScreen) {
+TEST_F(PageCommands, TheJumpChangeFormStaysOnTheScreen) {
     editor::TJChangeForm form(gui::Application);
     form.PlaceNear(500, 100, 1024, 768);
     EXPECT_EQ(form.Top(), 110);

@@ -1,4 +1,4 @@
-#include "editor/forms/page_text.h"
+#include "editor/forms/page_commands.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,4 +1,4 @@
-#include "editor/core/page_rules.h"
+#include "editor/core/page_marks.h"
 
 #include <algorithm>
 #include <cctype>
