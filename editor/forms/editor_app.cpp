@@ -3,6 +3,7 @@
 #include "editor/core/project_tables.h"
 #include "editor/forms/main_form.h"
 #include "editor/forms/page_dialogs.h"
+#include "editor/forms/projects_form.h"
 #include "editor/forms/splash_form.h"
 #include "editor/forms/tip_form.h"
 #include "engine/client/client_comms_engine.h"
@@ -33,6 +34,7 @@ struct Options {
     std::string screenshot;
     std::string form;
     std::string keywordFile;
+    std::string view;  // the notebook page a screenshot shows
 };
 
 bool Shoot(gui::TControl* control, const std::string& file) {
@@ -91,6 +93,7 @@ int RunProgram(const Options& o) {
     if (!o.screenshot.empty()) {
         shooter = plat::AllocateHWnd([&](gui::TMessage& m) {
             if (m.Msg != gui::WM_USER + 1) return;
+            if (!o.view.empty()) form->TabBook->SetActivePageName(o.view);
             code = Shoot(form, o.screenshot) ? 0 : 1;
             form->Close();
         });
@@ -107,6 +110,19 @@ int ShowOneForm(const Options& o) {
         Options run = o;
         run.screenshot = file;
         return RunProgram(run);
+    }
+    if (o.form == "TProjectsForm") {
+        InstallProjectTables(plat::ProgramDir());
+        try {
+            db::Session().DeleteAlias(kTavrinAlias);
+        } catch (const std::exception&) {
+            // None yet.
+        }
+        db::Session().AddStandardAlias(kTavrinAlias, plat::ProgramDir(), "");
+        TProjectsForm glance(gui::Application);
+        glance.GoToProject("");
+        glance.Show();
+        return Shoot(&glance, file) ? 0 : 1;
     }
     if (o.form == "TSplashForm") {
         TSplashForm splash(gui::Application);
@@ -135,8 +151,8 @@ int ShowOneForm(const Options& o) {
     const int page = ShowPageDialog(o.form, file);
     if (page != 2) return page;
     std::fprintf(stderr,
-                 "tavrin: no window named \"%s\" (TForm1, TTipsForm, TSplashForm, TJumpsForm, TMacroForm, "
-                 "TJChangeForm, TGraphicDlg, TGraphicFilenameForm, TfrmBullets)\n",
+                 "tavrin: no window named \"%s\" (TForm1, TTipsForm, TSplashForm, TProjectsForm, TJumpsForm, "
+                 "TMacroForm, TJChangeForm, TGraphicDlg, TGraphicFilenameForm, TfrmBullets)\n",
                  o.form.c_str());
     return 2;
 }
@@ -148,9 +164,10 @@ int RunTavrin(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--screenshot") && i + 1 < argc) o.screenshot = argv[++i];
         else if (!std::strcmp(argv[i], "--form") && i + 1 < argc) o.form = argv[++i];
+        else if (!std::strcmp(argv[i], "--view") && i + 1 < argc) o.view = argv[++i];
         else if (argv[i][0] != '-' && o.keywordFile.empty()) o.keywordFile = argv[i];
         else {
-            std::fprintf(stderr, "usage: tavrin [keyword-file] [--screenshot FILE] [--form NAME]\n");
+            std::fprintf(stderr, "usage: tavrin [keyword-file] [--screenshot FILE] [--view CAPTION] [--form NAME]\n");
             return 2;
         }
     }

@@ -2,6 +2,7 @@
 
 #include "editor/forms/main_resources.h"
 #include "platform/gui/dialog_service.h"
+#include "richtext/controls/db_rich_text.h"
 #include "richtext/controls/rtf_edit.h"
 
 #include <stdexcept>
@@ -46,9 +47,19 @@ richtext::TJDCustomRtfEdit* MakeEditor(gui::TComponent* owner, gui::TWinControl*
     return e;
 }
 
-db::TCustomDBGrid* MakeGrid(gui::TComponent* owner, gui::TWinControl* parent, const std::string& name,
+richtext::TDBJDRichText* MakePageEditor(gui::TComponent* owner, gui::TWinControl* parent, const std::string& name,
+                                        db::TDataSource* source, const std::string& field) {
+    auto* e = new richtext::TDBJDRichText(owner);
+    e->SetName(name);
+    e->SetParent(parent);
+    e->SetDataSource(source);
+    e->SetDataField(field);
+    return e;
+}
+
+TViewGrid* MakeGrid(gui::TComponent* owner, gui::TWinControl* parent, const std::string& name,
                             db::TDataSource* source) {
-    auto* g = new db::TCustomDBGrid(owner);
+    auto* g = new TViewGrid(owner);
     g->SetName(name);
     g->SetParent(parent);
     g->SetAlign(gui::alClient);
@@ -73,6 +84,7 @@ TForm1::TForm1(gui::TComponent* AOwner) : gui::TForm(AOwner) {
     BuildStatus();
     BuildProjectFields();
     BuildViews();
+    BuildCommands();
 
     OnCreate = [this](gui::TObject*) { FormCreate(); };
     OnShow = [this](gui::TObject*) { FormShow(); };
@@ -199,7 +211,7 @@ void TForm1::BuildViews() {
     TreeView1->SetName("TreeView1");
     TreeView1->SetParent(TabSheet2);
     TreeView1->SetAlign(gui::alClient);
-    HelpText = MakeEditor(this, splitViewSplitter, "HelpText");
+    HelpText = MakePageEditor(this, splitViewSplitter, "HelpText", ctx->detailSource, "HelpText");
 
     // Max view: the non-scrolling title above the page text, the footnote
     // fields below, the inheritance panel on top.
@@ -222,8 +234,8 @@ void TForm1::BuildViews() {
     pnlMaxSplitter->SetAlign(gui::alClient);
     pnlMaxSplitter->SetBevelOuter(gui::bvNone);
     pnlMaxSplitter->SetSplitDirection(misc::sdHorizontal);
-    FullTitleEditFld = MakeEditor(this, pnlMaxSplitter, "FullTitleEditFld");
-    maxHelpText = MakeEditor(this, pnlMaxSplitter, "maxHelpText");
+    FullTitleEditFld = MakePageEditor(this, pnlMaxSplitter, "FullTitleEditFld", ctx->detailSource, "FullTitle");
+    maxHelpText = MakePageEditor(this, pnlMaxSplitter, "maxHelpText", ctx->detailSource, "HelpText");
 
     jdProjectRtfHeader = MakeEditor(this, this, "jdProjectRtfHeader");
     jdProjectRtfHeader->SetVisible(false);
@@ -286,6 +298,7 @@ void TForm1::FormCreate() {
         return;
     }
     gui::Application->HelpFile = ctx->HelpFile;
+    WireViews();
     pnlInherit->SetVisible(true);
     ApplySettingsToControls();
     try {

@@ -81,7 +81,7 @@ TEST_F(MainWindow, ShowsTheFourViewsAndTheProjectFields) {
                              "TreeView1", "pnlInherit", "StatusPanel", "TableStatus", "splitViewSplitter",
                              "pnlMaxSplitter", "TipOfTheDay1"})
         EXPECT_NE(form->FindComponent(name), nullptr) << name;
-    EXPECT_EQ(form->detailGrid->DataSource(), ctx.detailSource);
+    EXPECT_EQ(form->detailGrid->GetDataSource(), ctx.detailSource);
     for (const gui::TBitmap& b : form->Bitmaps) EXPECT_EQ(b.Width(), 15);
     EXPECT_TRUE(gui::Screen->HasCustomCursor(1) && gui::Screen->HasCustomCursor(2));
     EXPECT_TRUE(dialogs.Requests().empty() || dialogs.Last().text != "exception");
