@@ -86,6 +86,7 @@ int RunProgram(const Options& o) {
     form->SuppressTipWindow = !o.screenshot.empty();
     gui::Application->CreateForm(form);
     if (!form->StartupOk()) return 1;
+    InstallPageCommands(*form);
     CreateStartupForms();
 
     int code = 0;

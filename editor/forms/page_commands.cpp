@@ -121,7 +121,7 @@ void EnterPageEditor(PageTextHost& host, TJDCustomRtfEdit& editor, bool title) {
     if (!InEditState(ds)) ds->Edit();
     field->SetAsString(host.HeaderRtf);
     if (editor.GetPlainText().empty() && host.HeaderRtf != "") bound->LoadMemo();
-    editor.SetCurrentAttr(title ? host.DefaultTitleAttr : host.DefaultTextAttr);
+    if (host.HasDefaultAttrs) editor.SetCurrentAttr(title ? host.DefaultTitleAttr : host.DefaultTextAttr);
     editor.Modified = false;
 }
 

@@ -78,6 +78,8 @@ struct PageTextHost {
     // attributes of new body and title text.
     std::string HeaderRtf;
     richtext::TJDCharAttr DefaultTextAttr{}, DefaultTitleAttr{};
+    // False: new text takes the header's own attribute.
+    bool HasDefaultAttrs = true;
     // The project font list (bullets need "Symbol").
     std::vector<std::string> ProjectFonts;
     // The status panel; a beep with the exclamation sound.

@@ -125,3 +125,12 @@ private:
 int ShowPageDialog(const std::string& name, const std::string& pngFile);
 
 }  // namespace editor
+
+namespace editor {
+class TForm1;
+// Gives the main window the page-text commands: the Format menu, the jump,
+// macro, picture, list and table entries of the Edit menu, Save Current
+// Page As, the spell-check entries, the page editors' hot-spot clicks and
+// their entering. The commands work on the window's active page editor.
+void InstallPageCommands(TForm1& form);
+}  // namespace editor
