@@ -101,6 +101,11 @@ void InstallPageCommands(TForm1& form) {
     int editAt = menu->IndexOf(form.miEdit);
     menu->Insert(editAt >= 0 ? editAt + 1 : menu->Count(), miFormat);
 
+    auto clip = [&form](ClipAction a) { return [&form, a] { ClipboardCommand(form.ActiveControl(), a); }; };
+    form.miEdit->Add(Item(form, "miCut", "C&ut", clip(ClipAction::Cut)));
+    form.miEdit->Add(Item(form, "miCopy", "&Copy", clip(ClipAction::Copy)));
+    form.miEdit->Add(Item(form, "miPaste", "P&aste", clip(ClipAction::Paste)));
+    form.miEdit->Add(Item(form, "miSelectAll", "Se&lect All", clip(ClipAction::SelectAll)));
     form.miEdit->Add(Item(form, "miTopicJump", "Make a &Topic Jump",
                           [set] { MakeHotSpot(set->host, set->Active(), HotSpotKind::Topic); },
                           gui::ShortCut(kVkF4, 0)));

@@ -13,6 +13,8 @@
 #include "platform/gui/forms.h"
 #include "platform/gui/graphics.h"
 #include "platform/gui/metafile.h"
+#include "controls/data/vl_db_edit.h"
+#include "platform/db/controls/db_controls.h"
 #include "richtext/controls/db_rich_text.h"
 #include "richtext/controls/rich_text.h"
 #include "richtext/controls/rtf_edit.h"
@@ -218,6 +220,34 @@ bool SaveCurrentPage(TJDCustomRtfEdit* editor, const std::string& fileName,
         ShowWarning("Warning", kSaveProblem);
     }
     return ok;
+}
+
+bool ClipboardCommand(gui::TWinControl* focused, ClipAction action) {
+    if (auto* page = dynamic_cast<richtext::TDBJDRichText*>(focused)) {
+        switch (action) {
+        case ClipAction::Cut: page->CutToClipboard(); break;
+        case ClipAction::Copy: page->CopyToClipboard(); break;
+        case ClipAction::Paste:
+            if (!page->CanEdit()) return false;
+            page->PasteFromClipboard();
+            page->Changed();
+            break;
+        case ClipAction::SelectAll: page->SelectAll(); break;
+        }
+        return true;
+    }
+    if (dynamic_cast<db::TDBEdit*>(focused) || dynamic_cast<vl::TvlDBCustomEdit*>(focused)) {
+        auto* edit = static_cast<gui::TCustomEdit*>(dynamic_cast<gui::TCustomEdit*>(focused));
+        if (!edit) return false;
+        switch (action) {
+        case ClipAction::Cut: edit->CutToClipboard(); break;
+        case ClipAction::Copy: edit->CopyToClipboard(); break;
+        case ClipAction::Paste: edit->PasteFromClipboard(); break;
+        case ClipAction::SelectAll: edit->SelectAll(); break;
+        }
+        return true;
+    }
+    return false;
 }
 
 // --- hot spots ---------------------------------------------------------------------------------

@@ -16,6 +16,7 @@
 
 namespace gui {
 class TCanvas;
+class TWinControl;
 }
 namespace richtext {
 class TJDCustomRtfEdit;
@@ -110,6 +111,12 @@ bool FormatSelection(PageTextHost& host, richtext::TJDCustomRtfEdit* editor, Cha
 // (tests inject failures).
 bool SaveCurrentPage(richtext::TJDCustomRtfEdit* editor, const std::string& fileName,
                      std::function<void(const std::string& tempName)> write = {});
+
+// Cut, copy, paste and select all by the focused control: a page editor
+// (a paste puts the page into edit state first), a data-aware edit, and
+// nothing for anything else (the page grid). False when nothing ran.
+enum class ClipAction { Cut, Copy, Paste, SelectAll };
+bool ClipboardCommand(gui::TWinControl* focused, ClipAction action);
 
 // --- hot spots -------------------------------------------------------------------------------
 // The current page's help id (0 without one).

@@ -7,6 +7,7 @@
 #include "platform/db/engine_driver.h"
 #include "platform/db/fields.h"
 #include "platform/db/tables.h"
+#include "platform/gui/clipboard.h"
 #include "platform/gui/dialog_service.h"
 #include "platform/gui/gui_test_harness.h"
 #include "richtext/controls/db_rich_text.h"
@@ -21,6 +22,7 @@ namespace {
 class MainPageCommands : public ::testing::Test {
 protected:
     void SetUp() override {
+        gui::SetClipboardBackend(&clip);
         home = (tmp.path() / "home").string();
         std::filesystem::create_directories(home);
         plat::SetDataHome(home);
@@ -52,6 +54,7 @@ protected:
         db::Session().SetDriver(nullptr);
         driver.reset();
         plat::SetDataHome("");
+        gui::SetClipboardBackend(nullptr);
     }
     void Focus(gui::TWinControl* c) {
         form->SetActiveControl(c);
@@ -63,6 +66,7 @@ protected:
     testsupport::TempDir tmp;
     std::string home;
     std::shared_ptr<db::TEngineDriver> driver;
+    gui::MemoryClipboardBackend clip;
     gui::ScriptedDialogService dialogs;
     gui::ScopedDialogService scope{dialogs};
     std::unique_ptr<editor::TForm1> form;
@@ -90,6 +94,21 @@ TEST_F(MainPageCommands, BoldFromTheFormatMenuOnTheFocusedPageEditor) {
     form->HelpText->SetSelLength(0);
     Menu("miItalics")->Click();
     EXPECT_EQ(form->StatusPanel->Caption(), "Please highlight the text to format Bold");
+}
+
+TEST_F(MainPageCommands, PasteWithTheGridFocusedDoesNothing) {
+    gui::Clipboard()->SetAsText("pasted ");
+    Focus(form->detailGrid);
+    std::string before = form->HelpText->GetPlainText();
+    Menu("miPaste")->Click();
+    EXPECT_EQ(form->HelpText->GetPlainText(), before);
+    EXPECT_EQ(ctx->detailTable->State(), db::dsBrowse);
+    // Into the focused page editor the paste goes, the page in edit state.
+    Focus(form->HelpText);
+    form->HelpText->SetCPPosition(0);
+    Menu("miPaste")->Click();
+    EXPECT_EQ(form->HelpText->GetPlainText().rfind("pasted Some", 0), 0u);
+    EXPECT_EQ(ctx->detailTable->State(), db::dsEdit);
 }
 
 }  // namespace
