@@ -1,5 +1,7 @@
 #include "build/tables/table_build_project.h"
 
+#include "build/contents/contents_tables.h"
+
 #include "editor/core/helpers.h"
 #include "platform/db/fields.h"
 
@@ -199,6 +201,8 @@ BuildEnvironment MakeBuildEnvironment(editor::EditorContext& ctx) {
         ctx.HelpFile = file;
         ctx.ShowHelp(command, data);
     };
+    // A 32-bit build with automatic contents writes the project's .cnt first.
+    env.writeCntFile = [&ctx] { build::WriteCntFile(ctx); };
     return env;
 }
 

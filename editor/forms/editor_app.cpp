@@ -1,9 +1,12 @@
 #include "editor/forms/editor_app.h"
 
 #include "editor/core/project_tables.h"
+#include "editor/backup/ui/backup_form.h"
+#include "editor/core/settings.h"
 #include "editor/forms/main_form.h"
 #include "editor/forms/page_dialogs.h"
 #include "editor/forms/projects_form.h"
+#include "editor/forms/tool_forms.h"
 #include "editor/forms/splash_form.h"
 #include "editor/forms/tip_form.h"
 #include "engine/client/client_comms_engine.h"
@@ -149,11 +152,39 @@ int ShowOneForm(const Options& o) {
         tip.Execute();
         return ok ? 0 : 1;
     }
+    if (o.form == "TbackupForm") {
+        backupui::TbackupForm form(gui::Application);
+        backup::BackupDialogState state;
+        state.project = "User Guide";
+        state.folder = plat::ProgramDir();
+        state.name = "USERGD.KQB";
+        form.Load(state);
+        form.Show();
+        return Shoot(&form, file) ? 0 : 1;
+    }
+    if (o.form == "TfrmDoc") {
+        TfrmDoc form(gui::Application);
+        form.Load(ReadRtfDocumentOptions(ProgramIniPath(plat::ProgramDir())));
+        form.Show();
+        return Shoot(&form, file) ? 0 : 1;
+    }
+    if (o.form == "TCopyToForm") {
+        TCopyToForm form(gui::Application);
+        CopyToState state;
+        state.heading = "Copy USERGD.HLP to";
+        state.path = "c:\\help\\USERGD.HLP";
+        state.overwriteVisible = true;
+        state.overwrite = true;
+        form.Load(state);
+        form.Show();
+        return Shoot(&form, file) ? 0 : 1;
+    }
     const int page = ShowPageDialog(o.form, file);
     if (page != 2) return page;
     std::fprintf(stderr,
-                 "tavrin: no window named \"%s\" (TForm1, TTipsForm, TSplashForm, TProjectsForm, TJumpsForm, "
-                 "TMacroForm, TJChangeForm, TGraphicDlg, TGraphicFilenameForm, TfrmBullets)\n",
+                 "tavrin: no window named \"%s\" (TForm1, TTipsForm, TSplashForm, TProjectsForm, TbackupForm, "
+                 "TfrmDoc, TCopyToForm, TJumpsForm, TMacroForm, TJChangeForm, TGraphicDlg, TGraphicFilenameForm, "
+                 "TfrmBullets)\n",
                  o.form.c_str());
     return 2;
 }

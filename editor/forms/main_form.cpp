@@ -1,5 +1,12 @@
 #include "editor/forms/main_form.h"
 
+#include "build/tables/table_build_project.h"
+#include "build/ui/compile_form.h"
+#include "build/ui/compile_options_form.h"
+#include "editor/backup/backup_project.h"
+#include "editor/backup/ui/backup_form.h"
+#include "editor/forms/tool_forms.h"
+
 #include "editor/forms/main_resources.h"
 #include "platform/gui/dialog_service.h"
 #include "richtext/controls/db_rich_text.h"
@@ -109,6 +116,7 @@ void TForm1::BuildMenu() {
     miFile = item("miFile", "&File");
     miExit = item("miExit", "E&xit");
     miExit->OnClick = [this](gui::TObject*) { Close(); };
+    BuildCommandMenus();
     miFile->Add(miExit);
     miHelp = item("miHelp", "&Help");
     miShowHints = item("miShowHints", "Show &Hints");
@@ -126,8 +134,100 @@ void TForm1::BuildMenu() {
     miHelp->Add(miShowHints);
     miHelp->Add(miTipOfTheDay);
     MainMenu1->Items()->Add(miFile);
+    MainMenu1->Items()->Add(miCompileMenu);
+    MainMenu1->Items()->Add(miTools);
     MainMenu1->Items()->Add(miHelp);
     SetMenu(MainMenu1);
+}
+
+void TForm1::BuildCommandMenus() {
+    auto item = [this](gui::TMenuItem* parent, const std::string& name, const std::string& caption,
+                       std::function<void()> action, gui::TShortCut shortCut = 0, const std::string& hint = "") {
+        auto* i = new gui::TMenuItem(this);
+        i->SetName(name);
+        i->SetCaption(caption);
+        i->ShortCut = shortCut;
+        i->Hint = hint;
+        if (action) i->OnClick = [action](gui::TObject*) { action(); };
+        if (parent) parent->Add(i);
+        return i;
+    };
+    auto status = [this](const std::string& text) { StatusPanel->SetCaption(text); };
+    miBackup = item(miFile, "miBackup", "&Backups && Restores", [this] { BackupClick(); }, 0,
+                    "Displays the Backups and Restores screen");
+    miImport = item(miFile, "miImport", "&Import Wizard", [this] {
+        if (ImportWizard) ImportWizard();
+    });
+    miExport = item(miFile, "miExport", "&Export to HTML Wizard", [this] {
+        if (!ExportWizard) return;
+        gui::Screen->SetCursor(gui::crHourGlass);
+        PostPageAndProject(*ctx);
+        gui::Screen->SetCursor(gui::crDefault);
+        ExportWizard();
+    });
+    miCompileMenu = item(nullptr, "miCompileMenu", "&Compile", nullptr);
+    miCompile = item(miCompileMenu, "miCompile", "Full &Compile", [this] { sbtnCompileClick(true); },
+                     gui::ShortCut(0x77, {}), "Compile|Compiles your current Help Project into a .HLP file");
+    QuickCompile1 = item(miCompileMenu, "QuickCompile1", "&Quick Compile", [this] { sbtnCompileClick(false); },
+                         gui::ShortCut(0x77, gui::ssShift),
+                         "Quick Compile|Performs a Full Compile, but does not show the intermediary options screen");
+    miRecompile = item(miCompileMenu, "miRecompile", "&Partial Compile", [this] { sbtnPartCompileClick(); },
+                       gui::ShortCut(0x76, {}));
+    miErrorLog = item(miCompileMenu, "miErrorLog", "View Error &Log", [this] { ShowErrorLog(*ctx); });
+    miDelphiKwf = item(miCompileMenu, "miDelphiKwf", "&Generate KWF",
+                       [this, status] { GenerateKeywordFile(*ctx, MakeToolUi(*ctx, status)); });
+    miTools = item(nullptr, "miTools", "&Tools", nullptr);
+    miGenerateUserRtfFile = item(miTools, "miGenerateUserRtfFile", "&Generate User Rtf Document",
+                                 [this, status] { ConvertHelpFileToRtf(*ctx, MakeToolUi(*ctx, status)); });
+    miCopyTo = item(miTools, "miCopyTo", "&Copy Help File To..",
+                    [this, status] { CopyHelpFileTo(*ctx, MakeToolUi(*ctx, status)); });
+    miShed = item(miTools, "miShed", "&Shed", [this] { StartShed(*ctx); });
+    miPaint = item(miTools, "miPaint", "&Paint package", [this] { StartPaintPackage(*ctx); });
+    miWord = item(miTools, "miWord", "&Word Processor", [this] { StartWordProcessor(*ctx); });
+}
+
+CompileHooks TForm1::MakeCompileHooks() {
+    CompileHooks hooks;
+    hooks.env = build::MakeBuildEnvironment(*ctx);
+    hooks.env.createProgress = buildui::CompileFormFactory(&ctx->CancelRequested);
+    hooks.env.processMessages = [] { gui::Application->ProcessMessages(); };
+    hooks.env.setStatusText = [this](const std::string& text) { StatusPanel->SetCaption(text); };
+    hooks.env.showErrorLog = [this] { ShowErrorLog(*ctx); };
+    hooks.env.focusControl = [this](const std::string& name) {
+        if (auto* c = dynamic_cast<gui::TWinControl*>(FindComponent(name))) c->SetFocus();
+    };
+    hooks.env.showOptionsDialog = [this] {
+        build::TableCompileOptions data(*ctx);
+        buildui::TfrmCompile dialog(gui::Application, data);
+        return dialog.ShowModal() == gui::mrOk;
+    };
+    hooks.setBusyCursor = [](bool busy) { gui::Screen->SetCursor(busy ? gui::crHourGlass : gui::crDefault); };
+    return hooks;
+}
+
+void TForm1::sbtnCompileClick(bool showOptions) {
+    CompileHooks hooks = MakeCompileHooks();
+    try {
+        FullCompileCommand(*ctx, hooks, showOptions);
+    } catch (const std::exception& e) {
+        gui::ShowMessage(e.what());
+    }
+}
+
+void TForm1::sbtnPartCompileClick() {
+    CompileHooks hooks = MakeCompileHooks();
+    try {
+        PartialCompileCommand(*ctx, hooks);
+    } catch (const std::exception& e) {
+        gui::ShowMessage(e.what());
+    }
+}
+
+void TForm1::BackupClick() {
+    backup::BackupUi ui;
+    ui.showDialog = [](backup::BackupDialogState& state) { return backupui::ShowBackupDialog(state); };
+    ui.createProgress = buildui::CompileFormFactory(&ctx->CancelRequested);
+    backup::BackupProject(*ctx, ui);
 }
 
 void TForm1::BuildStatus() {
@@ -319,6 +419,9 @@ void TForm1::FormCreate() {
 
 void TForm1::FormShow() {
     if (!startupOk_) return;
+    // The wizards are offered only where the program has them.
+    miImport->Enabled = static_cast<bool>(ImportWizard);
+    miExport->Enabled = static_cast<bool>(ExportWizard);
     DBNavigator1->SetDataSource(ctx->mainSource);
     SetActiveControl(ApplicationFld);
     TreeView1->ShowButtons = ctx->Settings.kqIniSettings.TreeShowButtons;

@@ -6,6 +6,7 @@
 
 #include "controls/data/vl_db_grid.h"
 #include "controls/misc/small_controls.h"
+#include "editor/commands/compile_commands.h"
 #include "editor/core/editor_context.h"
 #include "editor/core/page_rules.h"
 #include "editor/forms/tip_form.h"
@@ -17,6 +18,8 @@
 #include "platform/gui/tabs.h"
 #include "platform/gui/tree_view.h"
 #include "richtext/controls/db_rich_text.h"
+
+#include <functional>
 
 namespace richtext {
 class TJDCustomRtfEdit;
@@ -63,6 +66,25 @@ public:
     gui::TMenuItem* miHelp;
     gui::TMenuItem* miShowHints;
     gui::TMenuItem* miTipOfTheDay;
+    gui::TMenuItem* miBackup;
+    gui::TMenuItem* miImport;
+    gui::TMenuItem* miExport;
+    gui::TMenuItem* miCompileMenu;
+    gui::TMenuItem* miCompile;
+    gui::TMenuItem* QuickCompile1;
+    gui::TMenuItem* miRecompile;
+    gui::TMenuItem* miErrorLog;
+    gui::TMenuItem* miDelphiKwf;
+    gui::TMenuItem* miTools;
+    gui::TMenuItem* miGenerateUserRtfFile;
+    gui::TMenuItem* miCopyTo;
+    gui::TMenuItem* miShed;
+    gui::TMenuItem* miPaint;
+    gui::TMenuItem* miWord;
+
+    // The import and export wizards, when the program has them; their menu
+    // items are disabled otherwise.
+    std::function<void()> ImportWizard, ExportWizard;
 
     gui::TPanel* Panel6;
     gui::TLabel* lblApplication;
@@ -158,8 +180,16 @@ public:
     // Message 1067: the active page editor takes over the project header.
     void WMAfterPaste();
 
+    // The build, backup and outside-program commands with this window's
+    // dialogs and progress window.
+    void sbtnCompileClick(bool showOptions);
+    void sbtnPartCompileClick();
+    void BackupClick();
+
 private:
     void BuildMenu();
+    void BuildCommandMenus();
+    CompileHooks MakeCompileHooks();
     void BuildProjectFields();
     void BuildViews();
     void BuildStatus();

@@ -131,8 +131,7 @@ void InstallPageCommands(TForm1& form) {
     miSpell->Add(Item(form, "FromTopofPage1", "&Current Page", [set] { set->Spell(SpellScope::CurrentPage); }));
     miSpell->Add(Item(form, "AllPages1", "&All Pages", [set] { set->SpellAll(false); }));
     miSpell->Add(Item(form, "FromCurrentPage1", "All &Pages From Current Page", [set] { set->SpellAll(true); }));
-    menu->Insert(menu->IndexOf(miFormat) + 1, Item(form, "miTools", "&Tools", [] {}));
-    menu->Items(menu->IndexOf(miFormat) + 1)->Add(miSpell);
+    form.miTools->Add(miSpell);
 
     for (richtext::TDBJDRichText* e : {form.HelpText, form.maxHelpText, form.FullTitleEditFld}) {
         const bool title = e == form.FullTitleEditFld;

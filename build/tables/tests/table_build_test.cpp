@@ -244,6 +244,27 @@ TEST(TableBuild, The16BitSuccessShowsTheHelpIndexThroughTheEditorsHelp) {
     EXPECT_EQ(MakeBuildEnvironment(*f.ctx).cancelRequested, &f.ctx->CancelRequested);
 }
 
+// The program's build environment writes the project's contents before a
+// 32-bit build with automatic contents, from the contents table.
+TEST(TableBuild, TheProgramsEnvironmentWritesTheContentsFileFirst) {
+    TableFixture f;
+    f.SetProject("AutoGenerateCntFile", "Y");
+    f.AddPage(1, "T", "intro", "Introduction", "Welcome.");
+    db::TDataSet* c = f.ctx->cntTable;
+    c->Append();
+    c->FieldByName("Sequence")->SetAsInteger(1);
+    c->FieldByName("Level")->SetAsInteger(1);
+    c->FieldByName("EntryType")->SetAsString("T");
+    c->FieldByName("Title")->SetAsString("Introduction");
+    c->FieldByName("Jump")->SetAsString("intro");
+    c->Post();
+    f.env.writeCntFile = MakeBuildEnvironment(*f.ctx).writeCntFile;
+    ASSERT_EQ(f.Full(), BuildOutcome::Compiled) << f.Messages();
+    const std::string cnt = f.Read("demo.cnt");
+    EXPECT_NE(cnt.find(":Base demo.hlp"), std::string::npos) << cnt;
+    EXPECT_NE(cnt.find("1 Introduction=intro"), std::string::npos) << cnt;
+}
+
 TEST(TableBuild, CompileOptionsEditAndPostTheProjectRow) {
     TableFixture f;
     TableCompileOptions options(*f.ctx);

@@ -1,16 +1,21 @@
 // The build's windows for looking at by eye: the compile options dialog and
 // the progress window over a counting loop. With --screenshot DIR it writes
-// progress.png and compile_options.png into DIR and exits.
+// progress.png and compile_options.png into DIR, and the contents windows
+// (cnt_add.png, footnotes.png, explorer.png), and exits.
 #include <cstring>
 #include <filesystem>
 #include <string>
 
 #include "build/ui/compile_form.h"
 #include "build/ui/compile_options_form.h"
+#include "build/ui/demo/cnt_demo_shots.h"
 #include "platform/gui/forms.h"
 #include "platform/gui/gui_test_harness.h"
 
 using namespace gui;
+
+// The import wizard (import_demo.cpp): import1.png and import2.png.
+bool SaveImportScreenshots(const std::string& dir);
 
 int main(int argc, char** argv) {
     InitApplication(argc, argv);
@@ -34,6 +39,8 @@ int main(int argc, char** argv) {
         guitest::ProcessEvents(50);
         bool ok = guitest::SaveGrab(progress, shots + "/progress.png") &&
                   guitest::SaveGrab(dialog, shots + "/compile_options.png");
+        ok = buildui::WriteContentsScreenshots(shots) && ok;
+        ok = SaveImportScreenshots(shots) && ok;
         return ok ? 0 : 1;
     }
     if (dialog->ShowModal() != mrOk) return 0;

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <map>
+
 #include <sys/stat.h>
 #include <utime.h>
 
@@ -211,6 +213,25 @@ TEST_F(Batch, CollectingLeavesOutWorkFilesEmptyFilesAndMissingNames) {
     EXPECT_EQ(names, (std::vector<std::string>{"keep.txt", "old.txt", "deep.txt"}));
     EXPECT_EQ(offered, 4);  // the empty file is offered, then left out
     EXPECT_DOUBLE_EQ(m[1].date, plat::EncodeDate(1980, 1, 1));
+}
+
+TEST_F(Batch, AttributesFollowWritePermissionAndLeadingDots) {
+    Write("a/plain.txt", "plain");
+    Write("a/locked.txt", "read only");
+    Write("a/.dotted", "hidden");
+    fs::permissions(dir / "a/locked.txt", fs::perms::owner_read | fs::perms::group_read);
+    TLZHBatch batch;
+    for (const char* n : {"a/plain.txt", "a/locked.txt", "a/.dotted"}) batch.InputFiles().Add(P(n));
+    batch.SetArchiveFileName(P("attrs.kqb"));
+    batch.CompressFiles();
+    std::map<std::string, std::uint32_t> attrs;
+    for (const auto& m : Directory(P("attrs.kqb"))) attrs[m.name] = m.attributes;
+    EXPECT_EQ(attrs["plain.txt"], 0x20u);
+    EXPECT_EQ(attrs["locked.txt"], 0x21u);
+    EXPECT_EQ(attrs[".dotted"], 0x22u);
+    // The read-only file is read-only again after the run.
+    EXPECT_EQ(fs::status(dir / "a/locked.txt").permissions() & fs::perms::owner_write, fs::perms::none);
+    fs::permissions(dir / "a/locked.txt", fs::perms::owner_all);
 }
 
 TEST_F(Batch, CollectingEventsLeaveOutAndAbort) {

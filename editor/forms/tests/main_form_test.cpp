@@ -1,4 +1,5 @@
 #include "editor/forms/main_form.h"
+#include "build/ui/compile_options_form.h"
 #include "editor/forms/splash_form.h"
 #include "editor/forms/tip_form.h"
 
@@ -167,6 +168,72 @@ TEST_F(MainWindow, TheTipWindowFollowsItsComponent) {
     ASSERT_NE(seen, nullptr);
     EXPECT_GE(tip.Tips.IndexOf(shown), 0);
     EXPECT_FALSE(tip.ShowTipsOnStartup);
+}
+
+}  // namespace
+
+namespace {
+
+// F8 (with the options dialog, answered OK) and Shift+F8 in the main
+// window: the build of the current project runs with the fake compiler, and
+// the page table comes back to its page.
+TEST_F(MainWindow, CompileKeysBuildAndComeBackToThePage) {
+    for (const char* tool : {"hcw", "WinHlp32"})
+        std::filesystem::copy_file(FAKE_HELP_TOOL, std::filesystem::path(home) / tool);
+    std::filesystem::create_directories(std::filesystem::path(home) / "proj");
+    auto form = std::make_unique<TForm1>(nullptr);
+    form->SuppressTipWindow = true;
+    form->FormCreate();
+    ASSERT_TRUE(form->StartupOk());
+    editor::EditorContext& ctx = *form->ctx;
+    db::TDataSet* m = ctx.mainTable;
+    m->Append();
+    for (auto [field, value] : {std::pair{"Application", "Demo"}, {"DosName", "demo"}, {"HelpTitle", "Demo Help"},
+                                {"ProjectDir", "proj"}, {"Compile", "32"}, {"AutogeneratePRJfile", "Y"}})
+        m->FieldByName(field)->SetAsString(value);
+    m->Post();
+    db::TDataSet* d = ctx.detailTable;
+    for (int id : {1000, 2000, 3000}) {
+        d->Append();
+        d->FieldByName("Application")->SetAsString("Demo");
+        d->FieldByName("HelpId")->SetAsInteger(id);
+        d->FieldByName("TopicPopup")->SetAsString("T");
+        d->FieldByName("Title")->SetAsString("Page " + std::to_string(id));
+        d->FieldByName("HelpText")->SetAsString("{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\plain text\\par}");
+        d->Post();
+    }
+    form->Show();
+    guitest::ProcessEvents(50);
+    EXPECT_EQ(form->miCompile->ShortCut, gui::ShortCut(0x77, 0));
+    EXPECT_EQ(form->QuickCompile1->ShortCut, gui::ShortCut(0x77, gui::ssShift));
+
+    // Answers the options dialog with OK once it shows.
+    int optionDialogs = 0;
+    plat::HWND answerer = plat::AllocateHWnd([&](gui::TMessage& msg) {
+        if (msg.Msg != gui::WM_USER + 9) return;
+        for (int i = 0; i < gui::Application->ComponentCount(); ++i)
+            if (auto* f = dynamic_cast<buildui::TfrmCompile*>(gui::Application->Components(i))) {
+                ++optionDialogs;
+                f->Button1->Click();
+                return;
+            }
+        plat::PostMessage(answerer, gui::WM_USER + 9, 0, 0);
+    });
+    const auto hlp = std::filesystem::path(home) / "proj" / "demo.HLP";
+    for (gui::TShiftState shift : {gui::TShiftState(0), gui::ssShift}) {
+        std::filesystem::remove(hlp);
+        for (d->First(); !d->Eof() && d->FieldByName("HelpId")->AsInteger() != 2000;) d->Next();
+        ASSERT_EQ(d->FieldByName("HelpId")->AsInteger(), 2000);
+        if (shift == 0) plat::PostMessage(answerer, gui::WM_USER + 9, 0, 0);
+        guitest::SendKey(form.get(), 0x77, shift);
+        guitest::ProcessEvents(50);
+        EXPECT_TRUE(std::filesystem::exists(hlp)) << shift;
+        EXPECT_EQ(d->FieldByName("HelpId")->AsInteger(), 2000);
+        EXPECT_FALSE(d->ControlsDisabled());
+    }
+    EXPECT_EQ(optionDialogs, 1);
+    plat::DeallocateHWnd(answerer);
+    form->Close();
 }
 
 }  // namespace

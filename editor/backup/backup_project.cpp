@@ -1,0 +1,248 @@
+#include "editor/backup/backup_project.h"
+
+#include "editor/backup/lzh_batch.h"
+#include "editor/core/helpers.h"
+#include "editor/core/project_tables.h"
+#include "editor/core/table_copy.h"
+#include "engine/api/dbi_api.h"
+#include "platform/core/files.h"
+#include "platform/core/paths.h"
+#include "platform/db/fields.h"
+#include "platform/gui/dialog_service.h"
+
+#include <algorithm>
+#include <exception>
+
+namespace backup {
+
+namespace {
+
+std::string Field(db::TDataSet* t, const char* name) {
+    db::TField* f = t->FindField(name);
+    return f ? f->AsString() : std::string();
+}
+
+std::string Upper(std::string s) {
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return s;
+}
+
+// Deletes the files of the work folder and the folder itself; answers
+// whether the folder is gone.
+bool RemoveWorkFolder(const std::string& work) {
+    editor::EmptyDirectory(work);
+    return plat::RemoveDir(work) || !plat::DirectoryExists(work);
+}
+
+}  // namespace
+
+std::string BackupStartFolder(const std::string& storedProjectDir, const std::string& programDir) {
+    const std::string programBackups = plat::JoinPath(programDir, "backups");
+    if (!storedProjectDir.empty()) {
+        const std::string projectBackups =
+            plat::JoinPath(editor::ProjectFolder(storedProjectDir, programDir), "backups");
+        if (plat::DirectoryExists(projectBackups)) return projectBackups;
+    }
+    if (plat::DirectoryExists(programBackups)) return programBackups;
+    return programDir;
+}
+
+std::string BackupWorkFolder(const std::string& programDir) { return plat::JoinPath(programDir, "~backdir.tmp"); }
+
+bool BackupTargetAccepted(const std::string& folder, const std::string& name) {
+    if (name.empty()) {
+        editor::ShowWarning("No Backup name", "You need to name your backup file.");
+        return false;
+    }
+    if (plat::FileExists(plat::JoinPath(folder, name)))
+        return gui::MessageDlg("This file already exists, overwrite it?", gui::mtConfirmation,
+                               gui::Buttons({gui::mbYes, gui::mbNo})) == gui::mrYes;
+    return true;
+}
+
+const std::vector<BackupTable>& BackupTables() {
+    static const std::vector<BackupTable> tables = {
+        {editor::kMainTableFile, "TVRNMAIN", true, 9, 11, 13},
+        {editor::kItemTableFile, "TVRNITEM", false, 15, 18, 30},
+        {editor::kRefiTableFile, "TVRNREFI", false, 33, 38, 45},
+        {editor::kCntTableFile, "TVRNCNT", false, 48, 52, 62},
+    };
+    return tables;
+}
+
+std::vector<std::string> WorkTableFiles(const std::string& folder, const std::string& workName) {
+    std::vector<std::string> files;
+    plat::SearchRec rec;
+    const std::string base = Upper(workName);
+    if (plat::FindFirst(plat::JoinPath(folder, "*"), plat::faAnyFile, rec) == 0) {
+        do {
+            if (rec.IsDirectory()) continue;
+            const std::string name = Upper(rec.Name);
+            // The base name alone or with any extension.
+            if (name != base && name.rfind(base + ".", 0) != 0) continue;
+            const std::string path = plat::JoinPath(folder, rec.Name);
+            if (plat::GetFileSize(path) > 0) files.push_back(path);
+        } while (plat::FindNext(rec) == 0);
+        plat::FindClose(rec);
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+CopyResult CopyProjectTables(editor::EditorContext& ctx, const std::string& application, const std::string& work,
+                              build::IProgress& progress, plat::StringList& files) {
+    vl::TvlTable* from = ctx.tblBackFrom;
+    vl::TvlTable* to = ctx.tblBackTo;
+    auto closeBoth = [&] {
+        for (vl::TvlTable* t : {from, to}) {
+            try {
+                t->Close();
+            } catch (const std::exception&) {
+            }
+        }
+    };
+    auto fail = [&] {
+        closeBoth();
+        from->vlFilter().Clear();
+        return CopyResult::Failed;
+    };
+    for (const BackupTable& t : BackupTables()) {
+        try {
+            from->Close();
+            from->DatabaseName = editor::kTavrinAlias;
+            from->SetTableName(t.sourceFile);
+            from->vlFilter().Clear();
+            from->vlFilter().Add("Application = \"" + application + "\"");
+            from->Open();
+            from->First();
+        } catch (const std::exception&) {
+            return fail();
+        }
+        progress.SetPercent(t.filtered);
+        try {
+            if (!editor::CreateTableLike(*from, plat::JoinPath(work, t.workName))) return fail();
+        } catch (const std::exception&) {
+            return fail();
+        }
+        progress.SetPercent(t.created);
+        try {
+            to->Close();
+            to->DatabaseName = work;
+            to->SetTableName(t.workName);
+            to->vlFilter().Clear();
+            to->Open();
+        } catch (const std::exception&) {
+            return fail();
+        }
+        // One engine transaction per work table: the rows reach the disk
+        // together instead of one journaled write each.
+        std::uint32_t transaction = 0;
+        const bool inTransaction = qv::DbiBeginTran(to->DBHandle(), 0, transaction) == 0;
+        bool copied = t.currentRowOnly ? (from->IsEmpty() || editor::CopyRecordFields(*from, *to))
+                                       : editor::CopyAllRecords(*from, *to);
+        if (inTransaction) {
+            const std::uint32_t commit = 0, rollback = 2;
+            if (qv::DbiEndTran(to->DBHandle(), transaction, copied ? commit : rollback) != 0) copied = false;
+        }
+        if (!copied) return fail();
+        closeBoth();
+        progress.SetPercent(t.copied);
+        progress.ProcessMessages();
+        if (progress.CancelRequested()) {
+            progress.ClearCancel();
+            from->vlFilter().Clear();
+            return CopyResult::Cancelled;
+        }
+        for (const std::string& f : WorkTableFiles(work, t.workName)) files.Add(f);
+    }
+    from->vlFilter().Clear();
+    return CopyResult::Copied;
+}
+
+BackupOutcome BackupProject(editor::EditorContext& ctx, const BackupUi& ui) {
+    db::TDataSet* main = ctx.mainTable;
+    if (!main->Active() || main->IsEmpty()) return BackupOutcome::NoProject;
+    const std::string application = Field(main, "Application");
+    const std::string dosName = Field(main, "DosName");
+
+    BackupDialogState state;
+    state.project = application;
+    state.folder = BackupStartFolder(Field(main, "ProjectDir"), ctx.ProgramDir);
+    state.name = dosName + kBackupExtension;
+    if (ui.showDialog && !ui.showDialog(state)) return BackupOutcome::Cancelled;
+    if (state.name.empty()) return BackupOutcome::Cancelled;
+
+    std::unique_ptr<build::IProgress> progress =
+        ui.createProgress ? ui.createProgress() : std::make_unique<build::NullProgress>(&ctx.CancelRequested);
+    progress->SetStatus("Creating backup...");
+    progress->SetPercent(0);
+    progress->Show();
+    progress->SetPercent(3);
+
+    // The work folder starts empty: files a failed run left behind must not
+    // end up in this archive.
+    const std::string work = BackupWorkFolder(ctx.ProgramDir);
+    if (!plat::ForceDirectories(work)) {
+        editor::ShowWarning("Warning", kBackupFailedText);
+        return BackupOutcome::Failed;
+    }
+    editor::EmptyDirectory(work);
+    progress->SetPercent(5);
+
+    plat::StringList inputs;
+    switch (CopyProjectTables(ctx, application, work, *progress, inputs)) {
+    case CopyResult::Failed:
+        RemoveWorkFolder(work);
+        editor::ShowWarning("Warning", kBackupFailedText);
+        return BackupOutcome::Failed;
+    case CopyResult::Cancelled:
+        RemoveWorkFolder(work);
+        return BackupOutcome::Cancelled;
+    case CopyResult::Copied:
+        break;
+    }
+    auto cancelled = [&] {
+        progress->ProcessMessages();
+        if (!progress->CancelRequested()) return false;
+        progress->ClearCancel();
+        return true;
+    };
+
+    if (inputs.Count() == 0) {
+        RemoveWorkFolder(work);
+        editor::ShowWarning("Warning", "Nothing could be archived: the backup's work tables hold no files.");
+        return BackupOutcome::Failed;
+    }
+
+    lzh::TLZHBatch batch;
+    batch.SetArchiveFileName(plat::JoinPath(state.folder, state.name));
+    batch.SetInputFiles(inputs);
+    progress->SetPercent(70);
+    progress->SetStatus("Compressing...");
+    bool stopped = false;
+    batch.OnProgress = [&](lzh::TLZHBatch*, const std::string&, std::int64_t, std::int64_t, std::int64_t,
+                           std::int64_t, bool& cancel) {
+        if (cancelled()) stopped = cancel = true;
+    };
+    try {
+        batch.CompressFiles();
+    } catch (const std::exception& e) {
+        RemoveWorkFolder(work);
+        editor::ShowWarning("Warning", std::string(kBackupFailedText) + "\r\n" + e.what());
+        return BackupOutcome::Failed;
+    }
+    if (stopped) {
+        RemoveWorkFolder(work);
+        return BackupOutcome::Cancelled;
+    }
+    progress->SetPercent(93);
+    for (int i = 0; i < inputs.Count(); ++i) plat::DeleteFile(inputs[i]);
+    progress->SetPercent(97);
+    // A work folder that cannot be removed ends the command quietly; the
+    // archive is written.
+    RemoveWorkFolder(work);
+    return BackupOutcome::Written;
+}
+
+}  // namespace backup
