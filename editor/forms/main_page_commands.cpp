@@ -2,7 +2,9 @@
 #include "editor/forms/main_form.h"
 #include "editor/forms/page_dialogs.h"
 
+#include "editor/core/helpers.h"
 #include "platform/gui/common_dialogs.h"
+#include "richtext/controls/paragraph_dialogs.h"
 #include "richtext/controls/db_rich_text.h"
 #include "richtext/spell/spell_dlg.h"
 
@@ -96,11 +98,31 @@ void InstallPageCommands(TForm1& form) {
     miFormat->Add(Item(form, "miBold", "&Bold", fmt(CharFormat::Bold), gui::ShortCut('B', gui::ssCtrl)));
     miFormat->Add(Item(form, "miItalics", "&Italics", fmt(CharFormat::Italic), gui::ShortCut('I', gui::ssCtrl)));
     miFormat->Add(Item(form, "miUnderline", "&Underline", fmt(CharFormat::Underline), gui::ShortCut('U', gui::ssCtrl)));
+    miFormat->Add(Item(form, "miParagraphspacing", "&Paragraph Settings", [set] {
+        if (richtext::TJDCustomRtfEdit* e = set->Active()) {
+            richtext::TJDParagraphPropDlg dlg(nullptr);
+            dlg.EditBox = e;
+            dlg.Execute();
+        }
+    }));
+    miFormat->Add(Item(form, "miParagraphBorders", "Paragraph B&orders", [set] {
+        if (richtext::TJDCustomRtfEdit* e = set->Active()) {
+            richtext::TJDParagraphBorderDlg dlg(nullptr);
+            dlg.EditBox = e;
+            dlg.Execute();
+        }
+    }));
     miFormat->Add(Item(form, "miBullets", "Bulle&ts and Numbering", [set] { BulletsCommand(set->host, set->Active()); }));
     auto* menu = form.MainMenu1->Items();
     int editAt = menu->IndexOf(form.miEdit);
     menu->Insert(editAt >= 0 ? editAt + 1 : menu->Count(), miFormat);
 
+    form.miEdit->Add(Item(form, "miReplace", "&Replace", [&form] {
+        richtext::TDBJDRichText* e = form.ActivePageEditor();
+        const bool split = form.CurrentView() == kSplitViewPage, max = form.CurrentView() == kMaxViewPage;
+        if (!e || !((split && e == form.HelpText) || (max && e != form.HelpText))) return;
+        if (e->CanEdit()) e->ShowReplaceDialog();
+    }));
     auto clip = [&form](ClipAction a) { return [&form, a] { ClipboardCommand(form.ActiveControl(), a); }; };
     form.miEdit->Add(Item(form, "miCut", "C&ut", clip(ClipAction::Cut)));
     form.miEdit->Add(Item(form, "miCopy", "&Copy", clip(ClipAction::Copy)));
@@ -140,6 +162,12 @@ void InstallPageCommands(TForm1& form) {
             if (previous) previous(sender);
             set->RefreshHeader();
             EnterPageEditor(set->host, *e, title);
+        };
+        // Hidden targets are protected: say how to change them.
+        e->OnProtectedChange() = [](void*, const std::string&, std::uint16_t) {
+            ShowWarning("Hidden Text!",
+                        "There is hidden text here which tells the Jump text where to jump to. You can change it by "
+                        "double-clicking on the jump text.");
         };
         e->HyperLinkEvent = [set, e](void*, const std::string& text, const std::string& target, std::int32_t) {
             HotSpotClicked(set->host, e, text, target);
