@@ -162,8 +162,8 @@ void TForm1::BuildCommandMenus() {
         if (!ExportWizard) return;
         gui::Screen->SetCursor(gui::crHourGlass);
         PostPageAndProject(*ctx);
-        gui::Screen->SetCursor(gui::crDefault);
         ExportWizard();
+        gui::Screen->SetCursor(gui::crDefault);
     });
     miCompileMenu = item(nullptr, "miCompileMenu", "&Compile", nullptr);
     miCompile = item(miCompileMenu, "miCompile", "Full &Compile", [this] { sbtnCompileClick(true); },
