@@ -123,6 +123,8 @@ public:
 
     // Commands of the views.
     gui::TMenuItem* miOpenProject;
+    gui::TMenuItem* miHelpContents;
+    gui::TMenuItem* miHowDoI;
     gui::TMenuItem* miSave;
     gui::TMenuItem* miViewCompiledHelp;
     gui::TMenuItem* miEdit;
@@ -169,6 +171,8 @@ public:
     void ShowHelpBtnClick();
     // File | Open Project and the "..." button: projects at a glance.
     void sbtnGlanceClick();
+    // Help | Contents: the program's own help file in the viewer.
+    void HelpContentsClick();
     // The notebook page shown, by caption.
     std::string CurrentView() const;
     // The locate dialog; tests put a recorder here.
@@ -202,6 +206,10 @@ private:
     void ShowCursorPosition(richtext::TDBJDRichText* editor);
     void ApplyDisplay(const DisplaySettings& s);
     void PageGridDblClick();
+    void PageGridEnter();
+    // A double click on a contents entry shows the page it jumps to.
+    void ContentsJumpToPage();
+    void FollowInNavigator(db::TDataSet* table);
     void DrawContentsGridCell(const gui::TRect& rect, db::TField* field);
     void PageGridCellColors(db::TField* field, gui::TFont& font, gui::TBrush& brush);
     bool startupOk_ = true;
