@@ -155,7 +155,39 @@ void InstallPageCommands(TForm1& form) {
     miSpell->Add(Item(form, "FromCurrentPage1", "All &Pages From Current Page", [set] { set->SpellAll(true); }));
     form.miTools->Add(miSpell);
 
+    // The page editors' pop-up menu.
+    auto* popHelp = new gui::TPopupMenu(&form);
+    popHelp->SetName("popHelp");
+    popHelp->Items()->Add(Item(form, "miSaveToFile", "&Save to File", [set] { set->SaveAs(); }));
+    popHelp->Items()->Add(Item(form, "miPrintThisPage", "&Print this Page", [set] { set->PrintPage(); }));
+    auto* popTopic = Item(form, "popTopicJump", "&Topic Jump",
+                          [set] { MakeHotSpot(set->host, set->Active(), HotSpotKind::Topic); });
+    auto* popPopup = Item(form, "popPopupJump", "P&opup Jump",
+                          [set] { MakeHotSpot(set->host, set->Active(), HotSpotKind::Popup); });
+    auto* popMacro = Item(form, "popMacro", "&Macro", [set] { MakeHotSpot(set->host, set->Active(), HotSpotKind::Macro); });
+    auto* popGraphic = Item(form, "popShowGraphicFilename", "Show Graphic &Filename",
+                            [set] { ShowGraphicFilename(set->host, set->Active()); });
+    for (gui::TMenuItem* i : {popTopic, popPopup, popMacro, popGraphic}) popHelp->Items()->Add(i);
+    popHelp->OnPopup = [set, popTopic, popPopup, popMacro, popGraphic](gui::TObject*) {
+        richtext::TJDCustomRtfEdit* e = set->Active();
+        const bool selected = e && e->GetSelLength() > 0;
+        for (gui::TMenuItem* i : {popTopic, popPopup, popMacro}) i->Enabled = selected;
+        popGraphic->Visible = false;
+        if (!e) return;
+        try {
+            // A picture just before or at most five characters after the cursor.
+            int pos = 0;
+            std::string reference;
+            const int cursor = e->GetCPPosition();
+            if (FindPictureAtCursor(*e, pos, reference) && pos <= cursor + 5) {
+                if (cursor != 0) e->SetCPPosition(pos + 1);
+                popGraphic->Visible = !reference.empty();
+            }
+        } catch (const std::exception&) {
+        }
+    };
     for (richtext::TDBJDRichText* e : {form.HelpText, form.maxHelpText, form.FullTitleEditFld}) {
+        gui::SetPopupMenu(e, popHelp);
         const bool title = e == form.FullTitleEditFld;
         auto previous = e->OnEnter;
         e->OnEnter = [set, e, title, previous](gui::TObject* sender) {

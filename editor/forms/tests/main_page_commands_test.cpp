@@ -111,4 +111,21 @@ TEST_F(MainPageCommands, PasteWithTheGridFocusedDoesNothing) {
     EXPECT_EQ(ctx->detailTable->State(), db::dsEdit);
 }
 
+TEST_F(MainPageCommands, ThePopUpMenuOffersMarksOnlyForASelection) {
+    auto* pop = static_cast<gui::TPopupMenu*>(form->FindComponent("popHelp"));
+    ASSERT_NE(pop, nullptr);
+    EXPECT_EQ(gui::GetPopupMenu(form->HelpText), pop);
+    Focus(form->HelpText);
+    form->HelpText->SetSelStart(0);
+    form->HelpText->SetSelLength(0);
+    pop->OnPopup(pop);
+    EXPECT_FALSE(Menu("popTopicJump")->Enabled);
+    EXPECT_FALSE(Menu("popMacro")->Enabled);
+    EXPECT_FALSE(Menu("popShowGraphicFilename")->Visible);
+    form->HelpText->SetSelLength(4);
+    pop->OnPopup(pop);
+    EXPECT_TRUE(Menu("popTopicJump")->Enabled);
+    EXPECT_TRUE(Menu("popPopupJump")->Enabled);
+}
+
 }  // namespace
