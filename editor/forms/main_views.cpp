@@ -398,12 +398,7 @@ void TForm1::ShowMaxViewTitle() {
 void TForm1::TabBookClick() {
     try {
         PostIfEditing(ctx->detailTable);
-        // Applying the filters again moves to the first page: come back to
-        // the one shown when the filter still lets it through.
-        db::TDataSet* d = ctx->detailTable;
-        const db::TBookmark place = d->Active() && !d->IsEmpty() ? d->GetBookmark() : db::TBookmark();
         if (ctx->Hooks.RefreshPageFilters) ctx->Hooks.RefreshPageFilters();
-        if (!place.empty() && d->Active() && d->BookmarkValid(place)) d->GotoBookmark(place);
         if (CurrentView() == kMaxViewPage) ShowMaxViewTitle();
         PostIfEditing(ctx->detailTable);
         PostIfEditing(ctx->mainTable);
