@@ -3,9 +3,12 @@
 #include "controls/data/vl_lookup.h"
 #include "engine/api/dbi_api.h"
 #include "platform/db/engine_driver.h"
+#include "platform/gui/control_widget.h"
 #include "platform/gui/dialog_service.h"
 #include "platform/gui/gui_types.h"
 #include "platform/win/message_queue.h"
+
+#include <cctype>
 
 
 namespace vl {
@@ -37,7 +40,13 @@ bool CheckFilterEscape(db::TDataSet* dataSet) {
     return true;
 }
 
-bool CreateAnswerTable(db::TDataSet* query, std::uint32_t, const std::string& answerName) {
+// The lower-case drive letter of "X:..." names; 0 for others.
+char DriveLetterOf(const std::string& name) {
+    if (name.size() < 2 || name[1] != ':' || !std::isalpha(static_cast<unsigned char>(name[0]))) return 0;
+    return static_cast<char>(std::tolower(static_cast<unsigned char>(name[0])));
+}
+
+bool CreateAnswerTable(db::TDataSet* query, std::uint32_t databaseHandle, const std::string& answerName) {
     if (answerName.empty() || !query) return false;
     std::string name = answerName;
     try {
@@ -50,16 +59,31 @@ bool CreateAnswerTable(db::TDataSet* query, std::uint32_t, const std::string& an
                 gui::MessageDlg("Invalid Alias in QBE", gui::mtError, gui::Buttons({gui::mbOK}));
                 return false;
             }
-            if (path.back() != '/' && (table.empty() || table[0] != '/')) path += '/';
+            if (path.back() != '/' && path.back() != '\\' && (table.empty() || (table[0] != '/' && table[0] != '\\')))
+                path += '/';
             name = path + table;
         }
-        const qv::DBIResult rc = qv::DbiMakePermanent(query->Handle(), name.c_str(), true);
-        if (rc != 0) {
+        auto engineError = [&](qv::DBIResult rc) {
             char text[512] = {};
             qv::DbiGetErrorString(rc, text);
             gui::MessageDlg(std::string(text) + " (" + name + ")", gui::mtError, gui::Buttons({gui::mbOK}));
             return false;
+        };
+        const char drive = DriveLetterOf(name);
+        if (drive != 0 && drive != DriveLetterOf(db::Session().PrivateDir)) {
+            // An answer on another drive cannot be renamed into place: its
+            // records are copied into a new table there. The copy is asked
+            // for before a table of that name is deleted, so an old answer
+            // is not lost when the engine cannot copy (this one has no batch
+            // move and says so).
+            qv::DbiSetToBegin(query->Handle());
+            if (const qv::DBIResult rc = qv::DbiBatchMove(); rc != 0) return engineError(rc);
+            const qv::DBIResult gone = qv::DbiDeleteTable(databaseHandle, name.c_str(), "PARADOX");
+            if (gone != 0 && gone != qv::kDbiErrNoSuchTable) return engineError(gone);
+            return true;
         }
+        if (const qv::DBIResult rc = qv::DbiMakePermanent(query->Handle(), name.c_str(), true); rc != 0)
+            return engineError(rc);
         return qv::DbiSaveChanges(query->Handle()) == 0;
     } catch (const std::exception&) {
         gui::MessageDlg("Unable to create answer table " + name, gui::mtWarning, gui::Buttons({gui::mbOK}));
@@ -72,6 +96,27 @@ int CompareBookmarksOf(db::TDataSet* dataSet, const std::string& bookmark1, cons
     std::int16_t result = 0;
     db::Check(qv::DbiCompareBookMarks(dataSet->Handle(), bookmark1.data(), bookmark2.data(), result));
     return result;
+}
+
+bool ClassChainHasName(const plat::TObject* object, const std::string& name) {
+    return object && object->InheritsFrom(name);
+}
+
+void PostKeyStroke(plat::HWND window, unsigned key, unsigned shiftKey) {
+    gui::InputState& state = gui::CurrentInputState();
+    const gui::InputState saved = state;
+    Qt::KeyboardModifiers held = Qt::NoModifier;
+    if (shiftKey == gui::VK_SHIFT) held = Qt::ShiftModifier;
+    else if (shiftKey == gui::VK_CONTROL) held = Qt::ControlModifier;
+    else if (shiftKey == gui::VK_MENU) held = Qt::AltModifier;
+    state.modifiers |= held;
+    // The key data carries Alt itself: the state is restored before the
+    // window reads the keys.
+    plat::LPARAM data = 1;
+    if (held == Qt::AltModifier) data |= plat::LPARAM(1) << 29;
+    plat::PostMessage(window, gui::WM_KEYDOWN, key, data);
+    plat::PostMessage(window, gui::WM_KEYUP, key, data | (plat::LPARAM(3) << 30));
+    state = saved;
 }
 
 std::string LinesToPChar(const plat::StringList& lines, const std::string& separator) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "controls/data/vl_dataset.h"
+#include "platform/win/win_types.h"
 
 #include <cstdint>
 #include <string>
@@ -28,6 +29,15 @@ bool CheckFilterEscape(db::TDataSet* dataSet);
 bool CreateAnswerTable(db::TDataSet* query, std::uint32_t databaseHandle, const std::string& answerName);
 // The engine's order of two bookmarks of the dataset's cursor; 0 without one.
 int CompareBookmarksOf(db::TDataSet* dataSet, const std::string& bookmark1, const std::string& bookmark2);
+
+// True when the object's class or one of its ancestors has this name
+// (without regard to case); false for none.
+bool ClassChainHasName(const plat::TObject* object, const std::string& name);
+
+// Posts a key-down and key-up of `key` (repeat count 1) to the window as if
+// `shiftKey` (VK_SHIFT, VK_CONTROL or VK_MENU) were held; the keyboard state
+// is as it was afterwards.
+void PostKeyStroke(plat::HWND window, unsigned key, unsigned shiftKey);
 
 // All lines in one text, `separator` between lines (none after the last).
 std::string LinesToPChar(const plat::StringList& lines, const std::string& separator);

@@ -3,6 +3,10 @@
 #include "controls/data/text_utils.h"
 #include "controls/data/vl_table.h"
 #include "engine/api/dbi_api.h"
+#include "engine/client/api_records.h"
+#include "engine/client/bcd.h"
+#include "engine/client/cursor_base.h"
+#include "engine/client/type_conversion.h"
 #include "platform/core/codepage.h"
 #include "platform/core/datetime.h"
 #include "platform/core/format.h"
@@ -11,6 +15,7 @@
 #include "platform/gui/dialog_service.h"
 #include "platform/gui/forms.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -30,22 +35,57 @@ template <typename T> T Get(const std::uint8_t* p) {
 
 void Warn(const std::string& text) { gui::MessageDlg(text, gui::mtWarning, gui::Buttons({gui::mbOK})); }
 
+// How the engine hands over a field read from a record buffer.
+struct BufferField {
+    const db::TField* field;
+    bool bcdRecord = false;  // a packed decimal (else a BCD field comes as a double)
+};
+
+BufferField DescribeBufferField(std::uint32_t cursor, const db::TField* field) {
+    BufferField f{field};
+    if (field->DataType() != db::ftBCD) return f;
+    std::vector<std::uint8_t> props(qv::CURProps::kSize, 0);
+    if (qv::DbiGetCursorProps(cursor, props.data()) != 0) return f;
+    const std::uint16_t count = qv::CURProps::Read(props.data()).fields;
+    if (field->FieldNo() > count) return f;
+    std::vector<std::uint8_t> descs(static_cast<std::size_t>(count) * qv::FLDDesc::kSize, 0);
+    if (qv::DbiGetFieldDescs(cursor, descs.data()) != 0) return f;
+    const qv::FLDDesc d =
+        qv::FLDDesc::Read(descs.data() + static_cast<std::size_t>(field->FieldNo() - 1) * qv::FLDDesc::kSize);
+    f.bcdRecord = d.fieldType == qv::fldBCD;
+    return f;
+}
+
+// A float, currency or BCD value of the buffer; false when blank or unreadable.
+bool FloatOf(const BufferField& f, const std::uint8_t* v, double& d) {
+    if (f.field->DataType() == db::ftBCD && f.bcdRecord) return qv::BcdToDouble(v, d) == 0;
+    d = Get<double>(v);
+    return true;
+}
+
 // The field of the record in `rec` as text, by type; a blank field is "".
-std::string BufferFieldText(std::uint32_t cursor, const db::TField* field, const std::uint8_t* rec) {
+std::string BufferFieldText(std::uint32_t cursor, const BufferField& f, const std::uint8_t* rec) {
+    const db::TField* field = f.field;
     std::uint8_t v[512] = {};
     bool blank = true;
     if (qv::DbiGetField(cursor, static_cast<std::uint16_t>(field->FieldNo()), rec, v, &blank) != 0 || blank)
         return {};
     switch (field->DataType()) {
-    case db::ftString:
-        return std::string(reinterpret_cast<const char*>(v), strnlen(reinterpret_cast<const char*>(v), sizeof v - 1));
+    case db::ftString: {
+        std::string text(reinterpret_cast<const char*>(v), strnlen(reinterpret_cast<const char*>(v), sizeof v - 1));
+        return field->Transliterate ? plat::OemToAnsi(text) : text;
+    }
     case db::ftSmallint: return plat::IntToStr(Get<std::int16_t>(v));
     case db::ftWord: return plat::IntToStr(Get<std::uint16_t>(v));
     case db::ftInteger:
     case db::ftAutoInc: return plat::IntToStr(Get<std::int32_t>(v));
     case db::ftBoolean: return Get<std::uint16_t>(v) != 0 ? "True" : "False";
     case db::ftFloat:
-    case db::ftCurrency: return plat::FloatToStr(Get<double>(v));
+    case db::ftCurrency:
+    case db::ftBCD: {
+        double d = 0;
+        return FloatOf(f, v, d) ? plat::FloatToStr(d) : std::string();
+    }
     case db::ftDate: return db::DateToText(static_cast<double>(Get<std::int32_t>(v) - plat::DateDelta));
     case db::ftTime: return db::TimeToText(Get<std::uint32_t>(v) / kMsPerDay);
     case db::ftDateTime: {
@@ -57,11 +97,13 @@ std::string BufferFieldText(std::uint32_t cursor, const db::TField* field, const
     }
 }
 
-double BufferFieldFloat(std::uint32_t cursor, const db::TField* field, const std::uint8_t* rec, bool& blank) {
+double BufferFieldFloat(std::uint32_t cursor, const BufferField& f, const std::uint8_t* rec, bool& blank) {
     std::uint8_t v[64] = {};
     blank = true;
-    if (qv::DbiGetField(cursor, static_cast<std::uint16_t>(field->FieldNo()), rec, v, &blank) != 0) blank = true;
-    return blank ? 0.0 : Get<double>(v);
+    if (qv::DbiGetField(cursor, static_cast<std::uint16_t>(f.field->FieldNo()), rec, v, &blank) != 0) blank = true;
+    double d = 0;
+    if (!blank && !FloatOf(f, v, d)) blank = true;
+    return blank ? 0.0 : d;
 }
 
 // The hour-glass for the length of a scan; the cursor before it comes back.
@@ -82,11 +124,9 @@ private:
 
 bool IsFloatKind(db::TFieldType t) { return t == db::ftFloat || t == db::ftCurrency || t == db::ftBCD; }
 
-// The field can be read from the engine's record buffer: a stored field
-// whose bytes this reader knows (packed decimals go through the dataset).
+// The field can be read from the engine's record buffer: a stored field.
 bool ReadableFromBuffer(db::TDataSet* ds, const db::TField* field) {
-    return ds->Handle() != 0 && field->FieldKind == db::fkData && field->DataType() != db::ftBCD &&
-           field->FieldNo() > 0;
+    return ds->Handle() != 0 && field->FieldKind == db::fkData && field->FieldNo() > 0;
 }
 
 class Search {
@@ -102,6 +142,9 @@ public:
     bool CurrentMatches() const {
         if (numeric_) return !field_->IsNull() && field_->AsFloat() == number_;
         if (field_->DataType() == db::ftMemo) return MatchFieldText(field_->AsString(), value_, type_, cs_);
+        // Transliterated text is compared as the cursor scan reads it.
+        if (field_->DataType() == db::ftString && field_->Transliterate)
+            return MatchFieldText(plat::OemToAnsi(field_->Text()), value_, type_, cs_);
         return MatchFieldText(field_->Text(), value_, type_, cs_);
     }
 
@@ -116,24 +159,41 @@ private:
         const std::uint32_t cur = ds_->Handle();
         if (numeric_) {
             bool blank = true;
-            double d = BufferFieldFloat(cur, field_, rec, blank);
+            double d = BufferFieldFloat(cur, buffered_, rec, blank);
             return !blank && d == number_;
         }
         if (field_->DataType() == db::ftMemo) return MatchBlobText(field_, value_, type_, cs_);
-        return MatchFieldText(BufferFieldText(cur, field_, rec), value_, type_, cs_);
+        return MatchFieldText(BufferFieldText(cur, buffered_, rec), value_, type_, cs_);
     }
 
+    // Records come from the engine a block at a time: one call per block
+    // instead of one per record, and the engine reads ahead for the block.
     bool ScanCursor(bool fromBeginning, bool sorted) {
         ++LocateCounters().cursorScans;
         const std::uint32_t cur = ds_->Handle();
-        std::vector<std::uint8_t> rec(ds_->RecordSize() + 1, 0);
+        buffered_ = DescribeBufferField(cur, field_);
+        const std::size_t size = std::max<std::size_t>(1, ds_->RecordSize());
+        // A sorted scan stops at its first record, and a memo is read from the
+        // cursor's own record: no block for them.
+        const std::uint32_t block =
+            sorted || field_->DataType() == db::ftMemo ? 1u : static_cast<std::uint32_t>(std::clamp<std::size_t>(0xFFFF / size, 1, std::max<std::uint32_t>(1, LocateBlockRecords())));
+        std::vector<std::uint8_t> recs(size * block + 1, 0);
         if (fromBeginning) qv::DbiSetToBegin(cur);
-        while (qv::DbiGetNextRecord(cur, 0, rec.data(), nullptr) == 0) {
-            if (BufferMatches(rec.data())) {
-                ds_->ShowCursorRecord();
-                return true;
+        for (;;) {
+            std::uint32_t got = block;
+            const auto rc = qv::DbiReadBlock(cur, got, recs.data());
+            for (std::uint32_t i = 0; i < got; ++i) {
+                if (BufferMatches(recs.data() + i * size)) {
+                    // The cursor stands on the block's last record read, or past
+                    // the end when the block met it: back to the hit.
+                    for (std::uint32_t back = got - 1 - i + (rc != 0 ? 1 : 0); back > 0; --back)
+                        if (qv::DbiGetPriorRecord(cur, 0, nullptr, nullptr) != 0) break;
+                    ds_->ShowCursorRecord();
+                    return true;
+                }
+                if (sorted) break;
             }
-            if (sorted) break;
+            if (rc != 0 || got < block || sorted) break;
         }
         ds_->UpdateCursorPos();  // the dataset never moved: only its cursor goes back
         return false;
@@ -171,6 +231,7 @@ private:
     bool cs_;
     bool numeric_ = false;
     double number_ = 0;
+    BufferField buffered_{nullptr};
 };
 
 // The index the table searches with, when its first field is the search
@@ -182,6 +243,11 @@ const db::TIndexDef* LeadingIndexOn(db::TTable* table, const db::TField* field) 
 }
 
 }  // namespace
+
+std::uint32_t& LocateBlockRecords() {
+    static std::uint32_t records = 512;
+    return records;
+}
 
 TvlLocateCounters& LocateCounters() {
     static TvlLocateCounters counters;

@@ -1,6 +1,6 @@
 // Finding a record by the text of one field: the search behind the locate
 // dialog, the table's lookups and the incremental search edit. Data fields
-// are read straight from the engine cursor, record by record, without
+// are read straight from the engine cursor, a block of records at a time, without
 // moving the dataset; calculated and lookup fields by moving the dataset
 // with its controls disabled. A table's current index is used where it
 // answers the question directly.
@@ -8,6 +8,7 @@
 
 #include "platform/db/dataset.h"
 
+#include <cstdint>
 #include <string>
 
 namespace vl {
@@ -40,5 +41,8 @@ struct TvlLocateCounters {
     int datasetScans = 0;
 };
 TvlLocateCounters& LocateCounters();
+// At most this many records per engine read of a cursor scan (fewer when
+// the records are large); tests make it small to cross block ends.
+std::uint32_t& LocateBlockRecords();
 
 }  // namespace vl

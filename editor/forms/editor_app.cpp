@@ -4,6 +4,7 @@
 #include "editor/backup/ui/backup_form.h"
 #include "editor/core/settings.h"
 #include "editor/forms/main_form.h"
+#include "editor/forms/projects_form.h"
 #include "editor/forms/tool_forms.h"
 #include "editor/forms/splash_form.h"
 #include "editor/forms/tip_form.h"
@@ -35,6 +36,7 @@ struct Options {
     std::string screenshot;
     std::string form;
     std::string keywordFile;
+    std::string view;  // the notebook page a screenshot shows
 };
 
 bool Shoot(gui::TControl* control, const std::string& file) {
@@ -93,6 +95,7 @@ int RunProgram(const Options& o) {
     if (!o.screenshot.empty()) {
         shooter = plat::AllocateHWnd([&](gui::TMessage& m) {
             if (m.Msg != gui::WM_USER + 1) return;
+            if (!o.view.empty()) form->TabBook->SetActivePageName(o.view);
             code = Shoot(form, o.screenshot) ? 0 : 1;
             form->Close();
         });
@@ -109,6 +112,19 @@ int ShowOneForm(const Options& o) {
         Options run = o;
         run.screenshot = file;
         return RunProgram(run);
+    }
+    if (o.form == "TProjectsForm") {
+        InstallProjectTables(plat::ProgramDir());
+        try {
+            db::Session().DeleteAlias(kTavrinAlias);
+        } catch (const std::exception&) {
+            // None yet.
+        }
+        db::Session().AddStandardAlias(kTavrinAlias, plat::ProgramDir(), "");
+        TProjectsForm glance(gui::Application);
+        glance.GoToProject("");
+        glance.Show();
+        return Shoot(&glance, file) ? 0 : 1;
     }
     if (o.form == "TSplashForm") {
         TSplashForm splash(gui::Application);
@@ -163,7 +179,7 @@ int ShowOneForm(const Options& o) {
     }
     std::fprintf(stderr,
                  "tavrin: no window named \"%s\" (TForm1, TTipsForm, TSplashForm, TbackupForm, TfrmDoc, "
-                 "TCopyToForm)\n",
+                 "TCopyToForm, TProjectsForm)\n",
                  o.form.c_str());
     return 2;
 }
@@ -175,9 +191,10 @@ int RunTavrin(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--screenshot") && i + 1 < argc) o.screenshot = argv[++i];
         else if (!std::strcmp(argv[i], "--form") && i + 1 < argc) o.form = argv[++i];
+        else if (!std::strcmp(argv[i], "--view") && i + 1 < argc) o.view = argv[++i];
         else if (argv[i][0] != '-' && o.keywordFile.empty()) o.keywordFile = argv[i];
         else {
-            std::fprintf(stderr, "usage: tavrin [keyword-file] [--screenshot FILE] [--form NAME]\n");
+            std::fprintf(stderr, "usage: tavrin [keyword-file] [--screenshot FILE] [--view CAPTION] [--form NAME]\n");
             return 2;
         }
     }

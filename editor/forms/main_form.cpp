@@ -9,6 +9,7 @@
 
 #include "editor/forms/main_resources.h"
 #include "platform/gui/dialog_service.h"
+#include "richtext/controls/db_rich_text.h"
 #include "richtext/controls/rtf_edit.h"
 
 #include <stdexcept>
@@ -53,6 +54,16 @@ richtext::TJDCustomRtfEdit* MakeEditor(gui::TComponent* owner, gui::TWinControl*
     return e;
 }
 
+richtext::TDBJDRichText* MakePageEditor(gui::TComponent* owner, gui::TWinControl* parent, const std::string& name,
+                                        db::TDataSource* source, const std::string& field) {
+    auto* e = new richtext::TDBJDRichText(owner);
+    e->SetName(name);
+    e->SetParent(parent);
+    e->SetDataSource(source);
+    e->SetDataField(field);
+    return e;
+}
+
 db::TCustomDBGrid* MakeGrid(gui::TComponent* owner, gui::TWinControl* parent, const std::string& name,
                             db::TDataSource* source) {
     auto* g = new db::TCustomDBGrid(owner);
@@ -80,6 +91,7 @@ TForm1::TForm1(gui::TComponent* AOwner) : gui::TForm(AOwner) {
     BuildStatus();
     BuildProjectFields();
     BuildViews();
+    BuildCommands();
 
     OnCreate = [this](gui::TObject*) { FormCreate(); };
     OnShow = [this](gui::TObject*) { FormShow(); };
@@ -299,7 +311,7 @@ void TForm1::BuildViews() {
     TreeView1->SetName("TreeView1");
     TreeView1->SetParent(TabSheet2);
     TreeView1->SetAlign(gui::alClient);
-    HelpText = MakeEditor(this, splitViewSplitter, "HelpText");
+    HelpText = MakePageEditor(this, splitViewSplitter, "HelpText", ctx->detailSource, "HelpText");
 
     // Max view: the non-scrolling title above the page text, the footnote
     // fields below, the inheritance panel on top.
@@ -322,8 +334,8 @@ void TForm1::BuildViews() {
     pnlMaxSplitter->SetAlign(gui::alClient);
     pnlMaxSplitter->SetBevelOuter(gui::bvNone);
     pnlMaxSplitter->SetSplitDirection(misc::sdHorizontal);
-    FullTitleEditFld = MakeEditor(this, pnlMaxSplitter, "FullTitleEditFld");
-    maxHelpText = MakeEditor(this, pnlMaxSplitter, "maxHelpText");
+    FullTitleEditFld = MakePageEditor(this, pnlMaxSplitter, "FullTitleEditFld", ctx->detailSource, "FullTitle");
+    maxHelpText = MakePageEditor(this, pnlMaxSplitter, "maxHelpText", ctx->detailSource, "HelpText");
 
     jdProjectRtfHeader = MakeEditor(this, this, "jdProjectRtfHeader");
     jdProjectRtfHeader->SetVisible(false);
@@ -386,6 +398,7 @@ void TForm1::FormCreate() {
         return;
     }
     gui::Application->HelpFile = ctx->HelpFile;
+    WireViews();
     pnlInherit->SetVisible(true);
     ApplySettingsToControls();
     try {

@@ -7,6 +7,7 @@
 #include "controls/misc/small_controls.h"
 #include "editor/commands/compile_commands.h"
 #include "editor/core/editor_context.h"
+#include "editor/core/page_rules.h"
 
 #include <functional>
 #include "editor/forms/tip_form.h"
@@ -17,6 +18,7 @@
 #include "platform/gui/std_controls.h"
 #include "platform/gui/tabs.h"
 #include "platform/gui/tree_view.h"
+#include "richtext/controls/db_rich_text.h"
 
 namespace richtext {
 class TJDCustomRtfEdit;
@@ -83,13 +85,13 @@ public:
     gui::TTabSheet* TabSheet2;
     db::TCustomDBGrid* detailGrid;
     gui::TTreeView* TreeView1;
-    richtext::TJDCustomRtfEdit* HelpText;
+    richtext::TDBJDRichText* HelpText;
 
     gui::TPanel* pnlInherit;
     gui::TLabel* lblInherit;
     misc::TTwoWaySplitter* pnlMaxSplitter;
-    richtext::TJDCustomRtfEdit* FullTitleEditFld;
-    richtext::TJDCustomRtfEdit* maxHelpText;
+    richtext::TDBJDRichText* FullTitleEditFld;
+    richtext::TDBJDRichText* maxHelpText;
     gui::TPanel* pnlMax;
     // Hidden: holds the project's RTF header that pasted text takes over.
     richtext::TJDCustomRtfEdit* jdProjectRtfHeader;
@@ -100,6 +102,20 @@ public:
     gui::TPanel* pnlStatus;
     gui::TPanel* TableStatus;
     gui::TPanel* StatusPanel;
+
+    // Commands of the views.
+    gui::TMenuItem* miOpenProject;
+    gui::TMenuItem* miSave;
+    gui::TMenuItem* miViewCompiledHelp;
+    gui::TMenuItem* miEdit;
+    gui::TMenuItem* InsertTopic1;
+    gui::TMenuItem* DeleteTopic1;
+    gui::TMenuItem* miFind;
+    gui::TMenuItem* miUndoRecord;
+    gui::TPanel* pnlTools;
+    gui::TButton* SpeedButton6;
+    gui::TButton* sbtnLocate;
+    gui::TButton* ShowHelpBtn;
 
     TTipOfTheDay* TipOfTheDay1;
     // The pictures the grids draw ("BITMAP_1".."BITMAP_4").
@@ -119,6 +135,30 @@ public:
     void FormClose();
     // The application's hint handler.
     void ShowApplicationHint();
+
+    // --- views and navigation ---------------------------------------------------------
+    // The form's key-up: F3, F4, F5, Alt+Backspace, Ctrl+Z, F9.
+    void FormKeyUp(unsigned& Key, gui::TShiftState Shift);
+    void FocusCycle();
+    // Edit | Undo record, Alt+Backspace: pending edits of the four tables are dropped.
+    void UndoRecord();
+    void TabBookClick();
+    void SpeedButton6Click();
+    void InsertTopic1Click();
+    void DeleteTopic1Click();
+    void sbtnLocateClick();
+    void LocateInSource(db::TDataSource* source, const std::string& fieldName);
+    void ShowHelpBtnClick();
+    // File | Open Project and the "..." button: projects at a glance.
+    void sbtnGlanceClick();
+    // The notebook page shown, by caption.
+    std::string CurrentView() const;
+    // The locate dialog; tests put a recorder here.
+    std::function<void(db::TDataSource* source, const std::string& fieldName)> RunLocateDialog;
+    // Starts the help viewer with a compiled help file, without waiting.
+    std::function<bool(const std::string& helpFile)> StartHelpViewer;
+    // The page editor named by the active control ("" when none).
+    richtext::TDBJDRichText* ActivePageEditor() const;
     // Message 1067: the active page editor takes over the project header.
     void WMAfterPaste();
 
@@ -137,6 +177,13 @@ private:
     void BuildStatus();
     void ApplySettingsToControls();
     void TakeSettingsFromControls();
+    void BuildCommands();
+    void WireViews();
+    void ShowMaxViewTitle();
+    void ShowTableState();
+    void ShowCursorPosition(richtext::TDBJDRichText* editor);
+    void ApplyDisplay(const DisplaySettings& s);
+    void PageGridDblClick();
     bool startupOk_ = true;
 };
 

@@ -553,6 +553,10 @@ DBIResult DbiGetRecord(hDBICur cursor, std::uint32_t lockType, void* record, voi
     return CursorCall(cursor, [&](TBaseTable& c) { return c.GetRecord(lockType, record, recProps); });
 }
 
+DBIResult DbiReadBlock(hDBICur cursor, std::uint32_t& count, void* buffer) {
+    return CursorCall(cursor, [&](TBaseTable& c) { return c.ReadBlock(count, buffer); });
+}
+
 DBIResult DbiInitRecord(hDBICur cursor, void* record) {
     return CursorCall(cursor, [&](TBaseTable& c) { return c.InitRecord(record); });
 }

@@ -137,6 +137,9 @@ DBIResult DbiCompareBookMarks(hDBICur cursor, const void* first, const void* sec
 DBIResult DbiGetNextRecord(hDBICur cursor, std::uint32_t lockType, void* record, void* recProps);
 DBIResult DbiGetPriorRecord(hDBICur cursor, std::uint32_t lockType, void* record, void* recProps);
 DBIResult DbiGetRecord(hDBICur cursor, std::uint32_t lockType, void* record, void* recProps);
+// Up to `count` next records into `buffer`, one record size apart; `count`
+// comes back as the number read.
+DBIResult DbiReadBlock(hDBICur cursor, std::uint32_t& count, void* buffer);
 DBIResult DbiInitRecord(hDBICur cursor, void* record);
 DBIResult DbiInsertRecord(hDBICur cursor, std::uint32_t lockType, void* record);
 DBIResult DbiModifyRecord(hDBICur cursor, void* record, bool freeLock);

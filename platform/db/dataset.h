@@ -89,6 +89,9 @@ public:
     // Takes a persistent field (calculated, lookup or a chosen subset); the
     // dataset must be closed.
     TField* AddField(std::unique_ptr<TField> field);
+    // True while the fields are the ones made from the field definitions
+    // (no persistent fields were given).
+    bool DefaultFields() const { return !persistentFields_; }
     std::unique_ptr<plat::Stream> CreateBlobStream(TField* field, TBlobStreamMode mode);
 
     TDataSetNotifyEvent BeforeOpen, AfterOpen, BeforeClose, AfterClose;

@@ -11,7 +11,14 @@
 
 namespace db {
 
-TField::TField(TComponent* AOwner, TFieldType type) : TComponent(AOwner), type_(type) {}
+TField::TField(TComponent* AOwner, TFieldType type) : TComponent(AOwner), type_(type) {
+    switch (type) {
+    case ftSmallint: case ftInteger: case ftWord: case ftAutoInc: case ftFloat: case ftCurrency: case ftBCD:
+        Alignment = taRightJustify;
+        break;
+    default: break;
+    }
+}
 
 std::unique_ptr<TField> CreateFieldOfType(TFieldType type) {
     switch (type) {

@@ -31,6 +31,9 @@ enum TBlobStreamMode { bmRead, bmWrite, bmReadWrite };
 
 using TFieldNotifyEvent = std::function<void(TField*)>;
 
+// How a field's text sits in its cell (the same order as the controls').
+enum TAlignment { taLeftJustify, taRightJustify, taCenter };
+
 class TField : public TComponent {
 public:
     TField(TComponent* AOwner, TFieldType type);
@@ -49,6 +52,13 @@ public:
     TFieldKind FieldKind = fkData;
     int Size = 0;
     std::string DisplayValues;   // booleans: "True text;False text"
+    // Numbers sit right, everything else left, unless set.
+    TAlignment Alignment = taLeftJustify;
+    // The edit mask of the class library's mask language; none by default.
+    std::string EditMask;
+    // The stored text is in the OEM character set and is read through it.
+    // This engine stores ANSI text, so it is off unless a table asks for it.
+    bool Transliterate = false;
     // Lookup fields: the value of LookupResultField in the LookupDataSet row
     // whose LookupKeyFields equal this dataset's KeyFields.
     TDataSet* LookupDataSet = nullptr;

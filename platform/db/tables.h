@@ -37,6 +37,9 @@ public:
     // component's, an alias's, or else the name itself as a folder path.
     std::string ResolveDirectory(const std::string& databaseName);
     TDatabase* FindDatabase(const std::string& databaseName) const;
+    // The folder of the session's private files (temporary answers); empty
+    // until set.
+    std::string PrivateDir;
 
 private:
     friend class TDatabase;
@@ -63,10 +66,19 @@ public:
     void Open();
     void Close() { connected_ = false; }
     std::string Path() const;
+    // One transaction over the database's folder; the database must be
+    // connected. Commit and Rollback end it; a second start raises.
+    void StartTransaction();
+    void Commit();
+    void Rollback();
+    bool InTransaction() const { return inTransaction_; }
 
 private:
     TSession* session_ = nullptr;
     bool connected_ = false;
+    bool inTransaction_ = false;
+    std::uint32_t transaction_ = 0;
+    std::string transactionDir_;
 };
 
 class TDBDataSet : public TDataSet {

@@ -104,6 +104,7 @@ void TInplaceEdit::WndProc(TMessage& m) {
 TCustomGrid::TCustomGrid(TComponent* AOwner) : TCustomControl(AOwner) {
     InstallControlsSupport();
     colWidths_.assign(5, defaultColWidth_);
+    tabStops_.assign(5, 1);
     rowHeights_.assign(5, defaultRowHeight_);
     SetBounds(0, 0, 320, 120);
     SetColor(clWindow);
@@ -154,7 +155,13 @@ void TCustomGrid::SetOptions(TGridOptions o) {
 }
 
 void TCustomGrid::SetScrollBars(TScrollStyle s) {
+    const bool hadVert = scrollBars_ == ssVertical || scrollBars_ == ssBoth;
+    const bool hadHorz = scrollBars_ == ssHorizontal || scrollBars_ == ssBoth;
     scrollBars_ = s;
+    // A bar the style drops goes; a bar the style never had is left to the
+    // descendant that keeps it.
+    if (hadVert && s != ssVertical && s != ssBoth) SetScrollBarRange(this, SB_VERT, 0, 0);
+    if (hadHorz && s != ssHorizontal && s != ssBoth) SetScrollBarRange(this, SB_HORZ, 0, 0);
     UpdateScrollBars();
 }
 
@@ -170,11 +177,20 @@ void TCustomGrid::ClampCurrent() {
     topLeft_.Y = std::min(topLeft_.Y, MaxTopRow());
 }
 
+bool TCustomGrid::TabStops(int col) const {
+    return col < 0 || col >= static_cast<int>(tabStops_.size()) || tabStops_[col] != 0;
+}
+
+void TCustomGrid::SetTabStops(int col, bool stop) {
+    if (col >= 0 && col < static_cast<int>(tabStops_.size())) tabStops_[col] = stop ? 1 : 0;
+}
+
 void TCustomGrid::SetColCount(int n) {
     n = std::max(1, n);
     int oldCols = ColCount(), oldRows = RowCount();
     if (n == oldCols) return;
     colWidths_.resize(n, defaultColWidth_);
+    tabStops_.resize(n, 1);
     if (fixedCols_ >= n) fixedCols_ = n - 1;
     ClampCurrent();
     SizeChanged(oldCols, oldRows);
@@ -359,16 +375,17 @@ void TCustomGrid::UpdateScrollBars() {
     bool vert = scrollBars_ == ssVertical || scrollBars_ == ssBoth;
     bool horz = scrollBars_ == ssHorizontal || scrollBars_ == ssBoth;
     int maxTop = MaxTopRow(), maxLeft = MaxLeftCol();
+    // Only the bars of the style are the grid's own.
     if (vert && maxTop > fixedRows_) {
         SetScrollBarRange(this, SB_VERT, fixedRows_, maxTop);
         SetScrollPos(SB_VERT, topLeft_.Y);
-    } else {
+    } else if (vert) {
         SetScrollBarRange(this, SB_VERT, 0, 0);
     }
     if (horz && maxLeft > fixedCols_) {
         SetScrollBarRange(this, SB_HORZ, fixedCols_, maxLeft);
         SetScrollPos(SB_HORZ, topLeft_.X);
-    } else {
+    } else if (horz) {
         SetScrollBarRange(this, SB_HORZ, 0, 0);
     }
 }
@@ -460,6 +477,9 @@ void TCustomGrid::MoveColumn(int FromIndex, int ToIndex) {
     int w = colWidths_[FromIndex];
     colWidths_.erase(colWidths_.begin() + FromIndex);
     colWidths_.insert(colWidths_.begin() + ToIndex, w);
+    const char stop = tabStops_[FromIndex];
+    tabStops_.erase(tabStops_.begin() + FromIndex);
+    tabStops_.insert(tabStops_.begin() + ToIndex, stop);
     ColumnMoved(FromIndex, ToIndex);
     if (cur_.X == FromIndex) cur_.X = ToIndex;
     Invalidate();
@@ -644,19 +664,27 @@ void TCustomGrid::KeyDown(unsigned& Key, TShiftState Shift) {
     case VK_NEXT: to.Y += pageRows; break;
     case VK_HOME: if (ctrl) to.Y = fixedRows_; to.X = fixedCols_; break;
     case VK_END: if (ctrl) to.Y = RowCount() - 1; to.X = ColCount() - 1; break;
-    case VK_TAB:
+    case VK_TAB: {
         if (!(options_ & goTabs)) return;
-        if (Shift & ssShift) {
-            if (--to.X < fixedCols_) {
-                to.X = ColCount() - 1;
-                --to.Y;
+        // Columns that are no tab stops are passed over; when none is, Tab
+        // stays where it is.
+        bool found = false;
+        for (int steps = 0; steps < ColCount() * 2 && !found; ++steps) {
+            if (Shift & ssShift) {
+                if (--to.X < fixedCols_) {
+                    to.X = ColCount() - 1;
+                    --to.Y;
+                }
+            } else if (++to.X >= ColCount()) {
+                to.X = fixedCols_;
+                ++to.Y;
             }
-        } else if (++to.X >= ColCount()) {
-            to.X = fixedCols_;
-            ++to.Y;
+            if (to.Y < fixedRows_ || to.Y >= RowCount()) return;
+            found = TabStops(to.X);
         }
-        if (to.Y < fixedRows_ || to.Y >= RowCount()) return;
+        if (!found) return;
         break;
+    }
     case VK_F1 + 1:  // F2 opens the editor with the caret at the end
         ShowEditor();
         if (editor_ && editorMode_) editor_->SetSelStart(static_cast<int>(editor_->Text().size()));

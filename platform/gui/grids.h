@@ -44,6 +44,12 @@ constexpr TGridOptions goFixedVertLine = 1u << 0, goFixedHorzLine = 1u << 1, goV
 
 class TCustomGrid;
 
+// A grid asked for something it cannot hold (too many columns or rows).
+class EInvalidGridOperation : public plat::Exception {
+public:
+    using plat::Exception::Exception;
+};
+
 // The editor the grid puts over the current cell. Keys that move between
 // cells (arrows at the text's ends, Up, Down, page keys, Tab with goTabs,
 // Enter) go on to the grid; Esc undoes the typing in the cell.
@@ -89,6 +95,9 @@ public:
     void SetColWidths(int col, int w);
     int RowHeights(int row) const;
     void SetRowHeights(int row, int h);
+    // Whether Tab stops on the column (every column does until told).
+    bool TabStops(int col) const;
+    void SetTabStops(int col, bool stop);
     int GridLineWidth() const { return gridLineWidth_; }
     void SetGridLineWidth(int w);
     TGridOptions Options() const { return options_; }
@@ -197,6 +206,7 @@ private:
 
     std::vector<int> colWidths_;
     std::vector<int> rowHeights_;
+    std::vector<char> tabStops_;  // one per column
     int fixedCols_ = 1, fixedRows_ = 1;
     int defaultColWidth_ = 64, defaultRowHeight_ = 24;
     int gridLineWidth_ = 1;

@@ -1,5 +1,7 @@
 #include "platform/gui/program_resources.h"
 
+#include "platform/core/streams.h"
+
 #include "platform/core/codepage.h"
 #include "platform/gui/graphics.h"
 
@@ -105,6 +107,31 @@ void RegisterBitmapResource(const std::string& name, const TBitmap& bitmap) {
 void UnregisterResource(int type, const std::string& name) {
     std::lock_guard<std::mutex> g(Lock());
     Table().erase({type, Key(name)});
+}
+
+bool LoadBitmapResource(HMODULE module, const std::string& name, TBitmap& into) {
+    const std::string* dib = FindResource(module, name, RT_BITMAP);
+    if (!dib || dib->size() < 4) return false;
+    // A packed DIB, as a resource holds it: the file header goes in front.
+    const std::uint32_t size = static_cast<std::uint32_t>(14 + dib->size());
+    const std::uint32_t headerSize =
+        static_cast<unsigned char>((*dib)[0]) | (static_cast<unsigned char>((*dib)[1]) << 8);
+    const std::uint32_t offset = 14 + headerSize;
+    std::string file = "BM";
+    for (int i = 0; i < 4; ++i) file += static_cast<char>((size >> (8 * i)) & 0xFF);
+    file.append(4, '\0');
+    for (int i = 0; i < 4; ++i) file += static_cast<char>((offset >> (8 * i)) & 0xFF);
+    file += *dib;
+    TBitmap picture;
+    try {
+        plat::MemoryStream stream(file);
+        picture.LoadFromStream(stream);
+    } catch (const std::exception&) {
+        return false;
+    }
+    if (picture.Empty()) return false;
+    into.Assign(picture);
+    return true;
 }
 
 const std::string* FindResource(HMODULE module, const std::string& name, int type) {

@@ -33,6 +33,9 @@ void RegisterBitmapResource(const std::string& name, const TBitmap& bitmap);
 void UnregisterResource(int type, const std::string& name);
 // The resource's bytes, or nullptr when the module has no such resource.
 const std::string* FindResource(HMODULE module, const std::string& name, int type);
+// Loads a bitmap resource into `into`; false (and `into` untouched) when
+// the module has no such bitmap or its bytes are no picture.
+bool LoadBitmapResource(HMODULE module, const std::string& name, TBitmap& into);
 // A string resource of the program; empty when missing.
 std::string LoadResString(int id);
 

@@ -24,6 +24,8 @@ protected:
         t.FieldDefs().Add("Active", db::ftBoolean);
         t.FieldDefs().Add("Day", db::ftDate);
         t.FieldDefs().Add("Notes", db::ftMemo);
+        t.FieldDefs().Add("Cost", db::ftBCD, 2);
+        t.FieldDefs().Add("Oem", db::ftString, 10);
         t.IndexDefs().Add("", "Num", db::ixPrimary);
         t.IndexDefs().Add("ByName", "Name", db::ixCaseInsensitive);
         t.CreateTable();
@@ -36,6 +38,9 @@ protected:
             t.FieldByName("Active")->SetAsBoolean(i % 2 == 0);
             t.FieldByName("Day")->SetAsDateTime(plat::EncodeDate(2026, 1, i));
             t.FieldByName("Notes")->SetAsString(std::string("note ") + kNames[i - 1] + (i == 7 ? " special" : ""));
+            t.FieldByName("Cost")->SetAsFloat(i * 0.25);
+            // Row 5 holds "\xe9t\xe9" (a word with two e-acute) in the OEM character set.
+            t.FieldByName("Oem")->SetAsString(i == 5 ? "\x82t\x82" : "plain");
             t.Post();
         }
         t.Close();
@@ -50,6 +55,8 @@ protected:
         AddField<db::TBooleanField>("Active", db::fkData);
         AddField<db::TDateField>("Day", db::fkData);
         AddField<db::TMemoField>("Notes", db::fkData);
+        AddField<db::TBCDField>("Cost", db::fkData)->Size = 2;
+        AddField<db::TStringField>("Oem", db::fkData)->Size = 10;
         AddField<db::TStringField>("Twice", db::fkCalculated)->Size = 10;
         table->OnCalcFields = [](db::TDataSet* ds) {
             ds->FieldByName("Twice")->SetAsString(std::to_string(ds->FieldByName("Num")->AsInteger() * 2));
@@ -111,20 +118,79 @@ TEST_F(LocateTest, FindsByEveryKindOfField) {
         {"Day", day6, mtExactMatch, false, true, 4, 6},
         {"Notes", "special", mtPartialMatchAny, false, true, 4, 7},
         {"Notes", "NOTE IOTA", mtExactMatch, false, true, 4, 9},
+        {"Cost", "0.75", mtExactMatch, false, true, 4, 3},
+        {"Cost", "0.750", mtExactMatch, false, true, 4, 3},  // compared as numbers
+        {"Cost", "2.5", mtExactMatch, false, true, 4, 10},
+        {"Cost", "1.2", mtPartialMatchStart, false, true, 9, 5},
+        {"Cost", "1.3", mtExactMatch, false, true, 4, 0},
         {"Twice", "14", mtExactMatch, false, true, 4, 7},
         {"Twice", "1", mtPartialMatchStart, false, false, 7, 8},
         {"Twice", "1", mtPartialMatchStart, false, false, 10, 0},
         {"Twice", "1", mtPartialMatchStart, false, true, 9, 5},
     };
-    for (auto& c : cases) {
-        GoTo(c.start);
-        bool found = LocateFieldValue(c.first, table.get(), c.field, c.value, c.type, c.cs);
-        SCOPED_TRACE(std::string(c.field) + " '" + c.value + "' from " + std::to_string(c.start));
-        EXPECT_EQ(found, c.row != 0);
-        EXPECT_EQ(Current(), c.row != 0 ? c.row : c.start);
-        EXPECT_FALSE(table->ControlsDisabled());
+    // Hits at the start, middle and end of an engine read, and in a read
+    // that did or did not meet the end of the table.
+    const std::uint32_t saved = LocateBlockRecords();
+    for (std::uint32_t block : {512u, 3u, 1u}) {
+        LocateBlockRecords() = block;
+        for (auto& c : cases) {
+            GoTo(c.start);
+            bool found = LocateFieldValue(c.first, table.get(), c.field, c.value, c.type, c.cs);
+            SCOPED_TRACE(std::string(c.field) + " '" + c.value + "' from " + std::to_string(c.start) + ", block " +
+                         std::to_string(block));
+            EXPECT_EQ(found, c.row != 0);
+            EXPECT_EQ(Current(), c.row != 0 ? c.row : c.start);
+            EXPECT_FALSE(table->ControlsDisabled());
+        }
     }
+    LocateBlockRecords() = saved;
     EXPECT_TRUE(dialogs.Requests().empty());
+}
+
+TEST_F(LocateTest, PackedDecimalsAndTransliteratedTextAreReadFromTheCursor) {
+    GoTo(1);
+    LocateCounters() = {};
+    EXPECT_TRUE(LocateFieldValue(true, table.get(), "Cost", "1.25", mtExactMatch, false));
+    EXPECT_EQ(Current(), 5);
+    db::TField* oem = table->FieldByName("Oem");
+    const std::string ansi = "\xe9t\xe9", stored = "\x82t\x82";
+    oem->Transliterate = true;
+    for (bool first : {true, false}) {
+        GoTo(1);
+        EXPECT_TRUE(LocateFieldValue(first, table.get(), "Oem", ansi, mtExactMatch, true));
+        EXPECT_EQ(Current(), 5);
+        GoTo(1);
+        EXPECT_FALSE(LocateFieldValue(first, table.get(), "Oem", stored, mtExactMatch, true));
+        EXPECT_EQ(Current(), 1);
+    }
+    // Upper-cased through the ANSI text: "\xc9T\xc9".
+    GoTo(1);
+    EXPECT_TRUE(LocateFieldValue(true, table.get(), "Oem", "\xc9t\xc9", mtPartialMatchAny, false));
+    EXPECT_EQ(Current(), 5);
+    oem->Transliterate = false;
+    GoTo(1);
+    EXPECT_FALSE(LocateFieldValue(true, table.get(), "Oem", ansi, mtExactMatch, true));
+    EXPECT_TRUE(LocateFieldValue(true, table.get(), "Oem", stored, mtExactMatch, true));
+    EXPECT_EQ(Current(), 5);
+    EXPECT_EQ(LocateCounters().datasetScans, 0);
+    EXPECT_EQ(LocateCounters().cursorScans, 8);
+    EXPECT_TRUE(dialogs.Requests().empty());
+}
+
+TEST_F(LocateTest, SuccessiveSearchesWalkEveryHitAcrossEngineReads) {
+    const std::uint32_t saved = LocateBlockRecords();
+    LocateBlockRecords() = 4;
+    // "e" anywhere, case-insensitive: beta, delta, Epsilon, zeta, Eta, theta.
+    std::vector<int> hits;
+    GoTo(1);
+    bool found = LocateFieldValue(true, table.get(), "Name", "E", mtPartialMatchAny, false);
+    while (found) {
+        hits.push_back(Current());
+        found = LocateFieldValue(false, table.get(), "Name", "E", mtPartialMatchAny, false);
+    }
+    LocateBlockRecords() = saved;
+    EXPECT_EQ(hits, (std::vector<int>{2, 4, 5, 6, 7, 8}));
+    EXPECT_EQ(Current(), 8);
 }
 
 TEST_F(LocateTest, ScansTheCursorForStoredFieldsAndTheDatasetForCalculatedOnes) {
@@ -329,7 +395,7 @@ TEST_F(LocateDialogTest, TheFieldListSkipsBinaryAndOptionallyHiddenFields) {
     locate->SortFields = fsSortByFieldNo;
     locate->FieldSelection = fsVisibleFields;
     EXPECT_FALSE(locate->Execute());
-    EXPECT_EQ(listed, (std::vector<std::string>{"Num", "Name", "Active", "Day of year", "Notes", "Twice"}));
+    EXPECT_EQ(listed, (std::vector<std::string>{"Num", "Name", "Active", "Day of year", "Notes", "Cost", "Oem", "Twice"}));
     EXPECT_EQ(locate->SearchField, "Day");
 }
 

@@ -178,6 +178,35 @@ TEST_F(LookupTest, AnswerTablesAndBookmarkOrder) {
     ASSERT_GT(text.size(), tail.size());
     EXPECT_EQ(text.substr(text.size() - tail.size()), tail);
 
+    // On another drive than the private folder's the answer is copied, not
+    // renamed; an engine without the copy says so and the cursor stays put.
+    struct {
+        std::string privateDir, name;
+        bool copies;
+    } drives[] = {
+        {"", "Q:\\answers\\Answer", true},
+        {"c:\\private", "Q:\\answers\\Answer", true},
+        {"q:\\private", "Q:\\answers\\Answer", false},
+        {"", "answers\\Answer", false},
+    };
+    pages->First();
+    pages->Next();
+    const std::string second = pages->FieldByName("HelpId")->AsString();
+    for (const auto& d : drives) {
+        SCOPED_TRACE(d.privateDir + " / " + d.name);
+        db::Session().PrivateDir = d.privateDir;
+        dialogs.Clear();
+        EXPECT_FALSE(CreateAnswerTable(pages.get(), pages->DBHandle(), d.name));
+        ASSERT_FALSE(dialogs.Requests().empty());
+        const std::string shown = dialogs.Last().text;
+        EXPECT_EQ(shown.substr(shown.size() - d.name.size() - 3), " (" + d.name + ")");
+        bool batch = false;
+        for (const auto& r : dialogs.Requests()) batch = batch || r.text.find("BATCHMOVE") != std::string::npos;
+        EXPECT_EQ(batch, d.copies);
+        EXPECT_EQ(pages->FieldByName("HelpId")->AsString(), second);
+    }
+    db::Session().PrivateDir.clear();
+
     pages->First();
     const db::TBookmark first = pages->GetBookmark();
     pages->Last();

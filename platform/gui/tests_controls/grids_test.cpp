@@ -283,3 +283,34 @@ TEST_F(Grids, ShrinkingDropsCellsAndKeepsTheCurrentCellInside) {
 
 }  // namespace
 }  // namespace guitest
+
+namespace guitest {
+namespace {
+
+TEST_F(Grids, TabPassesOverColumnsThatAreNoTabStopsAndTheyMoveWithTheirColumn) {
+    grid->SetOptions(grid->Options() | goTabs);
+    grid->SetTabStops(2, false);
+    grid->SetTabStops(3, false);
+    EXPECT_TRUE(grid->TabStops(1));
+    EXPECT_FALSE(grid->TabStops(2));
+    EXPECT_TRUE(grid->TabStops(99));  // no such column: no restriction
+    grid->SetFocus();
+    grid->SetCol(1);
+    grid->SetRow(1);
+    SendKey(grid, VK_TAB);
+    EXPECT_EQ(grid->Col(), 4);
+    SendKey(grid, VK_TAB);
+    SendKey(grid, VK_TAB);  // wraps to the next row's first stop
+    EXPECT_EQ(grid->Col(), 1);
+    EXPECT_EQ(grid->Row(), 2);
+    SendKey(grid, VK_TAB, ssShift);
+    EXPECT_EQ(grid->Col(), 5);
+    EXPECT_EQ(grid->Row(), 1);
+    grid->MoveColumn(2, 5);  // 0 1 2x 3x 4 5 -> 0 1 3x 4 5 2x
+    EXPECT_FALSE(grid->TabStops(5));
+    EXPECT_FALSE(grid->TabStops(2));
+    EXPECT_TRUE(grid->TabStops(3));
+}
+
+}  // namespace
+}  // namespace guitest

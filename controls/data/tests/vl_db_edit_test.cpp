@@ -1,0 +1,219 @@
+// The edit with picture masks: the key algorithm as a table, leaving with an
+// invalid text, a bound edit's mask in the dataset's lines, and the field
+// update's mask check.
+#include "controls/data/tests/engine_fixture.h"
+#include "controls/data/vl_db_edit.h"
+#include "controls/data/vl_lines.h"
+#include "platform/gui/forms.h"
+#include "platform/gui/gui_test_harness.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace gui;
+using namespace vl;
+
+class ProbeEdit : public TvlDBEdit {
+public:
+    using TvlDBEdit::TvlDBEdit;
+    void Press(char& key) { KeyPress(key); }
+};
+
+class EditTest : public vltest::EngineTables {
+protected:
+    void SetUp() override {
+        InitApplication();
+        EngineTables::SetUp();
+        form = new TForm(Application);
+        form->SetBounds(10, 10, 300, 120);
+        edit = new ProbeEdit(form);
+        edit->SetParent(form);
+        edit->SetBounds(8, 8, 200, 21);
+        other = new TEdit(form);
+        other->SetParent(form);
+        other->SetBounds(8, 40, 200, 21);
+    }
+    void TearDown() override {
+        delete form;
+        source.reset();
+        EngineTables::TearDown();
+    }
+    void Bind() {
+        MakePageTable(3);
+        pages->Open();
+        source = std::make_unique<db::TDataSource>(nullptr);
+        source->SetDataSet(pages.get());
+        edit->SetDataSource(source.get());
+        edit->SetDataField("Title");
+    }
+    TForm* form = nullptr;
+    ProbeEdit* edit = nullptr;
+    TEdit* other = nullptr;
+    std::unique_ptr<db::TDataSource> source;
+};
+
+TEST_F(EditTest, TheKeyAlgorithm) {
+    struct {
+        const char* text;
+        int selStart, selLength;
+        char key;
+        const char* mask;
+        bool autoFill, border;
+        const char* textOut;
+        int caret;
+        char keyOut;
+        int beeps;
+    } cases[] = {
+        // Literals the picture fixes are filled in behind the key.
+        {"12", 2, 0, '3', "###-####", true, true, "123-", 4, 0, 0},
+        {"123-", 4, 0, '4', "###-####", true, true, "123-4", 5, 0, 0},
+        // Literals are filled in behind the text, never inserted into it.
+        {"123", 3, 0, '4', "###-####", true, true, "123", 3, 0, 1},
+        // Complete: with a border the text is set; without one the last
+        // character is left for the normal typing.
+        {"123-456", 7, 0, '7', "###-####", true, true, "123-4567", 8, 0, 0},
+        {"123-456", 7, 0, '7', "###-####", true, false, "123-456", 7, '7', 0},
+        // Refused at the end: a beep, nothing typed.
+        {"12", 2, 0, 'a', "###-####", true, true, "12", 2, 0, 1},
+        {"123", 3, 0, '4', "###-####", false, true, "123", 3, 0, 1},
+        // Refused inside the text: left to the normal handling.
+        {"12", 0, 0, 'a', "###-####", true, true, "12", 0, 'a', 0},
+        // A replaced selection.
+        {"12", 0, 2, '9', "###", true, true, "9", 1, 0, 0},
+        // Alternatives complete themselves.
+        {"", 0, 0, 'Y', "{Yes,No}", true, true, "Yes", 3, 0, 0},
+        {"", 0, 0, 'n', "{Yes,No}", true, true, "No", 2, 0, 0},
+        // No mask: the key is the edit's own business.
+        {"ab", 2, 0, 'c', "", true, true, "ab", 2, 'c', 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.text) + " + " + c.key + " / " + c.mask);
+        edit->Picture().SetPictureMask(c.mask);
+        edit->Picture().SetAutoFill(c.autoFill);
+        edit->SetBorderStyle(c.border ? bsSingle : bsNone);
+        edit->SetText(c.text);
+        edit->SetSelStart(c.selStart);
+        edit->SetSelLength(c.selLength);
+        const int beeps = MessageBeepCount();
+        char key = c.key;
+        edit->Press(key);
+        EXPECT_EQ(edit->Text(), c.textOut);
+        EXPECT_EQ(edit->SelStart(), c.caret);
+        EXPECT_EQ(key, c.keyOut);
+        EXPECT_EQ(MessageBeepCount() - beeps, c.beeps);
+    }
+}
+
+TEST_F(EditTest, CheckValueReportsAndMaxLengthComesBeforeTheMask) {
+    std::vector<bool> reports;
+    edit->OnCheckValue = [&](plat::TObject*, bool passes) { reports.push_back(passes); };
+    edit->Picture().SetPictureMask("###");
+    edit->SetText("12");
+    edit->SetSelStart(2);
+    char key = '3';
+    edit->Press(key);
+    key = 'x';
+    edit->SetText("1");
+    edit->SetSelStart(1);
+    edit->Press(key);  // refused: no report
+    EXPECT_EQ(reports, (std::vector<bool>{true}));
+    EXPECT_TRUE(edit->TestPictureText(""));  // an empty text always passes
+    EXPECT_FALSE(edit->TestPictureText("12"));
+    EXPECT_EQ(reports, (std::vector<bool>{true, true, false}));
+
+    // The limit refuses the key before the picture could fill past it.
+    edit->SetMaxLength(3);
+    edit->Picture().SetPictureMask("###-####");
+    edit->SetText("123");
+    edit->SetSelStart(3);
+    key = '4';
+    edit->Press(key);
+    EXPECT_EQ(edit->Text(), "123");
+    EXPECT_EQ(key, '4');  // left to the edit, whose limit refuses it
+}
+
+TEST_F(EditTest, AnInvalidExitKeepsTheFocusAndBeepsWithoutABox) {
+    edit->Picture().SetPictureMask("###");
+    bool passed = true;
+    edit->OnCheckValue = [&](plat::TObject*, bool passes) { passed = passes; };
+    form->Show();
+    edit->SetFocus();
+    guitest::TypeText(edit, "12");
+    EXPECT_TRUE(edit->Modified());
+    const int beeps = MessageBeepCount();
+    other->SetFocus();
+    guitest::ProcessEvents(20);
+    EXPECT_TRUE(edit->Focused());
+    EXPECT_TRUE(edit->InvalidExit());
+    EXPECT_EQ(MessageBeepCount() - beeps, 1);
+    EXPECT_FALSE(passed);
+    EXPECT_TRUE(dialogs.Requests().empty());
+    EXPECT_EQ(edit->SelLength(), 2);
+
+    edit->Picture().SetAllowInvalidExit(true);
+    other->SetFocus();
+    guitest::ProcessEvents(20);
+    EXPECT_TRUE(other->Focused());
+    EXPECT_FALSE(passed);  // still reported as failing
+
+    // A complete text leaves at once.
+    edit->Picture().SetAllowInvalidExit(false);
+    edit->SetFocus();
+    edit->SelectAll();
+    guitest::TypeText(edit, "123");
+    other->SetFocus();
+    guitest::ProcessEvents(20);
+    EXPECT_TRUE(other->Focused());
+    EXPECT_TRUE(passed);
+}
+
+TEST_F(EditTest, ABoundMaskLivesInThePictureMasksLine) {
+    edit->Picture().SetPictureMask("###");  // unbound: the object's own
+    Bind();
+    EXPECT_EQ(edit->Picture().PictureMask(), "");  // the dataset has no line
+    edit->Picture().SetPictureMask("Page *#");
+    ASSERT_EQ(pages->PictureMasks().Count(), 1);
+    EXPECT_EQ(pages->PictureMasks()[0], "Title\tPage *#\tT\tT");
+    EXPECT_EQ(edit->Picture().PictureMask(), "Page *#");
+    edit->Picture().SetAutoFill(false);
+    EXPECT_EQ(pages->PictureMasks()[0], "Title\tPage *#\tF\tT");
+    EXPECT_FALSE(edit->Picture().AutoFill());
+    // Another line written for the field is what the edit reads.
+    plat::StringList lines;
+    lines.Add("Title\t&&&&\tT\tF");
+    pages->SetPictureMasks(lines);
+    EXPECT_EQ(edit->Picture().PictureMask(), "&&&&");
+    EXPECT_TRUE(edit->Picture().AutoFill());
+}
+
+TEST_F(EditTest, UpdateDataCallsOnInvalidValueOrRaises) {
+    Bind();
+    edit->Picture().SetPictureMask("Page #");
+    pages->SetValidateWithMask(true);
+    EXPECT_EQ(edit->Text(), "Page 1");
+    int invalid = 0;
+    pages->OnInvalidValue = [&](db::TDataSet* ds, db::TField* f) {
+        ++invalid;
+        EXPECT_EQ(ds, pages.get());
+        EXPECT_EQ(f->FieldName, "Title");
+    };
+    pages->Edit();
+    edit->SetText("Page 12");
+    edit->SetModified(true);
+    edit->UpdateData();
+    EXPECT_EQ(invalid, 1);
+    EXPECT_EQ(pages->FieldByName("Title")->AsString(), "Page 12");  // the handler decided to let it be
+    pages->OnInvalidValue = nullptr;
+    edit->SetText("Page x");
+    edit->SetModified(true);
+    EXPECT_THROW(edit->UpdateData(), EDBEditError);
+    EXPECT_EQ(pages->FieldByName("Title")->AsString(), "Page 12");
+    edit->SetText("Page 7");
+    edit->SetModified(true);
+    edit->UpdateData();
+    EXPECT_EQ(pages->FieldByName("Title")->AsString(), "Page 7");
+    pages->Cancel();
+}
+
+}  // namespace

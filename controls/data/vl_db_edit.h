@@ -1,0 +1,108 @@
+// The library's edit with picture masks: typing is checked (and literals
+// filled in) key by key against the picture, leaving with a text the picture
+// does not accept keeps the focus and beeps. The data-aware edit binds it to
+// a field; a bound edit's mask is the dataset's PictureMasks line.
+#pragma once
+
+#include "controls/data/vl_dataset.h"
+#include "platform/db/data_source.h"
+#include "platform/gui/mask_edit.h"
+
+#include <functional>
+#include <string>
+
+namespace vl {
+
+using TvlValidateEvent = std::function<void(plat::TObject* Sender, bool PassesPictureTest)>;
+
+class TvlCustomMaskEdit;
+class TvlDBCustomEdit;
+
+// The Picture property's settings; while the edit is bound they live in the
+// dataset's PictureMasks line of the field.
+class TvlDBPicture {
+public:
+    explicit TvlDBPicture(TvlCustomMaskEdit* owner) : owner_(owner) {}
+    std::string PictureMask() const;
+    void SetPictureMask(const std::string& mask);
+    bool AutoFill() const;
+    void SetAutoFill(bool on);
+    bool AllowInvalidExit() const { return allowInvalidExit_; }
+    void SetAllowInvalidExit(bool on);
+    // The mask and auto-fill flag as `other` reports them.
+    void Assign(const TvlDBPicture& other);
+    // Bound: the owner is a data-aware edit with a dataset and a field name.
+    bool Bound() const;
+
+private:
+    TvlCustomMaskEdit* owner_;
+    std::string mask_;
+    bool autoFill_ = true;
+    bool allowInvalidExit_ = false;
+};
+
+class TvlCustomMaskEdit : public gui::TCustomMaskEdit {
+public:
+    explicit TvlCustomMaskEdit(plat::TComponent* AOwner);
+    TvlDBPicture& Picture() { return picture_; }
+    bool WordWrap = false;
+    bool WantReturns = false;
+    bool ShowVertScrollBar = false;
+    TvlValidateEvent OnCheckValue;
+    bool InvalidExit() const { return invalidExit_; }
+    bool PictureAccepted() const { return pictureAccepted_; }
+    virtual bool HasPictureMask() { return !picture_.PictureMask().empty(); }
+    // Empty texts and empty masks pass; otherwise only a complete match.
+    // The outcome always goes to ReportCheckValue.
+    bool TestPictureText(const std::string& text);
+    virtual void ReportCheckValue(bool Passes);
+
+protected:
+    void KeyPress(char& Key) override;
+    void DoExit() override;
+    void WndProc(gui::TMessage& Message) override;
+    // Called before the picture changes the text.
+    virtual void BeginPictureEdit() {}
+
+    TvlDBPicture picture_{this};
+    bool invalidExit_ = false;
+    bool pictureAccepted_ = false;
+    bool refocusPending_ = false;
+};
+
+class TvlDBCustomEdit : public TvlCustomMaskEdit {
+public:
+    explicit TvlDBCustomEdit(plat::TComponent* AOwner);
+    ~TvlDBCustomEdit() override;
+    db::TDataSource* DataSource() const { return dataLink_.DataSource(); }
+    void SetDataSource(db::TDataSource* source);
+    std::string DataField() const { return dataLink_.FieldName(); }
+    void SetDataField(const std::string& name) { dataLink_.SetFieldName(name); }
+    db::TField* Field() const { return dataLink_.Field(); }
+    db::TFieldDataLink& DataLink() { return dataLink_; }
+    bool UsePictureMask = true;
+    bool AutoFillDate = true;
+    bool HasPictureMask() override { return UsePictureMask && TvlCustomMaskEdit::HasPictureMask(); }
+    // Writes the text into the field (the mask checks first, as the dataset asks).
+    void UpdateData();
+
+protected:
+    void KeyPress(char& Key) override;
+    void Change() override;
+    void DoExit() override;
+    void BeginPictureEdit() override;
+    void Notification(plat::TComponent* AComponent, plat::TOperation Operation) override;
+    // The field's value shown in the edit, and the text the field receives.
+    virtual void DataChange();
+    virtual std::string StoredText() { return Text(); }
+
+private:
+    db::TFieldDataLink dataLink_;
+};
+
+class TvlDBEdit : public TvlDBCustomEdit {
+public:
+    using TvlDBCustomEdit::TvlDBCustomEdit;
+};
+
+}  // namespace vl

@@ -1,0 +1,423 @@
+// The main window's views and navigation: the keys the form previews, the
+// focus cycle, the tab change, the page commands, Find, the compiled help,
+// and the read-outs.
+#include "editor/forms/main_form.h"
+
+#include "controls/data/vl_locate_dialog.h"
+#include "editor/core/helpers.h"
+#include "editor/forms/projects_form.h"
+#include "platform/core/files.h"
+#include "platform/core/paths.h"
+#include "platform/core/process.h"
+#include "platform/db/fields.h"
+#include "platform/gui/dialog_service.h"
+#include "richtext/controls/db_rich_text.h"
+
+namespace editor {
+
+namespace {
+
+constexpr unsigned kVkBack = 0x08, kVkInsert = 0x2D, kVkDelete = 0x2E, kVkF3 = 0x72, kVkF4 = 0x73, kVkF5 = 0x74,
+                   kVkF9 = 0x78;
+
+bool Editing(const db::TDataSet* t) { return t->State() == db::dsEdit || t->State() == db::dsInsert; }
+
+void PostIfEditing(db::TDataSet* t) {
+    if (t->Active() && Editing(t)) t->Post();
+}
+
+gui::TButton* MakeButton(gui::TComponent* owner, gui::TWinControl* parent, const std::string& name,
+                         const std::string& caption, int x) {
+    auto* b = new gui::TButton(owner);
+    b->SetName(name);
+    b->SetParent(parent);
+    b->SetBounds(x, 2, 80, 24);
+    b->SetCaption(caption);
+    return b;
+}
+
+}  // namespace
+
+void TForm1::BuildCommands() {
+    auto item = [this](const std::string& name, const std::string& caption, gui::TShortCut key = 0) {
+        auto* i = new gui::TMenuItem(this);
+        i->SetName(name);
+        i->SetCaption(caption);
+        i->ShortCut = key;
+        return i;
+    };
+    pnlTools = new gui::TPanel(this);
+    pnlTools->SetName("pnlTools");
+    pnlTools->SetParent(this);
+    pnlTools->SetAlign(gui::alTop);
+    pnlTools->SetHeight(28);
+    pnlTools->SetBevelOuter(gui::bvNone);
+    SpeedButton6 = MakeButton(this, pnlTools, "SpeedButton6", "Save", 4);
+    sbtnLocate = MakeButton(this, pnlTools, "sbtnLocate", "Find", 88);
+    ShowHelpBtn = MakeButton(this, pnlTools, "ShowHelpBtn", "View Help", 172);
+    SpeedButton6->OnClick = [this](gui::TObject*) { SpeedButton6Click(); };
+    sbtnLocate->OnClick = [this](gui::TObject*) { sbtnLocateClick(); };
+    ShowHelpBtn->OnClick = [this](gui::TObject*) { ShowHelpBtnClick(); };
+
+    miSave = item("miSave", "&Save", gui::ShortCut('S', gui::ssCtrl));
+    miSave->OnClick = [this](gui::TObject*) {
+        try {
+            miSaveClick(*ctx);
+        } catch (const std::exception&) {
+            // A refused post has said why; the row stays as typed.
+        }
+    };
+    miViewCompiledHelp = item("miViewCompiledHelp", "View Compiled &Help");
+    miViewCompiledHelp->OnClick = [this](gui::TObject*) { ShowHelpBtnClick(); };
+    miOpenProject = item("miOpenProject", "&Open Project", gui::ShortCut('O', gui::ssCtrl));
+    miOpenProject->OnClick = [this](gui::TObject*) { sbtnGlanceClick(); };
+    sbtnGlance->OnClick = [this](gui::TObject*) { sbtnGlanceClick(); };
+    miFile->Insert(0, miOpenProject);
+    miFile->Insert(1, miSave);
+    miFile->Insert(2, miViewCompiledHelp);
+
+    miEdit = item("miEdit", "&Edit");
+    InsertTopic1 = item("InsertTopic1", "&Insert Topic", gui::ShortCut(kVkInsert, 0));
+    InsertTopic1->OnClick = [this](gui::TObject*) { InsertTopic1Click(); };
+    DeleteTopic1 = item("DeleteTopic1", "&Delete Topic", gui::ShortCut(kVkDelete, gui::ssCtrl));
+    DeleteTopic1->OnClick = [this](gui::TObject*) { DeleteTopic1Click(); };
+    miFind = item("miFind", "&Find");
+    miFind->OnClick = [this](gui::TObject*) { sbtnLocateClick(); };
+    miUndoRecord = item("miUndoRecord", "&Undo record");
+    miUndoRecord->OnClick = [this](gui::TObject*) { UndoRecord(); };
+    for (gui::TMenuItem* i : {InsertTopic1, DeleteTopic1, miFind, miUndoRecord}) miEdit->Add(i);
+    MainMenu1->Items()->Insert(1, miEdit);
+
+    KeyPreview = true;
+    OnKeyUp = [this](gui::TObject*, unsigned& key, gui::TShiftState shift) { FormKeyUp(key, shift); };
+    TabBook->OnChange = [this](gui::TObject*) { TabBookClick(); };
+    RunLocateDialog = [this](db::TDataSource* source, const std::string& field) {
+        vl::TvlLocateDialog dialog(this);
+        dialog.SetDataSource(source);
+        dialog.SearchField = field;
+        dialog.Execute();
+    };
+    StartHelpViewer = [](const std::string& helpFile) {
+        return plat::StartProcess({"WinHlp32.exe", helpFile});
+    };
+}
+
+void TForm1::WireViews() {
+    InstallPageRules(*ctx);
+    ctx->ApplyProjectDisplaySettings = [this] { editor::ApplyProjectDisplaySettings(*ctx); };
+    ctx->ShowDisplaySettings = [this](const DisplaySettings& s) { ApplyDisplay(s); };
+    ctx->SyncScreenFonts = [this](bool unchanged) {
+        if (unchanged)
+            LoadProgramRtfHeader(*ctx);
+        else
+            BuildProgramRtfHeader(*ctx);
+    };
+    // The table-state read-out follows the three tables' states.
+    for (db::TDataSource* s : {ctx->mainSource, ctx->detailSource, ctx->prefsSource})
+        s->OnStateChange = [this](db::TDataSource*) { ShowTableState(); };
+    // A change of page in the max view shows or hides the title region.
+    ctx->detailSource->OnDataChange = [this](db::TDataSource*, db::TField* field) {
+        if (!field && CurrentView() == kMaxViewPage) ShowMaxViewTitle();
+    };
+    for (richtext::TDBJDRichText* e : {HelpText, maxHelpText, FullTitleEditFld}) {
+        auto show = [this, e](void*) { ShowCursorPosition(e); };
+        e->OnXPosChanged() = show;
+        e->OnYPosChanged() = show;
+    }
+    HelpText->OnExit = [this](gui::TObject*) { TableStatus->SetCaption(""); };
+    detailGrid->OnDblClick = [this](gui::TObject*) { PageGridDblClick(); };
+    pnlMaxSplitter->OnBarPosition = [this](gui::TObject*, int position) {
+        ctx->Settings.NonscrollSplitterPos = position;
+    };
+    splitViewSplitter->OnBarPosition = [this](gui::TObject*, int position) {
+        ctx->Settings.SplitViewSplitterPos = position;
+    };
+}
+
+void TForm1::ApplyDisplay(const DisplaySettings& s) {
+    for (richtext::TDBJDRichText* e : {HelpText, maxHelpText, FullTitleEditFld})
+        e->HyperlinkTextAttr().SetTextColor(static_cast<gui::TColor>(s.topicJumpColour));
+    FullTitleEditFld->SetColor(static_cast<gui::TColor>(s.nonscrollColour));
+    HelpText->SetColor(static_cast<gui::TColor>(s.scrollColour));
+    maxHelpText->SetColor(static_cast<gui::TColor>(s.scrollColour));
+}
+
+void TForm1::UndoRecord() {
+    // The details first: a master's cancel makes its details check their
+    // browse mode, which would post the very edits being undone.
+    for (db::TDataSet* t : {static_cast<db::TDataSet*>(ctx->detailTable), static_cast<db::TDataSet*>(ctx->cntTable),
+                            static_cast<db::TDataSet*>(ctx->mainTable), static_cast<db::TDataSet*>(ctx->prefsTable)})
+        try {
+            if (t->Active()) t->Cancel();
+        } catch (const std::exception&) {
+        }
+}
+
+std::string TForm1::CurrentView() const { return TabBook->ActivePageName(); }
+
+richtext::TDBJDRichText* TForm1::ActivePageEditor() const {
+    gui::TWinControl* active = ActiveControl();
+    if (!active) return nullptr;
+    for (richtext::TDBJDRichText* e : {HelpText, maxHelpText, FullTitleEditFld})
+        if (active->Name() == e->Name()) return e;
+    return nullptr;
+}
+
+void TForm1::FormKeyUp(unsigned& Key, gui::TShiftState Shift) {
+    const gui::TShiftState mods = Shift & (gui::ssShift | gui::ssAlt | gui::ssCtrl);
+    if (Key == kVkF3) {
+        FocusCycle();
+    } else if (Key == kVkF4 || Key == kVkF5) {
+        // The jump commands arrive with the page text commands.
+    } else if (Key == kVkBack && mods == gui::ssAlt) {
+        UndoRecord();
+    } else if (Key == 'Z' && mods == gui::ssCtrl) {
+        sbtnLocateClick();
+    } else if (Key == kVkF9 && mods != gui::ssAlt && mods != gui::ssShift && mods != gui::ssCtrl) {
+        db::TDataSet* d = ctx->detailTable;
+        const db::TBookmark place = d->Active() && !d->IsEmpty() && !Editing(d) ? d->GetBookmark() : db::TBookmark();
+        try {
+            for (db::TDataSet* t : {static_cast<db::TDataSet*>(ctx->mainTable), static_cast<db::TDataSet*>(d),
+                                    static_cast<db::TDataSet*>(ctx->prefsTable)}) {
+                if (!t->Active() || t->IsEmpty()) continue;
+                if (Editing(t))
+                    t->Post();
+                else
+                    t->Edit();
+            }
+            if (!place.empty() && d->BookmarkValid(place) && !Editing(d)) d->GotoBookmark(place);
+        } catch (const std::exception&) {
+            // A refusal has said why.
+        }
+    }
+}
+
+void TForm1::FocusCycle() {
+    gui::TWinControl* active = ActiveControl();
+    const std::string view = CurrentView();
+    auto projectField = [&] { return active == ApplicationFld || active == DosNameFld || active == HelpTitleFld; };
+    try {
+        if (view == kSplitViewPage) {
+            if (active == detailGrid) {
+                db::TDataSet* d = ctx->detailTable;
+                if (d->State() == db::dsInsert && d->FieldByName("TopicPopup")->AsString() == "P") {
+                    d->Post();
+                    d->Edit();
+                    HelpText->SetCPPosition(0x0FFFFFFF);
+                    SetActiveControl(HelpText);
+                    auto attr = HelpText->Engine().currentAttr;
+                    attr.style = 0;
+                    HelpText->Engine().SetCurrentAttr(attr);
+                    return;
+                }
+                if (Editing(d)) {
+                    try {
+                        d->Post();
+                        d->Edit();
+                    } catch (const std::exception&) {
+                    }
+                }
+                SetActiveControl(HelpText);
+            } else if (active == HelpText) {
+                SetActiveControl(ApplicationFld);
+            } else {
+                SetActiveControl(detailGrid);
+            }
+        } else if (view == kMaxViewPage) {
+            if (active == FullTitleEditFld)
+                SetActiveControl(maxHelpText);
+            else if (active == maxHelpText) {
+                if (gui::TWinControl* first = pnlMax->ControlCount() > 0
+                                                   ? dynamic_cast<gui::TWinControl*>(pnlMax->Controls(0))
+                                                   : nullptr)
+                    SetActiveControl(first);
+                else
+                    SetActiveControl(ApplicationFld);
+            } else if (projectField()) {
+                SetActiveControl(FullTitleEditFld->Visible() ? static_cast<gui::TWinControl*>(FullTitleEditFld)
+                                                            : maxHelpText);
+            } else {
+                SetActiveControl(ApplicationFld);
+            }
+        } else if (view == kFilterViewPage) {
+            SetActiveControl(projectField() ? static_cast<gui::TWinControl*>(filterGrid) : ApplicationFld);
+        } else if (view == kContentsPage) {
+            SetActiveControl(projectField() ? static_cast<gui::TWinControl*>(cntGrid) : ApplicationFld);
+        }
+    } catch (const std::exception&) {
+        // Errors while moving the focus are nobody's business.
+    }
+}
+
+void TForm1::ShowMaxViewTitle() {
+    const bool popup = ctx->detailTable->Active() && !ctx->detailTable->IsEmpty() &&
+                       ctx->detailTable->FieldByName("TopicPopup")->AsString() == "P";
+    if (popup) {
+        if (FullTitleEditFld->Visible() && pnlMaxSplitter->BarPosition() > 0)
+            ctx->Settings.NonscrollSplitterPos = pnlMaxSplitter->BarPosition() & 0x7F;
+        if (ActiveControl() == FullTitleEditFld) SetActiveControl(maxHelpText);
+        FullTitleEditFld->SetVisible(false);
+        pnlMaxSplitter->SetBarPosition(0);
+    } else {
+        FullTitleEditFld->SetVisible(true);
+        int position = ctx->Settings.NonscrollSplitterPos;
+        if (position < 0) position = 0;
+        if (position > 100) position = 100;
+        pnlMaxSplitter->SetBarPosition(position);
+    }
+}
+
+void TForm1::TabBookClick() {
+    try {
+        PostIfEditing(ctx->detailTable);
+        if (ctx->Hooks.RefreshPageFilters) ctx->Hooks.RefreshPageFilters();
+        if (CurrentView() == kMaxViewPage) ShowMaxViewTitle();
+        PostIfEditing(ctx->detailTable);
+        PostIfEditing(ctx->mainTable);
+    } catch (const std::exception&) {
+        // A refused post has said why; the row stays in its editing state.
+    }
+}
+
+void TForm1::SpeedButton6Click() {
+    db::TDataSet* d = ctx->detailTable;
+    try {
+        const db::TBookmark place = d->Active() && !d->IsEmpty() && !Editing(d) ? d->GetBookmark() : db::TBookmark();
+        PostIfEditing(d);
+        PostIfEditing(ctx->mainTable);
+        if (!place.empty() && d->BookmarkValid(place)) d->GotoBookmark(place);
+    } catch (const std::exception&) {
+    }
+}
+
+void TForm1::InsertTopic1Click() {
+    gui::TWinControl* active = ActiveControl();
+    if (active != detailGrid && active != filterGrid) return;
+    try {
+        ctx->detailTable->Insert();
+    } catch (const std::exception&) {
+    }
+}
+
+void TForm1::DeleteTopic1Click() {
+    if (CurrentView() == kContentsPage) {
+        try {
+            if (ctx->cntTable->Active() && !ctx->cntTable->IsEmpty()) ctx->cntTable->Delete();
+        } catch (const std::exception&) {
+        }
+        return;
+    }
+    std::string status;
+    try {
+        if (DeleteTopic(*ctx, status) && !status.empty()) StatusPanel->SetCaption(status);
+    } catch (const std::exception&) {
+    }
+}
+
+void TForm1::PageGridDblClick() {
+    db::TField* field = detailGrid->SelectedField();
+    if (!field || field->FieldName != "TopicPopup") return;
+    try {
+        db::TDataSet* d = ctx->detailTable;
+        if (!Editing(d)) d->Edit();
+        field->SetAsString(field->AsString() == "T" ? "P" : "T");
+    } catch (const std::exception&) {
+    }
+}
+
+void TForm1::sbtnLocateClick() {
+    const std::string view = CurrentView();
+    gui::TWinControl* active = ActiveControl();
+    if (view == kSplitViewPage && active == HelpText) {
+        HelpText->ShowFindDialog();
+        return;
+    }
+    if (view == kMaxViewPage && (active == maxHelpText || active == FullTitleEditFld)) {
+        static_cast<richtext::TDBJDRichText*>(active)->ShowFindDialog();
+        return;
+    }
+    if (auto* edit = dynamic_cast<db::TDBEdit*>(active)) {
+        LocateInSource(edit->DataSource(), edit->DataField());
+    } else if (auto* grid = dynamic_cast<db::TCustomDBGrid*>(active)) {
+        db::TField* f = grid->SelectedField();
+        LocateInSource(grid->DataSource(), f ? f->FieldName : std::string());
+    }
+}
+
+void TForm1::LocateInSource(db::TDataSource* source, const std::string& fieldName) {
+    try {
+        if (!source || !source->DataSet() || !source->DataSet()->FindField(fieldName))
+            throw std::runtime_error("no field");
+        if (RunLocateDialog) RunLocateDialog(source, fieldName);
+    } catch (const std::exception&) {
+        ShowWarning("Warning", "Locate problem : Source or field does not exist.");
+    }
+}
+
+void TForm1::ShowHelpBtnClick() {
+    vl::TvlTable* m = ctx->mainTable;
+    if (!m->Active() || m->IsEmpty()) return;
+    const std::string dir = ProjectFolderOrProgramDir(m->FieldByName("ProjectDir")->AsString(), ctx->ProgramDir);
+    if (!plat::DirectoryExists(dir)) {
+        ShowWarning("Warning", "The directory, " + dir +
+                                   ", does not exist. Please change it from the Compiler Options page in Project "
+                                   "Options [F6].");
+        return;
+    }
+    plat::SetCurrentDir(dir);
+    std::string name = m->FieldByName("DosName")->AsString();
+    if (m->FieldByName("Compile")->AsString() == "16") {
+        if (m->FieldByName("16bitName")->AsString().empty()) {
+            try {
+                if (!Editing(m)) m->Edit();
+                m->FieldByName("16bitName")->SetAsString(name);
+                m->Post();
+            } catch (const std::exception&) {
+            }
+        }
+        name = m->FieldByName("16bitName")->AsString();
+    }
+    const std::string file = plat::JoinPath(dir, name + ".HLP");
+    if (!plat::FileExists(file)) {
+        ShowWarning("Warning",
+                    "You must first Compile your .HLP file before you can view it. Press Enter to close this "
+                    "message and press F8 to Compile.");
+        return;
+    }
+    if (!StartHelpViewer || !StartHelpViewer(file))
+        ShowWarning("Warning", "The help viewer WinHlp32.exe could not be started.");
+}
+
+void TForm1::sbtnGlanceClick() {
+    try {
+        PostIfEditing(ctx->mainTable);
+    } catch (const std::exception&) {
+        return;
+    }
+    SetActiveControl(ApplicationFld);
+    TProjectsForm glance(this);
+    const std::string current =
+        ctx->mainTable->IsEmpty() ? std::string() : ctx->mainTable->FieldByName("Application")->AsString();
+    glance.GoToProject(current);
+    if (glance.ShowModal() != gui::mrOk) return;
+    const std::string chosen = glance.SelectedProject();
+    if (!chosen.empty()) ctx->mainTable->FindKey({db::TValue(chosen)});
+}
+
+void TForm1::ShowTableState() {
+    std::string text;
+    for (db::TDataSet* t : {static_cast<db::TDataSet*>(ctx->mainTable), static_cast<db::TDataSet*>(ctx->detailTable),
+                            static_cast<db::TDataSet*>(ctx->prefsTable)}) {
+        if (t->State() == db::dsEdit) text = "Edit";
+        if (t->State() == db::dsInsert) text = "Inserting new record";
+    }
+    TableStatus->SetCaption(text);
+}
+
+void TForm1::ShowCursorPosition(richtext::TDBJDRichText* editor) {
+    int pos = 0, line = 0, par = 0, posInPar = 0;
+    editor->GetCursorInfo(pos, line, par, posInPar);
+    TableStatus->SetCaption("Line:" + std::to_string(editor->GetPageLine()) + ", Pos:" + std::to_string(posInPar + 1));
+}
+
+}  // namespace editor
