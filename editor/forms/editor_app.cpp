@@ -3,6 +3,7 @@
 #include "editor/core/project_tables.h"
 #include "editor/backup/ui/backup_form.h"
 #include "editor/core/settings.h"
+#include "editor/forms/lifecycle_forms.h"
 #include "editor/forms/main_form.h"
 #include "editor/forms/projects_form.h"
 #include "editor/forms/tool_forms.h"
@@ -113,6 +114,7 @@ int ShowOneForm(const Options& o) {
         run.screenshot = file;
         return RunProgram(run);
     }
+    if (const int shown = ShowLifecycleForm(o.form, o.view, file, Shoot); shown >= 0) return shown;
     if (o.form == "TProjectsForm") {
         InstallProjectTables(plat::ProgramDir());
         try {
@@ -179,7 +181,7 @@ int ShowOneForm(const Options& o) {
     }
     std::fprintf(stderr,
                  "tavrin: no window named \"%s\" (TForm1, TTipsForm, TSplashForm, TbackupForm, TfrmDoc, "
-                 "TCopyToForm, TProjectsForm)\n",
+                 "TCopyToForm, TProjectsForm, TNewAppForm, TdlgSelectDirectory, TfrmInheritSelect, TfrmInhWho, TWaitForm)\n",
                  o.form.c_str());
     return 2;
 }
