@@ -129,3 +129,12 @@ namespace editor {
 int ShowLifecycleForm(const std::string& name, const std::string& view, const std::string& file,
                       const std::function<bool(gui::TControl*, const std::string&)>& shoot);
 }  // namespace editor
+
+namespace editor {
+class TForm1;
+// File › New Project and Delete Project, the Inheritance menu, and the
+// after-post followers with the status panel as their status line.
+void InstallLifecycleCommands(TForm1& form);
+// File › New Project: the wizard, then the main window on the new project.
+void NewProjectCommand(TForm1& form);
+}  // namespace editor
