@@ -260,6 +260,12 @@ TNewAppForm::TNewAppForm(TComponent* owner, EditorContext& ctx) : TForm(owner), 
     btnCancel->Cancel = true;
     btnCancel->OnClick = [this](TObject*) { SetModalResult(mrCancel); };
 
+    // Enter moves to the next field instead of closing the wizard.
+    OnKeyPress = [this](TObject*, char& key) {
+        if (key != '\r') return;
+        key = 0;
+        if (TWinControl* c = ActiveControl()) SelectNext(c, true, true);
+    };
     Notebook->SetActivePage("Step1");
     HelpContext = 9650;
     tblWiz->First();
@@ -439,6 +445,10 @@ TfrmInheritSelect::TfrmInheritSelect(TComponent* owner, const InheritSelectReque
     btnCancel->Cancel = true;
     btnCancel->OnClick = [this](TObject*) { SetModalResult(mrCancel); };
     btnHelp = Captioned<TButton>(this, this, "btnHelp", "&Help", 272, 284, 75, 25);
+    btnHelp->OnClick = [](TObject*) {
+        Application->HelpFile = plat::ProgramDir() + "\\Tavrin.hlp";
+        Application->HelpContext(3400);
+    };
     btnPriorProject->OnClick = [this](TObject*) {
         tblMain->Prior();
         ShowProject();

@@ -98,6 +98,31 @@ TEST_F(LifecycleForms, WizardStepsAndFinish) {
     EXPECT_EQ(main.FieldByName("Compile")->AsString(), "16");
 }
 
+TEST_F(LifecycleForms, EnterMovesToTheNextFieldAndADuplicateNameIsRefusedOnExit) {
+    AddRow(editor::kMainTableFile, {{"Application", "Existing"}});
+    editor::TNewAppForm form(nullptr, *ctx);
+    form.Show();
+    guitest::ProcessEvents(20);
+    form.editNewApp->SetFocus();
+    guitest::TypeText(form.editNewApp, "Fresh");
+    guitest::SendKey(form.editNewApp, 0x0D);
+    guitest::ProcessEvents(20);
+    EXPECT_EQ(form.ActiveControl(), form.editFilename);
+    EXPECT_EQ(form.editHelpTitle->Text(), "Fresh");  // taken from the name while no folder is set
+    EXPECT_EQ(form.ModalResult(), 0);
+    guitest::TypeText(form.editFilename, "FR");
+    guitest::SendKey(form.editFilename, 0x0D);
+    guitest::ProcessEvents(20);
+    EXPECT_NE(form.editDirectory->Text().find("\\FR"), std::string::npos);
+
+    form.editNewApp->SetText("EXISTING");
+    form.editNewApp->SetFocus();
+    form.editFilename->SetFocus();
+    guitest::ProcessEvents(20);
+    ASSERT_FALSE(dialogs.Requests().empty());
+    EXPECT_EQ(dialogs.Last().text, editor::kProjectExistsText);
+}
+
 TEST_F(LifecycleForms, ChoosingATemplateSkipsTheSteps) {
     AddRow(editor::kMainTableFile, {{"Application", "Existing"}});
     editor::TNewAppForm form(nullptr, *ctx);
