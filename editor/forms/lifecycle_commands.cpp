@@ -48,7 +48,7 @@ void InstallLifecycleCommands(TForm1& form) {
     auto wait = std::make_shared<std::unique_ptr<TWaitForm>>();
     auto* miNew = Item(form, "miNew", "&New Project...", [f] { NewProjectCommand(*f); });
     auto* miDelete = Item(form, "Deleteapplication1", "&Delete Project", [f, wait] {
-        if (!*wait) *wait = std::make_unique<TWaitForm>(f);
+        if (!*wait) *wait = std::make_unique<TWaitForm>(nullptr);
         DeleteProject(*f->ctx, [wait](const std::string& s) { (*wait)->ShowStatus(s); });
     });
     form.miFile->Insert(0, miNew);
@@ -68,7 +68,10 @@ void InstallLifecycleCommands(TForm1& form) {
         miWho->Enabled = m.whoInherits;
     };
     for (gui::TMenuItem* i : {miFrom, miBreak, miWho}) miInherit->Add(i);
-    form.MainMenu1->Items()->Insert(1, miInherit);
+    // Between the page menus and the Compile menu.
+    gui::TMenuItem* bar = form.MainMenu1->Items();
+    const int at = form.miCompileMenu ? form.miCompileMenu->MenuIndex() : -1;
+    bar->Insert(at >= 0 ? at : bar->Count(), miInherit);
 }
 
 }  // namespace editor

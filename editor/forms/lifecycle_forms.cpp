@@ -356,7 +356,7 @@ bool TNewAppForm::FinishClick() {
         FocusField(this, bad);
         return false;
     }
-    if (!wait_) wait_ = std::make_unique<TWaitForm>(this);
+    if (!wait_) wait_ = std::make_unique<TWaitForm>(nullptr);
     if (!FinishWizard(ctx_, in, tblWiz, tblTopics, [this](const std::string& s) { wait_->ShowStatus(s); }))
         return false;
     SetModalResult(mrOk);

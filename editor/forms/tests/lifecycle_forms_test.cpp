@@ -164,3 +164,77 @@ TEST_F(LifecycleForms, InheritDialogsListWhatMayBeChosen) {
 }
 
 }  // namespace
+
+#include "editor/forms/main_form.h"
+
+namespace {
+
+class LifecycleMenus : public ::testing::Test {
+protected:
+    testsupport::TempDir tmp;
+    std::shared_ptr<db::TEngineDriver> driver;
+    gui::ScriptedDialogService dialogs;
+    gui::ScopedDialogService scope{dialogs};
+    std::unique_ptr<editor::TForm1> form;
+
+    void SetUp() override {
+        const std::string home = (tmp.path() / "home").string();
+        std::filesystem::create_directories(home);
+        plat::SetDataHome(home);
+        driver = std::make_shared<db::TEngineDriver>();
+        db::Session().SetDriver(driver);
+        editor::InstallProjectTables(home);
+        form = std::make_unique<editor::TForm1>(nullptr);
+        form->SuppressTipWindow = true;
+        form->ctx->ProgramDir = home;
+        form->FormCreate();
+        ASSERT_TRUE(form->StartupOk());
+        form->Show();
+        guitest::ProcessEvents(20);
+        auto* ctx = form->ctx;
+        for (const char* p : {"Gone", "Kept"}) {
+            ctx->mainTable->Append();
+            ctx->mainTable->FieldByName("Application")->SetAsString(p);
+            ctx->mainTable->Post();
+            ctx->detailTable->Append();
+            ctx->detailTable->FieldByName("HelpId")->SetAsInteger(10);
+            ctx->detailTable->FieldByName("TopicPopup")->SetAsString("T");
+            ctx->detailTable->FieldByName("Title")->SetAsString("Page");
+            ctx->detailTable->Post();
+        }
+        dialogs.Clear();
+    }
+    void TearDown() override {
+        form.reset();
+        db::Session().SetDriver(nullptr);
+        driver.reset();
+        plat::SetDataHome("");
+    }
+    gui::TMenuItem* Find(const char* name) { return dynamic_cast<gui::TMenuItem*>(form->FindComponent(name)); }
+};
+
+TEST_F(LifecycleMenus, InheritanceMenuFollowsThePageAndDeleteProjectRemovesIt) {
+    auto* ctx = form->ctx;
+    ASSERT_TRUE(ctx->mainTable->FindKey({db::TValue("Kept")}));
+    ctx->detailTable->Edit();
+    ctx->detailTable->FieldByName("InheritedStatus")->SetAsString("Master");
+    ctx->detailTable->Post();
+    gui::TMenuItem* menu = Find("miInherit");
+    ASSERT_NE(menu, nullptr);
+    menu->OnClick(menu);
+    EXPECT_FALSE(Find("miInheritFromMaster")->Enabled);
+    EXPECT_FALSE(Find("miBreakInherit")->Enabled);
+    EXPECT_TRUE(Find("miWhoInheritsFromMe")->Enabled);
+
+    ASSERT_TRUE(ctx->mainTable->FindKey({db::TValue("Gone")}));
+    dialogs.Answer(gui::mrYes);
+    ASSERT_TRUE(guitest::ClickMenu(form.get(), {"&File", "&Delete Project"}));
+    guitest::ProcessEvents(20);
+    EXPECT_EQ(dialogs.Requests().at(0).text,
+              "WARNING! This will permanently delete this Help Project. Are you sure you want to delete Gone?");
+    ctx->mainTable->Refresh();
+    EXPECT_FALSE(ctx->mainTable->FindKey({db::TValue("Gone")}));
+    EXPECT_TRUE(ctx->mainTable->FindKey({db::TValue("Kept")}));
+}
+
+}  // namespace
