@@ -5,6 +5,7 @@
 #include "controls/data/vl_lines.h"
 #include "controls/data/vl_table.h"
 #include "engine/api/dbi_api.h"
+#include "engine/client/message_box.h"
 #include "platform/db/controls/db_controls.h"
 #include "platform/core/streams.h"
 #include "platform/gui/dialog_service.h"
@@ -731,6 +732,10 @@ bool TvlCustomDBGrid::ReadSequence(std::uint32_t& count, std::uint32_t& seqNo) {
     // A cursor that could not answer is not asked again (an engine that
     // lacks the call says so each time).
     if (ds->Handle() == noSequenceCursor_) return false;
+    // The bar does without sequence numbers: an engine's box saying it
+    // cannot give them would only interrupt the user.
+    qv::RecordingMessageBoxService quiet;
+    qv::ScopedEngineMessageBoxService scope(quiet);
     if (qv::DbiGetRecordCount(ds->Handle(), count) == 0 && qv::DbiGetSeqNo(ds->Handle(), seqNo) == 0) return true;
     noSequenceCursor_ = ds->Handle();
     return false;

@@ -2,6 +2,8 @@
 // column from the table's ControlType lines and the indicator on the current
 // record.
 
+#include "controls/data/vl_db_combo.h"
+#include "controls/data/vl_db_edit.h"
 #include "controls/data/vl_db_grid.h"
 #include "controls/data/vl_table.h"
 #include "controls/demo/demo_forms.h"
@@ -9,7 +11,12 @@
 #include "platform/db/engine_driver.h"
 #include "platform/gui/forms.h"
 #include "platform/gui/gui_test_harness.h"
+#include "platform/gui/std_controls.h"
 
+#include <QImage>
+#include <QPainter>
+
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 
@@ -67,20 +74,69 @@ int GridForm(const std::string& out) {
 
         auto* form = new TForm(Application);
         form->SetCaption("Data grid");
-        form->SetClientSize(520, 260);
+        form->SetClientSize(520, 330);
         form->SetColor(clBtnFace);
         auto* grid = new vl::TvlCustomDBGrid(form);
         grid->SetParent(form);
-        grid->SetBounds(8, 8, 504, 244);
+        grid->SetBounds(8, 8, 504, 220);
+        auto label = [&](int x, int y, const char* text) {
+            auto* l = new TLabel(form);
+            l->SetParent(form);
+            l->SetBounds(x, y, 80, 16);
+            l->SetCaption(text);
+        };
+        label(8, 242, "Title:");
+        auto* title = new vl::TvlDBEdit(form);
+        title->SetParent(form);
+        title->SetBounds(90, 238, 200, 21);
+        title->SetDataSource(&source);
+        title->SetDataField("Title");
+        label(8, 270, "Help id:");
+        auto* id = new vl::TvlDBEdit(form);
+        id->SetParent(form);
+        id->SetBounds(90, 266, 80, 21);
+        id->SetDataSource(&source);
+        id->SetDataField("HelpId");
+        id->Picture().SetPictureMask("###");
+        label(300, 242, "Kind:");
+        auto* kind = new vl::TvlDBComboBox(form);
+        kind->SetParent(form);
+        kind->SetBounds(350, 238, 140, 21);
+        kind->MapList = true;
+        kind->Items().Add("Topic\tT");
+        kind->Items().Add("Popup\tP");
+        kind->Items().Add("Macro\tM");
+        kind->SetDataSource(&source);
+        kind->SetDataField("TopicPopup");
         grid->SetTitleLines(2);
         grid->SetDataSource(&source);
         form->Show();
         table.MoveBy(3);
         grid->SetFocus();
         grid->SetSelectedIndex(1);
+        kind->SetFocus();
+        kind->DropDown();
         guitest::ProcessEvents(50);
         const std::string file = out + "/grid.png";
-        const bool ok = guitest::SaveGrab(form, file);
+        // The form with the open list drawn where it floats over it: the
+        // list is a window of its own, so a grab of the form would miss it.
+        TBitmap shot, list;
+        guitest::Grab(form, shot);
+        guitest::Grab(kind->List(), list);
+        bool ok = shot.Image() && list.Image();
+        if (ok) {
+            const TPoint origin = form->ClientToScreen({0, 0});
+            const int x = kind->List()->Left() - origin.x, y = kind->List()->Top() - origin.y;
+            QImage canvas(std::max(shot.Width(), x + list.Width()), std::max(shot.Height(), y + list.Height()),
+                          QImage::Format_RGB32);
+            canvas.fill(Qt::white);
+            QPainter p(&canvas);
+            p.drawImage(0, 0, *shot.Image());
+            p.drawImage(x, y, *list.Image());
+            p.end();
+            ok = canvas.save(QString::fromStdString(file), "PNG");
+        }
+        kind->CloseUp(false);
         std::printf("%s %s\n", ok ? "wrote" : "could not write", file.c_str());
         code = ok ? 0 : 1;
         grid->SetDataSource(nullptr);
