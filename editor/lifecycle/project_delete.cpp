@@ -25,7 +25,8 @@ std::string Str(const db::TDataSet* t, const char* field) {
 
 // Deletes every row of the table whose field (any of `fields`) holds the
 // project's name; the table is opened once.
-void DeleteAllRows(const std::string& file, std::initializer_list<const char*> fields, const std::string& value) {
+std::unique_ptr<vl::TvlTable> DeleteAllRows(const std::string& file, std::initializer_list<const char*> fields,
+                                            const std::string& value) {
     if (LifecycleSeams().beforeRowDelete) LifecycleSeams().beforeRowDelete(file);
     auto t = std::make_unique<vl::TvlTable>(nullptr);
     t->DatabaseName = kTavrinAlias;
@@ -40,6 +41,7 @@ void DeleteAllRows(const std::string& file, std::initializer_list<const char*> f
         else
             t->Next();
     }
+    return t;
 }
 
 std::string Lower(const std::string& s) { return plat::AnsiLowerCase(s); }
@@ -118,11 +120,16 @@ bool DeleteProject(EditorContext& ctx, const std::function<void(const std::strin
         try {
             database.Open();
             database.StartTransaction();
-            DeleteAllRows(kFontTableFile, {"Application"}, name);
-            DeleteAllRows(kItemTableFile, {"Application"}, name);
-            DeleteAllRows(kRefiTableFile, {"Application"}, name);
-            DeleteAllRows(kCntTableFile, {"Application"}, name);
-            DeleteAllRows(kMainTableFile, {"Application"}, name);
+            // Each table stays open until the commit: the engine has been seen
+            // to lose an inheritance-table delete whose cursor closed inside
+            // the transaction.
+            std::vector<std::unique_ptr<vl::TvlTable>> open;
+            open.push_back(DeleteAllRows(kFontTableFile, {"Application"}, name));
+            open.push_back(DeleteAllRows(kInhTableFile, {"Application", "InheritedApplication"}, name));
+            open.push_back(DeleteAllRows(kItemTableFile, {"Application"}, name));
+            open.push_back(DeleteAllRows(kRefiTableFile, {"Application"}, name));
+            open.push_back(DeleteAllRows(kCntTableFile, {"Application"}, name));
+            open.push_back(DeleteAllRows(kMainTableFile, {"Application"}, name));
             database.Commit();
         } catch (const std::exception&) {
             try {
@@ -138,13 +145,6 @@ bool DeleteProject(EditorContext& ctx, const std::function<void(const std::strin
             ShowWarning("Warning", kDeleteFailedText);
             return false;
         }
-    }
-    // The engine loses changes to the inheritance table made inside a
-    // transaction, so its links go right after the commit; a link left by a
-    // failure here is removed when its master is next saved.
-    try {
-        DeleteAllRows(kInhTableFile, {"Application", "InheritedApplication"}, name);
-    } catch (const std::exception&) {
     }
     if (ctx.tblInh->Active()) ctx.tblInh->Refresh();
     if (progress) progress("");
