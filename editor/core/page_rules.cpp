@@ -4,6 +4,7 @@
 #include "editor/core/project_tables.h"
 #include "platform/core/codepage.h"
 #include "platform/core/exceptions.h"
+#include "platform/core/files.h"
 #include "platform/core/clock.h"
 #include "platform/core/datetime.h"
 #include <cmath>
@@ -446,6 +447,14 @@ void ApplyTopicPopupDefaults(EditorContext& ctx) {
         t->FieldByName("BrowseId")->Clear();
     else if (t->FieldByName("BrowseId")->IsNull() && !t->FieldByName("HelpId")->IsNull())
         t->FieldByName("BrowseId")->SetAsInteger(t->FieldByName("HelpId")->AsInteger());
+}
+
+std::string ResolveGraphicsDir(EditorContext& ctx) {
+    const std::string stored = Str(ctx.mainTable, "GraphicsDir");
+    if (stored.size() < 3) return stored;
+    const std::string dir = ProjectFolder(stored, ctx.ProgramDir);
+    if (dir == stored) return dir;  // absolute
+    return plat::DirectoryExists(dir) ? dir : std::string();
 }
 
 void PostPendingEdits(EditorContext& ctx) {

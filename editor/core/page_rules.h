@@ -58,6 +58,11 @@ void FindContextStringOwner(EditorContext& ctx, const std::string& contextString
 void LookupHelpIdByContext(EditorContext& ctx, const std::string& contextString, std::string& helpId);
 
 void ApplyTopicPopupDefaults(EditorContext& ctx);
+// The current project's graphics folder as the page editors get it: a folder
+// with a drive or a root stands; a relative one (3 characters or more) is
+// taken below the program folder when that folder exists, else "".
+std::string ResolveGraphicsDir(EditorContext& ctx);
+
 // Posts the project row and the current page, keeping the page table's place.
 void PostPendingEdits(EditorContext& ctx);
 // File | Save.

@@ -1,5 +1,7 @@
 #include "editor/forms/editor_app.h"
 
+#include "build/ui/html_form.h"
+#include "build/ui/import_form.h"
 #include "editor/core/project_tables.h"
 #include "editor/backup/ui/backup_form.h"
 #include "editor/core/settings.h"
@@ -30,6 +32,21 @@
 #endif
 
 namespace editor {
+
+// The import and export wizards, each made for one run, shown modally and
+// freed, as the File menu's commands ask.
+// Their progress windows answer the program's shared cancel request.
+void InstallWizards(TForm1* form) {
+    form->ImportWizard = [form] {
+        std::unique_ptr<buildui::TfrmImport> wizard(
+            new buildui::TfrmImport(gui::Application, *form->ctx, build::DefaultImportEnvironment()));
+        wizard->ShowModal();
+    };
+    form->ExportWizard = [form] {
+        std::unique_ptr<buildui::TfrmHtml> wizard(new buildui::TfrmHtml(gui::Application, *form->ctx));
+        wizard->ShowModal();
+    };
+}
 
 namespace {
 
@@ -86,6 +103,7 @@ int RunProgram(const Options& o) {
     gui::Application->HelpFile = "Tavrin";
     auto* form = new TForm1(gui::Application);
     form->Splash = splash;
+    InstallWizards(form);
     form->SuppressTipWindow = !o.screenshot.empty();
     gui::Application->CreateForm(form);
     if (!form->StartupOk()) return 1;
@@ -180,8 +198,8 @@ int ShowOneForm(const Options& o) {
         return Shoot(&form, file) ? 0 : 1;
     }
     std::fprintf(stderr,
-                 "tavrin: no window named \"%s\" (TForm1, TTipsForm, TSplashForm, TbackupForm, TfrmDoc, "
-                 "TCopyToForm, TProjectsForm, TNewAppForm, TdlgSelectDirectory, TfrmInheritSelect, TfrmInhWho, TWaitForm)\n",
+                 "tavrin: no window named \"%s\" (TForm1, TTipsForm, TSplashForm, TProjectsForm, TbackupForm, "
+                 "TfrmDoc, TCopyToForm, TNewAppForm, TdlgSelectDirectory, TfrmInheritSelect, TfrmInhWho, TWaitForm)\n",
                  o.form.c_str());
     return 2;
 }

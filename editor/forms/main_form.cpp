@@ -66,9 +66,9 @@ richtext::TDBJDRichText* MakePageEditor(gui::TComponent* owner, gui::TWinControl
     return e;
 }
 
-db::TCustomDBGrid* MakeGrid(gui::TComponent* owner, gui::TWinControl* parent, const std::string& name,
+TViewGrid* MakeGrid(gui::TComponent* owner, gui::TWinControl* parent, const std::string& name,
                             db::TDataSource* source) {
-    auto* g = new db::TCustomDBGrid(owner);
+    auto* g = new TViewGrid(owner);
     g->SetName(name);
     g->SetParent(parent);
     g->SetAlign(gui::alClient);
@@ -164,8 +164,8 @@ void TForm1::BuildCommandMenus() {
         if (!ExportWizard) return;
         gui::Screen->SetCursor(gui::crHourGlass);
         PostPageAndProject(*ctx);
-        gui::Screen->SetCursor(gui::crDefault);
         ExportWizard();
+        gui::Screen->SetCursor(gui::crDefault);
     });
     miCompileMenu = item(nullptr, "miCompileMenu", "&Compile", nullptr);
     miCompile = item(miCompileMenu, "miCompile", "Full &Compile", [this] { sbtnCompileClick(true); },

@@ -4,12 +4,11 @@
 // and out of the settings. The views' behaviour comes with their own code.
 #pragma once
 
+#include "controls/data/vl_db_grid.h"
 #include "controls/misc/small_controls.h"
 #include "editor/commands/compile_commands.h"
 #include "editor/core/editor_context.h"
 #include "editor/core/page_rules.h"
-
-#include <functional>
 #include "editor/forms/tip_form.h"
 #include "platform/db/controls/db_controls.h"
 #include "platform/db/controls/db_grid.h"
@@ -19,6 +18,8 @@
 #include "platform/gui/tabs.h"
 #include "platform/gui/tree_view.h"
 #include "richtext/controls/db_rich_text.h"
+
+#include <functional>
 
 namespace richtext {
 class TJDCustomRtfEdit;
@@ -31,6 +32,23 @@ inline constexpr const char* kSplitViewPage = "&Split View";
 inline constexpr const char* kMaxViewPage = "&Max View";
 inline constexpr const char* kFilterViewPage = "F&ilter View";
 inline constexpr const char* kContentsPage = "&Contents";
+
+// The views' grids.
+using TViewGrid = vl::TvlCustomDBGrid;
+
+// Where the contents grid draws an entry's cell: the icon ("BITMAP_3" for
+// headings, "BITMAP_4" for the rest) at the entry's level, the title beside
+// it. Entries of type "I" and the "Filter" column are the grid's own.
+class CellPainter {
+public:
+    virtual ~CellPainter() = default;
+    virtual void FillRect(const gui::TRect& rect) = 0;
+    virtual void DrawIcon(int x, int y, const std::string& bitmap) = 0;
+    virtual void TextOut(int x, int y, const std::string& text) = 0;
+};
+// False when the grid draws the cell as usual.
+bool DrawContentsCell(CellPainter& painter, const gui::TRect& cell, const std::string& fieldName,
+                      const std::string& entryType, int level, const std::string& title, int bitmapWidth);
 
 // The tips the main window's tip of the day offers.
 plat::StringList MainWindowTips();
@@ -83,7 +101,7 @@ public:
     gui::TPageControl* PageControl1;
     gui::TTabSheet* TabSheet1;
     gui::TTabSheet* TabSheet2;
-    db::TCustomDBGrid* detailGrid;
+    TViewGrid* detailGrid;
     gui::TTreeView* TreeView1;
     richtext::TDBJDRichText* HelpText;
 
@@ -96,8 +114,8 @@ public:
     // Hidden: holds the project's RTF header that pasted text takes over.
     richtext::TJDCustomRtfEdit* jdProjectRtfHeader;
 
-    db::TCustomDBGrid* filterGrid;
-    db::TCustomDBGrid* cntGrid;
+    TViewGrid* filterGrid;
+    TViewGrid* cntGrid;
 
     gui::TPanel* pnlStatus;
     gui::TPanel* TableStatus;
@@ -105,6 +123,8 @@ public:
 
     // Commands of the views.
     gui::TMenuItem* miOpenProject;
+    gui::TMenuItem* miHelpContents;
+    gui::TMenuItem* miHowDoI;
     gui::TMenuItem* miSave;
     gui::TMenuItem* miViewCompiledHelp;
     gui::TMenuItem* miEdit;
@@ -151,6 +171,8 @@ public:
     void ShowHelpBtnClick();
     // File | Open Project and the "..." button: projects at a glance.
     void sbtnGlanceClick();
+    // Help | Contents: the program's own help file in the viewer.
+    void HelpContentsClick();
     // The notebook page shown, by caption.
     std::string CurrentView() const;
     // The locate dialog; tests put a recorder here.
@@ -184,6 +206,12 @@ private:
     void ShowCursorPosition(richtext::TDBJDRichText* editor);
     void ApplyDisplay(const DisplaySettings& s);
     void PageGridDblClick();
+    void PageGridEnter();
+    // A double click on a contents entry shows the page it jumps to.
+    void ContentsJumpToPage();
+    void FollowInNavigator(db::TDataSet* table);
+    void DrawContentsGridCell(const gui::TRect& rect, db::TField* field);
+    void PageGridCellColors(db::TField* field, gui::TFont& font, gui::TBrush& brush);
     bool startupOk_ = true;
 };
 

@@ -17,6 +17,7 @@ namespace editor {
 
 namespace {
 
+constexpr unsigned kVkPrior = 0x21, kVkNext = 0x22;
 constexpr unsigned kVkBack = 0x08, kVkInsert = 0x2D, kVkDelete = 0x2E, kVkF3 = 0x72, kVkF4 = 0x73, kVkF5 = 0x74,
                    kVkF9 = 0x78;
 
@@ -88,8 +89,36 @@ void TForm1::BuildCommands() {
     for (gui::TMenuItem* i : {InsertTopic1, DeleteTopic1, miFind, miUndoRecord}) miEdit->Add(i);
     MainMenu1->Items()->Insert(1, miEdit);
 
+    miHelpContents = item("miHelpContents", "&Contents");
+    miHelpContents->OnClick = [this](gui::TObject*) { HelpContentsClick(); };
+    miHowDoI = item("miHowDoI", "H&ow do I..?");
+    miHowDoI->OnClick = [this](gui::TObject*) { ctx->ShowHelp(kHelpContext, 2100); };
+    miHelp->Insert(0, miHelpContents);
+    miHelp->Insert(1, miHowDoI);
+
     KeyPreview = true;
     OnKeyUp = [this](gui::TObject*, unsigned& key, gui::TShiftState shift) { FormKeyUp(key, shift); };
+    // Enter in a single-line data-aware edit moves on; Page Up and Page Down
+    // in the project fields move between projects.
+    OnKeyPress = [this](gui::TObject*, char& key) {
+        if (key == '\r' && dynamic_cast<db::TDBEdit*>(ActiveControl())) {
+            key = 0;
+            SelectNext(ActiveControl(), true, true);
+        }
+    };
+    OnKeyDown = [this](gui::TObject*, unsigned& key, gui::TShiftState) {
+        gui::TWinControl* a = ActiveControl();
+        if (a != ApplicationFld && a != DosNameFld && a != HelpTitleFld) return;
+        if (key != kVkPrior && key != kVkNext) return;
+        try {
+            if (key == kVkPrior)
+                ctx->mainTable->Prior();
+            else
+                ctx->mainTable->Next();
+        } catch (const std::exception&) {
+        }
+        key = 0;
+    };
     TabBook->OnChange = [this](gui::TObject*) { TabBookClick(); };
     RunLocateDialog = [this](db::TDataSource* source, const std::string& field) {
         vl::TvlLocateDialog dialog(this);
@@ -104,6 +133,9 @@ void TForm1::BuildCommands() {
 
 void TForm1::WireViews() {
     InstallPageRules(*ctx);
+    // The views show one project: its name is the project field's, not a column's.
+    for (db::TDataSet* t : {static_cast<db::TDataSet*>(ctx->detailTable), static_cast<db::TDataSet*>(ctx->cntTable)})
+        if (db::TField* f = t->FindField("Application")) f->Visible = false;
     ctx->ApplyProjectDisplaySettings = [this] { editor::ApplyProjectDisplaySettings(*ctx); };
     ctx->ShowDisplaySettings = [this](const DisplaySettings& s) { ApplyDisplay(s); };
     ctx->SyncScreenFonts = [this](bool unchanged) {
@@ -116,6 +148,27 @@ void TForm1::WireViews() {
     for (db::TDataSource* s : {ctx->mainSource, ctx->detailSource, ctx->prefsSource})
         s->OnStateChange = [this](db::TDataSource*) { ShowTableState(); };
     // A change of page in the max view shows or hides the title region.
+    // A change of project: the page editors find pictures in its graphics
+    // folder, and the page table starts at the project's first page.
+    ctx->mainSource->OnDataChange = [this](db::TDataSource*, db::TField* field) {
+        if (field) return;
+        try {
+            const std::string pictures = ResolveGraphicsDir(*ctx);
+            for (richtext::TDBJDRichText* e : {HelpText, maxHelpText, FullTitleEditFld}) e->SetHTMLFilePath(pictures);
+            db::TDataSet* d = ctx->detailTable;
+            if (d->Active() && d->State() == db::dsBrowse) {
+                d->DisableControls();
+                try {
+                    d->First();
+                } catch (...) {
+                    d->EnableControls();
+                    throw;
+                }
+                d->EnableControls();
+            }
+        } catch (const std::exception&) {
+        }
+    };
     ctx->detailSource->OnDataChange = [this](db::TDataSource*, db::TField* field) {
         if (!field && CurrentView() == kMaxViewPage) ShowMaxViewTitle();
     };
@@ -126,12 +179,84 @@ void TForm1::WireViews() {
     }
     HelpText->OnExit = [this](gui::TObject*) { TableStatus->SetCaption(""); };
     detailGrid->OnDblClick = [this](gui::TObject*) { PageGridDblClick(); };
+    detailGrid->OnEnter = [this](gui::TObject*) { PageGridEnter(); };
+    cntGrid->OnDblClick = [this](gui::TObject*) { ContentsJumpToPage(); };
+    detailGrid->OnCalcCellColors = [this](gui::TObject*, db::TField* field, gui::TGridDrawState, bool highlight,
+                                          gui::TFont& font, gui::TBrush& brush) {
+        if (!highlight) PageGridCellColors(field, font, brush);
+    };
+    cntGrid->DefaultDrawing = false;
+    cntGrid->OnDrawDataCell = [this](gui::TObject*, gui::TRect rect, db::TField* field, gui::TGridDrawState) {
+        DrawContentsGridCell(rect, field);
+    };
     pnlMaxSplitter->OnBarPosition = [this](gui::TObject*, int position) {
         ctx->Settings.NonscrollSplitterPos = position;
     };
     splitViewSplitter->OnBarPosition = [this](gui::TObject*, int position) {
         ctx->Settings.SplitViewSplitterPos = position;
     };
+}
+
+bool DrawContentsCell(CellPainter& painter, const gui::TRect& cell, const std::string& fieldName,
+                      const std::string& entryType, int level, const std::string& title, int bitmapWidth) {
+    if (fieldName == "Filter" || entryType == "I") return false;
+    painter.FillRect(cell);
+    painter.DrawIcon(cell.Left + 2 + (level - 1) * 15, cell.Top, entryType == "H" ? "BITMAP_3" : "BITMAP_4");
+    const int x = level <= 1 ? cell.Left + bitmapWidth + 8 : level == 2 ? cell.Left + 38 : cell.Left + 8 + level * 15;
+    painter.TextOut(x, cell.Top, title);
+    return true;
+}
+
+namespace {
+
+// The grid's canvas, icons copied with red as the see-through colour.
+class CanvasPainter : public CellPainter {
+public:
+    CanvasPainter(gui::TCanvas& canvas, const gui::TBitmap* bitmaps) : canvas_(canvas), bitmaps_(bitmaps) {}
+    void FillRect(const gui::TRect& rect) override { canvas_.FillRect(rect); }
+    void DrawIcon(int x, int y, const std::string& bitmap) override {
+        const gui::TBitmap& b = bitmaps_[bitmap == "BITMAP_3" ? 2 : 3];
+        if (b.Width() <= 0) return;
+        canvas_.BrushCopy(gui::TRect{x, y, x + 15, y + b.Height()}, b, gui::TRect{0, 0, 15, b.Height()}, 0x0000FF);
+    }
+    void TextOut(int x, int y, const std::string& text) override { canvas_.TextOut(x, y, text); }
+
+private:
+    gui::TCanvas& canvas_;
+    const gui::TBitmap* bitmaps_;
+};
+
+}  // namespace
+
+void TForm1::DrawContentsGridCell(const gui::TRect& rect, db::TField* field) {
+    db::TDataSet* t = ctx->cntTable;
+    const std::string type = t->FindField("EntryType") ? t->FieldByName("EntryType")->AsString() : std::string();
+    const int level = t->FindField("Level") ? static_cast<int>(t->FieldByName("Level")->AsInteger()) : 1;
+    const std::string title = t->FindField("Title") ? t->FieldByName("Title")->AsString() : std::string();
+    CanvasPainter painter(cntGrid->Canvas(), Bitmaps);
+    if (!DrawContentsCell(painter, rect, field ? field->FieldName : std::string(), type, level, title,
+                          Bitmaps[3].Width()))
+        cntGrid->DefaultDrawDataCell(rect, field, 0);
+}
+
+void TForm1::PageGridCellColors(db::TField* field, gui::TFont& font, gui::TBrush& brush) {
+    if (!field) return;
+    db::TDataSet* t = ctx->detailTable;
+    if (field->FieldName == "HelpId") {
+        const std::string status = t->FindField("InheritedStatus") ? t->FieldByName("InheritedStatus")->AsString() : "";
+        if (status == "Master") {
+            font.SetColor(0xFFFFFF);
+            brush.SetColor(0x000080);
+        } else if (status == "Inherited") {
+            font.SetColor(0);
+            brush.SetColor(0x00FFFF);
+        }
+    } else if (field->FieldName == "TopicPopup") {
+        const std::string kind = field->AsString();
+        if (kind == "T") font.SetColor(static_cast<gui::TColor>(ctx->TopicColor));
+        if (kind == "P") font.SetColor(static_cast<gui::TColor>(ctx->PopupColor));
+        brush.SetColor(0xFFFFFF);
+    }
 }
 
 void TForm1::ApplyDisplay(const DisplaySettings& s) {
@@ -314,8 +439,61 @@ void TForm1::DeleteTopic1Click() {
     }
 }
 
+void TForm1::FollowInNavigator(db::TDataSet* table) {
+    ctx->activeSource->SetDataSet(table);
+    DBNavigator1->SetDataSource(ctx->activeSource);
+}
+
+void TForm1::PageGridEnter() {
+    FollowInNavigator(ctx->detailTable);
+    try {
+        if (ctx->ProcessMessages) ctx->ProcessMessages();
+        db::TDataSet* d = ctx->detailTable;
+        // A project without pages starts its first page at once, in the HelpId column.
+        if (d->Active() && d->IsEmpty() && !Editing(d) && !ctx->mainTable->IsEmpty()) {
+            d->Insert();
+            if (ctx->ProcessMessages) ctx->ProcessMessages();
+            for (const char* name : {"HelpId", "Title", "HelpId"})
+                for (int i = 0; i < detailGrid->GetFieldCount(); ++i)
+                    if (detailGrid->GetFields(i) && detailGrid->GetFields(i)->FieldName == name) detailGrid->SetSelectedIndex(i);
+        }
+    } catch (const std::exception&) {
+    }
+}
+
+void TForm1::ContentsJumpToPage() {
+    db::TDataSet* c = ctx->cntTable;
+    if (!c->Active() || c->IsEmpty()) return;
+    const std::string jump = c->FieldByName("Jump")->AsString();
+    if (jump.empty()) return;
+    auto isNumber = [](const std::string& s) {
+        if (s.empty()) return false;
+        for (char ch : s)
+            if (ch < '0' || ch > '9') return false;
+        return s.size() < 10;
+    };
+    std::string id = jump;
+    if (!isNumber(jump)) {
+        LookupHelpIdByContext(*ctx, jump, id);
+        if (id.empty()) {
+            gui::MessageBeep(0);
+            StatusPanel->SetCaption("Context string not found");
+            return;
+        }
+    }
+    vl::TvlTable* d = ctx->detailTable;
+    if (!d->db::TTable::FindKey({db::TValue(ctx->mainTable->FieldByName("Application")->AsString()),
+                                 db::TValue(static_cast<std::int64_t>(std::stoll(id)))})) {
+        gui::MessageBeep(0);
+        StatusPanel->SetCaption("Help id not found");
+        return;
+    }
+    TabBook->SetActivePageName(kSplitViewPage);
+    TabBookClick();
+}
+
 void TForm1::PageGridDblClick() {
-    db::TField* field = detailGrid->SelectedField();
+    db::TField* field = detailGrid->GetSelectedField();
     if (!field || field->FieldName != "TopicPopup") return;
     try {
         db::TDataSet* d = ctx->detailTable;
@@ -338,9 +516,9 @@ void TForm1::sbtnLocateClick() {
     }
     if (auto* edit = dynamic_cast<db::TDBEdit*>(active)) {
         LocateInSource(edit->DataSource(), edit->DataField());
-    } else if (auto* grid = dynamic_cast<db::TCustomDBGrid*>(active)) {
-        db::TField* f = grid->SelectedField();
-        LocateInSource(grid->DataSource(), f ? f->FieldName : std::string());
+    } else if (auto* grid = dynamic_cast<TViewGrid*>(active)) {
+        db::TField* f = grid->GetSelectedField();
+        LocateInSource(grid->GetDataSource(), f ? f->FieldName : std::string());
     }
 }
 
@@ -402,6 +580,16 @@ void TForm1::sbtnGlanceClick() {
     if (glance.ShowModal() != gui::mrOk) return;
     const std::string chosen = glance.SelectedProject();
     if (!chosen.empty()) ctx->mainTable->FindKey({db::TValue(chosen)});
+}
+
+void TForm1::HelpContentsClick() {
+    const std::string file = plat::JoinPath(ctx->ProgramDir, "Tavrin.HLP");
+    if (!plat::FileExists(file)) {
+        ShowWarning("Warning", "Tavrin.HLP was not found.");
+        return;
+    }
+    if (!StartHelpViewer || !StartHelpViewer(file))
+        ShowWarning("Warning", "The help viewer WinHlp32.exe could not be started.");
 }
 
 void TForm1::ShowTableState() {

@@ -2,6 +2,8 @@
 #include "editor/forms/main_form.h"
 
 #include "editor/core/project_tables.h"
+#include "editor/forms/projects_form.h"
+#include "platform/win/message_queue.h"
 #include "platform/core/files.h"
 #include "platform/core/paths.h"
 #include "platform/db/engine_driver.h"
@@ -184,9 +186,9 @@ TEST_F(MainViews, DoubleClickOnTheKindFlipsItAndTheCursorReadOut) {
     View("&Split View");
     Focus(form->detailGrid);
     form->detailGrid->SetSelectedIndex(0);
-    while (form->detailGrid->SelectedField() && form->detailGrid->SelectedField()->FieldName != "TopicPopup")
-        form->detailGrid->SetSelectedIndex(form->detailGrid->SelectedIndex() + 1);
-    ASSERT_NE(form->detailGrid->SelectedField(), nullptr);
+    while (form->detailGrid->GetSelectedField() && form->detailGrid->GetSelectedField()->FieldName != "TopicPopup")
+        form->detailGrid->SetSelectedIndex(form->detailGrid->GetSelectedIndex() + 1);
+    ASSERT_NE(form->detailGrid->GetSelectedField(), nullptr);
     const gui::TRect cell = form->detailGrid->CellRect(form->detailGrid->Col(), form->detailGrid->Row());
     guitest::DoubleClick(form->detailGrid, {cell.Left + 3, cell.Top + 3});
     EXPECT_EQ(ctx->detailTable->FieldByName("TopicPopup")->AsString(), "P");
@@ -242,6 +244,231 @@ TEST_F(MainViews, ViewCompiledHelpFindsTheFileByTheProjectFolderRule) {
     EXPECT_EQ(ctx->mainTable->State(), db::dsBrowse);
     EXPECT_EQ(ctx->mainTable->FieldByName("16bitName")->AsString(), "DEMO");
     EXPECT_EQ(viewed, std::vector<std::string>{plat::JoinPath(abs, "DEMO.HLP")});
+}
+
+struct RecordingPainter : editor::CellPainter {
+    std::vector<std::string> calls;
+    void FillRect(const gui::TRect& r) override { calls.push_back("fill " + std::to_string(r.Left)); }
+    void DrawIcon(int x, int y, const std::string& b) override {
+        calls.push_back(b + " " + std::to_string(x) + "," + std::to_string(y));
+    }
+    void TextOut(int x, int y, const std::string& t) override {
+        calls.push_back(t + " " + std::to_string(x) + "," + std::to_string(y));
+    }
+};
+
+TEST(ContentsGrid, IconsAndTitlesByLevel) {
+    struct Case {
+        const char* field;
+        const char* type;
+        int level;
+        std::vector<std::string> calls;  // empty: the grid draws the cell
+    };
+    const Case cases[] = {
+        {"Title", "H", 1, {"fill 100", "BITMAP_3 102,40", "T 123,40"}},
+        {"Title", "T", 2, {"fill 100", "BITMAP_4 117,40", "T 138,40"}},
+        {"Jump", "T", 4, {"fill 100", "BITMAP_4 147,40", "T 168,40"}},
+        {"Title", "I", 1, {}},
+        {"Filter", "H", 1, {}},
+    };
+    for (const Case& c : cases) {
+        RecordingPainter p;
+        const bool drawn = editor::DrawContentsCell(p, gui::TRect{100, 40, 300, 58}, c.field, c.type, c.level, "T", 15);
+        EXPECT_EQ(drawn, !c.calls.empty()) << c.field << c.type << c.level;
+        EXPECT_EQ(p.calls, c.calls) << c.field << c.type << c.level;
+    }
+}
+
+TEST_F(MainViews, PageGridColoursFollowInheritanceAndKind) {
+    auto colours = [&](const char* fieldName) {
+        gui::TFont font;
+        gui::TBrush brush;
+        font.SetColor(0x123456);
+        brush.SetColor(0x654321);
+        form->detailGrid->OnCalcCellColors(form->detailGrid, ctx->detailTable->FieldByName(fieldName), 0, false, font,
+                                          brush);
+        return std::pair{static_cast<long>(font.Color()), static_cast<long>(brush.Color())};
+    };
+    ctx->detailTable->Edit();
+    ctx->detailTable->FieldByName("InheritedStatus")->SetAsString("Master");
+    EXPECT_EQ(colours("HelpId"), (std::pair{0xFFFFFFL, 0x000080L}));
+    ctx->detailTable->FieldByName("InheritedStatus")->SetAsString("Inherited");
+    EXPECT_EQ(colours("HelpId"), (std::pair{0L, 0x00FFFFL}));
+    ctx->detailTable->FieldByName("InheritedStatus")->SetAsString("");
+    EXPECT_EQ(colours("HelpId"), (std::pair{0x123456L, 0x654321L}));
+    EXPECT_EQ(colours("TopicPopup"), (std::pair{static_cast<long>(ctx->TopicColor), 0xFFFFFFL}));
+    ctx->detailTable->FieldByName("TopicPopup")->SetAsString("P");
+    EXPECT_EQ(colours("TopicPopup"), (std::pair{static_cast<long>(ctx->PopupColor), 0xFFFFFFL}));
+    ctx->detailTable->Cancel();
+}
+
+TEST_F(MainViews, ProjectFieldsMoveOnAndAnEmptyProjectStartsAPage) {
+    ctx->mainTable->Append();
+    ctx->mainTable->FieldByName("Application")->SetAsString("Empty");
+    ctx->mainTable->Post();
+    ASSERT_TRUE(ctx->mainTable->FindKey({db::TValue(std::string("Demo"))}));
+    Focus(form->ApplicationFld);
+    Key(0x22);  // Page Down: the next project
+    EXPECT_EQ(ctx->mainTable->FieldByName("Application")->AsString(), "Empty");
+    Key(0x0D);  // Enter moves on
+    EXPECT_NE(Active(), "ApplicationFld");
+    Focus(form->DosNameFld);
+    Key(0x21);  // Page Up
+    EXPECT_EQ(ctx->mainTable->FieldByName("Application")->AsString(), "Demo");
+    Key(0x22);
+    ASSERT_TRUE(ctx->detailTable->IsEmpty());
+    Focus(form->detailGrid);
+    EXPECT_EQ(ctx->detailTable->State(), db::dsInsert);
+    EXPECT_EQ(ctx->detailTable->FieldByName("HelpId")->AsString(), "1000");
+    ASSERT_NE(form->detailGrid->GetSelectedField(), nullptr);
+    EXPECT_EQ(form->detailGrid->GetSelectedField()->FieldName, "HelpId");
+    EXPECT_EQ(ctx->activeSource->DataSet(), ctx->detailTable);
+    Key(kBack, gui::ssAlt);
+}
+
+TEST_F(MainViews, AMissingHelpViewerIsNamed) {
+    { std::ofstream(std::filesystem::path(home) / "DEMO.HLP") << "x"; }
+    form->StartHelpViewer = [](const std::string&) { return false; };
+    form->ShowHelpBtn->Click();
+    ASSERT_EQ(dialogs.Requests().size(), 1u);
+    EXPECT_NE(dialogs.Last().text.find("WinHlp32.exe"), std::string::npos);
+}
+
+TEST_F(MainViews, ADoubleClickOnAContentsEntryShowsItsPage) {
+    ctx->detailTable->Next();  // page 20 gets a context string
+    ctx->detailTable->Edit();
+    ctx->detailTable->FieldByName("ContextString")->SetAsString("Twenty");
+    ctx->detailTable->Post();
+    struct Case {
+        const char* jump;
+        long page;  // 0: not found
+        const char* status;
+    };
+    const Case cases[] = {{"30", 30, ""}, {"twenty", 20, ""}, {"99", 0, "Help id not found"},
+                          {"Nowhere", 0, "Context string not found"}};
+    int seq = 0;
+    for (const Case& c : cases) {
+        ctx->detailTable->First();
+        form->StatusPanel->SetCaption("");
+        ctx->cntTable->Append();
+        ctx->cntTable->FieldByName("Sequence")->SetAsInteger(++seq);
+        ctx->cntTable->FieldByName("Level")->SetAsInteger(1);
+        ctx->cntTable->FieldByName("EntryType")->SetAsString("T");
+        ctx->cntTable->FieldByName("Title")->SetAsString(c.jump);
+        ctx->cntTable->FieldByName("Jump")->SetAsString(c.jump);
+        ctx->cntTable->Post();
+        View("&Contents");
+        Focus(form->cntGrid);
+        const gui::TRect cell = form->cntGrid->CellRect(form->cntGrid->Col(), form->cntGrid->Row());
+        guitest::DoubleClick(form->cntGrid, {cell.Left + 3, cell.Top + 3});
+        guitest::ProcessEvents(10);
+        EXPECT_EQ(form->StatusPanel->Caption(), c.status) << c.jump;
+        if (c.page) {
+            EXPECT_EQ(form->CurrentView(), "&Split View") << c.jump;
+            EXPECT_EQ(ctx->detailTable->FieldByName("HelpId")->AsInteger(), c.page) << c.jump;
+        } else {
+            EXPECT_EQ(form->CurrentView(), "&Contents") << c.jump;
+        }
+    }
+}
+
+TEST_F(MainViews, ProgramHelpFromTheHelpMenu) {
+    ASSERT_TRUE(guitest::ClickMenu(form.get(), {"&Help", "&Contents"}));
+    ASSERT_EQ(dialogs.Requests().size(), 1u);
+    EXPECT_EQ(dialogs.Last().text, "Tavrin.HLP was not found.");
+    { std::ofstream(std::filesystem::path(home) / "Tavrin.HLP") << "x"; }
+    ASSERT_TRUE(guitest::ClickMenu(form.get(), {"&Help", "&Contents"}));
+    EXPECT_EQ(viewed, std::vector<std::string>{plat::JoinPath(home, "Tavrin.HLP")});
+    ctx->DefaultHelp().Clear();
+    ASSERT_TRUE(guitest::ClickMenu(form.get(), {"&Help", "H&ow do I..?"}));
+    ASSERT_EQ(ctx->DefaultHelp().Requests().size(), 1u);
+    EXPECT_EQ(ctx->DefaultHelp().Requests()[0].data, 2100);
+}
+
+TEST_F(MainViews, F3FromANewPopupSavesItAndGoesOnEditingItsText) {
+    Focus(form->detailGrid);
+    Key(kInsert);
+    ASSERT_EQ(ctx->detailTable->State(), db::dsInsert);
+    // In front of the first page no id is offered: the author types one.
+    EXPECT_EQ(ctx->detailTable->FieldByName("HelpId")->AsString(), "");
+    ctx->detailTable->FieldByName("HelpId")->SetAsInteger(5);
+    ctx->detailTable->FieldByName("TopicPopup")->SetAsString("P");
+    ctx->detailTable->FieldByName("Title")->SetAsString("New popup");
+    const std::string id = "5";
+    Key(kF3);
+    EXPECT_EQ(Active(), "HelpText");
+    EXPECT_EQ(ctx->detailTable->State(), db::dsEdit);
+    EXPECT_EQ(ctx->detailTable->FieldByName("HelpId")->AsString(), id);
+    EXPECT_EQ(ctx->detailTable->RecordCount(), 4);
+    EXPECT_EQ(form->HelpText->Engine().currentAttr.style, 0);
+    Key(kBack, gui::ssAlt);
+}
+
+TEST_F(MainViews, AChangeOfProjectGivesTheEditorsItsGraphicsFolder) {
+    std::filesystem::create_directories(std::filesystem::path(home) / "pics");
+    struct Case {
+        const char* name;
+        std::string stored, expected;
+    };
+    const Case cases[] = {
+        {"Rel", "pics", plat::JoinPath(home, "pics")},
+        {"Gone", "nothere", ""},
+        {"Abs", "/srv/pictures", "/srv/pictures"},
+        {"None", "", ""},
+    };
+    for (const Case& c : cases) {
+        ctx->mainTable->Append();
+        ctx->mainTable->FieldByName("Application")->SetAsString(c.name);
+        ctx->mainTable->FieldByName("GraphicsDir")->SetAsString(c.stored);
+        ctx->mainTable->Post();
+    }
+    for (const Case& c : cases) {
+        ASSERT_TRUE(ctx->mainTable->FindKey({db::TValue(std::string(c.name))}));
+        guitest::ProcessEvents(5);
+        EXPECT_EQ(form->HelpText->HTMLFilePath(), c.expected) << c.name;
+        EXPECT_EQ(form->FullTitleEditFld->HTMLFilePath(), c.expected) << c.name;
+    }
+    ASSERT_TRUE(ctx->mainTable->FindKey({db::TValue(std::string("Demo"))}));
+    EXPECT_EQ(ctx->detailTable->FieldByName("HelpId")->AsInteger(), 10);
+}
+
+TEST_F(MainViews, OpenProjectPicksAProjectAtAGlance) {
+    ctx->mainTable->Append();
+    ctx->mainTable->FieldByName("Application")->SetAsString("Other");
+    ctx->mainTable->Post();
+    ASSERT_TRUE(ctx->mainTable->FindKey({db::TValue(std::string("Demo"))}));
+    ctx->mainTable->Edit();
+    ctx->mainTable->FieldByName("HelpTitle")->SetAsString("Saved first");
+    std::string shownOn;
+    plat::HWND h = 0;
+    auto pick = [&](gui::TModalResult answer) {
+        h = plat::AllocateHWnd([&, answer](gui::TMessage& m) {
+            if (m.Msg != gui::WM_USER + 9) return;
+            auto* glance = dynamic_cast<editor::TProjectsForm*>(form->FindComponent("ProjectsForm"));
+            // Not up yet: ask again once the modal loop runs.
+            if (!glance || !glance->Visible()) {
+                plat::PostMessage(h, gui::WM_USER + 9, 0, 0);
+                return;
+            }
+            {
+                shownOn = glance->SelectedProject();
+                glance->mainTable->FindKey({db::TValue(std::string("Other"))});
+                glance->SetModalResult(answer);
+            }
+            plat::DeallocateHWnd(h);
+        });
+        plat::PostMessage(h, gui::WM_USER + 9, 0, 0);
+    };
+    pick(gui::mrCancel);
+    form->sbtnGlance->Click();
+    EXPECT_EQ(shownOn, "Demo");
+    EXPECT_EQ(ctx->mainTable->State(), db::dsBrowse);
+    EXPECT_EQ(ctx->mainTable->FieldByName("HelpTitle")->AsString(), "Saved first");
+    EXPECT_EQ(ctx->mainTable->FieldByName("Application")->AsString(), "Demo");
+    EXPECT_EQ(Active(), "ApplicationFld");
+    pick(gui::mrOk);
+    ASSERT_TRUE(guitest::ClickMenu(form.get(), {"&File", "&Open Project"}));
+    EXPECT_EQ(ctx->mainTable->FieldByName("Application")->AsString(), "Other");
 }
 
 }  // namespace
