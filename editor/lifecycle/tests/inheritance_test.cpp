@@ -173,7 +173,9 @@ TEST_F(Inheritance, RenumberingRewritesWholeTargetsAndMovesRows) {
     Ref("Alpha", 123, 12);  // a jump page 12 itself makes
     Ref("Alpha", 12, 77);   // its page is gone
     Ref("Beta", 12, 30);
-    Link("Beta", 5, "Alpha", 12);
+    Link("Beta", 5, "Alpha", 12);  // page 12 inherits
+    AddPage("Beta", 7, "", {{"InheritedStatus", "Inherited"}, {"InheritedApplication", "Alpha"}, {"InheritedId", "12"}});
+    Link("Alpha", 12, "Beta", 7);  // and is a master
     Select("Alpha");
     GoToPage(12);
     Save([](db::TDataSet& d) { d.FieldByName("HelpId")->SetAsInteger(40); });
@@ -187,7 +189,9 @@ TEST_F(Inheritance, RenumberingRewritesWholeTargetsAndMovesRows) {
     std::sort(refs.begin(), refs.end());
     EXPECT_EQ(refs, (std::vector<std::string>{"123<30", "123<40", "40<30", "40<31"}));
     EXPECT_EQ(RefsOf("Beta"), std::vector<std::string>{"12<30"});
-    EXPECT_EQ(Rows(editor::kInhTableFile).at(0).at("InheritedId"), "40");
+    EXPECT_EQ(Rows(editor::kInhTableFile, "Application", "Beta").at(0).at("InheritedId"), "40");
+    EXPECT_EQ(Rows(editor::kInhTableFile, "Application", "Alpha").at(0).at("HelpId"), "40");
+    EXPECT_EQ(Page("Beta", 7).at("InheritedId"), "40");
 }
 
 TEST_F(Inheritance, ContextStringChanges) {

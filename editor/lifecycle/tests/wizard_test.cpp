@@ -252,6 +252,7 @@ TEST_F(Wizard, TemplateCopyGivesTheSameRowsAndPictures) {
     const Row main = Rows(editor::kMainTableFile, "Application", "Copy").at(0);
     EXPECT_EQ(main.at("GraphicsDir"), in.directory + "\\Graphics");
     EXPECT_EQ(main.at("HelpTitle"), "Copy help");
+    EXPECT_EQ(main.at("ProjectDir"), in.directory);  // builds go to the copy's own folder
     EXPECT_EQ(main.at("TitleFont"), "Arial");  // from the template
     EXPECT_EQ(Page("Copy", 2000).at("ContextString"), "Two");
     std::ifstream logo(plat::NativePath(in.directory + "/Graphics/logo.bmp"));
