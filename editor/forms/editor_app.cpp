@@ -11,6 +11,7 @@
 #include "editor/forms/tool_forms.h"
 #include "editor/forms/splash_form.h"
 #include "editor/forms/tip_form.h"
+#include "editor/options/ui/options_windows.h"
 #include "engine/client/client_comms_engine.h"
 #include "engine/server/server_log.h"
 #include "platform/core/files.h"
@@ -197,9 +198,11 @@ int ShowOneForm(const Options& o) {
         form.Show();
         return Shoot(&form, file) ? 0 : 1;
     }
+    if (int code = 0; ShowOptionsWindow(o.form, file, code)) return code;
     std::fprintf(stderr,
                  "tavrin: no window named \"%s\" (TForm1, TTipsForm, TSplashForm, TProjectsForm, TbackupForm, "
-                 "TfrmDoc, TCopyToForm, TNewAppForm, TdlgSelectDirectory, TfrmInheritSelect, TfrmInhWho, TWaitForm)\n",
+                 "TfrmDoc, TCopyToForm, TNewAppForm, TdlgSelectDirectory, TfrmInheritSelect, TfrmInhWho, TWaitForm, "
+                 "or an options window)\n",
                  o.form.c_str());
     return 2;
 }

@@ -8,6 +8,10 @@
 #include "editor/backup/backup_project.h"
 #include "editor/backup/ui/backup_form.h"
 #include "editor/forms/tool_forms.h"
+#include "editor/options/ui/filter_forms.h"
+#include "editor/options/ui/font_forms.h"
+#include "editor/options/ui/options_form.h"
+#include "editor/options/ui/prefs_form.h"
 
 #include "editor/forms/main_resources.h"
 #include "platform/gui/dialog_service.h"
@@ -138,6 +142,7 @@ void TForm1::BuildMenu() {
     MainMenu1->Items()->Add(miFile);
     MainMenu1->Items()->Add(miCompileMenu);
     MainMenu1->Items()->Add(miTools);
+    MainMenu1->Items()->Add(miFilterMenu);
     MainMenu1->Items()->Add(miHelp);
     SetMenu(MainMenu1);
 }
@@ -186,6 +191,37 @@ void TForm1::BuildCommandMenus() {
     miShed = item(miTools, "miShed", "&Shed", [this] { StartShed(*ctx); });
     miPaint = item(miTools, "miPaint", "&Paint package", [this] { StartPaintPackage(*ctx); });
     miWord = item(miTools, "miWord", "&Word Processor", [this] { StartWordProcessor(*ctx); });
+    // Project options, preferences and the fonts of the project's pages.
+    item(miCompileMenu, "miOptions", "Project &Options", [this] {
+        // The focused page editor gets its caret and attribute back afterwards.
+        auto* editor = dynamic_cast<richtext::TJDCustomRtfEdit*>(ActiveControl());
+        if (editor != HelpText && editor != maxHelpText && editor != FullTitleEditFld) editor = nullptr;
+        int caret = 0;
+        richtext::TJDCharAttr attr;
+        ProjectOptionsCommand(
+            *ctx,
+            [&] {
+                if (!editor) return;
+                caret = editor->GetCPPosition();
+                editor->GetCurrentAttr(attr);
+            },
+            [&] {
+                if (!editor || caret == 0) return;
+                editor->SetCPPosition(caret);
+                editor->SetCurrentAttr(attr);
+            });
+    }, gui::ShortCut(0x75, {}));
+    item(miTools, "miGeneralPrefs", "Tavrin &Preferences", [this] { miGeneralPrefsClick(*ctx); });
+    item(miTools, "miProjectFontRegistry", "Project Fo&nt Registry", [this] { miProjectFontRegistryClick(*ctx); });
+    item(miTools, "miSynchFonts", "Synchronize &Font Tables", [this] { miSynchFontsClick(*ctx); });
+    item(miTools, "EnforceFormattingPreferences1", "En&force Formatting Preferences",
+         [this] { EnforceFormattingPreferences1Click(*ctx); });
+    miFilterMenu = item(nullptr, "miFilterMenu", "F&ilter", nullptr);
+    item(miFilterMenu, "FFilter1", "Set &Filter", [this] {
+        TfrmFilter dialog(this, *ctx);
+        dialog.ShowModal();
+    }, 0, "Filter|Displays the Filter screen where you can enter your filter criteria");
+    item(miFilterMenu, "ClearFilters1", "&Clear Filters", [this] { ClearPageFilters(*ctx); });
 }
 
 CompileHooks TForm1::MakeCompileHooks() {

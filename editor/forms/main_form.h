@@ -76,6 +76,7 @@ public:
     gui::TMenuItem* miErrorLog;
     gui::TMenuItem* miDelphiKwf;
     gui::TMenuItem* miTools;
+    gui::TMenuItem* miFilterMenu = nullptr;
     gui::TMenuItem* miGenerateUserRtfFile;
     gui::TMenuItem* miCopyTo;
     gui::TMenuItem* miShed;

@@ -6,6 +6,7 @@
 #include "controls/data/vl_locate_dialog.h"
 #include "editor/core/helpers.h"
 #include "editor/forms/projects_form.h"
+#include "editor/options/page_filters.h"
 #include "platform/core/files.h"
 #include "platform/core/paths.h"
 #include "platform/core/process.h"
@@ -136,6 +137,8 @@ void TForm1::WireViews() {
     // The views show one project: its name is the project field's, not a column's.
     for (db::TDataSet* t : {static_cast<db::TDataSet*>(ctx->detailTable), static_cast<db::TDataSet*>(ctx->cntTable)})
         if (db::TField* f = t->FindField("Application")) f->Visible = false;
+    // The page filter and the contents filter follow the display settings.
+    InstallFilterFollowers(*ctx);
     ctx->ApplyProjectDisplaySettings = [this] { editor::ApplyProjectDisplaySettings(*ctx); };
     ctx->ShowDisplaySettings = [this](const DisplaySettings& s) { ApplyDisplay(s); };
     ctx->SyncScreenFonts = [this](bool unchanged) {
