@@ -5,6 +5,7 @@
 #include "editor/core/project_tables.h"
 #include "editor/backup/ui/backup_form.h"
 #include "editor/core/settings.h"
+#include "editor/forms/lifecycle_forms.h"
 #include "editor/forms/main_form.h"
 #include "editor/forms/page_dialogs.h"
 #include "editor/forms/projects_form.h"
@@ -134,6 +135,7 @@ int ShowOneForm(const Options& o) {
         run.screenshot = file;
         return RunProgram(run);
     }
+    if (const int shown = ShowLifecycleForm(o.form, o.view, file, Shoot); shown >= 0) return shown;
     if (o.form == "TProjectsForm") {
         InstallProjectTables(plat::ProgramDir());
         try {
@@ -204,7 +206,9 @@ int ShowOneForm(const Options& o) {
     std::fprintf(stderr,
                  "tavrin: no window named \"%s\" (TForm1, TTipsForm, TSplashForm, TProjectsForm, TbackupForm, "
                  "TfrmDoc, TCopyToForm, TJumpsForm, TMacroForm, TJChangeForm, TGraphicDlg, TGraphicFilenameForm, "
-                 "TfrmBullets, or an options window)\n",
+                 "TfrmBullets, TNewAppForm, TdlgSelectDirectory, TfrmInheritSelect, TfrmInhWho, TWaitForm, "
+                 "or an options window)
+",
                  o.form.c_str());
     return 2;
 }
