@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cmath>
 #include <filesystem>
+#include <limits>
 #include <string>
 #include <thread>
 #include <vector>
@@ -56,7 +57,9 @@ struct BuildRecorder {
     std::vector<int> percents;
     std::vector<std::string> statuses;
     bool cancelFlag = false;
-    int cancelAtPercent = -1;
+    // The meter starts below zero (round(100 * i / n - 3)), so "never" is a
+    // value it cannot show.
+    int cancelAtPercent = std::numeric_limits<int>::min();
     int optionDialogs = 0;
     bool optionsAnswer = true;
     int cntWrites = 0;

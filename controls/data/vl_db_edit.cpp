@@ -1,11 +1,17 @@
 #include "controls/data/vl_db_edit.h"
 
 #include "controls/data/picture_validator.h"
+#include "controls/data/vl_db_grid.h"
 #include "controls/data/vl_lines.h"
+#include "platform/core/clock.h"
+#include "platform/core/format_settings.h"
 #include "platform/db/db_errors.h"
 #include "platform/gui/dialog_service.h"
 #include "platform/gui/forms.h"
 #include "platform/win/message_queue.h"
+
+#include <algorithm>
+#include <cctype>
 
 namespace vl {
 
@@ -15,6 +21,93 @@ namespace {
 // Takes the focus back after a refused exit, once the focus change is over.
 constexpr UINT kRefocus = CM_BASE + 0x231;
 }  // namespace
+
+// =====================================================================================
+// date auto-fill
+
+bool DateAutoFill(std::string& text, TvlEditDataType kind, plat::TDateTime now) {
+    if (kind == vlDefault) return false;
+    const plat::FormatSettings& fs = plat::CurrentFormatSettings();
+    const char ds = fs.DateSeparator, ts = fs.TimeSeparator;
+    std::string format = fs.ShortDateFormat;
+    for (char& ch : format) ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+    const plat::DateOrder order = plat::GetDateOrder(fs.ShortDateFormat);
+    const char parts[3] = {order == plat::DateOrder::MDY   ? 'm'
+                           : order == plat::DateOrder::DMY ? 'd'
+                                                           : 'y',
+                           order == plat::DateOrder::YMD ? 'm' : order == plat::DateOrder::MDY ? 'd' : 'm',
+                           order == plat::DateOrder::YMD ? 'd' : 'y'};
+    int year, month, day, hour, minute, second, ms;
+    plat::DecodeDate(now, year, month, day);
+    plat::DecodeTime(now, hour, minute, second, ms);
+    auto two = [](int v) { return (v < 10 ? "0" : "") + std::to_string(v); };
+    auto endsWith = [&](char c) { return !text.empty() && text.back() == c; };
+
+    if (kind == vlEdtDate || kind == vlEdtDateTime) {
+        const std::size_t blank = text.find(' ');
+        const std::string date = text.substr(0, blank);
+        const int seps = static_cast<int>(std::count(date.begin(), date.end(), ds));
+        const bool dateDone = seps >= 2 && !(date.back() == ds);
+        if (!dateDone) {
+            if (!text.empty() && !endsWith(ds)) {
+                text += ds;
+                return true;
+            }
+            const char part = parts[std::min(seps, 2)];
+            if (part == 'd') text += format.find("dd") != std::string::npos ? two(day) : std::to_string(day);
+            else if (part == 'm') text += format.find("mm") != std::string::npos ? two(month) : std::to_string(month);
+            else text += format.find("yyyy") != std::string::npos ? std::to_string(year) : two(year % 100);
+            if (seps + 1 < 3 && !endsWith(ds) && seps < 2) text += ds;
+            return true;
+        }
+        if (kind == vlEdtDate) return false;
+        if (blank == std::string::npos) {
+            text += ' ';
+            return true;
+        }
+    }
+    // The time: after the blank of a date-time, or the whole text.
+    const std::size_t start = kind == vlEdtDateTime ? text.find(' ') + 1 : 0;
+    std::string time = text.substr(start);
+    while (!time.empty() && time.front() == ' ') time.erase(0, 1);
+    const bool ampm = !fs.TimeAMString.empty() && !fs.TimePMString.empty();
+    const int seps = static_cast<int>(std::count(time.begin(), time.end(), ts));
+    const bool endsSep = !time.empty() && time.back() == ts;
+    if (ampm) {
+        std::string upper = time;
+        for (char& ch : upper) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+        auto endsWithText = [&](std::string s) {
+            for (char& ch : s) ch = static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+            return upper.size() >= s.size() && upper.compare(upper.size() - s.size(), s.size(), s) == 0;
+        };
+        if (endsWithText(fs.TimeAMString) || endsWithText(fs.TimePMString)) return false;
+    } else if (seps >= 2 && !endsSep) {
+        return false;
+    }
+    if (time.empty()) {
+        const int h = ampm ? (hour % 12 == 0 ? 12 : hour % 12) : hour;
+        text += std::to_string(h) + ts;
+        return true;
+    }
+    if (!endsSep && seps < 2) {
+        text += ts;
+        return true;
+    }
+    if (seps == 1) {
+        text += two(minute) + ts;
+        return true;
+    }
+    if (ampm) {
+        // The mark instead of the seconds; a separator left before it would
+        // make the time unreadable, so it goes.
+        if (endsSep) text.pop_back();
+        if (!endsWith(' ')) text += ' ';
+        text += hour >= 12 ? fs.TimePMString : fs.TimeAMString;
+        return true;
+    }
+    text += two(second);
+    return true;
+}
 
 // =====================================================================================
 // the picture settings
@@ -231,8 +324,42 @@ void TvlDBCustomEdit::BeginPictureEdit() {
     if (dataLink_.Field()) dataLink_.Edit();
 }
 
+TvlEditDataType TvlDBCustomEdit::DateKind() const {
+    if (db::TField* f = dataLink_.Field()) {
+        switch (f->DataType()) {
+        case db::ftDate: return vlEdtDate;
+        case db::ftTime: return vlEdtTime;
+        case db::ftDateTime: return vlEdtDateTime;
+        default: return vlDefault;
+        }
+    }
+    return DataSource() ? vlDefault : UnboundDataType;
+}
+
 void TvlDBCustomEdit::KeyPress(char& Key) {
     const auto u = static_cast<unsigned char>(Key);
+    // Space fills in the next part of today's date or the time.
+    if (Key == ' ' && AutoFillDate && DateKind() != vlDefault && !(picture_.AutoFill() && HasPictureMask())) {
+        const std::string text = Text();
+        const bool all = SelLength() > 0 && SelLength() == static_cast<int>(text.size());
+        if (all || SelStart() >= static_cast<int>(text.size())) {
+            Key = 0;
+            if (ReadOnly()) {
+                MessageBeep(0);
+                return;
+            }
+            if (dataLink_.Field() && !dataLink_.Edit()) return;
+            std::string work = all ? std::string() : text;
+            if (DateAutoFill(work, DateKind(), plat::Now())) {
+                SetText(work);
+                SetSelStart(static_cast<int>(work.size()));
+                SetSelLength(0);
+                SetModified(true);
+                if (OnCheckValue) TestPictureText(work);
+            }
+            return;
+        }
+    }
     if ((u >= 32 || u == 8) && dataLink_.Field()) {
         if (ReadOnly() || !dataLink_.Edit()) {
             Key = 0;  // a record that cannot be edited takes no keys
@@ -240,6 +367,52 @@ void TvlDBCustomEdit::KeyPress(char& Key) {
         }
     }
     TvlCustomMaskEdit::KeyPress(Key);
+}
+
+void TvlDBCustomEdit::KeyDown(unsigned& Key, TShiftState Shift) {
+    auto* grid = dynamic_cast<TvlCustomDBGrid*>(Parent());
+    if (!grid) {
+        TvlCustomMaskEdit::KeyDown(Key, Shift);
+        return;
+    }
+    // Inside a grid cell the keys that move between records or cells are
+    // the grid's.
+    const bool ctrl = (Shift & ssCtrl) != 0, alt = (Shift & ssAlt) != 0, shift = (Shift & ssShift) != 0;
+    const int length = static_cast<int>(Text().size());
+    const bool atStart = SelStart() == 0 && SelLength() == 0;
+    const bool atEnd = SelStart() == length && SelLength() == 0;
+    const bool always = grid->HasOption(dgAlwaysShowEditor);
+    bool toGrid = false;
+    switch (Key) {
+    case VK_ESCAPE: toGrid = !Modified(); break;
+    case VK_UP: case VK_DOWN: case VK_PRIOR: case VK_NEXT: toGrid = !alt; break;
+    case VK_INSERT: toGrid = !shift; break;
+    case VK_DELETE: toGrid = ctrl; break;
+    case VK_LEFT: case VK_HOME: toGrid = always && (ctrl || atStart); break;
+    case VK_RIGHT: case VK_END: toGrid = always && (ctrl || atEnd); break;
+    case VK_TAB: toGrid = grid->HasOption(dgTabs); break;
+    case VK_RETURN: toGrid = !(WantReturns && !ctrl); break;
+    default: break;
+    }
+    if (Key == VK_F1 + 1) {  // F2: the caret to the end, no selection
+        TvlCustomMaskEdit::KeyDown(Key, Shift);
+        SetSelStart(length);
+        SetSelLength(0);
+        return;
+    }
+    if (!toGrid) {
+        TvlCustomMaskEdit::KeyDown(Key, Shift);
+        return;
+    }
+    if (Key == VK_TAB || Key == VK_RETURN) grid->SetFocus();
+    grid->EditorKeyDown(Key, Shift);
+    Key = 0;
+}
+
+void TvlDBCustomEdit::WndProc(TMessage& Message) {
+    // A scroll inside a grid cell starts by taking the focus.
+    if (Message.Msg == WM_VSCROLL && dynamic_cast<TvlCustomDBGrid*>(Parent()) && !Focused() && CanFocus()) SetFocus();
+    TvlCustomMaskEdit::WndProc(Message);
 }
 
 void TvlDBCustomEdit::Change() {

@@ -8,12 +8,21 @@
 #include "platform/db/data_source.h"
 #include "platform/gui/mask_edit.h"
 
+#include "platform/core/datetime.h"
+
 #include <functional>
 #include <string>
 
 namespace vl {
 
 using TvlValidateEvent = std::function<void(plat::TObject* Sender, bool PassesPictureTest)>;
+
+enum TvlEditDataType { vlDefault, vlEdtDate, vlEdtTime, vlEdtDateTime };
+
+// Space in a date, time or date-time edit appends the next part of `now`
+// (or a separator) to `text`, in the short date format's order; false when
+// the text is already complete.
+bool DateAutoFill(std::string& text, TvlEditDataType kind, plat::TDateTime now);
 
 class TvlCustomMaskEdit;
 class TvlDBCustomEdit;
@@ -82,14 +91,19 @@ public:
     db::TFieldDataLink& DataLink() { return dataLink_; }
     bool UsePictureMask = true;
     bool AutoFillDate = true;
+    TvlEditDataType UnboundDataType = vlDefault;
+    // Date, time or date-time by the field's type (or UnboundDataType).
+    TvlEditDataType DateKind() const;
     bool HasPictureMask() override { return UsePictureMask && TvlCustomMaskEdit::HasPictureMask(); }
     // Writes the text into the field (the mask checks first, as the dataset asks).
     void UpdateData();
 
 protected:
+    void KeyDown(unsigned& Key, gui::TShiftState Shift) override;
     void KeyPress(char& Key) override;
     void Change() override;
     void DoExit() override;
+    void WndProc(gui::TMessage& Message) override;
     void BeginPictureEdit() override;
     void Notification(plat::TComponent* AComponent, plat::TOperation Operation) override;
     // The field's value shown in the edit, and the text the field receives.

@@ -14,6 +14,9 @@
 
 using namespace gui;
 
+// The import wizard (import_demo.cpp): import1.png and import2.png.
+bool SaveImportScreenshots(const std::string& dir);
+
 int main(int argc, char** argv) {
     InitApplication(argc, argv);
     std::string shots;
@@ -37,6 +40,7 @@ int main(int argc, char** argv) {
         bool ok = guitest::SaveGrab(progress, shots + "/progress.png") &&
                   guitest::SaveGrab(dialog, shots + "/compile_options.png");
         ok = buildui::WriteContentsScreenshots(shots) && ok;
+        ok = SaveImportScreenshots(shots) && ok;
         return ok ? 0 : 1;
     }
     if (dialog->ShowModal() != mrOk) return 0;

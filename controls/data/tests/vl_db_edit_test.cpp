@@ -3,6 +3,7 @@
 // update's mask check.
 #include "controls/data/tests/engine_fixture.h"
 #include "controls/data/vl_db_edit.h"
+#include "controls/data/vl_db_grid.h"
 #include "controls/data/vl_lines.h"
 #include "platform/gui/forms.h"
 #include "platform/gui/gui_test_harness.h"
@@ -18,6 +19,7 @@ class ProbeEdit : public TvlDBEdit {
 public:
     using TvlDBEdit::TvlDBEdit;
     void Press(char& key) { KeyPress(key); }
+    void Down(unsigned& key, TShiftState shift) { KeyDown(key, shift); }
 };
 
 class EditTest : public vltest::EngineTables {
@@ -214,6 +216,130 @@ TEST_F(EditTest, UpdateDataCallsOnInvalidValueOrRaises) {
     edit->UpdateData();
     EXPECT_EQ(pages->FieldByName("Title")->AsString(), "Page 7");
     pages->Cancel();
+}
+
+}  // namespace
+
+#include "platform/core/clock.h"
+#include "platform/core/format_settings.h"
+
+namespace {
+
+TEST(DateAutoFillTest, EachSpaceAddsThePartThatComesNext) {
+    const plat::TDateTime afternoon = plat::EncodeDate(2026, 3, 7) + plat::EncodeTime(15, 4, 9, 0);
+    const plat::TDateTime midnight = plat::EncodeDate(2005, 11, 23) + plat::EncodeTime(0, 30, 0, 0);
+    struct {
+        const char* format;
+        char dateSep;
+        bool twelveHour;
+        TvlEditDataType kind;
+        plat::TDateTime now;
+        const char* before;
+        const char* after;  // nullptr: nothing to add
+    } cases[] = {
+        {"M/d/yyyy", '/', true, vlEdtDate, afternoon, "", "3/"},
+        {"M/d/yyyy", '/', true, vlEdtDate, afternoon, "3/", "3/7/"},
+        {"M/d/yyyy", '/', true, vlEdtDate, afternoon, "3/7/", "3/7/2026"},
+        {"M/d/yyyy", '/', true, vlEdtDate, afternoon, "12", "12/"},
+        {"M/d/yyyy", '/', true, vlEdtDate, afternoon, "3/7/2026", nullptr},
+        {"dd/mm/yy", '/', true, vlEdtDate, afternoon, "", "07/"},
+        {"dd/mm/yy", '/', true, vlEdtDate, afternoon, "07/", "07/03/"},
+        {"dd/mm/yy", '/', true, vlEdtDate, afternoon, "07/03/", "07/03/26"},
+        {"dd/mm/yy", '/', true, vlEdtDate, midnight, "23/11/", "23/11/05"},
+        {"yyyy-mm-dd", '-', true, vlEdtDate, afternoon, "", "2026-"},
+        {"yyyy-mm-dd", '-', true, vlEdtDate, afternoon, "2026-", "2026-03-"},
+        {"yyyy-mm-dd", '-', true, vlEdtDate, afternoon, "2026-03-", "2026-03-07"},
+        {"yy-m-d", '-', true, vlEdtDate, midnight, "", "05-"},
+        // 12-hour times: the mark takes the place of the seconds.
+        {"M/d/yyyy", '/', true, vlEdtTime, afternoon, "", "3:"},
+        {"M/d/yyyy", '/', true, vlEdtTime, afternoon, "3:", "3:04:"},
+        {"M/d/yyyy", '/', true, vlEdtTime, afternoon, "3:04:", "3:04 PM"},
+        {"M/d/yyyy", '/', true, vlEdtTime, afternoon, "3:04 pm", nullptr},
+        {"M/d/yyyy", '/', true, vlEdtTime, midnight, "", "12:"},
+        {"M/d/yyyy", '/', true, vlEdtTime, midnight, "12:30:", "12:30 AM"},
+        {"M/d/yyyy", '/', true, vlEdtTime, afternoon, "3", "3:"},
+        // 24-hour times end with the seconds.
+        {"M/d/yyyy", '/', false, vlEdtTime, afternoon, "", "15:"},
+        {"M/d/yyyy", '/', false, vlEdtTime, afternoon, "15:04:", "15:04:09"},
+        {"M/d/yyyy", '/', false, vlEdtTime, afternoon, "15:04:09", nullptr},
+        // Date and time: a blank between them.
+        {"M/d/yyyy", '/', true, vlEdtDateTime, afternoon, "3/7/2026", "3/7/2026 "},
+        {"M/d/yyyy", '/', true, vlEdtDateTime, afternoon, "3/7/2026 ", "3/7/2026 3:"},
+        {"dd/mm/yyyy", '/', false, vlEdtDateTime, afternoon, "07/03/2026 15:", "07/03/2026 15:04:"},
+        {"M/d/yyyy", '/', true, vlDefault, afternoon, "", nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.format) + " [" + c.before + "]");
+        plat::FormatSettings fs;
+        fs.ShortDateFormat = c.format;
+        fs.DateSeparator = c.dateSep;
+        if (!c.twelveHour) fs.TimeAMString = fs.TimePMString = "";
+        plat::ScopedFormatSettings scope(fs);
+        std::string text = c.before;
+        EXPECT_EQ(DateAutoFill(text, c.kind, c.now), c.after != nullptr);
+        EXPECT_EQ(text, c.after ? c.after : c.before);
+    }
+}
+
+TEST_F(EditTest, SpaceInADateEditFillsTodayFromTheClock) {
+    plat::FakeClock clock(1000, plat::EncodeDate(2026, 3, 7) + plat::EncodeTime(15, 4, 9, 0));
+    plat::ScopedClock scope(clock);
+    edit->UnboundDataType = vlEdtDate;
+    edit->SetText("");
+    for (int i = 0; i < 3; ++i) {
+        char key = ' ';
+        edit->Press(key);
+        EXPECT_EQ(key, 0);
+    }
+    EXPECT_EQ(edit->Text(), "3/7/2026");
+    EXPECT_EQ(edit->SelStart(), 8);
+    // Read-only: a beep and nothing else.
+    edit->SetReadOnly(true);
+    const int beeps = MessageBeepCount();
+    edit->SelectAll();
+    char key = ' ';
+    edit->Press(key);
+    EXPECT_EQ(MessageBeepCount() - beeps, 1);
+    EXPECT_EQ(edit->Text(), "3/7/2026");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(EditTest, InAGridCellTheRecordKeysGoToTheGrid) {
+    Bind();
+    auto* grid = new TvlCustomDBGrid(form);
+    grid->SetParent(form);
+    grid->SetBounds(0, 0, 280, 100);
+    grid->SetDataSource(source.get());
+    edit->SetParent(grid);
+    struct {
+        unsigned key;
+        TShiftState shift;
+        bool toGrid;
+    } cases[] = {
+        {VK_DOWN, 0, true},   {VK_DOWN, ssAlt, false}, {VK_INSERT, 0, true}, {VK_INSERT, ssShift, false},
+        {VK_DELETE, 0, false}, {VK_DELETE, ssCtrl, true}, {VK_LEFT, 0, false}, {VK_LEFT, ssCtrl, false},
+        {VK_HOME, 0, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.key);
+        unsigned key = c.key;
+        edit->Down(key, c.shift);
+        EXPECT_EQ(key == 0, c.toGrid);
+    }
+    pages->First();
+    unsigned key = VK_DOWN;
+    edit->Down(key, 0);
+    EXPECT_EQ(pages->FieldByName("HelpId")->AsInteger(), 2);  // the grid moved the dataset
+    // With the editor always shown, Left at the start of the text leaves the cell.
+    grid->SetOptions(grid->Options() | Opt(dgAlwaysShowEditor));
+    edit->SetSelStart(0);
+    key = VK_LEFT;
+    edit->Down(key, 0);
+    EXPECT_EQ(key, 0u);
+    edit->SetParent(form);
 }
 
 }  // namespace
