@@ -215,9 +215,17 @@ TqvDataMessage* TqvClientCommsEngine::MatchingHead(std::uint32_t msgId) {
     return nullptr;
 }
 
+DBIResult TqvClientCommsEngine::SendRequestBytes(std::uint32_t msgId, const std::uint8_t* request,
+                                                 std::uint32_t requestLen, bool requestIsStream,
+                                                 std::vector<std::uint8_t>& reply) {
+    reply.clear();
+    return Exchange(msgId, request, request ? requestLen : 0, nullptr, nullptr, 0, nullptr, requestIsStream, &reply);
+}
+
 DBIResult TqvClientCommsEngine::Exchange(std::uint32_t msgId, const std::uint8_t* request, std::uint32_t requestLen,
                                          plat::Stream* requestStream, std::uint8_t* reply, std::uint32_t replyLen,
-                                         plat::Stream* replyStream) {
+                                         plat::Stream* replyStream, bool requestIsStream,
+                                         std::vector<std::uint8_t>* replyBytes) {
     TqvPadLockGuard g(lock_);
     if (!IsConnected()) return kQvErrNotConnected;
     // Anything still queued was asked for by an exchange that has ended.
@@ -235,7 +243,7 @@ DBIResult TqvClientCommsEngine::Exchange(std::uint32_t msgId, const std::uint8_t
     h.totalLength = total;
     h.clientId = clientId_;
     h.timeout = kQvRequestTimeoutMs;
-    h.dataIsStream = requestStream ? 1 : 0;
+    h.dataIsStream = requestStream || requestIsStream ? 1 : 0;
     std::uint32_t remaining = total, offset = 0;
     for (bool first = true;; first = false) {
         const std::uint32_t n = std::min(remaining, kQvMaxPacketData);
@@ -272,7 +280,9 @@ DBIResult TqvClientCommsEngine::Exchange(std::uint32_t msgId, const std::uint8_t
     }
     const std::uint8_t* data = m->Bytes();
     if (data) {
-        if (replyStream)
+        if (replyBytes)
+            replyBytes->assign(data, data + m->dataLength);
+        else if (replyStream)
             replyStream->WriteBuffer(data, m->dataLength);
         else if (reply)
             std::memcpy(reply, data, std::min(replyLen, m->dataLength));
@@ -283,11 +293,14 @@ DBIResult TqvClientCommsEngine::Exchange(std::uint32_t msgId, const std::uint8_t
 
 DBIResult TqvClientCommsEngine::WaitForReply(std::uint32_t msgId, TqvDataMessage*& reply) {
     reply = nullptr;
-    QvSetTimeout(replyTimer_, static_cast<std::int32_t>(replyTimeout_));
-    for (;;) {
+    // A reply within the first round (the in-process server answers while
+    // it is served) needs no clock: the time-out starts with the second.
+    for (int round = 0;; ++round) {
         if ((reply = MatchingHead(msgId)) != nullptr) return 0;
         if (connectionId_ == 0) return kQvErrCommsLost;
-        if (QvTimeoutExpired(replyTimer_)) {
+        if (round == 1) {
+            QvSetTimeout(replyTimer_, static_cast<std::int32_t>(replyTimeout_));
+        } else if (round > 1 && QvTimeoutExpired(replyTimer_)) {
             if (detaching_) {
                 if (connectionId_ != 0) protocol_->HangUp(connectionId_);
                 connectionId_ = 0;

@@ -75,6 +75,10 @@ public:
     // The same with the request and/or the reply in streams, used from
     // position 0; a null stream means no data.
     DBIResult SendRequestStream(std::uint32_t msgId, plat::Stream* request, plat::Stream* reply);
+    // The request's bytes, marked as a stream or not, and the whole reply
+    // into `reply`: what a stream pair would carry, without the copies.
+    DBIResult SendRequestBytes(std::uint32_t msgId, const std::uint8_t* request, std::uint32_t requestLen,
+                               bool requestIsStream, std::vector<std::uint8_t>& reply);
 
     std::uint32_t ClientId() const { return clientId_; }
     const std::string& ServerName() const { return serverName_; }
@@ -93,7 +97,8 @@ public:
 private:
     DBIResult Exchange(std::uint32_t msgId, const std::uint8_t* request, std::uint32_t requestLen,
                        plat::Stream* requestStream, std::uint8_t* reply, std::uint32_t replyLen,
-                       plat::Stream* replyStream);
+                       plat::Stream* replyStream, bool requestIsStream = false,
+                       std::vector<std::uint8_t>* replyBytes = nullptr);
     // Waits for a complete reply with `msgId` on this connection; other
     // replies met on the way are dropped. 0, or the loss code.
     DBIResult WaitForReply(std::uint32_t msgId, TqvDataMessage*& reply);

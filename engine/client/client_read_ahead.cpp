@@ -1,12 +1,13 @@
 // Read-ahead for forward scans of a client table cursor. After two unlocked
-// next moves in a row, records come from the server in batches (request
-// 2057), growing while the scan goes on; the moves then take them from the
-// batch without a request.
+// next moves in a row, or at once for the first record of the table or
+// range, records come from the server in batches (request 2057), growing
+// while the scan goes on; the moves then take them from the batch without a
+// request.
 //
 // The server cursor stands on the batch's last record (or past the end)
 // while this cursor stands on an earlier one. Before any other request of
-// this cursor the server cursor is stepped back to it, unless the request
-// places the cursor anew (then the batch just goes). Before any request
+// this cursor the server cursor is stepped back to it (one request, 2059),
+// unless the request places the cursor anew (then the batch just goes). Before any request
 // that changes data, whichever cursor sends it, every cursor's batch goes
 // the same way, so a change is seen by the next move of every cursor: the
 // steps back run while the rows are still those the batch was read from.
@@ -21,7 +22,7 @@ namespace qv {
 
 namespace {
 
-constexpr std::uint32_t kFirstBatch = 16, kLargestBatch = 256, kBatchBytes = 256 * 1024;
+constexpr std::uint32_t kFirstBatch = 16, kFirstBatchFromStart = 32, kLargestBatch = 256, kBatchBytes = 256 * 1024;
 
 // The cursors holding a batch.
 std::mutex& RegistryMutex() {
@@ -50,6 +51,7 @@ bool PlacesCursor(std::uint32_t id) {
     switch (id) {
         case QvnmSetToBeginId: case QvnmSetToEndId: case QvnmSetToBookmarkId: case QvnmSetToKeyId:
         case QvnmSetRangeId: case QvnmRecordGetForKeyId: case QvnmCursorCloseId: case QvnmRecordInsertId:
+        case QvnmSetToSeqNoId:
             return true;
         default: return false;
     }
@@ -74,10 +76,11 @@ bool TQVClientTable::RequestChangesData(std::uint32_t id) {
         case QvnmIsTableLockedId: case QvnmGetTableDictionaryId: case QvnmGetTableRecCountId: case QvnmReadBLOBId:
         case QvnmGetBLOBLengthId: case QvnmRecordGetId: case QvnmRecordGetNextId: case QvnmRecordGetPrevId:
         case QvnmRecordRelLockId: case QvnmRecordExtractKeyId: case QvnmRecordGetForKeyId: case QvnmRecordGetBatchId:
+        case QvnmRecordSkipBackId:
             return false;
         default:
             // Every cursor positioning request only reads.
-            return !(id >= QvnmSetToBeginId && id <= QvnmSetToCursorId);
+            return !(id >= QvnmSetToBeginId && id <= QvnmSetToSeqNoId);
     }
 }
 
@@ -106,6 +109,20 @@ DBIResult TQVClientTable::SyncReadAhead() {
     std::uint32_t steps = ahead_.count + (ahead_.metEnd ? 1 : 0) - ahead_.used;
     DropReadAhead();
     sequentialNexts_ = 0;
+    if (steps == 0) return 0;
+    // One request takes the server cursor back; a server that does not
+    // know it gets one prior move per record.
+    if (!noSkipBack_) {
+        TqvRequestWriter w;
+        w.U32(cursorId_).U32(steps);
+        ++requests_;
+        const DBIResult rc = database_->Request(QvnmRecordSkipBackId, w, nullptr);
+        if (rc != kDbiErrNotSupported) {
+            if (rc != 0) SetState(kCursorUnpositioned);
+            return rc;
+        }
+        noSkipBack_ = true;
+    }
     for (; steps > 0; --steps) {
         TqvRequestWriter w;
         w.U32(cursorId_).U32(0).U32(0).U8(0);
@@ -120,6 +137,7 @@ DBIResult TQVClientTable::SyncReadAhead() {
 
 DBIResult TQVClientTable::BeforeRequest(std::uint32_t id) {
     serverAtBegin_ = false;
+    atStart_ = false;
     if (id != QvnmRecordGetNextId && id != QvnmRecordGetBatchId) {
         sequentialNexts_ = 0;
         ahead_.nextSize = 0;
@@ -150,12 +168,15 @@ int TQVClientTable::NextFromReadAhead(DBIResult& rc) {
             rc = kDbiErrEof;
             return 0;
         }
-    } else if (!unlockedMove_ || ++sequentialNexts_ < 2 || len == 0) {
+    } else if (!unlockedMove_ || len == 0 || (!atStart_ && ++sequentialNexts_ < 2)) {
         if (!unlockedMove_) sequentialNexts_ = 0;
         return 1;
     }
     if (!unlockedMove_) return 1;
-    ahead_.nextSize = std::min({ahead_.nextSize == 0 ? kFirstBatch : ahead_.nextSize * 4, kLargestBatch,
+    // From the start of the table or range the walk is under way at once:
+    // a short range then comes in one batch.
+    const std::uint32_t first = atStart_ ? kFirstBatchFromStart : kFirstBatch;
+    ahead_.nextSize = std::min({ahead_.nextSize == 0 ? first : ahead_.nextSize * 4, kLargestBatch,
                                 std::max<std::uint32_t>(1, kBatchBytes / len)});
     TqvRequestWriter w;
     w.U32(cursorId_).U32(len).U32(ahead_.nextSize);

@@ -280,12 +280,14 @@ DBIResult TQVClientTable::SetToBegin() {
     if (serverAtBegin_) {
         // Nothing has moved the server cursor since it was put there.
         SetState(kCursorOnRecord);
+        atStart_ = true;
         return SetResult(0);
     }
     TqvRequestWriter w;
     w.U32(cursorId_);
     DBIResult rc = Request(QvnmSetToBeginId, w, nullptr);
     SetState(rc == 0 ? kCursorOnRecord : kCursorUnpositioned);
+    atStart_ = rc == 0;
     return SetResult(rc);
 }
 
@@ -521,6 +523,104 @@ DBIResult TQVClientTable::GetExactRecordCount(std::uint32_t& count) {
     if (marked) {
         SetToBookMark(bookmark.data());
         SetState(state);
+    }
+    return SetResult(rc);
+}
+
+DBIResult TQVClientTable::ServerSeqNo(std::uint32_t& seqNo) {
+    TqvRequestWriter w;
+    w.U32(cursorId_);
+    std::vector<std::uint8_t> reply;
+    DBIResult rc = Request(QvnmGetSeqNoId, w, &reply);
+    if (rc == 0 && reply.size() < 4) rc = kDbiErrInvalidParam;
+    if (rc == 0) seqNo = GetU32(reply.data());
+    return rc;
+}
+
+DBIResult TQVClientTable::ServerSetToSeqNo(std::uint32_t seqNo) {
+    TqvRequestWriter w;
+    w.U32(cursorId_).U32(seqNo);
+    DBIResult rc = Request(QvnmSetToSeqNoId, w, nullptr);
+    if (rc == 0) SetState(kCursorOnRecord);
+    return rc;
+}
+
+template <class F>
+DBIResult TQVClientTable::WalkFromStart(std::uint32_t limit, F&& visit) {
+    const std::uint32_t len = RecordLength();
+    if (len == 0) return kDbiErrEof;
+    TqvRequestWriter begin;
+    begin.U32(cursorId_);
+    if (DBIResult rc = Request(QvnmSetToBeginId, begin, nullptr)) return rc;
+    const std::uint32_t batch = std::max<std::uint32_t>(1, std::min<std::uint32_t>(256, 256 * 1024 / len));
+    std::uint32_t position = 0;
+    std::vector<std::uint8_t> reply;
+    while (position < limit) {
+        // Never past the limit: the server cursor then stands on the last
+        // record handed out.
+        const std::uint32_t ask = std::min(batch, limit - position);
+        TqvRequestWriter w;
+        w.U32(cursorId_).U32(len).U32(ask);
+        if (DBIResult rc = Request(QvnmRecordGetBatchId, w, &reply)) return rc;
+        const std::uint32_t got = reply.size() >= 4 ? GetU32(reply.data()) : 0;
+        if (got == 0 || reply.size() < 4 + std::size_t(got) * len) return kDbiErrEof;
+        for (std::uint32_t i = 0; i < got; ++i)
+            if (!visit(reply.data() + 4 + std::size_t(i) * len, ++position)) return 0;
+        if (got < ask) return kDbiErrEof;
+    }
+    return kDbiErrEof;
+}
+
+DBIResult TQVClientTable::GetSeqNo(std::uint32_t& seqNo) {
+    std::uint32_t raw = 0;
+    DBIResult rc = ServerSeqNo(raw);
+    if (rc != 0 || !FiltersActive()) {
+        if (rc == 0) seqNo = raw;
+        return SetResult(rc);
+    }
+    // Count what the filters accept before this record. The walk ends on
+    // the record itself, so the server cursor is back where it was.
+    std::uint32_t accepted = 0;
+    std::uint8_t* const keep = ActiveRecord();
+    rc = WalkFromStart(raw, [&](std::uint8_t* record, std::uint32_t position) {
+        if (position == raw) return false;
+        SetActiveRecord(record);
+        if (FiltersAccept()) ++accepted;
+        return true;
+    });
+    SetActiveRecord(keep);
+    if (rc != 0) {
+        // The record went while the walk ran: the cursor is off its place.
+        SetState(kCursorUnpositioned);
+        return SetResult(rc == kDbiErrEof ? kDbiErrNoCurrRec : rc);
+    }
+    seqNo = accepted + 1;
+    return SetResult(0);
+}
+
+DBIResult TQVClientTable::SetToSeqNo(std::uint32_t seqNo) {
+    if (!FiltersActive()) return SetResult(ServerSetToSeqNo(seqNo));
+    if (seqNo == 0) return SetResult(kDbiErrEof);
+    // The seqNo-th record the filters accept; the cursor stays where it
+    // was when there are fewer.
+    std::vector<std::uint8_t> bookmark(BookmarkSize(), 0);
+    const std::uint8_t state = State();
+    const bool marked = GetBookMark(bookmark.data()) == 0;
+    std::uint32_t accepted = 0, found = 0;
+    std::uint8_t* const keep = ActiveRecord();
+    DBIResult rc = WalkFromStart(0xFFFFFFFFu, [&](std::uint8_t* record, std::uint32_t position) {
+        SetActiveRecord(record);
+        if (FiltersAccept() && ++accepted == seqNo) {
+            found = position;
+            return false;
+        }
+        return true;
+    });
+    SetActiveRecord(keep);
+    if (rc == 0) rc = ServerSetToSeqNo(found);
+    if (rc != 0) {
+        if (marked) SetToBookMark(bookmark.data());
+        SetState(marked ? state : static_cast<std::uint8_t>(kCursorUnpositioned));
     }
     return SetResult(rc);
 }

@@ -78,6 +78,12 @@ public:
     DBIResult GetCursorProps(void* props) override;
     DBIResult GetRecordCount(std::uint32_t& count) override;
     DBIResult GetExactRecordCount(std::uint32_t& count) override;
+    // The position in the cursor's order from 1 (within the range); the
+    // server counts it from its index pages. With active filters only the
+    // records the filters accept count, which takes reading the records
+    // before it.
+    DBIResult GetSeqNo(std::uint32_t& seqNo) override;
+    DBIResult SetToSeqNo(std::uint32_t seqNo) override;
     DBIResult SetRange(bool keyIsKey, std::uint16_t fields1, std::uint16_t length1, const void* key1,
                        bool inclusive1, std::uint16_t fields2, std::uint16_t length2, const void* key2,
                        bool inclusive2) override;
@@ -127,6 +133,14 @@ private:
     // cursor comes back first unless the request places it anew.
     DBIResult BeforeRequest(std::uint32_t messageId);
     DBIResult ReadRecord(std::uint32_t messageId, std::uint32_t lockType, std::uint8_t* record);
+    // The server's position for the sequence-number calls, filters aside.
+    DBIResult ServerSeqNo(std::uint32_t& seqNo);
+    DBIResult ServerSetToSeqNo(std::uint32_t seqNo);
+    // Walks at most `limit` records from the start in batches, handing each
+    // with its position to `visit` until it answers false (0); 8706 when
+    // the records or the limit run out first.
+    template <class F>
+    DBIResult WalkFromStart(std::uint32_t limit, F&& visit);
     // The BLOB number of `field` in `record`: 0 with `isNull` for a null field.
     DBIResult BlobNumber(const void* record, std::uint16_t field, std::uint32_t& number, bool& isNull);
     void RefreshIndex();
@@ -151,6 +165,11 @@ private:
     } ahead_;
     int sequentialNexts_ = 0;
     bool unlockedMove_ = false;
+    // The server cursor is before the first record of the table or range
+    // and nothing has been asked since: the next move starts a walk.
+    bool atStart_ = false;
+    // The server answered the skip-back request as unknown: step back.
+    bool noSkipBack_ = false;
     // The server cursor is before the first record of the range just set
     // and nothing has been asked since: a move to the beginning is free.
     bool serverAtBegin_ = false;

@@ -32,11 +32,12 @@ constexpr std::uint32_t QvnmCreateBLOBId = 1536, QvnmReadBLOBId = 1538, QvnmGetB
 constexpr std::uint32_t QvnmSetToBeginId = 1792, QvnmSetToEndId = 1793, QvnmCursorCloseId = 1794,
                         QvnmGetBookmarkId = 1795, QvnmSetToBookmarkId = 1796, QvnmSetToKeyId = 1797,
                         QvnmSwitchToIndexId = 1798, QvnmSetRangeId = 1799, QvnmResetRangeId = 1800,
-                        QvnmCompareBookmarksId = 1801, QvnmCursorCloneId = 1802, QvnmSetToCursorId = 1803;
+                        QvnmCompareBookmarksId = 1801, QvnmCursorCloneId = 1802, QvnmSetToCursorId = 1803,
+                        QvnmGetSeqNoId = 1804, QvnmSetToSeqNoId = 1805;
 constexpr std::uint32_t QvnmRecordGetId = 2048, QvnmRecordGetNextId = 2049, QvnmRecordGetPrevId = 2050,
                         QvnmRecordRelLockId = 2051, QvnmRecordDeleteId = 2052, QvnmRecordInsertId = 2053,
                         QvnmRecordModifyId = 2054, QvnmRecordExtractKeyId = 2055, QvnmRecordGetForKeyId = 2056,
-                        QvnmRecordGetBatchId = 2057;
+                        QvnmRecordGetBatchId = 2057, QvnmRecordSkipBackId = 2059;
 
 class IClientTransport {
 public:

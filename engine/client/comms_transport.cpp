@@ -20,18 +20,12 @@ DBIResult TqvCommsTransport::Attach(const std::string&, const std::string& user,
 
 DBIResult TqvCommsTransport::SendRequest(std::uint32_t messageId, const std::uint8_t* request, std::uint32_t length,
                                          bool requestIsStream, std::vector<std::uint8_t>& reply) {
-    reply.clear();
-    // Replies come back whole into a stream, whatever their length; the
-    // request goes as a stream too when it was built as one.
-    plat::MemoryStream out;
-    plat::MemoryStream in(std::string(reinterpret_cast<const char*>(request), request != nullptr ? length : 0));
+    // Replies come back whole, whatever their length; a reply in parts has
+    // been taken apart on arrival and the part with this request's own id
+    // is the one that comes back here. A request with data goes marked as
+    // a stream, as it always has.
     const bool noData = !requestIsStream && length == 0;
-    DBIResult rc = comms_->SendRequestStream(messageId, noData ? nullptr : &in, &out);
-    if (rc != 0) return rc;
-    // A reply in parts has been taken apart on arrival; the part with this
-    // request's own id is the one that came back here.
-    reply.assign(out.Bytes().begin(), out.Bytes().end());
-    return 0;
+    return comms_->SendRequestBytes(messageId, noData ? nullptr : request, noData ? 0 : length, !noData, reply);
 }
 
 void InstallCommsTransport() {

@@ -121,6 +121,7 @@ CURProps CURProps::Read(const void* record) {
 TBaseTable::TBaseTable(TBapiListItem* owner, TBapiCollection* list, std::uint32_t openMode,
                        std::uint32_t shareMode, const char* tableName)
     : TBapiListItem(owner, list), openMode_(openMode), shareMode_(shareMode) {
+    isCursor_ = true;
     SetTableName(tableName);
     // Virtual calls reach this class's versions during construction; the
     // base reports no field table and no hook result.

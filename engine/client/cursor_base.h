@@ -346,4 +346,12 @@ public:
     DBIResult Last() override { return SetResult(kDbiErrBof); }
 };
 
+// Every cursor call looks its handle up: the cursor flag instead of a
+// dynamic cast.
+template <>
+inline TBaseTable* HandleAs<TBaseTable>(std::uint32_t handle) {
+    TBapiListItem* item = FindHandle(handle);
+    return item != nullptr && item->IsCursor() ? static_cast<TBaseTable*>(item) : nullptr;
+}
+
 }  // namespace qv

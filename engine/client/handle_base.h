@@ -63,6 +63,9 @@ public:
     TBapiListItem* Parent() const { return parent_; }
     TBapiCollection* List() const { return list_; }
     DBIResult Result() const { return result_; }
+    // Whether this object is a cursor (a TBaseTable): every cursor call
+    // looks its handle up, and a flag answers faster than a cast.
+    bool IsCursor() const { return isCursor_; }
 
     virtual DBIResult PassError(DBIResult code);
     virtual DBIResult GetProp(std::uint32_t property, void* buffer, std::uint16_t maxLen, std::uint16_t& len);
@@ -76,6 +79,9 @@ public:
     DBIResult NotSupported();
     // Index in the owning list, 0 without one.
     int ListIndex() const;
+
+protected:
+    bool isCursor_ = false;  // set by the cursor base
 
 private:
     friend class TBapiCollection;

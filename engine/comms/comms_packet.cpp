@@ -1,6 +1,8 @@
 #include "engine/comms/comms_packet.h"
 
+#include <algorithm>
 #include <cstring>
+#include <tuple>
 
 #include "engine/base/qv_base.h"
 
@@ -64,7 +66,22 @@ void MakeKeyStream(std::uint32_t seed, TqvKeyStream& key) {
 }
 
 void XorKeyStream(const TqvKeyStream& key, std::uint8_t* buffer, std::size_t len) {
-    for (std::size_t i = 0; i < len; ++i) buffer[i] ^= key[i % key.size()];
+    // Key-long runs, eight bytes at a time (the key's length is a multiple
+    // of eight), then the bytes left over.
+    static_assert(std::tuple_size<TqvKeyStream>::value % 8 == 0);
+    for (std::size_t at = 0; at < len; at += key.size()) {
+        const std::size_t n = std::min(key.size(), len - at);
+        std::uint8_t* b = buffer + at;
+        std::size_t i = 0;
+        for (; i + 8 <= n; i += 8) {
+            std::uint64_t v, k;
+            std::memcpy(&v, b + i, 8);
+            std::memcpy(&k, key.data() + i, 8);
+            v ^= k;
+            std::memcpy(b + i, &v, 8);
+        }
+        for (; i < n; ++i) b[i] ^= key[i];
+    }
 }
 
 void ScramblePacket(const TqvKeyStream& key, std::uint8_t* packet, std::size_t len) {

@@ -68,6 +68,11 @@ int TqvBaseCommsProtocol::ConnectionCount() {
     return connections_->Count();
 }
 
+TqvConnection* TqvBaseCommsProtocol::ConnectionAtLocked(int index) {
+    if (index < 0 || index >= connections_->Count()) return nullptr;
+    return static_cast<TqvConnection*>(connections_->GetItem(index));
+}
+
 std::uint32_t TqvBaseCommsProtocol::ConnectionIdAt(int index) {
     TqvPadLockGuard g(lock_);
     if (index < 0 || index >= connections_->Count()) return 0;

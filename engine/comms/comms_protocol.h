@@ -132,6 +132,9 @@ protected:
     void SetNetworkName(std::string_view name) { networkName_ = std::string(name.substr(0, 31)); }
     void SetNeedsAcknowledgements(bool on) { needsAcks_ = on ? 1 : 0; }
     TqvPadLock& ConnectionLock() { return lock_; }
+    // The connection at `index` of the list (nullptr past its end), for a
+    // walk that holds the connection lock throughout.
+    TqvConnection* ConnectionAtLocked(int index);
 
 private:
     std::uint32_t keySeed_ = 0;

@@ -107,12 +107,13 @@ void TqvSingleUserProtocol::Breathe() {
 }
 
 TqvSingleUserConnection* TqvSingleUserProtocol::FindByPartner(plat::HWND partner) {
+    // Every packet comes through here: one lock for the walk, no look-up by id.
     TqvPadLockGuard g(ConnectionLock());
-    for (int i = 0, n = ConnectionCount(); i < n; ++i) {
-        auto* conn = static_cast<TqvSingleUserConnection*>(FindConnection(ConnectionIdAt(i)));
-        if (conn && conn->partnerWindow == partner) return conn;
+    for (int i = 0;; ++i) {
+        auto* conn = static_cast<TqvSingleUserConnection*>(ConnectionAtLocked(i));
+        if (conn == nullptr) return nullptr;
+        if (conn->partnerWindow == partner) return conn;
     }
-    return nullptr;
 }
 
 void TqvSingleUserProtocol::SingleUserWndProc(plat::TMessage& msg) {

@@ -41,7 +41,7 @@ std::vector<std::uint8_t> U32Reply(std::uint32_t x) {
 class TqvServerCommandHandler::Request {
 public:
     Request(TqvServerCommandHandler& h, TqvDataMessage& m, const TqvRequestInfo& i)
-        : handler(h), msg(m), info(i), p(m.Bytes()), n(HeldBytes(m)), logging(ServerDebugLog()) {}
+        : handler(h), msg(m), info(i), p(m.Bytes()), n(HeldBytes(m)), logging(ServerDebugLog() && ServerLogStarted()) {}
 
     // The bytes actually held, never more than the length the message claims.
     static std::uint32_t HeldBytes(const TqvDataMessage& m) {
@@ -711,6 +711,14 @@ void TqvServerCommandHandler::nmCursor(Request& r) {
             std::int32_t sign = cmp < 0 ? -1 : cmp > 0 ? 1 : 0;
             return r.Reply(res, U32Reply(static_cast<std::uint32_t>(sign)), [&] { r.Log("  Compare  %d", {sign}); });
         }
+        case QvnmGetSeqNo: {
+            std::uint32_t seq = 0;
+            DBIResult res = engine_.GetSeqNo(cursor, seq);
+            return r.Reply(res, U32Reply(seq), [&] { r.Log("  SeqNo    %d", {seq}); });
+        }
+        case QvnmSetToSeqNo:
+            r.Log("  SeqNo    %d", {r.U32(4)});
+            return r.Reply(engine_.SetToSeqNo(cursor, r.U32(4)));
         case QvnmCursorClone: {
             r.Log("  OpenMode %d", {r.U8(4)});
             if (!r.RightsOk()) return;
@@ -876,7 +884,16 @@ void TqvServerCommandHandler::nmRecordOther(Request& r) {
             std::uint32_t got = 0;
             DBIResult res = engine_.RecordGetBatch(cursor, count, recLen, rep.data() + 4, body, got);
             qv::PutU32(rep.data(), got);
+            // Only the records read travel: a short batch (the end, or a
+            // range's end) is not padded out.
+            rep.resize(4 + std::size_t(got) * recLen);
             return r.Reply(res, rep);
+        }
+        case QvnmRecordSkipBack: {
+            r.Log("  CursorID %d", {cursor});
+            r.Log("  Count    %d", {r.U32(4)});
+            if (!r.RightsOk()) return;
+            return r.Reply(engine_.RecordSkipBack(cursor, r.U32(4)));
         }
         case QvnmRecordInsertBatch: {
             const std::uint32_t recLen = r.U32(4), count = r.U32(8);

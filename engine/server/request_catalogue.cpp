@@ -66,6 +66,8 @@ const std::vector<TqvRequestInfo> kCatalogue = {
     {QvnmCompareBookmarks, "CompareBookmarks", 2, 0, R::Variable, 8},
     {QvnmCursorClone, "CursorClone", 2, 0, R::Exact, 5},
     {QvnmSetToCursor, "SetToCursor", 0, 0, R::Exact, 8},
+    {QvnmGetSeqNo, "GetSeqNo", 0, 0, R::Exact, 4},
+    {QvnmSetToSeqNo, "SetToSeqNo", 0, 0, R::Exact, 8},
     {QvnmRecordGet, "RecordGet", 2, kLocked, R::Exact, 13},
     {QvnmRecordGetNext, "RecordGetNext", 2, 0, R::Exact, 13},
     {QvnmRecordGetPrev, "RecordGetPrev", 2, 0, R::Exact, 13},
@@ -77,6 +79,7 @@ const std::vector<TqvRequestInfo> kCatalogue = {
     {QvnmRecordGetForKey, "RecordGetForKey", 2, 0, R::Variable, 25},
     {QvnmRecordGetBatch, "RecordGetBatch", 2, 0, R::Exact, 12},
     {QvnmRecordInsertBatch, "RecordInsertBatch", 4, kInTrans, R::Variable, 12},
+    {QvnmRecordSkipBack, "RecordSkipBack", 2, 0, R::Exact, 8},
 };
 
 }  // namespace

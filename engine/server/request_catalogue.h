@@ -30,11 +30,13 @@ constexpr std::uint32_t QvnmCreateBLOB = 1536, QvnmDeleteBLOB = 1537, QvnmReadBL
 constexpr std::uint32_t QvnmSetToBegin = 1792, QvnmSetToEnd = 1793, QvnmCursorClose = 1794,
                         QvnmGetBookmark = 1795, QvnmSetToBookmark = 1796, QvnmSetToKey = 1797,
                         QvnmSwitchToIndex = 1798, QvnmSetRange = 1799, QvnmResetRange = 1800,
-                        QvnmCompareBookmarks = 1801, QvnmCursorClone = 1802, QvnmSetToCursor = 1803;
+                        QvnmCompareBookmarks = 1801, QvnmCursorClone = 1802, QvnmSetToCursor = 1803,
+                        QvnmGetSeqNo = 1804, QvnmSetToSeqNo = 1805;
 constexpr std::uint32_t QvnmRecordGet = 2048, QvnmRecordGetNext = 2049, QvnmRecordGetPrev = 2050,
                         QvnmRecordRelLock = 2051, QvnmRecordDelete = 2052, QvnmRecordInsert = 2053,
                         QvnmRecordModify = 2054, QvnmRecordExtractKey = 2055, QvnmRecordGetForKey = 2056,
-                        QvnmRecordGetBatch = 2057, QvnmRecordInsertBatch = 2058;
+                        QvnmRecordGetBatch = 2057, QvnmRecordInsertBatch = 2058,
+                        QvnmRecordSkipBack = 2059;
 
 // Bytes of an index descriptor inside request 1305.
 constexpr std::uint32_t kQvIndexDescriptorBytes = 179;

@@ -33,7 +33,10 @@ public:
         n->Repoint();
         return n;
     }
-    void InvalidatePath() override { path = TqvCursorPath{}; }
+    void InvalidatePath() override {
+        path = TqvCursorPath{};
+        insertedHere = false;
+    }
     void FilesReopened(TqvSrTable* table, std::uint32_t index) override;
     // The index context points into this object; a copy must point into itself.
     void Repoint() {
@@ -61,6 +64,11 @@ public:
     std::vector<std::uint8_t> record;
     bool rangeActive = false;
     RangeBound start, end;
+    // The cursor stands on the record it has just inserted (inside its
+    // range) and nothing has changed since: its path is not needed to read
+    // that record, and is found only when a move asks for it.
+    bool insertedHere = false;
+    std::vector<std::uint8_t> scratchKey;  // a move's key before it is taken
 };
 
 

@@ -282,7 +282,9 @@ DBIResult Move(TqvSrCursor* c, bool forward, bool lock, std::uint8_t* buffer) {
         SyncPosition(c, forward);
     }
     n.ClearPartial();
-    std::vector<std::uint8_t> key(n.keyLength);
+    // The cursor's own scratch key: a walk allocates nothing per record.
+    std::vector<std::uint8_t>& key = n.scratchKey;
+    key.resize(n.keyLength);
     std::uint32_t ref = 0;
     bool got = forward ? NextKey(n.ictx, key.data(), ref, n.path) : PriorKey(n.ictx, key.data(), ref, n.path);
     if (!got || (forward ? AfterRange(n, key.data()) : BeforeRange(n, key.data()))) {
@@ -320,10 +322,21 @@ DBIResult TqvServerEngine::RecordGet(std::uint32_t cursorId, bool lock, std::uin
     QV_FIND_CURSOR(cursorId, c);
     if (!BufferFits(buffer, size, c->table->dictionary.GetRecordLength())) return dbi::kInvalidParameter;
     return Guarded([&]() -> DBIResult {
-        SyncPosition(c, true);
+        TqvCursorNav& n = Nav(c);
+        // The record this cursor has just inserted is where it was put.
+        if (!(n.insertedHere && n.path.state == qvpsNone && c->state == kCurOnRecord)) SyncPosition(c, true);
         if (c->state != kCurOnRecord) return dbi::kNoCurrentRecord;
         c->table->ReadRecord(c->reference, Target(c, buffer));
         if (!c->table->LockRecord(c->sessionId, c->Id(), lock, c->reference)) return dbi::kRecordLocked;
+        return 0;
+    });
+}
+
+DBIResult TqvServerEngine::RecordSkipBack(std::uint32_t cursorId, std::uint32_t count) {
+    QV_FIND_CURSOR(cursorId, c);
+    return Guarded([&]() -> DBIResult {
+        for (std::uint32_t i = 0; i < count; ++i)
+            if (DBIResult r = Move(c, false, false, nullptr)) return r;
         return 0;
     });
 }
@@ -428,6 +441,62 @@ DBIResult TqvServerEngine::GetTableRecCount(std::uint32_t cursorId, std::uint32_
     });
 }
 
+namespace {
+// Entries of the index before the range's first (0 without a range start).
+std::uint32_t RangeStartRank(TqvCursorNav& n) {
+    if (!n.rangeActive || !n.start.set) return 0;
+    std::vector<std::uint8_t> k = n.start.key;
+    std::uint32_t r = 0;
+    TqvCursorPath walk;
+    n.SetPartial(n.start.fieldCount, n.start.partialLength);
+    FindKey(n.ictx, k.data(), r, n.start.inclusive ? 2 : 1, walk);
+    n.ClearPartial();
+    return KeyRank(n.ictx, walk);
+}
+}  // namespace
+
+DBIResult TqvServerEngine::GetSeqNo(std::uint32_t cursorId, std::uint32_t& seqNo) {
+    QV_FIND_CURSOR(cursorId, c);
+    seqNo = 0;
+    return Guarded([&]() -> DBIResult {
+        TqvCursorNav& n = Nav(c);
+        SyncPosition(c, true);
+        if (c->state != kCurOnRecord) return dbi::kNoCurrentRecord;
+        if (n.path.state != qvpsOnEntry) {
+            Invalidate(n);
+            SyncPosition(c, true);
+            if (c->state != kCurOnRecord || n.path.state != qvpsOnEntry) return dbi::kNoCurrentRecord;
+        }
+        n.ClearPartial();
+        const std::uint32_t rank = KeyRank(n.ictx, n.path), base = RangeStartRank(n);
+        if (rank < base) return dbi::kNoCurrentRecord;
+        seqNo = rank - base + 1;
+        return 0;
+    });
+}
+
+DBIResult TqvServerEngine::SetToSeqNo(std::uint32_t cursorId, std::uint32_t seqNo) {
+    QV_FIND_CURSOR(cursorId, c);
+    if (seqNo == 0) return dbi::kAtEnd;
+    return Guarded([&]() -> DBIResult {
+        TqvCursorNav& n = Nav(c);
+        n.ClearPartial();
+        const std::uint64_t target = std::uint64_t(RangeStartRank(n)) + seqNo - 1;
+        if (target > 0xFFFFFFFFull) return dbi::kAtEnd;
+        std::vector<std::uint8_t> key(n.keyLength);
+        std::uint32_t ref = 0;
+        TqvCursorPath walk;
+        if (!KeyAtRank(n.ictx, static_cast<std::uint32_t>(target), key.data(), ref, walk)) return dbi::kAtEnd;
+        if (AfterRange(n, key.data())) return dbi::kAtEnd;
+        n.path = walk;
+        n.key = key;
+        n.keyValid = true;
+        c->state = kCurOnRecord;
+        c->reference = ref;
+        return 0;
+    });
+}
+
 // ---- changing ---------------------------------------------------------------------------
 
 DBIResult TqvServerEngine::RecordInsert(std::uint32_t cursorId, bool lock, std::uint8_t* record, std::size_t size) {
@@ -439,9 +508,23 @@ DBIResult TqvServerEngine::RecordInsert(std::uint32_t cursorId, bool lock, std::
         TqvCursorNav& n = Nav(c);
         c->state = kCurOnRecord;
         c->reference = ref;
-        n.keyValid = false;
         Invalidate(n);
-        SyncPosition(c, true);
+        // The new record's key gives its place whenever a move needs it; a
+        // run of inserts never does, so it is not looked up now. Outside
+        // the range the cursor goes to an end at once, as a re-find does.
+        if (c->index == 0) {
+            RefKey(n.key.data(), ref);
+            n.keyValid = true;
+        } else {
+            n.keyValid = c->table->BuildKey(c->index, record, 0, 0, n.key.data()) == 0;
+        }
+        n.ClearPartial();
+        if (n.keyValid && !BeforeRange(n, n.key.data()) && !AfterRange(n, n.key.data())) {
+            n.insertedHere = true;
+        } else {
+            n.keyValid = false;
+            SyncPosition(c, true);
+        }
         return 0;
     });
 }

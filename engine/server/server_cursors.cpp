@@ -54,7 +54,7 @@ TqvCursorNav& Nav(TqvSrCursor* c) {
     return static_cast<TqvCursorNav&>(*c->nav);
 }
 
-void Invalidate(TqvCursorNav& n) { n.path = TqvCursorPath{}; }
+void Invalidate(TqvCursorNav& n) { n.InvalidatePath(); }
 
 void SetBOF(TqvSrCursor* c) {
     TqvCursorNav& n = Nav(c);

@@ -152,6 +152,9 @@ public:
                               std::uint8_t* record, std::size_t recordSize);
     DBIResult RecordGetBatch(std::uint32_t cursorId, std::uint32_t maxCount, std::uint32_t slotSize,
                              std::uint8_t* buffer, std::size_t size, std::uint32_t& count);
+    // Moves back `count` records without reading them out, as as many
+    // unlocked prior moves would; the first failure ends it.
+    DBIResult RecordSkipBack(std::uint32_t cursorId, std::uint32_t count);
     DBIResult RecordExtractKey(std::uint32_t cursorId, const std::uint8_t* record, std::size_t size,
                                std::string& key);
     DBIResult RecordInsert(std::uint32_t cursorId, bool lock, std::uint8_t* record, std::size_t size);
@@ -160,6 +163,12 @@ public:
     DBIResult RecordModify(std::uint32_t cursorId, const std::uint8_t* record, std::size_t size, bool releaseLock);
     DBIResult RecordDelete(std::uint32_t cursorId, std::uint8_t* buffer, std::size_t size);
     DBIResult GetTableRecCount(std::uint32_t cursorId, std::uint32_t& count);
+    // The current record's position in the cursor's order (index or, for
+    // index 0, record order), counted from 1 at the start of the range;
+    // no current record: 8709. Setting one past the records: 8706, and the
+    // cursor stays where it was.
+    DBIResult GetSeqNo(std::uint32_t cursorId, std::uint32_t& seqNo);
+    DBIResult SetToSeqNo(std::uint32_t cursorId, std::uint32_t seqNo);
     DBIResult SetTableAutoIncValue(std::uint32_t cursorId, std::uint32_t value);
     DBIResult CreateBLOB(std::uint32_t cursorId, std::uint32_t& blobNr);
     DBIResult DeleteBLOB(std::uint32_t cursorId, std::uint32_t blobNr);

@@ -14,6 +14,7 @@ namespace {
 std::atomic<bool> g_debugLog{true};
 std::mutex g_pathLock;
 std::string g_logPath;
+std::atomic<bool> g_logStarted{false};
 
 constexpr std::size_t kIndent = 13;  // width of the tick column and its blank
 constexpr std::size_t kMaxDump = 1024;
@@ -43,6 +44,8 @@ void AppendLines(const std::string& text) {
 bool ServerDebugLog() { return g_debugLog.load(); }
 void SetServerDebugLog(bool on) { g_debugLog.store(on); }
 
+bool ServerLogStarted() { return g_logStarted.load(); }
+
 std::string ServerLogPath() {
     std::lock_guard<std::mutex> g(g_pathLock);
     return g_logPath;
@@ -56,6 +59,7 @@ void StartServerLog(const std::string& folder) {
             std::lock_guard<std::mutex> g(g_pathLock);
             g_logPath = dir + kQvServerLogName;
         }
+        g_logStarted.store(true);
         if (std::FILE* f = std::fopen((dir + kQvServerLogName).c_str(), "wb")) {
             std::string line = TickColumn() + " QV server log started\r\n";
             std::fwrite(line.data(), 1, line.size(), f);

@@ -19,6 +19,8 @@ void SetServerDebugLog(bool on);
 
 // Full path of the log; empty until StartServerLog has run.
 std::string ServerLogPath();
+// Whether a log has been started: without one, lines are not even formatted.
+bool ServerLogStarted();
 
 // Empties (or creates) the log in `folder` (the program's folder when empty)
 // and writes its start line.

@@ -215,23 +215,54 @@ public:
 
     // Entries of l, separator `sep` of parent n and entries of r are dealt
     // again so that l keeps `leftCount`; the entry after them becomes the
-    // separator.
+    // separator. Only the entries that change pages move: the rest shift
+    // in place, as a whole deal would have laid them.
     void Redistribute(Page& n, std::uint32_t sep, Page& l, Page& r, std::uint32_t leftCount) {
         Dirty(n);
         Dirty(l);
         Dirty(r);
-        Run run;
-        Gather(l, run);
-        Append(run, n, sep);
-        Run right;
-        Gather(r, right);
-        run.refs.insert(run.refs.end(), right.refs.begin(), right.refs.end());
-        run.keys.insert(run.keys.end(), right.keys.begin(), right.keys.end());
-        run.children.insert(run.children.end(), right.children.begin(), right.children.end());
-        const std::uint32_t total = static_cast<std::uint32_t>(run.refs.size());
-        Fill(l, run, 0, leftCount);
-        SetEntry(n, sep, run, leftCount);
-        Fill(r, run, leftCount + 1, total);
+        const std::uint32_t lc = l.Count(), rc = r.Count();
+        if (leftCount < lc) {
+            // l's last m entries go right: the separator comes down to r's
+            // slot m - 1, l's entry leftCount goes up.
+            const std::uint32_t m = lc - leftCount;
+            MoveEntries(r, 0, r, m, rc);
+            if (!r.leaf) MoveChildren(r, 0, r, m, rc + 1);
+            CopyEntry(n, sep, r, m - 1);
+            MoveEntries(l, leftCount + 1, r, 0, m - 1);
+            if (!r.leaf) MoveChildren(l, leftCount + 1, r, 0, m);
+            CopyEntry(l, leftCount, n, sep);
+            l.SetCount(leftCount);
+            r.SetCount(rc + m);
+        } else if (leftCount > lc) {
+            // r's first m entries go left: the separator comes down to l's
+            // slot lc, r's entry m - 1 goes up.
+            const std::uint32_t m = leftCount - lc;
+            CopyEntry(n, sep, l, lc);
+            MoveEntries(r, 0, l, lc + 1, m - 1);
+            if (!l.leaf) MoveChildren(r, 0, l, lc + 1, m);
+            CopyEntry(r, m - 1, n, sep);
+            MoveEntries(r, m, r, 0, rc - m);
+            if (!r.leaf) MoveChildren(r, m, r, 0, rc - m + 1);
+            l.SetCount(leftCount);
+            r.SetCount(rc - m);
+        }
+    }
+    // `count` entries from slot `from` of a to slot `to` of b (a may be b).
+    void MoveEntries(const Page& a, std::uint32_t from, Page& b, std::uint32_t to, std::uint32_t count) {
+        if (count == 0) return;
+        std::memmove(b.RefAt(to), a.RefAt(from), 4 * std::size_t(count));
+        if (!s_.refOnly) std::memmove(b.KeyAt(to), a.KeyAt(from), std::size_t(s_.keyLength) * count);
+    }
+    void CopyEntry(const Page& a, std::uint32_t from, Page& b, std::uint32_t to) { MoveEntries(a, from, b, to, 1); }
+    // `count` children from child `from` of a to child `to` of b, in an
+    // order that a shift within one page survives.
+    void MoveChildren(const Page& a, std::uint32_t from, Page& b, std::uint32_t to, std::uint32_t count) {
+        if (&a == &b && to > from) {
+            for (std::uint32_t j = count; j-- > 0;) b.SetChild(to + j, a.Child(from + j));
+        } else {
+            for (std::uint32_t j = 0; j < count; ++j) b.SetChild(to + j, a.Child(from + j));
+        }
     }
 
     // Full page p (child i of n) gives its upper half to a new page.
@@ -421,6 +452,30 @@ bool Backward(Tree& t, std::uint8_t* key, std::uint32_t& ref, TqvCursorPath& pat
     path.state = found ? qvpsOnEntry : qvpsBeforeFirst;
     if (found) EntryAt(t, path, key, ref);
     return found;
+}
+
+// Entries in the subtree under page `n` (at `level`), from the file's
+// cache of counts or from the pages.
+std::uint32_t SubtreeCount(Tree& t, std::uint32_t n, int level) {
+    TbtdFileInfo* f = t.File();
+    const std::uint64_t cacheKey = (std::uint64_t(t.c_.index) << 32) | n;
+    auto it = f->subtreeCounts.find(cacheKey);
+    if (it != f->subtreeCounts.end()) return it->second;
+    Page p = t.Read(n, level);
+    std::uint64_t total = p.Count();
+    if (!p.leaf)
+        for (std::uint32_t j = 0; j <= p.Count(); ++j) total += SubtreeCount(t, p.Child(j), p.Level() - 1);
+    if (total > 0xFFFFFFFFull) t.Corrupt(n);
+    f->subtreeCounts[cacheKey] = static_cast<std::uint32_t>(total);
+    return static_cast<std::uint32_t>(total);
+}
+
+// The cached counts hold while no page of the block cache has changed.
+void FreshCounts(TbtdFileInfo* f) {
+    const std::uint64_t now = BlockChangeCount(f);
+    if (f->subtreeCountsAt == now) return;
+    f->subtreeCounts.clear();
+    f->subtreeCountsAt = now;
 }
 
 }  // namespace
@@ -812,6 +867,88 @@ void ClearIndex(TqvIndexContext& ctx) {
         if (++freed % kFlushEvery == 0 && ctx.file->bufferManager)
             ctx.file->bufferManager->FlushTransaction(ctx.file->transaction);
     }
+}
+
+std::uint32_t KeyRank(TqvIndexContext& ctx, const TqvCursorPath& path) {
+    TqvAccessScope access(ctx.file);
+    Tree t(ctx, false);
+    FreshCounts(ctx.file);
+    const std::uint32_t root = t.Root();
+    if (root == kQvNone || path.state == qvpsNone || path.state == qvpsBeforeFirst || path.state > qvpsAfterLast)
+        return 0;
+    if (path.state == qvpsAfterLast) return SubtreeCount(t, root, 0);
+    if (path.depth == 0 || path.depth > kQvMaxIndexDepth || path.levels[0].page != root) t.Corrupt(root);
+    std::uint64_t rank = 0;
+    int level = 0;
+    for (std::uint32_t d = 0; d < path.depth; ++d) {
+        Page p = t.Read(path.levels[d].page, level);
+        const bool last = d + 1 == path.depth;
+        const std::int32_t count = static_cast<std::int32_t>(p.Count());
+        const std::int32_t pos = path.levels[d].position;
+        // Above the last level the path went down child pos + 1, so entries
+        // 0..pos and children 0..pos lie before it; on the last level the
+        // entries before pos (and pos itself for a crack after it) and the
+        // children 0..pos.
+        std::int32_t entries = last ? pos : pos + 1;
+        if (last && path.state == qvpsCrackAfter) ++entries;
+        entries = std::clamp(entries, 0, count);
+        // Child pos + 1 follows entry pos, so a crack after it is before that child.
+        const std::int32_t children = p.leaf ? 0 : std::clamp(pos + 1, 0, count + 1);
+        rank += static_cast<std::uint64_t>(entries);
+        for (std::int32_t j = 0; j < children; ++j)
+            rank += SubtreeCount(t, p.Child(static_cast<std::uint32_t>(j)), p.Level() - 1);
+        if (!last) {
+            if (p.leaf) t.Corrupt(p.n);
+            if (path.levels[d + 1].page != p.Child(static_cast<std::uint32_t>(std::clamp(pos + 1, 0, count))))
+                t.Corrupt(p.n);
+            level = p.Level() - 1;
+        }
+    }
+    return static_cast<std::uint32_t>(std::min<std::uint64_t>(rank, 0xFFFFFFFFull));
+}
+
+bool KeyAtRank(TqvIndexContext& ctx, std::uint32_t rank, std::uint8_t* key, std::uint32_t& ref,
+               TqvCursorPath& path) {
+    TqvAccessScope access(ctx.file);
+    Tree t(ctx, false);
+    FreshCounts(ctx.file);
+    path.depth = 0;
+    path.state = qvpsAfterLast;
+    const std::uint32_t root = t.Root();
+    if (root == kQvNone || rank >= SubtreeCount(t, root, 0)) return false;
+    Page p = t.Read(root, 0);
+    std::uint32_t left = rank;
+    while (true) {
+        if (path.depth >= kQvMaxIndexDepth) t.Corrupt(p.n);
+        if (p.leaf) {
+            if (left >= p.Count()) t.Corrupt(p.n);
+            path.levels[path.depth++] = {p.n, static_cast<std::int32_t>(left)};
+            break;
+        }
+        std::uint32_t j = 0;
+        bool onEntry = false;
+        for (; j <= p.Count(); ++j) {
+            const std::uint32_t size = SubtreeCount(t, p.Child(j), p.Level() - 1);
+            if (left < size) break;
+            left -= size;
+            if (j == p.Count()) t.Corrupt(p.n);  // the counts said the rank lies here
+            if (left == 0) {
+                onEntry = true;
+                break;
+            }
+            --left;
+        }
+        if (onEntry) {
+            path.levels[path.depth++] = {p.n, static_cast<std::int32_t>(j)};
+            break;
+        }
+        path.levels[path.depth++] = {p.n, static_cast<std::int32_t>(j) - 1};
+        p = t.Read(p.Child(j), p.Level() - 1);
+    }
+    path.state = qvpsOnEntry;
+    EntryAt(t, path, t.s_.refOnly ? nullptr : key, ref);
+    if (t.s_.refOnly && key) PutU32(key, ref);
+    return true;
 }
 
 }  // namespace qv

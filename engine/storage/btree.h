@@ -104,6 +104,16 @@ bool PriorKey(TqvIndexContext& ctx, std::uint8_t* key, std::uint32_t& ref, TqvCu
 // The entry the path stands on (state 4).
 bool CurrentKey(TqvIndexContext& ctx, std::uint8_t* key, std::uint32_t& ref, const TqvCursorPath& path);
 void ClearIndex(TqvIndexContext& ctx);
+// The number of entries before the path's place in index order: 0 before
+// the first, all of them after the last; an entry's own 0-based rank.
+// Subtree sizes are counted from the pages once and then kept with the
+// file until the block cache sees a change, so a repeated call reads only
+// the pages on the path.
+std::uint32_t KeyRank(TqvIndexContext& ctx, const TqvCursorPath& path);
+// Puts the path on the entry of 0-based rank `rank` (state 4) and gives its
+// key and reference; false, with the path after the last, past the end.
+bool KeyAtRank(TqvIndexContext& ctx, std::uint32_t rank, std::uint8_t* key, std::uint32_t& ref,
+               TqvCursorPath& path);
 
 // kind 0: the index header block; 1: a tree page.
 std::uint8_t* ReadIndexPage(TbtdFileInfo* file, const std::uint8_t* header, bool forUpdate, std::uint32_t n,

@@ -71,6 +71,7 @@ TqvbmRAMPage* TqvBufferManager::Attach(TbtdFileInfo* file, std::uint32_t n) {
 }
 
 void TqvBufferManager::DropPage(TqvbmRAMPage* page) {
+    changes_.fetch_add(1, std::memory_order_acq_rel);
     if (page->file) {
         auto& map = page->block == 0 ? headers_ : inUse_;
         auto it = map.find(Key{page->file->id, page->block});
@@ -175,9 +176,14 @@ bool TqvBufferManager::HasTransaction(std::uint32_t trNo) {
 }
 
 void TqvBufferManager::AppendJournal(TqvTransactionItem& item, const TqvbmRAMPage& page, bool before) {
+    TbtdFileInfo* f = page.file;
+    if (f->journalPath.empty() || f->journalPathOf != f->name) {
+        f->journalPath = QvJournalFullPath(f->name);
+        f->journalPathOf = f->name;
+    }
     std::string rec = EncodeJournalRecordHead(static_cast<std::uint32_t>(page.block),
                                               static_cast<std::uint32_t>(page.buffer.size()), before,
-                                              QvJournalFullPath(page.file->name));
+                                              f->journalPath);
     rec.append(reinterpret_cast<const char*>(page.buffer.data()), page.buffer.size());
     WriteTableFileAt(item.journal.get(), item.journalEnd, static_cast<std::uint32_t>(rec.size()), rec.data());
     if (before)
@@ -188,6 +194,7 @@ void TqvBufferManager::AppendJournal(TqvTransactionItem& item, const TqvbmRAMPag
 }
 
 void TqvBufferManager::Bind(TqvbmRAMPage* page, bool journal) {
+    changes_.fetch_add(1, std::memory_order_acq_rel);
     const std::uint32_t tr = page->file->transaction;
     if (page->bound) {
         if (page->transaction == tr) return;
@@ -218,8 +225,10 @@ void TqvBufferManager::StartTransaction(std::uint32_t trNo, bool failSafe, const
             std::uint8_t head[8];
             std::memcpy(head, "JQVH", 4);
             PutU32(head + 4, 0);
+            // Not synced here: every path that writes a table file syncs
+            // the journal first, and recovery takes a head that never
+            // reached the disk for a transaction that touched nothing.
             WriteTableFileAt(item->journal.get(), 0, 8, head);
-            FlushTableFile(item->journal.get());
         } catch (...) {
             CloseAndDeleteJournal(*item);
             throw;

@@ -11,6 +11,7 @@
 //   an internal error.
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <map>
 #include <unordered_map>
@@ -90,6 +91,10 @@ public:
     void SetPageLimit(std::size_t limit) { pageLimit_ = limit; }
     std::size_t PageLimit() const { return pageLimit_; }
     std::size_t FreePageCount() const { return freePages_.size(); }
+    // Grows whenever a page may change or leave: given for update, marked
+    // dirty, fresh, dropped (rollback, discard, file removed). What is
+    // derived from pages stays good while this stays the same.
+    std::uint64_t ChangeCount() const { return changes_.load(std::memory_order_acquire); }
 
 private:
     using Key = std::pair<std::uint32_t, std::int64_t>;  // file id, block
@@ -125,6 +130,7 @@ private:
     std::uint32_t useCounter_ = 0;
     std::uint32_t threshold_ = 0xFFFFFFFFu;
     bool inAccess_ = false;
+    std::atomic<std::uint64_t> changes_{0};
 };
 
 // Opens the access window for the routines of one storage operation unless

@@ -1,5 +1,6 @@
 #include "engine/storage/journal.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -89,6 +90,15 @@ QvRecovery QvRecoverJournal(const std::string& journalPath) {
         return QvRecovery::RolledBack;
     }
     if (fa.ReadAt(h, 0, head, kJournalHeadSize, err) != kJournalHeadSize) RaiseServer(srv::kReadShort, {journalPath, 8});
+    if (std::all_of(head, head + kJournalHeadSize, [](unsigned char b) { return b == 0; })) {
+        // The head is written unsynced when the transaction starts and made
+        // durable by the first flush of the journal, which comes before any
+        // table file is written: a head that never reached the disk means
+        // no table file was touched.
+        jh.Close();
+        QvDeleteFile(journalPath);
+        return QvRecovery::RolledBack;
+    }
     std::uint32_t state = GetU32(head + 4);
     if (std::memcmp(head, "JQVH", 4) != 0 || state > 1) RaiseServer(srv::kBadJournal, {journalPath});
     const bool complete = state == 1;

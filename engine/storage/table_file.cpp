@@ -168,6 +168,7 @@ std::uint8_t* GetHeaderBlock(TbtdFileInfo* file, bool forUpdate) {
     return ManagerOf(file).GetHeaderBlock(file, forUpdate);
 }
 void MarkBlockDirty(TbtdFileInfo* file, std::uint32_t n) { ManagerOf(file).MarkBlockDirty(file, n); }
+std::uint64_t BlockChangeCount(TbtdFileInfo* file) { return ManagerOf(file).ChangeCount(); }
 
 void CheckBlockNumber(TbtdFileInfo* file, const std::uint8_t* header, std::uint32_t n) {
     if (n < 1 || n >= GetU32(header + hdr::kBlockCount)) RaiseServer(srv::kBadBlockNumber, {file->name, n});

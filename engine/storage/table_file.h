@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 
 #include "engine/base/qv_exceptions.h"
 
@@ -48,6 +49,13 @@ struct TbtdFileInfo {
     bool encrypted = false;
     std::uint32_t id = 0;  // identity of the record in page keys
     std::uint32_t log2 = 0;
+    // Entry counts of index subtrees by (index << 32 | page), good while
+    // the block cache's change count is `subtreeCountsAt` (B-tree ranks).
+    std::unordered_map<std::uint64_t, std::uint32_t> subtreeCounts;
+    std::uint64_t subtreeCountsAt = ~std::uint64_t{0};
+    // The full path a journal record names this file by, and the name it
+    // was made from: resolving it costs file-system calls on every page.
+    std::string journalPath, journalPathOf;
 };
 
 using TbtdFileInfoPtr = std::unique_ptr<TbtdFileInfo>;
@@ -81,6 +89,8 @@ std::uint8_t* GetBlock(TbtdFileInfo* file, std::uint32_t n, bool forUpdate);
 std::uint8_t* GetFreshBlock(TbtdFileInfo* file, std::uint32_t n);
 std::uint8_t* GetHeaderBlock(TbtdFileInfo* file, bool forUpdate);
 void MarkBlockDirty(TbtdFileInfo* file, std::uint32_t n);
+// The block cache's change count (TqvBufferManager::ChangeCount).
+std::uint64_t BlockChangeCount(TbtdFileInfo* file);
 
 // Raises 49 unless 1 <= n < block count.
 void CheckBlockNumber(TbtdFileInfo* file, const std::uint8_t* header, std::uint32_t n);

@@ -1,7 +1,9 @@
 // The build's windows for looking at by eye: the compile options dialog and
-// the progress window over a counting loop. With --screenshot DIR it writes
-// progress.png and compile_options.png into DIR, and the contents windows
-// (cnt_add.png, footnotes.png, explorer.png), and exits.
+// the progress window over a counting loop, and the HTML export wizard
+// (--html). With --screenshot DIR it writes progress.png and
+// compile_options.png into DIR, the contents windows (cnt_add.png,
+// footnotes.png, explorer.png) and the wizard's steps (html1.png to
+// html3.png), the import wizard (import1.png, import2.png), and exits.
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -9,6 +11,7 @@
 #include "build/ui/compile_form.h"
 #include "build/ui/compile_options_form.h"
 #include "build/ui/demo/cnt_demo_shots.h"
+#include "build/ui/demo/html_demo.h"
 #include "platform/gui/forms.h"
 #include "platform/gui/gui_test_harness.h"
 
@@ -22,6 +25,9 @@ int main(int argc, char** argv) {
     std::string shots;
     for (int i = 1; i + 1 < argc; ++i)
         if (std::strcmp(argv[i], "--screenshot") == 0) shots = argv[i + 1];
+    // --html: the HTML export wizard alone.
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--html") == 0) return buildui::RunHtmlWizardDemo("");
 
     buildui::MemoryCompileOptions options;
     options.fields = {{"Compile", "32"},          {"DosName", "userguide"},         {"16bitName", "USERGD"},
@@ -41,6 +47,7 @@ int main(int argc, char** argv) {
                   guitest::SaveGrab(dialog, shots + "/compile_options.png");
         ok = buildui::WriteContentsScreenshots(shots) && ok;
         ok = SaveImportScreenshots(shots) && ok;
+        ok = buildui::RunHtmlWizardDemo(shots) == 0 && ok;
         return ok ? 0 : 1;
     }
     if (dialog->ShowModal() != mrOk) return 0;

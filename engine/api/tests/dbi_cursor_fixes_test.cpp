@@ -235,3 +235,76 @@ TEST(TestProgramDataFolderTest, IsATemporaryFolderOfItsOwn) {
 }
 
 }  // namespace
+
+namespace {
+
+// After an insert the cursor stands on the new record, whatever happens to
+// its neighbours before it moves; outside its range it stands at that end.
+TEST_F(CursorFixesTest, MovesAfterAnInsertGoOnFromTheNewRecordInsideAndOutsideTheRange) {
+    OpenDb();
+    CreatePages();
+    {
+        hDBICur fill = OpenPages();
+        for (std::int32_t id = 10; id <= 100; id += 10) Insert(fill, id, "Page");
+        DbiCloseCursor(fill);
+    }
+    struct Case {
+        const char* what;
+        std::int32_t from, to;  // an inclusive range, 0: none
+        std::int32_t inserted;
+        std::int32_t otherDeletes, otherInserts;  // another cursor's change before the move, 0: none
+        char move;                                 // 'g' the record, 'n' next, 'p' prior
+        std::int32_t id;                           // the record the move gives, or 0
+        DBIResult result;
+    };
+    const Case cases[] = {
+        {"the new record", 0, 0, 55, 0, 0, 'g', 55, 0},
+        {"next", 0, 0, 55, 0, 0, 'n', 60, 0},
+        {"prior", 0, 0, 55, 0, 0, 'p', 50, 0},
+        {"next after the neighbour went", 0, 0, 55, 60, 0, 'n', 70, 0},
+        {"next after a record came between", 0, 0, 55, 0, 57, 'n', 57, 0},
+        {"prior after a record came between", 0, 0, 55, 0, 52, 'p', 52, 0},
+        {"inside the range", 20, 40, 35, 0, 0, 'g', 35, 0},
+        {"inside the range, next", 20, 40, 35, 0, 0, 'n', 40, 0},
+        {"after the range: no record", 20, 40, 95, 0, 0, 'g', 0, kDbiErrNoCurrRec},
+        {"after the range, prior", 20, 40, 95, 0, 0, 'p', 40, 0},
+        {"before the range: no record", 20, 40, 5, 0, 0, 'g', 0, kDbiErrNoCurrRec},
+        {"before the range, next", 20, 40, 5, 0, 0, 'n', 20, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        hDBICur cur = OpenPages(), other = OpenPages();
+        if (c.from != 0) {
+            auto lo = KeyFor(cur, c.from), hi = KeyFor(cur, c.to);
+            ASSERT_EQ(DbiSetRange(cur, true, 0, 0, lo.data(), true, 0, 0, hi.data(), true), 0);
+        }
+        Insert(cur, c.inserted, "New");
+        if (c.otherDeletes != 0) {
+            auto key = KeyFor(other, c.otherDeletes);
+            ASSERT_EQ(DbiGetRecordForKey(other, true, 0, 0, key.data(), nullptr), 0);
+            ASSERT_EQ(DbiDeleteRecord(other, nullptr), 0);
+        }
+        if (c.otherInserts != 0) Insert(other, c.otherInserts, "Other");
+        std::vector<std::uint8_t> rec(RecordSize(cur), 0);
+        const DBIResult rc = c.move == 'g'   ? DbiGetRecord(cur, 0, rec.data(), nullptr)
+                             : c.move == 'n' ? DbiGetNextRecord(cur, 0, rec.data(), nullptr)
+                                             : DbiGetPriorRecord(cur, 0, rec.data(), nullptr);
+        EXPECT_EQ(rc, c.result);
+        if (rc == 0) {
+            EXPECT_EQ(IdOf(cur, rec), c.id);
+        }
+        // Leave the table as it was for the next case.
+        for (std::int32_t id : {c.inserted, c.otherInserts}) {
+            if (id == 0) continue;
+            auto key = KeyFor(other, id);
+            ASSERT_EQ(DbiResetRange(other), 0);
+            ASSERT_EQ(DbiGetRecordForKey(other, true, 0, 0, key.data(), nullptr), 0);
+            ASSERT_EQ(DbiDeleteRecord(other, nullptr), 0);
+        }
+        if (c.otherDeletes != 0) Insert(other, c.otherDeletes, "Page");
+        DbiCloseCursor(other);
+        DbiCloseCursor(cur);
+    }
+}
+
+}  // namespace

@@ -40,8 +40,8 @@ TEST_F(EntryPointTest, EachCallAnswersWhatItsHandleOperationAnswers) {
         {"DbiCloseIndex", [&](hDBICur c, hDBIDb) { return DbiCloseIndex(c, "HelpIdx", 0); }, kDbiErrNotApplicable,
          false},
         {"DbiGetIndexDescs", [&](hDBICur c, hDBIDb) { return DbiGetIndexDescs(c, descs.data()); }, 0, false},
-        {"DbiGetSeqNo", [&](hDBICur c, hDBIDb) { return DbiGetSeqNo(c, seq); }, kDbiErrNotSupported, true},
-        {"DbiSetToSeqNo", [&](hDBICur c, hDBIDb) { return DbiSetToSeqNo(c, 1); }, kDbiErrNotSupported, true},
+        {"DbiGetSeqNo", [&](hDBICur c, hDBIDb) { return DbiGetSeqNo(c, seq); }, 0, false},
+        {"DbiSetToSeqNo", [&](hDBICur c, hDBIDb) { return DbiSetToSeqNo(c, 1); }, 0, false},
         {"DbiMakePermanent", [&](hDBICur c, hDBIDb) { return DbiMakePermanent(c, "Kept", false); },
          kDbiErrNotSupported, true},
         {"DbiOpenSPParamList", [&](hDBICur, hDBIDb d) { return DbiOpenSPParamList(d, "Proc", false, 0, list); },
@@ -60,6 +60,7 @@ TEST_F(EntryPointTest, EachCallAnswersWhatItsHandleOperationAnswers) {
         EXPECT_EQ(c.run(kNilHandle, kNilHandle), kDbiErrInvalidHandle) << "nil handle";
         EXPECT_EQ(c.run(staleValue, staleValue), kDbiErrInvalidHandle) << "stale handle";
     }
+    EXPECT_EQ(seq, 1u) << "the one record is the first";
     EXPECT_EQ(list, kNilHandle);
     EXPECT_EQ(stmt, kNilHandle) << "no statement is made";
 

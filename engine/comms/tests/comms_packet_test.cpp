@@ -115,6 +115,17 @@ TEST(CommsPacket, ScrambleSkipsAttachAndShortPacketsAndIsItsOwnInverse) {
     plain[0] = 2;
     EXPECT_EQ(packet, plain);
 
+    // Every body length, whole words or not: byte i meets key byte i mod 256.
+    for (std::size_t body : {1u, 7u, 8u, 9u, 255u, 256u, 257u, 300u, 513u}) {
+        std::vector<std::uint8_t> p(8 + body);
+        for (std::size_t i = 0; i < p.size(); ++i) p[i] = static_cast<std::uint8_t>(i * 31 + 5);
+        p[0] = 2, p[1] = p[2] = p[3] = 0;
+        const auto before = p;
+        ScramblePacket(key, p.data(), p.size());
+        for (std::size_t i = 0; i < body; ++i)
+            ASSERT_EQ(p[8 + i], before[8 + i] ^ key[i % 256]) << "body " << body << " byte " << i;
+    }
+
     std::vector<std::uint8_t> attach(40, 0);
     attach[0] = 1;  // QvnmAttachServer travels in the clear
     auto copy = attach;

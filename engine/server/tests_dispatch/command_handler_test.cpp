@@ -95,10 +95,10 @@ protected:
 
 TEST(RequestCatalogue, HoldsEveryRequestOnceInIdOrder) {
     const auto& cat = RequestCatalogue();
-    EXPECT_EQ(cat.size(), 67u);
+    EXPECT_EQ(cat.size(), 70u);
     EXPECT_TRUE(std::is_sorted(cat.begin(), cat.end(), [](auto& a, auto& b) { return a.id < b.id; }));
     for (const auto& r : cat) EXPECT_EQ(FindRequest(r.id), &r);
-    for (std::uint32_t transportOnly : {0u, 3u, 5u, 10u, 255u, 265u, 2059u}) EXPECT_EQ(FindRequest(transportOnly), nullptr);
+    for (std::uint32_t transportOnly : {0u, 3u, 5u, 10u, 255u, 265u, 2060u}) EXPECT_EQ(FindRequest(transportOnly), nullptr);
     // Spot checks of the rights and retry columns.
     EXPECT_EQ(FindRequest(QvnmRestructureTable)->rights, 30);
     EXPECT_EQ(FindRequest(QvnmDatabaseChgAliasPath)->rights, 10);
@@ -530,14 +530,36 @@ TEST_F(TableTest, FailedInsertStillAnswersTheRereadRecord) {
 
 TEST_F(TableTest, DeleteBatchKeyAndLockRequests) {
     for (int i = 1; i <= 3; ++i) ASSERT_EQ(Code(QvnmRecordInsert, InsertPayload(Rec(i, "N" + std::to_string(i)))), 0);
-    // Batch read of 5 slots from the start: count 3, always 4 + 5 x length bytes.
+    // Batch read of 5 slots from the start: count 3, then the 3 records only.
     ASSERT_EQ(Code(QvnmSetToBegin, U32Bytes(cursor)), 0);
     Reply batch = Last(QvnmRecordGetBatch, Payload().U32(cursor).U32(recLen).U32(5).b);
     ASSERT_EQ(batch.code, 0);
-    ASSERT_EQ(batch.data.size(), 4 + 5 * recLen);
+    ASSERT_EQ(batch.data.size(), 4 + 3 * recLen);
     EXPECT_EQ(U32Of(batch), 3u);
     EXPECT_EQ(Bytes(batch.data.begin() + 4 + recLen, batch.data.begin() + 4 + 2 * recLen), Rec(2, "N2"));
-    EXPECT_EQ(Bytes(batch.data.end() - recLen, batch.data.end()), Bytes(recLen, 0));
+    EXPECT_EQ(Bytes(batch.data.end() - recLen, batch.data.end()), Rec(3, "N3"));
+    // The batch met the end; skipping back puts the cursor on a record again,
+    // one prior move per record, and past the first the move's own answer.
+    struct Skip {
+        std::uint32_t count;
+        DBIResult result;
+        int on;  // the record then current, 0: none
+    };
+    for (const Skip& k : {Skip{1, 0, 3}, Skip{2, 0, 1}, Skip{0, 0, 1}, Skip{1, dbi::kAtBegin, 0}}) {
+        SCOPED_TRACE(k.count);
+        EXPECT_EQ(Code(QvnmRecordSkipBack, Payload().U32(cursor).U32(k.count).b), k.result);
+        Reply at = Last(QvnmRecordGet, Payload().U32(cursor).U32(recLen).U32(0).U8(0).b);
+        ASSERT_GE(at.data.size(), kQvSubMsgHeaderSize);
+        const TqvSubMsgHeader h = ReadSubMsgHeader(at.data.data());
+        if (k.on == 0) {
+            EXPECT_EQ(h.errorCode, dbi::kNoCurrentRecord);
+        } else {
+            ASSERT_EQ(h.errorCode, 0);
+            const Bytes want = Sub(QvnmRecordGet, 0, Rec(k.on, "N" + std::to_string(k.on)));
+            ASSERT_GE(at.data.size(), want.size());
+            EXPECT_EQ(Bytes(at.data.begin(), at.data.begin() + want.size()), want);
+        }
+    }
 
     // Key of a given record, then that record found by its key.
     const std::uint32_t keyLen = KeyOf(Rec(2, "N2")).size();

@@ -445,3 +445,126 @@ TEST_F(IndexTable, AStoredKeyLengthUnlikeTheCallersIsRefusedBeforeAnyKeyIsCopied
 
 }  // namespace
 }  // namespace qv
+
+namespace qv {
+namespace {
+
+// Ranks against a walk in order, on trees several levels deep (100-byte
+// keys: 39 entries to a leaf, 37 to an interior page), through changes and
+// a rollback that the kept subtree counts must follow.
+constexpr std::uint32_t kRankKey = 100;
+std::string LongKey(std::uint32_t v) {
+    std::string k = Key(v);
+    k.resize(kRankKey, '\0');
+    return k;
+}
+
+struct RankTable : ::testing::Test {
+    testsupport::TempDir dir;
+    // Slot 0 unique, slot 1 duplicates allowed, slot 2 references only.
+    Table t{(dir / "R.QVD").string(), 10,
+            {IndexSpec{kRankKey, false, false}, IndexSpec{kRankKey, false, true}, IndexSpec{0, true, false}}};
+    void SetUp() override { t.Begin(); }
+    void TearDown() override {
+        if (t.bm.HasTransaction(t.tr)) t.Commit();
+    }
+    // Every entry's rank and the entry at every rank, from a walk in order.
+    void CheckRanks(std::uint32_t index, std::uint32_t expected) {
+        TqvIndexContext c = t.Context(index);
+        TqvCursorPath walk;
+        walk.state = qvpsBeforeFirst;
+        EXPECT_EQ(KeyRank(c, walk), 0u);
+        std::string key(kRankKey, '\0'), at(kRankKey, '\0');
+        std::uint32_t ref = 0, atRef = 0, i = 0;
+        while (NextKey(c, U8(key), ref, walk)) {
+            ASSERT_EQ(KeyRank(c, walk), i) << "index " << index;
+            TqvCursorPath jump;
+            ASSERT_TRUE(KeyAtRank(c, i, U8(at), atRef, jump)) << i;
+            ASSERT_EQ(atRef, ref) << "index " << index << " rank " << i;
+            if (index != 2) {
+                ASSERT_EQ(at, key);
+            }
+            ASSERT_EQ(jump.state, qvpsOnEntry);
+            // The path it gives steps on like any other.
+            TqvCursorPath next = jump, nextWalk = walk;
+            std::uint32_t r1 = 0, r2 = 0;
+            ASSERT_EQ(NextKey(c, U8(at), r1, next), NextKey(c, U8(key), r2, nextWalk));
+            ASSERT_EQ(r1, r2);
+            ++i;
+        }
+        EXPECT_EQ(i, expected);
+        EXPECT_EQ(walk.state, qvpsAfterLast);
+        EXPECT_EQ(KeyRank(c, walk), expected) << "after the last: all of them";
+        TqvCursorPath past;
+        EXPECT_FALSE(KeyAtRank(c, expected, U8(at), atRef, past));
+        EXPECT_EQ(past.state, qvpsAfterLast);
+    }
+    void Add(std::uint32_t index, std::uint32_t v, std::uint32_t ref) {
+        TqvIndexContext c = t.Context(index);
+        ASSERT_TRUE(AddKey(c, U8(LongKey(v)), ref));
+    }
+};
+
+TEST_F(RankTable, EveryEntrysRankMatchesTheWalkThroughChangesAndARollback) {
+    // 4000 entries; in the duplicates index each value three times.
+    for (std::uint32_t v = 0; v < 4000; ++v) {
+        const std::uint32_t s = (v * 7919) % 4000;
+        Add(0, s, s + 1);
+        Add(1, s / 3, s + 1);
+        Add(2, 0, s + 1);
+    }
+    for (std::uint32_t index : {0u, 1u, 2u}) CheckRanks(index, 4000);
+    // Deleting from the front shifts every rank after it; the counts kept
+    // from the check above must not answer for the old tree.
+    TqvIndexContext c0 = t.Context(0);
+    for (std::uint32_t v = 0; v < 800; ++v) ASSERT_TRUE(DeleteKey(c0, U8(LongKey((v * 11) % 4000)), 0));
+    CheckRanks(0, 3200);
+    t.Commit();
+    // Added in a transaction that is rolled back: the ranks are those
+    // before it again.
+    t.Begin();
+    for (std::uint32_t v = 5000; v < 5300; ++v) Add(0, v, v);
+    CheckRanks(0, 3500);
+    t.bm.RollbackTransaction(t.tr);
+    t.Begin();
+    CheckRanks(0, 3200);
+}
+
+TEST_F(RankTable, CracksCountTheEntriesBeforeThem) {
+    for (std::uint32_t v = 1; v <= 600; ++v) Add(0, 2 * v, v);  // 2, 4, ..., 1200
+    TqvIndexContext c = t.Context(0);
+    struct Case {
+        std::uint32_t value;
+        int mode;
+        std::uint32_t rank;
+    } cases[] = {
+        {1, 2, 0},      // before the first
+        {2, 2, 0},      // on the first
+        {2, 1, 1},      // past it
+        {601, 2, 300},  // between 600 and 602: before 602
+        {600, 1, 300},
+        {1200, 2, 599},
+        {1200, 1, 600},  // past the last
+        {1300, 2, 600},
+    };
+    for (const Case& x : cases) {
+        TqvCursorPath path;
+        std::string key = LongKey(x.value);
+        std::uint32_t ref = 0;
+        FindKey(c, U8(key), ref, x.mode, path);
+        EXPECT_EQ(KeyRank(c, path), x.rank) << x.value << " mode " << x.mode;
+    }
+    // A crack left by the search itself: on a leaf before or after an entry.
+    TqvCursorPath path;
+    std::string key = LongKey(601);
+    std::uint32_t ref = 0;
+    FindKey(c, U8(key), ref, 2, path);
+    ASSERT_EQ(path.state, qvpsOnEntry);
+    path.state = qvpsCrackBefore;
+    EXPECT_EQ(KeyRank(c, path), 300u);
+    path.state = qvpsCrackAfter;
+    EXPECT_EQ(KeyRank(c, path), 301u);
+}
+
+}  // namespace
+}  // namespace qv
