@@ -11,18 +11,9 @@ using build::CntAddChoice;
 
 namespace {
 
-template <class T>
-T* Make(TWinControl* parent, TComponent* owner, const char* name, int x, int y, int w, int h) {
-    auto* c = new T(owner);
-    c->SetParent(parent);
-    c->SetName(name);
-    c->SetBounds(x, y, w, h);
-    return c;
-}
-
 TLabel* MakeLabel(TWinControl* parent, TComponent* owner, const char* name, const char* text, int x, int y,
                 TWinControl* focus) {
-    auto* l = Make<TLabel>(parent, owner, name, x, y, 80, 16);
+    auto* l = MakeControl<TLabel>(parent, owner, name, x, y, 80, 16);
     l->SetCaption(text);
     l->SetFocusControl(focus);
     return l;
@@ -60,47 +51,47 @@ TCntAddForm::TCntAddForm(TComponent* owner, editor::EditorContext& ctx) : TForm(
     detailSource->SetName("detailSource");
     detailSource->SetDataSet(detailTable);
 
-    rgrpEntryType = Make<TRadioGroup>(this, this, "rgrpEntryType", 8, 6, 454, 44);
+    rgrpEntryType = MakeControl<TRadioGroup>(this, this, "rgrpEntryType", 8, 6, 454, 44);
     rgrpEntryType->SetCaption("Entry Type");
     rgrpEntryType->SetColumns(4);
     for (const char* item : {"&Heading", "&Topic", "&Macro", "I&nclude"}) rgrpEntryType->Items().Add(item);
     rgrpEntryType->SetItemIndex(0);
     rgrpEntryType->OnClick = [this](TObject*) { rgrpEntryTypeClick(); };
 
-    editTitle = Make<TEdit>(this, this, "editTitle", 100, 58, 362, 22);
+    editTitle = MakeControl<TEdit>(this, this, "editTitle", 100, 58, 362, 22);
     Label1 = MakeLabel(this, this, "Label1", "Tit&le:", 12, 62, editTitle);
-    editTopic = Make<TEdit>(this, this, "editTopic", 100, 86, 362, 22);
+    editTopic = MakeControl<TEdit>(this, this, "editTopic", 100, 86, 362, 22);
     Label2 = MakeLabel(this, this, "Label2", "Topic &ID:", 12, 90, editTopic);
-    editFile = Make<TEdit>(this, this, "editFile", 100, 114, 160, 22);
+    editFile = MakeControl<TEdit>(this, this, "editFile", 100, 114, 160, 22);
     Label3 = MakeLabel(this, this, "Label3", "Help &file:", 12, 118, editFile);
-    editWindow = Make<TEdit>(this, this, "editWindow", 362, 114, 100, 22);
+    editWindow = MakeControl<TEdit>(this, this, "editWindow", 362, 114, 100, 22);
     Label4 = MakeLabel(this, this, "Label4", "&Window type:", 272, 118, editWindow);
 
-    GroupBox1 = Make<TGroupBox>(this, this, "GroupBox1", 8, 144, 454, 242);
+    GroupBox1 = MakeControl<TGroupBox>(this, this, "GroupBox1", 8, 144, 454, 242);
     GroupBox1->SetCaption("&Project");
-    DBGrid1 = Make<db::TCustomDBGrid>(GroupBox1, this, "DBGrid1", 8, 20, 200, 182);
+    DBGrid1 = MakeControl<db::TCustomDBGrid>(GroupBox1, this, "DBGrid1", 8, 20, 200, 182);
     DBGrid1->ReadOnly = true;
-    DBNavigator1 = Make<db::TDBNavigator>(GroupBox1, this, "DBNavigator1", 8, 208, 200, 25);
+    DBNavigator1 = MakeControl<db::TDBNavigator>(GroupBox1, this, "DBNavigator1", 8, 208, 200, 25);
     DBNavigator1->SetDataSource(mainSource);
-    detailGrid = Make<db::TCustomDBGrid>(GroupBox1, this, "detailGrid", 214, 20, 232, 213);
+    detailGrid = MakeControl<db::TCustomDBGrid>(GroupBox1, this, "detailGrid", 214, 20, 232, 213);
     detailGrid->ReadOnly = true;
     detailGrid->OnDblClick = [this](TObject*) { detailGridDblClick(); };
     detailGrid->OnEnter = [this](TObject*) { DBNavigator1->SetDataSource(detailSource); };
     detailGrid->OnExit = [this](TObject*) { DBNavigator1->SetDataSource(mainSource); };
 
-    SpeedButton1 = Make<TSpeedButton>(this, this, "SpeedButton1", 8, 396, 25, 25);
+    SpeedButton1 = MakeControl<TSpeedButton>(this, this, "SpeedButton1", 8, 396, 25, 25);
     SpeedButton1->SetHint("Search the current field");
     SpeedButton1->SetShowHint(true);
     SpeedButton1->SetCaption("?");
     SpeedButton1->OnClick = [this](TObject*) { SpeedButton1Click(); };
-    btnOk = Make<TButton>(this, this, "btnOk", 225, 396, 75, 25);
+    btnOk = MakeControl<TButton>(this, this, "btnOk", 225, 396, 75, 25);
     btnOk->SetCaption("&OK");
     btnOk->OnClick = [this](TObject*) { btnOkClick(); };
-    Button2 = Make<TButton>(this, this, "Button2", 306, 396, 75, 25);
+    Button2 = MakeControl<TButton>(this, this, "Button2", 306, 396, 75, 25);
     Button2->SetCaption("&Cancel");
     Button2->Cancel = true;
     Button2->ModalResult = mrCancel;
-    Button3 = Make<TButton>(this, this, "Button3", 387, 396, 75, 25);
+    Button3 = MakeControl<TButton>(this, this, "Button3", 387, 396, 75, 25);
     Button3->SetCaption("&Help");
     Button3->OnClick = [this](TObject*) { Button3Click(); };
 

@@ -9,19 +9,10 @@ using namespace gui;
 
 namespace {
 
-template <class T>
-T* Make(TWinControl* parent, TComponent* owner, const char* name, int x, int y, int w, int h) {
-    auto* c = new T(owner);
-    c->SetParent(parent);
-    c->SetName(name);
-    c->SetBounds(x, y, w, h);
-    return c;
-}
-
 }  // namespace
 
 TCheckBox* TfrmCompile::Check(TWinControl* parent, const char* name, const char* caption, int x, int y, int w) {
-    auto* box = Make<TCheckBox>(parent, this, name, x, y, w, 17);
+    auto* box = MakeControl<TCheckBox>(parent, this, name, x, y, w, 17);
     box->SetCaption(caption);
     return box;
 }
@@ -32,23 +23,23 @@ TfrmCompile::TfrmCompile(TComponent* owner, ICompileOptionsData& data) : TForm(o
     SetClientSize(330, 288);
     Position = poScreenCenter;
 
-    grpCompile = Make<TGroupBox>(this, this, "grpCompile", 8, 6, 314, 48);
+    grpCompile = MakeControl<TGroupBox>(this, this, "grpCompile", 8, 6, 314, 48);
     grpCompile->SetCaption("Com&pile for Windows version");
-    xboxCompile16bit = Make<TRadioButton>(grpCompile, this, "xboxCompile16bit", 16, 20, 90, 17);
+    xboxCompile16bit = MakeControl<TRadioButton>(grpCompile, this, "xboxCompile16bit", 16, 20, 90, 17);
     xboxCompile16bit->SetCaption(" 3.x");
-    xboxCompile32bit = Make<TRadioButton>(grpCompile, this, "xboxCompile32bit", 120, 20, 150, 17);
+    xboxCompile32bit = MakeControl<TRadioButton>(grpCompile, this, "xboxCompile32bit", 120, 20, 150, 17);
     xboxCompile32bit->SetCaption(" Win95 and NT");
     xboxCompile16bit->OnClick = [this](TObject* s) { xboxCompile16bitClick(s); };
     xboxCompile32bit->OnClick = [this](TObject* s) { xboxCompile16bitClick(s); };
 
-    grpNames = Make<TGroupBox>(this, this, "grpNames", 8, 58, 314, 52);
+    grpNames = MakeControl<TGroupBox>(this, this, "grpNames", 8, 58, 314, 52);
     grpNames->SetCaption("File &names");
-    lbl16 = Make<TLabel>(grpNames, this, "lbl16", 12, 24, 40, 15);
+    lbl16 = MakeControl<TLabel>(grpNames, this, "lbl16", 12, 24, 40, 15);
     lbl16->SetCaption("16bit:");
-    edit16FN = Make<TEdit>(grpNames, this, "edit16FN", 52, 20, 96, 22);
-    lbl32 = Make<TLabel>(grpNames, this, "lbl32", 160, 24, 40, 15);
+    edit16FN = MakeControl<TEdit>(grpNames, this, "edit16FN", 52, 20, 96, 22);
+    lbl32 = MakeControl<TLabel>(grpNames, this, "lbl32", 160, 24, 40, 15);
     lbl32->SetCaption("32bit:");
-    edit32FN = Make<TEdit>(grpNames, this, "edit32FN", 200, 20, 104, 22);
+    edit32FN = MakeControl<TEdit>(grpNames, this, "edit32FN", 200, 20, 104, 22);
     edit16FN->OnChange = [this](TObject*) {
         if (!loading_) data_.EditField("16bitName", edit16FN->Text());
     };
@@ -56,12 +47,12 @@ TfrmCompile::TfrmCompile(TComponent* owner, ICompileOptionsData& data) : TForm(o
         if (!loading_) data_.EditField("DosName", edit32FN->Text());
     };
 
-    grpFilters = Make<TGroupBox>(this, this, "grpFilters", 8, 114, 314, 52);
+    grpFilters = MakeControl<TGroupBox>(this, this, "grpFilters", 8, 114, 314, 52);
     grpFilters->SetCaption("&Filters");
     xboxFilter = Check(grpFilters, "xboxFilter", "Compile Using Filters?", 12, 22, 150);
-    lblFilter = Make<TLabel>(grpFilters, this, "lblFilter", 166, 24, 84, 15);
+    lblFilter = MakeControl<TLabel>(grpFilters, this, "lblFilter", 166, 24, 84, 15);
     lblFilter->SetCaption("Contents Filter:");
-    comboFilter = Make<TComboBox>(grpFilters, this, "comboFilter", 252, 20, 52, 22);
+    comboFilter = MakeControl<TComboBox>(grpFilters, this, "comboFilter", 252, 20, 52, 22);
     comboFilter->Items().Add("1");
     comboFilter->Items().Add("2");
     comboFilter->Items().Add("3");
@@ -69,7 +60,7 @@ TfrmCompile::TfrmCompile(TComponent* owner, ICompileOptionsData& data) : TForm(o
         if (!loading_) data_.EditField("ContentsFilter", comboFilter->Text());
     };
 
-    grpOptions = Make<TGroupBox>(this, this, "grpOptions", 8, 170, 314, 72);
+    grpOptions = MakeControl<TGroupBox>(this, this, "grpOptions", 8, 170, 314, 72);
     grpOptions->SetCaption("Op&tions");
     autoGenerateContents = Check(grpOptions, "autoGenerateContents", " Auto Generate Contents", 12, 22, 156);
     autoGenPRJfile = Check(grpOptions, "autoGenPRJfile", " Auto Generate .HPJ File", 12, 44, 156);
@@ -83,15 +74,15 @@ TfrmCompile::TfrmCompile(TComponent* owner, ICompileOptionsData& data) : TForm(o
     autoGenPRJfile->OnClick = [this](TObject*) { FlagClick(autoGenPRJfile, "AutogeneratePRJfile", "Y", "N"); };
     xboxCNT->OnClick = [this](TObject*) { FlagClick(xboxCNT, "AutoGenerateCntFile", "Y", "N"); };
 
-    Button1 = Make<TButton>(this, this, "Button1", 84, 254, 75, 25);
+    Button1 = MakeControl<TButton>(this, this, "Button1", 84, 254, 75, 25);
     Button1->SetCaption("&OK");
     Button1->Default = true;
     Button1->OnClick = [this](TObject* s) { Button1Click(s); };
-    Button2 = Make<TButton>(this, this, "Button2", 166, 254, 75, 25);
+    Button2 = MakeControl<TButton>(this, this, "Button2", 166, 254, 75, 25);
     Button2->SetCaption("&Cancel");
     Button2->Cancel = true;
     Button2->ModalResult = mrCancel;
-    Button3 = Make<TButton>(this, this, "Button3", 248, 254, 75, 25);
+    Button3 = MakeControl<TButton>(this, this, "Button3", 248, 254, 75, 25);
     Button3->SetCaption("&Help");
     Button3->OnClick = [this](TObject* s) { Button3Click(s); };
 

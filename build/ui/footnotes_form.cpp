@@ -10,15 +10,6 @@ using namespace gui;
 
 namespace {
 
-template <class T>
-T* Make(TWinControl* parent, TComponent* owner, const char* name, int x, int y, int w, int h) {
-    auto* c = new T(owner);
-    c->SetParent(parent);
-    c->SetName(name);
-    c->SetBounds(x, y, w, h);
-    return c;
-}
-
 bool Editing(db::TDataSource* s) {
     db::TDataSet* d = s ? s->DataSet() : nullptr;
     return d && (d->State() == db::dsEdit || d->State() == db::dsInsert);
@@ -34,7 +25,7 @@ TFootnotesForm::TFootnotesForm(TComponent* owner) : TForm(owner) {
     Position = poScreenCenter;
     SetBorderStyle(bsDialog);
 
-    GroupBox1 = Make<TGroupBox>(this, this, "GroupBox1", 8, 6, 504, 176);
+    GroupBox1 = MakeControl<TGroupBox>(this, this, "GroupBox1", 8, 6, 504, 176);
     GroupBox1->SetCaption("Footnotes");
     struct Row {
         db::TDBEdit** edit;
@@ -52,27 +43,27 @@ TFootnotesForm::TFootnotesForm(TComponent* owner) : TForm(owner) {
     int y = 22;
     int n = 0;
     for (const Row& r : rows) {
-        *r.edit = Make<db::TDBEdit>(GroupBox1, this, r.name, 176, y, 316, 22);
+        *r.edit = MakeControl<db::TDBEdit>(GroupBox1, this, r.name, 176, y, 316, 22);
         std::string markName = "lblMark" + std::to_string(n), textName = "lblText" + std::to_string(n);
-        auto* mark = Make<TLabel>(GroupBox1, this, markName.c_str(), 12, y + 4, 14, 16);
+        auto* mark = MakeControl<TLabel>(GroupBox1, this, markName.c_str(), 12, y + 4, 14, 16);
         mark->SetCaption(r.mark);
-        auto* text = Make<TLabel>(GroupBox1, this, textName.c_str(), 30, y + 4, 144, 16);
+        auto* text = MakeControl<TLabel>(GroupBox1, this, textName.c_str(), 30, y + 4, 144, 16);
         text->SetCaption(r.label);
         text->SetFocusControl(*r.edit);
         y += 30;
         ++n;
     }
 
-    Button1 = Make<TButton>(this, this, "Button1", 275, 192, 75, 25);
+    Button1 = MakeControl<TButton>(this, this, "Button1", 275, 192, 75, 25);
     Button1->SetCaption("&OK");
     Button1->ModalResult = mrOk;
     Button1->OnClick = [this](TObject*) { Button1Click(); };
-    Button2 = Make<TButton>(this, this, "Button2", 356, 192, 75, 25);
+    Button2 = MakeControl<TButton>(this, this, "Button2", 356, 192, 75, 25);
     Button2->SetCaption("&Cancel");
     Button2->Cancel = true;
     Button2->ModalResult = mrCancel;
     Button2->OnClick = [this](TObject*) { Button2Click(); };
-    Button3 = Make<TButton>(this, this, "Button3", 437, 192, 75, 25);
+    Button3 = MakeControl<TButton>(this, this, "Button3", 437, 192, 75, 25);
     Button3->SetCaption("&Help");
     Button3->OnClick = [this](TObject*) { Button3Click(); };
 }

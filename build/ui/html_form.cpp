@@ -19,23 +19,14 @@ using namespace gui;
 
 namespace {
 
-template <class T>
-T* Make(TWinControl* parent, TComponent* owner, const char* name, int x, int y, int w, int h) {
-    auto* c = new T(owner);
-    c->SetParent(parent);
-    c->SetName(name);
-    c->SetBounds(x, y, w, h);
-    return c;
-}
-
 TLabel* Label(TWinControl* parent, TComponent* owner, const char* name, const char* text, int x, int y, int w) {
-    auto* l = Make<TLabel>(parent, owner, name, x, y, w, 16);
+    auto* l = MakeControl<TLabel>(parent, owner, name, x, y, w, 16);
     l->SetCaption(text);
     return l;
 }
 
 TLabel* HintLabel(TWinControl* parent, TComponent* owner, const char* name, const char* text, int y, int x = 12) {
-    auto* l = Make<TLabel>(parent, owner, name, x, y, 452 - x, 46);
+    auto* l = MakeControl<TLabel>(parent, owner, name, x, y, 452 - x, 46);
     l->SetWordWrap(true);
     l->SetCaption(text);
     l->SetVisible(false);
@@ -115,7 +106,7 @@ TfrmHtml::TfrmHtml(TComponent* owner, editor::EditorContext& context)
     SetClientSize(468, 366);
     Position = poScreenCenter;
 
-    nbkSteps = Make<TNotebook>(this, this, "nbkSteps", 0, 0, 468, 318);
+    nbkSteps = MakeControl<TNotebook>(this, this, "nbkSteps", 0, 0, 468, 318);
     nbkSteps->Pages().Clear();
     nbkSteps->Pages().Add("Step1");
     nbkSteps->Pages().Add("Step2");
@@ -126,25 +117,25 @@ TfrmHtml::TfrmHtml(TComponent* owner, editor::EditorContext& context)
 
     // Step 1: the export's details.
     Label(s1, this, "lblProject", "Tavrin Project :", 12, 16, 160);
-    fldProject = Make<TComboBox>(s1, this, "fldProject", 180, 12, 270, 22);
+    fldProject = MakeControl<TComboBox>(s1, this, "fldProject", 180, 12, 270, 22);
     fldProject->SetStyle(csDropDownList);
     Label(s1, this, "lblDirectory", "HTML Output directory :", 12, 50, 160);
-    editDirectory = Make<TEdit>(s1, this, "editDirectory", 180, 46, 244, 22);
-    btnDirectory = Make<TButton>(s1, this, "btnDirectory", 428, 46, 22, 22);
+    editDirectory = MakeControl<TEdit>(s1, this, "editDirectory", 180, 46, 244, 22);
+    btnDirectory = MakeControl<TButton>(s1, this, "btnDirectory", 428, 46, 22, 22);
     btnDirectory->SetCaption("...");
     Label(s1, this, "lblGraphicsDir", "Graphics Output diirectory :", 12, 84, 160);
-    editGraphicsDir = Make<TEdit>(s1, this, "editGraphicsDir", 180, 80, 244, 22);
-    btnGraphicsDir = Make<TButton>(s1, this, "btnGraphicsDir", 428, 80, 22, 22);
+    editGraphicsDir = MakeControl<TEdit>(s1, this, "editGraphicsDir", 180, 80, 244, 22);
+    btnGraphicsDir = MakeControl<TButton>(s1, this, "btnGraphicsDir", 428, 80, 22, 22);
     btnGraphicsDir->SetCaption("...");
     Label(s1, this, "lblBackground", "Background Image :", 12, 118, 160);
-    editBackground = Make<TEdit>(s1, this, "editBackground", 180, 114, 244, 22);
-    btnBackground = Make<TButton>(s1, this, "btnBackground", 428, 114, 22, 22);
+    editBackground = MakeControl<TEdit>(s1, this, "editBackground", 180, 114, 244, 22);
+    btnBackground = MakeControl<TButton>(s1, this, "btnBackground", 428, 114, 22, 22);
     btnBackground->SetCaption("...");
-    rgpHtmFilenames = Make<TRadioGroup>(s1, this, "rgpHtmFilenames", 12, 148, 230, 72);
+    rgpHtmFilenames = MakeControl<TRadioGroup>(s1, this, "rgpHtmFilenames", 12, 148, 230, 72);
     rgpHtmFilenames->SetCaption("Htm file names");
     rgpHtmFilenames->Items().Add("Use Long names");
     rgpHtmFilenames->Items().Add("Use Short names");
-    radIgnorePopups = Make<TCheckBox>(s1, this, "radIgnorePopups", 260, 160, 180, 17);
+    radIgnorePopups = MakeControl<TCheckBox>(s1, this, "radIgnorePopups", 260, 160, 180, 17);
     radIgnorePopups->SetCaption(" Ignore Popups");
     jdS1Project = HintLabel(s1, this, "jdS1Project", "Choose the Tavrin project whose pages become HTML pages.", 236);
     jdS1Directory = HintLabel(s1, this, "jdS1Directory",
@@ -170,8 +161,8 @@ TfrmHtml::TfrmHtml(TComponent* owner, editor::EditorContext& context)
     fldProject->OnChange = [this](TObject* s) { fldProjectChange(s); };
 
     // Step 2: the pages' file names.
-    gridTopics = Make<THtmlPageGrid>(s2, this, "gridTopics", 12, 12, 444, 226);
-    Button4 = Make<TButton>(s2, this, "Button4", 12, 246, 75, 25);
+    gridTopics = MakeControl<THtmlPageGrid>(s2, this, "gridTopics", 12, 12, 444, 226);
+    Button4 = MakeControl<TButton>(s2, this, "Button4", 12, 246, 75, 25);
     Button4->SetCaption("&Delete");
     Button4->OnClick = [this](TObject* s) { Button4Click(s); };
     jdS2HtmlPages = HintLabel(s2, this, "jdS2HtmlPages",
@@ -180,12 +171,12 @@ TfrmHtml::TfrmHtml(TComponent* owner, editor::EditorContext& context)
 
     // Step 3: the result.
     Label(s3, this, "lblBrowser", "Display Index.htm using the followng Browser:", 12, 16, 440);
-    editBrowser = Make<TEdit>(s3, this, "editBrowser", 12, 40, 412, 22);
-    btnBrowser = Make<TButton>(s3, this, "btnBrowser", 428, 40, 22, 22);
+    editBrowser = MakeControl<TEdit>(s3, this, "editBrowser", 12, 40, 412, 22);
+    btnBrowser = MakeControl<TButton>(s3, this, "btnBrowser", 428, 40, 22, 22);
     btnBrowser->SetCaption("...");
-    btnBrowse = Make<TButton>(s3, this, "btnBrowse", 12, 80, 160, 25);
+    btnBrowse = MakeControl<TButton>(s3, this, "btnBrowse", 12, 80, 160, 25);
     btnBrowse->SetCaption("&Browse Web site now");
-    btnExit = Make<TButton>(s3, this, "btnExit", 184, 80, 75, 25);
+    btnExit = MakeControl<TButton>(s3, this, "btnExit", 184, 80, 75, 25);
     btnExit->SetCaption("E&xit");
     jdS3Browser = HintLabel(s3, this, "jdS3Browser", "The program that shows the exported pages.", 120);
     btnBrowser->OnClick = [this](TObject* s) { btnBrowserClick(s); };
@@ -193,15 +184,15 @@ TfrmHtml::TfrmHtml(TComponent* owner, editor::EditorContext& context)
     btnExit->OnClick = [this](TObject*) { Close(); };
 
     // Bottom buttons.
-    btnCancel = Make<TButton>(this, this, "btnCancel", 120, 330, 75, 25);
+    btnCancel = MakeControl<TButton>(this, this, "btnCancel", 120, 330, 75, 25);
     btnCancel->SetCaption("&Cancel");
-    btnPrev = Make<TButton>(this, this, "btnPrev", 206, 330, 75, 25);
+    btnPrev = MakeControl<TButton>(this, this, "btnPrev", 206, 330, 75, 25);
     btnPrev->SetCaption("&Prev");
-    btnNext = Make<TButton>(this, this, "btnNext", 286, 330, 75, 25);
+    btnNext = MakeControl<TButton>(this, this, "btnNext", 286, 330, 75, 25);
     btnNext->SetCaption("&Next");
-    btnFinish = Make<TButton>(this, this, "btnFinish", 372, 330, 75, 25);
+    btnFinish = MakeControl<TButton>(this, this, "btnFinish", 372, 330, 75, 25);
     btnFinish->SetCaption("&Finish");
-    editMapCount = Make<TEdit>(this, this, "editMapCount", 0, 0, 40, 22);
+    editMapCount = MakeControl<TEdit>(this, this, "editMapCount", 0, 0, 40, 22);
     editMapCount->SetVisible(false);
     editMapCount->SetText("0");
     btnCancel->OnClick = [this](TObject*) { Close(); };

@@ -11,23 +11,14 @@ using namespace gui;
 
 namespace {
 
-template <class T>
-T* Make(TWinControl* parent, TComponent* owner, const char* name, int x, int y, int w, int h) {
-    auto* c = new T(owner);
-    c->SetParent(parent);
-    c->SetName(name);
-    c->SetBounds(x, y, w, h);
-    return c;
-}
-
 TLabel* Label(TWinControl* parent, TComponent* owner, const char* name, const char* caption, int x, int y, int w) {
-    auto* l = Make<TLabel>(parent, owner, name, x, y, w, 16);
+    auto* l = MakeControl<TLabel>(parent, owner, name, x, y, w, 16);
     l->SetCaption(caption);
     return l;
 }
 
 TLabel* HintLabel(TWinControl* parent, TComponent* owner, const char* name, const char* text, int y) {
-    auto* l = Make<TLabel>(parent, owner, name, 16, y, 428, 34);
+    auto* l = MakeControl<TLabel>(parent, owner, name, 16, y, 428, 34);
     l->SetCaption(text);
     l->SetWordWrap(true);
     l->Font().SetColor(clNavy);
@@ -56,7 +47,7 @@ TfrmImport::TfrmImport(TComponent* owner, editor::EditorContext& ctx, build::Imp
         env.setCaption = [this](const std::string& c) { SetCaption(c.empty() ? "Tavrin Import Wizard" : c); };
     session_ = std::make_unique<build::ImportSession>(ctx_, std::move(env));
 
-    nbkSteps = Make<TNotebook>(this, this, "nbkSteps", 0, 0, 460, 256);
+    nbkSteps = MakeControl<TNotebook>(this, this, "nbkSteps", 0, 0, 460, 256);
     nbkSteps->Pages().Clear();  // a notebook starts with a page "Default"
     nbkSteps->Pages().Add("Step1");
     nbkSteps->Pages().Add("Step2");
@@ -66,8 +57,8 @@ TfrmImport::TfrmImport(TComponent* owner, editor::EditorContext& ctx, build::Imp
     lblStep1 = Label(step1, this, "lblStep1", "Step 1 of 2 - Select a HLP file", 16, 14, 420);
     lblStep1->Font().SetStyle(fsBold);
     lblHlp = Label(step1, this, "lblHlp", "Decompile and Import a HLP file", 16, 56, 420);
-    editHLP = Make<TEdit>(step1, this, "editHLP", 16, 76, 396, 22);
-    Button4 = Make<TButton>(step1, this, "Button4", 416, 76, 26, 22);
+    editHLP = MakeControl<TEdit>(step1, this, "editHLP", 16, 76, 396, 22);
+    Button4 = MakeControl<TButton>(step1, this, "Button4", 416, 76, 26, 22);
     Button4->SetCaption("...");
     Button4->OnClick = [this](TObject* s) { Button4Click(s); };
     jdS1HLP = HintLabel(step1, this, "jdS1HLP",
@@ -78,29 +69,29 @@ TfrmImport::TfrmImport(TComponent* owner, editor::EditorContext& ctx, build::Imp
 
     lblStep2 = Label(step2, this, "lblStep2", "Step 2 of 2 - Name the new project", 16, 14, 420);
     lblStep2->Font().SetStyle(fsBold);
-    pnlHpj = Make<TPanel>(step2, this, "pnlHpj", 16, 230, 100, 22);
+    pnlHpj = MakeControl<TPanel>(step2, this, "pnlHpj", 16, 230, 100, 22);
     pnlHpj->SetVisible(false);
-    editHPJ = Make<TEdit>(pnlHpj, this, "editHPJ", 0, 0, 100, 22);
+    editHPJ = MakeControl<TEdit>(pnlHpj, this, "editHPJ", 0, 0, 100, 22);
     const int lx = 16, ex = 140, ew = 272;
     lblNewApp = Label(step2, this, "lblNewApp", "N&ew Project Name :", lx, 48, 120);
-    editNewApp = Make<TEdit>(step2, this, "editNewApp", ex, 45, ew, 22);
+    editNewApp = MakeControl<TEdit>(step2, this, "editNewApp", ex, 45, ew, 22);
     lblFilename = Label(step2, this, "lblFilename", "File name :", lx, 76, 120);
-    editFilename = Make<TEdit>(step2, this, "editFilename", ex, 73, ew, 22);
+    editFilename = MakeControl<TEdit>(step2, this, "editFilename", ex, 73, ew, 22);
     lblHelpTitle = Label(step2, this, "lblHelpTitle", "Help Title :", lx, 104, 120);
-    editHelpTitle = Make<TEdit>(step2, this, "editHelpTitle", ex, 101, ew, 22);
+    editHelpTitle = MakeControl<TEdit>(step2, this, "editHelpTitle", ex, 101, ew, 22);
     lblDirectory = Label(step2, this, "lblDirectory", "Project directory :", lx, 132, 120);
-    editDirectory = Make<TEdit>(step2, this, "editDirectory", ex, 129, ew, 22);
-    Button6 = Make<TButton>(step2, this, "Button6", ex + ew + 4, 129, 26, 22);
+    editDirectory = MakeControl<TEdit>(step2, this, "editDirectory", ex, 129, ew, 22);
+    Button6 = MakeControl<TButton>(step2, this, "Button6", ex + ew + 4, 129, 26, 22);
     Button6->SetCaption("...");
     Button6->OnClick = [this](TObject* s) { Button6Click(s); };
     lblGraphics = Label(step2, this, "lblGraphics", "Graphics directory :", lx, 160, 120);
-    editGraphicsDir = Make<TEdit>(step2, this, "editGraphicsDir", ex, 157, ew, 22);
-    btnGraphics = Make<TButton>(step2, this, "btnGraphics", ex + ew + 4, 157, 26, 22);
+    editGraphicsDir = MakeControl<TEdit>(step2, this, "editGraphicsDir", ex, 157, ew, 22);
+    btnGraphics = MakeControl<TButton>(step2, this, "btnGraphics", ex + ew + 4, 157, 26, 22);
     btnGraphics->SetCaption("...");
     btnGraphics->OnClick = [this](TObject* s) { btnGraphicsClick(s); };
-    editCopyright = Make<TEdit>(step2, this, "editCopyright", 120, 230, 100, 22);
+    editCopyright = MakeControl<TEdit>(step2, this, "editCopyright", 120, 230, 100, 22);
     editCopyright->SetVisible(false);
-    xboxConvert = Make<TCheckBox>(step2, this, "xboxConvert", 230, 230, 140, 17);
+    xboxConvert = MakeControl<TCheckBox>(step2, this, "xboxConvert", 230, 230, 140, 17);
     xboxConvert->SetCaption("Con&vert Jumps?");
     xboxConvert->SetVisible(false);
     jdS2projectName = HintLabel(step2, this, "jdS2projectName",
@@ -119,18 +110,18 @@ TfrmImport::TfrmImport(TComponent* owner, editor::EditorContext& ctx, build::Imp
     Hint(editDirectory, jdS2ProjectDir);
     Hint(editGraphicsDir, jdS2GraphicsDir);
 
-    Button1 = Make<TButton>(this, this, "Button1", 130, 266, 75, 25);
+    Button1 = MakeControl<TButton>(this, this, "Button1", 130, 266, 75, 25);
     Button1->SetCaption("&Cancel");
     Button1->Cancel = true;
     Button1->ModalResult = mrCancel;
-    btnPrev = Make<TButton>(this, this, "btnPrev", 211, 266, 75, 25);
+    btnPrev = MakeControl<TButton>(this, this, "btnPrev", 211, 266, 75, 25);
     btnPrev->SetCaption("&Prev");
     btnPrev->OnClick = [this](TObject* s) { btnPrevClick(s); };
-    btnNext = Make<TButton>(this, this, "btnNext", 292, 266, 75, 25);
+    btnNext = MakeControl<TButton>(this, this, "btnNext", 292, 266, 75, 25);
     btnNext->SetCaption("&Next");
     btnNext->Default = true;
     btnNext->OnClick = [this](TObject* s) { btnNextClick(s); };
-    btnFinish = Make<TButton>(this, this, "btnFinish", 373, 266, 75, 25);
+    btnFinish = MakeControl<TButton>(this, this, "btnFinish", 373, 266, 75, 25);
     btnFinish->SetCaption("&Finish");
     btnFinish->OnClick = [this](TObject* s) { btnFinishClick(s); };
 

@@ -15,18 +15,9 @@ using namespace gui;
 namespace {
 
 template <class T>
-T* Make(TWinControl* parent, TComponent* owner, const char* name, int x, int y, int w, int h) {
-    auto* c = new T(owner);
-    c->SetParent(parent);
-    c->SetName(name);
-    c->SetBounds(x, y, w, h);
-    return c;
-}
-
-template <class T>
 T* Captioned(TWinControl* parent, TComponent* owner, const char* name, const std::string& caption, int x, int y,
              int w, int h) {
-    T* c = Make<T>(parent, owner, name, x, y, w, h);
+    T* c = MakeControl<T>(parent, owner, name, x, y, w, h);
     c->SetCaption(caption);
     return c;
 }
@@ -102,8 +93,8 @@ TdlgSelectDirectory::TdlgSelectDirectory(TComponent* owner) : TForm(owner) {
     Position = poScreenCenter;
     SetBorderStyle(bsDialog);
     Captioned<TLabel>(this, this, "lblPath", "&Directory:", 12, 10, 200, 16);
-    editPath = Make<TEdit>(this, this, "editPath", 12, 28, 296, 22);
-    lstDirectories = Make<TDirectoryListBox>(this, this, "lstDirectories", 12, 58, 296, 196);
+    editPath = MakeControl<TEdit>(this, this, "editPath", 12, 28, 296, 22);
+    lstDirectories = MakeControl<TDirectoryListBox>(this, this, "lstDirectories", 12, 58, 296, 196);
     lstDirectories->OnChange = [this](TObject*) { editPath->SetText(lstDirectories->Directory()); };
     btnOK = Captioned<TButton>(this, this, "btnOK", "&OK", 152, 264, 75, 25);
     btnOK->Default = true;
@@ -143,7 +134,7 @@ TNewAppForm::TNewAppForm(TComponent* owner, EditorContext& ctx) : TForm(owner), 
     ShowFields(tblWiz, {{"ColorScheme", 30, "Colour Scheme"}});
     ShowFields(tblTopics, {{"Title", 65, "Topic Title"}});
 
-    Notebook = Make<TNotebook>(this, this, "Notebook", 0, 0, 520, 330);
+    Notebook = MakeControl<TNotebook>(this, this, "Notebook", 0, 0, 520, 330);
     Notebook->Pages().Clear();
     for (const char* p : {"Step1", "Step2", "Step3"}) Notebook->Pages().Add(p);
     TPage* s1 = Notebook->Page(0);
@@ -164,7 +155,7 @@ TNewAppForm::TNewAppForm(TComponent* owner, EditorContext& ctx) : TForm(owner), 
     int y = 44;
     for (int i = 0; i < 4; ++i) {
         Captioned<TLabel>(s1, this, (std::string("lbl") + fields[i].name).c_str(), fields[i].label, 16, y + 3, 100, 16);
-        TEdit* e = Make<TEdit>(s1, this, fields[i].name, 120, y, i == 3 ? 270 : 300, 22);
+        TEdit* e = MakeControl<TEdit>(s1, this, fields[i].name, 120, y, i == 3 ? 270 : 300, 22);
         *fields[i].edit = e;
         e->OnEnter = [this, i](TObject*) { lblHint->SetCaption(kHints[i]); };
         e->OnExit = [this, e](TObject*) { Step1Exit(e); };
@@ -182,7 +173,7 @@ TNewAppForm::TNewAppForm(TComponent* owner, EditorContext& ctx) : TForm(owner), 
         if (dlg.ShowModal() == mrOk) editDirectory->SetText(dlg.Directory());
     };
     Captioned<TLabel>(s1, this, "lblTemplate", "Copy an existing project (&template):", 16, 168, 300, 16);
-    lboxApplication = Make<TListBox>(s1, this, "lboxApplication", 16, 186, 300, 100);
+    lboxApplication = MakeControl<TListBox>(s1, this, "lboxApplication", 16, 186, 300, 100);
     lboxApplication->Items().Add(kNoTemplate);
     {
         vl::TvlTable main(nullptr);
@@ -201,7 +192,7 @@ TNewAppForm::TNewAppForm(TComponent* owner, EditorContext& ctx) : TForm(owner), 
 
     // Step 2
     Captioned<TLabel>(s2, this, "lblStep2", "Step 2 of 3: choose colours and the help window's place", 16, 12, 480, 18);
-    grdScheme = Make<db::TCustomDBGrid>(s2, this, "grdScheme", 16, 40, 240, 150);
+    grdScheme = MakeControl<db::TCustomDBGrid>(s2, this, "grdScheme", 16, 40, 240, 150);
     grdScheme->ReadOnly = true;
     grdScheme->SetDataSource(srcWiz);
     srcWiz->OnDataChange = [this](TObject*, db::TField*) { SchemeChanged(); };
@@ -231,12 +222,12 @@ TNewAppForm::TNewAppForm(TComponent* owner, EditorContext& ctx) : TForm(owner), 
             for (TCheckBox* c : {chkLeft, chkRight, chkTop, chkBottom}) c->SetEnabled(!decide);
             pbPreview->Invalidate();
         };
-    pbPreview = Make<TPaintBox>(s2, this, "pbPreview", 270, 40, 236, 180);
+    pbPreview = MakeControl<TPaintBox>(s2, this, "pbPreview", 270, 40, 236, 180);
     pbPreview->OnPaint = [this](TObject*) { PaintPreview(); };
 
     // Step 3
     Captioned<TLabel>(s3, this, "lblStep3", "Step 3 of 3: type the titles of your first pages", 16, 12, 480, 18);
-    gridTopics = Make<db::TCustomDBGrid>(s3, this, "gridTopics", 16, 40, 380, 270);
+    gridTopics = MakeControl<db::TCustomDBGrid>(s3, this, "gridTopics", 16, 40, 380, 270);
     gridTopics->SetDataSource(srcTopics);
     btnInsert = Captioned<TButton>(s3, this, "btnInsert", "&Insert", 410, 40, 90, 25);
     btnInsert->OnClick = [this](TObject*) { InsertTitleBefore(*tblTopics, ""); };
@@ -436,7 +427,7 @@ TfrmInheritSelect::TfrmInheritSelect(TComponent* owner, const InheritSelectReque
     lblProject = Captioned<TLabel>(this, this, "lblProject", "", 12, 14, 240, 18);
     btnPriorProject = Captioned<TButton>(this, this, "btnPriorProject", "<", 264, 10, 36, 24);
     btnNextProject = Captioned<TButton>(this, this, "btnNextProject", ">", 306, 10, 36, 24);
-    vlDBGrid1 = Make<db::TCustomDBGrid>(this, this, "vlDBGrid1", 12, 44, 336, 228);
+    vlDBGrid1 = MakeControl<db::TCustomDBGrid>(this, this, "vlDBGrid1", 12, 44, 336, 228);
     vlDBGrid1->ReadOnly = true;
     vlDBGrid1->OnDblClick = [this](TObject*) { SetModalResult(mrOk); };
     btnOK = Captioned<TButton>(this, this, "btnOK", "&OK", 110, 284, 75, 25);
@@ -500,7 +491,7 @@ TfrmInhWho::TfrmInhWho(TComponent* owner, const std::string& project, long helpI
     ShowFields(tblInh, {{"InheritedApplication", 25, "Inherited Project"},
                         {"InheritedId", 7, "HelpID"},
                         {"InheritedTitle", 35, "Inherited Title"}});
-    vlDBGrid1 = Make<db::TCustomDBGrid>(this, this, "vlDBGrid1", 12, 12, 436, 200);
+    vlDBGrid1 = MakeControl<db::TCustomDBGrid>(this, this, "vlDBGrid1", 12, 12, 436, 200);
     vlDBGrid1->ReadOnly = true;
     vlDBGrid1->SetDataSource(srcInh);
     vlDBGrid1->OnDblClick = [this](TObject*) { SetModalResult(4); };

@@ -11,18 +11,9 @@ using namespace gui;
 namespace {
 
 template <class T>
-T* Make(TWinControl* parent, TComponent* owner, const char* name, int x, int y, int w, int h) {
-    auto* c = new T(owner);
-    c->SetParent(parent);
-    c->SetName(name);
-    c->SetBounds(x, y, w, h);
-    return c;
-}
-
-template <class T>
 T* Captioned(TWinControl* parent, TComponent* owner, const char* name, const char* caption, int x, int y, int w,
              int h) {
-    T* c = Make<T>(parent, owner, name, x, y, w, h);
+    T* c = MakeControl<T>(parent, owner, name, x, y, w, h);
     c->SetCaption(caption);
     return c;
 }
@@ -85,7 +76,7 @@ TCopyToForm::TCopyToForm(TComponent* owner) : TForm(owner) {
     SetClientSize(360, 130);
     Position = poScreenCenter;
     lblHeading = Captioned<TLabel>(this, this, "lblHeading", "Copy to", 12, 12, 330, 16);
-    edtPath = Make<TEdit>(this, this, "edtPath", 12, 34, 300, 22);
+    edtPath = MakeControl<TEdit>(this, this, "edtPath", 12, 34, 300, 22);
     edtPath->OnKeyPress = [this](TObject*, char& key) {
         if (key == '\r') {
             key = 0;

@@ -383,4 +383,15 @@ private:
     std::unique_ptr<TCanvas> canvas_;
 };
 
+// A control made in code as a form's designer would make it: owned,
+// parented, named and placed in one call.
+template <class T>
+T* MakeControl(TWinControl* parent, TComponent* owner, const char* name, int x, int y, int w, int h) {
+    auto* c = new T(owner);
+    c->SetParent(parent);
+    c->SetName(name);
+    c->SetBounds(x, y, w, h);
+    return c;
+}
+
 }  // namespace gui

@@ -5,7 +5,7 @@
 namespace editor {
 
 using namespace gui;
-using optionsui::Make;
+using optionsui::MakeControl;
 
 std::array<TCustomEdit*, kFilterLineCount> FilterControls::All() const {
     return {fHelpID,       fHelpIDTo,     fTopicPopup,      fTitle,    fKeys,       fBrowseName,
@@ -38,12 +38,12 @@ void FilterControls::SetValues(const FilterValues& v) {
 namespace {
 
 void Label(TWinControl* parent, TComponent* owner, const char* name, const char* caption, int x, int y, int w = 90) {
-    Make<TLabel>(parent, owner, name, x, y + 3, w, 15)->SetCaption(caption);
+    MakeControl<TLabel>(parent, owner, name, x, y + 3, w, 15)->SetCaption(caption);
 }
 
 TComboBox* Choice(TWinControl* parent, TComponent* owner, const char* name, std::initializer_list<const char*> items,
                   int x, int y, int w) {
-    auto* box = Make<TComboBox>(parent, owner, name, x, y, w, 22);
+    auto* box = MakeControl<TComboBox>(parent, owner, name, x, y, w, 22);
     for (const char* i : items) box->Items().Add(i);
     box->SetStyle(csDropDownList);
     return box;
@@ -55,56 +55,56 @@ void LayOutAll(FilterControls& c, TWinControl* p, TComponent* o) {
     const int row = 28;
     Label(p, o, "lblHelpID", "HelpID:", 12, y);
     Label(p, o, "lblHelpIDFrom", ">=", 104, y, 18);
-    c.fHelpID = Make<TEdit>(p, o, "fHelpID", 124, y, 80, 22);
+    c.fHelpID = MakeControl<TEdit>(p, o, "fHelpID", 124, y, 80, 22);
     Label(p, o, "lblHelpIDTo", "<=", 214, y, 18);
-    c.fHelpIDTo = Make<TEdit>(p, o, "fHelpIDTo", 234, y, 80, 22);
+    c.fHelpIDTo = MakeControl<TEdit>(p, o, "fHelpIDTo", 234, y, 80, 22);
     y += row;
     Label(p, o, "lblTopicPopup", "Topic/Popup:", 12, y);
     c.fTopicPopup = Choice(p, o, "fTopicPopup", {"", "T", "P"}, 124, y, 60);
     y += row;
     Label(p, o, "lblTitle", "Title:", 12, y);
-    c.fTitle = Make<TEdit>(p, o, "fTitle", 124, y, 300, 22);
+    c.fTitle = MakeControl<TEdit>(p, o, "fTitle", 124, y, 300, 22);
     y += row;
     Label(p, o, "lblKeys", "Search Keys:", 12, y);
-    c.fKeys = Make<TEdit>(p, o, "fKeys", 124, y, 300, 22);
+    c.fKeys = MakeControl<TEdit>(p, o, "fKeys", 124, y, 300, 22);
     y += row;
     Label(p, o, "lblBrowseName", "Browse name:", 12, y);
-    c.fBrowseName = Make<TEdit>(p, o, "fBrowseName", 124, y, 190, 22);
+    c.fBrowseName = MakeControl<TEdit>(p, o, "fBrowseName", 124, y, 190, 22);
     y += row;
     Label(p, o, "lblBrowseID", "Browse ID:", 12, y);
     Label(p, o, "lblBrowseFrom", ">=", 104, y, 18);
-    c.fBrowseID = Make<TEdit>(p, o, "fBrowseID", 124, y, 80, 22);
+    c.fBrowseID = MakeControl<TEdit>(p, o, "fBrowseID", 124, y, 80, 22);
     Label(p, o, "lblBrowseTo", "<=", 214, y, 18);
-    c.fBrowseIDTo = Make<TEdit>(p, o, "fBrowseIDTo", 234, y, 80, 22);
+    c.fBrowseIDTo = MakeControl<TEdit>(p, o, "fBrowseIDTo", 234, y, 80, 22);
     y += row;
     Label(p, o, "lblModifiedDate", "Modified date:", 12, y);
     Label(p, o, "lblDateFrom", ">=", 104, y, 18);
-    c.fModifiedDate = Make<zb::TDateEdit>(p, o, "fModifiedDate", 124, y, 100, 22);
+    c.fModifiedDate = MakeControl<zb::TDateEdit>(p, o, "fModifiedDate", 124, y, 100, 22);
     Label(p, o, "lblDateTo", "<=", 234, y, 18);
-    c.fModifiedDateTo = Make<zb::TDateEdit>(p, o, "fModifiedDateTo", 254, y, 100, 22);
+    c.fModifiedDateTo = MakeControl<zb::TDateEdit>(p, o, "fModifiedDateTo", 254, y, 100, 22);
     y += row;
     Label(p, o, "lblTime", "Time:", 12, y);
     Label(p, o, "lblTimeFrom", ">=", 104, y, 18);
-    c.fModifiedTime = Make<TEdit>(p, o, "fModifiedTime", 124, y, 80, 22);
+    c.fModifiedTime = MakeControl<TEdit>(p, o, "fModifiedTime", 124, y, 80, 22);
     Label(p, o, "lblTimeTo", "<=", 214, y, 18);
-    c.fModifiedTimeTo = Make<TEdit>(p, o, "fModifiedTimeTo", 234, y, 80, 22);
+    c.fModifiedTimeTo = MakeControl<TEdit>(p, o, "fModifiedTimeTo", 234, y, 80, 22);
     y += row;
     Label(p, o, "lblVersion", "Version:", 12, y);
-    c.fVersion = Make<TEdit>(p, o, "fVersion", 124, y, 80, 22);
+    c.fVersion = MakeControl<TEdit>(p, o, "fVersion", 124, y, 80, 22);
     Label(p, o, "lblCompileFor", "Compile For:", 214, y);
     c.fCompileFor = Choice(p, o, "fCompileFor", {"", "16", "32", "HH"}, 304, y, 60);
     y += row;
     Label(p, o, "lblRevised", "Revised:", 12, y);
     c.fRevised = Choice(p, o, "fRevised", {"", "Y", "N"}, 124, y, 60);
     Label(p, o, "lblFlag", "Flag:", 214, y);
-    c.fFlag = Make<TEdit>(p, o, "fFlag", 304, y, 60, 22);
+    c.fFlag = MakeControl<TEdit>(p, o, "fFlag", 304, y, 60, 22);
     y += row;
     Label(p, o, "lblUserField", "User Field:", 12, y);
-    c.fUserField = Make<TEdit>(p, o, "fUserField", 124, y, 300, 22);
+    c.fUserField = MakeControl<TEdit>(p, o, "fUserField", 124, y, 300, 22);
 }
 
 TButton* Btn(TWinControl* p, TComponent* o, const char* name, const char* caption, int x, int y) {
-    auto* b = Make<TButton>(p, o, name, x, y, 92, 25);
+    auto* b = MakeControl<TButton>(p, o, name, x, y, 92, 25);
     b->SetCaption(caption);
     return b;
 }
@@ -162,41 +162,41 @@ TfrmMiniFilter::TfrmMiniFilter(TComponent* owner) : TForm(owner) {
     SetName("frmMiniFilter");
     SetCaption("Filter");
     SetClientSize(270, 120);
-    pnl = Make<TGroupBox>(this, this, "pnl", 8, 4, 254, 74);
-    nb = Make<TNotebook>(pnl, this, "nb", 6, 16, 242, 52);
+    pnl = MakeControl<TGroupBox>(this, this, "pnl", 8, 4, 254, 74);
+    nb = MakeControl<TNotebook>(pnl, this, "nb", 6, 16, 242, 52);
     nb->Pages().SetString(0, "HelpID");  // the notebook starts with one page
     for (const char* page : {"TopicPopup", "Title", "Keys", "BrowseName", "BrowseID", "ModifiedDate", "Time", "Version",
                              "CompileFor", "Revised", "Flag", "UserField"})
         nb->Pages().Add(page);
     auto page = [this](int i) { return nb->Page(i); };
     auto range = [this](TWinControl* p, const char* a, const char* b, TEdit*& from, TEdit*& to) {
-        Make<TLabel>(p, this, (std::string(a) + "Lbl").c_str(), 0, 6, 16, 15)->SetCaption(">=");
-        from = Make<TEdit>(p, this, a, 18, 2, 96, 22);
-        Make<TLabel>(p, this, (std::string(b) + "Lbl").c_str(), 122, 6, 16, 15)->SetCaption("<=");
-        to = Make<TEdit>(p, this, b, 140, 2, 96, 22);
+        MakeControl<TLabel>(p, this, (std::string(a) + "Lbl").c_str(), 0, 6, 16, 15)->SetCaption(">=");
+        from = MakeControl<TEdit>(p, this, a, 18, 2, 96, 22);
+        MakeControl<TLabel>(p, this, (std::string(b) + "Lbl").c_str(), 122, 6, 16, 15)->SetCaption("<=");
+        to = MakeControl<TEdit>(p, this, b, 140, 2, 96, 22);
     };
     range(page(0), "fHelpID", "fHelpIDTo", c.fHelpID, c.fHelpIDTo);
-    c.fTopicPopup = Make<TComboBox>(page(1), this, "fTopicPopup", 0, 2, 60, 22);
+    c.fTopicPopup = MakeControl<TComboBox>(page(1), this, "fTopicPopup", 0, 2, 60, 22);
     for (const char* i : {"", "T", "P"}) c.fTopicPopup->Items().Add(i);
-    c.fTitle = Make<TEdit>(page(2), this, "fTitle", 0, 2, 236, 22);
-    c.fKeys = Make<TEdit>(page(3), this, "fKeys", 0, 2, 236, 22);
-    c.fBrowseName = Make<TEdit>(page(4), this, "fBrowseName", 0, 2, 236, 22);
+    c.fTitle = MakeControl<TEdit>(page(2), this, "fTitle", 0, 2, 236, 22);
+    c.fKeys = MakeControl<TEdit>(page(3), this, "fKeys", 0, 2, 236, 22);
+    c.fBrowseName = MakeControl<TEdit>(page(4), this, "fBrowseName", 0, 2, 236, 22);
     range(page(5), "fBrowseID", "fBrowseIDTo", c.fBrowseID, c.fBrowseIDTo);
-    c.fModifiedDate = Make<zb::TDateEdit>(page(6), this, "fModifiedDate", 0, 2, 112, 22);
-    c.fModifiedDateTo = Make<zb::TDateEdit>(page(6), this, "fModifiedDateTo", 122, 2, 112, 22);
+    c.fModifiedDate = MakeControl<zb::TDateEdit>(page(6), this, "fModifiedDate", 0, 2, 112, 22);
+    c.fModifiedDateTo = MakeControl<zb::TDateEdit>(page(6), this, "fModifiedDateTo", 122, 2, 112, 22);
     range(page(7), "fModifiedTime", "fModifiedTimeTo", c.fModifiedTime, c.fModifiedTimeTo);
-    c.fVersion = Make<TEdit>(page(8), this, "fVersion", 0, 2, 120, 22);
-    c.fCompileFor = Make<TComboBox>(page(9), this, "fCompileFor", 0, 2, 60, 22);
+    c.fVersion = MakeControl<TEdit>(page(8), this, "fVersion", 0, 2, 120, 22);
+    c.fCompileFor = MakeControl<TComboBox>(page(9), this, "fCompileFor", 0, 2, 60, 22);
     for (const char* i : {"", "16", "32", "HH"}) c.fCompileFor->Items().Add(i);
-    c.fRevised = Make<TComboBox>(page(10), this, "fRevised", 0, 2, 60, 22);
+    c.fRevised = MakeControl<TComboBox>(page(10), this, "fRevised", 0, 2, 60, 22);
     for (const char* i : {"", "Y", "N"}) c.fRevised->Items().Add(i);
-    c.fFlag = Make<TEdit>(page(11), this, "fFlag", 0, 2, 80, 22);
-    c.fUserField = Make<TEdit>(page(12), this, "fUserField", 0, 2, 236, 22);
-    Button1 = Make<TButton>(this, this, "Button1", 104, 86, 75, 25);
+    c.fFlag = MakeControl<TEdit>(page(11), this, "fFlag", 0, 2, 80, 22);
+    c.fUserField = MakeControl<TEdit>(page(12), this, "fUserField", 0, 2, 236, 22);
+    Button1 = MakeControl<TButton>(this, this, "Button1", 104, 86, 75, 25);
     Button1->SetCaption("&OK");
     Button1->Default = true;
     Button1->ModalResult = mrOk;
-    Button2 = Make<TButton>(this, this, "Button2", 187, 86, 75, 25);
+    Button2 = MakeControl<TButton>(this, this, "Button2", 187, 86, 75, 25);
     Button2->SetCaption("&Cancel");
     Button2->Cancel = true;
     Button2->ModalResult = mrCancel;

@@ -6,21 +6,21 @@
 namespace editor {
 
 using namespace gui;
-using optionsui::Make;
+using optionsui::MakeControl;
 
 TfrmFonts::TfrmFonts(TComponent* owner, EditorContext& ctx) : TForm(owner), ctx_(ctx) {
     SetName("frmFonts");
     SetCaption("Project Font Registry");
     SetClientSize(420, 300);
     Position = poScreenCenter;
-    lblUsed = Make<TLabel>(this, this, "lblUsed", 10, 8, 160, 15);
+    lblUsed = MakeControl<TLabel>(this, this, "lblUsed", 10, 8, 160, 15);
     lblUsed->SetCaption("Current fonts used:");
-    listUsed = Make<TListBox>(this, this, "listUsed", 10, 26, 160, 228);
-    lblAvailable = Make<TLabel>(this, this, "lblAvailable", 250, 8, 160, 15);
+    listUsed = MakeControl<TListBox>(this, this, "listUsed", 10, 26, 160, 228);
+    lblAvailable = MakeControl<TLabel>(this, this, "lblAvailable", 250, 8, 160, 15);
     lblAvailable->SetCaption("Available fonts:");
-    listAvailable = Make<TListBox>(this, this, "listAvailable", 250, 26, 160, 228);
+    listAvailable = MakeControl<TListBox>(this, this, "listAvailable", 250, 26, 160, 228);
     auto button = [this](const char* name, const char* caption, int x, int y, int w) {
-        auto* b = Make<TButton>(this, this, name, x, y, w, 25);
+        auto* b = MakeControl<TButton>(this, this, name, x, y, w, 25);
         b->SetCaption(caption);
         return b;
     };
@@ -109,15 +109,15 @@ TfrmFormat::TfrmFormat(TComponent* owner, EditorContext& ctx) : TForm(owner), ct
     SetCaption("Enforce Formatting Preferences");
     SetClientSize(380, 250);
     Position = poScreenCenter;
-    lblText = Make<TLabel>(this, this, "lblText", 10, 8, 360, 64);
+    lblText = MakeControl<TLabel>(this, this, "lblText", 10, 8, 360, 64);
     lblText->SetWordWrap(true);
     lblText->SetCaption(
         "This utility will enforce your formatting preferences on ALL help pages. This means you could loose "
         "individual formatting, as this represents a global change. Click the Help button to see the implications.");
-    grpEnforce = Make<TGroupBox>(this, this, "grpEnforce", 10, 78, 360, 126);
+    grpEnforce = MakeControl<TGroupBox>(this, this, "grpEnforce", 10, 78, 360, 126);
     grpEnforce->SetCaption("Enforce");
     auto box = [this](const char* name, const char* caption, int y, bool on) {
-        auto* b = Make<TCheckBox>(grpEnforce, this, name, 14, y, 330, 19);
+        auto* b = MakeControl<TCheckBox>(grpEnforce, this, name, 14, y, 330, 19);
         b->SetCaption(caption);
         b->SetChecked(on);
         return b;
@@ -127,7 +127,7 @@ TfrmFormat::TfrmFormat(TComponent* owner, EditorContext& ctx) : TForm(owner), ct
     xboxNonscrollColor = box("xboxNonscrollColor", "Enforce Color for Nonscroll Region", 70, true);
     xboxColor = box("xboxColor", "Enforce Color for Help Text", 94, false);
     auto button = [this](const char* name, const char* caption, int x) {
-        auto* b = Make<TButton>(this, this, name, x, 214, 75, 25);
+        auto* b = MakeControl<TButton>(this, this, name, x, 214, 75, 25);
         b->SetCaption(caption);
         return b;
     };

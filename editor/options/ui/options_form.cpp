@@ -13,7 +13,7 @@
 namespace editor {
 
 using namespace gui;
-using optionsui::Make;
+using optionsui::MakeControl;
 
 namespace {
 
@@ -32,13 +32,13 @@ bool SelectDirectoryDialog(const std::string& caption, const std::string& start,
     dlg.SetCaption(caption);
     dlg.SetClientSize(300, 300);
     dlg.Position = poScreenCenter;
-    auto* list = Make<TDirectoryListBox>(&dlg, &dlg, "DirectoryListBox1", 8, 8, 284, 250);
+    auto* list = MakeControl<TDirectoryListBox>(&dlg, &dlg, "DirectoryListBox1", 8, 8, 284, 250);
     list->SetDirectory(start);
-    auto* ok = Make<TButton>(&dlg, &dlg, "OKBtn", 136, 266, 75, 25);
+    auto* ok = MakeControl<TButton>(&dlg, &dlg, "OKBtn", 136, 266, 75, 25);
     ok->SetCaption("&OK");
     ok->Default = true;
     ok->ModalResult = mrOk;
-    auto* cancel = Make<TButton>(&dlg, &dlg, "CancelBtn", 217, 266, 75, 25);
+    auto* cancel = MakeControl<TButton>(&dlg, &dlg, "CancelBtn", 217, 266, 75, 25);
     cancel->SetCaption("&Cancel");
     cancel->Cancel = true;
     cancel->ModalResult = mrCancel;
@@ -54,76 +54,76 @@ TOptionsForm::TOptionsForm(TComponent* owner, EditorContext& ctx) : TForm(owner)
     SetCaption("Tavrin Project Options");
     SetClientSize(560, 420);
     Position = poScreenCenter;
-    notebook = Make<TTabbedNotebook>(this, this, "notebook", 6, 6, 548, 372);
+    notebook = MakeControl<TTabbedNotebook>(this, this, "notebook", 6, 6, 548, 372);
     notebook->Pages().SetString(0, "Co&lors");
     notebook->Pages().Add("Co&mpile Options");
     notebook->Pages().Add("&Windows Co-ordinates");
 
     // --- Colors ------------------------------------------------------------------------------
     TWinControl* p = notebook->Page(0);
-    pnlPreview = Make<TPanel>(p, this, "pnlPreview", 8, 8, 320, 320);
+    pnlPreview = MakeControl<TPanel>(p, this, "pnlPreview", 8, 8, 320, 320);
     pnlPreview->SetCaption("");
-    pnlButtonBar = Make<TPanel>(pnlPreview, this, "pnlButtonBar", 4, 4, 312, 26);
+    pnlButtonBar = MakeControl<TPanel>(pnlPreview, this, "pnlButtonBar", 4, 4, 312, 26);
     pnlButtonBar->SetCaption("");
     const char* std3[] = {"Contents", "Index", "Back"};
     for (int i = 0; i < 3; ++i) {
-        auto* b = Make<TPanel>(pnlButtonBar, this, (std::string("pnlStd") + std::to_string(i)).c_str(), 1 + 50 * i, 2,
+        auto* b = MakeControl<TPanel>(pnlButtonBar, this, (std::string("pnlStd") + std::to_string(i)).c_str(), 1 + 50 * i, 2,
                                48, 22);
         b->SetCaption(std3[i]);
     }
     const char* extra[] = {"Print", "Browse", "Exit"};
     for (int i = 0; i < 3; ++i) {
         barButtons[static_cast<std::size_t>(i)] =
-            Make<TPanel>(pnlButtonBar, this, (std::string("pnlBtn") + extra[i]).c_str(), 151, 2, 48, 22);
+            MakeControl<TPanel>(pnlButtonBar, this, (std::string("pnlBtn") + extra[i]).c_str(), 151, 2, 48, 22);
         barButtons[static_cast<std::size_t>(i)]->SetCaption(extra[i]);
     }
-    pnlTitle = Make<TPanel>(pnlPreview, this, "pnlTitle", 4, 32, 312, 40);
+    pnlTitle = MakeControl<TPanel>(pnlPreview, this, "pnlTitle", 4, 32, 312, 40);
     pnlTitle->SetCaption("");
-    lblTopicTitle = Make<TLabel>(pnlTitle, this, "lblTopicTitle", 8, 8, 290, 26);
+    lblTopicTitle = MakeControl<TLabel>(pnlTitle, this, "lblTopicTitle", 8, 8, 290, 26);
     lblTopicTitle->SetCaption("Topic Title");
-    pnlText = Make<TPanel>(pnlPreview, this, "pnlText", 4, 74, 312, 242);
+    pnlText = MakeControl<TPanel>(pnlPreview, this, "pnlText", 4, 74, 312, 242);
     pnlText->SetCaption("");
-    lblHelpText = Make<TLabel>(pnlText, this, "lblHelpText", 8, 8, 290, 60);
+    lblHelpText = MakeControl<TLabel>(pnlText, this, "lblHelpText", 8, 8, 290, 60);
     lblHelpText->SetWordWrap(true);
     lblHelpText->SetCaption("This is how the text of your help pages will look. Click a part of the preview to change it.");
-    pnlPopup = Make<TPanel>(pnlText, this, "pnlPopup", 40, 100, 230, 100);
+    pnlPopup = MakeControl<TPanel>(pnlText, this, "pnlPopup", 40, 100, 230, 100);
     pnlPopup->SetCaption("");
-    lblPopupTitle = Make<TLabel>(pnlPopup, this, "lblPopupTitle", 8, 6, 214, 24);
+    lblPopupTitle = MakeControl<TLabel>(pnlPopup, this, "lblPopupTitle", 8, 6, 214, 24);
     lblPopupTitle->SetCaption("Popup Title");
-    lblPopupText = Make<TLabel>(pnlPopup, this, "lblPopupText", 8, 34, 214, 60);
+    lblPopupText = MakeControl<TLabel>(pnlPopup, this, "lblPopupText", 8, 34, 214, 60);
     lblPopupText->SetWordWrap(true);
     lblPopupText->SetCaption("Popup text uses the help text defaults.");
     // The pointer to the element whose group is in the panel; made last, so it stands on top.
-    lblArrow = Make<TPanel>(pnlPreview, this, "lblArrow", 298, 44, 16, 16);
+    lblArrow = MakeControl<TPanel>(pnlPreview, this, "lblArrow", 298, 44, 16, 16);
     lblArrow->SetCaption("<");
     auto click = [this](OptionGroup g) { return [this, g](TObject*) { SelectGroup(g); }; };
     pnlTitle->OnClick = lblTopicTitle->OnClick = click(OptionGroup::TopicTitle);
     lblPopupTitle->OnClick = click(OptionGroup::PopupTitle);
     pnlText->OnClick = lblHelpText->OnClick = lblPopupText->OnClick = click(OptionGroup::HelpText);
 
-    grpSettings = Make<TGroupBox>(p, this, "grpSettings", 336, 8, 200, 196);
+    grpSettings = MakeControl<TGroupBox>(p, this, "grpSettings", 336, 8, 200, 196);
     auto label = [this](TWinControl* parent, const char* name, const char* caption, int x, int y, int w) {
-        Make<TLabel>(parent, this, name, x, y + 3, w, 15)->SetCaption(caption);
+        MakeControl<TLabel>(parent, this, name, x, y + 3, w, 15)->SetCaption(caption);
     };
     label(grpSettings, "lblFont", "&Font :", 10, 22, 70);
-    cbxTextFont = Make<TComboBox>(grpSettings, this, "cbxTextFont", 80, 20, 110, 22);
+    cbxTextFont = MakeControl<TComboBox>(grpSettings, this, "cbxTextFont", 80, 20, 110, 22);
     label(grpSettings, "lblSize", "Size :", 10, 50, 70);
-    cbxTextSize = Make<TComboBox>(grpSettings, this, "cbxTextSize", 80, 48, 60, 22);
+    cbxTextSize = MakeControl<TComboBox>(grpSettings, this, "cbxTextSize", 80, 48, 60, 22);
     for (int s : kSizes) cbxTextSize->Items().Add(std::to_string(s));
     label(grpSettings, "lblColor", "Color :", 10, 78, 70);
-    cbxTextColor = Make<TComboBox>(grpSettings, this, "cbxTextColor", 80, 76, 110, 22);
+    cbxTextColor = MakeControl<TComboBox>(grpSettings, this, "cbxTextColor", 80, 76, 110, 22);
     cbxTextColor->SetStyle(csDropDownList);
     for (const auto& n : TextColourNames()) cbxTextColor->Items().Add(n);
-    btnBold = Make<TSpeedButton>(grpSettings, this, "btnBold", 80, 106, 26, 24);
+    btnBold = MakeControl<TSpeedButton>(grpSettings, this, "btnBold", 80, 106, 26, 24);
     btnBold->SetCaption("B");
     btnBold->SetGroupIndex(1);
     btnBold->SetAllowAllUp(true);
-    btnItalic = Make<TSpeedButton>(grpSettings, this, "btnItalic", 110, 106, 26, 24);
+    btnItalic = MakeControl<TSpeedButton>(grpSettings, this, "btnItalic", 110, 106, 26, 24);
     btnItalic->SetCaption("I");
     btnItalic->SetGroupIndex(2);
     btnItalic->SetAllowAllUp(true);
     label(grpSettings, "lblBackground", "Background :", 10, 144, 70);
-    cbxBackground = Make<TComboBox>(grpSettings, this, "cbxBackground", 80, 142, 110, 22);
+    cbxBackground = MakeControl<TComboBox>(grpSettings, this, "cbxBackground", 80, 142, 110, 22);
     cbxBackground->SetStyle(csDropDownList);
     for (const auto& n : BackgroundNames()) cbxBackground->Items().Add(n);
     for (auto* box : {cbxTextFont, cbxTextSize, cbxTextColor})
@@ -134,32 +134,32 @@ TOptionsForm::TOptionsForm(TComponent* owner, EditorContext& ctx) : TForm(owner)
         (group_ == OptionGroup::TopicTitle ? nonscroll_ : scroll_) = c;
         RestylePreview();
     };
-    xboxPrintBtn = Make<TCheckBox>(p, this, "xboxPrintBtn", 340, 212, 90, 19);
+    xboxPrintBtn = MakeControl<TCheckBox>(p, this, "xboxPrintBtn", 340, 212, 90, 19);
     xboxPrintBtn->SetCaption(" Print");
-    xboxBrowseBtn = Make<TCheckBox>(p, this, "xboxBrowseBtn", 340, 234, 90, 19);
+    xboxBrowseBtn = MakeControl<TCheckBox>(p, this, "xboxBrowseBtn", 340, 234, 90, 19);
     xboxBrowseBtn->SetCaption(" Browse");
-    xboxExitBtn = Make<TCheckBox>(p, this, "xboxExitBtn", 340, 256, 90, 19);
+    xboxExitBtn = MakeControl<TCheckBox>(p, this, "xboxExitBtn", 340, 256, 90, 19);
     xboxExitBtn->SetCaption(" Exit");
     xboxPrintBtn->OnClick = [this](TObject*) { FlagClick(xboxPrintBtn, "AddButton1"); };
     xboxBrowseBtn->OnClick = [this](TObject*) { FlagClick(xboxBrowseBtn, "AddButton2"); };
     xboxExitBtn->OnClick = [this](TObject*) { FlagClick(xboxExitBtn, "AddButton3"); };
-    btnEnforce = Make<TButton>(p, this, "btnEnforce", 340, 290, 120, 25);
+    btnEnforce = MakeControl<TButton>(p, this, "btnEnforce", 340, 290, 120, 25);
     btnEnforce->SetCaption("&Enforce Now!");
     btnEnforce->OnClick = [this](TObject*) { EnforceNowClick(); };
 
     // --- Compile Options ---------------------------------------------------------------------------
     p = notebook->Page(1);
-    auto* grpTarget = Make<TGroupBox>(p, this, "grpTarget", 8, 8, 250, 48);
+    auto* grpTarget = MakeControl<TGroupBox>(p, this, "grpTarget", 8, 8, 250, 48);
     grpTarget->SetCaption("Compile for");
-    compile16bit = Make<TRadioButton>(grpTarget, this, "compile16bit", 12, 20, 80, 19);
+    compile16bit = MakeControl<TRadioButton>(grpTarget, this, "compile16bit", 12, 20, 80, 19);
     compile16bit->SetCaption(" 3.x");
-    compile32bit = Make<TRadioButton>(grpTarget, this, "compile32bit", 100, 20, 140, 19);
+    compile32bit = MakeControl<TRadioButton>(grpTarget, this, "compile32bit", 100, 20, 140, 19);
     compile32bit->SetCaption(" Win95 and NT");
-    auto* grpCompress = Make<TGroupBox>(p, this, "grpCompress", 270, 8, 260, 48);
+    auto* grpCompress = MakeControl<TGroupBox>(p, this, "grpCompress", 270, 8, 260, 48);
     grpCompress->SetCaption("Compression");
-    compressionOff = Make<TRadioButton>(grpCompress, this, "compressionOff", 12, 20, 80, 19);
+    compressionOff = MakeControl<TRadioButton>(grpCompress, this, "compressionOff", 12, 20, 80, 19);
     compressionOff->SetCaption("Off");
-    compressionHigh = Make<TRadioButton>(grpCompress, this, "compressionHigh", 100, 20, 80, 19);
+    compressionHigh = MakeControl<TRadioButton>(grpCompress, this, "compressionHigh", 100, 20, 80, 19);
     compressionHigh->SetCaption("High");
     auto radio = [this](TRadioButton* b, const char* field, const char* value) {
         b->OnClick = [this, b, field, value](TObject*) {
@@ -170,32 +170,32 @@ TOptionsForm::TOptionsForm(TComponent* owner, EditorContext& ctx) : TForm(owner)
     radio(compile32bit, "Compile", "32");
     radio(compressionOff, "Compress", "OFF");
     radio(compressionHigh, "Compress", "HIGH");
-    autoGenerateContents = Make<TCheckBox>(p, this, "autoGenerateContents", 12, 64, 200, 19);
+    autoGenerateContents = MakeControl<TCheckBox>(p, this, "autoGenerateContents", 12, 64, 200, 19);
     autoGenerateContents->SetCaption(" Auto Generate Contents");
-    autoGenPRJfile = Make<TCheckBox>(p, this, "autoGenPRJfile", 12, 86, 200, 19);
+    autoGenPRJfile = MakeControl<TCheckBox>(p, this, "autoGenPRJfile", 12, 86, 200, 19);
     autoGenPRJfile->SetCaption(" Auto Generate .HPJ File");
-    xboxCNT = Make<TCheckBox>(p, this, "xboxCNT", 12, 108, 200, 19);
+    xboxCNT = MakeControl<TCheckBox>(p, this, "xboxCNT", 12, 108, 200, 19);
     xboxCNT->SetCaption(" Write the CNT file");
     autoGenerateContents->OnClick = [this](TObject*) { FlagClick(autoGenerateContents, "AutogenerateContents"); };
     autoGenPRJfile->OnClick = [this](TObject*) { FlagClick(autoGenPRJfile, "AutogeneratePRJfile"); };
     xboxCNT->OnClick = [this](TObject*) { FlagClick(xboxCNT, "AutoGenerateCntFile"); };
     label(p, "lblCopyright", "Copyright :", 12, 138, 90);
-    editCopyright = Make<TEdit>(p, this, "editCopyright", 104, 136, 420, 22);
+    editCopyright = MakeControl<TEdit>(p, this, "editCopyright", 104, 136, 420, 22);
     editCopyright->OnExit = [this](TObject*) {
         if (editCopyright->Text() != Str(ctx_.mainTable, "Copyright"))
             StoreProjectField(ctx_, "Copyright", editCopyright->Text());
     };
     label(p, "lblCitation", "Citation :", 12, 166, 90);
-    memoCitation = Make<TMemo>(p, this, "memoCitation", 104, 164, 420, 54);
+    memoCitation = MakeControl<TMemo>(p, this, "memoCitation", 104, 164, 420, 54);
     memoCitation->OnExit = [this](TObject*) {
         if (memoCitation->Text() != Str(ctx_.mainTable, "Citation"))
             StoreProjectField(ctx_, "Citation", memoCitation->Text());
     };
     label(p, "lblIcon", "Icon :", 12, 228, 90);
-    editIcon = Make<TEdit>(p, this, "editIcon", 104, 226, 300, 22);
-    btnLoadIcon = Make<TButton>(p, this, "btnLoadIcon", 410, 224, 80, 25);
+    editIcon = MakeControl<TEdit>(p, this, "editIcon", 104, 226, 300, 22);
+    btnLoadIcon = MakeControl<TButton>(p, this, "btnLoadIcon", 410, 224, 80, 25);
     btnLoadIcon->SetCaption("Load Icon");
-    imgIcon = Make<TImage>(p, this, "imgIcon", 496, 222, 32, 32);
+    imgIcon = MakeControl<TImage>(p, this, "imgIcon", 496, 222, 32, 32);
     btnLoadIcon->OnClick = [this](TObject*) {
         std::string file;
         if (!ChooseIcon || !ChooseIcon(file)) return;
@@ -213,11 +213,11 @@ TOptionsForm::TOptionsForm(TComponent* owner, EditorContext& ctx) : TForm(owner)
         return true;
     };
     label(p, "lblProjectDir", "Project dir :", 12, 266, 90);
-    editProjectDir = Make<TEdit>(p, this, "editProjectDir", 104, 264, 386, 22);
-    btnProjectDir = Make<TButton>(p, this, "btnProjectDir", 496, 264, 28, 22);
+    editProjectDir = MakeControl<TEdit>(p, this, "editProjectDir", 104, 264, 386, 22);
+    btnProjectDir = MakeControl<TButton>(p, this, "btnProjectDir", 496, 264, 28, 22);
     label(p, "lblGraphicsDir", "Graphics dir :", 12, 296, 90);
-    editGraphicsDir = Make<TEdit>(p, this, "editGraphicsDir", 104, 294, 386, 22);
-    btnGraphicsDir = Make<TButton>(p, this, "btnGraphicsDir", 496, 294, 28, 22);
+    editGraphicsDir = MakeControl<TEdit>(p, this, "editGraphicsDir", 104, 294, 386, 22);
+    btnGraphicsDir = MakeControl<TButton>(p, this, "btnGraphicsDir", 496, 294, 28, 22);
     for (auto* e : {editProjectDir, editGraphicsDir}) e->SetReadOnly(true);
     btnProjectDir->SetCaption("...");
     btnGraphicsDir->SetCaption("...");
@@ -227,13 +227,13 @@ TOptionsForm::TOptionsForm(TComponent* owner, EditorContext& ctx) : TForm(owner)
 
     // --- Windows Co-ordinates ---------------------------------------------------------------------
     p = notebook->Page(2);
-    pnlDesktop = Make<TPanel>(p, this, "pnlDesktop", 8, 8, 256, 192);
+    pnlDesktop = MakeControl<TPanel>(p, this, "pnlDesktop", 8, 8, 256, 192);
     pnlDesktop->SetCaption("");
     pnlDesktop->SetColor(static_cast<TColor>(0x808000));
-    pnlMainMini = Make<TPanel>(pnlDesktop, this, "pnlMainMini", 20, 20, 120, 100);
+    pnlMainMini = MakeControl<TPanel>(pnlDesktop, this, "pnlMainMini", 20, 20, 120, 100);
     pnlMainMini->SetCaption("Drag/Resize");
-    pnlSecMini = Make<TPanel>(pnlDesktop, this, "pnlSecMini", 150, 60, 90, 80);
-    btnSecColor = Make<TButton>(pnlSecMini, this, "btnSecColor", 20, 50, 50, 22);
+    pnlSecMini = MakeControl<TPanel>(pnlDesktop, this, "pnlSecMini", 150, 60, 90, 80);
+    btnSecColor = MakeControl<TButton>(pnlSecMini, this, "btnSecColor", 20, 50, 50, 22);
     btnSecColor->SetCaption("Color");
     btnSecColor->OnMouseDown = [this](TObject*, TMouseButton button, TShiftState, int, int) {
         if (button == mbRight) {
@@ -276,15 +276,15 @@ TOptionsForm::TOptionsForm(TComponent* owner, EditorContext& ctx) : TForm(owner)
     }
     auto coords = [this, p](const char* name, int x, int y, bool secondary, std::array<TEdit*, 4>& edits,
                             std::array<TSpinButton*, 4>& spins) {
-        auto* grp = Make<TGroupBox>(p, this, name, x, y, 260, 74);
+        auto* grp = MakeControl<TGroupBox>(p, this, name, x, y, 260, 74);
         for (int i = 0; i < 4; ++i) {
             const int cx = 8 + (i % 2) * 126, cy = 18 + (i / 2) * 26;
-            Make<TLabel>(grp, this, (std::string(name) + "Lbl" + kCoordNames[i]).c_str(), cx, cy + 3, 44, 15)
+            MakeControl<TLabel>(grp, this, (std::string(name) + "Lbl" + kCoordNames[i]).c_str(), cx, cy + 3, 44, 15)
                 ->SetCaption(kCoordNames[i]);
             edits[static_cast<std::size_t>(i)] =
-                Make<TEdit>(grp, this, (std::string(name) + kCoordNames[i]).c_str(), cx + 46, cy, 50, 22);
+                MakeControl<TEdit>(grp, this, (std::string(name) + kCoordNames[i]).c_str(), cx + 46, cy, 50, 22);
             spins[static_cast<std::size_t>(i)] =
-                Make<TSpinButton>(grp, this, (std::string(name) + "Spin" + kCoordNames[i]).c_str(), cx + 98, cy, 16, 22);
+                MakeControl<TSpinButton>(grp, this, (std::string(name) + "Spin" + kCoordNames[i]).c_str(), cx + 98, cy, 16, 22);
             spins[static_cast<std::size_t>(i)]->OnUpClick = [this, secondary, i](TObject*) { Spin(secondary, i, true); };
             spins[static_cast<std::size_t>(i)]->OnDownClick = [this, secondary, i](TObject*) { Spin(secondary, i, false); };
             edits[static_cast<std::size_t>(i)]->OnExit = [this, secondary, &edits](TObject*) {
@@ -300,18 +300,18 @@ TOptionsForm::TOptionsForm(TComponent* owner, EditorContext& ctx) : TForm(owner)
     };
     grpMainCoords = coords("grpMainCoords", 272, 8, false, mainEdits, mainSpins);
     grpMainCoords->SetCaption("\"Main\" Co-ordinates");
-    xboxAutoSize = Make<TCheckBox>(p, this, "xboxAutoSize", 276, 88, 120, 19);
+    xboxAutoSize = MakeControl<TCheckBox>(p, this, "xboxAutoSize", 276, 88, 120, 19);
     xboxAutoSize->SetCaption(" AutoSize");
-    cbxLetWinDecide = Make<TCheckBox>(p, this, "cbxLetWinDecide", 276, 108, 160, 19);
+    cbxLetWinDecide = MakeControl<TCheckBox>(p, this, "cbxLetWinDecide", 276, 108, 160, 19);
     cbxLetWinDecide->SetCaption(" Let Windows decide");
-    xboxMainStayOnTop = Make<TCheckBox>(p, this, "xboxMainStayOnTop", 276, 128, 120, 19);
+    xboxMainStayOnTop = MakeControl<TCheckBox>(p, this, "xboxMainStayOnTop", 276, 128, 120, 19);
     xboxMainStayOnTop->SetCaption(" StayOnTop");
     xboxAutoSize->OnClick = [this](TObject*) { FlagClick(xboxAutoSize, "AutoSize"); };
     cbxLetWinDecide->OnClick = [this](TObject*) { FlagClick(cbxLetWinDecide, "CoLetWindowsDecide"); };
     xboxMainStayOnTop->OnClick = [this](TObject*) { FlagClick(xboxMainStayOnTop, "StayOnTop"); };
     label(p, "lblSecWin", "Secondary window, name and title :", 12, 210, 250);
-    editSecWin = Make<TEdit>(p, this, "editSecWin", 12, 232, 90, 22);
-    editSecTitle = Make<TEdit>(p, this, "editSecTitle", 108, 232, 156, 22);
+    editSecWin = MakeControl<TEdit>(p, this, "editSecWin", 12, 232, 90, 22);
+    editSecTitle = MakeControl<TEdit>(p, this, "editSecTitle", 108, 232, 156, 22);
     editSecWin->OnExit = [this](TObject*) {
         if (editSecWin->Text() == Str(ctx_.mainTable, "SecondaryWindow")) return;
         StoreProjectField(ctx_, "SecondaryWindow", editSecWin->Text());
@@ -322,16 +322,16 @@ TOptionsForm::TOptionsForm(TComponent* owner, EditorContext& ctx) : TForm(owner)
             StoreProjectField(ctx_, "SecondaryWindowTitle", editSecTitle->Text());
     };
     grpSecCoords = coords("grpSecCoords", 272, 160, true, secEdits, secSpins);
-    xboxSecondStayOnTop = Make<TCheckBox>(p, this, "xboxSecondStayOnTop", 276, 240, 120, 19);
+    xboxSecondStayOnTop = MakeControl<TCheckBox>(p, this, "xboxSecondStayOnTop", 276, 240, 120, 19);
     xboxSecondStayOnTop->SetCaption(" StayOnTop");
     xboxSecondStayOnTop->OnClick = [this](TObject*) { FlagClick(xboxSecondStayOnTop, "SecondStayOnTop"); };
 
-    btnClose = Make<TButton>(this, this, "btnClose", 396, 388, 75, 25);
+    btnClose = MakeControl<TButton>(this, this, "btnClose", 396, 388, 75, 25);
     btnClose->SetCaption("&Close");
     btnClose->Default = true;
     btnClose->Cancel = true;
     btnClose->ModalResult = mrOk;
-    btnHelp = Make<TButton>(this, this, "btnHelp", 479, 388, 75, 25);
+    btnHelp = MakeControl<TButton>(this, this, "btnHelp", 479, 388, 75, 25);
     btnHelp->SetCaption("&Help");
     btnHelp->OnClick = [this](TObject*) {
         static const long contexts[] = {5010, 5020, 5030};

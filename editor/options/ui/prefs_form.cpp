@@ -7,7 +7,7 @@
 namespace editor {
 
 using namespace gui;
-using optionsui::Make;
+using optionsui::MakeControl;
 
 namespace {
 
@@ -20,18 +20,18 @@ TPrefsForm::TPrefsForm(TComponent* owner, EditorContext& ctx) : TForm(owner), ct
     SetCaption("Tavrin Preferences");
     SetClientSize(470, 410);
     Position = poScreenCenter;
-    notebook = Make<TTabbedNotebook>(this, this, "notebook", 6, 6, 458, 360);
+    notebook = MakeControl<TTabbedNotebook>(this, this, "notebook", 6, 6, 458, 360);
     notebook->Pages().SetString(0, "&Defaults/Misc");
     TWinControl* p = notebook->Page(0);
 
-    grpJump = Make<TGroupBox>(p, this, "grpJump", 8, 6, 210, 76);
+    grpJump = MakeControl<TGroupBox>(p, this, "grpJump", 8, 6, 210, 76);
     grpJump->SetCaption("&Jump Colors");
-    lblTopic = Make<TLabel>(grpJump, this, "lblTopic", 10, 24, 50, 15);
+    lblTopic = MakeControl<TLabel>(grpJump, this, "lblTopic", 10, 24, 50, 15);
     lblTopic->SetCaption("Topic");
-    cbxTopicColor = Make<TComboBox>(grpJump, this, "cbxTopicColor", 64, 20, 134, 22);
-    lblPopup = Make<TLabel>(grpJump, this, "lblPopup", 10, 50, 50, 15);
+    cbxTopicColor = MakeControl<TComboBox>(grpJump, this, "cbxTopicColor", 64, 20, 134, 22);
+    lblPopup = MakeControl<TLabel>(grpJump, this, "lblPopup", 10, 50, 50, 15);
     lblPopup->SetCaption("Popup");
-    cbxPopupColor = Make<TComboBox>(grpJump, this, "cbxPopupColor", 64, 46, 134, 22);
+    cbxPopupColor = MakeControl<TComboBox>(grpJump, this, "cbxPopupColor", 64, 46, 134, 22);
     // The labels show the jump colours on white, as page text does.
     for (TLabel* l : {lblTopic, lblPopup}) {
         l->SetTransparent(false);
@@ -44,31 +44,31 @@ TPrefsForm::TPrefsForm(TComponent* owner, EditorContext& ctx) : TForm(owner), ct
     cbxTopicColor->OnChange = [this](TObject*) { JumpColourChosen(true); };
     cbxPopupColor->OnChange = [this](TObject*) { JumpColourChosen(false); };
 
-    grpGrid = Make<TGroupBox>(p, this, "grpGrid", 226, 6, 220, 76);
+    grpGrid = MakeControl<TGroupBox>(p, this, "grpGrid", 226, 6, 220, 76);
     grpGrid->SetCaption("Split View Grid");
-    Make<TLabel>(grpGrid, this, "lblGridSize", 10, 24, 70, 15)->SetCaption("Font Size :");
-    cbxGridFontSize = Make<TComboBox>(grpGrid, this, "cbxGridFontSize", 84, 20, 60, 22);
+    MakeControl<TLabel>(grpGrid, this, "lblGridSize", 10, 24, 70, 15)->SetCaption("Font Size :");
+    cbxGridFontSize = MakeControl<TComboBox>(grpGrid, this, "cbxGridFontSize", 84, 20, 60, 22);
     for (const char* s : {"8", "9", "10", "12", "14"}) cbxGridFontSize->Items().Add(s);
-    chkGridBold = Make<TCheckBox>(grpGrid, this, "chkGridBold", 10, 50, 120, 19);
+    chkGridBold = MakeControl<TCheckBox>(grpGrid, this, "chkGridBold", 10, 50, 120, 19);
     chkGridBold->SetCaption(" Font Bold");
 
-    grpMisc = Make<TGroupBox>(p, this, "grpMisc", 8, 88, 438, 80);
+    grpMisc = MakeControl<TGroupBox>(p, this, "grpMisc", 8, 88, 438, 80);
     grpMisc->SetCaption("Miscellaneous");
-    chkPopupsHaveSearchKeys = Make<TCheckBox>(grpMisc, this, "chkPopupsHaveSearchKeys", 10, 18, 260, 19);
+    chkPopupsHaveSearchKeys = MakeControl<TCheckBox>(grpMisc, this, "chkPopupsHaveSearchKeys", 10, 18, 260, 19);
     chkPopupsHaveSearchKeys->SetCaption("Popups have automatic Search Keys");
-    xboxSynchBrowseIds = Make<TCheckBox>(grpMisc, this, "xboxSynchBrowseIds", 10, 38, 260, 19);
+    xboxSynchBrowseIds = MakeControl<TCheckBox>(grpMisc, this, "xboxSynchBrowseIds", 10, 38, 260, 19);
     xboxSynchBrowseIds->SetCaption("Synchronize HelpIDs and BrowseIDs");
-    chkTopicJumpBold = Make<TCheckBox>(grpMisc, this, "chkTopicJumpBold", 10, 58, 260, 19);
+    chkTopicJumpBold = MakeControl<TCheckBox>(grpMisc, this, "chkTopicJumpBold", 10, 58, 260, 19);
     chkTopicJumpBold->SetCaption("New Topic Jumps appear Bold");
 
-    grpPaths = Make<TGroupBox>(p, this, "grpPaths", 8, 174, 438, 72);
+    grpPaths = MakeControl<TGroupBox>(p, this, "grpPaths", 8, 174, 438, 72);
     grpPaths->SetCaption("External Paths");
-    Make<TLabel>(grpPaths, this, "lblPaint", 10, 20, 200, 15)->SetCaption("Preferred Paint/Drawing program :");
-    editPaint = Make<TEdit>(grpPaths, this, "editPaint", 210, 16, 186, 22);
-    btnPaint = Make<TButton>(grpPaths, this, "btnPaint", 400, 16, 28, 22);
-    Make<TLabel>(grpPaths, this, "lblWP", 10, 46, 200, 15)->SetCaption("Preferred Word Processor :");
-    editWP = Make<TEdit>(grpPaths, this, "editWP", 210, 42, 186, 22);
-    btnWP = Make<TButton>(grpPaths, this, "btnWP", 400, 42, 28, 22);
+    MakeControl<TLabel>(grpPaths, this, "lblPaint", 10, 20, 200, 15)->SetCaption("Preferred Paint/Drawing program :");
+    editPaint = MakeControl<TEdit>(grpPaths, this, "editPaint", 210, 16, 186, 22);
+    btnPaint = MakeControl<TButton>(grpPaths, this, "btnPaint", 400, 16, 28, 22);
+    MakeControl<TLabel>(grpPaths, this, "lblWP", 10, 46, 200, 15)->SetCaption("Preferred Word Processor :");
+    editWP = MakeControl<TEdit>(grpPaths, this, "editWP", 210, 42, 186, 22);
+    btnWP = MakeControl<TButton>(grpPaths, this, "btnWP", 400, 42, 28, 22);
     for (auto* e : {editPaint, editWP}) e->SetReadOnly(true);
     for (auto* b : {btnPaint, btnWP}) b->SetCaption("...");
     auto choose = [this](TEdit* edit, const char* title) {
@@ -90,26 +90,26 @@ TPrefsForm::TPrefsForm(TComponent* owner, EditorContext& ctx) : TForm(owner), ct
         return true;
     };
 
-    grpDictionary = Make<TGroupBox>(p, this, "grpDictionary", 8, 252, 214, 68);
+    grpDictionary = MakeControl<TGroupBox>(p, this, "grpDictionary", 8, 252, 214, 68);
     grpDictionary->SetCaption("Dictionary");
-    listDictionary = Make<TListBox>(grpDictionary, this, "listDictionary", 8, 16, 196, 46);
+    listDictionary = MakeControl<TListBox>(grpDictionary, this, "listDictionary", 8, 16, 196, 46);
     for (const auto& d : DictionaryChoices()) listDictionary->Items().Add(d.first);
     listDictionary->OnClick = [this](TObject*) { DictionaryClick(); };
 
-    grpExplorer = Make<TGroupBox>(p, this, "grpExplorer", 230, 252, 216, 68);
+    grpExplorer = MakeControl<TGroupBox>(p, this, "grpExplorer", 230, 252, 216, 68);
     grpExplorer->SetCaption("Explorer View");
-    xboxShowButtons = Make<TCheckBox>(grpExplorer, this, "xboxShowButtons", 10, 20, 180, 19);
+    xboxShowButtons = MakeControl<TCheckBox>(grpExplorer, this, "xboxShowButtons", 10, 20, 180, 19);
     xboxShowButtons->SetCaption("Show Butons");
-    xboxShowLines = Make<TCheckBox>(grpExplorer, this, "xboxShowLines", 10, 42, 180, 19);
+    xboxShowLines = MakeControl<TCheckBox>(grpExplorer, this, "xboxShowLines", 10, 42, 180, 19);
     xboxShowLines->SetCaption("Show Lines");
 
     // "&OK" is the cancel button too: every way of closing keeps the changes.
-    btnOK = Make<TButton>(this, this, "btnOK", 306, 376, 75, 25);
+    btnOK = MakeControl<TButton>(this, this, "btnOK", 306, 376, 75, 25);
     btnOK->SetCaption("&OK");
     btnOK->Default = true;
     btnOK->Cancel = true;
     btnOK->ModalResult = mrOk;
-    btnHelp = Make<TButton>(this, this, "btnHelp", 389, 376, 75, 25);
+    btnHelp = MakeControl<TButton>(this, this, "btnHelp", 389, 376, 75, 25);
     btnHelp->SetCaption("&Help");
     btnHelp->OnClick = [this](TObject*) {
         ctx_.HelpFile = ctx_.ProgramDir + "\\Tavrin.hlp";

@@ -6,13 +6,6 @@
 
 namespace editor::optionsui {
 
-template <class T>
-T* Make(gui::TWinControl* parent, gui::TComponent* owner, const char* name, int x, int y, int w, int h) {
-    auto* c = new T(owner);
-    c->SetParent(parent);
-    c->SetName(name);
-    c->SetBounds(x, y, w, h);
-    return c;
-}
+using gui::MakeControl;
 
 }  // namespace editor::optionsui
