@@ -355,6 +355,12 @@ void TvlDBCustomEdit::Notification(plat::TComponent* AComponent, plat::TOperatio
 }
 
 void TvlDBCustomEdit::DataChange() {
+    // Showing the field's value is no change to the record.
+    showingField_ = true;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{showingField_};
     db::TField* f = dataLink_.Field();
     if (!f) {
         SetText("");
@@ -546,7 +552,7 @@ void TvlDBCustomEdit::Paint() {
 }
 
 void TvlDBCustomEdit::Change() {
-    if (dataLink_.Field()) dataLink_.Modified();
+    if (dataLink_.Field() && !showingField_) dataLink_.Modified();
     TvlCustomMaskEdit::Change();
 }
 

@@ -138,6 +138,7 @@ protected:
 private:
     db::TFieldDataLink dataLink_;
     std::string enterText_;
+    bool showingField_ = false;
 };
 
 class TvlDBEdit : public TvlDBCustomEdit {
