@@ -216,8 +216,12 @@ void TvlCustomMaskEdit::SetShowVertScrollBar(bool on) {
 }
 
 TRect TvlCustomMaskEdit::EditRect() const {
-    const int origin = BorderStyle() == bsNone ? 2 : 0;
-    return Rect(origin, origin, ClientWidth() - 1, ClientHeight() + 1);
+    // (0, 0) to (width - 1, height + 1) inside the frame (2, 2) without one;
+    // the frame is painted inside the client area here, so a bordered
+    // edit's rectangle starts 2 pixels in.
+    if (BorderStyle() == bsNone) return Rect(2, 2, ClientWidth() - 1, ClientHeight() + 1);
+    constexpr int frame = 2;
+    return Rect(frame, frame, ClientWidth() - 2 * frame - 1 + frame, ClientHeight() - 2 * frame + 1 + frame);
 }
 
 void TvlCustomMaskEdit::ReportCheckValue(bool Passes) {

@@ -229,7 +229,7 @@ TEST_F(ComboTest, TheEditAreaEndsAtTheButtonAndTheStyleHasNoReturns) {
     EXPECT_EQ(probe->Area().Right, probe->Button()->Left());
     EXPECT_LT(probe->Area().Right, probe->ClientWidth() - 10);
     probe->SetShowButton(false);
-    EXPECT_EQ(probe->Area().Right, probe->ClientWidth() - 1);
+    EXPECT_EQ(probe->Area().Right, probe->ClientWidth() - 3);
 }
 
 TEST_F(ComboTest, AnotherControlCancellingTheModeClosesTheListAccepting) {

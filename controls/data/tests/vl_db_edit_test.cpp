@@ -370,14 +370,13 @@ TEST_F(EditTest, TheWindowStyleAndTheEditingRectangleFollowTheProperties) {
     struct {
         bool border, wordWrap, wantReturns, vertBar;
         unsigned style;
-        int origin;
     } cases[] = {
-        {true, false, false, false, ES_AUTOHSCROLL, 0},
-        {false, false, false, false, ES_AUTOHSCROLL | ES_MULTILINE, 2},
-        {true, true, false, false, ES_MULTILINE | ES_AUTOVSCROLL, 0},
-        {true, false, true, false, ES_AUTOHSCROLL | ES_WANTRETURN, 0},
-        {true, true, true, true, ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL, 0},
-        {false, false, false, true, ES_AUTOHSCROLL | ES_MULTILINE | WS_VSCROLL, 2},
+        {true, false, false, false, ES_AUTOHSCROLL},
+        {false, false, false, false, ES_AUTOHSCROLL | ES_MULTILINE},
+        {true, true, false, false, ES_MULTILINE | ES_AUTOVSCROLL},
+        {true, false, true, false, ES_AUTOHSCROLL | ES_WANTRETURN},
+        {true, true, true, true, ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL},
+        {false, false, false, true, ES_AUTOHSCROLL | ES_MULTILINE | WS_VSCROLL},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.border << c.wordWrap << c.wantReturns << c.vertBar);
@@ -389,7 +388,9 @@ TEST_F(EditTest, TheWindowStyleAndTheEditingRectangleFollowTheProperties) {
         EXPECT_EQ(edit->MultiLine(), (c.style & ES_MULTILINE) != 0);
         EXPECT_EQ(edit->Wraps(), c.wordWrap);
         EXPECT_EQ(edit->Returns(), c.wantReturns);
-        EXPECT_EQ(edit->Area(), Rect(c.origin, c.origin, edit->ClientWidth() - 1, edit->ClientHeight() + 1));
+        // Inside the 2-pixel frame a bordered edit paints.
+        const int w = edit->ClientWidth(), h = edit->ClientHeight();
+        EXPECT_EQ(edit->Area(), c.border ? Rect(2, 2, w - 3, h - 1) : Rect(2, 2, w - 1, h + 1));
     }
     // The rectangle follows a resize.
     edit->SetBounds(8, 8, 120, 30);
