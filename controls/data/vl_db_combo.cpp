@@ -78,6 +78,20 @@ void TvlPopupListbox::SearchKey(char key) {
     if (!combo_->ShowMatchText) SetItemIndex(-1);
 }
 
+void TvlPopupListbox::DrawItem(int Index, TRect Rect, TOwnerDrawState State) {
+    if (!combo_->OnDrawItem) {
+        TCustomListBox::DrawItem(Index, Rect, State);
+        return;
+    }
+    TCanvas& c = Canvas();
+    c.Brush().SetStyle(bsSolid);
+    c.Brush().SetColor((State & odSelected) ? clHighlight : Color());
+    c.Font().Assign(Font());
+    if (State & odSelected) c.Font().SetColor(clHighlightText);
+    c.FillRect(Rect);
+    combo_->OnDrawItem(this, Index, Rect, State);
+}
+
 void TvlPopupListbox::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
     TCustomListBox::MouseUp(Button, Shift, X, Y);
     if (Button == mbLeft && X >= 0 && Y >= 0 && X < Width() && Y < Height()) {
@@ -95,12 +109,24 @@ TvlDBCustomCombo::TvlDBCustomCombo(plat::TComponent* AOwner) : TvlDBCustomEdit(A
     button_->OnClick = [this](plat::TObject*) { ButtonClicked(); };
     DrawButtonGlyph(button_->Glyph(), buttonStyle_);
     Resize();
+    RecreateWnd();
 }
 
 void TvlDBCustomCombo::SetButtonStyle(TvlComboButtonStyle s) {
     buttonStyle_ = s;
     DrawButtonGlyph(button_->Glyph(), s);
     button_->Invalidate();
+}
+
+unsigned TvlDBCustomCombo::WindowStyle() const {
+    using namespace edit_style;
+    return (TvlDBCustomEdit::WindowStyle() | WS_CLIPCHILDREN) & ~(ES_AUTOVSCROLL | ES_WANTRETURN);
+}
+
+TRect TvlDBCustomCombo::EditRect() const {
+    TRect r = TvlDBCustomEdit::EditRect();
+    if (button_ && button_->Visible()) r.Right = std::min(r.Right, button_->Left());
+    return r;
 }
 
 bool TvlDBCustomCombo::ShowButton() const { return button_->Visible(); }
@@ -218,6 +244,29 @@ bool TvlDBComboBox::EditAreaEditable() const {
     return !(Style == csDropDownList && !dropped_ && !ShowMatchText);
 }
 
+bool TvlDBComboBox::MatchText(char key) {
+    const std::string text = Text();
+    const int start = std::min<int>(SelStart(), text.size());
+    const int end = std::min<int>(start + SelLength(), text.size());
+    const std::string typed = text.substr(0, start) + key + text.substr(end);
+    const int n = items_.Count();
+    const int from = std::max(itemIndex_, 0);
+    for (int k = 0; k < n; ++k) {
+        const int i = (from + k) % n;
+        const std::string shown = DisplayOf(i);
+        if (!StartsWithNoCase(shown, typed)) continue;
+        if (Field() && !DataLink().Edit()) return true;  // a record that cannot change takes no key
+        SetItemIndex(i);
+        // The typed part stays; the rest of the item is selected.
+        SetSelStart(static_cast<int>(typed.size()));
+        SetSelLength(static_cast<int>(shown.size() - typed.size()));
+        SetModified(true);
+        if (Field()) DataLink().Modified();
+        return true;
+    }
+    return false;
+}
+
 bool TvlDBComboBox::IsEditKey(unsigned key) {
     return key == VK_BACK || key == VK_SPACE || key == VK_DELETE || (key >= 48 && key <= 111) || key > 145;
 }
@@ -242,13 +291,18 @@ void TvlDBComboBox::DropDown() {
         OnDropDown(this);
         fill();
     }
+    list_->SetStyle(Style == csOwnerDrawVariable ? lbOwnerDrawVariable
+                    : Style == csOwnerDrawFixed  ? lbOwnerDrawFixed
+                                                 : lbStandard);
     list_->Font().Assign(Font());
+    list_->SetColor(Color());
     list_->SetItemHeight(ItemHeight);
     const int shown = std::min(items_.Count(), DropDownCount);
     const int h = shown * ItemHeight + 4;
     const int w = DropDownWidth > 0 ? DropDownWidth : Width();
     list_->SetBounds(0, 0, w, h);
-    list_->SetItemIndex(list_->Items().IndexOf(Text()));
+    list_->SetItemIndex(OwnerDrawn() ? (Field() ? list_->Items().IndexOf(Field()->Text()) : itemIndex_)
+                                     : list_->Items().IndexOf(Text()));
     const TPoint topLeft = ClientToScreen({0, 0});
     const TRect me = Rect(topLeft.x, topLeft.y, topLeft.x + Width(), topLeft.y + Height());
     const TPoint at = ListPosition(me, w, h, Screen ? Screen->Width() : 1 << 16, Screen ? Screen->Height() : 1 << 16);
@@ -313,6 +367,12 @@ void TvlDBComboBox::KeyPress(char& Key) {
         Key = 0;
         return;
     }
+    if (ShowMatchText && u >= 32 && !ReadOnly()) {
+        if (MatchText(Key) || Style == csDropDownList || dropped_) {
+            Key = 0;
+            return;
+        }
+    }
     const bool saved = AutoFillDate;
     if (MapList) AutoFillDate = false;
     TvlDBCustomCombo::KeyPress(Key);
@@ -346,6 +406,42 @@ void TvlDBComboBox::DataChange() {
     }
     TvlDBCustomCombo::DataChange();
     if (Style == csOwnerDrawFixed || Style == csOwnerDrawVariable) itemIndex_ = items_.IndexOf(f->Text());
+}
+
+void TvlDBComboBox::WndProc(TMessage& Message) {
+    // Another control cancelling the mode (a click on it) closes the list,
+    // taking its item; the combo's own parts do not.
+    if (Message.Msg == CM_CANCELMODE && dropped_) {
+        auto* sender = reinterpret_cast<TControl*>(Message.LParam);
+        if (sender != this && sender != list_ && sender != button_) CloseUp(true);
+    }
+    TvlDBCustomCombo::WndProc(Message);
+}
+
+void TvlDBComboBox::Paint() {
+    if (!OwnerDrawn() || !OnDrawItem) {
+        TvlDBCustomCombo::Paint();
+        return;
+    }
+    // The edit area shows the chosen item as the handler draws it.
+    TCanvas& c = Canvas();
+    c.Brush().SetStyle(bsSolid);
+    c.Brush().SetColor(Enabled() ? Color() : clBtnFace);
+    c.FillRect(ClientRect());
+    if (BorderStyle() != bsNone) {
+        TRect f = ClientRect();
+        Frame3D(c, f, clBtnShadow, clBtnHighlight, 1);
+        Frame3D(c, f, cl3DDkShadow, cl3DLight, 1);
+    }
+    if (itemIndex_ < 0) return;
+    TRect r = EditRect();
+    if (BorderStyle() != bsNone) InflateRect(r, -2, -2);
+    const TOwnerDrawState state = Focused() && !dropped_ ? (odSelected | odFocused) : 0;
+    c.Brush().SetColor((state & odSelected) ? clHighlight : Color());
+    c.Font().Assign(Font());
+    if (state & odSelected) c.Font().SetColor(clHighlightText);
+    c.FillRect(r);
+    OnDrawItem(this, itemIndex_, r, state);
 }
 
 void TvlDBComboBox::DoExit() {

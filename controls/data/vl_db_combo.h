@@ -30,6 +30,7 @@ public:
 
 protected:
     QWidget* CreateWidget() override;
+    void DrawItem(int Index, gui::TRect Rect, gui::TOwnerDrawState State) override;
     void MouseUp(gui::TMouseButton Button, gui::TShiftState Shift, int X, int Y) override;
 
 private:
@@ -49,6 +50,9 @@ public:
     virtual bool IsDroppedDown() const { return false; }
     virtual void DropDown() {}
     virtual void CloseUp(bool accept) {}
+    unsigned WindowStyle() const override;
+    // The text ends where the button starts.
+    gui::TRect EditRect() const override;
 
 protected:
     void KeyDown(unsigned& Key, gui::TShiftState Shift) override;
@@ -77,6 +81,10 @@ public:
     int ItemHeight = 16;
     gui::TNotifyEvent OnDropDown;
     TvlComboCloseUpEvent OnCloseUp;
+    // Draws the list's items (Control: the list) and, for owner-drawn
+    // styles, the edit area (Control: the combo), on Control's canvas.
+    gui::TDrawItemEvent OnDrawItem;
+    bool OwnerDrawn() const { return Style == gui::csOwnerDrawFixed || Style == gui::csOwnerDrawVariable; }
 
     std::string StoredToDisplay(const std::string& value) const;
     std::string DisplayToStored(const std::string& text) const;
@@ -101,10 +109,14 @@ protected:
     void KeyPress(char& Key) override;
     void KeyUp(unsigned& Key, gui::TShiftState Shift) override;
     void DoExit() override;
+    void Paint() override;
+    void WndProc(gui::TMessage& Message) override;
     std::string StoredText() override;
     void DataChange() override;
 
 private:
+    // ShowMatchText: selects the item the typed text begins; false when none does.
+    bool MatchText(char key);
     std::string DisplayOf(int index) const;
     plat::StringList items_;
     TvlPopupListbox* list_ = nullptr;

@@ -171,7 +171,58 @@ void TvlDBPicture::Assign(const TvlDBPicture& other) {
 // =====================================================================================
 // the mask edit
 
-TvlCustomMaskEdit::TvlCustomMaskEdit(plat::TComponent* AOwner) : TCustomMaskEdit(AOwner) {}
+TvlCustomMaskEdit::TvlCustomMaskEdit(plat::TComponent* AOwner) : TCustomMaskEdit(AOwner) { RecreateWnd(); }
+
+unsigned TvlCustomMaskEdit::WindowStyle() const {
+    using namespace edit_style;
+    // A single-line edit scrolls sideways; returns and vertical scrolling
+    // come only from the properties below.
+    unsigned style = ES_AUTOHSCROLL;
+    style &= ~(ES_WANTRETURN | ES_AUTOVSCROLL);
+    if (BorderStyle() == bsNone || WordWrap) style |= ES_MULTILINE;
+    if (WordWrap) {
+        style |= ES_AUTOVSCROLL;
+        style &= ~ES_AUTOHSCROLL;
+    }
+    if (WantReturns) style |= ES_WANTRETURN;
+    if (ShowVertScrollBar) style |= WS_VSCROLL;
+    return style;
+}
+
+void TvlCustomMaskEdit::RecreateWnd() {
+    using namespace edit_style;
+    const unsigned style = WindowStyle();
+    multiLine_ = (style & ES_MULTILINE) != 0;
+    wordWrap_ = (style & ES_AUTOVSCROLL) != 0 && (style & ES_AUTOHSCROLL) == 0;
+    wantReturns_ = (style & ES_WANTRETURN) != 0;
+    topLine_ = 0;
+    scrollX_ = 0;
+    Invalidate();
+}
+
+void TvlCustomMaskEdit::SetWordWrap(bool on) {
+    WordWrap = on;
+    RecreateWnd();
+}
+
+void TvlCustomMaskEdit::SetWantReturns(bool on) {
+    WantReturns = on;
+    RecreateWnd();
+}
+
+void TvlCustomMaskEdit::SetShowVertScrollBar(bool on) {
+    ShowVertScrollBar = on;
+    RecreateWnd();
+}
+
+TRect TvlCustomMaskEdit::EditRect() const {
+    // (0, 0) to (width - 1, height + 1) inside the frame (2, 2) without one;
+    // the frame is painted inside the client area here, so a bordered
+    // edit's rectangle starts 2 pixels in.
+    if (BorderStyle() == bsNone) return Rect(2, 2, ClientWidth() - 1, ClientHeight() + 1);
+    constexpr int frame = 2;
+    return Rect(frame, frame, ClientWidth() - 2 * frame - 1 + frame, ClientHeight() - 2 * frame + 1 + frame);
+}
 
 void TvlCustomMaskEdit::ReportCheckValue(bool Passes) {
     if (OnCheckValue) OnCheckValue(this, Passes);
@@ -308,6 +359,12 @@ void TvlDBCustomEdit::Notification(plat::TComponent* AComponent, plat::TOperatio
 }
 
 void TvlDBCustomEdit::DataChange() {
+    // Showing the field's value is no change to the record.
+    showingField_ = true;
+    struct Done {
+        bool& flag;
+        ~Done() { flag = false; }
+    } done{showingField_};
     db::TField* f = dataLink_.Field();
     if (!f) {
         SetText("");
@@ -338,6 +395,11 @@ TvlEditDataType TvlDBCustomEdit::DateKind() const {
 
 void TvlDBCustomEdit::KeyPress(char& Key) {
     const auto u = static_cast<unsigned char>(Key);
+    if (u == 27) {
+        Reset();
+        Key = 0;
+        return;
+    }
     // Space fills in the next part of today's date or the time.
     if (Key == ' ' && AutoFillDate && DateKind() != vlDefault && !(picture_.AutoFill() && HasPictureMask())) {
         const std::string text = Text();
@@ -412,11 +474,89 @@ void TvlDBCustomEdit::KeyDown(unsigned& Key, TShiftState Shift) {
 void TvlDBCustomEdit::WndProc(TMessage& Message) {
     // A scroll inside a grid cell starts by taking the focus.
     if (Message.Msg == WM_VSCROLL && dynamic_cast<TvlCustomDBGrid*>(Parent()) && !Focused() && CanFocus()) SetFocus();
+    if (Message.Msg == WM_CUT || Message.Msg == WM_PASTE) {
+        const bool paste = Message.Msg == WM_PASTE;
+        if (paste && !dataLink_.Field() && ReadOnly()) return;
+        // The record goes into edit state first; one that cannot be edited
+        // keeps its text.
+        if (dataLink_.Field() && (ReadOnly() || !dataLink_.Edit())) return;
+        TvlCustomMaskEdit::WndProc(Message);
+        if (paste && HasPictureMask() && !Text().empty()) {
+            // A pasted text gets the literals the picture fills in.
+            std::string work = Text();
+            TvlPictureValidator v(picture_.PictureMask(), picture_.AutoFill());
+            const TvlPicResult r = v.MatchPictureMask(work, true);
+            if (work != Text() && (IsPicComplete(r) || IsPicIncomplete(r))) {
+                SetText(work);
+                SetSelStart(static_cast<int>(work.size()));
+            }
+        }
+        SetModified(true);
+        if (dataLink_.Field()) dataLink_.Modified();
+        if (OnCheckValue) TestPictureText(Text());
+        return;
+    }
     TvlCustomMaskEdit::WndProc(Message);
 }
 
+void TvlDBCustomEdit::DoEnter() {
+    enterText_ = Text();
+    TvlCustomMaskEdit::DoEnter();
+}
+
+void TvlDBCustomEdit::Reset() {
+    if (dataLink_.Field()) dataLink_.Reset();
+    else SetText(enterText_);
+    SelectAll();
+    SetModified(false);
+    if (OnCheckValue) TestPictureText(Text());
+}
+
+void TvlDBCustomEdit::KeyUp(unsigned& Key, TShiftState Shift) {
+    TvlCustomMaskEdit::KeyUp(Key, Shift);
+    if (Key == VK_DELETE && OnCheckValue) TestPictureText(Text());
+}
+
+gui::TAlignment TvlDBCustomEdit::ShownAlignment() const {
+    db::TField* f = dataLink_.Field();
+    if (!f) return taLeftJustify;
+    return f->Alignment == db::taRightJustify ? taRightJustify
+           : f->Alignment == db::taCenter    ? taCenter
+                                             : taLeftJustify;
+}
+
+void TvlDBCustomEdit::Paint() {
+    const TAlignment align = ShownAlignment();
+    // Focused, or left-aligned, the edit paints itself; otherwise the text
+    // sits in the field's alignment inside the editing rectangle.
+    if (Focused() || align == taLeftJustify || multiLine_) {
+        TvlCustomMaskEdit::Paint();
+        return;
+    }
+    TCanvas& c = Canvas();
+    TRect r = ClientRect();
+    c.Brush().SetStyle(bsSolid);
+    c.Brush().SetColor(Enabled() ? Color() : clBtnFace);
+    c.FillRect(r);
+    if (BorderStyle() != bsNone) {
+        TRect f = r;
+        Frame3D(c, f, clBtnShadow, clBtnHighlight, 1);
+        Frame3D(c, f, cl3DDkShadow, cl3DLight, 1);
+    }
+    c.Font().Assign(Font());
+    if (!Enabled()) c.Font().SetColor(clGrayText);
+    const TRect area = EditRect();
+    const std::string& shown = DisplayText();
+    const int margin = 2 + (BorderStyle() == bsNone ? 0 : 2);
+    const int w = c.TextWidth(shown);
+    const int x = align == taRightJustify ? area.Right - margin - w : area.Left + (area.Width() - w) / 2;
+    c.SetClipRect(area);
+    c.Brush().SetStyle(bsClear);
+    c.TextOut(std::max(area.Left, x), area.Top + (BorderStyle() == bsNone ? 0 : 2), shown);
+}
+
 void TvlDBCustomEdit::Change() {
-    if (dataLink_.Field()) dataLink_.Modified();
+    if (dataLink_.Field() && !showingField_) dataLink_.Modified();
     TvlCustomMaskEdit::Change();
 }
 

@@ -27,6 +27,12 @@ bool DateAutoFill(std::string& text, TvlEditDataType kind, plat::TDateTime now);
 class TvlCustomMaskEdit;
 class TvlDBCustomEdit;
 
+// The window style bits the edit is created with.
+namespace edit_style {
+constexpr unsigned ES_MULTILINE = 0x0004, ES_AUTOVSCROLL = 0x0040, ES_AUTOHSCROLL = 0x0080,
+                   ES_WANTRETURN = 0x1000, WS_VSCROLL = 0x00200000, WS_CLIPCHILDREN = 0x02000000;
+}
+
 // The Picture property's settings; while the edit is bound they live in the
 // dataset's PictureMasks line of the field.
 class TvlDBPicture {
@@ -54,9 +60,17 @@ class TvlCustomMaskEdit : public gui::TCustomMaskEdit {
 public:
     explicit TvlCustomMaskEdit(plat::TComponent* AOwner);
     TvlDBPicture& Picture() { return picture_; }
+    // Read freely; the setters create the window again with the new style.
     bool WordWrap = false;
     bool WantReturns = false;
     bool ShowVertScrollBar = false;
+    void SetWordWrap(bool on);
+    void SetWantReturns(bool on);
+    void SetShowVertScrollBar(bool on);
+    // The style bits the window has (or would be created with).
+    virtual unsigned WindowStyle() const;
+    // The rectangle the text is edited in.
+    virtual gui::TRect EditRect() const;
     TvlValidateEvent OnCheckValue;
     bool InvalidExit() const { return invalidExit_; }
     bool PictureAccepted() const { return pictureAccepted_; }
@@ -72,6 +86,9 @@ protected:
     void WndProc(gui::TMessage& Message) override;
     // Called before the picture changes the text.
     virtual void BeginPictureEdit() {}
+    gui::TRect TextArea() const override { return EditRect(); }
+    // Puts WindowStyle() in force, as creating the window again would.
+    void RecreateWnd();
 
     TvlDBPicture picture_{this};
     bool invalidExit_ = false;
@@ -97,12 +114,20 @@ public:
     bool HasPictureMask() override { return UsePictureMask && TvlCustomMaskEdit::HasPictureMask(); }
     // Writes the text into the field (the mask checks first, as the dataset asks).
     void UpdateData();
+    // Escape: a bound edit reads its field again, an unbound one gets back
+    // the text it had when it took the focus; all text is selected.
+    void Reset();
+    // The alignment the text is shown in while the edit has no focus.
+    gui::TAlignment ShownAlignment() const;
 
 protected:
     void KeyDown(unsigned& Key, gui::TShiftState Shift) override;
     void KeyPress(char& Key) override;
+    void KeyUp(unsigned& Key, gui::TShiftState Shift) override;
     void Change() override;
+    void DoEnter() override;
     void DoExit() override;
+    void Paint() override;
     void WndProc(gui::TMessage& Message) override;
     void BeginPictureEdit() override;
     void Notification(plat::TComponent* AComponent, plat::TOperation Operation) override;
@@ -112,6 +137,8 @@ protected:
 
 private:
     db::TFieldDataLink dataLink_;
+    std::string enterText_;
+    bool showingField_ = false;
 };
 
 class TvlDBEdit : public TvlDBCustomEdit {

@@ -151,4 +151,174 @@ TEST_F(ComboTest, AltDownTogglesTabAcceptsAndTheFormsButtonsStayQuiet) {
     EXPECT_EQ(defaults, 1);
 }
 
+class ProbeCombo : public TvlDBComboBox {
+public:
+    using TvlDBComboBox::TvlDBComboBox;
+    void Press(char& key) { KeyPress(key); }
+    TRect Area() const { return TextArea(); }
+};
+
+TEST_F(ComboTest, ShowMatchTextCompletesTheTypedTextFromTheItems) {
+    struct {
+        TComboBoxStyle style;
+        bool dropped;
+        const char* text;
+        int selStart, selLength;
+        int itemIndex;
+        char key;
+        const char* textOut;
+        int selStartOut, selLengthOut, itemOut;
+        bool consumed;
+    } cases[] = {
+        // A hit: the item's text, the typed part kept, the rest selected.
+        {csDropDown, false, "", 0, 0, -1, 'b', "Banana", 1, 5, 1, true},
+        {csDropDown, false, "Ban", 3, 0, 1, 'd', "Bandana", 4, 3, 2, true},
+        // Case-insensitive, searching from the current item and wrapping around.
+        {csDropDown, false, "", 0, 0, 3, 'A', "Apple", 1, 4, 0, true},
+        {csDropDown, false, "Banana", 1, 5, 1, 'A', "Banana", 2, 4, 1, true},
+        // The selection is replaced by the key.
+        {csDropDown, false, "Cherry", 0, 6, 3, 'b', "Banana", 1, 5, 1, true},
+        // No hit: free text in a drop-down, refused in a drop-down list or an open list.
+        {csDropDown, false, "Ban", 3, 0, -1, 'x', "Ban", 3, 0, -1, false},
+        {csDropDownList, false, "Banana", 1, 5, 1, 'x', "Banana", 1, 5, 1, true},
+    };
+    auto* probe = new ProbeCombo(form);
+    probe->SetParent(form);
+    probe->SetBounds(10, 100, 150, 21);
+    probe->ShowMatchText = true;
+    for (const char* s : {"Apple", "Banana", "Bandana", "Cherry"}) probe->Items().Add(s);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.text) + " + " + c.key);
+        probe->Style = c.style;
+        probe->SetItemIndex(c.itemIndex);
+        probe->SetText(c.text);
+        probe->SetSelStart(c.selStart);
+        probe->SetSelLength(c.selLength);
+        char key = c.key;
+        probe->Press(key);
+        if (!c.consumed) {
+            EXPECT_EQ(key, c.key);
+            continue;  // the edit types it the usual way
+        }
+        EXPECT_EQ(key, 0);
+        EXPECT_EQ(probe->Text(), c.textOut);
+        EXPECT_EQ(probe->SelStart(), c.selStartOut);
+        EXPECT_EQ(probe->SelLength(), c.selLengthOut);
+        EXPECT_EQ(probe->ItemIndex(), c.itemOut);
+    }
+    // Typed for real into a drop-down list.
+    probe->Style = csDropDownList;
+    probe->SetItemIndex(-1);
+    probe->SetText("");
+    form->Show();
+    probe->SetFocus();
+    guitest::TypeText(probe, "ch");
+    EXPECT_EQ(probe->Text(), "Cherry");
+    EXPECT_EQ(probe->ItemIndex(), 3);
+    EXPECT_EQ(probe->SelStart(), 2);
+}
+
+TEST_F(ComboTest, TheEditAreaEndsAtTheButtonAndTheStyleHasNoReturns) {
+    using namespace edit_style;
+    auto* probe = new ProbeCombo(form);
+    probe->SetParent(form);
+    probe->SetBounds(10, 100, 150, 21);
+    probe->SetWantReturns(true);
+    EXPECT_EQ(probe->WindowStyle() & (ES_WANTRETURN | ES_AUTOVSCROLL), 0u);
+    EXPECT_NE(probe->WindowStyle() & WS_CLIPCHILDREN, 0u);
+    EXPECT_EQ(probe->Area().Right, probe->Button()->Left());
+    EXPECT_LT(probe->Area().Right, probe->ClientWidth() - 10);
+    probe->SetShowButton(false);
+    EXPECT_EQ(probe->Area().Right, probe->ClientWidth() - 3);
+}
+
+TEST_F(ComboTest, AnotherControlCancellingTheModeClosesTheListAccepting) {
+    for (const char* s : {"Apple", "Banana", "Cherry"}) combo->Items().Add(s);
+    std::vector<bool> closes;
+    combo->OnCloseUp = [&](TvlDBComboBox*, bool accept) { closes.push_back(accept); };
+    form->Show();
+    combo->SetFocus();
+    combo->DropDown();
+    combo->List()->SetItemIndex(2);
+    // The combo's own parts leave it open.
+    for (TControl* own : std::vector<TControl*>{combo, combo->List(), combo->Button()}) {
+        combo->Perform(CM_CANCELMODE, 0, reinterpret_cast<LPARAM>(own));
+        EXPECT_TRUE(combo->IsDroppedDown());
+    }
+    combo->Perform(CM_CANCELMODE, 0, reinterpret_cast<LPARAM>(other));
+    EXPECT_FALSE(combo->IsDroppedDown());
+    EXPECT_EQ(combo->Text(), "Cherry");
+    EXPECT_EQ(closes, (std::vector<bool>{true}));
+}
+
+TEST_F(ComboTest, ReleasingTheMouseOverTheListAcceptsThatItem) {
+    for (const char* s : {"Apple", "Banana", "Cherry"}) combo->Items().Add(s);
+    form->Show();
+    combo->SetFocus();
+    combo->DropDown();
+    TvlPopupListbox* list = combo->List();
+    const TRect second = list->ItemRect(1);
+    // Released outside the list: still open.
+    guitest::MouseUp(list, {list->Width() + 5, second.Top + 2});
+    EXPECT_TRUE(combo->IsDroppedDown());
+    guitest::Click(list, {second.Left + 5, second.Top + 2});
+    EXPECT_FALSE(combo->IsDroppedDown());
+    EXPECT_EQ(combo->Text(), "Banana");
+    EXPECT_TRUE(combo->Focused());
+}
+
+TEST_F(ComboTest, AHandlerDrawsTheListsItemsAndAnOwnerDrawnEditArea) {
+    for (const char* s : {"Apple", "Banana", "Cherry"}) combo->Items().Add(s);
+    std::vector<std::pair<int, bool>> drawn;  // index, selected
+    std::vector<TWinControl*> on;
+    combo->OnDrawItem = [&](TWinControl* control, int index, TRect r, TOwnerDrawState state) {
+        drawn.push_back({index, (state & odSelected) != 0});
+        on.push_back(control);
+        // A red bar in the item's left half.
+        TCanvas& c = static_cast<TCustomControl*>(control)->Canvas();
+        c.Brush().SetColor(clRed);
+        c.FillRect(Rect(r.Left, r.Top, r.Left + 10, r.Bottom));
+    };
+    combo->Style = csOwnerDrawFixed;
+    combo->SetColor(clYellow);  // the list takes the combo's colour
+    form->Show();
+    combo->SetFocus();
+    combo->DropDown();
+    combo->List()->SetItemIndex(1);
+    TBitmap image;
+    guitest::Grab(combo->List(), image);
+    ASSERT_GE(drawn.size(), 3u);
+    EXPECT_EQ(on.back(), combo->List());
+    EXPECT_TRUE(std::count(drawn.begin(), drawn.end(), std::pair<int, bool>{1, true}) > 0);
+    EXPECT_TRUE(std::count(drawn.begin(), drawn.end(), std::pair<int, bool>{0, false}) > 0);
+    const TRect first = combo->List()->ItemRect(0);
+    EXPECT_EQ(image.Canvas().Pixel(first.Left + 5, first.Top + first.Height() / 2), clRed);
+    // Unselected items lie on the normal colour, the selected one on the highlight.
+    EXPECT_EQ(image.Canvas().Pixel(first.Left + 30, first.Top + first.Height() / 2), clYellow);
+    const TRect chosen = combo->List()->ItemRect(1);
+    EXPECT_NE(image.Canvas().Pixel(chosen.Left + 30, chosen.Top + chosen.Height() / 2), clYellow);
+    combo->CloseUp(true);
+    EXPECT_EQ(combo->Text(), "Banana");
+
+    // The edit area of an owner-drawn combo shows the chosen item by the handler.
+    drawn.clear();
+    on.clear();
+    TBitmap edit;
+    guitest::Grab(combo, edit);
+    ASSERT_FALSE(drawn.empty());
+    EXPECT_EQ(on.back(), combo);
+    EXPECT_EQ(drawn.back().first, 1);
+    const TRect area = combo->EditRect();
+    EXPECT_EQ(edit.Canvas().Pixel(area.Left + 6, area.Top + area.Height() / 2), clRed);
+
+    // Without a handler the list draws its texts itself.
+    combo->OnDrawItem = nullptr;
+    combo->Style = csDropDown;
+    drawn.clear();
+    combo->DropDown();
+    guitest::Grab(combo->List(), image);
+    EXPECT_TRUE(drawn.empty());
+    combo->CloseUp(false);
+}
+
 }  // namespace

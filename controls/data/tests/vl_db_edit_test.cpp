@@ -5,6 +5,7 @@
 #include "controls/data/vl_db_edit.h"
 #include "controls/data/vl_db_grid.h"
 #include "controls/data/vl_lines.h"
+#include "platform/gui/clipboard.h"
 #include "platform/gui/forms.h"
 #include "platform/gui/gui_test_harness.h"
 
@@ -20,7 +21,29 @@ public:
     using TvlDBEdit::TvlDBEdit;
     void Press(char& key) { KeyPress(key); }
     void Down(unsigned& key, TShiftState shift) { KeyDown(key, shift); }
+    TRect Area() const { return TextArea(); }
+    bool MultiLine() const { return multiLine_; }
+    bool Wraps() const { return wordWrap_; }
+    bool Returns() const { return wantReturns_; }
 };
+
+// The columns of an image where something darker than the window colour is drawn,
+// inside the frame.
+std::pair<int, int> InkColumns(TControl* control) {
+    TBitmap image;
+    guitest::Grab(control, image);
+    int first = -1, last = -1;
+    for (int x = 3; x < image.Width() - 3; ++x)
+        for (int y = 3; y < image.Height() - 3; ++y) {
+            const TColor c = image.Canvas().Pixel(x, y);
+            if ((c & 0xFF) < 0x80 && ((c >> 8) & 0xFF) < 0x80 && ((c >> 16) & 0xFF) < 0x80) {
+                if (first < 0) first = x;
+                last = x;
+                break;
+            }
+        }
+    return {first, last};
+}
 
 class EditTest : public vltest::EngineTables {
 protected:
@@ -340,6 +363,154 @@ TEST_F(EditTest, InAGridCellTheRecordKeysGoToTheGrid) {
     edit->Down(key, 0);
     EXPECT_EQ(key, 0u);
     edit->SetParent(form);
+}
+
+TEST_F(EditTest, TheWindowStyleAndTheEditingRectangleFollowTheProperties) {
+    using namespace edit_style;
+    struct {
+        bool border, wordWrap, wantReturns, vertBar;
+        unsigned style;
+    } cases[] = {
+        {true, false, false, false, ES_AUTOHSCROLL},
+        {false, false, false, false, ES_AUTOHSCROLL | ES_MULTILINE},
+        {true, true, false, false, ES_MULTILINE | ES_AUTOVSCROLL},
+        {true, false, true, false, ES_AUTOHSCROLL | ES_WANTRETURN},
+        {true, true, true, true, ES_MULTILINE | ES_AUTOVSCROLL | ES_WANTRETURN | WS_VSCROLL},
+        {false, false, false, true, ES_AUTOHSCROLL | ES_MULTILINE | WS_VSCROLL},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.border << c.wordWrap << c.wantReturns << c.vertBar);
+        edit->SetBorderStyle(c.border ? bsSingle : bsNone);
+        edit->SetWordWrap(c.wordWrap);
+        edit->SetWantReturns(c.wantReturns);
+        edit->SetShowVertScrollBar(c.vertBar);
+        EXPECT_EQ(edit->WindowStyle(), c.style);
+        EXPECT_EQ(edit->MultiLine(), (c.style & ES_MULTILINE) != 0);
+        EXPECT_EQ(edit->Wraps(), c.wordWrap);
+        EXPECT_EQ(edit->Returns(), c.wantReturns);
+        // Inside the 2-pixel frame a bordered edit paints.
+        const int w = edit->ClientWidth(), h = edit->ClientHeight();
+        EXPECT_EQ(edit->Area(), c.border ? Rect(2, 2, w - 3, h - 1) : Rect(2, 2, w - 1, h + 1));
+    }
+    // The rectangle follows a resize.
+    edit->SetBounds(8, 8, 120, 30);
+    EXPECT_EQ(edit->Area().Right, edit->ClientWidth() - 1);
+    EXPECT_EQ(edit->Area().Bottom, edit->ClientHeight() + 1);
+}
+
+TEST_F(EditTest, CutAndPasteEditTheRecordMarkTheEditAndCheckTheText) {
+    struct Case {
+        bool readOnly;
+        UINT msg;
+        const char* mask;
+        const char* before;
+        int selStart, selLength;  // -1: all
+        const char* clip;
+        const char* after;
+        bool modified;
+        std::vector<bool> reports;
+    };
+    auto run = [&](const Case& c, bool bound) {
+        SCOPED_TRACE(std::string(c.msg == WM_PASTE ? "paste " : "cut ") + c.clip + " into " + c.before + " / " +
+                     c.mask + (bound ? " bound" : ""));
+        std::vector<bool> reports;
+        edit->OnCheckValue = nullptr;
+        edit->Picture().SetPictureMask(c.mask);
+        edit->SetReadOnly(c.readOnly);
+        if (!bound) edit->SetText(c.before);
+        edit->SetModified(false);
+        edit->SetSelStart(c.selStart);
+        edit->SetSelLength(c.selLength < 0 ? static_cast<int>(edit->Text().size()) : c.selLength);
+        if (c.msg == WM_PASTE) Clipboard()->SetAsText(c.clip);
+        edit->OnCheckValue = [&](plat::TObject*, bool passes) { reports.push_back(passes); };
+        edit->Perform(c.msg, 0, 0);
+        EXPECT_EQ(edit->Text(), c.after);
+        EXPECT_EQ(edit->Modified(), c.modified);
+        EXPECT_EQ(reports, c.reports);
+        if (bound) {
+            EXPECT_EQ(pages->State() == db::dsEdit, c.modified);
+            pages->Cancel();
+        }
+    };
+    const Case unbound[] = {
+        // A paste into a picture gets the literals filled in, then is checked.
+        {false, WM_PASTE, "###-####", "", 0, 0, "123", "123-", true, {false}},
+        {false, WM_PASTE, "###-####", "", 0, 0, "123-4567", "123-4567", true, {true}},
+        // A text the picture refuses is kept as pasted, and reported.
+        {false, WM_PASTE, "###", "", 0, 0, "ab", "ab", true, {false}},
+        {false, WM_PASTE, "", "ab", 2, 0, "cd", "abcd", true, {true}},
+        {false, WM_CUT, "###", "123", 1, 2, "", "1", true, {false}},
+        {false, WM_CUT, "###", "123", 0, -1, "", "", true, {true}},
+        // An unbound read-only edit refuses a paste.
+        {true, WM_PASTE, "", "ab", 2, 0, "cd", "ab", false, {}},
+    };
+    for (const Case& c : unbound) run(c, false);
+    Bind();
+    ASSERT_EQ(edit->Text(), "Page 1");
+    const Case bound[] = {
+        // Bound: the record goes into edit state first.
+        {false, WM_PASTE, "", "", 0, -1, "Pasted", "Pasted", true, {true}},
+        {false, WM_CUT, "", "", 0, 4, "", " 1", true, {true}},
+        // A read-only bound edit leaves record and text alone.
+        {true, WM_PASTE, "", "", 0, -1, "Pasted", "Page 1", false, {}},
+    };
+    for (const Case& c : bound) run(c, true);
+}
+
+TEST_F(EditTest, EscapeReadsTheFieldAgainOrRestoresTheTextItWasEnteredWith) {
+    std::vector<bool> reports;
+    edit->OnCheckValue = [&](plat::TObject*, bool passes) { reports.push_back(passes); };
+    // Unbound: the text it had when it took the focus.
+    edit->SetText("abc");
+    form->Show();
+    edit->SetFocus();
+    guitest::SendKey(edit, VK_END);
+    guitest::TypeText(edit, "xyz");
+    ASSERT_EQ(edit->Text(), "abcxyz");
+    guitest::SendKey(edit, VK_ESCAPE);
+    EXPECT_EQ(edit->Text(), "abc");
+    EXPECT_FALSE(edit->Modified());
+    EXPECT_EQ(edit->SelLength(), 3);
+    EXPECT_EQ(reports, (std::vector<bool>{true}));
+
+    // Bound: the field's text, read again.
+    other->SetFocus();
+    Bind();
+    const std::string title = pages->FieldByName("Title")->Text();
+    edit->SetFocus();
+    guitest::SendKey(edit, VK_END);
+    guitest::TypeText(edit, "xyz");
+    ASSERT_EQ(edit->Text(), title + "xyz");
+    guitest::SendKey(edit, VK_ESCAPE);
+    EXPECT_EQ(edit->Text(), title);
+    EXPECT_FALSE(edit->Modified());
+    EXPECT_EQ(edit->SelLength(), static_cast<int>(title.size()));
+    EXPECT_EQ(pages->FieldByName("Title")->Text(), title);
+}
+
+TEST_F(EditTest, WithoutTheFocusTheTextSitsInTheFieldsAlignment) {
+    Bind();
+    pages->FieldByName("Title")->Alignment = db::taRightJustify;
+    form->Show();
+    edit->SetFocus();
+    // Showing the field is no change: leaving untouched writes nothing.
+    other->SetFocus();
+    EXPECT_EQ(pages->State(), db::dsBrowse);
+    edit->Invalidate();
+    const auto unfocused = InkColumns(edit);
+    ASSERT_GE(unfocused.first, 0);
+    EXPECT_GT(unfocused.first, edit->Width() / 2);      // right-aligned
+    EXPECT_GE(unfocused.second, edit->ClientWidth() - 12);  // against the margin
+    edit->SetFocus();
+    edit->SetSelLength(0);
+    const auto focused = InkColumns(edit);
+    ASSERT_GE(focused.first, 0);
+    EXPECT_LT(focused.first, 10);  // edited from the left
+    // A left-aligned field is shown from the left either way.
+    pages->FieldByName("Title")->Alignment = db::taLeftJustify;
+    other->SetFocus();
+    edit->Invalidate();
+    EXPECT_LT(InkColumns(edit).first, 10);
 }
 
 }  // namespace
