@@ -149,6 +149,8 @@ EditorContext::EditorContext(plat::TComponent* owner) : plat::TComponent(owner) 
 
 EditorContext::~EditorContext() {
     if (handle_) plat::DeallocateHWnd(handle_);
+    // The tables' rules see the context going and leave the other tables alone.
+    BeginDestroy();
     // Details go before their masters' sources.
     DestroyComponents();
 }

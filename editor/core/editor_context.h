@@ -60,6 +60,8 @@ private:
     std::vector<HelpRequest> requests_;
 };
 
+struct DisplaySettings;  // page_rules.h
+
 class EditorContext : public plat::TComponent {
 public:
     explicit EditorContext(plat::TComponent* owner = nullptr);
@@ -147,6 +149,37 @@ public:
     std::function<void()> FocusPageEditor;           // the split view's page editor
     std::function<void(const std::string& message)> ReportError;     // a message dialog by default
     std::function<void()> AfterPaste;                // re-applies the project header
+
+    // Features of other parts of the editor that the page and project rules
+    // call at fixed points; each may stay empty.
+    struct RuleHooks {
+        // Before a page post, after the checks: the title-derived fields.
+        std::function<void(db::TDataSet& page)> SyncTopicTitleFields;
+        // After a post that changed a page's HelpId or context string.
+        std::function<void(long prevHelpId, const std::string& prevContextString)> RebuildJumpReferences;
+        std::function<void(long prevHelpId, const std::string& prevContextString, long newHelpId,
+                           const std::string& newContextString)>
+            UpdateContentsJumps;
+        std::function<void(long prevHelpId, const std::string& prevContextString)> ReachInheritedCopies;
+        // After a post of a page whose InheritedStatus is "Master".
+        std::function<void()> PassMasterText;
+        // Display settings: the page filters, the contents filter and the explorer.
+        std::function<void()> RefreshPageFilters;
+        std::function<void()> LoadContentsFilterHistory;
+        std::function<void()> ApplyContentsFilter;
+        std::function<void()> LoadExplorerView;
+    };
+    RuleHooks Hooks;
+    // The window layer's part of the display settings (colours, attributes,
+    // font boxes); the argument is an editor::DisplaySettings.
+    std::function<void(const DisplaySettings&)> ShowDisplaySettings;
+
+    // Values the page and project rules remember between table events.
+    std::string PreviousTopicPopup;
+    long PreviousHelpId = 0;
+    long PrevHelpId = 0;
+    std::string PrevContextString;
+    std::string OldApplicationName;
 
     // Start-up of the main window, headless part. False when the tables
     // could not be opened: the question has been asked and the program must

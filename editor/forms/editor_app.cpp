@@ -1,12 +1,16 @@
 #include "editor/forms/editor_app.h"
 
+#include "build/ui/html_form.h"
+#include "build/ui/import_form.h"
 #include "editor/core/project_tables.h"
 #include "editor/backup/ui/backup_form.h"
 #include "editor/core/settings.h"
 #include "editor/forms/main_form.h"
+#include "editor/forms/projects_form.h"
 #include "editor/forms/tool_forms.h"
 #include "editor/forms/splash_form.h"
 #include "editor/forms/tip_form.h"
+#include "editor/options/ui/options_windows.h"
 #include "engine/client/client_comms_engine.h"
 #include "engine/server/server_log.h"
 #include "platform/core/files.h"
@@ -29,12 +33,28 @@
 
 namespace editor {
 
+// The import and export wizards, each made for one run, shown modally and
+// freed, as the File menu's commands ask.
+// Their progress windows answer the program's shared cancel request.
+void InstallWizards(TForm1* form) {
+    form->ImportWizard = [form] {
+        std::unique_ptr<buildui::TfrmImport> wizard(
+            new buildui::TfrmImport(gui::Application, *form->ctx, build::DefaultImportEnvironment()));
+        wizard->ShowModal();
+    };
+    form->ExportWizard = [form] {
+        std::unique_ptr<buildui::TfrmHtml> wizard(new buildui::TfrmHtml(gui::Application, *form->ctx));
+        wizard->ShowModal();
+    };
+}
+
 namespace {
 
 struct Options {
     std::string screenshot;
     std::string form;
     std::string keywordFile;
+    std::string view;  // the notebook page a screenshot shows
 };
 
 bool Shoot(gui::TControl* control, const std::string& file) {
@@ -83,6 +103,7 @@ int RunProgram(const Options& o) {
     gui::Application->HelpFile = "Tavrin";
     auto* form = new TForm1(gui::Application);
     form->Splash = splash;
+    InstallWizards(form);
     form->SuppressTipWindow = !o.screenshot.empty();
     gui::Application->CreateForm(form);
     if (!form->StartupOk()) return 1;
@@ -93,6 +114,7 @@ int RunProgram(const Options& o) {
     if (!o.screenshot.empty()) {
         shooter = plat::AllocateHWnd([&](gui::TMessage& m) {
             if (m.Msg != gui::WM_USER + 1) return;
+            if (!o.view.empty()) form->TabBook->SetActivePageName(o.view);
             code = Shoot(form, o.screenshot) ? 0 : 1;
             form->Close();
         });
@@ -109,6 +131,19 @@ int ShowOneForm(const Options& o) {
         Options run = o;
         run.screenshot = file;
         return RunProgram(run);
+    }
+    if (o.form == "TProjectsForm") {
+        InstallProjectTables(plat::ProgramDir());
+        try {
+            db::Session().DeleteAlias(kTavrinAlias);
+        } catch (const std::exception&) {
+            // None yet.
+        }
+        db::Session().AddStandardAlias(kTavrinAlias, plat::ProgramDir(), "");
+        TProjectsForm glance(gui::Application);
+        glance.GoToProject("");
+        glance.Show();
+        return Shoot(&glance, file) ? 0 : 1;
     }
     if (o.form == "TSplashForm") {
         TSplashForm splash(gui::Application);
@@ -161,9 +196,10 @@ int ShowOneForm(const Options& o) {
         form.Show();
         return Shoot(&form, file) ? 0 : 1;
     }
+    if (int code = 0; ShowOptionsWindow(o.form, file, code)) return code;
     std::fprintf(stderr,
-                 "tavrin: no window named \"%s\" (TForm1, TTipsForm, TSplashForm, TbackupForm, TfrmDoc, "
-                 "TCopyToForm)\n",
+                 "tavrin: no window named \"%s\" (TForm1, TTipsForm, TSplashForm, TProjectsForm, TbackupForm, "
+                 "TfrmDoc, TCopyToForm, or an options window)\n",
                  o.form.c_str());
     return 2;
 }
@@ -175,9 +211,10 @@ int RunTavrin(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--screenshot") && i + 1 < argc) o.screenshot = argv[++i];
         else if (!std::strcmp(argv[i], "--form") && i + 1 < argc) o.form = argv[++i];
+        else if (!std::strcmp(argv[i], "--view") && i + 1 < argc) o.view = argv[++i];
         else if (argv[i][0] != '-' && o.keywordFile.empty()) o.keywordFile = argv[i];
         else {
-            std::fprintf(stderr, "usage: tavrin [keyword-file] [--screenshot FILE] [--form NAME]\n");
+            std::fprintf(stderr, "usage: tavrin [keyword-file] [--screenshot FILE] [--view CAPTION] [--form NAME]\n");
             return 2;
         }
     }

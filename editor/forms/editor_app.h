@@ -9,6 +9,10 @@
 
 namespace editor {
 
+class TForm1;
+
 int RunTavrin(int argc, char** argv);
+// Gives the main window's File menu the import and export wizards.
+void InstallWizards(TForm1* form);
 
 }  // namespace editor

@@ -6,9 +6,14 @@
 #include "editor/backup/backup_project.h"
 #include "editor/backup/ui/backup_form.h"
 #include "editor/forms/tool_forms.h"
+#include "editor/options/ui/filter_forms.h"
+#include "editor/options/ui/font_forms.h"
+#include "editor/options/ui/options_form.h"
+#include "editor/options/ui/prefs_form.h"
 
 #include "editor/forms/main_resources.h"
 #include "platform/gui/dialog_service.h"
+#include "richtext/controls/db_rich_text.h"
 #include "richtext/controls/rtf_edit.h"
 
 #include <stdexcept>
@@ -53,9 +58,19 @@ richtext::TJDCustomRtfEdit* MakeEditor(gui::TComponent* owner, gui::TWinControl*
     return e;
 }
 
-db::TCustomDBGrid* MakeGrid(gui::TComponent* owner, gui::TWinControl* parent, const std::string& name,
+richtext::TDBJDRichText* MakePageEditor(gui::TComponent* owner, gui::TWinControl* parent, const std::string& name,
+                                        db::TDataSource* source, const std::string& field) {
+    auto* e = new richtext::TDBJDRichText(owner);
+    e->SetName(name);
+    e->SetParent(parent);
+    e->SetDataSource(source);
+    e->SetDataField(field);
+    return e;
+}
+
+TViewGrid* MakeGrid(gui::TComponent* owner, gui::TWinControl* parent, const std::string& name,
                             db::TDataSource* source) {
-    auto* g = new db::TCustomDBGrid(owner);
+    auto* g = new TViewGrid(owner);
     g->SetName(name);
     g->SetParent(parent);
     g->SetAlign(gui::alClient);
@@ -80,6 +95,7 @@ TForm1::TForm1(gui::TComponent* AOwner) : gui::TForm(AOwner) {
     BuildStatus();
     BuildProjectFields();
     BuildViews();
+    BuildCommands();
 
     OnCreate = [this](gui::TObject*) { FormCreate(); };
     OnShow = [this](gui::TObject*) { FormShow(); };
@@ -124,6 +140,7 @@ void TForm1::BuildMenu() {
     MainMenu1->Items()->Add(miFile);
     MainMenu1->Items()->Add(miCompileMenu);
     MainMenu1->Items()->Add(miTools);
+    MainMenu1->Items()->Add(miFilterMenu);
     MainMenu1->Items()->Add(miHelp);
     SetMenu(MainMenu1);
 }
@@ -150,8 +167,8 @@ void TForm1::BuildCommandMenus() {
         if (!ExportWizard) return;
         gui::Screen->SetCursor(gui::crHourGlass);
         PostPageAndProject(*ctx);
-        gui::Screen->SetCursor(gui::crDefault);
         ExportWizard();
+        gui::Screen->SetCursor(gui::crDefault);
     });
     miCompileMenu = item(nullptr, "miCompileMenu", "&Compile", nullptr);
     miCompile = item(miCompileMenu, "miCompile", "Full &Compile", [this] { sbtnCompileClick(true); },
@@ -172,6 +189,37 @@ void TForm1::BuildCommandMenus() {
     miShed = item(miTools, "miShed", "&Shed", [this] { StartShed(*ctx); });
     miPaint = item(miTools, "miPaint", "&Paint package", [this] { StartPaintPackage(*ctx); });
     miWord = item(miTools, "miWord", "&Word Processor", [this] { StartWordProcessor(*ctx); });
+    // Project options, preferences and the fonts of the project's pages.
+    item(miCompileMenu, "miOptions", "Project &Options", [this] {
+        // The focused page editor gets its caret and attribute back afterwards.
+        auto* editor = dynamic_cast<richtext::TJDCustomRtfEdit*>(ActiveControl());
+        if (editor != HelpText && editor != maxHelpText && editor != FullTitleEditFld) editor = nullptr;
+        int caret = 0;
+        richtext::TJDCharAttr attr;
+        ProjectOptionsCommand(
+            *ctx,
+            [&] {
+                if (!editor) return;
+                caret = editor->GetCPPosition();
+                editor->GetCurrentAttr(attr);
+            },
+            [&] {
+                if (!editor || caret == 0) return;
+                editor->SetCPPosition(caret);
+                editor->SetCurrentAttr(attr);
+            });
+    }, gui::ShortCut(0x75, {}));
+    item(miTools, "miGeneralPrefs", "Tavrin &Preferences", [this] { miGeneralPrefsClick(*ctx); });
+    item(miTools, "miProjectFontRegistry", "Project Fo&nt Registry", [this] { miProjectFontRegistryClick(*ctx); });
+    item(miTools, "miSynchFonts", "Synchronize &Font Tables", [this] { miSynchFontsClick(*ctx); });
+    item(miTools, "EnforceFormattingPreferences1", "En&force Formatting Preferences",
+         [this] { EnforceFormattingPreferences1Click(*ctx); });
+    miFilterMenu = item(nullptr, "miFilterMenu", "F&ilter", nullptr);
+    item(miFilterMenu, "FFilter1", "Set &Filter", [this] {
+        TfrmFilter dialog(this, *ctx);
+        dialog.ShowModal();
+    }, 0, "Filter|Displays the Filter screen where you can enter your filter criteria");
+    item(miFilterMenu, "ClearFilters1", "&Clear Filters", [this] { ClearPageFilters(*ctx); });
 }
 
 CompileHooks TForm1::MakeCompileHooks() {
@@ -299,7 +347,7 @@ void TForm1::BuildViews() {
     TreeView1->SetName("TreeView1");
     TreeView1->SetParent(TabSheet2);
     TreeView1->SetAlign(gui::alClient);
-    HelpText = MakeEditor(this, splitViewSplitter, "HelpText");
+    HelpText = MakePageEditor(this, splitViewSplitter, "HelpText", ctx->detailSource, "HelpText");
 
     // Max view: the non-scrolling title above the page text, the footnote
     // fields below, the inheritance panel on top.
@@ -322,8 +370,8 @@ void TForm1::BuildViews() {
     pnlMaxSplitter->SetAlign(gui::alClient);
     pnlMaxSplitter->SetBevelOuter(gui::bvNone);
     pnlMaxSplitter->SetSplitDirection(misc::sdHorizontal);
-    FullTitleEditFld = MakeEditor(this, pnlMaxSplitter, "FullTitleEditFld");
-    maxHelpText = MakeEditor(this, pnlMaxSplitter, "maxHelpText");
+    FullTitleEditFld = MakePageEditor(this, pnlMaxSplitter, "FullTitleEditFld", ctx->detailSource, "FullTitle");
+    maxHelpText = MakePageEditor(this, pnlMaxSplitter, "maxHelpText", ctx->detailSource, "HelpText");
 
     jdProjectRtfHeader = MakeEditor(this, this, "jdProjectRtfHeader");
     jdProjectRtfHeader->SetVisible(false);
@@ -386,6 +434,7 @@ void TForm1::FormCreate() {
         return;
     }
     gui::Application->HelpFile = ctx->HelpFile;
+    WireViews();
     pnlInherit->SetVisible(true);
     ApplySettingsToControls();
     try {

@@ -4,11 +4,11 @@
 // and out of the settings. The views' behaviour comes with their own code.
 #pragma once
 
+#include "controls/data/vl_db_grid.h"
 #include "controls/misc/small_controls.h"
 #include "editor/commands/compile_commands.h"
 #include "editor/core/editor_context.h"
-
-#include <functional>
+#include "editor/core/page_rules.h"
 #include "editor/forms/tip_form.h"
 #include "platform/db/controls/db_controls.h"
 #include "platform/db/controls/db_grid.h"
@@ -17,6 +17,9 @@
 #include "platform/gui/std_controls.h"
 #include "platform/gui/tabs.h"
 #include "platform/gui/tree_view.h"
+#include "richtext/controls/db_rich_text.h"
+
+#include <functional>
 
 namespace richtext {
 class TJDCustomRtfEdit;
@@ -29,6 +32,23 @@ inline constexpr const char* kSplitViewPage = "&Split View";
 inline constexpr const char* kMaxViewPage = "&Max View";
 inline constexpr const char* kFilterViewPage = "F&ilter View";
 inline constexpr const char* kContentsPage = "&Contents";
+
+// The views' grids.
+using TViewGrid = vl::TvlCustomDBGrid;
+
+// Where the contents grid draws an entry's cell: the icon ("BITMAP_3" for
+// headings, "BITMAP_4" for the rest) at the entry's level, the title beside
+// it. Entries of type "I" and the "Filter" column are the grid's own.
+class CellPainter {
+public:
+    virtual ~CellPainter() = default;
+    virtual void FillRect(const gui::TRect& rect) = 0;
+    virtual void DrawIcon(int x, int y, const std::string& bitmap) = 0;
+    virtual void TextOut(int x, int y, const std::string& text) = 0;
+};
+// False when the grid draws the cell as usual.
+bool DrawContentsCell(CellPainter& painter, const gui::TRect& cell, const std::string& fieldName,
+                      const std::string& entryType, int level, const std::string& title, int bitmapWidth);
 
 // The tips the main window's tip of the day offers.
 plat::StringList MainWindowTips();
@@ -56,6 +76,7 @@ public:
     gui::TMenuItem* miErrorLog;
     gui::TMenuItem* miDelphiKwf;
     gui::TMenuItem* miTools;
+    gui::TMenuItem* miFilterMenu = nullptr;
     gui::TMenuItem* miGenerateUserRtfFile;
     gui::TMenuItem* miCopyTo;
     gui::TMenuItem* miShed;
@@ -81,25 +102,41 @@ public:
     gui::TPageControl* PageControl1;
     gui::TTabSheet* TabSheet1;
     gui::TTabSheet* TabSheet2;
-    db::TCustomDBGrid* detailGrid;
+    TViewGrid* detailGrid;
     gui::TTreeView* TreeView1;
-    richtext::TJDCustomRtfEdit* HelpText;
+    richtext::TDBJDRichText* HelpText;
 
     gui::TPanel* pnlInherit;
     gui::TLabel* lblInherit;
     misc::TTwoWaySplitter* pnlMaxSplitter;
-    richtext::TJDCustomRtfEdit* FullTitleEditFld;
-    richtext::TJDCustomRtfEdit* maxHelpText;
+    richtext::TDBJDRichText* FullTitleEditFld;
+    richtext::TDBJDRichText* maxHelpText;
     gui::TPanel* pnlMax;
     // Hidden: holds the project's RTF header that pasted text takes over.
     richtext::TJDCustomRtfEdit* jdProjectRtfHeader;
 
-    db::TCustomDBGrid* filterGrid;
-    db::TCustomDBGrid* cntGrid;
+    TViewGrid* filterGrid;
+    TViewGrid* cntGrid;
 
     gui::TPanel* pnlStatus;
     gui::TPanel* TableStatus;
     gui::TPanel* StatusPanel;
+
+    // Commands of the views.
+    gui::TMenuItem* miOpenProject;
+    gui::TMenuItem* miHelpContents;
+    gui::TMenuItem* miHowDoI;
+    gui::TMenuItem* miSave;
+    gui::TMenuItem* miViewCompiledHelp;
+    gui::TMenuItem* miEdit;
+    gui::TMenuItem* InsertTopic1;
+    gui::TMenuItem* DeleteTopic1;
+    gui::TMenuItem* miFind;
+    gui::TMenuItem* miUndoRecord;
+    gui::TPanel* pnlTools;
+    gui::TButton* SpeedButton6;
+    gui::TButton* sbtnLocate;
+    gui::TButton* ShowHelpBtn;
 
     TTipOfTheDay* TipOfTheDay1;
     // The pictures the grids draw ("BITMAP_1".."BITMAP_4").
@@ -119,6 +156,32 @@ public:
     void FormClose();
     // The application's hint handler.
     void ShowApplicationHint();
+
+    // --- views and navigation ---------------------------------------------------------
+    // The form's key-up: F3, F4, F5, Alt+Backspace, Ctrl+Z, F9.
+    void FormKeyUp(unsigned& Key, gui::TShiftState Shift);
+    void FocusCycle();
+    // Edit | Undo record, Alt+Backspace: pending edits of the four tables are dropped.
+    void UndoRecord();
+    void TabBookClick();
+    void SpeedButton6Click();
+    void InsertTopic1Click();
+    void DeleteTopic1Click();
+    void sbtnLocateClick();
+    void LocateInSource(db::TDataSource* source, const std::string& fieldName);
+    void ShowHelpBtnClick();
+    // File | Open Project and the "..." button: projects at a glance.
+    void sbtnGlanceClick();
+    // Help | Contents: the program's own help file in the viewer.
+    void HelpContentsClick();
+    // The notebook page shown, by caption.
+    std::string CurrentView() const;
+    // The locate dialog; tests put a recorder here.
+    std::function<void(db::TDataSource* source, const std::string& fieldName)> RunLocateDialog;
+    // Starts the help viewer with a compiled help file, without waiting.
+    std::function<bool(const std::string& helpFile)> StartHelpViewer;
+    // The page editor named by the active control ("" when none).
+    richtext::TDBJDRichText* ActivePageEditor() const;
     // Message 1067: the active page editor takes over the project header.
     void WMAfterPaste();
 
@@ -137,6 +200,19 @@ private:
     void BuildStatus();
     void ApplySettingsToControls();
     void TakeSettingsFromControls();
+    void BuildCommands();
+    void WireViews();
+    void ShowMaxViewTitle();
+    void ShowTableState();
+    void ShowCursorPosition(richtext::TDBJDRichText* editor);
+    void ApplyDisplay(const DisplaySettings& s);
+    void PageGridDblClick();
+    void PageGridEnter();
+    // A double click on a contents entry shows the page it jumps to.
+    void ContentsJumpToPage();
+    void FollowInNavigator(db::TDataSet* table);
+    void DrawContentsGridCell(const gui::TRect& rect, db::TField* field);
+    void PageGridCellColors(db::TField* field, gui::TFont& font, gui::TBrush& brush);
     bool startupOk_ = true;
 };
 

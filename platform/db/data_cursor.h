@@ -102,6 +102,10 @@ public:
     // False when there is no such alias.
     virtual bool GetAliasPath(const std::string& name, std::string& path) = 0;
     virtual std::vector<std::string> AliasNames() = 0;
+    // One transaction over every table of the folder: an id to end it by.
+    // A store without transactions raises its not-supported error.
+    virtual std::uint32_t BeginTransaction(const std::string& directory);
+    virtual void EndTransaction(const std::string& directory, std::uint32_t transaction, bool commit);
 };
 
 }  // namespace db

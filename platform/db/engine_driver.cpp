@@ -825,6 +825,17 @@ bool CouldBeAlias(const std::string& name) {
 
 }  // namespace
 
+std::uint32_t TEngineDriver::BeginTransaction(const std::string& directory) {
+    std::uint32_t transaction = 0;
+    Check(DbiBeginTran(Database(directory), 0, transaction));
+    return transaction;
+}
+
+void TEngineDriver::EndTransaction(const std::string& directory, std::uint32_t transaction, bool commit) {
+    // End mode 0 commits, 2 rolls back.
+    Check(DbiEndTran(Database(directory), transaction, commit ? 0 : 2));
+}
+
 bool TEngineDriver::GetAliasPath(const std::string& name, std::string& path) {
     if (!CouldBeAlias(name)) return false;
     for (const DBDesc& d : AliasList())

@@ -35,6 +35,8 @@ public:
     // so none is resolved here.
     bool GetAliasPath(const std::string& name, std::string& path) override;
     std::vector<std::string> AliasNames() override;
+    std::uint32_t BeginTransaction(const std::string& directory) override;
+    void EndTransaction(const std::string& directory, std::uint32_t transaction, bool commit) override;
 
 private:
     std::uint32_t Database(const std::string& directory);

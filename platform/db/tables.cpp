@@ -117,6 +117,37 @@ std::string TDatabase::Path() const {
     return Directory;
 }
 
+void TDatabase::StartTransaction() {
+    if (!connected_ || !session_) DatabaseError("Database '" + DatabaseName + "' is not open");
+    if (inTransaction_) DatabaseError("A transaction is already active");
+    // The folder as the tables of this database resolve it, so the store
+    // binds their writes to this transaction.
+    const std::string dir = session_->ResolveDirectory(AliasName.empty() ? Directory : AliasName);
+    transaction_ = session_->Driver().BeginTransaction(dir);
+    transactionDir_ = dir;
+    inTransaction_ = true;
+}
+
+void TDatabase::Commit() {
+    if (!inTransaction_) DatabaseError("No transaction is active");
+    inTransaction_ = false;
+    session_->Driver().EndTransaction(transactionDir_, transaction_, true);
+}
+
+void TDatabase::Rollback() {
+    if (!inTransaction_) DatabaseError("No transaction is active");
+    inTransaction_ = false;
+    session_->Driver().EndTransaction(transactionDir_, transaction_, false);
+}
+
+std::uint32_t TDbDriver::BeginTransaction(const std::string&) {
+    DatabaseError("Transactions are not supported by this store");
+}
+
+void TDbDriver::EndTransaction(const std::string&, std::uint32_t, bool) {
+    DatabaseError("Transactions are not supported by this store");
+}
+
 TSession& TDBDataSet::DBSession() const {
     TSession* s = FindSession(SessionName);
     if (!s) DatabaseError("Session '" + SessionName + "' not found");

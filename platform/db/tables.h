@@ -66,10 +66,19 @@ public:
     void Open();
     void Close() { connected_ = false; }
     std::string Path() const;
+    // One transaction over the database's folder; the database must be
+    // connected. Commit and Rollback end it; a second start raises.
+    void StartTransaction();
+    void Commit();
+    void Rollback();
+    bool InTransaction() const { return inTransaction_; }
 
 private:
     TSession* session_ = nullptr;
     bool connected_ = false;
+    bool inTransaction_ = false;
+    std::uint32_t transaction_ = 0;
+    std::string transactionDir_;
 };
 
 class TDBDataSet : public TDataSet {

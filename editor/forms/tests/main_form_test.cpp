@@ -1,5 +1,8 @@
 #include "editor/forms/main_form.h"
 #include "build/ui/compile_options_form.h"
+#include "build/ui/html_form.h"
+#include "build/ui/import_form.h"
+#include "editor/forms/editor_app.h"
 #include "editor/forms/splash_form.h"
 #include "editor/forms/tip_form.h"
 
@@ -82,7 +85,7 @@ TEST_F(MainWindow, ShowsTheFourViewsAndTheProjectFields) {
                              "TreeView1", "pnlInherit", "StatusPanel", "TableStatus", "splitViewSplitter",
                              "pnlMaxSplitter", "TipOfTheDay1"})
         EXPECT_NE(form->FindComponent(name), nullptr) << name;
-    EXPECT_EQ(form->detailGrid->DataSource(), ctx.detailSource);
+    EXPECT_EQ(form->detailGrid->GetDataSource(), ctx.detailSource);
     for (const gui::TBitmap& b : form->Bitmaps) EXPECT_EQ(b.Width(), 15);
     EXPECT_TRUE(gui::Screen->HasCustomCursor(1) && gui::Screen->HasCustomCursor(2));
     EXPECT_TRUE(dialogs.Requests().empty() || dialogs.Last().text != "exception");
@@ -233,6 +236,52 @@ TEST_F(MainWindow, CompileKeysBuildAndComeBackToThePage) {
     }
     EXPECT_EQ(optionDialogs, 1);
     plat::DeallocateHWnd(answerer);
+    form->Close();
+}
+
+// File > Import Wizard and Export to HTML Wizard open their wizards modally
+// and free them after; each is closed here by its Cancel button.
+TEST_F(MainWindow, TheFileMenuOpensTheImportAndExportWizards) {
+    auto form = std::make_unique<TForm1>(nullptr);
+    form->SuppressTipWindow = true;
+    editor::InstallWizards(form.get());
+    form->FormCreate();
+    ASSERT_TRUE(form->StartupOk());
+    form->Show();
+    guitest::ProcessEvents(50);
+    ASSERT_TRUE(form->miImport->Enabled);
+    ASSERT_TRUE(form->miExport->Enabled);
+    std::vector<std::string> seen;
+    plat::HWND closer = plat::AllocateHWnd([&](gui::TMessage& msg) {
+        if (msg.Msg != gui::WM_USER + 9) return;
+        for (int i = 0; i < gui::Application->ComponentCount(); ++i) {
+            if (auto* f = dynamic_cast<buildui::TfrmImport*>(gui::Application->Components(i))) {
+                seen.push_back("import:" + f->Caption());
+                f->Button1->Click();
+                return;
+            }
+            if (auto* f = dynamic_cast<buildui::TfrmHtml*>(gui::Application->Components(i))) {
+                seen.push_back("export:" + f->Caption());
+                f->btnCancel->Click();
+                return;
+            }
+        }
+        plat::PostMessage(closer, gui::WM_USER + 9, 0, 0);
+    });
+    for (gui::TMenuItem* item : {form->miImport, form->miExport}) {
+        plat::PostMessage(closer, gui::WM_USER + 9, 0, 0);
+        item->Click();
+        guitest::ProcessEvents(20);
+    }
+    plat::DeallocateHWnd(closer);
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen[0].substr(0, 7), "import:");
+    EXPECT_EQ(seen[1].substr(0, 7), "export:");
+    // Both were freed after their modal run.
+    for (int i = 0; i < gui::Application->ComponentCount(); ++i) {
+        EXPECT_EQ(dynamic_cast<buildui::TfrmImport*>(gui::Application->Components(i)), nullptr);
+        EXPECT_EQ(dynamic_cast<buildui::TfrmHtml*>(gui::Application->Components(i)), nullptr);
+    }
     form->Close();
 }
 

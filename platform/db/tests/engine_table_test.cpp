@@ -524,3 +524,51 @@ TEST_F(EngineTableTest, BcdFieldWithMorePlacesThanTheEngineKeepsIsRefused) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(EngineTableTest, TransactionRollsBackEveryTableOfTheFolderAndCommitKeeps) {
+    TDatabase database(nullptr);
+    database.DatabaseName = "Work";
+    database.Directory = folder_;
+    database.Open();
+    pages.Open();
+    projects.Open();
+    auto renameAlpha = [&](const std::string& to) {
+        ASSERT_TRUE(projects.FindKey({TValue(std::string("Alpha"))}));
+        projects.Edit();
+        projects.FieldByName("Application")->SetAsString(to);
+        projects.Post();
+        pages.First();
+        while (!pages.Eof()) {
+            if (pages.FieldByName("Application")->AsString() == "Alpha") {
+                pages.Edit();
+                pages.FieldByName("Application")->SetAsString(to);
+                pages.Post();
+                pages.First();
+            } else {
+                pages.Next();
+            }
+        }
+    };
+    database.StartTransaction();
+    EXPECT_TRUE(database.InTransaction());
+    EXPECT_THROW(database.StartTransaction(), EDatabaseError);
+    renameAlpha("Omega");
+    database.Rollback();
+    pages.Refresh();
+    projects.Refresh();
+    EXPECT_EQ(Column(pages, "Application"), (Strings{"Alpha", "Alpha", "Alpha", "Beta", "Gamma"}));
+    EXPECT_EQ(Column(projects, "Application"), (Strings{"Alpha", "Beta", "Gamma"}));
+
+    database.StartTransaction();
+    renameAlpha("Omega");
+    database.Commit();
+    EXPECT_FALSE(database.InTransaction());
+    pages.Close();
+    pages.Open();
+    EXPECT_EQ(Column(pages, "Application"), (Strings{"Beta", "Gamma", "Omega", "Omega", "Omega"}));
+    EXPECT_THROW(database.Commit(), EDatabaseError);
+}
+
+}  // namespace

@@ -1,0 +1,129 @@
+#include "editor/options/project_options.h"
+
+#include "editor/core/helpers.h"
+#include "platform/core/clock.h"
+#include "platform/core/files.h"
+#include "platform/db/fields.h"
+
+namespace editor {
+
+namespace {
+
+bool Editing(const db::TDataSet* t) {
+    return t->State() == db::dsEdit || t->State() == db::dsInsert || t->State() == db::dsSetKey;
+}
+
+std::string Str(const db::TDataSet* t, const std::string& field) {
+    const db::TField* f = t->FindField(field);
+    return f ? f->AsString() : std::string();
+}
+
+long Int(const db::TDataSet* t, const std::string& field, long fallback) {
+    try {
+        const db::TField* f = t->FindField(field);
+        return f && !f->IsNull() ? static_cast<long>(f->AsInteger()) : fallback;
+    } catch (const std::exception&) {
+        return fallback;
+    }
+}
+
+const char* Prefix(OptionGroup g) {
+    switch (g) {
+    case OptionGroup::TopicTitle: return "Title";
+    case OptionGroup::PopupTitle: return "Popup";
+    case OptionGroup::HelpText: return "DefaultText";
+    }
+    return "Title";
+}
+
+void BeginEdit(EditorContext& ctx) {
+    if (!Editing(ctx.mainTable)) ctx.mainTable->Edit();
+}
+
+void PostRow(EditorContext& ctx) {
+    db::TDataSet* m = ctx.mainTable;
+    if (db::TField* f = m->FindField("LastModified")) f->SetAsDateTime(plat::Now());
+    m->Post();
+}
+
+}  // namespace
+
+std::string OptionGroupCaption(OptionGroup g) {
+    switch (g) {
+    case OptionGroup::TopicTitle: return "Topic Title Defaults";
+    case OptionGroup::PopupTitle: return "Popup Title Defaults";
+    case OptionGroup::HelpText: return "Help Text Defaults";
+    }
+    return {};
+}
+
+GroupValues LoadGroup(EditorContext& ctx, OptionGroup g) {
+    const std::string p = Prefix(g);
+    db::TDataSet* m = ctx.mainTable;
+    GroupValues v;
+    const std::string font = Str(m, p + "Font");
+    if (!font.empty()) v.font = font;
+    const std::string size = Str(m, p + "Size");
+    if (!size.empty()) v.size = size;
+    v.colourName = TextColourNameOfNumber(Int(m, p + "Color", 0));
+    ParseStyleText(Str(m, p + "Style"), v.bold, v.italic);
+    return v;
+}
+
+long NonscrollColourOf(EditorContext& ctx) { return Int(ctx.mainTable, "NonscrollColor", 0xC0C0C0); }
+long ScrollColourOf(EditorContext& ctx) { return Int(ctx.mainTable, "ScrollColor", 0xFFFFFF); }
+
+void StoreGroup(EditorContext& ctx, OptionGroup g, const GroupValues& v, long nonscrollColour, long scrollColour) {
+    const std::string p = Prefix(g);
+    db::TDataSet* m = ctx.mainTable;
+    BeginEdit(ctx);
+    m->FieldByName(p + "Font")->SetAsString(v.font);
+    try {
+        m->FieldByName(p + "Size")->SetAsString(v.size);
+    } catch (const std::exception&) {
+        // A size that is not a number keeps the stored one.
+    }
+    const int colour = ColourNumberOfName(v.colourName);
+    m->FieldByName(p + "Color")->SetAsInteger(colour < 0 ? 0 : colour);
+    m->FieldByName(p + "Style")->SetAsString(StyleText(v.bold, v.italic));
+    m->FieldByName("NonscrollColor")->SetAsInteger(nonscrollColour);
+    m->FieldByName("ScrollColor")->SetAsInteger(scrollColour);
+    PostRow(ctx);
+}
+
+void StoreProjectField(EditorContext& ctx, const std::string& field, const std::string& value) {
+    BeginEdit(ctx);
+    ctx.mainTable->FieldByName(field)->SetAsString(value);
+    PostRow(ctx);
+}
+
+bool ChooseProjectFolder(EditorContext& ctx, const std::string& field, const FolderChooser& choose) {
+    const std::string stored = Str(ctx.mainTable, field);
+    const std::string folder = StoredFolderPath(stored, ctx.ProgramDir);
+    const bool exists = !folder.empty() && plat::DirectoryExists(folder);
+    if (!exists) ShowWarning("Warning", folder + " This directory does not exist. Please pick another.");
+    const std::string caption = field == "ProjectDir" ? "Project dir" : "Graphics dir";
+    std::string chosen;
+    if (!choose || !choose(caption, exists ? folder : ctx.ProgramDir, chosen) || chosen.empty()) return false;
+    StoreProjectField(ctx, field, chosen);
+    return true;
+}
+
+WindowUnitsRect LoadWindowUnits(EditorContext& ctx, bool secondary) {
+    const std::string p = secondary ? "G" : "W";
+    db::TDataSet* m = ctx.mainTable;
+    return {Int(m, p + "x", 0), Int(m, p + "y", 0), Int(m, p + "w", 0), Int(m, p + "h", 0)};
+}
+
+void StoreWindowUnits(EditorContext& ctx, bool secondary, const WindowUnitsRect& u) {
+    const std::string p = secondary ? "G" : "W";
+    db::TDataSet* m = ctx.mainTable;
+    BeginEdit(ctx);
+    m->FieldByName(p + "x")->SetAsInteger(u.x);
+    m->FieldByName(p + "y")->SetAsInteger(u.y);
+    m->FieldByName(p + "w")->SetAsInteger(u.w);
+    m->FieldByName(p + "h")->SetAsInteger(u.h);
+    PostRow(ctx);
+}
+
+}  // namespace editor
