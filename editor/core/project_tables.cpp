@@ -129,7 +129,7 @@ std::vector<TableSchema> BuildSchemas() {
          {Primary("Application;HelpId;ReferencedBy")}},
         {kInhTableFile,
          {S("Application", kApplicationSize), Int("HelpId"), S("InheritedApplication", kApplicationSize),
-          Int("InheritedId")},
+          Int("InheritedId"), S("InheritedTitle", 255)},
          {X("0", "Application;HelpId", 0)}},
         {kFontTableFile, {S("Application", kApplicationSize), Memo("RtfHeader"), Memo("FontList")},
          {Primary("Application")}},

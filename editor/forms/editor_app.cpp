@@ -5,7 +5,9 @@
 #include "editor/core/project_tables.h"
 #include "editor/backup/ui/backup_form.h"
 #include "editor/core/settings.h"
+#include "editor/forms/lifecycle_forms.h"
 #include "editor/forms/main_form.h"
+#include "editor/forms/page_dialogs.h"
 #include "editor/forms/projects_form.h"
 #include "editor/forms/tool_forms.h"
 #include "editor/forms/splash_form.h"
@@ -107,6 +109,7 @@ int RunProgram(const Options& o) {
     form->SuppressTipWindow = !o.screenshot.empty();
     gui::Application->CreateForm(form);
     if (!form->StartupOk()) return 1;
+    InstallPageCommands(*form);
     CreateStartupForms();
 
     int code = 0;
@@ -132,6 +135,7 @@ int ShowOneForm(const Options& o) {
         run.screenshot = file;
         return RunProgram(run);
     }
+    if (const int shown = ShowLifecycleForm(o.form, o.view, file, Shoot); shown >= 0) return shown;
     if (o.form == "TProjectsForm") {
         InstallProjectTables(plat::ProgramDir());
         try {
@@ -197,9 +201,14 @@ int ShowOneForm(const Options& o) {
         return Shoot(&form, file) ? 0 : 1;
     }
     if (int code = 0; ShowOptionsWindow(o.form, file, code)) return code;
+    const int page = ShowPageDialog(o.form, file);
+    if (page != 2) return page;
     std::fprintf(stderr,
                  "tavrin: no window named \"%s\" (TForm1, TTipsForm, TSplashForm, TProjectsForm, TbackupForm, "
-                 "TfrmDoc, TCopyToForm, or an options window)\n",
+                 "TfrmDoc, TCopyToForm, TJumpsForm, TMacroForm, TJChangeForm, TGraphicDlg, TGraphicFilenameForm, "
+                 "TfrmBullets, TNewAppForm, TdlgSelectDirectory, TfrmInheritSelect, TfrmInhWho, TWaitForm, "
+                 "or an options window)
+",
                  o.form.c_str());
     return 2;
 }

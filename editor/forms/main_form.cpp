@@ -1,5 +1,7 @@
 #include "editor/forms/main_form.h"
 
+#include "editor/forms/lifecycle_forms.h"
+
 #include "build/tables/table_build_project.h"
 #include "build/ui/compile_form.h"
 #include "build/ui/compile_options_form.h"
@@ -435,6 +437,7 @@ void TForm1::FormCreate() {
     }
     gui::Application->HelpFile = ctx->HelpFile;
     WireViews();
+    InstallLifecycleCommands(*this);
     pnlInherit->SetVisible(true);
     ApplySettingsToControls();
     try {

@@ -175,6 +175,10 @@ bool ApplyPageFilter(EditorContext& ctx, const FilterValues& values) {
 
 bool RestoreDetailFilter(EditorContext& ctx) {
     vl::TvlTable* d = ctx.detailTable;
+    // Re-applying the same filter (a tab change does) keeps the page the
+    // user is on when it still passes.
+    const bool hadRow = d->Active() && !d->IsEmpty();
+    const db::TBookmark here = hadRow ? d->GetBookmark() : db::TBookmark();
     d->vlFilter().Clear();
     for (const auto& l : StoredFilterLines(ctx)) d->vlFilter().Add(l);
     bool ok = false;
@@ -184,6 +188,13 @@ bool RestoreDetailFilter(EditorContext& ctx) {
         ok = false;
     }
     if (!ok) FilterErrorBox();
+    if (ok && hadRow) {
+        try {
+            if (d->BookmarkValid(here)) d->GotoBookmark(here);
+        } catch (const std::exception&) {
+            // The page no longer passes: the filter's first page shows.
+        }
+    }
     return ok;
 }
 

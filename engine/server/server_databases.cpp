@@ -393,7 +393,11 @@ DBIResult TqvServerEngine::CursorClose(std::uint32_t cursorId) {
     if (DBIResult r = FindCursor(cursorId, cursor)) return r;
     TqvSrTable* table = cursor->table;
     cursors_.Delete(cursorId);
-    if (table->cursors.Count() == 0) tables_.Delete(table->Id());
+    // Closing a table's files drops its pages from the cache. While its
+    // folder has a transaction those pages hold uncommitted writes and the
+    // before-images a rollback needs, so the table stays open (and is found
+    // again by a reopen) until the transaction ends.
+    if (table->cursors.Count() == 0 && table->folder->transactionId == 0) tables_.Delete(table->Id());
     return 0;
 }
 
@@ -448,6 +452,8 @@ DBIResult TqvServerEngine::EndTransaction(std::uint32_t transactionId, bool comm
                 if (t->cursors.Item(k)->nav) t->cursors.Item(k)->nav->InvalidatePath();
     }
     transactions_.Delete(transactionId);
+    // Tables whose last cursor closed during the transaction go now.
+    tables_.RemoveUnused();
     return r;
 }
 

@@ -187,7 +187,9 @@ void TqvSrTable::ReleaseRecordLocks(std::uint32_t cursor, std::uint32_t referenc
 void TqvSrTableList::RemoveUnused() {
     for (int i = Count() - 1; i >= 0; --i) {
         TqvSrTable* t = Item(i);
-        if (t && t->cursors.Count() == 0) Delete(t->Id());
+        // A table of a folder in a transaction keeps its files until the
+        // transaction ends (its pages hold the transaction's writes).
+        if (t && t->cursors.Count() == 0 && t->folder->transactionId == 0) Delete(t->Id());
     }
 }
 

@@ -64,6 +64,7 @@ const E::Entry kTable[] = {
     {"tc", 0, false, kDest, 2}, {"comment", 0, false, kDest, 7}, {"fonttbl", 0, false, kDest, 4},
     {"footnote", 0, false, kDest, 9}, {"field", 0, false, kDest, 10}, {"pict", 0, false, kDest, 3},
     {"picfile", 0, false, kDest, 11}, {"jdfnnr", 0, false, kProp, 70}, {"subject", 0, false, kDest, 8},
+    {"jdpicref", 0, false, kDest, 14},
     {"title", 0, false, kDest, 6}, {"tx", 0, false, kProp, 32}, {"tqr", 1, false, kProp, 71},
     {"tqc", 2, false, kProp, 71}, {"tqdec", 3, false, kProp, 71}, {"colortbl", 0, false, kDest, 5},
     {"red", 0, false, kProp, 38}, {"green", 0, false, kProp, 39}, {"blue", 0, false, kProp, 40},
@@ -174,6 +175,8 @@ int TJDRtfReader::ReadAll() {
     uc_ = 1;
     ucSkip_ = 0;
     shppictSeen_ = false;
+    picRef_.clear();
+    pendingPicRef_.clear();
     bool seenBrace = false;
     std::uint32_t count = 0;
 
@@ -282,6 +285,7 @@ int TJDRtfReader::ReadAll() {
                 if (old == 4) EndPicture();
                 else if (old == 5) EndLinkedPicture();
                 else if (old == 9) footnote_ = nullptr;
+                else if (old == 14) pendingPicRef_ = std::move(picRef_);
             }
             if (stack_.empty() && seenBrace) done_ = true;
             break;
@@ -456,6 +460,14 @@ void TJDRtfReader::SetDestination(int handler) {
         StartPicture();
         dest_ = 4;
         break;
+    case 14:  // \jdpicref: the reference the next picture is known by
+        if (dest_ != 0) {
+            dest_ = 1;
+            break;
+        }
+        picRef_.clear();
+        dest_ = 14;
+        break;
     case 11:  // \picfile
         if (dest_ != 0) {
             dest_ = 1;
@@ -558,6 +570,9 @@ void TJDRtfReader::CharRoutine(int ch) {
         }
         break;
     }
+    case 14:
+        if (picRef_.size() < 255) picRef_.push_back(static_cast<char>(ch));
+        break;
     case 5:
         if (special_ == 3 && picFile_.size() < 255) picFile_.push_back(static_cast<char>(ch));
         break;
@@ -1111,6 +1126,8 @@ void TJDRtfReader::EndPicture() {
     rec->width = Scaled(picWGoal_, picScaleX_);
     rec->height = Scaled(picHGoal_, picScaleY_);
     if (line_->Length() >= kMaxLineLength) line_ = model_->NewLineAfter(par_, line_);
+    if (!pendingPicRef_.empty()) rec->referenceText = std::move(pendingPicRef_);
+    pendingPicRef_.clear();
     model_->AppendObjectChar(line_, attr_, *rec);
 }
 
@@ -1148,6 +1165,8 @@ void TJDRtfReader::EndLinkedPicture() {
         else missingPictures.push_back(name);
     }
     if (line_->Length() >= kMaxLineLength) line_ = model_->NewLineAfter(par_, line_);
+    if (!pendingPicRef_.empty()) rec->referenceText = std::move(pendingPicRef_);
+    pendingPicRef_.clear();
     model_->AppendObjectChar(line_, attr_, *rec);
 }
 

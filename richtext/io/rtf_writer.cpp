@@ -456,6 +456,17 @@ bool TJDRTFWriter::WriteObject(TLine* line, int index) {
         needDelimiter_ = false;
         return ok && Put("\\{" + ref.substr(0, blank) + " " + rest + "\\}");
     }
+    if (!rec->referenceText.empty()) {
+        // Stored text keeps the reference with the picture, so the build can
+        // write it as a reference later.
+        std::string esc;
+        for (char c : rec->referenceText) {
+            if (c == '{' || c == '}' || c == '\\') esc.push_back('\\');
+            esc.push_back(c);
+        }
+        ok = ok && Put("{\\*\\jdpicref " + esc + "}");
+        needDelimiter_ = false;
+    }
     if (rec->linked) {
         std::string name = rec->fileName;
         if (!pictureBaseDir.empty() && name.size() > pictureBaseDir.size() &&

@@ -140,7 +140,7 @@ private:
     bool tabsInherited_ = false;
     std::uint8_t tabKind_ = 0;
     std::vector<SaveRecord> stack_;
-    std::uint8_t dest_ = 0;     // 0 text, 1 skip, 2 fonts, 3 colours, 4 picture, 5 picture file, 6 title, 7 comment, 8 subject, 9 footnote
+    std::uint8_t dest_ = 0;     // 0 text, 1 skip, 2 fonts, 3 colours, 4 picture, 5 picture file, 6 title, 7 comment, 8 subject, 9 footnote, 14 picture reference
     std::uint8_t special_ = 0;  // 2 hex pair after \', 3 quoted picture file name
     int hexHigh_ = -1;
     bool skipUnknown_ = false;
@@ -171,6 +171,8 @@ private:
     std::string picBytes_;
     int picHigh_ = -1;
     std::string picFile_;
+    // A picture reference (\jdpicref) and the one the next picture takes.
+    std::string picRef_, pendingPicRef_;
     bool picFileQuoted_ = false;  // the name's opening quote was read
     bool picFileBad_ = false;     // the name had no closing quote
     bool shppictSeen_ = false;

@@ -132,7 +132,7 @@ TEST(ProjectTables, TheTwelveStartupComponentsOpenThroughTheAliasWithTheirSchema
     }
     EXPECT_FALSE(ctx.tblInh->Active());
     ctx.tblInh->Open();
-    EXPECT_EQ(Describe(*ctx.tblInh), "Application:S25 HelpId:I InheritedApplication:S25 InheritedId:I");
+    EXPECT_EQ(Describe(*ctx.tblInh), "Application:S25 HelpId:I InheritedApplication:S25 InheritedId:I InheritedTitle:S255");
 }
 
 TEST(ProjectTables, ShippedRowsArePreferencesAndThreeSchemes) {

@@ -365,6 +365,33 @@ TEST_F(OptionsTables, TheStoredFilterFollowsAProjectChange) {
     EXPECT_EQ(VisibleIds(), (std::vector<long>{1}));
 }
 
+// A tab change re-applies the stored filter: the page the user is on stays
+// current when it still passes; one that no longer passes gives way to the
+// filter's first page.
+TEST_F(OptionsTables, ReapplyingTheFilterKeepsThePageThatStillPasses) {
+    AddProject("Demo");
+    RawPages("Demo", {{1, "One", "", ""}, {2, "Two", "", ""}, {3, "Three", "", ""}, {4, "Four", "", ""}});
+    editor::FilterValues v;
+    v[editor::flHelpIdFrom] = "2";
+    ASSERT_TRUE(editor::ApplyPageFilter(*ctx, v));
+    db::TDataSet* d = ctx->detailTable;
+    d->Last();
+    ASSERT_EQ(d->FieldByName("HelpId")->AsInteger(), 4);
+    ASSERT_TRUE(editor::RestoreDetailFilter(*ctx));
+    EXPECT_EQ(d->FieldByName("HelpId")->AsInteger(), 4);
+    EXPECT_EQ(VisibleIds(), (std::vector<long>{2, 3, 4}));
+
+    editor::ClearPageFilters(*ctx);
+    d->First();
+    ASSERT_EQ(d->FieldByName("HelpId")->AsInteger(), 1);
+    editor::FilterValues w;
+    w[editor::flHelpIdFrom] = "3";
+    ASSERT_TRUE(editor::ApplyPageFilter(*ctx, w));  // page 1 is filtered out now
+    ASSERT_TRUE(editor::RestoreDetailFilter(*ctx));
+    EXPECT_EQ(d->FieldByName("HelpId")->AsInteger(), 3);
+    EXPECT_EQ(VisibleIds(), (std::vector<long>{3, 4}));
+}
+
 TEST_F(OptionsTables, ContentsFilterAndHistory) {
     AddProject("Demo");
     for (int i = 1; i <= 11; ++i) editor::SaveContentsFilterWord(*ctx, "w" + std::to_string(i));

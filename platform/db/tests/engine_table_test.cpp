@@ -571,4 +571,44 @@ TEST_F(EngineTableTest, TransactionRollsBackEveryTableOfTheFolderAndCommitKeeps)
     EXPECT_THROW(database.Commit(), EDatabaseError);
 }
 
+// A table first opened inside the transaction, written and closed before the
+// transaction ends, follows it: the commit keeps its writes and a rollback
+// undoes them. (Closing it used to drop its pages from the cache, so the
+// commit lost the writes while answering success.)
+TEST_F(EngineTableTest, ATableOpenedAndClosedInsideATransactionFollowsIt) {
+    // Reached by an alias, as the program reaches its tables.
+    driver_->AddAlias("WorkAlias", folder_);
+    TDatabase database(nullptr);
+    database.DatabaseName = "Work";
+    database.AliasName = "WorkAlias";
+    database.Open();
+    pages.DatabaseName = "WorkAlias";
+    auto renamePages = [&](const std::string& from, const std::string& to) {
+        pages.First();
+        while (!pages.Eof()) {
+            if (pages.FieldByName("Application")->AsString() == from) {
+                pages.Edit();
+                pages.FieldByName("Application")->SetAsString(to);
+                pages.Post();
+                pages.First();
+            } else {
+                pages.Next();
+            }
+        }
+    };
+    for (bool commit : {false, true}) {
+        database.StartTransaction();
+        pages.Open();  // first opened after the start
+        renamePages("Alpha", "Omega");
+        pages.Close();  // closed before the transaction ends
+        if (commit) database.Commit();
+        else database.Rollback();
+        pages.Open();
+        EXPECT_EQ(Column(pages, "Application"), commit ? (Strings{"Beta", "Gamma", "Omega", "Omega", "Omega"})
+                                                       : (Strings{"Alpha", "Alpha", "Alpha", "Beta", "Gamma"}))
+            << (commit ? "commit" : "rollback");
+        pages.Close();
+    }
+}
+
 }  // namespace

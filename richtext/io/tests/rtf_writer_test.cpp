@@ -309,6 +309,27 @@ TEST(RtfWriter, PictureReferencesInsteadOfPictures) {
     EXPECT_EQ(out.str(), kHeader + "{" + kPlain + "\\{bmc dir\\\\pic.bmp\\}" + kPlain + "}\r\n}");
 }
 
+TEST(RtfWriter, StoredTextKeepsPictureReferencesForLaterBuilds) {
+    ObjectFixture f;
+    std::string dib(40, '\0');
+    f.Add(std::make_shared<plat::TRawGraphic>(plat::TGraphicKind::Dib, dib, 1, 1))->referenceText =
+        "bmct pic\\a{1}.bmp";
+    f.Add(std::make_shared<plat::TRawGraphic>(plat::TGraphicKind::Dib, dib, 1, 1));
+    std::string stored = rtftest::WriteRtf(f.m);
+    EXPECT_NE(stored.find("{\\*\\jdpicref bmct pic\\\\a\\{1\\}.bmp}"), std::string::npos) << stored;
+    // Read back, the first picture knows its reference and the second none.
+    auto back = rtftest::ReadRtf(stored);
+    ASSERT_EQ(back.result, 0);
+    ASSERT_EQ(back.model->Objects().size(), 2u);
+    EXPECT_EQ(back.model->Objects()[0]->referenceText, "bmct pic\\a{1}.bmp");
+    EXPECT_EQ(back.model->Objects()[1]->referenceText, "");
+    std::ostringstream out;
+    TJDRTFWriter w(back.model.get());
+    w.pictureReferences = true;
+    EXPECT_EQ(w.Write(out), kWriteOk);
+    EXPECT_NE(out.str().find("\\{bmct pic\\\\a{1}.bmp\\}"), std::string::npos) << out.str();
+}
+
 TEST(PlainTextWriter, CrLfBetweenParagraphsAndOneNulAtTheEnd) {
     auto m = Doc({"a", "b", ""});
     std::ostringstream out;

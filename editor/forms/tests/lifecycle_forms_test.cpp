@@ -1,0 +1,240 @@
+// The life cycle's windows offscreen: the wizard's steps and Finish, and
+// what the inheritance dialogs list.
+#include "editor/forms/lifecycle_forms.h"
+
+#include "editor/core/project_tables.h"
+#include "platform/core/paths.h"
+#include "platform/db/engine_driver.h"
+#include "platform/db/fields.h"
+#include "platform/gui/dialog_service.h"
+#include "platform/gui/gui_test_harness.h"
+#include "tests/support/test_support.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace {
+
+class LifecycleForms : public ::testing::Test {
+protected:
+    testsupport::TempDir tmp;
+    std::string home;
+    std::shared_ptr<db::TEngineDriver> driver;
+    gui::ScriptedDialogService dialogs;
+    gui::ScopedDialogService scope{dialogs};
+    std::unique_ptr<editor::EditorContext> ctx;
+
+    void SetUp() override {
+        home = (tmp.path() / "home").string();
+        std::filesystem::create_directories(home);
+        plat::SetDataHome(home);
+        driver = std::make_shared<db::TEngineDriver>();
+        db::Session().SetDriver(driver);
+        editor::InstallProjectTables(home);
+        ctx = std::make_unique<editor::EditorContext>();
+        ctx->ProgramDir = home;
+        ctx->ScreenFonts = {"Arial"};
+        ctx->ShowTipOfTheDayWindow = [](bool&) {};
+        ASSERT_TRUE(ctx->FormCreate());
+    }
+    void TearDown() override {
+        ctx.reset();
+        db::Session().SetDriver(nullptr);
+        driver.reset();
+        plat::SetDataHome("");
+    }
+    void AddRow(const char* file, std::initializer_list<std::pair<const char*, std::string>> fields) {
+        vl::TvlTable t(nullptr);
+        t.DatabaseName = editor::kTavrinAlias;
+        t.SetTableName(file);
+        t.Open();
+        t.Append();
+        for (const auto& [k, v] : fields) t.FieldByName(k)->SetAsString(v);
+        t.Post();
+    }
+};
+
+TEST_F(LifecycleForms, WizardStepsAndFinish) {
+    editor::TNewAppForm form(nullptr, *ctx);
+    form.Show();
+    EXPECT_EQ(form.Notebook->ActivePage(), "Step1");
+    EXPECT_FALSE(form.NextClick());
+    EXPECT_EQ(dialogs.Last().caption, "Project name");
+    EXPECT_EQ(form.Notebook->ActivePage(), "Step1");
+
+    form.editNewApp->SetText("Quarter");
+    form.editFilename->SetText("QUART");
+    form.editHelpTitle->SetText("Quarter help");
+    form.editDirectory->SetText(home + "/quarter");
+    ASSERT_TRUE(form.NextClick());
+    EXPECT_EQ(form.Notebook->ActivePage(), "Step2");
+    EXPECT_TRUE(form.btnPrev->Enabled());
+    // The third preset: a quarter at the top right.
+    form.tblWiz->First();
+    form.tblWiz->Next();
+    form.tblWiz->Next();
+    EXPECT_TRUE(form.chk25->Checked());
+    EXPECT_TRUE(form.chkRight->Checked());
+    EXPECT_TRUE(form.chkTop->Checked());
+    ASSERT_TRUE(form.NextClick());
+    EXPECT_EQ(form.Notebook->ActivePage(), "Step3");
+    EXPECT_FALSE(form.btnNext->Enabled());
+    form.PrevClick();
+    EXPECT_EQ(form.Notebook->ActivePage(), "Step2");
+    EXPECT_TRUE(form.btnNext->Enabled());
+    for (const char* t : {"One", "Two"}) editor::AppendTitle(*form.tblTopics, t);
+    ASSERT_TRUE(form.FinishClick());
+    EXPECT_EQ(form.ModalResult(), gui::mrOk);
+
+    vl::TvlTable main(nullptr);
+    main.DatabaseName = editor::kTavrinAlias;
+    main.SetTableName(editor::kMainTableFile);
+    main.SetIndexName(editor::kPrimaryIndex);
+    main.Open();
+    ASSERT_TRUE(main.FindKey({db::TValue("Quarter")}));
+    EXPECT_EQ(main.FieldByName("Wx")->AsInteger(), 511);
+    EXPECT_EQ(main.FieldByName("Wh")->AsInteger(), 512);
+    EXPECT_EQ(main.FieldByName("Compile")->AsString(), "16");
+}
+
+TEST_F(LifecycleForms, EnterMovesToTheNextFieldAndADuplicateNameIsRefusedOnExit) {
+    AddRow(editor::kMainTableFile, {{"Application", "Existing"}});
+    editor::TNewAppForm form(nullptr, *ctx);
+    form.Show();
+    guitest::ProcessEvents(20);
+    form.editNewApp->SetFocus();
+    guitest::TypeText(form.editNewApp, "Fresh");
+    guitest::SendKey(form.editNewApp, 0x0D);
+    guitest::ProcessEvents(20);
+    EXPECT_EQ(form.ActiveControl(), form.editFilename);
+    EXPECT_EQ(form.editHelpTitle->Text(), "Fresh");  // taken from the name while no folder is set
+    EXPECT_EQ(form.ModalResult(), 0);
+    guitest::TypeText(form.editFilename, "FR");
+    guitest::SendKey(form.editFilename, 0x0D);
+    guitest::ProcessEvents(20);
+    EXPECT_NE(form.editDirectory->Text().find("\\FR"), std::string::npos);
+
+    form.editNewApp->SetText("EXISTING");
+    form.editNewApp->SetFocus();
+    form.editFilename->SetFocus();
+    guitest::ProcessEvents(20);
+    ASSERT_FALSE(dialogs.Requests().empty());
+    EXPECT_EQ(dialogs.Last().text, editor::kProjectExistsText);
+}
+
+TEST_F(LifecycleForms, ChoosingATemplateSkipsTheSteps) {
+    AddRow(editor::kMainTableFile, {{"Application", "Existing"}});
+    editor::TNewAppForm form(nullptr, *ctx);
+    ASSERT_EQ(form.lboxApplication->Items().Count(), 2);
+    EXPECT_EQ(form.lboxApplication->Items()[0], "[none]");
+    form.lboxApplication->SetItemIndex(1);
+    form.lboxApplication->OnClick(form.lboxApplication);
+    EXPECT_FALSE(form.btnNext->Enabled());
+    EXPECT_EQ(form.Input().templateName, "Existing");
+}
+
+TEST_F(LifecycleForms, InheritDialogsListWhatMayBeChosen) {
+    for (const char* p : {"Here", "There"}) AddRow(editor::kMainTableFile, {{"Application", p}});
+    AddRow(editor::kItemTableFile, {{"Application", "There"}, {"HelpId", "1"}, {"TopicPopup", "T"}});
+    AddRow(editor::kItemTableFile, {{"Application", "There"}, {"HelpId", "2"}, {"TopicPopup", "P"}});
+    AddRow(editor::kItemTableFile,
+           {{"Application", "There"}, {"HelpId", "3"}, {"TopicPopup", "T"}, {"InheritedStatus", "Inherited"}});
+    AddRow(editor::kItemTableFile,
+           {{"Application", "There"}, {"HelpId", "4"}, {"TopicPopup", "T"}, {"InheritedStatus", "Master"}});
+    AddRow(editor::kInhTableFile, {{"Application", "There"}, {"HelpId", "4"}, {"InheritedApplication", "Here"},
+                                   {"InheritedId", "9"}, {"InheritedTitle", "Nine"}});
+    editor::InheritSelectRequest r;
+    r.currentProject = "Here";
+    r.caption = "Select a Topic to Inherit From";
+    r.pageFilter = {"InheritedStatus <> \"Inherited\"", "TopicPopup = \"T\""};
+    editor::TfrmInheritSelect select(nullptr, r);
+    EXPECT_EQ(select.Caption(), "Select a Topic to Inherit From");
+    EXPECT_EQ(select.lblProject->Caption(), "There");
+    std::vector<long> ids;
+    for (select.tblItems->First(); !select.tblItems->Eof(); select.tblItems->Next())
+        ids.push_back(static_cast<long>(select.tblItems->FieldByName("HelpId")->AsInteger()));
+    EXPECT_EQ(ids, (std::vector<long>{1, 4}));
+    EXPECT_EQ(select.Choice().application, "There");
+
+    editor::TfrmInhWho who(nullptr, "There", 4);
+    EXPECT_EQ(who.Caption(), "Who Inherits From Me?");
+    ASSERT_FALSE(who.tblInh->IsEmpty());
+    EXPECT_EQ(who.tblInh->FieldByName("InheritedTitle")->AsString(), "Nine");
+}
+
+}  // namespace
+
+#include "editor/forms/main_form.h"
+
+namespace {
+
+class LifecycleMenus : public ::testing::Test {
+protected:
+    testsupport::TempDir tmp;
+    std::shared_ptr<db::TEngineDriver> driver;
+    gui::ScriptedDialogService dialogs;
+    gui::ScopedDialogService scope{dialogs};
+    std::unique_ptr<editor::TForm1> form;
+
+    void SetUp() override {
+        const std::string home = (tmp.path() / "home").string();
+        std::filesystem::create_directories(home);
+        plat::SetDataHome(home);
+        driver = std::make_shared<db::TEngineDriver>();
+        db::Session().SetDriver(driver);
+        editor::InstallProjectTables(home);
+        form = std::make_unique<editor::TForm1>(nullptr);
+        form->SuppressTipWindow = true;
+        form->ctx->ProgramDir = home;
+        form->FormCreate();
+        ASSERT_TRUE(form->StartupOk());
+        form->Show();
+        guitest::ProcessEvents(20);
+        auto* ctx = form->ctx;
+        for (const char* p : {"Gone", "Kept"}) {
+            ctx->mainTable->Append();
+            ctx->mainTable->FieldByName("Application")->SetAsString(p);
+            ctx->mainTable->Post();
+            ctx->detailTable->Append();
+            ctx->detailTable->FieldByName("HelpId")->SetAsInteger(10);
+            ctx->detailTable->FieldByName("TopicPopup")->SetAsString("T");
+            ctx->detailTable->FieldByName("Title")->SetAsString("Page");
+            ctx->detailTable->Post();
+        }
+        dialogs.Clear();
+    }
+    void TearDown() override {
+        form.reset();
+        db::Session().SetDriver(nullptr);
+        driver.reset();
+        plat::SetDataHome("");
+    }
+    gui::TMenuItem* Find(const char* name) { return dynamic_cast<gui::TMenuItem*>(form->FindComponent(name)); }
+};
+
+TEST_F(LifecycleMenus, InheritanceMenuFollowsThePageAndDeleteProjectRemovesIt) {
+    auto* ctx = form->ctx;
+    ASSERT_TRUE(ctx->mainTable->FindKey({db::TValue("Kept")}));
+    ctx->detailTable->Edit();
+    ctx->detailTable->FieldByName("InheritedStatus")->SetAsString("Master");
+    ctx->detailTable->Post();
+    gui::TMenuItem* menu = Find("miInherit");
+    ASSERT_NE(menu, nullptr);
+    menu->OnClick(menu);
+    EXPECT_FALSE(Find("miInheritFromMaster")->Enabled);
+    EXPECT_FALSE(Find("miBreakInherit")->Enabled);
+    EXPECT_TRUE(Find("miWhoInheritsFromMe")->Enabled);
+
+    ASSERT_TRUE(ctx->mainTable->FindKey({db::TValue("Gone")}));
+    dialogs.Answer(gui::mrYes);
+    ASSERT_TRUE(guitest::ClickMenu(form.get(), {"&File", "&Delete Project"}));
+    guitest::ProcessEvents(20);
+    EXPECT_EQ(dialogs.Requests().at(0).text,
+              "WARNING! This will permanently delete this Help Project. Are you sure you want to delete Gone?");
+    ctx->mainTable->Refresh();
+    EXPECT_FALSE(ctx->mainTable->FindKey({db::TValue("Gone")}));
+    EXPECT_TRUE(ctx->mainTable->FindKey({db::TValue("Kept")}));
+}
+
+}  // namespace
