@@ -207,8 +207,7 @@ int ShowOneForm(const Options& o) {
                  "tavrin: no window named \"%s\" (TForm1, TTipsForm, TSplashForm, TProjectsForm, TbackupForm, "
                  "TfrmDoc, TCopyToForm, TJumpsForm, TMacroForm, TJChangeForm, TGraphicDlg, TGraphicFilenameForm, "
                  "TfrmBullets, TNewAppForm, TdlgSelectDirectory, TfrmInheritSelect, TfrmInhWho, TWaitForm, "
-                 "or an options window)
-",
+                 "or an options window)\n",
                  o.form.c_str());
     return 2;
 }
