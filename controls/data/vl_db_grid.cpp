@@ -458,10 +458,6 @@ db::TField* TvlCustomDBGrid::GetColField(int index) const {
     return dataLink_.GetFields(index);
 }
 
-void TvlCustomDBGrid::SetSelectedIndex(int value) {
-    const int col = value + indicatorOffset_;
-    if (col >= FixedCols() && col < ColCount()) SetCol(col);
-}
 
 void TvlCustomDBGrid::GetFieldText(int ACol, std::string& Text) {
     db::TField* f = GetColField(ACol);
@@ -813,23 +809,6 @@ void TvlCustomDBGrid::ColEnter() {
 
 void TvlCustomDBGrid::ColExit() {
     if (OnColExit) OnColExit(this);
-}
-
-void TvlCustomDBGrid::KeyDown(unsigned& Key, TShiftState Shift) {
-    if (dataLink_.Active()) {
-        db::TDataSet* ds = dataLink_.DataSet();
-        switch (Key) {
-        case VK_DOWN: db::RunUserAction([ds] { ds->Next(); }); Key = 0; return;
-        case VK_UP: db::RunUserAction([ds] { ds->Prior(); }); Key = 0; return;
-        case VK_NEXT: db::RunUserAction([&] { ds->MoveBy(VisibleRowCount()); }); Key = 0; return;
-        case VK_PRIOR: db::RunUserAction([&] { ds->MoveBy(-VisibleRowCount()); }); Key = 0; return;
-        case VK_ESCAPE: dataLink_.Reset(); Key = 0; return;
-        default: break;
-        }
-    }
-    const int col = Col();
-    TCustomGrid::KeyDown(Key, Shift);
-    if (Col() != col) ColEnter();
 }
 
 void TvlCustomDBGrid::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {

@@ -207,6 +207,9 @@ public:
     virtual void DrawDataCell(const gui::TRect& Rect, db::TField* Field, gui::TGridDrawState State);
     virtual bool IsSelectedRow(int dataRow) { return false; }
     virtual bool IsCurrentRecordSelected() { return false; }
+    // Takes the focus when the grid should; false when neither the grid nor
+    // its editor then has it.
+    bool AcquireFocus();
 
     // The title row's height and a data row's, as laid out.
     int DefaultDataRowHeight() const { return DefaultRowHeight(); }
@@ -230,6 +233,18 @@ protected:
     virtual bool ReadSequence(std::uint32_t& count, std::uint32_t& seqNo);
     virtual bool MoveToSequence(std::uint32_t seqNo);
     void ScrollBarClicked(int code, int pos);
+
+    // Keyboard navigation (vl_dbgrid_nav.cpp): rows move the dataset, a
+    // move past the last record may append, Tab walks the tab-stop columns.
+    void NextRow();
+    void PriorRow();
+    void TabCell(bool back);
+    bool CanGridAcceptKey(unsigned Key, gui::TShiftState Shift);
+    // False when the editor's text fails the column's grid mask; the
+    // dataset's OnInvalidValue has then run, or the error is raised.
+    bool CheckColumnExit();
+    void DeleteCurrentRecord();
+    bool MayAppend();
 
     // Painting pieces.
     void WriteTitle(const gui::TRect& rect, const std::string& text, db::TAlignment alignment);
