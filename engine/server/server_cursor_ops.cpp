@@ -629,9 +629,22 @@ DBIResult TqvServerEngine::DeleteBLOB(std::uint32_t cursorId, std::uint32_t blob
 DBIResult TqvServerEngine::FreeBLOB(std::uint32_t cursorId, std::uint32_t blobNr) {
     QV_FIND_CURSOR(cursorId, c);
     bool freed = false;
+    DBIResult r = CheckCanModify(c, false);
+    if (r != 0 && r != dbi::kNoTransaction) return r;
+    if (r == dbi::kNoTransaction) {
+        // Every reader frees its BLOB when done: outside a transaction look
+        // first, so that only an empty BLOB pays for the implicit (journaled,
+        // synced) transaction.
+        bool empty = false;
+        r = Guarded([&]() -> DBIResult {
+            empty = BLOBIsEmpty(BlobFile(c), blobNr);
+            return 0;
+        });
+        if (r != 0 || !empty) return r;
+    }
     // The implicit transaction commits either way; 13058 only reports that
     // the empty BLOB went.
-    DBIResult r = Changing(c, false, [&]() -> DBIResult {
+    r = Changing(c, false, [&]() -> DBIResult {
         freed = FreeBLOBIfEmpty(BlobFile(c), blobNr);
         return 0;
     });

@@ -454,6 +454,10 @@ TqvSystemTablesLoaded LoadServerConfiguration(TqvServerEngine& engine, std::stri
     ReadIndexTable(engine);
     ReadAliasScript(engine.Configuration(), SystemTableDirectory());
     if (!keywordFile.empty()) ReadKeywordFile(engine.Configuration(), keywordFile);
+    // The block cache's page limit is the configured one; a stored value
+    // outside what the keyword accepts leaves the default.
+    const std::uint32_t pages = engine.Configuration().GeneralInfo()->MaxPages;
+    if (pages >= 100 && pages <= 32000) engine.BufferManager().SetPageLimit(pages);
     return loaded;
 }
 

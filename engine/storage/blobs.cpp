@@ -187,12 +187,16 @@ void FreeBLOB(TbtdFileInfo* file, std::uint32_t blobNr) {
     PutU32(header + hdr::kBlobCount, GetU32(header + hdr::kBlobCount) - 1);
 }
 
-bool FreeBLOBIfEmpty(TbtdFileInfo* file, std::uint32_t blobNr) {
+bool BLOBIsEmpty(TbtdFileInfo* file, std::uint32_t blobNr) {
     TqvAccessScope access(file);
     const std::uint8_t* header = GetHeaderBlock(file, false);
     std::uint32_t block;
     const std::uint8_t* d = LiveDescriptor(file, header, false, blobNr, block);
-    if (GetU32(d + bdesc::kLength) >= 1) return false;
+    return GetU32(d + bdesc::kLength) < 1;
+}
+
+bool FreeBLOBIfEmpty(TbtdFileInfo* file, std::uint32_t blobNr) {
+    if (!BLOBIsEmpty(file, blobNr)) return false;
     FreeBLOB(file, blobNr);
     return true;
 }

@@ -39,6 +39,8 @@ void AddBLOB(TbtdFileInfo* file, std::uint32_t& blobNr);
 void AddFileBLOB(TbtdFileInfo* file, const std::string& fileName, std::uint32_t& blobNr);
 void FreeBLOB(TbtdFileInfo* file, std::uint32_t blobNr);
 bool FreeBLOBIfEmpty(TbtdFileInfo* file, std::uint32_t blobNr);
+// What FreeBLOBIfEmpty looks at, read only: true when the BLOB holds no data.
+bool BLOBIsEmpty(TbtdFileInfo* file, std::uint32_t blobNr);
 // `error` is 0, or the system error of a file BLOB's file that cannot be read.
 std::uint32_t GetBLOBLength(TbtdFileInfo* file, std::uint32_t blobNr, int& error);
 bool GetFileBLOBName(TbtdFileInfo* file, std::uint32_t blobNr, std::string& name);

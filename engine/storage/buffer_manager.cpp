@@ -38,6 +38,44 @@ void TqvBufferManager::Stamp(TqvbmRAMPage* page) {
         useCounter_ = 2;
     }
     page->stamp = useCounter_;
+    if (page->listed) {
+        Unlist(page);
+        ListNewest(page);
+    }
+}
+
+void TqvBufferManager::Unlist(TqvbmRAMPage* page) {
+    if (!page->listed) return;
+    (page->older ? page->older->newer : oldest_) = page->newer;
+    (page->newer ? page->newer->older : newest_) = page->older;
+    page->older = page->newer = nullptr;
+    page->listed = false;
+}
+
+void TqvBufferManager::ListNewest(TqvbmRAMPage* page) {
+    page->older = newest_;
+    page->newer = nullptr;
+    (newest_ ? newest_->newer : oldest_) = page;
+    newest_ = page;
+    page->listed = true;
+}
+
+void TqvBufferManager::ListByStamp(std::vector<TqvbmRAMPage*> pages) {
+    std::erase_if(pages, [](const TqvbmRAMPage* p) { return p->listed || p->bound || p->block == 0 || !p->file; });
+    std::sort(pages.begin(), pages.end(),
+              [](const TqvbmRAMPage* a, const TqvbmRAMPage* b) { return a->stamp > b->stamp; });
+    // Newest first, each walking back from where the last one went: pages
+    // touched since stay in front of them.
+    TqvbmRAMPage* after = newest_;
+    for (TqvbmRAMPage* p : pages) {
+        while (after && after->stamp > p->stamp) after = after->older;
+        p->older = after;
+        p->newer = after ? after->newer : oldest_;
+        (p->older ? p->older->newer : oldest_) = p;
+        (p->newer ? p->newer->older : newest_) = p;
+        p->listed = true;
+        after = p;
+    }
 }
 
 TqvbmRAMPage* TqvBufferManager::Attach(TbtdFileInfo* file, std::uint32_t n) {
@@ -45,17 +83,12 @@ TqvbmRAMPage* TqvBufferManager::Attach(TbtdFileInfo* file, std::uint32_t n) {
     if (!freePages_.empty()) {
         page = freePages_.back();
         freePages_.pop_back();
-    } else if (all_.size() >= pageLimit_) {
-        auto victim = inUse_.end();
-        for (auto it = inUse_.begin(); it != inUse_.end(); ++it) {
-            TqvbmRAMPage* p = it->second;
-            if (!p->bound && p->stamp < threshold_ && (victim == inUse_.end() || p->stamp < victim->second->stamp))
-                victim = it;
-        }
-        if (victim != inUse_.end()) {
-            page = victim->second;
-            inUse_.erase(victim);
-        }
+    } else if (all_.size() >= pageLimit_ && oldest_ && oldest_->stamp < threshold_) {
+        // The least recently used clean page; when even it was touched in
+        // the access window, every listed page was.
+        page = oldest_;
+        Unlist(page);
+        inUse_.erase(Key{page->file->id, page->block});
     }
     if (!page) {
         all_.push_back(std::make_unique<TqvbmRAMPage>());
@@ -67,6 +100,7 @@ TqvbmRAMPage* TqvBufferManager::Attach(TbtdFileInfo* file, std::uint32_t n) {
     page->transaction = 0;
     page->buffer.assign(file->blockSize ? file->blockSize : 32, 0);
     (n == 0 ? headers_ : inUse_)[Key{file->id, n}] = page;
+    if (n != 0) ListNewest(page);
     return page;
 }
 
@@ -77,6 +111,7 @@ void TqvBufferManager::DropPage(TqvbmRAMPage* page) {
         auto it = map.find(Key{page->file->id, page->block});
         if (it != map.end() && it->second == page) map.erase(it);
     }
+    Unlist(page);
     page->bound = false;
     page->transaction = 0;
     page->file = nullptr;
@@ -204,6 +239,7 @@ void TqvBufferManager::Bind(TqvbmRAMPage* page, bool journal) {
     }
     TqvTransactionItem* item = Item(tr);
     if (journal && item && item->state == 2) AppendJournal(*item, *page, true);
+    Unlist(page);  // a bound page is never a victim
     page->bound = true;
     page->transaction = tr;
 }
@@ -266,6 +302,7 @@ void TqvBufferManager::WritePages(const std::vector<TqvbmRAMPage*>& pages) {
         p->bound = false;
         p->transaction = 0;
     }
+    ListByStamp(pages);
 }
 
 void TqvBufferManager::CloseAndDeleteJournal(TqvTransactionItem& item) {
@@ -279,7 +316,11 @@ void TqvBufferManager::CommitTransaction(std::uint32_t trNo) {
     TqvPadLockGuard g(lock_);
     TqvTransactionItem* item = Item(trNo);
     std::vector<TqvbmRAMPage*> pages = BoundPages(trNo);
-    if (item && item->state == 2 && item->journal) {
+    if (item && item->state == 2 && item->journal && pages.empty() && !item->flushed && !item->journalComplete) {
+        // Nothing changed and nothing was written: there is nothing to make
+        // durable, and a journal left behind by a crash recovers as nothing.
+        CloseAndDeleteJournal(*item);
+    } else if (item && item->state == 2 && item->journal) {
         if (!item->journalComplete) {
             for (TqvbmRAMPage* p : pages) AppendJournal(*item, *p, false);
             FlushTableFile(item->journal.get());

@@ -32,6 +32,10 @@ struct TqvbmRAMPage {
     std::uint32_t transaction = 0;
     std::uint32_t stamp = 0;
     bool bound = false;
+    // Place in the eviction order (clean, cached, not a header page only).
+    TqvbmRAMPage* older = nullptr;
+    TqvbmRAMPage* newer = nullptr;
+    bool listed = false;
 };
 
 // Where a fail-safe transaction's before-image of one block lies in its
@@ -108,6 +112,12 @@ private:
     TqvbmRAMPage* Find(TbtdFileInfo* file, std::uint32_t n);
     TqvbmRAMPage* Attach(TbtdFileInfo* file, std::uint32_t n);
     void Stamp(TqvbmRAMPage* page);
+    // The eviction order: clean pages of blocks other than 0, oldest stamp
+    // first, so the victim is found at the front instead of by a search.
+    void Unlist(TqvbmRAMPage* page);
+    void ListNewest(TqvbmRAMPage* page);
+    // Puts pages that left their transaction back in stamp order.
+    void ListByStamp(std::vector<TqvbmRAMPage*> pages);
     void Bind(TqvbmRAMPage* page, bool journal);
     void LoadHeader(TbtdFileInfo* file, TqvbmRAMPage* page);
     void AppendJournal(TqvTransactionItem& item, const TqvbmRAMPage& page, bool before);
@@ -124,6 +134,8 @@ private:
     PageMap inUse_;
     PageMap headers_;
     std::vector<TqvbmRAMPage*> freePages_;
+    TqvbmRAMPage* oldest_ = nullptr;
+    TqvbmRAMPage* newest_ = nullptr;
     std::map<std::uint32_t, std::unique_ptr<TqvTransactionItem>> transactions_;
     TqvPadLock lock_;
     std::size_t pageLimit_ = 500;

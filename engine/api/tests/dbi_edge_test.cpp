@@ -8,6 +8,7 @@
 #include "engine/api/tests/api_fixture.h"
 #include "engine/client/filter.h"
 #include "engine/client/tests/filter_tree.h"
+#include "engine/storage/file_access.h"
 
 using namespace qv;
 using apitest::ApiTest;
@@ -364,6 +365,48 @@ TEST_F(EdgeTest, FreeingAnEmptyBlobOnItsOwnRowClearsTheField) {
     std::uint32_t nr = 0;
     ASSERT_EQ(DbiGetField(cur, apitest::kBody, again.data(), &nr, &blank), 0);
     EXPECT_TRUE(blank) << "the row on the server no longer names the freed BLOB";
+}
+
+TEST_F(EdgeTest, ReadingBlobsOutsideATransactionWritesAndSyncsNothing) {
+    OpenDb();
+    CreatePages();
+    hDBICur cur = OpenPages();
+    constexpr int kRows = 20;
+    for (int i = 1; i <= kRows; ++i) Insert(cur, i, "page " + std::to_string(i), "body of page " + std::to_string(i));
+    std::vector<std::uint8_t> empty(RecordSize(cur), 0);
+    ASSERT_EQ(DbiInitRecord(cur, empty.data()), 0);
+    std::int32_t id = kRows + 1;
+    ASSERT_EQ(DbiPutField(cur, apitest::kHelpId, empty.data(), &id), 0);
+    ASSERT_EQ(DbiPutBlob(cur, empty.data(), apitest::kBody, 0, 0, nullptr), 0);
+    ASSERT_EQ(DbiInsertRecord(cur, 0, empty.data()), 0);
+
+    // Counts every write, sync, truncation, delete and rename in the process.
+    TqvFaultFileAccess counting(QvFileAccess());
+    QvInstallFileAccess(&counting);
+    struct Restore {
+        ~Restore() { QvInstallFileAccess(nullptr); }
+    } restore;
+    std::vector<std::uint8_t> rec(RecordSize(cur), 0);
+    for (int i = 1; i <= kRows; ++i) {
+        ASSERT_EQ(DbiGetRecordForKey(cur, true, 0, 0, KeyFor(cur, i).data(), rec.data()), 0);
+        ASSERT_EQ(DbiOpenBlob(cur, rec.data(), apitest::kBody, 0), 0);
+        std::uint32_t size = 0, read = 0;
+        ASSERT_EQ(DbiGetBlobSize(cur, rec.data(), apitest::kBody, size), 0);
+        std::string body(size, '\0');
+        ASSERT_EQ(DbiGetBlob(cur, rec.data(), apitest::kBody, 0, size, body.data(), read), 0);
+        EXPECT_EQ(body, "body of page " + std::to_string(i));
+        EXPECT_EQ(DbiFreeBlob(cur, rec.data(), apitest::kBody), 0);
+    }
+    EXPECT_EQ(counting.Count(), 0) << "reads and frees of BLOBs with data touched the disk";
+    // An empty BLOB still goes, through its own journaled transaction.
+    ASSERT_EQ(DbiGetRecordForKey(cur, true, 0, 0, KeyFor(cur, kRows + 1).data(), rec.data()), 0);
+    EXPECT_EQ(DbiFreeBlob(cur, rec.data(), apitest::kBody), 0);
+    EXPECT_GT(counting.Count(), 0);
+    bool blank = false;
+    std::uint32_t nr = 0;
+    ASSERT_EQ(DbiGetRecord(cur, 0, rec.data(), nullptr), 0);
+    ASSERT_EQ(DbiGetField(cur, apitest::kBody, rec.data(), &nr, &blank), 0);
+    EXPECT_TRUE(blank);
 }
 
 TEST_F(EdgeTest, AddIndexReportsAFailedBuildAndANewIndexIsUsable) {

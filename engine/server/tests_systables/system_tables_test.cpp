@@ -202,6 +202,21 @@ TEST_F(SystemTablesTest, KeywordFileIsReadAfterTheDefaultAdministratorIsStored) 
     EXPECT_FALSE(TableExists(kQvsAliasTable));
 }
 
+TEST_F(SystemTablesTest, ConfiguredPageLimitReachesTheBlockCache) {
+    struct Case {
+        const char* keywords;
+        std::size_t limit;
+    };
+    for (const Case& c : {Case{"MAXRAMPAGES=1000\n", 1000}, Case{"MAXRAMPAGES=100\n", 100},
+                          Case{"MAXRAMPAGES=99\n", 500}, Case{"SERVERNAME=x\n", 500}}) {
+        SCOPED_TRACE(c.keywords);
+        WriteFile("keys.ini", c.keywords);
+        TqvServerEngine engine;
+        LoadServerConfiguration(engine, (dir / "keys.ini").string());
+        EXPECT_EQ(engine.BufferManager().PageLimit(), c.limit);
+    }
+}
+
 TEST_F(SystemTablesTest, AliasScriptIsReadFromTheTableFolder) {
     WriteFile("QVAlias.sc$", "Scripted;" + dir.path().string() + "\n");
     TqvServerEngine engine;

@@ -6,6 +6,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <map>
 
 #include "engine/base/qv_exceptions.h"
@@ -69,6 +70,40 @@ TEST(BufferManager, PagesTouchedInOneOperationAreNotEvicted) {
     GetBlock(t.f.get(), 1, false);  // was evicted: read again into the LRU page (block 3)
     EXPECT_EQ(t.bm.PageCount(), 4u);
     EXPECT_EQ(Fill(t, 1), 'a');
+}
+
+TEST(BufferManager, ACommittedPageKeepsItsPlaceInTheEvictionOrder) {
+    testsupport::TempDir dir;
+    const std::string path = (dir / "L.QVD").string();
+    {
+        OpenFile maker(path);
+        MakeTable(maker, 4, 'a');
+    }
+    OpenFile t(path);
+    t.Open();
+    t.bm.SetPageLimit(4);  // the header and three blocks
+    t.f->transaction = 5;
+    t.bm.StartTransaction(5, false, "");
+    SetFill(t, 1, 'z');  // used first, then bound until the commit
+    GetBlock(t.f.get(), 2, false);
+    GetBlock(t.f.get(), 3, false);
+    t.bm.CommitTransaction(5);
+    t.f->transaction = 0;
+    // Changed behind the cache: a block read again from disk shows 'd'.
+    {
+        std::fstream out(path, std::ios::in | std::ios::out | std::ios::binary);
+        for (int n = 1; n <= 3; ++n) {
+            out.seekp(4096 * n + 100);
+            out.put('d');
+        }
+    }
+    GetBlock(t.f.get(), 4, false);  // evicts block 1, the least recently used
+    EXPECT_EQ(t.bm.PageCount(), 4u);
+    EXPECT_EQ(Fill(t, 3), 'a');  // cached
+    EXPECT_EQ(Fill(t, 1), 'd');  // read again, in place of block 2
+    EXPECT_EQ(Fill(t, 3), 'a');
+    EXPECT_EQ(Fill(t, 2), 'd');
+    EXPECT_EQ(t.bm.PageCount(), 4u);
 }
 
 TEST(BufferManager, BoundPagesSurviveEvictionAndRollbackRestoresDisk) {
