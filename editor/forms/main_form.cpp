@@ -3,6 +3,7 @@
 #include "editor/forms/lifecycle_forms.h"
 
 #include "build/tables/table_build_project.h"
+#include "build/ui/explorer_view.h"
 #include "build/ui/compile_form.h"
 #include "build/ui/compile_options_form.h"
 #include "editor/backup/backup_project.h"
@@ -107,6 +108,7 @@ TForm1::TForm1(gui::TComponent* AOwner) : gui::TForm(AOwner) {
 
 TForm1::~TForm1() {
     if (gui::Application && gui::Application->OnHint) gui::Application->OnHint = nullptr;
+    Explorer.reset();  // before the tables and the tree it works on
     DoDestroy();
 }
 

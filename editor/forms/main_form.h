@@ -4,6 +4,8 @@
 // and out of the settings. The views' behaviour comes with their own code.
 #pragma once
 
+#include <memory>
+
 #include "controls/data/vl_db_grid.h"
 #include "controls/misc/small_controls.h"
 #include "editor/commands/compile_commands.h"
@@ -23,6 +25,10 @@
 
 namespace richtext {
 class TJDCustomRtfEdit;
+}
+
+namespace buildui {
+class ExplorerView;
 }
 
 namespace editor {
@@ -104,6 +110,8 @@ public:
     gui::TTabSheet* TabSheet2;
     TViewGrid* detailGrid;
     gui::TTreeView* TreeView1;
+    // The contents explorer over TreeView1.
+    std::unique_ptr<buildui::ExplorerView> Explorer;
     richtext::TDBJDRichText* HelpText;
 
     gui::TPanel* pnlInherit;

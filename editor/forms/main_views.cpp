@@ -3,6 +3,8 @@
 // and the read-outs.
 #include "editor/forms/main_form.h"
 
+#include "build/contents/contents_tables.h"
+#include "build/ui/explorer_view.h"
 #include "controls/data/vl_locate_dialog.h"
 #include "editor/core/helpers.h"
 #include "editor/forms/projects_form.h"
@@ -139,6 +141,15 @@ void TForm1::WireViews() {
         if (db::TField* f = t->FindField("Application")) f->Visible = false;
     // The page filter and the contents filter follow the display settings.
     InstallFilterFollowers(*ctx);
+    // Title rules before a page post, contents jumps after it, and the
+    // explorer tree of the contents.
+    ctx->Hooks.SyncTopicTitleFields = [this](db::TDataSet& page) { build::SyncTopicTitleFields(*ctx, page); };
+    ctx->Hooks.UpdateContentsJumps = [this](long prevId, const std::string& prevContext, long id,
+                                            const std::string& context) {
+        build::UpdateContentsJumps(*ctx, prevId, prevContext, id, context);
+    };
+    Explorer = std::make_unique<buildui::ExplorerView>(TreeView1, *ctx);
+    ctx->Hooks.LoadExplorerView = [this] { Explorer->LoadExplorerView(); };
     ctx->ApplyProjectDisplaySettings = [this] { editor::ApplyProjectDisplaySettings(*ctx); };
     ctx->ShowDisplaySettings = [this](const DisplaySettings& s) { ApplyDisplay(s); };
     ctx->SyncScreenFonts = [this](bool unchanged) {

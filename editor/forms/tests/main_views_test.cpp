@@ -101,6 +101,35 @@ protected:
     std::vector<std::string> located, viewed;
 };
 
+// The main window's page rules reach the title rules before a post and the
+// contents after one.
+TEST_F(MainViews, APagePostAppliesTheTitleRulesAndMovesContentsJumps) {
+    db::TDataSet* d = ctx->detailTable;
+    d->Append();
+    d->FieldByName("HelpId")->SetAsInteger(40);
+    d->FieldByName("TopicPopup")->SetAsString("T");
+    d->FieldByName("Title")->SetAsString("Printing Guide");
+    d->FieldByName("TitleUserModified")->SetAsString("Y");
+    d->Post();
+    EXPECT_EQ(d->FieldByName("ContextString")->AsString(), "PrintingGuide");
+    EXPECT_EQ(d->FieldByName("TitleUserModified")->AsString(), "N");
+
+    db::TDataSet* c = ctx->cntTable;
+    c->Append();
+    c->FieldByName("Sequence")->SetAsInteger(1);
+    c->FieldByName("Level")->SetAsInteger(1);
+    c->FieldByName("EntryType")->SetAsString("T");
+    c->FieldByName("Title")->SetAsString("Printing Guide");
+    c->FieldByName("Jump")->SetAsString("40");
+    c->Post();
+    d->Edit();
+    d->FieldByName("HelpId")->SetAsInteger(45);
+    d->Post();
+    c->Refresh();
+    c->First();
+    EXPECT_EQ(c->FieldByName("Jump")->AsString(), "45");
+}
+
 TEST_F(MainViews, F3CyclesTheFocusPerView) {
     struct Step {
         const char* view;
