@@ -18,6 +18,7 @@
 #include "build/tests/memory_project.h"
 #include "platform/core/paths.h"
 #include "richtext/io/text_writer.h"
+#include "build/bench/corpus_topics.h"
 #include "richtext/view/rtf_text_io.h"
 
 namespace {
@@ -30,31 +31,13 @@ double Seconds(std::chrono::steady_clock::time_point t0) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
 }
 
-std::string ReadFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
 // The topics of the corpus project's RTF files, each as a page memo: the
 // file's head (font and colour tables) with one topic's text, stored the
 // way the page editors store it.
 const std::vector<std::string>& Memos() {
     static const std::vector<std::string> memos = [] {
-        std::vector<std::string> topics;
-        const fs::path dir = fs::path(TAVRIN_CORPUS_DIR) / "hpj" / "eudora71";
-        for (const char* name : {"Eudora.rtf", "Options.rtf", "Dialogs.rtf", "menus.rtf"}) {
-            std::string rtf = ReadFile(dir / name);
-            std::size_t body = rtf.find("\\pard");
-            if (body == std::string::npos) continue;
-            const std::string head = rtf.substr(0, body);
-            std::size_t at = body;
-            while (at < rtf.size()) {
-                std::size_t next = rtf.find("\\page", at);
-                if (next == std::string::npos) next = rtf.size();
-                topics.push_back(head + rtf.substr(at, next - at) + "}");
-                at = next + 5;
-            }
-        }
+        std::vector<std::string> topics = benchtopics::CorpusTopicTexts(TAVRIN_CORPUS_DIR);
+        for (std::string& t : topics) t += "}";
         std::vector<std::string> out;
         for (std::size_t i = 0; !topics.empty() && out.size() < 1000; ++i) {
             richtext::TJDRTFTextIo e;

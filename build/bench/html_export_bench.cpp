@@ -22,6 +22,7 @@
 #include "platform/db/engine_driver.h"
 #include "platform/db/fields.h"
 #include "richtext/io/html_writer.h"
+#include "build/bench/corpus_topics.h"
 #include "richtext/view/rtf_text_io.h"
 
 namespace {
@@ -35,30 +36,11 @@ double Seconds(std::chrono::steady_clock::time_point t0) {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
 }
 
-std::string ReadFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
 // The corpus project's topics as page memos, each with three jumps to other
 // pages (by help id, by context string, one to a window) added at its end.
 const std::vector<std::string>& Memos() {
     static const std::vector<std::string> memos = [] {
-        std::vector<std::string> topics;
-        const fs::path dir = fs::path(TAVRIN_CORPUS_DIR) / "hpj" / "eudora71";
-        for (const char* name : {"Eudora.rtf", "Options.rtf", "Dialogs.rtf", "menus.rtf"}) {
-            std::string rtf = ReadFile(dir / name);
-            std::size_t body = rtf.find("\\pard");
-            if (body == std::string::npos) continue;
-            const std::string head = rtf.substr(0, body);
-            std::size_t at = body;
-            while (at < rtf.size()) {
-                std::size_t next = rtf.find("\\page", at);
-                if (next == std::string::npos) next = rtf.size();
-                topics.push_back(head + rtf.substr(at, next - at));
-                at = next + 5;
-            }
-        }
+        std::vector<std::string> topics = benchtopics::CorpusTopicTexts(TAVRIN_CORPUS_DIR);
         std::vector<std::string> out;
         for (int i = 0; !topics.empty() && static_cast<int>(out.size()) < kPages; ++i) {
             const int a = (i * 7) % kPages + 1, b = (i * 13) % kPages + 1;

@@ -24,6 +24,7 @@
 #include "platform/db/tables.h"
 #include "platform/gui/dialog_service.h"
 #include "platform/gui/gui_test_harness.h"
+#include "build/bench/corpus_topics.h"
 #include "richtext/view/rtf_text_io.h"
 
 namespace {
@@ -35,29 +36,11 @@ fs::path g_root;
 double g_grid = 0, g_plain = 0;
 editor::TForm1* g_form = nullptr;
 
-std::string ReadFile(const fs::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-}
-
 // The topics of the corpus project's RTF files as page memos: each file's
 // head with one topic's text, stored the way the page editors store it.
 std::vector<std::string> Memos() {
-    std::vector<std::string> topics;
-    const fs::path dir = fs::path(TAVRIN_CORPUS_DIR) / "hpj" / "eudora71";
-    for (const char* name : {"Eudora.rtf", "Options.rtf", "Dialogs.rtf", "menus.rtf"}) {
-        std::string rtf = ReadFile(dir / name);
-        std::size_t body = rtf.find("\\pard");
-        if (body == std::string::npos) continue;
-        const std::string head = rtf.substr(0, body);
-        std::size_t at = body;
-        while (at < rtf.size()) {
-            std::size_t next = rtf.find("\\page", at);
-            if (next == std::string::npos) next = rtf.size();
-            topics.push_back(head + rtf.substr(at, next - at) + "}");
-            at = next + 5;
-        }
-    }
+    std::vector<std::string> topics = benchtopics::CorpusTopicTexts(TAVRIN_CORPUS_DIR);
+    for (std::string& t : topics) t += "}";
     std::vector<std::string> out;
     for (std::size_t i = 0; !topics.empty() && out.size() < kPages; ++i) {
         richtext::TJDRTFTextIo e;
