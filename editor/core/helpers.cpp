@@ -152,4 +152,13 @@ bool IsValidDirectoryName(const std::string& directory) {
     return ok;
 }
 
+std::string JoinLines(const std::vector<std::string>& lines) {
+    std::string out;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (i) out += "\r\n";
+        out += lines[i];
+    }
+    return out;
+}
+
 }  // namespace editor

@@ -53,6 +53,8 @@ bool TruncateFileLastByte(const std::string& fileName);
 // the separator gives a final empty piece, an empty text one empty piece.
 void SplitToStrings(const std::string& text, const std::string& separator, plat::StringList& list);
 std::vector<std::string> SplitToStrings(const std::string& text, const std::string& separator);
+// Lines joined with CR LF between them (none after the last), as memo fields hold lists.
+std::string JoinLines(const std::vector<std::string>& lines);
 // Whether a file of that name can exist (a name without "." is tried with
 // ".x"); leaves no file behind.
 bool IsValidFileName(const std::string& fileName);

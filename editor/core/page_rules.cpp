@@ -671,15 +671,6 @@ std::vector<std::string> Lines(const std::string& text) {
     return out;
 }
 
-std::string JoinLines(const std::vector<std::string>& lines) {
-    std::string out;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (i) out += "\r\n";
-        out += lines[i];
-    }
-    return out;
-}
-
 bool FindFontRow(EditorContext& ctx, const std::string& app) {
     vl::TvlTable* f = ctx.tblFont;
     if (!f->Active()) f->Open();

@@ -39,15 +39,6 @@ std::vector<std::string> SplitLines(const std::string& text) {
     return out;
 }
 
-std::string JoinLines(const std::vector<std::string>& lines) {
-    std::string out;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        if (i) out += "\r\n";
-        out += lines[i];
-    }
-    return out;
-}
-
 bool SameNoCase(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i)
