@@ -820,6 +820,18 @@ bool NextKey(TqvIndexContext& ctx, std::uint8_t* key, std::uint32_t& ref, TqvCur
     return Forward(t, key, ref, path);
 }
 
+struct TqvForwardWalk::Impl {
+    explicit Impl(TqvIndexContext& ctx) : tree(ctx, false) {}
+    Tree tree;
+};
+
+TqvForwardWalk::TqvForwardWalk(TqvIndexContext& ctx) : impl_(std::make_unique<Impl>(ctx)) {}
+TqvForwardWalk::~TqvForwardWalk() = default;
+
+bool TqvForwardWalk::Next(std::uint8_t* key, std::uint32_t& ref, TqvCursorPath& path) {
+    return Forward(impl_->tree, key, ref, path);
+}
+
 bool PriorKey(TqvIndexContext& ctx, std::uint8_t* key, std::uint32_t& ref, TqvCursorPath& path) {
     TqvAccessScope access(ctx.file);
     Tree t(ctx, false);
