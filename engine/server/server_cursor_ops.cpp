@@ -351,7 +351,8 @@ DBIResult TqvServerEngine::RecordGetForKey(std::uint32_t cursorId, bool direct, 
     if (!BufferFits(record, recordSize, c->table->dictionary.GetRecordLength())) return dbi::kInvalidParameter;
     return Guarded([&]() -> DBIResult {
         TqvCursorNav& n = Nav(c);
-        std::vector<std::uint8_t> key;
+        // The cursor's own scratch key: look-ups one after another allocate nothing.
+        std::vector<std::uint8_t>& key = n.scratchKey;
         if (DBIResult r = KeyFromRequest(c, direct, f, p, data, size, key)) return r;
         Invalidate(n);
         n.SetPartial(f, p);
