@@ -51,7 +51,8 @@ void TqvBaseCommsProtocol::AddConnection(TqvConnection* conn) {
 }
 
 TqvConnection* TqvBaseCommsProtocol::FindConnection(std::uint32_t id) {
-    TqvPadLockGuard g(lock_);
+    // The list's own lock covers a single look-up; the protocol's lock is for
+    // walks and changes that must not interleave with one another.
     std::int32_t key = static_cast<std::int32_t>(id);
     return static_cast<TqvConnection*>(connections_->ItemOf(&key));
 }
