@@ -1,5 +1,6 @@
 #include "controls/data/vl_db_grid.h"
 
+#include "controls/data/vl_db_grid_edit.h"
 #include "controls/data/vl_helpers.h"
 #include "controls/data/vl_intl.h"
 #include "controls/data/vl_lines.h"
@@ -353,6 +354,10 @@ TvlCustomDBGrid::TvlCustomDBGrid(plat::TComponent* AOwner) : TCustomGrid(AOwner)
 }
 
 TvlCustomDBGrid::~TvlCustomDBGrid() {
+    if (TvlIButton* b = indicatorButton_) {
+        indicatorButton_ = nullptr;
+        delete b;
+    }
     dataLink_.SetDataSource(nullptr);
     dataLink_.ClearMapping();
     ReleaseShared();
@@ -378,7 +383,10 @@ void TvlCustomDBGrid::SetOptions(TvlDBGridOptions value) {
     TCustomGrid::SetOptions(g);
     const TvlDBGridOptions changed = static_cast<TvlDBGridOptions>(value ^ options_);
     options_ = value;
-    if (changed & Opt(dgWordWrap)) Invalidate();
+    if (changed & Opt(dgWordWrap)) {
+        if (auto* e = dynamic_cast<TvlInplaceEdit*>(InplaceEditor())) e->SetWordWrap(HasOption(dgWordWrap));
+        Invalidate();
+    }
     const TvlDBGridOptions relayout = Opt(dgEditing) | Opt(dgAlwaysShowEditor) | Opt(dgTitles) | Opt(dgIndicator) |
                                       Opt(dgColLines) | Opt(dgRowLines) | Opt(dgRowSelect) |
                                       Opt(dgAlwaysShowSelection) | Opt(dgPerfectRowFit);
@@ -441,6 +449,18 @@ void TvlCustomDBGrid::SetIndicatorWidth(int w) {
     LayoutChanged();
 }
 
+void TvlCustomDBGrid::SetIndicatorButton(TvlIButton* button) {
+    if (button == indicatorButton_) return;
+    indicatorButton_ = button;
+    if (!button) return;
+    if (button->Parent() != this) button->SetParent(this);
+    button->SetBounds(0, 0, button->Width(), button->Height());
+    indicatorWidth_ = button->Width() - 1;
+    LayoutChanged();
+}
+
+TInplaceEdit* TvlCustomDBGrid::CreateEditor() { return new TvlInplaceEdit(this); }
+
 void TvlCustomDBGrid::SetDataSource(db::TDataSource* source) {
     dataLink_.SetDataSource(source);
     LinkActive(dataLink_.Active());
@@ -495,6 +515,10 @@ void TvlCustomDBGrid::CalcRowHeights() {
         c.Font().Assign(titleFont_);
         int title = c.TextHeight("W") * titleLines_ + 4;
         if (!HasOption(dgRowLines)) ++title;
+        if (HasOption(dgIndicator) && indicatorButton_) {
+            const int h = std::max(title, indicatorButton_->Height());
+            title = HasOption(dgRowLines) ? h - 1 : h + 1;
+        }
         SetRowHeights(0, title);
     }
 }

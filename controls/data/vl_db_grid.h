@@ -46,6 +46,7 @@ using TvlValidateEvent = std::function<void(plat::TObject* Sender, bool PassesPi
 
 
 class TvlCustomDBGrid;
+class TvlIButton;
 
 class TvlGridDataLink : public db::TDataLink {
 public:
@@ -138,6 +139,10 @@ public:
     db::TDataSource* GetDataSource() const { return dataLink_.DataSource(); }
     void SetDataSource(db::TDataSource* source);
     TvlGridDataLink& DataLink() { return dataLink_; }
+    // The button in the top-left corner cell; its width sets the indicator
+    // column's and its height the least title height.
+    TvlIButton* IndicatorButton() const { return indicatorButton_; }
+    void SetIndicatorButton(TvlIButton* button);
 
     gui::TNotifyEvent OnColEnter, OnColExit, OnTopRowChanged;
     TvlDrawDataCellEvent OnDrawDataCell;
@@ -228,6 +233,8 @@ protected:
     void Resize() override;
     void DoExit() override;
     void WndProc(gui::TMessage& Message) override;
+    // The grid's editor is a TvlInplaceEdit (vl_db_grid_edit.h).
+    gui::TInplaceEdit* CreateEditor() override;
     // The cursor's record count and the current record's sequence number;
     // false when the engine cannot tell.
     virtual bool ReadSequence(std::uint32_t& count, std::uint32_t& seqNo);
@@ -284,6 +291,7 @@ private:
     bool sequenceMode_ = false;
     std::uint32_t noSequenceCursor_ = 0;
     bool tabRowChange_ = false;
+    TvlIButton* indicatorButton_ = nullptr;
 };
 
 }  // namespace vl
