@@ -67,6 +67,16 @@ void TvlInplaceEdit::LoadColumnPicture() {
     useMask_ = useInGrid;
 }
 
+void TvlInplaceEdit::UpdateContents() {
+    SetEditMask(dbGrid_->GetEditMask(dbGrid_->Col(), dbGrid_->Row()));
+    SetText(dbGrid_->GetEditText(dbGrid_->Col(), dbGrid_->Row()));
+    SetMaxLength(IsMasked() ? MaxLength() : dbGrid_->GetEditLimit());
+    SetReadOnly(false);
+    SetModified(false);
+}
+
+bool TvlInplaceEdit::MayModify() { return dbGrid_->CanEditModify(); }
+
 void TvlInplaceEdit::KeyDown(unsigned& Key, TShiftState Shift) {
     const bool enterToTab = (dbGrid_->KeyOptions & (1u << dgEnterToTab)) != 0;
     if ((Key == VK_RETURN && enterToTab) || (Key == VK_DELETE && (Shift & ssCtrl))) {
@@ -75,6 +85,11 @@ void TvlInplaceEdit::KeyDown(unsigned& Key, TShiftState Shift) {
         dbGrid_->EditorKeyDown(Key, Shift);
         Key = 0;
         Invalidate();
+        return;
+    }
+    // Delete, Shift+Delete (cut) and Shift+Insert (paste) change the cell.
+    if ((Key == VK_DELETE || (Key == VK_INSERT && (Shift & ssShift))) && !MayModify()) {
+        Key = 0;
         return;
     }
     TInplaceEdit::KeyDown(Key, Shift);
@@ -89,6 +104,12 @@ void TvlInplaceEdit::KeyUp(unsigned& Key, TShiftState Shift) {
 
 void TvlInplaceEdit::KeyPress(char& Key) {
     if (Key == '\r' && (dbGrid_->KeyOptions & (1u << dgEnterToTab))) Key = '\t';
+    // Characters, Backspace, Ctrl+V and Ctrl+X change the cell.
+    const auto typed = static_cast<unsigned char>(Key);
+    if ((typed >= 32 || typed == 8 || typed == 22 || typed == 24) && !MayModify()) {
+        Key = 0;
+        return;
+    }
     TInplaceEdit::KeyPress(Key);
     if (Key == 0 || !HasPictureMask()) return;
     const auto u = static_cast<unsigned char>(Key);
@@ -156,6 +177,7 @@ void TvlInplaceEdit::WndProc(TMessage& Message) {
         const bool paste = Message.Msg == WM_PASTE || (Message.Msg == WM_CHAR && (Message.WParam & 0xFF) == 22) ||
                            (Message.Msg == WM_KEYDOWN && Message.WParam == VK_INSERT &&
                             (CurrentShiftState() & ssShift));
+        if (Message.Msg == WM_PASTE && !MayModify()) return;
         const std::string before = Text();
         TInplaceEdit::WndProc(Message);
         // What was pasted is a change of the record: the dataset goes into

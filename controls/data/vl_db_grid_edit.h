@@ -27,6 +27,8 @@ public:
     void SetWordWrap(bool value);
     // How often the window was made anew (a style change).
     int WindowGeneration() const { return generation_; }
+    // The rows the text shows in (more than one when it wraps).
+    int ShownRows() const { return static_cast<int>(Rows().size()); }
     // The column's mask applies in the grid and is not empty.
     bool HasPictureMask() const;
     bool UseMask() const { return useMask_; }
@@ -35,6 +37,9 @@ public:
     bool ValidatePictureText(const std::string& text);
     // The column field's PictureMasks line into the picture settings.
     void LoadColumnPicture();
+    // Loads the cell without asking whether it may change: the record goes
+    // into edit state at the first change, not when the editor shows.
+    void UpdateContents() override;
 
 protected:
     void KeyDown(unsigned& Key, gui::TShiftState Shift) override;
@@ -45,6 +50,8 @@ protected:
 
 private:
     void RecreateWindow();
+    // The grid lets the cell change (the record is then being edited).
+    bool MayModify();
     void ReportCheck(bool passes);
 
     TvlCustomDBGrid* dbGrid_;
