@@ -219,6 +219,9 @@ public:
     // The title row's height and a data row's, as laid out.
     int DefaultDataRowHeight() const { return DefaultRowHeight(); }
     int PressedTitleCol() const { return pressedCol_; }
+    // The bookmark a Shift range of a multi-selection starts from (the last
+    // record clicked with msoShiftSelect).
+    const std::string& ShiftAnchor() const { return shiftAnchor_; }
 
 protected:
     void DrawCell(int ACol, int ARow, gui::TRect ARect, gui::TGridDrawState AState) override;
@@ -243,7 +246,9 @@ protected:
 
     // Keyboard navigation (vl_dbgrid_nav.cpp): rows move the dataset, a
     // move past the last record may append, Tab walks the tab-stop columns.
-    void NextRow();
+    // A move past the last record appends only when `mayAppend` (the
+    // scroll bar never appends).
+    void NextRow(bool mayAppend = true);
     void PriorRow();
     void TabCell(bool back);
     bool CanGridAcceptKey(unsigned Key, gui::TShiftState Shift);
@@ -252,6 +257,8 @@ protected:
     bool CheckColumnExit();
     void DeleteCurrentRecord();
     bool MayAppend();
+    // The press is on a column border in the title row (column sizing).
+    bool OnColumnBorder(int X, int Y) const;
 
     // Painting pieces.
     void WriteTitle(const gui::TRect& rect, const std::string& text, db::TAlignment alignment);
@@ -292,6 +299,7 @@ private:
     std::uint32_t noSequenceCursor_ = 0;
     bool tabRowChange_ = false;
     TvlIButton* indicatorButton_ = nullptr;
+    std::string shiftAnchor_;
 };
 
 }  // namespace vl

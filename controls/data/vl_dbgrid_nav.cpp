@@ -35,7 +35,7 @@ bool TvlCustomDBGrid::MayAppend() {
     return !ReadOnly && ds->CanModify() && HasOption(dgEditing) && (KeyOptions & (1u << dgAllowInsert)) != 0;
 }
 
-void TvlCustomDBGrid::NextRow() {
+void TvlCustomDBGrid::NextRow(bool mayAppend) {
     db::TDataSet* ds = dataLink_.DataSet();
     if (ds->State() == db::dsInsert && !ds->Modified() && !dataLink_.IsModified()) {
         if (ds->Eof()) return;
@@ -46,7 +46,7 @@ void TvlCustomDBGrid::NextRow() {
     } else {
         ds->Next();
     }
-    if (ds->Eof() && MayAppend()) {
+    if (mayAppend && ds->Eof() && MayAppend()) {
         HideCellControl();
         ds->Append();
     }
