@@ -33,7 +33,7 @@ protected:
     void SetUp() override {
         InitApplication();
         EngineTables::SetUp();
-        MakePageTable(5);
+        MakePageTable(Rows());
         form = new TForm(Application);
         form->SetBounds(10, 10, 600, 400);
         source = std::make_unique<db::TDataSource>(nullptr);
@@ -50,7 +50,11 @@ protected:
         source.reset();
         EngineTables::TearDown();
     }
+    virtual int Rows() const { return 5; }
     int Id() { return pages->FieldByName("HelpId")->AsInteger(); }
+    void Scroll(int code, int pos = 0) {
+        grid->Perform(WM_VSCROLL, MAKEWPARAM(code, static_cast<unsigned>(pos)), 0);
+    }
     // Runs `work` and answers how long it took in milliseconds.
     template <class F>
     long long Timed(F&& work) {
@@ -87,6 +91,64 @@ TEST_F(GridEngineTest, AppendAndCancelAfterAColumnChangeDoNotStall) {
     EXPECT_LT(ms, 1000);
     EXPECT_EQ(pages->RecordCount(), 6);
     EXPECT_TRUE(dialogs.Requests().empty());
+}
+
+}  // namespace
+
+namespace {
+
+// Forty records: the bar reads and sets the engine's own sequence numbers.
+class GridSequenceTest : public GridEngineTest {
+protected:
+    int Rows() const override { return 40; }
+};
+
+TEST_F(GridSequenceTest, TheBarFollowsAndSetsTheEnginesSequenceNumbers) {
+    grid->UpdateScrollBar();
+    ASSERT_TRUE(grid->SequenceScrollBar());  // the engine's table cursor tells them
+    int lo = 0, hi = 0;
+    grid->GetScrollRange(SB_VERT, lo, hi);
+    EXPECT_EQ(hi, 200);
+    EXPECT_EQ(grid->GetScrollPos(SB_VERT), 0);
+    // Record n of 40 stands at (n - 1) * 200 / 39.
+    pages->MoveBy(10);
+    EXPECT_EQ(Id(), 11);
+    EXPECT_EQ(grid->GetScrollPos(SB_VERT), 10 * 200 / 39);
+    // The thumb at p goes to record p * 40 / 200 + 1.
+    struct {
+        int pos, id;
+    } thumbs[] = {{100, 21}, {5, 2}, {199, 40}, {0, 1}, {200, 40}};
+    for (const auto& t : thumbs) {
+        SCOPED_TRACE(t.pos);
+        Scroll(SB_THUMBPOSITION, t.pos);
+        EXPECT_EQ(Id(), t.id);
+        // What the grid shows is the record the cursor went to.
+        EXPECT_EQ(grid->DataLink().DataSet()->FieldByName("HelpId")->AsInteger(), t.id);
+    }
+    // A record being edited is posted before the jump.
+    pages->First();
+    pages->Edit();
+    pages->FieldByName("Title")->SetAsString("Changed");
+    Scroll(SB_THUMBPOSITION, 100);
+    EXPECT_EQ(pages->State(), db::dsBrowse);
+    EXPECT_EQ(Id(), 21);
+    pages->First();
+    EXPECT_EQ(pages->FieldByName("Title")->AsString(), "Changed");
+    EXPECT_TRUE(dialogs.Requests().empty());
+}
+
+TEST_F(GridEngineTest, TheBarsLinesPagesAndSimpleThumb) {
+    // Line down on the last record never appends; line up drops nothing.
+    pages->Last();
+    Scroll(SB_LINEDOWN);
+    EXPECT_EQ(pages->State(), db::dsBrowse);
+    EXPECT_EQ(Id(), 5);
+    Scroll(SB_LINEUP);
+    EXPECT_EQ(Id(), 4);
+    Scroll(SB_TOP);
+    EXPECT_EQ(Id(), 1);
+    Scroll(SB_BOTTOM);
+    EXPECT_EQ(Id(), 5);
 }
 
 }  // namespace
