@@ -348,6 +348,7 @@ TvlCustomDBGrid::TvlCustomDBGrid(plat::TComponent* AOwner) : TCustomGrid(AOwner)
     SetRowCount(2);
     SetColor(clWindow);
     titleFont_.Assign(Font());
+    titleFont_.OnChange = [this](plat::TObject*) { TitleFontChanged(); };
     options_ = kDefaultGridOptions;
     TCustomGrid::SetOptions(goFixedVertLine | goFixedHorzLine | goVertLine | goHorzLine | goColSizing |
                             goColMoving | goEditing | goTabs);
@@ -397,6 +398,11 @@ void TvlCustomDBGrid::SetOptions(TvlDBGridOptions value) {
 void TvlCustomDBGrid::SetTitleFont(const TFont& font) {
     titleFont_.Assign(font);
     LayoutChanged();
+}
+
+void TvlCustomDBGrid::TitleFontChanged() {
+    if (!copyingParentFont_ && !(ComponentState() & plat::csLoading)) SetParentFont(false);
+    if (HasOption(dgTitles)) LayoutChanged();
 }
 
 void TvlCustomDBGrid::SetTitleAlignment(db::TAlignment a) {
@@ -810,6 +816,21 @@ void TvlCustomDBGrid::WndProc(TMessage& Message) {
     }
     if (Message.Msg == CM_FONTCHANGED) {
         TCustomGrid::WndProc(Message);
+        LayoutChanged();
+        return;
+    }
+    if (Message.Msg == CM_PARENTFONTCHANGED) {
+        TCustomGrid::WndProc(Message);
+        if (ParentFont()) {
+            copyingParentFont_ = true;
+            try {
+                titleFont_.Assign(Font());
+            } catch (...) {
+                copyingParentFont_ = false;
+                throw;
+            }
+            copyingParentFont_ = false;
+        }
         LayoutChanged();
         return;
     }

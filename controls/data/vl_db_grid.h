@@ -300,6 +300,10 @@ private:
     bool tabRowChange_ = false;
     TvlIButton* indicatorButton_ = nullptr;
     std::string shiftAnchor_;
+    // The title font follows the grid's while ParentFont is set; a change
+    // made to it otherwise sets the grid's own font apart.
+    void TitleFontChanged();
+    bool copyingParentFont_ = false;
 };
 
 }  // namespace vl

@@ -122,6 +122,15 @@ void OnControlDestroyed(TControl* c) {
     if (Screen) Screen->ControlGone(c);
 }
 
+// The focused control of every form around the pressed one hears
+// CM_CANCELMODE with the pressed control as its sender.
+void OnCancelMode(TControl* sender) {
+    for (TControl* c = sender; c; c = c->Parent())
+        if (auto* form = dynamic_cast<TForm*>(c))
+            if (TWinControl* active = form->ActiveControl())
+                active->Perform(CM_CANCELMODE, 0, reinterpret_cast<LPARAM>(sender));
+}
+
 // --- the caret ------------------------------------------------------------------------
 
 struct Caret {
@@ -472,6 +481,9 @@ void TForm::SetFocusedControl(TWinControl* control) {
 void TForm::Activated(bool active) {
     if (active == active_) return;
     active_ = active;
+    // A form that stops being the active window cancels its focused
+    // control's mode (no sender: nothing of the form was pressed).
+    if (!active && activeControl_) activeControl_->Perform(CM_CANCELMODE, 0, 0);
     if (active) {
         if (Screen) {
             TForm* old = Screen->ActiveForm();
@@ -722,6 +734,7 @@ void InitApplication(int argc, char** argv) {
     hooks.closeRequested = OnCloseRequested;
     hooks.activationChanged = OnActivation;
     hooks.controlDestroyed = OnControlDestroyed;
+    hooks.cancelMode = OnCancelMode;
     if (!Screen) Screen = new TScreen();
     if (!Application) Application = new TApplication();
     if (!g_driver) {

@@ -251,6 +251,27 @@ TEST_F(ComboTest, AnotherControlCancellingTheModeClosesTheListAccepting) {
     EXPECT_EQ(closes, (std::vector<bool>{true}));
 }
 
+TEST_F(ComboTest, APressOnAControlThatTakesNoFocusOrTheFormLosingActivationClosesTheList) {
+    for (const char* s : {"Apple", "Banana", "Cherry"}) combo->Items().Add(s);
+    auto* tool = new TSpeedButton(form);
+    tool->SetParent(form);
+    tool->SetBounds(200, 10, 23, 22);
+    form->Show();
+    combo->SetFocus();
+    combo->DropDown();
+    combo->List()->SetItemIndex(1);
+    // A speed button never takes the focus: only the cancelled mode closes the list.
+    guitest::Click(tool, TPoint{5, 5});
+    EXPECT_FALSE(combo->IsDroppedDown());
+    EXPECT_EQ(combo->Text(), "Banana");
+    EXPECT_TRUE(combo->Focused());
+    combo->DropDown();
+    ASSERT_TRUE(combo->IsDroppedDown());
+    form->Activated(true);
+    form->Activated(false);
+    EXPECT_FALSE(combo->IsDroppedDown());
+}
+
 TEST_F(ComboTest, ReleasingTheMouseOverTheListAcceptsThatItem) {
     for (const char* s : {"Apple", "Banana", "Cherry"}) combo->Items().Add(s);
     form->Show();

@@ -152,3 +152,28 @@ TEST_F(GridEngineTest, TheBarsLinesPagesAndSimpleThumb) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(GridEngineTest, TheTitleFontFollowsTheParentUntilItIsSetApart) {
+    ASSERT_TRUE(grid->ParentFont());
+    const int titleBefore = grid->RowHeights(0);
+    form->Font().SetSize(form->Font().Size() * 2);
+    EXPECT_EQ(grid->Font().Size(), form->Font().Size());
+    EXPECT_EQ(grid->TitleFont().Size(), form->Font().Size());
+    EXPECT_GT(grid->RowHeights(0), titleBefore);  // laid out again with the larger title
+    // A title font of its own ends the following, and lays out the titles.
+    grid->TitleFont().SetSize(8);
+    EXPECT_FALSE(grid->ParentFont());
+    const int titleSmall = grid->RowHeights(0);
+    EXPECT_LT(titleSmall, grid->DefaultRowHeight() + 6);
+    form->Font().SetSize(form->Font().Size() + 4);
+    EXPECT_EQ(grid->TitleFont().Size(), 8);
+    EXPECT_EQ(grid->RowHeights(0), titleSmall);
+    // Following again takes the parent's font into both.
+    grid->SetParentFont(true);
+    EXPECT_EQ(grid->TitleFont().Size(), form->Font().Size());
+    EXPECT_TRUE(grid->ParentFont());
+}
+
+}  // namespace
