@@ -121,7 +121,7 @@ void TForm1::BuildContentsPage() {
     tabCntExtras = new gui::TTabSet(this);
     tabCntExtras->SetName("tabCntExtras");
     tabCntExtras->SetParent(pnlCntEntry);
-    tabCntExtras->SetBounds(8, 104, 300, 22);
+    tabCntExtras->SetBounds(8, 104, 468, 22);
     nbCntExtras = new gui::TNotebook(this);
     nbCntExtras->SetName("nbCntExtras");
     nbCntExtras->SetParent(pnlCntEntry);

@@ -84,6 +84,8 @@ gui::TMenuItem* FindShortCut(gui::TMenuItem* item, gui::TShortCut sc) {
 
 void TForm1::BuildToolBar() {
     pnlTools->SetHeight(2 * kRowHeight + 6);
+    // Above the project fields, right under the menu.
+    pnlTools->SetTop(Panel6->Top() - 1);
     auto row = [this](const ToolButton* first, const ToolButton* last, int top) {
         int x = 4;
         for (const ToolButton* b = first; b != last; ++b) {
@@ -96,7 +98,6 @@ void TForm1::BuildToolBar() {
             button->SetParent(pnlTools);
             button->SetCaption(b->caption);
             button->SetHint(b->hint);
-            button->Flat = true;
             const int width = std::max(34, 6 * static_cast<int>(std::string(b->caption).size()) + 14);
             button->SetBounds(x, top, width, kRowHeight);
             x += width + 1;
