@@ -4,6 +4,8 @@
 #include "editor/forms/page_dialogs.h"
 
 #include "editor/core/project_tables.h"
+#include "editor/options/page_filters.h"
+#include "platform/win/message_queue.h"
 #include "platform/core/paths.h"
 #include "platform/db/engine_driver.h"
 #include "platform/db/fields.h"
@@ -21,6 +23,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 
 namespace {
 
@@ -289,6 +292,39 @@ TEST_F(MainToolBar, ThePageGridPopupAndWhatsThis) {
     EXPECT_EQ(dialogs.Requests().size(), 1u);
 }
 
+// The grid pop-up's Filter opens the small filter dialog for the column's
+// criterion; a column without one opens nothing.
+TEST_F(MainToolBar, TheGridPopupFiltersByTheColumn) {
+    auto select = [&](const char* field) {
+        for (int i = 0; i < form->detailGrid->GetFieldCount(); ++i)
+            if (form->detailGrid->GetFields(i) && form->detailGrid->GetFields(i)->FieldName == field)
+                form->detailGrid->SetSelectedIndex(i);
+    };
+    std::string shown;
+    plat::HWND h = 0;
+    h = plat::AllocateHWnd([&](gui::TMessage& m) {
+        if (m.Msg != gui::WM_USER + 9) return;
+        auto* mini = dynamic_cast<gui::TForm*>(form->FindComponent("frmMiniFilterGrid"));
+        if (!mini || !mini->Visible()) {
+            plat::PostMessage(h, gui::WM_USER + 9, 0, 0);
+            return;
+        }
+        shown = mini->Caption();
+        mini->SetModalResult(gui::mrCancel);
+    });
+    select("Title");
+    plat::PostMessage(h, gui::WM_USER + 9, 0, 0);
+    form->Filter2->Click();
+    EXPECT_EQ(shown, editor::MiniFilterSpecOf(editor::FilterCriterion::Title).caption);
+    EXPECT_FALSE(shown.empty());
+    select("ContextString");
+    shown.clear();
+    form->Filter2->Click();
+    guitest::ProcessEvents(10);
+    EXPECT_TRUE(shown.empty());
+    plat::DeallocateHWnd(h);
+}
+
 TEST_F(MainToolBar, ARightReleaseOnViewHelpOffersWhatsThis) {
     form->ShowHelpBtn->HelpContext = 4321;
     std::vector<std::string> viewed;
@@ -413,6 +449,32 @@ TEST_F(ContentsPage, DeleteEntryAndClearAll) {
     View("&Split View");
     ASSERT_TRUE(guitest::ClickMenu(form.get(), {"Co&ntents", "&Delete Entry"}));
     EXPECT_EQ(Titles().size(), 1u);
+}
+
+// The buttons reach the contents commands: the moves and the file.
+TEST_F(ContentsPage, TheButtonsMoveEntriesAndWriteTheFile) {
+    AddEntries(2);
+    ctx->cntTable->Edit();
+    ctx->cntTable->FieldByName("EntryType")->SetAsString("H");
+    ctx->cntTable->Post();
+    View("&Contents");
+    ctx->cntTable->Last();
+    auto level = [&] { return ctx->cntTable->FieldByName("Level")->AsInteger(); };
+    ASSERT_TRUE(guitest::ClickMenu(form.get(), {"Co&ntents", "Move &Right"}));
+    EXPECT_EQ(ctx->cntTable->FieldByName("Title")->AsString(), "Entry 2");
+    EXPECT_EQ(level(), 2);
+    Press(form->btnCntMoveLeft);
+    EXPECT_EQ(level(), 1);
+    EXPECT_TRUE(dialogs.Requests().empty());
+
+    const std::filesystem::path cnt = std::filesystem::path(home) / "DEMO.cnt";
+    ASSERT_FALSE(std::filesystem::exists(cnt));
+    Press(form->btnCntWriteCnt);
+    ASSERT_TRUE(std::filesystem::exists(cnt));
+    std::ifstream in(cnt);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("Entry 1"), std::string::npos);
+    EXPECT_NE(text.find("Entry 2=10"), std::string::npos);
 }
 
 TEST_F(ContentsPage, TheNavigatorFollowsTheContentsPanel) {
