@@ -223,7 +223,8 @@ public:
     void WMAfterPaste();
 
     // --- tool bar, pop-ups and the Contents page ------------------------------------------
-    // Runs a menu item's command by the item's name; false when there is none.
+    // Runs a menu item's command by the item's name, whatever its menu state;
+    // false when there is none.
     bool ClickMenuItem(const std::string& name);
     // Whether a menu item carries this key (no shift) as its short-cut.
     bool MenuKeyTaken(unsigned key);
