@@ -177,3 +177,75 @@ TEST_F(GridEngineTest, TheTitleFontFollowsTheParentUntilItIsSetApart) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(GridSequenceTest, PerfectRowFitEndsTheGridWithItsLastWholeRow) {
+    grid->SetOptions(grid->Options() | Opt(dgPerfectRowFit));
+    for (bool wide : {false, true}) {
+        SCOPED_TRACE(wide ? "no horizontal bar" : "horizontal bar");
+        pages->FieldByName("Title")->SetDisplayWidth(wide ? 8 : 60);
+        pages->FieldByName("Application")->SetDisplayWidth(wide ? 8 : 30);
+        grid->SetBounds(0, 0, wide ? 1200 : 300, 203);
+        const int rows = grid->VisibleRowCount();
+        const TRect last = grid->CellRect(0, grid->RowCount() - 1);
+        const int base = last.Top + grid->DefaultRowHeight() + 1;
+        const int fit = grid->PerfectRowFitHeight();
+        EXPECT_EQ(fit, wide ? base + 4 : GetSystemMetrics(SM_CYHSCROLL) + base + 4);
+        // At run time the grid keeps the height it was given.
+        EXPECT_EQ(grid->Height(), 203);
+        // At the fitted height the same rows show whole, and no room is left for another.
+        grid->SetBounds(0, 0, grid->Width(), fit);
+        EXPECT_EQ(grid->VisibleRowCount(), rows);
+        EXPECT_EQ(grid->PerfectRowFitHeight(), fit);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// Text on a colour the device would dither goes through the shared bitmap;
+// what reaches the cell is what the direct way draws.
+TEST(GridTextTest, TheDitheredWayDrawsWhatTheDirectWayDraws) {
+    InitApplication();
+    for (db::TAlignment alignment : {db::taLeftJustify, db::taCenter, db::taRightJustify}) {
+        SCOPED_TRACE(static_cast<int>(alignment));
+        TBitmap direct(120, 24), dithered(120, 24);
+        for (TBitmap* b : {&direct, &dithered}) {
+            b->Canvas().Brush().SetColor(clWhite);
+            b->Canvas().FillRect(Rect(0, 0, 120, 24));
+            b->Canvas().Brush().SetColor(RGB(200, 180, 90));
+            b->Canvas().Font().SetColor(clBlack);
+        }
+        const TRect cell = Rect(10, 2, 110, 22);
+        WriteText(direct.Canvas(), cell, 2, 2, "Page 12", alignment);
+        WriteDitheredText(dithered.Canvas(), cell, 2, 2, "Page 12", alignment);
+        // Same background in the cell, nothing outside it, the text in the
+        // same columns (right alignment may sit one pixel apart).
+        int inkDirect = 0, inkDithered = 0, firstDirect = -1, firstDithered = -1;
+        for (int x = 0; x < 120; ++x)
+            for (int y = 0; y < 24; ++y) {
+                const bool inCell = x >= cell.Left && x < cell.Right && y >= cell.Top && y < cell.Bottom;
+                const TColor a = direct.Canvas().Pixel(x, y), b = dithered.Canvas().Pixel(x, y);
+                if (!inCell) {
+                    EXPECT_EQ(b, clWhite) << x << "," << y;
+                    continue;
+                }
+                if (a == clBlack || (a != RGB(200, 180, 90) && a != clWhite)) {
+                    ++inkDirect;
+                    if (firstDirect < 0 || x < firstDirect) firstDirect = x;
+                }
+                if (b == clBlack || (b != RGB(200, 180, 90) && b != clWhite)) {
+                    ++inkDithered;
+                    if (firstDithered < 0 || x < firstDithered) firstDithered = x;
+                }
+            }
+        EXPECT_GT(inkDirect, 10);
+        EXPECT_NEAR(inkDithered, inkDirect, inkDirect / 5);
+        EXPECT_NEAR(firstDithered, firstDirect, 1);
+        EXPECT_EQ(dithered.Canvas().Pixel(cell.Right - 2, cell.Bottom - 2), RGB(200, 180, 90));
+    }
+}
+
+}  // namespace
