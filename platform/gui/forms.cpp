@@ -47,6 +47,12 @@ void ArmTimer() {
     else g_driver->timer.start(static_cast<int>(std::min<std::int64_t>(ms, INT_MAX)));
 }
 
+void InvalidateTree(TControl* c) {
+    c->Invalidate();
+    if (auto* w = dynamic_cast<TWinControl*>(c))
+        for (int i = 0; i < w->ControlCount(); ++i) InvalidateTree(w->Controls(i));
+}
+
 void PumpQueue() {
     if (!g_driver) return;
     g_driver->scheduled = false;
@@ -55,6 +61,9 @@ void PumpQueue() {
         g_driver->skipped = true;
         return;
     }
+    // What a repaint inside an engine wait left out is painted now.
+    if (plat::TakeDeferredRepaint() && Screen)
+        for (int i = 0; i < Screen->FormCount(); ++i) InvalidateTree(Screen->Forms(i));
     // Armed before pumping too: a handler may run a modal loop inside this
     // pump, and the timers must keep firing in it.
     ArmTimer();

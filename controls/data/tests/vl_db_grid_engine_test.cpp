@@ -7,6 +7,7 @@
 #include "platform/core/clock.h"
 #include "platform/gui/forms.h"
 #include "platform/gui/gui_test_harness.h"
+#include "platform/win/message_queue.h"
 
 #include <gtest/gtest.h>
 
@@ -246,6 +247,44 @@ TEST(GridTextTest, TheDitheredWayDrawsWhatTheDirectWayDraws) {
         EXPECT_NEAR(firstDithered, firstDirect, 1);
         EXPECT_EQ(dithered.Canvas().Pixel(cell.Right - 2, cell.Bottom - 2), RGB(200, 180, 90));
     }
+}
+
+}  // namespace
+
+namespace {
+
+// What a repaint inside an engine call's wait may do: read what the record
+// window holds, but no BLOB (the cursor belongs to the waiting call). The
+// BLOB is read when asked again outside the wait, and the windows repaint.
+TEST_F(GridEngineTest, AReadInsideAnEngineWaitLeavesTheBlobForLater) {
+    pages->First();
+    pages->Edit();
+    pages->FieldByName("Body")->SetAsString("First body");
+    pages->Post();
+    pages->Close();
+    pages->Open();  // the memo is not read yet
+    plat::TakeDeferredRepaint();
+    std::vector<std::string> seen;
+    std::function<void()> gui = plat::SetWaitHook({});
+    plat::SetWaitHook([&] {
+        gui();
+        if (seen.size() < 3) {
+            seen.push_back(pages->FieldByName("Title")->AsString() + "|" + pages->FieldByName("Body")->AsString());
+        }
+    });
+    FastClock fast;
+    {
+        plat::ScopedClock scope(fast);
+        const long long ms = Timed([&] { pages->Last(); });
+        EXPECT_LT(ms, 1000);
+    }
+    plat::SetWaitHook(gui);
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen.front(), "Page 1|");  // the window's own fields, no BLOB
+    EXPECT_TRUE(plat::TakeDeferredRepaint());
+    EXPECT_EQ(Id(), 5);
+    pages->First();
+    EXPECT_EQ(pages->FieldByName("Body")->AsString(), "First body");
 }
 
 }  // namespace
