@@ -336,6 +336,26 @@ TEST_F(RichTextTest, FocusMovesBarsAndDialogsAndAFreedEditorKeepsTheOthersLinks)
     EXPECT_EQ(status->Item(0).text, "Ready");
 }
 
+TEST_F(RichTextTest, ABarOrRulerFreedAfterTheFocusMovedUnlinksEveryEditor) {
+    Focus(a);
+    Focus(b);
+    Focus(a);
+    delete ruler;
+    ruler = nullptr;
+    delete bar;
+    bar = nullptr;
+    for (TJDRichText* e : {a, b}) {
+        EXPECT_EQ(e->JDRuler(), nullptr);
+        EXPECT_EQ(e->JDToolBar(), nullptr);
+    }
+    // Moving the focus and freeing the editors touch no freed bar.
+    Focus(b);
+    delete a;
+    a = nullptr;
+    delete b;
+    b = nullptr;
+}
+
 TEST_F(RichTextTest, IconSelectionsSwitchStyleBitsAndAlignment) {
     struct Row {
         int num;
