@@ -337,23 +337,29 @@ TEST_F(RichTextTest, FocusMovesBarsAndDialogsAndAFreedEditorKeepsTheOthersLinks)
 }
 
 TEST_F(RichTextTest, ABarOrRulerFreedAfterTheFocusMovedUnlinksEveryEditor) {
+    // Without an owner no sibling passes the news on (as while a form frees
+    // its components): the links alone must tell every editor.
+    auto* lonelyRuler = new TJDRuler(nullptr);
+    lonelyRuler->SetParent(form);
+    auto* lonelyBar = new TJDToolBar(nullptr);
+    lonelyBar->SetParent(form);
+    for (TJDRichText* e : {a, b}) {
+        e->SetJDRuler(lonelyRuler);
+        e->SetJDToolBar(lonelyBar);
+    }
     Focus(a);
     Focus(b);
     Focus(a);
-    delete ruler;
-    ruler = nullptr;
-    delete bar;
-    bar = nullptr;
+    delete lonelyRuler;
+    delete lonelyBar;
     for (TJDRichText* e : {a, b}) {
-        EXPECT_EQ(e->JDRuler(), nullptr);
-        EXPECT_EQ(e->JDToolBar(), nullptr);
+        ASSERT_EQ(e->JDRuler(), nullptr);
+        ASSERT_EQ(e->JDToolBar(), nullptr);
     }
     // Moving the focus and freeing the editors touch no freed bar.
     Focus(b);
     delete a;
     a = nullptr;
-    delete b;
-    b = nullptr;
 }
 
 TEST_F(RichTextTest, IconSelectionsSwitchStyleBitsAndAlignment) {
