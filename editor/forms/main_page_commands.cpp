@@ -208,8 +208,8 @@ void InstallPageCommands(TForm1& form) {
     form.miFile->Insert(1, Item(form, "miPrintPage", "&Print this Page", [set] { set->PrintPage(); }));
     form.miFile->Insert(2, Item(form, "miPrintPageList", "&Print Page List", [set] { set->PrintList(); }));
 
-    // Spell checking: Tools | Spell Check clicks the spell button when the
-    // window has one; the button's pop-up offers the other ranges.
+    // Spell checking: Tools | Spell Check and the spell button check the
+    // focused page editor; the button's pop-up offers the other ranges.
     auto* popSpell = new gui::TPopupMenu(&form);
     popSpell->SetName("popSpell");
     popSpell->Items()->Add(Item(form, "FromCursorPosition1", "&From Cursor Position",
@@ -219,15 +219,8 @@ void InstallPageCommands(TForm1& form) {
     popSpell->Items()->Add(Item(form, "AllPages1", "&All Pages", [set] { set->SpellAll(false); }));
     popSpell->Items()->Add(
         Item(form, "FromCurrentPage1", "All &Pages From Current Page", [set] { set->SpellAll(true); }));
-    form.miTools->Add(Item(form, "miSpellCheck", "Sp&ell Check", [set, &form] {
-        if (auto* button = dynamic_cast<gui::TControl*>(form.FindComponent("sbtnSpell"))) {
-            if (button->OnClick) {
-                button->OnClick(button);
-                return;
-            }
-        }
-        set->SpellCheck();
-    }));
+    // The same command as the button's click (the button may click this item).
+    form.miTools->Add(Item(form, "miSpellCheck", "Sp&ell Check", [set] { set->SpellCheck(); }));
     if (auto* button = dynamic_cast<gui::TControl*>(form.FindComponent("sbtnSpell")))
         InstallSpellButton(form, *button);
 
