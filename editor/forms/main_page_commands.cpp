@@ -346,7 +346,8 @@ void InstallSpellButton(TForm1& form, gui::TControl& button) {
     auto* popSpell = dynamic_cast<gui::TPopupMenu*>(form.FindComponent("popSpell"));
     auto* command = dynamic_cast<PageCommandSet*>(form.FindComponent("PageCommandSet"));
     if (!popSpell || !command) return;
-    button.OnClick = [command](gui::TObject*) { command->SpellCheck(); };
+    // A tool bar that already sends the click to Tools | Spell Check keeps it.
+    if (!button.OnClick) button.OnClick = [command](gui::TObject*) { command->SpellCheck(); };
     // The right button's release offers the other ranges at the mouse.
     gui::TControl* b = &button;
     button.OnMouseUp = [popSpell, b](gui::TObject*, gui::TMouseButton mouse, gui::TShiftState, int x, int y) {

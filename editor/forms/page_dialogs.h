@@ -143,7 +143,8 @@ class TForm1;
 // their entering. The commands work on the window's active page editor.
 void InstallPageCommands(TForm1& form);
 // The spell speed button `sbtnSpell`: a click checks the focused page
-// editor from its top, a right-button release opens `popSpell` at the
-// mouse. InstallPageCommands wires a button of that name it finds itself.
+// editor from its top (unless the button already runs Tools | Spell Check),
+// a right-button release opens `popSpell` at the mouse. InstallPageCommands
+// wires the window's button of that name.
 void InstallSpellButton(TForm1& form, gui::TControl& button);
 }  // namespace editor

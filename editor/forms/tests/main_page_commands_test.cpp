@@ -230,11 +230,10 @@ TEST_F(MainPageCommands, TheSpellButtonChecksOrOffersItsRanges) {
     ASSERT_NE(popSpell, nullptr);
     for (const char* name : {"FromCursorPosition1", "FromTopofPage1", "AllPages1", "FromCurrentPage1"})
         EXPECT_EQ(Menu(name)->GetParentMenu(), popSpell) << name;
-    // The tool bar's button, as the window gives it.
-    auto* button = new gui::TButton(form.get());
-    button->SetName("sbtnSpell");
-    button->SetParent(form.get());
-    editor::InstallSpellButton(*form, *button);
+    // The tool bar's button.
+    gui::TSpeedButton* button = form->sbtnSpell;
+    ASSERT_NE(button, nullptr);
+    ASSERT_TRUE(button->OnMouseUp);
     Focus(form->detailGrid);
     int beeps = gui::MessageBeepCount();
     button->OnMouseUp(button, gui::mbLeft, 0, 2, 2);
