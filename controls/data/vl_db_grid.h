@@ -238,6 +238,9 @@ protected:
     void ColumnMoved(int FromIndex, int ToIndex) override;
     void ColWidthsChanged() override;
     void KeyDown(unsigned& Key, gui::TShiftState Shift) override;
+    // Enter (dgEnterToTab: as Tab) writes the cell's text to its field
+    // unless the editor always shows.
+    void KeyPress(char& Key) override;
     void MouseDown(gui::TMouseButton Button, gui::TShiftState Shift, int X, int Y) override;
     void MouseUp(gui::TMouseButton Button, gui::TShiftState Shift, int X, int Y) override;
     void Resize() override;
