@@ -954,7 +954,7 @@ void TvlCustomDBGrid::MouseDown(TMouseButton Button, TShiftState Shift, int X, i
         pressTitle();
         return;
     }
-    if (dataLink_.Active() && Button == mbLeft) {
+    if (dataLink_.Active()) {
         db::TDataSet* ds = dataLink_.DataSet();
         const int dataCol = cell.X - indicatorOffset_;
         if (cell.X == Col() && cell.Y == Row()) {

@@ -105,6 +105,10 @@ TEST_F(MouseTest, APressMovesTheRecordAndTheColumnAndOnTheCurrentCellShowsTheEdi
     EXPECT_EQ(grid->GetSelectedIndex(), 4);
     EXPECT_FALSE(grid->EditorMode());
     EXPECT_EQ(mouseDowns, 5);  // one for every press
+    // A right press moves the record too (a pop-up menu then acts on it).
+    guitest::Click(grid, Centre(3, 4), mbRight);
+    EXPECT_EQ(Id(), 4);
+    EXPECT_EQ(mouseDowns, 6);
 }
 
 TEST_F(MouseTest, TitleButtonsClickOnReleaseOverTheSameTitleAndNeverMoveColumns) {
