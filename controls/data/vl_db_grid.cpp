@@ -1,10 +1,12 @@
 #include "controls/data/vl_db_grid.h"
 
+#include "controls/data/vl_db_grid_edit.h"
 #include "controls/data/vl_helpers.h"
 #include "controls/data/vl_intl.h"
 #include "controls/data/vl_lines.h"
 #include "controls/data/vl_table.h"
 #include "engine/api/dbi_api.h"
+#include "platform/core/codepage.h"
 #include "engine/client/message_box.h"
 #include "platform/db/controls/db_controls.h"
 #include "platform/core/streams.h"
@@ -94,9 +96,9 @@ void ReleaseShared() {
     s.drawing.reset();
 }
 
-// The canvas colour is one the device shows without dithering; every colour
-// of a true-colour device is.
-bool IsPureColour(TColor) { return true; }
+// The canvas colour is one the device shows without dithering (its nearest
+// colour is itself).
+bool IsPureColour(TColor c) { return GetNearestColor(c) == ColorToRGB(c); }
 
 int CharWidthOfZero(TCanvas& c) { return std::max(1, c.TextWidth("0")); }
 
@@ -202,6 +204,35 @@ void WriteText(TCanvas& canvas, const TRect& rect, int dx, int dy, const std::st
         canvas.ExtTextOut(x, rect.Top + dy, ETO_CLIPPED | ETO_OPAQUE, &rect, text, nullptr);
         return;
     }
+    WriteDitheredText(canvas, rect, dx, dy, text, alignment);
+}
+
+void WriteDitheredText(TCanvas& canvas, const TRect& rect, int dx, int dy, const std::string& text,
+                       db::TAlignment alignment) {
+    const int width = rect.Right - rect.Left, height = rect.Bottom - rect.Top;
+    if (width <= 0 || height <= 0) return;
+    // The shared bitmap while a grid lives, else one for this call.
+    std::unique_ptr<TBitmap> own;
+    TBitmap* b = Shared().drawing.get();
+    if (!b) {
+        own = std::make_unique<TBitmap>(1, 1);
+        b = own.get();
+    }
+    if (b->Width() < width || b->Height() < height)
+        b->SetSize(std::max(b->Width(), width), std::max(b->Height(), height));
+    TCanvas& bc = b->Canvas();
+    bc.Font().Assign(canvas.Font());
+    bc.Brush().Assign(canvas.Brush());
+    bc.Brush().SetStyle(bsSolid);
+    const TRect area = Rect(0, 0, width, height);
+    bc.FillRect(area);
+    bc.Brush().SetStyle(bsClear);
+    unsigned flags = DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX;
+    flags |= alignment == db::taRightJustify ? DT_RIGHT : alignment == db::taCenter ? DT_CENTER : DT_LEFT;
+    TRect r = Rect(dx, dy, width - 1 - (alignment == db::taRightJustify ? 3 : 0), height - 1);
+    DrawText(bc, text, r, flags);
+    bc.Brush().SetStyle(bsSolid);
+    canvas.CopyRect(rect, bc, area);
 }
 
 void WriteWrappedText(TCanvas& canvas, const TRect& rect, int dx, int dy, const std::string& text,
@@ -346,6 +377,7 @@ TvlCustomDBGrid::TvlCustomDBGrid(plat::TComponent* AOwner) : TCustomGrid(AOwner)
     SetRowCount(2);
     SetColor(clWindow);
     titleFont_.Assign(Font());
+    titleFont_.OnChange = [this](plat::TObject*) { TitleFontChanged(); };
     options_ = kDefaultGridOptions;
     TCustomGrid::SetOptions(goFixedVertLine | goFixedHorzLine | goVertLine | goHorzLine | goColSizing |
                             goColMoving | goEditing | goTabs);
@@ -353,6 +385,10 @@ TvlCustomDBGrid::TvlCustomDBGrid(plat::TComponent* AOwner) : TCustomGrid(AOwner)
 }
 
 TvlCustomDBGrid::~TvlCustomDBGrid() {
+    if (TvlIButton* b = indicatorButton_) {
+        indicatorButton_ = nullptr;
+        delete b;
+    }
     dataLink_.SetDataSource(nullptr);
     dataLink_.ClearMapping();
     ReleaseShared();
@@ -378,7 +414,10 @@ void TvlCustomDBGrid::SetOptions(TvlDBGridOptions value) {
     TCustomGrid::SetOptions(g);
     const TvlDBGridOptions changed = static_cast<TvlDBGridOptions>(value ^ options_);
     options_ = value;
-    if (changed & Opt(dgWordWrap)) Invalidate();
+    if (changed & Opt(dgWordWrap)) {
+        if (auto* e = dynamic_cast<TvlInplaceEdit*>(InplaceEditor())) e->SetWordWrap(HasOption(dgWordWrap));
+        Invalidate();
+    }
     const TvlDBGridOptions relayout = Opt(dgEditing) | Opt(dgAlwaysShowEditor) | Opt(dgTitles) | Opt(dgIndicator) |
                                       Opt(dgColLines) | Opt(dgRowLines) | Opt(dgRowSelect) |
                                       Opt(dgAlwaysShowSelection) | Opt(dgPerfectRowFit);
@@ -388,6 +427,11 @@ void TvlCustomDBGrid::SetOptions(TvlDBGridOptions value) {
 void TvlCustomDBGrid::SetTitleFont(const TFont& font) {
     titleFont_.Assign(font);
     LayoutChanged();
+}
+
+void TvlCustomDBGrid::TitleFontChanged() {
+    if (!copyingParentFont_ && !(ComponentState() & plat::csLoading)) SetParentFont(false);
+    if (HasOption(dgTitles)) LayoutChanged();
 }
 
 void TvlCustomDBGrid::SetTitleAlignment(db::TAlignment a) {
@@ -440,6 +484,18 @@ void TvlCustomDBGrid::SetIndicatorWidth(int w) {
     indicatorWidth_ = w;
     LayoutChanged();
 }
+
+void TvlCustomDBGrid::SetIndicatorButton(TvlIButton* button) {
+    if (button == indicatorButton_) return;
+    indicatorButton_ = button;
+    if (!button) return;
+    if (button->Parent() != this) button->SetParent(this);
+    button->SetBounds(0, 0, button->Width(), button->Height());
+    indicatorWidth_ = button->Width() - 1;
+    LayoutChanged();
+}
+
+TInplaceEdit* TvlCustomDBGrid::CreateEditor() { return new TvlInplaceEdit(this); }
 
 void TvlCustomDBGrid::SetDataSource(db::TDataSource* source) {
     dataLink_.SetDataSource(source);
@@ -495,6 +551,10 @@ void TvlCustomDBGrid::CalcRowHeights() {
         c.Font().Assign(titleFont_);
         int title = c.TextHeight("W") * titleLines_ + 4;
         if (!HasOption(dgRowLines)) ++title;
+        if (HasOption(dgIndicator) && indicatorButton_) {
+            const int h = std::max(title, indicatorButton_->Height());
+            title = HasOption(dgRowLines) ? h - 1 : h + 1;
+        }
         SetRowHeights(0, title);
     }
 }
@@ -554,6 +614,7 @@ void TvlCustomDBGrid::LayoutChanged() {
         CalcRowHeights();  // new rows take the heights
         if (VisibleRowCount() != visible) UpdateRowCount();
         UpdateActive();
+        ApplyPerfectRowFit();
         Invalidate();
     } catch (...) {
         --layoutLock_;
@@ -609,6 +670,31 @@ void TvlCustomDBGrid::Resize() {
     HideCellControl();
     HideEditor();
     UpdateRowCount();
+    ApplyPerfectRowFit();
+}
+
+int TvlCustomDBGrid::PerfectRowFitHeight() const {
+    const int rowHeight = DefaultRowHeight();
+    const TRect last = CellRect(0, RowCount() - 1);
+    const int base = last.Top + rowHeight + 1;
+    // The horizontal bar shows when the columns are wider than the grid.
+    int total = 1;
+    if (showVertScrollBar_) total += GetSystemMetrics(SM_CXHTHUMB) + 1;
+    for (int c = 0; c < ColCount(); ++c) total += ColWidths(c) + (HasOption(dgColLines) ? GridLineWidth() : 0);
+    const bool bar = ShowHorzScrollBar() && total > Width();
+    const int extra = bar ? 5 : 4;
+    if (!bar) return base + rowHeight + extra > Height() ? base + extra : Height();
+    const int barHeight = GetSystemMetrics(SM_CYHSCROLL);
+    return barHeight + base + rowHeight + extra - 1 > Height() ? barHeight + base + extra - 1 : Height();
+}
+
+void TvlCustomDBGrid::ApplyPerfectRowFit() {
+    // A layout aid while a form is designed; at run time the height stays.
+    if (!(ComponentState() & plat::csDesigning) || (ComponentState() & plat::csLoading) ||
+        !HasOption(dgPerfectRowFit) || !(Align() == alNone || Align() == alLeft || Align() == alRight))
+        return;
+    const int h = PerfectRowFitHeight();
+    if (h != Height()) SetBounds(Left(), Top(), Width(), h);
 }
 
 // --- following the dataset -------------------------------------------------------------
@@ -744,11 +830,11 @@ bool TvlCustomDBGrid::MoveToSequence(std::uint32_t seqNo) {
 void TvlCustomDBGrid::ScrollBarClicked(int code, int pos) {
     if (!dataLink_.Active()) return;
     db::TDataSet* ds = dataLink_.DataSet();
-    if (acquireFocus_ && CanFocus() && !Focused()) SetFocus();
+    if (!AcquireFocus()) return;
     db::RunUserAction([&] {
         switch (code) {
-        case SB_LINEUP: ds->MoveBy(-1); break;
-        case SB_LINEDOWN: ds->MoveBy(1); break;
+        case SB_LINEUP: PriorRow(); break;
+        case SB_LINEDOWN: NextRow(false); break;
         case SB_PAGEUP: ds->MoveBy(-VisibleRowCount()); break;
         case SB_PAGEDOWN: ds->MoveBy(VisibleRowCount()); break;
         case SB_THUMBPOSITION:
@@ -756,7 +842,7 @@ void TvlCustomDBGrid::ScrollBarClicked(int code, int pos) {
                 std::uint32_t count = 0, now = 0;
                 if (ReadSequence(count, now) && count > 0) {
                     const std::uint32_t seq =
-                        1 + static_cast<std::uint32_t>(pos) * (std::max<std::uint32_t>(count, 2) - 1) / 200;
+                        std::min<std::uint32_t>(count, static_cast<std::uint32_t>(pos) * count / 200 + 1);
                     ds->CheckBrowseMode();
                     if (MoveToSequence(seq)) {
                         ds->ShowCursorRecord();
@@ -766,6 +852,8 @@ void TvlCustomDBGrid::ScrollBarClicked(int code, int pos) {
             }
             if (pos <= 0) ds->First();
             else if (pos >= (sequenceMode_ ? 200 : 4)) ds->Last();
+            else if (!sequenceMode_ && pos == 1) ds->MoveBy(-VisibleRowCount());
+            else if (!sequenceMode_ && pos == 3) ds->MoveBy(VisibleRowCount());
             break;
         case SB_TOP: ds->First(); break;
         case SB_BOTTOM: ds->Last(); break;
@@ -783,6 +871,21 @@ void TvlCustomDBGrid::WndProc(TMessage& Message) {
     }
     if (Message.Msg == CM_FONTCHANGED) {
         TCustomGrid::WndProc(Message);
+        LayoutChanged();
+        return;
+    }
+    if (Message.Msg == CM_PARENTFONTCHANGED) {
+        TCustomGrid::WndProc(Message);
+        if (ParentFont()) {
+            copyingParentFont_ = true;
+            try {
+                titleFont_.Assign(Font());
+            } catch (...) {
+                copyingParentFont_ = false;
+                throw;
+            }
+            copyingParentFont_ = false;
+        }
         LayoutChanged();
         return;
     }
@@ -811,17 +914,89 @@ void TvlCustomDBGrid::ColExit() {
     if (OnColExit) OnColExit(this);
 }
 
+bool TvlCustomDBGrid::OnColumnBorder(int X, int Y) const {
+    if (!(TCustomGrid::Options() & goColSizing) || FixedRows() < 1) return false;
+    constexpr int kZone = 3;  // as the grid base grabs a border
+    const TRect title = CellRect(0, 0);
+    if (Y < 0 || Y >= title.Bottom + GridLineWidth()) return false;
+    for (int c = 0; c < ColCount(); ++c) {
+        const TRect r = CellRect(c, 0);
+        if (!r.IsEmpty() && std::abs(X - r.Right) <= kZone) return true;
+    }
+    return false;
+}
+
 void TvlCustomDBGrid::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
-    const TGridCoord cell = MouseCoord(X, Y);
-    if (titleButtons_ && HasOption(dgTitles) && cell.Y == 0 && cell.X >= indicatorOffset_ && Button == mbLeft) {
-        pressedCol_ = cell.X;
-        pressedRow_ = cell.Y;
-        Invalidate();
+    if (!AcquireFocus()) return;
+    if (Button == mbLeft && (Shift & ssDouble)) return;  // the double click has run, and only it
+    if (Button == mbLeft && OnColumnBorder(X, Y)) {
+        // Sizing a column: what the editor holds is written first.
+        if (dataLink_.Active()) WriteData();
+        TCustomGrid::MouseDown(Button, Shift, X, Y);
         return;
     }
-    const int col = Col();
-    TCustomGrid::MouseDown(Button, Shift, X, Y);
-    if (Col() != col) ColEnter();
+    const TGridCoord cell = MouseCoord(X, Y);
+    if (cell.Y < 0 || cell.X < 0) {
+        TControl::MouseDown(Button, Shift, X, Y);
+        return;
+    }
+    auto pressTitle = [&] {
+        if (titleButtons_ && Button == mbLeft && cell.X >= indicatorOffset_) {
+            pressedCol_ = cell.X;
+            pressedRow_ = cell.Y;
+            InvalidateCell(cell.X, cell.Y);
+        }
+    };
+    if (cell.Y < titleOffset_) {
+        // Titles move and size columns unless they are buttons.
+        if (HasOption(dgColumnResize) && !titleButtons_) TCustomGrid::MouseDown(Button, Shift, X, Y);
+        else TControl::MouseDown(Button, Shift, X, Y);
+        pressTitle();
+        return;
+    }
+    if (dataLink_.Active()) {
+        db::TDataSet* ds = dataLink_.DataSet();
+        const int dataCol = cell.X - indicatorOffset_;
+        if (cell.X == Col() && cell.Y == Row()) {
+            if (!IsCustomControlCell(cell.X, cell.Y) && !IsBlobFamily(GetSelectedField())) ShowEditor();
+        } else {
+            if (cell.X >= FixedCols() && dataCol != GetSelectedIndex()) SetSelectedIndex(dataCol);
+            if (cell.Y != Row()) {
+                const int by = cell.Y - Row();
+                db::RunUserAction([&] { ds->MoveBy(by); });
+            }
+        }
+        if (HasOption(dgMultiSelect)) {
+            bool selectionColumn = false;
+            if (db::TField* f = GetColField(dataCol); f && plat::CompareAnsi(f->FieldName, "selected", true) == 0) {
+                std::string kind, params;
+                GetControlTypeInfo(ds, f->FieldName, kind, params);
+                selectionColumn = plat::CompareAnsi(kind, "CheckBox", true) == 0;
+            }
+            const bool ctrlOrShift = (Shift & (ssCtrl | ssShift)) != 0;
+            if (!selectionColumn) {
+                if (!ctrlOrShift) {
+                    if (MultiSelectOptions & (1u << msoAutoUnselect)) {
+                        UnselectAll();
+                        SelectRecord();
+                    }
+                } else if (IsCurrentRecordSelected()) {
+                    UnselectRecord();
+                } else {
+                    SelectRecord();
+                }
+            }
+            if ((MultiSelectOptions & (1u << msoShiftSelect)) &&
+                (ctrlOrShift || (MultiSelectOptions & (1u << msoAutoUnselect)))) {
+                db::RunUserAction([&] {
+                    ds->CheckBrowseMode();
+                    shiftAnchor_ = ds->GetBookmark();
+                });
+            }
+        }
+    }
+    Update();
+    TControl::MouseDown(Button, Shift, X, Y);
 }
 
 void TvlCustomDBGrid::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {

@@ -46,6 +46,7 @@ using TvlValidateEvent = std::function<void(plat::TObject* Sender, bool PassesPi
 
 
 class TvlCustomDBGrid;
+class TvlIButton;
 
 class TvlGridDataLink : public db::TDataLink {
 public:
@@ -96,6 +97,10 @@ bool BitmapPlacement(TvlBitmapSizeMode mode, int w, int h, const gui::TRect& cel
 std::string StripBlobHeader(const std::string& blob);
 void WriteText(gui::TCanvas& canvas, const gui::TRect& rect, int dx, int dy, const std::string& text,
                db::TAlignment alignment);
+// WriteText's way for a brush colour the device can only dither: the text is
+// drawn on the shared bitmap filled with the brush, then copied to the cell.
+void WriteDitheredText(gui::TCanvas& canvas, const gui::TRect& rect, int dx, int dy, const std::string& text,
+                       db::TAlignment alignment);
 void WriteWrappedText(gui::TCanvas& canvas, const gui::TRect& rect, int dx, int dy, const std::string& text,
                       db::TAlignment alignment);
 
@@ -138,6 +143,10 @@ public:
     db::TDataSource* GetDataSource() const { return dataLink_.DataSource(); }
     void SetDataSource(db::TDataSource* source);
     TvlGridDataLink& DataLink() { return dataLink_; }
+    // The button in the top-left corner cell; its width sets the indicator
+    // column's and its height the least title height.
+    TvlIButton* IndicatorButton() const { return indicatorButton_; }
+    void SetIndicatorButton(TvlIButton* button);
 
     gui::TNotifyEvent OnColEnter, OnColExit, OnTopRowChanged;
     TvlDrawDataCellEvent OnDrawDataCell;
@@ -165,6 +174,9 @@ public:
     void UpdateData();
     void RecordChanged(db::TField* Field);
     void InvalidateIndicator();
+    // The height at which the grid ends with its last whole row (dgPerfectRowFit):
+    // the present height when another row still fits or the grid is no taller.
+    int PerfectRowFitHeight() const;
     // The vertical bar is in sequence mode (record numbers from the engine).
     bool SequenceScrollBar() const { return sequenceMode_; }
     // The text and mask the in-place editor gets.
@@ -214,6 +226,9 @@ public:
     // The title row's height and a data row's, as laid out.
     int DefaultDataRowHeight() const { return DefaultRowHeight(); }
     int PressedTitleCol() const { return pressedCol_; }
+    // The bookmark a Shift range of a multi-selection starts from (the last
+    // record clicked with msoShiftSelect).
+    const std::string& ShiftAnchor() const { return shiftAnchor_; }
 
 protected:
     void DrawCell(int ACol, int ARow, gui::TRect ARect, gui::TGridDrawState AState) override;
@@ -223,11 +238,16 @@ protected:
     void ColumnMoved(int FromIndex, int ToIndex) override;
     void ColWidthsChanged() override;
     void KeyDown(unsigned& Key, gui::TShiftState Shift) override;
+    // Enter (dgEnterToTab: as Tab) writes the cell's text to its field
+    // unless the editor always shows.
+    void KeyPress(char& Key) override;
     void MouseDown(gui::TMouseButton Button, gui::TShiftState Shift, int X, int Y) override;
     void MouseUp(gui::TMouseButton Button, gui::TShiftState Shift, int X, int Y) override;
     void Resize() override;
     void DoExit() override;
     void WndProc(gui::TMessage& Message) override;
+    // The grid's editor is a TvlInplaceEdit (vl_db_grid_edit.h).
+    gui::TInplaceEdit* CreateEditor() override;
     // The cursor's record count and the current record's sequence number;
     // false when the engine cannot tell.
     virtual bool ReadSequence(std::uint32_t& count, std::uint32_t& seqNo);
@@ -236,7 +256,9 @@ protected:
 
     // Keyboard navigation (vl_dbgrid_nav.cpp): rows move the dataset, a
     // move past the last record may append, Tab walks the tab-stop columns.
-    void NextRow();
+    // A move past the last record appends only when `mayAppend` (the
+    // scroll bar never appends).
+    void NextRow(bool mayAppend = true);
     void PriorRow();
     void TabCell(bool back);
     bool CanGridAcceptKey(unsigned Key, gui::TShiftState Shift);
@@ -245,6 +267,8 @@ protected:
     bool CheckColumnExit();
     void DeleteCurrentRecord();
     bool MayAppend();
+    // The press is on a column border in the title row (column sizing).
+    bool OnColumnBorder(int X, int Y) const;
 
     // Painting pieces.
     void WriteTitle(const gui::TRect& rect, const std::string& text, db::TAlignment alignment);
@@ -284,6 +308,13 @@ private:
     bool sequenceMode_ = false;
     std::uint32_t noSequenceCursor_ = 0;
     bool tabRowChange_ = false;
+    TvlIButton* indicatorButton_ = nullptr;
+    std::string shiftAnchor_;
+    // The title font follows the grid's while ParentFont is set; a change
+    // made to it otherwise sets the grid's own font apart.
+    void TitleFontChanged();
+    void ApplyPerfectRowFit();
+    bool copyingParentFont_ = false;
 };
 
 }  // namespace vl

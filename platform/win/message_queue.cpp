@@ -403,11 +403,27 @@ bool HasWaitHook() {
     return static_cast<bool>(s.waitHook);
 }
 
+namespace {
+bool g_servingWait = false;  // message thread only
+}  // namespace
+
 void ServeWhileWaiting() {
     if (!IsMessageThread()) return;
-    static bool running = false;
-    RunHook(&State::waitHook, running);
+    RunHook(&State::waitHook, g_servingWait);
 }
+
+bool ServingWhileWaiting() { return g_servingWait && IsMessageThread(); }
+
+namespace {
+std::atomic<bool> g_deferredRepaint{false};
+}  // namespace
+
+void DeferRepaint() {
+    g_deferredRepaint = true;
+    Notify(S());
+}
+
+bool TakeDeferredRepaint() { return g_deferredRepaint.exchange(false); }
 
 bool PeekMessage(MSG& msg, HWND wnd, UINT filterMin, UINT filterMax, UINT removeFlags) {
     if (!BindMessageThread()) return false;

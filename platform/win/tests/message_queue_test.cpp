@@ -613,18 +613,36 @@ TEST_F(WinQueue, WaitHookIsServedOnlyWhenSetAndNeverReentered) {
     EXPECT_FALSE(HasWaitHook());
     ServeWhileWaiting();  // nothing set: nothing happens
     int calls = 0;
+    bool insideSeen = false;
     SetWaitHook([&] {
         ++calls;
+        insideSeen = ServingWhileWaiting();
         ServeWhileWaiting();
     });
     EXPECT_TRUE(HasWaitHook());
+    EXPECT_FALSE(ServingWhileWaiting());
     ServeWhileWaiting();
     EXPECT_EQ(calls, 1);
+    EXPECT_TRUE(insideSeen);  // what the hook reaches knows it runs inside a wait
+    EXPECT_FALSE(ServingWhileWaiting());
     std::thread other([] { ServeWhileWaiting(); });  // not the message thread: refused
     other.join();
     EXPECT_EQ(calls, 1);
     SetWaitHook({});
     EXPECT_FALSE(HasWaitHook());
+}
+
+TEST_F(WinQueue, ADeferredRepaintIsTakenOnceAndWakesTheQueue) {
+    int notified = 0;
+    SetQueueNotifier([&] { ++notified; });
+    TakeDeferredRepaint();
+    EXPECT_FALSE(TakeDeferredRepaint());
+    DeferRepaint();
+    DeferRepaint();
+    EXPECT_GE(notified, 1);  // the GUI's pump runs to do it
+    EXPECT_TRUE(TakeDeferredRepaint());
+    EXPECT_FALSE(TakeDeferredRepaint());
+    SetQueueNotifier({});
 }
 
 }  // namespace
