@@ -260,7 +260,8 @@ namespace {
 std::uint8_t* Target(TqvSrCursor* c, std::uint8_t* buffer) { return buffer ? buffer : Nav(c).record.data(); }
 
 // Moves on (or back) one record; the cursor's position is updated only on success.
-DBIResult Move(TqvSrCursor* c, bool forward, bool lock, std::uint8_t* buffer, TqvForwardWalk* walk = nullptr) {
+DBIResult Move(TqvSrCursor* c, bool forward, bool lock, std::uint8_t* buffer, TqvForwardWalk* walk = nullptr,
+               TqvRecordReader* reader = nullptr) {
     TqvCursorNav& n = Nav(c);
     if (forward && c->state == kCurEOF) return dbi::kAtEnd;
     if (!forward && c->state == kCurBOF) return dbi::kAtBegin;
@@ -296,7 +297,10 @@ DBIResult Move(TqvSrCursor* c, bool forward, bool lock, std::uint8_t* buffer, Tq
             SetBOF(c);
         return forward ? dbi::kAtEnd : dbi::kAtBegin;
     }
-    c->table->ReadRecord(ref, Target(c, buffer));
+    if (reader != nullptr)
+        reader->Read(ref, Target(c, buffer));
+    else
+        c->table->ReadRecord(ref, Target(c, buffer));
     // The cursor stands on the record even when its lock is refused: its path
     // has moved there, and a retried get must find this record, not skip it.
     n.key = key;
@@ -385,10 +389,14 @@ DBIResult TqvServerEngine::RecordGetBatch(std::uint32_t cursorId, std::uint32_t 
         TqvCursorNav& n = Nav(c);
         TqvAccessScope access(n.ictx.file);
         std::unique_ptr<TqvForwardWalk> walk;
+        std::unique_ptr<TqvRecordReader> reader;
         while (count < maxCount) {
             // The first move may place the cursor (a range's start) first.
-            if (count == 1 && !walk) walk = std::make_unique<TqvForwardWalk>(n.ictx);
-            if (Move(c, true, false, buffer + std::size_t(count) * slotSize, walk.get()) != 0) break;
+            if (count == 1 && !walk) {
+                walk = std::make_unique<TqvForwardWalk>(n.ictx);
+                reader = std::make_unique<TqvRecordReader>(c->table->GetFile(0));
+            }
+            if (Move(c, true, false, buffer + std::size_t(count) * slotSize, walk.get(), reader.get()) != 0) break;
             ++count;
         }
         return 0;
