@@ -26,6 +26,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -57,6 +58,8 @@ struct Options {
     std::string form;
     std::string keywordFile;
     std::string view;  // the notebook page a screenshot shows
+    // Run on the shown main window inside the loop; the window closes after.
+    std::function<void(TForm1&)> script;
 };
 
 bool Shoot(gui::TControl* control, const std::string& file) {
@@ -119,6 +122,13 @@ int RunProgram(const Options& o) {
             if (m.Msg != gui::WM_USER + 1) return;
             if (!o.view.empty()) form->TabBook->SetActivePageName(o.view);
             code = Shoot(form, o.screenshot) ? 0 : 1;
+            form->Close();
+        });
+        plat::PostMessage(shooter, gui::WM_USER + 1, 0, 0);
+    } else if (o.script) {
+        shooter = plat::AllocateHWnd([&](gui::TMessage& m) {
+            if (m.Msg != gui::WM_USER + 1) return;
+            o.script(*form);
             form->Close();
         });
         plat::PostMessage(shooter, gui::WM_USER + 1, 0, 0);
@@ -214,8 +224,11 @@ int ShowOneForm(const Options& o) {
 
 }  // namespace
 
-int RunTavrin(int argc, char** argv) {
+int RunTavrin(int argc, char** argv) { return RunTavrin(argc, argv, {}); }
+
+int RunTavrin(int argc, char** argv, std::function<void(TForm1&)> script) {
     Options o;
+    o.script = std::move(script);
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--screenshot") && i + 1 < argc) o.screenshot = argv[++i];
         else if (!std::strcmp(argv[i], "--form") && i + 1 < argc) o.form = argv[++i];
