@@ -130,6 +130,8 @@ int RunProgram(const Options& o) {
             if (m.Msg != gui::WM_USER + 1) return;
             o.script(*form);
             form->Close();
+            // A refused close would leave nobody to answer it.
+            if (form->Visible()) gui::Application->Terminate();
         });
         plat::PostMessage(shooter, gui::WM_USER + 1, 0, 0);
     }
