@@ -424,6 +424,9 @@ void TvlDBGrid::KeyPress(char& Key) {
 
 void TvlDBGrid::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
     const TGridCoord cell = MouseCoord(X, Y);
+    // The press itself may select the clicked record: the range starts at
+    // the record selected before it.
+    const std::string anchor = anchor_;
     TvlCustomDBGrid::MouseDown(Button, Shift, X, Y);
     if (Button != mbLeft || !DataLink().Active()) return;
     const bool onCurrent = cell.X == Col() && cell.Y == Row() && cell.X >= IndicatorOffset() &&
@@ -434,9 +437,9 @@ void TvlDBGrid::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) 
         // A click on the current cell brings back its hidden control.
         SyncCellControl();
     }
-    if (HasOption(dgMultiSelect) && (Shift & ssShift) && !anchor_.empty() && cell.Y >= TitleOffset()) {
+    if (HasOption(dgMultiSelect) && (Shift & ssShift) && !anchor.empty() && cell.Y >= TitleOffset()) {
         const std::string clicked = CurrentBookmark();
-        if (!clicked.empty()) SelectRange(anchor_, clicked);
+        if (!clicked.empty()) SelectRange(anchor, clicked);
     }
 }
 
