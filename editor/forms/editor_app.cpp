@@ -70,18 +70,15 @@ bool Shoot(gui::TControl* control, const std::string& file) {
 }
 
 // The forms that live for the whole run besides the main window; they have
-// no behaviour of their own yet.
+// no behaviour of their own yet. The jump, macro, jump-change, folder and
+// compile-options dialogs are made by their commands under the application
+// with these names, so no stand-in may hold them.
 void CreateStartupForms() {
     const char* const names[][2] = {
         {"WaitForm", "Please wait"},
         {"ProjectsForm", "Projects"},
-        {"JumpsForm", "Jumps"},
-        {"MacroForm", "Macros"},
-        {"JChangeForm", "Change Jump"},
-        {"dlgSelectDirectory", "Select Directory"},
         {"frmFilter", "Page Filter"},
         {"frmMiniFilter", "Filter"},
-        {"frmCompile", "Compile Options"},
     };
     for (const auto& n : names) {
         auto* f = new gui::TForm(gui::Application);

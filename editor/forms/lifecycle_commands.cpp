@@ -64,6 +64,8 @@ void NewProjectCommand(TForm1& form) {
     gui::Screen->SetCursor(cursor);
     ctx.mainTable->Refresh();
     ctx.mainTable->FindKey({db::TValue(name)});
+    // The new project's look, and its RTF header, which its new pages start from.
+    if (ctx.ApplyProjectDisplaySettings) ctx.ApplyProjectDisplaySettings();
     form.SetActiveControl(form.ApplicationFld);
     ctx.detailTable->vlFilter().Clear();
     ctx.detailTable->ApplyFilter();

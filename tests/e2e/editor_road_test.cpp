@@ -1,10 +1,13 @@
 // The editor end to end, in this process on a fresh program folder: the
 // program starts, File › New Project runs the wizard with three titles, a
-// popup and a topic page are inserted and titled in the page grid, keywords
-// typed in the Filter View's grid, a page renumbered in the page grid, the
-// project saved, the window closed, and the program starts once more on it.
-// Plain tables then read back what the road wrote.
+// popup and a topic page are inserted and titled in the page grid, the
+// topic's text typed, a word made bold, a topic jump and a popup jump made
+// through the jumps dialog, a corpus bitmap inserted through the picture
+// dialog, keywords typed in the Filter View's grid, page 1000 renumbered in
+// the page grid, the project saved, the window closed, and the program
+// started once more on it. Plain tables then read back what the road wrote.
 #include "controls/data/vl_table.h"
+#include "editor/core/page_marks.h"
 #include "editor/core/project_tables.h"
 #include "editor/forms/editor_app.h"
 #include "editor/forms/lifecycle_forms.h"
@@ -18,10 +21,13 @@
 #include "platform/gui/dialog_service.h"
 #include "platform/gui/gui_test_harness.h"
 #include "platform/win/message_queue.h"
+#include "richtext/controls/db_rich_text.h"
+#include "richtext/view/rtf_text_io.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -91,10 +97,66 @@ void SelectColumn(editor::TViewGrid* grid, const std::string& field) {
         if (grid->GetFields(i)->FieldName == field) grid->SetSelectedIndex(i);
 }
 
+// Selects the first occurrence of `words` in the editor's text.
+bool SelectWords(richtext::TJDCustomRtfEdit* e, const std::string& words) {
+    const std::string text = e->GetPlainText();
+    const std::size_t at = text.find(words);
+    if (at == std::string::npos) return false;
+    e->SetSelStart(static_cast<int>(at));
+    e->SetSelLength(static_cast<int>(words.size()));
+    return true;
+}
+
 void Focus(TForm1& form, gui::TWinControl* c) {
+    // Offscreen nothing gives the window its activation back after a modal
+    // dialog, as a window manager would.
+    if (!form.Active()) {
+        form.SetFocus();
+        guitest::ProcessEvents(10);
+    }
+    if (!form.Active()) form.Activated(true);
     form.SetActiveControl(c);
     c->SetFocus();
     guitest::ProcessEvents(10);
+}
+
+// The characters of a stored text with their style bits (a picture is character 1).
+struct StoredText {
+    std::string chars;
+    std::vector<std::uint16_t> styles;
+    // The style of the first character of `words` (0xFFFF when absent).
+    std::uint16_t StyleOf(const std::string& words) const {
+        const std::size_t at = chars.find(words);
+        if (at == std::string::npos) return 0xFFFF;
+        for (std::size_t i = at; i < at + words.size(); ++i)
+            if (styles[i] != styles[at]) return 0xFFFE;  // not one run
+        return styles[at];
+    }
+    // The hidden run right after `words`.
+    std::string HiddenAfter(const std::string& words) const {
+        std::size_t at = chars.find(words);
+        if (at == std::string::npos) return "";
+        std::string out;
+        for (at += words.size(); at < chars.size() && (styles[at] & editor::kMarkHidden); ++at) out += chars[at];
+        return out;
+    }
+};
+
+StoredText ReadStored(const std::string& rtf) {
+    richtext::TJDRTFTextIo io;
+    io.LoadFromString(rtf);
+    StoredText out;
+    for (richtext::TParagraph* p = io.FirstParagraph(); p; p = p->next) {
+        for (richtext::TLine* l = p->lines; l; l = l->next)
+            for (int i = 0; i < l->Length(); ++i) {
+                const richtext::TJDCharAttr& a = l->attrs.at(static_cast<std::size_t>(i));
+                out.chars += l->text[static_cast<std::size_t>(i)];
+                out.styles.push_back(a.style);
+            }
+        out.chars += '\n';
+        out.styles.push_back(0);
+    }
+    return out;
 }
 
 class EditorRoad : public ::testing::Test {
@@ -130,11 +192,14 @@ protected:
 };
 
 TEST_F(EditorRoad, ANewProjectFromTheWizardToTheTables) {
+    TAVRIN_REQUIRE_CORPUS();
+    const fs::path pictures = testsupport::CorpusDir() / "hpj" / "ddablib-dropfiles";
+    ASSERT_TRUE(fs::exists(pictures / "TPJDropFiles.bmp"));
     const std::string shot = std::string(E2E_SHOT_DIR) + "/editor_road.png";
     fs::remove(shot);
 
     std::map<std::string, std::int64_t> ids;
-    bool wizardRan = false;
+    bool wizardRan = false, topicJumpChosen = false, popupJumpChosen = false, pictureChosen = false;
     std::string note;  // the first step that went wrong inside the program
     auto fail = [&note](const std::string& why) {
         if (note.empty()) note = why;
@@ -190,6 +255,52 @@ TEST_F(EditorRoad, ANewProjectFromTheWizardToTheTables) {
         ids["topic"] = insertPage("T", "Road map");
         if (!GoTo(d, "HelpId", ids["topic"])) return fail("topic page gone");
 
+        // The topic's text typed, a word made bold.
+        if (!GoTo(d, "HelpId", ids["topic"])) return fail("topic page gone");
+        Focus(form, form.HelpText);
+        form.HelpText->SetCPPosition(0);
+        guitest::TypeText(form.HelpText, "Read the bold words, the first page and a note.");
+        if (!SelectWords(form.HelpText, "bold")) return fail("typed text missing: " + form.HelpText->GetPlainText());
+        Menu(form, "miBold")->Click();
+
+        // A topic jump to page 1000 through the jumps dialog.
+        WhenShown("JumpsForm", [&](gui::TForm* f) {
+            auto* j = static_cast<editor::TJumpsForm*>(f);
+            if (!GoTo(j->Table, "HelpId", 1000)) return fail("page 1000 not offered");
+            j->SetModalResult(gui::mrOk);
+        }, &topicJumpChosen);
+        SelectWords(form.HelpText, "first page");
+        Menu(form, "miTopicJump")->Click();
+        // A popup jump to the new popup.
+        WhenShown("JumpsForm", [&](gui::TForm* f) {
+            auto* j = static_cast<editor::TJumpsForm*>(f);
+            if (!GoTo(j->Table, "HelpId", ids["popup"])) return fail("popup not offered");
+            j->SetModalResult(gui::mrOk);
+        }, &popupJumpChosen);
+        Focus(form, form.HelpText);
+        SelectWords(form.HelpText, "a note");
+        Menu(form, "miPopupJump")->Click();
+
+        // A corpus bitmap at the end through Edit › Insert a Graphic.
+        WhenShown("GraphicDlg", [&](gui::TForm* f) {
+            auto* g = static_cast<editor::TGraphicDlg*>(f);
+            editor::PictureChoice c;
+            c.directory = pictures.string();
+            c.fileName = "TPJDropFiles.bmp";
+            g->SetChoice(c);
+            g->FileSelected();
+            if (g->FileName().empty()) return fail("picture not chosen");
+            g->SetModalResult(editor::kGraphicOk);
+        }, &pictureChosen);
+        Focus(form, form.HelpText);
+        form.HelpText->SetCPPosition(static_cast<int>(form.HelpText->GetPlainText().size()));
+        Menu(form, "miGraphic")->Click();
+        try {
+            if (d->State() == db::dsEdit) d->Post();
+        } catch (const std::exception& e) {
+            fail(std::string("page post: ") + e.what());
+        }
+
         // Keywords typed into the Filter View's Keys column.
         form.TabBook->SetActivePageName(editor::kFilterViewPage);
         form.TabBookClick();
@@ -226,6 +337,9 @@ TEST_F(EditorRoad, ANewProjectFromTheWizardToTheTables) {
     EXPECT_EQ(first, 0);
     EXPECT_TRUE(note.empty()) << note;
     EXPECT_TRUE(wizardRan);
+    EXPECT_TRUE(topicJumpChosen);
+    EXPECT_TRUE(popupJumpChosen);
+    EXPECT_TRUE(pictureChosen);
 
     // The program starts again on the project it closed with.
     std::string shownProject;
@@ -251,12 +365,13 @@ TEST_F(EditorRoad, ANewProjectFromTheWizardToTheTables) {
         EXPECT_EQ(main->FieldByName("HelpTitle")->AsString(), "Road help");
 
         auto items = Plain(editor::kItemTableFile);
-        std::map<std::int64_t, std::string> titles, keys;
+        std::map<std::int64_t, std::string> titles, keys, bodies;
         for (items->First(); !items->Eof(); items->Next()) {
             if (items->FieldByName("Application")->AsString() != "Road") continue;
             const std::int64_t id = items->FieldByName("HelpId")->AsInteger();
             titles[id] = items->FieldByName("Title")->AsString();
             keys[id] = items->FieldByName("Keys")->AsString();
+            bodies[id] = items->FieldByName("HelpText")->AsString();
         }
         EXPECT_EQ(titles.count(1000), 0u);
         EXPECT_EQ(titles[1500], "Welcome");
@@ -267,6 +382,39 @@ TEST_F(EditorRoad, ANewProjectFromTheWizardToTheTables) {
         EXPECT_EQ(titles.size(), 5u);
         EXPECT_EQ(keys[ids["topic"]], "road;map");
 
+        const StoredText body = ReadStored(bodies[ids["topic"]]);
+        EXPECT_NE(body.chars.find("Read the bold words"), std::string::npos) << body.chars;
+        EXPECT_EQ(body.StyleOf("bold") & 0x00FF, editor::kMarkBold);
+        EXPECT_EQ(body.StyleOf("first page") & 0x00FF, editor::kMarkJump);
+        EXPECT_EQ(body.StyleOf("a note") & 0x00FF, editor::kMarkUnderline);
+        // The hidden targets: the context strings the wizard and the page rules gave.
+        std::string welcomeContext, noteContext;
+        for (items->First(); !items->Eof(); items->Next()) {
+            if (items->FieldByName("Application")->AsString() != "Road") continue;
+            const std::int64_t id = items->FieldByName("HelpId")->AsInteger();
+            if (id == 1500) welcomeContext = items->FieldByName("ContextString")->AsString();
+            if (id == ids["popup"]) noteContext = items->FieldByName("ContextString")->AsString();
+        }
+        const std::string topicTarget = body.HiddenAfter("first page");
+        const std::string popupTarget = body.HiddenAfter("a note");
+        EXPECT_EQ(topicTarget, welcomeContext.empty() ? "1500" : welcomeContext);
+        EXPECT_EQ(popupTarget, noteContext.empty() ? std::to_string(ids["popup"]) : noteContext);
+        // One picture, with its reference kept in the stored text.
+        EXPECT_EQ(std::count(body.chars.begin(), body.chars.end(), '\x01'), 1);
+        const std::string& stored = bodies[ids["topic"]];
+        const std::size_t ref = stored.find("{\\*\\jdpicref bmc ");
+        ASSERT_NE(ref, std::string::npos);
+        EXPECT_NE(stored.find("TPJDropFiles.bmp}", ref), std::string::npos);
+
+        // The jump-reference rows: the topic jump's row follows the page to 1500.
+        auto refs = Plain(editor::kRefiTableFile);
+        std::vector<std::pair<std::int64_t, std::int64_t>> rows;
+        for (refs->First(); !refs->Eof(); refs->Next())
+            if (refs->FieldByName("Application")->AsString() == "Road")
+                rows.emplace_back(refs->FieldByName("HelpId")->AsInteger(), refs->FieldByName("ReferencedBy")->AsInteger());
+        EXPECT_NE(std::find(rows.begin(), rows.end(), std::pair{std::int64_t{1500}, ids["topic"]}), rows.end());
+        EXPECT_NE(std::find(rows.begin(), rows.end(), std::pair{ids["popup"], ids["topic"]}), rows.end());
+        for (const auto& r : rows) EXPECT_NE(r.first, 1000);
     }
     db::Session().SetDriver(nullptr);
 }
