@@ -435,7 +435,7 @@ TfrmInheritSelect::TfrmInheritSelect(TComponent* owner, const InheritSelectReque
     lblProject = Captioned<TLabel>(this, this, "lblProject", "", 12, 14, 240, 18);
     btnPriorProject = Captioned<TButton>(this, this, "btnPriorProject", "<", 264, 10, 36, 24);
     btnNextProject = Captioned<TButton>(this, this, "btnNextProject", ">", 306, 10, 36, 24);
-    vlDBGrid1 = MakeControl<vl::TvlCustomDBGrid>(this, this, "vlDBGrid1", 12, 44, 336, 228);
+    vlDBGrid1 = MakeControl<vl::TvlDBGrid>(this, this, "vlDBGrid1", 12, 44, 336, 228);
     vlDBGrid1->ReadOnly = true;
     vlDBGrid1->OnDblClick = [this](TObject*) { SetModalResult(mrOk); };
     vlDBGrid1->OnCalcCellColors = [this](TObject*, db::TField* field, TGridDrawState, bool, TFont& font,

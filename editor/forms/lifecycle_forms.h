@@ -3,7 +3,7 @@
 // work is done by the headless life cycle in editor/lifecycle.
 #pragma once
 
-#include "controls/data/vl_db_grid.h"
+#include "controls/data/vl_dbgrid.h"
 #include "controls/data/vl_table.h"
 #include "editor/core/editor_context.h"
 #include "editor/lifecycle/inheritance.h"
@@ -102,7 +102,7 @@ public:
     db::TDataSource* srcItems;
     gui::TLabel* lblProject;
     gui::TButton *btnPriorProject, *btnNextProject;
-    vl::TvlCustomDBGrid* vlDBGrid1;
+    vl::TvlDBGrid* vlDBGrid1;
     gui::TButton *btnOK, *btnCancel, *btnHelp;
     bool TablesOpen() const { return tblMain->Active(); }
     InheritChoice Choice() const;
