@@ -100,6 +100,9 @@ TForm1::TForm1(gui::TComponent* AOwner) : gui::TForm(AOwner) {
     BuildProjectFields();
     BuildViews();
     BuildCommands();
+    BuildContentsPage();
+    WireToolBar();
+    WireContentsPage();
 
     OnCreate = [this](gui::TObject*) { FormCreate(); };
     OnShow = [this](gui::TObject*) { FormShow(); };
@@ -111,12 +114,13 @@ TForm1::~TForm1() {
     if (gui::Application && gui::Application->OnHint) gui::Application->OnHint = nullptr;
     Explorer.reset();  // before the tables and the tree it works on
     // The grids' painters read this window's members, which are gone before
-    // the controls: a grid repainted while its neighbours are freed would
-    // reach them.
+    // the controls, and the context's tables may go first: a grid repainted
+    // as its panel goes would reach them.
     for (TViewGrid* g : {detailGrid, filterGrid, cntGrid}) {
         g->OnDrawDataCell = nullptr;
         g->OnCalcCellColors = nullptr;
         g->DefaultDrawing = true;
+        g->SetDataSource(nullptr);
     }
     DoDestroy();
 }
@@ -469,6 +473,7 @@ void TForm1::FormCreate() {
     TabBook->Font().SetStyle(0);
     for (gui::TLabel* l : {lblApplication, lblDosName, lblHelpTitle}) l->Font().SetColor(gui::clNavy);
     TabBook->Font().SetColor(gui::clNavy);
+    ShowContentsExtrasPage();
 }
 
 void TForm1::FormShow() {
@@ -526,7 +531,8 @@ void TForm1::WMAfterPaste() {
 void TForm1::ShowApplicationHint() {
     gui::TWinControl* active = ActiveControl();
     const bool project = active == ApplicationFld || active == DosNameFld || active == HelpTitleFld;
-    (void)project;  // the new-page button's hint follows with the tool bar
+    sbtnNew->SetHint(project ? "New Project|Displays the New Project Wizard"
+                             : "New Topic/Popup|Adds a new Topic/Popup page");
     StatusPanel->SetCaption(gui::GetLongHint(gui::Application->Hint()));
 }
 
