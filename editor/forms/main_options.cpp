@@ -65,45 +65,35 @@ TFilterViewCommands::TFilterViewCommands(TForm1& form) : gui::TComponent(&form),
     SpeedButton1 = Button(&form, pnlCntFilter, "SpeedButton1", "+", 198, 24);
     SpeedButton1->SetHint("Save text to available list|Saves the current text for later retrieval from the drop down list");
     SpeedButton1->SetShowHint(true);
-    btnFilterNow = Button(&form, pnlCntFilter, "btnFilterNow", "Filter Now", 228, 80);
-    gui::MakeControl<gui::TLabel>(pnlCntFilter, &form, "lblCntHistory", 318, 10, 50, 15)->SetCaption("History:");
+    gui::MakeControl<gui::TLabel>(pnlCntFilter, &form, "lblCntHistory", 236, 10, 50, 15)->SetCaption("History:");
     memoContentsFilterHistory =
-        gui::MakeControl<db::TDBMemo>(pnlCntFilter, &form, "memoContentsFilterHistory", 370, 4, 200, 56);
+        gui::MakeControl<db::TDBMemo>(pnlCntFilter, &form, "memoContentsFilterHistory", 288, 4, 200, 56);
     memoContentsFilterHistory->SetDataSource(ctx.mainSource);
     memoContentsFilterHistory->SetDataField("PmFilter");
     memoContentsFilterHistory->SetReadOnly(true);
     memoContentsFilterHistory->SetScrollBars(gui::ssVertical);
-    btnFilterNow->OnClick = [this](gui::TObject*) { btnFilterNowClick(); };
     SpeedButton1->OnClick = [this](gui::TObject*) { SpeedButton1Click(); };
+    if (form.btnFilterNow) {
+        auto previous = form.btnFilterNow->OnClick;
+        form.btnFilterNow->OnClick = [this, previous](gui::TObject* sender) {
+            TakeTypedWord();
+            if (previous) previous(sender);
+        };
+    }
 
-    // The grids' pop-up menus.
-    frmMiniFilter = new TfrmMiniFilter(&form);
-    popDetailGrid = new gui::TPopupMenu(&form);
-    popDetailGrid->SetName("popDetailGrid");
-    Filter2 = Item(&form, "Filter2", "&Filter", [this] { FilterFromGridColumn(false); });
-    popDetailGrid->Items()->Add(Filter2);
+    // The Filter View grid's pop-up menu.
     popFilterGrid = new gui::TPopupMenu(&form);
     popFilterGrid->SetName("popFilterGrid");
     Filter3 = Item(&form, "Filter3", "&Filter", [this] { FilterFromGridColumn(true); });
     popFilterGrid->Items()->Add(Filter3);
-    gui::SetPopupMenu(form.detailGrid, popDetailGrid);
     gui::SetPopupMenu(form.filterGrid, popFilterGrid);
-    FilterNow1 = Item(&form, "FilterNow1", "&Filter Now", [this] { btnFilterNowClick(); });
-    gui::TPopupMenu* cntMenu = gui::GetPopupMenu(form.cntGrid);
-    if (!cntMenu) {
-        cntMenu = new gui::TPopupMenu(&form);
-        cntMenu->SetName("popContents");
-        gui::SetPopupMenu(form.cntGrid, cntMenu);
-    }
-    cntMenu->Items()->Add(FilterNow1);
-    for (TViewGrid* grid : {form.detailGrid, form.filterGrid}) {
-        grid->OnMouseDown = [this, grid](gui::TObject*, gui::TMouseButton button, gui::TShiftState, int x, int y) {
-            if (button != gui::mbRight) return;
-            const gui::TPoint p = grid->ClientToScreen({x, y});
-            MouseX = p.x;
-            MouseY = p.y;
-        };
-    }
+    TViewGrid* grid = form.filterGrid;
+    grid->OnMouseDown = [this, grid](gui::TObject*, gui::TMouseButton button, gui::TShiftState, int x, int y) {
+        if (button != gui::mbRight) return;
+        const gui::TPoint p = grid->ClientToScreen({x, y});
+        MouseX = p.x;
+        MouseY = p.y;
+    };
 }
 
 bool TFilterViewCommands::FilterFromGridColumn(bool filterGrid) {
@@ -111,20 +101,26 @@ bool TFilterViewCommands::FilterFromGridColumn(bool filterGrid) {
     const db::TField* field = grid->GetSelectedField();
     const FilterCriterion criterion = CriterionOfField(field ? field->FieldName : std::string(), !filterGrid);
     if (criterion == FilterCriterion::None) return false;
-    frmMiniFilter->MouseX = MouseX;
-    frmMiniFilter->MouseY = MouseY;
-    return RunColumnFilter(*form_.ctx, *frmMiniFilter, criterion);
+    TfrmMiniFilter* mini = MiniFilter();
+    mini->MouseX = MouseX;
+    mini->MouseY = MouseY;
+    return RunColumnFilter(*form_.ctx, *mini, criterion);
 }
 
-void TFilterViewCommands::btnFilterNowClick() {
-    // A word still being typed in the combo box is the one to filter by.
+TfrmMiniFilter* TFilterViewCommands::MiniFilter() {
+    if (auto* mini = dynamic_cast<TfrmMiniFilter*>(form_.FindComponent("frmMiniFilterGrid"))) return mini;
+    auto* mini = new TfrmMiniFilter(&form_);
+    mini->SetName("frmMiniFilterGrid");
+    return mini;
+}
+
+void TFilterViewCommands::TakeTypedWord() {
     db::TDataSet* m = form_.ctx->mainTable;
     try {
         if (Editing(m)) m->UpdateRecord();
     } catch (const std::exception&) {
         // A refused value has said why; the stored word applies.
     }
-    ApplyContentsFilter(*form_.ctx);
 }
 
 void TFilterViewCommands::SpeedButton1Click() {

@@ -31,24 +31,24 @@ class TFilterViewCommands : public gui::TComponent {
 public:
     explicit TFilterViewCommands(TForm1& form);
 
-    // The contents tab.
+    // The contents tab's filter word above its page ("Filter Now" is the page's own button).
     gui::TPanel* pnlCntFilter;
     db::TDBComboBox* comboFilter;
-    gui::TButton* btnFilterNow;
     gui::TButton* SpeedButton1;  // saves the word into the history
     db::TDBMemo* memoContentsFilterHistory;
-    // Pop-up menus of the two page grids ("&Filter") and the contents grid ("&Filter Now").
-    gui::TPopupMenu* popDetailGrid;
+    // The Filter View grid's pop-up menu ("&Filter"; the page grid has its own).
     gui::TPopupMenu* popFilterGrid;
-    gui::TMenuItem *Filter2, *Filter3, *FilterNow1;
-    // Created once and reused.
-    TfrmMiniFilter* frmMiniFilter;
-    // Where the last right click in a grid was, on the screen.
+    gui::TMenuItem* Filter3;
+    // The small filter dialog, made once and shared with the page grid's
+    // column filter (the window's component "frmMiniFilterGrid").
+    TfrmMiniFilter* MiniFilter();
+    // Where the last right click in the Filter View grid was, on the screen.
     int MouseX = 0, MouseY = 0;
 
     // Column filter from the split-view grid (false) or the Filter View grid (true).
     bool FilterFromGridColumn(bool filterGrid);
-    void btnFilterNowClick();
+    // Before "Filter Now": a word still being typed becomes the project's.
+    void TakeTypedWord();
     void SpeedButton1Click();
     // The history lines into the combo box's items.
     void LoadContentsFilterHistory();

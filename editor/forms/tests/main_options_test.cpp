@@ -177,21 +177,20 @@ TEST_F(MainOptions, AColumnFilterFromTheGridChangesOnlyItsOwnLines) {
     editor::FilterValues v{};
     v[editor::flTitle] = "Page 30";
     ASSERT_TRUE(editor::ApplyPageFilter(*ctx, v));
-    // Both grids offer "&Filter" in their pop-up menus.
-    ASSERT_NE(gui::GetPopupMenu(form->detailGrid), nullptr);
-    EXPECT_EQ(gui::GetPopupMenu(form->detailGrid)->Items()->Items(0)->Caption(), "&Filter");
+    // The Filter View's grid offers "&Filter" in its pop-up menu.
+    ASSERT_NE(gui::GetPopupMenu(form->filterGrid), nullptr);
     EXPECT_EQ(gui::GetPopupMenu(form->filterGrid)->Items()->Items(0)->Caption(), "&Filter");
 
-    SelectColumn(form->detailGrid, "HelpId");
+    SelectColumn(form->filterGrid, "HelpId");
     std::string caption;
-    WhenShown("frmMiniFilter", [&](gui::TForm* f) {
+    WhenShown("frmMiniFilterGrid", [&](gui::TForm* f) {
         auto* mini = static_cast<editor::TfrmMiniFilter*>(f);
         caption = mini->Caption();
         mini->c.fHelpID->SetText("15");
         mini->c.fHelpIDTo->SetText("30");
         mini->SetModalResult(gui::mrOk);
     });
-    commands->Filter2->Click();
+    commands->Filter3->Click();
     EXPECT_EQ(caption, "Filter on HelpID");
     const std::vector<std::string> lines = editor::StoredFilterLines(*ctx);
     ASSERT_EQ(lines.size(), 17u);
@@ -201,17 +200,21 @@ TEST_F(MainOptions, AColumnFilterFromTheGridChangesOnlyItsOwnLines) {
     EXPECT_EQ(PageIds(), (std::vector<long>{30}));
 
     // Cancel changes nothing.
-    WhenShown("frmMiniFilter", [](gui::TForm* f) {
+    WhenShown("frmMiniFilterGrid", [](gui::TForm* f) {
         static_cast<editor::TfrmMiniFilter*>(f)->c.fHelpID->SetText("99");
         f->SetModalResult(gui::mrCancel);
     });
-    EXPECT_FALSE(commands->FilterFromGridColumn(false));
+    EXPECT_FALSE(commands->FilterFromGridColumn(true));
     EXPECT_EQ(editor::StoredFilterLines(*ctx)[0], "HelpID >= 15");
 
-    // The split-view grid knows no criterion for the context string: nothing opens.
-    ctx->detailTable->FieldByName("ContextString")->Visible = true;
+    // A column without a criterion (the context string) opens nothing, in
+    // the Filter View's grid and in the split view's, which knows three.
+    SelectColumn(form->filterGrid, "ContextString");
+    EXPECT_FALSE(commands->FilterFromGridColumn(true));
+    SelectColumn(form->filterGrid, "Keys");
+    ctx->detailTable->FieldByName("Keys")->Visible = true;
     ctx->detailTable->DataEvent(db::deLayoutChange, 0);
-    SelectColumn(form->detailGrid, "ContextString");
+    SelectColumn(form->detailGrid, "Keys");
     EXPECT_FALSE(commands->FilterFromGridColumn(false));
     EXPECT_EQ(editor::StoredFilterLines(*ctx), lines);
 }
@@ -234,10 +237,11 @@ TEST_F(MainOptions, TheContentsFilterWordAndItsHistory) {
     ASSERT_EQ(entries(), 3);
     // The word typed into the combo box is the project's; Filter Now applies it.
     form->TabBook->SetActivePageName(editor::kContentsPage);
+    form->TabBookClick();
     form->SetActiveControl(commands->comboFilter);
     commands->comboFilter->SetFocus();
     guitest::TypeText(commands->comboFilter, "web");
-    commands->btnFilterNow->Click();
+    form->btnFilterNow->Click();
     EXPECT_EQ(ctx->mainTable->FieldByName("ContentsFilter")->AsString(), "web");
     EXPECT_EQ(entries(), 2);
     // Saved into the history, which the combo box offers.
@@ -266,7 +270,7 @@ TEST_F(MainOptions, TheContentsFilterWordAndItsHistory) {
     ctx->mainTable->Edit();
     ctx->mainTable->FieldByName("ContentsFilter")->SetAsString("");
     ctx->mainTable->Post();
-    commands->FilterNow1->Click();
+    static_cast<gui::TMenuItem*>(form->FindComponent("FilterNow1"))->Click();
     EXPECT_EQ(entries(), 3);
 }
 
