@@ -193,6 +193,20 @@ public:
     // Message 1067: the active page editor takes over the project header.
     void WMAfterPaste();
 
+    // The build and outside-program speed buttons; their menu items click
+    // them. sbtnWord and sbtnCopyTo are hidden and reached by menu only.
+    gui::TButton* sbtnCompile = nullptr;
+    gui::TButton* sbtnPartCompile = nullptr;
+    gui::TButton* sbtnErrorLog = nullptr;
+    gui::TButton* sbtnShed = nullptr;
+    gui::TButton* sbtnPaint = nullptr;
+    gui::TButton* sbtnWord = nullptr;
+    gui::TButton* sbtnCopyTo = nullptr;
+    // Hidden page editors on the second page cursor: a full build takes them
+    // off their fields and puts them back after.
+    richtext::TDBJDRichText* jdCFullTitle = nullptr;
+    richtext::TDBJDRichText* jdCHelpText = nullptr;
+
     // The build, backup and outside-program commands with this window's
     // dialogs and progress window.
     void sbtnCompileClick(bool showOptions);
@@ -209,6 +223,7 @@ private:
     void ApplySettingsToControls();
     void TakeSettingsFromControls();
     void BuildCommands();
+    void BuildCompileButtons();
     void WireViews();
     void ShowMaxViewTitle();
     void ShowTableState();
