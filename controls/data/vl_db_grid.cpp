@@ -1,10 +1,12 @@
 #include "controls/data/vl_db_grid.h"
 
+#include "controls/data/vl_db_grid_edit.h"
 #include "controls/data/vl_helpers.h"
 #include "controls/data/vl_intl.h"
 #include "controls/data/vl_lines.h"
 #include "controls/data/vl_table.h"
 #include "engine/api/dbi_api.h"
+#include "platform/core/codepage.h"
 #include "engine/client/message_box.h"
 #include "platform/db/controls/db_controls.h"
 #include "platform/core/streams.h"
@@ -353,6 +355,10 @@ TvlCustomDBGrid::TvlCustomDBGrid(plat::TComponent* AOwner) : TCustomGrid(AOwner)
 }
 
 TvlCustomDBGrid::~TvlCustomDBGrid() {
+    if (TvlIButton* b = indicatorButton_) {
+        indicatorButton_ = nullptr;
+        delete b;
+    }
     dataLink_.SetDataSource(nullptr);
     dataLink_.ClearMapping();
     ReleaseShared();
@@ -378,7 +384,10 @@ void TvlCustomDBGrid::SetOptions(TvlDBGridOptions value) {
     TCustomGrid::SetOptions(g);
     const TvlDBGridOptions changed = static_cast<TvlDBGridOptions>(value ^ options_);
     options_ = value;
-    if (changed & Opt(dgWordWrap)) Invalidate();
+    if (changed & Opt(dgWordWrap)) {
+        if (auto* e = dynamic_cast<TvlInplaceEdit*>(InplaceEditor())) e->SetWordWrap(HasOption(dgWordWrap));
+        Invalidate();
+    }
     const TvlDBGridOptions relayout = Opt(dgEditing) | Opt(dgAlwaysShowEditor) | Opt(dgTitles) | Opt(dgIndicator) |
                                       Opt(dgColLines) | Opt(dgRowLines) | Opt(dgRowSelect) |
                                       Opt(dgAlwaysShowSelection) | Opt(dgPerfectRowFit);
@@ -441,6 +450,18 @@ void TvlCustomDBGrid::SetIndicatorWidth(int w) {
     LayoutChanged();
 }
 
+void TvlCustomDBGrid::SetIndicatorButton(TvlIButton* button) {
+    if (button == indicatorButton_) return;
+    indicatorButton_ = button;
+    if (!button) return;
+    if (button->Parent() != this) button->SetParent(this);
+    button->SetBounds(0, 0, button->Width(), button->Height());
+    indicatorWidth_ = button->Width() - 1;
+    LayoutChanged();
+}
+
+TInplaceEdit* TvlCustomDBGrid::CreateEditor() { return new TvlInplaceEdit(this); }
+
 void TvlCustomDBGrid::SetDataSource(db::TDataSource* source) {
     dataLink_.SetDataSource(source);
     LinkActive(dataLink_.Active());
@@ -495,6 +516,10 @@ void TvlCustomDBGrid::CalcRowHeights() {
         c.Font().Assign(titleFont_);
         int title = c.TextHeight("W") * titleLines_ + 4;
         if (!HasOption(dgRowLines)) ++title;
+        if (HasOption(dgIndicator) && indicatorButton_) {
+            const int h = std::max(title, indicatorButton_->Height());
+            title = HasOption(dgRowLines) ? h - 1 : h + 1;
+        }
         SetRowHeights(0, title);
     }
 }
@@ -744,11 +769,11 @@ bool TvlCustomDBGrid::MoveToSequence(std::uint32_t seqNo) {
 void TvlCustomDBGrid::ScrollBarClicked(int code, int pos) {
     if (!dataLink_.Active()) return;
     db::TDataSet* ds = dataLink_.DataSet();
-    if (acquireFocus_ && CanFocus() && !Focused()) SetFocus();
+    if (!AcquireFocus()) return;
     db::RunUserAction([&] {
         switch (code) {
-        case SB_LINEUP: ds->MoveBy(-1); break;
-        case SB_LINEDOWN: ds->MoveBy(1); break;
+        case SB_LINEUP: PriorRow(); break;
+        case SB_LINEDOWN: NextRow(false); break;
         case SB_PAGEUP: ds->MoveBy(-VisibleRowCount()); break;
         case SB_PAGEDOWN: ds->MoveBy(VisibleRowCount()); break;
         case SB_THUMBPOSITION:
@@ -756,7 +781,7 @@ void TvlCustomDBGrid::ScrollBarClicked(int code, int pos) {
                 std::uint32_t count = 0, now = 0;
                 if (ReadSequence(count, now) && count > 0) {
                     const std::uint32_t seq =
-                        1 + static_cast<std::uint32_t>(pos) * (std::max<std::uint32_t>(count, 2) - 1) / 200;
+                        std::min<std::uint32_t>(count, static_cast<std::uint32_t>(pos) * count / 200 + 1);
                     ds->CheckBrowseMode();
                     if (MoveToSequence(seq)) {
                         ds->ShowCursorRecord();
@@ -766,6 +791,8 @@ void TvlCustomDBGrid::ScrollBarClicked(int code, int pos) {
             }
             if (pos <= 0) ds->First();
             else if (pos >= (sequenceMode_ ? 200 : 4)) ds->Last();
+            else if (!sequenceMode_ && pos == 1) ds->MoveBy(-VisibleRowCount());
+            else if (!sequenceMode_ && pos == 3) ds->MoveBy(VisibleRowCount());
             break;
         case SB_TOP: ds->First(); break;
         case SB_BOTTOM: ds->Last(); break;
@@ -811,17 +838,89 @@ void TvlCustomDBGrid::ColExit() {
     if (OnColExit) OnColExit(this);
 }
 
+bool TvlCustomDBGrid::OnColumnBorder(int X, int Y) const {
+    if (!(TCustomGrid::Options() & goColSizing) || FixedRows() < 1) return false;
+    constexpr int kZone = 3;  // as the grid base grabs a border
+    const TRect title = CellRect(0, 0);
+    if (Y < 0 || Y >= title.Bottom + GridLineWidth()) return false;
+    for (int c = 0; c < ColCount(); ++c) {
+        const TRect r = CellRect(c, 0);
+        if (!r.IsEmpty() && std::abs(X - r.Right) <= kZone) return true;
+    }
+    return false;
+}
+
 void TvlCustomDBGrid::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {
-    const TGridCoord cell = MouseCoord(X, Y);
-    if (titleButtons_ && HasOption(dgTitles) && cell.Y == 0 && cell.X >= indicatorOffset_ && Button == mbLeft) {
-        pressedCol_ = cell.X;
-        pressedRow_ = cell.Y;
-        Invalidate();
+    if (!AcquireFocus()) return;
+    if (Button == mbLeft && (Shift & ssDouble)) return;  // the double click has run, and only it
+    if (Button == mbLeft && OnColumnBorder(X, Y)) {
+        // Sizing a column: what the editor holds is written first.
+        if (dataLink_.Active()) WriteData();
+        TCustomGrid::MouseDown(Button, Shift, X, Y);
         return;
     }
-    const int col = Col();
-    TCustomGrid::MouseDown(Button, Shift, X, Y);
-    if (Col() != col) ColEnter();
+    const TGridCoord cell = MouseCoord(X, Y);
+    if (cell.Y < 0 || cell.X < 0) {
+        TControl::MouseDown(Button, Shift, X, Y);
+        return;
+    }
+    auto pressTitle = [&] {
+        if (titleButtons_ && Button == mbLeft && cell.X >= indicatorOffset_) {
+            pressedCol_ = cell.X;
+            pressedRow_ = cell.Y;
+            InvalidateCell(cell.X, cell.Y);
+        }
+    };
+    if (cell.Y < titleOffset_) {
+        // Titles move and size columns unless they are buttons.
+        if (HasOption(dgColumnResize) && !titleButtons_) TCustomGrid::MouseDown(Button, Shift, X, Y);
+        else TControl::MouseDown(Button, Shift, X, Y);
+        pressTitle();
+        return;
+    }
+    if (dataLink_.Active() && Button == mbLeft) {
+        db::TDataSet* ds = dataLink_.DataSet();
+        const int dataCol = cell.X - indicatorOffset_;
+        if (cell.X == Col() && cell.Y == Row()) {
+            if (!IsCustomControlCell(cell.X, cell.Y) && !IsBlobFamily(GetSelectedField())) ShowEditor();
+        } else {
+            if (cell.X >= FixedCols() && dataCol != GetSelectedIndex()) SetSelectedIndex(dataCol);
+            if (cell.Y != Row()) {
+                const int by = cell.Y - Row();
+                db::RunUserAction([&] { ds->MoveBy(by); });
+            }
+        }
+        if (HasOption(dgMultiSelect)) {
+            bool selectionColumn = false;
+            if (db::TField* f = GetColField(dataCol); f && plat::CompareAnsi(f->FieldName, "selected", true) == 0) {
+                std::string kind, params;
+                GetControlTypeInfo(ds, f->FieldName, kind, params);
+                selectionColumn = plat::CompareAnsi(kind, "CheckBox", true) == 0;
+            }
+            const bool ctrlOrShift = (Shift & (ssCtrl | ssShift)) != 0;
+            if (!selectionColumn) {
+                if (!ctrlOrShift) {
+                    if (MultiSelectOptions & (1u << msoAutoUnselect)) {
+                        UnselectAll();
+                        SelectRecord();
+                    }
+                } else if (IsCurrentRecordSelected()) {
+                    UnselectRecord();
+                } else {
+                    SelectRecord();
+                }
+            }
+            if ((MultiSelectOptions & (1u << msoShiftSelect)) &&
+                (ctrlOrShift || (MultiSelectOptions & (1u << msoAutoUnselect)))) {
+                db::RunUserAction([&] {
+                    ds->CheckBrowseMode();
+                    shiftAnchor_ = ds->GetBookmark();
+                });
+            }
+        }
+    }
+    Update();
+    TControl::MouseDown(Button, Shift, X, Y);
 }
 
 void TvlCustomDBGrid::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {

@@ -46,6 +46,7 @@ using TvlValidateEvent = std::function<void(plat::TObject* Sender, bool PassesPi
 
 
 class TvlCustomDBGrid;
+class TvlIButton;
 
 class TvlGridDataLink : public db::TDataLink {
 public:
@@ -138,6 +139,10 @@ public:
     db::TDataSource* GetDataSource() const { return dataLink_.DataSource(); }
     void SetDataSource(db::TDataSource* source);
     TvlGridDataLink& DataLink() { return dataLink_; }
+    // The button in the top-left corner cell; its width sets the indicator
+    // column's and its height the least title height.
+    TvlIButton* IndicatorButton() const { return indicatorButton_; }
+    void SetIndicatorButton(TvlIButton* button);
 
     gui::TNotifyEvent OnColEnter, OnColExit, OnTopRowChanged;
     TvlDrawDataCellEvent OnDrawDataCell;
@@ -214,6 +219,9 @@ public:
     // The title row's height and a data row's, as laid out.
     int DefaultDataRowHeight() const { return DefaultRowHeight(); }
     int PressedTitleCol() const { return pressedCol_; }
+    // The bookmark a Shift range of a multi-selection starts from (the last
+    // record clicked with msoShiftSelect).
+    const std::string& ShiftAnchor() const { return shiftAnchor_; }
 
 protected:
     void DrawCell(int ACol, int ARow, gui::TRect ARect, gui::TGridDrawState AState) override;
@@ -228,6 +236,8 @@ protected:
     void Resize() override;
     void DoExit() override;
     void WndProc(gui::TMessage& Message) override;
+    // The grid's editor is a TvlInplaceEdit (vl_db_grid_edit.h).
+    gui::TInplaceEdit* CreateEditor() override;
     // The cursor's record count and the current record's sequence number;
     // false when the engine cannot tell.
     virtual bool ReadSequence(std::uint32_t& count, std::uint32_t& seqNo);
@@ -236,7 +246,9 @@ protected:
 
     // Keyboard navigation (vl_dbgrid_nav.cpp): rows move the dataset, a
     // move past the last record may append, Tab walks the tab-stop columns.
-    void NextRow();
+    // A move past the last record appends only when `mayAppend` (the
+    // scroll bar never appends).
+    void NextRow(bool mayAppend = true);
     void PriorRow();
     void TabCell(bool back);
     bool CanGridAcceptKey(unsigned Key, gui::TShiftState Shift);
@@ -245,6 +257,8 @@ protected:
     bool CheckColumnExit();
     void DeleteCurrentRecord();
     bool MayAppend();
+    // The press is on a column border in the title row (column sizing).
+    bool OnColumnBorder(int X, int Y) const;
 
     // Painting pieces.
     void WriteTitle(const gui::TRect& rect, const std::string& text, db::TAlignment alignment);
@@ -284,6 +298,8 @@ private:
     bool sequenceMode_ = false;
     std::uint32_t noSequenceCursor_ = 0;
     bool tabRowChange_ = false;
+    TvlIButton* indicatorButton_ = nullptr;
+    std::string shiftAnchor_;
 };
 
 }  // namespace vl

@@ -3,6 +3,7 @@
 // appended record is dropped again when the user goes back up.
 #include "controls/data/picture_validator.h"
 #include "controls/data/vl_db_grid.h"
+#include "controls/data/vl_db_grid_edit.h"
 #include "controls/data/vl_intl.h"
 #include "controls/data/vl_lines.h"
 #include "platform/db/controls/db_controls.h"
@@ -34,7 +35,7 @@ bool TvlCustomDBGrid::MayAppend() {
     return !ReadOnly && ds->CanModify() && HasOption(dgEditing) && (KeyOptions & (1u << dgAllowInsert)) != 0;
 }
 
-void TvlCustomDBGrid::NextRow() {
+void TvlCustomDBGrid::NextRow(bool mayAppend) {
     db::TDataSet* ds = dataLink_.DataSet();
     if (ds->State() == db::dsInsert && !ds->Modified() && !dataLink_.IsModified()) {
         if (ds->Eof()) return;
@@ -45,7 +46,7 @@ void TvlCustomDBGrid::NextRow() {
     } else {
         ds->Next();
     }
-    if (ds->Eof() && MayAppend()) {
+    if (mayAppend && ds->Eof() && MayAppend()) {
         HideCellControl();
         ds->Append();
     }
@@ -111,6 +112,7 @@ bool TvlCustomDBGrid::CheckColumnExit() {
     bool ok = IsPicComplete(v.MatchPictureMask(text, false));
     if (OnCheckValue) OnCheckValue(editor, ok);
     if (ok) return true;
+    if (auto* e = dynamic_cast<TvlInplaceEdit*>(editor); e && e->Picture().AllowInvalidExit()) return true;
     editor->SelectAll();
     dataLink_.Modified();
     if (TvlInvalidValueEvent handler = GetOnInvalidValueProp(ds)) {

@@ -99,7 +99,10 @@ TForm1::TForm1(gui::TComponent* AOwner) : gui::TForm(AOwner) {
     BuildProjectFields();
     BuildViews();
     BuildCommands();
-    BuildCompileButtons();
+    BuildContentsPage();
+    WireToolBar();
+    WireContentsPage();
+    BuildHiddenPageEditors();
 
     OnCreate = [this](gui::TObject*) { FormCreate(); };
     OnShow = [this](gui::TObject*) { FormShow(); };
@@ -110,6 +113,12 @@ TForm1::TForm1(gui::TComponent* AOwner) : gui::TForm(AOwner) {
 TForm1::~TForm1() {
     if (gui::Application && gui::Application->OnHint) gui::Application->OnHint = nullptr;
     Explorer.reset();  // before the tables and the tree it works on
+    // The grids let go of their rows: the context's tables may go first,
+    // and a grid repainted as its panel goes would read them.
+    for (TViewGrid* g : {detailGrid, filterGrid, cntGrid}) {
+        g->OnDrawDataCell = nullptr;
+        g->SetDataSource(nullptr);
+    }
     DoDestroy();
 }
 
@@ -469,6 +478,7 @@ void TForm1::FormCreate() {
     TabBook->Font().SetStyle(0);
     for (gui::TLabel* l : {lblApplication, lblDosName, lblHelpTitle}) l->Font().SetColor(gui::clNavy);
     TabBook->Font().SetColor(gui::clNavy);
+    ShowContentsExtrasPage();
 }
 
 void TForm1::FormShow() {
@@ -525,7 +535,8 @@ void TForm1::WMAfterPaste() {
 void TForm1::ShowApplicationHint() {
     gui::TWinControl* active = ActiveControl();
     const bool project = active == ApplicationFld || active == DosNameFld || active == HelpTitleFld;
-    (void)project;  // the new-page button's hint follows with the tool bar
+    sbtnNew->SetHint(project ? "New Project|Displays the New Project Wizard"
+                             : "New Topic/Popup|Adds a new Topic/Popup page");
     StatusPanel->SetCaption(gui::GetLongHint(gui::Application->Hint()));
 }
 

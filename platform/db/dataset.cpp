@@ -3,6 +3,7 @@
 #include "platform/core/codepage.h"
 #include "platform/db/data_source.h"
 #include "platform/db/db_errors.h"
+#include "platform/win/message_queue.h"
 
 #include <algorithm>
 
@@ -172,6 +173,11 @@ const TValue* TDataSet::FieldSlot(const TField* field) const {
 void TDataSet::LoadBlob(int row, int slot) const {
     std::vector<int>& pending = lazy_[row];
     if (std::find(pending.begin(), pending.end(), slot) == pending.end()) return;
+    // A repaint served while an engine call waits for its reply must not
+    // move the cursor under that call (nor start a second exchange inside
+    // the first, which would take the first one's reply): the BLOB stays
+    // unread, and the repaint that follows the call reads it.
+    if (plat::ServingWhileWaiting()) return;
     const std::string bm = BookmarkOf(row);
     cursorRow_ = -1;
     TValue v = cursor_->FetchBlob(bm, slot);

@@ -401,11 +401,16 @@ bool HasWaitHook() {
     return static_cast<bool>(s.waitHook);
 }
 
+namespace {
+bool g_servingWait = false;  // message thread only
+}  // namespace
+
 void ServeWhileWaiting() {
     if (!IsMessageThread()) return;
-    static bool running = false;
-    RunHook(&State::waitHook, running);
+    RunHook(&State::waitHook, g_servingWait);
 }
+
+bool ServingWhileWaiting() { return g_servingWait && IsMessageThread(); }
 
 bool PeekMessage(MSG& msg, HWND wnd, UINT filterMin, UINT filterMax, UINT removeFlags) {
     if (!BindMessageThread()) return false;

@@ -155,5 +155,8 @@ std::function<void(HWND)> SetInputPeekHook(std::function<void(HWND)> hook);
 std::function<void()> SetWaitHook(std::function<void()> hook);
 bool HasWaitHook();
 void ServeWhileWaiting();
+// True while the wait hook runs: whatever it reaches (a repaint) runs inside
+// another call's wait, which is no place to start a call of the same kind.
+bool ServingWhileWaiting();
 
 }  // namespace plat

@@ -291,10 +291,10 @@ TEST_F(MainWindow, TheFileMenuOpensTheImportAndExportWizards) {
 
 namespace {
 
-// The build and outside-program speed buttons are what their menu items
-// click; a full build from the menu takes the two hidden page editors of
-// the second page cursor off their fields while it runs and puts them back.
-TEST_F(MainWindow, CompileButtonsAndTheHiddenPageEditors) {
+// The two hidden page editors sit on the second page cursor's fields; a full
+// build from the tool bar takes them off their fields while it runs and puts
+// them back after.
+TEST_F(MainWindow, AFullBuildDetachesTheHiddenPageEditors) {
     for (const char* tool : {"hcw", "WinHlp32"})
         std::filesystem::copy_file(FAKE_HELP_TOOL, std::filesystem::path(home) / tool);
     std::filesystem::create_directories(std::filesystem::path(home) / "proj");
@@ -322,11 +322,6 @@ TEST_F(MainWindow, CompileButtonsAndTheHiddenPageEditors) {
     form->Show();
     guitest::ProcessEvents(50);
 
-    EXPECT_EQ(form->sbtnCompile->Hint(), "Compile|Compiles your current Help Project into a .HLP file");
-    for (gui::TButton* b : {form->sbtnCompile, form->sbtnPartCompile, form->sbtnErrorLog, form->sbtnShed,
-                            form->sbtnPaint})
-        EXPECT_TRUE(b->Visible()) << b->Name();
-    for (gui::TButton* b : {form->sbtnWord, form->sbtnCopyTo}) EXPECT_FALSE(b->Visible()) << b->Name();
     const std::tuple<richtext::TDBJDRichText*, const char*, const char*> hidden[] = {
         {form->jdCFullTitle, "jdCFullTitle", "FullTitle"}, {form->jdCHelpText, "jdCHelpText", "HelpText"}};
     for (const auto& [e, name, field] : hidden) {
@@ -336,22 +331,7 @@ TEST_F(MainWindow, CompileButtonsAndTheHiddenPageEditors) {
         EXPECT_EQ(e->DataField(), field) << name;
     }
 
-    // Each menu item clicks its button (the buttons' own commands are
-    // tested with the commands; here a recorder stands in).
-    const std::pair<gui::TMenuItem*, gui::TButton*> clicks[] = {
-        {form->miRecompile, form->sbtnPartCompile}, {form->miErrorLog, form->sbtnErrorLog},
-        {form->miShed, form->sbtnShed},             {form->miPaint, form->sbtnPaint},
-        {form->miWord, form->sbtnWord},             {form->miCopyTo, form->sbtnCopyTo}};
-    for (const auto& [item, button] : clicks) {
-        auto command = button->OnClick;
-        std::string clicked;
-        button->OnClick = [&clicked, b = button](gui::TObject*) { clicked = b->Name(); };
-        item->Click();
-        EXPECT_EQ(clicked, button->Name()) << item->Name();
-        button->OnClick = command;
-    }
-
-    // The full build from the menu: while its options dialog shows, the
+    // The full build from its button: while its options dialog shows, the
     // hidden editors have no field.
     std::vector<std::string> fieldsDuringBuild;
     plat::HWND answerer = plat::AllocateHWnd([&](gui::TMessage& msg) {
@@ -367,7 +347,7 @@ TEST_F(MainWindow, CompileButtonsAndTheHiddenPageEditors) {
     const auto hlp = std::filesystem::path(home) / "proj" / "demo.HLP";
     for (d->First(); !d->Eof() && d->FieldByName("HelpId")->AsInteger() != 2000;) d->Next();
     plat::PostMessage(answerer, gui::WM_USER + 9, 0, 0);
-    form->miCompile->Click();
+    form->sbtnCompile->Click();
     guitest::ProcessEvents(50);
     EXPECT_TRUE(std::filesystem::exists(hlp));
     EXPECT_EQ(fieldsDuringBuild, (std::vector<std::string>{"", ""}));

@@ -613,13 +613,18 @@ TEST_F(WinQueue, WaitHookIsServedOnlyWhenSetAndNeverReentered) {
     EXPECT_FALSE(HasWaitHook());
     ServeWhileWaiting();  // nothing set: nothing happens
     int calls = 0;
+    bool insideSeen = false;
     SetWaitHook([&] {
         ++calls;
+        insideSeen = ServingWhileWaiting();
         ServeWhileWaiting();
     });
     EXPECT_TRUE(HasWaitHook());
+    EXPECT_FALSE(ServingWhileWaiting());
     ServeWhileWaiting();
     EXPECT_EQ(calls, 1);
+    EXPECT_TRUE(insideSeen);  // what the hook reaches knows it runs inside a wait
+    EXPECT_FALSE(ServingWhileWaiting());
     std::thread other([] { ServeWhileWaiting(); });  // not the message thread: refused
     other.join();
     EXPECT_EQ(calls, 1);

@@ -1,0 +1,25 @@
+// The main window's hidden page editors on the second page cursor: the
+// formatting pass writes through them, and a full build takes them off their
+// fields while it runs (MakeCompileHooks).
+#include "editor/forms/main_form.h"
+
+#include "richtext/controls/db_rich_text.h"
+
+#include <tuple>
+
+namespace editor {
+
+void TForm1::BuildHiddenPageEditors() {
+    for (auto [editor, name, field] : {std::tuple{&jdCFullTitle, "jdCFullTitle", "FullTitle"},
+                                       std::tuple{&jdCHelpText, "jdCHelpText", "HelpText"}}) {
+        auto* e = new richtext::TDBJDRichText(this);
+        e->SetName(name);
+        e->SetParent(this);
+        e->SetVisible(false);
+        e->SetDataSource(ctx->CdetailSource);
+        e->SetDataField(field);
+        *editor = e;
+    }
+}
+
+}  // namespace editor
