@@ -1,6 +1,6 @@
-// The main window's hidden page editors on the second page cursor: the
-// formatting pass writes through them, and a full build takes them off their
-// fields while it runs (MakeCompileHooks).
+// The main window's hidden page editors on the second page cursor. A full
+// build takes them off their fields while it walks that cursor, so they do
+// not load every page it passes, and puts them back after (MakeCompileHooks).
 #include "editor/forms/main_form.h"
 
 #include "richtext/controls/db_rich_text.h"
