@@ -287,6 +287,13 @@ TPoint TvlDBComboBox::ListPosition(const TRect& control, int listWidth, int list
     return p;
 }
 
+void TvlDBComboBox::SetStyle(TComboBoxStyle style) {
+    const TComboBoxStyle old = Style;
+    Style = style;
+    if (style == csSimple && old != csSimple) SetShowButton(false);
+    else if (old == csSimple && style != csSimple) SetShowButton(true);
+}
+
 void TvlDBComboBox::DropDown() {
     if (Style == csSimple || dropped_) return;
     if (!list_) list_ = new TvlPopupListbox(this, this);
@@ -299,6 +306,9 @@ void TvlDBComboBox::DropDown() {
         OnDropDown(this);
         fill();
     }
+    // Before the style and height: the list measures its items as soon as they change.
+    list_->OnMeasureItem = OnMeasureItem ? [this](TWinControl* c, int i, int& h) { OnMeasureItem(c, i, h); }
+                                         : TMeasureItemEvent();
     list_->SetStyle(Style == csOwnerDrawVariable ? lbOwnerDrawVariable
                     : Style == csOwnerDrawFixed  ? lbOwnerDrawFixed
                                                  : lbStandard);

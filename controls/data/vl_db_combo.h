@@ -72,6 +72,9 @@ public:
     explicit TvlDBComboBox(plat::TComponent* AOwner);
     plat::StringList& Items() { return items_; }
     gui::TComboBoxStyle Style = gui::csDropDown;
+    // Sets Style; a simple combo has no button, and one that stops being
+    // simple gets it back.
+    void SetStyle(gui::TComboBoxStyle style);
     bool MapList = false;
     bool AllowClearKey = false;
     bool AutoDropDown = false;
@@ -84,6 +87,8 @@ public:
     // Draws the list's items (Control: the list) and, for owner-drawn
     // styles, the edit area (Control: the combo), on Control's canvas.
     gui::TDrawItemEvent OnDrawItem;
+    // The height of each list item in csOwnerDrawVariable style (Control: the list).
+    gui::TMeasureItemEvent OnMeasureItem;
     bool OwnerDrawn() const { return Style == gui::csOwnerDrawFixed || Style == gui::csOwnerDrawVariable; }
 
     std::string StoredToDisplay(const std::string& value) const;

@@ -96,9 +96,9 @@ void ReleaseShared() {
     s.drawing.reset();
 }
 
-// The canvas colour is one the device shows without dithering; every colour
-// of a true-colour device is.
-bool IsPureColour(TColor) { return true; }
+// The canvas colour is one the device shows without dithering (its nearest
+// colour is itself).
+bool IsPureColour(TColor c) { return GetNearestColor(c) == ColorToRGB(c); }
 
 int CharWidthOfZero(TCanvas& c) { return std::max(1, c.TextWidth("0")); }
 
@@ -204,6 +204,35 @@ void WriteText(TCanvas& canvas, const TRect& rect, int dx, int dy, const std::st
         canvas.ExtTextOut(x, rect.Top + dy, ETO_CLIPPED | ETO_OPAQUE, &rect, text, nullptr);
         return;
     }
+    WriteDitheredText(canvas, rect, dx, dy, text, alignment);
+}
+
+void WriteDitheredText(TCanvas& canvas, const TRect& rect, int dx, int dy, const std::string& text,
+                       db::TAlignment alignment) {
+    const int width = rect.Right - rect.Left, height = rect.Bottom - rect.Top;
+    if (width <= 0 || height <= 0) return;
+    // The shared bitmap while a grid lives, else one for this call.
+    std::unique_ptr<TBitmap> own;
+    TBitmap* b = Shared().drawing.get();
+    if (!b) {
+        own = std::make_unique<TBitmap>(1, 1);
+        b = own.get();
+    }
+    if (b->Width() < width || b->Height() < height)
+        b->SetSize(std::max(b->Width(), width), std::max(b->Height(), height));
+    TCanvas& bc = b->Canvas();
+    bc.Font().Assign(canvas.Font());
+    bc.Brush().Assign(canvas.Brush());
+    bc.Brush().SetStyle(bsSolid);
+    const TRect area = Rect(0, 0, width, height);
+    bc.FillRect(area);
+    bc.Brush().SetStyle(bsClear);
+    unsigned flags = DT_WORDBREAK | DT_EXPANDTABS | DT_NOPREFIX;
+    flags |= alignment == db::taRightJustify ? DT_RIGHT : alignment == db::taCenter ? DT_CENTER : DT_LEFT;
+    TRect r = Rect(dx, dy, width - 1 - (alignment == db::taRightJustify ? 3 : 0), height - 1);
+    DrawText(bc, text, r, flags);
+    bc.Brush().SetStyle(bsSolid);
+    canvas.CopyRect(rect, bc, area);
 }
 
 void WriteWrappedText(TCanvas& canvas, const TRect& rect, int dx, int dy, const std::string& text,
@@ -348,6 +377,7 @@ TvlCustomDBGrid::TvlCustomDBGrid(plat::TComponent* AOwner) : TCustomGrid(AOwner)
     SetRowCount(2);
     SetColor(clWindow);
     titleFont_.Assign(Font());
+    titleFont_.OnChange = [this](plat::TObject*) { TitleFontChanged(); };
     options_ = kDefaultGridOptions;
     TCustomGrid::SetOptions(goFixedVertLine | goFixedHorzLine | goVertLine | goHorzLine | goColSizing |
                             goColMoving | goEditing | goTabs);
@@ -397,6 +427,11 @@ void TvlCustomDBGrid::SetOptions(TvlDBGridOptions value) {
 void TvlCustomDBGrid::SetTitleFont(const TFont& font) {
     titleFont_.Assign(font);
     LayoutChanged();
+}
+
+void TvlCustomDBGrid::TitleFontChanged() {
+    if (!copyingParentFont_ && !(ComponentState() & plat::csLoading)) SetParentFont(false);
+    if (HasOption(dgTitles)) LayoutChanged();
 }
 
 void TvlCustomDBGrid::SetTitleAlignment(db::TAlignment a) {
@@ -579,6 +614,7 @@ void TvlCustomDBGrid::LayoutChanged() {
         CalcRowHeights();  // new rows take the heights
         if (VisibleRowCount() != visible) UpdateRowCount();
         UpdateActive();
+        ApplyPerfectRowFit();
         Invalidate();
     } catch (...) {
         --layoutLock_;
@@ -634,6 +670,31 @@ void TvlCustomDBGrid::Resize() {
     HideCellControl();
     HideEditor();
     UpdateRowCount();
+    ApplyPerfectRowFit();
+}
+
+int TvlCustomDBGrid::PerfectRowFitHeight() const {
+    const int rowHeight = DefaultRowHeight();
+    const TRect last = CellRect(0, RowCount() - 1);
+    const int base = last.Top + rowHeight + 1;
+    // The horizontal bar shows when the columns are wider than the grid.
+    int total = 1;
+    if (showVertScrollBar_) total += GetSystemMetrics(SM_CXHTHUMB) + 1;
+    for (int c = 0; c < ColCount(); ++c) total += ColWidths(c) + (HasOption(dgColLines) ? GridLineWidth() : 0);
+    const bool bar = ShowHorzScrollBar() && total > Width();
+    const int extra = bar ? 5 : 4;
+    if (!bar) return base + rowHeight + extra > Height() ? base + extra : Height();
+    const int barHeight = GetSystemMetrics(SM_CYHSCROLL);
+    return barHeight + base + rowHeight + extra - 1 > Height() ? barHeight + base + extra - 1 : Height();
+}
+
+void TvlCustomDBGrid::ApplyPerfectRowFit() {
+    // A layout aid while a form is designed; at run time the height stays.
+    if (!(ComponentState() & plat::csDesigning) || (ComponentState() & plat::csLoading) ||
+        !HasOption(dgPerfectRowFit) || !(Align() == alNone || Align() == alLeft || Align() == alRight))
+        return;
+    const int h = PerfectRowFitHeight();
+    if (h != Height()) SetBounds(Left(), Top(), Width(), h);
 }
 
 // --- following the dataset -------------------------------------------------------------
@@ -813,6 +874,21 @@ void TvlCustomDBGrid::WndProc(TMessage& Message) {
         LayoutChanged();
         return;
     }
+    if (Message.Msg == CM_PARENTFONTCHANGED) {
+        TCustomGrid::WndProc(Message);
+        if (ParentFont()) {
+            copyingParentFont_ = true;
+            try {
+                titleFont_.Assign(Font());
+            } catch (...) {
+                copyingParentFont_ = false;
+                throw;
+            }
+            copyingParentFont_ = false;
+        }
+        LayoutChanged();
+        return;
+    }
     TCustomGrid::WndProc(Message);
 }
 
@@ -878,7 +954,7 @@ void TvlCustomDBGrid::MouseDown(TMouseButton Button, TShiftState Shift, int X, i
         pressTitle();
         return;
     }
-    if (dataLink_.Active() && Button == mbLeft) {
+    if (dataLink_.Active()) {
         db::TDataSet* ds = dataLink_.DataSet();
         const int dataCol = cell.X - indicatorOffset_;
         if (cell.X == Col() && cell.Y == Row()) {

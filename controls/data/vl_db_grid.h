@@ -97,6 +97,10 @@ bool BitmapPlacement(TvlBitmapSizeMode mode, int w, int h, const gui::TRect& cel
 std::string StripBlobHeader(const std::string& blob);
 void WriteText(gui::TCanvas& canvas, const gui::TRect& rect, int dx, int dy, const std::string& text,
                db::TAlignment alignment);
+// WriteText's way for a brush colour the device can only dither: the text is
+// drawn on the shared bitmap filled with the brush, then copied to the cell.
+void WriteDitheredText(gui::TCanvas& canvas, const gui::TRect& rect, int dx, int dy, const std::string& text,
+                       db::TAlignment alignment);
 void WriteWrappedText(gui::TCanvas& canvas, const gui::TRect& rect, int dx, int dy, const std::string& text,
                       db::TAlignment alignment);
 
@@ -170,6 +174,9 @@ public:
     void UpdateData();
     void RecordChanged(db::TField* Field);
     void InvalidateIndicator();
+    // The height at which the grid ends with its last whole row (dgPerfectRowFit):
+    // the present height when another row still fits or the grid is no taller.
+    int PerfectRowFitHeight() const;
     // The vertical bar is in sequence mode (record numbers from the engine).
     bool SequenceScrollBar() const { return sequenceMode_; }
     // The text and mask the in-place editor gets.
@@ -231,6 +238,9 @@ protected:
     void ColumnMoved(int FromIndex, int ToIndex) override;
     void ColWidthsChanged() override;
     void KeyDown(unsigned& Key, gui::TShiftState Shift) override;
+    // Enter (dgEnterToTab: as Tab) writes the cell's text to its field
+    // unless the editor always shows.
+    void KeyPress(char& Key) override;
     void MouseDown(gui::TMouseButton Button, gui::TShiftState Shift, int X, int Y) override;
     void MouseUp(gui::TMouseButton Button, gui::TShiftState Shift, int X, int Y) override;
     void Resize() override;
@@ -300,6 +310,11 @@ private:
     bool tabRowChange_ = false;
     TvlIButton* indicatorButton_ = nullptr;
     std::string shiftAnchor_;
+    // The title font follows the grid's while ParentFont is set; a change
+    // made to it otherwise sets the grid's own font apart.
+    void TitleFontChanged();
+    void ApplyPerfectRowFit();
+    bool copyingParentFont_ = false;
 };
 
 }  // namespace vl

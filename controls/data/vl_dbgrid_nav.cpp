@@ -161,6 +161,13 @@ void TvlCustomDBGrid::DeleteCurrentRecord() {
     HideEditor();
 }
 
+void TvlCustomDBGrid::KeyPress(char& Key) {
+    if (Key == '\r' && (KeyOptions & (1u << dgEnterToTab))) Key = '\t';
+    if (Key == '\r' && !HasOption(dgAlwaysShowEditor) && dataLink_.Active())
+        db::RunUserAction([&] { WriteData(); });
+    TCustomGrid::KeyPress(Key);
+}
+
 void TvlCustomDBGrid::KeyDown(unsigned& Key, TShiftState Shift) {
     if (OnKeyDown) OnKeyDown(this, Key, Shift);
     if (Key == 0 || !CanGridAcceptKey(Key, Shift)) return;

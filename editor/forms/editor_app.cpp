@@ -117,7 +117,10 @@ int RunProgram(const Options& o) {
     if (!o.screenshot.empty()) {
         shooter = plat::AllocateHWnd([&](gui::TMessage& m) {
             if (m.Msg != gui::WM_USER + 1) return;
-            if (!o.view.empty()) form->TabBook->SetActivePageName(o.view);
+            if (!o.view.empty()) {
+                form->TabBook->SetActivePageName(o.view);
+                form->TabBookClick();  // as a click on the tab would
+            }
             code = Shoot(form, o.screenshot) ? 0 : 1;
             form->Close();
         });

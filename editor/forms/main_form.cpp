@@ -99,6 +99,9 @@ TForm1::TForm1(gui::TComponent* AOwner) : gui::TForm(AOwner) {
     BuildProjectFields();
     BuildViews();
     BuildCommands();
+    BuildContentsPage();
+    WireToolBar();
+    WireContentsPage();
 
     OnCreate = [this](gui::TObject*) { FormCreate(); };
     OnShow = [this](gui::TObject*) { FormShow(); };
@@ -109,6 +112,12 @@ TForm1::TForm1(gui::TComponent* AOwner) : gui::TForm(AOwner) {
 TForm1::~TForm1() {
     if (gui::Application && gui::Application->OnHint) gui::Application->OnHint = nullptr;
     Explorer.reset();  // before the tables and the tree it works on
+    // The grids let go of their rows: the context's tables may go first,
+    // and a grid repainted as its panel goes would read them.
+    for (TViewGrid* g : {detailGrid, filterGrid, cntGrid}) {
+        g->OnDrawDataCell = nullptr;
+        g->SetDataSource(nullptr);
+    }
     DoDestroy();
 }
 
@@ -456,6 +465,7 @@ void TForm1::FormCreate() {
     TabBook->Font().SetStyle(0);
     for (gui::TLabel* l : {lblApplication, lblDosName, lblHelpTitle}) l->Font().SetColor(gui::clNavy);
     TabBook->Font().SetColor(gui::clNavy);
+    ShowContentsExtrasPage();
 }
 
 void TForm1::FormShow() {
@@ -512,7 +522,8 @@ void TForm1::WMAfterPaste() {
 void TForm1::ShowApplicationHint() {
     gui::TWinControl* active = ActiveControl();
     const bool project = active == ApplicationFld || active == DosNameFld || active == HelpTitleFld;
-    (void)project;  // the new-page button's hint follows with the tool bar
+    sbtnNew->SetHint(project ? "New Project|Displays the New Project Wizard"
+                             : "New Topic/Popup|Adds a new Topic/Popup page");
     StatusPanel->SetCaption(gui::GetLongHint(gui::Application->Hint()));
 }
 

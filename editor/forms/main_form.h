@@ -14,6 +14,7 @@
 #include "editor/forms/tip_form.h"
 #include "platform/db/controls/db_controls.h"
 #include "platform/db/controls/db_grid.h"
+#include "platform/gui/buttons.h"
 #include "platform/gui/forms.h"
 #include "platform/gui/menus.h"
 #include "platform/gui/std_controls.h"
@@ -142,9 +143,37 @@ public:
     gui::TMenuItem* miFind;
     gui::TMenuItem* miUndoRecord;
     gui::TPanel* pnlTools;
-    gui::TButton* SpeedButton6;
-    gui::TButton* sbtnLocate;
-    gui::TButton* ShowHelpBtn;
+    gui::TSpeedButton* SpeedButton6;
+    gui::TSpeedButton* sbtnLocate;
+    gui::TSpeedButton* ShowHelpBtn;
+
+    // The rest of the tool bar (main_toolbar.cpp). Speed buttons take no
+    // focus, so a command finds the control the author was working in.
+    gui::TSpeedButton *sbtnNew, *SpeedButton5, *sbtnCut, *sbtnCopy, *sbtnPaste, *sbtnSelectAll, *sbtnReplace;
+    gui::TSpeedButton *sbtnTopicJump, *sbtnPopup, *sbtnMacro, *sbtnGraphic, *sbtnBullets, *sbtnCreateTable;
+    gui::TSpeedButton *sbtnCompile, *sbtnPartCompile, *sbtnErrorLog, *sbtnOptions, *sbtnSpell, *sbtnCopyTo;
+    gui::TSpeedButton *sbtnShed, *sbtnPaint, *sbtnWord, *SpeedButton4, *sbtnHelp, *sbtnExit;
+    // "Footnotes" in the max view.
+    gui::TSpeedButton* SpeedButton2;
+    gui::TMenuItem* miHelpSearch;
+    // The page grid's pop-up and the "What's this" pop-up of the buttons.
+    gui::TPopupMenu* popGrid;
+    gui::TMenuItem *Filter2, *miGridWhatsThis, *miGridPrintPageList;
+    gui::TPopupMenu* popWhatsThis;
+    gui::TMenuItem* WhatsThis1;
+
+    // The Contents page (main_contents_page.cpp): the entry fields, the
+    // commands and the contents file's extra lines.
+    gui::TPanel* Panel16;
+    gui::TPanel* pnlCntButtons;
+    gui::TSpeedButton *btnCntAddAbove, *btnCntAddBelow, *btnCntMoveRight, *btnCntMoveLeft, *btnCntDeleteEntry,
+        *btnCntClearAll, *btnCntReadCnt, *btnCntWriteCnt, *btnFilterNow;
+    gui::TPanel* pnlCntEntry;
+    db::TDBEdit *editCntTitle, *editCntJump;
+    gui::TTabSet* tabCntExtras;
+    gui::TNotebook* nbCntExtras;
+    db::TDBMemo *memoCntLinkFiles, *memoCntIndexFiles, *memoCntTabs;
+    gui::TMenuItem* miContentsMenu;
 
     TTipOfTheDay* TipOfTheDay1;
     // The pictures the grids draw ("BITMAP_1".."BITMAP_4").
@@ -193,6 +222,34 @@ public:
     // Message 1067: the active page editor takes over the project header.
     void WMAfterPaste();
 
+    // --- tool bar, pop-ups and the Contents page ------------------------------------------
+    // Runs a menu item's command by the item's name, whatever its menu state;
+    // false when there is none.
+    bool ClickMenuItem(const std::string& name);
+    // Whether a menu item carries this key (no shift) as its short-cut.
+    bool MenuKeyTaken(unsigned key);
+    // Edit menu states, as the menu opens.
+    void UpdateEditMenuItems();
+    // Contents menu states: only on the Contents page.
+    void UpdateContentsMenuItems();
+    // Help | Search: the program help's index.
+    void HelpSearchClick();
+    // The page grid pop-up's "What's this?": the column's pop-up help.
+    void GridWhatsThisClick();
+    // popWhatsThis: the pop-up help of the control that opened it.
+    void WhatsThisClick();
+    // The new-page button: the wizard from a project field, else a new page.
+    void sbtnNewClick();
+    // "Footnotes": the footnotes editor; the page editor keeps its caret.
+    void SpeedButton2Click();
+    // The footnotes editor; tests put a recorder here.
+    std::function<void()> RunFootnotesEditor;
+    void btnCntDeleteEntryClick();
+    void btnCntClearAllClick();
+    void btnFilterNowClick();
+    // Start-up: the extras notebook shows the page its tab set selects.
+    void ShowContentsExtrasPage();
+
     // The build, backup and outside-program commands with this window's
     // dialogs and progress window.
     void sbtnCompileClick(bool showOptions);
@@ -209,6 +266,10 @@ private:
     void ApplySettingsToControls();
     void TakeSettingsFromControls();
     void BuildCommands();
+    void BuildToolBar();
+    void WireToolBar();
+    void BuildContentsPage();
+    void WireContentsPage();
     void WireViews();
     void ShowMaxViewTitle();
     void ShowTableState();

@@ -3,15 +3,21 @@
 #include "editor/forms/page_dialogs.h"
 
 #include "editor/core/helpers.h"
+#include "editor/core/page_rules.h"
+#include "editor/forms/lifecycle_forms.h"
+#include "platform/db/fields.h"
 #include "platform/gui/common_dialogs.h"
 #include "richtext/controls/paragraph_dialogs.h"
 #include "richtext/controls/db_rich_text.h"
+#include "richtext/controls/ruler.h"
 #include "richtext/spell/spell_dlg.h"
 
 namespace editor {
 
 namespace {
 constexpr unsigned kVkF4 = 0x73, kVkF5 = 0x74;
+
+std::vector<std::string> SplitLines(const std::string& text);
 
 // Holds what the commands share for the window's lifetime.
 class PageCommandSet : public gui::TComponent {
@@ -26,6 +32,7 @@ public:
         printer_ = new richtext::TJDCustomRtfEdit(this);
         printer_->SetParent(&form);
         printer_->SetVisible(false);
+        wait_ = new TWaitForm(this);
     }
     richtext::TJDCustomRtfEdit* Active() { return form_.ActivePageEditor(); }
     void RefreshHeader() {
@@ -35,6 +42,17 @@ public:
         spell_->DictionaryName = form_.ctx->SpellDictionaryName;
         DialogSpeller speller(*spell_);
         SpellPage(host, speller, Active(), scope);
+    }
+    // The spell button and Tools | Spell Check: the body editor of the
+    // split view, or the body or title editor of the max view, from its top.
+    void SpellCheck() {
+        richtext::TDBJDRichText* e = form_.ActivePageEditor();
+        const std::string view = form_.CurrentView();
+        if (view == kSplitViewPage ? e != form_.HelpText : view == kMaxViewPage ? e == form_.HelpText : true)
+            e = nullptr;
+        spell_->DictionaryName = form_.ctx->SpellDictionaryName;
+        DialogSpeller speller(*spell_);
+        SpellPage(host, speller, e, SpellScope::CurrentPage);
     }
     void SpellAll(bool fromCurrent) {
         richtext::TJDCustomRtfEdit* e = nullptr;
@@ -61,10 +79,22 @@ public:
     void PrintList() {
         bool wide = false;
         if (db::TField* f = form_.ctx->detailTable->FindField("ContextString")) wide = f->Visible;
-        form_.StatusPanel->SetCaption("Printing...");
-        PrintPageList(*form_.ctx, *printer_, wide);
-        form_.StatusPanel->SetCaption("");
+        PrintPageList(*form_.ctx, *printer_, wide, [this](const std::string& text) { wait_->ShowStatus(text); });
     }
+    // The project's font list as the font table's current row holds it.
+    void RefreshProjectFonts() {
+        db::TDataSet* t = form_.ctx->tblFont;
+        if (!t || !t->Active() || t->IsEmpty()) return;
+        if (db::TField* f = t->FindField("FontList")) host.ProjectFonts = SplitLines(f->AsString());
+    }
+    // The display settings give the default fonts of new page and title text.
+    void TakeDisplaySettings(const DisplaySettings& s) {
+        if (!s.applied) return;
+        host.DefaultTextFont = PageTextHost::DefaultFont{s.pageText, s.pageTextStyle};
+        host.DefaultTitleFont = PageTextHost::DefaultFont{s.pageTitle, TitleStyleBits(s.pageTitle.style)};
+        if (!s.fontList.empty()) host.ProjectFonts = s.fontList;
+    }
+    TWaitForm* Wait() const { return wait_; }
     void PrintPage() {
         if (richtext::TJDCustomRtfEdit* e = Active()) PrintThisPage(*e, *printer_);
     }
@@ -76,7 +106,23 @@ private:
     FormsPageUi ui_;
     spell::TJDSpellDlg* spell_;
     richtext::TJDCustomRtfEdit* printer_;
+    TWaitForm* wait_;
 };
+
+std::vector<std::string> SplitLines(const std::string& text) {
+    std::vector<std::string> out;
+    std::string line;
+    for (char c : text) {
+        if (c == '\r' || c == '\n') {
+            if (!line.empty()) out.push_back(line);
+            line.clear();
+        } else {
+            line += c;
+        }
+    }
+    if (!line.empty()) out.push_back(line);
+    return out;
+}
 
 gui::TMenuItem* Item(TForm1& f, const std::string& name, const std::string& caption, std::function<void()> run,
                      gui::TShortCut shortcut = 0) {
@@ -84,35 +130,50 @@ gui::TMenuItem* Item(TForm1& f, const std::string& name, const std::string& capt
     i->SetName(name);
     i->SetCaption(caption);
     i->ShortCut = shortcut;
-    i->OnClick = [run](gui::TObject*) { run(); };
+    if (run) i->OnClick = [run](gui::TObject*) { run(); };
     return i;
 }
 }  // namespace
 
 void InstallPageCommands(TForm1& form) {
     auto* set = new PageCommandSet(form);
-    PageTextHost& host = set->host;
     auto fmt = [set](CharFormat f) { return [set, f] { FormatSelection(set->host, set->Active(), f); }; };
-    auto* miFormat = Item(form, "miFormat", "F&ormat", [] {});
-    miFormat->Add(Item(form, "miNormal", "&Normal", fmt(CharFormat::Normal)));
-    miFormat->Add(Item(form, "miBold", "&Bold", fmt(CharFormat::Bold), gui::ShortCut('B', gui::ssCtrl)));
-    miFormat->Add(Item(form, "miItalics", "&Italics", fmt(CharFormat::Italic), gui::ShortCut('I', gui::ssCtrl)));
-    miFormat->Add(Item(form, "miUnderline", "&Underline", fmt(CharFormat::Underline), gui::ShortCut('U', gui::ssCtrl)));
-    miFormat->Add(Item(form, "miParagraphspacing", "&Paragraph Settings", [set] {
+    auto* miFormat = Item(form, "miFormat", "F&ormat", nullptr);
+    auto* miNormal = Item(form, "miNormal", "&Normal", fmt(CharFormat::Normal));
+    auto* miBold = Item(form, "miBold", "&Bold", fmt(CharFormat::Bold), gui::ShortCut('B', gui::ssCtrl));
+    auto* miItalics = Item(form, "miItalics", "&Italics", fmt(CharFormat::Italic), gui::ShortCut('I', gui::ssCtrl));
+    auto* miUnderline =
+        Item(form, "miUnderline", "&Underline", fmt(CharFormat::Underline), gui::ShortCut('U', gui::ssCtrl));
+    auto* miParagraphspacing = Item(form, "miParagraphspacing", "&Paragraph Settings", [set] {
         if (richtext::TJDCustomRtfEdit* e = set->Active()) {
             richtext::TJDParagraphPropDlg dlg(nullptr);
             dlg.EditBox = e;
             dlg.Execute();
         }
-    }));
-    miFormat->Add(Item(form, "miParagraphBorders", "Paragraph B&orders", [set] {
+    });
+    auto* miParagraphBorders = Item(form, "miParagraphBorders", "Paragraph B&orders", [set] {
         if (richtext::TJDCustomRtfEdit* e = set->Active()) {
             richtext::TJDParagraphBorderDlg dlg(nullptr);
             dlg.EditBox = e;
             dlg.Execute();
         }
-    }));
-    miFormat->Add(Item(form, "miBullets", "Bulle&ts and Numbering", [set] { BulletsCommand(set->host, set->Active()); }));
+    });
+    auto* miParagraphBorderEnd = Item(form, "miParagraphBorderEnd", "Paragraph Border &End",
+                                      [set] { EndParagraphBorder(set->Active()); });
+    auto* miBullets = Item(form, "miBullets", "Bulle&ts and Numbering", [set] {
+        set->RefreshProjectFonts();
+        BulletsCommand(set->host, set->Active());
+    });
+    const std::vector<gui::TMenuItem*> pageFormats = {miNormal,           miBold,             miItalics,
+                                                      miUnderline,        miParagraphspacing, miParagraphBorders,
+                                                      miParagraphBorderEnd};
+    for (gui::TMenuItem* i : pageFormats) miFormat->Add(i);
+    miFormat->Add(miBullets);
+    // As the menu opens: the formats need a page editor to work on.
+    miFormat->OnClick = [set, pageFormats](gui::TObject*) {
+        const bool editor = set->Active() != nullptr;
+        for (gui::TMenuItem* i : pageFormats) i->Enabled = editor;
+    };
     auto* menu = form.MainMenu1->Items();
     int editAt = menu->IndexOf(form.miEdit);
     menu->Insert(editAt >= 0 ? editAt + 1 : menu->Count(), miFormat);
@@ -147,13 +208,21 @@ void InstallPageCommands(TForm1& form) {
     form.miFile->Insert(1, Item(form, "miPrintPage", "&Print this Page", [set] { set->PrintPage(); }));
     form.miFile->Insert(2, Item(form, "miPrintPageList", "&Print Page List", [set] { set->PrintList(); }));
 
-    auto* miSpell = Item(form, "miSpellCheck", "Sp&ell Check", [set] { set->Spell(SpellScope::CurrentPage); });
-    miSpell->Add(Item(form, "FromCursorPosition1", "&From Cursor Position",
-                      [set] { set->Spell(SpellScope::FromCursor); }));
-    miSpell->Add(Item(form, "FromTopofPage1", "&Current Page", [set] { set->Spell(SpellScope::CurrentPage); }));
-    miSpell->Add(Item(form, "AllPages1", "&All Pages", [set] { set->SpellAll(false); }));
-    miSpell->Add(Item(form, "FromCurrentPage1", "All &Pages From Current Page", [set] { set->SpellAll(true); }));
-    form.miTools->Add(miSpell);
+    // Spell checking: Tools | Spell Check and the spell button check the
+    // focused page editor; the button's pop-up offers the other ranges.
+    auto* popSpell = new gui::TPopupMenu(&form);
+    popSpell->SetName("popSpell");
+    popSpell->Items()->Add(Item(form, "FromCursorPosition1", "&From Cursor Position",
+                                [set] { set->Spell(SpellScope::FromCursor); }));
+    popSpell->Items()->Add(
+        Item(form, "FromTopofPage1", "&Current Page", [set] { set->Spell(SpellScope::CurrentPage); }));
+    popSpell->Items()->Add(Item(form, "AllPages1", "&All Pages", [set] { set->SpellAll(false); }));
+    popSpell->Items()->Add(
+        Item(form, "FromCurrentPage1", "All &Pages From Current Page", [set] { set->SpellAll(true); }));
+    // The same command as the button's click (the button may click this item).
+    form.miTools->Add(Item(form, "miSpellCheck", "Sp&ell Check", [set] { set->SpellCheck(); }));
+    if (auto* button = dynamic_cast<gui::TControl*>(form.FindComponent("sbtnSpell")))
+        InstallSpellButton(form, *button);
 
     // The page editors' pop-up menu.
     auto* popHelp = new gui::TPopupMenu(&form);
@@ -168,7 +237,36 @@ void InstallPageCommands(TForm1& form) {
     auto* popGraphic = Item(form, "popShowGraphicFilename", "Show Graphic &Filename",
                             [set] { ShowGraphicFilename(set->host, set->Active()); });
     for (gui::TMenuItem* i : {popTopic, popPopup, popMacro, popGraphic}) popHelp->Items()->Add(i);
-    popHelp->OnPopup = [set, popTopic, popPopup, popMacro, popGraphic](gui::TObject*) {
+
+    // The ruler of the split view's page editor, above it.
+    auto* pnlHelpText = new gui::TPanel(&form);
+    pnlHelpText->SetName("pnlHelpText");
+    pnlHelpText->SetBevelOuter(gui::bvNone);
+    form.HelpText->SetParent(pnlHelpText);
+    pnlHelpText->SetParent(form.splitViewSplitter);
+    auto* ruler = new richtext::TJDRuler(&form);
+    ruler->SetName("JDRuler2");
+    ruler->SetParent(pnlHelpText);
+    ruler->SetAlign(gui::alTop);
+    ruler->SetVisible(form.ctx->Settings.RulerInSplitView);
+    form.HelpText->SetAlign(gui::alClient);
+    form.HelpText->SetJDRuler(ruler);
+    form.splitViewSplitter->ArrangePanes();
+    auto* miRuler = Item(form, "miRuler", "&Ruler", nullptr);
+    miRuler->OnClick = [&form, ruler, miRuler](gui::TObject*) {
+        miRuler->SetChecked(!miRuler->Checked());
+        ruler->SetVisible(miRuler->Checked());
+        // Kept for the next start.
+        form.ctx->Settings.RulerInSplitView = ruler->Visible();
+    };
+    // Listed but never shown: the menu hides it each time it opens.
+    auto* miApplyStyle = Item(form, "miApplyNonscrollStyle", "&Apply this Style to all Nonscroll Regions ", nullptr);
+    popHelp->Items()->Add(miRuler);
+    popHelp->Items()->Add(miApplyStyle);
+
+    popHelp->OnPopup = [set, ruler, miRuler, miApplyStyle, popTopic, popPopup, popMacro, popGraphic](gui::TObject*) {
+        miRuler->SetChecked(ruler->Visible());
+        miApplyStyle->Visible = false;
         richtext::TJDCustomRtfEdit* e = set->Active();
         const bool selected = e && e->GetSelLength() > 0;
         for (gui::TMenuItem* i : {popTopic, popPopup, popMacro}) i->Enabled = selected;
@@ -186,8 +284,20 @@ void InstallPageCommands(TForm1& form) {
         } catch (const std::exception&) {
         }
     };
+    // The menu opens over a page editor only: a right click elsewhere (or
+    // with the focus elsewhere) shows nothing.
+    popHelp->AutoPopup = false;
     for (richtext::TDBJDRichText* e : {form.HelpText, form.maxHelpText, form.FullTitleEditFld}) {
         gui::SetPopupMenu(e, popHelp);
+        auto previousUp = e->OnMouseUp;
+        e->OnMouseUp = [set, e, popHelp, previousUp](gui::TObject* sender, gui::TMouseButton button,
+                                                   gui::TShiftState shift, int x, int y) {
+            if (previousUp) previousUp(sender, button, shift, x, y);
+            if (button != gui::mbRight || set->Active() != e) return;
+            popHelp->PopupComponent = e;
+            const gui::TPoint at = e->ClientToScreen(gui::TPoint{x, y});
+            popHelp->Popup(at.x, at.y);
+        };
         const bool title = e == form.FullTitleEditFld;
         auto previous = e->OnEnter;
         e->OnEnter = [set, e, title, previous](gui::TObject* sender) {
@@ -205,7 +315,48 @@ void InstallPageCommands(TForm1& form) {
             HotSpotClicked(set->host, e, text, target);
         };
     }
-    (void)host;
+    // Leaving the title editor puts its text into the field at once; leaving
+    // any page editor clears the table-state read-out. The data-aware editor
+    // raises no OnExit, so its exit message is watched.
+    for (richtext::TDBJDRichText* e : {form.HelpText, form.maxHelpText, form.FullTitleEditFld}) {
+        auto previous = e->WindowProc;
+        const bool title = e == form.FullTitleEditFld;
+        e->WindowProc = [&form, e, title, previous](gui::TMessage& m) {
+            previous(m);
+            if (m.Msg != gui::CM_EXIT) return;
+            if (title) {
+                try {
+                    LeaveTitleEditor(*e);
+                } catch (const std::exception& ex) {
+                    ShowWarning("Warning", ex.what());
+                }
+            }
+            form.TableStatus->SetCaption("");
+        };
+    }
+    // New text in an empty page or title takes the project's default fonts.
+    auto previousDisplay = form.ctx->ShowDisplaySettings;
+    form.ctx->ShowDisplaySettings = [set, previousDisplay](const DisplaySettings& s) {
+        if (previousDisplay) previousDisplay(s);
+        set->TakeDisplaySettings(s);
+    };
+}
+
+void InstallSpellButton(TForm1& form, gui::TControl& button) {
+    auto* popSpell = dynamic_cast<gui::TPopupMenu*>(form.FindComponent("popSpell"));
+    auto* command = dynamic_cast<PageCommandSet*>(form.FindComponent("PageCommandSet"));
+    if (!popSpell || !command) return;
+    // A tool bar that already sends the click to Tools | Spell Check keeps it.
+    if (!button.OnClick) button.OnClick = [command](gui::TObject*) { command->SpellCheck(); };
+    // The right button's release offers the other ranges at the mouse.
+    gui::TControl* b = &button;
+    button.OnMouseUp = [popSpell, b](gui::TObject*, gui::TMouseButton mouse, gui::TShiftState, int x, int y) {
+        if (mouse != gui::mbRight) return;
+        popSpell->PopupComponent = b;
+        const gui::TPoint at = b->ClientToScreen(gui::TPoint{x, y});
+        popSpell->Popup(at.x, at.y);
+    };
 }
 
 }  // namespace editor
+

@@ -30,16 +30,6 @@ void PostIfEditing(db::TDataSet* t) {
     if (t->Active() && Editing(t)) t->Post();
 }
 
-gui::TButton* MakeButton(gui::TComponent* owner, gui::TWinControl* parent, const std::string& name,
-                         const std::string& caption, int x) {
-    auto* b = new gui::TButton(owner);
-    b->SetName(name);
-    b->SetParent(parent);
-    b->SetBounds(x, 2, 80, 24);
-    b->SetCaption(caption);
-    return b;
-}
-
 }  // namespace
 
 void TForm1::BuildCommands() {
@@ -56,12 +46,7 @@ void TForm1::BuildCommands() {
     pnlTools->SetAlign(gui::alTop);
     pnlTools->SetHeight(28);
     pnlTools->SetBevelOuter(gui::bvNone);
-    SpeedButton6 = MakeButton(this, pnlTools, "SpeedButton6", "Save", 4);
-    sbtnLocate = MakeButton(this, pnlTools, "sbtnLocate", "Find", 88);
-    ShowHelpBtn = MakeButton(this, pnlTools, "ShowHelpBtn", "View Help", 172);
-    SpeedButton6->OnClick = [this](gui::TObject*) { SpeedButton6Click(); };
-    sbtnLocate->OnClick = [this](gui::TObject*) { sbtnLocateClick(); };
-    ShowHelpBtn->OnClick = [this](gui::TObject*) { ShowHelpBtnClick(); };
+    BuildToolBar();
 
     miSave = item("miSave", "&Save", gui::ShortCut('S', gui::ssCtrl));
     miSave->OnClick = [this](gui::TObject*) {
@@ -307,7 +292,8 @@ void TForm1::FormKeyUp(unsigned& Key, gui::TShiftState Shift) {
     if (Key == kVkF3) {
         FocusCycle();
     } else if (Key == kVkF4 || Key == kVkF5) {
-        // The jump commands arrive with the page text commands.
+        // A menu item that carries the key has run the command as the key went down.
+        if (!MenuKeyTaken(Key)) (Key == kVkF4 ? sbtnTopicJump : sbtnPopup)->Click();
     } else if (Key == kVkBack && mods == gui::ssAlt) {
         UndoRecord();
     } else if (Key == 'Z' && mods == gui::ssCtrl) {
@@ -366,9 +352,10 @@ void TForm1::FocusCycle() {
             if (active == FullTitleEditFld)
                 SetActiveControl(maxHelpText);
             else if (active == maxHelpText) {
-                if (gui::TWinControl* first = pnlMax->ControlCount() > 0
-                                                   ? dynamic_cast<gui::TWinControl*>(pnlMax->Controls(0))
-                                                   : nullptr)
+                gui::TWinControl* first = nullptr;
+                for (int i = 0; i < pnlMax->ControlCount() && !first; ++i)
+                    first = dynamic_cast<gui::TWinControl*>(pnlMax->Controls(i));
+                if (first)
                     SetActiveControl(first);
                 else
                     SetActiveControl(ApplicationFld);
@@ -416,6 +403,7 @@ void TForm1::TabBookClick() {
     } catch (const std::exception&) {
         // A refused post has said why; the row stays in its editing state.
     }
+    btnFilterNow->SetEnabled(CurrentView() == kContentsPage);
 }
 
 void TForm1::SpeedButton6Click() {

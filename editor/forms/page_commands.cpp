@@ -8,6 +8,7 @@
 #include "editor/core/helpers.h"
 #include "platform/core/files.h"
 #include "platform/core/paths.h"
+#include "platform/core/streams.h"
 #include "platform/db/fields.h"
 #include "platform/gui/dialog_service.h"
 #include "platform/gui/forms.h"
@@ -18,6 +19,7 @@
 #include "richtext/controls/db_rich_text.h"
 #include "richtext/controls/rich_text.h"
 #include "richtext/controls/rtf_edit.h"
+#include "richtext/view/rtf_text_io.h"
 #include "richtext/spell/spell_dlg.h"
 
 namespace editor {
@@ -106,7 +108,18 @@ std::string Upper(std::string s) {
 // --- entering and formatting --------------------------------------------------------------
 
 bool StoredPageHasContent(const std::string& stored) {
-    return stored.find_first_not_of(std::string(" \t\r\n\0", 5)) != std::string::npos;
+    if (stored.find_first_not_of(std::string(" \t\r\n\0", 5)) == std::string::npos) return false;
+    // A header alone (as a new page is given) holds nothing; text the reader
+    // cannot take counts as content, so it is never replaced.
+    richtext::TJDRTFTextIo io;
+    io.LoadFromString(stored);
+    if (io.LoadResult() != 0 || !io.Objects().empty()) return true;
+    for (richtext::TParagraph* p = io.FirstParagraph(); p; p = p->next) {
+        if (p->IsCell()) return true;
+        for (richtext::TLine* l = p->lines; l; l = l->next)
+            if (l->Length() > 0) return true;
+    }
+    return false;
 }
 
 void EnterPageEditor(PageTextHost& host, TJDCustomRtfEdit& editor, bool title) {
@@ -123,8 +136,58 @@ void EnterPageEditor(PageTextHost& host, TJDCustomRtfEdit& editor, bool title) {
     if (!InEditState(ds)) ds->Edit();
     field->SetAsString(host.HeaderRtf);
     if (editor.GetPlainText().empty() && host.HeaderRtf != "") bound->LoadMemo();
-    if (host.HasDefaultAttrs) editor.SetCurrentAttr(title ? host.DefaultTitleAttr : host.DefaultTextAttr);
+    const std::optional<PageTextHost::DefaultFont>& font = title ? host.DefaultTitleFont : host.DefaultTextFont;
+    if (font) editor.SetCurrentAttr(DefaultAttribute(editor, font->font, font->style));
+    else if (host.HasDefaultAttrs) editor.SetCurrentAttr(title ? host.DefaultTitleAttr : host.DefaultTextAttr);
     editor.Modified = false;
+}
+
+TJDCharAttr DefaultAttribute(TJDCustomRtfEdit& editor, const TitleFont& font, unsigned style) {
+    TJDCharAttr a;
+    editor.GetCurrentAttr(a);
+    // By name: the header the page was given may list the font at any number.
+    if (!font.name.empty()) a.font = static_cast<std::uint8_t>(editor.RegisterFontName(font.name));
+    if (font.size > 0 && font.size < 256) a.size = static_cast<std::uint8_t>(font.size);
+    a.SetTextColor(static_cast<unsigned>(font.colour) & 0x0F);
+    a.style = static_cast<std::uint16_t>(style & (kMarkBold | kMarkItalic | kMarkUnderline));
+    return a;
+}
+
+bool EndParagraphBorder(TJDCustomRtfEdit* editor) {
+    if (!editor) return false;
+    richtext::TParagraph* par = editor->Engine().cursor.par;
+    // A table cell's border belongs to its row.
+    if (!par || par->IsCell() || !(par->border & richtext::kBorderOn)) return false;
+    const std::uint32_t word = par->border;
+    if (word & richtext::kBorderGroupEnd) return true;
+    const int start = editor->GetSelStart(), length = editor->GetSelLength();
+    const int cursor = editor->GetCPPosition();
+    // The border operation works on the selected paragraphs: only the
+    // cursor's is meant. Its own lines, width, colour and spacing stay.
+    Select(*editor, cursor, 0);
+    editor->SetParagraphBorder(
+        static_cast<std::uint16_t>((word & 0xFFFF & ~richtext::kBorderOn) | richtext::kBorderGroupEnd),
+        static_cast<int>(richtext::BorderWidthByte(word)), static_cast<int>(richtext::BorderColorNibble(word)),
+        static_cast<int>(richtext::BorderSpacingNibble(word)));
+    if (length > 0) Select(*editor, start, length);
+    par = editor->Engine().cursor.par;
+    if (!par || !(par->border & richtext::kBorderGroupEnd)) return false;
+    editor->Modified = true;
+    return true;
+}
+
+bool LeaveTitleEditor(richtext::TDBJDRichText& editor) {
+    db::TField* field = editor.Field();
+    db::TDataSet* ds = field ? field->DataSet() : nullptr;
+    // A row in browse state shows what it stores; only an edit has to reach
+    // the field before the row is posted.
+    if (!ds || (ds->State() != db::dsEdit && ds->State() != db::dsInsert)) return false;
+    plat::MemoryStream stream;
+    editor.SaveToStream(stream);
+    const std::string text = stream.DataString();
+    if (field->AsString() == text) return false;
+    field->SetAsString(text);
+    return true;
 }
 
 bool FormatSelection(PageTextHost& host, TJDCustomRtfEdit* editor, CharFormat format) {
@@ -687,17 +750,29 @@ void FillPageList(EditorContext& ctx, TJDCustomRtfEdit& printer, bool wide) {
     Select(printer, 0, 0);
 }
 
-void PrintPageList(EditorContext& ctx, TJDCustomRtfEdit& printer, bool wide) {
-    FillPageList(ctx, printer, wide);
-    std::string title;
-    if (ctx.mainTable && ctx.mainTable->Active() && !ctx.mainTable->IsEmpty())
-        if (db::TField* f = ctx.mainTable->FindField("HelpTitle")) title = f->AsString();
+void PrintPageList(EditorContext& ctx, TJDCustomRtfEdit& printer, bool wide,
+                   const std::function<void(const std::string&)>& wait) {
+    if (wait) wait("Printing...");
     auto old = printer.PrintFooter;
-    printer.PrintFooter = [title](void*, gui::TCanvas& c, int x, int y, int w, int h, int page, int) {
-        DrawPageFooter(c, x, y, w, h, page, title);
+    // The wait window goes and the printer gets its own footer back however printing ends.
+    auto done = [&] {
+        printer.PrintFooter = old;
+        if (wait) wait("");
     };
-    printer.Print();
-    printer.PrintFooter = old;
+    try {
+        FillPageList(ctx, printer, wide);
+        std::string title;
+        if (ctx.mainTable && ctx.mainTable->Active() && !ctx.mainTable->IsEmpty())
+            if (db::TField* f = ctx.mainTable->FindField("HelpTitle")) title = f->AsString();
+        printer.PrintFooter = [title](void*, gui::TCanvas& c, int x, int y, int w, int h, int page, int) {
+            DrawPageFooter(c, x, y, w, h, page, title);
+        };
+        printer.Print();
+    } catch (...) {
+        done();
+        throw;
+    }
+    done();
 }
 
 void PrintThisPage(TJDCustomRtfEdit& page, TJDCustomRtfEdit& printer) {

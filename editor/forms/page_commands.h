@@ -8,10 +8,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "editor/core/editor_context.h"
 #include "editor/core/page_marks.h"
+#include "editor/core/page_text.h"
 #include "richtext/model/jd_txt_def.h"
 
 namespace gui {
@@ -21,6 +23,7 @@ class TWinControl;
 namespace richtext {
 class TJDCustomRtfEdit;
 class TJDCustomRichText;
+class TDBJDRichText;
 }  // namespace richtext
 namespace spell {
 class TJDSpellDlg;
@@ -81,6 +84,14 @@ struct PageTextHost {
     richtext::TJDCharAttr DefaultTextAttr{}, DefaultTitleAttr{};
     // False: new text takes the header's own attribute.
     bool HasDefaultAttrs = true;
+    // The project's default fonts (text and title) as the display settings
+    // give them; when set they win over the attributes above, their font
+    // looked up by name in the editor that takes them.
+    struct DefaultFont {
+        TitleFont font;
+        unsigned style = 0;
+    };
+    std::optional<DefaultFont> DefaultTextFont, DefaultTitleFont;
     // The project font list (bullets need "Symbol").
     std::vector<std::string> ProjectFonts;
     // The status panel; a beep with the exclamation sound.
@@ -104,6 +115,19 @@ bool StoredPageHasContent(const std::string& stored);
 // Normal clears the three but leaves hidden targets and the hot-spot text
 // before them whole. Without a selection: a beep and the status text.
 bool FormatSelection(PageTextHost& host, richtext::TJDCustomRtfEdit* editor, CharFormat format);
+// The insert attribute of a default font in `editor`: its current attribute
+// with the font (registered by name), size (0 keeps it), colour number and
+// style bits given.
+richtext::TJDCharAttr DefaultAttribute(richtext::TJDCustomRtfEdit& editor, const TitleFont& font, unsigned style);
+// Ends the bordered block at the paragraph holding the cursor, so the
+// paragraph after it starts a block of its own. False (nothing changed)
+// without an editor, on a paragraph without a border or when the page may
+// not change.
+bool EndParagraphBorder(richtext::TJDCustomRtfEdit* editor);
+// Leaving the title editor: while the page row is being edited its text
+// goes into the stored field at once, so the field holds what the editor
+// shows. False when nothing was written.
+bool LeaveTitleEditor(richtext::TDBJDRichText& editor);
 
 // Writes the editor to `fileName` as RTF, text or HTML by the extension (in
 // any case), through a temporary file renamed over the old one; a failure
@@ -162,8 +186,10 @@ void DrawPageFooter(gui::TCanvas& canvas, int x, int y, int w, int h, int page, 
 // Fills `printer` with the project's page list (one line a page of
 // CdetailTable) in Courier New, 6 point wide or 10 point narrow.
 void FillPageList(EditorContext& ctx, richtext::TJDCustomRtfEdit& printer, bool wide);
-// Fills and prints it; the footer names the project's help title.
-void PrintPageList(EditorContext& ctx, richtext::TJDCustomRtfEdit& printer, bool wide);
+// Fills and prints it; the footer names the project's help title. `wait`
+// shows "Printing..." before and "" (hidden) after, also when printing fails.
+void PrintPageList(EditorContext& ctx, richtext::TJDCustomRtfEdit& printer, bool wide,
+                   const std::function<void(const std::string&)>& wait = {});
 // Prints one page editor's text whole.
 void PrintThisPage(richtext::TJDCustomRtfEdit& page, richtext::TJDCustomRtfEdit& printer);
 

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "controls/data/vl_locate_dialog.h"
 #include "controls/data/vl_table.h"
 #include "editor/core/helpers.h"
 #include "platform/core/files.h"
@@ -35,8 +36,10 @@ gui::TLabel* MakeLabel(gui::TForm* f, gui::TWinControl* parent, int x, int y, in
     return l;
 }
 
+// The program's own help file at a topic, through the application's help
+// (the main window hands it to the help viewer).
 void ShowHelp(long context) {
-    (void)context;  // the program's own help file answers through the application's help hook
+    if (gui::Application) gui::Application->HelpContext(context);
 }
 }  // namespace
 
@@ -77,6 +80,14 @@ TJumpsForm::TJumpsForm(gui::TComponent* AOwner, EditorContext* ctx) : gui::TForm
     SpeedButton1 = MakeButton(this, 465, 120, "Search", gui::mrNone);
     SpeedButton1->SetName("SpeedButton1");
     SpeedButton1->SetHint("Search the current field");
+    SpeedButton1->SetShowHint(true);
+    loc = new vl::TvlLocateDialog(this);
+    loc->SetName("loc");
+    loc->Caption = "Locate Field Value";
+    loc->SearchField = "Title";
+    if (Source) loc->SetDataSource(Source);
+    RunLocate = [](vl::TvlLocateDialog& dialog) { dialog.Execute(); };
+    SpeedButton1->OnClick = [this](gui::TObject*) { SpeedButton1Click(); };
     detailGrid->OnDblClick = [this](gui::TObject*) { SetModalResult(gui::mrOk); };
     detailGrid->OnMouseDown = [this](gui::TObject*, gui::TMouseButton, gui::TShiftState, int, int) {
         if (Table && Table->Active() && !Table->IsEmpty())
@@ -99,8 +110,25 @@ void TJumpsForm::LayoutColumns() {
         if (n == "Title" || n == "ContextString") f->SetDisplayWidth(40);
         if (n == "HelpId") f->SetDisplayWidth(7);
     }
+    // Title, context string, help id: the search button goes by this order.
+    const char* const order[] = {"Title", "ContextString", "HelpId"};
+    for (int i = 0; i < 3; ++i)
+        if (db::TField* f = Table->FindField(order[i])) f->SetIndex(i);
     detailGrid->SetDataSource(nullptr);
     detailGrid->SetDataSource(Source);
+}
+
+std::string TJumpsForm::SearchField() const {
+    const int column = detailGrid->SelectedIndex();
+    if (column == 0) return "Title";
+    if (column == 1) return "ContextString";
+    return loc->SearchField;  // the field searched last
+}
+
+void TJumpsForm::SpeedButton1Click() {
+    loc->SearchField = SearchField();
+    if (Source) loc->SetDataSource(Source);
+    if (RunLocate) RunLocate(*loc);
 }
 
 void TJumpsForm::Prepare(bool popups) {

@@ -4,6 +4,7 @@
 // answers the commands' questions with them.
 #pragma once
 
+#include <functional>
 #include <string>
 
 #include "editor/forms/page_commands.h"
@@ -15,6 +16,7 @@
 #include "platform/gui/std_controls.h"
 
 namespace vl {
+class TvlLocateDialog;
 class TvlTable;
 }
 
@@ -36,6 +38,13 @@ public:
     gui::TEdit* editJump;
     gui::TButton *btnOk, *btnCancel, *btnHelp;
     gui::TButton* SpeedButton1;
+    // The search button's locate dialog and how it is run (tests record it).
+    vl::TvlLocateDialog* loc;
+    std::function<void(vl::TvlLocateDialog&)> RunLocate;
+    // The field the search button looks in: "Title" in the first column,
+    // "ContextString" in the second, else the field searched last.
+    std::string SearchField() const;
+    void SpeedButton1Click();
 
 private:
     void LayoutColumns();
@@ -133,4 +142,9 @@ class TForm1;
 // Page As, the spell-check entries, the page editors' hot-spot clicks and
 // their entering. The commands work on the window's active page editor.
 void InstallPageCommands(TForm1& form);
+// The spell speed button `sbtnSpell`: a click checks the focused page
+// editor from its top (unless the button already runs Tools | Spell Check),
+// a right-button release opens `popSpell` at the mouse. InstallPageCommands
+// wires the window's button of that name.
+void InstallSpellButton(TForm1& form, gui::TControl& button);
 }  // namespace editor

@@ -177,7 +177,10 @@ void TDataSet::LoadBlob(int row, int slot) const {
     // move the cursor under that call (nor start a second exchange inside
     // the first, which would take the first one's reply): the BLOB stays
     // unread, and the repaint that follows the call reads it.
-    if (plat::ServingWhileWaiting()) return;
+    if (plat::ServingWhileWaiting()) {
+        plat::DeferRepaint();
+        return;
+    }
     const std::string bm = BookmarkOf(row);
     cursorRow_ = -1;
     TValue v = cursor_->FetchBlob(bm, slot);

@@ -87,6 +87,9 @@ struct FormHooks {
     void (*activationChanged)(TWinControl* form, bool active) = nullptr;
     // A control is going away.
     void (*controlDestroyed)(TControl* control) = nullptr;
+    // A left press on a control: whatever mode the focused control of each
+    // form around it is in (a list dropped down) is cancelled.
+    void (*cancelMode)(TControl* sender) = nullptr;
 };
 FormHooks& Hooks();
 // Make sure the Qt application object exists.

@@ -363,6 +363,7 @@ void TControl::Notification(TComponent* AComponent, TOperation Operation) {
 void TControl::HandleMouseDown(TMessage& m, TMouseButton button, bool dbl) {
     TShiftState shift = MouseFlagsToShiftState(m.WParam);
     if (dbl) shift |= ssDouble;
+    if (button == mbLeft && Hooks().cancelMode) Hooks().cancelMode(this);
     if ((ControlStyle & csCaptureMouse) && button == mbLeft) SetMouseCapture(true);
     if (button == mbLeft && (ControlStyle & csClickEvents)) {
         if (dbl) {

@@ -47,6 +47,12 @@ void ArmTimer() {
     else g_driver->timer.start(static_cast<int>(std::min<std::int64_t>(ms, INT_MAX)));
 }
 
+void InvalidateTree(TControl* c) {
+    c->Invalidate();
+    if (auto* w = dynamic_cast<TWinControl*>(c))
+        for (int i = 0; i < w->ControlCount(); ++i) InvalidateTree(w->Controls(i));
+}
+
 void PumpQueue() {
     if (!g_driver) return;
     g_driver->scheduled = false;
@@ -55,6 +61,9 @@ void PumpQueue() {
         g_driver->skipped = true;
         return;
     }
+    // What a repaint inside an engine wait left out is painted now.
+    if (plat::TakeDeferredRepaint() && Screen)
+        for (int i = 0; i < Screen->FormCount(); ++i) InvalidateTree(Screen->Forms(i));
     // Armed before pumping too: a handler may run a modal loop inside this
     // pump, and the timers must keep firing in it.
     ArmTimer();
@@ -120,6 +129,15 @@ void OnActivation(TWinControl* w, bool active) {
 
 void OnControlDestroyed(TControl* c) {
     if (Screen) Screen->ControlGone(c);
+}
+
+// The focused control of every form around the pressed one hears
+// CM_CANCELMODE with the pressed control as its sender.
+void OnCancelMode(TControl* sender) {
+    for (TControl* c = sender; c; c = c->Parent())
+        if (auto* form = dynamic_cast<TForm*>(c))
+            if (TWinControl* active = form->ActiveControl())
+                active->Perform(CM_CANCELMODE, 0, reinterpret_cast<LPARAM>(sender));
 }
 
 // --- the caret ------------------------------------------------------------------------
@@ -472,6 +490,9 @@ void TForm::SetFocusedControl(TWinControl* control) {
 void TForm::Activated(bool active) {
     if (active == active_) return;
     active_ = active;
+    // A form that stops being the active window cancels its focused
+    // control's mode (no sender: nothing of the form was pressed).
+    if (!active && activeControl_) activeControl_->Perform(CM_CANCELMODE, 0, 0);
     if (active) {
         if (Screen) {
             TForm* old = Screen->ActiveForm();
@@ -722,6 +743,7 @@ void InitApplication(int argc, char** argv) {
     hooks.closeRequested = OnCloseRequested;
     hooks.activationChanged = OnActivation;
     hooks.controlDestroyed = OnControlDestroyed;
+    hooks.cancelMode = OnCancelMode;
     if (!Screen) Screen = new TScreen();
     if (!Application) Application = new TApplication();
     if (!g_driver) {

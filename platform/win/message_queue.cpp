@@ -412,6 +412,17 @@ void ServeWhileWaiting() {
 
 bool ServingWhileWaiting() { return g_servingWait && IsMessageThread(); }
 
+namespace {
+std::atomic<bool> g_deferredRepaint{false};
+}  // namespace
+
+void DeferRepaint() {
+    g_deferredRepaint = true;
+    Notify(S());
+}
+
+bool TakeDeferredRepaint() { return g_deferredRepaint.exchange(false); }
+
 bool PeekMessage(MSG& msg, HWND wnd, UINT filterMin, UINT filterMax, UINT removeFlags) {
     if (!BindMessageThread()) return false;
     if (AdmitsInput(filterMin, filterMax)) {

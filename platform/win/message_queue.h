@@ -158,5 +158,10 @@ void ServeWhileWaiting();
 // True while the wait hook runs: whatever it reaches (a repaint) runs inside
 // another call's wait, which is no place to start a call of the same kind.
 bool ServingWhileWaiting();
+// A repaint inside a wait left something out (a BLOB it could not read): the
+// GUI repaints its windows once it serves the queue outside a wait.
+void DeferRepaint();
+// True once after DeferRepaint (the GUI's queue pump asks).
+bool TakeDeferredRepaint();
 
 }  // namespace plat

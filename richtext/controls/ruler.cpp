@@ -19,9 +19,10 @@ TJDRuler::TJDRuler(TComponent* AOwner) : TPanel(AOwner) {
     ControlStyle |= csOpaque;
 }
 
-TJDRuler::~TJDRuler() {
-    if (editor_) editor_->RemoveFreeNotification(this);
-}
+// Free-notification links run both ways: removing ours would also take
+// away the editor's link to this ruler, so an editor the ruler served once
+// would never hear that it went. The links stay until one side is freed.
+TJDRuler::~TJDRuler() = default;
 
 void TJDRuler::Notification(TComponent* AComponent, TOperation Operation) {
     TPanel::Notification(AComponent, Operation);
@@ -59,7 +60,6 @@ void TJDRuler::SetShowNumbers(bool v) {
 
 void TJDRuler::SetEditor(TJDCustomRtfEdit* editor) {
     if (editor == editor_) return;
-    if (editor_) editor_->RemoveFreeNotification(this);
     editor_ = editor;
     if (editor_) editor_->FreeNotification(this);
     else header_ = nullptr;

@@ -496,7 +496,8 @@ void TJDToolBar::ShowFontAttributes(const gui::TFont& font, gui::TColor backgrou
 }
 
 void TJDToolBar::AttachEditor(TJDCustomRtfEdit* editor) {
-    if (editor_) editor_->RemoveFreeNotification(this);
+    // The old editor keeps its link (links run both ways): it must hear
+    // when this bar is freed.
     editor_ = editor;
     if (!editor && Owner()) {
         for (int i = 0; i < Owner()->ComponentCount(); ++i)

@@ -251,6 +251,56 @@ TEST_F(ComboTest, AnotherControlCancellingTheModeClosesTheListAccepting) {
     EXPECT_EQ(closes, (std::vector<bool>{true}));
 }
 
+TEST_F(ComboTest, APressOnAControlThatTakesNoFocusOrTheFormLosingActivationClosesTheList) {
+    for (const char* s : {"Apple", "Banana", "Cherry"}) combo->Items().Add(s);
+    auto* tool = new TSpeedButton(form);
+    tool->SetParent(form);
+    tool->SetBounds(200, 10, 23, 22);
+    form->Show();
+    combo->SetFocus();
+    combo->DropDown();
+    combo->List()->SetItemIndex(1);
+    // A speed button never takes the focus: only the cancelled mode closes the list.
+    guitest::Click(tool, TPoint{5, 5});
+    EXPECT_FALSE(combo->IsDroppedDown());
+    EXPECT_EQ(combo->Text(), "Banana");
+    EXPECT_TRUE(combo->Focused());
+    combo->DropDown();
+    ASSERT_TRUE(combo->IsDroppedDown());
+    form->Activated(true);
+    form->Activated(false);
+    EXPECT_FALSE(combo->IsDroppedDown());
+}
+
+TEST_F(ComboTest, TheSimpleStyleHasNoButtonAndVariableItemsAreMeasured) {
+    EXPECT_TRUE(combo->ShowButton());
+    combo->SetStyle(csSimple);
+    EXPECT_FALSE(combo->ShowButton());
+    combo->DropDown();  // a simple combo has no list to drop
+    EXPECT_FALSE(combo->IsDroppedDown());
+    combo->SetStyle(csDropDownList);
+    EXPECT_TRUE(combo->ShowButton());
+    combo->SetShowButton(false);
+    combo->SetStyle(csDropDown);  // between two styles with a list the button stays as it is
+    EXPECT_FALSE(combo->ShowButton());
+    combo->SetShowButton(true);
+
+    for (const char* s : {"One", "Two", "Three"}) combo->Items().Add(s);
+    combo->SetStyle(csOwnerDrawVariable);
+    std::vector<int> asked;
+    combo->OnMeasureItem = [&](TWinControl* control, int index, int& height) {
+        EXPECT_EQ(control, combo->List());
+        asked.push_back(index);
+        height = 10 + 5 * index;
+    };
+    form->Show();
+    combo->SetFocus();
+    combo->DropDown();
+    ASSERT_TRUE(combo->IsDroppedDown());
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(combo->List()->ItemRect(i).Height(), 10 + 5 * i);
+    EXPECT_FALSE(asked.empty());
+}
+
 TEST_F(ComboTest, ReleasingTheMouseOverTheListAcceptsThatItem) {
     for (const char* s : {"Apple", "Banana", "Cherry"}) combo->Items().Add(s);
     form->Show();

@@ -192,6 +192,19 @@ TEST_F(GridEditTest, EnterToTabAndCtrlDeleteGoToTheGrid) {
     EXPECT_EQ(pages->FieldByName("HelpId")->AsInteger(), 2);
 }
 
+TEST_F(GridEditTest, EnterWritesTheCellToItsFieldAndLeavesTheEditor) {
+    TvlInplaceEdit* e = EditTitle();
+    ASSERT_NE(e, nullptr);
+    e->SelectAll();
+    guitest::TypeText(e, "Renamed");
+    EXPECT_EQ(pages->FieldByName("Title")->AsString(), "Page 1");  // not yet
+    guitest::SendKey(e, VK_RETURN);
+    EXPECT_FALSE(grid->EditorMode());
+    EXPECT_EQ(pages->State(), db::dsEdit);
+    EXPECT_EQ(pages->FieldByName("Title")->AsString(), "Renamed");
+    EXPECT_EQ(grid->GetSelectedIndex(), 2);
+}
+
 TEST_F(GridEditTest, WordWrapFollowsTheGridAndMakesTheWindowAnew) {
     TvlInplaceEdit* e = EditTitle();
     ASSERT_NE(e, nullptr);

@@ -7,6 +7,7 @@
 #include "platform/core/clock.h"
 #include "platform/gui/forms.h"
 #include "platform/gui/gui_test_harness.h"
+#include "platform/win/message_queue.h"
 
 #include <gtest/gtest.h>
 
@@ -33,7 +34,7 @@ protected:
     void SetUp() override {
         InitApplication();
         EngineTables::SetUp();
-        MakePageTable(5);
+        MakePageTable(Rows());
         form = new TForm(Application);
         form->SetBounds(10, 10, 600, 400);
         source = std::make_unique<db::TDataSource>(nullptr);
@@ -50,7 +51,11 @@ protected:
         source.reset();
         EngineTables::TearDown();
     }
+    virtual int Rows() const { return 5; }
     int Id() { return pages->FieldByName("HelpId")->AsInteger(); }
+    void Scroll(int code, int pos = 0) {
+        grid->Perform(WM_VSCROLL, MAKEWPARAM(code, static_cast<unsigned>(pos)), 0);
+    }
     // Runs `work` and answers how long it took in milliseconds.
     template <class F>
     long long Timed(F&& work) {
@@ -87,6 +92,199 @@ TEST_F(GridEngineTest, AppendAndCancelAfterAColumnChangeDoNotStall) {
     EXPECT_LT(ms, 1000);
     EXPECT_EQ(pages->RecordCount(), 6);
     EXPECT_TRUE(dialogs.Requests().empty());
+}
+
+}  // namespace
+
+namespace {
+
+// Forty records: the bar reads and sets the engine's own sequence numbers.
+class GridSequenceTest : public GridEngineTest {
+protected:
+    int Rows() const override { return 40; }
+};
+
+TEST_F(GridSequenceTest, TheBarFollowsAndSetsTheEnginesSequenceNumbers) {
+    grid->UpdateScrollBar();
+    ASSERT_TRUE(grid->SequenceScrollBar());  // the engine's table cursor tells them
+    int lo = 0, hi = 0;
+    grid->GetScrollRange(SB_VERT, lo, hi);
+    EXPECT_EQ(hi, 200);
+    EXPECT_EQ(grid->GetScrollPos(SB_VERT), 0);
+    // Record n of 40 stands at (n - 1) * 200 / 39.
+    pages->MoveBy(10);
+    EXPECT_EQ(Id(), 11);
+    EXPECT_EQ(grid->GetScrollPos(SB_VERT), 10 * 200 / 39);
+    // The thumb at p goes to record p * 40 / 200 + 1.
+    struct {
+        int pos, id;
+    } thumbs[] = {{100, 21}, {5, 2}, {199, 40}, {0, 1}, {200, 40}};
+    for (const auto& t : thumbs) {
+        SCOPED_TRACE(t.pos);
+        Scroll(SB_THUMBPOSITION, t.pos);
+        EXPECT_EQ(Id(), t.id);
+        // What the grid shows is the record the cursor went to.
+        EXPECT_EQ(grid->DataLink().DataSet()->FieldByName("HelpId")->AsInteger(), t.id);
+    }
+    // A record being edited is posted before the jump.
+    pages->First();
+    pages->Edit();
+    pages->FieldByName("Title")->SetAsString("Changed");
+    Scroll(SB_THUMBPOSITION, 100);
+    EXPECT_EQ(pages->State(), db::dsBrowse);
+    EXPECT_EQ(Id(), 21);
+    pages->First();
+    EXPECT_EQ(pages->FieldByName("Title")->AsString(), "Changed");
+    EXPECT_TRUE(dialogs.Requests().empty());
+}
+
+TEST_F(GridEngineTest, TheBarsLinesPagesAndSimpleThumb) {
+    // Line down on the last record never appends; line up drops nothing.
+    pages->Last();
+    Scroll(SB_LINEDOWN);
+    EXPECT_EQ(pages->State(), db::dsBrowse);
+    EXPECT_EQ(Id(), 5);
+    Scroll(SB_LINEUP);
+    EXPECT_EQ(Id(), 4);
+    Scroll(SB_TOP);
+    EXPECT_EQ(Id(), 1);
+    Scroll(SB_BOTTOM);
+    EXPECT_EQ(Id(), 5);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(GridEngineTest, TheTitleFontFollowsTheParentUntilItIsSetApart) {
+    ASSERT_TRUE(grid->ParentFont());
+    const int titleBefore = grid->RowHeights(0);
+    form->Font().SetSize(form->Font().Size() * 2);
+    EXPECT_EQ(grid->Font().Size(), form->Font().Size());
+    EXPECT_EQ(grid->TitleFont().Size(), form->Font().Size());
+    EXPECT_GT(grid->RowHeights(0), titleBefore);  // laid out again with the larger title
+    // A title font of its own ends the following, and lays out the titles.
+    grid->TitleFont().SetSize(8);
+    EXPECT_FALSE(grid->ParentFont());
+    const int titleSmall = grid->RowHeights(0);
+    EXPECT_LT(titleSmall, grid->DefaultRowHeight() + 6);
+    form->Font().SetSize(form->Font().Size() + 4);
+    EXPECT_EQ(grid->TitleFont().Size(), 8);
+    EXPECT_EQ(grid->RowHeights(0), titleSmall);
+    // Following again takes the parent's font into both.
+    grid->SetParentFont(true);
+    EXPECT_EQ(grid->TitleFont().Size(), form->Font().Size());
+    EXPECT_TRUE(grid->ParentFont());
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(GridSequenceTest, PerfectRowFitEndsTheGridWithItsLastWholeRow) {
+    grid->SetOptions(grid->Options() | Opt(dgPerfectRowFit));
+    for (bool wide : {false, true}) {
+        SCOPED_TRACE(wide ? "no horizontal bar" : "horizontal bar");
+        pages->FieldByName("Title")->SetDisplayWidth(wide ? 8 : 60);
+        pages->FieldByName("Application")->SetDisplayWidth(wide ? 8 : 30);
+        grid->SetBounds(0, 0, wide ? 1200 : 300, 203);
+        const int rows = grid->VisibleRowCount();
+        const TRect last = grid->CellRect(0, grid->RowCount() - 1);
+        const int base = last.Top + grid->DefaultRowHeight() + 1;
+        const int fit = grid->PerfectRowFitHeight();
+        EXPECT_EQ(fit, wide ? base + 4 : GetSystemMetrics(SM_CYHSCROLL) + base + 4);
+        // At run time the grid keeps the height it was given.
+        EXPECT_EQ(grid->Height(), 203);
+        // At the fitted height the same rows show whole, and no room is left for another.
+        grid->SetBounds(0, 0, grid->Width(), fit);
+        EXPECT_EQ(grid->VisibleRowCount(), rows);
+        EXPECT_EQ(grid->PerfectRowFitHeight(), fit);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// Text on a colour the device would dither goes through the shared bitmap;
+// what reaches the cell is what the direct way draws.
+TEST(GridTextTest, TheDitheredWayDrawsWhatTheDirectWayDraws) {
+    InitApplication();
+    for (db::TAlignment alignment : {db::taLeftJustify, db::taCenter, db::taRightJustify}) {
+        SCOPED_TRACE(static_cast<int>(alignment));
+        TBitmap direct(120, 24), dithered(120, 24);
+        for (TBitmap* b : {&direct, &dithered}) {
+            b->Canvas().Brush().SetColor(clWhite);
+            b->Canvas().FillRect(Rect(0, 0, 120, 24));
+            b->Canvas().Brush().SetColor(RGB(200, 180, 90));
+            b->Canvas().Font().SetColor(clBlack);
+        }
+        const TRect cell = Rect(10, 2, 110, 22);
+        WriteText(direct.Canvas(), cell, 2, 2, "Page 12", alignment);
+        WriteDitheredText(dithered.Canvas(), cell, 2, 2, "Page 12", alignment);
+        // Same background in the cell, nothing outside it, the text in the
+        // same columns (right alignment may sit one pixel apart).
+        int inkDirect = 0, inkDithered = 0, firstDirect = -1, firstDithered = -1;
+        for (int x = 0; x < 120; ++x)
+            for (int y = 0; y < 24; ++y) {
+                const bool inCell = x >= cell.Left && x < cell.Right && y >= cell.Top && y < cell.Bottom;
+                const TColor a = direct.Canvas().Pixel(x, y), b = dithered.Canvas().Pixel(x, y);
+                if (!inCell) {
+                    EXPECT_EQ(b, clWhite) << x << "," << y;
+                    continue;
+                }
+                if (a == clBlack || (a != RGB(200, 180, 90) && a != clWhite)) {
+                    ++inkDirect;
+                    if (firstDirect < 0 || x < firstDirect) firstDirect = x;
+                }
+                if (b == clBlack || (b != RGB(200, 180, 90) && b != clWhite)) {
+                    ++inkDithered;
+                    if (firstDithered < 0 || x < firstDithered) firstDithered = x;
+                }
+            }
+        EXPECT_GT(inkDirect, 10);
+        EXPECT_NEAR(inkDithered, inkDirect, inkDirect / 5);
+        EXPECT_NEAR(firstDithered, firstDirect, 1);
+        EXPECT_EQ(dithered.Canvas().Pixel(cell.Right - 2, cell.Bottom - 2), RGB(200, 180, 90));
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// What a repaint inside an engine call's wait may do: read what the record
+// window holds, but no BLOB (the cursor belongs to the waiting call). The
+// BLOB is read when asked again outside the wait, and the windows repaint.
+TEST_F(GridEngineTest, AReadInsideAnEngineWaitLeavesTheBlobForLater) {
+    pages->First();
+    pages->Edit();
+    pages->FieldByName("Body")->SetAsString("First body");
+    pages->Post();
+    pages->Close();
+    pages->Open();  // the memo is not read yet
+    plat::TakeDeferredRepaint();
+    std::vector<std::string> seen;
+    std::function<void()> gui = plat::SetWaitHook({});
+    plat::SetWaitHook([&] {
+        gui();
+        if (seen.size() < 3) {
+            seen.push_back(pages->FieldByName("Title")->AsString() + "|" + pages->FieldByName("Body")->AsString());
+        }
+    });
+    FastClock fast;
+    {
+        plat::ScopedClock scope(fast);
+        const long long ms = Timed([&] { pages->Last(); });
+        EXPECT_LT(ms, 1000);
+    }
+    plat::SetWaitHook(gui);
+    ASSERT_FALSE(seen.empty());
+    EXPECT_EQ(seen.front(), "Page 1|");  // the window's own fields, no BLOB
+    EXPECT_TRUE(plat::TakeDeferredRepaint());
+    EXPECT_EQ(Id(), 5);
+    pages->First();
+    EXPECT_EQ(pages->FieldByName("Body")->AsString(), "First body");
 }
 
 }  // namespace

@@ -10,6 +10,9 @@
 #include "platform/gui/clipboard.h"
 #include "platform/gui/dialog_service.h"
 #include "platform/gui/gui_test_harness.h"
+#include "platform/gui/printer.h"
+#include "editor/forms/lifecycle_forms.h"
+#include <QMenu>
 #include "richtext/controls/db_rich_text.h"
 #include "tests/support/test_support.h"
 
@@ -126,6 +129,139 @@ TEST_F(MainPageCommands, ThePopUpMenuOffersMarksOnlyForASelection) {
     pop->OnPopup(pop);
     EXPECT_TRUE(Menu("popTopicJump")->Enabled);
     EXPECT_TRUE(Menu("popPopupJump")->Enabled);
+}
+
+TEST_F(MainPageCommands, TheFormatMenuNeedsAPageEditor) {
+    const char* const formats[] = {"miNormal",           "miBold",             "miItalics",           "miUnderline",
+                                   "miParagraphspacing", "miParagraphBorders", "miParagraphBorderEnd"};
+    for (gui::TWinControl* focused : {static_cast<gui::TWinControl*>(form->detailGrid),
+                                      static_cast<gui::TWinControl*>(form->HelpText)}) {
+        Focus(focused);
+        Menu("miFormat")->Click();
+        for (const char* name : formats) EXPECT_EQ(Menu(name)->Enabled, focused == form->HelpText) << name;
+    }
+    // Border End on the body editor ends the block at the cursor's paragraph.
+    form->HelpText->SelectAll();
+    form->HelpText->SetParagraphBorder(0x0040, 1, 0, 0);
+    form->HelpText->SetSelLength(0);
+    form->HelpText->SetCPPosition(0);
+    Menu("miParagraphBorderEnd")->Click();
+    EXPECT_TRUE(form->HelpText->Engine().FirstParagraph()->border & 0x0002);
+}
+
+TEST_F(MainPageCommands, TheRulerFollowsThePopUpAndIsKeptForTheNextStart) {
+    auto* ruler = dynamic_cast<gui::TControl*>(form->FindComponent("JDRuler2"));
+    ASSERT_NE(ruler, nullptr);
+    EXPECT_EQ(form->HelpText->JDRuler(), ruler);
+    // Above the split view's page editor, beside the page grid.
+    EXPECT_EQ(ruler->Parent(), form->HelpText->Parent());
+    EXPECT_EQ(form->HelpText->Parent()->Parent(), form->splitViewSplitter);
+    EXPECT_FALSE(ruler->Visible());
+    auto* pop = static_cast<gui::TPopupMenu*>(form->FindComponent("popHelp"));
+    Focus(form->HelpText);
+    pop->OnPopup(pop);
+    EXPECT_FALSE(Menu("miRuler")->Checked());
+    EXPECT_FALSE(Menu("miApplyNonscrollStyle")->Visible);
+    Menu("miRuler")->Click();
+    EXPECT_TRUE(ruler->Visible());
+    EXPECT_TRUE(ctx->Settings.RulerInSplitView);
+    EXPECT_LT(ruler->Top(), form->HelpText->Top());
+    pop->OnPopup(pop);
+    EXPECT_TRUE(Menu("miRuler")->Checked());
+    Menu("miRuler")->Click();
+    EXPECT_FALSE(ruler->Visible());
+    EXPECT_FALSE(ctx->Settings.RulerInSplitView);
+}
+
+TEST_F(MainPageCommands, ThePopUpOpensOnlyOverTheFocusedPageEditor) {
+    auto* pop = static_cast<gui::TPopupMenu*>(form->FindComponent("popHelp"));
+    EXPECT_FALSE(pop->AutoPopup);
+    Focus(form->detailGrid);
+    form->HelpText->OnMouseUp(form->HelpText, gui::mbRight, 0, 5, 5);
+    EXPECT_EQ(pop->ShownMenu(), nullptr);
+    Focus(form->HelpText);
+    form->HelpText->OnMouseUp(form->HelpText, gui::mbLeft, 0, 5, 5);
+    EXPECT_EQ(pop->ShownMenu(), nullptr);
+    form->HelpText->OnMouseUp(form->HelpText, gui::mbRight, 0, 5, 5);
+    ASSERT_NE(pop->ShownMenu(), nullptr);
+    pop->ShownMenu()->close();
+}
+
+TEST_F(MainPageCommands, LeavingTheTitleEditorPutsItsTextIntoTheField) {
+    form->TabBook->SetActivePageName(editor::kMaxViewPage);
+    form->TabBookClick();
+    guitest::ProcessEvents(20);
+    Focus(form->FullTitleEditFld);
+    form->FullTitleEditFld->SetCPPosition(0);
+    ASSERT_TRUE(form->FullTitleEditFld->CanEdit());
+    form->FullTitleEditFld->InputString("Page heading");
+    ASSERT_EQ(ctx->detailTable->State(), db::dsEdit);
+    Focus(form->ApplicationFld);
+    EXPECT_NE(ctx->detailTable->FieldByName("FullTitle")->AsString().find("Page heading"), std::string::npos);
+    EXPECT_EQ(form->TableStatus->Caption(), "");
+    EXPECT_EQ(ctx->detailTable->State(), db::dsEdit);
+}
+
+TEST_F(MainPageCommands, NewPagesTakeTheProjectsDefaultFonts) {
+    ctx->mainTable->Edit();
+    ctx->mainTable->FieldByName("DefaultTextFont")->SetAsString("Courier New");
+    ctx->mainTable->FieldByName("DefaultTextSize")->SetAsInteger(14);
+    ctx->mainTable->FieldByName("DefaultTextStyle")->SetAsString("[afsBold,afsItalic]");
+    ctx->mainTable->Post();
+    ASSERT_TRUE(ctx->StartupDone);
+    ctx->ApplyProjectDisplaySettings();
+    ctx->detailTable->Append();
+    ctx->detailTable->FieldByName("HelpId")->SetAsInteger(11);
+    ctx->detailTable->FieldByName("TopicPopup")->SetAsString("T");
+    ctx->detailTable->FieldByName("Title")->SetAsString("Empty");
+    ctx->detailTable->Post();
+    guitest::ProcessEvents(20);
+    ASSERT_TRUE(form->HelpText->GetPlainText().empty());
+    Focus(form->HelpText);
+    richtext::TJDCharAttr a;
+    form->HelpText->GetCurrentAttr(a);
+    EXPECT_EQ(form->HelpText->Engine().Header().fontNames[a.font], "Courier New");
+    EXPECT_EQ(a.size, 14);
+    EXPECT_EQ(a.style & 0x0007, 0x0003);
+}
+
+TEST_F(MainPageCommands, TheSpellButtonChecksOrOffersItsRanges) {
+    auto* popSpell = static_cast<gui::TPopupMenu*>(form->FindComponent("popSpell"));
+    ASSERT_NE(popSpell, nullptr);
+    for (const char* name : {"FromCursorPosition1", "FromTopofPage1", "AllPages1", "FromCurrentPage1"})
+        EXPECT_EQ(Menu(name)->GetParentMenu(), popSpell) << name;
+    // The tool bar's button.
+    gui::TSpeedButton* button = form->sbtnSpell;
+    ASSERT_NE(button, nullptr);
+    ASSERT_TRUE(button->OnMouseUp);
+    Focus(form->detailGrid);
+    int beeps = gui::MessageBeepCount();
+    button->OnMouseUp(button, gui::mbLeft, 0, 2, 2);
+    EXPECT_EQ(popSpell->ShownMenu(), nullptr);
+    // Tools | Spell Check clicks it: the grid is no page editor.
+    Menu("miSpellCheck")->Click();
+    EXPECT_EQ(form->StatusPanel->Caption(), "Move to the help text field to spellcheck");
+    EXPECT_EQ(gui::MessageBeepCount(), beeps + 1);
+    form->StatusPanel->SetCaption("");
+    button->Click();
+    EXPECT_EQ(form->StatusPanel->Caption(), "Move to the help text field to spellcheck");
+    // The right button offers the ranges at the mouse.
+    button->OnMouseUp(button, gui::mbRight, 0, 2, 2);
+    ASSERT_NE(popSpell->ShownMenu(), nullptr);
+    EXPECT_EQ(popSpell->PopupComponent, button);
+    popSpell->ShownMenu()->close();
+}
+
+TEST_F(MainPageCommands, PrintingThePageListLeavesNoWaitWindow) {
+    auto* wait = dynamic_cast<gui::TForm*>(form->FindComponent("PageCommandSet")->FindComponent("WaitForm"));
+    ASSERT_NE(wait, nullptr);
+    auto pdf = tmp.path() / "list.pdf";
+    gui::Printer()->OutputFileName = pdf.string();
+    Menu("miPrintPageList")->Click();
+    gui::Printer()->OutputFileName.clear();
+    EXPECT_GT(std::filesystem::file_size(pdf), 0u);
+    EXPECT_FALSE(wait->Visible());
+    EXPECT_EQ(static_cast<editor::TWaitForm*>(wait)->lblStatus->Caption(), "Printing...");
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <regex>
 #include <sstream>
 
+#include "controls/data/vl_locate_dialog.h"
 #include "editor/core/project_tables.h"
 #include "platform/core/paths.h"
 #include "platform/db/engine_driver.h"
@@ -300,6 +301,108 @@ TEST_F(PageCommands, EnteringAnEmptyPageGivesTheHeaderAndTheDefaultAttribute) {
     edit->InputString("New");
     EXPECT_EQ(AttrAt(0).font, 1);
     EXPECT_EQ(AttrAt(0).size, 12);
+}
+
+TEST_F(PageCommands, TheProjectsDefaultFontsGoToNewTextByName) {
+    // "Courier New" is not in the header: the editor takes it by name.
+    host.DefaultTextFont = editor::PageTextHost::DefaultFont{{"Courier New", 14, 4, ""}, 0x0002};
+    host.DefaultTitleFont = editor::PageTextHost::DefaultFont{{"Times New Roman", 18, 9, ""}, 0x0001};
+    struct Case {
+        const char* field;
+        bool title;
+        const char* font;
+        int size, colour;
+        std::uint16_t style;
+    } cases[] = {{"HelpText", false, "Courier New", 14, 4, 0x0002}, {"FullTitle", true, "Times New Roman", 18, 9, 0x0001}};
+    for (const Case& c : cases) {
+        edit->SetDataField(c.field);
+        GoTo(4);
+        ASSERT_TRUE(edit->GetPlainText().empty()) << c.field;
+        editor::EnterPageEditor(host, *edit, c.title);
+        edit->InputString("New");
+        TJDCharAttr a = AttrAt(0);
+        EXPECT_EQ(edit->Engine().Header().fontNames[a.font], c.font) << c.field;
+        EXPECT_EQ(a.size, c.size) << c.field;
+        EXPECT_EQ(a.TextColor(), c.colour) << c.field;
+        EXPECT_EQ(a.style, c.style) << c.field;
+        ctx->detailTable->Cancel();
+    }
+    // A page given the header alone (as the page rules give a new page) takes them too.
+    edit->SetDataField("HelpText");
+    GoTo(4);
+    ctx->detailTable->Edit();
+    ctx->detailTable->FieldByName("HelpText")->SetAsString(kHeader);
+    ctx->detailTable->Post();
+    guitest::ProcessEvents();
+    editor::EnterPageEditor(host, *edit, false);
+    edit->InputString("New");
+    EXPECT_EQ(edit->Engine().Header().fontNames[AttrAt(0).font], "Courier New");
+    ctx->detailTable->Cancel();
+    // A page with text keeps its own attribute.
+    GoTo(1);
+    TJDCharAttr before;
+    edit->GetCurrentAttr(before);
+    editor::EnterPageEditor(host, *edit, false);
+    TJDCharAttr after;
+    edit->GetCurrentAttr(after);
+    EXPECT_TRUE(after.SameLook(before));
+}
+
+TEST_F(PageCommands, ParagraphBorderEndSplitsTheBorderedBlockAtTheCursor) {
+    GoTo(2);
+    ctx->detailTable->Edit();
+    ctx->detailTable->FieldByName("HelpText")->SetAsString(Rtf("One\\par Two\\par Three\\par Plain"));
+    ctx->detailTable->Post();
+    guitest::ProcessEvents();
+    edit->SetSelStart(0);
+    edit->SetSelLength(13);  // "One", "Two" and "Three"
+    edit->SetParagraphBorder(richtext::kBorderBox, 2, 3, 1);
+    auto borders = [&] {
+        std::vector<std::uint32_t> out;
+        for (richtext::TParagraph* p = edit->Engine().FirstParagraph(); p; p = p->next) out.push_back(p->border);
+        return out;
+    };
+    const std::uint32_t box = borders()[0];
+    ASSERT_TRUE(box & richtext::kBorderOn);
+    ASSERT_EQ(borders()[1], box);
+    // The cursor in "Two": its block ends there, "Three" starts another.
+    edit->SetSelStart(5);
+    edit->SetSelLength(0);
+    edit->SetCPPosition(5);
+    ASSERT_TRUE(editor::EndParagraphBorder(edit));
+    EXPECT_EQ(borders(), (std::vector<std::uint32_t>{box, box | richtext::kBorderGroupEnd, box, 0}));
+    EXPECT_TRUE(edit->Modified);
+    // It survives the page table.
+    ctx->detailTable->Post();
+    GoTo(1);
+    GoTo(2);
+    EXPECT_EQ(borders()[1] & richtext::kBorderGroupEnd, richtext::kBorderGroupEnd);
+    EXPECT_EQ(borders()[2] & richtext::kBorderGroupEnd, 0u);
+    // A paragraph without a border, and no editor: nothing changes.
+    std::string text = Saved();
+    edit->SetCPPosition(static_cast<int>(edit->GetPlainText().size()));
+    EXPECT_FALSE(editor::EndParagraphBorder(edit));
+    EXPECT_FALSE(editor::EndParagraphBorder(nullptr));
+    EXPECT_EQ(Saved(), text);
+}
+
+TEST_F(PageCommands, LeavingTheTitleEditorStoresItsTextOnlyWhileThePageIsEdited) {
+    edit->SetDataField("FullTitle");
+    GoTo(1);
+    const std::string stored = ctx->detailTable->FieldByName("FullTitle")->AsString();
+    EXPECT_FALSE(editor::LeaveTitleEditor(*edit));
+    EXPECT_EQ(ctx->detailTable->State(), db::dsBrowse);
+    EXPECT_EQ(ctx->detailTable->FieldByName("FullTitle")->AsString(), stored);
+    // Typed into: the field holds it before any post.
+    edit->SetCPPosition(0);
+    ASSERT_TRUE(edit->CanEdit());
+    edit->InputString("Start here");
+    ASSERT_EQ(ctx->detailTable->State(), db::dsEdit);
+    EXPECT_TRUE(editor::LeaveTitleEditor(*edit));
+    EXPECT_NE(ctx->detailTable->FieldByName("FullTitle")->AsString().find("Start here"), std::string::npos);
+    // Once is enough.
+    EXPECT_FALSE(editor::LeaveTitleEditor(*edit));
+    EXPECT_EQ(edit->GetPlainText().rfind("Start here", 0), 0u);
 }
 
 TEST_F(PageCommands, EnteringAPageWithoutLettersOrWithUnreadableTextReplacesNothing) {
@@ -660,6 +763,20 @@ TEST_F(PageCommands, FooterAndPageListPrint) {
     EXPECT_EQ(n, 3);
 }
 
+TEST_F(PageCommands, ThePageListShowsTheWaitWindowWhilePrinting) {
+    auto* printer = new richtext::TJDCustomRtfEdit(form);
+    printer->SetParent(form);
+    printer->SetVisible(false);
+    auto pdf = tmp.path() / "wait.pdf";
+    gui::Printer()->OutputFileName = pdf.string();
+    std::vector<std::pair<std::string, bool>> shown;  // text, and whether the list was printed then
+    editor::PrintPageList(*ctx, *printer, false, [&](const std::string& text) {
+        shown.emplace_back(text, std::filesystem::exists(pdf) && std::filesystem::file_size(pdf) > 0);
+    });
+    gui::Printer()->OutputFileName.clear();
+    EXPECT_EQ(shown, (std::vector<std::pair<std::string, bool>>{{"Printing...", false}, {"", true}}));
+}
+
 TEST_F(PageCommands, PicturesGoInWithTheirReferencesAndFailuresInsertNothing) {
     TAVRIN_REQUIRE_CORPUS();
     auto pic = tmp.path() / "proj" / "pic";
@@ -737,6 +854,57 @@ TEST_F(PageCommands, TheJumpsFormListsTheProjectsTopicsOrPopups) {
     form.Table->First();
     EXPECT_EQ(form.Table->FieldByName("HelpId")->AsInteger(), 3);
     EXPECT_TRUE(form.editJump->Text().empty());
+}
+
+TEST_F(PageCommands, TheJumpsFormSearchesTheFieldOfItsColumn) {
+    editor::TJumpsForm form(gui::Application, ctx.get());
+    form.Prepare(false);
+    ASSERT_EQ(form.detailGrid->FieldCount(), 3);
+    EXPECT_EQ(form.detailGrid->Fields(0)->FieldName, "Title");
+    EXPECT_EQ(form.detailGrid->Fields(1)->FieldName, "ContextString");
+    EXPECT_EQ(form.detailGrid->Fields(2)->FieldName, "HelpId");
+    std::vector<std::string> searched;
+    std::string chosen;  // the field the user picks in the dialog
+    form.RunLocate = [&](vl::TvlLocateDialog& dialog) {
+        EXPECT_EQ(dialog.DataSource(), form.Source);
+        searched.push_back(dialog.SearchField);
+        if (!chosen.empty()) dialog.SearchField = chosen;
+    };
+    struct Step {
+        int column;
+        const char* pick;
+        const char* expected;
+    } steps[] = {{0, "", "Title"}, {1, "", "ContextString"}, {2, "", "ContextString"},
+                 {0, "HelpId", "Title"}, {2, "", "HelpId"}};
+    for (const Step& step : steps) {
+        form.detailGrid->SetSelectedIndex(step.column);
+        chosen = step.pick;
+        form.SpeedButton1->Click();
+        EXPECT_EQ(searched.back(), step.expected) << step.column;
+    }
+    EXPECT_EQ(searched.size(), 5u);
+    EXPECT_EQ(form.SpeedButton1->Hint(), "Search the current field");
+}
+
+TEST_F(PageCommands, TheHelpButtonsOpenTheirTopics) {
+    std::vector<long> topics;
+    auto hook = gui::Application->HelpHook;
+    auto file = gui::Application->HelpFile;
+    gui::Application->HelpFile = "Tavrin.HLP";
+    gui::Application->HelpHook = [&](const std::string&, unsigned, long data) {
+        topics.push_back(data);
+        return true;
+    };
+    {
+        editor::TJumpsForm jumps(gui::Application, ctx.get());
+        editor::TMacroForm macro(gui::Application);
+        editor::TGraphicDlg graphic(gui::Application);
+        for (gui::TButton* b : {jumps.btnHelp, macro.btnHelp, graphic.btnHelp}) b->Click();
+        EXPECT_EQ(jumps.ModalResult(), gui::mrNone);  // the dialogs stay open
+    }
+    gui::Application->HelpHook = hook;
+    gui::Application->HelpFile = file;
+    EXPECT_EQ(topics, (std::vector<long>{9500, 9620, 9510}));
 }
 
 TEST_F(PageCommands, TheGraphicDialogPreviewsBitmapsButNotHypergraphics) {

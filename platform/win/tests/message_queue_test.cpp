@@ -632,4 +632,17 @@ TEST_F(WinQueue, WaitHookIsServedOnlyWhenSetAndNeverReentered) {
     EXPECT_FALSE(HasWaitHook());
 }
 
+TEST_F(WinQueue, ADeferredRepaintIsTakenOnceAndWakesTheQueue) {
+    int notified = 0;
+    SetQueueNotifier([&] { ++notified; });
+    TakeDeferredRepaint();
+    EXPECT_FALSE(TakeDeferredRepaint());
+    DeferRepaint();
+    DeferRepaint();
+    EXPECT_GE(notified, 1);  // the GUI's pump runs to do it
+    EXPECT_TRUE(TakeDeferredRepaint());
+    EXPECT_FALSE(TakeDeferredRepaint());
+    SetQueueNotifier({});
+}
+
 }  // namespace

@@ -336,6 +336,32 @@ TEST_F(RichTextTest, FocusMovesBarsAndDialogsAndAFreedEditorKeepsTheOthersLinks)
     EXPECT_EQ(status->Item(0).text, "Ready");
 }
 
+TEST_F(RichTextTest, ABarOrRulerFreedAfterTheFocusMovedUnlinksEveryEditor) {
+    // Without an owner no sibling passes the news on (as while a form frees
+    // its components): the links alone must tell every editor.
+    auto* lonelyRuler = new TJDRuler(nullptr);
+    lonelyRuler->SetParent(form);
+    auto* lonelyBar = new TJDToolBar(nullptr);
+    lonelyBar->SetParent(form);
+    for (TJDRichText* e : {a, b}) {
+        e->SetJDRuler(lonelyRuler);
+        e->SetJDToolBar(lonelyBar);
+    }
+    Focus(a);
+    Focus(b);
+    Focus(a);
+    delete lonelyRuler;
+    delete lonelyBar;
+    for (TJDRichText* e : {a, b}) {
+        ASSERT_EQ(e->JDRuler(), nullptr);
+        ASSERT_EQ(e->JDToolBar(), nullptr);
+    }
+    // Moving the focus and freeing the editors touch no freed bar.
+    Focus(b);
+    delete a;
+    a = nullptr;
+}
+
 TEST_F(RichTextTest, IconSelectionsSwitchStyleBitsAndAlignment) {
     struct Row {
         int num;
