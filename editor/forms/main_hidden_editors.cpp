@@ -16,6 +16,10 @@ void TForm1::BuildHiddenPageEditors() {
         e->SetName(name);
         e->SetParent(this);
         e->SetVisible(false);
+        // Walks over the second cursor (partial builds, font passes) must not
+        // read two memos per row for editors nobody sees; a user of the text
+        // loads it with LoadMemo.
+        e->SetAutoDisplay(false);
         e->SetDataSource(ctx->CdetailSource);
         e->SetDataField(field);
         *editor = e;

@@ -355,6 +355,14 @@ TEST_F(MainWindow, AFullBuildDetachesTheHiddenPageEditors) {
     EXPECT_EQ(form->jdCHelpText->DataField(), "HelpText");
     EXPECT_EQ(d->FieldByName("HelpId")->AsInteger(), 2000);
     plat::DeallocateHWnd(answerer);
+
+    // Walking the second cursor reads no memo into them; asked, they load it.
+    ctx.CdetailTable->First();
+    ctx.CdetailTable->Next();
+    EXPECT_FALSE(form->jdCHelpText->MemoLoaded());
+    form->jdCHelpText->LoadMemo();
+    EXPECT_TRUE(form->jdCHelpText->MemoLoaded());
+    EXPECT_NE(form->jdCHelpText->GetPlainText().find("text"), std::string::npos);
     form->Close();
 }
 
