@@ -10,6 +10,7 @@
 #include "platform/db/tables.h"
 #include "platform/gui/forms.h"
 #include "platform/gui/gui_test_harness.h"
+#include "platform/win/message_queue.h"
 #include "richtext/controls/db_rich_text.h"
 
 #include <gtest/gtest.h>
@@ -191,6 +192,16 @@ TEST_F(PubGridTest, TheComboShowsOverTheCurrentCellAndWritesBack) {
     EXPECT_EQ(combo->Text(), "16");
     pages->First();
     EXPECT_EQ(Value("CompileFor"), "32");
+
+    // Alt+Down in the grid opens the combo's list, as the same keys in the combo would.
+    grid->SetFocus();
+    Key(VK_DOWN, ssAlt);
+    plat::ProcessMessages();  // the posted key stroke
+    EXPECT_TRUE(combo->Focused());
+    EXPECT_TRUE(combo->IsDroppedDown());
+    EXPECT_EQ(Id(), 1);
+    combo->CloseUp(false);
+    guitest::MouseMove(grid, CellCentre(2, 2));  // Alt let go
 
     // When the focus leaves the grid the control goes.
     auto* other = new TEdit(form);
