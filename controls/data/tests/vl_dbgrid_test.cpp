@@ -273,6 +273,19 @@ TEST_F(PubGridTest, MemoCellsShowMemoOrTheirFirstLine) {
     EXPECT_EQ(RtfFirstLine(""), "");
 }
 
+TEST_F(PubGridTest, AMappedComboCellShowsTheItemTextOfTheStoredValue) {
+    EXPECT_EQ(CellText("CompileFor"), "16");  // no map: the field's text
+    combo->MapList = true;
+    combo->Items().Clear();
+    combo->Items().Add("Windows 3.1\t16");
+    combo->Items().Add("Windows 95\t32");
+    EXPECT_EQ(CellText("CompileFor"), "Windows 3.1");
+    pages->Edit();
+    pages->FieldByName("CompileFor")->SetAsString("HH");  // a value without an item
+    EXPECT_EQ(CellText("CompileFor"), "HH");
+    pages->Cancel();
+}
+
 TEST_F(PubGridTest, F2AndDoubleClickOpenTheMemoDialogAndReachTheRichTextEditor) {
     pages->FieldByName("Body")->DisplayLabel = "Page~body";
     std::vector<std::string> opened;
