@@ -10,6 +10,7 @@
 #include "platform/db/tables.h"
 #include "platform/gui/forms.h"
 #include "platform/gui/gui_test_harness.h"
+#include "platform/win/message_queue.h"
 #include "richtext/controls/db_rich_text.h"
 
 #include <gtest/gtest.h>
@@ -192,6 +193,16 @@ TEST_F(PubGridTest, TheComboShowsOverTheCurrentCellAndWritesBack) {
     pages->First();
     EXPECT_EQ(Value("CompileFor"), "32");
 
+    // Alt+Down in the grid opens the combo's list, as the same keys in the combo would.
+    grid->SetFocus();
+    Key(VK_DOWN, ssAlt);
+    plat::ProcessMessages();  // the posted key stroke
+    EXPECT_TRUE(combo->Focused());
+    EXPECT_TRUE(combo->IsDroppedDown());
+    EXPECT_EQ(Id(), 1);
+    combo->CloseUp(false);
+    guitest::MouseMove(grid, CellCentre(2, 2));  // Alt let go
+
     // When the focus leaves the grid the control goes.
     auto* other = new TEdit(form);
     other->SetParent(form);
@@ -260,6 +271,19 @@ TEST_F(PubGridTest, MemoCellsShowMemoOrTheirFirstLine) {
     EXPECT_EQ(CellText("Notes"), "Shown first line");
     EXPECT_EQ(RtfFirstLine("plain\r\nsecond"), "plain");
     EXPECT_EQ(RtfFirstLine(""), "");
+}
+
+TEST_F(PubGridTest, AMappedComboCellShowsTheItemTextOfTheStoredValue) {
+    EXPECT_EQ(CellText("CompileFor"), "16");  // no map: the field's text
+    combo->MapList = true;
+    combo->Items().Clear();
+    combo->Items().Add("Windows 3.1\t16");
+    combo->Items().Add("Windows 95\t32");
+    EXPECT_EQ(CellText("CompileFor"), "Windows 3.1");
+    pages->Edit();
+    pages->FieldByName("CompileFor")->SetAsString("HH");  // a value without an item
+    EXPECT_EQ(CellText("CompileFor"), "HH");
+    pages->Cancel();
 }
 
 TEST_F(PubGridTest, F2AndDoubleClickOpenTheMemoDialogAndReachTheRichTextEditor) {
