@@ -103,6 +103,7 @@ TForm1::TForm1(gui::TComponent* AOwner) : gui::TForm(AOwner) {
     BuildContentsPage();
     WireToolBar();
     WireContentsPage();
+    BuildHiddenPageEditors();
 
     OnCreate = [this](gui::TObject*) { FormCreate(); };
     OnShow = [this](gui::TObject*) { FormShow(); };
@@ -258,6 +259,18 @@ CompileHooks TForm1::MakeCompileHooks() {
         return dialog.ShowModal() == gui::mrOk;
     };
     hooks.setBusyCursor = [](bool busy) { gui::Screen->SetCursor(busy ? gui::crHourGlass : gui::crDefault); };
+    hooks.detachEditors = [this] {
+        jdCFullTitle->SetDataField("");
+        jdCHelpText->SetDataField("");
+    };
+    hooks.reattachEditors = [this] {
+        jdCFullTitle->SetDataField("FullTitle");
+        jdCHelpText->SetDataField("HelpText");
+    };
+    hooks.setGraphicsFolder = [this](const std::string& folder) {
+        for (richtext::TDBJDRichText* e : {HelpText, maxHelpText, FullTitleEditFld, jdCFullTitle, jdCHelpText})
+            e->SetHTMLFilePath(folder);
+    };
     return hooks;
 }
 

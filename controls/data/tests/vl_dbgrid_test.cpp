@@ -6,9 +6,11 @@
 #include "controls/data/vl_db_combo.h"
 #include "controls/data/vl_db_edit.h"
 #include "controls/data/vl_dbgrid.h"
+#include "controls/misc/bag.h"
 #include "platform/db/tables.h"
 #include "platform/gui/forms.h"
 #include "platform/gui/gui_test_harness.h"
+#include "platform/win/message_queue.h"
 #include "richtext/controls/db_rich_text.h"
 
 #include <gtest/gtest.h>
@@ -191,6 +193,16 @@ TEST_F(PubGridTest, TheComboShowsOverTheCurrentCellAndWritesBack) {
     pages->First();
     EXPECT_EQ(Value("CompileFor"), "32");
 
+    // Alt+Down in the grid opens the combo's list, as the same keys in the combo would.
+    grid->SetFocus();
+    Key(VK_DOWN, ssAlt);
+    plat::ProcessMessages();  // the posted key stroke
+    EXPECT_TRUE(combo->Focused());
+    EXPECT_TRUE(combo->IsDroppedDown());
+    EXPECT_EQ(Id(), 1);
+    combo->CloseUp(false);
+    guitest::MouseMove(grid, CellCentre(2, 2));  // Alt let go
+
     // When the focus leaves the grid the control goes.
     auto* other = new TEdit(form);
     other->SetParent(form);
@@ -259,6 +271,19 @@ TEST_F(PubGridTest, MemoCellsShowMemoOrTheirFirstLine) {
     EXPECT_EQ(CellText("Notes"), "Shown first line");
     EXPECT_EQ(RtfFirstLine("plain\r\nsecond"), "plain");
     EXPECT_EQ(RtfFirstLine(""), "");
+}
+
+TEST_F(PubGridTest, AMappedComboCellShowsTheItemTextOfTheStoredValue) {
+    EXPECT_EQ(CellText("CompileFor"), "16");  // no map: the field's text
+    combo->MapList = true;
+    combo->Items().Clear();
+    combo->Items().Add("Windows 3.1\t16");
+    combo->Items().Add("Windows 95\t32");
+    EXPECT_EQ(CellText("CompileFor"), "Windows 3.1");
+    pages->Edit();
+    pages->FieldByName("CompileFor")->SetAsString("HH");  // a value without an item
+    EXPECT_EQ(CellText("CompileFor"), "HH");
+    pages->Cancel();
 }
 
 TEST_F(PubGridTest, F2AndDoubleClickOpenTheMemoDialogAndReachTheRichTextEditor) {
@@ -392,6 +417,54 @@ TEST_F(PubGridTest, AHostedEditHandsTheRecordKeysBackToTheGrid) {
     Key(VK_DOWN);
     pages->First();
     EXPECT_EQ(Value("Title"), "x");
+}
+
+TEST_F(PubGridTest, ASavedLayoutComesBackInANewGrid) {
+    // The user widens Title, drags Body to the front and hides Notes.
+    const int titleCol = DataColOf("Title") + 1;
+    grid->SetColWidths(titleCol, 180);
+    grid->MoveColumn(DataColOf("Body") + 1, 1);
+    pages->FieldByName("Notes")->Visible = false;
+    grid->LayoutChanged();  // a field's Visible is a plain member: no layout event
+    ASSERT_EQ(grid->GetFields(0)->FieldName, "Body");
+    std::vector<std::string> names;
+    std::vector<int> widths;
+    for (int i = 0; i < grid->GetFieldCount(); ++i) {
+        names.push_back(grid->GetFields(i)->FieldName);
+        widths.push_back(grid->ColWidths(i + 1));
+    }
+    EXPECT_EQ(names.size(), 6u);
+    const std::string ini = Folder() + "Tavrin.ini";
+    {
+        misc::TBag bag(nullptr);
+        bag.IniFile = ini;
+        bag.IniSect = "SplitView";
+        bag.AddDataSetFields("HelpIdGrid", pages.get());
+        bag.SaveToIni();
+    }
+    // The next start: a fresh table takes the layout before its grid shows it.
+    TvlTable fresh(nullptr);
+    fresh.DatabaseName = folder_;
+    fresh.SetTableName("Detail.QVD");
+    fresh.Open();
+    misc::TBag bag(nullptr);
+    bag.IniFile = ini;
+    bag.IniSect = "SplitView";
+    bag.LoadFromIni();
+    bag.RestoreDataSetFields("HelpIdGrid", &fresh);
+    db::TDataSource freshSource(nullptr);
+    freshSource.SetDataSet(&fresh);
+    auto* again = new TvlDBGrid(form);
+    again->SetParent(form);
+    again->SetBounds(0, 0, 740, 300);
+    again->SetDataSource(&freshSource);
+    ASSERT_EQ(again->GetFieldCount(), static_cast<int>(names.size()));
+    for (int i = 0; i < again->GetFieldCount(); ++i) {
+        SCOPED_TRACE(names[static_cast<std::size_t>(i)]);
+        EXPECT_EQ(again->GetFields(i)->FieldName, names[static_cast<std::size_t>(i)]);
+        EXPECT_EQ(again->ColWidths(i + 1), widths[static_cast<std::size_t>(i)]);
+    }
+    again->SetDataSource(nullptr);
 }
 
 TEST_F(PubGridTest, RecordsAreSelectedByBookmarkAndTheEventMayRefuse) {

@@ -160,8 +160,10 @@ TEST_F(MainToolBar, EachButtonRunsItsMenuCommandAndKeepsTheFocus) {
         ran.clear();
         gui::TSpeedButton* button = form.get()->*(b.first);
         ASSERT_NE(button, nullptr) << b.second;
-        ASSERT_TRUE(button->Visible());
-        Press(button);
+        const bool menuOnly = button == form->sbtnCopyTo || button == form->sbtnWord;
+        EXPECT_EQ(button->Visible(), !menuOnly) << button->Name();
+        if (menuOnly) button->Click();
+        else Press(button);
         EXPECT_EQ(ran, std::vector<std::string>{b.second}) << button->Name();
         EXPECT_EQ(Active(), "HelpText") << button->Name();
     }
