@@ -1,5 +1,6 @@
 #include "build/html_export.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -265,11 +266,16 @@ std::string InsertHtmlHead(const std::string& html, const std::string& keys, con
     if (!background.empty()) head += "<BODY BACKGROUND=\"" + HtmlAttributeText(background) + "\">";
     head += "</HEAD>\r\n";
     std::size_t eol = html.find('\n');
-    std::string out = html;
+    std::string out;
+    out.reserve(html.size() + head.size() + 2);
     if (eol == std::string::npos) {
-        out += "\r\n" + head;
+        out += html;
+        out += "\r\n";
+        out += head;
     } else {
-        out.insert(eol + 1, head);
+        out.append(html, 0, eol + 1);
+        out += head;
+        out.append(html, eol + 1, std::string::npos);
     }
     return out;
 }
@@ -300,45 +306,51 @@ bool FindPage(const std::string& key, IHtmlExportPages& pages, std::string& name
 
 std::string RewriteHtmlLinks(const std::string& html, const std::string& pageName, IHtmlExportPages& pages,
                              HtmlExportLog& log) {
-    std::string s = html;
+    const std::string& in = html;
 
     // The page's own marks: a jump to one of them is the anchor's business.
     std::set<std::string> marks;
-    for (std::size_t at = s.find(kMarkOpen); at != std::string::npos; at = s.find(kMarkOpen, at + 1)) {
-        std::size_t end = s.find(kMarkClose, at + kMarkOpen.size());
+    for (std::size_t at = in.find(kMarkOpen); at != std::string::npos; at = in.find(kMarkOpen, at + 1)) {
+        std::size_t end = in.find(kMarkClose, at + kMarkOpen.size());
         if (end == std::string::npos) break;
-        marks.insert(Upper(HtmlUnescape(s.substr(at + kMarkOpen.size(), end - at - kMarkOpen.size()))));
+        marks.insert(Upper(HtmlUnescape(in.substr(at + kMarkOpen.size(), end - at - kMarkOpen.size()))));
     }
 
-    // 1. Jumps.
-    for (std::size_t at = s.find(kHref); at != std::string::npos; at = s.find(kHref, at)) {
+    // 1. Jumps, copied into a new string once rather than replaced in place.
+    std::string s;
+    s.reserve(in.size() + in.size() / 8);
+    std::size_t copied = 0;
+    for (std::size_t at = in.find(kHref); at != std::string::npos; at = in.find(kHref, at)) {
         std::size_t from = at + kHref.size();
-        std::size_t quote = s.find('"', from);
+        std::size_t quote = in.find('"', from);
         if (quote == std::string::npos) break;
-        const std::string target = HtmlUnescape(s.substr(from, quote - from));
+        const std::string target = HtmlUnescape(in.substr(from, quote - from));
         const std::string key = JumpKey(target);
         std::string name;
         if (FindPage(key, pages, name)) {
-            const std::string file = HtmlAttributeText(pages.FileOfPage(name)) + "\"";
-            s.replace(from, quote + 1 - from, file);
-            at = from + file.size();
-            continue;
-        }
-        if (!marks.count(Upper(key)))
+            s.append(in, copied, from - copied);
+            s += HtmlAttributeText(pages.FileOfPage(name));
+            s += '"';
+            copied = quote + 1;
+        } else if (!marks.count(Upper(key))) {
             log.Add("Page - \"" + HtmlFileOf(pageName) + "\", unresolved link - \"" + target + "\"");
+        }
         at = quote + 1;
     }
+    s.append(in, copied, std::string::npos);
 
     // 2. Marks become anchors; then links whose whole target is a mark's
     // name point into the page (a link to "TopicX.htm" is no link to "Topic").
     std::vector<std::string> written;
-    for (std::size_t at = s.find(kMarkOpen); at != std::string::npos; at = s.find(kMarkOpen, at)) {
-        std::size_t end = s.find(kMarkClose, at + kMarkOpen.size());
-        if (end == std::string::npos) break;
-        written.push_back(s.substr(at + kMarkOpen.size(), end - at - kMarkOpen.size()));
-        const std::string anchor = "<A NAME=\"" + written.back() + "\"></A>";
-        s.replace(at, end + kMarkClose.size() - at, anchor);
-        at += anchor.size();
+    if (s.find(kMarkOpen) != std::string::npos) {
+        for (std::size_t at = s.find(kMarkOpen); at != std::string::npos; at = s.find(kMarkOpen, at)) {
+            std::size_t end = s.find(kMarkClose, at + kMarkOpen.size());
+            if (end == std::string::npos) break;
+            written.push_back(s.substr(at + kMarkOpen.size(), end - at - kMarkOpen.size()));
+            const std::string anchor = "<A NAME=\"" + written.back() + "\"></A>";
+            s.replace(at, end + kMarkClose.size() - at, anchor);
+            at += anchor.size();
+        }
     }
     for (const std::string& mark : written) {
         const std::string link = std::string(kHref) + mark + "\"";
@@ -348,34 +360,48 @@ std::string RewriteHtmlLinks(const std::string& html, const std::string& pageNam
 
     // 3. Link colours: the writer puts each link's FONT tag directly before
     // it and its </FONT> directly after "</A>"; both go, nothing between.
+    // The spans to drop are collected first and left out in one copy.
     constexpr std::string_view kFont = "<FONT COLOR=";
     constexpr std::string_view kLinkInTag = "><A HREF=";
+    constexpr std::string_view kFontEnd = "</FONT>";
+    std::vector<std::pair<std::size_t, std::size_t>> drop;  // start, length
+    // After a "</A>" whose </FONT> is taken, the next one stands in its place.
+    std::map<std::size_t, std::size_t> fontEndAfter;
     for (std::size_t at = s.find(kLinkInTag); at != std::string::npos; at = s.find(kLinkInTag, at + 1)) {
+        // The FONT tag must end right here: no other tag starts inside it.
         std::size_t font = s.rfind(kFont, at);
         if (font == std::string::npos || s.find('<', font + 1) <= at) continue;
         std::size_t link = at + 1;
         std::size_t close = s.find("</A>", link);
-        if (close == std::string::npos || !StartsAt(s, close + 4, "</FONT>")) continue;
-        s.erase(close + 4, 7);
-        s.erase(font, link - font);
-        at = font;
+        if (close == std::string::npos) continue;
+        auto next = fontEndAfter.emplace(close, close + 4).first;
+        if (!StartsAt(s, next->second, kFontEnd)) continue;
+        drop.emplace_back(font, link - font);
+        drop.emplace_back(next->second, kFontEnd.size());
+        next->second += kFontEnd.size();
     }
-    return s;
+    if (drop.empty()) return s;
+    std::sort(drop.begin(), drop.end());
+    std::string out;
+    out.reserve(s.size());
+    std::size_t from = 0;
+    for (const auto& [start, length] : drop) {
+        out.append(s, from, start - from);
+        from = start + length;
+    }
+    out.append(s, from, std::string::npos);
+    return out;
 }
 
 // --- writing files ------------------------------------------------------------------
 
-bool WriteFileExactCase(const std::string& folder, const std::string& name, const std::string& bytes) {
+namespace {
+
+// Writes the bytes to a temporary file in the folder and renames it over the target.
+bool WriteThroughTemporary(const std::filesystem::path& dir, const std::string& folder, const std::string& name,
+                           const std::string& bytes) {
     namespace fs = std::filesystem;
     std::error_code ec;
-    const fs::path dir(plat::NativePath(folder));
-    // Another file that differs only in letter case would be found in its
-    // place by the path layer, while links name this spelling.
-    std::string wanted;
-    for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-        const std::string n = it->path().filename().string();
-        if (n != name && Upper(plat::SystemText(n)) == Upper(name) && it->is_regular_file(ec)) fs::remove(it->path(), ec);
-    }
     const fs::path target = dir / fs::path(plat::ExtractFileName(plat::NativePath(plat::JoinPath(folder, name))));
     const fs::path temp = dir / fs::path("~" + target.filename().string() + ".tmp");
     {
@@ -393,6 +419,46 @@ bool WriteFileExactCase(const std::string& folder, const std::string& name, cons
         fs::remove(temp, ec);
         return false;
     }
+    return true;
+}
+
+}  // namespace
+
+bool WriteFileExactCase(const std::string& folder, const std::string& name, const std::string& bytes) {
+    return ExactCaseFolder(folder).Write(name, bytes);
+}
+
+bool ExactCaseFolder::List() {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    byUpper_.clear();
+    fs::directory_iterator it(fs::path(plat::NativePath(folder_)), ec);
+    if (ec) return false;
+    for (fs::directory_iterator end; it != end; it.increment(ec)) {
+        if (ec) return false;
+        const std::string n = it->path().filename().string();
+        byUpper_[Upper(plat::SystemText(n))].push_back(n);
+    }
+    listed_ = true;
+    return true;
+}
+
+bool ExactCaseFolder::Write(const std::string& name, const std::string& bytes) {
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    const fs::path dir(plat::NativePath(folder_));
+    if (!listed_) List();
+    // Another file that differs only in letter case would be found in its
+    // place by the path layer, while links name this spelling.
+    const std::string key = Upper(name);
+    auto same = byUpper_.find(key);
+    if (same != byUpper_.end()) {
+        for (const std::string& n : same->second)
+            if (n != name && fs::is_regular_file(dir / n, ec)) fs::remove(dir / n, ec);
+        same->second.clear();
+    }
+    if (!WriteThroughTemporary(dir, folder_, name, bytes)) return false;
+    if (listed_) byUpper_[key].push_back(name);
     return true;
 }
 
@@ -464,6 +530,7 @@ HtmlExportResult ExportHtmlPages(IHtmlExportPages& pages, const HtmlExportOption
     graphics.outputDir = options.outputDir;
     graphics.gifDir = options.gifDir;
     const std::string bgColor = ColorToHtmlColor(options.scrollColor);
+    ExactCaseFolder pageFolder(options.outputDir);
     const int count = pages.Count();
     if (pages.First()) pages.startName = pages.Current(false).name;
     bool first = true;
@@ -480,7 +547,7 @@ HtmlExportResult ExportHtmlPages(IHtmlExportPages& pages, const HtmlExportOption
         html = InsertHtmlHead(html, row.keys, bgColor, options.background);
         html = RewriteHtmlLinks(html, name, pages, log);
         html = ConvertTopicGraphics(html, name, pages, graphics, log);
-        if (!WriteFileExactCase(options.outputDir, HtmlFileOf(name), html)) {
+        if (!pageFolder.Write(HtmlFileOf(name), html)) {
             result.outcome = HtmlExportOutcome::Failed;
             result.error = "The page " + HtmlFileOf(name) + " could not be written to " + options.outputDir + ".";
             return result;

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <set>
 #include <string>
 #include <vector>
@@ -147,6 +148,8 @@ inline std::string HtmlFileOf(const std::string& name) { return name + ".htm"; }
 
 // --- graphics -------------------------------------------------------------------------
 
+class ExactCaseFolder;
+
 // The export's state for pictures: where they come from and go, the map
 // counter that continues across pages, and the GIF made of each source.
 struct HtmlGraphicsContext {
@@ -157,6 +160,8 @@ struct HtmlGraphicsContext {
     int mapCount = 0;
     // The GIF file names taken (upper-cased) -> their source (upper-cased).
     std::map<std::string, std::string> gifNames;
+    // The folder the GIFs go to, listed once per export (made on first use).
+    std::shared_ptr<ExactCaseFolder> gifFolder;
 };
 
 struct ShgArea;
@@ -223,5 +228,22 @@ bool BrowserExists(const std::string& browser);
 // file that differs only in case is removed first; the bytes go to a
 // temporary file renamed over the target. False on failure (nothing left).
 bool WriteFileExactCase(const std::string& folder, const std::string& name, const std::string& bytes);
+
+// The same for many files into one folder: the folder is listed once, at
+// the first write, instead of once per file, and what this object writes
+// or removes keeps the listing current.
+class ExactCaseFolder {
+public:
+    explicit ExactCaseFolder(std::string folder) : folder_(std::move(folder)) {}
+    bool Write(const std::string& name, const std::string& bytes);
+    const std::string& Folder() const { return folder_; }
+
+private:
+    bool List();
+    std::string folder_;
+    bool listed_ = false;
+    // Upper-cased name -> the files of that name, in their own spelling.
+    std::map<std::string, std::vector<std::string>> byUpper_;
+};
 
 }  // namespace build

@@ -152,7 +152,8 @@ private:
             return c;
         }
         const std::string name = GifName(file);
-        if (!WriteFileExactCase(g_.gifDir, name, gif)) {
+        if (!g_.gifFolder || g_.gifFolder->Folder() != g_.gifDir) g_.gifFolder = std::make_shared<ExactCaseFolder>(g_.gifDir);
+        if (!g_.gifFolder->Write(name, gif)) {
             c.kind = Converted::NotConverted;
             return c;
         }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <QImage>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <tuple>
@@ -157,6 +158,29 @@ TEST(HtmlLinks, ColourTagsGoButTextBetweenStays) {
     const std::string plain = "<p><FONT COLOR=#FF0000>x</FONT><A HREF=\"20\">y</A> <FONT COLOR=#FF0000>z</FONT></p>";
     EXPECT_EQ(RewriteHtmlLinks(plain, "Index", pages, log),
               "<p><FONT COLOR=#FF0000>x</FONT><A HREF=\"Topic2.htm\">y</A> <FONT COLOR=#FF0000>z</FONT></p>");
+}
+
+// Links one after another, as the writer gives a line of them: each loses its
+// own colour tags only; a link whose </FONT> does not follow "</A>" keeps
+// its tag, and a second colour close after a link is not taken twice.
+TEST(HtmlLinks, EachLinkOfARowLosesOnlyItsOwnColourTags) {
+    MemoryHtmlPages pages = Pages();
+    const struct {
+        std::string page, expected;
+    } cases[] = {
+        {Link("20", "a") + Link("Topic2", "b") + ", " + Link("40", "c"),
+         "<A HREF=\"Topic2.htm\">a</A><A HREF=\"Topic2.htm\">b</A>, <A HREF=\"Shop.htm\">c</A>"},
+        {"<FONT COLOR=#0000FF><A HREF=\"20\">a</A> </FONT>" + Link("1", "b"),
+         "<FONT COLOR=#0000FF><A HREF=\"Topic2.htm\">a</A> </FONT><A HREF=\"Index.htm\">b</A>"},
+        {"<FONT COLOR=#0000FF><A HREF=\"20\">a</A></FONT></FONT>",
+         "<A HREF=\"Topic2.htm\">a</A></FONT>"},
+        {"<i>" + Link("Missing", "m") + "</i>", "<i><A HREF=\"Missing\">m</A></i>"},
+    };
+    for (const auto& c : cases) {
+        HtmlExportLog log;
+        log.Start("Demo");
+        EXPECT_EQ(RewriteHtmlLinks(c.page, "Index", pages, log), c.expected) << c.page;
+    }
 }
 
 // --- image maps -------------------------------------------------------------------------------
@@ -321,6 +345,28 @@ TEST(HtmlFiles, WrittenInTheLetterCaseTheLinksUse) {
     in >> text;
     EXPECT_EQ(text, "new");
     EXPECT_FALSE(WriteFileExactCase(folder + "/no/such/folder", "x.htm", "x"));
+}
+
+// A run writes many files through one folder object that lists the folder
+// once: files it wrote itself, and files that were there, still give way
+// to a later spelling.
+TEST(HtmlFiles, OneFolderListedOnceStillKeepsOneSpellingPerName) {
+    testsupport::TempDir dir;
+    WriteBytes(dir.path() / "PAGE.HTM", "old");
+    WriteBytes(dir.path() / "page.htm", "older");
+    WriteBytes(dir.path() / "other.htm", "kept");
+    ExactCaseFolder folder(dir.path().string());
+    ASSERT_TRUE(folder.Write("Page.htm", "first"));
+    ASSERT_TRUE(folder.Write("Two.htm", "2"));
+    ASSERT_TRUE(folder.Write("PAGE.htm", "second"));
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir.path())) names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"PAGE.htm", "Two.htm", "other.htm"}));
+    EXPECT_EQ(testsupport::ReadFileBytes((dir.path() / "PAGE.htm").string()), "second");
+    EXPECT_EQ(testsupport::ReadFileBytes((dir.path() / "other.htm").string()), "kept");
+    ExactCaseFolder missing((dir.path() / "missing").string());
+    EXPECT_FALSE(missing.Write("x.htm", "x"));
 }
 
 }  // namespace

@@ -85,16 +85,13 @@ void THtmlPageGrid::ShowExportColumns(db::TDataSet* t) {
     SetDataSource(nullptr);
 }
 
-void THtmlPageGrid::DrawCell(int ACol, int ARow, TRect ARect, TGridDrawState AState) {
-    db::TField* f = ARow >= 1 && ACol >= 1 && ACol - 1 < FieldCount() ? Fields(ACol - 1) : nullptr;
-    if (f && (f->FieldName == "Title" || f->FieldName == "HelpId")) {
-        Canvas().Brush().SetColor(0xC0C0C0);
-        Canvas().FillRect(ARect);
-        Canvas().Font().SetColor(0x000000);
-        Canvas().TextRect(ARect, ARect.Left + 2, ARect.Top + 2, CellText(ACol, ARow));
-        return;
+void THtmlPageGrid::DoCalcCellColors(db::TField* Field, TGridDrawState State, bool Highlight, TFont& AFont,
+                                     TBrush& ABrush) {
+    vl::TvlDBGrid::DoCalcCellColors(Field, State, Highlight, AFont, ABrush);
+    if (Field && (Field->FieldName == "Title" || Field->FieldName == "HelpId")) {
+        ABrush.SetColor(0xC0C0C0);
+        AFont.SetColor(0x000000);
     }
-    db::TCustomDBGrid::DrawCell(ACol, ARow, ARect, AState);
 }
 
 // --- the wizard -----------------------------------------------------------------------

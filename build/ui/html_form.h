@@ -11,7 +11,7 @@
 #include "build/html_export.h"
 #include "build/tables/table_html_export.h"
 #include "editor/core/editor_context.h"
-#include "platform/db/controls/db_grid.h"
+#include "controls/data/vl_dbgrid.h"
 #include "platform/gui/buttons.h"
 #include "platform/gui/edits.h"
 #include "platform/gui/forms.h"
@@ -21,18 +21,17 @@
 
 namespace buildui {
 
-// The page list of step 2. The data-aware grid of the dataset layer stands
-// here until the library's own grid is there; only this class knows which.
-class THtmlPageGrid : public db::TCustomDBGrid {
+// The page list of step 2, on the library's data grid.
+class THtmlPageGrid : public vl::TvlDBGrid {
 public:
-    explicit THtmlPageGrid(gui::TComponent* owner) : db::TCustomDBGrid(owner) {}
+    explicit THtmlPageGrid(gui::TComponent* owner) : vl::TvlDBGrid(owner) {}
     // Shows `ContextString` as "Htm Filename", `Title` and `HelpId` as
     // "HelpID" (the last two read-only) and hides every other field.
     void ShowExportColumns(db::TDataSet* exportTable);
 
-protected:
     // Read-only columns are drawn black on silver.
-    void DrawCell(int ACol, int ARow, gui::TRect ARect, gui::TGridDrawState AState) override;
+    void DoCalcCellColors(db::TField* Field, gui::TGridDrawState State, bool Highlight, gui::TFont& AFont,
+                          gui::TBrush& ABrush) override;
 };
 
 class TfrmHtml : public gui::TForm {

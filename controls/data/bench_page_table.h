@@ -25,7 +25,7 @@ struct PageTable {
     std::string folder;
     std::unique_ptr<vl::TvlTable> table;
 
-    void Make() {
+    void Make(int rows = kRows) {
         std::filesystem::create_directories(dir.path() / "home");
         plat::SetDataHome((dir.path() / "home").string());
         driver = std::make_shared<db::TEngineDriver>();
@@ -41,7 +41,7 @@ struct PageTable {
         t.IndexDefs().Add("", "Application;HelpId", db::ixPrimary);
         t.CreateTable();
         t.Open();
-        for (int i = 1; i <= kRows; ++i) {
+        for (int i = 1; i <= rows; ++i) {
             t.Append();
             t.FieldByName("Application")->SetAsString("Demo");
             t.FieldByName("HelpId")->SetAsInteger(i);

@@ -210,6 +210,14 @@ std::string TvlDBComboBox::StoredToDisplay(const std::string& value) const {
     return {};
 }
 
+bool TvlDBComboBox::GridDisplayText(const std::string& value, std::string& text) {
+    if (!MapList) return false;
+    const std::string shown = StoredToDisplay(value);
+    if (shown.empty()) return false;
+    text = shown;
+    return true;
+}
+
 std::string TvlDBComboBox::GetStoredValue() const {
     // Free text in a drop-down with a map stores nothing: by design.
     if (Style == csDropDown && Text().empty()) return {};

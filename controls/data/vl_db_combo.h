@@ -108,6 +108,8 @@ public:
                                     int screenHeight);
     static bool IsEditKey(unsigned key);
     bool EditAreaEditable() const;
+    // With a map, a cell shows the item's text for the stored value.
+    bool GridDisplayText(const std::string& value, std::string& text) override;
 
 protected:
     void KeyDown(unsigned& Key, gui::TShiftState Shift) override;

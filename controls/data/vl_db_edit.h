@@ -119,6 +119,9 @@ public:
     void Reset();
     // The alignment the text is shown in while the edit has no focus.
     gui::TAlignment ShownAlignment() const;
+    // The text a grid cell edited by this control shows for the field's
+    // value; false leaves the field's display text. The plain edit has none.
+    virtual bool GridDisplayText(const std::string& value, std::string& text) { return false; }
 
 protected:
     void KeyDown(unsigned& Key, gui::TShiftState Shift) override;

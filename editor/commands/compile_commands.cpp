@@ -1,6 +1,7 @@
 #include "editor/commands/compile_commands.h"
 
 #include "build/tables/table_build_project.h"
+#include "editor/core/page_rules.h"
 #include "platform/core/files.h"
 #include "platform/gui/dialog_service.h"
 
@@ -24,7 +25,16 @@ public:
         if (hooks_.setBusyCursor) hooks_.setBusyCursor(false);
         if (!folder_.empty()) plat::SetCurrentDir(folder_);
         if (!full_) return;
-        if (hooks_.setGraphicsFolder) hooks_.setGraphicsFolder(ctx_.CurrentGraphicsFolder());
+        // As on a change of project: absolute as stored, else the program
+        // folder's when it exists, else none.
+        if (hooks_.setGraphicsFolder) {
+            std::string graphics;
+            try {
+                graphics = ResolveGraphicsDir(ctx_);
+            } catch (const std::exception&) {
+            }
+            hooks_.setGraphicsFolder(graphics);
+        }
         db::TDataSet* pages = ctx_.detailTable;
         try {
             if (!bookmark_.empty() && pages->Active() && pages->BookmarkValid(bookmark_))

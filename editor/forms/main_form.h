@@ -250,6 +250,11 @@ public:
     // Start-up: the extras notebook shows the page its tab set selects.
     void ShowContentsExtrasPage();
 
+    // Hidden page editors on the second page cursor: a full build takes them
+    // off their fields and puts them back after.
+    richtext::TDBJDRichText* jdCFullTitle = nullptr;
+    richtext::TDBJDRichText* jdCHelpText = nullptr;
+
     // The build, backup and outside-program commands with this window's
     // dialogs and progress window.
     void sbtnCompileClick(bool showOptions);
@@ -270,6 +275,7 @@ private:
     void WireToolBar();
     void BuildContentsPage();
     void WireContentsPage();
+    void BuildHiddenPageEditors();
     void WireViews();
     void ShowMaxViewTitle();
     void ShowTableState();

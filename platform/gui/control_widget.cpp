@@ -14,6 +14,7 @@
 #include <QWheelEvent>
 
 #include <cstdlib>
+#include <exception>
 #include <memory>
 #include <string>
 #include <vector>
@@ -148,10 +149,40 @@ bool ControlWidget::event(QEvent* e) {
     return QWidget::event(e);
 }
 
+namespace {
+
+bool g_paintReportPending = false;
+
+void ReportAfterPaint(std::exception_ptr error) {
+    if (g_paintReportPending) return;
+    g_paintReportPending = true;
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(),
+        [error] {
+            try {
+                std::rethrow_exception(error);
+            } catch (...) {
+                HandleEscapedException();
+            }
+            g_paintReportPending = false;
+        },
+        Qt::QueuedConnection);
+}
+
+}  // namespace
+
 void ControlWidget::paintEvent(QPaintEvent* e) {
     if (!control_) return;
     QRect r = e->rect().translated(0, -clientTop).intersected(QRect(0, 0, width(), height() - clientTop));
-    if (!r.isEmpty()) control_->PaintWidget(FromQRect(r));
+    if (!r.isEmpty()) {
+        try {
+            control_->PaintWidget(FromQRect(r));
+        } catch (...) {
+            // No box inside a paint: Qt is mid-repaint. Shown once the
+            // loop is back, one at a time.
+            ReportAfterPaint(std::current_exception());
+        }
+    }
     QPainter p(this);
     p.translate(0, clientTop);
     PaintCaret(control_, p);

@@ -9,6 +9,8 @@
 #include <QPainter>
 #include <QWidget>
 
+class QApplication;
+
 #include <map>
 
 namespace gui {
@@ -94,6 +96,12 @@ struct FormHooks {
 FormHooks& Hooks();
 // Make sure the Qt application object exists.
 void EnsureQtApplication();
+// The program's QApplication, which hands exceptions escaping an event
+// handler to HandleEscapedException instead of letting them unwind Qt.
+QApplication* NewGuardedApplication(int& argc, char** argv);
+// Inside a catch block: the application's HandleException, or stderr when
+// there is no application object yet.
+void HandleEscapedException();
 // The control holding the mouse capture, and the control under the mouse.
 TControl*& CaptureControlRef();
 TControl*& MouseOverControlRef();

@@ -76,7 +76,7 @@ void EnsureQtApplication() {
     static int argc = 1;
     static char name[] = "tavrin";
     static char* argv[] = {name, nullptr};
-    new QApplication(argc, argv);
+    NewGuardedApplication(argc, argv);
     plat::BindMessageThread();
 }
 
@@ -1023,11 +1023,20 @@ void TWinControl::PaintWidget(const TRect& rect) {
         impl_->invalid = QRegion();
         if (!area.isEmpty()) {
             TCanvas& canvas = WindowCanvas();
+            // A paint handler that throws must not leave the window marked
+            // as painting (it would never paint again) nor its canvas clipped.
+            struct PaintScope {
+                TCanvas& canvas;
+                Impl& impl;
+                ~PaintScope() {
+                    canvas.Bind(&impl.buffer);
+                    impl.painting = false;
+                }
+            };
             impl_->painting = true;
             canvas.Bind(&impl_->buffer, {}, FromQRect(area));
+            PaintScope scope{canvas, *impl_};
             plat::SendMessage(Handle(), WM_PAINT, 0, 0);
-            canvas.Bind(&impl_->buffer);
-            impl_->painting = false;
         }
     }
     if (impl_->canvas) impl_->canvas->Flush();

@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <atomic>
 #include <climits>
+#include <cstdio>
 
 namespace gui {
 
@@ -39,6 +40,9 @@ struct QueueDriver {
 QueueDriver* g_driver = nullptr;
 
 void PumpQueue();
+
+// A pump called from our own code, outside Qt's delivery: it guards itself.
+void GuardedPump();
 
 void ArmTimer() {
     if (!g_driver) return;
@@ -587,12 +591,12 @@ void TApplication::Run() {
 
 void TApplication::ProcessMessages() {
     QCoreApplication::processEvents(QEventLoop::AllEvents);
-    PumpQueue();
+    GuardedPump();
 }
 
 void TApplication::HandleMessage() {
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    PumpQueue();
+    GuardedPump();
 }
 
 void TApplication::Terminate() {
@@ -622,6 +626,28 @@ bool TApplication::HelpCommand(unsigned command, long data) {
     if (OnHelp) result = OnHelp(command, data, callHelp);
     if (callHelp && HelpHook && !HelpFile.empty()) result = HelpHook(HelpFile, command, data) || result;
     return result;
+}
+
+void TApplication::HandleException(TObject* sender) {
+    try {
+        throw;
+    } catch (const plat::EAbort&) {
+        // The silent abort: whoever raised it has said all there is to say.
+    } catch (const std::exception& e) {
+        if (OnException) OnException(sender, e);
+        else ShowException(e);
+    } catch (...) {
+        const std::runtime_error unknown("Unknown error");
+        if (OnException) OnException(sender, unknown);
+        else ShowException(unknown);
+    }
+}
+
+void TApplication::ShowException(const std::exception& e) {
+    std::string text = e.what();
+    // A message that does not end a sentence gets its full stop.
+    if (!text.empty() && static_cast<unsigned char>(text.back()) > '.') text += '.';
+    MessageBox(text, title_, MB_OK | MB_ICONSTOP);
 }
 
 int TApplication::MessageBox(const std::string& text, const std::string& caption, unsigned flags) {
@@ -725,11 +751,58 @@ void TScreen::ControlGone(TControl* control) {
 // ===========================================================================
 // Start and end
 
+namespace {
+
+// Every event reaches the program through here; an exception that a handler
+// let escape would otherwise unwind through Qt and end the program. It is
+// shown (or dropped, for an abort) and the loop goes on.
+class GuardedApplication final : public QApplication {
+public:
+    GuardedApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+    bool notify(QObject* receiver, QEvent* event) override {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (...) {
+            HandleEscapedException();
+            return false;
+        }
+    }
+};
+
+void GuardedPump() {
+    try {
+        PumpQueue();
+    } catch (...) {
+        HandleEscapedException();
+    }
+}
+
+}  // namespace
+
+QApplication* NewGuardedApplication(int& argc, char** argv) { return new GuardedApplication(argc, argv); }
+
+void HandleEscapedException() {
+    // A pump cut short by the exception leaves messages queued: they still run.
+    ScheduleFromAnyThread();
+    if (Application) {
+        Application->HandleException(nullptr);
+        return;
+    }
+    try {
+        throw;
+    } catch (const plat::EAbort&) {
+    } catch (const std::exception& e) {
+        std::fprintf(stderr, "%s\n", e.what());
+    } catch (...) {
+        std::fprintf(stderr, "Unknown error\n");
+    }
+}
+
 void InitApplication(int argc, char** argv) {
     if (!QCoreApplication::instance()) {
         if (argc > 0 && argv) {
             static int s_argc = argc;
-            new QApplication(s_argc, argv);
+            NewGuardedApplication(s_argc, argv);
         } else {
             EnsureQtApplication();
         }

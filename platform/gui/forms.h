@@ -150,6 +150,8 @@ using THelpEvent = std::function<bool(unsigned Command, long Data, bool& CallHel
 // Shows help: the help file, the command and its data; true when shown.
 using THelpHook = std::function<bool(const std::string& HelpFile, unsigned Command, long Data)>;
 
+using TExceptionEvent = std::function<void(TObject* Sender, const std::exception& E)>;
+
 class TApplication : public TComponent {
 public:
     TApplication();
@@ -189,6 +191,15 @@ public:
     // Win32 MessageBox through the dialog service; caption defaults to Title.
     int MessageBox(const std::string& text, const std::string& caption, unsigned flags);
     HWND Handle();
+
+    // An exception a handler let escape into the event loop: raised with it
+    // instead of ShowException when set. EAbort never reaches either.
+    TExceptionEvent OnException;
+    // Called inside a catch block: EAbort is dropped, anything else goes to
+    // OnException or ShowException. The program keeps running.
+    void HandleException(TObject* sender);
+    // An error box with the exception's message and the title as caption.
+    void ShowException(const std::exception& e);
 
 private:
     friend class TForm;

@@ -152,6 +152,34 @@ TEST_F(Wizard, StepOneRefusesWithItsTexts) {
     }
 }
 
+// Step 2's page list, on the library's data grid: the file name, then the
+// title and help id, the last two read-only and drawn black on silver.
+TEST_F(Wizard, ThePageListShowsTheNamesWithTitleAndHelpIdReadOnly) {
+    ToStep2();
+    THtmlPageGrid* grid = form->gridTopics;
+    ASSERT_EQ(grid->GetFieldCount(), 3);
+    const struct {
+        const char* field;
+        const char* title;
+        bool readOnly;
+    } columns[] = {{"ContextString", "Htm Filename", false}, {"Title", "Title", true}, {"HelpId", "HelpID", true}};
+    for (int i = 0; i < 3; ++i) {
+        db::TField* f = grid->GetFields(i);
+        ASSERT_NE(f, nullptr);
+        EXPECT_EQ(f->FieldName, columns[i].field);
+        EXPECT_EQ(f->DisplayLabel, columns[i].title);
+        EXPECT_EQ(f->ReadOnly, columns[i].readOnly) << columns[i].field;
+        gui::TFont font;
+        gui::TBrush brush;
+        font.SetColor(0x0000FF);
+        brush.SetColor(0xFFFFFF);
+        grid->DoCalcCellColors(f, 0, false, font, brush);
+        EXPECT_EQ(brush.Color(), columns[i].readOnly ? 0xC0C0C0 : 0xFFFFFF) << columns[i].field;
+        EXPECT_EQ(font.Color(), columns[i].readOnly ? 0x000000 : 0x0000FF) << columns[i].field;
+    }
+    EXPECT_EQ(grid->GetDataSource(), form->Export().srcHtml);
+}
+
 TEST_F(Wizard, RefreshAnsweredNoKeepsHandEditedNames) {
     ToStep2();
     EXPECT_EQ(Name(1), "Second");

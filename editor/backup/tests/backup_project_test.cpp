@@ -178,6 +178,25 @@ TEST_F(BackupFixture, AStaleWorkFolderIsEmptiedFirst) {
     EXPECT_FALSE(fs::exists(Work()));
 }
 
+// The work tables' files are gone by the time they are listed (as when the
+// engine wrote them elsewhere): nothing is archived, a warning says so, and
+// neither an archive nor the work folder is left.
+TEST_F(BackupFixture, NothingToArchiveGivesItsWarningAndNoArchive) {
+    int closes = 0;
+    ctx->tblBackTo->AfterClose = [&](db::TDataSet*) {
+        ++closes;
+        std::error_code ec;
+        for (const auto& e : fs::directory_iterator(Work(), ec)) fs::remove(e.path(), ec);
+    };
+    EXPECT_EQ(backup::BackupProject(*ctx, ui), backup::BackupOutcome::Failed);
+    EXPECT_GE(closes, 4);
+    EXPECT_FALSE(fs::exists(Archive()));
+    EXPECT_FALSE(fs::exists(Work()));
+    ASSERT_FALSE(dialogs.Requests().empty());
+    EXPECT_EQ(dialogs.Requests().back().caption, "Warning");
+    EXPECT_EQ(dialogs.Requests().back().text, "Nothing could be archived: the backup's work tables hold no files.");
+}
+
 TEST_F(BackupFixture, CancelledDialogDoesNothing) {
     ui.showDialog = [](backup::BackupDialogState&) { return false; };
     EXPECT_EQ(backup::BackupProject(*ctx, ui), backup::BackupOutcome::Cancelled);

@@ -103,6 +103,30 @@ TEST_F(Compile, FullAndPartialBuildsComeBackToThePage) {
     EXPECT_EQ(plat::GetCurrentDir(), cwd);
 }
 
+// After a build the page editors get the project's graphics folder as a
+// change of project gives it: absolute as stored, relative to the program
+// folder when that folder exists, else none.
+TEST_F(Compile, TheGraphicsFolderAfterABuildIsResolvedAsOnAChangeOfProject) {
+    fs::create_directories(home.Path("pics"));
+    const struct {
+        std::string stored, given;
+    } cases[] = {
+        {"pics", plat::JoinPath(home.dir, "pics")},
+        {"nothere", ""},
+        {folder, folder},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        ctx->mainTable->Edit();
+        ctx->mainTable->FieldByName("GraphicsDir")->SetAsString(c.stored);
+        ctx->mainTable->Post();
+        graphics.clear();
+        editor::FullCompileCommand(*ctx, hooks, false);
+        ASSERT_EQ(graphics.size(), 1u) << c.stored;
+        EXPECT_EQ(plat::NativePath(graphics[0]), plat::NativePath(c.given)) << c.stored;
+    }
+}
+
 TEST_F(Compile, BeforeTheExportWizardPageAndProjectArePostedEvenWhenThePageRefuses) {
     ctx->mainTable->Edit();
     ctx->mainTable->FieldByName("HelpTitle")->SetAsString("New Title");

@@ -16,12 +16,14 @@
 #include "platform/gui/dialog_service.h"
 #include "platform/gui/gui_test_harness.h"
 #include "platform/win/message_queue.h"
+#include "richtext/controls/db_rich_text.h"
 #include "richtext/controls/rtf_edit.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <tuple>
 
 namespace {
 
@@ -282,6 +284,85 @@ TEST_F(MainWindow, TheFileMenuOpensTheImportAndExportWizards) {
         EXPECT_EQ(dynamic_cast<buildui::TfrmImport*>(gui::Application->Components(i)), nullptr);
         EXPECT_EQ(dynamic_cast<buildui::TfrmHtml*>(gui::Application->Components(i)), nullptr);
     }
+    form->Close();
+}
+
+}  // namespace
+
+namespace {
+
+// The two hidden page editors sit on the second page cursor's fields; a full
+// build from the tool bar takes them off their fields while it runs and puts
+// them back after.
+TEST_F(MainWindow, AFullBuildDetachesTheHiddenPageEditors) {
+    for (const char* tool : {"hcw", "WinHlp32"})
+        std::filesystem::copy_file(FAKE_HELP_TOOL, std::filesystem::path(home) / tool);
+    std::filesystem::create_directories(std::filesystem::path(home) / "proj");
+    auto form = std::make_unique<TForm1>(nullptr);
+    form->SuppressTipWindow = true;
+    form->FormCreate();
+    ASSERT_TRUE(form->StartupOk());
+    editor::EditorContext& ctx = *form->ctx;
+    db::TDataSet* m = ctx.mainTable;
+    m->Append();
+    for (auto [field, value] : {std::pair{"Application", "Demo"}, {"DosName", "demo"}, {"HelpTitle", "Demo Help"},
+                                {"ProjectDir", "proj"}, {"Compile", "32"}, {"AutogeneratePRJfile", "Y"}})
+        m->FieldByName(field)->SetAsString(value);
+    m->Post();
+    db::TDataSet* d = ctx.detailTable;
+    for (int id : {1000, 2000}) {
+        d->Append();
+        d->FieldByName("Application")->SetAsString("Demo");
+        d->FieldByName("HelpId")->SetAsInteger(id);
+        d->FieldByName("TopicPopup")->SetAsString("T");
+        d->FieldByName("Title")->SetAsString("Page " + std::to_string(id));
+        d->FieldByName("HelpText")->SetAsString("{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\plain text\\par}");
+        d->Post();
+    }
+    form->Show();
+    guitest::ProcessEvents(50);
+
+    const std::tuple<richtext::TDBJDRichText*, const char*, const char*> hidden[] = {
+        {form->jdCFullTitle, "jdCFullTitle", "FullTitle"}, {form->jdCHelpText, "jdCHelpText", "HelpText"}};
+    for (const auto& [e, name, field] : hidden) {
+        EXPECT_EQ(e->Name(), name);
+        EXPECT_FALSE(e->Visible()) << name;
+        EXPECT_EQ(e->DataSource(), ctx.CdetailSource) << name;
+        EXPECT_EQ(e->DataField(), field) << name;
+    }
+
+    // The full build from its button: while its options dialog shows, the
+    // hidden editors have no field.
+    std::vector<std::string> fieldsDuringBuild;
+    plat::HWND answerer = plat::AllocateHWnd([&](gui::TMessage& msg) {
+        if (msg.Msg != gui::WM_USER + 9) return;
+        for (int i = 0; i < gui::Application->ComponentCount(); ++i)
+            if (auto* f = dynamic_cast<buildui::TfrmCompile*>(gui::Application->Components(i))) {
+                fieldsDuringBuild = {form->jdCFullTitle->DataField(), form->jdCHelpText->DataField()};
+                f->Button1->Click();
+                return;
+            }
+        plat::PostMessage(answerer, gui::WM_USER + 9, 0, 0);
+    });
+    const auto hlp = std::filesystem::path(home) / "proj" / "demo.HLP";
+    for (d->First(); !d->Eof() && d->FieldByName("HelpId")->AsInteger() != 2000;) d->Next();
+    plat::PostMessage(answerer, gui::WM_USER + 9, 0, 0);
+    form->sbtnCompile->Click();
+    guitest::ProcessEvents(50);
+    EXPECT_TRUE(std::filesystem::exists(hlp));
+    EXPECT_EQ(fieldsDuringBuild, (std::vector<std::string>{"", ""}));
+    EXPECT_EQ(form->jdCFullTitle->DataField(), "FullTitle");
+    EXPECT_EQ(form->jdCHelpText->DataField(), "HelpText");
+    EXPECT_EQ(d->FieldByName("HelpId")->AsInteger(), 2000);
+    plat::DeallocateHWnd(answerer);
+
+    // Walking the second cursor reads no memo into them; asked, they load it.
+    ctx.CdetailTable->First();
+    ctx.CdetailTable->Next();
+    EXPECT_FALSE(form->jdCHelpText->MemoLoaded());
+    form->jdCHelpText->LoadMemo();
+    EXPECT_TRUE(form->jdCHelpText->MemoLoaded());
+    EXPECT_NE(form->jdCHelpText->GetPlainText().find("text"), std::string::npos);
     form->Close();
 }
 

@@ -6,10 +6,13 @@
 #include "platform/gui/std_controls.h"
 #include "platform/win/message_queue.h"
 
+#include <QCoreApplication>
 #include <QEventLoop>
+#include <QMouseEvent>
 #include <QTimer>
 #include <QWidget>
 
+#include <functional>
 #include <thread>
 
 namespace guitest {
@@ -383,4 +386,130 @@ TEST_F(GuiTest, ADialogBorderedFormTakesANewClientSize) {
     delete dialog;
 }
 
+}  // namespace guitest
+
+namespace guitest {
+namespace {
+
+// A control whose handlers fail the way program code fails: a left press
+// throws what `pressError` makes, a paint throws while `paintFails` is set.
+class Failing : public Recorder {
+public:
+    using Recorder::Recorder;
+    std::function<void()> pressError;
+    bool paintFails = false;
+    void WndProc(TMessage& m) override {
+        if (m.Msg == WM_LBUTTONDOWN && pressError) pressError();
+        Recorder::WndProc(m);
+    }
+
+protected:
+    void Paint() override {
+        if (paintFails) throw plat::Exception("Cannot read the picture");
+        Recorder::Paint();
+    }
+};
+
+class EscapedExceptions : public GuiTest {
+protected:
+    void SetUp() override {
+        GuiTest::SetUp();
+        failing = new Failing(form);
+        failing->SetParent(form);
+        failing->SetBounds(10, 10, 100, 40);
+        form->Show();
+        ProcessEvents();
+        Application->SetTitle("Tavrin");
+    }
+    void TearDown() override {
+        Application->OnException = nullptr;
+        GuiTest::TearDown();
+    }
+    // A press as the window system delivers it, through Qt's loop.
+    void Press() {
+        QCoreApplication::postEvent(failing->Widget(),
+                                    new QMouseEvent(QEvent::MouseButtonPress, QPointF(5, 5), QPointF(5, 5),
+                                                    Qt::LeftButton, Qt::LeftButton, Qt::NoModifier));
+        QCoreApplication::postEvent(failing->Widget(),
+                                    new QMouseEvent(QEvent::MouseButtonRelease, QPointF(5, 5), QPointF(5, 5),
+                                                    Qt::LeftButton, Qt::NoButton, Qt::NoModifier));
+        ProcessEvents();
+    }
+    Failing* failing = nullptr;
+    ScriptedDialogService dialogs;
+    ScopedDialogService scope{dialogs};
+};
+
+TEST_F(EscapedExceptions, AHandlersExceptionIsShownAndTheLoopGoesOn) {
+    struct Case {
+        std::function<void()> error;
+        const char* shown;  // nullptr: nothing is shown
+    };
+    const Case cases[] = {
+        {[] { throw plat::Exception("Key violation"); }, "Key violation."},
+        {[] { throw std::runtime_error("Disk full."); }, "Disk full."},
+        {[] { throw plat::EAbort("Operation aborted"); }, nullptr},
+        {[] { throw 42; }, "Unknown error."},
+    };
+    for (const Case& c : cases) {
+        dialogs.Clear();
+        failing->log.clear();
+        failing->pressError = c.error;
+        ASSERT_NO_THROW(Press());
+        if (c.shown) {
+            ASSERT_EQ(dialogs.Requests().size(), 1u) << c.shown;
+            EXPECT_EQ(dialogs.Last().text, c.shown);
+            EXPECT_EQ(dialogs.Last().caption, "Tavrin");
+            EXPECT_EQ(dialogs.Last().icon, DialogIcon::Error);
+        } else {
+            EXPECT_TRUE(dialogs.Requests().empty());
+        }
+        // The release that followed the failed press still arrived.
+        EXPECT_EQ(failing->Of(WM_LBUTTONUP).size(), 1u);
+    }
+}
+
+TEST_F(EscapedExceptions, OnExceptionTakesTheErrorInsteadOfTheBox) {
+    std::vector<std::string> seen;
+    Application->OnException = [&](TObject*, const std::exception& e) { seen.push_back(e.what()); };
+    failing->pressError = [] { throw plat::Exception("Record locked"); };
+    Press();
+    failing->pressError = [] { throw plat::EAbort("Operation aborted"); };
+    Press();
+    EXPECT_EQ(seen, (std::vector<std::string>{"Record locked"}));
+    EXPECT_TRUE(dialogs.Requests().empty());
+}
+
+TEST_F(EscapedExceptions, APaintThatFailsIsShownAndLaterPaintsWork) {
+    failing->paintFails = true;
+    failing->Invalidate();
+    // The box waits until the loop is back from the repaint.
+    ASSERT_NO_THROW(ProcessEvents(20));
+    ASSERT_GE(dialogs.Requests().size(), 1u);
+    EXPECT_EQ(dialogs.Requests()[0].text, "Cannot read the picture.");
+    failing->paintFails = false;
+    const int before = failing->paints;
+    failing->Invalidate();
+    ProcessEvents(20);
+    EXPECT_GT(failing->paints, before);
+}
+
+// Queued messages handled by our own pump (ProcessMessages) are guarded too,
+// and the rest of the queue still runs.
+TEST_F(EscapedExceptions, AQueuedMessageThatThrowsLeavesTheRestOfTheQueue) {
+    int later = 0;
+    HWND wnd = plat::AllocateHWnd([&](TMessage& m) {
+        if (m.Msg == WM_USER + 1) throw plat::Exception("Cannot open the table");
+        if (m.Msg == WM_USER + 2) ++later;
+    });
+    plat::PostMessage(wnd, WM_USER + 1, 0, 0);
+    plat::PostMessage(wnd, WM_USER + 2, 0, 0);
+    ASSERT_NO_THROW(ProcessEvents(20));
+    EXPECT_EQ(later, 1);
+    ASSERT_EQ(dialogs.Requests().size(), 1u);
+    EXPECT_EQ(dialogs.Last().text, "Cannot open the table.");
+    plat::DeallocateHWnd(wnd);
+}
+
+}  // namespace
 }  // namespace guitest
