@@ -371,7 +371,7 @@ bool TFindDialog::Execute() {
         w.findNext->setObjectName("findNext");
         w.findNext->setDefault(true);
         buttons->addWidget(w.findNext);
-        QObject::connect(w.findNext, &QPushButton::clicked, [this] { Find(); });
+        QObject::connect(w.findNext, &QPushButton::clicked, [this] { RunGuarded([this] { Find(); }); });
         if (replace) {
             auto* one = new QPushButton("&Replace");
             one->setObjectName("replace");
@@ -381,11 +381,11 @@ bool TFindDialog::Execute() {
             buttons->addWidget(all);
             QObject::connect(one, &QPushButton::clicked, [this] {
                 Options = (Options & ~(frReplaceAll | frFindNext)) | frReplace;
-                Replace();
+                RunGuarded([this] { Replace(); });
             });
             QObject::connect(all, &QPushButton::clicked, [this] {
                 Options = (Options & ~(frReplace | frFindNext)) | frReplaceAll;
-                Replace();
+                RunGuarded([this] { Replace(); });
             });
         }
         auto* cancel = new QPushButton("Cancel");
@@ -395,7 +395,7 @@ bool TFindDialog::Execute() {
         w.help = new QPushButton("&Help");
         w.help->setObjectName("help");
         buttons->addWidget(w.help);
-        QObject::connect(w.help, &QPushButton::clicked, [this] { ShowHelp(); });
+        QObject::connect(w.help, &QPushButton::clicked, [this] { RunGuarded([this] { ShowHelp(); }); });
         buttons->addStretch();
         grid->addLayout(buttons, 0, 2, row, 1);
     }

@@ -141,12 +141,16 @@ ControlWidget::ControlWidget(TWinControl* control, QWidget* parent, Qt::WindowFl
 }
 
 bool ControlWidget::event(QEvent* e) {
-    if (control_ && isWindow()) {
-        if (e->type() == QEvent::WindowActivate || e->type() == QEvent::WindowDeactivate) {
-            if (Hooks().activationChanged) Hooks().activationChanged(control_, e->type() == QEvent::WindowActivate);
+    bool handled = true;
+    RunGuarded([&] {
+        if (control_ && isWindow()) {
+            if (e->type() == QEvent::WindowActivate || e->type() == QEvent::WindowDeactivate) {
+                if (Hooks().activationChanged) Hooks().activationChanged(control_, e->type() == QEvent::WindowActivate);
+            }
         }
-    }
-    return QWidget::event(e);
+        handled = QWidget::event(e);
+    });
+    return handled;
 }
 
 namespace {

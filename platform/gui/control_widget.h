@@ -102,6 +102,17 @@ QApplication* NewGuardedApplication(int& argc, char** argv);
 // Inside a catch block: the application's HandleException, or stderr when
 // there is no application object yet.
 void HandleEscapedException();
+// Runs a handler of ours that Qt calls (a slot, an event override) so that
+// its exception is handled here and never unwinds through Qt's own frames,
+// which are built without clean-ups and would leak or be left half-done.
+template <class F>
+void RunGuarded(F&& handler) {
+    try {
+        handler();
+    } catch (...) {
+        HandleEscapedException();
+    }
+}
 // The control holding the mouse capture, and the control under the mouse.
 TControl*& CaptureControlRef();
 TControl*& MouseOverControlRef();

@@ -1293,11 +1293,14 @@ void TWinControl::SetScrollRange(int bar, int minPos, int maxPos, bool) {
         if (!impl_->bars[b]) {
             auto* sb = new QScrollBar(b == SB_HORZ ? Qt::Horizontal : Qt::Vertical, impl_->widget);
             sb->setFocusPolicy(Qt::NoFocus);
-            QObject::connect(sb, &QAbstractSlider::actionTriggered, [this, b](int action) { ScrollBarAction(b, action); });
+            QObject::connect(sb, &QAbstractSlider::actionTriggered,
+                             [this, b](int action) { RunGuarded([&] { ScrollBarAction(b, action); }); });
             QObject::connect(sb, &QAbstractSlider::sliderReleased, [this, b] {
-                plat::SendMessage(Handle(), b == SB_HORZ ? WM_HSCROLL : WM_VSCROLL,
-                                  MAKEWPARAM(SB_THUMBPOSITION, impl_->bars[b]->sliderPosition()), 0);
-                plat::SendMessage(Handle(), b == SB_HORZ ? WM_HSCROLL : WM_VSCROLL, MAKEWPARAM(SB_ENDSCROLL, 0), 0);
+                RunGuarded([&] {
+                    plat::SendMessage(Handle(), b == SB_HORZ ? WM_HSCROLL : WM_VSCROLL,
+                                      MAKEWPARAM(SB_THUMBPOSITION, impl_->bars[b]->sliderPosition()), 0);
+                    plat::SendMessage(Handle(), b == SB_HORZ ? WM_HSCROLL : WM_VSCROLL, MAKEWPARAM(SB_ENDSCROLL, 0), 0);
+                });
             });
             impl_->bars[b] = sb;
             // A new bar stays hidden until a range makes it needed; a child

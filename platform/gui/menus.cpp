@@ -413,14 +413,16 @@ void FillMenu(QWidget* menu, const std::vector<TMenuItem*>& items) {
             sub->setEnabled(item->Enabled);
             FillMenu(sub, SubItems(item));
             QObject::connect(sub, &QMenu::aboutToShow, sub, [sub, owner, command] {
-                // Clicked as it opens so it can update its items, then shown
-                // as they are now. Looked up again: it may have gone.
-                TMenuItem* it = owner ? owner->FindItem(command) : nullptr;
-                if (!it) return;
-                it->Click();
-                if (!(it = owner->FindItem(command))) return;
-                ClearMenu(sub);
-                FillMenu(sub, SubItems(it));
+                RunGuarded([&] {
+                    // Clicked as it opens so it can update its items, then shown
+                    // as they are now. Looked up again: it may have gone.
+                    TMenuItem* it = owner ? owner->FindItem(command) : nullptr;
+                    if (!it) return;
+                    it->Click();
+                    if (!(it = owner->FindItem(command))) return;
+                    ClearMenu(sub);
+                    FillMenu(sub, SubItems(it));
+                });
             });
             continue;
         }
@@ -443,7 +445,9 @@ void FillMenu(QWidget* menu, const std::vector<TMenuItem*>& items) {
         }
         QObject::connect(a, &QAction::triggered, [owner, command] {
             // Looked up again: the item may have gone while the menu was open.
-            if (owner) owner->DispatchCommand(command);
+            RunGuarded([&] {
+                if (owner) owner->DispatchCommand(command);
+            });
         });
     }
 }
