@@ -113,6 +113,16 @@ TForm1::TForm1(gui::TComponent* AOwner) : gui::TForm(AOwner) {
 
 TForm1::~TForm1() {
     if (gui::Application && gui::Application->OnHint) gui::Application->OnHint = nullptr;
+    // The context outlives this window: nothing it calls may reach it now
+    // (a table closing below may still post and run its followers).
+    ctx->Hooks.LoadExplorerView = {};
+    ctx->Hooks.LoadContentsFilterHistory = {};
+    ctx->ShowDisplaySettings = {};
+    ctx->SyncScreenFonts = {};
+    ctx->AfterPaste = {};
+    ctx->ShowTipOfTheDayWindow = {};
+    ctx->ApplyPageFilterView = {};
+    ctx->FocusPageEditor = {};
     Explorer.reset();  // before the tables and the tree it works on
     // The grids' painters read this window's members, which are gone before
     // the controls, and the context's tables may go first: a grid repainted

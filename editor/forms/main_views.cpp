@@ -129,14 +129,16 @@ void TForm1::WireViews() {
     InstallFilterFollowers(*ctx);
     // Title rules before a page post, contents jumps after it, and the
     // explorer tree of the contents.
-    ctx->Hooks.SyncTopicTitleFields = [this](db::TDataSet& page) { build::SyncTopicTitleFields(*ctx, page); };
-    ctx->Hooks.UpdateContentsJumps = [this](long prevId, const std::string& prevContext, long id,
-                                            const std::string& context) {
-        build::UpdateContentsJumps(*ctx, prevId, prevContext, id, context);
+    // These take the context itself, not this window: a post while the
+    // window is being destroyed still reaches them.
+    ctx->Hooks.SyncTopicTitleFields = [c = ctx](db::TDataSet& page) { build::SyncTopicTitleFields(*c, page); };
+    ctx->Hooks.UpdateContentsJumps = [c = ctx](long prevId, const std::string& prevContext, long id,
+                                               const std::string& context) {
+        build::UpdateContentsJumps(*c, prevId, prevContext, id, context);
     };
     Explorer = std::make_unique<buildui::ExplorerView>(TreeView1, *ctx);
     ctx->Hooks.LoadExplorerView = [this] { Explorer->LoadExplorerView(); };
-    ctx->ApplyProjectDisplaySettings = [this] { editor::ApplyProjectDisplaySettings(*ctx); };
+    ctx->ApplyProjectDisplaySettings = [c = ctx] { editor::ApplyProjectDisplaySettings(*c); };
     ctx->ShowDisplaySettings = [this](const DisplaySettings& s) { ApplyDisplay(s); };
     ctx->SyncScreenFonts = [this](bool unchanged) {
         if (unchanged)

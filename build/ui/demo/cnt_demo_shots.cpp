@@ -16,6 +16,7 @@
 #include <unistd.h>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <sstream>
 
 namespace buildui {
@@ -104,11 +105,11 @@ bool WriteContentsScreenshots(const std::string& dir) {
             tree->SetParent(window);
             tree->SetAlign(gui::alClient);
             tree->ShowRoot = false;
-            ExplorerView view(tree, ctx);
+            auto view = std::make_unique<ExplorerView>(tree, ctx);
             ctx.mainTable->Edit();
             ctx.mainTable->FieldByName("UserView")->SetAsString(build::CntExplorerText(CorpusContents()));
             ctx.mainTable->Post();
-            view.LoadExplorerView();
+            view->LoadExplorerView();
             gui::TTreeNode* first = tree->Items().GetFirstNode();
             if (first && first->GetNextSibling()) {
                 gui::TTreeNode* howTo = first->GetNextSibling();
@@ -121,6 +122,7 @@ bool WriteContentsScreenshots(const std::string& dir) {
             guitest::ProcessEvents(50);
             ok = guitest::SaveGrab(add, dir + "/cnt_add.png") && guitest::SaveGrab(notes, dir + "/footnotes.png") &&
                  guitest::SaveGrab(window, dir + "/explorer.png");
+            view.reset();  // it lets go of the tree, which goes with its window
             delete window;
             delete notes;
             delete add;
