@@ -307,6 +307,8 @@ private:
     int selectedRow_ = -1;
     bool sequenceMode_ = false;
     std::uint32_t noSequenceCursor_ = 0;
+    std::uint32_t countCursor_ = 0;  // the cursor countOfCursor_ was read from; 0: read again
+    std::uint32_t countOfCursor_ = 0;
     bool tabRowChange_ = false;
     TvlIButton* indicatorButton_ = nullptr;
     std::string shiftAnchor_;
