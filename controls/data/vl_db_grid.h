@@ -277,7 +277,7 @@ protected:
     bool DrawControlTypeCell(int ACol, int ARow, const gui::TRect& rect, gui::TGridDrawState AState);
     void DrawIndicator(const gui::TRect& rect);
     void PaintCellBackground(int ACol, int ARow, const gui::TRect& rect, gui::TGridDrawState AState,
-                             db::TField* field, bool& highlight);
+                             db::TField* field, const std::string& text, bool& highlight);
 
     TvlGridDataLink dataLink_{this};
     int paintDataCol_ = -1, paintDataRow_ = -1;
