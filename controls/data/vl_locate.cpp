@@ -18,6 +18,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <string_view>
 #include <vector>
 
 namespace vl {
@@ -163,7 +164,25 @@ private:
             return !blank && d == number_;
         }
         if (field_->DataType() == db::ftMemo) return MatchBlobText(field_, value_, type_, cs_);
+        if (plainString_) return StringMatches(cur, rec);
         return MatchFieldText(BufferFieldText(cur, buffered_, rec), value_, type_, cs_);
+    }
+
+    // A string field read into a stack buffer and, when case counts, compared
+    // there: the scan makes no string per record.
+    bool StringMatches(std::uint32_t cur, const std::uint8_t* rec) const {
+        char v[512] = {};
+        bool blank = true;
+        std::string_view text;
+        if (qv::DbiGetField(cur, static_cast<std::uint16_t>(field_->FieldNo()), rec, v, &blank) == 0 && !blank)
+            text = std::string_view(v, strnlen(v, sizeof v - 1));
+        if (!cs_) return MatchFieldText(std::string(text), value_, type_, cs_);
+        switch (type_) {
+        case mtExactMatch: return text == value_;
+        case mtPartialMatchStart: return text.size() >= value_.size() && text.compare(0, value_.size(), value_) == 0;
+        case mtPartialMatchAny: return text.find(value_) != std::string_view::npos;
+        }
+        return false;
     }
 
     // Records come from the engine a block at a time: one call per block
@@ -172,6 +191,7 @@ private:
         ++LocateCounters().cursorScans;
         const std::uint32_t cur = ds_->Handle();
         buffered_ = DescribeBufferField(cur, field_);
+        plainString_ = !numeric_ && field_->DataType() == db::ftString && !field_->Transliterate;
         const std::size_t size = std::max<std::size_t>(1, ds_->RecordSize());
         // A sorted scan stops at its first record, and a memo is read from the
         // cursor's own record: no block for them.
@@ -232,6 +252,7 @@ private:
     bool numeric_ = false;
     double number_ = 0;
     BufferField buffered_{nullptr};
+    bool plainString_ = false;
 };
 
 // The index the table searches with, when its first field is the search

@@ -151,6 +151,22 @@ EditorContext::~EditorContext() {
     if (handle_) plat::DeallocateHWnd(handle_);
     // The tables' rules see the context going and leave the other tables alone.
     BeginDestroy();
+    // Closing a table posts its pending edit; an edit the rules refuse is
+    // dropped here, as nothing may leave a destructor. The windows that
+    // follow the tables may be half gone: they hear nothing of it.
+    for (vl::TvlTable* t : StartupTables()) {
+        try {
+            if (t->Active() && (t->State() == db::dsEdit || t->State() == db::dsInsert || t->State() == db::dsSetKey)) {
+                t->DisableControls();
+                t->Post();
+            }
+        } catch (...) {
+            try {
+                t->Cancel();
+            } catch (...) {
+            }
+        }
+    }
     // Details go before their masters' sources.
     DestroyComponents();
 }

@@ -26,6 +26,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -57,6 +58,8 @@ struct Options {
     std::string form;
     std::string keywordFile;
     std::string view;  // the notebook page a screenshot shows
+    // Run on the shown main window inside the loop; the window closes after.
+    std::function<void(TForm1&)> script;
 };
 
 bool Shoot(gui::TControl* control, const std::string& file) {
@@ -67,18 +70,15 @@ bool Shoot(gui::TControl* control, const std::string& file) {
 }
 
 // The forms that live for the whole run besides the main window; they have
-// no behaviour of their own yet.
+// no behaviour of their own yet. The jump, macro, jump-change, folder and
+// compile-options dialogs are made by their commands under the application
+// with these names, so no stand-in may hold them.
 void CreateStartupForms() {
     const char* const names[][2] = {
         {"WaitForm", "Please wait"},
         {"ProjectsForm", "Projects"},
-        {"JumpsForm", "Jumps"},
-        {"MacroForm", "Macros"},
-        {"JChangeForm", "Change Jump"},
-        {"dlgSelectDirectory", "Select Directory"},
         {"frmFilter", "Page Filter"},
         {"frmMiniFilter", "Filter"},
-        {"frmCompile", "Compile Options"},
     };
     for (const auto& n : names) {
         auto* f = new gui::TForm(gui::Application);
@@ -123,6 +123,15 @@ int RunProgram(const Options& o) {
             }
             code = Shoot(form, o.screenshot) ? 0 : 1;
             form->Close();
+        });
+        plat::PostMessage(shooter, gui::WM_USER + 1, 0, 0);
+    } else if (o.script) {
+        shooter = plat::AllocateHWnd([&](gui::TMessage& m) {
+            if (m.Msg != gui::WM_USER + 1) return;
+            o.script(*form);
+            form->Close();
+            // A refused close would leave nobody to answer it.
+            if (form->Visible()) gui::Application->Terminate();
         });
         plat::PostMessage(shooter, gui::WM_USER + 1, 0, 0);
     }
@@ -217,8 +226,11 @@ int ShowOneForm(const Options& o) {
 
 }  // namespace
 
-int RunTavrin(int argc, char** argv) {
+int RunTavrin(int argc, char** argv) { return RunTavrin(argc, argv, {}); }
+
+int RunTavrin(int argc, char** argv, std::function<void(TForm1&)> script) {
     Options o;
+    o.script = std::move(script);
     for (int i = 1; i < argc; ++i) {
         if (!std::strcmp(argv[i], "--screenshot") && i + 1 < argc) o.screenshot = argv[++i];
         else if (!std::strcmp(argv[i], "--form") && i + 1 < argc) o.form = argv[++i];

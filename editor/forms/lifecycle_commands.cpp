@@ -2,6 +2,9 @@
 #include "editor/forms/lifecycle_forms.h"
 #include "editor/forms/main_form.h"
 #include "editor/lifecycle/project_delete.h"
+#include "richtext/controls/db_rich_text.h"
+
+#include <memory>
 
 namespace editor {
 
@@ -24,18 +27,46 @@ bool Editing(const db::TDataSet* t) {
 
 void NewProjectCommand(TForm1& form) {
     EditorContext& ctx = *form.ctx;
+    // A page editor with the focus gets its caret and attribute back when
+    // the wizard is cancelled.
+    richtext::TDBJDRichText* editor = nullptr;
+    for (richtext::TDBJDRichText* e : {form.HelpText, form.FullTitleEditFld, form.maxHelpText})
+        if (form.ActiveControl() == e) editor = e;
+    int caret = 0;
+    richtext::TJDCharAttr attr{};
+    if (editor) {
+        caret = editor->GetCPPosition();
+        editor->GetCurrentAttr(attr);
+    }
     try {
         for (vl::TvlTable* t : {ctx.detailTable, ctx.mainTable})
             if (Editing(t)) t->Post();
     } catch (const std::exception&) {
         return;
     }
-    TNewAppForm wizard(&form, ctx);
-    wizard.editNewApp->SetText("");
-    if (wizard.ShowModal() != gui::mrOk) return;
-    const std::string name = wizard.editNewApp->Text();
+    const gui::TCursor cursor = gui::Screen->Cursor();
+    gui::Screen->SetCursor(gui::crHourGlass);
+    auto wizard = std::make_unique<TNewAppForm>(&form, ctx);
+    wizard->editNewApp->SetText("");
+    // The hourglass covers the wizard's start, not the user's typing in it.
+    gui::Screen->SetCursor(cursor);
+    if (wizard->ShowModal() != gui::mrOk) {
+        wizard.reset();
+        gui::Screen->SetCursor(cursor);
+        if (editor) {
+            editor->SetCPPosition(caret);
+            editor->SetCurrentAttr(attr);
+        }
+        return;
+    }
+    const std::string name = wizard->editNewApp->Text();
+    wizard.reset();
+    gui::Screen->SetCursor(cursor);
     ctx.mainTable->Refresh();
     ctx.mainTable->FindKey({db::TValue(name)});
+    // The new project's look, and its RTF header, which its new pages start from.
+    if (ctx.ApplyProjectDisplaySettings) ctx.ApplyProjectDisplaySettings();
+    form.SetActiveControl(form.ApplicationFld);
     ctx.detailTable->vlFilter().Clear();
     ctx.detailTable->ApplyFilter();
     ctx.detailTable->Refresh();

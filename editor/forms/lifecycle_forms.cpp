@@ -407,6 +407,14 @@ void TNewAppForm::PaintPreview() {
 
 // --- inheritance dialogs ---------------------------------------------------------
 
+bool InheritSelectCellColours(const std::string& fieldName, const std::string& inheritedStatus, long& font,
+                              long& brush) {
+    if (fieldName != "HelpId" || inheritedStatus != "Master") return false;
+    font = 0xFFFFFF;
+    brush = 0x000080;
+    return true;
+}
+
 TfrmInheritSelect::TfrmInheritSelect(TComponent* owner, const InheritSelectRequest& r) : TForm(owner) {
     SetName("frmInheritSelect");
     SetCaption(r.caption);
@@ -427,9 +435,18 @@ TfrmInheritSelect::TfrmInheritSelect(TComponent* owner, const InheritSelectReque
     lblProject = Captioned<TLabel>(this, this, "lblProject", "", 12, 14, 240, 18);
     btnPriorProject = Captioned<TButton>(this, this, "btnPriorProject", "<", 264, 10, 36, 24);
     btnNextProject = Captioned<TButton>(this, this, "btnNextProject", ">", 306, 10, 36, 24);
-    vlDBGrid1 = MakeControl<db::TCustomDBGrid>(this, this, "vlDBGrid1", 12, 44, 336, 228);
+    vlDBGrid1 = MakeControl<vl::TvlDBGrid>(this, this, "vlDBGrid1", 12, 44, 336, 228);
     vlDBGrid1->ReadOnly = true;
     vlDBGrid1->OnDblClick = [this](TObject*) { SetModalResult(mrOk); };
+    vlDBGrid1->OnCalcCellColors = [this](TObject*, db::TField* field, TGridDrawState, bool, TFont& font,
+                                         TBrush& brush) {
+        const db::TField* status = tblItems->FindField("InheritedStatus");
+        long f = 0, b = 0;
+        if (field && InheritSelectCellColours(field->FieldName, status ? status->AsString() : "", f, b)) {
+            font.SetColor(static_cast<TColor>(f));
+            brush.SetColor(static_cast<TColor>(b));
+        }
+    };
     btnOK = Captioned<TButton>(this, this, "btnOK", "&OK", 110, 284, 75, 25);
     btnOK->OnClick = [this](TObject*) { SetModalResult(mrOk); };
     btnCancel = Captioned<TButton>(this, this, "btnCancel", "&Cancel", 191, 284, 75, 25);

@@ -3,6 +3,7 @@
 // work is done by the headless life cycle in editor/lifecycle.
 #pragma once
 
+#include "controls/data/vl_dbgrid.h"
 #include "controls/data/vl_table.h"
 #include "editor/core/editor_context.h"
 #include "editor/lifecycle/inheritance.h"
@@ -86,6 +87,11 @@ private:
     std::unique_ptr<TWaitForm> wait_;
 };
 
+// The inherit-select grid's colours of one cell: a master page's HelpId
+// is white on maroon. False (colours untouched) for any other cell.
+bool InheritSelectCellColours(const std::string& fieldName, const std::string& inheritedStatus, long& font,
+                              long& brush);
+
 class TfrmInheritSelect : public gui::TForm {
 public:
     TfrmInheritSelect(gui::TComponent* owner, const InheritSelectRequest& request);
@@ -96,7 +102,7 @@ public:
     db::TDataSource* srcItems;
     gui::TLabel* lblProject;
     gui::TButton *btnPriorProject, *btnNextProject;
-    db::TCustomDBGrid* vlDBGrid1;
+    vl::TvlDBGrid* vlDBGrid1;
     gui::TButton *btnOK, *btnCancel, *btnHelp;
     bool TablesOpen() const { return tblMain->Active(); }
     InheritChoice Choice() const;

@@ -9,6 +9,7 @@
 #include "editor/backup/backup_project.h"
 #include "editor/backup/ui/backup_form.h"
 #include "editor/forms/tool_forms.h"
+#include "editor/forms/main_options.h"
 #include "editor/options/ui/filter_forms.h"
 #include "editor/options/ui/font_forms.h"
 #include "editor/options/ui/options_form.h"
@@ -113,10 +114,13 @@ TForm1::TForm1(gui::TComponent* AOwner) : gui::TForm(AOwner) {
 TForm1::~TForm1() {
     if (gui::Application && gui::Application->OnHint) gui::Application->OnHint = nullptr;
     Explorer.reset();  // before the tables and the tree it works on
-    // The grids let go of their rows: the context's tables may go first,
-    // and a grid repainted as its panel goes would read them.
+    // The grids' painters read this window's members, which are gone before
+    // the controls, and the context's tables may go first: a grid repainted
+    // as its panel goes would reach them.
     for (TViewGrid* g : {detailGrid, filterGrid, cntGrid}) {
         g->OnDrawDataCell = nullptr;
+        g->OnCalcCellColors = nullptr;
+        g->DefaultDrawing = true;
         g->SetDataSource(nullptr);
     }
     DoDestroy();
@@ -223,7 +227,10 @@ void TForm1::BuildCommandMenus() {
                 editor->SetCurrentAttr(attr);
             });
     }, gui::ShortCut(0x75, {}));
-    item(miTools, "miGeneralPrefs", "Tavrin &Preferences", [this] { miGeneralPrefsClick(*ctx); });
+    item(miTools, "miGeneralPrefs", "Tavrin &Preferences", [this] {
+        miGeneralPrefsClick(*ctx);
+        ApplyPreferencesToWindow(*this);
+    });
     item(miTools, "miProjectFontRegistry", "Project Fo&nt Registry", [this] { miProjectFontRegistryClick(*ctx); });
     item(miTools, "miSynchFonts", "Synchronize &Font Tables", [this] { miSynchFontsClick(*ctx); });
     item(miTools, "EnforceFormattingPreferences1", "En&force Formatting Preferences",
@@ -462,6 +469,7 @@ void TForm1::FormCreate() {
     gui::Application->HelpFile = ctx->HelpFile;
     WireViews();
     InstallLifecycleCommands(*this);
+    InstallFilterViewCommands(*this);
     pnlInherit->SetVisible(true);
     ApplySettingsToControls();
     try {
@@ -501,6 +509,7 @@ void TForm1::FormShow() {
     ctx->ApplyPageFilterView = [this] { DBNavigator1->SetDataSource(ctx->activeSource); };
     ctx->FocusPageEditor = [this] { SetActiveControl(HelpText); };
     ctx->FormShow();
+    SetViewColumns(*this);
 }
 
 void TForm1::FormCloseQuery(bool& CanClose) {

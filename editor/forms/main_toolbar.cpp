@@ -100,7 +100,11 @@ void TForm1::BuildToolBar() {
             button->SetHint(b->hint);
             const int width = std::max(34, 6 * static_cast<int>(std::string(b->caption).size()) + 14);
             button->SetBounds(x, top, width, kRowHeight);
-            x += width + 1;
+            // Copy To and Word are reached from the Tools menu only: their
+            // buttons stay hidden and take no room in the row.
+            const std::string name = b->name;
+            if (name == "sbtnCopyTo" || name == "sbtnWord") button->SetVisible(false);
+            else x += width + 1;
             this->*(b->member) = button;
         }
     };

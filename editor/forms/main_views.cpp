@@ -7,6 +7,7 @@
 #include "build/ui/explorer_view.h"
 #include "controls/data/vl_locate_dialog.h"
 #include "editor/core/helpers.h"
+#include "editor/forms/main_options.h"
 #include "editor/forms/projects_form.h"
 #include "editor/options/page_filters.h"
 #include "platform/core/files.h"
@@ -397,6 +398,7 @@ void TForm1::TabBookClick() {
     try {
         PostIfEditing(ctx->detailTable);
         if (ctx->Hooks.RefreshPageFilters) ctx->Hooks.RefreshPageFilters();
+        SetViewColumns(*this);
         if (CurrentView() == kMaxViewPage) ShowMaxViewTitle();
         PostIfEditing(ctx->detailTable);
         PostIfEditing(ctx->mainTable);

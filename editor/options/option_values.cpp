@@ -25,6 +25,27 @@ PixelRect KeepInside(const PixelRect& r, int pictureWidth, int pictureHeight) {
     return out;
 }
 
+int MiniatureGrabAt(int x, int y, int width, int height) {
+    const bool left = x < kMiniatureBorder, right = x >= width - kMiniatureBorder;
+    const bool top = y < kMiniatureBorder, bottom = y >= height - kMiniatureBorder;
+    if (top) return left ? 1 : right ? 3 : 2;
+    if (bottom) return left ? 7 : right ? 5 : 6;
+    if (right) return 4;
+    if (left) return 8;
+    return 0;
+}
+
+PixelRect ResizedMiniature(const PixelRect& r, int grab, int dx, int dy, int pictureWidth, int pictureHeight) {
+    const bool left = grab == 1 || grab == 7 || grab == 8, right = grab == 3 || grab == 4 || grab == 5;
+    const bool top = grab == 1 || grab == 2 || grab == 3, bottom = grab == 5 || grab == 6 || grab == 7;
+    int l = r.left, t = r.top, rt = r.left + r.width, b = r.top + r.height;
+    if (left) l = std::min(std::max(l + dx, 0), rt - kMiniatureMinSize);
+    if (right) rt = std::max(std::min(rt + dx, pictureWidth), l + kMiniatureMinSize);
+    if (top) t = std::min(std::max(t + dy, 0), b - kMiniatureMinSize);
+    if (bottom) b = std::max(std::min(b + dy, pictureHeight), t + kMiniatureMinSize);
+    return {l, t, rt - l, b - t};
+}
+
 WindowUnitsRect UnitsFromMiniature(const PixelRect& miniature, int pictureWidth, int pictureHeight) {
     const PixelRect r = KeepInside(miniature, pictureWidth, pictureHeight);
     const int fx = ScaleFactor(pictureWidth), fy = ScaleFactor(pictureHeight);

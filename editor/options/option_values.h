@@ -34,6 +34,18 @@ PixelRect KeepInside(const PixelRect& r, int pictureWidth, int pictureHeight);
 WindowUnitsRect UnitsFromMiniature(const PixelRect& miniature, int pictureWidth, int pictureHeight);
 // Where a miniature stands for stored units.
 PixelRect MiniatureFromUnits(const WindowUnitsRect& units, int pictureWidth, int pictureHeight);
+// How near an edge of a miniature a press sizes it instead of moving it.
+inline constexpr int kMiniatureBorder = 5;
+// The smallest miniature a resize leaves.
+inline constexpr int kMiniatureMinSize = 8;
+// What a press at (x, y) inside a miniature of the given size takes hold
+// of: 0 the whole (a drag moves it), else the edge or corner, 1..8
+// clockwise from the top-left corner.
+int MiniatureGrabAt(int x, int y, int width, int height);
+// A miniature sized by moving the edge or corner `grab` by (dx, dy): the
+// opposite edges stay, the moved ones stop at the picture's edges and at
+// the smallest size.
+PixelRect ResizedMiniature(const PixelRect& r, int grab, int dx, int dy, int pictureWidth, int pictureHeight);
 // Spin buttons: down stops at 0, up stops at 1024.
 long SpinDown(long value);
 long SpinUp(long value);

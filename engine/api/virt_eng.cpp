@@ -37,7 +37,15 @@ DBIResult TVirtEng::SetProp(std::uint32_t property, std::uint32_t value) {
 
 TBaseTable* TVirtEng::SetCurrentCursor(hDBICur h) {
     currentCursor_ = h;
-    auto* c = HandleAs<TBaseTable>(h);
+    const std::uint64_t generation = HandleGeneration();
+    TBaseTable* c;
+    if (h != kNilHandle && h == lastCursorHandle_ && generation == lastCursorGeneration_) {
+        c = lastCursor_;
+    } else {
+        c = HandleAs<TBaseTable>(h);
+        // Only a live cursor is kept: an unknown number may name one later.
+        if (c != nullptr) lastCursorHandle_ = h, lastCursor_ = c, lastCursorGeneration_ = generation;
+    }
     SetResult(c == nullptr ? kDbiErrInvalidHandle : 0);
     return c;
 }

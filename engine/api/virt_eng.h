@@ -56,6 +56,11 @@ private:
     TBapiCollection sessions_;
     hDBISes currentSession_ = kNilHandle;
     hDBICur currentCursor_ = kNilHandle;
+    // The last cursor found, kept while no handle has gone since: most
+    // calls name the cursor the previous one named.
+    hDBICur lastCursorHandle_ = kNilHandle;
+    TBaseTable* lastCursor_ = nullptr;
+    std::uint64_t lastCursorGeneration_ = 0;
     hDBIDb currentDatabase_ = kNilHandle;
     std::uint32_t clientProperty_ = 0;
     hDBIStmt currentStatement_ = kNilHandle;

@@ -92,6 +92,18 @@ int TqvList::IndexOf(const void* key) {
     return -1;
 }
 
+TqvListItem* TqvList::ItemOf(const void* key) {
+    TqvPadLockGuard g(lock_);
+    if (sorted_) {
+        bool found;
+        int at = Find(key, found);
+        return found ? items_[static_cast<std::size_t>(at)] : nullptr;
+    }
+    for (TqvListItem* item : items_)
+        if (item->Compare(key) == 0) return item;
+    return nullptr;
+}
+
 // An item leaving this list leaves the others it is in, or is freed, only
 // once this list's lock is let go: holding it while taking another list's
 // lock would order the two locks one way here and the other way there.

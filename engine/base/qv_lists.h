@@ -90,6 +90,8 @@ public:
     // False (nothing changed) when a sorted list already has the key.
     bool Insert(TqvListItem* item);
     int IndexOf(const void* key);
+    // The item with this key, or null: one lock where IndexOf and GetItem take two.
+    TqvListItem* ItemOf(const void* key);
     void Delete(const void* key);
     void DeleteAt(int index);
     void Clear();

@@ -378,7 +378,8 @@ DBIResult TQVClientTable::GetRecordForKey(bool directKey, std::uint16_t fieldCou
     TqvRequestWriter w;
     w.U32(cursorId_).U8(directKey ? 1 : 0).U32(fieldCount).U32(partialLength).U32(recLen).U32(dataLen).U32(0).Raw(
         key, dataLen);
-    std::vector<std::uint8_t> reply;
+    // The reply buffer is the cursor's own: look-ups come one after another.
+    std::vector<std::uint8_t>& reply = replyScratch_;
     DBIResult rc = Request(QvnmRecordGetForKeyId, w, &reply);
     if (rc == 0) {
         SetState(kCursorOnRecord);

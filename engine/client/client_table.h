@@ -155,6 +155,7 @@ private:
     std::array<std::uint8_t, kMaxKeyLength> keyBuffer_{};
     std::string indexToOpen_;
     std::uint64_t requests_ = 0;
+    std::vector<std::uint8_t> replyScratch_;
 
     struct ReadAhead {
         std::vector<std::uint8_t> records;  // `count` records one after another

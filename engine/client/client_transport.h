@@ -88,6 +88,9 @@ public:
 // Little-endian request payloads, field by field.
 class TqvRequestWriter {
 public:
+    // Room for a request's fields and a record up front: growing byte by
+    // byte would allocate several times for every call.
+    TqvRequestWriter() { b_.reserve(256); }
     TqvRequestWriter& U8(std::uint8_t v) {
         b_.push_back(v);
         return *this;

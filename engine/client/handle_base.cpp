@@ -1,5 +1,7 @@
 #include "engine/client/handle_base.h"
 
+#include <atomic>
+
 #include <mutex>
 #include <unordered_map>
 
@@ -19,6 +21,7 @@ std::unordered_map<std::uint32_t, TBapiListItem*>& HandleMap() {
 DBIResult g_lastError = kNoError;
 DBIResult g_lastNative = kNoError;
 std::string g_context;
+std::atomic<std::uint64_t> g_handleGeneration{0};
 
 }  // namespace
 
@@ -39,6 +42,7 @@ TBapiListItem::~TBapiListItem() {
     }
     std::lock_guard<std::mutex> guard(g_handleLock);
     HandleMap().erase(handle_);
+    g_handleGeneration.fetch_add(1, std::memory_order_acq_rel);
 }
 
 DBIResult TBapiListItem::PassError(DBIResult code) { return code; }
@@ -83,6 +87,8 @@ TBapiListItem* FindHandle(std::uint32_t handle) {
     auto it = HandleMap().find(handle);
     return it == HandleMap().end() ? nullptr : it->second;
 }
+
+std::uint64_t HandleGeneration() { return g_handleGeneration.load(std::memory_order_acquire); }
 
 std::size_t LiveHandleCount() {
     std::lock_guard<std::mutex> guard(g_handleLock);

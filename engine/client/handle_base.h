@@ -114,6 +114,9 @@ T* HandleAs(std::uint32_t handle) {
 }
 // Number of live handle objects (diagnostics and tests).
 std::size_t LiveHandleCount();
+// Moves on whenever a handle goes: a pointer found for a handle stays good
+// while this has not changed.
+std::uint64_t HandleGeneration();
 
 // ---- process-wide error state ------------------------------------------------------
 DBIResult LastErrorCode();

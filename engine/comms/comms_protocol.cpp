@@ -51,10 +51,10 @@ void TqvBaseCommsProtocol::AddConnection(TqvConnection* conn) {
 }
 
 TqvConnection* TqvBaseCommsProtocol::FindConnection(std::uint32_t id) {
-    TqvPadLockGuard g(lock_);
+    // The list's own lock covers a single look-up; the protocol's lock is for
+    // walks and changes that must not interleave with one another.
     std::int32_t key = static_cast<std::int32_t>(id);
-    int i = connections_->IndexOf(&key);
-    return i < 0 ? nullptr : static_cast<TqvConnection*>(connections_->GetItem(i));
+    return static_cast<TqvConnection*>(connections_->ItemOf(&key));
 }
 
 void TqvBaseCommsProtocol::RemoveConnection(std::uint32_t id) {

@@ -46,11 +46,29 @@ void TqvDataMessageQueue::Append(Node& node, const void* source, std::uint32_t c
     node.received += count;
 }
 
+std::unique_ptr<TqvDataMessageQueue::Node> TqvDataMessageQueue::TakeSpare() {
+    TqvPadLockGuard g(lock_);
+    if (spare_.empty()) return std::make_unique<Node>();
+    std::unique_ptr<Node> node = std::move(spare_.back());
+    spare_.pop_back();
+    return node;
+}
+
+void TqvDataMessageQueue::KeepSpare(std::unique_ptr<Node> node) {
+    constexpr std::size_t kSpares = 4, kLargestKeptBuffer = 64 * 1024;
+    if (spare_.size() >= kSpares || node->msg.data.capacity() > kLargestKeptBuffer) return;
+    std::vector<std::uint8_t> buffer = std::move(node->msg.data);
+    buffer.clear();
+    *node = Node{};
+    node->msg.data = std::move(buffer);
+    spare_.push_back(std::move(node));
+}
+
 bool TqvDataMessageQueue::AddMessage(std::uint32_t messageId, std::uint32_t clientId, std::uint32_t timeoutMs,
                                      std::uint32_t errorCode, const void* source, std::uint32_t total,
                                      std::uint32_t count, bool isStream) {
     if (total > kQvMaxMessageData || count > total || (count != 0 && source == nullptr)) return false;
-    auto node = std::make_unique<Node>();
+    std::unique_ptr<Node> node = TakeSpare();
     TqvDataMessage& m = node->msg;
     m.messageId = messageId;
     m.clientId = clientId;
@@ -177,6 +195,8 @@ void TqvDataMessageQueue::RemoveHead() {
     if (head->msg.timeLeft && head->msg.retry) {
         deferred_.push_back(std::move(head));
         retryTimer_->SetEnabled(true);
+    } else {
+        KeepSpare(std::move(head));
     }
 }
 

@@ -91,6 +91,11 @@ private:
     void MoveDeferredBack();
     void UnpackBatch();
     static void Append(Node& node, const void* source, std::uint32_t count);
+    // Spent messages kept for the next ones, with their buffers: a request
+    // and its reply would otherwise allocate and free a message each.
+    std::unique_ptr<Node> TakeSpare();
+    void KeepSpare(std::unique_ptr<Node> node);
+    std::vector<std::unique_ptr<Node>> spare_;
 
     std::uint32_t readyCount_ = 0;
     plat::HWND notifyWindow_ = 0;

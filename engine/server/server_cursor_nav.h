@@ -51,7 +51,17 @@ public:
     void SetPartial(std::uint32_t f, std::uint32_t p) {
         kctx.fieldCount = f;
         kctx.partialLength = p;
-        ictx.partialCompare = f != 0 || p != 0;
+        ictx.partialCompare = (f != 0 || p != 0) && !(p == 0 && NamesWholeKey(f));
+    }
+    // Every field of a composite key, none cut short: the search compares
+    // whole keys, and an exact one finds its entry without walking back over
+    // neighbours that compare equal on a leading part.
+    bool NamesWholeKey(std::uint32_t f) const {
+        if (ictx.compare != QvCompareKeysProc || kctx.dictionary == nullptr ||
+            kctx.index >= kctx.dictionary->IndexCount())
+            return false;
+        const std::int32_t count = kctx.dictionary->Index(kctx.index).keyFieldCount;
+        return count > 0 && f >= static_cast<std::uint32_t>(count);
     }
 
     TqvIndexContext ictx;

@@ -260,7 +260,8 @@ namespace {
 std::uint8_t* Target(TqvSrCursor* c, std::uint8_t* buffer) { return buffer ? buffer : Nav(c).record.data(); }
 
 // Moves on (or back) one record; the cursor's position is updated only on success.
-DBIResult Move(TqvSrCursor* c, bool forward, bool lock, std::uint8_t* buffer) {
+DBIResult Move(TqvSrCursor* c, bool forward, bool lock, std::uint8_t* buffer, TqvForwardWalk* walk = nullptr,
+               TqvRecordReader* reader = nullptr) {
     TqvCursorNav& n = Nav(c);
     if (forward && c->state == kCurEOF) return dbi::kAtEnd;
     if (!forward && c->state == kCurBOF) return dbi::kAtBegin;
@@ -286,7 +287,9 @@ DBIResult Move(TqvSrCursor* c, bool forward, bool lock, std::uint8_t* buffer) {
     std::vector<std::uint8_t>& key = n.scratchKey;
     key.resize(n.keyLength);
     std::uint32_t ref = 0;
-    bool got = forward ? NextKey(n.ictx, key.data(), ref, n.path) : PriorKey(n.ictx, key.data(), ref, n.path);
+    bool got = !forward ? PriorKey(n.ictx, key.data(), ref, n.path)
+               : walk != nullptr ? walk->Next(key.data(), ref, n.path)
+                                 : NextKey(n.ictx, key.data(), ref, n.path);
     if (!got || (forward ? AfterRange(n, key.data()) : BeforeRange(n, key.data()))) {
         if (forward)
             SetEOF(c);
@@ -294,7 +297,10 @@ DBIResult Move(TqvSrCursor* c, bool forward, bool lock, std::uint8_t* buffer) {
             SetBOF(c);
         return forward ? dbi::kAtEnd : dbi::kAtBegin;
     }
-    c->table->ReadRecord(ref, Target(c, buffer));
+    if (reader != nullptr)
+        reader->Read(ref, Target(c, buffer));
+    else
+        c->table->ReadRecord(ref, Target(c, buffer));
     // The cursor stands on the record even when its lock is refused: its path
     // has moved there, and a retried get must find this record, not skip it.
     n.key = key;
@@ -349,7 +355,8 @@ DBIResult TqvServerEngine::RecordGetForKey(std::uint32_t cursorId, bool direct, 
     if (!BufferFits(record, recordSize, c->table->dictionary.GetRecordLength())) return dbi::kInvalidParameter;
     return Guarded([&]() -> DBIResult {
         TqvCursorNav& n = Nav(c);
-        std::vector<std::uint8_t> key;
+        // The cursor's own scratch key: look-ups one after another allocate nothing.
+        std::vector<std::uint8_t>& key = n.scratchKey;
         if (DBIResult r = KeyFromRequest(c, direct, f, p, data, size, key)) return r;
         Invalidate(n);
         n.SetPartial(f, p);
@@ -377,7 +384,21 @@ DBIResult TqvServerEngine::RecordGetBatch(std::uint32_t cursorId, std::uint32_t 
         std::uint64_t(maxCount) * slotSize > size)
         return dbi::kInvalidParameter;
     return Guarded([&]() -> DBIResult {
-        while (count < maxCount && Move(c, true, false, buffer + std::size_t(count) * slotSize) == 0) ++count;
+        // One access of the buffer manager and one walk of the index for
+        // the whole batch: nothing writes while it is read.
+        TqvCursorNav& n = Nav(c);
+        TqvAccessScope access(n.ictx.file);
+        std::unique_ptr<TqvForwardWalk> walk;
+        std::unique_ptr<TqvRecordReader> reader;
+        while (count < maxCount) {
+            // The first move may place the cursor (a range's start) first.
+            if (count == 1 && !walk) {
+                walk = std::make_unique<TqvForwardWalk>(n.ictx);
+                reader = std::make_unique<TqvRecordReader>(c->table->GetFile(0));
+            }
+            if (Move(c, true, false, buffer + std::size_t(count) * slotSize, walk.get(), reader.get()) != 0) break;
+            ++count;
+        }
         return 0;
     });
 }

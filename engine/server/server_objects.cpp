@@ -10,8 +10,7 @@ namespace qv {
 TqvListItem* TqvSrList::GetItem(bool byIndex, std::uint32_t n) {
     if (byIndex) return list_.GetItem(static_cast<int>(n));
     std::int32_t key = static_cast<std::int32_t>(n);
-    int i = list_.IndexOf(&key);
-    return i < 0 ? nullptr : list_.GetItem(i);
+    return list_.ItemOf(&key);
 }
 
 // ---- folders ----------------------------------------------------------------------------

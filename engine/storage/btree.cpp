@@ -92,8 +92,16 @@ public:
     }
     void Dirty(const Page& p) { MarkBlockDirty(c_.file, p.n); }
 
+    // A walk keeps the last page it read: its steps and the entry each one
+    // lands on read the same leaf, which nothing changes while the walk runs.
+    bool memo = false;
+    Page memoPage;
+
     // A page of this index at `level` (0: any level up to the depth limit).
     Page Read(std::uint32_t n, int level, bool forUpdate = false) {
+        if (memo && !forUpdate && memoPage.b != nullptr && memoPage.n == n &&
+            (level == 0 || memoPage.Level() == level))
+            return memoPage;
         Page p;
         p.b = ReadIndexPage(c_.file, c_.header, forUpdate, n, 1);
         p.n = n;
@@ -109,6 +117,7 @@ public:
             GetU16(b + ipage::kKeyLength) != s_.keyLength ||
             GetU32(b + ipage::kMax) != p.max || p.Count() > p.max)
             Corrupt(n);
+        if (memo && !forUpdate) memoPage = p;
         return p;
     }
 
@@ -818,6 +827,18 @@ bool NextKey(TqvIndexContext& ctx, std::uint8_t* key, std::uint32_t& ref, TqvCur
     TqvAccessScope access(ctx.file);
     Tree t(ctx, false);
     return Forward(t, key, ref, path);
+}
+
+struct TqvForwardWalk::Impl {
+    explicit Impl(TqvIndexContext& ctx) : tree(ctx, false) { tree.memo = true; }
+    Tree tree;
+};
+
+TqvForwardWalk::TqvForwardWalk(TqvIndexContext& ctx) : impl_(std::make_unique<Impl>(ctx)) {}
+TqvForwardWalk::~TqvForwardWalk() = default;
+
+bool TqvForwardWalk::Next(std::uint8_t* key, std::uint32_t& ref, TqvCursorPath& path) {
+    return Forward(impl_->tree, key, ref, path);
 }
 
 bool PriorKey(TqvIndexContext& ctx, std::uint8_t* key, std::uint32_t& ref, TqvCursorPath& path) {

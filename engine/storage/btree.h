@@ -17,6 +17,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "engine/storage/table_file.h"
 
@@ -101,6 +102,22 @@ bool DeleteKey(TqvIndexContext& ctx, const std::uint8_t* key, std::uint32_t ref)
 bool FindKey(TqvIndexContext& ctx, std::uint8_t* key, std::uint32_t& ref, int mode, TqvCursorPath& path);
 bool NextKey(TqvIndexContext& ctx, std::uint8_t* key, std::uint32_t& ref, TqvCursorPath& path);
 bool PriorKey(TqvIndexContext& ctx, std::uint8_t* key, std::uint32_t& ref, TqvCursorPath& path);
+// Forward steps as NextKey takes them, with the index's shape read once for
+// the whole run instead of at every step: for many steps inside one request,
+// with no write between them and an access scope of the file's buffer manager
+// open around the walk, so that the pages it holds stay in memory.
+class TqvForwardWalk {
+public:
+    explicit TqvForwardWalk(TqvIndexContext& ctx);
+    ~TqvForwardWalk();
+    TqvForwardWalk(const TqvForwardWalk&) = delete;
+    TqvForwardWalk& operator=(const TqvForwardWalk&) = delete;
+    bool Next(std::uint8_t* key, std::uint32_t& ref, TqvCursorPath& path);
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> impl_;
+};
 // The entry the path stands on (state 4).
 bool CurrentKey(TqvIndexContext& ctx, std::uint8_t* key, std::uint32_t& ref, const TqvCursorPath& path);
 void ClearIndex(TqvIndexContext& ctx);

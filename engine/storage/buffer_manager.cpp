@@ -463,7 +463,8 @@ void TqvBufferManager::RemoveFile(TbtdFileInfo* file) {
 }
 
 void TqvBufferManager::BeginAccess() {
-    TqvPadLockGuard g(lock_);
+    lock_.Lock(true);
+    ++accessHolds_;
     threshold_ = useCounter_ + 1;
     inAccess_ = true;
 }
@@ -472,6 +473,9 @@ void TqvBufferManager::EndAccess() {
     TqvPadLockGuard g(lock_);
     threshold_ = 0xFFFFFFFFu;
     inAccess_ = false;
+    // Every hold the window took goes with it (a window opened again inside
+    // an open one took the lock again).
+    for (; accessHolds_ > 0; --accessHolds_) lock_.Lock(false);
 }
 
 std::size_t TqvBufferManager::PageCount() {

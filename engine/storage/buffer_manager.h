@@ -6,7 +6,10 @@
 // - A bound page is never evicted; it leaves that state by commit (written,
 //   unbound), rollback, discard or RemoveFile.
 // - While the engine holds its access window (BeginAccess..EndAccess) no page
-//   touched in the window is evicted, so returned buffers stay valid.
+//   touched in the window is evicted, so returned buffers stay valid. The
+//   window holds the cache's lock, on the thread that opened it, until it
+//   closes: an operation's many page look-ups then re-enter a lock already
+//   held instead of taking it afresh each time.
 // - A page belongs to at most one transaction; a second one touching it is
 //   an internal error.
 #pragma once
@@ -142,6 +145,7 @@ private:
     std::uint32_t useCounter_ = 0;
     std::uint32_t threshold_ = 0xFFFFFFFFu;
     bool inAccess_ = false;
+    int accessHolds_ = 0;  // times the window took the lock and still holds it
     std::atomic<std::uint64_t> changes_{0};
 };
 

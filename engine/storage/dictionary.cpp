@@ -286,17 +286,10 @@ void TqvDataDictionary::RemoveIndex(std::uint32_t n) {
     for (std::size_t i = 0; i < indexes_.size(); ++i) indexes_[i].number = static_cast<std::uint32_t>(i);
 }
 
-const TqvFieldDescriptor& TqvDataDictionary::Field(std::uint32_t n) const {
-    if (n >= fields_.size()) Raise(kNoSuchItem, {tableName_, n});
-    return fields_[n];
-}
+void TqvDataDictionary::NoSuchItem(std::uint32_t n) const { Raise(kNoSuchItem, {tableName_, n}); }
 const TqvFileDescriptor& TqvDataDictionary::File(std::uint32_t n) const {
     if (n >= files_.size()) Raise(kNoSuchItem, {tableName_, n});
     return files_[n];
-}
-const TqvIndexDescriptor& TqvDataDictionary::Index(std::uint32_t n) const {
-    if (n >= indexes_.size()) Raise(kNoSuchItem, {tableName_, n});
-    return indexes_[n];
 }
 
 int TqvDataDictionary::GetFieldNumber(const std::string& name) const {
@@ -425,17 +418,24 @@ int CompareKeys(const std::uint8_t* a, const std::uint8_t* b, const TqvKeyContex
     const std::uint8_t* bitsA = a + x.keyLength - (count + 7) / 8;
     const std::uint8_t* bitsB = b + x.keyLength - (count + 7) / 8;
     std::uint32_t at = 0;
-    auto compareField = [&](std::uint32_t i, std::uint32_t length) {
-        const TqvFieldDescriptor& f = d.Field(x.fields[i]);
+    auto compareField = [&](std::uint32_t i, const TqvFieldDescriptor& f, std::uint32_t length) {
         bool nullA = QvBitTest(bitsA, i), nullB = QvBitTest(bitsB, i);
         if (nullA) return nullB ? 0 : -1;
         if (nullB) return 1;
-        int c = CompareFieldValuesBounded(a + at, b + at, f.type, ctx.ignoreCase, length, f.length);
+        int c;
+        // The commonest key field is a 32-bit integer: compared here, not
+        // through the general switch.
+        if (f.type == qvftInt32 || f.type == qvftDate || f.type == qvftTime) {
+            const auto va = static_cast<std::int32_t>(GetU32(a + at)), vb = static_cast<std::int32_t>(GetU32(b + at));
+            c = va < vb ? -1 : va > vb ? 1 : 0;
+        } else {
+            c = CompareFieldValuesBounded(a + at, b + at, f.type, ctx.ignoreCase, length, f.length);
+        }
         return QvApplyDirection(ctx.ascending, c);
     };
     for (std::uint32_t i = 0; i < n; ++i) {
         const TqvFieldDescriptor& f = d.Field(x.fields[i]);
-        int c = compareField(i, f.length);
+        int c = compareField(i, f, f.length);
         if (c) return c;
         at += f.length;
     }
@@ -443,7 +443,7 @@ int CompareKeys(const std::uint8_t* a, const std::uint8_t* b, const TqvKeyContex
         const TqvFieldDescriptor& f = d.Field(x.fields[n]);
         if (f.type >= qvftShortString && f.type <= qvftWideString) {
             std::uint32_t p = f.type == qvftWideString ? 2 * ctx.partialLength : ctx.partialLength;
-            return compareField(n, std::min(p, f.length));
+            return compareField(n, f, std::min(p, f.length));
         }
     }
     return 0;

@@ -105,7 +105,11 @@ public:
     std::uint32_t BlobFile() const { return blobFile_; }
     std::uint32_t DataLength() const { return dataLength_; }
 
-    const TqvFieldDescriptor& Field(std::uint32_t n) const;
+    // Inline: key compares reach these for every field of every compare.
+    const TqvFieldDescriptor& Field(std::uint32_t n) const {
+        if (n >= fields_.size()) [[unlikely]] NoSuchItem(n);
+        return fields_[n];
+    }
     std::uint32_t FieldLength(std::uint32_t n) const { return Field(n).length; }
     std::uint32_t FieldOffset(std::uint32_t n) const { return Field(n).offset; }
     bool FieldRequired(std::uint32_t n) const { return Field(n).required; }
@@ -114,7 +118,10 @@ public:
     const TqvFileDescriptor& File(std::uint32_t n) const;
     std::uint32_t FileBlockSize(std::uint32_t n) const { return File(n).blockSize; }
     const std::string& FileExtension(std::uint32_t n) const { return File(n).extension; }
-    const TqvIndexDescriptor& Index(std::uint32_t n) const;
+    const TqvIndexDescriptor& Index(std::uint32_t n) const {
+        if (n >= indexes_.size()) [[unlikely]] NoSuchItem(n);
+        return indexes_[n];
+    }
     std::uint32_t IndexFileNumber(std::uint32_t n) const { return Index(n).fileNumber; }
     std::uint32_t IndexKeyLength(std::uint32_t n) const { return Index(n).keyLength; }
     bool IndexAllowDuplicates(std::uint32_t n) const { return Index(n).allowDuplicates; }
@@ -152,6 +159,7 @@ public:
 
 private:
     [[noreturn]] void Raise(int id, std::initializer_list<QvArg> args) const;
+    [[noreturn]] void NoSuchItem(std::uint32_t n) const;
     void CheckUnlocked() const;
     void CheckIndexName(const std::string& name) const;
     std::uint32_t KeyBitmapBytes(std::uint32_t index) const;

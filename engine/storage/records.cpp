@@ -130,6 +130,24 @@ void ReadRecord(TbtdFileInfo* file, std::uint32_t ref, void* buffer) {
     std::memcpy(buffer, slot + 4, GetU32(header + hdr::kRecordLength));
 }
 
+TqvRecordReader::TqvRecordReader(TbtdFileInfo* file) : file_(file), header_(GetHeaderBlock(file, false)) {
+    const Geometry g = GeometryOf(file, header_);
+    recordLength_ = g.recordLength;
+    slotLength_ = g.slotLength;
+}
+
+void TqvRecordReader::Read(std::uint32_t ref, void* buffer) {
+    if (!QvIsValidRecordRef(ref, file_->blockSize, slotLength_)) RaiseServer(srv::kBadRecordRef, {file_->name, ref});
+    const std::uint32_t block = ref >> file_->log2;
+    if (lastData_ == nullptr || block != lastBlock_) {
+        lastData_ = ReadDataBlockByNumber(file_, header_, false, block);
+        lastBlock_ = block;
+    }
+    const std::uint8_t* slot = lastData_ + (ref & (file_->blockSize - 1));
+    if (GetU32(slot) != 0) RaiseServer(kRecordDeleted, {file_->name, ref});
+    std::memcpy(buffer, slot + 4, recordLength_);
+}
+
 void UpdateRecord(TbtdFileInfo* file, std::uint32_t ref, const void* record) {
     TqvAccessScope access(file);
     const std::uint8_t* header = GetHeaderBlock(file, false);

@@ -30,6 +30,22 @@ constexpr std::uint32_t kRecordsPerBlock = 12, kRecordLength = 16, kNext = 20, k
 void AddRecord(TbtdFileInfo* file, std::uint32_t& ref, const void* record);
 void DeleteRecord(TbtdFileInfo* file, std::uint32_t ref);
 void ReadRecord(TbtdFileInfo* file, std::uint32_t ref, void* buffer);
+// Records read one after another inside one request, as ReadRecord reads
+// them but with the file's header and geometry taken once and the last data
+// block kept: for a batch read in the engine's access window, with no write
+// between the reads (the pages it holds stay in memory and unchanged).
+class TqvRecordReader {
+public:
+    explicit TqvRecordReader(TbtdFileInfo* file);
+    void Read(std::uint32_t ref, void* buffer);
+
+private:
+    TbtdFileInfo* file_;
+    const std::uint8_t* header_;
+    std::uint32_t recordLength_ = 0, slotLength_ = 0;
+    std::uint32_t lastBlock_ = 0;
+    const std::uint8_t* lastData_ = nullptr;
+};
 void UpdateRecord(TbtdFileInfo* file, std::uint32_t ref, const void* record);
 // The next live record in file order after `ref` (0: the first); nextRef is
 // 0 when there is none, and `buffer` is then untouched.

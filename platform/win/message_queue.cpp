@@ -160,6 +160,9 @@ std::shared_ptr<const WNDPROC> ProcOf(State& s, HWND wnd) {
 
 bool BindMessageThread() {
     State& s = S();
+    // The thread is bound once for the process and never changes: once bound
+    // it is read without the lock (every message call asks).
+    if (s.threadBound.load(std::memory_order_acquire)) return s.messageThread == std::this_thread::get_id();
     std::lock_guard<std::mutex> lock(s.mu);
     if (!s.threadBound.load()) {
         s.messageThread = std::this_thread::get_id();
@@ -170,8 +173,7 @@ bool BindMessageThread() {
 
 bool IsMessageThread() {
     State& s = S();
-    std::lock_guard<std::mutex> lock(s.mu);
-    return s.threadBound.load() && s.messageThread == std::this_thread::get_id();
+    return s.threadBound.load(std::memory_order_acquire) && s.messageThread == std::this_thread::get_id();
 }
 
 void SetQueueNotifier(std::function<void()> notifier) {

@@ -166,6 +166,38 @@ TEST_F(PageRules, RefusalsKeepTheRowAndAnEmptyRowGoesSilently) {
     EXPECT_TRUE(calls.empty());
 }
 
+TEST_F(PageRules, ThePagesEditPendingWhenTheContextGoesIsPostedOrDroppedWithoutThrowing) {
+    AddProject("Demo");
+    Select("Demo");
+    RawPages("Demo", {5});
+    GoToPage(5);
+    // A valid edit is kept.
+    ctx->detailTable->Edit();
+    ctx->detailTable->FieldByName("Title")->SetAsString("Kept title");
+    ctx.reset();
+    // A refused one (no title) is dropped; the rules abort its post.
+    ctx = std::make_unique<EditorContext>();
+    ctx->ProgramDir = folder.dir;
+    ctx->ScreenFonts = {"Arial"};
+    ctx->ShowTipOfTheDayWindow = [](bool&) {};
+    ASSERT_TRUE(ctx->FormCreate());
+    editor::InstallPageRules(*ctx);
+    Select("Demo");
+    GoToPage(5);
+    EXPECT_EQ(Field("Title"), "Kept title");
+    ctx->detailTable->Append();
+    ctx->detailTable->FieldByName("HelpId")->SetAsInteger(6);
+    ctx->detailTable->FieldByName("TopicPopup")->SetAsString("T");
+    EXPECT_NO_THROW(ctx.reset());
+    vl::TvlTable t(nullptr);
+    t.DatabaseName = editor::kTavrinAlias;
+    t.SetTableName(editor::kItemTableFile);
+    t.Open();
+    int rows = 0;
+    for (t.First(); !t.Eof(); t.Next()) ++rows;
+    EXPECT_EQ(rows, 1);
+}
+
 TEST_F(PageRules, DuplicateHelpIdRefusedOnInsertAndEditWithinAProjectOnly) {
     AddProject("One");
     AddProject("Two");

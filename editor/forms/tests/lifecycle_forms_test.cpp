@@ -8,6 +8,8 @@
 #include "platform/db/fields.h"
 #include "platform/gui/dialog_service.h"
 #include "platform/gui/gui_test_harness.h"
+#include "platform/win/message_queue.h"
+#include "richtext/controls/db_rich_text.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
@@ -157,6 +159,37 @@ TEST_F(LifecycleForms, InheritDialogsListWhatMayBeChosen) {
     EXPECT_EQ(ids, (std::vector<long>{1, 4}));
     EXPECT_EQ(select.Choice().application, "There");
 
+    // A master page's HelpId is white on maroon; the other cells keep the grid's colours.
+    struct Colours {
+        const char* field;
+        const char* status;
+        bool coloured;
+    } colours[] = {{"HelpId", "Master", true}, {"HelpId", "", false}, {"HelpId", "Inherited", false},
+                   {"Title", "Master", false}};
+    for (const auto& c : colours) {
+        long font = -1, brush = -1;
+        EXPECT_EQ(editor::InheritSelectCellColours(c.field, c.status, font, brush), c.coloured) << c.field << c.status;
+        EXPECT_EQ(font, c.coloured ? 0xFFFFFF : -1);
+        EXPECT_EQ(brush, c.coloured ? 0x000080 : -1);
+    }
+    select.Show();
+    guitest::ProcessEvents(20);
+    gui::TBitmap shot;
+    guitest::Grab(select.vlDBGrid1, shot);
+    auto maroonShare = [&](int col, int row) {
+        const gui::TRect r = select.vlDBGrid1->CellRect(col, row);
+        int maroon = 0, all = 0;
+        for (int y = r.Top + 1; y < r.Bottom - 1; ++y)
+            for (int x = r.Left + 1; x < r.Right - 1; ++x, ++all) maroon += shot.Canvas().Pixel(x, y) == 0x000080;
+        return all ? static_cast<double>(maroon) / all : 0.0;
+    };
+    const int idCol = select.vlDBGrid1->IndicatorOffset();
+    const int firstRow = select.vlDBGrid1->TitleOffset();
+    EXPECT_LT(maroonShare(idCol, firstRow), 0.05);       // page 1
+    EXPECT_GT(maroonShare(idCol, firstRow + 1), 0.5);    // page 4, the master
+    EXPECT_LT(maroonShare(idCol + 1, firstRow + 1), 0.05);  // its title
+    select.Hide();
+
     editor::TfrmInhWho who(nullptr, "There", 4);
     EXPECT_EQ(who.Caption(), "Who Inherits From Me?");
     ASSERT_FALSE(who.tblInh->IsEmpty());
@@ -212,6 +245,52 @@ protected:
     }
     gui::TMenuItem* Find(const char* name) { return dynamic_cast<gui::TMenuItem*>(form->FindComponent(name)); }
 };
+
+TEST_F(LifecycleMenus, CancellingTheWizardPutsThePageEditorsCaretBack) {
+    auto* ctx = form->ctx;
+    ASSERT_TRUE(ctx->mainTable->FindKey({db::TValue("Kept")}));
+    ctx->detailTable->Edit();
+    ctx->detailTable->FieldByName("HelpText")->SetAsString("{\\rtf1{\\fonttbl{\\f0 Arial;}}\\f0 Some words on the page.\\par}");
+    ctx->detailTable->Post();
+    form->SetActiveControl(form->HelpText);
+    form->HelpText->SetFocus();
+    guitest::ProcessEvents(10);
+    form->HelpText->SetCPPosition(6);
+    ASSERT_EQ(form->HelpText->GetCPPosition(), 6) << form->HelpText->GetPlainText();
+    ASSERT_EQ(form->ActiveControl(), form->HelpText);
+    richtext::TJDCharAttr attr;
+    form->HelpText->GetCurrentAttr(attr);
+    bool shown = false;
+    auto cancelWhenShown = [&] {
+        plat::HWND h = 0;
+        h = plat::AllocateHWnd([&](gui::TMessage& m) {
+            if (m.Msg != gui::WM_USER + 11) return;
+            auto* wizard = dynamic_cast<editor::TNewAppForm*>(form->FindComponent("NewAppForm"));
+            if (!wizard || !wizard->Visible()) {
+                plat::PostMessage(h, gui::WM_USER + 11, 0, 0);
+                return;
+            }
+            shown = true;
+            // While the wizard runs the editor's caret and attribute move.
+            form->HelpText->SetCPPosition(1);
+            richtext::TJDCharAttr bold = attr;
+            bold.style |= 1;
+            form->HelpText->SetCurrentAttr(bold);
+            wizard->SetModalResult(gui::mrCancel);
+            plat::DeallocateHWnd(h);
+        });
+        plat::PostMessage(h, gui::WM_USER + 11, 0, 0);
+    };
+    cancelWhenShown();
+    editor::NewProjectCommand(*form);
+    EXPECT_TRUE(shown);
+    EXPECT_EQ(form->HelpText->GetCPPosition(), 6);
+    richtext::TJDCharAttr after;
+    form->HelpText->GetCurrentAttr(after);
+    EXPECT_EQ(after.style, attr.style);
+    EXPECT_EQ(gui::Screen->Cursor(), gui::crDefault);
+    EXPECT_EQ(ctx->mainTable->FieldByName("Application")->AsString(), "Kept");
+}
 
 TEST_F(LifecycleMenus, InheritanceMenuFollowsThePageAndDeleteProjectRemovesIt) {
     auto* ctx = form->ctx;

@@ -47,6 +47,39 @@ TEST(OptionCoordinates, KeptInsideThePicture) {
     EXPECT_EQ(r.height, 40);  // 40.5 -> 40
 }
 
+TEST(OptionCoordinates, MiniatureEdgesAndResizing) {
+    // Where a press takes hold of a 40 x 30 miniature.
+    struct Grab {
+        int x, y, grab;
+    } grabs[] = {{20, 15, 0}, {0, 0, 1}, {20, 2, 2}, {39, 0, 3}, {37, 15, 4},
+                 {39, 29, 5}, {20, 27, 6}, {1, 29, 7}, {4, 15, 8}, {5, 5, 0}};
+    for (const auto& g : grabs) EXPECT_EQ(MiniatureGrabAt(g.x, g.y, 40, 30), g.grab) << g.x << "," << g.y;
+
+    // A 40 x 30 miniature at (100, 50) on a 256 x 192 picture.
+    const PixelRect r{100, 50, 40, 30};
+    struct Case {
+        int grab, dx, dy;
+        PixelRect want;
+    } cases[] = {
+        {5, 20, 10, {100, 50, 60, 40}},     // the bottom-right corner grows both
+        {4, 20, 10, {100, 50, 60, 30}},     // the right edge only the width
+        {1, -20, -10, {80, 40, 60, 40}},    // the top-left corner keeps the bottom-right
+        {4, 500, 0, {100, 50, 156, 30}},    // stops at the picture's right edge
+        {6, 0, 500, {100, 50, 40, 142}},    // and at its bottom
+        {8, -500, 0, {0, 50, 140, 30}},     // and at its left
+        {2, 0, 100, {100, 72, 40, 8}},      // never smaller than the smallest size
+        {8, 100, 0, {132, 50, 8, 30}},
+        {0, 30, 30, {100, 50, 40, 30}},     // grab 0 sizes nothing
+    };
+    for (const auto& c : cases) {
+        const PixelRect got = ResizedMiniature(r, c.grab, c.dx, c.dy, 256, 192);
+        EXPECT_EQ(got.left, c.want.left) << c.grab << " " << c.dx << "," << c.dy;
+        EXPECT_EQ(got.top, c.want.top) << c.grab << " " << c.dx << "," << c.dy;
+        EXPECT_EQ(got.width, c.want.width) << c.grab << " " << c.dx << "," << c.dy;
+        EXPECT_EQ(got.height, c.want.height) << c.grab << " " << c.dx << "," << c.dy;
+    }
+}
+
 TEST(OptionCoordinates, Spins) {
     EXPECT_EQ(SpinDown(0), 0);
     EXPECT_EQ(SpinDown(5), 4);

@@ -257,16 +257,31 @@ TOptionsForm::TOptionsForm(TComponent* owner, EditorContext& ctx) : TForm(owner)
         colour = static_cast<long>(d.Color);
         return true;
     };
+    // A press near an edge sizes the miniature, anywhere else it moves it.
     for (TPanel* mini : {pnlMainMini, pnlSecMini}) {
         mini->OnMouseDown = [this, mini](TObject*, TMouseButton b, TShiftState, int x, int y) {
             if (b != mbLeft) return;
             dragging_ = mini;
-            dragX_ = x;
-            dragY_ = y;
+            grab_ = MiniatureGrabAt(x, y, mini->Width(), mini->Height());
+            dragX_ = mini->Left() + x;
+            dragY_ = mini->Top() + y;
+            dragStart_ = {mini->Left(), mini->Top(), mini->Width(), mini->Height()};
         };
         mini->OnMouseMove = [this, mini](TObject*, TShiftState, int x, int y) {
-            if (dragging_ != mini) return;
-            mini->SetBounds(mini->Left() + x - dragX_, mini->Top() + y - dragY_, mini->Width(), mini->Height());
+            if (dragging_ != mini) {
+                static const TCursor kCursors[9] = {crDefault,  crSizeNWSE, crSizeNS,   crSizeNESW, crSizeWE,
+                                                    crSizeNWSE, crSizeNS,   crSizeNESW, crSizeWE};
+                mini->SetCursor(kCursors[MiniatureGrabAt(x, y, mini->Width(), mini->Height())]);
+                return;
+            }
+            const int dx = mini->Left() + x - dragX_, dy = mini->Top() + y - dragY_;
+            if (grab_ == 0) {
+                mini->SetBounds(dragStart_.left + dx, dragStart_.top + dy, dragStart_.width, dragStart_.height);
+                return;
+            }
+            const PixelRect r = ResizedMiniature(dragStart_, grab_, dx, dy, pnlDesktop->ClientWidth(),
+                                                 pnlDesktop->ClientHeight());
+            mini->SetBounds(r.left, r.top, r.width, r.height);
         };
         mini->OnMouseUp = [this, mini](TObject*, TMouseButton, TShiftState, int, int) {
             if (dragging_ != mini) return;

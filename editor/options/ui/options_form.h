@@ -83,9 +83,11 @@ private:
     OptionGroup group_ = OptionGroup::TopicTitle;
     long nonscroll_ = 0xC0C0C0, scroll_ = 0xFFFFFF;
     bool loading_ = false;
-    // Miniature drag.
+    // Miniature drag or resize.
     gui::TPanel* dragging_ = nullptr;
-    int dragX_ = 0, dragY_ = 0;
+    int dragX_ = 0, dragY_ = 0;  // the press, in the desktop's coordinates
+    int grab_ = 0;               // 0 moves, 1..8 the edge or corner sized
+    PixelRect dragStart_;
 };
 
 // Opens the options for the current project; afterwards the display

@@ -86,6 +86,25 @@ TEST_F(EdgeTest, NilStaleAndWrongKindHandlesAnswerInvalidHandle) {
     EXPECT_EQ(DbiCloseDatabase(db), kDbiErrInvalidHandle) << "a database closed twice";
 }
 
+// The entry points keep the cursor they found last; closing it must not
+// leave that cursor reachable through its old number.
+TEST_F(EdgeTest, ACursorUsedJustBeforeItsCloseIsGoneAfterIt) {
+    OpenDb();
+    CreatePages();
+    hDBICur c = OpenPages();
+    const hDBICur number = c;
+    std::uint32_t count = 0;
+    ASSERT_EQ(DbiGetRecordCount(c, count), 0);
+    ASSERT_EQ(DbiCloseCursor(c), 0);
+    EXPECT_EQ(DbiGetRecordCount(number, count), kDbiErrInvalidHandle);
+    EXPECT_EQ(DbiSetToBegin(number), kDbiErrInvalidHandle);
+    // A cursor opened afterwards gets a number of its own and works.
+    hDBICur other = OpenPages();
+    EXPECT_NE(other, number);
+    EXPECT_EQ(DbiGetRecordCount(other, count), 0);
+    EXPECT_EQ(DbiGetRecordCount(number, count), kDbiErrInvalidHandle);
+}
+
 TEST_F(EdgeTest, SessionHandles) {
     // Every session starts a server of its own; the direct in-process
     // transport lets several stand side by side in one test.

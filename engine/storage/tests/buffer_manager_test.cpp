@@ -233,6 +233,37 @@ TEST(FailSafe, JournalRecordsAndOrderOfWrites) {
     EXPECT_EQ(Fill(t, 7), 'c');
 }
 
+// Progress written part-way: the before-images reach the disk (one sync of
+// the journal) before the first overwrite of a table block, and each later
+// write of progress syncs the before-images taken since.
+TEST(FailSafe, BeforeImagesAreSyncedBeforeProgressOverwritesTheTable) {
+    testsupport::TempDir dir;
+    std::string path = (dir / "J.QVD").string();
+    OpenFile t(path);
+    MakeTable(t, 8, 'a');
+    t.Close();
+    Recorder rec((dir / "1.QV$").string());
+    QvInstallFileAccess(&rec);
+    t.Open();
+    t.f->transaction = 3;
+    t.bm.StartTransaction(3, true, (dir / "1.tmp").string());
+    SetFill(t, 7, 'b');
+    t.bm.FlushTransaction(3);
+    SetFill(t, 6, 'c');
+    t.bm.FlushTransaction(3);
+    t.bm.RollbackTransaction(3);
+    QvInstallFileAccess(nullptr);
+    std::vector<std::string> expected = {
+        "write 1.QV$ 0", "write 1.QV$ 8",             // head, before-image of block 7
+        "sync 1.QV$", "write J.QVD 28672", "sync J.QVD",  // durable, then block 7
+        "write 1.QV$ 4380",                           // before-image of block 6
+        "sync 1.QV$", "write J.QVD 24576", "sync J.QVD"};  // durable, then block 6
+    ASSERT_GE(rec.log.size(), expected.size());
+    EXPECT_EQ(std::vector<std::string>(rec.log.begin(), rec.log.begin() + expected.size()), expected);
+    EXPECT_EQ(Fill(t, 7), 'a');
+    EXPECT_EQ(Fill(t, 6), 'a');
+}
+
 // Progress written part-way (FlushTransaction) and then rolled back: the
 // table file is byte for byte what it was, length included, whether the file
 // is still open at the rollback or was closed in between.

@@ -68,6 +68,45 @@ TEST_F(OptionsForms, DraggingTheMainMiniatureToTheLeftEdgeStoresZero) {
     f.Hide();
 }
 
+TEST_F(OptionsForms, ResizingAMiniatureByItsEdgesStoresItsSize) {
+    editor::TOptionsForm f(gui::Application, *ctx);
+    f.Show();
+    f.notebook->SetPageIndex(2);
+    guitest::ProcessEvents();
+    const int fx = editor::ScaleFactor(f.pnlDesktop->ClientWidth());
+    const int fy = editor::ScaleFactor(f.pnlDesktop->ClientHeight());
+    const int left = f.pnlMainMini->Left(), top = f.pnlMainMini->Top();
+    const int w = f.pnlMainMini->Width(), h = f.pnlMainMini->Height();
+    // The bottom-right corner, 10 pixels right and 6 down: the corner
+    // follows, the top-left stays.
+    guitest::MouseDown(f.pnlMainMini, {w - 1, h - 1});
+    guitest::MouseMove(f.pnlMainMini, {w + 9, h + 5});
+    guitest::MouseUp(f.pnlMainMini, {w + 9, h + 5});
+    EXPECT_EQ(f.pnlMainMini->Left(), left);
+    EXPECT_EQ(f.pnlMainMini->Top(), top);
+    EXPECT_EQ(f.pnlMainMini->Width(), w + 10);
+    EXPECT_EQ(f.pnlMainMini->Height(), h + 6);
+    EXPECT_EQ(Main("Wx"), std::to_string(left * fx));
+    EXPECT_EQ(Main("Wh"), std::to_string((h + 6) * fy));
+    EXPECT_EQ(f.mainEdits[3]->Text(), Main("Wh"));
+    // The right edge pulled far past the desktop stops at its edge.
+    const int w2 = f.pnlMainMini->Width();
+    guitest::MouseDown(f.pnlMainMini, {w2 - 2, 20});
+    guitest::MouseMove(f.pnlMainMini, {w2 + 1000, 20});
+    guitest::MouseUp(f.pnlMainMini, {w2 + 1000, 20});
+    EXPECT_EQ(f.pnlMainMini->Left() + f.pnlMainMini->Width(), f.pnlDesktop->ClientWidth());
+    EXPECT_EQ(f.pnlMainMini->Left(), left);
+    // The left edge dragged right shrinks from the left and keeps the right edge.
+    const int right = f.pnlMainMini->Left() + f.pnlMainMini->Width();
+    guitest::MouseDown(f.pnlMainMini, {1, 20});
+    guitest::MouseMove(f.pnlMainMini, {21, 20});
+    guitest::MouseUp(f.pnlMainMini, {21, 20});
+    EXPECT_EQ(f.pnlMainMini->Left(), left + 20);
+    EXPECT_EQ(f.pnlMainMini->Left() + f.pnlMainMini->Width(), right);
+    EXPECT_EQ(Main("Wx"), std::to_string((left + 20) * fx));
+    f.Hide();
+}
+
 TEST_F(OptionsForms, OnlyTheUsersClickWritesAndEnforceStoresThePopupGroupFirst) {
     editor::TOptionsForm f(gui::Application, *ctx);
     f.Show();
