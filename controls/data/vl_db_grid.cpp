@@ -235,11 +235,34 @@ void WriteDitheredText(TCanvas& canvas, const TRect& rect, int dx, int dy, const
     canvas.CopyRect(rect, bc, area);
 }
 
+namespace {
+
+// Whether text surely fits in room without shaping it: no glyph of the font
+// is wider than its widest character. Only for printable ASCII, which every
+// font has itself (another script may come from a wider fallback font).
+bool FitsByWidestChar(TCanvas& canvas, const std::string& text, int room) {
+    if (text.empty()) return true;
+    for (const char ch : text)
+        if (ch < 0x20 || ch > 0x7e) return false;
+    TTextMetric tm;
+    canvas.GetTextMetrics(tm);
+    return tm.tmMaxCharWidth > 0 && static_cast<long long>(tm.tmMaxCharWidth) * static_cast<long long>(text.size()) <= room;
+}
+
+}  // namespace
+
 void WriteWrappedText(TCanvas& canvas, const TRect& rect, int dx, int dy, const std::string& text,
                       db::TAlignment alignment) {
     // Lines: words (a run up to a blank, TAB, CR or LF with the blanks after
     // it) are added while the line fits; CR, LF and their pairs end a line.
     const int room = rect.Right - rect.Left - dx;
+    // Most cells hold one line that fits: at most one measure instead of
+    // one per word, and no line height (it only places a second line).
+    if (text.find_first_of("\r\n") == std::string::npos &&
+        (FitsByWidestChar(canvas, text, room) || canvas.TextWidth(text) <= room)) {
+        WriteText(canvas, rect, dx, dy, text, alignment);
+        return;
+    }
     std::vector<std::string> lines;
     std::string line;
     bool continued = false;  // the line continues one broken for width
@@ -280,7 +303,8 @@ void WriteWrappedText(TCanvas& canvas, const TRect& rect, int dx, int dy, const 
         line += word;
     }
     if (!line.empty() || lines.empty()) lines.push_back(line);
-    const int height = std::max(1, canvas.TextHeight(lines.front().empty() ? "W" : lines.front()));
+    const int height =
+        lines.size() < 2 ? 0 : std::max(1, canvas.TextHeight(lines.front().empty() ? "W" : lines.front()));
     int top = rect.Top + dy;
     for (std::size_t k = 0; k < lines.size(); ++k) {
         if (k > 0 && top >= rect.Bottom) break;
@@ -700,6 +724,7 @@ void TvlCustomDBGrid::ApplyPerfectRowFit() {
 // --- following the dataset -------------------------------------------------------------
 
 void TvlCustomDBGrid::LinkActive(bool Value) {
+    countCursor_ = 0;
     if (!Value) HideEditor();
     LayoutChanged();
     UpdateScrollBar();
@@ -748,6 +773,7 @@ void TvlCustomDBGrid::Scroll(int Distance) {
 }
 
 void TvlCustomDBGrid::DataChanged() {
+    countCursor_ = 0;
     if (GetDataSource() && GetDataSource()->State() == db::dsBrowse) HideCellControl();
     UpdateRowCount();
     UpdateScrollBar();
@@ -793,10 +819,7 @@ void TvlCustomDBGrid::UpdateScrollBar() {
     db::TDataSet* ds = dataLink_.DataSet();
     std::uint32_t count = 0, seqNo = 0;
     sequenceMode_ = false;
-    if (dynamic_cast<TvlTable*>(ds) && ds->Handle() != 0) {
-        ds->UpdateCursorPos();
-        sequenceMode_ = ReadSequence(count, seqNo);
-    }
+    if (dynamic_cast<TvlTable*>(ds)) sequenceMode_ = ReadSequence(count, seqNo);
     int pos;
     if (sequenceMode_) {
         SetScrollRange(SB_VERT, 0, 200, false);
@@ -811,15 +834,33 @@ void TvlCustomDBGrid::UpdateScrollBar() {
 
 bool TvlCustomDBGrid::ReadSequence(std::uint32_t& count, std::uint32_t& seqNo) {
     db::TDataSet* ds = dataLink_.DataSet();
+    // Standing on the active record through the dataset keeps its window's
+    // place (handing out the plain handle would cost a bookmark per row on
+    // every move); an insert or an empty table asks where the cursor stands.
+    std::uint32_t h = ds->HandleOnActiveRecord();
+    if (h == 0) {
+        h = ds->Handle();
+        if (h == 0) return false;
+        ds->UpdateCursorPos();
+    }
     // A cursor that could not answer is not asked again (an engine that
     // lacks the call says so each time).
-    if (ds->Handle() == noSequenceCursor_) return false;
+    if (h == noSequenceCursor_) return false;
     // The bar does without sequence numbers: an engine's box saying it
     // cannot give them would only interrupt the user.
     qv::RecordingMessageBoxService quiet;
     qv::ScopedEngineMessageBoxService scope(quiet);
-    if (qv::DbiGetRecordCount(ds->Handle(), count) == 0 && qv::DbiGetSeqNo(ds->Handle(), seqNo) == 0) return true;
-    noSequenceCursor_ = ds->Handle();
+    // Moving does not change the count: it is read again after the
+    // dataset's data change (post, delete, refresh, filter) or reopening.
+    if (h != countCursor_) {
+        countCursor_ = 0;
+        if (qv::DbiGetRecordCount(h, countOfCursor_) == 0) countCursor_ = h;
+    }
+    if (countCursor_ == h && qv::DbiGetSeqNo(h, seqNo) == 0) {
+        count = countOfCursor_;
+        return true;
+    }
+    noSequenceCursor_ = h;
     return false;
 }
 

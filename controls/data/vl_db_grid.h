@@ -277,7 +277,7 @@ protected:
     bool DrawControlTypeCell(int ACol, int ARow, const gui::TRect& rect, gui::TGridDrawState AState);
     void DrawIndicator(const gui::TRect& rect);
     void PaintCellBackground(int ACol, int ARow, const gui::TRect& rect, gui::TGridDrawState AState,
-                             db::TField* field, bool& highlight);
+                             db::TField* field, const std::string& text, bool& highlight);
 
     TvlGridDataLink dataLink_{this};
     int paintDataCol_ = -1, paintDataRow_ = -1;
@@ -307,6 +307,8 @@ private:
     int selectedRow_ = -1;
     bool sequenceMode_ = false;
     std::uint32_t noSequenceCursor_ = 0;
+    std::uint32_t countCursor_ = 0;  // the cursor countOfCursor_ was read from; 0: read again
+    std::uint32_t countOfCursor_ = 0;
     bool tabRowChange_ = false;
     TvlIButton* indicatorButton_ = nullptr;
     std::string shiftAnchor_;

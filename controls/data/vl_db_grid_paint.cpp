@@ -139,10 +139,8 @@ void TvlCustomDBGrid::DrawIndicator(const TRect& rect) {
 }
 
 void TvlCustomDBGrid::PaintCellBackground(int ACol, int ARow, const TRect& rect, TGridDrawState AState,
-                                          db::TField* field, bool& highlight) {
+                                          db::TField* field, const std::string& text, bool& highlight) {
     TCanvas& c = Canvas();
-    std::string text;
-    GetFieldText(paintDataCol_, text);
     highlight = HighlightCell(ACol, ARow, text, AState);
     c.Brush().SetStyle(bsSolid);
     if (AState & gdFixed) c.Brush().SetColor(TitleColor);
@@ -176,13 +174,12 @@ bool TvlCustomDBGrid::DrawControlTypeCell(int ACol, int ARow, const TRect& rect,
     paintDataRow_ = dataRow;
     try {
         bool highlight = false;
-        PaintCellBackground(ACol, ARow, rect, AState, field, highlight);
+        std::string text;
+        GetFieldText(dataCol, text);
+        PaintCellBackground(ACol, ARow, rect, AState, field, text, highlight);
         if (checkBox) {
-            std::string text;
             if (field->Calculated() && plat::CompareAnsi(field->FieldName, "selected", true) == 0)
                 text = IsCurrentRecordSelected() ? first : second;
-            else
-                GetFieldText(dataCol, text);
             c.FillRect(rect);
             if (highlight && DefaultDrawing && !HasOption(dgRowSelect) && Focused()) {
                 c.DrawFocusRect(rect);
@@ -292,7 +289,7 @@ void TvlCustomDBGrid::DrawCell(int ACol, int ARow, TRect ARect, TGridDrawState A
         std::string text;
         GetFieldText(dataCol, text);
         bool highlight = false;
-        PaintCellBackground(ACol, ARow, ARect, AState, field, highlight);
+        PaintCellBackground(ACol, ARow, ARect, AState, field, text, highlight);
         const db::TAlignment alignment = field ? field->Alignment : db::taLeftJustify;
         if (DefaultDrawing) WriteCellText(ARect, text, alignment);
         else c.FillRect(ARect);

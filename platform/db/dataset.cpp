@@ -556,6 +556,12 @@ void TDataSet::ReadFirst() {
     }
 }
 
+std::uint32_t TDataSet::HandleOnActiveRecord() const {
+    if (!cursor_ || state_ == dsInactive || state_ == dsInsert || buf_.empty()) return 0;
+    PositionOn(activeRecord_);
+    return cursorRow_ == activeRecord_ ? cursor_->Handle() : 0;
+}
+
 void TDataSet::UpdateCursorPos() {
     CheckActive();
     if (!buf_.empty() && state_ != dsInsert) {

@@ -116,6 +116,12 @@ public:
     std::uint32_t Handle() const { return cursor_ ? HandOutCursor()->Handle() : 0; }
     std::uint32_t DBHandle() const { return cursor_ ? cursor_->DatabaseHandle() : 0; }
     std::uint32_t RecordSize() const { return cursor_ ? cursor_->RecordSize() : 0; }
+    // The cursor's handle standing on the active record, for entry-point
+    // calls that only read where it stands (sequence number, record count)
+    // and leave it there: unlike Handle(), no row's bookmark is fetched and
+    // the dataset keeps knowing where its cursor is. 0 when closed, empty or
+    // inserting (the active record is not in the table then).
+    std::uint32_t HandleOnActiveRecord() const;
     // Puts the cursor on the active record (direct entry-point calls may move it).
     void UpdateCursorPos();
     // Reads the window again around the active record, e.g. after filters

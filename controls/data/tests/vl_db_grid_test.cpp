@@ -247,6 +247,76 @@ TEST_F(GridTest, TheScrollBarInSimpleAndInSequenceMode) {
     EXPECT_EQ(grid->GetScrollPos(SB_VERT), 200);
 }
 
+TEST_F(GridTest, TheSequenceBarFollowsMovesAndTheCountFollowsAppendAndDelete) {
+    Open();
+    form->Show();
+    grid->UpdateScrollBar();
+    if (!grid->SequenceScrollBar()) GTEST_SKIP() << "this table cursor tells no sequence numbers";
+    // Position (seq - 1) * 200 / (count - 1) on the eleventh record.
+    auto posAt11 = [&] {
+        pages->First();
+        pages->MoveBy(10);
+        EXPECT_EQ(pages->FieldByName("HelpId")->AsInteger(), 11);
+        return grid->GetScrollPos(SB_VERT);
+    };
+    EXPECT_EQ(posAt11(), 10 * 200 / 39);
+    // The dataset stays usable around the reads: moves land where they should.
+    pages->MoveBy(5);
+    EXPECT_EQ(pages->FieldByName("HelpId")->AsInteger(), 16);
+    EXPECT_EQ(grid->GetScrollPos(SB_VERT), 15 * 200 / 39);
+    pages->Append();
+    pages->FieldByName("Application")->SetAsString("Demo");
+    pages->FieldByName("HelpId")->SetAsInteger(41);
+    pages->Post();
+    EXPECT_EQ(posAt11(), 10 * 200 / 40);
+    for (int id : {41, 40}) {
+        pages->Last();
+        ASSERT_EQ(pages->FieldByName("HelpId")->AsInteger(), id);
+        pages->Delete();
+    }
+    EXPECT_EQ(posAt11(), 10 * 200 / 38);
+    pages->Close();
+    pages->Open();
+    EXPECT_EQ(posAt11(), 10 * 200 / 38);
+}
+
+TEST(GridPainting, WrappedTextDrawsOneFittingLineAsPlainTextAndBreaksTheRest) {
+    InitApplication();
+    auto draw = [](bool wrapped, const std::string& text, int width) {
+        auto b = std::make_unique<TBitmap>(width, 48);
+        TCanvas& c = b->Canvas();
+        c.Brush().SetColor(clWhite);
+        c.FillRect(Rect(0, 0, width, 48));
+        c.Font().SetColor(clBlack);
+        if (wrapped) WriteWrappedText(c, Rect(0, 0, width, 48), 3, 2, text, db::taLeftJustify);
+        else WriteText(c, Rect(0, 0, width, 48), 3, 2, text, db::taLeftJustify);
+        return b;
+    };
+    auto same = [](TBitmap& a, TBitmap& b) {
+        for (int y = 0; y < a.Height(); ++y)
+            for (int x = 0; x < a.Width(); ++x)
+                if (a.Canvas().Pixel(x, y) != b.Canvas().Pixel(x, y)) return false;
+        return true;
+    };
+    struct {
+        std::string text;
+        int width;
+        bool asPlain;
+    } cases[] = {
+        {"Page 12", 160, true},
+        {"", 160, true},
+        {"  two words ", 160, true},
+        {"Seite \xe4\xf6\xfc", 160, true},           // past ASCII: measured, still one line
+        {"one two three four five six", 40, false},  // too wide: broken at blanks
+        {"Page\r\nnext", 160, false},                // a line end always breaks
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        auto wrapped = draw(true, c.text, c.width), plain = draw(false, c.text, c.width);
+        EXPECT_EQ(same(*wrapped, *plain), c.asPlain);
+    }
+}
+
 // --- painting ---------------------------------------------------------------------------
 
 TEST(GridPainting, CopyModesSizeModesAndBlobHeaders) {
