@@ -1007,6 +1007,8 @@ void TvlCustomDBGrid::MouseDown(TMouseButton Button, TShiftState Shift, int X, i
                 db::RunUserAction([&] { ds->MoveBy(by); });
             }
         }
+        // Dragging on from here past the top or bottom pages on a timer.
+        if (Button == mbLeft) BeginSelecting();
         if (HasOption(dgMultiSelect)) {
             bool selectionColumn = false;
             if (db::TField* f = GetColField(dataCol); f && plat::CompareAnsi(f->FieldName, "selected", true) == 0) {
@@ -1038,6 +1040,23 @@ void TvlCustomDBGrid::MouseDown(TMouseButton Button, TShiftState Shift, int X, i
     }
     Update();
     TControl::MouseDown(Button, Shift, X, Y);
+}
+
+void TvlCustomDBGrid::TimedScroll(unsigned Direction) {
+    if (dataLink_.Active()) {
+        db::TDataSet* ds = dataLink_.DataSet();
+        // Past the top: to the record before the first one shown; past the
+        // bottom: to the one after the last.
+        if (Direction & gui::sdUp) {
+            db::RunUserAction([&] { ds->MoveBy(-1 - dataLink_.ActiveRecord()); });
+            Direction &= ~gui::sdUp;
+        }
+        if (Direction & gui::sdDown) {
+            db::RunUserAction([&] { ds->MoveBy(dataLink_.RecordCount() - dataLink_.ActiveRecord()); });
+            Direction &= ~gui::sdDown;
+        }
+    }
+    if (Direction != 0) TCustomGrid::TimedScroll(Direction);
 }
 
 void TvlCustomDBGrid::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {

@@ -243,6 +243,7 @@ protected:
     void KeyPress(char& Key) override;
     void MouseDown(gui::TMouseButton Button, gui::TShiftState Shift, int X, int Y) override;
     void MouseUp(gui::TMouseButton Button, gui::TShiftState Shift, int X, int Y) override;
+    void TimedScroll(unsigned Direction) override;
     void Resize() override;
     void DoExit() override;
     void WndProc(gui::TMessage& Message) override;

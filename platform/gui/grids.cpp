@@ -1,5 +1,7 @@
 #include "platform/gui/grids.h"
 
+#include "platform/win/message_queue.h"
+
 #include "platform/gui/controls_support.h"
 
 #include <algorithm>
@@ -791,6 +793,41 @@ void TCustomGrid::MouseMove(TShiftState Shift, int X, int Y) {
         TGridCoord cell = MouseCoord(X, Y);
         if (cell.X >= fixedCols_ && cell.Y >= fixedRows_) MoveColRow(cell.X, cell.Y, false, true);
     }
+    if (selecting_ && (Shift & ssLeft)) TrackTimedScroll(X, Y);
+}
+
+namespace {
+constexpr UINT kTimedScrollTimer = 0x5C01;
+constexpr UINT kTimedScrollMs = 60;
+}  // namespace
+
+void TCustomGrid::TrackTimedScroll(int X, int Y) {
+    unsigned dir = 0;
+    if (X < FixedWidth()) dir |= sdLeft;
+    else if (X >= ClientWidth()) dir |= sdRight;
+    if (Y < FixedHeight()) dir |= sdUp;
+    else if (Y >= ClientHeight()) dir |= sdDown;
+    if (dir == scrollDirection_) return;
+    if (dir == 0) {
+        StopTimedScroll();
+        return;
+    }
+    if (scrollDirection_ == 0) plat::SetTimer(Handle(), kTimedScrollTimer, kTimedScrollMs);
+    scrollDirection_ = dir;
+}
+
+void TCustomGrid::StopTimedScroll() {
+    if (scrollDirection_ != 0 && HandleAllocated()) plat::KillTimer(Handle(), kTimedScrollTimer);
+    scrollDirection_ = 0;
+}
+
+void TCustomGrid::TimedScroll(unsigned Direction) {
+    int col = cur_.X, row = cur_.Y;
+    if (Direction & sdLeft) col = std::max(fixedCols_, col - 1);
+    if (Direction & sdRight) col = std::min(ColCount() - 1, col + 1);
+    if (Direction & sdUp) row = std::max(fixedRows_, row - 1);
+    if (Direction & sdDown) row = std::min(RowCount() - 1, row + 1);
+    if (col != cur_.X || row != cur_.Y) MoveColRow(col, row, !(options_ & goRangeSelect), true);
 }
 
 void TCustomGrid::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) {
@@ -816,9 +853,14 @@ void TCustomGrid::MouseUp(TMouseButton Button, TShiftState Shift, int X, int Y) 
         if (cell.Y >= fixedRows_) MoveRow(from, cell.Y);
     }
     selecting_ = false;
+    StopTimedScroll();
 }
 
-void TCustomGrid::DoExit() { TCustomControl::DoExit(); }
+void TCustomGrid::DoExit() {
+    selecting_ = false;
+    StopTimedScroll();
+    TCustomControl::DoExit();
+}
 
 void TCustomGrid::Resize() {
     ClampCurrent();
@@ -862,6 +904,14 @@ void TCustomGrid::WndProc(TMessage& m) {
     case WM_VSCROLL:
     case WM_HSCROLL:
         Scroll(m.Msg == WM_VSCROLL ? SB_VERT : SB_HORZ, LOWORD(m.WParam), HIWORD(m.WParam));
+        return;
+    case WM_TIMER:
+        if (m.WParam == kTimedScrollTimer) {
+            if (selecting_ && scrollDirection_ != 0) TimedScroll(scrollDirection_);
+            else StopTimedScroll();
+            return;
+        }
+        TCustomControl::WndProc(m);
         return;
     case WM_SETFOCUS:
     case WM_KILLFOCUS:

@@ -74,6 +74,9 @@ private:
     bool loading_ = false;
 };
 
+// The edges a dragging mouse can be past (TimedScroll's Direction).
+enum : unsigned { sdLeft = 1, sdRight = 2, sdUp = 4, sdDown = 8 };
+
 class TCustomGrid : public TCustomControl {
 public:
     explicit TCustomGrid(TComponent* AOwner);
@@ -179,6 +182,12 @@ protected:
     void MoveColRow(int ACol, int ARow, bool MoveAnchor, bool Show);
     // Makes sure the current cell shows.
     void ScrollToCurrent();
+    // Called on each tick while a press drags past an edge of the cells, with
+    // the sd* edges it is past; the base moves the current cell one step.
+    virtual void TimedScroll(unsigned Direction);
+    // A press on a cell that a subclass handled itself: dragging from it past
+    // an edge still scrolls on the timer.
+    void BeginSelecting() { selecting_ = true; }
 
     void Paint() override;
     void KeyDown(unsigned& Key, TShiftState Shift) override;
@@ -224,6 +233,9 @@ private:
     int sizingRowStart_ = 0;
     int movingRow_ = -1;
     bool selecting_ = false;
+    unsigned scrollDirection_ = 0;  // the edges the dragging mouse is past
+    void TrackTimedScroll(int X, int Y);
+    void StopTimedScroll();
 };
 
 using TDrawCellEvent = std::function<void(TObject* Sender, int ACol, int ARow, TRect Rect, TGridDrawState State)>;

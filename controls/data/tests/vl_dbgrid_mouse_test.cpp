@@ -182,3 +182,42 @@ TEST_F(MouseTest, TheSimpleThumbGoesToTheEndsAndPages) {
 }
 
 }  // namespace
+
+namespace {
+
+// Dragging from a pressed row past the bottom or the top pages on a timer:
+// each tick goes to the record after the last one shown, or before the first.
+TEST_F(MouseTest, DraggingPastAnEdgePagesOnATimerUntilTheRelease) {
+    ClickCell(2, 3);
+    ASSERT_EQ(Id(), 3);
+    const int shown = grid->DataLink().RecordCount();
+    ASSERT_GT(shown, 2);
+    ASSERT_LT(shown, 30);
+    // Past the bottom: the first tick lands just after the last row shown.
+    const int below = grid->ClientHeight() + 20;
+    guitest::MouseDown(grid, Centre(2, 3));
+    guitest::MouseMove(grid, TPoint{Centre(2, 3).x, below}, ssLeft);
+    ASSERT_TRUE(guitest::WaitFor([&] { return Id() != 3; }, 2000));
+    EXPECT_EQ(Id(), shown + 1);
+    guitest::MouseUp(grid, TPoint{Centre(2, 3).x, below});
+    const int afterRelease = Id();
+    guitest::ProcessEvents(200);
+    EXPECT_EQ(Id(), afterRelease);  // the release stopped the timer
+
+    // Past the top: to the record before the first one shown.
+    const int first = afterRelease - grid->DataLink().ActiveRecord();
+    ASSERT_GT(first, 1);
+    const int row = grid->Row();
+    guitest::MouseDown(grid, Centre(2, row));
+    guitest::MouseMove(grid, TPoint{Centre(2, row).x, -10}, ssLeft);
+    ASSERT_TRUE(guitest::WaitFor([&] { return Id() != afterRelease; }, 2000));
+    EXPECT_EQ(Id(), first - 1);
+    // Back inside the cells: no more paging.
+    guitest::MouseMove(grid, Centre(2, 2), ssLeft);
+    const int inside = Id();
+    guitest::ProcessEvents(200);
+    EXPECT_EQ(Id(), inside);
+    guitest::MouseUp(grid, Centre(2, 2));
+}
+
+}  // namespace
