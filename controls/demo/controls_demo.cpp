@@ -6,7 +6,12 @@
 
 #include "controls/demo/demo_forms.h"
 #include "platform/gui/forms.h"
+#include "platform/gui/gui_test_harness.h"
 
+#include <QImage>
+#include <QPainter>
+
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -21,6 +26,23 @@ std::vector<DemoForm>& Registry() {
 }
 void RegisterDemoForm(DemoForm form) { Registry().push_back(std::move(form)); }
 const std::vector<DemoForm>& DemoForms() { return Registry(); }
+
+bool SaveWithFloatingWindow(gui::TControl* form, gui::TControl* floating, const std::string& file) {
+    gui::TBitmap shot, list;
+    guitest::Grab(form, shot);
+    guitest::Grab(floating, list);
+    if (!shot.Image() || !list.Image()) return false;
+    const gui::TPoint origin = form->ClientToScreen({0, 0});
+    const int x = floating->Left() - origin.x, y = floating->Top() - origin.y;
+    QImage canvas(std::max(shot.Width(), x + list.Width()), std::max(shot.Height(), y + list.Height()),
+                  QImage::Format_RGB32);
+    canvas.fill(Qt::white);
+    QPainter p(&canvas);
+    p.drawImage(0, 0, *shot.Image());
+    p.drawImage(x, y, *list.Image());
+    p.end();
+    return canvas.save(QString::fromStdString(file), "PNG");
+}
 
 }  // namespace demo
 

@@ -12,8 +12,6 @@
 #include "platform/gui/gui_test_harness.h"
 #include "platform/gui/std_controls.h"
 
-#include <QImage>
-#include <QPainter>
 
 #include <cstdio>
 
@@ -30,20 +28,7 @@ bool Report(bool ok, const std::string& file) {
 // window of its own, so a grab of the form alone would miss it.
 bool SaveWithPopup(TForm* form, TWinControl* popup, const std::string& file) {
     guitest::ProcessEvents(50);
-    TBitmap formShot, popupShot;
-    guitest::Grab(form, formShot);
-    guitest::Grab(popup, popupShot);
-    if (!formShot.Image() || !popupShot.Image()) return Report(false, file);
-    const TPoint origin = form->ClientToScreen({0, 0});
-    const int x = popup->Left() - origin.x, y = popup->Top() - origin.y;
-    QImage canvas(std::max(formShot.Width(), x + popupShot.Width()), std::max(formShot.Height(), y + popupShot.Height()),
-                  QImage::Format_RGB32);
-    canvas.fill(Qt::white);
-    QPainter p(&canvas);
-    p.drawImage(0, 0, *formShot.Image());
-    p.drawImage(x, y, *popupShot.Image());
-    p.end();
-    return Report(canvas.save(QString::fromStdString(file), "PNG"), file);
+    return Report(demo::SaveWithFloatingWindow(form, popup, file), file);
 }
 
 TLabel* Caption(TForm* form, int x, int y, const std::string& text) {

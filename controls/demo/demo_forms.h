@@ -7,6 +7,10 @@
 #include <string>
 #include <vector>
 
+namespace gui {
+class TControl;
+}  // namespace gui
+
 namespace demo {
 
 struct DemoForm {
@@ -23,5 +27,9 @@ const std::vector<DemoForm>& DemoForms();
 struct DemoRegistration {
     explicit DemoRegistration(DemoForm form) { RegisterDemoForm(std::move(form)); }
 };
+
+// Saves `form` as a PNG with `floating` (an open drop-down list, a window of
+// its own that a grab of the form misses) drawn where it floats over it.
+bool SaveWithFloatingWindow(gui::TControl* form, gui::TControl* floating, const std::string& file);
 
 }  // namespace demo

@@ -12,8 +12,6 @@
 #include "platform/gui/forms.h"
 #include "platform/gui/gui_test_harness.h"
 
-#include <QImage>
-#include <QPainter>
 
 #include <algorithm>
 #include <cstdio>
@@ -107,25 +105,7 @@ int GridEditForm(const std::string& out) {
         guitest::ProcessEvents(50);
         const std::string file = out + "/grid-edit.png";
         // The list is a window of its own: it is drawn where it floats.
-        TBitmap shot, list;
-        guitest::Grab(form, shot);
-        bool ok = combo->IsDroppedDown() && shot.Image();
-        if (ok) {
-            guitest::Grab(combo->List(), list);
-            ok = list.Image() != nullptr;
-        }
-        if (ok) {
-            const TPoint origin = form->ClientToScreen({0, 0});
-            const int x = combo->List()->Left() - origin.x, y = combo->List()->Top() - origin.y;
-            QImage canvas(std::max(shot.Width(), x + list.Width()), std::max(shot.Height(), y + list.Height()),
-                          QImage::Format_RGB32);
-            canvas.fill(Qt::white);
-            QPainter p(&canvas);
-            p.drawImage(0, 0, *shot.Image());
-            p.drawImage(x, y, *list.Image());
-            p.end();
-            ok = canvas.save(QString::fromStdString(file), "PNG");
-        }
+        const bool ok = combo->IsDroppedDown() && demo::SaveWithFloatingWindow(form, combo->List(), file);
         combo->CloseUp(false);
         std::printf("%s %s\n", ok ? "wrote" : "could not write", file.c_str());
         code = ok ? 0 : 1;

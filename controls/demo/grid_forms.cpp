@@ -13,8 +13,6 @@
 #include "platform/gui/gui_test_harness.h"
 #include "platform/gui/std_controls.h"
 
-#include <QImage>
-#include <QPainter>
 
 #include <algorithm>
 #include <cstdio>
@@ -120,22 +118,7 @@ int GridForm(const std::string& out) {
         const std::string file = out + "/grid.png";
         // The form with the open list drawn where it floats over it: the
         // list is a window of its own, so a grab of the form would miss it.
-        TBitmap shot, list;
-        guitest::Grab(form, shot);
-        guitest::Grab(kind->List(), list);
-        bool ok = shot.Image() && list.Image();
-        if (ok) {
-            const TPoint origin = form->ClientToScreen({0, 0});
-            const int x = kind->List()->Left() - origin.x, y = kind->List()->Top() - origin.y;
-            QImage canvas(std::max(shot.Width(), x + list.Width()), std::max(shot.Height(), y + list.Height()),
-                          QImage::Format_RGB32);
-            canvas.fill(Qt::white);
-            QPainter p(&canvas);
-            p.drawImage(0, 0, *shot.Image());
-            p.drawImage(x, y, *list.Image());
-            p.end();
-            ok = canvas.save(QString::fromStdString(file), "PNG");
-        }
+        const bool ok = demo::SaveWithFloatingWindow(form, kind->List(), file);
         kind->CloseUp(false);
         std::printf("%s %s\n", ok ? "wrote" : "could not write", file.c_str());
         code = ok ? 0 : 1;
