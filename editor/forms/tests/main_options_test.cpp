@@ -2,6 +2,7 @@
 // the grids' column filters through the small dialog, the Filter View's
 // columns and kind colours, the contents filter word and its history, and
 // the preferences that change the window's own controls.
+#include "editor/forms/tests/main_window_fixture.h"
 #include "editor/forms/main_form.h"
 #include "editor/forms/main_options.h"
 
@@ -48,15 +49,8 @@ class MainOptions : public ::testing::Test {
 protected:
     void SetUp() override {
         home = (tmp.path() / "home").string();
-        std::filesystem::create_directories(home);
-        plat::SetDataHome(home);
-        driver = std::make_shared<db::TEngineDriver>();
-        db::Session().SetDriver(driver);
-        editor::InstallProjectTables(home);
-        form = std::make_unique<TForm1>(nullptr);
-        form->SuppressTipWindow = true;
-        form->ctx->ProgramDir = home;
-        form->FormCreate();
+        driver = editortest::UseProgramHome(home);
+        form = editortest::StartMainWindow(home);
         ASSERT_TRUE(form->StartupOk());
         form->Show();
         guitest::ProcessEvents(20);

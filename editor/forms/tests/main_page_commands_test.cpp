@@ -1,4 +1,5 @@
 // The page-text commands as the main window's menus run them.
+#include "editor/forms/tests/main_window_fixture.h"
 #include "editor/forms/main_form.h"
 #include "editor/forms/page_dialogs.h"
 
@@ -27,15 +28,8 @@ protected:
     void SetUp() override {
         gui::SetClipboardBackend(&clip);
         home = (tmp.path() / "home").string();
-        std::filesystem::create_directories(home);
-        plat::SetDataHome(home);
-        driver = std::make_shared<db::TEngineDriver>();
-        db::Session().SetDriver(driver);
-        editor::InstallProjectTables(home);
-        form = std::make_unique<editor::TForm1>(nullptr);
-        form->SuppressTipWindow = true;
-        form->ctx->ProgramDir = home;
-        form->FormCreate();
+        driver = editortest::UseProgramHome(home);
+        form = editortest::StartMainWindow(home);
         ASSERT_TRUE(form->StartupOk());
         editor::InstallPageCommands(*form);
         form->Show();

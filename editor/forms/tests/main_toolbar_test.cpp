@@ -1,5 +1,6 @@
 // The main window's tool bar, menu states, pop-ups and Contents page,
 // driven by real mouse and key events, offscreen.
+#include "editor/forms/tests/main_window_fixture.h"
 #include "editor/forms/main_form.h"
 #include "editor/forms/page_dialogs.h"
 
@@ -36,15 +37,8 @@ protected:
     void SetUp() override {
         gui::SetClipboardBackend(&clip);
         home = (tmp.path() / "home").string();
-        std::filesystem::create_directories(home);
-        plat::SetDataHome(home);
-        driver = std::make_shared<db::TEngineDriver>();
-        db::Session().SetDriver(driver);
-        editor::InstallProjectTables(home);
-        form = std::make_unique<TForm1>(nullptr);
-        form->SuppressTipWindow = true;
-        form->ctx->ProgramDir = home;
-        form->FormCreate();
+        driver = editortest::UseProgramHome(home);
+        form = editortest::StartMainWindow(home);
         ASSERT_TRUE(form->StartupOk());
         form->RunLocateDialog = [this](db::TDataSource* s, const std::string& f) {
             located.push_back((s ? s->Name() : std::string("-")) + "." + f);

@@ -1,4 +1,5 @@
 // The main window's views driven by real key and mouse events, offscreen.
+#include "editor/forms/tests/main_window_fixture.h"
 #include "editor/forms/main_form.h"
 
 #include "editor/core/project_tables.h"
@@ -27,15 +28,8 @@ class MainViews : public ::testing::Test {
 protected:
     void SetUp() override {
         home = (tmp.path() / "home").string();
-        std::filesystem::create_directories(home);
-        plat::SetDataHome(home);
-        driver = std::make_shared<db::TEngineDriver>();
-        db::Session().SetDriver(driver);
-        editor::InstallProjectTables(home);
-        form = std::make_unique<TForm1>(nullptr);
-        form->SuppressTipWindow = true;
-        form->ctx->ProgramDir = home;
-        form->FormCreate();
+        driver = editortest::UseProgramHome(home);
+        form = editortest::StartMainWindow(home);
         ASSERT_TRUE(form->StartupOk());
         form->RunLocateDialog = [this](db::TDataSource* s, const std::string& f) {
             located.push_back((s ? s->Name() : std::string("-")) + "." + f);
