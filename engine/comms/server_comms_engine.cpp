@@ -150,7 +150,6 @@ bool TqvServerCommsEngine::SendReplyStream(std::uint32_t messageId, std::uint32_
 
 bool TqvServerCommsEngine::SendFramed(std::uint32_t messageId, std::uint32_t clientId, std::uint16_t errorCode,
                                       const void* data, std::uint32_t dataLength, plat::Stream* stream) {
-    TqvPadLockGuard g(lock_);
     if (errorCode != 0) {
         data = nullptr;
         dataLength = 0;
@@ -164,21 +163,23 @@ bool TqvServerCommsEngine::SendFramed(std::uint32_t messageId, std::uint32_t cli
     } else if (data == nullptr) {
         dataLength = 0;
     }
-    if (keptReply_ != nullptr && !keptReply_->received && keptReply_->clientId == clientId &&
-        (messageId == keptReply_->messageId || messageId == QvnmBatchReply)) {
-        TqvHandedOverReply& k = *keptReply_;
-        k.received = true;
-        k.replyId = messageId;
-        k.errorCode = errorCode;
-        k.isStream = stream != nullptr;
-        k.data.resize(dataLength);
+    // A handed-over request's reply stays in this thread: no packets, and
+    // nothing the lock guards.
+    TqvHandedOverReply* kept = keptReply_.load(std::memory_order_relaxed);
+    if (kept != nullptr && !kept->received && kept->clientId == clientId &&
+        (messageId == kept->messageId || messageId == QvnmBatchReply)) {
+        kept->received = true;
+        kept->replyId = messageId;
+        kept->errorCode = errorCode;
+        kept->isStream = stream != nullptr;
+        kept->data.resize(dataLength);
         if (dataLength != 0) {
-            if (stream) stream->ReadBuffer(k.data.data(), dataLength);
-            else std::memcpy(k.data.data(), data, dataLength);
+            if (stream) stream->ReadBuffer(kept->data.data(), dataLength);
+            else std::memcpy(kept->data.data(), data, dataLength);
         }
         return true;
     }
-
+    TqvPadLockGuard g(lock_);
     TqvMsgHeader h;
     h.messageId = messageId;
     h.totalLength = dataLength;

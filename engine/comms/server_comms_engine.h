@@ -10,6 +10,7 @@
 #pragma once
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -88,7 +89,7 @@ public:
 
     // While set, the reply `reply` asks for is kept there instead of being
     // sent; null sends every reply again.
-    void KeepReply(TqvHandedOverReply* reply) { keptReply_ = reply; }
+    void KeepReply(TqvHandedOverReply* reply) { keptReply_.store(reply, std::memory_order_relaxed); }
 
     bool AwaitingAcknowledgement() const { return awaitingAck_ != 0; }
 
@@ -114,7 +115,8 @@ private:
     std::uint8_t awaitingAck_ = 0;
     std::array<std::uint8_t, kQvMsgHeaderSize> ackPacket_{};
     TqvPadLock lock_;
-    TqvHandedOverReply* keptReply_ = nullptr;
+    // Set and read on the thread that hands requests over.
+    std::atomic<TqvHandedOverReply*> keptReply_{nullptr};
 };
 
 }  // namespace qv

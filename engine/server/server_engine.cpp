@@ -155,8 +155,11 @@ DBIResult TqvServerEngine::ClientAdd(std::uint32_t clientId, std::string_view cl
 }
 
 DBIResult TqvServerEngine::CheckClientRights(std::uint32_t clientId, std::uint8_t rights) {
-    TqvEngineLock g(*this);
+    // Whether the server is secure is settled when its configuration loads,
+    // before it serves anyone: the common open server answers without the
+    // engine lock, which every request would otherwise take once more.
     if (!configuration_->GeneralInfo()->IsSecure) return 0;
+    TqvEngineLock g(*this);
     TqvSrClient* client;
     if (FindClient(clientId, client) != 0) return dbi::kInvalidHandle;
     return (client->rights & rights) == rights ? 0 : dbi::kRights;
