@@ -209,13 +209,36 @@ DBIResult TqvClientCommsEngine::SendRequestStream(std::uint32_t msgId, plat::Str
 
 void TqvClientCommsEngine::DropQueuedReplies() {
     if (replyQueue_->Idle()) return;  // the usual case, known without the queue's lock
-    while (replyQueue_->GetHead()) replyQueue_->RemoveHead();
+    while (TqvDataMessage* m = replyQueue_->GetHead()) {
+        HoldForOuterExchange(*m);
+        replyQueue_->RemoveHead();
+    }
+}
+
+bool TqvClientCommsEngine::HoldForOuterExchange(const TqvDataMessage& m) {
+    if (waiting_.size() < 2 || m.clientId != connectionId_) return false;
+    if (std::find(waiting_.begin(), waiting_.end() - 1, m.messageId) == waiting_.end() - 1) return false;
+    const std::uint8_t* p = m.Bytes();
+    held_.push_back({m.messageId, m.errorCode, m.isStream != 0, p ? std::vector<std::uint8_t>(p, p + m.dataLength)
+                                                                   : std::vector<std::uint8_t>()});
+    return true;
 }
 
 TqvDataMessage* TqvClientCommsEngine::MatchingHead(std::uint32_t msgId) {
+    // A reply an inner exchange set aside goes back on the queue for us.
+    auto held = std::find_if(held_.begin(), held_.end(), [&](const HeldReply& h) { return h.messageId == msgId; });
+    if (held != held_.end()) {
+        const auto size = static_cast<std::uint32_t>(held->data.size());
+        replyQueue_->AddMessage(msgId, connectionId_, 0, held->errorCode, held->data.data(), size, size,
+                                held->isStream);
+        held_.erase(held);
+    }
     while (TqvDataMessage* m = replyQueue_->GetHead()) {
         if (m->messageId == msgId && m->clientId == connectionId_) return m;
-        replyQueue_->RemoveHead();  // not ours: a leftover or a stray
+        // Not ours: kept when an exchange we run inside waits for it,
+        // otherwise a leftover or a stray.
+        HoldForOuterExchange(*m);
+        replyQueue_->RemoveHead();
     }
     return nullptr;
 }
@@ -233,7 +256,15 @@ DBIResult TqvClientCommsEngine::Exchange(std::uint32_t msgId, const std::uint8_t
                                          std::vector<std::uint8_t>* replyBytes) {
     TqvPadLockGuard g(lock_);
     if (!IsConnected()) return kQvErrNotConnected;
-    // Anything still queued was asked for by an exchange that has ended.
+    // An exchange can start inside another's wait (the program's windows are
+    // served there): the outer exchanges' replies must survive it.
+    if (waiting_.empty()) held_.clear();
+    waiting_.push_back(msgId);
+    struct Leave {
+        std::vector<std::uint32_t>& waiting;
+        ~Leave() { waiting.pop_back(); }
+    } leave{waiting_};
+    // Anything else still queued was asked for by an exchange that has ended.
     DropQueuedReplies();
 
     if (requestStream == nullptr && CanHandOver(msgId)) {

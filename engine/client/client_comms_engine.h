@@ -122,6 +122,8 @@ private:
     DBIResult WaitForReply(std::uint32_t msgId, TqvDataMessage*& reply);
     TqvDataMessage* MatchingHead(std::uint32_t msgId);
     void DropQueuedReplies();
+    // Sets `m` aside when an exchange this one runs inside waits for its id.
+    bool HoldForOuterExchange(const TqvDataMessage& m);
     bool HandleReply(std::uint32_t connId, std::uint32_t len, std::uint8_t* data);
     void HandleHangUp(std::uint32_t connId);
     void PumpOwnMessage();
@@ -149,6 +151,16 @@ private:
     bool retryArmed_ = false;
     bool pumped_ = false;
     TqvSystemTablesLoaded loaded_;
+    // The message ids of the exchanges in progress, outermost first, and
+    // replies to outer ones met by an inner one.
+    struct HeldReply {
+        std::uint32_t messageId;
+        std::uint32_t errorCode;
+        bool isStream;
+        std::vector<std::uint8_t> data;
+    };
+    std::vector<std::uint32_t> waiting_;
+    std::vector<HeldReply> held_;
     // A handed-over request and its reply, kept with their buffers.
     TqvDataMessage handOver_;
     TqvHandedOverReply kept_;

@@ -416,6 +416,42 @@ TEST_F(ClientCommsTest, SilentServerTimesOutAndDetaches) {
     EXPECT_EQ(client->Attach("SingleEXE", "", ""), 0);
 }
 
+// A request started while another waits (the windows served in the wait
+// ask for something) must not take or drop the outer one's reply, even when
+// the server answers both in one turn: each gets its own.
+TEST_F(ClientCommsTest, ARequestInsideAnotherWaitLeavesTheOuterReplyToIt) {
+    ScriptedHandler* h = nullptr;
+    auto client = Scripted(h);
+    ASSERT_EQ(client->Attach("SingleEXE", "", ""), 0);
+    std::map<std::uint32_t, int> asked;
+    h->script = [&](TqvDataMessage& msg, const Bytes&) {
+        // Each request is put off once; both come back on the same retry tick.
+        if (asked[msg.messageId]++ == 0) {
+            msg.retry = 1;
+            return;
+        }
+        const char c = static_cast<char>('A' + msg.messageId % 10);
+        h->Reply(msg, 0, {static_cast<std::uint8_t>(c), static_cast<std::uint8_t>(c)});
+    };
+    bool nestedDone = false;
+    char inner[2] = {};
+    DBIResult innerResult = -1;
+    client->onWaiting = [&] {
+        clock.Advance(20);
+        if (nestedDone) return;
+        nestedDone = true;
+        innerResult = client->SendRequest(3001, nullptr, 0, inner, 2);
+    };
+    const std::uint32_t start = plat::GetTickCount();
+    char outer[2] = {};
+    EXPECT_EQ(client->SendRequest(3000, nullptr, 0, outer, 2), 0);
+    EXPECT_LT(plat::GetTickCount() - start, 5000u);  // answered on a retry tick, not lost to the time-out
+    EXPECT_EQ(std::string(outer, 2), "AA");
+    EXPECT_EQ(innerResult, 0);
+    EXPECT_EQ(std::string(inner, 2), "BB");
+    EXPECT_TRUE(client->IsConnected());
+}
+
 class LockConflictTest : public ClientCommsTest {
 protected:
     void SetUp() override {
