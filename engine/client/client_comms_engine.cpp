@@ -1,6 +1,7 @@
 #include "engine/client/client_comms_engine.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <vector>
 
@@ -19,6 +20,7 @@ namespace qv {
 namespace {
 
 std::string gKeywordFile;
+std::atomic<bool> gHandOver{true};
 
 constexpr DBIResult kInvalidHandle = 9990;
 constexpr DBIResult kObjectNotFound = 8712;
@@ -36,6 +38,8 @@ void PutShortString(std::uint8_t* p, std::size_t size, std::string_view s) {
 
 void SetServerKeywordFile(std::string_view path) { gKeywordFile = std::string(path); }
 const std::string& ServerKeywordFile() { return gKeywordFile; }
+void SetHandOverToIdleServer(bool on) { gHandOver = on; }
+bool HandOverToIdleServer() { return gHandOver; }
 
 TqvClientCommsEngine::TqvClientCommsEngine(std::string_view clientName)
     : replyQueue_(std::make_unique<TqvDataMessageQueue>()), clientName_(clientName.substr(0, 31)) {
@@ -204,6 +208,7 @@ DBIResult TqvClientCommsEngine::SendRequestStream(std::uint32_t msgId, plat::Str
 }
 
 void TqvClientCommsEngine::DropQueuedReplies() {
+    if (replyQueue_->Idle()) return;  // the usual case, known without the queue's lock
     while (replyQueue_->GetHead()) replyQueue_->RemoveHead();
 }
 
@@ -231,6 +236,24 @@ DBIResult TqvClientCommsEngine::Exchange(std::uint32_t msgId, const std::uint8_t
     // Anything still queued was asked for by an exchange that has ended.
     DropQueuedReplies();
 
+    if (requestStream == nullptr && CanHandOver(msgId)) {
+        if (HandOver(msgId, request, requestLen, requestIsStream))
+            return Deliver(kept_.errorCode, kept_.data.data(), static_cast<std::uint32_t>(kept_.data.size()), reply,
+                           replyLen, replyStream, replyBytes);
+    } else if (DBIResult r = SendPackets(msgId, request, requestLen, requestStream, requestIsStream)) {
+        return r;
+    }
+
+    TqvDataMessage* m = nullptr;
+    if (DBIResult r = WaitForReply(msgId, m)) return r;
+    const DBIResult r = Deliver(m->errorCode, m->Bytes(), m->dataLength, reply, replyLen, replyStream, replyBytes);
+    replyQueue_->RemoveHead();
+    return r;
+}
+
+DBIResult TqvClientCommsEngine::SendPackets(std::uint32_t msgId, const std::uint8_t* request,
+                                            std::uint32_t requestLen, plat::Stream* requestStream,
+                                            bool requestIsStream) {
     std::uint32_t total = requestLen;
     if (requestStream) {
         const std::int64_t size = requestStream->Size();
@@ -260,7 +283,7 @@ DBIResult TqvClientCommsEngine::Exchange(std::uint32_t msgId, const std::uint8_t
         }
         if (connectionId_ == 0) return kQvErrCommsLost;
         protocol_->Send(connectionId_, packetBuffer_.data(), n + kQvMsgHeaderSize);
-        if (last) break;
+        if (last) return 0;
         if (protocol_->NeedsAcknowledgements()) {
             TqvDataMessage* ack = nullptr;
             if (DBIResult r = WaitForReply(QvnmAcknowledge, ack)) return r;
@@ -269,25 +292,79 @@ DBIResult TqvClientCommsEngine::Exchange(std::uint32_t msgId, const std::uint8_t
         remaining -= n;
         offset += n;
     }
+}
 
+// The server this engine started serves no one else, so while its queue is
+// idle a request can go to its handler at once: no packets, key stream,
+// window messages or reply queue, which cost more than a keyed read itself.
+// The attach and its key-stream check still travel as packets, since they
+// are what proves the connection and its password.
+bool TqvClientCommsEngine::CanHandOver(std::uint32_t msgId) {
+    if (!gHandOver || !serverComms_ || !commandHandler_ || clientId_ == 0 || detaching_) return false;
+    if (msgId == QvnmAttachServer || msgId == QvnmDetachServer || msgId == QvnmCheckSecureComms) return false;
+    return !serverComms_->AwaitingAcknowledgement() && serverComms_->MessageQueue().Idle();
+}
+
+bool TqvClientCommsEngine::HandOver(std::uint32_t msgId, const std::uint8_t* request, std::uint32_t requestLen,
+                                    bool requestIsStream) {
+    TqvDataMessage& m = handOver_;
+    m.messageId = msgId;
+    m.clientId = clientId_;  // the id the server knows this connection by
+    m.errorCode = 0;
+    m.dataLength = request ? requestLen : 0;
+    m.isStream = requestIsStream ? 1 : 0;
+    // It may be deferred: the deadline is set when it is (AddDeferred).
+    m.timeStamp = m.deadline = 0;
+    m.timeLeft = 1;
+    m.retry = 0;
+    m.inUse = 1;
+    if (requestIsStream) {
+        m.data.clear();
+        if (m.stream) m.stream->Clear();
+        else m.stream = std::make_unique<plat::MemoryStream>();
+        if (m.dataLength != 0) m.stream->WriteBuffer(request, m.dataLength);
+    } else {
+        m.stream.reset();
+        m.data.assign(request, request + m.dataLength);
+    }
+    kept_.clientId = clientId_;
+    kept_.messageId = msgId;
+    kept_.received = false;
+    serverComms_->KeepReply(&kept_);
+    struct Release {
+        TqvServerCommsEngine& comms;
+        ~Release() { comms.KeepReply(nullptr); }
+    } release{*serverComms_};
+    commandHandler_->Dispatch(m);
+    if (m.retry) {
+        // A lock or transaction conflict: the queue's retry tick presents it
+        // again, and the reply is awaited as for any queued request.
+        serverComms_->MessageQueue().AddDeferred(std::move(m), kQvRequestTimeoutMs);
+        m = TqvDataMessage{};
+        return false;
+    }
+    if (!kept_.received) return false;  // awaited, and lost as an unanswered request is
+    if (kept_.replyId == msgId) return true;
+    // Several replies in one: the reply queue splits them.
+    const auto size = static_cast<std::uint32_t>(kept_.data.size());
+    replyQueue_->AddMessage(kept_.replyId, connectionId_, 0, kept_.errorCode, kept_.data.data(), size, size,
+                            kept_.isStream);
+    return false;
+}
+
+DBIResult TqvClientCommsEngine::Deliver(std::uint32_t errorCode, const std::uint8_t* data, std::uint32_t dataLength,
+                                        std::uint8_t* reply, std::uint32_t replyLen, plat::Stream* replyStream,
+                                        std::vector<std::uint8_t>* replyBytes) {
     if (replyStream) replyStream->SetPosition(0);
-    TqvDataMessage* m = nullptr;
-    if (DBIResult r = WaitForReply(msgId, m)) return r;
-    if (m->errorCode != 0) {
-        const auto code = static_cast<DBIResult>(m->errorCode);
-        replyQueue_->RemoveHead();
-        return code;
-    }
-    const std::uint8_t* data = m->Bytes();
-    if (data) {
+    if (errorCode != 0) return static_cast<DBIResult>(errorCode);
+    if (data && dataLength != 0) {
         if (replyBytes)
-            replyBytes->assign(data, data + m->dataLength);
+            replyBytes->assign(data, data + dataLength);
         else if (replyStream)
-            replyStream->WriteBuffer(data, m->dataLength);
+            replyStream->WriteBuffer(data, dataLength);
         else if (reply)
-            std::memcpy(reply, data, std::min(replyLen, m->dataLength));
+            std::memcpy(reply, data, std::min(replyLen, dataLength));
     }
-    replyQueue_->RemoveHead();
     return 0;
 }
 

@@ -49,6 +49,13 @@ using TqvCommandHandlerFactory =
 void SetServerKeywordFile(std::string_view path);
 const std::string& ServerKeywordFile();
 
+// Whether a request may go straight to the handler of an idle in-process
+// server (the default). Off, every request travels as packets and its reply
+// is waited for, as with a server that must be reached over a transport:
+// tests of that path and of what runs inside the wait turn it off.
+void SetHandOverToIdleServer(bool on);
+bool HandOverToIdleServer();
+
 class TqvClientCommsEngine {
 public:
     // The transport is always the single-user one: the program serves itself.
@@ -101,6 +108,17 @@ private:
                        std::vector<std::uint8_t>* replyBytes = nullptr);
     // Waits for a complete reply with `msgId` on this connection; other
     // replies met on the way are dropped. 0, or the loss code.
+    DBIResult SendPackets(std::uint32_t msgId, const std::uint8_t* request, std::uint32_t requestLen,
+                          plat::Stream* requestStream, bool requestIsStream);
+    // Whether the request may go straight to the in-process server's handler.
+    bool CanHandOver(std::uint32_t msgId);
+    // Hands the request to the handler; true when its reply is in kept_,
+    // false when it is to be awaited on the reply queue (deferred by a lock
+    // conflict, or a batch of replies).
+    bool HandOver(std::uint32_t msgId, const std::uint8_t* request, std::uint32_t requestLen, bool requestIsStream);
+    static DBIResult Deliver(std::uint32_t errorCode, const std::uint8_t* data, std::uint32_t dataLength,
+                             std::uint8_t* reply, std::uint32_t replyLen, plat::Stream* replyStream,
+                             std::vector<std::uint8_t>* replyBytes);
     DBIResult WaitForReply(std::uint32_t msgId, TqvDataMessage*& reply);
     TqvDataMessage* MatchingHead(std::uint32_t msgId);
     void DropQueuedReplies();
@@ -131,6 +149,9 @@ private:
     bool retryArmed_ = false;
     bool pumped_ = false;
     TqvSystemTablesLoaded loaded_;
+    // A handed-over request and its reply, kept with their buffers.
+    TqvDataMessage handOver_;
+    TqvHandedOverReply kept_;
 };
 
 // ---- convenience requests --------------------------------------------------

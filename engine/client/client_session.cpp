@@ -234,7 +234,8 @@ DBDesc WithOptionalPath(DBDesc desc, std::uint16_t count, const void* descs, con
 TQVClientDatabase::TQVClientDatabase(TQVClientSession* session, const DBDesc& desc, std::uint32_t openMode,
                                      std::uint32_t shareMode, const char* password, std::uint16_t optCount,
                                      const void* optDescs, const void* optParams)
-    : TBaseDatabase(session, nullptr, openMode, shareMode, password, optCount, optDescs, optParams) {
+    : TBaseDatabase(session, nullptr, openMode, shareMode, password, optCount, optDescs, optParams),
+      session_(session) {
     Desc() = WithOptionalPath(desc, optCount, optDescs, optParams);
 }
 
@@ -248,7 +249,7 @@ TQVClientDatabase::~TQVClientDatabase() {
     }
 }
 
-TQVClientSession* TQVClientDatabase::ClientSession() const { return dynamic_cast<TQVClientSession*>(Session()); }
+TQVClientSession* TQVClientDatabase::ClientSession() const { return session_; }
 
 DBIResult TQVClientDatabase::Request(std::uint32_t messageId, const TqvRequestWriter& request,
                                      std::vector<std::uint8_t>* reply, bool requestIsStream) {

@@ -129,6 +129,8 @@ private:
 
     std::uint32_t databaseId_ = kNoServerId;
     std::uint32_t transactionId_ = kNoServerId;
+    // The session it was opened in, which outlives it: asked for on every request.
+    TQVClientSession* session_;
     // Every transaction this database starts is journaled, so a crash in
     // the middle of its commit leaves the tables as before or as after it.
     std::uint8_t failSafe_ = 1;

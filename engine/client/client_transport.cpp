@@ -33,11 +33,12 @@ bool TQVLoginDialog::BitBtn1Click() {
 }
 
 TqvRequestWriter& TqvRequestWriter::Str(const std::string& s, std::size_t width) {
-    std::vector<std::uint8_t> f(width, 0);
-    std::size_t n = std::min(s.size(), width - 1);
+    if (width == 0) return *this;
+    std::uint8_t* f = Grow(width);
+    std::memset(f, 0, width);
+    const std::size_t n = std::min(s.size(), width - 1);
     f[0] = static_cast<std::uint8_t>(n);
-    std::memcpy(f.data() + 1, s.data(), n);
-    b_.insert(b_.end(), f.begin(), f.end());
+    std::memcpy(f + 1, s.data(), n);
     return *this;
 }
 

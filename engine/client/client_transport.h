@@ -85,36 +85,47 @@ public:
     bool BitBtn1Click();
 };
 
-// Little-endian request payloads, field by field.
+// Little-endian request payloads, field by field. Most requests are a few
+// fields and a record: they are built in place, and only a larger one (a
+// dictionary, a batch) moves to the heap.
 class TqvRequestWriter {
 public:
-    // Room for a request's fields and a record up front: growing byte by
-    // byte would allocate several times for every call.
-    TqvRequestWriter() { b_.reserve(256); }
-    TqvRequestWriter& U8(std::uint8_t v) {
-        b_.push_back(v);
-        return *this;
-    }
+    TqvRequestWriter() = default;
+    TqvRequestWriter(const TqvRequestWriter&) = delete;
+    TqvRequestWriter& operator=(const TqvRequestWriter&) = delete;
+
+    TqvRequestWriter& U8(std::uint8_t v) { return Raw(&v, 1); }
     TqvRequestWriter& U32(std::uint32_t v) {
-        for (int i = 0; i < 4; ++i) b_.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
-        return *this;
+        const std::uint8_t b[4] = {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8),
+                                   static_cast<std::uint8_t>(v >> 16), static_cast<std::uint8_t>(v >> 24)};
+        return Raw(b, 4);
     }
     // A length-prefixed string in a field of `width` bytes, cut to width - 1.
     TqvRequestWriter& Str(const std::string& s, std::size_t width);
+    // `n` bytes from `p`, or `n` zero bytes when `p` is null.
     TqvRequestWriter& Raw(const void* p, std::size_t n) {
-        if (n != 0) {
-            const auto* q = static_cast<const std::uint8_t*>(p);
-            if (q == nullptr) b_.insert(b_.end(), n, 0);
-            else b_.insert(b_.end(), q, q + n);
-        }
+        if (n == 0) return *this;
+        std::uint8_t* at = Grow(n);
+        if (p == nullptr) std::memset(at, 0, n);
+        else std::memcpy(at, p, n);
         return *this;
     }
-    const std::vector<std::uint8_t>& Bytes() const { return b_; }
-    std::uint32_t Size() const { return static_cast<std::uint32_t>(b_.size()); }
-    const std::uint8_t* Data() const { return b_.data(); }
+    std::uint32_t Size() const { return static_cast<std::uint32_t>(size_); }
+    const std::uint8_t* Data() const { return heap_.empty() ? small_ : heap_.data(); }
 
 private:
-    std::vector<std::uint8_t> b_;
+    // Room for `n` more bytes at the end; where they go.
+    std::uint8_t* Grow(std::size_t n) {
+        const std::size_t at = size_;
+        size_ += n;
+        if (heap_.empty() && size_ <= sizeof small_) return small_ + at;
+        if (heap_.empty()) heap_.assign(small_, small_ + at);
+        heap_.resize(size_);
+        return heap_.data() + at;
+    }
+    std::uint8_t small_[192];
+    std::size_t size_ = 0;
+    std::vector<std::uint8_t> heap_;
 };
 
 }  // namespace qv

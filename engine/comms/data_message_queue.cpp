@@ -33,6 +33,7 @@ TqvDataMessageQueue::~TqvDataMessageQueue() {
     MoveDeferredBack();
     ready_.clear();
     partial_.clear();
+    CountHeld();
     retryTimer_.reset();
 }
 
@@ -97,6 +98,7 @@ bool TqvDataMessageQueue::AddMessage(std::uint32_t messageId, std::uint32_t clie
     } else {
         partial_.push_front(std::move(node));
     }
+    CountHeld();
     return true;
 }
 
@@ -116,6 +118,7 @@ void TqvDataMessageQueue::AppendPacket(std::uint32_t messageId, std::uint32_t cl
         partial_.erase(it);
         ++readyCount_;
     }
+    CountHeld();
 }
 
 TqvDataMessage* TqvDataMessageQueue::GetHead() {
@@ -183,6 +186,7 @@ void TqvDataMessageQueue::UnpackBatch() {
 
     readyCount_ += static_cast<std::uint32_t>(parts.size());
     ready_.splice(ready_.begin(), parts);
+    CountHeld();
 }
 
 void TqvDataMessageQueue::RemoveHead() {
@@ -198,11 +202,30 @@ void TqvDataMessageQueue::RemoveHead() {
     } else {
         KeepSpare(std::move(head));
     }
+    CountHeld();
 }
 
 bool TqvDataMessageQueue::IsEmpty() {
     TqvPadLockGuard g(lock_);
     return readyCount_ == 0;
+}
+
+bool TqvDataMessageQueue::Idle() { return held_.load(std::memory_order_acquire) == 0; }
+
+void TqvDataMessageQueue::AddDeferred(TqvDataMessage&& msg, std::uint32_t timeoutMs) {
+    std::unique_ptr<Node> node = TakeSpare();
+    node->msg = std::move(msg);
+    TqvDataMessage& m = node->msg;
+    m.timeStamp = plat::GetTickCount();
+    m.deadline = m.timeStamp + timeoutMs;
+    m.timeLeft = timeoutMs != 0 ? 1 : 0;
+    m.inUse = 0;
+    m.retry = 0;
+    node->received = m.dataLength;
+    TqvPadLockGuard g(lock_);
+    deferred_.push_back(std::move(node));
+    CountHeld();
+    retryTimer_->SetEnabled(true);
 }
 
 std::uint32_t TqvDataMessageQueue::ReadyCount() {
@@ -219,6 +242,7 @@ void TqvDataMessageQueue::MoveDeferredBack() {
         ++readyCount_;
     }
     ready_.splice(ready_.end(), deferred_);
+    CountHeld();
 }
 
 void TqvDataMessageQueue::RetryTick() {

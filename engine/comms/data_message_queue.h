@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <atomic>
 #include <list>
 #include <memory>
 #include <vector>
@@ -68,6 +69,13 @@ public:
     void RemoveHead();
     bool IsEmpty();
     std::uint32_t ReadyCount();
+    // Nothing ready, partial, deferred or handed out: a request served now
+    // overtakes no other.
+    bool Idle();
+    // A request its consumer met outside the queue and asked to see again:
+    // deferred as if it had come through the queue, its deadline `timeoutMs`
+    // from now; the retry tick brings it back.
+    void AddDeferred(TqvDataMessage&& msg, std::uint32_t timeoutMs);
 
     // The 100 ms timer: deferred messages back to the ready queue, then 5105.
     void RetryTick();
@@ -90,6 +98,8 @@ private:
 
     void MoveDeferredBack();
     void UnpackBatch();
+    // After any change of the lists, under the lock.
+    void CountHeld() { held_.store(ready_.size() + partial_.size() + deferred_.size(), std::memory_order_release); }
     static void Append(Node& node, const void* source, std::uint32_t count);
     // Spent messages kept for the next ones, with their buffers: a request
     // and its reply would otherwise allocate and free a message each.
@@ -103,6 +113,9 @@ private:
     NodeList ready_;
     NodeList partial_;  // newest first
     NodeList deferred_;
+    // How many messages the lists hold, readable without the lock: asked
+    // before every request a client hands over.
+    std::atomic<std::size_t> held_{0};
     std::unique_ptr<plat::WindowTimer> retryTimer_;
 };
 

@@ -164,6 +164,20 @@ bool TqvServerCommsEngine::SendFramed(std::uint32_t messageId, std::uint32_t cli
     } else if (data == nullptr) {
         dataLength = 0;
     }
+    if (keptReply_ != nullptr && !keptReply_->received && keptReply_->clientId == clientId &&
+        (messageId == keptReply_->messageId || messageId == QvnmBatchReply)) {
+        TqvHandedOverReply& k = *keptReply_;
+        k.received = true;
+        k.replyId = messageId;
+        k.errorCode = errorCode;
+        k.isStream = stream != nullptr;
+        k.data.resize(dataLength);
+        if (dataLength != 0) {
+            if (stream) stream->ReadBuffer(k.data.data(), dataLength);
+            else std::memcpy(k.data.data(), data, dataLength);
+        }
+        return true;
+    }
 
     TqvMsgHeader h;
     h.messageId = messageId;

@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "engine/comms/comms_protocol.h"
 #include "engine/comms/data_message_queue.h"
@@ -36,6 +37,20 @@ public:
 // A head still in use (a nested 5105 during a long dispatch) stops the loop,
 // so no message runs twice.
 void ServeQueuedMessages(TqvDataMessageQueue& queue, TqvCommandHandlerBase& handler);
+
+// The reply to a request a client of this process handed to the command
+// handler itself, kept instead of travelling back as packets.
+struct TqvHandedOverReply {
+    // Which reply is kept: the first to this client with the request's id or
+    // the batch id. Any other still goes out.
+    std::uint32_t clientId = 0;
+    std::uint32_t messageId = 0;
+    bool received = false;
+    std::uint32_t replyId = 0;
+    std::uint16_t errorCode = 0;
+    bool isStream = false;
+    std::vector<std::uint8_t> data;
+};
 
 class TqvServerCommsEngine {
 public:
@@ -71,6 +86,10 @@ public:
     bool SendReplyStream(std::uint32_t messageId, std::uint32_t clientId, std::uint16_t errorCode,
                          plat::Stream* stream);
 
+    // While set, the reply `reply` asks for is kept there instead of being
+    // sent; null sends every reply again.
+    void KeepReply(TqvHandedOverReply* reply) { keptReply_ = reply; }
+
     bool AwaitingAcknowledgement() const { return awaitingAck_ != 0; }
 
     // The server log's line writer while the debug log is on; empty while off.
@@ -95,6 +114,7 @@ private:
     std::uint8_t awaitingAck_ = 0;
     std::array<std::uint8_t, kQvMsgHeaderSize> ackPacket_{};
     TqvPadLock lock_;
+    TqvHandedOverReply* keptReply_ = nullptr;
 };
 
 }  // namespace qv

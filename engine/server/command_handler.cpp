@@ -865,7 +865,9 @@ void TqvServerCommandHandler::nmRecordOther(Request& r) {
             r.Hex("  Data", dataLen, r.p + 25);
             if (!r.RightsOk()) return;
             if (recLen > kMaxReply) return r.Reply(dbi::kInvalidParameter);
-            std::vector<std::uint8_t> rec(recLen, 0);
+            // Look-ups come one after another: one buffer serves them all.
+            std::vector<std::uint8_t>& rec = recordScratch_;
+            rec.assign(recLen, 0);
             DBIResult res = engine_.RecordGetForKey(cursor, r.U8(4) != 0, r.U32(5), r.U32(9), r.p + 25, dataLen,
                                                     rec.data(), recLen);
             return r.Reply(res, rec, [&] { r.Hex("  Record", rec.size(), rec.data()); });

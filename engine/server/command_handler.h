@@ -21,6 +21,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/comms/server_comms_engine.h"
 #include "engine/server/rebuild.h"
@@ -72,6 +73,8 @@ private:
     TqvReplySender send_;
     bool singleUser_;
     std::function<std::uint32_t()> keySeed_;
+    // A keyed read's record; a dispatch never runs inside another.
+    std::vector<std::uint8_t> recordScratch_;
 };
 
 }  // namespace qv

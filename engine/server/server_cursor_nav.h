@@ -34,14 +34,21 @@ public:
         return n;
     }
     void InvalidatePath() override {
-        path = TqvCursorPath{};
+        // Levels past the depth are never read: no need to clear them.
+        path.depth = 0;
+        path.state = qvpsNone;
         insertedHere = false;
     }
     void FilesReopened(TqvSrTable* table, std::uint32_t index) override;
     // The index context points into this object; a copy must point into itself.
     void Repoint() {
-        if (ictx.compare == QvCompareKeysProc) ictx.compareContext = &kctx;
+        if (KeyContextCompare()) ictx.compareContext = &kctx;
         if (ictx.compare == UserCompare) ictx.compareContext = &uctx;
+    }
+    // The index compares through the key context (not a user routine, not
+    // the record-number index).
+    bool KeyContextCompare() const {
+        return ictx.compare == QvCompareKeysProc || ictx.compare == QvCompareInt32KeyProc;
     }
     void ClearPartial() {
         kctx.fieldCount = 0;
@@ -57,7 +64,7 @@ public:
     // whole keys, and an exact one finds its entry without walking back over
     // neighbours that compare equal on a leading part.
     bool NamesWholeKey(std::uint32_t f) const {
-        if (ictx.compare != QvCompareKeysProc || kctx.dictionary == nullptr ||
+        if (!KeyContextCompare() || kctx.dictionary == nullptr ||
             kctx.index >= kctx.dictionary->IndexCount())
             return false;
         const std::int32_t count = kctx.dictionary->Index(kctx.index).keyFieldCount;

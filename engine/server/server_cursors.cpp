@@ -27,7 +27,7 @@ void FillIndexInfo(TqvSrTable* t, std::uint32_t index, TqvCursorNav& n) {
         n.uctx = {index < t->keyCompareRoutines.size() ? t->keyCompareRoutines[index] : nullptr, n.keyLength};
         n.ictx.compare = UserCompare;
     } else {
-        n.ictx.compare = QvCompareKeysProc;
+        n.ictx.compare = QvKeyCompareProcFor(d, index);
     }
     n.Repoint();
     n.key.assign(n.keyLength, 0);

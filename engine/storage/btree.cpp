@@ -493,6 +493,28 @@ int QvCompareKeysProc(const std::uint8_t* a, const std::uint8_t* b, const void* 
     return CompareKeys(a, b, *static_cast<const TqvKeyContext*>(context));
 }
 
+int QvCompareInt32KeyProc(const std::uint8_t* a, const std::uint8_t* b, const void* context) {
+    const auto& ctx = *static_cast<const TqvKeyContext*>(context);
+    // A partial compare of a one-field key names no field to compare, and a
+    // number has no leading part: every key matches, as CompareKeys has it.
+    if (ctx.partialLength != 0) return 0;
+    const std::size_t bits = ctx.keyLength - 1;  // one field: one bitmap byte after it
+    const bool nullA = QvBitTest(a + bits, 0), nullB = QvBitTest(b + bits, 0);
+    // Nulls sort first in either direction.
+    if (nullA || nullB) return nullA == nullB ? 0 : nullA ? -1 : 1;
+    const auto va = static_cast<std::int32_t>(GetU32(a)), vb = static_cast<std::int32_t>(GetU32(b));
+    return QvApplyDirection(ctx.ascending, va < vb ? -1 : va > vb ? 1 : 0);
+}
+
+TqvKeyCompareProc QvKeyCompareProcFor(const TqvDataDictionary& d, std::uint32_t index) {
+    const TqvIndexDescriptor& x = d.Index(index);
+    if (!x.IsUserIndex() && x.keyFieldCount == 1 && x.keyLength == 5) {
+        const std::uint8_t type = d.Field(x.fields[0]).type;
+        if (type == qvftInt32 || type == qvftDate || type == qvftTime) return QvCompareInt32KeyProc;
+    }
+    return QvCompareKeysProc;
+}
+
 int QvCompareRefKeysProc(const std::uint8_t* a, const std::uint8_t* b, const void*) {
     return CompareRefKeys(a, b, TqvCompareContext{});
 }

@@ -23,6 +23,8 @@
 
 namespace qv {
 
+class TqvDataDictionary;
+
 constexpr std::uint32_t kQvMaxIndexDepth = 32;
 constexpr std::uint32_t kQvIndexSlots = 256;
 
@@ -44,6 +46,11 @@ using TqvKeyCompareProc = int (*)(const std::uint8_t* a, const std::uint8_t* b, 
 // Composite keys (context: a TqvKeyContext) and record references of the
 // sequential index (context unused).
 int QvCompareKeysProc(const std::uint8_t* a, const std::uint8_t* b, const void* context);
+// The same for an index of one 32-bit integer, date or time field, the
+// commonest key, without looking up its descriptors on every compare.
+int QvCompareInt32KeyProc(const std::uint8_t* a, const std::uint8_t* b, const void* context);
+// The routine for a dictionary's (non-user) index: one of the two above.
+TqvKeyCompareProc QvKeyCompareProcFor(const TqvDataDictionary& d, std::uint32_t index);
 int QvCompareRefKeysProc(const std::uint8_t* a, const std::uint8_t* b, const void* context);
 
 struct TqvIndexContext {

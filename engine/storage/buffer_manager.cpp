@@ -38,7 +38,7 @@ void TqvBufferManager::Stamp(TqvbmRAMPage* page) {
         useCounter_ = 2;
     }
     page->stamp = useCounter_;
-    if (page->listed) {
+    if (page->listed && newest_ != page) {
         Unlist(page);
         ListNewest(page);
     }

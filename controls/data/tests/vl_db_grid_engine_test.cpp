@@ -4,6 +4,7 @@
 // reading and setting the engine's record numbers.
 #include "controls/data/tests/engine_fixture.h"
 #include "controls/data/vl_db_grid.h"
+#include "engine/client/client_comms_engine.h"
 #include "platform/core/clock.h"
 #include "platform/gui/forms.h"
 #include "platform/gui/gui_test_harness.h"
@@ -264,6 +265,11 @@ TEST_F(GridEngineTest, AReadInsideAnEngineWaitLeavesTheBlobForLater) {
     pages->Close();
     pages->Open();  // the memo is not read yet
     plat::TakeDeferredRepaint();
+    // Every request waits for its reply, as over a transport.
+    qv::SetHandOverToIdleServer(false);
+    struct Restore {
+        ~Restore() { qv::SetHandOverToIdleServer(true); }
+    } restore;
     std::vector<std::string> seen;
     std::function<void()> gui = plat::SetWaitHook({});
     plat::SetWaitHook([&] {

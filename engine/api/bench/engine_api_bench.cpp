@@ -9,9 +9,11 @@
 // (the default for every transaction the API starts) and SQLite runs a
 // rollback journal with synchronous FULL. Each run makes its tables anew;
 // the program prints each phase's median over the runs (5 unless told,
-// --runs N) and our time over SQLite's. With --in-process the entry points
-// reach the server straight, without the packets and window messages of
-// the program's own transport: the difference is what those cost.
+// --runs N) and our time over SQLite's. By default the entry points go
+// through the program's own transport (the client communications engine,
+// which hands a request to its idle in-process server); with --in-process
+// they reach a bare command handler: the difference is what that transport
+// costs.
 #include <sqlite3.h>
 #include <unistd.h>
 

@@ -211,22 +211,75 @@ TEST_F(ClientCommsTest, AliasRequestsCutNamesAndAnswerWithoutAClient) {
 }
 
 // Sizes around the packet limit travel whole both ways (the echo handler
-// sends the payload back), with acknowledgements between the packets.
+// sends the payload back), with acknowledgements between the packets; and
+// the same when the request is handed over.
 TEST_F(ClientCommsTest, RequestsAndRepliesOfEverySizeTravelWhole) {
+    struct Restore {
+        ~Restore() { SetHandOverToIdleServer(true); }
+    } restore;
+    for (bool handOver : {false, true}) {
+        SetHandOverToIdleServer(handOver);
+        ScriptedHandler* h = nullptr;
+        auto client = Scripted(h);
+        ASSERT_EQ(client->Attach("SingleEXE", "", ""), 0);
+        bool queued = false;
+        h->script = [&](TqvDataMessage& msg, const Bytes& data) {
+            queued = !client->ServerComms()->MessageQueue().Idle();
+            h->Reply(msg, 0, data);
+        };
+        for (std::uint32_t size : {0u, 1u, 2024u, 2025u, 4048u, 5000u}) {
+            Bytes req(size);
+            for (std::uint32_t i = 0; i < size; ++i) req[i] = static_cast<std::uint8_t>(i * 7 + size);
+            Bytes rep(size + 10, 0xEE);
+            ASSERT_EQ(client->SendRequest(3000, req.data(), size, rep.data(), size + 10), 0) << size;
+            EXPECT_TRUE(std::equal(req.begin(), req.end(), rep.begin())) << size;
+            EXPECT_EQ(rep[size], 0xEE) << size;  // nothing beyond the reply's data
+            EXPECT_EQ(queued, !handOver) << size;
+        }
+        EXPECT_EQ(h->seen[3000], 6);
+    }
+}
+
+// Once attached, a request in memory goes to the idle server's handler
+// without entering its queue, whatever its size, and comes back whole; the
+// attach, its key check and streamed requests still travel as packets. A
+// batch reply is split as one from the wire would be.
+TEST_F(ClientCommsTest, RequestsAfterTheAttachGoStraightToTheIdleServer) {
     ScriptedHandler* h = nullptr;
     auto client = Scripted(h);
+    std::map<std::uint32_t, bool> queued;
+    TqvServerCommsEngine* comms = client->ServerComms();
+    h->script = [&](TqvDataMessage& msg, const Bytes& data) {
+        queued[msg.messageId] = !comms->MessageQueue().Idle();
+        if (msg.messageId == 3005) {
+            Bytes batch(2 * kQvSubMsgHeaderSize + 5, 0);
+            std::uint8_t* next = PutBatchEntry(batch.data(), 3005, 0, false, "AB", 2);
+            PutBatchEntry(next, 3006, 0, false, "CDE", 3);
+            h->Reply(msg, 0, batch, QvnmBatchReply);
+            return;
+        }
+        h->Reply(msg, 0, data);
+    };
     ASSERT_EQ(client->Attach("SingleEXE", "", ""), 0);
-    std::vector<std::uint32_t> packetsSeen;
-    h->script = [&](TqvDataMessage& msg, const Bytes& data) { h->Reply(msg, 0, data); };
-    for (std::uint32_t size : {0u, 1u, 2024u, 2025u, 4048u, 5000u}) {
+
+    for (std::uint32_t size : {0u, 40u, 5000u}) {
         Bytes req(size);
-        for (std::uint32_t i = 0; i < size; ++i) req[i] = static_cast<std::uint8_t>(i * 7 + size);
-        Bytes rep(size + 10, 0xEE);
-        ASSERT_EQ(client->SendRequest(3000, req.data(), size, rep.data(), size + 10), 0) << size;
-        EXPECT_TRUE(std::equal(req.begin(), req.end(), rep.begin())) << size;
-        EXPECT_EQ(rep[size], 0xEE) << size;  // nothing beyond the reply's data
+        for (std::uint32_t i = 0; i < size; ++i) req[i] = static_cast<std::uint8_t>(i * 13 + 1);
+        Bytes rep(size, 0);
+        ASSERT_EQ(client->SendRequest(3000 + size, req.data(), size, rep.data(), size), 0) << size;
+        EXPECT_EQ(rep, req) << size;
+        EXPECT_FALSE(queued[3000 + size]) << size;
     }
-    EXPECT_EQ(h->seen[3000], 6);
+    plat::MemoryStream streamed(std::string("PQR")), back;
+    ASSERT_EQ(client->SendRequestStream(3001, &streamed, &back), 0);
+    EXPECT_EQ(std::string(static_cast<const char*>(back.Memory()), 3), "PQR");
+    EXPECT_TRUE(queued[3001]);
+
+    char buf[4] = {};
+    ASSERT_EQ(client->SendRequest(3005, nullptr, 0, buf, 4), 0);
+    EXPECT_EQ(std::string(buf, 2), "AB");
+    EXPECT_FALSE(queued[3005]);
+    EXPECT_TRUE(comms->MessageQueue().Idle());
 }
 
 TEST_F(ClientCommsTest, ReplyIsCutToTheBufferAndAnErrorCopiesNothing) {
@@ -414,7 +467,9 @@ protected:
 // client waits, so it succeeds as soon as the other party lets go.
 TEST_F(LockConflictTest, DeferredRequestIsRetriedWhileTheClientWaits) {
     const std::uint32_t start = plat::GetTickCount();
+    int deferredSeen = 0;
     client->onWaiting = [&] {
+        deferredSeen = std::max(deferredSeen, client->ServerComms()->MessageQueue().DeferredCount());
         clock.Advance(20);
         if (plat::GetTickCount() - start >= 1000 && holder != 0) {
             EXPECT_EQ(engine->RelTableLock(holder, true, 2), 0);
@@ -422,6 +477,7 @@ TEST_F(LockConflictTest, DeferredRequestIsRetriedWhileTheClientWaits) {
         }
     };
     EXPECT_EQ(AskForWriteLock(), 0);
+    EXPECT_EQ(deferredSeen, 1);  // it waited in the server's queue, not in a loop of its own
     EXPECT_EQ(holder, 0u);
     EXPECT_LT(plat::GetTickCount() - start, 2000u);
     EXPECT_TRUE(client->IsConnected());
