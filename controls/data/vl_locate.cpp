@@ -34,59 +34,106 @@ template <typename T> T Get(const std::uint8_t* p) {
     return v;
 }
 
+bool IsFloatKind(db::TFieldType t) { return t == db::ftFloat || t == db::ftCurrency || t == db::ftBCD; }
+
+// The field text, upper-cased already when case does not count, against
+// the value.
+bool TextMatches(std::string_view text, std::string_view value, TvlLocateMatchType matchType) {
+    switch (matchType) {
+    case mtExactMatch: return text == value;
+    case mtPartialMatchStart: return text.starts_with(value);
+    case mtPartialMatchAny: return text.find(value) != std::string_view::npos;
+    }
+    return false;
+}
+
 void Warn(const std::string& text) { gui::MessageDlg(text, gui::mtWarning, gui::Buttons({gui::mbOK})); }
 
-// How the engine hands over a field read from a record buffer.
-struct BufferField {
-    const db::TField* field;
-    bool bcdRecord = false;  // a packed decimal (else a BCD field comes as a double)
+// The widest value other than text read back from the value buffer (a
+// packed decimal, 34 bytes): only that much is cleared before such a read.
+constexpr std::size_t kValueBytes = 64;
+
+// One field of the records in an engine read, taken through the cursor into
+// a value buffer made once for the scan. The buffer is sized from the
+// field's descriptor, so a long text fits, and is not cleared per record.
+class BufferField {
+public:
+    BufferField(std::uint32_t cursor, const db::TField* field)
+        : field_(field), cursor_(cursor), number_(static_cast<std::uint16_t>(field->FieldNo())) {
+        std::size_t bytes = 512;
+        std::vector<std::uint8_t> props(qv::CURProps::kSize, 0);
+        if (qv::DbiGetCursorProps(cursor, props.data()) == 0) {
+            const std::uint16_t count = qv::CURProps::Read(props.data()).fields;
+            std::vector<std::uint8_t> descs(static_cast<std::size_t>(count) * qv::FLDDesc::kSize, 0);
+            if (number_ >= 1 && number_ <= count && qv::DbiGetFieldDescs(cursor, descs.data()) == 0) {
+                const qv::FLDDesc d =
+                    qv::FLDDesc::Read(descs.data() + static_cast<std::size_t>(number_ - 1) * qv::FLDDesc::kSize);
+                bcdRecord_ = field->DataType() == db::ftBCD && d.fieldType == qv::fldBCD;
+                const std::size_t units = d.units1 > 0 ? static_cast<std::size_t>(d.units1) : 0;
+                bytes = std::max({bytes, static_cast<std::size_t>(d.length) + 1, units + 1});
+            }
+        }
+        value_.assign(bytes, 0);
+    }
+
+    const db::TField* Field() const { return field_; }
+
+    // The text of a string field, "" when blank or unreadable; upper-cased
+    // in place when asked. The engine ends the text with a zero, so the
+    // buffer needs no clearing.
+    std::string_view Text(const std::uint8_t* rec, bool upper) {
+        char* v = reinterpret_cast<char*>(value_.data());
+        bool blank = true;
+        if (qv::DbiGetField(cursor_, number_, rec, v, &blank) != 0 || blank) return {};
+        const std::size_t n = strnlen(v, value_.size() - 1);
+        if (upper) plat::CharUpperBuff(v, n);
+        return {v, n};
+    }
+
+    // The value of any other kind; nullptr when blank or unreadable.
+    const std::uint8_t* Value(const std::uint8_t* rec) {
+        std::memset(value_.data(), 0, std::min(kValueBytes, value_.size()));
+        bool blank = true;
+        if (qv::DbiGetField(cursor_, number_, rec, value_.data(), &blank) != 0 || blank) return nullptr;
+        return value_.data();
+    }
+
+    // A float, currency or BCD value; false when blank or unreadable.
+    bool Float(const std::uint8_t* rec, double& d) {
+        const std::uint8_t* v = Value(rec);
+        if (!v) return false;
+        if (field_->DataType() == db::ftBCD && bcdRecord_) return qv::BcdToDouble(v, d) == 0;
+        d = Get<double>(v);
+        return true;
+    }
+
+private:
+    const db::TField* field_;
+    std::uint32_t cursor_;
+    std::uint16_t number_;
+    bool bcdRecord_ = false;  // a packed decimal (else a BCD field comes as a double)
+    std::vector<std::uint8_t> value_;
 };
 
-BufferField DescribeBufferField(std::uint32_t cursor, const db::TField* field) {
-    BufferField f{field};
-    if (field->DataType() != db::ftBCD) return f;
-    std::vector<std::uint8_t> props(qv::CURProps::kSize, 0);
-    if (qv::DbiGetCursorProps(cursor, props.data()) != 0) return f;
-    const std::uint16_t count = qv::CURProps::Read(props.data()).fields;
-    if (field->FieldNo() > count) return f;
-    std::vector<std::uint8_t> descs(static_cast<std::size_t>(count) * qv::FLDDesc::kSize, 0);
-    if (qv::DbiGetFieldDescs(cursor, descs.data()) != 0) return f;
-    const qv::FLDDesc d =
-        qv::FLDDesc::Read(descs.data() + static_cast<std::size_t>(field->FieldNo() - 1) * qv::FLDDesc::kSize);
-    f.bcdRecord = d.fieldType == qv::fldBCD;
-    return f;
-}
-
-// A float, currency or BCD value of the buffer; false when blank or unreadable.
-bool FloatOf(const BufferField& f, const std::uint8_t* v, double& d) {
-    if (f.field->DataType() == db::ftBCD && f.bcdRecord) return qv::BcdToDouble(v, d) == 0;
-    d = Get<double>(v);
-    return true;
-}
-
 // The field of the record in `rec` as text, by type; a blank field is "".
-std::string BufferFieldText(std::uint32_t cursor, const BufferField& f, const std::uint8_t* rec) {
-    const db::TField* field = f.field;
-    std::uint8_t v[512] = {};
-    bool blank = true;
-    if (qv::DbiGetField(cursor, static_cast<std::uint16_t>(field->FieldNo()), rec, v, &blank) != 0 || blank)
-        return {};
-    switch (field->DataType()) {
-    case db::ftString: {
-        std::string text(reinterpret_cast<const char*>(v), strnlen(reinterpret_cast<const char*>(v), sizeof v - 1));
+std::string BufferFieldText(BufferField& f, const std::uint8_t* rec) {
+    const db::TField* field = f.Field();
+    if (field->DataType() == db::ftString) {
+        std::string text(f.Text(rec, false));
         return field->Transliterate ? plat::OemToAnsi(text) : text;
     }
+    if (IsFloatKind(field->DataType())) {
+        double d = 0;
+        return f.Float(rec, d) ? plat::FloatToStr(d) : std::string();
+    }
+    const std::uint8_t* v = f.Value(rec);
+    if (!v) return {};
+    switch (field->DataType()) {
     case db::ftSmallint: return plat::IntToStr(Get<std::int16_t>(v));
     case db::ftWord: return plat::IntToStr(Get<std::uint16_t>(v));
     case db::ftInteger:
     case db::ftAutoInc: return plat::IntToStr(Get<std::int32_t>(v));
     case db::ftBoolean: return Get<std::uint16_t>(v) != 0 ? "True" : "False";
-    case db::ftFloat:
-    case db::ftCurrency:
-    case db::ftBCD: {
-        double d = 0;
-        return FloatOf(f, v, d) ? plat::FloatToStr(d) : std::string();
-    }
     case db::ftDate: return db::DateToText(static_cast<double>(Get<std::int32_t>(v) - plat::DateDelta));
     case db::ftTime: return db::TimeToText(Get<std::uint32_t>(v) / kMsPerDay);
     case db::ftDateTime: {
@@ -96,15 +143,6 @@ std::string BufferFieldText(std::uint32_t cursor, const BufferField& f, const st
     }
     default: return {};
     }
-}
-
-double BufferFieldFloat(std::uint32_t cursor, const BufferField& f, const std::uint8_t* rec, bool& blank) {
-    std::uint8_t v[64] = {};
-    blank = true;
-    if (qv::DbiGetField(cursor, static_cast<std::uint16_t>(f.field->FieldNo()), rec, v, &blank) != 0) blank = true;
-    double d = 0;
-    if (!blank && !FloatOf(f, v, d)) blank = true;
-    return blank ? 0.0 : d;
 }
 
 // The hour-glass for the length of a scan; the cursor before it comes back.
@@ -122,8 +160,6 @@ public:
 private:
     gui::TCursor saved_ = gui::crDefault;
 };
-
-bool IsFloatKind(db::TFieldType t) { return t == db::ftFloat || t == db::ftCurrency || t == db::ftBCD; }
 
 // The field can be read from the engine's record buffer: a stored field.
 bool ReadableFromBuffer(db::TDataSet* ds, const db::TField* field) {
@@ -156,31 +192,26 @@ public:
     }
 
 private:
-    bool BufferMatches(const std::uint8_t* rec) const {
-        const std::uint32_t cur = ds_->Handle();
-        if (numeric_) {
-            bool blank = true;
-            double d = BufferFieldFloat(cur, buffered_, rec, blank);
-            return !blank && d == number_;
-        }
-        if (field_->DataType() == db::ftMemo) return MatchBlobText(field_, value_, type_, cs_);
-        if (plainString_) return StringMatches(cur, rec);
-        return MatchFieldText(BufferFieldText(cur, buffered_, rec), value_, type_, cs_);
+    // How each record of a cursor scan is tested, settled once per scan.
+    enum class ScanTest { Number, Memo, PlainText, ShownText };
+
+    ScanTest ScanTestFor() const {
+        if (numeric_) return ScanTest::Number;
+        if (field_->DataType() == db::ftMemo) return ScanTest::Memo;
+        if (field_->DataType() == db::ftString && !field_->Transliterate) return ScanTest::PlainText;
+        return ScanTest::ShownText;
     }
 
-    // A string field read into a stack buffer and, when case counts, compared
-    // there: the scan makes no string per record.
-    bool StringMatches(std::uint32_t cur, const std::uint8_t* rec) const {
-        char v[512] = {};
-        bool blank = true;
-        std::string_view text;
-        if (qv::DbiGetField(cur, static_cast<std::uint16_t>(field_->FieldNo()), rec, v, &blank) == 0 && !blank)
-            text = std::string_view(v, strnlen(v, sizeof v - 1));
-        if (!cs_) return MatchFieldText(std::string(text), value_, type_, cs_);
-        switch (type_) {
-        case mtExactMatch: return text == value_;
-        case mtPartialMatchStart: return text.size() >= value_.size() && text.compare(0, value_.size(), value_) == 0;
-        case mtPartialMatchAny: return text.find(value_) != std::string_view::npos;
+    bool BufferMatches(BufferField& f, const std::uint8_t* rec) const {
+        switch (test_) {
+        case ScanTest::Number: {
+            double d = 0;
+            return f.Float(rec, d) && d == number_;
+        }
+        case ScanTest::Memo: return MatchBlobText(field_, value_, type_, cs_);
+        // Compared in the value buffer: the scan makes no string per record.
+        case ScanTest::PlainText: return TextMatches(f.Text(rec, !cs_), value_, type_);
+        case ScanTest::ShownText: return MatchFieldText(BufferFieldText(f, rec), value_, type_, cs_);
         }
         return false;
     }
@@ -190,20 +221,20 @@ private:
     bool ScanCursor(bool fromBeginning, bool sorted) {
         ++LocateCounters().cursorScans;
         const std::uint32_t cur = ds_->Handle();
-        buffered_ = DescribeBufferField(cur, field_);
-        plainString_ = !numeric_ && field_->DataType() == db::ftString && !field_->Transliterate;
+        BufferField buffered(cur, field_);
+        test_ = ScanTestFor();
         const std::size_t size = std::max<std::size_t>(1, ds_->RecordSize());
         // A sorted scan stops at its first record, and a memo is read from the
         // cursor's own record: no block for them.
         const std::uint32_t block =
-            sorted || field_->DataType() == db::ftMemo ? 1u : static_cast<std::uint32_t>(std::clamp<std::size_t>(0xFFFF / size, 1, std::max<std::uint32_t>(1, LocateBlockRecords())));
+            sorted || test_ == ScanTest::Memo ? 1u : static_cast<std::uint32_t>(std::clamp<std::size_t>(0xFFFF / size, 1, std::max<std::uint32_t>(1, LocateBlockRecords())));
         std::vector<std::uint8_t> recs(size * block + 1, 0);
         if (fromBeginning) qv::DbiSetToBegin(cur);
         for (;;) {
             std::uint32_t got = block;
             const auto rc = qv::DbiReadBlock(cur, got, recs.data());
             for (std::uint32_t i = 0; i < got; ++i) {
-                if (BufferMatches(recs.data() + i * size)) {
+                if (BufferMatches(buffered, recs.data() + i * size)) {
                     // The cursor stands on the block's last record read, or past
                     // the end when the block met it: back to the hit.
                     for (std::uint32_t back = got - 1 - i + (rc != 0 ? 1 : 0); back > 0; --back)
@@ -251,8 +282,7 @@ private:
     bool cs_;
     bool numeric_ = false;
     double number_ = 0;
-    BufferField buffered_{nullptr};
-    bool plainString_ = false;
+    ScanTest test_ = ScanTest::ShownText;
 };
 
 // The index the table searches with, when its first field is the search
@@ -277,13 +307,8 @@ TvlLocateCounters& LocateCounters() {
 
 bool MatchFieldText(std::string fieldText, const std::string& value, TvlLocateMatchType matchType,
                     bool caseSensitive) {
-    if (!caseSensitive) fieldText = plat::AnsiUpperCase(fieldText);
-    switch (matchType) {
-    case mtExactMatch: return fieldText == value;
-    case mtPartialMatchStart: return fieldText.compare(0, value.size(), value) == 0 && fieldText.size() >= value.size();
-    case mtPartialMatchAny: return fieldText.find(value) != std::string::npos;
-    }
-    return false;
+    if (!caseSensitive) plat::CharUpperBuff(fieldText.data(), fieldText.size());
+    return TextMatches(fieldText, value, matchType);
 }
 
 bool MatchBlobText(db::TField* field, const std::string& value, TvlLocateMatchType matchType, bool caseSensitive) {

@@ -197,4 +197,33 @@ int TQVClientTable::NextFromReadAhead(DBIResult& rc) {
     return NextFromReadAhead(rc);
 }
 
+// A block read takes the records a batch holds in one copy. Without a
+// filter nothing looks at each record on the way (the server keeps the
+// ranges), so a move within the batch is nothing but that record's copy.
+DBIResult TQVClientTable::ReadBlock(std::uint32_t& count, void* buffer) {
+    const std::uint32_t len = RecordLength();
+    if (buffer == nullptr || FiltersActive() || len == 0 || len != RecordSize() ||
+        static_cast<std::uint64_t>(count) * len > 0xFFFF)
+        return TBaseTable::ReadBlock(count, buffer);
+    auto* out = static_cast<std::uint8_t*>(buffer);
+    std::uint32_t done = 0;
+    DBIResult rc = 0;
+    while (done < count) {
+        if (State() == kCursorOnRecord && ahead_.used < ahead_.count) {
+            const std::uint32_t n = std::min(ahead_.count - ahead_.used, count - done);
+            std::memcpy(out + std::size_t(done) * len, ahead_.records.data() + std::size_t(ahead_.used) * len,
+                        std::size_t(n) * len);
+            ahead_.used += n;
+            done += n;
+            continue;
+        }
+        // The first move, a new batch, or the end: one move as any other.
+        rc = GetNextRecord(0, out + std::size_t(done) * len, nullptr);
+        if (rc != 0) break;
+        ++done;
+    }
+    count = done;
+    return SetResult(rc);
+}
+
 }  // namespace qv

@@ -47,6 +47,7 @@ public:
     DBIResult Last() override;
     DBIResult NextRaw() override;
     DBIResult PriorRaw() override;
+    DBIResult ReadBlock(std::uint32_t& count, void* buffer) override;
     DBIResult ReadFieldValue(const TFieldCacheItem& item, const void* record, void* dest, bool& blank) override;
     DBIResult WriteFieldValue(const TFieldCacheItem& item, void* record, const void* source) override;
     DBIResult GetNativeDesc(std::uint16_t fieldNumber, FLDDesc& desc, std::uint16_t& engineType,

@@ -23,6 +23,13 @@ void PutApiText(void* dest, std::size_t size, std::string_view text) {
     static_cast<char*>(dest)[n] = '\0';
 }
 
+// A record's text up to its zero or the end of the field, read in place: a
+// field read makes no string of its own.
+std::string_view FieldText(const unsigned char* s, std::size_t size) {
+    const auto* nul = static_cast<const unsigned char*>(std::memchr(s, 0, size));
+    return {reinterpret_cast<const char*>(s), nul != nullptr ? static_cast<std::size_t>(nul - s) : size};
+}
+
 std::string WideFieldToAnsi(const void* source, std::size_t bytes) {
     const auto* b = static_cast<const unsigned char*>(source);
     std::u16string wide;
@@ -222,12 +229,12 @@ int FieldValueToApi(TqvFieldType type, void* dest, std::size_t destSize, const v
         case 19:
             // A memo field holds its BLOB number; it is handed on as text the
             // way the record holds it, never read past the field.
-            PutApiText(d, destSize, BoundedCString(reinterpret_cast<const char*>(s), sourceLength));
+            PutApiText(d, destSize, FieldText(s, sourceLength));
             return kFieldValueOk;
         case qvftByteArray: std::memcpy(d, s, sourceLength < destSize ? sourceLength : destSize); return kFieldValueOk;
         case qvftNullString:
         case qvftNullStringL:
-            PutApiText(d, destSize, BoundedCString(reinterpret_cast<const char*>(s), sourceLength));
+            PutApiText(d, destSize, FieldText(s, sourceLength));
             return kFieldValueOk;
         case qvftWideString: PutApiText(d, destSize, WideFieldToAnsi(s, sourceLength)); return kFieldValueOk;
         default: return kFieldValueUnknownType;

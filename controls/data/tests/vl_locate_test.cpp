@@ -98,6 +98,11 @@ TEST_F(LocateTest, FindsByEveryKindOfField) {
         {"Name", "gamma", mtExactMatch, true, true, 4, 0},
         {"Name", "Gamma", mtExactMatch, true, true, 4, 3},
         {"Name", "", mtExactMatch, false, true, 4, 10},
+        {"Name", "", mtExactMatch, true, true, 4, 10},  // the blank field
+        // The texts after "Epsilon" are shorter: none may show its tail.
+        {"Name", "lon", mtPartialMatchAny, false, false, 5, 0},
+        {"Name", "lon", mtPartialMatchAny, true, false, 5, 0},
+        {"Name", "silo", mtPartialMatchAny, false, false, 1, 5},
         {"Name", "ta", mtPartialMatchAny, false, true, 4, 2},
         {"Name", "ta", mtPartialMatchAny, false, false, 2, 4},
         {"Name", "ta", mtPartialMatchAny, false, false, 8, 9},
@@ -268,6 +273,9 @@ TEST(LocateMatch, TextComparisons) {
         {"abc", "AB", mtPartialMatchStart, false, true}, {"ab", "ABC", mtPartialMatchStart, false, false},
         {"xabc", "BC", mtPartialMatchAny, false, true},  {"xabc", "bc", mtPartialMatchAny, true, true},
         {"xabc", "Bc", mtPartialMatchAny, true, false},  {"abc", "", mtPartialMatchAny, false, true},
+        {"", "A", mtPartialMatchStart, false, false},     {"", "", mtPartialMatchStart, true, true},
+        {"ab", "ABC", mtPartialMatchAny, false, false},   {"\xe9t\xe9", "\xc9T\xc9", mtExactMatch, false, true},
+        {"\xe9t\xe9", "\xc9T\xc9", mtExactMatch, true, false},
     };
     for (auto& c : cases)
         EXPECT_EQ(MatchFieldText(c.field, c.value, c.type, c.cs), c.match) << c.field << " / " << c.value;

@@ -208,4 +208,56 @@ TEST_F(ReadAheadTest, RangesEndWhereTheyEndAndTheNextRangeStartsAfresh) {
     EXPECT_EQ(Take(cur, 1000).size(), 200u);
 }
 
+TEST_F(ReadAheadTest, BlockReadsHandOutTheRowsSingleMovesWould) {
+    Fill(700);
+    struct Case {
+        int before;             // single moves first
+        std::uint32_t block;    // then block reads of this many rows to the end
+        std::int32_t from, to;  // a range, when from != 0
+    };
+    const Case cases[] = {{0, 1, 0, 0},   {0, 7, 0, 0},     {3, 100, 0, 0},     {40, 300, 0, 0},
+                          {0, 64, 0, 0},  {1, 699, 0, 0},   {0, 50, 1005, 2000}, {5, 7, 1005, 2000}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.before) + " then blocks of " + std::to_string(c.block) + " in " +
+                     std::to_string(c.from) + ".." + std::to_string(c.to));
+        std::vector<std::int32_t> expected;
+        if (c.from != 0) {
+            std::vector<std::uint8_t> k1 = KeyFor(cur, c.from), k2 = KeyFor(cur, c.to);
+            ASSERT_EQ(DbiSetRange(cur, true, 0, 0, k1.data(), true, 0, 0, k2.data(), true), 0);
+            for (std::int32_t id = (c.from + 9) / 10 * 10; id <= c.to; id += 10) expected.push_back(id);
+        } else {
+            ASSERT_EQ(DbiResetRange(cur), 0);
+            for (std::int32_t id = 10; id <= 7000; id += 10) expected.push_back(id);
+        }
+        std::vector<std::int32_t> ids = Take(cur, c.before);
+        const std::uint32_t size = RecordSize(cur);
+        std::vector<std::uint8_t> block(std::size_t(c.block) * size + 1, 0xEE);
+        DBIResult rc = 0;
+        std::uint32_t last = 0;
+        while (rc == 0) {
+            std::uint32_t got = c.block;
+            rc = DbiReadBlock(cur, got, block.data());
+            ASSERT_LE(got, c.block);
+            if (rc == 0) {
+                ASSERT_EQ(got, c.block);
+            }
+            for (std::uint32_t i = 0; i < got; ++i)
+                ids.push_back(IdOf(cur, std::vector<std::uint8_t>(block.begin() + i * size, block.begin() + (i + 1) * size)));
+            EXPECT_EQ(block[std::size_t(c.block) * size], 0xEE);  // nothing past the block
+            if (rc == 0) {
+                // Between blocks the cursor stands on the last row handed out.
+                EXPECT_EQ(CurrentId(cur), ids.back());
+            }
+            last = got;
+        }
+        EXPECT_EQ(rc, kDbiErrEof);
+        EXPECT_EQ(ids, expected);
+        EXPECT_EQ(last, (expected.size() - std::min<std::size_t>(c.before, expected.size())) % c.block);
+        // Past the end, and back from it onto the last row.
+        std::vector<std::uint8_t> rec(size, 0);
+        ASSERT_EQ(DbiGetPriorRecord(cur, 0, rec.data(), nullptr), 0);
+        EXPECT_EQ(IdOf(cur, rec), expected.back());
+    }
+}
+
 }  // namespace

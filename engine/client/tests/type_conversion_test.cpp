@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <string>
 #include <vector>
 
 #include "engine/base/qv_base.h"
@@ -136,6 +137,30 @@ TEST(TypeConversion, ValuesRoundTrip) {
         Bytes engine(c.engine.size(), 0xEE);
         ASSERT_EQ(FieldValueFromApi(c.type, engine.data(), engine.size(), api.data(), api.size()), 0) << c.what;
         EXPECT_EQ(engine, c.engine) << c.what;
+    }
+}
+
+TEST(TypeConversion, RecordTextStopsAtItsZeroTheFieldOrTheApiBuffer) {
+    struct Case {
+        const char* what;
+        TqvFieldType type;
+        Bytes engine;
+        std::size_t apiSize;
+        std::string text;
+    };
+    const Case cases[] = {
+        {"text filling its field", qvftNullString, {'a', 'b', 'c'}, 8, "abc"},
+        {"bytes after the zero", qvftNullString, {'a', 'b', 0, 'x', 'y'}, 8, "ab"},
+        {"blank text", qvftNullString, {0, 'x'}, 8, ""},
+        {"text cut by the API buffer", qvftNullStringL, {'a', 'b', 'c', 'd', 'e', 'f'}, 4, "abc"},
+        {"memo number filling its field", 19, {'1', '2', '3', '4'}, 8, "1234"},
+    };
+    for (const Case& c : cases) {
+        Bytes api(c.apiSize + 4, 0xEE);
+        ASSERT_EQ(FieldValueToApi(c.type, api.data(), c.apiSize, c.engine.data(), c.engine.size()), 0) << c.what;
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(api.data())), c.text) << c.what;
+        // Nothing past the text's zero is written.
+        for (std::size_t i = c.text.size() + 1; i < api.size(); ++i) EXPECT_EQ(api[i], 0xEE) << c.what << " at " << i;
     }
 }
 
