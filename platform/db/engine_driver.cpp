@@ -128,6 +128,10 @@ public:
                     f.Required = VCHKDesc::Read(vbuf.data()).required != 0;
             }
             fields_.push_back(f);
+            // Room for the widest value with its terminator: a string field
+            // may be longer than any fixed buffer.
+            value_.resize(std::max<std::size_t>(value_.size(),
+                                                std::max<std::size_t>(d.length, 2 * std::max<int>(d.units1, 0)) + 2));
             // Only a true BCD field moves the 34-byte record through the API.
             bcdRecord_.push_back(d.fieldType == fldBCD);
         }
@@ -480,7 +484,8 @@ private:
 
     TRecord Read(const std::uint8_t* rec, bool withBlobs = true) {
         TRecord out(fields_.size());
-        std::uint8_t v[512];
+        std::uint8_t* const v = value_.data();
+        const std::size_t room = value_.size();
         for (std::size_t i = 0; i < fields_.size(); ++i) {
             const std::uint16_t n = static_cast<std::uint16_t>(i + 1);
             TFieldType t = fields_[i].DataType;
@@ -488,12 +493,12 @@ private:
                 if (withBlobs) out[i] = ReadBlob(const_cast<std::uint8_t*>(rec), n);
                 continue;
             }
-            std::memset(v, 0, sizeof v);
+            std::memset(v, 0, room);
             bool blank = true;
             Check(DbiGetField(cur_, n, rec, v, &blank));
             if (blank) continue;
             switch (t) {
-            case ftString: out[i] = std::string(reinterpret_cast<const char*>(v), strnlen(reinterpret_cast<const char*>(v), sizeof v - 1)); break;
+            case ftString: out[i] = std::string(reinterpret_cast<const char*>(v), strnlen(reinterpret_cast<const char*>(v), room - 1)); break;
             case ftSmallint: out[i] = static_cast<std::int64_t>(Get<std::int16_t>(v)); break;
             case ftWord: out[i] = static_cast<std::int64_t>(Get<std::uint16_t>(v)); break;
             case ftInteger:
@@ -560,13 +565,14 @@ private:
     void PutValue(std::uint8_t* rec, std::size_t i, const TValue& val) {
         const std::uint16_t n = static_cast<std::uint16_t>(i + 1);
         const TFieldType t = fields_[i].DataType;
-        std::uint8_t v[512];
+        std::uint8_t* const v = value_.data();
+        const std::size_t room = value_.size();
         {
             if (IsNull(val) || IsBlobKind(t)) {
                 Check(DbiPutField(cur_, n, rec, nullptr));
                 return;
             }
-            std::memset(v, 0, sizeof v);
+            std::memset(v, 0, room);
             auto num = [&]() -> double {
                 if (auto d = std::get_if<double>(&val)) return *d;
                 if (auto x = std::get_if<std::int64_t>(&val)) return static_cast<double>(*x);
@@ -576,7 +582,7 @@ private:
             switch (t) {
             case ftString: {
                 std::string s = std::holds_alternative<std::string>(val) ? std::get<std::string>(val) : std::string();
-                std::size_t max = std::min<std::size_t>(sizeof v - 1, fields_[i].Size > 0 ? fields_[i].Size : sizeof v - 1);
+                std::size_t max = std::min<std::size_t>(room - 1, fields_[i].Size > 0 ? fields_[i].Size : room - 1);
                 std::memcpy(v, s.data(), std::min(s.size(), max));
                 break;
             }
@@ -623,6 +629,9 @@ private:
     std::uint32_t recSize_ = 0, bmSize_ = 0;
     std::vector<TFieldDef> fields_;
     std::vector<bool> bcdRecord_;
+    // One field's value on its way to or from the engine, as wide as the
+    // widest field (at least 512 bytes).
+    std::vector<std::uint8_t> value_ = std::vector<std::uint8_t>(512);
     bool deferBlobs_ = false;
     std::vector<TIndexDef> indexes_;
     std::vector<std::uint8_t> buf_;

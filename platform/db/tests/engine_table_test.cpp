@@ -125,6 +125,38 @@ TEST_F(EngineTableTest, BrowsesEditsAndCancels) {
     EXPECT_EQ(pages.RecordCount(), 4);
 }
 
+// Text fields wider than the usual value buffer keep their whole text, and
+// a blank one reads back blank.
+TEST_F(EngineTableTest, WideTextFieldsKeepTheirWholeText) {
+    TTable w(nullptr);
+    Bind(w, "TvrnWIDE.QVD");
+    w.FieldDefs().Add("Id", ftInteger, 0, true);
+    w.FieldDefs().Add("Long", ftString, 900);
+    w.FieldDefs().Add("Other", ftString, 600);
+    w.IndexDefs().Add("", "Id", ixPrimary);
+    w.CreateTable();
+    w.Open();
+    std::string text(900, ' ');
+    for (std::size_t i = 0; i < text.size(); ++i) text[i] = static_cast<char>('a' + i % 26);
+    w.Append();
+    w.FieldByName("Id")->SetAsInteger(1);
+    w.FieldByName("Long")->SetAsString(text);
+    w.Post();
+    w.Append();
+    w.FieldByName("Id")->SetAsInteger(2);
+    w.FieldByName("Other")->SetAsString(text);  // cut to its 600
+    w.Post();
+    w.Close();
+    w.Open();
+    w.First();
+    EXPECT_EQ(w.FieldByName("Long")->AsString(), text);
+    EXPECT_TRUE(w.FieldByName("Other")->IsNull());
+    w.Next();
+    EXPECT_TRUE(w.FieldByName("Long")->IsNull());
+    EXPECT_EQ(w.FieldByName("Other")->AsString(), text.substr(0, 600));
+    w.Close();
+}
+
 TEST_F(EngineTableTest, EventsInOrderOnInsertAndPost) {
     Strings log;
     auto rec = [&](const char* n) { return [&log, n](TDataSet*) { log.push_back(n); }; };
