@@ -102,6 +102,9 @@ EditorContext::EditorContext(plat::TComponent* owner) : plat::TComponent(owner) 
     tblFilter = MakeTable("tblFilter", kItemTableFile);
     tblFilter->SetIndexName(kPrimaryIndex);
     tblFilter->SetMasterSource(mainSource);
+    // The Filter View lists the current project's pages, as the page table
+    // does; without the field it would list every project's.
+    tblFilter->SetMasterFields("Application");
     DeclareFilterFields(tblFilter);
     tblFilter->ControlType().Add("CompileFor;Combo;vlDBCombobox1");
     srcFilter = MakeSource("srcFilter", tblFilter);

@@ -2,6 +2,7 @@
 #include "editor/forms/lifecycle_forms.h"
 #include "editor/forms/main_form.h"
 #include "editor/lifecycle/project_delete.h"
+#include "editor/options/page_filters.h"
 #include "richtext/controls/db_rich_text.h"
 
 #include <memory>
@@ -70,6 +71,7 @@ void NewProjectCommand(TForm1& form) {
     ctx.detailTable->vlFilter().Clear();
     ctx.detailTable->ApplyFilter();
     ctx.detailTable->Refresh();
+    FilterTheFilterView(ctx);
 }
 
 void InstallLifecycleCommands(TForm1& form) {

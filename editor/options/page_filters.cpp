@@ -142,6 +142,19 @@ int QuotedFilterValue(const FilterValues& values) {
 
 std::vector<std::string> StoredFilterLines(EditorContext& ctx) { return SplitLines(Str(ctx.mainTable, "DetailFilter")); }
 
+void FilterTheFilterView(EditorContext& ctx) {
+    vl::TvlTable* view = ctx.tblFilter;
+    if (view == nullptr) return;
+    // The Filter View shows the filtered pages: its table takes the page
+    // table's lines. A text the language rejects was reported for the page
+    // table already; the view then shows every page, as the page table does.
+    view->vlFilter().Assign(ctx.detailTable->vlFilter());
+    try {
+        view->ApplyFilter();
+    } catch (const std::exception&) {
+    }
+}
+
 bool ApplyPageFilter(EditorContext& ctx, const FilterValues& values) {
     if (QuotedFilterValue(values) >= 0) {
         ShowWarning("Warning", "A filter value cannot contain a double quote (\"). Please remove it and apply again.");
@@ -160,6 +173,7 @@ bool ApplyPageFilter(EditorContext& ctx, const FilterValues& values) {
         ok = false;
     }
     if (!ok) FilterErrorBox();
+    FilterTheFilterView(ctx);
     StoreLines(ctx, lines);
     return ok;
 }
@@ -179,6 +193,7 @@ bool RestoreDetailFilter(EditorContext& ctx) {
         ok = false;
     }
     if (!ok) FilterErrorBox();
+    FilterTheFilterView(ctx);
     if (ok && hadRow) {
         try {
             if (d->BookmarkValid(here)) d->GotoBookmark(here);

@@ -42,6 +42,8 @@ bool ApplyPageFilter(EditorContext& ctx, const FilterValues& values);
 // The stored lines into the page view's filter; "Filter Error" when they
 // do not apply.
 bool RestoreDetailFilter(EditorContext& ctx);
+// Gives the Filter View's table the page table's filter lines and applies them.
+void FilterTheFilterView(EditorContext& ctx);
 // "&Clear Filters": every criterion empty, applied and stored.
 void ClearPageFilters(EditorContext& ctx);
 

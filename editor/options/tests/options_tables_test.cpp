@@ -108,9 +108,11 @@ protected:
         ADD_FAILURE() << "no page " << id;
         return {};
     }
-    std::vector<long> VisibleIds() {
+    // The pages the page table shows, or with `view` those of the Filter
+    // View's table.
+    std::vector<long> VisibleIds(bool view = false) {
         std::vector<long> ids;
-        auto* d = ctx->detailTable;
+        db::TDataSet* d = view ? static_cast<db::TDataSet*>(ctx->tblFilter) : ctx->detailTable;
         for (d->First(); !d->Eof(); d->Next()) ids.push_back(static_cast<long>(d->FieldByName("HelpId")->AsInteger()));
         return ids;
     }
@@ -288,6 +290,7 @@ TEST_F(OptionsTables, AppliedFiltersShowTheirPagesAndAreStored) {
     v[editor::flHelpIdTo] = "3";
     EXPECT_TRUE(editor::ApplyPageFilter(*ctx, v));
     EXPECT_EQ(VisibleIds(), (std::vector<long>{2, 3}));
+    EXPECT_EQ(VisibleIds(true), (std::vector<long>{2, 3}));  // the Filter View shows the same pages
     EXPECT_EQ(editor::StoredFilterLines(*ctx).size(), 17u);
 
     editor::FilterValues t;
@@ -299,6 +302,7 @@ TEST_F(OptionsTables, AppliedFiltersShowTheirPagesAndAreStored) {
 
     editor::ClearPageFilters(*ctx);
     EXPECT_EQ(VisibleIds(), (std::vector<long>{1, 2, 3, 4}));
+    EXPECT_EQ(VisibleIds(true), (std::vector<long>{1, 2, 3, 4}));
     const auto cleared = editor::StoredFilterLines(*ctx);
     ASSERT_EQ(cleared.size(), 17u);
     EXPECT_EQ(cleared[0], "HelpID >= 0");
@@ -363,6 +367,7 @@ TEST_F(OptionsTables, TheStoredFilterFollowsAProjectChange) {
     Select("Beta");
     EXPECT_TRUE(editor::RestoreDetailFilter(*ctx));
     EXPECT_EQ(VisibleIds(), (std::vector<long>{1}));
+    EXPECT_EQ(VisibleIds(true), (std::vector<long>{1}));
 }
 
 // A tab change re-applies the stored filter: the page the user is on stays
