@@ -1,14 +1,18 @@
 // The client end of the table engine's request/reply protocol. Each client
 // session owns one: it starts a server inside this process (server engine,
 // configuration from the system tables, server comms engine on the
-// single-user transport, command handler), connects to it, cuts every request
-// into packets, and waits for the reply while serving the in-process server's
-// queue on the same thread.
+// single-user transport, command handler) and connects to it. A request
+// goes straight to that server's handler while its queue is idle; otherwise
+// (and always for the attach, its key check and streamed requests) it is
+// cut into packets, and the reply is waited for while the server's queue is
+// served on the same thread. A request the server defers for a lock
+// conflict is waited for the same way.
 //
 // Replies: an exchange takes only the reply that carries its own message id
 // on its own connection. Whatever was queued before the request went out
 // belongs to no one waiting and is dropped, so a late reply of an earlier
-// exchange is never handed to a later one.
+// exchange is never handed to a later one; a reply an enclosing exchange
+// (one whose wait started this one) awaits is set aside for it.
 #pragma once
 
 #include <array>

@@ -1,7 +1,8 @@
 // The session transport over the client communications engine: the
-// in-process server started with its configuration, packets on the
-// single-user transport, replies waited for while the server's queue is
-// served. This is what a session gets unless the program installs another.
+// in-process server started with its configuration, requests handed to it
+// while it is idle, otherwise packets on the single-user transport and
+// replies waited for while the server's queue is served. This is what a
+// session gets unless the program installs another.
 #pragma once
 
 #include <memory>
