@@ -74,6 +74,9 @@ void FilterErrorBox() {
 void StoreLines(EditorContext& ctx, const std::vector<std::string>& lines) {
     try {
         db::TDataSet* m = ctx.mainTable;
+        // The lines are the project's: with no project row an edit would
+        // insert a blank one.
+        if (!Editing(m) && (!m->Active() || m->IsEmpty())) return;
         if (!Editing(m)) m->Edit();
         m->FieldByName("DetailFilter")->SetAsString(JoinLines(lines));
         m->Post();

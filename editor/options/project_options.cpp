@@ -36,8 +36,14 @@ const char* Prefix(OptionGroup g) {
     return "Title";
 }
 
-void BeginEdit(EditorContext& ctx) {
-    if (!Editing(ctx.mainTable)) ctx.mainTable->Edit();
+// False when there is no project row: the options belong to a project, and
+// an edit of the empty table would insert a blank one.
+bool BeginEdit(EditorContext& ctx) {
+    db::TDataSet* m = ctx.mainTable;
+    if (Editing(m)) return true;
+    if (!m->Active() || m->IsEmpty()) return false;
+    m->Edit();
+    return true;
 }
 
 void PostRow(EditorContext& ctx) {
@@ -76,7 +82,7 @@ long ScrollColourOf(EditorContext& ctx) { return Int(ctx.mainTable, "ScrollColor
 void StoreGroup(EditorContext& ctx, OptionGroup g, const GroupValues& v, long nonscrollColour, long scrollColour) {
     const std::string p = Prefix(g);
     db::TDataSet* m = ctx.mainTable;
-    BeginEdit(ctx);
+    if (!BeginEdit(ctx)) return;
     m->FieldByName(p + "Font")->SetAsString(v.font);
     try {
         m->FieldByName(p + "Size")->SetAsString(v.size);
@@ -92,7 +98,7 @@ void StoreGroup(EditorContext& ctx, OptionGroup g, const GroupValues& v, long no
 }
 
 void StoreProjectField(EditorContext& ctx, const std::string& field, const std::string& value) {
-    BeginEdit(ctx);
+    if (!BeginEdit(ctx)) return;
     ctx.mainTable->FieldByName(field)->SetAsString(value);
     PostRow(ctx);
 }
@@ -118,7 +124,7 @@ WindowUnitsRect LoadWindowUnits(EditorContext& ctx, bool secondary) {
 void StoreWindowUnits(EditorContext& ctx, bool secondary, const WindowUnitsRect& u) {
     const std::string p = secondary ? "G" : "W";
     db::TDataSet* m = ctx.mainTable;
-    BeginEdit(ctx);
+    if (!BeginEdit(ctx)) return;
     m->FieldByName(p + "x")->SetAsInteger(u.x);
     m->FieldByName(p + "y")->SetAsInteger(u.y);
     m->FieldByName(p + "w")->SetAsInteger(u.w);

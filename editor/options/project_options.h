@@ -27,7 +27,8 @@ GroupValues LoadGroup(EditorContext& ctx, OptionGroup g);
 // and scrolling (white when unreadable).
 long NonscrollColourOf(EditorContext& ctx);
 long ScrollColourOf(EditorContext& ctx);
-// Writes the group's four fields and both region colours, then posts.
+// Writes the group's four fields and both region colours, then posts. The
+// stores write nothing when there is no project row.
 void StoreGroup(EditorContext& ctx, OptionGroup g, const GroupValues& v, long nonscrollColour, long scrollColour);
 
 // Writes one field of the project row and posts.

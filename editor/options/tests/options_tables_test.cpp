@@ -309,6 +309,18 @@ TEST_F(OptionsTables, AppliedFiltersShowTheirPagesAndAreStored) {
     EXPECT_EQ(cleared[16], " ");
 }
 
+// Filter › Clear Filters before any project exists.
+TEST_F(OptionsTables, ClearingFiltersWithoutAProjectWritesNoRow) {
+    auto* m = ctx->mainTable;
+    ASSERT_TRUE(m->IsEmpty());
+    dialogs.Clear();
+    editor::ClearPageFilters(*ctx);
+    for (const auto& r : dialogs.Requests()) ADD_FAILURE() << r.caption << ": " << r.text;
+    EXPECT_EQ(m->State(), db::dsBrowse);
+    m->Refresh();
+    EXPECT_TRUE(m->IsEmpty());
+}
+
 TEST_F(OptionsTables, ABadFilterIsStillStoredAndAQuoteIsRefused) {
     AddProject("Demo");
     RawPages("Demo", {{1, "A", "", ""}});
@@ -450,6 +462,27 @@ TEST_F(OptionsTables, GroupsStoreTheirFieldsAndStyleTexts) {
     // An empty font and size show the defaults.
     const editor::GroupValues text = editor::LoadGroup(*ctx, editor::OptionGroup::HelpText);
     EXPECT_EQ(text.font, "Arial");
+}
+
+// Project Options opened and closed with no project stores its panel: that
+// must not leave a blank project row behind.
+TEST_F(OptionsTables, WithoutAProjectTheStoresWriteNoRow) {
+    auto* m = ctx->mainTable;
+    ASSERT_TRUE(m->IsEmpty());
+    editor::GroupValues v;
+    v.font = "Arial";
+    v.size = "10";
+    v.colourName = "Black";
+    editor::StoreGroup(*ctx, editor::OptionGroup::TopicTitle, v, 0xC0C0C0, 0xFFFFFF);
+    editor::StoreProjectField(*ctx, "AddButton1", "Y");
+    editor::StoreWindowUnits(*ctx, false, {10, 20, 300, 400});
+    EXPECT_EQ(m->State(), db::dsBrowse);
+    m->Refresh();
+    EXPECT_TRUE(m->IsEmpty());
+    // With a project they write as before.
+    AddProject("Demo");
+    editor::StoreWindowUnits(*ctx, false, {10, 20, 300, 400});
+    EXPECT_EQ(m->FieldByName("Ww")->AsInteger(), 300);
 }
 
 TEST_F(OptionsTables, FolderButtonsChangeTheFieldOnlyOnOk) {
