@@ -28,6 +28,11 @@ std::string ProgramDirOf(editor::EditorContext& ctx) {
 
 std::string Project(editor::EditorContext& ctx) { return Str(ctx.mainTable, "Application"); }
 
+// The contents belong to the current project: with none, the commands have
+// nothing to work on, and an edit of the empty project table would insert a
+// blank project row.
+bool HasProject(editor::EditorContext& ctx) { return ctx.mainTable->Active() && !ctx.mainTable->IsEmpty(); }
+
 // A memo's lines as the memo editor shows them.
 std::vector<std::string> MemoLines(const std::string& text) {
     plat::StringList l;
@@ -134,6 +139,7 @@ CntHeader ContentsHeader(editor::EditorContext& ctx) {
 }
 
 bool WriteCntFile(editor::EditorContext& ctx, const ContentsHooks& hooks) {
+    if (!HasProject(ctx)) return false;
     Busy(hooks, true);
     bool written = false;
     try {
@@ -163,6 +169,7 @@ bool WriteCntFile(editor::EditorContext& ctx, const ContentsHooks& hooks) {
 }
 
 void WriteContentsExplorerText(editor::EditorContext& ctx, const ContentsHooks& hooks) {
+    if (!HasProject(ctx)) return;
     std::string bytes;
     const std::string path = CntFilePath(ctx);
     if (!plat::FileExists(path) || !ReadWholeFile(path, bytes)) return;
@@ -176,6 +183,7 @@ void WriteContentsExplorerText(editor::EditorContext& ctx, const ContentsHooks& 
 }
 
 bool ReadCntFileInto(editor::EditorContext& ctx, const std::string& fileName) {
+    if (!HasProject(ctx)) return false;
     std::string bytes;
     if (!ReadWholeFile(fileName, bytes)) {
         editor::ShowWarning("Warning", "The file, " + fileName + ", could not be read in.");
@@ -234,6 +242,7 @@ bool ReadCntFileInto(editor::EditorContext& ctx, const std::string& fileName) {
 }
 
 void ReadCntFile(editor::EditorContext& ctx, const ContentsHooks& hooks) {
+    if (!HasProject(ctx)) return;
     gui::TOpenDialog odReadCnt(nullptr);
     odReadCnt.Title = "Read in a Contents file";
     odReadCnt.Filter = "Contents files (*.cnt)|*.cnt|All files|*.*";
@@ -317,6 +326,7 @@ void ShiftContentsSubtree(editor::EditorContext& ctx, int seq, bool right) {
 }
 
 void AddContentsEntryWith(editor::EditorContext& ctx, bool above, const CntAddChoice& choice) {
+    if (!HasProject(ctx)) return;
     vl::TvlTable* t = ctx.cntTable;
     const bool empty = t->IsEmpty();
     int L = empty ? 1 : std::max(1, Int(t, "Level"));
@@ -375,6 +385,7 @@ void AddContentsEntryWith(editor::EditorContext& ctx, bool above, const CntAddCh
 }
 
 void AddContentsEntry(editor::EditorContext& ctx, bool above, const ContentsHooks& hooks) {
+    if (!HasProject(ctx)) return;
     CntAddChoice choice;
     vl::TvlTable* t = ctx.cntTable;
     if (!t->IsEmpty() && Str(t, "EntryType") == "T") choice.kind = CntAddChoice::Topic;
@@ -469,6 +480,7 @@ void MoveContentsEntryLeft(editor::EditorContext& ctx, const ContentsHooks& hook
 }
 
 void ClearAllContents(editor::EditorContext& ctx) {
+    if (!HasProject(ctx)) return;
     if (!Confirm(kClearContentsQuestion)) return;
     vl::TvlTable* s = ctx.cntShadow;
     ClearShadowFilter(ctx);

@@ -90,6 +90,33 @@ TEST(ContentsFile, NoRowsWritesNoFile) {
     EXPECT_TRUE(f.dialogs.Requests().empty());
 }
 
+// The Contents page's commands before any project exists: no blank project
+// row, no contents row without a project, no question about nothing.
+TEST(ContentsFile, WithoutAProjectTheCommandsWriteNothing) {
+    ContentsFixture f;
+    f.ctx->mainTable->First();
+    f.ctx->mainTable->Delete();
+    ASSERT_TRUE(f.ctx->mainTable->IsEmpty());
+    testsupport::WriteFileBytes(f.home + "/pick.cnt", "1 Picked\r\n2 Page=p\r\n");
+    ContentsHooks hooks;
+    hooks.runAddDialog = [](CntAddChoice& c) {
+        c.kind = CntAddChoice::Heading;
+        c.title = "Added";
+        return true;
+    };
+    EXPECT_FALSE(WriteCntFile(*f.ctx));
+    EXPECT_FALSE(ReadCntFileInto(*f.ctx, f.home + "/pick.cnt"));
+    AddContentsEntry(*f.ctx, true, hooks);
+    AddContentsEntry(*f.ctx, false, hooks);
+    f.dialogs.Answer(gui::mrYes);
+    ClearAllContents(*f.ctx);
+    EXPECT_TRUE(f.dialogs.Requests().empty());
+    EXPECT_EQ(f.ctx->mainTable->State(), db::dsBrowse);
+    f.ctx->mainTable->Refresh();
+    EXPECT_TRUE(f.ctx->mainTable->IsEmpty());
+    EXPECT_TRUE(f.Rows().empty());  // the rows of project ""
+}
+
 TEST(ContentsFile, WriteThenReadGivesTheSameRowsRenumbered) {
     ContentsFixture f;
     std::vector<Row> rows = kEveryKind;
