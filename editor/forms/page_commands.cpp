@@ -133,6 +133,11 @@ void EnterPageEditor(PageTextHost& host, TJDCustomRtfEdit& editor, bool title) {
     // table or text the reader could not make sense of stay as they are.
     if (StoredPageHasContent(field->AsString())) return;
     db::TDataSet* ds = field->DataSet();
+    // With no project there is no page: an edit of the empty page table
+    // would start one that belongs to no project.
+    if (!InEditState(ds) && host.ctx && host.ctx->mainTable && host.ctx->mainTable->Active() &&
+        host.ctx->mainTable->IsEmpty())
+        return;
     if (!InEditState(ds)) ds->Edit();
     field->SetAsString(host.HeaderRtf);
     if (editor.GetPlainText().empty() && host.HeaderRtf != "") bound->LoadMemo();

@@ -303,6 +303,20 @@ TEST_F(PageCommands, EnteringAnEmptyPageGivesTheHeaderAndTheDefaultAttribute) {
     EXPECT_EQ(AttrAt(0).size, 12);
 }
 
+// With no project there is no page to give the header to: entering the
+// empty editor must not start a page of no project, which no post accepts.
+TEST_F(PageCommands, EnteringThePageEditorWithoutAProjectStartsNoPage) {
+    for (ctx->detailTable->First(); !ctx->detailTable->IsEmpty(); ctx->detailTable->First()) ctx->detailTable->Delete();
+    ctx->mainTable->First();
+    ctx->mainTable->Delete();
+    ASSERT_TRUE(ctx->mainTable->IsEmpty());
+    guitest::ProcessEvents();
+    ASSERT_TRUE(edit->GetPlainText().empty());
+    editor::EnterPageEditor(host, *edit, false);
+    EXPECT_EQ(ctx->detailTable->State(), db::dsBrowse);
+    EXPECT_TRUE(ctx->detailTable->IsEmpty());
+}
+
 TEST_F(PageCommands, TheProjectsDefaultFontsGoToNewTextByName) {
     // "Courier New" is not in the header: the editor takes it by name.
     host.DefaultTextFont = editor::PageTextHost::DefaultFont{{"Courier New", 14, 4, ""}, 0x0002};
