@@ -19,6 +19,7 @@
 #include "platform/gui/common_dialogs.h"
 #include "platform/gui/dialog_service.h"
 #include "platform/gui/gui_test_harness.h"
+#include "platform/gui/printer.h"
 #include "platform/win/message_queue.h"
 #include "tests/support/test_support.h"
 
@@ -268,6 +269,44 @@ protected:
                 Try(form, leaf->Name(), [leaf] { leaf->Click(); }, true);
                 if (stuck) return;
             }
+            // The pop-up menu of the control worked in, and the spell button's.
+            std::vector<gui::TPopupMenu*> popups;
+            if (auto* c = dynamic_cast<gui::TControl*>(form.FindComponent(p.focus)))
+                if (gui::TPopupMenu* m = gui::GetPopupMenu(c)) popups.push_back(m);
+            if (auto* m = dynamic_cast<gui::TPopupMenu*>(form.FindComponent("popSpell"))) popups.push_back(m);
+            for (gui::TPopupMenu* m : popups) {
+                std::vector<std::vector<gui::TMenuItem*>> popItems;
+                for (int i = 0; i < m->Items()->Count(); ++i) CollectItems(m->Items()->Items(i), popItems, {});
+                for (const auto& chain : popItems) {
+                    gui::TMenuItem* leaf = chain.back();
+                    if (leaf->IsLine()) continue;
+                    Focus(form, p);
+                    if (m->OnPopup) m->OnPopup(m);
+                    bool enabled = true;
+                    for (gui::TMenuItem* i : chain) {
+                        if (i != leaf) i->Click();
+                        enabled = enabled && i->Enabled && i->Visible;
+                    }
+                    if (!enabled) continue;
+                    Try(form, m->Name() + "." + leaf->Name(), [leaf] { leaf->Click(); }, true);
+                    if (stuck) return;
+                }
+            }
+            // The window's own keys.
+            struct Key {
+                const char* name;
+                unsigned vk;
+                gui::TShiftState shift;
+            };
+            const Key keys[] = {{"F3", 0x72, 0},   {"F4", 0x73, 0},          {"F5", 0x74, 0},
+                                {"F9", 0x78, 0},   {"Alt+Backspace", 0x08, gui::ssAlt},
+                                {"Ctrl+Z", 'Z', gui::ssCtrl}};
+            for (const Key& k : keys) {
+                Focus(form, p);
+                auto* c = dynamic_cast<gui::TWinControl*>(form.FindComponent(p.focus));
+                Try(form, k.name, [&] { guitest::SendKey(c, k.vk, k.shift); }, true);
+                if (stuck) return;
+            }
             std::vector<gui::TSpeedButton*> buttons;
             auto collect = [&](gui::TWinControl* panel) {
                 for (int i = 0; i < panel->ControlCount(); ++i)
@@ -353,6 +392,7 @@ TEST_F(MainWindowSweep, EveryCommandCancelledLeavesTheWindowAndTablesWhole) {
     std::vector<std::string> viewersStarted;
     int pagesBefore = -1, pagesAfter = -1;
     std::string typedTitle;
+    const std::string printed = (tmp.path() / "printed.pdf").string();
     char name[] = "tavrin";
     char* argv[] = {name, nullptr};
     const int code = editor::RunTavrin(1, argv, [&](TForm1& form) {
@@ -361,6 +401,8 @@ TEST_F(MainWindowSweep, EveryCommandCancelledLeavesTheWindowAndTablesWhole) {
             viewersStarted.push_back(file);
             return true;
         };
+        // Printing asks nothing: it goes to a file here, not to a printer.
+        gui::Printer()->OutputFileName = printed;
         StartWatcher();
         Sweep(form, "no project");
         if (stuck) return;
@@ -408,6 +450,7 @@ TEST_F(MainWindowSweep, EveryCommandCancelledLeavesTheWindowAndTablesWhole) {
         }
         pagesAfter = Rows(editor::kItemTableFile);
         watcher.reset();
+        gui::Printer()->OutputFileName.clear();
     });
 
     std::ostringstream report;
@@ -427,6 +470,7 @@ TEST_F(MainWindowSweep, EveryCommandCancelledLeavesTheWindowAndTablesWhole) {
     EXPECT_TRUE(faults.empty()) << all;
     EXPECT_EQ(pagesAfter, pagesBefore + 1);
     EXPECT_EQ(typedTitle, "Typed");
+    EXPECT_TRUE(fs::exists(printed));
 }
 
 }  // namespace
