@@ -223,6 +223,17 @@ protected:
             if (r.icon == gui::DialogIcon::Error || !ExpectedBox(r.text)) Note(current + ": box: " + r.text);
         }
         if (!form.Enabled() || !form.Visible()) Note(current + ": the main window is left disabled or hidden");
+        if (gui::Screen->Cursor() != gui::crDefault) {
+            Note(current + ": the busy cursor stays");
+            gui::Screen->SetCursor(gui::crDefault);
+        }
+        editor::EditorContext& ctx = *form.ctx;
+        for (db::TDataSet* t : {static_cast<db::TDataSet*>(ctx.detailTable), static_cast<db::TDataSet*>(ctx.mainTable),
+                                static_cast<db::TDataSet*>(ctx.cntTable), static_cast<db::TDataSet*>(ctx.tblFilter)})
+            if (t->ControlsDisabled()) {
+                Note(current + ": " + t->Name() + " keeps its controls disabled");
+                while (t->ControlsDisabled()) t->EnableControls();
+            }
         const std::vector<int> after = Counts();
         if (keepsRows && after != before) {
             std::ostringstream s;
