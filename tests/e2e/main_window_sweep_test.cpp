@@ -124,6 +124,7 @@ const Place kPlaces[] = {
     {editor::kMaxViewPage, "maxHelpText"},
     {editor::kFilterViewPage, "filterGrid"},
     {editor::kContentsPage, "cntGrid"},
+    {editor::kSplitViewPage, "ApplicationFld"},
 };
 
 class MainWindowSweep : public ::testing::Test {
