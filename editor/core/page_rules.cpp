@@ -103,6 +103,8 @@ void DetailBeforePost(EditorContext& ctx, db::TDataSet* t) {
             t->Cancel();
             db::Abort();
         }
+        // Every page belongs to the current project; with none it would be stored under no project.
+        if (ProjectName(ctx).empty() && Str(t, "Application").empty()) Refuse(kNoProjectText);
         if (noId) Refuse(kNoHelpIdText);
         if (Str(t, "TopicPopup").empty()) Refuse(kNoTopicPopupText);
         if (title.empty()) Refuse(kNoTitleText);

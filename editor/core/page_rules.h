@@ -22,6 +22,9 @@ inline constexpr const char* kNoTopicPopupText =
     "entry with Ctrl+Delete.";
 inline constexpr const char* kNoTitleText =
     "You cannot save a record without a Title. Please provide one or delete the entry with Ctrl+Delete.";
+inline constexpr const char* kNoProjectText =
+    "You cannot save a page without a Project. Please create one with File | New Project or press Esc to cancel "
+    "your changes.";
 inline constexpr const char* kDuplicateHelpIdText =
     "This HelpID has been used before. Each HelpID must be unique. Please re-enter a new unique HelpID or press "
     "Esc to cancel changes.";

@@ -166,6 +166,28 @@ TEST_F(PageRules, RefusalsKeepTheRowAndAnEmptyRowGoesSilently) {
     EXPECT_TRUE(calls.empty());
 }
 
+// Before any project exists the page grid still takes an insert (Edit ›
+// Insert Topic, or typing past the end): the page it makes belongs to no
+// project and must not reach the table.
+TEST_F(PageRules, APageWithoutAProjectIsRefused) {
+    ASSERT_TRUE(ctx->mainTable->IsEmpty());
+    auto* d = ctx->detailTable;
+    d->Append();
+    d->FieldByName("HelpId")->SetAsInteger(1000);
+    d->FieldByName("TopicPopup")->SetAsString("T");
+    d->FieldByName("Title")->SetAsString("Orphan");
+    EXPECT_FALSE(TryPost());
+    EXPECT_EQ(d->State(), db::dsInsert);
+    EXPECT_EQ(Warnings(), std::vector<std::string>{editor::kNoProjectText});
+    d->Cancel();
+    vl::TvlTable t(nullptr);
+    t.DatabaseName = editor::kTavrinAlias;
+    t.SetTableName(editor::kItemTableFile);
+    t.Open();
+    EXPECT_TRUE(t.IsEmpty());
+    EXPECT_TRUE(calls.empty());
+}
+
 TEST_F(PageRules, ThePagesEditPendingWhenTheContextGoesIsPostedOrDroppedWithoutThrowing) {
     AddProject("Demo");
     Select("Demo");
