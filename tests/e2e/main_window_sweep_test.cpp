@@ -1,7 +1,9 @@
 // Every command of the main window, as a user would try them: in each of the
 // four views, first with no project and then on a fresh project the wizard
-// made, every enabled main-menu item and tool-bar button runs and every
-// window or box it shows is answered with Cancel (or No, or its only button).
+// made, every enabled main-menu item, tool-bar button, item of the pop-up
+// menu at hand and key of the window runs, and every window or box it shows
+// is answered with Cancel (or No, or its only button). Printing goes to a
+// file of the test and the help viewer to a recorder.
 // Afterwards no box may have reported an error the program should have
 // handled, no exception may have escaped, the project, page and contents
 // tables hold the rows they held, and the window still switches views and
@@ -38,7 +40,9 @@ using editor::TForm1;
 
 constexpr unsigned kVkReturn = 0x0D;
 
-// What the sweep leaves alone, and why.
+// What the sweep leaves alone, and why. Generate User Rtf Document, Generate
+// KWF and Copy Help File To run: without a compiled help file they refuse
+// before any program starts.
 const std::map<std::string, std::string> kSkipped = {
     {"miExit", "ends the program"},
     {"sbtnExit", "ends the program"},
