@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -46,8 +47,10 @@ bool ParseInteger(const std::string& text, std::int32_t& value) {
 
 std::string MakeShortHtmlName(const std::string& name, const HtmlNameList& listUnique) {
     std::string base = name;
+    // The name is a file's: what a file name cannot hold (titles such as
+    // "To: field" give names) becomes "_", as blanks do.
     for (char& c : base)
-        if (c == ' ') c = '_';
+        if (c == ' ' || static_cast<unsigned char>(c) < 0x20 || std::strchr("\\/:*?\"<>|", c) != nullptr) c = '_';
     if (!listUnique.count(Upper(base))) return base;
     for (int n = 1;; ++n) {
         const std::string number = std::to_string(n);

@@ -30,6 +30,10 @@ TEST(HtmlNames, ShortNamesAreCutAndNumberedWithinEightCharacters) {
         {"GettingS", {}, "GettingS"},
         {"GettingS", {"GETTINGS"}, "Getting1"},
         {"Main Menu", {}, "Main_Menu"},
+        // Titles name pages too: what a file name cannot hold becomes "_".
+        {"To: field", {}, "To__field"},
+        {"a\\b/c*d?e\"f<g>h|i\tj", {}, "a_b_c_d_e_f_g_h_i_j"},
+        {"To:_fiel", {"TO__FIEL"}, "To__fie1"},
         {"gettings", {"GETTINGS", "GETTING1"}, "getting2"},
         {"ab", {"AB"}, "ab1"},
         {"ABCDEFGH", {"ABCDEFGH", "ABCDEFG1", "ABCDEFG2", "ABCDEFG3", "ABCDEFG4", "ABCDEFG5", "ABCDEFG6",
@@ -49,13 +53,14 @@ TEST(HtmlNames, PagesGetIndexFirstAndUniqueNamesAfter) {
         {"Welcome", "Welcome", 1}, {"GettingStarted", "Getting started", 2}, {"GettingStuck", "Stuck", 3},
         {"", "Main Menu", 4},      {"index", "A page that would be index", 5}, {"INDEX", "Another", 6},
         {"", "", 123456}, {"", "", 123457},  // neither: named after the help id
+        {"", "To: field", 7},                // a title a file cannot be named
     };
     EXPECT_EQ(AssignHtmlFileNames(pages, false),
               (std::vector<std::string>{"Index", "GettingS", "Getting1", "Main_Men", "index1", "INDEX2", "Page1234",
-                                        "Page1231"}));
+                                        "Page1231", "To__fiel"}));
     EXPECT_EQ(AssignHtmlFileNames(pages, true),
               (std::vector<std::string>{"Index", "GettingStarted", "GettingStuck", "Main_Menu", "index1", "INDEX2",
-                                        "Page123456", "Page123457"}));
+                                        "Page123456", "Page123457", "To__field"}));
     EXPECT_TRUE(AssignHtmlFileNames({}, false).empty());
 }
 

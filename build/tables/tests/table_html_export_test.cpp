@@ -212,6 +212,18 @@ TEST_F(HtmlTables, FillingAndEmptyingTheExportTableSyncsOnceNotOncePerRow) {
     }
 }
 
+// A page without a context string is named after its title; the names the
+// export gives pass its own check (EUDORA.hlp has a page "To: field").
+TEST_F(HtmlTables, NamesMadeFromTitlesPassTheCheck) {
+    AddPage(1, "T", "start", "Start", "Text.");
+    AddPage(2, "T", "", "To: field", "Text.");
+    AddPage(3, "P", "", "A <b> \"c\"?", "Text.");
+    exp->AssignHtmlFileNames(true, false);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"Index", "To__field", "A__b___c__"}));
+    EXPECT_TRUE(exp->ValidateHtmlFileNames()) << (dialogs.Requests().empty() ? "" : dialogs.Last().text);
+    EXPECT_TRUE(dialogs.Requests().empty());
+}
+
 TEST_F(HtmlTables, HandEditedNamesAreCheckedWithTheirWarnings) {
     AddPage(1, "T", "Welcome", "Welcome", "a");
     AddPage(2, "T", "Two", "Two", "b");
