@@ -272,6 +272,34 @@ TEST(ImportProject, ContentsFileComesAlongInAnyCase) {
     EXPECT_EQ(testsupport::ReadFileBytes(plat::NativePath(f.directory + "/DROP.CNT")), ":Base Drop.hlp\r\n1 Drop\r\n");
 }
 
+// A help project in source form (no converter): the project takes the base
+// name of its HLP option ("HLP=.\PJDropFiles.hlp") and its "{\strike}{\v}"
+// jumps become the double underlines the pages and the HTML export know.
+TEST(ImportProject, HelpProjectInSourceFormKeepsItsNameAndJumps) {
+    TAVRIN_REQUIRE_CORPUS();
+    ImportFixture fx;
+    build::ImportSession session(fx.ctx, fx.env);
+    build::ImportFields f;
+    f.hpjPath = testsupport::CorpusFile("hpj/ddablib-dropfiles/PJDropFiles.hpj").string();
+    f.application = "Drop Source";
+    f.directory = fx.folder.dir + "/DropSource";
+    ASSERT_TRUE(session.Finish(f)) << fx.Messages();
+    ASSERT_TRUE(fx.ctx.mainTable->FindKey({db::TValue{std::string("Drop Source")}}));
+    EXPECT_EQ(fx.ctx.mainTable->FieldByName("DosName")->AsString(), "PJDropFiles");
+    vl::TvlTable& pages = *fx.ctx.CdetailTable;
+    EXPECT_EQ(pages.RecordCount(), 86);
+    std::size_t jumps = 0, struck = 0;
+    for (pages.First(); !pages.Eof(); pages.Next()) {
+        const std::string body = pages.FieldByName("FullTitle")->AsString() + pages.FieldByName("HelpText")->AsString();
+        for (std::size_t at = body.find("\\uldb "); at != std::string::npos; at = body.find("\\uldb ", at + 1)) ++jumps;
+        for (std::size_t at = body.find("{\\strike "); at != std::string::npos; at = body.find("{\\strike ", at + 1))
+            ++struck;
+    }
+    // The source has 356 jumps, all "{\strike text}{\v target}".
+    EXPECT_EQ(jumps, 356u);
+    EXPECT_EQ(struck, 0u);
+}
+
 // --- the round trip: converter -> import -> full build ------------------------------
 
 namespace roundtrip {
