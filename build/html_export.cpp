@@ -291,12 +291,13 @@ constexpr std::string_view kHref = "<A HREF=\"";
 constexpr std::string_view kMarkOpen = "\\{mtj ";
 constexpr std::string_view kMarkClose = "\\}";
 
-// A jump target as the export resolves it: cut before a window name or
-// another file's name.
+// A jump target as the export resolves it: without the "%" or "*" that sets
+// the hot spot's look, cut before a window name or another file's name.
 std::string JumpKey(const std::string& target) {
-    std::size_t cut = target.find('>');
-    if (cut == std::string::npos) cut = target.find('@');
-    return cut == std::string::npos ? target : target.substr(0, cut);
+    const std::size_t from = !target.empty() && (target[0] == '%' || target[0] == '*') ? 1 : 0;
+    std::size_t cut = target.find('>', from);
+    if (cut == std::string::npos) cut = target.find('@', from);
+    return target.substr(from, cut == std::string::npos ? std::string::npos : cut - from);
 }
 
 bool FindPage(const std::string& key, IHtmlExportPages& pages, std::string& name) {

@@ -120,6 +120,10 @@ TEST(HtmlLinks, JumpsResolveToFilesAndUnresolvedOnesAreLogged) {
         {"topic2", "Topic2.htm"},       {"Topic2&gt;win", "Topic2.htm"}, {"Shopping@other.hlp", "Shop.htm"},
         {"welcome", "Index.htm"},       {"0", ""},                    {"Missing", ""},
         {"Missing&gt;main", ""},
+        // "%" (no underline, no colour) and "*" (no colour) before a target
+        // set the hot spot's look; the target is what follows.
+        {"%Shopping", "Shop.htm"},      {"*Topic2&gt;win", "Topic2.htm"}, {"%20", "Topic2.htm"},
+        {"%!Macro()", ""},
     };
     for (const Case& c : cases) {
         HtmlExportLog log;
