@@ -418,3 +418,44 @@ TEST(HtmlRun, CancelStopsBeforeTheNextPageAndAFailedWriteIsReported) {
 }
 
 }  // namespace
+
+namespace {
+
+// An imported page keeps its anchors as "#" footnotes in the text (the
+// glossary of DEMIST.HLP: a row of letters jumping to "glossa" ...): they
+// become anchors the jumps point to, where the "#" showed as text before
+// and the jumps were unresolved.
+TEST(HtmlRun, AnchorFootnotesOfImportedPagesBecomeAnchors) {
+    testsupport::TempDir dir;
+    build::MemoryHtmlPages pages;
+    const std::string anchor = "{\\cs16\\super #{\\*\\footnote \\pard\\plain {\\cs16\\super #} glossa}}";
+    build::HtmlExportRow first;
+    first.name = "Index";
+    first.helpId = 1;
+    first.contextString = "gloss";
+    first.topicPopup = "T";
+    first.helpText = "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0 {\\uldb A}{\\v glossa} {\\uldb Other}{\\v other}\\par " +
+                     anchor + "Aggregate\\par}";
+    build::HtmlExportRow other;
+    other.name = "other";
+    other.helpId = 2;
+    other.contextString = "other";
+    other.topicPopup = "T";
+    other.helpText = "{\\rtf1\\ansi " + anchor + "Elsewhere\\par}";
+    pages.rows = {first, other};
+    build::HtmlExportOptions o;
+    o.project = "Demo";
+    o.outputDir = dir.path().string();
+    o.gifDir = o.outputDir;
+    build::NullProgress progress;
+    build::HtmlExportLog log;
+    ASSERT_EQ(build::ExportHtmlPages(pages, o, progress, log).outcome, build::HtmlExportOutcome::Written);
+    const std::string index = testsupport::ReadFileBytes(dir.path() / "Index.htm");
+    EXPECT_NE(index.find("<A HREF=\"#glossa\">A</A>"), std::string::npos) << index;
+    EXPECT_NE(index.find("<A NAME=\"glossa\"></A>Aggregate"), std::string::npos) << index;
+    EXPECT_NE(index.find("<A HREF=\"other.htm\">Other</A>"), std::string::npos) << index;
+    EXPECT_EQ(index.find(">#<"), std::string::npos) << index;
+    EXPECT_FALSE(log.HasProblems()) << log.Text();
+}
+
+}  // namespace
