@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <exception>
 #include <fstream>
 #include <vector>
 
@@ -453,6 +454,25 @@ BuildOutcome WriteProjectFilesOrThrow(IBuildProject& project, BuildEnvironment& 
     std::vector<MapEntry> map;
     const int count = project.PageCount();
     int i = 0;
+    // The records stored on the way are kept on a cancel or a failed page
+    // (they describe their pages as they are) and given up after an error.
+    struct StoringRecords {
+        IBuildProject& project;
+        int exceptions = std::uncaught_exceptions();
+        bool ended = false;
+        explicit StoringRecords(IBuildProject& p) : project(p) { project.BeginStoringRecords(); }
+        void End() {
+            ended = true;
+            project.EndStoringRecords(true);
+        }
+        ~StoringRecords() {
+            if (ended) return;
+            try {
+                project.EndStoringRecords(std::uncaught_exceptions() == exceptions);
+            } catch (...) {
+            }
+        }
+    } storing(project);
     for (bool ok = project.FirstPage(); ok; ok = project.NextPage()) {
         progress->ProcessMessages();
         ++i;
@@ -478,6 +498,7 @@ BuildOutcome WriteProjectFilesOrThrow(IBuildProject& project, BuildEnvironment& 
         if (i > 1) rtf.Append(kPageBreak);
         rtf.Append(record);
     }
+    storing.End();
     rtf.Append(kCloseDocument);
     if (!rtf.Commit()) {
         ShowWarning(kWarning, "The project RTF file " + rtfPath + " could not be written.");

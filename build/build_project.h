@@ -75,6 +75,12 @@ public:
     // Stores the current page's record and marks it current ("Y"); a body
     // that was empty is stored as `helpText` when that is not null.
     virtual void StorePrepared(const std::string& record, const std::string* helpText) = 0;
+    // Around the build's pages: the records stored between the two go to
+    // disk together (`keep`) or not at all. A store that syncs each record
+    // on its own makes a build of many pages wait on the disk once a page.
+    // Ending with `keep` throws when the records cannot be saved.
+    virtual void BeginStoringRecords() {}
+    virtual void EndStoringRecords(bool keep) { (void)keep; }
 
     // The RTF header document of the build (font registry or preferences).
     virtual std::string HeaderRtf() = 0;

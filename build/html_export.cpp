@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -46,8 +47,10 @@ bool ParseInteger(const std::string& text, std::int32_t& value) {
 
 std::string MakeShortHtmlName(const std::string& name, const HtmlNameList& listUnique) {
     std::string base = name;
+    // The name is a file's: what a file name cannot hold (titles such as
+    // "To: field" give names) becomes "_", as blanks do.
     for (char& c : base)
-        if (c == ' ') c = '_';
+        if (c == ' ' || static_cast<unsigned char>(c) < 0x20 || std::strchr("\\/:*?\"<>|", c) != nullptr) c = '_';
     if (!listUnique.count(Upper(base))) return base;
     for (int n = 1;; ++n) {
         const std::string number = std::to_string(n);
@@ -288,12 +291,13 @@ constexpr std::string_view kHref = "<A HREF=\"";
 constexpr std::string_view kMarkOpen = "\\{mtj ";
 constexpr std::string_view kMarkClose = "\\}";
 
-// A jump target as the export resolves it: cut before a window name or
-// another file's name.
+// A jump target as the export resolves it: without the "%" or "*" that sets
+// the hot spot's look, cut before a window name or another file's name.
 std::string JumpKey(const std::string& target) {
-    std::size_t cut = target.find('>');
-    if (cut == std::string::npos) cut = target.find('@');
-    return cut == std::string::npos ? target : target.substr(0, cut);
+    const std::size_t from = !target.empty() && (target[0] == '%' || target[0] == '*') ? 1 : 0;
+    std::size_t cut = target.find('>', from);
+    if (cut == std::string::npos) cut = target.find('@', from);
+    return target.substr(from, cut == std::string::npos ? std::string::npos : cut - from);
 }
 
 bool FindPage(const std::string& key, IHtmlExportPages& pages, std::string& name) {

@@ -28,7 +28,8 @@ using HtmlNameList = std::set<std::string>;
 // The name of the first page's file, reserved before any other name is given.
 inline constexpr const char* kHtmlIndexName = "Index";
 
-// Blanks become "_"; a name already in the list (without regard to case)
+// Blanks and what a file name cannot hold (control characters and
+// \ / : * ? " < > |) become "_"; a name already in the list (without regard to case)
 // gets the smallest number n >= 1 appended, the name cut so that it and the
 // number together have at most 8 characters. The result is not added.
 std::string MakeShortHtmlName(const std::string& name, const HtmlNameList& listUnique);

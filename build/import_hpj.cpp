@@ -173,7 +173,12 @@ ConvertedOptions ReadConvertedOptions(std::string_view hpj, std::string_view hpj
     ConvertedOptions o;
     std::string base = BaseName(hpjPath);
     o.helpTitle = HpjValue(hpj, "OPTIONS", "Title");
-    o.fileName = HpjValue(hpj, "OPTIONS", "HLP", base);
+    // HLP names the compiled file ("Eudora.hlp", ".\\PJDropFiles.hlp"); the
+    // project's file name is its base name, to which a build adds ".rtf",
+    // ".hpj" and ".hlp".
+    const std::string hlp = HpjValue(hpj, "OPTIONS", "HLP");
+    o.fileName = hlp.empty() ? base : BaseName(hlp);
+    if (o.fileName.empty()) o.fileName = base;
     // A base name that still has an extension ("a.b") loses it for the folder.
     std::string folder = base;
     if (std::size_t dot = folder.rfind('.'); dot != std::string::npos && dot > 0) folder.resize(dot);

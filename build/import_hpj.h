@@ -28,7 +28,7 @@ std::string HpjValue(std::string_view hpj, std::string_view section, std::string
 // What step 2 of the import wizard proposes for the new project.
 struct ConvertedOptions {
     std::string helpTitle;    // Title
-    std::string fileName;     // HLP, else the project file's base name
+    std::string fileName;     // HLP's base name, else the project file's
     std::string directory;    // program folder + base name
     std::string graphicsDir;  // BMROOT, else directory + "\Graphics"
     std::string copyright;    // COPYRIGHT

@@ -1,17 +1,22 @@
 #include "build/import_project.h"
 
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <sstream>
 
 #include "build/contents/contents_tables.h"
+#include "converter/topic_stream.h"
 #include "editor/core/editor_context.h"
 #include "editor/core/helpers.h"
 #include "engine/api/dbi_api.h"
+#include "platform/core/codepage.h"
 #include "platform/core/files.h"
 #include "platform/core/paths.h"
 #include "platform/core/process.h"
@@ -43,6 +48,26 @@ bool ReadWholeFile(const std::string& path, std::string& out) {
 }
 
 std::string Native(const std::string& path) { return plat::NativePath(path); }
+
+// Through a temporary file renamed over the old one.
+bool WriteWholeFile(const std::string& path, const std::string& bytes) {
+    const std::string native = Native(path), temp = native + ".$$$";
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        out << bytes;
+        out.flush();
+        if (!out) {
+            std::error_code ec;
+            fs::remove(temp, ec);
+            return false;
+        }
+    }
+    std::error_code ec;
+    fs::rename(temp, native, ec);
+    if (!ec) return true;
+    fs::remove(temp, ec);
+    return false;
+}
 
 // A name in a folder, with the separator the folder already uses.
 std::string Join(const std::string& folder, const std::string& name) {
@@ -80,6 +105,58 @@ private:
     std::uint32_t tr_ = 0;
     bool open_ = false;
 };
+
+// A compiled help file keeps only the hashes of its context strings, so the
+// converter names each page by a string of the same hash ("95ew0l"); the
+// contents file beside it still names the author's strings
+// ("Configuring_Eudora"). Each contents jump to no page's context string
+// whose hash is that of exactly one page's takes that page's string, so the
+// contents reach their pages in the project too (the help compiler, which
+// goes by the hash, sees no difference).
+std::string MatchContentsJumpsToPages(const std::string& cnt, const std::vector<ImportedPage>& pages) {
+    std::set<std::string> names;
+    std::map<std::uint32_t, std::vector<std::string>> byHash;
+    for (const ImportedPage& p : pages)
+        if (!p.contextString.empty() && names.insert(plat::AnsiUpperCase(p.contextString)).second)
+            byHash[conv::ContextHash(p.contextString)].push_back(p.contextString);
+    std::string out;
+    out.reserve(cnt.size());
+    for (std::size_t at = 0; at < cnt.size();) {
+        std::size_t end = cnt.find_first_of("\r\n", at);
+        if (end == std::string::npos) end = cnt.size();
+        std::string line = cnt.substr(at, end - at);
+        // "level title=jump[@file][>window]"; ":" lines and macros stay.
+        std::size_t eq = std::string::npos;
+        for (std::size_t i = 0; i < line.size(); ++i)
+            if (line[i] == '\\') ++i;
+            else if (line[i] == '=') {
+                eq = i;
+                break;
+            }
+        if (!line.empty() && std::isdigit(static_cast<unsigned char>(line[0])) && eq != std::string::npos) {
+            std::size_t from = eq + 1;
+            while (from < line.size() && line[from] == ' ') ++from;
+            std::size_t to = line.find_first_of("@>", from);
+            if (to == std::string::npos) to = line.size();
+            while (to > from && line[to - 1] == ' ') --to;
+            const std::string jump = line.substr(from, to - from);
+            // A number is a help id, "@" another file's, "!" a macro.
+            const bool ownFile = line.find('@', from) == std::string::npos;
+            const bool number = jump.find_first_not_of("0123456789") == std::string::npos;
+            if (ownFile && !number && jump[0] != '!' && !names.count(plat::AnsiUpperCase(jump))) {
+                auto it = byHash.find(conv::ContextHash(jump));
+                if (it != byHash.end() && it->second.size() == 1) line.replace(from, to - from, it->second.front());
+            }
+        }
+        out += line;
+        std::size_t next = end;  // after one CR LF, LF or CR
+        if (next < cnt.size() && cnt[next] == '\r') ++next;
+        if (next < cnt.size() && cnt[next] == '\n' && (next == end || cnt[next - 1] == '\r')) ++next;
+        out.append(cnt, end, next - end);
+        at = next;
+    }
+    return out;
+}
 
 }  // namespace
 
@@ -434,6 +511,16 @@ bool ImportSession::Finish(const ImportFields& given) {
                 return fail();
             }
             fs::remove(from, ec);
+        }
+        if (!cntPath.empty()) {
+            std::string cnt;
+            if (ReadWholeFile(cntPath, cnt)) {
+                const std::string matched = MatchContentsJumpsToPages(cnt, split.pages);
+                if (matched != cnt && !WriteWholeFile(cntPath, matched)) {
+                    editor::ShowWarning("Warning", "The file " + cntPath + " could not be written.");
+                    return fail();
+                }
+            }
         }
         if (!cntPath.empty() && env_.readCntFile) {
             main.FindKey({db::TValue{f.application}});

@@ -585,10 +585,29 @@ std::string ConvertImportedJumps(std::string_view rtf, const std::vector<int>& c
         if (next == npos) break;
         RtfToken t = NextRtfToken(rtf, next);
         if (t.kind == Kind::Open) {
-            if (FirstWord(rtf, t.pos) == "colortbl") {
+            const std::string_view first = FirstWord(rtf, t.pos);
+            if (first == "colortbl") {
                 std::size_t end = GroupEnd(rtf, t.pos);
                 pos = end == npos ? rtf.size() : end;
                 continue;
+            }
+            // A help project's own topic jumps: "{\strike text}{\v target}"
+            // (the editor's pages, and so the HTML export, know double
+            // underlines only).
+            if (first == "strike") {
+                RtfToken w = NextRtfToken(rtf, t.end);
+                const std::size_t end = GroupEnd(rtf, t.pos);
+                std::size_t after = end;
+                while (after != npos && after < rtf.size() && (rtf[after] == '\r' || rtf[after] == '\n')) ++after;
+                if (w.kind == Kind::Word && w.name == "strike" && !w.hasParam && after != npos &&
+                    rtf.substr(after, 3) == "{\\v") {
+                    RtfToken v = NextRtfToken(rtf, after + 1);
+                    if (v.kind == Kind::Word && v.name == "v" && !v.hasParam) {
+                        cuts.push_back({w.pos, w.nameEnd, "\\uldb"});
+                        pos = w.end;
+                        continue;
+                    }
+                }
             }
         } else if (t.kind == Kind::Word) {
             if (t.name == "cf" && t.hasParam) {

@@ -2,7 +2,10 @@
 
 #include "build/contents/contents_tables.h"
 
+#include <stdexcept>
+
 #include "editor/core/helpers.h"
+#include "engine/api/dbi_api.h"
 #include "platform/db/fields.h"
 
 namespace build {
@@ -151,6 +154,21 @@ void TableBuildProject::StorePrepared(const std::string& record, const std::stri
         c->Cancel();
         throw;
     }
+}
+
+void TableBuildProject::BeginStoringRecords() {
+    EndStoringRecords(true);
+    const std::uint32_t database = ctx_.CdetailTable->DBHandle();
+    // Without a transaction each record still posts (and syncs) on its own.
+    if (database != 0 && qv::DbiBeginTran(database, 0, transaction_) == 0) transactionDb_ = database;
+}
+
+void TableBuildProject::EndStoringRecords(bool keep) {
+    if (transactionDb_ == 0) return;
+    const std::uint32_t database = transactionDb_;
+    transactionDb_ = 0;
+    if (qv::DbiEndTran(database, transaction_, keep ? 0 : 2) != 0 && keep)
+        throw std::runtime_error("the pages' build records could not be saved");
 }
 
 std::string TableBuildProject::HeaderRtf() {

@@ -32,11 +32,16 @@ public:
     PageRow CurrentPage(bool withTexts) override;
     std::string CurrentPrepared() override;
     void StorePrepared(const std::string& record, const std::string* helpText) override;
+    // One engine transaction on the page table's database.
+    void BeginStoringRecords() override;
+    void EndStoringRecords(bool keep) override;
     std::string HeaderRtf() override;
     void ReplaceContents(const std::vector<ContentsRow>& rows) override;
 
 private:
     editor::EditorContext& ctx_;
+    std::uint32_t transactionDb_ = 0;
+    std::uint32_t transaction_ = 0;
 };
 
 }  // namespace build

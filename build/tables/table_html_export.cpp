@@ -1,8 +1,11 @@
 #include "build/tables/table_html_export.h"
 
+#include <stdexcept>
+
 #include "build/build_driver.h"
 #include "editor/core/helpers.h"
 #include "editor/core/project_tables.h"
+#include "engine/api/dbi_api.h"
 #include "platform/core/codepage.h"
 #include "platform/core/files.h"
 #include "platform/core/paths.h"
@@ -77,6 +80,33 @@ std::string TableHtmlExport::Field(const std::string& name) { return Text(mainTa
 
 bool TableHtmlExport::ExportTableOpen() const { return tblHtml->Active(); }
 
+namespace {
+
+// Rows written or deleted one after another outside a transaction are each
+// synced to disk on their own; inside one, once for the lot.
+class TableTransaction {
+public:
+    explicit TableTransaction(std::uint32_t database) {
+        if (database != 0 && qv::DbiBeginTran(database, 0, tr_) == 0) db_ = database;
+    }
+    ~TableTransaction() {
+        if (db_ != 0) qv::DbiEndTran(db_, tr_, 2);
+    }
+    TableTransaction(const TableTransaction&) = delete;
+    TableTransaction& operator=(const TableTransaction&) = delete;
+    void Commit() {
+        const std::uint32_t db = db_;
+        db_ = 0;
+        if (db != 0 && qv::DbiEndTran(db, tr_, 0) != 0) throw std::runtime_error("the export table could not be saved");
+    }
+
+private:
+    std::uint32_t db_ = 0;
+    std::uint32_t tr_ = 0;
+};
+
+}  // namespace
+
 void TableHtmlExport::OpenExportTable() {
     tblLoc->Close();
     tblHtml->Close();
@@ -94,7 +124,10 @@ void TableHtmlExport::OpenExportTable() {
     tblHtml->Open();
     for (const char* f : {"HelpId", "Title"}) tblHtml->FieldByName(f)->ReadOnly = false;
     tblHtml->First();
+    if (tblHtml->Eof()) return;
+    TableTransaction transaction(tblHtml->DBHandle());
     while (!tblHtml->Eof()) tblHtml->Delete();
+    transaction.Commit();
 }
 
 void TableHtmlExport::AssignHtmlFileNames(bool longNames, bool ignorePopups) {
@@ -112,6 +145,9 @@ void TableHtmlExport::AssignHtmlFileNames(bool longNames, bool ignorePopups) {
         sources.push_back({Text(tblItems, "ContextString"), Text(tblItems, "Title"),
                            static_cast<std::int32_t>(tblItems->FieldByName("HelpId")->AsInteger())});
     const std::vector<std::string> names = build::AssignHtmlFileNames(sources, longNames);
+    // The rows go in as one engine transaction: one disk sync for the lot
+    // instead of several a row; a failure takes them all back.
+    TableTransaction transaction(tblHtml->DBHandle());
     std::size_t i = 0;
     for (tblItems->First(); !tblItems->Eof() && i < names.size(); tblItems->Next(), ++i) {
         tblHtml->Append();
@@ -126,6 +162,7 @@ void TableHtmlExport::AssignHtmlFileNames(bool longNames, bool ignorePopups) {
         tblHtml->FieldByName("ContextString")->SetAsString(names[i]);
         tblHtml->Post();
     }
+    transaction.Commit();
     tblItems->vlFilter().Clear();
     tblItems->ApplyFilter();
     tblHtml->First();

@@ -30,6 +30,10 @@ TEST(HtmlNames, ShortNamesAreCutAndNumberedWithinEightCharacters) {
         {"GettingS", {}, "GettingS"},
         {"GettingS", {"GETTINGS"}, "Getting1"},
         {"Main Menu", {}, "Main_Menu"},
+        // Titles name pages too: what a file name cannot hold becomes "_".
+        {"To: field", {}, "To__field"},
+        {"a\\b/c*d?e\"f<g>h|i\tj", {}, "a_b_c_d_e_f_g_h_i_j"},
+        {"To:_fiel", {"TO__FIEL"}, "To__fie1"},
         {"gettings", {"GETTINGS", "GETTING1"}, "getting2"},
         {"ab", {"AB"}, "ab1"},
         {"ABCDEFGH", {"ABCDEFGH", "ABCDEFG1", "ABCDEFG2", "ABCDEFG3", "ABCDEFG4", "ABCDEFG5", "ABCDEFG6",
@@ -49,13 +53,14 @@ TEST(HtmlNames, PagesGetIndexFirstAndUniqueNamesAfter) {
         {"Welcome", "Welcome", 1}, {"GettingStarted", "Getting started", 2}, {"GettingStuck", "Stuck", 3},
         {"", "Main Menu", 4},      {"index", "A page that would be index", 5}, {"INDEX", "Another", 6},
         {"", "", 123456}, {"", "", 123457},  // neither: named after the help id
+        {"", "To: field", 7},                // a title a file cannot be named
     };
     EXPECT_EQ(AssignHtmlFileNames(pages, false),
               (std::vector<std::string>{"Index", "GettingS", "Getting1", "Main_Men", "index1", "INDEX2", "Page1234",
-                                        "Page1231"}));
+                                        "Page1231", "To__fiel"}));
     EXPECT_EQ(AssignHtmlFileNames(pages, true),
               (std::vector<std::string>{"Index", "GettingStarted", "GettingStuck", "Main_Menu", "index1", "INDEX2",
-                                        "Page123456", "Page123457"}));
+                                        "Page123456", "Page123457", "To__field"}));
     EXPECT_TRUE(AssignHtmlFileNames({}, false).empty());
 }
 
@@ -115,6 +120,10 @@ TEST(HtmlLinks, JumpsResolveToFilesAndUnresolvedOnesAreLogged) {
         {"topic2", "Topic2.htm"},       {"Topic2&gt;win", "Topic2.htm"}, {"Shopping@other.hlp", "Shop.htm"},
         {"welcome", "Index.htm"},       {"0", ""},                    {"Missing", ""},
         {"Missing&gt;main", ""},
+        // "%" (no underline, no colour) and "*" (no colour) before a target
+        // set the hot spot's look; the target is what follows.
+        {"%Shopping", "Shop.htm"},      {"*Topic2&gt;win", "Topic2.htm"}, {"%20", "Topic2.htm"},
+        {"%!Macro()", ""},
     };
     for (const Case& c : cases) {
         HtmlExportLog log;
@@ -406,6 +415,47 @@ TEST(HtmlRun, CancelStopsBeforeTheNextPageAndAFailedWriteIsReported) {
     r = build::ExportHtmlPages(pages, o, progress, log);
     EXPECT_EQ(r.outcome, build::HtmlExportOutcome::Failed);
     EXPECT_EQ(r.error, "The page Index.htm could not be written to " + o.outputDir + ".");
+}
+
+}  // namespace
+
+namespace {
+
+// An imported page keeps its anchors as "#" footnotes in the text (the
+// glossary of DEMIST.HLP: a row of letters jumping to "glossa" ...): they
+// become anchors the jumps point to, where the "#" showed as text before
+// and the jumps were unresolved.
+TEST(HtmlRun, AnchorFootnotesOfImportedPagesBecomeAnchors) {
+    testsupport::TempDir dir;
+    build::MemoryHtmlPages pages;
+    const std::string anchor = "{\\cs16\\super #{\\*\\footnote \\pard\\plain {\\cs16\\super #} glossa}}";
+    build::HtmlExportRow first;
+    first.name = "Index";
+    first.helpId = 1;
+    first.contextString = "gloss";
+    first.topicPopup = "T";
+    first.helpText = "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0 {\\uldb A}{\\v glossa} {\\uldb Other}{\\v other}\\par " +
+                     anchor + "Aggregate\\par}";
+    build::HtmlExportRow other;
+    other.name = "other";
+    other.helpId = 2;
+    other.contextString = "other";
+    other.topicPopup = "T";
+    other.helpText = "{\\rtf1\\ansi " + anchor + "Elsewhere\\par}";
+    pages.rows = {first, other};
+    build::HtmlExportOptions o;
+    o.project = "Demo";
+    o.outputDir = dir.path().string();
+    o.gifDir = o.outputDir;
+    build::NullProgress progress;
+    build::HtmlExportLog log;
+    ASSERT_EQ(build::ExportHtmlPages(pages, o, progress, log).outcome, build::HtmlExportOutcome::Written);
+    const std::string index = testsupport::ReadFileBytes(dir.path() / "Index.htm");
+    EXPECT_NE(index.find("<A HREF=\"#glossa\">A</A>"), std::string::npos) << index;
+    EXPECT_NE(index.find("<A NAME=\"glossa\"></A>Aggregate"), std::string::npos) << index;
+    EXPECT_NE(index.find("<A HREF=\"other.htm\">Other</A>"), std::string::npos) << index;
+    EXPECT_EQ(index.find(">#<"), std::string::npos) << index;
+    EXPECT_FALSE(log.HasProblems()) << log.Text();
 }
 
 }  // namespace

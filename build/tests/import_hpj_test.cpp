@@ -28,8 +28,13 @@ TEST(ImportHpj, OptionsInAnyCaseWithDefaults) {
          "/tmp/~KqTemp/PJDropFiles.HPJ", "Drop Files Help", "PJDropFiles", "/prog/PJDropFiles",
          "/prog/PJDropFiles/Graphics", "(c) 1998", "8a4onl"},
         // HLP and BMROOT win over the defaults; keys in any case.
-        {"[OPTIONS]\nhlp=demo32.hlp\nbmroot=C:\\pics\ntitle = Spaced \n", "/t/demo.hpj", "Spaced", "demo32.hlp",
+        // (HLP's base name: the build adds the extensions.)
+        {"[OPTIONS]\nhlp=demo32.hlp\nbmroot=C:\\pics\ntitle = Spaced \n", "/t/demo.hpj", "Spaced", "demo32",
          "/prog/demo", "C:\\pics", "", ""},
+        // HLP with a folder, as the corpus projects write it.
+        {"[OPTIONS]\r\nHLP=.\\PJDropFiles.hlp\r\n", "/t/PJDropFiles.hpj", "", "PJDropFiles", "/prog/PJDropFiles",
+         "/prog/PJDropFiles/Graphics", "", ""},
+        {"[OPTIONS]\nHLP=..\\out/Eudora.hlp\n", "/t/Eudora.hpj", "", "Eudora", "/prog/Eudora", "/prog/Eudora/Graphics", "", ""},
         // No [OPTIONS]: everything from the file name; a second extension goes.
         {"[MAP]\nx 1\n", "/t/a.b.hpj", "", "a.b", "/prog/a", "/prog/a/Graphics", "", ""},
         // Keys of another section are not options.

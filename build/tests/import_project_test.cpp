@@ -13,6 +13,7 @@
 
 #include "build/contents/contents_tables.h"
 #include "build/import_project.h"
+#include "converter/topic_stream.h"
 #include "build/tables/table_build_project.h"
 #include "build/tests/build_fixture.h"
 #include "editor/core/editor_context.h"
@@ -270,6 +271,88 @@ TEST(ImportProject, ContentsFileComesAlongInAnyCase) {
     ASSERT_EQ(fx.cntFiles.size(), 1u);
     EXPECT_EQ(fx.cntFiles[0], f.directory + "/DROP.CNT|Drop");
     EXPECT_EQ(testsupport::ReadFileBytes(plat::NativePath(f.directory + "/DROP.CNT")), ":Base Drop.hlp\r\n1 Drop\r\n");
+}
+
+// A help project in source form (no converter): the project takes the base
+// name of its HLP option ("HLP=.\PJDropFiles.hlp") and its "{\strike}{\v}"
+// jumps become the double underlines the pages and the HTML export know.
+TEST(ImportProject, HelpProjectInSourceFormKeepsItsNameAndJumps) {
+    TAVRIN_REQUIRE_CORPUS();
+    ImportFixture fx;
+    build::ImportSession session(fx.ctx, fx.env);
+    build::ImportFields f;
+    f.hpjPath = testsupport::CorpusFile("hpj/ddablib-dropfiles/PJDropFiles.hpj").string();
+    f.application = "Drop Source";
+    f.directory = fx.folder.dir + "/DropSource";
+    ASSERT_TRUE(session.Finish(f)) << fx.Messages();
+    ASSERT_TRUE(fx.ctx.mainTable->FindKey({db::TValue{std::string("Drop Source")}}));
+    EXPECT_EQ(fx.ctx.mainTable->FieldByName("DosName")->AsString(), "PJDropFiles");
+    vl::TvlTable& pages = *fx.ctx.CdetailTable;
+    EXPECT_EQ(pages.RecordCount(), 86);
+    std::size_t jumps = 0, struck = 0;
+    for (pages.First(); !pages.Eof(); pages.Next()) {
+        const std::string body = pages.FieldByName("FullTitle")->AsString() + pages.FieldByName("HelpText")->AsString();
+        for (std::size_t at = body.find("\\uldb "); at != std::string::npos; at = body.find("\\uldb ", at + 1)) ++jumps;
+        for (std::size_t at = body.find("{\\strike "); at != std::string::npos; at = body.find("{\\strike ", at + 1))
+            ++struck;
+    }
+    // The source has 356 jumps, all "{\strike text}{\v target}".
+    EXPECT_EQ(jumps, 356u);
+    EXPECT_EQ(struck, 0u);
+}
+
+// The contents file names the author's context strings; the converted pages
+// carry strings of the same hash. Each contents jump of the help file's own
+// takes its page's string; one to another file, a macro, a help id, an
+// unknown string and a page's own string stay as they are.
+TEST(ImportProject, ContentsJumpsReachTheirConvertedPages) {
+    TAVRIN_REQUIRE_CORPUS();
+    testsupport::TempDir files;
+    fs::copy_file(testsupport::CorpusFile("hlp/PJDropFiles.hlp"), files / "Drop.hlp");
+    // IDH_DF_CLASS and IDH_FDF_CLASS are topics of the source project.
+    const std::string cnt = ":Base Drop.hlp\r\n1 Drop\r\n2 Class=IDH_DF_CLASS\r\n2 Form = IDH_FDF_CLASS>main\r\n"
+                            "2 Other=IDH_DF_CLASS@other.hlp\r\n2 Run=!Exit()\r\n2 Gone=no_such_topic\r\n"
+                            "2 Own=8a4onl\n2 Id=50\n2 Last=IDH_DF_CLASS";
+    testsupport::WriteFileBytes(files / "Drop.cnt", cnt);
+    ImportFixture fx;
+    fx.env.readCntFile = [&fx](editor::EditorContext& c, const std::string& path) {
+        fx.cntFiles.push_back(path);
+        return build::ReadCntFileInto(c, path);
+    };
+    build::ImportFields f;
+    ASSERT_TRUE(fx.Import((files / "Drop.hlp").string(), "Drop", &f)) << fx.Messages();
+    std::map<std::string, std::string> titleOf;  // context string -> title
+    for (fx.ctx.CdetailTable->First(); !fx.ctx.CdetailTable->Eof(); fx.ctx.CdetailTable->Next())
+        titleOf[fx.ctx.CdetailTable->FieldByName("ContextString")->AsString()] =
+            fx.ctx.CdetailTable->FieldByName("Title")->AsString();
+    ASSERT_EQ(fx.cntFiles.size(), 1u);
+    const std::string written = testsupport::ReadFileBytes(plat::NativePath(fx.cntFiles[0]));
+    const std::vector<std::string> lines = build::SplitLines(written);
+    ASSERT_EQ(lines.size(), 10u) << written;
+    auto jumpOf = [](const std::string& line) { return line.substr(line.find('=') + 1); };
+    const std::string cls = jumpOf(lines[2]);
+    ASSERT_TRUE(titleOf.count(cls)) << written;
+    EXPECT_EQ(titleOf[cls], "TPJDropFiles");
+    EXPECT_EQ(conv::ContextHash(cls), conv::ContextHash("IDH_DF_CLASS"));
+    const std::string form = jumpOf(lines[3]);
+    ASSERT_EQ(form.substr(form.size() - 5), ">main");
+    EXPECT_TRUE(titleOf.count(form.substr(1, form.size() - 6))) << written;
+    EXPECT_EQ(lines[4], "2 Other=IDH_DF_CLASS@other.hlp");
+    EXPECT_EQ(lines[5], "2 Run=!Exit()");
+    EXPECT_EQ(lines[6], "2 Gone=no_such_topic");
+    EXPECT_EQ(lines[7], "2 Own=8a4onl");
+    EXPECT_EQ(lines[8], "2 Id=50");
+    EXPECT_EQ(lines[9], "2 Last=" + cls);
+    // Line ends as they were.
+    EXPECT_EQ(written.substr(0, 24), ":Base Drop.hlp\r\n1 Drop\r\n");
+    EXPECT_NE(written.find("8a4onl\n2 Id=50\n2 Last="), std::string::npos);
+    // The project's contents rows take the same jumps.
+    ASSERT_TRUE(fx.ctx.mainTable->FindKey({db::TValue{std::string("Drop")}}));
+    std::set<std::string> jumps;
+    for (fx.ctx.cntShadow->First(); !fx.ctx.cntShadow->Eof(); fx.ctx.cntShadow->Next())
+        jumps.insert(fx.ctx.cntShadow->FieldByName("Jump")->AsString());
+    EXPECT_TRUE(jumps.count(cls)) << written;
+    EXPECT_FALSE(jumps.count("IDH_FDF_CLASS"));
 }
 
 // --- the round trip: converter -> import -> full build ------------------------------

@@ -276,6 +276,14 @@ TEST(ImportRtf, Hotspots) {
         {"\\strike A\\strike0\\ul0{\\v a} \\ul B\\strike0\\ul0{\\v b}", "\\uldb A\\uldb0{\\v a} \\ul B\\ul0{\\v b}"},
         {"no opener\\strike0\\ul0 x", "no opener\\strike0\\ul0 x"},
         {"\\strikeout \\strike0\\ul0", "\\strikeout \\strike0\\ul0"},
+        // A help project's own jumps: "{\strike text}{\v target}", also across a line end.
+        {"see {\\strike Jump}{\\v target} after", "see {\\uldb Jump}{\\v target} after"},
+        {"{\\strike\\f1 A}\r\n{\\v a>win}", "{\\uldb\\f1 A}\r\n{\\v a>win}"},
+        // Struck text without a hidden target stays struck.
+        {"{\\strike gone} {\\v x}", "{\\strike gone} {\\v x}"},
+        {"{\\strike gone}{\\vertalc x}", "{\\strike gone}{\\vertalc x}"},
+        {"{\\strike0 a}{\\v x}", "{\\strike0 a}{\\v x}"},
+        {"{\\strike open", "{\\strike open"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.in);

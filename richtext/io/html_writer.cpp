@@ -195,6 +195,19 @@ bool TJDHTMLWriter::WriteLine(TLine* line, int from, int to) {
             ++i;
             continue;
         }
+        if (anchorMarks && (a.style & kStyleFootnote) && a.tag) {
+            // A "#" footnote in the text is the help compiler's anchor (an
+            // imported page keeps its anchors so): a mark, like an anchor object.
+            const TJDFootnote* fn = model_->FindFootnote(a.tag);
+            if (fn && fn->mark == '#') {
+                std::string_view name = fn->text;
+                while (!name.empty() && (name.front() == ' ' || name.front() == '\t')) name.remove_prefix(1);
+                while (!name.empty() && (name.back() == ' ' || name.back() == '\t')) name.remove_suffix(1);
+                if (!name.empty() && !(Put("\\{mtj ") && Escaped(name, false) && Put("\\}"))) return false;
+                ++i;
+                continue;
+            }
+        }
         int j = i + 1;
         while (j < to && SameRun(at[j], a) && !skipped(j)) ++j;
 

@@ -22,7 +22,8 @@ public:
     TStoreHTMLComment storeComment = TStoreHTMLComment::shcOFF;
     // An anchor object (reference text "mtj " and a name) is written as the
     // text "\{mtj name\}", which an export turns into a mark; otherwise it
-    // shows nothing.
+    // shows nothing. So is a "#" footnote (its text the name), and its mark
+    // then shows nothing either.
     bool anchorMarks = false;
 
 protected:

@@ -16,6 +16,7 @@
 #include "platform/core/paths.h"
 #include "editor/core/editor_context.h"
 #include "editor/core/project_tables.h"
+#include "engine/storage/file_access.h"
 #include "platform/db/engine_driver.h"
 #include "platform/db/fields.h"
 #include "platform/gui/dialog_service.h"
@@ -64,6 +65,35 @@ std::string NavShg() {
         "lp", {hlptest::ShgBitmapImage(w, h, 4, 0, palette, 2, std::string(row * h, '\x10'),
                                        hlptest::ShgHotspotBlock(defs))});
 }
+
+// Counts the syncs that reach the disk, passing every call on.
+class SyncCounter final : public qv::TqvFileAccess {
+public:
+    explicit SyncCounter(qv::TqvFileAccess& inner) : inner_(inner) { qv::QvInstallFileAccess(this); }
+    ~SyncCounter() override { qv::QvInstallFileAccess(nullptr); }
+    long syncs = 0;
+    int Open(const std::string& n, bool rw, bool sh, bool cr, bool wt, int& e) override {
+        return inner_.Open(n, rw, sh, cr, wt, e);
+    }
+    bool Close(int h, int& e) override { return inner_.Close(h, e); }
+    bool Flush(int h, int& e) override {
+        ++syncs;
+        return inner_.Flush(h, e);
+    }
+    std::int64_t Size(int h, int& e) override { return inner_.Size(h, e); }
+    std::int64_t ReadAt(int h, std::uint64_t p, void* b, std::size_t c, int& e) override {
+        return inner_.ReadAt(h, p, b, c, e);
+    }
+    std::int64_t WriteAt(int h, std::uint64_t p, const void* b, std::size_t c, int& e) override {
+        return inner_.WriteAt(h, p, b, c, e);
+    }
+    bool SetEndOfFile(int h, std::uint64_t p, int& e) override { return inner_.SetEndOfFile(h, p, e); }
+    bool Delete(const std::string& n, int& e) override { return inner_.Delete(n, e); }
+    bool Rename(const std::string& f, const std::string& t, int& e) override { return inner_.Rename(f, t, e); }
+
+private:
+    qv::TqvFileAccess& inner_;
+};
 
 struct HtmlTables : ::testing::Test {
     testsupport::TempDir home;
@@ -152,6 +182,45 @@ TEST_F(HtmlTables, NamesComeFromContextStringsOrTitlesAndIndexIsReserved) {
     exp->AssignHtmlFileNames(true, true);
     EXPECT_EQ(Names(), (std::vector<std::string>{"Index", "GettingStarted", "GettingStuck", "Main_Menu"}));
     EXPECT_TRUE(exp->ValidateHtmlFileNames());
+    EXPECT_TRUE(dialogs.Requests().empty());
+}
+
+// The export table is filled with one row a page and emptied again by the
+// next export: row by row outside a transaction, each waited on disk syncs.
+TEST_F(HtmlTables, FillingAndEmptyingTheExportTableSyncsOnceNotOncePerRow) {
+    constexpr int kPages = 40;
+    for (int id = 1; id <= kPages; ++id) AddPage(id, "T", "page" + std::to_string(id), "Page", "Text.");
+    for (int run = 0; run < 2; ++run) {
+        SCOPED_TRACE(run);  // the second run deletes the first run's rows
+        long syncs = 0;
+        {
+            SyncCounter counter(qv::QvFileAccess());
+            exp->AssignHtmlFileNames(false, false);
+            syncs = counter.syncs;
+        }
+        EXPECT_LT(syncs, kPages);
+        ASSERT_EQ(exp->Count(), kPages);
+        std::vector<std::string> names = Names();
+        EXPECT_EQ(names.front(), "Index");
+        EXPECT_EQ(names.back(), "page40");
+        // The rows are on disk for another cursor too.
+        vl::TvlTable fresh(nullptr);
+        fresh.DatabaseName = plat::IncludeTrailingBackslash(ctx->ProgramDir);
+        fresh.TableName = kHtmlTableFile;
+        fresh.Open();
+        EXPECT_EQ(fresh.RecordCount(), kPages);
+    }
+}
+
+// A page without a context string is named after its title; the names the
+// export gives pass its own check (EUDORA.hlp has a page "To: field").
+TEST_F(HtmlTables, NamesMadeFromTitlesPassTheCheck) {
+    AddPage(1, "T", "start", "Start", "Text.");
+    AddPage(2, "T", "", "To: field", "Text.");
+    AddPage(3, "P", "", "A <b> \"c\"?", "Text.");
+    exp->AssignHtmlFileNames(true, false);
+    EXPECT_EQ(Names(), (std::vector<std::string>{"Index", "To__field", "A__b___c__"}));
+    EXPECT_TRUE(exp->ValidateHtmlFileNames()) << (dialogs.Requests().empty() ? "" : dialogs.Last().text);
     EXPECT_TRUE(dialogs.Requests().empty());
 }
 

@@ -119,6 +119,39 @@ TEST(HtmlWriter, AnchorObjectsAsMarkText) {
     }
 }
 
+// A "#" footnote in the text (an imported page's anchor, as the help
+// compiler writes it) is a mark too when marks are asked for; other
+// footnotes are not, and without marks the "#" stays the text it was.
+TEST(HtmlWriter, AnchorFootnotesAsMarkText) {
+    const std::string rtf =
+        "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0 A {\\cs16\\super #{\\*\\footnote \\pard\\plain "
+        "{\\cs16\\super #} gloss<a>}}B {\\cs16\\super K{\\*\\footnote {\\cs16\\super K} key}}C\\par }";
+    for (bool marks : {false, true}) {
+        SCOPED_TRACE(marks);
+        TJDRTFText m;
+        TJDRtfReader reader;
+        reader.SetModel(&m);
+        std::istringstream in(rtf);
+        ASSERT_EQ(reader.Read(in), 0);
+        std::ostringstream out;
+        TJDHTMLWriter w(&m);
+        w.anchorMarks = marks;
+        ASSERT_EQ(w.Write(out), 0);
+        const std::string html = out.str();
+        const std::size_t a = html.find("A "), b = html.find("B ", a == std::string::npos ? 0 : a);
+        ASSERT_NE(a, std::string::npos) << html;
+        ASSERT_NE(b, std::string::npos) << html;
+        const std::string between = html.substr(a + 2, b - a - 2);
+        if (marks) {
+            EXPECT_NE(between.find("\\{mtj gloss&lt;a&gt;\\}"), std::string::npos) << html;
+            EXPECT_EQ(between.find('#'), std::string::npos) << html;
+        } else {
+            EXPECT_NE(between.find('#'), std::string::npos) << html;
+        }
+        EXPECT_EQ(html.find("mtj key"), std::string::npos) << html;
+    }
+}
+
 struct RunCase {
     const char* name;
     std::string text;
