@@ -11,7 +11,7 @@
 #include "build/tests/build_fixture.h"
 #include "editor/core/editor_context.h"
 #include "editor/core/project_tables.h"
-#include "engine/storage/file_access.h"
+#include "build/tables/tests/sync_counter.h"
 #include "platform/db/engine_driver.h"
 #include "platform/db/fields.h"
 #include "platform/db/tables.h"
@@ -23,34 +23,8 @@ using namespace build;
 using buildtest::BuildRecorder;
 namespace fs = std::filesystem;
 
-// Counts the syncs that reach the disk, passing every call on.
-class SyncCounter final : public qv::TqvFileAccess {
-public:
-    explicit SyncCounter(qv::TqvFileAccess& inner) : inner_(inner) { qv::QvInstallFileAccess(this); }
-    ~SyncCounter() override { qv::QvInstallFileAccess(nullptr); }
-    long syncs = 0;
-    int Open(const std::string& n, bool rw, bool sh, bool cr, bool wt, int& e) override {
-        return inner_.Open(n, rw, sh, cr, wt, e);
-    }
-    bool Close(int h, int& e) override { return inner_.Close(h, e); }
-    bool Flush(int h, int& e) override {
-        ++syncs;
-        return inner_.Flush(h, e);
-    }
-    std::int64_t Size(int h, int& e) override { return inner_.Size(h, e); }
-    std::int64_t ReadAt(int h, std::uint64_t p, void* b, std::size_t c, int& e) override {
-        return inner_.ReadAt(h, p, b, c, e);
-    }
-    std::int64_t WriteAt(int h, std::uint64_t p, const void* b, std::size_t c, int& e) override {
-        return inner_.WriteAt(h, p, b, c, e);
-    }
-    bool SetEndOfFile(int h, std::uint64_t p, int& e) override { return inner_.SetEndOfFile(h, p, e); }
-    bool Delete(const std::string& n, int& e) override { return inner_.Delete(n, e); }
-    bool Rename(const std::string& f, const std::string& t, int& e) override { return inner_.Rename(f, t, e); }
+using buildtest::SyncCounter;
 
-private:
-    qv::TqvFileAccess& inner_;
-};
 
 struct TableFixture : BuildRecorder {
     std::shared_ptr<db::TEngineDriver> driver;
