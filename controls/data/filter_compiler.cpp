@@ -6,8 +6,8 @@
 #include "platform/core/exceptions.h"
 #include "platform/core/format.h"
 #include "platform/core/format_settings.h"
-#include "platform/db/dataset.h"
-#include "platform/gui/dialog_service.h"
+#include "data/dataset.h"
+#include "platform/core/dialog_service.h"
 
 #include <algorithm>
 #include <cmath>

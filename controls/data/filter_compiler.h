@@ -17,7 +17,7 @@
 // 5, operator 14, type, size, value offset.
 #pragma once
 
-#include "platform/db/field_defs.h"
+#include "data/field_defs.h"
 
 #include <cstdint>
 #include <functional>

@@ -6,7 +6,7 @@
 #pragma once
 
 #include "platform/core/string_list.h"
-#include "platform/db/dataset.h"
+#include "data/dataset.h"
 
 #include <functional>
 #include <memory>

@@ -5,8 +5,8 @@
 #include "controls/data/vl_lines.h"
 #include "platform/core/clock.h"
 #include "platform/core/format_settings.h"
-#include "platform/db/db_errors.h"
-#include "platform/gui/dialog_service.h"
+#include "data/db_errors.h"
+#include "platform/core/dialog_service.h"
 #include "platform/gui/forms.h"
 #include "platform/win/message_queue.h"
 

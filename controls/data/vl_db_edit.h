@@ -5,7 +5,7 @@
 #pragma once
 
 #include "controls/data/vl_dataset.h"
-#include "platform/db/data_source.h"
+#include "data/data_source.h"
 #include "platform/gui/mask_edit.h"
 
 #include "platform/core/datetime.h"

@@ -8,9 +8,9 @@
 #include "engine/api/dbi_api.h"
 #include "platform/core/codepage.h"
 #include "engine/client/message_box.h"
-#include "platform/db/controls/db_controls.h"
+#include "controls/db/db_controls.h"
 #include "platform/core/streams.h"
-#include "platform/gui/dialog_service.h"
+#include "platform/core/dialog_service.h"
 #include "platform/gui/forms.h"
 #include "platform/gui/program_resources.h"
 

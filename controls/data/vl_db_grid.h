@@ -6,8 +6,8 @@
 #pragma once
 
 #include "controls/data/vl_dataset.h"
-#include "platform/db/data_source.h"
-#include "platform/db/fields.h"
+#include "data/data_source.h"
+#include "data/fields.h"
 #include "platform/gui/grids.h"
 
 #include <cstdint>

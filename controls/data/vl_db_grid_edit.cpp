@@ -3,7 +3,7 @@
 #include "controls/data/picture_validator.h"
 #include "controls/data/vl_db_grid.h"
 #include "controls/data/vl_lines.h"
-#include "platform/db/controls/db_controls.h"
+#include "controls/db/db_controls.h"
 #include "platform/gui/controls_support.h"
 #include "platform/gui/forms.h"
 

@@ -6,8 +6,8 @@
 #include "controls/data/vl_db_grid_edit.h"
 #include "controls/data/vl_intl.h"
 #include "controls/data/vl_lines.h"
-#include "platform/db/controls/db_controls.h"
-#include "platform/gui/dialog_service.h"
+#include "controls/db/db_controls.h"
+#include "platform/core/dialog_service.h"
 #include "platform/gui/mask_edit.h"
 
 namespace vl {

@@ -2,9 +2,9 @@
 
 #include "controls/data/vl_lookup.h"
 #include "engine/api/dbi_api.h"
-#include "platform/db/engine_driver.h"
+#include "data/engine_driver.h"
 #include "platform/gui/control_widget.h"
-#include "platform/gui/dialog_service.h"
+#include "platform/core/dialog_service.h"
 #include "platform/gui/gui_types.h"
 #include "platform/win/message_queue.h"
 

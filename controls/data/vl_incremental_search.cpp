@@ -6,8 +6,8 @@
 #include "engine/api/dbi_api.h"
 #include "platform/core/codepage.h"
 #include "platform/core/format.h"
-#include "platform/db/fields.h"
-#include "platform/gui/dialog_service.h"
+#include "data/fields.h"
+#include "platform/core/dialog_service.h"
 
 #include <algorithm>
 

@@ -4,8 +4,8 @@
 #include "controls/data/text_utils.h"
 #include "controls/data/vl_intl.h"
 #include "controls/data/vl_table.h"
-#include "platform/db/db_errors.h"
-#include "platform/db/fields.h"
+#include "data/db_errors.h"
+#include "data/fields.h"
 #include "platform/gui/edits.h"
 #include "platform/gui/forms.h"
 

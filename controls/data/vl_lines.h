@@ -7,8 +7,8 @@
 #pragma once
 
 #include "controls/data/vl_dataset.h"
-#include "platform/db/data_source.h"
-#include "platform/db/field_defs.h"
+#include "data/data_source.h"
+#include "data/field_defs.h"
 #include "platform/gui/controls.h"
 
 #include <string>

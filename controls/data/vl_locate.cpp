@@ -10,9 +10,9 @@
 #include "platform/core/codepage.h"
 #include "platform/core/datetime.h"
 #include "platform/core/format.h"
-#include "platform/db/fields.h"
-#include "platform/db/tables.h"
-#include "platform/gui/dialog_service.h"
+#include "data/fields.h"
+#include "data/tables.h"
+#include "platform/core/dialog_service.h"
 #include "platform/gui/forms.h"
 
 #include <algorithm>

@@ -6,7 +6,7 @@
 // answers the question directly.
 #pragma once
 
-#include "platform/db/dataset.h"
+#include "data/dataset.h"
 
 #include <cstdint>
 #include <string>

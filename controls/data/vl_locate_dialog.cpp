@@ -1,8 +1,8 @@
 #include "controls/data/vl_locate_dialog.h"
 
 #include "controls/data/vl_intl.h"
-#include "platform/db/fields.h"
-#include "platform/gui/dialog_service.h"
+#include "data/fields.h"
+#include "platform/core/dialog_service.h"
 
 #include <memory>
 

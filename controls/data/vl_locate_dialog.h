@@ -5,7 +5,7 @@
 #pragma once
 
 #include "controls/data/vl_locate.h"
-#include "platform/db/data_source.h"
+#include "data/data_source.h"
 #include "platform/gui/buttons.h"
 #include "platform/gui/edits.h"
 #include "platform/gui/forms.h"

@@ -3,8 +3,8 @@
 #include "controls/data/text_utils.h"
 #include "controls/data/vl_lines.h"
 #include "controls/data/vl_locate.h"
-#include "platform/db/fields.h"
-#include "platform/db/tables.h"
+#include "data/fields.h"
+#include "data/tables.h"
 
 namespace vl {
 

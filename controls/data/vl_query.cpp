@@ -2,7 +2,7 @@
 
 #include "controls/data/vl_helpers.h"
 #include "platform/core/codepage.h"
-#include "platform/gui/dialog_service.h"
+#include "platform/core/dialog_service.h"
 
 namespace vl {
 

@@ -5,7 +5,7 @@
 #pragma once
 
 #include "controls/data/vl_dataset.h"
-#include "platform/db/tables.h"
+#include "data/tables.h"
 
 #include <map>
 #include <string>

@@ -5,8 +5,8 @@
 #include "engine/api/dbi_api.h"
 #include "platform/core/codepage.h"
 #include "platform/core/format.h"
-#include "platform/db/engine_driver.h"
-#include "platform/gui/dialog_service.h"
+#include "data/engine_driver.h"
+#include "platform/core/dialog_service.h"
 
 #include <algorithm>
 

@@ -10,7 +10,7 @@
 #include "controls/data/filter_compiler.h"
 #include "controls/data/vl_dataset.h"
 #include "platform/core/streams.h"
-#include "platform/db/tables.h"
+#include "data/tables.h"
 
 #include <cstdint>
 #include <string>

@@ -8,7 +8,7 @@
 #include "controls/data/vl_table.h"
 #include "controls/demo/demo_forms.h"
 #include "platform/core/paths.h"
-#include "platform/db/engine_driver.h"
+#include "data/engine_driver.h"
 #include "platform/gui/forms.h"
 #include "platform/gui/gui_test_harness.h"
 #include "platform/gui/std_controls.h"

@@ -2,8 +2,8 @@
 
 #include "platform/core/codepage.h"
 #include "platform/core/ini_file.h"
-#include "platform/db/dataset.h"
-#include "platform/db/fields.h"
+#include "data/dataset.h"
+#include "data/fields.h"
 
 #include <cstdlib>
 

@@ -7,7 +7,7 @@
 #include "platform/core/component.h"
 #include "platform/core/exceptions.h"
 #include "platform/core/string_list.h"
-#include "platform/db/field_defs.h"
+#include "data/field_defs.h"
 
 #include <string>
 #include <vector>

@@ -5,8 +5,8 @@
 // runs headless in tests.
 #pragma once
 
-#include "build/build_progress.h"
-#include "editor/core/editor_context.h"
+#include "project/progress.h"
+#include "project/editor_context.h"
 #include "platform/core/string_list.h"
 
 #include <functional>

@@ -7,8 +7,8 @@
 // vectors: paths with blanks arrive whole.
 #pragma once
 
-#include "build/build_progress.h"
-#include "editor/core/editor_context.h"
+#include "project/progress.h"
+#include "project/editor_context.h"
 
 #include <functional>
 #include <memory>

@@ -7,8 +7,8 @@
 // whichever part of the program installed the item.
 #include "editor/forms/main_form.h"
 
-#include "build/ui/footnotes_form.h"
-#include "editor/core/helpers.h"
+#include "helpbuild/ui/footnotes_form.h"
+#include "project/helpers.h"
 #include "editor/options/page_filters.h"
 #include "editor/options/ui/filter_forms.h"
 #include "platform/core/codepage.h"

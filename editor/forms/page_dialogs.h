@@ -8,7 +8,7 @@
 #include <string>
 
 #include "editor/forms/page_commands.h"
-#include "platform/db/controls/db_grid.h"
+#include "controls/db/db_grid.h"
 #include "platform/gui/buttons.h"
 #include "platform/gui/edits.h"
 #include "platform/gui/file_controls.h"

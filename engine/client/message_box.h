@@ -1,11 +1,11 @@
 // The one way the engine shows a message box: through the platform's dialog
-// service (platform/gui/dialog_service.h, no Qt), the same seam every other
+// service (platform/core/dialog_service.h, no Qt), the same seam every other
 // box of the program takes. The program installs its Qt dialogs there; tests
 // install a recording service; with neither, the headless default prints the
 // box on stderr and answers with its default button.
 #pragma once
 
-#include "platform/gui/dialog_service.h"
+#include "platform/core/dialog_service.h"
 
 #include <string>
 #include <vector>

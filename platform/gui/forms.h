@@ -8,7 +8,7 @@
 
 #include "platform/core/string_list.h"
 #include "platform/gui/controls.h"
-#include "platform/gui/dialog_service.h"
+#include "platform/core/dialog_service.h"
 
 #include <memory>
 #include <string>

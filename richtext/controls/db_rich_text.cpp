@@ -1,8 +1,8 @@
 #include "richtext/controls/db_rich_text.h"
 
 #include "platform/core/streams.h"
-#include "platform/db/fields.h"
-#include "platform/gui/dialog_service.h"
+#include "data/fields.h"
+#include "platform/core/dialog_service.h"
 
 namespace richtext {
 

@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "platform/db/data_source.h"
+#include "data/data_source.h"
 #include "richtext/controls/rich_text.h"
 
 namespace richtext {

@@ -4,8 +4,8 @@
 #pragma once
 
 #include "controls/data/vl_table.h"
-#include "platform/db/engine_driver.h"
-#include "platform/gui/dialog_service.h"
+#include "data/engine_driver.h"
+#include "platform/core/dialog_service.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>

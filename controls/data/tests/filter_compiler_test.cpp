@@ -6,7 +6,7 @@
 #include "engine/client/bcd.h"
 #include "platform/core/clock.h"
 #include "platform/core/exceptions.h"
-#include "platform/gui/dialog_service.h"
+#include "platform/core/dialog_service.h"
 
 #include <gtest/gtest.h>
 

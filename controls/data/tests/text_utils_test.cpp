@@ -3,8 +3,8 @@
 #include "platform/core/exceptions.h"
 #include "platform/core/format.h"
 #include "platform/core/format_settings.h"
-#include "platform/db/tables.h"
-#include "platform/db/tests/memory_store.h"
+#include "data/tables.h"
+#include "data/tests/memory_store.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include "controls/data/vl_db_edit.h"
 #include "controls/data/vl_dbgrid.h"
 #include "controls/misc/bag.h"
-#include "platform/db/tables.h"
+#include "data/tables.h"
 #include "platform/gui/forms.h"
 #include "platform/gui/gui_test_harness.h"
 #include "platform/win/message_queue.h"

@@ -1,7 +1,7 @@
 #include "controls/data/tests/engine_fixture.h"
 #include "controls/data/vl_lines.h"
-#include "platform/db/db_errors.h"
-#include "platform/db/fields.h"
+#include "data/db_errors.h"
+#include "data/fields.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #include "controls/data/tests/engine_fixture.h"
 #include "controls/data/vl_locate.h"
 #include "platform/core/datetime.h"
-#include "platform/db/fields.h"
+#include "data/fields.h"
 
 #include <gtest/gtest.h>
 

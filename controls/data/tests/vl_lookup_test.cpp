@@ -1,6 +1,6 @@
 #include "controls/data/tests/engine_fixture.h"
 #include "controls/data/vl_lookup.h"
-#include "platform/db/fields.h"
+#include "data/fields.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,8 @@
 // so their record filter and their warnings can be seen.
 #include "controls/data/vl_helpers.h"
 #include "controls/data/vl_query.h"
-#include "platform/db/tests/memory_store.h"
-#include "platform/gui/dialog_service.h"
+#include "data/tests/memory_store.h"
+#include "platform/core/dialog_service.h"
 
 #include <gtest/gtest.h>
 

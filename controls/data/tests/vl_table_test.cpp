@@ -4,7 +4,7 @@
 
 #include "controls/data/vl_query.h"
 #include "engine/api/dbi_api.h"
-#include "platform/db/db_errors.h"
+#include "data/db_errors.h"
 
 #include <gtest/gtest.h>
 

@@ -1,9 +1,9 @@
 #include "controls/misc/bag.h"
 
 #include "platform/core/paths.h"
-#include "platform/db/engine_driver.h"
-#include "platform/db/fields.h"
-#include "platform/db/tables.h"
+#include "data/engine_driver.h"
+#include "data/fields.h"
+#include "data/tables.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>

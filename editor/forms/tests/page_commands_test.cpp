@@ -14,13 +14,13 @@
 #include <sstream>
 
 #include "controls/data/vl_locate_dialog.h"
-#include "editor/core/project_tables.h"
+#include "project/project_tables.h"
 #include "platform/core/paths.h"
-#include "platform/db/engine_driver.h"
-#include "platform/db/fields.h"
-#include "platform/db/tables.h"
+#include "data/engine_driver.h"
+#include "data/fields.h"
+#include "data/tables.h"
 #include "platform/gui/clipboard.h"
-#include "platform/gui/dialog_service.h"
+#include "platform/core/dialog_service.h"
 #include "platform/gui/forms.h"
 #include "platform/gui/gui_test_harness.h"
 #include "platform/gui/printer.h"

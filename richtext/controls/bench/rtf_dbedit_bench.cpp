@@ -16,8 +16,8 @@
 
 #include "platform/core/paths.h"
 #include "platform/core/streams.h"
-#include "platform/db/engine_driver.h"
-#include "platform/db/tables.h"
+#include "data/engine_driver.h"
+#include "data/tables.h"
 #include "platform/gui/forms.h"
 #include "platform/gui/gui_test_harness.h"
 #include "richtext/controls/db_rich_text.h"
