@@ -1,5 +1,5 @@
 // Buttons, check and radio boxes, speed-button groups and radio groups.
-#include "../tests/gui_fixture.h"
+#include "platform/gui/tests/gui_fixture.h"
 
 #include "platform/gui/buttons.h"
 #include "platform/gui/std_controls.h"

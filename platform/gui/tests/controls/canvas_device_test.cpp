@@ -2,7 +2,7 @@
 // does (one font-name mapping, one set of metrics) on a bitmap and on a
 // printer's page, draws at the engine's baseline, and keeps the canvas's own
 // clip and state.
-#include "../tests/gui_fixture.h"
+#include "platform/gui/tests/gui_fixture.h"
 
 #include "platform/gdi/picture_render.h"
 #include "platform/gui/canvas_device.h"

@@ -1,6 +1,6 @@
 // The clipboard: the Win32 calls, formats, memory blocks, and round trips
 // of RTF and text between controls and through the system clipboard.
-#include "../tests/gui_fixture.h"
+#include "platform/gui/tests/gui_fixture.h"
 
 #include "platform/gui/clipboard.h"
 #include "platform/gui/edits.h"

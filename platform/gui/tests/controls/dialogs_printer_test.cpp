@@ -1,6 +1,6 @@
 // Common dialogs through the scripted service, the modeless find and
 // replace dialogs through their windows, and printing to PDF.
-#include "../tests/gui_fixture.h"
+#include "platform/gui/tests/gui_fixture.h"
 
 #include "platform/core/exceptions.h"
 #include "platform/core/files.h"

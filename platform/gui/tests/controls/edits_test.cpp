@@ -1,6 +1,6 @@
 // Edits and the masked edit, driven by keys and messages as a user's input
 // arrives.
-#include "../tests/gui_fixture.h"
+#include "platform/gui/tests/gui_fixture.h"
 
 #include "platform/gui/clipboard.h"
 #include "platform/gui/edits.h"

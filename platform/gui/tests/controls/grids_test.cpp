@@ -1,6 +1,6 @@
 // Grids: layout, scrolling to the current cell, keys, the in-place editor
 // (with an edit mask), owner drawing, column moving and sizing.
-#include "../tests/gui_fixture.h"
+#include "platform/gui/tests/gui_fixture.h"
 
 #include "platform/gui/grids.h"
 

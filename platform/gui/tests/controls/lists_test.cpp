@@ -1,6 +1,6 @@
 // List and combo boxes: selection by keys and mouse, sorting, find string,
 // owner drawing, the drop-down list and its events.
-#include "../tests/gui_fixture.h"
+#include "platform/gui/tests/gui_fixture.h"
 
 #include "platform/core/exceptions.h"
 #include "platform/gui/lists.h"

@@ -1,6 +1,6 @@
 // A form's main menu as a bar: the client area below it, clicks and keys
 // reaching the items, what the bar shows, merging.
-#include "../tests/gui_fixture.h"
+#include "platform/gui/tests/gui_fixture.h"
 
 #include "platform/gui/menus.h"
 

@@ -1,6 +1,6 @@
 // Menus: short-cut text, keys reaching their items before the focused
 // control, check marks and radio groups, merging, pop-ups.
-#include "../tests/gui_fixture.h"
+#include "platform/gui/tests/gui_fixture.h"
 
 #include "platform/gui/edits.h"
 #include "platform/gui/menus.h"

@@ -1,6 +1,6 @@
 // Pages and tabs, scroll bar and scroll box, splitter, spin edit, gauge and
 // the file controls.
-#include "../tests/gui_fixture.h"
+#include "platform/gui/tests/gui_fixture.h"
 
 #include "platform/core/exceptions.h"
 #include "platform/core/paths.h"

@@ -1,6 +1,6 @@
 // The tree view: loading from tab-indented lines, expanding with its
 // events, keys, buttons, deletion and images.
-#include "../tests/gui_fixture.h"
+#include "platform/gui/tests/gui_fixture.h"
 
 #include "platform/core/streams.h"
 #include "platform/gui/tree_view.h"
