@@ -4,8 +4,8 @@
 // Every call builds a DialogRequest and hands it to the service in force. The
 // program installs a service that shows real Qt dialogs; tests install a
 // ScriptedDialogService that answers from a script and records every request.
-// This header and its library (tavrin_platform_dialogs) carry no Qt, so code
-// below the user interface (the table engine) can raise boxes through it too.
+// It lives in platform/core and carries no Qt, so code below the user
+// interface (the table engine) can raise boxes through it too.
 #pragma once
 
 #include <cstdint>
