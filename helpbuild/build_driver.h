@@ -8,6 +8,11 @@
 // extension optional), where a user may put wrappers around real tools. They
 // get native paths as separate arguments and the project folder as their
 // working folder; the program's own current folder is never changed.
+//
+// The RTF is written under a temporary name and renamed when complete, so a
+// failed build leaves the old file. The pages' records are stored between
+// BeginStoringRecords and EndStoringRecords, on the tables one engine
+// transaction, so a build does not wait on a disk sync per page.
 #pragma once
 
 #include <functional>

@@ -4,6 +4,12 @@
 // contents-file reader) contents in the project tables. Nothing is left
 // behind when the import fails or is cancelled: no row, page, contents row,
 // folder made by the import, or temporary folder.
+//
+// The converter names pages by strings of the same hash as the author's
+// context strings, so the contents file's jumps would name no page; each jump
+// whose hash is one page's takes that page's string instead. The project row
+// and its pages are written in one engine transaction. A refused field keeps
+// the converted files for another try.
 #pragma once
 
 #include <functional>
