@@ -16,27 +16,29 @@ set -euo pipefail
 # (model < io < view < spell < controls), engine (base < storage < comms <
 # server < client < api), converter (converter < converter/ui), platform
 # (core < win < net, imaging < gdi < gui). Outside engine/ only engine/api is
-# reachable. A Qt-free folder lists only folders with Qt-free headers.
+# reachable. The converter stands beside the engine and the text engine:
+# only the build, the project layer and the programs use it. A Qt-free
+# folder lists only folders with Qt-free headers.
 LAYERS='
 apps:              *
 tests:             *
 editor:            editor helpbuild project controls data richtext engine/api converter platform
 helpbuild:         helpbuild project controls data richtext engine/api converter platform
 project:           project data richtext/view richtext/io richtext/model engine/api converter platform/gdi platform/imaging platform/net platform/win platform/core
-controls:          controls data richtext engine/api converter platform
-data:              data richtext/view richtext/io richtext/model engine/api converter platform/gdi platform/imaging platform/net platform/win platform/core
-richtext/controls: richtext engine/api converter platform
-richtext/spell:    richtext/spell richtext/view richtext/io richtext/model engine/api converter platform
-richtext/view:     richtext/view richtext/io richtext/model engine/api converter platform
-richtext/io:       richtext/io richtext/model engine/api converter platform/gdi platform/imaging platform/net platform/win platform/core
-richtext/model:    richtext/model engine/api converter platform/gdi platform/imaging platform/net platform/win platform/core
+controls:          controls data richtext engine/api platform
+data:              data richtext/view richtext/io richtext/model engine/api platform/gdi platform/imaging platform/net platform/win platform/core
+richtext/controls: richtext engine/api platform
+richtext/spell:    richtext/spell richtext/view richtext/io richtext/model engine/api platform
+richtext/view:     richtext/view richtext/io richtext/model engine/api platform
+richtext/io:       richtext/io richtext/model engine/api platform/gdi platform/imaging platform/net platform/win platform/core
+richtext/model:    richtext/model engine/api platform/gdi platform/imaging platform/net platform/win platform/core
 engine/api/*.h:    engine/api platform/core
-engine/api:        engine converter platform/gdi platform/imaging platform/net platform/win platform/core
-engine/client:     engine/client engine/server engine/comms engine/storage engine/base converter platform/gdi platform/imaging platform/net platform/win platform/core
-engine/server:     engine/server engine/comms engine/storage engine/base converter platform/gdi platform/imaging platform/net platform/win platform/core
-engine/comms:      engine/comms engine/storage engine/base converter platform/gdi platform/imaging platform/net platform/win platform/core
-engine/storage:    engine/storage engine/base converter platform/gdi platform/imaging platform/net platform/win platform/core
-engine/base:       engine/base converter platform/gdi platform/imaging platform/net platform/win platform/core
+engine/api:        engine platform/gdi platform/imaging platform/net platform/win platform/core
+engine/client:     engine/client engine/server engine/comms engine/storage engine/base platform/gdi platform/imaging platform/net platform/win platform/core
+engine/server:     engine/server engine/comms engine/storage engine/base platform/gdi platform/imaging platform/net platform/win platform/core
+engine/comms:      engine/comms engine/storage engine/base platform/gdi platform/imaging platform/net platform/win platform/core
+engine/storage:    engine/storage engine/base platform/gdi platform/imaging platform/net platform/win platform/core
+engine/base:       engine/base platform/gdi platform/imaging platform/net platform/win platform/core
 converter/ui:      converter platform
 converter:         converter platform/gdi platform/imaging platform/net platform/win platform/core
 platform/gui:      platform

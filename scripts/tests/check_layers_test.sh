@@ -117,6 +117,12 @@ last="$(printf '%s\n' "$out" | tail -n 1)"
 if [ "$listed" -gt 0 ]; then want=1; else want=0; fi
 [ "$got" = "$want" ] || fail "checkout: exit $got with $listed violations"
 
+# The map shows the table the fence enforces, row for row.
+table_of() { awk '/^LAYERS=.$/{on=1; next} on && /^.$/{exit} on' "$1"; }
+doc_table() { awk '/^```$/{ if (on) exit; getline; if ($0 ~ /^apps:/) { on=1; print; } next } on' "$1"; }
+[ "$(table_of "$fence")" = "$(doc_table "$checkout/docs/architecture.md")" ] ||
+  fail "docs/architecture.md does not show the fence's table"
+
 if [ "$failures" -gt 0 ]; then
   echo "$failures check(s) failed"
   exit 1
