@@ -2,6 +2,10 @@
 // project fields, the four views of the notebook and the read-outs, runs the
 // context's start-up and shut-down, and copies the state of its controls in
 // and out of the settings. The views' behaviour comes with their own code.
+//
+// Each tool-bar button runs its menu item's command by the item's name, so
+// button and menu never disagree; F4 and F5 press the jump buttons only when
+// no menu item carries the key (that item has run as the key went down).
 #pragma once
 
 #include <memory>
