@@ -6,6 +6,13 @@
 // Everything here works on strings and on the page list through
 // `IHtmlExportPages`; the program's implementation sits on the export table,
 // tests and the benchmark use plain rows.
+//
+// A jump reaches an exported page by help id or context string; a leading
+// "%" or "*" of its target only sets the hot spot's look. Pictures become
+// lower-case GIF files in the export's graphics folder, numbered when two
+// sources would share a name; an SHG picture gets an image map at each
+// occurrence, numbered across the export. Unresolved links and pictures go
+// to one log for the whole export.
 #pragma once
 
 #include <cstdint>

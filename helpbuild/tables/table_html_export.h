@@ -4,6 +4,10 @@
 // `MacroFootnote` the page's context string in the project) and the second
 // cursor `tblLoc` on it, read once per export to find the pages that links
 // and image-map areas name.
+//
+// The export table is the program's own work table, made on first use with
+// the page table's fields. It is emptied and filled in one engine
+// transaction each, so an export syncs once instead of once per row.
 #pragma once
 
 #include <map>

@@ -1,7 +1,8 @@
 // The explorer view: the read-only tree on the main window's "Explorer" tab
 // that shows the last written contents file. It is filled from the project's
 // `UserView` text (tab-indented lines); closed books, open books and pages
-// mark its nodes; a double click on a leaf makes the page it names current.
+// mark its nodes; a double click on a leaf makes the page it names current,
+// by context string or, where the contents named a page by number, HelpId.
 #pragma once
 
 #include "project/editor_context.h"
