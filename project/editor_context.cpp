@@ -1,6 +1,6 @@
 #include "project/editor_context.h"
 
-#include "controls/data/vl_lines.h"
+#include "data/vl_lines.h"
 #include "project/helpers.h"
 #include "project/project_tables.h"
 #include "platform/core/files.h"

@@ -6,8 +6,8 @@
 // copies its controls' state in and out.
 #pragma once
 
-#include "controls/data/vl_table.h"
-#include "controls/misc/bag.h"
+#include "data/vl_table.h"
+#include "data/bag.h"
 #include "project/settings.h"
 #include "platform/core/component.h"
 #include "platform/core/streams.h"

@@ -1,8 +1,8 @@
 #include "controls/data/vl_db_edit.h"
 
-#include "controls/data/picture_validator.h"
+#include "data/picture_validator.h"
 #include "controls/data/vl_db_grid.h"
-#include "controls/data/vl_lines.h"
+#include "data/vl_lines.h"
 #include "platform/core/clock.h"
 #include "platform/core/format_settings.h"
 #include "data/db_errors.h"

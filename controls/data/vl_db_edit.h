@@ -4,7 +4,7 @@
 // a field; a bound edit's mask is the dataset's PictureMasks line.
 #pragma once
 
-#include "controls/data/vl_dataset.h"
+#include "data/vl_dataset.h"
 #include "data/data_source.h"
 #include "platform/gui/mask_edit.h"
 

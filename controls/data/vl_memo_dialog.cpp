@@ -1,6 +1,7 @@
 #include "controls/data/vl_memo_dialog.h"
 
-#include "controls/data/vl_intl.h"
+#include "controls/data/vl_dialog_style.h"
+#include "data/vl_intl.h"
 #include "data/dataset.h"
 #include "platform/core/dialog_service.h"
 

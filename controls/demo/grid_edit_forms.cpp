@@ -5,7 +5,7 @@
 
 #include "controls/data/vl_db_combo.h"
 #include "controls/data/vl_dbgrid.h"
-#include "controls/data/vl_table.h"
+#include "data/vl_table.h"
 #include "controls/demo/demo_forms.h"
 #include "platform/core/paths.h"
 #include "data/engine_driver.h"

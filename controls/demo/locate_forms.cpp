@@ -2,7 +2,7 @@
 // with a field chosen and a value typed.
 
 #include "controls/data/vl_locate_dialog.h"
-#include "controls/data/vl_table.h"
+#include "data/vl_table.h"
 #include "controls/demo/demo_forms.h"
 #include "platform/core/paths.h"
 #include "data/engine_driver.h"

@@ -4,7 +4,7 @@
 #pragma once
 
 #include "controls/data/vl_dbgrid.h"
-#include "controls/data/vl_table.h"
+#include "data/vl_table.h"
 #include "project/editor_context.h"
 #include "editor/lifecycle/inheritance.h"
 #include "editor/lifecycle/project_wizard.h"

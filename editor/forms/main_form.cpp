@@ -17,7 +17,7 @@
 
 #include "editor/forms/main_resources.h"
 #include "platform/core/dialog_service.h"
-#include "richtext/controls/db_rich_text.h"
+#include "controls/richdb/db_rich_text.h"
 #include "richtext/controls/rtf_edit.h"
 
 #include <stdexcept>

@@ -24,7 +24,7 @@
 #include "platform/gui/std_controls.h"
 #include "platform/gui/tabs.h"
 #include "platform/gui/tree_view.h"
-#include "richtext/controls/db_rich_text.h"
+#include "controls/richdb/db_rich_text.h"
 
 #include <functional>
 

@@ -8,7 +8,7 @@
 #include "data/fields.h"
 #include "platform/gui/common_dialogs.h"
 #include "richtext/controls/paragraph_dialogs.h"
-#include "richtext/controls/db_rich_text.h"
+#include "controls/richdb/db_rich_text.h"
 #include "richtext/controls/ruler.h"
 #include "richtext/spell/spell_dlg.h"
 

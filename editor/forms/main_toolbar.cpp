@@ -15,7 +15,7 @@
 #include "platform/core/files.h"
 #include "platform/core/paths.h"
 #include "platform/gui/clipboard.h"
-#include "richtext/controls/db_rich_text.h"
+#include "controls/richdb/db_rich_text.h"
 
 #include <algorithm>
 #include <iterator>

@@ -15,7 +15,7 @@
 #include "platform/core/process.h"
 #include "data/fields.h"
 #include "platform/core/dialog_service.h"
-#include "richtext/controls/db_rich_text.h"
+#include "controls/richdb/db_rich_text.h"
 
 namespace editor {
 

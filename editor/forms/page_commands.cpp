@@ -16,7 +16,7 @@
 #include "platform/gui/metafile.h"
 #include "controls/data/vl_db_edit.h"
 #include "controls/db/db_controls.h"
-#include "richtext/controls/db_rich_text.h"
+#include "controls/richdb/db_rich_text.h"
 #include "richtext/controls/rich_text.h"
 #include "richtext/controls/rtf_edit.h"
 #include "richtext/view/rtf_text_io.h"

@@ -3,7 +3,7 @@
 #include <cstdlib>
 
 #include "controls/data/vl_locate_dialog.h"
-#include "controls/data/vl_table.h"
+#include "data/vl_table.h"
 #include "project/helpers.h"
 #include "platform/core/files.h"
 #include "platform/core/paths.h"

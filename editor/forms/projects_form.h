@@ -2,7 +2,7 @@
 // Open Project picks the project to work on.
 #pragma once
 
-#include "controls/data/vl_table.h"
+#include "data/vl_table.h"
 #include "controls/db/db_grid.h"
 #include "data/data_source.h"
 #include "platform/gui/buttons.h"

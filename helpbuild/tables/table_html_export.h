@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "helpbuild/html_export.h"
-#include "controls/data/vl_table.h"
+#include "data/vl_table.h"
 #include "project/editor_context.h"
 #include "data/data_source.h"
 

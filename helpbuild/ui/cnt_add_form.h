@@ -5,7 +5,7 @@
 
 #include "helpbuild/contents/contents_tables.h"
 #include "controls/data/vl_locate_dialog.h"
-#include "controls/data/vl_table.h"
+#include "data/vl_table.h"
 #include "project/editor_context.h"
 #include "controls/db/db_controls.h"
 #include "controls/db/db_grid.h"

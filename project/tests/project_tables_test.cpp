@@ -2,8 +2,8 @@
 #include "project/project_tables.h"
 #include "editor_test_support.h"
 
-#include "controls/data/picture_validator.h"
-#include "controls/data/vl_lines.h"
+#include "data/picture_validator.h"
+#include "data/vl_lines.h"
 #include "platform/core/files.h"
 #include "data/fields.h"
 

@@ -6,7 +6,7 @@
 // dialog, keywords typed in the Filter View's grid, page 1000 renumbered in
 // the page grid, the project saved, the window closed, and the program
 // started once more on it. Plain tables then read back what the road wrote.
-#include "controls/data/vl_table.h"
+#include "data/vl_table.h"
 #include "project/page_marks.h"
 #include "project/project_tables.h"
 #include "editor/forms/editor_app.h"
@@ -21,7 +21,7 @@
 #include "platform/core/dialog_service.h"
 #include "platform/gui/gui_test_harness.h"
 #include "platform/win/message_queue.h"
-#include "richtext/controls/db_rich_text.h"
+#include "controls/richdb/db_rich_text.h"
 #include "richtext/view/rtf_text_io.h"
 #include "tests/support/test_support.h"
 

@@ -8,7 +8,7 @@
 // handled, no exception may have escaped, the project, page and contents
 // tables hold the rows they held, and the window still switches views and
 // takes typing in the page grid.
-#include "controls/data/vl_table.h"
+#include "data/vl_table.h"
 #include "project/project_tables.h"
 #include "editor/forms/editor_app.h"
 #include "editor/forms/lifecycle_forms.h"

@@ -5,7 +5,7 @@
 // grid's time as a ratio of the dataset grid's. The library grid also keeps
 // its scroll bar on the record's sequence number, which asks the engine
 // twice a move; the dataset grid has no such bar.
-#include "controls/data/bench/bench_page_table.h"
+#include "data/bench/bench_page_table.h"
 #include "controls/data/vl_dbgrid.h"
 #include "engine/client/message_box.h"
 #include "controls/db/db_grid.h"

@@ -2,7 +2,7 @@
 // a column change followed by an append or a cancel (which once stalled for
 // the engine's whole reply time-out), and the vertical bar in sequence mode
 // reading and setting the engine's record numbers.
-#include "controls/data/tests/engine_fixture.h"
+#include "data/tests/engine_fixture.h"
 #include "controls/data/vl_db_grid.h"
 #include "engine/client/client_comms_engine.h"
 #include "platform/core/clock.h"

@@ -16,7 +16,7 @@
 #include "platform/core/dialog_service.h"
 #include "platform/gui/gui_test_harness.h"
 #include "platform/win/message_queue.h"
-#include "richtext/controls/db_rich_text.h"
+#include "controls/richdb/db_rich_text.h"
 #include "richtext/controls/rtf_edit.h"
 #include "tests/support/test_support.h"
 

@@ -14,7 +14,7 @@
 #include "platform/gui/printer.h"
 #include "editor/forms/lifecycle_forms.h"
 #include <QMenu>
-#include "richtext/controls/db_rich_text.h"
+#include "controls/richdb/db_rich_text.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>

@@ -14,7 +14,7 @@
 #include "platform/gui/clipboard.h"
 #include "platform/core/dialog_service.h"
 #include "platform/gui/gui_test_harness.h"
-#include "richtext/controls/db_rich_text.h"
+#include "controls/richdb/db_rich_text.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>

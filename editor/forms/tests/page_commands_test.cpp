@@ -24,7 +24,7 @@
 #include "platform/gui/forms.h"
 #include "platform/gui/gui_test_harness.h"
 #include "platform/gui/printer.h"
-#include "richtext/controls/db_rich_text.h"
+#include "controls/richdb/db_rich_text.h"
 #include "platform/imaging/graphic.h"
 #include "richtext/model/rtf_text.h"
 #include "tests/support/test_support.h"
