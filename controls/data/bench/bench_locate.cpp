@@ -3,8 +3,8 @@
 // FieldByName(...).AsString over the dataset, in the same run; prints the
 // scan time as a ratio of the loop.
 #include "controls/data/vl_locate.h"
+#include "platform/core/dialog_service.h"
 #include "controls/data/bench/bench_page_table.h"
-#include "engine/client/message_box.h"
 
 #include <cstdio>
 
@@ -41,8 +41,8 @@ void DataSetLoop(benchmark::State& state) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    qv::RecordingMessageBoxService boxes;
-    qv::ScopedEngineMessageBoxService boxScope(boxes);
+    gui::ScriptedDialogService boxes;
+    gui::ScopedDialogService boxScope(boxes);
     vlbench::PageTable setup;
     setup.Make();
     g_setup = &setup;
