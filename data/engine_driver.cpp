@@ -1,10 +1,6 @@
 #include "data/engine_driver.h"
 
 #include "engine/api/dbi_api.h"
-#include "engine/client/bcd.h"
-#include "engine/client/client_session.h"
-#include "engine/client/cursor_base.h"
-#include "engine/client/type_conversion.h"
 #include "platform/core/codepage.h"
 #include "platform/core/datetime.h"
 #include "data/db_errors.h"
@@ -789,13 +785,8 @@ void TEngineDriver::AddAlias(const std::string& name, const std::string& path) {
 }
 
 void TEngineDriver::DeleteAlias(const std::string& name) {
-    // There is no entry point for it: the current session deletes it.
     ForgetDatabase(name);
-    hDBISes ses = kNilHandle;
-    Check(DbiGetCurrSession(ses));
-    auto* session = HandleAs<TBaseSession>(ses);
-    if (!session) Check(kDbiErrInvalidSesHandle);
-    Check(session->DeleteAlias(kNilHandle, name.c_str()));
+    Check(DbiDeleteAlias(kNilHandle, name.c_str()));
 }
 
 namespace {
@@ -803,12 +794,8 @@ namespace {
 // Every alias the current session knows, as the engine's alias list gives
 // them (name and folder).
 std::vector<DBDesc> AliasList() {
-    hDBISes ses = kNilHandle;
-    Check(DbiGetCurrSession(ses));
-    auto* session = HandleAs<TBaseSession>(ses);
-    if (!session) Check(kDbiErrInvalidSesHandle);
     hDBICur list = kNilHandle;
-    Check(session->OpenDatabaseList(list));
+    Check(DbiOpenDatabaseList(list));
     std::vector<DBDesc> out;
     std::vector<std::uint8_t> props(CURProps::kSize, 0);
     DBIResult rc = DbiGetCursorProps(list, props.data());

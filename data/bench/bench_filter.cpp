@@ -2,7 +2,7 @@
 // a filter and once through an expression filter that every row passes, in
 // the same run; prints the filtered time as a ratio of the unfiltered one.
 #include "data/bench/bench_page_table.h"
-#include "engine/client/message_box.h"
+#include "platform/core/dialog_service.h"
 
 #include <cstdio>
 
@@ -31,8 +31,8 @@ void ReadAll(benchmark::State& state, const char* filter) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    qv::RecordingMessageBoxService boxes;
-    qv::ScopedEngineMessageBoxService boxScope(boxes);
+    gui::ScriptedDialogService boxes;
+    gui::ScopedDialogService boxScope(boxes);
     vlbench::PageTable setup;
     setup.Make();
     g_setup = &setup;

@@ -4,7 +4,7 @@
 // scan time as a ratio of the loop.
 #include "data/vl_locate.h"
 #include "data/bench/bench_page_table.h"
-#include "engine/client/message_box.h"
+#include "platform/core/dialog_service.h"
 
 #include <cstdio>
 
@@ -41,8 +41,8 @@ void DataSetLoop(benchmark::State& state) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    qv::RecordingMessageBoxService boxes;
-    qv::ScopedEngineMessageBoxService boxScope(boxes);
+    gui::ScriptedDialogService boxes;
+    gui::ScopedDialogService boxScope(boxes);
     vlbench::PageTable setup;
     setup.Make();
     g_setup = &setup;

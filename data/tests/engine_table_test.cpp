@@ -1,6 +1,6 @@
 // The dataset classes on real engine tables in a temporary folder.
 #include "engine/api/dbi_api.h"
-#include "engine/client/message_box.h"
+#include "platform/core/dialog_service.h"
 #include "platform/core/codepage.h"
 #include "platform/core/paths.h"
 #include "data/engine_driver.h"
@@ -88,8 +88,8 @@ protected:
     }
 
     testsupport::TempDir dir_;
-    qv::RecordingMessageBoxService boxes_;
-    qv::ScopedEngineMessageBoxService scope_{boxes_};
+    gui::ScriptedDialogService boxes_;
+    gui::ScopedDialogService scope_{boxes_};
     std::shared_ptr<TEngineDriver> driver_;
     std::string folder_;
     TTable pages{nullptr};

@@ -3,7 +3,7 @@
 // literal-pool start), 14-byte node slots with the root at node offset 0,
 // then the literal pool. All values little-endian.
 #include "data/filter_compiler.h"
-#include "engine/client/bcd.h"
+#include "engine/api/dbi_api.h"
 #include "platform/core/clock.h"
 #include "platform/core/exceptions.h"
 #include "platform/core/dialog_service.h"

@@ -4,8 +4,15 @@
 #include <exception>
 #include <string>
 
+#include "engine/api/bcd.h"
+#include "engine/api/virt_eng.h"
+#include "engine/client/client_comms_engine.h"
+#include "engine/client/client_session.h"
+#include "engine/client/client_table.h"
 #include "engine/client/comms_transport.h"
-#include "engine/client/bcd.h"
+#include "engine/client/message_box.h"
+#include "engine/server/server_log.h"
+#include "engine/server/system_tables.h"
 #include "engine/client/client_strings.h"
 #include "engine/client/cursor_base.h"
 #include "engine/client/error_texts.h"
@@ -250,6 +257,46 @@ DBIResult DbiCfgDropRecord(hDBICfg cfg, const char* path) {
 
 DBIResult DbiAddAlias(hDBICfg cfg, const char* alias, const char* driverType, const char* params, bool persist) {
     return SessionCall([&](TBaseSession& s) { return s.AddAlias(cfg, alias, driverType, params, persist); });
+}
+
+DBIResult DbiDeleteAlias(hDBICfg cfg, const char* alias) {
+    return SessionCall([&](TBaseSession& s) { return s.DeleteAlias(cfg, alias); });
+}
+
+DBIResult DbiOpenDatabaseList(hDBICur& cursor) {
+    cursor = kNilHandle;
+    return SessionCall([&](TBaseSession& s) { return s.OpenDatabaseList(cursor); });
+}
+
+// ---- the program's settings of the engine ---------------------------------------------------
+// These hold before DbiInit too: the program sets them before its first session.
+
+DBIResult DbiStartServerLog(const char* folder) {
+    return Shielded([&] {
+        StartServerLog(folder ? std::string(folder) : std::string());
+        return DBIResult{0};
+    });
+}
+
+DBIResult DbiSetServerKeywordFile(const char* path) {
+    SetServerKeywordFile(path ? path : "");
+    return 0;
+}
+
+DBIResult DbiSetHandOverToIdleServer(bool on) {
+    SetHandOverToIdleServer(on);
+    return 0;
+}
+
+DBIResult DbiSetSystemTableDirectory(const char* dir) {
+    SetSystemTableDirectory(dir ? dir : "");
+    return 0;
+}
+
+DBIResult DbiSetShowMessages(bool show, bool* wasShown) {
+    if (wasShown != nullptr) *wasShown = EngineMessagesShown();
+    SetEngineMessagesShown(show);
+    return 0;
 }
 
 // ---- databases and statements -------------------------------------------------------------

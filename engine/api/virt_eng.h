@@ -20,8 +20,6 @@ class TBaseDatabase;
 class TBaseTable;
 class TFilterListItem;
 
-using hDBIFilter = std::uint32_t;
-
 class TVirtEng : public TBapiListItem {
 public:
     static constexpr std::uint32_t kClientProperty = 0xFF070002;

@@ -18,8 +18,15 @@ constexpr unsigned kMbIconInformation = gui::MB_ICONINFORMATION;
 constexpr unsigned kMbTaskModal = gui::MB_TASKMODAL;
 constexpr int kIdOk = gui::IDOK;
 
-// Caption and text are Windows-1252. Returns the button pressed (kIdOk ...).
+// Caption and text are Windows-1252. Returns the button pressed (kIdOk ...);
+// kIdOk without a box while the calling thread has them turned off.
 int EngineMessageBox(const std::string& caption, const std::string& text, unsigned flags);
+
+// Whether EngineMessageBox shows its boxes on the calling thread (on by
+// default). Per thread, not per process: a caller that handles the result
+// codes itself turns them off without silencing anyone else.
+void SetEngineMessagesShown(bool shown);
+bool EngineMessagesShown();
 
 // A dialog service for tests that records every box and answers with a fixed
 // button.

@@ -6,8 +6,8 @@
 // its scroll bar on the record's sequence number, which asks the engine
 // twice a move; the dataset grid has no such bar.
 #include "data/bench/bench_page_table.h"
+#include "platform/core/dialog_service.h"
 #include "controls/data/vl_dbgrid.h"
-#include "engine/client/message_box.h"
 #include "controls/db/db_grid.h"
 #include "platform/gui/forms.h"
 #include "platform/gui/gui_test_harness.h"
@@ -72,8 +72,8 @@ void DataSetGrid(benchmark::State& state) {
 int main(int argc, char** argv) {
     if (qgetenv("QT_QPA_PLATFORM").isEmpty()) qputenv("QT_QPA_PLATFORM", "offscreen");
     gui::InitApplication();
-    qv::RecordingMessageBoxService boxes;
-    qv::ScopedEngineMessageBoxService boxScope(boxes);
+    gui::ScriptedDialogService boxes;
+    gui::ScopedDialogService boxScope(boxes);
     vlbench::PageTable setup;
     setup.Make(kGridRows);
     g_setup = &setup;

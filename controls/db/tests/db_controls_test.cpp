@@ -3,7 +3,6 @@
 // as a user's input arrives.
 #include "controls/db/db_controls.h"
 #include "controls/db/db_grid.h"
-#include "engine/client/message_box.h"
 #include "platform/core/paths.h"
 #include "data/engine_driver.h"
 #include "data/tests/memory_store.h"
@@ -80,8 +79,8 @@ protected:
     std::string Title() { return table.FieldByName("Title")->AsString(); }
 
     testsupport::TempDir dir_;
-    qv::RecordingMessageBoxService boxes_;
-    qv::ScopedEngineMessageBoxService scope_{boxes_};
+    gui::ScriptedDialogService boxes_;
+    gui::ScopedDialogService scope_{boxes_};
     std::string folder_;
     TTable table{nullptr};
     TDataSource src{nullptr};

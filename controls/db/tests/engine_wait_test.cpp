@@ -3,8 +3,9 @@
 // windows keep being served: Qt's events run inside the wait through the
 // platform's wait hook, which the GUI installs. A request the server answers
 // at once waits for nothing, and nothing runs inside it.
-#include "engine/client/client_comms_engine.h"
-#include "engine/client/message_box.h"
+#include "engine/api/dbi_api.h"
+#include "engine/api/dbi_test_hooks.h"
+#include "platform/core/dialog_service.h"
 #include "platform/core/paths.h"
 #include "data/engine_driver.h"
 #include "data/tables.h"
@@ -16,38 +17,11 @@
 
 #include <filesystem>
 #include <functional>
-#include <set>
 #include <string>
 
 namespace {
 
 using namespace db;
-
-// Puts off every request once, then answers it: the client's wait lasts one
-// retry tick of the server's queue.
-class PuttingOffHandler : public qv::TqvCommandHandlerBase {
-public:
-    explicit PuttingOffHandler(qv::TqvServerCommsEngine& comms) : comms_(comms) {}
-    void Dispatch(qv::TqvDataMessage& msg) override {
-        if (msg.messageId == qv::QvnmAttachServer) {
-            std::uint8_t rep[13] = {};
-            qv::PutU32(rep, msg.clientId);
-            qv::PutU32(rep + 4, 10700);
-            qv::PutU32(rep + 8, comms_.GetKeyStreamSeed());
-            comms_.SendReply(msg.messageId, msg.clientId, 0, rep, sizeof rep);
-            return;
-        }
-        if (msg.messageId == qv::QvnmCheckSecureComms || !putOff_.insert(msg.messageId).second) {
-            comms_.SendReply(msg.messageId, msg.clientId, 0, "OK", 2);
-            return;
-        }
-        msg.retry = 1;
-    }
-
-private:
-    qv::TqvServerCommsEngine& comms_;
-    std::set<std::uint32_t> putOff_;
-};
 
 class EngineWaitTest : public guitest::GuiTest {
 protected:
@@ -55,7 +29,7 @@ protected:
         GuiTest::SetUp();
         std::filesystem::create_directories(dir_.path() / "home");
         plat::SetDataHome((dir_.path() / "home").string());
-        qv::SetSystemTableDirectory("");
+        qv::DbiSetSystemTableDirectory("");
         Session().SetDriver(std::make_shared<TEngineDriver>());
     }
     void TearDown() override {
@@ -78,21 +52,17 @@ protected:
         return served;
     }
     testsupport::TempDir dir_;
-    qv::RecordingMessageBoxService boxes_;
-    qv::ScopedEngineMessageBoxService scope_{boxes_};
+    gui::ScriptedDialogService boxes_;
+    gui::ScopedDialogService scope_{boxes_};
 };
 
 TEST_F(EngineWaitTest, QtEventsAreServedWhileARequestWaitsForItsRetry) {
-    qv::TqvClientCommsEngine client("Tavrin");
-    client.StartInProcessServer([](qv::TqvServerEngine&, qv::TqvServerCommsEngine& comms) {
-        return std::make_unique<PuttingOffHandler>(comms);
-    });
-    ASSERT_EQ(client.Attach("SingleEXE", "", ""), 0);
-    std::uint32_t request = 3000;
+    qv::DbiPutOffConnection client;
+    ASSERT_EQ(client.Attach(), 0);
     auto ask = [&] {
-        char reply[2] = {};
-        EXPECT_EQ(client.SendRequest(request++, nullptr, 0, reply, 2), 0);
-        EXPECT_EQ(std::string(reply, 2), "OK");
+        std::string reply;
+        EXPECT_EQ(client.Ask(reply), 0);
+        EXPECT_EQ(reply, "OK");
     };
     EXPECT_TRUE(plat::HasWaitHook());
     EXPECT_GT(QtEventsServedDuring(ask), 0);
@@ -122,7 +92,7 @@ TEST_F(EngineWaitTest, TableWorkAnsweredAtOnceNeedsNoWait) {
         t.Close();
     });
     EXPECT_EQ(rows, 20);
-    EXPECT_TRUE(boxes_.shown.empty());
+    EXPECT_TRUE(boxes_.Requests().empty());
 }
 
 }  // namespace

@@ -2,13 +2,13 @@
 // folder: an RTF memo field and a string field, through a table and a data
 // source, with keys and the tool bar as a user drives them.
 #include <gtest/gtest.h>
+#include "platform/core/dialog_service.h"
 
 #include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "engine/client/message_box.h"
 #include "platform/core/paths.h"
 #include "platform/core/streams.h"
 #include "data/engine_driver.h"
@@ -109,8 +109,8 @@ protected:
     bool Enabled(int num) { return bar->Icon(bar->FindIcon("", jdgDatabase, num)).button->Enabled(); }
 
     testsupport::TempDir dir;
-    qv::RecordingMessageBoxService boxes;
-    qv::ScopedEngineMessageBoxService scope{boxes};
+    gui::ScriptedDialogService boxes;
+    gui::ScopedDialogService scope{boxes};
     MemoryClipboardBackend clip;
     std::shared_ptr<db::TEngineDriver> driver;
     db::TTable table{nullptr};

@@ -31,6 +31,9 @@
 #include <vector>
 
 #include "engine/api/dbi_api.h"
+#include "engine/api/virt_eng.h"
+#include "engine/client/client_session.h"
+#include "engine/client/client_table.h"
 #include "engine/api/in_process_server.h"
 #include "engine/client/type_conversion.h"
 #include "engine/server/system_tables.h"

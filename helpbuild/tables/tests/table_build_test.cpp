@@ -141,9 +141,9 @@ TEST(TableBuild, StoringEveryPagesRecordSyncsTheTablesOnceNotOncePerPage) {
         f.AddPage(id, "T", "page" + std::to_string(id), "Page " + std::to_string(id), "Text of the page.");
     long syncs = 0;
     {
-        SyncCounter counter(qv::QvFileAccess());
+        SyncCounter counter;
         ASSERT_EQ(f.Full(), BuildOutcome::Compiled) << f.Messages();
-        syncs = counter.syncs;
+        syncs = counter.Syncs();
     }
     EXPECT_LT(syncs, kPages);
     // Every record reached the rows, on this cursor and on a fresh one.

@@ -168,9 +168,9 @@ TEST_F(HtmlTables, FillingAndEmptyingTheExportTableSyncsOnceNotOncePerRow) {
         SCOPED_TRACE(run);  // the second run deletes the first run's rows
         long syncs = 0;
         {
-            SyncCounter counter(qv::QvFileAccess());
+            SyncCounter counter;
             exp->AssignHtmlFileNames(false, false);
-            syncs = counter.syncs;
+            syncs = counter.Syncs();
         }
         EXPECT_LT(syncs, kPages);
         ASSERT_EQ(exp->Count(), kPages);

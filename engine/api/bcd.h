@@ -1,4 +1,6 @@
-// The 34-byte BCD record the engine writes for a floating value.
+// The 34-byte BCD record the engine writes for a floating value. Part of
+// the database API: callers above the engine read and write BCD fields with
+// these, without the engine's insides.
 //
 // Byte 0 precision (left 0), byte 1 flags (0 positive, 1 negative, 2 zero),
 // bytes 2-11 the number, bytes 12-33 zero. Number byte 0 is the decimal
@@ -9,7 +11,7 @@
 
 #include <cstdint>
 
-#include "engine/client/handle_base.h"
+#include "engine/api/dbi_types.h"
 
 namespace qv {
 

@@ -1,9 +1,8 @@
-#include "engine/client/api_records.h"
+#include "engine/api/dbi_types.h"
 
 #include <cstring>
 
 #include "engine/base/qv_base.h"
-#include "engine/client/client_helpers.h"
 
 namespace qv {
 namespace {
@@ -22,7 +21,13 @@ void PutText(void* field, const std::string& text, int size) {
     std::memcpy(p, text.data(), n);
 }
 
-std::string GetText(const void* field, int size) { return BoundedCString(static_cast<const char*>(field), size); }
+std::string GetText(const void* field, int size) {
+    // Up to the first NUL, never past the field's end.
+    const auto* p = static_cast<const char*>(field);
+    if (p == nullptr || size <= 0) return {};
+    const void* nul = std::memchr(p, 0, static_cast<std::size_t>(size));
+    return std::string(p, nul ? static_cast<const char*>(nul) - p : size);
+}
 
 void DBDesc::Write(void* r) const {
     std::memset(r, 0, kSize);
@@ -169,6 +174,59 @@ SESInfo SESInfo::Read(const void* r) {
     s.netDir = GetText(At(r, 40), 261);
     s.privateDir = GetText(At(r, 301), 261);
     return s;
+}
+
+// ---- CURProps ---------------------------------------------------------------------------
+
+void CURProps::Write(void* record) const {
+    auto* p = static_cast<std::uint8_t*>(record);
+    std::memset(p, 0, kSize);
+    PutText(p, tableName, 261);
+    PutU16(p + 261, fileNameSize);
+    PutText(p + 263, tableType, 32);
+    PutU16(p + 295, fields);
+    PutU16(p + 297, recordSize);
+    PutU16(p + 299, recordBufferSize);
+    PutU16(p + 301, keySize);
+    PutU16(p + 303, indexes);
+    PutU16(p + 305, validityChecks);
+    PutU16(p + 307, refIntChecks);
+    PutU16(p + 309, bookmarkSize);
+    PutU16(p + 311, bookmarkStable);
+    PutU32(p + 313, openMode);
+    PutU32(p + 317, shareMode);
+    PutU16(p + 321, indexed);
+    PutU16(p + 323, static_cast<std::uint16_t>(seqNums));
+    PutU32(p + 331, translateMode);
+    PutU16(p + 337, uniDirectional);
+    PutU16(p + 339, rights);
+    PutU16(p + 391, filters);
+}
+
+CURProps CURProps::Read(const void* record) {
+    const auto* p = static_cast<const std::uint8_t*>(record);
+    CURProps c;
+    c.tableName = GetText(p, 261);
+    c.fileNameSize = GetU16(p + 261);
+    c.tableType = GetText(p + 263, 32);
+    c.fields = GetU16(p + 295);
+    c.recordSize = GetU16(p + 297);
+    c.recordBufferSize = GetU16(p + 299);
+    c.keySize = GetU16(p + 301);
+    c.indexes = GetU16(p + 303);
+    c.validityChecks = GetU16(p + 305);
+    c.refIntChecks = GetU16(p + 307);
+    c.bookmarkSize = GetU16(p + 309);
+    c.bookmarkStable = GetU16(p + 311);
+    c.openMode = GetU32(p + 313);
+    c.shareMode = GetU32(p + 317);
+    c.indexed = GetU16(p + 321);
+    c.seqNums = static_cast<std::int16_t>(GetU16(p + 323));
+    c.translateMode = GetU32(p + 331);
+    c.uniDirectional = GetU16(p + 337);
+    c.rights = GetU16(p + 339);
+    c.filters = GetU16(p + 391);
+    return c;
 }
 
 }  // namespace qv
