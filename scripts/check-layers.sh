@@ -13,8 +13,9 @@ set -euo pipefail
 # folder: the folders it may include. A folder covers its subfolders, a file
 # belongs to the longest folder that holds it, "*" is anything. Layers from
 # the top: apps, editor, helpbuild, project, controls, data, richtext
-# (model < io < view < spell < controls), engine (base < storage < comms <
-# server < client < api), converter (converter < converter/ui), platform
+# (model < io < view < spell < controls), engine (base < api < storage <
+# comms < server < client < dbi: engine/api holds the door's declarations and
+# records, engine/dbi the entry points behind it), converter (converter < converter/ui), platform
 # (core < win < net, imaging < gdi < gui). Outside engine/ only engine/api is
 # reachable. The converter stands beside the engine and the text engine:
 # only the build, the project layer and the programs use it. A Qt-free
@@ -33,8 +34,9 @@ richtext/view:     richtext/view richtext/io richtext/model engine/api platform
 richtext/io:       richtext/io richtext/model engine/api platform/gdi platform/imaging platform/net platform/win platform/core
 richtext/model:    richtext/model engine/api platform/gdi platform/imaging platform/net platform/win platform/core
 engine/api/*.h:    engine/api platform/core
-engine/api:        engine platform/gdi platform/imaging platform/net platform/win platform/core
-engine/client:     engine/client engine/server engine/comms engine/storage engine/base platform/gdi platform/imaging platform/net platform/win platform/core
+engine/dbi:        engine platform/gdi platform/imaging platform/net platform/win platform/core
+engine/api:        engine/api engine/base platform/gdi platform/imaging platform/net platform/win platform/core
+engine/client:     engine/client engine/api engine/server engine/comms engine/storage engine/base platform/gdi platform/imaging platform/net platform/win platform/core
 engine/server:     engine/server engine/comms engine/storage engine/base platform/gdi platform/imaging platform/net platform/win platform/core
 engine/comms:      engine/comms engine/storage engine/base platform/gdi platform/imaging platform/net platform/win platform/core
 engine/storage:    engine/storage engine/base platform/gdi platform/imaging platform/net platform/win platform/core

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 
-#include "engine/api/tests/api_fixture.h"
+#include "engine/dbi/tests/api_fixture.h"
 #include "engine/client/cache_table.h"
 
 namespace {

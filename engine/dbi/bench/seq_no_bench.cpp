@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "engine/api/dbi_api.h"
-#include "engine/api/virt_eng.h"
+#include "engine/dbi/virt_eng.h"
 #include "engine/client/client_session.h"
 #include "engine/client/client_table.h"
 #include "engine/client/type_conversion.h"

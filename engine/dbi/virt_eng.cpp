@@ -1,4 +1,4 @@
-#include "engine/api/virt_eng.h"
+#include "engine/dbi/virt_eng.h"
 
 #include <cstring>
 

@@ -31,10 +31,10 @@
 #include <vector>
 
 #include "engine/api/dbi_api.h"
-#include "engine/api/virt_eng.h"
+#include "engine/dbi/virt_eng.h"
 #include "engine/client/client_session.h"
 #include "engine/client/client_table.h"
-#include "engine/api/in_process_server.h"
+#include "engine/dbi/in_process_server.h"
 #include "engine/client/type_conversion.h"
 #include "engine/server/system_tables.h"
 

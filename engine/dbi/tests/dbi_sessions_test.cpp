@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "engine/api/tests/api_fixture.h"
+#include "engine/dbi/tests/api_fixture.h"
 #include "platform/core/clock.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "engine/api/in_process_server.h"
+#include "engine/dbi/in_process_server.h"
 
 #include <cstring>
 

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <fstream>
 
-#include "engine/api/tests/api_fixture.h"
+#include "engine/dbi/tests/api_fixture.h"
 #include "engine/client/day_numbers.h"
 #include "engine/storage/btree.h"
 #include "engine/storage/table_file.h"

@@ -4,7 +4,7 @@
 // move.
 #include <functional>
 
-#include "engine/api/tests/api_fixture.h"
+#include "engine/dbi/tests/api_fixture.h"
 #include "engine/client/client_table.h"
 
 using namespace qv;

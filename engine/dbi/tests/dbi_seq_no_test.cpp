@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <numeric>
 
-#include "engine/api/tests/api_fixture.h"
+#include "engine/dbi/tests/api_fixture.h"
 #include "engine/client/filter.h"
 #include "engine/client/tests/filter_tree.h"
 

@@ -10,10 +10,10 @@
 #include <vector>
 
 #include "engine/api/dbi_api.h"
-#include "engine/api/virt_eng.h"
+#include "engine/dbi/virt_eng.h"
 #include "engine/client/client_session.h"
 #include "engine/client/client_table.h"
-#include "engine/api/virt_eng.h"
+#include "engine/dbi/virt_eng.h"
 #include "engine/client/client_session.h"
 #include "engine/client/client_table.h"
 #include "engine/client/message_box.h"

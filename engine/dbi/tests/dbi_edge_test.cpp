@@ -4,8 +4,8 @@
 // unknown databases, freeing a BLOB while on another row).
 #include <cstring>
 
-#include "engine/api/in_process_server.h"
-#include "engine/api/tests/api_fixture.h"
+#include "engine/dbi/in_process_server.h"
+#include "engine/dbi/tests/api_fixture.h"
 #include "engine/client/filter.h"
 #include "engine/client/tests/filter_tree.h"
 #include "engine/storage/file_access.h"

@@ -3,7 +3,7 @@
 // second run over the same folder.
 #include <cstring>
 
-#include "engine/api/tests/api_fixture.h"
+#include "engine/dbi/tests/api_fixture.h"
 #include "engine/client/filter.h"
 #include "engine/client/tests/filter_tree.h"
 

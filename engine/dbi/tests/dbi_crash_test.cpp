@@ -21,7 +21,7 @@
 #include <random>
 #include <thread>
 
-#include "engine/api/tests/api_fixture.h"
+#include "engine/dbi/tests/api_fixture.h"
 
 using namespace qv;
 using apitest::FieldDesc;

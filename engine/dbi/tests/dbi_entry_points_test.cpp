@@ -3,7 +3,7 @@
 // stale handles, and that each reaches the operation of its handle.
 #include <cstring>
 
-#include "engine/api/tests/api_fixture.h"
+#include "engine/dbi/tests/api_fixture.h"
 #include "engine/client/mem_table.h"
 
 using namespace qv;

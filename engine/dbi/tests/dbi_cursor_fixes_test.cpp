@@ -3,7 +3,7 @@
 // the entry points.
 #include <cstring>
 
-#include "engine/api/tests/api_fixture.h"
+#include "engine/dbi/tests/api_fixture.h"
 #include "engine/client/base_session.h"
 
 using namespace qv;

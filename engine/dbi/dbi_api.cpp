@@ -5,7 +5,7 @@
 #include <string>
 
 #include "engine/api/bcd.h"
-#include "engine/api/virt_eng.h"
+#include "engine/dbi/virt_eng.h"
 #include "engine/client/client_comms_engine.h"
 #include "engine/client/client_session.h"
 #include "engine/client/client_table.h"
