@@ -1,6 +1,8 @@
 // The converter's strings in its three user-interface languages. Ids are
 // the English ones; German lives at +512 and Spanish at +1,024, so a
-// language is just an offset added to every id.
+// language is just an offset added to every id. Warnings travel as a number
+// and arguments, never as text, so the shell formats them in the language
+// chosen when it shows them. Ids 47 to 59 are texts of our own.
 #pragma once
 
 #include <string>

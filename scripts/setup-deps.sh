@@ -9,7 +9,9 @@ packages=(
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev libsqlite3-dev zlib1g-dev unrtf poppler-utils
   # user interface, fonts metric-compatible with the usual Windows fonts, imaging
-  qt6-base-dev libgl-dev fonts-liberation fonts-liberation2 fonts-dejavu-core libgif-dev libtiff-dev xvfb xauth
+  qt6-base-dev libgl-dev fonts-liberation fonts-liberation2 fonts-dejavu-core libgif-dev libtiff-dev
+  # a real X server for the acceptance tests, and keys and clicks sent to it
+  xvfb xauth xdotool
   # media playback behind the media player (sound and video)
   qt6-multimedia-dev
   # word lists the spelling dictionaries are built from

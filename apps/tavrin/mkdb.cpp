@@ -1,9 +1,9 @@
 // tavrin_mkdb <folder>: creates the project tables a folder lacks, as the
 // program does in its own folder at start-up. Existing tables stay as they are.
-#include "editor/core/project_tables.h"
+#include "project/project_tables.h"
 #include "platform/core/files.h"
-#include "platform/db/engine_driver.h"
-#include "platform/db/tables.h"
+#include "data/engine_driver.h"
+#include "data/tables.h"
 
 #include <cstdio>
 #include <exception>

@@ -1,6 +1,6 @@
 #include "controls/data/vl_db_combo.h"
 
-#include "controls/data/vl_lines.h"
+#include "data/vl_lines.h"
 #include "platform/core/clock.h"
 #include "platform/core/codepage.h"
 #include "platform/gui/drop_down.h"

@@ -1,12 +1,12 @@
 #include "controls/data/vl_db_edit.h"
 
-#include "controls/data/picture_validator.h"
+#include "data/picture_validator.h"
 #include "controls/data/vl_db_grid.h"
-#include "controls/data/vl_lines.h"
+#include "data/vl_lines.h"
 #include "platform/core/clock.h"
 #include "platform/core/format_settings.h"
-#include "platform/db/db_errors.h"
-#include "platform/gui/dialog_service.h"
+#include "data/db_errors.h"
+#include "platform/core/dialog_service.h"
 #include "platform/gui/forms.h"
 #include "platform/win/message_queue.h"
 

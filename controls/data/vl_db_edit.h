@@ -4,8 +4,8 @@
 // a field; a bound edit's mask is the dataset's PictureMasks line.
 #pragma once
 
-#include "controls/data/vl_dataset.h"
-#include "platform/db/data_source.h"
+#include "data/vl_dataset.h"
+#include "data/data_source.h"
 #include "platform/gui/mask_edit.h"
 
 #include "platform/core/datetime.h"

@@ -1,16 +1,16 @@
 #include "controls/data/vl_db_grid.h"
 
+#include "controls/data/vl_control_helpers.h"
 #include "controls/data/vl_db_grid_edit.h"
-#include "controls/data/vl_helpers.h"
-#include "controls/data/vl_intl.h"
-#include "controls/data/vl_lines.h"
-#include "controls/data/vl_table.h"
+#include "data/vl_helpers.h"
+#include "data/vl_intl.h"
+#include "data/vl_lines.h"
+#include "data/vl_table.h"
 #include "engine/api/dbi_api.h"
 #include "platform/core/codepage.h"
-#include "engine/client/message_box.h"
-#include "platform/db/controls/db_controls.h"
+#include "controls/db/db_controls.h"
 #include "platform/core/streams.h"
-#include "platform/gui/dialog_service.h"
+#include "platform/core/dialog_service.h"
 #include "platform/gui/forms.h"
 #include "platform/gui/program_resources.h"
 
@@ -847,9 +847,9 @@ bool TvlCustomDBGrid::ReadSequence(std::uint32_t& count, std::uint32_t& seqNo) {
     // lacks the call says so each time).
     if (h == noSequenceCursor_) return false;
     // The bar does without sequence numbers: an engine's box saying it
-    // cannot give them would only interrupt the user.
-    qv::RecordingMessageBoxService quiet;
-    qv::ScopedEngineMessageBoxService scope(quiet);
+    // cannot give them would only interrupt the user. Only this thread's
+    // engine boxes are kept back, and only the engine's.
+    qv::DbiQuietMessages quiet;
     // Moving does not change the count: it is read again after the
     // dataset's data change (post, delete, refresh, filter) or reopening.
     if (h != countCursor_) {

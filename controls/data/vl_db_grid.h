@@ -5,9 +5,9 @@
 // ControlType lines, and the indicator column shows the record's state.
 #pragma once
 
-#include "controls/data/vl_dataset.h"
-#include "platform/db/data_source.h"
-#include "platform/db/fields.h"
+#include "data/vl_dataset.h"
+#include "data/data_source.h"
+#include "data/fields.h"
 #include "platform/gui/grids.h"
 
 #include <cstdint>

@@ -1,9 +1,9 @@
 #include "controls/data/vl_db_grid_edit.h"
 
-#include "controls/data/picture_validator.h"
+#include "data/picture_validator.h"
 #include "controls/data/vl_db_grid.h"
-#include "controls/data/vl_lines.h"
-#include "platform/db/controls/db_controls.h"
+#include "data/vl_lines.h"
+#include "controls/db/db_controls.h"
 #include "platform/gui/controls_support.h"
 #include "platform/gui/forms.h"
 

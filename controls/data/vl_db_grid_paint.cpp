@@ -3,9 +3,9 @@
 // chosen by the dataset's ControlType lines, and the 3-D cell borders.
 #include "controls/data/vl_db_grid.h"
 
-#include "controls/data/vl_helpers.h"
-#include "controls/data/vl_intl.h"
-#include "controls/data/vl_lines.h"
+#include "data/vl_helpers.h"
+#include "data/vl_intl.h"
+#include "data/vl_lines.h"
 #include "platform/core/codepage.h"
 #include "platform/core/streams.h"
 #include "platform/gui/forms.h"

@@ -3,13 +3,14 @@
 // vl_dbgrid_cells.cpp.
 #include "controls/data/vl_dbgrid.h"
 
+#include "controls/data/vl_control_helpers.h"
 #include "controls/data/vl_db_combo.h"
 #include "controls/data/vl_db_edit.h"
-#include "controls/data/vl_helpers.h"
-#include "controls/data/vl_lines.h"
+#include "data/vl_helpers.h"
+#include "data/vl_lines.h"
 #include "platform/core/codepage.h"
-#include "platform/db/controls/db_controls.h"
-#include "platform/gui/dialog_service.h"
+#include "controls/db/db_controls.h"
+#include "platform/core/dialog_service.h"
 #include "platform/gui/forms.h"
 #include "platform/win/message_queue.h"
 

@@ -5,8 +5,9 @@
 // SyncCellControl; painting only reads it.
 #include "controls/data/vl_dbgrid.h"
 
+#include "controls/data/vl_control_helpers.h"
 #include "controls/data/vl_db_edit.h"
-#include "controls/data/vl_lines.h"
+#include "data/vl_lines.h"
 #include "platform/core/codepage.h"
 #include "platform/gui/forms.h"
 #include "richtext/io/text_reader.h"

@@ -1,13 +1,13 @@
 // The grid's keyboard navigation: every vertical move is a move of the
 // dataset; a move past the last record may append one, and an untouched
 // appended record is dropped again when the user goes back up.
-#include "controls/data/picture_validator.h"
+#include "data/picture_validator.h"
 #include "controls/data/vl_db_grid.h"
 #include "controls/data/vl_db_grid_edit.h"
-#include "controls/data/vl_intl.h"
-#include "controls/data/vl_lines.h"
-#include "platform/db/controls/db_controls.h"
-#include "platform/gui/dialog_service.h"
+#include "data/vl_intl.h"
+#include "data/vl_lines.h"
+#include "controls/db/db_controls.h"
+#include "platform/core/dialog_service.h"
 #include "platform/gui/mask_edit.h"
 
 namespace vl {

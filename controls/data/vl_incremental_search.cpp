@@ -1,13 +1,13 @@
 #include "controls/data/vl_incremental_search.h"
 
-#include "controls/data/vl_lines.h"
-#include "controls/data/vl_locate.h"
-#include "controls/data/vl_table.h"
+#include "data/vl_lines.h"
+#include "data/vl_locate.h"
+#include "data/vl_table.h"
 #include "engine/api/dbi_api.h"
 #include "platform/core/codepage.h"
 #include "platform/core/format.h"
-#include "platform/db/fields.h"
-#include "platform/gui/dialog_service.h"
+#include "data/fields.h"
+#include "platform/core/dialog_service.h"
 
 #include <algorithm>
 

@@ -5,8 +5,8 @@
 // value found.
 #pragma once
 
-#include "platform/db/data_source.h"
-#include "platform/db/tables.h"
+#include "data/data_source.h"
+#include "data/tables.h"
 #include "platform/gui/edits.h"
 #include "platform/gui/forms.h"
 

@@ -1,8 +1,9 @@
 #include "controls/data/vl_locate_dialog.h"
 
-#include "controls/data/vl_intl.h"
-#include "platform/db/fields.h"
-#include "platform/gui/dialog_service.h"
+#include "controls/data/vl_dialog_style.h"
+#include "data/vl_intl.h"
+#include "data/fields.h"
+#include "platform/core/dialog_service.h"
 
 #include <memory>
 

@@ -4,8 +4,8 @@
 // and chooses how to compare. Texts come from the texts component.
 #pragma once
 
-#include "controls/data/vl_locate.h"
-#include "platform/db/data_source.h"
+#include "data/vl_locate.h"
+#include "data/data_source.h"
 #include "platform/gui/buttons.h"
 #include "platform/gui/edits.h"
 #include "platform/gui/forms.h"

@@ -1,8 +1,9 @@
 #include "controls/data/vl_memo_dialog.h"
 
-#include "controls/data/vl_intl.h"
-#include "platform/db/dataset.h"
-#include "platform/gui/dialog_service.h"
+#include "controls/data/vl_dialog_style.h"
+#include "data/vl_intl.h"
+#include "data/dataset.h"
+#include "platform/core/dialog_service.h"
 
 namespace vl {
 

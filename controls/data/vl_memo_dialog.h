@@ -3,7 +3,7 @@
 // window, a memo with OK and Cancel and up to two user buttons.
 #pragma once
 
-#include "platform/db/data_source.h"
+#include "data/data_source.h"
 #include "platform/gui/buttons.h"
 #include "platform/gui/edits.h"
 #include "platform/gui/forms.h"

@@ -4,7 +4,7 @@
 #include "platform/core/clock.h"
 #include "platform/core/exceptions.h"
 #include "platform/core/format_settings.h"
-#include "platform/gui/dialog_service.h"
+#include "platform/core/dialog_service.h"
 #include "platform/gui/drop_down.h"
 #include "platform/gui/program_resources.h"
 #include "platform/win/message_queue.h"

@@ -1,6 +1,8 @@
 // An edit with a small button at its right edge that drops a window down
 // under the edit (or raises an event), and the date edit built on it, whose
-// button opens a pop-up calendar or the date dialog.
+// button opens a pop-up calendar or the date dialog. While the pop-up
+// shows, Enter and Esc are its own (accept, drop); otherwise they go to the
+// form's default and cancel buttons.
 #pragma once
 
 #include "controls/dates/date_util.h"

@@ -1,6 +1,7 @@
 // The speed button with a multi-state glyph: flat look that lights up under
 // the mouse, grouping, a drop-down menu and an auto-repeat timer; and the
-// cache of glyph images it draws from.
+// cache of glyph images it draws from. The repeat timer is a gui::TTimer,
+// so it runs on the platform clock and tests drive it with a fake one.
 #pragma once
 
 #include "platform/gui/buttons.h"

@@ -5,10 +5,10 @@
 
 #include "controls/data/vl_db_combo.h"
 #include "controls/data/vl_dbgrid.h"
-#include "controls/data/vl_table.h"
+#include "data/vl_table.h"
 #include "controls/demo/demo_forms.h"
 #include "platform/core/paths.h"
-#include "platform/db/engine_driver.h"
+#include "data/engine_driver.h"
 #include "platform/gui/forms.h"
 #include "platform/gui/gui_test_harness.h"
 

@@ -2,10 +2,10 @@
 // with a field chosen and a value typed.
 
 #include "controls/data/vl_locate_dialog.h"
-#include "controls/data/vl_table.h"
+#include "data/vl_table.h"
 #include "controls/demo/demo_forms.h"
 #include "platform/core/paths.h"
-#include "platform/db/engine_driver.h"
+#include "data/engine_driver.h"
 #include "platform/gui/gui_test_harness.h"
 #include "platform/win/message_queue.h"
 

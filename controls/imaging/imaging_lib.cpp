@@ -5,7 +5,7 @@
 #include "platform/core/format.h"
 #include "platform/core/ini_file.h"
 #include "platform/core/paths.h"
-#include "platform/gui/dialog_service.h"
+#include "platform/core/dialog_service.h"
 #include "platform/gui/graphics.h"
 #include "platform/win/message_queue.h"
 

@@ -3,7 +3,7 @@
 #include "platform/core/codepage.h"
 #include "platform/core/files.h"
 #include "platform/core/paths.h"
-#include "platform/gui/dialog_service.h"
+#include "platform/core/dialog_service.h"
 
 #include <QPainter>
 

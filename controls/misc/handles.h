@@ -1,4 +1,6 @@
-// Grab handles that move and size the controls attached to them.
+// Grab handles that move and size the controls attached to them. Qt cannot
+// draw on the screen itself, so the drag's rectangle is shown by a frame
+// window over the parent, removed on release.
 #pragma once
 
 #include "platform/core/exceptions.h"

@@ -1,6 +1,8 @@
 // Small visual components: a panel split in two panes by a draggable bar, a
 // segmented progress meter, a panel with a drop shadow, a panel with a
 // tiled background and a bitmap control with a transparent colour.
+// Qt cannot draw on the screen itself, so the splitter's drag feedback is
+// a frame window over the panel, removed on release.
 #pragma once
 
 #include "platform/gui/controls.h"

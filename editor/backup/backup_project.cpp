@@ -1,14 +1,14 @@
 #include "editor/backup/backup_project.h"
 
 #include "editor/backup/lzh_batch.h"
-#include "editor/core/helpers.h"
-#include "editor/core/project_tables.h"
-#include "editor/core/table_copy.h"
+#include "project/helpers.h"
+#include "project/project_tables.h"
+#include "project/table_copy.h"
 #include "engine/api/dbi_api.h"
 #include "platform/core/files.h"
 #include "platform/core/paths.h"
-#include "platform/db/fields.h"
-#include "platform/gui/dialog_service.h"
+#include "data/fields.h"
+#include "platform/core/dialog_service.h"
 
 #include <algorithm>
 #include <exception>

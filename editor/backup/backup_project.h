@@ -1,12 +1,17 @@
 // The project backup: copies one project's rows of the project, page,
 // jump-reference and contents tables into fresh work tables, then packs the
 // files the engine wrote for them into one archive with the batch archiver.
+// The work folder (~backdir.tmp in the program directory) is emptied first,
+// so nothing a failed run left ends up in the archive, and removed after.
+// Each work table is filled in one engine transaction, so its rows reach the
+// disk together. A failed copy or archive shows the warning and leaves no
+// archive.
 // The dialog and the progress window come through BackupUi, so the command
 // runs headless in tests.
 #pragma once
 
-#include "build/build_progress.h"
-#include "editor/core/editor_context.h"
+#include "project/progress.h"
+#include "project/editor_context.h"
 #include "platform/core/string_list.h"
 
 #include <functional>

@@ -7,6 +7,13 @@
 // integers (size, compressed size, data offset counted from the first byte
 // after the directory, attributes) and a float (last write, days since
 // 30 Dec 1899); list end 0x00; then the data.
+//
+// A run never collects its own work files (LZHBATCH.DIR, LZHBATCH.$$$); in
+// add mode the old members come first. The finished file replaces the
+// archive in one rename, so a failed or cancelled run leaves the previous
+// archive and no work files. A member's attributes are 0x20 (archive), plus
+// 0x01 when the file has no write permission and 0x02 when its name starts
+// with ".". An archive's directory is read as untrusted input.
 #pragma once
 
 #include <cstdint>

@@ -1,9 +1,9 @@
 #include "editor/commands/compile_commands.h"
 
-#include "build/tables/table_build_project.h"
-#include "editor/core/page_rules.h"
+#include "helpbuild/tables/table_build_project.h"
+#include "project/page_rules.h"
 #include "platform/core/files.h"
-#include "platform/gui/dialog_service.h"
+#include "platform/core/dialog_service.h"
 
 #include <exception>
 

@@ -3,8 +3,8 @@
 // threw). The window fills the hooks for its editors, cursor and controls.
 #pragma once
 
-#include "build/build_driver.h"
-#include "editor/core/editor_context.h"
+#include "helpbuild/build_driver.h"
+#include "project/editor_context.h"
 
 #include <functional>
 

@@ -1,15 +1,15 @@
 #include "editor/commands/tool_commands.h"
 
-#include "build/build_driver.h"
-#include "build/tables/table_build_project.h"
-#include "editor/core/helpers.h"
-#include "editor/core/settings.h"
+#include "helpbuild/build_driver.h"
+#include "helpbuild/tables/table_build_project.h"
+#include "project/helpers.h"
+#include "project/settings.h"
 #include "platform/core/files.h"
 #include "platform/core/ini_file.h"
 #include "platform/core/paths.h"
 #include "platform/core/process.h"
-#include "platform/db/fields.h"
-#include "platform/gui/dialog_service.h"
+#include "data/fields.h"
+#include "platform/core/dialog_service.h"
 
 #include <cmath>
 #include <exception>

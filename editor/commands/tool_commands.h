@@ -5,10 +5,14 @@
 // the dialogs come through ToolUi, so every command runs headless in tests.
 // Programs are started by name through the process layer with argument
 // vectors: paths with blanks arrive whole.
+//
+// The converter's printable-document run sets Rendlow.ini's options for that
+// run and writes the defaults back after it, so the converter started alone
+// finds them again; any exit code but 2 is a failure with a warning.
 #pragma once
 
-#include "build/build_progress.h"
-#include "editor/core/editor_context.h"
+#include "project/progress.h"
+#include "project/editor_context.h"
 
 #include <functional>
 #include <memory>

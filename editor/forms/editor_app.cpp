@@ -1,10 +1,10 @@
 #include "editor/forms/editor_app.h"
 
-#include "build/ui/html_form.h"
-#include "build/ui/import_form.h"
-#include "editor/core/project_tables.h"
+#include "helpbuild/ui/html_form.h"
+#include "helpbuild/ui/import_form.h"
+#include "project/project_tables.h"
 #include "editor/backup/ui/backup_form.h"
-#include "editor/core/settings.h"
+#include "project/settings.h"
 #include "editor/forms/lifecycle_forms.h"
 #include "editor/forms/main_form.h"
 #include "editor/forms/page_dialogs.h"
@@ -13,13 +13,12 @@
 #include "editor/forms/splash_form.h"
 #include "editor/forms/tip_form.h"
 #include "editor/options/ui/options_windows.h"
-#include "engine/client/client_comms_engine.h"
-#include "engine/server/server_log.h"
 #include "platform/core/files.h"
 #include "platform/core/paths.h"
-#include "platform/db/engine_driver.h"
-#include "platform/db/tables.h"
-#include "platform/gui/dialog_service.h"
+#include "data/engine_driver.h"
+#include "engine/api/dbi_api.h"
+#include "data/tables.h"
+#include "platform/core/dialog_service.h"
 #include "platform/gui/gui_test_harness.h"
 #include "platform/win/message_queue.h"
 #include "richtext/spell/spell_files.h"
@@ -248,8 +247,8 @@ int RunTavrin(int argc, char** argv, std::function<void(TForm1&)> script) {
     }
     // The engine's start-up: a fresh server log in the program folder, and
     // the keyword file of server settings named by the first parameter.
-    qv::StartServerLog();
-    if (!o.keywordFile.empty()) qv::SetServerKeywordFile(o.keywordFile);
+    qv::DbiStartServerLog(nullptr);
+    if (!o.keywordFile.empty()) qv::DbiSetServerKeywordFile(o.keywordFile.c_str());
     // The spell checker looks for its dictionaries in the program folder.
     if (*TAVRIN_DICT_DIR) spell::CopyDictionaries(TAVRIN_DICT_DIR, plat::ProgramDir());
 

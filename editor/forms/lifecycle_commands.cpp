@@ -3,7 +3,7 @@
 #include "editor/forms/main_form.h"
 #include "editor/lifecycle/project_delete.h"
 #include "editor/options/page_filters.h"
-#include "richtext/controls/db_rich_text.h"
+#include "controls/richdb/db_rich_text.h"
 
 #include <memory>
 

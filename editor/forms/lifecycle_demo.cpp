@@ -1,10 +1,10 @@
 // The life cycle's windows on their own, for pictures of them.
 #include "editor/forms/lifecycle_forms.h"
 
-#include "editor/core/project_tables.h"
+#include "project/project_tables.h"
 #include "platform/core/paths.h"
-#include "platform/db/fields.h"
-#include "platform/db/tables.h"
+#include "data/fields.h"
+#include "data/tables.h"
 
 #include <algorithm>
 

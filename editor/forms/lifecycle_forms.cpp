@@ -1,12 +1,12 @@
 #include "editor/forms/lifecycle_forms.h"
 
-#include "editor/core/helpers.h"
-#include "editor/core/page_text.h"
-#include "editor/core/project_tables.h"
+#include "project/helpers.h"
+#include "project/page_text.h"
+#include "project/project_tables.h"
 #include "platform/core/codepage.h"
 #include "platform/core/paths.h"
-#include "platform/db/fields.h"
-#include "platform/gui/dialog_service.h"
+#include "data/fields.h"
+#include "platform/core/dialog_service.h"
 
 namespace editor {
 

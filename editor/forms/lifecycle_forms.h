@@ -4,12 +4,12 @@
 #pragma once
 
 #include "controls/data/vl_dbgrid.h"
-#include "controls/data/vl_table.h"
-#include "editor/core/editor_context.h"
+#include "data/vl_table.h"
+#include "project/editor_context.h"
 #include "editor/lifecycle/inheritance.h"
 #include "editor/lifecycle/project_wizard.h"
-#include "platform/db/controls/db_grid.h"
-#include "platform/db/data_source.h"
+#include "controls/db/db_grid.h"
+#include "data/data_source.h"
 #include "platform/gui/buttons.h"
 #include "platform/gui/edits.h"
 #include "platform/gui/file_controls.h"

@@ -4,9 +4,9 @@
 // (link files, index files, tabs) switched by a tab set.
 #include "editor/forms/main_form.h"
 
-#include "build/contents/contents_tables.h"
-#include "build/ui/cnt_add_form.h"
-#include "build/ui/explorer_view.h"
+#include "helpbuild/contents/contents_tables.h"
+#include "helpbuild/ui/cnt_add_form.h"
+#include "helpbuild/ui/explorer_view.h"
 #include "editor/options/page_filters.h"
 
 namespace editor {

@@ -2,10 +2,10 @@
 
 #include "editor/forms/lifecycle_forms.h"
 
-#include "build/tables/table_build_project.h"
-#include "build/ui/explorer_view.h"
-#include "build/ui/compile_form.h"
-#include "build/ui/compile_options_form.h"
+#include "helpbuild/tables/table_build_project.h"
+#include "helpbuild/ui/explorer_view.h"
+#include "helpbuild/ui/compile_form.h"
+#include "helpbuild/ui/compile_options_form.h"
 #include "editor/backup/backup_project.h"
 #include "editor/backup/ui/backup_form.h"
 #include "editor/forms/tool_forms.h"
@@ -16,8 +16,8 @@
 #include "editor/options/ui/prefs_form.h"
 
 #include "editor/forms/main_resources.h"
-#include "platform/gui/dialog_service.h"
-#include "richtext/controls/db_rich_text.h"
+#include "platform/core/dialog_service.h"
+#include "controls/richdb/db_rich_text.h"
 #include "richtext/controls/rtf_edit.h"
 
 #include <stdexcept>

@@ -2,6 +2,10 @@
 // project fields, the four views of the notebook and the read-outs, runs the
 // context's start-up and shut-down, and copies the state of its controls in
 // and out of the settings. The views' behaviour comes with their own code.
+//
+// Each tool-bar button runs its menu item's command by the item's name, so
+// button and menu never disagree; F4 and F5 press the jump buttons only when
+// no menu item carries the key (that item has run as the key went down).
 #pragma once
 
 #include <memory>
@@ -9,18 +13,18 @@
 #include "controls/data/vl_db_grid.h"
 #include "controls/misc/small_controls.h"
 #include "editor/commands/compile_commands.h"
-#include "editor/core/editor_context.h"
-#include "editor/core/page_rules.h"
+#include "project/editor_context.h"
+#include "project/page_rules.h"
 #include "editor/forms/tip_form.h"
-#include "platform/db/controls/db_controls.h"
-#include "platform/db/controls/db_grid.h"
+#include "controls/db/db_controls.h"
+#include "controls/db/db_grid.h"
 #include "platform/gui/buttons.h"
 #include "platform/gui/forms.h"
 #include "platform/gui/menus.h"
 #include "platform/gui/std_controls.h"
 #include "platform/gui/tabs.h"
 #include "platform/gui/tree_view.h"
-#include "richtext/controls/db_rich_text.h"
+#include "controls/richdb/db_rich_text.h"
 
 #include <functional>
 

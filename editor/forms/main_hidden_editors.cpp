@@ -3,7 +3,7 @@
 // not load every page it passes, and puts them back after (MakeCompileHooks).
 #include "editor/forms/main_form.h"
 
-#include "richtext/controls/db_rich_text.h"
+#include "controls/richdb/db_rich_text.h"
 
 #include <tuple>
 

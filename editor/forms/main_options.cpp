@@ -1,11 +1,11 @@
 // The main window's side of the page filters and the preferences.
 #include "editor/forms/main_options.h"
 
-#include "build/ui/explorer_view.h"
+#include "helpbuild/ui/explorer_view.h"
 #include "editor/forms/main_form.h"
 #include "editor/options/page_filters.h"
 #include "editor/options/ui/filter_forms.h"
-#include "platform/db/fields.h"
+#include "data/fields.h"
 
 namespace editor {
 

@@ -4,7 +4,7 @@
 // that change the window's own controls.
 #pragma once
 
-#include "platform/db/controls/db_controls.h"
+#include "controls/db/db_controls.h"
 #include "platform/gui/buttons.h"
 #include "platform/gui/menus.h"
 #include "platform/gui/std_controls.h"

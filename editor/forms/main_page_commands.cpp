@@ -2,13 +2,13 @@
 #include "editor/forms/main_form.h"
 #include "editor/forms/page_dialogs.h"
 
-#include "editor/core/helpers.h"
-#include "editor/core/page_rules.h"
+#include "project/helpers.h"
+#include "project/page_rules.h"
 #include "editor/forms/lifecycle_forms.h"
-#include "platform/db/fields.h"
+#include "data/fields.h"
 #include "platform/gui/common_dialogs.h"
 #include "richtext/controls/paragraph_dialogs.h"
-#include "richtext/controls/db_rich_text.h"
+#include "controls/richdb/db_rich_text.h"
 #include "richtext/controls/ruler.h"
 #include "richtext/spell/spell_dlg.h"
 

@@ -7,15 +7,15 @@
 // whichever part of the program installed the item.
 #include "editor/forms/main_form.h"
 
-#include "build/ui/footnotes_form.h"
-#include "editor/core/helpers.h"
+#include "helpbuild/ui/footnotes_form.h"
+#include "project/helpers.h"
 #include "editor/options/page_filters.h"
 #include "editor/options/ui/filter_forms.h"
 #include "platform/core/codepage.h"
 #include "platform/core/files.h"
 #include "platform/core/paths.h"
 #include "platform/gui/clipboard.h"
-#include "richtext/controls/db_rich_text.h"
+#include "controls/richdb/db_rich_text.h"
 
 #include <algorithm>
 #include <iterator>

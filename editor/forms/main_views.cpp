@@ -3,19 +3,19 @@
 // and the read-outs.
 #include "editor/forms/main_form.h"
 
-#include "build/contents/contents_tables.h"
-#include "build/ui/explorer_view.h"
+#include "helpbuild/contents/contents_tables.h"
+#include "helpbuild/ui/explorer_view.h"
 #include "controls/data/vl_locate_dialog.h"
-#include "editor/core/helpers.h"
+#include "project/helpers.h"
 #include "editor/forms/main_options.h"
 #include "editor/forms/projects_form.h"
 #include "editor/options/page_filters.h"
 #include "platform/core/files.h"
 #include "platform/core/paths.h"
 #include "platform/core/process.h"
-#include "platform/db/fields.h"
-#include "platform/gui/dialog_service.h"
-#include "richtext/controls/db_rich_text.h"
+#include "data/fields.h"
+#include "platform/core/dialog_service.h"
+#include "controls/richdb/db_rich_text.h"
 
 namespace editor {
 

@@ -5,18 +5,18 @@
 #include <fstream>
 #include <vector>
 
-#include "editor/core/helpers.h"
+#include "project/helpers.h"
 #include "platform/core/files.h"
 #include "platform/core/paths.h"
 #include "platform/core/streams.h"
-#include "platform/db/fields.h"
-#include "platform/gui/dialog_service.h"
+#include "data/fields.h"
+#include "platform/core/dialog_service.h"
 #include "platform/gui/forms.h"
 #include "platform/gui/graphics.h"
 #include "platform/gui/metafile.h"
 #include "controls/data/vl_db_edit.h"
-#include "platform/db/controls/db_controls.h"
-#include "richtext/controls/db_rich_text.h"
+#include "controls/db/db_controls.h"
+#include "controls/richdb/db_rich_text.h"
 #include "richtext/controls/rich_text.h"
 #include "richtext/controls/rtf_edit.h"
 #include "richtext/view/rtf_text_io.h"

@@ -11,9 +11,9 @@
 #include <optional>
 #include <string>
 
-#include "editor/core/editor_context.h"
-#include "editor/core/page_marks.h"
-#include "editor/core/page_text.h"
+#include "project/editor_context.h"
+#include "project/page_marks.h"
+#include "project/page_text.h"
 #include "richtext/model/jd_txt_def.h"
 
 namespace gui {

@@ -3,12 +3,12 @@
 #include <cstdlib>
 
 #include "controls/data/vl_locate_dialog.h"
-#include "controls/data/vl_table.h"
-#include "editor/core/helpers.h"
+#include "data/vl_table.h"
+#include "project/helpers.h"
 #include "platform/core/files.h"
 #include "platform/core/paths.h"
-#include "platform/db/fields.h"
-#include "platform/gui/dialog_service.h"
+#include "data/fields.h"
+#include "platform/core/dialog_service.h"
 #include "platform/gui/gui_test_harness.h"
 #include "richtext/controls/paragraph_dialogs.h"
 

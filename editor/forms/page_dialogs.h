@@ -1,14 +1,16 @@
 // The dialogs of the page-text commands: choosing a jump target, editing a
 // macro, viewing or removing a jump, choosing a picture, showing a
 // picture's reference and choosing a list style; and `FormsPageUi`, which
-// answers the commands' questions with them.
+// answers the commands' questions with them. Their Help buttons go through
+// Application->HelpContext to the program's help viewer; the Jumps form's
+// search opens the locate dialog on the field of its grid's column.
 #pragma once
 
 #include <functional>
 #include <string>
 
 #include "editor/forms/page_commands.h"
-#include "platform/db/controls/db_grid.h"
+#include "controls/db/db_grid.h"
 #include "platform/gui/buttons.h"
 #include "platform/gui/edits.h"
 #include "platform/gui/file_controls.h"

@@ -1,7 +1,7 @@
 #include "editor/forms/projects_form.h"
 
-#include "editor/core/project_tables.h"
-#include "platform/db/fields.h"
+#include "project/project_tables.h"
+#include "data/fields.h"
 
 namespace editor {
 

@@ -2,9 +2,9 @@
 // Open Project picks the project to work on.
 #pragma once
 
-#include "controls/data/vl_table.h"
-#include "platform/db/controls/db_grid.h"
-#include "platform/db/data_source.h"
+#include "data/vl_table.h"
+#include "controls/db/db_grid.h"
+#include "data/data_source.h"
 #include "platform/gui/buttons.h"
 #include "platform/gui/forms.h"
 #include "platform/gui/std_controls.h"

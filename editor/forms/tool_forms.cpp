@@ -1,6 +1,6 @@
 #include "editor/forms/tool_forms.h"
 
-#include "build/ui/compile_form.h"
+#include "helpbuild/ui/compile_form.h"
 #include "platform/core/files.h"
 #include "platform/core/paths.h"
 

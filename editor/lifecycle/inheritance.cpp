@@ -1,11 +1,11 @@
 #include "editor/lifecycle/inheritance.h"
 
-#include "editor/core/helpers.h"
-#include "editor/core/page_text.h"
-#include "editor/core/project_tables.h"
+#include "project/helpers.h"
+#include "project/page_text.h"
+#include "project/project_tables.h"
 #include "platform/core/codepage.h"
-#include "platform/db/fields.h"
-#include "platform/gui/dialog_service.h"
+#include "data/fields.h"
+#include "platform/core/dialog_service.h"
 #include "richtext/view/rtf_text_io.h"
 
 #include <memory>

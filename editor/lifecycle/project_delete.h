@@ -4,7 +4,7 @@
 // folder above it.
 #pragma once
 
-#include "editor/core/editor_context.h"
+#include "project/editor_context.h"
 
 #include <functional>
 #include <string>

@@ -1,13 +1,13 @@
 #include "editor/lifecycle/project_wizard.h"
 
-#include "editor/core/helpers.h"
-#include "editor/core/page_text.h"
-#include "editor/core/project_tables.h"
+#include "project/helpers.h"
+#include "project/page_text.h"
+#include "project/project_tables.h"
 #include "platform/core/codepage.h"
 #include "platform/core/files.h"
 #include "platform/core/paths.h"
-#include "platform/db/fields.h"
-#include "platform/gui/dialog_service.h"
+#include "data/fields.h"
+#include "platform/core/dialog_service.h"
 
 #include <cctype>
 #include <filesystem>

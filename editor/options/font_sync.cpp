@@ -1,12 +1,12 @@
 #include "editor/options/font_sync.h"
 
-#include "build/build_driver.h"
-#include "build/tables/table_build_project.h"
-#include "editor/core/helpers.h"
-#include "editor/core/page_rules.h"
+#include "helpbuild/build_driver.h"
+#include "helpbuild/tables/table_build_project.h"
+#include "project/helpers.h"
+#include "project/page_rules.h"
 #include "editor/options/font_tables.h"
-#include "platform/db/fields.h"
-#include "platform/gui/dialog_service.h"
+#include "data/fields.h"
+#include "platform/core/dialog_service.h"
 #include "richtext/view/rtf_text_io.h"
 
 #include <algorithm>

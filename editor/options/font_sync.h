@@ -3,8 +3,8 @@
 // installed header, and enforcing the project's formatting defaults.
 #pragma once
 
-#include "build/build_progress.h"
-#include "editor/core/editor_context.h"
+#include "project/progress.h"
+#include "project/editor_context.h"
 
 #include <functional>
 #include <string>

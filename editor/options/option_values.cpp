@@ -1,6 +1,6 @@
 #include "editor/options/option_values.h"
 
-#include "editor/core/helpers.h"
+#include "project/helpers.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,9 +1,9 @@
 #include "editor/options/page_filters.h"
 
 #include "controls/dates/tool_edit.h"
-#include "editor/core/helpers.h"
-#include "platform/db/fields.h"
-#include "platform/gui/dialog_service.h"
+#include "project/helpers.h"
+#include "data/fields.h"
+#include "platform/core/dialog_service.h"
 
 #include <algorithm>
 #include <cctype>

@@ -3,7 +3,7 @@
 // the small dialog's placement, and the contents filter with its history.
 #pragma once
 
-#include "editor/core/editor_context.h"
+#include "project/editor_context.h"
 
 #include <array>
 #include <string>

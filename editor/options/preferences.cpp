@@ -1,12 +1,12 @@
 #include "editor/options/preferences.h"
 
-#include "editor/core/helpers.h"
-#include "editor/core/page_rules.h"
-#include "editor/core/settings.h"
+#include "project/helpers.h"
+#include "project/page_rules.h"
+#include "project/settings.h"
 #include "platform/core/files.h"
 #include "platform/core/ini_file.h"
-#include "platform/db/fields.h"
-#include "platform/gui/dialog_service.h"
+#include "data/fields.h"
+#include "platform/core/dialog_service.h"
 
 #include <charconv>
 

@@ -2,7 +2,7 @@
 // reaches the settings, the preferences table and the program ini.
 #pragma once
 
-#include "editor/core/editor_context.h"
+#include "project/editor_context.h"
 
 #include <string>
 #include <utility>

@@ -1,9 +1,9 @@
 #include "editor/options/project_options.h"
 
-#include "editor/core/helpers.h"
+#include "project/helpers.h"
 #include "platform/core/clock.h"
 #include "platform/core/files.h"
-#include "platform/db/fields.h"
+#include "data/fields.h"
 
 namespace editor {
 

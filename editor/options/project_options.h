@@ -3,7 +3,7 @@
 // sets LastModified and posts.
 #pragma once
 
-#include "editor/core/editor_context.h"
+#include "project/editor_context.h"
 #include "editor/options/option_values.h"
 
 #include <functional>

@@ -2,16 +2,19 @@
 // and the main form reach the table engine. Every one returns a DBIResult
 // (0 success); the handles are ids of the engine's handle objects.
 //
-// Before DbiInit only DbiInit, DbiExit, DbiShutdownStep, OsLdLoadBySymbName
-// and OsLdUnloadObj may be called; the others answer 10011 (no session)
-// rather than touching an engine that does not exist.
+// Before DbiInit only DbiInit, DbiExit, DbiShutdownStep, OsLdLoadBySymbName,
+// OsLdUnloadObj and the program's settings of the engine may be called; the
+// others answer 10011 (no session) rather than touching an engine that does
+// not exist.
+//
+// This header and the engine/api headers it includes are all that code
+// outside the engine sees of it: they include nothing of its insides.
 #pragma once
 
 #include <cstdint>
 
-#include "engine/api/virt_eng.h"
-#include "engine/client/client_session.h"
-#include "engine/client/client_table.h"
+#include "engine/api/bcd.h"
+#include "engine/api/dbi_types.h"
 
 namespace qv {
 
@@ -56,6 +59,45 @@ DBIResult DbiCfgAddRecord(hDBICfg cfg, const char* path, std::uint16_t fieldCoun
                           const void* values);
 DBIResult DbiCfgDropRecord(hDBICfg cfg, const char* path);
 DBIResult DbiAddAlias(hDBICfg cfg, const char* alias, const char* driverType, const char* params, bool persist);
+// Deletes the alias on the server; the current session forgets it too, so
+// the name opens nothing afterwards.
+DBIResult DbiDeleteAlias(hDBICfg cfg, const char* alias);
+// The current session's databases and aliases: a cursor of DBDesc rows.
+DBIResult DbiOpenDatabaseList(hDBICur& cursor);
+
+// ---- the program's settings of the engine ----
+// Starts the server's log in `folder` (nil or empty: the program directory).
+DBIResult DbiStartServerLog(const char* folder);
+// The keyword file the program was started with; the in-process server
+// reads it after its system tables. Nil or empty: none.
+DBIResult DbiSetServerKeywordFile(const char* path);
+// Whether a request may go straight to an idle in-process server (the
+// default). Off, every request travels as packets and its reply is waited
+// for, as over a transport; tests of what runs inside that wait turn it off.
+DBIResult DbiSetHandOverToIdleServer(bool on);
+// Where the in-process server keeps its system tables; empty: the program
+// directory.
+DBIResult DbiSetSystemTableDirectory(const char* dir);
+
+// Whether the engine's own message boxes (a call not supported, a lost
+// connection) are shown for calls made on this thread. Off, such a box is
+// not shown and counts as answered with OK; the result codes are the same.
+// Other threads, and boxes that are not the engine's, are not affected.
+// `wasShown` (may be nil) receives the setting before.
+DBIResult DbiSetShowMessages(bool show, bool* wasShown);
+
+// Keeps the engine's boxes from being shown on this thread for its lifetime,
+// for callers that handle the result codes themselves (a grid's repaint).
+class DbiQuietMessages {
+public:
+    DbiQuietMessages() { DbiSetShowMessages(false, &wasShown_); }
+    ~DbiQuietMessages() { DbiSetShowMessages(wasShown_, nullptr); }
+    DbiQuietMessages(const DbiQuietMessages&) = delete;
+    DbiQuietMessages& operator=(const DbiQuietMessages&) = delete;
+
+private:
+    bool wasShown_ = true;
+};
 
 // ---- databases and statements ----
 DBIResult DbiOpenDatabase(const char* name, const char* dbType, std::uint32_t openMode, std::uint32_t shareMode,

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/client/api_records.h"
+#include "engine/api/dbi_types.h"
 #include "engine/client/handle_base.h"
 
 namespace qv {

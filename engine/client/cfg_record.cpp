@@ -1,7 +1,7 @@
 #include "engine/client/cfg_record.h"
 
 #include "engine/base/qv_base.h"
-#include "engine/client/api_records.h"
+#include "engine/api/dbi_types.h"
 
 namespace qv {
 

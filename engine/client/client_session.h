@@ -27,19 +27,6 @@ constexpr DBIResult kDbiErrNeedIndex = 10767;
 // The id of a database or transaction the server has not handed out.
 constexpr std::uint32_t kNoServerId = 0xFFFFFFFFu;
 
-// The table descriptor of CreateTable: the table's name, its fields as
-// FLDDesc records and its indexes as IDXDesc records.
-struct CRTblDesc {
-    std::string tableName;
-    std::uint16_t fieldCount = 0;
-    const void* fieldDescs = nullptr;  // fieldCount * FLDDesc::kSize bytes
-    std::uint16_t indexCount = 0;
-    const void* indexDescs = nullptr;  // indexCount * IDXDesc::kSize bytes
-    // Validity checks; of these the engine keeps the required flag.
-    std::uint16_t valCheckCount = 0;
-    const void* valCheckDescs = nullptr;  // valCheckCount * VCHKDesc::kSize bytes
-};
-
 class TQVClientSession : public TBaseSession, public IListRequestChannel {
 public:
     static constexpr const char* kDefaultServerName = "TavrinServer";

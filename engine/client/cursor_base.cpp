@@ -63,59 +63,6 @@ std::string Trimmed(const char* name) {
 
 }  // namespace
 
-// ---- CURProps ---------------------------------------------------------------------------
-
-void CURProps::Write(void* record) const {
-    auto* p = static_cast<std::uint8_t*>(record);
-    std::memset(p, 0, kSize);
-    PutText(p, tableName, 261);
-    PutU16(p + 261, fileNameSize);
-    PutText(p + 263, tableType, 32);
-    PutU16(p + 295, fields);
-    PutU16(p + 297, recordSize);
-    PutU16(p + 299, recordBufferSize);
-    PutU16(p + 301, keySize);
-    PutU16(p + 303, indexes);
-    PutU16(p + 305, validityChecks);
-    PutU16(p + 307, refIntChecks);
-    PutU16(p + 309, bookmarkSize);
-    PutU16(p + 311, bookmarkStable);
-    PutU32(p + 313, openMode);
-    PutU32(p + 317, shareMode);
-    PutU16(p + 321, indexed);
-    PutU16(p + 323, static_cast<std::uint16_t>(seqNums));
-    PutU32(p + 331, translateMode);
-    PutU16(p + 337, uniDirectional);
-    PutU16(p + 339, rights);
-    PutU16(p + 391, filters);
-}
-
-CURProps CURProps::Read(const void* record) {
-    const auto* p = static_cast<const std::uint8_t*>(record);
-    CURProps c;
-    c.tableName = GetText(p, 261);
-    c.fileNameSize = GetU16(p + 261);
-    c.tableType = GetText(p + 263, 32);
-    c.fields = GetU16(p + 295);
-    c.recordSize = GetU16(p + 297);
-    c.recordBufferSize = GetU16(p + 299);
-    c.keySize = GetU16(p + 301);
-    c.indexes = GetU16(p + 303);
-    c.validityChecks = GetU16(p + 305);
-    c.refIntChecks = GetU16(p + 307);
-    c.bookmarkSize = GetU16(p + 309);
-    c.bookmarkStable = GetU16(p + 311);
-    c.openMode = GetU32(p + 313);
-    c.shareMode = GetU32(p + 317);
-    c.indexed = GetU16(p + 321);
-    c.seqNums = static_cast<std::int16_t>(GetU16(p + 323));
-    c.translateMode = GetU32(p + 331);
-    c.uniDirectional = GetU16(p + 337);
-    c.rights = GetU16(p + 339);
-    c.filters = GetU16(p + 391);
-    return c;
-}
-
 // ---- construction -----------------------------------------------------------------------
 
 TBaseTable::TBaseTable(TBapiListItem* owner, TBapiCollection* list, std::uint32_t openMode,

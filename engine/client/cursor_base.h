@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "engine/base/qv_lists.h"
-#include "engine/client/api_records.h"
+#include "engine/api/dbi_types.h"
 #include "engine/client/cursor_link.h"
 #include "engine/client/handle_base.h"
 
@@ -22,10 +22,6 @@ namespace qv {
 
 class TFilterListItem;
 
-constexpr DBIResult kDbiErrKeyOrRecDeleted = 8708;
-constexpr DBIResult kDbiErrNoCurrRec = 8709;
-constexpr DBIResult kDbiErrInvalidIndexName = 10022;
-constexpr DBIResult kDbiErrNoSuchFilter = 10050;
 
 // Position states of a cursor.
 enum : std::uint8_t {
@@ -37,43 +33,12 @@ enum : std::uint8_t {
     kCursorClosed = 5,
 };
 
-// Search conditions of the keyed positioning calls.
-enum : std::uint16_t { kKeySearchEq = 0, kKeySearchGt = 1, kKeySearchGtEq = 2, kKeySearchLt = 3, kKeySearchLtEq = 4 };
-
 // The engine's longest key; range bounds keep a whole key of this size.
 constexpr int kMaxKeyLength = 1024;
 constexpr std::uint16_t kBaseBookmarkSize = 256;
 // A cursor name as opened, at most 255 characters; a table name at most 259.
 constexpr std::size_t kMaxOpenedName = 255;
 constexpr std::size_t kMaxTableName = 259;
-
-// Cursor properties, 427 bytes; the offsets are those of Write.
-struct CURProps {
-    static constexpr int kSize = 427;
-    std::string tableName;             // +0, 261
-    std::uint16_t fileNameSize = 0;    // +261
-    std::string tableType;             // +263, 32
-    std::uint16_t fields = 0;          // +295
-    std::uint16_t recordSize = 0;      // +297
-    std::uint16_t recordBufferSize = 0;  // +299
-    std::uint16_t keySize = 0;         // +301
-    std::uint16_t indexes = 0;         // +303
-    std::uint16_t validityChecks = 0;  // +305
-    std::uint16_t refIntChecks = 0;    // +307
-    std::uint16_t bookmarkSize = 0;    // +309
-    std::uint16_t bookmarkStable = 0;  // +311
-    std::uint32_t openMode = 0;        // +313
-    std::uint32_t shareMode = 0;       // +317
-    std::uint16_t indexed = 0;         // +321
-    std::int16_t seqNums = 0;          // +323
-    std::uint32_t translateMode = 0;   // +331
-    std::uint16_t uniDirectional = 0;  // +337
-    std::uint16_t rights = 0;          // +339
-    std::uint16_t filters = 0;         // +391
-
-    void Write(void* record) const;
-    static CURProps Read(const void* record);
-};
 
 // One cached field: its API descriptor and its engine type and length.
 class TFieldCacheItem {

@@ -12,37 +12,10 @@
 #include <string>
 #include <string_view>
 
+#include "engine/api/dbi_types.h"
 #include "engine/base/qv_lists.h"
 
 namespace qv {
-
-using DBIResult = std::uint16_t;
-
-using hDBIObj = std::uint32_t;
-using hDBISes = std::uint32_t;
-using hDBIDb = std::uint32_t;
-using hDBICur = std::uint32_t;
-using hDBIStmt = std::uint32_t;
-using hDBICfg = std::uint32_t;
-constexpr std::uint32_t kNilHandle = 0;
-
-// Result codes this layer produces itself (category * 256 + number).
-constexpr DBIResult kDbiErrNone = 0;
-constexpr DBIResult kDbiErrBof = 8705;
-constexpr DBIResult kDbiErrEof = 8706;
-constexpr DBIResult kDbiErrObjNotFound = 8712;
-constexpr DBIResult kDbiErrNoMemory = 9473;
-constexpr DBIResult kDbiErrTooManyDrivers = 9491;
-constexpr DBIResult kDbiErrOutOfRange = 9985;
-constexpr DBIResult kDbiErrInvalidParam = 9986;
-constexpr DBIResult kDbiErrInvalidHandle = 9990;
-constexpr DBIResult kDbiErrInvalidFieldType = 10000;
-constexpr DBIResult kDbiErrInvalidSesHandle = 10011;
-constexpr DBIResult kDbiErrUnknownDb = 10014;
-constexpr DBIResult kDbiErrNoSuchTable = 10024;
-constexpr DBIResult kDbiErrInvalidUserPass = 10036;
-constexpr DBIResult kDbiErrNotApplicable = 10756;
-constexpr DBIResult kDbiErrNotSupported = 12289;
 
 // "None" for the last error and the last native error.
 constexpr DBIResult kNoError = 65535;

@@ -1,11 +1,11 @@
 // The one way the engine shows a message box: through the platform's dialog
-// service (platform/gui/dialog_service.h, no Qt), the same seam every other
+// service (platform/core/dialog_service.h, no Qt), the same seam every other
 // box of the program takes. The program installs its Qt dialogs there; tests
 // install a recording service; with neither, the headless default prints the
 // box on stderr and answers with its default button.
 #pragma once
 
-#include "platform/gui/dialog_service.h"
+#include "platform/core/dialog_service.h"
 
 #include <string>
 #include <vector>
@@ -18,8 +18,15 @@ constexpr unsigned kMbIconInformation = gui::MB_ICONINFORMATION;
 constexpr unsigned kMbTaskModal = gui::MB_TASKMODAL;
 constexpr int kIdOk = gui::IDOK;
 
-// Caption and text are Windows-1252. Returns the button pressed (kIdOk ...).
+// Caption and text are Windows-1252. Returns the button pressed (kIdOk ...);
+// kIdOk without a box while the calling thread has them turned off.
 int EngineMessageBox(const std::string& caption, const std::string& text, unsigned flags);
+
+// Whether EngineMessageBox shows its boxes on the calling thread (on by
+// default). Per thread, not per process: a caller that handles the result
+// codes itself turns them off without silencing anyone else.
+void SetEngineMessagesShown(bool shown);
+bool EngineMessagesShown();
 
 // A dialog service for tests that records every box and answers with a fixed
 // button.

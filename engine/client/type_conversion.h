@@ -11,19 +11,12 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/client/api_records.h"
+#include "engine/api/dbi_types.h"
 #include "engine/client/handle_base.h"
 #include "engine/storage/dictionary.h"
 #include "engine/storage/field_types.h"
 
 namespace qv {
-
-// API field types and subtypes.
-constexpr std::uint16_t fldUNKNOWN = 0, fldZSTRING = 1, fldDATE = 2, fldBLOB = 3, fldBOOL = 4, fldINT16 = 5,
-                        fldINT32 = 6, fldFLOAT = 7, fldBCD = 8, fldBYTES = 9, fldTIME = 10, fldTIMESTAMP = 11,
-                        fldUINT16 = 12, fldUINT32 = 13, fldFLOATIEEE = 14, fldVARBYTES = 15;
-constexpr std::uint16_t fldstMONEY = 21, fldstMEMO = 22, fldstBINARY = 23, fldstFMTMEMO = 24, fldstOLEOBJ = 25,
-                        fldstGRAPHIC = 26, fldstDBSOLEOBJ = 27, fldstTYPEDBINARY = 28, fldstAUTOINC = 29;
 
 struct ApiType {
     std::uint16_t type = fldUNKNOWN;

@@ -9,12 +9,12 @@ tavrin_library(tavrin_engine_dispatch
 
 tavrin_test(engine_dispatch_tests LABEL engine
   SOURCES
-    tests_dispatch/server_log_test.cpp
-    tests_dispatch/command_handler_test.cpp
-    tests_dispatch/end_to_end_test.cpp
+    tests/dispatch/server_log_test.cpp
+    tests/dispatch/command_handler_test.cpp
+    tests/dispatch/end_to_end_test.cpp
   DEPS tavrin_engine_dispatch)
 
 tavrin_fuzz(engine_dispatch_fuzz LABEL engine
-  SOURCES tests_dispatch/dispatch_fuzz.cpp
+  SOURCES tests/dispatch/dispatch_fuzz.cpp
   DEPS tavrin_engine_dispatch
-  SEEDS ${CMAKE_CURRENT_SOURCE_DIR}/tests_dispatch/fuzz_seeds)
+  SEEDS ${CMAKE_CURRENT_SOURCE_DIR}/tests/dispatch/fuzz_seeds)

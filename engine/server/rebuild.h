@@ -13,7 +13,9 @@
 // one is rolled back from its journal the next time a table of the folder
 // is opened); pack and restructure fill a temporary copy and swap it in with
 // file renames recorded in a swap record (see rebuild_swap.h), so the table
-// under its own name is always either the old or the new one.
+// under its own name is always either the old or the new one. Meanwhile the
+// folder may hold the copy as "_PACKn" or "_RESTn", the old files set aside
+// as "_OLDn" and the swap record "<table>.RB$".
 #pragma once
 
 #include <cstdint>

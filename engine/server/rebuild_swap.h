@@ -12,8 +12,9 @@
 // and only the old files are left to delete.
 //
 // Recovery runs over every swap record of a folder; it must run before a
-// table of the folder is opened after a crash (the rebuild code runs it
-// before each rebuild it prepares).
+// table of the folder is opened after a crash. The server engine runs it when
+// a database opens and before it opens a table not open yet; the rebuild code
+// runs it before each rebuild it prepares.
 #pragma once
 
 #include <cstdint>

@@ -2,6 +2,11 @@
 // checks on a secure server, the conflict code on which a request carrying a
 // time-out is deferred instead of answered, and the payload size rule.
 // Transport-level ids (1 to 10 and 255) live in comms_packet.h.
+//
+// Besides the protocol's requests there are our own: the sequence-number
+// pair 1804/1805, and 2057 to 2059 (a batch read whose reply carries only the
+// records read, a batch insert, a skip back), so the client reads ahead and
+// puts its cursor back without a round trip per record.
 #pragma once
 
 #include <cstdint>

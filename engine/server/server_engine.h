@@ -2,6 +2,10 @@
 // object lists, and the operations the request dispatcher calls. Every
 // operation answers a database-API result code (0 success) and never lets
 // an exception escape to the dispatcher for the storage errors it converts.
+//
+// Every reader frees its BLOB when done, so freeing one that holds data
+// outside a transaction is a read: no implicit transaction, no sync. Only an
+// empty BLOB pays for the journaled transaction that removes it.
 #pragma once
 
 #include <cstdint>

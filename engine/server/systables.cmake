@@ -6,5 +6,5 @@ tavrin_library(tavrin_engine_systables
 
 tavrin_test(engine_systables_tests LABEL engine
   SOURCES
-    tests_systables/system_tables_test.cpp
+    tests/systables/system_tables_test.cpp
   DEPS tavrin_engine_systables)

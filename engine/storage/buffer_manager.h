@@ -1,6 +1,10 @@
 // The one block cache of the server. Pages are bound to the transaction that
 // modifies them and reach the table files only at commit; a rollback drops
 // them. Fail-safe transactions pass their pages through a journal first.
+// Pages are found by a hash of file and block; clean pages are kept in order
+// of last use, so the page to evict is the list's front, never a search. The
+// page limit is the configuration's MAXRAMPAGES. A fail-safe transaction
+// that changed nothing commits without a sync.
 //
 // Invariants:
 // - A bound page is never evicted; it leaves that state by commit (written,

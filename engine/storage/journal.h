@@ -9,6 +9,11 @@
 // is rolled forward (after-images written), one in state 0 is rolled back
 // (before-images written, the earliest of each block last); then it is
 // deleted. Journals held open by a running transaction are left alone.
+//
+// The head is written unsynced when the transaction starts; the journal's
+// first sync, which comes before any table file is written, makes it
+// durable. A head that never reached the disk therefore recovers as a
+// transaction that did nothing, and a start costs no sync.
 #pragma once
 
 #include <cstdint>

@@ -346,4 +346,11 @@ TComponent* FindComponentPath(TComponent* root, const std::string& path) {
     return at;
 }
 
+namespace {
+TComponent* g_processOwner = nullptr;
+}  // namespace
+
+TComponent* ProcessOwner() { return g_processOwner; }
+void SetProcessOwner(TComponent* owner) { g_processOwner = owner; }
+
 }  // namespace plat

@@ -98,6 +98,12 @@ private:
 // nullptr when any step is missing.
 TComponent* FindComponentPath(TComponent* root, const std::string& path);
 
+// The component that owns the process's shared instances (the application
+// when the GUI runs), so code without the GUI can hand them to it and have
+// them freed with it; nullptr without one. The GUI sets it at start-up.
+TComponent* ProcessOwner();
+void SetProcessOwner(TComponent* owner);
+
 // ---- properties by name ----------------------------------------------------
 
 enum TTypeKind { tkUnknown, tkInteger, tkEnumeration, tkFloat, tkLString, tkClass, tkMethod };

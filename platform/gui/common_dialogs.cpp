@@ -4,7 +4,7 @@
 #include "platform/core/files.h"
 #include "platform/core/paths.h"
 #include "platform/gui/control_widget.h"
-#include "platform/gui/dialog_service.h"
+#include "platform/core/dialog_service.h"
 #include "platform/gui/forms.h"
 #include "platform/gui/printer.h"
 #include "platform/gui/qt_bridge.h"

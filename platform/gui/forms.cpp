@@ -1,5 +1,6 @@
 #include "platform/gui/forms.h"
 
+#include "platform/core/busy_cursor.h"
 #include "platform/core/exceptions.h"
 #include "platform/gui/control_widget.h"
 #include "platform/gui/menus.h"
@@ -819,6 +820,15 @@ void InitApplication(int argc, char** argv) {
     hooks.cancelMode = OnCancelMode;
     if (!Screen) Screen = new TScreen();
     if (!Application) Application = new TApplication();
+    plat::SetProcessOwner(Application);
+    plat::SetBusyCursorHook([]() -> std::function<void()> {
+        if (!Screen) return {};
+        const TCursor saved = Screen->Cursor();
+        Screen->SetCursor(crHourGlass);
+        return [saved] {
+            if (Screen) Screen->SetCursor(saved);
+        };
+    });
     if (!g_driver) {
         g_driver = new QueueDriver();
         g_driver->timer.setSingleShot(true);
@@ -839,6 +849,8 @@ void InitApplication(int argc, char** argv) {
 
 void DoneApplication() {
     // The application frees the forms it owns; others belong to whoever made them.
+    plat::SetBusyCursorHook({});
+    plat::SetProcessOwner(nullptr);
     delete Application;
     Application = nullptr;
     delete Screen;

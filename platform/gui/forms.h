@@ -4,11 +4,18 @@
 // messages, timers) is pumped from Qt's event loop whenever it has work and
 // when its next timer is due, so it keeps running while forms are shown and
 // inside modal loops (ShowModal, message boxes).
+//
+// An exception a handler lets escape into the loop goes to
+// Application->HandleException and the program goes on; one raised while a
+// control paints is shown once the repaint is over, as no box can open in
+// the middle of one. A left press sends CM_CANCELMODE to the focused control
+// of every form around the pressed control, and a form that stops being
+// active sends it to its own, so a drop-down or drag left open ends there.
 #pragma once
 
 #include "platform/core/string_list.h"
 #include "platform/gui/controls.h"
-#include "platform/gui/dialog_service.h"
+#include "platform/core/dialog_service.h"
 
 #include <memory>
 #include <string>

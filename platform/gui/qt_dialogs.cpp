@@ -1,5 +1,5 @@
 // The dialog service of the running program: real Qt boxes.
-#include "platform/gui/dialog_service.h"
+#include "platform/core/dialog_service.h"
 #include "platform/gui/qt_bridge.h"
 
 #include <QApplication>

@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "platform/gui/dialog_service.h"
+#include "platform/core/dialog_service.h"
 
 namespace richtext {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "platform/gui/dialog_service.h"
+#include "platform/core/dialog_service.h"
 #include "platform/gui/forms.h"
 
 namespace richtext {

@@ -2,6 +2,10 @@
 // status bar, an optional status label, two optional external scroll bars
 // and the one find and one replace dialog that all editors share. Whichever
 // editor has the focus owns the bars and the dialogs.
+//
+// The library's texts and language are process-wide, so every editor and bar
+// speaks the same one. Opening a file reads it into a scratch text first, so
+// a file the readers refuse leaves the editor's text as it was.
 #pragma once
 
 #include <array>

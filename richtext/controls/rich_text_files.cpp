@@ -6,7 +6,7 @@
 #include <sstream>
 
 #include "platform/gui/common_dialogs.h"
-#include "platform/gui/dialog_service.h"
+#include "platform/core/dialog_service.h"
 #include "richtext/controls/rich_text.h"
 
 namespace richtext {

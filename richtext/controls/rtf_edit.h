@@ -3,6 +3,10 @@
 // and drop into engine operations. Painting, line breaking, the caret's
 // place and the document are the engine's; the engine draws through a
 // device over the control's back buffer (or the printer's page).
+//
+// Copying puts the selection on the clipboard as RTF and as text; a paste
+// takes RTF, else text, else a picture, so formatting survives wherever the
+// source offered it. A failed picture paste pastes nothing and is no error.
 #pragma once
 
 #include <cstdint>

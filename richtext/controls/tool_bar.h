@@ -2,7 +2,8 @@
 // up to six combo boxes. A press or a choice goes to the attached editor as
 // an icon or list selection; the editor reports the caret's attributes back
 // through ShowSelection and SetIconDown/Up. Bars chain through NextToolBar so
-// one editor drives several of them.
+// one editor drives several of them. The icons are drawn in code, so the
+// bar needs no resource files.
 #pragma once
 
 #include <array>

@@ -2,6 +2,16 @@
 // character buffer with one attribute entry per character, the page header,
 // embedded objects and footnotes. Readers fill it, writers walk it, layout
 // and editing (later in the chain) work on it.
+//
+// List style codes map to formatter kinds here; the load/save front end
+// regenerates the numbering text after every change and the RTF and HTML
+// writers write that text, so what is saved is what was shown. Footnote and
+// object ids and tags come from running counters: when every 16-bit number is
+// taken, adding raises ERichTextError and the readers stop with
+// kReadTooManyObjects rather than reuse an id. A picture's reference text
+// travels in stored RTF as {\*\jdpicref ...} before the picture and is written
+// as \{ref\} when references are asked for, which is how the build names
+// pictures for the help compiler.
 #pragma once
 
 #include <array>

@@ -1,6 +1,7 @@
 // Writes the .DCT letter-tree format from a list of words. Identical sibling
 // lists (same letters, flags and children) are stored once, which keeps the
-// large word lists well inside the 22-bit entry index.
+// large word lists well inside the 22-bit entry index. The tool mkdct runs
+// it to make the program's dictionaries from the system's word lists.
 #pragma once
 
 #include <cstdint>

@@ -5,7 +5,7 @@
 
 #include "platform/core/codepage.h"
 #include "platform/core/paths.h"
-#include "platform/gui/dialog_service.h"
+#include "platform/core/dialog_service.h"
 #include "richtext/spell/spell_files.h"
 #include "richtext/spell/suggest.h"
 

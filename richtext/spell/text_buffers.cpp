@@ -4,7 +4,7 @@
 #include <unordered_set>
 
 #include "platform/core/codepage.h"
-#include "platform/gui/dialog_service.h"
+#include "platform/core/dialog_service.h"
 #include "richtext/spell/dictionary.h"
 
 namespace spell {

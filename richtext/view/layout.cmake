@@ -4,13 +4,13 @@ tavrin_library(tavrin_richtext_layout
   DEPS tavrin_richtext_view tavrin_richtext_model tavrin_platform_gdi tavrin_platform_imaging)
 
 tavrin_test(richtext_layout_tests LABEL richtext
-  SOURCES tests_layout/layout_test.cpp tests_layout/paint_test.cpp tests_layout/edit_test.cpp tests_layout/corpus_layout_test.cpp tests_layout/engine_services_test.cpp
-    tests_layout/relayout_test.cpp
+  SOURCES tests/layout/layout_test.cpp tests/layout/paint_test.cpp tests/layout/edit_test.cpp tests/layout/corpus_layout_test.cpp tests/layout/engine_services_test.cpp
+    tests/layout/relayout_test.cpp
   DEPS tavrin_richtext_layout)
 
 if(TAVRIN_WITH_GUI)
   tavrin_test(richtext_layout_qt_tests LABEL richtext
-    SOURCES tests_layout/qt_render_test.cpp
+    SOURCES tests/layout/qt_render_test.cpp
     DEPS tavrin_richtext_layout tavrin_platform_gui_controls)
 endif()
 

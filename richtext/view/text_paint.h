@@ -4,6 +4,15 @@
 // scrolling the window and keeping the cursor in view. Layout is lazy: edits
 // mark paragraphs (state 0x02 measure, 0x01 break) and the passes treat only
 // marked ones.
+//
+// Typing lays out again only the lines around the edit (RelayoutEditedLine):
+// a window from two lines above, since a typed word may pull back to the line
+// before, widened until its last line stands where it stood. A change that runs
+// on further than a screenful leaves the lines below as they were, marked
+// kLineReflowPending, and painting breaks them before it draws them, so a
+// keystroke never pays for the whole document. Widths and metrics are cached
+// per face, size, style, resolution and device, and per character attribute;
+// both are forgotten when the device, the resolution or the size changes.
 #pragma once
 
 #include <array>

@@ -8,18 +8,18 @@
 // handled, no exception may have escaped, the project, page and contents
 // tables hold the rows they held, and the window still switches views and
 // takes typing in the page grid.
-#include "controls/data/vl_table.h"
-#include "editor/core/project_tables.h"
+#include "data/vl_table.h"
+#include "project/project_tables.h"
 #include "editor/forms/editor_app.h"
 #include "editor/forms/lifecycle_forms.h"
 #include "editor/forms/main_form.h"
 #include "editor/lifecycle/project_wizard.h"
 #include "platform/core/exceptions.h"
 #include "platform/core/paths.h"
-#include "platform/db/engine_driver.h"
-#include "platform/db/tables.h"
+#include "data/engine_driver.h"
+#include "data/tables.h"
 #include "platform/gui/common_dialogs.h"
-#include "platform/gui/dialog_service.h"
+#include "platform/core/dialog_service.h"
 #include "platform/gui/gui_test_harness.h"
 #include "platform/gui/printer.h"
 #include "platform/win/message_queue.h"

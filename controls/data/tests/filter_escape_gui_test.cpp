@@ -2,8 +2,8 @@
 // key input reaches the poll without being dispatched to the control.
 #include "platform/gui/tests/gui_fixture.h"
 
-#include "controls/data/vl_helpers.h"
-#include "controls/data/vl_query.h"
+#include "data/vl_helpers.h"
+#include "data/vl_query.h"
 #include "platform/win/message_queue.h"
 
 #include <QCoreApplication>

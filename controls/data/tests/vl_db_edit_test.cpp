@@ -1,10 +1,10 @@
 // The edit with picture masks: the key algorithm as a table, leaving with an
 // invalid text, a bound edit's mask in the dataset's lines, and the field
 // update's mask check.
-#include "controls/data/tests/engine_fixture.h"
+#include "data/tests/engine_fixture.h"
 #include "controls/data/vl_db_edit.h"
 #include "controls/data/vl_db_grid.h"
-#include "controls/data/vl_lines.h"
+#include "data/vl_lines.h"
 #include "platform/gui/clipboard.h"
 #include "platform/gui/forms.h"
 #include "platform/gui/gui_test_harness.h"

@@ -3,7 +3,7 @@
 // border), OnCheckValue reports, keys handed to the grid, word wrap making
 // the window anew, paste putting the record into edit state; and the corner
 // button that sizes the indicator column.
-#include "controls/data/tests/engine_fixture.h"
+#include "data/tests/engine_fixture.h"
 #include "controls/data/vl_db_grid.h"
 #include "controls/data/vl_db_grid_edit.h"
 #include "platform/gui/clipboard.h"

@@ -2,9 +2,9 @@
 // a column change followed by an append or a cancel (which once stalled for
 // the engine's whole reply time-out), and the vertical bar in sequence mode
 // reading and setting the engine's record numbers.
-#include "controls/data/tests/engine_fixture.h"
+#include "data/tests/engine_fixture.h"
 #include "controls/data/vl_db_grid.h"
-#include "engine/client/client_comms_engine.h"
+#include "engine/api/dbi_api.h"
 #include "platform/core/clock.h"
 #include "platform/gui/forms.h"
 #include "platform/gui/gui_test_harness.h"
@@ -13,6 +13,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <functional>
+#include <thread>
 
 namespace {
 
@@ -182,6 +184,51 @@ TEST_F(GridEngineTest, TheTitleFontFollowsTheParentUntilItIsSetApart) {
 
 namespace {
 
+// The bar reads the engine's sequence numbers with the engine's boxes kept
+// back, for this thread only: while it reads, an engine box raised on
+// another thread is shown, and so is a box that is not the engine's. Every
+// request waits for its reply here, so the wait hook runs inside the read.
+TEST_F(GridSequenceTest, TheBarKeepsBackOnlyItsOwnThreadsEngineBoxes) {
+    qv::DbiSetHandOverToIdleServer(false);
+    struct Restore {
+        ~Restore() { qv::DbiSetHandOverToIdleServer(true); }
+    } restore;
+    dialogs.Clear();
+    int turns = 0, otherThreadShown = 0, thisThreadKeptBack = 0, plainShown = 0;
+    bool busy = false;
+    std::function<void()> served = plat::SetWaitHook({});
+    plat::SetWaitHook([&] {
+        served();
+        if (busy) return;
+        busy = true;
+        ++turns;
+        std::size_t before = dialogs.Requests().size();
+        std::thread([] { qv::DbiBatchMove(); }).join();  // not supported: the engine says so in a box
+        otherThreadShown += dialogs.Requests().size() > before ? 1 : 0;
+        before = dialogs.Requests().size();
+        qv::DbiBatchMove();
+        thisThreadKeptBack += dialogs.Requests().size() == before ? 1 : 0;
+        before = dialogs.Requests().size();
+        gui::MessageBox("Not the engine's", "Test", gui::MB_OK);
+        plainShown += dialogs.Requests().size() > before ? 1 : 0;
+        busy = false;
+    });
+    grid->UpdateScrollBar();
+    plat::SetWaitHook(served);
+    EXPECT_TRUE(grid->SequenceScrollBar());
+    ASSERT_GT(turns, 0);
+    EXPECT_GT(thisThreadKeptBack, 0);  // some turns ran inside the bar's quiet read
+    EXPECT_EQ(otherThreadShown, turns);
+    EXPECT_EQ(plainShown, turns);
+    // Every box shown is one of the above: the bar's own read showed none.
+    EXPECT_EQ(dialogs.Requests().size(),
+              static_cast<std::size_t>(otherThreadShown + plainShown + (turns - thisThreadKeptBack)));
+    // After the read this thread's engine boxes are shown again.
+    const std::size_t before = dialogs.Requests().size();
+    qv::DbiBatchMove();
+    EXPECT_EQ(dialogs.Requests().size(), before + 1);
+}
+
 TEST_F(GridSequenceTest, PerfectRowFitEndsTheGridWithItsLastWholeRow) {
     grid->SetOptions(grid->Options() | Opt(dgPerfectRowFit));
     for (bool wide : {false, true}) {
@@ -266,9 +313,9 @@ TEST_F(GridEngineTest, AReadInsideAnEngineWaitLeavesTheBlobForLater) {
     pages->Open();  // the memo is not read yet
     plat::TakeDeferredRepaint();
     // Every request waits for its reply, as over a transport.
-    qv::SetHandOverToIdleServer(false);
+    qv::DbiSetHandOverToIdleServer(false);
     struct Restore {
-        ~Restore() { qv::SetHandOverToIdleServer(true); }
+        ~Restore() { qv::DbiSetHandOverToIdleServer(true); }
     } restore;
     std::vector<std::string> seen;
     std::function<void()> gui = plat::SetWaitHook({});

@@ -2,9 +2,9 @@
 // column widths from fields, Selected lines and titles), the option mapping,
 // the scroll bar's two modes, the buffer window and scrolling; and its cell
 // painting, rendered offscreen and probed.
-#include "controls/data/tests/engine_fixture.h"
+#include "data/tests/engine_fixture.h"
 #include "controls/data/vl_db_grid.h"
-#include "controls/data/vl_intl.h"
+#include "data/vl_intl.h"
 #include "platform/gui/forms.h"
 #include "platform/gui/gui_test_harness.h"
 

@@ -2,7 +2,7 @@
 // and the column, a press on the current cell shows the editor, titles as
 // buttons click only on release over the same title, the multi-selection
 // hooks and the Shift anchor; and the scroll bar's thumb in simple mode.
-#include "controls/data/tests/engine_fixture.h"
+#include "data/tests/engine_fixture.h"
 #include "controls/data/vl_db_grid.h"
 #include "platform/gui/forms.h"
 #include "platform/gui/gui_test_harness.h"

@@ -2,7 +2,7 @@
 // the end and dropping an untouched append, Tab wrapping, the delete and
 // discard questions, the mask check when leaving a cell, and a read-only
 // grid that never appends.
-#include "controls/data/tests/engine_fixture.h"
+#include "data/tests/engine_fixture.h"
 #include "controls/data/vl_db_grid.h"
 #include "platform/gui/forms.h"
 #include "platform/gui/gui_test_harness.h"

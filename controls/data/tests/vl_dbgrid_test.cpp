@@ -2,16 +2,16 @@
 // combo edits CompileFor over its cell, Revised is a Y/N check box, TopicPopup
 // has a one-letter "&" mask, Body is a memo and Notes rich text. Keys, clicks
 // and double clicks are delivered offscreen as a user's would be.
-#include "controls/data/tests/engine_fixture.h"
+#include "data/tests/engine_fixture.h"
 #include "controls/data/vl_db_combo.h"
 #include "controls/data/vl_db_edit.h"
 #include "controls/data/vl_dbgrid.h"
-#include "controls/misc/bag.h"
-#include "platform/db/tables.h"
+#include "data/bag.h"
+#include "data/tables.h"
 #include "platform/gui/forms.h"
 #include "platform/gui/gui_test_harness.h"
 #include "platform/win/message_queue.h"
-#include "richtext/controls/db_rich_text.h"
+#include "controls/richdb/db_rich_text.h"
 
 #include <gtest/gtest.h>
 

@@ -2,8 +2,9 @@
 // held shift key, and the class-chain name test.
 #include "platform/gui/tests/gui_fixture.h"
 
-#include "controls/data/vl_helpers.h"
-#include "controls/data/vl_table.h"
+#include "controls/data/vl_control_helpers.h"
+#include "data/vl_helpers.h"
+#include "data/vl_table.h"
 #include "platform/win/message_queue.h"
 
 #include <QCoreApplication>

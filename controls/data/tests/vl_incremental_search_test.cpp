@@ -1,4 +1,4 @@
-#include "controls/data/tests/engine_fixture.h"
+#include "data/tests/engine_fixture.h"
 #include "controls/data/vl_incremental_search.h"
 #include "platform/core/clock.h"
 #include "platform/gui/gui_test_harness.h"
@@ -205,7 +205,8 @@ TEST_F(IncrementalSearch, NarrowSearchShowsOnlyTheMatches) {
 
 }  // namespace
 
-#include "controls/data/vl_lines.h"
+#include "controls/data/vl_control_helpers.h"
+#include "data/vl_lines.h"
 #include "platform/gui/buttons.h"
 
 namespace {

@@ -1,7 +1,7 @@
 // The memo dialog: its layout maths, a view-only window with OK alone and
 // centred, Cancel writing nothing, the close question only after changes,
 // Ctrl+Enter and F2 meaning OK, and the window freed for a missing field.
-#include "controls/data/tests/engine_fixture.h"
+#include "data/tests/engine_fixture.h"
 #include "controls/data/vl_memo_dialog.h"
 #include "platform/gui/forms.h"
 #include "platform/gui/gui_test_harness.h"

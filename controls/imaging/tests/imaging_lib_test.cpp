@@ -7,7 +7,7 @@
 #include "platform/core/exceptions.h"
 #include "platform/core/ini_file.h"
 #include "platform/core/paths.h"
-#include "platform/gui/dialog_service.h"
+#include "platform/core/dialog_service.h"
 #include "platform/gui/graphics.h"
 #include "platform/gui/program_resources.h"
 #include "platform/imaging/tests/picture_fixtures.h"

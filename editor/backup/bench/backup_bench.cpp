@@ -17,15 +17,15 @@
 
 #include <unistd.h>
 
-#include "build/build_progress.h"
+#include "project/progress.h"
 #include "editor/backup/backup_project.h"
 #include "editor/backup/lzh_batch.h"
-#include "editor/core/editor_context.h"
-#include "editor/core/project_tables.h"
+#include "project/editor_context.h"
+#include "project/project_tables.h"
 #include "platform/core/paths.h"
-#include "platform/db/engine_driver.h"
-#include "platform/db/fields.h"
-#include "platform/db/tables.h"
+#include "data/engine_driver.h"
+#include "data/fields.h"
+#include "data/tables.h"
 #include "editor/lzh/lzh_compressor.h"
 
 namespace {

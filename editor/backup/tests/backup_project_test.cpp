@@ -8,15 +8,15 @@
 
 #include "editor/backup/backup_project.h"
 #include "editor/backup/lzh_batch.h"
-#include "editor/core/editor_context.h"
-#include "editor/core/project_tables.h"
-#include "editor/core/table_copy.h"
-#include "editor/core/tests/editor_test_support.h"
+#include "project/editor_context.h"
+#include "project/project_tables.h"
+#include "project/table_copy.h"
+#include "project/tests/editor_test_support.h"
 #include "editor/lzh/lzh_decoder.h"
 #include "platform/core/exceptions.h"
 #include "platform/core/paths.h"
-#include "platform/db/fields.h"
-#include "platform/gui/dialog_service.h"
+#include "data/fields.h"
+#include "platform/core/dialog_service.h"
 #include "tests/support/test_support.h"
 
 namespace {

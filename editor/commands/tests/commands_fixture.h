@@ -12,11 +12,11 @@
 #include <sstream>
 #include <thread>
 
-#include "editor/core/editor_context.h"
-#include "editor/core/tests/editor_test_support.h"
+#include "project/editor_context.h"
+#include "project/tests/editor_test_support.h"
 #include "platform/core/ini_file.h"
-#include "platform/db/fields.h"
-#include "platform/gui/dialog_service.h"
+#include "data/fields.h"
+#include "platform/core/dialog_service.h"
 
 namespace cmdtest {
 

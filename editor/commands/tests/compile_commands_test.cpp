@@ -1,6 +1,6 @@
 // The build commands restore what they changed on every way out: a refused
 // post, a build that throws, a build that succeeds.
-#include "build/tables/table_build_project.h"
+#include "helpbuild/tables/table_build_project.h"
 #include "editor/commands/compile_commands.h"
 #include "editor/commands/tests/commands_fixture.h"
 #include "platform/core/exceptions.h"

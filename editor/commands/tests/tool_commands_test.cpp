@@ -3,7 +3,7 @@
 // the converter's settings return to their defaults, missing programs warn.
 #include "editor/commands/tests/commands_fixture.h"
 #include "editor/commands/tool_commands.h"
-#include "editor/core/helpers.h"
+#include "project/helpers.h"
 #include "platform/core/paths.h"
 #include "richtext/view/rtf_text_io.h"
 #include "tests/support/test_support.h"

@@ -16,15 +16,15 @@
 #include <string>
 #include <vector>
 
-#include "editor/core/project_tables.h"
+#include "project/project_tables.h"
 #include "editor/forms/main_form.h"
 #include "platform/core/paths.h"
-#include "platform/db/engine_driver.h"
-#include "platform/db/fields.h"
-#include "platform/db/tables.h"
-#include "platform/gui/dialog_service.h"
+#include "data/engine_driver.h"
+#include "data/fields.h"
+#include "data/tables.h"
+#include "platform/core/dialog_service.h"
 #include "platform/gui/gui_test_harness.h"
-#include "build/bench/corpus_topics.h"
+#include "helpbuild/bench/corpus_topics.h"
 #include "richtext/view/rtf_text_io.h"
 
 namespace {

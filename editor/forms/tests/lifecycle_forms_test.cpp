@@ -2,14 +2,14 @@
 // what the inheritance dialogs list.
 #include "editor/forms/lifecycle_forms.h"
 
-#include "editor/core/project_tables.h"
+#include "project/project_tables.h"
 #include "platform/core/paths.h"
-#include "platform/db/engine_driver.h"
-#include "platform/db/fields.h"
-#include "platform/gui/dialog_service.h"
+#include "data/engine_driver.h"
+#include "data/fields.h"
+#include "platform/core/dialog_service.h"
 #include "platform/gui/gui_test_harness.h"
 #include "platform/win/message_queue.h"
-#include "richtext/controls/db_rich_text.h"
+#include "controls/richdb/db_rich_text.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>

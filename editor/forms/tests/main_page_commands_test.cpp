@@ -3,18 +3,18 @@
 #include "editor/forms/main_form.h"
 #include "editor/forms/page_dialogs.h"
 
-#include "editor/core/project_tables.h"
+#include "project/project_tables.h"
 #include "platform/core/paths.h"
-#include "platform/db/engine_driver.h"
-#include "platform/db/fields.h"
-#include "platform/db/tables.h"
+#include "data/engine_driver.h"
+#include "data/fields.h"
+#include "data/tables.h"
 #include "platform/gui/clipboard.h"
-#include "platform/gui/dialog_service.h"
+#include "platform/core/dialog_service.h"
 #include "platform/gui/gui_test_harness.h"
 #include "platform/gui/printer.h"
 #include "editor/forms/lifecycle_forms.h"
 #include <QMenu>
-#include "richtext/controls/db_rich_text.h"
+#include "controls/richdb/db_rich_text.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>

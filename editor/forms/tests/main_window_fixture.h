@@ -3,10 +3,10 @@
 // start-up starts it (without the tip window).
 #pragma once
 
-#include "editor/core/project_tables.h"
+#include "project/project_tables.h"
 #include "editor/forms/main_form.h"
 #include "platform/core/paths.h"
-#include "platform/db/engine_driver.h"
+#include "data/engine_driver.h"
 
 #include <filesystem>
 #include <memory>

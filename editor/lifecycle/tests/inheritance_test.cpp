@@ -3,7 +3,7 @@
 #include "editor/lifecycle/inheritance.h"
 #include "lifecycle_fixture.h"
 
-#include "editor/core/page_text.h"
+#include "project/page_text.h"
 #include "richtext/view/rtf_text_io.h"
 
 namespace {

@@ -2,12 +2,12 @@
 // helpers that read and write the project tables past the rules.
 #pragma once
 
-#include "editor/core/editor_context.h"
-#include "editor/core/page_rules.h"
-#include "editor/core/project_tables.h"
+#include "project/editor_context.h"
+#include "project/page_rules.h"
+#include "project/project_tables.h"
 #include "editor_test_support.h"
-#include "platform/db/fields.h"
-#include "platform/gui/dialog_service.h"
+#include "data/fields.h"
+#include "platform/core/dialog_service.h"
 
 #include <gtest/gtest.h>
 

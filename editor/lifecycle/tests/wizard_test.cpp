@@ -2,7 +2,7 @@
 #include "editor/lifecycle/project_wizard.h"
 #include "lifecycle_fixture.h"
 
-#include "editor/core/page_text.h"
+#include "project/page_text.h"
 #include "platform/core/paths.h"
 
 #include <filesystem>

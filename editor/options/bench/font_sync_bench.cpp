@@ -1,16 +1,16 @@
 // Font synchronisation of a 1,000-page project against the least the same
 // work costs through the text engine: loading each page's two fields,
 // saving them and posting the page. Prints both times and their ratio.
-#include "editor/core/editor_context.h"
-#include "editor/core/page_rules.h"
-#include "editor/core/page_text.h"
-#include "editor/core/project_tables.h"
+#include "project/editor_context.h"
+#include "project/page_rules.h"
+#include "project/page_text.h"
+#include "project/project_tables.h"
 #include "editor/options/font_sync.h"
 #include "platform/core/paths.h"
-#include "platform/db/engine_driver.h"
-#include "platform/db/fields.h"
-#include "platform/db/tables.h"
-#include "platform/gui/dialog_service.h"
+#include "data/engine_driver.h"
+#include "data/fields.h"
+#include "data/tables.h"
+#include "platform/core/dialog_service.h"
 #include "richtext/view/rtf_text_io.h"
 
 #include <chrono>

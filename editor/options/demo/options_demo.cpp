@@ -2,9 +2,9 @@
 // or options_demo --form CLASS --screenshot FILE.
 #include "editor/options/ui/options_windows.h"
 #include "platform/core/paths.h"
-#include "platform/db/engine_driver.h"
-#include "platform/db/tables.h"
-#include "platform/gui/dialog_service.h"
+#include "data/engine_driver.h"
+#include "data/tables.h"
+#include "platform/core/dialog_service.h"
 #include "platform/gui/forms.h"
 
 #include <cstdio>

@@ -1,8 +1,8 @@
 // Options, filters, fonts and preferences on installed project tables.
-#include "editor/core/page_rules.h"
-#include "editor/core/page_text.h"
-#include "editor/core/settings.h"
-#include "editor/core/tests/editor_test_support.h"
+#include "project/page_rules.h"
+#include "project/page_text.h"
+#include "project/settings.h"
+#include "project/tests/editor_test_support.h"
 #include "editor/options/font_sync.h"
 #include "editor/options/font_tables.h"
 #include "editor/options/page_filters.h"
@@ -11,9 +11,9 @@
 
 #include "platform/core/files.h"
 #include "platform/core/ini_file.h"
-#include "platform/db/fields.h"
+#include "data/fields.h"
 #include "platform/gui/clipboard.h"
-#include "platform/gui/dialog_service.h"
+#include "platform/core/dialog_service.h"
 #include "richtext/view/rtf_text_io.h"
 
 #include <gtest/gtest.h>

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "controls/dates/tool_edit.h"
-#include "editor/core/editor_context.h"
+#include "project/editor_context.h"
 #include "editor/options/page_filters.h"
 #include "platform/gui/buttons.h"
 #include "platform/gui/edits.h"

@@ -1,6 +1,6 @@
 #include "editor/options/ui/font_forms.h"
 
-#include "build/ui/compile_form.h"
+#include "helpbuild/ui/compile_form.h"
 #include "editor/options/ui/ui_util.h"
 
 namespace editor {

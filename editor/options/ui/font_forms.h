@@ -1,7 +1,7 @@
 // The font registry dialog and the formatting-enforcement dialog.
 #pragma once
 
-#include "editor/core/editor_context.h"
+#include "project/editor_context.h"
 #include "editor/options/font_sync.h"
 #include "platform/gui/buttons.h"
 #include "platform/gui/forms.h"

@@ -1,13 +1,13 @@
 #include "editor/options/ui/options_form.h"
 
-#include "editor/core/helpers.h"
-#include "editor/core/page_rules.h"
+#include "project/helpers.h"
+#include "project/page_rules.h"
 #include "editor/options/ui/font_forms.h"
 #include "editor/options/ui/ui_util.h"
 #include "platform/core/files.h"
-#include "platform/db/fields.h"
+#include "data/fields.h"
 #include "platform/gui/common_dialogs.h"
-#include "platform/gui/dialog_service.h"
+#include "platform/core/dialog_service.h"
 #include "platform/gui/file_controls.h"
 
 namespace editor {

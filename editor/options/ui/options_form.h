@@ -3,7 +3,7 @@
 // co-ordinates on a simulated desktop).
 #pragma once
 
-#include "editor/core/editor_context.h"
+#include "project/editor_context.h"
 #include "editor/options/project_options.h"
 #include "platform/gui/buttons.h"
 #include "platform/gui/edits.h"

@@ -1,15 +1,15 @@
 #include "editor/options/ui/options_windows.h"
 
-#include "editor/core/editor_context.h"
-#include "editor/core/page_rules.h"
-#include "editor/core/project_tables.h"
+#include "project/editor_context.h"
+#include "project/page_rules.h"
+#include "project/project_tables.h"
 #include "editor/options/preferences.h"
 #include "editor/options/ui/filter_forms.h"
 #include "editor/options/ui/font_forms.h"
 #include "editor/options/ui/options_form.h"
 #include "editor/options/ui/prefs_form.h"
 #include "platform/core/paths.h"
-#include "platform/db/fields.h"
+#include "data/fields.h"
 #include "platform/gui/gui_test_harness.h"
 
 #include <algorithm>

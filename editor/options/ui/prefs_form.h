@@ -1,7 +1,7 @@
 // The program preferences window.
 #pragma once
 
-#include "editor/core/editor_context.h"
+#include "project/editor_context.h"
 #include "editor/options/preferences.h"
 #include "platform/gui/buttons.h"
 #include "platform/gui/edits.h"

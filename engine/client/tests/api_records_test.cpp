@@ -1,7 +1,7 @@
 // Golden layouts of the API records. Each expected record is built by hand
 // from the layout (offsets and widths), little-endian, zero elsewhere; the
 // derivation of every non-zero byte is in the comments.
-#include "engine/client/api_records.h"
+#include "engine/api/dbi_types.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "engine/client/bcd.h"
+#include "engine/api/bcd.h"
 
 #include <gtest/gtest.h>
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/api/tests/api_fixture.h"
+#include "engine/dbi/tests/api_fixture.h"
 #include "engine/client/cache_table.h"
 
 namespace apitest {

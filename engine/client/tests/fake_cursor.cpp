@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "engine/client/api_records.h"
+#include "engine/api/dbi_types.h"
 
 namespace qv::testing {
 

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "platform/gui/common_dialogs.h"
-#include "platform/gui/dialog_service.h"
+#include "platform/core/dialog_service.h"
 #include "platform/gui/forms.h"
 #include "platform/gui/gui_test_harness.h"
 #include "richtext/controls/rich_text.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/gui/dialog_service.h"
+#include "platform/core/dialog_service.h"
 #include "platform/gui/forms.h"
 #include "platform/gui/gui_test_harness.h"
 #include "richtext/controls/rtf_edit.h"

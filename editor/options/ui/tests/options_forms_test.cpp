@@ -2,13 +2,13 @@
 // miniature, writes only on the user's action, the popup group stored before
 // enforcement, preferences closed with Esc, the filter dialogs and the font
 // registry's refusal.
-#include "editor/core/tests/editor_test_support.h"
+#include "project/tests/editor_test_support.h"
 #include "editor/options/ui/filter_forms.h"
 #include "editor/options/ui/font_forms.h"
 #include "editor/options/ui/options_form.h"
 #include "editor/options/ui/prefs_form.h"
-#include "platform/db/fields.h"
-#include "platform/gui/dialog_service.h"
+#include "data/fields.h"
+#include "platform/core/dialog_service.h"
 #include "platform/gui/forms.h"
 #include "platform/gui/gui_test_harness.h"
 

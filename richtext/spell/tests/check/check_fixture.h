@@ -12,7 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/gdi/fake_device.h"
-#include "platform/gui/dialog_service.h"
+#include "platform/core/dialog_service.h"
 #include "richtext/spell/engine_word_source.h"
 #include "richtext/spell/spell_dlg.h"
 #include "richtext/spell/ui/spell_ui.h"

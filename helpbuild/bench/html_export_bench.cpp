@@ -1,0 +1,205 @@
+// Exporting a 1,000-page project of real topic texts (the corpus help
+// project's topics, each a page, with jumps between them) as HTML, in one
+// run, against the text engine's HTML writer alone writing the same pages
+// to files; goal: the export takes at most 3 times as long. The export runs
+// on the project tables (names, links found through the export table) and
+// on plain rows. Each is the median of five iterations.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "helpbuild/html_export.h"
+#include "helpbuild/tables/table_html_export.h"
+#include "project/editor_context.h"
+#include "project/project_tables.h"
+#include "data/engine_driver.h"
+#include "data/fields.h"
+#include "richtext/io/html_writer.h"
+#include "helpbuild/bench/corpus_topics.h"
+#include "richtext/view/rtf_text_io.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+double g_writer = 0, g_tables = 0, g_memory = 0, g_rows = 0;
+constexpr int kPages = 1000;
+
+double Seconds(std::chrono::steady_clock::time_point t0) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+}
+
+// The median of a run's iterations: a disk busy with other work for a
+// moment moves one iteration, not the result.
+double Median(std::vector<double> times) {
+    if (times.empty()) return 0;
+    std::sort(times.begin(), times.end());
+    const std::size_t n = times.size();
+    return n % 2 ? times[n / 2] : (times[n / 2 - 1] + times[n / 2]) / 2;
+}
+constexpr int kIterations = 5;
+
+// The corpus project's topics as page memos, each with three jumps to other
+// pages (by help id, by context string, one to a window) added at its end.
+const std::vector<std::string>& Memos() {
+    static const std::vector<std::string> memos = [] {
+        std::vector<std::string> topics = benchtopics::CorpusTopicTexts(TAVRIN_CORPUS_DIR);
+        std::vector<std::string> out;
+        for (int i = 0; !topics.empty() && static_cast<int>(out.size()) < kPages; ++i) {
+            const int a = (i * 7) % kPages + 1, b = (i * 13) % kPages + 1;
+            std::string jumps = "\\par See {\\uldb page " + std::to_string(a) + "}{\\v " + std::to_string(a) +
+                                "}, {\\uldb topic}{\\v topic" + std::to_string(b) + "} and {\\uldb more}{\\v topic" +
+                                std::to_string(a) + ">main}.\\par }";
+            richtext::TJDRTFTextIo e;
+            e.LoadFromString(topics[static_cast<std::size_t>(i) % topics.size()] + jumps);
+            out.push_back(e.SaveToString());
+        }
+        return out;
+    }();
+    return memos;
+}
+
+struct Folder {
+    fs::path home = fs::temp_directory_path() / "tavrin-bench-html";
+    Folder() {
+        fs::remove_all(home);
+        fs::create_directories(home / "out" / "Images");
+    }
+    ~Folder() { fs::remove_all(home); }
+};
+
+build::HtmlExportOptions Options(const fs::path& home) {
+    build::HtmlExportOptions o;
+    o.project = "Bench";
+    o.outputDir = (home / "out").string();
+    o.gifDir = (home / "out" / "Images").string();
+    o.projectFolder = o.pictureFolder = home.string();
+    return o;
+}
+
+void BM_HtmlWriterAlone(benchmark::State& state) {
+    if (Memos().empty()) return state.SkipWithError("corpus files missing");
+    Folder f;
+    std::vector<double> times;
+    for (auto _ : state) {
+        auto t0 = std::chrono::steady_clock::now();
+        int i = 0;
+        for (const std::string& m : Memos()) {
+            richtext::TJDRTFTextIo e;
+            e.LoadFromString(m);
+            richtext::TJDHTMLWriter w(&e);
+            std::ostringstream out;
+            e.SaveWithWriter(w, out);
+            std::ofstream file(f.home / "out" / ("p" + std::to_string(++i) + ".htm"), std::ios::binary);
+            file << out.str();
+        }
+        times.push_back(Seconds(t0));
+    }
+    g_writer = Median(times);
+}
+BENCHMARK(BM_HtmlWriterAlone)->Unit(benchmark::kMillisecond)->Iterations(kIterations);
+
+void BM_ExportOnTables(benchmark::State& state) {
+    if (Memos().empty()) return state.SkipWithError("corpus files missing");
+    Folder f;
+    auto driver = std::make_shared<db::TEngineDriver>();
+    db::Session().SetDriver(driver);
+    {
+        editor::InstallProjectTables(f.home.string());
+        editor::EditorContext ctx;
+        ctx.ProgramDir = f.home.string();
+        ctx.BindAlias();
+        ctx.OpenTables();
+        ctx.mainTable->Append();
+        ctx.mainTable->FieldByName("Application")->SetAsString("Bench");
+        ctx.mainTable->Post();
+        for (int i = 0; i < static_cast<int>(Memos().size()); ++i) {
+            db::TDataSet* d = ctx.detailTable;
+            d->Append();
+            d->FieldByName("HelpId")->SetAsInteger(i + 1);
+            d->FieldByName("TopicPopup")->SetAsString("T");
+            d->FieldByName("ContextString")->SetAsString("topic" + std::to_string(i + 1));
+            d->FieldByName("Title")->SetAsString("Topic " + std::to_string(i + 1));
+            d->FieldByName("Keys")->SetAsString("bench;topic");
+            d->FieldByName("HelpText")->SetAsString(Memos()[static_cast<std::size_t>(i)]);
+            d->Post();
+        }
+        build::TableHtmlExport exp(ctx);
+        exp.SelectProject("Bench");
+        exp.AssignHtmlFileNames(false, false);
+        std::vector<double> times;
+        std::size_t problems = 0;
+        for (auto _ : state) {
+            build::NullProgress progress;
+            build::HtmlExportLog log;
+            auto t0 = std::chrono::steady_clock::now();
+            if (build::ExportHtmlPages(exp, Options(f.home), progress, log).pages != static_cast<int>(Memos().size()))
+                return state.SkipWithError("the export failed");
+            times.push_back(Seconds(t0));
+            problems = log.Problems().size();
+        }
+        g_tables = Median(times);
+        // The share of the export that is reading the pages' rows and memos.
+        auto t0 = std::chrono::steady_clock::now();
+        for (bool more = exp.First(); more; more = exp.Next()) benchmark::DoNotOptimize(exp.Current(true));
+        g_rows = Seconds(t0);
+        state.counters["unresolved"] = static_cast<double>(problems);
+    }
+    db::Session().SetDriver(nullptr);
+}
+BENCHMARK(BM_ExportOnTables)->Unit(benchmark::kMillisecond)->Iterations(kIterations);
+
+void BM_ExportOnRows(benchmark::State& state) {
+    if (Memos().empty()) return state.SkipWithError("corpus files missing");
+    Folder f;
+    build::MemoryHtmlPages pages;
+    std::vector<build::HtmlNameSource> sources;
+    for (int i = 0; i < static_cast<int>(Memos().size()); ++i)
+        sources.push_back({"topic" + std::to_string(i + 1), "Topic", i + 1});
+    const std::vector<std::string> names = build::AssignHtmlFileNames(sources, false);
+    for (int i = 0; i < static_cast<int>(Memos().size()); ++i) {
+        build::HtmlExportRow r;
+        r.name = names[static_cast<std::size_t>(i)];
+        r.helpId = i + 1;
+        r.contextString = sources[static_cast<std::size_t>(i)].contextString;
+        r.topicPopup = "T";
+        r.keys = "bench;topic";
+        r.helpText = Memos()[static_cast<std::size_t>(i)];
+        pages.rows.push_back(r);
+    }
+    std::vector<double> times;
+    for (auto _ : state) {
+        build::NullProgress progress;
+        build::HtmlExportLog log;
+        auto t0 = std::chrono::steady_clock::now();
+        build::ExportHtmlPages(pages, Options(f.home), progress, log);
+        times.push_back(Seconds(t0));
+    }
+    g_memory = Median(times);
+}
+BENCHMARK(BM_ExportOnRows)->Unit(benchmark::kMillisecond)->Iterations(kIterations);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    std::printf("pages: %zu\n", Memos().size());
+    if (g_writer > 0 && g_tables > 0)
+        std::printf("export on tables / HTML writer alone: %.2f (goal <= 3; writer %.1f ms, export %.1f ms)\n",
+                    g_tables / g_writer, g_writer * 1000, g_tables * 1000);
+    if (g_rows > 0) std::printf("reading the export table's rows and memos alone: %.1f ms\n", g_rows * 1000);
+    if (g_writer > 0 && g_memory > 0)
+        std::printf("export on rows / HTML writer alone: %.2f (export %.1f ms)\n", g_memory / g_writer,
+                    g_memory * 1000);
+    return 0;
+}

@@ -1,0 +1,543 @@
+#include "helpbuild/build_driver.h"
+
+#include <cmath>
+#include <cstdio>
+#include <exception>
+#include <fstream>
+#include <vector>
+
+#include "helpbuild/hpj_writer.h"
+#include "helpbuild/topic_rtf.h"
+#include "platform/core/files.h"
+#include "platform/core/paths.h"
+#include "platform/core/process.h"
+#include "platform/core/dialog_service.h"
+#include "richtext/view/rtf_text_io.h"
+
+namespace build {
+
+namespace {
+
+const char* const kWarning = "Warning";
+
+void Focus(BuildEnvironment& env, const char* control) {
+    if (env.focusControl) env.focusControl(control);
+}
+
+void Pump(BuildEnvironment& env) {
+    if (env.processMessages) env.processMessages();
+}
+
+// The RTF document a page editor stores after two blanks were typed into
+// its empty text.
+std::string TwoBlanksDocument() {
+    richtext::TJDRTFTextIo engine;
+    engine.LoadFromString("  ");
+    return engine.SaveToString();
+}
+
+std::string PageName(const PageRow& page) {
+    std::string name = std::to_string(page.helpId);
+    if (!page.title.empty()) name += " (" + page.title + ")";
+    return name;
+}
+
+bool NameChecks(const ProjectFields& p, BuildEnvironment& env) {
+    if (p.application.empty()) {
+        ShowWarning("No Name", "You need a Project name before you can compile.");
+        return false;
+    }
+    if (p.helpTitle.empty()) {
+        ShowWarning("No Title", "You need a Help Title before you can compile.");
+        Focus(env, "HelpTitleFld");
+        return false;
+    }
+    // 16-bit builds name every file by the 16-bit name, so it must be there too.
+    if (p.dosName.empty() || (p.Is16Bit() && p.name16.empty())) {
+        ShowWarning("No File name", "You need a [File name] before you can compile.");
+        Focus(env, "DosNameFld");
+        return false;
+    }
+    return true;
+}
+
+bool LengthCheck16(const ProjectFields& p) {
+    if (p.Is16Bit() && p.BaseName().size() > 8) {
+        ShowWarning(kWarning,
+                    "Your File Name is greater than 8 characters. Windows 3.x will only allow a maximum of 8 "
+                    "characters. Please amend it or change your Compiler to Win95 in Options.");
+        return false;
+    }
+    return true;
+}
+
+std::string Native(const std::string& path) { return plat::NativePath(path); }
+
+// The compiler or viewer in the program directory; "" when there is none.
+std::string FindTool(BuildEnvironment& env, const char* name) {
+    return plat::FindProgram(env.ProgramDir() + "\\" + name);
+}
+
+// Written beside the target and renamed over it when complete, so a failed
+// write leaves the old file.
+bool WriteWholeFile(const std::string& nativePath, const std::string& bytes) {
+    const std::string temp = nativePath + ".~tmp";
+    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    if (out && plat::RenameFile(temp, nativePath, true)) return true;
+    std::remove(temp.c_str());
+    return false;
+}
+
+std::vector<MapEntry> AllMapEntries(IBuildProject& project, BuildEnvironment& env) {
+    std::vector<MapEntry> map;
+    for (bool ok = project.FirstPage(); ok; ok = project.NextPage()) {
+        PageRow page = project.CurrentPage(false);
+        map.push_back({page.topicPopup, page.helpId, page.contextString});
+        Pump(env);
+    }
+    project.FirstPage();
+    return map;
+}
+
+// Composes and saves the help project file; false (after a warning) when it
+// cannot be written.
+bool SaveHpj(const ProjectFields& p, const std::string& folder, HpjKind kind, std::vector<MapEntry> pages,
+             BuildEnvironment& env) {
+    HpjInput in;
+    in.kind = kind;
+    in.project = p;
+    in.programDir = env.ProgramDir();
+    in.projectFolder = folder;
+    in.pages = std::move(pages);
+    in.setStatusText = env.setStatusText;
+    HpjResult r = ComposeHpj(in);
+    if (!r.ok) {
+        ShowWarning(kWarning, r.message);
+        return false;
+    }
+    std::string path = Native(HpjPath(p, folder));
+    if (!WriteWholeFile(path, r.text)) {
+        ShowWarning(kWarning, "The help project file " + path + " could not be written.");
+        return false;
+    }
+    return true;
+}
+
+// The project RTF under construction: a temporary file beside the real one,
+// renamed over it only when complete.
+class RtfOutput {
+public:
+    explicit RtfOutput(std::string finalPath) : final_(std::move(finalPath)), temp_(final_ + ".~tmp") {
+        out_.open(temp_, std::ios::binary | std::ios::trunc);
+    }
+    ~RtfOutput() { Discard(); }
+    bool IsOpen() const { return out_.is_open(); }
+    void Append(std::string_view bytes) { out_.write(bytes.data(), static_cast<std::streamsize>(bytes.size())); }
+    bool Commit() {
+        out_.close();
+        if (!out_) return false;
+        committed_ = plat::RenameFile(temp_, final_, true);
+        return committed_;
+    }
+    void Discard() {
+        if (committed_) return;
+        if (out_.is_open()) out_.close();
+        std::remove(temp_.c_str());
+        committed_ = true;
+    }
+
+private:
+    std::string final_, temp_;
+    std::ofstream out_;
+    bool committed_ = false;
+};
+
+BuildOutcome WriteProjectFilesOrThrow(IBuildProject& project, BuildEnvironment& env);
+
+BuildOutcome RunCompiler(IBuildProject& project, BuildEnvironment& env, bool sixteen) {
+    ProjectFields p = project.Project();
+    const std::string F = p.projectFolder;
+    const std::string base = F + "\\" + p.BaseName();
+    plat::DeleteFile(Native(base + ".hlp"));
+    // The compiler's index cache is rebuilt from the new file.
+    plat::DeleteFile(Native(base + ".gid"));
+    if (!sixteen && p.autoGenerateCntFile == "Y" && env.writeCntFile) env.writeCntFile();
+    if (!plat::DirectoryExists(Native(F))) {
+        ShowWarning(kWarning, "The Project directory, " + F + ", does not exist. Please change it in Project Options.");
+        return BuildOutcome::Failed;
+    }
+    const char* tool = sixteen ? "HCP.EXE" : "HCW.EXE";
+    std::string exe = FindTool(env, tool);
+    std::vector<std::string> argv{exe.empty() ? env.ProgramDir() + "\\" + tool : exe};
+    if (!sixteen) {
+        argv.push_back("/C");
+        argv.push_back("/E");
+    }
+    argv.push_back(Native(base + ".hpj"));
+    int code = exe.empty() ? -1 : plat::RunAndWait(argv, Native(F));
+    Pump(env);
+    if (code == -1) {
+        ShowWarning(kWarning, "The help compiler " + std::string(tool) +
+                                  " could not be started. Please place it (or a program that runs your help "
+                                  "compiler) in your Tavrin directory, " + env.ProgramDir() + ".");
+        return BuildOutcome::CompilerMissing;
+    }
+    const std::string hlp = base + ".HLP";
+    BuildOutcome outcome;
+    if (plat::FileExists(Native(hlp))) {
+        outcome = BuildOutcome::Compiled;
+        if (sixteen) {
+            if (env.setHelpFile) env.setHelpFile(hlp);
+            if (env.showHelp) env.showHelp(hlp, 3, 0);
+        } else {
+            if (env.setHelpFile) env.setHelpFile(hlp);
+            std::string viewer = FindTool(env, "WinHlp32.exe");
+            if (viewer.empty() || !StartProgram({viewer, Native(hlp)}))
+                ShowWarning(kWarning, "The help file was compiled, but the help viewer WinHlp32.exe could not be "
+                                      "started. Please place it (or a program that shows help files) in your "
+                                      "Tavrin directory, " + env.ProgramDir() + ".");
+        }
+    } else {
+        outcome = BuildOutcome::CompileFailed;
+        ShowWarning(kWarning, "The Compile was unsuccesful. The Error Log will now be displayed.");
+        if (env.showErrorLog) env.showErrorLog();
+    }
+    if (env.setHelpFile) env.setHelpFile(env.ProgramDir() + "\\Tavrin.HLP");
+    return outcome;
+}
+
+}  // namespace
+
+std::string BuildEnvironment::ProgramDir() const { return plat::ProgramDir(); }
+
+void ShowWarning(const std::string& caption, const std::string& text) { gui::MessageBox(text, caption, gui::MB_OK); }
+
+std::string ProjectRtfPath(const ProjectFields& project, const std::string& projectFolder) {
+    return projectFolder + "\\" + project.BaseName() + ".rtf";
+}
+
+bool StartProgram(const std::vector<std::string>& argv) { return plat::StartProcess(argv); }
+
+// --- checks ---------------------------------------------------------------------
+
+bool CheckProjectBeforeCompile(IBuildProject& project, BuildEnvironment& env) {
+    if (!project.PostPendingEdits()) {
+        ShowWarning(kWarning, "An attempt was made to save your changes, but failed. Please save all changes or "
+                              "undo using Escape ro Alt+Backspace.");
+        return false;
+    }
+    if (!NameChecks(project.Project(), env)) return false;
+    if (!CheckHelpCompilerPresent(project, env)) return false;
+    return LengthCheck16(project.Project());
+}
+
+bool CheckHelpCompilerPresent(IBuildProject& project, BuildEnvironment& env) {
+    auto switchTo16 = [&](const char* failure) {
+        try {
+            project.SetCompile("16");
+            return true;
+        } catch (...) {
+            ShowWarning(kWarning, failure);
+            return false;
+        }
+    };
+    ProjectFields p = project.Project();
+    if (env.force16BitCompile && p.compile != "16") {
+        if (!switchTo16("An unsuccessful attempt was made to change your Compile settings from 32bit to 16bit. You "
+                        "will need to change them manually from the Project Options screen."))
+            return false;
+        p.compile = "16";
+    }
+    const bool hcp = !FindTool(env, "HCP.EXE").empty();
+    if (p.compile == "16") {
+        if (hcp) return true;
+        ShowWarning(kWarning,
+                    "You need the file, HCP.EXE, in order to Compile. You can re-install it from your installation "
+                    "disks.");
+        return false;
+    }
+    if (!FindTool(env, "HCW.EXE").empty()) return true;
+    if (hcp)
+        return switchTo16("An unsuccessfl attempt was made to change your Compile settings from 32bit to 16bit. You "
+                          "will need to change them manually from the Project Options screen.");
+    ShowWarning(kWarning,
+                "You need the file, HCW.EXE, in order to Compile. You can re-install it from your installation disks.");
+    return false;
+}
+
+bool CheckProjectDirectories(IBuildProject& project, BuildEnvironment& env) {
+    ProjectFields p = project.Project();
+    if (!p.projectDir.empty() && !plat::DirectoryExists(Native(p.projectFolder))) {
+        ShowWarning(kWarning, "Your Project directory no longer exists. Please amend it from Tools | Project Options "
+                              "| Compiler Options.");
+        return false;
+    }
+    if (!p.graphicsDir.empty() && !plat::DirectoryExists(Native(p.graphicsFolder))) {
+        ShowWarning(kWarning, "Your Graphics directory no longer exists. Please amend it from Tools | Project "
+                              "Options | Compiler Options.");
+        return false;
+    }
+    if (p.Is16Bit() && CheckShortPathsFor16Bit(p)) return false;
+    return true;
+}
+
+bool CheckShortPathsFor16Bit(const ProjectFields& p) {
+    const std::string tail = " Please amend it from Tools | Project Options | Compiler Options.";
+    const std::string projectText =
+        "You cannot compile for 16bit when you have long file names in your Project directory path." + tail;
+    if (p.projectDir.find(' ') != std::string::npos) {
+        ShowWarning(kWarning, projectText);
+        return true;
+    }
+    if (p.graphicsDir.find(' ') != std::string::npos) {
+        ShowWarning(kWarning,
+                    "You cannot compile for 16bit when you have long file names in your Project Graphics directory "
+                    "path." + tail);
+        return true;
+    }
+    auto longPiece = [](const std::string& path) {
+        std::size_t start = 0;
+        for (std::size_t i = 0; i <= path.size(); ++i) {
+            if (i == path.size() || path[i] == '\\' || path[i] == '/') {
+                if (i - start > 8) return true;
+                start = i + 1;
+            }
+        }
+        return false;
+    };
+    if (longPiece(p.projectDir)) {
+        ShowWarning(kWarning, projectText);
+        return true;
+    }
+    if (longPiece(p.graphicsDir)) {
+        ShowWarning(kWarning,
+                    "You cannot compile for 16bit when you have long file names in your Graphics directory path." +
+                        tail);
+        return true;
+    }
+    return false;
+}
+
+bool CheckFirstPageIsTopic(IBuildProject& project, BuildEnvironment& env) {
+    try {
+        project.SelectBuildPages(project.Project().useFilteredPagesOnly == "Y");
+        if (!project.FirstPage()) {
+            ShowWarning(kWarning, "You need to have help pages before you can compile.");
+            return false;
+        }
+        PageRow first = project.CurrentPage(false);
+        if (first.topicPopup.empty()) {
+            ShowWarning(kWarning, "You need to have help pages before you can compile.");
+            return false;
+        }
+        if (first.topicPopup != "T") {
+            ShowWarning(kWarning, "The First help page in every Project must be a Topic. Please change the TP type "
+                                  "to \"T\" or insert a new first page Topic.");
+            return false;
+        }
+        return true;
+    } catch (...) {
+        ShowWarning(kWarning, "You need to have help pages before you can compile.");
+        return false;
+    }
+}
+
+// --- builds -----------------------------------------------------------------------
+
+std::string WriteProjectTopics(IBuildProject& project) {
+    PageRow page = project.CurrentPage(true);
+    // Each memo goes through the text engine once.
+    LoadedText title = page.topicPopup == "T" ? LoadPageText(page.fullTitle) : LoadedText{};
+    LoadedText body = LoadPageText(page.helpText);
+    std::string blanks;
+    if (body.empty) {
+        blanks = TwoBlanksDocument();
+        body = LoadPageText(blanks);
+    }
+    const bool titled = !title.empty;
+    std::string record =
+        MakeTopicRecord(page, titled, titled ? PieceFromSource(title.source, PageName(page), false) : "",
+                        PieceFromSource(body.source, PageName(page), true));
+    project.StorePrepared(record, blanks.empty() ? nullptr : &blanks);
+    return record;
+}
+
+BuildOutcome RunFullCompile(IBuildProject& project, BuildEnvironment& env, bool showOptions) {
+    if (showOptions && env.showOptionsDialog && !env.showOptionsDialog()) return BuildOutcome::Refused;
+    if (!CheckProjectBeforeCompile(project, env) || !CheckProjectDirectories(project, env) ||
+        !CheckFirstPageIsTopic(project, env))
+        return BuildOutcome::Refused;
+    BuildOutcome written = WriteProjectFiles(project, env);
+    if (written != BuildOutcome::Written) return written;
+    return project.Project().Is16Bit() ? RunHelpCompiler16(project, env) : RunHelpCompiler32(project, env);
+}
+
+BuildOutcome WriteProjectFiles(IBuildProject& project, BuildEnvironment& env) {
+    // A table that refuses a post or a file that cannot be written ends the
+    // build with its message; the temporary RTF goes, the old one stays.
+    try {
+        return WriteProjectFilesOrThrow(project, env);
+    } catch (const std::exception& e) {
+        ShowWarning(kWarning, std::string("The build was stopped: ") + e.what());
+        return BuildOutcome::Failed;
+    }
+}
+
+namespace {
+
+BuildOutcome WriteProjectFilesOrThrow(IBuildProject& project, BuildEnvironment& env) {
+    ProjectFields p = project.Project();
+    project.SelectBuildPages(p.useFilteredPagesOnly == "Y");
+    const std::string F = p.projectFolder;
+    if (!plat::DirectoryExists(Native(F))) {
+        ShowWarning(kWarning, "The Project Directory does not exist, " + F +
+                                  " Please amend it from Tools | Project Options | Compiler Options.");
+        return BuildOutcome::Refused;
+    }
+    const bool contents16 = p.autogenerateContents == "Y" && p.Is16Bit();
+    int arial = 0;
+    std::string header = MakeProjectHeader(project.HeaderRtf(), contents16 ? "Arial" : nullptr, &arial);
+
+    const bool writeHpj = p.autogeneratePrjFile == "Y";
+    if (writeHpj) {
+        // The paths of the file are checked before anything is written or shown.
+        HpjInput probe;
+        probe.project = p;
+        probe.programDir = env.ProgramDir();
+        probe.projectFolder = F;
+        HpjResult r = ComposeHpj(probe);
+        if (!r.ok) {
+            ShowWarning(kWarning, r.message);
+            return BuildOutcome::Refused;
+        }
+    }
+
+    std::unique_ptr<IProgress> progress =
+        env.createProgress ? env.createProgress() : std::make_unique<NullProgress>(env.cancelRequested);
+    progress->SetStatus("Parsing Topics...");
+    progress->SetPercent(0);
+    progress->Show();
+    progress->SetPercent(3);
+
+    // Contents: the 16-bit contents page leads the file; 32-bit builds fill
+    // the contents rows the contents file is written from.
+    std::string contentsPage;
+    if (p.autogenerateContents == "Y") {
+        std::vector<TopicFields> topics;
+        for (bool ok = project.FirstPage(); ok; ok = project.NextPage()) {
+            PageRow page = project.CurrentPage(false);
+            if (page.topicPopup == "T") topics.push_back(page);
+        }
+        if (contents16) {
+            contentsPage = MakeContentsPage16(topics, arial);
+        } else {
+            std::vector<ContentsRow> rows{{1, 1, "H", "Contents", ""}};
+            int seq = 2;
+            for (const TopicFields& t : topics)
+                rows.push_back({seq++, 2, "T", t.title,
+                                t.contextString.empty() ? std::to_string(t.helpId) : t.contextString});
+            project.ReplaceContents(rows);
+        }
+    }
+
+    const std::string rtfPath = Native(ProjectRtfPath(p, F));
+    RtfOutput rtf(rtfPath);
+    if (!rtf.IsOpen()) {
+        ShowWarning(kWarning, "The project RTF file " + rtfPath + " could not be created.");
+        return BuildOutcome::Failed;
+    }
+    rtf.Append(header);
+    rtf.Append(contentsPage);
+
+    std::vector<MapEntry> map;
+    const int count = project.PageCount();
+    int i = 0;
+    // The records stored on the way are kept on a cancel or a failed page
+    // (they describe their pages as they are) and given up after an error.
+    struct StoringRecords {
+        IBuildProject& project;
+        int exceptions = std::uncaught_exceptions();
+        bool ended = false;
+        explicit StoringRecords(IBuildProject& p) : project(p) { project.BeginStoringRecords(); }
+        void End() {
+            ended = true;
+            project.EndStoringRecords(true);
+        }
+        ~StoringRecords() {
+            if (ended) return;
+            try {
+                project.EndStoringRecords(std::uncaught_exceptions() == exceptions);
+            } catch (...) {
+            }
+        }
+    } storing(project);
+    for (bool ok = project.FirstPage(); ok; ok = project.NextPage()) {
+        progress->ProcessMessages();
+        ++i;
+        progress->SetPercent(static_cast<int>(std::lround(100.0 * i / count - 3)));
+        progress->ProcessMessages();
+        if (progress->CancelRequested()) {
+            progress->ClearCancel();
+            return BuildOutcome::Cancelled;  // the temporary file goes, the old RTF stays
+        }
+        PageRow page = project.CurrentPage(false);
+        map.push_back({page.topicPopup, page.helpId, page.contextString});
+        std::string record;
+        if (page.titleUserModified == "Y") {
+            record = project.CurrentPrepared();
+        } else {
+            try {
+                record = WriteProjectTopics(project);
+            } catch (const PieceError& e) {
+                ShowWarning(kWarning, e.message);
+                return BuildOutcome::Failed;
+            }
+        }
+        if (i > 1) rtf.Append(kPageBreak);
+        rtf.Append(record);
+    }
+    storing.End();
+    rtf.Append(kCloseDocument);
+    if (!rtf.Commit()) {
+        ShowWarning(kWarning, "The project RTF file " + rtfPath + " could not be written.");
+        return BuildOutcome::Failed;
+    }
+    if (writeHpj && !SaveHpj(p, F, HpjKind::Full, std::move(map), env)) return BuildOutcome::Failed;
+    project.FirstPage();
+
+    progress->SetStatus("Compiling Help File...");
+    progress->ProcessMessages();
+    // The progress window goes (with this scope) before the compiler's result is shown.
+    return BuildOutcome::Written;
+}
+
+}  // namespace
+
+BuildOutcome RunPartialCompile(IBuildProject& project, BuildEnvironment& env) {
+    project.PostPendingEdits();
+    ProjectFields p = project.Project();
+    if (!NameChecks(p, env) || !LengthCheck16(p)) return BuildOutcome::Refused;
+    const std::string F = p.projectFolder;
+    if (!plat::FileExists(Native(ProjectRtfPath(p, F)))) return RunFullCompile(project, env, false);
+    if (p.Is16Bit() && CheckShortPathsFor16Bit(p)) return BuildOutcome::Refused;
+    Pump(env);
+    if (p.autogeneratePrjFile == "Y") {
+        try {
+            project.SelectBuildPages(p.useFilteredPagesOnly == "Y");
+            if (!SaveHpj(p, F, HpjKind::Partial, AllMapEntries(project, env), env)) return BuildOutcome::Failed;
+        } catch (const std::exception& e) {
+            ShowWarning(kWarning, std::string("The build was stopped: ") + e.what());
+            return BuildOutcome::Failed;
+        }
+    }
+    Pump(env);
+    return p.Is16Bit() ? RunHelpCompiler16(project, env) : RunHelpCompiler32(project, env);
+}
+
+BuildOutcome RunHelpCompiler32(IBuildProject& project, BuildEnvironment& env) { return RunCompiler(project, env, false); }
+
+BuildOutcome RunHelpCompiler16(IBuildProject& project, BuildEnvironment& env) { return RunCompiler(project, env, true); }
+
+}  // namespace build

@@ -1,0 +1,180 @@
+#include "helpbuild/cnt_file.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace build {
+
+namespace {
+
+bool StartsWithNoCase(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size()) return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(text[i])) != std::tolower(static_cast<unsigned char>(prefix[i])))
+            return false;
+    return true;
+}
+
+std::string From(std::string_view text, std::size_t pos) {
+    return pos < text.size() ? std::string(text.substr(pos)) : std::string();
+}
+
+// A value written into one line of the file must not end the line.
+std::string OneLine(std::string text) {
+    std::replace(text.begin(), text.end(), '\r', ' ');
+    std::replace(text.begin(), text.end(), '\n', ' ');
+    return text;
+}
+
+bool Blank(std::string_view line) {
+    return std::all_of(line.begin(), line.end(), [](char c) { return c == ' ' || c == '\t'; });
+}
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+}  // namespace
+
+std::string CntHelpFileSuffix(const std::string& helpFile) {
+    if (helpFile.empty()) return {};
+    if (helpFile.front() == '>' || helpFile.front() == '@') return helpFile;
+    return "@" + helpFile;
+}
+
+std::string CntEntryLine(const CntEntry& e) {
+    if (e.entryType == "I") return OneLine(e.title);
+    int level = std::clamp(e.level, 1, 9);
+    std::string line = std::to_string(level) + " " + OneLine(e.title);
+    if (e.entryType == "H") return line;
+    if (e.entryType == "M") return line + "=!" + OneLine(e.jump);
+    return line + "=" + OneLine(e.jump) + OneLine(CntHelpFileSuffix(e.helpFile));
+}
+
+std::string AssembleCntFile(const CntHeader& header, const std::vector<CntEntry>& entries) {
+    std::string out;
+    auto line = [&out](const std::string& text) {
+        out += text;
+        out += "\r\n";
+    };
+    line(":Base " + OneLine(header.dosName) + ".hlp");
+    line(":Title " + OneLine(header.helpTitle));
+    for (const std::string& t : header.lists.tabs) line(":Tab " + OneLine(t));
+    for (const std::string& t : header.lists.indexFiles) line(":Index " + OneLine(t));
+    for (const std::string& t : header.lists.linkFiles) line(":Link " + OneLine(t));
+    for (const CntEntry& e : entries) line(CntEntryLine(e));
+    out += "\r\n";
+    return out;
+}
+
+std::vector<std::string> SplitCntLines(std::string_view text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] != '\r' && text[i] != '\n') continue;
+        lines.emplace_back(text.substr(start, i - start));
+        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        start = i + 1;
+    }
+    if (start < text.size()) lines.emplace_back(text.substr(start));
+    return lines;
+}
+
+int CntLineLevel(std::string_view line) {
+    if (line.size() < 2 || line[0] < '1' || line[0] > '9') return 0;
+    if (line[1] != ' ' && line[1] != '\t') return 0;
+    return line[0] - '0';
+}
+
+CntReadResult ParseCntFile(std::string_view text) {
+    CntReadResult r;
+    std::vector<std::string> lines = SplitCntLines(text);
+    for (std::size_t n = 0; n < lines.size(); ++n) {
+        const std::string& line = lines[n];
+        if (Blank(line)) continue;
+        if (StartsWithNoCase(line, ":tab")) {
+            r.lists.tabs.push_back(From(line, 5));
+        } else if (StartsWithNoCase(line, ":link")) {
+            r.lists.linkFiles.push_back(From(line, 6));
+        } else if (StartsWithNoCase(line, ":index")) {
+            r.lists.indexFiles.push_back(From(line, 7));
+        } else if (StartsWithNoCase(line, ":include")) {
+            r.entries.push_back({1, "I", line, "", ""});
+        } else if (line[0] == ':') {
+            // :Base, :Title and anything else of the compiler's own.
+        } else {
+            int level = CntLineLevel(line);
+            if (level == 0) {
+                std::string why;
+                if (!IsDigit(line[0]))
+                    why = "it does not begin with a level number";
+                else if (line[0] == '0' || (line.size() > 1 && IsDigit(line[1])))
+                    why = "its level is not between 1 and 9";
+                else
+                    why = "its level number is not followed by a blank";
+                CntReadResult bad;
+                bad.errorLine = static_cast<int>(n) + 1;
+                bad.error = "Line " + std::to_string(n + 1) + " is not a contents line: " + why + ".";
+                return bad;
+            }
+            CntEntry e;
+            e.level = level;
+            std::size_t eq = line.find('=');
+            if (eq == std::string::npos) {
+                e.entryType = "H";
+                e.title = From(line, 2);
+            } else {
+                e.title = eq > 2 ? line.substr(2, eq - 2) : std::string();
+                std::string rest = line.substr(eq + 1);
+                if (!rest.empty() && rest[0] == '!') {
+                    e.entryType = "M";
+                    e.jump = rest.substr(1);
+                } else {
+                    e.entryType = "T";
+                    std::size_t at = rest.find('@');
+                    std::size_t window = rest.find('>');
+                    if (at != std::string::npos) {
+                        e.jump = rest.substr(0, at);
+                        e.helpFile = rest.substr(at + 1);
+                    } else if (window != std::string::npos) {
+                        // A window without a help file stays with its ">".
+                        e.jump = rest.substr(0, window);
+                        e.helpFile = rest.substr(window);
+                    } else {
+                        e.jump = rest;
+                    }
+                }
+            }
+            r.entries.push_back(std::move(e));
+        }
+    }
+    return r;
+}
+
+std::string CntExplorerText(std::string_view cntText) {
+    std::string out;
+    bool first = true;
+    for (const std::string& line : SplitCntLines(cntText)) {
+        int level = CntLineLevel(line);
+        if (level == 0) continue;
+        std::string title = line.substr(2, line.find('=') == std::string::npos ? std::string::npos
+                                                                                 : line.find('=') - 2);
+        if (!first) out += "\r\n";
+        first = false;
+        out += std::string(static_cast<std::size_t>(level - 1), '\t') + title;
+    }
+    return out;
+}
+
+std::vector<ExplorerLine> ExplorerTreeLines(std::string_view explorerText) {
+    std::vector<ExplorerLine> nodes;
+    int previous = -1;
+    for (const std::string& line : SplitCntLines(explorerText)) {
+        std::size_t tabs = line.find_first_not_of('\t');
+        if (tabs == std::string::npos) continue;  // empty or only tabs
+        int depth = std::min(static_cast<int>(tabs), previous + 1);
+        nodes.push_back({depth, line.substr(tabs)});
+        previous = depth;
+    }
+    return nodes;
+}
+
+}  // namespace build

@@ -1,0 +1,602 @@
+#include "helpbuild/contents/contents_tables.h"
+
+#include "project/helpers.h"
+#include "platform/core/exceptions.h"
+#include "platform/core/files.h"
+#include "platform/core/paths.h"
+#include "platform/core/string_list.h"
+#include "data/fields.h"
+#include "platform/gui/common_dialogs.h"
+#include "platform/core/dialog_service.h"
+#include "richtext/view/rtf_text_io.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace build {
+
+namespace {
+
+std::string Str(db::TDataSet* t, const char* field) { return t->FieldByName(field)->AsString(); }
+int Int(db::TDataSet* t, const char* field) { return static_cast<int>(t->FieldByName(field)->AsInteger()); }
+void Set(db::TDataSet* t, const char* field, const std::string& v) { t->FieldByName(field)->SetAsString(v); }
+void Set(db::TDataSet* t, const char* field, std::int64_t v) { t->FieldByName(field)->SetAsInteger(v); }
+
+std::string ProgramDirOf(editor::EditorContext& ctx) {
+    return ctx.ProgramDir.empty() ? plat::ProgramDir() : ctx.ProgramDir;
+}
+
+std::string Project(editor::EditorContext& ctx) { return Str(ctx.mainTable, "Application"); }
+
+// The contents belong to the current project: with none, the commands have
+// nothing to work on, and an edit of the empty project table would insert a
+// blank project row.
+bool HasProject(editor::EditorContext& ctx) { return ctx.mainTable->Active() && !ctx.mainTable->IsEmpty(); }
+
+// A memo's lines as the memo editor shows them.
+std::vector<std::string> MemoLines(const std::string& text) {
+    plat::StringList l;
+    l.SetText(text);
+    std::vector<std::string> out;
+    for (int i = 0; i < l.Count(); ++i) out.push_back(l[i]);
+    return out;
+}
+
+std::string AddMemoLines(const std::string& memo, const std::vector<std::string>& add) {
+    plat::StringList l;
+    l.SetText(memo);
+    for (const std::string& s : add) l.Add(s);
+    return l.Text();
+}
+
+void ClearShadowFilter(editor::EditorContext& ctx) {
+    ctx.cntShadow->vlFilter().Clear();
+    ctx.cntShadow->ApplyFilter();
+}
+
+// Goes to the row with that Sequence unless the shadow stands on it already.
+bool GotoSequence(editor::EditorContext& ctx, int seq) {
+    vl::TvlTable* s = ctx.cntShadow;
+    if (!s->IsEmpty() && Int(s, "Sequence") == seq) return true;
+    for (s->First(); !s->Eof(); s->Next())
+        if (Int(s, "Sequence") == seq) return true;
+    return false;
+}
+
+void EditProject(editor::EditorContext& ctx) {
+    db::TDataSetState st = ctx.mainTable->State();
+    if (st != db::dsEdit && st != db::dsInsert) ctx.mainTable->Edit();
+}
+
+bool ReadWholeFile(const std::string& path, std::string& bytes) {
+    plat::File f;
+    if (!f.Open(path, plat::FileAccess::Read, plat::FileShare::DenyNone)) return false;
+    std::int64_t size = f.Size();
+    if (size < 0) return false;
+    bytes.resize(static_cast<std::size_t>(size));
+    return size == 0 || f.Read(bytes.data(), bytes.size()) == size;
+}
+
+// Beside the target, renamed over it when complete.
+bool WriteWholeFileSafely(const std::string& path, const std::string& bytes) {
+    const std::string temp = path + ".~tmp";
+    bool ok = false;
+    {
+        plat::File f;
+        if (f.Open(temp, plat::FileAccess::Write, plat::FileShare::Exclusive, plat::FileDisposition::CreateAlways))
+            ok = f.Write(bytes.data(), bytes.size()) == static_cast<std::int64_t>(bytes.size()) && f.Flush();
+    }
+    if (ok && plat::RenameFile(temp, path, true)) return true;
+    plat::DeleteFile(temp);
+    return false;
+}
+
+void Busy(const ContentsHooks& hooks, bool on) {
+    if (hooks.busyCursor) hooks.busyCursor(on);
+}
+
+bool Confirm(const std::string& text) {
+    return gui::MessageDlg(text, gui::mtConfirmation, gui::Buttons({gui::mbYes, gui::mbNo})) == gui::mrYes;
+}
+
+// Filter text for "field equals value": only when the value can be quoted.
+bool QuotedEquals(const char* field, const std::string& value, std::string& line) {
+    if (value.find('"') != std::string::npos) return false;
+    line = std::string(field) + " = \"" + value + "\"";
+    return true;
+}
+
+}  // namespace
+
+// --- contents file ------------------------------------------------------------------
+
+std::string CntFilePath(editor::EditorContext& ctx) {
+    std::string folder = editor::ProjectFolderOrProgramDir(Str(ctx.mainTable, "ProjectDir"), ProgramDirOf(ctx));
+    return folder + "\\" + Str(ctx.mainTable, "DosName") + ".cnt";
+}
+
+std::vector<CntEntry> ContentsEntries(editor::EditorContext& ctx, bool withContentsFilter) {
+    vl::TvlTable* s = ctx.cntShadow;
+    if (withContentsFilter)
+        s->vlFilter().Assign(ctx.cntTable->vlFilter());
+    else
+        s->vlFilter().Clear();
+    s->ApplyFilter();
+    std::vector<CntEntry> rows;
+    for (s->First(); !s->Eof(); s->Next())
+        rows.push_back({Int(s, "Level"), Str(s, "EntryType"), Str(s, "Title"), Str(s, "Jump"), Str(s, "HelpFile")});
+    return rows;
+}
+
+CntHeader ContentsHeader(editor::EditorContext& ctx) {
+    CntHeader h;
+    h.dosName = Str(ctx.mainTable, "DosName");
+    h.helpTitle = Str(ctx.mainTable, "HelpTitle");
+    h.lists.tabs = MemoLines(Str(ctx.mainTable, "CntTabs"));
+    h.lists.indexFiles = MemoLines(Str(ctx.mainTable, "CntIndexFiles"));
+    h.lists.linkFiles = MemoLines(Str(ctx.mainTable, "CntLinkFiles"));
+    return h;
+}
+
+bool WriteCntFile(editor::EditorContext& ctx, const ContentsHooks& hooks) {
+    if (!HasProject(ctx)) return false;
+    Busy(hooks, true);
+    bool written = false;
+    try {
+        // The assembly buffer of the project row starts empty, as every build's does.
+        EditProject(ctx);
+        ctx.mainTable->FieldByName("DummyField")->Clear();
+        ctx.mainTable->Post();
+        const std::string target = CntFilePath(ctx);
+        std::vector<CntEntry> rows = ContentsEntries(ctx, true);
+        if (rows.empty()) {
+            // Nothing to write: the old file goes, as the contents are empty now.
+            plat::DeleteFile(target);
+        } else {
+            std::string text = AssembleCntFile(ContentsHeader(ctx), rows);
+            written = WriteWholeFileSafely(target, text);
+            if (!written) gui::MessageBox(kCntSaveFailedText, kCntSaveFailedCaption, gui::MB_OK | gui::MB_ICONINFORMATION);
+            Busy(hooks, false);
+            if (ctx.ProcessMessages) ctx.ProcessMessages();
+        }
+    } catch (const std::exception& e) {
+        if (ctx.ReportError) ctx.ReportError(e.what());
+    }
+    WriteContentsExplorerText(ctx, hooks);
+    ClearShadowFilter(ctx);
+    Busy(hooks, false);
+    return written;
+}
+
+void WriteContentsExplorerText(editor::EditorContext& ctx, const ContentsHooks& hooks) {
+    if (!HasProject(ctx)) return;
+    std::string bytes;
+    const std::string path = CntFilePath(ctx);
+    if (!plat::FileExists(path) || !ReadWholeFile(path, bytes)) return;
+    std::string view = CntExplorerText(bytes);
+    if (view.empty()) return;
+    db::TDataSetState st = ctx.mainTable->State();
+    if (st != db::dsEdit && st != db::dsInsert) ctx.mainTable->Edit();
+    Set(ctx.mainTable, "UserView", view + "\r\n");
+    ctx.mainTable->Post();
+    if (hooks.loadExplorerView) hooks.loadExplorerView();
+}
+
+bool ReadCntFileInto(editor::EditorContext& ctx, const std::string& fileName) {
+    if (!HasProject(ctx)) return false;
+    std::string bytes;
+    if (!ReadWholeFile(fileName, bytes)) {
+        editor::ShowWarning("Warning", "The file, " + fileName + ", could not be read in.");
+        return false;
+    }
+    // The whole file is checked before anything is deleted.
+    CntReadResult parsed = ParseCntFile(bytes);
+    if (!parsed.Ok()) {
+        editor::ShowWarning("Warning", "The file, " + fileName + ", could not be read in. " + parsed.error);
+        return false;
+    }
+    if (parsed.entries.size() > static_cast<std::size_t>(kMaxContentsRows)) {
+        editor::ShowWarning("Warning", "The file, " + fileName + ", could not be read in. It holds more than " +
+                                           std::to_string(kMaxContentsRows) + " contents entries.");
+        return false;
+    }
+    vl::TvlTable* s = ctx.cntShadow;
+    ClearShadowFilter(ctx);
+    s->First();
+    if (!s->IsEmpty()) {
+        if (!Confirm(kCntReplaceQuestion)) return false;
+        while (!s->IsEmpty()) {
+            s->First();
+            s->Delete();
+        }
+        EditProject(ctx);
+        Set(ctx.mainTable, "CntTabs", "");
+        Set(ctx.mainTable, "CntLinkFiles", "");
+        Set(ctx.mainTable, "CntIndexFiles", "");
+        ctx.mainTable->Post();
+    }
+    if (!parsed.lists.tabs.empty() || !parsed.lists.linkFiles.empty() || !parsed.lists.indexFiles.empty()) {
+        EditProject(ctx);
+        Set(ctx.mainTable, "CntTabs", AddMemoLines(Str(ctx.mainTable, "CntTabs"), parsed.lists.tabs));
+        Set(ctx.mainTable, "CntLinkFiles", AddMemoLines(Str(ctx.mainTable, "CntLinkFiles"), parsed.lists.linkFiles));
+        Set(ctx.mainTable, "CntIndexFiles",
+            AddMemoLines(Str(ctx.mainTable, "CntIndexFiles"), parsed.lists.indexFiles));
+        ctx.mainTable->Post();
+    }
+    const std::string project = Project(ctx);
+    vl::TvlTable* t = ctx.cntTable;
+    int c = 0;
+    for (const CntEntry& e : parsed.entries) {
+        t->Append();
+        Set(t, "Application", project);
+        Set(t, "Sequence", ++c);
+        Set(t, "Level", e.level);
+        Set(t, "EntryType", e.entryType);
+        Set(t, "Title", e.title);
+        Set(t, "Jump", e.jump);
+        Set(t, "HelpFile", e.helpFile);
+        t->Post();
+    }
+    t->First();
+    return true;
+}
+
+void ReadCntFile(editor::EditorContext& ctx, const ContentsHooks& hooks) {
+    if (!HasProject(ctx)) return;
+    gui::TOpenDialog odReadCnt(nullptr);
+    odReadCnt.Title = "Read in a Contents file";
+    odReadCnt.Filter = "Contents files (*.cnt)|*.cnt|All files|*.*";
+    odReadCnt.DefaultExt = "cnt";
+    if (!odReadCnt.Execute()) return;
+    ReadCntFileInto(ctx, odReadCnt.FileName);
+}
+
+void ReadCntFileForImport(editor::EditorContext& ctx, const ContentsHooks& hooks) {
+    const std::string fileName = CntFilePath(ctx);
+    if (!plat::FileExists(fileName)) return;
+    ReadCntFileInto(ctx, fileName);
+}
+
+// --- contents editing ---------------------------------------------------------------
+
+void ShiftContentsSequence(editor::EditorContext& ctx, int from, bool below) {
+    vl::TvlTable* s = ctx.cntShadow;
+    ClearShadowFilter(ctx);
+    s->First();
+    if (s->IsEmpty()) return;
+    // From the last row back: every row after `from` moves on, so the gap
+    // opens without two rows sharing a number on the way.
+    for (s->Last(); !s->Bof(); s->Prior()) {
+        int seq = Int(s, "Sequence");
+        if (seq == from) {
+            if (!below) {
+                s->Edit();
+                Set(s, "Sequence", seq + 1);
+                s->Post();
+            }
+            break;
+        }
+        s->Edit();
+        Set(s, "Sequence", seq + (below ? 2 : 1));
+        s->Post();
+        // The post moved the row along the index: back to where the walk was.
+        if (!GotoSequence(ctx, seq + (below ? 2 : 1))) break;
+    }
+}
+
+PrevContentsEntry GetPrevContentsEntry(editor::EditorContext& ctx, int seq) {
+    vl::TvlTable* s = ctx.cntShadow;
+    PrevContentsEntry r;
+    if (!GotoSequence(ctx, seq)) return r;
+    s->Prior();
+    if (s->Bof()) GotoSequence(ctx, seq);  // the first row is its own previous entry
+    r.sequence = Int(s, "Sequence");
+    r.level = Int(s, "Level");
+    r.entryType = Str(s, "EntryType");
+    return r;
+}
+
+int GetSubtreeMaxLevel(editor::EditorContext& ctx, int seq) {
+    vl::TvlTable* s = ctx.cntShadow;
+    if (!GotoSequence(ctx, seq)) return 0;
+    const int top = Int(s, "Level");
+    int result = 0;
+    for (s->Next(); !s->Eof(); s->Next()) {
+        if (Str(s, "EntryType") == "I") continue;
+        int level = Int(s, "Level");
+        if (level < top) break;
+        result = std::max(result, level);
+    }
+    return result;
+}
+
+void ShiftContentsSubtree(editor::EditorContext& ctx, int seq, bool right) {
+    vl::TvlTable* s = ctx.cntShadow;
+    if (!GotoSequence(ctx, seq)) return;
+    const int top = Int(s, "Level") + (right ? -1 : 1);
+    for (s->Next(); !s->Eof(); s->Next()) {
+        if (Str(s, "EntryType") == "I") continue;
+        int level = Int(s, "Level");
+        if (level < top) break;
+        if (top == 1 && level == 1 && Str(s, "EntryType") == "H") break;
+        s->Edit();
+        Set(s, "Level", std::clamp(level + (right ? 1 : -1), 1, 9));
+        s->Post();
+    }
+}
+
+void AddContentsEntryWith(editor::EditorContext& ctx, bool above, const CntAddChoice& choice) {
+    if (!HasProject(ctx)) return;
+    vl::TvlTable* t = ctx.cntTable;
+    const bool empty = t->IsEmpty();
+    int L = empty ? 1 : std::max(1, Int(t, "Level"));
+    const std::string currentType = empty ? std::string() : Str(t, "EntryType");
+    const bool H = currentType == "H";
+    const int P = empty ? 0 : Int(t, "Sequence");
+    int seq;
+    if (above) {
+        seq = P;
+        if (!empty) ShiftContentsSequence(ctx, P, false);
+    } else if (P < 1) {
+        seq = empty ? 2 : P + 1;
+        if (!empty) ShiftContentsSequence(ctx, P, true);
+    } else {
+        ShiftContentsSequence(ctx, P, true);
+        seq = P + 1;
+    }
+    if (currentType == "T" && choice.kind == CntAddChoice::Heading && L > 1) L = L - 1;
+    if (Str(ctx.mainTable, "AutogenerateContents") == "Y") {
+        EditProject(ctx);
+        Set(ctx.mainTable, "AutogenerateContents", "N");
+        ctx.mainTable->Post();
+    }
+    t->Refresh();
+    t->Append();
+    Set(t, "Application", Project(ctx));
+    Set(t, "Sequence", seq);
+    // Levels stay within 1..9: a topic next to a level-9 heading stays at 9.
+    const int childLevel = std::min(9, H ? L + 1 : L);
+    switch (choice.kind) {
+    case CntAddChoice::Heading:
+        Set(t, "Title", choice.title);
+        Set(t, "EntryType", "H");
+        Set(t, "Level", L);
+        break;
+    case CntAddChoice::Topic:
+        Set(t, "Title", choice.title);
+        Set(t, "EntryType", "T");
+        Set(t, "Level", childLevel);
+        Set(t, "Jump", choice.topic);
+        Set(t, "HelpFile", choice.window.empty() ? choice.file : choice.file + ">" + choice.window);
+        break;
+    case CntAddChoice::Macro:
+        Set(t, "Title", choice.title);
+        Set(t, "EntryType", "M");
+        Set(t, "Level", childLevel);
+        Set(t, "Jump", choice.topic);
+        break;
+    case CntAddChoice::Include:
+        Set(t, "Title", ":include " + choice.title);
+        Set(t, "EntryType", "I");
+        Set(t, "Level", 1);
+        break;
+    }
+    t->Post();
+}
+
+void AddContentsEntry(editor::EditorContext& ctx, bool above, const ContentsHooks& hooks) {
+    if (!HasProject(ctx)) return;
+    CntAddChoice choice;
+    vl::TvlTable* t = ctx.cntTable;
+    if (!t->IsEmpty() && Str(t, "EntryType") == "T") choice.kind = CntAddChoice::Topic;
+    if (!hooks.runAddDialog || !hooks.runAddDialog(choice)) return;
+    AddContentsEntryWith(ctx, above, choice);
+}
+
+void MoveContentsEntryRight(editor::EditorContext& ctx, const ContentsHooks& hooks) {
+    vl::TvlTable* t = ctx.cntTable;
+    int L, S;
+    std::string kind;
+    try {
+        if (t->IsEmpty()) return;
+        kind = Str(t, "EntryType");
+        L = Int(t, "Level");
+        S = Int(t, "Sequence");
+    } catch (const std::exception&) {
+        return;
+    }
+    if (kind != "H" && kind != "T") {
+        editor::ShowWarning("Warning", kOnlyHeadingsOrTopics);
+        return;
+    }
+    if (L >= 9) {
+        editor::ShowWarning("Maximum Level", kMaxLevelText);
+        return;
+    }
+    ClearShadowFilter(ctx);
+    PrevContentsEntry prev = GetPrevContentsEntry(ctx, S);
+    const bool prevTopic = prev.entryType == "T" || prev.entryType == "M";
+    if (kind == "H") {
+        if ((prevTopic && prev.level == L) || (prev.entryType == "H" && L > prev.level)) {
+            editor::ShowWarning("Warning", kSkipLevelText);
+            return;
+        }
+    } else if (prevTopic || (prev.entryType == "H" && L > prev.level)) {
+        if (!Confirm(kLooksWrongQuestion)) return;
+    }
+    int M = GetSubtreeMaxLevel(ctx, S);
+    if (M >= 9) {
+        editor::ShowWarning("Warning", kSubLevelsAtMaxText);
+        return;
+    }
+    t->Edit();
+    Set(t, "Level", L + 1);
+    t->Post();
+    if (M > 0) ShiftContentsSubtree(ctx, S, true);
+    t->Refresh();
+}
+
+void MoveContentsEntryLeft(editor::EditorContext& ctx, const ContentsHooks& hooks) {
+    vl::TvlTable* t = ctx.cntTable;
+    int L, S;
+    std::string kind;
+    try {
+        if (t->IsEmpty()) return;
+        kind = Str(t, "EntryType");
+        L = Int(t, "Level");
+        S = Int(t, "Sequence");
+    } catch (const std::exception&) {
+        return;
+    }
+    if (kind != "H" && kind != "T") {
+        editor::ShowWarning("Warning", kOnlyHeadingsOrTopics);
+        return;
+    }
+    if (L <= 1) {
+        if (hooks.beep) hooks.beep();
+        if (hooks.setStatus) hooks.setStatus(kFarLeftText);
+        return;
+    }
+    ClearShadowFilter(ctx);
+    PrevContentsEntry prev = GetPrevContentsEntry(ctx, S);
+    auto setLevel = [&] {
+        t->Edit();
+        Set(t, "Level", L - 1);
+        t->Post();
+    };
+    if (kind == "H") {
+        int M = GetSubtreeMaxLevel(ctx, S);
+        setLevel();
+        if (M > 0) ShiftContentsSubtree(ctx, S, false);
+    } else if (prev.entryType == "T" || prev.entryType == "M") {
+        int M = GetSubtreeMaxLevel(ctx, S);
+        bool withSub = M > 0 && Confirm(kMoveSubEntriesQuestion);
+        setLevel();
+        if (withSub) ShiftContentsSubtree(ctx, S, false);
+    } else {
+        setLevel();
+    }
+    t->Refresh();
+}
+
+void ClearAllContents(editor::EditorContext& ctx) {
+    if (!HasProject(ctx)) return;
+    if (!Confirm(kClearContentsQuestion)) return;
+    vl::TvlTable* s = ctx.cntShadow;
+    ClearShadowFilter(ctx);
+    s->First();
+    while (!s->IsEmpty()) {
+        s->First();
+        s->Delete();
+    }
+    EditProject(ctx);
+    Set(ctx.mainTable, "CntTabs", "");
+    Set(ctx.mainTable, "CntLinkFiles", "");
+    Set(ctx.mainTable, "CntIndexFiles", "");
+    ctx.mainTable->Post();
+    ctx.cntTable->Refresh();
+}
+
+void UpdateContentsJumps(editor::EditorContext& ctx, long prevHelpId, const std::string& prevContextString,
+                         long newHelpId, const std::string& newContextString) {
+    if (prevHelpId == 0 && prevContextString.empty()) return;
+    const bool idChanged = newHelpId != prevHelpId;
+    // An empty old context string matches headings and includes, never a jump.
+    const bool contextChanged = !prevContextString.empty() && newContextString != prevContextString;
+    if (!idChanged && !contextChanged) return;
+    const std::string oldId = std::to_string(prevHelpId);
+    std::vector<std::string> conditions;
+    bool filterable = true;
+    std::string line;
+    if (idChanged) {
+        filterable = QuotedEquals("Jump", oldId, line);
+        conditions.push_back(line);
+    }
+    if (contextChanged) {
+        filterable = filterable && QuotedEquals("Jump", prevContextString, line);
+        conditions.push_back(line);
+    }
+    vl::TvlTable* s = ctx.cntShadow;
+    s->vlFilter().Clear();
+    if (filterable) {
+        std::string text = conditions[0];
+        for (std::size_t i = 1; i < conditions.size(); ++i) text += " OR " + conditions[i];
+        s->vlFilter().Add(text);
+    }
+    s->ApplyFilter();
+    // Every row is decided on its old jump once, then changed: a new jump
+    // that matches the other rule is not changed a second time.
+    std::vector<std::pair<db::TBookmark, std::string>> changes;
+    for (s->First(); !s->Eof(); s->Next()) {
+        const std::string jump = Str(s, "Jump");
+        if (idChanged && jump == oldId)
+            changes.emplace_back(s->GetBookmark(), std::to_string(newHelpId));
+        else if (contextChanged && jump == prevContextString)
+            changes.emplace_back(s->GetBookmark(), newContextString);
+    }
+    ClearShadowFilter(ctx);
+    for (auto& [mark, jump] : changes) {
+        s->GotoBookmark(mark);
+        s->Edit();
+        Set(s, "Jump", jump);
+        s->Post();
+    }
+    ctx.cntTable->Refresh();
+}
+
+// --- title rules --------------------------------------------------------------------
+
+bool ContextStringOwned(editor::EditorContext& ctx, const std::string& contextString, long exceptHelpId) {
+    vl::TvlTable* c = ctx.tblContext;
+    auto same = [](const std::string& a, const std::string& b) {
+        return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+                   return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
+               });
+    };
+    for (c->First(); !c->Eof(); c->Next()) {
+        if (c->FieldByName("HelpId")->AsInteger() == exceptHelpId) continue;
+        if (same(Str(c, "ContextString"), contextString)) return true;
+    }
+    return false;
+}
+
+bool RtfBodyIsEmpty(const std::string& rtf) {
+    if (rtf.empty()) return true;
+    richtext::TJDRTFTextIo engine;
+    engine.LoadFromString(rtf);
+    richtext::TJDRtfStrings lines(engine);
+    for (int i = 0; i < lines.Count(); ++i)
+        if (!lines.Get(i).empty()) return false;
+    return true;
+}
+
+void SyncTopicTitleFields(editor::EditorContext& ctx, db::TDataSet& page, std::function<bool()> bodyEmpty) {
+    try {
+        TitleRulePage p;
+        p.title = page.FieldByName("Title")->AsString();
+        if (p.title.empty()) return;
+        p.titleUserModified = page.FieldByName("TitleUserModified")->AsString();
+        p.topicPopup = page.FieldByName("TopicPopup")->AsString();
+        p.keys = page.FieldByName("Keys")->AsString();
+        p.contextString = page.FieldByName("ContextString")->AsString();
+        p.helpId = static_cast<long>(page.FieldByName("HelpId")->AsInteger());
+        p.browseId = static_cast<long>(page.FieldByName("BrowseId")->AsInteger());
+        p.bodyEmpty = bodyEmpty ? bodyEmpty() : RtfBodyIsEmpty(page.FieldByName("HelpText")->AsString());
+        const long self = p.helpId;
+        ApplyTitleRules(p, ctx.Settings.PopupsHaveAutoSearchKeys,
+                        [&](const std::string& cs) { return ContextStringOwned(ctx, cs, self); });
+        auto put = [&](const char* field, const std::string& v) {
+            if (page.FieldByName(field)->AsString() != v) page.FieldByName(field)->SetAsString(v);
+        };
+        put("TitleUserModified", p.titleUserModified);
+        put("Keys", p.keys);
+        put("ContextString", p.contextString);
+        if (page.FieldByName("BrowseId")->AsInteger() != p.browseId) page.FieldByName("BrowseId")->SetAsInteger(p.browseId);
+    } catch (const plat::EAbort&) {
+        throw;
+    } catch (const std::exception&) {
+        throw plat::EAbort("");
+    }
+}
+
+}  // namespace build

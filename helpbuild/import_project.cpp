@@ -1,0 +1,539 @@
+#include "helpbuild/import_project.h"
+
+#include <cctype>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <set>
+#include <stdexcept>
+#include <sstream>
+
+#include "helpbuild/contents/contents_tables.h"
+#include "converter/topic_stream.h"
+#include "project/editor_context.h"
+#include "project/helpers.h"
+#include "engine/api/dbi_api.h"
+#include "platform/core/codepage.h"
+#include "platform/core/files.h"
+#include "platform/core/paths.h"
+#include "platform/core/process.h"
+#include "data/fields.h"
+#include "platform/core/dialog_service.h"
+
+namespace build {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr const char* kWizardCaption = "Tavrin Import Wizard";
+constexpr const char* kProjectNotFound =
+    "Please enter the name of a valid Project. You can use the ellipsis button on the right of the WinHelp Project "
+    "field to help you locate a Project.";
+
+void Info(const std::string& caption, const std::string& text) {
+    gui::MessageBox(text, caption, gui::MB_OK | gui::MB_ICONINFORMATION);
+}
+
+bool ReadWholeFile(const std::string& path, std::string& out) {
+    std::ifstream in(plat::NativePath(path), std::ios::binary);
+    if (!in) return false;
+    std::ostringstream s;
+    s << in.rdbuf();
+    out = s.str();
+    return !in.bad();
+}
+
+std::string Native(const std::string& path) { return plat::NativePath(path); }
+
+// Through a temporary file renamed over the old one.
+bool WriteWholeFile(const std::string& path, const std::string& bytes) {
+    const std::string native = Native(path), temp = native + ".$$$";
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        out << bytes;
+        out.flush();
+        if (!out) {
+            std::error_code ec;
+            fs::remove(temp, ec);
+            return false;
+        }
+    }
+    std::error_code ec;
+    fs::rename(temp, native, ec);
+    if (!ec) return true;
+    fs::remove(temp, ec);
+    return false;
+}
+
+// A name in a folder, with the separator the folder already uses.
+std::string Join(const std::string& folder, const std::string& name) {
+    if (folder.find('/') == std::string::npos) return plat::JoinPath(folder, name);
+    return folder.back() == '/' ? folder + name : folder + "/" + name;
+}
+
+bool SameFileName(const std::string& a, const std::string& b) { return SameText(a, b); }
+
+// The new row's field, with text cut to the field's size.
+void SetText(db::TDataSet& t, const char* name, const std::string& value) {
+    db::TField* f = t.FieldByName(name);
+    if (f->Size > 0 && value.size() > static_cast<std::size_t>(f->Size)) f->SetAsString(value.substr(0, f->Size));
+    else f->SetAsString(value);
+}
+
+// The project row and its pages go in as one engine transaction: one disk
+// sync for the lot instead of one a row, and a failure takes them all back.
+class Transaction {
+public:
+    explicit Transaction(std::uint32_t database) : db_(database) {
+        open_ = db_ != 0 && qv::DbiBeginTran(db_, 0, tr_) == 0;
+    }
+    ~Transaction() {
+        if (open_) qv::DbiEndTran(db_, tr_, 2);
+    }
+    void Commit() {
+        if (!open_) return;
+        open_ = false;
+        if (qv::DbiEndTran(db_, tr_, 0) != 0) throw std::runtime_error("the tables could not be saved");
+    }
+
+private:
+    std::uint32_t db_;
+    std::uint32_t tr_ = 0;
+    bool open_ = false;
+};
+
+// A compiled help file keeps only the hashes of its context strings, so the
+// converter names each page by a string of the same hash ("95ew0l"); the
+// contents file beside it still names the author's strings
+// ("Configuring_Eudora"). Each contents jump to no page's context string
+// whose hash is that of exactly one page's takes that page's string, so the
+// contents reach their pages in the project too (the help compiler, which
+// goes by the hash, sees no difference).
+std::string MatchContentsJumpsToPages(const std::string& cnt, const std::vector<ImportedPage>& pages) {
+    std::set<std::string> names;
+    std::map<std::uint32_t, std::vector<std::string>> byHash;
+    for (const ImportedPage& p : pages)
+        if (!p.contextString.empty() && names.insert(plat::AnsiUpperCase(p.contextString)).second)
+            byHash[conv::ContextHash(p.contextString)].push_back(p.contextString);
+    std::string out;
+    out.reserve(cnt.size());
+    for (std::size_t at = 0; at < cnt.size();) {
+        std::size_t end = cnt.find_first_of("\r\n", at);
+        if (end == std::string::npos) end = cnt.size();
+        std::string line = cnt.substr(at, end - at);
+        // "level title=jump[@file][>window]"; ":" lines and macros stay.
+        std::size_t eq = std::string::npos;
+        for (std::size_t i = 0; i < line.size(); ++i)
+            if (line[i] == '\\') ++i;
+            else if (line[i] == '=') {
+                eq = i;
+                break;
+            }
+        if (!line.empty() && std::isdigit(static_cast<unsigned char>(line[0])) && eq != std::string::npos) {
+            std::size_t from = eq + 1;
+            while (from < line.size() && line[from] == ' ') ++from;
+            std::size_t to = line.find_first_of("@>", from);
+            if (to == std::string::npos) to = line.size();
+            while (to > from && line[to - 1] == ' ') --to;
+            const std::string jump = line.substr(from, to - from);
+            // A number is a help id, "@" another file's, "!" a macro.
+            const bool ownFile = line.find('@', from) == std::string::npos;
+            const bool number = jump.find_first_not_of("0123456789") == std::string::npos;
+            if (ownFile && !number && jump[0] != '!' && !names.count(plat::AnsiUpperCase(jump))) {
+                auto it = byHash.find(conv::ContextHash(jump));
+                if (it != byHash.end() && it->second.size() == 1) line.replace(from, to - from, it->second.front());
+            }
+        }
+        out += line;
+        std::size_t next = end;  // after one CR LF, LF or CR
+        if (next < cnt.size() && cnt[next] == '\r') ++next;
+        if (next < cnt.size() && cnt[next] == '\n' && (next == end || cnt[next - 1] == '\r')) ++next;
+        out.append(cnt, end, next - end);
+        at = next;
+    }
+    return out;
+}
+
+}  // namespace
+
+const std::vector<NewProjectDefaults>& ImportedProjectDefaults() {
+    static const std::vector<NewProjectDefaults> kDefaults = {
+        {"AutogenerateContents", "N"}, {"Win95Contents", "N"},        {"Compile", "32"},
+        {"DefaultTextFont", "Arial"},  {"DefaultTextSize", "10"},     {"DefaultTextColor", "0"},
+        {"DefaultTextStyle", "[]"},    {"TitleFont", "Arial"},        {"TitleSize", "12"},
+        {"TitleColor", "0"},           {"TitleStyle", "[afsBold]"},   {"PopupFont", "Arial"},
+        {"PopupSize", "10"},           {"PopupColor", "0"},           {"PopupStyle", "[afsBold]"},
+        {"Compress", "OFF"},           {"AutogeneratePRJfile", "Y"},  {"AddButton1", "Y"},
+        {"AddButton2", "Y"},           {"AddButton3", "Y"},           {"AutoSize", "Y"},
+        {"StayOnTop", "1"},            {"AutoGenerateCntFile", "N"},
+    };
+    return kDefaults;
+}
+
+ImportEnvironment DefaultImportEnvironment() {
+    ImportEnvironment env;
+    env.converterProgram = [] { return editor::FindConverterProgram(); };
+    env.writeConverterIni = [] { editor::WriteConverterIni(); };
+    env.readCntFile = [](editor::EditorContext& ctx, const std::string& cntPath) { return ReadCntFileInto(ctx, cntPath); };
+    env.run = [](const std::vector<std::string>& argv, const std::string& folder) {
+        // The converter reads its settings from the same data folder as we do.
+        ::setenv("TAVRIN_HOME", plat::DataHome().c_str(), 1);
+        return plat::RunAndWait(argv, Native(folder));
+    };
+    return env;
+}
+
+ImportSession::ImportSession(editor::EditorContext& ctx, ImportEnvironment env) : ctx_(ctx), env_(std::move(env)) {
+    if (!env_.createProgress) env_.createProgress = [] { return std::make_unique<NullProgress>(); };
+    if (!env_.setCaption) env_.setCaption = [](const std::string&) {};
+}
+
+ImportSession::~ImportSession() { RemoveTempFolder(); }
+
+std::string ImportSession::TempFolder() const { return Join(ctx_.ProgramDir, "~KqTemp"); }
+
+void ImportSession::RemoveTempFolder() {
+    std::error_code ec;
+    fs::remove_all(Native(TempFolder()), ec);
+}
+
+bool ImportSession::ConvertHelpFile(ImportFields& fields) {
+    if (fields.helpFile.empty()) {
+        editor::ShowWarning("No Help File selected", "Please enter a help file or select Cancel to quit.");
+        return false;
+    }
+    if (!plat::FileExists(fields.helpFile)) {
+        editor::ShowWarning("Warning", "This help file could not be found. Please re-enter.");
+        return false;
+    }
+    const std::string program = env_.converterProgram ? env_.converterProgram() : std::string();
+    if (program.empty()) {
+        editor::ShowWarning("Warning", "The converter program Rendlow32 could not be found, so " + fields.helpFile +
+                                           " cannot be imported.");
+        return false;
+    }
+    // A fresh temporary folder: nothing of an earlier run may be taken along.
+    RemoveTempFolder();
+    const std::string temp = TempFolder();
+    std::error_code ec;
+    fs::create_directories(Native(temp), ec);
+    if (ec) {
+        editor::ShowWarning("Warning", "The folder " + temp + " could not be made.");
+        return false;
+    }
+    // A contents file beside the help file (same base name, any case) comes
+    // along, so the help file's contents reach the project.
+    const fs::path help = Native(fields.helpFile);
+    const std::string cntName = help.stem().string() + ".cnt";
+    for (const auto& entry : fs::directory_iterator(help.parent_path(), ec))
+        if (entry.is_regular_file() && SameFileName(entry.path().filename().string(), cntName)) {
+            fs::copy_file(entry.path(), fs::path(Native(temp)) / entry.path().filename(),
+                          fs::copy_options::overwrite_existing, ec);
+            break;
+        }
+    if (env_.writeConverterIni) env_.writeConverterIni();
+    const int code = env_.run ? env_.run({program, help.string()}, temp) : -1;
+    const std::string hpj = editor::FindHpjFile(temp);
+    if (code != 2 || hpj.empty()) {
+        RemoveTempFolder();
+        std::string text = "The help file " + fields.helpFile + " could not be converted: the converter ended with code " +
+                           std::to_string(code);
+        text += hpj.empty() ? " and wrote no help project file." : ".";
+        editor::ShowWarning("Warning", text);
+        return false;
+    }
+    fields.hpjPath = hpj;
+    std::string hpjText;
+    if (!ReadWholeFile(hpj, hpjText)) {
+        RemoveTempFolder();
+        Info("Project not found", kProjectNotFound);
+        return false;
+    }
+    ConvertedOptions o = ReadConvertedOptions(hpjText, hpj, ctx_.ProgramDir);
+    fields.helpTitle = o.helpTitle;
+    fields.fileName = o.fileName;
+    fields.directory = o.directory;
+    if (fields.graphicsDir.empty()) fields.graphicsDir = o.graphicsDir;
+    fields.copyright = o.copyright;
+    return true;
+}
+
+bool ImportSession::ValidateFields(const ImportFields& f) {
+    struct Check {
+        bool failed;
+        const char* caption;
+        const char* text;
+    } checks[] = {
+        {f.application.empty(), "Project name", "You need to provide a Project name before continuing."},
+        {f.fileName.empty(), "File name", "You need to provide a File name before continuing."},
+        {f.helpTitle.empty(), "Help Title", "You need to provide a Help Title before continuing."},
+        {f.directory.empty(), "Project directory", "You need to provide a Project directory before continuing."},
+        {f.application.size() > 25, "Project name",
+         "Your Project name can only contain a maximum of 25 Characters. it needs to be shortened."},
+        {f.fileName.size() > 32, "File name",
+         "Your File name can only contain a maximum of 32 Characters. it needs to be shortened."},
+        {f.helpTitle.size() > 50, "Help Title",
+         "Your Projects Help Title can only contain a maximum of 50 Characters. it needs to be shortened."},
+    };
+    for (const Check& c : checks)
+        if (c.failed) {
+            editor::ShowWarning(c.caption, c.text);
+            return false;
+        }
+    if (!editor::IsValidDirectoryName(f.directory)) {
+        editor::ShowWarning("Warning",
+                            "The Project directory cannot be used. Please ensure it uses standard characters and "
+                            "complies with Windows naming conventions.");
+        return false;
+    }
+    return true;
+}
+
+bool ImportSession::ProjectExists(const std::string& name) {
+    vl::TvlTable& t = *ctx_.mainTable;
+    for (t.First(); !t.Eof(); t.Next())
+        if (SameText(t.FieldByName("Application")->AsString(), name)) return true;
+    return false;
+}
+
+void ImportSession::RemoveProject(const std::string& name) {
+    vl::TvlTable& main = *ctx_.mainTable;
+    if (main.State() != db::dsBrowse) main.Cancel();
+    for (main.First(); !main.Eof(); main.Next()) {
+        if (main.FieldByName("Application")->AsString() != name) continue;
+        for (vl::TvlTable* detail : {ctx_.detailTable, ctx_.cntTable}) {
+            if (detail->State() != db::dsBrowse) detail->Cancel();
+            detail->First();
+            while (!detail->IsEmpty() && !detail->Eof()) detail->Delete();
+        }
+        main.Delete();
+        return;
+    }
+}
+
+bool ImportSession::Finish(const ImportFields& given) {
+    // Once the import has begun the converted files are used up: the
+    // temporary folder goes whatever happens. Before that (a field to
+    // correct) it stays for the next try, and goes with the session.
+    struct Cleanup {
+        ImportSession* self;
+        bool started = false;
+        ~Cleanup() {
+            if (started) self->RemoveTempFolder();
+            self->env_.setCaption("");
+        }
+    } cleanup{this};
+    pages_.clear();
+    ImportFields f = given;
+    std::string hpj;
+    if (f.hpjPath.empty() || !plat::FileExists(f.hpjPath)) {
+        Info("Project not found", kProjectNotFound);
+        return false;
+    }
+    env_.setCaption("Reading Project...");
+    if (!ReadWholeFile(f.hpjPath, hpj)) {
+        editor::ShowWarning("Warning", "This project could not be read in.");
+        return false;
+    }
+    // Fields left empty take what the help project file says.
+    if (f.helpTitle.empty()) f.helpTitle = HpjValue(hpj, "OPTIONS", "Title");
+    if (f.fileName.empty()) f.fileName = ReadConvertedOptions(hpj, f.hpjPath, ctx_.ProgramDir).fileName;
+    if (f.directory.empty()) f.directory = plat::ExtractFileDir(f.hpjPath);
+    if (f.graphicsDir.empty()) f.graphicsDir = Join(f.directory, "Graphics");
+    if (!ValidateFields(f)) return false;
+    // The name is checked before anything is made.
+    if (ProjectExists(f.application)) {
+        gui::MessageDlg("This Help Project already exists. Please choose a different name", gui::mtInformation,
+                        gui::TMsgDlgButtons(1u << gui::mbOK));
+        return false;
+    }
+    cleanup.started = true;
+
+    FilesEntry files = ReadHpjFiles(hpj);
+    // A help project without a [FILES] section has no topics to import
+    // either: said as plainly as one whose first file is no RTF.
+    if (files.status != FilesEntry::Status::Found) {
+        Info("No RTF File",
+             "Each project file, (hpj), must contain at least one RTF file directly after its [Files] section. None "
+             "were found in this Project.");
+        return false;
+    }
+    std::string rtfPath = Join(plat::ExtractFileDir(f.hpjPath), files.name);
+    if (!plat::FileExists(rtfPath)) rtfPath = Join(TempFolder(), plat::ExtractFileName(files.name));
+    if (!plat::FileExists(rtfPath)) {
+        Info("RTF File not found",
+             "The RTF file could not be found. You may edit the Project directory path or place the file's full path "
+             "in the [Files] section of the hpj file.");
+        return false;
+    }
+    std::string rtf;
+    if (!ReadWholeFile(rtfPath, rtf)) {
+        Info("Problems with the RTF File", "The RTF file could not be read in. It may be in use or corrupted.");
+        return false;
+    }
+
+    std::unique_ptr<IProgress> progress = env_.createProgress();
+    progress->SetStatus("Importing...");
+    progress->SetPercent(3);
+    progress->Show();
+    progress->ProcessMessages();
+
+    env_.setCaption("Building Map...");
+    std::vector<ContextMapEntry> map = ReadHpjMap(hpj);
+    SplitResult split = ImportRtfTopics(rtf, [&](std::size_t, std::size_t, int percent) {
+        progress->ProcessMessages();
+        if (progress->CancelRequested()) {
+            progress->ClearCancel();
+            return false;
+        }
+        progress->SetPercent(3 + percent * 67 / 100);
+        return true;
+    });
+    if (split.status == SplitResult::Status::NoFontTable || split.status == SplitResult::Status::NoColourTable) {
+        Info("Problems with the RTF File",
+             std::string("This RTF File does not have a ") +
+                 (split.status == SplitResult::Status::NoFontTable ? "font" : "color") +
+                 " table defined and cannot be successfully read in.");
+        return false;
+    }
+    if (split.status == SplitResult::Status::Cancelled) return false;
+    env_.setCaption("Assigning HelpIDs...");
+    AssignImportedHelpIds(split.pages, map, HpjValue(hpj, "OPTIONS", "Contents"));
+    if (f.convertJumps) {
+        env_.setCaption("Converting Jumps...");
+        for (ImportedPage& p : split.pages) {
+            p.helpText = ConvertImportedJumps(p.helpText, split.colourMap);
+            if (!p.fullTitle.empty()) p.fullTitle = ConvertImportedJumps(p.fullTitle, split.colourMap);
+        }
+    }
+
+    // Folders: remember which the import makes, so a failure takes them away.
+    std::vector<std::string> made;
+    for (const std::string& dir : {f.directory, f.graphicsDir, Join(f.directory, "Backups")})
+        if (!plat::DirectoryExists(dir)) {
+            if (!plat::ForceDirectories(dir)) {
+                editor::ShowWarning("Warning", "The folder " + dir + " could not be made.");
+                for (auto it = made.rbegin(); it != made.rend(); ++it) fs::remove_all(Native(*it));
+                return false;
+            }
+            made.push_back(dir);
+        }
+    bool rowPosted = false;
+    std::optional<Transaction> transaction;
+    auto fail = [&] {
+        transaction.reset();  // takes back what it holds
+        for (vl::TvlTable* t : {ctx_.mainTable, ctx_.detailTable, ctx_.cntTable}) {
+            if (t->State() != db::dsBrowse) t->Cancel();
+            t->Refresh();
+        }
+        if (rowPosted) RemoveProject(f.application);
+        std::error_code ec;
+        for (auto it = made.rbegin(); it != made.rend(); ++it) fs::remove_all(Native(*it), ec);
+        return false;
+    };
+    try {
+        WindowColours colours = ReadWindowColours(hpj);
+        vl::TvlTable& main = *ctx_.mainTable;
+        transaction.emplace(main.DBHandle());
+        main.Append();
+        SetText(main, "Application", f.application);
+        SetText(main, "DosName", f.fileName);
+        SetText(main, "HelpTitle", f.helpTitle);
+        SetText(main, "ProjectDir", f.directory);
+        SetText(main, "GraphicsDir", f.graphicsDir);
+        SetText(main, "Copyright", f.copyright);
+        main.FieldByName("ScrollColor")->SetAsInteger(colours.scroll);
+        main.FieldByName("NonscrollColor")->SetAsInteger(colours.nonscroll);
+        for (const NewProjectDefaults& d : ImportedProjectDefaults()) main.FieldByName(d.name)->SetAsString(d.value);
+        main.Post();
+        rowPosted = true;
+        if (!main.FindKey({db::TValue{f.application}})) return fail();
+
+        env_.setCaption("Assigning HelpIDs...");
+        vl::TvlTable& detail = *ctx_.detailTable;
+        const std::size_t count = split.pages.size();
+        for (std::size_t i = 0; i < count; ++i) {
+            const ImportedPage& p = split.pages[i];
+            progress->ProcessMessages();
+            if (progress->CancelRequested()) {
+                progress->ClearCancel();
+                return fail();
+            }
+            progress->SetPercent(70 + static_cast<int>(std::lround(27.0 * static_cast<double>(i + 1) / count)));
+            detail.Append();
+            detail.FieldByName("HelpId")->SetAsInteger(*p.helpId);
+            SetText(detail, "TopicPopup", p.topicPopup);
+            SetText(detail, "Title", p.title);
+            SetText(detail, "ContextString", p.contextString);
+            SetText(detail, "Keys", p.keys);
+            SetText(detail, "BrowseName", p.browseName);
+            if (p.browseId) detail.FieldByName("BrowseId")->SetAsInteger(*p.browseId);
+            SetText(detail, "MacroFootnote", p.macroFootnote);
+            SetText(detail, "BFootnote", p.bFootnote);
+            SetText(detail, "AFootnote", p.aFootnote);
+            SetText(detail, "TitleUserModified", "N");
+            detail.FieldByName("HelpText")->SetAsString(p.helpText);
+            if (!p.fullTitle.empty()) detail.FieldByName("FullTitle")->SetAsString(p.fullTitle);
+            detail.Post();
+        }
+        transaction->Commit();
+        transaction.reset();
+
+        // The converter's output moves into the project's folders: the help
+        // project file, the RTF and a contents file to the project folder,
+        // everything else (the pictures) to the graphics folder.
+        std::string cntPath;
+        std::error_code ec;
+        const fs::path temp = Native(TempFolder());
+        bool hpjMoved = false, cntMoved = false;
+        std::vector<fs::path> entries;
+        for (const auto& e : fs::directory_iterator(temp, ec))
+            if (e.is_regular_file()) entries.push_back(e.path());
+        std::sort(entries.begin(), entries.end());
+        for (const fs::path& from : entries) {
+            const std::string ext = from.extension().string();
+            std::string toDir = f.graphicsDir;
+            if ((SameText(ext, ".hpj") && !hpjMoved) || SameText(ext, ".rtf") || (SameText(ext, ".cnt") && !cntMoved)) {
+                toDir = f.directory;
+                hpjMoved = hpjMoved || SameText(ext, ".hpj");
+                if (SameText(ext, ".cnt")) {
+                    cntMoved = true;
+                    cntPath = Join(f.directory, plat::SystemText(from.filename().string()));
+                }
+            }
+            const std::string to = Join(toDir, plat::SystemText(from.filename().string()));
+            if (!editor::CopyFileByStream(plat::SystemText(from.string()), to)) {
+                editor::ShowWarning("Warning", "The file " + plat::SystemText(from.string()) + " could not be copied to " + toDir + ".");
+                return fail();
+            }
+            fs::remove(from, ec);
+        }
+        if (!cntPath.empty()) {
+            std::string cnt;
+            if (ReadWholeFile(cntPath, cnt)) {
+                const std::string matched = MatchContentsJumpsToPages(cnt, split.pages);
+                if (matched != cnt && !WriteWholeFile(cntPath, matched)) {
+                    editor::ShowWarning("Warning", "The file " + cntPath + " could not be written.");
+                    return fail();
+                }
+            }
+        }
+        if (!cntPath.empty() && env_.readCntFile) {
+            main.FindKey({db::TValue{f.application}});
+            env_.readCntFile(ctx_, cntPath);
+        }
+        progress->SetPercent(100);
+    } catch (const std::exception& e) {
+        editor::ShowWarning("Warning", std::string("The project could not be created: ") + e.what());
+        return fail();
+    }
+    pages_ = std::move(split.pages);
+    ctx_.mainTable->FindKey({db::TValue{f.application}});
+    return true;
+}
+
+}  // namespace build

@@ -1,0 +1,101 @@
+// Importing a compiled help file as a new project: the converter runs on it
+// in the temporary folder "~KqTemp" of the program directory, and its help
+// project file and topic RTF become a project row, pages and (through the
+// contents-file reader) contents in the project tables. Nothing is left
+// behind when the import fails or is cancelled: no row, page, contents row,
+// folder made by the import, or temporary folder.
+//
+// The converter names pages by strings of the same hash as the author's
+// context strings, so the contents file's jumps would name no page; each jump
+// whose hash is one page's takes that page's string instead. The project row
+// and its pages are written in one engine transaction. A refused field keeps
+// the converted files for another try.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "project/progress.h"
+#include "helpbuild/import_hpj.h"
+#include "helpbuild/import_rtf.h"
+
+namespace editor {
+class EditorContext;
+}
+
+namespace build {
+
+// The wizard's fields (step 1 and step 2).
+struct ImportFields {
+    std::string helpFile;     // the compiled help file
+    std::string hpjPath;      // the converted help project file
+    std::string application;  // new project's name
+    std::string fileName;     // DosName
+    std::string helpTitle;
+    std::string directory;    // ProjectDir
+    std::string graphicsDir;
+    std::string copyright;
+    bool convertJumps = true;
+};
+
+// The new project row's fields apart from the wizard's.
+struct NewProjectDefaults {
+    std::string name;
+    std::string value;
+};
+const std::vector<NewProjectDefaults>& ImportedProjectDefaults();
+
+struct ImportEnvironment {
+    // The converter program; "" when it is not there.
+    std::function<std::string()> converterProgram;
+    // Writes the converter's settings for a help project (not a document).
+    std::function<void()> writeConverterIni;
+    // Runs argv in a folder and answers the exit code (-1: could not start).
+    std::function<int(const std::vector<std::string>& argv, const std::string& folder)> run;
+    // Reads a contents file into the new project's contents (the project row
+    // is current); false when it could not.
+    std::function<bool(editor::EditorContext& ctx, const std::string& cntPath)> readCntFile;
+    // The progress window of the finish step; a NullProgress when empty.
+    std::function<std::unique_ptr<IProgress>()> createProgress;
+    // The wizard's caption while it works ("" puts its own back).
+    std::function<void(const std::string& caption)> setCaption;
+};
+// The program's own: the converter found as start-up finds it, the
+// converter settings of the editor, the process layer, the contents-file
+// reader of the project's contents (on the file the converter's folder held).
+ImportEnvironment DefaultImportEnvironment();
+
+class ImportSession {
+public:
+    ImportSession(editor::EditorContext& ctx, ImportEnvironment env);
+    ~ImportSession();  // removes the temporary folder
+    ImportSession(const ImportSession&) = delete;
+    ImportSession& operator=(const ImportSession&) = delete;
+
+    // Step 1: converts `fields.helpFile` in the temporary folder and proposes
+    // the step-2 fields. False after a message (nothing then remains).
+    bool ConvertHelpFile(ImportFields& fields);
+    // The finish step: checks the fields, creates the project, its folders,
+    // pages and contents. False after a message or a cancel. A refused field
+    // (an empty or taken name ...) keeps the converted files for another
+    // try; once the import has begun the temporary folder goes either way.
+    bool Finish(const ImportFields& fields);
+
+    std::string TempFolder() const;
+    // Set by the last Finish: the pages made, the colour map used.
+    const std::vector<ImportedPage>& Pages() const { return pages_; }
+
+private:
+    bool ValidateFields(const ImportFields& fields);
+    bool ProjectExists(const std::string& name);
+    void RemoveProject(const std::string& name);
+    void RemoveTempFolder();
+
+    editor::EditorContext& ctx_;
+    ImportEnvironment env_;
+    std::vector<ImportedPage> pages_;
+};
+
+}  // namespace build

@@ -1,0 +1,661 @@
+// Importing compiled help files into the project tables through the real
+// converter: the project row, pages, folders, failures that leave nothing
+// behind, and the round trip through a full build.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <sstream>
+#include <tuple>
+#include <filesystem>
+#include <map>
+#include <set>
+
+#include "helpbuild/contents/contents_tables.h"
+#include "helpbuild/import_project.h"
+#include "converter/topic_stream.h"
+#include "helpbuild/tables/table_build_project.h"
+#include "helpbuild/tests/build_fixture.h"
+#include "project/editor_context.h"
+#include "project/helpers.h"
+#include "engine/api/dbi_api.h"
+#include "platform/core/ini_file.h"
+#include "project/tests/editor_test_support.h"
+#include "data/fields.h"
+#include "richtext/io/text_reader.h"
+#include "platform/core/dialog_service.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+class CancellingProgress : public build::IProgress {
+public:
+    explicit CancellingProgress(int cancelAt) : cancelAt_(cancelAt) {}
+    void SetStatus(const std::string&) override {}
+    void SetPercent(int) override {}
+    void Show() override {}
+    void ProcessMessages() override {
+        if (++calls_ == cancelAt_) cancel_ = true;
+    }
+    bool CancelRequested() const override { return cancel_; }
+    void ClearCancel() override { cancel_ = false; }
+
+private:
+    int cancelAt_;
+    int calls_ = 0;
+    bool cancel_ = false;
+};
+
+struct ImportFixture {
+    edtest::ProgramFolder folder;
+    editor::EditorContext ctx;
+    gui::ScriptedDialogService dialogs;
+    gui::ScopedDialogService scoped{dialogs};
+    build::ImportEnvironment env = build::DefaultImportEnvironment();
+    int cancelAt = -1;
+    std::vector<std::string> cntFiles;
+    std::vector<std::string> captions;
+
+    ImportFixture() {
+        ctx.ProgramDir = folder.dir;
+        ctx.BindAlias();
+        ctx.OpenTables();
+        Reset();
+    }
+    // The environment of a fresh fixture (the tables keep their rows).
+    void Reset() {
+        plat::SetDataHome(folder.dir);  // a build fixture in between points it elsewhere
+        env = build::DefaultImportEnvironment();
+        cancelAt = -1;
+        cntFiles.clear();
+        captions.clear();
+        env.converterProgram = [] { return std::string(RENDLOW32_PROGRAM); };
+        env.createProgress = [this] { return std::make_unique<CancellingProgress>(cancelAt); };
+        env.readCntFile = [this](editor::EditorContext& c, const std::string& path) {
+            cntFiles.push_back(path + "|" + c.mainTable->FieldByName("Application")->AsString());
+            return true;
+        };
+        env.setCaption = [this](const std::string& c) { captions.push_back(c); };
+    }
+
+    // Converts and imports `helpFile` as project `name`; false when either step refused.
+    bool Import(const std::string& helpFile, const std::string& name, build::ImportFields* out = nullptr,
+                std::vector<std::string>* converted = nullptr) {
+        build::ImportSession session(ctx, env);
+        build::ImportFields f;
+        f.helpFile = helpFile;
+        if (!session.ConvertHelpFile(f)) return false;
+        EXPECT_TRUE(fs::exists(plat::NativePath(session.TempFolder())));
+        if (converted)
+            for (const auto& e : fs::directory_iterator(plat::NativePath(session.TempFolder())))
+                converted->push_back(e.path().filename().string());
+        f.application = name;
+        if (out) *out = f;
+        return session.Finish(f);
+    }
+    // A converter that leaves these files and ends with 2.
+    void Converter(std::vector<std::pair<std::string, std::string>> files) {
+        env.run = [files](const std::vector<std::string>&, const std::string& folder) {
+            for (const auto& [name, text] : files) testsupport::WriteFileBytes(fs::path(plat::NativePath(folder)) / name, text);
+            return 2;
+        };
+    }
+    int Projects() {
+        int n = 0;
+        for (ctx.mainTable->First(); !ctx.mainTable->Eof(); ctx.mainTable->Next()) ++n;
+        return n;
+    }
+    int AllPages() {
+        vl::TvlTable t(nullptr);
+        t.DatabaseName = editor::kTavrinAlias;
+        t.TableName = editor::kItemTableFile;
+        t.Open();
+        return t.RecordCount();
+    }
+    std::string Messages() const {
+        std::string s;
+        for (const gui::DialogRequest& r : dialogs.Requests()) s += r.caption + ": " + r.text + "\n";
+        return s;
+    }
+    // Nothing but the program's own files in the program folder.
+    std::set<std::string> Folders() const {
+        std::set<std::string> s;
+        for (const auto& e : fs::directory_iterator(folder.dir))
+            if (e.is_directory() && e.path().filename() != "windows") s.insert(e.path().filename().string());
+        return s;
+    }
+};
+
+TEST(ImportProject, PJDropFilesBecomesAProject) {
+    TAVRIN_REQUIRE_CORPUS();
+    ImportFixture fx;
+    // The converter's own last run asked for a printable document; the import
+    // writes the project-mode settings before it starts the converter.
+    plat::WritePrivateProfileString("Options", "ForPrint", "1", editor::ConverterIniPath());
+    build::ImportFields f;
+    ASSERT_TRUE(fx.Import(testsupport::CorpusFile("hlp/PJDropFiles.hlp").string(), "Drop Files", &f)) << fx.Messages();
+    EXPECT_EQ(plat::GetPrivateProfileString("Options", "ForPrint", "", editor::ConverterIniPath()), "0");
+    EXPECT_EQ(f.helpTitle, "DelphiDabbler Drop Files Component Help");
+    EXPECT_EQ(f.fileName, "PJDropFiles");
+    EXPECT_EQ(f.directory, fx.folder.dir + "/PJDropFiles");
+    EXPECT_EQ(f.graphicsDir, fx.folder.dir + "/PJDropFiles/Graphics");
+
+    vl::TvlTable& main = *fx.ctx.mainTable;
+    ASSERT_TRUE(main.FindKey({db::TValue{std::string("Drop Files")}}));
+    // The new row against the defaults of an imported project.
+    const std::map<std::string, std::string> want = {
+        {"DosName", "PJDropFiles"}, {"HelpTitle", "DelphiDabbler Drop Files Component Help"},
+        {"ProjectDir", f.directory}, {"GraphicsDir", f.graphicsDir},
+        {"ScrollColor", "16777215"}, {"NonscrollColor", "16777215"}, {"AutogenerateContents", "N"},
+        {"Win95Contents", "N"}, {"Compile", "32"}, {"DefaultTextFont", "Arial"}, {"DefaultTextSize", "10"},
+        {"DefaultTextColor", "0"}, {"DefaultTextStyle", "[]"}, {"TitleFont", "Arial"}, {"TitleSize", "12"},
+        {"TitleColor", "0"}, {"TitleStyle", "[afsBold]"}, {"PopupFont", "Arial"}, {"PopupSize", "10"},
+        {"PopupColor", "0"}, {"PopupStyle", "[afsBold]"}, {"Compress", "OFF"}, {"AutogeneratePRJfile", "Y"},
+        {"AddButton1", "Y"}, {"AddButton2", "Y"}, {"AddButton3", "Y"}, {"AutoSize", "Y"}, {"StayOnTop", "1"},
+        {"AutoGenerateCntFile", "N"}};
+    for (const auto& [field, value] : want) EXPECT_EQ(main.FieldByName(field)->AsString(), value) << field;
+    EXPECT_NE(main.FieldByName("Copyright")->AsString().find("PD Johnson"), std::string::npos);
+
+    // One page per converted page; the contents topic is first and a topic.
+    vl::TvlTable& pages = *fx.ctx.CdetailTable;
+    pages.First();
+    EXPECT_EQ(pages.RecordCount(), 87);
+    EXPECT_EQ(pages.FieldByName("ContextString")->AsString(), "8a4onl");
+    EXPECT_EQ(pages.FieldByName("TopicPopup")->AsString(), "T");
+    EXPECT_EQ(pages.FieldByName("Title")->AsString(), "PJDropFiles unit");
+    EXPECT_EQ(pages.FieldByName("Keys")->AsString(), "PJDropFiles;PJDropFiles unit");
+    const std::string body = pages.FieldByName("HelpText")->AsString();
+    EXPECT_NE(body.find("\\uldb TPJDropFiles\\uldb0{\\v cone0x3vu}"), std::string::npos);
+    EXPECT_NE(pages.FieldByName("FullTitle")->AsString().find("PJDropFiles unit"), std::string::npos);
+
+    // The converter's output is in the project's folders; the temporary folder is gone.
+    EXPECT_TRUE(fs::exists(plat::NativePath(f.directory + "/PJDropFiles.HPJ")));
+    EXPECT_TRUE(fs::exists(plat::NativePath(f.directory + "/PJDropFiles.RTF")));
+    EXPECT_TRUE(fs::is_directory(plat::NativePath(f.directory + "/Backups")));
+    int pictures = 0;
+    for (const auto& e : fs::directory_iterator(plat::NativePath(f.graphicsDir)))
+        pictures += e.path().extension() == ".bmp";
+    EXPECT_EQ(pictures, 5);
+    EXPECT_FALSE(fs::exists(fx.folder.dir + "/~KqTemp"));
+    EXPECT_TRUE(fx.cntFiles.empty());
+    EXPECT_EQ(fx.captions.back(), "");
+}
+
+TEST(ImportProject, FailuresLeaveNothingBehind) {
+    TAVRIN_REQUIRE_CORPUS();
+    const std::string help = testsupport::CorpusFile("hlp/PJDropFiles.hlp").string();
+    testsupport::TempDir files;
+    const std::string bytes = testsupport::ReadFileBytes(help);
+    testsupport::WriteFileBytes(files / "damaged.hlp", bytes.substr(0, 600) + std::string(4000, '\x7f'));
+    testsupport::WriteFileBytes(files / "text.hlp", "This is not a help file at all.\r\n");
+    struct Case {
+        std::string name;
+        std::string helpFile;
+        std::function<void(ImportFixture&)> setUp;
+        std::string project;
+        std::string message;  // a part of the one message shown
+    };
+    std::vector<Case> cases = {
+        {"damaged", (files / "damaged.hlp").string(), nullptr, "P", "damaged.hlp could not be converted"},
+        {"not a help file", (files / "text.hlp").string(), nullptr, "P", "text.hlp could not be converted"},
+        {"converter ends with 1", help,
+         [](ImportFixture& fx) { fx.env.run = [](const std::vector<std::string>&, const std::string&) { return 1; }; }, "P",
+         "ended with code 1"},
+        {"no converter", help, [](ImportFixture& fx) { fx.env.converterProgram = [] { return std::string(); }; }, "P",
+         "Rendlow32 could not be found"},
+        {"missing help file", (files / "none.hlp").string(), nullptr, "P", "This help file could not be found"},
+        {"taken name", help,
+         [](ImportFixture& fx) {
+             fx.ctx.mainTable->Append();
+             fx.ctx.mainTable->FieldByName("Application")->SetAsString("Taken");
+             fx.ctx.mainTable->Post();
+         },
+         "TAKEN", "This Help Project already exists"},
+        {"no help project file", help, [](ImportFixture& fx) { fx.Converter({}); }, "P", "wrote no help project file"},
+        {"no [FILES]", help, [](ImportFixture& fx) { fx.Converter({{"x.hpj", "[OPTIONS]\r\nTitle=T\r\n"}}); }, "P",
+         "No RTF File"},
+        {"no RTF named", help, [](ImportFixture& fx) { fx.Converter({{"x.hpj", "[OPTIONS]\r\nTitle=T\r\n[FILES]\r\nx.doc\r\n"}}); }, "P",
+         "No RTF File"},
+        {"RTF missing", help, [](ImportFixture& fx) { fx.Converter({{"x.hpj", "[OPTIONS]\r\nTitle=T\r\n[FILES]\r\nx.rtf\r\n"}}); }, "P",
+         "RTF File not found"},
+        {"no font table", help,
+         [](ImportFixture& fx) {
+             fx.Converter({{"x.hpj", "[OPTIONS]\r\nTitle=T\r\n[FILES]\r\nx.rtf\r\n"}, {"x.rtf", "{\\rtf1 {\\colortbl;} x}"}});
+         },
+         "P", "does not have a font table"},
+        {"no colour table", help,
+         [](ImportFixture& fx) {
+             fx.Converter({{"x.hpj", "[OPTIONS]\r\nTitle=T\r\n[FILES]\r\nx.rtf\r\n"}, {"x.rtf", "{\\rtf1 {\\fonttbl{\\f0 A;}} x}"}});
+         },
+         "P", "does not have a color table"},
+        {"cancel while splitting", help, [](ImportFixture& fx) { fx.cancelAt = 20; }, "P", ""},
+        {"cancel while storing pages", help, [](ImportFixture& fx) { fx.cancelAt = 100; }, "P", ""},
+        {"name too long", help, nullptr, std::string(26, 'n'), "maximum of 25 Characters"},
+        {"no name", help, nullptr, "", "You need to provide a Project name"},
+    };
+    // One program folder for all: each case must leave it as it found it.
+    ImportFixture fx;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        fx.Reset();
+        if (c.setUp) c.setUp(fx);
+        const int projects = fx.Projects();
+        const std::set<std::string> folders = fx.Folders();
+        fx.dialogs.Clear();
+        EXPECT_FALSE(fx.Import(c.helpFile, c.project));
+        if (c.message.empty()) {
+            EXPECT_TRUE(fx.dialogs.Requests().empty()) << fx.Messages();
+        } else {
+            ASSERT_EQ(fx.dialogs.Requests().size(), 1u) << fx.Messages();
+            EXPECT_NE(fx.Messages().find(c.message), std::string::npos) << fx.Messages();
+        }
+        EXPECT_EQ(fx.Projects(), projects);
+        EXPECT_EQ(fx.AllPages(), 0);
+        EXPECT_EQ(fx.Folders(), folders);
+    }
+    // 25 characters are accepted.
+    fx.Reset();
+    EXPECT_TRUE(fx.Import(help, std::string(25, 'n'))) << fx.Messages();
+}
+
+TEST(ImportProject, ContentsFileComesAlongInAnyCase) {
+    TAVRIN_REQUIRE_CORPUS();
+    testsupport::TempDir files;
+    fs::copy_file(testsupport::CorpusFile("hlp/PJDropFiles.hlp"), files / "Drop.hlp");
+    testsupport::WriteFileBytes(files / "DROP.CNT", ":Base Drop.hlp\r\n1 Drop\r\n");
+    ImportFixture fx;
+    build::ImportFields f;
+    ASSERT_TRUE(fx.Import((files / "Drop.hlp").string(), "Drop", &f)) << fx.Messages();
+    ASSERT_EQ(fx.cntFiles.size(), 1u);
+    EXPECT_EQ(fx.cntFiles[0], f.directory + "/DROP.CNT|Drop");
+    EXPECT_EQ(testsupport::ReadFileBytes(plat::NativePath(f.directory + "/DROP.CNT")), ":Base Drop.hlp\r\n1 Drop\r\n");
+}
+
+// A help project in source form (no converter): the project takes the base
+// name of its HLP option ("HLP=.\PJDropFiles.hlp") and its "{\strike}{\v}"
+// jumps become the double underlines the pages and the HTML export know.
+TEST(ImportProject, HelpProjectInSourceFormKeepsItsNameAndJumps) {
+    TAVRIN_REQUIRE_CORPUS();
+    ImportFixture fx;
+    build::ImportSession session(fx.ctx, fx.env);
+    build::ImportFields f;
+    f.hpjPath = testsupport::CorpusFile("hpj/ddablib-dropfiles/PJDropFiles.hpj").string();
+    f.application = "Drop Source";
+    f.directory = fx.folder.dir + "/DropSource";
+    ASSERT_TRUE(session.Finish(f)) << fx.Messages();
+    ASSERT_TRUE(fx.ctx.mainTable->FindKey({db::TValue{std::string("Drop Source")}}));
+    EXPECT_EQ(fx.ctx.mainTable->FieldByName("DosName")->AsString(), "PJDropFiles");
+    vl::TvlTable& pages = *fx.ctx.CdetailTable;
+    EXPECT_EQ(pages.RecordCount(), 86);
+    std::size_t jumps = 0, struck = 0;
+    for (pages.First(); !pages.Eof(); pages.Next()) {
+        const std::string body = pages.FieldByName("FullTitle")->AsString() + pages.FieldByName("HelpText")->AsString();
+        for (std::size_t at = body.find("\\uldb "); at != std::string::npos; at = body.find("\\uldb ", at + 1)) ++jumps;
+        for (std::size_t at = body.find("{\\strike "); at != std::string::npos; at = body.find("{\\strike ", at + 1))
+            ++struck;
+    }
+    // The source has 356 jumps, all "{\strike text}{\v target}".
+    EXPECT_EQ(jumps, 356u);
+    EXPECT_EQ(struck, 0u);
+}
+
+// The contents file names the author's context strings; the converted pages
+// carry strings of the same hash. Each contents jump of the help file's own
+// takes its page's string; one to another file, a macro, a help id, an
+// unknown string and a page's own string stay as they are.
+TEST(ImportProject, ContentsJumpsReachTheirConvertedPages) {
+    TAVRIN_REQUIRE_CORPUS();
+    testsupport::TempDir files;
+    fs::copy_file(testsupport::CorpusFile("hlp/PJDropFiles.hlp"), files / "Drop.hlp");
+    // IDH_DF_CLASS and IDH_FDF_CLASS are topics of the source project.
+    const std::string cnt = ":Base Drop.hlp\r\n1 Drop\r\n2 Class=IDH_DF_CLASS\r\n2 Form = IDH_FDF_CLASS>main\r\n"
+                            "2 Other=IDH_DF_CLASS@other.hlp\r\n2 Run=!Exit()\r\n2 Gone=no_such_topic\r\n"
+                            "2 Own=8a4onl\n2 Id=50\n2 Last=IDH_DF_CLASS";
+    testsupport::WriteFileBytes(files / "Drop.cnt", cnt);
+    ImportFixture fx;
+    fx.env.readCntFile = [&fx](editor::EditorContext& c, const std::string& path) {
+        fx.cntFiles.push_back(path);
+        return build::ReadCntFileInto(c, path);
+    };
+    build::ImportFields f;
+    ASSERT_TRUE(fx.Import((files / "Drop.hlp").string(), "Drop", &f)) << fx.Messages();
+    std::map<std::string, std::string> titleOf;  // context string -> title
+    for (fx.ctx.CdetailTable->First(); !fx.ctx.CdetailTable->Eof(); fx.ctx.CdetailTable->Next())
+        titleOf[fx.ctx.CdetailTable->FieldByName("ContextString")->AsString()] =
+            fx.ctx.CdetailTable->FieldByName("Title")->AsString();
+    ASSERT_EQ(fx.cntFiles.size(), 1u);
+    const std::string written = testsupport::ReadFileBytes(plat::NativePath(fx.cntFiles[0]));
+    const std::vector<std::string> lines = build::SplitLines(written);
+    ASSERT_EQ(lines.size(), 10u) << written;
+    auto jumpOf = [](const std::string& line) { return line.substr(line.find('=') + 1); };
+    const std::string cls = jumpOf(lines[2]);
+    ASSERT_TRUE(titleOf.count(cls)) << written;
+    EXPECT_EQ(titleOf[cls], "TPJDropFiles");
+    EXPECT_EQ(conv::ContextHash(cls), conv::ContextHash("IDH_DF_CLASS"));
+    const std::string form = jumpOf(lines[3]);
+    ASSERT_EQ(form.substr(form.size() - 5), ">main");
+    EXPECT_TRUE(titleOf.count(form.substr(1, form.size() - 6))) << written;
+    EXPECT_EQ(lines[4], "2 Other=IDH_DF_CLASS@other.hlp");
+    EXPECT_EQ(lines[5], "2 Run=!Exit()");
+    EXPECT_EQ(lines[6], "2 Gone=no_such_topic");
+    EXPECT_EQ(lines[7], "2 Own=8a4onl");
+    EXPECT_EQ(lines[8], "2 Id=50");
+    EXPECT_EQ(lines[9], "2 Last=" + cls);
+    // Line ends as they were.
+    EXPECT_EQ(written.substr(0, 24), ":Base Drop.hlp\r\n1 Drop\r\n");
+    EXPECT_NE(written.find("8a4onl\n2 Id=50\n2 Last="), std::string::npos);
+    // The project's contents rows take the same jumps.
+    ASSERT_TRUE(fx.ctx.mainTable->FindKey({db::TValue{std::string("Drop")}}));
+    std::set<std::string> jumps;
+    for (fx.ctx.cntShadow->First(); !fx.ctx.cntShadow->Eof(); fx.ctx.cntShadow->Next())
+        jumps.insert(fx.ctx.cntShadow->FieldByName("Jump")->AsString());
+    EXPECT_TRUE(jumps.count(cls)) << written;
+    EXPECT_FALSE(jumps.count("IDH_FDF_CLASS"));
+}
+
+// --- the round trip: converter -> import -> full build ------------------------------
+
+namespace roundtrip {
+
+// What a page says through its footnotes, compared as sets.
+struct PageFacts {
+    std::string title;
+    std::set<std::string> keywords;
+    std::set<std::string> contexts;  // its context string and anchors
+    std::string browse;              // "name|number"
+    bool operator<(const PageFacts& o) const {
+        return std::tie(title, keywords, contexts, browse) < std::tie(o.title, o.keywords, o.contexts, o.browse);
+    }
+    bool operator==(const PageFacts& o) const { return !(*this < o) && !(o < *this); }
+};
+
+std::string Describe(const PageFacts& p) {
+    std::string s = "[" + p.title + "] K{";
+    for (auto& k : p.keywords) s += k + ",";
+    s += "} #{";
+    for (auto& c : p.contexts) s += c + ",";
+    return s + "} +" + p.browse;
+}
+
+std::string TrimmedCopy(std::string s) {
+    while (!s.empty() && s.front() == ' ') s.erase(0, 1);
+    while (!s.empty() && s.back() == ' ') s.pop_back();
+    return s;
+}
+
+void AddKeywords(PageFacts& p, const std::string& value) {
+    std::size_t start = 0;
+    for (std::size_t i = 0; i <= value.size(); ++i)
+        if (i == value.size() || value[i] == ';') {
+            std::string k = TrimmedCopy(value.substr(start, i - start));
+            if (!k.empty()) p.keywords.insert(k);
+            start = i + 1;
+        }
+}
+
+std::string Browse(const std::string& value) {
+    std::size_t colon = value.find(':');
+    std::string name, number = value;
+    if (colon != std::string::npos) {
+        name = TrimmedCopy(value.substr(0, colon));
+        if (name.size() < 2) name.clear();
+        number = TrimmedCopy(value.substr(colon + 1));
+    }
+    auto n = build::ReadInteger(number);
+    if (!n && name.empty()) return "";
+    return name + "|" + (n ? std::to_string(*n) : std::string());
+}
+
+// The converter's pages, read on their own terms: pages end at "\page";
+// each footnote is "{X{\footnote{X} text}}", its text escaped RTF.
+std::vector<PageFacts> ConverterPages(const std::string& rtf) {
+    std::vector<PageFacts> pages(1);
+    for (std::size_t i = 0; i < rtf.size(); ++i) {
+        if (rtf[i] == '\\') {
+            std::size_t j = i + 1;
+            while (j < rtf.size() && std::isalpha(static_cast<unsigned char>(rtf[j]))) ++j;
+            if (j == i + 1) {
+                ++i;  // an escaped character
+                continue;
+            }
+            if (rtf.compare(i, j - i, "\\page") == 0) pages.emplace_back();
+            i = j - 1;
+            continue;
+        }
+        if (rtf[i] != '{' || i + 14 >= rtf.size()) continue;
+        const char x = rtf[i + 1];
+        const std::string opener = std::string(1, x) + "{\\footnote{" + x + "} ";
+        if (rtf.compare(i + 1, opener.size(), opener) != 0) continue;
+        std::string value;
+        std::size_t k = i + 1 + opener.size();
+        for (; k < rtf.size() && rtf[k] != '}'; ++k) {
+            if (rtf[k] == '\r' || rtf[k] == '\n') continue;
+            if (rtf[k] == '\\' && k + 1 < rtf.size()) {
+                if (rtf[k + 1] == '\'' && k + 3 < rtf.size()) {
+                    value += static_cast<char>(std::stoi(rtf.substr(k + 2, 2), nullptr, 16));
+                    k += 3;
+                } else {
+                    value += rtf[++k];
+                }
+                continue;
+            }
+            value += rtf[k];
+        }
+        PageFacts& p = pages.back();
+        if (x == '$' && p.title.empty()) p.title = value;
+        if (x == 'K') AddKeywords(p, value);
+        if (x == '#') p.contexts.insert(value);
+        if (x == '+' && p.browse.empty()) p.browse = Browse(value);
+        i = k;
+    }
+    return pages;
+}
+
+// The built pages, read back by the importer's own splitter.
+std::vector<PageFacts> BuiltPages(const std::string& rtf) {
+    build::SplitResult split = build::ImportRtfTopics(rtf);
+    EXPECT_EQ(split.status, build::SplitResult::Status::Ok);
+    std::vector<PageFacts> pages;
+    for (const build::ImportedPage& page : split.pages) {
+        PageFacts p;
+        p.title = page.title;
+        AddKeywords(p, page.keys);
+        if (!page.contextString.empty()) p.contexts.insert(page.contextString);
+        // Footnotes too long for their fields and anchors stay in the text.
+        for (const std::string* text : {&page.helpText, &page.fullTitle})
+            for (const build::RtfFootnote& f : build::FindFootnotes(*text)) {
+                if (f.letter == '#') p.contexts.insert(f.value);
+                if (f.letter == 'K') AddKeywords(p, f.value);
+                if (f.letter == '$' && p.title.empty()) p.title = f.value;
+                if (f.letter == '+' && p.browse.empty()) p.browse = Browse(f.value);
+            }
+        if (page.browseId || !page.browseName.empty())
+            p.browse = page.browseName + "|" + (page.browseId ? std::to_string(*page.browseId) : std::string());
+        pages.push_back(p);
+    }
+    return pages;
+}
+
+}  // namespace roundtrip
+
+TEST(ImportRoundTrip, EveryCorpusHelpFileThroughImportAndFullBuild) {
+    TAVRIN_REQUIRE_CORPUS();
+    std::vector<fs::path> helpFiles;
+    for (const auto& e : fs::directory_iterator(testsupport::CorpusDir() / "hlp"))
+        if (build::SameText(e.path().extension().string(), ".hlp")) helpFiles.push_back(e.path());
+    std::sort(helpFiles.begin(), helpFiles.end());
+    ASSERT_FALSE(helpFiles.empty());
+    ImportFixture fx;
+    for (const fs::path& help : helpFiles) {
+        SCOPED_TRACE(help.filename().string());
+        fx.Reset();
+        // The program's own contents reader, recorded.
+        fx.env.readCntFile = [&fx](editor::EditorContext& c, const std::string& path) {
+            fx.cntFiles.push_back(path);
+            return build::ReadCntFileInto(c, path);
+        };
+        const std::string name = help.stem().string();
+        build::ImportFields f;
+        std::vector<std::string> converted;
+        ASSERT_TRUE(fx.Import(help.string(), name, &f, &converted)) << fx.Messages();
+
+        // The converter's own output, now in the project folder.
+        std::string hpjName, rtfName;
+        std::size_t pictures = 0;
+        for (const std::string& name : converted) {
+            const std::string ext = fs::path(name).extension().string();
+            if (build::SameText(ext, ".hpj")) hpjName = name;
+            else if (build::SameText(ext, ".rtf")) rtfName = name;
+            else if (!build::SameText(ext, ".cnt")) ++pictures;
+        }
+        const std::string convertedHpj = testsupport::ReadFileBytes(plat::NativePath(f.directory + "/" + hpjName));
+        const std::string convertedRtf = testsupport::ReadFileBytes(plat::NativePath(f.directory + "/" + rtfName));
+        std::size_t inGraphics = 0;
+        for (const auto& e : fs::directory_iterator(plat::NativePath(f.graphicsDir))) inGraphics += e.is_regular_file();
+        EXPECT_EQ(inGraphics, pictures);
+
+        // A full build of the imported project on the tables, with the fake compiler.
+        for (const char* tool : {"hcw", "HCP.EXE", "WinHlp32"})
+            fs::copy_file(FAKE_HELP_TOOL, fs::path(fx.folder.dir) / tool, fs::copy_options::overwrite_existing);
+        ASSERT_TRUE(fx.ctx.mainTable->FindKey({db::TValue{name}}));
+        std::map<std::string, std::string> kindOf;
+        std::int32_t firstId = 0;
+        {
+            vl::TvlTable& t = *fx.ctx.CdetailTable;
+            t.First();
+            firstId = static_cast<std::int32_t>(t.FieldByName("HelpId")->AsInteger());
+            EXPECT_EQ(t.FieldByName("TopicPopup")->AsString(), "T");
+            for (; !t.Eof(); t.Next())
+                kindOf[t.FieldByName("ContextString")->AsString()] = t.FieldByName("TopicPopup")->AsString();
+        }
+        build::TableBuildProject project(fx.ctx);
+        build::BuildEnvironment benv = build::MakeBuildEnvironment(fx.ctx);
+        benv.createProgress = [] { return std::make_unique<build::NullProgress>(); };
+        // Every page read and cached record outside a transaction is synced
+        // to disk on its own: one transaction around the build keeps it quick.
+        std::uint32_t tr = 0;
+        ASSERT_EQ(qv::DbiBeginTran(fx.ctx.mainTable->DBHandle(), 0, tr), 0);
+        ASSERT_EQ(build::RunFullCompile(project, benv, false), build::BuildOutcome::Compiled) << fx.Messages();
+        ASSERT_EQ(qv::DbiEndTran(fx.ctx.mainTable->DBHandle(), tr, 0), 0);
+        const std::string builtRtf = testsupport::ReadFileBytes(plat::NativePath(f.directory + "/" + f.fileName + ".rtf"));
+        const std::string builtHpj = testsupport::ReadFileBytes(plat::NativePath(f.directory + "/" + f.fileName + ".HPJ"));
+
+        // One built page per converted page, with the same footnotes.
+        std::vector<roundtrip::PageFacts> want = roundtrip::ConverterPages(convertedRtf);
+        std::vector<roundtrip::PageFacts> got = roundtrip::BuiltPages(builtRtf);
+        ASSERT_EQ(got.size(), want.size());
+        std::sort(want.begin(), want.end());
+        std::sort(got.begin(), got.end());
+        for (std::size_t i = 0; i < want.size(); ++i)
+            ASSERT_EQ(roundtrip::Describe(got[i]), roundtrip::Describe(want[i])) << "page " << i;
+
+        // Each mapped context string of a topic keeps its first id; the
+        // default topic alone moves to the lowest id.
+        const std::string contents = build::HpjValue(convertedHpj, "OPTIONS", "Contents");
+        std::map<std::string, std::int32_t> built;
+        for (const build::ContextMapEntry& m : build::ReadHpjMap(builtHpj)) built.emplace(m.contextString, m.helpId);
+        std::set<std::string> seen;
+        int checked = 0;
+        for (const build::ContextMapEntry& m : build::ReadHpjMap(convertedHpj)) {
+            if (!seen.insert(m.contextString).second) continue;
+            if (kindOf.count(m.contextString) == 0 || kindOf[m.contextString] != "T") continue;
+            if (m.contextString == contents) {
+                EXPECT_EQ(built[m.contextString], firstId);
+                continue;
+            }
+            ASSERT_TRUE(built.count(m.contextString)) << m.contextString;
+            EXPECT_EQ(built[m.contextString], m.helpId) << m.contextString;
+            ++checked;
+        }
+        if (!build::ReadHpjMap(convertedHpj).empty()) EXPECT_GT(checked, 0);
+        // A contents file beside the help file reaches the contents reader.
+        bool hasCnt = false;
+        for (const auto& e : fs::directory_iterator(help.parent_path()))
+            hasCnt = hasCnt || build::SameText(e.path().filename().string(), help.stem().string() + ".cnt");
+        EXPECT_EQ(fx.cntFiles.size(), hasCnt ? 1u : 0u);
+        // Its entries are the new project's contents (one row a line, the
+        // ":" lines aside).
+        int entries = 0;
+        if (hasCnt)
+            for (const std::string& line : build::SplitLines(testsupport::ReadFileBytes(plat::NativePath(fx.cntFiles[0]))))
+                entries += !line.empty() && line[0] != ':';
+        ASSERT_TRUE(fx.ctx.mainTable->FindKey({db::TValue{name}}));
+        EXPECT_EQ(fx.ctx.cntShadow->RecordCount(), entries) << fx.Messages();
+        if (hasCnt) EXPECT_GT(entries, 200);
+    }
+}
+
+}  // namespace
+
+namespace {
+
+// The plain text of an RTF document, paragraphs joined by "\n".
+std::string PlainText(const std::string& rtf) {
+    richtext::TJDRTFText model;
+    richtext::TJDRtfReader reader;
+    reader.SetModel(&model);
+    std::istringstream in(rtf);
+    reader.Read(in);
+    std::string text;
+    for (auto* p = model.FirstParagraph(); p; p = p->next) text += model.ParagraphText(p) + "\n";
+    return text;
+}
+
+TEST(ImportRoundTrip, OwnBuildOfAFixtureProjectComesBackTheSame) {
+    buildtest::BuildFixture b;
+    b.cancelAtPercent = 1000;  // never
+    const std::string anchor = "{\\cs16\\super #{\\*\\footnote \\pard\\plain {\\cs16\\super #} anchor1}}";
+    b.AddPage(10, "T", "intro", "Intro", "{\\rtf1\\ansi See {\\uldb Other}{\\v other} and {\\ul Pop}{\\v pop}. " + anchor +
+                                          "Anchor here.\\par Second paragraph.}",
+              "{\\rtf1\\ansi {\\b Intro} title}");
+    b.project.pages.back().keys = "alpha;beta";
+    b.project.pages.back().browseName = "seq";
+    b.project.pages.back().browseId = "1";
+    b.project.pages.back().macroFootnote = "CB(\"b\",\"x\")";
+    b.project.pages.back().bFootnote = "bnote";
+    b.project.pages.back().aFootnote = "akey";
+    b.AddPage(20, "T", "other", "Other", "{\\rtf1\\ansi Second page}", "");
+    b.AddPage(30, "P", "pop", "", "{\\rtf1\\ansi Popup text}", "");
+    b.AddPage(40, "T", "", "Caf\xe9", "{\\rtf1\\ansi Without a context string}", "{\\rtf1\\ansi Caf\\'e9}");
+    ASSERT_EQ(b.Full(), build::BuildOutcome::Compiled) << b.Messages();
+
+    build::SplitResult split = build::ImportRtfTopics(b.Read("demo.rtf"));
+    ASSERT_EQ(split.status, build::SplitResult::Status::Ok);
+    build::AssignImportedHelpIds(split.pages, build::ReadHpjMap(b.Read("demo.HPJ")), "");
+    ASSERT_EQ(split.pages.size(), b.project.pages.size());
+    for (std::size_t i = 0; i < split.pages.size(); ++i) {
+        const build::PageRow& want = b.project.pages[i];
+        build::ImportedPage got = split.pages[i];
+        SCOPED_TRACE(want.title);
+        EXPECT_EQ(*got.helpId, want.helpId);
+        EXPECT_EQ(got.contextString, want.contextString);
+        EXPECT_EQ(got.title, want.title);
+        EXPECT_EQ(got.keys, want.keys);
+        EXPECT_EQ(got.browseName, want.browseName);
+        EXPECT_EQ(got.browseId ? std::to_string(*got.browseId) : "", want.browseId);
+        EXPECT_EQ(got.macroFootnote, want.macroFootnote);
+        EXPECT_EQ(got.bFootnote, want.bFootnote);
+        EXPECT_EQ(got.aFootnote, want.aFootnote);
+        EXPECT_EQ(got.topicPopup, want.topicPopup);
+        got.helpText = build::ConvertImportedJumps(got.helpText, split.colourMap);
+        EXPECT_EQ(PlainText(got.helpText), PlainText(want.helpText));
+        if (want.topicPopup == "T" && !want.fullTitle.empty()) {
+            EXPECT_EQ(PlainText(got.fullTitle), PlainText(want.fullTitle));
+        } else {
+            EXPECT_TRUE(got.fullTitle.empty()) << got.fullTitle;
+        }
+    }
+    // The jumps keep their marks and targets; the anchor is a footnote again.
+    const std::string& body = split.pages[0].helpText;
+    EXPECT_NE(body.find("\\uldb Other"), std::string::npos) << body;
+    EXPECT_NE(body.find("\\v other"), std::string::npos) << body;
+    EXPECT_NE(body.find("\\ul Pop"), std::string::npos) << body;
+    EXPECT_NE(body.find("\\v pop"), std::string::npos) << body;
+    std::vector<build::RtfFootnote> anchors = build::FindFootnotes(body);
+    ASSERT_EQ(anchors.size(), 1u);
+    EXPECT_EQ(anchors[0].value, "anchor1");
+}
+
+}  // namespace

@@ -1,0 +1,79 @@
+// The import wizard offscreen: a compiled help file goes through both steps
+// into the project tables; a refused name keeps the converted files for the
+// next try.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "helpbuild/ui/import_form.h"
+#include "project/editor_context.h"
+#include "project/tests/editor_test_support.h"
+#include "data/fields.h"
+#include "platform/core/dialog_service.h"
+#include "platform/gui/gui_test_harness.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(ImportWizard, ImportsPJDropFilesThroughBothSteps) {
+    TAVRIN_REQUIRE_CORPUS();
+    gui::InitApplication();
+    edtest::ProgramFolder folder;
+    editor::EditorContext ctx;
+    ctx.ProgramDir = folder.dir;
+    ctx.BindAlias();
+    ctx.OpenTables();
+    gui::ScriptedDialogService dialogs;
+    gui::ScopedDialogService scoped(dialogs);
+    build::ImportEnvironment env = build::DefaultImportEnvironment();
+    env.converterProgram = [] { return std::string(RENDLOW32_PROGRAM); };
+    env.createProgress = [] { return std::make_unique<build::NullProgress>(); };
+
+    auto* form = new buildui::TfrmImport(gui::Application, ctx, env);
+    form->TForm::Show();
+    form->FormShow(nullptr);
+    EXPECT_EQ(form->Caption(), "Tavrin Import Wizard");
+    EXPECT_EQ(form->nbkSteps->ActivePage(), "Step1");
+    EXPECT_FALSE(form->btnPrev->Enabled());
+    EXPECT_FALSE(form->btnFinish->Enabled());
+    EXPECT_TRUE(form->xboxConvert->Checked());
+
+    // Next without a file: the warning, still step 1.
+    guitest::Click(form->btnNext, {5, 5});
+    ASSERT_EQ(dialogs.Requests().size(), 1u);
+    EXPECT_EQ(dialogs.Last().caption, "No Help File selected");
+    EXPECT_EQ(form->nbkSteps->ActivePage(), "Step1");
+
+    guitest::TypeText(form->editHLP, testsupport::CorpusFile("hlp/PJDropFiles.hlp").string());
+    guitest::Click(form->btnNext, {5, 5});
+    ASSERT_EQ(dialogs.Requests().size(), 1u) << dialogs.Last().text;
+    EXPECT_EQ(form->nbkSteps->ActivePage(), "Step2");
+    EXPECT_FALSE(form->btnNext->Enabled());
+    EXPECT_TRUE(form->btnFinish->Enabled());
+    EXPECT_EQ(form->editHelpTitle->Text(), "DelphiDabbler Drop Files Component Help");
+    EXPECT_EQ(form->editFilename->Text(), "PJDropFiles");
+    EXPECT_EQ(form->editDirectory->Text(), folder.dir + "/PJDropFiles");
+    EXPECT_EQ(form->editGraphicsDir->Text(), folder.dir + "/PJDropFiles/Graphics");
+    EXPECT_FALSE(form->editHPJ->Text().empty());
+
+    // Finish without a name: refused, the converted files stay for the next try.
+    guitest::Click(form->btnFinish, {5, 5});
+    ASSERT_EQ(dialogs.Requests().size(), 2u);
+    EXPECT_EQ(dialogs.Last().caption, "Project name");
+    EXPECT_TRUE(fs::exists(plat::NativePath(form->editHPJ->Text())));
+
+    guitest::TypeText(form->editNewApp, "Drop Files");
+    guitest::Click(form->btnFinish, {5, 5});
+    EXPECT_EQ(dialogs.Requests().size(), 2u) << dialogs.Last().text;
+    EXPECT_TRUE(form->Imported());
+    EXPECT_EQ(form->Caption(), "Tavrin Import Wizard");
+    EXPECT_FALSE(form->btnFinish->Enabled());
+    EXPECT_FALSE(fs::exists(folder.dir + "/~KqTemp"));
+    ASSERT_TRUE(ctx.mainTable->FindKey({db::TValue{std::string("Drop Files")}}));
+    EXPECT_EQ(ctx.CdetailTable->RecordCount(), 87);
+    delete form;
+}
+
+}  // namespace

@@ -1,0 +1,229 @@
+#include "project/editor_context.h"
+#include "editor_test_support.h"
+
+#include "platform/core/files.h"
+#include "platform/core/ini_file.h"
+#include "data/fields.h"
+#include "platform/core/dialog_service.h"
+#include "platform/win/message_queue.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+using editor::EditorContext;
+
+std::string ReadAll(const std::string& p) {
+    std::ifstream in(p, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class Startup : public ::testing::Test {
+protected:
+    edtest::ProgramFolder folder;
+    gui::ScriptedDialogService dialogs;
+    gui::ScopedDialogService scope{dialogs};
+
+    struct Run {
+        std::unique_ptr<EditorContext> ctx = std::make_unique<EditorContext>();
+        int tips = 0;
+        bool created = false;
+    };
+
+    // One start of the program: create, show, and the queued messages.
+    std::unique_ptr<Run> Start(std::function<void(EditorContext&)> beforeShow = {}) {
+        auto run = std::make_unique<Run>();
+        EditorContext& ctx = *run->ctx;
+        ctx.ProgramDir = folder.dir;
+        ctx.ScreenFonts = {"Symbol", "Arial"};
+        Run* r = run.get();
+        ctx.ShowTipOfTheDayWindow = [r](bool& show) { ++r->tips; };
+        run->created = ctx.FormCreate();
+        if (!run->created) return run;
+        if (beforeShow) beforeShow(ctx);
+        ctx.FormShow();
+        plat::ProcessMessages();
+        return run;
+    }
+    void Stop(Run& run) {
+        ASSERT_TRUE(run.ctx->FormCloseQuery());
+        run.ctx->FormClose();
+    }
+    void AddProjects(EditorContext& ctx, std::initializer_list<const char*> names) {
+        for (const char* n : names) {
+            ctx.mainTable->Append();
+            ctx.mainTable->FieldByName("Application")->SetAsString(n);
+            ctx.mainTable->Post();
+        }
+    }
+    std::vector<editor::HelpRequest> Contexts(EditorContext& ctx, unsigned command) {
+        std::vector<editor::HelpRequest> out;
+        for (const auto& r : ctx.DefaultHelp().Requests())
+            if (r.command == command) out.push_back(r);
+        return out;
+    }
+};
+
+TEST_F(Startup, FirstRunShowsTheHelpPageAndTheNextRunTheTip) {
+    auto first = Start();
+    ASSERT_TRUE(first->created);
+    EditorContext& a = *first->ctx;
+    EXPECT_TRUE(a.StartupDone);
+    EXPECT_EQ(first->tips, 0);
+    auto help = Contexts(a, editor::kHelpContext);
+    ASSERT_EQ(help.size(), 1u);
+    EXPECT_EQ(help[0].data, 2010);
+    EXPECT_EQ(help[0].helpFile, plat::JoinPath(folder.dir, "Tavrin.HLP"));
+    // No help file ships: the hook says so.
+    ASSERT_EQ(dialogs.Requests().size(), 1u);
+    EXPECT_EQ(dialogs.Last().text, help[0].helpFile + " not found.");
+    EXPECT_EQ(a.TopicColor, 0xFF0000);
+    EXPECT_EQ(a.SpellDictionaryName, "British.dct");
+    Stop(*first);
+    EXPECT_EQ(Contexts(a, editor::kHelpQuit).size(), 1u);
+    EXPECT_TRUE(plat::FileExists(folder.Path("tavrin.INI")));
+    first.reset();
+
+    auto second = Start();
+    ASSERT_TRUE(second->created);
+    EXPECT_EQ(second->tips, 1);
+    EXPECT_TRUE(Contexts(*second->ctx, editor::kHelpContext).empty());
+    Stop(*second);
+    second.reset();
+
+    // Switched off in the tip window: the third run shows nothing.
+    plat::WritePrivateProfileString("Help", "ShowTipOfTheDay", "0", folder.Path("Tavrin.ini"));
+    auto third = Start();
+    EXPECT_EQ(third->tips, 0);
+    EXPECT_TRUE(Contexts(*third->ctx, editor::kHelpContext).empty());
+}
+
+TEST_F(Startup, TheLastProjectIsSelectedAndAnUnknownOneLeavesTheFirstRow) {
+    {
+        auto run = Start();
+        AddProjects(*run->ctx, {"Beta", "Alpha", "Gamma"});
+        run->ctx->mainTable->FindKey({db::TValue{std::string("Gamma")}});
+        Stop(*run);
+    }
+    EXPECT_EQ(plat::GetPrivateProfileString("LastWorkingOn", "Project", "", folder.Path("Tavrin.ini")), "Gamma");
+    {
+        auto run = Start();
+        EXPECT_EQ(run->ctx->mainTable->FieldByName("Application")->AsString(), "Gamma");
+    }
+    plat::WritePrivateProfileString("LastWorkingOn", "Project", "Zeta", folder.Path("Tavrin.ini"));
+    auto run = Start();
+    EXPECT_EQ(run->ctx->mainTable->FieldByName("Application")->AsString(), "Alpha");
+}
+
+TEST_F(Startup, ATableThatCannotBeOpenedAsksAndEndsWithTheFileUnchanged) {
+    const std::string path = folder.Path("TvrnCNT.QVD");
+    std::string garbage(4096, '\0');
+    for (std::size_t i = 0; i < garbage.size(); ++i) garbage[i] = static_cast<char>((i * 131 + 7) % 251);
+    { std::ofstream(path, std::ios::binary | std::ios::trunc) << garbage; }
+    dialogs.Answer(0);  // Help first: the repair page, then the question again
+    dialogs.Answer(gui::mrNo);
+    auto run = Start();
+    EXPECT_FALSE(run->created);
+    ASSERT_EQ(dialogs.Requests().size(), 3u);  // question, missing help file, question
+    const gui::DialogRequest& q = dialogs.Requests()[0];
+    EXPECT_EQ(q.text, editor::kTablesFailedText);
+    EXPECT_EQ(q.icon, gui::DialogIcon::Question);
+    ASSERT_EQ(q.buttons.size(), 3u);
+    EXPECT_EQ(q.buttons[0].result, gui::mrYes);
+    EXPECT_EQ(q.buttons[1].result, gui::mrNo);
+    EXPECT_EQ(q.buttons[2].caption, "&Help");
+    auto help = Contexts(*run->ctx, editor::kHelpContext);
+    ASSERT_EQ(help.size(), 1u);
+    EXPECT_EQ(help[0].data, 9460);
+    EXPECT_EQ(dialogs.Unscripted(), 1);  // the help file's warning
+    run.reset();
+    EXPECT_EQ(ReadAll(path), garbage);
+    EXPECT_FALSE(plat::FileExists(folder.Path("Tavrin.ini")));
+}
+
+TEST_F(Startup, APostThatFailsRefusesTheClose) {
+    auto run = Start();
+    EditorContext& ctx = *run->ctx;
+    AddProjects(ctx, {"Demo"});
+    ctx.detailTable->Append();
+    ctx.detailTable->FieldByName("HelpId")->SetAsInteger(1);
+    ctx.detailTable->BeforePost = [](db::TDataSet*) { throw db::EDatabaseError("Title is missing"); };
+    std::string reported;
+    ctx.ReportError = [&](const std::string& m) { reported = m; };
+    EXPECT_FALSE(ctx.FormCloseQuery());
+    EXPECT_EQ(reported, "Title is missing");
+    EXPECT_EQ(ctx.detailTable->State(), db::dsInsert);
+    ctx.detailTable->BeforePost = nullptr;
+    EXPECT_TRUE(ctx.FormCloseQuery());
+    EXPECT_EQ(ctx.detailTable->State(), db::dsBrowse);
+}
+
+TEST_F(Startup, OnlyTheFirstThreeGridColumnsKeepTheirLayout) {
+    // Layouts saved for fields 0 to 20 (after a close that saved them all).
+    const std::string ini = folder.Path("Tavrin.ini");
+    {
+        auto run = Start();
+        EditorContext& ctx = *run->ctx;
+        for (int i = 0; i <= 20; ++i) ctx.detailTable->Fields(i)->SetDisplayWidth(40 + i);
+        Stop(*run);
+    }
+    EXPECT_EQ(plat::GetPrivateProfileString("SplitView", "HelpIdGrid_Field_2", "", ini).substr(0, 7), "TopicPo");
+    EXPECT_EQ(plat::GetPrivateProfileString("SplitView", "HelpIdGrid_Field_3", "x", ini), "");
+    EXPECT_NE(plat::GetPrivateProfileString("SplitView", "HelpIdGrid_Field_17", "", ini), "");
+    auto run = Start();
+    EditorContext& ctx = *run->ctx;
+    for (int i = 0; i <= 2; ++i) EXPECT_EQ(ctx.detailTable->Fields(i)->DisplayWidth(), 40 + i) << i;
+    for (int i = 3; i <= 20; ++i) EXPECT_NE(ctx.detailTable->Fields(i)->DisplayWidth(), 40 + i) << i;
+}
+
+TEST_F(Startup, TheFontListCheckComparesTheSortedScreenFonts) {
+    plat::WritePrivateProfileString("IDE", "UseFontRegistry", "0", folder.Path("Tavrin.ini"));
+    auto run = Start();
+    EditorContext& ctx = *run->ctx;
+    EXPECT_EQ(ctx.memoScreenFonts, (std::vector<std::string>{"Arial", "Symbol"}));
+    EXPECT_FALSE(ctx.FontsUnchanged);
+    Stop(*run);
+    EXPECT_EQ(plat::TIniFile(folder.Path("Tavrin.ini")).ReadSection("FontList"),
+              (std::vector<std::string>{"Arial", "Symbol"}));
+    run.reset();
+    auto again = Start();
+    EXPECT_TRUE(again->ctx->FontsUnchanged);
+    again->ctx->ScreenFonts = {"Arial"};
+    again->ctx->memoScreenFonts = {"Arial"};
+    Stop(*again);
+    EXPECT_TRUE(plat::TIniFile(folder.Path("Tavrin.ini")).ReadSection("FontList").empty());
+}
+
+TEST_F(Startup, TheConverterInTheProgramFolderGetsItsDefaults) {
+    {
+        auto run = Start();
+        EXPECT_FALSE(run->ctx->ConverterPresent);
+        EXPECT_FALSE(plat::FileExists(plat::JoinPath(plat::WindowsDir(), "Rendlow.ini")));
+    }
+    { std::ofstream(folder.Path("rendlow32")) << "#!/bin/sh\nexit 2\n"; }
+    std::filesystem::permissions(folder.Path("rendlow32"), std::filesystem::perms::owner_all);
+    auto run = Start();
+    EXPECT_TRUE(run->ctx->ConverterPresent);
+    EXPECT_EQ(plat::GetPrivateProfileString("Options", "WordProcessor", "", "Rendlow.ini"), "1");
+}
+
+TEST_F(Startup, ThePasteGuardPostsTheHeaderRepair) {
+    auto run = Start();
+    EditorContext& ctx = *run->ctx;
+    int repairs = 0;
+    ctx.AfterPaste = [&] { ++repairs; };
+    bool allow = false;
+    ctx.HelpTextBeforePasteEvent(allow);
+    EXPECT_TRUE(allow);
+    EXPECT_EQ(repairs, 0);  // after the paste, through the queue
+    plat::ProcessMessages();
+    EXPECT_EQ(repairs, 1);
+}
+
+}  // namespace
