@@ -74,7 +74,8 @@ TEST(ImportWizard, ImportsPJDropFilesThroughBothSteps) {
     EXPECT_FALSE(form->btnFinish->Enabled());
     EXPECT_FALSE(fs::exists(folder.dir + "/~KqTemp"));
     ASSERT_TRUE(ctx.mainTable->FindKey({db::TValue{std::string("Drop Files")}}));
-    EXPECT_EQ(ctx.CdetailTable->RecordCount(), 87);
+    // The converter's empty sections at the end are no pages.
+    EXPECT_EQ(ctx.CdetailTable->RecordCount(), 85);
     delete form;
 }
 
