@@ -210,19 +210,6 @@ bool IsEmptyImportedSection(const ImportedPage& p) {
            p.aFootnote.empty() && !p.helpId && editor::IsEmptyText(p.helpText);
 }
 
-std::string TitleFromTitleRegion(const std::string& fullTitle) {
-    std::string title;
-    if (!fullTitle.empty()) {
-        const std::size_t body = fullTitle.find("\\pard");
-        title = FootnoteValue(body == std::string::npos ? fullTitle : fullTitle.substr(body));
-        while (!title.empty() && (title.back() == ' ' || title.back() == '\t')) title.pop_back();
-        for (char& ch : title)
-            if (ch == '\t') ch = ' ';
-    }
-    if (title.size() > 255) title.resize(255);
-    return title.empty() ? std::string("Unknown") : title;
-}
-
 ImportEnvironment DefaultImportEnvironment() {
     ImportEnvironment env;
     env.converterProgram = [] { return editor::FindConverterProgram(); };
@@ -540,10 +527,9 @@ bool ImportSession::Finish(const ImportFields& given) {
             }
             p.contextString = context;
             // A topic the help file gave no title (a browse member, a title
-            // region without a "$"): the editor needs one, so the title
-            // region's text names it, else the word the import always used.
+            // region without a "$"): the editor needs one.
             if (p.topicPopup == "T" && p.title.empty()) {
-                p.title = TitleFromTitleRegion(p.fullTitle);
+                p.title = kUntitledTopicTitle;
                 log_.push_back(name + ": a topic without a title, titled \"" + p.title + "\".");
             }
             std::string refusal = ImportedPageRefusal(p);

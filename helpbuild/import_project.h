@@ -45,9 +45,9 @@ ContextStringVerdict TakeImportedContextString(const std::string& value, std::st
 // popup may have none (help files give popups no title).
 std::string ImportedPageRefusal(const ImportedPage& page);
 
-// The title a topic without one gets: the plain text of its title region,
-// "Unknown" when it has none (what a page without a "$" footnote is called).
-std::string TitleFromTitleRegion(const std::string& fullTitle);
+// The title a topic the help file gave none (no "$" footnote) gets: the
+// editor needs one, and the word tells the author where to give it theirs.
+inline constexpr const char* kUntitledTopicTitle = "Unknown";
 
 // Whether a split section holds nothing: no title, title region, text,
 // footnote or help id. The converter ends its topic RTF with one.

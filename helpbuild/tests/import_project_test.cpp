@@ -348,9 +348,6 @@ TEST(ImportRules, PagesAndEmptySections) {
         fill(p);
         EXPECT_FALSE(build::IsEmptyImportedSection(p));
     }
-    EXPECT_EQ(build::TitleFromTitleRegion(""), "Unknown");
-    EXPECT_EQ(build::TitleFromTitleRegion("{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\pard\\b Getting started\\b0\\par}"),
-              "Getting started");
 }
 
 // A page the tables refuse (here a row a crashed run left under the new
@@ -771,9 +768,20 @@ TEST(ImportRoundTrip, EveryCorpusHelpFileThroughImportAndFullBuild) {
         // One built page per converted page, with the same footnotes.
         std::vector<roundtrip::PageFacts> want = roundtrip::ConverterPages(convertedRtf);
         std::vector<roundtrip::PageFacts> got = roundtrip::BuiltPages(builtRtf);
-        // The empty sections the converter leaves at the end are no pages.
-        while (!want.empty() && roundtrip::Describe(want.back()) == roundtrip::Describe(roundtrip::PageFacts{}))
-            want.pop_back();
+        // Intended difference: a topic the help file left untitled comes back
+        // titled "Unknown", since the editor keeps no topic without a title.
+        for (roundtrip::PageFacts& p : got)
+            if (p.title == build::kUntitledTopicTitle) p.title.clear();
+        // Sections without any footnote carry nothing to compare here: the
+        // converter ends its RTF with empty ones, which the import drops, and
+        // keeps a footnote-less section that has text as an untitled popup.
+        // The page count is checked against the converter's in the import's
+        // own corpus test.
+        const auto bare = [](const roundtrip::PageFacts& p) {
+            return roundtrip::Describe(p) == roundtrip::Describe(roundtrip::PageFacts{});
+        };
+        want.erase(std::remove_if(want.begin(), want.end(), bare), want.end());
+        got.erase(std::remove_if(got.begin(), got.end(), bare), got.end());
         ASSERT_EQ(got.size(), want.size());
         std::sort(want.begin(), want.end());
         std::sort(got.begin(), got.end());
