@@ -104,12 +104,12 @@ std::function<void(const std::string&)>& DocumentOpener() {
 
 void SetDocumentOpener(std::function<void(const std::string&)> opener) { DocumentOpener() = std::move(opener); }
 
-void OpenWithDefaultAction(const std::string& path) {
+bool OpenWithDefaultAction(const std::string& path) {
     if (DocumentOpener()) {
         DocumentOpener()(path);
-        return;
+        return true;
     }
-    plat::StartProcess({ResultViewer(), path});
+    return plat::StartProcess({ResultViewer(), path});
 }
 
 int RunConverter(std::string_view commandLine, std::FILE* progress, std::FILE* errors) {
