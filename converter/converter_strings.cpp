@@ -107,6 +107,8 @@ const Entry kStrings[] = {
      "%s escrito como %s: otro archivo de esta conversi\xF3n tiene su nombre"},
     {61, "Abort the conversion?", "Umwandlung abbrechen?", "\xBF" "Cancelar la conversi\xF3n?"},
     {62, "Rendlow Severe Problem", "Rendlow: schwerer Fehler", "Rendlow: problema grave"},
+    {63, "Conversion complete", "Umwandlung abgeschlossen", "Conversi\xF3n terminada"},
+    {64, "%s (%ld times)", "%s (%ld-mal)", "%s (%ld veces)"},
 };
 
 const std::map<int, const char*>& Table() {
@@ -237,6 +239,19 @@ std::string FormatWithArgs(std::string_view format, const std::vector<WarningArg
 std::string FormatWarning(const HelpWarning& warning) {
     std::string line = FormatWithArgs(LoadLocalString(warning.number), warning.args);
     return line.substr(0, line.find('\n'));
+}
+
+std::size_t WarningTally::Add(const std::string& line) {
+    const auto [it, added] = index_.try_emplace(line, rows_.size());
+    if (added) rows_.push_back({line, 0});
+    ++rows_[it->second].count;
+    return it->second;
+}
+
+std::string TalliedLine(const WarningTally::Row& row) {
+    if (row.count <= 1) return row.text;
+    return FormatWithArgs(LoadLocalString(kTextRepeatedWarning),
+                          {row.text, static_cast<unsigned long long>(row.count)});
 }
 
 }  // namespace conv

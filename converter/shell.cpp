@@ -36,6 +36,15 @@ void PrintLine(std::FILE* f, const std::string& ansi) {
     std::fprintf(f, "%s\n", plat::AnsiToUtf8(ansi).c_str());
 }
 
+// A warning repeated thousands of times is one line with its count, as in
+// the progress window.
+void PrintWarnings(std::FILE* f, const std::vector<HelpWarning>& warnings) {
+    if (!f) return;
+    WarningTally tally;
+    for (const HelpWarning& w : warnings) tally.Add(FormatWarning(w));
+    for (const WarningTally::Row& row : tally.rows()) PrintLine(f, TalliedLine(row));
+}
+
 }  // namespace
 
 const OptionRow* OptionRows(std::size_t* count) {
@@ -95,12 +104,12 @@ std::function<void(const std::string&)>& DocumentOpener() {
 
 void SetDocumentOpener(std::function<void(const std::string&)> opener) { DocumentOpener() = std::move(opener); }
 
-void OpenWithDefaultAction(const std::string& path) {
+bool OpenWithDefaultAction(const std::string& path) {
     if (DocumentOpener()) {
         DocumentOpener()(path);
-        return;
+        return true;
     }
-    plat::StartProcess({ResultViewer(), path});
+    return plat::StartProcess({ResultViewer(), path});
 }
 
 int RunConverter(std::string_view commandLine, std::FILE* progress, std::FILE* errors) {
@@ -124,7 +133,7 @@ int RunConverter(std::string_view commandLine, std::FILE* progress, std::FILE* e
         (void)position;
     };
     auto fatal = [&](const std::string& message) {
-        for (const HelpWarning& w : warnings) PrintLine(errors, FormatWarning(w));
+        PrintWarnings(errors, warnings);
         PrintLine(errors, LoadLocalString(62) + ": " + message);
         return 1;
     };
@@ -137,7 +146,7 @@ int RunConverter(std::string_view commandLine, std::FILE* progress, std::FILE* e
         // of the checked allocator, not an abort.
         return fatal(kMsgNoMemory);
     }
-    for (const HelpWarning& w : warnings) PrintLine(errors, FormatWarning(w));
+    PrintWarnings(errors, warnings);
     if (cmd.mode == CommandLine::Mode::View) {
         const OutputNames names = MakeOutputNames(request.path, request.flags);
         OpenWithDefaultAction(names.baseName + ".RTF");

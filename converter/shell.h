@@ -44,10 +44,11 @@ CommandLine ParseCommandLine(std::string_view text);
 // Rendlow.ini, else xdg-open (the desktop's association).
 std::string ResultViewer();
 // Opens `path` with ResultViewer without waiting. Every "open with the
-// default action" of the converter (the -v result, View in the windows) goes
-// through here; SetDocumentOpener replaces it (tests), an empty function
-// restores it.
-void OpenWithDefaultAction(const std::string& path);
+// default action" of the converter (the -v result, View in the windows) and
+// the editor's error log go through here; SetDocumentOpener replaces it
+// (tests), an empty function restores it. False when the viewer could not
+// be started (the reason in plat::GetLastError).
+bool OpenWithDefaultAction(const std::string& path);
 void SetDocumentOpener(std::function<void(const std::string&)> opener);
 
 // Runs the program on its command-line text: converts, prints progress to

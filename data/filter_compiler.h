@@ -15,6 +15,9 @@
 // node: class 2, operator, left and right offsets. Field node: class 4,
 // operator 13, running field-node count, name offset. Constant node: class
 // 5, operator 14, type, size, value offset.
+//
+// bench_filter times a read through an expression filter that passes every
+// row against the same read without one.
 #pragma once
 
 #include "data/field_defs.h"

@@ -1,6 +1,10 @@
 // The engine-backed dataset kinds: sessions with their aliases, databases,
 // tables with indexes, key search, ranges and master-detail links, and the
-// query kinds, which this engine does not offer.
+// query kinds, which this engine does not offer. Sessions, databases and
+// datasets (like fields and data sources) are components, so a form owns its
+// tables and FindComponent finds them. A database's transaction is the
+// engine's transaction on its folder (DbiBeginTran/DbiEndTran), so the posts
+// made inside it reach the table files together at Commit, or not at all.
 #pragma once
 
 #include "data/data_source.h"

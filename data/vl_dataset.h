@@ -2,7 +2,9 @@
 // edits and combos read (PictureMasks, ControlType, LookupFields,
 // LookupLinks), the mask check switch and its event, and the record filter
 // event with its options. The controls reach these through IvlDataSet, so
-// they work with any of the datasets without knowing its class.
+// they work with any of the datasets without knowing its class. OnFilter runs
+// inside the dataset's record callback, so it and OnFilterRecord reach the
+// cursor as one filter.
 #pragma once
 
 #include "platform/core/string_list.h"

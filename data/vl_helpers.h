@@ -1,6 +1,11 @@
 // Helpers of the library's datasets: the filter options by dataset, the
 // Escape check of a running record filter, and the line buffer handed to
 // the engine. Helpers about windows are in controls/data/vl_control_helpers.h.
+//
+// A query's answer on another drive than the private folder's needs a batch
+// move, which this engine lacks: CreateAnswerTable shows the engine's
+// message and keeps an old answer of that name, since it deletes nothing
+// before the copy has succeeded.
 #pragma once
 
 #include "data/vl_dataset.h"

@@ -2,7 +2,9 @@
 // field of the dataset, a table (database, name, result field, index) and,
 // in the LookupLinks line of the same index, pairs of (dataset field, lookup
 // table field). The dataset opens each distinct table once and positions it
-// once per record, however many lookup fields read from it.
+// once per record, however many lookup fields read from it. A table that
+// will not open, or a link naming a field the dataset lacks, hides and
+// blanks only its own lookup field; the record and other lookups still show.
 #pragma once
 
 #include "data/vl_dataset.h"

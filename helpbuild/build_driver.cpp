@@ -156,27 +156,61 @@ private:
 
 BuildOutcome WriteProjectFilesOrThrow(IBuildProject& project, BuildEnvironment& env);
 
-BuildOutcome RunCompiler(IBuildProject& project, BuildEnvironment& env, bool sixteen) {
+// The one box of a build without a compiler: what was written, where, and
+// what the build would have run. `written` holds the files this build wrote.
+void ShowNotCompiled(BuildEnvironment& env, const std::string& folder, const std::vector<std::string>& written,
+                     const char* tool) {
+    std::string text = "No help compiler is installed, so no help file was made. ";
+    const std::string where = plat::SystemText(Native(folder));
+    if (written.empty()) {
+        text += "The compiler's input in " + where + " was left as it was.";
+    } else {
+        text += "The compiler's input was written to " + where + ": ";
+        for (std::size_t i = 0; i < written.size(); ++i)
+            text += (i ? ", " : "") + plat::SystemText(plat::ExtractFileName(Native(written[i])));
+        text += ".";
+    }
+    text += "\nTo make help files, put the help compiler, or a program that runs it, in the program folder " +
+            plat::SystemText(Native(env.ProgramDir())) + " under the name " + tool + ".";
+    gui::MessageBox(text, "No Help Compiler", gui::MB_OK | gui::MB_ICONINFORMATION);
+}
+
+// `written`: the files of the compiler's input this build has written so far.
+BuildOutcome RunCompiler(IBuildProject& project, BuildEnvironment& env, bool sixteen,
+                         std::vector<std::string> written) {
     ProjectFields p = project.Project();
     const std::string F = p.projectFolder;
     const std::string base = F + "\\" + p.BaseName();
-    plat::DeleteFile(Native(base + ".hlp"));
-    // The compiler's index cache is rebuilt from the new file.
-    plat::DeleteFile(Native(base + ".gid"));
-    if (!sixteen && p.autoGenerateCntFile == "Y" && env.writeCntFile) env.writeCntFile();
+    const char* tool = sixteen ? "HCP.EXE" : "HCW.EXE";
+    const std::string exe = FindTool(env, tool);
+    // Without a compiler nothing replaces the last help file, so it stays.
+    if (!exe.empty()) {
+        plat::DeleteFile(Native(base + ".hlp"));
+        // The compiler's index cache is rebuilt from the new file.
+        plat::DeleteFile(Native(base + ".gid"));
+    }
+    if (!sixteen && p.autoGenerateCntFile == "Y" && env.writeCntFile) {
+        env.writeCntFile();
+        // No contents rows: no file.
+        const std::string cnt = F + "\\" + p.dosName + ".cnt";
+        if (plat::FileExists(Native(cnt))) written.push_back(cnt);
+    }
     if (!plat::DirectoryExists(Native(F))) {
         ShowWarning(kWarning, "The Project directory, " + F + ", does not exist. Please change it in Project Options.");
         return BuildOutcome::Failed;
     }
-    const char* tool = sixteen ? "HCP.EXE" : "HCW.EXE";
-    std::string exe = FindTool(env, tool);
-    std::vector<std::string> argv{exe.empty() ? env.ProgramDir() + "\\" + tool : exe};
+    if (exe.empty()) {
+        Pump(env);
+        ShowNotCompiled(env, F, written, tool);
+        return BuildOutcome::NotCompiled;
+    }
+    std::vector<std::string> argv{exe};
     if (!sixteen) {
         argv.push_back("/C");
         argv.push_back("/E");
     }
     argv.push_back(Native(base + ".hpj"));
-    int code = exe.empty() ? -1 : plat::RunAndWait(argv, Native(F));
+    int code = plat::RunAndWait(argv, Native(F));
     Pump(env);
     if (code == -1) {
         ShowWarning(kWarning, "The help compiler " + std::string(tool) +
@@ -250,21 +284,13 @@ bool CheckHelpCompilerPresent(IBuildProject& project, BuildEnvironment& env) {
             return false;
         p.compile = "16";
     }
-    const bool hcp = !FindTool(env, "HCP.EXE").empty();
-    if (p.compile == "16") {
-        if (hcp) return true;
-        ShowWarning(kWarning,
-                    "You need the file, HCP.EXE, in order to Compile. You can re-install it from your installation "
-                    "disks.");
-        return false;
-    }
-    if (!FindTool(env, "HCW.EXE").empty()) return true;
-    if (hcp)
+    // A missing compiler does not stop the build: it writes the compiler's
+    // input and says so where the compiler would have run.
+    if (p.compile == "16" || !FindTool(env, "HCW.EXE").empty()) return true;
+    if (!FindTool(env, "HCP.EXE").empty())
         return switchTo16("An unsuccessfl attempt was made to change your Compile settings from 32bit to 16bit. You "
                           "will need to change them manually from the Project Options screen.");
-    ShowWarning(kWarning,
-                "You need the file, HCW.EXE, in order to Compile. You can re-install it from your installation disks.");
-    return false;
+    return true;
 }
 
 bool CheckProjectDirectories(IBuildProject& project, BuildEnvironment& env) {
@@ -371,7 +397,10 @@ BuildOutcome RunFullCompile(IBuildProject& project, BuildEnvironment& env, bool 
         return BuildOutcome::Refused;
     BuildOutcome written = WriteProjectFiles(project, env);
     if (written != BuildOutcome::Written) return written;
-    return project.Project().Is16Bit() ? RunHelpCompiler16(project, env) : RunHelpCompiler32(project, env);
+    const ProjectFields p = project.Project();
+    std::vector<std::string> files{ProjectRtfPath(p, p.projectFolder)};
+    if (p.autogeneratePrjFile == "Y") files.push_back(HpjPath(p, p.projectFolder));
+    return RunCompiler(project, env, p.Is16Bit(), std::move(files));
 }
 
 BuildOutcome WriteProjectFiles(IBuildProject& project, BuildEnvironment& env) {
@@ -523,21 +552,27 @@ BuildOutcome RunPartialCompile(IBuildProject& project, BuildEnvironment& env) {
     if (!plat::FileExists(Native(ProjectRtfPath(p, F)))) return RunFullCompile(project, env, false);
     if (p.Is16Bit() && CheckShortPathsFor16Bit(p)) return BuildOutcome::Refused;
     Pump(env);
+    std::vector<std::string> files;
     if (p.autogeneratePrjFile == "Y") {
         try {
             project.SelectBuildPages(p.useFilteredPagesOnly == "Y");
             if (!SaveHpj(p, F, HpjKind::Partial, AllMapEntries(project, env), env)) return BuildOutcome::Failed;
+            files.push_back(HpjPath(p, F));
         } catch (const std::exception& e) {
             ShowWarning(kWarning, std::string("The build was stopped: ") + e.what());
             return BuildOutcome::Failed;
         }
     }
     Pump(env);
-    return p.Is16Bit() ? RunHelpCompiler16(project, env) : RunHelpCompiler32(project, env);
+    return RunCompiler(project, env, p.Is16Bit(), std::move(files));
 }
 
-BuildOutcome RunHelpCompiler32(IBuildProject& project, BuildEnvironment& env) { return RunCompiler(project, env, false); }
+BuildOutcome RunHelpCompiler32(IBuildProject& project, BuildEnvironment& env) {
+    return RunCompiler(project, env, false, {});
+}
 
-BuildOutcome RunHelpCompiler16(IBuildProject& project, BuildEnvironment& env) { return RunCompiler(project, env, true); }
+BuildOutcome RunHelpCompiler16(IBuildProject& project, BuildEnvironment& env) {
+    return RunCompiler(project, env, true, {});
+}
 
 }  // namespace build

@@ -8,6 +8,10 @@
 // extension optional), where a user may put wrappers around real tools. They
 // get native paths as separate arguments and the project folder as their
 // working folder; the program's own current folder is never changed.
+// Without the compiler a build is still worth running: it writes the
+// compiler's input (topic RTF, project file, contents file) as it would
+// with one, and one information box says where, and what it would have run
+// from where. An old help file is then left alone.
 //
 // The RTF is written under a temporary name and renamed when complete, so a
 // failed build leaves the old file. The pages' records are stored between
@@ -57,14 +61,17 @@ enum class BuildOutcome {
     Refused,         // a check or the options dialog stopped it; nothing written
     Cancelled,       // stopped between pages; the previous RTF is kept
     Failed,          // an error stopped it after it started (message shown)
-    CompilerMissing, // the compiler could not be started
+    CompilerMissing, // the compiler is there but could not be started
     CompileFailed,   // the compiler ran but made no help file (error log shown)
     Compiled,        // the help file was made
+    NotCompiled,     // no help compiler: its input was written and the user told where
     Written,         // WriteProjectFiles: the RTF (and project file) are written
 };
 
 // --- checks (each shows its own warning and returns false) ------------------
 bool CheckProjectBeforeCompile(IBuildProject& project, BuildEnvironment& env);
+// The automatic switch to 16 bit (forced, or only HCP.EXE there); false only
+// when that switch cannot be saved. No compiler at all is no reason to stop.
 bool CheckHelpCompilerPresent(IBuildProject& project, BuildEnvironment& env);
 bool CheckProjectDirectories(IBuildProject& project, BuildEnvironment& env);
 // True when the build must be refused (long names in a 16-bit build's folders).

@@ -15,6 +15,8 @@
 #include "converter/topic_stream.h"
 #include "project/editor_context.h"
 #include "project/helpers.h"
+#include "project/page_text.h"
+#include "project/project_tables.h"
 #include "engine/api/dbi_api.h"
 #include "platform/core/codepage.h"
 #include "platform/core/files.h"
@@ -174,6 +176,40 @@ const std::vector<NewProjectDefaults>& ImportedProjectDefaults() {
     return kDefaults;
 }
 
+ContextStringVerdict TakeImportedContextString(const std::string& value, std::string& stored) {
+    const std::size_t from = value.find_first_not_of(" \t");
+    const std::size_t to = value.find_last_not_of(" \t");
+    const std::string trimmed = from == std::string::npos ? std::string() : value.substr(from, to - from + 1);
+    bool allowed = !trimmed.empty() && trimmed.size() <= kMaxContextStringLength;
+    for (char ch : trimmed) {
+        const unsigned char u = static_cast<unsigned char>(ch);
+        if (!((u < 128 && std::isalnum(u)) || ch == '_' || ch == '.')) allowed = false;
+    }
+    if (value.empty()) {
+        stored.clear();
+        return ContextStringVerdict::Kept;
+    }
+    if (!allowed) {
+        stored.clear();
+        return ContextStringVerdict::Refused;
+    }
+    stored = trimmed;
+    return trimmed == value ? ContextStringVerdict::Kept : ContextStringVerdict::Mapped;
+}
+
+std::string ImportedPageRefusal(const ImportedPage& page) {
+    if (!page.helpId) return "it has no help id";
+    if (page.topicPopup != "T" && page.topicPopup != "P") return "it is neither a topic nor a popup";
+    if (page.topicPopup == "T" && page.title.empty()) return "it is a topic without a title";
+    return {};
+}
+
+bool IsEmptyImportedSection(const ImportedPage& p) {
+    return p.title.empty() && p.fullTitle.empty() && p.contextString.empty() && p.keys.empty() &&
+           p.browseName.empty() && !p.browseId && p.macroFootnote.empty() && p.bFootnote.empty() &&
+           p.aFootnote.empty() && !p.helpId && editor::IsEmptyText(p.helpText);
+}
+
 ImportEnvironment DefaultImportEnvironment() {
     ImportEnvironment env;
     env.converterProgram = [] { return editor::FindConverterProgram(); };
@@ -328,6 +364,7 @@ bool ImportSession::Finish(const ImportFields& given) {
         }
     } cleanup{this};
     pages_.clear();
+    log_.clear();
     ImportFields f = given;
     std::string hpj;
     if (f.hpjPath.empty() || !plat::FileExists(f.hpjPath)) {
@@ -401,6 +438,9 @@ bool ImportSession::Finish(const ImportFields& given) {
         return false;
     }
     if (split.status == SplitResult::Status::Cancelled) return false;
+    // The converter ends its RTF with an empty section after the last topic:
+    // no page, and no help id spent on it.
+    while (!split.pages.empty() && IsEmptyImportedSection(split.pages.back())) split.pages.pop_back();
     env_.setCaption("Assigning HelpIDs...");
     AssignImportedHelpIds(split.pages, map, HpjValue(hpj, "OPTIONS", "Contents"));
     if (f.convertJumps) {
@@ -438,6 +478,13 @@ bool ImportSession::Finish(const ImportFields& given) {
     try {
         WindowColours colours = ReadWindowColours(hpj);
         vl::TvlTable& main = *ctx_.mainTable;
+        // The pages' own cursor carries none of the editor's page rules. The
+        // engine binds to a transaction the table files open when it starts,
+        // so it is opened first.
+        vl::TvlTable pageTable(nullptr);
+        pageTable.DatabaseName = editor::kTavrinAlias;
+        pageTable.TableName = editor::kItemTableFile;
+        pageTable.Open();
         transaction.emplace(main.DBHandle());
         main.Append();
         SetText(main, "Application", f.application);
@@ -454,34 +501,73 @@ bool ImportSession::Finish(const ImportFields& given) {
         if (!main.FindKey({db::TValue{f.application}})) return fail();
 
         env_.setCaption("Assigning HelpIDs...");
-        vl::TvlTable& detail = *ctx_.detailTable;
         const std::size_t count = split.pages.size();
+        std::vector<bool> stored(count, false);
         for (std::size_t i = 0; i < count; ++i) {
-            const ImportedPage& p = split.pages[i];
+            ImportedPage& p = split.pages[i];
             progress->ProcessMessages();
             if (progress->CancelRequested()) {
                 progress->ClearCancel();
                 return fail();
             }
             progress->SetPercent(70 + static_cast<int>(std::lround(27.0 * static_cast<double>(i + 1) / count)));
-            detail.Append();
-            detail.FieldByName("HelpId")->SetAsInteger(*p.helpId);
-            SetText(detail, "TopicPopup", p.topicPopup);
-            SetText(detail, "Title", p.title);
-            SetText(detail, "ContextString", p.contextString);
-            SetText(detail, "Keys", p.keys);
-            SetText(detail, "BrowseName", p.browseName);
-            if (p.browseId) detail.FieldByName("BrowseId")->SetAsInteger(*p.browseId);
-            SetText(detail, "MacroFootnote", p.macroFootnote);
-            SetText(detail, "BFootnote", p.bFootnote);
-            SetText(detail, "AFootnote", p.aFootnote);
-            SetText(detail, "TitleUserModified", "N");
-            detail.FieldByName("HelpText")->SetAsString(p.helpText);
-            if (!p.fullTitle.empty()) detail.FieldByName("FullTitle")->SetAsString(p.fullTitle);
-            detail.Post();
+            const std::string name = "Page " + (p.helpId ? std::to_string(*p.helpId) : std::string("without help id")) +
+                                     (p.title.empty() ? std::string() : " \"" + p.title + "\"");
+            std::string context;
+            switch (TakeImportedContextString(p.contextString, context)) {
+                case ContextStringVerdict::Kept:
+                    break;
+                case ContextStringVerdict::Mapped:
+                    log_.push_back(name + ": context string \"" + p.contextString + "\" stored as \"" + context + "\".");
+                    break;
+                case ContextStringVerdict::Refused:
+                    log_.push_back(name + ": context string \"" + p.contextString +
+                                   "\" is not one the help compiler takes; the page has none.");
+                    break;
+            }
+            p.contextString = context;
+            // A topic the help file gave no title (a browse member, a title
+            // region without a "$"): the editor needs one.
+            if (p.topicPopup == "T" && p.title.empty()) {
+                p.title = kUntitledTopicTitle;
+                log_.push_back(name + ": a topic without a title, titled \"" + p.title + "\".");
+            }
+            std::string refusal = ImportedPageRefusal(p);
+            if (refusal.empty()) {
+                try {
+                    pageTable.Append();
+                    SetText(pageTable, "Application", f.application);
+                    pageTable.FieldByName("HelpId")->SetAsInteger(*p.helpId);
+                    SetText(pageTable, "TopicPopup", p.topicPopup);
+                    SetText(pageTable, "Title", p.title);
+                    SetText(pageTable, "ContextString", p.contextString);
+                    SetText(pageTable, "Keys", p.keys);
+                    SetText(pageTable, "BrowseName", p.browseName);
+                    if (p.browseId) pageTable.FieldByName("BrowseId")->SetAsInteger(*p.browseId);
+                    SetText(pageTable, "MacroFootnote", p.macroFootnote);
+                    SetText(pageTable, "BFootnote", p.bFootnote);
+                    SetText(pageTable, "AFootnote", p.aFootnote);
+                    SetText(pageTable, "TitleUserModified", "N");
+                    pageTable.FieldByName("HelpText")->SetAsString(p.helpText);
+                    if (!p.fullTitle.empty()) pageTable.FieldByName("FullTitle")->SetAsString(p.fullTitle);
+                    pageTable.Post();
+                    stored[i] = true;
+                } catch (const std::exception& e) {
+                    if (pageTable.State() != db::dsBrowse) pageTable.Cancel();
+                    refusal = e.what();
+                }
+            }
+            if (!stored[i]) log_.push_back(name + " was not imported: " + refusal + ".");
         }
         transaction->Commit();
         transaction.reset();
+        pageTable.Close();
+        // What was left out is no page of the project: its jumps and the
+        // contents name no page of it either.
+        std::vector<ImportedPage> kept;
+        for (std::size_t i = 0; i < count; ++i)
+            if (stored[i]) kept.push_back(std::move(split.pages[i]));
+        split.pages = std::move(kept);
 
         // The converter's output moves into the project's folders: the help
         // project file, the RTF and a contents file to the project folder,
@@ -533,6 +619,13 @@ bool ImportSession::Finish(const ImportFields& given) {
     }
     pages_ = std::move(split.pages);
     ctx_.mainTable->FindKey({db::TValue{f.application}});
+    // The editor's page table shows what went in beside it.
+    if (ctx_.detailTable->Active() && ctx_.detailTable->State() == db::dsBrowse) ctx_.detailTable->Refresh();
+    if (!log_.empty()) {
+        std::string text;
+        for (const std::string& line : log_) text += line + "\r\n";
+        WriteWholeFile(Join(f.directory, "Import.log"), text);
+    }
     return true;
 }
 

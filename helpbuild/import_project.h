@@ -8,8 +8,11 @@
 // The converter names pages by strings of the same hash as the author's
 // context strings, so the contents file's jumps would name no page; each jump
 // whose hash is one page's takes that page's string instead. The project row
-// and its pages are written in one engine transaction. A refused field keeps
-// the converted files for another try.
+// and its pages are written in one engine transaction. The pages go through
+// a cursor of the import's own under the import's rules below, not through
+// the editor's page table with the rules for what an author types: a page
+// that cannot be stored is left out and logged, the rest still come in. A
+// refused field keeps the converted files for another try.
 #pragma once
 
 #include <functional>
@@ -26,6 +29,29 @@ class EditorContext;
 }
 
 namespace build {
+
+// The import's own rule for a page's context string. The help compiler
+// takes letters, digits, "_" and "."; the converter names the contexts a
+// help file kept no name for with a "." in them, so unlike what an author
+// types in the editor, a "." is kept. Blanks around the string are dropped;
+// anything else the compiler would refuse, and the page keeps no context
+// string (the page itself is still imported).
+enum class ContextStringVerdict { Kept, Mapped, Refused };
+inline constexpr std::size_t kMaxContextStringLength = 255;
+ContextStringVerdict TakeImportedContextString(const std::string& value, std::string& stored);
+
+// The import's own rule for storing a page: why it cannot be stored, "" when
+// it can. A page needs a help id and a kind; a topic needs a title, while a
+// popup may have none (help files give popups no title).
+std::string ImportedPageRefusal(const ImportedPage& page);
+
+// The title a topic the help file gave none (no "$" footnote) gets: the
+// editor needs one, and the word tells the author where to give it theirs.
+inline constexpr const char* kUntitledTopicTitle = "Unknown";
+
+// Whether a split section holds nothing: no title, title region, text,
+// footnote or help id. The converter ends its topic RTF with one.
+bool IsEmptyImportedSection(const ImportedPage& page);
 
 // The wizard's fields (step 1 and step 2).
 struct ImportFields {
@@ -86,6 +112,10 @@ public:
     std::string TempFolder() const;
     // Set by the last Finish: the pages made, the colour map used.
     const std::vector<ImportedPage>& Pages() const { return pages_; }
+    // Set by the last Finish: what the import did not take as it came (a
+    // page it could not store, a context string it changed or dropped), one
+    // line each. Also written to "Import.log" in the project folder.
+    const std::vector<std::string>& Log() const { return log_; }
 
 private:
     bool ValidateFields(const ImportFields& fields);
@@ -96,6 +126,7 @@ private:
     editor::EditorContext& ctx_;
     ImportEnvironment env_;
     std::vector<ImportedPage> pages_;
+    std::vector<std::string> log_;
 };
 
 }  // namespace build

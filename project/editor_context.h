@@ -3,7 +3,9 @@
 // window, and its start-up and shut-down. It reaches the user only through
 // the dialog service, the help hook, the process layer, the clock and the
 // hooks below; the main window is a thin shell that fills those hooks and
-// copies its controls' state in and out.
+// copies its controls' state in and out. Its deferred start-up and
+// after-paste work are posted to a message window of its own, so they run
+// without the main window.
 #pragma once
 
 #include "data/vl_table.h"

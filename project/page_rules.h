@@ -4,7 +4,11 @@
 // jumps that point at it, renaming a project, the RTF headers of the font
 // lists, and the display settings the windows take from the project row.
 // Refusals show their warning and raise the silent abort, which leaves the
-// row in its editing state.
+// row in its editing state. A duplicate HelpId is refused on an edit that
+// changed it as well, not only on an insert, since the engine's own key
+// error would otherwise be all the user sees. RenameProject opens every
+// table file it writes before its transaction starts: the engine binds to a
+// transaction only the files open when it begins.
 #pragma once
 
 #include "project/editor_context.h"

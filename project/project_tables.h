@@ -1,6 +1,7 @@
 // The project tables: every table file of the editor with its fields,
 // indexes and shipped rows, in one place, and the installer that creates
 // the files a program folder lacks. Existing files are never touched.
+// tavrin_mkdb <folder> runs the installer alone.
 #pragma once
 
 #include "data/field_defs.h"

@@ -1,7 +1,9 @@
 // The data-aware combo box: the picture edit with a button at its right
 // edge and a drop-down list that never takes the focus. With MapList each
 // item is "display TAB stored value": the list shows the display parts and
-// the field receives the stored ones.
+// the field receives the stored ones. While the list is open, Enter and
+// Escape close it (taking or dropping the choice) instead of reaching the
+// form's default and cancel buttons, and Tab takes the choice and moves on.
 #pragma once
 
 #include "controls/data/vl_db_edit.h"

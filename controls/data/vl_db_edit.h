@@ -1,7 +1,9 @@
 // The library's edit with picture masks: typing is checked (and literals
 // filled in) key by key against the picture, leaving with a text the picture
 // does not accept keeps the focus and beeps. The data-aware edit binds it to
-// a field; a bound edit's mask is the dataset's PictureMasks line.
+// a field; a bound edit's mask is the dataset's PictureMasks line. The focus
+// comes back through a posted message, once, so a focus change already under
+// way finishes first and a second exit meanwhile does not fight it.
 #pragma once
 
 #include "data/vl_dataset.h"

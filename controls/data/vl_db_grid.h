@@ -3,6 +3,16 @@
 // the dataset, never the grid's own top row. Titles may span several lines
 // ("~" breaks them), cells may be check boxes or pictures by the dataset's
 // ControlType lines, and the indicator column shows the record's state.
+//
+// The indicator glyphs (VLDBGARROW, VLDBEDIT, VLDBINSERT) are drawn here and
+// kept as program resources, so a resource of that name replaces them. The
+// vertical bar follows the engine's sequence numbers where the cursor gives
+// them, else it tells only top, middle and bottom. Moving down or tabbing
+// past the last record appends unless the grid is read-only or inserts are
+// off, and leaving an appended row untouched drops it. Titles move and size
+// columns unless they are buttons; a button clicks on release over the
+// title it was pressed on. bench_grid pages rows with the published grid
+// against the plain data grid (controls/db/db_grid.h).
 #pragma once
 
 #include "data/vl_dataset.h"

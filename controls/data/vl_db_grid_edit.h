@@ -3,7 +3,10 @@
 // field's PictureMasks line says the mask applies in the grid), reports each
 // check through the grid's OnCheckValue, wraps words with the grid's
 // dgWordWrap, and hands Enter (dgEnterToTab) and Ctrl+Delete to the grid.
-// The button sits in the top-left corner and sets the indicator width.
+// The button sits in the top-left corner and sets the indicator width and
+// the least title height. The record enters edit state at the first change
+// or paste, not when the editor shows, so looking at a cell leaves the
+// dataset in browse state.
 #pragma once
 
 #include "controls/data/vl_db_edit.h"

@@ -6,7 +6,16 @@
 // user-fixed columns and selects several records by bookmark.
 //
 // Which control shows over which cell is grid state: navigation and data
-// events move it (SyncCellControl), painting never does.
+// events move it (SyncCellControl), painting never does, so a repaint cannot
+// move a control. A cell control is found by name on the owning form (or the
+// parent form without ecoSearchOwnerForm), or as "Form.Component" among the
+// dataset owner's components, and sits in the grid without a border.
+//
+// The dataset's lines apply when the link becomes active; a dataset that is
+// not one of the library's is refused with a message and left unbound.
+// Rich-text cells show the first line of their plain text and pass F2 and
+// a double click to the rich-text editor. A check-box cell toggles by Space
+// and by a click: a single one with ecoCheckboxSingleClick, else a double.
 #pragma once
 
 #include "controls/data/vl_db_grid.h"

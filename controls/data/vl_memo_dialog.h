@@ -1,6 +1,9 @@
 // Editing one memo field in a modal window: TvlMemoDialog is the component a
 // form (or the grid, for a memo cell) drops and runs; TvlMemoDlg is the
-// window, a memo with OK and Cancel and up to two user buttons.
+// window, a memo with OK and Cancel and up to two user buttons. View-only,
+// OK stands alone (centred without user buttons). Ctrl+Enter and F2 are OK;
+// closing otherwise asks about losing changes only after a change. The
+// window is freed on every path. controls_demo --form memo shows it.
 #pragma once
 
 #include "data/data_source.h"

@@ -1,6 +1,7 @@
 // The grid base for data: one row per record of the dataset's buffer window,
 // one column per visible field, titles in the fixed top row and the record
-// indicator in the fixed left column.
+// indicator in the fixed left column. It is the peer bench_grid measures
+// the published data grid against.
 #pragma once
 
 #include "data/data_source.h"

@@ -8,6 +8,7 @@
 #include "converter/tests/hlp_builder.h"
 #include <cstdio>
 #include <filesystem>
+#include <vector>
 #include "platform/core/ini_file.h"
 #include "platform/core/paths.h"
 #include "tests/support/test_support.h"
@@ -86,7 +87,8 @@ TEST_F(ShellIni, LanguageFromRendlowIniThenWinIni) {
 
 TEST(Strings, EveryIdInEveryLanguage) {
     const int ids[] = {1, 2, 3, 4, 5, 6, 7, 8, 10, 11, 12, 13, 14, 15, 16, 17, 19, 20, 21,
-                       31, 32, 33, 34, 35, 36, 37, 38, 39, 40, 46, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 61, 62};
+                       31, 32, 33, 34, 35, 36, 37, 38, 39, 40, 46, 47, 48, 49, 50, 51, 52, 53, 54, 55, 56, 57, 58, 59, 61, 62,
+                       63, 64};
     for (int id : ids) {
         const std::string en = LoadStringResource(id);
         const std::string de = LoadStringResource(id + kLanguageGerman);
@@ -179,8 +181,99 @@ TEST_F(ShellIni, WarningLinesOfARunAreInTheChosenLanguage) {
     // The terminal gets UTF-8.
     EXPECT_NE(text.find("Datei von WMVC (Media Viewer) erstellt. Verarbeitung unvollst\u00e4ndig\n"), std::string::npos)
         << text;
-    EXPECT_NE(text.find("Besch\u00e4digte Hilfedatei: |FONT ist zu kurz\n"), std::string::npos) << text;
+    // The short |FONT is reported twice: one line, its count in German too.
+    EXPECT_NE(text.find("Besch\u00e4digte Hilfedatei: |FONT ist zu kurz (2-mal)\n"), std::string::npos) << text;
     EXPECT_EQ(text.find("File created by"), std::string::npos) << text;
+}
+
+TEST(WarningTally, ARepeatedLineCountsOnTheRowOfItsFirstComing) {
+    struct {
+        const char* name;
+        std::vector<std::string> lines;
+        std::vector<std::pair<std::string, std::size_t>> rows;
+    } cases[] = {
+        {"none", {}, {}},
+        {"all different", {"b", "a", "c"}, {{"b", 1}, {"a", 1}, {"c", 1}}},
+        {"repeats interleaved", {"x", "y", "x", "z", "y", "x"}, {{"x", 3}, {"y", 2}, {"z", 1}}},
+        // Compared as formatted: a case or a trailing blank makes another line.
+        {"near misses", {"Map", "map", "map ", "map"}, {{"Map", 1}, {"map", 2}, {"map ", 1}}},
+        {"empty line", {"", "", "a"}, {{"", 2}, {"a", 1}}},
+    };
+    for (const auto& c : cases) {
+        WarningTally tally;
+        std::vector<std::size_t> expectedIndex, index;
+        for (const std::string& l : c.lines) {
+            index.push_back(tally.Add(l));
+            for (std::size_t r = 0; r < c.rows.size(); ++r)
+                if (c.rows[r].first == l) expectedIndex.push_back(r);
+        }
+        std::vector<std::pair<std::string, std::size_t>> rows;
+        for (const WarningTally::Row& r : tally.rows()) rows.emplace_back(r.text, r.count);
+        EXPECT_EQ(rows, c.rows) << c.name;
+        EXPECT_EQ(index, expectedIndex) << c.name;
+    }
+    // Many repeats stay one row.
+    WarningTally many;
+    for (int i = 0; i < 5000; ++i) many.Add(i % 1000 == 7 ? "other" : "same");
+    ASSERT_EQ(many.rows().size(), 2u);
+    EXPECT_EQ(many.rows()[0].count, 4995u);
+    EXPECT_EQ(many.rows()[1].count, 5u);
+}
+
+TEST(WarningTally, CountFollowsTheLineInTheChosenLanguage) {
+    struct {
+        std::size_t count;
+        int language;
+        const char* line;
+    } cases[] = {
+        {1, kLanguageEnglish, "Illegal hotspot data"},
+        {1, kLanguageGerman, "Illegal hotspot data"},
+        {2, kLanguageEnglish, "Illegal hotspot data (2 times)"},
+        {3630, kLanguageEnglish, "Illegal hotspot data (3630 times)"},
+        {3630, kLanguageGerman, "Illegal hotspot data (3630-mal)"},
+        {12, kLanguageSpanish, "Illegal hotspot data (12 veces)"},
+    };
+    for (const auto& c : cases) {
+        SetLanguageOffset(c.language);
+        EXPECT_EQ(TalliedLine({"Illegal hotspot data", c.count}), c.line) << c.count << "/" << c.language;
+    }
+    // A "%" in the warning is its text, not a format.
+    SetLanguageOffset(kLanguageEnglish);
+    EXPECT_EQ(TalliedLine({"100% %s %d", 2}), "100% %s %d (2 times)");
+}
+
+// EUDORA.hlp's [MAP] names one missing topic 3,630 times: the terminal
+// shows that warning once, with its count, after the ones before it and
+// before the ones found later.
+TEST_F(ShellIni, RepeatedWarningPrintsOnceWithItsCount) {
+    TAVRIN_REQUIRE_CORPUS();
+    const std::filesystem::path help = testsupport::CorpusFile("hlp/EUDORA.hlp");
+    plat::WritePrivateProfileString("Options", "ForPrint", "0", "Rendlow.ini");
+    const auto old = std::filesystem::current_path();
+    std::filesystem::create_directories(dir_.path() / "out");
+    std::filesystem::current_path(dir_.path() / "out");
+    std::FILE* errors = std::tmpfile();
+    ASSERT_TRUE(errors);
+    const int code = RunConverter(help.string(), nullptr, errors);
+    std::filesystem::current_path(old);
+    std::rewind(errors);
+    std::vector<std::string> lines(1);
+    for (int ch; (ch = std::fgetc(errors)) != EOF;) {
+        if (ch == '\n') lines.emplace_back();
+        else lines.back() += static_cast<char>(ch);
+    }
+    std::fclose(errors);
+    if (lines.back().empty()) lines.pop_back();
+    EXPECT_EQ(code, 2);
+    EXPECT_LT(lines.size(), 10u) << lines.size() << " lines, the first: " << lines.front();
+    const std::vector<std::string> expected = {
+        "File created by HCRTF (Windows NT/Windows 95). handling incomplete",
+        "Lookup for topic offset 0xFFFFFFFF for MAP failed (3630 times)",
+        "Topic #175 does not have a context ID",
+        "Topic #941 does not have a context ID",
+    };
+    if (lines.size() < 10u) EXPECT_EQ(lines, expected);
+    EXPECT_TRUE(std::filesystem::exists(dir_.path() / "out" / "EUDORA.HPJ"));
 }
 
 }  // namespace

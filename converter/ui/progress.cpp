@@ -21,6 +21,7 @@
 #include "converter/rtf_head.h"
 #include "converter/shell.h"
 #include "converter/ui/ui_texts.h"
+#include "platform/core/clock.h"
 #include "platform/core/codepage.h"
 #include "platform/core/ini_file.h"
 
@@ -154,11 +155,48 @@ void ProgressDialog::setPosition(int position) {
 
 void ProgressDialog::addWarning(const HelpWarning& warning) {
     // FormatWarning cuts the line at its first line feed.
-    warnings_->addItem(QString::fromStdString(plat::AnsiToUtf8(FormatWarning(warning))));
-    warnings_->scrollToBottom();
+    tally_.Add(FormatWarning(warning));
+}
+
+void ProgressDialog::flushWarnings() {
+    const std::vector<WarningTally::Row>& rows = tally_.rows();
+    bool added = false;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const bool shown = i < shownCounts_.size();
+        if (shown && shownCounts_[i] == rows[i].count) continue;
+        const QString text = QString::fromStdString(plat::AnsiToUtf8(TalliedLine(rows[i])));
+        if (shown) {
+            warnings_->item(static_cast<int>(i))->setText(text);
+            shownCounts_[i] = rows[i].count;
+        } else {
+            warnings_->addItem(text);
+            shownCounts_.push_back(rows[i].count);
+            added = true;
+        }
+    }
+    if (added) warnings_->scrollToBottom();
+}
+
+void ProgressDialog::refresh(bool now) {
+    // Unsigned difference: right across the wrap of the tick count.
+    if (!now && refreshed_ && plat::GetTickCount() - lastRefresh_ < kRefreshMs) return;
+    flushWarnings();
+    QCoreApplication::processEvents();
+    // Counted from the end, so slow painting cannot take every interval.
+    refreshed_ = true;
+    lastRefresh_ = plat::GetTickCount();
+}
+
+void ProgressDialog::showComplete() {
+    // A conversion that follows shows its phases from the first again.
+    lastPhase_ = 0;
+    phase_->setText(LocalString(kTextConversionComplete));
+    bar_->setPosition(bar_->range());
+    flushWarnings();
 }
 
 void ProgressDialog::setDone(bool viewEnabled) {
+    showComplete();
     finished_ = true;
     cancel_->setText(DialogText(kProgressDialog, kIdOkCaption));
     SetControlId(cancel_, kIdOk);
@@ -241,20 +279,30 @@ ConversionSession::Result ConversionSession::Convert(const std::string& path, Co
     auto onProgress = [&](int position, int phase) {
         if (!showProgress) return;
         ProgressDialog& d = EnsureDialog();
+        const bool newPhase = phase != 0 && phase != d.lastPhase();
         d.setPhase(phase);
         d.setPosition(position);
         if (d.onProgress) d.onProgress(position, phase);
-        QCoreApplication::processEvents();
+        // Every phase is shown as it begins; steps within it as time allows.
+        d.refresh(newPhase);
         if (d.abortRequested()) throw ConversionAborted{};
     };
     auto onWarning = [&](const HelpWarning& w) {
-        if (showProgress) EnsureDialog().addWarning(w);
+        if (!showProgress) return;
+        ProgressDialog& d = EnsureDialog();
+        d.addWarning(w);
+        // A long run of warnings without progress keeps the window alive;
+        // an abort answered here stops at the next progress call.
+        d.refresh();
     };
     try {
         ConvertHelpFile(request, nullptr, onProgress, onWarning);
     } catch (const ConversionAborted&) {
+        if (dialog_) dialog_->refresh(true);
         return Result::Aborted;
     } catch (const HelpFileError& e) {
+        // The warnings found before the error stand beside its box.
+        if (dialog_) dialog_->refresh(true);
         const QString title = LocalString(62);
         const QString text = QString::fromStdString(plat::AnsiToUtf8(e.what()));
         if (Hooks().showFatal)
@@ -263,9 +311,16 @@ ConversionSession::Result ConversionSession::Convert(const std::string& path, Co
             QMessageBox::critical(dialog_.get(), title, text);
         return Result::Fatal;
     }
-    // Let the last phase and position show before the next file or the end.
-    QCoreApplication::processEvents();
+    // Let the last phase, position and warnings show before the next file or the end.
+    if (dialog_) dialog_->refresh(true);
+    else QCoreApplication::processEvents();
     return Result::Done;
+}
+
+void ConversionSession::Complete() {
+    if (!dialog_) return;
+    dialog_->showComplete();
+    dialog_->refresh(true);
 }
 
 std::string ConversionSession::ResultDocument(ConversionFlags flags) const {

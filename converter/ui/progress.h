@@ -1,17 +1,28 @@
 // The progress dialog of a conversion (dialog 1539): the phase, the bar
 // and the warning list, Cancel with its abort question, and at the end of a
 // wizard run "&Ok" and "&View". ConversionSession drives ConvertHelpFile
-// with it: each progress call lets pending window events run, and an abort
+// with it: progress calls let pending window events run, and an abort
 // answered Yes stops the conversion through the progress callback, so the
 // files written so far stay and the program ends with exit code 1.
+//
+// The window is brought up to date in batches, not on every call: a help
+// file can report thousands of warnings and progress steps, and each list
+// layout measures every row, so showing them one at a time made a
+// conversion of a fraction of a second take a minute. Warnings are counted
+// as they come (a repeated line is one row with its count) and reach the
+// list, with pending events, at most every kRefreshMs, at each new phase and
+// at the end.
 #pragma once
 
 #include <QDialog>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
+#include "converter/converter_strings.h"
 #include "converter/help_file.h"
 
 class QLabel;
@@ -57,10 +68,18 @@ public:
     void setPhase(int id);
     // Moves the bar when `position` is not 0.
     void setPosition(int position);
+    // Counts the warning's line; the list shows it at the next refresh.
     void addWarning(const HelpWarning& warning);
+    // Puts the warnings counted so far into the list and lets pending
+    // window events run: when `now`, or when kRefreshMs have passed since
+    // the last refresh ended (the first call always refreshes).
+    void refresh(bool now = false);
+    static constexpr std::uint32_t kRefreshMs = 100;
+    // The conversion has ended: the phase says so and the bar is full.
+    void showComplete();
 
-    // The end of a wizard run: Cancel becomes the default "&Ok" (id 1),
-    // "&View" is enabled unless the output was split.
+    // The end of a wizard run: complete, Cancel becomes the default "&Ok"
+    // (id 1), "&View" is enabled unless the output was split.
     void setDone(bool viewEnabled);
     bool done() const { return finished_; }
     bool abortRequested() const { return abortRequested_; }
@@ -68,7 +87,11 @@ public:
     int lastPhase() const { return lastPhase_; }
     ProgressBar* bar() const { return bar_; }
     QLabel* phaseLabel() const { return phase_; }
-    QListWidget* warnings() const { return warnings_; }
+    // The warning list, first brought up to date.
+    QListWidget* warnings() {
+        flushWarnings();
+        return warnings_;
+    }
     QPushButton* cancelButton() const { return cancel_; }
     QPushButton* viewButton() const { return view_; }
     // Called with each phase id shown.
@@ -86,6 +109,8 @@ protected:
 
 private:
     void cancelClicked();
+    // New rows and changed counts to the list, one layout for them all.
+    void flushWarnings();
 
     ProgressBar* bar_ = nullptr;
     QLabel* phase_ = nullptr;
@@ -93,6 +118,11 @@ private:
     QPushButton* cancel_ = nullptr;
     QPushButton* view_ = nullptr;
     int lastPhase_ = 0;
+    WarningTally tally_;
+    // The count each row of the list shows, by row.
+    std::vector<std::size_t> shownCounts_;
+    bool refreshed_ = false;
+    std::uint32_t lastRefresh_ = 0;
     bool finished_ = false;
     bool abortRequested_ = false;
     bool asking_ = false;
@@ -129,6 +159,9 @@ public:
     // and "&View", a beep when Rendlow.ini says so, then the dialog is served
     // until "&Ok" or its window is closed.
     void Done(ConversionFlags flags);
+    // The end of a conversion from the command line: the dialog, when there
+    // is one, shows that the conversion is complete.
+    void Complete();
     ProgressDialog* dialog() const { return dialog_.get(); }
     // "<name>.RTF" of the last conversion, in the current folder.
     std::string ResultDocument(ConversionFlags flags) const;

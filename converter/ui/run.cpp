@@ -44,6 +44,7 @@ int RunConverterWindows(std::string_view commandLine) {
     const ConversionFlags flags = (cmd.mode == CommandLine::Mode::View ? kViewFlags : LoadOptions()) | kShowProgress;
     ConversionSession session;
     if (session.Convert(cmd.path, flags) != ConversionSession::Result::Done) return 1;
+    session.Complete();
     if (cmd.mode == CommandLine::Mode::View) OpenWithDefaultAction(plat::AnsiToUtf8(session.ResultDocument(flags)));
     return 2;
 }

@@ -10,6 +10,8 @@
 #include "platform/core/process.h"
 #include "data/fields.h"
 #include "platform/core/dialog_service.h"
+#include "platform/core/last_error.h"
+#include "converter/shell.h"
 
 #include <cmath>
 #include <exception>
@@ -317,10 +319,26 @@ ToolResult GenerateKeywordFile(EditorContext& ctx, const ToolUi& ui) {
 
 ToolResult ShowErrorLog(EditorContext& ctx) {
     if (!HasProject(ctx)) return ToolResult::Refused;
+    // A 16-bit build names its files, the log among them, by the 16-bit name.
+    std::string base = Field(ctx.mainTable, "DosName");
+    if (Field(ctx.mainTable, "Compile") == "16" && !Field(ctx.mainTable, "16bitName").empty())
+        base = Field(ctx.mainTable, "16bitName");
+    // Shown and handed on as it is on disk: "/" and its real letter case.
     const std::string log =
-        plat::JoinPath(CurrentProjectFolderOrProgramDir(ctx), Field(ctx.mainTable, "DosName") + ".ERR");
-    return StartOutsideProgram({ProgramPath("NOTEPAD.EXE"), plat::NativePath(log)}) ? ToolResult::Started
-                                                                                     : ToolResult::NotStarted;
+        plat::SystemText(plat::NativePath(plat::JoinPath(CurrentProjectFolderOrProgramDir(ctx), base + ".ERR")));
+    auto cannot = [&](const std::string& why) {
+        ShowWarning("Warning", "Could not open the error log " + log + ": " + why);
+        return ToolResult::NotStarted;
+    };
+    if (!plat::FileExists(log))
+        return cannot("there is no such file. The help compiler writes it when a compile fails.");
+    // The viewer the converter opens its documents with: the desktop's own
+    // unless the user named another.
+    if (conv::OpenWithDefaultAction(log)) return ToolResult::Started;
+    const std::string viewer = conv::ResultViewer();
+    if (viewer == "xdg-open" && plat::GetLastError() == plat::ERROR_FILE_NOT_FOUND)
+        return cannot("no program is set up to show text files.");
+    return cannot("the viewer " + viewer + " could not be started.");
 }
 
 }  // namespace editor

@@ -1,6 +1,6 @@
 // The commands that hand work to programs outside the editor (the converter,
 // the paint program, the word processor, the segmented-graphics editor, the
-// keyword-file generator, the error-log viewer), the printable document and
+// keyword-file generator, the error log's viewer), the printable document and
 // the help-file copy. They work on the current project row of the context;
 // the dialogs come through ToolUi, so every command runs headless in tests.
 // Programs are started by name through the process layer with argument
@@ -80,7 +80,11 @@ ToolResult StartPaintPackage(EditorContext& ctx);
 ToolResult StartWordProcessor(EditorContext& ctx);
 ToolResult StartShed(EditorContext& ctx);
 ToolResult GenerateKeywordFile(EditorContext& ctx, const ToolUi& ui);
-// "View Error Log": the compiler's <DosName>.ERR in the viewer NOTEPAD.EXE.
+// "View Error Log": the compiler's log (<DosName>.ERR, or <16bitName>.ERR for
+// a 16-bit project) in the viewer the converter opens its documents with
+// (RENDLOW_VIEWER, the RtfViewer key of Rendlow.ini, else xdg-open). A log
+// that is missing or a viewer that cannot start gives a box naming the log
+// and the reason.
 ToolResult ShowErrorLog(EditorContext& ctx);
 
 }  // namespace editor

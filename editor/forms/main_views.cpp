@@ -121,21 +121,14 @@ void TForm1::BuildCommands() {
 }
 
 void TForm1::WireViews() {
-    InstallPageRules(*ctx);
+    // The page rules and the title and contents-jump rules they call.
+    build::InstallEditorRules(*ctx);
     // The views show one project: its name is the project field's, not a column's.
     for (db::TDataSet* t : {static_cast<db::TDataSet*>(ctx->detailTable), static_cast<db::TDataSet*>(ctx->cntTable)})
         if (db::TField* f = t->FindField("Application")) f->Visible = false;
     // The page filter and the contents filter follow the display settings.
     InstallFilterFollowers(*ctx);
-    // Title rules before a page post, contents jumps after it, and the
-    // explorer tree of the contents.
-    // These take the context itself, not this window: a post while the
-    // window is being destroyed still reaches them.
-    ctx->Hooks.SyncTopicTitleFields = [c = ctx](db::TDataSet& page) { build::SyncTopicTitleFields(*c, page); };
-    ctx->Hooks.UpdateContentsJumps = [c = ctx](long prevId, const std::string& prevContext, long id,
-                                               const std::string& context) {
-        build::UpdateContentsJumps(*c, prevId, prevContext, id, context);
-    };
+    // The explorer tree of the contents.
     Explorer = std::make_unique<buildui::ExplorerView>(TreeView1, *ctx);
     ctx->Hooks.LoadExplorerView = [this] { Explorer->LoadExplorerView(); };
     ctx->ApplyProjectDisplaySettings = [c = ctx] { editor::ApplyProjectDisplaySettings(*c); };

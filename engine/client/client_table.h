@@ -5,7 +5,11 @@
 // Every move or record call is one request, but for forward scans: after
 // two unlocked next moves in a row the records come in batches read ahead
 // (client_read_ahead.cpp). Filters run here, on the record the server
-// returned.
+// returned. Before any other request of this cursor, and before any change
+// by any cursor, the server cursor is put back on this one's record, so
+// a batch read ahead never shows stale rows. Sequence numbers are the
+// server's positions; with filters active they are counted here by a walk
+// over the records before, as the server cannot tell which ones pass.
 #pragma once
 
 #include <array>

@@ -2,6 +2,8 @@
 // database, the fields, indexes and validity checks of a table, and the
 // aliases. Each list is read into fixed-size rows when it opens and walked
 // like any cursor, forwards and backwards, with bookmarks and filters.
+// Their server requests go through IListRequestChannel, so tests drive the
+// lists with a fake channel and no server.
 #pragma once
 
 #include <cstdint>

@@ -1,6 +1,7 @@
 #include "helpbuild/contents/contents_tables.h"
 
 #include "project/helpers.h"
+#include "project/page_rules.h"
 #include "platform/core/exceptions.h"
 #include "platform/core/files.h"
 #include "platform/core/paths.h"
@@ -597,6 +598,17 @@ void SyncTopicTitleFields(editor::EditorContext& ctx, db::TDataSet& page, std::f
     } catch (const std::exception&) {
         throw plat::EAbort("");
     }
+}
+
+void InstallEditorRules(editor::EditorContext& ctx) {
+    editor::InstallPageRules(ctx);
+    // These take the context itself, not a window: a post while the window
+    // is being destroyed still reaches them.
+    ctx.Hooks.SyncTopicTitleFields = [c = &ctx](db::TDataSet& page) { SyncTopicTitleFields(*c, page); };
+    ctx.Hooks.UpdateContentsJumps = [c = &ctx](long prevId, const std::string& prevContext, long id,
+                                               const std::string& context) {
+        UpdateContentsJumps(*c, prevId, prevContext, id, context);
+    };
 }
 
 }  // namespace build

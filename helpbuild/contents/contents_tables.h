@@ -128,4 +128,11 @@ void SyncTopicTitleFields(editor::EditorContext& ctx, db::TDataSet& page, std::f
 // Whether an RTF (or plain) text has no visible characters.
 bool RtfBodyIsEmpty(const std::string& rtf);
 
+// --- the editor's rules at start-up ---------------------------------------------------
+// The page and project rules on the context's tables together with the title
+// and contents-jump rules they call: what the main window installs when it
+// starts, so anything else that posts through the context's tables (a test,
+// a command without the window) meets the same rules a user does.
+void InstallEditorRules(editor::EditorContext& ctx);
+
 }  // namespace build

@@ -252,12 +252,54 @@ TEST(BuildDriver, CompilerThatCannotStartGetsItsOwnWarning) {
     BuildFixture f;
     f.AddPage(1, "T", "", "One", "x", "");
     ASSERT_EQ(f.Full(), BuildOutcome::Compiled);
-    // The partial build does not check for the compiler first.
-    fs::remove(fs::path(plat::ProgramDir()) / "hcw");
+    // The partial build does not check for the compiler first; a file the
+    // system cannot run is not a missing compiler.
+    fs::permissions(fs::path(plat::ProgramDir()) / "hcw", fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_EQ(f.Partial(), BuildOutcome::CompilerMissing);
     ASSERT_EQ(f.dialogs.Requests().size(), 1u);
     EXPECT_NE(f.dialogs.Last().text.find("The help compiler HCW.EXE could not be started."), std::string::npos);
     EXPECT_EQ(f.errorLogs, 0);
+}
+
+// The partial build without a compiler: a fresh project file (and the
+// contents file of a 32-bit project) over the RTF of an earlier build, and
+// the box that says where they are; the old RTF is not touched.
+TEST(BuildDriver, PartialBuildWithoutTheCompilerWritesTheProjectFileAndSaysWhere) {
+    struct Case {
+        bool sixteen;
+        std::string base, files, tool;
+    } cases[] = {{false, "demo", "demo.HPJ, demo.cnt.", "HCW.EXE"}, {true, "demo16", "demo16.HPJ.", "HCP.EXE"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.base);
+        BuildFixture f;
+        f.baseName = "demo";
+        f.project.fields.autoGenerateCntFile = "Y";
+        if (c.sixteen) {
+            f.project.fields.compile = "16";
+            f.project.fields.projectDir = "proj";  // short names only
+        }
+        f.AddPage(1, "T", "intro", "One", "x", "");
+        f.AddPage(2, "P", "pop", "Pop", "y", "");
+        testsupport::WriteFileBytes(f.Path(c.base + ".rtf"), "{\\rtf1 earlier}");
+        fs::remove(f.home / "HCP.EXE");
+        fs::remove(f.home / "hcw");
+
+        EXPECT_EQ(f.Partial(), BuildOutcome::NotCompiled) << f.Messages();
+        EXPECT_EQ(f.Read(c.base + ".rtf"), "{\\rtf1 earlier}");
+        const std::string hpj = f.Read(c.base + ".HPJ");
+        EXPECT_EQ(hpj.rfind("[OPTIONS]\r\nCONTENTS=Index\r\n", 0), 0u) << hpj;
+        EXPECT_NE(hpj.find("[MAP]\r\nintro     1\r\npop     2\r\n"), std::string::npos) << hpj;
+        EXPECT_EQ(f.cntWrites, c.sixteen ? 0 : 1);
+        EXPECT_FALSE(fs::exists(f.Path("compiler.log")));
+        EXPECT_EQ(f.errorLogs, 0);
+        ASSERT_EQ(f.dialogs.Requests().size(), 1u) << f.Messages();
+        const std::string& text = f.dialogs.Last().text;
+        EXPECT_NE(text.find("No help compiler is installed, so no help file was made. The compiler's input was "
+                            "written to " + f.folder + ": " + c.files),
+                  std::string::npos)
+            << text;
+        EXPECT_NE(text.find(c.tool), std::string::npos) << text;
+    }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <cctype>
 #include <sstream>
 #include <tuple>
@@ -161,7 +162,8 @@ TEST(ImportProject, PJDropFilesBecomesAProject) {
     // One page per converted page; the contents topic is first and a topic.
     vl::TvlTable& pages = *fx.ctx.CdetailTable;
     pages.First();
-    EXPECT_EQ(pages.RecordCount(), 87);
+    // The converter's two empty sections at the end are no pages.
+    EXPECT_EQ(pages.RecordCount(), 85);
     EXPECT_EQ(pages.FieldByName("ContextString")->AsString(), "8a4onl");
     EXPECT_EQ(pages.FieldByName("TopicPopup")->AsString(), "T");
     EXPECT_EQ(pages.FieldByName("Title")->AsString(), "PJDropFiles unit");
@@ -181,6 +183,226 @@ TEST(ImportProject, PJDropFilesBecomesAProject) {
     EXPECT_FALSE(fs::exists(fx.folder.dir + "/~KqTemp"));
     EXPECT_TRUE(fx.cntFiles.empty());
     EXPECT_EQ(fx.captions.back(), "");
+}
+
+// The converter's topics in its RTF: one a "\page" it writes between them,
+// less the empty sections it leaves at the end (nothing but control words,
+// braces and blanks).
+std::size_t ConverterTopicCount(const std::string& rtf) {
+    std::vector<std::string> sections;
+    const std::string separator = "\\page\\pard\n";
+    std::size_t at = 0;
+    for (std::size_t next; (next = rtf.find(separator, at)) != std::string::npos; at = next + separator.size())
+        sections.push_back(rtf.substr(at, next - at));
+    sections.push_back(rtf.substr(at));
+    auto empty = [](const std::string& text) {
+        for (std::size_t i = 0; i < text.size(); ++i) {
+            const char ch = text[i];
+            if (ch == '\\' && i + 1 < text.size() && std::isalpha(static_cast<unsigned char>(text[i + 1]))) {
+                ++i;
+                while (i + 1 < text.size() && (std::isalnum(static_cast<unsigned char>(text[i + 1])) || text[i + 1] == '-')) ++i;
+                continue;
+            }
+            if (ch != '{' && ch != '}' && !std::isspace(static_cast<unsigned char>(ch))) return false;
+        }
+        return true;
+    };
+    while (sections.size() > 1 && empty(sections.back())) sections.pop_back();
+    return sections.size();
+}
+
+// The editor installs its page rules at start-up, and the import meets them:
+// every help file of the corpus comes in whole, without a box, each topic a
+// page, and the converter's context strings with a "." as they are.
+TEST(ImportWithEditorRules, EveryCorpusHelpFileComesInWhole) {
+    TAVRIN_REQUIRE_CORPUS();
+    std::vector<fs::path> helpFiles;
+    for (const auto& e : fs::directory_iterator(testsupport::CorpusDir() / "hlp")) {
+        std::string ext = e.path().extension().string();
+        std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return std::tolower(c); });
+        if (ext == ".hlp") helpFiles.push_back(e.path());
+    }
+    std::sort(helpFiles.begin(), helpFiles.end());
+    ASSERT_GE(helpFiles.size(), 4u);
+    ImportFixture fx;
+    build::InstallEditorRules(fx.ctx);
+    int n = 0;
+    for (const fs::path& help : helpFiles) {
+        SCOPED_TRACE(help.filename().string());
+        const std::string name = "Imported " + std::to_string(++n);
+        build::ImportSession session(fx.ctx, fx.env);
+        build::ImportFields f;
+        f.helpFile = help.string();
+        ASSERT_TRUE(session.ConvertHelpFile(f)) << fx.Messages();
+        std::string rtf;
+        std::set<std::string> dotted;  // the converter's context strings with a "."
+        for (const auto& e : fs::directory_iterator(plat::NativePath(session.TempFolder())))
+            if (e.path().extension() == ".RTF" || e.path().extension() == ".rtf") {
+                rtf = testsupport::ReadFileBytes(e.path());
+                // A page's context string is its first "#" footnote (others
+                // stay anchors in its text): "#{\footnote" ... the reference
+                // "#}", then the string up to "}", the converter's line breaks aside.
+                const std::string mark = "#{\\footnote", separator = "\\page\\pard\n";
+                for (std::size_t at = 0; at < rtf.size();) {
+                    std::size_t end = rtf.find(separator, at);
+                    if (end == std::string::npos) end = rtf.size();
+                    std::size_t from = rtf.find(mark, at);
+                    if (from < end) from = rtf.find("#}", from + mark.size());
+                    if (from < end) {
+                        std::string context;
+                        for (std::size_t i = from + 2; i < end && rtf[i] != '}'; ++i)
+                            if (rtf[i] != '\r' && rtf[i] != '\n') context += rtf[i];
+                        context.erase(0, context.find_first_not_of(' '));
+                        if (context.find('.') != std::string::npos) dotted.insert(context);
+                    }
+                    at = end + separator.size();
+                }
+            }
+        ASSERT_FALSE(rtf.empty());
+        f.application = name;
+        ASSERT_TRUE(session.Finish(f)) << fx.Messages();
+        EXPECT_TRUE(fx.dialogs.Requests().empty()) << fx.Messages();
+        for (const std::string& line : session.Log()) EXPECT_EQ(line.find("not imported"), std::string::npos) << line;
+
+        ASSERT_TRUE(fx.ctx.mainTable->FindKey({db::TValue{name}}));
+        vl::TvlTable& pages = *fx.ctx.CdetailTable;
+        pages.Refresh();
+        EXPECT_EQ(static_cast<std::size_t>(pages.RecordCount()), ConverterTopicCount(rtf));
+        std::set<std::string> storedDotted;
+        for (pages.First(); !pages.Eof(); pages.Next()) {
+            const std::string title = pages.FieldByName("Title")->AsString();
+            const std::string kind = pages.FieldByName("TopicPopup")->AsString();
+            EXPECT_TRUE(!title.empty() || kind == "P") << pages.FieldByName("HelpId")->AsString();
+            const std::string context = pages.FieldByName("ContextString")->AsString();
+            if (context.find('.') != std::string::npos) storedDotted.insert(context);
+        }
+        EXPECT_EQ(storedDotted, dotted);
+        fx.dialogs.Clear();
+    }
+}
+
+// The import's rule for context strings: what the help compiler takes is
+// kept, a "." included; blanks around it go; the rest leaves the page
+// without one.
+TEST(ImportRules, ContextStrings) {
+    using V = build::ContextStringVerdict;
+    const struct {
+        std::string given;
+        V verdict;
+        std::string stored;
+    } cases[] = {
+        {"MyFirstPage", V::Kept, "MyFirstPage"},
+        {"my_page2", V::Kept, "my_page2"},
+        {"Ind6.2.qz", V::Kept, "Ind6.2.qz"},
+        {".66h5d", V::Kept, ".66h5d"},
+        {"jay7n.", V::Kept, "jay7n."},
+        {"", V::Kept, ""},
+        {std::string(255, 'a'), V::Kept, std::string(255, 'a')},
+        {" con.s_phx", V::Mapped, "con.s_phx"},
+        {"Index\t ", V::Mapped, "Index"},
+        {"My Page", V::Refused, ""},
+        {"a-b", V::Refused, ""},
+        {"go!", V::Refused, ""},
+        {"caf\xe9", V::Refused, ""},
+        {"   ", V::Refused, ""},
+        {std::string(256, 'a'), V::Refused, ""},
+    };
+    for (const auto& c : cases) {
+        std::string stored = "left over";
+        EXPECT_EQ(build::TakeImportedContextString(c.given, stored), c.verdict) << c.given;
+        EXPECT_EQ(stored, c.stored) << c.given;
+    }
+}
+
+// What the import stores: a page needs a help id and a kind; a popup may be
+// untitled, a topic may not; an empty trailing section is no page at all.
+TEST(ImportRules, PagesAndEmptySections) {
+    build::ImportedPage popup;
+    popup.helpId = 100;
+    popup.topicPopup = "P";
+    popup.helpText = "{\\rtf1\\ansi\\pard Some text\\par}";
+    EXPECT_EQ(build::ImportedPageRefusal(popup), "");
+    build::ImportedPage topic = popup;
+    topic.topicPopup = "T";
+    EXPECT_EQ(build::ImportedPageRefusal(topic), "it is a topic without a title");
+    topic.title = "Overview";
+    EXPECT_EQ(build::ImportedPageRefusal(topic), "");
+    build::ImportedPage noId = topic;
+    noId.helpId.reset();
+    EXPECT_EQ(build::ImportedPageRefusal(noId), "it has no help id");
+    build::ImportedPage noKind = topic;
+    noKind.topicPopup = "";
+    EXPECT_EQ(build::ImportedPageRefusal(noKind), "it is neither a topic nor a popup");
+
+    build::ImportedPage empty;
+    empty.helpText = "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\pard\\plain \\par}";
+    EXPECT_TRUE(build::IsEmptyImportedSection(empty));
+    for (auto fill : std::vector<std::function<void(build::ImportedPage&)>>{
+             [](build::ImportedPage& p) { p.title = "T"; },
+             [](build::ImportedPage& p) { p.contextString = "c.x"; },
+             [](build::ImportedPage& p) { p.keys = "k"; },
+             [](build::ImportedPage& p) { p.browseId = 1; },
+             [](build::ImportedPage& p) { p.helpText = "{\\rtf1\\ansi\\pard x\\par}"; },
+         }) {
+        build::ImportedPage p = empty;
+        fill(p);
+        EXPECT_FALSE(build::IsEmptyImportedSection(p));
+    }
+}
+
+// A page the tables refuse (here a row a crashed run left under the new
+// project's name and one of its help ids) is left out and logged; the other
+// pages and the project still come in, with the editor's rules installed.
+TEST(ImportWithEditorRules, UnstorablePageIsSkippedAndLogged) {
+    TAVRIN_REQUIRE_CORPUS();
+    ImportFixture fx;
+    build::InstallEditorRules(fx.ctx);
+    const std::string help = testsupport::CorpusFile("hlp/PJDropFiles.hlp").string();
+    std::vector<build::ImportedPage> probe;
+    {
+        build::ImportSession session(fx.ctx, fx.env);
+        build::ImportFields f;
+        f.helpFile = help;
+        ASSERT_TRUE(session.ConvertHelpFile(f)) << fx.Messages();
+        f.application = "Probe";
+        ASSERT_TRUE(session.Finish(f)) << fx.Messages();
+        probe = session.Pages();
+    }
+    ASSERT_GT(probe.size(), 10u);
+    const build::ImportedPage& taken = probe[5];
+    {
+        vl::TvlTable t(nullptr);
+        t.DatabaseName = editor::kTavrinAlias;
+        t.TableName = editor::kItemTableFile;
+        t.Open();
+        t.Append();
+        t.FieldByName("Application")->SetAsString("Drop Files");
+        t.FieldByName("HelpId")->SetAsInteger(*taken.helpId);
+        t.FieldByName("TopicPopup")->SetAsString("T");
+        t.FieldByName("Title")->SetAsString("Left over");
+        t.Post();
+    }
+    build::ImportSession session(fx.ctx, fx.env);
+    build::ImportFields f;
+    f.helpFile = help;
+    ASSERT_TRUE(session.ConvertHelpFile(f)) << fx.Messages();
+    f.application = "Drop Files";
+    ASSERT_TRUE(session.Finish(f)) << fx.Messages();
+    EXPECT_TRUE(fx.dialogs.Requests().empty()) << fx.Messages();
+    std::vector<std::string> skipped;
+    for (const std::string& line : session.Log())
+        if (line.find("not imported") != std::string::npos) skipped.push_back(line);
+    ASSERT_EQ(skipped.size(), 1u);
+    EXPECT_EQ(skipped[0].rfind("Page " + std::to_string(*taken.helpId) + " \"" + taken.title + "\" was not imported: ", 0), 0u)
+        << skipped[0];
+    EXPECT_EQ(session.Pages().size(), probe.size() - 1);
+    const std::string log = testsupport::ReadFileBytes(plat::NativePath(f.directory + "/Import.log"));
+    EXPECT_NE(log.find(skipped[0]), std::string::npos);
+    ASSERT_TRUE(fx.ctx.mainTable->FindKey({db::TValue{std::string("Drop Files")}}));
+    vl::TvlTable& pages = *fx.ctx.CdetailTable;
+    pages.Refresh();
+    // The imported pages and the row that was there before.
+    EXPECT_EQ(static_cast<std::size_t>(pages.RecordCount()), probe.size());
 }
 
 TEST(ImportProject, FailuresLeaveNothingBehind) {
@@ -288,7 +510,8 @@ TEST(ImportProject, HelpProjectInSourceFormKeepsItsNameAndJumps) {
     ASSERT_TRUE(fx.ctx.mainTable->FindKey({db::TValue{std::string("Drop Source")}}));
     EXPECT_EQ(fx.ctx.mainTable->FieldByName("DosName")->AsString(), "PJDropFiles");
     vl::TvlTable& pages = *fx.ctx.CdetailTable;
-    EXPECT_EQ(pages.RecordCount(), 86);
+    // The source ends with a "\page" before its closing brace: no page after it.
+    EXPECT_EQ(pages.RecordCount(), 85);
     std::size_t jumps = 0, struck = 0;
     for (pages.First(); !pages.Eof(); pages.Next()) {
         const std::string body = pages.FieldByName("FullTitle")->AsString() + pages.FieldByName("HelpText")->AsString();
@@ -545,6 +768,20 @@ TEST(ImportRoundTrip, EveryCorpusHelpFileThroughImportAndFullBuild) {
         // One built page per converted page, with the same footnotes.
         std::vector<roundtrip::PageFacts> want = roundtrip::ConverterPages(convertedRtf);
         std::vector<roundtrip::PageFacts> got = roundtrip::BuiltPages(builtRtf);
+        // Intended difference: a topic the help file left untitled comes back
+        // titled "Unknown", since the editor keeps no topic without a title.
+        for (roundtrip::PageFacts& p : got)
+            if (p.title == build::kUntitledTopicTitle) p.title.clear();
+        // Sections without any footnote carry nothing to compare here: the
+        // converter ends its RTF with empty ones, which the import drops, and
+        // keeps a footnote-less section that has text as an untitled popup.
+        // The page count is checked against the converter's in the import's
+        // own corpus test.
+        const auto bare = [](const roundtrip::PageFacts& p) {
+            return roundtrip::Describe(p) == roundtrip::Describe(roundtrip::PageFacts{});
+        };
+        want.erase(std::remove_if(want.begin(), want.end(), bare), want.end());
+        got.erase(std::remove_if(got.begin(), got.end(), bare), got.end());
         ASSERT_EQ(got.size(), want.size());
         std::sort(want.begin(), want.end());
         std::sort(got.begin(), got.end());

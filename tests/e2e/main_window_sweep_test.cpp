@@ -71,7 +71,6 @@ const char* const kExpectedBoxes[] = {
     "Please highlight the text you want to define as a Macro.",
     "Please highlight the section to format.",
     "You must first Compile your .HLP file before you can view it.",
-    "You need the file, HCW.EXE, in order to Compile.",
     "You need to Compile your Project first, before you can generate a keyword file.",
     "Please compile your Help project first. There is no help file to copy.",
     "WARNING! This will permanently delete this Help Project. Are you sure you want to delete Sweep?",

@@ -22,6 +22,7 @@
 #include "converter/ui/run.h"
 #include "converter/ui/tests/ui_test_support.h"
 #include "converter/ui/ui_texts.h"
+#include "platform/core/clock.h"
 #include "platform/core/ini_file.h"
 #include "tests/support/child_process.h"
 
@@ -112,6 +113,129 @@ TEST_F(Progress, WarningsAreCutAtTheFirstLineFeed) {
     EXPECT_EQ(d.warnings()->item(0)->text().toStdString(), "Can't create PICTURE.BMP.");
     EXPECT_EQ(d.warnings()->item(1)->text().toStdString(), "Illegal bitmap reference 0x0012");
     EXPECT_EQ(d.warnings()->item(2)->text().toStdString(), "Table formatting not supported");
+}
+
+// One row per distinct line, in the order of first coming, with its count.
+TEST_F(Progress, RepeatedWarningsShareARowAndTheEndSaysComplete) {
+    ProgressDialog d;
+    d.setPhase(5);
+    d.setPosition(40);
+    const HelpWarning map{10, {-1}};
+    for (int i = 0; i < 500; ++i) {
+        d.addWarning(map);
+        if (i == 3) d.addWarning({17, {}});
+        if (i == 200) d.addWarning({19, {175}});
+        if (i == 300) d.addWarning({17, {}});
+    }
+    d.addWarning({19, {941}});
+    d.addWarning({31, {"PICTURE.BMP"}});
+    d.showComplete();
+    QListWidget* list = Control<QListWidget>(&d, kIdWarnings);
+    ASSERT_NE(list, nullptr);
+    std::vector<std::string> rows;
+    for (int i = 0; i < list->count(); ++i) rows.push_back(list->item(i)->text().toStdString());
+    EXPECT_EQ(rows, (std::vector<std::string>{
+                        "Lookup for topic offset 0xFFFFFFFF for MAP failed (500 times)",
+                        "Table formatting not supported (2 times)",
+                        "Topic #175 does not have a context ID",
+                        "Topic #941 does not have a context ID",
+                        "Can't create PICTURE.BMP.",
+                    }));
+    EXPECT_EQ(d.phaseLabel()->text().toStdString(), "Conversion complete");
+    EXPECT_EQ(d.bar()->text().toStdString(), "100%");
+}
+
+// Between refreshes the list stays as it was; a refresh that is due, or
+// forced, brings every row and count at once.
+TEST_F(Progress, WarningsReachTheListAtRefreshes) {
+    plat::FakeClock clock;
+    plat::ScopedClock use(clock);
+    ProgressDialog d;
+    QListWidget* list = Control<QListWidget>(&d, kIdWarnings);
+    ASSERT_NE(list, nullptr);
+    auto rows = [&] {
+        std::vector<std::string> r;
+        for (int i = 0; i < list->count(); ++i) r.push_back(list->item(i)->text().toStdString());
+        return r;
+    };
+    d.addWarning({17, {}});
+    d.refresh();  // the first one always
+    EXPECT_EQ(rows(), std::vector<std::string>{"Table formatting not supported"});
+    struct {
+        const char* step;
+        int warnings;
+        std::uint32_t advance;
+        bool now;
+        std::vector<std::string> shown;
+    } steps[] = {
+        {"not yet due", 3, ProgressDialog::kRefreshMs - 1, false, {"Table formatting not supported"}},
+        {"due", 0, 1, false, {"Table formatting not supported (4 times)"}},
+        {"a new line, not due", 1, 50, false, {"Table formatting not supported (4 times)"}},
+        {"forced", 0, 0, true, {"Table formatting not supported (5 times)"}},
+    };
+    for (const auto& s : steps) {
+        for (int i = 0; i < s.warnings; ++i) d.addWarning({17, {}});
+        clock.Advance(s.advance);
+        d.refresh(s.now);
+        EXPECT_EQ(rows(), s.shown) << s.step;
+    }
+    // Across the wrap of the tick count.
+    clock.SetTick(0xFFFFFFF0u);
+    d.refresh(true);
+    d.addWarning({46, {}});
+    clock.Advance(ProgressDialog::kRefreshMs);
+    d.refresh();
+    EXPECT_EQ(rows(), (std::vector<std::string>{"Table formatting not supported (5 times)", "Illegal phrase reference"}));
+}
+
+// EUDORA.hlp's [MAP] names one missing topic 3,630 times: the list shows
+// it on one row with its count, between the warnings before and after it.
+TEST_F(Progress, RepeatedWarningTakesOneRowWithItsCount) {
+    TAVRIN_REQUIRE_CORPUS();
+    plat::WritePrivateProfileString("Options", "ForPrint", "0", "Rendlow.ini");
+    const fs::path file = CopyCorpus("EUDORA.hlp", work() / "in");
+    ConversionSession session;
+    ASSERT_EQ(session.Convert(file.string(), LoadOptions() | kShowProgress), ConversionSession::Result::Done);
+    ASSERT_NE(session.dialog(), nullptr);
+    QListWidget* list = session.dialog()->warnings();
+    std::vector<std::string> rows;
+    for (int i = 0; i < std::min(list->count(), 10); ++i) rows.push_back(list->item(i)->text().toStdString());
+    EXPECT_EQ(list->count(), 4);
+    EXPECT_EQ(rows, (std::vector<std::string>{
+                        "File created by HCRTF (Windows NT/Windows 95). handling incomplete",
+                        "Lookup for topic offset 0xFFFFFFFF for MAP failed (3630 times)",
+                        "Topic #175 does not have a context ID",
+                        "Topic #941 does not have a context ID",
+                    }));
+}
+
+// At the end of a run the dialog says the conversion is complete, with the
+// bar full, in the language of the run; not the last phase it went through.
+TEST_F(Progress, EndOfRunSaysTheConversionIsComplete) {
+    TAVRIN_REQUIRE_CORPUS();
+    const fs::path file = CopyCorpus("winfile.hlp", work() / "in");
+    struct {
+        int language;
+        const char* text;
+    } cases[] = {
+        {kLanguageEnglish, "Conversion complete"},
+        {kLanguageGerman, "Umwandlung abgeschlossen"},
+        {kLanguageSpanish, "Conversi\u00f3n terminada"},
+    };
+    for (const auto& c : cases) {
+        SetLanguageOffset(c.language);
+        ConversionSession session;
+        ASSERT_EQ(session.Convert(file.string(), LoadOptions() | kShowProgress), ConversionSession::Result::Done);
+        QString label, bar;
+        Hooks().onRunDone = [&](ProgressDialog& d) {
+            label = d.phaseLabel()->text();
+            bar = d.bar()->text();
+            d.cancelButton()->click();
+        };
+        session.Done(LoadOptions());
+        EXPECT_EQ(label.toStdString(), c.text);
+        EXPECT_EQ(bar.toStdString(), "100%") << c.text;
+    }
 }
 
 TEST_F(Progress, PhasesComeInTheOrderOfTheConversion) {

@@ -1,6 +1,8 @@
 // The outside-program commands with a fake program that logs its argument
 // vector: paths with blanks arrive whole, the converter's exit code counts,
 // the converter's settings return to their defaults, missing programs warn.
+#include <functional>
+
 #include "editor/commands/tests/commands_fixture.h"
 #include "editor/commands/tool_commands.h"
 #include "project/helpers.h"
@@ -115,7 +117,9 @@ TEST_F(Tools, OutsideProgramsGetTheirArgumentVectors) {
     const std::string paint = Install(home.Path("tools dir/my paint"));
     const std::string word = Install(home.Path("tools dir/word proc"));
     const std::string kwgen = Install(home.Path("tools dir/kwgen.exe"));
-    Install(home.Path("notepad"));
+    const std::string viewer = Install(home.Path("tools dir/text viewer"));
+    ::setenv("RENDLOW_VIEWER", viewer.c_str(), 1);
+    Write(folder + "/demo.ERR", "error 1\n");
     SetPaths("PaintPackage", paint);
     SetPaths("WordProcessor", word);
     Write(folder + "/demo.rtf", "{\\rtf1}");
@@ -126,6 +130,7 @@ TEST_F(Tools, OutsideProgramsGetTheirArgumentVectors) {
     EXPECT_EQ(editor::StartWordProcessor(*ctx), ToolResult::Started);
     EXPECT_EQ(editor::GenerateKeywordFile(*ctx, ui), ToolResult::Started);
     EXPECT_EQ(editor::ShowErrorLog(*ctx), ToolResult::Started);
+    ::unsetenv("RENDLOW_VIEWER");
     auto starts = Starts(4);
     ASSERT_EQ(starts.size(), 4u);
     std::map<std::string, std::vector<std::string>> byName;
@@ -133,7 +138,7 @@ TEST_F(Tools, OutsideProgramsGetTheirArgumentVectors) {
     EXPECT_EQ(byName["my paint"], std::vector<std::string>{});
     EXPECT_EQ(byName["word proc"], std::vector<std::string>{folder + "/demo.rtf"});
     EXPECT_EQ(byName["kwgen.exe"], (std::vector<std::string>{folder + "/demo.hpj", folder + "/demo.kwf"}));
-    EXPECT_EQ(byName["notepad"], std::vector<std::string>{folder + "/demo.ERR"});
+    EXPECT_EQ(byName["text viewer"], std::vector<std::string>{folder + "/demo.ERR"});
     EXPECT_EQ(dialogs.Requests().size(), 0u);
 }
 
@@ -160,6 +165,62 @@ TEST_F(Tools, MissingProgramsAndSettingsWarn) {
     EXPECT_EQ(offered, "kwgen.exe");
     EXPECT_EQ(LastBox()->text, home.Path("elsewhere/kwgen.exe") + " not found.");
     EXPECT_EQ(ctx->Settings.DelphiKwgen, "");
+}
+
+// The error log opens through the desktop's viewer (RENDLOW_VIEWER, the
+// RtfViewer key of Rendlow.ini, else xdg-open), never a Windows program; a
+// log that cannot be shown gives a box naming the file and the reason.
+TEST_F(Tools, TheErrorLogOpensInTheViewerOrTheBoxSaysWhyNot) {
+    const std::string viewer = Install(home.Path("tools dir/text viewer"));
+    ::setenv("RENDLOW_VIEWER", viewer.c_str(), 1);
+    // A 16-bit build's log carries the 16-bit name.
+    Write(folder + "/demo16.ERR", "error 1\n");
+    ctx->mainTable->Edit();
+    ctx->mainTable->FieldByName("Compile")->SetAsString("16");
+    ctx->mainTable->FieldByName("16bitName")->SetAsString("demo16");
+    ctx->mainTable->Post();
+    EXPECT_EQ(editor::ShowErrorLog(*ctx), ToolResult::Started);
+    auto starts = Starts();
+    ASSERT_EQ(starts.size(), 1u);
+    EXPECT_EQ(starts[0][0], "text viewer");
+    EXPECT_EQ(std::vector<std::string>(starts[0].begin() + 2, starts[0].end()),
+              std::vector<std::string>{folder + "/demo16.ERR"});
+    EXPECT_TRUE(dialogs.Requests().empty());
+
+    const std::string path = ::getenv("PATH") ? ::getenv("PATH") : "";
+    const std::string emptyDir = home.Path("no programs");
+    fs::create_directories(emptyDir);
+    struct Case {
+        const char* name;
+        std::function<void()> setUp;
+        std::string reason;
+    } cases[] = {
+        {"the configured viewer is gone",
+         [&] { ::setenv("RENDLOW_VIEWER", home.Path("gone viewer").c_str(), 1); },
+         "the viewer " + home.Path("gone viewer") + " could not be started."},
+        {"no viewer on the system",
+         [&] {
+             ::unsetenv("RENDLOW_VIEWER");
+             ::setenv("PATH", emptyDir.c_str(), 1);
+         },
+         "no program is set up to show text files."},
+        {"no log yet", [&] { fs::remove(folder + "/demo16.ERR"); },
+         "there is no such file. The help compiler writes it when a compile fails."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ::setenv("RENDLOW_VIEWER", viewer.c_str(), 1);
+        fs::remove(log);
+        dialogs.Clear();
+        c.setUp();
+        const ToolResult result = editor::ShowErrorLog(*ctx);
+        ::setenv("PATH", path.c_str(), 1);
+        EXPECT_EQ(result, ToolResult::NotStarted);
+        ASSERT_EQ(dialogs.Requests().size(), 1u);
+        EXPECT_EQ(LastBox()->text, "Could not open the error log " + folder + "/demo16.ERR: " + c.reason);
+        EXPECT_FALSE(fs::exists(log));
+    }
+    ::unsetenv("RENDLOW_VIEWER");
 }
 
 TEST_F(Tools, ShedStartsInThePicturesFolder) {

@@ -300,6 +300,94 @@ TEST(TableBuild, TheProgramsEnvironmentWritesTheContentsFileFirst) {
     EXPECT_NE(cnt.find("1 Introduction=intro"), std::string::npos) << cnt;
 }
 
+// True when every "{" of the RTF is closed and no "}" closes nothing.
+bool BracesBalance(const std::string& rtf) {
+    long depth = 0;
+    for (std::size_t i = 0; i < rtf.size(); ++i) {
+        if (rtf[i] == '\\') ++i;
+        else if (rtf[i] == '{') ++depth;
+        else if (rtf[i] == '}' && --depth < 0) return false;
+    }
+    return depth == 0;
+}
+
+// Without the help compiler a full build still writes everything the
+// compiler would read, the same as with it, and says where; with the
+// compiler it runs it as before. The folder's letter case differs from the
+// project's field, so the message must show the folder as it is on disk.
+TEST(TableBuild, WithOrWithoutTheCompilerTheCompilersInputIsWritten) {
+    struct Case {
+        const char* name;
+        bool sixteen;
+        bool compiler;
+    } cases[] = {{"32 bit, no compiler", false, false},
+                 {"32 bit, compiler", false, true},
+                 {"16 bit, no compiler", true, false},
+                 {"16 bit, compiler", true, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TableFixture f("HelpProj", "helpproj");
+        f.SetProject("AutoGenerateCntFile", "Y");
+        f.SetProject("AutogenerateContents", "Y");
+        f.env.writeCntFile = MakeBuildEnvironment(*f.ctx).writeCntFile;
+        f.AddPage(1, "T", "intro", "Introduction", "Welcome.");
+        f.AddPage(2, "P", "", "A popup", "Popup text.");
+        const std::string base = c.sixteen ? "demo16" : "demo";
+        const std::string tool = c.sixteen ? "HCP.EXE" : "HCW.EXE";
+        if (c.sixteen) f.SetProject("Compile", "16");
+        if (!c.compiler) {
+            // A 16-bit project ignores HCW.EXE; a 32-bit one would switch to HCP.EXE.
+            fs::remove(f.home / "HCP.EXE");
+            if (!c.sixteen) fs::remove(f.home / "hcw");
+        }
+
+        const BuildOutcome outcome = f.Full();
+
+        EXPECT_EQ(f.ctx->mainTable->FieldByName("Compile")->AsString(), c.sixteen ? "16" : "32");
+        const std::string rtf = f.Read(base + ".rtf");
+        EXPECT_TRUE(rtf.rfind("{\\rtf1", 0) == 0 && BracesBalance(rtf)) << rtf;
+        EXPECT_NE(rtf.find("Welcome."), std::string::npos);
+        const std::string hpj = f.Read(base + ".HPJ");
+        std::size_t at = 0;
+        for (const char* section : {"[OPTIONS]\r\n", "[WINDOWS]\r\n", "[CONFIG]\r\n", "[MAP]\r\nintro     1\r\n",
+                                    "[FILES]\r\n"}) {
+            const std::size_t found = hpj.find(section, at);
+            EXPECT_NE(found, std::string::npos) << section << " in\n" << hpj;
+            at = found == std::string::npos ? at : found;
+        }
+        EXPECT_NE(hpj.find("[FILES]\r\n" + f.folder + "/" + base + ".rtf\r\n"), std::string::npos) << hpj;
+        // The contents file is a 32-bit file, written from the contents rows.
+        EXPECT_EQ(fs::exists(f.Path("demo.cnt")), !c.sixteen);
+        if (!c.sixteen) EXPECT_NE(f.Read("demo.cnt").find("Introduction=intro"), std::string::npos);
+        EXPECT_EQ(f.errorLogs, 0);
+
+        if (c.compiler) {
+            EXPECT_EQ(outcome, BuildOutcome::Compiled) << f.Messages();
+            EXPECT_EQ(f.Read("compiler.log").substr(0, 4), c.sixteen ? "hcp " : "hcw ");
+            EXPECT_TRUE(f.dialogs.Requests().empty()) << f.Messages();
+            // The compiled file is shown: 32 bit in the viewer, 16 bit through the help call.
+            if (c.sixteen) EXPECT_FALSE(f.shownHelp.empty());
+            else EXPECT_EQ(f.WaitAndRead("viewer.log"), f.folder + "/demo.HLP\n");
+            continue;
+        }
+        EXPECT_EQ(outcome, BuildOutcome::NotCompiled) << f.Messages();
+        EXPECT_TRUE(f.shownHelp.empty());
+        EXPECT_FALSE(fs::exists(f.Path("viewer.log")));
+        EXPECT_FALSE(fs::exists(f.Path("compiler.log")));
+        EXPECT_FALSE(fs::exists(f.Path(base + ".HLP")));
+        ASSERT_EQ(f.dialogs.Requests().size(), 1u) << f.Messages();
+        const gui::DialogRequest& box = f.dialogs.Last();
+        EXPECT_EQ(box.flags & 0xF0u, static_cast<unsigned>(gui::MB_ICONINFORMATION));
+        const std::string files = c.sixteen ? "demo16.rtf, demo16.HPJ." : "demo.rtf, demo.HPJ, demo.cnt.";
+        EXPECT_NE(box.text.find("No help compiler is installed, so no help file was made. The compiler's input was "
+                                "written to " + f.folder + ": " + files),
+                  std::string::npos)
+            << box.text;
+        EXPECT_NE(box.text.find(tool), std::string::npos) << box.text;
+        EXPECT_NE(box.text.find(f.home.path().string()), std::string::npos) << box.text;
+    }
+}
+
 TEST(TableBuild, CompileOptionsEditAndPostTheProjectRow) {
     TableFixture f;
     TableCompileOptions options(*f.ctx);
