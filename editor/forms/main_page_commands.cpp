@@ -28,7 +28,14 @@ public:
         host.ui = &ui_;
         host.HasDefaultAttrs = false;
         host.SetStatus = [this](const std::string& s) { form_.StatusPanel->SetCaption(s); };
+        // The page speller as the main window sets it up: the word-processor
+        // layout, its own user dictionary, ten suggestions, plain buttons.
         spell_ = new spell::TJDSpellDlg(this);
+        spell_->SetDialogStyle(spell::dtMSWord);
+        spell_->UserDictionary = "USERDCT.DIC";
+        spell_->SetSuggestions(10);
+        spell_->AutoShift = false;
+        spell_->SetShowGlyphs(false);
         printer_ = new richtext::TJDCustomRtfEdit(this);
         printer_->SetParent(&form);
         printer_->SetVisible(false);
