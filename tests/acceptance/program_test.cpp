@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QMessageBox>
 #include <QWidget>
 #include <QWindow>
 
@@ -115,6 +116,31 @@ TEST(Program, SpellShowsTheDialogForAMisspeltWord) {
     EXPECT_EQ(code, 0);
     EXPECT_NE(typed.find("Teh quikc"), std::string::npos) << typed;
     EXPECT_EQ(word, "Teh");
+}
+
+TEST(Program, SpellWithoutItsDictionarySaysWhichFileIsMissing) {
+    ProgramFolder home;
+    std::string box;
+    const int code = RunProgram([&](User& u) {
+        ASSERT_TRUE(NewProjectByKeys(u, "Nodict", "NODICT"));
+        u.Click(u.Control("HelpText"));
+        u.Type("Teh");
+        for (const auto& e : fs::directory_iterator(home.path()))
+            if (e.path().extension() == ".dct" || e.path().extension() == ".DCT") fs::remove(e.path());
+        u.Click(u.Control("sbtnSpell"));
+        QWidget* shown = u.WaitForWindow("Dictionary not found");
+        ASSERT_TRUE(shown);
+        box = u.Gui([&] {
+            auto* m = qobject_cast<QMessageBox*>(shown);
+            return m ? m->text().toStdString() : std::string();
+        });
+        u.Activate(shown);
+        u.Keys("Return");
+        EXPECT_FALSE(u.WindowShown("Spelling"));
+    });
+    EXPECT_EQ(code, 0);
+    EXPECT_NE(box.find((home.path() / "British.dct").string()), std::string::npos) << box;
+    EXPECT_EQ(box.find("Dictionary not found :"), std::string::npos) << box;
 }
 
 }  // namespace
