@@ -64,7 +64,8 @@ public:
         return false;
     }
     void Spell(SpellScope scope) {
-        if (!DictionaryReady()) return;
+        // Without an editor only the move-to-text prompt shows.
+        if (Active() && !DictionaryReady()) return;
         spell_->DictionaryName = form_.ctx->SpellDictionaryName;
         DialogSpeller speller(*spell_);
         SpellPage(host, speller, Active(), scope);
