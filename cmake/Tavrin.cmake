@@ -64,13 +64,14 @@ endfunction()
 # tavrin_acceptance_test(<name> SOURCES ... [DEPS ...])
 # A test of a program as its user meets it: a GoogleTest executable run on a
 # real X server of its own (xvfb-run picks a free display) with Qt's xcb
-# platform, labelled "acceptance".
+# platform, labelled "acceptance". A program stuck in a window nobody answers
+# fails on the time-out instead of holding up the run.
 function(tavrin_acceptance_test name)
   cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
   add_executable(${name} ${A_SOURCES})
   target_link_libraries(${name} PRIVATE ${A_DEPS} tavrin_test_support GTest::gmock GTest::gtest_main)
   add_test(NAME ${name}
     COMMAND xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" $<TARGET_FILE:${name}>)
-  set_tests_properties(${name} PROPERTIES LABELS "acceptance"
+  set_tests_properties(${name} PROPERTIES LABELS "acceptance" TIMEOUT 180
     ENVIRONMENT "QT_QPA_PLATFORM=xcb;TAVRIN_CORPUS_DIR=${TAVRIN_CORPUS_DIR}")
 endfunction()

@@ -22,6 +22,10 @@
 #include "platform/gui/gui_test_harness.h"
 #include "platform/win/message_queue.h"
 #include "richtext/spell/spell_files.h"
+#include "richtext/spell/ui/spell_ui.h"
+
+#include <QTimer>
+#include <QWidget>
 
 #include <cstdio>
 #include <cstring>
@@ -127,6 +131,12 @@ int RunProgram(const Options& o) {
     } else if (o.script) {
         shooter = plat::AllocateHWnd([&](gui::TMessage& m) {
             if (m.Msg != gui::WM_USER + 1) return;
+            // The window's OnShow lets messages run before the window is on
+            // the screen; the script waits until it is.
+            if (!form->Widget()->isVisible()) {
+                QTimer::singleShot(10, [shooter] { plat::PostMessage(shooter, gui::WM_USER + 1, 0, 0); });
+                return;
+            }
             o.script(*form);
             form->Close();
             // A refused close would leave nobody to answer it.
@@ -253,6 +263,8 @@ int RunTavrin(int argc, char** argv, std::function<void(TForm1&)> script) {
     if (*TAVRIN_DICT_DIR) spell::CopyDictionaries(TAVRIN_DICT_DIR, plat::ProgramDir());
 
     gui::InitApplication(argc, argv);
+    // Spell checks show their dialogs and wait for the user on Qt.
+    spellui::InstallSpellUi();
     // Scripted runs answer every box with its default and print it.
     if (!o.screenshot.empty() || !o.form.empty()) gui::SetDialogService(nullptr);
     int code = 0;

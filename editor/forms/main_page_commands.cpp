@@ -11,6 +11,10 @@
 #include "controls/richdb/db_rich_text.h"
 #include "richtext/controls/ruler.h"
 #include "richtext/spell/spell_dlg.h"
+#include "editor/options/preferences.h"
+#include "platform/core/files.h"
+#include "platform/core/paths.h"
+#include "platform/core/dialog_service.h"
 
 namespace editor {
 
@@ -28,7 +32,14 @@ public:
         host.ui = &ui_;
         host.HasDefaultAttrs = false;
         host.SetStatus = [this](const std::string& s) { form_.StatusPanel->SetCaption(s); };
+        // The page speller as the main window sets it up: the word-processor
+        // layout, its own user dictionary, ten suggestions, plain buttons.
         spell_ = new spell::TJDSpellDlg(this);
+        spell_->SetDialogStyle(spell::dtMSWord);
+        spell_->UserDictionary = "USERDCT.DIC";
+        spell_->SetSuggestions(10);
+        spell_->AutoShift = false;
+        spell_->SetShowGlyphs(false);
         printer_ = new richtext::TJDCustomRtfEdit(this);
         printer_->SetParent(&form);
         printer_->SetVisible(false);
@@ -38,7 +49,23 @@ public:
     void RefreshHeader() {
         host.HeaderRtf = form_.ctx->ScratchStream ? form_.ctx->ScratchStream->DataString() : std::string();
     }
+    // Without its dictionary the check cannot start; the user is told which
+    // file is missing in words, not with the speller's raw error.
+    bool DictionaryReady() {
+        const std::string name =
+            form_.ctx->SpellDictionaryName.empty() ? std::string("ENGLISH.DCT") : form_.ctx->SpellDictionaryName;
+        const std::string path = plat::JoinPath(form_.ctx->ProgramDir, name);
+        if (plat::FileExists(path)) return true;
+        // The preferences' text, told of this file instead of "this dictionary".
+        const std::string where = kDictionaryMissingText;
+        gui::MessageBox("The spell checker's dictionary " + plat::NativePath(path) + " was not found. " +
+                            where.substr(where.find(". ") + 2),
+                        "Dictionary not found", gui::MB_OK | gui::MB_ICONINFORMATION);
+        return false;
+    }
     void Spell(SpellScope scope) {
+        // Without an editor only the move-to-text prompt shows.
+        if (Active() && !DictionaryReady()) return;
         spell_->DictionaryName = form_.ctx->SpellDictionaryName;
         DialogSpeller speller(*spell_);
         SpellPage(host, speller, Active(), scope);
@@ -50,6 +77,7 @@ public:
         const std::string view = form_.CurrentView();
         if (view == kSplitViewPage ? e != form_.HelpText : view == kMaxViewPage ? e == form_.HelpText : true)
             e = nullptr;
+        if (e && !DictionaryReady()) return;
         spell_->DictionaryName = form_.ctx->SpellDictionaryName;
         DialogSpeller speller(*spell_);
         SpellPage(host, speller, e, SpellScope::CurrentPage);
@@ -58,7 +86,7 @@ public:
         richtext::TJDCustomRtfEdit* e = nullptr;
         if (form_.CurrentView() == kSplitViewPage) e = form_.HelpText;
         else if (form_.CurrentView() == kMaxViewPage) e = form_.maxHelpText;
-        if (!e) return;
+        if (!e || !DictionaryReady()) return;
         spell_->DictionaryName = form_.ctx->SpellDictionaryName;
         DialogSpeller speller(*spell_);
         SpellAllPages(host, speller, e, fromCurrent);

