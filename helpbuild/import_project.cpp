@@ -484,6 +484,26 @@ bool ImportSession::Finish(const ImportFields& given) {
              "were found in this Project.");
         return false;
     }
+    // Only one topic file becomes pages: a project naming more is refused,
+    // naming what would be left out, rather than imported in part.
+    {
+        std::vector<std::string> others;
+        bool first = true;
+        for (const std::string& line : HpjSection(hpj, "FILES").value_or(std::vector<std::string>{})) {
+            const std::size_t a = line.find_first_not_of(" \t");
+            if (a == std::string::npos || line[a] == ';') continue;
+            if (!first) others.push_back(line.substr(a, line.find_last_not_of(" \t") - a + 1));
+            first = false;
+        }
+        if (!others.empty()) {
+            std::string names;
+            for (const std::string& n : others) names += (names.empty() ? "" : ", ") + n;
+            Info("Several RTF Files", "This project names more than one RTF file in its [Files] section, and only " +
+                                          files.name + " could be imported. The project was not imported, so that " +
+                                          "nothing is left out without a word: " + names + ".");
+            return false;
+        }
+    }
     std::string rtfPath = Join(plat::ExtractFileDir(f.hpjPath), files.name);
     if (!plat::FileExists(rtfPath)) rtfPath = Join(TempFolder(), plat::ExtractFileName(files.name));
     if (!plat::FileExists(rtfPath)) {

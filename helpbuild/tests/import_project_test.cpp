@@ -456,6 +456,13 @@ TEST(ImportProject, FailuresLeaveNothingBehind) {
              fx.Converter({{"x.hpj", "[OPTIONS]\r\nTitle=T\r\n[FILES]\r\nx.rtf\r\n"}, {"x.rtf", "{\\rtf1 {\\fonttbl{\\f0 A;}} x}"}});
          },
          "P", "does not have a color table"},
+        {"several topic files", help,
+         [](ImportFixture& fx) {
+             const std::string rtf = "{\\rtf1 {\\fonttbl{\\f0 A;}}{\\colortbl;} x}";
+             fx.Converter({{"x.hpj", "[OPTIONS]\r\nTitle=T\r\n[FILES]\r\nx.rtf\r\n; a comment\r\nmore.rtf\r\nlast.RTF\r\n"},
+                           {"x.rtf", rtf}, {"more.rtf", rtf}, {"last.RTF", rtf}});
+         },
+         "P", "more.rtf, last.RTF"},
         {"cancel while splitting", help, [](ImportFixture& fx) { fx.cancelAt = 20; }, "P", ""},
         {"cancel while storing pages", help, [](ImportFixture& fx) { fx.cancelAt = 100; }, "P", ""},
         {"name too long", help, nullptr, std::string(26, 'n'), "maximum of 25 Characters"},
