@@ -24,6 +24,7 @@
 #include "richtext/spell/spell_files.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -225,6 +226,16 @@ int ShowOneForm(const Options& o) {
 
 }  // namespace
 
+namespace {
+
+bool DisplayGiven() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        if (const char* v = std::getenv(name); v && *v) return true;
+    return false;
+}
+
+}  // namespace
+
 int RunTavrin(int argc, char** argv) { return RunTavrin(argc, argv, {}); }
 
 int RunTavrin(int argc, char** argv, std::function<void(TForm1&)> script) {
@@ -252,6 +263,10 @@ int RunTavrin(int argc, char** argv, std::function<void(TForm1&)> script) {
     // The spell checker looks for its dictionaries in the program folder.
     if (*TAVRIN_DICT_DIR) spell::CopyDictionaries(TAVRIN_DICT_DIR, plat::ProgramDir());
 
+    // A picture can be taken without a display (a terminal, ssh, CI): Qt
+    // would abort looking for one, so such runs draw offscreen unless a
+    // platform was chosen.
+    if ((!o.screenshot.empty() || !o.form.empty()) && !DisplayGiven()) ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     gui::InitApplication(argc, argv);
     // Scripted runs answer every box with its default and print it.
     if (!o.screenshot.empty() || !o.form.empty()) gui::SetDialogService(nullptr);
