@@ -15,9 +15,12 @@ namespace conv {
 
 namespace {
 
+// EwSupport is off by default: embedded windows are drawn by Windows
+// libraries that cannot be loaded here, so their tags are what a conversion
+// writes, and the wizard offers that first.
 const OptionRow kRows[] = {
     {"ForPrint", kForPrint, 1},   {"NoShg", kNoShg, 0},         {"SplitRtf", kSplitRtf, 0},
-    {"PageBreak", kPageBreak, 0}, {"EwSupport", kEwSupport, 1}, {"Jumps", kJumps, 0},
+    {"PageBreak", kPageBreak, 0}, {"EwSupport", kEwSupport, 0}, {"Jumps", kJumps, 0},
     {"PageLinks", kPageLinks, 0}, {"Index", kIndex, 1},         {"Toc", kToc, 1},
     {"BmpInRtf", kBmpInRtf, 1},   {"Localize", kLocalize, 0},
 };
