@@ -107,12 +107,16 @@ std::function<void(const std::string&)>& DocumentOpener() {
 
 void SetDocumentOpener(std::function<void(const std::string&)> opener) { DocumentOpener() = std::move(opener); }
 
-bool OpenWithDefaultAction(const std::string& path) {
+bool OpenWithDefaultAction(const std::string& path, std::string* errorText) {
+    if (errorText) errorText->clear();
     if (DocumentOpener()) {
         DocumentOpener()(path);
         return true;
     }
-    return plat::StartProcess({ResultViewer(), path});
+    // A launcher that cannot open the file ends at once; watching it a
+    // moment lets the user be told instead of a terminal nobody reads.
+    constexpr int kViewerWatchMs = 1500;
+    return plat::StartProcessWatched({ResultViewer(), path}, kViewerWatchMs, errorText);
 }
 
 int RunConverter(std::string_view commandLine, std::FILE* progress, std::FILE* errors) {

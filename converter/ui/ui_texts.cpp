@@ -180,6 +180,15 @@ const Text kTexts[] = {
     {1539, kIdOkCaption, "&Ok", "&OK", "&Aceptar"},
     {1539, kIdView, "&View", "A&nzeigen", "&Ver"},
     {1539, kIdAbortTitle, "Rendlow", "Rendlow", "Rendlow"},
+    {1539, kIdViewFailed, "The document %1 could not be opened with %2.",
+     "Das Dokument %1 konnte nicht mit %2 geöffnet werden.", "No se pudo abrir el documento %1 con %2."},
+    {1539, kIdViewerMissing,
+     "The program was not found. Name a viewer with the key RtfViewer in Rendlow.ini or the variable "
+     "RENDLOW_VIEWER.",
+     "Das Programm wurde nicht gefunden. Nennen Sie ein Anzeigeprogramm mit dem Schlüssel RtfViewer in "
+     "Rendlow.ini oder der Variablen RENDLOW_VIEWER.",
+     "No se encontró el programa. Indique un visor con la clave RtfViewer de Rendlow.ini o la variable "
+     "RENDLOW_VIEWER."},
     // The help-file list.
     {8001, 0, "List of helpfiles", "Liste der Hilfedateien", "Lista de archivos de ayuda"},
     {8001, kIdScanFolder, "&Folder:", "O&rdner:", "Ca&rpeta:"},
