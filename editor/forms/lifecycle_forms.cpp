@@ -296,7 +296,8 @@ void TNewAppForm::Step1Exit(TEdit* field) {
         if (editDirectory->Text().empty()) editHelpTitle->SetText(editNewApp->Text());
     }
     if (field == editFilename && !editFilename->Text().empty() && editDirectory->Text().empty())
-        editDirectory->SetText(plat::AnsiUpperCase(ctx_.ProgramDir + "\\" + editFilename->Text()));
+        // Shown as the folder will be made: native, in the case typed.
+        editDirectory->SetText(plat::DisplayPath(plat::JoinPath(ctx_.ProgramDir, editFilename->Text())));
 }
 
 static void FocusField(TNewAppForm* f, Step1Field field) {
@@ -454,7 +455,7 @@ TfrmInheritSelect::TfrmInheritSelect(TComponent* owner, const InheritSelectReque
     btnCancel->OnClick = [this](TObject*) { SetModalResult(mrCancel); };
     btnHelp = Captioned<TButton>(this, this, "btnHelp", "&Help", 272, 284, 75, 25);
     btnHelp->OnClick = [](TObject*) {
-        Application->HelpFile = plat::ProgramDir() + "\\Tavrin.hlp";
+        Application->HelpFile = plat::JoinPath(plat::ProgramDir(), "Tavrin.hlp");
         Application->HelpContext(3400);
     };
     btnPriorProject->OnClick = [this](TObject*) {
