@@ -13,11 +13,16 @@
 #include "platform/gui/gui_test_harness.h"
 #include "platform/gui/printer.h"
 #include "editor/forms/lifecycle_forms.h"
+#include "editor/lifecycle/project_wizard.h"
+#include "project/page_text.h"
 #include <QMenu>
 #include "controls/richdb/db_rich_text.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
+
+#include <QImage>
+#include <QWidget>
 
 #include <filesystem>
 
@@ -259,3 +264,61 @@ TEST_F(MainPageCommands, PrintingThePageListLeavesNoWaitWindow) {
 }
 
 }  // namespace
+
+namespace {
+
+int DarkPixels(const QImage& img) {
+    int n = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) n += qGray(img.pixel(x, y)) < 110;
+    return n;
+}
+
+}  // namespace
+
+// A project made by the wizard from each colour scheme: text typed into a
+// new page is stored in a dark colour and shows on the page's background.
+TEST_F(MainPageCommands, EverySchemesNewPageShowsTypedTextDark) {
+    vl::TvlTable schemes(nullptr);
+    schemes.DatabaseName = editor::kTavrinAlias;
+    schemes.SetTableName(editor::kWizTableFile);
+    schemes.Open();
+    int made = 0;
+    for (schemes.First(); !schemes.Eof(); schemes.Next(), ++made) {
+        const std::string scheme = schemes.FieldByName("ColorScheme")->AsString();
+        SCOPED_TRACE(scheme);
+        // The preset's own colour numbers are dark colours of the table.
+        for (const char* f : {"HelpColor", "TitleColor"}) {
+            const long n = static_cast<long>(schemes.FieldByName(f)->AsInteger());
+            EXPECT_NE(editor::ScreenColourOf(static_cast<int>(n)), 0xFFFFFF) << f;
+        }
+        editor::WizardInput in;
+        in.name = "Scheme" + std::to_string(made);
+        in.fileName = "SCH" + std::to_string(made);
+        in.helpTitle = scheme;
+        in.directory = (tmp.path() / in.name).string();
+        ASSERT_TRUE(editor::CreateProject(*ctx, in, &schemes, nullptr));
+        ctx->mainTable->Refresh();
+        ASSERT_TRUE(ctx->mainTable->FindKey({db::TValue(in.name)}));
+        if (ctx->ApplyProjectDisplaySettings) ctx->ApplyProjectDisplaySettings();
+        ctx->detailTable->Refresh();
+        ctx->detailTable->Append();
+        ctx->detailTable->FieldByName("HelpId")->SetAsInteger(10);
+        ctx->detailTable->FieldByName("TopicPopup")->SetAsString("T");
+        ctx->detailTable->FieldByName("Title")->SetAsString("New page");
+        ctx->detailTable->Post();
+        guitest::ProcessEvents(20);
+        const int before = DarkPixels(form->HelpText->Widget()->grab().toImage());
+        Focus(form->HelpText);
+        guitest::TypeText(form->HelpText, "WWWW MMMM WWWW");
+        guitest::ProcessEvents(10);
+        ASSERT_EQ(form->HelpText->GetPlainText().rfind("WWWW MMMM WWWW", 0), 0u) << form->HelpText->GetPlainText();
+        const richtext::TJDCharAttr a = form->HelpText->Engine().FirstParagraph()->lines->attrs[0];
+        EXPECT_NE(editor::ScreenColourOf(a.TextColor()), 0xFFFFFF) << int(a.TextColor());
+        EXPECT_GT(DarkPixels(form->HelpText->Widget()->grab().toImage()), before + 40);
+        ctx->detailTable->Post();
+        const std::string stored = ctx->detailTable->FieldByName("HelpText")->AsString();
+        EXPECT_EQ(stored.find("\\cf15"), std::string::npos) << stored;
+    }
+    EXPECT_EQ(made, 3);
+}
