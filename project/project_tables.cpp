@@ -148,7 +148,9 @@ void Set(db::TDataSet& t, const std::string& field, std::int64_t value) {
 void SeedPreferences(db::TTable& t) {
     t.Append();
     Set(t, "TopicColor", std::int64_t{0xFF0000});
-    Set(t, "PopupColor", std::int64_t{0xC0C0C0});
+    // Popups in green: silver, the colour of an unreadable field, is too
+    // pale to read on the white of the grid and the pages.
+    Set(t, "PopupColor", std::int64_t{0x008000});
     Set(t, "Glossary option", "No");
     Set(t, "DisplayExtraFootnotes", "N");
     Set(t, "IncludeNonscroll", "Y");
