@@ -270,7 +270,7 @@ void TForm1::PageGridCellColors(db::TField* field, gui::TFont& font, gui::TBrush
 
 void TForm1::ApplyDisplay(const DisplaySettings& s) {
     for (richtext::TDBJDRichText* e : {HelpText, maxHelpText, FullTitleEditFld})
-        e->HyperlinkTextAttr().SetTextColor(static_cast<gui::TColor>(s.topicJumpColour));
+        ShowJumpText(*e, s.topicJumpColour);
     FullTitleEditFld->SetColor(static_cast<gui::TColor>(s.nonscrollColour));
     HelpText->SetColor(static_cast<gui::TColor>(s.scrollColour));
     maxHelpText->SetColor(static_cast<gui::TColor>(s.scrollColour));

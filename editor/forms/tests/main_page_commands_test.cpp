@@ -322,3 +322,57 @@ TEST_F(MainPageCommands, EverySchemesNewPageShowsTypedTextDark) {
     }
     EXPECT_EQ(made, 3);
 }
+
+// A jump shows in the page editor as a jump: the hyperlink colour and an
+// underline under its words, nothing of either under plain words.
+TEST_F(MainPageCommands, JumpTextIsMarkedInThePageEditor) {
+    ctx->detailTable->Edit();
+    ctx->detailTable->FieldByName("HelpText")->SetAsString(
+        "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}{\\colortbl;\\red0\\green0\\blue0;}\\f0\\fs24 "
+        "Plain WWWW then {\\uldb JUMPWORD}{\\v target_ctx} and MMMM.\\par}");
+    ctx->detailTable->Post();
+    if (ctx->ApplyProjectDisplaySettings) ctx->ApplyProjectDisplaySettings();
+    guitest::ProcessEvents(20);
+    richtext::TDBJDRichText* e = form->HelpText;
+    ASSERT_EQ(e->GetPlainText().rfind("Plain WWWW then JUMPWORD", 0), 0u) << e->GetPlainText();
+    const QImage shot = e->Widget()->grab().toImage();
+    if (const char* keep = std::getenv("TAVRIN_KEEP_GRABS")) shot.save(QString::fromUtf8(keep) + "/jump.png");
+    const qreal k = shot.devicePixelRatio();
+    richtext::TJDRTFTextInput& t = e->Engine();
+    // The box of the characters [from, to) on screen, in image pixels.
+    auto box = [&](int from, int to) {
+        richtext::TTextPointer a, b;
+        EXPECT_TRUE(t.PositionToPointer(from, a));
+        EXPECT_TRUE(t.PositionToPointer(to, b));
+        const int x0 = t.XOfPosition(a.par, a.line, a.pos) + t.LeftOffset + t.leftMargin;
+        const int x1 = t.XOfPosition(b.par, b.line, b.pos) + t.LeftOffset + t.leftMargin;
+        const int y0 = a.line->top - t.TopOffset + t.topMargin;
+        return QRect(QPoint(int(x0 * k), int(y0 * k)), QPoint(int(x1 * k) - 1, int((y0 + a.line->height) * k) - 1));
+    };
+    struct Mark {
+        int coloured = 0;   // pixels of a clearly blue hue
+        bool lined = false; // a row inked across the words' width
+    };
+    auto mark = [&](const QRect& r) {
+        Mark m;
+        for (int y = r.top(); y <= r.bottom(); ++y) {
+            const bool lower = y > (r.top() + r.bottom()) / 2;  // where an underline runs
+            int inked = 0;
+            for (int x = r.left(); x <= r.right(); ++x) {
+                const QRgb c = shot.pixel(x, y);
+                m.coloured += qBlue(c) > qRed(c) + 80 && qBlue(c) > qGreen(c) + 80;
+                inked += qGray(c) < 200;
+            }
+            m.lined = m.lined || (lower && inked >= r.width() * 9 / 10);
+        }
+        return m;
+    };
+    const int m4 = static_cast<int>(e->GetPlainText().find("MMMM"));  // after the hidden target
+    const Mark jump = mark(box(16, 24)), plain = mark(box(6, 10)), after = mark(box(m4, m4 + 4));
+    EXPECT_GT(jump.coloured, 10);
+    EXPECT_TRUE(jump.lined);
+    for (const Mark& m : {plain, after}) {
+        EXPECT_EQ(m.coloured, 0);
+        EXPECT_FALSE(m.lined);
+    }
+}
