@@ -384,8 +384,8 @@ void TNewAppForm::PaintPreview() {
     const WizardInput in = Input();
     const WindowPlacement p = PlacementFor(in.size, in.left, in.right, in.top);
     const TRect win{p.x * W / 1024, p.y * H / 1024, (p.x + p.w) * W / 1024, (p.y + p.h) * H / 1024};
-    // Number 15 of the project's colours is shown as black.
-    auto colour = [](long n) { return n == 15 ? clBlack : static_cast<TColor>(ScreenColourOf(static_cast<int>(n))); };
+    // The preview shows the colours the new pages will have.
+    auto colour = [](long n) { return static_cast<TColor>(ScreenColourOf(static_cast<int>(n))); };
     auto num = [this](const char* f) {
         const db::TField* x = tblWiz->Active() ? tblWiz->FindField(f) : nullptr;
         return x && !x->IsNull() ? static_cast<long>(x->AsInteger()) : 0L;
