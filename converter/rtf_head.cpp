@@ -194,7 +194,7 @@ void WriteFontTable(HelpFile& hf, RtfOutput* out) {
         std::string dot = plat::GetPrivateProfileString(kIniSection, "DOTfile", "Rendlow.DOT", kIniFile);
         if (dot.size() > 40) dot.resize(40);
         out->Write("{\\*\\template ");
-        WriteTextEscaped(hf, *out, plat::JoinPath(plat::ProgramDir(), dot));
+        WriteTextEscaped(hf, *out, plat::DisplayPath(plat::JoinPath(plat::ProgramDir(), dot)));
         out->Write("}");
     }
 }

@@ -15,9 +15,12 @@ namespace conv {
 
 namespace {
 
+// EwSupport is off by default: embedded windows are drawn by Windows
+// libraries that cannot be loaded here, so their tags are what a conversion
+// writes, and the wizard offers that first.
 const OptionRow kRows[] = {
     {"ForPrint", kForPrint, 1},   {"NoShg", kNoShg, 0},         {"SplitRtf", kSplitRtf, 0},
-    {"PageBreak", kPageBreak, 0}, {"EwSupport", kEwSupport, 1}, {"Jumps", kJumps, 0},
+    {"PageBreak", kPageBreak, 0}, {"EwSupport", kEwSupport, 0}, {"Jumps", kJumps, 0},
     {"PageLinks", kPageLinks, 0}, {"Index", kIndex, 1},         {"Toc", kToc, 1},
     {"BmpInRtf", kBmpInRtf, 1},   {"Localize", kLocalize, 0},
 };
@@ -104,12 +107,16 @@ std::function<void(const std::string&)>& DocumentOpener() {
 
 void SetDocumentOpener(std::function<void(const std::string&)> opener) { DocumentOpener() = std::move(opener); }
 
-bool OpenWithDefaultAction(const std::string& path) {
+bool OpenWithDefaultAction(const std::string& path, std::string* errorText) {
+    if (errorText) errorText->clear();
     if (DocumentOpener()) {
         DocumentOpener()(path);
         return true;
     }
-    return plat::StartProcess({ResultViewer(), path});
+    // A launcher that cannot open the file ends at once; watching it a
+    // moment lets the user be told instead of a terminal nobody reads.
+    constexpr int kViewerWatchMs = 1500;
+    return plat::StartProcessWatched({ResultViewer(), path}, kViewerWatchMs, errorText);
 }
 
 int RunConverter(std::string_view commandLine, std::FILE* progress, std::FILE* errors) {

@@ -47,8 +47,10 @@ std::string ResultViewer();
 // default action" of the converter (the -v result, View in the windows) and
 // the editor's error log go through here; SetDocumentOpener replaces it
 // (tests), an empty function restores it. False when the viewer could not
-// be started (the reason in plat::GetLastError).
-bool OpenWithDefaultAction(const std::string& path);
+// be started (the reason in plat::GetLastError) or, started, gave up at once
+// with an error code, as xdg-open does when nothing opens the file; then
+// `errorText` receives what it wrote to its error output.
+bool OpenWithDefaultAction(const std::string& path, std::string* errorText = nullptr);
 void SetDocumentOpener(std::function<void(const std::string&)> opener);
 
 // Runs the program on its command-line text: converts, prints progress to

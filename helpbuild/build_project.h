@@ -21,6 +21,9 @@ struct ProjectFields {
     std::string addButton1, addButton2, addButton3;
     std::string useFilteredPagesOnly, autogenerateContents, autogeneratePrjFile, autoGenerateCntFile;
     std::string contentsFilter;
+    // The imported help project's lines the row has no field for (see
+    // KeptHpjLines in hpj_writer.h).
+    std::string keptHpj;
     // Resolved by the implementation with the program's folder rule: the
     // project folder (empty: the program directory) and the graphics folder.
     std::string projectFolder, graphicsFolder;

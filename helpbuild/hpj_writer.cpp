@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "platform/core/codepage.h"
 #include "platform/core/files.h"
 #include "platform/core/paths.h"
 
@@ -43,7 +44,72 @@ std::vector<std::string> MemoLines(const std::string& text) {
 
 bool AllBlank(const std::string& s) { return s.find_first_not_of(" \t\r\n") == std::string::npos; }
 
+// A line whose first visible character is "[" opens a section; ";" makes it
+// a comment.
+bool OpensSectionOrComment(const std::string& line) {
+    const std::size_t at = line.find_first_not_of(" \t");
+    return at != std::string::npos && (line[at] == '[' || line[at] == ';');
+}
+
+constexpr const char* kSections[] = {"[OPTIONS]", "[WINDOWS]", "[CONFIG]", "[MAP]"};
+
 }  // namespace
+
+std::string MapContextRefusal(const std::string& s) {
+    for (char c : s)
+        if (c == ' ' || c == '\t' || c == ';' || c == '=' || static_cast<unsigned char>(c) < 32)
+            return "it holds \"" + std::string(1, c == '\t' ? ' ' : c) + "\"";
+    if (!s.empty() && (s[0] == '[' || s[0] == '#')) return std::string("it begins with \"") + s[0] + "\"";
+    return {};
+}
+
+std::string WindowNameRefusal(const std::string& name, const std::string& title) {
+    for (char c : name)
+        if (c == '=' || c == '"' || c == ',' || c == ';' || c == '[' || c == ' ' || static_cast<unsigned char>(c) < 32)
+            return "its name \"" + name + "\" holds \"" + std::string(1, c) + "\"";
+    for (char c : title)
+        if (c == '"' || static_cast<unsigned char>(c) < 32)
+            return "its title \"" + title + "\" holds a quote or a line break";
+    return {};
+}
+
+std::string FormatKeptHpjLines(const KeptHpjLines& kept) {
+    std::string out;
+    const std::vector<std::string>* groups[] = {&kept.options, &kept.windows, &kept.config, &kept.map};
+    for (std::size_t g = 0; g < 4; ++g) {
+        if (groups[g]->empty()) continue;
+        out += std::string(kSections[g]) + "\r\n";
+        for (const std::string& line : *groups[g]) out += line + "\r\n";
+    }
+    return out;
+}
+
+KeptHpjLines ParseKeptHpjLines(const std::string& memo) {
+    KeptHpjLines kept;
+    std::vector<std::string>* groups[] = {&kept.options, &kept.windows, &kept.config, &kept.map};
+    std::vector<std::string>* into = nullptr;
+    for (const std::string& line : MemoLines(memo)) {
+        bool head = false;
+        for (std::size_t g = 0; g < 4; ++g)
+            if (line == kSections[g]) {
+                into = groups[g];
+                head = true;
+            }
+        // Only lines of a known section that open nothing of their own.
+        if (!head && into && !AllBlank(line) && !OpensSectionOrComment(line)) into->push_back(line);
+    }
+    return kept;
+}
+
+std::string SecondaryWindowLine(const ProjectFields& p, const std::string& S, const std::string& N) {
+    const bool letWindows = p.compile == "32" && p.coLetWindowsDecide == "Y";
+    std::string pair = p.secondaryWindowColor.empty() || p.secondaryWindowColor == "0"
+                           ? S + "," + N
+                           : ColorToRgbString(static_cast<std::uint32_t>(std::strtoll(p.secondaryWindowColor.c_str(), nullptr, 10))) +
+                                 "," + N;
+    return p.secondaryWindow + "=\"" + p.secondaryWindowTitle + "\"" +
+           (letWindows ? ",,," : ",(" + Pos(p.gx) + "," + Pos(p.gy) + "," + Pos(p.gw) + "," + Pos(p.gh) + "),,") + pair;
+}
 
 std::uint32_t ResolveSystemColor(std::uint32_t color) {
     if (!(color & 0x80000000u)) return color;
@@ -97,7 +163,14 @@ HpjResult ComposeHpj(const HpjInput& in) {
     add("COPYRIGHT=" + (p.copyright.empty() ? std::string("Created with Tavrin") : p.copyright));
     if (!AllBlank(p.citation)) {
         std::vector<std::string> c = MemoLines(p.citation);
-        for (std::size_t i = 0; i < c.size(); ++i) add(i == 0 ? "CITATION=" + c[i] : c[i]);
+        // A line that would open a section or a comment continues the one
+        // before it instead: the citation owns no section.
+        std::vector<std::string> own;
+        for (std::size_t i = 0; i < c.size(); ++i)
+            if (i == 0) own.push_back("CITATION=" + c[i]);
+            else if (OpensSectionOrComment(c[i])) own.back() += " " + c[i];
+            else own.push_back(c[i]);
+        for (const std::string& line : own) add(line);
     } else {
         add("");
     }
@@ -111,6 +184,15 @@ HpjResult ComposeHpj(const HpjInput& in) {
     }
     if (p.graphicsDir.empty()) add("BMROOT=.\\Graphics");
     else addPath("BMROOT=", plat::NativePath(p.graphicsFolder), "BMROOT");
+    const KeptHpjLines kept = ParseKeptHpjLines(p.keptHpj);
+    for (const std::string& line : kept.options) {
+        const std::size_t eq = line.find('=');
+        // The partial build names its own default topic.
+        if (in.kind == HpjKind::Partial && eq != std::string::npos &&
+            plat::AnsiUpperCase(line.substr(0, eq)).find("CONTENTS") != std::string::npos)
+            continue;
+        add(line);
+    }
     add("");
 
     add("[WINDOWS]");
@@ -123,27 +205,34 @@ HpjResult ComposeHpj(const HpjInput& in) {
     if (p.stayOnTop == "Y") main += ",1";
     add(main);
     if (!p.secondaryWindow.empty()) {
-        std::string pair = p.secondaryWindowColor.empty() || p.secondaryWindowColor == "0"
-                               ? S + "," + N
-                               : ColorToRgbString(static_cast<std::uint32_t>(std::strtoll(p.secondaryWindowColor.c_str(), nullptr, 10))) +
-                                     "," + N;
-        std::string second = p.secondaryWindow + "=\"" + p.secondaryWindowTitle + "\"" +
-                             (letWindows ? ",,," : ",(" + Pos(p.gx) + "," + Pos(p.gy) + "," + Pos(p.gw) + "," +
-                                                       Pos(p.gh) + "),,") +
-                             pair;
+        const std::string refusal = WindowNameRefusal(p.secondaryWindow, p.secondaryWindowTitle);
+        if (!refusal.empty() && r.message.empty())
+            r.message = "The help project file cannot be written: the secondary window cannot be named in it, as " +
+                        refusal + ". Please change it in Tools | Project Options.";
+        std::string second = SecondaryWindowLine(p, S, N);
         if (p.secondStayOnTop == "Y") second += ",1";
         add(second);
     }
+    for (const std::string& line : kept.windows) add(line);
     add("");
 
     add("[CONFIG]");
     if (p.addButton1 == "Y") add("CreateButton(\"btn_print\",\"&Print\",\"Print()\")");
     if (p.addButton2 == "Y") add("BrowseButtons()");
     if (p.addButton3 == "Y") add("CreateButton(\"btn_close\",\"E&xit\",\"Exit()\")");
+    for (const std::string& line : kept.config) add(line);
     add("");
 
     add("[MAP]");
-    for (const MapEntry& page : in.pages) add(MapLine(page));
+    for (const MapEntry& page : in.pages) {
+        const std::string refusal = MapContextRefusal(page.contextString);
+        if (!refusal.empty() && r.message.empty())
+            r.message = "The help project file cannot be written: the context string \"" + page.contextString +
+                        "\" of page " + std::to_string(page.helpId) + " cannot stand in its [MAP] section, as " +
+                        refusal + ".";
+        add(MapLine(page));
+    }
+    for (const std::string& line : kept.map) add(line);
     add("");
     add("[FILES]");
     addPath("", plat::NativePath(F + "\\" + base + ".RTF"), "[FILES]");

@@ -27,6 +27,28 @@ struct MapEntry {
 
 // The `[MAP]` line of a page: context string (or HelpId), five blanks, HelpId.
 std::string MapLine(const MapEntry& page);
+// Why a context string cannot stand in a `[MAP]` line ("" when it can): a
+// blank or tab ends it, ";" starts a comment, "=" and line breaks break the
+// line, a leading "[" or "#" starts a section or a directive.
+std::string MapContextRefusal(const std::string& contextString);
+
+// Lines of an imported help project that the project row has no field for
+// (the default topic, further windows, the author's own [CONFIG] macros, the
+// further ids of a context string). They are kept in the project row's
+// "Comments" memo, each group under its section head, and the writer puts
+// them back at the end of their sections.
+struct KeptHpjLines {
+    std::vector<std::string> options, windows, config, map;
+    bool Empty() const { return options.empty() && windows.empty() && config.empty() && map.empty(); }
+};
+std::string FormatKeptHpjLines(const KeptHpjLines& kept);
+KeptHpjLines ParseKeptHpjLines(const std::string& memo);
+
+// The secondary window line the project's fields give (without ",1" when
+// not on top); `mainScroll`/`mainNonscroll` are the main window's colour texts.
+std::string SecondaryWindowLine(const ProjectFields& p, const std::string& mainScroll, const std::string& mainNonscroll);
+// Why a secondary window's name or title cannot be written ("" when it can).
+std::string WindowNameRefusal(const std::string& name, const std::string& title);
 
 enum class HpjKind {
     Full,     // the full build's file

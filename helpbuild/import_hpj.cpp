@@ -257,4 +257,53 @@ FilesEntry ReadHpjFiles(std::string_view hpj) {
     return e;
 }
 
+std::vector<std::string> WindowValueFields(std::string_view value) {
+    std::vector<std::string> fields(1);
+    int depth = 0;
+    bool quoted = false;
+    for (char c : value) {
+        if (c == '"') quoted = !quoted;
+        else if (!quoted && c == '(') ++depth;
+        else if (!quoted && c == ')' && depth > 0) --depth;
+        else if (!quoted && depth == 0 && c == ',') {
+            fields.emplace_back();
+            continue;
+        }
+        fields.back().push_back(c);
+    }
+    return fields;
+}
+
+bool ReadPositionGroup(std::string_view group, std::string (&xywh)[4]) {
+    const std::string g(Trim(group));
+    if (g.size() < 2 || g.front() != '(' || g.back() != ')') return false;
+    const std::vector<std::string> parts = WindowValueFields(std::string_view(g).substr(1, g.size() - 2));
+    if (parts.size() != 4) return false;
+    for (std::size_t i = 0; i < 4; ++i) {
+        const std::string v(Trim(parts[i]));
+        if (!v.empty() && !ReadInteger(v)) return false;
+        xywh[i] = v;
+    }
+    return true;
+}
+
+ConvertedSettings ReadConvertedSettings(std::string_view hpj) {
+    ConvertedSettings s;
+    s.compress = HpjValue(hpj, "OPTIONS", "Compress");
+    s.contents = HpjValue(hpj, "OPTIONS", "Contents");
+    if (auto lines = HpjSection(hpj, "WINDOWS"))
+        for (const std::string& line : *lines) {
+            if (Trim(line).empty() || Trim(line).front() == ';') continue;
+            const std::size_t eq = line.find('=');
+            if (eq != std::string::npos && s.mainWindow.empty() && SameText(Trim(std::string_view(line).substr(0, eq)), "main"))
+                s.mainWindow = std::string(Trim(std::string_view(line).substr(eq + 1)));
+            else
+                s.otherWindows.push_back(line);
+        }
+    if (auto lines = HpjSection(hpj, "CONFIG"))
+        for (const std::string& line : *lines)
+            if (!Trim(line).empty() && Trim(line).front() != ';') s.config.push_back(line);
+    return s;
+}
+
 }  // namespace build

@@ -47,6 +47,22 @@ struct WindowColours {
 };
 WindowColours ReadWindowColours(std::string_view hpj);
 
+// A [WINDOWS] value split at the commas outside parentheses and quotes:
+// caption, position group, state, colour groups, on-top flag.
+std::vector<std::string> WindowValueFields(std::string_view value);
+// "(x,y,w,h)" into its four numbers as text; false when it is not one.
+bool ReadPositionGroup(std::string_view group, std::string (&xywh)[4]);
+
+// The converted project's settings a new project takes along.
+struct ConvertedSettings {
+    std::string compress;  // [OPTIONS] Compress, "" when not given
+    std::string contents;  // [OPTIONS] Contents, the default topic's context string
+    std::string mainWindow;                 // the value of "main=", "" when none
+    std::vector<std::string> otherWindows;  // the other window lines, whole
+    std::vector<std::string> config;        // the [CONFIG] lines, blanks left out
+};
+ConvertedSettings ReadConvertedSettings(std::string_view hpj);
+
 struct ContextMapEntry {
     std::string contextString;
     std::int32_t helpId = 0;

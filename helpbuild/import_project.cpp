@@ -1,5 +1,6 @@
 #include "helpbuild/import_project.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
@@ -12,6 +13,7 @@
 #include <sstream>
 
 #include "helpbuild/contents/contents_tables.h"
+#include "helpbuild/hpj_writer.h"
 #include "converter/topic_stream.h"
 #include "project/editor_context.h"
 #include "project/helpers.h"
@@ -158,6 +160,89 @@ std::string MatchContentsJumpsToPages(const std::string& cnt, const std::vector<
         at = next;
     }
     return out;
+}
+
+// The default buttons the writer makes of AddButton1-3, in its order.
+const char* const kDefaultButtons[] = {"CreateButton(\"btn_print\",\"&Print\",\"Print()\")", "BrowseButtons()",
+                                       "CreateButton(\"btn_close\",\"E&xit\",\"Exit()\")"};
+
+std::string TrimmedText(const std::string& s) {
+    const std::size_t a = s.find_first_not_of(" \t"), b = s.find_last_not_of(" \t");
+    return a == std::string::npos ? std::string() : s.substr(a, b - a + 1);
+}
+
+// The converted project's settings onto the new row (after its defaults):
+// what a field holds goes there, the rest into `kept` for the writer.
+void TakeConvertedSettings(db::TDataSet& main, const ConvertedSettings& s, KeptHpjLines& kept) {
+    auto set = [&](const char* name, const std::string& v) { SetText(main, name, v); };
+    if (!s.compress.empty()) set("Compress", s.compress);
+    if (!s.contents.empty()) kept.options.push_back("CONTENTS=" + s.contents);
+    ProjectFields p;
+    p.compile = main.FieldByName("Compile")->AsString();
+    p.coLetWindowsDecide = "Y";
+    if (!s.mainWindow.empty()) {
+        const std::vector<std::string> w = WindowValueFields(s.mainWindow);
+        std::string xywh[4];
+        if (w.size() > 1 && ReadPositionGroup(w[1], xywh) && !(xywh[0] + xywh[1] + xywh[2] + xywh[3]).empty()) {
+            p.coLetWindowsDecide = "N";
+            const char* names[] = {"Wx", "Wy", "Ww", "Wh"};
+            for (int i = 0; i < 4; ++i)
+                if (!xywh[i].empty()) main.FieldByName(names[i])->SetAsInteger(std::atoi(xywh[i].c_str()));
+        }
+        if (w.size() > 5 && TrimmedText(w[5]) == "1") set("StayOnTop", "Y");
+    }
+    set("CoLetWindowsDecide", p.coLetWindowsDecide);
+    // The first further window goes into the secondary window's fields when
+    // they give back the very line; any other window is kept as it was.
+    const std::string S = ColorToRgbString(static_cast<std::uint32_t>(main.FieldByName("ScrollColor")->AsInteger()));
+    const std::string N = ColorToRgbString(static_cast<std::uint32_t>(main.FieldByName("NonscrollColor")->AsInteger()));
+    bool secondaryTaken = false;
+    for (const std::string& line : s.otherWindows) {
+        const std::size_t eq = line.find('=');
+        if (!secondaryTaken && eq != std::string::npos) {
+            ProjectFields q = p;
+            q.secondaryWindow = TrimmedText(line.substr(0, eq));
+            std::vector<std::string> w = WindowValueFields(line.substr(eq + 1));
+            std::string title = w.empty() ? std::string() : TrimmedText(w[0]);
+            if (title.size() >= 2 && title.front() == '"' && title.back() == '"') title = title.substr(1, title.size() - 2);
+            q.secondaryWindowTitle = title;
+            std::string xywh[4];
+            if (w.size() > 1 && ReadPositionGroup(w[1], xywh)) {
+                q.gx = xywh[0], q.gy = xywh[1], q.gw = xywh[2], q.gh = xywh[3];
+            }
+            const bool onTop = w.size() > 5 && TrimmedText(w[5]) == "1";
+            const std::string written = SecondaryWindowLine(q, S, N) + (onTop ? ",1" : "");
+            if (q.secondaryWindow.size() <= 8 && title.size() <= 50 && WindowNameRefusal(q.secondaryWindow, title).empty() &&
+                written == line) {
+                secondaryTaken = true;
+                set("SecondaryWindow", q.secondaryWindow);
+                set("SecondaryWindowTitle", title);
+                set("SecondStayOnTop", onTop ? "Y" : "N");
+                const char* names[] = {"Gx", "Gy", "Gw", "Gh"};
+                for (int i = 0; i < 4; ++i)
+                    if (!xywh[i].empty()) main.FieldByName(names[i])->SetAsInteger(std::atoi(xywh[i].c_str()));
+                continue;
+            }
+        }
+        kept.windows.push_back(line);
+    }
+    // The default buttons as flags when the macros are just those; anything
+    // else is the help file's own and is kept as it was, without defaults.
+    std::vector<std::string> config;
+    for (const std::string& line : s.config) config.push_back(TrimmedText(line));
+    bool onlyDefaults = true;
+    std::size_t next = 0;
+    bool flag[3] = {false, false, false};
+    for (const std::string& line : config) {
+        while (next < 3 && line != kDefaultButtons[next]) ++next;
+        if (next == 3) {
+            onlyDefaults = false;
+            break;
+        }
+        flag[next++] = true;
+    }
+    for (int i = 0; i < 3; ++i) set(("AddButton" + std::to_string(i + 1)).c_str(), onlyDefaults && flag[i] ? "Y" : "N");
+    if (!onlyDefaults) kept.config = s.config;
 }
 
 }  // namespace
@@ -399,6 +484,26 @@ bool ImportSession::Finish(const ImportFields& given) {
              "were found in this Project.");
         return false;
     }
+    // Only one topic file becomes pages: a project naming more is refused,
+    // naming what would be left out, rather than imported in part.
+    {
+        std::vector<std::string> others;
+        bool first = true;
+        for (const std::string& line : HpjSection(hpj, "FILES").value_or(std::vector<std::string>{})) {
+            const std::size_t a = line.find_first_not_of(" \t");
+            if (a == std::string::npos || line[a] == ';') continue;
+            if (!first) others.push_back(line.substr(a, line.find_last_not_of(" \t") - a + 1));
+            first = false;
+        }
+        if (!others.empty()) {
+            std::string names;
+            for (const std::string& n : others) names += (names.empty() ? "" : ", ") + n;
+            Info("Several RTF Files", "This project names more than one RTF file in its [Files] section, and only " +
+                                          files.name + " could be imported. The project was not imported, so that " +
+                                          "nothing is left out without a word: " + names + ".");
+            return false;
+        }
+    }
     std::string rtfPath = Join(plat::ExtractFileDir(f.hpjPath), files.name);
     if (!plat::FileExists(rtfPath)) rtfPath = Join(TempFolder(), plat::ExtractFileName(files.name));
     if (!plat::FileExists(rtfPath)) {
@@ -496,6 +601,8 @@ bool ImportSession::Finish(const ImportFields& given) {
         main.FieldByName("ScrollColor")->SetAsInteger(colours.scroll);
         main.FieldByName("NonscrollColor")->SetAsInteger(colours.nonscroll);
         for (const NewProjectDefaults& d : ImportedProjectDefaults()) main.FieldByName(d.name)->SetAsString(d.value);
+        KeptHpjLines keptLines;
+        TakeConvertedSettings(main, ReadConvertedSettings(hpj), keptLines);
         main.Post();
         rowPosted = true;
         if (!main.FindKey({db::TValue{f.application}})) return fail();
@@ -558,6 +665,25 @@ bool ImportSession::Finish(const ImportFields& given) {
                 }
             }
             if (!stored[i]) log_.push_back(name + " was not imported: " + refusal + ".");
+        }
+        // The map's ids no stored page carries (a context string's further
+        // ids, ids of strings no page has) are kept for the build.
+        std::set<std::pair<std::string, std::int32_t>> carried;
+        for (std::size_t i = 0; i < count; ++i)
+            if (stored[i]) carried.emplace(plat::AnsiUpperCase(split.pages[i].contextString), *split.pages[i].helpId);
+        for (const ContextMapEntry& m : map) {
+            if (carried.count({plat::AnsiUpperCase(m.contextString), m.helpId})) continue;
+            if (!MapContextRefusal(m.contextString).empty()) {
+                log_.push_back("Map entry \"" + m.contextString + "\" " + std::to_string(m.helpId) +
+                               " was not kept: " + MapContextRefusal(m.contextString) + ".");
+                continue;
+            }
+            keptLines.map.push_back(m.contextString + " " + std::to_string(m.helpId));
+        }
+        if (!keptLines.Empty()) {
+            main.Edit();
+            main.FieldByName("Comments")->SetAsString(FormatKeptHpjLines(keptLines));
+            main.Post();
         }
         transaction->Commit();
         transaction.reset();

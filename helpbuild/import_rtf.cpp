@@ -540,6 +540,7 @@ void AssignImportedHelpIds(std::vector<ImportedPage>& pages, const std::vector<C
     for (std::size_t i = 0; i < pages.size(); ++i)
         if (!pages[i].contextString.empty()) byContext.emplace(key(pages[i].contextString), i);
     std::unordered_set<std::string> mapped;
+    std::unordered_set<std::size_t> idFromMap;
     for (const ContextMapEntry& m : map) {
         std::string k = key(m.contextString);
         if (!mapped.insert(k).second) continue;  // a context mapped again keeps its first id
@@ -549,6 +550,7 @@ void AssignImportedHelpIds(std::vector<ImportedPage>& pages, const std::vector<C
         if (p.helpId || taken.count(m.helpId)) continue;
         p.helpId = m.helpId;
         taken.insert(m.helpId);
+        idFromMap.insert(hit->second);
     }
     std::int64_t next = 0;
     for (std::int32_t id : taken) next = std::max<std::int64_t>(next, id);
@@ -573,6 +575,10 @@ void AssignImportedHelpIds(std::vector<ImportedPage>& pages, const std::vector<C
             lowestPage = i;
         }
     if (lowestPage == hit->second) return;
+    // A mapped id is the help file's own (programs call the default topic by
+    // it) and the help project names the default topic itself; it moves only
+    // when a popup would otherwise be the first page, which no build takes.
+    if (idFromMap.count(hit->second) && pages[lowestPage].topicPopup == "T") return;
     if (lowest > INT32_MIN) contents.helpId = lowest - 1;
     else std::swap(contents.helpId, pages[lowestPage].helpId);
 }

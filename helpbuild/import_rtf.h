@@ -122,7 +122,8 @@ ImportedPage ImportOnePage(std::string_view pageText, const std::string& header,
 // mapped twice keeps the first id; an id already taken is not given again);
 // the others count on from the largest id in steps of 50; a page with a
 // title, a title region or a browse number is a topic; the page of
-// `contentsContext` gets the lowest id and is a topic.
+// `contentsContext` is a topic, and gets the lowest id unless the map gave
+// it its id and the lowest page is a topic (a build needs a topic first).
 void AssignImportedHelpIds(std::vector<ImportedPage>& pages, const std::vector<ContextMapEntry>& map,
                            std::string_view contentsContext);
 

@@ -21,7 +21,7 @@ bool RecordingHelp::operator()(const std::string& helpFile, unsigned command, lo
     requests_.push_back({helpFile, command, data});
     if (command == kHelpQuit) return true;
     if (!plat::FileExists(helpFile)) {
-        ShowWarning("Warning", helpFile + " not found.");
+        ShowWarning("Warning", plat::DisplayPath(helpFile) + " not found.");
         return false;
     }
     return true;

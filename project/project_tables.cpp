@@ -148,7 +148,9 @@ void Set(db::TDataSet& t, const std::string& field, std::int64_t value) {
 void SeedPreferences(db::TTable& t) {
     t.Append();
     Set(t, "TopicColor", std::int64_t{0xFF0000});
-    Set(t, "PopupColor", std::int64_t{0xC0C0C0});
+    // Popups in green: silver, the colour of an unreadable field, is too
+    // pale to read on the white of the grid and the pages.
+    Set(t, "PopupColor", std::int64_t{0x008000});
     Set(t, "Glossary option", "No");
     Set(t, "DisplayExtraFootnotes", "N");
     Set(t, "IncludeNonscroll", "Y");
@@ -176,15 +178,16 @@ struct Scheme {
 };
 
 void SeedSchemes(db::TTable& t) {
-    // Colour numbers index the project colour table: 4 navy, 9 red, 12 blue,
-    // 15 black. Screen colours are 0x00BBGGRR.
+    // Colour numbers index the project colour table in the generic header's
+    // order: 0 black, 4 navy, 9 red, 12 blue (15 is white, never text).
+    // Screen colours are 0x00BBGGRR.
     const Scheme schemes[] = {
-        {"Classic (navy titles on cream)", "Y", "Y", "N", "Y", "N", "Arial", 14, 4, "[afsBold]", "Arial", 10, 15,
-         "[]", 15, 0xE1FFFF, 0xFFFFFF, "32"},
-        {"Plain (black on white)", "Y", "Y", "Y", "N", "N", "Times New Roman", 12, 15, "[afsBold]",
-         "Times New Roman", 10, 15, "[]", 15, 0xFFFFFF, 0xFFFFFF, "32"},
+        {"Classic (navy titles on cream)", "Y", "Y", "N", "Y", "N", "Arial", 14, 4, "[afsBold]", "Arial", 10, 0,
+         "[]", 0, 0xE1FFFF, 0xFFFFFF, "32"},
+        {"Plain (black on white)", "Y", "Y", "Y", "N", "N", "Times New Roman", 12, 0, "[afsBold]",
+         "Times New Roman", 10, 0, "[]", 0, 0xFFFFFF, 0xFFFFFF, "32"},
         {"Bold (red titles on silver)", "N", "Y", "N", "N", "Y", "Arial", 16, 9, "[afsBold,afsItalic]", "Arial",
-         10, 15, "[]", 12, 0xC0C0C0, 0xFFFFFF, "16"},
+         10, 0, "[]", 12, 0xC0C0C0, 0xFFFFFF, "16"},
     };
     for (const Scheme& s : schemes) {
         t.Append();

@@ -11,6 +11,8 @@
 #include "converter/rtf_head.h"
 #include "converter/topic_stream.h"
 #include "converter/tests/hlp_builder.h"
+#include "platform/core/ini_file.h"
+#include "platform/core/paths.h"
 #include "tests/support/test_support.h"
 
 namespace conv {
@@ -77,6 +79,37 @@ TEST_F(InTempFolder, SourceHeadWithFontsAndColours) {
     ASSERT_EQ(hf->fontCommands.size(), 2u);
     EXPECT_EQ(hf->fontCommands[0], "\\f0\\cf0\\fs20\\b\\i0\\ul0");
     EXPECT_EQ(hf->fontCommands[1], "\\f1\\cf1\\fs24\\b0\\i\\ul");
+}
+
+// The template names a file beside the program for the word processor's
+// user: a native path in its real case, escaped once for RTF.
+TEST_F(InTempFolder, TemplateIsANativePathInItsRealCase) {
+    const std::filesystem::path home = dir_.path() / "TavrinHome";
+    std::filesystem::create_directories(home);
+    testsupport::WriteFileBytes(home / "Rendlow.dot", "x");
+    setenv("TAVRIN_HOME", home.c_str(), 1);
+    plat::SetDataHome("");
+    struct {
+        const char* dotFile;
+        std::string shown;
+    } cases[] = {
+        {nullptr, home.string() + "/Rendlow.dot"},     // the default, found in its real case
+        {"Styles\\Print.DOT", home.string() + "/Styles/Print.DOT"},
+    };
+    for (const auto& c : cases) {
+        if (c.dotFile) plat::WritePrivateProfileString("Options", "DOTfile", c.dotFile, "Rendlow.ini");
+        auto hf = Open({{"|FONT", TwoFonts()}}, kForPrint | kNoShg | kToc);
+        ASSERT_TRUE(hf);
+        RtfOutput project = RtfOutput::Memory(), rtf = RtfOutput::Memory();
+        WriteRtfHeader(*hf, project, rtf, "DEMO.RTF");
+        const std::string& t = rtf.Text();
+        const std::size_t at = t.find("{\\*\\template ");
+        ASSERT_NE(at, std::string::npos);
+        // The escaping counter's line feeds aside.
+        std::string tmpl = t.substr(at + 13, t.find('}', at) - at - 13);
+        std::erase(tmpl, '\n');
+        EXPECT_EQ(tmpl, c.shown) << (c.dotFile ? c.dotFile : "default");
+    }
 }
 
 TEST_F(InTempFolder, PrintHeadHasInformationAndPageHeader) {

@@ -60,8 +60,8 @@ TEST(CommandLine, ThreeWaysIn) {
 }
 
 TEST_F(ShellIni, DefaultsAndTheModeRule) {
-    // Defaults: ForPrint, EwSupport, Index, Toc, BmpInRtf; the rule adds NoShg.
-    EXPECT_EQ(LoadOptions(), kForPrint | kEwSupport | kIndex | kToc | kBmpInRtf | kNoShg);
+    // Defaults: ForPrint, Index, Toc, BmpInRtf; the rule adds NoShg.
+    EXPECT_EQ(LoadOptions(), kForPrint | kIndex | kToc | kBmpInRtf | kNoShg);
     plat::WritePrivateProfileString("Options", "ForPrint", "0", "Rendlow.ini");
     plat::WritePrivateProfileString("Options", "Localize", "1", "Rendlow.ini");
     const ConversionFlags f = LoadOptions();

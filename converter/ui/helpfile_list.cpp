@@ -18,6 +18,7 @@
 #include <algorithm>
 
 #include "converter/shell.h"
+#include "converter/ui/progress.h"
 #include "converter/ui/ui_texts.h"
 
 namespace conv::ui {
@@ -213,7 +214,7 @@ void HelpFileListDialog::takeSelected(bool view) {
     if (path.empty()) return;
     if (take_) take_(path);
     if (view) {
-        OpenWithDefaultAction(path);
+        ViewDocument(this, path);
         return;
     }
     accept();

@@ -24,6 +24,7 @@
 #include "platform/core/clock.h"
 #include "platform/core/codepage.h"
 #include "platform/core/ini_file.h"
+#include "platform/core/last_error.h"
 
 namespace conv::ui {
 
@@ -317,6 +318,26 @@ ConversionSession::Result ConversionSession::Convert(const std::string& path, Co
     return Result::Done;
 }
 
+bool ViewDocument(QWidget* parent, const std::string& path) {
+    std::string reason;
+    if (OpenWithDefaultAction(path, &reason)) return true;
+    const std::uint32_t error = plat::GetLastError();
+    QString text = DialogText(kProgressDialog, kIdViewFailed)
+                       .arg(QString::fromStdString(path), QString::fromStdString(plat::AnsiToUtf8(ResultViewer())));
+    if (!reason.empty())
+        text += "\n\n" + QString::fromStdString(plat::AnsiToUtf8(reason));
+    else if (error == plat::ERROR_FILE_NOT_FOUND)
+        text += "\n\n" + DialogText(kProgressDialog, kIdViewerMissing);
+    else
+        text += QString("\n\n(%1)").arg(error);
+    const QString title = DialogText(kProgressDialog, kIdAbortTitle);
+    if (Hooks().showViewError)
+        Hooks().showViewError(title, text);
+    else
+        QMessageBox::warning(parent, title, text);
+    return false;
+}
+
 void ConversionSession::Complete() {
     if (!dialog_) return;
     dialog_->showComplete();
@@ -333,7 +354,7 @@ void ConversionSession::Done(ConversionFlags flags) {
     ProgressDialog& d = *dialog_;
     d.setDone(!(flags & kSplitRtf));
     const std::string document = ResultDocument(flags);
-    d.onView = [document] { OpenWithDefaultAction(plat::AnsiToUtf8(document)); };
+    d.onView = [document, &d] { ViewDocument(&d, plat::AnsiToUtf8(document)); };
     if (plat::GetPrivateProfileInt(kIniSection, "MessageBeep", 1, kIniFile) != 0) QApplication::beep();
     if (Hooks().onRunDone) QTimer::singleShot(0, &d, [&d] { Hooks().onRunDone(d); });
     d.exec();

@@ -143,8 +143,15 @@ struct UiHooks {
     std::function<void(WizardDialog&)> onWizardShown;
     // Help and F1 of the wizard: page, text.
     std::function<void(int, const QString&)> showHelp;
+    // The box telling that a document could not be viewed: title, text.
+    std::function<void(const QString&, const QString&)> showViewError;
 };
 UiHooks& Hooks();
+
+// Opens a document with the viewer (OpenWithDefaultAction); when the viewer
+// cannot start or gives up, says so in a box over `parent`, since nobody
+// reads the terminal of a program with windows. False then.
+bool ViewDocument(QWidget* parent, const std::string& path);
 
 class ConversionSession {
 public:

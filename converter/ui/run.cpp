@@ -45,7 +45,7 @@ int RunConverterWindows(std::string_view commandLine) {
     ConversionSession session;
     if (session.Convert(cmd.path, flags) != ConversionSession::Result::Done) return 1;
     session.Complete();
-    if (cmd.mode == CommandLine::Mode::View) OpenWithDefaultAction(plat::AnsiToUtf8(session.ResultDocument(flags)));
+    if (cmd.mode == CommandLine::Mode::View) ViewDocument(nullptr, plat::AnsiToUtf8(session.ResultDocument(flags)));
     return 2;
 }
 

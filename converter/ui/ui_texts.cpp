@@ -20,6 +20,7 @@ struct Text {
 
 // The dialog resources. Texts are UTF-8 here (the string table of the
 // conversion itself stays Windows-1252 for its RTF output).
+// Controls that show together have distinct Alt letters in each language.
 const Text kTexts[] = {
     // The wizard: caption, file page, button bar.
     {7000, 0, "Rendlow", "Rendlow", "Rendlow"},
@@ -32,12 +33,12 @@ const Text kTexts[] = {
      "Elija uno o varios archivos de ayuda. Mantenga pulsada Ctrl para elegir varios, o escriba varios "
      "nombres, cada uno entre comillas. Buscar lista los archivos de ayuda bajo una carpeta."},
     {7000, kIdLookInLabel, "&Look in:", "&Suchen in:", "&Buscar en:"},
-    {7000, kIdFolderUp, "&Up", "&Nach oben", "&Subir"},
+    {7000, kIdFolderUp, "&Up", "Nach &oben", "Sub&ir"},
     {7000, kIdFileNameLabel, "File &name:", "Datei&name:", "&Nombre de archivo:"},
     {7000, kIdFileTypeLabel, "Files of &type:", "Datei&typ:", "&Tipo de archivo:"},
-    {7000, kIdScan, "&Scan", "S&uchen", "B&uscar"},
+    {7000, kIdScan, "&Scan", "Su&chen", "B&uscar"},
     {7000, kIdOk, "C&onvert", "&Umwandeln", "C&onvertir"},
-    {7000, kIdCancel, "&Close", "&Schließen", "&Cerrar"},
+    {7000, kIdCancel, "Clos&e", "Schl&ießen", "&Cerrar"},
     {7000, kIdContinue, "&Continue >>", "&Weiter >>", "&Siguiente >>"},
     {7000, kIdBack, "<< &Back", "<< &Zurück", "<< &Atrás"},
     {7000, kIdHelp, "&Help", "&Hilfe", "A&yuda"},
@@ -177,11 +178,20 @@ const Text kTexts[] = {
     {1539, kIdWarningsLabel, "Warnings:", "Warnungen:", "Advertencias:"},
     {1539, kIdCancel, "&Cancel", "&Abbrechen", "&Cancelar"},
     {1539, kIdOkCaption, "&Ok", "&OK", "&Aceptar"},
-    {1539, kIdView, "&View", "&Anzeigen", "&Ver"},
+    {1539, kIdView, "&View", "A&nzeigen", "&Ver"},
     {1539, kIdAbortTitle, "Rendlow", "Rendlow", "Rendlow"},
+    {1539, kIdViewFailed, "The document %1 could not be opened with %2.",
+     "Das Dokument %1 konnte nicht mit %2 geöffnet werden.", "No se pudo abrir el documento %1 con %2."},
+    {1539, kIdViewerMissing,
+     "The program was not found. Name a viewer with the key RtfViewer in Rendlow.ini or the variable "
+     "RENDLOW_VIEWER.",
+     "Das Programm wurde nicht gefunden. Nennen Sie ein Anzeigeprogramm mit dem Schlüssel RtfViewer in "
+     "Rendlow.ini oder der Variablen RENDLOW_VIEWER.",
+     "No se encontró el programa. Indique un visor con la clave RtfViewer de Rendlow.ini o la variable "
+     "RENDLOW_VIEWER."},
     // The help-file list.
     {8001, 0, "List of helpfiles", "Liste der Hilfedateien", "Lista de archivos de ayuda"},
-    {8001, kIdScanFolder, "&Folder:", "&Ordner:", "&Carpeta:"},
+    {8001, kIdScanFolder, "&Folder:", "O&rdner:", "Ca&rpeta:"},
     {8001, kIdScanBrowse, "&Browse...", "&Durchsuchen...", "&Examinar..."},
     {8001, kIdColumnTitle, "Title", "Titel", "Título"},
     {8001, kIdColumnCopyright, "Copyright", "Copyright", "Copyright"},
@@ -190,7 +200,7 @@ const Text kTexts[] = {
      "Búsqueda terminada: %1 archivos de ayuda encontrados."},
     {8001, kIdOk, "&OK", "&OK", "&Aceptar"},
     {8001, kIdCancel, "&Cancel", "&Abbrechen", "&Cancelar"},
-    {8001, kIdListView, "&View", "&Anzeigen", "&Ver"},
+    {8001, kIdListView, "&View", "A&nzeigen", "&Ver"},
 };
 
 struct Help {

@@ -60,6 +60,8 @@ inline constexpr int kIdListView = 9009;
 inline constexpr int kIdTitleText = 0;            // the dialog's own caption
 inline constexpr int kIdOkCaption = 1;            // "&Ok" at the end of a run
 inline constexpr int kIdAbortTitle = 7110;        // ours: title of the abort question
+inline constexpr int kIdViewFailed = 7111;        // ours: "%1 could not be opened with %2."
+inline constexpr int kIdViewerMissing = 7112;     // ours: the viewer program was not found
 
 // `base` + the current language offset.
 int DialogId(int base);

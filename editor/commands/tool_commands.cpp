@@ -306,7 +306,7 @@ ToolResult GenerateKeywordFile(EditorContext& ctx, const ToolUi& ui) {
         std::string chosen = "kwgen.exe";
         if (!ui.chooseKwgen || !ui.chooseKwgen(chosen)) return ToolResult::Cancelled;
         if (!plat::FileExists(chosen)) {
-            ShowWarning("Warning", chosen + " not found.");
+            ShowWarning("Warning", plat::DisplayPath(chosen) + " not found.");
             return ToolResult::Refused;
         }
         tool = chosen;

@@ -28,6 +28,7 @@
 #include <QWidget>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <memory>
@@ -235,6 +236,16 @@ int ShowOneForm(const Options& o) {
 
 }  // namespace
 
+namespace {
+
+bool DisplayGiven() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
+        if (const char* v = std::getenv(name); v && *v) return true;
+    return false;
+}
+
+}  // namespace
+
 int RunTavrin(int argc, char** argv) { return RunTavrin(argc, argv, {}); }
 
 int RunTavrin(int argc, char** argv, std::function<void(TForm1&)> script) {
@@ -262,6 +273,10 @@ int RunTavrin(int argc, char** argv, std::function<void(TForm1&)> script) {
     // The spell checker looks for its dictionaries in the program folder.
     if (*TAVRIN_DICT_DIR) spell::CopyDictionaries(TAVRIN_DICT_DIR, plat::ProgramDir());
 
+    // A picture can be taken without a display (a terminal, ssh, CI): Qt
+    // would abort looking for one, so such runs draw offscreen unless a
+    // platform was chosen.
+    if ((!o.screenshot.empty() || !o.form.empty()) && !DisplayGiven()) ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
     gui::InitApplication(argc, argv);
     // Spell checks show their dialogs and wait for the user on Qt.
     spellui::InstallSpellUi();

@@ -72,7 +72,7 @@ int ShowLifecycleForm(const std::string& name, const std::string& view, const st
         form.editNewApp->SetText("My Product");
         form.editFilename->SetText("MYPROD");
         form.editHelpTitle->SetText("My Product Help");
-        form.editDirectory->SetText(plat::JoinPath(plat::ProgramDir(), "MYPROD"));
+        form.editDirectory->SetText(plat::DisplayPath(plat::JoinPath(plat::ProgramDir(), "MYPROD")));
         for (const char* t : {"Welcome", "Installing", "Menus and commands"}) AppendTitle(*form.tblTopics, t);
         form.tblTopics->First();
         if (view == "Step2" || view == "Step3") form.NextClick();

@@ -296,7 +296,8 @@ void TNewAppForm::Step1Exit(TEdit* field) {
         if (editDirectory->Text().empty()) editHelpTitle->SetText(editNewApp->Text());
     }
     if (field == editFilename && !editFilename->Text().empty() && editDirectory->Text().empty())
-        editDirectory->SetText(plat::AnsiUpperCase(ctx_.ProgramDir + "\\" + editFilename->Text()));
+        // Shown as the folder will be made: native, in the case typed.
+        editDirectory->SetText(plat::DisplayPath(plat::JoinPath(ctx_.ProgramDir, editFilename->Text())));
 }
 
 static void FocusField(TNewAppForm* f, Step1Field field) {
@@ -383,8 +384,8 @@ void TNewAppForm::PaintPreview() {
     const WizardInput in = Input();
     const WindowPlacement p = PlacementFor(in.size, in.left, in.right, in.top);
     const TRect win{p.x * W / 1024, p.y * H / 1024, (p.x + p.w) * W / 1024, (p.y + p.h) * H / 1024};
-    // Number 15 of the project's colours is shown as black.
-    auto colour = [](long n) { return n == 15 ? clBlack : static_cast<TColor>(ScreenColourOf(static_cast<int>(n))); };
+    // The preview shows the colours the new pages will have.
+    auto colour = [](long n) { return static_cast<TColor>(ScreenColourOf(static_cast<int>(n))); };
     auto num = [this](const char* f) {
         const db::TField* x = tblWiz->Active() ? tblWiz->FindField(f) : nullptr;
         return x && !x->IsNull() ? static_cast<long>(x->AsInteger()) : 0L;
@@ -454,7 +455,7 @@ TfrmInheritSelect::TfrmInheritSelect(TComponent* owner, const InheritSelectReque
     btnCancel->OnClick = [this](TObject*) { SetModalResult(mrCancel); };
     btnHelp = Captioned<TButton>(this, this, "btnHelp", "&Help", 272, 284, 75, 25);
     btnHelp->OnClick = [](TObject*) {
-        Application->HelpFile = plat::ProgramDir() + "\\Tavrin.hlp";
+        Application->HelpFile = plat::JoinPath(plat::ProgramDir(), "Tavrin.hlp");
         Application->HelpContext(3400);
     };
     btnPriorProject->OnClick = [this](TObject*) {

@@ -33,6 +33,13 @@ plat::StringList MainWindowTips() {
     return tips;
 }
 
+void ShowJumpText(richtext::TJDCustomRtfEdit& editor, long colour) {
+    richtext::TCharacterAttr& jump = editor.HyperlinkTextAttr();
+    jump.SetTextColor(static_cast<std::uint32_t>(colour));
+    jump.SetUseTextColor(true);
+    jump.SetUnderline(richtext::TThreeState::tsTRUE);
+}
+
 namespace {
 
 gui::TLabel* MakeLabel(gui::TComponent* owner, gui::TWinControl* parent, const std::string& caption, int x, int y,
@@ -69,6 +76,9 @@ richtext::TDBJDRichText* MakePageEditor(gui::TComponent* owner, gui::TWinControl
     e->SetParent(parent);
     e->SetDataSource(source);
     e->SetDataField(field);
+    // Jumps are marked from the start; the project's display settings give
+    // the preferred colour later.
+    ShowJumpText(*e, 0xFF0000);
     return e;
 }
 

@@ -61,6 +61,10 @@ public:
 bool DrawContentsCell(CellPainter& painter, const gui::TRect& cell, const std::string& fieldName,
                       const std::string& entryType, int level, const std::string& title, int bitmapWidth);
 
+// Gives a page editor the look of jump text: the colour (0x00BBGGRR) and
+// an underline, so a jump stands out from the words around it.
+void ShowJumpText(richtext::TJDCustomRtfEdit& editor, long colour);
+
 // The tips the main window's tip of the day offers.
 plat::StringList MainWindowTips();
 

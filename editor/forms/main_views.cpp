@@ -15,6 +15,8 @@
 #include "platform/core/process.h"
 #include "data/fields.h"
 #include "platform/core/dialog_service.h"
+
+#include <algorithm>
 #include "controls/richdb/db_rich_text.h"
 
 namespace editor {
@@ -123,9 +125,21 @@ void TForm1::BuildCommands() {
 void TForm1::WireViews() {
     // The page rules and the title and contents-jump rules they call.
     build::InstallEditorRules(*ctx);
-    // The views show one project: its name is the project field's, not a column's.
-    for (db::TDataSet* t : {static_cast<db::TDataSet*>(ctx->detailTable), static_cast<db::TDataSet*>(ctx->cntTable)})
-        if (db::TField* f = t->FindField("Application")) f->Visible = false;
+    // The views show one project: its name is the project field's, not a
+    // column's. The page grid edits a page's short fields only: a memo's
+    // cell would take typed text raw into its RTF. The Filter View adds its
+    // own columns (SetViewColumns). The contents grid draws an entry as its
+    // icon and title, indented by level; the entry fields show the rest.
+    auto show = [](db::TDataSet* t, const std::vector<std::string>& names) {
+        for (int i = 0; i < t->FieldCount(); ++i) {
+            db::TField* f = t->Fields(i);
+            f->Visible = std::find(names.begin(), names.end(), f->FieldName) != names.end();
+        }
+    };
+    std::vector<std::string> pageColumns = {"HelpId", "TopicPopup", "Title"};
+    for (const std::string& n : FilterViewOnlyFields()) pageColumns.push_back(n);
+    show(ctx->detailTable, pageColumns);
+    show(ctx->cntTable, {"Title", "Filter"});
     // The page filter and the contents filter follow the display settings.
     InstallFilterFollowers(*ctx);
     // The explorer tree of the contents.
@@ -256,7 +270,7 @@ void TForm1::PageGridCellColors(db::TField* field, gui::TFont& font, gui::TBrush
 
 void TForm1::ApplyDisplay(const DisplaySettings& s) {
     for (richtext::TDBJDRichText* e : {HelpText, maxHelpText, FullTitleEditFld})
-        e->HyperlinkTextAttr().SetTextColor(static_cast<gui::TColor>(s.topicJumpColour));
+        ShowJumpText(*e, s.topicJumpColour);
     FullTitleEditFld->SetColor(static_cast<gui::TColor>(s.nonscrollColour));
     HelpText->SetColor(static_cast<gui::TColor>(s.scrollColour));
     maxHelpText->SetColor(static_cast<gui::TColor>(s.scrollColour));

@@ -66,6 +66,8 @@ TJumpsForm::TJumpsForm(gui::TComponent* AOwner, EditorContext* ctx) : gui::TForm
     detailGrid = Make<db::TCustomDBGrid>(this, this, 10, 10, 440, 280);
     detailGrid->SetName("detailGrid");
     detailGrid->ReadOnly = true;
+    // A list to choose from: Enter is the dialog's (OK) and Tab moves on.
+    detailGrid->SetOptions(detailGrid->Options() & ~(gui::goEditing | gui::goTabs));
     if (Source) detailGrid->SetDataSource(Source);
     lblJump = MakeLabel(this, this, 10, 304, 80, "Jump to :");
     editJump = Make<gui::TEdit>(this, this, 90, 300, 360, 24);
@@ -89,9 +91,15 @@ TJumpsForm::TJumpsForm(gui::TComponent* AOwner, EditorContext* ctx) : gui::TForm
     RunLocate = [](vl::TvlLocateDialog& dialog) { dialog.Execute(); };
     SpeedButton1->OnClick = [this](gui::TObject*) { SpeedButton1Click(); };
     detailGrid->OnDblClick = [this](gui::TObject*) { SetModalResult(gui::mrOk); };
-    detailGrid->OnMouseDown = [this](gui::TObject*, gui::TMouseButton, gui::TShiftState, int, int) {
-        if (Table && Table->Active() && !Table->IsEmpty())
-            editJump->SetText(Table->FieldByName("ContextString")->AsString());
+    // The press comes before the grid moves to the row: the row under the
+    // mouse is read from the grid, not from the table's current record.
+    detailGrid->OnMouseDown = [this](gui::TObject*, gui::TMouseButton, gui::TShiftState, int x, int y) {
+        if (!Table || !Table->Active() || Table->IsEmpty()) return;
+        const gui::TGridCoord cell = detailGrid->MouseCoord(x, y);
+        if (cell.Y < detailGrid->FixedRows()) return;
+        for (int i = 0; i < detailGrid->FieldCount(); ++i)
+            if (detailGrid->Fields(i)->FieldName == "ContextString")
+                editJump->SetText(detailGrid->CellText(i + detailGrid->FixedCols(), cell.Y));
     };
     editJump->OnKeyPress = [this](gui::TObject*, char& key) {
         if (key != '\r') return;

@@ -7,6 +7,7 @@
 #include "platform/core/ini_file.h"
 #include "data/fields.h"
 #include "platform/core/dialog_service.h"
+#include "platform/core/paths.h"
 
 #include <charconv>
 
@@ -113,7 +114,7 @@ void ApplyPreferences(EditorContext& ctx, const PreferenceValues& v) {
 std::string ChooseOutsideProgram(const std::string& chosen, const std::string& current) {
     if (chosen.empty()) return current;
     if (plat::FileExists(chosen)) return chosen;
-    ShowWarning("File not found", chosen);
+    ShowWarning("File not found", plat::DisplayPath(chosen));
     return current;
 }
 

@@ -66,6 +66,7 @@ ProjectFields TableBuildProject::Project() {
     p.autogeneratePrjFile = Text(m, "AutogeneratePRJfile");
     p.autoGenerateCntFile = Text(m, "AutoGenerateCntFile");
     p.contentsFilter = Text(m, "ContentsFilter");
+    p.keptHpj = Text(m, "Comments");
     p.scrollColor = scrollColor ? *scrollColor : Colour(m, "ScrollColor", 0xFFFFFF);
     p.nonscrollColor = nonscrollColor ? *nonscrollColor : Colour(m, "NonscrollColor", 0xC0C0C0);
     p.projectFolder = editor::ProjectFolderOrProgramDir(p.projectDir, ctx_.ProgramDir);

@@ -220,6 +220,140 @@ TEST_F(HpjWriter, ComposedLinesAreCutPathLinesRefuse) {
     }
 }
 
+// The sections of a written file in order, and every line that opens a
+// section or a comment it was not written to open.
+struct Shape {
+    std::vector<std::string> heads;
+    std::vector<std::string> stray;
+};
+Shape ShapeOf(const std::string& text) {
+    Shape s;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        std::size_t end = text.find("\r\n", at);
+        if (end == std::string::npos) end = text.size();
+        const std::string line = text.substr(at, end - at);
+        at = end + 2;
+        const std::size_t first = line.find_first_not_of(" \t");
+        if (first == std::string::npos) continue;
+        if (line == "[OPTIONS]" || line == "[WINDOWS]" || line == "[CONFIG]" || line == "[MAP]" || line == "[FILES]")
+            s.heads.push_back(line);
+        else if (line[first] == '[' || line[first] == ';')
+            s.stray.push_back(line);
+        // Only the writer's own lines may hold a bare CR or LF.
+        if (line.find_first_of("\r\n") != std::string::npos) s.stray.push_back(line);
+    }
+    return s;
+}
+const std::vector<std::string> kHeads = {"[OPTIONS]", "[WINDOWS]", "[CONFIG]", "[MAP]", "[FILES]"};
+
+TEST_F(HpjWriter, CitationLinesOpenNoSectionOrComment) {
+    const char* citations[] = {
+        "Mine\r\n[CONFIG]\r\nExit()",
+        "Mine\r\n[FILES]\r\nother.rtf",
+        "Mine\n  [MAP]\nx 1",
+        "Mine\r; not a comment\rmore",
+        "[WINDOWS]\r\nsec=\"x\"",
+    };
+    for (const char* citation : citations) {
+        ProjectFields p = Base();
+        p.citation = citation;
+        HpjResult r = Compose(p, HpjKind::Full, {{"T", 1, "a"}});
+        ASSERT_TRUE(r.ok) << r.message;
+        const Shape s = ShapeOf(r.text);
+        EXPECT_EQ(s.heads, kHeads) << citation;
+        EXPECT_TRUE(s.stray.empty()) << citation << "\n" << r.text;
+        // The citation's words are all still there.
+        EXPECT_NE(r.text.find("CITATION=" + std::string(citation).substr(0, citation[0] == '[' ? 9 : 4)), std::string::npos)
+            << r.text;
+    }
+    // An ordinary second line stays a line of its own.
+    ProjectFields p = Base();
+    p.citation = "one\r\ntwo";
+    EXPECT_NE(Compose(p, HpjKind::Full).text.find("CITATION=one\r\ntwo\r\n"), std::string::npos);
+}
+
+TEST_F(HpjWriter, SecondaryWindowThatCannotBeWrittenIsRefusedByName) {
+    struct Case {
+        const char* name;
+        const char* title;
+        bool ok;
+    } cases[] = {
+        {"sec", "Second", true},      {"(w95sec)", "", true},    {"a=\"b", "t", false}, {"a,b", "t", false},
+        {"a;b", "t", false},          {"[x]", "t", false},       {"a b", "t", false},   {"sec", "say \"hi\"", false},
+        {"sec", "two\r\nlines", false},
+    };
+    for (const Case& c : cases) {
+        ProjectFields p = Base();
+        p.secondaryWindow = c.name;
+        p.secondaryWindowTitle = c.title;
+        HpjResult r = Compose(p, HpjKind::Full);
+        EXPECT_EQ(r.ok, c.ok) << c.name << " / " << c.title;
+        if (c.ok) {
+            EXPECT_EQ(ShapeOf(r.text).heads, kHeads);
+            EXPECT_NE(r.text.find("\r\n" + std::string(c.name) + "=\"" + c.title + "\","), std::string::npos) << r.text;
+        } else {
+            EXPECT_NE(r.message.find("secondary window"), std::string::npos) << r.message;
+            const std::string named = std::string(c.title).find_first_of("\"\r") != std::string::npos
+                                          ? std::string("its title")
+                                          : "\"" + std::string(c.name) + "\"";
+            EXPECT_NE(r.message.find(named), std::string::npos) << r.message;
+        }
+    }
+}
+
+TEST_F(HpjWriter, ContextStringThatCannotStandInMapIsRefusedByName) {
+    struct Case {
+        const char* context;
+        bool ok;
+    } cases[] = {
+        {"intro", true},  {"a.b_c9", true}, {"a;b=c", false}, {"a b", false}, {"a\tb", false},
+        {"#define", false}, {"[FILES]", false}, {"a\r\nb", false}, {"x=1", false},
+    };
+    for (const Case& c : cases) {
+        HpjResult r = Compose(Base(), HpjKind::Full, {{"T", 10, "first"}, {"T", 77, c.context}});
+        EXPECT_EQ(r.ok, c.ok) << c.context;
+        if (c.ok) {
+            EXPECT_NE(r.text.find("\r\n" + std::string(c.context) + "     77\r\n"), std::string::npos);
+        } else {
+            EXPECT_NE(r.message.find("page 77"), std::string::npos) << r.message;
+            EXPECT_NE(r.message.find("[MAP]"), std::string::npos) << r.message;
+        }
+    }
+}
+
+TEST_F(HpjWriter, KeptLinesOfAnImportGoBackToTheirSections) {
+    KeptHpjLines kept;
+    kept.options = {"CONTENTS=kxa4r4"};
+    kept.windows = {"(w95sec)=,(583,102,409,593),,(255,255,219),(255,255,219)"};
+    kept.config = {"RR(`Inetwh32.dll',`INETWH_Initialize',`')", "BrowseButtons()"};
+    kept.map = {"1o_cvb 73137", "1o_cvb 73138"};
+    const std::string memo = FormatKeptHpjLines(kept);
+    const KeptHpjLines back = ParseKeptHpjLines(memo);
+    EXPECT_EQ(back.options, kept.options);
+    EXPECT_EQ(back.windows, kept.windows);
+    EXPECT_EQ(back.config, kept.config);
+    EXPECT_EQ(back.map, kept.map);
+    ProjectFields p = Base();
+    p.addButton1 = p.addButton2 = p.addButton3 = "N";
+    // A memo edited by hand: lines that would open a section are not written.
+    p.keptHpj = memo + "[CONFIG]\r\n[FILES]\r\n; note\r\nExit()\r\n";
+    HpjResult full = Compose(p, HpjKind::Full, {{"T", 73136, "1o_cvb"}});
+    ASSERT_TRUE(full.ok) << full.message;
+    EXPECT_EQ(ShapeOf(full.text).heads, kHeads);
+    EXPECT_TRUE(ShapeOf(full.text).stray.empty()) << full.text;
+    EXPECT_NE(full.text.find("BMROOT=.\\Graphics\r\nCONTENTS=kxa4r4\r\n\r\n[WINDOWS]\r\n"), std::string::npos) << full.text;
+    EXPECT_NE(full.text.find(",1\r\n" + kept.windows[0] + "\r\n\r\n[CONFIG]\r\n" + kept.config[0] + "\r\n" + kept.config[1] +
+                             "\r\nExit()\r\n\r\n[MAP]\r\n1o_cvb     73136\r\n1o_cvb 73137\r\n1o_cvb 73138\r\n\r\n[FILES]"),
+              std::string::npos)
+        << full.text;
+    // The partial build names its own default topic.
+    HpjResult partial = Compose(p, HpjKind::Partial);
+    ASSERT_TRUE(partial.ok);
+    EXPECT_EQ(partial.text.find("kxa4r4"), std::string::npos) << partial.text;
+    EXPECT_NE(partial.text.find("CONTENTS=Index"), std::string::npos);
+}
+
 TEST(HpjText, ColourTexts) {
     struct Case {
         std::uint32_t color;

@@ -153,9 +153,13 @@ TEST(ImportProject, PJDropFilesBecomesAProject) {
         {"Win95Contents", "N"}, {"Compile", "32"}, {"DefaultTextFont", "Arial"}, {"DefaultTextSize", "10"},
         {"DefaultTextColor", "0"}, {"DefaultTextStyle", "[]"}, {"TitleFont", "Arial"}, {"TitleSize", "12"},
         {"TitleColor", "0"}, {"TitleStyle", "[afsBold]"}, {"PopupFont", "Arial"}, {"PopupSize", "10"},
-        {"PopupColor", "0"}, {"PopupStyle", "[afsBold]"}, {"Compress", "OFF"}, {"AutogeneratePRJfile", "Y"},
-        {"AddButton1", "Y"}, {"AddButton2", "Y"}, {"AddButton3", "Y"}, {"AutoSize", "Y"}, {"StayOnTop", "1"},
-        {"AutoGenerateCntFile", "N"}};
+        {"PopupColor", "0"}, {"PopupStyle", "[afsBold]"}, {"AutogeneratePRJfile", "Y"},
+        {"AutoSize", "Y"}, {"StayOnTop", "1"}, {"AutoGenerateCntFile", "N"},
+        // The help file's own settings over the defaults: its compression,
+        // no buttons (it has no [CONFIG]), no window position (no [WINDOWS]),
+        // and its default topic kept for the build.
+        {"Compress", "FALSE"}, {"AddButton1", "N"}, {"AddButton2", "N"}, {"AddButton3", "N"},
+        {"CoLetWindowsDecide", "Y"}, {"SecondaryWindow", ""}, {"Comments", "[OPTIONS]\r\nCONTENTS=8a4onl\r\n"}};
     for (const auto& [field, value] : want) EXPECT_EQ(main.FieldByName(field)->AsString(), value) << field;
     EXPECT_NE(main.FieldByName("Copyright")->AsString().find("PD Johnson"), std::string::npos);
 
@@ -452,6 +456,13 @@ TEST(ImportProject, FailuresLeaveNothingBehind) {
              fx.Converter({{"x.hpj", "[OPTIONS]\r\nTitle=T\r\n[FILES]\r\nx.rtf\r\n"}, {"x.rtf", "{\\rtf1 {\\fonttbl{\\f0 A;}} x}"}});
          },
          "P", "does not have a color table"},
+        {"several topic files", help,
+         [](ImportFixture& fx) {
+             const std::string rtf = "{\\rtf1 {\\fonttbl{\\f0 A;}}{\\colortbl;} x}";
+             fx.Converter({{"x.hpj", "[OPTIONS]\r\nTitle=T\r\n[FILES]\r\nx.rtf\r\n; a comment\r\nmore.rtf\r\nlast.RTF\r\n"},
+                           {"x.rtf", rtf}, {"more.rtf", rtf}, {"last.RTF", rtf}});
+         },
+         "P", "more.rtf, last.RTF"},
         {"cancel while splitting", help, [](ImportFixture& fx) { fx.cancelAt = 20; }, "P", ""},
         {"cancel while storing pages", help, [](ImportFixture& fx) { fx.cancelAt = 100; }, "P", ""},
         {"name too long", help, nullptr, std::string(26, 'n'), "maximum of 25 Characters"},
@@ -744,11 +755,9 @@ TEST(ImportRoundTrip, EveryCorpusHelpFileThroughImportAndFullBuild) {
             fs::copy_file(FAKE_HELP_TOOL, fs::path(fx.folder.dir) / tool, fs::copy_options::overwrite_existing);
         ASSERT_TRUE(fx.ctx.mainTable->FindKey({db::TValue{name}}));
         std::map<std::string, std::string> kindOf;
-        std::int32_t firstId = 0;
         {
             vl::TvlTable& t = *fx.ctx.CdetailTable;
             t.First();
-            firstId = static_cast<std::int32_t>(t.FieldByName("HelpId")->AsInteger());
             EXPECT_EQ(t.FieldByName("TopicPopup")->AsString(), "T");
             for (; !t.Eof(); t.Next())
                 kindOf[t.FieldByName("ContextString")->AsString()] = t.FieldByName("TopicPopup")->AsString();
@@ -788,8 +797,57 @@ TEST(ImportRoundTrip, EveryCorpusHelpFileThroughImportAndFullBuild) {
         for (std::size_t i = 0; i < want.size(); ++i)
             ASSERT_EQ(roundtrip::Describe(got[i]), roundtrip::Describe(want[i])) << "page " << i;
 
-        // Each mapped context string of a topic keeps its first id; the
-        // default topic alone moves to the lowest id.
+        // The project's settings come back. [OPTIONS]: the same title,
+        // compression, copyright and default topic.
+        // Intended difference: a help file without a copyright gets the
+        // build's default line.
+        for (const char* key : {"Title", "Compress", "Copyright", "Contents"}) {
+            std::string want = build::HpjValue(convertedHpj, "OPTIONS", key);
+            if (want.empty() && std::string(key) == "Copyright") want = "Created with Tavrin";
+            EXPECT_EQ(build::HpjValue(builtHpj, "OPTIONS", key), want) << key;
+        }
+        // [CONFIG]: the same macros in the same order; none when it had none.
+        const auto macros = [](const std::string& hpj) {
+            std::vector<std::string> m;
+            for (const std::string& line : build::HpjSection(hpj, "CONFIG").value_or(std::vector<std::string>{}))
+                if (!roundtrip::TrimmedCopy(line).empty()) m.push_back(roundtrip::TrimmedCopy(line));
+            return m;
+        };
+        EXPECT_EQ(macros(builtHpj), macros(convertedHpj));
+        // [WINDOWS]: every window by name with its position and colours.
+        // Intended differences: the main window's caption is left to TITLE,
+        // and a region colour the help file left out is written as the
+        // project's (white).
+        const auto windows = [](const std::string& hpj) {
+            std::map<std::string, std::vector<std::string>> w;
+            for (const std::string& line : build::HpjSection(hpj, "WINDOWS").value_or(std::vector<std::string>{})) {
+                const std::size_t eq = line.find('=');
+                if (eq == std::string::npos) continue;
+                std::vector<std::string> f = build::WindowValueFields(line.substr(eq + 1));
+                f.resize(5);
+                if (roundtrip::TrimmedCopy(line.substr(0, eq)) == "main") f[0].clear();
+                for (std::size_t i = 3; i < 5; ++i)
+                    if (f[i].empty()) f[i] = "(255,255,255)";
+                w[roundtrip::TrimmedCopy(line.substr(0, eq))] = f;
+            }
+            return w;
+        };
+        const auto convertedWindows = windows(convertedHpj);
+        for (const auto& [window, fields] : convertedWindows) {
+            SCOPED_TRACE(window);
+            ASSERT_TRUE(windows(builtHpj).count(window)) << builtHpj;
+            EXPECT_EQ(windows(builtHpj).at(window), fields);
+        }
+        // [MAP]: every id of the help file, a context string's further ids
+        // too. Intended difference: a page the map left out gets its line.
+        std::set<std::pair<std::string, std::int32_t>> builtMap;
+        for (const build::ContextMapEntry& m : build::ReadHpjMap(builtHpj)) builtMap.emplace(m.contextString, m.helpId);
+        for (const build::ContextMapEntry& m : build::ReadHpjMap(convertedHpj))
+            EXPECT_TRUE(builtMap.count({m.contextString, m.helpId})) << m.contextString << " " << m.helpId;
+
+        // Each mapped context string of a topic keeps its first id, the
+        // default topic too unless a popup would come first (then it takes
+        // the lowest id, and its mapped id stays in [MAP], checked above).
         const std::string contents = build::HpjValue(convertedHpj, "OPTIONS", "Contents");
         std::map<std::string, std::int32_t> built;
         for (const build::ContextMapEntry& m : build::ReadHpjMap(builtHpj)) built.emplace(m.contextString, m.helpId);
@@ -798,8 +856,9 @@ TEST(ImportRoundTrip, EveryCorpusHelpFileThroughImportAndFullBuild) {
         for (const build::ContextMapEntry& m : build::ReadHpjMap(convertedHpj)) {
             if (!seen.insert(m.contextString).second) continue;
             if (kindOf.count(m.contextString) == 0 || kindOf[m.contextString] != "T") continue;
-            if (m.contextString == contents) {
-                EXPECT_EQ(built[m.contextString], firstId);
+            if (m.contextString == contents && built[m.contextString] != m.helpId) {
+                EXPECT_TRUE(builtMap.count({m.contextString, m.helpId}));
+                EXPECT_LT(built[m.contextString], m.helpId);
                 continue;
             }
             ASSERT_TRUE(built.count(m.contextString)) << m.contextString;

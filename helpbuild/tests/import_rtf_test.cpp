@@ -336,6 +336,27 @@ TEST(ImportRtf, ContentsTopicComesFirst) {
     EXPECT_EQ(*lowest[0].helpId, 5);
 }
 
+TEST(ImportRtf, MappedContentsTopicKeepsItsMappedId) {
+    struct Case {
+        std::vector<build::ContextMapEntry> map;
+        std::int32_t want;
+    } cases[] = {
+        {{{"kxa4r4", 131192}, {"a", 98313}}, 131192},      // DEMIST's default topic
+        {{{"a", 5}, {"kxa4r4", 131192}, {"kxa4r4", 7}}, 131192},  // a context mapped again keeps its first
+        {{{"a", 5}}, 4},                                    // unmapped: still the lowest
+    };
+    for (const Case& c : cases) {
+        std::vector<ImportedPage> pages = {PageOf("a", std::nullopt, true), PageOf("kxa4r4", std::nullopt, false)};
+        build::AssignImportedHelpIds(pages, c.map, "KXA4R4");
+        EXPECT_EQ(*pages[1].helpId, c.want);
+        EXPECT_EQ(pages[1].topicPopup, "T");
+    }
+    // A popup would come first: the default topic still takes the lowest id.
+    std::vector<ImportedPage> pages = {PageOf("pop", std::nullopt, false), PageOf("kxa4r4", std::nullopt, false)};
+    build::AssignImportedHelpIds(pages, {{"pop", -5}, {"kxa4r4", 131192}}, "kxa4r4");
+    EXPECT_EQ(*pages[1].helpId, -6);
+}
+
 TEST(ImportRtf, ProgressAndCancel) {
     std::vector<int> percents;
     build::SplitResult one = build::ImportRtfTopics(kConvHead + "only}", [&](std::size_t, std::size_t n, int pct) {

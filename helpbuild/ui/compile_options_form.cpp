@@ -159,7 +159,7 @@ void TfrmCompile::Button1Click(TObject*) {
 
 void TfrmCompile::Button3Click(TObject*) {
     if (!Application) return;
-    Application->HelpFile = plat::ProgramDir() + "\\Tavrin.hlp";
+    Application->HelpFile = plat::JoinPath(plat::ProgramDir(), "Tavrin.hlp");
     Application->HelpContext(15400);
 }
 

@@ -257,8 +257,8 @@ void TfrmHtml::ShowStep(int index) {
 void TfrmHtml::ResetDirectories() {
     const std::string folder =
         editor::ProjectFolderOrProgramDir(export_->Field("ProjectDir"), ctx_.ProgramDir);
-    editDirectory->SetText(folder + "\\Html");
-    editGraphicsDir->SetText(folder + "\\Html\\Images");
+    editDirectory->SetText(plat::DisplayPath(plat::JoinPath(folder, "Html")));
+    editGraphicsDir->SetText(plat::DisplayPath(plat::JoinPath(folder, "Html\\Images")));
 }
 
 void TfrmHtml::FormShow(TObject*) {
@@ -276,7 +276,8 @@ void TfrmHtml::FormShow(TObject*) {
     std::string browser = ini.ReadString("Paths", "Browser", "");
     editBrowser->SetText(browser.empty() ? build::kDefaultBrowser : browser);
     std::string background = ini.ReadString("Paths", "BrowserBackground", "");
-    editBackground->SetText(background.empty() ? build::DefaultHtmlBackground(ctx_.ProgramDir) : background);
+    editBackground->SetText(background.empty() ? plat::DisplayPath(build::DefaultHtmlBackground(ctx_.ProgramDir))
+                                               : background);
 }
 
 void TfrmHtml::FormClose() {

@@ -341,6 +341,13 @@ std::string SystemText(std::string_view nativeName) {
     return out;
 }
 
+std::string DisplayPath(std::string_view path) {
+    if (path.empty()) return {};
+    std::string shown = SystemText(NativePath(path));
+    if (IsPathDelimiter(path.back()) && shown.back() != '/') shown += '/';
+    return shown;
+}
+
 // --- tests on path text ------------------------------------------------------
 
 bool IsPathDelimiter(char c) { return c == '\\' || c == '/'; }

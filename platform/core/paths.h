@@ -56,6 +56,13 @@ std::string NativePath(std::string_view path);
 // never part of a Win32 file name, so no real name is taken for one.)
 std::string SystemText(std::string_view nativeName);
 
+// The path as a user is shown it (message boxes, fields, files written for
+// people): NativePath's answer in system text, so "/" separators, drives
+// mapped to their folders and the real letter case of what exists. Empty
+// stays empty, a trailing separator stays as "/", a relative path stays
+// relative.
+std::string DisplayPath(std::string_view path);
+
 // --- tests on path text ------------------------------------------------------
 bool IsPathDelimiter(char c);  // "\" or "/"
 bool HasDriveLetter(std::string_view path);  // "X:..."

@@ -6,10 +6,13 @@
 
 #include <dlfcn.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cctype>
+#include <ctime>
 #include <cerrno>
 #include <cstdlib>
 
@@ -311,6 +314,75 @@ bool StartProcess(const std::vector<std::string>& argv, std::string_view workDir
     WaitFor(middle);
     int err = ReadExecError(pipeFd[0]);
     if (err != 0) return Fail(StartError(err));
+    SetLastError(ERROR_SUCCESS);
+    return true;
+}
+
+bool StartProcessWatched(const std::vector<std::string>& argv, int watchMs, std::string* errorText,
+                         std::string_view workDir) {
+    if (errorText) errorText->clear();
+    Prepared p;
+    if (!Prepare(argv, workDir, p)) return false;
+    // The program's error output goes to an anonymous file, not a pipe: it
+    // may outlive this call and must never meet a closed reader.
+    const int errOut = ::memfd_create("started-program-stderr", MFD_CLOEXEC);
+    if (errOut < 0) return FailFromErrno();
+    int pipeFd[2];
+    if (::pipe2(pipeFd, O_CLOEXEC) != 0) {
+        ::close(errOut);
+        return FailFromErrno();
+    }
+    // As StartProcess, two forks; the middle process watches the program and
+    // ends with its exit code when it ended within the watch, else with 0.
+    pid_t middle = ::fork();
+    if (middle < 0) {
+        ::close(errOut);
+        ::close(pipeFd[0]);
+        ::close(pipeFd[1]);
+        return FailFromErrno();
+    }
+    if (middle == 0) {
+        ::close(pipeFd[0]);
+        pid_t child = ::fork();
+        if (child == 0) {
+            ::dup2(errOut, 2);
+            ExecChild(p, pipeFd[1]);
+        }
+        if (child < 0) {
+            int err = errno;
+            (void)!::write(pipeFd[1], &err, sizeof err);
+            ::_exit(0);
+        }
+        ::close(pipeFd[1]);
+        const timespec step{0, 10 * 1000 * 1000};
+        for (int waited = 0; waited < watchMs; waited += 10) {
+            int status = 0;
+            const pid_t r = ::waitpid(child, &status, WNOHANG);
+            if (r == child) ::_exit(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status));
+            if (r < 0 && errno != EINTR) break;
+            ::nanosleep(&step, nullptr);
+        }
+        ::_exit(0);
+    }
+    ::close(pipeFd[1]);
+    const int err = ReadExecError(pipeFd[0]);
+    const int code = WaitFor(middle);
+    if (err != 0) {
+        ::close(errOut);
+        return Fail(StartError(err));
+    }
+    if (code != 0) {
+        if (errorText) {
+            std::string text(4096, '\0');
+            const ssize_t n = ::pread(errOut, text.data(), text.size(), 0);
+            text.resize(n > 0 ? static_cast<std::size_t>(n) : 0);
+            while (!text.empty() && std::isspace(static_cast<unsigned char>(text.back()))) text.pop_back();
+            *errorText = Utf8ToAnsi(text);
+        }
+        ::close(errOut);
+        return Fail(ERROR_GEN_FAILURE);
+    }
+    ::close(errOut);
     SetLastError(ERROR_SUCCESS);
     return true;
 }

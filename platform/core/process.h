@@ -39,6 +39,15 @@ int RunCommandLineAndWait(std::string_view commandLine, std::string_view workDir
 // Starts without waiting; the child is never left as a zombie. False (with
 // the reason in GetLastError) when it could not be started.
 bool StartProcess(const std::vector<std::string>& argv, std::string_view workDir = {});
+// Starts like StartProcess, then watches the program for up to `watchMs`
+// milliseconds. Launchers such as xdg-open start the real program and end
+// at once, and when they cannot they say why on their error output and end
+// with an error code; a program that ends so within the watch has failed,
+// and `errorText` (when given) receives what it wrote there (system text).
+// A program still running after the watch is left to run. False with the
+// reason in GetLastError (31 when the program itself reported a failure).
+bool StartProcessWatched(const std::vector<std::string>& argv, int watchMs, std::string* errorText,
+                         std::string_view workDir = {});
 // Win32 shape: above 31 on success, otherwise an error code (2 not found, ...).
 // The show state has no meaning here.
 std::uint32_t WinExec(std::string_view commandLine, unsigned showCmd);

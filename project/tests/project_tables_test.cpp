@@ -142,7 +142,7 @@ TEST(ProjectTables, ShippedRowsArePreferencesAndThreeSchemes) {
     EXPECT_EQ(ctx.prefsTable->RecordCount(), 1);
     ctx.LoadPageColours();
     EXPECT_EQ(ctx.TopicColor, 0xFF0000);
-    EXPECT_EQ(ctx.PopupColor, 0xC0C0C0);
+    EXPECT_EQ(ctx.PopupColor, 0x008000);
     EXPECT_EQ(ctx.prefsTable->FieldByName("RtfHeader")->AsString(), editor::GenericProjectRtfHeader());
 
     db::TTable wiz(nullptr);

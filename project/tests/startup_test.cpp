@@ -82,7 +82,7 @@ TEST_F(Startup, FirstRunShowsTheHelpPageAndTheNextRunTheTip) {
     EXPECT_EQ(help[0].helpFile, plat::JoinPath(folder.dir, "Tavrin.HLP"));
     // No help file ships: the hook says so.
     ASSERT_EQ(dialogs.Requests().size(), 1u);
-    EXPECT_EQ(dialogs.Last().text, help[0].helpFile + " not found.");
+    EXPECT_EQ(dialogs.Last().text, folder.dir + "/Tavrin.HLP not found.");
     EXPECT_EQ(a.TopicColor, 0xFF0000);
     EXPECT_EQ(a.SpellDictionaryName, "British.dct");
     Stop(*first);

@@ -717,6 +717,9 @@ void TJDCustomRtfEdit::KeyPress(char& Key) {
     case 9:
     case 10: break;
     default:
+        // Ctrl+letters arrive as control characters; of those only Enter
+        // and Backspace are text, the rest would go in as invisible bytes.
+        if (static_cast<unsigned char>(Key) < 32 && Key != '\r' && Key != '\b') break;
         if (CanEdit()) {
             engine_->currentAttr.style &= static_cast<std::uint16_t>(~kStyleHidden);
             // Overwrite mode: a typed character replaces the one after the cursor.

@@ -223,6 +223,7 @@ void TJDRTFTextPaint::SelectAttrFont(const TJDCharAttr* attr) {
     if (resizing_ != 100) size = MulDiv(size, resizing_, 100);
     f.pointSize = std::max(size, 1);
     fontUnderline_ = underline;
+    fontDoubleUnderline_ = underline && (a.style & kStyleHyperlink);
     fontSuper_ = super;
     fontSub_ = sub;
     fontItalic_ = f.italic;

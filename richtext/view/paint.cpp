@@ -284,6 +284,7 @@ void TJDRTFTextPaint::PaintLine(TParagraph* par, TLine* line) {
             if (fontUnderline_) {
                 canvas_->SetPen(underlineColor_, 1, plat::TPenStyle::Solid);
                 canvas_->Line(x, y + 1, x + runW, y + 1);
+                if (fontDoubleUnderline_) canvas_->Line(x, y + 3, x + runW, y + 3);
             }
         }
         x += runW;

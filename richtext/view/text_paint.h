@@ -253,6 +253,7 @@ protected:
     int emptyHeight_ = 1, emptyAscent_ = 1;
     int cellAHeight_ = 0;
     bool fontUnderline_ = false, fontSuper_ = false, fontSub_ = false, fontItalic_ = false;
+    bool fontDoubleUnderline_ = false;  // underlined hyperlink text: the mark of \uldb
     plat::COLORREF fontBack_ = 0xFFFFFF, fontText_ = 0, underlineColor_ = 0;
     bool haveFont_ = false;
     TJDCharAttr lastFontAttr_{};

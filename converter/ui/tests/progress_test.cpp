@@ -299,6 +299,50 @@ TEST_F(Progress, EndOfRunOffersOkAndViewUnlessSplit) {
     EXPECT_EQ(opened, (std::vector<std::string>{"winfile.RTF"}));
 }
 
+// A viewer that cannot start, or a launcher that finds nothing to open the
+// document with, is told in a box: the program has windows, so nobody reads
+// its terminal. Both ways to a view: View at the end of a run, and -v.
+TEST_F(Progress, AViewerThatFailsIsToldInABox) {
+    TAVRIN_REQUIRE_CORPUS();
+    const fs::path file = CopyCorpus("winfile.hlp", work() / "in");
+    const fs::path giveUp = work() / "gives-up";
+    testsupport::WriteFileBytes(giveUp, "#!/bin/sh\necho \"xdg-open: no method available for opening '$1'\" >&2\nexit 3\n");
+    fs::permissions(giveUp, fs::perms::owner_all);
+    struct {
+        std::string viewer;
+        QString reason;
+    } viewers[] = {
+        {(work() / "no-such-viewer").string(), "The program was not found."},
+        {giveUp.string(), "xdg-open: no method available for opening 'winfile.RTF'"},
+    };
+    const char* saved = std::getenv("RENDLOW_VIEWER");
+    const std::string savedViewer = saved ? saved : "";
+    for (const auto& v : viewers) {
+        ::setenv("RENDLOW_VIEWER", v.viewer.c_str(), 1);
+        for (bool commandLine : {false, true}) {
+            std::vector<QString> boxes;
+            Hooks().showViewError = [&](const QString&, const QString& text) { boxes.push_back(text); };
+            if (commandLine) {
+                EXPECT_EQ(RunConverterWindows("-v " + file.string()), 2);
+            } else {
+                ConversionSession session;
+                ASSERT_EQ(session.Convert(file.string(), LoadOptions() | kShowProgress), ConversionSession::Result::Done);
+                Hooks().onRunDone = [](ProgressDialog& d) {
+                    d.viewButton()->click();
+                    d.cancelButton()->click();
+                };
+                session.Done(LoadOptions());
+            }
+            ASSERT_EQ(boxes.size(), 1u) << v.viewer << (commandLine ? " -v" : " View");
+            EXPECT_TRUE(boxes[0].contains("winfile.RTF")) << boxes[0].toStdString();
+            EXPECT_TRUE(boxes[0].contains(QString::fromStdString(v.viewer))) << boxes[0].toStdString();
+            EXPECT_TRUE(boxes[0].contains(v.reason)) << boxes[0].toStdString();
+        }
+    }
+    if (saved) ::setenv("RENDLOW_VIEWER", savedViewer.c_str(), 1);
+    else ::unsetenv("RENDLOW_VIEWER");
+}
+
 TEST_F(Progress, FatalErrorIsShownAndEndsTheRun) {
     testsupport::WriteFileBytes(work() / "bad.hlp", std::string(64, 'x'));
     QString title, text;

@@ -183,6 +183,16 @@ TEST_F(Wizard, FirstRunWithoutPrintModeShowsIndexAndTocCleared) {
     EXPECT_EQ(plat::GetPrivateProfileString("Options", "Toc", "?", "Rendlow.ini"), "0");
 }
 
+// Embedded windows are drawn by Windows libraries, which this system cannot
+// load, so a conversion recreates their tags: a first run offers just that.
+TEST_F(Wizard, FirstRunOffersTheEmbeddedWindowTagThatTheConversionWrites) {
+    WizardDialog w(LoadOptions());
+    w.showPage(8);
+    EXPECT_TRUE(Radio(w, 7601)->isChecked());
+    EXPECT_FALSE(Radio(w, 7602)->isChecked());
+    EXPECT_EQ(LoadOptions() & kEwSupport, 0u);
+}
+
 TEST_F(Wizard, ContinueOnlyWhileEveryNamedFileOpens) {
     TAVRIN_REQUIRE_CORPUS();
     MakeFiles();
@@ -313,7 +323,7 @@ TEST_F(Wizard, ConvertWritesEveryChosenFileIntoTheCurrentFolderAndSavesTheOption
     EXPECT_EQ(opened, "DEMIST.RTF");  // the last file converted
     // The eleven keys, as the buttons stood (the defaults).
     const char* expected[][2] = {{"ForPrint", "1"}, {"NoShg", "1"},  {"SplitRtf", "0"},  {"PageBreak", "0"},
-                                 {"EwSupport", "1"}, {"Jumps", "0"},  {"PageLinks", "0"}, {"Index", "1"},
+                                 {"EwSupport", "0"}, {"Jumps", "0"},  {"PageLinks", "0"}, {"Index", "1"},
                                  {"Toc", "1"},       {"BmpInRtf", "1"}, {"Localize", "0"}};
     for (const auto& e : expected)
         EXPECT_EQ(plat::GetPrivateProfileString("Options", e[0], "?", "Rendlow.ini"), e[1]) << e[0];

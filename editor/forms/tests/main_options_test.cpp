@@ -21,6 +21,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QImage>
+#include <QWidget>
+
+#include <cmath>
+#include <map>
+
 #include <filesystem>
 
 namespace {
@@ -289,3 +295,72 @@ TEST_F(MainOptions, PreferencesChangeTheGridFontAndTheTreeAtOnce) {
 }
 
 }  // namespace
+
+namespace {
+
+double Luminance(QRgb c) {
+    auto lin = [](int v) {
+        const double s = v / 255.0;
+        return s <= 0.03928 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * lin(qRed(c)) + 0.7152 * lin(qGreen(c)) + 0.0722 * lin(qBlue(c));
+}
+
+// The contrast of the drawn text of an image against its background: the
+// background is its most frequent colour, the text the colour that differs
+// most from it among those covering at least a few pixels.
+double TextContrast(const QImage& img) {
+    std::map<QRgb, int> count;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) ++count[img.pixel(x, y) | 0xFF000000u];
+    QRgb back = 0;
+    int most = -1;
+    for (const auto& [c, n] : count)
+        if (n > most) back = c, most = n;
+    const double lb = Luminance(back);
+    double best = 1.0;
+    for (const auto& [c, n] : count) {
+        if (n < 4) continue;
+        const double l = Luminance(c);
+        best = std::max(best, (std::max(l, lb) + 0.05) / (std::min(l, lb) + 0.05));
+    }
+    return best;
+}
+
+}  // namespace
+
+// Pages and popups are marked in readable colours: in the page grid's kind
+// column and in the preferences' samples, at least 4.5:1 against their ground.
+TEST_F(MainOptions, TopicAndPopupMarksAreReadable) {
+    ctx->detailTable->First();
+    form->TabBook->SetActivePageName(editor::kSplitViewPage);
+    form->TabBookClick();
+    guitest::ProcessEvents(20);
+    int kindCol = -1;
+    for (int i = 0; i < form->detailGrid->GetFieldCount(); ++i)
+        if (form->detailGrid->GetFields(i)->FieldName == "TopicPopup") kindCol = i + form->detailGrid->FixedCols();
+    ASSERT_GE(kindCol, 0);
+    const QImage grid = form->detailGrid->Widget()->grab().toImage();
+    const qreal k = grid.devicePixelRatio();
+    // Data rows 0, 1, 2: pages 10 (topic, current, highlighted), 20 (popup), 30 (topic).
+    for (int row : {1, 2}) {
+        const gui::TRect r = form->detailGrid->CellRect(kindCol, form->detailGrid->FixedRows() + row);
+        const QImage cell = grid.copy(QRect(QPoint(int(r.Left * k) + 1, int(r.Top * k) + 1),
+                                            QPoint(int(r.Right * k) - 2, int(r.Bottom * k) - 2)));
+        EXPECT_GE(TextContrast(cell), 4.5) << "row " << row;
+    }
+    double topic = 0, popup = 0;
+    WhenShown("PrefsForm", [&](gui::TForm* f) {
+        auto* prefs = static_cast<editor::TPrefsForm*>(f);
+        guitest::ProcessEvents(10);
+        topic = TextContrast(prefs->lblTopic->Parent()->Widget()->grab(
+            QRect(prefs->lblTopic->Left(), prefs->lblTopic->Top(), prefs->lblTopic->Width(), prefs->lblTopic->Height())).toImage());
+        popup = TextContrast(prefs->lblPopup->Parent()->Widget()->grab(
+            QRect(prefs->lblPopup->Left(), prefs->lblPopup->Top(), prefs->lblPopup->Width(), prefs->lblPopup->Height())).toImage());
+        guitest::SendKey(prefs->cbxGridFontSize, 0x1B /* VK_ESCAPE */);
+    });
+    ASSERT_TRUE(guitest::ClickMenu(form.get(), {"&Tools", "Tavrin &Preferences"}));
+    ASSERT_TRUE(guitest::WaitFor([&] { return popup > 0; }));
+    EXPECT_GE(topic, 4.5);
+    EXPECT_GE(popup, 4.5);
+}

@@ -13,11 +13,16 @@
 #include "platform/gui/gui_test_harness.h"
 #include "platform/gui/printer.h"
 #include "editor/forms/lifecycle_forms.h"
+#include "editor/lifecycle/project_wizard.h"
+#include "project/page_text.h"
 #include <QMenu>
 #include "controls/richdb/db_rich_text.h"
 #include "tests/support/test_support.h"
 
 #include <gtest/gtest.h>
+
+#include <QImage>
+#include <QWidget>
 
 #include <filesystem>
 
@@ -259,3 +264,115 @@ TEST_F(MainPageCommands, PrintingThePageListLeavesNoWaitWindow) {
 }
 
 }  // namespace
+
+namespace {
+
+int DarkPixels(const QImage& img) {
+    int n = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x) n += qGray(img.pixel(x, y)) < 110;
+    return n;
+}
+
+}  // namespace
+
+// A project made by the wizard from each colour scheme: text typed into a
+// new page is stored in a dark colour and shows on the page's background.
+TEST_F(MainPageCommands, EverySchemesNewPageShowsTypedTextDark) {
+    vl::TvlTable schemes(nullptr);
+    schemes.DatabaseName = editor::kTavrinAlias;
+    schemes.SetTableName(editor::kWizTableFile);
+    schemes.Open();
+    int made = 0;
+    for (schemes.First(); !schemes.Eof(); schemes.Next(), ++made) {
+        const std::string scheme = schemes.FieldByName("ColorScheme")->AsString();
+        SCOPED_TRACE(scheme);
+        // The preset's own colour numbers are dark colours of the table.
+        for (const char* f : {"HelpColor", "TitleColor"}) {
+            const long n = static_cast<long>(schemes.FieldByName(f)->AsInteger());
+            EXPECT_NE(editor::ScreenColourOf(static_cast<int>(n)), 0xFFFFFF) << f;
+        }
+        editor::WizardInput in;
+        in.name = "Scheme" + std::to_string(made);
+        in.fileName = "SCH" + std::to_string(made);
+        in.helpTitle = scheme;
+        in.directory = (tmp.path() / in.name).string();
+        ASSERT_TRUE(editor::CreateProject(*ctx, in, &schemes, nullptr));
+        ctx->mainTable->Refresh();
+        ASSERT_TRUE(ctx->mainTable->FindKey({db::TValue(in.name)}));
+        if (ctx->ApplyProjectDisplaySettings) ctx->ApplyProjectDisplaySettings();
+        ctx->detailTable->Refresh();
+        ctx->detailTable->Append();
+        ctx->detailTable->FieldByName("HelpId")->SetAsInteger(10);
+        ctx->detailTable->FieldByName("TopicPopup")->SetAsString("T");
+        ctx->detailTable->FieldByName("Title")->SetAsString("New page");
+        ctx->detailTable->Post();
+        guitest::ProcessEvents(20);
+        const int before = DarkPixels(form->HelpText->Widget()->grab().toImage());
+        Focus(form->HelpText);
+        guitest::TypeText(form->HelpText, "WWWW MMMM WWWW");
+        guitest::ProcessEvents(10);
+        ASSERT_EQ(form->HelpText->GetPlainText().rfind("WWWW MMMM WWWW", 0), 0u) << form->HelpText->GetPlainText();
+        const richtext::TJDCharAttr a = form->HelpText->Engine().FirstParagraph()->lines->attrs[0];
+        EXPECT_NE(editor::ScreenColourOf(a.TextColor()), 0xFFFFFF) << int(a.TextColor());
+        EXPECT_GT(DarkPixels(form->HelpText->Widget()->grab().toImage()), before + 40);
+        ctx->detailTable->Post();
+        const std::string stored = ctx->detailTable->FieldByName("HelpText")->AsString();
+        EXPECT_EQ(stored.find("\\cf15"), std::string::npos) << stored;
+    }
+    EXPECT_EQ(made, 3);
+}
+
+// A jump shows in the page editor as a jump: the hyperlink colour and an
+// underline under its words, nothing of either under plain words.
+TEST_F(MainPageCommands, JumpTextIsMarkedInThePageEditor) {
+    ctx->detailTable->Edit();
+    ctx->detailTable->FieldByName("HelpText")->SetAsString(
+        "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}{\\colortbl;\\red0\\green0\\blue0;}\\f0\\fs24 "
+        "Plain WWWW then {\\uldb JUMPWORD}{\\v target_ctx} and MMMM.\\par}");
+    ctx->detailTable->Post();
+    if (ctx->ApplyProjectDisplaySettings) ctx->ApplyProjectDisplaySettings();
+    guitest::ProcessEvents(20);
+    richtext::TDBJDRichText* e = form->HelpText;
+    ASSERT_EQ(e->GetPlainText().rfind("Plain WWWW then JUMPWORD", 0), 0u) << e->GetPlainText();
+    const QImage shot = e->Widget()->grab().toImage();
+    if (const char* keep = std::getenv("TAVRIN_KEEP_GRABS")) shot.save(QString::fromUtf8(keep) + "/jump.png");
+    const qreal k = shot.devicePixelRatio();
+    richtext::TJDRTFTextInput& t = e->Engine();
+    // The box of the characters [from, to) on screen, in image pixels.
+    auto box = [&](int from, int to) {
+        richtext::TTextPointer a, b;
+        EXPECT_TRUE(t.PositionToPointer(from, a));
+        EXPECT_TRUE(t.PositionToPointer(to, b));
+        const int x0 = t.XOfPosition(a.par, a.line, a.pos) + t.LeftOffset + t.leftMargin;
+        const int x1 = t.XOfPosition(b.par, b.line, b.pos) + t.LeftOffset + t.leftMargin;
+        const int y0 = a.line->top - t.TopOffset + t.topMargin;
+        return QRect(QPoint(int(x0 * k), int(y0 * k)), QPoint(int(x1 * k) - 1, int((y0 + a.line->height) * k) - 1));
+    };
+    struct Mark {
+        int coloured = 0;   // pixels of a clearly blue hue
+        bool lined = false; // a row inked across the words' width
+    };
+    auto mark = [&](const QRect& r) {
+        Mark m;
+        for (int y = r.top(); y <= r.bottom(); ++y) {
+            const bool lower = y > (r.top() + r.bottom()) / 2;  // where an underline runs
+            int inked = 0;
+            for (int x = r.left(); x <= r.right(); ++x) {
+                const QRgb c = shot.pixel(x, y);
+                m.coloured += qBlue(c) > qRed(c) + 80 && qBlue(c) > qGreen(c) + 80;
+                inked += qGray(c) < 200;
+            }
+            m.lined = m.lined || (lower && inked >= r.width() * 9 / 10);
+        }
+        return m;
+    };
+    const int m4 = static_cast<int>(e->GetPlainText().find("MMMM"));  // after the hidden target
+    const Mark jump = mark(box(16, 24)), plain = mark(box(6, 10)), after = mark(box(m4, m4 + 4));
+    EXPECT_GT(jump.coloured, 10);
+    EXPECT_TRUE(jump.lined);
+    for (const Mark& m : {plain, after}) {
+        EXPECT_EQ(m.coloured, 0);
+        EXPECT_FALSE(m.lined);
+    }
+}

@@ -16,7 +16,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QImage>
+#include <QWidget>
+
 #include <filesystem>
+#include <set>
 #include <fstream>
 
 namespace {
@@ -492,6 +496,109 @@ TEST_F(MainViews, OpenProjectPicksAProjectAtAGlance) {
     pick(gui::mrOk);
     ASSERT_TRUE(guitest::ClickMenu(form.get(), {"&File", "&Open Project"}));
     EXPECT_EQ(ctx->mainTable->FieldByName("Application")->AsString(), "Other");
+}
+
+// The split view's page grid edits a page's short fields only: Tab walks
+// them and leaves the grid, never stopping in a memo, and what is typed
+// there never reaches one.
+TEST_F(MainViews, TabThroughThePageGridNeverReachesAMemo) {
+    std::vector<std::string> shown;
+    for (int i = 0; i < form->detailGrid->GetFieldCount(); ++i) shown.push_back(form->detailGrid->GetFields(i)->FieldName);
+    EXPECT_EQ(shown, (std::vector<std::string>{"HelpId", "TopicPopup", "Title"}));
+    ctx->detailTable->First();
+    std::vector<std::pair<std::string, std::string>> memos;
+    for (int i = 0; i < ctx->detailTable->FieldCount(); ++i)
+        if (db::TField* f = ctx->detailTable->Fields(i); f->IsBlob()) memos.emplace_back(f->FieldName, f->AsString());
+    ASSERT_FALSE(memos.empty());
+    form->SetActiveControl(form->detailGrid);
+    form->detailGrid->SetFocus();
+    form->detailGrid->SetSelectedIndex(0);
+    guitest::ProcessEvents(10);
+    // Tab goes on from the last column to the next page's first.
+    std::set<std::string> visited;
+    for (int step = 0; step < 12 && form->ActiveControl() == form->detailGrid; ++step) {
+        db::TField* f = form->detailGrid->GetSelectedField();
+        ASSERT_NE(f, nullptr);
+        visited.insert(f->FieldName);
+        EXPECT_FALSE(f->IsBlob()) << f->FieldName;
+        guitest::SendKey(form->detailGrid, gui::VK_TAB);
+        guitest::ProcessEvents(5);
+    }
+    EXPECT_EQ(visited, (std::set<std::string>{"HelpId", "TopicPopup", "Title"}));
+    // Typing in the last column changes that field and no memo.
+    ctx->detailTable->First();
+    form->SetActiveControl(form->detailGrid);
+    form->detailGrid->SetFocus();
+    form->detailGrid->SetSelectedIndex(form->detailGrid->GetFieldCount() - 1);
+    guitest::ProcessEvents(5);
+    guitest::TypeText(form->detailGrid, "zz");
+    guitest::SendKey(form->detailGrid, gui::VK_RETURN);
+    guitest::ProcessEvents(5);
+    if (ctx->detailTable->State() != db::dsBrowse) ctx->detailTable->Post();
+    ctx->detailTable->First();
+    for (const auto& [name, before] : memos) EXPECT_EQ(ctx->detailTable->FieldByName(name)->AsString(), before) << name;
+    EXPECT_EQ(ctx->detailTable->FieldByName("Title")->AsString().rfind('z', 0), 0u);
+}
+
+// Each cell of the contents grid shows its own entry's value, as the grid
+// paints it: the icon and title in the title column, plain text elsewhere.
+TEST_F(MainViews, TheContentsGridShowsEachEntrysValues) {
+    db::TDataSet* c = ctx->cntTable;
+    struct Entry {
+        int seq, level;
+        const char* type;
+        const char* title;
+        const char* filter;
+    } entries[] = {{1, 1, "H", "Getting started", "web"}, {2, 2, "T", "Second page", ""}};
+    for (const Entry& e : entries) {
+        c->Append();
+        c->FieldByName("Sequence")->SetAsInteger(e.seq);
+        c->FieldByName("Level")->SetAsInteger(e.level);
+        c->FieldByName("EntryType")->SetAsString(e.type);
+        c->FieldByName("Title")->SetAsString(e.title);
+        c->FieldByName("Filter")->SetAsString(e.filter);
+        c->Post();
+    }
+    form->TabBook->SetActivePageName(editor::kContentsPage);
+    form->TabBookClick();
+    guitest::ProcessEvents(20);
+    ASSERT_GT(form->cntGrid->GetFieldCount(), 0);
+    int row = 0;
+    for (c->First(); !c->Eof(); c->Next(), ++row) {
+        for (int i = 0; i < form->cntGrid->GetFieldCount(); ++i) {
+            db::TField* f = form->cntGrid->GetFields(i);
+            RecordingPainter p;
+            const bool drawn = editor::DrawContentsCell(p, gui::TRect{0, 0, 200, 18}, f->FieldName,
+                                                        entries[row].type, entries[row].level, entries[row].title, 15);
+            // What the cell says: the text the painter wrote, or the grid's own text.
+            std::string said = f->DisplayText();
+            if (drawn) {
+                said.clear();
+                for (const std::string& call : p.calls)
+                    if (call.rfind(entries[row].title, 0) == 0) said = entries[row].title;
+            }
+            EXPECT_EQ(said, f->DisplayText()) << f->FieldName << " row " << row;
+        }
+    }
+    // On screen: the two titles' rows differ, and below them the grid is empty.
+    const QImage shot = form->cntGrid->Widget()->grab().toImage();
+    ASSERT_FALSE(shot.isNull());
+    const int col = form->cntGrid->FixedCols();
+    const gui::TRect r1 = form->cntGrid->CellRect(col, form->cntGrid->FixedRows());
+    const gui::TRect r2 = form->cntGrid->CellRect(col, form->cntGrid->FixedRows() + 1);
+    const qreal k = shot.devicePixelRatio();
+    auto cell = [&](const gui::TRect& r) {
+        return shot.copy(QRect(QPoint(int(r.Left * k), int(r.Top * k)), QPoint(int(r.Right * k) - 1, int(r.Bottom * k) - 1)));
+    };
+    auto inked = [](const QImage& img) {
+        int n = 0;
+        for (int y = 0; y < img.height(); ++y)
+            for (int x = 0; x < img.width(); ++x) n += qGray(img.pixel(x, y)) < 100;
+        return n;
+    };
+    EXPECT_GT(inked(cell(r1)), 0);
+    EXPECT_GT(inked(cell(r2)), 0);
+    EXPECT_NE(cell(r1), cell(r2));
 }
 
 }  // namespace

@@ -14,6 +14,8 @@
 #include <sstream>
 
 #include "controls/data/vl_locate_dialog.h"
+#include "controls/db/db_grid.h"
+#include "platform/win/message_queue.h"
 #include "project/project_tables.h"
 #include "platform/core/paths.h"
 #include "data/engine_driver.h"
@@ -961,3 +963,92 @@ TEST_F(PageCommands, TheJumpChangeFormStaysOnTheScreen) {
 }
 
 }  // namespace
+
+namespace {
+
+// Runs `step` once the Jumps form is up in its modal loop.
+void WhenJumpsFormShows(std::function<void(editor::TJumpsForm&)> step) {
+    auto h = std::make_shared<plat::HWND>(0);
+    *h = plat::AllocateHWnd([h, step](gui::TMessage& m) {
+        if (m.Msg != gui::WM_USER + 21) return;
+        auto* f = dynamic_cast<editor::TJumpsForm*>(gui::Application->FindComponent("JumpsForm"));
+        if (!f || !f->Visible()) {
+            plat::PostMessage(*h, gui::WM_USER + 21, 0, 0);
+            return;
+        }
+        plat::DeallocateHWnd(*h);
+        step(*f);
+    });
+    plat::PostMessage(*h, gui::WM_USER + 21, 0, 0);
+}
+
+// The middle of the Title cell of a data row (1 is the first).
+gui::TPoint RowPoint(db::TCustomDBGrid& grid, int row) {
+    const gui::TRect r = grid.CellRect(1, row);
+    return {(r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2};
+}
+
+}  // namespace
+
+TEST_F(PageCommands, ClickingARowOfTheJumpsFormAndEnterJumpToThatPage) {
+    // Topics in help-id order: Start (start_ctx), Second (second_ctx), Empty.
+    struct Case {
+        int row;
+        const char* context;
+    } cases[] = {{2, "second_ctx"}, {1, "start_ctx"}};
+    editor::FormsPageUi real(ctx.get());
+    host.ui = &real;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.context);
+        GoTo(1);
+        edit->SetFocus();
+        edit->SetSelStart(6);
+        edit->SetSelLength(4);
+        std::string shown;
+        bool closed = false;
+        WhenJumpsFormShows([&](editor::TJumpsForm& f) {
+            f.detailGrid->SetFocus();
+            // Start away from the row to click: the form opens on another row.
+            f.Table->First();
+            if (c.row == 1) f.Table->Next();
+            guitest::ProcessEvents();
+            guitest::Click(f.detailGrid, RowPoint(*f.detailGrid, c.row));
+            guitest::ProcessEvents();
+            shown = f.editJump->Text();
+            guitest::SendKey(f.detailGrid, gui::VK_RETURN);
+            guitest::ProcessEvents();
+            closed = f.ModalResult() == gui::mrOk;
+            if (!closed) f.SetModalResult(gui::mrCancel);
+        });
+        const bool made = editor::MakeHotSpot(host, edit, HotSpotKind::Topic);
+        EXPECT_EQ(shown, c.context);
+        EXPECT_TRUE(closed) << "Enter in the grid presses OK";
+        ASSERT_TRUE(made);
+        EXPECT_EQ(edit->GetPlainText().substr(0, 10 + std::string(c.context).size()),
+                  std::string("Alpha beta") + c.context);
+        ctx->detailTable->Post();
+        const std::string stored = ctx->detailTable->FieldByName("HelpText")->AsString();
+        EXPECT_NE(stored.find(std::string("\\v ") + c.context), std::string::npos) << stored;
+        ctx->detailTable->Edit();
+        ctx->detailTable->FieldByName("HelpText")->SetAsString(Rtf("Alpha beta gamma delta.\\par"));
+        ctx->detailTable->Post();
+        guitest::ProcessEvents();
+    }
+}
+
+TEST_F(PageCommands, TabAndShiftTabLeaveTheJumpsFormsGrid) {
+    editor::TJumpsForm form(gui::Application, ctx.get());
+    form.Prepare(false);
+    form.Show();
+    guitest::ProcessEvents();
+    for (gui::TShiftState shift : {gui::TShiftState(0), gui::TShiftState(gui::ssShift)}) {
+        form.detailGrid->SetFocus();
+        guitest::ProcessEvents();
+        ASSERT_EQ(form.ActiveControl(), form.detailGrid);
+        const int col = form.detailGrid->Col();
+        guitest::SendKey(form.detailGrid, gui::VK_TAB, shift);
+        guitest::ProcessEvents();
+        EXPECT_NE(form.ActiveControl(), form.detailGrid) << shift;
+        EXPECT_EQ(form.detailGrid->Col(), col) << shift;
+    }
+}

@@ -1,6 +1,7 @@
 #include "editor/options/ui/filter_forms.h"
 
 #include "editor/options/ui/ui_util.h"
+#include "platform/core/paths.h"
 
 namespace editor {
 
@@ -131,7 +132,7 @@ TfrmFilter::TfrmFilter(TComponent* owner, EditorContext& ctx) : TForm(owner), ct
     Button5->OnClick = [this](TObject* s) { Button5Click(s); };
     Button4->OnClick = [this](TObject*) { resetAll(); };
     Button3->OnClick = [this](TObject*) {
-        ctx_.HelpFile = ctx_.ProgramDir + "\\Tavrin.hlp";
+        ctx_.HelpFile = plat::JoinPath(ctx_.ProgramDir, "Tavrin.hlp");
         ctx_.ShowHelp(kHelpContext, 15200);
     };
     OnShow = [this](TObject* s) { FormShow(s); };

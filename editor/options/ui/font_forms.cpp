@@ -2,6 +2,7 @@
 
 #include "helpbuild/ui/compile_form.h"
 #include "editor/options/ui/ui_util.h"
+#include "platform/core/paths.h"
 
 namespace editor {
 
@@ -139,7 +140,7 @@ TfrmFormat::TfrmFormat(TComponent* owner, EditorContext& ctx) : TForm(owner), ct
     btnHelp = button("btnHelp", "&Help", 295);
     btnOK->OnClick = [this](TObject* s) { OKClick(s); };
     btnHelp->OnClick = [this](TObject*) {
-        ctx_.HelpFile = ctx_.ProgramDir + "\\Tavrin.hlp";
+        ctx_.HelpFile = plat::JoinPath(ctx_.ProgramDir, "Tavrin.hlp");
         ctx_.ShowHelp(kHelpContext, 15600);
     };
     SetBorderStyle(bsDialog);

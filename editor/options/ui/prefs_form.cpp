@@ -3,6 +3,7 @@
 #include "editor/options/option_values.h"
 #include "editor/options/ui/ui_util.h"
 #include "platform/gui/common_dialogs.h"
+#include "platform/core/paths.h"
 
 namespace editor {
 
@@ -112,7 +113,7 @@ TPrefsForm::TPrefsForm(TComponent* owner, EditorContext& ctx) : TForm(owner), ct
     btnHelp = MakeControl<TButton>(this, this, "btnHelp", 389, 376, 75, 25);
     btnHelp->SetCaption("&Help");
     btnHelp->OnClick = [this](TObject*) {
-        ctx_.HelpFile = ctx_.ProgramDir + "\\Tavrin.hlp";
+        ctx_.HelpFile = plat::JoinPath(ctx_.ProgramDir, "Tavrin.hlp");
         ctx_.ShowHelp(kHelpContext, 6000);
     };
     SetBorderStyle(bsDialog);

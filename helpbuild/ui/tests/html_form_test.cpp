@@ -106,16 +106,16 @@ TEST_F(Wizard, OpensOnStepOneWithTheCurrentProjectAndItsFolders) {
     EXPECT_EQ(form->nbkSteps->ActivePage(), "Step1");
     EXPECT_EQ(form->fldProject->Items().Count(), 2);
     EXPECT_EQ(form->fldProject->Text(), "Demo");  // the main window's current project
-    EXPECT_EQ(form->editDirectory->Text(), project + "\\Html");
-    EXPECT_EQ(form->editGraphicsDir->Text(), project + "\\Html\\Images");
+    EXPECT_EQ(form->editDirectory->Text(), project + "/Html");
+    EXPECT_EQ(form->editGraphicsDir->Text(), project + "/Html/Images");
     EXPECT_EQ(form->rgpHtmFilenames->ItemIndex(), 1);
     EXPECT_EQ(form->editBrowser->Text(), "xdg-open");
-    EXPECT_EQ(form->editBackground->Text(), plat::JoinPath(home.path().string(), "bkyellow.gif"));
+    EXPECT_EQ(form->editBackground->Text(), home.path().string() + "/bkyellow.gif");
     EXPECT_TRUE(plat::FileExists(form->editBackground->Text()));
     // Another project resets the folders the same way.
     form->fldProject->SetItemIndex(0);
     form->fldProjectChange(nullptr);
-    EXPECT_EQ(form->editDirectory->Text(), plat::JoinPath(home.path().string(), "alpha") + "\\Html");
+    EXPECT_EQ(form->editDirectory->Text(), home.path().string() + "/alpha/Html");
     // Closing keeps the browser and background.
     form->editBrowser->SetText("/usr/bin/true");
     form->FormClose();

@@ -57,6 +57,24 @@ TEST_F(PathsTest, ExactMatchWinsOverOtherCaseVariants) {
     EXPECT_EQ(NativePath(tmp.path().string() + "/aBC.TXT"), (tmp / "ABC.txt").string());
 }
 
+TEST_F(PathsTest, DisplayPathIsNativeWithTheRealLetterCase) {
+    fs::create_directories(tmp / "TavrinHome/Html");
+    testsupport::WriteFileBytes(tmp / "TavrinHome/Tavrin.HLP", "x");
+    SetDriveRoot('D', (tmp / "TavrinHome").string());
+    const std::string t = tmp.path().string();
+    struct {
+        std::string path, shown;
+    } cases[] = {
+        {t + "/TavrinHome\\Tavrin.hlp", t + "/TavrinHome/Tavrin.HLP"},
+        {t + "\\TAVRINHOME\\html\\Images", t + "/TavrinHome/Html/Images"},  // new parts keep their case
+        {t + "/TavrinHome\\RevGuide\\", t + "/TavrinHome/RevGuide/"},
+        {"d:\\HTML", t + "/TavrinHome/Html"},
+        {"Sub\\Page.rtf", "Sub/Page.rtf"},
+        {"", ""},
+    };
+    for (const auto& c : cases) EXPECT_EQ(DisplayPath(c.path), c.shown) << c.path;
+}
+
 TEST_F(PathsTest, DriveLettersMapToConfigurableRoots) {
     fs::create_directories(tmp / "drive_c/Help");
     EXPECT_EQ(DriveRoot('c'), (tmp / "drive_c").string());

@@ -132,6 +132,29 @@ TEST_F(ProcessTest, StartProcessDoesNotWait) {
     EXPECT_EQ(WinExec(dir + "/missing.sh", 1), ERROR_FILE_NOT_FOUND);
 }
 
+TEST_F(ProcessTest, WatchedStartReportsALauncherThatGivesUp) {
+    Script("nomethod.sh", "echo \"xdg-open: no method available for opening '$1'\" >&2\nexit 3\n");
+    Script("opens.sh", "echo opened >&2\nexit 0\n");
+    Script("stays.sh", "sleep 3\necho late >&2\nexit 4\n");
+    struct Case {
+        std::string program;
+        bool started;
+        std::uint32_t error;
+        std::string text;
+    } cases[] = {
+        {dir + "/nomethod.sh", false, ERROR_GEN_FAILURE, "xdg-open: no method available for opening 'My Doc.RTF'"},
+        {dir + "/opens.sh", true, ERROR_SUCCESS, ""},
+        {dir + "/stays.sh", true, ERROR_SUCCESS, ""},  // still running when the watch ends
+        {dir + "/missing-viewer", false, ERROR_FILE_NOT_FOUND, ""},
+    };
+    for (const Case& c : cases) {
+        std::string text = "stale";
+        EXPECT_EQ(StartProcessWatched({c.program, "My Doc.RTF"}, 1000, &text), c.started) << c.program;
+        EXPECT_EQ(GetLastError(), c.error) << c.program;
+        EXPECT_EQ(text, c.text) << c.program;
+    }
+}
+
 TEST(SharedLibraryTest, MissingLibraryIsAnErrorResult) {
     SharedLibrary lib;
     EXPECT_FALSE(lib.Load("C:\\nowhere\\SKYMISSING.DLL"));

@@ -3,7 +3,10 @@
 // engine drawing on the control's canvas. The clipboard is an in-memory one.
 #include <gtest/gtest.h>
 
+#include <QCoreApplication>
 #include <QImage>
+#include <QKeyEvent>
+#include <QWidget>
 
 #include <algorithm>
 #include <regex>
@@ -130,6 +133,35 @@ TEST_F(RtfEdit, KeyTableMovesSelectsAndEditsWithOneChangePerRealEdit) {
         // Copying is no edit: it never marks the text modified.
         if (c.vk == 'C' || (c.vk == VK_INSERT && (c.shift & ssCtrl))) EXPECT_FALSE(edit->Modified);
     }
+}
+
+// Under X a Ctrl+letter arrives with its control character as the key's
+// text (Ctrl+Z as 0x1A); only the clipboard letters act, none is typed.
+// Ctrl+H and Ctrl+M are Backspace and Enter on any keyboard, as on Win32.
+TEST_F(RtfEdit, CtrlLettersTypeNoControlCharacters) {
+    const char letters[] = "ABDEFGIJKLNOPQRSTUWYZ";
+    for (const char* l = letters; *l; ++l) {
+        SCOPED_TRACE(std::string("Ctrl+") + *l);
+        Load("abc");
+        edit->SetCPPosition(1);
+        const QString text(QChar(static_cast<ushort>(*l - 'A' + 1)));
+        QKeyEvent down(QEvent::KeyPress, Qt::Key_A + (*l - 'A'), Qt::ControlModifier, text);
+        QCoreApplication::sendEvent(edit->Widget(), &down);
+        QKeyEvent up(QEvent::KeyRelease, Qt::Key_A + (*l - 'A'), Qt::ControlModifier, text);
+        QCoreApplication::sendEvent(edit->Widget(), &up);
+        EXPECT_EQ(edit->GetPlainText(), "abc");
+        EXPECT_EQ(changes, 0);
+    }
+    // Enter and Backspace still reach the text as characters.
+    Load("abc");
+    edit->SetCPPosition(2);
+    for (const auto& [key, ch] : {std::pair{Qt::Key_Backspace, '\b'}, std::pair{Qt::Key_Return, '\r'}}) {
+        QKeyEvent down(QEvent::KeyPress, key, Qt::NoModifier, QString(QChar(ch)));
+        QCoreApplication::sendEvent(edit->Widget(), &down);
+        QKeyEvent up(QEvent::KeyRelease, key, Qt::NoModifier, QString(QChar(ch)));
+        QCoreApplication::sendEvent(edit->Widget(), &up);
+    }
+    EXPECT_EQ(edit->GetPlainText(), "a\rc");
 }
 
 TEST_F(RtfEdit, TypedTextGoesInWithTheInsertAttributeAndHandlersSeeTabs) {
