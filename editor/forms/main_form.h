@@ -61,6 +61,9 @@ public:
 bool DrawContentsCell(CellPainter& painter, const gui::TRect& cell, const std::string& fieldName,
                       const std::string& entryType, int level, const std::string& title, int bitmapWidth);
 
+// The main window's smallest size.
+inline constexpr int kMainWindowMinWidth = 480, kMainWindowMinHeight = 360;
+
 // The tips the main window's tip of the day offers.
 plat::StringList MainWindowTips();
 
