@@ -1183,8 +1183,8 @@ void TWinControl::WndProc(TMessage& m) {
         DefaultHandler(m);
         return;
     case WM_SYSCHAR: {
-        if (DoKeyPress(m)) return;
-        // Alt+character: a control on the form whose accelerator it is takes it.
+        // Alt+character is a command, never typing: a control on the form
+        // whose accelerator it is takes it, and no edit receives the letter.
         TForm* form = ParentForm();
         if (form && form->Perform(CM_DIALOGCHAR, m.WParam, m.LParam) != 0) {
             m.Result = 1;
