@@ -316,6 +316,8 @@ void TForm1::sbtnPartCompileClick() {
 }
 
 void TForm1::BackupClick() {
+    // The archive copies the tables: the page being typed goes in first.
+    PostPageAndProject(*ctx);
     backup::BackupUi ui;
     ui.showDialog = [](backup::BackupDialogState& state) { return backupui::ShowBackupDialog(state); };
     ui.createProgress = buildui::CompileFormFactory(&ctx->CancelRequested);
