@@ -61,17 +61,33 @@ function(tavrin_bench name)
   target_compile_definitions(${name} PRIVATE TAVRIN_CORPUS_DIR="${TAVRIN_CORPUS_DIR}")
 endfunction()
 
-# tavrin_acceptance_test(<name> SOURCES ... [DEPS ...])
+# tavrin_acceptance_test(<name> SOURCES ... [DEPS ...] [SUITES ...])
 # A test of a program as its user meets it: a GoogleTest executable run on a
 # real X server of its own (xvfb-run picks a free display) with Qt's xcb
 # platform, labelled "acceptance". A program stuck in a window nobody answers
-# fails on the time-out instead of holding up the run.
+# fails on the time-out instead of holding up the run. With SUITES, each
+# named test suite is a test of its own (<name>.<suite>), so a parallel run
+# spreads them over the cores.
 function(tavrin_acceptance_test name)
-  cmake_parse_arguments(A "" "" "SOURCES;DEPS" ${ARGN})
+  cmake_parse_arguments(A "" "" "SOURCES;DEPS;SUITES" ${ARGN})
   add_executable(${name} ${A_SOURCES})
   target_link_libraries(${name} PRIVATE ${A_DEPS} tavrin_test_support GTest::gmock GTest::gtest_main)
-  add_test(NAME ${name}
-    COMMAND xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" $<TARGET_FILE:${name}>)
-  set_tests_properties(${name} PROPERTIES LABELS "acceptance" TIMEOUT 180
-    ENVIRONMENT "QT_QPA_PLATFORM=xcb;TAVRIN_CORPUS_DIR=${TAVRIN_CORPUS_DIR}")
+  set(runs ${name})
+  if(A_SUITES)
+    set(runs)
+    foreach(suite ${A_SUITES})
+      list(APPEND runs ${name}.${suite})
+    endforeach()
+  endif()
+  foreach(run ${runs})
+    set(filter)
+    if(A_SUITES)
+      string(REPLACE "${name}." "" suite ${run})
+      set(filter "--gtest_filter=${suite}.*")
+    endif()
+    add_test(NAME ${run}
+      COMMAND xvfb-run -a -s "-screen 0 1280x1024x24 -nolisten tcp" $<TARGET_FILE:${name}> ${filter})
+    set_tests_properties(${run} PROPERTIES LABELS "acceptance" TIMEOUT 180
+      ENVIRONMENT "QT_QPA_PLATFORM=xcb;TAVRIN_CORPUS_DIR=${TAVRIN_CORPUS_DIR}")
+  endforeach()
 endfunction()

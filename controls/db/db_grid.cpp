@@ -108,8 +108,25 @@ bool TCustomDBGrid::SelectCell(int ACol, int ARow) {
 void TCustomDBGrid::KeyDown(unsigned& Key, gui::TShiftState Shift) {
     if (link_.Active()) {
         TDataSet* ds = link_.DataSet();
+        const gui::TShiftState mods = Shift & (gui::ssShift | gui::ssAlt | gui::ssCtrl);
+        if (Key == gui::VK_BACK && mods == gui::ssAlt) {
+            // The undo key drops the row's pending change, a new row with it.
+            CancelRow();
+            Key = 0;
+            return;
+        }
         if (Key == gui::VK_DOWN) {
-            RunUserAction([ds] { ds->Next(); });
+            // Down from the last row begins a new one, so a list is typed
+            // row after row; an untouched new row is not followed by another.
+            const bool untouched = ds->State() == dsInsert && !ds->Modified() && pendingCol_ < 0 &&
+                                   !(EditorMode() && InplaceEditor() && InplaceEditor()->Modified());
+            if (!untouched) {
+                RunUserAction([this, ds] {
+                    ds->Next();
+                    if (ds->Eof() && !ReadOnly && ds->CanModify()) ds->Append();
+                });
+                HideEditor();
+            }
             Key = 0;
             return;
         }
@@ -120,6 +137,23 @@ void TCustomDBGrid::KeyDown(unsigned& Key, gui::TShiftState Shift) {
         }
     }
     gui::TCustomGrid::KeyDown(Key, Shift);
+}
+
+void TCustomDBGrid::KeyPress(char& Key) {
+    // Esc drops the row's pending change, a new row with it; a cell being
+    // typed in has already had its text put back by the first Esc.
+    if (Key == 27 && link_.Active() && link_.Editing()) {
+        CancelRow();
+        Key = 0;
+        return;
+    }
+    gui::TCustomGrid::KeyPress(Key);
+}
+
+void TCustomDBGrid::CancelRow() {
+    HideEditor();
+    pendingCol_ = -1;
+    RunUserAction([this] { link_.DataSet()->Cancel(); });
 }
 
 bool TCustomDBGrid::CanEditShow() {

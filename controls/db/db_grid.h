@@ -39,6 +39,7 @@ protected:
     bool SelectCell(int ACol, int ARow) override;
     bool CanEditShow() override;
     void KeyDown(unsigned& Key, gui::TShiftState Shift) override;
+    void KeyPress(char& Key) override;
     void Resize() override;
 
 private:
@@ -58,6 +59,7 @@ private:
     };
     void LinkActive();
     void UpdateRows();
+    void CancelRow();
     void UpdateData();
     int DataRowsFit() const;
     Link link_{this};

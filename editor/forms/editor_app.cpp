@@ -1,5 +1,6 @@
 #include "editor/forms/editor_app.h"
 
+#include "helpbuild/ui/compile_options_form.h"
 #include "helpbuild/ui/html_form.h"
 #include "helpbuild/ui/import_form.h"
 #include "project/project_tables.h"
@@ -222,12 +223,21 @@ int ShowOneForm(const Options& o) {
         form.Show();
         return Shoot(&form, file) ? 0 : 1;
     }
+    if (o.form == "TfrmCompile") {
+        // The compile options of a sample project, as the build shows them.
+        build::MemoryCompileOptions data;
+        data.fields = {{"Compile", "32"},          {"DosName", "USERGD"},       {"16bitName", "USERGD16"},
+                       {"Compress", "HIGH"},       {"AutoGenerateCntFile", "Y"}, {"AutogeneratePRJfile", "Y"}};
+        buildui::TfrmCompile form(gui::Application, data);
+        form.Show();
+        return Shoot(&form, file) ? 0 : 1;
+    }
     if (int code = 0; ShowOptionsWindow(o.form, file, code)) return code;
     const int page = ShowPageDialog(o.form, file);
     if (page != 2) return page;
     std::fprintf(stderr,
                  "tavrin: no window named \"%s\" (TForm1, TTipsForm, TSplashForm, TProjectsForm, TbackupForm, "
-                 "TfrmDoc, TCopyToForm, TJumpsForm, TMacroForm, TJChangeForm, TGraphicDlg, TGraphicFilenameForm, "
+                 "TfrmDoc, TCopyToForm, TfrmCompile, TJumpsForm, TMacroForm, TJChangeForm, TGraphicDlg, TGraphicFilenameForm, "
                  "TfrmBullets, TNewAppForm, TdlgSelectDirectory, TfrmInheritSelect, TfrmInhWho, TWaitForm, "
                  "or an options window)\n",
                  o.form.c_str());

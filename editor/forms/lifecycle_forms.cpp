@@ -251,9 +251,12 @@ TNewAppForm::TNewAppForm(TComponent* owner, EditorContext& ctx) : TForm(owner), 
     btnCancel->Cancel = true;
     btnCancel->OnClick = [this](TObject*) { SetModalResult(mrCancel); };
 
-    // Enter moves to the next field instead of closing the wizard.
+    // Enter moves to the next field instead of closing the wizard; in the
+    // titles grid it ends the cell being typed, and the focus stays there.
     OnKeyPress = [this](TObject*, char& key) {
         if (key != '\r') return;
+        for (TControl* c = ActiveControl(); c; c = c->Parent())
+            if (c == gridTopics) return;
         key = 0;
         if (TWinControl* c = ActiveControl()) SelectNext(c, true, true);
     };
@@ -320,12 +323,21 @@ bool TNewAppForm::NextClick() {
         Notebook->SetActivePage("Step2");
         HelpContext = 9660;
         btnPrev->SetEnabled(true);
+        FocusStep(grdScheme);
     } else if (page == "Step2") {
         Notebook->SetActivePage("Step3");
         HelpContext = 9670;
         btnNext->SetEnabled(false);
+        FocusStep(gridTopics);
     }
     return true;
+}
+
+// A step opens with the focus on its own first control: left on the
+// button pressed, it would stay on a hidden field or a disabled Next.
+void TNewAppForm::FocusStep(TWinControl* first) {
+    if (Visible() && first->CanFocus()) first->SetFocus();
+    else SetActiveControl(first);
 }
 
 void TNewAppForm::PrevClick() {
@@ -333,10 +345,12 @@ void TNewAppForm::PrevClick() {
     if (page == "Step3") {
         Notebook->SetActivePage("Step2");
         HelpContext = 9660;
+        FocusStep(grdScheme);
     } else if (page == "Step2") {
         Notebook->SetActivePage("Step1");
         HelpContext = 9650;
         btnPrev->SetEnabled(false);
+        FocusStep(editNewApp);
     }
     btnNext->SetEnabled(true);
 }

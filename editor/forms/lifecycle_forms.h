@@ -74,6 +74,7 @@ public:
     // The step buttons; false when a check refused.
     bool NextClick();
     void PrevClick();
+    void FocusStep(gui::TWinControl* first);
     bool FinishClick();
     // Step 2: a preset row sets the size and position buttons.
     void SchemeChanged();

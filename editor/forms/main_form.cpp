@@ -97,7 +97,10 @@ TViewGrid* MakeGrid(gui::TComponent* owner, gui::TWinControl* parent, const std:
 TForm1::TForm1(gui::TComponent* AOwner) : gui::TForm(AOwner) {
     SetName("Form1");
     SetCaption("Tavrin");
-    SetBounds(1, 1, 800, 600);
+    // Small enough for a doubled scale on a small screen, large enough for
+    // the project fields and a readable page.
+    SetMinimumSize(kMainWindowMinWidth, kMainWindowMinHeight);
+    SetBoundsOnScreen(1, 1, 800, 600);
     ctx = new EditorContext(this);
 
     TipOfTheDay1 = new TTipOfTheDay(this);
@@ -313,6 +316,8 @@ void TForm1::sbtnPartCompileClick() {
 }
 
 void TForm1::BackupClick() {
+    // The archive copies the tables: the page being typed goes in first.
+    PostPageAndProject(*ctx);
     backup::BackupUi ui;
     ui.showDialog = [](backup::BackupDialogState& state) { return backupui::ShowBackupDialog(state); };
     ui.createProgress = buildui::CompileFormFactory(&ctx->CancelRequested);
@@ -445,7 +450,8 @@ void TForm1::ApplySettingsToControls() {
     ctx->Settings.NonscrollSplitterPos = pnlMaxSplitter->BarPosition();
     splitViewSplitter->SetBarPosition(s.SplitViewSplitterPos);
     ctx->Settings.SplitViewSplitterPos = splitViewSplitter->BarPosition();
-    SetBounds(s.Left, s.Top, s.Width, s.Height);
+    // Whatever the file says, the window comes up whole on this screen.
+    SetBoundsOnScreen(s.Left, s.Top, s.Width, s.Height);
     SetShowHint(s.HelpHints);
     miShowHints->SetChecked(s.HelpHints);
     miTipOfTheDay->SetChecked(s.ShowTipOfTheDay);

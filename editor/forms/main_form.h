@@ -65,6 +65,9 @@ bool DrawContentsCell(CellPainter& painter, const gui::TRect& cell, const std::s
 // an underline, so a jump stands out from the words around it.
 void ShowJumpText(richtext::TJDCustomRtfEdit& editor, long colour);
 
+// The main window's smallest size.
+inline constexpr int kMainWindowMinWidth = 480, kMainWindowMinHeight = 360;
+
 // The tips the main window's tip of the day offers.
 plat::StringList MainWindowTips();
 

@@ -32,10 +32,12 @@ public:
         host.ui = &ui_;
         host.HasDefaultAttrs = false;
         host.SetStatus = [this](const std::string& s) { form_.StatusPanel->SetCaption(s); };
-        // The page speller as the main window sets it up: the word-processor
-        // layout, its own user dictionary, ten suggestions, plain buttons.
+        // The word-processor-like layout, the author's own words in
+        // USERDCT.DIC beside the dictionaries, plain buttons, ten suggestions.
         spell_ = new spell::TJDSpellDlg(this);
+        spell_->SetName("JDSpellDlg1");
         spell_->SetDialogStyle(spell::dtMSWord);
+        spell_->DictionaryName = "british.dct";
         spell_->UserDictionary = "USERDCT.DIC";
         spell_->SetSuggestions(10);
         spell_->AutoShift = false;

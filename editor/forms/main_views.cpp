@@ -415,6 +415,18 @@ void TForm1::TabBookClick() {
         // A refused post has said why; the row stays in its editing state.
     }
     btnFilterNow->SetEnabled(CurrentView() == kContentsPage);
+    // A view chosen by its key leaves the focus on the page just hidden,
+    // where keys would reach nothing the author sees: the view's own
+    // editor or grid takes it.
+    gui::TWinControl* active = ActiveControl();
+    if (active && !active->Showing() && Visible()) {
+        const std::string view = CurrentView();
+        gui::TWinControl* next = view == kSplitViewPage  ? static_cast<gui::TWinControl*>(HelpText)
+                                 : view == kMaxViewPage  ? static_cast<gui::TWinControl*>(maxHelpText)
+                                 : view == kFilterViewPage ? static_cast<gui::TWinControl*>(filterGrid)
+                                                           : static_cast<gui::TWinControl*>(cntGrid);
+        if (next->CanFocus()) next->SetFocus();
+    }
 }
 
 void TForm1::SpeedButton6Click() {

@@ -782,6 +782,41 @@ bool DeleteKey(TqvIndexContext& ctx, const std::uint8_t* key, std::uint32_t ref)
     }
 }
 
+namespace {
+
+// Puts the path in the crack at one edge of the run of entries equal to
+// `wanted` (by the index's compare alone, references aside): before its
+// first entry (`upper` false) or after its last (`upper` true); one descent,
+// however long the run. Answers whether the run has any entry: its neighbour
+// at that edge is always among the entries compared on the way down.
+bool DescendToRunEdge(Tree& t, const std::uint8_t* wanted, bool upper, TqvCursorPath& path) {
+    Page p = t.Read(t.Root(), 0);
+    bool seen = false;
+    while (true) {
+        if (path.depth >= kQvMaxIndexDepth) t.Corrupt(p.n);
+        std::uint32_t lo = 0, hi = p.Count();
+        while (lo < hi) {
+            const std::uint32_t mid = lo + (hi - lo) / 2;
+            const int r = t.Compare(wanted, 0, false, p, mid);
+            if (r == 0) seen = true;
+            if (r < 0 || (r == 0 && !upper))
+                hi = mid;
+            else
+                lo = mid + 1;
+        }
+        if (p.leaf) {
+            const bool before = lo < p.Count();
+            path.levels[path.depth++] = {p.n, static_cast<std::int32_t>(before ? lo : lo - 1)};
+            path.state = before ? qvpsCrackBefore : qvpsCrackAfter;
+            return seen;
+        }
+        path.levels[path.depth++] = {p.n, static_cast<std::int32_t>(lo) - 1};
+        p = t.Read(p.Child(lo), p.Level() - 1);
+    }
+}
+
+}  // namespace
+
 bool FindKey(TqvIndexContext& ctx, std::uint8_t* key, std::uint32_t& ref, int mode, TqvCursorPath& path) {
     TqvAccessScope access(ctx.file);
     Tree t(ctx, false);
@@ -803,6 +838,26 @@ bool FindKey(TqvIndexContext& ctx, std::uint8_t* key, std::uint32_t& ref, int mo
     else
         std::memcpy(wantedBytes, key, k);
     const bool useRef = t.s_.dups && ref != 0 && !t.s_.refOnly;
+    // Where several entries may equal the key, the answer lies at an edge of
+    // their run: past it for mode 1, on its first entry otherwise.
+    const bool toFirst = (t.s_.dups && ref == 0) || ctx.partialCompare;
+    std::uint32_t r;
+    if (!useRef && (mode == 1 || toFirst)) {
+        const bool found = DescendToRunEdge(t, wantedBytes, mode == 1, path);
+        if (!found && mode == 0) {
+            path.depth = 0;
+            path.state = qvpsNone;
+            return false;
+        }
+        if (!found || mode == 1) {
+            Forward(t, entryBytes, r, path);
+            if (found && path.state == qvpsOnEntry) EntryAt(t, path, t.s_.refOnly ? nullptr : key, ref);
+            return found;
+        }
+        Forward(t, entryBytes, r, path);
+        EntryAt(t, path, t.s_.refOnly ? nullptr : key, ref);
+        return true;
+    }
     Page p = t.Read(root, 0);
     std::uint32_t lo;
     while (true) {
@@ -821,25 +876,20 @@ bool FindKey(TqvIndexContext& ctx, std::uint8_t* key, std::uint32_t& ref, int mo
             const bool before = lo < p.Count();
             path.levels[path.depth++] = {p.n, static_cast<std::int32_t>(before ? lo : lo - 1)};
             path.state = before ? qvpsCrackBefore : qvpsCrackAfter;
-            std::uint32_t r;
             Forward(t, entryBytes, r, path);
             return false;
         }
         path.levels[path.depth++] = {p.n, static_cast<std::int32_t>(lo) - 1};
         p = t.Read(p.Child(lo), p.Level() - 1);
     }
-    std::uint32_t r;
-    auto equal = [&] { return ctx.compare(wantedBytes, entryBytes, ctx.compareContext) == 0; };
-    if (mode == 1) {
-        while (Forward(t, entryBytes, r, path) && equal()) {
-        }
+    // The exact entry (key and reference) is there; the answer may still
+    // lie at an edge of the run of equal keys around it.
+    if (mode == 1 || toFirst) {
+        path.depth = 0;
+        DescendToRunEdge(t, wantedBytes, mode == 1, path);
+        Forward(t, entryBytes, r, path);
         if (path.state == qvpsOnEntry) EntryAt(t, path, t.s_.refOnly ? nullptr : key, ref);
         return true;
-    }
-    if ((t.s_.dups && ref == 0) || ctx.partialCompare) {
-        while (Backward(t, entryBytes, r, path) && equal()) {
-        }
-        Forward(t, entryBytes, r, path);
     }
     EntryAt(t, path, t.s_.refOnly ? nullptr : key, ref);
     return true;

@@ -25,6 +25,7 @@
 #include "data/fields.h"
 #include "richtext/io/text_reader.h"
 #include "platform/core/dialog_service.h"
+#include "tests/support/converter_rtf.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -189,32 +190,6 @@ TEST(ImportProject, PJDropFilesBecomesAProject) {
     EXPECT_EQ(fx.captions.back(), "");
 }
 
-// The converter's topics in its RTF: one a "\page" it writes between them,
-// less the empty sections it leaves at the end (nothing but control words,
-// braces and blanks).
-std::size_t ConverterTopicCount(const std::string& rtf) {
-    std::vector<std::string> sections;
-    const std::string separator = "\\page\\pard\n";
-    std::size_t at = 0;
-    for (std::size_t next; (next = rtf.find(separator, at)) != std::string::npos; at = next + separator.size())
-        sections.push_back(rtf.substr(at, next - at));
-    sections.push_back(rtf.substr(at));
-    auto empty = [](const std::string& text) {
-        for (std::size_t i = 0; i < text.size(); ++i) {
-            const char ch = text[i];
-            if (ch == '\\' && i + 1 < text.size() && std::isalpha(static_cast<unsigned char>(text[i + 1]))) {
-                ++i;
-                while (i + 1 < text.size() && (std::isalnum(static_cast<unsigned char>(text[i + 1])) || text[i + 1] == '-')) ++i;
-                continue;
-            }
-            if (ch != '{' && ch != '}' && !std::isspace(static_cast<unsigned char>(ch))) return false;
-        }
-        return true;
-    };
-    while (sections.size() > 1 && empty(sections.back())) sections.pop_back();
-    return sections.size();
-}
-
 // The editor installs its page rules at start-up, and the import meets them:
 // every help file of the corpus comes in whole, without a box, each topic a
 // page, and the converter's context strings with a "." as they are.
@@ -271,7 +246,7 @@ TEST(ImportWithEditorRules, EveryCorpusHelpFileComesInWhole) {
         ASSERT_TRUE(fx.ctx.mainTable->FindKey({db::TValue{name}}));
         vl::TvlTable& pages = *fx.ctx.CdetailTable;
         pages.Refresh();
-        EXPECT_EQ(static_cast<std::size_t>(pages.RecordCount()), ConverterTopicCount(rtf));
+        EXPECT_EQ(static_cast<std::size_t>(pages.RecordCount()), testsupport::ConverterTopicCount(rtf));
         std::set<std::string> storedDotted;
         for (pages.First(); !pages.Eof(); pages.Next()) {
             const std::string title = pages.FieldByName("Title")->AsString();

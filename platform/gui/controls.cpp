@@ -1183,13 +1183,15 @@ void TWinControl::WndProc(TMessage& m) {
         DefaultHandler(m);
         return;
     case WM_SYSCHAR: {
-        if (DoKeyPress(m)) return;
-        // Alt+character: a control on the form whose accelerator it is takes it.
+        // Alt+character is a command, never typing: a control on the form
+        // whose accelerator it is takes it first, so a focused list, grid or
+        // edit cannot eat it as a typed letter.
         TForm* form = ParentForm();
         if (form && form->Perform(CM_DIALOGCHAR, m.WParam, m.LParam) != 0) {
             m.Result = 1;
             return;
         }
+        if (DoKeyPress(m)) return;
         DefaultHandler(m);
         return;
     }

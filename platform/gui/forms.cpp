@@ -289,7 +289,7 @@ void TForm::ApplyWindowFlags() {
     if (borderStyle_ == bsSingle || borderStyle_ == bsDialog || borderStyle_ == bsToolWindow)
         w->setFixedSize(w->size());
     else
-        w->setMinimumSize(0, 0), w->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
+        ApplyMinimumSize(w), w->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     static_cast<ControlWidget*>(w)->syncing = false;
     if (wasVisible) w->show();
 }
@@ -700,6 +700,46 @@ const plat::StringList& TScreen::Fonts() {
             if (families.contains(ToQString(MapFontName(name)))) fonts_->Add(name);
     }
     return *fonts_;
+}
+
+TRect TScreen::WorkAreaRect() const {
+    QScreen* s = QGuiApplication::primaryScreen();
+    if (!s) return Rect(0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN));
+    const QRect a = s->availableGeometry();
+    return Rect(a.left(), a.top(), a.left() + a.width(), a.top() + a.height());
+}
+
+TRect FitWindowToArea(TRect wanted, int minWidth, int minHeight, TRect area) {
+    const int areaW = std::max(1, area.Width()), areaH = std::max(1, area.Height());
+    const int w = std::clamp(wanted.Width(), std::min(std::max(1, minWidth), areaW), areaW);
+    const int h = std::clamp(wanted.Height(), std::min(std::max(1, minHeight), areaH), areaH);
+    const int left = std::clamp(wanted.Left, area.Left, area.Left + areaW - w);
+    const int top = std::clamp(wanted.Top, area.Top, area.Top + areaH - h);
+    return Rect(left, top, left + w, top + h);
+}
+
+void TForm::SetMinimumSize(int width, int height) {
+    minWidth_ = std::max(0, width);
+    minHeight_ = std::max(0, height);
+    if (QWidget* w = Widget(); w && borderStyle_ != bsSingle && borderStyle_ != bsDialog && borderStyle_ != bsToolWindow)
+        ApplyMinimumSize(w);
+}
+
+void TForm::ApplyMinimumSize(QWidget* w) {
+    // The minimum is of the outer window, as Width and Height are; the
+    // widget holds what is inside the frame and caption.
+    int dx, dy, cap;
+    FrameSize(dx, dy, cap);
+    w->setMinimumSize(std::max(0, minWidth_ - 2 * dx), std::max(0, minHeight_ - 2 * dy - cap));
+}
+
+void TForm::SetBoundsOnScreen(int ALeft, int ATop, int AWidth, int AHeight) {
+    // Sums of untrusted values are formed wide, so no overflow wraps them.
+    const auto wide = [](long long v) { return static_cast<int>(std::clamp<long long>(v, -1000000, 1000000)); };
+    const TRect r = FitWindowToArea(Rect(wide(ALeft), wide(ATop), wide(static_cast<long long>(ALeft) + AWidth),
+                                         wide(static_cast<long long>(ATop) + AHeight)),
+                                    minWidth_, minHeight_, Screen ? Screen->WorkAreaRect() : Rect(0, 0, 1024, 768));
+    SetBounds(r.Left, r.Top, r.Width(), r.Height());
 }
 
 int TScreen::Width() const {

@@ -72,6 +72,12 @@ public:
     void SetWindowState(TWindowState s);
     TCanvas& Canvas() { return WindowCanvas(); }
     TIcon& Icon() { return icon_; }
+    // The smallest size the user may give a sizeable window.
+    void SetMinimumSize(int width, int height);
+    int MinWidth() const { return minWidth_; }
+    int MinHeight() const { return minHeight_; }
+    // SetBounds through FitWindowToArea on the screen's work area.
+    void SetBoundsOnScreen(int ALeft, int ATop, int AWidth, int AHeight);
 
     TWinControl* ActiveControl() const { return activeControl_; }
     // Gives the focus to `control` (a control on this form) when the form is shown.
@@ -125,9 +131,11 @@ protected:
 private:
     friend class TScreen;
     void ApplyWindowFlags();
+    void ApplyMinimumSize(QWidget* w);
     void FrameSize(int& dx, int& dy, int& captionHeight) const;
 
     TModalResult modalResult_ = mrNone;
+    int minWidth_ = 0, minHeight_ = 0;
     int modalLevel_ = 0;
     void* modalLoop_ = nullptr;  // the QEventLoop running ShowModal
     TFormBorderStyle borderStyle_ = bsSizeable;
@@ -218,6 +226,12 @@ private:
     void* runLoop_ = nullptr;  // the QEventLoop of Run
 };
 
+// Where a window asking for `wanted` goes on a screen's work area: no
+// larger than the area, no smaller than its minimum (the area's size when
+// that is smaller still), and moved until all of it lies inside. A damaged
+// settings file can ask for anything; the window must stay reachable.
+TRect FitWindowToArea(TRect wanted, int minWidth, int minHeight, TRect area);
+
 class TScreen : public TComponent {
 public:
     TScreen();
@@ -241,6 +255,8 @@ public:
     int PixelsPerInch() const { return kScreenPixelsPerInch; }
     int Width() const;
     int Height() const;
+    // The part of the primary screen windows may use (without panels and docks).
+    TRect WorkAreaRect() const;
     int FormCount() const { return static_cast<int>(forms_.size()); }
     TForm* Forms(int index) const { return forms_.at(index); }
 

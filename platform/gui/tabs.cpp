@@ -266,6 +266,15 @@ void TPageControl::WndProc(TMessage& m) {
         m.Result = 1;
         return;
     }
+    if (m.Msg == CM_DIALOGCHAR && Showing() && Enabled()) {
+        // Alt and a tab's underlined letter shows that page, as a click would.
+        for (TTabSheet* page : pages_)
+            if (page->TabVisible() && IsAccel(static_cast<unsigned>(m.WParam), page->Caption())) {
+                if (page != active_) ChangeByUser(page);
+                m.Result = 1;
+                return;
+            }
+    }
     if (m.Msg == WM_GETDLGCODE) {
         m.Result = DLGC_WANTARROWS;
         return;

@@ -1,6 +1,7 @@
 #include "richtext/model/rtf_text.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/core/clock.h"
@@ -85,6 +86,7 @@ void TJDRTFText::FreeAll() {
         p = n;
     }
     first_ = nullptr;
+    LinksChanged();
 }
 
 TParagraph* TJDRTFText::LastParagraph() const {
@@ -94,9 +96,12 @@ TParagraph* TJDRTFText::LastParagraph() const {
 }
 
 int TJDRTFText::ParagraphCount() const {
-    int n = 0;
-    for (TParagraph* p = first_; p; p = p->next) ++n;
-    return n;
+    if (countLinks_ != links_) {
+        count_ = 0;
+        for (TParagraph* p = first_; p; p = p->next) ++count_;
+        countLinks_ = links_;
+    }
+    return count_;
 }
 
 TLine* TJDRTFText::NewLineAfter(TParagraph* par, TLine* after) {
@@ -129,6 +134,7 @@ TParagraph* TJDRTFText::NewParagraph(TParagraph* after) {
         if (first_) first_->prev = p;
         first_ = p;
     }
+    LinksChanged();
     return p;
 }
 
@@ -177,6 +183,7 @@ void TJDRTFText::DeleteParagraph(TParagraph* par) {
     else first_ = par->next;
     if (par->next) par->next->prev = par->prev;
     delete par;
+    LinksChanged();
     if (!first_) NewParagraph(nullptr);  // a document is never without a paragraph
 }
 
@@ -189,8 +196,26 @@ int TJDRTFText::ParagraphIndex(const TParagraph* par) const {
 
 TParagraph* TJDRTFText::ParagraphAt(int index) const {
     if (index < 0) return nullptr;
+    // From the paragraph found last when it is nearer than the first.
     TParagraph* p = first_;
-    while (p && index-- > 0) p = p->next;
+    int at = 0;
+    if (atLinks_ == links_ && atPar_ && std::abs(index - atIndex_) < index) {
+        p = atPar_;
+        at = atIndex_;
+    }
+    while (p && at > index) {
+        p = p->prev;
+        --at;
+    }
+    while (p && at < index) {
+        p = p->next;
+        ++at;
+    }
+    if (p) {
+        atPar_ = p;
+        atIndex_ = at;
+        atLinks_ = links_;
+    }
     return p;
 }
 
@@ -315,12 +340,14 @@ void TJDRTFText::JoinNext(TParagraph* par) {
     par->next = nx->next;
     if (nx->next) nx->next->prev = par;
     delete nx;
+    LinksChanged();
     par->state = kParNeedsLayout;
 }
 
 TParagraph* TJDRTFText::DetachParagraphs() {
     TParagraph* list = first_;
     first_ = nullptr;
+    LinksChanged();
     NewParagraph(nullptr);
     return list;
 }
@@ -346,6 +373,7 @@ bool TJDRTFText::InsertParagraphList(TParagraph* par, TLine* line, int pos, TPar
     par->next = list;
     lastPar->next = tail;
     tail->prev = lastPar;
+    LinksChanged();
     bool single = lastPar == list;
     JoinNext(par);                          // the first paragraph joins the text before
     JoinNext(single ? par : lastPar);       // the last one the text after

@@ -295,6 +295,16 @@ private:
 
     std::shared_ptr<TTextHeader> header_;
     TParagraph* first_ = nullptr;
+    // Loops over paragraphs by number (the text's lines as strings) would
+    // walk the list at every step; the count and the last paragraph found
+    // are kept until the list's links change. Every change of first_ or of a
+    // paragraph's next/prev goes through LinksChanged().
+    void LinksChanged() { ++links_; }
+    std::uint64_t links_ = 0;
+    mutable std::uint64_t countLinks_ = ~0ull, atLinks_ = ~0ull;
+    mutable int count_ = 0;
+    mutable int atIndex_ = 0;
+    mutable TParagraph* atPar_ = nullptr;
     std::vector<std::unique_ptr<TJDObjectRecord>> objects_;
     std::vector<std::unique_ptr<TJDFootnote>> footnotes_;
     std::unordered_map<std::uint16_t, TJDFootnote*> footnoteIndex_;

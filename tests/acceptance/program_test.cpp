@@ -2,7 +2,7 @@
 // what the window shows at start-up, a project made through the wizard,
 // typing into a page, the spell check, the HTML export, a backup, and a
 // restart that keeps it all.
-#include "tests/acceptance/user_harness.h"
+#include "tests/acceptance/user_actions.h"
 
 #include "editor/forms/main_form.h"
 #include "controls/richdb/db_rich_text.h"
@@ -18,11 +18,15 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 namespace {
 
 namespace fs = std::filesystem;
+using acceptance::NewProjectByKeys;
+using acceptance::PageText;
 using acceptance::ProgramFolder;
 using acceptance::RunProgram;
 using acceptance::User;
@@ -54,40 +58,6 @@ TEST(Program, StartsOnAFreshFolderWithAPaintedWindow) {
     EXPECT_GT(lit, 0.9) << "the window is black where it should be painted";
     EXPECT_GE(colours, 4) << "the window shows almost nothing";
     EXPECT_TRUE(fs::exists(home / "TvrnMAIN.QVD") || fs::exists(home / "tvrnmain.qvd"));
-}
-
-// File › New Project, the wizard's three steps by keys, one page title.
-bool NewProjectByKeys(User& u, const std::string& name, const std::string& file) {
-    u.Activate(u.WaitForMainWindow());
-    u.Keys("alt+f n");
-    QWidget* wizard = u.WaitForWindow("New Help Project");
-    if (!wizard) return false;
-    u.Activate(wizard);
-    u.Type(name);
-    u.Keys("Tab");
-    u.Type(file);
-    u.Keys("Tab Tab Tab alt+n alt+n");
-    // The title grid takes no focus by keys: the user clicks its first row.
-    QWidget* grid = u.Gui([&] {
-        for (int i = 0; i < gui::Screen->FormCount(); ++i)
-            if (auto* g = dynamic_cast<gui::TWinControl*>(gui::Screen->Forms(i)->FindComponent("gridTopics")))
-                return g->Widget();
-        return static_cast<QWidget*>(nullptr);
-    });
-    if (!grid) return false;
-    u.ClickAt(grid, 100, 34);
-    u.Type("Welcome");
-    u.Keys("Return");
-    u.Keys("alt+f");
-    u.WaitForWindowGone("New Help Project");
-    editor::TForm1* form = u.Form();
-    return u.WaitUntil([&] { return form->ctx->mainTable->FieldByName("Application")->AsString() == name; });
-}
-
-// What the page editor of the split view holds.
-std::string PageText(User& u) {
-    editor::TForm1* form = u.Form();
-    return u.Gui([&] { return form->HelpText->GetPlainText(); });
 }
 
 TEST(Program, SpellShowsTheDialogForAMisspeltWord) {
@@ -141,6 +111,75 @@ TEST(Program, SpellWithoutItsDictionarySaysWhichFileIsMissing) {
     EXPECT_EQ(code, 0);
     EXPECT_NE(box.find((home.path() / "British.dct").string()), std::string::npos) << box;
     EXPECT_EQ(box.find("Dictionary not found :"), std::string::npos) << box;
+}
+
+}  // namespace
+
+namespace {
+
+// A line typed into the page editor shows on the screen: where the editor
+// was blank, dark glyphs appear.
+TEST(Program, TypedTextShowsInThePageEditor) {
+    ProgramFolder home;
+    int before = 0, after = 0;
+    std::string typed;
+    const int code = RunProgram([&](User& u) {
+        ASSERT_TRUE(acceptance::MainWindowReady(u));
+        ASSERT_TRUE(NewProjectByKeys(u, "Typed", "TYPED"));
+        QWidget* editor = u.WidgetOf(u.Control("HelpText"));
+        ASSERT_TRUE(editor);
+        u.Click(u.Control("HelpText"));
+        u.Keys("ctrl+End Return");
+        const QRect all = u.RectIn(editor, editor);
+        before = acceptance::DarkPixels(u.Grab(editor), all);
+        const std::string line = "MWHB mwhb MWHB mwhb MWHB";
+        u.Type(line);
+        editor::TForm1* form = u.Form();
+        u.WaitUntil([&] { return form->HelpText->GetPlainText().find(line) != std::string::npos; });
+        typed = PageText(u);
+        // The editor repaints on its own time: looked at until the glyphs show.
+        for (int look = 0; look < 80 && after <= before + 300; ++look) {
+            if (look) std::this_thread::sleep_for(std::chrono::milliseconds(25));
+            after = acceptance::DarkPixels(u.Grab(editor), all);
+        }
+    });
+    EXPECT_EQ(code, 0);
+    EXPECT_NE(typed.find("MWHB mwhb MWHB mwhb MWHB"), std::string::npos) << typed;
+    // Two dozen bold-shaped glyphs darken hundreds of pixels at any font size.
+    EXPECT_GT(after, before + 300) << "before " << before << ", after " << after << ": the typed text does not show";
+}
+
+// File › Exit and a new start on the same program folder: the project is
+// there and its page holds what was typed.
+TEST(Program, RestartOnTheSameFolderKeepsTheProjectAndItsPage) {
+    ProgramFolder home;
+    bool quit = false;
+    const int first = RunProgram([&](User& u) {
+        ASSERT_TRUE(acceptance::MainWindowReady(u));
+        ASSERT_TRUE(NewProjectByKeys(u, "Kept Over", "KEEP"));
+        ASSERT_TRUE(acceptance::TypeIntoPage(u, " Text over a restart"));
+        quit = u.Quit();
+    });
+    EXPECT_EQ(first, 0);
+    ASSERT_TRUE(quit);
+
+    std::string project, text, title;
+    std::vector<gui::DialogRequest> boxes;
+    const int second = RunProgram([&](User& u) {
+        ASSERT_TRUE(acceptance::MainWindowReady(u));
+        editor::TForm1* form = u.Form();
+        u.Gui([&] {
+            project = form->ctx->mainTable->FieldByName("Application")->AsString();
+            title = form->ctx->detailTable->FieldByName("Title")->AsString();
+        });
+        text = PageText(u);
+        boxes = u.Boxes();
+    });
+    EXPECT_EQ(second, 0);
+    EXPECT_EQ(project, "Kept Over");
+    EXPECT_EQ(title, "Welcome");
+    EXPECT_NE(text.find("Text over a restart"), std::string::npos) << text;
+    for (const gui::DialogRequest& b : boxes) ADD_FAILURE() << "a box came: " << b.caption << ": " << b.text;
 }
 
 }  // namespace

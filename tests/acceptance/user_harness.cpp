@@ -78,7 +78,25 @@ void CloseLeftovers(User& u) {
     }
 }
 
+// Notes each box on its way to the service the program installed.
+class BoxRecorder : public gui::DialogService {
+public:
+    BoxRecorder(gui::DialogService& shows, std::vector<gui::DialogRequest>& seen) : shows_(shows), seen_(seen) {}
+    gui::DialogReply Run(const gui::DialogRequest& request) override {
+        seen_.push_back(request);
+        return shows_.Run(request);
+    }
+
+private:
+    gui::DialogService& shows_;
+    std::vector<gui::DialogRequest>& seen_;
+};
+
 }  // namespace
+
+std::vector<gui::DialogRequest> User::Boxes() {
+    return Gui([&] { return boxes_; });
+}
 
 void User::RunOnGui(const std::function<void()>& question) {
     if (ended) throw std::runtime_error("the program has ended");
@@ -213,6 +231,18 @@ std::vector<std::string> User::ShownWindows() {
 bool User::WaitForWindowGone(const std::string& title, int ms) {
     const QString t = QString::fromStdString(title);
     return WaitUntil([&] { return ShownWindow(t) == nullptr; }, ms);
+}
+
+bool User::WaitForMainWindowAlone(int ms) {
+    return WaitUntil(
+        [] {
+            QWidget* main = MainWidget();
+            // A hint under the mouse is no window of a command.
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (w->isVisible() && w != main && w->windowType() != Qt::ToolTip) return false;
+            return true;
+        },
+        ms);
 }
 
 void User::Activate(QWidget* window) {
@@ -352,7 +382,18 @@ int RunProgram(const std::function<void(User&)>& user) {
     // The program's own wait, Qt's events and the window messages both,
     // while the user works.
     const int code = editor::RunTavrin(1, argv, [&](editor::TForm1&) {
-        while (!done) gui::Application->HandleMessage();
+        // The program's own service stays for the next run in this process.
+        gui::DialogService& shows = gui::CurrentDialogService();
+        BoxRecorder recorder(shows, u.boxes_);
+        gui::SetDialogService(&recorder);
+        while (!done) {
+            gui::Application->HandleMessage();
+            // Started inside a box's loop (the tip at start-up), this loop
+            // runs within a delivery of posted events, and Qt leaves the
+            // user's later questions queued: they are delivered here.
+            QCoreApplication::sendPostedEvents();
+        }
+        gui::SetDialogService(&shows);
     });
     u.ended = true;
     person.join();

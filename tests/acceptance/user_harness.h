@@ -10,6 +10,7 @@
 // runs a question on the program's thread and waits for the answer.
 #pragma once
 
+#include "platform/core/dialog_service.h"
 #include "tests/support/test_support.h"
 
 #include <QImage>
@@ -85,6 +86,10 @@ public:
     // Waits until `title` no longer shows.
     bool WaitForWindowGone(const std::string& title, int ms = 10000);
 
+    // Waits until the main window is the only window shown: a command's
+    // progress windows and boxes are gone, so the command has ended.
+    bool WaitForMainWindowAlone(int ms = 30000);
+
     // Gives `window` the keyboard focus, as a click on its title bar does,
     // and waits until the program takes it.
     void Activate(QWidget* window);
@@ -111,10 +116,17 @@ public:
     // way out; true when the main window went.
     bool Quit(int ms = 20000);
 
+    // Every standard box the program asked through since its main window
+    // showed, in order; each still went to the screen for the user.
+    std::vector<gui::DialogRequest> Boxes();
+
     // Set when the program's loop has ended: questions fail from then on.
     std::atomic<bool> ended{false};
 
 private:
+    friend int RunProgram(const std::function<void(User&)>& user);
+    // Read and written on the program's thread only.
+    std::vector<gui::DialogRequest> boxes_;
     void RunOnGui(const std::function<void()>& question);
     void RunXdotool(const std::vector<std::string>& args);
 };

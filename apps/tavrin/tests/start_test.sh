@@ -1,7 +1,7 @@
 #!/bin/sh
 # The program end to end: a fresh program folder gets its tables and a
 # screenshot of the main window; the tip, splash, backup, printable-document
-# and copy windows write theirs; a damaged table ends the start with exit
+# copy and compile-options windows write theirs; a damaged table ends the start with exit
 # code 1 and stays as it was; tavrin_mkdb creates only what is missing.
 # Usage: start_test.sh TAVRIN TAVRIN_MKDB
 set -u
@@ -19,7 +19,7 @@ for t in TvrnMAIN TvrnITEM TvrnCNT TvrnPREF TvrnREFI TvrnInh Tvrnfont TvrnWIZ Tv
 done
 test -s "$TAVRIN_HOME/Tavrin.ini" || fail "no Tavrin.ini after the close"
 "$tavrin" --screenshot "$work/again.png" >/dev/null 2>&1 || fail "second start exited $?"
-for f in TTipsForm TSplashForm TbackupForm TfrmDoc TCopyToForm; do
+for f in TTipsForm TSplashForm TbackupForm TfrmDoc TCopyToForm TfrmCompile; do
   "$tavrin" --form $f --screenshot "$work/$f.png" >/dev/null 2>&1 || fail "--form $f exited $?"
   test -s "$work/$f.png" || fail "no $f picture"
 done

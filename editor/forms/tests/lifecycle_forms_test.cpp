@@ -125,6 +125,62 @@ TEST_F(LifecycleForms, EnterMovesToTheNextFieldAndADuplicateNameIsRefusedOnExit)
     EXPECT_EQ(dialogs.Last().text, editor::kProjectExistsText);
 }
 
+// The whole wizard by keys alone, as the focused control receives them:
+// the steps are reached with Alt+N, the titles typed into the grid with
+// Down between them, and Finish with Alt+F.
+TEST_F(LifecycleForms, TheWizardIsUsedByKeysAlone) {
+    editor::TNewAppForm form(nullptr, *ctx);
+    form.Show();
+    guitest::ProcessEvents(20);
+    auto focused = [&] {
+        gui::TWinControl* c = form.ActiveControl();
+        return c ? c : static_cast<gui::TWinControl*>(&form);
+    };
+    auto key = [&](unsigned vk, gui::TShiftState shift = 0) {
+        guitest::SendKey(focused(), vk, shift);
+        guitest::ProcessEvents(10);
+    };
+    // Each character to whatever has the focus by then, as a keyboard types.
+    auto type = [&](const std::string& text) {
+        for (char ch : text) {
+            guitest::TypeText(focused(), std::string(1, ch));
+            guitest::ProcessEvents(0);
+        }
+    };
+    constexpr unsigned kTab = 0x09, kEnter = 0x0D, kDown = 0x28, kEscape = 0x1B;
+    type("Keys");
+    key(kTab);
+    type("KEYS");
+    key(kTab);
+    key(kTab);
+    ASSERT_EQ(form.ActiveControl(), form.editDirectory);
+    form.editDirectory->SelectAll();
+    type(home + "/keys");
+    key('N', gui::ssAlt);
+    ASSERT_EQ(form.Notebook->ActivePage(), "Step2");
+    EXPECT_TRUE(form.ActiveControl() && form.ActiveControl()->Enabled());
+    key('N', gui::ssAlt);
+    ASSERT_EQ(form.Notebook->ActivePage(), "Step3");
+    // The focus is where the titles are typed, not on the disabled Next.
+    ASSERT_EQ(form.ActiveControl(), form.gridTopics);
+    type("First page");
+    key(kDown);
+    type("Second page");
+    key(kEnter);
+    key(kDown);
+    type("Dropped");
+    key(kEscape);  // the cell's text goes
+    key(kEscape);  // and the row being inserted
+    ASSERT_EQ(form.ModalResult(), 0);  // the wizard stays
+    EXPECT_EQ(form.tblTopics->State(), db::dsBrowse);
+    std::vector<std::string> titles;
+    for (form.tblTopics->First(); !form.tblTopics->Eof(); form.tblTopics->Next())
+        titles.push_back(form.tblTopics->FieldByName("Title")->AsString());
+    EXPECT_EQ(titles, (std::vector<std::string>{"First page", "Second page"}));
+    key('F', gui::ssAlt);
+    EXPECT_EQ(form.ModalResult(), gui::mrOk);
+}
+
 TEST_F(LifecycleForms, ChoosingATemplateSkipsTheSteps) {
     AddRow(editor::kMainTableFile, {{"Application", "Existing"}});
     editor::TNewAppForm form(nullptr, *ctx);

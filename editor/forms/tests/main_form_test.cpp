@@ -19,10 +19,12 @@
 #include "controls/richdb/db_rich_text.h"
 #include "richtext/controls/rtf_edit.h"
 #include "tests/support/test_support.h"
+#include "editor/forms/tests/main_window_fixture.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <tuple>
 
 namespace {
@@ -367,3 +369,44 @@ TEST_F(MainWindow, AFullBuildDetachesTheHiddenPageEditors) {
 }
 
 }  // namespace
+
+// Whatever Tavrin.ini says of the window's place and size, the main window
+// comes up inside the screen's work area and no smaller than its minimum.
+TEST(MainWindowGeometry, ASavedPlaceIsFittedToTheScreen) {
+    struct Case {
+        const char* what;
+        int top, left, height, width;
+    };
+    const Case cases[] = {
+        {"default", 1, 1, 600, 800},        {"huge", 0, 0, 19, 32767},        {"tiny", 5, 5, 19, 1},
+        {"zero", 0, 0, 0, 0},               {"negative", -500, -900, -20, -40}, {"off right", 40, 30000, 400, 500},
+        {"off left and up", -3000, -3000, 300, 300}, {"larger than any screen", 0, 0, 20000, 20000},
+        {"sums that overflow", 2147483000, 2147483000, 2147483000, 2147483000},
+    };
+    for (const Case& c : cases) {
+        testsupport::TempDir tmp;
+        const std::string home = (tmp.path() / "home").string();
+        auto driver = editortest::UseProgramHome(home);
+        {
+            std::ofstream ini(home + "/Tavrin.ini");
+            ini << "[WindowPosition]\nTop=" << c.top << "\nLeft=" << c.left << "\nHeight=" << c.height
+                << "\nWidth=" << c.width << "\n";
+        }
+        auto form = editortest::StartMainWindow(home);
+        ASSERT_TRUE(form->StartupOk());
+        form->Show();
+        guitest::ProcessEvents(10);
+        const gui::TRect area = gui::Screen->WorkAreaRect();
+        const int minW = std::min(editor::kMainWindowMinWidth, area.Width());
+        const int minH = std::min(editor::kMainWindowMinHeight, area.Height());
+        EXPECT_GE(form->Left(), area.Left) << c.what;
+        EXPECT_GE(form->Top(), area.Top) << c.what;
+        EXPECT_LE(form->Left() + form->Width(), area.Right) << c.what;
+        EXPECT_LE(form->Top() + form->Height(), area.Bottom) << c.what;
+        EXPECT_GE(form->Width(), minW) << c.what;
+        EXPECT_GE(form->Height(), minH) << c.what;
+        form.reset();
+        db::Session().SetDriver(nullptr);
+        plat::SetDataHome("");
+    }
+}

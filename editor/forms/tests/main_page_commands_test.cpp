@@ -18,6 +18,9 @@
 #include <QMenu>
 #include "controls/richdb/db_rich_text.h"
 #include "tests/support/test_support.h"
+#include "richtext/spell/spell_files.h"
+#include "richtext/spell/spell_dlg.h"
+#include "editor/forms/page_commands.h"
 
 #include <gtest/gtest.h>
 
@@ -25,6 +28,7 @@
 #include <QWidget>
 
 #include <filesystem>
+#include <fstream>
 
 namespace {
 
@@ -375,4 +379,24 @@ TEST_F(MainPageCommands, JumpTextIsMarkedInThePageEditor) {
         EXPECT_EQ(m.coloured, 0);
         EXPECT_FALSE(m.lined);
     }
+}
+
+// The author's own words are kept in USERDCT.DIC beside the dictionaries:
+// the page editors' spell component takes a word listed there as correct,
+// and one that is in neither file as misspelt.
+TEST_F(MainPageCommands, AWordOfTheUsersDictionaryIsNotReported) {
+    ASSERT_GT(spell::CopyDictionaries(TAVRIN_DICT_DIR, home), 0);
+    {
+        std::ofstream user(home + "/USERDCT.DIC", std::ios::binary);
+        user << "tavrinish\r\n";
+    }
+    auto* set = form->FindComponent("PageCommandSet");
+    ASSERT_NE(set, nullptr);
+    auto* speller = dynamic_cast<spell::TJDSpellDlg*>(set->FindComponent("JDSpellDlg1"));
+    ASSERT_NE(speller, nullptr);
+    speller->DictionaryName = ctx->SpellDictionaryName;
+    EXPECT_TRUE(speller->IsWord("Tavrinish"));
+    EXPECT_TRUE(speller->IsWord("words"));
+    EXPECT_FALSE(speller->IsWord("Qzxvrinish"));
+    EXPECT_FALSE(speller->ShowGlyphs());
 }

@@ -602,3 +602,88 @@ TEST_F(MainViews, TheContentsGridShowsEachEntrysValues) {
 }
 
 }  // namespace
+
+
+// The view accelerators switch views wherever the focus is, and type
+// nothing into the page being edited.
+TEST_F(MainViews, AltWithAViewsLetterSwitchesViewsFromAnyControl) {
+    struct Case {
+        const char* from;
+        unsigned letter;
+        const char* view;
+    };
+    const Case cases[] = {
+        {"HelpText", 'M', "&Max View"},
+        {"maxHelpText", 'S', "&Split View"},
+        {"detailGrid", 'M', "&Max View"},
+        {"ApplicationFld", 'M', "&Max View"},
+    };
+    for (const Case& c : cases) {
+        View(c.letter == 'M' ? "&Split View" : "&Max View");
+        Focus(static_cast<gui::TWinControl*>(form->FindComponent(c.from)));
+        const std::string before = form->HelpText->GetPlainText();
+        Key(c.letter, gui::ssAlt);
+        EXPECT_EQ(form->CurrentView(), c.view) << c.from;
+        EXPECT_EQ(form->HelpText->GetPlainText(), before) << c.from;
+        EXPECT_EQ(ctx->detailTable->State(), db::dsBrowse) << c.from;
+        EXPECT_TRUE(form->ActiveControl() && form->ActiveControl()->Showing()) << c.from;
+    }
+}
+
+// Ctrl+S from the page editor stores what was typed.
+TEST_F(MainViews, CtrlSInThePageEditorSavesThePage) {
+    for (gui::TWinControl* editor : {static_cast<gui::TWinControl*>(form->HelpText),
+                                     static_cast<gui::TWinControl*>(form->maxHelpText)}) {
+        View(editor == form->HelpText ? "&Split View" : "&Max View");
+        Focus(editor);
+        guitest::TypeText(editor, "Saved words");
+        guitest::ProcessEvents(10);
+        ASSERT_NE(ctx->detailTable->State(), db::dsBrowse);
+        Key('S', gui::ssCtrl);
+        EXPECT_EQ(ctx->detailTable->State(), db::dsBrowse) << editor->Name();
+        ctx->detailTable->Refresh();
+        EXPECT_NE(ctx->detailTable->FieldByName("HelpText")->AsString().find("Saved words"),
+                  std::string::npos)
+            << editor->Name();
+    }
+}
+
+// A row begun in the page grid goes again with Escape (once the author
+// agrees to lose it) or with Alt+Backspace, typed into or not.
+TEST_F(MainViews, EscapeAndAltBackspaceDropARowBeingInserted) {
+    struct Case {
+        unsigned key;
+        gui::TShiftState shift;
+        const char* typed;
+    };
+    const Case cases[] = {{0x1B, 0, ""}, {kBack, gui::ssAlt, ""}, {kBack, gui::ssAlt, "77"}};
+    for (const Case& c : cases) {
+        Focus(form->detailGrid);
+        Key(kInsert);
+        ASSERT_EQ(ctx->detailTable->State(), db::dsInsert);
+        for (const char* p = c.typed; *p; ++p) {
+            guitest::TypeText(form->ActiveControl(), std::string(1, *p));
+            guitest::ProcessEvents(0);
+        }
+        dialogs.Clear();
+        for (int i = 0; i < 3; ++i) dialogs.Answer(gui::mrYes);
+        Key(c.key, c.shift);
+        EXPECT_EQ(ctx->detailTable->State(), db::dsBrowse) << c.key << " " << c.typed;
+        EXPECT_EQ(ctx->detailTable->RecordCount(), 3) << c.key << " " << c.typed;
+        EXPECT_TRUE(form->Visible());
+        form->UndoRecord();  // a failed case leaves the next one a clean start
+    }
+}
+
+// File > Exit with a page that cannot be stored says why it stays open.
+TEST_F(MainViews, ExitRefusedByAnUnstorablePageSaysWhy) {
+    Focus(form->detailGrid);
+    Key(kInsert);
+    ASSERT_EQ(ctx->detailTable->State(), db::dsInsert);
+    dialogs.Clear();
+    ASSERT_TRUE(guitest::ClickMenu(form.get(), {"&File", "E&xit"}));
+    guitest::ProcessEvents(10);
+    EXPECT_TRUE(form->Visible());
+    ASSERT_FALSE(dialogs.Requests().empty());
+    EXPECT_FALSE(dialogs.Last().text.empty());
+}

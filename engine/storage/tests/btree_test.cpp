@@ -220,6 +220,68 @@ TEST_F(IndexTable, FindKeyModes) {
     }
 }
 
+// Compares made by one search, through a wrapper around the index's routine.
+struct CountingCompare {
+    TqvKeyCompareProc inner;
+    const void* innerContext;
+    std::uint32_t calls = 0;
+    static int Proc(const std::uint8_t* a, const std::uint8_t* b, const void* context) {
+        auto* self = const_cast<CountingCompare*>(static_cast<const CountingCompare*>(context));
+        ++self->calls;
+        return self->inner(a, b, self->innerContext);
+    }
+};
+
+// A range over one value of a big project is one long run of equal keys:
+// landing past it or on its first entry must cost a descent, not a walk
+// over the run. The compares of a search on a run 16 times longer grow by
+// a few levels of the tree, never with the run.
+TEST_F(IndexTable, SearchesAtTheEdgesOfARunOfEqualKeysDoNotWalkIt) {
+    struct Probe {
+        int mode;
+        std::uint32_t value;
+        bool found;
+        std::uint32_t atValue;  // landed on the first entry of this value
+    } probes[] = {
+        {1, 20, true, 30},   // past the run
+        {2, 20, true, 20},   // onto its first entry
+        {0, 20, true, 20},
+        {1, 10, true, 20},   // from the run before
+        {2, 15, false, 20},  // into the run from a missing value
+    };
+    std::uint32_t calls[2][std::size(probes)] = {};
+    const std::uint32_t runs[2] = {1000, 16000};
+    for (int size = 0; size < 2; ++size) {
+        TqvIndexContext c = t.Context(1);
+        ClearIndex(c);
+        for (std::uint32_t v : {10u, 30u})
+            for (std::uint32_t r = 1; r <= 3; ++r) ASSERT_TRUE(Add(1, v, v * 100000 + r));
+        for (std::uint32_t r = 1; r <= runs[size]; ++r) ASSERT_TRUE(Add(1, 20, 20 * 100000 + r));
+        CountingCompare counting{c.compare, c.compareContext};
+        c.compare = CountingCompare::Proc;
+        c.compareContext = &counting;
+        for (std::size_t i = 0; i < std::size(probes); ++i) {
+            const Probe& x = probes[i];
+            TqvCursorPath path;
+            std::string key = Key(x.value);
+            std::uint32_t ref = 0;
+            counting.calls = 0;
+            EXPECT_EQ(FindKey(c, U8(key), ref, x.mode, path), x.found) << i;
+            calls[size][i] = counting.calls;
+            std::string k(12, '\0');
+            std::uint32_t at = 0;
+            ASSERT_TRUE(CurrentKey(c, U8(k), at, path)) << i;
+            EXPECT_EQ(at / 100000, x.atValue) << i;
+            EXPECT_EQ(at % 100000, 1u) << i;
+            EXPECT_EQ(k, Key(x.atValue)) << i;
+        }
+    }
+    for (std::size_t i = 0; i < std::size(probes); ++i) {
+        EXPECT_LE(calls[0][i], 40u) << "probe " << i;
+        EXPECT_LE(calls[1][i], calls[0][i] + 40) << "probe " << i << ": " << calls[0][i] << " then " << calls[1][i];
+    }
+}
+
 TEST_F(IndexTable, DeletingEveryKeyEmptiesTheTreeAndFreesItsPages) {
     for (std::uint32_t v = 0; v < 3000; ++v) ASSERT_TRUE(Add(0, (v * 7919) % 3000, v + 1));
     EXPECT_GT(Slot(ihdr::kPageCount, 0), 10u);

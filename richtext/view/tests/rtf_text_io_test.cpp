@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <filesystem>
 #include <sstream>
 #include <string>
@@ -382,6 +384,49 @@ TEST(TextIo, StringsView) {
     EXPECT_EQ(e.LoadFormat, TJDLoadFormat::FormatANSI);
     s.Delete(0);
     EXPECT_EQ(s.Count(), 0);
+}
+
+// The strings view keeps its place in the paragraph list between calls;
+// whatever changes the list's links, the next reads must see the list as it
+// now is, read from every end of it.
+TEST(TextIo, StringsViewFollowsEveryChangeOfTheParagraphList) {
+    struct Change {
+        const char* what;
+        std::function<void(TJDRTFTextIo&)> apply;
+    } changes[] = {
+        {"insert in the middle", [](TJDRTFTextIo& e) { e.InsertParagraphAt(2, "new"); }},
+        {"delete the one read last", [](TJDRTFTextIo& e) { e.DeleteParagraphAt(4); }},
+        {"delete the first", [](TJDRTFTextIo& e) { e.DeleteParagraphAt(0); }},
+        {"split one", [](TJDRTFTextIo& e) { e.SplitParagraph(e.ParagraphAt(3), 1); }},
+        {"join two", [](TJDRTFTextIo& e) { e.JoinAtParagraphEnd(e.ParagraphAt(1)); }},
+        {"move the list back in",
+         [](TJDRTFTextIo& e) {
+             TParagraph* list = e.DetachParagraphs();
+             e.InsertParagraphList(e.FirstParagraph(), e.FirstParagraph()->lines, 0, list);
+         }},
+        {"load another text", [](TJDRTFTextIo& e) { e.LoadFromString("<p>one<p>two"); }},
+        {"clear", [](TJDRTFTextIo& e) { e.ClearText(); }},
+    };
+    for (const Change& c : changes) {
+        TJDRTFTextIo e;
+        TJDRtfStrings s(e);
+        for (const char* t : {"p0", "p1", "p2", "p3", "p4", "p5"}) s.Add(t);
+        // Reads that leave the view's place near the end, then near the start.
+        ASSERT_EQ(s.Count(), 6) << c.what;
+        EXPECT_EQ(s.Get(5), "p5");
+        EXPECT_EQ(s.Get(4), "p4");
+        c.apply(e);
+        std::vector<std::string> walked;
+        for (TParagraph* p = e.FirstParagraph(); p; p = p->next) walked.push_back(e.ParagraphText(p));
+        if (walked == std::vector<std::string>{""}) walked.clear();
+        ASSERT_EQ(s.Count(), static_cast<int>(walked.size())) << c.what;
+        for (int i : {3, 0, s.Count() - 1, 1})
+            if (i >= 0 && i < s.Count()) EXPECT_EQ(s.Get(i), walked[i]) << c.what << ", string " << i;
+        std::vector<std::string> read;
+        for (int i = 0; i < s.Count(); ++i) read.push_back(s.Get(i));
+        EXPECT_EQ(read, walked) << c.what;
+        EXPECT_EQ(s.Get(s.Count()), "") << c.what;
+    }
 }
 
 TEST(TextIo, StorageAssignCopiesTextHeaderAndObjects) {

@@ -2,6 +2,8 @@
 #include "platform/gui/tests/gui_fixture.h"
 
 #include "platform/gui/buttons.h"
+#include "platform/gui/grids.h"
+#include "platform/gui/lists.h"
 #include "platform/gui/std_controls.h"
 
 namespace guitest {
@@ -82,6 +84,40 @@ TEST_F(Buttons, AltAndTheCaptionsAcceleratorClicksTheButtonOrFocusesTheLabelsCon
     EXPECT_TRUE(edit->Focused());
     SendKey(edit, 'Q', ssAlt);  // no control has it: nothing happens
     EXPECT_EQ(saves, 1);
+}
+
+// A focused control that takes typed letters (a list-only combo searches its
+// items, a grid starts editing its cell) leaves Alt+letter to the button.
+TEST_F(Buttons, AltAndTheAcceleratorReachTheButtonPastAControlTakingLetters) {
+    auto* next = Make<TButton>(10, 10);
+    next->SetCaption("&Next");
+    int clicks = 0;
+    next->OnClick = [&](TObject*) { ++clicks; };
+    auto* combo = Make<TComboBox>(10, 40);
+    combo->SetStyle(csDropDownList);
+    combo->Items().Add("Alpha");
+    combo->Items().Add("Nothing");
+    combo->SetItemIndex(0);
+    auto* grid = Make<TStringGrid>(10, 80);
+    grid->SetOptions(grid->Options() | goEditing);
+    struct Case {
+        TWinControl* focused;
+        const char* name;
+    } cases[] = {{combo, "list-only combo"}, {grid, "editable grid"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const int before = clicks;
+        c.focused->SetFocus();
+        SendKey(c.focused, 'N', ssAlt);
+        EXPECT_EQ(clicks, before + 1);
+    }
+    // The letter went to the button, not into the search or the cell.
+    EXPECT_EQ(combo->ItemIndex(), 0);
+    EXPECT_FALSE(grid->EditorMode());
+    // Plain letters still search the list.
+    combo->SetFocus();
+    SendKey(combo, 'N');
+    EXPECT_EQ(combo->ItemIndex(), 1);
 }
 
 TEST_F(Buttons, BitBtnKindSetsCaptionResultAndDefaults) {
