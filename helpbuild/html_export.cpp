@@ -422,14 +422,16 @@ std::string ApplyEdits(const std::string& in, std::vector<Edit>& edits) {
 namespace {
 
 // Link colours: the writer puts each link's FONT tag directly before it and
-// its </FONT> directly after "</A>"; both go, nothing between. The spans to
-// drop are collected first and left out in one copy. This runs before the
-// targets are looked at, so a jump that stays text loses its link colour too.
+// its </FONT> directly after "</A>". The colour goes, so the browser shows a
+// link as a link; the tag's face and size stay, so a link reads like the
+// text around it; a tag left with nothing goes with its </FONT>. This runs
+// before the targets are looked at, so a jump that stays text loses its
+// link colour too.
 std::string DropLinkColours(const std::string& s) {
     constexpr std::string_view kFont = "<FONT COLOR=";
     constexpr std::string_view kLinkInTag = "><A HREF=";
     constexpr std::string_view kFontEnd = "</FONT>";
-    std::vector<std::pair<std::size_t, std::size_t>> drop;  // start, length
+    std::vector<Edit> edits;
     // After a "</A>" whose </FONT> is taken, the next one stands in its place.
     std::map<std::size_t, std::size_t> fontEndAfter;
     for (std::size_t at = s.find(kLinkInTag); at != std::string::npos; at = s.find(kLinkInTag, at + 1)) {
@@ -441,21 +443,21 @@ std::string DropLinkColours(const std::string& s) {
         if (close == std::string::npos) continue;
         auto next = fontEndAfter.emplace(close, close + 4).first;
         if (!StartsAt(s, next->second, kFontEnd)) continue;
-        drop.emplace_back(font, link - font);
-        drop.emplace_back(next->second, kFontEnd.size());
-        next->second += kFontEnd.size();
+        // The colour is the tag's first attribute: up to the next blank or the tag's end.
+        const std::size_t colourFrom = font + kFont.size();
+        std::size_t colourEnd = colourFrom;
+        while (colourEnd < at && s[colourEnd] != ' ') ++colourEnd;
+        if (colourEnd >= at) {
+            edits.push_back({font, link - font, std::string()});
+            edits.push_back({next->second, kFontEnd.size(), std::string()});
+            next->second += kFontEnd.size();
+        } else {
+            edits.push_back({font, link - font, "<FONT" + s.substr(colourEnd, at + 1 - colourEnd)});
+            next->second += kFontEnd.size();
+        }
     }
-    if (drop.empty()) return s;
-    std::sort(drop.begin(), drop.end());
-    std::string out;
-    out.reserve(s.size());
-    std::size_t from = 0;
-    for (const auto& [start, length] : drop) {
-        out.append(s, from, start - from);
-        from = start + length;
-    }
-    out.append(s, from, std::string::npos);
-    return out;
+    if (edits.empty()) return s;
+    return ApplyEdits(s, edits);
 }
 
 }  // namespace

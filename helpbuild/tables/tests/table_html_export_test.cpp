@@ -7,6 +7,7 @@
 #include <QImage>
 #include <filesystem>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <set>
 
@@ -420,6 +421,13 @@ TEST_P(HtmlCorpus, ImportedHelpFileExportsWithoutDeadLinksOrEscapes) {
             << l;
     std::printf("%s: %d pages, %d links, %d pictures, %zu log lines\n", file.c_str(), pages, links, gifs,
                 problems.size());
+    // To look at the pages in a browser: a folder to copy each export into.
+    if (const char* keep = std::getenv("TAVRIN_KEEP_HTML_EXPORT")) {
+        const fs::path to = fs::path(keep) / file.substr(0, file.find('.'));
+        fs::remove_all(to);
+        fs::create_directories(to);
+        fs::copy(out, to, fs::copy_options::recursive);
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Corpus, HtmlCorpus,
