@@ -8,11 +8,15 @@
 // tests and the benchmark use plain rows.
 //
 // A jump reaches an exported page by help id or context string; a leading
-// "%" or "*" of its target only sets the hot spot's look. Pictures become
+// "%" or "*" of its target only sets the hot spot's look. A jump that
+// reaches no written page, no mark of its page and no web address is left
+// as text: a page never links to a file that is not there, nor to a macro
+// or a script. Every value from the project is escaped for its place, as
+// author's text can hold quotes and angle brackets. Pictures become
 // lower-case GIF files in the export's graphics folder, numbered when two
 // sources would share a name; an SHG picture gets an image map at each
 // occurrence, numbered across the export. Unresolved links and pictures go
-// to one log for the whole export.
+// to one log for the whole export, each line once.
 #pragma once
 
 #include <cstdint>
