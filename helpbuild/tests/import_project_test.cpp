@@ -20,6 +20,7 @@
 #include "project/editor_context.h"
 #include "project/helpers.h"
 #include "engine/api/dbi_api.h"
+#include "platform/core/codepage.h"
 #include "platform/core/ini_file.h"
 #include "project/tests/editor_test_support.h"
 #include "data/fields.h"
@@ -587,6 +588,39 @@ TEST(ImportProject, ContentsJumpsReachTheirConvertedPages) {
         jumps.insert(fx.ctx.cntShadow->FieldByName("Jump")->AsString());
     EXPECT_TRUE(jumps.count(cls)) << written;
     EXPECT_FALSE(jumps.count("IDH_FDF_CLASS"));
+}
+
+// A real contents file names its pages by the author's strings, some with
+// blanks and "( , : -" in them; after the import every one of its 228 jumps
+// names a page of the project.
+TEST(ImportProject, EveryJumpOfARealContentsFileNamesAPage) {
+    TAVRIN_REQUIRE_CORPUS();
+    testsupport::TempDir files;
+    fs::copy_file(testsupport::CorpusFile("hlp/EUDORA.hlp"), files / "EUDORA.hlp");
+    fs::copy_file(testsupport::CorpusFile("hlp/Eudora.cnt"), files / "EUDORA.cnt");
+    ImportFixture fx;
+    fx.env.readCntFile = [&fx](editor::EditorContext& c, const std::string& path) {
+        fx.cntFiles.push_back(path);
+        return build::ReadCntFileInto(c, path);
+    };
+    ASSERT_TRUE(fx.Import((files / "EUDORA.hlp").string(), "Eudora")) << fx.Messages();
+    std::set<std::string> pages;
+    for (fx.ctx.CdetailTable->First(); !fx.ctx.CdetailTable->Eof(); fx.ctx.CdetailTable->Next())
+        pages.insert(plat::AnsiUpperCase(fx.ctx.CdetailTable->FieldByName("ContextString")->AsString()));
+    ASSERT_EQ(fx.cntFiles.size(), 1u);
+    const std::string written = testsupport::ReadFileBytes(plat::NativePath(fx.cntFiles[0]));
+    int jumps = 0;
+    std::vector<std::string> missing;
+    for (const std::string& line : build::SplitLines(written)) {
+        const std::size_t eq = line.find('=');
+        if (line.empty() || !std::isdigit(static_cast<unsigned char>(line[0])) || eq == std::string::npos) continue;
+        ++jumps;
+        std::string jump = line.substr(eq + 1);
+        jump = jump.substr(0, jump.find_first_of("@>"));
+        if (!pages.count(plat::AnsiUpperCase(jump))) missing.push_back(line);
+    }
+    EXPECT_EQ(jumps, 228);
+    EXPECT_TRUE(missing.empty()) << missing.size() << " jumps name no page, first: " << missing.front();
 }
 
 // --- the round trip: converter -> import -> full build ------------------------------
