@@ -16,6 +16,7 @@
 #include "helpbuild/hpj_writer.h"
 #include "converter/topic_stream.h"
 #include "project/editor_context.h"
+#include "project/import_journal.h"
 #include "project/helpers.h"
 #include "project/page_text.h"
 #include "project/project_tables.h"
@@ -315,7 +316,7 @@ ImportSession::ImportSession(editor::EditorContext& ctx, ImportEnvironment env) 
 
 ImportSession::~ImportSession() { RemoveTempFolder(); }
 
-std::string ImportSession::TempFolder() const { return Join(ctx_.ProgramDir, "~KqTemp"); }
+std::string ImportSession::TempFolder() const { return Join(ctx_.ProgramDir, editor::kImportTempFolderName); }
 
 void ImportSession::RemoveTempFolder() {
     std::error_code ec;
@@ -556,17 +557,46 @@ bool ImportSession::Finish(const ImportFields& given) {
         }
     }
 
-    // Folders: remember which the import makes, so a failure takes them away.
-    std::vector<std::string> made;
+    // What the import makes outside the tables is written down, then made;
+    // the tables take the project row, its pages and contents in one
+    // transaction after that. A kill anywhere leaves the whole project, or
+    // files the next start takes away (editor::ClearInterruptedImport).
+    editor::ImportJournal journal;
+    journal.project = f.application;
     for (const std::string& dir : {f.directory, f.graphicsDir, Join(f.directory, "Backups")})
-        if (!plat::DirectoryExists(dir)) {
-            if (!plat::ForceDirectories(dir)) {
-                editor::ShowWarning("Warning", "The folder " + dir + " could not be made.");
-                for (auto it = made.rbegin(); it != made.rend(); ++it) fs::remove_all(Native(*it));
-                return false;
+        if (!plat::DirectoryExists(dir) &&
+            std::find(journal.folders.begin(), journal.folders.end(), dir) == journal.folders.end())
+            journal.folders.push_back(dir);
+    // The converter's output moves into the project's folders: the help
+    // project file, the RTF and a contents file to the project folder,
+    // everything else (the pictures) to the graphics folder.
+    std::string cntPath;
+    std::vector<std::pair<fs::path, std::string>> moves;
+    {
+        std::error_code ec;
+        bool hpjMoved = false, cntMoved = false;
+        std::vector<fs::path> entries;
+        for (const auto& e : fs::directory_iterator(Native(TempFolder()), ec))
+            if (e.is_regular_file()) entries.push_back(e.path());
+        std::sort(entries.begin(), entries.end());
+        for (const fs::path& from : entries) {
+            const std::string ext = from.extension().string();
+            std::string toDir = f.graphicsDir;
+            if ((SameText(ext, ".hpj") && !hpjMoved) || SameText(ext, ".rtf") || (SameText(ext, ".cnt") && !cntMoved)) {
+                toDir = f.directory;
+                hpjMoved = hpjMoved || SameText(ext, ".hpj");
+                if (SameText(ext, ".cnt")) {
+                    cntMoved = true;
+                    cntPath = Join(f.directory, plat::SystemText(from.filename().string()));
+                }
             }
-            made.push_back(dir);
+            const std::string to = Join(toDir, plat::SystemText(from.filename().string()));
+            moves.emplace_back(from, to);
+            const bool inNewFolder =
+                std::find(journal.folders.begin(), journal.folders.end(), toDir) != journal.folders.end();
+            if (!inNewFolder && !plat::FileExists(to)) journal.files.push_back(to);
         }
+    }
     bool rowPosted = false;
     std::optional<Transaction> transaction;
     auto fail = [&] {
@@ -577,9 +607,30 @@ bool ImportSession::Finish(const ImportFields& given) {
         }
         if (rowPosted) RemoveProject(f.application);
         std::error_code ec;
-        for (auto it = made.rbegin(); it != made.rend(); ++it) fs::remove_all(Native(*it), ec);
+        for (const std::string& file : journal.files) fs::remove(Native(file), ec);
+        for (auto it = journal.folders.rbegin(); it != journal.folders.rend(); ++it) fs::remove_all(Native(*it), ec);
+        editor::EndImportJournal(ctx_.ProgramDir);
         return false;
     };
+    if (!editor::BeginImportJournal(ctx_.ProgramDir, journal)) {
+        editor::ShowWarning("Warning", "The import could not write down its work in " + ctx_.ProgramDir + ".");
+        editor::EndImportJournal(ctx_.ProgramDir);
+        return false;
+    }
+    for (const std::string& dir : journal.folders)
+        if (!plat::ForceDirectories(dir)) {
+            editor::ShowWarning("Warning", "The folder " + dir + " could not be made.");
+            return fail();
+        }
+    for (const auto& [from, to] : moves) {
+        if (!editor::CopyFileByStream(plat::SystemText(from.string()), to)) {
+            editor::ShowWarning("Warning", "The file " + plat::SystemText(from.string()) + " could not be copied to " +
+                                               plat::ExtractFileDir(to) + ".");
+            return fail();
+        }
+        std::error_code ec;
+        fs::remove(from, ec);
+    }
     try {
         WindowColours colours = ReadWindowColours(hpj);
         vl::TvlTable& main = *ctx_.mainTable;
@@ -685,45 +736,12 @@ bool ImportSession::Finish(const ImportFields& given) {
             main.FieldByName("Comments")->SetAsString(FormatKeptHpjLines(keptLines));
             main.Post();
         }
-        transaction->Commit();
-        transaction.reset();
-        pageTable.Close();
         // What was left out is no page of the project: its jumps and the
         // contents name no page of it either.
         std::vector<ImportedPage> kept;
         for (std::size_t i = 0; i < count; ++i)
             if (stored[i]) kept.push_back(std::move(split.pages[i]));
         split.pages = std::move(kept);
-
-        // The converter's output moves into the project's folders: the help
-        // project file, the RTF and a contents file to the project folder,
-        // everything else (the pictures) to the graphics folder.
-        std::string cntPath;
-        std::error_code ec;
-        const fs::path temp = Native(TempFolder());
-        bool hpjMoved = false, cntMoved = false;
-        std::vector<fs::path> entries;
-        for (const auto& e : fs::directory_iterator(temp, ec))
-            if (e.is_regular_file()) entries.push_back(e.path());
-        std::sort(entries.begin(), entries.end());
-        for (const fs::path& from : entries) {
-            const std::string ext = from.extension().string();
-            std::string toDir = f.graphicsDir;
-            if ((SameText(ext, ".hpj") && !hpjMoved) || SameText(ext, ".rtf") || (SameText(ext, ".cnt") && !cntMoved)) {
-                toDir = f.directory;
-                hpjMoved = hpjMoved || SameText(ext, ".hpj");
-                if (SameText(ext, ".cnt")) {
-                    cntMoved = true;
-                    cntPath = Join(f.directory, plat::SystemText(from.filename().string()));
-                }
-            }
-            const std::string to = Join(toDir, plat::SystemText(from.filename().string()));
-            if (!editor::CopyFileByStream(plat::SystemText(from.string()), to)) {
-                editor::ShowWarning("Warning", "The file " + plat::SystemText(from.string()) + " could not be copied to " + toDir + ".");
-                return fail();
-            }
-            fs::remove(from, ec);
-        }
         if (!cntPath.empty()) {
             std::string cnt;
             if (ReadWholeFile(cntPath, cnt)) {
@@ -738,6 +756,10 @@ bool ImportSession::Finish(const ImportFields& given) {
             main.FindKey({db::TValue{f.application}});
             env_.readCntFile(ctx_, cntPath);
         }
+        transaction->Commit();
+        transaction.reset();
+        editor::EndImportJournal(ctx_.ProgramDir);
+        pageTable.Close();
         progress->SetPercent(100);
     } catch (const std::exception& e) {
         editor::ShowWarning("Warning", std::string("The project could not be created: ") + e.what());
