@@ -199,6 +199,11 @@ std::vector<std::size_t> FindPageBreaks(std::string_view rtf, std::size_t from) 
         RtfToken t = NextRtfToken(rtf, next);
         if (t.kind == Kind::Word && t.name == "page") breaks.push_back(t.pos);
         pos = t.end;
+        // A footnote's "\page" is its own text, not the end of the topic.
+        if (t.kind == Kind::Open && FirstWord(rtf, t.pos) == "footnote") {
+            const std::size_t end = GroupEnd(rtf, t.pos);
+            if (end != npos) pos = end;
+        }
     }
     return breaks;
 }
@@ -383,10 +388,21 @@ ImportedPage ImportOnePage(std::string_view pageText, const std::string& header,
         return nullptr;
     };
     std::vector<const RtfFootnote*> used;
+    // A footnote its field cannot hold is not cut: it stays in the text,
+    // where the build writes it again, and the page says so.
+    auto tooLong = [&](const RtfFootnote& f, std::size_t size) {
+        page.notes.push_back("the \"" + std::string(1, f.letter) + "\" footnote of " + std::to_string(f.value.size()) +
+                             " characters is longer than the " + std::to_string(size) +
+                             " its field holds; it stays in the page text");
+    };
     // The footnote's text when it fits `size`; a longer one stays in the text.
     auto take = [&](char letter, int n, std::size_t size) -> const std::string* {
         RtfFootnote* f = nth(letter, n);
-        if (!f || f->value.size() > size) return nullptr;
+        if (!f) return nullptr;
+        if (f->value.size() > size) {
+            tooLong(*f, size);
+            return nullptr;
+        }
         used.push_back(f);
         return &f->value;
     };
@@ -402,6 +418,8 @@ ImportedPage ImportOnePage(std::string_view pageText, const std::string& header,
             used.push_back(f);
             page.browseName = browse.browseName;
             page.browseId = browse.browseId;
+        } else {
+            tooLong(*f, sizes.browseName);
         }
     }
     if (auto v = take('!', 0, sizes.macro)) page.macroFootnote = *v;
@@ -412,6 +430,7 @@ ImportedPage ImportOnePage(std::string_view pageText, const std::string& header,
     // A "#" footnote this rule does not use stays in the text as an anchor.
     RtfFootnote* first = nth('#', 0);
     RtfFootnote* second = nth('#', 1);
+    if (first && first->value.size() > sizes.contextString) tooLong(*first, sizes.contextString);
     if (first && first->value.size() <= sizes.contextString) {
         used.push_back(first);
         auto number = ReadInteger(first->value);

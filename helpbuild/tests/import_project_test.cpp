@@ -305,12 +305,16 @@ TEST(ImportRules, ContextStrings) {
         {std::string(255, 'a'), V::Kept, std::string(255, 'a')},
         {" con.s_phx", V::Mapped, "con.s_phx"},
         {"Index\t ", V::Mapped, "Index"},
-        {"My Page", V::Refused, ""},
-        {"a-b", V::Refused, ""},
-        {"go!", V::Refused, ""},
-        {"caf\xe9", V::Refused, ""},
+        // What the compiler cannot take becomes a name it can: each other
+        // character a "_", cut to the longest it takes.
+        {"My Page", V::Mapped, "My_Page"},
+        {"a-b", V::Mapped, "a_b"},
+        {"go!", V::Mapped, "go_"},
+        {"caf\xe9", V::Mapped, "caf_"},
+        {"ctx\"<>;=[]\\{}", V::Mapped, "ctx__________"},
+        {" x y ", V::Mapped, "x_y"},
+        {std::string(256, 'a'), V::Mapped, std::string(255, 'a')},
         {"   ", V::Refused, ""},
-        {std::string(256, 'a'), V::Refused, ""},
     };
     for (const auto& c : cases) {
         std::string stored = "left over";
@@ -408,6 +412,63 @@ TEST(ImportWithEditorRules, UnstorablePageIsSkippedAndLogged) {
     pages.Refresh();
     // The imported pages and the row that was there before.
     EXPECT_EQ(static_cast<std::size_t>(pages.RecordCount()), probe.size());
+}
+
+// Context strings the compiler cannot take come in renamed, and every jump
+// to them (pages, contents, map) follows; the log names each renaming and
+// each footnote not taken as it came, with its page.
+TEST(ImportWithEditorRules, ContextStringsRenamedAndJumpsFollow) {
+    TAVRIN_REQUIRE_CORPUS();
+    ImportFixture fx;
+    const std::string head = "{\\rtf1\\ansi {\\fonttbl{\\f0 Arial;}}{\\colortbl;\\red0\\green0\\blue0;}\n";
+    auto note = [](char l, const std::string& v) { return std::string("{") + l + "{\\footnote{" + l + "} " + v + "}}\n"; };
+    const std::string rtf =
+        head + note('$', "Bad") + note('#', "ctx\"<>;=[]\\\\\\{\\}") + "Bad page\\par\\page\n" +
+        note('$', "Other") + note('#', "My_Page") +
+        "{\\strike to bad}{\\v ctx\"<>;=[]\\\\\\{\\}}\\par {\\strike to mine}{\\v My Page>main}\\par\\page\n" +
+        note('$', std::string(300, 't')) + note('#', "My Page") + "Long title\\par\\page\n}";
+    fx.Converter({{"x.hpj", "[OPTIONS]\r\nTitle=T\r\n[FILES]\r\nx.rtf\r\n[MAP]\r\nMy_Page 10\r\n"},
+                  {"x.rtf", rtf},
+                  {"x.cnt", ":Base x.hlp\r\n1 Mine=My Page\r\n1 Theirs=My_Page\r\n"}});
+    fx.env.readCntFile = [&fx](editor::EditorContext& c, const std::string& path) {
+        fx.cntFiles.push_back(path);
+        return build::ReadCntFileInto(c, path);
+    };
+    build::ImportSession session(fx.ctx, fx.env);
+    build::ImportFields f;
+    f.helpFile = testsupport::CorpusFile("hlp/PJDropFiles.hlp").string();
+    ASSERT_TRUE(session.ConvertHelpFile(f)) << fx.Messages();
+    f.application = "Renamed";
+    ASSERT_TRUE(session.Finish(f)) << fx.Messages();
+    std::map<std::string, std::string> textOf;  // context string -> page text
+    std::map<std::string, int> idOf;
+    for (fx.ctx.CdetailTable->First(); !fx.ctx.CdetailTable->Eof(); fx.ctx.CdetailTable->Next()) {
+        const std::string c = fx.ctx.CdetailTable->FieldByName("ContextString")->AsString();
+        textOf[c] = fx.ctx.CdetailTable->FieldByName("HelpText")->AsString();
+        idOf[c] = fx.ctx.CdetailTable->FieldByName("HelpId")->AsInteger();
+    }
+    const std::string bad = "ctx__________";
+    ASSERT_EQ(textOf.size(), 3u);
+    ASSERT_TRUE(textOf.count(bad));
+    ASSERT_TRUE(textOf.count("My_Page"));
+    ASSERT_TRUE(textOf.count("My_Page_2"));  // "My_Page" was taken
+    EXPECT_EQ(idOf["My_Page"], 10);
+    const std::string& other = textOf["My_Page"];
+    EXPECT_NE(other.find("{\\v " + bad + "}"), std::string::npos) << other;
+    EXPECT_NE(other.find("{\\v My_Page_2>main}"), std::string::npos) << other;
+    ASSERT_EQ(fx.cntFiles.size(), 1u);
+    const std::string cnt = testsupport::ReadFileBytes(plat::NativePath(fx.cntFiles[0]));
+    EXPECT_NE(cnt.find("1 Mine=My_Page_2\r\n1 Theirs=My_Page\r\n"), std::string::npos) << cnt;
+    std::string log;
+    for (const std::string& line : session.Log()) log += line + "\n";
+    for (const std::string& said : {std::string("\"My Page\" stored as \"My_Page_2\""),
+                                    "\"ctx\"<>;=[]\\{}\" stored as \"" + bad + "\"",
+                                    std::string("\"$\" footnote of 300 characters")})
+        EXPECT_NE(log.find(said), std::string::npos) << said << " in\n" << log;
+    // The footnote's line names its page.
+    const std::string page = "Page " + std::to_string(idOf["My_Page_2"]) + ":";
+    ASSERT_NE(log.find("\"$\" footnote"), log.npos);
+    EXPECT_EQ(log.substr(log.rfind('\n', log.find("\"$\" footnote")) + 1, page.size()), page) << log;
 }
 
 TEST(ImportProject, FailuresLeaveNothingBehind) {

@@ -191,6 +191,58 @@ TEST(ImportRtf, FootnotesLongerThanTheirFieldsStayInTheText) {
     EXPECT_EQ(q.keys, "short");
 }
 
+// A footnote the page cannot take as it came is named in the page's notes
+// (which the import logs with the page), and the other footnotes still give
+// their fields: a huge one wipes nothing.
+TEST(ImportRtf, FootnotesNotTakenAsTheyCameAreNamed) {
+    const std::string huge(100000, 'h');
+    struct Case {
+        std::string notes;       // the page's footnotes
+        const char* title;       // what the page keeps
+        const char* context;
+        const char* keys;
+        std::vector<std::string> said;  // each in one note
+    } cases[] = {
+        {ConvFootnote('$', "Title") + ConvFootnote('#', "ctx") + ConvFootnote('K', huge), "Title", "ctx", "",
+         {"\"K\" footnote", "100000 characters"}},
+        {ConvFootnote('$', huge) + ConvFootnote('#', "ctx") + ConvFootnote('K', "k"), "", "ctx", "k",
+         {"\"$\" footnote", "100000 characters"}},
+        {ConvFootnote('$', "Title") + ConvFootnote('#', huge) + ConvFootnote('K', "k"), "Title", "", "k",
+         {"\"#\" footnote", "100000 characters"}},
+        {ConvFootnote('$', "Title") + ConvFootnote('#', "ctx") + ConvFootnote('K', "k"), "Title", "ctx", "k", {}},
+    };
+    for (const Case& c : cases) {
+        ImportedPage p = build::ImportOnePage(c.notes + "\\pard Body\\par\n", "");
+        SCOPED_TRACE(c.title);
+        EXPECT_EQ(p.title, c.title);
+        EXPECT_EQ(p.contextString, c.context);
+        EXPECT_EQ(p.keys, c.keys);
+        std::string all;
+        for (const std::string& n : p.notes) all += n + "\n";
+        EXPECT_EQ(p.notes.empty(), c.said.empty()) << all;
+        for (const std::string& s : c.said) EXPECT_NE(all.find(s), std::string::npos) << s << " in " << all;
+    }
+}
+
+// A "\page" inside a footnote ends no page: it is the footnote's own text.
+TEST(ImportRtf, PageWordInsideAFootnoteSplitsNothing) {
+    struct Case {
+        std::string body;
+        std::size_t pages;
+        const char* firstTitle;
+    } cases[] = {
+        {ConvFootnote('$', "One \\page more") + "text\\page " + ConvFootnote('$', "Two") + "x", 2, "One more"},
+        {"{\\footnote \\page}a\\page b", 2, ""},
+        {"{\\*\\footnote {\\page}}a", 1, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.body);
+        build::SplitResult r = Split(kConvHead + c.body + "}");
+        ASSERT_EQ(r.pages.size(), c.pages);
+        EXPECT_EQ(r.pages[0].title, c.firstTitle);
+    }
+}
+
 TEST(ImportRtf, TitleRegionConverterDialect) {
     std::string rtf = kConvHead + ConvFootnote('$', "Unit") +
                       "\\pard\\keepn\\s1\\ql \\f0\\cf1\\fs22\\b Unit title\\par\n"
