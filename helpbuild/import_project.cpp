@@ -877,6 +877,21 @@ bool ImportSession::Finish(const ImportFields& given) {
         for (const std::string& line : log_) text += line + "\r\n";
         WriteWholeFile(Join(f.directory, "Import.log"), text);
     }
+    // Broken groups can leave footnote text in a page's body: the author
+    // is told which pages to look at.
+    std::string damaged;
+    int damagedCount = 0;
+    for (const ImportedPage& p : pages_) {
+        if (!p.damagedGroups) continue;
+        if (++damagedCount <= 20)
+            damaged += "\r\nPage " + (p.helpId ? std::to_string(*p.helpId) : std::string("without help id")) +
+                       (p.title.empty() ? std::string() : " \"" + p.title + "\"");
+    }
+    if (damagedCount > 20) damaged += "\r\nand " + std::to_string(damagedCount - 20) + " more";
+    if (damagedCount > 0)
+        Info("Damaged RTF", "The project was imported, but the RTF groups of these pages are broken, so footnote text "
+                            "may show in their text. Please check them (Import.log in the project folder lists them):" +
+                                damaged);
     return true;
 }
 

@@ -199,10 +199,13 @@ std::vector<std::size_t> FindPageBreaks(std::string_view rtf, std::size_t from) 
         RtfToken t = NextRtfToken(rtf, next);
         if (t.kind == Kind::Word && t.name == "page") breaks.push_back(t.pos);
         pos = t.end;
-        // A footnote's "\page" is its own text, not the end of the topic.
+        // A footnote's "\page" is its own text, not the end of the topic. A
+        // footnote holding another is one left open (they do not nest): its
+        // "end" is some later group's, and the pages after it are pages.
         if (t.kind == Kind::Open && FirstWord(rtf, t.pos) == "footnote") {
             const std::size_t end = GroupEnd(rtf, t.pos);
-            if (end != npos) pos = end;
+            const std::size_t inner = end == npos ? npos : rtf.find("\\footnote", rtf.find("footnote", t.pos) + 8);
+            if (end != npos && (inner == npos || inner >= end)) pos = end;
         }
     }
     return breaks;
@@ -359,6 +362,31 @@ std::string RemoveControlWords(std::string_view rtf, const std::vector<std::stri
     }
     return cuts.empty() ? std::string(rtf) : ApplyCuts(rtf, cuts);
 }
+
+namespace {
+
+// Whether a page's groups do not match: a closing brace without its opening
+// one (`allowedStray` of them are the document's own), a group left open, or
+// a footnote group not closed within the page.
+bool GroupsBroken(std::string_view page, int allowedStray) {
+    int depth = 0, stray = 0;
+    for (std::size_t pos = 0; pos < page.size();) {
+        std::size_t next = page.find_first_of("\\{}", pos);
+        if (next == npos) break;
+        RtfToken t = NextRtfToken(page, next);
+        if (t.kind == Kind::Open) {
+            if (FirstWord(page, t.pos) == "footnote" && GroupEnd(page, t.pos) == npos) return true;
+            ++depth;
+        } else if (t.kind == Kind::Close) {
+            if (depth == 0) ++stray;
+            else --depth;
+        }
+        pos = t.end;
+    }
+    return depth != 0 || stray > allowedStray;
+}
+
+}  // namespace
 
 std::string BalanceBraces(std::string_view rtf) {
     std::vector<Cut> cuts;
@@ -537,7 +565,15 @@ SplitResult ImportRtfTopics(std::string_view rtf, const PageProgress& progress) 
             return result;
         }
         std::size_t end = i < breaks.size() ? breaks[i] : rtf.size();
-        result.pages.push_back(ImportOnePage(rtf.substr(start, end - start), result.header));
+        const std::string_view text = rtf.substr(start, end - start);
+        result.pages.push_back(ImportOnePage(text, result.header));
+        // The last page holds the document's closing brace.
+        if (GroupsBroken(text, i + 1 == count ? 1 : 0)) {
+            result.pages.back().damagedGroups = true;
+            result.pages.back().notes.push_back(
+                "its RTF groups are broken (a brace is missing or one too many), so footnote text may show in its "
+                "body; check the page");
+        }
         if (i < breaks.size()) start = NextRtfToken(rtf, breaks[i]).end;
     }
     return result;

@@ -34,6 +34,9 @@ struct ImportedPage {
     // What of the page was not taken as it came (a footnote left in the text
     // or cut), one sentence each, for the import's log.
     std::vector<std::string> notes;
+    // The page's RTF groups did not match (set by ImportRtfTopics): footnote
+    // text may show in its body.
+    bool damagedGroups = false;
 };
 
 // --- RTF tokens ---------------------------------------------------------------

@@ -471,6 +471,40 @@ TEST(ImportWithEditorRules, ContextStringsRenamedAndJumpsFollow) {
     EXPECT_EQ(log.substr(log.rfind('\n', log.find("\"$\" footnote")) + 1, page.size()), page) << log;
 }
 
+// An RTF with broken groups still comes in, and the author is told which
+// pages to check; a sound one says nothing.
+TEST(ImportWithEditorRules, PagesWithBrokenGroupsAreNamedToTheAuthor) {
+    TAVRIN_REQUIRE_CORPUS();
+    const std::string head = "{\\rtf1\\ansi {\\fonttbl{\\f0 Arial;}}{\\colortbl;\\red0\\green0\\blue0;}\n";
+    auto page = [](const std::string& title, const std::string& ctx, const std::string& body) {
+        return "{${\\footnote{$} " + title + "}}{#{\\footnote{#} " + ctx + "}}" + body + "\\par\\page\n";
+    };
+    struct Case {
+        std::string rtf;
+        std::vector<std::string> named;  // the pages the message names
+    } cases[] = {
+        {head + page("One", "one", "a") + page("Two", "two", "b") + "}", {}},
+        {head + page("One", "one", "a") + page("Two", "two", "{\\b b}}") + page("Three", "three", "{\\i c") + "}",
+         {"\"Two\"", "\"Three\""}},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        ImportFixture fx;
+        fx.Converter({{"x.hpj", "[OPTIONS]\r\nTitle=T\r\n[FILES]\r\nx.rtf\r\n"}, {"x.rtf", c.rtf}});
+        ASSERT_TRUE(fx.Import(testsupport::CorpusFile("hlp/PJDropFiles.hlp").string(), "Broken" + std::to_string(++n)))
+            << fx.Messages();
+        if (c.named.empty()) {
+            EXPECT_TRUE(fx.dialogs.Requests().empty()) << fx.Messages();
+            continue;
+        }
+        ASSERT_EQ(fx.dialogs.Requests().size(), 1u) << fx.Messages();
+        const std::string text = fx.dialogs.Last().text;
+        EXPECT_NE(text.find("broken"), std::string::npos) << text;
+        EXPECT_EQ(text.find("\"One\""), std::string::npos) << text;
+        for (const std::string& name : c.named) EXPECT_NE(text.find(name), std::string::npos) << text;
+    }
+}
+
 TEST(ImportProject, FailuresLeaveNothingBehind) {
     TAVRIN_REQUIRE_CORPUS();
     const std::string help = testsupport::CorpusFile("hlp/PJDropFiles.hlp").string();

@@ -243,6 +243,35 @@ TEST(ImportRtf, PageWordInsideAFootnoteSplitsNothing) {
     }
 }
 
+// Pages whose groups are broken (a brace too many, a group or footnote left
+// open) are marked and say so; whole pages, and the document's own closing
+// brace on the last page, are not.
+TEST(ImportRtf, PagesWithBrokenGroupsAreNamed) {
+    const std::string ok1 = ConvFootnote('$', "One") + "one\\par\n";
+    const std::string ok3 = ConvFootnote('$', "Three") + "{\\b three}\\par\n";
+    struct Case {
+        std::string second;  // the middle page
+        bool damaged;
+    } cases[] = {
+        {ConvFootnote('$', "Two") + "two\\par\n", false},
+        {"{\\b bold {\\i both}}} two\\par\n", true},
+        {"{$}{\\footnote{$} Two \\par\n", true},
+        {"{\\b open \\par\n", true},
+        {"C:\\\\dir\\\\ \\{not a group\\}\\par\n", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.second);
+        build::SplitResult r = Split(kConvHead + ok1 + "\\page\n" + c.second + "\\page\n" + ok3 + "}");
+        ASSERT_EQ(r.pages.size(), 3u);
+        EXPECT_FALSE(r.pages[0].damagedGroups);
+        EXPECT_FALSE(r.pages[2].damagedGroups);
+        EXPECT_EQ(r.pages[1].damagedGroups, c.damaged);
+        std::string all;
+        for (const std::string& n : r.pages[1].notes) all += n;
+        EXPECT_EQ(all.find("groups are broken") != std::string::npos, c.damaged) << all;
+    }
+}
+
 TEST(ImportRtf, TitleRegionConverterDialect) {
     std::string rtf = kConvHead + ConvFootnote('$', "Unit") +
                       "\\pard\\keepn\\s1\\ql \\f0\\cf1\\fs22\\b Unit title\\par\n"
