@@ -609,12 +609,21 @@ void AssignImportedHelpIds(std::vector<ImportedPage>& pages, const std::vector<C
     }
     std::int64_t next = 0;
     for (std::int32_t id : taken) next = std::max<std::int64_t>(next, id);
+    // Past the largest id the count goes on at the first free one from 1
+    // (it cannot wrap to a page's first place): an id is unique within a
+    // project, on import as when typed.
+    std::int64_t low = 1;
     for (ImportedPage& p : pages) {
         p.topicPopup = (p.browseId || !p.fullTitle.empty() || !p.title.empty()) ? "T" : "P";
         if (p.helpId) continue;
         next += 50;
-        while (taken.count(static_cast<std::int32_t>(next))) next += 50;
-        p.helpId = static_cast<std::int32_t>(std::min<std::int64_t>(next, INT32_MAX));
+        while (next <= INT32_MAX && taken.count(static_cast<std::int32_t>(next))) next += 50;
+        if (next > INT32_MAX) {
+            while (low < INT32_MAX && taken.count(static_cast<std::int32_t>(low))) ++low;
+            p.helpId = static_cast<std::int32_t>(low);
+        } else {
+            p.helpId = static_cast<std::int32_t>(next);
+        }
         taken.insert(*p.helpId);
     }
     if (contentsContext.empty()) return;

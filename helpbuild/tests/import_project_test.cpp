@@ -505,6 +505,39 @@ TEST(ImportWithEditorRules, PagesWithBrokenGroupsAreNamedToTheAuthor) {
     }
 }
 
+// Help ids at the ends of their range come in as they are, from the map and
+// from a page's own number; a page without one gets one no page has.
+TEST(ImportWithEditorRules, HelpIdsAtTheEndsOfTheirRangeAreKept) {
+    TAVRIN_REQUIRE_CORPUS();
+    const std::string head = "{\\rtf1\\ansi {\\fonttbl{\\f0 Arial;}}{\\colortbl;\\red0\\green0\\blue0;}\n";
+    auto page = [](const std::string& first, const std::string& second, const std::string& title) {
+        std::string p = "{${\\footnote{$} " + title + "}}{#{\\footnote{#} " + first + "}}";
+        if (!second.empty()) p += "{#{\\footnote{#} " + second + "}}";
+        return p + "text\\par\\page\n";
+    };
+    ImportFixture fx;
+    build::InstallEditorRules(fx.ctx);
+    fx.Converter({{"x.hpj", "[OPTIONS]\r\nTitle=T\r\n[FILES]\r\nx.rtf\r\n[MAP]\r\n#define lowest -2147483648\r\n"
+                            "highest 2147483647\r\nneg -7\r\n"},
+                  {"x.rtf", head + page("lowest", "", "Lowest") + page("highest", "", "Highest") +
+                                page("-2147483647", "own", "Own") + page("neg", "", "Neg") + page("free", "", "Free") +
+                                "}"}});
+    ASSERT_TRUE(fx.Import(testsupport::CorpusFile("hlp/PJDropFiles.hlp").string(), "Ids")) << fx.Messages();
+    std::map<std::string, std::int64_t> idOf;
+    for (fx.ctx.CdetailTable->First(); !fx.ctx.CdetailTable->Eof(); fx.ctx.CdetailTable->Next())
+        idOf[fx.ctx.CdetailTable->FieldByName("Title")->AsString()] =
+            fx.ctx.CdetailTable->FieldByName("HelpId")->AsInteger();
+    ASSERT_EQ(idOf.size(), 5u) << fx.Messages();
+    const struct {
+        const char* title;
+        std::int64_t id;
+    } want[] = {{"Lowest", INT32_MIN}, {"Highest", INT32_MAX}, {"Own", -2147483647LL}, {"Neg", -7}};
+    for (const auto& w : want) EXPECT_EQ(idOf[w.title], w.id) << w.title;
+    std::set<std::int64_t> ids;
+    for (const auto& [t, id] : idOf) ids.insert(id);
+    EXPECT_EQ(ids.size(), 5u);  // "Free" got an id of its own
+}
+
 TEST(ImportProject, FailuresLeaveNothingBehind) {
     TAVRIN_REQUIRE_CORPUS();
     const std::string help = testsupport::CorpusFile("hlp/PJDropFiles.hlp").string();

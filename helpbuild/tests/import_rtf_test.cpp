@@ -401,6 +401,26 @@ TEST(ImportRtf, HelpIds) {
     EXPECT_EQ(kinds, "TTPTPTT");
 }
 
+// Counting on past the largest id gives free ids from 1, never one taken.
+TEST(ImportRtf, HelpIdsPastTheLargestAreStillUnique) {
+    struct Case {
+        std::vector<std::optional<std::int32_t>> given;
+        std::vector<std::int32_t> want;
+    } cases[] = {
+        {{INT32_MAX, std::nullopt, std::nullopt}, {INT32_MAX, 1, 2}},
+        {{INT32_MAX - 60, std::nullopt, std::nullopt}, {INT32_MAX - 60, INT32_MAX - 10, 1}},
+        {{INT32_MIN, INT32_MAX, 1, std::nullopt}, {INT32_MIN, INT32_MAX, 1, 2}},
+    };
+    for (const Case& c : cases) {
+        std::vector<ImportedPage> pages;
+        for (const auto& id : c.given) pages.push_back(PageOf("", id, true));
+        build::AssignImportedHelpIds(pages, {}, "");
+        std::vector<std::int32_t> ids;
+        for (const ImportedPage& p : pages) ids.push_back(*p.helpId);
+        EXPECT_EQ(ids, c.want);
+    }
+}
+
 TEST(ImportRtf, ContentsTopicComesFirst) {
     std::vector<ImportedPage> pages = {PageOf("a", 40, true), PageOf("contents", 90, false), PageOf("b", 60, true)};
     build::AssignImportedHelpIds(pages, {}, "CONTENTS");
