@@ -560,7 +560,8 @@ void TJDCustomRichText::IconSelection(TJdSelNr& typ, const std::string& name, in
                         break;
                     default: return;
                 }
-                if (num <= 3 && toolBar_) toolBar_->SetIconUp("", jdgEdit, num);
+                // Select-all and hide-selection show a state; the other edit icons are actions.
+                if (num != 4 && num != 5 && toolBar_) toolBar_->SetIconUp("", jdgEdit, num);
                 break;
             case jdgFile:
                 switch (num) {
@@ -579,6 +580,7 @@ void TJDCustomRichText::IconSelection(TJdSelNr& typ, const std::string& name, in
                 } else {
                     return;
                 }
+                if (toolBar_) toolBar_->SetIconUp("", jdgPrint, num);
                 break;
             default: return;
         }

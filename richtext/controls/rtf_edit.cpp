@@ -489,6 +489,12 @@ void TJDCustomRtfEdit::HandleScroll(bool vertical, int code, int thumb) {
 
 void TJDCustomRtfEdit::HandleSize() {
     EnsureDevice();
+    if (printRun_) {
+        // The engine is laid out for the page: the new size is for the view that comes back.
+        printRun_->windowWidth = std::max(1, ClientWidth());
+        printRun_->windowHeight = std::max(1, ClientHeight());
+        return;
+    }
     engine_->SetWindowSize(std::max(1, ClientWidth()), std::max(1, ClientHeight()));
     UpdateTextWidth();
     engine_->FullReformatPending = false;

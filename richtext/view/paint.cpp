@@ -151,7 +151,8 @@ void TJDRTFTextPaint::PaintLine(TParagraph* par, TLine* line) {
     if (!canvas_ || !par || !line) return;
     const int top = line->top - TopOffset + topMargin;
     if ((paintOptions_ & poWholeLinesOnly) && top + line->height > windowHeight_) return;
-    if (!shown) return;
+    // A page goes to paper whether or not the control is on screen.
+    if (!shown && !printJob) return;
     if (!(paintOptions_ & poPaintOutside) && (top + line->height <= 0 || top >= windowHeight_)) return;
     if (!HeldBack()) TJDEngineServices::Call(services.CaretHideCallback);
     const int n = line->Length();

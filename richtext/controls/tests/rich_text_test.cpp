@@ -18,6 +18,7 @@
 #include "platform/core/dialog_service.h"
 #include "platform/gui/forms.h"
 #include "platform/gui/gui_test_harness.h"
+#include "platform/gui/printer.h"
 #include "richtext/controls/rich_text.h"
 #include "tests/support/test_support.h"
 
@@ -460,6 +461,45 @@ TEST_F(RichTextTest, BarsShowTheCaretsBoldAndAlignment) {
     a->Engine().SetSelPosLen(0, 5);
     guitest::Click(Button("JDI_BOLD"), {5, 5});
     EXPECT_TRUE(StyleAt(*a, 2) & kStyleBold);
+}
+
+// An action icon acts on each click: it never stays down and swallows the
+// next click. Spell and Print are counted where they start; Find and Replace
+// open their dialog each time.
+TEST_F(RichTextTest, ActionIconsActOnEveryClickAndComeBackUp) {
+    testsupport::TempDir dir;
+    a->SetText("some text to act on");
+    Focus(a);
+    int spells = 0, printed = 0;
+    a->StartSpellCheck = [&](TObject*) { ++spells; };
+    a->PrintHeader = [&](void*, TCanvas&, int, int, int, int, int page, int) { printed += page == 1; };
+    Printer()->OutputFileName = (dir / "twice.pdf").string();
+    struct Case {
+        const char* icon;
+        int* counter;
+    };
+    for (const Case& c : {Case{"JDI_SPELL", &spells}, Case{"JDI_PRINT", &printed}}) {
+        SCOPED_TRACE(c.icon);
+        for (int click = 1; click <= 2; ++click) {
+            guitest::Click(Button(c.icon), {5, 5});
+            guitest::ProcessEvents();
+            EXPECT_EQ(*c.counter, click);
+            EXPECT_FALSE(Button(c.icon)->Down());
+        }
+    }
+    Printer()->OutputFileName.clear();
+    for (const char* icon : {"JDI_FIND", "JDI_REPLACE"}) {
+        SCOPED_TRACE(icon);
+        for (int click = 1; click <= 2; ++click) {
+            guitest::Click(Button(icon), {5, 5});
+            guitest::ProcessEvents();
+            EXPECT_FALSE(Button(icon)->Down());
+            TFindDialog* d = icon == std::string("JDI_FIND") ? JDFindDialog() : JDReplaceDialog();
+            ASSERT_NE(d, nullptr);
+            d->CloseDialog();
+            guitest::ProcessEvents();
+        }
+    }
 }
 
 TEST_F(RichTextTest, FindDownAndUpThroughTheDialogWindow) {
