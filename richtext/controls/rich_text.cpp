@@ -675,7 +675,8 @@ void TJDCustomRichText::ShowReplaceDialog() {
 
 void TJDCustomRichText::PrepareFinder(const TFindDialog& dialog) {
     TJDTextFinder& f = *GetFinder();
-    f.Wildcard = '*';
+    // The dialogs offer no wildcard: "*" typed there is a star to find.
+    f.Wildcard = 0;
     f.WordSeparator = 0;
     f.BlankSeparates = false;
     f.WholeWords = dialog.Options & frWholeWord;
@@ -744,7 +745,6 @@ void TJDCustomRichText::DialogReplace(TObject* Sender) {
         if (!CanEdit()) return;
         // The rest from the cursor on (after the replaced selection).
         f.FinderMoveTo(replaced || !down ? afterReplaced : GetCPPosition());
-        f.Wildcard = '*';
         f.CaseMode = (dialog->Options & frMatchCase) ? 1 : 0;
         int n = f.FinderReplaceAll(dialog->FindText, dialog->ReplaceText);
         ReformatAll();

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -580,6 +581,68 @@ TEST_F(RichTextTest, ReplaceAllTakesTheSelectionThenTheRestFromTheCursor) {
     a->SetCPPosition(static_cast<int>(a->GetPlainText().size()));
     Part<QPushButton>(rep, "replaceAll")->click();
     EXPECT_EQ(a->GetPlainText(), "x1 yy2 yy3 yy4");
+    rep->CloseDialog();
+}
+
+// The dialogs search for what was typed: "*" and "?" are characters like any other.
+TEST_F(RichTextTest, FindAndReplaceAllTakeTheTextLiterally) {
+    struct Case {
+        const char* text;
+        const char* find;
+        const char* replace;
+        const char* after;
+    };
+    const Case cases[] = {
+        {"first line\rsecond * line\rthird", "*", "Q", "first line\rsecond Q line\rthird"},
+        {"no star here\rnor here", "*", "Q", "no star here\rnor here"},
+        {"a*b ab a*b", "a*b", "c", "c ab c"},
+        {"why? what", "?", "!", "why! what"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text + std::string(" / ") + c.find);
+        a->SetText(c.text);
+        a->SetFocus();
+        guitest::ProcessEvents();
+        a->SetCPPosition(0);
+        a->ShowReplaceDialog();
+        TReplaceDialog* rep = JDReplaceDialog();
+        Part<QLineEdit>(rep, "findText")->setText(c.find);
+        Part<QLineEdit>(rep, "replaceText")->setText(c.replace);
+        Part<QPushButton>(rep, "replaceAll")->click();
+        std::string expected = c.after;
+        std::string got = a->GetPlainText();
+        std::erase(got, '\n');
+        EXPECT_EQ(got, expected);
+        rep->CloseDialog();
+    }
+    a->SetText("plain words and one * star");
+    Focus(a);
+    a->SetCPPosition(0);
+    a->ShowFindDialog();
+    TFindDialog* find = JDFindDialog();
+    Part<QLineEdit>(find, "findText")->setText("*");
+    Part<QPushButton>(find, "findNext")->click();
+    EXPECT_EQ(a->GetSelStart(), 20);
+    EXPECT_EQ(a->GetSelText(), "*");
+    find->CloseDialog();
+}
+
+// A label's "&" marks its shortcut key; it is never shown as a character.
+TEST_F(RichTextTest, DialogLabelsShowTheirShortcutNotAnAmpersand) {
+    a->ShowReplaceDialog();
+    TReplaceDialog* rep = JDReplaceDialog();
+    struct Case {
+        const char* label;
+        const char* edit;
+    };
+    for (const Case& c : {Case{"Fi&nd what:", "findText"}, Case{"Re&place with:", "replaceText"}}) {
+        SCOPED_TRACE(c.label);
+        QLabel* label = nullptr;
+        for (QLabel* l : rep->Window()->findChildren<QLabel*>())
+            if (l->text() == c.label) label = l;
+        ASSERT_NE(label, nullptr);
+        EXPECT_EQ(label->buddy(), Part<QLineEdit>(rep, c.edit));
+    }
     rep->CloseDialog();
 }
 
