@@ -231,6 +231,9 @@ public:
     void Print() override;
     // Pages counted from 1; 16777215 for "to the end".
     void PrintRange(int firstPage, int lastPage);
+    // The name a printed copy carries (the job's title, a PDF's file name);
+    // empty when the text has no document of its own.
+    virtual std::string DocumentTitle() const { return {}; }
     std::string NextWord() override;
     TJDTextFinder* GetFinder() override;
     bool HasFocus() const override;

@@ -692,6 +692,63 @@ TEST_F(RichTextTest, ExternalScrollBarsFollowTheViewAndScrollIt) {
     e.ScrollTo(true, 6, 0);  // no bar to follow any more
 }
 
+// Without a printer the page goes to a PDF named after the document in the
+// user's documents folder, never to a hidden ".pdf" in the current folder, and
+// the user is told where it is.
+TEST_F(RichTextTest, PrintWithoutAPrinterWritesANamedPdfAndSaysWhere) {
+    testsupport::TempDir dir;
+    std::filesystem::create_directories(dir / "home" / "Documents");
+    std::filesystem::create_directories(dir / "cwd");
+    const char* vars[] = {"HOME", "XDG_CONFIG_HOME"};
+    std::string saved[2];
+    for (int i = 0; i < 2; ++i)
+        if (const char* v = std::getenv(vars[i])) saved[i] = v;
+    setenv("HOME", (dir / "home").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (dir / "home" / ".config").c_str(), 1);
+    const auto oldCwd = std::filesystem::current_path();
+    std::filesystem::current_path(dir / "cwd");
+    TPrinter* pr = Printer();
+    const int oldIndex = pr->PrinterIndex();
+    pr->SetPrinterIndex(pr->Printers().Count() - 1);  // the PDF writer
+    pr->OutputFileName.clear();
+    ScriptedDialogService boxes;
+    ScopedDialogService scope(boxes);
+    const std::string docs = (dir / "home" / "Documents").string();
+    const std::filesystem::path opened = dir / "Chapter one.rtf";
+    {
+        std::ofstream(opened) << "{\\rtf1 chapter text\\par}";
+    }
+    struct Case {
+        bool open;  // the text came from a file
+        const char* pdf;
+    };
+    for (const Case& c : {Case{true, "Chapter one.pdf"}, Case{false, "Untitled.pdf"}, Case{false, "Untitled (2).pdf"}}) {
+        SCOPED_TRACE(c.pdf);
+        if (c.open) {
+            files.AnswerFile(opened.string());
+            TJdSelNr kind = jdSelIconDown;
+            a->IconSelection(kind, "JDI_OPEN", jdgFile, 3);
+            ASSERT_EQ(a->FileName(), opened.string());
+        } else {
+            a->Clear();
+            a->SetText("text without a file");
+        }
+        boxes.Clear();
+        a->Print();
+        const std::string expected = docs + "/" + c.pdf;
+        EXPECT_TRUE(std::filesystem::exists(expected));
+        ASSERT_EQ(boxes.Requests().size(), 1u);
+        EXPECT_NE(boxes.Last().text.find(expected), std::string::npos) << boxes.Last().text;
+        EXPECT_TRUE(std::filesystem::is_empty(dir / "cwd"));
+    }
+    std::filesystem::current_path(oldCwd);
+    pr->SetPrinterIndex(oldIndex);
+    for (int i = 0; i < 2; ++i) {
+        if (saved[i].empty()) unsetenv(vars[i]);
+        else setenv(vars[i], saved[i].c_str(), 1);
+    }
+}
+
 TEST_F(RichTextTest, OpenAndSaveRoundTripThroughTheFileDialogs) {
     testsupport::TempDir dir;
     const std::string path = (dir.path() / "round.rtf").string();
