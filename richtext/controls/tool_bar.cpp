@@ -410,6 +410,9 @@ void TJDToolBar::Relayout() {
         icon.button->SetBounds(x, y, rowH, rowH);
         x += rowH + 2;
     }
+    // A bar across the form grows to hold its rows; what lies below moves down.
+    const bool across = Align() == gui::alTop || Align() == gui::alBottom;
+    if (across && !icons_.empty() && y + rowH + 3 > Height()) SetHeight(y + rowH + 3);
 }
 
 int TJDToolBar::FindIcon(const std::string& name, int group, int number) const {

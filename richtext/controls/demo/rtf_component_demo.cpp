@@ -1,7 +1,10 @@
 // The rich-text component under its formatting bar and ruler, above its
 // status bar, as a user sees it:
-//   rtf_component_demo [--file DOC.rtf] [--screenshot OUT.png]
+//   rtf_component_demo [--file DOC.rtf] [--screenshot OUT.png] [--all-icons] [--open-list N]
+// --all-icons shows every icon and list of the bar; --open-list N opens the
+// bar's list N (1 font name, 2 size) before the screenshot.
 // Without --file the help project text of the corpus is shown.
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -15,9 +18,14 @@ int main(int argc, char** argv) {
     InitApplication(argc, argv);
     std::string screenshot;
     std::string file = std::string(TAVRIN_CORPUS_DIR) + "/hpj/ddablib-dropfiles/PJDropFiles.rtf";
-    for (int i = 1; i + 1 < argc; ++i) {
+    bool allIcons = false;
+    int openList = 0;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--all-icons") == 0) allIcons = true;
+        if (i + 1 >= argc) continue;
         if (std::strcmp(argv[i], "--screenshot") == 0) screenshot = argv[i + 1];
         if (std::strcmp(argv[i], "--file") == 0) file = argv[i + 1];
+        if (std::strcmp(argv[i], "--open-list") == 0) openList = std::atoi(argv[i + 1]);
     }
     Application->SetTitle("Rich-text editor");
     auto* form = new TForm(Application);
@@ -35,6 +43,13 @@ int main(int argc, char** argv) {
                                              richtext::SelBlock, richtext::SelRight}));
     bar->Setsel_EditIcons(richtext::JDSet({richtext::SelCut, richtext::SelCopy, richtext::SelPaste,
                                            richtext::SelFind, richtext::SelReplace}));
+    if (allIcons) {
+        bar->Setsel_ListBoxes((1u << (richtext::SelParColor + 1)) - 1);
+        bar->Setsel_StatusIcons((1u << (richtext::SelCenter + 1)) - 1);
+        bar->Setsel_EditIcons((1u << (richtext::SelSpellCheck + 1)) - 1);
+        bar->Setsel_ActionIcons((1u << (richtext::SelPrintSetup + 1)) - 1);
+        bar->Setsel_DatabaseIcons((1u << (richtext::SelPost + 1)) - 1);
+    }
 
     auto* ruler = new richtext::TJDRuler(form);
     ruler->SetParent(form);
@@ -73,7 +88,14 @@ int main(int argc, char** argv) {
     edit->SetFocus();
     if (!screenshot.empty()) {
         guitest::ProcessEvents(300);
-        bool ok = guitest::SaveGrab(form, screenshot);
+        bool ok = true;
+        if (richtext::TJDTBCombo* combo = openList ? bar->Combo(openList) : nullptr) {
+            // Opened as a user opens it: one click on the face; the list is its own window.
+            guitest::Click(combo, {combo->Width() - 8, combo->Height() / 2});
+            guitest::ProcessEvents(300);
+            ok = combo->DroppedDown() && guitest::SaveGrab(combo->ListBox(), screenshot + ".list.png");
+        }
+        ok = guitest::SaveGrab(form, screenshot) && ok;
         DoneApplication();
         return ok ? 0 : 1;
     }
