@@ -44,8 +44,13 @@ public:
     void ShowCaret() override;
     void HideCaret() override;
     void DestroyCaret() override;
+    // With a frame the text draws and scrolls inside it: a line drawn alone
+    // never wipes the frame that only a full paint draws.
+    void SetClipRect(const plat::TRect* r) override;
+    void ScrollDC(int dx, int dy, const plat::TRect& area) override;
 
 private:
+    plat::TRect Inside(const plat::TRect& r) const;
     TJDCustomRtfEdit& owner_;
 };
 

@@ -138,13 +138,17 @@ void TJDRTFTextPaint::PaintRect(int x, int y, int width, int height) {
 done:
     if (first) lastBottom = y;
     if (lastBottom < bottom) fillBack({x, lastBottom, x + width, bottom});
+    // The strip's clip must not outlive it: a later scroll or line would be cut to it.
+    if (!(paintOptions_ & poNoClip)) canvas_->SetClipRect(nullptr);
     TJDEngineServices::Call(services.CaretShowCallback);
 }
 
 // --- one line ------------------------------------------------------------------------
 
 void TJDRTFTextPaint::Redraw(TParagraph* par, TLine* line) {
-    if (canvas_ && shown && !HeldBack()) PaintLine(par, line);
+    if (!canvas_ || !shown || HeldBack()) return;
+    if (!(paintOptions_ & poNoClip)) canvas_->SetClipRect(nullptr);
+    PaintLine(par, line);
 }
 
 void TJDRTFTextPaint::PaintLine(TParagraph* par, TLine* line) {
@@ -405,6 +409,7 @@ void TJDRTFTextPaint::ScrollBy(int down, int right) {
                  std::abs(shiftX) < windowWidth_ && !(shiftX && shiftY);
     if (strip && !HeldBack()) {
         plat::TRect all{0, 0, windowWidth_, windowHeight_};
+        if (!(paintOptions_ & poNoClip)) canvas_->SetClipRect(nullptr);
         canvas_->ScrollDC(shiftX, shiftY, all);
         if (shiftY < 0) PaintRect(0, windowHeight_ + shiftY, windowWidth_, -shiftY);
         else if (shiftY > 0) PaintRect(0, 0, windowWidth_, shiftY);

@@ -1093,6 +1093,45 @@ TEST_F(RtfEdit, BackgroundNamedByHtmlIsLoadedOnlyWhenAsked) {
     edit->SetLoadFormat(TJDLoadFormat::AutomaticFormat);
 }
 
+// Bringing a found word into view (as the spell check does for each word)
+// leaves the window as a fresh paint of the same view would: no line drawn
+// over another, no stale line, and the frame beside the lines kept.
+TEST_F(RtfEdit, ShowingAFoundWordLeavesTheWindowAsAFreshPaint) {
+    std::string text;
+    for (int i = 0; i < 200; ++i) text += "line " + std::to_string(i) + " with some words\r";
+    text += "target word at the end\r";
+    struct Case {
+        TBorderStyle border;
+        int words;  // how many words the scan takes before the one shown
+    };
+    for (const Case& c : {Case{bsSingle, 3}, Case{bsSingle, 40}, Case{bsSingle, 801}, Case{bsNone, 801}}) {
+        SCOPED_TRACE(std::to_string(c.border) + " " + std::to_string(c.words));
+        edit->SetBorderStyle(c.border);
+        Load(text);
+        edit->SetCPPosition(0);
+        edit->Repaint();
+        guitest::ProcessEvents();
+        edit->ResetWordScan();
+        for (int i = 0; i < c.words; ++i) ASSERT_FALSE(edit->NextWord().empty());
+        edit->SelectFoundWord();
+        ASSERT_NE(edit->BackBuffer(), nullptr);
+        const QImage shown = edit->BackBuffer()->copy();
+        edit->Repaint();
+        const QImage fresh = edit->BackBuffer()->copy();
+        ASSERT_EQ(shown.size(), fresh.size());
+        int differ = 0, firstY = -1;
+        for (int y = 0; y < shown.height(); ++y)
+            for (int x = 0; x < shown.width(); ++x)
+                if (shown.pixel(x, y) != fresh.pixel(x, y)) {
+                    if (firstY < 0) firstY = y;
+                    ++differ;
+                }
+        EXPECT_EQ(differ, 0) << "first differing row " << firstY;
+        const bool framed = (fresh.pixel(0, fresh.height() / 2) & 0xFFFFFF) != 0xFFFFFF;
+        EXPECT_EQ(framed, c.border == bsSingle);
+    }
+}
+
 TEST_F(RtfEdit, ASkippedPaintLeavesTheWindowAsItWas) {
     Load("text");
     guitest::ProcessEvents();
