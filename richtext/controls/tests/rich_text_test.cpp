@@ -12,6 +12,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -21,6 +22,7 @@
 #include "platform/gui/gui_test_harness.h"
 #include "platform/gui/printer.h"
 #include "richtext/controls/rich_text.h"
+#include "richtext/io/tests/rtf_test_util.h"
 #include "tests/support/test_support.h"
 
 namespace richtext {
@@ -746,6 +748,56 @@ TEST_F(RichTextTest, PrintWithoutAPrinterWritesANamedPdfAndSaysWhere) {
     for (int i = 0; i < 2; ++i) {
         if (saved[i].empty()) unsetenv(vars[i]);
         else setenv(vars[i], saved[i].c_str(), 1);
+    }
+}
+
+// Loading a document into the editor and saving it keeps every paragraph's
+// indents and spacing as the file had them, with or without an edit in
+// another paragraph (the one edited may change).
+TEST_F(RichTextTest, SavingKeepsTheParagraphPropertiesOfEveryCorpusDocument) {
+    TAVRIN_REQUIRE_CORPUS();
+    const char* files[] = {"rtf/rtfpipe-image_from_strings.rtf", "rtf/rtfpipe-tables_from_web1.rtf",
+                           "rtf/rtfparserkit-testUnicode.rtf",   "rtf/rtfpipe-footnotes.rtf",
+                           "rtf/rtfpipe-nested_table_report.rtf", "hpj/ddablib-dropfiles/PJDropFiles.rtf",
+                           "hpj/eudora71/HtmlWh.rtf",            "hpj/eudora71/Dialogs.rtf",
+                           "hpj/eudora71/Eudora.rtf",            "hpj/eudora71/menus.rtf",
+                           "hpj/eudora71/Options.rtf"};
+    for (const char* file : files) {
+        for (bool edit : {false, true}) {
+            SCOPED_TRACE(std::string(file) + (edit ? " edited" : ""));
+            const std::string source = testsupport::ReadFileBytes(testsupport::CorpusFile(file));
+            auto original = rtftest::ReadRtf(source);
+            ASSERT_EQ(original.result, 0);
+            a->LoadFromFile(testsupport::CorpusFile(file).string());
+            Focus(a);
+            a->SetCPPosition(0);
+            if (edit) guitest::TypeText(a, "x");
+            std::ostringstream out;
+            a->SaveToStream(out);
+            auto saved = rtftest::ReadRtf(out.str());
+            ASSERT_EQ(saved.result, 0);
+            const TParagraph* p = original.model->FirstParagraph();
+            const TParagraph* q = saved.model->FirstParagraph();
+            int index = 0, failures = 0;
+            for (; p && q && failures < 3; p = p->next, q = q->next, ++index) {
+                if (edit && index == 0) continue;
+                SCOPED_TRACE("paragraph " + std::to_string(index) + ": " +
+                             original.model->ParagraphText(p).substr(0, 40));
+                const bool before = ::testing::Test::HasFailure();
+                EXPECT_EQ(original.model->ParagraphText(p), saved.model->ParagraphText(q));
+                EXPECT_EQ(p->leftIndent, q->leftIndent);
+                EXPECT_EQ(p->firstIndent, q->firstIndent);
+                if (!p->IsCell()) {
+                    EXPECT_EQ(p->rightIndent, q->rightIndent);
+                    EXPECT_EQ(p->spaceAfter, q->spaceAfter);
+                }
+                EXPECT_EQ(p->spaceBefore, q->spaceBefore);
+                EXPECT_EQ(p->lineSpacing, q->lineSpacing);
+                EXPECT_EQ(p->alignment, q->alignment);
+                failures += ::testing::Test::HasFailure() && !before;
+            }
+            if (failures) return;
+        }
     }
 }
 
