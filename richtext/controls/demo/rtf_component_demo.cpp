@@ -2,15 +2,23 @@
 // status bar, as a user sees it:
 //   rtf_component_demo [--file DOC.rtf] [--screenshot OUT.png] [--all-icons] [--open-list N]
 // --all-icons shows every icon and list of the bar; --open-list N opens the
-// bar's list N (1 font name, 2 size) before the screenshot.
+// bar's list N (1 font name, 2 size) before the screenshot. --spell DIR checks
+// the text with DIR/English.dct, skips the first 40 unknown words and takes
+// the screenshot (and OUT.png.spell.png of the dialog) at the next one.
 // Without --file the help project text of the corpus is shown.
+#include <QTimer>
+
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "platform/gui/forms.h"
 #include "platform/gui/gui_test_harness.h"
 #include "richtext/controls/rich_text.h"
+#include "richtext/spell/spell_dlg.h"
+#include "richtext/spell/ui/spell_forms.h"
+#include "richtext/spell/ui/spell_ui.h"
 
 using namespace gui;
 
@@ -19,6 +27,7 @@ int main(int argc, char** argv) {
     std::string screenshot;
     std::string file = std::string(TAVRIN_CORPUS_DIR) + "/hpj/ddablib-dropfiles/PJDropFiles.rtf";
     bool allIcons = false;
+    std::string spellDir;
     int openList = 0;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--all-icons") == 0) allIcons = true;
@@ -26,6 +35,7 @@ int main(int argc, char** argv) {
         if (std::strcmp(argv[i], "--screenshot") == 0) screenshot = argv[i + 1];
         if (std::strcmp(argv[i], "--file") == 0) file = argv[i + 1];
         if (std::strcmp(argv[i], "--open-list") == 0) openList = std::atoi(argv[i + 1]);
+        if (std::strcmp(argv[i], "--spell") == 0) spellDir = argv[i + 1];
     }
     Application->SetTitle("Rich-text editor");
     auto* form = new TForm(Application);
@@ -94,6 +104,35 @@ int main(int argc, char** argv) {
             guitest::Click(combo, {combo->Width() - 8, combo->Height() / 2});
             guitest::ProcessEvents(300);
             ok = combo->DroppedDown() && guitest::SaveGrab(combo->ListBox(), screenshot + ".list.png");
+        }
+        if (!spellDir.empty()) {
+            spellui::InstallSpellUi();
+            auto* checker = new spell::TJDSpellDlg(form);
+            checker->DictionaryPath = spellDir;
+            checker->DictionaryName = "English.dct";
+            checker->UserDictionary = (std::filesystem::temp_directory_path() / "tavrin-demo-user.txt").string();
+            // The user's part: skip 40 words, then look at the window at the next one and close.
+            int skipped = 0;
+            bool grabbed = false;
+            QTimer user;
+            QObject::connect(&user, &QTimer::timeout, [&] {
+                spell::ISpellDialog* d = checker->Dialog();
+                if (!d || !d->DialogShowing() || d->Action() != spell::kActionNone) return;
+                if (skipped < 40) {
+                    ++skipped;
+                    d->SetAction(spell::kActionSkip);
+                    return;
+                }
+                user.stop();
+                guitest::ProcessEvents(200);
+                grabbed = guitest::SaveGrab(form, screenshot) &&
+                          guitest::SaveGrab(dynamic_cast<spellui::TAbsSpellDialog*>(d), screenshot + ".spell.png");
+                d->SetAction(spell::kActionClose);
+            });
+            user.start(20);
+            checker->SpellCheck(edit);
+            DoneApplication();
+            return grabbed ? 0 : 1;
         }
         ok = guitest::SaveGrab(form, screenshot) && ok;
         DoneApplication();
