@@ -5,11 +5,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <regex>
+#include <vector>
 #include <string>
 
+#include "platform/core/process.h"
 #include "platform/gui/forms.h"
+#include "platform/gui/printer.h"
 #include "platform/gui/gui_test_harness.h"
 #include "richtext/controls/rich_text.h"
+#include "tests/support/test_support.h"
 
 namespace richtext {
 namespace {
@@ -104,6 +109,31 @@ TEST_F(RichTextComponent, BarCombosOpenWithAClickAndApplyTheChosenItem) {
         }
         EXPECT_NE(AttrAt(*a, 10), AttrAt(*a, 0));  // outside the selection nothing changed
     }
+}
+
+// The print icon of a shown component with its bars puts every line of a
+// long text on paper once, in order, as pdftotext reads the PDF.
+TEST_F(RichTextComponent, PrintIconPrintsEveryLineOfALongText) {
+    const std::string tool = plat::FindProgram("pdftotext");
+    if (tool.empty()) GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+    testsupport::TempDir dir;
+    std::string rtf = "{\\rtf1\\ansi{\\fonttbl{\\f0\\fswiss Arial;}}\\f0\\fs20 ";
+    for (int i = 0; i < 300; ++i) rtf += "row " + std::to_string(i) + " of a text longer than the window\\par ";
+    rtf += "}";
+    a->SetText(rtf);
+    Focus(a);
+    Printer()->OutputFileName = (dir / "icon.pdf").string();
+    guitest::Click(bar->Icon(bar->FindIcon("JDI_PRINT", 0, 0)).button, {5, 5});
+    guitest::ProcessEvents();
+    Printer()->OutputFileName.clear();
+    ASSERT_EQ(plat::RunAndWait({tool, (dir / "icon.pdf").string(), (dir / "icon.txt").string()}), 0);
+    const std::string text = testsupport::ReadFileBytes(dir / "icon.txt");
+    std::vector<int> rows, all(300);
+    std::regex row("row (\\d+) of");
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), row); it != std::sregex_iterator(); ++it)
+        rows.push_back(std::stoi((*it)[1].str()));
+    for (int i = 0; i < 300; ++i) all[static_cast<std::size_t>(i)] = i;
+    EXPECT_EQ(rows, all);
 }
 
 }  // namespace
