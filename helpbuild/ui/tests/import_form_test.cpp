@@ -41,7 +41,7 @@ TEST(ImportWizard, HintsAreRichTextLabelsShownWhileTheirFieldHasTheFocus) {
     struct Case {
         const char* hint;
         gui::TWinControl* field;
-        const char* words;  // a piece of the hint's text
+        const char* words;  // words from the hint's text
         const char* page;
     };
     const Case cases[] = {

@@ -111,7 +111,7 @@ int main(int argc, char** argv) {
             checker->DictionaryPath = spellDir;
             checker->DictionaryName = "English.dct";
             checker->UserDictionary = (std::filesystem::temp_directory_path() / "tavrin-demo-user.txt").string();
-            // The user's part: skip 40 words, then look at the window at the next one and close.
+            // What the user does: skip 40 words, then look at the window at the next one and close.
             int skipped = 0;
             bool grabbed = false;
             QTimer user;

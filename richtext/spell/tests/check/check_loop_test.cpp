@@ -258,7 +258,7 @@ TEST_F(BridgeLoop, RichTextReplaceAndRestoreSelection) {
 TEST_F(BridgeLoop, TypographicApostrophesAreLookedUpPlainAndKeptOnReplacement) {
     struct Case {
         const char* text;
-        std::vector<TScriptedEnvironment::Step> steps;
+        std::vector<TScriptedEnvironment::Step> answers;
         V reported;
         const char* after;
     };
@@ -276,7 +276,7 @@ TEST_F(BridgeLoop, TypographicApostrophesAreLookedUpPlainAndKeptOnReplacement) {
         TRichEditStub rich(nullptr);
         rich.SetPlainText(c.text);
         env.reported.clear();
-        env.steps.assign(c.steps.begin(), c.steps.end());
+        env.steps.assign(c.answers.begin(), c.answers.end());
         checker->SpellCheck(&rich);
         EXPECT_EQ(env.reported, c.reported);
         EXPECT_EQ(rich.PlainText(), c.after);
