@@ -384,6 +384,10 @@ TEST(Dictionaries, StartUpCopiesThemIntoTheProgramFolder) {
     EXPECT_EQ(testsupport::ReadFileBytes(to / "Dutch.DCT"), "two");
     EXPECT_FALSE(std::filesystem::exists(to / "notes.txt"));
     EXPECT_EQ(spell::CopyDictionaries((from / "missing").string(), to.path().string()), 0);
+    // A dictionary's list of abbreviations goes with it.
+    testsupport::WriteFileBytes(from / "British.abb", "un\r\n");
+    EXPECT_EQ(spell::CopyDictionaries(from.path().string(), to.path().string()), 1);
+    EXPECT_EQ(testsupport::ReadFileBytes(to / "British.abb"), "un\r\n");
 }
 
 }  // namespace
