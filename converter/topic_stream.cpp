@@ -303,14 +303,15 @@ void LoadContextTable(HelpFile& hf) {
 
 namespace {
 
-int CharValue(unsigned char c) {
-    if (c >= 'A' && c <= 'Z') return 17 + (c - 'A');
-    if (c >= 'a' && c <= 'z') return 17 + (c - 'a');
-    if (c >= '1' && c <= '9') return c - '0';
+// The help compiler counts a character by its code less that of '0' (so
+// blank is -16, "(" -8, "-" -3, ":" 10, as a real help file's hashes show),
+// letters in upper case, with '0', '.' and '_' moved to the gaps 10, 12, 13.
+std::int32_t CharValue(unsigned char c) {
+    if (c >= 'a' && c <= 'z') c = static_cast<unsigned char>(c - 'a' + 'A');
     if (c == '0') return 10;
     if (c == '.') return 12;
     if (c == '_') return 13;
-    return 0;
+    return static_cast<std::int32_t>(c) - '0';
 }
 
 char NameChar(std::uint32_t v) {
@@ -326,10 +327,7 @@ char NameChar(std::uint32_t v) {
 
 std::uint32_t ContextHash(std::string_view name) {
     std::uint32_t h = 0;
-    for (unsigned char c : name) {
-        int v = CharValue(c);
-        if (v) h = h * 43u + static_cast<std::uint32_t>(v);
-    }
+    for (unsigned char c : name) h = h * 43u + static_cast<std::uint32_t>(CharValue(c));
     return h;
 }
 

@@ -32,6 +32,58 @@ bool Blank(std::string_view line) {
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
+// An "=" in a title is written "\=", so the first bare "=" still ends the
+// title. A backslash is doubled only where it would read as a mark: before
+// "=" or another backslash, and at the end of the title.
+std::string EscapeTitle(const std::string& title) {
+    std::string out;
+    out.reserve(title.size());
+    for (std::size_t i = 0; i < title.size(); ++i) {
+        const char c = title[i];
+        if (c == '=') {
+            out += "\\=";
+        } else if (c == '\\' && (i + 1 == title.size() || title[i + 1] == '=' || title[i + 1] == '\\')) {
+            out += "\\\\";
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+// Where the title of an entry line ends (its first bare "="), npos for a
+// heading; `title` gets the title with its marks read.
+std::size_t ReadTitle(std::string_view line, std::size_t from, std::string& title) {
+    title.clear();
+    for (std::size_t i = from; i < line.size(); ++i) {
+        const char c = line[i];
+        if (c == '\\' && i + 1 < line.size() && (line[i + 1] == '=' || line[i + 1] == '\\')) {
+            title += line[++i];
+        } else if (c == '=') {
+            return i;
+        } else {
+            title += c;
+        }
+    }
+    return std::string::npos;
+}
+
+bool HasLineEnd(const std::string& s) { return s.find_first_of("\r\n") != std::string::npos; }
+
+// Why an entry cannot be written so that it reads back the same; "" when it can.
+std::string CntEntryProblem(const CntEntry& e) {
+    if (HasLineEnd(e.title)) return "its title holds a line end";
+    if (e.entryType == "I" || e.entryType == "H") return {};
+    if (HasLineEnd(e.jump)) return e.entryType == "M" ? "its macro holds a line end" : "its jump holds a line end";
+    if (e.entryType == "M") return {};
+    if (HasLineEnd(e.helpFile)) return "its help file holds a line end";
+    if (e.jump.find_first_of("@>") != std::string::npos) return "its jump holds \"@\" or \">\"";
+    if (!e.jump.empty() && e.jump[0] == '!') return "its jump begins with \"!\", which makes it a macro";
+    if (!e.helpFile.empty() && e.helpFile[0] == '>' && e.helpFile.find('@') != std::string::npos)
+        return "its window name holds \"@\"";
+    return {};
+}
+
 }  // namespace
 
 std::string CntHelpFileSuffix(const std::string& helpFile) {
@@ -43,13 +95,13 @@ std::string CntHelpFileSuffix(const std::string& helpFile) {
 std::string CntEntryLine(const CntEntry& e) {
     if (e.entryType == "I") return OneLine(e.title);
     int level = std::clamp(e.level, 1, 9);
-    std::string line = std::to_string(level) + " " + OneLine(e.title);
+    std::string line = std::to_string(level) + " " + OneLine(EscapeTitle(e.title));
     if (e.entryType == "H") return line;
     if (e.entryType == "M") return line + "=!" + OneLine(e.jump);
     return line + "=" + OneLine(e.jump) + OneLine(CntHelpFileSuffix(e.helpFile));
 }
 
-std::string AssembleCntFile(const CntHeader& header, const std::vector<CntEntry>& entries) {
+std::string AssembleCntFile(const CntHeader& header, const std::vector<CntEntry>& entries, std::string* refusal) {
     std::string out;
     auto line = [&out](const std::string& text) {
         out += text;
@@ -60,7 +112,16 @@ std::string AssembleCntFile(const CntHeader& header, const std::vector<CntEntry>
     for (const std::string& t : header.lists.tabs) line(":Tab " + OneLine(t));
     for (const std::string& t : header.lists.indexFiles) line(":Index " + OneLine(t));
     for (const std::string& t : header.lists.linkFiles) line(":Link " + OneLine(t));
-    for (const CntEntry& e : entries) line(CntEntryLine(e));
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const std::string problem = CntEntryProblem(entries[i]);
+        if (!problem.empty()) {
+            if (refusal)
+                *refusal = "The contents entry " + std::to_string(i + 1) + ", \"" + OneLine(entries[i].title) +
+                           "\", cannot be written to the contents file: " + problem + ".";
+            return {};
+        }
+        line(CntEntryLine(entries[i]));
+    }
     out += "\r\n";
     return out;
 }
@@ -117,12 +178,10 @@ CntReadResult ParseCntFile(std::string_view text) {
             }
             CntEntry e;
             e.level = level;
-            std::size_t eq = line.find('=');
+            const std::size_t eq = ReadTitle(line, 2, e.title);
             if (eq == std::string::npos) {
                 e.entryType = "H";
-                e.title = From(line, 2);
             } else {
-                e.title = eq > 2 ? line.substr(2, eq - 2) : std::string();
                 std::string rest = line.substr(eq + 1);
                 if (!rest.empty() && rest[0] == '!') {
                     e.entryType = "M";
@@ -155,8 +214,8 @@ std::string CntExplorerText(std::string_view cntText) {
     for (const std::string& line : SplitCntLines(cntText)) {
         int level = CntLineLevel(line);
         if (level == 0) continue;
-        std::string title = line.substr(2, line.find('=') == std::string::npos ? std::string::npos
-                                                                                 : line.find('=') - 2);
+        std::string title;
+        ReadTitle(line, 2, title);
         if (!first) out += "\r\n";
         first = false;
         out += std::string(static_cast<std::size_t>(level - 1), '\t') + title;

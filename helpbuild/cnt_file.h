@@ -41,7 +41,11 @@ std::string CntHelpFileSuffix(const std::string& helpFile);
 std::string CntEntryLine(const CntEntry& entry);
 // The whole file: the colon lines, one line per entry, CR LF after every
 // line and one more CR LF, so the file ends with an empty line.
-std::string AssembleCntFile(const CntHeader& header, const std::vector<CntEntry>& entries);
+// An entry the file cannot hold (a line end in it; a "@" or ">" in a jump, a
+// jump beginning with "!", a "@" in a window name) gives "" and, in
+// `refusal`, a message naming the entry.
+std::string AssembleCntFile(const CntHeader& header, const std::vector<CntEntry>& entries,
+                            std::string* refusal = nullptr);
 
 // The text's lines: LF, CR LF and CR all end a line; a final line end gives
 // no extra empty line.

@@ -51,6 +51,11 @@ std::string MakeShortHtmlName(const std::string& name, const HtmlNameList& listU
     // "To: field" give names) becomes "_", as blanks do.
     for (char& c : base)
         if (c == ' ' || static_cast<unsigned char>(c) < 0x20 || std::strchr("\\/:*?\"<>|", c) != nullptr) c = '_';
+    // A leading dot would hide the file on Linux.
+    for (char& c : base) {
+        if (c != '.') break;
+        c = '_';
+    }
     if (!listUnique.count(Upper(base))) return base;
     for (int n = 1;; ++n) {
         const std::string number = std::to_string(n);
@@ -116,6 +121,24 @@ std::string HtmlAttributeText(const std::string& text) {
         case '<': out += "&lt;"; break;
         case '>': out += "&gt;"; break;
         default: out.push_back(c);
+        }
+    }
+    return out;
+}
+
+std::string HtmlPageText(const std::string& text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char ch : text) {
+        const unsigned char c = static_cast<unsigned char>(ch);
+        switch (c) {
+        case '&': out += "&amp;"; break;
+        case '"': out += "&quot;"; break;
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        default:
+            if (c < 0x20 || c > 0x7E) out += "&#" + std::to_string(c) + ";";
+            else out.push_back(ch);
         }
     }
     return out;
@@ -194,6 +217,7 @@ bool MemoryHtmlPages::FindByContextString(const std::string& contextString, std:
 
 void HtmlExportLog::Start(const std::string& project) {
     lines_.clear();
+    seen_.clear();
     lines_.push_back("Conversion Log for Project: " + project);
     lines_.push_back(std::string(65, '-'));
 }
@@ -223,6 +247,7 @@ bool LoadMemo(richtext::TJDRTFTextIo& engine, const std::string& rtf) {
 std::string WriteHtml(richtext::TJDRTFTextIo& engine) {
     richtext::TJDHTMLWriter writer(&engine);
     writer.anchorMarks = true;
+    writer.pointSizes = true;
     std::ostringstream out;
     engine.SaveWithWriter(writer, out);
     return out.str();
@@ -242,9 +267,14 @@ std::string HtmlBody(const std::string& html) {
 }  // namespace
 
 std::string WritePageHtml(const std::string& topicPopup, const std::string& fullTitleRtf,
-                          const std::string& helpTextRtf) {
+                          const std::string& helpTextRtf, HtmlPageBase* base) {
     richtext::TJDRTFTextIo body;
     LoadMemo(body, helpTextRtf);
+    if (base) {
+        base->points = body.defaultAttr.size ? body.defaultAttr.size : 10;
+        const int font = body.defaultAttr.font;
+        base->face = font >= 0 && font < richtext::kMaxFonts ? body.Header().fontNames[font] : std::string();
+    }
     std::string html = WriteHtml(body);
     if (topicPopup == "T" && !fullTitleRtf.empty()) {
         richtext::TJDRTFTextIo title;
@@ -259,27 +289,53 @@ std::string WritePageHtml(const std::string& topicPopup, const std::string& full
     return html;
 }
 
-std::string InsertHtmlHead(const std::string& html, const std::string& keys, const std::string& bgColor,
-                           const std::string& background) {
-    std::string keywords = keys;
+namespace {
+
+// A font name as a CSS family inside a quoted attribute: only what cannot
+// end the value or the declaration is kept.
+std::string CssFamily(const std::string& face) {
+    std::string out;
+    for (char c : face)
+        if (c != '\'' && c != '"' && c != '\\' && c != ';' && c != '{' && c != '}' && c != '<' && c != '>' &&
+            c != '&' && static_cast<unsigned char>(c) >= 0x20)
+            out.push_back(c);
+    return out;
+}
+
+}  // namespace
+
+std::string InsertHtmlHead(const std::string& html, const HtmlPageHead& head) {
+    std::string keywords = head.keys;
     for (char& c : keywords)
         if (c == ';') c = ',';
-    std::string head = "<HEAD>\r\n<META HTTP-EQUIV=\"Keywords\" CONTENT=\"" + HtmlAttributeText(keywords) +
-                       "\"><BODY BGCOLOR=\"" + HtmlAttributeText(bgColor) + "\">";
-    if (!background.empty()) head += "<BODY BACKGROUND=\"" + HtmlAttributeText(background) + "\">";
-    head += "</HEAD>\r\n";
+    std::string top = "<HEAD>\r\n<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=windows-1252\">\r\n"
+                      "<TITLE>" + HtmlPageText(head.title) + "</TITLE>\r\n"
+                      "<META HTTP-EQUIV=\"Keywords\" CONTENT=\"" + HtmlPageText(keywords) + "\">\r\n</HEAD>\r\n"
+                      "<BODY BGCOLOR=\"" + HtmlAttributeText(head.bgColor) + "\"";
+    if (!head.background.empty()) top += " BACKGROUND=\"" + HtmlPageText(head.background) + "\"";
+    std::string style;
+    const std::string family = CssFamily(head.base.face);
+    if (!family.empty()) style += "font-family:'" + family + "';";
+    style += "font-size:" + std::to_string(head.base.points > 0 ? head.base.points : 10) + "pt";
+    top += " STYLE=\"" + HtmlPageText(style) + "\">\r\n";
+
+    // After the writer's first line ("<html>") the head and body start; the
+    // writer's own title (the model's, empty for a page) is dropped.
     std::size_t eol = html.find('\n');
-    std::string out;
-    out.reserve(html.size() + head.size() + 2);
-    if (eol == std::string::npos) {
-        out += html;
-        out += "\r\n";
-        out += head;
-    } else {
-        out.append(html, 0, eol + 1);
-        out += head;
-        out.append(html, eol + 1, std::string::npos);
+    std::size_t rest = eol == std::string::npos ? html.size() : eol + 1;
+    if (html.compare(rest, 7, "<title>") == 0) {
+        const std::size_t close = html.find("</title>", rest);
+        if (close != std::string::npos) rest = close + 8;
     }
+    std::size_t end = html.rfind("</html>");
+    if (end == std::string::npos || end < rest) end = html.size();
+    std::string out;
+    out.reserve(html.size() + top.size() + 16);
+    if (eol == std::string::npos) out += "<html>\r\n";
+    else out.append(html, 0, eol + 1);
+    out += top;
+    out.append(html, rest, end - rest);
+    out += "</BODY>\r\n</html>";
     return out;
 }
 
@@ -308,67 +364,74 @@ bool FindPage(const std::string& key, IHtmlExportPages& pages, std::string& name
 
 }  // namespace
 
-std::string RewriteHtmlLinks(const std::string& html, const std::string& pageName, IHtmlExportPages& pages,
-                             HtmlExportLog& log) {
-    const std::string& in = html;
+namespace {
 
-    // The page's own marks: a jump to one of them is the anchor's business.
-    std::set<std::string> marks;
-    for (std::size_t at = in.find(kMarkOpen); at != std::string::npos; at = in.find(kMarkOpen, at + 1)) {
-        std::size_t end = in.find(kMarkClose, at + kMarkOpen.size());
-        if (end == std::string::npos) break;
-        marks.insert(Upper(HtmlUnescape(in.substr(at + kMarkOpen.size(), end - at - kMarkOpen.size()))));
-    }
-
-    // 1. Jumps, copied into a new string once rather than replaced in place.
-    std::string s;
-    s.reserve(in.size() + in.size() / 8);
-    std::size_t copied = 0;
-    for (std::size_t at = in.find(kHref); at != std::string::npos; at = in.find(kHref, at)) {
-        std::size_t from = at + kHref.size();
-        std::size_t quote = in.find('"', from);
-        if (quote == std::string::npos) break;
-        const std::string target = HtmlUnescape(in.substr(from, quote - from));
-        const std::string key = JumpKey(target);
-        std::string name;
-        if (FindPage(key, pages, name)) {
-            s.append(in, copied, from - copied);
-            s += HtmlAttributeText(pages.FileOfPage(name));
-            s += '"';
-            copied = quote + 1;
-        } else if (!marks.count(Upper(key))) {
-            log.Add("Page - \"" + HtmlFileOf(pageName) + "\", unresolved link - \"" + target + "\"");
+// A mark's name as the writer gave it after "\{mtj ": its text escapes
+// ("\\", "\{") and entities undone, up to the "\}" that ends it. `end` is
+// after that "\}"; npos when there is none.
+std::string ReadMarkName(const std::string& s, std::size_t from, std::size_t& end) {
+    std::string raw;
+    for (std::size_t k = from; k < s.size(); ++k) {
+        if (s[k] == '\\' && k + 1 < s.size()) {
+            const char next = s[k + 1];
+            if (next == '}') {
+                end = k + 2;
+                return HtmlUnescape(raw);
+            }
+            if (next == '\\' || next == '{') {
+                raw.push_back(next);
+                ++k;
+                continue;
+            }
         }
-        at = quote + 1;
+        raw.push_back(s[k]);
     }
-    s.append(in, copied, std::string::npos);
+    end = std::string::npos;
+    return {};
+}
 
-    // 2. Marks become anchors; then links whose whole target is a mark's
-    // name point into the page (a link to "TopicX.htm" is no link to "Topic").
-    std::vector<std::string> written;
-    if (s.find(kMarkOpen) != std::string::npos) {
-        for (std::size_t at = s.find(kMarkOpen); at != std::string::npos; at = s.find(kMarkOpen, at)) {
-            std::size_t end = s.find(kMarkClose, at + kMarkOpen.size());
-            if (end == std::string::npos) break;
-            written.push_back(s.substr(at + kMarkOpen.size(), end - at - kMarkOpen.size()));
-            const std::string anchor = "<A NAME=\"" + written.back() + "\"></A>";
-            s.replace(at, end + kMarkClose.size() - at, anchor);
-            at += anchor.size();
-        }
-    }
-    for (const std::string& mark : written) {
-        const std::string link = std::string(kHref) + mark + "\"";
-        for (std::size_t l = s.find(link); l != std::string::npos; l = s.find(link, l + link.size() + 1))
-            s.insert(l + kHref.size(), "#");
-    }
+// Targets a browser may follow as they are.
+bool IsWebTarget(const std::string& target) {
+    const std::string lower = plat::AnsiLowerCase(target.substr(0, 8));
+    return lower.rfind("http://", 0) == 0 || lower.rfind("https://", 0) == 0 || lower.rfind("mailto:", 0) == 0;
+}
 
-    // 3. Link colours: the writer puts each link's FONT tag directly before
-    // it and its </FONT> directly after "</A>"; both go, nothing between.
-    // The spans to drop are collected first and left out in one copy.
+struct Edit {
+    std::size_t at, length;
+    std::string with;
+    bool operator<(const Edit& o) const { return at < o.at; }
+};
+
+std::string ApplyEdits(const std::string& in, std::vector<Edit>& edits) {
+    std::sort(edits.begin(), edits.end());
+    std::string out;
+    out.reserve(in.size() + in.size() / 8);
+    std::size_t from = 0;
+    for (const Edit& e : edits) {
+        if (e.at < from) continue;  // never two edits of one span
+        out.append(in, from, e.at - from);
+        out += e.with;
+        from = e.at + e.length;
+    }
+    out.append(in, from, std::string::npos);
+    return out;
+}
+
+}  // namespace
+
+namespace {
+
+// Link colours: the writer puts each link's FONT tag directly before it and
+// its </FONT> directly after "</A>". The colour goes, so the browser shows a
+// link as a link; the tag's face and size stay, so a link reads like the
+// text around it; a tag left with nothing goes with its </FONT>. This runs
+// before the targets are looked at, so a jump that stays text loses its
+// link colour too.
+std::string DropLinkColours(const std::string& s) {
     constexpr std::string_view kFont = "<FONT COLOR=";
     constexpr std::string_view kLinkInTag = "><A HREF=";
     constexpr std::string_view kFontEnd = "</FONT>";
-    std::vector<std::pair<std::size_t, std::size_t>> drop;  // start, length
+    std::vector<Edit> edits;
     // After a "</A>" whose </FONT> is taken, the next one stands in its place.
     std::map<std::size_t, std::size_t> fontEndAfter;
     for (std::size_t at = s.find(kLinkInTag); at != std::string::npos; at = s.find(kLinkInTag, at + 1)) {
@@ -380,20 +443,119 @@ std::string RewriteHtmlLinks(const std::string& html, const std::string& pageNam
         if (close == std::string::npos) continue;
         auto next = fontEndAfter.emplace(close, close + 4).first;
         if (!StartsAt(s, next->second, kFontEnd)) continue;
-        drop.emplace_back(font, link - font);
-        drop.emplace_back(next->second, kFontEnd.size());
-        next->second += kFontEnd.size();
+        // The colour is the tag's first attribute: up to the next blank or the tag's end.
+        const std::size_t colourFrom = font + kFont.size();
+        std::size_t colourEnd = colourFrom;
+        while (colourEnd < at && s[colourEnd] != ' ') ++colourEnd;
+        if (colourEnd >= at) {
+            edits.push_back({font, link - font, std::string()});
+            edits.push_back({next->second, kFontEnd.size(), std::string()});
+            next->second += kFontEnd.size();
+        } else {
+            edits.push_back({font, link - font, "<FONT" + s.substr(colourEnd, at + 1 - colourEnd)});
+            next->second += kFontEnd.size();
+        }
     }
-    if (drop.empty()) return s;
-    std::sort(drop.begin(), drop.end());
+    if (edits.empty()) return s;
+    return ApplyEdits(s, edits);
+}
+
+}  // namespace
+
+std::string RewriteHtmlLinks(const std::string& html, const std::string& pageName, IHtmlExportPages& pages,
+                             HtmlExportLog& log) {
+    const std::string in = DropLinkColours(html);
+    std::vector<Edit> edits;
+
+    // The page's marks (upper-cased name -> name as written) become anchors.
+    std::map<std::string, std::string> marks;
+    for (std::size_t at = in.find(kMarkOpen); at != std::string::npos; at = in.find(kMarkOpen, at + 1)) {
+        std::size_t end = 0;
+        const std::string name = ReadMarkName(in, at + kMarkOpen.size(), end);
+        if (end == std::string::npos) break;
+        marks.emplace(Upper(name), name);
+        edits.push_back({at, end - at, "<A NAME=\"" + HtmlAttributeText(name) + "\"></A>"});
+        at = end - 1;
+    }
+    auto markOf = [&](const std::string& key, std::string& name) {
+        auto it = marks.find(Upper(key));
+        if (it == marks.end()) return false;
+        name = it->second;
+        return true;
+    };
+
+    // Jumps: to a page's file, to a mark of this page, to the web; any other
+    // stays text, its link tag and end tag left out.
+    for (std::size_t at = in.find(kHref); at != std::string::npos; at = in.find(kHref, at)) {
+        const std::size_t from = at + kHref.size();
+        const std::size_t quote = in.find('"', from);
+        if (quote == std::string::npos) break;
+        const std::size_t tagEnd = in.find('>', quote);
+        if (tagEnd == std::string::npos) break;
+        const std::string target = HtmlUnescape(in.substr(from, quote - from));
+        const std::string key = JumpKey(target);
+        std::string name;
+        if (IsWebTarget(target)) {
+            edits.push_back({from, quote - from, HtmlAttributeText(target)});
+        } else if (FindPage(key, pages, name)) {
+            edits.push_back({from, quote - from, HtmlAttributeText(pages.FileOfPage(name))});
+        } else if (markOf(target, name) || markOf(key, name)) {
+            edits.push_back({from, quote - from, "#" + HtmlAttributeText(name)});
+        } else {
+            log.Add("Page - \"" + HtmlFileOf(pageName) + "\", unresolved link - \"" + target + "\"");
+            edits.push_back({at, tagEnd + 1 - at, std::string()});
+            const std::size_t close = in.find("</A>", tagEnd);
+            if (close != std::string::npos) edits.push_back({close, 4, std::string()});
+        }
+        at = tagEnd + 1;
+    }
+    std::string s = ApplyEdits(in, edits);
+
+    return ApplyEdits(in, edits);
+}
+
+// --- text escapes ---------------------------------------------------------------------
+
+std::string UnescapeHtmlText(const std::string& html, const std::string& pageName, HtmlExportLog& log) {
+    if (html.find('\\') == std::string::npos) return html;
     std::string out;
-    out.reserve(s.size());
-    std::size_t from = 0;
-    for (const auto& [start, length] : drop) {
-        out.append(s, from, start - from);
-        from = start + length;
+    out.reserve(html.size());
+    for (std::size_t i = 0; i < html.size();) {
+        const char c = html[i];
+        if (c == '<') {
+            // Tags and comments are the writer's own or hold raw text (paths
+            // of pictures left as they were, footnotes): copied as they are.
+            const bool comment = html.compare(i, 4, "<!--") == 0;
+            std::size_t end = comment ? html.find("-->", i + 4) : html.find('>', i + 1);
+            end = end == std::string::npos ? html.size() : end + (comment ? 3 : 1);
+            out.append(html, i, end - i);
+            i = end;
+            continue;
+        }
+        if (c != '\\' || i + 1 >= html.size()) {
+            out.push_back(c);
+            ++i;
+            continue;
+        }
+        const char next = html[i + 1];
+        if (next == '{' && html.compare(i + 2, 2, "ew") == 0 && i + 5 < html.size() &&
+            std::strchr("clrCLR", html[i + 4]) != nullptr && html[i + 5] == ' ') {
+            std::size_t end = 0;
+            const std::string reference = ReadMarkName(html, i + 2, end);
+            if (end != std::string::npos) {
+                log.Add("Page - \"" + HtmlFileOf(pageName) + "\", embedded window left out - \"" + reference + "\"");
+                i = end;
+                continue;
+            }
+        }
+        if (next == '\\' || next == '{' || next == '}') {
+            out.push_back(next);
+            i += 2;
+            continue;
+        }
+        out.push_back(c);
+        ++i;
     }
-    out.append(s, from, std::string::npos);
     return out;
 }
 
@@ -401,12 +563,13 @@ std::string RewriteHtmlLinks(const std::string& html, const std::string& pageNam
 
 namespace {
 
-// Writes the bytes to a temporary file in the folder and renames it over the target.
-bool WriteThroughTemporary(const std::filesystem::path& dir, const std::string& folder, const std::string& name,
-                           const std::string& bytes) {
+// Writes the bytes to a temporary file in the folder and renames it over the
+// target. The name is used as given: the caller has matched it against the
+// folder's listing, so nothing here reads the folder again.
+bool WriteThroughTemporary(const std::filesystem::path& dir, const std::string& name, const std::string& bytes) {
     namespace fs = std::filesystem;
     std::error_code ec;
-    const fs::path target = dir / fs::path(plat::ExtractFileName(plat::NativePath(plat::JoinPath(folder, name))));
+    const fs::path target = dir / fs::path(plat::NativeName(name));
     const fs::path temp = dir / fs::path("~" + target.filename().string() + ".tmp");
     {
         std::ofstream out(temp, std::ios::binary | std::ios::trunc);
@@ -436,7 +599,8 @@ bool ExactCaseFolder::List() {
     namespace fs = std::filesystem;
     std::error_code ec;
     byUpper_.clear();
-    fs::directory_iterator it(fs::path(plat::NativePath(folder_)), ec);
+    dir_ = plat::NativePath(folder_);
+    fs::directory_iterator it(fs::path(dir_), ec);
     if (ec) return false;
     for (fs::directory_iterator end; it != end; it.increment(ec)) {
         if (ec) return false;
@@ -450,8 +614,8 @@ bool ExactCaseFolder::List() {
 bool ExactCaseFolder::Write(const std::string& name, const std::string& bytes) {
     namespace fs = std::filesystem;
     std::error_code ec;
-    const fs::path dir(plat::NativePath(folder_));
     if (!listed_) List();
+    const fs::path dir(dir_.empty() ? plat::NativePath(folder_) : dir_);
     // Another file that differs only in letter case would be found in its
     // place by the path layer, while links name this spelling.
     const std::string key = Upper(name);
@@ -461,7 +625,7 @@ bool ExactCaseFolder::Write(const std::string& name, const std::string& bytes) {
             if (n != name && fs::is_regular_file(dir / n, ec)) fs::remove(dir / n, ec);
         same->second.clear();
     }
-    if (!WriteThroughTemporary(dir, folder_, name, bytes)) return false;
+    if (!WriteThroughTemporary(dir, name, bytes)) return false;
     if (listed_) byUpper_[key].push_back(name);
     return true;
 }
@@ -547,10 +711,17 @@ HtmlExportResult ExportHtmlPages(IHtmlExportPages& pages, const HtmlExportOption
         HtmlExportRow row = pages.Current(true);
         const std::string name = first ? std::string(kHtmlIndexName) : row.name;
         progress.SetStatus(HtmlFileOf(name) + "...");
-        std::string html = WritePageHtml(row.topicPopup, row.fullTitle, row.helpText);
-        html = InsertHtmlHead(html, row.keys, bgColor, options.background);
+        HtmlPageHead head;
+        std::string html = WritePageHtml(row.topicPopup, row.fullTitle, row.helpText, &head.base);
         html = RewriteHtmlLinks(html, name, pages, log);
         html = ConvertTopicGraphics(html, name, pages, graphics, log);
+        html = UnescapeHtmlText(html, name, log);
+        // A page without a title is still named in the browser's tab.
+        head.title = !row.title.empty() ? row.title : !row.contextString.empty() ? row.contextString : name;
+        head.keys = row.keys;
+        head.bgColor = bgColor;
+        head.background = options.background;
+        html = InsertHtmlHead(html, head);
         if (!pageFolder.Write(HtmlFileOf(name), html)) {
             result.outcome = HtmlExportOutcome::Failed;
             result.error = "The page " + HtmlFileOf(name) + " could not be written to " + options.outputDir + ".";

@@ -8,11 +8,15 @@
 // tests and the benchmark use plain rows.
 //
 // A jump reaches an exported page by help id or context string; a leading
-// "%" or "*" of its target only sets the hot spot's look. Pictures become
+// "%" or "*" of its target only sets the hot spot's look. A jump that
+// reaches no written page, no mark of its page and no web address is left
+// as text: a page never links to a file that is not there, nor to a macro
+// or a script. Every value from the project is escaped for its place, as
+// author's text can hold quotes and angle brackets. Pictures become
 // lower-case GIF files in the export's graphics folder, numbered when two
 // sources would share a name; an SHG picture gets an image map at each
 // occurrence, numbered across the export. Unresolved links and pictures go
-// to one log for the whole export.
+// to one log for the whole export, each line once.
 #pragma once
 
 #include <cstdint>
@@ -59,6 +63,10 @@ std::string ColorToHtmlColor(std::uint32_t color);
 
 // Text for an HTML attribute value: "&", double quote, "<", ">" escaped.
 std::string HtmlAttributeText(const std::string& text);
+// Text for an element or attribute of a page: the same escapes, and every
+// byte outside printable ASCII as "&#n;" (a browser reads 128..159 as
+// Windows-1252, as the HTML writer relies on too).
+std::string HtmlPageText(const std::string& text);
 // The reverse of the writer's escapes (&amp; &quot; &lt; &gt; and &#n;).
 std::string HtmlUnescape(const std::string& text);
 
@@ -120,7 +128,11 @@ class HtmlExportLog {
 public:
     // Clears it and writes the two header lines.
     void Start(const std::string& project);
-    void Add(const std::string& line) { lines_.push_back(line); }
+    // A line already in the log is not added again: a page that links one
+    // missing target ten times has one problem, not ten.
+    void Add(const std::string& line) {
+        if (seen_.insert(line).second) lines_.push_back(line);
+    }
     // More than the two header lines.
     bool HasProblems() const { return lines_.size() > 2; }
     const std::vector<std::string>& Lines() const { return lines_; }
@@ -130,26 +142,51 @@ public:
 
 private:
     std::vector<std::string> lines_;
+    std::set<std::string> seen_;
 };
 
 // --- one page's HTML ----------------------------------------------------------------
 
-// The page as the HTML writer gives it (anchors as "\{mtj name\}"): for a
+// The page's base font, which the body states (a browser ignores BASEFONT).
+struct HtmlPageBase {
+    std::string face;
+    int points = 10;
+};
+
+// The page as the HTML writer gives it (anchors as "\{mtj name\}", braces
+// and backslashes of the text escaped with "\", sizes in points): for a
 // topic whose title region holds text, the title's paragraphs come first.
 std::string WritePageHtml(const std::string& topicPopup, const std::string& fullTitleRtf,
-                          const std::string& helpTextRtf);
+                          const std::string& helpTextRtf, HtmlPageBase* base = nullptr);
 
-// Inserts after the first line: "<HEAD>", the keywords' META line (";"
-// becomes ","), the background colour, the background picture when given,
-// "</HEAD>". Values are escaped for their attributes.
-std::string InsertHtmlHead(const std::string& html, const std::string& keys, const std::string& bgColor,
-                           const std::string& background);
+struct HtmlPageHead {
+    std::string title;
+    std::string keys;        // ";" becomes ","
+    std::string bgColor;
+    std::string background;  // may be empty
+    HtmlPageBase base;
+};
+// Makes the writer's page a whole document: after "<html>" one HEAD (the
+// character set, the title, the keywords' META line), then one BODY with the
+// colour, the background picture when given and the base font's face and
+// size; "</BODY>" before "</html>". The writer's own empty title goes.
+// Values are escaped for their places.
+std::string InsertHtmlHead(const std::string& html, const HtmlPageHead& head);
 
-// Jumps to exported pages become links to their files, the page's marks
-// become anchors, and the colour tag around each link goes. `pageName` is
-// the page's file name without ".htm" (for the log).
+// Jumps to exported pages become links to their files, jumps to the page's
+// marks links to its anchors, http(s) and mailto targets stay links; any
+// other jump (a macro, a script, another help file, a missing page) keeps
+// its text without a link and is logged. Marks become anchors, and the
+// colour tag around each link goes. `pageName` is the page's file name
+// without ".htm" (for the log).
 std::string RewriteHtmlLinks(const std::string& html, const std::string& pageName, IHtmlExportPages& pages,
                              HtmlExportLog& log);
+
+// The last pass over a page, after its links and pictures: the writer's
+// "\\", "\{" and "\}" outside tags become the characters they stand for,
+// and an embedded window ("\{ewc ...\}", "ewl", "ewr"), which a browser
+// cannot show, is left out and logged.
+std::string UnescapeHtmlText(const std::string& html, const std::string& pageName, HtmlExportLog& log);
 
 // A page's file name with ".htm".
 inline std::string HtmlFileOf(const std::string& name) { return name + ".htm"; }
@@ -249,6 +286,7 @@ public:
 private:
     bool List();
     std::string folder_;
+    std::string dir_;  // the folder's native path, resolved when listed
     bool listed_ = false;
     // Upper-cased name -> the files of that name, in their own spelling.
     std::map<std::string, std::vector<std::string>> byUpper_;

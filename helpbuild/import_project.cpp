@@ -16,6 +16,7 @@
 #include "helpbuild/hpj_writer.h"
 #include "converter/topic_stream.h"
 #include "project/editor_context.h"
+#include "project/import_journal.h"
 #include "project/helpers.h"
 #include "project/page_text.h"
 #include "project/project_tables.h"
@@ -110,6 +111,66 @@ private:
     bool open_ = false;
 };
 
+// Context strings the import renamed: the old string in upper case -> the new.
+using RenamedContexts = std::map<std::string, std::string>;
+
+// The new name of a jump target ("ctx", "ctx>window", "ctx@file.hlp", with
+// "%" or "*" before it); "" when it names no renamed string. The whole
+// target is tried first: an old string may hold ">" or "@" itself.
+std::string RenamedTarget(const std::string& target, const RenamedContexts& renamed) {
+    const std::size_t lead = !target.empty() && (target[0] == '%' || target[0] == '*') ? 1 : 0;
+    const std::string name = target.substr(lead);
+    auto it = renamed.find(plat::AnsiUpperCase(name));
+    if (it != renamed.end()) return target.substr(0, lead) + it->second;
+    const std::size_t cut = name.find_first_of(">@");
+    if (cut == std::string::npos) return {};
+    it = renamed.find(plat::AnsiUpperCase(name.substr(0, cut)));
+    if (it == renamed.end()) return {};
+    return target.substr(0, lead) + it->second + name.substr(cut);
+}
+
+// Rewrites the hidden text after each "\v" (a jump's target) that names a
+// renamed context string. The hidden text is read with its escapes ("\\",
+// "\{", "\}", "\'hh") and ends at a brace or another control word.
+std::string RewriteJumpTargets(const std::string& rtf, const RenamedContexts& renamed) {
+    if (renamed.empty()) return rtf;
+    std::string out;
+    std::size_t copied = 0;
+    for (std::size_t pos = rtf.find("\\v"); pos != std::string::npos; pos = rtf.find("\\v", pos + 1)) {
+        if (pos > 0 && rtf[pos - 1] == '\\') continue;  // an escaped backslash, not a word
+        std::size_t at = pos + 2;
+        if (at < rtf.size() && (std::isalpha(static_cast<unsigned char>(rtf[at])) || rtf[at] == '0')) continue;
+        if (at < rtf.size() && rtf[at] == ' ') ++at;
+        std::string target;
+        std::size_t end = at;
+        while (end < rtf.size() && rtf[end] != '{' && rtf[end] != '}') {
+            if (rtf[end] != '\\') {
+                if (rtf[end] != '\r' && rtf[end] != '\n') target += rtf[end];
+                ++end;
+                continue;
+            }
+            if (end + 1 < rtf.size() && (rtf[end + 1] == '\\' || rtf[end + 1] == '{' || rtf[end + 1] == '}')) {
+                target += rtf[end + 1];
+                end += 2;
+            } else if (end + 3 < rtf.size() && rtf[end + 1] == '\'' && std::isxdigit(static_cast<unsigned char>(rtf[end + 2])) &&
+                       std::isxdigit(static_cast<unsigned char>(rtf[end + 3]))) {
+                target += static_cast<char>(std::stoi(rtf.substr(end + 2, 2), nullptr, 16));
+                end += 4;
+            } else {
+                break;  // another control word ends the hidden run
+            }
+        }
+        const std::string to = RenamedTarget(target, renamed);
+        if (to.empty()) continue;
+        out.append(rtf, copied, at - copied);
+        out += to;  // a valid name needs no escapes
+        copied = end;
+        pos = end - 1;
+    }
+    out.append(rtf, copied, std::string::npos);
+    return out;
+}
+
 // A compiled help file keeps only the hashes of its context strings, so the
 // converter names each page by a string of the same hash ("95ew0l"); the
 // contents file beside it still names the author's strings
@@ -117,7 +178,8 @@ private:
 // whose hash is that of exactly one page's takes that page's string, so the
 // contents reach their pages in the project too (the help compiler, which
 // goes by the hash, sees no difference).
-std::string MatchContentsJumpsToPages(const std::string& cnt, const std::vector<ImportedPage>& pages) {
+std::string MatchContentsJumpsToPages(const std::string& cnt, const std::vector<ImportedPage>& pages,
+                                      const RenamedContexts& renamed) {
     std::set<std::string> names;
     std::map<std::uint32_t, std::vector<std::string>> byHash;
     for (const ImportedPage& p : pages)
@@ -147,7 +209,10 @@ std::string MatchContentsJumpsToPages(const std::string& cnt, const std::vector<
             // A number is a help id, "@" another file's, "!" a macro.
             const bool ownFile = line.find('@', from) == std::string::npos;
             const bool number = jump.find_first_not_of("0123456789") == std::string::npos;
-            if (ownFile && !number && jump[0] != '!' && !names.count(plat::AnsiUpperCase(jump))) {
+            const auto rename = renamed.find(plat::AnsiUpperCase(jump));
+            if (ownFile && rename != renamed.end()) {
+                line.replace(from, to - from, rename->second);
+            } else if (ownFile && !number && jump[0] != '!' && !names.count(plat::AnsiUpperCase(jump))) {
                 auto it = byHash.find(conv::ContextHash(jump));
                 if (it != byHash.end() && it->second.size() == 1) line.replace(from, to - from, it->second.front());
             }
@@ -266,20 +331,26 @@ ContextStringVerdict TakeImportedContextString(const std::string& value, std::st
     const std::size_t to = value.find_last_not_of(" \t");
     const std::string trimmed = from == std::string::npos ? std::string() : value.substr(from, to - from + 1);
     bool allowed = !trimmed.empty() && trimmed.size() <= kMaxContextStringLength;
-    for (char ch : trimmed) {
+    std::string valid = trimmed.substr(0, kMaxContextStringLength);
+    for (char& ch : valid) {
         const unsigned char u = static_cast<unsigned char>(ch);
-        if (!((u < 128 && std::isalnum(u)) || ch == '_' || ch == '.')) allowed = false;
+        if (!((u < 128 && std::isalnum(u)) || ch == '_' || ch == '.')) {
+            allowed = false;
+            ch = '_';
+        }
     }
     if (value.empty()) {
         stored.clear();
         return ContextStringVerdict::Kept;
     }
-    if (!allowed) {
+    if (trimmed.empty()) {
         stored.clear();
         return ContextStringVerdict::Refused;
     }
-    stored = trimmed;
-    return trimmed == value ? ContextStringVerdict::Kept : ContextStringVerdict::Mapped;
+    // A name the compiler cannot take becomes one it can, so the page keeps
+    // its jumps (the caller renames them too).
+    stored = allowed ? trimmed : valid;
+    return stored == value ? ContextStringVerdict::Kept : ContextStringVerdict::Mapped;
 }
 
 std::string ImportedPageRefusal(const ImportedPage& page) {
@@ -315,7 +386,7 @@ ImportSession::ImportSession(editor::EditorContext& ctx, ImportEnvironment env) 
 
 ImportSession::~ImportSession() { RemoveTempFolder(); }
 
-std::string ImportSession::TempFolder() const { return Join(ctx_.ProgramDir, "~KqTemp"); }
+std::string ImportSession::TempFolder() const { return Join(ctx_.ProgramDir, editor::kImportTempFolderName); }
 
 void ImportSession::RemoveTempFolder() {
     std::error_code ec;
@@ -556,17 +627,92 @@ bool ImportSession::Finish(const ImportFields& given) {
         }
     }
 
-    // Folders: remember which the import makes, so a failure takes them away.
-    std::vector<std::string> made;
-    for (const std::string& dir : {f.directory, f.graphicsDir, Join(f.directory, "Backups")})
-        if (!plat::DirectoryExists(dir)) {
-            if (!plat::ForceDirectories(dir)) {
-                editor::ShowWarning("Warning", "The folder " + dir + " could not be made.");
-                for (auto it = made.rbegin(); it != made.rend(); ++it) fs::remove_all(Native(*it));
-                return false;
-            }
-            made.push_back(dir);
+    // Context strings under the import's rule: a name the compiler cannot
+    // take is renamed to one it can and no other page has, and every jump
+    // to it follows.
+    RenamedContexts renamed;
+    {
+        std::set<std::string> taken;
+        for (const ImportedPage& p : split.pages) {
+            std::string context;
+            if (TakeImportedContextString(p.contextString, context) == ContextStringVerdict::Kept && !context.empty())
+                taken.insert(plat::AnsiUpperCase(context));
         }
+        for (ImportedPage& p : split.pages) {
+            std::string context;
+            const ContextStringVerdict verdict = TakeImportedContextString(p.contextString, context);
+            const std::string name = "Page " + (p.helpId ? std::to_string(*p.helpId) : std::string("without help id")) +
+                                     (p.title.empty() ? std::string() : " \"" + p.title + "\"");
+            if (verdict == ContextStringVerdict::Mapped) {
+                const std::string upperOld = plat::AnsiUpperCase(p.contextString);
+                if (auto it = renamed.find(upperOld); it != renamed.end()) {
+                    context = it->second;  // the same string twice: one name
+                } else {
+                    const std::string base = context;
+                    for (int n = 2; taken.count(plat::AnsiUpperCase(context)); ++n) {
+                        const std::string suffix = "_" + std::to_string(n);
+                        context = base.substr(0, kMaxContextStringLength - suffix.size()) + suffix;
+                    }
+                    taken.insert(plat::AnsiUpperCase(context));
+                    renamed[upperOld] = context;
+                }
+                log_.push_back(name + ": context string \"" + p.contextString + "\" stored as \"" + context + "\".");
+            } else if (verdict == ContextStringVerdict::Refused) {
+                log_.push_back(name + ": context string \"" + p.contextString +
+                               "\" is not one the help compiler takes; the page has none.");
+            }
+            p.contextString = context;
+            for (const std::string& n : p.notes) log_.push_back(name + ": " + n + ".");
+        }
+        for (ImportedPage& p : split.pages) {
+            p.helpText = RewriteJumpTargets(p.helpText, renamed);
+            if (!p.fullTitle.empty()) p.fullTitle = RewriteJumpTargets(p.fullTitle, renamed);
+        }
+        for (ContextMapEntry& m : map)
+            if (auto it = renamed.find(plat::AnsiUpperCase(m.contextString)); it != renamed.end())
+                m.contextString = it->second;
+    }
+
+    // What the import makes outside the tables is written down, then made;
+    // the tables take the project row, its pages and contents in one
+    // transaction after that. A kill anywhere leaves the whole project, or
+    // files the next start takes away (editor::ClearInterruptedImport).
+    editor::ImportJournal journal;
+    journal.project = f.application;
+    for (const std::string& dir : {f.directory, f.graphicsDir, Join(f.directory, "Backups")})
+        if (!plat::DirectoryExists(dir) &&
+            std::find(journal.folders.begin(), journal.folders.end(), dir) == journal.folders.end())
+            journal.folders.push_back(dir);
+    // The converter's output moves into the project's folders: the help
+    // project file, the RTF and a contents file to the project folder,
+    // everything else (the pictures) to the graphics folder.
+    std::string cntPath;
+    std::vector<std::pair<fs::path, std::string>> moves;
+    {
+        std::error_code ec;
+        bool hpjMoved = false, cntMoved = false;
+        std::vector<fs::path> entries;
+        for (const auto& e : fs::directory_iterator(Native(TempFolder()), ec))
+            if (e.is_regular_file()) entries.push_back(e.path());
+        std::sort(entries.begin(), entries.end());
+        for (const fs::path& from : entries) {
+            const std::string ext = from.extension().string();
+            std::string toDir = f.graphicsDir;
+            if ((SameText(ext, ".hpj") && !hpjMoved) || SameText(ext, ".rtf") || (SameText(ext, ".cnt") && !cntMoved)) {
+                toDir = f.directory;
+                hpjMoved = hpjMoved || SameText(ext, ".hpj");
+                if (SameText(ext, ".cnt")) {
+                    cntMoved = true;
+                    cntPath = Join(f.directory, plat::SystemText(from.filename().string()));
+                }
+            }
+            const std::string to = Join(toDir, plat::SystemText(from.filename().string()));
+            moves.emplace_back(from, to);
+            const bool inNewFolder =
+                std::find(journal.folders.begin(), journal.folders.end(), toDir) != journal.folders.end();
+            if (!inNewFolder && !plat::FileExists(to)) journal.files.push_back(to);
+        }
+    }
     bool rowPosted = false;
     std::optional<Transaction> transaction;
     auto fail = [&] {
@@ -577,9 +723,30 @@ bool ImportSession::Finish(const ImportFields& given) {
         }
         if (rowPosted) RemoveProject(f.application);
         std::error_code ec;
-        for (auto it = made.rbegin(); it != made.rend(); ++it) fs::remove_all(Native(*it), ec);
+        for (const std::string& file : journal.files) fs::remove(Native(file), ec);
+        for (auto it = journal.folders.rbegin(); it != journal.folders.rend(); ++it) fs::remove_all(Native(*it), ec);
+        editor::EndImportJournal(ctx_.ProgramDir);
         return false;
     };
+    if (!editor::BeginImportJournal(ctx_.ProgramDir, journal)) {
+        editor::ShowWarning("Warning", "The import could not write down its work in " + ctx_.ProgramDir + ".");
+        editor::EndImportJournal(ctx_.ProgramDir);
+        return false;
+    }
+    for (const std::string& dir : journal.folders)
+        if (!plat::ForceDirectories(dir)) {
+            editor::ShowWarning("Warning", "The folder " + dir + " could not be made.");
+            return fail();
+        }
+    for (const auto& [from, to] : moves) {
+        if (!editor::CopyFileByStream(plat::SystemText(from.string()), to)) {
+            editor::ShowWarning("Warning", "The file " + plat::SystemText(from.string()) + " could not be copied to " +
+                                               plat::ExtractFileDir(to) + ".");
+            return fail();
+        }
+        std::error_code ec;
+        fs::remove(from, ec);
+    }
     try {
         WindowColours colours = ReadWindowColours(hpj);
         vl::TvlTable& main = *ctx_.mainTable;
@@ -620,19 +787,6 @@ bool ImportSession::Finish(const ImportFields& given) {
             progress->SetPercent(70 + static_cast<int>(std::lround(27.0 * static_cast<double>(i + 1) / count)));
             const std::string name = "Page " + (p.helpId ? std::to_string(*p.helpId) : std::string("without help id")) +
                                      (p.title.empty() ? std::string() : " \"" + p.title + "\"");
-            std::string context;
-            switch (TakeImportedContextString(p.contextString, context)) {
-                case ContextStringVerdict::Kept:
-                    break;
-                case ContextStringVerdict::Mapped:
-                    log_.push_back(name + ": context string \"" + p.contextString + "\" stored as \"" + context + "\".");
-                    break;
-                case ContextStringVerdict::Refused:
-                    log_.push_back(name + ": context string \"" + p.contextString +
-                                   "\" is not one the help compiler takes; the page has none.");
-                    break;
-            }
-            p.contextString = context;
             // A topic the help file gave no title (a browse member, a title
             // region without a "$"): the editor needs one.
             if (p.topicPopup == "T" && p.title.empty()) {
@@ -685,49 +839,16 @@ bool ImportSession::Finish(const ImportFields& given) {
             main.FieldByName("Comments")->SetAsString(FormatKeptHpjLines(keptLines));
             main.Post();
         }
-        transaction->Commit();
-        transaction.reset();
-        pageTable.Close();
         // What was left out is no page of the project: its jumps and the
         // contents name no page of it either.
         std::vector<ImportedPage> kept;
         for (std::size_t i = 0; i < count; ++i)
             if (stored[i]) kept.push_back(std::move(split.pages[i]));
         split.pages = std::move(kept);
-
-        // The converter's output moves into the project's folders: the help
-        // project file, the RTF and a contents file to the project folder,
-        // everything else (the pictures) to the graphics folder.
-        std::string cntPath;
-        std::error_code ec;
-        const fs::path temp = Native(TempFolder());
-        bool hpjMoved = false, cntMoved = false;
-        std::vector<fs::path> entries;
-        for (const auto& e : fs::directory_iterator(temp, ec))
-            if (e.is_regular_file()) entries.push_back(e.path());
-        std::sort(entries.begin(), entries.end());
-        for (const fs::path& from : entries) {
-            const std::string ext = from.extension().string();
-            std::string toDir = f.graphicsDir;
-            if ((SameText(ext, ".hpj") && !hpjMoved) || SameText(ext, ".rtf") || (SameText(ext, ".cnt") && !cntMoved)) {
-                toDir = f.directory;
-                hpjMoved = hpjMoved || SameText(ext, ".hpj");
-                if (SameText(ext, ".cnt")) {
-                    cntMoved = true;
-                    cntPath = Join(f.directory, plat::SystemText(from.filename().string()));
-                }
-            }
-            const std::string to = Join(toDir, plat::SystemText(from.filename().string()));
-            if (!editor::CopyFileByStream(plat::SystemText(from.string()), to)) {
-                editor::ShowWarning("Warning", "The file " + plat::SystemText(from.string()) + " could not be copied to " + toDir + ".");
-                return fail();
-            }
-            fs::remove(from, ec);
-        }
         if (!cntPath.empty()) {
             std::string cnt;
             if (ReadWholeFile(cntPath, cnt)) {
-                const std::string matched = MatchContentsJumpsToPages(cnt, split.pages);
+                const std::string matched = MatchContentsJumpsToPages(cnt, split.pages, renamed);
                 if (matched != cnt && !WriteWholeFile(cntPath, matched)) {
                     editor::ShowWarning("Warning", "The file " + cntPath + " could not be written.");
                     return fail();
@@ -738,6 +859,10 @@ bool ImportSession::Finish(const ImportFields& given) {
             main.FindKey({db::TValue{f.application}});
             env_.readCntFile(ctx_, cntPath);
         }
+        transaction->Commit();
+        transaction.reset();
+        editor::EndImportJournal(ctx_.ProgramDir);
+        pageTable.Close();
         progress->SetPercent(100);
     } catch (const std::exception& e) {
         editor::ShowWarning("Warning", std::string("The project could not be created: ") + e.what());
@@ -752,6 +877,21 @@ bool ImportSession::Finish(const ImportFields& given) {
         for (const std::string& line : log_) text += line + "\r\n";
         WriteWholeFile(Join(f.directory, "Import.log"), text);
     }
+    // Broken groups can leave footnote text in a page's body: the author
+    // is told which pages to look at.
+    std::string damaged;
+    int damagedCount = 0;
+    for (const ImportedPage& p : pages_) {
+        if (!p.damagedGroups) continue;
+        if (++damagedCount <= 20)
+            damaged += "\r\nPage " + (p.helpId ? std::to_string(*p.helpId) : std::string("without help id")) +
+                       (p.title.empty() ? std::string() : " \"" + p.title + "\"");
+    }
+    if (damagedCount > 20) damaged += "\r\nand " + std::to_string(damagedCount - 20) + " more";
+    if (damagedCount > 0)
+        Info("Damaged RTF", "The project was imported, but the RTF groups of these pages are broken, so footnote text "
+                            "may show in their text. Please check them (Import.log in the project folder lists them):" +
+                                damaged);
     return true;
 }
 

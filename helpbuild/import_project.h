@@ -7,8 +7,13 @@
 //
 // The converter names pages by strings of the same hash as the author's
 // context strings, so the contents file's jumps would name no page; each jump
-// whose hash is one page's takes that page's string instead. The project row
-// and its pages are written in one engine transaction. The pages go through
+// whose hash is one page's takes that page's string instead. The converted
+// files are moved into the project's folders first (named beforehand in the
+// import's journal, project/import_journal.h); then the project row, its
+// pages and its contents rows are written in one engine transaction, so a
+// kill leaves the whole project or nothing the next start does not clear.
+// Context strings the compiler cannot take are renamed to ones it can, and
+// jumps, contents and map follow. The pages go through
 // a cursor of the import's own under the import's rules below, not through
 // the editor's page table with the rules for what an author types: a page
 // that cannot be stored is left out and logged, the rest still come in. A
@@ -34,8 +39,9 @@ namespace build {
 // takes letters, digits, "_" and "."; the converter names the contexts a
 // help file kept no name for with a "." in them, so unlike what an author
 // types in the editor, a "." is kept. Blanks around the string are dropped;
-// anything else the compiler would refuse, and the page keeps no context
-// string (the page itself is still imported).
+// any other character the compiler would refuse becomes "_" and a string
+// too long is cut (Mapped); only a string of blanks is Refused, and that
+// page keeps no context string (the page itself is still imported).
 enum class ContextStringVerdict { Kept, Mapped, Refused };
 inline constexpr std::size_t kMaxContextStringLength = 255;
 ContextStringVerdict TakeImportedContextString(const std::string& value, std::string& stored);

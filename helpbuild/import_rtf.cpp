@@ -199,6 +199,14 @@ std::vector<std::size_t> FindPageBreaks(std::string_view rtf, std::size_t from) 
         RtfToken t = NextRtfToken(rtf, next);
         if (t.kind == Kind::Word && t.name == "page") breaks.push_back(t.pos);
         pos = t.end;
+        // A footnote's "\page" is its own text, not the end of the topic. A
+        // footnote holding another is one left open (they do not nest): its
+        // "end" is some later group's, and the pages after it are pages.
+        if (t.kind == Kind::Open && FirstWord(rtf, t.pos) == "footnote") {
+            const std::size_t end = GroupEnd(rtf, t.pos);
+            const std::size_t inner = end == npos ? npos : rtf.find("\\footnote", rtf.find("footnote", t.pos) + 8);
+            if (end != npos && (inner == npos || inner >= end)) pos = end;
+        }
     }
     return breaks;
 }
@@ -355,6 +363,31 @@ std::string RemoveControlWords(std::string_view rtf, const std::vector<std::stri
     return cuts.empty() ? std::string(rtf) : ApplyCuts(rtf, cuts);
 }
 
+namespace {
+
+// Whether a page's groups do not match: a closing brace without its opening
+// one (`allowedStray` of them are the document's own), a group left open, or
+// a footnote group not closed within the page.
+bool GroupsBroken(std::string_view page, int allowedStray) {
+    int depth = 0, stray = 0;
+    for (std::size_t pos = 0; pos < page.size();) {
+        std::size_t next = page.find_first_of("\\{}", pos);
+        if (next == npos) break;
+        RtfToken t = NextRtfToken(page, next);
+        if (t.kind == Kind::Open) {
+            if (FirstWord(page, t.pos) == "footnote" && GroupEnd(page, t.pos) == npos) return true;
+            ++depth;
+        } else if (t.kind == Kind::Close) {
+            if (depth == 0) ++stray;
+            else --depth;
+        }
+        pos = t.end;
+    }
+    return depth != 0 || stray > allowedStray;
+}
+
+}  // namespace
+
 std::string BalanceBraces(std::string_view rtf) {
     std::vector<Cut> cuts;
     int depth = 0;
@@ -383,10 +416,21 @@ ImportedPage ImportOnePage(std::string_view pageText, const std::string& header,
         return nullptr;
     };
     std::vector<const RtfFootnote*> used;
+    // A footnote its field cannot hold is not cut: it stays in the text,
+    // where the build writes it again, and the page says so.
+    auto tooLong = [&](const RtfFootnote& f, std::size_t size) {
+        page.notes.push_back("the \"" + std::string(1, f.letter) + "\" footnote of " + std::to_string(f.value.size()) +
+                             " characters is longer than the " + std::to_string(size) +
+                             " its field holds; it stays in the page text");
+    };
     // The footnote's text when it fits `size`; a longer one stays in the text.
     auto take = [&](char letter, int n, std::size_t size) -> const std::string* {
         RtfFootnote* f = nth(letter, n);
-        if (!f || f->value.size() > size) return nullptr;
+        if (!f) return nullptr;
+        if (f->value.size() > size) {
+            tooLong(*f, size);
+            return nullptr;
+        }
         used.push_back(f);
         return &f->value;
     };
@@ -402,6 +446,8 @@ ImportedPage ImportOnePage(std::string_view pageText, const std::string& header,
             used.push_back(f);
             page.browseName = browse.browseName;
             page.browseId = browse.browseId;
+        } else {
+            tooLong(*f, sizes.browseName);
         }
     }
     if (auto v = take('!', 0, sizes.macro)) page.macroFootnote = *v;
@@ -412,6 +458,7 @@ ImportedPage ImportOnePage(std::string_view pageText, const std::string& header,
     // A "#" footnote this rule does not use stays in the text as an anchor.
     RtfFootnote* first = nth('#', 0);
     RtfFootnote* second = nth('#', 1);
+    if (first && first->value.size() > sizes.contextString) tooLong(*first, sizes.contextString);
     if (first && first->value.size() <= sizes.contextString) {
         used.push_back(first);
         auto number = ReadInteger(first->value);
@@ -518,7 +565,15 @@ SplitResult ImportRtfTopics(std::string_view rtf, const PageProgress& progress) 
             return result;
         }
         std::size_t end = i < breaks.size() ? breaks[i] : rtf.size();
-        result.pages.push_back(ImportOnePage(rtf.substr(start, end - start), result.header));
+        const std::string_view text = rtf.substr(start, end - start);
+        result.pages.push_back(ImportOnePage(text, result.header));
+        // The last page holds the document's closing brace.
+        if (GroupsBroken(text, i + 1 == count ? 1 : 0)) {
+            result.pages.back().damagedGroups = true;
+            result.pages.back().notes.push_back(
+                "its RTF groups are broken (a brace is missing or one too many), so footnote text may show in its "
+                "body; check the page");
+        }
         if (i < breaks.size()) start = NextRtfToken(rtf, breaks[i]).end;
     }
     return result;
@@ -554,12 +609,21 @@ void AssignImportedHelpIds(std::vector<ImportedPage>& pages, const std::vector<C
     }
     std::int64_t next = 0;
     for (std::int32_t id : taken) next = std::max<std::int64_t>(next, id);
+    // Past the largest id the count goes on at the first free one from 1
+    // (it cannot wrap to a page's first place): an id is unique within a
+    // project, on import as when typed.
+    std::int64_t low = 1;
     for (ImportedPage& p : pages) {
         p.topicPopup = (p.browseId || !p.fullTitle.empty() || !p.title.empty()) ? "T" : "P";
         if (p.helpId) continue;
         next += 50;
-        while (taken.count(static_cast<std::int32_t>(next))) next += 50;
-        p.helpId = static_cast<std::int32_t>(std::min<std::int64_t>(next, INT32_MAX));
+        while (next <= INT32_MAX && taken.count(static_cast<std::int32_t>(next))) next += 50;
+        if (next > INT32_MAX) {
+            while (low < INT32_MAX && taken.count(static_cast<std::int32_t>(low))) ++low;
+            p.helpId = static_cast<std::int32_t>(low);
+        } else {
+            p.helpId = static_cast<std::int32_t>(next);
+        }
         taken.insert(*p.helpId);
     }
     if (contentsContext.empty()) return;

@@ -31,6 +31,12 @@ struct ImportedPage {
     std::string contextString;  // empty when the page has none
     std::optional<std::int32_t> helpId;
     std::string topicPopup = "P";  // "T" or "P"
+    // What of the page was not taken as it came (a footnote left in the text
+    // or cut), one sentence each, for the import's log.
+    std::vector<std::string> notes;
+    // The page's RTF groups did not match (set by ImportRtfTopics): footnote
+    // text may show in its body.
+    bool damagedGroups = false;
 };
 
 // --- RTF tokens ---------------------------------------------------------------

@@ -2,6 +2,7 @@
 
 #include "data/vl_lines.h"
 #include "project/helpers.h"
+#include "project/import_journal.h"
 #include "project/project_tables.h"
 #include "platform/core/files.h"
 #include "platform/core/paths.h"
@@ -289,6 +290,8 @@ bool EditorContext::FormCreate() {
         for (vl::TvlTable* t : StartupTables()) t->Close();
         return false;
     }
+    // An import killed before its commit left files and folders no project row names.
+    ClearInterruptedImport(*this);
     Bag1->IniFile = ProgramIniPath(ProgramDir);
     Bag1->LoadFromIni();
     Bag1->RestoreDataSetFields("HelpIdGrid", detailTable);

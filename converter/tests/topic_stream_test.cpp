@@ -23,8 +23,10 @@ TEST(ContextHash, TableOfNames) {
         const char* name;
         std::uint32_t hash;
     } cases[] = {
-        {"A", 17}, {"a", 17}, {"ab", 17 * 43 + 18}, {"a-b", 17 * 43 + 18}, {"", 0},
-        {"0", 10}, {"9", 9}, {"._", 12 * 43 + 13}, {"x y!", 40 * 43 + 41},
+        {"A", 17}, {"a", 17}, {"ab", 17 * 43 + 18}, {"", 0}, {"0", 10}, {"9", 9}, {"._", 12 * 43 + 13},
+        // Every other character counts too: its code less that of '0',
+        // negative below it ("a-b" is 17, -3, 18).
+        {"a-b", (17u * 43u - 3u) * 43u + 18u}, {"x y!", ((40u * 43u - 16u) * 43u + 41u) * 43u - 15u},
     };
     for (const auto& c : cases) EXPECT_EQ(ContextHash(c.name), c.hash) << c.name;
     // 32-bit wrap-around: a long name still hashes deterministically.
@@ -34,6 +36,25 @@ TEST(ContextHash, TableOfNames) {
         h = h * 43u + v;
     }
     EXPECT_EQ(ContextHash("IDH_VERY_LONG_CONTEXT_NAME_1234"), h);
+}
+
+// Strings of a real help file's contents file against the hashes its
+// compiler wrote for those pages (EUDORA.hlp's |CONTEXT): blank, "(", ")",
+// ",", "-" and ":" each change the hash.
+TEST(ContextHash, PunctuationAsTheHelpCompilerCountsIt) {
+    struct Case {
+        const char* name;
+        std::uint32_t hash;
+    } cases[] = {
+        {"Starting and Quitting_Eudora", 0x19D32749u},
+        {"Creating_an_Auto-Reply_Message", 0x91F336D2u},
+        {"Mailbox_and_Folder_Management:_POP_vs._IMAP_Server", 0x81B40DF1u},
+        {"Filter_Criteria_(The_Match_Area)", 0xE8738891u},
+        {"Adding,_Moving,_and_Removing_Toolbar_Buttons", 0x11179AAEu},
+        {"Tab_Contents,_Location,_Auto-Activation", 0x39CB9A57u},
+        {"Looking_Someone_Up_(Making_a_Query)", 0x6136B3D8u},
+    };
+    for (const auto& c : cases) EXPECT_EQ(ContextHash(c.name), c.hash) << c.name;
 }
 
 TEST(ContextNames, MadeNamesHaveTheWantedHash) {

@@ -154,9 +154,16 @@ bool WriteCntFile(editor::EditorContext& ctx, const ContentsHooks& hooks) {
             // Nothing to write: the old file goes, as the contents are empty now.
             plat::DeleteFile(target);
         } else {
-            std::string text = AssembleCntFile(ContentsHeader(ctx), rows);
-            written = WriteWholeFileSafely(target, text);
-            if (!written) gui::MessageBox(kCntSaveFailedText, kCntSaveFailedCaption, gui::MB_OK | gui::MB_ICONINFORMATION);
+            std::string refusal;
+            std::string text = AssembleCntFile(ContentsHeader(ctx), rows, &refusal);
+            if (!refusal.empty()) {
+                // The old file stays: a file that reads back otherwise is worse than none written.
+                gui::MessageBox(refusal, kCntSaveFailedCaption, gui::MB_OK | gui::MB_ICONINFORMATION);
+            } else {
+                written = WriteWholeFileSafely(target, text);
+                if (!written)
+                    gui::MessageBox(kCntSaveFailedText, kCntSaveFailedCaption, gui::MB_OK | gui::MB_ICONINFORMATION);
+            }
             Busy(hooks, false);
             if (ctx.ProcessMessages) ctx.ProcessMessages();
         }

@@ -53,6 +53,66 @@ TEST(CntFile, AssemblesEveryRowKindAndHelpFileSuffix) {
     EXPECT_EQ(r.lists, h.lists);
 }
 
+// Titles, jumps and macros holding the file's own marks come back as they
+// were written; what the format cannot hold is refused, naming the entry.
+TEST(CntFile, EntriesWithTheFilesOwnMarksComeBackAsWritten) {
+    CntHeader h;
+    h.dosName = "demo";
+    const std::vector<CntEntry> rows = {
+        {1, "H", "a=b", "", ""},
+        {1, "H", "x = y = z", "", ""},
+        {2, "H", "semi;colon: and @at >gt", "", ""},
+        {2, "T", "Topic a=b", "ctx", ""},
+        {2, "T", "ends with a backslash\\", "ctx", ""},
+        {2, "T", "\\=\\\\ marks", "ctx", ""},
+        {2, "T", "path c:\\dir", "ctx", ""},
+        {3, "T", "Elsewhere; a=b", "ctx", "x.hlp>win"},
+        {3, "T", "Window =", "ctx", ">main"},
+        {3, "T", "@at", "42", "y@z.hlp"},
+        {2, "M", "Run=it", "ExecFile(a=b; c@d>e: f)", ""},
+        {2, "M", "Macro ;", "JumpId(`x.hlp>w', `a=b')", ""},
+        {1, "H", ":colon first", "", ""},
+        {1, "H", "", "", ""},
+    };
+    std::string refusal;
+    const std::string text = AssembleCntFile(h, rows, &refusal);
+    EXPECT_EQ(refusal, "");
+    CntReadResult r = ParseCntFile(text);
+    ASSERT_TRUE(r.Ok()) << r.error;
+    ASSERT_EQ(r.entries.size(), rows.size()) << text;
+    for (std::size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(r.entries[i], rows[i]) << i << ": " << text;
+    // The explorer shows the titles as the author wrote them.
+    std::vector<std::string> titles, shown;
+    for (const CntEntry& e : rows)
+        if (!e.title.empty()) titles.push_back(e.title);  // an empty line is no node of the tree
+    for (const ExplorerLine& l : ExplorerTreeLines(CntExplorerText(text))) shown.push_back(l.text);
+    EXPECT_EQ(shown, titles);
+
+    struct Bad {
+        CntEntry entry;
+        const char* named;  // what the message must name
+    } bad[] = {
+        {{1, "H", "two\r\nlines", "", ""}, "two"},
+        {{1, "H", "line\nend", "", ""}, "line"},
+        {{2, "T", "CR title\r", "ctx", ""}, "CR title"},
+        {{2, "T", "Jump", "a\nb", ""}, "Jump"},
+        {{2, "T", "At", "ctx@x", ""}, "At"},
+        {{2, "T", "Gt", "ctx>w", ""}, "Gt"},
+        {{2, "T", "Bang", "!Exit()", ""}, "Bang"},
+        {{2, "T", "Window", "ctx", ">w@x"}, "Window"},
+        {{2, "T", "File", "ctx", "x.hlp\r\n"}, "File"},
+        {{2, "M", "Macro", "Exit()\r\nQuit()", ""}, "Macro"},
+        {{1, "I", ":include a\r\nb", "", ""}, ":include a"},
+    };
+    for (const Bad& b : bad) {
+        std::vector<CntEntry> one = {{1, "H", "fine", "", ""}, b.entry};
+        std::string why;
+        EXPECT_EQ(AssembleCntFile(h, one, &why), "") << b.named;
+        EXPECT_NE(why.find(b.named), std::string::npos) << why;
+        EXPECT_NE(why.find("entry 2"), std::string::npos) << why;
+    }
+}
+
 TEST(CntFile, LevelsAreWrittenWithinOneToNineAndValuesOnOneLine) {
     EXPECT_EQ(CntEntryLine({0, "H", "Zero", "", ""}), "1 Zero");
     EXPECT_EQ(CntEntryLine({12, "T", "Deep", "x", ""}), "9 Deep=x");

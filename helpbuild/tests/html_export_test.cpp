@@ -6,9 +6,12 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <set>
 #include <tuple>
 
 #include "helpbuild/html_export.h"
+#include "helpbuild/tests/html_page_check.h"
 #include "converter/tests/hlp_builder.h"
 #include "platform/imaging/codecs.h"
 #include "tests/support/test_support.h"
@@ -77,14 +80,28 @@ TEST(HtmlNames, ColoursMapToTheirHtmlColours) {
 
 // --- head ---------------------------------------------------------------------------------
 
-TEST(HtmlHead, GoesAfterTheFirstLineWithValuesEscaped) {
-    const std::string page = "<html>\r\n<title>T</title>\r\n<p>x</p>\r\n</html>";
-    EXPECT_EQ(InsertHtmlHead(page, "one;two", "#FFFFFF", ""),
-              "<html>\r\n<HEAD>\r\n<META HTTP-EQUIV=\"Keywords\" CONTENT=\"one,two\"><BODY BGCOLOR=\"#FFFFFF\">"
-              "</HEAD>\r\n<title>T</title>\r\n<p>x</p>\r\n</html>");
-    const std::string h = InsertHtmlHead(page, "a\"b;<c>&d", "#000033", "my \"bk\".gif");
-    EXPECT_NE(h.find("CONTENT=\"a&quot;b,&lt;c&gt;&amp;d\"><BODY BGCOLOR=\"#000033\">"
-                     "<BODY BACKGROUND=\"my &quot;bk&quot;.gif\"></HEAD>\r\n"),
+TEST(HtmlHead, OneHeadThenOneBodyWithValuesEscaped) {
+    const std::string page = "<html>\r\n<title></title><BASEFONT FACE=\"Arial\" COLOR=#000000>\r\n<p>x</p>\r\n\r\n</html>";
+    HtmlPageHead head;
+    head.title = "Fish & Chips";
+    head.keys = "one;two";
+    head.bgColor = "#FFFFFF";
+    head.base = {"Arial", 10};
+    EXPECT_EQ(InsertHtmlHead(page, head),
+              "<html>\r\n<HEAD>\r\n<META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=windows-1252\">\r\n"
+              "<TITLE>Fish &amp; Chips</TITLE>\r\n<META HTTP-EQUIV=\"Keywords\" CONTENT=\"one,two\">\r\n</HEAD>\r\n"
+              "<BODY BGCOLOR=\"#FFFFFF\" STYLE=\"font-family:'Arial';font-size:10pt\">\r\n"
+              "<BASEFONT FACE=\"Arial\" COLOR=#000000>\r\n<p>x</p>\r\n\r\n</BODY>\r\n</html>");
+    head.title = "<b>\"caf\xE9\"";
+    head.keys = "a\"b;<c>&d";
+    head.bgColor = "#000033";
+    head.background = "my \"bk\".gif";
+    head.base = {"Times' New\" Roman;}", 9};
+    const std::string h = InsertHtmlHead(page, head);
+    EXPECT_NE(h.find("<TITLE>&lt;b&gt;&quot;caf&#233;&quot;</TITLE>"), std::string::npos) << h;
+    EXPECT_NE(h.find("CONTENT=\"a&quot;b,&lt;c&gt;&amp;d\">"), std::string::npos) << h;
+    EXPECT_NE(h.find("<BODY BGCOLOR=\"#000033\" BACKGROUND=\"my &quot;bk&quot;.gif\" "
+                     "STYLE=\"font-family:'Times New Roman';font-size:9pt\">"),
               std::string::npos)
         << h;
 }
@@ -130,7 +147,7 @@ TEST(HtmlLinks, JumpsResolveToFilesAndUnresolvedOnesAreLogged) {
         log.Start("Demo");
         const std::string out = RewriteHtmlLinks("<p>" + Link(c.target, "go") + "</p>", "Page7", pages, log);
         if (c.href.empty()) {
-            EXPECT_EQ(out, "<p><A HREF=\"" + c.target + "\">go</A></p>") << c.target;
+            EXPECT_EQ(out, "<p>go</p>") << c.target;
             std::string shown = c.target == "Missing&gt;main" ? "Missing>main" : c.target;
             EXPECT_EQ(log.Problems(),
                       std::vector<std::string>{"Page - \"Page7.htm\", unresolved link - \"" + shown + "\""});
@@ -158,11 +175,13 @@ TEST(HtmlLinks, ColourTagsGoButTextBetweenStays) {
     MemoryHtmlPages pages = Pages();
     HtmlExportLog log;
     log.Start("Demo");
-    // A coloured run before the link and styles around it stay as they are.
+    // A coloured run before the link and styles around it stay as they are;
+    // the link's own tag keeps its face.
     const std::string page = "<p><FONT COLOR=#FF0000>red</FONT> <b><FONT COLOR=#008000 FACE=\"Arial\">"
                              "<A HREF=\"20\">bold link</A></FONT></b> tail</p>";
     EXPECT_EQ(RewriteHtmlLinks(page, "Index", pages, log),
-              "<p><FONT COLOR=#FF0000>red</FONT> <b><A HREF=\"Topic2.htm\">bold link</A></b> tail</p>");
+              "<p><FONT COLOR=#FF0000>red</FONT> <b><FONT FACE=\"Arial\"><A HREF=\"Topic2.htm\">bold link</A></FONT></b> "
+              "tail</p>");
     // A link that no FONT tag directly surrounds keeps its neighbours.
     const std::string plain = "<p><FONT COLOR=#FF0000>x</FONT><A HREF=\"20\">y</A> <FONT COLOR=#FF0000>z</FONT></p>";
     EXPECT_EQ(RewriteHtmlLinks(plain, "Index", pages, log),
@@ -183,7 +202,7 @@ TEST(HtmlLinks, EachLinkOfARowLosesOnlyItsOwnColourTags) {
          "<FONT COLOR=#0000FF><A HREF=\"Topic2.htm\">a</A> </FONT><A HREF=\"Index.htm\">b</A>"},
         {"<FONT COLOR=#0000FF><A HREF=\"20\">a</A></FONT></FONT>",
          "<A HREF=\"Topic2.htm\">a</A></FONT>"},
-        {"<i>" + Link("Missing", "m") + "</i>", "<i><A HREF=\"Missing\">m</A></i>"},
+        {"<i>" + Link("Missing", "m") + "</i>", "<i>m</i>"},
     };
     for (const auto& c : cases) {
         HtmlExportLog log;
@@ -456,6 +475,279 @@ TEST(HtmlRun, AnchorFootnotesOfImportedPagesBecomeAnchors) {
     EXPECT_NE(index.find("<A HREF=\"other.htm\">Other</A>"), std::string::npos) << index;
     EXPECT_EQ(index.find(">#<"), std::string::npos) << index;
     EXPECT_FALSE(log.HasProblems()) << log.Text();
+}
+
+}  // namespace
+
+
+namespace {
+
+// Literal text as RTF holds it.
+std::string RtfText(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\\' || c == '{' || c == '}') out.push_back('\\');
+        out.push_back(c);
+    }
+    return out;
+}
+
+struct ExportedPages {
+    testsupport::TempDir dir;
+    build::MemoryHtmlPages pages;
+    build::HtmlExportLog log;
+    build::HtmlExportResult result;
+    void Add(const std::string& name, int id, const std::string& context, const std::string& title,
+             const std::string& body) {
+        build::HtmlExportRow r;
+        r.name = name;
+        r.helpId = id;
+        r.contextString = context;
+        r.topicPopup = "T";
+        r.title = title;
+        r.helpText = "{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 " + body + "\\par}";
+        pages.rows.push_back(r);
+    }
+    void Run() {
+        build::HtmlExportOptions o;
+        o.project = "Demo";
+        o.outputDir = dir.path().string();
+        o.gifDir = o.outputDir;
+        build::NullProgress progress;
+        result = build::ExportHtmlPages(pages, o, progress, log);
+    }
+    std::string Page(const std::string& file) const { return testsupport::ReadFileBytes(dir.path() / file); }
+    int Logged(const std::string& text) const {
+        int n = 0;
+        for (const std::string& l : log.Problems()) n += l.find(text) != std::string::npos;
+        return n;
+    }
+};
+
+// Each link of a page: its text -> its HREF as a browser reads it.
+std::map<std::string, std::string> LinksByText(const std::string& html) {
+    std::map<std::string, std::string> links;
+    for (const htmlcheck::Tag& t : htmlcheck::Tags(html)) {
+        const std::string* href = t.name == "A" ? t.Find("HREF") : nullptr;
+        if (!href) continue;
+        const std::size_t start = html.find('>', t.at) + 1, end = html.find("</A>", start);
+        links[htmlcheck::Text(html.substr(start, end - start))] = *href;
+    }
+    return links;
+}
+
+// Mark names and jump targets are the author's text (an import takes any):
+// quotes, angle brackets and ampersands in them must not end an attribute,
+// and a target that names no written page (script, macros, other help
+// files) must not become a link at all, only text.
+TEST(HtmlLinks, CraftedMarksAndTargetsParseBackAndOnlyResolvedOnesLink) {
+    const std::vector<std::string> marks = {"a\" onmouseover=\"alert(1)", "<script>x</script>", "R&D", "back\\slash",
+                                            "plain"};
+    struct Jump {
+        std::string target, href;  // href empty: unresolved, shown as text
+    };
+    const std::vector<Jump> jumps = {
+        {"20", "Topic2.htm"},
+        {"AandB", "A&B.htm"},
+        {"Topic2>main", "Topic2.htm"},
+        {marks[0], "#" + marks[0]},
+        {marks[1], "#" + marks[1]},
+        {"r&d", "#R&D"},
+        {marks[3], "#" + marks[3]},
+        {"http://example.com/?a=1&b=\"2\"", "http://example.com/?a=1&b=\"2\""},
+        {"mailto:help@example.com", "mailto:help@example.com"},
+        {"javascript:alert(1)", ""},
+        {"!ExecProgram(\"rm -rf /\")", ""},
+        {"!AL(`glossary',1)", ""},
+        {"%!AL(x)", ""},
+        {"!EF(calc.exe)", ""},
+        {"term@glossary.hlp", ""},
+        {"Missing>main", ""},
+        {"\"><script>alert(1)</script>", ""},
+    };
+    ExportedPages e;
+    std::string body;
+    for (const std::string& m : marks) body += "\\{mtj " + RtfText(m) + "\\}Section\\par ";
+    for (std::size_t i = 0; i < jumps.size(); ++i)
+        body += "{\\uldb jump" + std::to_string(i) + "}{\\v " + RtfText(jumps[i].target) + "} ";
+    body += "{\\uldb again}{\\v javascript:alert(1)}";  // a second link to one target is logged once
+    e.Add("Index", 1, "Welcome", "Welcome", body);
+    e.Add("Topic2", 20, "Topic2", "Two", "Two");
+    e.Add("A&B", 30, "AandB", "A and B", "Three");
+    e.Run();
+    ASSERT_EQ(e.result.outcome, build::HtmlExportOutcome::Written) << e.result.error;
+
+    const std::string html = e.Page("Index.htm");
+    std::set<std::string> names;
+    for (const htmlcheck::Tag& t : htmlcheck::Tags(html)) {
+        if (t.name != "A") continue;
+        for (const auto& [attribute, value] : t.attributes)
+            EXPECT_TRUE(attribute == "NAME" || attribute == "HREF") << attribute << "=" << value;
+        if (const std::string* n = t.Find("NAME")) names.insert(*n);
+    }
+    EXPECT_EQ(names, std::set<std::string>(marks.begin(), marks.end()));
+
+    const std::map<std::string, std::string> links = LinksByText(html);
+    const std::string text = htmlcheck::Text(html);
+    for (std::size_t i = 0; i < jumps.size(); ++i) {
+        const std::string shown = "jump" + std::to_string(i);
+        const auto link = links.find(shown);
+        if (jumps[i].href.empty()) {
+            EXPECT_EQ(link, links.end()) << jumps[i].target << " -> " << link->second;
+            EXPECT_NE(text.find(shown), std::string::npos) << jumps[i].target;
+            EXPECT_EQ(e.Logged("unresolved link - \"" + jumps[i].target + "\""), 1) << jumps[i].target;
+        } else {
+            ASSERT_NE(link, links.end()) << jumps[i].target;
+            EXPECT_EQ(link->second, jumps[i].href) << jumps[i].target;
+        }
+    }
+    EXPECT_EQ(links.count("again"), 0u);
+    for (const auto& [shown, href] : links) {
+        if (href[0] == '#' || href.rfind("http", 0) == 0 || href.rfind("mailto:", 0) == 0) continue;
+        EXPECT_TRUE(fs::exists(e.dir.path() / href)) << shown << " -> " << href;
+    }
+}
+
+// Text the writer escapes for the picture and mark references (braces,
+// backslashes) is shown as written; an embedded window, which a browser
+// cannot show, is left out and logged.
+TEST(HtmlText, RtfEscapesShowAsTextAndEmbeddedWindowsAreLeftOut) {
+    const struct {
+        std::string rtf, shown;
+    } cases[] = {
+        {"Run 'c:\\\\windows\\\\calc.exe' now", "Run 'c:\\windows\\calc.exe' now"},
+        {"Keys \\{Ctrl\\}+\\{F1\\}", "Keys {Ctrl}+{F1}"},
+        {"A \\\\\\{ B", "A \\{ B"},
+        {"x\\{ewc MVBMP2, ViewerBmp2, !logo.bmp\\}y", "xy"},
+        {"x\\{ewl MVBMP2, ViewerBmp2, !logo.bmp\\}\\{ewr a, b, c\\}y", "xy"},
+        {"\\{button Go,JI(`',`x')\\}", "{button Go,JI(`',`x')}"},
+    };
+    for (const auto& c : cases) {
+        ExportedPages e;
+        e.Add("Index", 1, "Welcome", "Welcome", c.rtf);
+        e.Run();
+        ASSERT_EQ(e.result.outcome, build::HtmlExportOutcome::Written) << e.result.error;
+        const std::string text = htmlcheck::Text(e.Page("Index.htm"));
+        EXPECT_NE(text.find(c.shown), std::string::npos) << c.rtf << "\n" << text;
+        for (const std::string escape : {"\\{", "\\}", "\\\\", "{ew"})
+            if (c.shown.find(escape) == std::string::npos)  // unless the author wrote it
+                EXPECT_EQ(text.find(escape), std::string::npos) << c.rtf << " " << escape;
+        const int windows = (c.rtf.find("{ewc") != std::string::npos) + (c.rtf.find("{ewl") != std::string::npos) +
+                            (c.rtf.find("{ewr") != std::string::npos);
+        EXPECT_EQ(e.Logged("embedded window left out"), windows) << c.rtf << "\n" << e.log.Text();
+    }
+}
+
+// The rendered size of each run of text: a FONT tag's STYLE font size in
+// points or its SIZE (the browsers' 1..7 scale in pixels), else the body's.
+std::vector<std::pair<std::string, double>> TextSizes(const std::string& html) {
+    static const double kSizePx[7] = {10, 13, 16, 18, 24, 32, 48};
+    auto styleSize = [](const std::string* style, double& px) {
+        if (!style) return false;
+        const std::size_t at = style->find("font-size:");
+        if (at == std::string::npos) return false;
+        px = std::atof(style->c_str() + at + 10) * 4 / 3;  // points
+        return true;
+    };
+    std::vector<std::pair<std::string, double>> runs;
+    std::vector<double> stack{16};
+    const std::vector<htmlcheck::Tag> tags = htmlcheck::Tags(html);
+    for (std::size_t i = 0; i < tags.size(); ++i) {
+        const htmlcheck::Tag& t = tags[i];
+        double px = stack.back();
+        if (t.name == "BODY") {
+            if (styleSize(t.Find("STYLE"), px)) stack = {px};
+        } else if (t.name == "FONT") {
+            if (!styleSize(t.Find("STYLE"), px))
+                if (const std::string* s = t.Find("SIZE")) px = kSizePx[std::clamp(std::atoi(s->c_str()), 1, 7) - 1];
+            stack.push_back(px);
+        } else if (t.name == "/FONT" && stack.size() > 1) {
+            stack.pop_back();
+        }
+        const std::size_t from = html.find('>', t.at) + 1;
+        const std::size_t to = i + 1 < tags.size() ? tags[i + 1].at : html.size();
+        const std::string text = htmlcheck::Text(html.substr(from, to - from));
+        if (!text.empty()) runs.emplace_back(text, stack.back());
+    }
+    return runs;
+}
+
+double SizeOf(const std::vector<std::pair<std::string, double>>& runs, const std::string& text) {
+    for (const auto& [run, px] : runs)
+        if (run.find(text) != std::string::npos) return px;
+    ADD_FAILURE() << "no run holds " << text;
+    return 0;
+}
+
+// One head holding the title, one body after it, and text sizes that keep
+// their proportions in a browser (which ignores BASEFONT): 9-point text,
+// a link in it and 10-point text.
+TEST(HtmlPageFrame, OneHeadWithTheTitleOneBodyAndReadableSizes) {
+    const struct {
+        std::string title, expected;
+    } titles[] = {
+        {"Fish & \"Chips\" <b>", "Fish & \"Chips\" <b>"},
+        {"Back\\slash {x}", "Back\\slash {x}"},
+        {"", "Unnamed"},  // no title: the page's context string
+    };
+    for (const auto& c : titles) {
+        ExportedPages e;
+        e.Add("Index", 1, "Welcome", c.title, "\\fs18 small text {\\uldb link}{\\v 2} \\fs20 normal text");
+        e.Add("Unnamed", 2, "Unnamed", c.title, "\\fs28 big text \\fs20 normal text");
+        e.Run();
+        ASSERT_EQ(e.result.outcome, build::HtmlExportOutcome::Written) << e.result.error;
+        for (const char* file : {"Index.htm", "Unnamed.htm"}) {
+            const std::string html = e.Page(file);
+            const std::vector<htmlcheck::Tag> tags = htmlcheck::Tags(html);
+            for (const char* once : {"HTML", "/HTML", "HEAD", "/HEAD", "TITLE", "/TITLE", "BODY", "/BODY"})
+                EXPECT_EQ(htmlcheck::Count(tags, once), 1) << file << " " << once << "\n" << html;
+            std::map<std::string, std::size_t> at;
+            for (const htmlcheck::Tag& t : tags) at.emplace(t.name, t.at);
+            EXPECT_LT(at["HEAD"], at["TITLE"]) << html;
+            EXPECT_LT(at["/TITLE"], at["/HEAD"]) << html;
+            EXPECT_LT(at["/HEAD"], at["BODY"]) << html;
+            EXPECT_LT(at["BODY"], at["/BODY"]) << html;
+            EXPECT_LT(at["/BODY"], at["/HTML"]) << html;
+            const std::string expected = std::string(file) == "Index.htm" && c.title.empty() ? "Welcome" : c.expected;
+            EXPECT_EQ(htmlcheck::Title(html), expected) << html;
+        }
+        const auto runs = TextSizes(e.Page("Index.htm"));
+        const double small = SizeOf(runs, "small text"), link = SizeOf(runs, "link"),
+                     normal = SizeOf(runs, "normal text");
+        EXPECT_NEAR(small / normal, 0.9, 0.05) << e.Page("Index.htm");
+        EXPECT_NEAR(link / small, 1.0, 0.02) << e.Page("Index.htm");  // a link keeps the size of its text
+        EXPECT_GE(small, 11.5);  // 9 points at 96 dots per inch are 12 pixels
+        const auto big = TextSizes(e.Page("Unnamed.htm"));
+        EXPECT_NEAR(SizeOf(big, "big text") / SizeOf(big, "normal text"), 1.4, 0.1) << e.Page("Unnamed.htm");
+    }
+}
+
+// A name made from a context string or title never starts with a dot: such
+// a file would be hidden in the output folder.
+TEST(HtmlNames, NoFileNameStartsWithADot) {
+    const struct {
+        std::string context, title;
+    } cases[] = {{".bben7", "Bullets"}, {"..", "Dots"}, {"", ".profile"}, {".", ""}, {"a.b", "Dotted inside"}};
+    ExportedPages e;
+    e.Add("Index", 1, "first", "First", "Start");
+    std::vector<build::HtmlNameSource> sources{{"first", "First", 1}};
+    for (const auto& c : cases) sources.push_back({c.context, c.title, static_cast<std::int32_t>(sources.size() + 1)});
+    for (bool longNames : {false, true}) {
+        const std::vector<std::string> names = build::AssignHtmlFileNames(sources, longNames);
+        for (const std::string& n : names) EXPECT_NE(n.front(), '.') << n;
+        EXPECT_EQ(names[5], "a.b");
+    }
+    const std::vector<std::string> names = build::AssignHtmlFileNames(sources, true);
+    for (std::size_t i = 1; i < sources.size(); ++i)
+        e.Add(names[i], sources[i].helpId, sources[i].contextString, sources[i].title, "Text");
+    e.Run();
+    ASSERT_EQ(e.result.outcome, build::HtmlExportOutcome::Written) << e.result.error;
+    int files = 0;
+    for (const auto& entry : fs::directory_iterator(e.dir.path())) {
+        ++files;
+        EXPECT_NE(entry.path().filename().string().front(), '.') << entry.path();
+    }
+    EXPECT_EQ(files, static_cast<int>(sources.size()));
 }
 
 }  // namespace

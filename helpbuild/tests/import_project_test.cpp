@@ -20,6 +20,7 @@
 #include "project/editor_context.h"
 #include "project/helpers.h"
 #include "engine/api/dbi_api.h"
+#include "platform/core/codepage.h"
 #include "platform/core/ini_file.h"
 #include "project/tests/editor_test_support.h"
 #include "data/fields.h"
@@ -279,12 +280,16 @@ TEST(ImportRules, ContextStrings) {
         {std::string(255, 'a'), V::Kept, std::string(255, 'a')},
         {" con.s_phx", V::Mapped, "con.s_phx"},
         {"Index\t ", V::Mapped, "Index"},
-        {"My Page", V::Refused, ""},
-        {"a-b", V::Refused, ""},
-        {"go!", V::Refused, ""},
-        {"caf\xe9", V::Refused, ""},
+        // What the compiler cannot take becomes a name it can: each other
+        // character a "_", cut to the longest it takes.
+        {"My Page", V::Mapped, "My_Page"},
+        {"a-b", V::Mapped, "a_b"},
+        {"go!", V::Mapped, "go_"},
+        {"caf\xe9", V::Mapped, "caf_"},
+        {"ctx\"<>;=[]\\{}", V::Mapped, "ctx__________"},
+        {" x y ", V::Mapped, "x_y"},
+        {std::string(256, 'a'), V::Mapped, std::string(255, 'a')},
         {"   ", V::Refused, ""},
-        {std::string(256, 'a'), V::Refused, ""},
     };
     for (const auto& c : cases) {
         std::string stored = "left over";
@@ -382,6 +387,130 @@ TEST(ImportWithEditorRules, UnstorablePageIsSkippedAndLogged) {
     pages.Refresh();
     // The imported pages and the row that was there before.
     EXPECT_EQ(static_cast<std::size_t>(pages.RecordCount()), probe.size());
+}
+
+// Context strings the compiler cannot take come in renamed, and every jump
+// to them (pages, contents, map) follows; the log names each renaming and
+// each footnote not taken as it came, with its page.
+TEST(ImportWithEditorRules, ContextStringsRenamedAndJumpsFollow) {
+    TAVRIN_REQUIRE_CORPUS();
+    ImportFixture fx;
+    const std::string head = "{\\rtf1\\ansi {\\fonttbl{\\f0 Arial;}}{\\colortbl;\\red0\\green0\\blue0;}\n";
+    auto note = [](char l, const std::string& v) { return std::string("{") + l + "{\\footnote{" + l + "} " + v + "}}\n"; };
+    const std::string rtf =
+        head + note('$', "Bad") + note('#', "ctx\"<>;=[]\\\\\\{\\}") + "Bad page\\par\\page\n" +
+        note('$', "Other") + note('#', "My_Page") +
+        "{\\strike to bad}{\\v ctx\"<>;=[]\\\\\\{\\}}\\par {\\strike to mine}{\\v My Page>main}\\par\\page\n" +
+        note('$', std::string(300, 't')) + note('#', "My Page") + "Long title\\par\\page\n}";
+    fx.Converter({{"x.hpj", "[OPTIONS]\r\nTitle=T\r\n[FILES]\r\nx.rtf\r\n[MAP]\r\nMy_Page 10\r\n"},
+                  {"x.rtf", rtf},
+                  {"x.cnt", ":Base x.hlp\r\n1 Mine=My Page\r\n1 Theirs=My_Page\r\n"}});
+    fx.env.readCntFile = [&fx](editor::EditorContext& c, const std::string& path) {
+        fx.cntFiles.push_back(path);
+        return build::ReadCntFileInto(c, path);
+    };
+    build::ImportSession session(fx.ctx, fx.env);
+    build::ImportFields f;
+    f.helpFile = testsupport::CorpusFile("hlp/PJDropFiles.hlp").string();
+    ASSERT_TRUE(session.ConvertHelpFile(f)) << fx.Messages();
+    f.application = "Renamed";
+    ASSERT_TRUE(session.Finish(f)) << fx.Messages();
+    std::map<std::string, std::string> textOf;  // context string -> page text
+    std::map<std::string, int> idOf;
+    for (fx.ctx.CdetailTable->First(); !fx.ctx.CdetailTable->Eof(); fx.ctx.CdetailTable->Next()) {
+        const std::string c = fx.ctx.CdetailTable->FieldByName("ContextString")->AsString();
+        textOf[c] = fx.ctx.CdetailTable->FieldByName("HelpText")->AsString();
+        idOf[c] = fx.ctx.CdetailTable->FieldByName("HelpId")->AsInteger();
+    }
+    const std::string bad = "ctx__________";
+    ASSERT_EQ(textOf.size(), 3u);
+    ASSERT_TRUE(textOf.count(bad));
+    ASSERT_TRUE(textOf.count("My_Page"));
+    ASSERT_TRUE(textOf.count("My_Page_2"));  // "My_Page" was taken
+    EXPECT_EQ(idOf["My_Page"], 10);
+    const std::string& other = textOf["My_Page"];
+    EXPECT_NE(other.find("{\\v " + bad + "}"), std::string::npos) << other;
+    EXPECT_NE(other.find("{\\v My_Page_2>main}"), std::string::npos) << other;
+    ASSERT_EQ(fx.cntFiles.size(), 1u);
+    const std::string cnt = testsupport::ReadFileBytes(plat::NativePath(fx.cntFiles[0]));
+    EXPECT_NE(cnt.find("1 Mine=My_Page_2\r\n1 Theirs=My_Page\r\n"), std::string::npos) << cnt;
+    std::string log;
+    for (const std::string& line : session.Log()) log += line + "\n";
+    for (const std::string& said : {std::string("\"My Page\" stored as \"My_Page_2\""),
+                                    "\"ctx\"<>;=[]\\{}\" stored as \"" + bad + "\"",
+                                    std::string("\"$\" footnote of 300 characters")})
+        EXPECT_NE(log.find(said), std::string::npos) << said << " in\n" << log;
+    // The footnote's line names its page.
+    const std::string page = "Page " + std::to_string(idOf["My_Page_2"]) + ":";
+    ASSERT_NE(log.find("\"$\" footnote"), log.npos);
+    EXPECT_EQ(log.substr(log.rfind('\n', log.find("\"$\" footnote")) + 1, page.size()), page) << log;
+}
+
+// An RTF with broken groups still comes in, and the author is told which
+// pages to check; a sound one says nothing.
+TEST(ImportWithEditorRules, PagesWithBrokenGroupsAreNamedToTheAuthor) {
+    TAVRIN_REQUIRE_CORPUS();
+    const std::string head = "{\\rtf1\\ansi {\\fonttbl{\\f0 Arial;}}{\\colortbl;\\red0\\green0\\blue0;}\n";
+    auto page = [](const std::string& title, const std::string& ctx, const std::string& body) {
+        return "{${\\footnote{$} " + title + "}}{#{\\footnote{#} " + ctx + "}}" + body + "\\par\\page\n";
+    };
+    struct Case {
+        std::string rtf;
+        std::vector<std::string> named;  // the pages the message names
+    } cases[] = {
+        {head + page("One", "one", "a") + page("Two", "two", "b") + "}", {}},
+        {head + page("One", "one", "a") + page("Two", "two", "{\\b b}}") + page("Three", "three", "{\\i c") + "}",
+         {"\"Two\"", "\"Three\""}},
+    };
+    int n = 0;
+    for (const Case& c : cases) {
+        ImportFixture fx;
+        fx.Converter({{"x.hpj", "[OPTIONS]\r\nTitle=T\r\n[FILES]\r\nx.rtf\r\n"}, {"x.rtf", c.rtf}});
+        ASSERT_TRUE(fx.Import(testsupport::CorpusFile("hlp/PJDropFiles.hlp").string(), "Broken" + std::to_string(++n)))
+            << fx.Messages();
+        if (c.named.empty()) {
+            EXPECT_TRUE(fx.dialogs.Requests().empty()) << fx.Messages();
+            continue;
+        }
+        ASSERT_EQ(fx.dialogs.Requests().size(), 1u) << fx.Messages();
+        const std::string text = fx.dialogs.Last().text;
+        EXPECT_NE(text.find("broken"), std::string::npos) << text;
+        EXPECT_EQ(text.find("\"One\""), std::string::npos) << text;
+        for (const std::string& name : c.named) EXPECT_NE(text.find(name), std::string::npos) << text;
+    }
+}
+
+// Help ids at the ends of their range come in as they are, from the map and
+// from a page's own number; a page without one gets one no page has.
+TEST(ImportWithEditorRules, HelpIdsAtTheEndsOfTheirRangeAreKept) {
+    TAVRIN_REQUIRE_CORPUS();
+    const std::string head = "{\\rtf1\\ansi {\\fonttbl{\\f0 Arial;}}{\\colortbl;\\red0\\green0\\blue0;}\n";
+    auto page = [](const std::string& first, const std::string& second, const std::string& title) {
+        std::string p = "{${\\footnote{$} " + title + "}}{#{\\footnote{#} " + first + "}}";
+        if (!second.empty()) p += "{#{\\footnote{#} " + second + "}}";
+        return p + "text\\par\\page\n";
+    };
+    ImportFixture fx;
+    build::InstallEditorRules(fx.ctx);
+    fx.Converter({{"x.hpj", "[OPTIONS]\r\nTitle=T\r\n[FILES]\r\nx.rtf\r\n[MAP]\r\n#define lowest -2147483648\r\n"
+                            "highest 2147483647\r\nneg -7\r\n"},
+                  {"x.rtf", head + page("lowest", "", "Lowest") + page("highest", "", "Highest") +
+                                page("-2147483647", "own", "Own") + page("neg", "", "Neg") + page("free", "", "Free") +
+                                "}"}});
+    ASSERT_TRUE(fx.Import(testsupport::CorpusFile("hlp/PJDropFiles.hlp").string(), "Ids")) << fx.Messages();
+    std::map<std::string, std::int64_t> idOf;
+    for (fx.ctx.CdetailTable->First(); !fx.ctx.CdetailTable->Eof(); fx.ctx.CdetailTable->Next())
+        idOf[fx.ctx.CdetailTable->FieldByName("Title")->AsString()] =
+            fx.ctx.CdetailTable->FieldByName("HelpId")->AsInteger();
+    ASSERT_EQ(idOf.size(), 5u) << fx.Messages();
+    const struct {
+        const char* title;
+        std::int64_t id;
+    } want[] = {{"Lowest", INT32_MIN}, {"Highest", INT32_MAX}, {"Own", -2147483647LL}, {"Neg", -7}};
+    for (const auto& w : want) EXPECT_EQ(idOf[w.title], w.id) << w.title;
+    std::set<std::int64_t> ids;
+    for (const auto& [t, id] : idOf) ids.insert(id);
+    EXPECT_EQ(ids.size(), 5u);  // "Free" got an id of its own
 }
 
 TEST(ImportProject, FailuresLeaveNothingBehind) {
@@ -562,6 +691,39 @@ TEST(ImportProject, ContentsJumpsReachTheirConvertedPages) {
         jumps.insert(fx.ctx.cntShadow->FieldByName("Jump")->AsString());
     EXPECT_TRUE(jumps.count(cls)) << written;
     EXPECT_FALSE(jumps.count("IDH_FDF_CLASS"));
+}
+
+// A real contents file names its pages by the author's strings, some with
+// blanks and "( , : -" in them; after the import every one of its 228 jumps
+// names a page of the project.
+TEST(ImportProject, EveryJumpOfARealContentsFileNamesAPage) {
+    TAVRIN_REQUIRE_CORPUS();
+    testsupport::TempDir files;
+    fs::copy_file(testsupport::CorpusFile("hlp/EUDORA.hlp"), files / "EUDORA.hlp");
+    fs::copy_file(testsupport::CorpusFile("hlp/Eudora.cnt"), files / "EUDORA.cnt");
+    ImportFixture fx;
+    fx.env.readCntFile = [&fx](editor::EditorContext& c, const std::string& path) {
+        fx.cntFiles.push_back(path);
+        return build::ReadCntFileInto(c, path);
+    };
+    ASSERT_TRUE(fx.Import((files / "EUDORA.hlp").string(), "Eudora")) << fx.Messages();
+    std::set<std::string> pages;
+    for (fx.ctx.CdetailTable->First(); !fx.ctx.CdetailTable->Eof(); fx.ctx.CdetailTable->Next())
+        pages.insert(plat::AnsiUpperCase(fx.ctx.CdetailTable->FieldByName("ContextString")->AsString()));
+    ASSERT_EQ(fx.cntFiles.size(), 1u);
+    const std::string written = testsupport::ReadFileBytes(plat::NativePath(fx.cntFiles[0]));
+    int jumps = 0;
+    std::vector<std::string> missing;
+    for (const std::string& line : build::SplitLines(written)) {
+        const std::size_t eq = line.find('=');
+        if (line.empty() || !std::isdigit(static_cast<unsigned char>(line[0])) || eq == std::string::npos) continue;
+        ++jumps;
+        std::string jump = line.substr(eq + 1);
+        jump = jump.substr(0, jump.find_first_of("@>"));
+        if (!pages.count(plat::AnsiUpperCase(jump))) missing.push_back(line);
+    }
+    EXPECT_EQ(jumps, 228);
+    EXPECT_TRUE(missing.empty()) << missing.size() << " jumps name no page, first: " << missing.front();
 }
 
 // --- the round trip: converter -> import -> full build ------------------------------

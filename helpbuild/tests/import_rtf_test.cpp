@@ -191,6 +191,87 @@ TEST(ImportRtf, FootnotesLongerThanTheirFieldsStayInTheText) {
     EXPECT_EQ(q.keys, "short");
 }
 
+// A footnote the page cannot take as it came is named in the page's notes
+// (which the import logs with the page), and the other footnotes still give
+// their fields: a huge one wipes nothing.
+TEST(ImportRtf, FootnotesNotTakenAsTheyCameAreNamed) {
+    const std::string huge(100000, 'h');
+    struct Case {
+        std::string notes;       // the page's footnotes
+        const char* title;       // what the page keeps
+        const char* context;
+        const char* keys;
+        std::vector<std::string> said;  // each in one note
+    } cases[] = {
+        {ConvFootnote('$', "Title") + ConvFootnote('#', "ctx") + ConvFootnote('K', huge), "Title", "ctx", "",
+         {"\"K\" footnote", "100000 characters"}},
+        {ConvFootnote('$', huge) + ConvFootnote('#', "ctx") + ConvFootnote('K', "k"), "", "ctx", "k",
+         {"\"$\" footnote", "100000 characters"}},
+        {ConvFootnote('$', "Title") + ConvFootnote('#', huge) + ConvFootnote('K', "k"), "Title", "", "k",
+         {"\"#\" footnote", "100000 characters"}},
+        {ConvFootnote('$', "Title") + ConvFootnote('#', "ctx") + ConvFootnote('K', "k"), "Title", "ctx", "k", {}},
+    };
+    for (const Case& c : cases) {
+        ImportedPage p = build::ImportOnePage(c.notes + "\\pard Body\\par\n", "");
+        SCOPED_TRACE(c.title);
+        EXPECT_EQ(p.title, c.title);
+        EXPECT_EQ(p.contextString, c.context);
+        EXPECT_EQ(p.keys, c.keys);
+        std::string all;
+        for (const std::string& n : p.notes) all += n + "\n";
+        EXPECT_EQ(p.notes.empty(), c.said.empty()) << all;
+        for (const std::string& s : c.said) EXPECT_NE(all.find(s), std::string::npos) << s << " in " << all;
+    }
+}
+
+// A "\page" inside a footnote ends no page: it is the footnote's own text.
+TEST(ImportRtf, PageWordInsideAFootnoteSplitsNothing) {
+    struct Case {
+        std::string body;
+        std::size_t pages;
+        const char* firstTitle;
+    } cases[] = {
+        {ConvFootnote('$', "One \\page more") + "text\\page " + ConvFootnote('$', "Two") + "x", 2, "One more"},
+        {"{\\footnote \\page}a\\page b", 2, ""},
+        {"{\\*\\footnote {\\page}}a", 1, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.body);
+        build::SplitResult r = Split(kConvHead + c.body + "}");
+        ASSERT_EQ(r.pages.size(), c.pages);
+        EXPECT_EQ(r.pages[0].title, c.firstTitle);
+    }
+}
+
+// Pages whose groups are broken (a brace too many, a group or footnote left
+// open) are marked and say so; whole pages, and the document's own closing
+// brace on the last page, are not.
+TEST(ImportRtf, PagesWithBrokenGroupsAreNamed) {
+    const std::string ok1 = ConvFootnote('$', "One") + "one\\par\n";
+    const std::string ok3 = ConvFootnote('$', "Three") + "{\\b three}\\par\n";
+    struct Case {
+        std::string second;  // the middle page
+        bool damaged;
+    } cases[] = {
+        {ConvFootnote('$', "Two") + "two\\par\n", false},
+        {"{\\b bold {\\i both}}} two\\par\n", true},
+        {"{$}{\\footnote{$} Two \\par\n", true},
+        {"{\\b open \\par\n", true},
+        {"C:\\\\dir\\\\ \\{not a group\\}\\par\n", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.second);
+        build::SplitResult r = Split(kConvHead + ok1 + "\\page\n" + c.second + "\\page\n" + ok3 + "}");
+        ASSERT_EQ(r.pages.size(), 3u);
+        EXPECT_FALSE(r.pages[0].damagedGroups);
+        EXPECT_FALSE(r.pages[2].damagedGroups);
+        EXPECT_EQ(r.pages[1].damagedGroups, c.damaged);
+        std::string all;
+        for (const std::string& n : r.pages[1].notes) all += n;
+        EXPECT_EQ(all.find("groups are broken") != std::string::npos, c.damaged) << all;
+    }
+}
+
 TEST(ImportRtf, TitleRegionConverterDialect) {
     std::string rtf = kConvHead + ConvFootnote('$', "Unit") +
                       "\\pard\\keepn\\s1\\ql \\f0\\cf1\\fs22\\b Unit title\\par\n"
@@ -318,6 +399,26 @@ TEST(ImportRtf, HelpIds) {
     // page has it, so the largest page id is 500).
     EXPECT_EQ(ids, (std::vector<std::int32_t>{300, 100, 500, 550, 600, 7, 650}));
     EXPECT_EQ(kinds, "TTPTPTT");
+}
+
+// Counting on past the largest id gives free ids from 1, never one taken.
+TEST(ImportRtf, HelpIdsPastTheLargestAreStillUnique) {
+    struct Case {
+        std::vector<std::optional<std::int32_t>> given;
+        std::vector<std::int32_t> want;
+    } cases[] = {
+        {{INT32_MAX, std::nullopt, std::nullopt}, {INT32_MAX, 1, 2}},
+        {{INT32_MAX - 60, std::nullopt, std::nullopt}, {INT32_MAX - 60, INT32_MAX - 10, 1}},
+        {{INT32_MIN, INT32_MAX, 1, std::nullopt}, {INT32_MIN, INT32_MAX, 1, 2}},
+    };
+    for (const Case& c : cases) {
+        std::vector<ImportedPage> pages;
+        for (const auto& id : c.given) pages.push_back(PageOf("", id, true));
+        build::AssignImportedHelpIds(pages, {}, "");
+        std::vector<std::int32_t> ids;
+        for (const ImportedPage& p : pages) ids.push_back(*p.helpId);
+        EXPECT_EQ(ids, c.want);
+    }
 }
 
 TEST(ImportRtf, ContentsTopicComesFirst) {

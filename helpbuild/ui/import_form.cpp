@@ -17,12 +17,19 @@ TLabel* Label(TWinControl* parent, TComponent* owner, const char* name, const ch
     return l;
 }
 
-TLabel* HintLabel(TWinControl* parent, TComponent* owner, const char* name, const char* text, int y) {
-    auto* l = MakeControl<TLabel>(parent, owner, name, 16, y, 428, 34);
-    l->SetCaption(text);
-    l->SetWordWrap(true);
-    l->Font().SetColor(clNavy);
+// A hint is rich text: navy, small, wrapped in the label's width.
+richtext::TJDRichTextLabel* HintLabel(TWinControl* parent, TComponent* owner, const char* name, const char* text,
+                                      int y) {
+    auto* l = new richtext::TJDRichTextLabel(owner);
+    l->SetName(name);
+    l->SetParent(parent);
+    l->SetBounds(16, y, 428, 34);
     l->SetVisible(false);
+    l->SetWordWrap(true);
+    l->SetTransparent(true);
+    l->SetText(std::string("{\\rtf1\\ansi{\\fonttbl{\\f0\\fswiss Arial;}}{\\colortbl;\\red0\\green0\\blue128;}"
+                           "\\f0\\fs16\\cf1 ") +
+               text + "}");
     return l;
 }
 
@@ -139,7 +146,7 @@ TfrmImport::TfrmImport(TComponent* owner, editor::EditorContext& ctx, build::Imp
 
 TfrmImport::~TfrmImport() = default;
 
-void TfrmImport::Hint(TWinControl* control, TLabel* hint) {
+void TfrmImport::Hint(TWinControl* control, richtext::TJDRichTextLabel* hint) {
     control->OnEnter = [hint](TObject*) { hint->SetVisible(true); };
     control->OnExit = [hint](TObject*) { hint->SetVisible(false); };
 }
@@ -155,6 +162,8 @@ void TfrmImport::FormShow(TObject*) {
     ShowStep(0);
     xboxConvert->SetChecked(true);
     Focus(editHLP);
+    // The focus given while the form opens raises no enter event: its hint is shown here.
+    jdS1HLP->SetVisible(editHLP->CanFocus());
 }
 
 build::ImportFields TfrmImport::Fields() const {

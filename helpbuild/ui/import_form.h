@@ -13,6 +13,7 @@
 #include "platform/gui/forms.h"
 #include "platform/gui/std_controls.h"
 #include "platform/gui/tabs.h"
+#include "richtext/controls/rtf_label.h"
 
 namespace editor {
 class EditorContext;
@@ -31,7 +32,7 @@ public:
     gui::TLabel* lblHlp;
     gui::TEdit* editHLP;
     gui::TButton* Button4;
-    gui::TLabel* jdS1HLP;
+    richtext::TJDRichTextLabel* jdS1HLP;
     // step 2
     gui::TLabel* lblStep2;
     gui::TPanel* pnlHpj;
@@ -50,12 +51,12 @@ public:
     gui::TButton* btnGraphics;
     gui::TEdit* editCopyright;
     gui::TCheckBox* xboxConvert;
-    gui::TLabel* jdS2projectName;
-    gui::TLabel* jdS2Filename;
-    gui::TLabel* jdS2HelpTitle;
-    gui::TLabel* jdS2ProjectDir;
-    gui::TLabel* jdS2GraphicsDir;
-    gui::TLabel* jdS2Finish;
+    richtext::TJDRichTextLabel* jdS2projectName;
+    richtext::TJDRichTextLabel* jdS2Filename;
+    richtext::TJDRichTextLabel* jdS2HelpTitle;
+    richtext::TJDRichTextLabel* jdS2ProjectDir;
+    richtext::TJDRichTextLabel* jdS2GraphicsDir;
+    richtext::TJDRichTextLabel* jdS2Finish;
     // navigation
     gui::TButton* Button1;  // Cancel
     gui::TButton* btnPrev;
@@ -78,7 +79,7 @@ public:
     void btnGraphicsClick(gui::TObject* sender);
 
 private:
-    void Hint(gui::TWinControl* control, gui::TLabel* hint);
+    void Hint(gui::TWinControl* control, richtext::TJDRichTextLabel* hint);
     void ShowStep(int step);
 
     build::ImportFields Fields() const;

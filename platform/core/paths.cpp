@@ -160,26 +160,6 @@ std::size_t DecodeEscape(std::string_view s, std::size_t i, std::string& out) {
     return close - i + 1;
 }
 
-// The native name of one component of system text, the inverse of SystemText.
-std::string NativeName(std::string_view ansi) {
-    if (ansi.find('<') == std::string_view::npos) return AnsiToUtf8(ansi);
-    std::string out;
-    std::size_t run = 0;
-    for (std::size_t i = 0; i < ansi.size();) {
-        std::string decoded;
-        if (std::size_t n = DecodeEscape(ansi, i, decoded)) {
-            out += AnsiToUtf8(ansi.substr(run, i - run));
-            out += decoded;
-            i += n;
-            run = i;
-        } else {
-            ++i;
-        }
-    }
-    out += AnsiToUtf8(ansi.substr(run));
-    return out;
-}
-
 std::string JoinNative(const std::string& base, const std::string& name) {
     if (base.empty()) return name;
     if (base.back() == '/') return base + name;
@@ -316,6 +296,25 @@ std::string NativePath(std::string_view path) {
     base = trail.back();
     if (base.empty()) base = ".";
     return base;
+}
+
+std::string NativeName(std::string_view ansi) {
+    if (ansi.find('<') == std::string_view::npos) return AnsiToUtf8(ansi);
+    std::string out;
+    std::size_t run = 0;
+    for (std::size_t i = 0; i < ansi.size();) {
+        std::string decoded;
+        if (std::size_t n = DecodeEscape(ansi, i, decoded)) {
+            out += AnsiToUtf8(ansi.substr(run, i - run));
+            out += decoded;
+            i += n;
+            run = i;
+        } else {
+            ++i;
+        }
+    }
+    out += AnsiToUtf8(ansi.substr(run));
+    return out;
 }
 
 std::string SystemText(std::string_view nativeName) {

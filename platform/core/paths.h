@@ -55,6 +55,10 @@ std::string NativePath(std::string_view path);
 // forms back, so every name found in a folder can be opened again. ("<" is
 // never part of a Win32 file name, so no real name is taken for one.)
 std::string SystemText(std::string_view nativeName);
+// The native name of one component of system text (the inverse of
+// SystemText), without looking at any folder: for a name that a caller has
+// already matched against its own listing.
+std::string NativeName(std::string_view ansi);
 
 // The path as a user is shown it (message boxes, fields, files written for
 // people): NativePath's answer in system text, so "/" separators, drives

@@ -338,15 +338,20 @@ bool TFindDialog::Execute() {
         });
         w.window->setWindowTitle(replace ? "Replace" : "Find");
         auto* grid = new QGridLayout(w.window.get());
-        grid->addWidget(new QLabel("Fi&nd what:"), 0, 0);
+        // A label with a buddy takes "&" as its shortcut mark instead of showing it.
+        auto* findLabel = new QLabel("Fi&nd what:");
+        grid->addWidget(findLabel, 0, 0);
         w.find = new QLineEdit;
         w.find->setObjectName("findText");
+        findLabel->setBuddy(w.find);
         grid->addWidget(w.find, 0, 1);
         int row = 1;
         if (replace) {
-            grid->addWidget(new QLabel("Re&place with:"), row, 0);
+            auto* replaceLabel = new QLabel("Re&place with:");
+            grid->addWidget(replaceLabel, row, 0);
             w.replace = new QLineEdit;
             w.replace->setObjectName("replaceText");
+            replaceLabel->setBuddy(w.replace);
             grid->addWidget(w.replace, row++, 1);
         }
         w.wholeWord = new QCheckBox("Match &whole word only");

@@ -534,6 +534,8 @@ TComboListBox::TComboListBox(TComponent* AOwner, TCustomComboBox* combo, bool em
     BorderStyle = bsNone;
 }
 
+bool TComboListBox::CanFocus() const { return embedded_ && TCustomListBox::CanFocus(); }
+
 QWidget* TComboListBox::CreateWidget() { return embedded_ ? TCustomListBox::CreateWidget() : CreateDropDownWidget(this); }
 
 void TComboListBox::MouseDown(TMouseButton Button, TShiftState Shift, int X, int Y) {

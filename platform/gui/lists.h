@@ -136,6 +136,9 @@ class TCustomComboBox;
 class TComboListBox : public TCustomListBox {
 public:
     TComboListBox(TComponent* AOwner, TCustomComboBox* combo, bool embedded = false);
+    // A dropped-down list never takes the focus: taking it would activate the
+    // list's own window and leave the form inactive once the list closes.
+    bool CanFocus() const override;
 
 protected:
     QWidget* CreateWidget() override;

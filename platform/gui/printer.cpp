@@ -1,15 +1,19 @@
 #include "platform/gui/printer.h"
 
+#include "platform/core/dialog_service.h"
 #include "platform/core/exceptions.h"
 #include "platform/core/files.h"
 #include "platform/core/paths.h"
 #include "platform/gui/control_widget.h"
 #include "platform/gui/qt_bridge.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QImage>
 #include <QPainter>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QStandardPaths>
 
 #include <cstdio>
 
@@ -25,6 +29,7 @@ struct TPrinter::Impl {
     std::unique_ptr<QPainter> painter;
     TCanvas canvas;
     std::string pdfPath;  // native path of the PDF being written, if any
+    bool pdfChosenHere = false;  // the name was made here, so the user must hear of it
 };
 
 TPrinter::TPrinter() : impl_(std::make_unique<Impl>()) {
@@ -116,12 +121,33 @@ int TPrinter::Escape(int escape, int inValue, TPoint* out) const {
     }
 }
 
+namespace {
+
+// A free name for a PDF of the document `title` where the user keeps documents.
+std::string NewPdfPath(const std::string& title) {
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (folder.isEmpty() || !QFileInfo(folder).isDir()) folder = QDir::homePath();
+    QString base = ToQString(title).trimmed();
+    // A title is no path: separators and a leading dot would hide or misplace the file.
+    base.replace('/', '-').replace('\\', '-');
+    while (base.startsWith('.')) base.remove(0, 1);
+    if (base.isEmpty()) base = "Untitled";
+    QDir dir(folder);
+    QString name = base + ".pdf";
+    for (int n = 2; dir.exists(name); ++n) name = QString("%1 (%2).pdf").arg(base).arg(n);
+    return dir.filePath(name).toStdString();  // native, UTF-8
+}
+
+}  // namespace
+
+const std::string& TPrinter::PdfFile() const { return impl_->pdfPath; }
+
 void TPrinter::ApplyTarget() {
     QPrinter* p = impl_->printer.get();
     bool toPdf = !OutputFileName.empty() || printers_[printerIndex_] == kPdfPrinterName;
     if (toPdf) {
-        std::string path = OutputFileName.empty() ? Title + ".pdf" : OutputFileName;
-        impl_->pdfPath = plat::NativePath(path);
+        impl_->pdfChosenHere = OutputFileName.empty();
+        impl_->pdfPath = OutputFileName.empty() ? NewPdfPath(Title) : plat::NativePath(OutputFileName);
         p->setOutputFormat(QPrinter::PdfFormat);
         p->setOutputFileName(QString::fromStdString(impl_->pdfPath));
     } else {
@@ -167,6 +193,9 @@ void TPrinter::EndDoc() {
     impl_->painter->end();
     impl_->painter.reset();
     printing_ = false;
+    if (impl_->pdfChosenHere && !impl_->pdfPath.empty())
+        ShowMessage("No printer is installed. The pages were saved as " +
+                    FromQString(QString::fromStdString(impl_->pdfPath)));
 }
 
 void TPrinter::Abort() {

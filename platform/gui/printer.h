@@ -64,7 +64,13 @@ public:
     // The job's name in the queue.
     std::string Title;
     // A PDF file to print into instead of a printer (empty: the chosen printer).
+    // When the chosen printer is the PDF writer and this is empty, the file is
+    // named after Title ("Untitled" without one) in the user's documents folder
+    // (the home folder when there is none), numbered rather than overwriting,
+    // and the user is told where it went when the job ends.
     std::string OutputFileName;
+    // The native path of the PDF the last job wrote; empty after a printer.
+    const std::string& PdfFile() const;
     // Dots per inch of the pages' canvases.
     int Resolution() const;
     void SetResolution(int dpi);

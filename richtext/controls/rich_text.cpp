@@ -560,7 +560,8 @@ void TJDCustomRichText::IconSelection(TJdSelNr& typ, const std::string& name, in
                         break;
                     default: return;
                 }
-                if (num <= 3 && toolBar_) toolBar_->SetIconUp("", jdgEdit, num);
+                // Select-all and hide-selection show a state; the other edit icons are actions.
+                if (num != 4 && num != 5 && toolBar_) toolBar_->SetIconUp("", jdgEdit, num);
                 break;
             case jdgFile:
                 switch (num) {
@@ -579,6 +580,7 @@ void TJDCustomRichText::IconSelection(TJdSelNr& typ, const std::string& name, in
                 } else {
                     return;
                 }
+                if (toolBar_) toolBar_->SetIconUp("", jdgPrint, num);
                 break;
             default: return;
         }
@@ -673,7 +675,8 @@ void TJDCustomRichText::ShowReplaceDialog() {
 
 void TJDCustomRichText::PrepareFinder(const TFindDialog& dialog) {
     TJDTextFinder& f = *GetFinder();
-    f.Wildcard = '*';
+    // The dialogs offer no wildcard: "*" typed there is a star to find.
+    f.Wildcard = 0;
     f.WordSeparator = 0;
     f.BlankSeparates = false;
     f.WholeWords = dialog.Options & frWholeWord;
@@ -742,7 +745,6 @@ void TJDCustomRichText::DialogReplace(TObject* Sender) {
         if (!CanEdit()) return;
         // The rest from the cursor on (after the replaced selection).
         f.FinderMoveTo(replaced || !down ? afterReplaced : GetCPPosition());
-        f.Wildcard = '*';
         f.CaseMode = (dialog->Options & frMatchCase) ? 1 : 0;
         int n = f.FinderReplaceAll(dialog->FindText, dialog->ReplaceText);
         ReformatAll();

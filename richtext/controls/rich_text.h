@@ -113,6 +113,8 @@ public:
     TJDToolLanguage Language() const { return JDLanguage(); }
     void SetLanguage(TJDToolLanguage language) { SetJDLanguage(language); }
     const std::string& FileName() const { return fileName_; }
+    // The file's name without folder and extension.
+    std::string DocumentTitle() const override;
     // 0 after a successful open or save, 11 when the text may not be
     // changed, 10 while an open dialog is pending.
     int ResultCode() const { return resultCode_; }

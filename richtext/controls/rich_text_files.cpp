@@ -175,4 +175,12 @@ void TJDCustomRichText::FileClose() {
     }
 }
 
+std::string TJDCustomRichText::DocumentTitle() const {
+    if (fileName_.empty()) return {};
+    std::size_t slash = fileName_.find_last_of("/\\");
+    std::string name = slash == std::string::npos ? fileName_ : fileName_.substr(slash + 1);
+    std::size_t dot = name.rfind('.');
+    return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+}
+
 }  // namespace richtext

@@ -48,6 +48,28 @@ void TJDEditDevice::DestroyCaret() {
     if (owner_.HandleAllocated() && gui::CaretOwner() == owner_.Handle()) gui::DestroyCaret();
 }
 
+plat::TRect TJDEditDevice::Inside(const plat::TRect& r) const {
+    if (owner_.BorderStyle() != gui::bsSingle) return r;
+    plat::TRect c{std::max(r.left, 1), std::max(r.top, 1), std::min(r.right, owner_.ClientWidth() - 1),
+                  std::min(r.bottom, owner_.ClientHeight() - 1)};
+    if (c.right < c.left) c.right = c.left;
+    if (c.bottom < c.top) c.bottom = c.top;
+    return c;
+}
+
+void TJDEditDevice::SetClipRect(const plat::TRect* r) {
+    if (owner_.BorderStyle() != gui::bsSingle) {
+        gui::TCanvasDevice::SetClipRect(r);
+        return;
+    }
+    const plat::TRect c = Inside(r ? *r : plat::TRect{0, 0, owner_.ClientWidth(), owner_.ClientHeight()});
+    gui::TCanvasDevice::SetClipRect(&c);
+}
+
+void TJDEditDevice::ScrollDC(int dx, int dy, const plat::TRect& area) {
+    gui::TCanvasDevice::ScrollDC(dx, dy, Inside(area));
+}
+
 // --- construction ------------------------------------------------------------------------------
 
 TJDCustomRtfEdit::TJDCustomRtfEdit(TComponent* AOwner) : TCustomControl(AOwner) {
@@ -489,6 +511,12 @@ void TJDCustomRtfEdit::HandleScroll(bool vertical, int code, int thumb) {
 
 void TJDCustomRtfEdit::HandleSize() {
     EnsureDevice();
+    if (printRun_) {
+        // The engine is laid out for the page: the new size is for the view that comes back.
+        printRun_->windowWidth = std::max(1, ClientWidth());
+        printRun_->windowHeight = std::max(1, ClientHeight());
+        return;
+    }
     engine_->SetWindowSize(std::max(1, ClientWidth()), std::max(1, ClientHeight()));
     UpdateTextWidth();
     engine_->FullReformatPending = false;
@@ -610,6 +638,7 @@ void TJDCustomRtfEdit::Paint() {
     engine_->shown = Showing();
     engine_->Repaint();
     if (borderStyle_ == bsSingle) {
+        Canvas().ResetClip();  // the text's clip keeps inside the frame
         Canvas().Brush().SetColor(clGray);
         Canvas().FrameRect(Rect(0, 0, ClientWidth(), ClientHeight()));
     }

@@ -44,8 +44,13 @@ public:
     void ShowCaret() override;
     void HideCaret() override;
     void DestroyCaret() override;
+    // With a frame the text draws and scrolls inside it: a line drawn alone
+    // never wipes the frame that only a full paint draws.
+    void SetClipRect(const plat::TRect* r) override;
+    void ScrollDC(int dx, int dy, const plat::TRect& area) override;
 
 private:
+    plat::TRect Inside(const plat::TRect& r) const;
     TJDCustomRtfEdit& owner_;
 };
 
@@ -231,6 +236,9 @@ public:
     void Print() override;
     // Pages counted from 1; 16777215 for "to the end".
     void PrintRange(int firstPage, int lastPage);
+    // The name a printed copy carries (the job's title, a PDF's file name);
+    // empty when the text has no document of its own.
+    virtual std::string DocumentTitle() const { return {}; }
     std::string NextWord() override;
     TJDTextFinder* GetFinder() override;
     bool HasFocus() const override;

@@ -89,6 +89,14 @@ void TJDCustomRtfEdit::Print() { PrintRange(1, 16777215); }
 
 void TJDCustomRtfEdit::PrintRange(int firstPage, int lastPage) {
     TPrinter* pr = gui::Printer();
+    // The job is named after the document for as long as it runs.
+    struct TitleScope {
+        TPrinter* pr;
+        std::string saved;
+        ~TitleScope() { pr->Title = saved; }
+    } title{pr, pr->Title};
+    if (std::string doc = DocumentTitle(); !doc.empty()) pr->Title = doc;
+    else if (pr->Title.empty()) pr->Title = "Untitled";
     TPoint offset{0, 0};
     if (pr->Escape(QUERYESCSUPPORT, GETPRINTINGOFFSET, nullptr) > 0) pr->Escape(GETPRINTINGOFFSET, 0, &offset);
     pr->BeginDoc();

@@ -170,6 +170,11 @@ void TJDCustomToolPanel::ShowFontAttributes(const gui::TFont& font, gui::TColor 
 
 // --- combos ---------------------------------------------------------------------------------
 
+TJDTBCombo::TJDTBCombo(gui::TComponent* AOwner) : gui::TComboBox(AOwner) {
+    // A click on the face opens the list; only a chosen item is a click.
+    ControlStyle &= ~gui::csClickEvents;
+}
+
 void TJDTBCombo::WndProc(gui::TMessage& Message) {
     // Opening or closing the list must not lose what was typed.
     if (Message.Msg == gui::CN_COMMAND) {
@@ -178,6 +183,10 @@ void TJDTBCombo::WndProc(gui::TMessage& Message) {
             std::string typed = Text();
             gui::TComboBox::WndProc(Message);
             if (Style() == gui::csDropDown && Text() != typed) SetText(typed);
+            if (code == gui::CBN_CLOSEUP && ChosenWhileDropped) {
+                ChosenWhileDropped = false;
+                if (auto* bar = dynamic_cast<TJDToolBar*>(Owner())) bar->ReturnFocus();
+            }
             return;
         }
     }
@@ -401,6 +410,9 @@ void TJDToolBar::Relayout() {
         icon.button->SetBounds(x, y, rowH, rowH);
         x += rowH + 2;
     }
+    // A bar across the form grows to hold its rows; what lies below moves down.
+    const bool across = Align() == gui::alTop || Align() == gui::alBottom;
+    if (across && !icons_.empty() && y + rowH + 3 > Height()) SetHeight(y + rowH + 3);
 }
 
 int TJDToolBar::FindIcon(const std::string& name, int group, int number) const {
@@ -555,6 +567,11 @@ void TJDToolBar::ApplyToUpdateObject(TJdSelNr kind, int value, const std::string
     ctl->Invalidate();
 }
 
+void TJDToolBar::ReturnFocus() {
+    if (!editor_) return;
+    if (auto* w = ToolBarFocusWatcher(); w && w->LastControl && w->LastControl->CanFocus()) w->LastControl->SetFocus();
+}
+
 void TJDToolBar::ItemClicked(gui::TObject* Sender) {
     if (auto* combo = dynamic_cast<TJDTBCombo*>(Sender)) {
         TJdSelNr kind = KindOfTag(static_cast<int>(combo->Tag));
@@ -566,7 +583,9 @@ void TJDToolBar::ItemClicked(gui::TObject* Sender) {
         ApplyToUpdateObject(kind, num, str, 0);
         if (OnSelection) OnSelection(this, kind, str, num);
         if (editor_) {
-            if (auto* w = ToolBarFocusWatcher(); w && w->LastControl && w->LastControl->CanFocus()) w->LastControl->SetFocus();
+            // Taking the focus now would close the list under the user's mouse.
+            if (combo->DroppedDown()) combo->ChosenWhileDropped = true;
+            else ReturnFocus();
             if (auto* client = dynamic_cast<TJDBarClient*>(editor_)) client->ListSelection(kind, str, num);
         }
         return;
@@ -579,7 +598,7 @@ void TJDToolBar::ItemClicked(gui::TObject* Sender) {
     TJdSelNr kind = b->Down() ? jdSelIconDown : jdSelIconUp;
     if (OnIconSelection) OnIconSelection(this, kind, icon.name, icon.group, icon.number, index);
     if (editor_) {
-        if (auto* w = ToolBarFocusWatcher(); w && w->LastControl && w->LastControl->CanFocus()) w->LastControl->SetFocus();
+        ReturnFocus();
         if (auto* client = dynamic_cast<TJDBarClient*>(editor_)) client->IconSelection(kind, icon.name, icon.group, icon.number);
     }
     if (icon.group == jdgStyle) ApplyToUpdateObject(kind, 0, {}, icon.number);

@@ -79,8 +79,11 @@ private:
 
 class TJDTBCombo : public gui::TComboBox {
 public:
-    explicit TJDTBCombo(gui::TComponent* AOwner) : gui::TComboBox(AOwner) {}
+    explicit TJDTBCombo(gui::TComponent* AOwner);
     void WndProc(gui::TMessage& Message) override;
+    // Set when an item was chosen from the open list: the editor gets the
+    // focus back once the list has closed, not while the user still chooses.
+    bool ChosenWhileDropped = false;
 };
 
 enum TJDStatusIcon { SelNormal, SelBold, SelItalic, SelUnder, SelHyperLink, SelStrikeOut, SelSuper, SelSub,
@@ -157,6 +160,8 @@ public:
     void Relayout();
     // The shared click handler of buttons and combos.
     void ItemClicked(gui::TObject* Sender);
+    // Gives the focus back to the control that had it before the bar.
+    void ReturnFocus();
     void Loaded() override;
 
 private:

@@ -62,7 +62,8 @@ bool TJDHTMLWriter::BeginDocument() {
     par_ = ParKind::None;
     tableOpen_ = rowOpen_ = false;
     baseFace_ = FontName(model_->defaultAttr.font);
-    baseHtmlSize_ = HtmlSizeOfPoints(model_->defaultAttr.size ? model_->defaultAttr.size : 10);
+    basePoints_ = model_->defaultAttr.size ? model_->defaultAttr.size : 10;
+    baseHtmlSize_ = HtmlSizeOfPoints(basePoints_);
     std::string title;
     for (char c : model_->Header().title)
         if (c != '\r' && c != '\n') title.push_back(c);
@@ -114,8 +115,12 @@ bool TJDHTMLWriter::OpenRun(const TJDCharAttr& a, bool link) {
     if (a.TextColor() != 0 || link) font += " COLOR=#" + ColorHex(a.TextColor());
     const std::string& face = FontName(a.font);
     if (!face.empty() && plat::CompareAnsi(face, baseFace_, true) != 0) font += " FACE=" + Quoted(face);
-    int size = HtmlSizeOfPoints(a.size ? a.size : 10);
-    if (size != baseHtmlSize_) font += " SIZE=" + std::to_string(size);
+    const int points = a.size ? a.size : 10;
+    if (pointSizes) {
+        if (points != basePoints_) font += " STYLE=\"font-size:" + std::to_string(points) + "pt\"";
+    } else if (HtmlSizeOfPoints(points) != baseHtmlSize_) {
+        font += " SIZE=" + std::to_string(HtmlSizeOfPoints(points));
+    }
     if (a.BackColor() != 0) font += " BGCOLOR=#" + ColorHex(a.BackColor());
     std::string styles;
     if (a.style & kStyleBold) styles += "<b>";

@@ -25,6 +25,10 @@ public:
     // shows nothing. So is a "#" footnote (its text the name), and its mark
     // then shows nothing either.
     bool anchorMarks = false;
+    // A run's size is written as its points (a FONT tag's STYLE) rather than
+    // the 1..7 scale, which rounds 9 points down to the size of 8; for pages
+    // whose body states the base size in points too.
+    bool pointSizes = false;
 
 protected:
     bool WriteLine(TLine* line, int from, int to) override;
@@ -56,6 +60,7 @@ private:
     bool tableOpen_ = false, rowOpen_ = false;
     std::string baseFace_;
     int baseHtmlSize_ = 2;
+    int basePoints_ = 10;
 };
 
 }  // namespace richtext

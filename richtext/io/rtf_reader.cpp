@@ -1037,12 +1037,15 @@ void TJDRtfReader::CellEnd() {
 }
 
 void TJDRtfReader::FinalConversion() {
-    // The model holds the first-line indent from the margin, like the left indent.
+    // The model holds the first-line indent from the margin, like the left
+    // indent. The file's values are kept as they are: snapping them to the
+    // ruler's grid here changed every paragraph of a document that was only
+    // opened and saved (\li360 came back as \li423). The grid is for what the
+    // user sets with the ruler.
     for (TParagraph* p = firstPar_; p; p = p->next) {
         p->state |= kParNeedsLayout;
         std::int64_t first = static_cast<std::int64_t>(p->firstIndent) + p->leftIndent;
-        p->firstIndent = model_->SnapToGrid(static_cast<std::int32_t>(std::clamp<std::int64_t>(first, INT32_MIN / 2, INT32_MAX / 2)));
-        p->leftIndent = model_->SnapToGrid(p->leftIndent);
+        p->firstIndent = static_cast<std::int32_t>(std::clamp<std::int64_t>(first, INT32_MIN / 2, INT32_MAX / 2));
     }
 }
 

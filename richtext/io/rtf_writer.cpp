@@ -370,6 +370,12 @@ bool TJDRTFWriter::StartParagraph(TParagraph* p) {
         if (p->shadingPct != 100) ok = ok && Word("\\cbpat", p->shading >> 4);
     }
     ParState& s = State();
+    if (p->prev && !p->next && !p->IsCell() && p->lines && p->lines->Length() == 0 && !p->lines->next) {
+        // An empty last paragraph has no \par to take its words at: words of
+        // its own keep it from the state that the closing groups restore.
+        s.left = s.first = s.right = INT32_MIN;
+        s.spaceBefore = s.spaceAfter = s.lineSpacing = INT32_MIN;
+    }
     if (p->alignment != s.alignment) {
         static const char* const kAlign[] = {"\\ql", "\\qr", "\\qc", "\\qj"};
         ok = ok && Word(kAlign[p->alignment & 3]);

@@ -1,6 +1,7 @@
 #include "richtext/spell/dct_writer.h"
 
 #include <algorithm>
+#include <iterator>
 #include <stdexcept>
 #include <unordered_map>
 
@@ -54,9 +55,18 @@ bool IsWordCharAnsi(unsigned char c) { return c == '\'' || plat::IsCharAlphaNume
 
 }  // namespace
 
-std::vector<std::string> WordsFromUtf8Lines(const std::string& text, DctWordFilterStats* stats) {
+std::string AbbreviationFile(const std::string& dctPath) {
+    std::size_t slash = dctPath.find_last_of("/\\");
+    std::size_t dot = dctPath.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return dctPath + ".abb";
+    return dctPath.substr(0, dot) + ".abb";
+}
+
+std::vector<std::string> WordsFromUtf8Lines(const std::string& text, DctWordFilterStats* stats,
+                                            std::vector<std::string>* abbreviations) {
     DctWordFilterStats st;
     std::vector<std::string> out;
+    std::vector<std::string> capitalsOnly, asWords;  // OEM forms seen in capitals, and otherwise
     std::size_t pos = 0;
     while (pos < text.size()) {
         std::size_t nl = text.find('\n', pos);
@@ -80,15 +90,15 @@ std::vector<std::string> WordsFromUtf8Lines(const std::string& text, DctWordFilt
             if (original.size() >= 2 && original[original.size() - 2] == '\'' &&
                 (original.back() == 's' || original.back() == 'S'))
                 original.resize(original.size() - 2);  // "NASA's" is the abbreviation "NASA"
-            // Abbreviations written in capitals ("UN", "WI") and single
-            // letters other than "a" and "I" are no words of the language;
-            // as dictionary words they would only make nonsense splits.
+            // Abbreviations written in capitals ("UN", "WI") are words a
+            // text uses; only splits leave them out. Single letters other
+            // than "a" and "I" are no words of the language.
             bool capitals = original.size() >= 2 && std::all_of(original.begin(), original.end(), [](char ch) {
                 unsigned char u = static_cast<unsigned char>(ch);
                 return !plat::IsCharAlpha(u) || plat::IsCharUpper(u);
             }) && std::any_of(original.begin(), original.end(), [](char ch) { return plat::IsCharAlpha(static_cast<unsigned char>(ch)); });
             std::string part = plat::AnsiLowerCase(ansi.substr(start, i - start));
-            if (capitals || (part.size() == 1 && part != "a" && part != "i")) {
+            if (part.size() == 1 && part != "a" && part != "i") {
                 ++st.skipped;
                 continue;
             }
@@ -106,11 +116,21 @@ std::vector<std::string> WordsFromUtf8Lines(const std::string& text, DctWordFilt
                 ++st.skipped;
                 continue;
             }
+            (capitals ? capitalsOnly : asWords).push_back(oem);
             out.push_back(std::move(oem));
         }
     }
     std::sort(out.begin(), out.end());
     out.erase(std::unique(out.begin(), out.end()), out.end());
+    if (abbreviations) {
+        // A part the list also writes as a word ("Un", "it") is no abbreviation.
+        std::sort(capitalsOnly.begin(), capitalsOnly.end());
+        capitalsOnly.erase(std::unique(capitalsOnly.begin(), capitalsOnly.end()), capitalsOnly.end());
+        std::sort(asWords.begin(), asWords.end());
+        abbreviations->clear();
+        std::set_difference(capitalsOnly.begin(), capitalsOnly.end(), asWords.begin(), asWords.end(),
+                            std::back_inserter(*abbreviations));
+    }
     st.words = out.size();
     if (stats) *stats = st;
     return out;

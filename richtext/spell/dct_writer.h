@@ -20,10 +20,16 @@ struct DctWordFilterStats {
 // characters that separate words in text (so "peut-être" gives "peut" and
 // "être"); each part is lower-cased and converted to OEM (CP437); parts with
 // letters outside CP437, of more than 50 characters or of digits only, single
-// letters other than "a" and "i", and abbreviations written in capitals are
-// skipped; a possessive "'s" is removed (the checker drops it before a look-up,
-// so "dog's" needs only "dog"). The result is sorted and without duplicates.
-std::vector<std::string> WordsFromUtf8Lines(const std::string& text, DctWordFilterStats* stats = nullptr);
+// letters other than "a" and "i" are skipped; a possessive "'s" is removed
+// (the checker drops it before a look-up, so "dog's" needs only "dog"). The
+// result is sorted and without duplicates. Abbreviations (parts that the list
+// only ever writes in capitals, "UN", "NASA") are words too; they also go,
+// lower-cased, sorted and distinct, to `abbreviations`, the list that a
+// dictionary keeps beside it (AbbreviationFile) so that splits leave them out.
+std::vector<std::string> WordsFromUtf8Lines(const std::string& text, DctWordFilterStats* stats = nullptr,
+                                            std::vector<std::string>* abbreviations = nullptr);
+// The abbreviation list beside the dictionary `dctPath`: the same name with ".abb".
+std::string AbbreviationFile(const std::string& dctPath);
 
 // The bytes of a .DCT file holding `words` (OEM, lower case, 1 to 50
 // characters; need not be sorted or distinct). Throws std::runtime_error when

@@ -243,6 +243,9 @@ bool TDictionary::AddDictionary(const std::string& FileName) {
     if (!IsDictionaryOpen(FileName)) {
         Files.Append(new TDCTFile(FileName));
         IsOpen = true;
+        // Its abbreviations, when the list is there (older dictionaries have none).
+        std::string list = FindFileNoCase(plat::ChangeFileExt(FileName, ".abb"));
+        if (!list.empty()) Abbreviations.LoadFromFile(list);
     }
     return true;
 }
@@ -320,6 +323,7 @@ void TDictionary::CloseDictionaries() {
         TDictionary* d;
         ~CloseFiles() {
             d->Files.Clear();
+            d->Abbreviations.Clear();
             d->IsOpen = false;
         }
     } closer{this};

@@ -154,6 +154,9 @@ public:
     bool IsOpen = false;
     std::string UserDictionaryFile;
     TWordList UserWords;
+    // Abbreviations of the open dictionaries (each one's list beside it, made
+    // by the dictionary writer): words, but never parts of a split suggestion.
+    TWordList Abbreviations;
     std::unique_ptr<TWordList> ExclusionWords;
     std::int64_t UserFileAge = 0;
     bool UserModified = false;

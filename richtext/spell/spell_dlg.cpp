@@ -199,7 +199,7 @@ std::vector<std::string> TSpellDlg::SuggestionsFor(const std::string& ansi) {
     if (ansi.empty() || !OpenDictionary()) return {};
     SpellEnvironment().SetHourGlass(true);
     HourGlassGuard guard;
-    return g_dictionary->Suggest(plat::AnsiToOem(ansi), static_cast<std::uint16_t>(suggestions_));
+    return g_dictionary->Suggest(plat::AnsiToOem(PlainApostrophes(ansi)), static_cast<std::uint16_t>(suggestions_));
 }
 
 std::vector<std::string> TSpellDlg::CompletionsFor(const std::string& ansiPrefix) {
@@ -280,7 +280,7 @@ int TSpellDlg::CheckBuffer(TAbsBuffer& buffer) {
             if (buffer.Aborted()) closed = true;
             break;
         }
-        std::string ansi = plat::OemToAnsi(word);
+        std::string ansi = buffer.WordAsInText(word);
         if (word.size() < 2 || buffer.AllDigits || g_dictionary->IsWord(word)) {
             dlg->SetStateLabel(true);
             dlg->SetWordText(ansi);
@@ -329,7 +329,7 @@ int TSpellDlg::CheckBuffer(TAbsBuffer& buffer) {
         switch (action) {
         case kActionReplace:
         case kActionReplaceAll: {
-            std::string text = dlg->GetReplaceText();
+            std::string text = KeepApostropheSuffix(ansi, dlg->GetReplaceText());
             // Compared exactly: a change of letter case is a correction too.
             if (text != ansi) {
                 buffer.ReplaceWord(text);

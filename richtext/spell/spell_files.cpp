@@ -35,7 +35,7 @@ int CopyDictionaries(const std::string& fromNative, const std::string& toNative)
         if (!e.is_regular_file(ec)) continue;
         std::string ext = e.path().extension().string();
         for (char& c : ext) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        if (ext != ".dct") continue;
+        if (ext != ".dct" && ext != ".abb") continue;  // a dictionary and its abbreviations
         fs::path target = fs::path(toNative) / e.path().filename();
         // A dictionary of the same name in any letter case counts as there.
         std::string existing = FindFileNoCase(target.string());

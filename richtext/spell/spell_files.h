@@ -17,8 +17,9 @@ std::string FindFileNoCase(const std::string& path);
 // two seconds is still seen.
 std::int64_t NativeFileAge(const std::string& nativePath);
 
-// Copies the dictionaries (*.dct) of a folder into another (the program
-// folder at start-up) where they are missing or older; returns how many.
+// Copies the dictionaries (*.dct) of a folder, with their abbreviation lists
+// (*.abb), into another (the program folder at start-up) where they are
+// missing or older; returns how many files it copied.
 int CopyDictionaries(const std::string& fromNative, const std::string& toNative);
 
 }  // namespace spell

@@ -255,8 +255,9 @@ std::vector<std::string> TDictionary::Suggest(std::string_view word, std::uint16
 
     // A split only into words of two letters or more ("a" and "i" aside):
     // single letters would make a split of nearly every misspelling.
+    // Nor into abbreviations: "dogwi" is no "dog WI".
     auto wordPart = [this](const std::string& part) {
-        return (part.size() >= 2 || part == "a" || part == "i") && IsWord(part);
+        return (part.size() >= 2 || part == "a" || part == "i") && !Abbreviations.Contains(part) && IsWord(part);
     };
     for (std::size_t i = 1; i < w.size() && result.size() < MaxCount; ++i) {
         std::string head = w.substr(0, i), tail = w.substr(i);

@@ -14,7 +14,24 @@ bool IsBufferWordChar(unsigned char c) {
            (c >= 0x80 && c <= 0xA5);
 }
 
+std::string PlainApostrophes(std::string ansi) {
+    for (char& c : ansi)
+        if (c == '\x91' || c == '\x92') c = '\'';
+    return ansi;
+}
+
+std::string KeepApostropheSuffix(const std::string& original, std::string replacement) {
+    const std::size_t at = original.find_first_of("'\x92");
+    if (at == std::string::npos || at == 0) return replacement;
+    const std::size_t own = replacement.find_first_of("'\x91\x92");
+    if (own == std::string::npos) return replacement + original.substr(at);
+    if (original[at] == '\x92') std::replace(replacement.begin(), replacement.end(), '\'', '\x92');
+    return replacement;
+}
+
 // --- TAbsBuffer ------------------------------------------------------------------
+
+std::string TAbsBuffer::WordAsInText(const std::string& oemWord) const { return plat::OemToAnsi(oemWord); }
 
 void TAbsBuffer::Reset() {
     TextLength = 0;
@@ -164,12 +181,18 @@ TJDBuf::TJDBuf(IRichEditWordScan& editor, plat::TComponent* control) : editor_(e
 
 std::string TJDBuf::GetNextWord() {
     AllDigits = true;
-    std::string word = plat::AnsiToOem(editor_.NextWord());
+    lastWord_ = editor_.NextWord();
+    // Looked up with a plain apostrophe: the dictionary has no typographic one.
+    std::string word = plat::AnsiToOem(PlainApostrophes(lastWord_));
     if (word.size() >= kMaxBufferWord) return AbortOnLongWord(word);
     for (unsigned char c : word)
         if (c < '0' || c > '9') AllDigits = false;
     if (word.empty()) AllDigits = false;
     return word;
+}
+
+std::string TJDBuf::WordAsInText(const std::string& oemWord) const {
+    return lastWord_.empty() ? TAbsBuffer::WordAsInText(oemWord) : lastWord_;
 }
 
 void TJDBuf::BackToWordStart() { editor_.WordScanFromCursor(); }

@@ -14,6 +14,14 @@ namespace spell {
 // The apostrophe, digits, ASCII letters and the OEM letters 0x80-0xA5.
 bool IsBufferWordChar(unsigned char c);
 
+// The word with typographic apostrophes (Windows-1252 0x91, 0x92) made plain,
+// as the dictionary holds them.
+std::string PlainApostrophes(std::string ansi);
+// The correction `replacement` for the word `original` (both Windows-1252):
+// without an apostrophe of its own it keeps the original's suffix from its
+// apostrophe on ("’s"); its plain apostrophe becomes the original's kind.
+std::string KeepApostropheSuffix(const std::string& original, std::string replacement);
+
 // Words reach at most this many characters; one that reaches it ends the scan.
 constexpr std::size_t kMaxBufferWord = 50;
 
@@ -40,6 +48,8 @@ public:
     virtual void BackToWordStart() = 0;
     virtual void LoadText() = 0;
     virtual void SelectWord() {}
+    // The word last returned (OEM) as the text has it (Windows-1252).
+    virtual std::string WordAsInText(const std::string& oemWord) const;
     // Puts `text` (Windows-1252) in place of the word last returned.
     virtual void ReplaceWord(const std::string& text) = 0;
     virtual void WordCount(int& total, int& unique);
@@ -115,10 +125,12 @@ public:
     bool SourceModified() const override { return editor_.GetModified(); }
     void SetSourceModified(bool m) override { editor_.SetModified(m); }
     plat::TComponent* SourceControl() const override { return control_; }
+    std::string WordAsInText(const std::string& oemWord) const override;
 
 private:
     IRichEditWordScan& editor_;
     plat::TComponent* control_;
+    std::string lastWord_;  // the editor's word as it gave it, Windows-1252
 };
 
 }  // namespace spell

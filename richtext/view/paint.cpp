@@ -138,20 +138,25 @@ void TJDRTFTextPaint::PaintRect(int x, int y, int width, int height) {
 done:
     if (first) lastBottom = y;
     if (lastBottom < bottom) fillBack({x, lastBottom, x + width, bottom});
+    // The strip's clip must not outlive it: a later scroll or line would be cut to it.
+    if (!(paintOptions_ & poNoClip)) canvas_->SetClipRect(nullptr);
     TJDEngineServices::Call(services.CaretShowCallback);
 }
 
 // --- one line ------------------------------------------------------------------------
 
 void TJDRTFTextPaint::Redraw(TParagraph* par, TLine* line) {
-    if (canvas_ && shown && !HeldBack()) PaintLine(par, line);
+    if (!canvas_ || !shown || HeldBack()) return;
+    if (!(paintOptions_ & poNoClip)) canvas_->SetClipRect(nullptr);
+    PaintLine(par, line);
 }
 
 void TJDRTFTextPaint::PaintLine(TParagraph* par, TLine* line) {
     if (!canvas_ || !par || !line) return;
     const int top = line->top - TopOffset + topMargin;
     if ((paintOptions_ & poWholeLinesOnly) && top + line->height > windowHeight_) return;
-    if (!shown) return;
+    // A page goes to paper whether or not the control is on screen.
+    if (!shown && !printJob) return;
     if (!(paintOptions_ & poPaintOutside) && (top + line->height <= 0 || top >= windowHeight_)) return;
     if (!HeldBack()) TJDEngineServices::Call(services.CaretHideCallback);
     const int n = line->Length();
@@ -405,6 +410,7 @@ void TJDRTFTextPaint::ScrollBy(int down, int right) {
                  std::abs(shiftX) < windowWidth_ && !(shiftX && shiftY);
     if (strip && !HeldBack()) {
         plat::TRect all{0, 0, windowWidth_, windowHeight_};
+        if (!(paintOptions_ & poNoClip)) canvas_->SetClipRect(nullptr);
         canvas_->ScrollDC(shiftX, shiftY, all);
         if (shiftY < 0) PaintRect(0, windowHeight_ + shiftY, windowWidth_, -shiftY);
         else if (shiftY > 0) PaintRect(0, 0, windowWidth_, shiftY);

@@ -10,6 +10,7 @@
 #include "platform/gui/controls.h"
 #include "platform/gui/edits.h"
 #include "platform/gui/forms.h"
+#include "project/import_journal.h"
 
 #include <gtest/gtest.h>
 
@@ -18,6 +19,7 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -111,6 +113,45 @@ TEST(Program, SpellWithoutItsDictionarySaysWhichFileIsMissing) {
     EXPECT_EQ(code, 0);
     EXPECT_NE(box.find((home.path() / "British.dct").string()), std::string::npos) << box;
     EXPECT_EQ(box.find("Dictionary not found :"), std::string::npos) << box;
+}
+
+// An import the user killed (the machine went down, the program was ended)
+// before its commit left a project folder, the converter's temporary folder
+// and the import's journal, but no project row. The next start takes them
+// away, so the user never meets a project folder that is no project; a
+// folder a project row names stays.
+TEST(Program, StartAfterAKilledImportLeavesNoHalfProject) {
+    ProgramFolder home;
+    const fs::path killed = home.path().parent_path() / "Killed";
+    fs::create_directories(killed / "Graphics");
+    testsupport::WriteFileBytes(killed / "Killed.hpj", "[OPTIONS]\r\n");
+    fs::create_directories(home / "~KqTemp");
+    testsupport::WriteFileBytes(home / "~KqTemp" / "Killed.rtf", "{\\rtf1 }");
+    const fs::path kept = home.path().parent_path() / "Kept";
+    fs::create_directories(kept);
+    testsupport::WriteFileBytes(kept / "mine.txt", "the user's own file");
+    editor::ImportJournal journal;
+    journal.project = "Killed";
+    journal.folders = {killed.string(), (killed / "Graphics").string()};
+    ASSERT_TRUE(editor::BeginImportJournal(home.path().string(), journal));
+
+    std::vector<std::string> projects;
+    const int code = RunProgram([&](User& u) {
+        ASSERT_TRUE(u.WaitForMainWindow());
+        editor::TForm1* form = u.Form();
+        projects = u.Gui([&] {
+            std::vector<std::string> names;
+            vl::TvlTable& main = *form->ctx->mainTable;
+            for (main.First(); !main.Eof(); main.Next()) names.push_back(main.FieldByName("Application")->AsString());
+            return names;
+        });
+    });
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(std::count(projects.begin(), projects.end(), "Killed"), 0);
+    EXPECT_FALSE(fs::exists(killed)) << "a project folder without a project";
+    EXPECT_FALSE(fs::exists(home / "~KqTemp"));
+    EXPECT_FALSE(fs::exists(home / "~KqImport.lst"));
+    EXPECT_TRUE(fs::exists(kept / "mine.txt")) << "a folder the import did not make went";
 }
 
 }  // namespace

@@ -131,6 +131,31 @@ TEST(ContentsFile, WriteThenReadGivesTheSameRowsRenumbered) {
     EXPECT_EQ(f.Rows(), rows);
 }
 
+// Rows holding the file's own marks are written and read back the same; a
+// row the file cannot hold keeps the old file and names the row.
+TEST(ContentsFile, MarksInRowsComeBackAndAnUnwritableRowIsNamed) {
+    ContentsFixture f;
+    std::vector<Row> rows = {
+        {1, 1, "H", "a=b", "", ""},
+        {2, 2, "T", "x = y; @z >w: v", "ctx", ""},
+        {3, 2, "M", "Run=it", "ExecFile(a=b; c@d>e)", ""},
+    };
+    f.Fill(rows);
+    ASSERT_TRUE(WriteCntFile(*f.ctx));
+    f.dialogs.Answer(gui::mrYes);
+    ASSERT_TRUE(ReadCntFileInto(*f.ctx, f.CntPath()));
+    EXPECT_EQ(f.Rows(), rows);
+
+    const std::string before = testsupport::ReadFileBytes(f.CntPath());
+    for (f.ctx->cntTable->First(); !f.ctx->cntTable->IsEmpty(); f.ctx->cntTable->First()) f.ctx->cntTable->Delete();
+    f.Fill({{1, 1, "H", "fine", "", ""}, {2, 1, "T", "Two\r\nlines", "ctx", ""}});
+    const std::size_t asked = f.dialogs.Requests().size();
+    EXPECT_FALSE(WriteCntFile(*f.ctx));
+    ASSERT_EQ(f.dialogs.Requests().size(), asked + 1);
+    EXPECT_NE(f.dialogs.Last().text.find("entry 2, \"Two  lines\""), std::string::npos) << f.dialogs.Last().text;
+    EXPECT_EQ(testsupport::ReadFileBytes(f.CntPath()), before);
+}
+
 TEST(ContentsFile, ReadingAsksBeforeReplacingAndKeepsListsOfAnEmptyProject) {
     ContentsFixture f;
     const std::string file = f.home + "/in.cnt";

@@ -12,11 +12,68 @@
 #include "data/fields.h"
 #include "platform/core/dialog_service.h"
 #include "platform/gui/gui_test_harness.h"
+#include "richtext/controls/rtf_label.h"
 #include "tests/support/test_support.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+
+// The wizard's hints are rich-text labels: each shows its text while its
+// field has the focus and hides when the focus leaves.
+TEST(ImportWizard, HintsAreRichTextLabelsShownWhileTheirFieldHasTheFocus) {
+    gui::InitApplication();
+    edtest::ProgramFolder folder;
+    editor::EditorContext ctx;
+    ctx.ProgramDir = folder.dir;
+    ASSERT_TRUE(ctx.FormCreate());
+    gui::ScriptedDialogService dialogs;
+    gui::ScopedDialogService scoped(dialogs);
+    build::ImportEnvironment env = build::DefaultImportEnvironment();
+    auto* form = new buildui::TfrmImport(gui::Application, ctx, env);
+    form->TForm::Show();
+    form->FormShow(nullptr);
+    guitest::ProcessEvents();
+    // The wizard opens in the help file's field, with its hint.
+    auto* first = dynamic_cast<richtext::TJDRichTextLabel*>(form->FindComponent("jdS1HLP"));
+    ASSERT_NE(first, nullptr);
+    EXPECT_TRUE(first->Visible());
+    struct Case {
+        const char* hint;
+        gui::TWinControl* field;
+        const char* words;  // words from the hint's text
+        const char* page;
+    };
+    const Case cases[] = {
+        {"jdS1HLP", form->editHLP, "compiled help file", "Step1"},
+        {"jdS2projectName", form->editNewApp, "unique name", "Step2"},
+        {"jdS2Filename", form->editFilename, "name of the help file", "Step2"},
+        {"jdS2HelpTitle", form->editHelpTitle, "title the help viewer", "Step2"},
+        {"jdS2ProjectDir", form->editDirectory, "folder of the project", "Step2"},
+        {"jdS2GraphicsDir", form->editGraphicsDir, "pictures", "Step2"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.hint);
+        auto* label = dynamic_cast<richtext::TJDRichTextLabel*>(form->FindComponent(c.hint));
+        ASSERT_NE(label, nullptr);
+        EXPECT_NE(label->PlainText().find(c.words), std::string::npos) << label->PlainText();
+        form->nbkSteps->SetActivePage(c.page);
+        form->btnPrev->SetEnabled(true);
+        form->btnPrev->SetFocus();
+        guitest::ProcessEvents();
+        EXPECT_FALSE(label->Visible());
+        c.field->SetFocus();
+        guitest::ProcessEvents();
+        EXPECT_TRUE(label->Visible());
+        form->btnPrev->SetFocus();
+        guitest::ProcessEvents();
+        EXPECT_FALSE(label->Visible());
+    }
+    auto* finish = dynamic_cast<richtext::TJDRichTextLabel*>(form->FindComponent("jdS2Finish"));
+    ASSERT_NE(finish, nullptr);
+    EXPECT_FALSE(finish->Visible());
+    delete form;
+}
 
 TEST(ImportWizard, ImportsPJDropFilesThroughBothSteps) {
     TAVRIN_REQUIRE_CORPUS();

@@ -1,13 +1,24 @@
 // The rich-text component under its formatting bar and ruler, above its
 // status bar, as a user sees it:
-//   rtf_component_demo [--file DOC.rtf] [--screenshot OUT.png]
+//   rtf_component_demo [--file DOC.rtf] [--screenshot OUT.png] [--all-icons] [--open-list N]
+// --all-icons shows every icon and list of the bar; --open-list N opens the
+// bar's list N (1 font name, 2 size) before the screenshot. --spell DIR checks
+// the text with DIR/English.dct, skips the first 40 unknown words and takes
+// the screenshot (and OUT.png.spell.png of the dialog) at the next one.
 // Without --file the help project text of the corpus is shown.
+#include <QTimer>
+
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 
 #include "platform/gui/forms.h"
 #include "platform/gui/gui_test_harness.h"
 #include "richtext/controls/rich_text.h"
+#include "richtext/spell/spell_dlg.h"
+#include "richtext/spell/ui/spell_forms.h"
+#include "richtext/spell/ui/spell_ui.h"
 
 using namespace gui;
 
@@ -15,9 +26,16 @@ int main(int argc, char** argv) {
     InitApplication(argc, argv);
     std::string screenshot;
     std::string file = std::string(TAVRIN_CORPUS_DIR) + "/hpj/ddablib-dropfiles/PJDropFiles.rtf";
-    for (int i = 1; i + 1 < argc; ++i) {
+    bool allIcons = false;
+    std::string spellDir;
+    int openList = 0;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--all-icons") == 0) allIcons = true;
+        if (i + 1 >= argc) continue;
         if (std::strcmp(argv[i], "--screenshot") == 0) screenshot = argv[i + 1];
         if (std::strcmp(argv[i], "--file") == 0) file = argv[i + 1];
+        if (std::strcmp(argv[i], "--open-list") == 0) openList = std::atoi(argv[i + 1]);
+        if (std::strcmp(argv[i], "--spell") == 0) spellDir = argv[i + 1];
     }
     Application->SetTitle("Rich-text editor");
     auto* form = new TForm(Application);
@@ -35,6 +53,13 @@ int main(int argc, char** argv) {
                                              richtext::SelBlock, richtext::SelRight}));
     bar->Setsel_EditIcons(richtext::JDSet({richtext::SelCut, richtext::SelCopy, richtext::SelPaste,
                                            richtext::SelFind, richtext::SelReplace}));
+    if (allIcons) {
+        bar->Setsel_ListBoxes((1u << (richtext::SelParColor + 1)) - 1);
+        bar->Setsel_StatusIcons((1u << (richtext::SelCenter + 1)) - 1);
+        bar->Setsel_EditIcons((1u << (richtext::SelSpellCheck + 1)) - 1);
+        bar->Setsel_ActionIcons((1u << (richtext::SelPrintSetup + 1)) - 1);
+        bar->Setsel_DatabaseIcons((1u << (richtext::SelPost + 1)) - 1);
+    }
 
     auto* ruler = new richtext::TJDRuler(form);
     ruler->SetParent(form);
@@ -73,7 +98,43 @@ int main(int argc, char** argv) {
     edit->SetFocus();
     if (!screenshot.empty()) {
         guitest::ProcessEvents(300);
-        bool ok = guitest::SaveGrab(form, screenshot);
+        bool ok = true;
+        if (richtext::TJDTBCombo* combo = openList ? bar->Combo(openList) : nullptr) {
+            // Opened as a user opens it: one click on the face; the list is its own window.
+            guitest::Click(combo, {combo->Width() - 8, combo->Height() / 2});
+            guitest::ProcessEvents(300);
+            ok = combo->DroppedDown() && guitest::SaveGrab(combo->ListBox(), screenshot + ".list.png");
+        }
+        if (!spellDir.empty()) {
+            spellui::InstallSpellUi();
+            auto* checker = new spell::TJDSpellDlg(form);
+            checker->DictionaryPath = spellDir;
+            checker->DictionaryName = "English.dct";
+            checker->UserDictionary = (std::filesystem::temp_directory_path() / "tavrin-demo-user.txt").string();
+            // What the user does: skip 40 words, then look at the window at the next one and close.
+            int skipped = 0;
+            bool grabbed = false;
+            QTimer user;
+            QObject::connect(&user, &QTimer::timeout, [&] {
+                spell::ISpellDialog* d = checker->Dialog();
+                if (!d || !d->DialogShowing() || d->Action() != spell::kActionNone) return;
+                if (skipped < 40) {
+                    ++skipped;
+                    d->SetAction(spell::kActionSkip);
+                    return;
+                }
+                user.stop();
+                guitest::ProcessEvents(200);
+                grabbed = guitest::SaveGrab(form, screenshot) &&
+                          guitest::SaveGrab(dynamic_cast<spellui::TAbsSpellDialog*>(d), screenshot + ".spell.png");
+                d->SetAction(spell::kActionClose);
+            });
+            user.start(20);
+            checker->SpellCheck(edit);
+            DoneApplication();
+            return grabbed ? 0 : 1;
+        }
+        ok = guitest::SaveGrab(form, screenshot) && ok;
         DoneApplication();
         return ok ? 0 : 1;
     }

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -11,6 +12,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -18,7 +20,9 @@
 #include "platform/core/dialog_service.h"
 #include "platform/gui/forms.h"
 #include "platform/gui/gui_test_harness.h"
+#include "platform/gui/printer.h"
 #include "richtext/controls/rich_text.h"
+#include "richtext/io/tests/rtf_test_util.h"
 #include "tests/support/test_support.h"
 
 namespace richtext {
@@ -462,6 +466,45 @@ TEST_F(RichTextTest, BarsShowTheCaretsBoldAndAlignment) {
     EXPECT_TRUE(StyleAt(*a, 2) & kStyleBold);
 }
 
+// An action icon acts on each click: it never stays down and swallows the
+// next click. Spell and Print are counted where they start; Find and Replace
+// open their dialog each time.
+TEST_F(RichTextTest, ActionIconsActOnEveryClickAndComeBackUp) {
+    testsupport::TempDir dir;
+    a->SetText("some text to act on");
+    Focus(a);
+    int spells = 0, printed = 0;
+    a->StartSpellCheck = [&](TObject*) { ++spells; };
+    a->PrintHeader = [&](void*, TCanvas&, int, int, int, int, int page, int) { printed += page == 1; };
+    Printer()->OutputFileName = (dir / "twice.pdf").string();
+    struct Case {
+        const char* icon;
+        int* counter;
+    };
+    for (const Case& c : {Case{"JDI_SPELL", &spells}, Case{"JDI_PRINT", &printed}}) {
+        SCOPED_TRACE(c.icon);
+        for (int click = 1; click <= 2; ++click) {
+            guitest::Click(Button(c.icon), {5, 5});
+            guitest::ProcessEvents();
+            EXPECT_EQ(*c.counter, click);
+            EXPECT_FALSE(Button(c.icon)->Down());
+        }
+    }
+    Printer()->OutputFileName.clear();
+    for (const char* icon : {"JDI_FIND", "JDI_REPLACE"}) {
+        SCOPED_TRACE(icon);
+        for (int click = 1; click <= 2; ++click) {
+            guitest::Click(Button(icon), {5, 5});
+            guitest::ProcessEvents();
+            EXPECT_FALSE(Button(icon)->Down());
+            TFindDialog* d = icon == std::string("JDI_FIND") ? JDFindDialog() : JDReplaceDialog();
+            ASSERT_NE(d, nullptr);
+            d->CloseDialog();
+            guitest::ProcessEvents();
+        }
+    }
+}
+
 TEST_F(RichTextTest, FindDownAndUpThroughTheDialogWindow) {
     a->SetText("one two One two one");
     Focus(a);
@@ -543,6 +586,68 @@ TEST_F(RichTextTest, ReplaceAllTakesTheSelectionThenTheRestFromTheCursor) {
     rep->CloseDialog();
 }
 
+// The dialogs search for what was typed: "*" and "?" are characters like any other.
+TEST_F(RichTextTest, FindAndReplaceAllTakeTheTextLiterally) {
+    struct Case {
+        const char* text;
+        const char* find;
+        const char* replace;
+        const char* after;
+    };
+    const Case cases[] = {
+        {"first line\rsecond * line\rthird", "*", "Q", "first line\rsecond Q line\rthird"},
+        {"no star here\rnor here", "*", "Q", "no star here\rnor here"},
+        {"a*b ab a*b", "a*b", "c", "c ab c"},
+        {"why? what", "?", "!", "why! what"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text + std::string(" / ") + c.find);
+        a->SetText(c.text);
+        a->SetFocus();
+        guitest::ProcessEvents();
+        a->SetCPPosition(0);
+        a->ShowReplaceDialog();
+        TReplaceDialog* rep = JDReplaceDialog();
+        Part<QLineEdit>(rep, "findText")->setText(c.find);
+        Part<QLineEdit>(rep, "replaceText")->setText(c.replace);
+        Part<QPushButton>(rep, "replaceAll")->click();
+        std::string expected = c.after;
+        std::string got = a->GetPlainText();
+        std::erase(got, '\n');
+        EXPECT_EQ(got, expected);
+        rep->CloseDialog();
+    }
+    a->SetText("plain words and one * star");
+    Focus(a);
+    a->SetCPPosition(0);
+    a->ShowFindDialog();
+    TFindDialog* find = JDFindDialog();
+    Part<QLineEdit>(find, "findText")->setText("*");
+    Part<QPushButton>(find, "findNext")->click();
+    EXPECT_EQ(a->GetSelStart(), 20);
+    EXPECT_EQ(a->GetSelText(), "*");
+    find->CloseDialog();
+}
+
+// A label's "&" marks its shortcut key; it is never shown as a character.
+TEST_F(RichTextTest, DialogLabelsShowTheirShortcutNotAnAmpersand) {
+    a->ShowReplaceDialog();
+    TReplaceDialog* rep = JDReplaceDialog();
+    struct Case {
+        const char* label;
+        const char* edit;
+    };
+    for (const Case& c : {Case{"Fi&nd what:", "findText"}, Case{"Re&place with:", "replaceText"}}) {
+        SCOPED_TRACE(c.label);
+        QLabel* label = nullptr;
+        for (QLabel* l : rep->Window()->findChildren<QLabel*>())
+            if (l->text() == c.label) label = l;
+        ASSERT_NE(label, nullptr);
+        EXPECT_EQ(label->buddy(), Part<QLineEdit>(rep, c.edit));
+    }
+    rep->CloseDialog();
+}
+
 TEST_F(RichTextTest, GermanLanguageReachesEveryEditor) {
     auto* second = new TJDStatusBarBasic(form);
     second->SetParent(form);
@@ -587,6 +692,113 @@ TEST_F(RichTextTest, ExternalScrollBarsFollowTheViewAndScrollIt) {
     delete vbar;
     EXPECT_EQ(a->ExternVerScrollBar(), nullptr);
     e.ScrollTo(true, 6, 0);  // no bar to follow any more
+}
+
+// Without a printer the page goes to a PDF named after the document in the
+// user's documents folder, never to a hidden ".pdf" in the current folder, and
+// the user is told where it is.
+TEST_F(RichTextTest, PrintWithoutAPrinterWritesANamedPdfAndSaysWhere) {
+    testsupport::TempDir dir;
+    std::filesystem::create_directories(dir / "home" / "Documents");
+    std::filesystem::create_directories(dir / "cwd");
+    const char* vars[] = {"HOME", "XDG_CONFIG_HOME"};
+    std::string saved[2];
+    for (int i = 0; i < 2; ++i)
+        if (const char* v = std::getenv(vars[i])) saved[i] = v;
+    setenv("HOME", (dir / "home").c_str(), 1);
+    setenv("XDG_CONFIG_HOME", (dir / "home" / ".config").c_str(), 1);
+    const auto oldCwd = std::filesystem::current_path();
+    std::filesystem::current_path(dir / "cwd");
+    TPrinter* pr = Printer();
+    const int oldIndex = pr->PrinterIndex();
+    pr->SetPrinterIndex(pr->Printers().Count() - 1);  // the PDF writer
+    pr->OutputFileName.clear();
+    ScriptedDialogService boxes;
+    ScopedDialogService scope(boxes);
+    const std::string docs = (dir / "home" / "Documents").string();
+    const std::filesystem::path opened = dir / "Chapter one.rtf";
+    {
+        std::ofstream(opened) << "{\\rtf1 chapter text\\par}";
+    }
+    struct Case {
+        bool open;  // the text came from a file
+        const char* pdf;
+    };
+    for (const Case& c : {Case{true, "Chapter one.pdf"}, Case{false, "Untitled.pdf"}, Case{false, "Untitled (2).pdf"}}) {
+        SCOPED_TRACE(c.pdf);
+        if (c.open) {
+            files.AnswerFile(opened.string());
+            TJdSelNr kind = jdSelIconDown;
+            a->IconSelection(kind, "JDI_OPEN", jdgFile, 3);
+            ASSERT_EQ(a->FileName(), opened.string());
+        } else {
+            a->Clear();
+            a->SetText("text without a file");
+        }
+        boxes.Clear();
+        a->Print();
+        const std::string expected = docs + "/" + c.pdf;
+        EXPECT_TRUE(std::filesystem::exists(expected));
+        ASSERT_EQ(boxes.Requests().size(), 1u);
+        EXPECT_NE(boxes.Last().text.find(expected), std::string::npos) << boxes.Last().text;
+        EXPECT_TRUE(std::filesystem::is_empty(dir / "cwd"));
+    }
+    std::filesystem::current_path(oldCwd);
+    pr->SetPrinterIndex(oldIndex);
+    for (int i = 0; i < 2; ++i) {
+        if (saved[i].empty()) unsetenv(vars[i]);
+        else setenv(vars[i], saved[i].c_str(), 1);
+    }
+}
+
+// Loading a document into the editor and saving it keeps every paragraph's
+// indents and spacing as the file had them, with or without an edit in
+// another paragraph (the one edited may change).
+TEST_F(RichTextTest, SavingKeepsTheParagraphPropertiesOfEveryCorpusDocument) {
+    TAVRIN_REQUIRE_CORPUS();
+    const char* files[] = {"rtf/rtfpipe-image_from_strings.rtf", "rtf/rtfpipe-tables_from_web1.rtf",
+                           "rtf/rtfparserkit-testUnicode.rtf",   "rtf/rtfpipe-footnotes.rtf",
+                           "rtf/rtfpipe-nested_table_report.rtf", "hpj/ddablib-dropfiles/PJDropFiles.rtf",
+                           "hpj/eudora71/HtmlWh.rtf",            "hpj/eudora71/Dialogs.rtf",
+                           "hpj/eudora71/Eudora.rtf",            "hpj/eudora71/menus.rtf",
+                           "hpj/eudora71/Options.rtf"};
+    for (const char* file : files) {
+        for (bool edit : {false, true}) {
+            SCOPED_TRACE(std::string(file) + (edit ? " edited" : ""));
+            const std::string source = testsupport::ReadFileBytes(testsupport::CorpusFile(file));
+            auto original = rtftest::ReadRtf(source);
+            ASSERT_EQ(original.result, 0);
+            a->LoadFromFile(testsupport::CorpusFile(file).string());
+            Focus(a);
+            a->SetCPPosition(0);
+            if (edit) guitest::TypeText(a, "x");
+            std::ostringstream out;
+            a->SaveToStream(out);
+            auto saved = rtftest::ReadRtf(out.str());
+            ASSERT_EQ(saved.result, 0);
+            const TParagraph* p = original.model->FirstParagraph();
+            const TParagraph* q = saved.model->FirstParagraph();
+            int index = 0, failures = 0;
+            for (; p && q && failures < 3; p = p->next, q = q->next, ++index) {
+                if (edit && index == 0) continue;
+                SCOPED_TRACE("paragraph " + std::to_string(index) + ": " +
+                             original.model->ParagraphText(p).substr(0, 40));
+                const bool before = ::testing::Test::HasFailure();
+                EXPECT_EQ(original.model->ParagraphText(p), saved.model->ParagraphText(q));
+                EXPECT_EQ(p->leftIndent, q->leftIndent);
+                EXPECT_EQ(p->firstIndent, q->firstIndent);
+                if (!p->IsCell()) {
+                    EXPECT_EQ(p->rightIndent, q->rightIndent);
+                    EXPECT_EQ(p->spaceAfter, q->spaceAfter);
+                }
+                EXPECT_EQ(p->spaceBefore, q->spaceBefore);
+                EXPECT_EQ(p->lineSpacing, q->lineSpacing);
+                EXPECT_EQ(p->alignment, q->alignment);
+                failures += ::testing::Test::HasFailure() && !before;
+            }
+            if (failures) return;
+        }
+    }
 }
 
 TEST_F(RichTextTest, OpenAndSaveRoundTripThroughTheFileDialogs) {

@@ -2,6 +2,9 @@
 // (mouse on buttons, choices in combos) with a real edit control attached.
 #include <gtest/gtest.h>
 
+#include <QImage>
+
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -77,6 +80,44 @@ TEST_F(ToolBarTest, DefaultHintsAreOneLinePerIconInTheirOrder) {
         EXPECT_EQ(bar->Hints()[i], std::string("JDI_") + expected[i] + "=" + expected[i]);
     bar->Hints().Clear();
     EXPECT_EQ(bar->Hints().Count(), 38);  // reading an empty list fills it again
+}
+
+// Each of the bar's 38 icons has a picture of its own: told apart by its
+// shape, not only by colour (a black "C" and a red "C" are one icon to many).
+TEST(ToolBarIcons, EveryIconHasItsOwnShape) {
+    InitApplication();
+    const char* names[] = {"JDI_NORMAL",  "JDI_BOLD",   "JDI_ITALIC",  "JDI_UNDER",      "JDI_SUPER",   "JDI_SUB",
+                           "JDI_STRIKEOUT", "JDI_HYPERLINK", "JDI_HIDDEN", "JDI_RTFCODE", "JDI_LEFT",    "JDI_CENTER",
+                           "JDI_JUSTIFIED", "JDI_RIGHT",  "JDI_New",     "JDI_OPEN",       "JDI_SAVE",    "JDI_CLOSE",
+                           "JDI_EXIT",    "JDI_PRINT",  "JDI_PRINTSETUP", "JDI_TOSTART", "JDI_PREV",    "JDI_NEXT",
+                           "JDI_TOEND",   "JDI_ADD",    "JDI_DEL",     "JDI_EDIT",       "JDI_CANCEL",  "JDI_POST",
+                           "JDI_SelAll",  "JDI_HideSel", "JDI_CUT",    "JDI_COPY",       "JDI_PASTE",   "JDI_FIND",
+                           "JDI_REPLACE", "JDI_SPELL"};
+    static_assert(std::size(names) == 38);
+    // The shape: which pixels differ from the button face.
+    std::vector<std::vector<bool>> shapes;
+    for (const char* name : names) {
+        TBitmap bmp;
+        JDToolIconGlyph(name, bmp);
+        ASSERT_EQ(bmp.Width(), 16) << name;
+        const QImage img = bmp.Image()->convertToFormat(QImage::Format_RGB32);
+        const QRgb face = img.pixel(0, 0);
+        std::vector<bool> shape;
+        int ink = 0;
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 16; ++x) {
+                shape.push_back(img.pixel(x, y) != face);
+                ink += shape.back();
+            }
+        EXPECT_GE(ink, 12) << name << " is nearly empty";
+        shapes.push_back(shape);
+    }
+    for (std::size_t i = 0; i < shapes.size(); ++i)
+        for (std::size_t j = i + 1; j < shapes.size(); ++j) {
+            int differ = 0;
+            for (std::size_t k = 0; k < shapes[i].size(); ++k) differ += shapes[i][k] != shapes[j][k];
+            EXPECT_GE(differ, 8) << names[i] << " and " << names[j] << " look alike";
+        }
 }
 
 TEST_F(ToolBarTest, IconsComeInLayoutOrderWithTags) {
@@ -235,6 +276,13 @@ TEST_F(ToolBarTest, ButtonsWrapInRowsOfTheFontHeight) {
         x = b->Left() + rowH + 2;
     }
     EXPECT_GT(bar->Icon(37).button->Top(), 3);
+    // The bar is as high as its rows: no button hides behind what lies below it.
+    for (int width : {200, 420, 700}) {
+        SCOPED_TRACE(width);
+        bar->SetWidth(width);
+        bar->Relayout();
+        for (int i = 0; i < bar->IconCount(); ++i) EXPECT_LE(bar->Icon(i).button->BoundsRect().Bottom, bar->Height());
+    }
     // Aligned left, the bar never wraps.
     bar->SetAlign(alLeft);
     bar->Relayout();

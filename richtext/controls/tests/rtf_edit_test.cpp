@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <filesystem>
 #include <regex>
 #include <string>
 #include <vector>
@@ -19,6 +20,7 @@
 #include "platform/gui/gui_test_harness.h"
 #include "platform/gui/printer.h"
 #include "platform/gui/std_controls.h"
+#include "platform/core/process.h"
 #include "platform/imaging/graphic.h"
 #include "richtext/controls/rtf_edit.h"
 #include "richtext/spell/text_buffers.h"
@@ -692,6 +694,25 @@ TEST_F(RtfEdit, ResizingAnObjectStoresTwips) {
 
 // --- printing -------------------------------------------------------------------------------------
 
+// The text of a PDF as pdftotext reads it; the test skips when the tool is missing.
+std::string PdfText(const std::filesystem::path& pdf) {
+    std::string tool = plat::FindProgram("pdftotext");
+    if (tool.empty()) return "<no pdftotext>";
+    std::filesystem::path txt = pdf;
+    txt += ".txt";
+    if (plat::RunAndWait({tool, "-layout", pdf.string(), txt.string()}) != 0) return "<pdftotext failed>";
+    return testsupport::ReadFileBytes(txt);
+}
+
+// The numbers of the "row N" lines in the order they appear.
+std::vector<int> RowsIn(const std::string& text) {
+    std::vector<int> rows;
+    std::regex row("row (\\d+)\\b");
+    for (auto it = std::sregex_iterator(text.begin(), text.end(), row); it != std::sregex_iterator(); ++it)
+        rows.push_back(std::stoi((*it)[1].str()));
+    return rows;
+}
+
 std::string ThreePages() {
     return "{\\rtf1 Page one text\\par\\page Page two text\\par\\page Page three text\\par}";
 }
@@ -718,11 +739,46 @@ TEST_F(RtfEdit, PrintOfARangeGivesItsPagesWithHeadersAndFootersInOrder) {
     std::regex page("/Type\\s*/Page[^s]");
     auto n = std::distance(std::sregex_iterator(pdf.begin(), pdf.end(), page), std::sregex_iterator());
     EXPECT_EQ(n, 2);
+    const std::string text = PdfText(dir / "out.pdf");
+    if (text == "<no pdftotext>") GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+    EXPECT_EQ(text.find("Page one text"), std::string::npos) << text;
+    const auto two = text.find("Page two text"), three = text.find("Page three text");
+    EXPECT_NE(two, std::string::npos) << text;
+    EXPECT_NE(three, std::string::npos) << text;
+    EXPECT_LT(two, three);
     // The screen view is back.
     EXPECT_EQ(edit->Engine().TopOffset, top);
     EXPECT_FALSE(edit->Engine().printJob);
     EXPECT_EQ(edit->Engine().Header().resolutionX, ScreenPpi());
     Printer()->OutputFileName.clear();
+}
+
+// Every line of a long text reaches paper once and in order, whether the
+// control is on screen (its window far shorter than a page) or hidden, as it
+// is when a page is printed without being opened.
+TEST_F(RtfEdit, PrintGivesEveryLineOnceInOrderFromAShownOrHiddenControl) {
+    std::string rtf = "{\\rtf1\\ansi{\\fonttbl{\\f0\\fswiss Arial;}}\\f0\\fs20 ";
+    for (int i = 0; i < 300; ++i) rtf += "row " + std::to_string(i) + " of the long text, wider than the window on screen\\par ";
+    rtf += "}";
+    std::vector<int> all(300);
+    for (int i = 0; i < 300; ++i) all[static_cast<std::size_t>(i)] = i;
+    for (bool shown : {true, false}) {
+        SCOPED_TRACE(shown ? "shown" : "hidden");
+        testsupport::TempDir dir;
+        Load(rtf);
+        if (!shown) {
+            edit->SetVisible(false);
+            guitest::ProcessEvents();
+        }
+        Printer()->OutputFileName = (dir / "long.pdf").string();
+        edit->Print();
+        Printer()->OutputFileName.clear();
+        const std::string text = PdfText(dir / "long.pdf");
+        if (text == "<no pdftotext>") GTEST_SKIP() << "pdftotext (poppler-utils) is not installed";
+        EXPECT_EQ(RowsIn(text), all) << text.substr(0, 2000);
+        edit->SetVisible(true);
+        guitest::ProcessEvents();
+    }
 }
 
 TEST_F(RtfEdit, PrintPartModesLayOutWalkDrawAndRestore) {
@@ -1067,6 +1123,45 @@ TEST_F(RtfEdit, BackgroundNamedByHtmlIsLoadedOnlyWhenAsked) {
     Load("<html><body background=\"missing.bmp\"><p>text</p></body></html>");
     EXPECT_EQ(edit->Engine().BackgroundPicture(), nullptr);
     edit->SetLoadFormat(TJDLoadFormat::AutomaticFormat);
+}
+
+// Bringing a found word into view (as the spell check does for each word)
+// leaves the window as a fresh paint of the same view would: no line drawn
+// over another, no stale line, and the frame beside the lines kept.
+TEST_F(RtfEdit, ShowingAFoundWordLeavesTheWindowAsAFreshPaint) {
+    std::string text;
+    for (int i = 0; i < 200; ++i) text += "line " + std::to_string(i) + " with some words\r";
+    text += "target word at the end\r";
+    struct Case {
+        TBorderStyle border;
+        int words;  // how many words the scan takes before the one shown
+    };
+    for (const Case& c : {Case{bsSingle, 3}, Case{bsSingle, 40}, Case{bsSingle, 801}, Case{bsNone, 801}}) {
+        SCOPED_TRACE(std::to_string(c.border) + " " + std::to_string(c.words));
+        edit->SetBorderStyle(c.border);
+        Load(text);
+        edit->SetCPPosition(0);
+        edit->Repaint();
+        guitest::ProcessEvents();
+        edit->ResetWordScan();
+        for (int i = 0; i < c.words; ++i) ASSERT_FALSE(edit->NextWord().empty());
+        edit->SelectFoundWord();
+        ASSERT_NE(edit->BackBuffer(), nullptr);
+        const QImage shown = edit->BackBuffer()->copy();
+        edit->Repaint();
+        const QImage fresh = edit->BackBuffer()->copy();
+        ASSERT_EQ(shown.size(), fresh.size());
+        int differ = 0, firstY = -1;
+        for (int y = 0; y < shown.height(); ++y)
+            for (int x = 0; x < shown.width(); ++x)
+                if (shown.pixel(x, y) != fresh.pixel(x, y)) {
+                    if (firstY < 0) firstY = y;
+                    ++differ;
+                }
+        EXPECT_EQ(differ, 0) << "first differing row " << firstY;
+        const bool framed = (fresh.pixel(0, fresh.height() / 2) & 0xFFFFFF) != 0xFFFFFF;
+        EXPECT_EQ(framed, c.border == bsSingle);
+    }
 }
 
 TEST_F(RtfEdit, ASkippedPaintLeavesTheWindowAsItWas) {

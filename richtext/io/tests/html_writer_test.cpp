@@ -319,3 +319,46 @@ TEST(HtmlWriter, EscapedTextAndAttributesRoundTrip) {
 }
 
 }  // namespace
+
+namespace {
+
+// With sizes in points a run keeps its own size (9 points is not rounded to
+// the scale's 8); a run of the base size has no size at all. Without, the
+// 1..7 scale as before.
+TEST(HtmlWriter, RunSizesInPointsWhenAsked) {
+    const struct {
+        const char* fs;
+        const char* points;  // STYLE written, "" for none
+        const char* scale;   // SIZE written, "" for none
+    } cases[] = {
+        {"\\fs18", " STYLE=\"font-size:9pt\"", " SIZE=1"},
+        {"\\fs16", " STYLE=\"font-size:8pt\"", " SIZE=1"},
+        {"\\fs20", "", ""},
+        {"\\fs22", " STYLE=\"font-size:11pt\"", ""},
+        {"\\fs28", " STYLE=\"font-size:14pt\"", " SIZE=4"},
+    };
+    for (const auto& c : cases) {
+        for (bool points : {false, true}) {
+            SCOPED_TRACE(std::string(c.fs) + (points ? " points" : " scale"));
+            richtext::TJDRTFText m;
+            richtext::TJDRtfReader reader;
+            reader.SetModel(&m);
+            std::istringstream in(std::string("{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}\\f0\\fs20 base ") + c.fs +
+                                  " run\\par }");
+            ASSERT_EQ(reader.Read(in), 0);
+            std::ostringstream out;
+            richtext::TJDHTMLWriter w(&m);
+            w.pointSizes = points;
+            ASSERT_EQ(w.Write(out), 0);
+            const std::string html = out.str();
+            const std::string attribute = points ? c.points : c.scale;
+            if (attribute.empty()) {
+                EXPECT_NE(html.find("<p>base run</p>"), std::string::npos) << html;
+            } else {
+                EXPECT_NE(html.find("<p>base <FONT" + attribute + ">run</FONT></p>"), std::string::npos) << html;
+            }
+        }
+    }
+}
+
+}  // namespace

@@ -162,7 +162,9 @@ INSTANTIATE_TEST_SUITE_P(All, CorpusRoundTrip,
                          ::testing::Values("rtf/rtfpipe-footnotes.rtf", "rtf/rtfpipe-image_from_strings.rtf",
                                            "rtf/rtfpipe-tables_from_web1.rtf", "rtf/rtfpipe-nested_table_report.rtf",
                                            "rtf/rtfparserkit-testUnicode.rtf", "hpj/ddablib-dropfiles/PJDropFiles.rtf",
-                                           "hpj/eudora71/HtmlWh.rtf", "hpj/eudora71/Eudora.rtf"));
+                                           "hpj/eudora71/HtmlWh.rtf", "hpj/eudora71/Eudora.rtf",
+                                           "hpj/eudora71/Dialogs.rtf", "hpj/eudora71/menus.rtf",
+                                           "hpj/eudora71/Options.rtf"));
 
 // Hand-made documents, one feature each, in the form other programs write them.
 TEST(RoundTrip, Features) {

@@ -73,8 +73,28 @@ INSTANTIATE_TEST_SUITE_P(
         FilterCase{"1996\n4th\n's\n", {"4th"}},                         // digits only and "'s" alone: skipped
         FilterCase{"aujourd'hui\n", {"aujourd'hui"}},                   // the apostrophe is a word character
         FilterCase{"t\nA\nI\nx\nme\n", {"a", "i", "me"}},               // single letters: only a and I
-        FilterCase{"UN\nWI\nU.S.\nUn\nNASA's\n", {"un"}},              // capitals are abbreviations
+        FilterCase{"UN\nWI\nU.S.\nUn\nNASA's\n", {"nasa", "un", "wi"}},  // abbreviations are kept
         FilterCase{"Stra\xC3\x9F" "e\n", {Oem("straße")}}));            // sharp s is CP437 0xE1
+
+// Abbreviations (words of the list only ever written in capitals) are words
+// of the dictionary; they are also listed apart, for the splits to leave out.
+TEST(DctWriter, AbbreviationsAreKeptAndListedApart) {
+    struct Case {
+        const char* input;
+        std::vector<std::string> abbreviations;
+    };
+    const Case cases[] = {
+        {"UN\nWI\nU.S.\nUn\nNASA's\n", {"nasa", "wi"}},  // "Un" is also written as a word
+        {"IT\nit\n", {}},
+        {"dog\nCat\n", {}},
+        {"TV\nTV's\nOK\n", {"ok", "tv"}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> abbreviations;
+        spell::WordsFromUtf8Lines(c.input, nullptr, &abbreviations);
+        EXPECT_EQ(abbreviations, c.abbreviations) << c.input;
+    }
+}
 
 TEST(DctWriter, SkipsWordsLongerThanAWordVariable) {
     std::string text = std::string(51, 'x') + "\n" + std::string(50, 'y') + "\n";

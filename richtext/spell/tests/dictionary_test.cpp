@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include <chrono>
 #include <filesystem>
 #include <random>
@@ -217,6 +219,28 @@ TEST_F(DictionaryFiles, IsWordRules) {
         {"dog" + std::string(60, 'x'), false},
     };
     for (const Case& c : cases) EXPECT_EQ(d.IsWord(c.word), c.expected) << c.word;
+}
+
+// A word in capitals is known when the dictionary holds it in any case; the
+// abbreviations listed beside a dictionary are never parts of a split.
+TEST_F(DictionaryFiles, AbbreviationsAreWordsButNoPartsOfSplits) {
+    WriteDct(dir_ / "Abbr.dct", {"dog", "cat", "house", "wi", "un", "it"});
+    WriteFileBytes(dir_ / "Abbr.abb", "wi\r\nun\r\n");
+    TDictionary d;
+    d.AddDictionary((dir_ / "Abbr.dct").string());
+    for (const char* w : {"WI", "wi", "UN", "IT", "DOG"}) EXPECT_TRUE(d.IsWord(w)) << w;
+    struct Case {
+        const char* word;
+        const char* split;  // a split suggestion expected, or nullptr when none may come
+    };
+    const Case cases[] = {{"dogcat", "dog cat"}, {"doghouse", "dog house"}, {"dogwi", nullptr},
+                          {"undog", nullptr},     {"itdog", "it dog"}};
+    for (const Case& c : cases) {
+        std::vector<std::string> s = d.Suggest(c.word, 10);
+        bool anySplit = std::any_of(s.begin(), s.end(), [](const std::string& x) { return x.find(' ') != std::string::npos; });
+        if (c.split) EXPECT_NE(std::find(s.begin(), s.end(), c.split), s.end()) << c.word;
+        else EXPECT_FALSE(anySplit) << c.word;
+    }
 }
 
 TEST_F(DictionaryFiles, ListsOpenedBeforeAnyDictionaryNeedNoFolderOfOne) {

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "richtext/spell/dct_writer.h"
 
@@ -23,28 +24,36 @@ int main(int argc, char** argv) {
     text << in.rdbuf();
     try {
         spell::DctWordFilterStats stats;
-        std::vector<std::string> words = spell::WordsFromUtf8Lines(text.str(), &stats);
+        std::vector<std::string> abbreviations;
+        std::vector<std::string> words = spell::WordsFromUtf8Lines(text.str(), &stats, &abbreviations);
         std::string image = spell::BuildDctImage(std::move(words));
-        // Write beside the target and rename, so a failed run never leaves a
-        // half-written dictionary under the real name.
-        std::string tmp = std::string(argv[2]) + ".tmp";
-        {
-            std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-            out.write(image.data(), static_cast<std::streamsize>(image.size()));
-            out.close();
-            if (!out) {
-                std::fprintf(stderr, "mkdct: cannot write %s\n", tmp.c_str());
-                std::remove(tmp.c_str());
-                return 1;
+        std::string list;
+        for (const std::string& a : abbreviations) list += a + "\r\n";
+        // Written beside the target and renamed, so a failed run never leaves
+        // a half-written file under the real name. The abbreviation list
+        // comes first: a dictionary is never newer than its list.
+        auto write = [](const std::string& path, const std::string& bytes) {
+            std::string tmp = path + ".tmp";
+            {
+                std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
+                out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+                out.close();
+                if (!out) {
+                    std::fprintf(stderr, "mkdct: cannot write %s\n", tmp.c_str());
+                    std::remove(tmp.c_str());
+                    return false;
+                }
             }
-        }
-        if (std::rename(tmp.c_str(), argv[2]) != 0) {
-            std::fprintf(stderr, "mkdct: cannot write %s\n", argv[2]);
-            std::remove(tmp.c_str());
-            return 1;
-        }
-        std::printf("mkdct: %s: %zu lines, %zu words, %zu parts skipped, %zu entries\n", argv[2], stats.lines,
-                    stats.words, stats.skipped, (image.size() - 83) / 4);
+            if (std::rename(tmp.c_str(), path.c_str()) != 0) {
+                std::fprintf(stderr, "mkdct: cannot write %s\n", path.c_str());
+                std::remove(tmp.c_str());
+                return false;
+            }
+            return true;
+        };
+        if (!write(spell::AbbreviationFile(argv[2]), list) || !write(argv[2], image)) return 1;
+        std::printf("mkdct: %s: %zu lines, %zu words (%zu abbreviations), %zu parts skipped, %zu entries\n", argv[2],
+                    stats.lines, stats.words, abbreviations.size(), stats.skipped, (image.size() - 83) / 4);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "mkdct: %s: %s\n", argv[1], e.what());
         return 1;

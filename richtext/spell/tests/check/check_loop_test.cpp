@@ -252,6 +252,38 @@ TEST_F(BridgeLoop, RichTextReplaceAndRestoreSelection) {
     EXPECT_TRUE(rich.GetModified());
 }
 
+// A typographic apostrophe (Windows-1252 0x92) is looked up as a plain one,
+// shown as the text has it, and a replacement without its own apostrophe
+// keeps the text's "’s".
+TEST_F(BridgeLoop, TypographicApostrophesAreLookedUpPlainAndKeptOnReplacement) {
+    struct Case {
+        const char* text;
+        std::vector<TScriptedEnvironment::Step> answers;
+        V reported;
+        const char* after;
+    };
+    const Case cases[] = {
+        {"the cat\x92s mat", {}, {}, "the cat\x92s mat"},
+        {"the dgo\x92s mat", {ReplaceWith("dog")}, {"dgo\x92s"}, "the dog\x92s mat"},
+        {"the dgo\x92s mat", {ReplaceWith("dog's")}, {"dgo\x92s"}, "the dog\x92s mat"},
+        {"the dgo\x92s mat", {ReplaceWith("dog\x92s")}, {"dgo\x92s"}, "the dog\x92s mat"},
+        {"a dgo\x92s cat dgo\x92s", {ReplaceWith("dog", spell::kActionReplaceAll)}, {"dgo\x92s"},
+         "a dog\x92s cat dog\x92s"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        MakeChecker(true);
+        TRichEditStub rich(nullptr);
+        rich.SetPlainText(c.text);
+        env.reported.clear();
+        env.steps.assign(c.answers.begin(), c.answers.end());
+        checker->SpellCheck(&rich);
+        EXPECT_EQ(env.reported, c.reported);
+        EXPECT_EQ(rich.PlainText(), c.after);
+        EXPECT_EQ(env.unscripted, 0);
+    }
+}
+
 TEST_F(BridgeLoop, CheckFromTheCursorLeavesEarlierWordsAlone) {
     TRichEditStub rich(nullptr);
     rich.SetPlainText("teh cat teh dog");
@@ -352,6 +384,10 @@ TEST(Dictionaries, StartUpCopiesThemIntoTheProgramFolder) {
     EXPECT_EQ(testsupport::ReadFileBytes(to / "Dutch.DCT"), "two");
     EXPECT_FALSE(std::filesystem::exists(to / "notes.txt"));
     EXPECT_EQ(spell::CopyDictionaries((from / "missing").string(), to.path().string()), 0);
+    // A dictionary's list of abbreviations goes with it.
+    testsupport::WriteFileBytes(from / "British.abb", "un\r\n");
+    EXPECT_EQ(spell::CopyDictionaries(from.path().string(), to.path().string()), 1);
+    EXPECT_EQ(testsupport::ReadFileBytes(to / "British.abb"), "un\r\n");
 }
 
 }  // namespace
