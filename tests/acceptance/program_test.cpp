@@ -115,6 +115,36 @@ TEST(Program, SpellWithoutItsDictionarySaysWhichFileIsMissing) {
     EXPECT_EQ(box.find("Dictionary not found :"), std::string::npos) << box;
 }
 
+// With nothing to check, Spell says why instead of reporting a check that
+// never looked at a word: on a fresh folder there is no project, and a new
+// project's page list starts empty.
+TEST(Program, SpellWithNothingToCheckSaysWhy) {
+    ProgramFolder home;
+    std::string noProject;
+    const int code = RunProgram([&](User& u) {
+        QWidget* w = u.WaitForMainWindow();
+        ASSERT_TRUE(w);
+        if (u.WindowShown("Tip of the Day")) {
+            u.Activate(u.WaitForWindow("Tip of the Day"));
+            u.Keys("Escape");
+            u.WaitForWindowGone("Tip of the Day");
+        }
+        u.Click(u.Control("sbtnSpell"));
+        QWidget* shown = u.WaitForWindow("Spell Check");
+        ASSERT_TRUE(shown);
+        noProject = u.Gui([&] {
+            auto* m = qobject_cast<QMessageBox*>(shown);
+            return m ? m->text().toStdString() : std::string();
+        });
+        u.Activate(shown);
+        u.Keys("Return");
+        u.WaitForWindowGone("Spell Check");
+        EXPECT_FALSE(u.WindowShown("Spelling"));
+    });
+    EXPECT_EQ(code, 0);
+    EXPECT_NE(noProject.find("no project"), std::string::npos) << noProject;
+}
+
 // An import the user killed (the machine went down, the program was ended)
 // before its commit left a project folder, the converter's temporary folder
 // and the import's journal, but no project row. The next start takes them
