@@ -475,10 +475,17 @@ void TLZHBatch::ReadArchiveDirectory() {
         // Every member's data must lie inside the file.
         for (const auto& m : members)
             if (m->offset > dataSize || m->compressedSize > dataSize - m->offset) return;
+        // The totals must fit too: sizes are read from the file, and a sum
+        // that wrapped would show a negative or tiny archive as valid.
+        std::int64_t totalSize = 0, totalCompressed = 0;
+        for (const auto& m : members)
+            if (__builtin_add_overflow(totalSize, m->size, &totalSize) ||
+                __builtin_add_overflow(totalCompressed, m->compressedSize, &totalCompressed))
+                return;
         entries_.ReadOnly = false;
+        archiveSize_ = totalSize;
+        archiveCompressedSize_ = totalCompressed;
         for (auto& m : members) {
-            archiveSize_ += m->size;
-            archiveCompressedSize_ += m->compressedSize;
             entries_.Add(m->name + "\t" + std::to_string(m->size) + "\t" + std::to_string(m->compressedSize) + "\t" +
                              std::to_string(m->attributes) + "\t" + plat::FloatToStr(m->date),
                          m.get());

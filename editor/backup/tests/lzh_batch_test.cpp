@@ -330,3 +330,42 @@ TEST(ReadOnlyStringList, RefusesEveryChangeWhileSet) {
 }
 
 }  // namespace
+
+// Member sizes come from the file: sizes whose sum leaves the 64-bit range
+// make the archive invalid instead of wrapping the totals.
+TEST_F(Batch, SizesWhoseSumOverflowsMakeTheArchiveInvalid) {
+    struct Case {
+        const char* what;
+        std::int64_t size1, size2;
+        bool valid;
+    };
+    const Case cases[] = {
+        {"both at the largest size", INT64_MAX, INT64_MAX, false},
+        {"one past the range together", INT64_MAX, 1, false},
+        {"exactly the range together", INT64_MAX - 5, 5, true},
+        {"small", 10, 20, true},
+    };
+    for (const Case& c : cases) {
+        plat::MemoryStream ms;
+        plat::ValueWriter w(ms);
+        w.WriteListBegin();
+        for (std::int64_t size : {c.size1, c.size2}) {
+            w.WriteString("a.txt");
+            w.WriteInt64(size);
+            w.WriteInt64(1);  // compressed size
+            w.WriteInt64(0);  // offset
+            w.WriteInteger(0x20);
+            w.WriteFloat(36526.0);
+        }
+        w.WriteListEnd();
+        w.Write("z", 1);
+        Write("big.kqb", ms.Bytes());
+        TLZHBatch batch;
+        batch.SetArchiveFileName(P("big.kqb"));
+        EXPECT_EQ(batch.ValidArchive(), c.valid) << c.what;
+        EXPECT_EQ(batch.ArchiveEntries().Count(), c.valid ? 2 : 0) << c.what;
+        if (c.valid) {
+            EXPECT_EQ(batch.ArchiveSize(), c.size1 + c.size2) << c.what;
+        }
+    }
+}
