@@ -188,6 +188,20 @@ bool TLZHBatch::IsBatchWorkFile(std::string_view fullName) const {
     return false;
 }
 
+void TLZHBatch::ClearStaleWorkFiles() const {
+    const std::string folder = plat::ExtractFilePath(archiveFileName_);
+    for (const char* work : {kDirectoryWorkFile, kDataWorkFile}) {
+        const std::string name = folder + work;
+        if (!plat::FileExists(name)) continue;
+        // A work file another batch holds open is that batch's; one nobody
+        // holds was left by a run that was killed.
+        plat::File probe;
+        if (!probe.Open(name, plat::FileAccess::Read, plat::FileShare::Exclusive)) continue;
+        probe.Close();
+        plat::DeleteFile(name);
+    }
+}
+
 // --- collecting ----------------------------------------------------------------------
 
 std::string TLZHBatch::ResolveInputName(const std::string& name, bool mustExist) const {
@@ -432,6 +446,7 @@ void TLZHBatch::CompressFiles() {
         return;
     }
     busy_ = true;
+    ClearStaleWorkFiles();
     struct Idle {
         TLZHBatch* b;
         ~Idle() {
