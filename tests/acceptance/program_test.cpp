@@ -16,6 +16,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QWidget>
 #include <QWindow>
 
@@ -23,6 +24,11 @@
 #include <chrono>
 #include <filesystem>
 #include <thread>
+#include <utility>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace {
 
@@ -60,6 +66,104 @@ TEST(Program, StartsOnAFreshFolderWithAPaintedWindow) {
     EXPECT_GT(lit, 0.9) << "the window is black where it should be painted";
     EXPECT_GE(colours, 4) << "the window shows almost nothing";
     EXPECT_TRUE(fs::exists(home / "TvrnMAIN.QVD") || fs::exists(home / "tvrnmain.qvd"));
+}
+
+// A second start on a program folder whose tables another program holds: it
+// says the folder is in use, Cancel closes it, and Retry after the other
+// program ended starts it. The other program's lock on the page table is
+// taken here, as a running Tavrin's is.
+TEST(Program, ASecondStartOnABusyFolderSaysItIsInUse) {
+    ProgramFolder home;
+    ASSERT_EQ(RunProgram([](User& u) { u.WaitForMainWindow(); }), 0);
+    struct Case {
+        const char* what;
+        const char* key;
+        bool releaseFirst;
+        bool started;
+    };
+    for (const Case& c : {Case{"cancel", "Escape", false, false}, Case{"retry", "", true, true}}) {
+        SCOPED_TRACE(c.what);
+        int fd = -1;
+        for (const auto& e : fs::directory_iterator(home.path()))
+            if (e.path().filename().string() == "TvrnITEM.QVD" || e.path().filename().string() == "tvrnitem.qvd")
+                fd = ::open(e.path().c_str(), O_RDWR | O_CLOEXEC);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+        std::string text;
+        bool mainShown = false;
+        const int code = RunProgram([&](User& u) {
+            QWidget* box = u.WaitForWindow("Warning");
+            if (!box) return;
+            text = u.Gui([&] {
+                for (QMessageBox* m : {qobject_cast<QMessageBox*>(box)})
+                    if (m) return m->text().toStdString();
+                return std::string();
+            });
+            if (const char* shot = std::getenv("TAVRIN_SHOT_DIR")) {
+                u.WaitUntil([&] { return box->windowHandle() && box->windowHandle()->isExposed(); });
+                u.Grab(box).save(QString::fromStdString(std::string(shot) + "/in_use_" + c.what + ".png"));
+            }
+            if (c.releaseFirst) ::close(std::exchange(fd, -1));
+            u.Activate(box);
+            if (c.releaseFirst) {
+                // Retry is clicked: the user answers the question the box asks.
+                QWidget* retry = u.Gui([&]() -> QWidget* {
+                    for (QPushButton* b : box->findChildren<QPushButton*>())
+                        if (b->text().remove('&') == "Retry") return b;
+                    return nullptr;
+                });
+                ASSERT_NE(retry, nullptr);
+                u.Click(retry);
+            } else {
+                u.Keys(c.key);
+            }
+            if (c.started) mainShown = u.WaitForMainWindow() != nullptr;
+        });
+        if (fd >= 0) ::close(fd);
+        EXPECT_NE(text.find("in use"), std::string::npos) << text;
+        EXPECT_NE(text.find(home.path().string()), std::string::npos) << text;
+        EXPECT_EQ(text.find("Repair"), std::string::npos) << text;
+        EXPECT_EQ(mainShown, c.started);
+        if (c.started) {
+            EXPECT_EQ(code, 0);
+        } else {
+            EXPECT_NE(code, 0);
+        }
+    }
+}
+
+// File › New Project, the wizard's three steps by keys, one page title.
+bool NewProjectByKeys(User& u, const std::string& name, const std::string& file) {
+    u.Activate(u.WaitForMainWindow());
+    u.Keys("alt+f n");
+    QWidget* wizard = u.WaitForWindow("New Help Project");
+    if (!wizard) return false;
+    u.Activate(wizard);
+    u.Type(name);
+    u.Keys("Tab");
+    u.Type(file);
+    u.Keys("Tab Tab Tab alt+n alt+n");
+    // The title grid takes no focus by keys: the user clicks its first row.
+    QWidget* grid = u.Gui([&] {
+        for (int i = 0; i < gui::Screen->FormCount(); ++i)
+            if (auto* g = dynamic_cast<gui::TWinControl*>(gui::Screen->Forms(i)->FindComponent("gridTopics")))
+                return g->Widget();
+        return static_cast<QWidget*>(nullptr);
+    });
+    if (!grid) return false;
+    u.ClickAt(grid, 100, 34);
+    u.Type("Welcome");
+    u.Keys("Return");
+    u.Keys("alt+f");
+    u.WaitForWindowGone("New Help Project");
+    editor::TForm1* form = u.Form();
+    return u.WaitUntil([&] { return form->ctx->mainTable->FieldByName("Application")->AsString() == name; });
+}
+
+// What the page editor of the split view holds.
+std::string PageText(User& u) {
+    editor::TForm1* form = u.Form();
+    return u.Gui([&] { return form->HelpText->GetPlainText(); });
 }
 
 TEST(Program, SpellShowsTheDialogForAMisspeltWord) {
