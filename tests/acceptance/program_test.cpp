@@ -132,40 +132,6 @@ TEST(Program, ASecondStartOnABusyFolderSaysItIsInUse) {
     }
 }
 
-// File › New Project, the wizard's three steps by keys, one page title.
-bool NewProjectByKeys(User& u, const std::string& name, const std::string& file) {
-    u.Activate(u.WaitForMainWindow());
-    u.Keys("alt+f n");
-    QWidget* wizard = u.WaitForWindow("New Help Project");
-    if (!wizard) return false;
-    u.Activate(wizard);
-    u.Type(name);
-    u.Keys("Tab");
-    u.Type(file);
-    u.Keys("Tab Tab Tab alt+n alt+n");
-    // The title grid takes no focus by keys: the user clicks its first row.
-    QWidget* grid = u.Gui([&] {
-        for (int i = 0; i < gui::Screen->FormCount(); ++i)
-            if (auto* g = dynamic_cast<gui::TWinControl*>(gui::Screen->Forms(i)->FindComponent("gridTopics")))
-                return g->Widget();
-        return static_cast<QWidget*>(nullptr);
-    });
-    if (!grid) return false;
-    u.ClickAt(grid, 100, 34);
-    u.Type("Welcome");
-    u.Keys("Return");
-    u.Keys("alt+f");
-    u.WaitForWindowGone("New Help Project");
-    editor::TForm1* form = u.Form();
-    return u.WaitUntil([&] { return form->ctx->mainTable->FieldByName("Application")->AsString() == name; });
-}
-
-// What the page editor of the split view holds.
-std::string PageText(User& u) {
-    editor::TForm1* form = u.Form();
-    return u.Gui([&] { return form->HelpText->GetPlainText(); });
-}
-
 TEST(Program, SpellShowsTheDialogForAMisspeltWord) {
     ProgramFolder home;
     std::string word, typed;
