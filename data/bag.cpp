@@ -19,6 +19,10 @@ int IndexOfName(const plat::StringList& names, const std::string& name) {
     return -1;
 }
 
+// The widest column, in characters, a stored grid layout may ask for: the
+// longest string field.
+constexpr int kMaxStoredDisplayWidth = 255;
+
 // Text that is not a number counts as 0; a number may have a sign.
 int NumberOrZero(const std::string& text) {
     std::size_t i = 0;
@@ -113,7 +117,9 @@ void TBag::RestoreDataSetFields(const std::string& prefix, db::TDataSet* dataSet
         db::TField* field = dataSet->FindField(fieldName);
         const bool flagsOk = (numbers[2] == 0 || numbers[2] == 1) && (numbers[3] == 0 || numbers[3] == 1);
         if (!field || !flagsOk) continue;  // a stale entry: the rest still applies
-        field->SetDisplayWidth(numbers[0]);
+        // The width comes from a file a user may have edited: only what a
+        // grid column can show is taken.
+        if (numbers[0] >= 1 && numbers[0] <= kMaxStoredDisplayWidth) field->SetDisplayWidth(numbers[0]);
         if (numbers[1] >= 0 && numbers[1] < dataSet->FieldCount()) field->SetIndex(numbers[1]);
         field->Visible = numbers[2] == 1;
         field->ReadOnly = numbers[3] == 1;

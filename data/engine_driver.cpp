@@ -249,18 +249,22 @@ public:
     }
 
     void InsertRecord(const TRecord& rec) override {
+        WholeRecord whole(*this);
         std::vector<std::uint8_t> b(recSize_, 0);
         Check(DbiInitRecord(cur_, b.data()));
         Write(rec, b.data(), true);
         // The engine leaves the cursor on the new record.
         Check(DbiInsertRecord(cur_, 0, b.data()));
+        whole.Commit();
     }
 
     void ModifyRecord(const TRecord& rec) override {
+        WholeRecord whole(*this);
         std::vector<std::uint8_t> b(recSize_, 0);
         Check(DbiGetRecord(cur_, 0, b.data(), nullptr));
         Write(rec, b.data(), false);
         Check(DbiModifyRecord(cur_, b.data(), true));
+        whole.Commit();
     }
 
     void DeleteRecord() override { Check(DbiDeleteRecord(cur_, nullptr)); }
@@ -618,6 +622,45 @@ private:
                 off += len;
             }
         }
+    }
+
+    // A record with BLOB fields is written in several calls (the BLOB is
+    // cut, then filled a chunk at a time), each its own transaction in the
+    // engine: a process killed between them left a page's text empty or cut
+    // short. The whole write runs in one transaction unless the caller's
+    // own is already open, which then covers it.
+    class WholeRecord {
+    public:
+        explicit WholeRecord(TEngineCursor& c) : c_(c) {
+            if (!c_.HasBlobs()) return;
+            std::uint32_t transaction = 0;
+            const DBIResult rc = DbiBeginTran(c_.db_, 0, transaction);
+            if (rc == 0) {
+                transaction_ = transaction;
+                open_ = true;
+            } else if (rc != kTransactionInProgress) {
+                Check(rc);
+            }
+        }
+        ~WholeRecord() {
+            if (open_) DbiEndTran(c_.db_, transaction_, 2);  // a failed write leaves the old record
+        }
+        void Commit() {
+            if (!open_) return;
+            open_ = false;
+            Check(DbiEndTran(c_.db_, transaction_, 0));
+        }
+
+    private:
+        static constexpr DBIResult kTransactionInProgress = 10256;
+        TEngineCursor& c_;
+        std::uint32_t transaction_ = 0;
+        bool open_ = false;
+    };
+    bool HasBlobs() const {
+        for (const TFieldDef& f : fields_)
+            if (IsBlobKind(f.DataType)) return true;
+        return false;
     }
 
     hDBICur cur_;

@@ -425,6 +425,12 @@ BuildOutcome WriteProjectFilesOrThrow(IBuildProject& project, BuildEnvironment& 
                                   " Please amend it from Tools | Project Options | Compiler Options.");
         return BuildOutcome::Refused;
     }
+    // A killed build leaves its temporaries beside the files it writes; each
+    // build clears them first, however it then ends.
+    for (const std::string& output : {ProjectRtfPath(p, F), HpjPath(p, F), F + "\\" + p.dosName + ".cnt"}) {
+        const std::string temp = Native(output) + ".~tmp";
+        if (plat::FileExists(temp)) plat::DeleteFile(temp);
+    }
     const bool contents16 = p.autogenerateContents == "Y" && p.Is16Bit();
     int arial = 0;
     std::string header = MakeProjectHeader(project.HeaderRtf(), contents16 ? "Arial" : nullptr, &arial);

@@ -235,6 +235,25 @@ void EditorContext::OpenTables() {
     mainTable->Open();
 }
 
+bool EditorContext::TablesInUse() const {
+    for (const char* name : {kMainTableFile, kItemTableFile, kCntTableFile, kPrefTableFile, kRefiTableFile,
+                             kInhTableFile, kFontTableFile}) {
+        // Our own tables are closed by now, so an exclusive open that meets
+        // a sharing violation means another process holds the file.
+        plat::File probe;
+        if (!probe.Open(plat::JoinPath(ProgramDir, name), plat::FileAccess::Read, plat::FileShare::Exclusive) &&
+            plat::GetLastError() == plat::ERROR_SHARING_VIOLATION)
+            return true;
+    }
+    return false;
+}
+
+std::string TablesInUseText(const std::string& folder) {
+    return "The tables in " + folder +
+           " are in use by another program, most likely Tavrin started a second time on the same program folder. "
+           "Close it and choose [Retry] to wait for it, or choose [Cancel] to close this one.";
+}
+
 void EditorContext::LoadPageColours() {
     try {
         prefsTable->First();
@@ -275,9 +294,21 @@ bool EditorContext::FormCreate() {
     BindAlias();
     ConverterPresent = !FindConverterProgram().empty();
     if (ConverterPresent) WriteConverterIni();
-    try {
-        OpenTables();
-    } catch (const std::exception&) {
+    for (;;) {
+        try {
+            OpenTables();
+            break;
+        } catch (const std::exception&) {
+            for (vl::TvlTable* t : StartupTables()) t->Close();
+        }
+        // Another program on the same folder is no damage: say so, and let
+        // the user wait for it to end or close this one.
+        if (TablesInUse()) {
+            const int answer = gui::MessageDlg(TablesInUseText(plat::DisplayPath(ProgramDir)), gui::mtWarning,
+                                               gui::Buttons({gui::mbRetry, gui::mbCancel}), 0);
+            if (answer == gui::mrRetry) continue;
+            return false;
+        }
         // Both answers end the program; the files stay as they are.
         // Help shows the repair page and asks again; Yes and No both end.
         for (int asked = 0; asked < 20; ++asked) {
@@ -287,7 +318,6 @@ bool EditorContext::FormCreate() {
             if (answer != 0) break;
             ShowHelp(kHelpContext, kTablesFailedHelpContext);
         }
-        for (vl::TvlTable* t : StartupTables()) t->Close();
         return false;
     }
     // An import killed before its commit left files and folders no project row names.

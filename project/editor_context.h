@@ -40,6 +40,9 @@ inline constexpr const char* kTablesFailedText =
     "[Yes] to load the Table Repair Centre otherwise answer [No] and re-install the BDE. Do you wish to load the "
     "Table Repair Centre now?";
 
+// The start-up question when another program holds the folder's tables.
+std::string TablesInUseText(const std::string& folder);
+
 // One help request as the hook saw it.
 struct HelpRequest {
     std::string helpFile;
@@ -129,6 +132,9 @@ public:
     // Reads the page colours from the preferences table's first row; a field
     // that cannot be read gives blue for topics and silver for popups.
     void LoadPageColours();
+    // True when another process holds one of the program folder's tables
+    // (ours must be closed).
+    bool TablesInUse() const;
 
     // --- settings, start-up and shut-down --------------------------------------------
     ProgramSettings Settings;

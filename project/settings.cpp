@@ -13,9 +13,16 @@ std::string ProgramIniPath(const std::string& programDir) { return plat::JoinPat
 
 namespace {
 
-int Percent(const plat::TIniFile& ini, const char* section, const char* key, int fallback) {
+// A number within [low, high], else the fallback: the file may be damaged or
+// edited by hand, and the window must neither vanish off-screen nor shrink
+// to nothing nor outgrow every screen.
+int InRange(const plat::TIniFile& ini, const char* section, const char* key, int fallback, int low, int high) {
     const int v = ini.ReadInteger(section, key, fallback);
-    return v < 0 || v > 100 ? fallback : v;
+    return v < low || v > high ? fallback : v;
+}
+
+int Percent(const plat::TIniFile& ini, const char* section, const char* key, int fallback) {
+    return InRange(ini, section, key, fallback, 0, 100);
 }
 
 }  // namespace
@@ -35,16 +42,15 @@ ProgramSettings ReadProgramSettings(const std::string& iniPath) {
     s.IniFonts = ini.ReadSection("FontList");
     s.NonscrollSplitterPos = Percent(ini, "MaxHelp", "NonscrollBarSplitter", 15);
     s.SplitViewSplitterPos = Percent(ini, "SplitView", "SplitViewBarSplitter", 41);
-    s.Top = ini.ReadInteger("WindowPosition", "Top", 1);
-    s.Left = ini.ReadInteger("WindowPosition", "Left", 1);
-    s.Height = ini.ReadInteger("WindowPosition", "Height", 600);
-    s.Width = ini.ReadInteger("WindowPosition", "Width", 800);
+    s.Top = InRange(ini, "WindowPosition", "Top", 1, -kMaxWindowCoordinate, kMaxWindowCoordinate);
+    s.Left = InRange(ini, "WindowPosition", "Left", 1, -kMaxWindowCoordinate, kMaxWindowCoordinate);
+    s.Height = InRange(ini, "WindowPosition", "Height", 600, kMinWindowHeight, kMaxWindowCoordinate);
+    s.Width = InRange(ini, "WindowPosition", "Width", 800, kMinWindowWidth, kMaxWindowCoordinate);
     s.HelpHints = ini.ReadBool("Menus", "HelpHints", true);
     s.ShowTipOfTheDay = ini.ReadBool("Help", "ShowTipOfTheDay", true);
     s.LastProject = ini.ReadString("LastWorkingOn", "Project", "");
     s.TopicJumpBold = ini.ReadBool("Formatting", "TopicJumpBold", false);
-    s.GridFontSize = ini.ReadInteger("SplitView", "GridFontSize", 8);
-    if (s.GridFontSize < 8 || s.GridFontSize > 14) s.GridFontSize = 8;
+    s.GridFontSize = InRange(ini, "SplitView", "GridFontSize", 8, 8, 14);
     s.GridFontBold = ini.ReadBool("SplitView", "GridFontBold", false);
     s.PopupsHaveAutoSearchKeys = ini.ReadBool("Formatting", "PopupsHaveAutoSearchKeys", false);
     s.DelphiKwgen = ini.ReadString("Paths", "DelphiKwgen", "");

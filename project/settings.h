@@ -13,6 +13,12 @@ namespace editor {
 inline constexpr const char* kProgramIniName = "Tavrin.ini";
 std::string ProgramIniPath(const std::string& programDir);
 
+// The main window's bounds as read back: a side outside [min, max] or a
+// corner beyond +-max gives the default bounds' value.
+inline constexpr int kMinWindowWidth = 320;
+inline constexpr int kMinWindowHeight = 200;
+inline constexpr int kMaxWindowCoordinate = 16384;
+
 // The settings holder of the main window (kqIniSettings).
 struct TIniSettings {
     bool UseFontRegistry = true;
@@ -49,7 +55,8 @@ struct ProgramSettings {
 
 // Reads the settings; a missing or unreadable file, a missing key or a value
 // that is not a number gives the defaults. A splitter value outside 0..100
-// gives its default; a grid font size outside 8..14 gives 8.
+// gives its default; a grid font size outside 8..14 gives 8; window bounds
+// outside the limits above give their defaults.
 ProgramSettings ReadProgramSettings(const std::string& iniPath);
 
 // Writes the settings in the order the main window's close writes them,

@@ -123,6 +123,28 @@ TEST_F(Bag, StaleEntriesAreSkippedAndTheRestApplies) {
     EXPECT_TRUE(t->FieldByName("HelpId")->Visible);
 }
 
+// A column width read back from the ini file is used only within what a grid
+// column can show; anything else keeps the field's own width.
+TEST_F(Bag, StoredWidthsOutOfRangeKeepTheFieldsOwn) {
+    struct Case {
+        const char* width;
+        int expected;  // -1: the field's own width
+    };
+    const Case cases[] = {{"2147483647", -1}, {"-99999999", -1}, {"0", -1}, {"256", -1},
+                          {"99999999999", -1}, {"1", 1},          {"40", 40}, {"255", 255}};
+    for (const Case& c : cases) {
+        auto t = MakeTable("Pages.QVD");
+        const int own = t->FieldByName("Title")->DisplayWidth();
+        TBag bag(nullptr);
+        bag.AddItem("HelpIdGrid_Field_0", std::string("Title,") + c.width + ",0,1,0");
+        bag.RestoreDataSetFields("HelpIdGrid", t.get());
+        EXPECT_EQ(t->FieldByName("Title")->DisplayWidth(), c.expected < 0 ? own : c.expected) << c.width;
+        EXPECT_EQ(t->Fields(0)->FieldName, "Title") << c.width;  // the rest of the entry still applies
+        t.reset();
+        std::filesystem::remove_all(folder + "/Pages.QVD");
+    }
+}
+
 TEST_F(Bag, ItemsIniChecksAndEdges) {
     TBag bag(nullptr);
     EXPECT_THROW(bag.LoadFromIni(), misc::EBagError);

@@ -188,6 +188,20 @@ bool TLZHBatch::IsBatchWorkFile(std::string_view fullName) const {
     return false;
 }
 
+void TLZHBatch::ClearStaleWorkFiles() const {
+    const std::string folder = plat::ExtractFilePath(archiveFileName_);
+    for (const char* work : {kDirectoryWorkFile, kDataWorkFile}) {
+        const std::string name = folder + work;
+        if (!plat::FileExists(name)) continue;
+        // A work file another batch holds open is that batch's; one nobody
+        // holds was left by a run that was killed.
+        plat::File probe;
+        if (!probe.Open(name, plat::FileAccess::Read, plat::FileShare::Exclusive)) continue;
+        probe.Close();
+        plat::DeleteFile(name);
+    }
+}
+
 // --- collecting ----------------------------------------------------------------------
 
 std::string TLZHBatch::ResolveInputName(const std::string& name, bool mustExist) const {
@@ -432,6 +446,7 @@ void TLZHBatch::CompressFiles() {
         return;
     }
     busy_ = true;
+    ClearStaleWorkFiles();
     struct Idle {
         TLZHBatch* b;
         ~Idle() {
@@ -475,10 +490,17 @@ void TLZHBatch::ReadArchiveDirectory() {
         // Every member's data must lie inside the file.
         for (const auto& m : members)
             if (m->offset > dataSize || m->compressedSize > dataSize - m->offset) return;
+        // The totals must fit too: sizes are read from the file, and a sum
+        // that wrapped would show a negative or tiny archive as valid.
+        std::int64_t totalSize = 0, totalCompressed = 0;
+        for (const auto& m : members)
+            if (__builtin_add_overflow(totalSize, m->size, &totalSize) ||
+                __builtin_add_overflow(totalCompressed, m->compressedSize, &totalCompressed))
+                return;
         entries_.ReadOnly = false;
+        archiveSize_ = totalSize;
+        archiveCompressedSize_ = totalCompressed;
         for (auto& m : members) {
-            archiveSize_ += m->size;
-            archiveCompressedSize_ += m->compressedSize;
             entries_.Add(m->name + "\t" + std::to_string(m->size) + "\t" + std::to_string(m->compressedSize) + "\t" +
                              std::to_string(m->attributes) + "\t" + plat::FloatToStr(m->date),
                          m.get());

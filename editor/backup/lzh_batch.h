@@ -92,6 +92,8 @@ public:
 
     static constexpr const char* kDirectoryWorkFile = "LZHBATCH.DIR";
     static constexpr const char* kDataWorkFile = "LZHBATCH.$$$";
+    // Deletes the work files a killed run left beside the archive.
+    void ClearStaleWorkFiles() const;
 
     TLZHBatch();
     ~TLZHBatch() override;

@@ -65,7 +65,22 @@ public:
                         "Dictionary not found", gui::MB_OK | gui::MB_ICONINFORMATION);
         return false;
     }
+    // A check with no project or no page would look at no word and still
+    // say it is complete; the user is told why there is nothing to check.
+    bool SomethingToCheck() {
+        const char* why = nullptr;
+        db::TDataSet* projects = form_.ctx->mainTable;
+        db::TDataSet* pages = form_.ctx->detailTable;
+        if (!projects || !projects->Active() || projects->IsEmpty())
+            why = "There is no project to check: create a project or open one first.";
+        else if (!pages || !pages->Active() || pages->IsEmpty())
+            why = "This project has no page to check yet: add a page first.";
+        if (!why) return true;
+        gui::MessageBox(why, "Spell Check", gui::MB_OK | gui::MB_ICONINFORMATION);
+        return false;
+    }
     void Spell(SpellScope scope) {
+        if (!SomethingToCheck()) return;
         // Without an editor only the move-to-text prompt shows.
         if (Active() && !DictionaryReady()) return;
         spell_->DictionaryName = form_.ctx->SpellDictionaryName;
@@ -79,6 +94,7 @@ public:
         const std::string view = form_.CurrentView();
         if (view == kSplitViewPage ? e != form_.HelpText : view == kMaxViewPage ? e == form_.HelpText : true)
             e = nullptr;
+        if (!SomethingToCheck()) return;
         if (e && !DictionaryReady()) return;
         spell_->DictionaryName = form_.ctx->SpellDictionaryName;
         DialogSpeller speller(*spell_);
@@ -88,6 +104,7 @@ public:
         richtext::TJDCustomRtfEdit* e = nullptr;
         if (form_.CurrentView() == kSplitViewPage) e = form_.HelpText;
         else if (form_.CurrentView() == kMaxViewPage) e = form_.maxHelpText;
+        if (!SomethingToCheck()) return;
         if (!e || !DictionaryReady()) return;
         spell_->DictionaryName = form_.ctx->SpellDictionaryName;
         DialogSpeller speller(*spell_);

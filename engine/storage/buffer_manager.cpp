@@ -212,9 +212,12 @@ bool TqvBufferManager::HasTransaction(std::uint32_t trNo) {
 
 void TqvBufferManager::AppendJournal(TqvTransactionItem& item, const TqvbmRAMPage& page, bool before) {
     TbtdFileInfo* f = page.file;
-    if (f->journalPath.empty() || f->journalPathOf != f->name) {
-        f->journalPath = QvJournalFullPath(f->name);
-        f->journalPathOf = f->name;
+    const std::string pathOf = f->name + '\n' + item.journal->name;
+    if (f->journalPath.empty() || f->journalPathOf != pathOf) {
+        // A table beside the journal is named by its file name alone, so a
+        // copied or moved folder still recovers with the journal it holds.
+        f->journalPath = QvJournalRecordName(QvJournalFullPath(f->name), QvJournalFullPath(item.journal->name));
+        f->journalPathOf = pathOf;
     }
     std::string rec = EncodeJournalRecordHead(static_cast<std::uint32_t>(page.block),
                                               static_cast<std::uint32_t>(page.buffer.size()), before,

@@ -21,6 +21,19 @@ std::string QvJournalFullPath(const std::string& name) {
     return ec ? p : full.lexically_normal().string();
 }
 
+std::string QvJournalRecordName(const std::string& tableFull, const std::string& journalFull) {
+    const std::filesystem::path t(tableFull), j(journalFull);
+    if (plat::AnsiUpperCase(t.parent_path().lexically_normal().string()) ==
+        plat::AnsiUpperCase(j.parent_path().lexically_normal().string()))
+        return t.filename().string();
+    return tableFull;
+}
+
+std::string QvJournalRecordTarget(const std::string& recorded, const std::string& journalFull) {
+    if (recorded.find_first_of("/\\") != std::string::npos) return recorded;
+    return (std::filesystem::path(journalFull).parent_path() / recorded).string();
+}
+
 std::string EncodeJournalRecordHead(std::uint32_t block, std::uint32_t blockSize, bool beforeImage,
                                     const std::string& fullPath) {
     // The path must keep its terminator inside the field: a cut path would
@@ -122,6 +135,7 @@ QvRecovery QvRecoverJournal(const std::string& journalPath) {
                     end - at - kJournalRecordHeadSize >= r.blockSize &&
                     (static_cast<std::uint64_t>(r.block) << QvLog2BlockSize(r.blockSize)) <= 0xFFFFFFFFull;
             r.path.assign(p, whole ? len : 0);
+            if (whole) r.path = QvJournalRecordTarget(r.path, journalFull);
         }
         if (!whole) {
             // A transaction that died while writing its journal leaves a torn

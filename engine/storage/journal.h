@@ -27,6 +27,12 @@ constexpr std::uint32_t kJournalPathField = 260;
 
 enum class QvRecovery { None, RolledForward, RolledBack, InUse };
 
+// What a record names: the table's file name when it lies beside the journal,
+// else its full path (which recovery refuses).
+std::string QvJournalRecordName(const std::string& tableFull, const std::string& journalFull);
+// The file a recorded name stands for: a bare name lies beside the journal.
+std::string QvJournalRecordTarget(const std::string& recorded, const std::string& journalFull);
+
 // The 276-byte head of a record; raises 73 when the path does not fit.
 std::string EncodeJournalRecordHead(std::uint32_t block, std::uint32_t blockSize, bool beforeImage,
                                     const std::string& fullPath);

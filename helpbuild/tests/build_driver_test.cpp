@@ -303,3 +303,30 @@ TEST(BuildDriver, PartialBuildWithoutTheCompilerWritesTheProjectFileAndSaysWhere
 }
 
 }  // namespace
+
+// A killed build leaves its temporary files beside the project's; the next
+// build of the project clears them, however it ends.
+TEST(BuildDriver, TemporaryFilesAKilledBuildLeftAreClearedByTheNext) {
+    struct Case {
+        const char* what;
+        bool storeFails;
+        BuildOutcome outcome;
+    };
+    const Case cases[] = {
+        {"the next build compiles", false, BuildOutcome::Compiled},
+        {"the next build is stopped by a page row", true, BuildOutcome::Failed},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        BuildFixture f;
+        f.AddPage(1, "T", "", "One", "x", "");
+        for (const char* stale : {"demo.rtf.~tmp", "demo.HPJ.~tmp", "demo.cnt.~tmp"})
+            testsupport::WriteFileBytes(f.Path(stale), "left by a killed build");
+        testsupport::WriteFileBytes(f.Path("notes.txt.~tmp"), "not the build's");
+        f.project.storeFails = c.storeFails;
+        EXPECT_EQ(f.Full(), c.outcome) << f.Messages();
+        for (const char* stale : {"demo.rtf.~tmp", "demo.HPJ.~tmp", "demo.cnt.~tmp"})
+            EXPECT_FALSE(fs::exists(f.Path(stale))) << stale;
+        EXPECT_EQ(f.Read("notes.txt.~tmp"), "not the build's");
+    }
+}

@@ -96,6 +96,55 @@ TEST(Settings, GridFontSizeAndSplitterRanges) {
     }
 }
 
+// Every number start-up reads from Tavrin.ini, with values a damaged or
+// hand-edited file holds: out of range gives the key's default, so no window
+// opens off-screen, one pixel wide or larger than any screen.
+TEST(Settings, EveryNumberReadIsRangeChecked) {
+    testsupport::TempDir tmp;
+    const std::string ini = (tmp / "Tavrin.ini").string();
+    struct Case {
+        const char* section;
+        const char* key;
+        const char* value;
+        int expected;
+        int ProgramSettings::*field;
+    };
+    const Case cases[] = {
+        {"WindowPosition", "Top", "-99999999", 1, &ProgramSettings::Top},
+        {"WindowPosition", "Top", "2147483647", 1, &ProgramSettings::Top},
+        {"WindowPosition", "Top", "-2147483648", 1, &ProgramSettings::Top},
+        {"WindowPosition", "Top", "0", 0, &ProgramSettings::Top},
+        {"WindowPosition", "Top", "-8", -8, &ProgramSettings::Top},
+        {"WindowPosition", "Top", "1500", 1500, &ProgramSettings::Top},
+        {"WindowPosition", "Left", "-99999999", 1, &ProgramSettings::Left},
+        {"WindowPosition", "Left", "99999", 1, &ProgramSettings::Left},
+        {"WindowPosition", "Left", "-4", -4, &ProgramSettings::Left},
+        {"WindowPosition", "Width", "2147483647", 800, &ProgramSettings::Width},
+        {"WindowPosition", "Width", "0", 800, &ProgramSettings::Width},
+        {"WindowPosition", "Width", "-640", 800, &ProgramSettings::Width},
+        {"WindowPosition", "Width", "1", 800, &ProgramSettings::Width},
+        {"WindowPosition", "Width", "99999999999", 800, &ProgramSettings::Width},
+        {"WindowPosition", "Width", "1024", 1024, &ProgramSettings::Width},
+        {"WindowPosition", "Width", "3840", 3840, &ProgramSettings::Width},
+        {"WindowPosition", "Height", "2147483647", 600, &ProgramSettings::Height},
+        {"WindowPosition", "Height", "0", 600, &ProgramSettings::Height},
+        {"WindowPosition", "Height", "19", 600, &ProgramSettings::Height},
+        {"WindowPosition", "Height", "700", 700, &ProgramSettings::Height},
+        {"SplitView", "GridFontSize", "2147483647", 8, &ProgramSettings::GridFontSize},
+        {"SplitView", "GridFontSize", "-2147483648", 8, &ProgramSettings::GridFontSize},
+        {"SplitView", "SplitViewBarSplitter", "2147483647", 41, &ProgramSettings::SplitViewSplitterPos},
+        {"SplitView", "SplitViewBarSplitter", "-99999999", 41, &ProgramSettings::SplitViewSplitterPos},
+        {"MaxHelp", "NonscrollBarSplitter", "2147483647", 15, &ProgramSettings::NonscrollSplitterPos},
+        {"MaxHelp", "NonscrollBarSplitter", "-99999999", 15, &ProgramSettings::NonscrollSplitterPos},
+    };
+    for (const Case& c : cases) {
+        std::filesystem::remove(ini);
+        plat::WritePrivateProfileString(c.section, c.key, c.value, ini);
+        const ProgramSettings s = editor::ReadProgramSettings(ini);
+        EXPECT_EQ(s.*c.field, c.expected) << c.key << "=" << c.value;
+    }
+}
+
 TEST(Settings, FontListNeedsMoreThanOneScreenFont) {
     testsupport::TempDir tmp;
     const std::string ini = (tmp / "Tavrin.ini").string();

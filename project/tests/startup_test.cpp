@@ -2,12 +2,17 @@
 #include "editor_test_support.h"
 
 #include "platform/core/files.h"
+#include "platform/core/paths.h"
 #include "platform/core/ini_file.h"
 #include "data/fields.h"
 #include "platform/core/dialog_service.h"
 #include "platform/win/message_queue.h"
 
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -145,6 +150,91 @@ TEST_F(Startup, ATableThatCannotBeOpenedAsksAndEndsWithTheFileUnchanged) {
     run.reset();
     EXPECT_EQ(ReadAll(path), garbage);
     EXPECT_FALSE(plat::FileExists(folder.Path("Tavrin.ini")));
+}
+
+// Another program holding the folder's tables: its lock on a table file is
+// what a second instance meets, so a lock taken here is the same to the engine.
+class HeldTable {
+public:
+    explicit HeldTable(const std::string& path) : fd_(::open(path.c_str(), O_RDWR | O_CLOEXEC)) {
+        if (fd_ >= 0 && ::flock(fd_, LOCK_EX | LOCK_NB) != 0) Release();
+    }
+    ~HeldTable() { Release(); }
+    bool Held() const { return fd_ >= 0; }
+    void Release() {
+        if (fd_ >= 0) ::close(fd_);
+        fd_ = -1;
+    }
+
+private:
+    int fd_;
+};
+
+// Releases the table when asked for the `releaseAt`-th time, then answers
+// from the script: the other program closed while the question was up.
+class ReleasingDialogs : public gui::ScriptedDialogService {
+public:
+    HeldTable* held = nullptr;
+    std::size_t releaseAt = 0;
+    gui::DialogReply Run(const gui::DialogRequest& r) override {
+        if (held && Requests().size() + 1 == releaseAt) held->Release();
+        return gui::ScriptedDialogService::Run(r);
+    }
+};
+
+TEST_F(Startup, TablesHeldByAnotherProgramSayInUseAndWaitOrClose) {
+    struct Case {
+        const char* what;
+        const char* file;
+        std::vector<int> answers;  // to each question in turn
+        std::size_t releaseAt;     // the question at which the other program ends; 0: never
+        bool created;
+    };
+    const Case cases[] = {
+        {"close at once", "TvrnITEM.QVD", {gui::mrCancel}, 0, false},
+        {"wait while still held, then close", "TvrnCNT.QVD", {gui::mrRetry, gui::mrCancel}, 0, false},
+        {"wait until the other program ends", "TvrnITEM.QVD", {gui::mrRetry}, 1, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ReleasingDialogs answers;
+        gui::ScopedDialogService answering{answers};
+        HeldTable held(folder.Path(c.file));
+        ASSERT_TRUE(held.Held());
+        answers.held = &held;
+        answers.releaseAt = c.releaseAt;
+        for (int a : c.answers) answers.Answer(a);
+        const std::string before = ReadAll(folder.Path(c.file));
+        auto run = Start();
+        EXPECT_EQ(run->created, c.created);
+        // A start that goes on is a first run: its help page warns of the
+        // missing help file after the questions.
+        const std::vector<gui::DialogRequest>& asked = answers.Requests();
+        ASSERT_EQ(asked.size(), c.answers.size() + (c.created ? 1 : 0));
+        EXPECT_EQ(answers.Unscripted(), c.created ? 1 : 0);
+        if (c.created) {
+            EXPECT_EQ(asked.back().text, plat::DisplayPath(folder.Path("Tavrin.HLP")) + " not found.");
+        }
+        for (std::size_t i = 0; i < c.answers.size(); ++i) {
+            const gui::DialogRequest& q = asked[i];
+            EXPECT_NE(q.text, editor::kTablesFailedText);
+            EXPECT_EQ(q.text.find("Repair"), std::string::npos) << q.text;
+            EXPECT_NE(q.text.find(folder.dir), std::string::npos) << q.text;
+            EXPECT_NE(q.text.find("in use"), std::string::npos) << q.text;
+            std::vector<int> results;
+            for (const auto& b : q.buttons) results.push_back(b.result);
+            EXPECT_EQ(results, (std::vector<int>{gui::mrCancel, gui::mrRetry}));
+        }
+        if (c.created) {
+            EXPECT_TRUE(run->ctx->mainTable->Active());
+            Stop(*run);
+        }
+        run.reset();
+        held.Release();
+        if (!c.created) {
+            EXPECT_EQ(ReadAll(folder.Path(c.file)), before);
+        }
+    }
 }
 
 TEST_F(Startup, APostThatFailsRefusesTheClose) {

@@ -16,6 +16,7 @@
 
 #include <QApplication>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QWidget>
 #include <QWindow>
 
@@ -23,6 +24,11 @@
 #include <chrono>
 #include <filesystem>
 #include <thread>
+#include <utility>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace {
 
@@ -60,6 +66,70 @@ TEST(Program, StartsOnAFreshFolderWithAPaintedWindow) {
     EXPECT_GT(lit, 0.9) << "the window is black where it should be painted";
     EXPECT_GE(colours, 4) << "the window shows almost nothing";
     EXPECT_TRUE(fs::exists(home / "TvrnMAIN.QVD") || fs::exists(home / "tvrnmain.qvd"));
+}
+
+// A second start on a program folder whose tables another program holds: it
+// says the folder is in use, Cancel closes it, and Retry after the other
+// program ended starts it. The other program's lock on the page table is
+// taken here, as a running Tavrin's is.
+TEST(Program, ASecondStartOnABusyFolderSaysItIsInUse) {
+    ProgramFolder home;
+    ASSERT_EQ(RunProgram([](User& u) { u.WaitForMainWindow(); }), 0);
+    struct Case {
+        const char* what;
+        const char* key;
+        bool releaseFirst;
+        bool started;
+    };
+    for (const Case& c : {Case{"cancel", "Escape", false, false}, Case{"retry", "", true, true}}) {
+        SCOPED_TRACE(c.what);
+        int fd = -1;
+        for (const auto& e : fs::directory_iterator(home.path()))
+            if (e.path().filename().string() == "TvrnITEM.QVD" || e.path().filename().string() == "tvrnitem.qvd")
+                fd = ::open(e.path().c_str(), O_RDWR | O_CLOEXEC);
+        ASSERT_GE(fd, 0);
+        ASSERT_EQ(::flock(fd, LOCK_EX | LOCK_NB), 0);
+        std::string text;
+        bool mainShown = false;
+        const int code = RunProgram([&](User& u) {
+            QWidget* box = u.WaitForWindow("Warning");
+            if (!box) return;
+            text = u.Gui([&] {
+                for (QMessageBox* m : {qobject_cast<QMessageBox*>(box)})
+                    if (m) return m->text().toStdString();
+                return std::string();
+            });
+            if (const char* shot = std::getenv("TAVRIN_SHOT_DIR")) {
+                u.WaitUntil([&] { return box->windowHandle() && box->windowHandle()->isExposed(); });
+                u.Grab(box).save(QString::fromStdString(std::string(shot) + "/in_use_" + c.what + ".png"));
+            }
+            if (c.releaseFirst) ::close(std::exchange(fd, -1));
+            u.Activate(box);
+            if (c.releaseFirst) {
+                // Retry is clicked: the user answers the question the box asks.
+                QWidget* retry = u.Gui([&]() -> QWidget* {
+                    for (QPushButton* b : box->findChildren<QPushButton*>())
+                        if (b->text().remove('&') == "Retry") return b;
+                    return nullptr;
+                });
+                ASSERT_NE(retry, nullptr);
+                u.Click(retry);
+            } else {
+                u.Keys(c.key);
+            }
+            if (c.started) mainShown = u.WaitForMainWindow() != nullptr;
+        });
+        if (fd >= 0) ::close(fd);
+        EXPECT_NE(text.find("in use"), std::string::npos) << text;
+        EXPECT_NE(text.find(home.path().string()), std::string::npos) << text;
+        EXPECT_EQ(text.find("Repair"), std::string::npos) << text;
+        EXPECT_EQ(mainShown, c.started);
+        if (c.started) {
+            EXPECT_EQ(code, 0);
+        } else {
+            EXPECT_NE(code, 0);
+        }
+    }
 }
 
 TEST(Program, SpellShowsTheDialogForAMisspeltWord) {
@@ -113,6 +183,36 @@ TEST(Program, SpellWithoutItsDictionarySaysWhichFileIsMissing) {
     EXPECT_EQ(code, 0);
     EXPECT_NE(box.find((home.path() / "British.dct").string()), std::string::npos) << box;
     EXPECT_EQ(box.find("Dictionary not found :"), std::string::npos) << box;
+}
+
+// With nothing to check, Spell says why instead of reporting a check that
+// never looked at a word: on a fresh folder there is no project, and a new
+// project's page list starts empty.
+TEST(Program, SpellWithNothingToCheckSaysWhy) {
+    ProgramFolder home;
+    std::string noProject;
+    const int code = RunProgram([&](User& u) {
+        QWidget* w = u.WaitForMainWindow();
+        ASSERT_TRUE(w);
+        if (u.WindowShown("Tip of the Day")) {
+            u.Activate(u.WaitForWindow("Tip of the Day"));
+            u.Keys("Escape");
+            u.WaitForWindowGone("Tip of the Day");
+        }
+        u.Click(u.Control("sbtnSpell"));
+        QWidget* shown = u.WaitForWindow("Spell Check");
+        ASSERT_TRUE(shown);
+        noProject = u.Gui([&] {
+            auto* m = qobject_cast<QMessageBox*>(shown);
+            return m ? m->text().toStdString() : std::string();
+        });
+        u.Activate(shown);
+        u.Keys("Return");
+        u.WaitForWindowGone("Spell Check");
+        EXPECT_FALSE(u.WindowShown("Spelling"));
+    });
+    EXPECT_EQ(code, 0);
+    EXPECT_NE(noProject.find("no project"), std::string::npos) << noProject;
 }
 
 // An import the user killed (the machine went down, the program was ended)

@@ -77,6 +77,9 @@ const char* const kExpectedBoxes[] = {
     "Are you sure you want to Delete this Topic/Popup page?",
     // A spell check of a page with no misspelt word reports its end.
     "No errors found. Spell checking complete...",
+    // Spell with no project, or a project without pages, says why not.
+    "There is no project to check: create a project or open one first.",
+    "This project has no page to check yet: add a page first.",
     "This will delete all contents entries for this Project. Are you sure you want to do this?",
 };
 

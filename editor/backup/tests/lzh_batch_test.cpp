@@ -17,6 +17,7 @@
 
 #include "editor/lzh/lzh_decoder.h"
 #include "platform/core/datetime.h"
+#include "platform/core/files.h"
 #include "platform/core/format.h"
 #include "platform/core/streams.h"
 #include "platform/core/value_io.h"
@@ -330,3 +331,77 @@ TEST(ReadOnlyStringList, RefusesEveryChangeWhileSet) {
 }
 
 }  // namespace
+
+// Member sizes come from the file: sizes whose sum leaves the 64-bit range
+// make the archive invalid instead of wrapping the totals.
+TEST_F(Batch, SizesWhoseSumOverflowsMakeTheArchiveInvalid) {
+    struct Case {
+        const char* what;
+        std::int64_t size1, size2;
+        bool valid;
+    };
+    const Case cases[] = {
+        {"both at the largest size", INT64_MAX, INT64_MAX, false},
+        {"one past the range together", INT64_MAX, 1, false},
+        {"exactly the range together", INT64_MAX - 5, 5, true},
+        {"small", 10, 20, true},
+    };
+    for (const Case& c : cases) {
+        plat::MemoryStream ms;
+        plat::ValueWriter w(ms);
+        w.WriteListBegin();
+        for (std::int64_t size : {c.size1, c.size2}) {
+            w.WriteString("a.txt");
+            w.WriteInt64(size);
+            w.WriteInt64(1);  // compressed size
+            w.WriteInt64(0);  // offset
+            w.WriteInteger(0x20);
+            w.WriteFloat(36526.0);
+        }
+        w.WriteListEnd();
+        w.Write("z", 1);
+        Write("big.kqb", ms.Bytes());
+        TLZHBatch batch;
+        batch.SetArchiveFileName(P("big.kqb"));
+        EXPECT_EQ(batch.ValidArchive(), c.valid) << c.what;
+        EXPECT_EQ(batch.ArchiveEntries().Count(), c.valid ? 2 : 0) << c.what;
+        if (c.valid) {
+            EXPECT_EQ(batch.ArchiveSize(), c.size1 + c.size2) << c.what;
+        }
+    }
+}
+
+// A killed run leaves its work files beside the archive; the next run into the
+// same folder clears them, whether or not it writes an archive, and a work
+// file another running batch holds is left alone.
+TEST_F(Batch, WorkFilesAKilledRunLeftAreClearedByTheNextRun) {
+    struct Case {
+        const char* what;
+        bool inputPresent;
+        bool heldByAnother;
+    };
+    const Case cases[] = {
+        {"the next run writes an archive", true, false},
+        {"the next run finds nothing to archive", false, false},
+        {"another batch is writing", false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(dir / "k");
+        Write("k/in/a.txt", "some text");
+        if (!c.inputPresent) fs::remove(dir / "k/in/a.txt");
+        Write("k/out/LZHBATCH.$$$", "half a data file");
+        Write("k/out/lzhbatch.dir", "half a directory");
+        plat::File other;
+        if (c.heldByAnother) {
+            ASSERT_TRUE(other.Open(P("k/out/LZHBATCH.$$$"), plat::FileAccess::Write, plat::FileShare::Exclusive));
+        }
+        TLZHBatch batch;
+        batch.InputFiles().Add(P("k/in/a.txt"));
+        batch.SetArchiveFileName(P("k/out/b.kqb"));
+        batch.CompressFiles();
+        EXPECT_EQ(fs::exists(dir / "k/out/LZHBATCH.$$$"), c.heldByAnother);
+        EXPECT_FALSE(fs::exists(dir / "k/out/lzhbatch.dir"));
+        EXPECT_EQ(batch.ValidArchive(), c.inputPresent);
+    }
+}

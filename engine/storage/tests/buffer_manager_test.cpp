@@ -203,11 +203,11 @@ TEST(FailSafe, JournalRecordsAndOrderOfWrites) {
     t.bm.CommitTransaction(3);
     QvInstallFileAccess(nullptr);
 
-    std::string full = QvJournalFullPath(path);
-    ASSERT_LT(full.size(), 260u);
+    // The table lies beside the journal, so its record names it by file name.
+    const std::string name = "J.QVD";
     auto recordHead = [&](std::uint32_t flag) {
-        // "JFRH", block 7, block size 4096, flag, the path zero-filled to 260 bytes.
-        return "JFRH" + Words({7, 4096, flag}) + full + std::string(260 - full.size(), '\0');
+        // "JFRH", block 7, block size 4096, flag, the name zero-filled to 260 bytes.
+        return "JFRH" + Words({7, 4096, flag}) + name + std::string(260 - name.size(), '\0');
     };
     const std::string& j = rec.journalAtFirstTableWrite;
     ASSERT_EQ(j.size(), 8u + 2 * (276 + 4096));
@@ -231,6 +231,42 @@ TEST(FailSafe, JournalRecordsAndOrderOfWrites) {
     EXPECT_EQ(rec.log, expected);
     EXPECT_FALSE(fs::exists(journal));
     EXPECT_EQ(Fill(t, 7), 'c');
+}
+
+// A copy of a folder taken while it held a journal recovers on its own: the
+// journal's records name the files beside it, not the folder it came from.
+TEST(Recovery, ACopiedFolderRecoversWithItsOwnJournal) {
+    testsupport::TempDir dir;
+    const fs::path original = dir / "original", copy = dir / "copy";
+    fs::create_directories(original);
+    std::string path = (original / "J.QVD").string();
+    OpenFile t(path);
+    MakeTable(t, 8, 'a');
+    t.Close();
+    const std::string before = ReadFileBytes(path);
+    Recorder rec((original / "1.QV$").string());
+    QvInstallFileAccess(&rec);
+    t.Open();
+    t.f->transaction = 3;
+    t.bm.StartTransaction(3, true, (original / "1.tmp").string());
+    SetFill(t, 7, 'c');
+    t.bm.CommitTransaction(3);
+    QvInstallFileAccess(nullptr);
+    t.Close();
+    ASSERT_FALSE(rec.journalAtFirstTableWrite.empty());
+
+    // The copy holds the table as it was and the completed journal; the
+    // original folder is gone, so nothing can be read or written there.
+    fs::create_directories(copy);
+    WriteFileBytes(copy / "J.QVD", before);
+    WriteFileBytes(copy / "1.QV$", rec.journalAtFirstTableWrite);
+    fs::remove_all(original);
+    OpenFile c((copy / "J.QVD").string());
+    c.Open();
+    EXPECT_FALSE(fs::exists(copy / "1.QV$"));
+    EXPECT_FALSE(fs::exists(original));
+    EXPECT_EQ(Fill(c, 7), 'c');
+    EXPECT_EQ(Fill(c, 6), 'a');
 }
 
 // Progress written part-way: the before-images reach the disk (one sync of
@@ -306,24 +342,38 @@ TEST(FailSafe, RollbackAfterFlushedProgressRestoresTheFile) {
     }
 }
 
+char DiskFill(const std::string& path, std::uint32_t n) { return ReadFileBytes(path)[n * 4096 + 100]; }
+
+// A record names a table beside its journal by file name, so a deep folder
+// journals fine; a full path that does not fit its field is refused.
 TEST(FailSafe, JournalPathThatDoesNotFitIsRefused) {
-    testsupport::TempDir dir;
-    fs::path deep = dir.path();
-    while (deep.string().size() < 270) deep /= std::string(40, 'd');
-    fs::create_directories(deep);
-    OpenFile t((deep / "L.QVD").string());
-    MakeTable(t, 1, 'a');
-    t.f->transaction = 4;
-    t.bm.StartTransaction(4, true, (deep / "4").string());
-    try {
-        SetFill(t, 1, 'x');
-        FAIL();
-    } catch (const EqvServerException& e) {
-        EXPECT_EQ(e.ErrorNumber(), 73);
+    for (bool beside : {true, false}) {
+        SCOPED_TRACE(beside ? "journal beside the table" : "journal in another folder");
+        testsupport::TempDir dir;
+        fs::path deep = dir.path();
+        while (deep.string().size() < 270) deep /= std::string(40, 'd');
+        fs::create_directories(deep);
+        const fs::path journalDir = beside ? deep : dir.path();
+        OpenFile t((deep / "L.QVD").string());
+        MakeTable(t, 1, 'a');
+        t.f->transaction = 4;
+        t.bm.StartTransaction(4, true, (journalDir / "4").string());
+        if (beside) {
+            SetFill(t, 1, 'x');
+            t.bm.CommitTransaction(4);
+            EXPECT_EQ(DiskFill((deep / "L.QVD").string(), 1), 'x');
+        } else {
+            try {
+                SetFill(t, 1, 'x');
+                FAIL();
+            } catch (const EqvServerException& e) {
+                EXPECT_EQ(e.ErrorNumber(), 73);
+            }
+            t.bm.RollbackTransaction(4);
+            EXPECT_EQ(Fill(t, 1), 'a');
+        }
+        EXPECT_FALSE(fs::exists(journalDir / "4.QV$"));
     }
-    t.bm.RollbackTransaction(4);
-    EXPECT_EQ(Fill(t, 1), 'a');
-    EXPECT_FALSE(fs::exists(deep / "4.QV$"));
 }
 
 // ---- recovery ----------------------------------------------------------------------------
@@ -336,7 +386,6 @@ std::string Image(char fill) {
     return b;
 }
 
-char DiskFill(const std::string& path, std::uint32_t n) { return ReadFileBytes(path)[n * 4096 + 100]; }
 
 struct RecoveryCase {
     const char* what;
