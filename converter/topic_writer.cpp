@@ -10,6 +10,7 @@
 #include "converter/rtf_writer.h"
 #include "converter/topic_stream.h"
 #include "platform/core/paths.h"
+#include "platform/core/rtf_escape.h"
 
 namespace conv {
 
@@ -108,7 +109,7 @@ void WalkTree(HelpFile& hf, const InternalFile& file, bool keywordTree, Leaf lea
 void WriteContextNames(HelpFile& hf, RtfOutput& out, const std::vector<std::string>& names) {
     for (const std::string& name : names) {
         if (hf.flags & kPageLinks) {
-            const std::string bookmark = RtfEscaped(name);
+            const std::string bookmark = plat::RtfEscapeText(name);
             out.Printf("{\\*\\bkmkstart B%s}{\\*\\bkmkend B%s}", bookmark.c_str(), bookmark.c_str());
         } else {
             WriteFootnoteText(hf, out, name, '#');
