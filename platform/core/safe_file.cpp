@@ -2,6 +2,7 @@
 
 #include "platform/core/last_error.h"
 #include "platform/core/paths.h"
+#include "platform/core/threads.h"
 
 #include <cerrno>
 #include <fcntl.h>
@@ -12,6 +13,9 @@
 namespace plat {
 
 namespace {
+
+constexpr int kLockTries = 200;
+constexpr std::uint32_t kLockPauseMs = 25;
 
 // A rename is durable only once the folder holding the name is synced.
 void SyncFolderOf(const std::string& native) {
@@ -28,7 +32,7 @@ void SyncFolderOf(const std::string& native) {
 std::string SafeFileTempPath(std::string_view target) { return std::string(target) + ".~tmp"; }
 
 SafeFileWriter::SafeFileWriter(std::string_view target, PathText text, unsigned newFileMode)
-    : target_(text == PathText::Native ? std::string(target) : NativePath(target)), temp_(target_ + ".~tmp") {
+    : target_(text == PathText::Native ? std::string(target) : NativePath(target)), temp_(SafeFileTempPath(target_)) {
     struct stat old;
     const bool replacing = ::stat(target_.c_str(), &old) == 0 && S_ISREG(old.st_mode);
     for (;;) {
@@ -38,9 +42,16 @@ SafeFileWriter::SafeFileWriter(std::string_view target, PathText text, unsigned 
             Fail(errno == ENOENT ? ENOTDIR : errno);
             return;
         }
-        int r;
-        do r = ::flock(fd, LOCK_EX);
-        while (r != 0 && errno == EINTR);
+        // Another writer's turn lasts one write; one that never ends (a
+        // stopped process) makes this writer give up rather than hang.
+        int r = -1, lockError = 0;
+        for (int tries = 0; tries < kLockTries; ++tries) {
+            r = ::flock(fd, LOCK_EX | LOCK_NB);
+            if (r == 0) break;
+            lockError = errno;
+            if (lockError != EWOULDBLOCK && lockError != EINTR) break;
+            Sleep(kLockPauseMs);
+        }
         // Another writer may have renamed or removed the temporary while we
         // waited: only a lock on the file now under that name counts.
         struct stat held, named;
@@ -49,10 +60,9 @@ SafeFileWriter::SafeFileWriter(std::string_view target, PathText text, unsigned 
             fd_ = fd;
             break;
         }
-        const int err = errno;
         ::close(fd);
         if (r != 0) {
-            Fail(err);
+            Fail(lockError);
             return;
         }
     }

@@ -6,7 +6,8 @@
 // behind under SafeFileTempPath(target), which is where clean-ups look.
 //
 // Two writers of one target (two processes saving one ini file) take turns
-// on a lock of the temporary, so neither writes into the other's bytes.
+// on a lock of the temporary, so neither writes into the other's bytes; a
+// writer that waits about five seconds in vain fails with 32 (sharing).
 // Failures leave a Win32 code in GetLastError (last_error.h); none throws.
 #pragma once
 

@@ -102,6 +102,42 @@ TEST(Output, BuildWithoutAHelpCompilerSaysSoAndLeavesItsInput) {
     EXPECT_NE(hpj.find(rtfPath.string(), at), std::string::npos) << hpj;
 }
 
+// A title with an accented letter and braces reaches the compiler's input
+// escaped in its footnotes: \'e9 for the letter, never the raw byte, which
+// the compiler would read in its own code page.
+TEST(Output, BuildEscapesAccentsAndBracesInFootnotes) {
+    ProgramFolder home;
+    fs::path folder;
+    const int code = RunProgram([&](User& u) {
+        QWidget* main = acceptance::MainWindowReady(u);
+        ASSERT_TRUE(main);
+        ASSERT_TRUE(acceptance::NewProjectByKeys(u, "Accents", "ACCENTS", "Caf\xC3\xA9 {x}"));
+        ASSERT_TRUE(acceptance::TypeIntoPage(u, " Body"));
+        folder = acceptance::ProjectFolder(u);
+        u.Activate(main);
+        u.Keys("alt+c q");
+        QWidget* shown = u.WaitForWindow("No Help Compiler", 30000);
+        ASSERT_TRUE(shown);
+        u.Activate(shown);
+        u.Keys("Return");
+        EXPECT_TRUE(u.WaitForWindowGone("No Help Compiler"));
+        EXPECT_TRUE(u.WaitForMainWindowAlone());
+    });
+    EXPECT_EQ(code, 0);
+    const fs::path rtfPath = FileInAnyCase(folder, "ACCENTS.rtf");
+    ASSERT_FALSE(rtfPath.empty()) << folder;
+    const std::string rtf = testsupport::ReadFileBytes(rtfPath);
+    EXPECT_EQ(UnbalancedAt(rtf), std::string::npos) << rtf;
+    // The title footnote ("$") and the search keys ("K", the title again).
+    for (const char mark : {'$', 'K'}) {
+        const std::string opener = std::string("{\\cs16\\super ") + mark + "} ";
+        const std::size_t at = rtf.find(opener);
+        ASSERT_NE(at, std::string::npos) << mark << "\n" << rtf.substr(0, 2000);
+        const std::string value = rtf.substr(at + opener.size(), rtf.find("}}\r\n", at) - at - opener.size());
+        EXPECT_EQ(value, "Caf\\'e9 \\{x\\}") << mark;
+    }
+}
+
 TEST(Output, HtmlExportWritesTheIndexPageWithThePageText) {
     ProgramFolder home;
     fs::path folder;

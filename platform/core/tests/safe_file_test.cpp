@@ -8,6 +8,8 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <functional>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -90,8 +92,10 @@ TEST(SafeFile, AFailureLeavesTheOldFileAndNoTemporary) {
         std::function<void()> inChild;                     // just before the write
         std::uint32_t error;
         bool streamed;  // through SafeFileWriter rather than WriteFileSafely
+        bool othersTemporary = false;  // the temporary is another writer's and stays
     };
     const std::string big(256 * 1024, 'x');
+    int othersLock = -1;
     const Case cases[] = {
         {"read-only folder", [](const fs::path& dir) { ::chmod(dir.c_str(), 0555); },
          [] {
@@ -115,6 +119,14 @@ TEST(SafeFile, AFailureLeavesTheOldFileAndNoTemporary) {
          plat::ERROR_DISK_FULL, true},
         {"temporary name held by a folder", [](const fs::path& dir) { fs::create_directory(dir / "keep.txt.~tmp"); },
          [] {}, plat::ERROR_ACCESS_DENIED, false},
+        // Another writer is in the middle of its write and never finishes.
+        {"another writer's turn that never ends",
+         [&othersLock](const fs::path& dir) {
+             othersLock = ::open((dir / "keep.txt.~tmp").c_str(), O_WRONLY | O_CREAT, 0644);
+             [[maybe_unused]] const auto wrote = ::write(othersLock, "theirs", 6);
+             ::flock(othersLock, LOCK_EX);
+         },
+         [] {}, plat::ERROR_SHARING_VIOLATION, false, true},
     };
     for (const Case& c : cases) {
         testsupport::TempDir tmp;
@@ -142,7 +154,12 @@ TEST(SafeFile, AFailureLeavesTheOldFileAndNoTemporary) {
         EXPECT_EQ(code, 0) << c.name << " (1: the write succeeded, 2: another error)";
         EXPECT_EQ(ReadAll(target), "old contents") << c.name;
         EXPECT_EQ(Names(dir), arranged) << c.name;
-        EXPECT_FALSE(fs::is_regular_file(dir / "keep.txt.~tmp")) << c.name;
+        if (c.othersTemporary) {
+            EXPECT_EQ(ReadAll(dir / "keep.txt.~tmp"), "theirs");
+            ::close(othersLock);
+        } else {
+            EXPECT_FALSE(fs::is_regular_file(dir / "keep.txt.~tmp")) << c.name;
+        }
     }
 }
 
