@@ -6,10 +6,58 @@
 #include "platform/win/message_queue.h"
 
 #include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <mutex>
 
 namespace db {
 
 void DatabaseError(const std::string& message) { throw EDatabaseError(message); }
+
+namespace {
+std::mutex adviceLock;
+std::string& Advice() {
+    static std::string advice;
+    return advice;
+}
+}  // namespace
+
+bool IsDamagedTableError(std::uint16_t code) {
+    switch (code) {
+        case 9992:                                       // the header is not a table file's
+        case 11896:                                      // a BLOB's blocks or links
+        case 15366: case 15367:                          // unreadable, or cut short
+        case 15409: case 15412: case 15413:              // block numbers, record references, data blocks
+        case 15421: case 15422: case 15424: case 15427:  // stream and index blocks
+        case 15431: case 15432:                          // the free-block chain, the stored dictionary
+            return true;
+        default:
+            return false;
+    }
+}
+
+void SetDamagedTableAdvice(const std::string& advice) {
+    std::lock_guard<std::mutex> g(adviceLock);
+    Advice() = advice;
+}
+
+void RaiseTableError(std::uint16_t code, const std::string& engineText, const std::string& table) {
+    if (!IsDamagedTableError(code) || table.empty()) throw EDBEngineError(code, engineText);
+    // The engine's own text names no table and reads like an internal fault.
+    std::string why = engineText;
+    for (const char* prefix : {"QV SERVER ERROR: "})
+        if (why.rfind(prefix, 0) == 0) why.erase(0, std::strlen(prefix));
+    while (!why.empty() && (why.back() == '.' || why.back() == ' ')) why.pop_back();
+    if (!why.empty()) why[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(why[0])));
+    std::string text = "The table " + table + " is damaged: " + why + ".";
+    std::string advice;
+    {
+        std::lock_guard<std::mutex> g(adviceLock);
+        advice = Advice();
+    }
+    if (!advice.empty()) text += " " + advice;
+    throw EDBEngineError(code, text, table);
+}
 void Abort() { throw plat::EAbort("Operation aborted"); }
 
 TDataSet::TDataSet(TComponent* AOwner) : TComponent(AOwner) {}
