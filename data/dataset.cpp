@@ -6,8 +6,6 @@
 #include "platform/win/message_queue.h"
 
 #include <algorithm>
-#include <cctype>
-#include <cstring>
 #include <mutex>
 
 namespace db {
@@ -20,35 +18,37 @@ std::string& Advice() {
     static std::string advice;
     return advice;
 }
-}  // namespace
 
-bool IsDamagedTableError(std::uint16_t code) {
+// The engine's own texts name no table and read like internal faults.
+const char* DamageWords(std::uint16_t code) {
     switch (code) {
-        case 9992:                                       // the header is not a table file's
-        case 11896:                                      // a BLOB's blocks or links
-        case 15366: case 15367:                          // unreadable, or cut short
-        case 15409: case 15412: case 15413:              // block numbers, record references, data blocks
-        case 15421: case 15422: case 15424: case 15427:  // stream and index blocks
-        case 15431: case 15432:                          // the free-block chain, the stored dictionary
-            return true;
-        default:
-            return false;
+        case 9992: return "its header is not that of a table";
+        case 11896: return "a text or picture stored in it cannot be read";
+        case 15366: return "it cannot be read from the disk";
+        case 15367: return "it ends before its last page (the file was cut short)";
+        case 15409: return "it refers to a page past its end";
+        case 15412: return "it refers to a row that is not there";
+        case 15413: return "a page of its rows is damaged";
+        case 15421: case 15422: return "a page of its stored texts is damaged";
+        case 15424: case 15427: return "a page of one of its indexes is damaged";
+        case 15431: return "its list of free pages is damaged";
+        case 15432: return "its list of fields is damaged";
+        default: return nullptr;
     }
 }
+
+}  // namespace
 
 void SetDamagedTableAdvice(const std::string& advice) {
     std::lock_guard<std::mutex> g(adviceLock);
     Advice() = advice;
 }
 
+bool IsDamagedTableError(std::uint16_t code) { return DamageWords(code) != nullptr; }
+
 void RaiseTableError(std::uint16_t code, const std::string& engineText, const std::string& table) {
-    if (!IsDamagedTableError(code) || table.empty()) throw EDBEngineError(code, engineText);
-    // The engine's own text names no table and reads like an internal fault.
-    std::string why = engineText;
-    for (const char* prefix : {"QV SERVER ERROR: "})
-        if (why.rfind(prefix, 0) == 0) why.erase(0, std::strlen(prefix));
-    while (!why.empty() && (why.back() == '.' || why.back() == ' ')) why.pop_back();
-    if (!why.empty()) why[0] = static_cast<char>(std::tolower(static_cast<unsigned char>(why[0])));
+    const char* why = DamageWords(code);
+    if (!why || table.empty()) throw EDBEngineError(code, engineText);
     std::string text = "The table " + table + " is damaged: " + why + ".";
     std::string advice;
     {
@@ -58,6 +58,7 @@ void RaiseTableError(std::uint16_t code, const std::string& engineText, const st
     if (!advice.empty()) text += " " + advice;
     throw EDBEngineError(code, text, table);
 }
+
 void Abort() { throw plat::EAbort("Operation aborted"); }
 
 TDataSet::TDataSet(TComponent* AOwner) : TComponent(AOwner) {}

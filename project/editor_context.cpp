@@ -265,7 +265,7 @@ std::string TableDamagedText(const std::string& folder, const DamagedTable& tabl
 
 std::string TableUnreadableText(const std::string& folder, const DamagedTable& table) {
     return "The table " + table.file + " in " + folder + " is damaged: " + table.reason +
-           ". Its header cannot be read, so no rows can be rebuilt from it.\n\nRestore the folder from a backup, "
+           ". It cannot be opened, so no rows can be rebuilt from it.\n\nRestore the folder from a backup, "
            "or move " + table.file + " out of the folder to start with an empty table in its place. Tavrin will "
            "close now.";
 }
@@ -363,9 +363,10 @@ bool EditorContext::FormCreate() {
         try {
             const TableRepair done = RepairTable(ProgramDir, damaged->file);
             rebuilt.insert(damaged->file);
-            gui::MessageDlg(damaged->file + " was rebuilt and holds the " + std::to_string(done.rows) +
-                                " rows that could be read. The damaged file is kept as " + done.copy + " in " +
-                                shownDir + ".",
+            const std::string rows =
+                done.rows == 1 ? "the 1 row that" : "the " + std::to_string(done.rows) + " rows that";
+            gui::MessageDlg(damaged->file + " was rebuilt and holds " + rows +
+                                " could be read. The damaged file is kept as " + done.copy + " in " + shownDir + ".",
                             gui::mtInformation, gui::Buttons({gui::mbOK}), 0);
         } catch (const std::exception& e) {
             gui::MessageDlg(damaged->file + " could not be rebuilt: " + e.what() +

@@ -27,12 +27,14 @@ void ReadWhole(db::TDataCursor& c) {
 
 std::string EngineWords(const db::EDBEngineError& e) {
     std::string why = e.what();
-    // The cursor's text already names the table; the reason is what follows.
+    // The cursor's text already names the table; the reason is what
+    // follows, up to the advice.
     const std::string marker = " is damaged: ";
     if (const std::size_t at = why.find(marker); at != std::string::npos) {
         why.erase(0, at + marker.size());
         if (const std::size_t stop = why.find(". "); stop != std::string::npos) why.erase(stop);
     }
+    while (!why.empty() && why.back() == '.') why.pop_back();
     return why;
 }
 
