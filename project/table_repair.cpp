@@ -43,8 +43,8 @@ std::string EngineWords(const db::EDBEngineError& e) {
 std::optional<DamagedTable> FindDamagedTable(const std::string& folder) {
     db::TDbDriver& driver = db::Session().Driver();
     const std::string dir = plat::IncludeTrailingBackslash(folder);
-    for (const char* file : {kItemTableFile, kMainTableFile, kCntTableFile, kPrefTableFile, kRefiTableFile,
-                             kInhTableFile, kFontTableFile}) {
+    for (const TableSchema& schema : ProjectTableSchemas()) {
+        const std::string& file = schema.fileName;
         if (!plat::FileExists(plat::JoinPath(folder, file))) continue;
         bool opened = false;
         try {

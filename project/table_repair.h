@@ -16,9 +16,10 @@ struct DamagedTable {
     bool opens = false;
 };
 
-// The first table of the program folder whose file a full read fails on
-// with damage: every record through each of its indexes, with its BLOBs.
-// Tables that are missing or held elsewhere are not damaged.
+// The first of the program folder's tables (every project table, also those
+// start-up does not open) whose file a full read fails on with damage: every
+// record through each of its indexes, with its BLOBs. Tables that are
+// missing or held elsewhere are not damaged.
 std::optional<DamagedTable> FindDamagedTable(const std::string& folder);
 
 // Where the damaged file is kept: "<name>-damaged.QVD" beside it, or
