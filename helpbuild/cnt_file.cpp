@@ -162,18 +162,19 @@ CntReadResult ParseCntFile(std::string_view text) {
         } else if (line[0] == ':') {
             // :Base, :Title and anything else of the compiler's own.
         } else {
-            auto refuse = [n](const std::string& why) {
+            int level = CntLineLevel(line);
+            if (level == 0) {
+                std::string why;
+                if (!IsDigit(line[0]))
+                    why = "it does not begin with a level number";
+                else if (line[0] == '0' || (line.size() > 1 && IsDigit(line[1])))
+                    why = "its level is not between 1 and 9";
+                else
+                    why = "its level number is not followed by a blank";
                 CntReadResult bad;
                 bad.errorLine = static_cast<int>(n) + 1;
                 bad.error = "Line " + std::to_string(n + 1) + " is not a contents line: " + why + ".";
                 return bad;
-            };
-            int level = CntLineLevel(line);
-            if (level == 0) {
-                if (!IsDigit(line[0])) return refuse("it does not begin with a level number");
-                if (line[0] == '0' || (line.size() > 1 && IsDigit(line[1])))
-                    return refuse("its level is not between 1 and 9");
-                return refuse("its level number is not followed by a blank");
             }
             CntEntry e;
             e.level = level;
@@ -201,9 +202,6 @@ CntReadResult ParseCntFile(std::string_view text) {
                     }
                 }
             }
-            // A line the writer could not give back as it reads (a window
-            // named before the help file) is not one the file may hold.
-            if (const std::string problem = CntEntryProblem(e); !problem.empty()) return refuse(problem);
             r.entries.push_back(std::move(e));
         }
     }
