@@ -346,8 +346,14 @@ bool EditorContext::FormCreate() {
             }
             return false;
         }
-        if (!damaged->opens || rebuilt.count(damaged->file)) {
+        if (!damaged->opens) {
             gui::MessageDlg(TableUnreadableText(shownDir, *damaged), gui::mtError, gui::Buttons({gui::mbOK}), 0);
+            return false;
+        }
+        if (rebuilt.count(damaged->file)) {
+            gui::MessageDlg("The table " + damaged->file + " in " + shownDir + " is still damaged after its rebuild: " +
+                                damaged->reason + ". Restore the folder from a backup. Tavrin will close now.",
+                            gui::mtError, gui::Buttons({gui::mbOK}), 0);
             return false;
         }
         // Yes rebuilds; No ends with the files untouched; Help shows the
