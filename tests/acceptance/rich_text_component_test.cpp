@@ -94,8 +94,11 @@ TEST_F(RichTextComponent, BarCombosOpenWithAClickAndApplyTheChosenItem) {
         ASSERT_TRUE(combo->DroppedDown());
         TComboListBox* list = combo->ListBox();
         ASSERT_TRUE(list->Visible());
-        // The last item shown: another font than the text's, size 15 for the sizes.
-        const int item = std::min(combo->Items().Count(), combo->DropDownCount) - 1;
+        // The last item shown that is not the current one (the list opens
+        // scrolled to show the current font): size 15 for the sizes.
+        int item = std::min(combo->Items().Count(), list->TopIndex() + combo->DropDownCount) - 1;
+        if (item == list->ItemIndex()) --item;
+        ASSERT_GE(item, list->TopIndex());
         const std::string chosen = combo->Items()[item];
         TRect r = list->ItemRect(item);
         guitest::Click(list, {(r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2});
