@@ -442,7 +442,11 @@ ImportedPage ImportOnePage(std::string_view pageText, const std::string& header,
     if (RtfFootnote* f = nth('+', 0)) {
         ImportedPage browse;
         ApplyBrowseFootnote(browse, f->value);
-        if (browse.browseName.size() <= sizes.browseName) {
+        if (browse.browseName.empty() && !browse.browseId) {
+            // Nothing the page's fields can hold: kept where the build writes it again.
+            page.notes.push_back("the \"+\" footnote of " + std::to_string(f->value.size()) +
+                                 " characters names no browse sequence or number; it stays in the page text");
+        } else if (browse.browseName.size() <= sizes.browseName) {
             used.push_back(f);
             page.browseName = browse.browseName;
             page.browseId = browse.browseId;

@@ -14,6 +14,7 @@
 #include "platform/gui/forms.h"
 #include "platform/gui/graphics.h"
 #include "platform/gui/metafile.h"
+#include "platform/gui/printer.h"
 #include "controls/data/vl_db_edit.h"
 #include "controls/db/db_controls.h"
 #include "controls/richdb/db_rich_text.h"
@@ -780,8 +781,16 @@ void PrintPageList(EditorContext& ctx, TJDCustomRtfEdit& printer, bool wide,
     done();
 }
 
-void PrintThisPage(TJDCustomRtfEdit& page, TJDCustomRtfEdit& printer) {
+void PrintThisPage(TJDCustomRtfEdit& page, TJDCustomRtfEdit& printer, const std::string& title) {
     printer.AssignText(&page);
+    // The job (and the PDF made when no printer is installed) is named after the page.
+    gui::TPrinter* pr = gui::Printer();
+    struct Restore {
+        gui::TPrinter* pr;
+        std::string saved;
+        ~Restore() { pr->Title = saved; }
+    } restore{pr, pr->Title};
+    if (!title.empty()) pr->Title = title;
     printer.Print();
 }
 

@@ -146,7 +146,8 @@ TEST(ImportRtf, PageFieldsFromFootnotesInBothDialects) {
         {{{'+', "7"}}, page([](ImportedPage& p) { p.browseId = 7; }), {}},
         {{{'+', "g:3"}}, page([](ImportedPage& p) { p.browseId = 3; }), {}},
         {{{'+', "grp:"}}, page([](ImportedPage& p) { p.browseName = "grp"; }), {}},
-        {{{'+', "seq"}}, page([](ImportedPage&) {}), {}},
+        // Neither a name with its colon nor a number: kept in the text, not dropped.
+        {{{'+', "seq"}}, page([](ImportedPage&) {}), {"seq"}},
         {{{'K', "k1"}, {'K', "k2"}, {'K', "k3"}}, page([](ImportedPage& p) { p.keys = "k1;k2"; }), {"k3"}},
         {{}, page([](ImportedPage&) {}), {}},  // no "$", no "#": empty, not "Unknown"
     };
