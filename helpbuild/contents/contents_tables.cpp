@@ -5,6 +5,7 @@
 #include "platform/core/exceptions.h"
 #include "platform/core/files.h"
 #include "platform/core/paths.h"
+#include "platform/core/safe_file.h"
 #include "platform/core/string_list.h"
 #include "data/fields.h"
 #include "data/tables.h"
@@ -80,20 +81,6 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
     return size == 0 || f.Read(bytes.data(), bytes.size()) == size;
 }
 
-// Beside the target, renamed over it when complete.
-bool WriteWholeFileSafely(const std::string& path, const std::string& bytes) {
-    const std::string temp = path + ".~tmp";
-    bool ok = false;
-    {
-        plat::File f;
-        if (f.Open(temp, plat::FileAccess::Write, plat::FileShare::Exclusive, plat::FileDisposition::CreateAlways))
-            ok = f.Write(bytes.data(), bytes.size()) == static_cast<std::int64_t>(bytes.size()) && f.Flush();
-    }
-    if (ok && plat::RenameFile(temp, path, true)) return true;
-    plat::DeleteFile(temp);
-    return false;
-}
-
 void Busy(const ContentsHooks& hooks, bool on) {
     if (hooks.busyCursor) hooks.busyCursor(on);
 }
@@ -162,7 +149,7 @@ bool WriteCntFile(editor::EditorContext& ctx, const ContentsHooks& hooks) {
                 // The old file stays: a file that reads back otherwise is worse than none written.
                 gui::MessageBox(refusal, kCntSaveFailedCaption, gui::MB_OK | gui::MB_ICONINFORMATION);
             } else {
-                written = WriteWholeFileSafely(target, text);
+                written = plat::WriteFileSafely(target, text);
                 if (!written)
                     gui::MessageBox(kCntSaveFailedText, kCntSaveFailedCaption, gui::MB_OK | gui::MB_ICONINFORMATION);
             }
