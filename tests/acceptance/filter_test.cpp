@@ -58,8 +58,8 @@ Outcome SetPageFilter(const std::function<std::string(int)>& helpIdFrom, const s
         ASSERT_EQ(before.size(), 1u);
         out.welcome = before[0];
         u.Activate(u.WaitForMainWindow());
-        // Filter › Set Filter: a click on the menu (Alt+I is taken by the
-        // page's inheritance button), then the item's letter.
+        // Filter › Set Filter: a click on the menu (Alt+I opens the
+        // Inheritance menu, which has the same letter), then the item's letter.
         QWidget* main = u.WaitForMainWindow();
         QMenuBar* bar = nullptr;
         QPoint at;
