@@ -537,7 +537,7 @@ TEST_F(MainViews, TabThroughThePageGridNeverReachesAMemo) {
     if (ctx->detailTable->State() != db::dsBrowse) ctx->detailTable->Post();
     ctx->detailTable->First();
     for (const auto& [name, before] : memos) EXPECT_EQ(ctx->detailTable->FieldByName(name)->AsString(), before) << name;
-    EXPECT_EQ(ctx->detailTable->FieldByName("Title")->AsString().rfind('z', 0), 0u);
+    EXPECT_EQ(ctx->detailTable->FieldByName("Title")->AsString(), "zz");
 }
 
 // Each cell of the contents grid shows its own entry's value, as the grid

@@ -1,0 +1,219 @@
+// The page grid and the main window's keys as a user meets them: keys typed
+// through the X server to whatever has the focus, the tables and the screen
+// looked at afterwards.
+#include "tests/acceptance/user_actions.h"
+
+#include "editor/forms/main_form.h"
+#include "controls/richdb/db_rich_text.h"
+#include "data/tables.h"
+#include "platform/gui/controls.h"
+#include "platform/gui/forms.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QScrollBar>
+#include <QWidget>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace {
+
+using acceptance::NewProjectByKeys;
+using acceptance::ProgramFolder;
+using acceptance::RunProgram;
+using acceptance::User;
+
+// The page titles of the project, in the page table's order.
+std::vector<std::string> Titles(User& u) {
+    editor::TForm1* form = u.Form();
+    return u.Gui([&] {
+        std::vector<std::string> out;
+        db::TDataSet* d = form->ctx->detailTable;
+        if (d->State() != db::dsBrowse) return std::vector<std::string>{"(editing)"};
+        const db::TBookmark at = d->GetBookmark();
+        for (d->First(); !d->Eof(); d->Next()) out.push_back(d->FieldByName("Title")->AsString());
+        d->GotoBookmark(at);
+        return out;
+    });
+}
+
+// Leaves nothing unsaved that would stop the program's close: whatever
+// box is up is answered, and the page row's edits are dropped.
+void CancelPageRow(User& u) {
+    for (int i = 0; i < 5; ++i)
+        if (QWidget* box = u.Gui([] { return QApplication::activeModalWidget(); })) {
+            u.Activate(box);
+            u.Keys("Return");
+        }
+    editor::TForm1* form = u.Form();
+    u.Gui([&] { form->ctx->detailTable->Cancel(); });
+}
+
+// A click on the page grid's cell of `field` in the grid's row `row` (the
+// first data row is 1; 0: the current row).
+void ClickPageGridCell(User& u, const std::string& field, int row = 0) {
+    editor::TForm1* form = u.Form();
+    QWidget* grid = u.WidgetOf(form->detailGrid);
+    const gui::TRect r = u.Gui([&] {
+        vl::TvlCustomDBGrid* g = form->detailGrid;
+        int col = g->Col();
+        for (int i = 0; i < g->GetFieldCount(); ++i)
+            if (g->GetFields(i)->FieldName == field) col = i + g->IndicatorOffset();
+        return g->CellRect(col, row > 0 ? row : g->Row());
+    });
+    u.ClickAt(grid, r.Left + 8, (r.Top + r.Bottom) / 2);
+}
+
+// A new page row takes every key typed into its cells, however the row was
+// made: Down below the last page, Insert or Edit › Insert Topic in front of
+// the first (where the user types the help id, none being free).
+TEST(Keys, ANewPageRowKeepsEveryTypedLetter) {
+    ProgramFolder home;
+    struct Case {
+        const char* how;    // the keys that make the row, on the grid
+        const char* id;     // typed into its HelpId cell, or nothing
+        const char* title;  // typed into its Title cell
+    };
+    const std::vector<Case> cases = {
+        {"Down", "", "zz"}, {"Insert", "500", "yy"}, {"ctrl+End Down", "", "xxx"}, {"alt+e i", "300", "ww"}};
+    std::vector<std::string> shown, titles, boxes;
+    const int code = RunProgram([&](User& u) {
+        ASSERT_TRUE(acceptance::MainWindowReady(u));
+        ASSERT_TRUE(NewProjectByKeys(u, "Rows", "ROWS"));
+        editor::TForm1* form = u.Form();
+        auto editorText = [&] {
+            gui::TInplaceEdit* e = form->detailGrid->InplaceEditor();
+            return e && e->Visible() ? e->Text() : std::string("(no editor)");
+        };
+        for (const Case& c : cases) {
+            // Onto the first page, without opening its cell.
+            ClickPageGridCell(u, "HelpId", 1);
+            ClickPageGridCell(u, "TopicPopup", 1);
+            u.Keys(c.how);
+            ASSERT_TRUE(u.WaitUntil([&] { return form->ctx->detailTable->State() == db::dsInsert; })) << c.how;
+            if (*c.id) {
+                u.Type(c.id);
+                u.WaitUntil([&] { return editorText() == c.id; }, 3000);
+                shown.push_back(u.Gui(editorText));
+            }
+            ClickPageGridCell(u, "Title");
+            u.Type(c.title);
+            u.WaitUntil([&] { return editorText() == c.title; }, 3000);
+            shown.push_back(u.Gui(editorText));
+            u.Keys("Return");
+            u.Click(u.Control("SpeedButton6"));
+            if (!u.WaitUntil([&] { return form->ctx->detailTable->State() == db::dsBrowse; })) {
+                ADD_FAILURE() << c.how << ": the new page was not saved";
+                CancelPageRow(u);
+                return;
+            }
+        }
+        titles = Titles(u);
+        for (const gui::DialogRequest& b : u.Boxes()) boxes.push_back(b.text);
+    });
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(shown, (std::vector<std::string>{"zz", "500", "yy", "xxx", "300", "ww"}));
+    EXPECT_EQ(titles, (std::vector<std::string>{"ww", "yy", "Welcome", "zz", "xxx"}));
+    EXPECT_EQ(boxes, std::vector<std::string>{});
+}
+
+// A typed new page row is cancelled by the keys for it: the first Escape
+// drops what the cell holds, the next the row (after the grid's question:
+// the row holds its defaults); Alt+Backspace (Edit › Undo record) drops the
+// row at once. The page count is back where it was.
+TEST(Keys, EscapeAndAltBackspaceCancelATypedNewRow) {
+    ProgramFolder home;
+    struct Case {
+        const char* keys;
+        const char* afterFirst;  // the cell's text after the first key
+    };
+    const std::vector<Case> cases = {{"Escape Escape", ""}, {"alt+BackSpace", nullptr}};
+    std::vector<std::string> cellAfterFirst;
+    std::vector<int> rowsBefore, rowsAfter, recordsAfter;
+    std::vector<int> states;
+    std::vector<std::string> questions;
+    const int code = RunProgram([&](User& u) {
+        ASSERT_TRUE(acceptance::MainWindowReady(u));
+        ASSERT_TRUE(NewProjectByKeys(u, "Undo", "UNDO"));
+        editor::TForm1* form = u.Form();
+        auto gridRows = [&] { return form->detailGrid->RowCount(); };
+        for (const Case& c : cases) {
+            ClickPageGridCell(u, "HelpId", 1);
+            ClickPageGridCell(u, "Title", 1);
+            rowsBefore.push_back(u.Gui(gridRows));
+            u.Keys("Down");
+            ASSERT_TRUE(u.WaitUntil([&] { return form->ctx->detailTable->State() == db::dsInsert; }));
+            ClickPageGridCell(u, "Title");
+            u.Type("zz");
+            u.WaitUntil([&] {
+                gui::TInplaceEdit* e = form->detailGrid->InplaceEditor();
+                return e && e->Text() == "zz";
+            }, 3000);
+            const std::string first = c.keys;
+            const std::size_t space = first.find(' ');
+            u.Keys(first.substr(0, space));
+            if (c.afterFirst) {
+                u.WaitUntil([&] { return form->detailGrid->InplaceEditor()->Text() == c.afterFirst; }, 3000);
+                cellAfterFirst.push_back(u.Gui([&] { return form->detailGrid->InplaceEditor()->Text(); }));
+                u.Keys(first.substr(space + 1));
+                // The new page holds its defaults: the grid asks before it drops them.
+                if (u.WaitUntil([] { return QApplication::activeModalWidget() != nullptr; }, 3000)) {
+                    questions.push_back(u.Gui([] { return QApplication::activeModalWidget()->windowTitle().toStdString(); }));
+                    u.Activate(u.Gui([] { return QApplication::activeModalWidget(); }));
+                    u.Keys("Return");
+                }
+            }
+            u.WaitUntil([&] { return form->ctx->detailTable->State() == db::dsBrowse; }, 3000);
+            states.push_back(u.Gui([&] { return int(form->ctx->detailTable->State()); }));
+            rowsAfter.push_back(u.Gui(gridRows));
+            recordsAfter.push_back(u.Gui([&] { return form->ctx->detailTable->RecordCount(); }));
+            CancelPageRow(u);
+        }
+    });
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(cellAfterFirst, std::vector<std::string>{""});
+    EXPECT_EQ(questions.size(), 1u);
+    EXPECT_EQ(states, (std::vector<int>{db::dsBrowse, db::dsBrowse}));
+    EXPECT_EQ(rowsAfter, rowsBefore);
+    EXPECT_EQ(recordsAfter, (std::vector<int>{1, 1}));
+}
+
+// The page grid's short columns fit its pane: no horizontal scroll bar
+// shows, and with the title cell current the help id is still in view.
+TEST(Keys, ThePageGridFitsItsPaneWithoutAHorizontalBar) {
+    ProgramFolder home;
+    bool barShown = true;
+    int leftCol = -1, fixedCols = 0, titleRight = 0, clientWidth = 0;
+    const int code = RunProgram([&](User& u) {
+        ASSERT_TRUE(acceptance::MainWindowReady(u));
+        ASSERT_TRUE(NewProjectByKeys(u, "Fits", "FITS"));
+        editor::TForm1* form = u.Form();
+        ClickPageGridCell(u, "Title", 1);
+        u.WaitUntil([&] {
+            return form->detailGrid->GetSelectedField() && form->detailGrid->GetSelectedField()->FieldName == "Title";
+        });
+        QWidget* grid = u.WidgetOf(form->detailGrid);
+        u.Gui([&] {
+            barShown = false;
+            for (QScrollBar* b : grid->findChildren<QScrollBar*>())
+                if (b->orientation() == Qt::Horizontal && b->isVisible()) barShown = true;
+            vl::TvlCustomDBGrid* g = form->detailGrid;
+            leftCol = g->LeftCol();
+            fixedCols = g->FixedCols();
+            titleRight = g->CellRect(g->ColCount() - 1, 1).Right;
+            clientWidth = g->ClientWidth();
+        });
+        if (const char* dir = std::getenv("TAVRIN_SHOT_DIR"))
+            u.Grab(u.WaitForMainWindow()).save(QString::fromUtf8(dir) + "/page_grid.png");
+    });
+    EXPECT_EQ(code, 0);
+    EXPECT_FALSE(barShown) << "a horizontal scroll bar under columns that fit";
+    EXPECT_EQ(leftCol, fixedCols) << "the help id column scrolled out of view";
+    EXPECT_GT(titleRight, 0);
+    EXPECT_LE(titleRight, clientWidth);
+}
+
+}  // namespace
