@@ -16,6 +16,8 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -214,6 +216,89 @@ TEST(Keys, ThePageGridFitsItsPaneWithoutAHorizontalBar) {
     EXPECT_EQ(leftCol, fixedCols) << "the help id column scrolled out of view";
     EXPECT_GT(titleRight, 0);
     EXPECT_LE(titleRight, clientWidth);
+}
+
+// The main window's keys in the running program: Ctrl+S in the page editor
+// stores the page, Alt+M and Alt+S switch views from inside the page, and
+// File › Exit with a page that cannot be stored says why and stays open;
+// with an empty new page it drops the page and closes.
+TEST(Keys, SaveViewKeysAndExitWorkFromThePage) {
+    ProgramFolder home;
+    std::string stored, maxView, splitView, typedInto;
+    int stateAfterSave = -1;
+    bool stayedOpen = false;
+    std::string refusal;
+    bool quit = false;
+    std::size_t boxesBeforeExit = 0;
+    std::vector<gui::DialogRequest> boxesAtExit;
+    const int code = RunProgram([&](User& u) {
+        ASSERT_TRUE(acceptance::MainWindowReady(u));
+        ASSERT_TRUE(NewProjectByKeys(u, "Keys", "KEYS"));
+        editor::TForm1* form = u.Form();
+        ASSERT_TRUE(acceptance::TypeIntoPage(u, " Stored by keys"));
+        u.Keys("ctrl+s");
+        u.WaitUntil([&] { return form->ctx->detailTable->State() == db::dsBrowse; }, 3000);
+        u.Gui([&] {
+            stateAfterSave = form->ctx->detailTable->State();
+            form->ctx->detailTable->Refresh();
+            stored = form->ctx->detailTable->FieldByName("HelpText")->AsString();
+        });
+        u.Click(u.Control("HelpText"));
+        u.Keys("alt+m");
+        u.WaitUntil([&] { return form->CurrentView() == editor::kMaxViewPage; }, 3000);
+        maxView = u.Gui([&] { return form->CurrentView(); });
+        u.Keys("alt+s");
+        u.WaitUntil([&] { return form->CurrentView() == editor::kSplitViewPage; }, 3000);
+        splitView = u.Gui([&] { return form->CurrentView(); });
+        typedInto = acceptance::PageText(u);
+        // A new page in front of the first has no free help id: with a title
+        // it cannot be stored.
+        ClickPageGridCell(u, "HelpId", 1);
+        ClickPageGridCell(u, "TopicPopup", 1);
+        u.Keys("Insert");
+        ASSERT_TRUE(u.WaitUntil([&] { return form->ctx->detailTable->State() == db::dsInsert; }));
+        ClickPageGridCell(u, "Title");
+        u.Type("No id yet");
+        u.Keys("Return");
+        u.Keys("alt+f x");
+        if (u.WaitUntil([] { return QApplication::activeModalWidget() != nullptr; }, 5000)) {
+            QWidget* box = u.Gui([] { return QApplication::activeModalWidget(); });
+            for (const gui::DialogRequest& b : u.Boxes()) refusal += b.caption + ": " + b.text + "\n";
+            u.Activate(box);
+            u.Keys("Return");
+            u.WaitUntil([] { return QApplication::activeModalWidget() == nullptr; }, 5000);
+        }
+        stayedOpen = u.Gui([&] { return form->Widget()->isVisible(); });
+        CancelPageRow(u);
+        // An empty new page is dropped by the close, which goes on without a box.
+        ClickPageGridCell(u, "HelpId", 1);
+        u.Keys("Insert");
+        ASSERT_TRUE(u.WaitUntil([&] { return form->ctx->detailTable->State() == db::dsInsert; }));
+        boxesBeforeExit = u.Boxes().size();
+        u.Activate(u.WidgetOf(form));
+        u.Keys("alt+f x");
+        // The program may end while it is looked at: that is the close too.
+        for (int look = 0; look < 400 && !quit; ++look) {
+            try {
+                quit = u.ended || !u.Gui([&] { return form->Widget()->isVisible(); });
+            } catch (const std::exception&) {
+                quit = u.ended;
+            }
+            if (!quit) std::this_thread::sleep_for(std::chrono::milliseconds(25));
+        }
+        if (!quit) boxesAtExit = u.Boxes();
+    });
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(stateAfterSave, db::dsBrowse);
+    EXPECT_NE(stored.find("Stored by keys"), std::string::npos) << stored;
+    EXPECT_EQ(maxView, editor::kMaxViewPage);
+    EXPECT_EQ(splitView, editor::kSplitViewPage);
+    EXPECT_EQ(typedInto.find("ms"), std::string::npos) << "a view key typed into the page: " << typedInto;
+    EXPECT_TRUE(stayedOpen);
+    EXPECT_NE(refusal.find("without a HelpId"), std::string::npos) << refusal;
+    EXPECT_TRUE(quit) << "File > Exit did not close the window";
+    for (std::size_t i = boxesBeforeExit; i < boxesAtExit.size(); ++i)
+        ADD_FAILURE() << "a box at exit: " << boxesAtExit[i].text;
 }
 
 }  // namespace
