@@ -12,10 +12,15 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QClipboard>
 #include <QScrollBar>
 #include <QWidget>
 
 #include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <chrono>
 #include <thread>
 #include <string>
@@ -299,6 +304,96 @@ TEST(Keys, SaveViewKeysAndExitWorkFromThePage) {
     EXPECT_TRUE(quit) << "File > Exit did not close the window";
     for (std::size_t i = boxesBeforeExit; i < boxesAtExit.size(); ++i)
         ADD_FAILURE() << "a box at exit: " << boxesAtExit[i].text;
+}
+
+// The text of a PDF, as pdftotext reads it; empty when it cannot.
+std::string PdfText(const std::filesystem::path& pdf) {
+    const std::filesystem::path out = pdf.string() + ".txt";
+    const std::string command = "pdftotext -layout '" + pdf.string() + "' '" + out.string() + "'";
+    if (std::system(command.c_str()) != 0) return {};
+    std::ifstream in(out);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// The PDFs in `folder` and its Documents folder.
+std::vector<std::filesystem::path> Pdfs(const std::filesystem::path& folder) {
+    std::vector<std::filesystem::path> out;
+    for (const auto& dir : {folder, folder / "Documents"}) {
+        std::error_code ec;
+        for (const auto& e : std::filesystem::directory_iterator(dir, ec))
+            if (e.path().extension() == ".pdf") out.push_back(e.path());
+    }
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+// Printing from the pop-up menus of the running window, with no printer
+// installed: the page list (grid pop-up › Print Page List) and a page long
+// enough for several sheets (page pop-up › Print this Page) each become a
+// PDF, with every page's text in it.
+TEST(Keys, PrintPageListAndPrintThisPageWriteTheirText) {
+    ProgramFolder home;
+    const std::filesystem::path user = home.path().parent_path() / "user";
+    std::filesystem::create_directories(user);
+    const std::string oldHome = std::getenv("HOME") ? std::getenv("HOME") : "";
+    ::setenv("HOME", user.c_str(), 1);
+    std::vector<std::string> told;
+    const int code = RunProgram([&](User& u) {
+        ASSERT_TRUE(acceptance::MainWindowReady(u));
+        ASSERT_TRUE(NewProjectByKeys(u, "Printed", "PRINTED"));
+        editor::TForm1* form = u.Form();
+        auto answerBox = [&] {
+            if (!u.WaitUntil([] { return QApplication::activeModalWidget() != nullptr; }, 20000)) return;
+            QWidget* box = u.Gui([] { return QApplication::activeModalWidget(); });
+            told.push_back(u.Gui([&] { return box->windowTitle().toStdString(); }));
+            u.Activate(box);
+            u.Keys("Return");
+            u.WaitUntil([] { return QApplication::activeModalWidget() == nullptr; }, 5000);
+        };
+        // The page list, from the page grid's pop-up.
+        ClickPageGridCell(u, "HelpId", 1);
+        QWidget* grid = u.WidgetOf(form->detailGrid);
+        u.RightClickAt(grid, 30, 60);
+        ASSERT_TRUE(u.WaitUntil([] { return QApplication::activePopupWidget() != nullptr; }, 5000));
+        u.Keys("p");
+        answerBox();
+        // A page of many lines, printed from the page editor's pop-up.
+        // The lines come from another program through the clipboard.
+        std::string lines = "\n";
+        for (int i = 1; i <= 90; ++i) lines += "Line " + std::to_string(i) + "\n";
+        lines += "Last line";
+        u.Gui([&] { QApplication::clipboard()->setText(QString::fromStdString(lines)); });
+        ASSERT_TRUE(acceptance::TypeIntoPage(u, "First"));
+        u.Keys("ctrl+End ctrl+v");
+        u.WaitUntil([&] { return form->HelpText->GetPlainText().find("Last line") != std::string::npos; });
+        QWidget* page = u.WidgetOf(u.Control("HelpText"));
+        u.RightClickAt(page, 40, 40);
+        ASSERT_TRUE(u.WaitUntil([] { return QApplication::activePopupWidget() != nullptr; }, 5000));
+        u.Keys("p");
+        answerBox();
+    });
+    if (oldHome.empty()) ::unsetenv("HOME");
+    else ::setenv("HOME", oldHome.c_str(), 1);
+    EXPECT_EQ(code, 0);
+    const std::vector<std::filesystem::path> pdfs = Pdfs(user);
+    ASSERT_EQ(pdfs.size(), 2u) << "told: " << told.size();
+    std::string list, pages;
+    if (const char* dir = std::getenv("TAVRIN_SHOT_DIR"))
+        for (const auto& p : pdfs)
+            std::filesystem::copy_file(p, std::filesystem::path(dir) / p.filename(),
+                                       std::filesystem::copy_options::overwrite_existing);
+    for (const auto& p : pdfs) {
+        const std::string text = PdfText(p);
+        (text.find("HelpID") != std::string::npos ? list : pages) = text;
+    }
+    EXPECT_NE(list.find("T/P Title"), std::string::npos) << list;
+    EXPECT_NE(list.find("1000"), std::string::npos) << list;
+    EXPECT_NE(list.find("Welcome"), std::string::npos) << list;
+    EXPECT_NE(pages.find("Line 1"), std::string::npos) << pages;
+    EXPECT_NE(pages.find("Last line"), std::string::npos) << pages;
+    // pdftotext ends each sheet with a form feed: 90 lines take two at least.
+    EXPECT_GE(std::count(pages.begin(), pages.end(), '\f'), 2) << "one sheet for a page of 90 lines";
+    EXPECT_NE(pages.find("Line 90"), std::string::npos) << pages;
 }
 
 }  // namespace
