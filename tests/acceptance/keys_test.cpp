@@ -5,6 +5,7 @@
 
 #include "editor/forms/main_form.h"
 #include "controls/richdb/db_rich_text.h"
+#include "richtext/model/rtf_text.h"
 #include "data/tables.h"
 #include "platform/gui/controls.h"
 #include "platform/gui/forms.h"
@@ -394,6 +395,60 @@ TEST(Keys, PrintPageListAndPrintThisPageWriteTheirText) {
     // pdftotext ends each sheet with a form feed: 90 lines take two at least.
     EXPECT_GE(std::count(pages.begin(), pages.end(), '\f'), 2) << "one sheet for a page of 90 lines";
     EXPECT_NE(pages.find("Line 90"), std::string::npos) << pages;
+}
+
+// Bullets and Table from their tool buttons: with the page's line
+// selected, Bullets (its dialog's OK, then the font warning) makes the line
+// a list; Table (a size picked in its dialog) puts a table into the page.
+TEST(Keys, BulletsAndTableButtonsChangeThePage) {
+    ProgramFolder home;
+    int numberedBefore = -1, numberedAfter = -1;
+    std::string rtfBefore, rtfAfter;
+    std::vector<std::string> windows;
+    const int code = RunProgram([&](User& u) {
+        ASSERT_TRUE(acceptance::MainWindowReady(u));
+        ASSERT_TRUE(NewProjectByKeys(u, "Lists", "LISTS"));
+        editor::TForm1* form = u.Form();
+        ASSERT_TRUE(acceptance::TypeIntoPage(u, " A listed line"));
+        auto numbered = [&] {
+            int n = 0;
+            for (const richtext::TParagraph* p = form->HelpText->RtfText().FirstParagraph(); p; p = p->next)
+                n += p->numbering != 0;
+            return n;
+        };
+        auto answer = [&](const std::string& title) {
+            QWidget* w = u.WaitForWindow(title);
+            if (!w) return;
+            windows.push_back(title);
+            u.Activate(w);
+            u.Keys("Return");
+            u.WaitForWindowGone(title);
+        };
+        numberedBefore = u.Gui(numbered);
+        u.Keys("shift+Home");
+        u.Click(u.Control("sbtnBullets"));
+        answer("Bullets and Numbers");
+        if (u.WindowShown("Font Warning")) answer("Font Warning");
+        numberedAfter = u.Gui(numbered);
+        u.Click(u.Control("HelpText"));
+        u.Keys("ctrl+End");
+        rtfBefore = u.Gui([&] { return form->HelpText->RtfText().SaveToString(); });
+        u.Click(u.Control("sbtnCreateTable"));
+        // The size is picked in the dialog's cells: a double click two
+        // cells across and down takes it.
+        if (QWidget* sizes = u.WaitForWindow("New table")) {
+            windows.push_back("New table");
+            u.DoubleClickAt(sizes, 30 + 40, 30);
+            u.WaitForWindowGone("New table");
+        }
+        rtfAfter = u.Gui([&] { return form->HelpText->RtfText().SaveToString(); });
+        u.Click(u.Control("SpeedButton6"));
+    });
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(numberedBefore, 0);
+    EXPECT_GE(numberedAfter, 1);
+    EXPECT_EQ(rtfBefore.find("\\trowd"), std::string::npos);
+    EXPECT_NE(rtfAfter.find("\\trowd"), std::string::npos) << rtfAfter;
 }
 
 }  // namespace
