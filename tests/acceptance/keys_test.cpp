@@ -6,6 +6,7 @@
 #include "editor/forms/main_form.h"
 #include "controls/richdb/db_rich_text.h"
 #include "richtext/model/rtf_text.h"
+#include "richtext/view/caret.h"
 #include "data/tables.h"
 #include "platform/gui/controls.h"
 #include "platform/gui/forms.h"
@@ -449,6 +450,79 @@ TEST(Keys, BulletsAndTableButtonsChangeThePage) {
     EXPECT_GE(numberedAfter, 1);
     EXPECT_EQ(rtfBefore.find("\\trowd"), std::string::npos);
     EXPECT_NE(rtfAfter.find("\\trowd"), std::string::npos) << rtfAfter;
+}
+
+// The control named `name` on the shown form captioned `caption`.
+gui::TControl* OnForm(User& u, const std::string& caption, const std::string& name) {
+    return u.Gui([&]() -> gui::TControl* {
+        for (int i = 0; i < gui::Screen->FormCount(); ++i)
+            if (gui::Screen->Forms(i)->Caption() == caption && gui::Screen->Forms(i)->Visible())
+                return dynamic_cast<gui::TControl*>(gui::Screen->Forms(i)->FindComponent(name));
+        return nullptr;
+    });
+}
+
+// A jump made by F4 through the Jumps window, then a double click on its
+// text in the page: the jump window offers to follow it, and following it
+// (No to going back) shows the target page.
+TEST(Keys, AHotSpotClickFollowsTheJump) {
+    ProgramFolder home;
+    std::string hidden, followedTo;
+    std::vector<std::string> windows;
+    const int code = RunProgram([&](User& u) {
+        ASSERT_TRUE(acceptance::MainWindowReady(u));
+        ASSERT_TRUE(NewProjectByKeys(u, "Hot", "HOT"));
+        editor::TForm1* form = u.Form();
+        // A second page, "Target" (help id 2000).
+        ClickPageGridCell(u, "HelpId", 1);
+        ClickPageGridCell(u, "TopicPopup", 1);
+        u.Keys("Down");
+        ASSERT_TRUE(u.WaitUntil([&] { return form->ctx->detailTable->State() == db::dsInsert; }));
+        ClickPageGridCell(u, "Title");
+        u.Type("Target");
+        u.Keys("Return");
+        u.Click(u.Control("SpeedButton6"));
+        ASSERT_TRUE(u.WaitUntil([&] { return form->ctx->detailTable->State() == db::dsBrowse; }));
+        // Back on the first page, a word made a jump to it.
+        ClickPageGridCell(u, "HelpId", 1);
+        u.Click(u.Control("HelpText"));
+        u.Keys("ctrl+End Return");
+        u.Type("Onward");
+        u.Keys("shift+Home F4");
+        ASSERT_TRUE(u.WaitForWindow("Jumps"));
+        windows.push_back("Jumps");
+        gui::TControl* jumpTo = OnForm(u, "Jumps", "editJump");
+        ASSERT_TRUE(jumpTo);
+        u.Click(jumpTo);
+        u.Type("2000");
+        u.Keys("Return");
+        ASSERT_TRUE(u.WaitForWindowGone("Jumps"));
+        hidden = acceptance::PageText(u);
+        // A double click on the jump's text, which starts the caret's line.
+        const QPoint at = u.Gui([&] {
+            const auto& caret = form->HelpText->Engine().caret;
+            return QPoint(12, caret.y + caret.height / 2);
+        });
+        u.DoubleClickAt(u.WidgetOf(u.Control("HelpText")), at.x(), at.y());
+        if (const char* dir = std::getenv("TAVRIN_SHOT_DIR"))
+            u.Grab(u.WidgetOf(u.Control("HelpText"))).save(QString::fromUtf8(dir) + "/jump.png");
+        QWidget* change = u.WaitForWindow("View/Remove Jump");
+        ASSERT_TRUE(change);
+        windows.push_back("View/Remove Jump");
+        u.Activate(change);
+        u.Keys("alt+f");
+        QWidget* back = u.WaitForWindow("Confirm");
+        if (back) {
+            u.Activate(back);
+            u.Keys("n");
+            u.WaitForWindowGone("Confirm");
+        }
+        u.WaitUntil([&] { return form->ctx->detailTable->FieldByName("Title")->AsString() == "Target"; }, 3000);
+        followedTo = u.Gui([&] { return form->ctx->detailTable->FieldByName("Title")->AsString(); });
+    });
+    EXPECT_EQ(code, 0);
+    EXPECT_NE(hidden.find("Onward2000"), std::string::npos) << hidden;
+    EXPECT_EQ(followedTo, "Target");
 }
 
 }  // namespace
