@@ -3,13 +3,63 @@
 #include "platform/core/codepage.h"
 #include "data/data_source.h"
 #include "data/db_errors.h"
+#include "platform/core/check.h"
 #include "platform/win/message_queue.h"
 
 #include <algorithm>
+#include <mutex>
 
 namespace db {
 
 void DatabaseError(const std::string& message) { throw EDatabaseError(message); }
+
+namespace {
+std::mutex adviceLock;
+std::string& Advice() {
+    static std::string advice;
+    return advice;
+}
+
+// The engine's own texts name no table and read like internal faults.
+const char* DamageWords(std::uint16_t code) {
+    switch (code) {
+        case 9992: return "its header is not that of a table";
+        case 11896: return "a text or picture stored in it cannot be read";
+        case 15366: return "it cannot be read from the disk";
+        case 15367: return "it ends before its last page (the file was cut short)";
+        case 15409: return "it refers to a page past its end";
+        case 15412: return "it refers to a row that is not there";
+        case 15413: return "a page of its rows is damaged";
+        case 15421: case 15422: return "a page of its stored texts is damaged";
+        case 15424: case 15427: return "a page of one of its indexes is damaged";
+        case 15431: return "its list of free pages is damaged";
+        case 15432: return "its list of fields is damaged";
+        default: return nullptr;
+    }
+}
+
+}  // namespace
+
+void SetDamagedTableAdvice(const std::string& advice) {
+    std::lock_guard<std::mutex> g(adviceLock);
+    Advice() = advice;
+}
+
+bool IsDamagedTableError(std::uint16_t code) { return DamageWords(code) != nullptr; }
+
+void RaiseTableError(std::uint16_t code, const std::string& engineText, const std::string& table) {
+    const char* why = DamageWords(code);
+    if (!why || table.empty()) throw EDBEngineError(code, engineText);
+    std::string text = "The table " + table + " is damaged: " + why + ".";
+    std::string advice;
+    {
+        std::lock_guard<std::mutex> g(adviceLock);
+        advice = Advice();
+    }
+    if (!advice.empty()) text += " " + advice;
+    throw EDBEngineError(code, text, table);
+}
+
 void Abort() { throw plat::EAbort("Operation aborted"); }
 
 TDataSet::TDataSet(TComponent* AOwner) : TComponent(AOwner) {}
@@ -448,6 +498,8 @@ void TDataSet::FillWindow(int hint) {
     // The cursor stands on the active row, as every move leaves it.
     if (away) cursor_->SetToBookmark(curBm);
     cursorRow_ = activeRecord_;
+    CheckWindow(true);
+    TAVRIN_ASSERT(WindowCount() <= bufferCount_);
     for (int i = 0; i < WindowCount(); ++i) CalculateWindowRow(i);
     ResyncIfWanted();
 }
@@ -467,6 +519,7 @@ void TDataSet::PutRow(int at, TRecord rec, std::string bookmark, bool fromCursor
     buf_.insert(buf_.begin() + at, std::move(rec));
     bms_.insert(bms_.begin() + at, std::move(bookmark));
     lazy_.insert(lazy_.begin() + at, fromCursor && cursor_ && cursor_->DefersBlobs() ? blobSlots_ : std::vector<int>());
+    CheckWindow(false);
 }
 
 void TDataSet::DropRow(int at) {
@@ -475,6 +528,13 @@ void TDataSet::DropRow(int at) {
     buf_.erase(buf_.begin() + at);
     bms_.erase(bms_.begin() + at);
     lazy_.erase(lazy_.begin() + at);
+    CheckWindow(false);
+}
+
+void TDataSet::CheckWindow(bool settled) const {
+    TAVRIN_ASSERT(bms_.size() == buf_.size() && lazy_.size() == buf_.size());
+    TAVRIN_ASSERT(cursorRow_ >= -1 && cursorRow_ < WindowCount());
+    if (settled) TAVRIN_ASSERT(activeRecord_ >= 0 && activeRecord_ < std::max(1, WindowCount()));
 }
 
 void TDataSet::CalculateWindowRow(int row) { CalculateFields(buf_[row]); }
@@ -495,6 +555,7 @@ bool TDataSet::StepBeyondEdge(int step) {
         activeRecord_ = 0;
     }
     cursorRow_ = activeRecord_;
+    CheckWindow(true);
     CalculateWindowRow(activeRecord_);
     ResyncIfWanted();
     return true;
