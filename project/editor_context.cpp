@@ -1,5 +1,7 @@
 #include "project/editor_context.h"
 
+#include "platform/core/exceptions.h"
+
 #include "data/vl_lines.h"
 #include "project/helpers.h"
 #include "project/import_journal.h"
@@ -452,7 +454,12 @@ bool EditorContext::PostAllPendingEdits() {
             return t->State() == db::dsEdit || t->State() == db::dsInsert || t->State() == db::dsSetKey;
         };
         if (!editing()) continue;
-        t->Post();
+        try {
+            t->Post();
+        } catch (const plat::EAbort&) {
+            // The rules' silent abort: they dropped the row, or refused it
+            // having said why.
+        }
         if (editing()) return false;
     }
     return true;

@@ -186,6 +186,9 @@ public:
         std::function<void()> LoadContentsFilterHistory;
         std::function<void()> ApplyContentsFilter;
         std::function<void()> LoadExplorerView;
+        // After a new page row took its defaults: the page grid's cursor
+        // goes to the help id, where the user types first.
+        std::function<void()> PageInserted;
     };
     RuleHooks Hooks;
     // The window layer's part of the display settings (colours, attributes,

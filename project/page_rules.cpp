@@ -211,6 +211,10 @@ void DetailAfterInsert(EditorContext& ctx, db::TDataSet* t) {
         t->FieldByName("CompileFor")->SetAsString(Str(ctx.mainTable, "Compile"));
     } catch (const std::exception&) {
     }
+    try {
+        if (ctx.Hooks.PageInserted) ctx.Hooks.PageInserted();
+    } catch (const std::exception&) {
+    }
 }
 
 bool settingContext = false;

@@ -352,7 +352,12 @@ void TvlGridDataLink::Reset() {
         return;
     }
     db::TDataSet* ds = DataSet();
-    if (!ds || !(ds->State() == db::dsEdit || ds->State() == db::dsInsert) || !ds->Modified()) return;
+    if (!ds || !(ds->State() == db::dsEdit || ds->State() == db::dsInsert)) return;
+    if (!ds->Modified()) {
+        // A new record that holds nothing yet goes without a question.
+        if (ds->State() == db::dsInsert) ds->Cancel();
+        return;
+    }
     if (MessageDlg(CreateGlobalIntl().UserMessages().vlDBGridDiscardChanges, mtConfirmation, Buttons({mbYes, mbNo})) != mrYes)
         return;
     ds->Cancel();

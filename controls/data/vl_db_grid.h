@@ -73,7 +73,7 @@ public:
     int Capacity() const { return static_cast<int>(map_.capacity()); }
     db::TField* GetFields(int i) const;
     // Escape: a pending cell edit is dropped; otherwise, after the user
-    // agrees, the record's changes are.
+    // agrees, the record's changes are (a new record with none goes at once).
     void Reset();
 
 protected:

@@ -79,6 +79,11 @@ bool TvlInplaceEdit::MayModify() { return dbGrid_->CanEditModify(); }
 
 void TvlInplaceEdit::KeyDown(unsigned& Key, TShiftState Shift) {
     const bool enterToTab = (dbGrid_->KeyOptions & (1u << dgEnterToTab)) != 0;
+    if (Key == VK_ESCAPE) {
+        // The grid cancels: the cell's typing first, then the record's.
+        dbGrid_->EditorKeyDown(Key, Shift);
+        if (Key == 0) return;
+    }
     if ((Key == VK_RETURN && enterToTab) || (Key == VK_DELETE && (Shift & ssCtrl))) {
         // The grid decides: a move to the next cell, or the record's deletion.
         if (dbGrid_->CanFocus() && !dbGrid_->Focused()) dbGrid_->SetFocus();

@@ -457,6 +457,7 @@ void TForm1::ApplySettingsToControls() {
     miTipOfTheDay->SetChecked(s.ShowTipOfTheDay);
     detailGrid->Font().SetStyle(s.GridFontBold ? gui::fsBold : 0);
     detailGrid->Font().SetSize(s.GridFontSize);
+    FitPageGridTitle();
 }
 
 void TForm1::TakeSettingsFromControls() {

@@ -211,6 +211,9 @@ public:
     void FocusCycle();
     // Edit | Undo record, Alt+Backspace: pending edits of the four tables are dropped.
     void UndoRecord();
+    // The page grid's title column takes the width its pane has left, so
+    // the short columns stay in view and no horizontal bar shows.
+    void FitPageGridTitle();
     void TabBookClick();
     void SpeedButton6Click();
     void InsertTopic1Click();
@@ -238,7 +241,7 @@ public:
     // false when there is none.
     bool ClickMenuItem(const std::string& name);
     // Whether a menu item carries this key (no shift) as its short-cut.
-    bool MenuKeyTaken(unsigned key);
+    bool MenuKeyTaken(unsigned key, gui::TShiftState shift = 0);
     // Edit menu states, as the menu opens.
     void UpdateEditMenuItems();
     // Contents menu states: only on the Contents page.

@@ -183,12 +183,14 @@ void SetViewColumns(TForm1& form) {
     }
     t->EnableControls();
     if (changed && t->Active()) t->DataEvent(db::deLayoutChange, 0);
+    form.FitPageGridTitle();
 }
 
 void ApplyPreferencesToWindow(TForm1& form) {
     const ProgramSettings& s = form.ctx->Settings;
     form.detailGrid->Font().SetStyle(s.GridFontBold ? gui::fsBold : 0);
     form.detailGrid->Font().SetSize(s.GridFontSize);
+    form.FitPageGridTitle();
     form.detailGrid->Invalidate();
     form.TreeView1->ShowButtons = s.kqIniSettings.TreeShowButtons;
     form.TreeView1->ShowRoot = s.kqIniSettings.TreeShowButtons;

@@ -227,9 +227,9 @@ void TForm1::WireToolBar() {
     };
 }
 
-bool TForm1::MenuKeyTaken(unsigned key) {
+bool TForm1::MenuKeyTaken(unsigned key, gui::TShiftState shift) {
     for (int i = 0; i < MainMenu1->Items()->Count(); ++i)
-        if (FindShortCut(MainMenu1->Items()->Items(i), gui::ShortCut(key, 0))) return true;
+        if (FindShortCut(MainMenu1->Items()->Items(i), gui::ShortCut(key, shift))) return true;
     return false;
 }
 

@@ -75,7 +75,7 @@ void TForm1::BuildCommands() {
     DeleteTopic1->OnClick = [this](gui::TObject*) { DeleteTopic1Click(); };
     miFind = item("miFind", "&Find");
     miFind->OnClick = [this](gui::TObject*) { sbtnLocateClick(); };
-    miUndoRecord = item("miUndoRecord", "&Undo record");
+    miUndoRecord = item("miUndoRecord", "&Undo record", gui::ShortCut(kVkBack, gui::ssAlt));
     miUndoRecord->OnClick = [this](gui::TObject*) { UndoRecord(); };
     for (gui::TMenuItem* i : {InsertTopic1, DeleteTopic1, miFind, miUndoRecord}) miEdit->Add(i);
     MainMenu1->Items()->Insert(1, miEdit);
@@ -187,7 +187,19 @@ void TForm1::WireViews() {
         e->OnYPosChanged() = show;
     }
     HelpText->OnExit = [this](gui::TObject*) { TableStatus->SetCaption(""); };
+    // A new page row: the page grid's cursor ends in the help id column
+    // (by way of the title, so the grid shows the row's start).
+    ctx->Hooks.PageInserted = [this] {
+        gui::TWinControl* active = ActiveControl();
+        if (!active || (active != detailGrid && active->Parent() != detailGrid)) return;
+        auto select = [this](const std::string& name) {
+            for (int i = 0; i < detailGrid->GetFieldCount(); ++i)
+                if (detailGrid->GetFields(i)->FieldName == name) detailGrid->SetSelectedIndex(i);
+        };
+        for (const char* name : {"HelpId", "Title", "HelpId"}) select(name);
+    };
     detailGrid->OnDblClick = [this](gui::TObject*) { PageGridDblClick(); };
+    detailGrid->OnResize = [this](gui::TObject*) { FitPageGridTitle(); };
     detailGrid->OnEnter = [this](gui::TObject*) { PageGridEnter(); };
     cntGrid->OnDblClick = [this](gui::TObject*) { ContentsJumpToPage(); };
     detailGrid->OnCalcCellColors = [this](gui::TObject*, db::TField* field, gui::TGridDrawState, bool highlight,
@@ -276,6 +288,26 @@ void TForm1::ApplyDisplay(const DisplaySettings& s) {
     maxHelpText->SetColor(static_cast<gui::TColor>(s.scrollColour));
 }
 
+void TForm1::FitPageGridTitle() {
+    vl::TvlCustomDBGrid* g = detailGrid;
+    const int n = g->GetFieldCount();
+    db::TField* title = n > 0 ? g->GetFields(n - 1) : nullptr;
+    // Only the title as the last column: the Filter View's columns scroll.
+    if (!title || title->FieldName != "Title" || g->ColCount() != n + g->IndicatorOffset()) return;
+    const int line = g->GridLineWidth();
+    int used = line;
+    for (int c = 0; c + 1 < g->ColCount(); ++c) used += g->ColWidths(c) + line;
+    gui::TCanvas& canvas = g->Canvas();
+    canvas.Font().Assign(g->Font());
+    const int zero = std::max(1, canvas.TextWidth("0"));
+    // A column holds its characters and 4 pixels; a few characters at least.
+    constexpr int kLeastChars = 8;
+    const int chars = std::max(kLeastChars, (g->ClientWidth() - used - 4) / zero);
+    if (chars == title->DisplayWidth()) return;
+    title->SetDisplayWidth(chars);
+    g->LayoutChanged();
+}
+
 void TForm1::UndoRecord() {
     // The details first: a master's cancel makes its details check their
     // browse mode, which would post the very edits being undone.
@@ -305,7 +337,9 @@ void TForm1::FormKeyUp(unsigned& Key, gui::TShiftState Shift) {
         // A menu item that carries the key has run the command as the key went down.
         if (!MenuKeyTaken(Key)) (Key == kVkF4 ? sbtnTopicJump : sbtnPopup)->Click();
     } else if (Key == kVkBack && mods == gui::ssAlt) {
-        UndoRecord();
+        // Edit › Undo record carries the key and has run as it went down
+        // (also when Alt is let go first, as a key-up would miss).
+        if (!MenuKeyTaken(Key, gui::ssAlt)) UndoRecord();
     } else if (Key == 'Z' && mods == gui::ssCtrl) {
         sbtnLocateClick();
     } else if (Key == kVkF9 && mods != gui::ssAlt && mods != gui::ssShift && mods != gui::ssCtrl) {

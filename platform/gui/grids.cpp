@@ -712,12 +712,20 @@ void TCustomGrid::KeyPress(char& Key) {
         Key = 0;
         return;
     }
-    if (static_cast<unsigned char>(Key) >= 32 && !editorMode_ && (options_ & goEditing) && CanEditAcceptKey(Key)) {
+    const auto typed = static_cast<unsigned char>(Key);
+    if (editorMode_ && editor_ && (typed >= 32 || typed == 8)) {
+        // A key that reaches the grid while its editor shows (typed before
+        // the editor took the focus) goes on into the editor's text.
+        editor_->Perform(WM_CHAR, typed, 0);
+        Key = 0;
+        return;
+    }
+    if (typed >= 32 && !editorMode_ && (options_ & goEditing) && CanEditAcceptKey(Key)) {
         // The first key typed on a cell replaces its text.
         ShowEditor();
         if (editor_ && editorMode_) {
             editor_->SelectAll();
-            editor_->Perform(WM_CHAR, static_cast<unsigned char>(Key), 0);
+            editor_->Perform(WM_CHAR, typed, 0);
         }
         Key = 0;
     }

@@ -388,6 +388,36 @@ TEST_F(Startup, APostThatFailsRefusesTheClose) {
     EXPECT_EQ(ctx.detailTable->State(), db::dsBrowse);
 }
 
+// The page rules' silent abort is no error to report: a row they dropped
+// lets the close go on; a row they refused (having said why) keeps it.
+TEST_F(Startup, ASilentAbortOfThePageRulesIsNotReportedAtClose) {
+    struct Case {
+        const char* what;
+        bool dropsRow;
+        bool closes;
+    };
+    auto run = Start();
+    EditorContext& ctx = *run->ctx;
+    AddProjects(ctx, {"Demo"});
+    for (const Case& c : {Case{"dropped", true, true}, Case{"refused", false, false}}) {
+        SCOPED_TRACE(c.what);
+        ctx.detailTable->Append();
+        ctx.detailTable->FieldByName("HelpId")->SetAsInteger(1);
+        const bool drops = c.dropsRow;
+        ctx.detailTable->BeforePost = [drops](db::TDataSet* t) {
+            if (drops) t->Cancel();
+            db::Abort();
+        };
+        std::vector<std::string> reported;
+        ctx.ReportError = [&](const std::string& m) { reported.push_back(m); };
+        EXPECT_EQ(ctx.FormCloseQuery(), c.closes);
+        EXPECT_EQ(reported, std::vector<std::string>{});
+        EXPECT_EQ(ctx.detailTable->State(), c.dropsRow ? db::dsBrowse : db::dsInsert);
+        ctx.detailTable->BeforePost = nullptr;
+        ctx.detailTable->Cancel();
+    }
+}
+
 TEST_F(Startup, OnlyTheFirstThreeGridColumnsKeepTheirLayout) {
     // Layouts saved for fields 0 to 20 (after a close that saved them all).
     const std::string ini = folder.Path("Tavrin.ini");

@@ -315,6 +315,18 @@ void User::ClickAt(QWidget* widget, int x, int y) {
     RunXdotool({"click", "1"});
 }
 
+void User::RightClickAt(QWidget* widget, int x, int y) {
+    const QPoint at = Gui([&] { return widget->mapToGlobal(QPoint(x, y)); });
+    RunXdotool({"mousemove", "--sync", std::to_string(at.x()), std::to_string(at.y())});
+    RunXdotool({"click", "3"});
+}
+
+void User::DoubleClickAt(QWidget* widget, int x, int y) {
+    const QPoint at = Gui([&] { return widget->mapToGlobal(QPoint(x, y)); });
+    RunXdotool({"mousemove", "--sync", std::to_string(at.x()), std::to_string(at.y())});
+    RunXdotool({"click", "--repeat", "2", "--delay", "80", "1"});
+}
+
 void User::Click(QWidget* widget) {
     const QSize size = Gui([&] { return widget->size(); });
     ClickAt(widget, size.width() / 2, size.height() / 2);

@@ -101,6 +101,10 @@ public:
     // A left click in the middle of `widget` (or at `at`, in its coordinates).
     void Click(QWidget* widget);
     void ClickAt(QWidget* widget, int x, int y);
+    // A right click there (a pop-up menu's way).
+    void RightClickAt(QWidget* widget, int x, int y);
+    // A double click there.
+    void DoubleClickAt(QWidget* widget, int x, int y);
     void Click(gui::TControl* control);
 
     // What the screen shows where `widget` is, read from the X server.

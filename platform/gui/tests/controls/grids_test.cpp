@@ -140,6 +140,22 @@ TEST_F(Grids, TypingOnACellEditsItInPlaceAndEnterCommits) {
     EXPECT_FALSE(grid->EditorMode());
 }
 
+// Keys typed quickly may reach the grid itself after the first one opened
+// the editor: they go on into the editor's text, none is lost.
+TEST_F(Grids, KeysThatReachTheGridWhileItsEditorShowsAreTyped) {
+    grid->SetOptions(grid->Options() | goEditing);
+    grid->SetCells(2, 2, "old");
+    grid->SetFocus();
+    grid->SetCol(2);
+    grid->SetRow(2);
+    TypeText(grid, "zz");
+    ASSERT_TRUE(grid->EditorMode());
+    EXPECT_EQ(grid->InplaceEditor()->Text(), "zz");
+    SendKey(grid, VK_BACK);
+    TypeText(grid, "y");
+    EXPECT_EQ(grid->Cells(2, 2), "zy");
+}
+
 TEST_F(Grids, EscapeInTheEditorPutsBackTheCellsText) {
     grid->SetOptions(grid->Options() | goEditing);
     grid->SetCells(1, 1, "keep");
