@@ -124,11 +124,16 @@ public:
     gui::TTreeView* TreeView1;
     // The contents explorer over TreeView1.
     std::unique_ptr<buildui::ExplorerView> Explorer;
+    // The split view's page editor, on its pane under its formatting bar.
+    gui::TPanel* pnlHelpText;
+    richtext::TJDToolBar* JDToolBar1;
     richtext::TDBJDRichText* HelpText;
 
     gui::TPanel* pnlInherit;
     gui::TLabel* lblInherit;
     misc::TTwoWaySplitter* pnlMaxSplitter;
+    // The max view's formatting bar, over the title and the page text.
+    richtext::TJDToolBar* JDToolBar2;
     richtext::TDBJDRichText* FullTitleEditFld;
     richtext::TDBJDRichText* maxHelpText;
     gui::TPanel* pnlMax;
@@ -300,6 +305,8 @@ private:
     void DrawContentsGridCell(const gui::TRect& rect, db::TField* field);
     void PageGridCellColors(db::TField* field, gui::TFont& font, gui::TBrush& brush);
     bool startupOk_ = true;
+    // Message 1066 once the window is on the screen and painted.
+    void PostDeferredStartupWhenPainted();
 };
 
 }  // namespace editor
