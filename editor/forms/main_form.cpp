@@ -578,9 +578,11 @@ void TForm1::FormShow() {
 
 void TForm1::PostDeferredStartupWhenPainted() {
     QWidget* w = Widget();
+    deferredStartupWaiting_ = true;
     if (!w || (w->isVisible() && w->windowHandle() && w->windowHandle()->isExposed())) {
         // Painted now, children and all, so the box comes over a whole window.
         if (w) w->repaint();
+        deferredStartupWaiting_ = false;
         plat::PostMessage(ctx->Handle(), kWmDeferredStartup, 0, 0);
         return;
     }

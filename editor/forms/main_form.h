@@ -27,6 +27,7 @@
 #include "controls/richdb/db_rich_text.h"
 
 #include <functional>
+#include <vector>
 
 namespace richtext {
 class TJDCustomRtfEdit;
@@ -202,6 +203,8 @@ public:
     gui::TForm* Splash = nullptr;
     // Screenshots and scripted runs show no modal tip window.
     bool SuppressTipWindow = false;
+    // The start-up's message 1066 waits for the window's first paint.
+    bool DeferredStartupWaiting() const { return deferredStartupWaiting_; }
 
     void FormCreate();
     void FormShow();
@@ -288,6 +291,11 @@ private:
     void TakeSettingsFromControls();
     void BuildCommands();
     void BuildToolBar();
+    // Places the tool bar's buttons in rows as wide as the window.
+    void ArrangeToolButtons();
+    std::vector<std::vector<gui::TSpeedButton*>> toolRows_;
+    int toolsArrangedWidth_ = -1;
+    bool toolsArrangePending_ = false;
     void WireToolBar();
     void BuildContentsPage();
     void WireContentsPage();
@@ -307,6 +315,7 @@ private:
     bool startupOk_ = true;
     // Message 1066 once the window is on the screen and painted.
     void PostDeferredStartupWhenPainted();
+    bool deferredStartupWaiting_ = false;
 };
 
 }  // namespace editor

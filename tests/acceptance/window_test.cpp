@@ -24,6 +24,7 @@
 #include <regex>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace {
 
@@ -210,6 +211,7 @@ struct Geometry {
     QRect frame, available;
     QSize minimum;
     QRect tools, toolsShown;
+    std::vector<std::string> cutButtons;
 };
 
 Geometry MainGeometry(User& u, QWidget* main) {
@@ -223,6 +225,14 @@ Geometry MainGeometry(User& u, QWidget* main) {
         g.tools = QRect(tools->mapTo(main, QPoint(0, 0)), tools->size());
         // What of the tool panel the window shows: inside its client area.
         g.toolsShown = g.tools.intersected(main->rect());
+        // Buttons the panel cuts off: past its right or bottom edge.
+        for (int i = 0; i < f->pnlTools->ControlCount(); ++i) {
+            gui::TControl* b = f->pnlTools->Controls(i);
+            if (!b->Visible()) continue;
+            const gui::TRect r = b->BoundsRect();
+            if (r.Right > f->pnlTools->ClientWidth() || r.Bottom > f->pnlTools->ClientHeight())
+                g.cutButtons.push_back(b->Name());
+        }
         return g;
     });
 }
@@ -262,6 +272,7 @@ TEST(Screen, ASavedPlaceThatDoesNotFitIsFittedToTheScreen) {
         EXPECT_GE(g.frame.width(), std::min(g.minimum.width(), g.available.width()));
         EXPECT_GE(g.frame.height(), std::min(g.minimum.height(), g.available.height()));
         EXPECT_EQ(g.toolsShown, g.tools) << "the tool bar is cut off";
+        for (const std::string& b : g.cutButtons) ADD_FAILURE() << "the tool bar cuts off " << b;
     }
 }
 
