@@ -81,6 +81,9 @@ richtext::TDBJDRichText* MakePageEditor(gui::TComponent* owner, gui::TWinControl
     e->SetParent(parent);
     e->SetDataSource(source);
     e->SetDataField(field);
+    // A page wider than its pane, or longer, is scrolled to: the text keeps
+    // its page width and is never cut off at the pane's edge.
+    e->SetScrollBars(gui::ssBoth);
     // Jumps are marked from the start; the project's display settings give
     // the preferred colour later.
     ShowJumpText(*e, 0xFF0000);

@@ -330,7 +330,12 @@ void User::Keys(const std::string& keys) {
 void User::Type(const std::string& text) { RunXdotool({"type", "--delay", "30", text}); }
 
 void User::ClickAt(QWidget* widget, int x, int y) {
-    const QPoint at = Gui([&] { return widget->mapToGlobal(QPoint(x, y)); });
+    // The X server counts device pixels; a scaled screen (QT_SCALE_FACTOR)
+    // has more of them than the program's own coordinates.
+    const QPoint at = Gui([&] {
+        const QPointF p = QPointF(widget->mapToGlobal(QPoint(x, y))) * widget->devicePixelRatioF();
+        return p.toPoint();
+    });
     RunXdotool({"mousemove", "--sync", std::to_string(at.x()), std::to_string(at.y())});
     RunXdotool({"click", "1"});
 }

@@ -15,10 +15,13 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QScrollBar>
+#include <QTimer>
 #include <QWidget>
 #include <QWindow>
 
 #include <chrono>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <regex>
@@ -155,6 +158,43 @@ TEST(Window, TheMaxViewBarFormatsItsEditor) {
     EXPECT_TRUE(std::regex_search(stored, std::regex(R"(\\i[ \\{][^}]*Italic words)"))) << stored;
 }
 
+// A line longer than the pane: the page is wider than the split view's
+// editor, and a horizontal scroll bar on the editor brings its start back.
+TEST(Window, APageWiderThanItsPaneCanBeScrolledTo) {
+    ProgramFolder home;
+    bool wider = false, barShown = false, startShownAgain = false;
+    const int code = RunProgram([&](User& u) {
+        ASSERT_TRUE(acceptance::MainWindowReady(u));
+        ASSERT_TRUE(acceptance::NewProjectByKeys(u, "Wide", "WIDE"));
+        editor::TForm1* form = u.Form();
+        ASSERT_TRUE(acceptance::TypeIntoPage(
+            u, "\rA long paragraph that runs on past the width of the pane and then some more words after it"));
+        QWidget* editor = u.WidgetOf(u.Control("HelpText"));
+        wider = u.Gui([&] {
+            richtext::TJDRTFTextInput& e = form->HelpText->Engine();
+            return e.Header().textWidth + e.leftMargin > form->HelpText->ClientWidth();
+        });
+        QScrollBar* bar = u.Gui([&]() -> QScrollBar* {
+            for (QScrollBar* b : editor->findChildren<QScrollBar*>())
+                if (b->orientation() == Qt::Horizontal && b->isVisible() && b->maximum() > b->minimum()) return b;
+            return nullptr;
+        });
+        barShown = bar != nullptr;
+        if (!bar) return;
+        // The caret at the line's end scrolled the page; clicks on the bar
+        // left of its thumb bring the start back a page at a time.
+        const int y = u.Gui([&] { return bar->height() / 2; });
+        for (int i = 0; i < 10 && !startShownAgain; ++i) {
+            u.ClickAt(bar, 2 * y + 4, y);  // past the arrow, in the trough
+            startShownAgain = u.WaitUntil([&] { return form->HelpText->Engine().LeftOffset == 0; }, 300);
+        }
+    });
+    EXPECT_EQ(code, 0);
+    ASSERT_TRUE(wider) << "the page fits its pane: nothing to scroll";
+    EXPECT_TRUE(barShown) << "no horizontal scroll bar on a page wider than its pane";
+    EXPECT_TRUE(startShownAgain);
+}
+
 // The share of the main window's pixels outside `box` that are not black.
 double LitOutside(User& u, QWidget* main, QWidget* box) {
     const QRect mainRect = u.Gui([&] { return QRect(main->mapToGlobal(QPoint(0, 0)), main->size()); });
@@ -206,6 +246,93 @@ TEST(Window, TheFirstStartsBoxesComeOverAPaintedWindow) {
 }
 
 // --- the Screen suite: run at scale 1 and at scale 2 --------------------------
+
+// The windows an author meets on the main road, each looked at as it shows:
+// painted (not black), more than a blank face. With TAVRIN_SHOT_DIR set the
+// grabs are kept there for a person to look at.
+TEST(Screen, TheMainRoadsWindowsShowPainted) {
+    ProgramFolder home;
+    std::vector<std::string> blank;
+    const char* dir = std::getenv("TAVRIN_SHOT_DIR");
+    const std::string scale = std::getenv("QT_SCALE_FACTOR") ? std::getenv("QT_SCALE_FACTOR") : "1";
+    auto look = [&](User& u, QWidget* w, const std::string& name) {
+        if (!w) {
+            blank.push_back(name + " (not shown)");
+            return;
+        }
+        u.WaitUntil([&] { return w->windowHandle() && w->windowHandle()->isExposed(); });
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        const QImage shot = u.Grab(w);
+        if (acceptance::LitShare(shot) < 0.9 || acceptance::Colours(shot) < 4) blank.push_back(name);
+        if (dir) shot.save(QString::fromStdString(std::string(dir) + "/" + name + "_x" + scale + ".png"));
+    };
+    const int code = RunProgram([&](User& u) {
+        QWidget* main = acceptance::MainWindowReady(u);
+        ASSERT_TRUE(main);
+        look(u, main, "main_empty");
+        u.Keys("alt+f n");
+        QWidget* wizard = u.WaitForWindow("New Help Project");
+        ASSERT_TRUE(wizard);
+        u.Activate(wizard);
+        u.Type("Tour");
+        u.Keys("Tab");
+        u.Type("TOUR");
+        u.Keys("Tab");
+        look(u, wizard, "wizard_step1");
+        u.Keys("Tab Tab alt+n");
+        look(u, wizard, "wizard_step2");
+        u.Keys("alt+n");
+        QWidget* grid = u.Gui([&] {
+            auto* g = dynamic_cast<gui::TWinControl*>(acceptance::FindOnForms("gridTopics"));
+            return g ? g->Widget() : nullptr;
+        });
+        ASSERT_TRUE(grid);
+        u.ClickAt(grid, 100, 34);
+        u.Type("Welcome");
+        u.Keys("Return");
+        look(u, wizard, "wizard_step3");
+        u.Keys("alt+f");
+        u.WaitForWindowGone("New Help Project");
+        editor::TForm1* form = u.Form();
+        ASSERT_TRUE(u.WaitUntil([&] { return form->ctx->mainTable->FieldByName("Application")->AsString() == "Tour"; }));
+        look(u, main, "main_new_project");
+        look(u, main, "main_new_project");
+        EXPECT_TRUE(acceptance::TypeIntoPage(u, "\rA paragraph longer than the pane is wide, ending in a jump word"))
+            << acceptance::PageText(u);
+        look(u, main, "main_page");
+        u.Keys("shift+ctrl+Left");
+        u.Keys("F4");
+        QWidget* jumps = u.WaitForWindow("Jumps");
+        look(u, jumps, "jumps");
+        if (jumps) {
+            u.Activate(jumps);
+            u.Keys("Escape");
+            u.WaitForWindowGone("Jumps");
+        }
+        u.Gui([&] {
+            form->TabBook->SetActivePageName(editor::kContentsPage);
+            form->TabBookClick();
+        });
+        look(u, main, "contents");
+        u.Gui([&] {
+            form->TabBook->SetActivePageName(editor::kMaxViewPage);
+            form->TabBookClick();
+        });
+        look(u, main, "max_view");
+        // Tools › Tavrin Preferences (its letter is taken by Paint package first).
+        u.Gui([&] { QTimer::singleShot(0, [form] { form->ClickMenuItem("miGeneralPrefs"); }); });
+        QWidget* prefs = u.WaitForWindow("Tavrin Preferences");
+        look(u, prefs, "preferences");
+        if (prefs) {
+            u.Activate(prefs);
+            u.Keys("Escape");
+            u.WaitForWindowGone("Tavrin Preferences");
+        }
+    });
+    EXPECT_EQ(code, 0);
+    for (const std::string& b : blank) ADD_FAILURE() << b << " shows blank or black";
+}
+
 
 struct Geometry {
     QRect frame, available;
