@@ -488,8 +488,13 @@ void TForm1::ApplySettingsToControls() {
     ctx->Settings.NonscrollSplitterPos = pnlMaxSplitter->BarPosition();
     splitViewSplitter->SetBarPosition(s.SplitViewSplitterPos);
     ctx->Settings.SplitViewSplitterPos = splitViewSplitter->BarPosition();
-    // Whatever the file says, the window comes up whole on this screen.
-    SetBoundsOnScreen(s.Left, s.Top, s.Width, s.Height);
+    // Whatever the file says, the window comes up whole on this screen. A
+    // first start has no place of its own yet: the window opens wide enough
+    // for a whole line of a page beside the page list, as the screen allows.
+    if (ctx->FirstRun())
+        SetBoundsOnScreen(s.Left, s.Top, kMainWindowFirstWidth, kMainWindowFirstHeight);
+    else
+        SetBoundsOnScreen(s.Left, s.Top, s.Width, s.Height);
     SetShowHint(s.HelpHints);
     miShowHints->SetChecked(s.HelpHints);
     miTipOfTheDay->SetChecked(s.ShowTipOfTheDay);

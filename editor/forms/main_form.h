@@ -68,6 +68,8 @@ void ShowJumpText(richtext::TJDCustomRtfEdit& editor, long colour);
 
 // The main window's smallest size.
 inline constexpr int kMainWindowMinWidth = 480, kMainWindowMinHeight = 360;
+// Its size at the first start.
+inline constexpr int kMainWindowFirstWidth = 1024, kMainWindowFirstHeight = 720;
 
 // The tips the main window's tip of the day offers.
 plat::StringList MainWindowTips();

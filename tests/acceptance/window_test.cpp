@@ -339,6 +339,8 @@ struct Geometry {
     QSize minimum;
     QRect tools, toolsShown;
     std::vector<std::string> cutButtons;
+    // The split view's page editor and the page it shows.
+    int editorWidth = 0, pageWidth = 0;
 };
 
 Geometry MainGeometry(User& u, QWidget* main) {
@@ -352,6 +354,9 @@ Geometry MainGeometry(User& u, QWidget* main) {
         g.tools = QRect(tools->mapTo(main, QPoint(0, 0)), tools->size());
         // What of the tool panel the window shows: inside its client area.
         g.toolsShown = g.tools.intersected(main->rect());
+        g.editorWidth = f->HelpText->ClientWidth();
+        richtext::TJDRTFTextInput& e = f->HelpText->Engine();
+        g.pageWidth = e.Header().textWidth + e.leftMargin;
         // Buttons the panel cuts off: past its right or bottom edge.
         for (int i = 0; i < f->pnlTools->ControlCount(); ++i) {
             gui::TControl* b = f->pnlTools->Controls(i);
@@ -400,6 +405,9 @@ TEST(Screen, ASavedPlaceThatDoesNotFitIsFittedToTheScreen) {
         EXPECT_GE(g.frame.height(), std::min(g.minimum.height(), g.available.height()));
         EXPECT_EQ(g.toolsShown, g.tools) << "the tool bar is cut off";
         for (const std::string& b : g.cutButtons) ADD_FAILURE() << "the tool bar cuts off " << b;
+        // The first start, on a screen with room for it, shows a whole page line.
+        if (!c.ini && g.available.width() >= 1100 && g.available.height() >= 800)
+            EXPECT_GE(g.editorWidth, g.pageWidth) << "the first start cuts the page's lines";
     }
 }
 
