@@ -11,6 +11,7 @@
 #include "converter/rtf_writer.h"
 #include "platform/core/codepage.h"
 #include "platform/core/ini_file.h"
+#include "platform/core/rtf_escape.h"
 #include "platform/core/paths.h"
 
 namespace conv {
@@ -181,7 +182,7 @@ void WriteFontTable(HelpFile& hf, RtfOutput* out) {
     for (std::size_t i = 0; i < t.descriptors.size(); ++i) {
         const FontDescriptor& d = t.descriptors[i];
         const std::string face = d.faceIndex < t.faceNames.size() ? t.faceNames[d.faceIndex] : std::string();
-        out->Printf("{\\f%zu\\f%s %s;}\n", i, FamilyName(d.family), RtfEscaped(face).c_str());
+        out->Printf("{\\f%zu\\f%s %s;}\n", i, FamilyName(d.family), plat::RtfEscapeText(face).c_str());
     }
     out->Write("}\n{\\colortbl\n");
     for (const FontDescriptor& d : t.descriptors) {
@@ -256,11 +257,11 @@ void WriteRtfPicture(HelpFile& hf, RtfOutput& out, const std::string& fileName, 
         const char* fmt = align == 'l'   ? "{\\pvpara {\\field {\\*\\fldinst import %s \\* Mergeformat}}\\par}"
                           : align == 'r' ? "{\\pvpara\\posxr{\\field {\\*\\fldinst import %s \\* Mergeformat}}\\par}"
                                          : "{\\field {\\*\\fldinst import %s \\* Mergeformat}}";
-        out.Printf(fmt, RtfEscaped(fileName).c_str());
+        out.Printf(fmt, plat::RtfEscapeText(fileName).c_str());
         return;
     }
     const char* suffix = embedded ? "wd" : fileName.find('T') != std::string::npos ? "t" : "";
-    out.Printf("\\{bm%c%s %s\\}", align, suffix, RtfEscaped(fileName).c_str());
+    out.Printf("\\{bm%c%s %s\\}", align, suffix, plat::RtfEscapeText(fileName).c_str());
 }
 
 }  // namespace conv

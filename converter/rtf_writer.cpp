@@ -10,6 +10,7 @@
 #include "converter/topic_stream.h"
 #include "converter/topic_writer.h"
 #include "platform/core/ini_file.h"
+#include "platform/core/rtf_escape.h"
 
 namespace conv {
 
@@ -155,23 +156,6 @@ void WriteEscapedText(HelpFile& hf, unsigned char ch, RtfOutput& out) {
     if (hf.escapedCharCount++ % 64 == 0) out.Put('\n');
 }
 
-std::string RtfEscaped(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (unsigned char c : text) {
-        if (c < 0x20 || c == 0x7F) continue;
-        if (c == '\\' || c == '{' || c == '}') {
-            out += '\\';
-            out += static_cast<char>(c);
-        } else if (c >= 0x80) {
-            out += FormatString("\\'%02x", c);
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out;
-}
-
 void CloseCharGroup(HelpFile& hf, RtfOutput& out) {
     if (!hf.openTocGroup) return;
     out.Write("}}");
@@ -243,7 +227,7 @@ std::optional<std::string> WriteHotspotStart(HelpFile& hf, RtfOutput& out, std::
     // A page reference names the bookmark the topic loop sets for each
     // context entry; a jump to a context the file does not have has no page.
     if ((hf.flags & kPageLinks) && !extended && HasContextEntry(hf, hash)) {
-        const std::string bookmark = RtfEscaped(contextName);
+        const std::string bookmark = plat::RtfEscapeText(contextName);
         out.Printf("{\\v0 %s {\\field\\flddirty{\\*\\fldinst {GOTOBUTTON B%s}{\\field{\\*\\fldinst PAGEREF B%s}}}}}",
                    PageReferenceText().c_str(), bookmark.c_str(), bookmark.c_str());
     }
@@ -373,7 +357,7 @@ std::uint32_t WriteParagraph(HelpFile& hf, RtfOutput& out, const std::uint8_t*& 
         case 0x88: WritePictureCommand(hf, out, cmd, c); break;
         case 0x89:
             if (hf.openHotspot) {
-                out.Printf(forPrint ? "\\uld0{\\v %s}" : "\\strike0\\ul0{\\v %s}", RtfEscaped(*hf.openHotspot).c_str());
+                out.Printf(forPrint ? "\\uld0{\\v %s}" : "\\strike0\\ul0{\\v %s}", plat::RtfEscapeText(*hf.openHotspot).c_str());
                 hf.openHotspot.reset();
             } else {
                 Warn(hf, 15);

@@ -17,11 +17,6 @@ namespace conv {
 // One character, escaped for RTF; a line feed follows every 64th character
 // of the conversion so the lines stay short.
 void WriteEscapedText(HelpFile& hf, unsigned char character, RtfOutput& output);
-// Text taken from the help file for a place in the RTF that is not written
-// character by character (hidden targets, bookmark and field names, font
-// and file names): "\", "{" and "}" escaped, control characters dropped,
-// characters above 0x7F as \'hh. Nothing in it can open or close a group.
-std::string RtfEscaped(std::string_view text);
 // Closes an open contents group ("}}").
 void CloseCharGroup(HelpFile& hf, RtfOutput& output);
 

@@ -10,6 +10,7 @@
 #include "converter/rtf_writer.h"
 #include "converter/topic_stream.h"
 #include "platform/core/paths.h"
+#include "platform/core/rtf_escape.h"
 
 namespace conv {
 
@@ -47,18 +48,6 @@ const char* LocalizationName(char tag) {
     case 'T': return "Txt";
     default: return nullptr;
     }
-}
-
-std::vector<std::string> SplitKeywords(const std::string& list) {
-    std::vector<std::string> out;
-    std::size_t start = 0;
-    while (start <= list.size()) {
-        std::size_t semi = list.find(';', start);
-        if (semi == std::string::npos) semi = list.size();
-        if (semi > start) out.push_back(list.substr(start, semi - start));
-        start = semi + 1;
-    }
-    return out;
 }
 
 // Pages of a B-tree, visited from the root down to the leaves in order.
@@ -108,7 +97,7 @@ void WalkTree(HelpFile& hf, const InternalFile& file, bool keywordTree, Leaf lea
 void WriteContextNames(HelpFile& hf, RtfOutput& out, const std::vector<std::string>& names) {
     for (const std::string& name : names) {
         if (hf.flags & kPageLinks) {
-            const std::string bookmark = RtfEscaped(name);
+            const std::string bookmark = plat::RtfEscapeText(name);
             out.Printf("{\\*\\bkmkstart B%s}{\\*\\bkmkend B%s}", bookmark.c_str(), bookmark.c_str());
         } else {
             WriteFootnoteText(hf, out, name, '#');

@@ -3,6 +3,7 @@
 #include "platform/core/codepage.h"
 #include "data/data_source.h"
 #include "data/db_errors.h"
+#include "platform/core/check.h"
 #include "platform/win/message_queue.h"
 
 #include <algorithm>
@@ -448,6 +449,8 @@ void TDataSet::FillWindow(int hint) {
     // The cursor stands on the active row, as every move leaves it.
     if (away) cursor_->SetToBookmark(curBm);
     cursorRow_ = activeRecord_;
+    CheckWindow(true);
+    TAVRIN_ASSERT(WindowCount() <= bufferCount_);
     for (int i = 0; i < WindowCount(); ++i) CalculateWindowRow(i);
     ResyncIfWanted();
 }
@@ -467,6 +470,7 @@ void TDataSet::PutRow(int at, TRecord rec, std::string bookmark, bool fromCursor
     buf_.insert(buf_.begin() + at, std::move(rec));
     bms_.insert(bms_.begin() + at, std::move(bookmark));
     lazy_.insert(lazy_.begin() + at, fromCursor && cursor_ && cursor_->DefersBlobs() ? blobSlots_ : std::vector<int>());
+    CheckWindow(false);
 }
 
 void TDataSet::DropRow(int at) {
@@ -475,6 +479,13 @@ void TDataSet::DropRow(int at) {
     buf_.erase(buf_.begin() + at);
     bms_.erase(bms_.begin() + at);
     lazy_.erase(lazy_.begin() + at);
+    CheckWindow(false);
+}
+
+void TDataSet::CheckWindow(bool settled) const {
+    TAVRIN_ASSERT(bms_.size() == buf_.size() && lazy_.size() == buf_.size());
+    TAVRIN_ASSERT(cursorRow_ >= -1 && cursorRow_ < WindowCount());
+    if (settled) TAVRIN_ASSERT(activeRecord_ >= 0 && activeRecord_ < std::max(1, WindowCount()));
 }
 
 void TDataSet::CalculateWindowRow(int row) { CalculateFields(buf_[row]); }
@@ -495,6 +506,7 @@ bool TDataSet::StepBeyondEdge(int step) {
         activeRecord_ = 0;
     }
     cursorRow_ = activeRecord_;
+    CheckWindow(true);
     CalculateWindowRow(activeRecord_);
     ResyncIfWanted();
     return true;

@@ -222,6 +222,9 @@ private:
     void EnsureAllBookmarks() const;
     TDataCursor* HandOutCursor() const;
     void CalculateWindowRow(int row);
+    // Asserts the window's invariants; `settled`: a fill or step has just
+    // ended, so the active record is checked too.
+    void CheckWindow(bool settled) const;
     // A record just read is the one the window shows (BLOBs aside).
     bool SameRow(const TRecord& read, const TRecord& shown) const;
 
@@ -237,6 +240,9 @@ private:
     // The window. The cursor stands on the active row between calls. Rows
     // are filled in on demand with the BLOBs a deferring cursor left out, so
     // reading a field may write the window: hence mutable.
+    // Invariants (CheckWindow): buf_, bms_ and lazy_ have one entry per row;
+    // cursorRow_ is -1 or a row; after a fill or a step the active record is
+    // a row (0 in an empty window); a fill reads at most bufferCount_ rows.
     mutable std::vector<TRecord> buf_;
     mutable std::vector<std::string> bms_;
     mutable int cursorRow_ = -1;  // the window row the cursor stands on; -1: unknown

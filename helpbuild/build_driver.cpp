@@ -11,6 +11,7 @@
 #include "platform/core/files.h"
 #include "platform/core/paths.h"
 #include "platform/core/process.h"
+#include "platform/core/safe_file.h"
 #include "platform/core/dialog_service.h"
 #include "richtext/view/rtf_text_io.h"
 
@@ -34,12 +35,6 @@ std::string TwoBlanksDocument() {
     richtext::TJDRTFTextIo engine;
     engine.LoadFromString("  ");
     return engine.SaveToString();
-}
-
-std::string PageName(const PageRow& page) {
-    std::string name = std::to_string(page.helpId);
-    if (!page.title.empty()) name += " (" + page.title + ")";
-    return name;
 }
 
 bool NameChecks(const ProjectFields& p, BuildEnvironment& env) {
@@ -78,18 +73,6 @@ std::string FindTool(BuildEnvironment& env, const char* name) {
     return plat::FindProgram(env.ProgramDir() + "\\" + name);
 }
 
-// Written beside the target and renamed over it when complete, so a failed
-// write leaves the old file.
-bool WriteWholeFile(const std::string& nativePath, const std::string& bytes) {
-    const std::string temp = nativePath + ".~tmp";
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    if (out && plat::RenameFile(temp, nativePath, true)) return true;
-    std::remove(temp.c_str());
-    return false;
-}
-
 std::vector<MapEntry> AllMapEntries(IBuildProject& project, BuildEnvironment& env) {
     std::vector<MapEntry> map;
     for (bool ok = project.FirstPage(); ok; ok = project.NextPage()) {
@@ -118,41 +101,12 @@ bool SaveHpj(const ProjectFields& p, const std::string& folder, HpjKind kind, st
         return false;
     }
     std::string path = Native(HpjPath(p, folder));
-    if (!WriteWholeFile(path, r.text)) {
+    if (!plat::WriteFileSafely(path, r.text, plat::PathText::Native)) {
         ShowWarning(kWarning, "The help project file " + path + " could not be written.");
         return false;
     }
     return true;
 }
-
-// The project RTF under construction: a temporary file beside the real one,
-// renamed over it only when complete.
-class RtfOutput {
-public:
-    explicit RtfOutput(std::string finalPath) : final_(std::move(finalPath)), temp_(final_ + ".~tmp") {
-        out_.open(temp_, std::ios::binary | std::ios::trunc);
-    }
-    ~RtfOutput() { Discard(); }
-    bool IsOpen() const { return out_.is_open(); }
-    void Append(std::string_view bytes) { out_.write(bytes.data(), static_cast<std::streamsize>(bytes.size())); }
-    bool Commit() {
-        out_.close();
-        if (!out_) return false;
-        committed_ = plat::RenameFile(temp_, final_, true);
-        return committed_;
-    }
-    void Discard() {
-        if (committed_) return;
-        if (out_.is_open()) out_.close();
-        std::remove(temp_.c_str());
-        committed_ = true;
-    }
-
-private:
-    std::string final_, temp_;
-    std::ofstream out_;
-    bool committed_ = false;
-};
 
 BuildOutcome WriteProjectFilesOrThrow(IBuildProject& project, BuildEnvironment& env);
 
@@ -384,8 +338,7 @@ std::string WriteProjectTopics(IBuildProject& project) {
     }
     const bool titled = !title.empty;
     std::string record =
-        MakeTopicRecord(page, titled, titled ? PieceFromSource(title.source, PageName(page), false) : "",
-                        PieceFromSource(body.source, PageName(page), true));
+        MakeTopicRecord(page, titled, titled ? PieceOf(title, false) : "", PieceOf(body, true));
     project.StorePrepared(record, blanks.empty() ? nullptr : &blanks);
     return record;
 }
@@ -428,7 +381,7 @@ BuildOutcome WriteProjectFilesOrThrow(IBuildProject& project, BuildEnvironment& 
     // A killed build leaves its temporaries beside the files it writes; each
     // build clears them first, however it then ends.
     for (const std::string& output : {ProjectRtfPath(p, F), HpjPath(p, F), F + "\\" + p.dosName + ".cnt"}) {
-        const std::string temp = Native(output) + ".~tmp";
+        const std::string temp = plat::SafeFileTempPath(output);
         if (plat::FileExists(temp)) plat::DeleteFile(temp);
     }
     const bool contents16 = p.autogenerateContents == "Y" && p.Is16Bit();
@@ -478,13 +431,14 @@ BuildOutcome WriteProjectFilesOrThrow(IBuildProject& project, BuildEnvironment& 
     }
 
     const std::string rtfPath = Native(ProjectRtfPath(p, F));
-    RtfOutput rtf(rtfPath);
+    // A failed write shows at the commit, which then leaves the old RTF.
+    plat::SafeFileWriter rtf(rtfPath, plat::PathText::Native);
     if (!rtf.IsOpen()) {
         ShowWarning(kWarning, "The project RTF file " + rtfPath + " could not be created.");
         return BuildOutcome::Failed;
     }
-    rtf.Append(header);
-    rtf.Append(contentsPage);
+    rtf.Write(header);
+    rtf.Write(contentsPage);
 
     std::vector<MapEntry> map;
     const int count = project.PageCount();
@@ -523,18 +477,13 @@ BuildOutcome WriteProjectFilesOrThrow(IBuildProject& project, BuildEnvironment& 
         if (page.titleUserModified == "Y") {
             record = project.CurrentPrepared();
         } else {
-            try {
-                record = WriteProjectTopics(project);
-            } catch (const PieceError& e) {
-                ShowWarning(kWarning, e.message);
-                return BuildOutcome::Failed;
-            }
+            record = WriteProjectTopics(project);
         }
-        if (i > 1) rtf.Append(kPageBreak);
-        rtf.Append(record);
+        if (i > 1) rtf.Write(kPageBreak);
+        rtf.Write(record);
     }
     storing.End();
-    rtf.Append(kCloseDocument);
+    rtf.Write(kCloseDocument);
     if (!rtf.Commit()) {
         ShowWarning(kWarning, "The project RTF file " + rtfPath + " could not be written.");
         return BuildOutcome::Failed;

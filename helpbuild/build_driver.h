@@ -81,7 +81,7 @@ bool CheckFirstPageIsTopic(IBuildProject& project, BuildEnvironment& env);
 // --- builds -------------------------------------------------------------------
 // Prepares the current page's record (title region for a titled topic, body,
 // footnotes, anchors), stores it in the page and returns it; an empty body
-// is stored as two blanks. Raises PieceError naming the page. The build and
+// is stored as two blanks. The build and
 // the font synchronisation use it.
 std::string WriteProjectTopics(IBuildProject& project);
 

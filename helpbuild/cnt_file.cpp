@@ -79,8 +79,6 @@ std::string CntEntryProblem(const CntEntry& e) {
     if (HasLineEnd(e.helpFile)) return "its help file holds a line end";
     if (e.jump.find_first_of("@>") != std::string::npos) return "its jump holds \"@\" or \">\"";
     if (!e.jump.empty() && e.jump[0] == '!') return "its jump begins with \"!\", which makes it a macro";
-    if (!e.helpFile.empty() && e.helpFile[0] == '>' && e.helpFile.find('@') != std::string::npos)
-        return "its window name holds \"@\"";
     return {};
 }
 
@@ -188,18 +186,12 @@ CntReadResult ParseCntFile(std::string_view text) {
                     e.jump = rest.substr(1);
                 } else {
                     e.entryType = "T";
-                    std::size_t at = rest.find('@');
-                    std::size_t window = rest.find('>');
-                    if (at != std::string::npos) {
-                        e.jump = rest.substr(0, at);
-                        e.helpFile = rest.substr(at + 1);
-                    } else if (window != std::string::npos) {
-                        // A window without a help file stays with its ">".
-                        e.jump = rest.substr(0, window);
-                        e.helpFile = rest.substr(window);
-                    } else {
-                        e.jump = rest;
-                    }
+                    // The jump ends at its first "@" (a help file follows,
+                    // perhaps with its window) or ">" (a window alone, kept
+                    // with its ">"), so every line reads back as written.
+                    const std::size_t end = rest.find_first_of("@>");
+                    e.jump = rest.substr(0, end);
+                    if (end != std::string::npos) e.helpFile = rest.substr(rest[end] == '@' ? end + 1 : end);
                 }
             }
             r.entries.push_back(std::move(e));

@@ -10,6 +10,7 @@
 
 #include "platform/core/codepage.h"
 #include "platform/core/files.h"
+#include "platform/core/safe_file.h"
 #include "platform/core/paths.h"
 #include "platform/imaging/codecs.h"
 #include "helpbuild/build_driver.h"
@@ -563,30 +564,11 @@ std::string UnescapeHtmlText(const std::string& html, const std::string& pageNam
 
 namespace {
 
-// Writes the bytes to a temporary file in the folder and renames it over the
-// target. The name is used as given: the caller has matched it against the
-// folder's listing, so nothing here reads the folder again.
+// The name is used as given: the caller has matched it against the folder's
+// listing, so nothing here reads the folder again.
 bool WriteThroughTemporary(const std::filesystem::path& dir, const std::string& name, const std::string& bytes) {
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    const fs::path target = dir / fs::path(plat::NativeName(name));
-    const fs::path temp = dir / fs::path("~" + target.filename().string() + ".tmp");
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        if (!out) return false;
-        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!out) {
-            fs::remove(temp, ec);
-            return false;
-        }
-    }
-    fs::rename(temp, target, ec);
-    if (ec) {
-        fs::remove(temp, ec);
-        return false;
-    }
-    return true;
+    return plat::WriteFileSafely((dir / std::filesystem::path(plat::NativeName(name))).string(), bytes,
+                                plat::PathText::Native);
 }
 
 }  // namespace

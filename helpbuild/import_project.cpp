@@ -24,6 +24,7 @@
 #include "platform/core/codepage.h"
 #include "platform/core/files.h"
 #include "platform/core/paths.h"
+#include "platform/core/safe_file.h"
 #include "platform/core/process.h"
 #include "data/fields.h"
 #include "platform/core/dialog_service.h"
@@ -54,25 +55,7 @@ bool ReadWholeFile(const std::string& path, std::string& out) {
 
 std::string Native(const std::string& path) { return plat::NativePath(path); }
 
-// Through a temporary file renamed over the old one.
-bool WriteWholeFile(const std::string& path, const std::string& bytes) {
-    const std::string native = Native(path), temp = native + ".$$$";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out << bytes;
-        out.flush();
-        if (!out) {
-            std::error_code ec;
-            fs::remove(temp, ec);
-            return false;
-        }
-    }
-    std::error_code ec;
-    fs::rename(temp, native, ec);
-    if (!ec) return true;
-    fs::remove(temp, ec);
-    return false;
-}
+bool WriteWholeFile(const std::string& path, const std::string& bytes) { return plat::WriteFileSafely(path, bytes); }
 
 // A name in a folder, with the separator the folder already uses.
 std::string Join(const std::string& folder, const std::string& name) {

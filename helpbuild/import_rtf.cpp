@@ -17,8 +17,6 @@ namespace {
 using Kind = RtfToken::Kind;
 constexpr std::size_t npos = std::string_view::npos;
 
-bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
 
 // The first control word of the group opened at `open`, past "\*".
@@ -91,74 +89,6 @@ std::string NormaliseColour(std::string_view entry) {
 }
 
 }  // namespace
-
-RtfToken NextRtfToken(std::string_view rtf, std::size_t pos) {
-    RtfToken t;
-    t.pos = pos;
-    if (pos >= rtf.size()) {
-        t.end = pos;
-        return t;
-    }
-    char c = rtf[pos];
-    if (c == '{' || c == '}') {
-        t.kind = c == '{' ? Kind::Open : Kind::Close;
-        t.end = pos + 1;
-        return t;
-    }
-    if (c != '\\') {
-        t.kind = Kind::Text;
-        t.end = pos + 1;
-        return t;
-    }
-    std::size_t i = pos + 1;
-    if (i >= rtf.size()) {
-        t.kind = Kind::Text;
-        t.end = i;
-        return t;
-    }
-    if (!IsLetter(rtf[i])) {
-        t.kind = Kind::Symbol;
-        t.end = i + 1;
-        if (rtf[i] == '\'') t.end = std::min(rtf.size(), i + 3);
-        t.nameEnd = t.end;
-        return t;
-    }
-    t.kind = Kind::Word;
-    std::size_t start = i;
-    while (i < rtf.size() && IsLetter(rtf[i]) && i - start < 32) ++i;
-    t.name = rtf.substr(start, i - start);
-    bool negative = false;
-    if (i + 1 < rtf.size() && rtf[i] == '-' && IsDigit(rtf[i + 1])) {
-        negative = true;
-        ++i;
-    }
-    if (i < rtf.size() && IsDigit(rtf[i])) {
-        std::int64_t v = 0;
-        std::size_t digits = 0;
-        while (i < rtf.size() && IsDigit(rtf[i])) {
-            if (digits++ < 10) v = v * 10 + (rtf[i] - '0');
-            ++i;
-        }
-        v = std::clamp<std::int64_t>(negative ? -v : v, INT32_MIN, INT32_MAX);
-        t.hasParam = true;
-        t.param = static_cast<std::int32_t>(v);
-    }
-    t.nameEnd = i;
-    if (i < rtf.size() && rtf[i] == ' ') ++i;
-    t.end = i;
-    return t;
-}
-
-std::size_t GroupEnd(std::string_view rtf, std::size_t open) {
-    int depth = 0;
-    for (std::size_t pos = open; pos < rtf.size();) {
-        RtfToken t = NextRtfToken(rtf, pos);
-        if (t.kind == Kind::Open) ++depth;
-        else if (t.kind == Kind::Close && --depth == 0) return t.end;
-        pos = t.end;
-    }
-    return npos;
-}
 
 RtfHead ScanRtfHead(std::string_view rtf) {
     RtfHead head;
@@ -442,7 +372,11 @@ ImportedPage ImportOnePage(std::string_view pageText, const std::string& header,
     if (RtfFootnote* f = nth('+', 0)) {
         ImportedPage browse;
         ApplyBrowseFootnote(browse, f->value);
-        if (browse.browseName.size() <= sizes.browseName) {
+        if (browse.browseName.empty() && !browse.browseId) {
+            // Nothing the page's fields can hold: kept where the build writes it again.
+            page.notes.push_back("the \"+\" footnote of " + std::to_string(f->value.size()) +
+                                 " characters names no browse sequence or number; it stays in the page text");
+        } else if (browse.browseName.size() <= sizes.browseName) {
             used.push_back(f);
             page.browseName = browse.browseName;
             page.browseId = browse.browseId;

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "helpbuild/import_hpj.h"
+#include "richtext/io/rtf_lexer.h"
 
 namespace build {
 
@@ -39,20 +40,11 @@ struct ImportedPage {
     bool damagedGroups = false;
 };
 
-// --- RTF tokens ---------------------------------------------------------------
-struct RtfToken {
-    enum class Kind { End, Open, Close, Word, Symbol, Text };
-    Kind kind = Kind::End;
-    std::size_t pos = 0;
-    std::size_t end = 0;       // after the token, a control word's blank included
-    std::size_t nameEnd = 0;   // a control word: after its letters and number
-    std::string_view name;     // a control word's letters
-    bool hasParam = false;
-    std::int32_t param = 0;
-};
-RtfToken NextRtfToken(std::string_view rtf, std::size_t pos);
+// --- RTF tokens: the text engine's lexer --------------------------------------
+using richtext::NextRtfToken;
+using richtext::RtfToken;
 // After the group opened at `open` ("{"); npos when it is never closed.
-std::size_t GroupEnd(std::string_view rtf, std::size_t open);
+inline std::size_t GroupEnd(std::string_view rtf, std::size_t open) { return richtext::RtfGroupEnd(rtf, open); }
 
 // --- the document head -----------------------------------------------------------
 // Where the text after the head groups (font and colour tables, style sheet,

@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "platform/core/rtf_escape.h"
 #include "richtext/io/text_writer.h"
 #include "richtext/view/rtf_text_io.h"
 
@@ -16,46 +17,14 @@ std::string FootnoteOpener(char letter) {
            l + "} ";
 }
 
-// Length of the balanced group that starts at `at` ("{"), escapes honoured;
-// 0 when it does not close.
-std::size_t GroupLength(const std::string& s, std::size_t at) {
-    int depth = 0;
-    for (std::size_t i = at; i < s.size(); ++i) {
-        char c = s[i];
-        if (c == '\\') {
-            ++i;
-            continue;
-        }
-        if (c == '{') ++depth;
-        else if (c == '}' && --depth == 0) return i - at + 1;
-    }
-    return 0;
-}
-
-bool StartsWith(const std::string& s, std::size_t at, std::string_view prefix) {
-    return s.compare(at, prefix.size(), prefix) == 0;
-}
-
-// Document information the writer may put after the margins.
-bool IsInformationGroup(const std::string& s, std::size_t at) {
-    static const std::string_view kWords[] = {"{\\title", "{\\subject", "{\\comment", "{\\author",
-                                              "{\\keywords", "{\\doccomm", "{\\info"};
-    for (std::string_view w : kWords) {
-        if (!StartsWith(s, at, w)) continue;
-        char next = at + w.size() < s.size() ? s[at + w.size()] : '\0';
-        // The word must end there: "\titlepg" is not a title group.
-        if (!((next >= 'a' && next <= 'z') || (next >= 'A' && next <= 'Z'))) return true;
-    }
-    return false;
-}
-
 std::string TitleRegion(const std::string& titlePiece) {
     return "{\\pard\\plain \\keepn " + titlePiece + "\\par \\pard }";
 }
 
-std::string WriteSource(richtext::TJDRTFTextIo& engine) {
+std::string WriteSource(richtext::TJDRTFTextIo& engine, bool bodyOnly) {
     richtext::TJDRTFWriter writer(&engine);
     writer.pictureReferences = true;
+    writer.bodyOnly = bodyOnly;
     std::ostringstream out;
     engine.SaveWithWriter(writer, out);
     return out.str();
@@ -63,63 +32,26 @@ std::string WriteSource(richtext::TJDRTFTextIo& engine) {
 
 }  // namespace
 
-std::string WriteRtfSource(const std::string& memoRtf) { return LoadPageText(memoRtf).source; }
-
 LoadedText LoadPageText(const std::string& memoRtf) {
     richtext::TJDRTFTextIo engine;
     if (!memoRtf.empty()) engine.LoadFromString(memoRtf);
-    return {engine.IsEmpty(), WriteSource(engine)};
+    return {engine.IsEmpty(), WriteSource(engine, true)};
 }
 
-std::string PieceFromSource(const std::string& source, const std::string& pageName, bool body) {
-    std::string piece;
-    if (!CutPiece(source, piece))
-        throw PieceError{"The " + std::string(body ? "text" : "title") + " of page " + pageName +
-                         " could not be prepared: its RTF has no page margins (\\margb)."};
+std::string PieceOf(const LoadedText& text, bool body) {
+    std::string piece = text.body;
     // The help compiler takes an empty group at the start for nothing at all.
     if (body && piece.compare(0, 2, "{}") == 0 && (piece.size() == 2 || piece[2] == '\r' || piece[2] == '\n'))
         piece.replace(0, 2, "{ }");
     return piece;
 }
 
-bool CutPiece(const std::string& source, std::string& piece) {
-    std::size_t m = source.find("\\margb");
-    if (m == std::string::npos) return false;
-    std::size_t at = m + 6;
-    if (at < source.size() && source[at] == '-') ++at;
-    while (at < source.size() && source[at] >= '0' && source[at] <= '9') ++at;
-    // A delimiting blank belongs to the control word.
-    if (at < source.size() && source[at] == ' ') ++at;
-    while (at < source.size() && source[at] == '{' && IsInformationGroup(source, at)) {
-        std::size_t len = GroupLength(source, at);
-        if (len == 0) return false;
-        at += len;
-    }
-    if (source.size() <= at || source.back() != '}') return false;
-    piece = source.substr(at, source.size() - at - 1);
-    return true;
-}
+std::string MakeTitlePiece(const std::string& fullTitleRtf) { return PieceOf(LoadPageText(fullTitleRtf), false); }
 
-std::string MakeTitlePiece(const std::string& fullTitleRtf, const std::string& pageName) {
-    return PieceFromSource(WriteRtfSource(fullTitleRtf), pageName, false);
-}
-
-std::string MakeBodyPiece(const std::string& helpTextRtf, const std::string& pageName) {
-    return PieceFromSource(WriteRtfSource(helpTextRtf), pageName, true);
-}
-
-std::string EscapeRtfText(std::string_view value) {
-    std::string out;
-    out.reserve(value.size());
-    for (char c : value) {
-        if (c == '\\' || c == '{' || c == '}') out.push_back('\\');
-        out.push_back(c);
-    }
-    return out;
-}
+std::string MakeBodyPiece(const std::string& helpTextRtf) { return PieceOf(LoadPageText(helpTextRtf), true); }
 
 std::string FootnoteLine(char letter, std::string_view value) {
-    return FootnoteOpener(letter) + EscapeRtfText(value) + "}}\r\n";
+    return FootnoteOpener(letter) + plat::RtfEscapeText(value) + "}}\r\n";
 }
 
 std::string FootnoteLines(const TopicFields& p) {
@@ -166,7 +98,7 @@ std::string MakePrintRecord(bool first, bool withTitleRegion, const std::string&
 }
 
 std::string PreparePrintRecord(const std::string& topicPopup, const std::string& fullTitleRtf,
-                               const std::string& helpTextRtf, bool first, const std::string& pageName) {
+                               const std::string& helpTextRtf, bool first) {
     LoadedText title = topicPopup == "T" ? LoadPageText(fullTitleRtf) : LoadedText{};
     LoadedText body = LoadPageText(helpTextRtf);
     if (body.empty) {
@@ -174,8 +106,7 @@ std::string PreparePrintRecord(const std::string& topicPopup, const std::string&
         blanks.LoadFromString("  ");
         body = LoadPageText(blanks.SaveToString());
     }
-    return MakePrintRecord(first, !title.empty, title.empty ? "" : PieceFromSource(title.source, pageName, false),
-                           PieceFromSource(body.source, pageName, true));
+    return MakePrintRecord(first, !title.empty, title.empty ? "" : PieceOf(title, false), PieceOf(body, true));
 }
 
 std::string MakeProjectHeader(const std::string& headerRtf, const char* registerFont, int* fontIndex) {
@@ -187,7 +118,7 @@ std::string MakeProjectHeader(const std::string& headerRtf, const char* register
         if (n >= richtext::kMaxFonts) n = 0;
         if (fontIndex) *fontIndex = n;
     }
-    std::string s = WriteSource(engine);
+    std::string s = WriteSource(engine, false);
     if (!s.empty()) s.pop_back();
     return s + "{\\ftnbj }";
 }
@@ -197,7 +128,7 @@ std::string MakeContentsPage16(const std::vector<TopicFields>& pages, int fontIn
     std::string s = "\r\n{\\plain \\b\\f" + f + "\\cf2\\fs40 Contents\\par}\r\n";
     for (const TopicFields& p : pages) {
         if (p.topicPopup != "T") continue;
-        s += "{\\b\\f" + f + "\\cf2\\fs24 {\\uldb " + EscapeRtfText(p.title) + "}{\\v " + std::to_string(p.helpId) +
+        s += "{\\b\\f" + f + "\\cf2\\fs24 {\\uldb " + plat::RtfEscapeText(p.title) + "}{\\v " + std::to_string(p.helpId) +
              "}}\\par\r\n";
     }
     return s + "\\page\r\n";

@@ -3,8 +3,8 @@
 //
 // Everything here is string work over the text engine's RTF writer: a page's
 // memo (an RTF document) is written out again by the engine with picture
-// references on, and the document head and closing brace are cut off to give
-// the page's "piece". Records keep the writer's bytes (paragraph ends LF CR);
+// references on, its body alone (no document head, no closing brace): the
+// page's "piece". Records keep the writer's bytes (paragraph ends LF CR);
 // lines composed here end with CR LF.
 #pragma once
 
@@ -29,39 +29,22 @@ struct TopicFields {
     std::string macroFootnote;
 };
 
-// Raised when a text cannot be turned into a piece; the message names the page.
-struct PieceError {
-    std::string message;
-};
-
-// The memo's RTF document written out by the text engine with picture
-// references on. An empty memo gives the engine's empty document.
-std::string WriteRtfSource(const std::string& memoRtf);
-
 // A page memo loaded into the text engine once: whether a page editor
-// showing it would be empty, and the engine's RTF of it.
+// showing it would be empty, and the body the engine writes of it.
 struct LoadedText {
     bool empty = true;
-    std::string source;
+    std::string body;
 };
 LoadedText LoadPageText(const std::string& memoRtf);
 
-// The title or body piece of a source; raises PieceError naming the page.
-std::string PieceFromSource(const std::string& source, const std::string& pageName, bool body);
+// The title or body piece of a loaded text: the body piece's first line "{}"
+// becomes "{ }".
+std::string PieceOf(const LoadedText& text, bool body);
+std::string MakeTitlePiece(const std::string& fullTitleRtf);
+std::string MakeBodyPiece(const std::string& helpTextRtf);
 
-// The writer's output after its head (through "\margb<n>" and any document
-// information groups after it), without the final "}". False when the text
-// has no "\margb" or does not end with "}".
-bool CutPiece(const std::string& source, std::string& piece);
-
-// Title piece and body piece of a page; `pageName` names the page in the
-// message of a PieceError. The body piece's first line "{}" becomes "{ }".
-std::string MakeTitlePiece(const std::string& fullTitleRtf, const std::string& pageName);
-std::string MakeBodyPiece(const std::string& helpTextRtf, const std::string& pageName);
-
-// A value escaped for a footnote: "\", "{" and "}" get a backslash.
-std::string EscapeRtfText(std::string_view value);
-// One footnote line: opener, the whole escaped value, "}}" and CR LF.
+// One footnote line: opener, the whole value escaped (plat::RtfEscapeText),
+// "}}" and CR LF.
 std::string FootnoteLine(char letter, std::string_view value);
 // The footnote lines of a page in the order the help compiler expects.
 std::string FootnoteLines(const TopicFields& page);
@@ -85,7 +68,7 @@ std::string MakePrintRecord(bool first, bool withTitleRegion, const std::string&
 // The printable document's record of one page from its memos: the title
 // region for a titled topic, the body (two blanks when empty).
 std::string PreparePrintRecord(const std::string& topicPopup, const std::string& fullTitleRtf,
-                               const std::string& helpTextRtf, bool first, const std::string& pageName);
+                               const std::string& helpTextRtf, bool first);
 
 // The file's head: the header document written by the engine with its last
 // character (the closing brace) replaced by "{\ftnbj }". When `registerFont`

@@ -5,6 +5,7 @@
 #include "platform/core/last_error.h"
 #include "platform/core/paths.h"
 #include "platform/core/process.h"
+#include "platform/core/safe_file.h"
 #include "platform/core/dialog_service.h"
 
 #include <vector>
@@ -48,25 +49,16 @@ std::string ProjectFolderOrProgramDir(const std::string& storedDir, const std::s
 bool CopyFileByStream(const std::string& source, const std::string& target) {
     plat::File in;
     if (!in.Open(source, plat::FileAccess::Read, plat::FileShare::DenyWrite)) return false;
-    const std::string temp = target + ".~cp";
-    bool ok = true;
-    {
-        plat::File out;
-        if (!out.Open(temp, plat::FileAccess::Write, plat::FileShare::Exclusive,
-                      plat::FileDisposition::CreateAlways))
-            return false;
-        std::vector<char> buffer(64 * 1024);
-        for (;;) {
-            const std::int64_t got = in.Read(buffer.data(), buffer.size());
-            if (got < 0) { ok = false; break; }
-            if (got == 0) break;
-            if (out.Write(buffer.data(), static_cast<std::size_t>(got)) != got) { ok = false; break; }
-        }
-        ok = ok && out.Flush();
+    plat::SafeFileWriter out(target);
+    if (!out.IsOpen()) return false;
+    std::vector<char> buffer(64 * 1024);
+    for (;;) {
+        const std::int64_t got = in.Read(buffer.data(), buffer.size());
+        if (got < 0) return false;
+        if (got == 0) break;
+        if (!out.Write(buffer.data(), static_cast<std::size_t>(got))) return false;
     }
-    if (ok) ok = plat::RenameFile(temp, target, true);
-    if (!ok) plat::DeleteFile(temp);
-    return ok;
+    return out.Commit();
 }
 
 void EmptyDirectory(const std::string& directory) {

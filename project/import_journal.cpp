@@ -1,8 +1,5 @@
 #include "project/import_journal.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -10,6 +7,7 @@
 #include "data/fields.h"
 #include "data/tables.h"
 #include "platform/core/paths.h"
+#include "platform/core/safe_file.h"
 #include "project/editor_context.h"
 
 namespace editor {
@@ -21,13 +19,6 @@ fs::path Native(const std::string& path) { return fs::path(plat::NativePath(path
 
 fs::path JournalPath(const std::string& programDir) { return Native(programDir) / "~KqImport.lst"; }
 
-bool SyncFile(const fs::path& p) {
-    const int fd = ::open(p.c_str(), O_RDONLY);
-    if (fd < 0) return false;
-    const bool ok = ::fsync(fd) == 0;
-    ::close(fd);
-    return ok;
-}
 
 }  // namespace
 
@@ -35,20 +26,12 @@ bool SyncFile(const fs::path& p) {
 // journal cut short by a kill while it was written is known as such.
 bool BeginImportJournal(const std::string& programDir, const ImportJournal& journal) {
     const fs::path path = JournalPath(programDir);
-    const fs::path part = path.string() + ".new";
-    {
-        std::ofstream out(part, std::ios::binary | std::ios::trunc);
-        out << "P " << journal.project << "\n";
-        for (const std::string& d : journal.folders) out << "D " << d << "\n";
-        for (const std::string& f : journal.files) out << "F " << f << "\n";
-        out << "E\n";
-        if (!out.flush()) return false;
-    }
-    std::error_code ec;
-    if (!SyncFile(part)) return false;
-    fs::rename(part, path, ec);
-    if (ec) return false;
-    return SyncFile(path.parent_path());
+    std::ostringstream out;
+    out << "P " << journal.project << "\n";
+    for (const std::string& d : journal.folders) out << "D " << d << "\n";
+    for (const std::string& f : journal.files) out << "F " << f << "\n";
+    out << "E\n";
+    return plat::WriteFileSafely(path.string(), out.str(), plat::PathText::Native);
 }
 
 void EndImportJournal(const std::string& programDir) {
@@ -99,7 +82,7 @@ void ClearInterruptedImport(EditorContext& ctx) {
         }
     }
     EndImportJournal(ctx.ProgramDir);
-    fs::remove(JournalPath(ctx.ProgramDir).string() + ".new", ec);
+    fs::remove(plat::SafeFileTempPath(JournalPath(ctx.ProgramDir).string()), ec);
 }
 
 }  // namespace editor

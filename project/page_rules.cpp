@@ -347,31 +347,6 @@ long NextFreeHelpId(EditorContext& ctx, bool appended) {
     }
 }
 
-std::string DeriveContextString(const std::string& text) {
-    std::string joined;
-    std::string word;
-    auto flush = [&] {
-        if (word.empty()) return;
-        std::string w = plat::AnsiLowerCase(word);
-        w[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(w[0])));
-        joined += w;
-        word.clear();
-    };
-    for (char ch : text) {
-        if (ch == ' ')
-            flush();
-        else
-            word += ch;
-    }
-    flush();
-    std::string out;
-    for (char ch : joined) {
-        const unsigned char u = static_cast<unsigned char>(ch);
-        if ((u < 128 && std::isalnum(u)) || ch == '_') out += ch;
-    }
-    return out;
-}
-
 bool HasOnlyContextCharacters(const std::string& text) {
     if (text.empty()) return false;
     for (char ch : text) {
@@ -382,23 +357,18 @@ bool HasOnlyContextCharacters(const std::string& text) {
 }
 
 bool MakeContextString(EditorContext& ctx, const std::string& text, std::string* derived) {
-    std::string candidate = DeriveContextString(text);
-    std::string owner;
-    FindContextStringOwner(ctx, candidate, owner);
-    if (!owner.empty()) {
-        bool free = false;
-        for (int n = 2; n <= 20 && !free; ++n) {
-            const std::string next = DeriveContextString(text) + std::to_string(n);
-            FindContextStringOwner(ctx, next, owner);
-            if (owner.empty()) {
-                candidate = next;
-                free = true;
-            }
-        }
-        if (!free) return false;
-    }
-    if (derived) *derived = candidate;
-    return plat::CompareAnsi(candidate, text, true) == 0;
+    const std::string candidate = DeriveContextString(text);
+    std::optional<std::string> free = build::FreeContextString(
+        candidate, kTypedContextSuffixMax, [&ctx](const std::string& contextString) {
+            std::string owner;
+            FindContextStringOwner(ctx, contextString, owner);
+            return !owner.empty();
+        });
+    // An empty candidate is nobody's and equals no text.
+    if (candidate.empty()) free = candidate;
+    if (!free) return false;
+    if (derived) *derived = *free;
+    return plat::CompareAnsi(*free, text, true) == 0;
 }
 
 void FindContextStringOwner(EditorContext& ctx, const std::string& contextString, std::string& ownerTitle) {

@@ -13,6 +13,7 @@
 
 #include "project/editor_context.h"
 #include "project/page_text.h"
+#include "project/title_rules.h"
 
 #include <string>
 #include <vector>
@@ -49,13 +50,15 @@ void InstallPageRules(EditorContext& ctx);
 // the new row was added at the end of the page table.
 long NextFreeHelpId(EditorContext& ctx, bool appended);
 
-// Derives a context string from a text (words capitalised and joined,
-// letters, digits and "_" kept, a free number 2..20 added when another page
-// has it); false when all are taken, else whether it equals the text
-// (letter case aside). The derived string goes to `derived` when given.
+// The largest number the check of a typed context string appends (the title
+// rules stop at build::kTitleContextSuffixMax).
+inline constexpr int kTypedContextSuffixMax = 20;
+// Derives a context string from a text (build::DeriveContextString, a free
+// number 2..20 added when another page has it); false when all are taken,
+// else whether it equals the text (letter case aside). The derived string
+// goes to `derived` when given.
 bool MakeContextString(EditorContext& ctx, const std::string& text, std::string* derived = nullptr);
-// The derivation alone, without the owner check.
-std::string DeriveContextString(const std::string& text);
+using build::DeriveContextString;
 // Letters, digits and "_" only (and not empty).
 bool HasOnlyContextCharacters(const std::string& text);
 // The title of another page of the current project that has the context

@@ -61,21 +61,7 @@ std::unique_ptr<TBitmap> CalendarGlyph() {
 
 bool LoadResourceBitmap(const std::string& name, TBitmap& into) {
     RegisterDateResources();
-    const std::string* dib = FindResource(HInstance(), name, RT_BITMAP);
-    if (!dib || dib->size() < 4) return false;
-    // A packed DIB, as a resource holds it: the file header goes in front.
-    const std::uint32_t size = static_cast<std::uint32_t>(14 + dib->size());
-    const std::uint32_t headerSize =
-        static_cast<unsigned char>((*dib)[0]) | (static_cast<unsigned char>((*dib)[1]) << 8);
-    const std::uint32_t offset = 14 + headerSize;
-    std::string file = "BM";
-    for (int i = 0; i < 4; ++i) file += static_cast<char>((size >> (8 * i)) & 0xFF);
-    file.append(4, '\0');
-    for (int i = 0; i < 4; ++i) file += static_cast<char>((offset >> (8 * i)) & 0xFF);
-    file += *dib;
-    plat::MemoryStream stream(file);
-    into.LoadFromStream(stream);
-    return !into.Empty();
+    return LoadBitmapResource(HInstance(), name, into);
 }
 
 void RegisterDateResources() {

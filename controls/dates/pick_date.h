@@ -137,7 +137,8 @@ extern std::function<void(TSelectDateDlg&)> SelectDateShownHook;
 // Registers the glyphs and texts of the date controls in the program's
 // resources when they are missing (done on first use).
 void RegisterDateResources();
-// A bitmap resource of the program; false when there is none.
+// A bitmap resource of the program (gui::LoadBitmapResource, after the date
+// glyphs are registered); false, and `into` untouched, when there is none.
 bool LoadResourceBitmap(const std::string& name, TBitmap& into);
 
 }  // namespace zb

@@ -8,6 +8,7 @@
 #include "platform/core/ini_file.h"
 #include "platform/core/paths.h"
 #include "platform/core/process.h"
+#include "platform/core/safe_file.h"
 #include "data/fields.h"
 #include "platform/core/dialog_service.h"
 #include "platform/core/last_error.h"
@@ -148,7 +149,6 @@ ToolResult WritePrintableDocument(EditorContext& ctx, const ToolUi& ui) {
     const build::ProjectFields fields = project.Project();
     const std::string target =
         plat::JoinPath(CurrentProjectFolderOrProgramDir(ctx), fields.dosName + ".rtf");
-    const std::string temp = target + ".~tmp";
 
     std::unique_ptr<build::IProgress> progress =
         ui.createProgress ? ui.createProgress() : std::make_unique<build::NullProgress>(&ctx.CancelRequested);
@@ -157,17 +157,14 @@ ToolResult WritePrintableDocument(EditorContext& ctx, const ToolUi& ui) {
     progress->Show();
     progress->SetPercent(3);
 
+    plat::SafeFileWriter out(target);
     auto failed = [&](const std::string& why) {
-        plat::DeleteFile(temp);
+        out.Discard();
         ShowWarning("Warning", "The document " + target + " could not be written. " + why);
         return ToolResult::Failed;
     };
-    plat::File out;
-    if (!out.Open(temp, plat::FileAccess::Write, plat::FileShare::Exclusive, plat::FileDisposition::CreateAlways))
-        return failed("");
-    auto write = [&](const std::string& s) {
-        return out.Write(s.data(), s.size()) == static_cast<std::int64_t>(s.size());
-    };
+    if (!out.IsOpen()) return failed("");
+    auto write = [&](const std::string& s) { return out.Write(s); };
     try {
         std::string head = build::MakeProjectHeader(project.HeaderRtf());
         if (!write(head)) return failed("");
@@ -181,24 +178,19 @@ ToolResult WritePrintableDocument(EditorContext& ctx, const ToolUi& ui) {
             progress->SetPercent(percent < 0 ? 0 : percent);
             if (progress->CancelRequested()) {
                 progress->ClearCancel();
-                out.Close();
-                plat::DeleteFile(temp);
+                out.Discard();
                 return ToolResult::Cancelled;
             }
             const build::PageRow page = project.CurrentPage(true);
-            std::string name = std::to_string(page.helpId);
-            if (!page.title.empty()) name += " (" + page.title + ")";
-            if (!write(build::PreparePrintRecord(page.topicPopup, page.fullTitle, page.helpText, done == 0, name)))
+            if (!write(build::PreparePrintRecord(page.topicPopup, page.fullTitle, page.helpText, done == 0)))
                 return failed("");
             ++done;
         }
-        if (!write(std::string(build::kCloseDocument)) || !out.Flush()) return failed("");
+        if (!write(std::string(build::kCloseDocument))) return failed("");
     } catch (const std::exception& e) {
-        out.Close();
         return failed(e.what());
     }
-    out.Close();
-    if (!plat::RenameFile(temp, target, true)) return failed("");
+    if (!out.Commit()) return failed("");
     progress->SetPercent(100);
     if (ui.setStatusText) ui.setStatusText("Rtf file generated.");
     return ToolResult::Done;

@@ -143,7 +143,13 @@ public:
     }
     TWaitForm* Wait() const { return wait_; }
     void PrintPage() {
-        if (richtext::TJDCustomRtfEdit* e = Active()) PrintThisPage(*e, *printer_);
+        richtext::TJDCustomRtfEdit* e = Active();
+        if (!e) return;
+        std::string title;
+        db::TDataSet* t = form_.ctx->detailTable;
+        if (t && t->Active() && !t->IsEmpty())
+            if (db::TField* f = t->FindField("Title")) title = f->AsString();
+        PrintThisPage(*e, *printer_, title);
     }
 
     PageTextHost host;

@@ -14,7 +14,8 @@ namespace editor {
 inline constexpr gui::TColor kGlyphTransparent = 0x0000FF;  // red
 
 void RegisterMainWindowResources();
-// A bitmap resource of the program; false when there is none.
+// A bitmap resource of the program (gui::LoadBitmapResource); false, and
+// `into` untouched, when there is none.
 bool LoadProgramBitmap(const std::string& name, gui::TBitmap& into);
 // Registers screen cursors 1 and 2; false when their pictures are missing.
 bool LoadMainWindowCursors();

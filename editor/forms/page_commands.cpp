@@ -3,17 +3,20 @@
 #include <algorithm>
 #include <cctype>
 #include <fstream>
+#include <sstream>
 #include <vector>
 
 #include "project/helpers.h"
 #include "platform/core/files.h"
 #include "platform/core/paths.h"
+#include "platform/core/safe_file.h"
 #include "platform/core/streams.h"
 #include "data/fields.h"
 #include "platform/core/dialog_service.h"
 #include "platform/gui/forms.h"
 #include "platform/gui/graphics.h"
 #include "platform/gui/metafile.h"
+#include "platform/gui/printer.h"
 #include "controls/data/vl_db_edit.h"
 #include "controls/db/db_controls.h"
 #include "controls/richdb/db_rich_text.h"
@@ -261,30 +264,27 @@ bool SaveCurrentPage(TJDCustomRtfEdit* editor, const std::string& fileName,
     richtext::TJDLoadFormat format = richtext::TJDLoadFormat::FormatRTF;
     if (ext == ".TXT") format = richtext::TJDLoadFormat::FormatANSI;
     else if (ext == ".HTM" || ext == ".HTML") format = richtext::TJDLoadFormat::FormatHTML;
-    // The new text goes to a file beside the old one, renamed over it only
-    // once it is complete: a failed save leaves the old file.
-    std::string dir = plat::ExtractFilePath(fileName);
-    std::string temp = plat::JoinPath(dir.empty() ? "." : dir, "~" + plat::ExtractFileName(fileName) + ".tmp");
+    // A failed save leaves the old file.
+    plat::SafeFileWriter out(fileName);
     bool ok = false;
     try {
+        if (!out.IsOpen()) throw plat::EFCreateError("Cannot create file \"" + fileName + "\"");
         if (write) {
-            write(temp);
+            write(out.TempPath());
         } else {
-            std::ofstream out(plat::NativePath(temp), std::ios::binary | std::ios::trunc);
-            if (!out) throw plat::EFCreateError("Cannot create file \"" + temp + "\"");
+            std::ostringstream text;
             richtext::TJDLoadFormat saved = editor->Engine().SaveFormat;
             editor->Engine().SaveFormat = format;
-            int result = editor->Engine().SaveToStream(out);
+            int result = editor->Engine().SaveToStream(text);
             editor->Engine().SaveFormat = saved;
-            out.flush();
-            if (result != 0 || !out) throw plat::EWriteError("write failed");
+            if (result != 0 || !out.Write(text.str())) throw plat::EWriteError("write failed");
         }
-        ok = plat::RenameFile(temp, fileName, true);
+        ok = out.Commit();
     } catch (const std::exception&) {
         ok = false;
     }
     if (!ok) {
-        plat::DeleteFile(temp);
+        out.Discard();
         ShowWarning("Warning", kSaveProblem);
     }
     return ok;
@@ -780,8 +780,16 @@ void PrintPageList(EditorContext& ctx, TJDCustomRtfEdit& printer, bool wide,
     done();
 }
 
-void PrintThisPage(TJDCustomRtfEdit& page, TJDCustomRtfEdit& printer) {
+void PrintThisPage(TJDCustomRtfEdit& page, TJDCustomRtfEdit& printer, const std::string& title) {
     printer.AssignText(&page);
+    // The job (and the PDF made when no printer is installed) is named after the page.
+    gui::TPrinter* pr = gui::Printer();
+    struct Restore {
+        gui::TPrinter* pr;
+        std::string saved;
+        ~Restore() { pr->Title = saved; }
+    } restore{pr, pr->Title};
+    if (!title.empty()) pr->Title = title;
     printer.Print();
 }
 

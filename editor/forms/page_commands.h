@@ -191,7 +191,7 @@ void FillPageList(EditorContext& ctx, richtext::TJDCustomRtfEdit& printer, bool 
 void PrintPageList(EditorContext& ctx, richtext::TJDCustomRtfEdit& printer, bool wide,
                    const std::function<void(const std::string&)>& wait = {});
 // Prints one page editor's text whole.
-void PrintThisPage(richtext::TJDCustomRtfEdit& page, richtext::TJDCustomRtfEdit& printer);
+void PrintThisPage(richtext::TJDCustomRtfEdit& page, richtext::TJDCustomRtfEdit& printer, const std::string& title);
 
 // --- spelling --------------------------------------------------------------------------------
 // The check of one editor; the spell dialog in the program, a script in tests.

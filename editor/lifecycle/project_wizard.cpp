@@ -3,6 +3,7 @@
 #include "project/helpers.h"
 #include "project/page_text.h"
 #include "project/project_tables.h"
+#include "project/title_rules.h"
 #include "platform/core/codepage.h"
 #include "platform/core/files.h"
 #include "platform/core/paths.h"
@@ -368,30 +369,6 @@ bool ProjectExists(const std::string& name) {
     return false;
 }
 
-std::string ContextStringBase(const std::string& title) {
-    std::string joined;
-    std::string word;
-    auto flush = [&] {
-        if (word.empty()) return;
-        for (char& c : word)
-            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        if (word[0] >= 'a' && word[0] <= 'z') word[0] = static_cast<char>(word[0] - 'a' + 'A');
-        joined += word;
-        word.clear();
-    };
-    for (char c : title) {
-        if (c == ' ')
-            flush();
-        else
-            word += c;
-    }
-    flush();
-    std::string out;
-    for (char c : joined)
-        if (c == '_' || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')) out += c;
-    return out;
-}
-
 std::string FindFreeContextString(const std::string& candidate,
                                   const std::function<bool(const std::string&)>& taken) {
     if (!taken(candidate)) return {};
@@ -403,7 +380,7 @@ std::string FindFreeContextString(const std::string& candidate,
 }
 
 std::string WizardContextString(const std::string& title, const std::function<bool(const std::string&)>& taken) {
-    const std::string base = ContextStringBase(title);
+    const std::string base = build::DeriveContextString(title);
     if (base.empty()) return {};
     if (FindFreeContextString(base, taken).empty()) return base;
     for (int i = 2; i <= 49; ++i) {

@@ -42,15 +42,13 @@ Step1Field RunStep1Checks(const WizardInput& input);
 // Whether a project of that name exists, letter case aside.
 bool ProjectExists(const std::string& name);
 
-// A page title's context string before the free-name search: words
-// capitalised and joined, "_", letters and digits kept.
-std::string ContextStringBase(const std::string& title);
 // The first free variant of a candidate as the wizard searches: "" when the
 // candidate is free, else candidate + "1", "2", ... or candidate + "a".
 std::string FindFreeContextString(const std::string& candidate,
                                   const std::function<bool(const std::string&)>& taken);
-// The context string of a new page: the base when free, else base + "2"
-// ... "49", else "". `taken` answers (letter case aside) for the project.
+// The context string of a new page: the base (build::DeriveContextString)
+// when free, else base + "2" ... "49", else "". `taken` answers (letter case
+// aside) for the project.
 std::string WizardContextString(const std::string& title, const std::function<bool(const std::string&)>& taken);
 
 // The title list (`TvrnWIZT`, ordered by "Seq"). A row inserted before the

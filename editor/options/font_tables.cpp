@@ -4,39 +4,17 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "richtext/io/rtf_lexer.h"
+
 namespace editor {
 
 namespace {
 
+using richtext::NextRtfToken;
+using richtext::RtfToken;
+using Kind = richtext::RtfTokenKind;
+
 bool IsAlpha(char c) { return std::isalpha(static_cast<unsigned char>(c)) != 0; }
-bool IsDigit(char c) { return std::isdigit(static_cast<unsigned char>(c)) != 0; }
-
-// A control word at `p` (the backslash): letters, then an optional signed
-// number, then an optional blank delimiter. Returns the end (after the
-// delimiter); `word`, `hasNumber` and `number` describe it.
-std::size_t ReadControlWord(const std::string& s, std::size_t p, std::string& word, bool& hasNumber, long& number) {
-    std::size_t q = p + 1;
-    word.clear();
-    while (q < s.size() && IsAlpha(s[q])) word += s[q++];
-    hasNumber = false;
-    number = 0;
-    std::size_t digitsFrom = q;
-    if (q < s.size() && s[q] == '-') ++q;
-    if (q < s.size() && IsDigit(s[q])) {
-        while (q < s.size() && IsDigit(s[q])) ++q;
-        hasNumber = true;
-        number = std::strtol(s.c_str() + digitsFrom, nullptr, 10);
-    } else {
-        q = digitsFrom;
-    }
-    return q;
-}
-
-int HexValue(char c) {
-    if (IsDigit(c)) return c - '0';
-    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
-}
 
 void SkipBlanks(const std::string& s, std::size_t& p) {
     while (p < s.size() && (s[p] == ' ' || s[p] == '\r' || s[p] == '\n' || s[p] == '\t')) ++p;
@@ -45,35 +23,21 @@ void SkipBlanks(const std::string& s, std::size_t& p) {
 // One entry {\f<n> ... <name>;} at `p` ('{'); false when it has another shape.
 bool ReadFontEntry(const std::string& s, std::size_t& p, RtfFontEntry& e) {
     if (s.compare(p, 3, "{\\f") != 0) return false;
-    std::string word;
-    bool hasNumber;
-    long number;
-    std::size_t q = ReadControlWord(s, p + 1, word, hasNumber, number);
-    if (word != "f" || !hasNumber || number < 0) return false;
-    e.number = static_cast<int>(number);
+    RtfToken t = NextRtfToken(s, p + 1);
+    if (t.kind != Kind::Word || t.name != "f" || !t.hasParam || t.param < 0) return false;
+    e.number = t.param;
     // Further control words (family, character set, pitch).
-    while (q < s.size() && s[q] == '\\' && q + 1 < s.size() && IsAlpha(s[q + 1]))
-        q = ReadControlWord(s, q, word, hasNumber, number);
+    std::size_t q = t.end;
+    for (t = NextRtfToken(s, q); t.kind == Kind::Word; t = NextRtfToken(s, q)) q = t.end;
     if (q < s.size() && s[q] == ' ') ++q;
     e.name.clear();
-    while (q < s.size() && s[q] != ';') {
-        const char c = s[q];
-        if (c == '{' || c == '}') return false;
-        if (c == '\\') {
-            if (q + 3 < s.size() && s[q + 1] == '\'' && HexValue(s[q + 2]) >= 0 && HexValue(s[q + 3]) >= 0) {
-                e.name += static_cast<char>(HexValue(s[q + 2]) * 16 + HexValue(s[q + 3]));
-                q += 4;
-                continue;
-            }
-            if (q + 1 < s.size() && (s[q + 1] == '\\' || s[q + 1] == '{' || s[q + 1] == '}')) {
-                e.name += s[q + 1];
-                q += 2;
-                continue;
-            }
-            return false;
-        }
-        e.name += c;
-        ++q;
+    for (t = NextRtfToken(s, q); t.kind != Kind::End; t = NextRtfToken(s, q)) {
+        if (t.kind == Kind::Text && t.name == ";") break;
+        if (t.kind == Kind::Text && t.name != "\\") e.name += t.name;
+        else if (t.kind == Kind::Hex && t.value >= 0) e.name += static_cast<char>(t.value);
+        else if (t.kind == Kind::Symbol && (t.name == "\\" || t.name == "{" || t.name == "}")) e.name += t.name;
+        else return false;
+        q = t.end;
     }
     if (q + 1 >= s.size() || s[q] != ';' || s[q + 1] != '}') return false;
     if (e.name.empty()) return false;
@@ -133,7 +97,6 @@ std::string RemapFontReferences(const std::string& rtf, std::size_t from, const 
     out.reserve(rtf.size() + 16);
     out.append(rtf, 0, std::min(from, rtf.size()));
     std::size_t p = from;
-    std::string word;
     while (p < rtf.size()) {
         const std::size_t bs = rtf.find('\\', p);
         if (bs == std::string::npos) {
@@ -141,33 +104,19 @@ std::string RemapFontReferences(const std::string& rtf, std::size_t from, const 
             break;
         }
         out.append(rtf, p, bs - p);
-        if (bs + 1 >= rtf.size() || !IsAlpha(rtf[bs + 1])) {
-            // A control symbol: "\\", "\{", "\'hh" and the like stay as they are.
-            const std::size_t n = std::min<std::size_t>(2, rtf.size() - bs);
-            out.append(rtf, bs, n);
-            p = bs + n;
-            continue;
-        }
-        bool hasNumber;
-        long number;
-        std::size_t end = ReadControlWord(rtf, bs, word, hasNumber, number);
-        if (word == "f" && hasNumber && number >= 0 && number <= 0x7FFF) {
-            const int to = map(static_cast<int>(number));
+        // Whole tokens: "\\f12" is not "\\f1" and "2", and the data of \\bin
+        // is copied as it stands.
+        const RtfToken t = NextRtfToken(rtf, bs);
+        if (t.kind == Kind::Word && t.name == "f" && t.hasParam && t.param >= 0 && t.param <= 0x7FFF) {
+            const int to = map(t.param);
             if (to >= 0) {
                 out += "\\f" + std::to_string(to);
-                p = end;
+                p = t.nameEnd;
                 continue;
             }
         }
-        out.append(rtf, bs, end - bs);
-        p = end;
-        if (word == "bin" && hasNumber && number > 0) {
-            // Binary data: copied as it stands after the word's delimiter.
-            if (p < rtf.size() && rtf[p] == ' ') out += rtf[p++];
-            const std::size_t n = std::min<std::size_t>(static_cast<std::size_t>(number), rtf.size() - p);
-            out.append(rtf, p, n);
-            p += n;
-        }
+        out.append(rtf, bs, t.end - bs);
+        p = t.end;
     }
     return out;
 }

@@ -291,27 +291,7 @@ bool QvDirectoryExists(std::string_view path) { return !HasWildcard(path) && pla
 
 bool QvFileExists(std::string_view path) { return !HasWildcard(path) && plat::FileExists(path); }
 
-bool QvMaskMatches(std::string_view name, std::string_view mask) {
-    // Iterative glob with one back-tracking point: linear enough for file names.
-    std::size_t n = 0, m = 0, starM = std::string_view::npos, starN = 0;
-    while (n < name.size()) {
-        if (m < mask.size() && (mask[m] == '?' || plat::CharUpper(static_cast<unsigned char>(mask[m])) ==
-                                                      plat::CharUpper(static_cast<unsigned char>(name[n])))) {
-            ++n;
-            ++m;
-        } else if (m < mask.size() && mask[m] == '*') {
-            starM = m++;
-            starN = n;
-        } else if (starM != std::string_view::npos) {
-            m = starM + 1;
-            n = ++starN;
-        } else {
-            return false;
-        }
-    }
-    while (m < mask.size() && mask[m] == '*') ++m;
-    return m == mask.size();
-}
+bool QvMaskMatches(std::string_view name, std::string_view mask) { return plat::MatchesMask(name, mask); }
 
 std::vector<std::string> QvListFiles(std::string_view dir, std::string_view mask) {
     std::vector<std::string> out;

@@ -148,9 +148,9 @@ std::string QvExpandFileName(std::string_view path);
 std::string QvGetExeFileName();
 bool QvDirectoryExists(std::string_view path);
 bool QvFileExists(std::string_view path);
-// Names of plain files in `dir` whose names match `mask` ("*" and "?"),
-// compared without regard to case.
+// Names of plain files in `dir` whose names match `mask` (QvMaskMatches).
 std::vector<std::string> QvListFiles(std::string_view dir, std::string_view mask);
+// plat::MatchesMask: the platform's wildcard rules, as a file search has them.
 bool QvMaskMatches(std::string_view name, std::string_view mask);
 
 // File search returning only entries whose kind is in `kinds` (1 files,

@@ -1,4 +1,5 @@
 #include "engine/storage/btree.h"
+#include "platform/core/check.h"
 
 #include <algorithm>
 #include <cstring>
@@ -123,6 +124,8 @@ public:
 
     Page New(bool leaf, std::uint8_t level) {
         Page p;
+        // Leaves are at level 1 and only there.
+        TAVRIN_ASSERT(leaf == (level == 1) && level <= kQvMaxIndexDepth);
         p.b = NewIndexPage(c_.file, c_.header, c_.arrays, leaf, c_.index, level, p.n);
         p.s = &s_;
         p.leaf = leaf;
@@ -166,6 +169,8 @@ public:
     // Entry i (and, in an interior page, its right child) moves in.
     void Insert(Page& p, std::uint32_t i, const std::uint8_t* key, std::uint32_t ref, std::uint32_t rightChild) {
         const std::uint32_t count = p.Count(), k = s_.keyLength;
+        // Full pages are split on the way down, before anything goes in.
+        TAVRIN_ASSERT(i <= count && count < p.max);
         std::memmove(p.RefAt(i + 1), p.RefAt(i), 4 * (count - i));
         if (!s_.refOnly) std::memmove(p.KeyAt(i + 1), p.KeyAt(i), k * (count - i));
         if (!p.leaf) {
@@ -181,6 +186,7 @@ public:
     // Entry i and its right child leave.
     void Remove(Page& p, std::uint32_t i) {
         const std::uint32_t count = p.Count(), k = s_.keyLength;
+        TAVRIN_ASSERT(i < count);
         std::memmove(p.RefAt(i), p.RefAt(i + 1), 4 * (count - i - 1));
         if (!s_.refOnly) std::memmove(p.KeyAt(i), p.KeyAt(i + 1), k * (count - i - 1));
         if (!p.leaf) {
@@ -279,6 +285,7 @@ public:
         Dirty(n);
         Dirty(p);
         const std::uint32_t h = p.max / 2;
+        TAVRIN_ASSERT(p.max == 2 * h + 1 && p.Count() == p.max);
         Page q = New(p.leaf, p.Level());
         Run run;
         Gather(p, run);
@@ -287,6 +294,8 @@ public:
                                       run.keys.begin() + (s_.refOnly ? 0 : (h + 1) * s_.keyLength));
         p.SetCount(h);
         Insert(n, i, s_.refOnly ? nullptr : key.data(), run.refs[h], q.n);
+        // Both halves hold h entries, the least a page but the root may hold.
+        TAVRIN_ASSERT(q.Count() == h && !n.leaf && n.Level() == p.Level() + 1);
     }
 
     // Child j of n and its right sibling become one page (the left one).
@@ -305,6 +314,7 @@ public:
         run.keys.insert(run.keys.end(), right.keys.begin(), right.keys.end());
         run.children.insert(run.children.end(), right.children.begin(), right.children.end());
         Fill(l, run, 0, static_cast<std::uint32_t>(run.refs.size()));
+        TAVRIN_ASSERT(l.Count() == l.max);
         Remove(n, j);
         Free(r);
         return l;

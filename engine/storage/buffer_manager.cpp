@@ -1,4 +1,5 @@
 #include "engine/storage/buffer_manager.h"
+#include "platform/core/check.h"
 
 #include <algorithm>
 #include <cstring>
@@ -53,6 +54,8 @@ void TqvBufferManager::Unlist(TqvbmRAMPage* page) {
 }
 
 void TqvBufferManager::ListNewest(TqvbmRAMPage* page) {
+    // The list holds clean pages only, each once.
+    TAVRIN_ASSERT(!page->listed && !page->bound);
     page->older = newest_;
     page->newer = nullptr;
     (newest_ ? newest_->newer : oldest_) = page;
@@ -87,6 +90,9 @@ TqvbmRAMPage* TqvBufferManager::Attach(TbtdFileInfo* file, std::uint32_t n) {
         // The least recently used clean page; when even it was touched in
         // the access window, every listed page was.
         page = oldest_;
+        // A bound page is never listed, so never evicted; nor is one touched
+        // in the access window.
+        TAVRIN_ASSERT(page->listed && !page->bound && page->block != 0);
         Unlist(page);
         inUse_.erase(Key{page->file->id, page->block});
     }
@@ -245,6 +251,7 @@ void TqvBufferManager::Bind(TqvbmRAMPage* page, bool journal) {
     Unlist(page);  // a bound page is never a victim
     page->bound = true;
     page->transaction = tr;
+    TAVRIN_ASSERT(!page->listed);
 }
 
 void TqvBufferManager::StartTransaction(std::uint32_t trNo, bool failSafe, const std::string& journalPath) {

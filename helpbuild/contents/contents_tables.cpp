@@ -5,8 +5,11 @@
 #include "platform/core/exceptions.h"
 #include "platform/core/files.h"
 #include "platform/core/paths.h"
+#include "platform/core/safe_file.h"
 #include "platform/core/string_list.h"
 #include "data/fields.h"
+#include "data/tables.h"
+#include "project/project_tables.h"
 #include "platform/gui/common_dialogs.h"
 #include "platform/core/dialog_service.h"
 #include "richtext/view/rtf_text_io.h"
@@ -78,20 +81,6 @@ bool ReadWholeFile(const std::string& path, std::string& bytes) {
     return size == 0 || f.Read(bytes.data(), bytes.size()) == size;
 }
 
-// Beside the target, renamed over it when complete.
-bool WriteWholeFileSafely(const std::string& path, const std::string& bytes) {
-    const std::string temp = path + ".~tmp";
-    bool ok = false;
-    {
-        plat::File f;
-        if (f.Open(temp, plat::FileAccess::Write, plat::FileShare::Exclusive, plat::FileDisposition::CreateAlways))
-            ok = f.Write(bytes.data(), bytes.size()) == static_cast<std::int64_t>(bytes.size()) && f.Flush();
-    }
-    if (ok && plat::RenameFile(temp, path, true)) return true;
-    plat::DeleteFile(temp);
-    return false;
-}
-
 void Busy(const ContentsHooks& hooks, bool on) {
     if (hooks.busyCursor) hooks.busyCursor(on);
 }
@@ -160,7 +149,7 @@ bool WriteCntFile(editor::EditorContext& ctx, const ContentsHooks& hooks) {
                 // The old file stays: a file that reads back otherwise is worse than none written.
                 gui::MessageBox(refusal, kCntSaveFailedCaption, gui::MB_OK | gui::MB_ICONINFORMATION);
             } else {
-                written = WriteWholeFileSafely(target, text);
+                written = plat::WriteFileSafely(target, text);
                 if (!written)
                     gui::MessageBox(kCntSaveFailedText, kCntSaveFailedCaption, gui::MB_OK | gui::MB_ICONINFORMATION);
             }
@@ -211,41 +200,69 @@ bool ReadCntFileInto(editor::EditorContext& ctx, const std::string& fileName) {
     vl::TvlTable* s = ctx.cntShadow;
     ClearShadowFilter(ctx);
     s->First();
-    if (!s->IsEmpty()) {
-        if (!Confirm(kCntReplaceQuestion)) return false;
-        while (!s->IsEmpty()) {
-            s->First();
-            s->Delete();
+    const bool replace = !s->IsEmpty();
+    if (replace && !Confirm(kCntReplaceQuestion)) return false;
+    // The old rows go and the new come in as one transaction: one disk sync
+    // for thousands of rows, and a failure half way keeps the old contents.
+    // Inside the import's own transaction the engine refuses a second one,
+    // and the rows join that.
+    db::TDatabase database(nullptr);
+    database.DatabaseName = "TavrinContents";
+    database.AliasName = editor::kTavrinAlias;
+    database.Open();
+    bool own = false;
+    try {
+        database.StartTransaction();
+        own = true;
+    } catch (const std::exception&) {
+    }
+    try {
+        if (replace) {
+            while (!s->IsEmpty()) {
+                s->First();
+                s->Delete();
+            }
+            EditProject(ctx);
+            Set(ctx.mainTable, "CntTabs", "");
+            Set(ctx.mainTable, "CntLinkFiles", "");
+            Set(ctx.mainTable, "CntIndexFiles", "");
+            ctx.mainTable->Post();
         }
-        EditProject(ctx);
-        Set(ctx.mainTable, "CntTabs", "");
-        Set(ctx.mainTable, "CntLinkFiles", "");
-        Set(ctx.mainTable, "CntIndexFiles", "");
-        ctx.mainTable->Post();
+        if (!parsed.lists.tabs.empty() || !parsed.lists.linkFiles.empty() || !parsed.lists.indexFiles.empty()) {
+            EditProject(ctx);
+            Set(ctx.mainTable, "CntTabs", AddMemoLines(Str(ctx.mainTable, "CntTabs"), parsed.lists.tabs));
+            Set(ctx.mainTable, "CntLinkFiles", AddMemoLines(Str(ctx.mainTable, "CntLinkFiles"), parsed.lists.linkFiles));
+            Set(ctx.mainTable, "CntIndexFiles",
+                AddMemoLines(Str(ctx.mainTable, "CntIndexFiles"), parsed.lists.indexFiles));
+            ctx.mainTable->Post();
+        }
+        const std::string project = Project(ctx);
+        vl::TvlTable* t = ctx.cntTable;
+        int c = 0;
+        for (const CntEntry& e : parsed.entries) {
+            t->Append();
+            Set(t, "Application", project);
+            Set(t, "Sequence", ++c);
+            Set(t, "Level", e.level);
+            Set(t, "EntryType", e.entryType);
+            Set(t, "Title", e.title);
+            Set(t, "Jump", e.jump);
+            Set(t, "HelpFile", e.helpFile);
+            t->Post();
+        }
+        if (own) database.Commit();
+    } catch (...) {
+        if (own) {
+            try {
+                database.Rollback();
+            } catch (...) {
+            }
+            ctx.cntTable->Refresh();
+            ctx.mainTable->Refresh();
+        }
+        throw;
     }
-    if (!parsed.lists.tabs.empty() || !parsed.lists.linkFiles.empty() || !parsed.lists.indexFiles.empty()) {
-        EditProject(ctx);
-        Set(ctx.mainTable, "CntTabs", AddMemoLines(Str(ctx.mainTable, "CntTabs"), parsed.lists.tabs));
-        Set(ctx.mainTable, "CntLinkFiles", AddMemoLines(Str(ctx.mainTable, "CntLinkFiles"), parsed.lists.linkFiles));
-        Set(ctx.mainTable, "CntIndexFiles",
-            AddMemoLines(Str(ctx.mainTable, "CntIndexFiles"), parsed.lists.indexFiles));
-        ctx.mainTable->Post();
-    }
-    const std::string project = Project(ctx);
-    vl::TvlTable* t = ctx.cntTable;
-    int c = 0;
-    for (const CntEntry& e : parsed.entries) {
-        t->Append();
-        Set(t, "Application", project);
-        Set(t, "Sequence", ++c);
-        Set(t, "Level", e.level);
-        Set(t, "EntryType", e.entryType);
-        Set(t, "Title", e.title);
-        Set(t, "Jump", e.jump);
-        Set(t, "HelpFile", e.helpFile);
-        t->Post();
-    }
-    t->First();
+    ctx.cntTable->First();
     return true;
 }
 

@@ -446,6 +446,45 @@ TEST(ImportWithEditorRules, ContextStringsRenamedAndJumpsFollow) {
     EXPECT_EQ(log.substr(log.rfind('\n', log.find("\"$\" footnote")) + 1, page.size()), page) << log;
 }
 
+// A footnote far too long for its field, of any letter, keeps the page's
+// other footnotes (title, context string, keywords) as stored values, and
+// the log names it.
+TEST(ImportWithEditorRules, AHugeFootnoteLeavesTheRestOfThePageStored) {
+    TAVRIN_REQUIRE_CORPUS();
+    const std::string head = "{\\rtf1\\ansi {\\fonttbl{\\f0 Arial;}}{\\colortbl;\\red0\\green0\\blue0;}\n";
+    auto note = [](char l, const std::string& v) { return std::string("{") + l + "{\\footnote{" + l + "} " + v + "}}\n"; };
+    const std::string huge(100000, 'h');
+    int n = 0;
+    for (const char letter : {'K', 'A', '+', '!', '$', '#'}) {
+        SCOPED_TRACE(std::string(1, letter));
+        // The huge one comes first; the page's own title, string and keys after it.
+        std::string rtf = head + note(letter, huge);
+        if (letter != '$') rtf += note('$', "Kept title");
+        if (letter != '#') rtf += note('#', "kept_ctx");
+        rtf += note('K', "alpha;beta") + "Body text\\par\\page\n}";
+        ImportFixture fx;
+        fx.Converter({{"x.hpj", "[OPTIONS]\r\nTitle=T\r\n[FILES]\r\nx.rtf\r\n"}, {"x.rtf", rtf}});
+        build::ImportSession session(fx.ctx, fx.env);
+        build::ImportFields f;
+        f.helpFile = testsupport::CorpusFile("hlp/PJDropFiles.hlp").string();
+        ASSERT_TRUE(session.ConvertHelpFile(f)) << fx.Messages();
+        f.application = "Huge" + std::to_string(++n);
+        ASSERT_TRUE(session.Finish(f)) << fx.Messages();
+        db::TDataSet& t = *fx.ctx.CdetailTable;
+        t.First();
+        ASSERT_FALSE(t.Eof());
+        if (letter != '$') EXPECT_EQ(t.FieldByName("Title")->AsString(), "Kept title");
+        if (letter != '#') EXPECT_EQ(t.FieldByName("ContextString")->AsString(), "kept_ctx");
+        const std::string keys = t.FieldByName("Keys")->AsString();
+        EXPECT_NE(keys.find("alpha"), std::string::npos) << keys;
+        EXPECT_NE(keys.find("beta"), std::string::npos) << keys;
+        EXPECT_NE(t.FieldByName("HelpText")->AsString().find("Body text"), std::string::npos);
+        std::string log;
+        for (const std::string& line : session.Log()) log += line + "\n";
+        EXPECT_NE(log.find("100000 characters"), std::string::npos) << log.substr(0, 2000);
+    }
+}
+
 // An RTF with broken groups still comes in, and the author is told which
 // pages to check; a sound one says nothing.
 TEST(ImportWithEditorRules, PagesWithBrokenGroupsAreNamedToTheAuthor) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "helpbuild/import_rtf.h"
+#include "richtext/io/tests/rtf_lexer_cases.h"
 
 namespace {
 
@@ -40,6 +41,18 @@ build::SplitResult Split(const std::string& rtf) {
 std::string Body(const build::SplitResult& r, const std::string& doc) {
     EXPECT_EQ(doc.compare(0, r.header.size(), r.header), 0) << doc;
     return doc.substr(r.header.size());
+}
+
+// The import scans groups with the text engine's lexer: a case group is one
+// group, and a "\page" inside it (in binary data, say) splits nothing.
+TEST(ImportRtf, GroupsEndWhereTheTextEngineSaysTheyDo) {
+    for (const auto& c : testcases::RtfLexCases()) {
+        EXPECT_EQ(build::GroupEnd(c.group, 0), c.group.size()) << c.name;
+        const std::string withPage = "x" + c.group + "\\page y";
+        EXPECT_EQ(build::FindPageBreaks(withPage, 0), std::vector<std::size_t>{1 + c.group.size()}) << c.name;
+    }
+    // Binary data that spells "\page" is data.
+    EXPECT_TRUE(build::FindPageBreaks("{\\bin6 \\page }x}", 0).empty());
 }
 
 TEST(ImportRtf, SplitsOnlyAtThePageControlWord) {
@@ -146,7 +159,8 @@ TEST(ImportRtf, PageFieldsFromFootnotesInBothDialects) {
         {{{'+', "7"}}, page([](ImportedPage& p) { p.browseId = 7; }), {}},
         {{{'+', "g:3"}}, page([](ImportedPage& p) { p.browseId = 3; }), {}},
         {{{'+', "grp:"}}, page([](ImportedPage& p) { p.browseName = "grp"; }), {}},
-        {{{'+', "seq"}}, page([](ImportedPage&) {}), {}},
+        // Neither a name with its colon nor a number: kept in the text, not dropped.
+        {{{'+', "seq"}}, page([](ImportedPage&) {}), {"seq"}},
         {{{'K', "k1"}, {'K', "k2"}, {'K', "k3"}}, page([](ImportedPage& p) { p.keys = "k1;k2"; }), {"k3"}},
         {{}, page([](ImportedPage&) {}), {}},  // no "$", no "#": empty, not "Unknown"
     };

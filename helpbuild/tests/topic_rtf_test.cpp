@@ -5,7 +5,9 @@
 
 #include <memory>
 
+#include "converter/rtf_head.h"
 #include "helpbuild/topic_rtf.h"
+#include "platform/core/rtf_escape.h"
 #include "platform/imaging/graphic.h"
 #include "richtext/io/text_writer.h"
 #include "richtext/view/rtf_text_io.h"
@@ -45,39 +47,42 @@ TopicFields Page(std::int32_t id, const std::string& kind = "T") {
 }
 
 TEST(TopicPieces, BodyAndTitlePiecesAreTheWriterOutputAfterItsHead) {
-    EXPECT_EQ(WriteRtfSource(Memo("Hello")), kHead + "{" + kPlain + "Hello}\r\n}");
-    EXPECT_EQ(MakeBodyPiece(Memo("Hello"), "1"), "{" + kPlain + "Hello}\r\n");
-    EXPECT_EQ(MakeTitlePiece(Memo("Title"), "1"), "{" + kPlain + "Title}\r\n");
+    EXPECT_EQ(MakeBodyPiece(Memo("Hello")), "{" + kPlain + "Hello}\r\n");
+    EXPECT_EQ(MakeTitlePiece(Memo("Title")), "{" + kPlain + "Title}\r\n");
     // Two paragraphs: the writer's paragraph end LF CR is kept.
-    EXPECT_EQ(MakeBodyPiece(Memo("a\r\nb"), "1"), "{" + kPlain + "a\\par\n\r" + kPlain + "b}\r\n");
+    EXPECT_EQ(MakeBodyPiece(Memo("a\r\nb")), "{" + kPlain + "a\\par\n\r" + kPlain + "b}\r\n");
 }
 
 TEST(TopicPieces, EmptyGroupFirstLineBecomesAGroupWithABlank) {
-    EXPECT_EQ(MakeBodyPiece(Memo(""), "1"), "{ }\r\n");
+    EXPECT_EQ(MakeBodyPiece(Memo("")), "{ }\r\n");
     // Only the body; a title keeps what the writer wrote.
-    EXPECT_EQ(MakeTitlePiece(Memo(""), "1"), "{}\r\n");
+    EXPECT_EQ(MakeTitlePiece(Memo("")), "{}\r\n");
 }
 
-TEST(TopicPieces, CutAcceptsAnyBottomMarginAndInformationGroups) {
+// A memo whose head carries document information (a title that itself reads
+// "\margb") and odd margins gives the same pieces as a plain one.
+TEST(TopicPieces, PiecesDoNotDependOnWhatTheMemosHeadHolds) {
     struct Case {
-        std::string source;
-        bool ok;
-        std::string piece;
+        const char* name;
+        std::string title, subject, comment;
+        std::int32_t marginBottom;
     } cases[] = {
-        {"{\\rtf1\\margb720{x}\r\n}", true, "{x}\r\n"},
-        {"{\\rtf1\\margb1440{\\title a\\}b}{\\subject\tc}{\\comment\td}{x}\r\n}", true, "{x}\r\n"},
-        // "\titlepg" is not an information group.
-        {"{\\rtf1\\margb1440{\\titlepg x}}", true, "{\\titlepg x}"},
-        {"{\\rtf1\\margl10{x}\r\n}", false, ""},
-        {"{\\rtf1\\margb10{x}\r\n", false, ""},
-        {"{\\rtf1\\margb10{\\title open", false, ""},
+        {"plain", "", "", "", 1440},
+        {"information", "a}b\\margb9 {c", "s\xE9", "{d", 1440},
+        {"negative margin", "", "", "", -20},
+        {"title only", "\\titlepg", "", "", 0},
     };
     for (const Case& c : cases) {
-        std::string piece;
-        EXPECT_EQ(CutPiece(c.source, piece), c.ok) << c.source;
-        if (c.ok) {
-            EXPECT_EQ(piece, c.piece) << c.source;
-        }
+        richtext::TJDRTFTextIo e;
+        e.LoadFromString("Hello");
+        e.Header().title = c.title;
+        e.Header().subject = c.subject;
+        e.Header().comment = c.comment;
+        e.Header().marginBottom = c.marginBottom;
+        const std::string memo = e.SaveToString();
+        EXPECT_EQ(MakeBodyPiece(memo), "{" + kPlain + "Hello}\r\n") << c.name;
+        EXPECT_EQ(MakeTitlePiece(memo), "{" + kPlain + "Hello}\r\n") << c.name;
+        EXPECT_EQ(PreparePrintRecord("P", "", memo, true), "{" + kPlain + "Hello}\r\n") << c.name;
     }
 }
 
@@ -91,8 +96,8 @@ TEST(TopicRecord, FirstPageWithEveryFootnoteAndTitleRegion) {
     p.bFootnote = "bee";
     p.aFootnote = "ay";
     p.macroFootnote = "CloseWindow(`main')";
-    std::string title = MakeTitlePiece(Memo("Introduction"), "10");
-    std::string body = MakeBodyPiece(Memo("Welcome"), "10");
+    std::string title = MakeTitlePiece(Memo("Introduction"));
+    std::string body = MakeBodyPiece(Memo("Welcome"));
     EXPECT_EQ(MakeTopicRecord(p, true, title, body),
               Opener('#') + "10}}\r\n" + Opener('#') + "intro}}\r\n" + Opener('$') + "Introduction}}\r\n" +
                   Opener('K') + "start;begin}}\r\n" + Opener('+') + "main : 5}}\r\n" + Opener('B') + "bee}}\r\n" +
@@ -140,6 +145,36 @@ TEST(TopicRecord, ValueWithBracesAndBackslashesIsEscaped) {
                                     "ExecFile(`c:\\\\x.exe')}}\r\n");
 }
 
+// Text put into RTF as a value is escaped alike by the build (footnotes,
+// contents lines) and the converter (hidden targets, bookmarks, font and
+// file names): 8-bit bytes as \'hh, braces and backslashes escaped, a tab
+// as \tab, other control characters (CR LF among them) never raw.
+TEST(RtfEscaping, TheBuildAndTheConverterEscapeAlike) {
+    struct Case {
+        std::string in, want;
+    };
+    const Case cases[] = {
+        {"Caf\xE9 {x}", "Caf\\'e9 \\{x\\}"},
+        {"C:\\help\\a.bmp", "C:\\\\help\\\\a.bmp"},
+        {"one\r\ntwo", "onetwo"},
+        {"a\tb", "a\\tab b"},
+        {"\x01\x1F\x7F", ""},
+        {"\x80\x81\xFF", "\\'80\\'81\\'ff"},
+        {"}{\\", "\\}\\{\\\\"},
+        {"", ""},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(plat::RtfEscapeText(c.in), c.want) << c.in;
+        // The converter's reference to a picture file by name.
+        conv::HelpFile hf;
+        conv::RtfOutput out = conv::RtfOutput::Memory();
+        conv::WriteRtfPicture(hf, out, c.in, 'c', false);
+        const std::string suffix = c.in.find('T') != std::string::npos ? "t" : "";
+        EXPECT_EQ(out.Text(), "\\{bmc" + suffix + " " + c.want + "\\}") << c.in;
+        EXPECT_EQ(FootnoteLine('K', c.in), Opener('K') + c.want + "}}\r\n") << c.in;
+    }
+}
+
 TEST(TopicRecord, AnchorsBelowOneHundredCharactersBecomeFootnotes) {
     const std::string n99(99, 'a'), n100(100, 'b');
     EXPECT_EQ(ConvertAnchors("x\\{mtj here\\}y"), "x{#{\\footnote{#} here}}y");
@@ -167,10 +202,9 @@ TEST(TopicRecord, AnchorObjectInAPageBodyBecomesAFootnoteAtItsPlace) {
     std::ostringstream out;
     richtext::TJDRTFWriter w(&e);
     w.pictureReferences = true;
+    w.bodyOnly = true;
     ASSERT_EQ(e.SaveWithWriter(w, out), richtext::kWriteOk);
-    std::string piece;
-    ASSERT_TRUE(CutPiece(out.str(), piece));
-    std::string record = MakeTopicRecord(Page(3), false, "", piece);
+    std::string record = MakeTopicRecord(Page(3), false, "", out.str());
     EXPECT_NE(record.find("a" + kPlain + "{#{\\footnote{#} spot}}" + kPlain + "b"), std::string::npos) << record;
 }
 
@@ -181,10 +215,10 @@ TEST(PrintRecord, PageBreakTitleRegionAndBodyOnly) {
 }
 
 TEST(PrintRecord, PreparedFromThePagesMemos) {
-    EXPECT_EQ(PreparePrintRecord("T", Memo("Head"), Memo("Body"), true, "1"),
+    EXPECT_EQ(PreparePrintRecord("T", Memo("Head"), Memo("Body"), true),
               "{\\pard\\plain \\keepn {" + kPlain + "Head}\r\n\\par \\pard }{" + kPlain + "Body}\r\n");
     // A popup's title is never a title region; an empty body prints two blanks.
-    EXPECT_EQ(PreparePrintRecord("P", Memo("Head"), "", false, "2"), "\\page\r\n{" + kPlain + "  }\r\n");
+    EXPECT_EQ(PreparePrintRecord("P", Memo("Head"), "", false), "\\page\r\n{" + kPlain + "  }\r\n");
 }
 
 TEST(ProjectHeader, ClosingBraceBecomesFootnotesAtTheBottom) {

@@ -3,6 +3,7 @@
 #include "platform/core/codepage.h"
 #include "platform/core/files.h"
 #include "platform/core/paths.h"
+#include "platform/core/safe_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -131,46 +132,6 @@ IniDocument Load(const std::string& native) {
     return Parse(ss.str());
 }
 
-// Writes `bytes` to `native` through a temporary file in the same folder.
-bool SaveAtomically(const std::string& native, const std::string& bytes) {
-    static std::atomic<unsigned> counter{0};
-    const std::string temp = native + ".~" + std::to_string(::getpid()) + "." + std::to_string(counter++);
-    mode_t mode = 0666;
-    struct stat st;
-    const bool existed = ::stat(native.c_str(), &st) == 0;
-    if (existed) mode = st.st_mode & 07777;
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        if (errno == ENOENT) return Fail(ERROR_PATH_NOT_FOUND);
-        return FailFromErrno();
-    }
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            int err = errno;
-            ::close(fd);
-            ::unlink(temp.c_str());
-            return Fail(Win32ErrorFromErrno(err == 0 ? ENOSPC : err));
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (existed) ::fchmod(fd, mode);
-    if (::fsync(fd) != 0 || ::close(fd) != 0) {
-        int err = errno;
-        ::unlink(temp.c_str());
-        return Fail(Win32ErrorFromErrno(err));
-    }
-    if (::rename(temp.c_str(), native.c_str()) != 0) {
-        int err = errno;
-        ::unlink(temp.c_str());
-        return Fail(Win32ErrorFromErrno(err));
-    }
-    SetLastError(ERROR_SUCCESS);
-    return true;
-}
-
 // Applies `change` to the file's document and saves it when `change` says so.
 template <typename Change>
 bool Modify(std::string_view fileName, Change change) {
@@ -181,7 +142,7 @@ bool Modify(std::string_view fileName, Change change) {
         SetLastError(ERROR_SUCCESS);
         return true;  // nothing to change
     }
-    return SaveAtomically(native, Serialize(doc));
+    return WriteFileSafely(native, Serialize(doc), PathText::Native);
 }
 
 IniDocument LoadProfile(std::string_view fileName) { return Load(NativePath(ProfileFilePath(fileName))); }

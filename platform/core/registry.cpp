@@ -3,6 +3,7 @@
 #include "platform/core/codepage.h"
 #include "platform/core/last_error.h"
 #include "platform/core/paths.h"
+#include "platform/core/safe_file.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -260,33 +261,13 @@ std::string RegistryStore::Serialize() const {
 bool RegistryStore::SaveLocked() {
     if (file_.empty()) return Succeed();
     const std::string bytes = Serialize();
-    const std::string temp = file_ + ".~" + std::to_string(::getpid());
-    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    if (fd < 0 && errno == ENOENT) {
-        // The data folder may not exist yet on a first run.
-        std::string dir = file_.substr(0, file_.find_last_of('/'));
+    // The data folder may not exist yet on a first run.
+    const std::string dir = file_.substr(0, file_.find_last_of('/'));
+    struct stat folder;
+    if (!dir.empty() && ::stat(dir.c_str(), &folder) != 0)
         for (std::size_t i = 1; i <= dir.size(); ++i)
             if (i == dir.size() || dir[i] == '/') ::mkdir(dir.substr(0, i).c_str(), 0777);
-        fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
-    }
-    if (fd < 0) return FailFromErrno();
-    std::size_t done = 0;
-    while (done < bytes.size()) {
-        ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            int err = n < 0 ? errno : ENOSPC;
-            ::close(fd);
-            ::unlink(temp.c_str());
-            return Fail(Win32ErrorFromErrno(err));
-        }
-        done += static_cast<std::size_t>(n);
-    }
-    if (::fsync(fd) != 0 || ::close(fd) != 0 || ::rename(temp.c_str(), file_.c_str()) != 0) {
-        int err = errno;
-        ::unlink(temp.c_str());
-        return Fail(Win32ErrorFromErrno(err));
-    }
+    if (!WriteFileSafely(file_, bytes, PathText::Native, 0600)) return false;
     struct stat st;
     if (::stat(file_.c_str(), &st) == 0) {
         fileStamp_[0] = static_cast<std::int64_t>(st.st_ino);

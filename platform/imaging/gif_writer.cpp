@@ -9,6 +9,7 @@
 #include "platform/imaging/codecs.h"
 
 #include "platform/core/paths.h"
+#include "platform/core/safe_file.h"
 
 #include <gif_lib.h>
 
@@ -321,23 +322,7 @@ std::int16_t WriteGIF(std::string_view fileName, int colorBits, const QImage& im
     if (code < 1) return code;
     const std::string target = plat::NativePath(std::string(fileName.substr(0, 255)));
     if (target.empty()) return kErrCannotWrite;
-    // Beside the target, so the rename stays within one file system.
-    const std::string temp = target + ".~" + std::to_string(::getpid()) + ".tmp";
-    {
-        std::ofstream f(temp, std::ios::binary | std::ios::trunc);
-        if (!f) return kErrCannotWrite;
-        f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-        f.flush();
-        if (!f) {
-            f.close();
-            std::remove(temp.c_str());
-            return kErrCannotWrite;
-        }
-    }
-    if (std::rename(temp.c_str(), target.c_str()) != 0) {
-        std::remove(temp.c_str());
-        return kErrCannotWrite;
-    }
+    if (!plat::WriteFileSafely(target, bytes, plat::PathText::Native)) return kErrCannotWrite;
     return kImagingOk;
 }
 

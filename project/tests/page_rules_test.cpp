@@ -1,5 +1,7 @@
 // The page and project rules on installed project tables through the context.
 #include "project/page_rules.h"
+#include "project/title_rules.h"
+#include "context_string_cases.h"
 #include "editor_test_support.h"
 
 #include "platform/core/exceptions.h"
@@ -10,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <set>
 
 namespace {
 
@@ -276,6 +279,59 @@ TEST_F(PageRules, HooksRunWhenTheRulesSay) {
     d->FieldByName("InheritedStatus")->SetAsString("Master");
     ASSERT_TRUE(TryPost());
     EXPECT_EQ(calls, (std::vector<std::string>{"sync", "master"}));
+}
+
+// The title rules and the check of a typed context string derive the same
+// string from the same text; each then searches its own range of numbers.
+TEST_F(PageRules, EveryRoadDerivesOneContextString) {
+    AddProject("Demo");
+    Select("Demo");
+    RawPages("Demo", {10});
+    GoToPage(10);
+    auto nothingTaken = [](const std::string&) { return false; };
+    for (const auto& c : testcases::ContextStringCases()) {
+        EXPECT_EQ(build::DeriveContextString(c.title), c.want) << c.title;
+        EXPECT_EQ(editor::DeriveContextString(c.title), c.want) << c.title;
+        std::string derived = "unset";
+        editor::MakeContextString(*ctx, c.title, &derived);
+        EXPECT_EQ(derived, c.want) << c.title;
+        build::TitleRulePage page;
+        page.title = c.title;
+        page.topicPopup = "T";
+        build::ApplyTitleRules(page, false, nothingTaken);
+        EXPECT_EQ(page.contextString, c.want) << c.title;
+    }
+
+    // Printing and Printing2..Printing10 taken: a title gets no context
+    // string (numbers up to 10), a typed one is offered Printing11 (up to 20).
+    vl::TvlTable t(nullptr);
+    t.DatabaseName = editor::kTavrinAlias;
+    t.SetTableName(editor::kItemTableFile);
+    t.Open();
+    for (int n = 1; n <= 10; ++n) {
+        const std::string cs = n == 1 ? "Printing" : "printing" + std::to_string(n);
+        t.Append();
+        t.FieldByName("Application")->SetAsString("Demo");
+        t.FieldByName("HelpId")->SetAsInteger(100 + n);
+        t.FieldByName("TopicPopup")->SetAsString("T");
+        t.FieldByName("Title")->SetAsString("Printing " + std::to_string(n));
+        t.FieldByName("ContextString")->SetAsString(cs);
+        t.Post();
+    }
+    ctx->detailTable->Refresh();
+    GoToPage(10);
+    std::string derived;
+    EXPECT_FALSE(editor::MakeContextString(*ctx, "printing", &derived));
+    EXPECT_EQ(derived, "Printing11");
+    build::TitleRulePage page;
+    page.title = "printing";
+    page.topicPopup = "T";
+    build::ApplyTitleRules(page, false, [&](const std::string& cs) {
+        std::string owner;
+        editor::FindContextStringOwner(*ctx, cs, owner);
+        return !owner.empty();
+    });
+    EXPECT_EQ(page.contextString, "");
 }
 
 TEST_F(PageRules, ContextStringsDerivedCheckedAndOwned) {

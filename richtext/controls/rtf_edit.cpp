@@ -470,9 +470,12 @@ void TJDCustomRtfEdit::UpdateHorzScrollBar() {
         else SetScrollRange(SB_HORZ, 0, 0);
         return;
     }
+    const bool was = settingBars_;
+    settingBars_ = true;
     SetScrollRange(SB_HORZ, 0, 1000);
     const int span = page - visible;
-    SetScrollPos(SB_HORZ, span > 0 ? MulDiv(-engine_->LeftOffset, 1000, span) : 0);
+    SetScrollPos(SB_HORZ, span > 0 ? std::min(1000, MulDiv(-engine_->LeftOffset, 1000, span)) : 0);
+    settingBars_ = was;
 }
 
 void TJDCustomRtfEdit::UpdateVertScrollBar() {
@@ -487,13 +490,18 @@ void TJDCustomRtfEdit::UpdateVertScrollBar() {
         }
         SetScrollRange(SB_VERT, 0, 0);
     } else {
+        const bool was = settingBars_;
+        settingBars_ = true;
         SetScrollRange(SB_VERT, 0, 1000);
-        SetScrollPos(SB_VERT, static_cast<int>(static_cast<std::int64_t>(engine_->TopOffset) * 1000 / (text - visible)));
+        SetScrollPos(SB_VERT, static_cast<int>(std::min<std::int64_t>(
+                                  1000, static_cast<std::int64_t>(engine_->TopOffset) * 1000 / (text - visible))));
+        settingBars_ = was;
     }
     engine_->SetScreenWidth(std::max(1, ClientWidth()));
 }
 
 void TJDCustomRtfEdit::HandleScroll(bool vertical, int code, int thumb) {
+    if (settingBars_) return;
     scrollHold_ = true;
     if (code < 0 || code > 8) return;
     int pos = 0;

@@ -319,6 +319,9 @@ private:
     gui::TBorderStyle borderStyle_ = gui::bsSingle;
     gui::TScrollStyle scrollBars_ = gui::ssNone;
     bool scrollHold_ = false, pendingHorzHide_ = false;
+    // Set while the bars are moved to match the view: a bar's position is
+    // in thousandths of the text, so taking it back would move the view.
+    bool settingBars_ = false;
     // Mouse state.
     bool buttonDown_ = false, selecting_ = false;
     gui::TPoint pressPoint_{};

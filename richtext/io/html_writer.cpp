@@ -42,6 +42,29 @@ std::string Quoted(const std::string& s) {
     return out + "\"";
 }
 
+// A browser draws a symbol font's bytes as Latin-1 letters (a Wingdings
+// square bullet as "§"); the bullets and marks help pages use are written as
+// the Unicode characters they show. 0 for a byte without one.
+unsigned SymbolFontCharacter(const std::string& face, unsigned char c) {
+    struct Mapped {
+        unsigned char byte;
+        unsigned code;
+    };
+    static constexpr Mapped kSymbol[] = {{0xB7, 0x2022}, {0xA8, 0x2666}, {0xAE, 0x2192}, {0xD8, 0x00AC}, {0xE0, 0x25CA}};
+    static constexpr Mapped kWingdings[] = {{0x6C, 0x25CF}, {0x6E, 0x25A0}, {0x6F, 0x25A1}, {0x71, 0x2751},
+                                            {0x75, 0x25C6}, {0x77, 0x2756}, {0x9F, 0x2022}, {0xA1, 0x25CB},
+                                            {0xA7, 0x25AA}, {0xA8, 0x25FB}, {0xD8, 0x27A2}, {0xE8, 0x2794},
+                                            {0xF0, 0x21E8}, {0xFB, 0x2717}, {0xFC, 0x2714}, {0xFE, 0x2611}};
+    auto find = [c](const auto& table) -> unsigned {
+        for (const Mapped& m : table)
+            if (m.byte == c) return m.code;
+        return 0;
+    };
+    if (plat::CompareAnsi(face, "Symbol", true) == 0) return find(kSymbol);
+    if (plat::CompareAnsi(face, "Wingdings", true) == 0) return find(kWingdings);
+    return 0;
+}
+
 }  // namespace
 
 const std::string& TJDHTMLWriter::FontName(int index) const {
@@ -269,6 +292,19 @@ bool TJDHTMLWriter::WriteLine(TLine* line, int from, int to) {
             if (plat::CompareAnsi(FontName(a.font), "Symbol", true) == 0) look.font = model_->defaultAttr.font;
             if (!OpenRun(look, false) || !Escaped(mark, false)) return false;
             i = j;
+            continue;
+        }
+        if (SymbolFontCharacter(FontName(a.font), c) != 0) {
+            // The marks of a symbol font, in the text's own face.
+            std::string marks;
+            std::size_t k = i;
+            for (unsigned code; k < j && (code = SymbolFontCharacter(FontName(a.font), static_cast<unsigned char>(t[k])));
+                 ++k)
+                marks += "&#" + std::to_string(code) + ";";
+            TJDCharAttr look = a;
+            look.font = model_->defaultAttr.font;
+            if (!OpenRun(look, false) || !Put(marks)) return false;
+            i = k;
             continue;
         }
         if (!OpenRun(a, false) || !Escaped(std::string_view(t).substr(i, j - i), false)) return false;

@@ -212,22 +212,6 @@ int TJDRtfReader::ReadAll() {
             CharRoutine(c);
             continue;
         }
-        if (special_ == 2) {
-            int v = HexValue(c);
-            if (v < 0) {
-                result_ = kReadBadHex;
-                break;
-            }
-            if (hexHigh_ < 0) {
-                hexHigh_ = v;
-            } else {
-                int ch = hexHigh_ * 16 + v;
-                special_ = 0;
-                hexHigh_ = -1;
-                CharRoutine(ch);
-            }
-            continue;
-        }
         if (ucSkip_ > 0 && SkipFallback(c)) continue;
         if (dest_ == 4 && HexValue(c) >= 0) {
             CharRoutine(c);
@@ -275,7 +259,6 @@ int TJDRtfReader::ReadAll() {
             inTable_ = r.inTable;
             uc_ = r.uc;
             stack_.pop_back();
-            hexHigh_ = -1;
             // The restored state holds for the text that follows; the words
             // given inside the group are undone.
             parDirty_ = false;
@@ -340,9 +323,10 @@ void TJDRtfReader::HandleRtfCodeByte(int c) {
     InsertCharacter(c);
 }
 
-// Drops one byte of the fallback text that follows a \u character; true when
-// `c` was consumed. A fallback character is a byte, a \'hh pair or a control
-// word; a group brace ends the fallback.
+// Drops one character of the fallback text that follows a \u character;
+// true when `c` was consumed. A fallback character is a byte or one token
+// (a control word, \'hh, an escaped literal); a group brace ends the
+// fallback.
 bool TJDRtfReader::SkipFallback(int c) {
     if (c == '{' || c == '}') {
         ucSkip_ = 0;
@@ -350,71 +334,54 @@ bool TJDRtfReader::SkipFallback(int c) {
     }
     if (c == '\r' || c == '\n') return true;
     --ucSkip_;
-    if (c != '\\') return true;
-    int d = GetChar();
-    if (d < 0) return true;
-    if (d == '\'') {
-        for (int i = 0; i < 2; ++i)
-            if (int h = GetChar(); h >= 0 && HexValue(h) < 0) {
-                UngetChar();
-                break;
-            }
-        return true;
+    if (c == '\\') {
+        UngetChar();
+        LexToken();
     }
-    if (!((d >= 'a' && d <= 'z') || (d >= 'A' && d <= 'Z'))) {
-        if (d == '{' || d == '}' || d == '\\') return true;  // an escaped literal counts as one character
-        return true;
-    }
-    while ((d >= 'a' && d <= 'z') || (d >= 'A' && d <= 'Z')) d = GetChar();
-    if (d == '-') d = GetChar();
-    while (d >= '0' && d <= '9') d = GetChar();
-    if (d >= 0 && d != ' ') UngetChar();
     return true;
 }
 
-// Reads a control word or symbol after "\"; -1 when the input ends at once.
-int TJDRtfReader::ControlWord() {
-    int c = GetChar();
-    if (c < 0) return -1;
-    if (c < 'a' || c > 'z') {
-        char sym[2] = {static_cast<char>(c), 0};
-        Dispatch(Lookup(std::string_view(sym, 1)), false, 0);
-        return 0;
-    }
-    char word[32];
-    int len = 0;
-    // Later writers put capitals inside words (\trwWidth); they belong to the
-    // word, so that it is ignored whole instead of spilling "Width" into the text.
-    while ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z')) {
-        if (len < 29) word[len++] = static_cast<char>(c);
-        c = GetChar();
-    }
-    bool neg = false, hasNum = false;
-    std::int64_t num = 0;
-    if (c == '-') {
-        int d = GetChar();
-        if (d >= '0' && d <= '9') {
-            neg = true;
-            c = d;
-        } else {
-            if (d >= 0) UngetChar();  // put back what followed the dash; the dash is dropped
-            c = -2;
+RtfLexeme TJDRtfReader::LexToken() {
+    struct Source {
+        TJDRtfReader& reader;
+        int Get() { return reader.GetChar(); }
+        void Unget() { reader.UngetChar(); }
+    } in{*this};
+    const RtfLexeme t = LexRtf(in);
+    // Binary data has no place in the text model: it is passed over whole,
+    // so no byte of it is taken for a brace or a word.
+    if (t.kind == RtfTokenKind::Binary)
+        for (std::size_t i = 0; i < t.dataLength && GetChar() >= 0; ++i) {
         }
+    return t;
+}
+
+// Reads the token that starts with the backslash just read; -1 when the
+// input ends at once.
+int TJDRtfReader::ControlWord() {
+    UngetChar();
+    const RtfLexeme t = LexToken();
+    switch (t.kind) {
+    case RtfTokenKind::Word:
+    case RtfTokenKind::Binary:
+        Dispatch(Lookup(t.Name()), t.hasParam, t.param);
+        return 0;
+    case RtfTokenKind::Symbol:
+        Dispatch(Lookup(t.Name()), false, 0);
+        return 0;
+    case RtfTokenKind::Hex:
+        skipUnknown_ = false;
+        if (dest_ == 1) return 0;  // nothing inside a skipped destination counts
+        if (t.value < 0) {
+            result_ = kReadBadHex;
+            done_ = true;
+            return 0;
+        }
+        CharRoutine(t.value);
+        return 0;
+    default:
+        return -1;  // a backslash at the end of the input
     }
-    int digits = 0;
-    while (c >= '0' && c <= '9' && digits < 19) {
-        hasNum = true;
-        // Saturate: a number past the 32-bit range is bounded, never wrapped.
-        if (num < 0x7FFFFFFFLL + 1) num = num * 10 + (c - '0');
-        ++digits;
-        c = GetChar();
-    }
-    if (c >= 0 && c != ' ') UngetChar();
-    if (neg) num = -num;
-    num = std::clamp<std::int64_t>(num, INT32_MIN, INT32_MAX);
-    Dispatch(Lookup(std::string_view(word, static_cast<std::size_t>(len))), hasNum,
-             static_cast<std::int32_t>(num));
-    return 0;
 }
 
 void TJDRtfReader::Dispatch(const Entry* e, bool hasNum, std::int32_t num) {
@@ -433,12 +400,7 @@ void TJDRtfReader::Dispatch(const Entry* e, bool hasNum, std::int32_t num) {
         SetDestination(e->handler);
         break;
     case kSpecial:
-        if (e->handler == 2) {
-            special_ = 2;
-            hexHigh_ = -1;
-        } else if (e->handler == 3) {
-            skipUnknown_ = true;
-        }
+        if (e->handler == 3) skipUnknown_ = true;
         break;
     default:
         Property(e->handler, (e->always || !hasNum) ? e->def : num);

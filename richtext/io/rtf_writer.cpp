@@ -170,6 +170,8 @@ bool TJDRTFWriter::BeginDocument() {
     row_.clear();
     rtfCodeOpen_ = hiddenOpen_ = false;
     tableWidth_ = h.pageWidth - h.marginLeft - h.marginRight;
+    needDelimiter_ = false;
+    if (bodyOnly) return true;
     bool ok = Put("{\\rtf1\\ansi\\deff0\\deftab720{\\fonttbl");
     for (int n = 0; n < kMaxFonts && ok; ++n) {
         if (h.fontNames[n].empty() || (model_->singleFont && n > 0)) break;
@@ -203,7 +205,7 @@ bool TJDRTFWriter::BeginDocument() {
 
 bool TJDRTFWriter::EndDocument() {
     bool ok = CloseRtfCode() && CloseGroupsFrom(0);
-    return Put("\r\n}") && ok;
+    return Put(bodyOnly ? "\r\n" : "\r\n}") && ok;
 }
 
 // --- characters ------------------------------------------------------------------------

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "richtext/io/rtf_lexer.h"
 #include "richtext/model/rtf_text.h"
 
 namespace richtext {
@@ -115,6 +116,7 @@ private:
     void CharRoutine(int ch);
     int ControlWord();
     bool SkipFallback(int c);
+    RtfLexeme LexToken();
     TJDObjectRecord* AddObjectOrStop(std::shared_ptr<plat::TGraphic> g);
     void Dispatch(const Entry* e, bool hasNum, std::int32_t num);
     void SetDestination(int handler);
@@ -141,8 +143,7 @@ private:
     std::uint8_t tabKind_ = 0;
     std::vector<SaveRecord> stack_;
     std::uint8_t dest_ = 0;     // 0 text, 1 skip, 2 fonts, 3 colours, 4 picture, 5 picture file, 6 title, 7 comment, 8 subject, 9 footnote, 14 picture reference
-    std::uint8_t special_ = 0;  // 2 hex pair after \', 3 quoted picture file name
-    int hexHigh_ = -1;
+    std::uint8_t special_ = 0;  // 3 quoted picture file name
     bool skipUnknown_ = false;
     int result_ = 0;
     bool done_ = false;

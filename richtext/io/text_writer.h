@@ -100,6 +100,10 @@ public:
     // Device-dependent bitmaps are written as device-independent ones
     // (\\dibitmap0), which every reader can show without the display's colours.
     bool writeBitmapAsDib = false;
+    // The body alone, for a caller that places it in a document of its own:
+    // no head (font and colour tables, page, margins, information) and no
+    // closing brace.
+    bool bodyOnly = false;
 
     static constexpr int kMaxRowCells = 50;
 

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/core/check.h"
 #include "platform/core/clock.h"
 #include "platform/core/codepage.h"
 #include "platform/imaging/graphic.h"
@@ -252,6 +253,7 @@ void TJDRTFText::InsertChar(TLine* line, int ch, const TJDCharAttr& attr) {
         }
         line->attrs.push_back(a);
     }
+    TAVRIN_ASSERT(AttrsMatchText(line));
 }
 
 void TJDRTFText::AppendObjectChar(TLine* line, const TJDCharAttr& attr, const TJDObjectRecord& rec) {
@@ -264,6 +266,7 @@ void TJDRTFText::AppendObjectChar(TLine* line, const TJDCharAttr& attr, const TJ
         a.tag = rec.CharTag();
         line->attrs.push_back(a);
     }
+    TAVRIN_ASSERT(AttrsMatchText(line));
 }
 
 void TJDRTFText::ReplaceInLine(TLine* line, int pos, int removeCount, const std::string& text,
@@ -276,6 +279,7 @@ void TJDRTFText::ReplaceInLine(TLine* line, int pos, int removeCount, const std:
                     : (RichText() && pos < static_cast<int>(line->attrs.size())) ? line->attrs[pos]
                     : (RichText() && !line->attrs.empty()) ? line->attrs.back()
                                                            : currentAttr;
+    TAVRIN_ASSERT(AttrsMatchText(line));
     line->text.replace(static_cast<std::size_t>(pos), static_cast<std::size_t>(removeCount), text);
     if (RichText()) {
         line->attrs.erase(line->attrs.begin() + pos, line->attrs.begin() + pos + removeCount);
@@ -292,6 +296,7 @@ TParagraph* TJDRTFText::SplitParagraph(TParagraph* par, int pos) {
         l = l->next;
     }
     pos = std::clamp(pos, 0, l->Length());
+    TAVRIN_ASSERT(AttrsMatchText(l));
     TParagraph* np = NewParagraph(par);
     TLine* first = np->lines;
     CopyParProps(*np, *par);
@@ -330,6 +335,7 @@ void TJDRTFText::JoinNext(TParagraph* par) {
     GrowCheck(last, nx->lines->Length());
     last->text += nx->lines->text;
     if (RichText()) last->attrs.insert(last->attrs.end(), nx->lines->attrs.begin(), nx->lines->attrs.end());
+    TAVRIN_ASSERT(AttrsMatchText(last));
     TLine* rest = nx->lines->next;
     delete nx->lines;
     nx->lines = nullptr;

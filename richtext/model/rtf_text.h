@@ -74,7 +74,8 @@ constexpr std::uint32_t BorderColorNibble(std::uint32_t b) { return (b >> 24) & 
 struct TLine {
     std::uint16_t layout = 0;
     std::string text;                 // the characters; std::string keeps them NUL-terminated
-    std::vector<TJDCharAttr> attrs;   // one entry per character; empty in a plain-text model
+    std::vector<TJDCharAttr> attrs;   // one entry per character in a rich model (checked by
+                                      // the model's edits); empty in a plain-text model
     TLine* next = nullptr;
     TLine* prev = nullptr;
     std::uint8_t flags = 0;           // 0x01 changed since the last paint, 0x02 page start
@@ -246,6 +247,10 @@ public:
     std::function<void()> headerChangeHook;
     void SetResolution(std::int32_t resX, std::int32_t resY);
     bool RichText() const { return header_->useAttributes; }
+    // A rich model's line has one attribute per character.
+    bool AttrsMatchText(const TLine* line) const {
+        return !RichText() || line->attrs.size() == line->text.size();
+    }
 
     // --- objects and footnotes ---------------------------------------------
     // tag 0xFFFF: next free tag from 2000; 0: known by its id.

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "platform/core/paths.h"
+#include "platform/core/safe_file.h"
 #include "richtext/spell/spell_files.h"
 
 namespace spell {
@@ -87,22 +88,11 @@ bool TWordList::LoadFromFile(const std::string& path) {
 }
 
 void TWordList::SaveToFile(const std::string& path) const {
-    // Written beside the file and renamed over it, so a failed or interrupted
-    // save leaves the previous words in place.
-    std::string tmp = path + ".tmp";
-    {
-        std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-        for (const std::string& w : words_) out << w << "\r\n";
-        out.close();
-        if (!out) {
-            std::remove(tmp.c_str());
-            throw Exception("Cannot write user dictionary : " + path);
-        }
-    }
-    if (std::rename(tmp.c_str(), path.c_str()) != 0) {
-        std::remove(tmp.c_str());
+    // A failed or interrupted save leaves the previous words in place.
+    std::string text;
+    for (const std::string& w : words_) text += w + "\r\n";
+    if (!plat::WriteFileSafely(path, text, plat::PathText::Native))
         throw Exception("Cannot write user dictionary : " + path);
-    }
 }
 
 // --- TDCTFile ----------------------------------------------------------------

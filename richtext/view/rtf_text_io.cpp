@@ -7,6 +7,7 @@
 #include "platform/core/codepage.h"
 #include "platform/core/exceptions.h"
 #include "platform/core/files.h"
+#include "platform/core/safe_file.h"
 #include "richtext/io/html_reader.h"
 #include "richtext/io/html_writer.h"
 #include "richtext/view/stream_adapter.h"
@@ -500,29 +501,14 @@ int TJDRTFTextIo::SaveToFile(const std::string& fileName) {
     Restore<bool> keepFlag(savingToFile_, true);
 
     // The old file is replaced only by a completely written new one.
-    std::string temp = fileName + ".~tmp";
-    int result = kWriteFailed;
-    try {
-        std::unique_ptr<plat::FileStream> file;
-        try {
-            file = std::make_unique<plat::FileStream>(temp, plat::fmCreate);
-        } catch (const plat::EFCreateError&) {
-            throw plat::EFCreateError("Cannot create file \"" + fileName + "\"");
-        }
-        result = SaveToStream(*file);
-        if (result == 0 && !file->Flush()) {
-            result = kWriteFailed;
-            ReportResult(result, true);
-        }
-    } catch (...) {
-        plat::DeleteFile(temp);
-        throw;
-    }
-    if (result == 0 && !plat::RenameFile(temp, fileName, true)) {
+    plat::SafeFileWriter file(fileName);
+    if (!file.IsOpen()) throw plat::EFCreateError("Cannot create file \"" + fileName + "\"");
+    std::ostringstream text;
+    int result = SaveToStream(text);
+    if (result == 0 && !(file.Write(text.str()) && file.Commit())) {
         result = kWriteFailed;
         ReportResult(result, true);
     }
-    if (result != 0) plat::DeleteFile(temp);
     saveResult_ = result;
     return result;
 }

@@ -50,6 +50,27 @@ std::size_t UnbalancedAt(const std::string& rtf) {
     return depth == 0 ? std::string::npos : rtf.size();
 }
 
+// Compile by keys on a machine without a help compiler: the box that says
+// so is answered with Return; its text.
+std::string BuildWithoutACompiler(User& u, QWidget* main) {
+    u.Activate(main);
+    u.Keys("alt+c q");
+    QWidget* shown = u.WaitForWindow("No Help Compiler", 30000);
+    if (!shown) {
+        ADD_FAILURE() << "no \"No Help Compiler\" box";
+        return {};
+    }
+    const std::string box = u.Gui([&] {
+        auto* m = qobject_cast<QMessageBox*>(shown);
+        return m ? m->text().toStdString() : std::string();
+    });
+    u.Activate(shown);
+    u.Keys("Return");
+    EXPECT_TRUE(u.WaitForWindowGone("No Help Compiler"));
+    EXPECT_TRUE(u.WaitForMainWindowAlone());
+    return box;
+}
+
 TEST(Output, BuildWithoutAHelpCompilerSaysSoAndLeavesItsInput) {
     ProgramFolder home;
     std::string box;
@@ -61,18 +82,7 @@ TEST(Output, BuildWithoutAHelpCompilerSaysSoAndLeavesItsInput) {
         ASSERT_TRUE(acceptance::NewProjectByKeys(u, "Build", "BUILD"));
         ASSERT_TRUE(acceptance::TypeIntoPage(u, " Text the build writes"));
         folder = acceptance::ProjectFolder(u);
-        u.Activate(main);
-        u.Keys("alt+c q");
-        QWidget* shown = u.WaitForWindow("No Help Compiler", 30000);
-        ASSERT_TRUE(shown);
-        box = u.Gui([&] {
-            auto* m = qobject_cast<QMessageBox*>(shown);
-            return m ? m->text().toStdString() : std::string();
-        });
-        u.Activate(shown);
-        u.Keys("Return");
-        EXPECT_TRUE(u.WaitForWindowGone("No Help Compiler"));
-        EXPECT_TRUE(u.WaitForMainWindowAlone());
+        box = BuildWithoutACompiler(u, main);
         boxes = u.Boxes();
     });
     EXPECT_EQ(code, 0);
@@ -100,6 +110,35 @@ TEST(Output, BuildWithoutAHelpCompilerSaysSoAndLeavesItsInput) {
     }
     // [FILES] names the topic file the build wrote.
     EXPECT_NE(hpj.find(rtfPath.string(), at), std::string::npos) << hpj;
+}
+
+// A title with an accented letter and braces reaches the compiler's input
+// escaped in its footnotes: \'e9 for the letter, never the raw byte, which
+// the compiler would read in its own code page.
+TEST(Output, BuildEscapesAccentsAndBracesInFootnotes) {
+    ProgramFolder home;
+    fs::path folder;
+    const int code = RunProgram([&](User& u) {
+        QWidget* main = acceptance::MainWindowReady(u);
+        ASSERT_TRUE(main);
+        ASSERT_TRUE(acceptance::NewProjectByKeys(u, "Accents", "ACCENTS", "Caf\xC3\xA9 {x}"));
+        ASSERT_TRUE(acceptance::TypeIntoPage(u, " Body"));
+        folder = acceptance::ProjectFolder(u);
+        EXPECT_NE(BuildWithoutACompiler(u, main).find("No help compiler is installed"), std::string::npos);
+    });
+    EXPECT_EQ(code, 0);
+    const fs::path rtfPath = FileInAnyCase(folder, "ACCENTS.rtf");
+    ASSERT_FALSE(rtfPath.empty()) << folder;
+    const std::string rtf = testsupport::ReadFileBytes(rtfPath);
+    EXPECT_EQ(UnbalancedAt(rtf), std::string::npos) << rtf;
+    // The title footnote ("$") and the search keys ("K", the title again).
+    for (const char mark : {'$', 'K'}) {
+        const std::string opener = std::string("{\\cs16\\super ") + mark + "} ";
+        const std::size_t at = rtf.find(opener);
+        ASSERT_NE(at, std::string::npos) << mark << "\n" << rtf.substr(0, 2000);
+        const std::string value = rtf.substr(at + opener.size(), rtf.find("}}\r\n", at) - at - opener.size());
+        EXPECT_EQ(value, "Caf\\'e9 \\{x\\}") << mark;
+    }
 }
 
 TEST(Output, HtmlExportWritesTheIndexPageWithThePageText) {

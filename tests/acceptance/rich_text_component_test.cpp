@@ -9,6 +9,9 @@
 #include <vector>
 #include <string>
 
+#include <QWidget>
+#include <QWindow>
+
 #include "platform/core/process.h"
 #include "platform/gui/forms.h"
 #include "platform/gui/printer.h"
@@ -94,12 +97,22 @@ TEST_F(RichTextComponent, BarCombosOpenWithAClickAndApplyTheChosenItem) {
         ASSERT_TRUE(combo->DroppedDown());
         TComboListBox* list = combo->ListBox();
         ASSERT_TRUE(list->Visible());
-        // The last item shown: another font than the text's, size 15 for the sizes.
-        const int item = std::min(combo->Items().Count(), combo->DropDownCount) - 1;
+        // The X server maps and places the list on its own time; a click
+        // before it is exposed lands where the list is not yet.
+        ASSERT_TRUE(guitest::WaitFor([&] {
+            QWindow* h = list->Widget()->window()->windowHandle();
+            return h && h->isExposed();
+        }));
+        // The last item shown (the list opens scrolled to the text's own
+        // font): another font than the text's, size 15 for the sizes.
+        const int top = list->TopIndex();
+        int item = top + std::min(combo->Items().Count() - top, combo->DropDownCount) - 1;
+        if (item == combo->ItemIndex()) item = top;
+        ASSERT_NE(item, combo->ItemIndex());
         const std::string chosen = combo->Items()[item];
         TRect r = list->ItemRect(item);
         guitest::Click(list, {(r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2});
-        guitest::ProcessEvents();
+        EXPECT_TRUE(guitest::WaitFor([&] { return !combo->DroppedDown() && a->Focused(); }));
         EXPECT_FALSE(combo->DroppedDown());
         EXPECT_TRUE(a->Focused());
         for (int pos : {0, 3}) {

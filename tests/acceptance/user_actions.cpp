@@ -34,7 +34,7 @@ QWidget* MainWindowReady(User& u) {
     return main;
 }
 
-bool NewProjectByKeys(User& u, const std::string& name, const std::string& file) {
+bool NewProjectByKeys(User& u, const std::string& name, const std::string& file, const std::string& title) {
     u.Activate(u.WaitForMainWindow());
     u.Keys("alt+f n");
     QWidget* wizard = u.WaitForWindow("New Help Project");
@@ -51,7 +51,7 @@ bool NewProjectByKeys(User& u, const std::string& name, const std::string& file)
     });
     if (!grid) return false;
     u.ClickAt(grid, 100, 34);
-    u.Type("Welcome");
+    u.Type(title);
     u.Keys("Return");
     u.Keys("alt+f");
     u.WaitForWindowGone("New Help Project");

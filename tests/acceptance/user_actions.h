@@ -19,8 +19,9 @@ gui::TComponent* FindOnForms(const std::string& name);
 QWidget* MainWindowReady(User& u);
 
 // File › New Project, the wizard's three pages by keys, one page titled
-// "Welcome"; true when the main window shows the new project.
-bool NewProjectByKeys(User& u, const std::string& name, const std::string& file);
+// `title`; true when the main window shows the new project.
+bool NewProjectByKeys(User& u, const std::string& name, const std::string& file,
+                      const std::string& title = "Welcome");
 
 // What the page editor of the split view holds.
 std::string PageText(User& u);

@@ -3,6 +3,8 @@
 #include "lifecycle_fixture.h"
 
 #include "project/page_text.h"
+#include "project/title_rules.h"
+#include "project/tests/context_string_cases.h"
 #include "platform/core/paths.h"
 
 #include <filesystem>
@@ -127,6 +129,15 @@ TEST_F(Wizard, Step1ChecksInOrderWithTheirTexts) {
         ASSERT_EQ(dialogs.Requests().size(), 1u) << c.text;
         EXPECT_EQ(dialogs.Last().caption, c.caption);
         EXPECT_EQ(dialogs.Last().text, c.text);
+    }
+}
+
+// The wizard derives the context string of a new page as the title rules do.
+TEST(WizardContext, DerivesAsTheTitleRulesDo) {
+    auto nothingTaken = [](const std::string&) { return false; };
+    for (const auto& c : testcases::ContextStringCases()) {
+        EXPECT_EQ(editor::WizardContextString(c.title, nothingTaken), c.want) << c.title;
+        EXPECT_EQ(build::DeriveContextString(c.title), c.want) << c.title;
     }
 }
 

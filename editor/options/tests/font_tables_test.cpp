@@ -1,5 +1,6 @@
 // The font-table rewriter on whole control words.
 #include "editor/options/font_tables.h"
+#include "richtext/io/tests/rtf_lexer_cases.h"
 
 #include <gtest/gtest.h>
 
@@ -23,6 +24,24 @@ TEST(FontTables, ParsesEntriesOfAnyFamily) {
     EXPECT_EQ(t.fonts[1].name, "Times New Roman");
     EXPECT_EQ(t.fonts[2].number, 7);
     EXPECT_EQ(t.fonts[2].name, "Caf\xe9");
+}
+
+// The font rewriter reads a page with the text engine's lexer: inside each
+// case group nothing is a font reference (binary data spelling "\f1"
+// included), and the reference before it is rewritten.
+TEST(FontTables, RemapReadsTheTextAsTheTextEngineDoes) {
+    auto oneToTwo = [](int f) { return f == 1 ? 2 : -1; };
+    for (const auto& c : testcases::RtfLexCases()) {
+        EXPECT_EQ(RemapFontReferences("{\\f1 x}" + c.group + "\\f1 y", 0, oneToTwo),
+                  "{\\f2 x}" + c.group + "\\f2 y")
+            << c.name;
+    }
+    // A font entry whose family word follows a blank, and a name with \'hh.
+    RtfTables t;
+    ASSERT_TRUE(ParseRtfTables(Doc("{\\f0 \\fswiss Arial;}{\\f1\\fnil Caf\\'e9 \\'7b1\\'7d;}", "x"), t));
+    ASSERT_EQ(t.fonts.size(), 2u);
+    EXPECT_EQ(t.fonts[0].name, "Arial");
+    EXPECT_EQ(t.fonts[1].name, "Caf\xe9 {1}");
 }
 
 TEST(FontTables, RemapsWholeControlWordsOnce) {

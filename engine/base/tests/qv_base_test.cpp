@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "platform/core/clock.h"
+#include "platform/core/paths.h"
 #include "tests/support/test_support.h"
 
 namespace qv {
@@ -169,6 +170,29 @@ TEST(Paths, SplitAndChangeNames) {
     EXPECT_TRUE(QvMaskMatches("a.QV$", "?.qv$"));
     EXPECT_FALSE(QvMaskMatches("TvrnMAIN2.qvd", "tvrnmain.*"));
     EXPECT_FALSE(QvFileExists("some*"));
+}
+
+// The engine lists its files by the platform's wildcard rules: the same
+// answer from both for every case.
+TEST(Paths, MasksMatchByThePlatformsRules) {
+    struct Case {
+        const char* name;
+        const char* mask;
+        bool match;
+    };
+    const Case cases[] = {
+        {"TvrnMAIN.qvd", "tvrnmain.*", true},  {"a.QV$", "?.qv$", true},
+        {"TvrnMAIN2.qvd", "tvrnmain.*", false}, {"README", "*.*", true},
+        {"tab", "tab.*", true},                {"tab", "tab.", true},
+        {"tab.qvd", "tab.", false},            {"abc", "a*c", true},
+        {"ab", "a?c", false},                  {"", "*", false},
+        {"x", "", false},                      {"caf\xC9.QVD", "CAF\xE9.*", true},
+        {"a*b", "a*", true},                   {"aXbXc", "*b*c", true},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(QvMaskMatches(c.name, c.mask), c.match) << c.name << " " << c.mask;
+        EXPECT_EQ(plat::MatchesMask(c.name, c.mask), c.match) << c.name << " " << c.mask;
+    }
 }
 
 TEST(Paths, FilesAreFoundWithoutRegardToCase) {

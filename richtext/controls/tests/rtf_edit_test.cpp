@@ -1212,3 +1212,40 @@ TEST_F(RtfEdit, BackgroundImageFollowsItsPictureUnlessTransparent) {
 
 }  // namespace
 }  // namespace richtext
+
+namespace richtext {
+namespace {
+
+// A found word far down a real document (paragraph spacing, exact line
+// heights, bullets) is brought wholly into the window, as the spell check
+// shows each word it stops at, also when the scroll bar's steps are coarser
+// than a line.
+TEST_F(RtfEdit, AFoundWordFarDownARealDocumentIsInTheWindow) {
+    TAVRIN_REQUIRE_CORPUS();
+    // With its scroll bars: setting the bar from the view must not move the view.
+    edit->SetScrollBars(ssBoth);
+    Load(testsupport::ReadFileBytes(testsupport::CorpusFile("hpj/eudora71/Eudora.rtf")));
+    edit->SetCPPosition(0);
+    edit->Repaint();
+    guitest::ProcessEvents();
+    edit->ResetWordScan();
+    int shown = 0;
+    for (int words = 0; words < 20000 && shown < 12; ++words) {
+        const std::string w = edit->NextWord();
+        ASSERT_FALSE(w.empty()) << "the text ended after " << words << " words";
+        if (w != "SMTP" && w != "IMAP" && w != "POP") continue;
+        SCOPED_TRACE(std::to_string(words) + ": " + w);
+        edit->SelectFoundWord();
+        TJDRTFTextInput& e = edit->Engine();
+        ASSERT_NE(e.cursor.line, nullptr);
+        const int top = e.cursor.line->top - e.TopOffset + e.topMargin;
+        const int bottom = top + e.cursor.line->height;
+        EXPECT_GE(top, 0);
+        EXPECT_LE(bottom, edit->ClientHeight()) << "top " << top << ", height " << e.cursor.line->height;
+        ++shown;
+    }
+    EXPECT_EQ(shown, 12);
+}
+
+}  // namespace
+}  // namespace richtext

@@ -362,3 +362,35 @@ TEST(HtmlWriter, RunSizesInPointsWhenAsked) {
 }
 
 }  // namespace
+
+namespace {
+
+// Bullets and marks typed in a symbol font (as converted help pages have
+// them) show as those marks in a browser, not as the Latin-1 letters of
+// their bytes ("§" for the Wingdings square); other fonts' bytes are kept.
+TEST(HtmlWriter, SymbolFontMarksAreWrittenAsTheCharactersTheyShow) {
+    struct Case {
+        const char* face;
+        const char* bytes;
+        std::string want;     // in the HTML
+        std::string notWant;  // never in the HTML
+    } cases[] = {
+        {"WingDings", "\\'a7", "&#9642;", "&#167;"},
+        {"Wingdings", "l", "&#9679;", ">l<"},
+        {"Symbol", "\\'b7\\'b7", "&#8226;&#8226;", "&#183;"},
+        {"Arial", "\\'a7", "&#167;", "&#9642;"},  // a text face keeps its letter
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.face);
+        const std::string rtf = std::string("{\\rtf1\\ansi{\\fonttbl{\\f0\\fswiss Arial;}{\\f4\\fswiss ") + c.face +
+                                ";}}\\pard\\f4 " + c.bytes + "\\f0\\tab Item\\par}";
+        rtftest::Loaded l = rtftest::ReadRtf(rtf);
+        ASSERT_EQ(l.result, 0);
+        const std::string html = WriteHtml(*l.model);
+        EXPECT_NE(html.find(c.want), std::string::npos) << html;
+        EXPECT_EQ(html.find(c.notWant), std::string::npos) << html;
+        EXPECT_NE(html.find("Item"), std::string::npos) << html;
+    }
+}
+
+}  // namespace

@@ -2,6 +2,9 @@
 // dialect: header, then one group "{" holding the paragraphs, then CR LF "}".
 #include <gtest/gtest.h>
 
+#include <functional>
+#include <sstream>
+
 #include "platform/imaging/graphic.h"
 #include "richtext/io/tests/rtf_test_util.h"
 
@@ -156,6 +159,54 @@ TEST(RtfWriter, DocumentInformationIsEscaped) {
     EXPECT_EQ(back.model->Header().title, "a}b{c\\d");
     EXPECT_EQ(back.model->Header().subject, "s\xE9");
     EXPECT_EQ(back.model->Header().comment, "c{");
+}
+
+// The body alone, for a caller that puts it into a document of its own: the
+// full document is the head, this body and a closing brace, whatever the
+// head holds (information groups, any margins).
+TEST(RtfWriter, BodyOnlyIsTheDocumentWithoutItsHeadAndClosingBrace) {
+    struct Case {
+        const char* name;
+        std::function<void(TJDRTFText&)> setUp;
+        std::string body;
+    };
+    const Case cases[] = {
+        {"plain", [](TJDRTFText&) {}, "{" + kPlain + "x}\r\n"},
+        {"information", [](TJDRTFText& m) {
+             m.Header().title = "a}b\\margb9";
+             m.Header().subject = "s";
+             m.Header().comment = "{c";
+         }, "{" + kPlain + "x}\r\n"},
+        {"margins", [](TJDRTFText& m) {
+             m.Header().marginBottom = -20;
+             m.Header().marginTop = 0;
+         }, "{" + kPlain + "x}\r\n"},
+    };
+    for (const Case& c : cases) {
+        auto m = Doc({"x"});
+        c.setUp(*m);
+        const std::string full = Write(*m);
+        std::ostringstream out;
+        TJDRTFWriter writer(m.get());
+        writer.bodyOnly = true;
+        EXPECT_EQ(writer.Write(out), kWriteOk) << c.name;
+        EXPECT_EQ(out.str(), c.body) << c.name;
+        ASSERT_GT(full.size(), c.body.size()) << c.name;
+        EXPECT_EQ(full.substr(full.size() - c.body.size() - 1), c.body + "}") << c.name;
+    }
+    // Two paragraphs and an empty document.
+    auto two = Doc({"a", "b"});
+    std::ostringstream out;
+    TJDRTFWriter writer(two.get());
+    writer.bodyOnly = true;
+    writer.Write(out);
+    EXPECT_EQ(out.str(), "{" + kPlain + "a\\par\n\r" + kPlain + "b}\r\n");
+    TJDRTFText empty;
+    std::ostringstream none;
+    TJDRTFWriter emptyWriter(&empty);
+    emptyWriter.bodyOnly = true;
+    emptyWriter.Write(none);
+    EXPECT_EQ(none.str(), "{}\r\n");
 }
 
 TEST(RtfWriter, Footnotes) {

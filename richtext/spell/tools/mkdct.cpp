@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "richtext/spell/dct_writer.h"
+#include "platform/core/safe_file.h"
 
 int main(int argc, char** argv) {
     if (argc != 3) {
@@ -29,27 +30,13 @@ int main(int argc, char** argv) {
         std::string image = spell::BuildDctImage(std::move(words));
         std::string list;
         for (const std::string& a : abbreviations) list += a + "\r\n";
-        // Written beside the target and renamed, so a failed run never leaves
-        // a half-written file under the real name. The abbreviation list
-        // comes first: a dictionary is never newer than its list.
+        // A failed run never leaves a half-written file under the real name.
+        // The abbreviation list comes first: a dictionary is never newer than
+        // its list.
         auto write = [](const std::string& path, const std::string& bytes) {
-            std::string tmp = path + ".tmp";
-            {
-                std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-                out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-                out.close();
-                if (!out) {
-                    std::fprintf(stderr, "mkdct: cannot write %s\n", tmp.c_str());
-                    std::remove(tmp.c_str());
-                    return false;
-                }
-            }
-            if (std::rename(tmp.c_str(), path.c_str()) != 0) {
-                std::fprintf(stderr, "mkdct: cannot write %s\n", path.c_str());
-                std::remove(tmp.c_str());
-                return false;
-            }
-            return true;
+            if (plat::WriteFileSafely(path, bytes, plat::PathText::Native)) return true;
+            std::fprintf(stderr, "mkdct: cannot write %s\n", path.c_str());
+            return false;
         };
         if (!write(spell::AbbreviationFile(argv[2]), list) || !write(argv[2], image)) return 1;
         std::printf("mkdct: %s: %zu lines, %zu words (%zu abbreviations), %zu parts skipped, %zu entries\n", argv[2],
