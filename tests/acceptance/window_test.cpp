@@ -162,6 +162,11 @@ TEST(Window, TheMaxViewBarFormatsItsEditor) {
 // editor, and a horizontal scroll bar on the editor brings its start back.
 TEST(Window, APageWiderThanItsPaneCanBeScrolledTo) {
     ProgramFolder home;
+    {
+        // A window of the ini file's default size: its page pane is narrower than a page.
+        std::ofstream ini(home / "Tavrin.ini");
+        ini << "[WindowPosition]\nTop=1\nLeft=1\nHeight=600\nWidth=800\n";
+    }
     bool wider = false, barShown = false, startShownAgain = false;
     const int code = RunProgram([&](User& u) {
         ASSERT_TRUE(acceptance::MainWindowReady(u));
