@@ -91,6 +91,10 @@ public:
                              const std::vector<TFieldDef>& fields, const std::vector<TIndexDef>& indexes) = 0;
     virtual void DeleteTable(const std::string& directory, const std::string& tableName) = 0;
     virtual void EmptyTable(const std::string& directory, const std::string& tableName) = 0;
+    // Copies the table's live records into a fresh table that takes its
+    // place; records in damaged parts of the file are left out. A store
+    // without it raises its not-supported error.
+    virtual void PackTable(const std::string& directory, const std::string& tableName);
     virtual bool TableExists(const std::string& directory, const std::string& tableName) = 0;
     // Statements (language 1 QBE, 2 SQL) and stored procedures; a store
     // without them raises its not-supported error.

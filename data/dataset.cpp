@@ -7,10 +7,59 @@
 #include "platform/win/message_queue.h"
 
 #include <algorithm>
+#include <mutex>
 
 namespace db {
 
 void DatabaseError(const std::string& message) { throw EDatabaseError(message); }
+
+namespace {
+std::mutex adviceLock;
+std::string& Advice() {
+    static std::string advice;
+    return advice;
+}
+
+// The engine's own texts name no table and read like internal faults.
+const char* DamageWords(std::uint16_t code) {
+    switch (code) {
+        case 9992: return "its header is not that of a table";
+        case 11896: return "a text or picture stored in it cannot be read";
+        case 15366: return "it cannot be read from the disk";
+        case 15367: return "it ends before its last page (the file was cut short)";
+        case 15409: return "it refers to a page past its end";
+        case 15412: return "it refers to a row that is not there";
+        case 15413: return "a page of its rows is damaged";
+        case 15421: case 15422: return "a page of its stored texts is damaged";
+        case 15424: case 15427: return "a page of one of its indexes is damaged";
+        case 15431: return "its list of free pages is damaged";
+        case 15432: return "its list of fields is damaged";
+        default: return nullptr;
+    }
+}
+
+}  // namespace
+
+void SetDamagedTableAdvice(const std::string& advice) {
+    std::lock_guard<std::mutex> g(adviceLock);
+    Advice() = advice;
+}
+
+bool IsDamagedTableError(std::uint16_t code) { return DamageWords(code) != nullptr; }
+
+void RaiseTableError(std::uint16_t code, const std::string& engineText, const std::string& table) {
+    const char* why = DamageWords(code);
+    if (!why || table.empty()) throw EDBEngineError(code, engineText);
+    std::string text = "The table " + table + " is damaged: " + why + ".";
+    std::string advice;
+    {
+        std::lock_guard<std::mutex> g(adviceLock);
+        advice = Advice();
+    }
+    if (!advice.empty()) text += " " + advice;
+    throw EDBEngineError(code, text, table);
+}
+
 void Abort() { throw plat::EAbort("Operation aborted"); }
 
 TDataSet::TDataSet(TComponent* AOwner) : TComponent(AOwner) {}

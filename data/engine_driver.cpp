@@ -15,12 +15,25 @@ namespace db {
 
 using namespace qv;
 
-void Check(std::uint16_t result) {
-    if (result == 0) return;
+namespace {
+
+std::string EngineText(std::uint16_t result) {
     char text[512] = {};
     DbiGetErrorString(result, text);
     text[sizeof text - 1] = '\0';
-    throw EDBEngineError(result, text[0] ? std::string(text) : "Engine error " + std::to_string(result));
+    return text[0] ? std::string(text) : "Engine error " + std::to_string(result);
+}
+
+// A failed call on `table`: a damaged table is named in the error.
+void CheckOn(std::uint16_t result, const std::string& table) {
+    if (result != 0) RaiseTableError(result, EngineText(result), table);
+}
+
+}  // namespace
+
+void Check(std::uint16_t result) {
+    if (result == 0) return;
+    throw EDBEngineError(result, EngineText(result));
 }
 
 namespace {
@@ -106,6 +119,7 @@ public:
         std::vector<std::uint8_t> props(CURProps::kSize, 0);
         Check(DbiGetCursorProps(cur_, props.data()));
         CURProps p = CURProps::Read(props.data());
+        table_ = p.tableName;
         recSize_ = p.recordBufferSize;
         bmSize_ = p.bookmarkSize;
         std::vector<std::uint8_t> descs(static_cast<std::size_t>(p.fields) * FLDDesc::kSize, 0);
@@ -639,7 +653,7 @@ private:
                 transaction_ = transaction;
                 open_ = true;
             } else if (rc != kTransactionInProgress) {
-                Check(rc);
+                c_.Check(rc);
             }
         }
         ~WholeRecord() {
@@ -648,7 +662,7 @@ private:
         void Commit() {
             if (!open_) return;
             open_ = false;
-            Check(DbiEndTran(c_.db_, transaction_, 0));
+            c_.Check(DbiEndTran(c_.db_, transaction_, 0));
         }
 
     private:
@@ -663,7 +677,12 @@ private:
         return false;
     }
 
+    // Every call on the cursor fails through here, so that a damaged table
+    // is named rather than left to the engine's bare text.
+    void Check(std::uint16_t result) const { CheckOn(result, table_); }
+
     hDBICur cur_;
+    std::string table_;
     hDBIDb db_;
     std::uint32_t recSize_ = 0, bmSize_ = 0;
     std::vector<TFieldDef> fields_;
@@ -727,9 +746,10 @@ std::unique_ptr<TDataCursor> TEngineDriver::OpenTable(const std::string& directo
                                                       const std::string& indexName, bool exclusive, bool readOnly) {
     hDBIDb db = Database(directory);
     hDBICur cur = kNilHandle;
-    Check(DbiOpenTable(db, tableName.c_str(), nullptr, indexName.empty() ? nullptr : indexName.c_str(), nullptr, 0,
-                       readOnly ? kOpenReadOnly : kOpenReadWrite, exclusive ? kShareExclusive : kShareShared, 0,
-                       false, nullptr, cur));
+    CheckOn(DbiOpenTable(db, tableName.c_str(), nullptr, indexName.empty() ? nullptr : indexName.c_str(), nullptr,
+                         0, readOnly ? kOpenReadOnly : kOpenReadWrite, exclusive ? kShareExclusive : kShareShared, 0,
+                         false, nullptr, cur),
+            tableName);
     try {
         auto c = std::make_unique<TEngineCursor>(cur, db);
         c->SwitchToIndex(indexName);
@@ -793,6 +813,10 @@ void TEngineDriver::CreateTable(const std::string& directory, const std::string&
 
 void TEngineDriver::DeleteTable(const std::string& directory, const std::string& tableName) {
     Check(DbiDeleteTable(Database(directory), tableName.c_str(), nullptr));
+}
+
+void TEngineDriver::PackTable(const std::string& directory, const std::string& tableName) {
+    CheckOn(DbiPackTable(Database(directory), kNilHandle, tableName.c_str(), nullptr, false), tableName);
 }
 
 void TEngineDriver::EmptyTable(const std::string& directory, const std::string& tableName) {

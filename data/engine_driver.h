@@ -26,6 +26,7 @@ public:
                      const std::vector<TFieldDef>& fields, const std::vector<TIndexDef>& indexes) override;
     void DeleteTable(const std::string& directory, const std::string& tableName) override;
     void EmptyTable(const std::string& directory, const std::string& tableName) override;
+    void PackTable(const std::string& directory, const std::string& tableName) override;
     bool TableExists(const std::string& directory, const std::string& tableName) override;
     std::unique_ptr<TDataCursor> OpenQuery(const std::string& directory, int language,
                                            const std::string& text) override;

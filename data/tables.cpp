@@ -140,6 +140,10 @@ void TDatabase::Rollback() {
     session_->Driver().EndTransaction(transactionDir_, transaction_, false);
 }
 
+void TDbDriver::PackTable(const std::string&, const std::string&) {
+    DatabaseError("Packing tables is not supported by this store");
+}
+
 std::uint32_t TDbDriver::BeginTransaction(const std::string&) {
     DatabaseError("Transactions are not supported by this store");
 }

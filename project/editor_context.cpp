@@ -4,6 +4,7 @@
 #include "project/helpers.h"
 #include "project/import_journal.h"
 #include "project/project_tables.h"
+#include "project/table_repair.h"
 #include "platform/core/files.h"
 #include "platform/core/paths.h"
 #include "platform/core/process.h"
@@ -15,6 +16,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <set>
 
 namespace editor {
 
@@ -254,6 +256,20 @@ std::string TablesInUseText(const std::string& folder) {
            "Close it and choose [Retry] to wait for it, or choose [Cancel] to close this one.";
 }
 
+std::string TableDamagedText(const std::string& folder, const DamagedTable& table, const std::string& copyName) {
+    return "The table " + table.file + " in " + folder + " is damaged: " + table.reason +
+           ".\n\nTavrin can rebuild it from the rows that can still be read; rows in the damaged parts are lost. "
+           "The damaged file is kept beside it as " + copyName +
+           ".\n\nRebuild the table now? [No] closes Tavrin and leaves the files as they are.";
+}
+
+std::string TableUnreadableText(const std::string& folder, const DamagedTable& table) {
+    return "The table " + table.file + " in " + folder + " is damaged: " + table.reason +
+           ". It cannot be opened, so no rows can be rebuilt from it.\n\nRestore the folder from a backup, "
+           "or move " + table.file + " out of the folder to start with an empty table in its place. Tavrin will "
+           "close now.";
+}
+
 void EditorContext::LoadPageColours() {
     try {
         prefsTable->First();
@@ -294,31 +310,76 @@ bool EditorContext::FormCreate() {
     BindAlias();
     ConverterPresent = !FindConverterProgram().empty();
     if (ConverterPresent) WriteConverterIni();
+    db::SetDamagedTableAdvice(kDamagedTableAdvice);
+    const std::string shownDir = plat::DisplayPath(ProgramDir);
+    std::set<std::string> rebuilt;
     for (;;) {
+        bool opened = false;
         try {
             OpenTables();
-            break;
+            opened = true;
         } catch (const std::exception&) {
             for (vl::TvlTable* t : StartupTables()) t->Close();
         }
         // Another program on the same folder is no damage: say so, and let
         // the user wait for it to end or close this one.
-        if (TablesInUse()) {
-            const int answer = gui::MessageDlg(TablesInUseText(plat::DisplayPath(ProgramDir)), gui::mtWarning,
+        if (!opened && TablesInUse()) {
+            const int answer = gui::MessageDlg(TablesInUseText(shownDir), gui::mtWarning,
                                                gui::Buttons({gui::mbRetry, gui::mbCancel}), 0);
             if (answer == gui::mrRetry) continue;
             return false;
         }
-        // Both answers end the program; the files stay as they are.
-        // Help shows the repair page and asks again; Yes and No both end.
-        for (int asked = 0; asked < 20; ++asked) {
-            const int answer = gui::MessageDlg(kTablesFailedText, gui::mtConfirmation,
-                                               gui::Buttons({gui::mbYes, gui::mbNo, gui::mbHelp}),
-                                               kTablesFailedHelpContext);
-            if (answer != 0) break;
-            ShowHelp(kHelpContext, kTablesFailedHelpContext);
+        // The engine opens a table without reading its pages: a damaged page
+        // would show only when read, so every table is read whole here.
+        std::optional<DamagedTable> damaged = FindDamagedTable(ProgramDir);
+        if (opened && !damaged) break;
+        for (vl::TvlTable* t : StartupTables()) t->Close();
+        if (!damaged) {
+            // Both answers end the program; the files stay as they are.
+            // Help shows the repair page and asks again; Yes and No both end.
+            for (int asked = 0; asked < 20; ++asked) {
+                const int answer = gui::MessageDlg(kTablesFailedText, gui::mtConfirmation,
+                                                   gui::Buttons({gui::mbYes, gui::mbNo, gui::mbHelp}),
+                                                   kTablesFailedHelpContext);
+                if (answer != 0) break;
+                ShowHelp(kHelpContext, kTablesFailedHelpContext);
+            }
+            return false;
         }
-        return false;
+        if (!damaged->opens) {
+            gui::MessageDlg(TableUnreadableText(shownDir, *damaged), gui::mtError, gui::Buttons({gui::mbOK}), 0);
+            return false;
+        }
+        if (rebuilt.count(damaged->file)) {
+            gui::MessageDlg("The table " + damaged->file + " in " + shownDir + " is still damaged after its rebuild: " +
+                                damaged->reason + ". Restore the folder from a backup. Tavrin will close now.",
+                            gui::mtError, gui::Buttons({gui::mbOK}), 0);
+            return false;
+        }
+        // Yes rebuilds; No ends with the files untouched; Help shows the
+        // repair page and asks again.
+        int answer = 0;
+        for (int asked = 0; asked < 20 && answer == 0; ++asked) {
+            answer = gui::MessageDlg(TableDamagedText(shownDir, *damaged, DamagedCopyName(ProgramDir, damaged->file)),
+                                     gui::mtConfirmation, gui::Buttons({gui::mbYes, gui::mbNo, gui::mbHelp}),
+                                     kTablesFailedHelpContext);
+            if (answer == 0) ShowHelp(kHelpContext, kTablesFailedHelpContext);
+        }
+        if (answer != gui::mrYes) return false;
+        try {
+            const TableRepair done = RepairTable(ProgramDir, damaged->file);
+            rebuilt.insert(damaged->file);
+            const std::string rows =
+                done.rows == 1 ? "the 1 row that" : "the " + std::to_string(done.rows) + " rows that";
+            gui::MessageDlg(damaged->file + " was rebuilt and holds " + rows +
+                                " could be read. The damaged file is kept as " + done.copy + " in " + shownDir + ".",
+                            gui::mtInformation, gui::Buttons({gui::mbOK}), 0);
+        } catch (const std::exception& e) {
+            gui::MessageDlg(damaged->file + " could not be rebuilt: " + e.what() +
+                                "\n\nThe files are as they were. Tavrin will close now.",
+                            gui::mtError, gui::Buttons({gui::mbOK}), 0);
+            return false;
+        }
     }
     // An import killed before its commit left files and folders no project row names.
     ClearInterruptedImport(*this);

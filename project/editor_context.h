@@ -43,6 +43,16 @@ inline constexpr const char* kTablesFailedText =
 // The start-up question when another program holds the folder's tables.
 std::string TablesInUseText(const std::string& folder);
 
+struct DamagedTable;  // table_repair.h
+// The start-up question for a damaged table that a rebuild can read; the
+// damaged file would be kept as `copyName`.
+std::string TableDamagedText(const std::string& folder, const DamagedTable& table, const std::string& copyName);
+// The start-up message for a damaged table that does not even open.
+std::string TableUnreadableText(const std::string& folder, const DamagedTable& table);
+// What a user is told to do when a table turns out damaged while the program runs.
+inline constexpr const char* kDamagedTableAdvice =
+    "Close Tavrin and start it again: it offers to rebuild the table from the rows it can still read.";
+
 // One help request as the hook saw it.
 struct HelpRequest {
     std::string helpFile;

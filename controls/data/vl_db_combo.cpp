@@ -356,8 +356,14 @@ void TvlDBComboBox::KeyDown(unsigned& Key, TShiftState Shift) {
         if (AutoDropDown && IsEditKey(Key) && Key != VK_BACK && Key != VK_DELETE) DropDown();
         else if ((Key == VK_UP || Key == VK_DOWN) && !(Shift & ssAlt)) {
             const int next = std::clamp(itemIndex_ + (Key == VK_DOWN ? 1 : -1), 0, items_.Count() - 1);
-            if (items_.Count() > 0) SetItemIndex(next);
             Key = 0;
+            if (items_.Count() == 0 || next == itemIndex_) return;
+            // The choice is the record's: it goes into edit first, and a
+            // record that cannot change keeps its value.
+            if (ReadOnly() || (Field() && !DataLink().Edit())) return;
+            SetItemIndex(next);
+            SetModified(true);
+            if (Field()) DataLink().Modified();
             return;
         }
     } else if (!(Shift & ssAlt) && (Key == VK_UP || Key == VK_DOWN)) {
@@ -418,6 +424,13 @@ void TvlDBComboBox::DataChange() {
         return;
     }
     if (MapList) {
+        const bool was = showingField_;
+        showingField_ = true;
+        struct Restore {
+            bool& flag;
+            bool value;
+            ~Restore() { flag = value; }
+        } restore{showingField_, was};
         SetComboValue(f->Text());
         SetModified(false);
         return;

@@ -139,11 +139,13 @@ protected:
     // The field's value shown in the edit, and the text the field receives.
     virtual void DataChange();
     virtual std::string StoredText() { return Text(); }
+    // Set while the field's value is being shown: the text that changes
+    // then is no change to the record.
+    bool showingField_ = false;
 
 private:
     db::TFieldDataLink dataLink_;
     std::string enterText_;
-    bool showingField_ = false;
 };
 
 class TvlDBEdit : public TvlDBCustomEdit {

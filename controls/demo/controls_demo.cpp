@@ -1,6 +1,8 @@
 // Shows one demo form of the controls and writes what it looks like.
 // Usage: controls_demo --form NAME [--out DIR]   (DIR defaults to ".")
-//        controls_demo --form NAME --screenshot FILE   (the form's first picture)
+//        controls_demo --form NAME --screenshot FILE   (the form's pictures: the one
+//            named after the form as FILE, each other beside it as FILE's name,
+//            "-" and the picture's name)
 //        controls_demo --list
 // Under a display-less session: xvfb-run -a controls_demo --form picture
 
@@ -32,14 +34,20 @@ bool SaveWithFloatingWindow(gui::TControl* form, gui::TControl* floating, const 
     guitest::Grab(form, shot);
     guitest::Grab(floating, list);
     if (!shot.Image() || !list.Image()) return false;
+    // Grabs hold device pixels (twice as many at a scale factor of 2):
+    // both are put together in those, at the list's place scaled alike.
+    QImage form_ = *shot.Image(), list_ = *list.Image();
+    const qreal scale = form_.devicePixelRatio();
+    form_.setDevicePixelRatio(1);
+    list_.setDevicePixelRatio(1);
     const gui::TPoint origin = form->ClientToScreen({0, 0});
-    const int x = floating->Left() - origin.x, y = floating->Top() - origin.y;
-    QImage canvas(std::max(shot.Width(), x + list.Width()), std::max(shot.Height(), y + list.Height()),
+    const int x = qRound((floating->Left() - origin.x) * scale), y = qRound((floating->Top() - origin.y) * scale);
+    QImage canvas(std::max(form_.width(), x + list_.width()), std::max(form_.height(), y + list_.height()),
                   QImage::Format_RGB32);
     canvas.fill(Qt::white);
     QPainter p(&canvas);
-    p.drawImage(0, 0, *shot.Image());
-    p.drawImage(x, y, *list.Image());
+    p.drawImage(0, 0, form_);
+    p.drawImage(x, y, list_);
     p.end();
     return canvas.save(QString::fromStdString(file), "PNG");
 }
@@ -77,8 +85,22 @@ int main(int argc, char** argv) {
             std::set<fs::path> pngs;
             for (const auto& e : fs::directory_iterator(shots))
                 if (e.path().extension() == ".png") pngs.insert(e.path());
+            // The picture named after the form is the screenshot; a form that
+            // shows more (a dialog it opens) keeps the others beside it.
+            fs::path main = pngs.empty() ? fs::path() : *pngs.begin();
+            for (const fs::path& p : pngs)
+                if (p.stem() == name) main = p;
+            const fs::path target(screenshot);
             std::error_code ec;
-            if (pngs.empty() || !fs::copy_file(*pngs.begin(), screenshot, fs::copy_options::overwrite_existing, ec)) {
+            bool ok = !pngs.empty();
+            for (const fs::path& p : pngs) {
+                const fs::path to = p == main ? target
+                                              : target.parent_path() / (target.stem().string() + "-" +
+                                                                        p.stem().string() + target.extension().string());
+                if (fs::copy_file(p, to, fs::copy_options::overwrite_existing, ec)) std::printf("screenshot %s\n", to.c_str());
+                else ok = false;
+            }
+            if (!ok) {
                 std::fprintf(stderr, "controls_demo: no picture for %s\n", screenshot.c_str());
                 code = code ? code : 1;
             }

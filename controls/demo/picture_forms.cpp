@@ -4,6 +4,7 @@
 #include "controls/demo/demo_forms.h"
 #include "controls/imaging/mm_open.h"
 #include "controls/imaging/multi_image.h"
+#include "controls/imaging/multi_media.h"
 #include "platform/gui/gui_test_harness.h"
 #include "platform/gui/std_controls.h"
 
@@ -116,7 +117,56 @@ int OpenDialogForm(const std::string& out) {
     return code;
 }
 
+// The media control twice: a picture with the linked player's buttons under
+// it, and a credits file rolling over its own background.
+int MediaForm(const std::string& out) {
+    const std::string folder = SampleFolder();
+    const std::string bmp = folder + "/landscape.bmp";
+    Landscape(200, 120).save(QString::fromStdString(bmp), "BMP");
+    const std::string credits = folder + "/credits.cms";
+    if (FILE* f = std::fopen(credits.c_str(), "wb")) {
+        std::fputs("credits\r\n16777215\r\n-16\r\nArial\r\n12\r\n1000\r\n8388608\r\n1\r\n"
+                   "The help project\r\n\r\nWritten by the team\r\nPictures by the team\r\nThanks for reading\r\n",
+                   f);
+        std::fclose(f);
+    }
+    auto* form = new TForm(Application);
+    form->SetCaption("Media control");
+    form->SetClientSize(460, 250);
+    form->SetColor(clBtnFace);
+    auto* picture = new controls::TPMultiMedia(form);
+    picture->SetParent(form);
+    picture->SetBounds(10, 10, 210, 150);
+    picture->SetBorderStyle(bsSingle);
+    picture->SetStretchRatio(true);
+    auto* player = new controls::TMIMediaPlayer(form);
+    player->SetParent(form);
+    player->SetBounds(10, 170, 210, 30);
+    picture->SetMediaPlayer(player);
+    picture->SetMediaName(bmp);
+    auto* roll = new controls::TPMultiMedia(form);
+    roll->SetParent(form);
+    roll->SetBounds(240, 10, 210, 190);
+    roll->SetBorderStyle(bsSingle);
+    roll->SetMediaName(credits);
+    const std::pair<int, const char*> labels[] = {{10, "A picture, the player under it"},
+                                                  {240, "A credits file rolling"}};
+    for (const auto& [left, text] : labels) {
+        auto* label = new TLabel(form);
+        label->SetParent(form);
+        label->SetBounds(left, 215, 210, 16);
+        label->SetCaption(text);
+    }
+    form->Show();
+    for (int i = 0; i < 120; ++i) {  // let the credits roll in
+        roll->Animate();
+        guitest::ProcessEvents(2);
+    }
+    return Save(form, out + "/media.png") ? 0 : 1;
+}
+
 const demo::DemoRegistration kPicture{{"picture", "the picture control's four paint modes", PictureForm}};
+const demo::DemoRegistration kMedia{{"media", "the media control: a picture with its player, a credits file", MediaForm}};
 const demo::DemoRegistration kOpenDialog{{"opendialog", "the picture and media open dialog", OpenDialogForm}};
 
 }  // namespace

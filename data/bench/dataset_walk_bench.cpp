@@ -5,20 +5,21 @@
 //   walk       TTable First/Next until Eof;
 //   walk+grid  the same with a data link asking for a 25-row window, as a
 //              grid does.
-// The program prints each walk over raw; the dataset aims at 2 or less.
-#include <benchmark/benchmark.h>
+// A warm-up round each, then rounds of 20 walks in turns; the program prints each walk's
+// median over raw's. The dataset aims at 2 or less. --rounds=N sets the rounds.
 
 #include "engine/api/dbi_api.h"
 #include "platform/core/paths.h"
 #include "data/data_source.h"
 #include "data/engine_driver.h"
 #include "data/tables.h"
+#include "tests/support/bench_rounds.h"
 
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
-#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -50,6 +51,9 @@ void CreateTable() {
     t.CreateTable();
     t.Open();
     const std::string body = "{\\rtf1\\ansi " + std::string(2048, 'w') + "}";
+    // One transaction for the fill: row by row, each post would wait for its own syncs.
+    std::uint32_t tr = 0;
+    const bool inTransaction = qv::DbiBeginTran(t.DBHandle(), 0, tr) == 0;
     for (int id = 1; id <= kRows; ++id) {
         t.Append();
         t.FieldByName("Id")->SetAsInteger(id);
@@ -57,71 +61,75 @@ void CreateTable() {
         t.FieldByName("Body")->SetAsString(body);
         t.Post();
     }
+    if (inTransaction && qv::DbiEndTran(t.DBHandle(), tr, 0) != 0) {
+        std::fprintf(stderr, "bench_dataset_walk: the filled table could not be committed\n");
+        std::exit(1);
+    }
     t.Close();
 }
 
-void Raw(benchmark::State& state) {
-    TTable t(nullptr);
-    t.DatabaseName = g_folder;
-    t.TableName = "Pages";
-    t.Open();
-    std::vector<std::uint8_t> rec(t.RecordSize());
-    for (auto _ : state) {
-        int n = 0;
-        qv::DbiSetToBegin(t.Handle());
-        while (qv::DbiGetNextRecord(t.Handle(), 0, rec.data(), nullptr) == 0) ++n;
-        if (n != kRows) state.SkipWithError("row count");
-    }
-}
-
-void Walk(benchmark::State& state, int window) {
-    TTable t(nullptr);
-    t.DatabaseName = g_folder;
-    t.TableName = "Pages";
-    TDataSource src(nullptr);
-    src.SetDataSet(&t);
+// The three walks, each over a table of its own opened once.
+struct Walks {
+    TTable rawTable{nullptr}, walkTable{nullptr}, gridTable{nullptr};
+    TDataSource source{nullptr};
     TDataLink grid;
-    grid.SetBufferCount(window);
-    if (window > 1) grid.SetDataSource(&src);
-    t.Open();
-    for (auto _ : state) {
+    std::vector<std::uint8_t> rec;
+    bool wrongCount = false;
+
+    Walks() {
+        for (TTable* t : {&rawTable, &walkTable, &gridTable}) {
+            t->DatabaseName = g_folder;
+            t->TableName = "Pages";
+        }
+        source.SetDataSet(&gridTable);
+        grid.SetBufferCount(25);
+        grid.SetDataSource(&source);
+        for (TTable* t : {&rawTable, &walkTable, &gridTable}) t->Open();
+        rec.resize(rawTable.RecordSize());
+    }
+    ~Walks() { grid.SetDataSource(nullptr); }
+
+    void Raw() {
+        int n = 0;
+        qv::DbiSetToBegin(rawTable.Handle());
+        while (qv::DbiGetNextRecord(rawTable.Handle(), 0, rec.data(), nullptr) == 0) ++n;
+        if (n != kRows) wrongCount = true;
+    }
+    void Walk(TTable& t) {
         int n = 0;
         for (t.First(); !t.Eof(); t.Next()) ++n;
-        if (n != kRows) state.SkipWithError("row count");
-    }
-    grid.SetDataSource(nullptr);
-}
-
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    std::map<std::string, double> ms;
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& r : runs) {
-            const std::string name = r.benchmark_name();
-            ms[name.substr(0, name.find("/iterations"))] = r.GetAdjustedRealTime();
-        }
-        ConsoleReporter::ReportRuns(runs);
+        if (n != kRows) wrongCount = true;
     }
 };
+
+// A round is several walks: one walk takes about a millisecond, too short
+// for the processor-time clock.
+template <class F>
+void Repeat(F f) {
+    for (int i = 0; i < 20; ++i) f();
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    const int rounds = benchrounds::RoundsFromArgs(argc, argv, 15);
     CreateTable();
-    benchmark::RegisterBenchmark("raw", Raw)->Iterations(3)->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("walk", [](benchmark::State& s) { Walk(s, 1); })
-        ->Iterations(3)->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("walk+grid", [](benchmark::State& s) { Walk(s, 25); })
-        ->Iterations(3)->Unit(benchmark::kMillisecond);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    const double raw = reporter.ms["raw"];
-    if (raw > 0)
-        for (const char* name : {"walk", "walk+grid"})
-            if (reporter.ms.count(name)) std::printf("%-10s / raw = %.2f\n", name, reporter.ms[name] / raw);
+    int status = 0;
+    {
+        Walks w;
+        const std::vector<benchrounds::Result> r = benchrounds::Run(
+            {{"raw", [&] { Repeat([&] { w.Raw(); }); }}, {"walk", [&] { Repeat([&] { w.Walk(w.walkTable); }); }},
+             {"walk+grid", [&] { Repeat([&] { w.Walk(w.gridTable); }); }}},
+            rounds);
+        benchrounds::Print(r, rounds);
+        if (w.wrongCount) {
+            std::fprintf(stderr, "bench_dataset_walk: a walk did not see %d rows\n", kRows);
+            status = 1;
+        }
+        for (std::size_t i = 1; i < r.size(); ++i)
+            benchrounds::PrintRatio((r[i].name + " / raw").c_str(), r[i], r[0], "<= 2");
+    }
     Session().SetDriver(nullptr);
     std::filesystem::remove_all(g_root);
-    return 0;
+    return status;
 }

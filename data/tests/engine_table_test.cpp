@@ -9,7 +9,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 
 using namespace db;
 using Strings = std::vector<std::string>;
@@ -199,6 +202,41 @@ TEST_F(EngineTableTest, EngineErrorsKeepTheRecord) {
     pages.FieldByName("HelpId")->SetAsInteger(4);
     pages.Post();
     EXPECT_EQ(pages.RecordCount(), 6);
+}
+
+// A damaged page met while the program runs: the error names the table and
+// says what to do, instead of the engine's bare words.
+TEST_F(EngineTableTest, ADamagedPageNamesItsTableAndTheAdvice) {
+    const std::string file = folder_ + "TvrnITEM.QVD";
+    {
+        std::fstream f(file, std::ios::binary | std::ios::in | std::ios::out);
+        std::vector<char> bytes((std::istreambuf_iterator<char>(f)), {});
+        std::uint32_t bs = 0;
+        std::memcpy(&bs, bytes.data() + 12, 4);
+        bool flipped = false;
+        for (std::size_t at = bs; !flipped && at + bs <= bytes.size(); at += bs)
+            if (std::memcmp(bytes.data() + at, "QVDH", 4) == 0) {
+                f.seekp(static_cast<std::streamoff>(at));
+                f.put('X');
+                flipped = true;
+            }
+        ASSERT_TRUE(flipped);
+    }
+    SetDamagedTableAdvice("Start again to rebuild it.");
+    std::string text, table;
+    try {
+        pages.Open();
+        Column(pages, "Title");
+    } catch (const EDBEngineError& e) {
+        text = e.what();
+        table = e.TableName();
+        EXPECT_TRUE(IsDamagedTableError(e.ErrorCode())) << e.ErrorCode();
+    }
+    EXPECT_NE(text.find("TvrnITEM.QVD is damaged"), std::string::npos) << text;
+    EXPECT_NE(text.find("Start again to rebuild it."), std::string::npos) << text;
+    EXPECT_EQ(text.find("QV SERVER ERROR"), std::string::npos) << text;
+    EXPECT_NE(table.find("TvrnITEM.QVD"), std::string::npos) << table;
+    SetDamagedTableAdvice("");
 }
 
 TEST_F(EngineTableTest, KeySearchAndRanges) {

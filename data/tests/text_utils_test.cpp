@@ -157,10 +157,10 @@ protected:
 
     void Check(const DateCase& c) {
         EXPECT_EQ(IsValidDateText(c.text), c.ok) << c.text;
+        // The check and the conversion agree, and a valid text converts to its date.
         plat::TDateTime d = 0;
-        if (c.ok && plat::TryTextToDate(c.text, d)) {
-            EXPECT_EQ(d, plat::EncodeDate(c.y, c.m, c.d)) << c.text;
-        }
+        EXPECT_EQ(plat::TryTextToDate(c.text, d), c.ok) << c.text;
+        if (c.ok) EXPECT_EQ(d, plat::EncodeDate(c.y, c.m, c.d)) << c.text;
         CheckField(c);
     }
 
@@ -194,9 +194,8 @@ TEST_F(Scanners, Times) {
     for (const Case& c : cases) {
         EXPECT_EQ(IsValidTimeText(c.text), c.ok) << c.text;
         plat::TDateTime t = 0;
-        if (c.ok && plat::TryTextToTime(c.text, t)) {
-            EXPECT_DOUBLE_EQ(t, plat::EncodeTime(c.h, c.n, c.s, 0)) << c.text;
-        }
+        EXPECT_EQ(plat::TryTextToTime(c.text, t), c.ok) << c.text;
+        if (c.ok) EXPECT_DOUBLE_EQ(t, plat::EncodeTime(c.h, c.n, c.s, 0)) << c.text;
     }
     // A designator of the regional settings counts as well as the fixed one.
     plat::FormatSettings fs;

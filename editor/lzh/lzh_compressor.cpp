@@ -30,13 +30,21 @@ constexpr std::array<std::uint8_t, 64> MakePositionCodes() {
     return code;
 }
 
-// The match trees index lson/dad with a parent that may be one of the 256
-// roots (N + 1 .. N + 256); sizing all three alike keeps every index in range.
-constexpr int kTreeSize = N + 257;
 constexpr int kTextBufSize = N + F - 1;
 // Spare bytes after the ring so the word-wise comparison may read past the
 // last mirrored byte; what it reads there never decides a result.
 constexpr int kTextBufSlack = 8;
+
+// A string may match one at most this far behind it: the ring's other F
+// bytes hold the look-ahead, which the decoder has not seen yet.
+constexpr std::uint32_t kWindow = N - F;
+constexpr int kHashBits = 13;
+constexpr std::uint32_t kHashSize = 1u << kHashBits;
+// Chain steps per coded position. Longer chains find a few more long
+// matches in repetitive text at a cost in speed that grows with them.
+constexpr int kMaxChain = 96;
+// Absolute position of the first look-ahead byte; its ring index is N - F.
+constexpr std::uint32_t kStartPos = 2 * N + (N - F);
 
 std::uint64_t Load64(const std::uint8_t* p) {
     std::uint64_t v;
@@ -44,27 +52,24 @@ std::uint64_t Load64(const std::uint8_t* p) {
     return v;
 }
 
-// Length of the common prefix of two strings of F bytes whose first bytes are
-// equal (F when they match fully); cmp gets the difference at the first
-// mismatch. Compares 8 bytes at a time on little-endian hosts.
-int Compare(const std::uint8_t* key, const std::uint8_t* other, int& cmp) {
+unsigned Hash3(const std::uint8_t* p) {
+    const std::uint32_t v = (std::uint32_t{p[0]} << 16) | (std::uint32_t{p[1]} << 8) | p[2];
+    return (v * 2654435761u) >> (32 - kHashBits);
+}
+
+// Length of the common prefix of two strings of F bytes, at most F.
+// Compares 8 bytes at a time on little-endian hosts.
+int MatchLength(const std::uint8_t* key, const std::uint8_t* other) {
     if constexpr (std::endian::native == std::endian::little) {
-        for (int i = 1; i < F; i += 8) {
+        for (int i = 0; i < F; i += 8) {
             const std::uint64_t diff = Load64(key + i) ^ Load64(other + i);
-            if (diff != 0) {
-                const int at = i + std::countr_zero(diff) / 8;
-                if (at >= F) return F;
-                cmp = key[at] - other[at];
-                return at;
-            }
+            if (diff != 0) return std::min(F, i + std::countr_zero(diff) / 8);
         }
         return F;
     } else {
-        for (int i = 1; i < F; ++i) {
-            cmp = key[i] - other[i];
-            if (cmp != 0) return i;
-        }
-        return F;
+        int i = 0;
+        while (i < F && key[i] == other[i]) ++i;
+        return i;
     }
 }
 
@@ -75,9 +80,8 @@ const std::array<std::uint8_t, 64> p_code = MakePositionCodes();
 
 TCustomLZHCompressor::TCustomLZHCompressor()
     : text_buf(new std::uint8_t[kTextBufSize + kTextBufSlack]()),
-      lson(new std::uint16_t[kTreeSize]()),
-      dad(new std::uint16_t[kTreeSize]()),
-      rson(new std::uint16_t[kTreeSize]()),
+      head(new std::uint32_t[kHashSize]()),
+      prev(new std::uint32_t[N]()),
       tree(new THuffTree()) {}
 
 TCustomLZHCompressor::~TCustomLZHCompressor() = default;
@@ -102,9 +106,9 @@ void TCustomLZHCompressor::ResetRun() {
     FInCount = 0;
     FInEnd = false;
     std::memset(text_buf.get(), 0, kTextBufSize);
-    std::memset(lson.get(), 0, kTreeSize * sizeof(std::uint16_t));
-    std::memset(dad.get(), 0, kTreeSize * sizeof(std::uint16_t));
-    std::memset(rson.get(), 0, kTreeSize * sizeof(std::uint16_t));
+    // A full window behind the start: no chain leads anywhere yet.
+    std::fill_n(head.get(), kHashSize, kStartPos - N);
+    std::fill_n(prev.get(), N, kStartPos - N);
     *tree = THuffTree{};
 }
 
@@ -124,20 +128,22 @@ void TCustomLZHCompressor::LZHCodeStream() {
         FOutBuf.reset(new std::uint8_t[FOutputBufferSize]);
         ResetRun();
         tree->StartHuff();
-        InitTree();
 
         int s = 0;
         int r = N - F;
+        std::uint32_t pos = kStartPos;
         std::memset(text_buf.get(), ' ', r);
         int len = 0;
         std::uint8_t c = 0;
         while (len < F && ReadByte(c)) text_buf[r + len++] = c;
         FTextSize = static_cast<std::uint32_t>(len);
-        for (int i = 1; i <= F; ++i) InsertNode(r - i);
-        InsertNode(r);
+        // The F blanks right behind the look-ahead can be matched from the start.
+        for (int i = F; i >= 1; --i) InsertString(r - i, pos - static_cast<std::uint32_t>(i));
+        InsertString(r, pos);
 
         // The body runs at least once: an empty input still codes the cleared byte at r.
         do {
+            FindMatch(r, pos);
             if (match_length > len) match_length = static_cast<std::uint16_t>(len);
             if (match_length <= THRESHOLD) {
                 match_length = 1;
@@ -147,21 +153,25 @@ void TCustomLZHCompressor::LZHCodeStream() {
                 EncodePosition(match_position);
             }
             const int last = match_length;
+            // The bytes that replace the coded ones, in one call rather than one per byte.
+            std::uint8_t fresh[F];
+            std::uint16_t got = 0;
+            ReadInput(fresh, static_cast<std::uint16_t>(last), got);
             int i = 0;
-            for (; i < last && ReadByte(c); ++i) {
-                DeleteNode(s);
+            for (; i < got; ++i) {
+                c = fresh[i];
                 text_buf[s] = c;
                 if (s < F - 1) text_buf[s + N] = c;  // mirror so comparisons need not wrap
                 s = (s + 1) & kMask;
                 r = (r + 1) & kMask;
-                InsertNode(r);
+                InsertString(r, ++pos);
             }
             FTextSize += static_cast<std::uint32_t>(i);
             while (i++ < last) {
-                DeleteNode(s);
                 s = (s + 1) & kMask;
                 r = (r + 1) & kMask;
-                if (--len) InsertNode(r);
+                ++pos;
+                if (--len) InsertString(r, pos);
             }
         } while (len > 0);
 
@@ -240,86 +250,41 @@ void TCustomLZHCompressor::WriteByte(std::uint8_t c) {
     WriteOutput(&c, 1, written);
 }
 
-void TCustomLZHCompressor::InitTree() {
-    for (int i = N + 1; i <= N + 256; ++i) rson[i] = NIL;
-    for (int i = 0; i <= N; ++i) dad[i] = NIL;
+void TCustomLZHCompressor::InsertString(int r, std::uint32_t pos) {
+    std::uint32_t& newest = head[Hash3(&text_buf[r])];
+    prev[r] = newest;
+    newest = pos;
 }
 
-void TCustomLZHCompressor::InsertNode(int r) {
-    int cmp = 1;
+void TCustomLZHCompressor::FindMatch(int r, std::uint32_t pos) {
     const std::uint8_t* key = &text_buf[r];
-    int p = N + 1 + key[0];
-    rson[r] = lson[r] = NIL;
-    match_length = 0;
-    for (;;) {
-        if (cmp >= 0) {
-            if (rson[p] != NIL) {
-                p = rson[p];
-            } else {
-                rson[p] = static_cast<std::uint16_t>(r);
-                dad[r] = static_cast<std::uint16_t>(p);
-                return;
-            }
-        } else {
-            if (lson[p] != NIL) {
-                p = lson[p];
-            } else {
-                lson[p] = static_cast<std::uint16_t>(r);
-                dad[r] = static_cast<std::uint16_t>(p);
-                return;
+    int best = THRESHOLD;
+    std::uint32_t bestDistance = 0;
+    std::uint32_t cand = prev[r];
+    // Each candidate is checked byte by byte where it lies in the ring, so a
+    // chain that runs stale (after 4 GB the positions wrap) can only cost a
+    // miss, never a wrong match.
+    for (int steps = 0; steps < kMaxChain; ++steps) {
+        const std::uint32_t distance = pos - cand;
+        if (distance - 1 >= kWindow) break;  // 0, or older than the window
+        const int p = static_cast<int>(cand & kMask);
+        const std::uint8_t* other = &text_buf[p];
+        if (other[best] == key[best]) {
+            const int len = MatchLength(key, other);
+            if (len > best) {
+                best = len;
+                bestDistance = distance;
+                if (len >= F) break;
             }
         }
-        const int i = Compare(key, &text_buf[p], cmp);
-        if (i > THRESHOLD) {
-            const int pos = ((r - p) & kMask) - 1;
-            if (i > match_length) {
-                match_position = static_cast<std::uint16_t>(pos);
-                match_length = static_cast<std::uint16_t>(i);
-                if (match_length >= F) break;
-            }
-            if (i == match_length && pos < match_position) match_position = static_cast<std::uint16_t>(pos);
-        }
+        cand = prev[p];
     }
-    // A full-length match: the newer string r takes p's place in the tree.
-    dad[r] = dad[p];
-    lson[r] = lson[p];
-    rson[r] = rson[p];
-    dad[lson[p]] = static_cast<std::uint16_t>(r);
-    dad[rson[p]] = static_cast<std::uint16_t>(r);
-    if (rson[dad[p]] == p)
-        rson[dad[p]] = static_cast<std::uint16_t>(r);
-    else
-        lson[dad[p]] = static_cast<std::uint16_t>(r);
-    dad[p] = NIL;
-}
-
-void TCustomLZHCompressor::DeleteNode(int p) {
-    if (dad[p] == NIL) return;
-    int q;
-    if (rson[p] == NIL) {
-        q = lson[p];
-    } else if (lson[p] == NIL) {
-        q = rson[p];
+    if (best > THRESHOLD) {
+        match_length = static_cast<std::uint16_t>(best);
+        match_position = static_cast<std::uint16_t>(bestDistance - 1);
     } else {
-        q = lson[p];
-        if (rson[q] != NIL) {
-            do {
-                q = rson[q];
-            } while (rson[q] != NIL);
-            rson[dad[q]] = lson[q];
-            dad[lson[q]] = dad[q];
-            lson[q] = lson[p];
-            dad[lson[p]] = static_cast<std::uint16_t>(q);
-        }
-        rson[q] = rson[p];
-        dad[rson[p]] = static_cast<std::uint16_t>(q);
+        match_length = 0;
     }
-    dad[q] = dad[p];
-    if (rson[dad[p]] == p)
-        rson[dad[p]] = static_cast<std::uint16_t>(q);
-    else
-        lson[dad[p]] = static_cast<std::uint16_t>(q);
-    dad[p] = NIL;
 }
 
 void TCustomLZHCompressor::EncodeChar(unsigned c) {

@@ -3,6 +3,11 @@
 // positions by a fixed prefix code plus 6 plain bits. The stream carries no
 // header and no length; the owner records both sizes.
 //
+// Matches are found through hash chains: every position is linked, at O(1),
+// to the previous one whose first three bytes hash alike, and only positions
+// where a symbol is coded walk their chain, nearest first, for a bounded
+// number of steps. The longest match found wins; of equal ones, the nearest.
+//
 // The component never touches files: it pulls input through OnReadData and
 // pushes output through OnWriteData, buffering both sides so that the
 // handlers see few, large calls while the codec itself works byte by byte.
@@ -24,7 +29,6 @@ namespace lzh {
 inline constexpr int N = 4096;                          // ring buffer (window)
 inline constexpr int F = 60;                            // longest match
 inline constexpr int THRESHOLD = 2;                     // matches this short are sent as literals
-inline constexpr int NIL = N;                           // no node in the match trees
 static_assert(N_CHAR == 256 - THRESHOLD + F);
 
 // Code lengths and left-aligned codes of the upper 6 bits of a match position.
@@ -90,9 +94,10 @@ private:
     bool ReadByte(std::uint8_t& c);
     void WriteByte(std::uint8_t c);
 
-    void InitTree();
-    void InsertNode(int r);
-    void DeleteNode(int p);
+    // Links the string at ring position r (absolute position pos) into its chain.
+    void InsertString(int r, std::uint32_t pos);
+    // Sets match_length and match_position for the string at r, already linked.
+    void FindMatch(int r, std::uint32_t pos);
     void EncodeChar(unsigned c);
     void EncodePosition(unsigned c);
     void PutCode(int l, std::uint16_t c);
@@ -100,7 +105,10 @@ private:
 
     // Tables of the codec; allocated once, cleared at the start of each run.
     std::unique_ptr<std::uint8_t[]> text_buf;
-    std::unique_ptr<std::uint16_t[]> lson, dad, rson;
+    // Chains hold absolute positions (bytes since the start of the run, plus
+    // an offset); 0 ends a chain. head: newest position per hash; prev: the
+    // position before it with the same hash, indexed by ring position.
+    std::unique_ptr<std::uint32_t[]> head, prev;
     std::unique_ptr<THuffTree> tree;
 
     std::uint16_t putbuf = 0;

@@ -6,6 +6,7 @@
 #include "project/page_rules.h"
 #include "editor/options/font_tables.h"
 #include "data/fields.h"
+#include "engine/api/dbi_api.h"
 #include "platform/core/dialog_service.h"
 #include "richtext/view/rtf_text_io.h"
 
@@ -183,6 +184,24 @@ FontSyncResult SynchroniseFonts(EditorContext& ctx, build::IProgress& progress, 
     progress.Show();
     progress.ProcessMessages();
     progress.SetPercent(3);
+    // The pages' posts share one engine transaction: each would otherwise wait
+    // on its own disk syncs. It ends on every way out, keeping what was
+    // rewritten, as page-by-page posts kept it before.
+    struct Transaction {
+        std::uint32_t db = 0, id = 0;
+        explicit Transaction(std::uint32_t database) {
+            if (database != 0 && qv::DbiBeginTran(database, 0, id) == 0) db = database;
+        }
+        ~Transaction() {
+            if (db != 0) qv::DbiEndTran(db, id, 0);  // leaving on an exception: keep what was done
+        }
+        void End() {
+            const std::uint32_t d = db;
+            db = 0;
+            if (d != 0 && qv::DbiEndTran(d, id, 0) != 0)
+                ShowWarning("Warning", "The synchronized fonts could not all be saved.");
+        }
+    } transaction(c->DBHandle());
     for (c->First(); !c->Eof(); c->Next()) {
         // Both fields of a page go in one post.
         bool rewritten = false;
@@ -199,7 +218,10 @@ FontSyncResult SynchroniseFonts(EditorContext& ctx, build::IProgress& progress, 
             c->Post();
             if (pagesRewritten) ++*pagesRewritten;
         }
-        if (progress.CancelRequested() || ctx.CancelRequested) return FontSyncResult::Cancelled;
+        if (progress.CancelRequested() || ctx.CancelRequested) {
+            transaction.End();
+            return FontSyncResult::Cancelled;
+        }
         if (Str(c, "TitleUserModified") != "Y") {
             progress.ProcessMessages();
             if (options.prepareRecord) options.prepareRecord();
@@ -207,6 +229,7 @@ FontSyncResult SynchroniseFonts(EditorContext& ctx, build::IProgress& progress, 
         ++counter;
         progress.SetPercent(static_cast<int>(std::lround(counter * 100.0 / n)));
     }
+    transaction.End();
     ctx.detailTable->Refresh();
     gui::MessageDlg("Font Synchronization complete!", gui::mtInformation, 1u << gui::mbOK);
     return FontSyncResult::Done;

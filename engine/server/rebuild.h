@@ -9,6 +9,10 @@
 // database of its own on the table's folder, so the starting client may
 // detach (freeing its own objects) while the rebuild goes on.
 //
+// A pack or restructure of a damaged table keeps what can still be read:
+// data blocks that cannot be read, and records whose BLOBs cannot be, are
+// left out (see TqvSalvageWalk) instead of failing the whole rebuild.
+//
 // Crash safety: a reindex runs in a fail-safe transaction (an interrupted
 // one is rolled back from its journal the next time a table of the folder
 // is opened); pack and restructure fill a temporary copy and swap it in with

@@ -2,6 +2,7 @@
 // worker's table accesses then never overlap another thread's engine
 // operation, and the buffers the step gets stay in the cache until it ends.
 #include <algorithm>
+#include <memory>
 
 #include "engine/server/rebuild.h"
 #include "engine/server/rebuild_swap.h"
@@ -25,6 +26,19 @@ DBIResult StartTransaction(TqvServerEngine& engine, std::uint32_t databaseId, bo
         if (r != dbi::kTransactionActive) return r;
         if (thread.Terminated()) return dbi::kRebuildAborted;
         plat::Sleep(kTransactionRetryMs);
+    }
+}
+
+// Failures of reading the table being rebuilt where it is damaged: the
+// record that meets one is left out, and the rebuild goes on with the rest.
+bool SourceDamaged(DBIResult r) {
+    switch (r) {
+        case 9998: case 10029: case 10030: case 11896:  // BLOB numbers, offsets and blocks
+        case 15366: case 15367:                         // unreadable, or past the end of a cut-short file
+        case 15409: case 15412: case 15413: case 15421: case 15422: case 15424: case 15431:
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -201,7 +215,9 @@ void TqvSrRebuilder::RebuildWorker(TqvRebuildBlock& b, plat::Thread& thread) {
             }
         }
         if (result == 0) result = StartTransaction(engine_, b.databaseId, false, tr, thread);
-        std::uint32_t ref = 0;
+        // Damaged data blocks are passed over, so a damaged table gives up
+        // only the records it can no longer give.
+        std::unique_ptr<TqvSalvageWalk> walk;
         while (result == 0) {
             if (thread.Terminated()) {
                 result = dbi::kRebuildAborted;
@@ -214,12 +230,12 @@ void TqvSrRebuilder::RebuildWorker(TqvRebuildBlock& b, plat::Thread& thread) {
                 result = dbi::kInvalidHandle;
                 break;
             }
-            std::uint32_t next = 0;
-            NextRecord(s->table->GetFile(0), ref, next, source.data());
-            if (next == 0) break;
-            ref = next;
+            if (!walk) walk = std::make_unique<TqvSalvageWalk>(s->table->GetFile(0));
+            std::uint32_t ref = 0;
+            if (!walk->Next(ref, source.data())) break;
             ++read;
             const TqvDataDictionary& sd = s->table->dictionary;
+            std::vector<std::uint32_t> made;  // target BLOBs of this record
             const TqvDataDictionary& td = t->table->dictionary;
             if (!restructure) {
                 // Equal layouts: the record is copied as it is, each BLOB into a new one.
@@ -228,6 +244,7 @@ void TqvSrRebuilder::RebuildWorker(TqvRebuildBlock& b, plat::Thread& thread) {
                     if (!QvIsBlobType(sd.FieldType(i)) || sd.IsRecordFieldNull(i, source.data())) continue;
                     std::uint32_t nr = 0;
                     result = engine_.CreateBLOB(b.targetCursor, nr);
+                    if (result == 0) made.push_back(nr);
                     if (result == 0)
                         result = engine_.CopyBLOB(b.sourceCursor, GetU32(source.data() + sd.FieldOffset(i)),
                                                   b.targetCursor, nr, kBlobCopyChunk);
@@ -243,9 +260,15 @@ void TqvSrRebuilder::RebuildWorker(TqvRebuildBlock& b, plat::Thread& thread) {
                     result = ConvertField(b, source.data(), target.data(), p, blobBuffer);
                 if (result == 0) result = FillRequired(engine_, b.targetCursor, td, target.data());
             }
-            if (result != 0) break;
             std::uint32_t newRef = 0;
-            if ((result = t->table->InsertRecord(t, target.data(), false, newRef)) != 0) break;
+            if (result == 0) result = t->table->InsertRecord(t, target.data(), false, newRef);
+            // A pack copies keys that were unique: a clash can only come from damage.
+            if (SourceDamaged(result) || (!restructure && result == dbi::kKeyViolation)) {
+                for (std::uint32_t nr : made) engine_.DeleteBLOB(b.targetCursor, nr);
+                result = 0;
+                continue;
+            }
+            if (result != 0) break;
             if (hasAuto) {
                 std::uint8_t v[4] = {};
                 if (!td.GetRecordField(autoField, target.data(), v)) maxAuto = std::max(maxAuto, GetU32(v));

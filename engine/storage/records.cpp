@@ -193,6 +193,81 @@ void NextRecord(TbtdFileInfo* file, std::uint32_t ref, std::uint32_t& nextRef, v
     }
 }
 
+const std::uint8_t* TqvSalvageWalk::Block(const std::uint8_t* header, std::uint32_t n) {
+    if (n == 0 || n >= seen_.size() || seen_[n]) return nullptr;
+    seen_[n] = true;
+    try {
+        const Geometry g = GeometryOf(file_, header);
+        const std::uint8_t* b = ReadDataBlockByNumber(file_, header, false, n);
+        if (GetU32(b + dblk::kRecordsPerBlock) == g.perBlock && GetU32(b + dblk::kRecordLength) == g.recordLength)
+            return b;
+    } catch (const EqvException&) {
+    }
+    return nullptr;
+}
+
+bool TqvSalvageWalk::Next(std::uint32_t& ref, void* buffer) {
+    TqvAccessScope access(file_);
+    const std::uint8_t* header = GetHeaderBlock(file_, false);
+    // A header the walk cannot trust has no records to give.
+    const Geometry g = GeometryOf(file_, header);
+    const std::uint32_t end = kQvBlockHeadSize + g.perBlock * g.slotLength;
+    if (!started_) {
+        started_ = true;
+        seen_.assign(GetU32(header + hdr::kBlockCount), false);
+        const std::uint32_t first = GetU32(header + hdr::kFirstDataBlock);
+        if (Block(header, first)) block_ = first;
+        else broken_ = first != kQvNone;
+        offset_ = kQvBlockHeadSize;
+    }
+    for (;;) {
+        if (block_ == 0) {
+            // A whole chain reached every data block. Otherwise the scan
+            // looks for the blocks it did not reach, passing over blocks of
+            // other kinds.
+            if (!broken_) return false;
+            scanning_ = true;
+            for (; scanFrom_ < seen_.size() && block_ == 0; ++scanFrom_)
+                if (Block(header, scanFrom_)) block_ = scanFrom_;
+            if (block_ == 0) return false;
+            offset_ = kQvBlockHeadSize;
+        }
+        // Read again on each call: the walk holds no block between calls.
+        const std::uint8_t* b = nullptr;
+        try {
+            b = ReadDataBlockByNumber(file_, header, false, block_);
+        } catch (const EqvException&) {
+        }
+        if (!b) {
+            block_ = 0;
+            broken_ = true;
+            continue;
+        }
+        for (; offset_ < end; offset_ += g.slotLength) {
+            if (GetU32(b + offset_) == 0) {
+                ref = (block_ << file_->log2) + offset_;
+                std::memcpy(buffer, b + offset_ + 4, g.recordLength);
+                offset_ += g.slotLength;
+                return true;
+            }
+        }
+        // Onwards along the chain while each block links back to the one
+        // before; where it breaks (a damaged block, a loop, an end that is
+        // not the last block) the scan takes over.
+        const std::uint32_t next = GetU32(b + dblk::kNext), here = block_;
+        block_ = 0;
+        offset_ = kQvBlockHeadSize;
+        if (scanning_) continue;
+        if (next == kQvNone) {
+            broken_ = here != GetU32(header + hdr::kLastDataBlock);
+        } else if (const std::uint8_t* nb = Block(header, next); nb && GetU32(nb + dblk::kPrior) == here) {
+            block_ = next;
+        } else {
+            broken_ = true;
+        }
+    }
+}
+
 void GetTableInfo(TbtdFileInfo* file, TqvTableInfo& info) {
     TqvAccessScope access(file);
     const std::uint8_t* header = GetHeaderBlock(file, false);

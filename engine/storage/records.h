@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "engine/storage/table_file.h"
 
@@ -50,6 +51,27 @@ void UpdateRecord(TbtdFileInfo* file, std::uint32_t ref, const void* record);
 // The next live record in file order after `ref` (0: the first); nextRef is
 // 0 when there is none, and `buffer` is then untouched.
 void NextRecord(TbtdFileInfo* file, std::uint32_t ref, std::uint32_t& nextRef, void* buffer);
+// The live records of a base file for a rebuild that must get past damage:
+// the data blocks in chain order while the chain holds, then every data
+// block the chain no longer reaches, found by its head. A block that cannot
+// be read (past the end of a cut-short file, say) or whose head is not this
+// file's data block head is skipped with its records. Keeps no block
+// between calls, so each call may run under a lock of its own.
+class TqvSalvageWalk {
+public:
+    explicit TqvSalvageWalk(TbtdFileInfo* file) : file_(file) {}
+    // The next live record; false when there is none left.
+    bool Next(std::uint32_t& ref, void* buffer);
+
+private:
+    // The data block `n` when it is whole, else nullptr.
+    const std::uint8_t* Block(const std::uint8_t* header, std::uint32_t n);
+    TbtdFileInfo* file_;
+    bool started_ = false, broken_ = false, scanning_ = false;
+    std::uint32_t block_ = 0, offset_ = 0, scanFrom_ = 1;
+    std::vector<bool> seen_;
+};
+
 void GetTableInfo(TbtdFileInfo* file, TqvTableInfo& info);
 std::uint32_t NextAutoIncValue(TbtdFileInfo* file);
 void SetAutoIncValue(TbtdFileInfo* file, std::uint32_t value);

@@ -9,6 +9,7 @@
 #include "platform/core/string_list.h"
 #include "data/fields.h"
 #include "data/tables.h"
+#include "engine/api/dbi_api.h"
 #include "project/project_tables.h"
 #include "platform/gui/common_dialogs.h"
 #include "platform/core/dialog_service.h"
@@ -25,6 +26,25 @@ std::string Str(db::TDataSet* t, const char* field) { return t->FieldByName(fiel
 int Int(db::TDataSet* t, const char* field) { return static_cast<int>(t->FieldByName(field)->AsInteger()); }
 void Set(db::TDataSet* t, const char* field, const std::string& v) { t->FieldByName(field)->SetAsString(v); }
 void Set(db::TDataSet* t, const char* field, std::int64_t v) { t->FieldByName(field)->SetAsInteger(v); }
+
+// The posts of one command that rewrites many rows share an engine
+// transaction: row by row each would wait on its own disk syncs. It ends
+// when the command does, keeping every row written, as row-by-row posts did.
+// Inside a transaction already begun it adds nothing.
+class RowsTransaction {
+public:
+    explicit RowsTransaction(std::uint32_t database) {
+        if (database != 0 && qv::DbiBeginTran(database, 0, id_) == 0) db_ = database;
+    }
+    ~RowsTransaction() {
+        if (db_ != 0) qv::DbiEndTran(db_, id_, 0);
+    }
+    RowsTransaction(const RowsTransaction&) = delete;
+    RowsTransaction& operator=(const RowsTransaction&) = delete;
+
+private:
+    std::uint32_t db_ = 0, id_ = 0;
+};
 
 std::string ProgramDirOf(editor::EditorContext& ctx) {
     return ctx.ProgramDir.empty() ? plat::ProgramDir() : ctx.ProgramDir;
@@ -291,6 +311,7 @@ void ShiftContentsSequence(editor::EditorContext& ctx, int from, bool below) {
     if (s->IsEmpty()) return;
     // From the last row back: every row after `from` moves on, so the gap
     // opens without two rows sharing a number on the way.
+    RowsTransaction transaction(s->DBHandle());
     for (s->Last(); !s->Bof(); s->Prior()) {
         int seq = Int(s, "Sequence");
         if (seq == from) {
@@ -560,11 +581,14 @@ void UpdateContentsJumps(editor::EditorContext& ctx, long prevHelpId, const std:
             changes.emplace_back(s->GetBookmark(), newContextString);
     }
     ClearShadowFilter(ctx);
-    for (auto& [mark, jump] : changes) {
-        s->GotoBookmark(mark);
-        s->Edit();
-        Set(s, "Jump", jump);
-        s->Post();
+    {
+        RowsTransaction transaction(s->DBHandle());
+        for (auto& [mark, jump] : changes) {
+            s->GotoBookmark(mark);
+            s->Edit();
+            Set(s, "Jump", jump);
+            s->Post();
+        }
     }
     ctx.cntTable->Refresh();
 }

@@ -1329,7 +1329,12 @@ void TWinControl::SetScrollRange(int bar, int minPos, int maxPos, bool) {
 void TWinControl::SetScrollPos(int bar, int pos, bool) {
     if (bar != SB_HORZ && bar != SB_VERT) return;
     impl_->pos[bar] = std::clamp(pos, impl_->range[bar][0], std::max(impl_->range[bar][0], impl_->range[bar][1]));
-    if (impl_->bars[bar]) impl_->bars[bar]->setSliderPosition(impl_->pos[bar]);
+    if (!impl_->bars[bar]) return;
+    // The window only shows where it stands: a bar moved by the program must
+    // not come back as the user's thumb track (a grid takes the focus for that).
+    const QSignalBlocker quiet(impl_->bars[bar]);
+    impl_->bars[bar]->setSliderPosition(impl_->pos[bar]);
+    impl_->bars[bar]->setValue(impl_->pos[bar]);
 }
 
 int TWinControl::GetScrollPos(int bar) const { return (bar == SB_HORZ || bar == SB_VERT) ? impl_->pos[bar] : 0; }

@@ -121,6 +121,7 @@ void TDirectoryListBox::SetDirectory(const std::string& dir) {
     std::string full = plat::ExpandFileName(dir.empty() ? "." : dir);
     if (!plat::DirectoryExists(full)) return;  // an unknown folder changes nothing
     directory_ = plat::ExcludeTrailingBackslash(full);
+    if (directory_.empty()) directory_ = full.substr(0, 1);  // the root keeps its one delimiter
     paths_.clear();
     levels_.clear();
     Items().BeginUpdate();
@@ -201,7 +202,10 @@ void TDirectoryListBox::DrawItem(int Index, TRect Rect, TOwnerDrawState State) {
 TDriveComboBox::TDriveComboBox(TComponent* AOwner) : TCustomComboBox(AOwner) {
     SetStyle(csDropDownList);
     for (char d : AvailableDrives()) Items().Add(std::string(1, static_cast<char>(plat::CharLower(d))) + ":");
+    // This system's own root: every folder is under it, mapped drive or not.
+    Items().Add(std::string(1, kRootDrive));
     SetDrive('C');
+    if (ItemIndex() < 0) SetDrive(kRootDrive);
 }
 
 std::string TDriveComboBox::AvailableDrives() {
@@ -213,13 +217,15 @@ std::string TDriveComboBox::AvailableDrives() {
 
 void TDriveComboBox::SetDrive(char letter) {
     letter = static_cast<char>(plat::CharUpper(static_cast<unsigned char>(letter)));
-    int i = Items().IndexOf(std::string(1, static_cast<char>(plat::CharLower(letter))) + ":");
+    const bool root = letter == kRootDrive;
+    int i = Items().IndexOf(root ? std::string(1, kRootDrive)
+                                 : std::string(1, static_cast<char>(plat::CharLower(letter))) + ":");
     if (i < 0) return;
     drive_ = letter;
     setting_ = true;
     SetItemIndex(i);
     setting_ = false;
-    if (DirList) DirList->SetDirectory(std::string(1, letter) + ":\\");
+    if (DirList) DirList->SetDirectory(root ? std::string(1, kRootDrive) : std::string(1, letter) + ":\\");
 }
 
 void TDriveComboBox::Change() {

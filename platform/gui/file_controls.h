@@ -70,9 +70,13 @@ private:
     std::vector<int> levels_;
 };
 
+// The drives whose folders exist ("c:"), then this system's root ("/"),
+// which is chosen when drive C is not there.
 class TDriveComboBox : public TCustomComboBox {
 public:
+    static constexpr char kRootDrive = '/';
     explicit TDriveComboBox(TComponent* AOwner);
+    // The letter in upper case, or kRootDrive.
     char Drive() const { return drive_; }
     void SetDrive(char letter);
     TDirectoryListBox* DirList = nullptr;

@@ -1,6 +1,7 @@
 #include "platform/gui/mask_edit.h"
 
 #include "platform/core/codepage.h"
+#include "platform/core/format_settings.h"
 #include "platform/gui/clipboard.h"
 #include "platform/gui/controls_support.h"
 #include "platform/win/message_queue.h"
@@ -66,6 +67,9 @@ EditMaskPicture::EditMaskPicture(const std::string& mask) {
             p.kind = c;
             break;
         case '_': p.literal = true; p.ch = ' '; break;
+        // The separators the user's settings name, so a date reads back.
+        case '/': p.literal = true; p.ch = plat::CurrentFormatSettings().DateSeparator; break;
+        case ':': p.literal = true; p.ch = plat::CurrentFormatSettings().TimeSeparator; break;
         default: p.literal = true; p.ch = c; break;
         }
         p.letterCase = letterCase;
@@ -229,6 +233,19 @@ void TCustomMaskEdit::MaskedDelete(int from, int to) {
     Change();
 }
 
+void TCustomMaskEdit::FitPartToEnd(std::string& e, int end) const {
+    int start = end;
+    while (start > 0 && !picture_.IsLiteral(start - 1)) --start;
+    std::string typed;
+    for (int i = start; i < end; ++i)
+        if (e[i] != picture_.Blank()) typed += e[i];
+    std::string part(end - start, picture_.Blank());
+    part.replace(part.size() - typed.size(), typed.size(), typed);
+    for (int i = start; i < end; ++i)
+        if (part[i - start] != picture_.Blank() && !picture_.Accept(i, part[i - start])) return;
+    e.replace(start, end - start, part);
+}
+
 void TCustomMaskEdit::MaskedInsert(const std::string& s) {
     if (ReadOnly()) {
         MessageBeep(0);
@@ -237,11 +254,16 @@ void TCustomMaskEdit::MaskedInsert(const std::string& s) {
     std::string e = text_;
     int pos = SelStart();
     int selEnd = SelStart() + SelLength();
+    // The caret skipped a literal by itself after the last key: that literal,
+    // typed now, is the one already passed, and only this once.
+    const bool afterSkip = skippedTo_ >= 0 && pos == skippedTo_ && selEnd == pos && skippedText_ == text_;
+    skippedTo_ = -1;
     // Typing over a selection empties it first.
     for (int i = pos; i < selEnd && i < picture_.Length(); ++i)
         if (!picture_.IsLiteral(i)) e[i] = picture_.Blank();
-    bool any = false;
-    for (char ch : s) {
+    bool any = false, swallowed = false;
+    for (std::size_t k = 0; k < s.size(); ++k) {
+        const char ch = s[k];
         int place = NextPlace(pos);
         // A literal typed where it stands just moves past it.
         if (pos < picture_.Length() && picture_.IsLiteral(pos) && text_[pos] == ch) {
@@ -249,11 +271,22 @@ void TCustomMaskEdit::MaskedInsert(const std::string& s) {
             continue;
         }
         char fit = place < picture_.Length() ? picture_.Accept(place, ch) : 0;
+        if (!fit && k == 0 && afterSkip && pos > 0 && picture_.IsLiteral(pos - 1) && e[pos - 1] == ch) {
+            swallowed = true;
+            continue;
+        }
         if (!fit) {
-            // A separator typed early jumps to the literal it names.
+            // A separator typed early ends the part and jumps past the literal it names.
             int lit = pos;
             while (lit < picture_.Length() && !(picture_.IsLiteral(lit) && e[lit] == ch)) ++lit;
             if (lit < picture_.Length() && ch != ' ' && std::ispunct(static_cast<unsigned char>(ch))) {
+                // Fitted to the end, the digits typed so far keep their value.
+                if (picture_.Reverse()) {
+                    int end = pos;
+                    while (end < picture_.Length() && !picture_.IsLiteral(end)) ++end;
+                    FitPartToEnd(e, end);
+                    any = any || e != text_;
+                }
                 pos = lit + 1;
                 continue;
             }
@@ -264,13 +297,18 @@ void TCustomMaskEdit::MaskedInsert(const std::string& s) {
         any = true;
     }
     if (!any && e == text_) {
-        ValidateError();
+        // Only a key that neither fits nor moves the caret is refused.
+        if (!swallowed && pos == SelStart()) ValidateError();
         if (pos != SelStart()) SetSelection(pos, pos);
         return;
     }
     SaveUndo();
     RawReplace(0, static_cast<int>(text_.size()), e);
     SetSelection(NextPlace(pos), NextPlace(pos));
+    if (NextPlace(pos) > pos && s.size() == 1) {
+        skippedTo_ = NextPlace(pos);
+        skippedText_ = text_;
+    }
     SetModified(true);
     Change();
 }

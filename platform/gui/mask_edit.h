@@ -101,7 +101,13 @@ private:
     int PrevPlace(int pos) const;
     void MaskedInsert(const std::string& s);
     void MaskedDelete(int from, int to);
+    // Moves what was typed in the part ending at `end` to the part's end.
+    void FitPartToEnd(std::string& e, int end) const;
     std::string mask_;
+    // Where the caret went past a literal by itself after a key, and the
+    // text then; -1 when the last key did not.
+    int skippedTo_ = -1;
+    std::string skippedText_;
     EditMaskPicture picture_;
     std::string enterText_;
     bool validating_ = false;

@@ -10,6 +10,7 @@
 #include <tiffio.h>
 
 #include <cstring>
+#include <vector>
 #include <fstream>
 #include <mutex>
 
@@ -77,6 +78,56 @@ toff_t TiffSize(thandle_t h) { return static_cast<TiffMemory*>(h)->size; }
 int TiffMap(thandle_t, tdata_t*, toff_t*) { return 0; }
 void TiffUnmap(thandle_t, tdata_t, toff_t) {}
 
+// Ink separations (CMYK) of 16 bits a sample in strips: libtiff's RGBA
+// reader accepts them but has no routine to turn them into colours.
+bool IsDeepInks(TIFF* tif) {
+    std::uint16_t photometric = 0, bits = 0, samples = 0, inkset = INKSET_CMYK, format = SAMPLEFORMAT_UINT;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_PHOTOMETRIC, &photometric);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bits);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_INKSET, &inkset);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLEFORMAT, &format);
+    return photometric == PHOTOMETRIC_SEPARATED && inkset == INKSET_CMYK && bits == 16 && samples >= 4 &&
+           format == SAMPLEFORMAT_UINT && !TIFFIsTiled(tif);
+}
+
+// Reads those line by line (each plane in turn when the planes are
+// separate) and turns the inks into light here.
+std::int16_t DecodeDeepInks(TIFF* tif, std::uint32_t w, std::uint32_t h, QImage& img) {
+    std::uint16_t samples = 0, planar = PLANARCONFIG_CONTIG;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
+    const bool contig = planar == PLANARCONFIG_CONTIG;
+    const tmsize_t lineSize = TIFFScanlineSize(tif);
+    const std::size_t need = std::size_t{w} * (contig ? samples : 1) * 2;
+    if (lineSize <= 0 || static_cast<std::size_t>(lineSize) < need) return kErrDamaged;
+    std::vector<std::uint16_t> line((static_cast<std::size_t>(lineSize) + 1) / 2);
+    // The four inks of every pixel, 0 (none) to 65535 (full).
+    std::vector<std::uint16_t> inks(std::size_t{w} * h * 4);
+    for (int plane = 0; plane < (contig ? 1 : 4); ++plane) {
+        for (std::uint32_t y = 0; y < h; ++y) {
+            if (TIFFReadScanline(tif, line.data(), y, static_cast<std::uint16_t>(plane)) < 0) return kErrDamaged;
+            std::uint16_t* to = &inks[std::size_t{y} * w * 4];
+            for (std::uint32_t x = 0; x < w; ++x) {
+                if (contig)
+                    for (int i = 0; i < 4; ++i) to[x * 4 + i] = line[std::size_t{x} * samples + i];
+                else
+                    to[x * 4 + plane] = line[x];
+            }
+        }
+    }
+    for (std::uint32_t y = 0; y < h; ++y) {
+        auto* out = reinterpret_cast<QRgb*>(img.scanLine(static_cast<int>(y)));
+        const std::uint16_t* px = &inks[std::size_t{y} * w * 4];
+        for (std::uint32_t x = 0; x < w; ++x, px += 4) {
+            const std::uint32_t white = 65535u - px[3];
+            auto light = [&](std::uint16_t ink) { return static_cast<int>((65535u - ink) * white / 65535u >> 8); };
+            out[x] = qRgb(light(px[0]), light(px[1]), light(px[2]));
+        }
+    }
+    return kImagingOk;
+}
+
 std::int16_t DecodeTiff(std::string_view bytes, QImage& out) {
     static std::once_flag quiet;
     std::call_once(quiet, [] {
@@ -95,6 +146,14 @@ std::int16_t DecodeTiff(std::string_view bytes, QImage& out) {
     else if (w > kMaxSide || h > kMaxSide || std::int64_t{w} * h > kMaxPixels) code = kErrTooLarge;
     if (code == kImagingOk) {
         QImage img(static_cast<int>(w), static_cast<int>(h), QImage::Format_ARGB32);
+        char why[1024];
+        if (IsDeepInks(tif) || !TIFFRGBAImageOK(tif, why)) {
+            // A kind the RGBA reader does not take is not a damaged file.
+            code = IsDeepInks(tif) ? DecodeDeepInks(tif, w, h, img) : kErrUnsupported;
+            if (code == kImagingOk) out = img.convertToFormat(QImage::Format_RGB32);
+            TIFFClose(tif);
+            return code;
+        }
         std::vector<std::uint32_t> raster(std::size_t{w} * h);
         if (!TIFFReadRGBAImageOriented(tif, w, h, raster.data(), ORIENTATION_TOPLEFT, 1)) {
             code = kErrDamaged;

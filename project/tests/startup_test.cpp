@@ -1,5 +1,6 @@
 #include "project/editor_context.h"
 #include "editor_test_support.h"
+#include "project/table_repair.h"
 
 #include "platform/core/files.h"
 #include "platform/core/paths.h"
@@ -14,6 +15,8 @@
 #include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -126,30 +129,161 @@ TEST_F(Startup, TheLastProjectIsSelectedAndAnUnknownOneLeavesTheFirstRow) {
     EXPECT_EQ(run->ctx->mainTable->FieldByName("Application")->AsString(), "Alpha");
 }
 
-TEST_F(Startup, ATableThatCannotBeOpenedAsksAndEndsWithTheFileUnchanged) {
+// A table whose header is damaged cannot be rebuilt: the start names it,
+// says why and what to do instead, and ends with the file as it was.
+TEST_F(Startup, ATableWhoseHeaderIsDamagedIsNamedAndTheStartEndsWithTheFileUnchanged) {
     const std::string path = folder.Path("TvrnCNT.QVD");
     std::string garbage(4096, '\0');
     for (std::size_t i = 0; i < garbage.size(); ++i) garbage[i] = static_cast<char>((i * 131 + 7) % 251);
     { std::ofstream(path, std::ios::binary | std::ios::trunc) << garbage; }
-    dialogs.Answer(0);  // Help first: the repair page, then the question again
-    dialogs.Answer(gui::mrNo);
+    dialogs.Answer(gui::mrOk);
     auto run = Start();
     EXPECT_FALSE(run->created);
-    ASSERT_EQ(dialogs.Requests().size(), 3u);  // question, missing help file, question
+    ASSERT_EQ(dialogs.Requests().size(), 1u);
     const gui::DialogRequest& q = dialogs.Requests()[0];
-    EXPECT_EQ(q.text, editor::kTablesFailedText);
-    EXPECT_EQ(q.icon, gui::DialogIcon::Question);
-    ASSERT_EQ(q.buttons.size(), 3u);
-    EXPECT_EQ(q.buttons[0].result, gui::mrYes);
-    EXPECT_EQ(q.buttons[1].result, gui::mrNo);
-    EXPECT_EQ(q.buttons[2].caption, "&Help");
-    auto help = Contexts(*run->ctx, editor::kHelpContext);
-    ASSERT_EQ(help.size(), 1u);
-    EXPECT_EQ(help[0].data, 9460);
-    EXPECT_EQ(dialogs.Unscripted(), 1);  // the help file's warning
+    EXPECT_NE(q.text.find("The table TvrnCNT.QVD in " + folder.dir + " is damaged"), std::string::npos) << q.text;
+    EXPECT_NE(q.text.find("cannot be opened"), std::string::npos) << q.text;
+    EXPECT_EQ(q.text.find("BDE"), std::string::npos) << q.text;
+    EXPECT_EQ(q.icon, gui::DialogIcon::Error);
+    ASSERT_EQ(q.buttons.size(), 1u);
+    EXPECT_EQ(q.buttons[0].result, gui::mrOk);
+    EXPECT_EQ(dialogs.Unscripted(), 0);
     run.reset();
     EXPECT_EQ(ReadAll(path), garbage);
+    EXPECT_FALSE(plat::FileExists(folder.Path("TvrnCNT-damaged.QVD")));
     EXPECT_FALSE(plat::FileExists(folder.Path("Tavrin.ini")));
+}
+
+// Pages enough to fill many data blocks of the page table, each with a text.
+void FillPages(const std::string& folder, int count) {
+    db::TTable t(nullptr);
+    t.DatabaseName = plat::IncludeTrailingBackslash(folder);
+    t.TableName = "TvrnITEM.QVD";
+    t.Open();
+    for (int i = 1; i <= count; ++i) {
+        t.Append();
+        t.FieldByName("Application")->SetAsString("Proj");
+        t.FieldByName("HelpId")->SetAsInteger(i);
+        t.FieldByName("Title")->SetAsString("Page " + std::to_string(i));
+        t.FieldByName("HelpText")->SetAsString("text of page " + std::to_string(i) + std::string(300, '.'));
+        t.Post();
+    }
+}
+
+std::vector<std::string> PageTitles(const std::string& folder) {
+    db::TTable t(nullptr);
+    t.DatabaseName = plat::IncludeTrailingBackslash(folder);
+    t.TableName = "TvrnITEM.QVD";
+    t.Open();
+    std::vector<std::string> out;
+    for (t.First(); !t.Eof(); t.Next()) out.push_back(t.FieldByName("Title")->AsString());
+    return out;
+}
+
+std::uint32_t U32At(const std::string& bytes, std::size_t at) {
+    std::uint32_t v = 0;
+    std::memcpy(&v, bytes.data() + at, 4);
+    return v;
+}
+
+// The data blocks of a table file by their heads: block number and how many
+// live records it holds.
+std::vector<std::pair<std::uint32_t, int>> DataBlocks(const std::string& bytes) {
+    const std::uint32_t bs = U32At(bytes, 12), slot = U32At(bytes, 52), per = U32At(bytes, 56);
+    std::vector<std::pair<std::uint32_t, int>> out;
+    for (std::uint32_t n = 1; (n + 1) * static_cast<std::size_t>(bs) <= bytes.size(); ++n) {
+        const std::size_t at = static_cast<std::size_t>(n) * bs;
+        if (bytes.compare(at, 4, "QVDH") != 0 || U32At(bytes, at + 8) != n) continue;
+        int live = 0;
+        for (std::uint32_t k = 0; k < per; ++k) live += U32At(bytes, at + 32 + k * slot) == 0;
+        out.emplace_back(n, live);
+    }
+    return out;
+}
+
+void WriteAll(const std::string& p, const std::string& bytes) {
+    std::ofstream(p, std::ios::binary | std::ios::trunc) << bytes;
+}
+
+// A damaged page table: the start names it and offers the rebuild. Yes
+// rebuilds it from the rows that can be read and keeps the damaged file
+// beside it; No ends with every file as it was.
+TEST_F(Startup, ADamagedPageTableIsNamedAndRebuiltOnYes) {
+    constexpr int kPages = 60;
+    FillPages(folder.dir, kPages);
+    const std::string path = folder.Path("TvrnITEM.QVD");
+    const std::string whole = ReadAll(path);
+    const auto blocks = DataBlocks(whole);
+    ASSERT_GE(blocks.size(), 6u);
+    const std::uint32_t bs = U32At(whole, 12);
+    struct Case {
+        const char* what;
+        std::string damaged;
+        int answer;
+        int lost;  // rows the damage takes; -1: some, not known ahead
+    };
+    std::string flipped = whole;
+    flipped[static_cast<std::size_t>(blocks[2].first) * bs] = 'X';  // a data block's head
+    const std::string cut = whole.substr(0, static_cast<std::size_t>(blocks.back().first) * bs);
+    const Case cases[] = {
+        {"byte flipped, No", flipped, gui::mrNo, 0},
+        {"byte flipped, Yes", flipped, gui::mrYes, blocks[2].second},
+        {"cut short, Yes", cut, gui::mrYes, -1},
+    };
+    const std::vector<std::string> titles = PageTitles(folder.dir);
+    ASSERT_EQ(titles.size(), static_cast<std::size_t>(kPages));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteAll(path, c.damaged);
+        std::filesystem::remove(folder.Path("TvrnITEM-damaged.QVD"));
+        dialogs.Clear();
+        dialogs.Answer(c.answer);
+        dialogs.Answer(gui::mrOk);  // the rebuild's report
+        auto run = Start();
+        ASSERT_FALSE(dialogs.Requests().empty());
+        const gui::DialogRequest& q = dialogs.Requests()[0];
+        EXPECT_NE(q.text.find("The table TvrnITEM.QVD in " + folder.dir + " is damaged"), std::string::npos)
+            << q.text;
+        EXPECT_NE(q.text.find("TvrnITEM-damaged.QVD"), std::string::npos) << q.text;
+        EXPECT_EQ(q.text.find("BDE"), std::string::npos) << q.text;
+        EXPECT_EQ(q.icon, gui::DialogIcon::Question);
+        std::vector<int> buttons;
+        for (const auto& b : q.buttons) buttons.push_back(b.result);
+        EXPECT_EQ(buttons, (std::vector<int>{gui::mrYes, gui::mrNo, 0}));
+        if (c.answer == gui::mrNo) {
+            EXPECT_FALSE(run->created);
+            EXPECT_EQ(dialogs.Requests().size(), 1u);
+            run.reset();
+            EXPECT_EQ(ReadAll(path), c.damaged);
+            EXPECT_FALSE(plat::FileExists(folder.Path("TvrnITEM-damaged.QVD")));
+            continue;
+        }
+        ASSERT_TRUE(run->created);
+        ASSERT_GE(dialogs.Requests().size(), 2u);
+        EXPECT_NE(dialogs.Requests()[1].text.find("TvrnITEM-damaged.QVD"), std::string::npos)
+            << dialogs.Requests()[1].text;
+        EXPECT_TRUE(run->ctx->detailTable->Active());
+        Stop(*run);
+        run.reset();
+        EXPECT_EQ(ReadAll(folder.Path("TvrnITEM-damaged.QVD")), c.damaged);
+        const std::vector<std::string> kept = PageTitles(folder.dir);
+        if (c.lost >= 0) {
+            EXPECT_EQ(kept.size(), titles.size() - static_cast<std::size_t>(c.lost));
+        } else {
+            EXPECT_GT(kept.size(), 0u);
+            EXPECT_LT(kept.size(), titles.size());
+        }
+        for (const std::string& t : kept)
+            EXPECT_NE(std::find(titles.begin(), titles.end(), t), titles.end()) << t;
+        EXPECT_FALSE(editor::FindDamagedTable(folder.dir).has_value());
+        // The next start asks nothing more.
+        dialogs.Clear();
+        auto again = Start();
+        EXPECT_TRUE(again->created);
+        for (const auto& r : dialogs.Requests()) EXPECT_EQ(r.text.find("damaged"), std::string::npos) << r.text;
+        again.reset();
+        WriteAll(path, whole);
+    }
 }
 
 // Another program holding the folder's tables: its lock on a table file is

@@ -21,6 +21,7 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <cstring>
 #include <chrono>
 #include <filesystem>
 #include <thread>
@@ -129,6 +130,142 @@ TEST(Program, ASecondStartOnABusyFolderSaysItIsInUse) {
         } else {
             EXPECT_NE(code, 0);
         }
+    }
+}
+
+// The page table's file in the program folder, in whatever case it has.
+fs::path PageTableFile(const ProgramFolder& home) {
+    return acceptance::FileInAnyCase(home.path(), "TvrnITEM.QVD");
+}
+
+std::uint32_t U32At(const std::string& bytes, std::size_t at) {
+    std::uint32_t v = 0;
+    std::memcpy(&v, bytes.data() + at, 4);
+    return v;
+}
+
+// Numbers of the data blocks of a table file, found by their heads.
+std::vector<std::uint32_t> DataBlocks(const std::string& bytes) {
+    const std::uint32_t bs = U32At(bytes, 12);
+    std::vector<std::uint32_t> out;
+    for (std::uint32_t n = 1; (n + 1) * static_cast<std::size_t>(bs) <= bytes.size(); ++n)
+        if (bytes.compare(static_cast<std::size_t>(n) * bs, 4, "QVDH") == 0 &&
+            U32At(bytes, static_cast<std::size_t>(n) * bs + 8) == n)
+            out.push_back(n);
+    return out;
+}
+
+int PageRows(const fs::path& home) {
+    db::TTable t(nullptr);
+    t.DatabaseName = home.string() + "/";
+    t.TableName = "TvrnITEM.QVD";
+    t.Open();
+    return t.RecordCount();
+}
+
+// The text of the standard box titled `title`, once it shows.
+std::string BoxText(User& u, QWidget* box) {
+    return u.Gui([&] {
+        auto* m = qobject_cast<QMessageBox*>(box);
+        return m ? m->text().toStdString() : std::string();
+    });
+}
+
+void ClickButton(User& u, QWidget* box, const char* caption) {
+    QWidget* button = u.Gui([&]() -> QWidget* {
+        for (QPushButton* b : box->findChildren<QPushButton*>())
+            if (b->text().remove('&') == caption) return b;
+        return nullptr;
+    });
+    ASSERT_NE(button, nullptr) << caption;
+    u.Activate(box);
+    u.Click(button);
+}
+
+// A damaged page table met at start-up, byte-flipped or cut short: the box
+// names it and offers a rebuild; Yes rebuilds it from the pages that can be
+// read, keeps the damaged file beside it and the program starts with the
+// table; No ends the program with the files as they were.
+TEST(Program, ADamagedPageTableIsOfferedARebuildAtStart) {
+    ProgramFolder home;
+    constexpr int kPages = 40;
+    ASSERT_EQ(RunProgram([&](User& u) {
+                  ASSERT_TRUE(acceptance::MainWindowReady(u));
+                  u.Gui([&] {
+                      db::TTable t(nullptr);
+                      t.DatabaseName = home.path().string() + "/";
+                      t.TableName = "TvrnITEM.QVD";
+                      t.Open();
+                      for (int i = 1; i <= kPages; ++i) {
+                          t.Append();
+                          t.FieldByName("Application")->SetAsString("Proj");
+                          t.FieldByName("HelpId")->SetAsInteger(i);
+                          t.FieldByName("Title")->SetAsString("Page " + std::to_string(i));
+                          t.FieldByName("HelpText")->SetAsString("text " + std::string(400, 'x'));
+                          t.Post();
+                      }
+                  });
+              }),
+              0);
+    const fs::path table = PageTableFile(home);
+    ASSERT_FALSE(table.empty());
+    const std::string whole = testsupport::ReadFileBytes(table);
+    const std::vector<std::uint32_t> blocks = DataBlocks(whole);
+    ASSERT_GE(blocks.size(), 4u);
+    const std::size_t bs = U32At(whole, 12);
+    std::string flipped = whole;
+    flipped[blocks[1] * bs + 1] ^= 0x20;
+    const std::string cut = whole.substr(0, blocks.back() * bs);
+    struct Case {
+        const char* what;
+        const std::string* damaged;
+        const char* answer;
+    };
+    for (const Case& c : {Case{"byte flipped, No", &flipped, "No"}, Case{"byte flipped, Yes", &flipped, "Yes"},
+                          Case{"cut short, Yes", &cut, "Yes"}}) {
+        SCOPED_TRACE(c.what);
+        testsupport::WriteFileBytes(table, *c.damaged);
+        const fs::path copy = home / "TvrnITEM-damaged.QVD";
+        fs::remove(copy);
+        const bool yes = std::string(c.answer) == "Yes";
+        std::string question, report;
+        int rows = -1;
+        const int code = RunProgram([&](User& u) {
+            QWidget* box = u.WaitForWindow("Confirm", 20000);
+            ASSERT_TRUE(box) << "no question; shown: " << u.ShownWindows().size();
+            question = BoxText(u, box);
+            if (const char* shot = std::getenv("TAVRIN_SHOT_DIR")) {
+                u.WaitUntil([&] { return box->windowHandle() && box->windowHandle()->isExposed(); });
+                u.Grab(box).save(QString::fromStdString(std::string(shot) + "/damaged_question.png"));
+            }
+            ClickButton(u, box, c.answer);
+            if (!yes) return;
+            QWidget* done = u.WaitForWindow("Information", 20000);
+            ASSERT_TRUE(done);
+            report = BoxText(u, done);
+            u.Activate(done);
+            u.Keys("Return");
+            ASSERT_TRUE(acceptance::MainWindowReady(u));
+            rows = u.Gui([&] { return PageRows(home.path()); });
+        });
+        EXPECT_NE(question.find("The table TvrnITEM.QVD in " + home.path().string() + " is damaged"),
+                  std::string::npos)
+            << question;
+        EXPECT_NE(question.find("TvrnITEM-damaged.QVD"), std::string::npos) << question;
+        if (!yes) {
+            EXPECT_NE(code, 0);
+            EXPECT_EQ(testsupport::ReadFileBytes(table), *c.damaged);
+            EXPECT_FALSE(fs::exists(copy));
+            continue;
+        }
+        EXPECT_EQ(code, 0);
+        EXPECT_NE(report.find("TvrnITEM-damaged.QVD"), std::string::npos) << report;
+        EXPECT_GT(rows, 0);
+        EXPECT_LT(rows, kPages);
+        EXPECT_NE(report.find(std::to_string(rows) + " rows"), std::string::npos) << report;
+        ASSERT_TRUE(fs::exists(copy));
+        EXPECT_EQ(testsupport::ReadFileBytes(copy), *c.damaged);
+        testsupport::WriteFileBytes(table, whole);
     }
 }
 

@@ -330,11 +330,15 @@ void User::Keys(const std::string& keys) {
 void User::Type(const std::string& text) { RunXdotool({"type", "--delay", "30", text}); }
 
 void User::ClickAt(QWidget* widget, int x, int y) {
-    // The X server counts device pixels; a scaled screen (QT_SCALE_FACTOR)
-    // has more of them than the program's own coordinates.
+    // Qt places widgets in device-independent pixels; the X server, and so
+    // xdotool, counts the screen's own pixels. At a scale factor other than
+    // 1 the two differ, and a click at Qt's coordinates lands elsewhere.
     const QPoint at = Gui([&] {
-        const QPointF p = QPointF(widget->mapToGlobal(QPoint(x, y))) * widget->devicePixelRatioF();
-        return p.toPoint();
+        const QPointF logical = widget->mapToGlobal(QPointF(x, y));
+        const QScreen* screen = widget->screen();
+        const QPointF origin = screen ? QPointF(screen->geometry().topLeft()) : QPointF();
+        const qreal ratio = widget->devicePixelRatio();
+        return (origin + (logical - origin) * ratio).toPoint();
     });
     RunXdotool({"mousemove", "--sync", std::to_string(at.x()), std::to_string(at.y())});
     RunXdotool({"click", "1"});

@@ -4,7 +4,8 @@
 // walk with the dataset layer's own grid in the same run. Prints the library
 // grid's time as a ratio of the dataset grid's. The library grid also keeps
 // its scroll bar on the record's sequence number, which asks the engine
-// twice a move; the dataset grid has no such bar.
+// twice a move; the dataset grid has no such bar. A warm-up round each, then
+// rounds in turns (--rounds=N, default 9); each grid's median round counts.
 #include "data/bench/bench_page_table.h"
 #include "platform/core/dialog_service.h"
 #include "controls/data/vl_dbgrid.h"
@@ -15,6 +16,9 @@
 #include <QByteArray>
 
 #include <cstdio>
+#include <memory>
+
+#include "tests/support/bench_rounds.h"
 
 namespace {
 
@@ -38,34 +42,34 @@ int PageThrough(gui::TWinControl* grid) {
     return pages;
 }
 
-template <class Grid, class Bind>
-void RunGrid(benchmark::State& state, Bind bind) {
-    db::TDataSource source(nullptr);
-    source.SetDataSet(g_setup->table.get());
-    auto* grid = new Grid(g_form);
-    grid->SetParent(g_form);
-    grid->SetBounds(0, 0, 640, 640);
-    bind(*grid, source);
-    guitest::ProcessEvents();
-    for (auto _ : state) {
-        if (PageThrough(grid) < kGridRows / kPage) state.SkipWithError("the walk stopped early");
+// One grid on its own data source; made before a round and deleted after
+// it, so that only one grid follows the table while the other is timed.
+struct GridRound {
+    std::unique_ptr<db::TDataSource> source;
+    gui::TWinControl* grid = nullptr;
+    bool stoppedEarly = false;
+
+    template <class Grid>
+    void Make() {
+        source = std::make_unique<db::TDataSource>(nullptr);
+        source->SetDataSet(g_setup->table.get());
+        auto* g = new Grid(g_form);
+        g->SetParent(g_form);
+        g->SetBounds(0, 0, 640, 640);
+        g->SetDataSource(source.get());
+        if (g->VisibleRowCount() < kPage) std::fprintf(stderr, "a grid shows fewer rows than a page\n");
+        grid = g;
+        guitest::ProcessEvents();
     }
-    delete grid;
-}
-
-void LibraryGrid(benchmark::State& state) {
-    RunGrid<vl::TvlDBGrid>(state, [](vl::TvlDBGrid& g, db::TDataSource& s) {
-        g.SetDataSource(&s);
-        if (g.VisibleRowCount() < kPage) std::fprintf(stderr, "the library grid shows fewer rows than a page\n");
-    });
-}
-
-void DataSetGrid(benchmark::State& state) {
-    RunGrid<db::TCustomDBGrid>(state, [](db::TCustomDBGrid& g, db::TDataSource& s) {
-        g.SetDataSource(&s);
-        if (g.VisibleRowCount() < kPage) std::fprintf(stderr, "the dataset grid shows fewer rows than a page\n");
-    });
-}
+    void Walk() {
+        if (PageThrough(grid) < kGridRows / kPage) stoppedEarly = true;
+    }
+    void Drop() {
+        delete grid;
+        grid = nullptr;
+        source.reset();
+    }
+};
 
 }  // namespace
 
@@ -80,15 +84,20 @@ int main(int argc, char** argv) {
     g_form = new gui::TForm(gui::Application);
     g_form->SetBounds(0, 0, 660, 680);
     g_form->Show();
-    benchmark::RegisterBenchmark("library_grid", LibraryGrid)->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("dataset_grid", DataSetGrid)->Unit(benchmark::kMillisecond);
-    benchmark::Initialize(&argc, argv);
-    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
-    vlbench::RatioReporter reporter;
-    benchmark::RunSpecifiedBenchmarks(&reporter);
-    const double library = reporter.ms["library_grid"], dataset = reporter.ms["dataset_grid"];
-    if (library > 0 && dataset > 0)
-        std::printf("library grid/dataset grid = %.2f (goal: at most 1.5)\n", library / dataset);
+    const int rounds = benchrounds::RoundsFromArgs(argc, argv, 7);
+    GridRound library, dataset;
+    const std::vector<benchrounds::Result> r = benchrounds::Run(
+        {{"library_grid", [&] { library.Walk(); }, [&] { library.Make<vl::TvlDBGrid>(); }, [&] { library.Drop(); }},
+         {"dataset_grid", [&] { dataset.Walk(); }, [&] { dataset.Make<db::TCustomDBGrid>(); },
+          [&] { dataset.Drop(); }}},
+        rounds);
+    benchrounds::Print(r, rounds);
+    int status = 0;
+    if (library.stoppedEarly || dataset.stoppedEarly) {
+        std::fprintf(stderr, "bench_grid: a walk stopped before the end\n");
+        status = 1;
+    }
+    benchrounds::PrintRatio("library grid / dataset grid", r[0], r[1], "<= 1.5");
     delete g_form;
-    return 0;
+    return status;
 }

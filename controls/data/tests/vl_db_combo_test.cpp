@@ -2,6 +2,7 @@
 // place, type-ahead timing, the keys that open, close and accept, and the
 // form's buttons staying quiet while the list is open.
 #include "controls/data/vl_db_combo.h"
+#include "data/tests/engine_fixture.h"
 #include "platform/core/clock.h"
 #include "platform/gui/buttons.h"
 #include "platform/gui/forms.h"
@@ -369,6 +370,112 @@ TEST_F(ComboTest, AHandlerDrawsTheListsItemsAndAnOwnerDrawnEditArea) {
     guitest::Grab(combo->List(), image);
     EXPECT_TRUE(drawn.empty());
     combo->CloseUp(false);
+}
+
+}  // namespace
+
+namespace {
+
+using namespace gui;
+using namespace vl;
+
+// The combo on a field of a real table, beside an edit the focus can go to.
+class ComboOnAField : public vltest::EngineTables {
+protected:
+    void SetUp() override {
+        InitApplication();
+        EngineTables::SetUp();
+        MakePageTable(3);  // TopicPopup: T, P, P
+    }
+    void TearDown() override {
+        delete form;
+        source.reset();
+        EngineTables::TearDown();
+    }
+    void Build(bool readOnly) {
+        pages->ReadOnly = readOnly;
+        pages->Open();
+        source = std::make_unique<db::TDataSource>(nullptr);
+        source->SetDataSet(pages.get());
+        form = new TForm(Application);
+        form->SetBounds(10, 10, 300, 120);
+        combo = new TvlDBComboBox(form);
+        combo->SetParent(form);
+        combo->SetBounds(10, 10, 150, 21);
+        combo->MapList = true;
+        combo->Style = csDropDownList;
+        combo->Items().Add("Topic\tT");
+        combo->Items().Add("Popup\tP");
+        combo->SetDataSource(source.get());
+        combo->SetDataField("TopicPopup");
+        other = new TEdit(form);
+        other->SetParent(form);
+        other->SetBounds(10, 60, 150, 21);
+        form->Show();
+        combo->SetFocus();
+        guitest::ProcessEvents();
+    }
+    std::string Kind() { return pages->FieldByName("TopicPopup")->AsString(); }
+    std::unique_ptr<db::TDataSource> source;
+    TForm* form = nullptr;
+    TvlDBComboBox* combo = nullptr;
+    TEdit* other = nullptr;
+};
+
+// Up and Down on a closed list choose for the record: it goes into edit,
+// and leaving the combo writes the choice into the field without a word.
+TEST_F(ComboOnAField, UpAndDownChooseForTheRecord) {
+    Build(false);
+    ASSERT_EQ(pages->State(), db::dsBrowse);
+    ASSERT_EQ(combo->Text(), "Topic");
+    guitest::SendKey(combo, VK_DOWN);
+    EXPECT_EQ(combo->Text(), "Popup");
+    EXPECT_EQ(pages->State(), db::dsEdit);
+    other->SetFocus();
+    guitest::ProcessEvents();
+    EXPECT_TRUE(other->Focused());
+    EXPECT_TRUE(dialogs.Requests().empty()) << dialogs.Last().text;
+    EXPECT_EQ(Kind(), "P");
+    pages->Post();
+    // Up on the next record goes back to the first item.
+    pages->Next();
+    combo->SetFocus();
+    guitest::ProcessEvents();
+    ASSERT_EQ(combo->Text(), "Popup");
+    guitest::SendKey(combo, VK_UP);
+    EXPECT_EQ(combo->Text(), "Topic");
+    other->SetFocus();
+    guitest::ProcessEvents();
+    EXPECT_TRUE(dialogs.Requests().empty()) << dialogs.Last().text;
+    pages->Post();
+    pages->First();
+    EXPECT_EQ(Kind(), "P");
+    pages->Next();
+    EXPECT_EQ(Kind(), "T");
+}
+
+// Showing the field is no change: passing through the combo leaves the
+// record as it was, without a word.
+TEST_F(ComboOnAField, PassingThroughLeavesTheRecordAlone) {
+    Build(false);
+    ASSERT_EQ(combo->Text(), "Topic");
+    other->SetFocus();
+    guitest::ProcessEvents();
+    EXPECT_TRUE(other->Focused());
+    EXPECT_TRUE(dialogs.Requests().empty()) << dialogs.Last().text;
+    EXPECT_EQ(pages->State(), db::dsBrowse);
+    EXPECT_EQ(Kind(), "T");
+}
+
+TEST_F(ComboOnAField, UpAndDownChangeNothingOnAReadOnlyTable) {
+    Build(true);
+    guitest::SendKey(combo, VK_DOWN);
+    EXPECT_EQ(combo->Text(), "Topic");
+    EXPECT_EQ(pages->State(), db::dsBrowse);
+    other->SetFocus();
+    guitest::ProcessEvents();
+    EXPECT_TRUE(dialogs.Requests().empty()) << dialogs.Last().text;
+    EXPECT_EQ(Kind(), "T");
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include "platform/core/clock.h"
 #include "platform/core/exceptions.h"
+#include "platform/core/format_settings.h"
 #include "platform/gui/buttons.h"
 #include "platform/gui/tests/gui_fixture.h"
 
@@ -267,6 +268,60 @@ TEST_F(DateEditTest, TypingThroughTheMask) {
     guitest::TypeText(e, "12252001");
     EXPECT_EQ(e->Text(), "12/25/2001");
     EXPECT_EQ(e->GetDate(), EncodeDate(2001, 12, 25));
+}
+
+// Dates typed as people type them, separators included, in the three date
+// orders. A separator right after the edit skipped to the next part by
+// itself is the one already passed; one typed inside a part that is not full
+// ends that part, its digits fitted to the end as the mask fits a text.
+TEST_F(DateEditTest, TypedSeparatorsEndPartsAndAreNotTypedTwice) {
+    struct Case {
+        const char* format;
+        char separator;
+        const char* typed;
+        const char* shown;
+        int y, m, d;  // 0: no valid date
+    };
+    const Case cases[] = {
+        {"M/d/yyyy", '/', "12/25/2024", "12/25/2024", 2024, 12, 25},
+        {"M/d/yyyy", '/', "1/5/2024", " 1/ 5/2024", 2024, 1, 5},
+        {"M/d/yyyy", '/', "12/5/2024", "12/ 5/2024", 2024, 12, 5},
+        {"M/d/yyyy", '/', "1/25/2024", " 1/25/2024", 2024, 1, 25},
+        {"M/d/yyyy", '/', "12252024", "12/25/2024", 2024, 12, 25},
+        // Swallowed once: the second separator ends the empty day.
+        {"M/d/yyyy", '/', "12//2024", "12/  /2024", 0, 0, 0},
+        {"M/d/yy", '/', "1/5/24", " 1/ 5/24", 2024, 1, 5},
+        {"dd/MM/yyyy", '/', "25/12/2024", "25/12/2024", 2024, 12, 25},
+        {"dd/MM/yyyy", '/', "5/1/2024", " 5/ 1/2024", 2024, 1, 5},
+        {"dd.MM.yyyy", '.', "25.12.2024", "25.12.2024", 2024, 12, 25},
+        {"dd.MM.yyyy", '.', "5.1.2024", " 5. 1.2024", 2024, 1, 5},
+        {"yyyy-MM-dd", '-', "2024-12-25", "2024-12-25", 2024, 12, 25},
+        {"yyyy-MM-dd", '-', "2024-1-5", "2024- 1-5 ", 2024, 1, 5},
+        {"yyyy/M/d", '/', "2024/1/25", "2024/ 1/25", 2024, 1, 25},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.format) + " typed " + c.typed);
+        plat::FormatSettings fs;
+        fs.ShortDateFormat = c.format;
+        fs.DateSeparator = c.separator;
+        plat::ScopedFormatSettings settings(fs);
+        DateUtilInitialization();
+        TDateEdit* e = NewEdit();
+        e->SetFocus();
+        e->SelectAll();
+        guitest::TypeText(e, c.typed);
+        EXPECT_EQ(e->EditText(), c.shown);
+        EXPECT_EQ(e->Text(), c.shown);
+        if (c.y) {
+            EXPECT_EQ(e->GetDate(), EncodeDate(c.y, c.m, c.d));
+            EXPECT_NO_THROW(e->CheckDateText());
+        } else {
+            EXPECT_EQ(e->GetDate(), 0.0);
+            EXPECT_THROW(e->CheckDateText(), plat::EConvertError);
+        }
+        delete e;
+    }
+    DateUtilInitialization();
 }
 
 TEST_F(DateEditTest, BlanksChar) {

@@ -1,14 +1,14 @@
 // Stepping the main window's page grid through 1,000 pages cut from the
 // corpus project's RTF, the split view's editor showing each, against
 // reading the same rows with a plain table and loading each body into a
-// headless text engine. Goal: at most 3 times as long.
+// headless text engine. Goal: at most 3 times as long. A warm-up round each,
+// then rounds in turns (--rounds=N, default 5); medians.
 #include <benchmark/benchmark.h>
 
 #include <QByteArray>
 
 #include <unistd.h>
 
-#include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -26,6 +26,7 @@
 #include "platform/gui/gui_test_harness.h"
 #include "helpbuild/bench/corpus_topics.h"
 #include "richtext/view/rtf_text_io.h"
+#include "tests/support/bench_rounds.h"
 
 namespace {
 
@@ -33,7 +34,6 @@ namespace fs = std::filesystem;
 constexpr int kPages = 1000;
 constexpr unsigned kVkDown = 0x28;
 fs::path g_root;
-double g_grid = 0, g_plain = 0;
 editor::TForm1* g_form = nullptr;
 
 // The topics of the corpus project's RTF files as page memos: each file's
@@ -48,10 +48,6 @@ std::vector<std::string> Memos() {
         out.push_back(e.SaveToString());
     }
     return out;
-}
-
-double Seconds(std::chrono::steady_clock::time_point t0) {
-    return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
 }
 
 editor::TForm1* Form() {
@@ -97,16 +93,16 @@ editor::TForm1* Form() {
     return g_form;
 }
 
-void BM_PlainTableAndEngine(benchmark::State& state) {
-    Form();
-    db::TTable table(nullptr);
-    table.DatabaseName = (g_root / "home").string() + "/";
-    table.TableName = editor::kItemTableFile;
-    table.Open();
-    double total = 0;
+// Reads every page with a plain table, loading each body into a text engine.
+struct PlainWalk {
+    db::TTable table{nullptr};
     int rows = 0;
-    for (auto _ : state) {
-        auto t0 = std::chrono::steady_clock::now();
+    PlainWalk() {
+        table.DatabaseName = (g_root / "home").string() + "/";
+        table.TableName = editor::kItemTableFile;
+        table.Open();
+    }
+    void Run() {
         rows = 0;
         for (table.First(); !table.Eof(); table.Next()) {
             richtext::TJDRTFTextIo engine;
@@ -114,48 +110,60 @@ void BM_PlainTableAndEngine(benchmark::State& state) {
             benchmark::DoNotOptimize(engine.ParagraphCount());
             ++rows;
         }
-        total += Seconds(t0);
     }
-    g_plain = total / static_cast<double>(state.iterations());
-    state.counters["rows"] = rows;
-}
-BENCHMARK(BM_PlainTableAndEngine)->Unit(benchmark::kMillisecond)->Iterations(2);
+};
 
-void BM_PageGridSteps(benchmark::State& state) {
-    editor::TForm1* form = Form();
-    form->SetActiveControl(form->detailGrid);
-    form->detailGrid->SetFocus();
-    double total = 0;
+// Steps the focused page grid from the first page to the last with the Down
+// key. One more Down on the last row would append a blank page, which the
+// page rules refuse when the grid next leaves it, so the walk stops there.
+struct GridWalk {
+    editor::TForm1* form;
     int rows = 0;
-    for (auto _ : state) {
+    bool endedInBrowse = true;
+    explicit GridWalk(editor::TForm1* f) : form(f) {
+        form->SetActiveControl(form->detailGrid);
+        form->detailGrid->SetFocus();
+    }
+    void Start() {
         form->ctx->detailTable->First();
         guitest::ProcessEvents(0);
-        auto t0 = std::chrono::steady_clock::now();
+    }
+    void Run() {
+        db::TDataSet* pages = form->ctx->detailTable;
         rows = 1;
-        while (!form->ctx->detailTable->Eof()) {
+        for (int i = 1; i < kPages; ++i) {
             guitest::SendKey(form->detailGrid, kVkDown);
             benchmark::DoNotOptimize(form->HelpText->MemoLoaded());
-            if (!form->ctx->detailTable->Eof()) ++rows;
-            if (rows > kPages + 5) break;
+            ++rows;
         }
-        total += Seconds(t0);
+        if (pages->State() != db::dsBrowse || pages->FieldByName("HelpId")->AsInteger() != kPages)
+            endedInBrowse = false;
     }
-    g_grid = total / static_cast<double>(state.iterations());
-    state.counters["rows"] = rows;
-}
-BENCHMARK(BM_PageGridSteps)->Unit(benchmark::kMillisecond)->Iterations(2);
+};
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    if (g_grid > 0 && g_plain > 0)
-        std::printf("page grid steps with the editor / plain table and engine: %.2f (goal <= 3; plain %.1f ms, grid %.1f ms, %d pages)\n",
-                    g_grid / g_plain, g_plain * 1000, g_grid * 1000, kPages);
+    const int rounds = benchrounds::RoundsFromArgs(argc, argv, 5);
+    editor::TForm1* form = Form();
+    int status = 0;
+    {
+        PlainWalk plain;
+        GridWalk grid(form);
+        const std::vector<benchrounds::Result> r =
+            benchrounds::Run({{"plain table and engine", [&] { plain.Run(); }},
+                              {"page grid steps", [&] { grid.Run(); }, [&] { grid.Start(); }}},
+                             rounds);
+        benchrounds::Print(r, rounds);
+        if (plain.rows != kPages || grid.rows != kPages || !grid.endedInBrowse) {
+            std::fprintf(stderr, "bench_editor_navigation: the walks saw %d and %d pages of %d%s\n", plain.rows,
+                         grid.rows, kPages, grid.endedInBrowse ? "" : ", the grid did not end on the last page");
+            status = 1;
+        }
+        benchrounds::PrintRatio("page grid steps with the editor / plain table and engine", r[1], r[0], "<= 3");
+    }
     delete g_form;
     db::Session().SetDriver(nullptr);
     std::filesystem::remove_all(g_root);
-    return 0;
+    return status;
 }

@@ -213,6 +213,8 @@ TEST_F(MainPageCommands, NewPagesTakeTheProjectsDefaultFonts) {
     ctx->mainTable->Post();
     ASSERT_TRUE(ctx->StartupDone);
     ctx->ApplyProjectDisplaySettings();
+    // The page is added from the page list, and the user then enters its editor.
+    Focus(form->detailGrid);
     ctx->detailTable->Append();
     ctx->detailTable->FieldByName("HelpId")->SetAsInteger(11);
     ctx->detailTable->FieldByName("TopicPopup")->SetAsString("T");

@@ -257,6 +257,71 @@ TEST(LzhCompressor, RoundTripsARealRtfFile) {
     EXPECT_LT(Compress(rtf).output.size(), rtf.size() / 3);
 }
 
+// Every file of the corpus comes back through both decoders, no larger than
+// the compressor's earlier binary-tree match finder made it (sizes measured
+// with it) plus 2 %.
+TEST(LzhCompressor, CorpusFilesRoundTripNoLargerThanBefore) {
+    TAVRIN_REQUIRE_CORPUS();
+    struct Case {
+        const char* file;
+        std::size_t treeSize;
+    };
+    const Case cases[] = {
+        {"hpj/eudora71/Eudora.rtf", 340731},  {"hpj/eudora71/Dialogs.rtf", 66118},
+        {"hpj/eudora71/Options.rtf", 66896},  {"hpj/eudora71/menus.rtf", 29941},
+        {"hpj/eudora71/HtmlWh.rtf", 1129},    {"hlp/EUDORA.hlp", 416535},
+        {"rtf/rtfpipe-tables_from_web1.rtf", 23199},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        const std::string input = testsupport::ReadFileBytes(testsupport::CorpusFile(c.file));
+        const std::string packed = lzh::LZHCompress(input);
+        EXPECT_LE(packed.size(), c.treeSize + c.treeSize / 50);
+        const lzhref::DecodeResult ref = lzhref::Decode(packed, input.size());
+        EXPECT_TRUE(ref.ok) << ref.error;
+        EXPECT_TRUE(ref.data == input) << "reference decoder restored different bytes";
+        EXPECT_TRUE(lzh::LZHDecompress(packed, input.size()) == input) << "library decoder differs";
+    }
+}
+
+TEST(LzhCompressor, PatternedDataIsNoLargerThanBefore) {
+    struct Case {
+        const char* name;
+        std::string input;
+        std::size_t treeSize;
+    };
+    const Case cases[] = {
+        {"text", lzhtest::Text(400000, 6), 79641},
+        {"random", lzhtest::RandomBytes(100000, 5), 100166},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CheckRoundTrip(c.input);
+        EXPECT_LE(Compress(c.input).output.size(), c.treeSize + c.treeSize / 50);
+    }
+}
+
+// A block of random bytes, then its first 300 bytes again: the repeat lies
+// `distance` bytes back. The window reaches N - F = 4036 bytes: the decoder's
+// ring holds more, but the compressor's last F bytes are its look-ahead.
+TEST(LzhCompressor, MatchesReachToTheWindowsEdgeAndNoFurther) {
+    const std::size_t window = lzh::N - lzh::F;
+    for (std::size_t distance : {window - 2, window - 1, window, window + 1, window + 2, std::size_t{4096},
+                                 std::size_t{4097}}) {
+        SCOPED_TRACE(distance);
+        std::string input = lzhtest::RandomBytes(distance, static_cast<std::uint32_t>(distance));
+        input += input.substr(0, 300);
+        const lzhref::DecodeResult ref = CheckRoundTrip(input);
+        // Chance matches of 3 bytes or more in random data are few.
+        if (distance <= window) {
+            EXPECT_LE(ref.literals, static_cast<int>(distance) + 10);
+            EXPECT_GE(ref.matches, 5);  // 300 bytes in matches of at most 60
+        } else {
+            EXPECT_GE(ref.literals, static_cast<int>(distance) + 280);
+        }
+    }
+}
+
 TEST(LzhCompressor, BufferSizesDoNotChangeTheStream) {
     const std::string input = lzhtest::Text(20000, 9) + lzhtest::RandomBytes(3000, 10);
     const std::string expected = Compress(input).output;

@@ -4,6 +4,7 @@
 #include "project/settings.h"
 #include "project/tests/editor_test_support.h"
 #include "editor/options/font_sync.h"
+#include "engine/api/dbi_test_hooks.h"
 #include "editor/options/font_tables.h"
 #include "editor/options/page_filters.h"
 #include "editor/options/preferences.h"
@@ -214,6 +215,47 @@ TEST_F(OptionsTables, SynchronisationDeclinedOrCancelledStops) {
     EXPECT_EQ(prepared, 1);
     EXPECT_EQ(pages, 2);
     EXPECT_TRUE(dialogs.Requests().empty());
+}
+
+// Row by row outside a transaction each rewritten page waited on its own
+// disk syncs: 1,000 pages took seconds on a disk and a fifth of that on tmpfs.
+TEST_F(OptionsTables, SynchronisingManyPagesSyncsOnceNotOncePerPage) {
+    constexpr int kPages = 40;
+    AddProject("Demo");
+    ctx->Settings.kqIniSettings.UseFontRegistry = true;
+    SetRegistry({"Arial"});
+    std::vector<RawPage> pages;
+    for (int id = 1; id <= kPages; ++id)
+        pages.push_back({id, "Page", "", Page(Font(0, "Arial") + Font(1, "Gone"), "\\f1 word")});
+    RawPages("Demo", pages);
+    build::NullProgress progress;
+    editor::FontSyncOptions o;
+    o.ask = false;
+    int rewritten = 0;
+    long syncs = 0;
+    {
+        qv::DbiSyncCounter counter;
+        EXPECT_EQ(editor::SynchroniseFonts(*ctx, progress, o, &rewritten), editor::FontSyncResult::Done);
+        syncs = counter.Syncs();
+    }
+    EXPECT_EQ(rewritten, kPages);
+    EXPECT_LT(syncs, kPages);
+    // Every page is rewritten, and on disk for another cursor too.
+    for (long id : {1L, 20L, 40L}) {
+        EXPECT_EQ(editor::FontTableNames(PageField(id, "HelpText")), (std::vector<std::string>{"Arial"})) << id;
+        EXPECT_EQ(PageField(id, "TitleUserModified"), "N") << id;
+    }
+    vl::TvlTable fresh(nullptr);
+    fresh.DatabaseName = editor::kTavrinAlias;
+    fresh.SetTableName(editor::kItemTableFile);
+    fresh.Open();
+    int seen = 0;
+    for (fresh.First(); !fresh.Eof(); fresh.Next()) {
+        EXPECT_EQ(editor::FontTableNames(fresh.FieldByName("HelpText")->AsString()),
+                  (std::vector<std::string>{"Arial"}));
+        ++seen;
+    }
+    EXPECT_EQ(seen, kPages);
 }
 
 // --- enforcement ---------------------------------------------------------------------------------

@@ -4,6 +4,7 @@
 // string changed, and the title rules on a page being posted.
 #include "contents_fixture.h"
 
+#include "engine/api/dbi_test_hooks.h"
 #include "platform/core/exceptions.h"
 
 namespace {
@@ -69,6 +70,28 @@ TEST(ContentsEditing, AddAboveAndBelow) {
         EXPECT_EQ(f.Project("AutogenerateContents"), "N");
         EXPECT_TRUE(f.dialogs.Requests().empty());
     }
+}
+
+// Adding an entry above the first of many renumbers every row after it;
+// row by row outside a transaction each post waited on its own disk syncs.
+TEST(ContentsEditing, AddingAboveManyRowsSyncsOnceNotOncePerRow) {
+    constexpr int kRows = 40;
+    ContentsFixture f;
+    std::vector<Row> rows, want{{1, 1, "H", "New", "", ""}};
+    for (int i = 1; i <= kRows; ++i) {
+        rows.push_back({i, 2, "T", "Page " + std::to_string(i), "p" + std::to_string(i), ""});
+        want.push_back({i + 1, 2, "T", "Page " + std::to_string(i), "p" + std::to_string(i), ""});
+    }
+    f.Fill(rows);
+    f.Current(1);
+    long syncs = 0;
+    {
+        qv::DbiSyncCounter counter;
+        AddContentsEntryWith(*f.ctx, true, {Kind::Heading, "New"});
+        syncs = counter.Syncs();
+    }
+    EXPECT_LT(syncs, kRows);
+    EXPECT_EQ(f.Rows(), want);
 }
 
 TEST(ContentsEditing, AddCommandPreselectsAndCancels) {
@@ -210,6 +233,24 @@ TEST(ContentsEditing, JumpsFollowHelpIdAndContextString) {
         for (const Row& r : f.Rows()) got.push_back(r.jump);
         EXPECT_EQ(got, c.want);
     }
+}
+
+TEST(ContentsEditing, RewritingManyJumpsSyncsOnceNotOncePerRow) {
+    constexpr int kRows = 40;
+    ContentsFixture f;
+    std::vector<Row> rows;
+    for (int i = 1; i <= kRows; ++i) rows.push_back({i, 1, "T", "R", i % 2 ? "12" : "ctx", ""});
+    f.Fill(rows);
+    long syncs = 0;
+    {
+        qv::DbiSyncCounter counter;
+        UpdateContentsJumps(*f.ctx, 12, "ctx", 40, "renamed");
+        syncs = counter.Syncs();
+    }
+    EXPECT_LT(syncs, kRows);
+    const std::vector<Row> got = f.Rows();
+    ASSERT_EQ(got.size(), static_cast<std::size_t>(kRows));
+    for (int i = 1; i <= kRows; ++i) EXPECT_EQ(got[i - 1].jump, i % 2 ? "40" : "renamed") << i;
 }
 
 TEST(ContentsEditing, JumpsOfOtherProjectsStay) {

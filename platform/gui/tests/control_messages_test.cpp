@@ -5,7 +5,10 @@
 #include "platform/win/message_queue.h"
 
 #include <QCoreApplication>
+#include <QMouseEvent>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QWheelEvent>
 #include <QWidget>
 
@@ -434,6 +437,66 @@ TEST_F(ControlMessages, ScrollBarActionsBecomeScrollMessages) {
     EXPECT_EQ(LOWORD(scrolls.back().WParam), SB_ENDSCROLL);
     rec->SetScrollRange(SB_VERT, 0, 0);
     EXPECT_EQ(rec->ClientWidth(), 200);
+}
+
+// Where the thumb of `bar` is, in the bar's coordinates.
+QRect ThumbOf(QScrollBar* bar) {
+    QStyleOptionSlider opt;
+    opt.initFrom(bar);
+    opt.orientation = bar->orientation();
+    if (opt.orientation == Qt::Horizontal) opt.state |= QStyle::State_Horizontal;
+    opt.minimum = bar->minimum();
+    opt.maximum = bar->maximum();
+    opt.sliderPosition = bar->sliderPosition();
+    opt.sliderValue = bar->value();
+    opt.singleStep = bar->singleStep();
+    opt.pageStep = bar->pageStep();
+    opt.subControls = QStyle::SC_All;
+    return bar->style()->subControlRect(QStyle::CC_ScrollBar, &opt, QStyle::SC_ScrollBarSlider, bar);
+}
+
+void SendMouse(QWidget* w, QEvent::Type type, QPoint at, Qt::MouseButtons buttons) {
+    QMouseEvent e(type, QPointF(at), QPointF(w->mapToGlobal(at)), Qt::LeftButton, buttons, Qt::NoModifier);
+    QCoreApplication::sendEvent(w, &e);
+}
+
+// A position the window sets is shown and is no request to scroll; only the
+// user's own drag of the thumb reports a track.
+TEST_F(ControlMessages, PositionsSetByTheWindowAreNoScrollRequests) {
+    rec->SetScrollRange(SB_VERT, 0, 1000);
+    rec->SetScrollRange(SB_HORZ, 0, 50);
+    rec->log.clear();
+    rec->SetScrollPos(SB_VERT, 250);
+    rec->SetScrollPos(SB_HORZ, 20);
+    rec->SetScrollPos(SB_VERT, 900);
+    EXPECT_TRUE(rec->Of(WM_VSCROLL).empty());
+    EXPECT_TRUE(rec->Of(WM_HSCROLL).empty());
+    QScrollBar* bar = nullptr;
+    for (auto* b : rec->Widget()->findChildren<QScrollBar*>())
+        if (b->orientation() == Qt::Vertical) bar = b;
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(bar->value(), 900);
+    EXPECT_EQ(rec->GetScrollPos(SB_VERT), 900);
+
+    // The user drags the thumb up by a third of the bar.
+    const QRect thumb = ThumbOf(bar);
+    ASSERT_TRUE(thumb.isValid());
+    const QPoint from = thumb.center(), to = from - QPoint(0, bar->height() / 3);
+    SendMouse(bar, QEvent::MouseButtonPress, from, Qt::LeftButton);
+    SendMouse(bar, QEvent::MouseMove, to, Qt::LeftButton);
+    auto scrolls = rec->Of(WM_VSCROLL);
+    ASSERT_FALSE(scrolls.empty());
+    EXPECT_EQ(LOWORD(scrolls.back().WParam), SB_THUMBTRACK);
+    EXPECT_LT(HIWORD(scrolls.back().WParam), 900);
+    // The window answers the track by setting the position: no new request.
+    const std::size_t before = rec->Of(WM_VSCROLL).size();
+    rec->SetScrollPos(SB_VERT, HIWORD(scrolls.back().WParam));
+    EXPECT_EQ(rec->Of(WM_VSCROLL).size(), before);
+    SendMouse(bar, QEvent::MouseButtonRelease, to, Qt::NoButton);
+    scrolls = rec->Of(WM_VSCROLL);
+    ASSERT_GE(scrolls.size(), 2u);
+    EXPECT_EQ(LOWORD(scrolls[scrolls.size() - 2].WParam), SB_THUMBPOSITION);
+    EXPECT_EQ(LOWORD(scrolls.back().WParam), SB_ENDSCROLL);
 }
 
 TEST_F(ControlMessages, CanvasDrawingOutsidePaintStaysUntilTheNextRepaint) {

@@ -10,6 +10,8 @@
 
 #include <QGuiApplication>
 
+#include <tiffio.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -154,6 +156,169 @@ TEST_F(Codecs, PcxRunsMayCrossRowEnds) {
     ASSERT_EQ(DecodePcx(pcx, img), kImagingOk);
     EXPECT_EQ(img.pixel(0, 0), qRgb(0, 255, 0));
     EXPECT_EQ(img.pixel(3, 1), qRgb(0, 255, 0));
+}
+
+// What libtiff writes for other programs: ink separations (CMYK), 16-bit
+// samples, separate planes, grey that counts from white, palettes. Each
+// file is written here by libtiff itself, one strip per plane.
+std::string LibtiffFile(const std::filesystem::path& path, int w, int h, const std::function<void(TIFF*)>& tags,
+                        const std::vector<std::string>& strips, const char* mode = "w") {
+    TIFF* tif = TIFFOpen(path.string().c_str(), mode);
+    if (!tif) return {};
+    TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, w);
+    TIFFSetField(tif, TIFFTAG_IMAGELENGTH, h);
+    TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, h);
+    TIFFSetField(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tif, TIFFTAG_COMPRESSION, COMPRESSION_NONE);
+    tags(tif);
+    for (std::size_t i = 0; i < strips.size(); ++i)
+        TIFFWriteEncodedStrip(tif, static_cast<std::uint32_t>(i), const_cast<char*>(strips[i].data()),
+                              static_cast<tmsize_t>(strips[i].size()));
+    TIFFClose(tif);
+    return testsupport::ReadFileBytes(path);
+}
+
+std::string Bytes(std::initializer_list<int> values) {
+    std::string s;
+    for (int v : values) s += static_cast<char>(v);
+    return s;
+}
+
+std::string Words(std::initializer_list<int> values) {  // 16-bit samples in the machine's order, as libtiff writes
+    std::string s;
+    for (int v : values) {
+        const std::uint16_t w = static_cast<std::uint16_t>(v);
+        s.append(reinterpret_cast<const char*>(&w), 2);
+    }
+    return s;
+}
+
+TEST_F(Codecs, TiffsOfEveryKindLibtiffReadsGiveTheirColours) {
+    const QRgb white = qRgb(255, 255, 255), black = qRgb(0, 0, 0);
+    auto cmyk = [](int compression, int planar, int bits = 8) {
+        return [=](TIFF* t) {
+            TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_SEPARATED);
+            TIFFSetField(t, TIFFTAG_INKSET, INKSET_CMYK);
+            TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 4);
+            TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, bits);
+            TIFFSetField(t, TIFFTAG_COMPRESSION, compression);
+            TIFFSetField(t, TIFFTAG_PLANARCONFIG, planar);
+        };
+    };
+    // Six pixels: no ink, cyan, magenta, yellow, full black, half black.
+    const std::string inks = Bytes({0, 0, 0, 0, 255, 0, 0, 0, 0, 255, 0, 0, 0, 0, 255, 0, 0, 0, 0, 255, 0, 0, 0, 128});
+    const std::vector<QRgb> inkColours = {white, qRgb(0, 255, 255), qRgb(255, 0, 255), qRgb(255, 255, 0), black,
+                                          qRgb(127, 127, 127)};
+    struct Case {
+        const char* name;
+        std::function<void(TIFF*)> tags;
+        std::vector<std::string> strips;
+        std::vector<QRgb> want;  // the first row, left to right
+        const char* mode = "w";  // "wb": big-endian
+    };
+    std::vector<QRgb> grey = {white, qRgb(155, 155, 155), black};
+    std::uint16_t red[16] = {}, green[16] = {}, blue[16] = {};
+    red[1] = 0xFFFF;
+    blue[2] = 0xFFFF;
+    const Case cases[] = {
+        {"CMYK", cmyk(COMPRESSION_NONE, PLANARCONFIG_CONTIG), {inks}, inkColours},
+        {"CMYK, LZW", cmyk(COMPRESSION_LZW, PLANARCONFIG_CONTIG), {inks}, inkColours},
+        {"CMYK, big-endian", cmyk(COMPRESSION_NONE, PLANARCONFIG_CONTIG), {inks}, inkColours, "wb"},
+        {"CMYK, deflate, big-endian", cmyk(COMPRESSION_ADOBE_DEFLATE, PLANARCONFIG_CONTIG), {inks}, inkColours, "wb"},
+        {"CMYK, separate planes", cmyk(COMPRESSION_NONE, PLANARCONFIG_SEPARATE),
+         {Bytes({0, 255, 0, 0, 0, 0}), Bytes({0, 0, 255, 0, 0, 0}), Bytes({0, 0, 0, 255, 0, 0}),
+          Bytes({0, 0, 0, 0, 255, 128})},
+         inkColours},
+        {"CMYK, 16 bits", cmyk(COMPRESSION_NONE, PLANARCONFIG_CONTIG, 16),
+         {Words({0, 0, 0, 0, 0xFFFF, 0, 0, 0, 0, 0xFFFF, 0, 0, 0, 0, 0xFFFF, 0, 0, 0, 0, 0xFFFF, 0, 0, 0, 0x8080})},
+         inkColours},
+        {"CMYK, 16 bits, LZW, big-endian", cmyk(COMPRESSION_LZW, PLANARCONFIG_CONTIG, 16),
+         {Words({0, 0, 0, 0, 0xFFFF, 0, 0, 0, 0, 0xFFFF, 0, 0, 0, 0, 0xFFFF, 0, 0, 0, 0, 0xFFFF, 0, 0, 0, 0x8080})},
+         inkColours, "wb"},
+        {"CMYK, 16 bits, separate planes", cmyk(COMPRESSION_NONE, PLANARCONFIG_SEPARATE, 16),
+         {Words({0, 0xFFFF, 0, 0, 0, 0}), Words({0, 0, 0xFFFF, 0, 0, 0}), Words({0, 0, 0, 0xFFFF, 0, 0}),
+          Words({0, 0, 0, 0, 0xFFFF, 0x8080})},
+         inkColours},
+        {"RGB, 16 bits",
+         [](TIFF* t) {
+             TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+             TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 3);
+             TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 16);
+         },
+         {Words({0xFFFF, 0, 0, 0, 0xFFFF, 0, 0, 0, 0xFFFF})},
+         {qRgb(255, 0, 0), qRgb(0, 255, 0), qRgb(0, 0, 255)}},
+        {"grey counted from white",
+         [](TIFF* t) {
+             TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISWHITE);
+             TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 1);
+             TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 8);
+         },
+         {Bytes({0, 100, 255})},
+         grey},
+        {"palette, 4 bits",
+         [&](TIFF* t) {
+             TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_PALETTE);
+             TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 1);
+             TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 4);
+             TIFFSetField(t, TIFFTAG_COLORMAP, red, green, blue);
+         },
+         {Bytes({0x12, 0x00})},
+         {qRgb(255, 0, 0), qRgb(0, 0, 255), black}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const int w = static_cast<int>(c.want.size());
+        const std::string bytes = LibtiffFile(dir_ / "made.tif", w, 1, c.tags, c.strips, c.mode);
+        ASSERT_FALSE(bytes.empty());
+        QImage got;
+        ASSERT_EQ(ReadTIFF(Write("kind.tif", bytes), 24, 0, got, nullptr), kImagingOk);
+        ASSERT_EQ(got.size(), QSize(w, 1));
+        for (int x = 0; x < w; ++x) {
+            const QRgb p = got.pixel(x, 0), q = c.want[x];
+            EXPECT_LE(std::abs(qRed(p) - qRed(q)) + std::abs(qGreen(p) - qGreen(q)) + std::abs(qBlue(p) - qBlue(q)), 3)
+                << "pixel " << x << ": " << std::hex << p << " for " << q;
+        }
+        // The picture's information names the file as libtiff wrote it.
+        std::string type, second;
+        std::int16_t n[5];
+        ASSERT_EQ(ImageInfo(Write("kind.tif", bytes), type, n, second), kImagingOk);
+        EXPECT_EQ(type, "TIF");
+        EXPECT_EQ(n[0], w);
+    }
+    // Samples no reader here takes (floating point) are said to be so, not
+    // called damaged.
+    const std::string floats = LibtiffFile(dir_ / "made.tif", 1, 1, [](TIFF* t) {
+        TIFFSetField(t, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+        TIFFSetField(t, TIFFTAG_SAMPLESPERPIXEL, 1);
+        TIFFSetField(t, TIFFTAG_BITSPERSAMPLE, 32);
+        TIFFSetField(t, TIFFTAG_SAMPLEFORMAT, SAMPLEFORMAT_IEEEFP);
+    }, {std::string(4, '\0')});
+    QImage got;
+    EXPECT_EQ(ReadTIFF(Write("float.tif", floats), 24, 0, got, nullptr), kErrUnsupported);
+    EXPECT_TRUE(got.isNull());
+    const std::string cmyk16 = LibtiffFile(dir_ / "made.tif", 40, 30, cmyk(COMPRESSION_NONE, PLANARCONFIG_CONTIG, 16),
+                                           {std::string(40 * 30 * 8, '\x20')});
+    ASSERT_EQ(ReadTIFF(Write("inks.tif", cmyk16), 24, 0, got, nullptr), kImagingOk);
+    ASSERT_EQ(got.size(), QSize(40, 30));
+    // Each ink at 0x2020 of 0xFFFF: (1 - 0.1255)^2 of full light in every channel.
+    for (QPoint p : {QPoint(0, 0), QPoint(39, 29), QPoint(20, 15)}) {
+        EXPECT_NEAR(qRed(got.pixel(p)), 195, 2);
+        EXPECT_NEAR(qGreen(got.pixel(p)), 195, 2);
+        EXPECT_NEAR(qBlue(got.pixel(p)), 195, 2);
+    }
+    // Its pixels said to lie beyond the end of the file: damaged.
+    std::string lost = cmyk16;
+    auto u16 = [&](std::size_t at) { return std::uint8_t(lost[at]) | std::uint8_t(lost[at + 1]) << 8; };
+    const std::size_t ifd = std::uint8_t(lost[4]) | std::uint8_t(lost[5]) << 8 | std::uint8_t(lost[6]) << 16;
+    bool patched = false;
+    for (std::size_t e = ifd + 2; e + 12 <= lost.size() && e < ifd + 2 + 12 * u16(ifd); e += 12)
+        if (u16(e) == 273) {  // StripOffsets, one strip: the value inline
+            lost.replace(e + 8, 4, std::string("\xF0\xFF\xFF\x7F", 4));
+            patched = true;
+        }
+    ASSERT_TRUE(patched);
+    EXPECT_EQ(ReadTIFF(Write("lost.tif", lost), 24, 0, got, nullptr), kErrDamaged);
+    EXPECT_TRUE(got.isNull());
 }
 
 TEST_F(Codecs, ReadersRefuseOtherKindsMissingFilesAndBadDepths) {

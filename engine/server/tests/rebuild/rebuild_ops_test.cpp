@@ -1,4 +1,7 @@
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
 
 #include "engine/server/server_cursor_nav.h"
 #include "engine/server/tests/rebuild/rebuild_fixture.h"
@@ -204,6 +207,93 @@ TEST_F(RebuildTest, PackOfAnEmptyTable) {
     EXPECT_EQ(GetU32(last.data() + 20), 0u);
     EXPECT_TRUE(s.Rows("People").empty());
     EXPECT_TRUE(NoLeftovers());
+}
+
+// The data blocks of a base file by their heads, in block order: number and
+// the ids of the live records each holds.
+std::vector<std::pair<std::uint32_t, std::vector<std::int32_t>>> DataBlocks(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+    const std::uint32_t bs = GetU32(bytes.data() + 12);
+    const TqvDataDictionary d = PeopleDict();
+    const std::uint32_t slot = d.GetRecordLength() + 4;
+    std::vector<std::pair<std::uint32_t, std::vector<std::int32_t>>> out;
+    for (std::uint32_t n = 1; (n + 1) * static_cast<std::size_t>(bs) <= bytes.size(); ++n) {
+        const std::uint8_t* b = bytes.data() + static_cast<std::size_t>(n) * bs;
+        if (std::memcmp(b, "QVDH", 4) != 0 || GetU32(b + 8) != n) continue;
+        std::vector<std::int32_t> ids;
+        for (std::uint32_t at = 32; at + slot <= bs; at += slot)
+            if (GetU32(b + at) == 0) ids.push_back(static_cast<std::int32_t>(GetU32(b + at + 4 + d.FieldOffset(0))));
+        out.emplace_back(n, ids);
+    }
+    return out;
+}
+
+void Overwrite(const fs::path& file, std::uint64_t at, std::uint8_t byte) {
+    std::fstream f(file, std::ios::binary | std::ios::in | std::ios::out);
+    f.seekp(static_cast<std::streamoff>(at));
+    f.put(static_cast<char>(byte));
+}
+
+// A damaged table: the pack keeps every record it can still read, leaves out
+// those of the damaged parts, and puts a table in its place that opens and
+// reads whole through every index.
+TEST(RebuildDamaged, PackKeepsTheRecordsItCanRead) {
+    enum Damage { FirstHeadSignature, MiddleBlockNumber, CutBeforeLastDataBlock, BlobFileCutInHalf };
+    for (Damage damage : {FirstHeadSignature, MiddleBlockNumber, CutBeforeLastDataBlock, BlobFileCutInHalf}) {
+        SCOPED_TRACE(damage);
+        testsupport::TempDir dir;
+        const fs::path qvd = dir.path() / "People.QVD", qvb = dir.path() / "People.QVB";
+        std::vector<std::string> before;
+        {
+            rbtest::Server a{dir.path().string()};
+            a.Build("People", 900);
+            before = a.Rows("People", "ById");
+        }
+        const auto blocks = DataBlocks(qvd);
+        ASSERT_GE(blocks.size(), 4u);
+        const std::uint32_t bs = 4096;
+        std::set<std::int32_t> lost;
+        switch (damage) {
+            case FirstHeadSignature:
+                Overwrite(qvd, std::uint64_t{blocks[0].first} * bs, 'X');
+                lost.insert(blocks[0].second.begin(), blocks[0].second.end());
+                break;
+            case MiddleBlockNumber:
+                Overwrite(qvd, std::uint64_t{blocks[2].first} * bs + 8, 0xEE);
+                lost.insert(blocks[2].second.begin(), blocks[2].second.end());
+                break;
+            case CutBeforeLastDataBlock:
+                fs::resize_file(qvd, std::uint64_t{blocks.back().first} * bs);
+                lost.insert(blocks.back().second.begin(), blocks.back().second.end());
+                break;
+            case BlobFileCutInHalf:
+                fs::resize_file(qvb, fs::file_size(qvb) / 2 / bs * bs);
+                break;
+        }
+        rbtest::Server b{dir.path().string()};
+        std::int32_t id = -1;
+        ASSERT_EQ(b.rebuilder.TablePack(b.db, "People", id), 0);
+        ASSERT_EQ(b.Wait(id), 0u);
+        const auto after = b.Rows("People", "ById");
+        if (damage == BlobFileCutInHalf) {
+            // Rows without a note all stay; some with a note in the cut half go.
+            for (const std::string& row : before)
+                if (rbtest::Field(row, "Notes") == "null")
+                    EXPECT_NE(std::find(after.begin(), after.end(), row), after.end()) << row;
+            EXPECT_LT(after.size(), before.size());
+            EXPECT_GT(after.size(), before.size() / 2);
+            for (const std::string& row : after) EXPECT_NE(std::find(before.begin(), before.end(), row), before.end());
+        } else {
+            ASSERT_FALSE(lost.empty());
+            std::vector<std::string> kept;
+            for (const std::string& row : before)
+                if (!lost.count(std::stoi(rbtest::Field(row, "Id")))) kept.push_back(row);
+            EXPECT_EQ(after, kept);
+        }
+        EXPECT_EQ(Sorted(b.Rows("People", "ByName")), Sorted(after));
+        EXPECT_EQ(b.RecCount("People"), after.size());
+    }
 }
 
 TEST_F(RebuildTest, RestructureAddsDropsAndConvertsFields) {

@@ -348,5 +348,34 @@ TEST_F(More, DriveComboListsMappedDrivesAndMovesItsFolderList) {
     plat::SetDriveRoot('Q', "");
 }
 
+// With no drive mapped the combo still offers this system's root, chosen
+// from the start, and choosing it lists the root's folders.
+TEST_F(More, DriveComboOffersTheRootWhenNoDriveIsMapped) {
+    testsupport::TempDir home;
+    plat::SetDataHome(home.path().string());  // no drive_x folders under it
+    ASSERT_EQ(TDriveComboBox::AvailableDrives(), "");
+    auto* drives = new TDriveComboBox(form);
+    drives->SetParent(form);
+    auto* dirs = new TDirectoryListBox(form);
+    dirs->SetParent(form);
+    drives->DirList = dirs;
+    ASSERT_EQ(drives->Items().Count(), 1);
+    EXPECT_EQ(drives->Items()[0], "/");
+    EXPECT_EQ(drives->Text(), "/");
+    EXPECT_EQ(drives->Drive(), '/');
+    drives->SetDrive('/');
+    EXPECT_EQ(dirs->Directory(), "/");
+    EXPECT_GE(dirs->Items().IndexOf("tmp"), 0);
+    // A mapped drive comes first; the root stays offered after it.
+    testsupport::TempDir q;
+    plat::SetDriveRoot('Q', q.path().string());
+    auto* both = new TDriveComboBox(form);
+    both->SetParent(form);
+    EXPECT_EQ(both->Items().Count(), 2);
+    EXPECT_EQ(both->Items()[1], "/");
+    plat::SetDriveRoot('Q', "");
+    plat::SetDataHome("");
+}
+
 }  // namespace
 }  // namespace guitest
