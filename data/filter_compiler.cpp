@@ -2,6 +2,7 @@
 
 #include "data/text_utils.h"
 #include "engine/api/dbi_api.h"
+#include "engine/api/dbi_filter.h"
 #include "platform/core/codepage.h"
 #include "platform/core/exceptions.h"
 #include "platform/core/format.h"
@@ -174,17 +175,19 @@ private:
             tok = s.substr(0, 3);
         } else if (connective && plat::AnsiUpperCase(s.substr(0, 2)) == "OR") {
             tok = s.substr(0, 2);
-        } else if (InIdentStart(static_cast<unsigned char>(c))) {
-            std::size_t i = 1;
-            while (i < s.size() && InIdentRest(static_cast<unsigned char>(s[i]))) ++i;
-            tok = s.substr(0, i);
         } else if (IsDigit(c) || (c == '-' && s.size() > 1 && IsDigit(s[1]))) {
+            // Before names: "-" starts a name too, and a name runs on across
+            // blanks, so "-1 OR HelpId" would be read as one constant.
             std::size_t i = c == '-' ? 1 : 0;
             while (i < s.size() && IsDigit(s[i])) ++i;
             if (i < s.size() && s[i] == plat::CurrentFormatSettings().DecimalSeparator) {
                 ++i;
                 while (i < s.size() && IsDigit(s[i])) ++i;
             }
+            tok = s.substr(0, i);
+        } else if (InIdentStart(static_cast<unsigned char>(c))) {
+            std::size_t i = 1;
+            while (i < s.size() && InIdentRest(static_cast<unsigned char>(s[i]))) ++i;
             tok = s.substr(0, i);
         } else if (c == '"') {
             std::size_t close = s.find('"', 1);
@@ -209,15 +212,72 @@ private:
     }
 
     // logical := relation { (AND | OR) relation }, equal precedence, from the left.
+    // Grouping from the left, `a OR b OR c AND d` is `(a OR b OR c) AND d`:
+    // each run of one connective becomes one balanced tree over its terms,
+    // and that tree is the first term of the next run, where it stands on
+    // the left of the run's root (so each change of connective costs one
+    // level, not the height of a balanced run).
     bool Logical() {
         if (!Relation()) return false;
+        std::vector<std::unique_ptr<TNode>> run;
+        run.push_back(operands_.Pop());
+        std::string runOp;
+        bool carried = false;  // run[0] is the tree of the runs before
         for (;;) {
             const std::string tok = NextToken(true);
             const std::string up = plat::AnsiUpperCase(tok);
             if (up != "AND" && up != "OR") break;
-            if (!Accept(tok) || !Relation() || !Reduce(3, 'L') || !MakeNode(nkConnective, up)) return false;
+            if (!Accept(tok) || !Relation() || !Reduce(3, 'L')) return false;
+            std::unique_ptr<TNode> term = operands_.Pop();
+            // Only the chain's first connective can have a bare operand on
+            // its left; it types the right side as a comparison would.
+            if (runOp.empty() && !TypeByLeftField(*run.front(), *term)) return false;
+            if (!runOp.empty() && up != runOp) {
+                std::unique_ptr<TNode> joined = JoinRun(run, carried, runOp);
+                carried = true;
+                // Each change of connective adds a level: stop before the
+                // tree grows past what the engine takes.
+                if (joined->Levels >= qv::kDbiMaxFilterLevels) {
+                    fault_ = TFilterFault::TooDeep;
+                    return false;
+                }
+                run.clear();
+                run.push_back(std::move(joined));
+            }
+            runOp = up;
+            run.push_back(std::move(term));
         }
+        std::unique_ptr<TNode> chain = JoinRun(run, carried, runOp);
+        if (chain->Levels > qv::kDbiMaxFilterLevels) {
+            fault_ = TFilterFault::TooDeep;
+            return false;
+        }
+        operands_.Push(std::move(chain));
         return Reduce(1, 'L');
+    }
+
+    // A run's terms joined by `op`; a carried first term on the left of the
+    // root, the others balanced on its right.
+    static std::unique_ptr<TNode> JoinRun(std::vector<std::unique_ptr<TNode>>& terms, bool carried,
+                                          const std::string& op) {
+        if (!carried || terms.size() == 1) return Join(terms, 0, terms.size(), op);
+        auto node = std::make_unique<TNode>(nkConnective, op);
+        node->Left = std::move(terms[0]);
+        node->Right = Join(terms, 1, terms.size(), op);
+        node->Levels = 1 + std::max(node->Left->Levels, node->Right->Levels);
+        return node;
+    }
+
+    // The terms [from, to) of a run joined by `op`, halves under each node.
+    static std::unique_ptr<TNode> Join(std::vector<std::unique_ptr<TNode>>& terms, std::size_t from, std::size_t to,
+                                       const std::string& op) {
+        if (to - from == 1) return std::move(terms[from]);
+        const std::size_t mid = from + (to - from) / 2;
+        auto node = std::make_unique<TNode>(nkConnective, op);
+        node->Left = Join(terms, from, mid, op);
+        node->Right = Join(terms, mid, to, op);
+        node->Levels = 1 + std::max(node->Left->Levels, node->Right->Levels);
+        return node;
     }
 
     // relation := sum [relop sum]
@@ -242,11 +302,27 @@ private:
         return Reduce(1, 'E');
     }
 
+    // One level deeper into a bracket or a right-hand product, for the
+    // time an object of this lives; Deeper() fails past the limit, before
+    // the parser's own recursion can exhaust the stack.
+    struct Nest {
+        int& depth;
+        explicit Nest(int& d) : depth(d) { ++depth; }
+        ~Nest() { --depth; }
+    };
+    bool Deeper() {
+        if (nesting_ <= kFilterMaxNesting) return true;
+        fault_ = TFilterFault::TooDeep;
+        return false;
+    }
+
     // product := factor [(* | /) product]
     bool Product() {
         if (!Factor()) return false;
         const std::string tok = NextToken(false);
         if (tok == "*" || tok == "/") {
+            Nest nest(nesting_);
+            if (!Deeper()) return false;
             if (!Accept(tok) || !Product() || !Reduce(3, 'T') || !MakeNode(nkArithmetic, tok)) return false;
             return true;
         }
@@ -257,6 +333,8 @@ private:
     bool Factor() {
         const std::string tok = NextToken(false);
         if (tok == "(") {
+            Nest nest(nesting_);
+            if (!Deeper()) return false;
             if (!Accept(tok) || !Logical()) return false;
             if (NextToken(true) != ")" || !Accept(")")) return false;
             return Reduce(3, 'P');
@@ -280,18 +358,28 @@ private:
         if (operands_.Count() < 2) return false;
         node->Right = operands_.Pop();
         node->Left = operands_.Pop();
-        if (node->Left->Kind == nkOperand) {
-            const TFilterField* f = FindFilterField(node->Left->Text);
-            if (!f) {
-                gui::MessageDlg(node->Left->Text + "\r\nField not found in Table. ", gui::mtWarning,
-                                gui::Buttons({gui::mbOK}));
-                fault_ = TFilterFault::FieldNotFound;
-                return false;
-            }
-            node->Right->DataType = OperandCodeOf(f->DataType);
-            if (f->DataType == db::ftBCD) node->Right->Decimals = f->Size;
+        node->Levels = 1 + std::max(node->Left->Levels, node->Right->Levels);
+        if (node->Levels > qv::kDbiMaxFilterLevels) {
+            fault_ = TFilterFault::TooDeep;
+            return false;
         }
+        if (!TypeByLeftField(*node->Left, *node->Right)) return false;
         operands_.Push(std::move(node));
+        return true;
+    }
+
+    // When `left` is a bare operand it must name a field, whose type the
+    // constant on the right is then written in.
+    bool TypeByLeftField(const TNode& left, TNode& right) {
+        if (left.Kind != nkOperand) return true;
+        const TFilterField* f = FindFilterField(left.Text);
+        if (!f) {
+            gui::MessageDlg(left.Text + "\r\nField not found in Table. ", gui::mtWarning, gui::Buttons({gui::mbOK}));
+            fault_ = TFilterFault::FieldNotFound;
+            return false;
+        }
+        right.DataType = OperandCodeOf(f->DataType);
+        if (f->DataType == db::ftBCD) right.Decimals = f->Size;
         return true;
     }
 
@@ -308,6 +396,8 @@ private:
     struct Emitted {
         const TNode* node;
         std::vector<std::uint8_t> literal;
+        // A name written before: the pool offset of that copy (-1: none).
+        std::ptrdiff_t sharedAt = -1;
     };
 
     // Post-order: left, right, node. Values are converted here, before the
@@ -338,13 +428,25 @@ private:
         std::vector<Emitted> order;
         if (!Collect(root, order, fault)) return std::nullopt;
         const std::size_t count = order.size();
+        // A name is written once, however many field nodes use it: a list of
+        // alternatives on one field stays within the buffer's 64 KB.
+        std::map<std::string, std::size_t> names;
         std::size_t literalBytes = 0;
-        for (const Emitted& e : order) literalBytes += e.literal.size();
+        for (Emitted& e : order) {
+            if (e.node->Kind == nkOperand && e.node->DataType == ocFieldNode) {
+                auto [at, fresh] = names.emplace(e.node->Text, literalBytes);
+                if (!fresh) {
+                    e.sharedAt = static_cast<std::ptrdiff_t>(at->second);
+                    e.literal.clear();
+                }
+            }
+            literalBytes += e.literal.size();
+        }
         const std::size_t nodeStart = kFilterHeaderSize;
         const std::size_t poolStart = nodeStart + kFilterNodeSize * count;
         const std::size_t total = poolStart + literalBytes;
         if (total > 0xFFFF) {
-            fault = TFilterFault::LiteralTooLong;
+            fault = TFilterFault::TooLarge;
             return std::nullopt;
         }
         std::vector<std::uint8_t> b(total, 0);
@@ -367,7 +469,7 @@ private:
                 Put32(b, at, kClassField);
                 Put32(b, at + 4, kOpField);
                 Put16(b, at + 8, ++fieldNodes);
-                Put16(b, at + 10, static_cast<std::uint32_t>(pool));
+                Put16(b, at + 10, static_cast<std::uint32_t>(e.sharedAt >= 0 ? static_cast<std::size_t>(e.sharedAt) : pool));
             } else if (n.Kind == nkOperand) {
                 Put32(b, at, kClassConst);
                 Put32(b, at + 4, kOpConst);
@@ -391,6 +493,7 @@ private:
     TStackStr symbols_;
     TStackPtr operands_;
     TFilterFault fault_ = TFilterFault::None;
+    int nesting_ = 0;
 };
 
 }  // namespace

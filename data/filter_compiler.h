@@ -5,13 +5,21 @@
 // precedence and group from the left (`a OR b AND c` is `(a OR b) AND c`).
 // The field stands on the left of a comparison and the constant on the
 // right; the constant is written in the type of that field. Identifiers run
-// on across blanks (`Name = John Smith`), strings are in double quotes
-// without escapes, and comparisons of strings are case-sensitive.
+// on across blanks (`Name = John Smith`), a minus sign before a digit starts
+// a number (`HelpId = -1 OR ...`), strings are in double quotes without
+// escapes, and comparisons of strings are case-sensitive.
+//
+// A run of one connective (`a OR b OR c ...`) is written as a balanced tree,
+// so a long list of alternatives stays within the engine's depth limit; its
+// terms keep their order. Brackets and products nest at most
+// kFilterMaxNesting deep, and a tree deeper than the engine takes
+// (kDbiMaxFilterLevels) is refused here rather than by the engine.
 //
 // Buffer layout (little-endian): five 16-bit words (version 1, total size,
 // node count, node-area start 10, literal-pool start), then 14-byte node
 // slots with the root at offset 0 (children are written first, from the last
-// slot back), then the literal pool (names and values back to back). Binary
+// slot back), then the literal pool (names and values back to back; a name
+// used again points at its first copy). Binary
 // node: class 2, operator, left and right offsets. Field node: class 4,
 // operator 13, running field-node count, name offset. Constant node: class
 // 5, operator 14, type, size, value offset.
@@ -53,6 +61,8 @@ public:
     std::string Text;
     std::int32_t Offset = 0;
     std::unique_ptr<TNode> Left, Right;
+    // Nodes on the longest path down from this one, this one included.
+    int Levels = 1;
     int CountNodes() const;
 };
 
@@ -90,16 +100,19 @@ std::vector<TFilterField> FilterFieldsOf(const db::TDataSet& dataSet);
 
 // Why a compilation failed.
 enum class TFilterFault {
-    None, Syntax, FieldNotFound, TrailingText, LiteralTooLong
+    None, Syntax, FieldNotFound, TrailingText, LiteralTooLong, TooDeep, TooLarge
 };
 
 constexpr int kFilterNodeSize = 14;
 constexpr int kFilterHeaderSize = 10;
 // Names and string values are written with at most this many characters.
 constexpr std::size_t kFilterMaxLiteral = 255;
+// Brackets (and right-hand products) within one another the parser follows.
+constexpr int kFilterMaxNesting = 256;
 
 // Compiles a filter text. Fails (no buffer) on a syntax error, on text left
-// after the chain, on a name or constant longer than 255 characters, and
+// after the chain, on a name or constant longer than 255 characters, on
+// nesting or a tree too deep, on a buffer over 65 535 bytes, and
 // with the warning "<name>" + line break + "Field not found in Table. " when
 // the left side of a comparison is no field. A constant its field's type
 // cannot read raises plat::EConvertError.

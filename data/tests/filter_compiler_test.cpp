@@ -4,12 +4,14 @@
 // then the literal pool. All values little-endian.
 #include "data/filter_compiler.h"
 #include "engine/api/dbi_api.h"
+#include "engine/api/dbi_filter.h"
 #include "platform/core/clock.h"
 #include "platform/core/exceptions.h"
 #include "platform/core/dialog_service.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 
 using namespace vl;
@@ -90,7 +92,7 @@ TEST_F(FilterCompiler, EachFieldTypeWritesItsConstant) {
         {"Active = \"True\"", 4, i16(1)},
         {"Active = \"no\"", 4, i16(0)},
         {"HelpId = 123", 6, i32(123)},
-        {"HelpId = -5", 6, i32(-5)},                            // "-5" reads as a name, converts as a number
+        {"HelpId = -5", 6, i32(-5)},
         {"Small = 70000", 5, i16(70000 & 0xFFFF)},              // the low 16 bits
     };
     for (const Case& c : cases) {
@@ -189,6 +191,137 @@ TEST_F(FilterCompiler, ConstantOnTheLeftWarnsFieldNotFound) {
 TEST_F(FilterCompiler, UnreadableConstantRaisesTheConversionError) {
     for (const char* text : {"HelpId = abc", "Made = \"2/30/1996\"", "Price = abc", "Small = x1", "At = \"25:00\""})
         EXPECT_THROW(FilterTextToExpr(text, kFields), plat::EConvertError) << text;
+}
+
+// The nodes on the longest path down from the node at `offset`.
+int Levels(const Bytes& b, std::uint32_t offset) {
+    const std::size_t n = Node(b, offset);
+    if (U32(b, n) != 2) return 1;
+    return 1 + std::max(Levels(b, U16(b, n + 8)), Levels(b, U16(b, n + 10)));
+}
+
+// The constants of the tree's comparisons, left to right.
+void Constants(const Bytes& b, std::uint32_t offset, std::vector<std::int32_t>& out) {
+    const std::size_t n = Node(b, offset);
+    if (U32(b, n) == 5) {
+        std::int32_t v;
+        std::memcpy(&v, &b.at(U16(b, 8) + U16(b, n + 12)), 4);
+        out.push_back(v);
+        return;
+    }
+    if (U32(b, n) != 2) return;
+    Constants(b, U16(b, n + 8), out);
+    Constants(b, U16(b, n + 10), out);
+}
+
+TEST_F(FilterCompiler, NegativeNumbersAreNumbers) {
+    struct Case {
+        const char* text;
+        std::vector<std::int32_t> constants;
+        std::uint32_t root;
+    };
+    const Case cases[] = {
+        {"HelpId = -1", {-1}, 3},
+        {"HelpId=-1", {-1}, 3},
+        {"HelpId = -1 OR HelpId = 2", {-1, 2}, 11},
+        {"HelpId >= -12 AND (HelpId <> -3)", {-12, -3}, 10},
+        {"(HelpId = -1) OR (HelpId < -40)", {-1, -40}, 11},
+    };
+    for (const Case& c : cases) {
+        Bytes b = Compile(c.text);
+        if (b.empty()) continue;
+        std::vector<std::int32_t> got;
+        Constants(b, 0, got);
+        EXPECT_EQ(got, c.constants) << c.text;
+        EXPECT_EQ(U32(b, Node(b, 0) + 4), c.root) << c.text;
+    }
+    // A minus before a letter still starts a name.
+    Bytes b = Compile("Title = -abc");
+    const std::size_t k = Node(b, 14);
+    EXPECT_STREQ(reinterpret_cast<const char*>(&b[U16(b, 8) + U16(b, k + 12)]), "-abc");
+}
+
+TEST_F(FilterCompiler, ARunOfOneConnectiveIsBalanced) {
+    for (const char* op : {" OR ", " AND "}) {
+        for (int n : {2, 10, 64, 65, 200, 1000}) {
+            std::string text;
+            std::vector<std::int32_t> want;
+            for (int i = 1; i <= n; ++i) {
+                text += (i > 1 ? op : "") + std::string("HelpId = ") + std::to_string(i * 3);
+                want.push_back(i * 3);
+            }
+            Bytes b = Compile(text);
+            ASSERT_FALSE(b.empty()) << op << n;
+            EXPECT_EQ(U16(b, 4), 4 * n - 1) << op << n;
+            int height = 0;
+            while ((1 << height) < n) ++height;
+            EXPECT_EQ(Levels(b, 0), height + 2) << op << n;  // the connectives, a comparison, its operands
+            std::vector<std::int32_t> got;
+            Constants(b, 0, got);
+            EXPECT_EQ(got, want) << op << n;  // the terms keep their order
+            // "HelpId" once in the pool, then one 4-byte constant per term.
+            EXPECT_EQ(U16(b, 2) - U16(b, 8), 7 + 4 * n) << op << n;
+            for (std::uint32_t slot = 0; slot < U16(b, 4); ++slot) {
+                const std::size_t at = Node(b, slot * kFilterNodeSize);
+                if (U32(b, at) == 4) {
+                    EXPECT_EQ(U16(b, at + 10), 0) << op << n;
+                }
+            }
+        }
+    }
+    // Runs of one connective after another: the earlier run is the first
+    // term of the later one, so grouping stays from the left.
+    Bytes b = Compile("a=1 OR a=2 OR a=3 AND b=4 AND b=5");
+    const std::size_t root = Node(b, 0);
+    EXPECT_EQ(U32(b, root + 4), 10u);
+    const std::size_t left = Node(b, U16(b, root + 8));
+    EXPECT_EQ(U32(b, left + 4), 11u);
+    std::vector<std::int32_t> got;
+    Constants(b, U16(b, root + 8), got);
+    EXPECT_EQ(got, (std::vector<std::int32_t>{1, 2, 3}));
+}
+
+TEST_F(FilterCompiler, NestingAndDepthAreBounded) {
+    auto nested = [](int depth) {
+        return std::string(static_cast<std::size_t>(depth), '(') + "HelpId = 1" +
+               std::string(static_cast<std::size_t>(depth), ')');
+    };
+    auto alternating = [](int terms) {
+        std::string text = "HelpId = 0";
+        for (int i = 1; i < terms; ++i) text += (i % 2 ? " OR " : " AND ") + std::string("HelpId = ") + std::to_string(i);
+        return text;
+    };
+    auto repeated = [](const std::string& first, const std::string& more, int times) {
+        std::string text = first;
+        for (int i = 0; i < times; ++i) text += more;
+        return text;
+    };
+    struct Case { std::string name, text; };
+    const Case refused[] = {
+        {"20000 brackets", nested(20000)},
+        {"257 brackets", nested(kFilterMaxNesting + 1)},
+        {"20000 alternating connectives", alternating(20000)},
+        {"100 alternating connectives", alternating(100)},
+        // ("+" and "*" start names too: a bracket after them keeps them apart.)
+        {"20000 sums", repeated("(HelpId)", "+(HelpId)", 20000) + " = 1"},
+        {"20000 products", repeated("HelpId = 1", " *(1)", 20000)},
+        {"20000 nested ORs", repeated("", "HelpId = 1 OR (", 20000) + "HelpId = 2" + std::string(20000, ')')},
+    };
+    for (const Case& c : refused) {
+        TFilterFault f = TFilterFault::None;
+        EXPECT_FALSE(FilterTextToExpr(c.text, kFields, &f).has_value()) << c.name;
+        EXPECT_EQ(f, TFilterFault::TooDeep) << c.name;
+    }
+    EXPECT_TRUE(dialogs.Requests().empty());
+    // What the engine takes still compiles.
+    Bytes b = Compile(nested(kFilterMaxNesting));
+    EXPECT_EQ(U16(b, 4), 3);
+    b = Compile(alternating(60));
+    EXPECT_LE(Levels(b, 0), qv::kDbiMaxFilterLevels);
+    // Past 64 KB of buffer: too large, not too deep.
+    TFilterFault f = TFilterFault::None;
+    EXPECT_FALSE(FilterTextToExpr(repeated("HelpId = 0", " OR HelpId = 1", 2000), kFields, &f).has_value());
+    EXPECT_EQ(f, TFilterFault::TooLarge);
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <cstdio>
 #include <cstring>
-#include <stdexcept>
 #include <string>
 
 #include "engine/client/cursor_base.h"
@@ -10,12 +9,6 @@
 
 namespace qv {
 namespace {
-
-// Raised inside an evaluation for a tree that does not hold together; it
-// rejects the record and never leaves the filter.
-struct BadTree : std::runtime_error {
-    BadTree() : std::runtime_error("malformed filter expression") {}
-};
 
 template <class T>
 T Load(const void* p) {
@@ -96,10 +89,14 @@ TFilterListItem::TFilterListItem(TBaseTable* cursor, std::uint32_t clientData, s
         std::uint16_t size = static_cast<std::uint16_t>(p[2] | (p[3] << 8));
         if (size != 0) expression_.assign(p, p + size);
     }
+    valid_ = Prepare();
+}
+
+bool TFilterListItem::Readable(std::uint32_t at, std::uint32_t size) const {
+    return static_cast<std::uint64_t>(at) + size <= expression_.size();
 }
 
 std::uint16_t TFilterListItem::U16(std::uint32_t at) const {
-    if (static_cast<std::uint64_t>(at) + 2 > expression_.size()) throw BadTree();
     return static_cast<std::uint16_t>(expression_[at] | (expression_[at + 1] << 8));
 }
 
@@ -107,146 +104,207 @@ std::uint32_t TFilterListItem::U32(std::uint32_t at) const {
     return static_cast<std::uint32_t>(U16(at)) | (static_cast<std::uint32_t>(U16(at + 2)) << 16);
 }
 
-std::uint32_t TFilterListItem::NodeAt(std::uint32_t offset) const { return U16(6) + offset; }
-std::uint32_t TFilterListItem::LiteralAt(std::uint32_t offset) const { return U16(8) + offset; }
+bool TFilterListItem::Prepare() {
+    nodes_.clear();
+    values_.clear();
+    if (expression_.empty()) return true;
+    if (expression_.size() < static_cast<std::size_t>(kFilterHeaderSize)) return false;
+    // Node starts already reached: a second visit is a cycle or a shared node.
+    std::vector<bool> seen(expression_.size(), false);
+    if (Decode(0, 1, seen) != 0) {
+        nodes_.clear();
+        values_.clear();
+        return false;
+    }
+    std::size_t longest = FilterValue::kDataSize;
+    for (const Node& n : nodes_) {
+        if (n.fieldNumber == 0) continue;
+        TFieldCacheItem* item = cursor_->CacheItem(n.fieldNumber);
+        if (item != nullptr && item->desc.length > longest) longest = item->desc.length;
+    }
+    scratch_.assign(longest, 0);
+    return true;
+}
+
+// Decodes the node at `nodeOffset` and its operands; the node's index, or
+// -1 when anything about it is out of bounds, too deep or seen before.
+int TFilterListItem::Decode(std::uint32_t nodeOffset, int level, std::vector<bool>& seen) {
+    if (level > kMaxFilterDepth) return -1;
+    const std::uint32_t node = static_cast<std::uint32_t>(U16(6)) + nodeOffset;
+    if (!Readable(node, 8) || seen[node]) return -1;
+    seen[node] = true;
+    const int index = static_cast<int>(nodes_.size());
+    nodes_.emplace_back();
+    values_.emplace_back();
+    Node n;
+    n.cls = U32(node);
+    n.op = U32(node + 4);
+    FilterValue& value = values_[static_cast<std::size_t>(index)];
+    value.nodeClass = kNodeContinue;
+    switch (n.cls) {
+        case kNodeContinue:
+            if (!Readable(node, 10)) return -1;
+            n.continueValue = U16(node + 8);
+            break;
+        case kNodeConst: {
+            if (!Readable(node, 14)) return -1;
+            const std::uint16_t size = U16(node + 10);
+            const std::uint32_t lit = static_cast<std::uint32_t>(U16(8)) + U16(node + 12);
+            if (!Readable(lit, size)) return -1;
+            const std::uint16_t keep = size < FilterValue::kDataSize ? size : FilterValue::kDataSize;
+            value.type = U16(node + 8);
+            value.size = keep;
+            std::memcpy(value.data, expression_.data() + lit, keep);
+            break;
+        }
+        case kNodeField: {
+            if (!Readable(node, 12)) return -1;
+            const std::uint32_t lit = static_cast<std::uint32_t>(U16(8)) + U16(node + 10);
+            if (lit >= expression_.size()) return -1;
+            const auto* start = expression_.data() + lit;
+            const void* nul = std::memchr(start, 0, expression_.size() - lit);
+            if (nul == nullptr) return -1;
+            const std::string name(reinterpret_cast<const char*>(start), static_cast<const std::uint8_t*>(nul) - start);
+            if (name.empty()) {
+                n.emptyName = true;
+                value.op = 29;
+                break;
+            }
+            n.fieldNumber = cursor_->FieldNumberByName(name, false);
+            if (n.fieldNumber == 0) {
+                // Not a field: the name stands for itself, as text.
+                std::string text;
+                for (char c : name)
+                    if (c != '"') text += c;
+                if (text.size() > 255) text.resize(255);
+                value.type = kFilterTextType;
+                value.data[0] = static_cast<std::uint8_t>(text.size());
+                std::memcpy(value.data + 1, text.data(), text.size());
+                value.size = static_cast<std::uint16_t>(text.size());
+            }
+            break;
+        }
+        case kNodeUnary:
+            if (!Readable(node, 10)) return -1;
+            value.op = 29;
+            n.first = Decode(U16(node + 8), level + 1, seen);
+            if (n.first < 0) return -1;
+            break;
+        case kNodeBinary:
+            if (!Readable(node, 12)) return -1;
+            value.op = 29;
+            n.first = Decode(U16(node + 8), level + 1, seen);
+            if (n.first < 0) return -1;
+            n.second = Decode(U16(node + 10), level + 1, seen);
+            if (n.second < 0) return -1;
+            break;
+        case kNodeCompare:
+            if (!Readable(node, 16)) return -1;
+            value.op = 29;
+            n.caseInsensitive = U16(node + 8) != 0;
+            n.partial = U16(node + 10);
+            n.first = Decode(U16(node + 12), level + 1, seen);
+            if (n.first < 0) return -1;
+            n.second = Decode(U16(node + 14), level + 1, seen);
+            if (n.second < 0) return -1;
+            break;
+        default:
+            break;  // evaluates to false
+    }
+    nodes_[static_cast<std::size_t>(index)] = n;
+    return index;
+}
 
 bool TFilterListItem::Accepts(void* record) {
     if (!active_) return true;
     record_ = record;
     if (callback_ != nullptr && callback_(clientData_, record, 0) == 0) return false;
-    if (expression_.empty()) return true;
+    if (!valid_) return false;
+    if (nodes_.empty()) return true;
     try {
-        FilterValue value;
-        return Evaluate(0, value, 0);
+        return Evaluate(0);
     } catch (...) {
         return false;
     }
 }
 
-bool TFilterListItem::EvaluateField(std::uint32_t node, FilterValue& value) {
-    std::uint32_t lit = LiteralAt(U16(node + 10));
-    if (lit >= expression_.size()) throw BadTree();
-    const auto* start = expression_.data() + lit;
-    const void* nul = std::memchr(start, 0, expression_.size() - lit);
-    if (nul == nullptr) throw BadTree();
-    std::string name(reinterpret_cast<const char*>(start), static_cast<const std::uint8_t*>(nul) - start);
-    if (name.empty()) {
-        value.op = 29;
-        return false;
-    }
-    int number = cursor_->FieldNumberByName(name, false);
-    if (number == 0) {
-        // Not a field: the name stands for itself, as text.
-        std::string text;
-        for (char c : name)
-            if (c != '"') text += c;
-        if (text.size() > 255) text.resize(255);
-        value.type = kFilterTextType;
-        value.data[0] = static_cast<std::uint8_t>(text.size());
-        std::memcpy(value.data + 1, text.data(), text.size());
-        value.size = static_cast<std::uint16_t>(text.size());
-        value.blank = false;
-        return true;
-    }
-    TFieldCacheItem* item = nullptr;
+bool TFilterListItem::EvaluateField(const Node& node, FilterValue& value) {
+    if (node.emptyName) return false;
+    if (node.fieldNumber == 0) return true;  // its text, filled when decoded
     if (record_ == nullptr) return false;
-    if (cursor_->GetCacheItem(number, item) != 0 || item == nullptr) return false;
+    TFieldCacheItem* item = cursor_->CacheItem(node.fieldNumber);
+    if (item == nullptr && (cursor_->GetCacheItem(node.fieldNumber, item) != 0 || item == nullptr)) return false;
     value.type = item->desc.fieldType;
     // The value record holds 256 bytes; a longer field is read whole and
     // compared over its first 256.
-    std::vector<std::uint8_t> scratch(item->desc.length > FilterValue::kDataSize ? item->desc.length
-                                                                                 : FilterValue::kDataSize,
-                                      0);
+    const std::size_t length = item->desc.length;
+    if (scratch_.size() < length) scratch_.assign(length, 0);
+    const std::size_t keep = length < FilterValue::kDataSize ? length : FilterValue::kDataSize;
+    // What the read leaves out of the kept part counts as zeros.
+    std::memset(scratch_.data(), 0, keep);
     bool blank = false;
-    DBIResult rc = cursor_->ReadFieldValue(*item, record_, scratch.data(), blank);
-    std::size_t keep = item->desc.length < FilterValue::kDataSize ? item->desc.length : FilterValue::kDataSize;
-    std::memcpy(value.data, scratch.data(), keep);
+    DBIResult rc = cursor_->ReadFieldValue(*item, record_, scratch_.data(), blank);
+    std::memcpy(value.data, scratch_.data(), keep);
     value.size = static_cast<std::uint16_t>(keep);
     value.blank = blank;
     return rc == 0;
 }
 
-bool TFilterListItem::Evaluate(std::uint32_t nodeOffset, FilterValue& value, int depth) {
-    if (depth > kMaxFilterDepth) throw BadTree();
-    value = FilterValue{};
-    value.nodeClass = kNodeContinue;
-    std::uint32_t node = NodeAt(nodeOffset);
-    std::uint32_t cls = U32(node);
-    std::uint32_t op = U32(node + 4);
-    switch (cls) {
+// Operands were checked when the tree was decoded: each is reached once and
+// the recursion is at most kMaxFilterDepth deep.
+bool TFilterListItem::Evaluate(int index) {
+    const Node& n = nodes_[static_cast<std::size_t>(index)];
+    FilterValue& value = values_[static_cast<std::size_t>(index)];
+    switch (n.cls) {
         case kNodeContinue:
-            return U16(node + 8) != 0;
-        case kNodeConst: {
-            std::uint16_t type = U16(node + 8);
-            std::uint16_t size = U16(node + 10);
-            std::uint32_t lit = LiteralAt(U16(node + 12));
-            if (static_cast<std::uint64_t>(lit) + size > expression_.size()) throw BadTree();
-            std::uint16_t keep = size < FilterValue::kDataSize ? size : FilterValue::kDataSize;
-            value.type = type;
-            value.size = keep;
-            std::memcpy(value.data, expression_.data() + lit, keep);
+            return n.continueValue != 0;
+        case kNodeConst:
             return true;
-        }
         case kNodeField:
-            return EvaluateField(node, value);
+            return EvaluateField(n, value);
         case kNodeUnary: {
-            FilterValue operand;
-            bool ok = Evaluate(U16(node + 8), operand, depth + 1);
-            value.op = 29;
+            const bool ok = Evaluate(n.first);
             bool truth;
             if (ok) {
-                truth = op == kOpIsBlank ? operand.blank : (op == kOpNotBlank ? !operand.blank : false);
+                const bool blank = values_[static_cast<std::size_t>(n.first)].blank;
+                truth = n.op == kOpIsBlank ? blank : (n.op == kOpNotBlank ? !blank : false);
             } else {
-                truth = op == kOpNot;
+                truth = n.op == kOpNot;
             }
             value.data[0] = truth ? 1 : 0;
             return truth;
         }
         case kNodeBinary:
         case kNodeCompare: {
-            value.op = 29;
-            if (cls == kNodeBinary && (op == kOpAnd || op == kOpOr)) {
-                FilterValue first;
-                bool a = Evaluate(U16(node + 8), first, depth + 1);
-                bool truth;
-                if (a) {
-                    truth = op == kOpOr ? true : Evaluate(U16(node + 10), first, depth + 1);
-                } else {
-                    truth = op == kOpAnd ? false : Evaluate(U16(node + 10), first, depth + 1);
-                }
+            bool truth = false;
+            if (n.cls == kNodeBinary && (n.op == kOpAnd || n.op == kOpOr)) {
+                if (Evaluate(n.first))
+                    truth = n.op == kOpOr ? true : Evaluate(n.second);
+                else
+                    truth = n.op == kOpAnd ? false : Evaluate(n.second);
                 value.data[0] = truth ? 1 : 0;
                 return truth;
             }
-            bool caseInsensitive = false;
-            std::uint16_t partial = 0;
-            std::uint32_t first = node + 8, second = node + 10;
-            if (cls == kNodeCompare) {
-                caseInsensitive = U16(node + 8) != 0;
-                partial = U16(node + 10);
-                first = node + 12;
-                second = node + 14;
-            }
-            FilterValue a, b;
-            if (!Evaluate(U16(first), a, depth + 1)) return false;
-            if (!Evaluate(U16(second), b, depth + 1)) return false;
-            int c = CompareFilterValues(a, b, partial, caseInsensitive);
-            bool truth;
+            value.data[0] = 0;
+            if (!Evaluate(n.first) || !Evaluate(n.second)) return false;
+            const FilterValue& a = values_[static_cast<std::size_t>(n.first)];
+            const FilterValue& b = values_[static_cast<std::size_t>(n.second)];
             if (a.blank != b.blank) {
                 // A null value neither equals nor orders against a value:
                 // only "not equal" holds. (Ordering nulls first would let
                 // "Count < 2" pick up every row without a count.)
-                truth = op == kOpNe;
-                value.data[0] = truth ? 1 : 0;
-                return truth;
-            }
-            switch (op) {
-                case kOpEq: truth = c == 0; break;
-                case kOpNe: truth = c != 0; break;
-                case kOpGt: truth = c > 0; break;
-                case kOpLt: truth = c < 0; break;
-                case kOpGe: truth = c >= 0; break;
-                case kOpLe: truth = c <= 0; break;
-                default: truth = false; break;
+                truth = n.op == kOpNe;
+            } else {
+                const int c = CompareFilterValues(a, b, n.partial, n.caseInsensitive);
+                switch (n.op) {
+                    case kOpEq: truth = c == 0; break;
+                    case kOpNe: truth = c != 0; break;
+                    case kOpGt: truth = c > 0; break;
+                    case kOpLt: truth = c < 0; break;
+                    case kOpGe: truth = c >= 0; break;
+                    case kOpLe: truth = c <= 0; break;
+                    default: truth = false; break;
+                }
             }
             value.data[0] = truth ? 1 : 0;
             return truth;
@@ -291,6 +349,9 @@ DBIResult TBaseTable::AddFilter(std::uint32_t clientData, std::uint16_t priority
     SetResult(kDbiErrInvalidHandle);
     auto item = std::make_unique<TFilterListItem>(this, clientData, priority, canAbort, expression,
                                                   reinterpret_cast<FilterCallback>(callback));
+    // A tree that cannot be evaluated is refused here, not discovered as
+    // a filter that lets nothing through.
+    if (!item->Valid()) return SetResult(kDbiErrInvalidParam);
     filter = item.get();
     filters_.push_back(std::move(item));
     RecomputeFiltersActive();

@@ -6,13 +6,19 @@
 // start; nodes addressed by u16 offsets into the node area (the root at 0),
 // each +0 u32 class, +4 u32 operator, then by class (1 unary, 2 binary,
 // 3 compare, 4 field, 5 constant, 7 continue). The tree comes from outside
-// the engine: every read is bounds-checked against the total size and
-// nesting is limited, and a tree that breaks either rejects the record.
+// the engine, so it is checked once, when the filter is added: every read
+// within the total size, at most kMaxFilterDepth nodes from the root down,
+// and every node reached from one parent only (an offset pointing back up,
+// or two parents sharing a child, would make a walk endless or
+// exponential). A tree that fails is refused and never evaluated. The
+// check decodes the tree and resolves each field name to its field number,
+// so testing a record reads no names and allocates nothing.
 #pragma once
 
 #include <cstdint>
 #include <vector>
 
+#include "engine/api/dbi_filter.h"
 #include "engine/client/handle_base.h"
 
 namespace qv {
@@ -30,8 +36,8 @@ enum : std::uint32_t {
 // The type of a field node's name when no field has it: a length-prefixed text.
 constexpr std::uint16_t kFilterTextType = 15;
 constexpr int kFilterHeaderSize = 10;
-// Deeper trees are refused; the filter compiler builds far shallower ones.
-constexpr int kMaxFilterDepth = 64;
+// Nodes on the longest path from the root; deeper trees are refused.
+constexpr int kMaxFilterDepth = kDbiMaxFilterLevels;
 constexpr int kFilterInfoSize = 24;
 
 // Caller's filter routine: (client data, record, physical record number);
@@ -54,6 +60,11 @@ public:
     TFilterListItem(TBaseTable* cursor, std::uint32_t clientData, std::uint16_t priority, bool canAbort,
                     const void* expression, FilterCallback callback);
 
+    // False when the expression does not hold together or is too deep:
+    // such a filter is refused. It was checked and decoded on construction,
+    // against the fields the cursor has then.
+    bool Valid() const { return valid_; }
+
     bool Accepts(void* record);
 
     TBaseTable* Cursor() const { return cursor_; }
@@ -66,15 +77,29 @@ public:
     void SetActive(bool on) { active_ = on; }
 
 private:
-    bool Evaluate(std::uint32_t nodeOffset, FilterValue& value, int depth);
-    bool EvaluateField(std::uint32_t node, FilterValue& value);
+    // One node of the expression, decoded; operands are indexes into nodes_.
+    struct Node {
+        std::uint32_t cls = 0;
+        std::uint32_t op = 0;
+        int first = -1, second = -1;
+        bool caseInsensitive = false;
+        std::uint16_t partial = 0;
+        std::uint16_t continueValue = 0;
+        // Field node: 0 with an empty name (false) or a name that is no
+        // field (its text, kept in the node's value).
+        int fieldNumber = 0;
+        bool emptyName = false;
+    };
+
+    bool Prepare();
+    int Decode(std::uint32_t nodeOffset, int level, std::vector<bool>& seen);
+    bool Evaluate(int index);
+    bool EvaluateField(const Node& node, FilterValue& value);
     int CompareFilterValues(const FilterValue& a, const FilterValue& b, std::uint16_t partialLength,
                             bool caseInsensitive);
+    bool Readable(std::uint32_t at, std::uint32_t size) const;
     std::uint16_t U16(std::uint32_t at) const;
     std::uint32_t U32(std::uint32_t at) const;
-    // Bounds of node and literal areas within the tree.
-    std::uint32_t NodeAt(std::uint32_t offset) const;
-    std::uint32_t LiteralAt(std::uint32_t offset) const;
 
     TBaseTable* cursor_;
     std::uint32_t clientData_;
@@ -84,6 +109,13 @@ private:
     FilterCallback callback_;
     bool active_ = false;
     void* record_ = nullptr;
+    bool valid_ = true;
+    std::vector<Node> nodes_;
+    // Each node's value; constants and names that are no field are filled
+    // when decoded and never change.
+    std::vector<FilterValue> values_;
+    // A field's value is read whole here, then its first 256 bytes kept.
+    std::vector<std::uint8_t> scratch_;
 };
 
 }  // namespace qv

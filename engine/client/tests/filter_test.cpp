@@ -134,51 +134,6 @@ TEST(Filter, ExpressionTable) {
     }
 }
 
-// Trees that do not hold together reject the record; none reads outside
-// the tree's copy.
-TEST(Filter, MalformedTreesReject) {
-    auto good = BuildTree(Compare(kOpEq, Field("Count"), Int32(10)));
-    auto put16 = [](std::vector<std::uint8_t>& t, std::size_t at, std::uint16_t v) {
-        t[at] = static_cast<std::uint8_t>(v);
-        t[at + 1] = static_cast<std::uint8_t>(v >> 8);
-    };
-    struct Case {
-        const char* name;
-        std::function<void(std::vector<std::uint8_t>&)> spoil;
-    };
-    const Case cases[] = {
-        {"operand beyond the tree", [&](auto& t) { put16(t, 10 + 12, 4000); }},
-        {"node area beyond the tree", [&](auto& t) { put16(t, 6, 60000); }},
-        {"literal area beyond the tree", [&](auto& t) { put16(t, 8, 60000); }},
-        {"operand is the root itself", [&](auto& t) { put16(t, 10 + 12, 0); }},
-        {"constant longer than the tree", [&](auto& t) { put16(t, 10 + 16 + 12 + 10, 5000); }},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        auto tree = good;
-        c.spoil(tree);
-        Items items;
-        EXPECT_EQ(items.Passing(tree), (P{F, F, F, F}));
-    }
-    // A name that runs to the end of the tree without a terminator.
-    auto noNul = BuildTree(Unary(kOpNotBlank, Field("Name")));
-    noNul.back() = 'X';
-    Items items;
-    EXPECT_EQ(items.Passing(noNul), (P{F, F, F, F}));
-}
-
-TEST(Filter, DeepTreesAreRefused) {
-    ExprNode deep = Continue(1);
-    for (int i = 0; i < 200; ++i) deep = Binary(kOpAnd, Continue(1), deep);
-    Items items;
-    EXPECT_EQ(items.Passing(BuildTree(deep)), (P{F, F, F, F}));
-    ExprNode shallow = Continue(1);
-    for (int i = 0; i < 20; ++i) shallow = Binary(kOpAnd, Continue(1), shallow);
-    EXPECT_EQ(items.Passing(BuildTree(shallow)), (P{T, T, T, T}));
-}
-
-// ---- the cursor's filter calls ----------------------------------------------------------
-
 std::int16_t RejectAll(std::uint32_t, void*, std::uint32_t) { return 0; }
 std::int16_t OnlyClientDataRows(std::uint32_t clientData, void* record, std::uint32_t) {
     // Accepts the rows whose name (at byte 0) begins with the client data.
@@ -194,6 +149,116 @@ std::vector<std::string> Walk(Items& items) {
     EXPECT_EQ(items.t.State(), kCursorAtEnd);
     return seen;
 }
+
+// Trees that do not hold together are refused when they are added: the add
+// fails, no filter joins the cursor and every row stays in view. None reads
+// outside the tree's copy.
+void ExpectRefused(const std::vector<std::uint8_t>& tree) {
+    Items items;
+    TFilterListItem* f = nullptr;
+    EXPECT_EQ(items.t.AddFilter(0, 0, false, tree.data(), nullptr, f), kDbiErrInvalidParam);
+    EXPECT_EQ(f, nullptr);
+    EXPECT_EQ(items.t.FilterCount(), 0);
+    EXPECT_EQ(items.t.ActivateFilter(nullptr), 0);
+    EXPECT_FALSE(items.t.FiltersActive());
+    EXPECT_EQ(Walk(items).size(), 4u);
+}
+
+void Put16(std::vector<std::uint8_t>& t, std::size_t at, std::uint16_t v) {
+    t[at] = static_cast<std::uint8_t>(v);
+    t[at + 1] = static_cast<std::uint8_t>(v >> 8);
+}
+
+// A tree of `count` binary AND nodes (12 bytes each) whose two operands are
+// both the next node, ending in a continue node: every node is reached
+// through two parents, so walking it as a tree takes 2^count steps.
+std::vector<std::uint8_t> SharedChain(int count) {
+    const std::size_t nodes = 12u * static_cast<std::size_t>(count) + 10;
+    std::vector<std::uint8_t> t(10 + nodes, 0);
+    Put16(t, 0, 1);
+    Put16(t, 2, static_cast<std::uint16_t>(t.size()));
+    Put16(t, 4, static_cast<std::uint16_t>(count + 1));
+    Put16(t, 6, 10);
+    Put16(t, 8, static_cast<std::uint16_t>(t.size()));
+    for (int i = 0; i < count; ++i) {
+        const std::size_t at = 10 + 12u * static_cast<std::size_t>(i);
+        t[at] = kNodeBinary;
+        t[at + 4] = kOpAnd;
+        Put16(t, at + 8, static_cast<std::uint16_t>(12 * (i + 1)));
+        Put16(t, at + 10, static_cast<std::uint16_t>(12 * (i + 1)));
+    }
+    const std::size_t last = 10 + 12u * static_cast<std::size_t>(count);
+    t[last] = kNodeContinue;
+    Put16(t, last + 8, 1);
+    return t;
+}
+
+TEST(Filter, MalformedTreesAreRefused) {
+    // The good tree: compare at 0 (16 bytes), field at 16 (12), constant at 28 (14).
+    auto good = BuildTree(Compare(kOpEq, Field("Count"), Int32(10)));
+    {
+        Items items;
+        EXPECT_EQ(items.Passing(good), (P{T, F, F, F}));
+    }
+    struct Case {
+        const char* name;
+        std::function<void(std::vector<std::uint8_t>&)> spoil;
+    };
+    const Case cases[] = {
+        {"operand beyond the tree", [&](auto& t) { Put16(t, 10 + 12, 4000); }},
+        {"node area beyond the tree", [&](auto& t) { Put16(t, 6, 60000); }},
+        {"literal area beyond the tree", [&](auto& t) { Put16(t, 8, 60000); }},
+        {"operand is the root itself", [&](auto& t) { Put16(t, 10 + 12, 0); }},
+        {"second operand is the first", [&](auto& t) { Put16(t, 10 + 14, 16); }},
+        {"constant longer than the tree", [&](auto& t) { Put16(t, 10 + 16 + 12 + 10, 5000); }},
+        {"field name beyond the tree", [&](auto& t) { Put16(t, 10 + 16 + 10, 3000); }},
+        {"size shorter than a header", [&](auto& t) { Put16(t, 2, 6); }},
+        {"size cuts the last node", [&](auto& t) { Put16(t, 2, 10 + 16 + 12 + 6); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        auto tree = good;
+        c.spoil(tree);
+        ExpectRefused(tree);
+    }
+    // A name that runs to the end of the tree without a terminator.
+    auto noNul = BuildTree(Unary(kOpNotBlank, Field("Name")));
+    noNul.back() = 'X';
+    ExpectRefused(noNul);
+    // A not whose operand is itself.
+    auto selfLoop = BuildTree(Unary(kOpNot, Continue(0)));
+    Put16(selfLoop, 10 + 8, 0);
+    ExpectRefused(selfLoop);
+}
+
+TEST(Filter, SharedNodesAreRefusedAtOnce) {
+    // Shallow enough for the depth limit, but a walk would never end.
+    ExpectRefused(SharedChain(50));
+}
+
+// The longest path from the root, counted in nodes, may hold 64 of them.
+TEST(Filter, DeepTreesAreRefused) {
+    auto chain = [](int levels) {
+        ExprNode deep = Continue(1);
+        for (int i = 1; i < levels; ++i) deep = Binary(kOpAnd, Continue(1), deep);
+        return BuildTree(deep);
+    };
+    {
+        Items items;
+        EXPECT_EQ(items.Passing(chain(kMaxFilterDepth)), (P{T, T, T, T}));
+        EXPECT_EQ(items.Passing(chain(20)), (P{T, T, T, T}));
+    }
+    for (int levels : {kMaxFilterDepth + 1, 200, 2700}) {
+        SCOPED_TRACE(levels);
+        ExpectRefused(chain(levels));
+    }
+    // Far deeper than any stack would take: a chain of 6000 nots.
+    ExprNode nots = Continue(1);
+    for (int i = 0; i < 6000; ++i) nots = Unary(kOpNot, nots);
+    ExpectRefused(BuildTree(nots));
+}
+
+// ---- the cursor's filter calls ----------------------------------------------------------
 
 TEST(Filter, CursorFilterCalls) {
     Items items;
