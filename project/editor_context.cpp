@@ -413,7 +413,12 @@ void EditorContext::FormShow() {
     if (ApplyProjectDisplaySettings) ApplyProjectDisplaySettings();
     if (ProcessMessages) ProcessMessages();
     if (FocusPageEditor) FocusPageEditor();
-    if (Settings.ShowTipOfTheDay) plat::PostMessage(handle_, kWmDeferredStartup, 0, 0);
+    if (Settings.ShowTipOfTheDay) {
+        if (PostDeferredStartup)
+            PostDeferredStartup();
+        else
+            plat::PostMessage(handle_, kWmDeferredStartup, 0, 0);
+    }
     activeSource->SetDataSet(mainTable);
     if (ProcessMessages) ProcessMessages();
     if (ApplyPageFilterView) ApplyPageFilterView();

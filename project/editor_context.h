@@ -167,6 +167,9 @@ public:
     std::function<void()> FocusPageEditor;           // the split view's page editor
     std::function<void(const std::string& message)> ReportError;     // a message dialog by default
     std::function<void()> AfterPaste;                // re-applies the project header
+    // Sends message 1066 on its way; the window waits until it has been
+    // painted, so the tip or the help comes over a window, not a black hole.
+    std::function<void()> PostDeferredStartup;
 
     // Features of other parts of the editor that the page and project rules
     // call at fixed points; each may stay empty.

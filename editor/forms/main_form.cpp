@@ -17,8 +17,13 @@
 
 #include "editor/forms/main_resources.h"
 #include "platform/core/dialog_service.h"
+#include "platform/win/message_queue.h"
 #include "controls/richdb/db_rich_text.h"
 #include "richtext/controls/rtf_edit.h"
+
+#include <QTimer>
+#include <QWidget>
+#include <QWindow>
 
 #include <stdexcept>
 
@@ -76,10 +81,28 @@ richtext::TDBJDRichText* MakePageEditor(gui::TComponent* owner, gui::TWinControl
     e->SetParent(parent);
     e->SetDataSource(source);
     e->SetDataField(field);
+    // A page wider than its pane, or longer, is scrolled to: the text keeps
+    // its page width and is never cut off at the pane's edge.
+    e->SetScrollBars(gui::ssBoth);
     // Jumps are marked from the start; the project's display settings give
     // the preferred colour later.
     ShowJumpText(*e, 0xFF0000);
     return e;
+}
+
+// A formatting bar across the top of `parent`: the font name, size and
+// colour lists and the Normal, Bold, Italic, Underline and alignment icons.
+richtext::TJDToolBar* MakeFormattingBar(gui::TComponent* owner, gui::TWinControl* parent, const std::string& name) {
+    using namespace richtext;
+    auto* bar = new TJDToolBar(owner);
+    bar->SetName(name);
+    bar->SetParent(parent);
+    bar->SetAlign(gui::alTop);
+    bar->SetBevelOuter(gui::bvNone);
+    bar->Setsel_StatusIcons(
+        JDSet({SelNormal, SelBold, SelItalic, SelUnder, SelLeft, SelCenter, SelBlock, SelRight}));
+    bar->Setsel_ListBoxes(JDSet({SelFontName, SelFontSize, SelFontColor}));
+    return bar;
 }
 
 TViewGrid* MakeGrid(gui::TComponent* owner, gui::TWinControl* parent, const std::string& name,
@@ -134,6 +157,7 @@ TForm1::~TForm1() {
     ctx->SyncScreenFonts = {};
     ctx->AfterPaste = {};
     ctx->ShowTipOfTheDayWindow = {};
+    ctx->PostDeferredStartup = {};
     ctx->ApplyPageFilterView = {};
     ctx->FocusPageEditor = {};
     Explorer.reset();  // before the tables and the tree it works on
@@ -405,7 +429,15 @@ void TForm1::BuildViews() {
     TreeView1->SetName("TreeView1");
     TreeView1->SetParent(TabSheet2);
     TreeView1->SetAlign(gui::alClient);
-    HelpText = MakePageEditor(this, splitViewSplitter, "HelpText", ctx->detailSource, "HelpText");
+    // The page editor's pane: the formatting bar above the editor.
+    pnlHelpText = new gui::TPanel(this);
+    pnlHelpText->SetName("pnlHelpText");
+    pnlHelpText->SetBevelOuter(gui::bvNone);
+    pnlHelpText->SetParent(splitViewSplitter);
+    JDToolBar1 = MakeFormattingBar(this, pnlHelpText, "JDToolBar1");
+    HelpText = MakePageEditor(this, pnlHelpText, "HelpText", ctx->detailSource, "HelpText");
+    HelpText->SetAlign(gui::alClient);
+    HelpText->SetJDToolBar(JDToolBar1);
 
     // Max view: the non-scrolling title above the page text, the footnote
     // fields below, the inheritance panel on top.
@@ -422,6 +454,9 @@ void TForm1::BuildViews() {
     pnlMax->SetParent(max);
     pnlMax->SetAlign(gui::alBottom);
     pnlMax->SetHeight(60);
+    // Below the inheritance panel, above the title and the page text.
+    JDToolBar2 = MakeFormattingBar(this, max, "JDToolBar2");
+    JDToolBar2->SetTop(pnlInherit->Top() + pnlInherit->Height());
     pnlMaxSplitter = new misc::TTwoWaySplitter(this);
     pnlMaxSplitter->SetName("pnlMaxSplitter");
     pnlMaxSplitter->SetParent(max);
@@ -430,6 +465,9 @@ void TForm1::BuildViews() {
     pnlMaxSplitter->SetSplitDirection(misc::sdHorizontal);
     FullTitleEditFld = MakePageEditor(this, pnlMaxSplitter, "FullTitleEditFld", ctx->detailSource, "FullTitle");
     maxHelpText = MakePageEditor(this, pnlMaxSplitter, "maxHelpText", ctx->detailSource, "HelpText");
+    // The title and the page text share the bar: the one with the focus has it.
+    FullTitleEditFld->SetJDToolBar(JDToolBar2);
+    maxHelpText->SetJDToolBar(JDToolBar2);
 
     jdProjectRtfHeader = MakeEditor(this, this, "jdProjectRtfHeader");
     jdProjectRtfHeader->SetVisible(false);
@@ -450,8 +488,13 @@ void TForm1::ApplySettingsToControls() {
     ctx->Settings.NonscrollSplitterPos = pnlMaxSplitter->BarPosition();
     splitViewSplitter->SetBarPosition(s.SplitViewSplitterPos);
     ctx->Settings.SplitViewSplitterPos = splitViewSplitter->BarPosition();
-    // Whatever the file says, the window comes up whole on this screen.
-    SetBoundsOnScreen(s.Left, s.Top, s.Width, s.Height);
+    // Whatever the file says, the window comes up whole on this screen. A
+    // first start has no place of its own yet: the window opens wide enough
+    // for a whole line of a page beside the page list, as the screen allows.
+    if (ctx->FirstRun())
+        SetBoundsOnScreen(s.Left, s.Top, kMainWindowFirstWidth, kMainWindowFirstHeight);
+    else
+        SetBoundsOnScreen(s.Left, s.Top, s.Width, s.Height);
     SetShowHint(s.HelpHints);
     miShowHints->SetChecked(s.HelpHints);
     miTipOfTheDay->SetChecked(s.ShowTipOfTheDay);
@@ -535,8 +578,25 @@ void TForm1::FormShow() {
     gui::Screen->SetCursor(gui::crDefault);
     ctx->ApplyPageFilterView = [this] { DBNavigator1->SetDataSource(ctx->activeSource); };
     ctx->FocusPageEditor = [this] { SetActiveControl(HelpText); };
+    // The tip or the first start's help goes out with the window's first
+    // paint: shown from here it would come before the window is on the screen.
+    ctx->PostDeferredStartup = [this] { PostDeferredStartupWhenPainted(); };
     ctx->FormShow();
     SetViewColumns(*this);
+}
+
+void TForm1::PostDeferredStartupWhenPainted() {
+    QWidget* w = Widget();
+    deferredStartupWaiting_ = true;
+    if (!w || (w->isVisible() && w->windowHandle() && w->windowHandle()->isExposed())) {
+        // Painted now, children and all, so the box comes over a whole window.
+        if (w) w->repaint();
+        deferredStartupWaiting_ = false;
+        plat::PostMessage(ctx->Handle(), kWmDeferredStartup, 0, 0);
+        return;
+    }
+    // Not on the screen yet: looked at again shortly (the timer goes with the window).
+    QTimer::singleShot(20, w, [this] { PostDeferredStartupWhenPainted(); });
 }
 
 void TForm1::FormCloseQuery(bool& CanClose) {

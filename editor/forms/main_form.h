@@ -27,6 +27,7 @@
 #include "controls/richdb/db_rich_text.h"
 
 #include <functional>
+#include <vector>
 
 namespace richtext {
 class TJDCustomRtfEdit;
@@ -67,6 +68,8 @@ void ShowJumpText(richtext::TJDCustomRtfEdit& editor, long colour);
 
 // The main window's smallest size.
 inline constexpr int kMainWindowMinWidth = 480, kMainWindowMinHeight = 360;
+// Its size at the first start.
+inline constexpr int kMainWindowFirstWidth = 1024, kMainWindowFirstHeight = 720;
 
 // The tips the main window's tip of the day offers.
 plat::StringList MainWindowTips();
@@ -124,11 +127,16 @@ public:
     gui::TTreeView* TreeView1;
     // The contents explorer over TreeView1.
     std::unique_ptr<buildui::ExplorerView> Explorer;
+    // The split view's page editor, on its pane under its formatting bar.
+    gui::TPanel* pnlHelpText;
+    richtext::TJDToolBar* JDToolBar1;
     richtext::TDBJDRichText* HelpText;
 
     gui::TPanel* pnlInherit;
     gui::TLabel* lblInherit;
     misc::TTwoWaySplitter* pnlMaxSplitter;
+    // The max view's formatting bar, over the title and the page text.
+    richtext::TJDToolBar* JDToolBar2;
     richtext::TDBJDRichText* FullTitleEditFld;
     richtext::TDBJDRichText* maxHelpText;
     gui::TPanel* pnlMax;
@@ -197,6 +205,8 @@ public:
     gui::TForm* Splash = nullptr;
     // Screenshots and scripted runs show no modal tip window.
     bool SuppressTipWindow = false;
+    // The start-up's message 1066 waits for the window's first paint.
+    bool DeferredStartupWaiting() const { return deferredStartupWaiting_; }
 
     void FormCreate();
     void FormShow();
@@ -286,6 +296,11 @@ private:
     void TakeSettingsFromControls();
     void BuildCommands();
     void BuildToolBar();
+    // Places the tool bar's buttons in rows as wide as the window.
+    void ArrangeToolButtons();
+    std::vector<std::vector<gui::TSpeedButton*>> toolRows_;
+    int toolsArrangedWidth_ = -1;
+    bool toolsArrangePending_ = false;
     void WireToolBar();
     void BuildContentsPage();
     void WireContentsPage();
@@ -303,6 +318,9 @@ private:
     void DrawContentsGridCell(const gui::TRect& rect, db::TField* field);
     void PageGridCellColors(db::TField* field, gui::TFont& font, gui::TBrush& brush);
     bool startupOk_ = true;
+    // Message 1066 once the window is on the screen and painted.
+    void PostDeferredStartupWhenPainted();
+    bool deferredStartupWaiting_ = false;
 };
 
 }  // namespace editor

@@ -291,18 +291,13 @@ void InstallPageCommands(TForm1& form) {
                             [set] { ShowGraphicFilename(set->host, set->Active()); });
     for (gui::TMenuItem* i : {popTopic, popPopup, popMacro, popGraphic}) popHelp->Items()->Add(i);
 
-    // The ruler of the split view's page editor, above it.
-    auto* pnlHelpText = new gui::TPanel(&form);
-    pnlHelpText->SetName("pnlHelpText");
-    pnlHelpText->SetBevelOuter(gui::bvNone);
-    form.HelpText->SetParent(pnlHelpText);
-    pnlHelpText->SetParent(form.splitViewSplitter);
+    // The ruler of the split view's page editor, above it and under its bar.
     auto* ruler = new richtext::TJDRuler(&form);
     ruler->SetName("JDRuler2");
-    ruler->SetParent(pnlHelpText);
+    ruler->SetParent(form.pnlHelpText);
+    ruler->SetTop(form.JDToolBar1->Top() + form.JDToolBar1->Height());
     ruler->SetAlign(gui::alTop);
     ruler->SetVisible(form.ctx->Settings.RulerInSplitView);
-    form.HelpText->SetAlign(gui::alClient);
     form.HelpText->SetJDRuler(ruler);
     form.splitViewSplitter->ArrangePanes();
     auto* miRuler = Item(form, "miRuler", "&Ruler", nullptr);

@@ -17,6 +17,9 @@
 #include "platform/gui/clipboard.h"
 #include "controls/richdb/db_rich_text.h"
 
+#include <QObject>
+#include <QWidget>
+
 #include <algorithm>
 #include <iterator>
 
@@ -83,14 +86,13 @@ gui::TMenuItem* FindShortCut(gui::TMenuItem* item, gui::TShortCut sc) {
 }  // namespace
 
 void TForm1::BuildToolBar() {
-    pnlTools->SetHeight(2 * kRowHeight + 6);
     // Above the project fields, right under the menu.
     pnlTools->SetTop(Panel6->Top() - 1);
-    auto row = [this](const ToolButton* first, const ToolButton* last, int top) {
-        int x = 4;
+    auto row = [this](const ToolButton* first, const ToolButton* last) {
+        std::vector<gui::TSpeedButton*> buttons;
         for (const ToolButton* b = first; b != last; ++b) {
             if (!b->member) {
-                x += 6;
+                buttons.push_back(nullptr);  // the gap between groups
                 continue;
             }
             auto* button = new gui::TSpeedButton(this);
@@ -99,17 +101,33 @@ void TForm1::BuildToolBar() {
             button->SetCaption(b->caption);
             button->SetHint(b->hint);
             const int width = std::max(34, 6 * static_cast<int>(std::string(b->caption).size()) + 14);
-            button->SetBounds(x, top, width, kRowHeight);
+            button->SetBounds(0, 0, width, kRowHeight);
             // Copy To and Word are reached from the Tools menu only: their
             // buttons stay hidden and take no room in the row.
             const std::string name = b->name;
             if (name == "sbtnCopyTo" || name == "sbtnWord") button->SetVisible(false);
-            else x += width + 1;
             this->*(b->member) = button;
+            buttons.push_back(button);
         }
+        toolRows_.push_back(buttons);
     };
-    row(std::begin(kRow1), std::end(kRow1), 2);
-    row(std::begin(kRow2), std::end(kRow2), 2 + kRowHeight + 2);
+    row(std::begin(kRow1), std::end(kRow1));
+    row(std::begin(kRow2), std::end(kRow2));
+    ArrangeToolButtons();
+    // A narrower window (a doubled scale, a small screen) wraps the rows
+    // instead of cutting them off. The panel's own alignment is under way
+    // as it is resized, so the buttons are placed once that is over.
+    pnlTools->OnResize = [this](gui::TObject*) {
+        if (pnlTools->ClientWidth() == toolsArrangedWidth_ || toolsArrangePending_ || !pnlTools->Widget()) return;
+        toolsArrangePending_ = true;
+        QMetaObject::invokeMethod(
+            pnlTools->Widget(),
+            [this] {
+                toolsArrangePending_ = false;
+                ArrangeToolButtons();
+            },
+            Qt::QueuedConnection);
+    };
 
     miHelpSearch = new gui::TMenuItem(this);
     miHelpSearch->SetName("miHelpSearch");
@@ -139,6 +157,30 @@ void TForm1::BuildToolBar() {
     SpeedButton2->SetCaption("Footnotes");
     SpeedButton2->SetHint("Footnotes|Edits the page's footnotes");
     SpeedButton2->SetBounds(8, 8, 80, 24);
+}
+
+void TForm1::ArrangeToolButtons() {
+    const int width = pnlTools->ClientWidth();
+    toolsArrangedWidth_ = width;
+    int y = 2;
+    for (const std::vector<gui::TSpeedButton*>& buttons : toolRows_) {
+        int x = 4;
+        for (gui::TSpeedButton* b : buttons) {
+            if (!b) {
+                x += 6;
+                continue;
+            }
+            if (!b->Visible()) continue;
+            if (x > 4 && x + b->Width() > width - 2) {
+                y += kRowHeight + 2;
+                x = 4;
+            }
+            b->SetBounds(x, y, b->Width(), kRowHeight);
+            x += b->Width() + 1;
+        }
+        y += kRowHeight + 2;
+    }
+    pnlTools->SetHeight(y);
 }
 
 bool TForm1::ClickMenuItem(const std::string& name) {

@@ -424,8 +424,10 @@ void TCheckBox::Paint() {
     if (Focused()) {
         TRect f = text;
         DrawText(c, Caption(), f, DT_CALCRECT | DT_SINGLELINE);
-        f.Top = (Height() - f.Height()) / 2 - 1;
-        f.Bottom = f.Top + f.Height() + 2;
+        // Round the caption as it is centred: one pixel clear above and below.
+        const int textHeight = f.Height();
+        f.Top = (Height() - textHeight) / 2 - 1;
+        f.Bottom = f.Top + textHeight + 2;
         f.Right += 2;
         c.DrawFocusRect(f);
     }

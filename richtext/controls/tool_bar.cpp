@@ -1,5 +1,8 @@
 #include "richtext/controls/tool_bar.h"
 
+#include <QObject>
+#include <QWidget>
+
 #include <algorithm>
 #include <cstdlib>
 
@@ -196,7 +199,7 @@ void TJDTBCombo::WndProc(gui::TMessage& Message) {
 // --- the bar -----------------------------------------------------------------------------------
 
 TJDToolBar::TJDToolBar(gui::TComponent* AOwner) : TJDCustomToolPanel(AOwner) {
-    SetBounds(Left(), Top(), 300, 31);
+    SetBounds(Left(), Top(), 300, kBarHeight);
     colors_ = kDefaultColors;
     colorTable_ = colors_.data();
     if (FontSizeFrom == 0 && FontSizeTo == 0) {
@@ -389,7 +392,29 @@ void TJDToolBar::Relayout() {
         b->SetHint(hint);
         b->SetShowHint(!hint.empty());
     }
+    PlaceItems();
+}
+
+void TJDToolBar::Resize() {
+    TJDCustomToolPanel::Resize();
+    // A bar across a pane wraps its buttons to the pane's new width. While
+    // the pane aligns its controls the bar's own alignment reads as none,
+    // so the placing waits until that is over (and goes with the bar).
+    if (Width() == placedWidth_ || placePending_ || Destroying() || !Widget()) return;
+    placePending_ = true;
+    QMetaObject::invokeMethod(
+        Widget(),
+        [this] {
+            placePending_ = false;
+            const bool across = Align() == gui::alTop || Align() == gui::alBottom;
+            if (across && Width() != placedWidth_ && !Destroying()) PlaceItems();
+        },
+        Qt::QueuedConnection);
+}
+
+void TJDToolBar::PlaceItems() {
     // 4. Placing: combos, then buttons, left to right.
+    placedWidth_ = Width();
     int rowH = std::abs(Font().Height()) + 9;
     int x = 4, y = 3;
     for (auto [element, tag] : kComboOrder) {
@@ -410,9 +435,10 @@ void TJDToolBar::Relayout() {
         icon.button->SetBounds(x, y, rowH, rowH);
         x += rowH + 2;
     }
-    // A bar across the form grows to hold its rows; what lies below moves down.
+    // A bar across the form is as high as its rows (never below its first
+    // height); what lies below moves.
     const bool across = Align() == gui::alTop || Align() == gui::alBottom;
-    if (across && !icons_.empty() && y + rowH + 3 > Height()) SetHeight(y + rowH + 3);
+    if (across && !icons_.empty()) SetHeight(std::max(kBarHeight, y + rowH + 3));
 }
 
 int TJDToolBar::FindIcon(const std::string& name, int group, int number) const {

@@ -164,7 +164,15 @@ public:
     void ReturnFocus();
     void Loaded() override;
 
+protected:
+    void Resize() override;
+
 private:
+    static constexpr int kBarHeight = 31;
+    // Step 4 of the layout: combos and buttons placed in rows.
+    void PlaceItems();
+    int placedWidth_ = -1;
+    bool placePending_ = false;
     void AddIcon(const char* name, int group, int number);
     void BuildCombos();
     void FillFontNames(TJDTBCombo& combo);

@@ -5,6 +5,7 @@
 #include "platform/core/paths.h"
 #include "platform/gui/controls.h"
 #include "platform/gui/forms.h"
+#include "platform/win/message_queue.h"
 
 #include <gtest/gtest.h>
 
@@ -17,8 +18,10 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
+#include <memory>
 #include <mutex>
 #include <chrono>
 #include <cstdlib>
@@ -95,7 +98,10 @@ private:
 }  // namespace
 
 std::vector<gui::DialogRequest> User::Boxes() {
-    return Gui([&] { return boxes_; });
+    return Gui([&] {
+        const std::size_t from = std::min(startupBoxes_, boxes_.size());
+        return std::vector<gui::DialogRequest>(boxes_.begin() + static_cast<std::ptrdiff_t>(from), boxes_.end());
+    });
 }
 
 void User::RunOnGui(const std::function<void()>& question) {
@@ -186,6 +192,29 @@ QWidget* User::WaitForMainWindow(int ms) {
         ADD_FAILURE() << "the main window did not show";
         return nullptr;
     }
+    // The start-up's deferred work (the first start's help, the tip) comes
+    // once the window is painted: its box is answered too.
+    WaitUntil([] {
+        auto* f = gui::Application ? dynamic_cast<editor::TForm1*>(gui::Application->MainForm()) : nullptr;
+        return !f || !f->DeferredStartupWaiting();
+    }, ms);
+    // A message posted now is handled after the start-up's, inside its box when one came.
+    auto through = std::make_shared<std::atomic<bool>>(false);
+    const plat::HWND barrier = Gui([&] {
+        plat::HWND h = plat::AllocateHWnd([through](plat::TMessage&) { *through = true; });
+        plat::PostMessage(h, plat::WM_USER, 0, 0);
+        return h;
+    });
+    WaitUntil([&] { return through->load(); }, ms);
+    Gui([&] { plat::DeallocateHWnd(barrier); });
+    for (int box = 0; box < 5; ++box) {
+        QWidget* shown = Gui([] { return QApplication::activeModalWidget(); });
+        if (!shown) break;
+        Activate(shown);
+        Keys("Return");
+        WaitUntil([&] { return QApplication::activeModalWidget() != shown; }, 5000);
+    }
+    Gui([&] { startupBoxes_ = boxes_.size(); });
     Activate(main);
     return main;
 }

@@ -57,8 +57,9 @@ public:
     // The main window once the program made it (nullptr before); touch it
     // only inside Gui().
     editor::TForm1* Form();
-    // Waits until the main window is on the screen, answering with Enter
-    // the boxes the program shows before it (the first start's help).
+    // Waits until the main window is on the screen and its start-up is over,
+    // answering with Enter the boxes the program shows on the way (the first
+    // start's help, the tip of the day).
     QWidget* WaitForMainWindow(int ms = 20000);
 
     // Runs `question` on the program's thread and returns its answer.
@@ -120,8 +121,9 @@ public:
     // way out; true when the main window went.
     bool Quit(int ms = 20000);
 
-    // Every standard box the program asked through since its main window
-    // showed, in order; each still went to the screen for the user.
+    // Every standard box the program asked through since its start-up was
+    // over (WaitForMainWindow), in order; each still went to the screen for
+    // the user.
     std::vector<gui::DialogRequest> Boxes();
 
     // Set when the program's loop has ended: questions fail from then on.
@@ -131,6 +133,8 @@ private:
     friend int RunProgram(const std::function<void(User&)>& user);
     // Read and written on the program's thread only.
     std::vector<gui::DialogRequest> boxes_;
+    // How many of them came in the start-up.
+    std::size_t startupBoxes_ = 0;
     void RunOnGui(const std::function<void()>& question);
     void RunXdotool(const std::vector<std::string>& args);
 };

@@ -100,6 +100,33 @@ TEST_F(LifecycleForms, WizardStepsAndFinish) {
     EXPECT_EQ(main.FieldByName("Compile")->AsString(), "16");
 }
 
+// Each field's hint, wrapped to the hint's width, fits the hint's height:
+// no line of it is cut off.
+TEST_F(LifecycleForms, EveryStepOneHintFitsItsPlace) {
+    editor::TNewAppForm form(nullptr, *ctx);
+    form.Show();
+    guitest::ProcessEvents();
+    for (gui::TWinControl* field : {static_cast<gui::TWinControl*>(form.editNewApp),
+                                    static_cast<gui::TWinControl*>(form.editFilename),
+                                    static_cast<gui::TWinControl*>(form.editHelpTitle),
+                                    static_cast<gui::TWinControl*>(form.editDirectory),
+                                    static_cast<gui::TWinControl*>(form.lboxApplication)}) {
+        SCOPED_TRACE(field->Name());
+        field->SetFocus();
+        guitest::ProcessEvents();
+        const std::string hint = form.lblHint->Caption();
+        ASSERT_FALSE(hint.empty());
+        gui::TBitmap paper;
+        paper.SetSize(10, 10);
+        paper.Canvas().Font().Assign(form.lblHint->Font());
+        gui::TRect r{0, 0, form.lblHint->Width(), 0};
+        gui::DrawText(paper.Canvas(), hint, r, gui::DT_CALCRECT | gui::DT_WORDBREAK);
+        EXPECT_LE(r.Width(), form.lblHint->Width()) << hint;
+        EXPECT_LE(r.Height(), form.lblHint->Height()) << hint;
+        EXPECT_TRUE(form.lblHint->WordWrap());
+    }
+}
+
 TEST_F(LifecycleForms, EnterMovesToTheNextFieldAndADuplicateNameIsRefusedOnExit) {
     AddRow(editor::kMainTableFile, {{"Application", "Existing"}});
     editor::TNewAppForm form(nullptr, *ctx);

@@ -120,6 +120,8 @@ TEST_F(MainWindow, APasteIntoAPageEditorTakesOverTheProjectHeader) {
     form->FormCreate();
     ASSERT_TRUE(form->StartupOk());
     form->Show();
+    // The first start's deferred work moves the page table; it is done first.
+    ASSERT_TRUE(guitest::WaitFor([&] { return !form->DeferredStartupWaiting(); }, 10000));
     guitest::ProcessEvents(20);
     // The header knows fonts the editors do not.
     for (const char* f : {"Header One", "Header Two", "Header Three"}) form->jdProjectRtfHeader->RegisterFontName(f);

@@ -2,6 +2,8 @@
 // (mouse on buttons, choices in combos) with a real edit control attached.
 #include <gtest/gtest.h>
 
+#include <set>
+
 #include <QImage>
 
 #include <iterator>
@@ -287,6 +289,42 @@ TEST_F(ToolBarTest, ButtonsWrapInRowsOfTheFontHeight) {
     bar->SetAlign(alLeft);
     bar->Relayout();
     EXPECT_EQ(bar->Icon(37).button->Top(), 3);
+}
+
+// A bar across a pane whose width changes (the window or a splitter moved)
+// places its buttons again: they wrap when the pane narrows, come back to
+// one row when it widens, and the bar is as high as its rows each time.
+TEST_F(ToolBarTest, ButtonsFollowTheWidthOfTheBar) {
+    bar->Setsel_StatusIcons(kAllStatus);
+    bar->Setsel_ListBoxes(JDSet({SelFontName, SelFontSize, SelFontColor}));
+    form->Show();
+    auto rowsOf = [&] {
+        std::set<int> tops;
+        for (int i = 0; i < bar->IconCount(); ++i) {
+            TSpeedButton* b = bar->Icon(i).button;
+            EXPECT_LE(b->BoundsRect().Right, bar->Width()) << i;
+            EXPECT_LE(b->BoundsRect().Bottom, bar->Height()) << i;
+            tops.insert(b->Top());
+        }
+        return tops.size();
+    };
+    struct Case {
+        int width;
+        bool oneRow;
+    };
+    for (const Case& c : {Case{700, true}, Case{260, false}, Case{700, true}}) {
+        SCOPED_TRACE(c.width);
+        form->SetBounds(40, 40, c.width, 300);
+        guitest::ProcessEvents(10);
+        ASSERT_EQ(bar->Width(), form->ClientWidth());
+        const std::size_t rows = rowsOf();
+        if (c.oneRow) {
+            EXPECT_EQ(rows, 1u);
+            EXPECT_LE(bar->Height(), 31);
+        } else {
+            EXPECT_GT(rows, 1u);
+        }
+    }
 }
 
 TEST_F(ToolBarTest, ClicksReachTheEditorWithTheirKind) {

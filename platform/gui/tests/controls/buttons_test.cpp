@@ -6,6 +6,8 @@
 #include "platform/gui/lists.h"
 #include "platform/gui/std_controls.h"
 
+#include <algorithm>
+
 namespace guitest {
 namespace {
 
@@ -150,6 +152,59 @@ TEST_F(Buttons, CheckBoxCyclesThroughGrayedOnlyWhenAllowedAndAnswersBmGetCheck) 
     c->SetState(cbGrayed);
     EXPECT_EQ(clicks, before);
     EXPECT_EQ(clicks, 4);
+}
+
+// The focus rectangle of a check box goes round its caption: every pixel of
+// the text lies inside it, none under its dotted lines.
+TEST_F(Buttons, CheckBoxFocusRectangleGoesRoundItsCaption) {
+    for (int height : {17, 20, 24}) {
+        SCOPED_TRACE(height);
+        auto* other = Make<TButton>(300, 10);
+        auto* c = Make<TCheckBox>(10, 10);
+        c->SetBounds(10, 10, 200, height);
+        c->SetCaption(" &Show Tips at Startup");
+        c->SetChecked(true);
+        other->SetFocus();
+        ProcessEvents();
+        ASSERT_FALSE(c->Focused());
+        TBitmap plain, focused;
+        Grab(c, plain);
+        c->SetFocus();
+        ProcessEvents();
+        ASSERT_TRUE(c->Focused());
+        Grab(c, focused);
+        const TColor face = ColorToRGB(c->Color());
+        // The caption starts past the box: the first blank column after it.
+        auto blankColumn = [&](int x) {
+            for (int y = 0; y < height; ++y)
+                if (plain.Canvas().Pixel(x, y) != face) return false;
+            return true;
+        };
+        int textLeft = 0;
+        while (textLeft < 200 && blankColumn(textLeft)) ++textLeft;
+        while (textLeft < 200 && !blankColumn(textLeft)) ++textLeft;
+        TRect text{1000, 1000, -1, -1}, dots{1000, 1000, -1, -1};
+        auto grow = [](TRect& r, int x, int y) {
+            r.Left = std::min(r.Left, x);
+            r.Top = std::min(r.Top, y);
+            r.Right = std::max(r.Right, x);
+            r.Bottom = std::max(r.Bottom, y);
+        };
+        for (int y = 0; y < height; ++y)
+            for (int x = textLeft; x < 200; ++x) {
+                const TColor p = plain.Canvas().Pixel(x, y), f = focused.Canvas().Pixel(x, y);
+                if (p != face) grow(text, x, y);
+                if (p != f) grow(dots, x, y);
+            }
+        ASSERT_GE(text.Right, 0) << "no caption drawn";
+        ASSERT_GE(dots.Right, 0) << "no focus rectangle drawn";
+        EXPECT_LT(dots.Top, text.Top);
+        EXPECT_GT(dots.Bottom, text.Bottom);
+        EXPECT_LT(dots.Left, text.Left);
+        EXPECT_GT(dots.Right, text.Right);
+        delete c;
+        delete other;
+    }
 }
 
 TEST_F(Buttons, RadioButtonsInOneParentExcludeEachOther) {
