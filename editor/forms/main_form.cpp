@@ -282,7 +282,7 @@ void TForm1::BuildCommandMenus() {
     item(miTools, "miSynchFonts", "Synchronize &Font Tables", [this] { miSynchFontsClick(*ctx); });
     item(miTools, "EnforceFormattingPreferences1", "En&force Formatting Preferences",
          [this] { EnforceFormattingPreferences1Click(*ctx); });
-    miFilterMenu = item(nullptr, "miFilterMenu", "F&ilter", nullptr);
+    miFilterMenu = item(nullptr, "miFilterMenu", "Fi&lter", nullptr);
     item(miFilterMenu, "FFilter1", "Set &Filter", [this] {
         TfrmFilter dialog(this, *ctx);
         dialog.ShowModal();
