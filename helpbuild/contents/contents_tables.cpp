@@ -8,15 +8,14 @@
 #include "platform/core/safe_file.h"
 #include "platform/core/string_list.h"
 #include "data/fields.h"
-#include "data/tables.h"
 #include "engine/api/dbi_api.h"
-#include "project/project_tables.h"
 #include "platform/gui/common_dialogs.h"
 #include "platform/core/dialog_service.h"
 #include "richtext/view/rtf_text_io.h"
 
 #include <algorithm>
 #include <cctype>
+#include <stdexcept>
 
 namespace build {
 
@@ -30,19 +29,33 @@ void Set(db::TDataSet* t, const char* field, std::int64_t v) { t->FieldByName(fi
 // The posts of one command that rewrites many rows share an engine
 // transaction: row by row each would wait on its own disk syncs. It ends
 // when the command does, keeping every row written, as row-by-row posts did.
-// Inside a transaction already begun it adds nothing.
+// Inside a transaction already begun it adds nothing. All or nothing: the
+// rows count only once Commit() is called; an exception takes them back.
 class RowsTransaction {
 public:
-    explicit RowsTransaction(std::uint32_t database) {
+    enum Mode { KeepWritten, AllOrNothing };
+    explicit RowsTransaction(std::uint32_t database, Mode mode = KeepWritten) : mode_(mode) {
         if (database != 0 && qv::DbiBeginTran(database, 0, id_) == 0) db_ = database;
     }
     ~RowsTransaction() {
-        if (db_ != 0) qv::DbiEndTran(db_, id_, 0);
+        if (db_ != 0) qv::DbiEndTran(db_, id_, mode_ == KeepWritten ? 0 : 2);
+    }
+    // Takes the rows back now; false when there was no transaction of its own.
+    bool Rollback() {
+        const std::uint32_t db = db_;
+        db_ = 0;
+        return db != 0 && qv::DbiEndTran(db, id_, 2) == 0;
+    }
+    void Commit() {
+        const std::uint32_t db = db_;
+        db_ = 0;
+        if (db != 0 && qv::DbiEndTran(db, id_, 0) != 0) throw std::runtime_error("the contents could not be saved");
     }
     RowsTransaction(const RowsTransaction&) = delete;
     RowsTransaction& operator=(const RowsTransaction&) = delete;
 
 private:
+    Mode mode_;
     std::uint32_t db_ = 0, id_ = 0;
 };
 
@@ -114,6 +127,18 @@ bool QuotedEquals(const char* field, const std::string& value, std::string& line
     if (value.find('"') != std::string::npos) return false;
     line = std::string(field) + " = \"" + value + "\"";
     return true;
+}
+
+// Every contents row of the current project and the project's contents lists go.
+void DeleteProjectContents(editor::EditorContext& ctx) {
+    vl::TvlTable* s = ctx.cntShadow;
+    ClearShadowFilter(ctx);
+    for (s->First(); !s->IsEmpty(); s->First()) s->Delete();
+    EditProject(ctx);
+    Set(ctx.mainTable, "CntTabs", "");
+    Set(ctx.mainTable, "CntLinkFiles", "");
+    Set(ctx.mainTable, "CntIndexFiles", "");
+    ctx.mainTable->Post();
 }
 
 }  // namespace
@@ -224,30 +249,10 @@ bool ReadCntFileInto(editor::EditorContext& ctx, const std::string& fileName) {
     if (replace && !Confirm(kCntReplaceQuestion)) return false;
     // The old rows go and the new come in as one transaction: one disk sync
     // for thousands of rows, and a failure half way keeps the old contents.
-    // Inside the import's own transaction the engine refuses a second one,
-    // and the rows join that.
-    db::TDatabase database(nullptr);
-    database.DatabaseName = "TavrinContents";
-    database.AliasName = editor::kTavrinAlias;
-    database.Open();
-    bool own = false;
+    // Inside the import's own transaction the rows join that one.
+    RowsTransaction transaction(s->DBHandle(), RowsTransaction::AllOrNothing);
     try {
-        database.StartTransaction();
-        own = true;
-    } catch (const std::exception&) {
-    }
-    try {
-        if (replace) {
-            while (!s->IsEmpty()) {
-                s->First();
-                s->Delete();
-            }
-            EditProject(ctx);
-            Set(ctx.mainTable, "CntTabs", "");
-            Set(ctx.mainTable, "CntLinkFiles", "");
-            Set(ctx.mainTable, "CntIndexFiles", "");
-            ctx.mainTable->Post();
-        }
+        if (replace) DeleteProjectContents(ctx);
         if (!parsed.lists.tabs.empty() || !parsed.lists.linkFiles.empty() || !parsed.lists.indexFiles.empty()) {
             EditProject(ctx);
             Set(ctx.mainTable, "CntTabs", AddMemoLines(Str(ctx.mainTable, "CntTabs"), parsed.lists.tabs));
@@ -270,13 +275,9 @@ bool ReadCntFileInto(editor::EditorContext& ctx, const std::string& fileName) {
             Set(t, "HelpFile", e.helpFile);
             t->Post();
         }
-        if (own) database.Commit();
+        transaction.Commit();
     } catch (...) {
-        if (own) {
-            try {
-                database.Rollback();
-            } catch (...) {
-            }
+        if (transaction.Rollback()) {
             ctx.cntTable->Refresh();
             ctx.mainTable->Refresh();
         }
@@ -528,18 +529,7 @@ void MoveContentsEntryLeft(editor::EditorContext& ctx, const ContentsHooks& hook
 void ClearAllContents(editor::EditorContext& ctx) {
     if (!HasProject(ctx)) return;
     if (!Confirm(kClearContentsQuestion)) return;
-    vl::TvlTable* s = ctx.cntShadow;
-    ClearShadowFilter(ctx);
-    s->First();
-    while (!s->IsEmpty()) {
-        s->First();
-        s->Delete();
-    }
-    EditProject(ctx);
-    Set(ctx.mainTable, "CntTabs", "");
-    Set(ctx.mainTable, "CntLinkFiles", "");
-    Set(ctx.mainTable, "CntIndexFiles", "");
-    ctx.mainTable->Post();
+    DeleteProjectContents(ctx);
     ctx.cntTable->Refresh();
 }
 
