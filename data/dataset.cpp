@@ -210,6 +210,8 @@ const TValue* TDataSet::FieldSlot(const TField* field) const {
     case dsFilter: rec = filterRec_; break;
     case dsSetKey: rec = keyRec_; break;
     default:
+        // The fields show the active row, which is a row of the window.
+        TAVRIN_ASSERT(buf_.empty() || (activeRecord_ >= 0 && activeRecord_ < WindowCount()));
         if (!buf_.empty()) rec = &buf_[activeRecord_];
     }
     if (!rec || field->slot_ < 0 || field->slot_ >= static_cast<int>(rec->size())) return nullptr;
@@ -221,6 +223,7 @@ const TValue* TDataSet::FieldSlot(const TField* field) const {
 }
 
 void TDataSet::LoadBlob(int row, int slot) const {
+    TAVRIN_ASSERT(row >= 0 && row < WindowCount());
     std::vector<int>& pending = lazy_[row];
     if (std::find(pending.begin(), pending.end(), slot) == pending.end()) return;
     // A repaint served while an engine call waits for its reply must not
@@ -240,6 +243,7 @@ void TDataSet::LoadBlob(int row, int slot) const {
 }
 
 void TDataSet::PositionOn(int row) const {
+    TAVRIN_ASSERT(row >= 0 && row < WindowCount());
     if (cursorRow_ == row) return;
     if (!bms_[row].empty()) {
         cursorRow_ = -1;
@@ -275,6 +279,8 @@ bool TDataSet::SameRow(const TRecord& read, const TRecord& shown) const {
 const std::string& TDataSet::BookmarkOf(int row) const {
     if (bms_[row].empty()) {
         PositionOn(row);
+        // The cursor stands on the row asked about before its bookmark is taken.
+        TAVRIN_ASSERT(cursorRow_ == row);
         bms_[row] = cursor_->GetBookmark();
     }
     return bms_[row];
@@ -514,6 +520,7 @@ void TDataSet::ResyncIfWanted() {
 }
 
 void TDataSet::PutRow(int at, TRecord rec, std::string bookmark, bool fromCursor) {
+    TAVRIN_ASSERT(at >= 0 && at <= WindowCount());
     if (cursorRow_ >= at) ++cursorRow_;
     rec.resize(slotCount_);
     buf_.insert(buf_.begin() + at, std::move(rec));
@@ -523,6 +530,7 @@ void TDataSet::PutRow(int at, TRecord rec, std::string bookmark, bool fromCursor
 }
 
 void TDataSet::DropRow(int at) {
+    TAVRIN_ASSERT(at >= 0 && at < WindowCount());
     if (cursorRow_ == at) cursorRow_ = -1;
     else if (cursorRow_ > at) --cursorRow_;
     buf_.erase(buf_.begin() + at);
@@ -535,6 +543,15 @@ void TDataSet::CheckWindow(bool settled) const {
     TAVRIN_ASSERT(bms_.size() == buf_.size() && lazy_.size() == buf_.size());
     TAVRIN_ASSERT(cursorRow_ >= -1 && cursorRow_ < WindowCount());
     if (settled) TAVRIN_ASSERT(activeRecord_ >= 0 && activeRecord_ < std::max(1, WindowCount()));
+#if TAVRIN_ASSERTIONS_ON
+    // Only the BLOB fields of a row can wait to be read, each once.
+    for (const std::vector<int>& pending : lazy_)
+        for (std::size_t i = 0; i < pending.size(); ++i) {
+            TAVRIN_ASSERT(std::find(blobSlots_.begin(), blobSlots_.end(), pending[i]) != blobSlots_.end());
+            TAVRIN_ASSERT(std::find(pending.begin() + static_cast<std::ptrdiff_t>(i) + 1, pending.end(), pending[i]) ==
+                          pending.end());
+        }
+#endif
 }
 
 void TDataSet::CalculateWindowRow(int row) { CalculateFields(buf_[row]); }
@@ -794,6 +811,7 @@ void TDataSet::Insert() {
     if (buf_.empty()) activeRecord_ = 0;
     PutRow(activeRecord_, BlankRecord(), std::string(), false);
     if (WindowCount() > bufferCount_) DropRow(WindowCount() - 1);
+    CheckWindow(true);
     state_ = dsInsert;
     try {
         DataEvent(deUpdateState, 0);
@@ -826,6 +844,7 @@ void TDataSet::Append() {
     PutRow(WindowCount(), BlankRecord(), std::string(), false);
     if (WindowCount() > bufferCount_) DropRow(0);
     activeRecord_ = WindowCount() - 1;
+    CheckWindow(true);
     eof_ = true;
     state_ = dsInsert;
     try {

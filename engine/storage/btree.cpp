@@ -237,6 +237,11 @@ public:
         Dirty(l);
         Dirty(r);
         const std::uint32_t lc = l.Count(), rc = r.Count();
+        // Siblings share a level and so a capacity; the separator is the
+        // parent's entry between them, and both sides end up within a page.
+        TAVRIN_ASSERT(l.leaf == r.leaf && l.max == r.max && l.Level() == r.Level() && !n.leaf);
+        TAVRIN_ASSERT(sep < n.Count() && n.Child(sep) == l.n && n.Child(sep + 1) == r.n);
+        TAVRIN_ASSERT(leftCount <= l.max && lc + rc >= leftCount && lc + rc - leftCount <= r.max);
         if (leftCount < lc) {
             // l's last m entries go right: the separator comes down to r's
             // slot m - 1, l's entry leftCount goes up.
@@ -262,6 +267,8 @@ public:
             l.SetCount(leftCount);
             r.SetCount(rc - m);
         }
+        // No entry is lost or made: the separator only changed hands.
+        TAVRIN_ASSERT(l.Count() + r.Count() == lc + rc);
     }
     // `count` entries from slot `from` of a to slot `to` of b (a may be b).
     void MoveEntries(const Page& a, std::uint32_t from, Page& b, std::uint32_t to, std::uint32_t count) {
@@ -301,6 +308,8 @@ public:
     // Child j of n and its right sibling become one page (the left one).
     Page Merge(Page& n, std::uint32_t j, Page& l, Page& r) {
         const std::uint32_t half = l.max / 2;
+        TAVRIN_ASSERT(!n.leaf && j < n.Count() && n.Child(j) == l.n && n.Child(j + 1) == r.n);
+        TAVRIN_ASSERT(l.leaf == r.leaf && l.max == r.max);
         if (l.Count() != half || r.Count() != half)
             RaiseServer(kMergeNotHalf, {c_.file->name, l.n, r.n});
         Dirty(n);
@@ -324,6 +333,8 @@ public:
     // becomes the root.
     bool CollapseRoot(Page& root) {
         if (root.Count() != 0 || root.n != Root()) return false;
+        // Only the root may run empty, and an empty interior root has one child.
+        TAVRIN_ASSERT(root.leaf || root.Child(0) != kQvNone);
         SetRoot(root.leaf ? kQvNone : root.Child(0));
         Free(root);
         return true;
@@ -660,6 +671,8 @@ bool AddKey(TqvIndexContext& ctx, const std::uint8_t* key, std::uint32_t ref) {
         Page top = t.New(false, static_cast<std::uint8_t>(p.Level() + 1));
         top.SetChild(0, root);
         t.Split(top, 0, p);
+        // The tree grew by one level: the new root holds the one separator.
+        TAVRIN_ASSERT(top.Count() == 1 && top.Child(0) == root);
         t.SetRoot(top.n);
         p = top;
     }

@@ -47,6 +47,9 @@ void TqvBufferManager::Stamp(TqvbmRAMPage* page) {
 
 void TqvBufferManager::Unlist(TqvbmRAMPage* page) {
     if (!page->listed) return;
+    // Its neighbours point back at it, or it is that end of the list.
+    TAVRIN_ASSERT((page->older ? page->older->newer : oldest_) == page);
+    TAVRIN_ASSERT((page->newer ? page->newer->older : newest_) == page);
     (page->older ? page->older->newer : oldest_) = page->newer;
     (page->newer ? page->newer->older : newest_) = page->older;
     page->older = page->newer = nullptr;
@@ -86,6 +89,8 @@ TqvbmRAMPage* TqvBufferManager::Attach(TbtdFileInfo* file, std::uint32_t n) {
     if (!freePages_.empty()) {
         page = freePages_.back();
         freePages_.pop_back();
+        // A free page belongs to no file and sits in no list.
+        TAVRIN_ASSERT(!page->file && !page->listed && !page->bound);
     } else if (all_.size() >= pageLimit_ && oldest_ && oldest_->stamp < threshold_) {
         // The least recently used clean page; when even it was touched in
         // the access window, every listed page was.
@@ -112,6 +117,7 @@ TqvbmRAMPage* TqvBufferManager::Attach(TbtdFileInfo* file, std::uint32_t n) {
 
 void TqvBufferManager::DropPage(TqvbmRAMPage* page) {
     changes_.fetch_add(1, std::memory_order_acq_rel);
+    TAVRIN_ASSERT(page->file || !page->listed);
     if (page->file) {
         auto& map = page->block == 0 ? headers_ : inUse_;
         auto it = map.find(Key{page->file->id, page->block});
@@ -301,6 +307,9 @@ std::vector<TqvbmRAMPage*> TqvBufferManager::BoundPages(std::uint32_t trNo) {
 void TqvBufferManager::WritePages(const std::vector<TqvbmRAMPage*>& pages) {
     std::vector<TbtdFileInfo*> flush;
     for (TqvbmRAMPage* p : pages) {
+        // Only a transaction's own pages are written, and a bound page is
+        // never in the eviction order.
+        TAVRIN_ASSERT(p->bound && !p->listed && p->file);
         if (std::find(flush.begin(), flush.end(), p->file) == flush.end()) flush.push_back(p->file);
         WriteTableFileAt(p->file, static_cast<std::uint64_t>(p->block) * p->buffer.size(),
                          static_cast<std::uint32_t>(p->buffer.size()), p->buffer.data());
@@ -350,6 +359,7 @@ void TqvBufferManager::CommitTransaction(std::uint32_t trNo) {
         WritePages(pages);
     }
     transactions_.erase(trNo);
+    TAVRIN_ASSERT(PagesSound());
 }
 
 void TqvBufferManager::FlushTransaction(std::uint32_t trNo) {
@@ -449,6 +459,7 @@ void TqvBufferManager::RollbackTransaction(std::uint32_t trNo) {
     }
     DiscardTransactionPages(trNo);
     transactions_.erase(trNo);
+    TAVRIN_ASSERT(PagesSound());
 }
 
 void TqvBufferManager::DiscardTransactionPages(std::uint32_t trNo) {
@@ -470,6 +481,7 @@ void TqvBufferManager::RemoveFile(TbtdFileInfo* file) {
     for (auto& kv : inUse_)
         if (kv.second->file == file) pages.push_back(kv.second);
     for (TqvbmRAMPage* p : pages) DropPage(p);
+    TAVRIN_ASSERT(PagesSound());
 }
 
 void TqvBufferManager::BeginAccess() {
@@ -486,6 +498,35 @@ void TqvBufferManager::EndAccess() {
     // Every hold the window took goes with it (a window opened again inside
     // an open one took the lock again).
     for (; accessHolds_ > 0; --accessHolds_) lock_.Lock(false);
+}
+
+bool TqvBufferManager::PagesSound() {
+    TqvPadLockGuard g(lock_);
+    // The eviction order: clean cached pages other than headers, each once,
+    // linked both ways, oldest stamp first.
+    std::size_t inList = 0;
+    const TqvbmRAMPage* older = nullptr;
+    for (const TqvbmRAMPage* p = oldest_; p; older = p, p = p->newer) {
+        if (++inList > all_.size()) return false;  // a cycle
+        if (!p->listed || p->bound || !p->file || p->block <= 0 || p->older != older) return false;
+        if (older && older->stamp > p->stamp) return false;
+    }
+    if (newest_ != older) return false;
+    std::size_t listed = 0;
+    for (const auto& p : all_) {
+        if (p->listed) ++listed;
+        // A page in a map is found under its own file and block.
+        if (p->file) {
+            const PageMap& map = p->block == 0 ? headers_ : inUse_;
+            auto it = map.find(Key{p->file->id, p->block});
+            if (it == map.end() || it->second != p.get()) return false;
+        }
+        if (p->bound && !p->file) return false;
+    }
+    if (listed != inList) return false;
+    for (const TqvbmRAMPage* p : freePages_)
+        if (p->file || p->listed || p->bound) return false;
+    return headers_.size() + inUse_.size() + freePages_.size() == all_.size();
 }
 
 std::size_t TqvBufferManager::PageCount() {

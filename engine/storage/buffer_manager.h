@@ -102,6 +102,9 @@ public:
     void SetPageLimit(std::size_t limit) { pageLimit_ = limit; }
     std::size_t PageLimit() const { return pageLimit_; }
     std::size_t FreePageCount() const { return freePages_.size(); }
+    // Walks every page for the invariants above and the eviction order's
+    // links and stamps: for assertions after a transaction ends, and tests.
+    bool PagesSound();
     // Grows whenever a page may change or leave: given for update, marked
     // dirty, fresh, dropped (rollback, discard, file removed). What is
     // derived from pages stays good while this stays the same.

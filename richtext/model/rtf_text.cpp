@@ -118,6 +118,7 @@ TLine* TJDRTFText::NewLineAfter(TParagraph* par, TLine* after) {
         if (par->lines) par->lines->prev = l;
         par->lines = l;
     }
+    TAVRIN_ASSERT((!l->prev || l->prev->next == l) && (!l->next || l->next->prev == l));
     return l;
 }
 
@@ -166,6 +167,8 @@ void TJDRTFText::DeleteLine(TParagraph* par, TLine* line) {
         line->attrs.clear();
         return;
     }
+    // A line belongs to the paragraph it is deleted from.
+    TAVRIN_ASSERT(line->prev ? line->prev->next == line : par->lines == line);
     if (line->prev) line->prev->next = line->next;
     else par->lines = line->next;
     if (line->next) line->next->prev = line->prev;
@@ -180,12 +183,25 @@ void TJDRTFText::DeleteParagraph(TParagraph* par) {
         delete l;
         l = n;
     }
+    TAVRIN_ASSERT(par->prev ? par->prev->next == par : first_ == par);
     if (par->prev) par->prev->next = par->next;
     else first_ = par->next;
     if (par->next) par->next->prev = par->prev;
     delete par;
     LinksChanged();
     if (!first_) NewParagraph(nullptr);  // a document is never without a paragraph
+}
+
+bool TJDRTFText::StructureSound() const {
+    if (!first_ || first_->prev) return false;
+    int count = 0;
+    for (const TParagraph* p = first_; p; p = p->next) {
+        ++count;
+        if ((p->next && p->next->prev != p) || !p->lines || p->lines->prev) return false;
+        for (const TLine* l = p->lines; l; l = l->next)
+            if ((l->next && l->next->prev != l) || l->Length() > kMaxLineLength || !AttrsMatchText(l)) return false;
+    }
+    return countLinks_ != links_ || count_ == count;
 }
 
 int TJDRTFText::ParagraphIndex(const TParagraph* par) const {
@@ -285,6 +301,7 @@ void TJDRTFText::ReplaceInLine(TLine* line, int pos, int removeCount, const std:
         line->attrs.erase(line->attrs.begin() + pos, line->attrs.begin() + pos + removeCount);
         line->attrs.insert(line->attrs.begin() + pos, text.size(), a);
     }
+    TAVRIN_ASSERT(AttrsMatchText(line));
 }
 
 TParagraph* TJDRTFText::SplitParagraph(TParagraph* par, int pos) {
@@ -315,6 +332,7 @@ TParagraph* TJDRTFText::SplitParagraph(TParagraph* par, int pos) {
         l->next->prev = first;
         l->next = nullptr;
     }
+    TAVRIN_ASSERT(AttrsMatchText(l) && AttrsMatchText(first));
     par->state = kParNeedsLayout;
     return np;
 }
@@ -351,6 +369,7 @@ void TJDRTFText::JoinNext(TParagraph* par) {
 }
 
 TParagraph* TJDRTFText::DetachParagraphs() {
+    TAVRIN_ASSERT(StructureSound());
     TParagraph* list = first_;
     first_ = nullptr;
     LinksChanged();
@@ -383,6 +402,7 @@ bool TJDRTFText::InsertParagraphList(TParagraph* par, TLine* line, int pos, TPar
     bool single = lastPar == list;
     JoinNext(par);                          // the first paragraph joins the text before
     JoinNext(single ? par : lastPar);       // the last one the text after
+    TAVRIN_ASSERT(StructureSound());
     return true;
 }
 

@@ -251,6 +251,11 @@ public:
     bool AttrsMatchText(const TLine* line) const {
         return !RichText() || line->attrs.size() == line->text.size();
     }
+    // The whole chain: at least one paragraph, every paragraph with at least
+    // one line, links both ways, lines within the length limit with their
+    // attributes, and the kept paragraph count true. It walks the document:
+    // for assertions after edits that rebuild the chain, and for tests.
+    bool StructureSound() const;
 
     // --- objects and footnotes ---------------------------------------------
     // tag 0xFFFF: next free tag from 2000; 0: known by its id.

@@ -4,6 +4,7 @@
 #include <map>
 #include <sstream>
 
+#include "platform/core/check.h"
 #include "platform/core/codepage.h"
 #include "platform/core/exceptions.h"
 #include "platform/core/files.h"
@@ -129,6 +130,7 @@ void TJDRTFTextIo::AssignFrom(const TJDRTFTextIo& source) {
         *n = *f;
     }
     if (Header().resolutionX) SetResolution(Header().resolutionX, Header().resolutionY);
+    TAVRIN_ASSERT(StructureSound());
     cursor = {FirstParagraph(), FirstParagraph()->lines, 0};
     ClearSelection();
     SetProgressQuiet(false);
@@ -271,6 +273,7 @@ int TJDRTFTextIo::LoadWithReader(std::istream& in, TJDTextReader& reader) {
             ClearSelection();
             reader.SetModel(this);
             loadResult_ = reader.Read(in);
+            TAVRIN_ASSERT(StructureSound());
             cursor = {FirstParagraph(), FirstParagraph()->lines, 0};
             Renumber();
             TJDEngineServices::Call(services.OnLoaded, services.sender);
