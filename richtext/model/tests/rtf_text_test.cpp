@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
+#include <string>
+#include <vector>
+
 #include "platform/core/clock.h"
 #include "platform/imaging/graphic.h"
 
@@ -268,6 +272,113 @@ TEST(TextModel, InsertParagraphList) {
     TParagraph* list = src.DetachParagraphs();
     EXPECT_FALSE(m.InsertParagraphList(cell, cell->lines, 0, list));  // never inside a table cell
     m.InsertParagraphList(m.FirstParagraph(), m.FirstParagraph()->lines, 0, list);  // taken over, freed with m
+}
+
+// Random edits of every kind that relinks paragraphs or lines, against a
+// list of paragraph texts: after each one the chain is sound (links both ways,
+// attributes beside every character, the kept count true) and reads back as
+// the list, by walking and by index.
+TEST(TextModel, RandomEditsKeepTheChainSoundAndTheText) {
+    for (TJDMemoryFormat format : {TJDMemoryFormat::fmRichText, TJDMemoryFormat::fmPlainText}) {
+        SCOPED_TRACE(format == TJDMemoryFormat::fmRichText ? "rich" : "plain");
+        TJDRTFText m(format);
+        std::vector<std::string> want{""};
+        std::mt19937 random(61);
+        auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(random); };
+        auto word = [&] {
+            std::string w;
+            for (int n = pick(0, 6); n > 0; --n) w.push_back(static_cast<char>('a' + pick(0, 25)));
+            return w;
+        };
+        for (int step = 0; step < 600; ++step) {
+            const int count = static_cast<int>(want.size());
+            const int i = pick(0, count - 1);
+            TParagraph* par = m.ParagraphAt(i);
+            ASSERT_NE(par, nullptr);
+            const int firstLength = par->lines->Length();
+            const int op = pick(0, 8);
+            SCOPED_TRACE("step " + std::to_string(step) + ", edit " + std::to_string(op));
+            switch (op) {
+            case 0: {
+                const std::string w = word();
+                Type(m, TJDRTFText::LastLine(par), w);
+                want[i] += w;
+                break;
+            }
+            case 1: {
+                const std::string w = word();
+                Type(m, m.NewLineAfter(par, TJDRTFText::LastLine(par)), w);
+                want[i] += w;
+                break;
+            }
+            case 2: {
+                const int pos = pick(0, static_cast<int>(want[i].size()));
+                m.SplitParagraph(par, pos);
+                want.insert(want.begin() + i + 1, want[i].substr(pos));
+                want[i].resize(pos);
+                break;
+            }
+            case 3:
+                if (m.JoinAtParagraphEnd(par)) {
+                    want[i] += want[i + 1];
+                    want.erase(want.begin() + i + 1);
+                } else {
+                    ASSERT_EQ(i, count - 1);
+                }
+                break;
+            case 4: {
+                const int at = pick(0, count + 1);
+                const std::string w = word();
+                m.InsertParagraphAt(at, w);
+                want.insert(want.begin() + std::min(at, count), w);
+                break;
+            }
+            case 5:
+                m.DeleteParagraphAt(i);
+                want.erase(want.begin() + i);
+                if (want.empty()) want.push_back("");
+                break;
+            case 6: {
+                const int pos = pick(0, firstLength);
+                const int remove = pick(0, firstLength - pos);
+                const std::string w = word();
+                m.ReplaceInLine(par->lines, pos, remove, w, nullptr);
+                want[i].replace(pos, remove, w);
+                break;
+            }
+            case 7: {
+                TJDRTFText src(format);
+                std::vector<std::string> list;
+                TParagraph* q = src.FirstParagraph();
+                for (int n = pick(1, 3); n > 0; --n) {
+                    if (!list.empty()) q = src.NewParagraph(q);
+                    list.push_back(word());
+                    Type(src, q->lines, list.back());
+                }
+                const int pos = pick(0, firstLength);
+                ASSERT_TRUE(m.InsertParagraphList(par, par->lines, pos, src.DetachParagraphs()));
+                const std::string tail = want[i].substr(pos);
+                want[i] = want[i].substr(0, pos) + list.front();
+                want.insert(want.begin() + i + 1, list.begin() + 1, list.end());
+                want[i + list.size() - 1] += tail;
+                break;
+            }
+            case 8: {
+                TLine* last = TJDRTFText::LastLine(par);
+                if (last == par->lines) break;
+                want[i].resize(want[i].size() - last->text.size());
+                m.DeleteLine(par, last);
+                break;
+            }
+            }
+            ASSERT_TRUE(m.StructureSound());
+            ASSERT_EQ(m.ParagraphCount(), static_cast<int>(want.size()));
+            int k = 0;
+            for (TParagraph* p = m.FirstParagraph(); p; p = p->next, ++k) ASSERT_EQ(m.ParagraphText(p), want[k]);
+            const int probe = pick(0, static_cast<int>(want.size()) - 1);
+            ASSERT_EQ(m.ParagraphText(m.ParagraphAt(probe)), want[probe]);
+        }
+    }
 }
 
 TEST(TextModel, DeletingTheLastLineKeepsOneParagraph) {
