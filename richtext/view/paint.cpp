@@ -497,8 +497,12 @@ void TJDRTFTextPaint::ScrollToCursor() {
     } else if (rel + l->height > visible && visible > 0) {
         ScrollBy(rel + l->height - visible, 0);
     }
+    // Scrolling may show or hide a bar, and the new client width lays the
+    // text out again, which replaces its lines: the cursor's line is read
+    // afresh, never the one held from before the scroll.
+    if (!cursor.line) return;
     int oldX = desiredX, oldTop = caretTop;
-    desiredX = XOfPosition(cursor.par, l, cursor.pos);
+    desiredX = XOfPosition(cursor.par, cursor.line, cursor.pos);
     UpdateCaretMetrics();
     int wx = desiredX + LeftOffset + leftMargin;
     if (wx < 0) ScrollBy(0, wx);

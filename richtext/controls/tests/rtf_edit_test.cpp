@@ -325,6 +325,28 @@ TEST_F(RtfEdit, CopyThenPasteBetweenTwoControlsKeepsTheLook) {
 
 // --- scroll bars --------------------------------------------------------------------------------
 
+// A paste that runs past the window scrolls to the caret; the scroll shows
+// the vertical bar, the narrower client lays the text out again and every
+// line is replaced. The caret's place comes from the new lines.
+TEST_F(RtfEdit, APasteThatBringsTheVerticalBarPlacesTheCaretOnTheNewLayout) {
+    edit->SetScrollBars(ssVertical);
+    Load("");
+    std::string text;
+    for (int i = 0; i < 30; ++i) text += "a line of words long enough to wrap inside the window, number " + std::to_string(i) + "\r\n";
+    text += "last";
+    ClipboardBytes bytes(text.begin(), text.end());
+    bytes.push_back(0);
+    clip.Store({{CF_TEXT, bytes}});
+    edit->SetCPPosition(0);
+    edit->PasteFromClipboard();
+    guitest::ProcessEvents();
+    TJDRTFTextPaint& e = edit->Engine();
+    EXPECT_GT(e.TopOffset, 0) << "scrolled down to the caret";
+    ASSERT_NE(e.cursor.line, nullptr);
+    EXPECT_EQ(e.cursor.line->text.substr(0, static_cast<std::size_t>(e.cursor.pos)), "last");
+    EXPECT_EQ(e.desiredX, e.XOfPosition(e.cursor.par, e.cursor.line, e.cursor.pos));
+}
+
 TEST_F(RtfEdit, ScrollBarsFollowTheFormulasBothWays) {
     edit->SetScrollBars(ssBoth);
     std::string text;
