@@ -4,6 +4,7 @@
 #include "data/data_source.h"
 #include "data/db_errors.h"
 #include "platform/core/check.h"
+#include "platform/core/exceptions.h"
 #include "platform/win/message_queue.h"
 
 #include <algorithm>
@@ -156,6 +157,25 @@ std::vector<std::string> TDataSet::GetFieldNames() const {
     for (TField* f : fields_) out.push_back(f->FieldName);
     return out;
 }
+
+std::string TDataSet::FieldStr(const std::string& name) const {
+    const TField* f = FindField(name);
+    return f ? f->AsString() : std::string();
+}
+
+std::int64_t TDataSet::FieldInt(const std::string& name, std::int64_t fallback) const {
+    const TField* f = FindField(name);
+    if (!f || f->IsNull()) return fallback;
+    try {
+        return f->AsInteger();
+    } catch (const plat::EConvertError&) {
+        return fallback;
+    }
+}
+
+void TDataSet::SetFieldStr(const std::string& name, const std::string& value) { FieldByName(name)->SetAsString(value); }
+void TDataSet::SetFieldInt(const std::string& name, std::int64_t value) { FieldByName(name)->SetAsInteger(value); }
+void TDataSet::ClearField(const std::string& name) { FieldByName(name)->Clear(); }
 
 bool TDataSet::HasCalcFields() const {
     for (TField* f : fields_)

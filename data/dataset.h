@@ -48,6 +48,10 @@ public:
     // after Next, so they do not tell.
     bool IsEmpty() const { return buf_.empty(); }
     bool Modified() const { return modified_; }
+    // A record is being changed: the active buffer holds what Post writes
+    // and Cancel drops. Set-key is not editing: its buffer is a search key,
+    // and a value written there never reaches the table.
+    bool IsEditing() const { return state_ == dsEdit || state_ == dsInsert; }
     bool CanModify() const { return !readOnly_; }
 
     void First();
@@ -90,6 +94,15 @@ public:
     TField* FieldByName(const std::string& name) const;
     TField* FieldByNumber(int fieldNo) const;
     std::vector<std::string> GetFieldNames() const;
+    // Values by field name. A field this dataset lacks reads as an empty one:
+    // "" or `fallback`, as a null field does (and, for FieldInt, text that is
+    // not a whole number). Writing to a field it lacks raises EDatabaseError
+    // as FieldByName does: the value would otherwise be lost without a word.
+    std::string FieldStr(const std::string& name) const;
+    std::int64_t FieldInt(const std::string& name, std::int64_t fallback = 0) const;
+    void SetFieldStr(const std::string& name, const std::string& value);
+    void SetFieldInt(const std::string& name, std::int64_t value);
+    void ClearField(const std::string& name);
     // Takes a persistent field (calculated, lookup or a chosen subset); the
     // dataset must be closed.
     TField* AddField(std::unique_ptr<TField> field);
