@@ -14,8 +14,7 @@ protected:
     void SetUp() override {
         DbFixture::SetUp();
         CreateProjectTables();
-        pages.DatabaseName = "Tavrin";
-        pages.TableName = "TvrnITEM.QVD";
+        UseTable(pages, "TvrnITEM.QVD");
     }
     // Pages shown through persistent fields with one calculated field, so
     // that the calculation state can be entered.
@@ -35,8 +34,7 @@ protected:
     }
     std::string StoredTitle(const std::string& app, int id) {
         TTable t(nullptr);
-        t.DatabaseName = "Tavrin";
-        t.TableName = "TvrnITEM.QVD";
+        UseTable(t, "TvrnITEM.QVD");
         t.Open();
         return t.FindKey({std::string(app), std::int64_t{id}}) ? t.FieldByName("Title")->AsString() : "<none>";
     }

@@ -17,11 +17,6 @@ namespace backup {
 
 namespace {
 
-std::string Field(db::TDataSet* t, const char* name) {
-    db::TField* f = t->FindField(name);
-    return f ? f->AsString() : std::string();
-}
-
 std::string Upper(std::string s) {
     for (char& c : s)
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
@@ -163,12 +158,12 @@ CopyResult CopyProjectTables(editor::EditorContext& ctx, const std::string& appl
 BackupOutcome BackupProject(editor::EditorContext& ctx, const BackupUi& ui) {
     db::TDataSet* main = ctx.mainTable;
     if (!main->Active() || main->IsEmpty()) return BackupOutcome::NoProject;
-    const std::string application = Field(main, "Application");
-    const std::string dosName = Field(main, "DosName");
+    const std::string application = main->FieldStr("Application");
+    const std::string dosName = main->FieldStr("DosName");
 
     BackupDialogState state;
     state.project = application;
-    state.folder = BackupStartFolder(Field(main, "ProjectDir"), ctx.ProgramDir);
+    state.folder = BackupStartFolder(main->FieldStr("ProjectDir"), ctx.ProgramDir);
     state.name = dosName + kBackupExtension;
     if (ui.showDialog && !ui.showDialog(state)) return BackupOutcome::Cancelled;
     if (state.name.empty()) return BackupOutcome::Cancelled;

@@ -27,10 +27,8 @@ constexpr unsigned kVkPrior = 0x21, kVkNext = 0x22;
 constexpr unsigned kVkBack = 0x08, kVkInsert = 0x2D, kVkDelete = 0x2E, kVkF3 = 0x72, kVkF4 = 0x73, kVkF5 = 0x74,
                    kVkF9 = 0x78;
 
-bool Editing(const db::TDataSet* t) { return t->State() == db::dsEdit || t->State() == db::dsInsert; }
-
 void PostIfEditing(db::TDataSet* t) {
-    if (t->Active() && Editing(t)) t->Post();
+    if (t->IsEditing()) t->Post();
 }
 
 }  // namespace
@@ -344,17 +342,17 @@ void TForm1::FormKeyUp(unsigned& Key, gui::TShiftState Shift) {
         sbtnLocateClick();
     } else if (Key == kVkF9 && mods != gui::ssAlt && mods != gui::ssShift && mods != gui::ssCtrl) {
         db::TDataSet* d = ctx->detailTable;
-        const db::TBookmark place = d->Active() && !d->IsEmpty() && !Editing(d) ? d->GetBookmark() : db::TBookmark();
+        const db::TBookmark place = d->Active() && !d->IsEmpty() && !d->IsEditing() ? d->GetBookmark() : db::TBookmark();
         try {
             for (db::TDataSet* t : {static_cast<db::TDataSet*>(ctx->mainTable), static_cast<db::TDataSet*>(d),
                                     static_cast<db::TDataSet*>(ctx->prefsTable)}) {
                 if (!t->Active() || t->IsEmpty()) continue;
-                if (Editing(t))
+                if (t->IsEditing())
                     t->Post();
                 else
                     t->Edit();
             }
-            if (!place.empty() && d->BookmarkValid(place) && !Editing(d)) d->GotoBookmark(place);
+            if (!place.empty() && d->BookmarkValid(place) && !d->IsEditing()) d->GotoBookmark(place);
         } catch (const std::exception&) {
             // A refusal has said why.
         }
@@ -379,7 +377,7 @@ void TForm1::FocusCycle() {
                     HelpText->Engine().SetCurrentAttr(attr);
                     return;
                 }
-                if (Editing(d)) {
+                if (d->IsEditing()) {
                     try {
                         d->Post();
                         d->Edit();
@@ -466,7 +464,7 @@ void TForm1::TabBookClick() {
 void TForm1::SpeedButton6Click() {
     db::TDataSet* d = ctx->detailTable;
     try {
-        const db::TBookmark place = d->Active() && !d->IsEmpty() && !Editing(d) ? d->GetBookmark() : db::TBookmark();
+        const db::TBookmark place = d->Active() && !d->IsEmpty() && !d->IsEditing() ? d->GetBookmark() : db::TBookmark();
         PostIfEditing(d);
         PostIfEditing(ctx->mainTable);
         if (!place.empty() && d->BookmarkValid(place)) d->GotoBookmark(place);
@@ -509,7 +507,7 @@ void TForm1::PageGridEnter() {
         if (ctx->ProcessMessages) ctx->ProcessMessages();
         db::TDataSet* d = ctx->detailTable;
         // A project without pages starts its first page at once, in the HelpId column.
-        if (d->Active() && d->IsEmpty() && !Editing(d) && !ctx->mainTable->IsEmpty()) {
+        if (d->Active() && d->IsEmpty() && !d->IsEditing() && !ctx->mainTable->IsEmpty()) {
             d->Insert();
             if (ctx->ProcessMessages) ctx->ProcessMessages();
             for (const char* name : {"HelpId", "Title", "HelpId"})
@@ -556,7 +554,7 @@ void TForm1::PageGridDblClick() {
     if (!field || field->FieldName != "TopicPopup") return;
     try {
         db::TDataSet* d = ctx->detailTable;
-        if (!Editing(d)) d->Edit();
+        if (!d->IsEditing()) d->Edit();
         field->SetAsString(field->AsString() == "T" ? "P" : "T");
     } catch (const std::exception&) {
     }
@@ -606,7 +604,7 @@ void TForm1::ShowHelpBtnClick() {
     if (m->FieldByName("Compile")->AsString() == "16") {
         if (m->FieldByName("16bitName")->AsString().empty()) {
             try {
-                if (!Editing(m)) m->Edit();
+                if (!m->IsEditing()) m->Edit();
                 m->FieldByName("16bitName")->SetAsString(name);
                 m->Post();
             } catch (const std::exception&) {

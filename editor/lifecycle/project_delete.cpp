@@ -18,11 +18,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-std::string Str(const db::TDataSet* t, const char* field) {
-    const db::TField* f = t ? t->FindField(field) : nullptr;
-    return f ? f->AsString() : std::string();
-}
-
 // Deletes every row of the table whose field (any of `fields`) holds the
 // project's name; the table is opened once.
 std::unique_ptr<vl::TvlTable> DeleteAllRows(const std::string& file, std::initializer_list<const char*> fields,
@@ -35,7 +30,7 @@ std::unique_ptr<vl::TvlTable> DeleteAllRows(const std::string& file, std::initia
     t->First();
     while (!t->Eof()) {
         bool match = false;
-        for (const char* f : fields) match = match || Str(t.get(), f) == value;
+        for (const char* f : fields) match = match || t->FieldStr(f) == value;
         if (match)
             t->Delete();
         else
@@ -91,8 +86,8 @@ bool FolderUsedByAnotherProject(const std::string& field, const std::string& can
     t->SetTableName(kMainTableFile);
     t->Open();
     for (t->First(); !t->Eof(); t->Next()) {
-        if (plat::CompareAnsi(Str(t.get(), "Application"), project, true) == 0) continue;
-        const std::string other = Str(t.get(), field.c_str());
+        if (plat::CompareAnsi(t->FieldStr("Application"), project, true) == 0) continue;
+        const std::string other = t->FieldStr(field);
         if (other.empty()) continue;
         if (Lower(CanonicalFolder(other, programDir)) == Lower(canonical)) return true;
     }
@@ -103,13 +98,13 @@ bool DeleteProject(EditorContext& ctx, const std::function<void(const std::strin
     vl::TvlTable* main = ctx.mainTable;
     if (!main->Active() || main->IsEmpty()) return false;
     for (vl::TvlTable* t : {main, ctx.detailTable})
-        if (t->Active() && (t->State() == db::dsEdit || t->State() == db::dsInsert)) t->Post();
-    const std::string name = Str(main, "Application");
+        if (t->IsEditing()) t->Post();
+    const std::string name = main->FieldStr("Application");
     if (!Ask("WARNING! This will permanently delete this Help Project. Are you sure you want to delete " + name + "?"))
         return false;
-    const std::string graphicsDir = Str(main, "GraphicsDir");
-    const std::string projectDir = Str(main, "ProjectDir");
-    const std::string dosName = Str(main, "DosName");
+    const std::string graphicsDir = main->FieldStr("GraphicsDir");
+    const std::string projectDir = main->FieldStr("ProjectDir");
+    const std::string dosName = main->FieldStr("DosName");
 
     // The rows first, all or none.
     if (progress) progress("Deleting...");

@@ -8,6 +8,7 @@
 #include "data/fields.h"
 #include "engine/api/dbi_api.h"
 #include "platform/core/dialog_service.h"
+#include "platform/core/string_list.h"
 #include "richtext/view/rtf_text_io.h"
 
 #include <algorithm>
@@ -18,20 +19,6 @@ namespace editor {
 
 namespace {
 
-bool Editing(const db::TDataSet* t) {
-    return t->State() == db::dsEdit || t->State() == db::dsInsert || t->State() == db::dsSetKey;
-}
-
-std::string Str(const db::TDataSet* t, const char* field) {
-    const db::TField* f = t->FindField(field);
-    return f ? f->AsString() : std::string();
-}
-
-long Int(const db::TDataSet* t, const char* field) {
-    const db::TField* f = t->FindField(field);
-    return f && !f->IsNull() ? static_cast<long>(f->AsInteger()) : 0;
-}
-
 std::string Lower(std::string s) {
     for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;
@@ -39,26 +26,10 @@ std::string Lower(std::string s) {
 
 bool LessNoCase(const std::string& a, const std::string& b) { return Lower(a) < Lower(b); }
 
-std::vector<std::string> SplitLines(const std::string& text) {
-    std::vector<std::string> out;
-    std::string line;
-    for (char ch : text) {
-        if (ch == '\r') continue;
-        if (ch == '\n') {
-            if (!line.empty()) out.push_back(line);
-            line.clear();
-        } else {
-            line += ch;
-        }
-    }
-    if (!line.empty()) out.push_back(line);
-    return out;
-}
-
 bool FindFontRow(EditorContext& ctx) {
     vl::TvlTable* f = ctx.tblFont;
     if (!f->Active()) f->Open();
-    return f->db::TTable::FindKey({db::TValue(Str(ctx.mainTable, "Application"))});
+    return f->db::TTable::FindKey({db::TValue(ctx.mainTable->FieldStr("Application"))});
 }
 
 void ApplyDisplay(EditorContext& ctx) {
@@ -114,7 +85,7 @@ void FontRegistryLists::AllToAvailable() { MoveAll(used, usedIndex, available, a
 
 std::vector<std::string> CurrentFontRegistry(EditorContext& ctx) {
     if (!FindFontRow(ctx)) return {};
-    return SplitLines(Str(ctx.tblFont, "FontList"));
+    return plat::SplitLines(ctx.tblFont->FieldStr("FontList"), plat::EmptyLines::Skip);
 }
 
 bool StoreFontRegistry(EditorContext& ctx, const std::vector<std::string>& used) {
@@ -127,7 +98,7 @@ bool StoreFontRegistry(EditorContext& ctx, const std::vector<std::string>& used)
     vl::TvlTable* f = ctx.tblFont;
     if (!FindFontRow(ctx)) {
         f->Append();
-        f->FieldByName("Application")->SetAsString(Str(ctx.mainTable, "Application"));
+        f->FieldByName("Application")->SetAsString(ctx.mainTable->FieldStr("Application"));
     } else {
         f->Edit();
     }
@@ -151,11 +122,11 @@ void PrepareBuildRecord(EditorContext& ctx) {
 }
 
 std::string InstalledHeader(EditorContext& ctx) {
-    if (ctx.Settings.kqIniSettings.UseFontRegistry) return FindFontRow(ctx) ? Str(ctx.tblFont, "RtfHeader") : "";
+    if (ctx.Settings.kqIniSettings.UseFontRegistry) return FindFontRow(ctx) ? ctx.tblFont->FieldStr("RtfHeader") : "";
     vl::TvlTable* p = ctx.prefsTable;
     if (!p->Active()) p->Open();
     p->First();
-    return p->IsEmpty() ? std::string() : Str(p, "RtfHeader");
+    return p->IsEmpty() ? std::string() : p->FieldStr("RtfHeader");
 }
 
 FontSyncResult SynchroniseFonts(EditorContext& ctx, build::IProgress& progress, const FontSyncOptions& options,
@@ -172,7 +143,7 @@ FontSyncResult SynchroniseFonts(EditorContext& ctx, build::IProgress& progress, 
                                "table. Open the Project Font Registry and press OK to build it again.");
         return FontSyncResult::NoHeader;
     }
-    if (Editing(ctx.detailTable)) ctx.detailTable->Post();
+    if (ctx.detailTable->IsEditing()) ctx.detailTable->Post();
     vl::TvlTable* c = ctx.CdetailTable;
     c->vlFilter().Clear();
     c->ApplyFilter();
@@ -206,10 +177,10 @@ FontSyncResult SynchroniseFonts(EditorContext& ctx, build::IProgress& progress, 
         // Both fields of a page go in one post.
         bool rewritten = false;
         for (const char* field : {"FullTitle", "HelpText"}) {
-            const std::string text = Str(c, field);
+            const std::string text = c->FieldStr(field);
             std::string out;
             if (!SynchroniseFieldFonts(text, header, out)) continue;
-            if (!Editing(c)) c->Edit();
+            if (!c->IsEditing()) c->Edit();
             if (out != text) c->FieldByName(field)->SetAsString(out);
             rewritten = true;
         }
@@ -222,7 +193,7 @@ FontSyncResult SynchroniseFonts(EditorContext& ctx, build::IProgress& progress, 
             transaction.End();
             return FontSyncResult::Cancelled;
         }
-        if (Str(c, "TitleUserModified") != "Y") {
+        if (c->FieldStr("TitleUserModified") != "Y") {
             progress.ProcessMessages();
             if (options.prepareRecord) options.prepareRecord();
         }
@@ -275,21 +246,21 @@ bool EnforceFormatting(EditorContext& ctx, const EnforceChoice& choice, int* pag
         return false;
     }
     db::TDataSet* m = ctx.mainTable;
-    const std::string textFont = Str(m, "DefaultTextFont"), titleFont = Str(m, "TitleFont");
+    const std::string textFont = m->FieldStr("DefaultTextFont"), titleFont = m->FieldStr("TitleFont");
     vl::TvlTable* c = ctx.CdetailTable;
     c->vlFilter().Clear();
     c->ApplyFilter();
     for (c->First(); !c->Eof(); c->Next()) {
         if (ctx.ProcessMessages) ctx.ProcessMessages();
-        const std::string body = Str(c, "HelpText"), title = Str(c, "FullTitle");
+        const std::string body = c->FieldStr("HelpText"), title = c->FieldStr("FullTitle");
         const std::string newBody =
             EnforceFieldFormatting(body, choice.font ? &textFont : nullptr,
-                                   choice.size ? static_cast<int>(Int(m, "DefaultTextSize")) : 0,
-                                   choice.colour ? static_cast<int>(Int(m, "DefaultTextColor")) : -1);
+                                   choice.size ? static_cast<int>(m->FieldInt("DefaultTextSize")) : 0,
+                                   choice.colour ? static_cast<int>(m->FieldInt("DefaultTextColor")) : -1);
         const std::string newTitle =
             EnforceFieldFormatting(title, choice.font ? &titleFont : nullptr,
-                                   choice.size ? static_cast<int>(Int(m, "TitleSize")) : 0,
-                                   choice.nonscrollColour ? static_cast<int>(Int(m, "TitleColor")) : -1);
+                                   choice.size ? static_cast<int>(m->FieldInt("TitleSize")) : 0,
+                                   choice.nonscrollColour ? static_cast<int>(m->FieldInt("TitleColor")) : -1);
         if (newBody == body && newTitle == title) continue;
         c->Edit();
         if (newBody != body) c->FieldByName("HelpText")->SetAsString(newBody);

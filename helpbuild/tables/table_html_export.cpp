@@ -15,11 +15,6 @@ namespace build {
 
 namespace {
 
-std::string Text(db::TDataSet* t, const char* field) {
-    db::TField* f = t->FindField(field);
-    return f ? f->AsString() : std::string();
-}
-
 vl::TvlTable* MakeTable(plat::TComponent* owner, const char* name, const char* file) {
     auto* t = new vl::TvlTable(owner);
     t->SetName(name);
@@ -66,17 +61,17 @@ TableHtmlExport::~TableHtmlExport() {
 
 std::vector<std::string> TableHtmlExport::ProjectNames() {
     std::vector<std::string> names;
-    for (mainTable->First(); !mainTable->Eof(); mainTable->Next()) names.push_back(Text(mainTable, "Application"));
+    for (mainTable->First(); !mainTable->Eof(); mainTable->Next()) names.push_back(mainTable->FieldStr("Application"));
     return names;
 }
 
 bool TableHtmlExport::SelectProject(const std::string& application) {
     for (mainTable->First(); !mainTable->Eof(); mainTable->Next())
-        if (Text(mainTable, "Application") == application) return true;
+        if (mainTable->FieldStr("Application") == application) return true;
     return false;
 }
 
-std::string TableHtmlExport::Field(const std::string& name) { return Text(mainTable, name.c_str()); }
+std::string TableHtmlExport::Field(const std::string& name) { return mainTable->FieldStr(name); }
 
 bool TableHtmlExport::ExportTableOpen() const { return tblHtml->Active(); }
 
@@ -142,7 +137,7 @@ void TableHtmlExport::AssignHtmlFileNames(bool longNames, bool ignorePopups) {
     // Names first, so each row is posted once with its own.
     std::vector<HtmlNameSource> sources;
     for (tblItems->First(); !tblItems->Eof(); tblItems->Next())
-        sources.push_back({Text(tblItems, "ContextString"), Text(tblItems, "Title"),
+        sources.push_back({tblItems->FieldStr("ContextString"), tblItems->FieldStr("Title"),
                            static_cast<std::int32_t>(tblItems->FieldByName("HelpId")->AsInteger())});
     const std::vector<std::string> names = build::AssignHtmlFileNames(sources, longNames);
     // The rows go in as one engine transaction: one disk sync for the lot
@@ -152,13 +147,13 @@ void TableHtmlExport::AssignHtmlFileNames(bool longNames, bool ignorePopups) {
     for (tblItems->First(); !tblItems->Eof() && i < names.size(); tblItems->Next(), ++i) {
         tblHtml->Append();
         for (const char* f : {"Application", "TopicPopup", "Title", "HelpText", "Keys", "BrowseName", "FullTitle"})
-            tblHtml->FieldByName(f)->SetAsString(Text(tblItems, f));
+            tblHtml->FieldByName(f)->SetAsString(tblItems->FieldStr(f));
         for (const char* f : {"HelpId", "BrowseId"}) {
             db::TField* from = tblItems->FieldByName(f);
             if (from->IsNull()) tblHtml->FieldByName(f)->Clear();
             else tblHtml->FieldByName(f)->SetAsInteger(from->AsInteger());
         }
-        tblHtml->FieldByName("MacroFootnote")->SetAsString(Text(tblItems, "ContextString"));
+        tblHtml->FieldByName("MacroFootnote")->SetAsString(tblItems->FieldStr("ContextString"));
         tblHtml->FieldByName("ContextString")->SetAsString(names[i]);
         tblHtml->Post();
     }
@@ -171,12 +166,12 @@ void TableHtmlExport::AssignHtmlFileNames(bool longNames, bool ignorePopups) {
 
 bool TableHtmlExport::ValidateHtmlFileNames() {
     if (!tblHtml->Active()) return false;
-    if (tblHtml->State() == db::dsEdit || tblHtml->State() == db::dsInsert) tblHtml->Post();
+    if (tblHtml->IsEditing()) tblHtml->Post();
     HtmlNameList seen;
     tblHtml->DisableControls();
     bool ok = true;
     for (tblHtml->First(); !tblHtml->Eof(); tblHtml->Next()) {
-        const std::string name = Text(tblHtml, "ContextString");
+        const std::string name = tblHtml->FieldStr("ContextString");
         if (name.empty()) {
             ShowWarning("Warning", "Every page needs a filename. Please ensure that all pages have filenames.");
             ok = false;
@@ -202,7 +197,7 @@ bool TableHtmlExport::ValidateHtmlFileNames() {
 
 void TableHtmlExport::DeleteCurrentPage() {
     if (!tblHtml->Active() || (tblHtml->Eof() && tblHtml->Bof())) return;
-    if (tblHtml->State() == db::dsEdit || tblHtml->State() == db::dsInsert) tblHtml->Cancel();
+    if (tblHtml->IsEditing()) tblHtml->Cancel();
     tblHtml->Delete();
     indexed_ = false;
 }
@@ -213,7 +208,7 @@ int TableHtmlExport::Count() { return tblHtml->Active() ? tblHtml->RecordCount()
 
 bool TableHtmlExport::First() {
     if (!tblHtml->Active()) return false;
-    if (tblHtml->State() == db::dsEdit || tblHtml->State() == db::dsInsert) tblHtml->Post();
+    if (tblHtml->IsEditing()) tblHtml->Post();
     // Names edited by hand are what the links must find.
     if (tblLoc->Active()) tblLoc->Refresh();
     else tblLoc->Open();
@@ -229,16 +224,16 @@ bool TableHtmlExport::Next() {
 
 HtmlExportRow TableHtmlExport::Current(bool withTexts) {
     HtmlExportRow r;
-    r.name = Text(tblHtml, "ContextString");
+    r.name = tblHtml->FieldStr("ContextString");
     db::TField* id = tblHtml->FieldByName("HelpId");
     r.helpId = id->IsNull() ? 0 : static_cast<std::int32_t>(id->AsInteger());
-    r.contextString = Text(tblHtml, "MacroFootnote");
-    r.topicPopup = Text(tblHtml, "TopicPopup");
-    r.title = Text(tblHtml, "Title");
-    r.keys = Text(tblHtml, "Keys");
+    r.contextString = tblHtml->FieldStr("MacroFootnote");
+    r.topicPopup = tblHtml->FieldStr("TopicPopup");
+    r.title = tblHtml->FieldStr("Title");
+    r.keys = tblHtml->FieldStr("Keys");
     if (withTexts) {
-        r.fullTitle = Text(tblHtml, "FullTitle");
-        r.helpText = Text(tblHtml, "HelpText");
+        r.fullTitle = tblHtml->FieldStr("FullTitle");
+        r.helpText = tblHtml->FieldStr("HelpText");
     }
     return r;
 }
@@ -252,10 +247,10 @@ void TableHtmlExport::IndexLookups() {
     if (!tblLoc->Active()) tblLoc->Open();
     tblLoc->DisableControls();
     for (tblLoc->First(); !tblLoc->Eof(); tblLoc->Next()) {
-        const std::string name = Text(tblLoc, "ContextString");
+        const std::string name = tblLoc->FieldStr("ContextString");
         db::TField* id = tblLoc->FieldByName("HelpId");
         if (!id->IsNull()) byHelpId_.emplace(static_cast<std::int32_t>(id->AsInteger()), name);
-        const std::string context = Text(tblLoc, "MacroFootnote");
+        const std::string context = tblLoc->FieldStr("MacroFootnote");
         if (!context.empty()) byContext_.emplace(plat::AnsiUpperCase(context), name);
     }
     tblLoc->EnableControls();

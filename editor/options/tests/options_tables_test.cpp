@@ -322,6 +322,43 @@ TEST_F(OptionsTables, AnEmptyRegistryOfA32BitProjectGetsFourteenFonts) {
     EXPECT_EQ(editor::CurrentFontRegistry(*ctx).size(), 14u);
 }
 
+// The project's stored lists, each read by its own command, split at every
+// line end alike: the filters keep their empty lines, the font registry skips them.
+TEST_F(OptionsTables, StoredListsSplitAtEveryLineEnd) {
+    AddProject("Demo");
+    ctx->Settings.kqIniSettings.UseFontRegistry = true;
+    ASSERT_TRUE(editor::StoreFontRegistry(*ctx, {"Arial"}));
+    using L = std::vector<std::string>;
+    struct Case {
+        const char* name;
+        const char* text;
+        L keep, skip;
+    };
+    const Case cases[] = {
+        {"CR LF", "A\r\nB", {"A", "B"}, {"A", "B"}},
+        {"lone CR", "A\rB\r", {"A", "B"}, {"A", "B"}},
+        {"lone LF", "A\nB\n", {"A", "B"}, {"A", "B"}},
+        {"empty lines", "A\r\n\r\nB\r\n", {"A", "", "B"}, {"A", "B"}},
+        {"LF then CR", "A\n\rB", {"A", "", "B"}, {"A", "B"}},
+    };
+    auto setFonts = [&](const std::string& text) {
+        ctx->tblFont->Edit();
+        ctx->tblFont->SetFieldStr("FontList", text);
+        ctx->tblFont->Post();
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetMain("DetailFilter", c.text);
+        EXPECT_EQ(editor::StoredFilterLines(*ctx), c.keep);
+        SetMain("PmFilter", c.text);
+        EXPECT_EQ(editor::ContentsFilterHistory(*ctx), c.keep);
+        setFonts(c.text);
+        EXPECT_EQ(editor::CurrentFontRegistry(*ctx), c.skip);
+        setFonts(c.text);
+        EXPECT_EQ(editor::ApplyProjectDisplaySettings(*ctx).fontList, c.keep);
+    }
+}
+
 // --- page filters ----------------------------------------------------------------------------------
 
 TEST_F(OptionsTables, AppliedFiltersShowTheirPagesAndAreStored) {
