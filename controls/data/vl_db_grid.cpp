@@ -352,7 +352,7 @@ void TvlGridDataLink::Reset() {
         return;
     }
     db::TDataSet* ds = DataSet();
-    if (!ds || !(ds->State() == db::dsEdit || ds->State() == db::dsInsert)) return;
+    if (!ds || !ds->IsEditing()) return;
     if (!ds->Modified()) {
         // A new record that holds nothing yet goes without a question.
         if (ds->State() == db::dsInsert) ds->Cancel();
