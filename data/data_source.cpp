@@ -169,8 +169,7 @@ void TDataLink::UpdateState() {
         editing_ = false;
         ActiveChanged();
     }
-    bool edit = active_ && !readOnly_ &&
-                (source_->State() == dsEdit || source_->State() == dsInsert);
+    bool edit = active_ && !readOnly_ && source_->DataSet()->IsEditing();
     if (edit != editing_) {
         editing_ = edit;
         EditingChanged();
