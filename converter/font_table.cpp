@@ -4,11 +4,11 @@
 
 namespace conv {
 
-FontTable ReadFontTable(HelpFile& hf) {
+FontTable ReadFontTable(Conversion& hf) {
     FontTable t;
-    if (!hf.font.present()) return t;
-    const std::uint32_t size = hf.font.size;
-    const std::uint8_t* base = hf.stream.Data() + hf.font.offset;
+    if (!hf.file.font.present()) return t;
+    const std::uint32_t size = hf.file.font.size;
+    const std::uint8_t* base = hf.state.stream.Data() + hf.file.font.offset;
     if (size < 8) {
         AddDamageWarning(hf, kDamageTooShort, "|FONT");
         return t;
@@ -36,7 +36,7 @@ FontTable ReadFontTable(HelpFile& hf) {
     if (descriptorCount == 0) return t;
     const bool wide = (size - descriptorOffset) / descriptorCount >= 12;
     const std::uint32_t width = wide ? 42 : 11;
-    hf.newFontFormat = wide;
+    hf.state.newFontFormat = wide;
     for (std::uint32_t i = 0; i < descriptorCount; ++i) {
         std::uint64_t at = descriptorOffset + static_cast<std::uint64_t>(i) * width;
         if (at + width > size) {

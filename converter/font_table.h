@@ -28,6 +28,6 @@ struct FontTable {
 // Reads |FONT (an empty table when it is missing); sets the file's
 // new-font-format flag for 42-byte descriptors. Damage gives a warning and
 // the part read so far.
-FontTable ReadFontTable(HelpFile& hf);
+FontTable ReadFontTable(Conversion& hf);
 
 }  // namespace conv

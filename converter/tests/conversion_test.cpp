@@ -491,7 +491,7 @@ TEST(BrowseSequences, PlacesAndMergedGroups) {
     EXPECT_EQ(AddToBrowseSequence(hf, 0xFFFFFFFF, 10, 20), "grp0002:1");
     EXPECT_EQ(AddToBrowseSequence(hf, 10, 20, 30), "grp0002:2");
     EXPECT_EQ(AddToBrowseSequence(hf, 20, 30, 0xFFFFFFFF), "grp0002:3");
-    EXPECT_TRUE(hf.browseGroups[0].empty());
+    EXPECT_TRUE(hf.state.browseGroups[0].empty());
     EXPECT_EQ(AddToBrowseSequence(hf, 0xFFFFFFFF, 99, 0xFFFFFFFF), std::nullopt);
     // A cycle stops at 32,767 steps.
     HelpFile loop;
