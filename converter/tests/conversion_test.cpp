@@ -6,6 +6,8 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <map>
 
 #include "converter/converter_strings.h"
 #include "converter/project_writer.h"
@@ -259,6 +261,67 @@ TEST_F(Conversion, ConvertingTwiceGivesTheSameBytes) {
     const std::string first = Read("DEMO.RTF");
     ConvertHelpFile(r);
     EXPECT_EQ(Read("DEMO.RTF"), first);
+}
+
+// The files a conversion left in a folder of its own, and its warnings.
+struct Outcome {
+    std::map<std::string, std::string> files;
+    std::vector<std::string> warnings;
+};
+
+Outcome ConvertInto(const std::filesystem::path& folder,
+                    const std::function<void(std::vector<HelpWarning>*)>& convert) {
+    std::filesystem::create_directories(folder);
+    const std::filesystem::path back = std::filesystem::current_path();
+    std::filesystem::current_path(folder);
+    std::vector<HelpWarning> warnings;
+    convert(&warnings);
+    std::filesystem::current_path(back);
+    Outcome o;
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        o.files[e.path().filename().string()] = testsupport::ReadFileBytes(e.path());
+    for (const HelpWarning& w : warnings) o.warnings.push_back(FormatWarning(w));
+    return o;
+}
+
+// One read serves any number of conversions: a project, then a printable
+// document, then a project again from the same read give what separate
+// reads give, file for file and warning for warning.
+TEST_F(Conversion, OneReadConvertsLikeSeparateReads) {
+    std::string window(90, '\0');
+    window.replace(0, 2, U16(0x02 | 0x04));
+    window.replace(12, 3, "sec");
+    window.replace(21, 3, "Cap");
+    Fixture f = ThreeTopics({{6, window}, {1, std::string("Demo\0", 5)}, {5, "ICONDATA"}});
+    const std::filesystem::path hlp = dir_.path() / "DEMO.HLP";
+    testsupport::WriteFileBytes(hlp, f.bytes);
+    plat::WritePrivateProfileString("Options", "WordProcessor", "3", "Rendlow.ini");
+    const ConversionRequest project{ApplyModeRule(kBrowseSequences), hlp.string()};
+    const ConversionRequest document{kViewFlags, hlp.string()};
+
+    const std::unique_ptr<HelpFileData> read = ReadHelpFile(hlp, project.flags);
+    ASSERT_NE(read, nullptr);
+    const ConversionRequest order[] = {project, document, project};
+    std::vector<Outcome> shared, separate;
+    for (std::size_t i = 0; i < std::size(order); ++i) {
+        const ConversionRequest& r = order[i];
+        shared.push_back(ConvertInto(dir_.path() / ("shared" + std::to_string(i)),
+                                     [&](std::vector<HelpWarning>* w) { ConvertReadHelpFile(*read, r, w); }));
+        separate.push_back(ConvertInto(dir_.path() / ("separate" + std::to_string(i)),
+                                       [&](std::vector<HelpWarning>* w) { ConvertHelpFile(r, w); }));
+    }
+    for (std::size_t i = 0; i < std::size(order); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(shared[i].files, separate[i].files);
+        EXPECT_EQ(shared[i].warnings, separate[i].warnings);
+    }
+    // The two kinds of output differ, so each comparison saw its own.
+    ASSERT_TRUE(separate[0].files.count("DEMO.HPJ"));
+    ASSERT_TRUE(separate[0].files.count("ICON.ICO"));
+    ASSERT_TRUE(separate[1].files.count("DEMO.RTF"));
+    EXPECT_FALSE(separate[1].files.count("DEMO.HPJ"));
+    EXPECT_NE(separate[0].files["DEMO.RTF"], separate[1].files["DEMO.RTF"]);
+    EXPECT_FALSE(separate[0].warnings.empty());
 }
 
 TEST_F(Conversion, PrintableDocumentWithContentsIndexAndPageReferences) {
