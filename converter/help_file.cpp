@@ -12,6 +12,8 @@
 #include <system_error>
 
 #include "converter/decompress.h"
+#include "converter/font_table.h"
+#include "converter/topic_stream.h"
 
 namespace conv {
 
@@ -209,12 +211,43 @@ void SetProgress(Conversion& hf, int position, int phase) {
     if (hf.options.progress) hf.options.progress(position, phase);
 }
 
+void AddDamageWarning(ReadReport& report, int detail, const std::string& what) {
+    report.warnings.push_back({kWarnDamaged, {WarningArg::Localized(detail, {what})}});
+}
+
+void Report(Conversion& hf, const ReadReport& report) {
+    for (int position : report.positions) SetProgress(hf, position, report.phase);
+    for (const HelpWarning& w : report.warnings) AddWarning(hf, w.number, w.args);
+}
+
 namespace {
 
 [[noreturn]] void FileFormatProblem(long n) { throw HelpFileError(FormatString(kMsgFileFormat, n)); }
 
 // Directory names of 59 characters or more are refused.
 constexpr std::size_t kMaxDirectoryName = 58;
+
+void ReadSystemRecordList(HelpFileData& hf) {
+    hf.systemRecords.clear();
+    hf.systemRecordsCut = false;
+    if (!hf.system.present() || hf.isHC30) return;
+    HelpStream s = hf.stream;
+    std::uint32_t pos = 12;
+    while (pos + 4 <= hf.system.size) {
+        s.Seek(hf.system.offset + pos);
+        std::uint16_t type = 0, length = 0;
+        if (!s.ReadU16(type) || !s.ReadU16(length)) break;
+        if (pos + 4 + static_cast<std::uint32_t>(length) > hf.system.size) {
+            hf.systemRecordsCut = true;
+            break;
+        }
+        SystemRecord r;
+        r.type = type;
+        r.data.assign(reinterpret_cast<const char*>(s.Here()), length);
+        hf.systemRecords.push_back(std::move(r));
+        pos += 4 + length;
+    }
+}
 
 // False when probing finds no help file.
 bool ReadInto(HelpFileData& hf, ConversionFlags flags) {
@@ -230,11 +263,17 @@ bool ReadInto(HelpFileData& hf, ConversionFlags flags) {
     FindFirstDirectoryLeaf(hf);
     ReadInternalDirectory(hf);
     hf.compressed = (hf.systemHeader.flags & (4 | 8)) != 0 && hf.systemHeader.minor != 15;
+    ReadSystemRecordList(hf);
     if (!(flags & kProbe)) {
         if (hf.phrImage.present())
             LoadHallPhrases(hf);
         else if (hf.phrases.present())
             LoadOldPhrases(hf);
+        hf.fonts = ReadFontTable(hf, hf.wideFonts, hf.fontReport);
+        hf.contextTable = ReadContextTable(hf, hf.contextReport);
+        hf.kTable = ReadKeywordIndex(hf, hf.kwBtree, hf.kwData, hf.kReport);
+        hf.aTable = ReadKeywordIndex(hf, hf.awBtree, hf.awData, hf.aReport);
+        hf.tablesRead = true;
     }
     return true;
 }
@@ -537,26 +576,9 @@ void ReadSystemInfo(Conversion& hf, SystemInfo& info) {
 
 void FreeSystemInfo(SystemInfo& info) { info = SystemInfo{}; }
 
-std::vector<SystemRecord> ReadSystemRecords(Conversion& hf) {
-    std::vector<SystemRecord> out;
-    if (!hf.file.system.present() || hf.file.isHC30) return out;
-    HelpStream& s = hf.state.stream;
-    std::uint32_t pos = 12;
-    while (pos + 4 <= hf.file.system.size) {
-        s.Seek(hf.file.system.offset + pos);
-        std::uint16_t type = 0, length = 0;
-        if (!s.ReadU16(type) || !s.ReadU16(length)) break;
-        if (pos + 4 + static_cast<std::uint32_t>(length) > hf.file.system.size) {
-            AddDamageWarning(hf, kDamagePastEnd, "|SYSTEM");
-            break;
-        }
-        SystemRecord r;
-        r.type = type;
-        r.data.assign(reinterpret_cast<const char*>(s.Here()), length);
-        out.push_back(std::move(r));
-        pos += 4 + length;
-    }
-    return out;
+const std::vector<SystemRecord>& ReadSystemRecords(Conversion& hf) {
+    if (hf.file.systemRecordsCut) AddDamageWarning(hf, kDamagePastEnd, "|SYSTEM");
+    return hf.file.systemRecords;
 }
 
 }  // namespace conv

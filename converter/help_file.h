@@ -288,6 +288,37 @@ struct OffsetLookup {
     bool stale = false;       // keys changed around taken places: sort again
 };
 
+// One |SYSTEM record as stored.
+struct SystemRecord {
+    std::uint16_t type = 0;
+    std::string data;
+};
+
+struct FontDescriptor {
+    std::uint8_t attributes = 0;  // 0x01 bold, 0x02 italic, 0x04 underline
+    std::uint8_t halfPoints = 0;
+    std::uint8_t family = 0;      // 1 modern, 2 roman, 3 swiss, 4 script, 5 decor
+    std::uint16_t faceIndex = 0;
+    std::uint8_t foreground[3] = {};
+    std::uint8_t background[3] = {};
+};
+
+struct FontTable {
+    std::vector<std::string> faceNames;
+    std::vector<FontDescriptor> descriptors;
+};
+
+// What reading one table of a file reported: the progress positions it
+// passed in `phase`, then the warnings it found. A conversion that takes
+// the table into use reports them as if it had read the table itself, so
+// every conversion of one read reports what a conversion of its own read
+// would.
+struct ReadReport {
+    int phase = 0;
+    std::vector<int> positions;
+    std::vector<HelpWarning> warnings;
+};
+
 // What a help file is, read once when it is opened: its bytes, container,
 // directory, |SYSTEM header and phrase tables. Nothing changes it
 // afterwards, so any number of conversions can share one read.
@@ -316,7 +347,23 @@ struct HelpFileData {
     std::vector<std::uint32_t> hallPhraseOffsets;
     std::int32_t phraseCount = 0;
 
-    // Found while reading; every conversion of the file starts with them.
+    std::vector<SystemRecord> systemRecords;  // none for HC30 files
+    bool systemRecordsCut = false;            // the last one ran past |SYSTEM
+
+    // The tables a conversion may take into use, read with the file unless
+    // it was only probed. A conversion copies the keyword tables: its
+    // topic loop moves their entries.
+    bool tablesRead = false;
+    FontTable fonts;
+    std::optional<bool> wideFonts;  // 42-byte descriptors; unset without any
+    ReadReport fontReport;
+    std::vector<ContextEntry> contextTable;
+    ReadReport contextReport;
+    std::optional<KeywordTable> kTable, aTable;
+    ReadReport kReport, aReport;
+
+    // Found while reading the container; every conversion of the file
+    // starts with them.
     std::vector<HelpWarning> warnings;
 
     HelpFileData() = default;
@@ -424,12 +471,6 @@ struct SystemInfo {
     std::optional<std::string> copyright;
 };
 
-// One |SYSTEM record as stored.
-struct SystemRecord {
-    std::uint16_t type = 0;
-    std::string data;
-};
-
 // Progress phases (string ids of the shell).
 inline constexpr int kPhaseScanningKeywords = 1;
 inline constexpr int kPhaseReadingContext = 4;
@@ -441,6 +482,9 @@ void AddWarning(HelpFileData& file, int number, std::vector<WarningArg> args = {
 void AddDamageWarning(Conversion& hf, int detail, const std::string& what);
 void AddDamageWarning(HelpFileData& file, int detail, const std::string& what);
 void SetProgress(Conversion& hf, int position, int phase);
+void AddDamageWarning(ReadReport& report, int detail, const std::string& what);
+// Gives a table's read report to the conversion taking the table into use.
+void Report(Conversion& hf, const ReadReport& report);
 
 // Reads a help file. Null when it cannot be opened, or in probe mode (the
 // only flag read here) when it is no help file; throws HelpFileError on
@@ -487,7 +531,8 @@ bool ForEachLeafPage(const BTreeHeader& header, HelpStream& stream, std::uint32_
 
 void ReadSystemInfo(Conversion& hf, SystemInfo& info);
 void FreeSystemInfo(SystemInfo& info);
-// All |SYSTEM records in file order (none for HC30 files).
-std::vector<SystemRecord> ReadSystemRecords(Conversion& hf);
+// All |SYSTEM records in file order (none for HC30 files); a warning when
+// the last one was cut.
+const std::vector<SystemRecord>& ReadSystemRecords(Conversion& hf);
 
 }  // namespace conv

@@ -273,32 +273,45 @@ std::int32_t ReadCompressedLong(const std::uint8_t*& c, std::uint32_t& remaining
 
 // ---- context names ----
 
-void LoadContextTable(Conversion& hf) {
-    hf.state.contextTable.clear();
-    hf.state.contextLookup = OffsetLookup();
-    if (!hf.file.context.present()) return;
+std::vector<ContextEntry> ReadContextTable(const HelpFileData& file, ReadReport& report) {
+    std::vector<ContextEntry> table;
+    report.phase = kPhaseReadingContext;
+    if (!file.context.present()) return table;
+    HelpStream s = file.stream;
     BTreeHeader h;
-    if (hf.file.context.size < kBTreeHeaderSize || !ReadBTreeHeader(hf.state.stream, hf.file.context.offset, h)) {
-        AddDamageWarning(hf, kDamageHeader, "|CONTEXT");
-        return;
+    if (file.context.size < kBTreeHeaderSize || !ReadBTreeHeader(s, file.context.offset, h)) {
+        AddDamageWarning(report, kDamageHeader, "|CONTEXT");
+        return table;
     }
-    std::uint32_t count = std::min<std::uint32_t>(h.totalEntries, hf.file.context.size / 8);
-    hf.state.contextTable.reserve(count);
-    const std::uint32_t end = hf.file.context.offset + hf.file.context.size;
-    bool intact = ForEachLeafPage(h, hf.state.stream, hf.file.context.offset + kBTreeHeaderSize, end,
+    std::uint32_t count = std::min<std::uint32_t>(h.totalEntries, file.context.size / 8);
+    table.reserve(count);
+    const std::uint32_t end = file.context.offset + file.context.size;
+    bool intact = ForEachLeafPage(h, s, file.context.offset + kBTreeHeaderSize, end,
                                   [&](std::uint32_t at, std::uint32_t pageEnd, std::int16_t entries) {
-                                      if (count) SetProgress(hf, 43 + static_cast<int>(4ull * hf.state.contextTable.size() / count),
-                                                             kPhaseReadingContext);
+                                      if (count) report.positions.push_back(43 + static_cast<int>(4ull * table.size() / count));
                                       std::uint32_t p = at + 8;
-                                      for (std::int16_t j = 0; j < entries && hf.state.contextTable.size() < count; ++j) {
+                                      for (std::int16_t j = 0; j < entries && table.size() < count; ++j) {
                                           if (p + 8 > pageEnd) return false;
-                                          const std::uint8_t* d = hf.state.stream.Data() + p;
-                                          hf.state.contextTable.push_back({GetU32(d), GetU32(d + 4)});
+                                          const std::uint8_t* d = s.Data() + p;
+                                          table.push_back({GetU32(d), GetU32(d + 4)});
                                           p += 8;
                                       }
-                                      return hf.state.contextTable.size() < count;
+                                      return table.size() < count;
                                   });
-    if (!intact || hf.state.contextTable.size() < count) AddDamageWarning(hf, kDamageIncomplete, "|CONTEXT");
+    if (!intact || table.size() < count) AddDamageWarning(report, kDamageIncomplete, "|CONTEXT");
+    return table;
+}
+
+void LoadContextTable(Conversion& hf) {
+    hf.state.contextLookup = OffsetLookup();
+    if (hf.file.tablesRead) {
+        hf.state.contextTable = hf.file.contextTable;
+        Report(hf, hf.file.contextReport);
+        return;
+    }
+    ReadReport report;
+    hf.state.contextTable = ReadContextTable(hf.file, report);
+    Report(hf, report);
 }
 
 namespace {
@@ -475,20 +488,22 @@ std::optional<std::string> LookupTopicMap(Conversion& hf, std::uint32_t topicPos
 namespace {
 
 // The name a warning gives a keyword index.
-std::string KeywordTreeName(const Conversion& hf, const InternalFile& btree) {
-    if (&btree == &hf.file.awBtree) return "|AWBTREE";
-    if (&btree == &hf.file.kwBtree) return "|KWBTREE";
+std::string KeywordTreeName(const HelpFileData& file, const InternalFile& btree) {
+    if (&btree == &file.awBtree) return "|AWBTREE";
+    if (&btree == &file.kwBtree) return "|KWBTREE";
     return FormatString("keyword index at 0x%X", btree.offset);
 }
 
 }  // namespace
 
-std::optional<KeywordTable> LoadKeywordIndex(Conversion& hf, const InternalFile& btree, const InternalFile& data) {
+std::optional<KeywordTable> ReadKeywordIndex(const HelpFileData& file, const InternalFile& btree,
+                                             const InternalFile& data, ReadReport& report) {
+    report.phase = kPhaseScanningKeywords;
     if (!btree.present() || !data.present()) return std::nullopt;
-    HelpStream& s = hf.state.stream;
+    HelpStream s = file.stream;
     BTreeHeader h;
     if (btree.size < kBTreeHeaderSize || !ReadBTreeHeader(s, btree.offset, h)) {
-        AddDamageWarning(hf, kDamageHeader, KeywordTreeName(hf, btree));
+        AddDamageWarning(report, kDamageHeader, KeywordTreeName(file, btree));
         return std::nullopt;
     }
     const std::uint32_t count = data.size / 4;
@@ -503,8 +518,7 @@ std::optional<KeywordTable> LoadKeywordIndex(Conversion& hf, const InternalFile&
         s.Seek(at + 8);
         std::string keyword;
         for (std::int16_t j = 0; j < entries; ++j) {
-            if (count) SetProgress(hf, 43 + static_cast<int>(3ull * std::min(keywordsDone, count) / count),
-                                   kPhaseScanningKeywords);
+            if (count) report.positions.push_back(43 + static_cast<int>(3ull * std::min(keywordsDone, count) / count));
             std::uint32_t keywordPosition = s.Tell();
             std::uint16_t occurrences = 0;
             std::uint32_t offset = 0;
@@ -525,7 +539,24 @@ std::optional<KeywordTable> LoadKeywordIndex(Conversion& hf, const InternalFile&
         }
         return true;
     });
-    if (!intact || damaged) AddDamageWarning(hf, kDamageIncomplete, KeywordTreeName(hf, btree));
+    if (!intact || damaged) AddDamageWarning(report, kDamageIncomplete, KeywordTreeName(file, btree));
+    return table;
+}
+
+std::optional<KeywordTable> LoadKeywordIndex(Conversion& hf, const InternalFile& btree, const InternalFile& data) {
+    if (hf.file.tablesRead) {
+        if (&btree == &hf.file.kwBtree && &data == &hf.file.kwData) {
+            Report(hf, hf.file.kReport);
+            return hf.file.kTable;
+        }
+        if (&btree == &hf.file.awBtree && &data == &hf.file.awData) {
+            Report(hf, hf.file.aReport);
+            return hf.file.aTable;
+        }
+    }
+    ReadReport report;
+    std::optional<KeywordTable> table = ReadKeywordIndex(hf.file, btree, data, report);
+    Report(hf, report);
     return table;
 }
 

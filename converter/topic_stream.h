@@ -52,6 +52,9 @@ bool ReadTopicLink(Conversion& hf, TopicLink& link);
 // LinkData2 with its phrases expanded (at most kTopicOutputSize bytes).
 std::string ExpandLinkData2(Conversion& hf, const TopicLink& link);
 
+// The |CONTEXT table as stored (empty after a warning when damaged).
+std::vector<ContextEntry> ReadContextTable(const HelpFileData& file, ReadReport& report);
+// Takes the context table into use: the one read with the file, else read now.
 void LoadContextTable(Conversion& hf);
 std::uint32_t ContextHash(std::string_view name);
 // Appends characters to `buffer` (holding a prefix) so that the whole has
@@ -73,6 +76,12 @@ void AddKnownContextName(Conversion& hf, const std::string& name);
 void RecordPictureFile(Conversion& hf, std::uint32_t pictureNumber, const std::string& fileName);
 std::optional<std::string> LookupTopicMap(Conversion& hf, std::uint32_t topicPosition);
 
+// A keyword index as stored: nullopt when it is missing or its header is
+// damaged.
+std::optional<KeywordTable> ReadKeywordIndex(const HelpFileData& file, const InternalFile& btree,
+                                             const InternalFile& data, ReadReport& report);
+// The same for a conversion: the K or A index read with the file, else read
+// now. The caller owns the copy it gets.
 std::optional<KeywordTable> LoadKeywordIndex(Conversion& hf, const InternalFile& btree, const InternalFile& data);
 // The keyword lookups below sort a table on first use and follow its
 // changes; a table loaded anew (same object, new contents), or a new pass
