@@ -320,8 +320,9 @@ struct ReadReport {
 };
 
 // What a help file is, read once when it is opened: its bytes, container,
-// directory, |SYSTEM header and phrase tables. Nothing changes it
-// afterwards, so any number of conversions can share one read.
+// directory, |SYSTEM header and records, phrase tables, fonts, contexts and
+// keyword indexes. Nothing changes it afterwards, so any number of
+// conversions can share one read.
 struct HelpFileData {
     std::string path;
     // The bytes; each conversion reads them through its own copy.
@@ -389,8 +390,9 @@ struct ConversionState {
     HelpStream stream;
     std::vector<HelpWarning> warnings;
 
-    // Tables loaded for this conversion: which ones depends on its options,
-    // and the topic loop moves keyword entries as it takes them.
+    // Tables this conversion took into use (which ones depends on its
+    // options), copies of the read's, and what it learnt while it ran: the
+    // topic loop moves keyword entries as it takes them.
     std::vector<ContextEntry> contextTable;
     std::vector<std::uint32_t> contextHashes;   // sorted hashes of the context table
     KeywordTable kTable, aTable;
