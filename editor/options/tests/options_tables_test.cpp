@@ -288,6 +288,40 @@ TEST_F(OptionsTables, EnforcingSizeZeroChangesNothingAndFontsApply) {
     EXPECT_EQ(dialogs.Requests()[0].caption, "Nothing Selected");
 }
 
+// Like the font synchronisation, enforcing formatting on every page waits
+// on the disk once for the lot, and every page is on disk after it.
+TEST_F(OptionsTables, EnforcingOnManyPagesSyncsOnceNotOncePerPage) {
+    constexpr int kPages = 40;
+    AddProject("Demo");
+    SetMain("DefaultTextFont", "Courier New");
+    std::vector<RawPage> pages;
+    for (int id = 1; id <= kPages; ++id) pages.push_back({id, "Page", "", Page(Font(0, "Arial"), "\\f0 word\\par")});
+    RawPages("Demo", pages);
+    editor::EnforceChoice font;
+    font.size = font.nonscrollColour = false;
+    int changed = 0;
+    long syncs = 0;
+    {
+        qv::DbiSyncCounter counter;
+        EXPECT_TRUE(editor::EnforceFormatting(*ctx, font, &changed));
+        syncs = counter.Syncs();
+    }
+    EXPECT_EQ(changed, kPages);
+    EXPECT_LT(syncs, kPages);
+    vl::TvlTable fresh(nullptr);
+    fresh.DatabaseName = editor::kTavrinAlias;
+    fresh.SetTableName(editor::kItemTableFile);
+    fresh.Open();
+    int seen = 0;
+    for (fresh.First(); !fresh.Eof(); fresh.Next()) {
+        EXPECT_EQ(Runs(fresh.FieldByName("HelpText")->AsString()),
+                  (std::vector<std::pair<std::string, std::string>>{{"word", "Courier New"}}));
+        EXPECT_EQ(fresh.FieldByName("TitleUserModified")->AsString(), "N");
+        ++seen;
+    }
+    EXPECT_EQ(seen, kPages);
+}
+
 // --- registry -------------------------------------------------------------------------------------
 
 TEST_F(OptionsTables, RegistryDialogListsAndStore) {
