@@ -1,7 +1,12 @@
 #include "data/bulk_transaction.h"
 
 #include "data/dataset.h"
+#include "data/db_errors.h"
+#include "data/tables.h"
 #include "engine/api/dbi_api.h"
+
+#include <exception>
+#include <utility>
 
 namespace db {
 
@@ -20,6 +25,17 @@ TBulkTransaction::TBulkTransaction(std::uint32_t database, OnLeave onLeave) : on
     if (database != 0 && qv::DbiBeginTran(database, 0, transaction_) == 0) database_ = database;
 }
 
+TBulkTransaction::TBulkTransaction(TDatabase& database, OnLeave onLeave) : onLeave_(onLeave) {
+    if (!database.Connected() || database.InTransaction()) return;
+    try {
+        database.StartTransaction();
+        component_ = &database;
+    } catch (const EDatabaseError&) {
+        // Refused (one is already active on the folder): rows post as they
+        // would without this scope.
+    }
+}
+
 TBulkTransaction::~TBulkTransaction() { End(onLeave_ == Keep); }
 
 bool TBulkTransaction::Commit() { return !Own() || End(true); }
@@ -27,6 +43,15 @@ bool TBulkTransaction::Commit() { return !Own() || End(true); }
 bool TBulkTransaction::Rollback() { return Own() && End(false); }
 
 bool TBulkTransaction::End(bool commit) {
+    if (TDatabase* component = std::exchange(component_, nullptr)) {
+        try {
+            if (commit) component->Commit();
+            else component->Rollback();
+            return true;
+        } catch (const std::exception&) {
+            return false;
+        }
+    }
     const std::uint32_t database = database_;
     database_ = 0;
     return database != 0 && qv::DbiEndTran(database, transaction_, commit ? kCommit : kRollback) == 0;

@@ -17,6 +17,7 @@
 namespace db {
 
 class TDataSet;
+class TDatabase;
 
 class TBulkTransaction {
 public:
@@ -26,12 +27,15 @@ public:
     explicit TBulkTransaction(const TDataSet& dataset, OnLeave onLeave = Keep);
     // On an engine database handle; 0 is none.
     explicit TBulkTransaction(std::uint32_t database, OnLeave onLeave = Keep);
+    // On a database component's transaction, which reaches every table
+    // opened through it or its alias; none when it is not connected.
+    explicit TBulkTransaction(TDatabase& database, OnLeave onLeave = Keep);
     ~TBulkTransaction();
     TBulkTransaction(const TBulkTransaction&) = delete;
     TBulkTransaction& operator=(const TBulkTransaction&) = delete;
 
     // Whether this scope began the transaction and has not ended it yet.
-    bool Own() const { return database_ != 0; }
+    bool Own() const { return database_ != 0 || component_ != nullptr; }
     // Ends an owned transaction keeping its rows. True when there was
     // nothing to end or the engine kept them; false when the commit failed
     // (the engine then holds none of them).
@@ -47,6 +51,7 @@ private:
     OnLeave onLeave_;
     std::uint32_t database_ = 0;
     std::uint32_t transaction_ = 0;
+    TDatabase* component_ = nullptr;
 };
 
 }  // namespace db

@@ -8,6 +8,7 @@
 #include "platform/core/clock.h"
 #include "platform/core/datetime.h"
 #include <cmath>
+#include "data/bulk_transaction.h"
 #include "data/db_errors.h"
 #include "data/fields.h"
 #include "data/tables.h"
@@ -520,7 +521,8 @@ void RenameProject(EditorContext& ctx, const std::string& newName) {
     database.DatabaseName = "TavrinRename";
     database.AliasName = kTavrinAlias;
     database.Open();
-    database.StartTransaction();
+    db::TBulkTransaction transaction(database, db::TBulkTransaction::TakeBack);
+    if (!transaction.Own()) db::DatabaseError("The project's tables are busy in another transaction");
     vl::TvlTable* work = ctx.tblBackFrom;
     try {
         vl::TvlTable* pages = ctx.detailFilterTable;
@@ -543,12 +545,9 @@ void RenameProject(EditorContext& ctx, const std::string& newName) {
         work->Close();
         work->DatabaseName.clear();
         work->SetTableName("");
-        database.Commit();
+        if (!transaction.Commit()) db::DatabaseError("The renamed project could not be saved");
     } catch (...) {
-        try {
-            database.Rollback();
-        } catch (...) {
-        }
+        transaction.Rollback();
         try {
             work->vlFilter().Clear();
             work->Close();

@@ -3,12 +3,14 @@
 #include "data/bulk_transaction.h"
 
 #include "data/fields.h"
+#include "data/tables.h"
 #include "data/tests/db_fixture.h"
 #include "data/tests/engine_fixture.h"
 #include "engine/api/dbi_api.h"
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <stdexcept>
 
 namespace {
@@ -28,7 +30,8 @@ const char* Name(Leave l) {
 }
 
 struct Case {
-    bool nested;  // a transaction is already active on the database
+    bool onComponent;  // made on a database component, not on the dataset
+    bool nested;       // a transaction is already active on the database
     TBulkTransaction::OnLeave onLeave;
     Leave leave;
     bool rowsKept;  // by the scope alone (an outer transaction still decides)
@@ -40,6 +43,15 @@ protected:
         EngineTables::SetUp();
         MakePageTable(3);
         pages->Open();
+        // The same folder as the pages, as a component reaches it.
+        database.DatabaseName = "Bulk";
+        database.Directory = Folder();
+        database.Open();
+    }
+
+    void Begin(std::optional<TBulkTransaction>& t, bool onComponent, TBulkTransaction::OnLeave onLeave) {
+        if (onComponent) t.emplace(database, onLeave);
+        else t.emplace(*pages, onLeave);
     }
 
     void AddPages(int from, int to) {
@@ -67,6 +79,8 @@ protected:
         EXPECT_EQ(qv::DbiEndTran(pages->DBHandle(), tr, 2), 0);
         return false;
     }
+
+    db::TDatabase database{nullptr};
 };
 
 TEST_F(BulkTransactionTest, OwnershipAndEveryWayOutLeaveTheRowsAsSaid) {
@@ -74,20 +88,23 @@ TEST_F(BulkTransactionTest, OwnershipAndEveryWayOutLeaveTheRowsAsSaid) {
     const std::vector<int> before{1, 2, 3};
     const std::vector<int> after{1, 2, 3, 10, 11, 12};
     std::vector<Case> cases;
-    for (bool nested : {false, true})
-        for (B::OnLeave onLeave : {B::Keep, B::TakeBack})
-            for (Leave leave : {Leave::Commit, Leave::Rollback, Leave::ScopeEnd, Leave::Exception}) {
-                const bool kept = leave == Leave::Commit || (onLeave == B::Keep && leave != Leave::Rollback);
-                cases.push_back({nested, onLeave, leave, nested || kept});
-            }
+    for (bool onComponent : {false, true})
+        for (bool nested : {false, true})
+            for (B::OnLeave onLeave : {B::Keep, B::TakeBack})
+                for (Leave leave : {Leave::Commit, Leave::Rollback, Leave::ScopeEnd, Leave::Exception}) {
+                    const bool kept = leave == Leave::Commit || (onLeave == B::Keep && leave != Leave::Rollback);
+                    cases.push_back({onComponent, nested, onLeave, leave, nested || kept});
+                }
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.nested ? "nested" : "own") + ", " +
+        SCOPED_TRACE(std::string(c.onComponent ? "component, " : "dataset, ") + (c.nested ? "nested" : "own") + ", " +
                      (c.onLeave == B::Keep ? "Keep" : "TakeBack") + ", " + Name(c.leave));
         ASSERT_EQ(StoredIds(), before);
         std::uint32_t outer = 0;
         if (c.nested) ASSERT_EQ(qv::DbiBeginTran(pages->DBHandle(), 0, outer), 0);
         try {
-            B transaction(*pages, c.onLeave);
+            std::optional<B> scope;
+            Begin(scope, c.onComponent, c.onLeave);
+            B& transaction = *scope;
             EXPECT_EQ(transaction.Own(), !c.nested);
             AddPages(10, 12);
             if (c.leave == Leave::Commit) {
@@ -141,24 +158,38 @@ TEST_F(BulkTransactionTest, AnInnerScopeJoinsTheOuterOne) {
 
 // A commit the engine refuses is told, and the scope owns nothing after it.
 TEST_F(BulkTransactionTest, ARefusedCommitAnswersFalse) {
-    TBulkTransaction transaction(*pages, TBulkTransaction::Keep);
-    ASSERT_TRUE(transaction.Own());
-    AddPages(10, 10);
-    // Ended behind the scope's back: the engine has no transaction to commit.
-    std::uint32_t unused = 0;
-    ASSERT_EQ(qv::DbiEndTran(pages->DBHandle(), unused, 2), 0);
-    EXPECT_FALSE(transaction.Commit());
-    EXPECT_FALSE(transaction.Own());
-    EXPECT_FALSE(TransactionActive());
+    for (bool onComponent : {false, true}) {
+        SCOPED_TRACE(onComponent ? "component" : "dataset");
+        std::optional<TBulkTransaction> scope;
+        Begin(scope, onComponent, TBulkTransaction::Keep);
+        ASSERT_TRUE(scope->Own());
+        AddPages(10, 10);
+        // Ended behind the scope's back: the engine has no transaction to commit.
+        std::uint32_t unused = 0;
+        ASSERT_EQ(qv::DbiEndTran(pages->DBHandle(), unused, 2), 0);
+        EXPECT_FALSE(scope->Commit());
+        EXPECT_FALSE(scope->Own());
+        EXPECT_FALSE(TransactionActive());
+        EXPECT_FALSE(database.InTransaction());
+    }
 }
 
-// A closed dataset has no database: nothing to own.
-TEST_F(BulkTransactionTest, AClosedDatasetOwnsNothing) {
-    pages->Close();
-    TBulkTransaction transaction(*pages, TBulkTransaction::TakeBack);
-    EXPECT_FALSE(transaction.Own());
-    EXPECT_TRUE(transaction.Commit());
-    EXPECT_FALSE(transaction.Rollback());
+// A closed dataset, or a database component not connected, has no
+// transaction to give: nothing to own.
+TEST_F(BulkTransactionTest, AClosedDatasetOrDatabaseOwnsNothing) {
+    for (bool onComponent : {false, true}) {
+        SCOPED_TRACE(onComponent ? "component" : "dataset");
+        pages->Close();
+        database.Close();
+        std::optional<TBulkTransaction> scope;
+        Begin(scope, onComponent, TBulkTransaction::TakeBack);
+        EXPECT_FALSE(scope->Own());
+        EXPECT_TRUE(scope->Commit());
+        EXPECT_FALSE(scope->Rollback());
+        pages->Open();
+        database.Open();
+        EXPECT_FALSE(TransactionActive());
+    }
 }
 
 class BulkTransactionWithoutEngine : public dbtest::DbFixture {};
