@@ -3,6 +3,7 @@
 #include "editor/lifecycle/inheritance.h"
 #include "lifecycle_fixture.h"
 
+#include "engine/api/dbi_test_hooks.h"
 #include "project/page_text.h"
 #include "richtext/view/rtf_text_io.h"
 
@@ -157,6 +158,31 @@ TEST_F(Inheritance, MasterPostReachesInheritorsAndDropsDeadLinks) {
     }
     EXPECT_EQ(Links("Alpha", 10), 2);
     EXPECT_EQ(status, (std::vector<std::string>{editor::kUpdatingInheritanceText, ""}));
+    EXPECT_TRUE(dialogs.Requests().empty());
+}
+
+// A master saved with many inheriting pages rewrites them all, waiting on
+// the disk once for the lot rather than once a page.
+TEST_F(Inheritance, AMasterWithManyInheritorsSyncsOnceNotOncePerPage) {
+    constexpr int kPages = 40;
+    AddPage("Alpha", 10, Body("Old"), {{"InheritedStatus", "Master"}});
+    for (long id = 1; id <= kPages; ++id) {
+        AddPage("Beta", id, Body("Old"), {{"InheritedStatus", "Inherited"}});
+        Link("Alpha", 10, "Beta", id);
+    }
+    Select("Alpha");
+    GoToPage(10);
+    long syncs = 0;
+    {
+        qv::DbiSyncCounter counter;
+        Save([](db::TDataSet& d) { d.FieldByName("HelpText")->SetAsString(Body("New master text")); });
+        syncs = counter.Syncs();
+    }
+    EXPECT_LT(syncs, kPages);
+    for (long id = 1; id <= kPages; ++id) {
+        EXPECT_EQ(Page("Beta", id).at("HelpText"), Page("Alpha", 10).at("HelpText")) << id;
+        EXPECT_EQ(Page("Beta", id).at("TitleUserModified"), "N") << id;
+    }
     EXPECT_TRUE(dialogs.Requests().empty());
 }
 
