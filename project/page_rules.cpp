@@ -602,6 +602,9 @@ bool DeleteTopic(EditorContext& ctx, std::string& status) {
         }
         vl::TvlTable* c = ctx.CdetailTable;
         if (!c->Active()) c->Open();
+        // The referring pages and their reference rows go in one transaction,
+        // kept as far as it got, as page-by-page posts were.
+        db::TBulkTransaction transaction(*c, db::TBulkTransaction::Keep);
         while (!refs->IsEmpty()) {
             refs->First();
             const long by = Int(refs, "ReferencedBy");
@@ -619,6 +622,7 @@ bool DeleteTopic(EditorContext& ctx, std::string& status) {
             }
             refs->Delete();
         }
+        if (!transaction.Commit()) db::DatabaseError("The pages that jumped to the topic could not be saved");
         refs->vlFilter().Clear();
         refs->ApplyFilter();
     }
