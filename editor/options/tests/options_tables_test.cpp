@@ -21,6 +21,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 namespace {
 
@@ -108,6 +109,16 @@ protected:
             if (c->FieldByName("HelpId")->AsInteger() == id) return c->FieldByName(field)->AsString();
         ADD_FAILURE() << "no page " << id;
         return {};
+    }
+    // Each page as a fresh cursor reads it from the table file; how many.
+    int CheckStoredPages(const std::function<void(db::TDataSet&)>& check) {
+        vl::TvlTable fresh(nullptr);
+        fresh.DatabaseName = editor::kTavrinAlias;
+        fresh.SetTableName(editor::kItemTableFile);
+        fresh.Open();
+        int seen = 0;
+        for (fresh.First(); !fresh.Eof(); fresh.Next(), ++seen) check(fresh);
+        return seen;
     }
     // The pages the page table shows, or with `view` those of the Filter
     // View's table.
@@ -245,17 +256,11 @@ TEST_F(OptionsTables, SynchronisingManyPagesSyncsOnceNotOncePerPage) {
         EXPECT_EQ(editor::FontTableNames(PageField(id, "HelpText")), (std::vector<std::string>{"Arial"})) << id;
         EXPECT_EQ(PageField(id, "TitleUserModified"), "N") << id;
     }
-    vl::TvlTable fresh(nullptr);
-    fresh.DatabaseName = editor::kTavrinAlias;
-    fresh.SetTableName(editor::kItemTableFile);
-    fresh.Open();
-    int seen = 0;
-    for (fresh.First(); !fresh.Eof(); fresh.Next()) {
-        EXPECT_EQ(editor::FontTableNames(fresh.FieldByName("HelpText")->AsString()),
-                  (std::vector<std::string>{"Arial"}));
-        ++seen;
-    }
-    EXPECT_EQ(seen, kPages);
+    EXPECT_EQ(CheckStoredPages([](db::TDataSet& page) {
+                  EXPECT_EQ(editor::FontTableNames(page.FieldByName("HelpText")->AsString()),
+                            (std::vector<std::string>{"Arial"}));
+              }),
+              kPages);
 }
 
 // --- enforcement ---------------------------------------------------------------------------------
@@ -308,18 +313,12 @@ TEST_F(OptionsTables, EnforcingOnManyPagesSyncsOnceNotOncePerPage) {
     }
     EXPECT_EQ(changed, kPages);
     EXPECT_LT(syncs, kPages);
-    vl::TvlTable fresh(nullptr);
-    fresh.DatabaseName = editor::kTavrinAlias;
-    fresh.SetTableName(editor::kItemTableFile);
-    fresh.Open();
-    int seen = 0;
-    for (fresh.First(); !fresh.Eof(); fresh.Next()) {
-        EXPECT_EQ(Runs(fresh.FieldByName("HelpText")->AsString()),
-                  (std::vector<std::pair<std::string, std::string>>{{"word", "Courier New"}}));
-        EXPECT_EQ(fresh.FieldByName("TitleUserModified")->AsString(), "N");
-        ++seen;
-    }
-    EXPECT_EQ(seen, kPages);
+    EXPECT_EQ(CheckStoredPages([](db::TDataSet& page) {
+                  EXPECT_EQ(Runs(page.FieldByName("HelpText")->AsString()),
+                            (std::vector<std::pair<std::string, std::string>>{{"word", "Courier New"}}));
+                  EXPECT_EQ(page.FieldByName("TitleUserModified")->AsString(), "N");
+              }),
+              kPages);
 }
 
 // --- registry -------------------------------------------------------------------------------------
