@@ -406,6 +406,8 @@ int UpdateJumpIntegrity(EditorContext& ctx, long newHelpId, std::string* status)
     other->SetTableName(kRefiTableFile);
     other->SetIndexName(kPrimaryIndex);
     other->Open();
+    // The referring pages and the reference rows share one transaction.
+    db::TBulkTransaction transaction(*pages, db::TBulkTransaction::Keep);
     int counter = 0;
     for (long by : referring) {
         refs->First();
@@ -466,6 +468,10 @@ int UpdateJumpIntegrity(EditorContext& ctx, long newHelpId, std::string* status)
                 refs->Post();
             }
         }
+    }
+    if (!transaction.Commit()) {
+        ShowWarning("Warning", "The pages that jump to this page could not all be saved.");
+        counter = 0;
     }
     ClearFilter(refs);
     if (ctx.CdetailTable->Active() && ctx.CdetailTable->State() == db::dsBrowse) ctx.CdetailTable->Refresh();

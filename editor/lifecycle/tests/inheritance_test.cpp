@@ -220,6 +220,32 @@ TEST_F(Inheritance, RenumberingRewritesWholeTargetsAndMovesRows) {
     EXPECT_EQ(Page("Beta", 7).at("InheritedId"), "40");
 }
 
+// A page many others jump to, given a new id, has their targets rewritten
+// waiting on the disk once for the lot rather than once a page.
+TEST_F(Inheritance, ManyJumpsToARenumberedPageSyncOnceNotOncePerPage) {
+    constexpr long kPages = 40;
+    AddPage("Alpha", 12);
+    for (long id = 100; id < 100 + kPages; ++id) {
+        AddPage("Alpha", id, Body("See " + Jump("this", "12") + "."));
+        Ref("Alpha", 12, id);
+    }
+    Select("Alpha");
+    GoToPage(12);
+    long syncs = 0;
+    {
+        qv::DbiSyncCounter counter;
+        Save([](db::TDataSet& d) { d.FieldByName("HelpId")->SetAsInteger(40); });
+        syncs = counter.Syncs();
+    }
+    EXPECT_LT(syncs, kPages);
+    EXPECT_EQ(status, std::vector<std::string>{"Jump Integrity updated " + std::to_string(kPages) +
+                                               " references for helpId 12"});
+    for (long id : {100L, 100 + kPages - 1})
+        EXPECT_EQ(HiddenRuns(Page("Alpha", id).at("HelpText")), std::vector<std::string>{"40"}) << id;
+    EXPECT_EQ(RefsOf("Alpha").size(), static_cast<std::size_t>(kPages));
+    EXPECT_TRUE(dialogs.Requests().empty());
+}
+
 TEST_F(Inheritance, ContextStringChanges) {
     AddPage("Alpha", 12, "", {{"ContextString", "Target"}});
     AddPage("Alpha", 13);
