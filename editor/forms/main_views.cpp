@@ -286,6 +286,10 @@ void TForm1::ApplyDisplay(const DisplaySettings& s) {
     FullTitleEditFld->SetColor(static_cast<gui::TColor>(s.nonscrollColour));
     HelpText->SetColor(static_cast<gui::TColor>(s.scrollColour));
     maxHelpText->SetColor(static_cast<gui::TColor>(s.scrollColour));
+    // The bars offer the fonts the pages' header holds: the project's
+    // registry, or the program-wide list built from the screen's fonts.
+    const std::vector<std::string>& fonts = !s.fontList.empty() ? s.fontList : ctx->memoScreenFonts;
+    for (richtext::TJDToolBar* bar : {JDToolBar1, JDToolBar2}) bar->SetFontNames(fonts);
 }
 
 void TForm1::FitPageGridTitle() {

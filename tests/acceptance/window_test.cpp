@@ -20,6 +20,7 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -120,6 +121,95 @@ TEST(Window, TheSplitViewBarFormatsTheSelectedText) {
     EXPECT_EQ(chosen, "14");
     EXPECT_GT(sized, bold + bold / 5) << "bold " << bold << ", size 14 " << sized;
     EXPECT_TRUE(std::regex_search(afterSize, std::regex(R"(\\fs28[ \\{][^}]*MWHB mwhb MWHB)"))) << afterSize;
+}
+
+// The bars' font lists offer the project's registered fonts (what the page
+// header's font table holds), not whatever the screen has installed; a
+// font chosen from the open list gives the selected words that font in the
+// editor and in the stored page.
+TEST(Window, TheBarsListTheProjectFontsAndApplyTheChosenOne) {
+    ProgramFolder home;
+    std::vector<std::string> registry;
+    std::vector<std::vector<std::string>> listed(2);
+    std::string chosen, shownInEditor, stored;
+    const int code = RunProgram([&](User& u) {
+        ASSERT_TRUE(acceptance::MainWindowReady(u));
+        ASSERT_TRUE(acceptance::NewProjectByKeys(u, "Fonts", "FONTS"));
+        editor::TForm1* form = u.Form();
+        registry = u.Gui([&] {
+            std::vector<std::string> out;
+            db::TDataSet* t = form->ctx->tblFont;
+            std::string lines = t->FieldByName("FontList")->AsString(), line;
+            for (char c : lines + "\n")
+                if (c == '\r' || c == '\n') {
+                    if (!line.empty()) out.push_back(line);
+                    line.clear();
+                } else {
+                    line += c;
+                }
+            return out;
+        });
+        int i = 0;
+        for (const char* name : {"JDToolBar1", "JDToolBar2"}) {
+            listed[i++] = u.Gui([&] {
+                std::vector<std::string> out;
+                auto* bar = dynamic_cast<richtext::TJDToolBar*>(form->FindComponent(name));
+                if (bar && bar->Combo(1))
+                    for (int k = 0; k < bar->Combo(1)->Items().Count(); ++k) out.push_back(bar->Combo(1)->Items()[k]);
+                return out;
+            });
+        }
+        ASSERT_TRUE(acceptance::TypeIntoPage(u, "\rMWHB mwhb MWHB"));
+        u.Keys("End shift+Home");
+        auto* bar = u.Gui([&] { return dynamic_cast<richtext::TJDToolBar*>(form->FindComponent("JDToolBar1")); });
+        ASSERT_TRUE(bar);
+        richtext::TJDTBCombo* names = u.Gui([&] { return bar->Combo(1); });
+        ASSERT_TRUE(names);
+        QWidget* box = u.WidgetOf(names);
+        const QSize size = u.Gui([&] { return box->size(); });
+        u.ClickAt(box, size.width() - 6, size.height() / 2);
+        ASSERT_TRUE(u.WaitUntil([&] { return names->DroppedDown(); })) << "the font list did not open";
+        QWidget* list = u.WidgetOf(names->ListBox());
+        ASSERT_TRUE(u.WaitUntil([&] {
+            QWindow* h = list->window()->windowHandle();
+            return h && h->isExposed();
+        }));
+        // The last name the open list shows, or its first when that one is
+        // the text's font already.
+        const int item = u.Gui([&] {
+            const int top = names->ListBox()->TopIndex();
+            int k = top + std::min(names->Items().Count() - top, names->DropDownCount) - 1;
+            return k == names->ItemIndex() ? top : k;
+        });
+        chosen = u.Gui([&] { return names->Items()[item]; });
+        const gui::TRect r = u.Gui([&] { return names->ListBox()->ItemRect(item); });
+        u.ClickAt(list, (r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2);
+        u.WaitUntil([&] { return !names->DroppedDown(); });
+        shownInEditor = u.Gui([&] {
+            auto& engine = form->HelpText->Engine();
+            richtext::TTextPointer p;
+            engine.PositionToPointer(form->HelpText->GetSelStart() + 1, p);
+            const auto a = p.line->attrs.at(static_cast<std::size_t>(p.pos));
+            return a.font >= 0 && a.font < static_cast<int>(engine.Header().fontNames.size())
+                       ? engine.Header().fontNames[static_cast<std::size_t>(a.font)]
+                       : std::string();
+        });
+        u.Click(u.Control("HelpText"));
+        stored = StoredPage(u);
+    });
+    EXPECT_EQ(code, 0);
+    ASSERT_GE(registry.size(), 2u);
+    std::vector<std::string> sorted = registry;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(listed[0], sorted) << "the split view's bar";
+    EXPECT_EQ(listed[1], sorted) << "the max view's bar";
+    EXPECT_NE(std::find(registry.begin(), registry.end(), chosen), registry.end()) << chosen;
+    EXPECT_EQ(shownInEditor, chosen);
+    // The stored page's font table has the chosen font, and the words use it.
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(stored, m, std::regex(R"(\\f(\d+)(\\[a-z]+\d*)* ?)" + chosen + ";"))) << stored;
+    EXPECT_TRUE(std::regex_search(stored, std::regex("\\\\f" + m[1].str() + R"([ \\{][^}]*MWHB mwhb MWHB)")))
+        << stored;
 }
 
 // The max view's bar does the same for its page editor.
