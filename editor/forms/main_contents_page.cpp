@@ -56,11 +56,13 @@ db::TDBEdit* MakeEntryField(TForm1* form, gui::TWinControl* parent, const std::s
     return e;
 }
 
-gui::TLabel* MakeEntryLabel(TForm1* form, gui::TWinControl* parent, const std::string& caption, int x) {
+gui::TLabel* MakeEntryLabel(TForm1* form, gui::TWinControl* parent, const std::string& caption, int x,
+                            gui::TWinControl* field) {
     auto* l = new gui::TLabel(form);
     l->SetParent(parent);
     l->SetBounds(x, 4, 120, 16);
     l->SetCaption(caption);
+    l->SetFocusControl(field);
     return l;
 }
 
@@ -114,10 +116,12 @@ void TForm1::BuildContentsPage() {
     pnlCntEntry->SetAlign(gui::alBottom);
     pnlCntEntry->SetHeight(130);
     pnlCntEntry->SetBevelOuter(gui::bvNone);
-    MakeEntryLabel(this, pnlCntEntry, "T&itle", 8);
+    // Every letter of "Title" is a menu's or a tab's; the jump's label has
+    // one of its own.
     editCntTitle = MakeEntryField(this, pnlCntEntry, "editCntTitle", "Title", 8, 260);
-    MakeEntryLabel(this, pnlCntEntry, "&Jump", 276);
+    MakeEntryLabel(this, pnlCntEntry, "Title", 8, editCntTitle);
     editCntJump = MakeEntryField(this, pnlCntEntry, "editCntJump", "Jump", 276, 200);
+    MakeEntryLabel(this, pnlCntEntry, "J&ump", 276, editCntJump);
     tabCntExtras = new gui::TTabSet(this);
     tabCntExtras->SetName("tabCntExtras");
     tabCntExtras->SetParent(pnlCntEntry);

@@ -377,9 +377,11 @@ void TForm1::BuildProjectFields() {
     Panel6->SetAlign(gui::alTop);
     Panel6->SetHeight(50);
     Panel6->SetBevelOuter(gui::bvNone);
-    lblApplication = MakeLabel(this, Panel6, "&Project", 8, 4, 170);
-    lblDosName = MakeLabel(this, Panel6, "&File Name", 222, 4, 130);
-    lblHelpTitle = MakeLabel(this, Panel6, "Help &Title", 360, 4, 200);
+    // Each label's letter takes the keys to its field; the letters of the
+    // menus and tabs (File, Tools, ...) are not theirs to take.
+    lblApplication = MakeLabel(this, Panel6, "Pro&ject", 8, 4, 170);
+    lblDosName = MakeLabel(this, Panel6, "File N&ame", 222, 4, 130);
+    lblHelpTitle = MakeLabel(this, Panel6, "Hel&p Title", 360, 4, 200);
     ApplicationFld = MakeField(this, Panel6, "ApplicationFld", ctx->mainSource, "Application", 8, 22, 180);
     sbtnGlance = new gui::TButton(this);
     sbtnGlance->SetName("sbtnGlance");
@@ -388,6 +390,9 @@ void TForm1::BuildProjectFields() {
     sbtnGlance->SetCaption("...");
     DosNameFld = MakeField(this, Panel6, "DosNameFld", ctx->mainSource, "DosName", 222, 22, 130);
     HelpTitleFld = MakeField(this, Panel6, "HelpTitleFld", ctx->mainSource, "HelpTitle", 360, 22, 250);
+    lblApplication->SetFocusControl(ApplicationFld);
+    lblDosName->SetFocusControl(DosNameFld);
+    lblHelpTitle->SetFocusControl(HelpTitleFld);
     DBNavigator1 = new db::TDBNavigator(this);
     DBNavigator1->SetName("DBNavigator1");
     DBNavigator1->SetParent(Panel6);

@@ -39,11 +39,13 @@ class ExplorerView;
 
 namespace editor {
 
-// The captions the code tells the views apart by.
+// The captions the code tells the views apart by. Their letters are their
+// own in the window: no menu of the bar, no other tab and no label of the
+// project fields shares one.
 inline constexpr const char* kSplitViewPage = "&Split View";
 inline constexpr const char* kMaxViewPage = "&Max View";
-inline constexpr const char* kFilterViewPage = "F&ilter View";
-inline constexpr const char* kContentsPage = "&Contents";
+inline constexpr const char* kFilterViewPage = "Filter &View";
+inline constexpr const char* kContentsPage = "C&ontents";
 
 // The views' grids.
 using TViewGrid = vl::TvlCustomDBGrid;
