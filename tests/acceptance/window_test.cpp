@@ -506,4 +506,83 @@ TEST(Screen, ASavedPlaceThatDoesNotFitIsFittedToTheScreen) {
     }
 }
 
+// The Contents page reached by its key on the window the screen allows, at
+// any scale: each of its buttons, the project fields and their navigator
+// whole inside the window (and drawn there), the entry's fields on the
+// page, and the contents grid with room for several entries.
+TEST(Screen, TheContentsPageFitsItsWindow) {
+    ProgramFolder home;
+    const std::vector<std::string> names = {
+        "btnCntAddAbove", "btnCntAddBelow", "btnCntMoveRight", "btnCntMoveLeft", "btnCntDeleteEntry",
+        "btnCntClearAll", "btnCntReadCnt",  "btnCntWriteCnt",  "btnFilterNow",   "DBNavigator1",
+        "ApplicationFld", "DosNameFld",     "HelpTitleFld",    "comboFilter",    "memoContentsFilterHistory",
+        "editCntTitle",   "editCntJump",    "nbCntExtras",     "tabCntExtras",   "cntGrid"};
+    std::vector<std::string> cut, undrawn;
+    int gridRows = 0, columnsWidth = 0, gridWidth = 0;
+    std::string view;
+    const int code = RunProgram([&](User& u) {
+        QWidget* main = acceptance::MainWindowReady(u);
+        ASSERT_TRUE(main);
+        ASSERT_TRUE(acceptance::NewProjectByKeys(u, "Fit", "FIT"));
+        editor::TForm1* form = u.Form();
+        u.Click(u.Control("HelpText"));
+        u.Keys("alt+o");
+        u.WaitUntil([&] { return form->CurrentView() == editor::kContentsPage; }, 3000);
+        view = u.Gui([&] { return form->CurrentView(); });
+        // The page settles once its rows are arranged.
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        std::vector<QRect> rects(names.size());
+        u.Gui([&] {
+            for (std::size_t i = 0; i < names.size(); ++i) {
+                auto* c = dynamic_cast<gui::TControl*>(form->FindComponent(names[i]));
+                if (!c || !c->Showing()) {
+                    cut.push_back(names[i] + " (not shown)");
+                    continue;
+                }
+                // Inside each parent's client area, all the way up to the window.
+                gui::TRect r = c->BoundsRect();
+                bool whole = true;
+                for (gui::TWinControl* p = c->Parent(); p; p = p->Parent()) {
+                    whole = whole && r.Left >= 0 && r.Top >= 0 && r.Right <= p->ClientWidth() &&
+                            r.Bottom <= p->ClientHeight();
+                    if (p == form) break;
+                    const gui::TRect pr = p->BoundsRect();
+                    r = {r.Left + pr.Left, r.Top + pr.Top, r.Right + pr.Left, r.Bottom + pr.Top};
+                }
+                if (!whole) cut.push_back(names[i]);
+                rects[i] = QRect(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top);
+            }
+            // Rows of the default height under the title row.
+            const auto* g = form->cntGrid;
+            gridRows = g->ClientHeight() / (g->DefaultRowHeight() + g->GridLineWidth()) - 1;
+            columnsWidth = 0;
+            for (int c = 0; c < g->ColCount(); ++c) columnsWidth += g->ColWidths(c) + g->GridLineWidth();
+            gridWidth = g->ClientWidth();
+        });
+        // What the screen shows there: the buttons' captions and the
+        // navigator's arrows, drawn dark on the face.
+        const QImage shot = u.Grab(main);
+        // The form's client origin in the window (under its menu bar).
+        const QPoint client = u.Gui([&] {
+            gui::TWinControl* top = form->Panel6;
+            return top->Widget()->mapTo(main, QPoint(0, 0)) - QPoint(top->Left(), top->Top());
+        });
+        const double k = static_cast<double>(shot.width()) / u.Gui([&] { return main->width(); });
+        if (const char* dir = std::getenv("TAVRIN_SHOT_DIR")) shot.save(QString::fromUtf8(dir) + "/contents_fit.png");
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            if (names[i].rfind("btn", 0) != 0 && names[i] != "DBNavigator1") continue;
+            const QRect r = rects[i].translated(client);
+            const QRect inShot(static_cast<int>(r.x() * k), static_cast<int>(r.y() * k),
+                               static_cast<int>(r.width() * k), static_cast<int>(r.height() * k));
+            if (!shot.rect().contains(inShot) || acceptance::DarkPixels(shot, inShot) < 10) undrawn.push_back(names[i]);
+        }
+    });
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(view, editor::kContentsPage);
+    for (const std::string& c : cut) ADD_FAILURE() << "the window cuts off " << c;
+    for (const std::string& c : undrawn) ADD_FAILURE() << "the screen does not show " << c;
+    EXPECT_GE(gridRows, 4) << "the contents grid has room for too few entries";
+    EXPECT_LE(columnsWidth, gridWidth) << "the contents grid's columns run past its side";
+}
+
 }  // namespace
