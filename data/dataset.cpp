@@ -213,13 +213,14 @@ const TValue* TDataSet::FieldSlot(const TField* field) const {
     case dsCalcFields:
         rec = calcRec_;
         row = window_.IndexOf(rec);
+        if (row >= 0) Decoded(row);
         break;
     case dsFilter: rec = filterRec_; break;
     case dsSetKey: rec = keyRec_; break;
     default:
         if (!window_.Empty()) {
             row = activeRecord_;
-            rec = &window_[row].rec;
+            rec = &Decoded(row);
         }
     }
     if (!rec || field->slot_ < 0 || field->slot_ >= static_cast<int>(rec->size())) return nullptr;
@@ -244,7 +245,7 @@ void TDataSet::LoadBlob(int row, int slot) const {
     cursorRow_ = -1;
     TValue v = cursor_->FetchBlob(bm, slot);
     cursorRow_ = row;
-    window_[row].rec[slot] = std::move(v);
+    Decoded(row)[slot] = std::move(v);
     pending.erase(std::find(pending.begin(), pending.end(), slot));
 }
 
@@ -267,7 +268,7 @@ void TDataSet::PositionOn(int row) const {
     // insert or delete in between means the window no longer fits the table.
     while (cursorRow_ != row) {
         const int next = cursorRow_ + (cursorRow_ < row ? 1 : -1);
-        if (!(cursorRow_ < row ? cursor_->GetNext(r) : cursor_->GetPrior(r)) || !SameRow(r, window_[next].rec)) {
+        if (!(cursorRow_ < row ? cursor_->GetNext(r) : cursor_->GetPrior(r)) || !SameRow(r, Decoded(next))) {
             cursorRow_ = -1;
             DatabaseError("Record has been changed by another user");
         }
@@ -319,7 +320,7 @@ void TDataSet::SetFieldSlot(TField* field, const TValue& value) {
     case dsInsert:
         if (field->ReadOnly && !field->Calculated())
             DatabaseError("Field '" + field->DisplayName() + "' cannot be modified");
-        rec = window_.Empty() ? nullptr : &window_[activeRecord_].rec;
+        rec = window_.Empty() ? nullptr : &Decoded(activeRecord_);
         break;
     default:
         DatabaseError("Dataset not in edit or insert mode");
@@ -525,6 +526,7 @@ void TDataSet::PutRow(int at, TRecord rec, std::string bookmark, bool fromCursor
     TWindowRow& row = window_.InsertAt(at);
     row.rec = std::move(rec);
     row.rec.resize(slotCount_);
+    row.undecoded = false;
     row.bookmark = std::move(bookmark);
     MarkBlobsUnread(row, fromCursor);
     CheckWindow(false);
@@ -548,15 +550,30 @@ void TDataSet::CheckWindow(bool settled) const {
 }
 
 void TDataSet::CalculateWindowRow(int row) {
-    if (HasCalcFields()) CalculateFields(window_[row].rec);
+    if (HasCalcFields()) CalculateFields(Decoded(row));
+}
+
+TRecord& TDataSet::Decoded(int row) const {
+    TWindowRow& r = window_[row];
+    if (r.undecoded) {
+        cursor_->Decode(r.raw, r.rec);
+        r.rec.resize(slotCount_);
+        r.undecoded = false;
+    }
+    return r.rec;
 }
 
 bool TDataSet::StepBeyondEdge(int step) {
     PositionOn(activeRecord_);
     cursorRow_ = -1;
-    if (!(step > 0 ? cursor_->GetNext(stepRec_) : cursor_->GetPrior(stepRec_))) return false;
+    // Without calculated fields nothing needs the row's values yet: the
+    // cursor's bytes are kept and turned into values when a field is read.
+    const bool undecoded = !HasCalcFields() && cursor_->StepsUndecoded();
+    const bool got = undecoded ? (step > 0 ? cursor_->GetNextUndecoded(stepRaw_) : cursor_->GetPriorUndecoded(stepRaw_))
+                               : (step > 0 ? cursor_->GetNext(stepRec_) : cursor_->GetPrior(stepRec_));
+    if (!got) return false;
     // A full window hands the row it pushes out to the row read; the old
-    // record's storage goes back to stepRec_ for the next read.
+    // row's storage goes back to stepRec_ / stepRaw_ for the next read.
     TWindowRow* row = nullptr;
     if (WindowCount() >= bufferCount_) {
         while (WindowCount() > bufferCount_) DropRow(step > 0 ? 0 : WindowCount() - 1);
@@ -564,8 +581,13 @@ bool TDataSet::StepBeyondEdge(int step) {
     } else {
         row = &window_.InsertAt(step > 0 ? WindowCount() : 0);
     }
-    std::swap(row->rec, stepRec_);
-    if (static_cast<int>(row->rec.size()) != slotCount_) row->rec.resize(slotCount_);
+    if (undecoded) {
+        std::swap(row->raw, stepRaw_);
+    } else {
+        std::swap(row->rec, stepRec_);
+        if (static_cast<int>(row->rec.size()) != slotCount_) row->rec.resize(slotCount_);
+    }
+    row->undecoded = undecoded;
     // Its bookmark is asked for only when someone needs it.
     row->bookmark.clear();
     MarkBlobsUnread(*row, true);
@@ -724,7 +746,7 @@ int TDataSet::MoveBy(int distance) {
         if (next >= 0 && next < WindowCount()) {
             cursorRow_ = -1;
             const bool got = step > 0 ? cursor_->GetNext(r) : cursor_->GetPrior(r);
-            if (!got || !SameRow(r, window_[next].rec)) {
+            if (!got || !SameRow(r, Decoded(next))) {
                 // The table changed under the window (another user): show it
                 // afresh around where the cursor now stands.
                 if (got) {
@@ -780,6 +802,7 @@ void TDataSet::Edit() {
         if (cursor_->DefersBlobs()) cursor_->ReadBlobs(fresh);
         fresh.resize(slotCount_);
         window_[activeRecord_].rec = std::move(fresh);
+        window_[activeRecord_].undecoded = false;
         window_[activeRecord_].lazy.clear();
         CalculateWindowRow(activeRecord_);
     } else {
@@ -883,7 +906,7 @@ void TDataSet::Post() {
     DoBeforePost();
     CheckRequiredFields();
     // An engine error leaves state and buffer as they were: nothing typed is lost.
-    TRecord rec = PhysicalPart(window_[activeRecord_].rec);
+    TRecord rec = PhysicalPart(Decoded(activeRecord_));
     if (state_ == dsInsert) {
         cursor_->InsertRecord(rec);
     } else {

@@ -210,6 +210,8 @@ private:
     // may have deferred).
     void PutRow(int at, TRecord rec, std::string bookmark, bool fromCursor);
     void MarkBlobsUnread(TWindowRow& row, bool fromCursor) const;
+    // A window row's values, filled from the cursor's bytes the first time.
+    TRecord& Decoded(int row) const;
     void DropRow(int at);
     // Reads the row beyond the window's first (step -1) or last (+1) row,
     // which is the active one, and shifts the window by it; false at the end.
@@ -249,6 +251,7 @@ private:
     mutable TRecordWindow window_;
     mutable int cursorRow_ = -1;  // the window row the cursor stands on; -1: unknown
     TRecord stepRec_;  // a step reads into it; it takes the storage of the row pushed out
+    std::vector<std::uint8_t> stepRaw_;  // the same for a step that keeps the cursor's bytes
     std::vector<int> blobSlots_;
     int activeRecord_ = 0;
     int bufferCount_ = 1;

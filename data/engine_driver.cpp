@@ -219,6 +219,17 @@ public:
         return true;
     }
 
+    bool StepsUndecoded() const override { return deferBlobs_; }
+    bool GetNextUndecoded(std::vector<std::uint8_t>& bytes) override {
+        bytes.resize(recSize_);
+        return StepRaw(DbiGetNextRecord(cur_, 0, bytes.data(), nullptr));
+    }
+    bool GetPriorUndecoded(std::vector<std::uint8_t>& bytes) override {
+        bytes.resize(recSize_);
+        return StepRaw(DbiGetPriorRecord(cur_, 0, bytes.data(), nullptr));
+    }
+    void Decode(const std::vector<std::uint8_t>& bytes, TRecord& rec) override { ReadInto(bytes.data(), rec, false); }
+
     void SetDeferBlobs(bool on) override { deferBlobs_ = on; }
     bool DefersBlobs() const override { return deferBlobs_; }
 
@@ -369,6 +380,13 @@ public:
     std::uint32_t RecordSize() const override { return recSize_; }
 
 private:
+    bool StepRaw(DBIResult rc) {
+        RethrowFromFilter();
+        if (rc == kDbiErrEof || rc == kDbiErrBof) return false;
+        Check(rc);
+        return true;
+    }
+
     bool Step(DBIResult rc, TRecord& rec) {
         RethrowFromFilter();
         if (rc == kDbiErrEof || rc == kDbiErrBof) return false;

@@ -7,6 +7,7 @@
 #include "data/field_defs.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
 #include <utility>
 #include <vector>
@@ -17,6 +18,10 @@ struct TWindowRow {
     TRecord rec;
     std::string bookmark;   // empty until someone needs it
     std::vector<int> lazy;  // BLOB slots not read yet
+    // A row a step read stays in the cursor's own bytes until a field of
+    // it is wanted; `rec` is then filled from them.
+    std::vector<std::uint8_t> raw;
+    bool undecoded = false;
 };
 
 class TRecordWindow {
@@ -60,7 +65,7 @@ public:
     // The first row leaves and its storage becomes a new last row; the
     // caller sets its contents.
     TWindowRow& RecycleFrontAsBack() {
-        std::swap(rows_[Slot(0)], rows_[Slot(count_)]);
+        if (count_ < static_cast<int>(rows_.size())) std::swap(rows_[Slot(0)], rows_[Slot(count_)]);
         head_ = Slot(1);
         return rows_[Slot(count_ - 1)];
     }
@@ -68,7 +73,7 @@ public:
     TWindowRow& RecycleBackAsFront() {
         const int cap = static_cast<int>(rows_.size());
         const int front = head_ == 0 ? cap - 1 : head_ - 1;
-        std::swap(rows_[front], rows_[Slot(count_ - 1)]);
+        if (front != Slot(count_ - 1)) std::swap(rows_[front], rows_[Slot(count_ - 1)]);
         head_ = front;
         return rows_[head_];
     }
