@@ -1,11 +1,10 @@
 // TDataSet: a window of record buffers over a cursor, the dataset states,
 // navigation, editing with its before/after events, calculated fields and
 // record filtering, and the data events that data sources pass to links.
-// A move reads only the rows that enter the window, into the storage of the
-// row it pushes out; bookmarks, BLOBs and (without calculated fields) the
-// values of a row stepped in are made only when something asks for them, so
-// walking a table costs little more than the bare cursor walk
-// (bench_dataset_walk measures it against a DbiGetNextRecord loop).
+// A move reads only the rows that enter the window, into the row it pushes
+// out; bookmarks, BLOBs and (without calculated fields) a stepped-in row's
+// values are made only when asked for, so walking a table costs little more
+// than the bare cursor walk (bench_dataset_walk measures it against one).
 #pragma once
 
 #include "data/data_cursor.h"
