@@ -8,6 +8,7 @@
 #include "platform/core/clock.h"
 #include "platform/core/datetime.h"
 #include <cmath>
+#include "data/bulk_transaction.h"
 #include "data/db_errors.h"
 #include "data/fields.h"
 #include "data/tables.h"
@@ -509,7 +510,8 @@ void RenameProject(EditorContext& ctx, const std::string& newName) {
     database.DatabaseName = "TavrinRename";
     database.AliasName = kTavrinAlias;
     database.Open();
-    database.StartTransaction();
+    db::TBulkTransaction transaction(database, db::TBulkTransaction::TakeBack);
+    if (!transaction.Own()) db::DatabaseError("The project's tables are busy in another transaction");
     vl::TvlTable* work = ctx.tblBackFrom;
     try {
         vl::TvlTable* pages = ctx.detailFilterTable;
@@ -532,12 +534,9 @@ void RenameProject(EditorContext& ctx, const std::string& newName) {
         work->Close();
         work->DatabaseName.clear();
         work->SetTableName("");
-        database.Commit();
+        if (!transaction.Commit()) db::DatabaseError("The renamed project could not be saved");
     } catch (...) {
-        try {
-            database.Rollback();
-        } catch (...) {
-        }
+        transaction.Rollback();
         try {
             work->vlFilter().Clear();
             work->Close();
@@ -592,6 +591,9 @@ bool DeleteTopic(EditorContext& ctx, std::string& status) {
         }
         vl::TvlTable* c = ctx.CdetailTable;
         if (!c->Active()) c->Open();
+        // The referring pages and their reference rows go in one transaction,
+        // kept as far as it got, as page-by-page posts were.
+        db::TBulkTransaction transaction(*c, db::TBulkTransaction::Keep);
         while (!refs->IsEmpty()) {
             refs->First();
             const long by = refs->FieldInt("ReferencedBy");
@@ -609,6 +611,7 @@ bool DeleteTopic(EditorContext& ctx, std::string& status) {
             }
             refs->Delete();
         }
+        if (!transaction.Commit()) db::DatabaseError("The pages that jumped to the topic could not be saved");
         refs->vlFilter().Clear();
         refs->ApplyFilter();
     }

@@ -771,10 +771,11 @@ void TvlCustomDBGrid::Scroll(int Distance) {
         }
     }
     reshowEditor();
-    if (!tabRowChange_) {
-        if (Visible()) Update();
-        if (Distance != 0) TopRowChanged();
-    }
+    // No paint here: a paint now would draw the whole window (the page
+    // editor beside the grid too) once per step of a held key. The moved
+    // pixels and what they left to paint wait in the grid's buffer for the
+    // next paint, which shows the last step.
+    if (!tabRowChange_ && Distance != 0) TopRowChanged();
 }
 
 void TvlCustomDBGrid::DataChanged() {

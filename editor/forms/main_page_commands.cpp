@@ -176,7 +176,7 @@ gui::TMenuItem* Item(TForm1& f, const std::string& name, const std::string& capt
 void InstallPageCommands(TForm1& form) {
     auto* set = new PageCommandSet(form);
     auto fmt = [set](CharFormat f) { return [set, f] { FormatSelection(set->host, set->Active(), f); }; };
-    auto* miFormat = Item(form, "miFormat", "F&ormat", nullptr);
+    auto* miFormat = Item(form, "miFormat", "Fo&rmat", nullptr);
     auto* miNormal = Item(form, "miNormal", "&Normal", fmt(CharFormat::Normal));
     auto* miBold = Item(form, "miBold", "&Bold", fmt(CharFormat::Bold), gui::ShortCut('B', gui::ssCtrl));
     auto* miItalics = Item(form, "miItalics", "&Italics", fmt(CharFormat::Italic), gui::ShortCut('I', gui::ssCtrl));

@@ -198,6 +198,8 @@ void TForm1::WireViews() {
     };
     detailGrid->OnDblClick = [this](gui::TObject*) { PageGridDblClick(); };
     detailGrid->OnResize = [this](gui::TObject*) { FitPageGridTitle(); };
+    // The contents title fills its grid too: no sideways bar takes a row.
+    cntGrid->OnResize = [this](gui::TObject*) { FitGridTitle(cntGrid, false); };
     detailGrid->OnEnter = [this](gui::TObject*) { PageGridEnter(); };
     cntGrid->OnDblClick = [this](gui::TObject*) { ContentsJumpToPage(); };
     detailGrid->OnCalcCellColors = [this](gui::TObject*, db::TField* field, gui::TGridDrawState, bool highlight,
@@ -284,17 +286,26 @@ void TForm1::ApplyDisplay(const DisplaySettings& s) {
     FullTitleEditFld->SetColor(static_cast<gui::TColor>(s.nonscrollColour));
     HelpText->SetColor(static_cast<gui::TColor>(s.scrollColour));
     maxHelpText->SetColor(static_cast<gui::TColor>(s.scrollColour));
+    // The bars offer the fonts the pages' header holds: the project's
+    // registry, or the program-wide list built from the screen's fonts.
+    const std::vector<std::string>& fonts = !s.fontList.empty() ? s.fontList : ctx->memoScreenFonts;
+    for (richtext::TJDToolBar* bar : {JDToolBar1, JDToolBar2}) bar->SetFontNames(fonts);
 }
 
-void TForm1::FitPageGridTitle() {
-    vl::TvlCustomDBGrid* g = detailGrid;
+void TForm1::FitPageGridTitle() { FitGridTitle(detailGrid, true); }
+
+void TForm1::FitGridTitle(TViewGrid* g, bool titleLast) {
     const int n = g->GetFieldCount();
-    db::TField* title = n > 0 ? g->GetFields(n - 1) : nullptr;
-    // Only the title as the last column: the Filter View's columns scroll.
-    if (!title || title->FieldName != "Title" || g->ColCount() != n + g->IndicatorOffset()) return;
+    int at = -1;
+    for (int i = 0; i < n; ++i)
+        if (g->GetFields(i)->FieldName == "Title") at = i;
+    // The page grid only with the title last: the Filter View's columns scroll.
+    if (at < 0 || (titleLast && at != n - 1) || g->ColCount() != n + g->IndicatorOffset()) return;
+    db::TField* title = g->GetFields(at);
     const int line = g->GridLineWidth();
     int used = line;
-    for (int c = 0; c + 1 < g->ColCount(); ++c) used += g->ColWidths(c) + line;
+    for (int c = 0; c < g->ColCount(); ++c)
+        if (c != at + g->IndicatorOffset()) used += g->ColWidths(c) + line;
     gui::TCanvas& canvas = g->Canvas();
     canvas.Font().Assign(g->Font());
     const int zero = std::max(1, canvas.TextWidth("0"));
@@ -447,6 +458,7 @@ void TForm1::TabBookClick() {
         // A refused post has said why; the row stays in its editing state.
     }
     btnFilterNow->SetEnabled(CurrentView() == kContentsPage);
+    if (CurrentView() == kContentsPage) ArrangeContentsPage();
     // A view chosen by its key leaves the focus on the page just hidden,
     // where keys would reach nothing the author sees: the view's own
     // editor or grid takes it.

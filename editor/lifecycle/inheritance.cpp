@@ -4,6 +4,7 @@
 #include "project/page_text.h"
 #include "project/project_tables.h"
 #include "platform/core/codepage.h"
+#include "data/bulk_transaction.h"
 #include "data/fields.h"
 #include "platform/core/dialog_service.h"
 #include "richtext/view/rtf_text_io.h"
@@ -248,6 +249,8 @@ bool UpdateInheritedPages(EditorContext& ctx, std::function<void(const std::stri
     if (status) status(kUpdatingInheritanceText);
     bool complete = true;
     auto pages = PageTable();
+    // The pages share one transaction; each page's failure is its own.
+    db::TBulkTransaction transaction(*pages, db::TBulkTransaction::Keep);
     inh->First();
     while (!inh->Eof()) {
         if (FindPage(pages.get(), inh->FieldStr("InheritedApplication"), inh->FieldInt("InheritedId"))) {
@@ -272,6 +275,7 @@ bool UpdateInheritedPages(EditorContext& ctx, std::function<void(const std::stri
             inh->Delete();  // the inheriting page is gone
         }
     }
+    if (!transaction.Commit()) complete = false;
     ClearFilter(inh);
     if (!complete) ShowWarning("Warning", kInheritanceIncompleteText);
     if (status) status("");
@@ -380,6 +384,8 @@ int UpdateJumpIntegrity(EditorContext& ctx, long newHelpId, std::string* status)
     other->SetTableName(kRefiTableFile);
     other->SetIndexName(kPrimaryIndex);
     other->Open();
+    // The referring pages and the reference rows share one transaction.
+    db::TBulkTransaction transaction(*pages, db::TBulkTransaction::Keep);
     int counter = 0;
     for (long by : referring) {
         refs->First();
@@ -440,6 +446,10 @@ int UpdateJumpIntegrity(EditorContext& ctx, long newHelpId, std::string* status)
                 refs->Post();
             }
         }
+    }
+    if (!transaction.Commit()) {
+        ShowWarning("Warning", "The pages that jump to this page could not all be saved.");
+        counter = 0;
     }
     ClearFilter(refs);
     if (ctx.CdetailTable->Active() && ctx.CdetailTable->State() == db::dsBrowse) ctx.CdetailTable->Refresh();

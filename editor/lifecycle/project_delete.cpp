@@ -5,12 +5,14 @@
 #include "editor/lifecycle/project_wizard.h"
 #include "platform/core/codepage.h"
 #include "platform/core/paths.h"
+#include "data/bulk_transaction.h"
 #include "data/fields.h"
 #include "data/tables.h"
 #include "platform/core/dialog_service.h"
 
 #include <filesystem>
 #include <memory>
+#include <stdexcept>
 
 namespace editor {
 
@@ -114,7 +116,8 @@ bool DeleteProject(EditorContext& ctx, const std::function<void(const std::strin
         database.AliasName = kTavrinAlias;
         try {
             database.Open();
-            database.StartTransaction();
+            db::TBulkTransaction transaction(database, db::TBulkTransaction::TakeBack);
+            if (!transaction.Own()) throw std::runtime_error("the tables are in another transaction");
             // Each table stays open until the commit: the engine has been seen
             // to lose an inheritance-table delete whose cursor closed inside
             // the transaction.
@@ -125,12 +128,8 @@ bool DeleteProject(EditorContext& ctx, const std::function<void(const std::strin
             open.push_back(DeleteAllRows(kRefiTableFile, {"Application"}, name));
             open.push_back(DeleteAllRows(kCntTableFile, {"Application"}, name));
             open.push_back(DeleteAllRows(kMainTableFile, {"Application"}, name));
-            database.Commit();
+            if (!transaction.Commit()) throw std::runtime_error("the deletes could not be saved");
         } catch (const std::exception&) {
-            try {
-                if (database.InTransaction()) database.Rollback();
-            } catch (const std::exception&) {
-            }
             if (progress) progress("");
             for (vl::TvlTable* t : ctx.StartupTables())
                 try {

@@ -7,6 +7,7 @@
 #include "platform/core/codepage.h"
 #include "platform/core/files.h"
 #include "platform/core/paths.h"
+#include "data/bulk_transaction.h"
 #include "data/fields.h"
 #include "platform/core/dialog_service.h"
 
@@ -178,6 +179,8 @@ bool CreateFresh(EditorContext& ctx, const WizardInput& in, db::TDataSet* scheme
     std::set<std::string> used;  // lower-cased context strings of this run's pages
     auto taken = [&](const std::string& c) { return used.count(plat::AnsiLowerCase(c)) != 0; };
     auto items = OpenWorkTable(kItemTableFile);
+    // One transaction for the pages; a page that fails is reported alone.
+    db::TBulkTransaction transaction(*items, db::TBulkTransaction::Keep);
     long counter = 0;
     for (titles->First(); !titles->Eof(); titles->Next()) {
         const std::string title = titles->FieldStr("Title");
@@ -202,6 +205,7 @@ bool CreateFresh(EditorContext& ctx, const WizardInput& in, db::TDataSet* scheme
             ShowWarning("Warning", kFailedToPostText);
         }
     }
+    if (!transaction.Commit()) ShowWarning("Warning", kFailedToPostText);
     return true;
 }
 
@@ -219,6 +223,7 @@ void CopyTemplateRows(const std::string& file, const std::string& templ, const s
     }
     auto dst = OpenWorkTable(file);
     const int appField = dst->FindField("Application") ? dst->FindField("Application")->Index() : 0;
+    db::TBulkTransaction transaction(*dst, db::TBulkTransaction::Keep);
     for (const auto& row : rows) {
         try {
             dst->Append();
@@ -231,6 +236,7 @@ void CopyTemplateRows(const std::string& file, const std::string& templ, const s
             gui::ShowMessage(kFailedToPostText);
         }
     }
+    if (!transaction.Commit()) gui::ShowMessage(kFailedToPostText);
 }
 
 bool CopyFromTemplate(EditorContext& ctx, const WizardInput& in,

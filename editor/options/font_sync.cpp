@@ -5,8 +5,8 @@
 #include "project/helpers.h"
 #include "project/page_rules.h"
 #include "editor/options/font_tables.h"
+#include "data/bulk_transaction.h"
 #include "data/fields.h"
-#include "engine/api/dbi_api.h"
 #include "platform/core/dialog_service.h"
 #include "platform/core/string_list.h"
 #include "richtext/view/rtf_text_io.h"
@@ -158,21 +158,10 @@ FontSyncResult SynchroniseFonts(EditorContext& ctx, build::IProgress& progress, 
     // The pages' posts share one engine transaction: each would otherwise wait
     // on its own disk syncs. It ends on every way out, keeping what was
     // rewritten, as page-by-page posts kept it before.
-    struct Transaction {
-        std::uint32_t db = 0, id = 0;
-        explicit Transaction(std::uint32_t database) {
-            if (database != 0 && qv::DbiBeginTran(database, 0, id) == 0) db = database;
-        }
-        ~Transaction() {
-            if (db != 0) qv::DbiEndTran(db, id, 0);  // leaving on an exception: keep what was done
-        }
-        void End() {
-            const std::uint32_t d = db;
-            db = 0;
-            if (d != 0 && qv::DbiEndTran(d, id, 0) != 0)
-                ShowWarning("Warning", "The synchronized fonts could not all be saved.");
-        }
-    } transaction(c->DBHandle());
+    db::TBulkTransaction transaction(*c, db::TBulkTransaction::Keep);
+    auto endTransaction = [&transaction] {
+        if (!transaction.Commit()) ShowWarning("Warning", "The synchronized fonts could not all be saved.");
+    };
     for (c->First(); !c->Eof(); c->Next()) {
         // Both fields of a page go in one post.
         bool rewritten = false;
@@ -190,7 +179,7 @@ FontSyncResult SynchroniseFonts(EditorContext& ctx, build::IProgress& progress, 
             if (pagesRewritten) ++*pagesRewritten;
         }
         if (progress.CancelRequested() || ctx.CancelRequested) {
-            transaction.End();
+            endTransaction();
             return FontSyncResult::Cancelled;
         }
         if (c->FieldStr("TitleUserModified") != "Y") {
@@ -200,7 +189,7 @@ FontSyncResult SynchroniseFonts(EditorContext& ctx, build::IProgress& progress, 
         ++counter;
         progress.SetPercent(static_cast<int>(std::lround(counter * 100.0 / n)));
     }
-    transaction.End();
+    endTransaction();
     ctx.detailTable->Refresh();
     gui::MessageDlg("Font Synchronization complete!", gui::mtInformation, 1u << gui::mbOK);
     return FontSyncResult::Done;
@@ -250,6 +239,9 @@ bool EnforceFormatting(EditorContext& ctx, const EnforceChoice& choice, int* pag
     vl::TvlTable* c = ctx.CdetailTable;
     c->vlFilter().Clear();
     c->ApplyFilter();
+    // One transaction for the pages, kept on every way out as page-by-page
+    // posts were.
+    db::TBulkTransaction transaction(*c, db::TBulkTransaction::Keep);
     for (c->First(); !c->Eof(); c->Next()) {
         if (ctx.ProcessMessages) ctx.ProcessMessages();
         const std::string body = c->FieldStr("HelpText"), title = c->FieldStr("FullTitle");
@@ -269,6 +261,7 @@ bool EnforceFormatting(EditorContext& ctx, const EnforceChoice& choice, int* pag
         c->Post();
         if (pagesChanged) ++*pagesChanged;
     }
+    if (!transaction.Commit()) ShowWarning("Warning", "The enforced formatting could not all be saved.");
     c->First();
     ctx.detailTable->Refresh();
     return true;

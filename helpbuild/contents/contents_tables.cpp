@@ -7,8 +7,8 @@
 #include "platform/core/paths.h"
 #include "platform/core/safe_file.h"
 #include "platform/core/string_list.h"
+#include "data/bulk_transaction.h"
 #include "data/fields.h"
-#include "engine/api/dbi_api.h"
 #include "platform/gui/common_dialogs.h"
 #include "platform/core/dialog_service.h"
 #include "richtext/view/rtf_text_io.h"
@@ -21,38 +21,6 @@ namespace build {
 
 namespace {
 
-// The posts of one command that rewrites many rows share an engine
-// transaction: row by row each would wait on its own disk syncs. It ends
-// when the command does, keeping every row written, as row-by-row posts did.
-// Inside a transaction already begun it adds nothing. All or nothing: the
-// rows count only once Commit() is called; an exception takes them back.
-class RowsTransaction {
-public:
-    enum Mode { KeepWritten, AllOrNothing };
-    explicit RowsTransaction(std::uint32_t database, Mode mode = KeepWritten) : mode_(mode) {
-        if (database != 0 && qv::DbiBeginTran(database, 0, id_) == 0) db_ = database;
-    }
-    ~RowsTransaction() {
-        if (db_ != 0) qv::DbiEndTran(db_, id_, mode_ == KeepWritten ? 0 : 2);
-    }
-    // Takes the rows back now; false when there was no transaction of its own.
-    bool Rollback() {
-        const std::uint32_t db = db_;
-        db_ = 0;
-        return db != 0 && qv::DbiEndTran(db, id_, 2) == 0;
-    }
-    void Commit() {
-        const std::uint32_t db = db_;
-        db_ = 0;
-        if (db != 0 && qv::DbiEndTran(db, id_, 0) != 0) throw std::runtime_error("the contents could not be saved");
-    }
-    RowsTransaction(const RowsTransaction&) = delete;
-    RowsTransaction& operator=(const RowsTransaction&) = delete;
-
-private:
-    Mode mode_;
-    std::uint32_t db_ = 0, id_ = 0;
-};
 
 std::string ProgramDirOf(editor::EditorContext& ctx) {
     return ctx.ProgramDir.empty() ? plat::ProgramDir() : ctx.ProgramDir;
@@ -124,6 +92,12 @@ void DeleteProjectContents(editor::EditorContext& ctx) {
     ctx.mainTable->SetFieldStr("CntLinkFiles", "");
     ctx.mainTable->SetFieldStr("CntIndexFiles", "");
     ctx.mainTable->Post();
+}
+
+// A command's rows share one transaction; a commit the engine refuses has
+// lost them all, which the author hears of as of a failed post.
+void CommitRows(db::TBulkTransaction& rows) {
+    if (!rows.Commit()) throw std::runtime_error("the contents could not be saved");
 }
 
 }  // namespace
@@ -235,7 +209,7 @@ bool ReadCntFileInto(editor::EditorContext& ctx, const std::string& fileName) {
     // The old rows go and the new come in as one transaction: one disk sync
     // for thousands of rows, and a failure half way keeps the old contents.
     // Inside the import's own transaction the rows join that one.
-    RowsTransaction transaction(s->DBHandle(), RowsTransaction::AllOrNothing);
+    db::TBulkTransaction transaction(*s, db::TBulkTransaction::TakeBack);
     try {
         if (replace) DeleteProjectContents(ctx);
         if (!parsed.lists.tabs.empty() || !parsed.lists.linkFiles.empty() || !parsed.lists.indexFiles.empty()) {
@@ -261,7 +235,7 @@ bool ReadCntFileInto(editor::EditorContext& ctx, const std::string& fileName) {
             t->SetFieldStr("HelpFile", e.helpFile);
             t->Post();
         }
-        transaction.Commit();
+        CommitRows(transaction);
     } catch (...) {
         if (transaction.Rollback()) {
             ctx.cntTable->Refresh();
@@ -298,7 +272,7 @@ void ShiftContentsSequence(editor::EditorContext& ctx, int from, bool below) {
     if (s->IsEmpty()) return;
     // From the last row back: every row after `from` moves on, so the gap
     // opens without two rows sharing a number on the way.
-    RowsTransaction transaction(s->DBHandle());
+    db::TBulkTransaction transaction(*s);
     for (s->Last(); !s->Bof(); s->Prior()) {
         int seq = s->FieldInt("Sequence");
         if (seq == from) {
@@ -315,6 +289,7 @@ void ShiftContentsSequence(editor::EditorContext& ctx, int from, bool below) {
         // The post moved the row along the index: back to where the walk was.
         if (!GotoSequence(ctx, seq + (below ? 2 : 1))) break;
     }
+    CommitRows(transaction);
 }
 
 PrevContentsEntry GetPrevContentsEntry(editor::EditorContext& ctx, int seq) {
@@ -347,6 +322,7 @@ void ShiftContentsSubtree(editor::EditorContext& ctx, int seq, bool right) {
     vl::TvlTable* s = ctx.cntShadow;
     if (!GotoSequence(ctx, seq)) return;
     const int top = s->FieldInt("Level") + (right ? -1 : 1);
+    db::TBulkTransaction transaction(*s);
     for (s->Next(); !s->Eof(); s->Next()) {
         if (s->FieldStr("EntryType") == "I") continue;
         int level = s->FieldInt("Level");
@@ -356,6 +332,7 @@ void ShiftContentsSubtree(editor::EditorContext& ctx, int seq, bool right) {
         s->SetFieldInt("Level", std::clamp(level + (right ? 1 : -1), 1, 9));
         s->Post();
     }
+    CommitRows(transaction);
 }
 
 void AddContentsEntryWith(editor::EditorContext& ctx, bool above, const CntAddChoice& choice) {
@@ -515,7 +492,9 @@ void MoveContentsEntryLeft(editor::EditorContext& ctx, const ContentsHooks& hook
 void ClearAllContents(editor::EditorContext& ctx) {
     if (!HasProject(ctx)) return;
     if (!Confirm(kClearContentsQuestion)) return;
+    db::TBulkTransaction transaction(*ctx.cntShadow);
     DeleteProjectContents(ctx);
+    CommitRows(transaction);
     ctx.cntTable->Refresh();
 }
 
@@ -558,13 +537,14 @@ void UpdateContentsJumps(editor::EditorContext& ctx, long prevHelpId, const std:
     }
     ClearShadowFilter(ctx);
     {
-        RowsTransaction transaction(s->DBHandle());
+        db::TBulkTransaction transaction(*s);
         for (auto& [mark, jump] : changes) {
             s->GotoBookmark(mark);
             s->Edit();
             s->SetFieldStr("Jump", jump);
             s->Post();
         }
+        CommitRows(transaction);
     }
     ctx.cntTable->Refresh();
 }

@@ -5,7 +5,6 @@
 #include <stdexcept>
 
 #include "project/helpers.h"
-#include "engine/api/dbi_api.h"
 #include "data/fields.h"
 
 namespace build {
@@ -140,17 +139,16 @@ void TableBuildProject::StorePrepared(const std::string& record, const std::stri
 
 void TableBuildProject::BeginStoringRecords() {
     EndStoringRecords(true);
-    const std::uint32_t database = ctx_.CdetailTable->DBHandle();
     // Without a transaction each record still posts (and syncs) on its own.
-    if (database != 0 && qv::DbiBeginTran(database, 0, transaction_) == 0) transactionDb_ = database;
+    storing_.emplace(*ctx_.CdetailTable, db::TBulkTransaction::Keep);
 }
 
 void TableBuildProject::EndStoringRecords(bool keep) {
-    if (transactionDb_ == 0) return;
-    const std::uint32_t database = transactionDb_;
-    transactionDb_ = 0;
-    if (qv::DbiEndTran(database, transaction_, keep ? 0 : 2) != 0 && keep)
-        throw std::runtime_error("the pages' build records could not be saved");
+    if (!storing_) return;
+    if (!keep) storing_->Rollback();
+    const bool saved = storing_->Commit();  // after a rollback there is nothing left to commit
+    storing_.reset();
+    if (!saved) throw std::runtime_error("the pages' build records could not be saved");
 }
 
 std::string TableBuildProject::HeaderRtf() {
@@ -169,6 +167,9 @@ void TableBuildProject::ReplaceContents(const std::vector<ContentsRow>& rows) {
     s->vlFilter().Clear();
     s->ApplyFilter();
     s->First();
+    // The old rows go and the new come in as one transaction, not a disk
+    // sync a row.
+    db::TBulkTransaction transaction(*s, db::TBulkTransaction::Keep);
     while (!s->Eof()) s->Delete();
     db::TDataSet* m = ctx_.mainTable;
     if (!m->IsEditing()) m->Edit();
@@ -184,6 +185,7 @@ void TableBuildProject::ReplaceContents(const std::vector<ContentsRow>& rows) {
         s->FieldByName("Jump")->SetAsString(r.jump);
         s->Post();
     }
+    if (!transaction.Commit()) throw std::runtime_error("the contents could not be saved");
     ctx_.cntTable->Refresh();
     ctx_.CdetailTable->First();
 }

@@ -5,10 +5,10 @@
 #include "helpbuild/build_driver.h"
 #include "project/helpers.h"
 #include "project/project_tables.h"
-#include "engine/api/dbi_api.h"
 #include "platform/core/codepage.h"
 #include "platform/core/files.h"
 #include "platform/core/paths.h"
+#include "data/bulk_transaction.h"
 #include "data/fields.h"
 
 namespace build {
@@ -78,27 +78,11 @@ bool TableHtmlExport::ExportTableOpen() const { return tblHtml->Active(); }
 namespace {
 
 // Rows written or deleted one after another outside a transaction are each
-// synced to disk on their own; inside one, once for the lot.
-class TableTransaction {
-public:
-    explicit TableTransaction(std::uint32_t database) {
-        if (database != 0 && qv::DbiBeginTran(database, 0, tr_) == 0) db_ = database;
-    }
-    ~TableTransaction() {
-        if (db_ != 0) qv::DbiEndTran(db_, tr_, 2);
-    }
-    TableTransaction(const TableTransaction&) = delete;
-    TableTransaction& operator=(const TableTransaction&) = delete;
-    void Commit() {
-        const std::uint32_t db = db_;
-        db_ = 0;
-        if (db != 0 && qv::DbiEndTran(db, tr_, 0) != 0) throw std::runtime_error("the export table could not be saved");
-    }
-
-private:
-    std::uint32_t db_ = 0;
-    std::uint32_t tr_ = 0;
-};
+// synced to disk on their own; inside one, once for the lot, and a failure
+// takes them all back.
+void CommitExportRows(db::TBulkTransaction& rows) {
+    if (!rows.Commit()) throw std::runtime_error("the export table could not be saved");
+}
 
 }  // namespace
 
@@ -120,9 +104,9 @@ void TableHtmlExport::OpenExportTable() {
     for (const char* f : {"HelpId", "Title"}) tblHtml->FieldByName(f)->ReadOnly = false;
     tblHtml->First();
     if (tblHtml->Eof()) return;
-    TableTransaction transaction(tblHtml->DBHandle());
+    db::TBulkTransaction transaction(*tblHtml, db::TBulkTransaction::TakeBack);
     while (!tblHtml->Eof()) tblHtml->Delete();
-    transaction.Commit();
+    CommitExportRows(transaction);
 }
 
 void TableHtmlExport::AssignHtmlFileNames(bool longNames, bool ignorePopups) {
@@ -140,9 +124,8 @@ void TableHtmlExport::AssignHtmlFileNames(bool longNames, bool ignorePopups) {
         sources.push_back({tblItems->FieldStr("ContextString"), tblItems->FieldStr("Title"),
                            static_cast<std::int32_t>(tblItems->FieldByName("HelpId")->AsInteger())});
     const std::vector<std::string> names = build::AssignHtmlFileNames(sources, longNames);
-    // The rows go in as one engine transaction: one disk sync for the lot
-    // instead of several a row; a failure takes them all back.
-    TableTransaction transaction(tblHtml->DBHandle());
+    // The rows go in as one engine transaction.
+    db::TBulkTransaction transaction(*tblHtml, db::TBulkTransaction::TakeBack);
     std::size_t i = 0;
     for (tblItems->First(); !tblItems->Eof() && i < names.size(); tblItems->Next(), ++i) {
         tblHtml->Append();
@@ -157,7 +140,7 @@ void TableHtmlExport::AssignHtmlFileNames(bool longNames, bool ignorePopups) {
         tblHtml->FieldByName("ContextString")->SetAsString(names[i]);
         tblHtml->Post();
     }
-    transaction.Commit();
+    CommitExportRows(transaction);
     tblItems->vlFilter().Clear();
     tblItems->ApplyFilter();
     tblHtml->First();
