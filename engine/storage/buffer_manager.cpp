@@ -216,25 +216,73 @@ bool TqvBufferManager::HasTransaction(std::uint32_t trNo) {
     return Item(trNo) != nullptr;
 }
 
-void TqvBufferManager::AppendJournal(TqvTransactionItem& item, const TqvbmRAMPage& page, bool before) {
+namespace {
+// Pending journal bytes beyond this go out at once: a big transaction keeps
+// a bounded buffer.
+constexpr std::size_t kPendingJournalLimit = 1 << 20;
+}  // namespace
+
+void TqvBufferManager::AppendJournal(TqvTransactionItem& item, const TqvbmRAMPage& page) {
     TbtdFileInfo* f = page.file;
-    const std::string pathOf = f->name + '\n' + item.journal->name;
+    const std::string pathOf = f->name + '\n' + item.journalName;
     if (f->journalPath.empty() || f->journalPathOf != pathOf) {
         // A table beside the journal is named by its file name alone, so a
         // copied or moved folder still recovers with the journal it holds.
-        f->journalPath = QvJournalRecordName(QvJournalFullPath(f->name), QvJournalFullPath(item.journal->name));
+        f->journalPath = QvJournalRecordName(QvJournalFullPath(f->name), QvJournalFullPath(item.journalName));
         f->journalPathOf = pathOf;
     }
-    std::string rec = EncodeJournalRecordHead(static_cast<std::uint32_t>(page.block),
-                                              static_cast<std::uint32_t>(page.buffer.size()), before,
-                                              f->journalPath);
-    rec.append(reinterpret_cast<const char*>(page.buffer.data()), page.buffer.size());
-    WriteTableFileAt(item.journal.get(), item.journalEnd, static_cast<std::uint32_t>(rec.size()), rec.data());
-    if (before)
-        item.beforeImages.push_back({page.file, page.file->name, static_cast<std::uint32_t>(page.block),
-                                     static_cast<std::uint32_t>(page.buffer.size()),
-                                     item.journalEnd + kJournalRecordHeadSize});
-    item.journalEnd += rec.size();
+    item.pending += EncodeJournalRecordHead(static_cast<std::uint32_t>(page.block),
+                                            static_cast<std::uint32_t>(page.buffer.size()), true, f->journalPath);
+    item.pending.append(reinterpret_cast<const char*>(page.buffer.data()), page.buffer.size());
+    item.beforeImages.push_back({page.file, page.file->name, static_cast<std::uint32_t>(page.block),
+                                 static_cast<std::uint32_t>(page.buffer.size()),
+                                 item.journalEnd + kJournalRecordHeadSize});
+    item.journalEnd += kJournalRecordHeadSize + page.buffer.size();
+    if (item.pending.size() >= kPendingJournalLimit) WriteJournal(item);
+}
+
+void TqvBufferManager::WriteJournal(TqvTransactionItem& item) {
+    if (item.pending.empty()) return;
+    if (!item.journal) {
+        TbtdFileInfoPtr j = NewFileInfo(item.journalName, "QV$", 0);
+        OpenTableFile(j.get(), true, false, true, true);
+        item.journal = std::move(j);
+    }
+    WriteTableFileAt(item.journal.get(), item.pendingAt, static_cast<std::uint32_t>(item.pending.size()),
+                     item.pending.data());
+    item.pendingAt += item.pending.size();
+    item.pending.clear();
+}
+
+void TqvBufferManager::NoteExtents(TqvTransactionItem& item, const std::vector<TqvbmRAMPage*>& pages) {
+    for (TqvbmRAMPage* p : pages) {
+        auto known = std::find_if(item.extents.begin(), item.extents.end(),
+                                  [&](const TqvFileExtent& e) { return e.file == p->file; });
+        if (known == item.extents.end()) item.extents.push_back({p->file, p->file->name, GetTableFileSize(p->file)});
+    }
+}
+
+void TqvBufferManager::RemoveJournal(TqvTransactionItem& item) {
+    if (!item.journal) return;
+    try {
+        QvDeleteFile(item.journal->name);
+    } catch (const EqvException&) {
+        // The journal could not go: a zeroed head, once durable, recovers
+        // as a transaction that did nothing, so the writes stand all the
+        // same. When even that fails the caller rolls back.
+        const std::uint8_t zero[kJournalHeadSize] = {};
+        WriteTableFileAt(item.journal.get(), 0, kJournalHeadSize, zero);
+        FlushTableFile(item.journal.get());
+        int e = 0;
+        QvFileAccess().Delete(item.journal->name, e);
+    }
+    TbtdFileInfoPtr j = std::move(item.journal);
+    if (j->handle >= 0) {
+        try {
+            CloseTableFile(j.get());
+        } catch (const EqvException&) {
+        }
+    }
 }
 
 void TqvBufferManager::Bind(TqvbmRAMPage* page, bool journal) {
@@ -247,7 +295,7 @@ void TqvBufferManager::Bind(TqvbmRAMPage* page, bool journal) {
         RaiseServer(srv::kPageBoundElsewhere, {page->file->name, page->block});
     }
     TqvTransactionItem* item = Item(tr);
-    if (journal && item && item->state == 2) AppendJournal(*item, *page, true);
+    if (journal && item && item->state == 2) AppendJournal(*item, *page);
     Unlist(page);  // a bound page is never a victim
     page->bound = true;
     page->transaction = tr;
@@ -263,23 +311,14 @@ void TqvBufferManager::StartTransaction(std::uint32_t trNo, bool failSafe, const
         std::string name = QvChangeFileExt(journalPath, "QV$");
         if (name.empty()) name = journalPath + ".QV$";
         // A journal of this name left by a commit that never finished holds
-        // the only record of it: recover before creating the new one.
+        // the only record of it: recover before a new one can be made.
         QvRecoverJournal(name);
-        item->journal = NewFileInfo(name, "QV$", 0);
-        OpenTableFile(item->journal.get(), true, false, true, true);
-        try {
-            std::uint8_t head[8];
-            std::memcpy(head, "JQVH", 4);
-            PutU32(head + 4, 0);
-            // Not synced here: every path that writes a table file syncs
-            // the journal first, and recovery takes a head that never
-            // reached the disk for a transaction that touched nothing.
-            WriteTableFileAt(item->journal.get(), 0, 8, head);
-        } catch (...) {
-            CloseAndDeleteJournal(*item);
-            throw;
-        }
-        item->journalEnd = 8;
+        item->journalName = name;
+        // The head waits with the before-images: the file is created by
+        // the first write, which comes before any table file is written,
+        // so a transaction that changes nothing never makes one.
+        item->pending.assign("JQVH\0\0\0\0", kJournalHeadSize);
+        item->journalEnd = kJournalHeadSize;
         item->state = 2;
     }
     transactions_[trNo] = std::move(item);
@@ -300,10 +339,25 @@ std::vector<TqvbmRAMPage*> TqvBufferManager::BoundPages(std::uint32_t trNo) {
 
 void TqvBufferManager::WritePages(const std::vector<TqvbmRAMPage*>& pages) {
     std::vector<TbtdFileInfo*> flush;
-    for (TqvbmRAMPage* p : pages) {
+    std::vector<std::uint8_t> run;
+    // Pages come in file and block order: neighbouring blocks go out in one write.
+    for (std::size_t i = 0; i < pages.size();) {
+        TqvbmRAMPage* p = pages[i];
         if (std::find(flush.begin(), flush.end(), p->file) == flush.end()) flush.push_back(p->file);
-        WriteTableFileAt(p->file, static_cast<std::uint64_t>(p->block) * p->buffer.size(),
-                         static_cast<std::uint32_t>(p->buffer.size()), p->buffer.data());
+        const std::size_t size = p->buffer.size();
+        std::size_t j = i + 1;
+        while (j < pages.size() && pages[j]->file == p->file && pages[j]->buffer.size() == size &&
+               pages[j]->block == pages[j - 1]->block + 1 && (j - i + 1) * size <= 0x100000)
+            ++j;
+        const std::uint64_t at = static_cast<std::uint64_t>(p->block) * size;
+        if (j == i + 1) {
+            WriteTableFileAt(p->file, at, static_cast<std::uint32_t>(size), p->buffer.data());
+        } else {
+            run.resize((j - i) * size);
+            for (std::size_t k = i; k < j; ++k) std::memcpy(run.data() + (k - i) * size, pages[k]->buffer.data(), size);
+            WriteTableFileAt(p->file, at, static_cast<std::uint32_t>(run.size()), run.data());
+        }
+        i = j;
     }
     for (TbtdFileInfo* f : flush) FlushTableFile(f);
     // Pages stay bound until every file is durable, so a failure leaves the
@@ -316,6 +370,7 @@ void TqvBufferManager::WritePages(const std::vector<TqvbmRAMPage*>& pages) {
 }
 
 void TqvBufferManager::CloseAndDeleteJournal(TqvTransactionItem& item) {
+    item.pending.clear();
     if (!item.journal) return;
     if (item.journal->handle >= 0) CloseTableFile(item.journal.get());
     QvDeleteFile(item.journal->name);
@@ -326,26 +381,22 @@ void TqvBufferManager::CommitTransaction(std::uint32_t trNo) {
     TqvPadLockGuard g(lock_);
     TqvTransactionItem* item = Item(trNo);
     std::vector<TqvbmRAMPage*> pages = BoundPages(trNo);
-    if (item && item->state == 2 && item->journal && pages.empty() && !item->flushed && !item->journalComplete) {
+    if (item && item->state == 2 && pages.empty() && !item->flushed) {
         // Nothing changed and nothing was written: there is nothing to make
         // durable, and a journal left behind by a crash recovers as nothing.
         CloseAndDeleteJournal(*item);
-    } else if (item && item->state == 2 && item->journal) {
-        if (!item->journalComplete) {
-            for (TqvbmRAMPage* p : pages) AppendJournal(*item, *p, false);
+    } else if (item && item->state == 2) {
+        if (!pages.empty()) {
+            // The before-images are durable before the first table block is
+            // overwritten; a failure from here on is undone by the rollback
+            // from the journal, a crash by recovery.
+            WriteJournal(*item);
             FlushTableFile(item->journal.get());
-            std::uint8_t head[8];
-            std::memcpy(head, "JQVH", 4);
-            PutU32(head + 4, 1);
-            WriteTableFileAt(item->journal.get(), 0, 8, head);
-            FlushTableFile(item->journal.get());
-            // From here the transaction is decided: recovery rolls it forward.
-            item->journalComplete = true;
-            CloseTableFile(item->journal.get());
+            NoteExtents(*item, pages);
+            item->flushed = true;
+            WritePages(pages);
         }
-        WritePages(pages);
-        QvDeleteFile(item->journal->name);
-        item->journal.reset();
+        RemoveJournal(*item);
     } else {
         WritePages(pages);
     }
@@ -357,19 +408,14 @@ void TqvBufferManager::FlushTransaction(std::uint32_t trNo) {
     TqvTransactionItem* item = Item(trNo);
     if (!item) return;
     std::vector<TqvbmRAMPage*> pages = BoundPages(trNo);
-    if (item->state == 2 && item->journal) {
+    if (item->state == 2 && !pages.empty()) {
         // The table files change before the transaction is decided: note
-        // their lengths first (the before-images are in the journal already)
-        // and make the journal durable, so a rollback, or recovery after a
-        // crash, can undo what is written now.
-        for (TqvbmRAMPage* p : pages) {
-            auto known = std::find_if(item->extents.begin(), item->extents.end(),
-                                      [&](const TqvFileExtent& e) { return e.file == p->file; });
-            if (known == item->extents.end())
-                item->extents.push_back({p->file, p->file->name, GetTableFileSize(p->file)});
-        }
-        if (!pages.empty()) FlushTableFile(item->journal.get());
-        item->flushed = item->flushed || !pages.empty();
+        // their lengths first and make the before-images durable, so a
+        // rollback, or recovery after a crash, can undo what is written now.
+        NoteExtents(*item, pages);
+        WriteJournal(*item);
+        FlushTableFile(item->journal.get());
+        item->flushed = true;
     }
     WritePages(pages);
 }
@@ -395,8 +441,10 @@ void TqvBufferManager::RestoreFlushed(TqvTransactionItem& item) {
     try {
         std::vector<std::uint8_t> image;
         // Latest first, so each block ends with its earliest before-image:
-        // its bytes when the transaction began.
+        // its bytes when the transaction began. Images still pending belong
+        // to pages bound since the last write, which never reached a file.
         for (auto it = item.beforeImages.rbegin(); it != item.beforeImages.rend(); ++it) {
+            if (it->imageAt >= item.pendingAt) continue;
             image.resize(it->size);
             ReadTableFileExactAt(item.journal.get(), it->imageAt, it->size, image.data());
             int e = 0;
@@ -431,21 +479,13 @@ void TqvBufferManager::RestoreFlushed(TqvTransactionItem& item) {
 void TqvBufferManager::RollbackTransaction(std::uint32_t trNo) {
     TqvPadLockGuard g(lock_);
     TqvTransactionItem* item = Item(trNo);
-    if (item && item->journal) {
-        if (item->journalComplete) {
-            // The commit was decided before it failed: finish it from the
-            // pages still bound rather than leave the files half-written.
-            WritePages(BoundPages(trNo));
-            QvDeleteFile(item->journal->name);
-            item->journal.reset();
-        } else {
-            DiscardTransactionPages(trNo);
-            // Progress already written must be undone from the journal; the
-            // journal goes only once that has succeeded (else recovery at
-            // the next open still has it).
-            if (item->flushed) RestoreFlushed(*item);
-            CloseAndDeleteJournal(*item);
-        }
+    if (item && item->state == 2) {
+        DiscardTransactionPages(trNo);
+        // Progress already written must be undone from the journal; the
+        // journal goes only once that has succeeded (else recovery at the
+        // next open still has it).
+        if (item->flushed && item->journal) RestoreFlushed(*item);
+        CloseAndDeleteJournal(*item);
     }
     DiscardTransactionPages(trNo);
     transactions_.erase(trNo);

@@ -1,6 +1,12 @@
 // The one block cache of the server. Pages are bound to the transaction that
 // modifies them and reach the table files only at commit; a rollback drops
-// them. Fail-safe transactions pass their pages through a journal first.
+// them. Fail-safe transactions keep a rollback journal: the before-image of
+// every block they change goes to the journal, which is made durable before
+// the first table block is overwritten; the table files are then written and
+// made durable, and removing the journal commits. A journal found after a
+// crash therefore always rolls back. A commit costs a sync of the journal,
+// one per table file written, and the syncs of the folder that make the
+// journal's creation and removal durable.
 // Pages are found by a hash of file and block; clean pages are kept in order
 // of last use, so the page to evict is the list's front, never a search. The
 // page limit is the configuration's MAXRAMPAGES. A fail-safe transaction
@@ -64,10 +70,17 @@ struct TqvFileExtent {
 
 struct TqvTransactionItem {
     std::uint32_t number = 0;
-    TbtdFileInfoPtr journal;     // fail-safe only
+    // Fail-safe only: the journal's name, and its file once something had
+    // to be written to it (created on the first write, not at the start).
+    std::string journalName;
+    TbtdFileInfoPtr journal;
     std::uint64_t journalEnd = 0;
-    bool journalComplete = false;  // state word 1 is on disk
-    int state = 1;                 // 1 ordinary, 2 fail-safe
+    // Journal bytes not written yet, which belong at `pendingAt`: the head
+    // and before-images go out in one write, just before the sync that
+    // precedes any table write.
+    std::string pending;
+    std::uint64_t pendingAt = 0;
+    int state = 1;  // 1 ordinary, 2 fail-safe
     // Fail-safe only: what a rollback needs once FlushTransaction has
     // written pages to the table files.
     std::vector<TqvBeforeImage> beforeImages;
@@ -127,7 +140,13 @@ private:
     void ListByStamp(std::vector<TqvbmRAMPage*> pages);
     void Bind(TqvbmRAMPage* page, bool journal);
     void LoadHeader(TbtdFileInfo* file, TqvbmRAMPage* page);
-    void AppendJournal(TqvTransactionItem& item, const TqvbmRAMPage& page, bool before);
+    void AppendJournal(TqvTransactionItem& item, const TqvbmRAMPage& page);
+    // Writes the pending journal bytes, creating the journal first if need be.
+    void WriteJournal(TqvTransactionItem& item);
+    // Notes the lengths of the files `pages` belong to, before they are written.
+    void NoteExtents(TqvTransactionItem& item, const std::vector<TqvbmRAMPage*>& pages);
+    // The journal goes: from here the transaction's writes stand.
+    void RemoveJournal(TqvTransactionItem& item);
     std::vector<TqvbmRAMPage*> BoundPages(std::uint32_t trNo);
     void WritePages(const std::vector<TqvbmRAMPage*>& pages);
     void DropPage(TqvbmRAMPage* page);
