@@ -2,6 +2,7 @@
 #include "platform/core/check.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <set>
 
@@ -26,10 +27,57 @@ TqvBufferManager::~TqvBufferManager() {
     }
 }
 
-TqvbmRAMPage* TqvBufferManager::Find(TbtdFileInfo* file, std::uint32_t n) {
-    auto& map = n == 0 ? headers_ : inUse_;
-    auto it = map.find(Key{file->id, n});
-    return it == map.end() ? nullptr : it->second;
+void TqvPageTable::Put(std::uint32_t file, std::uint32_t block, TqvbmRAMPage* page) {
+    if (2 * (count_ + 1) > slots_.size()) Grow();
+    const std::uint64_t key = Key(file, block);
+    for (std::size_t i = Home(key);; i = (i + 1) & mask_) {
+        Slot& s = slots_[i];
+        if (s.page == nullptr) {
+            s.key = key;
+            s.page = page;
+            ++count_;
+            return;
+        }
+        if (s.key == key) {
+            s.page = page;
+            return;
+        }
+    }
+}
+
+void TqvPageTable::Erase(std::uint32_t file, std::uint32_t block, const TqvbmRAMPage* page) {
+    if (slots_.empty()) return;
+    const std::uint64_t key = Key(file, block);
+    std::size_t i = Home(key);
+    for (;; i = (i + 1) & mask_) {
+        if (slots_[i].page == nullptr) return;
+        if (slots_[i].key == key) break;
+    }
+    if (page != nullptr && slots_[i].page != page) return;
+    // Backward shift: entries after the hole that may live in it move up,
+    // so a probe never stops early at a gap.
+    for (std::size_t j = (i + 1) & mask_;; j = (j + 1) & mask_) {
+        if (slots_[j].page == nullptr) break;
+        const std::size_t home = Home(slots_[j].key);
+        // j's entry may fill the hole when its home is not in (i, j].
+        if (((j - home) & mask_) >= ((j - i) & mask_)) {
+            slots_[i] = slots_[j];
+            i = j;
+        }
+    }
+    slots_[i] = Slot{};
+    --count_;
+}
+
+void TqvPageTable::Grow() {
+    std::vector<Slot> old = std::move(slots_);
+    const std::size_t size = old.empty() ? 64 : 2 * old.size();
+    slots_.assign(size, Slot{});
+    mask_ = size - 1;
+    shift_ = 64 - static_cast<unsigned>(std::countr_zero(size));
+    count_ = 0;
+    for (const Slot& s : old)
+        if (s.page != nullptr) Put(static_cast<std::uint32_t>(s.key >> 32), static_cast<std::uint32_t>(s.key), s.page);
 }
 
 void TqvBufferManager::Stamp(TqvbmRAMPage* page) {
@@ -94,7 +142,7 @@ TqvbmRAMPage* TqvBufferManager::Attach(TbtdFileInfo* file, std::uint32_t n) {
         // in the access window.
         TAVRIN_ASSERT(page->listed && !page->bound && page->block != 0);
         Unlist(page);
-        inUse_.erase(Key{page->file->id, page->block});
+        inUse_.Erase(page->file->id, static_cast<std::uint32_t>(page->block));
     }
     if (!page) {
         all_.push_back(std::make_unique<TqvbmRAMPage>());
@@ -105,7 +153,7 @@ TqvbmRAMPage* TqvBufferManager::Attach(TbtdFileInfo* file, std::uint32_t n) {
     page->bound = false;
     page->transaction = 0;
     page->buffer.assign(file->blockSize ? file->blockSize : 32, 0);
-    (n == 0 ? headers_ : inUse_)[Key{file->id, n}] = page;
+    (n == 0 ? headers_ : inUse_).Put(file->id, n, page);
     if (n != 0) ListNewest(page);
     return page;
 }
@@ -113,9 +161,7 @@ TqvbmRAMPage* TqvBufferManager::Attach(TbtdFileInfo* file, std::uint32_t n) {
 void TqvBufferManager::DropPage(TqvbmRAMPage* page) {
     changes_.fetch_add(1, std::memory_order_acq_rel);
     if (page->file) {
-        auto& map = page->block == 0 ? headers_ : inUse_;
-        auto it = map.find(Key{page->file->id, page->block});
-        if (it != map.end() && it->second == page) map.erase(it);
+        (page->block == 0 ? headers_ : inUse_).Erase(page->file->id, static_cast<std::uint32_t>(page->block), page);
     }
     Unlist(page);
     page->bound = false;
@@ -326,10 +372,10 @@ void TqvBufferManager::StartTransaction(std::uint32_t trNo, bool failSafe, const
 
 std::vector<TqvbmRAMPage*> TqvBufferManager::BoundPages(std::uint32_t trNo) {
     std::vector<TqvbmRAMPage*> out;
-    for (auto& kv : headers_)
-        if (kv.second->bound && kv.second->transaction == trNo) out.push_back(kv.second);
-    for (auto& kv : inUse_)
-        if (kv.second->bound && kv.second->transaction == trNo) out.push_back(kv.second);
+    for (const TqvPageTable* map : {&headers_, &inUse_})
+        map->ForEach([&](TqvbmRAMPage* p) {
+            if (p->bound && p->transaction == trNo) out.push_back(p);
+        });
     // In file and block order: the writes go out front to back.
     std::sort(out.begin(), out.end(), [](const TqvbmRAMPage* a, const TqvbmRAMPage* b) {
         return a->file != b->file ? a->file->id < b->file->id : a->block < b->block;
@@ -469,10 +515,14 @@ void TqvBufferManager::RestoreFlushed(TqvTransactionItem& item) {
     closeReopened();
     // Clean pages of those files may hold what was flushed: read again from disk.
     std::vector<TqvbmRAMPage*> stale;
-    for (auto* map : {&headers_, &inUse_})
-        for (auto& kv : *map)
+    for (const TqvPageTable* map : {&headers_, &inUse_})
+        map->ForEach([&](TqvbmRAMPage* p) {
             for (const TqvFileExtent& x : item.extents)
-                if (x.file != nullptr && kv.second->file == x.file) stale.push_back(kv.second);
+                if (x.file != nullptr && p->file == x.file) {
+                    stale.push_back(p);
+                    break;
+                }
+        });
     for (TqvbmRAMPage* p : stale) DropPage(p);
 }
 
@@ -505,10 +555,10 @@ void TqvBufferManager::RemoveFile(TbtdFileInfo* file) {
             if (x.file == file) x.file = nullptr;
     }
     std::vector<TqvbmRAMPage*> pages;
-    for (auto& kv : headers_)
-        if (kv.second->file == file) pages.push_back(kv.second);
-    for (auto& kv : inUse_)
-        if (kv.second->file == file) pages.push_back(kv.second);
+    for (const TqvPageTable* map : {&headers_, &inUse_})
+        map->ForEach([&](TqvbmRAMPage* p) {
+            if (p->file == file) pages.push_back(p);
+        });
     for (TqvbmRAMPage* p : pages) DropPage(p);
 }
 

@@ -27,7 +27,6 @@
 #include <atomic>
 #include <cstdint>
 #include <map>
-#include <unordered_map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -88,6 +87,50 @@ struct TqvTransactionItem {
     bool flushed = false;
 };
 
+// Pages by file and block: open addressing with linear probing in a table
+// of a power-of-two size kept at most half full, so that a look-up, which
+// every block access makes, is a multiply, a shift and usually one probe.
+class TqvPageTable {
+public:
+    TqvbmRAMPage* Find(std::uint32_t file, std::uint32_t block) const {
+        if (slots_.empty()) return nullptr;
+        const std::uint64_t key = Key(file, block);
+        for (std::size_t i = Home(key);; i = (i + 1) & mask_) {
+            const Slot& s = slots_[i];
+            if (s.page == nullptr) return nullptr;
+            if (s.key == key) return s.page;
+        }
+    }
+    // Inserts or replaces.
+    void Put(std::uint32_t file, std::uint32_t block, TqvbmRAMPage* page);
+    // Removes the entry when it holds `page` (any page when null).
+    void Erase(std::uint32_t file, std::uint32_t block, const TqvbmRAMPage* page = nullptr);
+    std::size_t Size() const { return count_; }
+    template <class F>
+    void ForEach(F&& f) const {
+        for (const Slot& s : slots_)
+            if (s.page != nullptr) f(s.page);
+    }
+
+private:
+    struct Slot {
+        std::uint64_t key = 0;
+        TqvbmRAMPage* page = nullptr;
+    };
+    static std::uint64_t Key(std::uint32_t file, std::uint32_t block) {
+        return (std::uint64_t(file) << 32) | block;
+    }
+    std::size_t Home(std::uint64_t key) const {
+        return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> shift_);
+    }
+    void Grow();
+
+    std::vector<Slot> slots_;
+    std::size_t count_ = 0;
+    std::size_t mask_ = 0;
+    unsigned shift_ = 64;
+};
+
 class TqvBufferManager {
 public:
     TqvBufferManager();
@@ -121,15 +164,9 @@ public:
     std::uint64_t ChangeCount() const { return changes_.load(std::memory_order_acquire); }
 
 private:
-    using Key = std::pair<std::uint32_t, std::int64_t>;  // file id, block
-    struct KeyHash {
-        std::size_t operator()(const Key& k) const {
-            return std::hash<std::uint64_t>()((std::uint64_t(k.first) << 40) ^ std::uint64_t(k.second));
-        }
-    };
-    // Every block access looks a page up: hashed, not ordered.
-    using PageMap = std::unordered_map<Key, TqvbmRAMPage*, KeyHash>;
-    TqvbmRAMPage* Find(TbtdFileInfo* file, std::uint32_t n);
+    TqvbmRAMPage* Find(TbtdFileInfo* file, std::uint32_t n) const {
+        return (n == 0 ? headers_ : inUse_).Find(file->id, n);
+    }
     TqvbmRAMPage* Attach(TbtdFileInfo* file, std::uint32_t n);
     void Stamp(TqvbmRAMPage* page);
     // The eviction order: clean pages of blocks other than 0, oldest stamp
@@ -157,8 +194,8 @@ private:
     void RestoreFlushed(TqvTransactionItem& item);
 
     std::vector<std::unique_ptr<TqvbmRAMPage>> all_;
-    PageMap inUse_;
-    PageMap headers_;
+    TqvPageTable inUse_;
+    TqvPageTable headers_;
     std::vector<TqvbmRAMPage*> freePages_;
     TqvbmRAMPage* oldest_ = nullptr;
     TqvbmRAMPage* newest_ = nullptr;

@@ -130,7 +130,7 @@ struct Ours : Side {
         TqvIndexContext c;
         c.file = f.get();
         c.index = index;
-        c.compare = QvCompareKeysProc;
+        c.compare = QvKeyCompareProcFor(d, index);  // the routine the server's cursors use
         c.compareContext = &keys[index];
         c.keyLength = d.IndexKeyLength(index);
         return c;

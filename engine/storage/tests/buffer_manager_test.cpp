@@ -46,6 +46,46 @@ void SetFill(OpenFile& t, std::uint32_t n, char fill) {
     std::memset(GetBlock(t.f.get(), n, true) + 32, fill, 4096 - 32);
 }
 
+// The page table against an ordered map through random puts, erases and
+// look-ups on few files and blocks, so that probe runs collide, wrap round
+// the table's end and close up after erases.
+TEST(PageTable, MatchesAMapThroughRandomPutsAndErases) {
+    TqvPageTable table;
+    std::map<std::pair<std::uint32_t, std::uint32_t>, TqvbmRAMPage*> model;
+    std::vector<TqvbmRAMPage> pages(64);
+    std::uint32_t seed = 12345;
+    auto next = [&] {
+        seed = seed * 1103515245u + 12345u;
+        return seed >> 8;
+    };
+    for (int step = 0; step < 200000; ++step) {
+        const std::uint32_t file = next() % 5, block = next() % 300;
+        const std::uint32_t what = next() % 10;
+        TqvbmRAMPage* page = &pages[next() % pages.size()];
+        if (what < 4) {
+            table.Put(file, block, page);
+            model[{file, block}] = page;
+        } else if (what < 7) {
+            table.Erase(file, block);
+            model.erase({file, block});
+        } else if (what < 8) {
+            // Erasing on behalf of another page leaves the entry alone.
+            auto it = model.find({file, block});
+            table.Erase(file, block, page);
+            if (it != model.end() && it->second == page) model.erase(it);
+        }
+        auto it = model.find({file, block});
+        ASSERT_EQ(table.Find(file, block), it == model.end() ? nullptr : it->second) << "step " << step;
+        if (step % 5000 == 0) {
+            ASSERT_EQ(table.Size(), model.size());
+            for (const auto& [k, v] : model) ASSERT_EQ(table.Find(k.first, k.second), v);
+            std::size_t seen = 0;
+            table.ForEach([&](TqvbmRAMPage*) { ++seen; });
+            ASSERT_EQ(seen, model.size());
+        }
+    }
+}
+
 TEST(BufferManager, PagesTouchedInOneOperationAreNotEvicted) {
     testsupport::TempDir dir;
     {
