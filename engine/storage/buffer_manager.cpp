@@ -87,7 +87,11 @@ void TqvBufferManager::Stamp(TqvbmRAMPage* page) {
         useCounter_ = 2;
     }
     page->stamp = useCounter_;
-    if (page->listed && newest_ != page) {
+    // A page moved to the newest end a short while ago is still among the
+    // newest: moving it again would only touch its neighbours' memory. In
+    // a small cache every use moves it. The stamp is always set, so pages
+    // touched in the access window are never victims.
+    if (page->listed && newest_ != page && useCounter_ - page->listedAt >= pageLimit_ / 16) {
         Unlist(page);
         ListNewest(page);
     }
@@ -109,6 +113,7 @@ void TqvBufferManager::ListNewest(TqvbmRAMPage* page) {
     (newest_ ? newest_->newer : oldest_) = page;
     newest_ = page;
     page->listed = true;
+    page->listedAt = useCounter_;
 }
 
 void TqvBufferManager::ListByStamp(std::vector<TqvbmRAMPage*> pages) {
@@ -125,6 +130,7 @@ void TqvBufferManager::ListByStamp(std::vector<TqvbmRAMPage*> pages) {
         (p->older ? p->older->newer : oldest_) = p;
         (p->newer ? p->newer->older : newest_) = p;
         p->listed = true;
+        p->listedAt = p->stamp;
         after = p;
     }
 }

@@ -8,9 +8,10 @@
 // one per table file written, and the syncs of the folder that make the
 // journal's creation and removal durable.
 // Pages are found by a hash of file and block; clean pages are kept in order
-// of last use, so the page to evict is the list's front, never a search. The
-// page limit is the configuration's MAXRAMPAGES. A fail-safe transaction
-// that changed nothing commits without a sync.
+// of last use (a page used again soon after its last move stays where it
+// is: it is among the newest anyway), so the page to evict is the list's
+// front, never a search. The page limit is the configuration's MAXRAMPAGES.
+// A fail-safe transaction that changed nothing writes and syncs nothing.
 //
 // Invariants:
 // - A bound page is never evicted; it leaves that state by commit (written,
@@ -48,6 +49,7 @@ struct TqvbmRAMPage {
     TqvbmRAMPage* older = nullptr;
     TqvbmRAMPage* newer = nullptr;
     bool listed = false;
+    std::uint32_t listedAt = 0;  // the use count when it last went to the newest end
 };
 
 // Where a fail-safe transaction's before-image of one block lies in its
