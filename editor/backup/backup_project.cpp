@@ -35,6 +35,21 @@ bool RemoveWorkFolder(const std::string& work) {
     return plat::RemoveDir(work) || !plat::DirectoryExists(work);
 }
 
+// The work tables are copies deleted right after archiving, and a run
+// starts by emptying their folder: the engine makes no sync of them.
+class ScratchFolder {
+public:
+    explicit ScratchFolder(std::string folder) : folder_(std::move(folder)) {
+        qv::DbiSetScratchFolder(folder_.c_str(), true);
+    }
+    ~ScratchFolder() { qv::DbiSetScratchFolder(folder_.c_str(), false); }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+private:
+    std::string folder_;
+};
+
 }  // namespace
 
 std::string BackupStartFolder(const std::string& storedProjectDir, const std::string& programDir) {
@@ -94,6 +109,7 @@ CopyResult CopyProjectTables(editor::EditorContext& ctx, const std::string& appl
                               build::IProgress& progress, plat::StringList& files) {
     vl::TvlTable* from = ctx.tblBackFrom;
     vl::TvlTable* to = ctx.tblBackTo;
+    const ScratchFolder scratch(work);
     auto closeBoth = [&] {
         for (vl::TvlTable* t : {from, to}) {
             try {
@@ -135,10 +151,10 @@ CopyResult CopyProjectTables(editor::EditorContext& ctx, const std::string& appl
         } catch (const std::exception&) {
             return fail();
         }
-        // One engine transaction per work table: the rows reach the disk
-        // together instead of one journaled write each.
+        // One engine transaction per work table: the rows go in together
+        // instead of one journaled write each. An empty table needs none.
         std::uint32_t transaction = 0;
-        const bool inTransaction = qv::DbiBeginTran(to->DBHandle(), 0, transaction) == 0;
+        const bool inTransaction = !from->IsEmpty() && qv::DbiBeginTran(to->DBHandle(), 0, transaction) == 0;
         bool copied = t.currentRowOnly ? (from->IsEmpty() || editor::CopyRecordFields(*from, *to))
                                        : editor::CopyAllRecords(*from, *to);
         if (inTransaction) {

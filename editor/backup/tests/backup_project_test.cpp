@@ -13,6 +13,7 @@
 #include "project/table_copy.h"
 #include "project/tests/editor_test_support.h"
 #include "editor/lzh/lzh_decoder.h"
+#include "engine/api/dbi_test_hooks.h"
 #include "platform/core/exceptions.h"
 #include "platform/core/paths.h"
 #include "data/fields.h"
@@ -103,6 +104,11 @@ struct BackupFixture : ::testing::Test {
         }
         return names;
     }
+    std::string Extracted() {
+        const std::string out = home.Path("restored");
+        Extract(out);
+        return out;
+    }
     // The values of one field over a table's rows, opened in `folder`.
     std::vector<std::string> Column(const std::string& folder, const std::string& table, const char* field) {
         db::TTable t(nullptr);
@@ -148,6 +154,20 @@ TEST_F(BackupFixture, MembersAreTheEngineFilesAndOpenWithExactlyTheProjectsRows)
     EXPECT_TRUE(Column(out, "TVRNCNT", "Application").empty());
     // The source tables are untouched.
     EXPECT_EQ(Column(home.dir, editor::kItemTableFile, "HelpId").size(), 5u);
+}
+
+// The work tables are deleted after archiving: creating and filling them
+// makes no sync, the source tables are only read, and the archive is synced
+// by the archiver itself, outside the engine.
+TEST_F(BackupFixture, TheWorkTablesCostTheEngineNoSync) {
+    long syncs = -1;
+    {
+        qv::DbiSyncCounter counter;
+        ASSERT_EQ(backup::BackupProject(*ctx, ui), backup::BackupOutcome::Written);
+        syncs = counter.DiskSyncs();
+    }
+    EXPECT_EQ(syncs, 0);
+    EXPECT_EQ(Column(Extracted(), "TVRNITEM", "HelpId"), (std::vector<std::string>{"1000", "2000", "3000"}));
 }
 
 TEST_F(BackupFixture, AFailedCopyStopsWithTheWarningAndWritesNoArchive) {
