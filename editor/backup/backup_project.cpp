@@ -106,7 +106,8 @@ std::vector<std::string> WorkTableFiles(const std::string& folder, const std::st
 }
 
 CopyResult CopyProjectTables(editor::EditorContext& ctx, const std::string& application, const std::string& work,
-                              build::IProgress& progress, plat::StringList& files) {
+                              build::IProgress& progress, plat::StringList& files,
+                              const std::function<void(const std::string& file)>& onCopied) {
     vl::TvlTable* from = ctx.tblBackFrom;
     vl::TvlTable* to = ctx.tblBackTo;
     const ScratchFolder scratch(work);
@@ -170,7 +171,10 @@ CopyResult CopyProjectTables(editor::EditorContext& ctx, const std::string& appl
             from->vlFilter().Clear();
             return CopyResult::Cancelled;
         }
-        for (const std::string& f : WorkTableFiles(work, t.workName)) files.Add(f);
+        for (const std::string& f : WorkTableFiles(work, t.workName)) {
+            files.Add(f);
+            if (onCopied) onCopied(f);
+        }
     }
     from->vlFilter().Clear();
     return CopyResult::Copied;
@@ -206,8 +210,11 @@ BackupOutcome BackupProject(editor::EditorContext& ctx, const BackupUi& ui) {
     editor::EmptyDirectory(work);
     progress->SetPercent(5);
 
+    // Each table's files are packed while the next table is copied.
+    lzh::TLZHBatch batch;
     plat::StringList inputs;
-    switch (CopyProjectTables(ctx, application, work, *progress, inputs)) {
+    switch (CopyProjectTables(ctx, application, work, *progress, inputs,
+                              [&](const std::string& file) { batch.PackAhead(file); })) {
     case CopyResult::Failed:
         RemoveWorkFolder(work);
         editor::ShowWarning("Warning", kBackupFailedText);
@@ -231,7 +238,6 @@ BackupOutcome BackupProject(editor::EditorContext& ctx, const BackupUi& ui) {
         return BackupOutcome::Failed;
     }
 
-    lzh::TLZHBatch batch;
     batch.SetArchiveFileName(plat::JoinPath(state.folder, state.name));
     batch.SetInputFiles(inputs);
     progress->SetPercent(70);
