@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <vector>
 
 namespace backup {
 
@@ -49,6 +50,49 @@ public:
 private:
     std::string folder_;
 };
+
+// Copies every record of the source (its filter applies) to the
+// destination a block of rows at a time: all of a block is read, then all
+// of it appended. Row by row, each insert dropped the source's read-ahead,
+// which the engine then rebuilt by stepping back from the insert. A failed
+// post says "Failed to post." and leaves the destination browsing.
+bool CopyRecordsInBlocks(db::TDataSet& source, db::TDataSet& destination) {
+    constexpr std::size_t kBlockRows = 256;
+    const int fields = std::min(source.FieldCount(), destination.FieldCount());
+    std::vector<std::vector<db::TValue>> rows;
+    try {
+        source.First();
+    } catch (const std::exception&) {
+        return false;
+    }
+    for (;;) {
+        rows.clear();
+        try {
+            for (; !source.Eof() && rows.size() < kBlockRows; source.Next()) {
+                std::vector<db::TValue>& row = rows.emplace_back();
+                row.reserve(static_cast<std::size_t>(fields));
+                for (int i = 0; i < fields; ++i) row.push_back(source.Fields(i)->Value());
+            }
+        } catch (const std::exception&) {
+            return false;
+        }
+        if (rows.empty()) return true;
+        for (const std::vector<db::TValue>& row : rows) {
+            try {
+                destination.Append();
+                for (int i = 0; i < fields; ++i) destination.Fields(i)->SetValue(row[static_cast<std::size_t>(i)]);
+                destination.Post();
+            } catch (const std::exception&) {
+                try {
+                    destination.Cancel();
+                } catch (const std::exception&) {
+                }
+                gui::ShowMessage("Failed to post.");
+                return false;
+            }
+        }
+    }
+}
 
 }  // namespace
 
@@ -157,7 +201,7 @@ CopyResult CopyProjectTables(editor::EditorContext& ctx, const std::string& appl
         std::uint32_t transaction = 0;
         const bool inTransaction = !from->IsEmpty() && qv::DbiBeginTran(to->DBHandle(), 0, transaction) == 0;
         bool copied = t.currentRowOnly ? (from->IsEmpty() || editor::CopyRecordFields(*from, *to))
-                                       : editor::CopyAllRecords(*from, *to);
+                                       : CopyRecordsInBlocks(*from, *to);
         if (inTransaction) {
             const std::uint32_t commit = 0, rollback = 2;
             if (qv::DbiEndTran(to->DBHandle(), transaction, copied ? commit : rollback) != 0) copied = false;
