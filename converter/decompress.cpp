@@ -127,7 +127,7 @@ std::uint32_t Lz77RleDecompress(HelpStream& in, std::string& out, std::uint32_t 
 
 // ---- phrase tables ----
 
-void LoadOldPhrases(HelpFile& hf) {
+void LoadOldPhrases(HelpFileData& hf) {
     hf.oldPhrases.clear();
     hf.phraseCount = 0;
     if (!hf.phrases.present()) return;
@@ -209,7 +209,7 @@ bool DecodePhraseOffsets(std::uint32_t count, const std::uint8_t* bits, std::uin
     return intact;
 }
 
-void LoadHallPhrases(HelpFile& hf) {
+void LoadHallPhrases(HelpFileData& hf) {
     hf.hallPhraseImage.clear();
     hf.hallPhraseOffsets.clear();
     hf.phraseCount = 0;
@@ -256,15 +256,15 @@ void LoadHallPhrases(HelpFile& hf) {
 
 namespace {
 
-std::string IllegalPhrase(HelpFile& hf) {
+std::string IllegalPhrase(Conversion& hf) {
     AddWarning(hf, kWarnPhraseRef);
     return "?";
 }
 
 }  // namespace
 
-std::string GetOldPhrase(HelpFile& hf, std::int64_t n) {
-    const auto& t = hf.oldPhrases;
+std::string GetOldPhrase(Conversion& hf, std::int64_t n) {
+    const auto& t = hf.file.oldPhrases;
     std::uint64_t at = static_cast<std::uint64_t>(n) * 2;
     if (at + 4 > t.size()) return IllegalPhrase(hf);
     std::uint32_t from = GetU16(t.data() + at), to = GetU16(t.data() + at + 2);
@@ -272,20 +272,20 @@ std::string GetOldPhrase(HelpFile& hf, std::int64_t n) {
     return std::string(reinterpret_cast<const char*>(t.data()) + from, to - from);
 }
 
-std::string GetHallPhrase(HelpFile& hf, std::int64_t n) {
-    const auto& o = hf.hallPhraseOffsets;
+std::string GetHallPhrase(Conversion& hf, std::int64_t n) {
+    const auto& o = hf.file.hallPhraseOffsets;
     if (static_cast<std::uint64_t>(n) + 1 >= o.size()) return IllegalPhrase(hf);
     std::uint32_t from = o[static_cast<std::size_t>(n)], to = o[static_cast<std::size_t>(n) + 1];
-    if (from > to || to > hf.hallPhraseImage.size()) return IllegalPhrase(hf);
-    return std::string(reinterpret_cast<const char*>(hf.hallPhraseImage.data()) + from, to - from);
+    if (from > to || to > hf.file.hallPhraseImage.size()) return IllegalPhrase(hf);
+    return std::string(reinterpret_cast<const char*>(hf.file.hallPhraseImage.data()) + from, to - from);
 }
 
-std::string GetPhrase(HelpFile& hf, std::int64_t n) {
-    if (n < 0 || n >= hf.phraseCount) return IllegalPhrase(hf);
-    return hf.phrIndex.present() ? GetHallPhrase(hf, n) : GetOldPhrase(hf, n);
+std::string GetPhrase(Conversion& hf, std::int64_t n) {
+    if (n < 0 || n >= hf.file.phraseCount) return IllegalPhrase(hf);
+    return hf.file.phrIndex.present() ? GetHallPhrase(hf, n) : GetOldPhrase(hf, n);
 }
 
-std::string ExpandPhrases(HelpFile& hf, const std::uint8_t* input, std::uint32_t inputLength,
+std::string ExpandPhrases(Conversion& hf, const std::uint8_t* input, std::uint32_t inputLength,
                           std::uint32_t outputSize, bool hall) {
     std::string out;
     out.reserve(std::min<std::uint32_t>(outputSize, inputLength * 4 + 16));

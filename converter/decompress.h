@@ -46,21 +46,21 @@ void CopyBytes(HelpStream& in, std::string& out, std::uint32_t n);
 std::uint32_t Lz77RleDecompress(HelpStream& in, std::string& out, std::uint32_t inLength,
                                 Lz77Status* status = nullptr, std::uint32_t limit = 0xFFFFFFFFu);
 
-void LoadOldPhrases(HelpFile& hf);
-void LoadHallPhrases(HelpFile& hf);
+void LoadOldPhrases(HelpFileData& hf);
+void LoadHallPhrases(HelpFileData& hf);
 // Phrase lengths packed in the |PhrIndex bit data become count + 1 offsets.
 // Returns false when the bits ran out before every phrase was decoded.
 bool DecodePhraseOffsets(std::uint32_t count, const std::uint8_t* bits, std::uint32_t bitsSize,
                          std::vector<std::uint32_t>& offsets);
 
 // Phrase n; "?" and warning 46 for a phrase that is not in the table.
-std::string GetPhrase(HelpFile& hf, std::int64_t n);
-std::string GetOldPhrase(HelpFile& hf, std::int64_t n);
-std::string GetHallPhrase(HelpFile& hf, std::int64_t n);
+std::string GetPhrase(Conversion& hf, std::int64_t n);
+std::string GetOldPhrase(Conversion& hf, std::int64_t n);
+std::string GetHallPhrase(Conversion& hf, std::int64_t n);
 
 // Expands phrase references of topic text: at most `outputSize` bytes; the
 // result's size is the length produced (zero bytes included).
-std::string ExpandPhrases(HelpFile& hf, const std::uint8_t* input, std::uint32_t inputLength,
+std::string ExpandPhrases(Conversion& hf, const std::uint8_t* input, std::uint32_t inputLength,
                           std::uint32_t outputSize, bool hall);
 
 }  // namespace conv

@@ -4,19 +4,19 @@
 
 namespace conv {
 
-FontTable ReadFontTable(HelpFile& hf) {
+FontTable ReadFontTable(const HelpFileData& file, std::optional<bool>& wideFonts, ReadReport& report) {
     FontTable t;
-    if (!hf.font.present()) return t;
-    const std::uint32_t size = hf.font.size;
-    const std::uint8_t* base = hf.stream.Data() + hf.font.offset;
+    if (!file.font.present()) return t;
+    const std::uint32_t size = file.font.size;
+    const std::uint8_t* base = file.stream.Data() + file.font.offset;
     if (size < 8) {
-        AddDamageWarning(hf, kDamageTooShort, "|FONT");
+        AddDamageWarning(report, kDamageTooShort, "|FONT");
         return t;
     }
     std::uint32_t faceCount = GetU16(base), descriptorCount = GetU16(base + 2);
     std::uint32_t faceOffset = GetU16(base + 4), descriptorOffset = GetU16(base + 6);
     if (descriptorOffset > size || faceOffset > descriptorOffset) {
-        AddDamageWarning(hf, kDamageHeader, "|FONT");
+        AddDamageWarning(report, kDamageHeader, "|FONT");
         return t;
     }
     if (faceCount) {
@@ -36,11 +36,11 @@ FontTable ReadFontTable(HelpFile& hf) {
     if (descriptorCount == 0) return t;
     const bool wide = (size - descriptorOffset) / descriptorCount >= 12;
     const std::uint32_t width = wide ? 42 : 11;
-    hf.newFontFormat = wide;
+    wideFonts = wide;
     for (std::uint32_t i = 0; i < descriptorCount; ++i) {
         std::uint64_t at = descriptorOffset + static_cast<std::uint64_t>(i) * width;
         if (at + width > size) {
-            AddDamageWarning(hf, kDamagePastEnd, "|FONT");
+            AddDamageWarning(report, kDamagePastEnd, "|FONT");
             break;
         }
         const std::uint8_t* d = base + at;
@@ -73,6 +73,20 @@ FontTable ReadFontTable(HelpFile& hf) {
         }
         t.descriptors.push_back(f);
     }
+    return t;
+}
+
+FontTable ReadFontTable(Conversion& hf) {
+    if (hf.file.tablesRead) {
+        if (hf.file.wideFonts) hf.state.newFontFormat = *hf.file.wideFonts;
+        Report(hf, hf.file.fontReport);
+        return hf.file.fonts;
+    }
+    std::optional<bool> wide;
+    ReadReport report;
+    FontTable t = ReadFontTable(hf.file, wide, report);
+    if (wide) hf.state.newFontFormat = *wide;
+    Report(hf, report);
     return t;
 }
 

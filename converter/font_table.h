@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -11,23 +12,12 @@
 
 namespace conv {
 
-struct FontDescriptor {
-    std::uint8_t attributes = 0;  // 0x01 bold, 0x02 italic, 0x04 underline
-    std::uint8_t halfPoints = 0;
-    std::uint8_t family = 0;      // 1 modern, 2 roman, 3 swiss, 4 script, 5 decor
-    std::uint16_t faceIndex = 0;
-    std::uint8_t foreground[3] = {};
-    std::uint8_t background[3] = {};
-};
-
-struct FontTable {
-    std::vector<std::string> faceNames;
-    std::vector<FontDescriptor> descriptors;
-};
-
-// Reads |FONT (an empty table when it is missing); sets the file's
-// new-font-format flag for 42-byte descriptors. Damage gives a warning and
-// the part read so far.
-FontTable ReadFontTable(HelpFile& hf);
+// Reads |FONT (an empty table when it is missing); `wide` tells whether
+// the descriptors are the 42-byte form (unset without descriptors). Damage
+// gives a warning and the part read so far.
+FontTable ReadFontTable(const HelpFileData& file, std::optional<bool>& wide, ReadReport& report);
+// The file's fonts for a conversion; sets its new-font-format flag for
+// 42-byte descriptors.
+FontTable ReadFontTable(Conversion& hf);
 
 }  // namespace conv

@@ -12,6 +12,8 @@
 #include <system_error>
 
 #include "converter/decompress.h"
+#include "converter/font_table.h"
+#include "converter/topic_stream.h"
 
 namespace conv {
 
@@ -72,9 +74,15 @@ bool HelpStream::LoadFile(const std::filesystem::path& path) {
         done += static_cast<std::size_t>(n);
     }
     bytes.resize(done);
-    bytes_ = std::move(bytes);
-    pos_ = 0;
+    Take(std::move(bytes));
     return true;
+}
+
+void HelpStream::Take(std::string bytes) {
+    bytes_ = std::make_shared<const std::string>(std::move(bytes));
+    data_ = reinterpret_cast<const std::uint8_t*>(bytes_->data());
+    size_ = static_cast<std::uint32_t>(bytes_->size());
+    pos_ = 0;
 }
 
 bool HelpStream::Seek(std::uint64_t pos) {
@@ -139,9 +147,9 @@ bool HelpStream::ReadCString(std::string& out, std::uint32_t end, std::size_t li
 
 // ---- record ----
 
-HelpFile::~HelpFile() {
-    if (localizationFile) std::fclose(localizationFile);
-    if (!pictureFolder.empty()) RemoveScratchFolder(pictureFolder);
+Conversion::~Conversion() {
+    if (state.localizationFile) std::fclose(state.localizationFile);
+    if (!state.pictureFolder.empty()) RemoveScratchFolder(state.pictureFolder);
 }
 
 namespace {
@@ -177,19 +185,39 @@ void RemoveScratchFolder(const std::string& path) {
     ScratchFolders().erase(path);
 }
 
-void AddDamageWarning(HelpFile& hf, int detail, const std::string& what) {
+void AddDamageWarning(Conversion& hf, int detail, const std::string& what) {
     AddWarning(hf, kWarnDamaged, {WarningArg::Localized(detail, {what})});
 }
 
-void AddWarning(HelpFile& hf, int number, std::vector<WarningArg> args) {
-    // A damaged file could repeat one fault per record; keep the list usable.
-    if (hf.warnings.size() >= 10000) return;
-    hf.warnings.push_back({number, std::move(args)});
-    if (hf.onWarning) hf.onWarning(hf.warnings.back());
+void AddDamageWarning(HelpFileData& file, int detail, const std::string& what) {
+    AddWarning(file, kWarnDamaged, {WarningArg::Localized(detail, {what})});
 }
 
-void SetProgress(HelpFile& hf, int position, int phase) {
-    if (hf.progress) hf.progress(position, phase);
+// A damaged file could repeat one fault per record; keep the list usable.
+constexpr std::size_t kMaxWarnings = 10000;
+
+void AddWarning(Conversion& hf, int number, std::vector<WarningArg> args) {
+    if (hf.state.warnings.size() >= kMaxWarnings) return;
+    hf.state.warnings.push_back({number, std::move(args)});
+    if (hf.options.onWarning) hf.options.onWarning(hf.state.warnings.back());
+}
+
+void AddWarning(HelpFileData& file, int number, std::vector<WarningArg> args) {
+    if (file.warnings.size() >= kMaxWarnings) return;
+    file.warnings.push_back({number, std::move(args)});
+}
+
+void SetProgress(Conversion& hf, int position, int phase) {
+    if (hf.options.progress) hf.options.progress(position, phase);
+}
+
+void AddDamageWarning(ReadReport& report, int detail, const std::string& what) {
+    report.warnings.push_back({kWarnDamaged, {WarningArg::Localized(detail, {what})}});
+}
+
+void Report(Conversion& hf, const ReadReport& report) {
+    for (int position : report.positions) SetProgress(hf, position, report.phase);
+    for (const HelpWarning& w : report.warnings) AddWarning(hf, w.number, w.args);
 }
 
 namespace {
@@ -199,58 +227,121 @@ namespace {
 // Directory names of 59 characters or more are refused.
 constexpr std::size_t kMaxDirectoryName = 58;
 
-std::unique_ptr<HelpFile> OpenLoaded(std::unique_ptr<HelpFile> hf) {
-    HelpStream& s = hf->stream;
+void ReadSystemRecordList(HelpFileData& hf) {
+    hf.systemRecords.clear();
+    hf.systemRecordsCut = false;
+    if (!hf.system.present() || hf.isHC30) return;
+    HelpStream s = hf.stream;
+    std::uint32_t pos = 12;
+    while (pos + 4 <= hf.system.size) {
+        s.Seek(hf.system.offset + pos);
+        std::uint16_t type = 0, length = 0;
+        if (!s.ReadU16(type) || !s.ReadU16(length)) break;
+        if (pos + 4 + static_cast<std::uint32_t>(length) > hf.system.size) {
+            hf.systemRecordsCut = true;
+            break;
+        }
+        SystemRecord r;
+        r.type = type;
+        r.data.assign(reinterpret_cast<const char*>(s.Here()), length);
+        hf.systemRecords.push_back(std::move(r));
+        pos += 4 + length;
+    }
+}
+
+// False when probing finds no help file.
+bool ReadInto(HelpFileData& hf, ConversionFlags flags) {
+    HelpStream& s = hf.stream;
     s.Seek(0);
-    FileHeader& h = hf->fileHeader;
+    FileHeader& h = hf.fileHeader;
     bool whole = s.ReadU32(h.magic) && s.ReadU32(h.directoryStart) && s.ReadU32(h.firstFreeBlock) &&
                  s.ReadU32(h.fileSize);
     if (!whole || h.magic != kHelpFileMagic) {
-        if (hf->flags & kProbe) return nullptr;
+        if (flags & kProbe) return false;
         throw HelpFileError(kMsgBadMagic);
     }
-    FindFirstDirectoryLeaf(*hf);
-    ReadInternalDirectory(*hf);
-    hf->compressed = (hf->systemHeader.flags & (4 | 8)) != 0 && hf->systemHeader.minor != 15;
-    if (!(hf->flags & kProbe)) {
-        if (hf->phrImage.present())
-            LoadHallPhrases(*hf);
-        else if (hf->phrases.present())
-            LoadOldPhrases(*hf);
+    FindFirstDirectoryLeaf(hf);
+    ReadInternalDirectory(hf);
+    hf.compressed = (hf.systemHeader.flags & (4 | 8)) != 0 && hf.systemHeader.minor != 15;
+    ReadSystemRecordList(hf);
+    if (!(flags & kProbe)) {
+        if (hf.phrImage.present())
+            LoadHallPhrases(hf);
+        else if (hf.phrases.present())
+            LoadOldPhrases(hf);
+        hf.fonts = ReadFontTable(hf, hf.wideFonts, hf.fontReport);
+        hf.contextTable = ReadContextTable(hf, hf.contextReport);
+        hf.kTable = ReadKeywordIndex(hf, hf.kwBtree, hf.kwData, hf.kReport);
+        hf.aTable = ReadKeywordIndex(hf, hf.awBtree, hf.awData, hf.aReport);
+        hf.tablesRead = true;
     }
-    return hf;
+    return true;
+}
+
+// A conversion starts where the read ended: at its read position and with
+// its warnings.
+void StartFromFile(Conversion& c) {
+    c.state.stream = c.file.stream;
+    c.state.warnings = c.file.warnings;
 }
 
 }  // namespace
 
-std::unique_ptr<HelpFile> OpenHelpFile(const std::filesystem::path& path, ConversionFlags flags) {
-    auto hf = std::make_unique<HelpFile>();
+Conversion::Conversion(const HelpFileData& f, const ConvertOptions& o) : file(f), options(o) { StartFromFile(*this); }
+
+std::unique_ptr<HelpFileData> ReadHelpFile(const std::filesystem::path& path, ConversionFlags flags) {
+    auto hf = std::make_unique<HelpFileData>();
     if (!hf->stream.LoadFile(path)) return nullptr;
     hf->path = path.string();
-    hf->flags = flags;
-    return OpenLoaded(std::move(hf));
+    if (!ReadInto(*hf, flags)) return nullptr;
+    return hf;
+}
+
+std::unique_ptr<HelpFileData> ReadHelpFileBytes(std::string bytes, const std::string& path,
+                                                ConversionFlags flags) {
+    auto hf = std::make_unique<HelpFileData>();
+    hf->stream = HelpStream(std::move(bytes));
+    hf->path = path;
+    if (!ReadInto(*hf, flags)) return nullptr;
+    return hf;
+}
+
+std::unique_ptr<HelpFile> OpenHelpFile(const std::filesystem::path& path, ConversionFlags flags) {
+    auto hf = std::make_unique<HelpFile>();
+    if (!hf->fileData.stream.LoadFile(path)) return nullptr;
+    hf->fileData.path = path.string();
+    hf->ownOptions.flags = flags;
+    if (!ReadInto(hf->fileData, flags)) return nullptr;
+    StartFromFile(*hf);
+    return hf;
 }
 
 std::unique_ptr<HelpFile> OpenHelpFileBytes(std::string bytes, const std::string& path,
                                             ConversionFlags flags) {
     auto hf = std::make_unique<HelpFile>();
-    hf->stream = HelpStream(std::move(bytes));
-    hf->path = path;
-    hf->flags = flags;
-    return OpenLoaded(std::move(hf));
+    hf->fileData.stream = HelpStream(std::move(bytes));
+    hf->fileData.path = path;
+    hf->ownOptions.flags = flags;
+    if (!ReadInto(hf->fileData, flags)) return nullptr;
+    StartFromFile(*hf);
+    return hf;
+}
+
+void RemovePictureFiles(Conversion& hf) {
+    if (!(hf.options.flags & kBmpInRtf)) return;
+    for (const auto& name : hf.state.pictureFiles) {
+        if (!name) continue;
+        std::error_code ec;
+        std::filesystem::remove(*name, ec);
+    }
 }
 
 void CloseHelpFile(std::unique_ptr<HelpFile> hf) {
     if (!hf) return;
-    if (hf->flags & kBmpInRtf) {
-        for (const auto& name : hf->pictureFiles) {
-            if (!name) continue;
-            std::error_code ec;
-            std::filesystem::remove(*name, ec);
-        }
-    }
+    RemovePictureFiles(*hf);
     hf.reset();
 }
+
 
 bool ReadBTreeHeader(HelpStream& s, std::uint32_t offset, BTreeHeader& h) {
     if (!s.Seek(offset) || s.Remaining() < kBTreeHeaderSize) return false;
@@ -325,7 +416,7 @@ bool ForEachLeafPage(const BTreeHeader& h, HelpStream& s, std::uint32_t pagesSta
     return true;
 }
 
-void FindFirstDirectoryLeaf(HelpFile& hf) {
+void FindFirstDirectoryLeaf(HelpFileData& hf) {
     std::uint64_t dataStart = static_cast<std::uint64_t>(hf.fileHeader.directoryStart) + 9;
     if (dataStart > hf.stream.Size() || !ReadBTreeHeader(hf.stream, static_cast<std::uint32_t>(dataStart),
                                                          hf.directoryHeader))
@@ -339,7 +430,7 @@ void FindFirstDirectoryLeaf(HelpFile& hf) {
 namespace {
 
 // Reads one directory leaf entry at the stream position, within `end`.
-void ReadEntryAt(HelpFile& hf, std::uint32_t end, std::int32_t n, DirectoryEntry& entry) {
+void ReadEntryAt(HelpFileData& hf, std::uint32_t end, std::int32_t n, DirectoryEntry& entry) {
     HelpStream& s = hf.stream;
     entry.name.clear();
     for (;;) {
@@ -362,20 +453,20 @@ void ReadEntryAt(HelpFile& hf, std::uint32_t end, std::int32_t n, DirectoryEntry
     s.Seek(back);
 }
 
-void NoteKnownFile(HelpFile& hf, const DirectoryEntry& e) {
+void NoteKnownFile(HelpFileData& hf, const DirectoryEntry& e) {
     struct Known {
         const char* name;
-        InternalFile HelpFile::*slot;
+        InternalFile HelpFileData::*slot;
     };
     static const Known kKnown[] = {
-        {"|Phrases", &HelpFile::phrases},  {"|PhrImage", &HelpFile::phrImage},
-        {"|PhrIndex", &HelpFile::phrIndex}, {"|SYSTEM", &HelpFile::system},
-        {"|FONT", &HelpFile::font},        {"|TOPIC", &HelpFile::topic},
-        {"|TOMAP", &HelpFile::tomap},      {"|CONTEXT", &HelpFile::context},
-        {"|KWBTREE", &HelpFile::kwBtree},  {"|KWDATA", &HelpFile::kwData},
-        {"|AWBTREE", &HelpFile::awBtree},  {"|AWDATA", &HelpFile::awData},
-        {"|0KWBTREE", &HelpFile::kwBtree}, {"|0KWDATA", &HelpFile::kwData},
-        {"|CTXOMAP", &HelpFile::ctxoMap},  {"|TTLBTREE", &HelpFile::ttlBtree},
+        {"|Phrases", &HelpFileData::phrases},  {"|PhrImage", &HelpFileData::phrImage},
+        {"|PhrIndex", &HelpFileData::phrIndex}, {"|SYSTEM", &HelpFileData::system},
+        {"|FONT", &HelpFileData::font},        {"|TOPIC", &HelpFileData::topic},
+        {"|TOMAP", &HelpFileData::tomap},      {"|CONTEXT", &HelpFileData::context},
+        {"|KWBTREE", &HelpFileData::kwBtree},  {"|KWDATA", &HelpFileData::kwData},
+        {"|AWBTREE", &HelpFileData::awBtree},  {"|AWDATA", &HelpFileData::awData},
+        {"|0KWBTREE", &HelpFileData::kwBtree}, {"|0KWDATA", &HelpFileData::kwData},
+        {"|CTXOMAP", &HelpFileData::ctxoMap},  {"|TTLBTREE", &HelpFileData::ttlBtree},
     };
     for (const auto& k : kKnown) {
         if (e.name == k.name) {
@@ -385,7 +476,7 @@ void NoteKnownFile(HelpFile& hf, const DirectoryEntry& e) {
     }
 }
 
-void ReadSystemHeader(HelpFile& hf) {
+void ReadSystemHeader(HelpFileData& hf) {
     HelpStream& s = hf.stream;
     SystemHeader& h = hf.systemHeader;
     h = SystemHeader{};
@@ -413,7 +504,7 @@ void ReadSystemHeader(HelpFile& hf) {
 
 }  // namespace
 
-void ReadDirectoryEntry(HelpFile& hf, std::int32_t n, DirectoryEntry& entry) {
+void ReadDirectoryEntry(HelpFileData& hf, std::int32_t n, DirectoryEntry& entry) {
     std::int64_t seen = 0;
     bool found = false;
     bool intact = ForEachLeafPage(
@@ -431,12 +522,11 @@ void ReadDirectoryEntry(HelpFile& hf, std::int32_t n, DirectoryEntry& entry) {
     if (!intact || !found) FileFormatProblem(n);
 }
 
-void ReadInternalDirectory(HelpFile& hf) {
+void ReadInternalDirectory(HelpFileData& hf) {
     std::uint32_t total = hf.directoryHeader.totalEntries;
     // Each entry needs at least a name byte and a 4-byte offset.
     if (total > hf.stream.Size() / 5) FileFormatProblem(0);
     hf.directoryEntryCount = static_cast<std::int32_t>(total);
-    SetProgress(hf, 0, kPhaseLoadingSystem);
     hf.directoryEntries.clear();
     hf.directoryEntries.reserve(total);
     // One walk along the leaves reads every entry; the same entries a
@@ -460,13 +550,13 @@ void ReadInternalDirectory(HelpFile& hf) {
     ReadSystemHeader(hf);
 }
 
-void ReadSystemInfo(HelpFile& hf, SystemInfo& info) {
+void ReadSystemInfo(Conversion& hf, SystemInfo& info) {
     FreeSystemInfo(info);
-    if (!hf.system.present()) return;
-    HelpStream& s = hf.stream;
-    std::uint32_t end = hf.system.offset + hf.system.size;
-    if (hf.isHC30) {
-        s.Seek(hf.system.offset + 12u);
+    if (!hf.file.system.present()) return;
+    HelpStream& s = hf.state.stream;
+    std::uint32_t end = hf.file.system.offset + hf.file.system.size;
+    if (hf.file.isHC30) {
+        s.Seek(hf.file.system.offset + 12u);
         std::string line;
         while (s.Tell() < end && line.size() < 31) {
             int c = s.Get();
@@ -486,26 +576,9 @@ void ReadSystemInfo(HelpFile& hf, SystemInfo& info) {
 
 void FreeSystemInfo(SystemInfo& info) { info = SystemInfo{}; }
 
-std::vector<SystemRecord> ReadSystemRecords(HelpFile& hf) {
-    std::vector<SystemRecord> out;
-    if (!hf.system.present() || hf.isHC30) return out;
-    HelpStream& s = hf.stream;
-    std::uint32_t pos = 12;
-    while (pos + 4 <= hf.system.size) {
-        s.Seek(hf.system.offset + pos);
-        std::uint16_t type = 0, length = 0;
-        if (!s.ReadU16(type) || !s.ReadU16(length)) break;
-        if (pos + 4 + static_cast<std::uint32_t>(length) > hf.system.size) {
-            AddDamageWarning(hf, kDamagePastEnd, "|SYSTEM");
-            break;
-        }
-        SystemRecord r;
-        r.type = type;
-        r.data.assign(reinterpret_cast<const char*>(s.Here()), length);
-        out.push_back(std::move(r));
-        pos += 4 + length;
-    }
-    return out;
+const std::vector<SystemRecord>& ReadSystemRecords(Conversion& hf) {
+    if (hf.file.systemRecordsCut) AddDamageWarning(hf, kDamagePastEnd, "|SYSTEM");
+    return hf.file.systemRecords;
 }
 
 }  // namespace conv

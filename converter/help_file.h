@@ -5,7 +5,8 @@
 // A help file comes from anywhere, so the whole file is held in memory and
 // every read goes through HelpStream, which never reads past the end. Fatal
 // conditions are thrown as HelpFileError carrying the user-facing message;
-// recoverable damage becomes a numbered warning in HelpFile::warnings.
+// recoverable damage becomes a numbered warning of the read or of the
+// conversion that met it.
 #pragma once
 
 #include <cstdint>
@@ -132,21 +133,23 @@ std::uint32_t ParseDecimal(std::string_view text);
 
 // The bytes of the open help file with a read position. Reads never go past
 // the end: a short read returns what is there and the typed readers fail.
+// A copy is a second read position over the same bytes, which are never
+// changed once loaded.
 class HelpStream {
 public:
     HelpStream() = default;
-    explicit HelpStream(std::string bytes) : bytes_(std::move(bytes)) {}
+    explicit HelpStream(std::string bytes) { Take(std::move(bytes)); }
     // Reads a regular file whole; false for anything else (a missing file,
     // a device, a FIFO, a file too large to address). A file that cannot be
     // held in memory throws HelpFileError(kMsgNoMemory).
     bool LoadFile(const std::filesystem::path& path);
 
-    std::uint32_t Size() const { return static_cast<std::uint32_t>(bytes_.size()); }
+    std::uint32_t Size() const { return size_; }
     std::uint32_t Tell() const { return pos_; }
     // Positions beyond the end are clamped to the end; false then.
     bool Seek(std::uint64_t pos);
     std::uint32_t Remaining() const { return Size() - pos_; }
-    const std::uint8_t* Data() const { return reinterpret_cast<const std::uint8_t*>(bytes_.data()); }
+    const std::uint8_t* Data() const { return data_; }
     const std::uint8_t* Here() const { return Data() + pos_; }
     void Skip(std::uint32_t n) { pos_ += n < Remaining() ? n : Remaining(); }
 
@@ -161,7 +164,11 @@ public:
     bool ReadCString(std::string& out, std::uint32_t end, std::size_t limit = 1u << 20);
 
 private:
-    std::string bytes_;
+    void Take(std::string bytes);
+
+    std::shared_ptr<const std::string> bytes_;
+    const std::uint8_t* data_ = reinterpret_cast<const std::uint8_t*>("");
+    std::uint32_t size_ = 0;
     std::uint32_t pos_ = 0;
 };
 
@@ -281,18 +288,52 @@ struct OffsetLookup {
     bool stale = false;       // keys changed around taken places: sort again
 };
 
-struct HelpFile {
-    ConversionFlags flags = 0;
-    bool compressed = false;
+// One |SYSTEM record as stored.
+struct SystemRecord {
+    std::uint16_t type = 0;
+    std::string data;
+};
+
+struct FontDescriptor {
+    std::uint8_t attributes = 0;  // 0x01 bold, 0x02 italic, 0x04 underline
+    std::uint8_t halfPoints = 0;
+    std::uint8_t family = 0;      // 1 modern, 2 roman, 3 swiss, 4 script, 5 decor
+    std::uint16_t faceIndex = 0;
+    std::uint8_t foreground[3] = {};
+    std::uint8_t background[3] = {};
+};
+
+struct FontTable {
+    std::vector<std::string> faceNames;
+    std::vector<FontDescriptor> descriptors;
+};
+
+// What reading one table of a file reported: the progress positions it
+// passed in `phase`, then the warnings it found. A conversion that takes
+// the table into use reports them as if it had read the table itself, so
+// every conversion of one read reports what a conversion of its own read
+// would.
+struct ReadReport {
+    int phase = 0;
+    std::vector<int> positions;
+    std::vector<HelpWarning> warnings;
+};
+
+// What a help file is, read once when it is opened: its bytes, container,
+// directory, |SYSTEM header and records, phrase tables, fonts, contexts and
+// keyword indexes. Nothing changes it afterwards, so any number of
+// conversions can share one read.
+struct HelpFileData {
     std::string path;
+    // The bytes; each conversion reads them through its own copy.
     HelpStream stream;
     FileHeader fileHeader;
     BTreeHeader directoryHeader;
     SystemHeader systemHeader;
+    bool compressed = false;
     bool isHC30 = false;
     bool isHCRTF = false;
     bool isWMVC = false;
-    bool newFontFormat = false;
     std::uint16_t firstDirectoryLeaf = 0;
     std::uint32_t directoryPagesStart = 0;
 
@@ -300,44 +341,90 @@ struct HelpFile {
     InternalFile kwBtree, kwData, awBtree, awData, ctxoMap, ttlBtree;
 
     std::int32_t directoryEntryCount = 0;
-    std::vector<KnownContextName> knownNames;
-    std::vector<std::string> fontCommands;
-    std::vector<ContextEntry> contextTable;
-    KeywordTable kTable, aTable;
-    std::vector<std::optional<std::string>> pictureFiles;
-    OffsetLookup contextLookup;
-    std::size_t contextCursor = 0;  // places of contextLookup given to records this pass
-    std::vector<OffsetLookup> keywordLookups;  // one per keyword table in use
+    std::vector<DirectoryEntry> directoryEntries;
 
     std::vector<std::uint8_t> oldPhrases;       // offsets then text
     std::vector<std::uint8_t> hallPhraseImage;
     std::vector<std::uint32_t> hallPhraseOffsets;
     std::int32_t phraseCount = 0;
 
-    std::vector<std::string> windowNames;       // at most kMaxWindowNames
-    std::vector<std::vector<BrowseEntry>> browseGroups;
-    std::vector<DirectoryEntry> directoryEntries;
-    bool realPass = false;
-    TopicReaderState topicReader;
+    std::vector<SystemRecord> systemRecords;  // none for HC30 files
+    bool systemRecordsCut = false;            // the last one ran past |SYSTEM
 
+    // The tables a conversion may take into use, read with the file unless
+    // it was only probed. A conversion copies the keyword tables: its
+    // topic loop moves their entries.
+    bool tablesRead = false;
+    FontTable fonts;
+    std::optional<bool> wideFonts;  // 42-byte descriptors; unset without any
+    ReadReport fontReport;
+    std::vector<ContextEntry> contextTable;
+    ReadReport contextReport;
+    std::optional<KeywordTable> kTable, aTable;
+    ReadReport kReport, aReport;
+
+    // Found while reading the container; every conversion of the file
+    // starts with them.
+    std::vector<HelpWarning> warnings;
+
+    HelpFileData() = default;
+    HelpFileData(const HelpFileData&) = delete;
+    HelpFileData& operator=(const HelpFileData&) = delete;
+};
+
+// What one conversion was asked for.
+struct ConvertOptions {
+    ConversionFlags flags = 0;
     // Progress (position, phase string id); empty when no dialog is shown.
     std::function<void(int position, int phase)> progress;
-    std::FILE* localizationFile = nullptr;
-    int localizationCounter = 0;
-    bool localizationLineFlag = false;
-    std::int32_t wordProcessor = 0;
-    bool openTocGroup = false;
-
-    std::vector<HelpWarning> warnings;
     // Told of each warning as it is recorded (the progress list shows them
     // while the conversion runs).
     std::function<void(const HelpWarning&)> onWarning;
+    std::int32_t wordProcessor = 0;
+    std::string rtfBaseName;  // the RTF files are <base>.RTF or <base><n>.RTF
+};
 
-    // Writer state of one conversion: escaped characters written so far (a
-    // line feed follows every 64th), the open hotspot's target, and the
-    // base name of the document's pictures in the TEMP folder.
+// Everything one conversion changes while it runs.
+struct ConversionState {
+    // Its own read position over the file's bytes.
+    HelpStream stream;
+    std::vector<HelpWarning> warnings;
+
+    // Tables this conversion took into use (which ones depends on its
+    // options), copies of the read's, and what it learnt while it ran: the
+    // topic loop moves keyword entries as it takes them.
+    std::vector<ContextEntry> contextTable;
+    std::vector<std::uint32_t> contextHashes;   // sorted hashes of the context table
+    KeywordTable kTable, aTable;
+    std::vector<KnownContextName> knownNames;
+    std::vector<std::string> fontCommands;
+    bool newFontFormat = false;
+    std::vector<std::optional<std::string>> pictureFiles;
+    OffsetLookup contextLookup;
+    std::size_t contextCursor = 0;  // places of contextLookup given to records this pass
+    std::vector<OffsetLookup> keywordLookups;  // one per keyword table in use
+
+    // The topic walk: the |TOPIC reader, which pass runs, and what the
+    // collecting pass gathers for the writing pass.
+    TopicReaderState topicReader;
+    bool realPass = false;
+    std::vector<std::string> windowNames;       // at most kMaxWindowNames
+    std::vector<std::vector<BrowseEntry>> browseGroups;
+    bool openTocGroup = false;
+    std::FILE* localizationFile = nullptr;
+    int localizationCounter = 0;
+    bool localizationLineFlag = false;
+
+    // Writer state: escaped characters written so far (a line feed follows
+    // every 64th) and the open hotspot's target.
     std::uint64_t escapedCharCount = 0;
     std::optional<std::string> openHotspot;
+    // Page references of a printable document name only bookmarks that are
+    // written: the index bookmarks of the writing pass, and the title
+    // bookmarks planned before it (the contents list comes first).
+    std::set<std::uint32_t> indexBookmarks;
+    std::vector<std::uint32_t> titleBookmarks;  // per titled topic, in order
+    std::set<std::uint32_t> plannedTitleBookmarks;
 
     // Pixels (or metafile records) unpacked and picture bytes embedded so
     // far, against the bounds above.
@@ -345,25 +432,39 @@ struct HelpFile {
     std::uint64_t embeddedBytes = 0;
     // With BmpInRtf: the private folder (made by mkdtemp, mode 0700) that
     // holds the pictures while the document is written; removed with the
-    // record, on every path.
+    // conversion, on every path.
     std::string pictureFolder;
     bool pictureFolderTried = false;
     // Names of files this conversion wrote into the output folder, upper
     // case, so no file of the help file replaces another (project writer).
     std::set<std::string> writtenNames;
-    std::string rtfBaseName;  // the RTF files are <base>.RTF or <base><n>.RTF
-    // Page references of a printable document name only bookmarks that are
-    // written: the index bookmarks of the writing pass, and the title
-    // bookmarks planned before it (the contents list comes first).
-    std::set<std::uint32_t> indexBookmarks;
-    std::vector<std::uint32_t> titleBookmarks;  // per titled topic, in order
-    std::set<std::uint32_t> plannedTitleBookmarks;
-    std::vector<std::uint32_t> contextHashes;   // sorted hashes of the context table
+};
 
-    HelpFile() = default;
-    HelpFile(const HelpFile&) = delete;
-    HelpFile& operator=(const HelpFile&) = delete;
-    ~HelpFile();
+// One conversion of a read file: the file and the options it was given,
+// neither changed by it, and its own state.
+struct Conversion {
+    Conversion(const HelpFileData& file, const ConvertOptions& options);
+    Conversion(const Conversion&) = delete;
+    Conversion& operator=(const Conversion&) = delete;
+    ~Conversion();
+
+    const HelpFileData& file;
+    const ConvertOptions& options;
+    ConversionState state;
+};
+
+// Holds what a conversion refers to, so that it is made before the
+// conversion and outlives it.
+struct HelpFileParts {
+    HelpFileData fileData;
+    ConvertOptions ownOptions;
+};
+
+// A file read and one conversion of it, owned together: the road of a
+// single conversion, of probing a file, and of tests. The read part is
+// `fileData`, the options are `ownOptions`.
+struct HelpFile : HelpFileParts, Conversion {
+    HelpFile() : Conversion(fileData, ownOptions) {}
 };
 
 struct SystemInfo {
@@ -372,28 +473,34 @@ struct SystemInfo {
     std::optional<std::string> copyright;
 };
 
-// One |SYSTEM record as stored.
-struct SystemRecord {
-    std::uint16_t type = 0;
-    std::string data;
-};
-
 // Progress phases (string ids of the shell).
 inline constexpr int kPhaseScanningKeywords = 1;
 inline constexpr int kPhaseReadingContext = 4;
 inline constexpr int kPhaseLoadingSystem = 8;
 
-void AddWarning(HelpFile& hf, int number, std::vector<WarningArg> args = {});
+void AddWarning(Conversion& hf, int number, std::vector<WarningArg> args = {});
+void AddWarning(HelpFileData& file, int number, std::vector<WarningArg> args = {});
 // Warning 47 with one of the kDamage texts about the internal file `what`.
-void AddDamageWarning(HelpFile& hf, int detail, const std::string& what);
-void SetProgress(HelpFile& hf, int position, int phase);
+void AddDamageWarning(Conversion& hf, int detail, const std::string& what);
+void AddDamageWarning(HelpFileData& file, int detail, const std::string& what);
+void SetProgress(Conversion& hf, int position, int phase);
+void AddDamageWarning(ReadReport& report, int detail, const std::string& what);
+// Gives a table's read report to the conversion taking the table into use.
+void Report(Conversion& hf, const ReadReport& report);
 
-// Opens a help file. Null when it cannot be opened, or in probe mode when it
-// is no help file; throws HelpFileError on fatal damage.
-std::unique_ptr<HelpFile> OpenHelpFile(const std::filesystem::path& path, ConversionFlags flags);
+// Reads a help file. Null when it cannot be opened, or in probe mode (the
+// only flag read here) when it is no help file; throws HelpFileError on
+// fatal damage.
+std::unique_ptr<HelpFileData> ReadHelpFile(const std::filesystem::path& path, ConversionFlags flags);
 // The same on bytes already in memory (tests, fuzzing); `path` is only kept.
+std::unique_ptr<HelpFileData> ReadHelpFileBytes(std::string bytes, const std::string& path,
+                                                ConversionFlags flags);
+// Reads a help file and readies one conversion of it with `flags`.
+std::unique_ptr<HelpFile> OpenHelpFile(const std::filesystem::path& path, ConversionFlags flags);
 std::unique_ptr<HelpFile> OpenHelpFileBytes(std::string bytes, const std::string& path,
                                             ConversionFlags flags);
+// With BmpInRtf deletes the picture files made by the conversion.
+void RemovePictureFiles(Conversion& hf);
 // Frees the record; with BmpInRtf deletes the picture files made for it.
 void CloseHelpFile(std::unique_ptr<HelpFile> hf);
 
@@ -403,9 +510,9 @@ void CloseHelpFile(std::unique_ptr<HelpFile> hf);
 void RegisterScratchFolder(const std::string& path);
 void RemoveScratchFolder(const std::string& path);
 
-void FindFirstDirectoryLeaf(HelpFile& hf);
-void ReadDirectoryEntry(HelpFile& hf, std::int32_t n, DirectoryEntry& entry);
-void ReadInternalDirectory(HelpFile& hf);
+void FindFirstDirectoryLeaf(HelpFileData& file);
+void ReadDirectoryEntry(HelpFileData& file, std::int32_t n, DirectoryEntry& entry);
+void ReadInternalDirectory(HelpFileData& file);
 
 // Reads a B-tree header at `offset`; false when it does not fit in the file.
 bool ReadBTreeHeader(HelpStream& stream, std::uint32_t offset, BTreeHeader& header);
@@ -424,9 +531,10 @@ bool ForEachLeafPage(const BTreeHeader& header, HelpStream& stream, std::uint32_
                      const std::function<bool(std::uint32_t pageStart, std::uint32_t pageEnd,
                                               std::int16_t count)>& visit);
 
-void ReadSystemInfo(HelpFile& hf, SystemInfo& info);
+void ReadSystemInfo(Conversion& hf, SystemInfo& info);
 void FreeSystemInfo(SystemInfo& info);
-// All |SYSTEM records in file order (none for HC30 files).
-std::vector<SystemRecord> ReadSystemRecords(HelpFile& hf);
+// All |SYSTEM records in file order (none for HC30 files); a warning when
+// the last one was cut.
+const std::vector<SystemRecord>& ReadSystemRecords(Conversion& hf);
 
 }  // namespace conv

@@ -29,7 +29,7 @@ void Put32(std::string& s, std::uint32_t v) {
 // the private picture folder the file is created exclusively and a link is
 // never followed (the folder is ours alone, so an old file of the same name
 // is one of our own and is replaced).
-bool WriteWholeFile(HelpFile& hf, const std::string& name, const std::string& bytes) {
+bool WriteWholeFile(Conversion& hf, const std::string& name, const std::string& bytes) {
     std::FILE* f = nullptr;
     if (InPictureFolder(hf, name)) {
         ::unlink(name.c_str());
@@ -63,8 +63,8 @@ std::string Unpack(HelpStream& s, std::uint32_t size, int packing, std::uint32_t
 }
 
 // What is left of the conversion's picture budget, at most one picture's worth.
-std::uint32_t PictureAllowance(const HelpFile& hf) {
-    const std::uint64_t left = hf.pictureBytes < kMaxPictureBytesTotal ? kMaxPictureBytesTotal - hf.pictureBytes : 0;
+std::uint32_t PictureAllowance(const Conversion& hf) {
+    const std::uint64_t left = hf.state.pictureBytes < kMaxPictureBytesTotal ? kMaxPictureBytesTotal - hf.state.pictureBytes : 0;
     return static_cast<std::uint32_t>(std::min<std::uint64_t>(left, kMaxPictureBytes));
 }
 
@@ -105,7 +105,7 @@ std::vector<ShgHotspot> ReadHotspots(HelpStream& s, std::uint32_t end) {
     return spots;
 }
 
-void ReadHotspotNames(HelpFile& hf, HelpStream& s, std::uint32_t end) {
+void ReadHotspotNames(Conversion& hf, HelpStream& s, std::uint32_t end) {
     for (const ShgHotspot& h : ReadHotspots(s, end))
         if (!h.target.empty()) AddKnownContextName(hf, h.target);
 }
@@ -145,7 +145,7 @@ std::uint32_t PaletteColours(const BitmapHeader& h) {
 // empty when the image is refused (with its warning). The header's sizes
 // are only claims: the picture is made from the pixels its data really
 // unpacks to, never from width x height.
-std::string BitmapFileBytes(HelpFile& hf, HelpStream& s, std::uint32_t imageStart, std::uint32_t end, int packing,
+std::string BitmapFileBytes(Conversion& hf, HelpStream& s, std::uint32_t imageStart, std::uint32_t end, int packing,
                             const BitmapHeader& h, std::uint32_t paletteAt, const std::string& shownName) {
     const std::uint32_t colours = PaletteColours(h);
     const std::uint32_t palBytes = colours * 4;
@@ -181,10 +181,10 @@ std::string BitmapFileBytes(HelpFile& hf, HelpStream& s, std::uint32_t imageStar
                         : std::vector<WarningArg>{shownName});
     }
     if (height == 0 && h.height != 0) return {};
-    hf.pictureBytes += pixels.size();
+    hf.state.pictureBytes += pixels.size();
     std::uint32_t xr = h.xRes, yr = h.yRes;
-    if (xr == 0 && (hf.flags & kBmpInRtf)) xr = 81;
-    if (yr == 0 && (hf.flags & kBmpInRtf)) yr = 81;
+    if (xr == 0 && (hf.options.flags & kBmpInRtf)) xr = 81;
+    if (yr == 0 && (hf.options.flags & kBmpInRtf)) yr = 81;
     std::string bmp = "BM";
     const std::uint32_t pixelOffset = palBytes + 54;
     Put32(bmp, pixelOffset + static_cast<std::uint32_t>(pixels.size()));
@@ -214,13 +214,13 @@ std::uint64_t BitmapHotspotsAt(const BitmapHeader& h, std::uint32_t imageStart, 
 }
 
 // Returns true when a BMP was written.
-bool ExtractBitmap(HelpFile& hf, HelpStream& s, std::uint32_t imageStart, std::uint32_t end, int packing, int index,
+bool ExtractBitmap(Conversion& hf, HelpStream& s, std::uint32_t imageStart, std::uint32_t end, int packing, int index,
                    const std::string& base, std::string& outName) {
     BitmapHeader h;
     if (!ReadBitmapHeader(s, h)) return false;
     const std::uint32_t paletteAt = s.Tell();
     bool written = false;
-    if ((hf.flags & kNoShg) || h.hotspotSize == 0) {
+    if ((hf.options.flags & kNoShg) || h.hotspotSize == 0) {
         const std::string name = FormatString(h.colorsImportant == 1 ? "%sT%d.bmp" : "%s%d.bmp", base.c_str(), index);
         const std::string shownName = name.substr(name.find_last_of('/') + 1);  // without the private folder
         const std::string bmp = BitmapFileBytes(hf, s, imageStart, end, packing, h, paletteAt, shownName);
@@ -255,7 +255,7 @@ bool ReadMetafileHeader(HelpStream& s, MetafileHeader& h) {
 
 // The placeable WMF of a metafile image; empty past the picture budget
 // (with its warning).
-std::string MetafileFileBytes(HelpFile& hf, HelpStream& s, std::uint32_t imageStart, std::uint32_t end, int packing,
+std::string MetafileFileBytes(Conversion& hf, HelpStream& s, std::uint32_t imageStart, std::uint32_t end, int packing,
                               const MetafileHeader& h, const std::string& shownName) {
     std::uint64_t dataAt = h.compressedOffset ? imageStart + static_cast<std::uint64_t>(h.compressedOffset) : h.afterHeader;
     std::uint32_t size = h.compressedSize;
@@ -268,7 +268,7 @@ std::string MetafileFileBytes(HelpFile& hf, HelpStream& s, std::uint32_t imageSt
         return {};
     }
     std::string records = Unpack(s, size, packing, allowance);
-    hf.pictureBytes += records.size();
+    hf.state.pictureBytes += records.size();
     return PlaceableHeader(h.width, h.height) + records;
 }
 
@@ -277,12 +277,12 @@ std::uint64_t MetafileHotspotsAt(const MetafileHeader& h, std::uint32_t imageSta
                            : h.afterHeader + static_cast<std::uint64_t>(h.compressedSize);
 }
 
-bool ExtractMetafile(HelpFile& hf, HelpStream& s, std::uint32_t imageStart, std::uint32_t end, int packing, int index,
+bool ExtractMetafile(Conversion& hf, HelpStream& s, std::uint32_t imageStart, std::uint32_t end, int packing, int index,
                      const std::string& base, std::string& outName) {
     MetafileHeader h;
     if (!ReadMetafileHeader(s, h)) return false;
     bool written = false;
-    if ((hf.flags & kNoShg) || h.hotspotSize == 0) {
+    if ((hf.options.flags & kNoShg) || h.hotspotSize == 0) {
         // One name for the file and for the project and the RTF.
         const std::string name = FormatString("%s%d.wmf", base.c_str(), index);
         const std::string wmf = MetafileFileBytes(hf, s, imageStart, end, packing, h, name.substr(name.find_last_of('/') + 1));
@@ -319,9 +319,9 @@ bool ReadContainerHead(HelpStream& s, std::uint32_t offset, std::uint32_t end, c
 
 }  // namespace
 
-const std::string& PictureFolder(HelpFile& hf) {
-    if (hf.pictureFolderTried) return hf.pictureFolder;
-    hf.pictureFolderTried = true;
+const std::string& PictureFolder(Conversion& hf) {
+    if (hf.state.pictureFolderTried) return hf.state.pictureFolder;
+    hf.state.pictureFolderTried = true;
     std::string parent;
     if (const char* temp = std::getenv("TEMP"); temp && *temp) parent = temp;
     std::error_code ec;
@@ -331,17 +331,17 @@ const std::string& PictureFolder(HelpFile& hf) {
     }
     std::string pattern = parent + "/rendlow-XXXXXX";
     if (::mkdtemp(pattern.data())) {
-        hf.pictureFolder = pattern;
+        hf.state.pictureFolder = pattern;
         RegisterScratchFolder(pattern);
     } else {
         AddWarning(hf, 31, {parent});
     }
-    return hf.pictureFolder;
+    return hf.state.pictureFolder;
 }
 
-bool InPictureFolder(const HelpFile& hf, const std::string& name) {
-    return !hf.pictureFolder.empty() && name.size() > hf.pictureFolder.size() &&
-           name.compare(0, hf.pictureFolder.size(), hf.pictureFolder) == 0 && name[hf.pictureFolder.size()] == '/';
+bool InPictureFolder(const Conversion& hf, const std::string& name) {
+    return !hf.state.pictureFolder.empty() && name.size() > hf.state.pictureFolder.size() &&
+           name.compare(0, hf.state.pictureFolder.size(), hf.state.pictureFolder) == 0 && name[hf.state.pictureFolder.size()] == '/';
 }
 
 std::string SafeFileName(const std::string& name) {
@@ -396,7 +396,7 @@ std::string PlaceableHeader(std::uint16_t width, std::uint16_t height) {
     return h;
 }
 
-std::string ConvertPictureStream(HelpFile& hf, HelpStream& s, std::uint32_t offset, std::uint32_t size,
+std::string ConvertPictureStream(Conversion& hf, HelpStream& s, std::uint32_t offset, std::uint32_t size,
                                  const std::string& base) {
     const std::uint64_t end64 = static_cast<std::uint64_t>(offset) + size;
     const std::uint32_t end = end64 > s.Size() ? s.Size() : static_cast<std::uint32_t>(end64);
@@ -435,10 +435,10 @@ std::string ConvertPictureStream(HelpFile& hf, HelpStream& s, std::uint32_t offs
     return outName;
 }
 
-std::string ConvertPicture(HelpFile& hf, std::uint32_t offset, std::uint32_t size, const std::string& base) {
-    const std::uint32_t back = hf.stream.Tell();
-    std::string name = ConvertPictureStream(hf, hf.stream, offset, size, base);
-    hf.stream.Seek(back);
+std::string ConvertPicture(Conversion& hf, std::uint32_t offset, std::uint32_t size, const std::string& base) {
+    const std::uint32_t back = hf.state.stream.Tell();
+    std::string name = ConvertPictureStream(hf, hf.state.stream, offset, size, base);
+    hf.state.stream.Seek(back);
     return name;
 }
 
@@ -446,7 +446,7 @@ bool ReadShgPicture(const std::string& bytes, ShgPicture& picture) {
     picture = ShgPicture{};
     if (bytes.size() > 0xFFFFFFFFu) return false;  // beyond what a stream addresses
     HelpFile hf;  // the picture budget and the warnings of this one read
-    hf.flags = kNoShg;
+    hf.ownOptions.flags = kNoShg;
     HelpStream s(bytes);
     const std::uint32_t end = s.Size();
     char sig[2];
@@ -484,6 +484,6 @@ bool ReadShgPicture(const std::string& bytes, ShgPicture& picture) {
     return true;
 }
 
-bool ConvertEmbeddedWindow(HelpFile&, RtfOutput&, const std::string&, char) { return false; }
+bool ConvertEmbeddedWindow(Conversion&, RtfOutput&, const std::string&, char) { return false; }
 
 }  // namespace conv

@@ -23,17 +23,17 @@ std::string SafeFileName(const std::string& name);
 // file's stream; `baseName` may carry a folder (the private picture
 // folder). Returns the file name to list and refer to. Pictures are made
 // from the bytes their data unpacks to, within the bounds of help_file.h.
-std::string ConvertPicture(HelpFile& hf, std::uint32_t offset, std::uint32_t size, const std::string& baseName);
+std::string ConvertPicture(Conversion& hf, std::uint32_t offset, std::uint32_t size, const std::string& baseName);
 // The same on another stream (pictures embedded in topic text).
-std::string ConvertPictureStream(HelpFile& hf, HelpStream& stream, std::uint32_t offset, std::uint32_t size,
+std::string ConvertPictureStream(Conversion& hf, HelpStream& stream, std::uint32_t offset, std::uint32_t size,
                                  const std::string& baseName);
 
 // The private folder for the pictures of a document that embeds them: made
 // on first use inside TEMP (else the system's temporary folder) with
 // mkdtemp, so nobody else can have put a file or a link there. Empty when
 // it cannot be made (warning 31).
-const std::string& PictureFolder(HelpFile& hf);
-bool InPictureFolder(const HelpFile& hf, const std::string& name);
+const std::string& PictureFolder(Conversion& hf);
+bool InPictureFolder(const Conversion& hf, const std::string& name);
 
 std::uint32_t ReadPackedWord(HelpStream& stream);
 std::uint32_t ReadPackedDword(HelpStream& stream);
@@ -65,6 +65,6 @@ struct ShgPicture {
 bool ReadShgPicture(const std::string& bytes, ShgPicture& picture);
 
 // Always false: extension libraries named by a help file are never loaded.
-bool ConvertEmbeddedWindow(HelpFile& hf, RtfOutput& output, const std::string& reference, char align);
+bool ConvertEmbeddedWindow(Conversion& hf, RtfOutput& output, const std::string& reference, char align);
 
 }  // namespace conv

@@ -118,10 +118,10 @@ std::string GroupLine(const std::string& data) {
     return line + "\n";
 }
 
-void WriteProjectOptions(HelpFile& hf, RtfOutput& project) {
-    const int sysFlags = hf.systemHeader.flags;
+void WriteProjectOptions(Conversion& hf, RtfOutput& project) {
+    const int sysFlags = hf.file.systemHeader.flags;
     project.Printf("[options]\nCompress=%s\n", sysFlags == 0 ? "FALSE" : sysFlags == 4 ? "HIGH" : "MEDIUM");
-    if (hf.isHC30) {
+    if (hf.file.isHC30) {
         SystemInfo info;
         ReadSystemInfo(hf, info);
         if (info.title) project.Printf("Title=%s\n", ProjectValue(*info.title).c_str());
@@ -131,7 +131,7 @@ void WriteProjectOptions(HelpFile& hf, RtfOutput& project) {
     // records are walked so a window or macro record before them does not
     // put them into its section.
     std::string options, config, windows, groups;
-    const bool forPrint = hf.flags & kForPrint;
+    const bool forPrint = hf.options.flags & kForPrint;
     for (const SystemRecord& r : ReadSystemRecords(hf)) {
         // Every value from the file stays on its own line.
         const std::string text = ProjectValue(r.data.substr(0, r.data.find('\0')));
@@ -160,8 +160,8 @@ void WriteProjectOptions(HelpFile& hf, RtfOutput& project) {
         case 6: {
             windows += WindowLine(r.data);
             const int wflags = r.data.size() >= 2 ? GetU16(reinterpret_cast<const std::uint8_t*>(r.data.data())) : 0;
-            if ((wflags & 0x02) && hf.windowNames.size() < static_cast<std::size_t>(kMaxWindowNames))
-                hf.windowNames.push_back(CString(r.data, 12, 9));
+            if ((wflags & 0x02) && hf.state.windowNames.size() < static_cast<std::size_t>(kMaxWindowNames))
+                hf.state.windowNames.push_back(CString(r.data, 12, 9));
             break;
         }
         case 8: options += "Citation= " + text + "\n"; break;
@@ -175,14 +175,14 @@ void WriteProjectOptions(HelpFile& hf, RtfOutput& project) {
     if (!groups.empty()) project.Write("\n[GROUPS]\n" + groups);
 }
 
-void WriteProjectBitmaps(HelpFile& hf, RtfOutput& project) {
+void WriteProjectBitmaps(Conversion& hf, RtfOutput& project) {
     // Pictures of a document that embeds them live only while it is written:
     // in a private folder (never a fixed name in a shared one).
-    const std::string temp = (hf.flags & kBmpInRtf) ? PictureFolder(hf) : std::string();
+    const std::string temp = (hf.options.flags & kBmpInRtf) ? PictureFolder(hf) : std::string();
     project.Write("\n[Bitmaps]\n");
-    const std::size_t count = hf.directoryEntries.size();
+    const std::size_t count = hf.file.directoryEntries.size();
     for (std::size_t i = 0; i < count; ++i) {
-        const DirectoryEntry& e = hf.directoryEntries[i];
+        const DirectoryEntry& e = hf.file.directoryEntries[i];
         SetProgress(hf, static_cast<int>(40 * i / count), 2);
         std::string name = e.name;
         if (!name.empty() && name[0] == '|') name.erase(0, 1);
@@ -207,21 +207,21 @@ std::string NameKey(const std::string& name) {
 // True when `name` is one of the run's own outputs (the project, an RTF
 // file, ICON.ICO) or a file it already wrote. Names compare without
 // regard to case: the files meet a case-blind help compiler.
-bool NameTaken(const HelpFile& hf, const std::string& name) {
+bool NameTaken(const Conversion& hf, const std::string& name) {
     const std::string key = NameKey(name);
-    if (hf.writtenNames.count(key)) return true;
+    if (hf.state.writtenNames.count(key)) return true;
     // <base>.RTF, or with split files <base><n>.RTF.
-    const std::string base = NameKey(hf.rtfBaseName);
+    const std::string base = NameKey(hf.options.rtfBaseName);
     if (key.size() < base.size() + 4 || key.compare(0, base.size(), base) != 0 ||
         key.compare(key.size() - 4, 4, ".RTF") != 0)
         return false;
     const std::string middle = key.substr(base.size(), key.size() - base.size() - 4);
-    if (!(hf.flags & kSplitRtf)) return middle.empty();
+    if (!(hf.options.flags & kSplitRtf)) return middle.empty();
     return !middle.empty() && middle.find_first_not_of("0123456789") == std::string::npos;
 }
 
 // `name`, or the first "<stem>_<n><ext>" no output of the run has.
-std::string UniqueOutputName(const HelpFile& hf, const std::string& name) {
+std::string UniqueOutputName(const Conversion& hf, const std::string& name) {
     if (!NameTaken(hf, name)) return name;
     const std::size_t dot = name.rfind('.');
     const std::string stem = dot == std::string::npos ? name : name.substr(0, dot);
@@ -234,33 +234,33 @@ std::string UniqueOutputName(const HelpFile& hf, const std::string& name) {
 
 }  // namespace
 
-void NoteOutputName(HelpFile& hf, const std::string& name) { hf.writtenNames.insert(NameKey(name)); }
+void NoteOutputName(Conversion& hf, const std::string& name) { hf.state.writtenNames.insert(NameKey(name)); }
 
-void WriteProjectBaggage(HelpFile& hf, RtfOutput& project) {
+void WriteProjectBaggage(Conversion& hf, RtfOutput& project) {
     project.Write("\n[Baggage]\n");
-    const std::size_t count = hf.directoryEntries.size();
+    const std::size_t count = hf.file.directoryEntries.size();
     for (std::size_t i = 0; i < count; ++i) {
-        const DirectoryEntry& e = hf.directoryEntries[i];
+        const DirectoryEntry& e = hf.file.directoryEntries[i];
         SetProgress(hf, static_cast<int>(41 + 3 * i / count), 3);
         if (e.name.empty() || e.name[0] == '|' || e.name.compare(0, 2, "bm") == 0) continue;
         const std::string plain = SafeFileName(e.name);
         const std::uint64_t end = static_cast<std::uint64_t>(e.offset) + e.size;
-        if (end > hf.stream.Size()) continue;
+        if (end > hf.state.stream.Size()) continue;
         // Baggage never replaces the run's own files, nor another baggage
         // file whose name came out the same.
         const std::string name = UniqueOutputName(hf, plain);
-        if (!WriteBytesFile(name, reinterpret_cast<const char*>(hf.stream.Data() + e.offset), e.size)) continue;
+        if (!WriteBytesFile(name, reinterpret_cast<const char*>(hf.state.stream.Data() + e.offset), e.size)) continue;
         NoteOutputName(hf, name);
         if (name != plain) AddWarning(hf, kWarnOutputRenamed, {plain, name});
         project.Printf("%s\n", name.c_str());
     }
 }
 
-void WriteProjectMap(HelpFile& hf, RtfOutput& project) {
-    if (!hf.ctxoMap.present()) return;
+void WriteProjectMap(Conversion& hf, RtfOutput& project) {
+    if (!hf.file.ctxoMap.present()) return;
     project.Write("\n[Map]\n");
-    const std::uint8_t* p = hf.stream.Data() + hf.ctxoMap.offset;
-    const std::uint32_t size = hf.ctxoMap.size;
+    const std::uint8_t* p = hf.state.stream.Data() + hf.file.ctxoMap.offset;
+    const std::uint32_t size = hf.file.ctxoMap.size;
     if (size < 2) return;
     const std::uint32_t count = GetU16(p);
     for (std::uint32_t i = 0; i < count && 2 + 8ull * (i + 1) <= size; ++i) {
@@ -268,7 +268,7 @@ void WriteProjectMap(HelpFile& hf, RtfOutput& project) {
         const auto number = static_cast<std::int32_t>(GetU32(p + 2 + 8 * i));
         const std::uint32_t offset = GetU32(p + 6 + 8 * i);
         std::optional<std::string> name =
-            hf.isHC30 ? LookupTopicMap(hf, offset) : ContextNameForTopic(hf, offset, offset);
+            hf.file.isHC30 ? LookupTopicMap(hf, offset) : ContextNameForTopic(hf, offset, offset);
         if (name)
             project.Printf("#define %s %ld\n", ProjectValue(*name).c_str(), static_cast<long>(number));
         else
@@ -276,7 +276,7 @@ void WriteProjectMap(HelpFile& hf, RtfOutput& project) {
     }
 }
 
-void RunCollectPass(HelpFile& hf) {
+void RunCollectPass(Conversion& hf) {
     RtfOutput none;
     WriteTopics(hf, "dummy", none, false);
 }
@@ -285,45 +285,57 @@ void ConvertHelpFile(const ConversionRequest& request, std::vector<HelpWarning>*
                      std::function<void(int, int)> progress,
                      std::function<void(const HelpWarning&)> onWarning) {
     const OutputNames names = MakeOutputNames(request.path, request.flags);
+    std::unique_ptr<HelpFileData> file = ReadHelpFile(plat::NativePath(names.helpPath), request.flags);
+    if (!file) throw HelpFileError(FormatString("Can't open File %s", names.helpPath.c_str()));
+    ConvertReadHelpFile(*file, request, warnings, std::move(progress), std::move(onWarning));
+}
+
+void ConvertReadHelpFile(const HelpFileData& file, const ConversionRequest& request,
+                         std::vector<HelpWarning>* warnings, std::function<void(int, int)> progress,
+                         std::function<void(const HelpWarning&)> onWarning) {
+    const OutputNames names = MakeOutputNames(request.path, request.flags);
     const bool forPrint = request.flags & kForPrint;
-    std::unique_ptr<HelpFile> hf = OpenHelpFile(plat::NativePath(names.helpPath), request.flags);
-    if (!hf) throw HelpFileError(FormatString("Can't open File %s", names.helpPath.c_str()));
-    hf->progress = std::move(progress);
-    hf->onWarning = std::move(onWarning);
-    // Opening may already have found some.
-    if (hf->onWarning)
-        for (const HelpWarning& w : hf->warnings) hf->onWarning(w);
-    hf->rtfBaseName = names.baseName;
-    if (!forPrint) NoteOutputName(*hf, names.projectFile);
+    ConvertOptions options;
+    options.flags = request.flags;
+    options.progress = std::move(progress);
+    options.onWarning = std::move(onWarning);
+    options.rtfBaseName = names.baseName;
+    options.wordProcessor = forPrint ? plat::GetPrivateProfileInt(kIniSection, "WordProcessor", 0, kIniFile) : 0;
     RtfOutput project;
-    if (!forPrint && !project.OpenFile(names.projectFile))
-        throw HelpFileError(FormatString("Can't open File %s", names.projectFile.c_str()));
-    try {
-        hf->wordProcessor = forPrint ? plat::GetPrivateProfileInt(kIniSection, "WordProcessor", 0, kIniFile) : 0;
-        if (!forPrint || (hf->flags & kPageLinks)) LoadContextTable(*hf);
-        WriteProjectOptions(*hf, project);
-        WriteProjectBitmaps(*hf, project);
-        if (!forPrint) {
-            WriteProjectBaggage(*hf, project);
-            WriteProjectMap(*hf, project);
+    {
+        Conversion hf(file, options);
+        // Reading may already have found some.
+        if (hf.options.onWarning)
+            for (const HelpWarning& w : hf.state.warnings) hf.options.onWarning(w);
+        if (!forPrint) NoteOutputName(hf, names.projectFile);
+        if (!forPrint && !project.OpenFile(names.projectFile))
+            throw HelpFileError(FormatString("Can't open File %s", names.projectFile.c_str()));
+        try {
+            if (!forPrint || (hf.options.flags & kPageLinks)) LoadContextTable(hf);
+            WriteProjectOptions(hf, project);
+            WriteProjectBitmaps(hf, project);
+            if (!forPrint) {
+                WriteProjectBaggage(hf, project);
+                WriteProjectMap(hf, project);
+            }
+            if (!forPrint || (hf.options.flags & kIndex)) {
+                SetProgress(hf, 0, 1);
+                if (auto k = LoadKeywordIndex(hf, hf.file.kwBtree, hf.file.kwData)) hf.state.kTable = std::move(*k);
+                if (auto a = LoadKeywordIndex(hf, hf.file.awBtree, hf.file.awData)) hf.state.aTable = std::move(*a);
+                ResetKeywordLookups(hf);
+            }
+            WriteFontTable(hf, nullptr);
+            if (hf.options.flags & kBrowseSequences) RunCollectPass(hf);
+            WriteTopics(hf, names.baseName, project, true);
+        } catch (...) {
+            if (warnings) *warnings = hf.state.warnings;
+            // Scratch pictures go; the output written so far stays.
+            RemovePictureFiles(hf);
+            throw;
         }
-        if (!forPrint || (hf->flags & kIndex)) {
-            SetProgress(*hf, 0, 1);
-            if (auto k = LoadKeywordIndex(*hf, hf->kwBtree, hf->kwData)) hf->kTable = std::move(*k);
-            if (auto a = LoadKeywordIndex(*hf, hf->awBtree, hf->awData)) hf->aTable = std::move(*a);
-            ResetKeywordLookups(*hf);
-        }
-        WriteFontTable(*hf, nullptr);
-        if (hf->flags & kBrowseSequences) RunCollectPass(*hf);
-        WriteTopics(*hf, names.baseName, project, true);
-    } catch (...) {
-        if (warnings) *warnings = hf->warnings;
-        // Scratch pictures go; the output written so far stays.
-        CloseHelpFile(std::move(hf));
-        throw;
+        if (warnings) *warnings = hf.state.warnings;
+        RemovePictureFiles(hf);
     }
-    if (warnings) *warnings = hf->warnings;
-    CloseHelpFile(std::move(hf));
     project.Close();
 }
 

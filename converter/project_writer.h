@@ -35,15 +35,20 @@ OutputNames MakeOutputNames(const std::string& path, ConversionFlags flags);
 void ConvertHelpFile(const ConversionRequest& request, std::vector<HelpWarning>* warnings = nullptr,
                      std::function<void(int, int)> progress = {},
                      std::function<void(const HelpWarning&)> onWarning = {});
+// The same on a file already read (request.path still names the output).
+// The file is not changed: it can be converted again, with other options.
+void ConvertReadHelpFile(const HelpFileData& file, const ConversionRequest& request,
+                         std::vector<HelpWarning>* warnings = nullptr, std::function<void(int, int)> progress = {},
+                         std::function<void(const HelpWarning&)> onWarning = {});
 
-void WriteProjectOptions(HelpFile& hf, RtfOutput& project);
-void WriteProjectBitmaps(HelpFile& hf, RtfOutput& project);
-void WriteProjectBaggage(HelpFile& hf, RtfOutput& project);
-void WriteProjectMap(HelpFile& hf, RtfOutput& project);
-void RunCollectPass(HelpFile& hf);
+void WriteProjectOptions(Conversion& hf, RtfOutput& project);
+void WriteProjectBitmaps(Conversion& hf, RtfOutput& project);
+void WriteProjectBaggage(Conversion& hf, RtfOutput& project);
+void WriteProjectMap(Conversion& hf, RtfOutput& project);
+void RunCollectPass(Conversion& hf);
 // Notes a file written into the output folder, so that no later file of the
 // run (baggage) takes its name.
-void NoteOutputName(HelpFile& hf, const std::string& name);
+void NoteOutputName(Conversion& hf, const std::string& name);
 // A value from the help file for a project line: CR, LF and the other
 // control characters removed, so it cannot start a line of its own.
 std::string ProjectValue(std::string_view text);

@@ -43,7 +43,7 @@ const char* FamilyName(std::uint8_t family) {
 
 // A help file without fonts still needs font 0, which every style and
 // page of the document names.
-FontTable FontsOrDefault(HelpFile& hf) {
+FontTable FontsOrDefault(Conversion& hf) {
     FontTable t = ReadFontTable(hf);
     if (t.descriptors.empty()) {
         FontDescriptor d;
@@ -55,7 +55,7 @@ FontTable FontsOrDefault(HelpFile& hf) {
     return t;
 }
 
-void WriteTextEscaped(HelpFile& hf, RtfOutput& out, const std::string& s) {
+void WriteTextEscaped(Conversion& hf, RtfOutput& out, const std::string& s) {
     for (unsigned char c : s) WriteEscapedText(hf, c, out);
 }
 
@@ -83,18 +83,18 @@ void Put32At(std::uint8_t* p, std::uint32_t v) {
 // bytes: a bitmap whose header promises more rows than the file holds is
 // embedded with the rows that are there, and the conversion's embedded
 // bytes are bounded (a picture beyond the bound is referred to by name).
-bool EmbedPicture(HelpFile& hf, RtfOutput& out, const std::string& fileName, char x) {
+bool EmbedPicture(Conversion& hf, RtfOutput& out, const std::string& fileName, char x) {
     std::error_code ec;
     const auto fileSize = std::filesystem::file_size(fileName, ec);
     if (ec) return false;
-    if (hf.embeddedBytes + fileSize > kMaxEmbeddedBytesTotal) {
+    if (hf.state.embeddedBytes + fileSize > kMaxEmbeddedBytesTotal) {
         AddWarning(hf, kWarnPictureBudget, {fileName.substr(fileName.find_last_of('/') + 1)});
         return false;
     }
     std::vector<std::uint8_t> f = ReadFileBytes(fileName);
     if (x == 'W') {
         if (f.size() < 22) return false;
-        hf.embeddedBytes += f.size();
+        hf.state.embeddedBytes += f.size();
         const long width = I16(&f[10]) - I16(&f[6]);
         const long height = I16(&f[12]) - I16(&f[8]);
         const long inch = GetU16(&f[14]) ? GetU16(&f[14]) : 1440;
@@ -130,7 +130,7 @@ bool EmbedPicture(HelpFile& hf, RtfOutput& out, const std::string& fileName, cha
         Put32At(info + 8, static_cast<std::uint32_t>(height));
         Put32At(info + 20, static_cast<std::uint32_t>(imageSize));
     }
-    hf.embeddedBytes += colourBytes + imageSize;
+    hf.state.embeddedBytes += colourBytes + imageSize;
     out.Printf("{\\pict\\wmetafile8\\picw%ld\\pich%ld\\picwgoal%ld\\pichgoal%ld\n", width * 100000L / xr,
                height * 100000L / yr, width * 56706L / xr, height * 56706L / yr);
     const auto S = static_cast<std::uint32_t>((colourBytes + imageSize + 40) / 2 + 14);
@@ -170,13 +170,13 @@ std::string FontCommand(const FontDescriptor& d, std::size_t index, bool forPrin
                         (d.attributes & 2) ? "\\i" : "\\i0", (d.attributes & 4) ? "\\ul" : "\\ul0");
 }
 
-void WriteFontTable(HelpFile& hf, RtfOutput* out) {
-    const std::uint32_t back = hf.stream.Tell();
+void WriteFontTable(Conversion& hf, RtfOutput* out) {
+    const std::uint32_t back = hf.state.stream.Tell();
     FontTable t = FontsOrDefault(hf);
-    hf.stream.Seek(back);
-    if (hf.fontCommands.empty())
+    hf.state.stream.Seek(back);
+    if (hf.state.fontCommands.empty())
         for (std::size_t i = 0; i < t.descriptors.size(); ++i)
-            hf.fontCommands.push_back(FontCommand(t.descriptors[i], i, hf.flags & kForPrint));
+            hf.state.fontCommands.push_back(FontCommand(t.descriptors[i], i, hf.options.flags & kForPrint));
     if (!out) return;
     out->Write("{\\fonttbl\n");
     for (std::size_t i = 0; i < t.descriptors.size(); ++i) {
@@ -191,7 +191,7 @@ void WriteFontTable(HelpFile& hf, RtfOutput* out) {
         out->Printf("\\red%d\\green%d\\blue%d;\n", white ? 0 : c[0], white ? 0 : c[1], white ? 0 : c[2]);
     }
     out->Printf("}\n%s ", LoadLocalString(37).c_str());
-    if (hf.flags & (kPageLinks | kToc | kIndex)) {
+    if (hf.options.flags & (kPageLinks | kToc | kIndex)) {
         std::string dot = plat::GetPrivateProfileString(kIniSection, "DOTfile", "Rendlow.DOT", kIniFile);
         if (dot.size() > 40) dot.resize(40);
         out->Write("{\\*\\template ");
@@ -200,11 +200,11 @@ void WriteFontTable(HelpFile& hf, RtfOutput* out) {
     }
 }
 
-void WriteRtfHeader(HelpFile& hf, RtfOutput& project, RtfOutput& rtf, const std::string& rtfFileName) {
+void WriteRtfHeader(Conversion& hf, RtfOutput& project, RtfOutput& rtf, const std::string& rtfFileName) {
     rtf.Write("{\\rtf1\\ansi\\deff0\\deflang1031 ");
     WriteFontTable(hf, &rtf);
     rtf.Write(kStyleSheet);
-    if (hf.flags & kForPrint) {
+    if (hf.options.flags & kForPrint) {
         SystemInfo info;
         ReadSystemInfo(hf, info);
         // A tag that is never localized: the texts are only escaped.
@@ -214,7 +214,7 @@ void WriteRtfHeader(HelpFile& hf, RtfOutput& project, RtfOutput& rtf, const std:
             rtf.Write("{\\author "), WriteLocalizedString(hf, rtf, *info.copyright, 'x'), rtf.Write("}");
         if (info.citation)
             rtf.Write("{\\doccomm "), WriteLocalizedString(hf, rtf, *info.citation, 'x'), rtf.Write("}");
-        rtf.Write("{\\keywords "), WriteLocalizedString(hf, rtf, hf.path, 'x'), rtf.Write("}");
+        rtf.Write("{\\keywords "), WriteLocalizedString(hf, rtf, hf.file.path, 'x'), rtf.Write("}");
         rtf.Write(
             "}\\colsx709{\\header\\pard\\plain\\brdrb\\brdrs\\brdrw15\\brsp20\\tqc\\tx4252\\tqr\\tx8504\\f0\\fs20\\lang1031 ");
         WriteLocalizedString(hf, rtf, rtfFileName, 'x');
@@ -227,7 +227,7 @@ void WriteRtfHeader(HelpFile& hf, RtfOutput& project, RtfOutput& rtf, const std:
     }
 }
 
-void CloseRtfFile(HelpFile&, RtfOutput& rtf) {
+void CloseRtfFile(Conversion&, RtfOutput& rtf) {
     if (rtf.kind() == RtfOutput::Kind::Null) return;
     rtf.Write("}");
     rtf.Close();
@@ -247,13 +247,13 @@ void WriteHexLines(RtfOutput& out, const std::uint8_t* bytes, std::size_t n) {
     }
 }
 
-void WriteRtfPicture(HelpFile& hf, RtfOutput& out, const std::string& fileName, char align, bool embedded) {
+void WriteRtfPicture(Conversion& hf, RtfOutput& out, const std::string& fileName, char align, bool embedded) {
     std::size_t dot = fileName.rfind('.');
     char x = 0;
     if (dot != std::string::npos && dot + 1 < fileName.size())
         x = static_cast<char>(plat::CharUpper(static_cast<unsigned char>(fileName[dot + 1])));
-    if ((hf.flags & kBmpInRtf) && x != 'S' && EmbedPicture(hf, out, fileName, x)) return;
-    if (hf.flags & kForPrint) {
+    if ((hf.options.flags & kBmpInRtf) && x != 'S' && EmbedPicture(hf, out, fileName, x)) return;
+    if (hf.options.flags & kForPrint) {
         const char* fmt = align == 'l'   ? "{\\pvpara {\\field {\\*\\fldinst import %s \\* Mergeformat}}\\par}"
                           : align == 'r' ? "{\\pvpara\\posxr{\\field {\\*\\fldinst import %s \\* Mergeformat}}\\par}"
                                          : "{\\field {\\*\\fldinst import %s \\* Mergeformat}}";

@@ -17,13 +17,13 @@ namespace conv {
 inline constexpr const char* kIniFile = "Rendlow.ini";
 inline constexpr const char* kIniSection = "Options";
 
-void WriteRtfHeader(HelpFile& hf, RtfOutput& project, RtfOutput& rtf, const std::string& rtfFileName);
-void CloseRtfFile(HelpFile& hf, RtfOutput& rtf);
+void WriteRtfHeader(Conversion& hf, RtfOutput& project, RtfOutput& rtf, const std::string& rtfFileName);
+void CloseRtfFile(Conversion& hf, RtfOutput& rtf);
 // With a null output only the font commands are made (once per file).
-void WriteFontTable(HelpFile& hf, RtfOutput* output);
+void WriteFontTable(Conversion& hf, RtfOutput* output);
 // The command string of descriptor `index`.
 std::string FontCommand(const FontDescriptor& d, std::size_t index, bool forPrint);
-void WriteRtfPicture(HelpFile& hf, RtfOutput& output, const std::string& fileName, char align, bool embedded);
+void WriteRtfPicture(Conversion& hf, RtfOutput& output, const std::string& fileName, char align, bool embedded);
 void WriteHexLines(RtfOutput& output, const std::uint8_t* bytes, std::size_t n);
 
 }  // namespace conv

@@ -52,7 +52,7 @@ struct Cursor {
     }
 };
 
-void Warn(HelpFile& hf, int id) { AddWarning(hf, id); }
+void Warn(Conversion& hf, int id) { AddWarning(hf, id); }
 
 bool IsPopupCode(std::uint8_t c) { return c == 0xE0 || c == 0xE2 || c == 0xE6 || c == 0xEA || c == 0xEE; }
 bool IsExtendedCode(std::uint8_t c) { return c == 0xEA || c == 0xEB || c == 0xEE || c == 0xEF; }
@@ -65,7 +65,7 @@ std::string TextUpTo(const std::uint8_t* p, std::uint32_t n) {
     return std::string(reinterpret_cast<const char*>(p), len);
 }
 
-void WriteEscapedString(HelpFile& hf, RtfOutput& out, const std::string& s) {
+void WriteEscapedString(Conversion& hf, RtfOutput& out, const std::string& s) {
     for (unsigned char c : s) WriteEscapedText(hf, c, out);
 }
 
@@ -79,7 +79,7 @@ void WriteBorders(RtfOutput& out, std::uint8_t b) {
 }
 
 // Picture, button, media command or embedded window (0x86-0x88).
-void WritePictureCommand(HelpFile& hf, RtfOutput& out, std::uint8_t command, Cursor& c) {
+void WritePictureCommand(Conversion& hf, RtfOutput& out, std::uint8_t command, Cursor& c) {
     const char align = command == 0x86 ? 'c' : command == 0x87 ? 'l' : 'r';
     const std::uint8_t type = c.U8();
     const std::int32_t pictureSize = ReadCompressedLong(c.p, c.left);
@@ -100,7 +100,7 @@ void WritePictureCommand(HelpFile& hf, RtfOutput& out, std::uint8_t command, Cur
             WriteMciCommand(hf, out, text.substr(1), align);
         } else {
             bool done = false;
-            if ((hf.flags & kEwSupport) && !hf.isWMVC) done = ConvertEmbeddedWindow(hf, out, text, align);
+            if ((hf.options.flags & kEwSupport) && !hf.file.isWMVC) done = ConvertEmbeddedWindow(hf, out, text, align);
             if (!done) {
                 out.Printf("\\{ew%c ", align);
                 WriteEscapedString(hf, out, text);
@@ -113,30 +113,30 @@ void WritePictureCommand(HelpFile& hf, RtfOutput& out, std::uint8_t command, Cur
     if (embedded) {
         const std::uint32_t dataSize = pictureSize > 2 ? static_cast<std::uint32_t>(pictureSize) - 2 : 0;
         const std::uint32_t avail = dataSize < c.left ? dataSize : c.left;
-        if (hf.realPass) {
+        if (hf.state.realPass) {
             // The picture bytes are inside the topic, not in the help file's
             // stream: hand them to the extractor as a stream of their own.
             HelpStream pictureStream(std::string(reinterpret_cast<const char*>(c.p), avail));
-            std::string base = FormatString("bmw%zu", hf.pictureFiles.size());
-            if ((hf.flags & kBmpInRtf) && !PictureFolder(hf).empty()) base = hf.pictureFolder + "/" + base;
+            std::string base = FormatString("bmw%zu", hf.state.pictureFiles.size());
+            if ((hf.options.flags & kBmpInRtf) && !PictureFolder(hf).empty()) base = hf.state.pictureFolder + "/" + base;
             std::string name = ConvertPictureStream(hf, pictureStream, 0, avail, base);
-            number = static_cast<std::uint16_t>(hf.pictureFiles.size());
+            number = static_cast<std::uint16_t>(hf.state.pictureFiles.size());
             RecordPictureFile(hf, number, name);
         }
         c.Skip(avail);
-        if (!hf.realPass) return;
+        if (!hf.state.realPass) return;
     }
     if (number == 0xFFFF) return;
-    if (number >= hf.pictureFiles.size() || !hf.pictureFiles[number]) {
+    if (number >= hf.state.pictureFiles.size() || !hf.state.pictureFiles[number]) {
         AddWarning(hf, 16, {number});
         return;
     }
-    WriteRtfPicture(hf, out, *hf.pictureFiles[number], align, embedded != 0);
+    WriteRtfPicture(hf, out, *hf.state.pictureFiles[number], align, embedded != 0);
 }
 
 }  // namespace
 
-void WriteEscapedText(HelpFile& hf, unsigned char ch, RtfOutput& out) {
+void WriteEscapedText(Conversion& hf, unsigned char ch, RtfOutput& out) {
     char buf[8];
     if (ch > 0x80) {
         std::snprintf(buf, sizeof buf, "\\'%02x", ch);
@@ -153,13 +153,13 @@ void WriteEscapedText(HelpFile& hf, unsigned char ch, RtfOutput& out) {
     } else {
         out.Put(static_cast<char>(ch));
     }
-    if (hf.escapedCharCount++ % 64 == 0) out.Put('\n');
+    if (hf.state.escapedCharCount++ % 64 == 0) out.Put('\n');
 }
 
-void CloseCharGroup(HelpFile& hf, RtfOutput& out) {
-    if (!hf.openTocGroup) return;
+void CloseCharGroup(Conversion& hf, RtfOutput& out) {
+    if (!hf.state.openTocGroup) return;
     out.Write("}}");
-    hf.openTocGroup = false;
+    hf.state.openTocGroup = false;
 }
 
 std::string PageReferenceText() {
@@ -168,10 +168,10 @@ std::string PageReferenceText() {
     return text;
 }
 
-std::optional<std::string> WriteHotspotStart(HelpFile& hf, RtfOutput& out, std::uint8_t command,
+std::optional<std::string> WriteHotspotStart(Conversion& hf, RtfOutput& out, std::uint8_t command,
                                              const std::uint8_t*& commands, std::uint32_t& commandsLeft) {
     const bool extended = IsExtendedCode(command);
-    const bool forPrint = hf.flags & kForPrint;
+    const bool forPrint = hf.options.flags & kForPrint;
     std::uint32_t length = 4;
     if (extended) {
         if (commandsLeft < 2) {
@@ -185,7 +185,7 @@ std::optional<std::string> WriteHotspotStart(HelpFile& hf, RtfOutput& out, std::
         return std::nullopt;
     }
     const std::uint8_t* d = commands;
-    if (hf.flags & kJumps) {
+    if (hf.options.flags & kJumps) {
         out.Write(IsPopupCode(command) ? "\\ul" : forPrint ? "\\uld" : "\\strike");
         out.Put(' ');
     }
@@ -206,8 +206,8 @@ std::optional<std::string> WriteHotspotStart(HelpFile& hf, RtfOutput& out, std::
                 std::uint8_t w = d[at++];
                 if (w == 0xFF) {
                     target += ">main";
-                } else if (w < hf.windowNames.size()) {
-                    target += ">" + hf.windowNames[w];
+                } else if (w < hf.state.windowNames.size()) {
+                    target += ">" + hf.state.windowNames[w];
                 } else {
                     AddWarning(hf, 12, {w});
                 }
@@ -223,10 +223,10 @@ std::optional<std::string> WriteHotspotStart(HelpFile& hf, RtfOutput& out, std::
             target += "@" + file;
         }
     }
-    if (!(hf.flags & kJumps)) target.clear();
+    if (!(hf.options.flags & kJumps)) target.clear();
     // A page reference names the bookmark the topic loop sets for each
     // context entry; a jump to a context the file does not have has no page.
-    if ((hf.flags & kPageLinks) && !extended && HasContextEntry(hf, hash)) {
+    if ((hf.options.flags & kPageLinks) && !extended && HasContextEntry(hf, hash)) {
         const std::string bookmark = plat::RtfEscapeText(contextName);
         out.Printf("{\\v0 %s {\\field\\flddirty{\\*\\fldinst {GOTOBUTTON B%s}{\\field{\\*\\fldinst PAGEREF B%s}}}}}",
                    PageReferenceText().c_str(), bookmark.c_str(), bookmark.c_str());
@@ -236,7 +236,7 @@ std::optional<std::string> WriteHotspotStart(HelpFile& hf, RtfOutput& out, std::
     return target;
 }
 
-void WriteMciCommand(HelpFile& hf, RtfOutput& out, const std::string& text, char) {
+void WriteMciCommand(Conversion& hf, RtfOutput& out, const std::string& text, char) {
     std::size_t c1 = text.find(',');
     if (c1 == std::string::npos) return;
     std::size_t c2 = text.find(',', c1 + 1);
@@ -264,13 +264,13 @@ void WriteMciCommand(HelpFile& hf, RtfOutput& out, const std::string& text, char
     out.Write("\\}");
 }
 
-std::uint32_t WriteParagraph(HelpFile& hf, RtfOutput& out, const std::uint8_t*& text, std::uint32_t& textLeft,
+std::uint32_t WriteParagraph(Conversion& hf, RtfOutput& out, const std::uint8_t*& text, std::uint32_t& textLeft,
                              const std::uint8_t*& commands, std::uint32_t& commandsLeft,
                              std::uint32_t characterPosition, bool nonScrolling, bool inTable) {
     Cursor c{commands, commandsLeft};
     const std::uint32_t textStart = textLeft;
-    const bool forPrint = hf.flags & kForPrint;
-    const int unit = hf.newFontFormat ? 1 : 10;
+    const bool forPrint = hf.options.flags & kForPrint;
+    const int unit = hf.state.newFontFormat ? 1 : 10;
 
     c.Skip(4);
     const std::uint16_t pflags = c.U16();
@@ -287,7 +287,7 @@ std::uint32_t WriteParagraph(HelpFile& hf, RtfOutput& out, const std::uint8_t*& 
     if (pflags & 0x0004) out.Printf("\\sa%d", ReadCompressedShort(c.p, c.left) * unit);
     if (pflags & 0x0008) {
         int v = ReadCompressedShort(c.p, c.left) * unit;
-        if (v < 0 && (hf.flags & kBmpInRtf)) v = -v;
+        if (v < 0 && (hf.options.flags & kBmpInRtf)) v = -v;
         out.Printf("\\sl%d", v);
     }
     if (pflags & 0x0010) out.Printf("\\li%d", ReadCompressedShort(c.p, c.left) * unit);
@@ -327,9 +327,9 @@ std::uint32_t WriteParagraph(HelpFile& hf, RtfOutput& out, const std::uint8_t*& 
         switch (cmd) {
         case 0x80: {
             const std::uint16_t font = c.U16();
-            if (font < hf.fontCommands.size()) {
-                std::string command = hf.fontCommands[font];
-                if (hf.openHotspot) {
+            if (font < hf.state.fontCommands.size()) {
+                std::string command = hf.state.fontCommands[font];
+                if (hf.state.openHotspot) {
                     std::size_t ul = command.find("\\ul");
                     if (ul != std::string::npos) command.resize(ul);
                 }
@@ -345,9 +345,9 @@ std::uint32_t WriteParagraph(HelpFile& hf, RtfOutput& out, const std::uint8_t*& 
             CloseCharGroup(hf, out);
             if (inTable && c.left && *c.p == 0xFF) break;
             out.Write("\\par\n");
-            if ((hf.flags & kLocalize) && hf.localizationFile && !hf.localizationLineFlag) {
-                hf.localizationLineFlag = true;
-                std::fputc('\n', hf.localizationFile);
+            if ((hf.options.flags & kLocalize) && hf.state.localizationFile && !hf.state.localizationLineFlag) {
+                hf.state.localizationLineFlag = true;
+                std::fputc('\n', hf.state.localizationFile);
             }
             // Keywords are written once per record by the topic loop, over
             // the record's whole character range.
@@ -356,9 +356,9 @@ std::uint32_t WriteParagraph(HelpFile& hf, RtfOutput& out, const std::uint8_t*& 
         case 0x87:
         case 0x88: WritePictureCommand(hf, out, cmd, c); break;
         case 0x89:
-            if (hf.openHotspot) {
-                out.Printf(forPrint ? "\\uld0{\\v %s}" : "\\strike0\\ul0{\\v %s}", plat::RtfEscapeText(*hf.openHotspot).c_str());
-                hf.openHotspot.reset();
+            if (hf.state.openHotspot) {
+                out.Printf(forPrint ? "\\uld0{\\v %s}" : "\\strike0\\ul0{\\v %s}", plat::RtfEscapeText(*hf.state.openHotspot).c_str());
+                hf.state.openHotspot.reset();
             } else {
                 Warn(hf, 15);
             }
@@ -373,13 +373,13 @@ std::uint32_t WriteParagraph(HelpFile& hf, RtfOutput& out, const std::uint8_t*& 
             const std::uint32_t n = static_cast<std::uint32_t>(len) < c.left ? static_cast<std::uint32_t>(len) : c.left;
             std::string macro = TextUpTo(c.p, n);
             c.Skip(n);
-            hf.openHotspot = (cmd == 0xC8 ? "!" : "%!") + macro;
-            if (hf.flags & kJumps) out.Write(forPrint ? "\\uld " : "\\strike ");
+            hf.state.openHotspot = (cmd == 0xC8 ? "!" : "%!") + macro;
+            if (hf.options.flags & kJumps) out.Write(forPrint ? "\\uld " : "\\strike ");
             break;
         }
         default:
             if (IsHotspotCode(cmd)) {
-                if (auto target = WriteHotspotStart(hf, out, cmd, c.p, c.left)) hf.openHotspot = std::move(target);
+                if (auto target = WriteHotspotStart(hf, out, cmd, c.p, c.left)) hf.state.openHotspot = std::move(target);
             }
             break;
         }
@@ -391,7 +391,7 @@ std::uint32_t WriteParagraph(HelpFile& hf, RtfOutput& out, const std::uint8_t*& 
     return textStart - textLeft;
 }
 
-void WriteTable(HelpFile& hf, RtfOutput& out, const std::uint8_t* text, std::uint32_t textLength,
+void WriteTable(Conversion& hf, RtfOutput& out, const std::uint8_t* text, std::uint32_t textLength,
                 const std::uint8_t* commands, std::uint32_t commandsLength, std::uint32_t characterPosition,
                 bool nonScrolling) {
     Cursor c{commands, commandsLength};

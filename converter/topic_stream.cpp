@@ -15,32 +15,32 @@ struct TopicGeometry {
     std::uint32_t blockSize, dataSize, offsetBits, mask, positionScale;
 };
 
-TopicGeometry Geometry(const HelpFile& hf) {
-    if (hf.isHC30) return {2048, 2036, 11, 2047, 4096};
+TopicGeometry Geometry(const Conversion& hf) {
+    if (hf.file.isHC30) return {2048, 2036, 11, 2047, 4096};
     return {4096, 4084, 14, 16383, 32768};
 }
 
 // `why` says what broke, for a reader of the code; the warning names only the
 // internal file, in the user's language.
-void EndChain(HelpFile& hf, const char* why) {
-    hf.topicReader.ended = true;
+void EndChain(Conversion& hf, const char* why) {
+    hf.state.topicReader.ended = true;
     if (why) AddDamageWarning(hf, kDamageChain, "|TOPIC");
 }
 
 // Loads block b of |TOPIC into the reader's buffer; false past the end.
-bool LoadBlock(HelpFile& hf, std::int64_t b, std::uint32_t* blockPosition, bool* newBlock) {
-    TopicReaderState& r = hf.topicReader;
+bool LoadBlock(Conversion& hf, std::int64_t b, std::uint32_t* blockPosition, bool* newBlock) {
+    TopicReaderState& r = hf.state.topicReader;
     const TopicGeometry g = Geometry(hf);
     std::uint64_t start = static_cast<std::uint64_t>(g.blockSize) * static_cast<std::uint64_t>(b);
-    if (start + 12 > hf.topic.size) {
+    if (start + 12 > hf.file.topic.size) {
         r.ended = true;
         return false;
     }
     std::uint32_t length = static_cast<std::uint32_t>(
-        std::min<std::uint64_t>(g.dataSize, hf.topic.size - start - 12));
-    HelpStream& s = hf.stream;
-    s.Seek(hf.topic.offset + start + 12);
-    if (hf.compressed) {
+        std::min<std::uint64_t>(g.dataSize, hf.file.topic.size - start - 12));
+    HelpStream& s = hf.state.stream;
+    s.Seek(hf.file.topic.offset + start + 12);
+    if (hf.file.compressed) {
         Lz77Status st;
         r.validBytes = Lz77Decompress(s, length, r.buffer.data(), static_cast<std::uint32_t>(r.buffer.size()), &st);
         if (st.badReference) AddDamageWarning(hf, kDamageCompressed, "|TOPIC");
@@ -56,8 +56,8 @@ bool LoadBlock(HelpFile& hf, std::int64_t b, std::uint32_t* blockPosition, bool*
 }
 
 // At the start of a record: makes its header the next byte to deliver.
-bool StartRecord(HelpFile& hf, std::uint32_t* blockPosition, bool* newBlock) {
-    TopicReaderState& r = hf.topicReader;
+bool StartRecord(Conversion& hf, std::uint32_t* blockPosition, bool* newBlock) {
+    TopicReaderState& r = hf.state.topicReader;
     const TopicGeometry g = Geometry(hf);
     std::int64_t blk = r.nextRecordPosition >> g.offsetBits;
     if (blk != r.blockNumber) {
@@ -67,7 +67,7 @@ bool StartRecord(HelpFile& hf, std::uint32_t* blockPosition, bool* newBlock) {
             return false;
         }
         if (!LoadBlock(hf, blk, blockPosition, newBlock)) {
-            if (!hf.isHC30) EndChain(hf, "record link past the end");
+            if (!hf.file.isHC30) EndChain(hf, "record link past the end");
             return false;
         }
     }
@@ -83,7 +83,7 @@ bool StartRecord(HelpFile& hf, std::uint32_t* blockPosition, bool* newBlock) {
     if (at >= r.validBytes) {
         // HC30 chains end this way; later ones end with a link of -1, so
         // there a record past the block data is damage.
-        EndChain(hf, hf.isHC30 ? nullptr : "record link past the block data");
+        EndChain(hf, hf.file.isHC30 ? nullptr : "record link past the block data");
         return false;
     }
     if (at < r.readPosition) {
@@ -100,18 +100,18 @@ bool StartRecord(HelpFile& hf, std::uint32_t* blockPosition, bool* newBlock) {
 
 }  // namespace
 
-std::uint32_t ReadTopicBytes(HelpFile& hf, void* destination, std::uint32_t n, std::uint32_t* blockPosition,
+std::uint32_t ReadTopicBytes(Conversion& hf, void* destination, std::uint32_t n, std::uint32_t* blockPosition,
                              bool* newBlock) {
-    TopicReaderState& r = hf.topicReader;
+    TopicReaderState& r = hf.state.topicReader;
     if (n == kResetTopicReader) {
         r = TopicReaderState{};
         return 0;
     }
-    if (!hf.topic.present()) return 0;
+    if (!hf.file.topic.present()) return 0;
     const TopicGeometry g = Geometry(hf);
     if (!r.started) {
         r.started = true;
-        r.buffer.assign(hf.compressed ? 6u * g.dataSize : g.dataSize, 0);
+        r.buffer.assign(hf.file.compressed ? 6u * g.dataSize : g.dataSize, 0);
         r.readPosition = 0;
         r.validBytes = 0;
         r.blockNumber = -1;
@@ -123,7 +123,7 @@ std::uint32_t ReadTopicBytes(HelpFile& hf, void* destination, std::uint32_t n, s
     for (std::uint32_t i = 0; i < n; ++i) {
         if (r.ended) return 0;
         if (!r.inRecord) {
-            if (!hf.isHC30 && r.blockNumber >= 0 && r.nextRecordPosition == 0xFFFFFFFFu) {
+            if (!hf.file.isHC30 && r.blockNumber >= 0 && r.nextRecordPosition == 0xFFFFFFFFu) {
                 r.ended = true;
                 return 0;
             }
@@ -146,7 +146,7 @@ std::uint32_t ReadTopicBytes(HelpFile& hf, void* destination, std::uint32_t n, s
             }
         } else if (r.recordDone == 16) {
             std::uint32_t next = GetU32(r.header + 12);
-            r.nextRecordPosition = hf.isHC30 ? next + r.currentRecordPosition : next;
+            r.nextRecordPosition = hf.file.isHC30 ? next + r.currentRecordPosition : next;
         }
         if (r.recordDone >= 16 && r.recordDone == r.recordSize) r.inRecord = false;
     }
@@ -155,7 +155,7 @@ std::uint32_t ReadTopicBytes(HelpFile& hf, void* destination, std::uint32_t n, s
 
 namespace {
 
-bool ReadChunked(HelpFile& hf, std::string& out, std::uint32_t n, std::uint32_t* blockPosition, bool* newBlock) {
+bool ReadChunked(Conversion& hf, std::string& out, std::uint32_t n, std::uint32_t* blockPosition, bool* newBlock) {
     out.clear();
     char chunk[4096];
     while (n > 0) {
@@ -169,8 +169,8 @@ bool ReadChunked(HelpFile& hf, std::string& out, std::uint32_t n, std::uint32_t*
 
 }  // namespace
 
-bool ReadTopicLink(HelpFile& hf, TopicLink& link) {
-    TopicReaderState& r = hf.topicReader;
+bool ReadTopicLink(Conversion& hf, TopicLink& link) {
+    TopicReaderState& r = hf.state.topicReader;
     std::uint8_t h[kTopicLinkHeaderSize];
     if (ReadTopicBytes(hf, h, kTopicLinkHeaderSize, nullptr, nullptr) != kTopicLinkHeaderSize) return false;
     // Topic offsets count characters from the block where a record's header
@@ -197,10 +197,10 @@ bool ReadTopicLink(HelpFile& hf, TopicLink& link) {
     return true;
 }
 
-std::string ExpandLinkData2(HelpFile& hf, const TopicLink& link) {
+std::string ExpandLinkData2(Conversion& hf, const TopicLink& link) {
     std::uint32_t stored = static_cast<std::uint32_t>(link.linkData2.size());
     if (stored == 0) return {};
-    bool hall = hf.phrIndex.present() && stored < link.dataLen2;
+    bool hall = hf.file.phrIndex.present() && stored < link.dataLen2;
     return ExpandPhrases(hf, reinterpret_cast<const std::uint8_t*>(link.linkData2.data()),
                          std::min(stored, link.dataLen2), kTopicOutputSize, hall);
 }
@@ -273,32 +273,45 @@ std::int32_t ReadCompressedLong(const std::uint8_t*& c, std::uint32_t& remaining
 
 // ---- context names ----
 
-void LoadContextTable(HelpFile& hf) {
-    hf.contextTable.clear();
-    hf.contextLookup = OffsetLookup();
-    if (!hf.context.present()) return;
+std::vector<ContextEntry> ReadContextTable(const HelpFileData& file, ReadReport& report) {
+    std::vector<ContextEntry> table;
+    report.phase = kPhaseReadingContext;
+    if (!file.context.present()) return table;
+    HelpStream s = file.stream;
     BTreeHeader h;
-    if (hf.context.size < kBTreeHeaderSize || !ReadBTreeHeader(hf.stream, hf.context.offset, h)) {
-        AddDamageWarning(hf, kDamageHeader, "|CONTEXT");
-        return;
+    if (file.context.size < kBTreeHeaderSize || !ReadBTreeHeader(s, file.context.offset, h)) {
+        AddDamageWarning(report, kDamageHeader, "|CONTEXT");
+        return table;
     }
-    std::uint32_t count = std::min<std::uint32_t>(h.totalEntries, hf.context.size / 8);
-    hf.contextTable.reserve(count);
-    const std::uint32_t end = hf.context.offset + hf.context.size;
-    bool intact = ForEachLeafPage(h, hf.stream, hf.context.offset + kBTreeHeaderSize, end,
+    std::uint32_t count = std::min<std::uint32_t>(h.totalEntries, file.context.size / 8);
+    table.reserve(count);
+    const std::uint32_t end = file.context.offset + file.context.size;
+    bool intact = ForEachLeafPage(h, s, file.context.offset + kBTreeHeaderSize, end,
                                   [&](std::uint32_t at, std::uint32_t pageEnd, std::int16_t entries) {
-                                      if (count) SetProgress(hf, 43 + static_cast<int>(4ull * hf.contextTable.size() / count),
-                                                             kPhaseReadingContext);
+                                      if (count) report.positions.push_back(43 + static_cast<int>(4ull * table.size() / count));
                                       std::uint32_t p = at + 8;
-                                      for (std::int16_t j = 0; j < entries && hf.contextTable.size() < count; ++j) {
+                                      for (std::int16_t j = 0; j < entries && table.size() < count; ++j) {
                                           if (p + 8 > pageEnd) return false;
-                                          const std::uint8_t* d = hf.stream.Data() + p;
-                                          hf.contextTable.push_back({GetU32(d), GetU32(d + 4)});
+                                          const std::uint8_t* d = s.Data() + p;
+                                          table.push_back({GetU32(d), GetU32(d + 4)});
                                           p += 8;
                                       }
-                                      return hf.contextTable.size() < count;
+                                      return table.size() < count;
                                   });
-    if (!intact || hf.contextTable.size() < count) AddDamageWarning(hf, kDamageIncomplete, "|CONTEXT");
+    if (!intact || table.size() < count) AddDamageWarning(report, kDamageIncomplete, "|CONTEXT");
+    return table;
+}
+
+void LoadContextTable(Conversion& hf) {
+    hf.state.contextLookup = OffsetLookup();
+    if (hf.file.tablesRead) {
+        hf.state.contextTable = hf.file.contextTable;
+        Report(hf, hf.file.contextReport);
+        return;
+    }
+    ReadReport report;
+    hf.state.contextTable = ReadContextTable(hf.file, report);
+    Report(hf, report);
 }
 
 namespace {
@@ -356,10 +369,10 @@ bool MakeNameForHash(std::string& buffer, std::uint32_t wanted) {
     return false;
 }
 
-std::string ContextNameFromHash(HelpFile& hf, std::uint32_t hash) {
-    for (const auto& k : hf.knownNames)
+std::string ContextNameFromHash(Conversion& hf, std::uint32_t hash) {
+    for (const auto& k : hf.state.knownNames)
         if (k.hash == hash) return k.name;
-    if (!(hf.flags & kPageLinks)) {
+    if (!(hf.options.flags & kPageLinks)) {
         static const char* const kPrefixes[] = {"", "Ind", "con", "ID_", "IDH", "KEY", "ID", "cn"};
         auto tryPrefix = [&](const std::string& p, std::string& out) {
             out = p;
@@ -378,15 +391,15 @@ namespace {
 
 constexpr std::uint32_t kNoIndex = 0xFFFFFFFFu;
 
-const OffsetLookup& ContextLookup(HelpFile& hf) {
-    OffsetLookup& l = hf.contextLookup;
-    if (l.table == &hf.contextTable && l.size == hf.contextTable.size()) return l;
+const OffsetLookup& ContextLookup(Conversion& hf) {
+    OffsetLookup& l = hf.state.contextLookup;
+    if (l.table == &hf.state.contextTable && l.size == hf.state.contextTable.size()) return l;
     l = OffsetLookup();
-    l.table = &hf.contextTable;
-    l.size = hf.contextTable.size();
+    l.table = &hf.state.contextTable;
+    l.size = hf.state.contextTable.size();
     l.sorted.reserve(l.size);
     for (std::size_t i = 0; i < l.size; ++i)
-        l.sorted.push_back({hf.contextTable[i].topicOffset, static_cast<std::uint32_t>(i)});
+        l.sorted.push_back({hf.state.contextTable[i].topicOffset, static_cast<std::uint32_t>(i)});
     std::sort(l.sorted.begin(), l.sorted.end());
     const std::size_t n = l.sorted.size();
     l.firstIndex.assign(2 * n, kNoIndex);
@@ -405,7 +418,7 @@ std::pair<std::size_t, std::size_t> PlacesBetween(const OffsetLookup& l, std::in
 
 }  // namespace
 
-std::optional<std::string> ContextNameForTopic(HelpFile& hf, std::uint32_t low, std::uint32_t high) {
+std::optional<std::string> ContextNameForTopic(Conversion& hf, std::uint32_t low, std::uint32_t high) {
     if (low > high) return std::nullopt;
     const OffsetLookup& l = ContextLookup(hf);
     auto [a, b] = PlacesBetween(l, low, high);
@@ -417,49 +430,49 @@ std::optional<std::string> ContextNameForTopic(HelpFile& hf, std::uint32_t low, 
         if (b & 1) first = std::min(first, l.firstIndex[--b]);
     }
     if (first == kNoIndex) return std::nullopt;
-    return ContextNameFromHash(hf, hf.contextTable[first].hash);
+    return ContextNameFromHash(hf, hf.state.contextTable[first].hash);
 }
 
-bool HasContextEntry(HelpFile& hf, std::uint32_t hash) {
-    if (hf.contextHashes.size() != hf.contextTable.size()) {
-        hf.contextHashes.clear();
-        for (const ContextEntry& e : hf.contextTable) hf.contextHashes.push_back(e.hash);
-        std::sort(hf.contextHashes.begin(), hf.contextHashes.end());
+bool HasContextEntry(Conversion& hf, std::uint32_t hash) {
+    if (hf.state.contextHashes.size() != hf.state.contextTable.size()) {
+        hf.state.contextHashes.clear();
+        for (const ContextEntry& e : hf.state.contextTable) hf.state.contextHashes.push_back(e.hash);
+        std::sort(hf.state.contextHashes.begin(), hf.state.contextHashes.end());
     }
-    return std::binary_search(hf.contextHashes.begin(), hf.contextHashes.end(), hash);
+    return std::binary_search(hf.state.contextHashes.begin(), hf.state.contextHashes.end(), hash);
 }
 
-std::vector<std::string> TakeContextNamesUpTo(HelpFile& hf, std::int64_t high) {
+std::vector<std::string> TakeContextNamesUpTo(Conversion& hf, std::int64_t high) {
     const OffsetLookup& l = ContextLookup(hf);
     std::vector<std::uint32_t> entries;
-    std::size_t& at = hf.contextCursor;
+    std::size_t& at = hf.state.contextCursor;
     while (at < l.sorted.size() && l.sorted[at].first <= high) entries.push_back(l.sorted[at++].second);
     std::sort(entries.begin(), entries.end());
     std::vector<std::string> names;
     names.reserve(entries.size());
-    for (std::uint32_t e : entries) names.push_back(ContextNameFromHash(hf, hf.contextTable[e].hash));
+    for (std::uint32_t e : entries) names.push_back(ContextNameFromHash(hf, hf.state.contextTable[e].hash));
     return names;
 }
 
-void AddKnownContextName(HelpFile& hf, const std::string& name) {
-    hf.knownNames.push_back({ContextHash(name), name});
+void AddKnownContextName(Conversion& hf, const std::string& name) {
+    hf.state.knownNames.push_back({ContextHash(name), name});
 }
 
-void RecordPictureFile(HelpFile& hf, std::uint32_t pictureNumber, const std::string& fileName) {
+void RecordPictureFile(Conversion& hf, std::uint32_t pictureNumber, const std::string& fileName) {
     // Picture numbers come from internal file names; a wild one must not
     // make the list huge.
     if (pictureNumber > 0xFFFF) return;
-    if (pictureNumber >= hf.pictureFiles.size()) hf.pictureFiles.resize(pictureNumber + 1);
-    hf.pictureFiles[pictureNumber] = fileName;
+    if (pictureNumber >= hf.state.pictureFiles.size()) hf.state.pictureFiles.resize(pictureNumber + 1);
+    hf.state.pictureFiles[pictureNumber] = fileName;
 }
 
-std::optional<std::string> LookupTopicMap(HelpFile& hf, std::uint32_t topicPosition) {
-    if (!hf.tomap.present() || hf.tomap.size < 64) return std::nullopt;
-    HelpStream& s = hf.stream;
+std::optional<std::string> LookupTopicMap(Conversion& hf, std::uint32_t topicPosition) {
+    if (!hf.file.tomap.present() || hf.file.tomap.size < 64) return std::nullopt;
+    HelpStream& s = hf.state.stream;
     std::uint32_t back = s.Tell();
     std::optional<std::string> result;
-    std::uint32_t n = (hf.tomap.size - 64) / 4;
-    const std::uint8_t* p = s.Data() + hf.tomap.offset + 64;
+    std::uint32_t n = (hf.file.tomap.size - 64) / 4;
+    const std::uint8_t* p = s.Data() + hf.file.tomap.offset + 64;
     for (std::uint32_t i = 0; i < n; ++i) {
         if (GetU32(p + 4 * i) == topicPosition) {
             result = ContextNameFromHash(hf, i + 1 + 15);
@@ -475,20 +488,22 @@ std::optional<std::string> LookupTopicMap(HelpFile& hf, std::uint32_t topicPosit
 namespace {
 
 // The name a warning gives a keyword index.
-std::string KeywordTreeName(const HelpFile& hf, const InternalFile& btree) {
-    if (&btree == &hf.awBtree) return "|AWBTREE";
-    if (&btree == &hf.kwBtree) return "|KWBTREE";
+std::string KeywordTreeName(const HelpFileData& file, const InternalFile& btree) {
+    if (&btree == &file.awBtree) return "|AWBTREE";
+    if (&btree == &file.kwBtree) return "|KWBTREE";
     return FormatString("keyword index at 0x%X", btree.offset);
 }
 
 }  // namespace
 
-std::optional<KeywordTable> LoadKeywordIndex(HelpFile& hf, const InternalFile& btree, const InternalFile& data) {
+std::optional<KeywordTable> ReadKeywordIndex(const HelpFileData& file, const InternalFile& btree,
+                                             const InternalFile& data, ReadReport& report) {
+    report.phase = kPhaseScanningKeywords;
     if (!btree.present() || !data.present()) return std::nullopt;
-    HelpStream& s = hf.stream;
+    HelpStream s = file.stream;
     BTreeHeader h;
     if (btree.size < kBTreeHeaderSize || !ReadBTreeHeader(s, btree.offset, h)) {
-        AddDamageWarning(hf, kDamageHeader, KeywordTreeName(hf, btree));
+        AddDamageWarning(report, kDamageHeader, KeywordTreeName(file, btree));
         return std::nullopt;
     }
     const std::uint32_t count = data.size / 4;
@@ -503,8 +518,7 @@ std::optional<KeywordTable> LoadKeywordIndex(HelpFile& hf, const InternalFile& b
         s.Seek(at + 8);
         std::string keyword;
         for (std::int16_t j = 0; j < entries; ++j) {
-            if (count) SetProgress(hf, 43 + static_cast<int>(3ull * std::min(keywordsDone, count) / count),
-                                   kPhaseScanningKeywords);
+            if (count) report.positions.push_back(43 + static_cast<int>(3ull * std::min(keywordsDone, count) / count));
             std::uint32_t keywordPosition = s.Tell();
             std::uint16_t occurrences = 0;
             std::uint32_t offset = 0;
@@ -525,11 +539,28 @@ std::optional<KeywordTable> LoadKeywordIndex(HelpFile& hf, const InternalFile& b
         }
         return true;
     });
-    if (!intact || damaged) AddDamageWarning(hf, kDamageIncomplete, KeywordTreeName(hf, btree));
+    if (!intact || damaged) AddDamageWarning(report, kDamageIncomplete, KeywordTreeName(file, btree));
     return table;
 }
 
-void ResetKeywordLookups(HelpFile& hf) { hf.keywordLookups.clear(); }
+std::optional<KeywordTable> LoadKeywordIndex(Conversion& hf, const InternalFile& btree, const InternalFile& data) {
+    if (hf.file.tablesRead) {
+        if (&btree == &hf.file.kwBtree && &data == &hf.file.kwData) {
+            Report(hf, hf.file.kReport);
+            return hf.file.kTable;
+        }
+        if (&btree == &hf.file.awBtree && &data == &hf.file.awData) {
+            Report(hf, hf.file.aReport);
+            return hf.file.aTable;
+        }
+    }
+    ReadReport report;
+    std::optional<KeywordTable> table = ReadKeywordIndex(hf.file, btree, data, report);
+    Report(hf, report);
+    return table;
+}
+
+void ResetKeywordLookups(Conversion& hf) { hf.state.keywordLookups.clear(); }
 
 namespace {
 
@@ -547,8 +578,8 @@ void SortKeywordLookup(OffsetLookup& l, const KeywordTable& table) {
         l.nextFree[p] = static_cast<std::uint32_t>(p < l.size && l.taken[l.sorted[p].second] ? p + 1 : p);
 }
 
-OffsetLookup& KeywordLookup(HelpFile& hf, const KeywordTable& table) {
-    for (OffsetLookup& l : hf.keywordLookups) {
+OffsetLookup& KeywordLookup(Conversion& hf, const KeywordTable& table) {
+    for (OffsetLookup& l : hf.state.keywordLookups) {
         if (l.table != &table) continue;
         if (l.size != table.size()) {
             l.taken.clear();
@@ -561,8 +592,8 @@ OffsetLookup& KeywordLookup(HelpFile& hf, const KeywordTable& table) {
     OffsetLookup l;
     l.table = &table;
     SortKeywordLookup(l, table);
-    hf.keywordLookups.push_back(std::move(l));
-    return hf.keywordLookups.back();
+    hf.state.keywordLookups.push_back(std::move(l));
+    return hf.state.keywordLookups.back();
 }
 
 // The first place at or after p not yet given to a record.
@@ -578,7 +609,7 @@ std::size_t NextFree(OffsetLookup& l, std::size_t p) {
 // is moved to `topicOffset`, or with `consume` given to this record for
 // good (and left where it is, so a second pass finds the same), so that no
 // later record takes it again.
-std::optional<std::string> CollectBetween(HelpFile& hf, std::int64_t from, std::int64_t to, std::uint32_t topicOffset,
+std::optional<std::string> CollectBetween(Conversion& hf, std::int64_t from, std::int64_t to, std::uint32_t topicOffset,
                                           KeywordTable& table, bool consume, std::vector<KeywordHit>* hits) {
     OffsetLookup& l = KeywordLookup(hf, table);
     const auto [a, b] = PlacesBetween(l, from, to);
@@ -590,7 +621,7 @@ std::optional<std::string> CollectBetween(HelpFile& hf, std::int64_t from, std::
     for (std::uint32_t p : places) entries.push_back(l.sorted[p].second);
     std::sort(entries.begin(), entries.end());
 
-    HelpStream& s = hf.stream;
+    HelpStream& s = hf.state.stream;
     std::uint32_t back = s.Tell();
     std::string result, keyword;
     for (std::size_t i = 0; i < entries.size(); ++i) {
@@ -622,13 +653,13 @@ std::optional<std::string> CollectBetween(HelpFile& hf, std::int64_t from, std::
 
 }  // namespace
 
-std::optional<std::string> CollectTopicKeywords(HelpFile& hf, std::uint32_t topicOffset, KeywordTable& table,
+std::optional<std::string> CollectTopicKeywords(Conversion& hf, std::uint32_t topicOffset, KeywordTable& table,
                                                 std::vector<KeywordHit>* hits) {
     const std::int64_t t = static_cast<std::int32_t>(topicOffset);
     return CollectBetween(hf, t - 2, t + 2, topicOffset, table, false, hits);
 }
 
-std::optional<std::string> CollectTopicKeywordsInRange(HelpFile& hf, std::uint32_t low, std::uint32_t high,
+std::optional<std::string> CollectTopicKeywordsInRange(Conversion& hf, std::uint32_t low, std::uint32_t high,
                                                        KeywordTable& table, std::vector<KeywordHit>* hits) {
     const std::int64_t t = static_cast<std::int32_t>(low);
     std::int64_t to = t + 2;
@@ -669,13 +700,13 @@ std::vector<std::size_t> AssignPoints(const std::vector<Interval>& intervals, co
     return result;
 }
 
-void AssignKeywords(HelpFile& hf, const KeywordTable& table, const std::vector<Interval>& ranges,
+void AssignKeywords(Conversion& hf, const KeywordTable& table, const std::vector<Interval>& ranges,
                     std::vector<TopicSummary>& topics, std::vector<std::string> TopicSummary::*list) {
     std::vector<std::int64_t> points;
     points.reserve(table.size());
     for (const auto& e : table) points.push_back(static_cast<std::int32_t>(e.topicOffset));
     std::vector<std::size_t> owner = AssignPoints(ranges, points);
-    HelpStream& s = hf.stream;
+    HelpStream& s = hf.state.stream;
     std::string keyword;
     for (std::size_t i = 0; i < table.size(); ++i) {
         if (owner[i] == static_cast<std::size_t>(-1)) continue;
@@ -687,14 +718,14 @@ void AssignKeywords(HelpFile& hf, const KeywordTable& table, const std::vector<I
 
 }  // namespace
 
-std::vector<TopicSummary> ListTopics(HelpFile& hf) {
-    if (hf.contextTable.empty()) LoadContextTable(hf);
-    if (hf.kTable.empty()) {
-        if (auto t = LoadKeywordIndex(hf, hf.kwBtree, hf.kwData)) hf.kTable = std::move(*t);
+std::vector<TopicSummary> ListTopics(Conversion& hf) {
+    if (hf.state.contextTable.empty()) LoadContextTable(hf);
+    if (hf.state.kTable.empty()) {
+        if (auto t = LoadKeywordIndex(hf, hf.file.kwBtree, hf.file.kwData)) hf.state.kTable = std::move(*t);
         ResetKeywordLookups(hf);
     }
-    if (hf.aTable.empty()) {
-        if (auto t = LoadKeywordIndex(hf, hf.awBtree, hf.awData)) hf.aTable = std::move(*t);
+    if (hf.state.aTable.empty()) {
+        if (auto t = LoadKeywordIndex(hf, hf.file.awBtree, hf.file.awData)) hf.state.aTable = std::move(*t);
         ResetKeywordLookups(hf);
     }
     std::vector<TopicSummary> topics;
@@ -712,9 +743,9 @@ std::vector<TopicSummary> ListTopics(HelpFile& hf) {
     while (ReadTopicLink(hf, link)) {
         if (link.newBlock) charPos = link.blockPosition;
         if (link.recordType == 2) {
-            headerRecordPosition = hf.topicReader.currentRecordPosition;
+            headerRecordPosition = hf.state.topicReader.currentRecordPosition;
             TopicSummary t;
-            if (hf.isHC30) {
+            if (hf.file.isHC30) {
                 t.topicNumber = ++topicNumber;
                 t.contextNames.push_back(ContextNameFromHash(hf, static_cast<std::uint32_t>(topicNumber) + 15));
             } else if (link.linkData1.size() >= 16) {
@@ -730,7 +761,7 @@ std::vector<TopicSummary> ListTopics(HelpFile& hf) {
             }
             topics.push_back(std::move(t));
             // An old file's chain ends at a header whose block size is below 9.
-            if (hf.isHC30 && (link.linkData1.size() < 4 ||
+            if (hf.file.isHC30 && (link.linkData1.size() < 4 ||
                               GetU32(reinterpret_cast<const std::uint8_t*>(link.linkData1.data())) < 9))
                 break;
         } else if (link.recordType == 0x20 || link.recordType == 0x01 || link.recordType == 0x23) {
@@ -739,7 +770,7 @@ std::vector<TopicSummary> ListTopics(HelpFile& hf) {
                 if (t.textRecords++ == 0) t.firstCharacter = charPos;
                 t.characterEnd = charPos + link.dataLen2;
                 const std::size_t index = topics.size() - 1;
-                if (hf.isHC30) {
+                if (hf.file.isHC30) {
                     if (t.textRecords == 1) {
                         const std::int64_t at = static_cast<std::int32_t>(headerRecordPosition);
                         keywordRanges.push_back({at - 2, at + 2, index});
@@ -758,7 +789,7 @@ std::vector<TopicSummary> ListTopics(HelpFile& hf) {
     }
     ReadTopicBytes(hf, nullptr, kResetTopicReader, nullptr, nullptr);
 
-    if (!hf.isHC30) {
+    if (!hf.file.isHC30) {
         // A context names the topic whose characters hold its offset. When a
         // topic's text runs over a block end the compilers may count some
         // of it from the old block, so the gap between its records counts
@@ -768,14 +799,14 @@ std::vector<TopicSummary> ListTopics(HelpFile& hf) {
             if (topics[i].characterEnd > topics[i].firstCharacter)
                 spans.push_back({topics[i].firstCharacter, static_cast<std::int64_t>(topics[i].characterEnd) - 1, i});
         std::vector<std::int64_t> points;
-        for (const auto& e : hf.contextTable) points.push_back(e.topicOffset);
+        for (const auto& e : hf.state.contextTable) points.push_back(e.topicOffset);
         std::vector<std::size_t> owner = AssignPoints(spans, points);
         for (std::size_t i = 0; i < owner.size(); ++i)
             if (owner[i] != static_cast<std::size_t>(-1))
-                topics[owner[i]].contextNames.push_back(ContextNameFromHash(hf, hf.contextTable[i].hash));
+                topics[owner[i]].contextNames.push_back(ContextNameFromHash(hf, hf.state.contextTable[i].hash));
     }
-    AssignKeywords(hf, hf.kTable, keywordRanges, topics, &TopicSummary::kKeywords);
-    AssignKeywords(hf, hf.aTable, keywordRanges, topics, &TopicSummary::aKeywords);
+    AssignKeywords(hf, hf.state.kTable, keywordRanges, topics, &TopicSummary::kKeywords);
+    AssignKeywords(hf, hf.state.aTable, keywordRanges, topics, &TopicSummary::aKeywords);
     return topics;
 }
 

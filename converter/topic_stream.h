@@ -22,7 +22,7 @@ inline constexpr std::uint32_t kTopicOutputSize = 65280;
 // the chain (or when the chain is damaged: a warning says so). n =
 // kResetTopicReader resets the reader. On loading a block, blockPosition
 // receives the block's topic-offset base and newBlock is set to true.
-std::uint32_t ReadTopicBytes(HelpFile& hf, void* destination, std::uint32_t n, std::uint32_t* blockPosition,
+std::uint32_t ReadTopicBytes(Conversion& hf, void* destination, std::uint32_t n, std::uint32_t* blockPosition,
                              bool* newBlock);
 
 // Compressed numbers; each advances the cursor and lowers `remaining` by the
@@ -48,36 +48,45 @@ struct TopicLink {
 };
 // Reads the next record; false at the end of the chain. Lengths that
 // contradict each other end the chain with a warning.
-bool ReadTopicLink(HelpFile& hf, TopicLink& link);
+bool ReadTopicLink(Conversion& hf, TopicLink& link);
 // LinkData2 with its phrases expanded (at most kTopicOutputSize bytes).
-std::string ExpandLinkData2(HelpFile& hf, const TopicLink& link);
+std::string ExpandLinkData2(Conversion& hf, const TopicLink& link);
 
-void LoadContextTable(HelpFile& hf);
+// The |CONTEXT table as stored (empty after a warning when damaged).
+std::vector<ContextEntry> ReadContextTable(const HelpFileData& file, ReadReport& report);
+// Takes the context table into use: the one read with the file, else read now.
+void LoadContextTable(Conversion& hf);
 std::uint32_t ContextHash(std::string_view name);
 // Appends characters to `buffer` (holding a prefix) so that the whole has
 // the wanted hash; false when no suffix of up to 14 characters does.
 bool MakeNameForHash(std::string& buffer, std::uint32_t wanted);
-std::string ContextNameFromHash(HelpFile& hf, std::uint32_t hash);
-std::optional<std::string> ContextNameForTopic(HelpFile& hf, std::uint32_t low, std::uint32_t high);
+std::string ContextNameFromHash(Conversion& hf, std::uint32_t hash);
+std::optional<std::string> ContextNameForTopic(Conversion& hf, std::uint32_t low, std::uint32_t high);
 // Every context entry names a place in the text, and aliases share one: the
 // topic loop gives each record the names of all entries whose offsets lie
 // at or below the record's last character and that no earlier record took
 // (so an offset in a gap between records, where a compiler counted from
 // the old block, goes with the record after it). Names come in table order.
-// A pass starts with hf.contextCursor = 0; INT64_MAX takes what is left.
-std::vector<std::string> TakeContextNamesUpTo(HelpFile& hf, std::int64_t high);
+// A pass starts with hf.state.contextCursor = 0; INT64_MAX takes what is left.
+std::vector<std::string> TakeContextNamesUpTo(Conversion& hf, std::int64_t high);
 // Whether the context table has an entry of this hash (a topic carries its
 // name, so a page reference to it has its bookmark).
-bool HasContextEntry(HelpFile& hf, std::uint32_t hash);
-void AddKnownContextName(HelpFile& hf, const std::string& name);
-void RecordPictureFile(HelpFile& hf, std::uint32_t pictureNumber, const std::string& fileName);
-std::optional<std::string> LookupTopicMap(HelpFile& hf, std::uint32_t topicPosition);
+bool HasContextEntry(Conversion& hf, std::uint32_t hash);
+void AddKnownContextName(Conversion& hf, const std::string& name);
+void RecordPictureFile(Conversion& hf, std::uint32_t pictureNumber, const std::string& fileName);
+std::optional<std::string> LookupTopicMap(Conversion& hf, std::uint32_t topicPosition);
 
-std::optional<KeywordTable> LoadKeywordIndex(HelpFile& hf, const InternalFile& btree, const InternalFile& data);
+// A keyword index as stored: nullopt when it is missing or its header is
+// damaged.
+std::optional<KeywordTable> ReadKeywordIndex(const HelpFileData& file, const InternalFile& btree,
+                                             const InternalFile& data, ReadReport& report);
+// The same for a conversion: the K or A index read with the file, else read
+// now. The caller owns the copy it gets.
+std::optional<KeywordTable> LoadKeywordIndex(Conversion& hf, const InternalFile& btree, const InternalFile& data);
 // The keyword lookups below sort a table on first use and follow its
 // changes; a table loaded anew (same object, new contents), or a new pass
 // that should find every keyword again, starts with this.
-void ResetKeywordLookups(HelpFile& hf);
+void ResetKeywordLookups(Conversion& hf);
 // Keywords of the topic at `topicOffset` joined by ";"; nullopt when none.
 // Taken entries are moved to `topicOffset`.
 // One keyword taken by a record, with the offset its occurrence had in the
@@ -87,7 +96,7 @@ struct KeywordHit {
     std::uint32_t offset = 0;
 };
 // With `hits` the keywords also come one by one with their own offsets.
-std::optional<std::string> CollectTopicKeywords(HelpFile& hf, std::uint32_t topicOffset, KeywordTable& table,
+std::optional<std::string> CollectTopicKeywords(Conversion& hf, std::uint32_t topicOffset, KeywordTable& table,
                                                 std::vector<KeywordHit>* hits = nullptr);
 // The same for a text record covering the characters [low, high]: besides
 // the +-2 window around `low` it takes every occurrence inside the record.
@@ -98,7 +107,7 @@ std::optional<std::string> CollectTopicKeywords(HelpFile& hf, std::uint32_t topi
 // whose window overlaps (short records lie less than 3 characters apart)
 // does not take it again. Its offset is left as it is; a new pass over the
 // topics starts with ResetKeywordLookups.
-std::optional<std::string> CollectTopicKeywordsInRange(HelpFile& hf, std::uint32_t low, std::uint32_t high,
+std::optional<std::string> CollectTopicKeywordsInRange(Conversion& hf, std::uint32_t low, std::uint32_t high,
                                                        KeywordTable& table, std::vector<KeywordHit>* hits = nullptr);
 
 // A summary of every topic: a topic starts at a header record and owns the
@@ -122,6 +131,6 @@ struct TopicSummary {
     std::uint32_t characterEnd = 0;
 };
 // Loads the context and keyword tables when not loaded yet.
-std::vector<TopicSummary> ListTopics(HelpFile& hf);
+std::vector<TopicSummary> ListTopics(Conversion& hf);
 
 }  // namespace conv

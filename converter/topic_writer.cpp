@@ -16,7 +16,7 @@ namespace conv {
 
 namespace {
 
-bool ForPrint(const HelpFile& hf) { return hf.flags & kForPrint; }
+bool ForPrint(const Conversion& hf) { return hf.options.flags & kForPrint; }
 
 constexpr std::uint32_t kNoTitleBookmark = 0xFFFFFFFFu;
 
@@ -25,15 +25,15 @@ constexpr std::uint32_t kNoTitleBookmark = 0xFFFFFFFFu;
 // lost: when the help file's folder cannot take it (a CD-ROM, a read-only
 // share), it goes into the output folder with the other results and a
 // warning says where; only when neither place takes it is it fatal.
-void OpenLocalizationFile(HelpFile& hf) {
-    if (hf.localizationFile) return;
-    const std::string name = plat::ChangeFileExt(hf.path, ".TXT");
-    hf.localizationFile = std::fopen(plat::NativePath(name).c_str(), "wb");
-    if (hf.localizationFile) return;
-    const std::string fallback = plat::ChangeFileExt(plat::ExtractFileName(hf.path), ".TXT");
+void OpenLocalizationFile(Conversion& hf) {
+    if (hf.state.localizationFile) return;
+    const std::string name = plat::ChangeFileExt(hf.file.path, ".TXT");
+    hf.state.localizationFile = std::fopen(plat::NativePath(name).c_str(), "wb");
+    if (hf.state.localizationFile) return;
+    const std::string fallback = plat::ChangeFileExt(plat::ExtractFileName(hf.file.path), ".TXT");
     if (plat::ExpandFileName(fallback) != plat::ExpandFileName(name)) {
-        hf.localizationFile = std::fopen(plat::NativePath(fallback).c_str(), "wb");
-        if (hf.localizationFile) {
+        hf.state.localizationFile = std::fopen(plat::NativePath(fallback).c_str(), "wb");
+        if (hf.state.localizationFile) {
             AddWarning(hf, kWarnLocalizationMoved, {name, fallback});
             return;
         }
@@ -54,17 +54,17 @@ const char* LocalizationName(char tag) {
 // Every page is read into a zeroed page-size block, so entries that run
 // past the file read zeros; the walk never revisits a page.
 template <typename Leaf>
-void WalkTree(HelpFile& hf, const InternalFile& file, bool keywordTree, Leaf leaf) {
+void WalkTree(Conversion& hf, const InternalFile& file, bool keywordTree, Leaf leaf) {
     BTreeHeader h;
-    if (!file.present() || !ReadBTreeHeader(hf.stream, file.offset, h) || h.pageSize < 8) return;
+    if (!file.present() || !ReadBTreeHeader(hf.state.stream, file.offset, h) || h.pageSize < 8) return;
     const std::uint32_t pagesStart = file.offset + kBTreeHeaderSize;
     std::set<std::uint32_t> seen;
     std::vector<std::uint8_t> page(h.pageSize);
     auto load = [&](std::uint32_t n) {
         std::fill(page.begin(), page.end(), 0);
         const std::uint64_t at = pagesStart + static_cast<std::uint64_t>(n) * h.pageSize;
-        if (at + h.pageSize > hf.stream.Size()) return false;
-        std::copy_n(hf.stream.Data() + at, h.pageSize, page.begin());
+        if (at + h.pageSize > hf.state.stream.Size()) return false;
+        std::copy_n(hf.state.stream.Data() + at, h.pageSize, page.begin());
         return true;
     };
     std::function<void(std::uint32_t, int)> visit = [&](std::uint32_t n, int level) {
@@ -94,9 +94,9 @@ void WalkTree(HelpFile& hf, const InternalFile& file, bool keywordTree, Leaf lea
 }
 
 // One "#" footnote per name, or with page links one bookmark per name.
-void WriteContextNames(HelpFile& hf, RtfOutput& out, const std::vector<std::string>& names) {
+void WriteContextNames(Conversion& hf, RtfOutput& out, const std::vector<std::string>& names) {
     for (const std::string& name : names) {
-        if (hf.flags & kPageLinks) {
+        if (hf.options.flags & kPageLinks) {
             const std::string bookmark = plat::RtfEscapeText(name);
             out.Printf("{\\*\\bkmkstart B%s}{\\*\\bkmkend B%s}", bookmark.c_str(), bookmark.c_str());
         } else {
@@ -105,7 +105,7 @@ void WriteContextNames(HelpFile& hf, RtfOutput& out, const std::vector<std::stri
     }
 }
 
-void WriteCollectedText(HelpFile& hf, RtfOutput& out, const std::string& text) {
+void WriteCollectedText(Conversion& hf, RtfOutput& out, const std::string& text) {
     for (unsigned char c : text) WriteEscapedText(hf, c, out);
 }
 
@@ -116,21 +116,21 @@ void WriteCollectedText(HelpFile& hf, RtfOutput& out, const std::string& text) {
 // topic is matched, in order, with the next |TTLBTREE entry of the same
 // title; the title bookmark then carries that entry's offset, and the
 // contents list names only bookmarks that will be written.
-void PlanTitleBookmarks(HelpFile& hf) {
-    hf.titleBookmarks.clear();
-    hf.plannedTitleBookmarks.clear();
+void PlanTitleBookmarks(Conversion& hf) {
+    hf.state.titleBookmarks.clear();
+    hf.state.plannedTitleBookmarks.clear();
     BTreeHeader h;
-    if (!hf.ttlBtree.present() || !ReadBTreeHeader(hf.stream, hf.ttlBtree.offset, h)) return;
+    if (!hf.file.ttlBtree.present() || !ReadBTreeHeader(hf.state.stream, hf.file.ttlBtree.offset, h)) return;
     std::vector<std::pair<std::uint32_t, std::string>> titles;
-    const std::uint32_t end = hf.ttlBtree.offset + hf.ttlBtree.size;
-    ForEachLeafPage(h, hf.stream, hf.ttlBtree.offset + kBTreeHeaderSize, end,
+    const std::uint32_t end = hf.file.ttlBtree.offset + hf.file.ttlBtree.size;
+    ForEachLeafPage(h, hf.state.stream, hf.file.ttlBtree.offset + kBTreeHeaderSize, end,
                     [&](std::uint32_t at, std::uint32_t pageEnd, std::int16_t count) {
-                        hf.stream.Seek(at + 8);
+                        hf.state.stream.Seek(at + 8);
                         std::string title;
                         for (std::int16_t i = 0; i < count; ++i) {
                             std::uint32_t offset = 0;
-                            if (hf.stream.Tell() + 4 > pageEnd || !hf.stream.ReadU32(offset) ||
-                                !hf.stream.ReadCString(title, pageEnd))
+                            if (hf.state.stream.Tell() + 4 > pageEnd || !hf.state.stream.ReadU32(offset) ||
+                                !hf.state.stream.ReadCString(title, pageEnd))
                                 return false;
                             // Untitled topics have entries too; they get no bookmark.
                             if (!title.empty()) titles.push_back({offset, title});
@@ -138,7 +138,7 @@ void PlanTitleBookmarks(HelpFile& hf) {
                         return true;
                     });
     // Reading the titles again must not repeat the writing pass's warnings.
-    const std::size_t warningsBefore = hf.warnings.size();
+    const std::size_t warningsBefore = hf.state.warnings.size();
     std::size_t next = 0;
     ReadTopicBytes(hf, nullptr, kResetTopicReader, nullptr, nullptr);
     TopicLink link;
@@ -151,22 +151,22 @@ void PlanTitleBookmarks(HelpFile& hf) {
             for (std::size_t j = next; j < titles.size() && j < next + 8; ++j) {
                 if (titles[j].second != title) continue;
                 mark = titles[j].first;
-                hf.plannedTitleBookmarks.insert(mark);
+                hf.state.plannedTitleBookmarks.insert(mark);
                 next = j + 1;
                 break;
             }
-            hf.titleBookmarks.push_back(mark);
+            hf.state.titleBookmarks.push_back(mark);
         }
-        if (hf.isHC30 && (link.linkData1.size() < 4 ||
+        if (hf.file.isHC30 && (link.linkData1.size() < 4 ||
                           GetU32(reinterpret_cast<const std::uint8_t*>(link.linkData1.data())) < 9))
             break;
     }
     ReadTopicBytes(hf, nullptr, kResetTopicReader, nullptr, nullptr);
-    hf.warnings.resize(warningsBefore);
+    hf.state.warnings.resize(warningsBefore);
 }
 
-void WriteTocPageRefs(HelpFile& hf, RtfOutput& out) {
-    WalkTree(hf, hf.ttlBtree, false, [&](const std::vector<std::uint8_t>& page, int count) {
+void WriteTocPageRefs(Conversion& hf, RtfOutput& out) {
+    WalkTree(hf, hf.file.ttlBtree, false, [&](const std::vector<std::uint8_t>& page, int count) {
         std::size_t at = 8;
         for (int i = 0; i < count && at + 4 <= page.size(); ++i) {
             const std::uint32_t offset = GetU32(&page[at]);
@@ -174,7 +174,7 @@ void WriteTocPageRefs(HelpFile& hf, RtfOutput& out) {
             std::string title;
             while (at < page.size() && page[at]) title += static_cast<char>(page[at++]);
             ++at;
-            if (title.empty() || !hf.plannedTitleBookmarks.count(offset)) continue;
+            if (title.empty() || !hf.state.plannedTitleBookmarks.count(offset)) continue;
             WriteCollectedText(hf, out, title);
             out.Printf("\\tab {\\field\\flddirty{\\*\\fldinst {GOTOBUTTON _%08lX}{\\field{\\*\\fldinst PAGEREF "
                        "_%08lX}{\\fldrslt {1}}}}}\\par\n",
@@ -183,12 +183,12 @@ void WriteTocPageRefs(HelpFile& hf, RtfOutput& out) {
     });
 }
 
-void WriteIndexPageRefs(HelpFile& hf, RtfOutput& out) {
+void WriteIndexPageRefs(Conversion& hf, RtfOutput& out) {
     // Keywords may share one occurrence list (or overlap each other's):
     // all together never refer to more pages than the keyword data holds
     // entries, or a small file would make a huge index.
-    std::uint64_t budget = hf.kwData.present() ? hf.kwData.size / 4 : 0;
-    WalkTree(hf, hf.kwBtree, true, [&](const std::vector<std::uint8_t>& page, int count) {
+    std::uint64_t budget = hf.file.kwData.present() ? hf.file.kwData.size / 4 : 0;
+    WalkTree(hf, hf.file.kwBtree, true, [&](const std::vector<std::uint8_t>& page, int count) {
         std::size_t at = 8;
         for (int i = 0; i < count && at < page.size(); ++i) {
             std::string keyword;
@@ -203,12 +203,12 @@ void WriteIndexPageRefs(HelpFile& hf, RtfOutput& out) {
             int written = 0;
             for (std::uint32_t k = 0; k < n && budget > 0; ++k, --budget) {
                 const std::uint64_t pos = static_cast<std::uint64_t>(dataOffset) + 4ull * k;
-                if (!hf.kwData.present() || pos + 4 > hf.kwData.size) break;
-                const std::uint64_t abs = hf.kwData.offset + pos;
-                if (abs + 4 > hf.stream.Size()) break;
-                const unsigned long t = GetU32(hf.stream.Data() + abs) & ~7ul;
+                if (!hf.file.kwData.present() || pos + 4 > hf.file.kwData.size) break;
+                const std::uint64_t abs = hf.file.kwData.offset + pos;
+                if (abs + 4 > hf.state.stream.Size()) break;
+                const unsigned long t = GetU32(hf.state.stream.Data() + abs) & ~7ul;
                 // Only occurrences some record took have their bookmark.
-                if (!hf.indexBookmarks.count(static_cast<std::uint32_t>(t))) continue;
+                if (!hf.state.indexBookmarks.count(static_cast<std::uint32_t>(t))) continue;
                 if (written++) out.Put(',');
                 out.Printf(" {\\field\\flddirty{\\*\\fldinst {GOTOBUTTON __%08lX}{\\field{\\*\\fldinst PAGEREF "
                            "__%08lX}{\\fldrslt {1}}}}}",
@@ -221,20 +221,20 @@ void WriteIndexPageRefs(HelpFile& hf, RtfOutput& out) {
 
 }  // namespace
 
-std::uint32_t WriteLocalizedText(HelpFile& hf, RtfOutput& out, const std::uint8_t*& text, std::uint32_t* textLeft,
+std::uint32_t WriteLocalizedText(Conversion& hf, RtfOutput& out, const std::uint8_t*& text, std::uint32_t* textLeft,
                                  char tag) {
     std::uint32_t limit = textLeft ? *textLeft : 0xFFFFFFFFu;
     std::uint32_t n = 0;
     while (n < limit && text[n]) ++n;
     const char* name = LocalizationName(tag);
-    if ((hf.flags & kLocalize) && name && hf.realPass && n > 0) {
+    if ((hf.options.flags & kLocalize) && name && hf.state.realPass && n > 0) {
         OpenLocalizationFile(hf);
-        out.Printf("%s#%05d", name, hf.localizationCounter);
-        std::fprintf(hf.localizationFile, "%s#%05d=", name, hf.localizationCounter);
-        std::fwrite(text, 1, n, hf.localizationFile);
-        std::fputc('\n', hf.localizationFile);
-        ++hf.localizationCounter;
-        hf.localizationLineFlag = false;
+        out.Printf("%s#%05d", name, hf.state.localizationCounter);
+        std::fprintf(hf.state.localizationFile, "%s#%05d=", name, hf.state.localizationCounter);
+        std::fwrite(text, 1, n, hf.state.localizationFile);
+        std::fputc('\n', hf.state.localizationFile);
+        ++hf.state.localizationCounter;
+        hf.state.localizationLineFlag = false;
     } else {
         for (std::uint32_t i = 0; i < n; ++i) WriteEscapedText(hf, text[i], out);
     }
@@ -245,7 +245,7 @@ std::uint32_t WriteLocalizedText(HelpFile& hf, RtfOutput& out, const std::uint8_
     return n;
 }
 
-void WriteLocalizedString(HelpFile& hf, RtfOutput& out, const std::string& text, char tag) {
+void WriteLocalizedString(Conversion& hf, RtfOutput& out, const std::string& text, char tag) {
     std::string z = text;
     z.push_back('\0');
     const std::uint8_t* p = reinterpret_cast<const std::uint8_t*>(z.data());
@@ -253,28 +253,28 @@ void WriteLocalizedString(HelpFile& hf, RtfOutput& out, const std::string& text,
     WriteLocalizedText(hf, out, p, &left, tag);
 }
 
-void WriteFootnote(HelpFile& hf, RtfOutput& out, const std::uint8_t*& text, std::uint32_t* textLeft, char mark) {
+void WriteFootnote(Conversion& hf, RtfOutput& out, const std::uint8_t*& text, std::uint32_t* textLeft, char mark) {
     if (ForPrint(hf)) return;
     out.Printf("{%c{\\footnote{%c} ", mark, mark);
     WriteLocalizedText(hf, out, text, textLeft, mark);
     out.Write("}} \n");
 }
 
-void WriteFootnoteText(HelpFile& hf, RtfOutput& out, const std::string& text, char mark) {
+void WriteFootnoteText(Conversion& hf, RtfOutput& out, const std::string& text, char mark) {
     if (ForPrint(hf)) return;
     out.Printf("{%c{\\footnote{%c} ", mark, mark);
     WriteLocalizedString(hf, out, text, mark);
     out.Write("}} \n");
 }
 
-void WriteTocEntry(HelpFile& hf, RtfOutput& out, const std::string& title, bool level, std::uint32_t position) {
+void WriteTocEntry(Conversion& hf, RtfOutput& out, const std::string& title, bool level, std::uint32_t position) {
     if (title.empty()) return;
-    if (ForPrint(hf) && (hf.flags & kToc)) {
+    if (ForPrint(hf) && (hf.options.flags & kToc)) {
         out.Printf("{\\*\\bkmkstart _%08lX}{\\*\\bkmkend _%08lX}", static_cast<unsigned long>(position),
                    static_cast<unsigned long>(position));
-        if (hf.wordProcessor == 2) {
-            if (!hf.openTocGroup) out.Write("{\\tc {");
-            hf.openTocGroup = true;
+        if (hf.options.wordProcessor == 2) {
+            if (!hf.state.openTocGroup) out.Write("{\\tc {");
+            hf.state.openTocGroup = true;
         } else {
             out.Write("{\\pard\\plain\\f0\\v{\\tc{");
             WriteLocalizedString(hf, out, title, '$');
@@ -288,14 +288,14 @@ void WriteTocEntry(HelpFile& hf, RtfOutput& out, const std::string& title, bool 
 // Offset 0 is a real place: the first topic's text starts there in files
 // after HC30. Records that have no keywords of their own (the later text
 // records of an HC30 topic) are not asked at all.
-void WriteTopicKeywords(HelpFile& hf, RtfOutput& out, std::uint32_t low, std::uint32_t high) {
+void WriteTopicKeywords(Conversion& hf, RtfOutput& out, std::uint32_t low, std::uint32_t high) {
     auto collect = [&](KeywordTable& table, std::vector<KeywordHit>* hits) {
-        return hf.isHC30 ? CollectTopicKeywords(hf, low, table, hits)
+        return hf.file.isHC30 ? CollectTopicKeywords(hf, low, table, hits)
                          : CollectTopicKeywordsInRange(hf, low, high, table, hits);
     };
     std::vector<KeywordHit> hits;
-    if (auto k = collect(hf.kTable, &hits)) {
-        if (hf.flags & kIndex) {
+    if (auto k = collect(hf.state.kTable, &hits)) {
+        if (hf.options.flags & kIndex) {
             std::set<std::uint32_t> marked;
             for (const KeywordHit& hit : hits) {
                 if (hit.keyword.empty()) continue;
@@ -303,10 +303,10 @@ void WriteTopicKeywords(HelpFile& hf, RtfOutput& out, std::uint32_t low, std::ui
                 // (low 3 bits cleared): the bookmark is put there, not at the
                 // record's start, which may lie many characters before it.
                 const std::uint32_t at = hit.offset & ~7u;
-                if (hf.wordProcessor == 3 && marked.insert(at).second) {
+                if (hf.options.wordProcessor == 3 && marked.insert(at).second) {
                     out.Printf("{\\*\\bkmkstart __%08lX}{\\*\\bkmkend __%08lX}", static_cast<unsigned long>(at),
                                static_cast<unsigned long>(at));
-                    if (hf.realPass) hf.indexBookmarks.insert(at);
+                    if (hf.state.realPass) hf.state.indexBookmarks.insert(at);
                 }
                 out.Write("{\\pard\\plain\\v\\xe {");
                 WriteLocalizedString(hf, out, hit.keyword, 'K');
@@ -316,19 +316,19 @@ void WriteTopicKeywords(HelpFile& hf, RtfOutput& out, std::uint32_t low, std::ui
             WriteFootnoteText(hf, out, *k, 'K');
         }
     }
-    if (auto a = collect(hf.aTable, nullptr)) {
-        if (!(hf.flags & kIndex)) WriteFootnoteText(hf, out, *a, 'A');
+    if (auto a = collect(hf.state.aTable, nullptr)) {
+        if (!(hf.options.flags & kIndex)) WriteFootnoteText(hf, out, *a, 'A');
     }
 }
 
-int FindBrowseGroup(HelpFile& hf, std::uint32_t key) {
-    for (std::size_t g = 0; g < hf.browseGroups.size(); ++g)
-        for (const BrowseEntry& e : hf.browseGroups[g])
+int FindBrowseGroup(Conversion& hf, std::uint32_t key) {
+    for (std::size_t g = 0; g < hf.state.browseGroups.size(); ++g)
+        for (const BrowseEntry& e : hf.state.browseGroups[g])
             if (e.topicKey == key) return static_cast<int>(g);
     return -1;
 }
 
-std::optional<std::string> AddToBrowseSequence(HelpFile& hf, std::uint32_t prev, std::uint32_t key,
+std::optional<std::string> AddToBrowseSequence(Conversion& hf, std::uint32_t prev, std::uint32_t key,
                                                std::uint32_t next) {
     if (prev == 0xFFFFFFFFu && next == 0xFFFFFFFFu) return std::nullopt;
     int group = FindBrowseGroup(hf, key);
@@ -336,19 +336,19 @@ std::optional<std::string> AddToBrowseSequence(HelpFile& hf, std::uint32_t prev,
         int pg = prev == 0xFFFFFFFFu ? -1 : FindBrowseGroup(hf, prev);
         int ng = next == 0xFFFFFFFFu ? -1 : FindBrowseGroup(hf, next);
         if (pg < 0 && ng < 0) {
-            hf.browseGroups.emplace_back();
-            pg = static_cast<int>(hf.browseGroups.size()) - 1;
+            hf.state.browseGroups.emplace_back();
+            pg = static_cast<int>(hf.state.browseGroups.size()) - 1;
         } else if (pg >= 0 && ng >= 0 && pg != ng) {
-            auto& from = hf.browseGroups[static_cast<std::size_t>(ng)];
-            auto& to = hf.browseGroups[static_cast<std::size_t>(pg)];
+            auto& from = hf.state.browseGroups[static_cast<std::size_t>(ng)];
+            auto& to = hf.state.browseGroups[static_cast<std::size_t>(pg)];
             to.insert(to.end(), from.begin(), from.end());
             from.clear();
             ng = -1;
         }
         group = ng >= 0 ? ng : pg;
-        hf.browseGroups[static_cast<std::size_t>(group)].push_back({prev, key, next});
+        hf.state.browseGroups[static_cast<std::size_t>(group)].push_back({prev, key, next});
     }
-    const auto& entries = hf.browseGroups[static_cast<std::size_t>(group)];
+    const auto& entries = hf.state.browseGroups[static_cast<std::size_t>(group)];
     int place = 0;
     std::uint32_t at = key;
     while (place < 32767) {
@@ -366,24 +366,24 @@ std::optional<std::string> AddToBrowseSequence(HelpFile& hf, std::uint32_t prev,
     return FormatString("grp%04X:%d", group + 1, place);
 }
 
-void WriteTocField(HelpFile& hf, RtfOutput& out) {
+void WriteTocField(Conversion& hf, RtfOutput& out) {
     out.Printf("{\\b\\f0\\fs40 %s}\\par\\tqr\\tx9072{\\field\\fldedit {\\*\\fldinst TOC \\\\f}{\\fldrslt ",
                LoadLocalString(38).c_str());
-    if (hf.wordProcessor == 3) WriteTocPageRefs(hf, out);
+    if (hf.options.wordProcessor == 3) WriteTocPageRefs(hf, out);
     out.Write("}}\\page\\par\\pard\\plain ");
 }
 
-void WriteIndexField(HelpFile& hf, RtfOutput& out) {
-    if (!hf.kwBtree.present()) return;
+void WriteIndexField(Conversion& hf, RtfOutput& out) {
+    if (!hf.file.kwBtree.present()) return;
     out.Printf("\\page{\\b\\f0\\fs40\\s24 %s}\\par\\par{\\field{\\*\\fldinst{\\f0\\cf1 INDEX \\\\h \"\\emdash "
                "A\\emdash \" \\\\c \"2\" }}{\\fldrslt ",
                LoadLocalString(39).c_str());
-    if (hf.wordProcessor == 3) WriteIndexPageRefs(hf, out);
+    if (hf.options.wordProcessor == 3) WriteIndexPageRefs(hf, out);
     out.Write("}}");
 }
 
-void WriteTopics(HelpFile& hf, const std::string& baseName, RtfOutput& project, bool writingPass) {
-    hf.realPass = writingPass;
+void WriteTopics(Conversion& hf, const std::string& baseName, RtfOutput& project, bool writingPass) {
+    hf.state.realPass = writingPass;
     const bool forPrint = ForPrint(hf);
     SetProgress(hf, 0, writingPass ? 7 : 6);
     if (writingPass) project.Write("\n[Files]\n");
@@ -401,20 +401,20 @@ void WriteTopics(HelpFile& hf, const std::string& baseName, RtfOutput& project, 
     bool firstTextOfTopic = false;
     std::uint32_t headerRecordPosition = 0;
     bool stopAfterThis = false;
-    const std::uint32_t blockSize = hf.isHC30 ? 2048 : 4096;
-    const std::uint32_t blocks = hf.topic.size / blockSize ? hf.topic.size / blockSize : 1;
+    const std::uint32_t blockSize = hf.file.isHC30 ? 2048 : 4096;
+    const std::uint32_t blocks = hf.file.topic.size / blockSize ? hf.file.topic.size / blockSize : 1;
 
-    hf.indexBookmarks.clear();
+    hf.state.indexBookmarks.clear();
     std::size_t titledTopics = 0;
-    if (writingPass && forPrint && (hf.flags & kToc)) PlanTitleBookmarks(hf);
+    if (writingPass && forPrint && (hf.options.flags & kToc)) PlanTitleBookmarks(hf);
     ReadTopicBytes(hf, nullptr, kResetTopicReader, nullptr, nullptr);
     ResetKeywordLookups(hf);  // each pass hands out every keyword again
-    hf.contextCursor = 0;     // and every context name
+    hf.state.contextCursor = 0;     // and every context name
     TopicLink link;
     while (!stopAfterThis && ReadTopicLink(hf, link)) {
         if (link.newBlock) charPos = link.blockPosition;
-        const std::uint32_t recordPosition = hf.isHC30 ? hf.topicReader.currentRecordPosition : charPos;
-        const auto block = static_cast<std::uint32_t>(hf.topicReader.blockNumber < 0 ? 0 : hf.topicReader.blockNumber);
+        const std::uint32_t recordPosition = hf.file.isHC30 ? hf.state.topicReader.currentRecordPosition : charPos;
+        const auto block = static_cast<std::uint32_t>(hf.state.topicReader.blockNumber < 0 ? 0 : hf.state.topicReader.blockNumber);
         SetProgress(hf,
                     forPrint ? static_cast<int>(50 + block * 50ull / blocks)
                              : static_cast<int>((writingPass ? 75 : 50) + block * 25ull / blocks),
@@ -429,12 +429,12 @@ void WriteTopics(HelpFile& hf, const std::string& baseName, RtfOutput& project, 
         if (type == 0x20 || type == 0x01 || type == 0x23) {
             const std::uint32_t len = link.dataLen2;
             const std::uint32_t high = len ? charPos + len - 1 : charPos;
-            if (!hf.isHC30) {
+            if (!hf.file.isHC30) {
                 const std::vector<std::string> names = TakeContextNamesUpTo(hf, high);
                 if (!names.empty()) named = true;
                 WriteContextNames(hf, rtf, names);
             }
-            if (hf.isHC30) {
+            if (hf.file.isHC30) {
                 // The keywords sit at the topic header's record position.
                 if (firstTextOfTopic) WriteTopicKeywords(hf, rtf, headerRecordPosition, headerRecordPosition);
                 firstTextOfTopic = false;
@@ -449,9 +449,9 @@ void WriteTopics(HelpFile& hf, const std::string& baseName, RtfOutput& project, 
             if (type != 0x01) ReadCompressedWord(c, cLeft);
             if (type == 0x23) {
                 if (afterHeader) rtf.Write("\\par");
-                WriteTable(hf, rtf, t, textLeft, c, cLeft, hf.isHC30 ? recordPosition : recordChars, nonScrolling);
+                WriteTable(hf, rtf, t, textLeft, c, cLeft, hf.file.isHC30 ? recordPosition : recordChars, nonScrolling);
             } else {
-                WriteParagraph(hf, rtf, t, textLeft, c, cLeft, hf.isHC30 ? recordPosition : recordChars,
+                WriteParagraph(hf, rtf, t, textLeft, c, cLeft, hf.file.isHC30 ? recordPosition : recordChars,
                                nonScrolling, false);
             }
             afterHeader = false;
@@ -471,21 +471,21 @@ void WriteTopics(HelpFile& hf, const std::string& baseName, RtfOutput& project, 
         const std::uint32_t headerBlockSize = field(0);
         const std::uint32_t browsePrev = field(1);
         const std::uint32_t browseNext = field(2);
-        if (writingPass && !forPrint && !hf.isHC30 && haveFile && !named)
+        if (writingPass && !forPrint && !hf.file.isHC30 && haveFile && !named)
             AddWarning(hf, 19, {static_cast<long>(topicNumber)});
-        topicNumber = hf.isHC30 ? topicNumber + 1 : static_cast<std::int32_t>(field(3));
-        const std::uint32_t browseKey = hf.isHC30 ? static_cast<std::uint32_t>(topicNumber) + 1 : charPos;
+        topicNumber = hf.file.isHC30 ? topicNumber + 1 : static_cast<std::int32_t>(field(3));
+        const std::uint32_t browseKey = hf.file.isHC30 ? static_cast<std::uint32_t>(topicNumber) + 1 : charPos;
 
         bool firstInFile = false;
-        if (!haveFile || ((hf.flags & kSplitRtf) && topicsInFile >= kTopicsPerSplitFile)) {
+        if (!haveFile || ((hf.options.flags & kSplitRtf) && topicsInFile >= kTopicsPerSplitFile)) {
             if (haveFile) CloseRtfFile(hf, rtf);
             ++fileNumber;
-            const std::string name = (hf.flags & kSplitRtf) ? FormatString("%s%d.RTF", baseName.c_str(), fileNumber)
+            const std::string name = (hf.options.flags & kSplitRtf) ? FormatString("%s%d.RTF", baseName.c_str(), fileNumber)
                                                              : baseName + ".RTF";
             if (writingPass) {
                 if (!rtf.OpenFile(name)) throw HelpFileError(FormatString(LoadLocalString(31).c_str(), name.c_str()));
                 WriteRtfHeader(hf, project, rtf, name);
-                if ((hf.flags & kToc) && fileNumber == 1) WriteTocField(hf, rtf);
+                if ((hf.options.flags & kToc) && fileNumber == 1) WriteTocField(hf, rtf);
             } else {
                 rtf = RtfOutput();
             }
@@ -493,16 +493,16 @@ void WriteTopics(HelpFile& hf, const std::string& baseName, RtfOutput& project, 
             firstInFile = true;
             topicsInFile = 0;
         }
-        if (hf.isHC30 && headerBlockSize < 9) stopAfterThis = true;
+        if (hf.file.isHC30 && headerBlockSize < 9) stopAfterThis = true;
         nonScrollPos = field(4);
         scrollingPos = field(5);
         if (!firstInFile) {
-            rtf.Write((hf.flags & kPageBreak) ? "\\page\\pard\n" : "\\par\\pard\\par\n");
-            if ((hf.flags & kLocalize) && hf.localizationFile)
-                std::fputs("------------------- New topic -------------------\n", hf.localizationFile);
+            rtf.Write((hf.options.flags & kPageBreak) ? "\\page\\pard\n" : "\\par\\pard\\par\n");
+            if ((hf.options.flags & kLocalize) && hf.state.localizationFile)
+                std::fputs("------------------- New topic -------------------\n", hf.state.localizationFile);
         }
         if (!forPrint) named = false;
-        if (hf.isHC30) {
+        if (hf.file.isHC30) {
             WriteFootnoteText(hf, rtf, ContextNameFromHash(hf, static_cast<std::uint32_t>(topicNumber) + 15), '#');
             named = true;
             headerRecordPosition = recordPosition;
@@ -511,9 +511,9 @@ void WriteTopics(HelpFile& hf, const std::string& baseName, RtfOutput& project, 
         std::size_t zero = text.find('\0');
         const std::string title = text.substr(0, zero);
         std::uint32_t titleMark = charPos;
-        if (!title.empty() && titledTopics < hf.titleBookmarks.size() &&
-            hf.titleBookmarks[titledTopics] != kNoTitleBookmark)
-            titleMark = hf.titleBookmarks[titledTopics];
+        if (!title.empty() && titledTopics < hf.state.titleBookmarks.size() &&
+            hf.state.titleBookmarks[titledTopics] != kNoTitleBookmark)
+            titleMark = hf.state.titleBookmarks[titledTopics];
         if (!title.empty()) ++titledTopics;
         WriteTocEntry(hf, rtf, title, browsePrev != 0xFFFFFFFFu, titleMark);
         if (!forPrint && zero != std::string::npos && zero + 1 < text.size()) {
@@ -521,7 +521,7 @@ void WriteTopics(HelpFile& hf, const std::string& baseName, RtfOutput& project, 
             std::string macro = text.substr(zero + 1, z2 == std::string::npos ? std::string::npos : z2 - zero - 1);
             if (!macro.empty()) WriteFootnoteText(hf, rtf, macro, '!');
         }
-        if (hf.flags & kBrowseSequences) {
+        if (hf.options.flags & kBrowseSequences) {
             if (auto seq = AddToBrowseSequence(hf, browsePrev, browseKey, browseNext))
                 WriteFootnoteText(hf, rtf, *seq, '+');
         }
@@ -531,9 +531,9 @@ void WriteTopics(HelpFile& hf, const std::string& baseName, RtfOutput& project, 
     ReadTopicBytes(hf, nullptr, kResetTopicReader, nullptr, nullptr);
     // Names of places after the last text (a last topic without text) stay
     // with the last topic rather than being lost.
-    if (haveFile && !hf.isHC30) WriteContextNames(hf, rtf, TakeContextNamesUpTo(hf, INT64_MAX));
+    if (haveFile && !hf.file.isHC30) WriteContextNames(hf, rtf, TakeContextNamesUpTo(hf, INT64_MAX));
     CloseCharGroup(hf, rtf);
-    if (hf.flags & kIndex) WriteIndexField(hf, rtf);
+    if (hf.options.flags & kIndex) WriteIndexField(hf, rtf);
     if (haveFile) CloseRtfFile(hf, rtf);
     if (writingPass) SetProgress(hf, 100, 0);
 }

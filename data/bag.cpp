@@ -171,7 +171,7 @@ int KindGroup(db::TFieldType t) {
 
 void TBestRecordBuffer::InsertFromBuffer() {
     if (!ToDataSet) throw plat::Exception("No Table");
-    if (ToDataSet->State() == db::dsEdit || ToDataSet->State() == db::dsInsert)
+    if (ToDataSet->IsEditing())
         throw plat::Exception("Already in edit.");
     if (!hasBuffer_) throw plat::Exception("Buffer empty");
     // The target must take every captured value as it is: the same number

@@ -69,6 +69,15 @@ public:
     virtual TValue FetchBlob(const std::string& bookmark, int fieldIndex) = 0;
     virtual void ReadBlobs(TRecord& record) = 0;
 
+    // A cursor may hand a step's record over in its own bytes, to be turned
+    // into values only when a field is read (most rows a walk passes are
+    // never looked at). Decode works on bytes a step gave, wherever the
+    // cursor stands by then.
+    virtual bool StepsUndecoded() const { return false; }
+    virtual bool GetNextUndecoded(std::vector<std::uint8_t>& /*bytes*/) { return false; }
+    virtual bool GetPriorUndecoded(std::vector<std::uint8_t>& /*bytes*/) { return false; }
+    virtual void Decode(const std::vector<std::uint8_t>& /*bytes*/, TRecord& /*record*/) {}
+
     virtual int RecordCount() = 0;
     // A record callback filter; an empty function removes it.
     virtual void SetRecordFilter(std::function<bool(const TRecord&)> accept) = 0;

@@ -47,6 +47,16 @@ void TDataSource::Notification(TComponent* AComponent, TOperation Operation) {
 }
 
 void TDataSource::NotifyLinks(TDataEvent event, std::intptr_t info) {
+    // A link may leave while the event goes round: the round is over a copy,
+    // on the stack for the usual few.
+    constexpr std::size_t kFew = 8;
+    if (links_.size() <= kFew) {
+        TDataLink* few[kFew];
+        const std::size_t n = links_.size();
+        std::copy(links_.begin(), links_.end(), few);
+        for (std::size_t i = 0; i < n; ++i) few[i]->DataEvent(event, info);
+        return;
+    }
     for (TDataLink* l : std::vector<TDataLink*>(links_)) l->DataEvent(event, info);
 }
 
@@ -169,8 +179,7 @@ void TDataLink::UpdateState() {
         editing_ = false;
         ActiveChanged();
     }
-    bool edit = active_ && !readOnly_ &&
-                (source_->State() == dsEdit || source_->State() == dsInsert);
+    bool edit = active_ && !readOnly_ && source_->DataSet()->IsEditing();
     if (edit != editing_) {
         editing_ = edit;
         EditingChanged();

@@ -4,6 +4,7 @@
 #include "data/data_source.h"
 #include "data/db_errors.h"
 #include "platform/core/check.h"
+#include "platform/core/exceptions.h"
 #include "platform/win/message_queue.h"
 
 #include <algorithm>
@@ -157,7 +158,27 @@ std::vector<std::string> TDataSet::GetFieldNames() const {
     return out;
 }
 
+std::string TDataSet::FieldStr(const std::string& name) const {
+    const TField* f = FindField(name);
+    return f ? f->AsString() : std::string();
+}
+
+std::int64_t TDataSet::FieldInt(const std::string& name, std::int64_t fallback) const {
+    const TField* f = FindField(name);
+    if (!f || f->IsNull()) return fallback;
+    try {
+        return f->AsInteger();
+    } catch (const plat::EConvertError&) {
+        return fallback;
+    }
+}
+
+void TDataSet::SetFieldStr(const std::string& name, const std::string& value) { FieldByName(name)->SetAsString(value); }
+void TDataSet::SetFieldInt(const std::string& name, std::int64_t value) { FieldByName(name)->SetAsInteger(value); }
+void TDataSet::ClearField(const std::string& name) { FieldByName(name)->Clear(); }
+
 bool TDataSet::HasCalcFields() const {
+    if (cursor_) return hasCalcFields_;
     for (TField* f : fields_)
         if (f->Calculated()) return true;
     return false;
@@ -198,6 +219,8 @@ void TDataSet::CreateFields() {
             DatabaseError("Type mismatch for field '" + f->FieldName + "'");
     }
     slotCount_ = nextSlot;
+    hasCalcFields_ = false;
+    for (TField* f : fields_) hasCalcFields_ = hasCalcFields_ || f->Calculated();
     blobSlots_.clear();
     for (const TFieldDef& d : fieldDefs_.List())
         if (d.DataType == ftBlob || d.DataType == ftMemo || d.DataType == ftGraphic) blobSlots_.push_back(d.FieldNo - 1);
@@ -205,26 +228,33 @@ void TDataSet::CreateFields() {
 
 const TValue* TDataSet::FieldSlot(const TField* field) const {
     const TRecord* rec = nullptr;
+    int row = -1;  // the window row `rec` is, if any
     switch (state_) {
-    case dsCalcFields: rec = calcRec_; break;
+    case dsCalcFields:
+        rec = calcRec_;
+        row = window_.IndexOf(rec);
+        if (row >= 0) Decoded(row);
+        break;
     case dsFilter: rec = filterRec_; break;
     case dsSetKey: rec = keyRec_; break;
     default:
         // The fields show the active row, which is a row of the window.
-        TAVRIN_ASSERT(buf_.empty() || (activeRecord_ >= 0 && activeRecord_ < WindowCount()));
-        if (!buf_.empty()) rec = &buf_[activeRecord_];
+        TAVRIN_ASSERT(window_.Empty() || (activeRecord_ >= 0 && activeRecord_ < WindowCount()));
+        if (!window_.Empty()) {
+            row = activeRecord_;
+            rec = &Decoded(row);
+        }
     }
     if (!rec || field->slot_ < 0 || field->slot_ >= static_cast<int>(rec->size())) return nullptr;
     // A row of the window (also one whose calculated fields are being
     // worked out) may still lack a BLOB: read it now that it is asked for.
-    if (!buf_.empty() && rec >= buf_.data() && rec < buf_.data() + buf_.size())
-        LoadBlob(static_cast<int>(rec - buf_.data()), field->slot_);
+    if (row >= 0 && !window_[row].lazy.empty()) LoadBlob(row, field->slot_);
     return &(*rec)[field->slot_];
 }
 
 void TDataSet::LoadBlob(int row, int slot) const {
     TAVRIN_ASSERT(row >= 0 && row < WindowCount());
-    std::vector<int>& pending = lazy_[row];
+    std::vector<int>& pending = window_[row].lazy;
     if (std::find(pending.begin(), pending.end(), slot) == pending.end()) return;
     // A repaint served while an engine call waits for its reply must not
     // move the cursor under that call (nor start a second exchange inside
@@ -238,23 +268,23 @@ void TDataSet::LoadBlob(int row, int slot) const {
     cursorRow_ = -1;
     TValue v = cursor_->FetchBlob(bm, slot);
     cursorRow_ = row;
-    buf_[row][slot] = std::move(v);
+    Decoded(row)[slot] = std::move(v);
     pending.erase(std::find(pending.begin(), pending.end(), slot));
 }
 
 void TDataSet::PositionOn(int row) const {
     TAVRIN_ASSERT(row >= 0 && row < WindowCount());
     if (cursorRow_ == row) return;
-    if (!bms_[row].empty()) {
+    if (!window_[row].bookmark.empty()) {
         cursorRow_ = -1;
-        if (cursor_->SetToBookmark(bms_[row])) cursorRow_ = row;
+        if (cursor_->SetToBookmark(window_[row].bookmark)) cursorRow_ = row;
         return;
     }
     // Without a bookmark the row is found by steps from a row the cursor can
     // reach; rows without one exist only while the cursor's row is known.
     if (cursorRow_ < 0) {
         for (int k = 0; k < WindowCount() && cursorRow_ < 0; ++k)
-            if (!bms_[k].empty() && cursor_->SetToBookmark(bms_[k])) cursorRow_ = k;
+            if (!window_[k].bookmark.empty() && cursor_->SetToBookmark(window_[k].bookmark)) cursorRow_ = k;
         if (cursorRow_ < 0) DatabaseError("Record not found");
     }
     TRecord r;
@@ -262,7 +292,7 @@ void TDataSet::PositionOn(int row) const {
     // insert or delete in between means the window no longer fits the table.
     while (cursorRow_ != row) {
         const int next = cursorRow_ + (cursorRow_ < row ? 1 : -1);
-        if (!(cursorRow_ < row ? cursor_->GetNext(r) : cursor_->GetPrior(r)) || !SameRow(r, buf_[next])) {
+        if (!(cursorRow_ < row ? cursor_->GetNext(r) : cursor_->GetPrior(r)) || !SameRow(r, Decoded(next))) {
             cursorRow_ = -1;
             DatabaseError("Record has been changed by another user");
         }
@@ -277,20 +307,20 @@ bool TDataSet::SameRow(const TRecord& read, const TRecord& shown) const {
 }
 
 const std::string& TDataSet::BookmarkOf(int row) const {
-    if (bms_[row].empty()) {
+    if (window_[row].bookmark.empty()) {
         PositionOn(row);
         // The cursor stands on the row asked about before its bookmark is taken.
         TAVRIN_ASSERT(cursorRow_ == row);
-        bms_[row] = cursor_->GetBookmark();
+        window_[row].bookmark = cursor_->GetBookmark();
     }
-    return bms_[row];
+    return window_[row].bookmark;
 }
 
 void TDataSet::EnsureAllBookmarks() const {
     if (state_ == dsInactive || state_ == dsInsert) return;
     const int active = cursorRow_;
     bool missing = false;
-    for (int k = 0; k < WindowCount(); ++k) missing = missing || bms_[k].empty();
+    for (int k = 0; k < WindowCount(); ++k) missing = missing || window_[k].bookmark.empty();
     if (!missing) return;
     for (int k = 0; k < WindowCount(); ++k) BookmarkOf(k);
     if (active >= 0) PositionOn(active);
@@ -316,7 +346,7 @@ void TDataSet::SetFieldSlot(TField* field, const TValue& value) {
     case dsInsert:
         if (field->ReadOnly && !field->Calculated())
             DatabaseError("Field '" + field->DisplayName() + "' cannot be modified");
-        rec = buf_.empty() ? nullptr : &buf_[activeRecord_];
+        rec = window_.Empty() ? nullptr : &Decoded(activeRecord_);
         break;
     default:
         DatabaseError("Dataset not in edit or insert mode");
@@ -454,16 +484,14 @@ void TDataSet::UpdateBufferCount() {
 void TDataSet::BufferCountChanged() {
     int old = bufferCount_;
     UpdateBufferCount();
-    if (old == bufferCount_ || state_ != dsBrowse || buf_.empty()) return;
+    if (old == bufferCount_ || state_ != dsBrowse || window_.Empty()) return;
     PositionOn(activeRecord_);
     FillWindow(activeRecord_);
     DataEvent(deDataSetChange, 0);
 }
 
 void TDataSet::FillWindow(int hint) {
-    buf_.clear();
-    bms_.clear();
-    lazy_.clear();
+    window_.Clear();
     cursorRow_ = -1;
     activeRecord_ = 0;
     TRecord cur;
@@ -522,55 +550,87 @@ void TDataSet::ResyncIfWanted() {
 void TDataSet::PutRow(int at, TRecord rec, std::string bookmark, bool fromCursor) {
     TAVRIN_ASSERT(at >= 0 && at <= WindowCount());
     if (cursorRow_ >= at) ++cursorRow_;
-    rec.resize(slotCount_);
-    buf_.insert(buf_.begin() + at, std::move(rec));
-    bms_.insert(bms_.begin() + at, std::move(bookmark));
-    lazy_.insert(lazy_.begin() + at, fromCursor && cursor_ && cursor_->DefersBlobs() ? blobSlots_ : std::vector<int>());
+    TWindowRow& row = window_.InsertAt(at);
+    row.rec = std::move(rec);
+    row.rec.resize(slotCount_);
+    row.undecoded = false;
+    row.bookmark = std::move(bookmark);
+    MarkBlobsUnread(row, fromCursor);
     CheckWindow(false);
+}
+
+void TDataSet::MarkBlobsUnread(TWindowRow& row, bool fromCursor) const {
+    if (fromCursor && cursor_ && cursor_->DefersBlobs()) row.lazy.assign(blobSlots_.begin(), blobSlots_.end());
+    else row.lazy.clear();
 }
 
 void TDataSet::DropRow(int at) {
     TAVRIN_ASSERT(at >= 0 && at < WindowCount());
     if (cursorRow_ == at) cursorRow_ = -1;
     else if (cursorRow_ > at) --cursorRow_;
-    buf_.erase(buf_.begin() + at);
-    bms_.erase(bms_.begin() + at);
-    lazy_.erase(lazy_.begin() + at);
+    window_.EraseAt(at);
     CheckWindow(false);
 }
 
 void TDataSet::CheckWindow(bool settled) const {
-    TAVRIN_ASSERT(bms_.size() == buf_.size() && lazy_.size() == buf_.size());
     TAVRIN_ASSERT(cursorRow_ >= -1 && cursorRow_ < WindowCount());
     if (settled) TAVRIN_ASSERT(activeRecord_ >= 0 && activeRecord_ < std::max(1, WindowCount()));
 #if TAVRIN_ASSERTIONS_ON
     // Only the BLOB fields of a row can wait to be read, each once.
-    for (const std::vector<int>& pending : lazy_)
+    for (int r = 0; r < WindowCount(); ++r) {
+        const std::vector<int>& pending = window_[r].lazy;
         for (std::size_t i = 0; i < pending.size(); ++i) {
             TAVRIN_ASSERT(std::find(blobSlots_.begin(), blobSlots_.end(), pending[i]) != blobSlots_.end());
             TAVRIN_ASSERT(std::find(pending.begin() + static_cast<std::ptrdiff_t>(i) + 1, pending.end(), pending[i]) ==
                           pending.end());
         }
+    }
 #endif
 }
 
-void TDataSet::CalculateWindowRow(int row) { CalculateFields(buf_[row]); }
+void TDataSet::CalculateWindowRow(int row) {
+    if (HasCalcFields()) CalculateFields(Decoded(row));
+}
+
+TRecord& TDataSet::Decoded(int row) const {
+    TWindowRow& r = window_[row];
+    if (r.undecoded) {
+        cursor_->Decode(r.raw, r.rec);
+        r.rec.resize(slotCount_);
+        r.undecoded = false;
+    }
+    return r.rec;
+}
 
 bool TDataSet::StepBeyondEdge(int step) {
     PositionOn(activeRecord_);
-    TRecord r;
     cursorRow_ = -1;
-    if (!(step > 0 ? cursor_->GetNext(r) : cursor_->GetPrior(r))) return false;
-    // Its bookmark is asked for only when someone needs it.
-    if (step > 0) {
-        PutRow(WindowCount(), std::move(r), std::string(), true);
-        if (WindowCount() > bufferCount_) DropRow(0);
-        activeRecord_ = WindowCount() - 1;
+    // Without calculated fields nothing needs the row's values yet: the
+    // cursor's bytes are kept and turned into values when a field is read.
+    const bool undecoded = !HasCalcFields() && cursor_->StepsUndecoded();
+    const bool got = undecoded ? (step > 0 ? cursor_->GetNextUndecoded(stepRaw_) : cursor_->GetPriorUndecoded(stepRaw_))
+                               : (step > 0 ? cursor_->GetNext(stepRec_) : cursor_->GetPrior(stepRec_));
+    if (!got) return false;
+    // A full window hands the row it pushes out to the row read; the old
+    // row's storage goes back to stepRec_ / stepRaw_ for the next read.
+    TWindowRow* row = nullptr;
+    if (WindowCount() >= bufferCount_) {
+        while (WindowCount() > bufferCount_) DropRow(step > 0 ? 0 : WindowCount() - 1);
+        row = step > 0 ? &window_.RecycleFrontAsBack() : &window_.RecycleBackAsFront();
     } else {
-        PutRow(0, std::move(r), std::string(), true);
-        if (WindowCount() > bufferCount_) DropRow(WindowCount() - 1);
-        activeRecord_ = 0;
+        row = &window_.InsertAt(step > 0 ? WindowCount() : 0);
     }
+    if (undecoded) {
+        std::swap(row->raw, stepRaw_);
+    } else {
+        std::swap(row->rec, stepRec_);
+        if (static_cast<int>(row->rec.size()) != slotCount_) row->rec.resize(slotCount_);
+    }
+    row->undecoded = undecoded;
+    // Its bookmark is asked for only when someone needs it.
+    row->bookmark.clear();
+    MarkBlobsUnread(*row, true);
+    activeRecord_ = step > 0 ? WindowCount() - 1 : 0;
     cursorRow_ = activeRecord_;
     CheckWindow(true);
     CalculateWindowRow(activeRecord_);
@@ -580,9 +640,7 @@ bool TDataSet::StepBeyondEdge(int step) {
 
 // No visible rows: the dataset stands at both ends.
 void TDataSet::ClearWindow() {
-    buf_.clear();
-    bms_.clear();
-    lazy_.clear();
+    window_.Clear();
     cursorRow_ = -1;
     activeRecord_ = 0;
     bof_ = eof_ = true;
@@ -614,7 +672,7 @@ void TDataSet::SyncToCursor() {
 }
 
 void TDataSet::ReturnToActive() {
-    if (!buf_.empty()) {
+    if (!window_.Empty()) {
         // The bookmark first: a row without one is found from where the cursor stands.
         const std::string bm = BookmarkOf(activeRecord_);
         cursorRow_ = -1;
@@ -635,14 +693,14 @@ void TDataSet::ReadFirst() {
 }
 
 std::uint32_t TDataSet::HandleOnActiveRecord() const {
-    if (!cursor_ || state_ == dsInactive || state_ == dsInsert || buf_.empty()) return 0;
+    if (!cursor_ || state_ == dsInactive || state_ == dsInsert || window_.Empty()) return 0;
     PositionOn(activeRecord_);
     return cursorRow_ == activeRecord_ ? cursor_->Handle() : 0;
 }
 
 void TDataSet::UpdateCursorPos() {
     CheckActive();
-    if (!buf_.empty() && state_ != dsInsert) {
+    if (!window_.Empty() && state_ != dsInsert) {
         // The bookmark first: a row without one is found from where the cursor stands.
         const std::string bm = BookmarkOf(activeRecord_);
         cursorRow_ = -1;
@@ -652,7 +710,7 @@ void TDataSet::UpdateCursorPos() {
 
 void TDataSet::Resync() {
     CheckActive();
-    if (!buf_.empty() && state_ != dsInsert && cursor_->SetToBookmark(BookmarkOf(activeRecord_)))
+    if (!window_.Empty() && state_ != dsInsert && cursor_->SetToBookmark(BookmarkOf(activeRecord_)))
         FillWindow(activeRecord_);
     else
         ReadFirst();
@@ -707,7 +765,7 @@ void TDataSet::Last() {
 
 int TDataSet::MoveBy(int distance) {
     CheckBrowseMode();
-    if (distance == 0 || buf_.empty()) {
+    if (distance == 0 || window_.Empty()) {
         if (distance > 0) eof_ = true;
         if (distance < 0) bof_ = true;
         return 0;
@@ -721,13 +779,13 @@ int TDataSet::MoveBy(int distance) {
     PositionOn(activeRecord_);
     int moved = 0;
     bool hitEnd = false;
-    TRecord r;
+    TRecord& r = stepRec_;
     while (moved != distance) {
         const int next = activeRecord_ + step;
         if (next >= 0 && next < WindowCount()) {
             cursorRow_ = -1;
             const bool got = step > 0 ? cursor_->GetNext(r) : cursor_->GetPrior(r);
-            if (!got || !SameRow(r, buf_[next])) {
+            if (!got || !SameRow(r, Decoded(next))) {
                 // The table changed under the window (another user): show it
                 // afresh around where the cursor now stands.
                 if (got) {
@@ -766,7 +824,7 @@ int TDataSet::MoveBy(int distance) {
 void TDataSet::Edit() {
     CheckActive();
     if (state_ == dsEdit || state_ == dsInsert) return;
-    if (buf_.empty()) {
+    if (window_.Empty()) {
         Insert();
         return;
     }
@@ -782,8 +840,9 @@ void TDataSet::Edit() {
         // What is posted is written back whole: its BLOBs must be there.
         if (cursor_->DefersBlobs()) cursor_->ReadBlobs(fresh);
         fresh.resize(slotCount_);
-        buf_[activeRecord_] = std::move(fresh);
-        lazy_[activeRecord_].clear();
+        window_[activeRecord_].rec = std::move(fresh);
+        window_[activeRecord_].undecoded = false;
+        window_[activeRecord_].lazy.clear();
         CalculateWindowRow(activeRecord_);
     } else {
         DatabaseError("Record has been deleted by another user");
@@ -806,9 +865,9 @@ void TDataSet::Insert() {
     DoEvent(BeforeScroll);
     // The blank row breaks the run of cursor rows: every row gets its bookmark first.
     EnsureAllBookmarks();
-    beforeInsertBm_ = buf_.empty() ? std::string() : BookmarkOf(activeRecord_);
+    beforeInsertBm_ = window_.Empty() ? std::string() : BookmarkOf(activeRecord_);
     beforeInsertActive_ = activeRecord_;
-    if (buf_.empty()) activeRecord_ = 0;
+    if (window_.Empty()) activeRecord_ = 0;
     PutRow(activeRecord_, BlankRecord(), std::string(), false);
     if (WindowCount() > bufferCount_) DropRow(WindowCount() - 1);
     CheckWindow(true);
@@ -835,7 +894,7 @@ void TDataSet::Append() {
     DoEvent(BeforeInsert);
     CheckBrowseMode();
     DoEvent(BeforeScroll);
-    beforeInsertBm_ = buf_.empty() ? std::string() : BookmarkOf(activeRecord_);
+    beforeInsertBm_ = window_.Empty() ? std::string() : BookmarkOf(activeRecord_);
     beforeInsertActive_ = activeRecord_;
     cursorRow_ = -1;
     cursor_->SetToEnd();
@@ -888,7 +947,7 @@ void TDataSet::Post() {
     DoBeforePost();
     CheckRequiredFields();
     // An engine error leaves state and buffer as they were: nothing typed is lost.
-    TRecord rec = PhysicalPart(buf_[activeRecord_]);
+    TRecord rec = PhysicalPart(Decoded(activeRecord_));
     if (state_ == dsInsert) {
         cursor_->InsertRecord(rec);
     } else {
@@ -934,7 +993,7 @@ void TDataSet::Cancel() {
     } else {
         ResyncFromCrack(activeRecord_);
     }
-    if (!buf_.empty()) eof_ = bof_ = false;
+    if (!window_.Empty()) eof_ = bof_ = false;
     DataEvent(deUpdateState, 0);
     DataEvent(deDataSetChange, 0);
     DoEvent(AfterCancel);
@@ -946,7 +1005,7 @@ void TDataSet::Delete() {
         Cancel();
         return;
     }
-    if (buf_.empty()) DatabaseError("Cannot perform this operation on an empty dataset");
+    if (window_.Empty()) DatabaseError("Cannot perform this operation on an empty dataset");
     if (!CanModify()) DatabaseError("Cannot modify a read-only dataset");
     DataEvent(deCheckBrowseMode, 0);
     DoEvent(BeforeDelete);
@@ -967,7 +1026,7 @@ void TDataSet::Delete() {
 
 void TDataSet::Refresh() {
     CheckBrowseMode();
-    if (!buf_.empty() && cursor_->SetToBookmark(BookmarkOf(activeRecord_))) FillWindow(activeRecord_);
+    if (!window_.Empty() && cursor_->SetToBookmark(BookmarkOf(activeRecord_))) FillWindow(activeRecord_);
     else ReadFirst();
     DataEvent(deDataSetChange, 0);
 }
@@ -975,7 +1034,7 @@ void TDataSet::Refresh() {
 // ---- bookmarks -------------------------------------------------------------
 
 TBookmark TDataSet::GetBookmark() const {
-    if (!Active() || buf_.empty() || state_ == dsInsert) return {};
+    if (!Active() || window_.Empty() || state_ == dsInsert) return {};
     return BookmarkOf(activeRecord_);
 }
 
@@ -993,7 +1052,7 @@ void TDataSet::GotoBookmark(const TBookmark& bookmark) {
 
 bool TDataSet::BookmarkValid(const TBookmark& bookmark) {
     if (!Active() || bookmark.empty()) return false;
-    const std::string back = buf_.empty() || state_ == dsInsert ? std::string() : BookmarkOf(activeRecord_);
+    const std::string back = window_.Empty() || state_ == dsInsert ? std::string() : BookmarkOf(activeRecord_);
     cursorRow_ = -1;
     bool ok = cursor_->SetToBookmark(bookmark);
     if (!back.empty() && cursor_->SetToBookmark(back)) cursorRow_ = activeRecord_;
@@ -1080,6 +1139,16 @@ void TDataSet::EnableControls() {
 void TDataSet::DataEvent(TDataEvent event, std::intptr_t info) {
     if (disableCount_ > 0 && event != deUpdateRecord && event != deCheckBrowseMode) {
         pendingChange_ = true;
+        return;
+    }
+    // A source may leave while the event goes round: the round is over a
+    // copy, on the stack for the usual one or two.
+    constexpr std::size_t kFew = 4;
+    if (sources_.size() <= kFew) {
+        TDataSource* few[kFew];
+        const std::size_t n = sources_.size();
+        std::copy(sources_.begin(), sources_.end(), few);
+        for (std::size_t i = 0; i < n; ++i) few[i]->DataEvent(event, info);
         return;
     }
     for (TDataSource* ds : std::vector<TDataSource*>(sources_)) ds->DataEvent(event, info);

@@ -1,14 +1,15 @@
 // TDataSet: a window of record buffers over a cursor, the dataset states,
 // navigation, editing with its before/after events, calculated fields and
 // record filtering, and the data events that data sources pass to links.
-// A move reads only the rows that enter the window, and bookmarks and BLOBs
-// are fetched only when something asks for them, so walking a table costs
-// little more than the bare cursor walk (bench_dataset_walk measures it
-// against a DbiGetNextRecord loop).
+// A move reads only the rows that enter the window, into the row it pushes
+// out; bookmarks, BLOBs and (without calculated fields) a stepped-in row's
+// values are made only when asked for, so walking a table costs little more
+// than the bare cursor walk (bench_dataset_walk measures it against one).
 #pragma once
 
 #include "data/data_cursor.h"
 #include "data/db_errors.h"
+#include "data/record_window.h"
 #include "platform/core/component.h"
 #include "data/fields.h"
 
@@ -46,8 +47,12 @@ public:
     bool Eof() const { return eof_; }
     // No record to show: Bof and Eof are both true on a one-record dataset
     // after Next, so they do not tell.
-    bool IsEmpty() const { return buf_.empty(); }
+    bool IsEmpty() const { return window_.Empty(); }
     bool Modified() const { return modified_; }
+    // A record is being changed: the active buffer holds what Post writes
+    // and Cancel drops. Set-key is not editing: its buffer is a search key,
+    // and a value written there never reaches the table.
+    bool IsEditing() const { return state_ == dsEdit || state_ == dsInsert; }
     bool CanModify() const { return !readOnly_; }
 
     void First();
@@ -90,6 +95,15 @@ public:
     TField* FieldByName(const std::string& name) const;
     TField* FieldByNumber(int fieldNo) const;
     std::vector<std::string> GetFieldNames() const;
+    // Values by field name. A field this dataset lacks reads as an empty one:
+    // "" or `fallback`, as a null field does (and, for FieldInt, text that is
+    // not a whole number). Writing to a field it lacks raises EDatabaseError
+    // as FieldByName does: the value would otherwise be lost without a word.
+    std::string FieldStr(const std::string& name) const;
+    std::int64_t FieldInt(const std::string& name, std::int64_t fallback = 0) const;
+    void SetFieldStr(const std::string& name, const std::string& value);
+    void SetFieldInt(const std::string& name, std::int64_t value);
+    void ClearField(const std::string& name);
     // Takes a persistent field (calculated, lookup or a chosen subset); the
     // dataset must be closed.
     TField* AddField(std::unique_ptr<TField> field);
@@ -108,7 +122,7 @@ public:
     // The buffer window, for data links.
     int ActiveRecord() const { return activeRecord_; }
     int BufferCount() const { return bufferCount_; }
-    int WindowCount() const { return static_cast<int>(buf_.size()); }
+    int WindowCount() const { return window_.Count(); }
     // Points the fields at another row of the window (grids draw this way);
     // callers put it back.
     void SetActiveRecord(int index);
@@ -208,6 +222,9 @@ private:
     // not read yet (`fromCursor`: a row just read, whose BLOBs the cursor
     // may have deferred).
     void PutRow(int at, TRecord rec, std::string bookmark, bool fromCursor);
+    void MarkBlobsUnread(TWindowRow& row, bool fromCursor) const;
+    // A window row's values, filled from the cursor's bytes the first time.
+    TRecord& Decoded(int row) const;
     void DropRow(int at);
     // Reads the row beyond the window's first (step -1) or last (+1) row,
     // which is the active one, and shifts the window by it; false at the end.
@@ -236,17 +253,18 @@ private:
     bool persistentFields_ = false;
     int slotCount_ = 0;
     int physicalCount_ = 0;
+    bool hasCalcFields_ = false;  // known from the open on
 
     // The window. The cursor stands on the active row between calls. Rows
     // are filled in on demand with the BLOBs a deferring cursor left out, so
     // reading a field may write the window: hence mutable.
-    // Invariants (CheckWindow): buf_, bms_ and lazy_ have one entry per row;
-    // cursorRow_ is -1 or a row; after a fill or a step the active record is
-    // a row (0 in an empty window); a fill reads at most bufferCount_ rows.
-    mutable std::vector<TRecord> buf_;
-    mutable std::vector<std::string> bms_;
+    // Invariants (CheckWindow): cursorRow_ is -1 or a row; after a fill or
+    // a step the active record is a row (0 in an empty window); a fill reads
+    // at most bufferCount_ rows.
+    mutable TRecordWindow window_;
     mutable int cursorRow_ = -1;  // the window row the cursor stands on; -1: unknown
-    mutable std::vector<std::vector<int>> lazy_;
+    TRecord stepRec_;  // a step reads into it; it takes the storage of the row pushed out
+    std::vector<std::uint8_t> stepRaw_;  // the same for a step that keeps the cursor's bytes
     std::vector<int> blobSlots_;
     int activeRecord_ = 0;
     int bufferCount_ = 1;

@@ -140,8 +140,10 @@ public:
             fields_.push_back(f);
             // Room for the widest value with its terminator: a string field
             // may be longer than any fixed buffer.
-            value_.resize(std::max<std::size_t>(value_.size(),
-                                                std::max<std::size_t>(d.length, 2 * std::max<int>(d.units1, 0)) + 2));
+            const std::size_t width =
+                std::max<std::size_t>({40, d.length, 2 * static_cast<std::size_t>(std::max<int>(d.units1, 0))}) + 2;
+            value_.resize(std::max(value_.size(), width));
+            width_.push_back(width);
             // Only a true BCD field moves the 34-byte record through the API.
             bcdRecord_.push_back(d.fieldType == fldBCD);
         }
@@ -213,9 +215,20 @@ public:
         DBIResult rc = DbiGetRecord(cur_, 0, buf_.data(), nullptr);
         RethrowFromFilter();
         if (rc != 0) return false;  // a crack: no current record
-        rec = Read(buf_.data(), !deferBlobs_);
+        ReadInto(buf_.data(), rec, !deferBlobs_);
         return true;
     }
+
+    bool StepsUndecoded() const override { return deferBlobs_; }
+    bool GetNextUndecoded(std::vector<std::uint8_t>& bytes) override {
+        bytes.resize(recSize_);
+        return StepRaw(DbiGetNextRecord(cur_, 0, bytes.data(), nullptr));
+    }
+    bool GetPriorUndecoded(std::vector<std::uint8_t>& bytes) override {
+        bytes.resize(recSize_);
+        return StepRaw(DbiGetPriorRecord(cur_, 0, bytes.data(), nullptr));
+    }
+    void Decode(const std::vector<std::uint8_t>& bytes, TRecord& rec) override { ReadInto(bytes.data(), rec, false); }
 
     void SetDeferBlobs(bool on) override { deferBlobs_ = on; }
     bool DefersBlobs() const override { return deferBlobs_; }
@@ -367,11 +380,18 @@ public:
     std::uint32_t RecordSize() const override { return recSize_; }
 
 private:
+    bool StepRaw(DBIResult rc) {
+        RethrowFromFilter();
+        if (rc == kDbiErrEof || rc == kDbiErrBof) return false;
+        Check(rc);
+        return true;
+    }
+
     bool Step(DBIResult rc, TRecord& rec) {
         RethrowFromFilter();
         if (rc == kDbiErrEof || rc == kDbiErrBof) return false;
         Check(rc);
-        rec = Read(buf_.data(), !deferBlobs_);
+        ReadInto(buf_.data(), rec, !deferBlobs_);
         return true;
     }
 
@@ -497,22 +517,40 @@ private:
     }
 
     TRecord Read(const std::uint8_t* rec, bool withBlobs = true) {
-        TRecord out(fields_.size());
+        TRecord out;
+        ReadInto(rec, out, withBlobs);
+        return out;
+    }
+
+    // Fills `out` in place: a walk reads every row into the same record, so
+    // its strings keep their storage from row to row.
+    void ReadInto(const std::uint8_t* rec, TRecord& out, bool withBlobs) {
+        out.resize(fields_.size());
         std::uint8_t* const v = value_.data();
-        const std::size_t room = value_.size();
         for (std::size_t i = 0; i < fields_.size(); ++i) {
             const std::uint16_t n = static_cast<std::uint16_t>(i + 1);
             TFieldType t = fields_[i].DataType;
             if (IsBlobKind(t)) {
-                if (withBlobs) out[i] = ReadBlob(const_cast<std::uint8_t*>(rec), n);
+                out[i] = withBlobs ? ReadBlob(const_cast<std::uint8_t*>(rec), n) : TValue{};
                 continue;
             }
+            // The engine writes at most the field's own width.
+            const std::size_t room = width_[i];
             std::memset(v, 0, room);
             bool blank = true;
             Check(DbiGetField(cur_, n, rec, v, &blank));
-            if (blank) continue;
+            if (blank) {
+                out[i] = TValue{};
+                continue;
+            }
             switch (t) {
-            case ftString: out[i] = std::string(reinterpret_cast<const char*>(v), strnlen(reinterpret_cast<const char*>(v), room - 1)); break;
+            case ftString: {
+                const char* text = reinterpret_cast<const char*>(v);
+                const std::size_t length = strnlen(text, room - 1);
+                if (auto* s = std::get_if<std::string>(&out[i])) s->assign(text, length);
+                else out[i].emplace<std::string>(text, length);
+                break;
+            }
             case ftSmallint: out[i] = static_cast<std::int64_t>(Get<std::int16_t>(v)); break;
             case ftWord: out[i] = static_cast<std::int64_t>(Get<std::uint16_t>(v)); break;
             case ftInteger:
@@ -532,10 +570,9 @@ private:
             case ftDate: out[i] = static_cast<double>(Get<std::int32_t>(v) - plat::DateDelta); break;
             case ftTime: out[i] = Get<std::uint32_t>(v) / kMsPerDay; break;
             case ftDateTime: out[i] = Get<double>(v) / kMsPerDay - plat::DateDelta; break;
-            default: break;
+            default: out[i] = TValue{}; break;
             }
         }
-        return out;
     }
 
     TValue ReadBlob(std::uint8_t* rec, std::uint16_t n) {
@@ -690,6 +727,7 @@ private:
     // One field's value on its way to or from the engine, as wide as the
     // widest field (at least 512 bytes).
     std::vector<std::uint8_t> value_ = std::vector<std::uint8_t>(512);
+    std::vector<std::size_t> width_;  // each field's room in value_
     bool deferBlobs_ = false;
     std::vector<TIndexDef> indexes_;
     std::vector<std::uint8_t> buf_;

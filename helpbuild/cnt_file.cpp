@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cctype>
 
+#include "platform/core/string_list.h"
+
 namespace build {
 
 namespace {
@@ -124,19 +126,6 @@ std::string AssembleCntFile(const CntHeader& header, const std::vector<CntEntry>
     return out;
 }
 
-std::vector<std::string> SplitCntLines(std::string_view text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\r' && text[i] != '\n') continue;
-        lines.emplace_back(text.substr(start, i - start));
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-        start = i + 1;
-    }
-    if (start < text.size()) lines.emplace_back(text.substr(start));
-    return lines;
-}
-
 int CntLineLevel(std::string_view line) {
     if (line.size() < 2 || line[0] < '1' || line[0] > '9') return 0;
     if (line[1] != ' ' && line[1] != '\t') return 0;
@@ -145,7 +134,7 @@ int CntLineLevel(std::string_view line) {
 
 CntReadResult ParseCntFile(std::string_view text) {
     CntReadResult r;
-    std::vector<std::string> lines = SplitCntLines(text);
+    std::vector<std::string> lines = plat::SplitLines(text);
     for (std::size_t n = 0; n < lines.size(); ++n) {
         const std::string& line = lines[n];
         if (Blank(line)) continue;
@@ -203,7 +192,7 @@ CntReadResult ParseCntFile(std::string_view text) {
 std::string CntExplorerText(std::string_view cntText) {
     std::string out;
     bool first = true;
-    for (const std::string& line : SplitCntLines(cntText)) {
+    for (const std::string& line : plat::SplitLines(cntText)) {
         int level = CntLineLevel(line);
         if (level == 0) continue;
         std::string title;
@@ -218,7 +207,7 @@ std::string CntExplorerText(std::string_view cntText) {
 std::vector<ExplorerLine> ExplorerTreeLines(std::string_view explorerText) {
     std::vector<ExplorerLine> nodes;
     int previous = -1;
-    for (const std::string& line : SplitCntLines(explorerText)) {
+    for (const std::string& line : plat::SplitLines(explorerText)) {
         std::size_t tabs = line.find_first_not_of('\t');
         if (tabs == std::string::npos) continue;  // empty or only tabs
         int depth = std::min(static_cast<int>(tabs), previous + 1);

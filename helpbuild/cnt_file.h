@@ -47,10 +47,6 @@ std::string CntEntryLine(const CntEntry& entry);
 std::string AssembleCntFile(const CntHeader& header, const std::vector<CntEntry>& entries,
                             std::string* refusal = nullptr);
 
-// The text's lines: LF, CR LF and CR all end a line; a final line end gives
-// no extra empty line.
-std::vector<std::string> SplitCntLines(std::string_view text);
-
 // The level of an entry line (a digit 1..9 followed by a blank or tab); 0
 // for anything else.
 int CntLineLevel(std::string_view line);

@@ -5,6 +5,7 @@
 #include "platform/core/codepage.h"
 #include "platform/core/files.h"
 #include "platform/core/paths.h"
+#include "platform/core/string_list.h"
 
 namespace build {
 
@@ -23,24 +24,6 @@ std::string Cut(std::string line) {
 
 // A stored window position; 1024 is past the help compiler's range.
 std::string Pos(const std::string& v) { return v == "1024" ? "1023" : v; }
-
-// Lines of a memo, any line end.
-std::vector<std::string> MemoLines(const std::string& text) {
-    std::vector<std::string> lines;
-    std::string cur;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        char c = text[i];
-        if (c == '\r' || c == '\n') {
-            lines.push_back(cur);
-            cur.clear();
-            if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-        } else {
-            cur.push_back(c);
-        }
-    }
-    if (!cur.empty()) lines.push_back(cur);
-    return lines;
-}
 
 bool AllBlank(const std::string& s) { return s.find_first_not_of(" \t\r\n") == std::string::npos; }
 
@@ -88,7 +71,7 @@ KeptHpjLines ParseKeptHpjLines(const std::string& memo) {
     KeptHpjLines kept;
     std::vector<std::string>* groups[] = {&kept.options, &kept.windows, &kept.config, &kept.map};
     std::vector<std::string>* into = nullptr;
-    for (const std::string& line : MemoLines(memo)) {
+    for (const std::string& line : plat::SplitLines(memo)) {
         bool head = false;
         for (std::size_t g = 0; g < 4; ++g)
             if (line == kSections[g]) {
@@ -162,7 +145,7 @@ HpjResult ComposeHpj(const HpjInput& in) {
     add("COMPRESS=" + (p.compress.empty() ? std::string("FALSE") : p.compress));
     add("COPYRIGHT=" + (p.copyright.empty() ? std::string("Created with Tavrin") : p.copyright));
     if (!AllBlank(p.citation)) {
-        std::vector<std::string> c = MemoLines(p.citation);
+        std::vector<std::string> c = plat::SplitLines(p.citation);
         // A line that would open a section or a comment continues the one
         // before it instead: the citation owns no section.
         std::vector<std::string> own;

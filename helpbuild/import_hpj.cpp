@@ -3,6 +3,7 @@
 #include <cctype>
 
 #include "platform/core/codepage.h"
+#include "platform/core/string_list.h"
 
 namespace build {
 
@@ -88,19 +89,6 @@ std::string JoinPath(std::string_view folder, std::string_view name) {
 
 }  // namespace
 
-std::vector<std::string> SplitLines(std::string_view text) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] != '\r' && text[i] != '\n') continue;
-        lines.emplace_back(text.substr(start, i - start));
-        if (text[i] == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-        start = i + 1;
-    }
-    if (start < text.size()) lines.emplace_back(text.substr(start));
-    return lines;
-}
-
 bool SameText(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i)
@@ -142,7 +130,7 @@ std::optional<std::int32_t> ReadInteger(std::string_view text) {
 }
 
 std::optional<std::vector<std::string>> HpjSection(std::string_view hpj, std::string_view name) {
-    std::vector<std::string> lines = SplitLines(hpj);
+    std::vector<std::string> lines = plat::SplitLines(hpj);
     for (std::size_t i = 0; i < lines.size(); ++i) {
         if (!IsSectionHead(lines[i], name)) continue;
         std::vector<std::string> section;

@@ -11,8 +11,6 @@
 
 namespace build {
 
-// Lines of a text; CR, LF and CR LF each end a line.
-std::vector<std::string> SplitLines(std::string_view text);
 // Letter-case-blind comparison of Windows-1252 text.
 bool SameText(std::string_view a, std::string_view b);
 // Decimal, "$" or "0x" hex, optional sign, surrounding blanks: a 32-bit value.

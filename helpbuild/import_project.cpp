@@ -20,7 +20,7 @@
 #include "project/helpers.h"
 #include "project/page_text.h"
 #include "project/project_tables.h"
-#include "engine/api/dbi_api.h"
+#include "data/bulk_transaction.h"
 #include "platform/core/codepage.h"
 #include "platform/core/files.h"
 #include "platform/core/paths.h"
@@ -71,28 +71,6 @@ void SetText(db::TDataSet& t, const char* name, const std::string& value) {
     if (f->Size > 0 && value.size() > static_cast<std::size_t>(f->Size)) f->SetAsString(value.substr(0, f->Size));
     else f->SetAsString(value);
 }
-
-// The project row and its pages go in as one engine transaction: one disk
-// sync for the lot instead of one a row, and a failure takes them all back.
-class Transaction {
-public:
-    explicit Transaction(std::uint32_t database) : db_(database) {
-        open_ = db_ != 0 && qv::DbiBeginTran(db_, 0, tr_) == 0;
-    }
-    ~Transaction() {
-        if (open_) qv::DbiEndTran(db_, tr_, 2);
-    }
-    void Commit() {
-        if (!open_) return;
-        open_ = false;
-        if (qv::DbiEndTran(db_, tr_, 0) != 0) throw std::runtime_error("the tables could not be saved");
-    }
-
-private:
-    std::uint32_t db_;
-    std::uint32_t tr_ = 0;
-    bool open_ = false;
-};
 
 // Context strings the import renamed: the old string in upper case -> the new.
 using RenamedContexts = std::map<std::string, std::string>;
@@ -697,7 +675,9 @@ bool ImportSession::Finish(const ImportFields& given) {
         }
     }
     bool rowPosted = false;
-    std::optional<Transaction> transaction;
+    // The project row and its pages go in as one engine transaction: one disk
+    // sync for the lot instead of one a row, and a failure takes them all back.
+    std::optional<db::TBulkTransaction> transaction;
     auto fail = [&] {
         transaction.reset();  // takes back what it holds
         for (vl::TvlTable* t : {ctx_.mainTable, ctx_.detailTable, ctx_.cntTable}) {
@@ -740,7 +720,7 @@ bool ImportSession::Finish(const ImportFields& given) {
         pageTable.DatabaseName = editor::kTavrinAlias;
         pageTable.TableName = editor::kItemTableFile;
         pageTable.Open();
-        transaction.emplace(main.DBHandle());
+        transaction.emplace(main, db::TBulkTransaction::TakeBack);
         main.Append();
         SetText(main, "Application", f.application);
         SetText(main, "DosName", f.fileName);
@@ -842,7 +822,7 @@ bool ImportSession::Finish(const ImportFields& given) {
             main.FindKey({db::TValue{f.application}});
             env_.readCntFile(ctx_, cntPath);
         }
-        transaction->Commit();
+        if (!transaction->Commit()) throw std::runtime_error("the tables could not be saved");
         transaction.reset();
         editor::EndImportJournal(ctx_.ProgramDir);
         pageTable.Close();

@@ -164,7 +164,7 @@ EditorContext::~EditorContext() {
     // follow the tables may be half gone: they hear nothing of it.
     for (vl::TvlTable* t : StartupTables()) {
         try {
-            if (t->Active() && (t->State() == db::dsEdit || t->State() == db::dsInsert || t->State() == db::dsSetKey)) {
+            if (t->IsEditing()) {
                 t->DisableControls();
                 t->Post();
             }
@@ -455,17 +455,14 @@ void EditorContext::WMDeferredStartup() {
 
 bool EditorContext::PostAllPendingEdits() {
     for (vl::TvlTable* t : {detailTable, cntTable, mainTable, prefsTable, refIntegTable}) {
-        auto editing = [t] {
-            return t->State() == db::dsEdit || t->State() == db::dsInsert || t->State() == db::dsSetKey;
-        };
-        if (!editing()) continue;
+        if (!t->IsEditing()) continue;
         try {
             t->Post();
         } catch (const plat::EAbort&) {
             // The rules' silent abort: they dropped the row, or refused it
             // having said why.
         }
-        if (editing()) return false;
+        if (t->IsEditing()) return false;
     }
     return true;
 }

@@ -8,10 +8,12 @@
 #include "platform/core/clock.h"
 #include "platform/core/datetime.h"
 #include <cmath>
+#include "data/bulk_transaction.h"
 #include "data/db_errors.h"
 #include "data/fields.h"
 #include "data/tables.h"
 #include "platform/core/dialog_service.h"
+#include "platform/core/string_list.h"
 
 #include <cctype>
 #include <memory>
@@ -22,23 +24,9 @@ namespace {
 
 using db::TValue;
 
-bool Editing(const db::TDataSet* t) {
-    return t->State() == db::dsEdit || t->State() == db::dsInsert || t->State() == db::dsSetKey;
-}
-
-std::string Str(const db::TDataSet* t, const char* field) {
-    const db::TField* f = t->FindField(field);
-    return f ? f->AsString() : std::string();
-}
-
-long Int(const db::TDataSet* t, const char* field) {
-    const db::TField* f = t->FindField(field);
-    return f && !f->IsNull() ? static_cast<long>(f->AsInteger()) : 0;
-}
-
 std::string ProjectName(const EditorContext& ctx) {
     if (!ctx.mainTable->Active() || ctx.mainTable->IsEmpty()) return {};
-    return Str(ctx.mainTable, "Application");
+    return ctx.mainTable->FieldStr("Application");
 }
 
 std::string ProjectFilter(const std::string& name) { return "Application = \"" + name + "\""; }
@@ -69,10 +57,10 @@ void HelpIdValidate(EditorContext& ctx, db::TField* field) {
     try {
         db::TDataSet* t = field->DataSet();
         t->FieldByName("TitleUserModified")->SetAsString("N");
-        if (Str(t, "TopicPopup") == "T" && Int(t, "BrowseId") <= 0) {
+        if (t->FieldStr("TopicPopup") == "T" && t->FieldInt("BrowseId") <= 0) {
             t->FieldByName("TopicPopup")
                 ->SetAsString(ctx.PreviousTopicPopup.empty() ? "T" : ctx.PreviousTopicPopup);
-            if (Str(t, "TopicPopup") == "T" && ctx.Settings.kqIniSettings.SynchBrowseIDs)
+            if (t->FieldStr("TopicPopup") == "T" && ctx.Settings.kqIniSettings.SynchBrowseIDs)
                 t->FieldByName("BrowseId")->SetAsInteger(field->AsInteger());
         }
     } catch (const std::exception&) {
@@ -98,25 +86,26 @@ void DetailBeforePost(EditorContext& ctx, db::TDataSet* t) {
     try {
         const bool inserting = t->State() == db::dsInsert;
         const bool noId = t->FieldByName("HelpId")->IsNull();
-        const std::string title = Str(t, "Title");
-        if ((noId && title.empty()) || (title.empty() && inserting && !HasPlainText(Str(t, "HelpText")))) {
+        const std::string title = t->FieldStr("Title");
+        if ((noId && title.empty()) || (title.empty() && inserting && !HasPlainText(t->FieldStr("HelpText")))) {
             t->Cancel();
             db::Abort();
         }
         // Every page belongs to the current project; with none it would be stored under no project.
-        if (ProjectName(ctx).empty() && Str(t, "Application").empty()) Refuse(kNoProjectText);
+        if (ProjectName(ctx).empty() && t->FieldStr("Application").empty()) Refuse(kNoProjectText);
         if (noId) Refuse(kNoHelpIdText);
-        if (Str(t, "TopicPopup").empty()) Refuse(kNoTopicPopupText);
+        if (t->FieldStr("TopicPopup").empty()) Refuse(kNoTopicPopupText);
         if (title.empty()) Refuse(kNoTitleText);
         t->FieldByName("TitleUserModified")->SetAsString("N");
         const plat::TDateTime now = plat::Now();
         t->FieldByName("ModifiedDate")->SetAsDateTime(std::floor(now));
         t->FieldByName("ModifiedTime")->SetAsDateTime(now);
-        const long helpId = Int(t, "HelpId");
+        const long helpId = t->FieldInt("HelpId");
         // An edit that changed the id is checked as well: the engine's own
         // key error would otherwise be all the user sees.
         if ((inserting || helpId != ctx.PrevHelpId) &&
-            HelpIdTaken(ctx, Str(t, "Application").empty() ? ProjectName(ctx) : Str(t, "Application"), helpId))
+            HelpIdTaken(ctx, t->FieldStr("Application").empty() ? ProjectName(ctx) : t->FieldStr("Application"),
+                        helpId))
             Refuse(kDuplicateHelpIdText);
         if (ctx.Hooks.SyncTopicTitleFields) ctx.Hooks.SyncTopicTitleFields(*t);
     } catch (const plat::EAbort&) {
@@ -134,18 +123,18 @@ bool WriteAutoTitle(EditorContext& ctx, long helpId, const std::string& app, boo
     if (!c->Active()) c->Open();
     if (!c->db::TTable::FindKey({TValue(app), TValue(static_cast<std::int64_t>(helpId))})) return false;
     const char* target = popup ? "HelpText" : "FullTitle";
-    const std::string stored = Str(c, target);
+    const std::string stored = c->FieldStr(target);
     // A popup body is written only when it holds nothing at all; a title
     // region (rewritten after each post) only while it holds nothing but text.
     if (popup ? !IsEmptyText(stored) : !HoldsOnlyText(stored)) return false;
     TitleFont font;
     const char* prefix = popup ? "Popup" : "Title";
-    font.name = Str(ctx.mainTable, (std::string(prefix) + "Font").c_str());
-    font.size = static_cast<int>(Int(ctx.mainTable, (std::string(prefix) + "Size").c_str()));
-    font.colour = static_cast<int>(Int(ctx.mainTable, (std::string(prefix) + "Color").c_str()));
-    font.style = Str(ctx.mainTable, (std::string(prefix) + "Style").c_str());
+    font.name = ctx.mainTable->FieldStr((std::string(prefix) + "Font").c_str());
+    font.size = static_cast<int>(ctx.mainTable->FieldInt((std::string(prefix) + "Size").c_str()));
+    font.colour = static_cast<int>(ctx.mainTable->FieldInt((std::string(prefix) + "Color").c_str()));
+    font.style = ctx.mainTable->FieldStr((std::string(prefix) + "Style").c_str());
     c->Edit();
-    c->FieldByName(target)->SetAsString(WriteTitleText(ScratchText(ctx), Str(c, "Title"), font));
+    c->FieldByName(target)->SetAsString(WriteTitleText(ScratchText(ctx), c->FieldStr("Title"), font));
     c->Post();
     c->First();
     return true;
@@ -156,13 +145,13 @@ void DetailAfterPost(EditorContext& ctx, db::TDataSet* t) {
     if (ctx.Destroying()) return;
     try {
         SaveChanges(t);
-        const std::string kind = Str(t, "TopicPopup");
-        const long helpId = Int(t, "HelpId");
-        const std::string app = Str(t, "Application");
-        const std::string context = Str(t, "ContextString");
-        if (!HasPlainText(Str(t, "HelpText"))) {
+        const std::string kind = t->FieldStr("TopicPopup");
+        const long helpId = t->FieldInt("HelpId");
+        const std::string app = t->FieldStr("Application");
+        const std::string context = t->FieldStr("ContextString");
+        if (!HasPlainText(t->FieldStr("HelpText"))) {
             bool written = false;
-            if (kind == "T" && IsYes(Str(ctx.mainTable, "AutoAddTopicsToMaxTitle")))
+            if (kind == "T" && IsYes(ctx.mainTable->FieldStr("AutoAddTopicsToMaxTitle")))
                 written = WriteAutoTitle(ctx, helpId, app, false);
             else if (kind == "P")
                 written = WriteAutoTitle(ctx, helpId, app, true);
@@ -177,7 +166,7 @@ void DetailAfterPost(EditorContext& ctx, db::TDataSet* t) {
                 ctx.Hooks.UpdateContentsJumps(ctx.PrevHelpId, ctx.PrevContextString, helpId, context);
             if (ctx.Hooks.ReachInheritedCopies) ctx.Hooks.ReachInheritedCopies(ctx.PrevHelpId, ctx.PrevContextString);
         }
-        if (Str(t, "InheritedStatus") == "Master" && ctx.Hooks.PassMasterText) ctx.Hooks.PassMasterText();
+        if (t->FieldStr("InheritedStatus") == "Master" && ctx.Hooks.PassMasterText) ctx.Hooks.PassMasterText();
     } catch (const plat::EAbort&) {
         throw;
     } catch (const std::exception&) {
@@ -208,7 +197,7 @@ void DetailAfterInsert(EditorContext& ctx, db::TDataSet* t) {
     } catch (const std::exception&) {
     }
     try {
-        t->FieldByName("CompileFor")->SetAsString(Str(ctx.mainTable, "Compile"));
+        t->FieldByName("CompileFor")->SetAsString(ctx.mainTable->FieldStr("Compile"));
     } catch (const std::exception&) {
     }
     try {
@@ -288,24 +277,24 @@ void InstallPageRules(EditorContext& ctx) {
     EditorContext* c = &ctx;
     vl::TvlTable* d = ctx.detailTable;
     d->BeforeInsert = [c](db::TDataSet* t) {
-        c->PreviousTopicPopup = t->IsEmpty() ? std::string() : Str(t, "TopicPopup");
-        c->PreviousHelpId = t->IsEmpty() ? 0 : Int(t, "HelpId");
+        c->PreviousTopicPopup = t->IsEmpty() ? std::string() : t->FieldStr("TopicPopup");
+        c->PreviousHelpId = t->IsEmpty() ? 0 : t->FieldInt("HelpId");
     };
     d->AfterInsert = [c](db::TDataSet* t) { DetailAfterInsert(*c, t); };
     d->BeforeEdit = [c](db::TDataSet* t) {
-        c->PrevHelpId = Int(t, "HelpId");
-        c->PrevContextString = Str(t, "ContextString");
+        c->PrevHelpId = t->FieldInt("HelpId");
+        c->PrevContextString = t->FieldStr("ContextString");
     };
     d->BeforePost = [c](db::TDataSet* t) { DetailBeforePost(*c, t); };
     d->AfterPost = [c](db::TDataSet* t) { DetailAfterPost(*c, t); };
     d->BeforeClose = [](db::TDataSet* t) {
-        if (Editing(t)) t->Post();
+        if (t->IsEditing()) t->Post();
     };
     d->AfterOpen = [c](db::TDataSet*) { InstallFieldRules(*c); };
 
     vl::TvlTable* m = ctx.mainTable;
     m->BeforeEdit = [c](db::TDataSet* t) {
-        c->OldApplicationName = Str(t, "Application").substr(0, kApplicationSize);
+        c->OldApplicationName = t->FieldStr("Application").substr(0, kApplicationSize);
     };
     m->BeforePost = [](db::TDataSet* t) {
         try {
@@ -316,11 +305,11 @@ void InstallPageRules(EditorContext& ctx) {
     };
     m->AfterPost = [](db::TDataSet* t) { SaveChanges(t); };
     m->BeforeClose = [](db::TDataSet* t) {
-        if (Editing(t)) t->Post();
+        if (t->IsEditing()) t->Post();
     };
     m->AfterOpen = [c](db::TDataSet*) { InstallFieldRules(*c); };
     ctx.prefsTable->BeforeClose = [](db::TDataSet* t) {
-        if (Editing(t)) t->Post();
+        if (t->IsEditing()) t->Post();
     };
     ctx.cntTable->AfterPost = [](db::TDataSet* t) { SaveChanges(t); };
     ctx.CdetailTable->AfterPost = [](db::TDataSet* t) { SaveChanges(t); };
@@ -336,9 +325,9 @@ long NextFreeHelpId(EditorContext& ctx, bool appended) {
         t->vlFilter().Add(ProjectFilter(app));
         t->ApplyFilter();
         if (!t->db::TTable::FindKey({TValue(app), TValue(static_cast<std::int64_t>(ctx.PreviousHelpId))})) return 1000;
-        const long a = Int(t, "HelpId");
+        const long a = t->FieldInt("HelpId");
         t->Prior();
-        const long p = t->Bof() && Int(t, "HelpId") == a ? a : Int(t, "HelpId");
+        const long p = t->Bof() && t->FieldInt("HelpId") == a ? a : t->FieldInt("HelpId");
         if (appended) return p == a ? a + 1000 : a + (a - p);
         const long g = a - p;
         if (g <= 1) return 0;
@@ -384,13 +373,13 @@ void FindContextStringOwner(EditorContext& ctx, const std::string& contextString
         const db::TDataSet* d = ctx.detailTable;
         // The current page: its stored id while edited, none while inserted.
         const bool haveCurrent = d->Active() && !d->IsEmpty() && d->State() != db::dsInsert;
-        const long currentId = !haveCurrent ? -1 : d->State() == db::dsEdit ? ctx.PrevHelpId : Int(d, "HelpId");
+        const long currentId = !haveCurrent ? -1 : d->State() == db::dsEdit ? ctx.PrevHelpId : d->FieldInt("HelpId");
         const std::string app = ProjectName(ctx);
         for (t->First(); !t->Eof(); t->Next()) {
-            if (Str(t, "Application") != app) continue;
-            if (plat::CompareAnsi(Str(t, "ContextString"), contextString, true) != 0) continue;
-            if (haveCurrent && Int(t, "HelpId") == currentId) continue;
-            ownerTitle = Str(t, "Title");
+            if (t->FieldStr("Application") != app) continue;
+            if (plat::CompareAnsi(t->FieldStr("ContextString"), contextString, true) != 0) continue;
+            if (haveCurrent && t->FieldInt("HelpId") == currentId) continue;
+            ownerTitle = t->FieldStr("Title");
             return;
         }
     } catch (const std::exception&) {
@@ -405,8 +394,9 @@ void LookupHelpIdByContext(EditorContext& ctx, const std::string& contextString,
         if (!t->Active()) t->Open();
         const std::string app = ProjectName(ctx);
         for (t->First(); !t->Eof(); t->Next())
-            if (Str(t, "Application") == app && plat::CompareAnsi(Str(t, "ContextString"), contextString, true) == 0) {
-                helpId = Str(t, "HelpId");
+            if (t->FieldStr("Application") == app &&
+                plat::CompareAnsi(t->FieldStr("ContextString"), contextString, true) == 0) {
+                helpId = t->FieldStr("HelpId");
                 return;
             }
     } catch (const std::exception&) {
@@ -416,7 +406,7 @@ void LookupHelpIdByContext(EditorContext& ctx, const std::string& contextString,
 
 void ApplyTopicPopupDefaults(EditorContext& ctx) {
     db::TDataSet* t = ctx.detailTable;
-    const std::string kind = Str(t, "TopicPopup");
+    const std::string kind = t->FieldStr("TopicPopup");
     if (kind.empty()) return;
     t->FieldByName("TitleUserModified")->SetAsString("N");
     if (kind == "P")
@@ -426,7 +416,7 @@ void ApplyTopicPopupDefaults(EditorContext& ctx) {
 }
 
 std::string ResolveGraphicsDir(EditorContext& ctx) {
-    const std::string stored = Str(ctx.mainTable, "GraphicsDir");
+    const std::string stored = ctx.mainTable->FieldStr("GraphicsDir");
     if (stored.size() < 3) return stored;
     const std::string dir = ProjectFolder(stored, ctx.ProgramDir);
     if (dir == stored) return dir;  // absolute
@@ -438,7 +428,7 @@ void PostPendingEdits(EditorContext& ctx) {
     const db::TBookmark place = d->Active() && !d->IsEmpty() && d->State() == db::dsBrowse ? d->GetBookmark() : db::TBookmark();
     for (vl::TvlTable* t : {ctx.mainTable, ctx.detailTable}) {
         if (!t->Active() || t->IsEmpty()) continue;
-        if (t->State() == db::dsEdit || t->State() == db::dsInsert)
+        if (t->IsEditing())
             t->Post();
         else
             t->Edit();
@@ -448,7 +438,7 @@ void PostPendingEdits(EditorContext& ctx) {
 
 void miSaveClick(EditorContext& ctx) {
     vl::TvlTable* d = ctx.detailTable;
-    if (Editing(d)) d->Post();
+    if (d->IsEditing()) d->Post();
     d->DisableControls();
     try {
         PostPendingEdits(ctx);
@@ -485,7 +475,7 @@ bool ProjectNameTaken(EditorContext& ctx, const std::string& name, const std::st
     probe.SetTableName(kMainTableFile);
     probe.Open();
     for (probe.First(); !probe.Eof(); probe.Next()) {
-        const std::string app = Str(&probe, "Application");
+        const std::string app = probe.FieldStr("Application");
         if (app == except) continue;
         if (plat::CompareAnsi(app, name, true) == 0) return true;
     }
@@ -520,7 +510,8 @@ void RenameProject(EditorContext& ctx, const std::string& newName) {
     database.DatabaseName = "TavrinRename";
     database.AliasName = kTavrinAlias;
     database.Open();
-    database.StartTransaction();
+    db::TBulkTransaction transaction(database, db::TBulkTransaction::TakeBack);
+    if (!transaction.Own()) db::DatabaseError("The project's tables are busy in another transaction");
     vl::TvlTable* work = ctx.tblBackFrom;
     try {
         vl::TvlTable* pages = ctx.detailFilterTable;
@@ -543,12 +534,9 @@ void RenameProject(EditorContext& ctx, const std::string& newName) {
         work->Close();
         work->DatabaseName.clear();
         work->SetTableName("");
-        database.Commit();
+        if (!transaction.Commit()) db::DatabaseError("The renamed project could not be saved");
     } catch (...) {
-        try {
-            database.Rollback();
-        } catch (...) {
-        }
+        transaction.Rollback();
         try {
             work->vlFilter().Clear();
             work->Close();
@@ -577,14 +565,14 @@ bool DeleteTopic(EditorContext& ctx, std::string& status) {
     if (gui::MessageDlg(kDeleteTopicQuestionText, gui::mtConfirmation, gui::Buttons({gui::mbYes, gui::mbNo})) !=
         gui::mrYes)
         return false;
-    if (d->State() == db::dsEdit || d->State() == db::dsInsert) d->Cancel();
-    const std::string helpIdText = Str(d, "HelpId");
+    if (d->IsEditing()) d->Cancel();
+    const std::string helpIdText = d->FieldStr("HelpId");
     if (helpIdText.empty() || helpIdText == "0") {
         d->Delete();
         return true;
     }
-    const long helpId = Int(d, "HelpId");
-    const std::string context = Str(d, "ContextString");
+    const long helpId = d->FieldInt("HelpId");
+    const std::string context = d->FieldStr("ContextString");
     const std::string app = ProjectName(ctx);
     vl::TvlTable* refs = ctx.refIntegTable;
     if (!refs->Active()) refs->Open();
@@ -603,14 +591,17 @@ bool DeleteTopic(EditorContext& ctx, std::string& status) {
         }
         vl::TvlTable* c = ctx.CdetailTable;
         if (!c->Active()) c->Open();
+        // The referring pages and their reference rows go in one transaction,
+        // kept as far as it got, as page-by-page posts were.
+        db::TBulkTransaction transaction(*c, db::TBulkTransaction::Keep);
         while (!refs->IsEmpty()) {
             refs->First();
-            const long by = Int(refs, "ReferencedBy");
+            const long by = refs->FieldInt("ReferencedBy");
             if (c->db::TTable::FindKey({TValue(app), TValue(static_cast<std::int64_t>(by))})) {
                 int n = 0;
-                const std::string body = RemoveJumpTargets(Str(c, "HelpText"), context, helpId, n);
+                const std::string body = RemoveJumpTargets(c->FieldStr("HelpText"), context, helpId, n);
                 int m = 0;
-                const std::string title = RemoveJumpTargets(Str(c, "FullTitle"), context, helpId, m);
+                const std::string title = RemoveJumpTargets(c->FieldStr("FullTitle"), context, helpId, m);
                 c->Edit();
                 if (n) c->FieldByName("HelpText")->SetAsString(body);
                 if (m) c->FieldByName("FullTitle")->SetAsString(title);
@@ -620,6 +611,7 @@ bool DeleteTopic(EditorContext& ctx, std::string& status) {
             }
             refs->Delete();
         }
+        if (!transaction.Commit()) db::DatabaseError("The pages that jumped to the topic could not be saved");
         refs->vlFilter().Clear();
         refs->ApplyFilter();
     }
@@ -630,22 +622,6 @@ bool DeleteTopic(EditorContext& ctx, std::string& status) {
 }
 
 namespace {
-
-std::vector<std::string> Lines(const std::string& text) {
-    std::vector<std::string> out;
-    std::string line;
-    for (char ch : text) {
-        if (ch == '\r') continue;
-        if (ch == '\n') {
-            out.push_back(line);
-            line.clear();
-        } else {
-            line += ch;
-        }
-    }
-    if (!line.empty()) out.push_back(line);
-    return out;
-}
 
 bool FindFontRow(EditorContext& ctx, const std::string& app) {
     vl::TvlTable* f = ctx.tblFont;
@@ -662,7 +638,7 @@ bool BuildFontRegistryHeader(EditorContext& ctx) {
         return false;
     }
     vl::TvlTable* f = ctx.tblFont;
-    const std::string header = BuildRtfHeaderFromFonts(Lines(Str(f, "FontList")));
+    const std::string header = BuildRtfHeaderFromFonts(plat::SplitLines(f->FieldStr("FontList")));
     if (header.empty()) {
         ShowWarning("Warning", "The font registry of " + app + " lists no font; its RTF header was left unchanged.");
         return false;
@@ -687,14 +663,14 @@ void BuildProgramRtfHeader(EditorContext& ctx) {
         p->FieldByName("RtfHeader")->SetAsString(header);
         p->Post();
     }
-    SetScratchText(ctx, Str(p, "RtfHeader"));
+    SetScratchText(ctx, p->FieldStr("RtfHeader"));
 }
 
 void LoadProgramRtfHeader(EditorContext& ctx) {
     vl::TvlTable* p = ctx.prefsTable;
     if (!p->Active()) p->Open();
     p->First();
-    const std::string header = p->IsEmpty() ? std::string() : Str(p, "RtfHeader");
+    const std::string header = p->IsEmpty() ? std::string() : p->FieldStr("RtfHeader");
     SetScratchText(ctx, header);
     if (header.size() < 10) {
         ctx.ScratchStream.reset();
@@ -736,10 +712,10 @@ DisplaySettings ApplyProjectDisplaySettings(EditorContext& ctx) {
     auto font = [m](const char* prefix) {
         TitleFont f;
         const std::string p = prefix;
-        f.name = Str(m, (p + "Font").c_str());
-        f.size = static_cast<int>(Int(m, (p + "Size").c_str()));
-        f.colour = static_cast<int>(Int(m, (p + "Color").c_str()));
-        f.style = Str(m, (p + "Style").c_str());
+        f.name = m->FieldStr((p + "Font").c_str());
+        f.size = static_cast<int>(m->FieldInt((p + "Size").c_str()));
+        f.colour = static_cast<int>(m->FieldInt((p + "Color").c_str()));
+        f.style = m->FieldStr((p + "Style").c_str());
         return f;
     };
     s.pageTitle = font("Title");
@@ -755,15 +731,15 @@ DisplaySettings ApplyProjectDisplaySettings(EditorContext& ctx) {
             f->Post();
             FindFontRow(ctx, app);
         }
-        if (Str(f, "FontList").empty()) {
-            const auto& list = Str(m, "Compile") == "16" ? DefaultFontList16() : DefaultFontList32();
+        if (f->FieldStr("FontList").empty()) {
+            const auto& list = m->FieldStr("Compile") == "16" ? DefaultFontList16() : DefaultFontList32();
             f->Edit();
             f->FieldByName("FontList")->SetAsString(JoinLines(list));
             f->FieldByName("RtfHeader")->SetAsString(GenericProjectRtfHeader());
             f->Post();
         }
-        SetScratchText(ctx, Str(f, "RtfHeader"));
-        s.fontList = Lines(Str(f, "FontList"));
+        SetScratchText(ctx, f->FieldStr("RtfHeader"));
+        s.fontList = plat::SplitLines(f->FieldStr("FontList"));
     }
     if (ctx.ShowDisplaySettings) ctx.ShowDisplaySettings(s);
     return s;

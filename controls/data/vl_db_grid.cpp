@@ -352,7 +352,7 @@ void TvlGridDataLink::Reset() {
         return;
     }
     db::TDataSet* ds = DataSet();
-    if (!ds || !(ds->State() == db::dsEdit || ds->State() == db::dsInsert)) return;
+    if (!ds || !ds->IsEditing()) return;
     if (!ds->Modified()) {
         // A new record that holds nothing yet goes without a question.
         if (ds->State() == db::dsInsert) ds->Cancel();
@@ -771,10 +771,11 @@ void TvlCustomDBGrid::Scroll(int Distance) {
         }
     }
     reshowEditor();
-    if (!tabRowChange_) {
-        if (Visible()) Update();
-        if (Distance != 0) TopRowChanged();
-    }
+    // No paint here: a paint now would draw the whole window (the page
+    // editor beside the grid too) once per step of a held key. The moved
+    // pixels and what they left to paint wait in the grid's buffer for the
+    // next paint, which shows the last step.
+    if (!tabRowChange_ && Distance != 0) TopRowChanged();
 }
 
 void TvlCustomDBGrid::DataChanged() {

@@ -339,7 +339,7 @@ void TvlDBGrid::ToggleCheckBox() {
     db::TDataSource* source = GetDataSource();
     db::TDataSet* ds = DataLink().DataSet();
     if (!source || !ds) return;
-    const bool editing = ds->State() == db::dsEdit || ds->State() == db::dsInsert;
+    const bool editing = ds->IsEditing();
     if (!source->AutoEdit && !editing) return;
     if (f->Calculated() && SameText(f->FieldName, "selected")) {
         // The check box of a calculated "selected" field is the record's mark.

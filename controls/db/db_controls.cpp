@@ -381,7 +381,7 @@ void TDBNavigator::UpdateButtons() {
     if (!buttons_[0]) return;
     TDataSet* ds = link_.Active() ? link_.DataSet() : nullptr;
     bool active = ds != nullptr;
-    bool editing = active && (ds->State() == dsEdit || ds->State() == dsInsert);
+    bool editing = active && ds->IsEditing();
     bool canModify = active && ds->CanModify();
     bool empty = !active || ds->IsEmpty();
     bool upOk = active && !ds->Bof() && !editing;

@@ -120,6 +120,14 @@ void TDBJDRichText::LoadMemo() {
     plat::MemoryStream stream;
     blob->SaveToStream(stream);
     Engine().readOnly = false;
+    // Clearing and loading would each paint the window at once; the page
+    // is drawn once, by the paint the Invalidate below asks for.
+    struct Postpone {
+        TJDRTFTextInput& e;
+        bool was;
+        explicit Postpone(TJDRTFTextInput& engine) : e(engine), was(engine.postponeRepaint) { e.postponeRepaint = true; }
+        ~Postpone() { e.postponeRepaint = was; }
+    } postpone(Engine());
     Clear();
     stream.Seek(0, plat::SeekOrigin::Begin);
     try {

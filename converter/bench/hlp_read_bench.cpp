@@ -43,8 +43,8 @@ void BM_ReadAllTopicRecords(benchmark::State& state) {
     bool compressed = false;
     for (auto _ : state) {
         auto hf = conv::OpenHelpFileBytes(bytes, name, 0);
-        topicSize = hf->topic.size;
-        compressed = hf->compressed;
+        topicSize = hf->file.topic.size;
+        compressed = hf->file.compressed;
         conv::TopicLink link;
         records = 0;
         std::size_t chars = 0;
@@ -72,7 +72,7 @@ void BM_ListTopicsWithNamesAndKeywords(benchmark::State& state) {
     std::size_t topics = 0;
     for (auto _ : state) {
         auto hf = conv::OpenHelpFileBytes(bytes, name, 0);
-        topicSize = hf->topic.size;
+        topicSize = hf->file.topic.size;
         topics = conv::ListTopics(*hf).size();
     }
     state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * topicSize);

@@ -39,9 +39,9 @@ void Records(const std::uint8_t* data, std::size_t size) {
     const std::string commands(reinterpret_cast<const char*>(data), half);
     const std::string text(reinterpret_cast<const char*>(data) + half, size - half);
     conv::HelpFile hf;
-    hf.flags = conv::kJumps | conv::kPageLinks | (data[0] & 1 ? conv::kForPrint : 0);
-    hf.fontCommands = {"\\f0\\ul"};
-    hf.windowNames = {"w"};
+    hf.ownOptions.flags = conv::kJumps | conv::kPageLinks | (data[0] & 1 ? conv::kForPrint : 0);
+    hf.state.fontCommands = {"\\f0\\ul"};
+    hf.state.windowNames = {"w"};
     conv::RtfOutput out = conv::RtfOutput::Memory();
     const auto* c = reinterpret_cast<const std::uint8_t*>(commands.data());
     const auto* t = reinterpret_cast<const std::uint8_t*>(text.data());
@@ -63,14 +63,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         try {
             auto hf = OpenHelpFileBytes(std::string(reinterpret_cast<const char*>(data), size), "fuzz.hlp", flags);
             if (!hf) continue;
-            hf->wordProcessor = 3;
+            hf->ownOptions.wordProcessor = 3;
             RtfOutput project = RtfOutput::Memory();
             LoadContextTable(*hf);
             WriteProjectOptions(*hf, project);
             WriteProjectBitmaps(*hf, project);
             WriteProjectBaggage(*hf, project);
             WriteProjectMap(*hf, project);
-            if (auto k = LoadKeywordIndex(*hf, hf->kwBtree, hf->kwData)) hf->kTable = std::move(*k);
+            if (auto k = LoadKeywordIndex(*hf, hf->file.kwBtree, hf->file.kwData)) hf->state.kTable = std::move(*k);
             WriteFontTable(*hf, nullptr);
             RunCollectPass(*hf);
             WriteTopics(*hf, "fuzz", project, true);

@@ -4,8 +4,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <map>
 
 #include "converter/converter_strings.h"
 #include "converter/project_writer.h"
@@ -67,7 +70,9 @@ struct Fixture {
 // an untitled one with an entry macro, and "Third" (browse second).
 // The browse keys are the character positions at the headers, so a first
 // layout finds them and a second one links them.
-Fixture ThreeTopics(std::vector<std::pair<std::uint16_t, std::string>> system = {}) {
+// `replaced` gives other bytes to internal files of that name.
+Fixture ThreeTopics(std::vector<std::pair<std::uint16_t, std::string>> system = {},
+                    const std::map<std::string, std::string>& replaced = {}) {
     std::uint32_t key1 = 0, key3 = 0;
     hlptest::TopicLayout layout;
     for (int round = 0; round < 2; ++round) {
@@ -94,6 +99,11 @@ Fixture ThreeTopics(std::vector<std::pair<std::uint16_t, std::string>> system = 
         {"notes.txt", "baggage bytes"},
         {"..\\evil.txt", "outside?"},
     };
+    for (auto& file : files)
+        if (auto it = replaced.find(file.name); it != replaced.end()) file.data = it->second;
+    for (const auto& [name, data] : replaced)
+        if (std::none_of(files.begin(), files.end(), [&](const auto& file) { return file.name == name; }))
+            files.push_back({name, data});
     return {hlptest::BuildHelpFile(files), layout.charOffsets};
 }
 
@@ -259,6 +269,99 @@ TEST_F(Conversion, ConvertingTwiceGivesTheSameBytes) {
     const std::string first = Read("DEMO.RTF");
     ConvertHelpFile(r);
     EXPECT_EQ(Read("DEMO.RTF"), first);
+}
+
+// The files a conversion left in a folder of its own, its warnings and
+// its progress calls.
+struct Outcome {
+    std::map<std::string, std::string> files;
+    std::vector<std::string> warnings;
+    std::vector<std::pair<int, int>> progress;
+};
+
+using Converter = std::function<void(std::vector<HelpWarning>*, std::function<void(int, int)>)>;
+
+Outcome ConvertInto(const std::filesystem::path& folder, const Converter& convert) {
+    std::filesystem::create_directories(folder);
+    const std::filesystem::path back = std::filesystem::current_path();
+    std::filesystem::current_path(folder);
+    Outcome o;
+    std::vector<HelpWarning> warnings;
+    convert(&warnings, [&](int position, int phase) { o.progress.push_back({position, phase}); });
+    std::filesystem::current_path(back);
+    for (const auto& e : std::filesystem::directory_iterator(folder))
+        o.files[e.path().filename().string()] = testsupport::ReadFileBytes(e.path());
+    for (const HelpWarning& w : warnings) o.warnings.push_back(FormatWarning(w));
+    return o;
+}
+
+// One read serves any number of conversions: a project, then a printable
+// document, then a project again from the same read give what separate
+// reads give, file for file, warning for warning and step for step of the
+// progress, also when the tables read with the file are damaged.
+TEST_F(Conversion, OneReadConvertsLikeSeparateReads) {
+    std::string window(90, '\0');
+    window.replace(0, 2, U16(0x02 | 0x04));
+    window.replace(12, 3, "sec");
+    window.replace(21, 3, "Cap");
+    const std::vector<std::pair<std::uint16_t, std::string>> system = {
+        {6, window}, {1, std::string("Demo\0", 5)}, {5, "ICONDATA"}};
+    const struct {
+        const char* name;
+        std::map<std::string, std::string> replaced;
+        std::vector<std::string> damaged;  // internal files a warning names
+    } cases[] = {
+        {"intact", {}, {}},
+        {"damaged tables",
+         {{"|CONTEXT", "short"}, {"|FONT", "abc"}, {"|KWBTREE", std::string(40, '\x01')}},
+         {"|CONTEXT", "|FONT", "|KWBTREE"}},
+    };
+    plat::WritePrivateProfileString("Options", "WordProcessor", "3", "Rendlow.ini");
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::filesystem::path hlp = dir_.path() / c.name / "DEMO.HLP";
+        std::filesystem::create_directories(hlp.parent_path());
+        testsupport::WriteFileBytes(hlp, ThreeTopics(system, c.replaced).bytes);
+        const ConversionRequest project{ApplyModeRule(kBrowseSequences), hlp.string()};
+        const ConversionRequest document{kViewFlags, hlp.string()};
+
+        const std::unique_ptr<HelpFileData> read = ReadHelpFile(hlp, project.flags);
+        ASSERT_NE(read, nullptr);
+        const ConversionRequest order[] = {project, document, project};
+        std::vector<Outcome> shared, separate;
+        for (std::size_t i = 0; i < std::size(order); ++i) {
+            const ConversionRequest& r = order[i];
+            const std::filesystem::path out = hlp.parent_path() / std::to_string(i);
+            shared.push_back(ConvertInto(out / "shared", [&](auto* w, auto progress) {
+                ConvertReadHelpFile(*read, r, w, std::move(progress));
+            }));
+            separate.push_back(ConvertInto(out / "separate", [&](auto* w, auto progress) {
+                ConvertHelpFile(r, w, std::move(progress));
+            }));
+        }
+        for (std::size_t i = 0; i < std::size(order); ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_EQ(shared[i].files, separate[i].files);
+            EXPECT_EQ(shared[i].warnings, separate[i].warnings);
+            EXPECT_EQ(shared[i].progress, separate[i].progress);
+            for (const std::string& name : c.damaged) {
+                const bool named = std::any_of(shared[i].warnings.begin(), shared[i].warnings.end(),
+                                               [&](const std::string& w) { return w.find(name) != std::string::npos; });
+                EXPECT_TRUE(named) << name;
+            }
+        }
+        // The two kinds of output differ, so each comparison saw its own.
+        ASSERT_TRUE(separate[0].files.count("DEMO.HPJ"));
+        ASSERT_TRUE(separate[0].files.count("ICON.ICO"));
+        ASSERT_TRUE(separate[1].files.count("DEMO.RTF"));
+        EXPECT_FALSE(separate[1].files.count("DEMO.HPJ"));
+        EXPECT_NE(separate[0].files["DEMO.RTF"], separate[1].files["DEMO.RTF"]);
+        EXPECT_FALSE(separate[0].warnings.empty());
+        // The context table's reading still shows in the progress.
+        EXPECT_EQ(std::count_if(shared[0].progress.begin(), shared[0].progress.end(),
+                                [](const auto& p) { return p.second == kPhaseReadingContext; }) > 0,
+                  c.damaged.empty());
+    }
 }
 
 TEST_F(Conversion, PrintableDocumentWithContentsIndexAndPageReferences) {
@@ -491,7 +594,7 @@ TEST(BrowseSequences, PlacesAndMergedGroups) {
     EXPECT_EQ(AddToBrowseSequence(hf, 0xFFFFFFFF, 10, 20), "grp0002:1");
     EXPECT_EQ(AddToBrowseSequence(hf, 10, 20, 30), "grp0002:2");
     EXPECT_EQ(AddToBrowseSequence(hf, 20, 30, 0xFFFFFFFF), "grp0002:3");
-    EXPECT_TRUE(hf.browseGroups[0].empty());
+    EXPECT_TRUE(hf.state.browseGroups[0].empty());
     EXPECT_EQ(AddToBrowseSequence(hf, 0xFFFFFFFF, 99, 0xFFFFFFFF), std::nullopt);
     // A cycle stops at 32,767 steps.
     HelpFile loop;

@@ -36,7 +36,7 @@ Opened Open(const std::string& name) {
 
 std::uint32_t TotalEntries(HelpFile& hf, const InternalFile& f) {
     BTreeHeader h;
-    EXPECT_TRUE(ReadBTreeHeader(hf.stream, f.offset, h));
+    EXPECT_TRUE(ReadBTreeHeader(hf.state.stream, f.offset, h));
     return h.totalEntries;
 }
 
@@ -104,7 +104,7 @@ TEST(CorpusHelpFiles, DropFilesMatchesItsSourceRtf) {
         ++compared;
     }
     EXPECT_EQ(compared, 85);
-    EXPECT_EQ(o.hf->kTable.size(), o.hf->kwData.size / 4);
+    EXPECT_EQ(o.hf->state.kTable.size(), o.hf->file.kwData.size / 4);
 }
 
 TEST(CorpusHelpFiles, EudoraMatchesItsSourceRtfs) {
@@ -135,10 +135,10 @@ TEST(CorpusHelpFiles, EudoraMatchesItsSourceRtfs) {
     std::set<std::uint32_t> sourceHashes;
     for (const auto& c : sourceContexts) sourceHashes.insert(ContextHash(c));
     std::size_t unknown = 0;
-    for (const auto& e : o.hf->contextTable) unknown += sourceHashes.count(e.hash) == 0;
-    EXPECT_EQ(o.hf->contextTable.size(), 1093u);
+    for (const auto& e : o.hf->state.contextTable) unknown += sourceHashes.count(e.hash) == 0;
+    EXPECT_EQ(o.hf->state.contextTable.size(), 1093u);
     EXPECT_LE(unknown, 25u);
-    EXPECT_EQ(fileK.size(), TotalEntries(*o.hf, o.hf->kwBtree));
+    EXPECT_EQ(fileK.size(), TotalEntries(*o.hf, o.hf->file.kwBtree));
 }
 
 TEST(CorpusHelpFiles, DropFilesFontsMatchTheSourceFontTable) {
@@ -149,7 +149,7 @@ TEST(CorpusHelpFiles, DropFilesFontsMatchTheSourceFontTable) {
     // The source's \fonttbl names Arial, WingDings and Courier New, and its
     // text uses the sizes \fs8, \fs12, \fs18, \fs20 and \fs22.
     EXPECT_EQ(fonts.faceNames, (std::vector<std::string>{"Arial", "WingDings", "Courier New"}));
-    EXPECT_FALSE(o.hf->newFontFormat);
+    EXPECT_FALSE(o.hf->state.newFontFormat);
     std::set<int> sizes;
     for (const auto& d : fonts.descriptors) {
         EXPECT_LT(d.faceIndex, fonts.faceNames.size());
@@ -175,45 +175,45 @@ TEST_P(CorpusIndexes, TopicsKeywordsAndContextsAgreeWithTheBTreeHeaders) {
     Opened o = Open(c.file);
     ASSERT_TRUE(o.hf);
     HelpFile& hf = *o.hf;
-    EXPECT_EQ(hf.systemHeader.minor, c.minor);
-    EXPECT_EQ(hf.compressed, c.compressed);
+    EXPECT_EQ(hf.file.systemHeader.minor, c.minor);
+    EXPECT_EQ(hf.file.compressed, c.compressed);
     SystemInfo info;
     ReadSystemInfo(hf, info);
     ASSERT_TRUE(info.title);
     EXPECT_EQ(*info.title, c.title);
 
     // Directory: as many entries as its header says, all inside the file.
-    EXPECT_EQ(hf.directoryEntries.size(), hf.directoryHeader.totalEntries);
-    for (const auto& e : hf.directoryEntries) EXPECT_LE(e.offset + e.size, hf.stream.Size()) << e.name;
+    EXPECT_EQ(hf.file.directoryEntries.size(), hf.file.directoryHeader.totalEntries);
+    for (const auto& e : hf.file.directoryEntries) EXPECT_LE(e.offset + e.size, hf.state.stream.Size()) << e.name;
 
     // |CONTEXT: one table entry per announced entry, each pointing into the
     // text of some topic.
-    EXPECT_EQ(hf.contextTable.size(), TotalEntries(hf, hf.context));
-    for (const auto& e : hf.contextTable) EXPECT_TRUE(InSomeTopic(o.topics, e.topicOffset)) << e.topicOffset;
+    EXPECT_EQ(hf.state.contextTable.size(), TotalEntries(hf, hf.file.context));
+    for (const auto& e : hf.state.contextTable) EXPECT_TRUE(InSomeTopic(o.topics, e.topicOffset)) << e.topicOffset;
     std::size_t names = 0;
     for (const auto& t : o.topics) names += t.contextNames.size();
-    EXPECT_EQ(names, hf.contextTable.size());
+    EXPECT_EQ(names, hf.state.contextTable.size());
 
     // |TTLBTREE holds one entry per topic header, the empty one the
     // compiler appends at the end included.
-    ASSERT_TRUE(hf.ttlBtree.present());
-    EXPECT_EQ(o.topics.size(), TotalEntries(hf, hf.ttlBtree));
+    ASSERT_TRUE(hf.file.ttlBtree.present());
+    EXPECT_EQ(o.topics.size(), TotalEntries(hf, hf.file.ttlBtree));
     EXPECT_TRUE(o.topics.back().title.empty());
 
     // Keywords: every distinct keyword of the B-tree and every occurrence of
     // the data file lands in some topic.
-    EXPECT_EQ(AllKeywords(o.topics, false).size(), TotalEntries(hf, hf.kwBtree));
+    EXPECT_EQ(AllKeywords(o.topics, false).size(), TotalEntries(hf, hf.file.kwBtree));
     std::size_t occurrences = 0;
     for (const auto& t : o.topics) occurrences += t.kKeywords.size();
-    EXPECT_EQ(occurrences, hf.kwData.size / 4);
-    if (hf.awBtree.present()) {
-        EXPECT_EQ(AllKeywords(o.topics, true).size(), TotalEntries(hf, hf.awBtree));
+    EXPECT_EQ(occurrences, hf.file.kwData.size / 4);
+    if (hf.file.awBtree.present()) {
+        EXPECT_EQ(AllKeywords(o.topics, true).size(), TotalEntries(hf, hf.file.awBtree));
         std::size_t a = 0;
         for (const auto& t : o.topics) a += t.aKeywords.size();
-        EXPECT_EQ(a, hf.awData.size / 4);
+        EXPECT_EQ(a, hf.file.awData.size / 4);
     }
-    for (const auto& w : hf.warnings) EXPECT_NE(w.number, kWarnDamaged) << FormatWarning(w);
-    for (const auto& w : hf.warnings) EXPECT_NE(w.number, kWarnPhraseRef) << FormatWarning(w);
+    for (const auto& w : hf.state.warnings) EXPECT_NE(w.number, kWarnDamaged) << FormatWarning(w);
+    for (const auto& w : hf.state.warnings) EXPECT_NE(w.number, kWarnPhraseRef) << FormatWarning(w);
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -146,7 +146,7 @@ std::vector<std::string> ManyPhrases(int n) {
 TEST(OldPhrases, LoadedAndExpanded) {
     auto hf = WithOldPhrases(ManyPhrases(130));
     ASSERT_TRUE(hf);
-    EXPECT_EQ(hf->phraseCount, 130);
+    EXPECT_EQ(hf->file.phraseCount, 130);
     EXPECT_EQ(GetPhrase(*hf, 0), "ph0");
     EXPECT_EQ(GetPhrase(*hf, 129), "ph129");
     struct Case {
@@ -159,23 +159,23 @@ TEST(OldPhrases, LoadedAndExpanded) {
         {std::string("\x01", 1), ""},              // reference cut by the end
     };
     for (const auto& c : cases) EXPECT_EQ(Expand(*hf, c.in, false), c.out);
-    EXPECT_TRUE(hf->warnings.empty());
+    EXPECT_TRUE(hf->state.warnings.empty());
 }
 
 TEST(OldPhrases, OutOfRangeReferencesGiveAQuestionMarkAndWarning46) {
     auto hf = WithOldPhrases(ManyPhrases(3));
     ASSERT_TRUE(hf);
     EXPECT_EQ(Expand(*hf, std::string("\x01\x06" "a", 3), false), "?a");  // phrase 3 of 3
-    ASSERT_EQ(hf->warnings.size(), 1u);
-    EXPECT_EQ(hf->warnings[0].number, kWarnPhraseRef);
-    EXPECT_EQ(FormatWarning(hf->warnings[0]), "Illegal phrase reference");
+    ASSERT_EQ(hf->state.warnings.size(), 1u);
+    EXPECT_EQ(hf->state.warnings[0].number, kWarnPhraseRef);
+    EXPECT_EQ(FormatWarning(hf->state.warnings[0]), "Illegal phrase reference");
     EXPECT_EQ(GetPhrase(*hf, -1), "?");
 }
 
 TEST(OldPhrases, NoTableMakesEveryReferenceIllegal) {
     auto hf = OpenHelpFileBytes(BuildHelpFile({{"|SYSTEM", SystemFile(21, 0, {})}}), "x", 0);
     EXPECT_EQ(Expand(*hf, std::string("\x01\x00\x01\x01", 4), false), "?? ");  // odd: a blank follows
-    EXPECT_EQ(hf->warnings.size(), 2u);
+    EXPECT_EQ(hf->state.warnings.size(), 2u);
 }
 
 TEST(OldPhrases, OffsetsPastTheTextAreCheckedNotFollowed) {
@@ -187,7 +187,7 @@ TEST(OldPhrases, OffsetsPastTheTextAreCheckedNotFollowed) {
     ASSERT_TRUE(hf);
     EXPECT_EQ(GetPhrase(*hf, 0), "aa");
     EXPECT_EQ(GetPhrase(*hf, 1), "?");
-    EXPECT_EQ(hf->warnings.back().number, kWarnPhraseRef);
+    EXPECT_EQ(hf->state.warnings.back().number, kWarnPhraseRef);
 }
 
 TEST(OldPhrases, HC30TableIsPlainFromByte4) {
@@ -206,7 +206,7 @@ TEST(HallPhrases, LoadedPlainOrCompressedAndExpanded) {
         SCOPED_TRACE(lz);
         auto hf = WithHallPhrases(phrases, 3, lz);
         ASSERT_TRUE(hf);
-        EXPECT_EQ(hf->phraseCount, 200);
+        EXPECT_EQ(hf->file.phraseCount, 200);
         EXPECT_EQ(GetPhrase(*hf, 5), phrases[5]);
         EXPECT_EQ(GetPhrase(*hf, 199), "ph199");
         struct Case {
@@ -223,7 +223,7 @@ TEST(HallPhrases, LoadedPlainOrCompressedAndExpanded) {
             {std::string("\x0B" "x", 2), "x"},              // copy cut by the end
         };
         for (const auto& c : cases) EXPECT_EQ(Expand(*hf, c.in, true), c.out);
-        EXPECT_TRUE(hf->warnings.size() <= 1u);  // only the HCRTF note
+        EXPECT_TRUE(hf->state.warnings.size() <= 1u);  // only the HCRTF note
         EXPECT_EQ(Expand(*hf, std::string("\x05\x00", 2), true), "?");  // 128 + 256 + 0 = 384
     }
 }
@@ -251,10 +251,10 @@ TEST(HallPhrases, ImageSizeMismatchAbove10GivesWarning21) {
         auto hf = OpenHelpFileBytes(
             BuildHelpFile({{"|SYSTEM", SystemFile(21, 4, {})}, {"|PhrIndex", index}, {"|PhrImage", image}}), "x", 0);
         ASSERT_TRUE(hf);
-        bool warned = !hf->warnings.empty() && hf->warnings.back().number == kWarnPhraseSize;
+        bool warned = !hf->state.warnings.empty() && hf->state.warnings.back().number == kWarnPhraseSize;
         EXPECT_EQ(warned, extra == 11) << extra;
         if (warned) {
-            EXPECT_EQ(FormatWarning(hf->warnings.back()),
+            EXPECT_EQ(FormatWarning(hf->state.warnings.back()),
                       FormatString("Phrase header: expected size 0x%08lX, found 0x%08lX", (unsigned long)size,
                                    (unsigned long)(size + extra)));
         }
@@ -268,7 +268,7 @@ TEST(HallPhrases, WildCountsAndSizesAreBounded) {
     auto hf = OpenHelpFileBytes(
         BuildHelpFile({{"|SYSTEM", SystemFile(21, 4, {})}, {"|PhrIndex", index}, {"|PhrImage", image}}), "x", 0);
     ASSERT_TRUE(hf);
-    EXPECT_LT(hf->phraseCount, 1000);
+    EXPECT_LT(hf->file.phraseCount, 1000);
     EXPECT_EQ(GetPhrase(*hf, 0), "ph0");
     EXPECT_EQ(GetPhrase(*hf, 500), "?");  // its offsets lie past the image
 }
@@ -277,7 +277,7 @@ TEST(PhraseExpansion, OutputIsCutAtTheGivenSize) {
     auto hf = WithHallPhrases({std::string(50, 'w')}, 4, false);
     std::string out = Expand(*hf, std::string("\x00\x00\x00", 3), true, 120);
     EXPECT_EQ(out, std::string(120, 'w'));
-    EXPECT_EQ(hf->warnings.back().number, kWarnDamaged);
+    EXPECT_EQ(hf->state.warnings.back().number, kWarnDamaged);
     EXPECT_EQ(Expand(*hf, "", true), "");
 }
 

@@ -76,9 +76,9 @@ TEST_F(InTempFolder, SourceHeadWithFontsAndColours) {
                                       "\\red255\\green0\\blue0;\n}\n\\paperw11906 ") +
                               kStyles);
     EXPECT_EQ(project.Text(), "DEMO.RTF\n");
-    ASSERT_EQ(hf->fontCommands.size(), 2u);
-    EXPECT_EQ(hf->fontCommands[0], "\\f0\\cf0\\fs20\\b\\i0\\ul0");
-    EXPECT_EQ(hf->fontCommands[1], "\\f1\\cf1\\fs24\\b0\\i\\ul");
+    ASSERT_EQ(hf->state.fontCommands.size(), 2u);
+    EXPECT_EQ(hf->state.fontCommands[0], "\\f0\\cf0\\fs20\\b\\i0\\ul0");
+    EXPECT_EQ(hf->state.fontCommands[1], "\\f1\\cf1\\fs24\\b0\\i\\ul");
 }
 
 // The template names a file beside the program for the word processor's
@@ -147,8 +147,8 @@ TEST_F(InTempFolder, HelpFileWithoutFontsGetsADefaultFont) {
     WriteRtfHeader(*hf, project, rtf, "X.RTF");
     EXPECT_NE(rtf.Text().find("{\\fonttbl\n{\\f0\\fswiss Arial;}\n}\n{\\colortbl\n\\red0\\green0\\blue0;\n}"),
               std::string::npos);
-    ASSERT_EQ(hf->fontCommands.size(), 1u);
-    EXPECT_EQ(hf->fontCommands[0], "\\f0\\cf0\\fs20\\b0\\i0\\ul0");
+    ASSERT_EQ(hf->state.fontCommands.size(), 1u);
+    EXPECT_EQ(hf->state.fontCommands[0], "\\f0\\cf0\\fs20\\b0\\i0\\ul0");
 }
 
 TEST_F(InTempFolder, PictureReferencesByMode) {
@@ -171,7 +171,7 @@ TEST_F(InTempFolder, PictureReferencesByMode) {
     };
     for (const Case& c : cases) {
         HelpFile hf;
-        hf.flags = c.flags;
+        hf.ownOptions.flags = c.flags;
         RtfOutput out = RtfOutput::Memory();
         WriteRtfPicture(hf, out, c.name, c.align, c.embedded);
         EXPECT_EQ(out.Text(), c.expected) << c.name;
@@ -185,7 +185,7 @@ TEST_F(InTempFolder, EmbeddedMetafileAndBitmap) {
                       std::string("\x01\x02\xAB\xCD", 4);
     testsupport::WriteFileBytes("pic.wmf", wmf);
     HelpFile hf;
-    hf.flags = kForPrint | kBmpInRtf;
+    hf.ownOptions.flags = kForPrint | kBmpInRtf;
     RtfOutput out = RtfOutput::Memory();
     WriteRtfPicture(hf, out, "pic.wmf", 'c', false);
     EXPECT_EQ(out.Text(), "{\\pict\\wmetafile8\\picw1764\\pich882\\picwgoal1000\\pichgoal500\n0102ABCD\n}");
@@ -267,7 +267,7 @@ TEST_F(InTempFolder, MultiResolutionPictureGivesOneBmpPerImage) {
     ExpectValidBmp("bm50.bmp", 8, 4);
     ExpectValidBmp("bm51.bmp", 16, 8);
     ExpectValidBmp("bm52.bmp", 3, 2);
-    EXPECT_TRUE(hf.warnings.empty());
+    EXPECT_TRUE(hf.state.warnings.empty());
 }
 
 TEST_F(InTempFolder, HotspotsKeepTheContainerUnlessBmpOnly) {
@@ -276,14 +276,14 @@ TEST_F(InTempFolder, HotspotsKeepTheContainerUnlessBmpOnly) {
     EXPECT_EQ(ConvertBytes(keep, shg, "bm1"), "bm1.SHG");
     EXPECT_EQ(testsupport::ReadFileBytes("bm1.SHG"), shg);
     EXPECT_FALSE(std::filesystem::exists("bm10.bmp"));
-    ASSERT_EQ(keep.knownNames.size(), 1u);
-    EXPECT_EQ(keep.knownNames[0].name, "target_topic");
+    ASSERT_EQ(keep.state.knownNames.size(), 1u);
+    EXPECT_EQ(keep.state.knownNames[0].name, "target_topic");
 
     HelpFile bmpOnly;
-    bmpOnly.flags = kNoShg;
+    bmpOnly.ownOptions.flags = kNoShg;
     EXPECT_EQ(ConvertBytes(bmpOnly, shg, "bm2"), "bm20.bmp");
     ExpectValidBmp("bm20.bmp", 8, 4);
-    ASSERT_EQ(bmpOnly.knownNames.size(), 1u);
+    ASSERT_EQ(bmpOnly.state.knownNames.size(), 1u);
 }
 
 TEST_F(InTempFolder, TransparentBadSignatureAndUnknownImages) {
@@ -293,14 +293,14 @@ TEST_F(InTempFolder, TransparentBadSignatureAndUnknownImages) {
 
     HelpFile bad;
     EXPECT_EQ(ConvertBytes(bad, "xy" + U16(0), "bm4"), "bm4.SHG");
-    ASSERT_EQ(bad.warnings.size(), 1u);
-    EXPECT_EQ(bad.warnings[0].number, 32);
-    EXPECT_EQ(FormatWarning(bad.warnings[0]), "Invalid .SHG or .MRB file! Type: xy");
+    ASSERT_EQ(bad.state.warnings.size(), 1u);
+    EXPECT_EQ(bad.state.warnings[0].number, 32);
+    EXPECT_EQ(FormatWarning(bad.state.warnings[0]), "Invalid .SHG or .MRB file! Type: xy");
 
     HelpFile unknown;
     EXPECT_EQ(ConvertBytes(unknown, Container("lp", {U16(0x0407) + std::string(10, '\0')}), "bm6"), "bm6.SHG");
-    ASSERT_EQ(unknown.warnings.size(), 1u);
-    EXPECT_EQ(FormatWarning(unknown.warnings[0]), "Unknown sfImageType value 0x407 in file bm6.SHG.");
+    ASSERT_EQ(unknown.state.warnings.size(), 1u);
+    EXPECT_EQ(FormatWarning(unknown.state.warnings[0]), "Unknown sfImageType value 0x407 in file bm6.SHG.");
 }
 
 // ---- picture files read for use outside a help file ----
@@ -404,7 +404,7 @@ TEST_F(InTempFolder, TruncatedContainersNeverReadPastTheirEnd) {
     const std::string full = Container("lp", {BitmapImage(8, 4, Hotspots()), MetafileImage(100, 100, "abcdef")});
     for (std::size_t n = 0; n <= full.size(); n += 3) {
         HelpFile hf;
-        hf.flags = kNoShg;
+        hf.ownOptions.flags = kNoShg;
         const std::string name = ConvertBytes(hf, full.substr(0, n), "cut");
         EXPECT_FALSE(name.empty());
     }

@@ -71,15 +71,15 @@ TEST(HelpFileOpen, CompilerVersionsGiveTheirWarningOrRefuse) {
         auto hf = OpenHelpFileBytes(bytes, "x.hlp", 0);
         ASSERT_TRUE(hf);
         if (*c.warning) {
-            ASSERT_EQ(hf->warnings.size(), 1u);
-            EXPECT_EQ(hf->warnings[0].number, kWarnCompiler);
-            EXPECT_EQ(FormatWarning(hf->warnings[0]), c.warning);
+            ASSERT_EQ(hf->state.warnings.size(), 1u);
+            EXPECT_EQ(hf->state.warnings[0].number, kWarnCompiler);
+            EXPECT_EQ(FormatWarning(hf->state.warnings[0]), c.warning);
         } else {
-            EXPECT_TRUE(hf->warnings.empty());
+            EXPECT_TRUE(hf->state.warnings.empty());
         }
-        EXPECT_EQ(hf->isHC30, c.minor == 15);
-        EXPECT_EQ(hf->isWMVC, c.minor == 27);
-        EXPECT_EQ(hf->isHCRTF, c.minor == 33);
+        EXPECT_EQ(hf->file.isHC30, c.minor == 15);
+        EXPECT_EQ(hf->file.isWMVC, c.minor == 27);
+        EXPECT_EQ(hf->file.isHCRTF, c.minor == 33);
     }
 }
 
@@ -91,7 +91,7 @@ TEST(HelpFileOpen, CompressedFollowsSystemFlagsExceptForHC30) {
     for (const auto& c : cases) {
         auto hf = OpenHelpFileBytes(BuildHelpFile({{"|SYSTEM", SystemFile(c.minor, c.flags, {})}}), "x", kProbe);
         ASSERT_TRUE(hf);
-        EXPECT_EQ(hf->compressed, c.compressed) << c.minor << " " << c.flags;
+        EXPECT_EQ(hf->file.compressed, c.compressed) << c.minor << " " << c.flags;
     }
 }
 
@@ -101,21 +101,21 @@ TEST(HelpFileDirectory, KnownFilesAreNotedAndTheLaterKeywordTreeWins) {
                                                 {"bm0", "pic"}, {"|CTXOMAP", "m"}}),
                                 "x", 0);
     ASSERT_TRUE(hf);
-    EXPECT_EQ(hf->directoryEntryCount, 6);
-    ASSERT_EQ(hf->directoryEntries.size(), 6u);
-    EXPECT_EQ(hf->kwBtree.size, 7u);
-    EXPECT_EQ(std::string(reinterpret_cast<const char*>(hf->stream.Data()) + hf->kwBtree.offset, 7), "second!");
-    EXPECT_EQ(hf->topic.size, 2u);
-    EXPECT_EQ(hf->ctxoMap.size, 1u);
-    EXPECT_FALSE(hf->context.present());
-    EXPECT_FALSE(hf->phrases.present());
+    EXPECT_EQ(hf->file.directoryEntryCount, 6);
+    ASSERT_EQ(hf->file.directoryEntries.size(), 6u);
+    EXPECT_EQ(hf->file.kwBtree.size, 7u);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(hf->state.stream.Data()) + hf->file.kwBtree.offset, 7), "second!");
+    EXPECT_EQ(hf->file.topic.size, 2u);
+    EXPECT_EQ(hf->file.ctxoMap.size, 1u);
+    EXPECT_FALSE(hf->file.context.present());
+    EXPECT_FALSE(hf->file.phrases.present());
     // Each entry's data offset is past its 9-byte header.
-    for (const auto& e : hf->directoryEntries) {
+    for (const auto& e : hf->file.directoryEntries) {
         DirectoryEntry again;
-        ReadDirectoryEntry(*hf, static_cast<std::int32_t>(&e - hf->directoryEntries.data()), again);
+        ReadDirectoryEntry(hf->fileData, static_cast<std::int32_t>(&e - hf->file.directoryEntries.data()), again);
         EXPECT_EQ(again.name, e.name);
         EXPECT_EQ(again.offset, e.offset);
-        EXPECT_EQ(GetU32(hf->stream.Data() + e.offset - 5), e.size);
+        EXPECT_EQ(GetU32(hf->state.stream.Data() + e.offset - 5), e.size);
     }
 }
 
@@ -123,7 +123,7 @@ TEST(HelpFileDirectory, NamesOf58CharactersAreReadAnd59AreFatal) {
     std::string name58(58, 'n'), name59(59, 'n');
     auto hf = OpenHelpFileBytes(SimpleFile(21, {{name58, "abc"}}), "x", 0);
     ASSERT_TRUE(hf);
-    EXPECT_EQ(hf->directoryEntries[0].name, name58);
+    EXPECT_EQ(hf->file.directoryEntries[0].name, name58);
     // 'n' sorts before '|', so the long name is entry 0.
     EXPECT_EQ(ErrorOf(SimpleFile(21, {{name59, "abc"}})), "Fileformat-Problem. FileNumber=0");
 }
@@ -137,16 +137,16 @@ TEST(HelpFileDirectory, MultiLevelDirectoriesAreReadInOrder) {
         auto hf = OpenHelpFileBytes(bytes, "x", 0);
         ASSERT_TRUE(hf);
         if (pageSize == 64) {
-            EXPECT_GE(hf->directoryHeader.levels, 3);
+            EXPECT_GE(hf->file.directoryHeader.levels, 3);
         }
-        ASSERT_EQ(hf->directoryEntries.size(), 301u);
+        ASSERT_EQ(hf->file.directoryEntries.size(), 301u);
         for (int i = 0; i < 300; ++i) {
-            const auto& e = hf->directoryEntries[static_cast<std::size_t>(i)];
+            const auto& e = hf->file.directoryEntries[static_cast<std::size_t>(i)];
             EXPECT_EQ(e.name, FormatString("file%03d", i));
-            EXPECT_EQ(std::string(reinterpret_cast<const char*>(hf->stream.Data()) + e.offset, e.size),
+            EXPECT_EQ(std::string(reinterpret_cast<const char*>(hf->state.stream.Data()) + e.offset, e.size),
                       FormatString("data of %d", i));
         }
-        EXPECT_EQ(hf->directoryEntries.back().name, "|SYSTEM");
+        EXPECT_EQ(hf->file.directoryEntries.back().name, "|SYSTEM");
     }
 }
 
@@ -168,9 +168,9 @@ TEST(HelpFileDirectory, CyclicAndOutOfRangeChainsEndInTheFatalMessage) {
     const std::string good = SimpleFile(21, files, {}, 64);
     auto hf = OpenHelpFileBytes(good, "x", 0);
     ASSERT_TRUE(hf);
-    const BTreeHeader h = hf->directoryHeader;
+    const BTreeHeader h = hf->file.directoryHeader;
     ASSERT_GE(h.totalPages, 4);
-    std::uint32_t dirData = hf->fileHeader.directoryStart + 9;
+    std::uint32_t dirData = hf->file.fileHeader.directoryStart + 9;
 
     struct Damage {
         const char* what;
@@ -258,7 +258,7 @@ TEST(HelpFileSystem, RecordRunningPastSystemEndsTheListWithAWarning) {
     auto hf = OpenHelpFileBytes(BuildHelpFile({{"|SYSTEM", sys}}), "x", 0);
     ASSERT_TRUE(hf);
     EXPECT_EQ(ReadSystemRecords(*hf).size(), 1u);
-    EXPECT_EQ(hf->warnings.back().number, kWarnDamaged);
+    EXPECT_EQ(hf->state.warnings.back().number, kWarnDamaged);
 }
 
 TEST(HelpFileOpen, EveryTruncationOpensOrFailsCleanly) {
@@ -273,7 +273,7 @@ TEST(HelpFileOpen, EveryTruncationOpensOrFailsCleanly) {
             if (!hf) continue;
             // What opens is whole: only the zero padding of the last
             // directory page may be missing.
-            EXPECT_EQ(hf->directoryEntries.size(), 31u);
+            EXPECT_EQ(hf->file.directoryEntries.size(), 31u);
             SystemInfo info;
             ReadSystemInfo(*hf, info);
             EXPECT_EQ(info.title, "T");
@@ -296,8 +296,8 @@ TEST(HelpFileClose, BmpInRtfDeletesTheRecordedPictureFiles) {
     for (ConversionFlags flags : {ConversionFlags{0}, kBmpInRtf}) {
         auto hf = OpenHelpFileBytes(SimpleFile(21), "x", flags);
         ASSERT_TRUE(hf);
-        hf->pictureFiles.resize(3);
-        hf->pictureFiles[2] = (flags ? gone : keep).string();
+        hf->state.pictureFiles.resize(3);
+        hf->state.pictureFiles[2] = (flags ? gone : keep).string();
         CloseHelpFile(std::move(hf));
     }
     EXPECT_TRUE(std::filesystem::exists(keep));

@@ -220,7 +220,7 @@ TEST_F(Hostile, EmbeddingUsesOnlyTheBytesOfThePictureFile) {
                       U32(0) + U32(0) + U32(0) + U32(0) + U32(0) + U32(0) + rows;
     testsupport::WriteFileBytes("claims.bmp", bmp);
     HelpFile hf;
-    hf.flags = kForPrint | kBmpInRtf;
+    hf.ownOptions.flags = kForPrint | kBmpInRtf;
     RtfOutput out = RtfOutput::Memory();
     WriteRtfPicture(hf, out, "claims.bmp", 'c', false);
     const std::string& t = out.Text();

@@ -18,7 +18,7 @@ namespace {
 
 // The tables' own rules, scanned entry by entry.
 std::optional<std::string> ScanContext(HelpFile& hf, std::uint32_t low, std::uint32_t high) {
-    for (const auto& e : hf.contextTable)
+    for (const auto& e : hf.state.contextTable)
         if (e.topicOffset >= low && e.topicOffset <= high) return ContextNameFromHash(hf, e.hash);
     return std::nullopt;
 }
@@ -33,8 +33,8 @@ std::optional<std::string> ScanKeywords(HelpFile& hf, std::uint32_t t, KeywordTa
         e.topicOffset = t;
         if (!result) result.emplace();
         else result->push_back(';');
-        hf.stream.Seek(e.keywordPosition);
-        hf.stream.ReadCString(keyword, hf.stream.Size());
+        hf.state.stream.Seek(e.keywordPosition);
+        hf.state.stream.ReadCString(keyword, hf.state.stream.Size());
         result->append(keyword);
     }
     return result;
@@ -46,7 +46,7 @@ std::optional<std::string> ScanKeywords(HelpFile& hf, std::uint32_t t, KeywordTa
 void ExpectSameAsScans(HelpFile& hf) {
     LoadContextTable(hf);
     std::set<std::uint32_t> points;
-    for (const auto& e : hf.contextTable)
+    for (const auto& e : hf.state.contextTable)
         for (std::uint32_t d = 0; d < 4; ++d) points.insert(e.topicOffset - d);
     std::size_t named = 0;
     for (std::uint32_t p : points)
@@ -56,9 +56,9 @@ void ExpectSameAsScans(HelpFile& hf) {
             named += want.has_value();
         }
     EXPECT_EQ(ContextNameForTopic(hf, 10, 9), std::nullopt);
-    if (!hf.contextTable.empty()) EXPECT_GT(named, 0u);
+    if (!hf.state.contextTable.empty()) EXPECT_GT(named, 0u);
 
-    for (auto [btree, data] : {std::pair{hf.kwBtree, hf.kwData}, std::pair{hf.awBtree, hf.awData}}) {
+    for (auto [btree, data] : {std::pair{hf.file.kwBtree, hf.file.kwData}, std::pair{hf.file.awBtree, hf.file.awData}}) {
         auto loaded = LoadKeywordIndex(hf, btree, data);
         if (!loaded) continue;
         KeywordTable fast = *loaded, slow = *loaded;
@@ -106,7 +106,7 @@ TEST(LookupIndex, SameAsScansOnAGeneratedFile) {
                                 "x.hlp", kPageLinks);
     ASSERT_TRUE(hf);
     ExpectSameAsScans(*hf);
-    EXPECT_TRUE(hf->warnings.empty());
+    EXPECT_TRUE(hf->state.warnings.empty());
 }
 
 // The record form gives each occurrence to the first record whose window
@@ -116,7 +116,7 @@ TEST(LookupIndex, RecordFormTakesEachOccurrenceOnce) {
     KeywordFiles k = KeywordIndex({{"a", {0}}, {"b", {1}}, {"c", {3}}});
     auto hf = OpenHelpFileBytes(
         BuildHelpFile({{"|SYSTEM", SystemFile(21, 0, {})}, {"|KWBTREE", k.btree}, {"|KWDATA", k.data}}), "x", 0);
-    auto table = LoadKeywordIndex(*hf, hf->kwBtree, hf->kwData);
+    auto table = LoadKeywordIndex(*hf, hf->file.kwBtree, hf->file.kwData);
     ASSERT_TRUE(table);
     // Records of one character at 0 and at 1: their windows overlap.
     EXPECT_EQ(CollectTopicKeywordsInRange(*hf, 0, 0, *table), "a;b");

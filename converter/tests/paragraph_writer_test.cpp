@@ -47,9 +47,9 @@ Written Write(HelpFile& hf, const std::string& commands, const std::string& text
 }
 
 void Prepare(HelpFile& hf, ConversionFlags flags) {
-    hf.flags = flags;
-    hf.escapedCharCount = 1;  // no line feed after the first character
-    hf.fontCommands = {"\\f0\\cf0\\fs20\\b0\\i0\\ul0", "\\f1\\cf1\\fs20\\b0\\i0\\ul"};
+    hf.ownOptions.flags = flags;
+    hf.state.escapedCharCount = 1;  // no line feed after the first character
+    hf.state.fontCommands = {"\\f0\\cf0\\fs20\\b0\\i0\\ul0", "\\f1\\cf1\\fs20\\b0\\i0\\ul"};
 }
 
 TEST(ParagraphWriter, SettingsInTableOrder) {
@@ -85,11 +85,11 @@ TEST(ParagraphWriter, SettingsInTableOrder) {
     for (const Case& c : cases) {
         HelpFile hf;
         Prepare(hf, c.flags);
-        hf.newFontFormat = c.newFont;
+        hf.state.newFontFormat = c.newFont;
         Written w = Write(hf, c.commands, std::string("Hi\0", 3));
         EXPECT_EQ(w.rtf, c.expected) << c.what;
         EXPECT_EQ(w.commandsLeft, 0u) << c.what;
-        EXPECT_TRUE(hf.warnings.empty()) << c.what;
+        EXPECT_TRUE(hf.state.warnings.empty()) << c.what;
     }
 }
 
@@ -151,16 +151,16 @@ TEST(ParagraphWriter, Commands) {
     for (const Case& c : cases) {
         HelpFile hf;
         Prepare(hf, c.flags);
-        hf.windowNames = {"main2"};
+        hf.state.windowNames = {"main2"};
         AddKnownContextName(hf, "target_topic");
         Written w = Write(hf, Header(0) + c.commands, c.text);
         const std::string head = "\\pard\\s0\\ql ";
         EXPECT_EQ(w.rtf, head + c.expected) << c.what;
         if (c.warning) {
-            ASSERT_EQ(hf.warnings.size(), 1u) << c.what;
-            EXPECT_EQ(hf.warnings[0].number, c.warning) << c.what;
+            ASSERT_EQ(hf.state.warnings.size(), 1u) << c.what;
+            EXPECT_EQ(hf.state.warnings[0].number, c.warning) << c.what;
         } else {
-            EXPECT_TRUE(hf.warnings.empty()) << c.what << ": " << FormatWarning(hf.warnings[0]);
+            EXPECT_TRUE(hf.state.warnings.empty()) << c.what << ": " << FormatWarning(hf.state.warnings[0]);
         }
         EXPECT_EQ(w.consumed, c.text.size()) << c.what;
     }
@@ -173,7 +173,7 @@ TEST(ParagraphWriter, EscapingAndLineFeeds) {
               "\\pard\\s0\\ql \x80\\'81(0x0a)\\{\\}\\\\\\tab ");
     // A line feed follows the 1st, 65th, 129th ... character of the run.
     HelpFile fresh;
-    fresh.flags = 0;
+    fresh.ownOptions.flags = 0;
     RtfOutput out = RtfOutput::Memory();
     for (int i = 0; i < 130; ++i) WriteEscapedText(fresh, 'x', out);
     EXPECT_EQ(out.Text(), "x\n" + std::string(64, 'x') + "\n" + std::string(64, 'x') + "\n" + "x");
@@ -184,7 +184,7 @@ TEST(ParagraphWriter, PageReferencesAfterJumps) {
     Prepare(hf, kJumps | kPageLinks | kForPrint);
     AddKnownContextName(hf, "target_topic");
     // The topic loop sets a bookmark for each context entry of the file.
-    hf.contextTable.push_back({ContextHash("target_topic"), 0});
+    hf.state.contextTable.push_back({ContextHash("target_topic"), 0});
     Written w = Write(hf, Header(0) + B({0xE3}) + U32(ContextHash("target_topic")) + B({0x89, 0xFF}),
                       std::string("a\0b\0c\0", 6));
     EXPECT_EQ(w.rtf,
@@ -248,8 +248,8 @@ TEST(TableWriter, RelativeWidthsAndUnknownType) {
     RtfOutput out2 = RtfOutput::Memory();
     WriteTable(hf, out2, reinterpret_cast<const std::uint8_t*>(text.data()), 3,
                reinterpret_cast<const std::uint8_t*>(bad.data()), static_cast<std::uint32_t>(bad.size()), 0, false);
-    ASSERT_EQ(hf.warnings.size(), 1u);
-    EXPECT_EQ(hf.warnings[0].number, 17);
+    ASSERT_EQ(hf.state.warnings.size(), 1u);
+    EXPECT_EQ(hf.state.warnings[0].number, 17);
 }
 
 TEST(ParagraphWriter, TruncatedCommandsNeverReadPastTheirEnd) {

@@ -76,7 +76,7 @@ TEST(ContextNames, KnownNamesComeFirstAndPageLinksGiveHex) {
     HelpFile hf;
     AddKnownContextName(hf, "Hot_Spot");
     EXPECT_EQ(ContextNameFromHash(hf, ContextHash("hot_spot")), "Hot_Spot");
-    hf.flags = kPageLinks;
+    hf.ownOptions.flags = kPageLinks;
     EXPECT_EQ(ContextNameFromHash(hf, 0x1234ABCD), "0x1234ABCD");
     EXPECT_EQ(ContextNameFromHash(hf, 17), "0x00000011");
     EXPECT_EQ(ContextNameFromHash(hf, ContextHash("Hot_Spot")), "Hot_Spot");
@@ -86,11 +86,11 @@ TEST(ContextNames, PictureFilesGrowWithEmptySlots) {
     HelpFile hf;
     RecordPictureFile(hf, 3, "p3.bmp");
     RecordPictureFile(hf, 1, "p1.bmp");
-    ASSERT_EQ(hf.pictureFiles.size(), 4u);
-    EXPECT_FALSE(hf.pictureFiles[0]);
-    EXPECT_EQ(*hf.pictureFiles[3], "p3.bmp");
+    ASSERT_EQ(hf.state.pictureFiles.size(), 4u);
+    EXPECT_FALSE(hf.state.pictureFiles[0]);
+    EXPECT_EQ(*hf.state.pictureFiles[3], "p3.bmp");
     RecordPictureFile(hf, 0xFFFFFFF0u, "wild.bmp");  // from a damaged name: ignored
-    EXPECT_EQ(hf.pictureFiles.size(), 4u);
+    EXPECT_EQ(hf.state.pictureFiles.size(), 4u);
 }
 
 // ---- compressed numbers ----
@@ -277,9 +277,9 @@ TEST_P(TopicPackings, TopicsTitlesContextsAndKeywordsComeBack) {
         std::sort(want.begin(), want.end());
         EXPECT_EQ(k, want);
     }
-    EXPECT_GT(hf->stream.Size(), 3u * 4096u);
-    for (const auto& w : hf->warnings) EXPECT_NE(w.number, kWarnDamaged) << FormatWarning(w);
-    for (const auto& w : hf->warnings) EXPECT_NE(w.number, kWarnPhraseRef) << FormatWarning(w);
+    EXPECT_GT(hf->state.stream.Size(), 3u * 4096u);
+    for (const auto& w : hf->state.warnings) EXPECT_NE(w.number, kWarnDamaged) << FormatWarning(w);
+    for (const auto& w : hf->state.warnings) EXPECT_NE(w.number, kWarnPhraseRef) << FormatWarning(w);
 }
 
 TEST_P(TopicPackings, RecordTextsExpandToTheOriginals) {
@@ -392,7 +392,7 @@ TEST(TopicStream, HeaderRunningOverABlockEndCountsInTheBlockWhereItStarts) {
                                 "x", 0);
     ASSERT_TRUE(hf);
     auto topics = ListTopics(*hf);
-    for (const auto& w : hf->warnings) ADD_FAILURE() << FormatWarning(w);
+    for (const auto& w : hf->state.warnings) ADD_FAILURE() << FormatWarning(w);
     ASSERT_EQ(topics.size(), 2u);
     EXPECT_EQ(topics[0].kKeywords, std::vector<std::string>{"inA"});
     EXPECT_EQ(topics[1].kKeywords, std::vector<std::string>{"inB"});
@@ -447,9 +447,9 @@ TEST(TopicStream, DamagedChainsEndWithAWarningAndKeepWhatCameBefore) {
         std::size_t n = 0;
         while (ReadTopicLink(*hf, link)) ++n;
         EXPECT_EQ(n, d.record);
-        ASSERT_FALSE(hf->warnings.empty());
-        EXPECT_EQ(hf->warnings.back().number, kWarnDamaged);
-        const std::string line = FormatWarning(hf->warnings.back());
+        ASSERT_FALSE(hf->state.warnings.empty());
+        EXPECT_EQ(hf->state.warnings.back().number, kWarnDamaged);
+        const std::string line = FormatWarning(hf->state.warnings.back());
         EXPECT_EQ(line.rfind("Damaged help file: ", 0), 0u) << line;
         EXPECT_NE(line.find("|TOPIC"), std::string::npos) << line;
     }
@@ -462,7 +462,7 @@ TEST(TopicStream, Lz77BlockWithBadReferencesWarnsAndStaysInside) {
     ASSERT_TRUE(hf);
     EXPECT_TRUE(ListTopics(*hf).empty());
     bool warned = false;
-    for (const auto& w : hf->warnings) warned |= FormatWarning(w) == "Damaged help file: bad compressed data in |TOPIC";
+    for (const auto& w : hf->state.warnings) warned |= FormatWarning(w) == "Damaged help file: bad compressed data in |TOPIC";
     EXPECT_TRUE(warned);
 }
 
@@ -476,7 +476,7 @@ TEST(Keywords, WindowOfTwoAroundTheTopicOffset) {
                                                {"|KWDATA", k.data}}),
                                 "x", 0);
     ASSERT_TRUE(hf);
-    auto table = LoadKeywordIndex(*hf, hf->kwBtree, hf->kwData);
+    auto table = LoadKeywordIndex(*hf, hf->file.kwBtree, hf->file.kwData);
     ASSERT_TRUE(table);
     ASSERT_EQ(table->size(), 5u);
     auto got = CollectTopicKeywords(*hf, 100, *table);
@@ -498,7 +498,7 @@ TEST(Keywords, LongKeywordsAndLongListsHaveNoFixedLimit) {
     auto hf = OpenHelpFileBytes(BuildHelpFile({{"|SYSTEM", SystemFile(21, 0, {})}, {"|KWBTREE", k.btree},
                                                {"|KWDATA", k.data}}),
                                 "x", 0);
-    auto table = LoadKeywordIndex(*hf, hf->kwBtree, hf->kwData);
+    auto table = LoadKeywordIndex(*hf, hf->file.kwBtree, hf->file.kwData);
     ASSERT_TRUE(table);
     auto got = CollectTopicKeywords(*hf, 40, *table);
     ASSERT_TRUE(got);
@@ -515,17 +515,17 @@ TEST(Keywords, OccurrencesPastTheDataFileAreBounded) {
     auto hf = OpenHelpFileBytes(BuildHelpFile({{"|SYSTEM", SystemFile(21, 0, {})}, {"|KWBTREE", k.btree},
                                                {"|KWDATA", k.data}}),
                                 "x", 0);
-    auto table = LoadKeywordIndex(*hf, hf->kwBtree, hf->kwData);
+    auto table = LoadKeywordIndex(*hf, hf->file.kwBtree, hf->file.kwData);
     ASSERT_TRUE(table);
     EXPECT_EQ(table->size(), 2u);  // "one"'s two; "two"'s are outside
-    EXPECT_EQ(hf->warnings.back().number, kWarnDamaged);
+    EXPECT_EQ(hf->state.warnings.back().number, kWarnDamaged);
 }
 
 TEST(Keywords, MissingFilesGiveNoTable) {
     auto hf = OpenHelpFileBytes(BuildHelpFile({{"|SYSTEM", SystemFile(21, 0, {})}}), "x", 0);
-    EXPECT_FALSE(LoadKeywordIndex(*hf, hf->kwBtree, hf->kwData));
+    EXPECT_FALSE(LoadKeywordIndex(*hf, hf->file.kwBtree, hf->file.kwData));
     LoadContextTable(*hf);
-    EXPECT_TRUE(hf->contextTable.empty());
+    EXPECT_TRUE(hf->state.contextTable.empty());
 }
 
 TEST(ContextTable, ManyLeafPagesAndTopicLookup) {
@@ -534,11 +534,11 @@ TEST(ContextTable, ManyLeafPagesAndTopicLookup) {
     auto hf = OpenHelpFileBytes(
         BuildHelpFile({{"|SYSTEM", SystemFile(21, 0, {})}, {"|CONTEXT", ContextFile(entries, 128)}}), "x", kPageLinks);
     LoadContextTable(*hf);
-    ASSERT_EQ(hf->contextTable.size(), 500u);
-    for (std::size_t i = 0; i < 500; ++i) EXPECT_EQ(hf->contextTable[i].hash, entries[i].first);
+    ASSERT_EQ(hf->state.contextTable.size(), 500u);
+    for (std::size_t i = 0; i < 500; ++i) EXPECT_EQ(hf->state.contextTable[i].hash, entries[i].first);
     EXPECT_EQ(ContextNameForTopic(*hf, 1005, 1015), "0x00000008");  // entry 1 (offset 1010)
     EXPECT_FALSE(ContextNameForTopic(*hf, 1001, 1009));
-    EXPECT_TRUE(hf->warnings.empty());
+    EXPECT_TRUE(hf->state.warnings.empty());
 }
 
 TEST(ContextTable, CountLargerThanTheEntriesWarns) {
@@ -546,8 +546,8 @@ TEST(ContextTable, CountLargerThanTheEntriesWarns) {
     ctx.replace(34, 4, U32(3));
     auto hf = OpenHelpFileBytes(BuildHelpFile({{"|SYSTEM", SystemFile(21, 0, {})}, {"|CONTEXT", ctx}}), "x", 0);
     LoadContextTable(*hf);
-    EXPECT_EQ(hf->contextTable.size(), 2u);
-    EXPECT_EQ(hf->warnings.back().number, kWarnDamaged);
+    EXPECT_EQ(hf->state.contextTable.size(), 2u);
+    EXPECT_EQ(hf->state.warnings.back().number, kWarnDamaged);
 }
 
 TEST(TopicMap, HC30PositionsGiveNamesFromTheirIndex) {
@@ -555,12 +555,12 @@ TEST(TopicMap, HC30PositionsGiveNamesFromTheirIndex) {
     for (std::uint32_t p : {100u, 200u, 300u}) tomap += U32(p);
     auto hf = OpenHelpFileBytes(BuildHelpFile({{"|SYSTEM", SystemFile(15, 0, {})}, {"|TOMAP", tomap}}), "x", 0);
     ASSERT_TRUE(hf);
-    hf->stream.Seek(7);
+    hf->state.stream.Seek(7);
     auto name = LookupTopicMap(*hf, 200);  // second position: hash 2 + 15
     ASSERT_TRUE(name);
     EXPECT_EQ(ContextHash(*name), 17u);
     EXPECT_FALSE(LookupTopicMap(*hf, 250));
-    EXPECT_EQ(hf->stream.Tell(), 7u);
+    EXPECT_EQ(hf->state.stream.Tell(), 7u);
 }
 
 }  // namespace

@@ -64,6 +64,11 @@ void DbFixture::AddPage(TTable& t, const std::string& app, int id, const std::st
     t.Post();
 }
 
+void DbFixture::UseTable(TTable& t, const std::string& file) {
+    t.DatabaseName = "Tavrin";
+    t.TableName = file;
+}
+
 std::vector<std::string> DbFixture::Column(TDataSet& ds, const std::string& field) {
     std::vector<std::string> out;
     for (ds.First(); !ds.Eof(); ds.Next()) out.push_back(ds.FieldByName(field)->AsString());

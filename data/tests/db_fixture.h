@@ -24,6 +24,8 @@ protected:
     void CreateProjectTables();
     void AddProject(db::TTable& t, const std::string& app, const std::string& title);
     void AddPage(db::TTable& t, const std::string& app, int id, const std::string& title);
+    // Points a table at one of those tables in the fixture's database.
+    static void UseTable(db::TTable& t, const std::string& file);
     // The values of one field over the visible rows, from the first.
     static std::vector<std::string> Column(db::TDataSet& ds, const std::string& field);
 

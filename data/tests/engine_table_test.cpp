@@ -682,3 +682,90 @@ TEST_F(EngineTableTest, ATableOpenedAndClosedInsideATransactionFollowsIt) {
 }
 
 }  // namespace
+
+namespace {
+
+// Rows whose values differ in kind from row to row: every third title is
+// blank, every fourth flag, and the memo is on every fifth row only.
+struct WalkRow {
+    std::string title;
+    bool hasFlag;
+    bool hasBody;
+};
+WalkRow WalkRowOf(int id) {
+    return {id % 3 == 0 ? std::string() : "Walk title " + std::to_string(id) + std::string(id % 7, '+'), id % 4 != 0,
+            id % 5 == 0};
+}
+
+}  // namespace
+
+// A grid's window stepped over a table and back: each row it holds shows its
+// own values, not those of the row whose place it took, however many steps
+// ago that row was read.
+TEST_F(EngineTableTest, AWindowSteppedBothWaysShowsEachRowsOwnValues) {
+    constexpr int kWalkRows = 60, kWindow = 7;
+    TTable t(nullptr);
+    Bind(t, "WALK.QVD");
+    t.FieldDefs().Add("Id", ftInteger, 0, true);
+    t.FieldDefs().Add("Title", ftString, 40);
+    t.FieldDefs().Add("Flag", ftBoolean);
+    t.FieldDefs().Add("Body", ftMemo);
+    t.IndexDefs().Add("", "Id", ixPrimary | ixUnique);
+    t.CreateTable();
+    t.Open();
+    for (int id = 1; id <= kWalkRows; ++id) {
+        const WalkRow w = WalkRowOf(id);
+        t.Append();
+        t.FieldByName("Id")->SetAsInteger(id);
+        if (!w.title.empty()) t.FieldByName("Title")->SetAsString(w.title);
+        if (w.hasFlag) t.FieldByName("Flag")->SetAsBoolean(id % 2 == 0);
+        if (w.hasBody) t.FieldByName("Body")->SetAsString("body of " + std::to_string(id));
+        t.Post();
+    }
+    t.Close();
+    t.Open();
+    TDataSource src(nullptr);
+    src.SetDataSet(&t);
+    TDataLink grid;
+    grid.SetBufferCount(kWindow);
+    grid.SetDataSource(&src);
+
+    auto expectWindow = [&](const std::string& where) {
+        const int keep = t.ActiveRecord();
+        for (int row = 0; row < t.WindowCount(); ++row) {
+            t.SetActiveRecord(row);
+            const int id = static_cast<int>(t.FieldByName("Id")->AsInteger());
+            const WalkRow w = WalkRowOf(id);
+            EXPECT_EQ(t.FieldByName("Title")->AsString(), w.title) << where << ", id " << id;
+            EXPECT_EQ(t.FieldByName("Title")->IsNull(), w.title.empty()) << where << ", id " << id;
+            EXPECT_EQ(t.FieldByName("Flag")->IsNull(), !w.hasFlag) << where << ", id " << id;
+            if (w.hasFlag) EXPECT_EQ(t.FieldByName("Flag")->AsBoolean(), id % 2 == 0) << where << ", id " << id;
+            EXPECT_EQ(t.FieldByName("Body")->AsString(), w.hasBody ? "body of " + std::to_string(id) : "")
+                << where << ", id " << id;
+        }
+        t.SetActiveRecord(keep);
+    };
+    int id = 1;
+    for (t.First(); !t.Eof(); t.Next(), ++id) {
+        ASSERT_EQ(t.FieldByName("Id")->AsInteger(), id);
+        // The window is looked at now and then, as a grid paints it.
+        if (id % 9 == 0) expectWindow("forward at " + std::to_string(id));
+        if (HasFailure()) return;
+    }
+    EXPECT_EQ(id, kWalkRows + 1);
+    expectWindow("at the end");
+    for (id = kWalkRows; !t.Bof(); t.Prior(), --id) {
+        ASSERT_EQ(t.FieldByName("Id")->AsInteger(), id);
+        if (id % 8 == 0) expectWindow("backward at " + std::to_string(id));
+        if (HasFailure()) return;
+    }
+    // A row that stepped in long ago, its values never read, is edited and posted whole.
+    t.MoveBy(25);
+    t.Edit();
+    t.FieldByName("Flag")->SetAsBoolean(true);
+    t.Post();
+    EXPECT_EQ(t.FieldByName("Id")->AsInteger(), 26);
+    EXPECT_EQ(t.FieldByName("Title")->AsString(), WalkRowOf(26).title);
+    EXPECT_EQ(t.FieldByName("Body")->AsString(), "");
+    grid.SetDataSource(nullptr);
+}

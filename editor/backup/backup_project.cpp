@@ -12,15 +12,11 @@
 
 #include <algorithm>
 #include <exception>
+#include <vector>
 
 namespace backup {
 
 namespace {
-
-std::string Field(db::TDataSet* t, const char* name) {
-    db::TField* f = t->FindField(name);
-    return f ? f->AsString() : std::string();
-}
 
 std::string Upper(std::string s) {
     for (char& c : s)
@@ -33,6 +29,64 @@ std::string Upper(std::string s) {
 bool RemoveWorkFolder(const std::string& work) {
     editor::EmptyDirectory(work);
     return plat::RemoveDir(work) || !plat::DirectoryExists(work);
+}
+
+// The work tables are copies deleted right after archiving, and a run
+// starts by emptying their folder: the engine makes no sync of them.
+class ScratchFolder {
+public:
+    explicit ScratchFolder(std::string folder) : folder_(std::move(folder)) {
+        qv::DbiSetScratchFolder(folder_.c_str(), true);
+    }
+    ~ScratchFolder() { qv::DbiSetScratchFolder(folder_.c_str(), false); }
+    ScratchFolder(const ScratchFolder&) = delete;
+    ScratchFolder& operator=(const ScratchFolder&) = delete;
+
+private:
+    std::string folder_;
+};
+
+// Copies every record of the source (its filter applies) to the
+// destination a block of rows at a time: all of a block is read, then all
+// of it appended. Row by row, each insert dropped the source's read-ahead,
+// which the engine then rebuilt by stepping back from the insert. A failed
+// post says "Failed to post." and leaves the destination browsing.
+bool CopyRecordsInBlocks(db::TDataSet& source, db::TDataSet& destination) {
+    constexpr std::size_t kBlockRows = 256;
+    const int fields = std::min(source.FieldCount(), destination.FieldCount());
+    std::vector<std::vector<db::TValue>> rows;
+    try {
+        source.First();
+    } catch (const std::exception&) {
+        return false;
+    }
+    for (;;) {
+        rows.clear();
+        try {
+            for (; !source.Eof() && rows.size() < kBlockRows; source.Next()) {
+                std::vector<db::TValue>& row = rows.emplace_back();
+                row.reserve(static_cast<std::size_t>(fields));
+                for (int i = 0; i < fields; ++i) row.push_back(source.Fields(i)->Value());
+            }
+        } catch (const std::exception&) {
+            return false;
+        }
+        if (rows.empty()) return true;
+        for (const std::vector<db::TValue>& row : rows) {
+            try {
+                destination.Append();
+                for (int i = 0; i < fields; ++i) destination.Fields(i)->SetValue(row[static_cast<std::size_t>(i)]);
+                destination.Post();
+            } catch (const std::exception&) {
+                try {
+                    destination.Cancel();
+                } catch (const std::exception&) {
+                }
+                gui::ShowMessage("Failed to post.");
+                return false;
+            }
+        }
+    }
 }
 
 }  // namespace
@@ -91,9 +145,11 @@ std::vector<std::string> WorkTableFiles(const std::string& folder, const std::st
 }
 
 CopyResult CopyProjectTables(editor::EditorContext& ctx, const std::string& application, const std::string& work,
-                              build::IProgress& progress, plat::StringList& files) {
+                              build::IProgress& progress, plat::StringList& files,
+                              const std::function<void(const std::string& file)>& onCopied) {
     vl::TvlTable* from = ctx.tblBackFrom;
     vl::TvlTable* to = ctx.tblBackTo;
+    const ScratchFolder scratch(work);
     auto closeBoth = [&] {
         for (vl::TvlTable* t : {from, to}) {
             try {
@@ -135,12 +191,12 @@ CopyResult CopyProjectTables(editor::EditorContext& ctx, const std::string& appl
         } catch (const std::exception&) {
             return fail();
         }
-        // One engine transaction per work table: the rows reach the disk
-        // together instead of one journaled write each.
+        // One engine transaction per work table: the rows go in together
+        // instead of one journaled write each. An empty table needs none.
         std::uint32_t transaction = 0;
-        const bool inTransaction = qv::DbiBeginTran(to->DBHandle(), 0, transaction) == 0;
+        const bool inTransaction = !from->IsEmpty() && qv::DbiBeginTran(to->DBHandle(), 0, transaction) == 0;
         bool copied = t.currentRowOnly ? (from->IsEmpty() || editor::CopyRecordFields(*from, *to))
-                                       : editor::CopyAllRecords(*from, *to);
+                                       : CopyRecordsInBlocks(*from, *to);
         if (inTransaction) {
             const std::uint32_t commit = 0, rollback = 2;
             if (qv::DbiEndTran(to->DBHandle(), transaction, copied ? commit : rollback) != 0) copied = false;
@@ -154,7 +210,10 @@ CopyResult CopyProjectTables(editor::EditorContext& ctx, const std::string& appl
             from->vlFilter().Clear();
             return CopyResult::Cancelled;
         }
-        for (const std::string& f : WorkTableFiles(work, t.workName)) files.Add(f);
+        for (const std::string& f : WorkTableFiles(work, t.workName)) {
+            files.Add(f);
+            if (onCopied) onCopied(f);
+        }
     }
     from->vlFilter().Clear();
     return CopyResult::Copied;
@@ -163,12 +222,12 @@ CopyResult CopyProjectTables(editor::EditorContext& ctx, const std::string& appl
 BackupOutcome BackupProject(editor::EditorContext& ctx, const BackupUi& ui) {
     db::TDataSet* main = ctx.mainTable;
     if (!main->Active() || main->IsEmpty()) return BackupOutcome::NoProject;
-    const std::string application = Field(main, "Application");
-    const std::string dosName = Field(main, "DosName");
+    const std::string application = main->FieldStr("Application");
+    const std::string dosName = main->FieldStr("DosName");
 
     BackupDialogState state;
     state.project = application;
-    state.folder = BackupStartFolder(Field(main, "ProjectDir"), ctx.ProgramDir);
+    state.folder = BackupStartFolder(main->FieldStr("ProjectDir"), ctx.ProgramDir);
     state.name = dosName + kBackupExtension;
     if (ui.showDialog && !ui.showDialog(state)) return BackupOutcome::Cancelled;
     if (state.name.empty()) return BackupOutcome::Cancelled;
@@ -190,8 +249,11 @@ BackupOutcome BackupProject(editor::EditorContext& ctx, const BackupUi& ui) {
     editor::EmptyDirectory(work);
     progress->SetPercent(5);
 
+    // Each table's files are packed while the next table is copied.
+    lzh::TLZHBatch batch;
     plat::StringList inputs;
-    switch (CopyProjectTables(ctx, application, work, *progress, inputs)) {
+    switch (CopyProjectTables(ctx, application, work, *progress, inputs,
+                              [&](const std::string& file) { batch.PackAhead(file); })) {
     case CopyResult::Failed:
         RemoveWorkFolder(work);
         editor::ShowWarning("Warning", kBackupFailedText);
@@ -215,7 +277,6 @@ BackupOutcome BackupProject(editor::EditorContext& ctx, const BackupUi& ui) {
         return BackupOutcome::Failed;
     }
 
-    lzh::TLZHBatch batch;
     batch.SetArchiveFileName(plat::JoinPath(state.folder, state.name));
     batch.SetInputFiles(inputs);
     progress->SetPercent(70);

@@ -3,8 +3,9 @@
 // files the engine wrote for them into one archive with the batch archiver.
 // The work folder (~backdir.tmp in the program directory) is emptied first,
 // so nothing a failed run left ends up in the archive, and removed after.
-// Each work table is filled in one engine transaction, so its rows reach the
-// disk together. A failed copy or archive shows the warning and leaves no
+// Each work table is filled in one engine transaction; the work folder is
+// scratch to the engine (no syncs), and each table's files are compressed
+// in the background while the next table is copied. A failed copy or archive shows the warning and leaves no
 // archive.
 // The dialog and the progress window come through BackupUi, so the command
 // runs headless in tests.
@@ -73,10 +74,12 @@ std::vector<std::string> WorkTableFiles(const std::string& folder, const std::st
 // The copy phase: for each table of BackupTables, the project's rows into a
 // work table of the same structure in `work` (which must exist), and the
 // files the engine wrote for it added to `files`. Failed: a table could not
-// be opened, created or copied (no warning shown here).
+// be opened, created or copied (no warning shown here). `onCopied`, when
+// given, is told each file as soon as its table is copied and closed.
 enum class CopyResult { Copied, Failed, Cancelled };
 CopyResult CopyProjectTables(editor::EditorContext& ctx, const std::string& application, const std::string& work,
-                             build::IProgress& progress, plat::StringList& files);
+                             build::IProgress& progress, plat::StringList& files,
+                             const std::function<void(const std::string& file)>& onCopied = {});
 
 // The command File | "&Backups && Restores" on the current project row.
 BackupOutcome BackupProject(editor::EditorContext& ctx, const BackupUi& ui);

@@ -1,6 +1,14 @@
 #include "editor/backup/lzh_batch.h"
 
 #include <algorithm>
+#include <cstring>
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <thread>
 
 #include "platform/core/codepage.h"
 #include "platform/core/datetime.h"
@@ -61,7 +69,9 @@ void TReadOnlyStringList::SetText(std::string_view text) {
 
 namespace {
 
-constexpr std::size_t kBlock = 1024;
+// Blocks of the final join; the codec's own buffers are its largest.
+constexpr std::size_t kBlock = 64 * 1024;
+constexpr std::uint16_t kCodecBuffer = TCustomLZHCompressor::MaxBufferSize;
 
 // Stored names use the archive's own separator whatever the host's.
 std::string Backslashed(std::string s) {
@@ -103,7 +113,8 @@ bool ParseItem(const std::string& text, Item& out) {
 // Copies `count` bytes from `from` at its position to `to` in blocks; false
 // when either side fails or `from` ends early.
 bool CopyBlocks(plat::File& from, plat::File& to, std::int64_t count) {
-    char buf[kBlock];
+    std::vector<char> block(kBlock);
+    char* buf = block.data();
     while (count > 0) {
         const std::size_t n = static_cast<std::size_t>(std::min<std::int64_t>(count, kBlock));
         if (from.Read(buf, n) != static_cast<std::int64_t>(n)) return false;
@@ -128,13 +139,199 @@ std::string LastErrorText() {
 // The first day a DOS date can hold: 1 Jan 1980.
 double FirstDosDate() { return plat::EncodeDate(1980, 1, 1); }
 
+// Reads until `size` bytes or the end; -1 on a failed read.
+std::int64_t ReadFull(plat::File& f, std::uint8_t* buffer, std::size_t size) {
+    std::size_t done = 0;
+    while (done < size) {
+        const std::int64_t n = f.Read(buffer + done, size - done);
+        if (n < 0) return -1;
+        if (n == 0) break;
+        done += static_cast<std::size_t>(n);
+    }
+    return static_cast<std::int64_t>(done);
+}
+
+// A fingerprint of a file's bytes, fed in the codec's input blocks: tells a
+// file packed ahead from the same file rewritten since, whatever its size
+// and times say.
+constexpr std::uint64_t kFingerprintSeed = 0x6A09E667F3BCC908ull;
+std::uint64_t Fingerprint(std::uint64_t h, const std::uint8_t* p, std::size_t n) {
+    for (; n >= 8; p += 8, n -= 8) {
+        std::uint64_t v;
+        std::memcpy(&v, p, 8);
+        h = (h ^ v) * 0x9E3779B97F4A7C15ull;
+        h ^= h >> 31;
+    }
+    for (; n > 0; ++p, --n) h = (h ^ *p) * 0x100000001B3ull;
+    return h;
+}
+
+// Reads a whole file in codec blocks: its size and fingerprint, or nothing.
+std::optional<std::pair<std::int64_t, std::uint64_t>> FingerprintFile(const std::string& name) {
+    plat::File f;
+    if (!f.Open(name, plat::FileAccess::Read, plat::FileShare::DenyNone)) return std::nullopt;
+    std::vector<std::uint8_t> buffer(kCodecBuffer);
+    std::uint64_t h = kFingerprintSeed;
+    std::int64_t size = 0;
+    for (;;) {
+        const std::int64_t n = ReadFull(f, buffer.data(), buffer.size());
+        if (n < 0) return std::nullopt;
+        if (n == 0) break;
+        h = Fingerprint(h, buffer.data(), static_cast<std::size_t>(n));
+        size += n;
+    }
+    return std::make_pair(size, h);
+}
+
 }  // namespace
+
+// --- packing ahead -------------------------------------------------------------------
+
+// One worker thread packs the files handed to it, in order, into memory.
+class TLZHBatch::AheadPacker {
+public:
+    struct Packed {
+        std::string bytes;
+        std::int64_t size = 0;
+        std::uint64_t fingerprint = 0;
+    };
+
+    ~AheadPacker() {
+        {
+            std::lock_guard<std::mutex> g(lock_);
+            stop_ = true;
+        }
+        wake_.notify_all();
+        if (worker_.joinable()) worker_.join();
+    }
+
+    void Add(const std::string& key) {
+        std::lock_guard<std::mutex> g(lock_);
+        queue_.push_back(key);
+        if (!worker_.joinable()) worker_ = std::thread([this] { Run(); });
+        wake_.notify_all();
+    }
+
+    void WaitIdle() {
+        std::unique_lock<std::mutex> l(lock_);
+        wake_.wait(l, [&] { return busy_.empty() && queue_.empty(); });
+    }
+
+    // Waits for the file's packing when it is still to come; nothing when
+    // it was never handed in or could not be packed.
+    std::optional<Packed> Take(const std::string& key) {
+        std::unique_lock<std::mutex> l(lock_);
+        wake_.wait(l, [&] {
+            return busy_ != key && std::find(queue_.begin(), queue_.end(), key) == queue_.end();
+        });
+        auto it = done_.find(key);
+        if (it == done_.end()) return std::nullopt;
+        std::optional<Packed> p = std::move(it->second);
+        done_.erase(it);
+        return p;
+    }
+
+private:
+    void Run() {
+        for (;;) {
+            std::string key;
+            {
+                std::unique_lock<std::mutex> l(lock_);
+                wake_.wait(l, [&] { return stop_ || !queue_.empty(); });
+                if (stop_) return;
+                key = queue_.front();
+                queue_.pop_front();
+                busy_ = key;
+            }
+            std::optional<Packed> p = Pack(key);
+            {
+                std::lock_guard<std::mutex> g(lock_);
+                if (p) done_[key] = std::move(*p);
+                busy_.clear();
+            }
+            wake_.notify_all();
+        }
+    }
+
+    std::optional<Packed> Pack(const std::string& key) {
+        plat::File f;
+        if (!f.Open(key, plat::FileAccess::Read, plat::FileShare::DenyNone)) return std::nullopt;
+        Packed p;
+        p.fingerprint = kFingerprintSeed;
+        bool failed = false;
+        TCustomLZHCompressor codec;
+        codec.SetInputBufferSize(kCodecBuffer);
+        codec.SetOutputBufferSize(kCodecBuffer);
+        codec.OnReadData = [&](TCustomLZHCompressor*, std::uint8_t* buffer, std::uint16_t size, std::uint16_t& count) {
+            count = 0;
+            if (stop_.load()) {
+                failed = true;
+                return;
+            }
+            const std::int64_t n = ReadFull(f, buffer, size);
+            if (n < 0) {
+                failed = true;
+                return;
+            }
+            p.fingerprint = Fingerprint(p.fingerprint, buffer, static_cast<std::size_t>(n));
+            p.size += n;
+            count = static_cast<std::uint16_t>(n);
+        };
+        codec.OnWriteData = [&](TCustomLZHCompressor*, const std::uint8_t* buffer, std::uint16_t count,
+                                std::uint16_t& written) {
+            p.bytes.append(reinterpret_cast<const char*>(buffer), count);
+            written = count;
+        };
+        try {
+            codec.LZHCodeStream();
+        } catch (const std::exception&) {
+            return std::nullopt;
+        }
+        if (failed) return std::nullopt;
+        return p;
+    }
+
+    std::mutex lock_;
+    std::condition_variable wake_;
+    std::deque<std::string> queue_;
+    std::string busy_;
+    std::map<std::string, Packed> done_;
+    std::atomic<bool> stop_{false};
+    std::thread worker_;
+};
+
+void TLZHBatch::PackAhead(const std::string& fileName) {
+    if (!ahead_) ahead_ = std::make_unique<AheadPacker>();
+    ahead_->Add(plat::ExpandFileName(fileName));
+}
+
+void TLZHBatch::FinishPackingAhead() {
+    if (ahead_) ahead_->WaitIdle();
+}
+
+bool TLZHBatch::WritePackedAhead(const std::string& fullName) {
+    if (!ahead_) return false;
+    std::optional<AheadPacker::Packed> p = ahead_->Take(plat::ExpandFileName(fullName));
+    if (!p) return false;
+    const auto now = FingerprintFile(fullName);
+    if (!now || now->first != p->size || now->second != p->fingerprint) return false;
+    const std::int64_t n = static_cast<std::int64_t>(p->bytes.size());
+    if (data_.Write(p->bytes.data(), p->bytes.size()) != n) throw plat::EWriteError("Cannot write " + data_.NativeName());
+    fileRead_ = p->size;
+    totalRead_ += p->size;
+    memberCompressed_ = n;
+    ++packedAhead_;
+    if (OnProgress) OnProgress(this, currentFile_, fileRead_, currentSize_, totalRead_, totalToDo_, abort_);
+    return true;
+}
 
 TLZHBatch::TLZHBatch() {
     collected_.SetSorted(true);
     collected_.SetCaseSensitive(false);
     collected_.SetDuplicates(plat::Duplicates::Ignore);
     entries_.ReadOnly = true;
+    SetInputBufferSize(kCodecBuffer);
+    SetOutputBufferSize(kCodecBuffer);
     OnReadData = [this](TCustomLZHCompressor*, std::uint8_t* buffer, std::uint16_t size, std::uint16_t& count) {
         count = 0;
         if (abort_) return;
@@ -388,10 +585,12 @@ void TLZHBatch::WriteBatchArchive() {
             fileRead_ = 0;
             memberCompressed_ = 0;
             try {
-                if (!source_.Open(item.path, plat::FileAccess::Read, plat::FileShare::DenyNone))
-                    throw plat::EFOpenError(LastErrorText());
-                LZHCodeStream();
-                source_.Close();
+                if (!WritePackedAhead(item.path)) {
+                    if (!source_.Open(item.path, plat::FileAccess::Read, plat::FileShare::DenyNone))
+                        throw plat::EFOpenError(LastErrorText());
+                    LZHCodeStream();
+                    source_.Close();
+                }
             } catch (const std::exception& e) {
                 source_.Close();
                 abort_ = true;
@@ -456,6 +655,7 @@ void TLZHBatch::CompressFiles() {
         }
     } idle{this};
     totalRead_ = 0;
+    packedAhead_ = 0;
     totalToDo_ = CollectInputFiles();
     if (OnDoneCollecting) OnDoneCollecting(this, collected_.Count(), totalToDo_, abort_);
     if (collected_.Count() == 0 || abort_) return;

@@ -138,6 +138,17 @@ public:
     // The archiver's own work files in the archive's folder, any letter case.
     bool IsBatchWorkFile(std::string_view fullName) const;
 
+    // Starts compressing a file in the background, one file after another,
+    // so that a caller still preparing the other inputs overlaps the two. A
+    // run takes such a member only when the file still holds the bytes that
+    // were packed, and packs it again otherwise.
+    void PackAhead(const std::string& fileName);
+    // Waits until every file handed to PackAhead is packed (a run waits
+    // only for the ones it archives).
+    void FinishPackingAhead();
+    // Members the last run took from PackAhead.
+    int MembersPackedAhead() const { return packedAhead_; }
+
 private:
     bool CheckTargetFile();
     std::int64_t CollectInputFiles();
@@ -148,6 +159,8 @@ private:
     void WriteBatchArchive();
     std::string StoredName(const std::string& fullName) const;
     void ClearEntries();
+    // Writes a member packed ahead when it is still the file's; false: not.
+    bool WritePackedAhead(const std::string& fullName);
 
     plat::StringList inputFiles_;
     std::string archiveFileName_;
@@ -166,6 +179,10 @@ private:
     std::int64_t fileRead_ = 0, totalRead_ = 0, totalToDo_ = 0, memberCompressed_ = 0;
     std::string currentFile_;
     std::int64_t currentSize_ = 0;
+
+    class AheadPacker;
+    std::unique_ptr<AheadPacker> ahead_;
+    int packedAhead_ = 0;
 };
 
 }  // namespace lzh

@@ -59,8 +59,7 @@ build::BuildOutcome FullCompileCommand(EditorContext& ctx, CompileHooks& hooks, 
     CompileRestore restore(ctx, hooks, true);
     if (hooks.detachEditors) hooks.detachEditors();
     db::TDataSet* pages = ctx.detailTable;
-    const db::TDataSetState s = pages->State();
-    if (s == db::dsEdit || s == db::dsInsert || s == db::dsSetKey) {
+    if (pages->IsEditing()) {
         try {
             pages->Post();
         } catch (const std::exception&) {
@@ -83,8 +82,7 @@ build::BuildOutcome PartialCompileCommand(EditorContext& ctx, CompileHooks& hook
 
 void PostPageAndProject(EditorContext& ctx) {
     for (db::TDataSet* t : {static_cast<db::TDataSet*>(ctx.detailTable), static_cast<db::TDataSet*>(ctx.mainTable)}) {
-        const db::TDataSetState s = t->State();
-        if (s != db::dsEdit && s != db::dsInsert && s != db::dsSetKey) continue;
+        if (!t->IsEditing()) continue;
         try {
             t->Post();
         } catch (const std::exception&) {

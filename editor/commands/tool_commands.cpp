@@ -21,12 +21,6 @@ namespace editor {
 
 namespace {
 
-std::string Field(db::TDataSet* t, const char* name) {
-    if (!t->Active() || t->IsEmpty()) return {};
-    db::TField* f = t->FindField(name);
-    return f ? f->AsString() : std::string();
-}
-
 bool HasProject(EditorContext& ctx) { return ctx.mainTable->Active() && !ctx.mainTable->IsEmpty(); }
 
 std::string PathsSetting(EditorContext& ctx, const char* key) {
@@ -81,7 +75,7 @@ bool CopyToAccepted(const std::string& path, bool& overwrite) {
 }
 
 std::string CurrentProjectFolderOrProgramDir(EditorContext& ctx) {
-    return ProjectFolderOrProgramDir(Field(ctx.mainTable, "ProjectDir"), ctx.ProgramDir);
+    return ProjectFolderOrProgramDir(ctx.mainTable->FieldStr("ProjectDir"), ctx.ProgramDir);
 }
 
 bool StartOutsideProgram(const std::vector<std::string>& argv) {
@@ -94,7 +88,7 @@ ToolResult ConvertHelpFileToRtf(EditorContext& ctx, const ToolUi& ui) {
     if (!HasProject(ctx)) return ToolResult::Refused;
     if (!ctx.ConverterPresent) return WritePrintableDocument(ctx, ui);
     const std::string folder = CurrentProjectFolderOrProgramDir(ctx);
-    const std::string dosName = Field(ctx.mainTable, "DosName");
+    const std::string dosName = ctx.mainTable->FieldStr("DosName");
     const std::string hlp = plat::JoinPath(folder, dosName + ".HLP");
     if (!plat::FileExists(hlp)) {
         ShowWarning("Warning", "Please compile your Help project first. There is no help file to process.");
@@ -205,21 +199,21 @@ ToolResult CopyHelpFileTo(EditorContext& ctx, const ToolUi& ui) {
         return ToolResult::Refused;
     }
     db::TDataSet* main = ctx.mainTable;
-    const std::string dosName = Field(main, "DosName");
+    const std::string dosName = main->FieldStr("DosName");
     const std::string hlp = plat::JoinPath(folder, dosName + ".HLP");
     if (!plat::FileExists(hlp)) {
         ShowWarning("Warning", "Please compile your Help project first. There is no help file to copy.");
         return ToolResult::Refused;
     }
     try {
-        if (main->State() == db::dsEdit || main->State() == db::dsInsert) main->Post();
+        if (main->IsEditing()) main->Post();
     } catch (const std::exception&) {
     }
     CopyToState state;
     state.heading = "Copy " + dosName + ".HLP to";
-    state.path = Field(main, "CopyToDir");
+    state.path = main->FieldStr("CopyToDir");
     state.overwriteVisible = !state.path.empty();
-    state.overwrite = Field(main, "CopyToDirOverwrite") == "Y";
+    state.overwrite = main->FieldStr("CopyToDirOverwrite") == "Y";
     state.proposedFolder = state.path;
     state.proposedName = dosName + ".HLP";
     if (ui.showCopyToDialog && !ui.showCopyToDialog(state)) return ToolResult::Cancelled;
@@ -260,7 +254,7 @@ ToolResult StartWordProcessor(EditorContext& ctx) {
         return ToolResult::Refused;
     }
     std::vector<std::string> argv{ProgramPath(word)};
-    const std::string rtf = plat::JoinPath(folder, Field(ctx.mainTable, "DosName") + ".rtf");
+    const std::string rtf = plat::JoinPath(folder, ctx.mainTable->FieldStr("DosName") + ".rtf");
     if (plat::FileExists(rtf)) argv.push_back(plat::NativePath(rtf));
     return StartOutsideProgram(argv) ? ToolResult::Started : ToolResult::NotStarted;
 }
@@ -282,7 +276,7 @@ ToolResult StartShed(EditorContext& ctx) {
 ToolResult GenerateKeywordFile(EditorContext& ctx, const ToolUi& ui) {
     if (!HasProject(ctx)) return ToolResult::Refused;
     const std::string folder = CurrentProjectFolderOrProgramDir(ctx);
-    const std::string dosName = Field(ctx.mainTable, "DosName");
+    const std::string dosName = ctx.mainTable->FieldStr("DosName");
     const std::string hpj = plat::JoinPath(folder, dosName + ".hpj");
     if (!plat::FileExists(hpj)) {
         ShowWarning("Warning", "You need to Compile your Project first, before you can generate a keyword file.");
@@ -312,9 +306,9 @@ ToolResult GenerateKeywordFile(EditorContext& ctx, const ToolUi& ui) {
 ToolResult ShowErrorLog(EditorContext& ctx) {
     if (!HasProject(ctx)) return ToolResult::Refused;
     // A 16-bit build names its files, the log among them, by the 16-bit name.
-    std::string base = Field(ctx.mainTable, "DosName");
-    if (Field(ctx.mainTable, "Compile") == "16" && !Field(ctx.mainTable, "16bitName").empty())
-        base = Field(ctx.mainTable, "16bitName");
+    std::string base = ctx.mainTable->FieldStr("DosName");
+    if (ctx.mainTable->FieldStr("Compile") == "16" && !ctx.mainTable->FieldStr("16bitName").empty())
+        base = ctx.mainTable->FieldStr("16bitName");
     // Shown and handed on as it is on disk: "/" and its real letter case.
     const std::string log =
         plat::SystemText(plat::NativePath(plat::JoinPath(CurrentProjectFolderOrProgramDir(ctx), base + ".ERR")));

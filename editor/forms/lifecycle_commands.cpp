@@ -20,10 +20,6 @@ gui::TMenuItem* Item(TForm1& form, const std::string& name, const std::string& c
     return i;
 }
 
-bool Editing(const db::TDataSet* t) {
-    return t->Active() && (t->State() == db::dsEdit || t->State() == db::dsInsert);
-}
-
 }  // namespace
 
 void NewProjectCommand(TForm1& form) {
@@ -41,7 +37,7 @@ void NewProjectCommand(TForm1& form) {
     }
     try {
         for (vl::TvlTable* t : {ctx.detailTable, ctx.mainTable})
-            if (Editing(t)) t->Post();
+            if (t->IsEditing()) t->Post();
     } catch (const std::exception&) {
         return;
     }

@@ -48,11 +48,6 @@ void ShowFields(db::TDataSet* t, std::initializer_list<std::tuple<const char*, i
         }
 }
 
-std::string Str(const db::TDataSet* t, const char* field) {
-    const db::TField* f = t && t->Active() ? t->FindField(field) : nullptr;
-    return f ? f->AsString() : std::string();
-}
-
 const char* const kHints[] = {
     "The name of your Help Project, as the project list shows it (up to 25 characters).",
     "The file name your built help file and its project files take (up to 32 characters).",
@@ -180,7 +175,7 @@ TNewAppForm::TNewAppForm(TComponent* owner, EditorContext& ctx) : TForm(owner), 
         main.DatabaseName = kTavrinAlias;
         main.SetTableName(kMainTableFile);
         main.Open();
-        for (main.First(); !main.Eof(); main.Next()) lboxApplication->Items().Add(Str(&main, "Application"));
+        for (main.First(); !main.Eof(); main.Next()) lboxApplication->Items().Add(main.FieldStr("Application"));
     }
     lboxApplication->SetItemIndex(0);
     lboxApplication->OnClick = [this](TObject*) { btnNext->SetEnabled(lboxApplication->ItemIndex() <= 0); };
@@ -371,17 +366,17 @@ bool TNewAppForm::FinishClick() {
 
 void TNewAppForm::SchemeChanged() {
     if (!tblWiz->Active() || tblWiz->IsEmpty()) return;
-    const bool left = Str(tblWiz, "PosLeft") == "Y";
-    const bool top = Str(tblWiz, "PosTop") == "Y";
+    const bool left = tblWiz->FieldStr("PosLeft") == "Y";
+    const bool top = tblWiz->FieldStr("PosTop") == "Y";
     chkLeft->SetChecked(left);
     chkRight->SetChecked(!left);
     chkTop->SetChecked(top);
     chkBottom->SetChecked(!top);
-    if (Str(tblWiz, "Size100") == "Y")
+    if (tblWiz->FieldStr("Size100") == "Y")
         chk100->SetChecked(true);
-    else if (Str(tblWiz, "Size50") == "Y")
+    else if (tblWiz->FieldStr("Size50") == "Y")
         chk50->SetChecked(true);
-    else if (Str(tblWiz, "Size25") == "Y")
+    else if (tblWiz->FieldStr("Size25") == "Y")
         chk25->SetChecked(true);
     else
         chkLetWinDecide->SetChecked(true);
@@ -400,21 +395,18 @@ void TNewAppForm::PaintPreview() {
     const TRect win{p.x * W / 1024, p.y * H / 1024, (p.x + p.w) * W / 1024, (p.y + p.h) * H / 1024};
     // The preview shows the colours the new pages will have.
     auto colour = [](long n) { return static_cast<TColor>(ScreenColourOf(static_cast<int>(n))); };
-    auto num = [this](const char* f) {
-        const db::TField* x = tblWiz->Active() ? tblWiz->FindField(f) : nullptr;
-        return x && !x->IsNull() ? static_cast<long>(x->AsInteger()) : 0L;
-    };
+    auto num = [this](const char* f) { return static_cast<long>(tblWiz->FieldInt(f)); };
     c.Brush().SetColor(clNavy);
     c.FillRect({win.Left, win.Top, win.Right, win.Top + 10});  // caption bar
     c.Brush().SetColor(static_cast<TColor>(num("NonscrollColor")));
     c.FillRect({win.Left, win.Top + 10, win.Right, win.Top + 34});
-    c.Font().SetName(Str(tblWiz, "TitleFont"));
+    c.Font().SetName(tblWiz->FieldStr("TitleFont"));
     c.Font().SetSize(std::max(6L, num("TitleSize") * 2 / 3));
     c.Font().SetColor(colour(num("TitleColor")));
     c.TextOut(win.Left + 4, win.Top + 13, "Title");
     c.Brush().SetColor(static_cast<TColor>(num("ScrollColor")));
     c.FillRect({win.Left, win.Top + 34, win.Right, win.Bottom});
-    c.Font().SetName(Str(tblWiz, "HelpFont"));
+    c.Font().SetName(tblWiz->FieldStr("HelpFont"));
     c.Font().SetSize(std::max(6L, num("HelpSize") * 2 / 3));
     c.Font().SetColor(colour(num("HelpColor")));
     c.TextOut(win.Left + 4, win.Top + 38, "Help text");
@@ -498,11 +490,11 @@ TfrmInheritSelect::TfrmInheritSelect(TComponent* owner, const InheritSelectReque
 
 TfrmInheritSelect::~TfrmInheritSelect() { vlDBGrid1->SetDataSource(nullptr); }
 
-void TfrmInheritSelect::ShowProject() { lblProject->SetCaption(Str(tblMain, "Application")); }
+void TfrmInheritSelect::ShowProject() { lblProject->SetCaption(tblMain->FieldStr("Application")); }
 
 InheritChoice TfrmInheritSelect::Choice() const {
     InheritChoice c;
-    c.application = Str(tblMain, "Application");
+    c.application = tblMain->FieldStr("Application");
     const db::TField* f = tblItems->Active() && !tblItems->IsEmpty() ? tblItems->FindField("HelpId") : nullptr;
     c.helpId = f ? static_cast<long>(f->AsInteger()) : 0;
     return c;
@@ -548,13 +540,13 @@ InheritSelectDialog ScreenInheritSelectDialog() {
 WhoInheritsDialog ScreenWhoInheritsDialog(EditorContext& ctx) {
     EditorContext* c = &ctx;
     return [c](const std::vector<Inheritor>& rows, int& selected) {
-        const std::string project = Str(c->mainTable, "Application");
+        const std::string project = c->mainTable->FieldStr("Application");
         const db::TField* f = c->detailTable->FindField("HelpId");
         TfrmInhWho dlg(Application, project, f ? static_cast<long>(f->AsInteger()) : 0);
         const int result = dlg.ShowModal();
         selected = 0;
-        const std::string app = Str(dlg.tblInh, "InheritedApplication");
-        const std::string id = Str(dlg.tblInh, "InheritedId");
+        const std::string app = dlg.tblInh->FieldStr("InheritedApplication");
+        const std::string id = dlg.tblInh->FieldStr("InheritedId");
         for (std::size_t i = 0; i < rows.size(); ++i)
             if (rows[i].application == app && std::to_string(rows[i].helpId) == id) selected = static_cast<int>(i);
         return result;

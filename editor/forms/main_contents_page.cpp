@@ -56,11 +56,13 @@ db::TDBEdit* MakeEntryField(TForm1* form, gui::TWinControl* parent, const std::s
     return e;
 }
 
-gui::TLabel* MakeEntryLabel(TForm1* form, gui::TWinControl* parent, const std::string& caption, int x) {
+gui::TLabel* MakeEntryLabel(TForm1* form, gui::TWinControl* parent, const std::string& caption, int x,
+                            gui::TWinControl* field) {
     auto* l = new gui::TLabel(form);
     l->SetParent(parent);
     l->SetBounds(x, 4, 120, 16);
     l->SetCaption(caption);
+    l->SetFocusControl(field);
     return l;
 }
 
@@ -114,10 +116,12 @@ void TForm1::BuildContentsPage() {
     pnlCntEntry->SetAlign(gui::alBottom);
     pnlCntEntry->SetHeight(130);
     pnlCntEntry->SetBevelOuter(gui::bvNone);
-    MakeEntryLabel(this, pnlCntEntry, "T&itle", 8);
+    // Every letter of "Title" is a menu's or a tab's; the jump's label has
+    // one of its own.
     editCntTitle = MakeEntryField(this, pnlCntEntry, "editCntTitle", "Title", 8, 260);
-    MakeEntryLabel(this, pnlCntEntry, "&Jump", 276);
+    MakeEntryLabel(this, pnlCntEntry, "Title", 8, editCntTitle);
     editCntJump = MakeEntryField(this, pnlCntEntry, "editCntJump", "Jump", 276, 200);
+    MakeEntryLabel(this, pnlCntEntry, "J&ump", 276, editCntJump);
     tabCntExtras = new gui::TTabSet(this);
     tabCntExtras->SetName("tabCntExtras");
     tabCntExtras->SetParent(pnlCntEntry);
@@ -146,6 +150,48 @@ void TForm1::BuildContentsPage() {
     tabCntExtras->SetTabIndex(0);
 
     cntGrid->SetParent(Panel16);
+    // A hidden page may be sized before it shows: its parts and the view
+    // change arrange it as well.
+    for (gui::TWinControl* c : std::initializer_list<gui::TWinControl*>{page, Panel16, pnlCntButtons})
+        c->OnResize = [this, page](gui::TObject*) {
+            ArrangeLater(page, contentsPending_, [this] { ArrangeContentsPage(); });
+        };
+    ArrangeContentsPage();
+}
+
+void TForm1::ArrangeContentsPage() {
+    gui::TTabSheet* page = TabBook->Page(3);
+    // The buttons in rows as wide as the page.
+    constexpr int kButtonHeight = 24;
+    const int width = std::max(1, pnlCntButtons->ClientWidth());
+    int x = 4, y = 2;
+    for (const CntCommand& c : kCommands) {
+        gui::TSpeedButton* b = this->*(c.button);
+        if (x > 4 && x + b->Width() > width - 2) {
+            x = 4;
+            y += kButtonHeight + 2;
+        }
+        b->SetBounds(x, y, b->Width(), kButtonHeight);
+        x += b->Width() + 2;
+    }
+    const int buttons = y + kButtonHeight + 2;
+    if (pnlCntButtons->Height() != buttons) pnlCntButtons->SetHeight(buttons);
+
+    // Height for a few rows of the grid: the filter history and the entry's
+    // extra lines shrink first, down to a line each.
+    auto* filter = dynamic_cast<gui::TPanel*>(FindComponent("pnlCntFilter"));
+    auto* history = dynamic_cast<gui::TWinControl*>(FindComponent("memoContentsFilterHistory"));
+    constexpr int kEntryMost = 130, kEntryLeast = 100, kFilterMost = 64, kFilterLeast = 36, kGridRows = 6;
+    const int grid = (kGridRows + 1) * (cntGrid->DefaultRowHeight() + cntGrid->GridLineWidth()) + 20;
+    int short_ = kFilterMost + buttons + kEntryMost + grid - page->ClientHeight();
+    const int entry = kEntryMost - std::clamp(short_, 0, kEntryMost - kEntryLeast);
+    short_ -= kEntryMost - entry;
+    const int filterHeight = kFilterMost - std::clamp(short_, 0, kFilterMost - kFilterLeast);
+    if (pnlCntEntry->Height() != entry) pnlCntEntry->SetHeight(entry);
+    nbCntExtras->SetBounds(8, 50, nbCntExtras->Width(), entry - 50 - 26);
+    tabCntExtras->SetBounds(8, entry - 26, tabCntExtras->Width(), 22);
+    if (filter && filter->Height() != filterHeight) filter->SetHeight(filterHeight);
+    if (history) history->SetBounds(history->Left(), 4, history->Width(), filterHeight - 8);
 }
 
 void TForm1::WireContentsPage() {

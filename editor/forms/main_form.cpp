@@ -25,6 +25,7 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace editor {
@@ -377,9 +378,11 @@ void TForm1::BuildProjectFields() {
     Panel6->SetAlign(gui::alTop);
     Panel6->SetHeight(50);
     Panel6->SetBevelOuter(gui::bvNone);
-    lblApplication = MakeLabel(this, Panel6, "&Project", 8, 4, 170);
-    lblDosName = MakeLabel(this, Panel6, "&File Name", 222, 4, 130);
-    lblHelpTitle = MakeLabel(this, Panel6, "Help &Title", 360, 4, 200);
+    // Each label's letter takes the keys to its field; the letters of the
+    // menus and tabs (File, Tools, ...) are not theirs to take.
+    lblApplication = MakeLabel(this, Panel6, "Pro&ject", 8, 4, 170);
+    lblDosName = MakeLabel(this, Panel6, "File N&ame", 222, 4, 130);
+    lblHelpTitle = MakeLabel(this, Panel6, "Hel&p Title", 360, 4, 200);
     ApplicationFld = MakeField(this, Panel6, "ApplicationFld", ctx->mainSource, "Application", 8, 22, 180);
     sbtnGlance = new gui::TButton(this);
     sbtnGlance->SetName("sbtnGlance");
@@ -388,11 +391,78 @@ void TForm1::BuildProjectFields() {
     sbtnGlance->SetCaption("...");
     DosNameFld = MakeField(this, Panel6, "DosNameFld", ctx->mainSource, "DosName", 222, 22, 130);
     HelpTitleFld = MakeField(this, Panel6, "HelpTitleFld", ctx->mainSource, "HelpTitle", 360, 22, 250);
+    lblApplication->SetFocusControl(ApplicationFld);
+    lblDosName->SetFocusControl(DosNameFld);
+    lblHelpTitle->SetFocusControl(HelpTitleFld);
     DBNavigator1 = new db::TDBNavigator(this);
     DBNavigator1->SetName("DBNavigator1");
     DBNavigator1->SetParent(Panel6);
     DBNavigator1->SetBounds(620, 20, 170, 25);
     DBNavigator1->SetDataSource(ctx->mainSource);
+    ArrangeProjectFields();
+    Panel6->OnResize = [this](gui::TObject*) {
+        ArrangeLater(Panel6, projectFieldsPending_, [this] { ArrangeProjectFields(); });
+    };
+}
+
+void TForm1::ArrangeLater(gui::TWinControl* control, bool& pending, std::function<void()> arrange) {
+    if (pending || !control->Widget()) return;
+    pending = true;
+    QMetaObject::invokeMethod(
+        control->Widget(),
+        [&pending, arrange = std::move(arrange)] {
+            pending = false;
+            arrange();
+        },
+        Qt::QueuedConnection);
+}
+
+void TForm1::ArrangeProjectFields() {
+    constexpr int kLeft = 8, kGlance = 24, kGap = 8, kRowHeight = 50, kNavRow = 28;
+    struct Width {
+        int preferred, least;
+    };
+    // Project, file name, help title; the order in which each gives up room.
+    const Width want[3] = {{180, 100}, {130, 80}, {250, 100}};
+    const int firstCut[3] = {140, 100, 100};
+    int w[3] = {want[0].preferred, want[1].preferred, want[2].preferred};
+    const int nav = DBNavigator1->Width();
+    const int room = Panel6->ClientWidth();
+    auto needed = [&] { return kLeft + w[0] + 2 + kGlance + kGap + w[1] + kGap + w[2] + 10 + nav + 4; };
+    auto shrink = [&](int i, int to) {
+        const int over = needed() - room;
+        if (over > 0) w[i] -= std::min(over, std::max(0, w[i] - to));
+    };
+    for (int i = 0; i < 3; ++i) shrink(i, firstCut[i]);
+    for (int i : {0, 1, 2}) shrink(i, want[i].least);
+    const bool ownRow = needed() > room;
+    if (ownRow) {
+        // The navigator below; the fields take their widths back as room allows.
+        for (int i = 0; i < 3; ++i) w[i] = want[i].preferred;
+        auto fields = [&] { return kLeft + w[0] + 2 + kGlance + kGap + w[1] + kGap + w[2] + 4; };
+        for (int i = 0; i < 3; ++i)
+            if (int over = fields() - room; over > 0) w[i] -= std::min(over, std::max(0, w[i] - firstCut[i]));
+        for (int i = 0; i < 3; ++i)
+            if (int over = fields() - room; over > 0) w[i] -= std::min(over, std::max(0, w[i] - want[i].least));
+    }
+    int x = kLeft;
+    lblApplication->SetBounds(x, 4, w[0], 16);
+    ApplicationFld->SetBounds(x, 22, w[0], 22);
+    x += w[0] + 2;
+    sbtnGlance->SetBounds(x, 22, kGlance, 22);
+    x += kGlance + kGap;
+    lblDosName->SetBounds(x, 4, w[1], 16);
+    DosNameFld->SetBounds(x, 22, w[1], 22);
+    x += w[1] + kGap;
+    lblHelpTitle->SetBounds(x, 4, w[2], 16);
+    HelpTitleFld->SetBounds(x, 22, w[2], 22);
+    x += w[2] + 10;
+    if (ownRow)
+        DBNavigator1->SetBounds(kLeft, kRowHeight - 2, nav, DBNavigator1->Height());
+    else
+        DBNavigator1->SetBounds(x, 20, nav, DBNavigator1->Height());
+    const int height = ownRow ? kRowHeight + kNavRow : kRowHeight;
+    if (Panel6->Height() != height) Panel6->SetHeight(height);
 }
 
 void TForm1::BuildViews() {

@@ -39,11 +39,13 @@ class ExplorerView;
 
 namespace editor {
 
-// The captions the code tells the views apart by.
+// The captions the code tells the views apart by. Their letters are their
+// own in the window: no menu of the bar, no other tab and no label of the
+// project fields shares one.
 inline constexpr const char* kSplitViewPage = "&Split View";
 inline constexpr const char* kMaxViewPage = "&Max View";
-inline constexpr const char* kFilterViewPage = "F&ilter View";
-inline constexpr const char* kContentsPage = "&Contents";
+inline constexpr const char* kFilterViewPage = "Filter &View";
+inline constexpr const char* kContentsPage = "C&ontents";
 
 // The views' grids.
 using TViewGrid = vl::TvlCustomDBGrid;
@@ -224,6 +226,9 @@ public:
     // The page grid's title column takes the width its pane has left, so
     // the short columns stay in view and no horizontal bar shows.
     void FitPageGridTitle();
+    // The title column of `grid` takes the width the other columns leave
+    // (with `titleLast`, only while the title is the last column).
+    void FitGridTitle(TViewGrid* grid, bool titleLast);
     void TabBookClick();
     void SpeedButton6Click();
     void InsertTopic1Click();
@@ -301,6 +306,16 @@ private:
     std::vector<std::vector<gui::TSpeedButton*>> toolRows_;
     int toolsArrangedWidth_ = -1;
     bool toolsArrangePending_ = false;
+    // The project fields and their navigator as wide as the window allows:
+    // the fields narrow first, then the navigator takes a row of its own.
+    void ArrangeProjectFields();
+    // The Contents page on a short or narrow window: its buttons wrap into
+    // rows, and the filter history and the entry's extra lines give up
+    // height before the contents grid does.
+    void ArrangeContentsPage();
+    // Runs `arrange` once the alignment under way is over (once per round).
+    void ArrangeLater(gui::TWinControl* control, bool& pending, std::function<void()> arrange);
+    bool projectFieldsPending_ = false, contentsPending_ = false;
     void WireToolBar();
     void BuildContentsPage();
     void WireContentsPage();

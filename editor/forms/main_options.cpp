@@ -42,10 +42,6 @@ gui::TButton* Button(gui::TComponent* owner, gui::TWinControl* parent, const cha
     return b;
 }
 
-bool Editing(const db::TDataSet* t) {
-    return t->Active() && (t->State() == db::dsEdit || t->State() == db::dsInsert || t->State() == db::dsSetKey);
-}
-
 }  // namespace
 
 TFilterViewCommands::TFilterViewCommands(TForm1& form) : gui::TComponent(&form), form_(form) {
@@ -117,7 +113,7 @@ TfrmMiniFilter* TFilterViewCommands::MiniFilter() {
 void TFilterViewCommands::TakeTypedWord() {
     db::TDataSet* m = form_.ctx->mainTable;
     try {
-        if (Editing(m)) m->UpdateRecord();
+        if (m->IsEditing()) m->UpdateRecord();
     } catch (const std::exception&) {
         // A refused value has said why; the stored word applies.
     }

@@ -14,14 +14,13 @@
 #include "editor/options/preferences.h"
 #include "platform/core/files.h"
 #include "platform/core/paths.h"
+#include "platform/core/string_list.h"
 #include "platform/core/dialog_service.h"
 
 namespace editor {
 
 namespace {
 constexpr unsigned kVkF4 = 0x73, kVkF5 = 0x74;
-
-std::vector<std::string> SplitLines(const std::string& text);
 
 // Holds what the commands share for the window's lifetime.
 class PageCommandSet : public gui::TComponent {
@@ -132,7 +131,8 @@ public:
     void RefreshProjectFonts() {
         db::TDataSet* t = form_.ctx->tblFont;
         if (!t || !t->Active() || t->IsEmpty()) return;
-        if (db::TField* f = t->FindField("FontList")) host.ProjectFonts = SplitLines(f->AsString());
+        if (t->FindField("FontList"))
+            host.ProjectFonts = plat::SplitLines(t->FieldStr("FontList"), plat::EmptyLines::Skip);
     }
     // The display settings give the default fonts of new page and title text.
     void TakeDisplaySettings(const DisplaySettings& s) {
@@ -162,21 +162,6 @@ private:
     TWaitForm* wait_;
 };
 
-std::vector<std::string> SplitLines(const std::string& text) {
-    std::vector<std::string> out;
-    std::string line;
-    for (char c : text) {
-        if (c == '\r' || c == '\n') {
-            if (!line.empty()) out.push_back(line);
-            line.clear();
-        } else {
-            line += c;
-        }
-    }
-    if (!line.empty()) out.push_back(line);
-    return out;
-}
-
 gui::TMenuItem* Item(TForm1& f, const std::string& name, const std::string& caption, std::function<void()> run,
                      gui::TShortCut shortcut = 0) {
     auto* i = new gui::TMenuItem(&f);
@@ -191,7 +176,7 @@ gui::TMenuItem* Item(TForm1& f, const std::string& name, const std::string& capt
 void InstallPageCommands(TForm1& form) {
     auto* set = new PageCommandSet(form);
     auto fmt = [set](CharFormat f) { return [set, f] { FormatSelection(set->host, set->Active(), f); }; };
-    auto* miFormat = Item(form, "miFormat", "F&ormat", nullptr);
+    auto* miFormat = Item(form, "miFormat", "Fo&rmat", nullptr);
     auto* miNormal = Item(form, "miNormal", "&Normal", fmt(CharFormat::Normal));
     auto* miBold = Item(form, "miBold", "&Bold", fmt(CharFormat::Bold), gui::ShortCut('B', gui::ssCtrl));
     auto* miItalics = Item(form, "miItalics", "&Italics", fmt(CharFormat::Italic), gui::ShortCut('I', gui::ssCtrl));

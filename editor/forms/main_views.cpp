@@ -27,10 +27,8 @@ constexpr unsigned kVkPrior = 0x21, kVkNext = 0x22;
 constexpr unsigned kVkBack = 0x08, kVkInsert = 0x2D, kVkDelete = 0x2E, kVkF3 = 0x72, kVkF4 = 0x73, kVkF5 = 0x74,
                    kVkF9 = 0x78;
 
-bool Editing(const db::TDataSet* t) { return t->State() == db::dsEdit || t->State() == db::dsInsert; }
-
 void PostIfEditing(db::TDataSet* t) {
-    if (t->Active() && Editing(t)) t->Post();
+    if (t->IsEditing()) t->Post();
 }
 
 }  // namespace
@@ -200,6 +198,8 @@ void TForm1::WireViews() {
     };
     detailGrid->OnDblClick = [this](gui::TObject*) { PageGridDblClick(); };
     detailGrid->OnResize = [this](gui::TObject*) { FitPageGridTitle(); };
+    // The contents title fills its grid too: no sideways bar takes a row.
+    cntGrid->OnResize = [this](gui::TObject*) { FitGridTitle(cntGrid, false); };
     detailGrid->OnEnter = [this](gui::TObject*) { PageGridEnter(); };
     cntGrid->OnDblClick = [this](gui::TObject*) { ContentsJumpToPage(); };
     detailGrid->OnCalcCellColors = [this](gui::TObject*, db::TField* field, gui::TGridDrawState, bool highlight,
@@ -286,17 +286,26 @@ void TForm1::ApplyDisplay(const DisplaySettings& s) {
     FullTitleEditFld->SetColor(static_cast<gui::TColor>(s.nonscrollColour));
     HelpText->SetColor(static_cast<gui::TColor>(s.scrollColour));
     maxHelpText->SetColor(static_cast<gui::TColor>(s.scrollColour));
+    // The bars offer the fonts the pages' header holds: the project's
+    // registry, or the program-wide list built from the screen's fonts.
+    const std::vector<std::string>& fonts = !s.fontList.empty() ? s.fontList : ctx->memoScreenFonts;
+    for (richtext::TJDToolBar* bar : {JDToolBar1, JDToolBar2}) bar->SetFontNames(fonts);
 }
 
-void TForm1::FitPageGridTitle() {
-    vl::TvlCustomDBGrid* g = detailGrid;
+void TForm1::FitPageGridTitle() { FitGridTitle(detailGrid, true); }
+
+void TForm1::FitGridTitle(TViewGrid* g, bool titleLast) {
     const int n = g->GetFieldCount();
-    db::TField* title = n > 0 ? g->GetFields(n - 1) : nullptr;
-    // Only the title as the last column: the Filter View's columns scroll.
-    if (!title || title->FieldName != "Title" || g->ColCount() != n + g->IndicatorOffset()) return;
+    int at = -1;
+    for (int i = 0; i < n; ++i)
+        if (g->GetFields(i)->FieldName == "Title") at = i;
+    // The page grid only with the title last: the Filter View's columns scroll.
+    if (at < 0 || (titleLast && at != n - 1) || g->ColCount() != n + g->IndicatorOffset()) return;
+    db::TField* title = g->GetFields(at);
     const int line = g->GridLineWidth();
     int used = line;
-    for (int c = 0; c + 1 < g->ColCount(); ++c) used += g->ColWidths(c) + line;
+    for (int c = 0; c < g->ColCount(); ++c)
+        if (c != at + g->IndicatorOffset()) used += g->ColWidths(c) + line;
     gui::TCanvas& canvas = g->Canvas();
     canvas.Font().Assign(g->Font());
     const int zero = std::max(1, canvas.TextWidth("0"));
@@ -344,17 +353,17 @@ void TForm1::FormKeyUp(unsigned& Key, gui::TShiftState Shift) {
         sbtnLocateClick();
     } else if (Key == kVkF9 && mods != gui::ssAlt && mods != gui::ssShift && mods != gui::ssCtrl) {
         db::TDataSet* d = ctx->detailTable;
-        const db::TBookmark place = d->Active() && !d->IsEmpty() && !Editing(d) ? d->GetBookmark() : db::TBookmark();
+        const db::TBookmark place = d->Active() && !d->IsEmpty() && !d->IsEditing() ? d->GetBookmark() : db::TBookmark();
         try {
             for (db::TDataSet* t : {static_cast<db::TDataSet*>(ctx->mainTable), static_cast<db::TDataSet*>(d),
                                     static_cast<db::TDataSet*>(ctx->prefsTable)}) {
                 if (!t->Active() || t->IsEmpty()) continue;
-                if (Editing(t))
+                if (t->IsEditing())
                     t->Post();
                 else
                     t->Edit();
             }
-            if (!place.empty() && d->BookmarkValid(place) && !Editing(d)) d->GotoBookmark(place);
+            if (!place.empty() && d->BookmarkValid(place) && !d->IsEditing()) d->GotoBookmark(place);
         } catch (const std::exception&) {
             // A refusal has said why.
         }
@@ -379,7 +388,7 @@ void TForm1::FocusCycle() {
                     HelpText->Engine().SetCurrentAttr(attr);
                     return;
                 }
-                if (Editing(d)) {
+                if (d->IsEditing()) {
                     try {
                         d->Post();
                         d->Edit();
@@ -449,6 +458,7 @@ void TForm1::TabBookClick() {
         // A refused post has said why; the row stays in its editing state.
     }
     btnFilterNow->SetEnabled(CurrentView() == kContentsPage);
+    if (CurrentView() == kContentsPage) ArrangeContentsPage();
     // A view chosen by its key leaves the focus on the page just hidden,
     // where keys would reach nothing the author sees: the view's own
     // editor or grid takes it.
@@ -466,7 +476,7 @@ void TForm1::TabBookClick() {
 void TForm1::SpeedButton6Click() {
     db::TDataSet* d = ctx->detailTable;
     try {
-        const db::TBookmark place = d->Active() && !d->IsEmpty() && !Editing(d) ? d->GetBookmark() : db::TBookmark();
+        const db::TBookmark place = d->Active() && !d->IsEmpty() && !d->IsEditing() ? d->GetBookmark() : db::TBookmark();
         PostIfEditing(d);
         PostIfEditing(ctx->mainTable);
         if (!place.empty() && d->BookmarkValid(place)) d->GotoBookmark(place);
@@ -509,7 +519,7 @@ void TForm1::PageGridEnter() {
         if (ctx->ProcessMessages) ctx->ProcessMessages();
         db::TDataSet* d = ctx->detailTable;
         // A project without pages starts its first page at once, in the HelpId column.
-        if (d->Active() && d->IsEmpty() && !Editing(d) && !ctx->mainTable->IsEmpty()) {
+        if (d->Active() && d->IsEmpty() && !d->IsEditing() && !ctx->mainTable->IsEmpty()) {
             d->Insert();
             if (ctx->ProcessMessages) ctx->ProcessMessages();
             for (const char* name : {"HelpId", "Title", "HelpId"})
@@ -556,7 +566,7 @@ void TForm1::PageGridDblClick() {
     if (!field || field->FieldName != "TopicPopup") return;
     try {
         db::TDataSet* d = ctx->detailTable;
-        if (!Editing(d)) d->Edit();
+        if (!d->IsEditing()) d->Edit();
         field->SetAsString(field->AsString() == "T" ? "P" : "T");
     } catch (const std::exception&) {
     }
@@ -606,7 +616,7 @@ void TForm1::ShowHelpBtnClick() {
     if (m->FieldByName("Compile")->AsString() == "16") {
         if (m->FieldByName("16bitName")->AsString().empty()) {
             try {
-                if (!Editing(m)) m->Edit();
+                if (!m->IsEditing()) m->Edit();
                 m->FieldByName("16bitName")->SetAsString(name);
                 m->Post();
             } catch (const std::exception&) {

@@ -88,14 +88,10 @@ void Touched(TJDCustomRtfEdit& ed) {
     ed.Modified = true;
 }
 
-bool InEditState(db::TDataSet* ds) {
-    return ds && (ds->State() == db::dsEdit || ds->State() == db::dsInsert || ds->State() == db::dsSetKey);
-}
-
 // Puts the page row into edit state, keeping selection and cursor.
 void EditPageRow(EditorContext& ctx, TJDCustomRtfEdit& ed) {
     db::TDataSet* ds = ctx.detailTable;
-    if (!ds || !ds->Active() || InEditState(ds) || ds->IsEmpty()) return;
+    if (!ds || !ds->Active() || ds->IsEditing() || ds->IsEmpty()) return;
     int start = ed.GetSelStart(), length = ed.GetSelLength();
     ds->Edit();
     Select(ed, start, length);
@@ -138,10 +134,10 @@ void EnterPageEditor(PageTextHost& host, TJDCustomRtfEdit& editor, bool title) {
     db::TDataSet* ds = field->DataSet();
     // With no project there is no page: an edit of the empty page table
     // would start one that belongs to no project.
-    if (!InEditState(ds) && host.ctx && host.ctx->mainTable && host.ctx->mainTable->Active() &&
+    if (!ds->IsEditing() && host.ctx && host.ctx->mainTable && host.ctx->mainTable->Active() &&
         host.ctx->mainTable->IsEmpty())
         return;
-    if (!InEditState(ds)) ds->Edit();
+    if (!ds->IsEditing()) ds->Edit();
     field->SetAsString(host.HeaderRtf);
     if (editor.GetPlainText().empty() && host.HeaderRtf != "") bound->LoadMemo();
     const std::optional<PageTextHost::DefaultFont>& font = title ? host.DefaultTitleFont : host.DefaultTextFont;
@@ -189,7 +185,7 @@ bool LeaveTitleEditor(richtext::TDBJDRichText& editor) {
     db::TDataSet* ds = field ? field->DataSet() : nullptr;
     // A row in browse state shows what it stores; only an edit has to reach
     // the field before the row is posted.
-    if (!ds || (ds->State() != db::dsEdit && ds->State() != db::dsInsert)) return false;
+    if (!ds || !ds->IsEditing()) return false;
     plat::MemoryStream stream;
     editor.SaveToStream(stream);
     const std::string text = stream.DataString();
@@ -322,9 +318,7 @@ bool ClipboardCommand(gui::TWinControl* focused, ClipAction action) {
 
 std::int64_t CurrentPageHelpId(EditorContext& ctx) {
     db::TDataSet* ds = ctx.detailTable;
-    if (!ds || !ds->Active() || ds->IsEmpty()) return 0;
-    db::TField* f = ds->FindField("HelpId");
-    return f ? f->AsInteger() : 0;
+    return ds ? ds->FieldInt("HelpId") : 0;
 }
 
 namespace {
@@ -518,7 +512,7 @@ bool FollowLink(PageTextHost& host, const std::string& target) {
     EditorContext& ctx = *host.ctx;
     db::TDataSet* ds = ctx.detailTable;
     if (!ds || !ds->Active()) return false;
-    if (InEditState(ds)) ds->Post();
+    if (ds->IsEditing()) ds->Post();
     std::int64_t back = CurrentPageHelpId(ctx);
     db::TBookmark mark = ds->GetBookmark();
     bool numeric = IsNumericTarget(target);
@@ -841,7 +835,7 @@ bool SpellAllPages(PageTextHost& host, PageSpeller& speller, TJDCustomRtfEdit* e
                 complete = false;
                 break;
             }
-            if (InEditState(pages)) pages->Post();
+            if (pages->IsEditing()) pages->Post();
             pages->Next();
         }
     } catch (...) {

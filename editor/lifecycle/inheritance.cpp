@@ -4,6 +4,7 @@
 #include "project/page_text.h"
 #include "project/project_tables.h"
 #include "platform/core/codepage.h"
+#include "data/bulk_transaction.h"
 #include "data/fields.h"
 #include "platform/core/dialog_service.h"
 #include "richtext/view/rtf_text_io.h"
@@ -16,30 +17,8 @@ namespace {
 
 using db::TValue;
 
-std::string Str(const db::TDataSet* t, const char* field) {
-    const db::TField* f = t ? t->FindField(field) : nullptr;
-    return f ? f->AsString() : std::string();
-}
-
-long Int(const db::TDataSet* t, const char* field) {
-    const db::TField* f = t ? t->FindField(field) : nullptr;
-    return f && !f->IsNull() ? static_cast<long>(f->AsInteger()) : 0;
-}
-
-void Set(db::TDataSet* t, const char* field, const std::string& v) {
-    if (db::TField* f = t->FindField(field)) f->SetAsString(v);
-}
-
-void Clear(db::TDataSet* t, const char* field) {
-    if (db::TField* f = t->FindField(field)) f->Clear();
-}
-
-bool Editing(const db::TDataSet* t) {
-    return t->State() == db::dsEdit || t->State() == db::dsInsert || t->State() == db::dsSetKey;
-}
-
 std::string Project(const EditorContext& ctx) {
-    return ctx.mainTable->Active() && !ctx.mainTable->IsEmpty() ? Str(ctx.mainTable, "Application") : "";
+    return ctx.mainTable->Active() && !ctx.mainTable->IsEmpty() ? ctx.mainTable->FieldStr("Application") : "";
 }
 
 std::string Quoted(const std::string& field, const std::string& v) { return field + " = \"" + v + "\""; }
@@ -60,14 +39,14 @@ void ClearFilter(vl::TvlTable* t) {
 bool LeaveEditMode(EditorContext& ctx) {
     vl::TvlTable* d = ctx.detailTable;
     if (!d->Active() || d->IsEmpty()) return false;
-    if (Editing(d)) {
+    if (d->IsEditing()) {
         try {
             d->Post();
         } catch (const std::exception&) {
             return false;
         }
     }
-    return !Editing(d);
+    return !d->IsEditing();
 }
 
 std::unique_ptr<vl::TvlTable> PageTable() {
@@ -85,9 +64,9 @@ bool FindPage(vl::TvlTable* pages, const std::string& app, long helpId) {
 
 void ClearInheritance(db::TDataSet* page) {
     page->Edit();
-    Clear(page, "InheritedApplication");
-    Clear(page, "InheritedId");
-    Clear(page, "InheritedStatus");
+    page->ClearField("InheritedApplication");
+    page->ClearField("InheritedId");
+    page->ClearField("InheritedStatus");
     page->Post();
 }
 
@@ -114,7 +93,7 @@ InheritSelectRequest MakeInheritSelectRequest(EditorContext& ctx) {
     InheritSelectRequest r;
     r.currentProject = Project(ctx);
     r.startProject = ctx.Settings.kqIniSettings.LastInheritedFrom;
-    const bool topic = Str(ctx.detailTable, "TopicPopup") == "T";
+    const bool topic = ctx.detailTable->FieldStr("TopicPopup") == "T";
     r.caption = topic ? "Select a Topic to Inherit From" : "Select a Popup to Inherit From";
     r.pageFilter = {"InheritedStatus <> \"Inherited\"", topic ? "TopicPopup = \"T\"" : "TopicPopup = \"P\""};
     return r;
@@ -123,28 +102,28 @@ InheritSelectRequest MakeInheritSelectRequest(EditorContext& ctx) {
 bool InheritFromMaster(EditorContext& ctx, const InheritSelectDialog& dialog) {
     if (!LeaveEditMode(ctx)) return false;
     vl::TvlTable* d = ctx.detailTable;
-    if (Str(d, "InheritedStatus") == "Inherited") {
+    if (d->FieldStr("InheritedStatus") == "Inherited") {
         ShowWarning("Warning", kAlreadyInheritsText);
         return false;
     }
-    if (HasPlainText(Str(d, "HelpText")) &&
+    if (HasPlainText(d->FieldStr("HelpText")) &&
         gui::MessageBox(kOverwriteQuestionText, "Overwrite current text?", gui::MB_YESNO) != gui::IDYES)
         return false;
     InheritChoice choice;
     if (!dialog || !dialog(MakeInheritSelectRequest(ctx), choice)) return false;
     auto pages = PageTable();
     if (!FindPage(pages.get(), choice.application, choice.helpId)) return false;
-    const std::string body = Str(pages.get(), "HelpText");
-    const std::string title = Str(pages.get(), "FullTitle");
+    const std::string body = pages->FieldStr("HelpText");
+    const std::string title = pages->FieldStr("FullTitle");
     try {
-        if (!Editing(d)) d->Edit();
-        Set(d, "InheritedApplication", choice.application);
+        if (!d->IsEditing()) d->Edit();
+        d->SetFieldStr("InheritedApplication", choice.application);
         d->FieldByName("InheritedId")->SetAsInteger(choice.helpId);
-        Set(d, "InheritedStatus", "Inherited");
-        Set(d, "HelpText", body);
-        Clear(d, "FullTitle");
-        Set(d, "FullTitle", title);
-        Set(d, "TitleUserModified", "Y");
+        d->SetFieldStr("InheritedStatus", "Inherited");
+        d->SetFieldStr("HelpText", body);
+        d->ClearField("FullTitle");
+        d->SetFieldStr("FullTitle", title);
+        d->SetFieldStr("TitleUserModified", "Y");
         d->Post();
     } catch (const std::exception&) {
         try {
@@ -154,22 +133,22 @@ bool InheritFromMaster(EditorContext& ctx, const InheritSelectDialog& dialog) {
         return false;
     }
     ctx.Settings.kqIniSettings.LastInheritedFrom = choice.application;
-    if (Str(pages.get(), "InheritedStatus") != "Master") {
+    if (pages->FieldStr("InheritedStatus") != "Master") {
         pages->Edit();
-        Set(pages.get(), "InheritedStatus", "Master");
-        Clear(pages.get(), "InheritedId");
-        Clear(pages.get(), "InheritedApplication");
+        pages->SetFieldStr("InheritedStatus", "Master");
+        pages->ClearField("InheritedId");
+        pages->ClearField("InheritedApplication");
         pages->Post();
     }
     OpenInheritTable(ctx);
     try {
         vl::TvlTable* inh = ctx.tblInh;
         inh->Append();
-        Set(inh, "Application", choice.application);
+        inh->SetFieldStr("Application", choice.application);
         inh->FieldByName("HelpId")->SetAsInteger(choice.helpId);
-        Set(inh, "InheritedApplication", Project(ctx));
-        inh->FieldByName("InheritedId")->SetAsInteger(Int(d, "HelpId"));
-        Set(inh, "InheritedTitle", Str(d, "Title"));
+        inh->SetFieldStr("InheritedApplication", Project(ctx));
+        inh->FieldByName("InheritedId")->SetAsInteger(d->FieldInt("HelpId"));
+        inh->SetFieldStr("InheritedTitle", d->FieldStr("Title"));
         inh->Post();
     } catch (const std::exception&) {
         try {
@@ -187,11 +166,11 @@ bool BreakInheritance(EditorContext& ctx) {
     if (!LeaveEditMode(ctx)) return false;
     vl::TvlTable* d = ctx.detailTable;
     vl::TvlTable* inh = ctx.tblInh;
-    const std::string masterApp = Str(d, "InheritedApplication");
-    const long masterId = Int(d, "InheritedId");
+    const std::string masterApp = d->FieldStr("InheritedApplication");
+    const long masterId = d->FieldInt("InheritedId");
     try {
         SetFilter(inh, {Quoted("Application", masterApp), Number("HelpID", masterId),
-                        Quoted("InheritedApplication", Str(d, "Application")), Number("InheritedId", Int(d, "HelpId"))});
+                        Quoted("InheritedApplication", d->FieldStr("Application")), Number("InheritedId", d->FieldInt("HelpId"))});
         if (!inh->IsEmpty()) {
             inh->First();
             inh->Delete();
@@ -223,19 +202,19 @@ std::vector<Inheritor> ListInheritors(const std::string& application, long helpI
     inh.Open();
     SetFilter(&inh, {Quoted("Application", application), Number("HelpId", helpId)});
     for (inh.First(); !inh.Eof(); inh.Next())
-        out.push_back({Str(&inh, "InheritedApplication"), Int(&inh, "InheritedId"), Str(&inh, "InheritedTitle")});
+        out.push_back({inh.FieldStr("InheritedApplication"), inh.FieldInt("InheritedId"), inh.FieldStr("InheritedTitle")});
     return out;
 }
 
 void ShowInheritors(EditorContext& ctx, const WhoInheritsDialog& dialog) {
     if (!LeaveEditMode(ctx)) return;
     vl::TvlTable* d = ctx.detailTable;
-    if (Str(d, "InheritedStatus") != "Master") {
+    if (d->FieldStr("InheritedStatus") != "Master") {
         ShowWarning("Warning", kOnlyMasterText);
         return;
     }
     const std::string project = Project(ctx);
-    const long helpId = Int(d, "HelpId");
+    const long helpId = d->FieldInt("HelpId");
     const std::vector<Inheritor> rows = ListInheritors(project, helpId);
     int selected = 0;
     if (!dialog || dialog(rows, selected) != 4) return;
@@ -247,7 +226,7 @@ void ShowInheritors(EditorContext& ctx, const WhoInheritsDialog& dialog) {
     auto go = [&](const std::string& app, long id) {
         if (!ctx.mainTable->FindKey({TValue(app)})) return;
         for (d->First(); !d->Eof(); d->Next())
-            if (Int(d, "HelpId") == id) return;
+            if (d->FieldInt("HelpId") == id) return;
     };
     go(rows[selected].application, rows[selected].helpId);
     if (gui::MessageBox("Go back to the Master page?", "Go Back?", gui::MB_YESNO | gui::MB_ICONINFORMATION) ==
@@ -258,11 +237,11 @@ void ShowInheritors(EditorContext& ctx, const WhoInheritsDialog& dialog) {
 bool UpdateInheritedPages(EditorContext& ctx, std::function<void(const std::string&)> status) {
     OpenInheritTable(ctx);
     vl::TvlTable* d = ctx.detailTable;
-    const std::string body = Str(d, "HelpText");
-    const std::string title = Str(d, "FullTitle");
+    const std::string body = d->FieldStr("HelpText");
+    const std::string title = d->FieldStr("FullTitle");
     vl::TvlTable* inh = ctx.tblInh;
     inh->Refresh();
-    SetFilter(inh, {Quoted("Application", Str(d, "Application")), Number("HelpId", Int(d, "HelpId"))});
+    SetFilter(inh, {Quoted("Application", d->FieldStr("Application")), Number("HelpId", d->FieldInt("HelpId"))});
     if (inh->IsEmpty()) {
         ClearFilter(inh);
         return true;
@@ -270,17 +249,19 @@ bool UpdateInheritedPages(EditorContext& ctx, std::function<void(const std::stri
     if (status) status(kUpdatingInheritanceText);
     bool complete = true;
     auto pages = PageTable();
+    // The pages share one transaction; each page's failure is its own.
+    db::TBulkTransaction transaction(*pages, db::TBulkTransaction::Keep);
     inh->First();
     while (!inh->Eof()) {
-        if (FindPage(pages.get(), Str(inh, "InheritedApplication"), Int(inh, "InheritedId"))) {
+        if (FindPage(pages.get(), inh->FieldStr("InheritedApplication"), inh->FieldInt("InheritedId"))) {
             try {
                 pages->Edit();
-                Set(pages.get(), "HelpText", body);
+                pages->SetFieldStr("HelpText", body);
                 if (title.empty())
-                    Clear(pages.get(), "FullTitle");
+                    pages->ClearField("FullTitle");
                 else
-                    Set(pages.get(), "FullTitle", title);
-                Set(pages.get(), "TitleUserModified", "N");
+                    pages->SetFieldStr("FullTitle", title);
+                pages->SetFieldStr("TitleUserModified", "N");
                 pages->Post();
             } catch (const std::exception&) {
                 try {
@@ -294,6 +275,7 @@ bool UpdateInheritedPages(EditorContext& ctx, std::function<void(const std::stri
             inh->Delete();  // the inheriting page is gone
         }
     }
+    if (!transaction.Commit()) complete = false;
     ClearFilter(inh);
     if (!complete) ShowWarning("Warning", kInheritanceIncompleteText);
     if (status) status("");
@@ -306,10 +288,10 @@ bool UpdateInheritedPages(EditorContext& ctx) { return UpdateInheritedPages(ctx,
 
 void RenumberInheritanceLinks(EditorContext& ctx) {
     vl::TvlTable* d = ctx.detailTable;
-    const long newId = Int(d, "HelpId");
+    const long newId = d->FieldInt("HelpId");
     const long prev = ctx.PrevHelpId;
     if (newId == prev) return;
-    const std::string app = Str(d, "Application");
+    const std::string app = d->FieldStr("Application");
     try {
         OpenInheritTable(ctx);
         vl::TvlTable* inh = ctx.tblInh;
@@ -327,7 +309,7 @@ void RenumberInheritanceLinks(EditorContext& ctx) {
         auto pages = PageTable();
         while (!inh->IsEmpty()) {
             inh->First();
-            if (FindPage(pages.get(), Str(inh, "InheritedApplication"), Int(inh, "InheritedId"))) {
+            if (FindPage(pages.get(), inh->FieldStr("InheritedApplication"), inh->FieldInt("InheritedId"))) {
                 pages->Edit();
                 pages->FieldByName("InheritedId")->SetAsInteger(newId);
                 pages->Post();
@@ -384,7 +366,7 @@ int UpdateJumpIntegrity(EditorContext& ctx, long newHelpId, std::string* status)
     const std::string app = Project(ctx);
     const long prev = ctx.PrevHelpId;
     const std::string prevName = ctx.PrevContextString;
-    const std::string newName = Str(d, "ContextString");
+    const std::string newName = d->FieldStr("ContextString");
     const bool idChanged = newHelpId != prev;
     // A first context string has no targets to rewrite.
     const bool nameChanged = !prevName.empty() && plat::CompareAnsi(newName, prevName, false) != 0;
@@ -395,24 +377,26 @@ int UpdateJumpIntegrity(EditorContext& ctx, long newHelpId, std::string* status)
     if (!refs->Active()) refs->Open();
     SetFilter(refs, {Quoted("Application", app), Number("HelpId", prev)});
     std::vector<long> referring;
-    for (refs->First(); !refs->Eof(); refs->Next()) referring.push_back(Int(refs, "ReferencedBy"));
+    for (refs->First(); !refs->Eof(); refs->Next()) referring.push_back(refs->FieldInt("ReferencedBy"));
     auto pages = PageTable();
     auto other = std::make_unique<vl::TvlTable>(nullptr);  // finds a row the moved one would meet
     other->DatabaseName = kTavrinAlias;
     other->SetTableName(kRefiTableFile);
     other->SetIndexName(kPrimaryIndex);
     other->Open();
+    // The referring pages and the reference rows share one transaction.
+    db::TBulkTransaction transaction(*pages, db::TBulkTransaction::Keep);
     int counter = 0;
     for (long by : referring) {
         refs->First();
-        while (!refs->Eof() && Int(refs, "ReferencedBy") != by) refs->Next();
+        while (!refs->Eof() && refs->FieldInt("ReferencedBy") != by) refs->Next();
         if (refs->Eof()) continue;
         if (!FindPage(pages.get(), app, by)) {
             refs->Delete();
             continue;
         }
-        std::string body = Str(pages.get(), "HelpText");
-        std::string title = Str(pages.get(), "FullTitle");
+        std::string body = pages->FieldStr("HelpText");
+        std::string title = pages->FieldStr("FullTitle");
         int n = 0;
         auto pass = [&](const std::string& from, const std::string& to) {
             int a = 0, b = 0;
@@ -424,9 +408,9 @@ int UpdateJumpIntegrity(EditorContext& ctx, long newHelpId, std::string* status)
         if (nameChanged) pass(prevName, nameTarget);
         try {
             pages->Edit();
-            Set(pages.get(), "HelpText", body);
-            Set(pages.get(), "FullTitle", title);
-            Set(pages.get(), "TitleUserModified", "N");
+            pages->SetFieldStr("HelpText", body);
+            pages->SetFieldStr("FullTitle", title);
+            pages->SetFieldStr("TitleUserModified", "N");
             pages->Post();
             counter += n;
         } catch (const std::exception&) {
@@ -452,7 +436,7 @@ int UpdateJumpIntegrity(EditorContext& ctx, long newHelpId, std::string* status)
         SetFilter(refs, {Quoted("Application", app), Number("ReferencedBy", prev)});
         while (!refs->IsEmpty()) {
             refs->First();
-            const long target = Int(refs, "HelpId");
+            const long target = refs->FieldInt("HelpId");
             if (other->db::TTable::FindKey({TValue(app), TValue(static_cast<std::int64_t>(target)),
                                             TValue(static_cast<std::int64_t>(newHelpId))})) {
                 refs->Delete();
@@ -462,6 +446,10 @@ int UpdateJumpIntegrity(EditorContext& ctx, long newHelpId, std::string* status)
                 refs->Post();
             }
         }
+    }
+    if (!transaction.Commit()) {
+        ShowWarning("Warning", "The pages that jump to this page could not all be saved.");
+        counter = 0;
     }
     ClearFilter(refs);
     if (ctx.CdetailTable->Active() && ctx.CdetailTable->State() == db::dsBrowse) ctx.CdetailTable->Refresh();
@@ -474,7 +462,7 @@ void InstallLifecycleFollowers(EditorContext& ctx, std::function<void(const std:
     EditorContext* c = &ctx;
     ctx.Hooks.RebuildJumpReferences = [c, status](long, const std::string&) {
         std::string text;
-        UpdateJumpIntegrity(*c, Int(c->detailTable, "HelpId"), &text);
+        UpdateJumpIntegrity(*c, c->detailTable->FieldInt("HelpId"), &text);
         if (status && !text.empty()) status(text);
     };
     ctx.Hooks.ReachInheritedCopies = [c](long, const std::string&) { RenumberInheritanceLinks(*c); };

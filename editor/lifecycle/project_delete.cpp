@@ -5,23 +5,20 @@
 #include "editor/lifecycle/project_wizard.h"
 #include "platform/core/codepage.h"
 #include "platform/core/paths.h"
+#include "data/bulk_transaction.h"
 #include "data/fields.h"
 #include "data/tables.h"
 #include "platform/core/dialog_service.h"
 
 #include <filesystem>
 #include <memory>
+#include <stdexcept>
 
 namespace editor {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Str(const db::TDataSet* t, const char* field) {
-    const db::TField* f = t ? t->FindField(field) : nullptr;
-    return f ? f->AsString() : std::string();
-}
 
 // Deletes every row of the table whose field (any of `fields`) holds the
 // project's name; the table is opened once.
@@ -35,7 +32,7 @@ std::unique_ptr<vl::TvlTable> DeleteAllRows(const std::string& file, std::initia
     t->First();
     while (!t->Eof()) {
         bool match = false;
-        for (const char* f : fields) match = match || Str(t.get(), f) == value;
+        for (const char* f : fields) match = match || t->FieldStr(f) == value;
         if (match)
             t->Delete();
         else
@@ -91,8 +88,8 @@ bool FolderUsedByAnotherProject(const std::string& field, const std::string& can
     t->SetTableName(kMainTableFile);
     t->Open();
     for (t->First(); !t->Eof(); t->Next()) {
-        if (plat::CompareAnsi(Str(t.get(), "Application"), project, true) == 0) continue;
-        const std::string other = Str(t.get(), field.c_str());
+        if (plat::CompareAnsi(t->FieldStr("Application"), project, true) == 0) continue;
+        const std::string other = t->FieldStr(field);
         if (other.empty()) continue;
         if (Lower(CanonicalFolder(other, programDir)) == Lower(canonical)) return true;
     }
@@ -103,13 +100,13 @@ bool DeleteProject(EditorContext& ctx, const std::function<void(const std::strin
     vl::TvlTable* main = ctx.mainTable;
     if (!main->Active() || main->IsEmpty()) return false;
     for (vl::TvlTable* t : {main, ctx.detailTable})
-        if (t->Active() && (t->State() == db::dsEdit || t->State() == db::dsInsert)) t->Post();
-    const std::string name = Str(main, "Application");
+        if (t->IsEditing()) t->Post();
+    const std::string name = main->FieldStr("Application");
     if (!Ask("WARNING! This will permanently delete this Help Project. Are you sure you want to delete " + name + "?"))
         return false;
-    const std::string graphicsDir = Str(main, "GraphicsDir");
-    const std::string projectDir = Str(main, "ProjectDir");
-    const std::string dosName = Str(main, "DosName");
+    const std::string graphicsDir = main->FieldStr("GraphicsDir");
+    const std::string projectDir = main->FieldStr("ProjectDir");
+    const std::string dosName = main->FieldStr("DosName");
 
     // The rows first, all or none.
     if (progress) progress("Deleting...");
@@ -119,7 +116,8 @@ bool DeleteProject(EditorContext& ctx, const std::function<void(const std::strin
         database.AliasName = kTavrinAlias;
         try {
             database.Open();
-            database.StartTransaction();
+            db::TBulkTransaction transaction(database, db::TBulkTransaction::TakeBack);
+            if (!transaction.Own()) throw std::runtime_error("the tables are in another transaction");
             // Each table stays open until the commit: the engine has been seen
             // to lose an inheritance-table delete whose cursor closed inside
             // the transaction.
@@ -130,12 +128,8 @@ bool DeleteProject(EditorContext& ctx, const std::function<void(const std::strin
             open.push_back(DeleteAllRows(kRefiTableFile, {"Application"}, name));
             open.push_back(DeleteAllRows(kCntTableFile, {"Application"}, name));
             open.push_back(DeleteAllRows(kMainTableFile, {"Application"}, name));
-            database.Commit();
+            if (!transaction.Commit()) throw std::runtime_error("the deletes could not be saved");
         } catch (const std::exception&) {
-            try {
-                if (database.InTransaction()) database.Rollback();
-            } catch (const std::exception&) {
-            }
             if (progress) progress("");
             for (vl::TvlTable* t : ctx.StartupTables())
                 try {

@@ -7,6 +7,7 @@
 #include "platform/core/codepage.h"
 #include "platform/core/files.h"
 #include "platform/core/paths.h"
+#include "data/bulk_transaction.h"
 #include "data/fields.h"
 #include "platform/core/dialog_service.h"
 
@@ -20,23 +21,6 @@ namespace editor {
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string Str(const db::TDataSet* t, const char* field) {
-    const db::TField* f = t ? t->FindField(field) : nullptr;
-    return f ? f->AsString() : std::string();
-}
-
-long Int(const db::TDataSet* t, const char* field) {
-    const db::TField* f = t ? t->FindField(field) : nullptr;
-    return f && !f->IsNull() ? static_cast<long>(f->AsInteger()) : 0;
-}
-
-void Set(db::TDataSet* t, const char* field, const std::string& v) {
-    if (db::TField* f = t->FindField(field)) f->SetAsString(v);
-}
-void SetInt(db::TDataSet* t, const char* field, long v) {
-    if (db::TField* f = t->FindField(field)) f->SetAsInteger(v);
-}
 
 std::unique_ptr<vl::TvlTable> OpenWorkTable(const std::string& file, const std::string& filterLine = "") {
     auto t = std::make_unique<vl::TvlTable>(nullptr);
@@ -52,11 +36,9 @@ std::unique_ptr<vl::TvlTable> OpenWorkTable(const std::string& file, const std::
 
 std::string ProjectLine(const std::string& name) { return "Application = \"" + name + "\""; }
 
-bool Editing(const db::TDataSet* t) { return t->State() == db::dsEdit || t->State() == db::dsInsert; }
-
 void CancelQuietly(db::TDataSet* t) {
     try {
-        if (Editing(t)) t->Cancel();
+        if (t->IsEditing()) t->Cancel();
     } catch (const std::exception&) {
     }
 }
@@ -141,20 +123,20 @@ bool CreateFresh(EditorContext& ctx, const WizardInput& in, db::TDataSet* scheme
     }
     try {
         main->Append();
-        Set(main.get(), "Application", in.name);
-        Set(main.get(), "DosName", in.fileName);
-        Set(main.get(), "16bitName", in.fileName);
-        Set(main.get(), "UseFilteredPagesOnly", "Y");
-        Set(main.get(), "HelpTitle", in.helpTitle);
-        SetInt(main.get(), "Wx", w.x);
-        SetInt(main.get(), "Wy", w.y);
-        SetInt(main.get(), "Ww", w.w);
-        SetInt(main.get(), "Wh", w.h);
+        main->SetFieldStr("Application", in.name);
+        main->SetFieldStr("DosName", in.fileName);
+        main->SetFieldStr("16bitName", in.fileName);
+        main->SetFieldStr("UseFilteredPagesOnly", "Y");
+        main->SetFieldStr("HelpTitle", in.helpTitle);
+        main->SetFieldInt("Wx", w.x);
+        main->SetFieldInt("Wy", w.y);
+        main->SetFieldInt("Ww", w.w);
+        main->SetFieldInt("Wh", w.h);
         for (const char* g : {"Gx", "Gy", "Gw", "Gh", "CoLetWindowsDecide"}) CopyPresetField(scheme, main.get(), g, g);
-        Set(main.get(), "GraphicsDir", dir + "\\Graphics");
+        main->SetFieldStr("GraphicsDir", dir + "\\Graphics");
         const std::string icon = plat::JoinPath(ctx.ProgramDir, "Tavrin.ico");
-        if (plat::FileExists(icon)) Set(main.get(), "IconFile", ctx.ProgramDir + "\\Tavrin.ico");
-        Set(main.get(), "ProjectDir", dir);
+        if (plat::FileExists(icon)) main->SetFieldStr("IconFile", ctx.ProgramDir + "\\Tavrin.ico");
+        main->SetFieldStr("ProjectDir", dir);
         CopyPresetField(scheme, main.get(), "Autogenerate Contents", "AutogenerateContents");
         CopyPresetField(scheme, main.get(), "Win95 Contents", "Win95Contents");
         CopyPresetField(scheme, main.get(), "Compile", "Compile");
@@ -163,7 +145,7 @@ bool CreateFresh(EditorContext& ctx, const WizardInput& in, db::TDataSet* scheme
         CopyPresetField(scheme, main.get(), "HelpColor", "DefaultTextColor");
         CopyPresetField(scheme, main.get(), "HelpStyle", "DefaultTextStyle");
         for (const char* f : kPresetFields) CopyPresetField(scheme, main.get(), f, f);
-        Set(main.get(), "AutoAddTopicsToMaxTitle", "Y");
+        main->SetFieldStr("AutoAddTopicsToMaxTitle", "Y");
         if (LifecycleSeams().beforeProjectPost) LifecycleSeams().beforeProjectPost();
         main->Post();
     } catch (const std::exception&) {
@@ -172,44 +154,50 @@ bool CreateFresh(EditorContext& ctx, const WizardInput& in, db::TDataSet* scheme
         ShowWarning("Warning", kFailedToPostText);
         return false;
     }
-    const bool sixteen = Str(scheme, "Compile") == "16";
+    // No preset chosen: the scheme's values are empty.
+    const std::string compile = scheme ? scheme->FieldStr("Compile") : std::string();
+    const bool sixteen = compile == "16";
     const std::string header = GenericProjectRtfHeader();
     try {
         auto font = OpenWorkTable(kFontTableFile);
         font->Append();
-        Set(font.get(), "Application", in.name);
-        Set(font.get(), "FontList", FontListText(sixteen));
-        Set(font.get(), "RtfHeader", header);
+        font->SetFieldStr("Application", in.name);
+        font->SetFieldStr("FontList", FontListText(sixteen));
+        font->SetFieldStr("RtfHeader", header);
         font->Post();
     } catch (const std::exception&) {
         ShowWarning("Warning", kFailedToPostText);
     }
     if (!titles) return true;
     TitleFont look;
-    look.name = Str(scheme, "TitleFont");
-    look.size = static_cast<int>(Int(scheme, "TitleSize"));
-    look.colour = static_cast<int>(Int(scheme, "TitleColor"));
-    look.style = Str(scheme, "TitleStyle");
+    if (scheme) {
+        look.name = scheme->FieldStr("TitleFont");
+        look.size = static_cast<int>(scheme->FieldInt("TitleSize"));
+        look.colour = static_cast<int>(scheme->FieldInt("TitleColor"));
+        look.style = scheme->FieldStr("TitleStyle");
+    }
     std::set<std::string> used;  // lower-cased context strings of this run's pages
     auto taken = [&](const std::string& c) { return used.count(plat::AnsiLowerCase(c)) != 0; };
     auto items = OpenWorkTable(kItemTableFile);
+    // One transaction for the pages; a page that fails is reported alone.
+    db::TBulkTransaction transaction(*items, db::TBulkTransaction::Keep);
     long counter = 0;
     for (titles->First(); !titles->Eof(); titles->Next()) {
-        const std::string title = Str(titles, "Title");
+        const std::string title = titles->FieldStr("Title");
         if (title.empty()) continue;
         counter += 1000;
         try {
             items->Append();
-            Set(items.get(), "Application", in.name);
-            SetInt(items.get(), "HelpId", counter);
-            Set(items.get(), "TopicPopup", "T");
-            Set(items.get(), "Title", title);
-            Set(items.get(), "Keys", title);
-            SetInt(items.get(), "BrowseId", counter);
-            Set(items.get(), "CompileFor", Str(scheme, "Compile") == "32" ? "32" : "16");
-            Set(items.get(), "FullTitle", WriteTitleText(header, title, look));
+            items->SetFieldStr("Application", in.name);
+            items->SetFieldInt("HelpId", counter);
+            items->SetFieldStr("TopicPopup", "T");
+            items->SetFieldStr("Title", title);
+            items->SetFieldStr("Keys", title);
+            items->SetFieldInt("BrowseId", counter);
+            items->SetFieldStr("CompileFor", compile == "32" ? "32" : "16");
+            items->SetFieldStr("FullTitle", WriteTitleText(header, title, look));
             const std::string context = WizardContextString(title, taken);
-            Set(items.get(), "ContextString", context);
+            items->SetFieldStr("ContextString", context);
             items->Post();
             if (!context.empty()) used.insert(plat::AnsiLowerCase(context));
         } catch (const std::exception&) {
@@ -217,6 +205,7 @@ bool CreateFresh(EditorContext& ctx, const WizardInput& in, db::TDataSet* scheme
             ShowWarning("Warning", kFailedToPostText);
         }
     }
+    if (!transaction.Commit()) ShowWarning("Warning", kFailedToPostText);
     return true;
 }
 
@@ -234,6 +223,7 @@ void CopyTemplateRows(const std::string& file, const std::string& templ, const s
     }
     auto dst = OpenWorkTable(file);
     const int appField = dst->FindField("Application") ? dst->FindField("Application")->Index() : 0;
+    db::TBulkTransaction transaction(*dst, db::TBulkTransaction::Keep);
     for (const auto& row : rows) {
         try {
             dst->Append();
@@ -246,6 +236,7 @@ void CopyTemplateRows(const std::string& file, const std::string& templ, const s
             gui::ShowMessage(kFailedToPostText);
         }
     }
+    if (!transaction.Commit()) gui::ShowMessage(kFailedToPostText);
 }
 
 bool CopyFromTemplate(EditorContext& ctx, const WizardInput& in,
@@ -266,19 +257,19 @@ bool CopyFromTemplate(EditorContext& ctx, const WizardInput& in,
             ShowWarning("Warning", kFailedToPostText);
             return false;
         }
-        templateGraphics = Str(src.get(), "GraphicsDir");
+        templateGraphics = src->FieldStr("GraphicsDir");
         made = MakeFolders({dir, dir + "\\Graphics", dir + "\\Backups"}, true);
         auto main = OpenWorkTable(kMainTableFile);
         try {
             main->Append();
             for (int i = 1; i < src->FieldCount() && i < main->FieldCount(); ++i)
                 main->Fields(i)->SetValue(src->Fields(i)->Value());
-            Set(main.get(), "Application", in.name);
-            Set(main.get(), "DosName", in.fileName);
-            Set(main.get(), "HelpTitle", in.helpTitle);
-            Set(main.get(), "GraphicsDir", dir + "\\Graphics");
+            main->SetFieldStr("Application", in.name);
+            main->SetFieldStr("DosName", in.fileName);
+            main->SetFieldStr("HelpTitle", in.helpTitle);
+            main->SetFieldStr("GraphicsDir", dir + "\\Graphics");
             // Builds of the copy go to its own folder, not the template's.
-            Set(main.get(), "ProjectDir", dir);
+            main->SetFieldStr("ProjectDir", dir);
             if (LifecycleSeams().beforeProjectPost) LifecycleSeams().beforeProjectPost();
             main->Post();
         } catch (const std::exception&) {
@@ -365,7 +356,7 @@ Step1Field RunStep1Checks(const WizardInput& in) {
 bool ProjectExists(const std::string& name) {
     auto main = OpenWorkTable(kMainTableFile);
     for (main->First(); !main->Eof(); main->Next())
-        if (plat::CompareAnsi(Str(main.get(), "Application"), name, true) == 0) return true;
+        if (plat::CompareAnsi(main->FieldStr("Application"), name, true) == 0) return true;
     return false;
 }
 
@@ -403,21 +394,21 @@ void RenumberTitles(db::TDataSet& t) {
     // The rows are written anew in their order, so no renumbered row meets
     // another's Seq on the way.
     std::vector<std::string> order;
-    for (t.First(); !t.Eof(); t.Next()) order.push_back(Str(&t, "Title"));
+    for (t.First(); !t.Eof(); t.Next()) order.push_back(t.FieldStr("Title"));
     ClearTitles(t);
     long seq = 0;
     for (const std::string& s : order) {
         seq += 10;
         t.Append();
-        SetInt(&t, "Seq", seq);
-        Set(&t, "Title", s);
+        t.SetFieldInt("Seq", seq);
+        t.SetFieldStr("Title", s);
         t.Post();
     }
 }
 
 void LocateSeq(db::TDataSet& t, long seq) {
     for (t.First(); !t.Eof(); t.Next())
-        if (Int(&t, "Seq") == seq) return;
+        if (t.FieldInt("Seq") == seq) return;
 }
 
 }  // namespace
@@ -426,11 +417,11 @@ void AppendTitle(db::TDataSet& titles, const std::string& title) {
     long last = 0;
     if (!titles.IsEmpty()) {
         titles.Last();
-        last = Int(&titles, "Seq");
+        last = titles.FieldInt("Seq");
     }
     titles.Append();
-    SetInt(&titles, "Seq", last + 10);
-    Set(&titles, "Title", title);
+    titles.SetFieldInt("Seq", last + 10);
+    titles.SetFieldStr("Title", title);
     titles.Post();
 }
 
@@ -440,13 +431,13 @@ void InsertTitleBefore(db::TDataSet& titles, const std::string& title) {
         return;
     }
     // The current row's place among the rows in Seq order.
-    long current = Int(&titles, "Seq");
+    long current = titles.FieldInt("Seq");
     int index = 0;
-    for (titles.First(); !titles.Eof() && Int(&titles, "Seq") != current; titles.Next()) ++index;
+    for (titles.First(); !titles.Eof() && titles.FieldInt("Seq") != current; titles.Next()) ++index;
     long before = 0;
     if (index > 0) {
         titles.Prior();
-        before = Int(&titles, "Seq");
+        before = titles.FieldInt("Seq");
     }
     if (current - before < 2) {
         RenumberTitles(titles);
@@ -454,21 +445,21 @@ void InsertTitleBefore(db::TDataSet& titles, const std::string& title) {
         before = 10L * index;
     }
     titles.Append();
-    SetInt(&titles, "Seq", before + (current - before) / 2);
-    Set(&titles, "Title", title);
+    titles.SetFieldInt("Seq", before + (current - before) / 2);
+    titles.SetFieldStr("Title", title);
     titles.Post();
     LocateSeq(titles, before + (current - before) / 2);
 }
 
 void MoveTitleUp(db::TDataSet& titles) {
     if (titles.IsEmpty()) return;
-    const std::string title = Str(&titles, "Title");
+    const std::string title = titles.FieldStr("Title");
     if (title.empty()) return;
-    const long seq = Int(&titles, "Seq");
+    const long seq = titles.FieldInt("Seq");
     titles.Prior();
-    const bool atTop = Int(&titles, "Seq") == seq;
+    const bool atTop = titles.FieldInt("Seq") == seq;
     if (atTop) return;
-    const long above = Int(&titles, "Seq");
+    const long above = titles.FieldInt("Seq");
     LocateSeq(titles, seq);
     titles.Delete();
     LocateSeq(titles, above);
@@ -477,14 +468,14 @@ void MoveTitleUp(db::TDataSet& titles) {
 
 void MoveTitleDown(db::TDataSet& titles) {
     if (titles.IsEmpty()) return;
-    const std::string title = Str(&titles, "Title");
+    const std::string title = titles.FieldStr("Title");
     if (title.empty()) return;
-    const long seq = Int(&titles, "Seq");
+    const long seq = titles.FieldInt("Seq");
     titles.Next();
-    if (titles.Eof() || Int(&titles, "Seq") == seq) return;
+    if (titles.Eof() || titles.FieldInt("Seq") == seq) return;
     titles.Next();
     const bool pastLast = titles.Eof();
-    const long target = pastLast ? 0 : Int(&titles, "Seq");
+    const long target = pastLast ? 0 : titles.FieldInt("Seq");
     LocateSeq(titles, seq);
     titles.Delete();
     if (pastLast) {
@@ -505,7 +496,7 @@ bool CreateProject(EditorContext& ctx, const WizardInput& input, db::TDataSet* s
 
 bool FinishWizard(EditorContext& ctx, const WizardInput& input, db::TDataSet* scheme, db::TDataSet* titles,
                   const std::function<void(const std::string&)>& progress) {
-    if (titles && Editing(titles)) titles->Post();
+    if (titles && titles->IsEditing()) titles->Post();
     if (RunStep1Checks(input) != Step1Field::None) return false;
     if (ProjectExists(input.name)) {
         gui::MessageDlg(kProjectExistsText, gui::mtInformation, gui::Buttons({gui::mbOK}));

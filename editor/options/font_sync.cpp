@@ -5,9 +5,10 @@
 #include "project/helpers.h"
 #include "project/page_rules.h"
 #include "editor/options/font_tables.h"
+#include "data/bulk_transaction.h"
 #include "data/fields.h"
-#include "engine/api/dbi_api.h"
 #include "platform/core/dialog_service.h"
+#include "platform/core/string_list.h"
 #include "richtext/view/rtf_text_io.h"
 
 #include <algorithm>
@@ -18,20 +19,6 @@ namespace editor {
 
 namespace {
 
-bool Editing(const db::TDataSet* t) {
-    return t->State() == db::dsEdit || t->State() == db::dsInsert || t->State() == db::dsSetKey;
-}
-
-std::string Str(const db::TDataSet* t, const char* field) {
-    const db::TField* f = t->FindField(field);
-    return f ? f->AsString() : std::string();
-}
-
-long Int(const db::TDataSet* t, const char* field) {
-    const db::TField* f = t->FindField(field);
-    return f && !f->IsNull() ? static_cast<long>(f->AsInteger()) : 0;
-}
-
 std::string Lower(std::string s) {
     for (char& c : s) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     return s;
@@ -39,26 +26,10 @@ std::string Lower(std::string s) {
 
 bool LessNoCase(const std::string& a, const std::string& b) { return Lower(a) < Lower(b); }
 
-std::vector<std::string> SplitLines(const std::string& text) {
-    std::vector<std::string> out;
-    std::string line;
-    for (char ch : text) {
-        if (ch == '\r') continue;
-        if (ch == '\n') {
-            if (!line.empty()) out.push_back(line);
-            line.clear();
-        } else {
-            line += ch;
-        }
-    }
-    if (!line.empty()) out.push_back(line);
-    return out;
-}
-
 bool FindFontRow(EditorContext& ctx) {
     vl::TvlTable* f = ctx.tblFont;
     if (!f->Active()) f->Open();
-    return f->db::TTable::FindKey({db::TValue(Str(ctx.mainTable, "Application"))});
+    return f->db::TTable::FindKey({db::TValue(ctx.mainTable->FieldStr("Application"))});
 }
 
 void ApplyDisplay(EditorContext& ctx) {
@@ -114,7 +85,7 @@ void FontRegistryLists::AllToAvailable() { MoveAll(used, usedIndex, available, a
 
 std::vector<std::string> CurrentFontRegistry(EditorContext& ctx) {
     if (!FindFontRow(ctx)) return {};
-    return SplitLines(Str(ctx.tblFont, "FontList"));
+    return plat::SplitLines(ctx.tblFont->FieldStr("FontList"), plat::EmptyLines::Skip);
 }
 
 bool StoreFontRegistry(EditorContext& ctx, const std::vector<std::string>& used) {
@@ -127,7 +98,7 @@ bool StoreFontRegistry(EditorContext& ctx, const std::vector<std::string>& used)
     vl::TvlTable* f = ctx.tblFont;
     if (!FindFontRow(ctx)) {
         f->Append();
-        f->FieldByName("Application")->SetAsString(Str(ctx.mainTable, "Application"));
+        f->FieldByName("Application")->SetAsString(ctx.mainTable->FieldStr("Application"));
     } else {
         f->Edit();
     }
@@ -151,11 +122,11 @@ void PrepareBuildRecord(EditorContext& ctx) {
 }
 
 std::string InstalledHeader(EditorContext& ctx) {
-    if (ctx.Settings.kqIniSettings.UseFontRegistry) return FindFontRow(ctx) ? Str(ctx.tblFont, "RtfHeader") : "";
+    if (ctx.Settings.kqIniSettings.UseFontRegistry) return FindFontRow(ctx) ? ctx.tblFont->FieldStr("RtfHeader") : "";
     vl::TvlTable* p = ctx.prefsTable;
     if (!p->Active()) p->Open();
     p->First();
-    return p->IsEmpty() ? std::string() : Str(p, "RtfHeader");
+    return p->IsEmpty() ? std::string() : p->FieldStr("RtfHeader");
 }
 
 FontSyncResult SynchroniseFonts(EditorContext& ctx, build::IProgress& progress, const FontSyncOptions& options,
@@ -172,7 +143,7 @@ FontSyncResult SynchroniseFonts(EditorContext& ctx, build::IProgress& progress, 
                                "table. Open the Project Font Registry and press OK to build it again.");
         return FontSyncResult::NoHeader;
     }
-    if (Editing(ctx.detailTable)) ctx.detailTable->Post();
+    if (ctx.detailTable->IsEditing()) ctx.detailTable->Post();
     vl::TvlTable* c = ctx.CdetailTable;
     c->vlFilter().Clear();
     c->ApplyFilter();
@@ -187,29 +158,18 @@ FontSyncResult SynchroniseFonts(EditorContext& ctx, build::IProgress& progress, 
     // The pages' posts share one engine transaction: each would otherwise wait
     // on its own disk syncs. It ends on every way out, keeping what was
     // rewritten, as page-by-page posts kept it before.
-    struct Transaction {
-        std::uint32_t db = 0, id = 0;
-        explicit Transaction(std::uint32_t database) {
-            if (database != 0 && qv::DbiBeginTran(database, 0, id) == 0) db = database;
-        }
-        ~Transaction() {
-            if (db != 0) qv::DbiEndTran(db, id, 0);  // leaving on an exception: keep what was done
-        }
-        void End() {
-            const std::uint32_t d = db;
-            db = 0;
-            if (d != 0 && qv::DbiEndTran(d, id, 0) != 0)
-                ShowWarning("Warning", "The synchronized fonts could not all be saved.");
-        }
-    } transaction(c->DBHandle());
+    db::TBulkTransaction transaction(*c, db::TBulkTransaction::Keep);
+    auto endTransaction = [&transaction] {
+        if (!transaction.Commit()) ShowWarning("Warning", "The synchronized fonts could not all be saved.");
+    };
     for (c->First(); !c->Eof(); c->Next()) {
         // Both fields of a page go in one post.
         bool rewritten = false;
         for (const char* field : {"FullTitle", "HelpText"}) {
-            const std::string text = Str(c, field);
+            const std::string text = c->FieldStr(field);
             std::string out;
             if (!SynchroniseFieldFonts(text, header, out)) continue;
-            if (!Editing(c)) c->Edit();
+            if (!c->IsEditing()) c->Edit();
             if (out != text) c->FieldByName(field)->SetAsString(out);
             rewritten = true;
         }
@@ -219,17 +179,17 @@ FontSyncResult SynchroniseFonts(EditorContext& ctx, build::IProgress& progress, 
             if (pagesRewritten) ++*pagesRewritten;
         }
         if (progress.CancelRequested() || ctx.CancelRequested) {
-            transaction.End();
+            endTransaction();
             return FontSyncResult::Cancelled;
         }
-        if (Str(c, "TitleUserModified") != "Y") {
+        if (c->FieldStr("TitleUserModified") != "Y") {
             progress.ProcessMessages();
             if (options.prepareRecord) options.prepareRecord();
         }
         ++counter;
         progress.SetPercent(static_cast<int>(std::lround(counter * 100.0 / n)));
     }
-    transaction.End();
+    endTransaction();
     ctx.detailTable->Refresh();
     gui::MessageDlg("Font Synchronization complete!", gui::mtInformation, 1u << gui::mbOK);
     return FontSyncResult::Done;
@@ -275,21 +235,24 @@ bool EnforceFormatting(EditorContext& ctx, const EnforceChoice& choice, int* pag
         return false;
     }
     db::TDataSet* m = ctx.mainTable;
-    const std::string textFont = Str(m, "DefaultTextFont"), titleFont = Str(m, "TitleFont");
+    const std::string textFont = m->FieldStr("DefaultTextFont"), titleFont = m->FieldStr("TitleFont");
     vl::TvlTable* c = ctx.CdetailTable;
     c->vlFilter().Clear();
     c->ApplyFilter();
+    // One transaction for the pages, kept on every way out as page-by-page
+    // posts were.
+    db::TBulkTransaction transaction(*c, db::TBulkTransaction::Keep);
     for (c->First(); !c->Eof(); c->Next()) {
         if (ctx.ProcessMessages) ctx.ProcessMessages();
-        const std::string body = Str(c, "HelpText"), title = Str(c, "FullTitle");
+        const std::string body = c->FieldStr("HelpText"), title = c->FieldStr("FullTitle");
         const std::string newBody =
             EnforceFieldFormatting(body, choice.font ? &textFont : nullptr,
-                                   choice.size ? static_cast<int>(Int(m, "DefaultTextSize")) : 0,
-                                   choice.colour ? static_cast<int>(Int(m, "DefaultTextColor")) : -1);
+                                   choice.size ? static_cast<int>(m->FieldInt("DefaultTextSize")) : 0,
+                                   choice.colour ? static_cast<int>(m->FieldInt("DefaultTextColor")) : -1);
         const std::string newTitle =
             EnforceFieldFormatting(title, choice.font ? &titleFont : nullptr,
-                                   choice.size ? static_cast<int>(Int(m, "TitleSize")) : 0,
-                                   choice.nonscrollColour ? static_cast<int>(Int(m, "TitleColor")) : -1);
+                                   choice.size ? static_cast<int>(m->FieldInt("TitleSize")) : 0,
+                                   choice.nonscrollColour ? static_cast<int>(m->FieldInt("TitleColor")) : -1);
         if (newBody == body && newTitle == title) continue;
         c->Edit();
         if (newBody != body) c->FieldByName("HelpText")->SetAsString(newBody);
@@ -298,6 +261,7 @@ bool EnforceFormatting(EditorContext& ctx, const EnforceChoice& choice, int* pag
         c->Post();
         if (pagesChanged) ++*pagesChanged;
     }
+    if (!transaction.Commit()) ShowWarning("Warning", "The enforced formatting could not all be saved.");
     c->First();
     ctx.detailTable->Refresh();
     return true;

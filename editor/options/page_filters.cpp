@@ -4,6 +4,7 @@
 #include "project/helpers.h"
 #include "data/fields.h"
 #include "platform/core/dialog_service.h"
+#include "platform/core/string_list.h"
 
 #include <algorithm>
 #include <cctype>
@@ -11,33 +12,6 @@
 namespace editor {
 
 namespace {
-
-bool Editing(const db::TDataSet* t) {
-    return t->State() == db::dsEdit || t->State() == db::dsInsert || t->State() == db::dsSetKey;
-}
-
-std::string Str(const db::TDataSet* t, const char* field) {
-    const db::TField* f = t->FindField(field);
-    return f ? f->AsString() : std::string();
-}
-
-std::vector<std::string> SplitLines(const std::string& text) {
-    std::vector<std::string> out;
-    std::string line;
-    bool any = false;
-    for (char ch : text) {
-        any = true;
-        if (ch == '\r') continue;
-        if (ch == '\n') {
-            out.push_back(line);
-            line.clear();
-        } else {
-            line += ch;
-        }
-    }
-    if (any && !line.empty()) out.push_back(line);
-    return out;
-}
 
 bool SameNoCase(const std::string& a, const std::string& b) {
     if (a.size() != b.size()) return false;
@@ -76,8 +50,8 @@ void StoreLines(EditorContext& ctx, const std::vector<std::string>& lines) {
         db::TDataSet* m = ctx.mainTable;
         // The lines are the project's: with no project row an edit would
         // insert a blank one.
-        if (!Editing(m) && (!m->Active() || m->IsEmpty())) return;
-        if (!Editing(m)) m->Edit();
+        if (!m->IsEditing() && (!m->Active() || m->IsEmpty())) return;
+        if (!m->IsEditing()) m->Edit();
         m->FieldByName("DetailFilter")->SetAsString(JoinLines(lines));
         m->Post();
     } catch (const std::exception&) {
@@ -143,7 +117,7 @@ int QuotedFilterValue(const FilterValues& values) {
     return -1;
 }
 
-std::vector<std::string> StoredFilterLines(EditorContext& ctx) { return SplitLines(Str(ctx.mainTable, "DetailFilter")); }
+std::vector<std::string> StoredFilterLines(EditorContext& ctx) { return plat::SplitLines(ctx.mainTable->FieldStr("DetailFilter")); }
 
 void FilterTheFilterView(EditorContext& ctx) {
     vl::TvlTable* view = ctx.tblFilter;
@@ -265,27 +239,27 @@ bool AddToFilterHistory(std::vector<std::string>& history, const std::string& wo
     return true;
 }
 
-std::vector<std::string> ContentsFilterHistory(EditorContext& ctx) { return SplitLines(Str(ctx.mainTable, "PmFilter")); }
+std::vector<std::string> ContentsFilterHistory(EditorContext& ctx) { return plat::SplitLines(ctx.mainTable->FieldStr("PmFilter")); }
 
 void SaveContentsFilterWord(EditorContext& ctx, const std::string& word) {
     std::vector<std::string> history = ContentsFilterHistory(ctx);
     if (!AddToFilterHistory(history, word)) return;
     db::TDataSet* m = ctx.mainTable;
-    if (!Editing(m)) m->Edit();
+    if (!m->IsEditing()) m->Edit();
     m->FieldByName("PmFilter")->SetAsString(JoinLines(history));
     m->Post();
 }
 
 bool ApplyContentsFilter(EditorContext& ctx) {
     vl::TvlTable* c = ctx.cntTable;
-    if (Editing(c)) {
+    if (c->IsEditing()) {
         try {
             c->Post();
         } catch (const std::exception&) {
         }
     }
     c->vlFilter().Clear();
-    const std::string word = Str(ctx.mainTable, "ContentsFilter");
+    const std::string word = ctx.mainTable->FieldStr("ContentsFilter");
     if (!word.empty() && word.find('"') == std::string::npos) c->vlFilter().Add("Filter = \"" + word + "\"");
     return c->ApplyFilter();
 }

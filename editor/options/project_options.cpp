@@ -9,24 +9,6 @@ namespace editor {
 
 namespace {
 
-bool Editing(const db::TDataSet* t) {
-    return t->State() == db::dsEdit || t->State() == db::dsInsert || t->State() == db::dsSetKey;
-}
-
-std::string Str(const db::TDataSet* t, const std::string& field) {
-    const db::TField* f = t->FindField(field);
-    return f ? f->AsString() : std::string();
-}
-
-long Int(const db::TDataSet* t, const std::string& field, long fallback) {
-    try {
-        const db::TField* f = t->FindField(field);
-        return f && !f->IsNull() ? static_cast<long>(f->AsInteger()) : fallback;
-    } catch (const std::exception&) {
-        return fallback;
-    }
-}
-
 const char* Prefix(OptionGroup g) {
     switch (g) {
     case OptionGroup::TopicTitle: return "Title";
@@ -40,7 +22,7 @@ const char* Prefix(OptionGroup g) {
 // an edit of the empty table would insert a blank one.
 bool BeginEdit(EditorContext& ctx) {
     db::TDataSet* m = ctx.mainTable;
-    if (Editing(m)) return true;
+    if (m->IsEditing()) return true;
     if (!m->Active() || m->IsEmpty()) return false;
     m->Edit();
     return true;
@@ -67,17 +49,17 @@ GroupValues LoadGroup(EditorContext& ctx, OptionGroup g) {
     const std::string p = Prefix(g);
     db::TDataSet* m = ctx.mainTable;
     GroupValues v;
-    const std::string font = Str(m, p + "Font");
+    const std::string font = m->FieldStr(p + "Font");
     if (!font.empty()) v.font = font;
-    const std::string size = Str(m, p + "Size");
+    const std::string size = m->FieldStr(p + "Size");
     if (!size.empty()) v.size = size;
-    v.colourName = TextColourNameOfNumber(Int(m, p + "Color", 0));
-    ParseStyleText(Str(m, p + "Style"), v.bold, v.italic);
+    v.colourName = TextColourNameOfNumber(m->FieldInt(p + "Color"));
+    ParseStyleText(m->FieldStr(p + "Style"), v.bold, v.italic);
     return v;
 }
 
-long NonscrollColourOf(EditorContext& ctx) { return Int(ctx.mainTable, "NonscrollColor", 0xC0C0C0); }
-long ScrollColourOf(EditorContext& ctx) { return Int(ctx.mainTable, "ScrollColor", 0xFFFFFF); }
+long NonscrollColourOf(EditorContext& ctx) { return ctx.mainTable->FieldInt("NonscrollColor", 0xC0C0C0); }
+long ScrollColourOf(EditorContext& ctx) { return ctx.mainTable->FieldInt("ScrollColor", 0xFFFFFF); }
 
 void StoreGroup(EditorContext& ctx, OptionGroup g, const GroupValues& v, long nonscrollColour, long scrollColour) {
     const std::string p = Prefix(g);
@@ -104,7 +86,7 @@ void StoreProjectField(EditorContext& ctx, const std::string& field, const std::
 }
 
 bool ChooseProjectFolder(EditorContext& ctx, const std::string& field, const FolderChooser& choose) {
-    const std::string stored = Str(ctx.mainTable, field);
+    const std::string stored = ctx.mainTable->FieldStr(field);
     const std::string folder = StoredFolderPath(stored, ctx.ProgramDir);
     const bool exists = !folder.empty() && plat::DirectoryExists(folder);
     if (!exists) ShowWarning("Warning", folder + " This directory does not exist. Please pick another.");
@@ -118,7 +100,7 @@ bool ChooseProjectFolder(EditorContext& ctx, const std::string& field, const Fol
 WindowUnitsRect LoadWindowUnits(EditorContext& ctx, bool secondary) {
     const std::string p = secondary ? "G" : "W";
     db::TDataSet* m = ctx.mainTable;
-    return {Int(m, p + "x", 0), Int(m, p + "y", 0), Int(m, p + "w", 0), Int(m, p + "h", 0)};
+    return {m->FieldInt(p + "x"), m->FieldInt(p + "y"), m->FieldInt(p + "w"), m->FieldInt(p + "h")};
 }
 
 void StoreWindowUnits(EditorContext& ctx, bool secondary, const WindowUnitsRect& u) {

@@ -84,6 +84,11 @@ DBIResult DbiSetHandOverToIdleServer(bool on);
 // Where the in-process server keeps its system tables; empty: the program
 // directory.
 DBIResult DbiSetSystemTableDirectory(const char* dir);
+// Marks `folder` as scratch (on) or not (off) for the in-process server:
+// its files are temporary copies the program deletes after use, so none of
+// them, journals included, is synced. Whatever is in it may be lost or torn
+// by a crash; the program must empty it before use.
+DBIResult DbiSetScratchFolder(const char* folder, bool on);
 
 // Whether the engine's own message boxes (a call not supported, a lost
 // connection) are shown for calls made on this thread. Off, such a box is

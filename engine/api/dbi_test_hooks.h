@@ -21,10 +21,14 @@ public:
     DbiSyncCounter(const DbiSyncCounter&) = delete;
     DbiSyncCounter& operator=(const DbiSyncCounter&) = delete;
     long Syncs() const;
+    // Every fsync the engine's file layer made meanwhile, of files and of
+    // folders, counted where it is made.
+    long DiskSyncs() const;
 
 private:
     class Layer;
     std::unique_ptr<Layer> layer_;
+    long syncsMadeBefore_ = 0;
 };
 
 // A client connection to an in-process server of its own whose handler puts

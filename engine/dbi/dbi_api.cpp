@@ -19,6 +19,7 @@
 #include "engine/client/filter.h"
 #include "engine/base/qv_exceptions.h"
 #include "engine/server/server_engine.h"
+#include "engine/storage/file_access.h"
 
 namespace qv {
 
@@ -290,6 +291,12 @@ DBIResult DbiSetHandOverToIdleServer(bool on) {
 
 DBIResult DbiSetSystemTableDirectory(const char* dir) {
     SetSystemTableDirectory(dir ? dir : "");
+    return 0;
+}
+
+DBIResult DbiSetScratchFolder(const char* folder, bool on) {
+    if (folder == nullptr || *folder == '\0') return kDbiErrInvalidParam;
+    QvSetScratchFolder(folder, on);
     return 0;
 }
 

@@ -22,7 +22,7 @@ public:
     }
     bool Close(int h, int& e) override { return inner_.Close(h, e); }
     bool Flush(int h, int& e) override {
-        ++syncs;
+        if (!QvIsScratchHandle(h)) ++syncs;
         return inner_.Flush(h, e);
     }
     std::int64_t Size(int h, int& e) override { return inner_.Size(h, e); }
@@ -40,7 +40,7 @@ private:
     TqvFileAccess& inner_;
 };
 
-DbiSyncCounter::DbiSyncCounter() : layer_(std::make_unique<Layer>(QvFileAccess())) {
+DbiSyncCounter::DbiSyncCounter() : layer_(std::make_unique<Layer>(QvFileAccess())), syncsMadeBefore_(QvSyncsMade()) {
     QvInstallFileAccess(layer_.get());
 }
 
@@ -52,6 +52,8 @@ DbiSyncCounter::~DbiSyncCounter() {
 }
 
 long DbiSyncCounter::Syncs() const { return layer_->syncs.load(); }
+
+long DbiSyncCounter::DiskSyncs() const { return QvSyncsMade() - syncsMadeBefore_; }
 
 // ---- DbiPutOffConnection ------------------------------------------------------------------
 

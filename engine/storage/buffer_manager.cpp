@@ -2,6 +2,7 @@
 #include "platform/core/check.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <set>
 
@@ -26,10 +27,57 @@ TqvBufferManager::~TqvBufferManager() {
     }
 }
 
-TqvbmRAMPage* TqvBufferManager::Find(TbtdFileInfo* file, std::uint32_t n) {
-    auto& map = n == 0 ? headers_ : inUse_;
-    auto it = map.find(Key{file->id, n});
-    return it == map.end() ? nullptr : it->second;
+void TqvPageTable::Put(std::uint32_t file, std::uint32_t block, TqvbmRAMPage* page) {
+    if (2 * (count_ + 1) > slots_.size()) Grow();
+    const std::uint64_t key = Key(file, block);
+    for (std::size_t i = Home(key);; i = (i + 1) & mask_) {
+        Slot& s = slots_[i];
+        if (s.page == nullptr) {
+            s.key = key;
+            s.page = page;
+            ++count_;
+            return;
+        }
+        if (s.key == key) {
+            s.page = page;
+            return;
+        }
+    }
+}
+
+void TqvPageTable::Erase(std::uint32_t file, std::uint32_t block, const TqvbmRAMPage* page) {
+    if (slots_.empty()) return;
+    const std::uint64_t key = Key(file, block);
+    std::size_t i = Home(key);
+    for (;; i = (i + 1) & mask_) {
+        if (slots_[i].page == nullptr) return;
+        if (slots_[i].key == key) break;
+    }
+    if (page != nullptr && slots_[i].page != page) return;
+    // Backward shift: entries after the hole that may live in it move up,
+    // so a probe never stops early at a gap.
+    for (std::size_t j = (i + 1) & mask_;; j = (j + 1) & mask_) {
+        if (slots_[j].page == nullptr) break;
+        const std::size_t home = Home(slots_[j].key);
+        // j's entry may fill the hole when its home is not in (i, j].
+        if (((j - home) & mask_) >= ((j - i) & mask_)) {
+            slots_[i] = slots_[j];
+            i = j;
+        }
+    }
+    slots_[i] = Slot{};
+    --count_;
+}
+
+void TqvPageTable::Grow() {
+    std::vector<Slot> old = std::move(slots_);
+    const std::size_t size = old.empty() ? 64 : 2 * old.size();
+    slots_.assign(size, Slot{});
+    mask_ = size - 1;
+    shift_ = 64 - static_cast<unsigned>(std::countr_zero(size));
+    count_ = 0;
+    for (const Slot& s : old)
+        if (s.page != nullptr) Put(static_cast<std::uint32_t>(s.key >> 32), static_cast<std::uint32_t>(s.key), s.page);
 }
 
 void TqvBufferManager::Stamp(TqvbmRAMPage* page) {
@@ -39,7 +87,11 @@ void TqvBufferManager::Stamp(TqvbmRAMPage* page) {
         useCounter_ = 2;
     }
     page->stamp = useCounter_;
-    if (page->listed && newest_ != page) {
+    // A page moved to the newest end a short while ago is still among the
+    // newest: moving it again would only touch its neighbours' memory. In
+    // a small cache every use moves it. The stamp is always set, so pages
+    // touched in the access window are never victims.
+    if (page->listed && newest_ != page && useCounter_ - page->listedAt >= pageLimit_ / 16) {
         Unlist(page);
         ListNewest(page);
     }
@@ -64,6 +116,7 @@ void TqvBufferManager::ListNewest(TqvbmRAMPage* page) {
     (newest_ ? newest_->newer : oldest_) = page;
     newest_ = page;
     page->listed = true;
+    page->listedAt = useCounter_;
 }
 
 void TqvBufferManager::ListByStamp(std::vector<TqvbmRAMPage*> pages) {
@@ -80,6 +133,7 @@ void TqvBufferManager::ListByStamp(std::vector<TqvbmRAMPage*> pages) {
         (p->older ? p->older->newer : oldest_) = p;
         (p->newer ? p->newer->older : newest_) = p;
         p->listed = true;
+        p->listedAt = p->stamp;
         after = p;
     }
 }
@@ -99,7 +153,7 @@ TqvbmRAMPage* TqvBufferManager::Attach(TbtdFileInfo* file, std::uint32_t n) {
         // in the access window.
         TAVRIN_ASSERT(page->listed && !page->bound && page->block != 0);
         Unlist(page);
-        inUse_.erase(Key{page->file->id, page->block});
+        inUse_.Erase(page->file->id, static_cast<std::uint32_t>(page->block));
     }
     if (!page) {
         all_.push_back(std::make_unique<TqvbmRAMPage>());
@@ -110,7 +164,7 @@ TqvbmRAMPage* TqvBufferManager::Attach(TbtdFileInfo* file, std::uint32_t n) {
     page->bound = false;
     page->transaction = 0;
     page->buffer.assign(file->blockSize ? file->blockSize : 32, 0);
-    (n == 0 ? headers_ : inUse_)[Key{file->id, n}] = page;
+    (n == 0 ? headers_ : inUse_).Put(file->id, n, page);
     if (n != 0) ListNewest(page);
     return page;
 }
@@ -119,9 +173,7 @@ void TqvBufferManager::DropPage(TqvbmRAMPage* page) {
     changes_.fetch_add(1, std::memory_order_acq_rel);
     TAVRIN_ASSERT(page->file || !page->listed);
     if (page->file) {
-        auto& map = page->block == 0 ? headers_ : inUse_;
-        auto it = map.find(Key{page->file->id, page->block});
-        if (it != map.end() && it->second == page) map.erase(it);
+        (page->block == 0 ? headers_ : inUse_).Erase(page->file->id, static_cast<std::uint32_t>(page->block), page);
     }
     Unlist(page);
     page->bound = false;
@@ -222,25 +274,73 @@ bool TqvBufferManager::HasTransaction(std::uint32_t trNo) {
     return Item(trNo) != nullptr;
 }
 
-void TqvBufferManager::AppendJournal(TqvTransactionItem& item, const TqvbmRAMPage& page, bool before) {
+namespace {
+// Pending journal bytes beyond this go out at once: a big transaction keeps
+// a bounded buffer.
+constexpr std::size_t kPendingJournalLimit = 1 << 20;
+}  // namespace
+
+void TqvBufferManager::AppendJournal(TqvTransactionItem& item, const TqvbmRAMPage& page) {
     TbtdFileInfo* f = page.file;
-    const std::string pathOf = f->name + '\n' + item.journal->name;
+    const std::string pathOf = f->name + '\n' + item.journalName;
     if (f->journalPath.empty() || f->journalPathOf != pathOf) {
         // A table beside the journal is named by its file name alone, so a
         // copied or moved folder still recovers with the journal it holds.
-        f->journalPath = QvJournalRecordName(QvJournalFullPath(f->name), QvJournalFullPath(item.journal->name));
+        f->journalPath = QvJournalRecordName(QvJournalFullPath(f->name), QvJournalFullPath(item.journalName));
         f->journalPathOf = pathOf;
     }
-    std::string rec = EncodeJournalRecordHead(static_cast<std::uint32_t>(page.block),
-                                              static_cast<std::uint32_t>(page.buffer.size()), before,
-                                              f->journalPath);
-    rec.append(reinterpret_cast<const char*>(page.buffer.data()), page.buffer.size());
-    WriteTableFileAt(item.journal.get(), item.journalEnd, static_cast<std::uint32_t>(rec.size()), rec.data());
-    if (before)
-        item.beforeImages.push_back({page.file, page.file->name, static_cast<std::uint32_t>(page.block),
-                                     static_cast<std::uint32_t>(page.buffer.size()),
-                                     item.journalEnd + kJournalRecordHeadSize});
-    item.journalEnd += rec.size();
+    item.pending += EncodeJournalRecordHead(static_cast<std::uint32_t>(page.block),
+                                            static_cast<std::uint32_t>(page.buffer.size()), true, f->journalPath);
+    item.pending.append(reinterpret_cast<const char*>(page.buffer.data()), page.buffer.size());
+    item.beforeImages.push_back({page.file, page.file->name, static_cast<std::uint32_t>(page.block),
+                                 static_cast<std::uint32_t>(page.buffer.size()),
+                                 item.journalEnd + kJournalRecordHeadSize});
+    item.journalEnd += kJournalRecordHeadSize + page.buffer.size();
+    if (item.pending.size() >= kPendingJournalLimit) WriteJournal(item);
+}
+
+void TqvBufferManager::WriteJournal(TqvTransactionItem& item) {
+    if (item.pending.empty()) return;
+    if (!item.journal) {
+        TbtdFileInfoPtr j = NewFileInfo(item.journalName, "QV$", 0);
+        OpenTableFile(j.get(), true, false, true, true);
+        item.journal = std::move(j);
+    }
+    WriteTableFileAt(item.journal.get(), item.pendingAt, static_cast<std::uint32_t>(item.pending.size()),
+                     item.pending.data());
+    item.pendingAt += item.pending.size();
+    item.pending.clear();
+}
+
+void TqvBufferManager::NoteExtents(TqvTransactionItem& item, const std::vector<TqvbmRAMPage*>& pages) {
+    for (TqvbmRAMPage* p : pages) {
+        auto known = std::find_if(item.extents.begin(), item.extents.end(),
+                                  [&](const TqvFileExtent& e) { return e.file == p->file; });
+        if (known == item.extents.end()) item.extents.push_back({p->file, p->file->name, GetTableFileSize(p->file)});
+    }
+}
+
+void TqvBufferManager::RemoveJournal(TqvTransactionItem& item) {
+    if (!item.journal) return;
+    try {
+        QvDeleteFile(item.journal->name);
+    } catch (const EqvException&) {
+        // The journal could not go: a zeroed head, once durable, recovers
+        // as a transaction that did nothing, so the writes stand all the
+        // same. When even that fails the caller rolls back.
+        const std::uint8_t zero[kJournalHeadSize] = {};
+        WriteTableFileAt(item.journal.get(), 0, kJournalHeadSize, zero);
+        FlushTableFile(item.journal.get());
+        int e = 0;
+        QvFileAccess().Delete(item.journal->name, e);
+    }
+    TbtdFileInfoPtr j = std::move(item.journal);
+    if (j->handle >= 0) {
+        try {
+            CloseTableFile(j.get());
+        } catch (const EqvException&) {
+        }
+    }
 }
 
 void TqvBufferManager::Bind(TqvbmRAMPage* page, bool journal) {
@@ -253,7 +353,7 @@ void TqvBufferManager::Bind(TqvbmRAMPage* page, bool journal) {
         RaiseServer(srv::kPageBoundElsewhere, {page->file->name, page->block});
     }
     TqvTransactionItem* item = Item(tr);
-    if (journal && item && item->state == 2) AppendJournal(*item, *page, true);
+    if (journal && item && item->state == 2) AppendJournal(*item, *page);
     Unlist(page);  // a bound page is never a victim
     page->bound = true;
     page->transaction = tr;
@@ -269,23 +369,14 @@ void TqvBufferManager::StartTransaction(std::uint32_t trNo, bool failSafe, const
         std::string name = QvChangeFileExt(journalPath, "QV$");
         if (name.empty()) name = journalPath + ".QV$";
         // A journal of this name left by a commit that never finished holds
-        // the only record of it: recover before creating the new one.
+        // the only record of it: recover before a new one can be made.
         QvRecoverJournal(name);
-        item->journal = NewFileInfo(name, "QV$", 0);
-        OpenTableFile(item->journal.get(), true, false, true, true);
-        try {
-            std::uint8_t head[8];
-            std::memcpy(head, "JQVH", 4);
-            PutU32(head + 4, 0);
-            // Not synced here: every path that writes a table file syncs
-            // the journal first, and recovery takes a head that never
-            // reached the disk for a transaction that touched nothing.
-            WriteTableFileAt(item->journal.get(), 0, 8, head);
-        } catch (...) {
-            CloseAndDeleteJournal(*item);
-            throw;
-        }
-        item->journalEnd = 8;
+        item->journalName = name;
+        // The head waits with the before-images: the file is created by
+        // the first write, which comes before any table file is written,
+        // so a transaction that changes nothing never makes one.
+        item->pending.assign("JQVH\0\0\0\0", kJournalHeadSize);
+        item->journalEnd = kJournalHeadSize;
         item->state = 2;
     }
     transactions_[trNo] = std::move(item);
@@ -293,10 +384,10 @@ void TqvBufferManager::StartTransaction(std::uint32_t trNo, bool failSafe, const
 
 std::vector<TqvbmRAMPage*> TqvBufferManager::BoundPages(std::uint32_t trNo) {
     std::vector<TqvbmRAMPage*> out;
-    for (auto& kv : headers_)
-        if (kv.second->bound && kv.second->transaction == trNo) out.push_back(kv.second);
-    for (auto& kv : inUse_)
-        if (kv.second->bound && kv.second->transaction == trNo) out.push_back(kv.second);
+    for (const TqvPageTable* map : {&headers_, &inUse_})
+        map->ForEach([&](TqvbmRAMPage* p) {
+            if (p->bound && p->transaction == trNo) out.push_back(p);
+        });
     // In file and block order: the writes go out front to back.
     std::sort(out.begin(), out.end(), [](const TqvbmRAMPage* a, const TqvbmRAMPage* b) {
         return a->file != b->file ? a->file->id < b->file->id : a->block < b->block;
@@ -306,13 +397,28 @@ std::vector<TqvbmRAMPage*> TqvBufferManager::BoundPages(std::uint32_t trNo) {
 
 void TqvBufferManager::WritePages(const std::vector<TqvbmRAMPage*>& pages) {
     std::vector<TbtdFileInfo*> flush;
-    for (TqvbmRAMPage* p : pages) {
+    std::vector<std::uint8_t> run;
+    // Pages come in file and block order: neighbouring blocks go out in one write.
+    for (std::size_t i = 0; i < pages.size();) {
+        TqvbmRAMPage* p = pages[i];
         // Only a transaction's own pages are written, and a bound page is
         // never in the eviction order.
         TAVRIN_ASSERT(p->bound && !p->listed && p->file);
         if (std::find(flush.begin(), flush.end(), p->file) == flush.end()) flush.push_back(p->file);
-        WriteTableFileAt(p->file, static_cast<std::uint64_t>(p->block) * p->buffer.size(),
-                         static_cast<std::uint32_t>(p->buffer.size()), p->buffer.data());
+        const std::size_t size = p->buffer.size();
+        std::size_t j = i + 1;
+        while (j < pages.size() && pages[j]->file == p->file && pages[j]->buffer.size() == size &&
+               pages[j]->block == pages[j - 1]->block + 1 && (j - i + 1) * size <= 0x100000)
+            ++j;
+        const std::uint64_t at = static_cast<std::uint64_t>(p->block) * size;
+        if (j == i + 1) {
+            WriteTableFileAt(p->file, at, static_cast<std::uint32_t>(size), p->buffer.data());
+        } else {
+            run.resize((j - i) * size);
+            for (std::size_t k = i; k < j; ++k) std::memcpy(run.data() + (k - i) * size, pages[k]->buffer.data(), size);
+            WriteTableFileAt(p->file, at, static_cast<std::uint32_t>(run.size()), run.data());
+        }
+        i = j;
     }
     for (TbtdFileInfo* f : flush) FlushTableFile(f);
     // Pages stay bound until every file is durable, so a failure leaves the
@@ -325,6 +431,7 @@ void TqvBufferManager::WritePages(const std::vector<TqvbmRAMPage*>& pages) {
 }
 
 void TqvBufferManager::CloseAndDeleteJournal(TqvTransactionItem& item) {
+    item.pending.clear();
     if (!item.journal) return;
     if (item.journal->handle >= 0) CloseTableFile(item.journal.get());
     QvDeleteFile(item.journal->name);
@@ -335,26 +442,22 @@ void TqvBufferManager::CommitTransaction(std::uint32_t trNo) {
     TqvPadLockGuard g(lock_);
     TqvTransactionItem* item = Item(trNo);
     std::vector<TqvbmRAMPage*> pages = BoundPages(trNo);
-    if (item && item->state == 2 && item->journal && pages.empty() && !item->flushed && !item->journalComplete) {
+    if (item && item->state == 2 && pages.empty() && !item->flushed) {
         // Nothing changed and nothing was written: there is nothing to make
         // durable, and a journal left behind by a crash recovers as nothing.
         CloseAndDeleteJournal(*item);
-    } else if (item && item->state == 2 && item->journal) {
-        if (!item->journalComplete) {
-            for (TqvbmRAMPage* p : pages) AppendJournal(*item, *p, false);
+    } else if (item && item->state == 2) {
+        if (!pages.empty()) {
+            // The before-images are durable before the first table block is
+            // overwritten; a failure from here on is undone by the rollback
+            // from the journal, a crash by recovery.
+            WriteJournal(*item);
             FlushTableFile(item->journal.get());
-            std::uint8_t head[8];
-            std::memcpy(head, "JQVH", 4);
-            PutU32(head + 4, 1);
-            WriteTableFileAt(item->journal.get(), 0, 8, head);
-            FlushTableFile(item->journal.get());
-            // From here the transaction is decided: recovery rolls it forward.
-            item->journalComplete = true;
-            CloseTableFile(item->journal.get());
+            NoteExtents(*item, pages);
+            item->flushed = true;
+            WritePages(pages);
         }
-        WritePages(pages);
-        QvDeleteFile(item->journal->name);
-        item->journal.reset();
+        RemoveJournal(*item);
     } else {
         WritePages(pages);
     }
@@ -367,19 +470,14 @@ void TqvBufferManager::FlushTransaction(std::uint32_t trNo) {
     TqvTransactionItem* item = Item(trNo);
     if (!item) return;
     std::vector<TqvbmRAMPage*> pages = BoundPages(trNo);
-    if (item->state == 2 && item->journal) {
+    if (item->state == 2 && !pages.empty()) {
         // The table files change before the transaction is decided: note
-        // their lengths first (the before-images are in the journal already)
-        // and make the journal durable, so a rollback, or recovery after a
-        // crash, can undo what is written now.
-        for (TqvbmRAMPage* p : pages) {
-            auto known = std::find_if(item->extents.begin(), item->extents.end(),
-                                      [&](const TqvFileExtent& e) { return e.file == p->file; });
-            if (known == item->extents.end())
-                item->extents.push_back({p->file, p->file->name, GetTableFileSize(p->file)});
-        }
-        if (!pages.empty()) FlushTableFile(item->journal.get());
-        item->flushed = item->flushed || !pages.empty();
+        // their lengths first and make the before-images durable, so a
+        // rollback, or recovery after a crash, can undo what is written now.
+        NoteExtents(*item, pages);
+        WriteJournal(*item);
+        FlushTableFile(item->journal.get());
+        item->flushed = true;
     }
     WritePages(pages);
 }
@@ -405,8 +503,10 @@ void TqvBufferManager::RestoreFlushed(TqvTransactionItem& item) {
     try {
         std::vector<std::uint8_t> image;
         // Latest first, so each block ends with its earliest before-image:
-        // its bytes when the transaction began.
+        // its bytes when the transaction began. Images still pending belong
+        // to pages bound since the last write, which never reached a file.
         for (auto it = item.beforeImages.rbegin(); it != item.beforeImages.rend(); ++it) {
+            if (it->imageAt >= item.pendingAt) continue;
             image.resize(it->size);
             ReadTableFileExactAt(item.journal.get(), it->imageAt, it->size, image.data());
             int e = 0;
@@ -431,31 +531,27 @@ void TqvBufferManager::RestoreFlushed(TqvTransactionItem& item) {
     closeReopened();
     // Clean pages of those files may hold what was flushed: read again from disk.
     std::vector<TqvbmRAMPage*> stale;
-    for (auto* map : {&headers_, &inUse_})
-        for (auto& kv : *map)
+    for (const TqvPageTable* map : {&headers_, &inUse_})
+        map->ForEach([&](TqvbmRAMPage* p) {
             for (const TqvFileExtent& x : item.extents)
-                if (x.file != nullptr && kv.second->file == x.file) stale.push_back(kv.second);
+                if (x.file != nullptr && p->file == x.file) {
+                    stale.push_back(p);
+                    break;
+                }
+        });
     for (TqvbmRAMPage* p : stale) DropPage(p);
 }
 
 void TqvBufferManager::RollbackTransaction(std::uint32_t trNo) {
     TqvPadLockGuard g(lock_);
     TqvTransactionItem* item = Item(trNo);
-    if (item && item->journal) {
-        if (item->journalComplete) {
-            // The commit was decided before it failed: finish it from the
-            // pages still bound rather than leave the files half-written.
-            WritePages(BoundPages(trNo));
-            QvDeleteFile(item->journal->name);
-            item->journal.reset();
-        } else {
-            DiscardTransactionPages(trNo);
-            // Progress already written must be undone from the journal; the
-            // journal goes only once that has succeeded (else recovery at
-            // the next open still has it).
-            if (item->flushed) RestoreFlushed(*item);
-            CloseAndDeleteJournal(*item);
-        }
+    if (item && item->state == 2) {
+        DiscardTransactionPages(trNo);
+        // Progress already written must be undone from the journal; the
+        // journal goes only once that has succeeded (else recovery at the
+        // next open still has it).
+        if (item->flushed && item->journal) RestoreFlushed(*item);
+        CloseAndDeleteJournal(*item);
     }
     DiscardTransactionPages(trNo);
     transactions_.erase(trNo);
@@ -476,10 +572,10 @@ void TqvBufferManager::RemoveFile(TbtdFileInfo* file) {
             if (x.file == file) x.file = nullptr;
     }
     std::vector<TqvbmRAMPage*> pages;
-    for (auto& kv : headers_)
-        if (kv.second->file == file) pages.push_back(kv.second);
-    for (auto& kv : inUse_)
-        if (kv.second->file == file) pages.push_back(kv.second);
+    for (const TqvPageTable* map : {&headers_, &inUse_})
+        map->ForEach([&](TqvbmRAMPage* p) {
+            if (p->file == file) pages.push_back(p);
+        });
     for (TqvbmRAMPage* p : pages) DropPage(p);
     TAVRIN_ASSERT(PagesSound());
 }
@@ -503,13 +599,13 @@ void TqvBufferManager::EndAccess() {
 bool TqvBufferManager::PagesSound() {
     TqvPadLockGuard g(lock_);
     // The eviction order: clean cached pages other than headers, each once,
-    // linked both ways, oldest stamp first.
+    // linked both ways. (Not strictly by stamp: a page used again soon after
+    // it was moved to the newest end keeps its place.)
     std::size_t inList = 0;
     const TqvbmRAMPage* older = nullptr;
     for (const TqvbmRAMPage* p = oldest_; p; older = p, p = p->newer) {
         if (++inList > all_.size()) return false;  // a cycle
         if (!p->listed || p->bound || !p->file || p->block <= 0 || p->older != older) return false;
-        if (older && older->stamp > p->stamp) return false;
     }
     if (newest_ != older) return false;
     std::size_t listed = 0;
@@ -517,16 +613,15 @@ bool TqvBufferManager::PagesSound() {
         if (p->listed) ++listed;
         // A page in a map is found under its own file and block.
         if (p->file) {
-            const PageMap& map = p->block == 0 ? headers_ : inUse_;
-            auto it = map.find(Key{p->file->id, p->block});
-            if (it == map.end() || it->second != p.get()) return false;
+            const TqvPageTable& map = p->block == 0 ? headers_ : inUse_;
+            if (map.Find(p->file->id, static_cast<std::uint32_t>(p->block)) != p.get()) return false;
         }
         if (p->bound && !p->file) return false;
     }
     if (listed != inList) return false;
     for (const TqvbmRAMPage* p : freePages_)
         if (p->file || p->listed || p->bound) return false;
-    return headers_.size() + inUse_.size() + freePages_.size() == all_.size();
+    return headers_.Size() + inUse_.Size() + freePages_.size() == all_.size();
 }
 
 std::size_t TqvBufferManager::PageCount() {

@@ -1,10 +1,17 @@
 // The one block cache of the server. Pages are bound to the transaction that
 // modifies them and reach the table files only at commit; a rollback drops
-// them. Fail-safe transactions pass their pages through a journal first.
+// them. Fail-safe transactions keep a rollback journal: the before-image of
+// every block they change goes to the journal, which is made durable before
+// the first table block is overwritten; the table files are then written and
+// made durable, and removing the journal commits. A journal found after a
+// crash therefore always rolls back. A commit costs a sync of the journal,
+// one per table file written, and the syncs of the folder that make the
+// journal's creation and removal durable.
 // Pages are found by a hash of file and block; clean pages are kept in order
-// of last use, so the page to evict is the list's front, never a search. The
-// page limit is the configuration's MAXRAMPAGES. A fail-safe transaction
-// that changed nothing commits without a sync.
+// of last use (a page used again soon after its last move stays where it
+// is: it is among the newest anyway), so the page to evict is the list's
+// front, never a search. The page limit is the configuration's MAXRAMPAGES.
+// A fail-safe transaction that changed nothing writes and syncs nothing.
 //
 // Invariants:
 // - A bound page is never evicted; it leaves that state by commit (written,
@@ -21,7 +28,6 @@
 #include <atomic>
 #include <cstdint>
 #include <map>
-#include <unordered_map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -43,6 +49,7 @@ struct TqvbmRAMPage {
     TqvbmRAMPage* older = nullptr;
     TqvbmRAMPage* newer = nullptr;
     bool listed = false;
+    std::uint32_t listedAt = 0;  // the use count when it last went to the newest end
 };
 
 // Where a fail-safe transaction's before-image of one block lies in its
@@ -64,15 +71,66 @@ struct TqvFileExtent {
 
 struct TqvTransactionItem {
     std::uint32_t number = 0;
-    TbtdFileInfoPtr journal;     // fail-safe only
+    // Fail-safe only: the journal's name, and its file once something had
+    // to be written to it (created on the first write, not at the start).
+    std::string journalName;
+    TbtdFileInfoPtr journal;
     std::uint64_t journalEnd = 0;
-    bool journalComplete = false;  // state word 1 is on disk
-    int state = 1;                 // 1 ordinary, 2 fail-safe
+    // Journal bytes not written yet, which belong at `pendingAt`: the head
+    // and before-images go out in one write, just before the sync that
+    // precedes any table write.
+    std::string pending;
+    std::uint64_t pendingAt = 0;
+    int state = 1;  // 1 ordinary, 2 fail-safe
     // Fail-safe only: what a rollback needs once FlushTransaction has
     // written pages to the table files.
     std::vector<TqvBeforeImage> beforeImages;
     std::vector<TqvFileExtent> extents;
     bool flushed = false;
+};
+
+// Pages by file and block: open addressing with linear probing in a table
+// of a power-of-two size kept at most half full, so that a look-up, which
+// every block access makes, is a multiply, a shift and usually one probe.
+class TqvPageTable {
+public:
+    TqvbmRAMPage* Find(std::uint32_t file, std::uint32_t block) const {
+        if (slots_.empty()) return nullptr;
+        const std::uint64_t key = Key(file, block);
+        for (std::size_t i = Home(key);; i = (i + 1) & mask_) {
+            const Slot& s = slots_[i];
+            if (s.page == nullptr) return nullptr;
+            if (s.key == key) return s.page;
+        }
+    }
+    // Inserts or replaces.
+    void Put(std::uint32_t file, std::uint32_t block, TqvbmRAMPage* page);
+    // Removes the entry when it holds `page` (any page when null).
+    void Erase(std::uint32_t file, std::uint32_t block, const TqvbmRAMPage* page = nullptr);
+    std::size_t Size() const { return count_; }
+    template <class F>
+    void ForEach(F&& f) const {
+        for (const Slot& s : slots_)
+            if (s.page != nullptr) f(s.page);
+    }
+
+private:
+    struct Slot {
+        std::uint64_t key = 0;
+        TqvbmRAMPage* page = nullptr;
+    };
+    static std::uint64_t Key(std::uint32_t file, std::uint32_t block) {
+        return (std::uint64_t(file) << 32) | block;
+    }
+    std::size_t Home(std::uint64_t key) const {
+        return static_cast<std::size_t>((key * 0x9E3779B97F4A7C15ull) >> shift_);
+    }
+    void Grow();
+
+    std::vector<Slot> slots_;
+    std::size_t count_ = 0;
+    std::size_t mask_ = 0;
+    unsigned shift_ = 64;
 };
 
 class TqvBufferManager {
@@ -103,7 +161,7 @@ public:
     std::size_t PageLimit() const { return pageLimit_; }
     std::size_t FreePageCount() const { return freePages_.size(); }
     // Walks every page for the invariants above and the eviction order's
-    // links and stamps: for assertions after a transaction ends, and tests.
+    // links: for assertions after a transaction ends, and tests.
     bool PagesSound();
     // Grows whenever a page may change or leave: given for update, marked
     // dirty, fresh, dropped (rollback, discard, file removed). What is
@@ -111,15 +169,9 @@ public:
     std::uint64_t ChangeCount() const { return changes_.load(std::memory_order_acquire); }
 
 private:
-    using Key = std::pair<std::uint32_t, std::int64_t>;  // file id, block
-    struct KeyHash {
-        std::size_t operator()(const Key& k) const {
-            return std::hash<std::uint64_t>()((std::uint64_t(k.first) << 40) ^ std::uint64_t(k.second));
-        }
-    };
-    // Every block access looks a page up: hashed, not ordered.
-    using PageMap = std::unordered_map<Key, TqvbmRAMPage*, KeyHash>;
-    TqvbmRAMPage* Find(TbtdFileInfo* file, std::uint32_t n);
+    TqvbmRAMPage* Find(TbtdFileInfo* file, std::uint32_t n) const {
+        return (n == 0 ? headers_ : inUse_).Find(file->id, n);
+    }
     TqvbmRAMPage* Attach(TbtdFileInfo* file, std::uint32_t n);
     void Stamp(TqvbmRAMPage* page);
     // The eviction order: clean pages of blocks other than 0, oldest stamp
@@ -130,7 +182,13 @@ private:
     void ListByStamp(std::vector<TqvbmRAMPage*> pages);
     void Bind(TqvbmRAMPage* page, bool journal);
     void LoadHeader(TbtdFileInfo* file, TqvbmRAMPage* page);
-    void AppendJournal(TqvTransactionItem& item, const TqvbmRAMPage& page, bool before);
+    void AppendJournal(TqvTransactionItem& item, const TqvbmRAMPage& page);
+    // Writes the pending journal bytes, creating the journal first if need be.
+    void WriteJournal(TqvTransactionItem& item);
+    // Notes the lengths of the files `pages` belong to, before they are written.
+    void NoteExtents(TqvTransactionItem& item, const std::vector<TqvbmRAMPage*>& pages);
+    // The journal goes: from here the transaction's writes stand.
+    void RemoveJournal(TqvTransactionItem& item);
     std::vector<TqvbmRAMPage*> BoundPages(std::uint32_t trNo);
     void WritePages(const std::vector<TqvbmRAMPage*>& pages);
     void DropPage(TqvbmRAMPage* page);
@@ -141,8 +199,8 @@ private:
     void RestoreFlushed(TqvTransactionItem& item);
 
     std::vector<std::unique_ptr<TqvbmRAMPage>> all_;
-    PageMap inUse_;
-    PageMap headers_;
+    TqvPageTable inUse_;
+    TqvPageTable headers_;
     std::vector<TqvbmRAMPage*> freePages_;
     TqvbmRAMPage* oldest_ = nullptr;
     TqvbmRAMPage* newest_ = nullptr;

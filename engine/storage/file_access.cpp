@@ -10,6 +10,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
+#include <mutex>
+#include <unordered_map>
+#include <vector>
 
 #include "platform/core/paths.h"
 
@@ -17,6 +20,7 @@ namespace qv {
 namespace {
 
 std::atomic<TqvFileAccess*> g_access{nullptr};
+std::atomic<long> g_syncsMade{0};
 
 // Makes a file's creation or removal itself durable: without it a journal
 // could vanish, or come back, after a crash.
@@ -24,8 +28,41 @@ void SyncFolderOf(const std::string& path) {
     std::string dir = std::filesystem::path(path).parent_path().string();
     int fd = ::open(dir.empty() ? "." : dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) return;
+    ++g_syncsMade;
     ::fsync(fd);
     ::close(fd);
+}
+
+// The scratch folders, and the open scratch handles with their folder.
+struct Scratch {
+    std::mutex lock;
+    std::vector<std::string> folders;
+    std::unordered_map<int, std::string> handles;
+    std::atomic<bool> any{false};
+};
+
+Scratch& TheScratch() {
+    static Scratch s;
+    return s;
+}
+
+std::string FolderKey(const std::string& folder) {
+    std::error_code ec;
+    std::filesystem::path p = std::filesystem::absolute(QvResolvePath(folder), ec);
+    std::string key = (ec ? std::filesystem::path(folder) : p).lexically_normal().string();
+    while (key.size() > 1 && key.back() == '/') key.pop_back();
+    return key;
+}
+
+// The scratch folder a native path lies in, or empty.
+std::string ScratchFolderOf(const std::string& path) {
+    Scratch& s = TheScratch();
+    if (!s.any.load(std::memory_order_acquire)) return {};
+    const std::string parent = FolderKey(std::filesystem::path(path).parent_path().string());
+    std::lock_guard<std::mutex> g(s.lock);
+    for (const std::string& f : s.folders)
+        if (f == parent) return f;
+    return {};
 }
 
 TqvPosixFileAccess& SystemAccess() {
@@ -41,6 +78,29 @@ TqvFileAccess& QvFileAccess() {
 }
 
 void QvInstallFileAccess(TqvFileAccess* access) { g_access.store(access); }
+
+void QvSetScratchFolder(const std::string& folder, bool on) {
+    Scratch& s = TheScratch();
+    const std::string key = FolderKey(folder);
+    std::lock_guard<std::mutex> g(s.lock);
+    auto it = std::find(s.folders.begin(), s.folders.end(), key);
+    if (on && it == s.folders.end()) s.folders.push_back(key);
+    if (!on && it != s.folders.end()) {
+        s.folders.erase(it);
+        for (auto h = s.handles.begin(); h != s.handles.end();)
+            h = h->second == key ? s.handles.erase(h) : std::next(h);
+    }
+    s.any.store(!s.folders.empty() || !s.handles.empty(), std::memory_order_release);
+}
+
+long QvSyncsMade() { return g_syncsMade.load(); }
+
+bool QvIsScratchHandle(int handle) {
+    Scratch& s = TheScratch();
+    if (!s.any.load(std::memory_order_acquire)) return false;
+    std::lock_guard<std::mutex> g(s.lock);
+    return s.handles.count(handle) != 0;
+}
 
 std::string QvResolvePath(const std::string& name) { return plat::NativePath(name); }
 
@@ -63,18 +123,30 @@ int TqvPosixFileAccess::Open(const std::string& name, bool readWrite, bool share
         ::close(fd);
         return -1;
     }
+    const std::string scratch = ScratchFolderOf(path);
     if (create) {
         if (::ftruncate(fd, 0) != 0) {
             error = errno;
             ::close(fd);
             return -1;
         }
-        SyncFolderOf(path);
+        if (scratch.empty()) SyncFolderOf(path);
+    }
+    if (!scratch.empty()) {
+        Scratch& s = TheScratch();
+        std::lock_guard<std::mutex> g(s.lock);
+        s.handles[fd] = scratch;
     }
     return fd;
 }
 
 bool TqvPosixFileAccess::Close(int handle, int& error) {
+    // Forgotten before the number can be handed out again.
+    if (TheScratch().any.load(std::memory_order_acquire)) {
+        Scratch& s = TheScratch();
+        std::lock_guard<std::mutex> g(s.lock);
+        s.handles.erase(handle);
+    }
     if (::close(handle) != 0) {
         error = errno;
         return false;
@@ -83,7 +155,11 @@ bool TqvPosixFileAccess::Close(int handle, int& error) {
 }
 
 bool TqvPosixFileAccess::Flush(int handle, int& error) {
-    if (::fsync(handle) != 0) {
+    if (QvIsScratchHandle(handle)) return true;
+    ++g_syncsMade;
+    // The data and what is needed to read it back (the length), not the
+    // times: the durability a commit needs, at a lower price.
+    if (::fdatasync(handle) != 0) {
         error = errno;
         return false;
     }
@@ -145,7 +221,7 @@ bool TqvPosixFileAccess::Delete(const std::string& name, int& error) {
         error = errno;
         return false;
     }
-    SyncFolderOf(path);
+    if (ScratchFolderOf(path).empty()) SyncFolderOf(path);
     return true;
 }
 

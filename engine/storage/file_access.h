@@ -49,6 +49,18 @@ public:
     bool Rename(const std::string& from, const std::string& to, int& error) override;
 };
 
+// Scratch folders hold the program's temporary copies, deleted after use
+// and worthless after a crash, so the operating system's layer makes no
+// sync of their files nor of the folder itself. A folder is named exactly
+// (its subfolders are not included). Handles opened in it while it is set
+// are scratch handles; turning the folder off ends that for them too.
+void QvSetScratchFolder(const std::string& folder, bool on);
+// Whether a handle of the operating system's layer is a scratch handle.
+bool QvIsScratchHandle(int handle);
+// How many fsync calls, of files and of folders, the operating system's
+// layer has made in this process.
+long QvSyncsMade();
+
 // The native path of a table file name: drive letters mapped, "\" taken as a
 // separator, existing components found without regard to letter case.
 std::string QvResolvePath(const std::string& name);

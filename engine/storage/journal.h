@@ -10,10 +10,11 @@
 // (before-images written, the earliest of each block last); then it is
 // deleted. Journals held open by a running transaction are left alone.
 //
-// The head is written unsynced when the transaction starts; the journal's
-// first sync, which comes before any table file is written, makes it
-// durable. A head that never reached the disk therefore recovers as a
-// transaction that did nothing, and a start costs no sync.
+// The buffer manager writes rollback journals: state 0 and before-images
+// only, the head and the images in one write, made durable by one sync
+// before any table file is written; removing the journal commits. A head
+// that never reached the disk (all zero) recovers as a transaction that did
+// nothing. Journals in state 1 are still read and rolled forward.
 #pragma once
 
 #include <cstdint>

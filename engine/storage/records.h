@@ -44,6 +44,10 @@ private:
     TbtdFileInfo* file_;
     const std::uint8_t* header_;
     std::uint32_t recordLength_ = 0, slotLength_ = 0;
+    // A reference's check without a division: slots a block holds, and the
+    // reciprocal of the slot length (quotients of 32-bit numbers by it).
+    std::uint32_t perBlock_ = 0;
+    std::uint64_t reciprocal_ = 0;
     std::uint32_t lastBlock_ = 0;
     const std::uint8_t* lastData_ = nullptr;
 };

@@ -7,8 +7,8 @@
 #include "platform/core/paths.h"
 #include "platform/core/safe_file.h"
 #include "platform/core/string_list.h"
+#include "data/bulk_transaction.h"
 #include "data/fields.h"
-#include "engine/api/dbi_api.h"
 #include "platform/gui/common_dialogs.h"
 #include "platform/core/dialog_service.h"
 #include "richtext/view/rtf_text_io.h"
@@ -21,63 +21,17 @@ namespace build {
 
 namespace {
 
-std::string Str(db::TDataSet* t, const char* field) { return t->FieldByName(field)->AsString(); }
-int Int(db::TDataSet* t, const char* field) { return static_cast<int>(t->FieldByName(field)->AsInteger()); }
-void Set(db::TDataSet* t, const char* field, const std::string& v) { t->FieldByName(field)->SetAsString(v); }
-void Set(db::TDataSet* t, const char* field, std::int64_t v) { t->FieldByName(field)->SetAsInteger(v); }
-
-// The posts of one command that rewrites many rows share an engine
-// transaction: row by row each would wait on its own disk syncs. It ends
-// when the command does, keeping every row written, as row-by-row posts did.
-// Inside a transaction already begun it adds nothing. All or nothing: the
-// rows count only once Commit() is called; an exception takes them back.
-class RowsTransaction {
-public:
-    enum Mode { KeepWritten, AllOrNothing };
-    explicit RowsTransaction(std::uint32_t database, Mode mode = KeepWritten) : mode_(mode) {
-        if (database != 0 && qv::DbiBeginTran(database, 0, id_) == 0) db_ = database;
-    }
-    ~RowsTransaction() {
-        if (db_ != 0) qv::DbiEndTran(db_, id_, mode_ == KeepWritten ? 0 : 2);
-    }
-    // Takes the rows back now; false when there was no transaction of its own.
-    bool Rollback() {
-        const std::uint32_t db = db_;
-        db_ = 0;
-        return db != 0 && qv::DbiEndTran(db, id_, 2) == 0;
-    }
-    void Commit() {
-        const std::uint32_t db = db_;
-        db_ = 0;
-        if (db != 0 && qv::DbiEndTran(db, id_, 0) != 0) throw std::runtime_error("the contents could not be saved");
-    }
-    RowsTransaction(const RowsTransaction&) = delete;
-    RowsTransaction& operator=(const RowsTransaction&) = delete;
-
-private:
-    Mode mode_;
-    std::uint32_t db_ = 0, id_ = 0;
-};
 
 std::string ProgramDirOf(editor::EditorContext& ctx) {
     return ctx.ProgramDir.empty() ? plat::ProgramDir() : ctx.ProgramDir;
 }
 
-std::string Project(editor::EditorContext& ctx) { return Str(ctx.mainTable, "Application"); }
+std::string Project(editor::EditorContext& ctx) { return ctx.mainTable->FieldStr("Application"); }
 
 // The contents belong to the current project: with none, the commands have
 // nothing to work on, and an edit of the empty project table would insert a
 // blank project row.
 bool HasProject(editor::EditorContext& ctx) { return ctx.mainTable->Active() && !ctx.mainTable->IsEmpty(); }
-
-// A memo's lines as the memo editor shows them.
-std::vector<std::string> MemoLines(const std::string& text) {
-    plat::StringList l;
-    l.SetText(text);
-    std::vector<std::string> out;
-    for (int i = 0; i < l.Count(); ++i) out.push_back(l[i]);
-    return out;
-}
 
 std::string AddMemoLines(const std::string& memo, const std::vector<std::string>& add) {
     plat::StringList l;
@@ -94,15 +48,14 @@ void ClearShadowFilter(editor::EditorContext& ctx) {
 // Goes to the row with that Sequence unless the shadow stands on it already.
 bool GotoSequence(editor::EditorContext& ctx, int seq) {
     vl::TvlTable* s = ctx.cntShadow;
-    if (!s->IsEmpty() && Int(s, "Sequence") == seq) return true;
+    if (!s->IsEmpty() && s->FieldInt("Sequence") == seq) return true;
     for (s->First(); !s->Eof(); s->Next())
-        if (Int(s, "Sequence") == seq) return true;
+        if (s->FieldInt("Sequence") == seq) return true;
     return false;
 }
 
 void EditProject(editor::EditorContext& ctx) {
-    db::TDataSetState st = ctx.mainTable->State();
-    if (st != db::dsEdit && st != db::dsInsert) ctx.mainTable->Edit();
+    if (!ctx.mainTable->IsEditing()) ctx.mainTable->Edit();
 }
 
 bool ReadWholeFile(const std::string& path, std::string& bytes) {
@@ -135,10 +88,16 @@ void DeleteProjectContents(editor::EditorContext& ctx) {
     ClearShadowFilter(ctx);
     for (s->First(); !s->IsEmpty(); s->First()) s->Delete();
     EditProject(ctx);
-    Set(ctx.mainTable, "CntTabs", "");
-    Set(ctx.mainTable, "CntLinkFiles", "");
-    Set(ctx.mainTable, "CntIndexFiles", "");
+    ctx.mainTable->SetFieldStr("CntTabs", "");
+    ctx.mainTable->SetFieldStr("CntLinkFiles", "");
+    ctx.mainTable->SetFieldStr("CntIndexFiles", "");
     ctx.mainTable->Post();
+}
+
+// A command's rows share one transaction; a commit the engine refuses has
+// lost them all, which the author hears of as of a failed post.
+void CommitRows(db::TBulkTransaction& rows) {
+    if (!rows.Commit()) throw std::runtime_error("the contents could not be saved");
 }
 
 }  // namespace
@@ -146,8 +105,8 @@ void DeleteProjectContents(editor::EditorContext& ctx) {
 // --- contents file ------------------------------------------------------------------
 
 std::string CntFilePath(editor::EditorContext& ctx) {
-    std::string folder = editor::ProjectFolderOrProgramDir(Str(ctx.mainTable, "ProjectDir"), ProgramDirOf(ctx));
-    return folder + "\\" + Str(ctx.mainTable, "DosName") + ".cnt";
+    std::string folder = editor::ProjectFolderOrProgramDir(ctx.mainTable->FieldStr("ProjectDir"), ProgramDirOf(ctx));
+    return folder + "\\" + ctx.mainTable->FieldStr("DosName") + ".cnt";
 }
 
 std::vector<CntEntry> ContentsEntries(editor::EditorContext& ctx, bool withContentsFilter) {
@@ -159,17 +118,18 @@ std::vector<CntEntry> ContentsEntries(editor::EditorContext& ctx, bool withConte
     s->ApplyFilter();
     std::vector<CntEntry> rows;
     for (s->First(); !s->Eof(); s->Next())
-        rows.push_back({Int(s, "Level"), Str(s, "EntryType"), Str(s, "Title"), Str(s, "Jump"), Str(s, "HelpFile")});
+        rows.push_back({static_cast<int>(s->FieldInt("Level")), s->FieldStr("EntryType"), s->FieldStr("Title"),
+                        s->FieldStr("Jump"), s->FieldStr("HelpFile")});
     return rows;
 }
 
 CntHeader ContentsHeader(editor::EditorContext& ctx) {
     CntHeader h;
-    h.dosName = Str(ctx.mainTable, "DosName");
-    h.helpTitle = Str(ctx.mainTable, "HelpTitle");
-    h.lists.tabs = MemoLines(Str(ctx.mainTable, "CntTabs"));
-    h.lists.indexFiles = MemoLines(Str(ctx.mainTable, "CntIndexFiles"));
-    h.lists.linkFiles = MemoLines(Str(ctx.mainTable, "CntLinkFiles"));
+    h.dosName = ctx.mainTable->FieldStr("DosName");
+    h.helpTitle = ctx.mainTable->FieldStr("HelpTitle");
+    h.lists.tabs = plat::SplitLines(ctx.mainTable->FieldStr("CntTabs"));
+    h.lists.indexFiles = plat::SplitLines(ctx.mainTable->FieldStr("CntIndexFiles"));
+    h.lists.linkFiles = plat::SplitLines(ctx.mainTable->FieldStr("CntLinkFiles"));
     return h;
 }
 
@@ -217,9 +177,8 @@ void WriteContentsExplorerText(editor::EditorContext& ctx, const ContentsHooks& 
     if (!plat::FileExists(path) || !ReadWholeFile(path, bytes)) return;
     std::string view = CntExplorerText(bytes);
     if (view.empty()) return;
-    db::TDataSetState st = ctx.mainTable->State();
-    if (st != db::dsEdit && st != db::dsInsert) ctx.mainTable->Edit();
-    Set(ctx.mainTable, "UserView", view + "\r\n");
+    EditProject(ctx);
+    ctx.mainTable->SetFieldStr("UserView", view + "\r\n");
     ctx.mainTable->Post();
     if (hooks.loadExplorerView) hooks.loadExplorerView();
 }
@@ -250,15 +209,16 @@ bool ReadCntFileInto(editor::EditorContext& ctx, const std::string& fileName) {
     // The old rows go and the new come in as one transaction: one disk sync
     // for thousands of rows, and a failure half way keeps the old contents.
     // Inside the import's own transaction the rows join that one.
-    RowsTransaction transaction(s->DBHandle(), RowsTransaction::AllOrNothing);
+    db::TBulkTransaction transaction(*s, db::TBulkTransaction::TakeBack);
     try {
         if (replace) DeleteProjectContents(ctx);
         if (!parsed.lists.tabs.empty() || !parsed.lists.linkFiles.empty() || !parsed.lists.indexFiles.empty()) {
             EditProject(ctx);
-            Set(ctx.mainTable, "CntTabs", AddMemoLines(Str(ctx.mainTable, "CntTabs"), parsed.lists.tabs));
-            Set(ctx.mainTable, "CntLinkFiles", AddMemoLines(Str(ctx.mainTable, "CntLinkFiles"), parsed.lists.linkFiles));
-            Set(ctx.mainTable, "CntIndexFiles",
-                AddMemoLines(Str(ctx.mainTable, "CntIndexFiles"), parsed.lists.indexFiles));
+            ctx.mainTable->SetFieldStr("CntTabs", AddMemoLines(ctx.mainTable->FieldStr("CntTabs"), parsed.lists.tabs));
+            ctx.mainTable->SetFieldStr("CntLinkFiles",
+                                       AddMemoLines(ctx.mainTable->FieldStr("CntLinkFiles"), parsed.lists.linkFiles));
+            ctx.mainTable->SetFieldStr("CntIndexFiles",
+                                       AddMemoLines(ctx.mainTable->FieldStr("CntIndexFiles"), parsed.lists.indexFiles));
             ctx.mainTable->Post();
         }
         const std::string project = Project(ctx);
@@ -266,16 +226,16 @@ bool ReadCntFileInto(editor::EditorContext& ctx, const std::string& fileName) {
         int c = 0;
         for (const CntEntry& e : parsed.entries) {
             t->Append();
-            Set(t, "Application", project);
-            Set(t, "Sequence", ++c);
-            Set(t, "Level", e.level);
-            Set(t, "EntryType", e.entryType);
-            Set(t, "Title", e.title);
-            Set(t, "Jump", e.jump);
-            Set(t, "HelpFile", e.helpFile);
+            t->SetFieldStr("Application", project);
+            t->SetFieldInt("Sequence", ++c);
+            t->SetFieldInt("Level", e.level);
+            t->SetFieldStr("EntryType", e.entryType);
+            t->SetFieldStr("Title", e.title);
+            t->SetFieldStr("Jump", e.jump);
+            t->SetFieldStr("HelpFile", e.helpFile);
             t->Post();
         }
-        transaction.Commit();
+        CommitRows(transaction);
     } catch (...) {
         if (transaction.Rollback()) {
             ctx.cntTable->Refresh();
@@ -312,23 +272,24 @@ void ShiftContentsSequence(editor::EditorContext& ctx, int from, bool below) {
     if (s->IsEmpty()) return;
     // From the last row back: every row after `from` moves on, so the gap
     // opens without two rows sharing a number on the way.
-    RowsTransaction transaction(s->DBHandle());
+    db::TBulkTransaction transaction(*s);
     for (s->Last(); !s->Bof(); s->Prior()) {
-        int seq = Int(s, "Sequence");
+        int seq = s->FieldInt("Sequence");
         if (seq == from) {
             if (!below) {
                 s->Edit();
-                Set(s, "Sequence", seq + 1);
+                s->SetFieldInt("Sequence", seq + 1);
                 s->Post();
             }
             break;
         }
         s->Edit();
-        Set(s, "Sequence", seq + (below ? 2 : 1));
+        s->SetFieldInt("Sequence", seq + (below ? 2 : 1));
         s->Post();
         // The post moved the row along the index: back to where the walk was.
         if (!GotoSequence(ctx, seq + (below ? 2 : 1))) break;
     }
+    CommitRows(transaction);
 }
 
 PrevContentsEntry GetPrevContentsEntry(editor::EditorContext& ctx, int seq) {
@@ -337,20 +298,20 @@ PrevContentsEntry GetPrevContentsEntry(editor::EditorContext& ctx, int seq) {
     if (!GotoSequence(ctx, seq)) return r;
     s->Prior();
     if (s->Bof()) GotoSequence(ctx, seq);  // the first row is its own previous entry
-    r.sequence = Int(s, "Sequence");
-    r.level = Int(s, "Level");
-    r.entryType = Str(s, "EntryType");
+    r.sequence = s->FieldInt("Sequence");
+    r.level = s->FieldInt("Level");
+    r.entryType = s->FieldStr("EntryType");
     return r;
 }
 
 int GetSubtreeMaxLevel(editor::EditorContext& ctx, int seq) {
     vl::TvlTable* s = ctx.cntShadow;
     if (!GotoSequence(ctx, seq)) return 0;
-    const int top = Int(s, "Level");
+    const int top = s->FieldInt("Level");
     int result = 0;
     for (s->Next(); !s->Eof(); s->Next()) {
-        if (Str(s, "EntryType") == "I") continue;
-        int level = Int(s, "Level");
+        if (s->FieldStr("EntryType") == "I") continue;
+        int level = s->FieldInt("Level");
         if (level < top) break;
         result = std::max(result, level);
     }
@@ -360,26 +321,28 @@ int GetSubtreeMaxLevel(editor::EditorContext& ctx, int seq) {
 void ShiftContentsSubtree(editor::EditorContext& ctx, int seq, bool right) {
     vl::TvlTable* s = ctx.cntShadow;
     if (!GotoSequence(ctx, seq)) return;
-    const int top = Int(s, "Level") + (right ? -1 : 1);
+    const int top = s->FieldInt("Level") + (right ? -1 : 1);
+    db::TBulkTransaction transaction(*s);
     for (s->Next(); !s->Eof(); s->Next()) {
-        if (Str(s, "EntryType") == "I") continue;
-        int level = Int(s, "Level");
+        if (s->FieldStr("EntryType") == "I") continue;
+        int level = s->FieldInt("Level");
         if (level < top) break;
-        if (top == 1 && level == 1 && Str(s, "EntryType") == "H") break;
+        if (top == 1 && level == 1 && s->FieldStr("EntryType") == "H") break;
         s->Edit();
-        Set(s, "Level", std::clamp(level + (right ? 1 : -1), 1, 9));
+        s->SetFieldInt("Level", std::clamp(level + (right ? 1 : -1), 1, 9));
         s->Post();
     }
+    CommitRows(transaction);
 }
 
 void AddContentsEntryWith(editor::EditorContext& ctx, bool above, const CntAddChoice& choice) {
     if (!HasProject(ctx)) return;
     vl::TvlTable* t = ctx.cntTable;
     const bool empty = t->IsEmpty();
-    int L = empty ? 1 : std::max(1, Int(t, "Level"));
-    const std::string currentType = empty ? std::string() : Str(t, "EntryType");
+    int L = empty ? 1 : std::max(1, static_cast<int>(t->FieldInt("Level")));
+    const std::string currentType = empty ? std::string() : t->FieldStr("EntryType");
     const bool H = currentType == "H";
-    const int P = empty ? 0 : Int(t, "Sequence");
+    const int P = empty ? 0 : t->FieldInt("Sequence");
     int seq;
     if (above) {
         seq = P;
@@ -392,40 +355,40 @@ void AddContentsEntryWith(editor::EditorContext& ctx, bool above, const CntAddCh
         seq = P + 1;
     }
     if (currentType == "T" && choice.kind == CntAddChoice::Heading && L > 1) L = L - 1;
-    if (Str(ctx.mainTable, "AutogenerateContents") == "Y") {
+    if (ctx.mainTable->FieldStr("AutogenerateContents") == "Y") {
         EditProject(ctx);
-        Set(ctx.mainTable, "AutogenerateContents", "N");
+        ctx.mainTable->SetFieldStr("AutogenerateContents", "N");
         ctx.mainTable->Post();
     }
     t->Refresh();
     t->Append();
-    Set(t, "Application", Project(ctx));
-    Set(t, "Sequence", seq);
+    t->SetFieldStr("Application", Project(ctx));
+    t->SetFieldInt("Sequence", seq);
     // Levels stay within 1..9: a topic next to a level-9 heading stays at 9.
     const int childLevel = std::min(9, H ? L + 1 : L);
     switch (choice.kind) {
     case CntAddChoice::Heading:
-        Set(t, "Title", choice.title);
-        Set(t, "EntryType", "H");
-        Set(t, "Level", L);
+        t->SetFieldStr("Title", choice.title);
+        t->SetFieldStr("EntryType", "H");
+        t->SetFieldInt("Level", L);
         break;
     case CntAddChoice::Topic:
-        Set(t, "Title", choice.title);
-        Set(t, "EntryType", "T");
-        Set(t, "Level", childLevel);
-        Set(t, "Jump", choice.topic);
-        Set(t, "HelpFile", choice.window.empty() ? choice.file : choice.file + ">" + choice.window);
+        t->SetFieldStr("Title", choice.title);
+        t->SetFieldStr("EntryType", "T");
+        t->SetFieldInt("Level", childLevel);
+        t->SetFieldStr("Jump", choice.topic);
+        t->SetFieldStr("HelpFile", choice.window.empty() ? choice.file : choice.file + ">" + choice.window);
         break;
     case CntAddChoice::Macro:
-        Set(t, "Title", choice.title);
-        Set(t, "EntryType", "M");
-        Set(t, "Level", childLevel);
-        Set(t, "Jump", choice.topic);
+        t->SetFieldStr("Title", choice.title);
+        t->SetFieldStr("EntryType", "M");
+        t->SetFieldInt("Level", childLevel);
+        t->SetFieldStr("Jump", choice.topic);
         break;
     case CntAddChoice::Include:
-        Set(t, "Title", ":include " + choice.title);
-        Set(t, "EntryType", "I");
-        Set(t, "Level", 1);
+        t->SetFieldStr("Title", ":include " + choice.title);
+        t->SetFieldStr("EntryType", "I");
+        t->SetFieldInt("Level", 1);
         break;
     }
     t->Post();
@@ -435,7 +398,7 @@ void AddContentsEntry(editor::EditorContext& ctx, bool above, const ContentsHook
     if (!HasProject(ctx)) return;
     CntAddChoice choice;
     vl::TvlTable* t = ctx.cntTable;
-    if (!t->IsEmpty() && Str(t, "EntryType") == "T") choice.kind = CntAddChoice::Topic;
+    if (!t->IsEmpty() && t->FieldStr("EntryType") == "T") choice.kind = CntAddChoice::Topic;
     if (!hooks.runAddDialog || !hooks.runAddDialog(choice)) return;
     AddContentsEntryWith(ctx, above, choice);
 }
@@ -446,9 +409,9 @@ void MoveContentsEntryRight(editor::EditorContext& ctx, const ContentsHooks& hoo
     std::string kind;
     try {
         if (t->IsEmpty()) return;
-        kind = Str(t, "EntryType");
-        L = Int(t, "Level");
-        S = Int(t, "Sequence");
+        kind = t->FieldStr("EntryType");
+        L = t->FieldInt("Level");
+        S = t->FieldInt("Sequence");
     } catch (const std::exception&) {
         return;
     }
@@ -477,7 +440,7 @@ void MoveContentsEntryRight(editor::EditorContext& ctx, const ContentsHooks& hoo
         return;
     }
     t->Edit();
-    Set(t, "Level", L + 1);
+    t->SetFieldInt("Level", L + 1);
     t->Post();
     if (M > 0) ShiftContentsSubtree(ctx, S, true);
     t->Refresh();
@@ -489,9 +452,9 @@ void MoveContentsEntryLeft(editor::EditorContext& ctx, const ContentsHooks& hook
     std::string kind;
     try {
         if (t->IsEmpty()) return;
-        kind = Str(t, "EntryType");
-        L = Int(t, "Level");
-        S = Int(t, "Sequence");
+        kind = t->FieldStr("EntryType");
+        L = t->FieldInt("Level");
+        S = t->FieldInt("Sequence");
     } catch (const std::exception&) {
         return;
     }
@@ -508,7 +471,7 @@ void MoveContentsEntryLeft(editor::EditorContext& ctx, const ContentsHooks& hook
     PrevContentsEntry prev = GetPrevContentsEntry(ctx, S);
     auto setLevel = [&] {
         t->Edit();
-        Set(t, "Level", L - 1);
+        t->SetFieldInt("Level", L - 1);
         t->Post();
     };
     if (kind == "H") {
@@ -529,7 +492,9 @@ void MoveContentsEntryLeft(editor::EditorContext& ctx, const ContentsHooks& hook
 void ClearAllContents(editor::EditorContext& ctx) {
     if (!HasProject(ctx)) return;
     if (!Confirm(kClearContentsQuestion)) return;
+    db::TBulkTransaction transaction(*ctx.cntShadow);
     DeleteProjectContents(ctx);
+    CommitRows(transaction);
     ctx.cntTable->Refresh();
 }
 
@@ -564,7 +529,7 @@ void UpdateContentsJumps(editor::EditorContext& ctx, long prevHelpId, const std:
     // that matches the other rule is not changed a second time.
     std::vector<std::pair<db::TBookmark, std::string>> changes;
     for (s->First(); !s->Eof(); s->Next()) {
-        const std::string jump = Str(s, "Jump");
+        const std::string jump = s->FieldStr("Jump");
         if (idChanged && jump == oldId)
             changes.emplace_back(s->GetBookmark(), std::to_string(newHelpId));
         else if (contextChanged && jump == prevContextString)
@@ -572,13 +537,14 @@ void UpdateContentsJumps(editor::EditorContext& ctx, long prevHelpId, const std:
     }
     ClearShadowFilter(ctx);
     {
-        RowsTransaction transaction(s->DBHandle());
+        db::TBulkTransaction transaction(*s);
         for (auto& [mark, jump] : changes) {
             s->GotoBookmark(mark);
             s->Edit();
-            Set(s, "Jump", jump);
+            s->SetFieldStr("Jump", jump);
             s->Post();
         }
+        CommitRows(transaction);
     }
     ctx.cntTable->Refresh();
 }
@@ -594,7 +560,7 @@ bool ContextStringOwned(editor::EditorContext& ctx, const std::string& contextSt
     };
     for (c->First(); !c->Eof(); c->Next()) {
         if (c->FieldByName("HelpId")->AsInteger() == exceptHelpId) continue;
-        if (same(Str(c, "ContextString"), contextString)) return true;
+        if (same(c->FieldStr("ContextString"), contextString)) return true;
     }
     return false;
 }

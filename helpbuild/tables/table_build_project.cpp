@@ -5,70 +5,50 @@
 #include <stdexcept>
 
 #include "project/helpers.h"
-#include "engine/api/dbi_api.h"
 #include "data/fields.h"
 
 namespace build {
 
-static bool Editing(db::TDataSet* t) {
-    db::TDataSetState s = t->State();
-    return s == db::dsEdit || s == db::dsInsert || s == db::dsSetKey;
-}
-
-static std::string Text(db::TDataSet* t, const char* field) {
-    db::TField* f = t->FindField(field);
-    return f ? f->AsString() : std::string();
-}
-
-static std::uint32_t Colour(db::TDataSet* t, const char* field, std::uint32_t fallback) {
-    try {
-        db::TField* f = t->FindField(field);
-        if (!f || f->IsNull()) return fallback;
-        return static_cast<std::uint32_t>(f->AsInteger());
-    } catch (...) {
-        return fallback;
-    }
-}
-
 ProjectFields TableBuildProject::Project() {
     db::TDataSet* m = ctx_.mainTable;
     ProjectFields p;
-    p.application = Text(m, "Application");
-    p.helpTitle = Text(m, "HelpTitle");
-    p.dosName = Text(m, "DosName");
-    p.name16 = Text(m, "16bitName");
-    p.projectDir = Text(m, "ProjectDir");
-    p.graphicsDir = Text(m, "GraphicsDir");
-    p.compile = Text(m, "Compile");
-    p.compress = Text(m, "Compress");
-    p.copyright = Text(m, "Copyright");
-    p.citation = Text(m, "Citation");
-    p.iconFile = Text(m, "IconFile");
-    p.coLetWindowsDecide = Text(m, "CoLetWindowsDecide");
-    p.stayOnTop = Text(m, "StayOnTop");
-    p.wx = Text(m, "Wx");
-    p.wy = Text(m, "Wy");
-    p.ww = Text(m, "Ww");
-    p.wh = Text(m, "Wh");
-    p.secondaryWindow = Text(m, "SecondaryWindow");
-    p.secondaryWindowTitle = Text(m, "SecondaryWindowTitle");
-    p.secondaryWindowColor = Text(m, "SecondaryWindowColor");
-    p.secondStayOnTop = Text(m, "SecondStayOnTop");
-    p.gx = Text(m, "Gx");
-    p.gy = Text(m, "Gy");
-    p.gw = Text(m, "Gw");
-    p.gh = Text(m, "Gh");
-    p.addButton1 = Text(m, "AddButton1");
-    p.addButton2 = Text(m, "AddButton2");
-    p.addButton3 = Text(m, "AddButton3");
-    p.useFilteredPagesOnly = Text(m, "UseFilteredPagesOnly");
-    p.autogenerateContents = Text(m, "AutogenerateContents");
-    p.autogeneratePrjFile = Text(m, "AutogeneratePRJfile");
-    p.autoGenerateCntFile = Text(m, "AutoGenerateCntFile");
-    p.contentsFilter = Text(m, "ContentsFilter");
-    p.keptHpj = Text(m, "Comments");
-    p.scrollColor = scrollColor ? *scrollColor : Colour(m, "ScrollColor", 0xFFFFFF);
-    p.nonscrollColor = nonscrollColor ? *nonscrollColor : Colour(m, "NonscrollColor", 0xC0C0C0);
+    p.application = m->FieldStr("Application");
+    p.helpTitle = m->FieldStr("HelpTitle");
+    p.dosName = m->FieldStr("DosName");
+    p.name16 = m->FieldStr("16bitName");
+    p.projectDir = m->FieldStr("ProjectDir");
+    p.graphicsDir = m->FieldStr("GraphicsDir");
+    p.compile = m->FieldStr("Compile");
+    p.compress = m->FieldStr("Compress");
+    p.copyright = m->FieldStr("Copyright");
+    p.citation = m->FieldStr("Citation");
+    p.iconFile = m->FieldStr("IconFile");
+    p.coLetWindowsDecide = m->FieldStr("CoLetWindowsDecide");
+    p.stayOnTop = m->FieldStr("StayOnTop");
+    p.wx = m->FieldStr("Wx");
+    p.wy = m->FieldStr("Wy");
+    p.ww = m->FieldStr("Ww");
+    p.wh = m->FieldStr("Wh");
+    p.secondaryWindow = m->FieldStr("SecondaryWindow");
+    p.secondaryWindowTitle = m->FieldStr("SecondaryWindowTitle");
+    p.secondaryWindowColor = m->FieldStr("SecondaryWindowColor");
+    p.secondStayOnTop = m->FieldStr("SecondStayOnTop");
+    p.gx = m->FieldStr("Gx");
+    p.gy = m->FieldStr("Gy");
+    p.gw = m->FieldStr("Gw");
+    p.gh = m->FieldStr("Gh");
+    p.addButton1 = m->FieldStr("AddButton1");
+    p.addButton2 = m->FieldStr("AddButton2");
+    p.addButton3 = m->FieldStr("AddButton3");
+    p.useFilteredPagesOnly = m->FieldStr("UseFilteredPagesOnly");
+    p.autogenerateContents = m->FieldStr("AutogenerateContents");
+    p.autogeneratePrjFile = m->FieldStr("AutogeneratePRJfile");
+    p.autoGenerateCntFile = m->FieldStr("AutoGenerateCntFile");
+    p.contentsFilter = m->FieldStr("ContentsFilter");
+    p.keptHpj = m->FieldStr("Comments");
+    p.scrollColor = scrollColor ? *scrollColor : static_cast<std::uint32_t>(m->FieldInt("ScrollColor", 0xFFFFFF));
+    p.nonscrollColor =
+        nonscrollColor ? *nonscrollColor : static_cast<std::uint32_t>(m->FieldInt("NonscrollColor", 0xC0C0C0));
     p.projectFolder = editor::ProjectFolderOrProgramDir(p.projectDir, ctx_.ProgramDir);
     p.graphicsFolder = editor::ProjectFolder(p.graphicsDir, ctx_.ProgramDir);
     return p;
@@ -76,13 +56,13 @@ ProjectFields TableBuildProject::Project() {
 
 bool TableBuildProject::PostPendingEdits() {
     for (db::TDataSet* t : {static_cast<db::TDataSet*>(ctx_.detailTable), static_cast<db::TDataSet*>(ctx_.mainTable)}) {
-        if (!Editing(t)) continue;
+        if (!t->IsEditing()) continue;
         try {
             t->Post();
         } catch (...) {
         }
     }
-    return !Editing(ctx_.detailTable) && !Editing(ctx_.mainTable);
+    return !ctx_.detailTable->IsEditing() && !ctx_.mainTable->IsEditing();
 }
 
 void TableBuildProject::SetCompile(const std::string& value) {
@@ -121,27 +101,27 @@ bool TableBuildProject::NextPage() {
 PageRow TableBuildProject::CurrentPage(bool withTexts) {
     db::TDataSet* c = ctx_.CdetailTable;
     PageRow r;
-    r.topicPopup = Text(c, "TopicPopup");
+    r.topicPopup = c->FieldStr("TopicPopup");
     db::TField* id = c->FindField("HelpId");
     r.helpId = id && !id->IsNull() ? static_cast<std::int32_t>(id->AsInteger()) : 0;
-    r.contextString = Text(c, "ContextString");
-    r.title = Text(c, "Title");
-    r.keys = Text(c, "Keys");
-    r.browseName = Text(c, "BrowseName");
-    r.browseId = Text(c, "BrowseId");
-    r.bFootnote = Text(c, "BFootnote");
-    r.aFootnote = Text(c, "AFootnote");
-    r.macroFootnote = Text(c, "MacroFootnote");
-    r.titleUserModified = Text(c, "TitleUserModified");
+    r.contextString = c->FieldStr("ContextString");
+    r.title = c->FieldStr("Title");
+    r.keys = c->FieldStr("Keys");
+    r.browseName = c->FieldStr("BrowseName");
+    r.browseId = c->FieldStr("BrowseId");
+    r.bFootnote = c->FieldStr("BFootnote");
+    r.aFootnote = c->FieldStr("AFootnote");
+    r.macroFootnote = c->FieldStr("MacroFootnote");
+    r.titleUserModified = c->FieldStr("TitleUserModified");
     if (withTexts) {
-        r.fullTitle = Text(c, "FullTitle");
-        r.helpText = Text(c, "HelpText");
-        r.prepared = Text(c, "Prepared");
+        r.fullTitle = c->FieldStr("FullTitle");
+        r.helpText = c->FieldStr("HelpText");
+        r.prepared = c->FieldStr("Prepared");
     }
     return r;
 }
 
-std::string TableBuildProject::CurrentPrepared() { return Text(ctx_.CdetailTable, "Prepared"); }
+std::string TableBuildProject::CurrentPrepared() { return ctx_.CdetailTable->FieldStr("Prepared"); }
 
 void TableBuildProject::StorePrepared(const std::string& record, const std::string* helpText) {
     db::TDataSet* c = ctx_.CdetailTable;
@@ -159,28 +139,27 @@ void TableBuildProject::StorePrepared(const std::string& record, const std::stri
 
 void TableBuildProject::BeginStoringRecords() {
     EndStoringRecords(true);
-    const std::uint32_t database = ctx_.CdetailTable->DBHandle();
     // Without a transaction each record still posts (and syncs) on its own.
-    if (database != 0 && qv::DbiBeginTran(database, 0, transaction_) == 0) transactionDb_ = database;
+    storing_.emplace(*ctx_.CdetailTable, db::TBulkTransaction::Keep);
 }
 
 void TableBuildProject::EndStoringRecords(bool keep) {
-    if (transactionDb_ == 0) return;
-    const std::uint32_t database = transactionDb_;
-    transactionDb_ = 0;
-    if (qv::DbiEndTran(database, transaction_, keep ? 0 : 2) != 0 && keep)
-        throw std::runtime_error("the pages' build records could not be saved");
+    if (!storing_) return;
+    if (!keep) storing_->Rollback();
+    const bool saved = storing_->Commit();  // after a rollback there is nothing left to commit
+    storing_.reset();
+    if (!saved) throw std::runtime_error("the pages' build records could not be saved");
 }
 
 std::string TableBuildProject::HeaderRtf() {
     if (useFontRegistry) {
         vl::TvlTable* f = ctx_.tblFont;
-        const std::string app = Text(ctx_.mainTable, "Application");
+        const std::string app = ctx_.mainTable->FieldStr("Application");
         for (f->First(); !f->Eof(); f->Next())
-            if (Text(f, "Application") == app) return Text(f, "RtfHeader");
+            if (f->FieldStr("Application") == app) return f->FieldStr("RtfHeader");
     }
     ctx_.prefsTable->First();
-    return Text(ctx_.prefsTable, "RtfHeader");
+    return ctx_.prefsTable->FieldStr("RtfHeader");
 }
 
 void TableBuildProject::ReplaceContents(const std::vector<ContentsRow>& rows) {
@@ -188,14 +167,17 @@ void TableBuildProject::ReplaceContents(const std::vector<ContentsRow>& rows) {
     s->vlFilter().Clear();
     s->ApplyFilter();
     s->First();
+    // The old rows go and the new come in as one transaction, not a disk
+    // sync a row.
+    db::TBulkTransaction transaction(*s, db::TBulkTransaction::Keep);
     while (!s->Eof()) s->Delete();
     db::TDataSet* m = ctx_.mainTable;
-    if (!Editing(m)) m->Edit();
+    if (!m->IsEditing()) m->Edit();
     for (const char* f : {"CntTabs", "CntLinkFiles", "CntIndexFiles"}) m->FieldByName(f)->SetAsString("");
     m->Post();
     for (const ContentsRow& r : rows) {
         s->Append();
-        s->FieldByName("Application")->SetAsString(Text(m, "Application"));
+        s->FieldByName("Application")->SetAsString(m->FieldStr("Application"));
         s->FieldByName("Sequence")->SetAsInteger(r.sequence);
         s->FieldByName("Level")->SetAsInteger(r.level);
         s->FieldByName("EntryType")->SetAsString(r.entryType);
@@ -203,6 +185,7 @@ void TableBuildProject::ReplaceContents(const std::vector<ContentsRow>& rows) {
         s->FieldByName("Jump")->SetAsString(r.jump);
         s->Post();
     }
+    if (!transaction.Commit()) throw std::runtime_error("the contents could not be saved");
     ctx_.cntTable->Refresh();
     ctx_.CdetailTable->First();
 }
@@ -225,7 +208,7 @@ BuildEnvironment MakeBuildEnvironment(editor::EditorContext& ctx) {
     return env;
 }
 
-std::string TableCompileOptions::Field(const std::string& name) { return Text(ctx_.mainTable, name.c_str()); }
+std::string TableCompileOptions::Field(const std::string& name) { return ctx_.mainTable->FieldStr(name); }
 
 void TableCompileOptions::EditField(const std::string& name, const std::string& value) {
     db::TDataSet* m = ctx_.mainTable;
@@ -233,7 +216,7 @@ void TableCompileOptions::EditField(const std::string& name, const std::string& 
     m->FieldByName(name)->SetAsString(value);
 }
 
-bool TableCompileOptions::Editing() { return build::Editing(ctx_.mainTable); }
+bool TableCompileOptions::Editing() { return ctx_.mainTable->IsEditing(); }
 
 void TableCompileOptions::Post() { ctx_.mainTable->Post(); }
 

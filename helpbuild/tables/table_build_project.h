@@ -8,6 +8,7 @@
 #include <optional>
 
 #include "helpbuild/build_project.h"
+#include "data/bulk_transaction.h"
 #include "project/editor_context.h"
 
 namespace build {
@@ -32,7 +33,8 @@ public:
     PageRow CurrentPage(bool withTexts) override;
     std::string CurrentPrepared() override;
     void StorePrepared(const std::string& record, const std::string* helpText) override;
-    // One engine transaction on the page table's database.
+    // One engine transaction on the page table's database, kept when the
+    // project goes without an end.
     void BeginStoringRecords() override;
     void EndStoringRecords(bool keep) override;
     std::string HeaderRtf() override;
@@ -40,8 +42,7 @@ public:
 
 private:
     editor::EditorContext& ctx_;
-    std::uint32_t transactionDb_ = 0;
-    std::uint32_t transaction_ = 0;
+    std::optional<db::TBulkTransaction> storing_;
 };
 
 }  // namespace build

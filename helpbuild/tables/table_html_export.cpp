@@ -5,20 +5,15 @@
 #include "helpbuild/build_driver.h"
 #include "project/helpers.h"
 #include "project/project_tables.h"
-#include "engine/api/dbi_api.h"
 #include "platform/core/codepage.h"
 #include "platform/core/files.h"
 #include "platform/core/paths.h"
+#include "data/bulk_transaction.h"
 #include "data/fields.h"
 
 namespace build {
 
 namespace {
-
-std::string Text(db::TDataSet* t, const char* field) {
-    db::TField* f = t->FindField(field);
-    return f ? f->AsString() : std::string();
-}
 
 vl::TvlTable* MakeTable(plat::TComponent* owner, const char* name, const char* file) {
     auto* t = new vl::TvlTable(owner);
@@ -66,44 +61,28 @@ TableHtmlExport::~TableHtmlExport() {
 
 std::vector<std::string> TableHtmlExport::ProjectNames() {
     std::vector<std::string> names;
-    for (mainTable->First(); !mainTable->Eof(); mainTable->Next()) names.push_back(Text(mainTable, "Application"));
+    for (mainTable->First(); !mainTable->Eof(); mainTable->Next()) names.push_back(mainTable->FieldStr("Application"));
     return names;
 }
 
 bool TableHtmlExport::SelectProject(const std::string& application) {
     for (mainTable->First(); !mainTable->Eof(); mainTable->Next())
-        if (Text(mainTable, "Application") == application) return true;
+        if (mainTable->FieldStr("Application") == application) return true;
     return false;
 }
 
-std::string TableHtmlExport::Field(const std::string& name) { return Text(mainTable, name.c_str()); }
+std::string TableHtmlExport::Field(const std::string& name) { return mainTable->FieldStr(name); }
 
 bool TableHtmlExport::ExportTableOpen() const { return tblHtml->Active(); }
 
 namespace {
 
 // Rows written or deleted one after another outside a transaction are each
-// synced to disk on their own; inside one, once for the lot.
-class TableTransaction {
-public:
-    explicit TableTransaction(std::uint32_t database) {
-        if (database != 0 && qv::DbiBeginTran(database, 0, tr_) == 0) db_ = database;
-    }
-    ~TableTransaction() {
-        if (db_ != 0) qv::DbiEndTran(db_, tr_, 2);
-    }
-    TableTransaction(const TableTransaction&) = delete;
-    TableTransaction& operator=(const TableTransaction&) = delete;
-    void Commit() {
-        const std::uint32_t db = db_;
-        db_ = 0;
-        if (db != 0 && qv::DbiEndTran(db, tr_, 0) != 0) throw std::runtime_error("the export table could not be saved");
-    }
-
-private:
-    std::uint32_t db_ = 0;
-    std::uint32_t tr_ = 0;
-};
+// synced to disk on their own; inside one, once for the lot, and a failure
+// takes them all back.
+void CommitExportRows(db::TBulkTransaction& rows) {
+    if (!rows.Commit()) throw std::runtime_error("the export table could not be saved");
+}
 
 }  // namespace
 
@@ -125,9 +104,9 @@ void TableHtmlExport::OpenExportTable() {
     for (const char* f : {"HelpId", "Title"}) tblHtml->FieldByName(f)->ReadOnly = false;
     tblHtml->First();
     if (tblHtml->Eof()) return;
-    TableTransaction transaction(tblHtml->DBHandle());
+    db::TBulkTransaction transaction(*tblHtml, db::TBulkTransaction::TakeBack);
     while (!tblHtml->Eof()) tblHtml->Delete();
-    transaction.Commit();
+    CommitExportRows(transaction);
 }
 
 void TableHtmlExport::AssignHtmlFileNames(bool longNames, bool ignorePopups) {
@@ -142,27 +121,26 @@ void TableHtmlExport::AssignHtmlFileNames(bool longNames, bool ignorePopups) {
     // Names first, so each row is posted once with its own.
     std::vector<HtmlNameSource> sources;
     for (tblItems->First(); !tblItems->Eof(); tblItems->Next())
-        sources.push_back({Text(tblItems, "ContextString"), Text(tblItems, "Title"),
+        sources.push_back({tblItems->FieldStr("ContextString"), tblItems->FieldStr("Title"),
                            static_cast<std::int32_t>(tblItems->FieldByName("HelpId")->AsInteger())});
     const std::vector<std::string> names = build::AssignHtmlFileNames(sources, longNames);
-    // The rows go in as one engine transaction: one disk sync for the lot
-    // instead of several a row; a failure takes them all back.
-    TableTransaction transaction(tblHtml->DBHandle());
+    // The rows go in as one engine transaction.
+    db::TBulkTransaction transaction(*tblHtml, db::TBulkTransaction::TakeBack);
     std::size_t i = 0;
     for (tblItems->First(); !tblItems->Eof() && i < names.size(); tblItems->Next(), ++i) {
         tblHtml->Append();
         for (const char* f : {"Application", "TopicPopup", "Title", "HelpText", "Keys", "BrowseName", "FullTitle"})
-            tblHtml->FieldByName(f)->SetAsString(Text(tblItems, f));
+            tblHtml->FieldByName(f)->SetAsString(tblItems->FieldStr(f));
         for (const char* f : {"HelpId", "BrowseId"}) {
             db::TField* from = tblItems->FieldByName(f);
             if (from->IsNull()) tblHtml->FieldByName(f)->Clear();
             else tblHtml->FieldByName(f)->SetAsInteger(from->AsInteger());
         }
-        tblHtml->FieldByName("MacroFootnote")->SetAsString(Text(tblItems, "ContextString"));
+        tblHtml->FieldByName("MacroFootnote")->SetAsString(tblItems->FieldStr("ContextString"));
         tblHtml->FieldByName("ContextString")->SetAsString(names[i]);
         tblHtml->Post();
     }
-    transaction.Commit();
+    CommitExportRows(transaction);
     tblItems->vlFilter().Clear();
     tblItems->ApplyFilter();
     tblHtml->First();
@@ -171,12 +149,12 @@ void TableHtmlExport::AssignHtmlFileNames(bool longNames, bool ignorePopups) {
 
 bool TableHtmlExport::ValidateHtmlFileNames() {
     if (!tblHtml->Active()) return false;
-    if (tblHtml->State() == db::dsEdit || tblHtml->State() == db::dsInsert) tblHtml->Post();
+    if (tblHtml->IsEditing()) tblHtml->Post();
     HtmlNameList seen;
     tblHtml->DisableControls();
     bool ok = true;
     for (tblHtml->First(); !tblHtml->Eof(); tblHtml->Next()) {
-        const std::string name = Text(tblHtml, "ContextString");
+        const std::string name = tblHtml->FieldStr("ContextString");
         if (name.empty()) {
             ShowWarning("Warning", "Every page needs a filename. Please ensure that all pages have filenames.");
             ok = false;
@@ -202,7 +180,7 @@ bool TableHtmlExport::ValidateHtmlFileNames() {
 
 void TableHtmlExport::DeleteCurrentPage() {
     if (!tblHtml->Active() || (tblHtml->Eof() && tblHtml->Bof())) return;
-    if (tblHtml->State() == db::dsEdit || tblHtml->State() == db::dsInsert) tblHtml->Cancel();
+    if (tblHtml->IsEditing()) tblHtml->Cancel();
     tblHtml->Delete();
     indexed_ = false;
 }
@@ -213,7 +191,7 @@ int TableHtmlExport::Count() { return tblHtml->Active() ? tblHtml->RecordCount()
 
 bool TableHtmlExport::First() {
     if (!tblHtml->Active()) return false;
-    if (tblHtml->State() == db::dsEdit || tblHtml->State() == db::dsInsert) tblHtml->Post();
+    if (tblHtml->IsEditing()) tblHtml->Post();
     // Names edited by hand are what the links must find.
     if (tblLoc->Active()) tblLoc->Refresh();
     else tblLoc->Open();
@@ -229,16 +207,16 @@ bool TableHtmlExport::Next() {
 
 HtmlExportRow TableHtmlExport::Current(bool withTexts) {
     HtmlExportRow r;
-    r.name = Text(tblHtml, "ContextString");
+    r.name = tblHtml->FieldStr("ContextString");
     db::TField* id = tblHtml->FieldByName("HelpId");
     r.helpId = id->IsNull() ? 0 : static_cast<std::int32_t>(id->AsInteger());
-    r.contextString = Text(tblHtml, "MacroFootnote");
-    r.topicPopup = Text(tblHtml, "TopicPopup");
-    r.title = Text(tblHtml, "Title");
-    r.keys = Text(tblHtml, "Keys");
+    r.contextString = tblHtml->FieldStr("MacroFootnote");
+    r.topicPopup = tblHtml->FieldStr("TopicPopup");
+    r.title = tblHtml->FieldStr("Title");
+    r.keys = tblHtml->FieldStr("Keys");
     if (withTexts) {
-        r.fullTitle = Text(tblHtml, "FullTitle");
-        r.helpText = Text(tblHtml, "HelpText");
+        r.fullTitle = tblHtml->FieldStr("FullTitle");
+        r.helpText = tblHtml->FieldStr("HelpText");
     }
     return r;
 }
@@ -252,10 +230,10 @@ void TableHtmlExport::IndexLookups() {
     if (!tblLoc->Active()) tblLoc->Open();
     tblLoc->DisableControls();
     for (tblLoc->First(); !tblLoc->Eof(); tblLoc->Next()) {
-        const std::string name = Text(tblLoc, "ContextString");
+        const std::string name = tblLoc->FieldStr("ContextString");
         db::TField* id = tblLoc->FieldByName("HelpId");
         if (!id->IsNull()) byHelpId_.emplace(static_cast<std::int32_t>(id->AsInteger()), name);
-        const std::string context = Text(tblLoc, "MacroFootnote");
+        const std::string context = tblLoc->FieldStr("MacroFootnote");
         if (!context.empty()) byContext_.emplace(plat::AnsiUpperCase(context), name);
     }
     tblLoc->EnableControls();

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "helpbuild/cnt_file.h"
+#include "platform/core/string_list.h"
 #include "tests/support/test_support.h"
 
 namespace {
@@ -198,7 +199,7 @@ TEST(CntFile, ExplorerShowsLargeContents) {
 TEST(CntFile, CorpusContentsReadsAndWritesBackLineForLine) {
     TAVRIN_REQUIRE_CORPUS();
     const std::string text = testsupport::ReadFileBytes(testsupport::CorpusFile("hlp/Eudora.cnt"));
-    std::vector<std::string> lines = SplitCntLines(text);
+    std::vector<std::string> lines = plat::SplitLines(text);
     CntReadResult r = ParseCntFile(text);
     ASSERT_TRUE(r.Ok()) << r.error;
     // One row per entry line, titles and jumps in full.

@@ -7,9 +7,11 @@ namespace {
 
 using build::FilesEntry;
 
-TEST(ImportHpj, LinesEndAtCrLfAndCrLf) {
-    EXPECT_EQ(build::SplitLines("a\rb\nc\r\nd"), (std::vector<std::string>{"a", "b", "c", "d"}));
-    EXPECT_EQ(build::SplitLines("a\r\n\r\nb\r\n"), (std::vector<std::string>{"a", "", "b"}));
+TEST(ImportHpj, SectionLinesEndAtCrLfAndCrLf) {
+    const auto section = build::HpjSection("[OPTIONS]\ra\rb\nc\r\n\r\nd\r\n[MAP]\r\nx", "options");
+    ASSERT_TRUE(section.has_value());
+    EXPECT_EQ(*section, (std::vector<std::string>{"a", "b", "c", "", "d"}));
+    EXPECT_EQ(build::HpjValue("[OPTIONS]\rTITLE=Lone CR\rCOPYRIGHT=x", "OPTIONS", "Title"), "Lone CR");
 }
 
 TEST(ImportHpj, OptionsInAnyCaseWithDefaults) {

@@ -22,6 +22,7 @@
 #include "engine/api/dbi_api.h"
 #include "platform/core/codepage.h"
 #include "platform/core/ini_file.h"
+#include "platform/core/string_list.h"
 #include "project/tests/editor_test_support.h"
 #include "data/fields.h"
 #include "richtext/io/text_reader.h"
@@ -704,7 +705,7 @@ TEST(ImportProject, ContentsJumpsReachTheirConvertedPages) {
             fx.ctx.CdetailTable->FieldByName("Title")->AsString();
     ASSERT_EQ(fx.cntFiles.size(), 1u);
     const std::string written = testsupport::ReadFileBytes(plat::NativePath(fx.cntFiles[0]));
-    const std::vector<std::string> lines = build::SplitLines(written);
+    const std::vector<std::string> lines = plat::SplitLines(written);
     ASSERT_EQ(lines.size(), 10u) << written;
     auto jumpOf = [](const std::string& line) { return line.substr(line.find('=') + 1); };
     const std::string cls = jumpOf(lines[2]);
@@ -753,7 +754,7 @@ TEST(ImportProject, EveryJumpOfARealContentsFileNamesAPage) {
     const std::string written = testsupport::ReadFileBytes(plat::NativePath(fx.cntFiles[0]));
     int jumps = 0;
     std::vector<std::string> missing;
-    for (const std::string& line : build::SplitLines(written)) {
+    for (const std::string& line : plat::SplitLines(written)) {
         const std::size_t eq = line.find('=');
         if (line.empty() || !std::isdigit(static_cast<unsigned char>(line[0])) || eq == std::string::npos) continue;
         ++jumps;
@@ -1051,7 +1052,7 @@ TEST(ImportRoundTrip, EveryCorpusHelpFileThroughImportAndFullBuild) {
         // ":" lines aside).
         int entries = 0;
         if (hasCnt)
-            for (const std::string& line : build::SplitLines(testsupport::ReadFileBytes(plat::NativePath(fx.cntFiles[0]))))
+            for (const std::string& line : plat::SplitLines(testsupport::ReadFileBytes(plat::NativePath(fx.cntFiles[0]))))
                 entries += !line.empty() && line[0] != ':';
         ASSERT_TRUE(fx.ctx.mainTable->FindKey({db::TValue{name}}));
         EXPECT_EQ(fx.ctx.cntShadow->RecordCount(), entries) << fx.Messages();

@@ -10,9 +10,10 @@ using namespace gui;
 
 namespace {
 
-bool Editing(db::TDataSource* s) {
+// The source's page while it is being changed, else null.
+db::TDataSet* EditedPage(db::TDataSource* s) {
     db::TDataSet* d = s ? s->DataSet() : nullptr;
-    return d && (d->State() == db::dsEdit || d->State() == db::dsInsert);
+    return d && d->IsEditing() ? d : nullptr;
 }
 
 }  // namespace
@@ -82,9 +83,10 @@ void TFootnotesForm::Bind(db::TDataSource* pages) {
 }
 
 void TFootnotesForm::Button1Click() {
-    if (!Editing(pages_)) return;
+    db::TDataSet* page = EditedPage(pages_);
+    if (!page) return;
     try {
-        pages_->DataSet()->Post();
+        page->Post();
     } catch (const plat::EAbort&) {
         // A page rule refused and has told why: the dialog stays for a fix.
         SetModalResult(mrNone);
@@ -95,7 +97,7 @@ void TFootnotesForm::Button1Click() {
 }
 
 void TFootnotesForm::Button2Click() {
-    if (Editing(pages_)) pages_->DataSet()->Cancel();
+    if (db::TDataSet* page = EditedPage(pages_)) page->Cancel();
 }
 
 void TFootnotesForm::Button3Click() {
@@ -103,7 +105,7 @@ void TFootnotesForm::Button3Click() {
 }
 
 void ShowFootnotesEditor(db::TDataSource* pages, const std::string& project) {
-    if (Editing(pages)) pages->DataSet()->Post();
+    if (db::TDataSet* page = EditedPage(pages)) page->Post();
     TFootnotesForm form(Application);
     form.Bind(pages);
     form.SetCaption("Footnotes for " + project);

@@ -39,6 +39,20 @@ void StringList::SetObject(int index, void* object) {
     items_[index].object = object;
 }
 
+std::vector<std::string> SplitLines(std::string_view text, EmptyLines empty) {
+    std::vector<std::string> lines;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        std::size_t e = i;
+        while (e < text.size() && text[e] != '\r' && text[e] != '\n') ++e;
+        if (e > i || empty == EmptyLines::Keep) lines.emplace_back(text.substr(i, e - i));
+        if (e < text.size() && text[e] == '\r') ++e;
+        if (e < text.size() && text[e] == '\n') ++e;
+        i = e;
+    }
+    return lines;
+}
+
 int StringList::Add(std::string s, void* object) {
     int index = Count();
     if (sorted_) {
@@ -211,15 +225,7 @@ std::string StringList::Text() const {
 void StringList::SetText(std::string_view text) {
     BeginUpdate();
     items_.clear();
-    std::size_t i = 0;
-    while (i < text.size()) {
-        std::size_t e = i;
-        while (e < text.size() && text[e] != '\r' && text[e] != '\n') ++e;
-        Add(std::string(text.substr(i, e - i)));
-        if (e < text.size() && text[e] == '\r') ++e;
-        if (e < text.size() && text[e] == '\n') ++e;
-        i = e;
-    }
+    for (std::string& line : SplitLines(text)) Add(std::move(line));
     EndUpdate();
 }
 

@@ -16,6 +16,12 @@ namespace plat {
 
 enum class Duplicates { Ignore, Accept, Error };
 
+enum class EmptyLines { Keep, Skip };
+// The lines of a text: CR LF, LF and a lone CR each end a line, and a final
+// line end adds no empty line after it. Text from Windows, Unix and old Mac
+// files, and text typed into a memo, splits the same way.
+std::vector<std::string> SplitLines(std::string_view text, EmptyLines empty = EmptyLines::Keep);
+
 class StringList {
 public:
     StringList() = default;
@@ -62,7 +68,7 @@ public:
 
     // Lines joined with CR LF, each line ended.
     std::string Text() const;
-    // Splits at CR LF, LF or CR; a final line end does not add an empty line.
+    // The lines of SplitLines, empty ones kept.
     void SetText(std::string_view text);
     // Comma-separated, items with blanks, commas or quotes in double quotes.
     std::string CommaText() const;

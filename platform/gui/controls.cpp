@@ -825,9 +825,22 @@ void TWinControl::ScrollWindow(int dx, int dy, const TRect* area) {
     if (impl_->canvas) impl_->canvas->Flush();
     for (TControl* c : controls_)
         if (auto* g = dynamic_cast<TGraphicControl*>(c)) g->canvas_->Flush();
-    if (!qr.isEmpty()) {
-        QImage copy = impl_->buffer.copy(qr);
-        QPainter p(&impl_->buffer);
+    QImage& img = impl_->buffer;
+    const QRect moved = qr.translated(dx, dy).intersected(qr);
+    if (!moved.isEmpty() && dx == 0 && img.depth() == 32) {
+        // Rows of pixels move in place: a grid steps by one row at a time,
+        // and a copy of the whole area through a painter would cost more
+        // than the rest of the step.
+        const std::size_t bytes = static_cast<std::size_t>(moved.width()) * 4;
+        const int from = moved.top() - dy;
+        auto line = [&](int y) { return img.scanLine(y) + static_cast<std::size_t>(moved.left()) * 4; };
+        if (dy < 0)
+            for (int y = 0; y < moved.height(); ++y) std::memmove(line(moved.top() + y), line(from + y), bytes);
+        else
+            for (int y = moved.height() - 1; y >= 0; --y) std::memmove(line(moved.top() + y), line(from + y), bytes);
+    } else if (!qr.isEmpty()) {
+        QImage copy = img.copy(qr);
+        QPainter p(&img);
         p.setClipRect(qr);
         p.drawImage(qr.topLeft() + QPoint(dx, dy), copy);
     }

@@ -4,6 +4,7 @@
 #include "context_string_cases.h"
 #include "editor_test_support.h"
 
+#include "engine/api/dbi_test_hooks.h"
 #include "platform/core/exceptions.h"
 #include "data/fields.h"
 #include "platform/core/dialog_service.h"
@@ -54,7 +55,7 @@ protected:
     }
     void Select(const std::string& name) { ASSERT_TRUE(ctx->mainTable->FindKey({TValue(name)})); }
     // Pages written straight into the table file, past the rules.
-    void RawPages(const std::string& app, std::initializer_list<long> ids) {
+    void RawPages(const std::string& app, const std::vector<long>& ids) {
         vl::TvlTable t(nullptr);
         t.DatabaseName = editor::kTavrinAlias;
         t.SetTableName(editor::kItemTableFile);
@@ -627,6 +628,36 @@ TEST_F(DeleteTopicTest, NoKeepsEverythingAndYesRemovesTheJumps) {
     EXPECT_EQ(PageText(30).hidden, "20");
     EXPECT_EQ(PageText(30).hotSpots, 1);
     EXPECT_EQ(PageText(30).visible, "de");
+}
+
+// Many pages jumping to the deleted topic are rewritten waiting on the disk
+// once for the lot rather than once a page.
+TEST_F(DeleteTopicTest, ManyReferringPagesSyncOnceNotOncePerPage) {
+    constexpr long kPages = 40;
+    std::vector<long> ids;
+    for (long id = 100; id < 100 + kPages; ++id) ids.push_back(id);
+    RawPages("Demo", ids);
+    for (long id : ids) {
+        SetText(id, PageRtf({{"see", 0x0010, 12}, {"12", 0x0100}, {" more", 0}}));
+        Reference(12, id);
+    }
+    std::string status;
+    GoToPage(12);
+    dialogs.Answer(gui::mrYes);
+    dialogs.Answer(gui::mrYes);
+    long syncs = 0;
+    {
+        qv::DbiSyncCounter counter;
+        EXPECT_TRUE(editor::DeleteTopic(*ctx, status));
+        syncs = counter.Syncs();
+    }
+    EXPECT_LT(syncs, kPages);
+    EXPECT_EQ(status, "Jump Integrity updated " + std::to_string(kPages + 3) + " references for helpId 12");
+    EXPECT_EQ(References(), 1);
+    for (long id : {100L, 100 + kPages - 1}) {
+        EXPECT_EQ(PageText(id).hidden, "") << id;
+        EXPECT_EQ(PageText(id).visible, "see more") << id;
+    }
 }
 
 TEST_F(DeleteTopicTest, HelpIdZeroAsksOnceAndLeavesTheReferences) {

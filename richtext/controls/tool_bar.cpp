@@ -238,6 +238,10 @@ void TJDToolBar::SetFontChoice(TJDFontChoice c) {
     fontChoice_ = c;
     if (combos_[1]) FillFontNames(*combos_[1]);
 }
+void TJDToolBar::SetFontNames(const std::vector<std::string>& names) {
+    fontNames_ = names;
+    if (combos_[1]) FillFontNames(*combos_[1]);
+}
 void TJDToolBar::SetShowFont(bool v) {
     showFont_ = v;
     if (combos_[1]) combos_[1]->Invalidate();
@@ -253,9 +257,16 @@ TJDTBCombo* TJDToolBar::Combo(int tag) const { return tag >= 1 && tag <= 6 ? com
 
 void TJDToolBar::FillFontNames(TJDTBCombo& combo) {
     // One font database serves screen and printer here.
+    const std::string shown = combo.Text();
     combo.Items().Clear();
-    if (gui::Screen) combo.Items().Assign(gui::Screen->Fonts());
+    if (!fontNames_.empty()) {
+        for (const std::string& n : fontNames_)
+            if (!n.empty() && combo.Items().IndexOf(n) < 0) combo.Items().Add(n);
+    } else if (gui::Screen) {
+        combo.Items().Assign(gui::Screen->Fonts());
+    }
     trueType_.assign(combo.Items().Count(), 0);
+    combo.SetItemIndex(combo.Items().IndexOf(shown));
 }
 
 void TJDToolBar::BuildCombos() {

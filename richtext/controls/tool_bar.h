@@ -127,6 +127,11 @@ public:
     void Setsel_ListBoxes(TJDIconSet s);
     TJDFontChoice FontChoice() const { return fontChoice_; }
     void SetFontChoice(TJDFontChoice c);
+    // The names the font-name combo lists instead of the FontChoice's fonts
+    // (a document whose font table must stay within a known set); an empty
+    // list goes back to the FontChoice's fonts.
+    const std::vector<std::string>& FontNames() const { return fontNames_; }
+    void SetFontNames(const std::vector<std::string>& names);
     int FontSizeFrom = 0, FontSizeTo = 0;
     bool ShowFont() const { return showFont_; }
     void SetShowFont(bool v);
@@ -184,6 +189,7 @@ private:
 
     TJDIconSet statusIcons_ = 0, actionIcons_ = 0, databaseIcons_ = 0, editIcons_ = 0, listBoxes_ = 0;
     TJDFontChoice fontChoice_ = fsScreenFonts;
+    std::vector<std::string> fontNames_;
     bool showFont_ = false;
     int widthBetweenGroups_ = 0;
     plat::StringList hints_;

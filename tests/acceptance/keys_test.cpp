@@ -15,10 +15,13 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QMenu>
+#include <QMenuBar>
 #include <QScrollBar>
 #include <QWidget>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -523,6 +526,103 @@ TEST(Keys, AHotSpotClickFollowsTheJump) {
     EXPECT_EQ(code, 0);
     EXPECT_NE(hidden.find("Onward2000"), std::string::npos) << hidden;
     EXPECT_EQ(followedTo, "Target");
+}
+
+// The letters the main window answers to with Alt in the view shown: the
+// menus of its bar, its tabs and the labels that lead to a field.
+std::vector<std::pair<char, std::string>> WindowLetters(User& u) {
+    editor::TForm1* form = u.Form();
+    return u.Gui([&] {
+        std::vector<std::pair<char, std::string>> out;
+        auto letter = [&](const std::string& caption) {
+            for (std::size_t i = 0; i + 1 < caption.size(); ++i) {
+                if (caption[i] != '&') continue;
+                if (caption[i + 1] == '&') {
+                    ++i;
+                    continue;
+                }
+                out.emplace_back(static_cast<char>(std::tolower(static_cast<unsigned char>(caption[i + 1]))), caption);
+                return;
+            }
+        };
+        if (QMenuBar* bar = form->Widget()->findChild<QMenuBar*>())
+            for (QAction* a : bar->actions())
+                if (a->isVisible()) letter(a->text().toStdString());
+        for (int i = 0; i < form->TabBook->PageCount(); ++i) letter(form->TabBook->Pages(i)->Caption());
+        for (int i = 0; i < form->ComponentCount(); ++i)
+            if (auto* l = dynamic_cast<gui::TLabel*>(form->Components(i)))
+                if (l->FocusControl() && l->Showing() && l->ShowAccelChar) letter(l->Caption());
+        return out;
+    });
+}
+
+// Alt and a letter from inside the page: each letter belongs to one menu,
+// tab or field label of the window, in every view, and does what it shows.
+TEST(Keys, EachAltLetterOfTheMainWindowHasOneOwner) {
+    ProgramFolder home;
+    struct Case {
+        const char* keys;
+        const char* expect;  // "view:", "menu:" or "focus:" and what
+    };
+    const std::vector<Case> cases = {
+        {"alt+i", "menu:&Inheritance"},  {"alt+v", "view:Filter"}, {"alt+o", "view:Contents"},
+        {"alt+u", "focus:editCntJump"},  {"alt+m", "view:Max"},    {"alt+j", "focus:ApplicationFld"},
+        {"alt+a", "focus:DosNameFld"},   {"alt+p", "focus:HelpTitleFld"}, {"alt+s", "view:Split"},
+        {"alt+r", "menu:Fo&rmat"},       {"alt+l", "menu:Fi&lter"},       {"alt+c", "menu:&Compile"},
+    };
+    std::vector<std::string> seen(cases.size()), shared;
+    const int code = RunProgram([&](User& u) {
+        ASSERT_TRUE(acceptance::MainWindowReady(u));
+        ASSERT_TRUE(NewProjectByKeys(u, "Letters", "LETTERS"));
+        editor::TForm1* form = u.Form();
+        auto views = [&] {
+            return std::vector<std::string>{editor::kSplitViewPage, editor::kMaxViewPage, editor::kFilterViewPage,
+                                            editor::kContentsPage};
+        };
+        for (const std::string& view : views()) {
+            u.Gui([&] {
+                form->TabBook->SetActivePageName(view);
+                form->TabBookClick();
+            });
+            const auto letters = WindowLetters(u);
+            for (std::size_t i = 0; i < letters.size(); ++i)
+                for (std::size_t j = i + 1; j < letters.size(); ++j)
+                    if (letters[i].first == letters[j].first)
+                        shared.push_back(view + ": " + letters[i].second + " and " + letters[j].second);
+        }
+        u.Gui([&] {
+            form->TabBook->SetActivePageName(editor::kSplitViewPage);
+            form->TabBookClick();
+        });
+        u.Click(u.Control("HelpText"));
+        for (std::size_t k = 0; k < cases.size(); ++k) {
+            const std::string before = u.Gui([&] { return form->CurrentView(); });
+            u.Keys(cases[k].keys);
+            const std::string expect = cases[k].expect;
+            const std::string kind = expect.substr(0, expect.find(':') + 1);
+            auto now = [&] {
+                if (QWidget* p = QApplication::activePopupWidget())
+                    if (auto* m = qobject_cast<QMenu*>(p)) return "menu:" + m->menuAction()->text().toStdString();
+                if (form->CurrentView() != before) {
+                    std::string v = form->CurrentView();
+                    v.erase(std::remove(v.begin(), v.end(), '&'), v.end());
+                    return "view:" + v.substr(0, v.find(' '));
+                }
+                gui::TWinControl* a = form->ActiveControl();
+                return "focus:" + (a ? a->Name() : std::string());
+            };
+            u.WaitUntil([&] { return now() == expect; }, 3000);
+            seen[k] = u.Gui(now);
+            if (kind == "menu:") {
+                u.Keys("Escape");
+                u.WaitUntil([] { return QApplication::activePopupWidget() == nullptr; }, 3000);
+                u.Keys("Escape");
+            }
+        }
+    });
+    EXPECT_EQ(code, 0);
+    for (const std::string& s : shared) ADD_FAILURE() << "one Alt letter for two: " << s;
+    for (std::size_t k = 0; k < cases.size(); ++k) EXPECT_EQ(seen[k], cases[k].expect) << cases[k].keys;
 }
 
 }  // namespace

@@ -329,29 +329,33 @@ void User::Keys(const std::string& keys) {
 
 void User::Type(const std::string& text) { RunXdotool({"type", "--delay", "30", text}); }
 
-void User::ClickAt(QWidget* widget, int x, int y) {
+QPoint User::OnScreen(QWidget* widget, int x, int y) {
     // Qt places widgets in device-independent pixels; the X server, and so
     // xdotool, counts the screen's own pixels. At a scale factor other than
     // 1 the two differ, and a click at Qt's coordinates lands elsewhere.
-    const QPoint at = Gui([&] {
+    return Gui([&] {
         const QPointF logical = widget->mapToGlobal(QPointF(x, y));
         const QScreen* screen = widget->screen();
         const QPointF origin = screen ? QPointF(screen->geometry().topLeft()) : QPointF();
         const qreal ratio = widget->devicePixelRatio();
         return (origin + (logical - origin) * ratio).toPoint();
     });
+}
+
+void User::ClickAt(QWidget* widget, int x, int y) {
+    const QPoint at = OnScreen(widget, x, y);
     RunXdotool({"mousemove", "--sync", std::to_string(at.x()), std::to_string(at.y())});
     RunXdotool({"click", "1"});
 }
 
 void User::RightClickAt(QWidget* widget, int x, int y) {
-    const QPoint at = Gui([&] { return widget->mapToGlobal(QPoint(x, y)); });
+    const QPoint at = OnScreen(widget, x, y);
     RunXdotool({"mousemove", "--sync", std::to_string(at.x()), std::to_string(at.y())});
     RunXdotool({"click", "3"});
 }
 
 void User::DoubleClickAt(QWidget* widget, int x, int y) {
-    const QPoint at = Gui([&] { return widget->mapToGlobal(QPoint(x, y)); });
+    const QPoint at = OnScreen(widget, x, y);
     RunXdotool({"mousemove", "--sync", std::to_string(at.x()), std::to_string(at.y())});
     RunXdotool({"click", "--repeat", "2", "--delay", "80", "1"});
 }

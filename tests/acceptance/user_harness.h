@@ -14,6 +14,7 @@
 #include "tests/support/test_support.h"
 
 #include <QImage>
+#include <QPoint>
 #include <QRect>
 #include <QString>
 
@@ -137,6 +138,8 @@ private:
     std::size_t startupBoxes_ = 0;
     void RunOnGui(const std::function<void()>& question);
     void RunXdotool(const std::vector<std::string>& args);
+    // Where a point of `widget` is in the X server's own pixels.
+    QPoint OnScreen(QWidget* widget, int x, int y);
 };
 
 // Starts the program on the folder the environment names, as main() does,

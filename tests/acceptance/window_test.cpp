@@ -20,6 +20,7 @@
 #include <QWidget>
 #include <QWindow>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
@@ -120,6 +121,95 @@ TEST(Window, TheSplitViewBarFormatsTheSelectedText) {
     EXPECT_EQ(chosen, "14");
     EXPECT_GT(sized, bold + bold / 5) << "bold " << bold << ", size 14 " << sized;
     EXPECT_TRUE(std::regex_search(afterSize, std::regex(R"(\\fs28[ \\{][^}]*MWHB mwhb MWHB)"))) << afterSize;
+}
+
+// The bars' font lists offer the project's registered fonts (what the page
+// header's font table holds), not whatever the screen has installed; a
+// font chosen from the open list gives the selected words that font in the
+// editor and in the stored page.
+TEST(Window, TheBarsListTheProjectFontsAndApplyTheChosenOne) {
+    ProgramFolder home;
+    std::vector<std::string> registry;
+    std::vector<std::vector<std::string>> listed(2);
+    std::string chosen, shownInEditor, stored;
+    const int code = RunProgram([&](User& u) {
+        ASSERT_TRUE(acceptance::MainWindowReady(u));
+        ASSERT_TRUE(acceptance::NewProjectByKeys(u, "Fonts", "FONTS"));
+        editor::TForm1* form = u.Form();
+        registry = u.Gui([&] {
+            std::vector<std::string> out;
+            db::TDataSet* t = form->ctx->tblFont;
+            std::string lines = t->FieldByName("FontList")->AsString(), line;
+            for (char c : lines + "\n")
+                if (c == '\r' || c == '\n') {
+                    if (!line.empty()) out.push_back(line);
+                    line.clear();
+                } else {
+                    line += c;
+                }
+            return out;
+        });
+        int i = 0;
+        for (const char* name : {"JDToolBar1", "JDToolBar2"}) {
+            listed[i++] = u.Gui([&] {
+                std::vector<std::string> out;
+                auto* bar = dynamic_cast<richtext::TJDToolBar*>(form->FindComponent(name));
+                if (bar && bar->Combo(1))
+                    for (int k = 0; k < bar->Combo(1)->Items().Count(); ++k) out.push_back(bar->Combo(1)->Items()[k]);
+                return out;
+            });
+        }
+        ASSERT_TRUE(acceptance::TypeIntoPage(u, "\rMWHB mwhb MWHB"));
+        u.Keys("End shift+Home");
+        auto* bar = u.Gui([&] { return dynamic_cast<richtext::TJDToolBar*>(form->FindComponent("JDToolBar1")); });
+        ASSERT_TRUE(bar);
+        richtext::TJDTBCombo* names = u.Gui([&] { return bar->Combo(1); });
+        ASSERT_TRUE(names);
+        QWidget* box = u.WidgetOf(names);
+        const QSize size = u.Gui([&] { return box->size(); });
+        u.ClickAt(box, size.width() - 6, size.height() / 2);
+        ASSERT_TRUE(u.WaitUntil([&] { return names->DroppedDown(); })) << "the font list did not open";
+        QWidget* list = u.WidgetOf(names->ListBox());
+        ASSERT_TRUE(u.WaitUntil([&] {
+            QWindow* h = list->window()->windowHandle();
+            return h && h->isExposed();
+        }));
+        // The last name the open list shows, or its first when that one is
+        // the text's font already.
+        const int item = u.Gui([&] {
+            const int top = names->ListBox()->TopIndex();
+            int k = top + std::min(names->Items().Count() - top, names->DropDownCount) - 1;
+            return k == names->ItemIndex() ? top : k;
+        });
+        chosen = u.Gui([&] { return names->Items()[item]; });
+        const gui::TRect r = u.Gui([&] { return names->ListBox()->ItemRect(item); });
+        u.ClickAt(list, (r.Left + r.Right) / 2, (r.Top + r.Bottom) / 2);
+        u.WaitUntil([&] { return !names->DroppedDown(); });
+        shownInEditor = u.Gui([&] {
+            auto& engine = form->HelpText->Engine();
+            richtext::TTextPointer p;
+            engine.PositionToPointer(form->HelpText->GetSelStart() + 1, p);
+            const auto a = p.line->attrs.at(static_cast<std::size_t>(p.pos));
+            return a.font >= 0 && a.font < static_cast<int>(engine.Header().fontNames.size())
+                       ? engine.Header().fontNames[static_cast<std::size_t>(a.font)]
+                       : std::string();
+        });
+        u.Click(u.Control("HelpText"));
+        stored = StoredPage(u);
+    });
+    EXPECT_EQ(code, 0);
+    ASSERT_GE(registry.size(), 2u);
+    std::vector<std::string> sorted = registry;
+    std::sort(sorted.begin(), sorted.end());
+    EXPECT_EQ(listed[0], sorted) << "the split view's bar";
+    EXPECT_EQ(listed[1], sorted) << "the max view's bar";
+    EXPECT_NE(std::find(registry.begin(), registry.end(), chosen), registry.end()) << chosen;
+    EXPECT_EQ(shownInEditor, chosen);
+    // The stored page's font table has the chosen font, and the words use it.
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(stored, m, std::regex(R"(\\f(\d+)(\\[a-z]+\d*)* ?)" + chosen + ";"))) << stored;
+    EXPECT_TRUE(std::regex_search(stored, std::regex("\\\\f" + m[1].str() + R"([ \\{][^}]*MWHB mwhb MWHB)")))
+        << stored;
 }
 
 // The max view's bar does the same for its page editor.
@@ -414,6 +504,85 @@ TEST(Screen, ASavedPlaceThatDoesNotFitIsFittedToTheScreen) {
         if (!c.ini && g.available.width() >= 1100 && g.available.height() >= 800)
             EXPECT_GE(g.editorWidth, g.pageWidth) << "the first start cuts the page's lines";
     }
+}
+
+// The Contents page reached by its key on the window the screen allows, at
+// any scale: each of its buttons, the project fields and their navigator
+// whole inside the window (and drawn there), the entry's fields on the
+// page, and the contents grid with room for several entries.
+TEST(Screen, TheContentsPageFitsItsWindow) {
+    ProgramFolder home;
+    const std::vector<std::string> names = {
+        "btnCntAddAbove", "btnCntAddBelow", "btnCntMoveRight", "btnCntMoveLeft", "btnCntDeleteEntry",
+        "btnCntClearAll", "btnCntReadCnt",  "btnCntWriteCnt",  "btnFilterNow",   "DBNavigator1",
+        "ApplicationFld", "DosNameFld",     "HelpTitleFld",    "comboFilter",    "memoContentsFilterHistory",
+        "editCntTitle",   "editCntJump",    "nbCntExtras",     "tabCntExtras",   "cntGrid"};
+    std::vector<std::string> cut, undrawn;
+    int gridRows = 0, columnsWidth = 0, gridWidth = 0;
+    std::string view;
+    const int code = RunProgram([&](User& u) {
+        QWidget* main = acceptance::MainWindowReady(u);
+        ASSERT_TRUE(main);
+        ASSERT_TRUE(acceptance::NewProjectByKeys(u, "Fit", "FIT"));
+        editor::TForm1* form = u.Form();
+        u.Click(u.Control("HelpText"));
+        u.Keys("alt+o");
+        u.WaitUntil([&] { return form->CurrentView() == editor::kContentsPage; }, 3000);
+        view = u.Gui([&] { return form->CurrentView(); });
+        // The page settles once its rows are arranged.
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        std::vector<QRect> rects(names.size());
+        u.Gui([&] {
+            for (std::size_t i = 0; i < names.size(); ++i) {
+                auto* c = dynamic_cast<gui::TControl*>(form->FindComponent(names[i]));
+                if (!c || !c->Showing()) {
+                    cut.push_back(names[i] + " (not shown)");
+                    continue;
+                }
+                // Inside each parent's client area, all the way up to the window.
+                gui::TRect r = c->BoundsRect();
+                bool whole = true;
+                for (gui::TWinControl* p = c->Parent(); p; p = p->Parent()) {
+                    whole = whole && r.Left >= 0 && r.Top >= 0 && r.Right <= p->ClientWidth() &&
+                            r.Bottom <= p->ClientHeight();
+                    if (p == form) break;
+                    const gui::TRect pr = p->BoundsRect();
+                    r = {r.Left + pr.Left, r.Top + pr.Top, r.Right + pr.Left, r.Bottom + pr.Top};
+                }
+                if (!whole) cut.push_back(names[i]);
+                rects[i] = QRect(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top);
+            }
+            // Rows of the default height under the title row.
+            const auto* g = form->cntGrid;
+            gridRows = g->ClientHeight() / (g->DefaultRowHeight() + g->GridLineWidth()) - 1;
+            columnsWidth = 0;
+            for (int c = 0; c < g->ColCount(); ++c) columnsWidth += g->ColWidths(c) + g->GridLineWidth();
+            gridWidth = g->ClientWidth();
+        });
+        // What the screen shows there: the buttons' captions and the
+        // navigator's arrows, drawn dark on the face.
+        const QImage shot = u.Grab(main);
+        // The form's client origin in the window (under its menu bar).
+        const QPoint client = u.Gui([&] {
+            gui::TWinControl* top = form->Panel6;
+            return top->Widget()->mapTo(main, QPoint(0, 0)) - QPoint(top->Left(), top->Top());
+        });
+        const double k = static_cast<double>(shot.width()) / u.Gui([&] { return main->width(); });
+        if (const char* dir = std::getenv("TAVRIN_SHOT_DIR")) shot.save(QString::fromUtf8(dir) + "/contents_fit.png");
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            if (names[i].rfind("btn", 0) != 0 && names[i] != "DBNavigator1") continue;
+            const QRect r = rects[i].translated(client);
+            const QRect inShot(static_cast<int>(r.x() * k), static_cast<int>(r.y() * k),
+                               static_cast<int>(r.width() * k), static_cast<int>(r.height() * k));
+            if (!shot.rect().contains(inShot) || acceptance::DarkPixels(shot, inShot) < 10) undrawn.push_back(names[i]);
+        }
+    });
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(view, editor::kContentsPage);
+    for (const std::string& c : cut) ADD_FAILURE() << "the window cuts off " << c;
+    for (const std::string& c : undrawn) ADD_FAILURE() << "the screen does not show " << c;
+    EXPECT_GE(gridRows, 4) << "the contents grid has room for too few entries";
+    EXPECT_LE(columnsWidth, gridWidth) << "the contents grid's columns run past its side";
 }
 
 }  // namespace

@@ -130,7 +130,7 @@ TEST_P(CorpusConversion, RecompilableProject) {
     // One "#" footnote per context entry: the hashes are the context index's.
     std::set<std::uint32_t> indexHashes, footnoteHashes;
     LoadContextTable(*hf);
-    for (const auto& e : hf->contextTable) indexHashes.insert(e.hash);
+    for (const auto& e : hf->state.contextTable) indexHashes.insert(e.hash);
     std::set<std::string> contextNames;
     std::size_t footnotes = 0;
     for (const auto& t : ScanSourceRtf(rtf)) {
@@ -145,7 +145,7 @@ TEST_P(CorpusConversion, RecompilableProject) {
         }
     }
     EXPECT_EQ(footnoteHashes, indexHashes);
-    EXPECT_EQ(footnotes, hf->contextTable.size());
+    EXPECT_EQ(footnotes, hf->state.contextTable.size());
     // Every jump into this file names a "#" footnote.
     std::size_t jumps = 0;
     for (std::string target : HiddenTexts(rtf)) {
@@ -231,7 +231,7 @@ TEST_P(CorpusConversion, EveryPageReferenceHasItsBookmark) {
     ASSERT_TRUE(hf);
     LoadContextTable(*hf);
     std::set<std::string> contextMarks;
-    for (const auto& e : hf->contextTable) contextMarks.insert("B" + ContextNameFromHash(*hf, e.hash));
+    for (const auto& e : hf->state.contextTable) contextMarks.insert("B" + ContextNameFromHash(*hf, e.hash));
     for (const auto& m : contextMarks) EXPECT_TRUE(marks.count(m)) << m;
 }
 

@@ -13,6 +13,8 @@
 #include "project/table_copy.h"
 #include "project/tests/editor_test_support.h"
 #include "editor/lzh/lzh_decoder.h"
+#include "engine/api/dbi_api.h"
+#include "engine/api/dbi_test_hooks.h"
 #include "platform/core/exceptions.h"
 #include "platform/core/paths.h"
 #include "data/fields.h"
@@ -103,6 +105,27 @@ struct BackupFixture : ::testing::Test {
         }
         return names;
     }
+    std::string Extracted() {
+        const std::string out = home.Path("restored");
+        Extract(out);
+        return out;
+    }
+    // Every field of every row as text; only the application's rows when named.
+    std::vector<std::vector<std::string>> Rows(const std::string& folder, const std::string& table,
+                                               const std::string& application) {
+        db::TTable t(nullptr);
+        t.DatabaseName = folder;
+        t.TableName = table;
+        t.Open();
+        std::vector<std::vector<std::string>> rows;
+        for (t.First(); !t.Eof(); t.Next()) {
+            if (!application.empty() && t.FieldByName("Application")->AsString() != application) continue;
+            std::vector<std::string>& row = rows.emplace_back();
+            for (int i = 0; i < t.FieldCount(); ++i) row.push_back(t.Fields(i)->AsString());
+        }
+        t.Close();
+        return rows;
+    }
     // The values of one field over a table's rows, opened in `folder`.
     std::vector<std::string> Column(const std::string& folder, const std::string& table, const char* field) {
         db::TTable t(nullptr);
@@ -148,6 +171,60 @@ TEST_F(BackupFixture, MembersAreTheEngineFilesAndOpenWithExactlyTheProjectsRows)
     EXPECT_TRUE(Column(out, "TVRNCNT", "Application").empty());
     // The source tables are untouched.
     EXPECT_EQ(Column(home.dir, editor::kItemTableFile, "HelpId").size(), 5u);
+}
+
+// The work tables are deleted after archiving: creating and filling them
+// makes no sync, the source tables are only read, and the archive is synced
+// by the archiver itself, outside the engine.
+TEST_F(BackupFixture, TheWorkTablesCostTheEngineNoSync) {
+    long syncs = -1;
+    {
+        qv::DbiSyncCounter counter;
+        ASSERT_EQ(backup::BackupProject(*ctx, ui), backup::BackupOutcome::Written);
+        syncs = counter.DiskSyncs();
+    }
+    EXPECT_EQ(syncs, 0);
+    EXPECT_EQ(Column(Extracted(), "TVRNITEM", "HelpId"), (std::vector<std::string>{"1000", "2000", "3000"}));
+}
+
+// Every row of every table in the restored copy: each field of the
+// project's rows, in order, across more rows than one block of the copy.
+TEST_F(BackupFixture, ARestoredBackupHoldsTheProjectsRowsFieldForField) {
+    // Set-up only: the fill needs no syncs.
+    ASSERT_EQ(qv::DbiSetScratchFolder(home.dir.c_str(), true), 0);
+    for (int id = 1; id <= 600; ++id) {
+        AddRow(ctx->detailTable, id % 5 ? "Demo" : "Other", 5000 + id);
+        if (id % 3 == 0) AddRef("Demo", 5000 + id, 5000 + id - 1);
+    }
+    db::TDataSet* c = ctx->cntTable;
+    if (!c->Active()) c->Open();
+    for (int i = 1; i <= 300; ++i) {
+        c->Append();
+        c->FieldByName("Application")->SetAsString(i % 4 ? "Demo" : "Other");
+        c->FieldByName("Sequence")->SetAsInteger(i);
+        c->Post();
+    }
+    ASSERT_EQ(qv::DbiSetScratchFolder(home.dir.c_str(), false), 0);
+    db::TDataSet* m = ctx->mainTable;
+    for (m->First(); !m->Eof() && m->FieldByName("Application")->AsString() != "Demo";) m->Next();
+
+    ASSERT_EQ(backup::BackupProject(*ctx, ui), backup::BackupOutcome::Written);
+    const std::string out = Extracted();
+    const struct {
+        const char* source;
+        const char* work;
+        std::size_t rows;
+    } tables[] = {
+        {editor::kMainTableFile, "TVRNMAIN", 1},
+        {editor::kItemTableFile, "TVRNITEM", 3 + 480},
+        {editor::kRefiTableFile, "TVRNREFI", 1 + 200},
+        {editor::kCntTableFile, "TVRNCNT", 225},
+    };
+    for (const auto& t : tables) {
+        const auto want = Rows(home.dir, t.source, "Demo");
+        EXPECT_EQ(want.size(), t.rows) << t.source;
+        EXPECT_TRUE(Rows(out, t.work, "") == want) << t.work;
+    }
 }
 
 TEST_F(BackupFixture, AFailedCopyStopsWithTheWarningAndWritesNoArchive) {

@@ -405,3 +405,59 @@ TEST_F(Batch, WorkFilesAKilledRunLeftAreClearedByTheNextRun) {
         EXPECT_EQ(batch.ValidArchive(), c.inputPresent);
     }
 }
+
+namespace {
+
+// Files packed ahead in the background give the archive a plain run gives;
+// a file rewritten (even to the same size), grown or removed after it was
+// packed is archived as it is when the run reads it.
+TEST_F(Batch, PackingAheadGivesThePlainArchiveAndNoticesChangedFiles) {
+    const std::map<std::string, std::string> first = {
+        {"a.tbl", Text(200000, 'a')}, {"b.tbl", Text(5000, 'b')}, {"c.tbl", Text(30000, 'c')},
+        {"d.tbl", Text(1000, 'd')},   {"e.tbl", Text(70000, 'e')},
+    };
+    for (const auto& [name, bytes] : first) Write("in/" + name, bytes);
+    TLZHBatch ahead;
+    ahead.SetArchiveFileName(P("out/ahead.kqb"));
+    fs::create_directories(dir / "out");
+    for (const auto& [name, bytes] : first) ahead.PackAhead(P("in/" + name));
+    ahead.FinishPackingAhead();
+    std::string b = first.at("b.tbl");
+    b[2500] = static_cast<char>(b[2500] + 1);
+    Write("in/b.tbl", b);                              // same size, other bytes
+    Write("in/c.tbl", first.at("c.tbl") + "tail");   // grown
+    fs::remove(dir / "in/d.tbl");                      // gone
+    for (const auto& [name, bytes] : first) ahead.InputFiles().Add(P("in/" + name));
+    ahead.CompressFiles();
+    ASSERT_TRUE(ahead.ValidArchive());
+    EXPECT_EQ(ahead.MembersPackedAhead(), 2);  // a and e
+
+    TLZHBatch plain;
+    plain.SetArchiveFileName(P("out/plain.kqb"));
+    for (const auto& [name, bytes] : first) plain.InputFiles().Add(P("in/" + name));
+    plain.CompressFiles();
+    EXPECT_EQ(plain.MembersPackedAhead(), 0);
+    EXPECT_TRUE(testsupport::ReadFileBytes(P("out/ahead.kqb")) == testsupport::ReadFileBytes(P("out/plain.kqb")));
+
+    std::int64_t start = 0;
+    const std::vector<TArchiveMember> members = Directory(P("out/ahead.kqb"), &start);
+    ASSERT_EQ(members.size(), 4u);
+    EXPECT_TRUE(Member(P("out/ahead.kqb"), start, members[1]) == b);
+    EXPECT_TRUE(Member(P("out/ahead.kqb"), start, members[2]) == first.at("c.tbl") + "tail");
+}
+
+// A batch destroyed while files are still being packed ahead waits for them
+// and leaves no archive nor work file.
+TEST_F(Batch, PackingAheadWithoutARunLeavesNothing) {
+    Write("in/big.tbl", Text(2000000, 'x'));
+    {
+        TLZHBatch batch;
+        batch.SetArchiveFileName(P("in/never.kqb"));
+        batch.PackAhead(P("in/big.tbl"));
+        batch.PackAhead(P("in/missing.tbl"));
+    }
+    EXPECT_FALSE(fs::exists(dir / "in/never.kqb"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir / "in"), fs::directory_iterator()), 1);
+}
+
+}  // namespace

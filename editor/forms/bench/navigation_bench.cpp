@@ -2,7 +2,7 @@
 // corpus project's RTF, the split view's editor showing each, against
 // reading the same rows with a plain table and loading each body into a
 // headless text engine. Goal: at most 3 times as long. A warm-up round each,
-// then rounds in turns (--rounds=N, default 5); medians.
+// then rounds in turns (--rounds=N, default 9); medians.
 #include <benchmark/benchmark.h>
 
 #include <QByteArray>
@@ -144,7 +144,7 @@ struct GridWalk {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const int rounds = benchrounds::RoundsFromArgs(argc, argv, 5);
+    const int rounds = benchrounds::RoundsFromArgs(argc, argv, 9);
     editor::TForm1* form = Form();
     int status = 0;
     {

@@ -67,7 +67,7 @@ TEST_F(MainWindow, ShowsTheFourViewsAndTheProjectFields) {
     EXPECT_TRUE(form->ctx->StartupDone);
 
     ASSERT_EQ(form->TabBook->PageCount(), 4);
-    const char* captions[] = {"&Split View", "&Max View", "F&ilter View", "&Contents"};
+    const char* captions[] = {"&Split View", "&Max View", "Filter &View", "C&ontents"};
     for (int i = 0; i < 4; ++i) EXPECT_EQ(form->TabBook->Pages(i)->Caption(), captions[i]);
     EXPECT_EQ(form->TabBook->ActivePageName(), "&Split View");
     EXPECT_EQ(form->ActiveControl(), form->HelpText);

@@ -215,7 +215,7 @@ TEST_F(MainToolBar, TheEditMenuEnablesThePageCommandsInAPageEditorOnly) {
         {"&Split View", "HelpText", true},          {"&Split View", "detailGrid", false},
         {"&Split View", "ApplicationFld", false},   {"&Max View", "maxHelpText", true},
         {"&Max View", "FullTitleEditFld", true},    {"&Max View", "HelpTitleFld", false},
-        {"F&ilter View", "filterGrid", false},
+        {"Filter &View", "filterGrid", false},
     };
     const char* const names[] = {"miReplace", "miSelectAll", "miTopicJump", "miPopupJump", "miGraphic", "miMacro"};
     for (const Case& c : cases) {
@@ -425,8 +425,8 @@ TEST_F(ContentsPage, FilterNowAndTheMenuServeTheContentsPageOnly) {
         const char* view;
         bool on;
     };
-    for (const Case& c : {Case{"&Max View", false}, Case{"&Contents", true}, Case{"F&ilter View", false},
-                          Case{"&Contents", true}, Case{"&Split View", false}}) {
+    for (const Case& c : {Case{"&Max View", false}, Case{"C&ontents", true}, Case{"Filter &View", false},
+                          Case{"C&ontents", true}, Case{"&Split View", false}}) {
         View(c.view);
         EXPECT_EQ(form->btnFilterNow->Enabled(), c.on) << c.view;
         form->UpdateContentsMenuItems();
@@ -437,7 +437,7 @@ TEST_F(ContentsPage, FilterNowAndTheMenuServeTheContentsPageOnly) {
 
 TEST_F(ContentsPage, DeleteEntryAndClearAll) {
     AddEntries(3);
-    View("&Contents");
+    View("C&ontents");
     ctx->cntTable->Next();  // Entry 2
     ASSERT_TRUE(guitest::ClickMenu(form.get(), {"Co&ntents", "&Delete Entry"}));
     EXPECT_EQ(Titles(), (std::vector<std::string>{"Entry 1", "Entry 3"}));
@@ -468,7 +468,7 @@ TEST_F(ContentsPage, TheButtonsMoveEntriesAndWriteTheFile) {
     ctx->cntTable->Edit();
     ctx->cntTable->FieldByName("EntryType")->SetAsString("H");
     ctx->cntTable->Post();
-    View("&Contents");
+    View("C&ontents");
     ctx->cntTable->Last();
     auto level = [&] { return ctx->cntTable->FieldByName("Level")->AsInteger(); };
     ASSERT_TRUE(guitest::ClickMenu(form.get(), {"Co&ntents", "Move &Right"}));
@@ -490,7 +490,7 @@ TEST_F(ContentsPage, TheButtonsMoveEntriesAndWriteTheFile) {
 
 TEST_F(ContentsPage, TheNavigatorFollowsTheContentsPanel) {
     AddEntries(2);
-    View("&Contents");
+    View("C&ontents");
     Focus(form->cntGrid);
     ASSERT_NE(form->DBNavigator1->DataSource(), nullptr);
     EXPECT_EQ(form->DBNavigator1->DataSource()->DataSet(), ctx->cntTable);
@@ -505,7 +505,7 @@ TEST_F(ContentsPage, TheExtrasTabSetSwitchesTheMemosOfTheProject) {
     ctx->mainTable->Edit();
     ctx->mainTable->FieldByName("CntIndexFiles")->SetAsString("other.hlp");
     ctx->mainTable->Post();
-    View("&Contents");
+    View("C&ontents");
     guitest::ProcessEvents(10);
     for (int tab : {1, 2, 0}) {
         const gui::TRect r = form->tabCntExtras->TabRect(tab);

@@ -138,8 +138,8 @@ TEST_F(MainViews, F3CyclesTheFocusPerView) {
         {"&Split View", "detailGrid", "HelpText"},       {"&Split View", "HelpText", "ApplicationFld"},
         {"&Split View", "ApplicationFld", "detailGrid"}, {"&Max View", "FullTitleEditFld", "maxHelpText"},
         {"&Max View", "DosNameFld", "FullTitleEditFld"}, {"&Max View", "maxHelpText", "ApplicationFld"},
-        {"F&ilter View", "HelpTitleFld", "filterGrid"},  {"F&ilter View", "filterGrid", "ApplicationFld"},
-        {"&Contents", "ApplicationFld", "cntGrid"},      {"&Contents", "cntGrid", "ApplicationFld"},
+        {"Filter &View", "HelpTitleFld", "filterGrid"},  {"Filter &View", "filterGrid", "ApplicationFld"},
+        {"C&ontents", "ApplicationFld", "cntGrid"},      {"C&ontents", "cntGrid", "ApplicationFld"},
     };
     for (const Step& s : steps) {
         View(s.view);
@@ -384,7 +384,7 @@ TEST_F(MainViews, ADoubleClickOnAContentsEntryShowsItsPage) {
         ctx->cntTable->FieldByName("Title")->SetAsString(c.jump);
         ctx->cntTable->FieldByName("Jump")->SetAsString(c.jump);
         ctx->cntTable->Post();
-        View("&Contents");
+        View("C&ontents");
         Focus(form->cntGrid);
         const gui::TRect cell = form->cntGrid->CellRect(form->cntGrid->Col(), form->cntGrid->Row());
         guitest::DoubleClick(form->cntGrid, {cell.Left + 3, cell.Top + 3});
@@ -394,7 +394,7 @@ TEST_F(MainViews, ADoubleClickOnAContentsEntryShowsItsPage) {
             EXPECT_EQ(form->CurrentView(), "&Split View") << c.jump;
             EXPECT_EQ(ctx->detailTable->FieldByName("HelpId")->AsInteger(), c.page) << c.jump;
         } else {
-            EXPECT_EQ(form->CurrentView(), "&Contents") << c.jump;
+            EXPECT_EQ(form->CurrentView(), "C&ontents") << c.jump;
         }
     }
 }

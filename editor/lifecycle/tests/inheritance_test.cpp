@@ -3,6 +3,7 @@
 #include "editor/lifecycle/inheritance.h"
 #include "lifecycle_fixture.h"
 
+#include "engine/api/dbi_test_hooks.h"
 #include "project/page_text.h"
 #include "richtext/view/rtf_text_io.h"
 
@@ -160,6 +161,31 @@ TEST_F(Inheritance, MasterPostReachesInheritorsAndDropsDeadLinks) {
     EXPECT_TRUE(dialogs.Requests().empty());
 }
 
+// A master saved with many inheriting pages rewrites them all, waiting on
+// the disk once for the lot rather than once a page.
+TEST_F(Inheritance, AMasterWithManyInheritorsSyncsOnceNotOncePerPage) {
+    constexpr int kPages = 40;
+    AddPage("Alpha", 10, Body("Old"), {{"InheritedStatus", "Master"}});
+    for (long id = 1; id <= kPages; ++id) {
+        AddPage("Beta", id, Body("Old"), {{"InheritedStatus", "Inherited"}});
+        Link("Alpha", 10, "Beta", id);
+    }
+    Select("Alpha");
+    GoToPage(10);
+    long syncs = 0;
+    {
+        qv::DbiSyncCounter counter;
+        Save([](db::TDataSet& d) { d.FieldByName("HelpText")->SetAsString(Body("New master text")); });
+        syncs = counter.Syncs();
+    }
+    EXPECT_LT(syncs, kPages);
+    for (long id = 1; id <= kPages; ++id) {
+        EXPECT_EQ(Page("Beta", id).at("HelpText"), Page("Alpha", 10).at("HelpText")) << id;
+        EXPECT_EQ(Page("Beta", id).at("TitleUserModified"), "N") << id;
+    }
+    EXPECT_TRUE(dialogs.Requests().empty());
+}
+
 TEST_F(Inheritance, RenumberingRewritesWholeTargetsAndMovesRows) {
     AddPage("Alpha", 12);
     AddPage("Alpha", 123);
@@ -192,6 +218,32 @@ TEST_F(Inheritance, RenumberingRewritesWholeTargetsAndMovesRows) {
     EXPECT_EQ(Rows(editor::kInhTableFile, "Application", "Beta").at(0).at("InheritedId"), "40");
     EXPECT_EQ(Rows(editor::kInhTableFile, "Application", "Alpha").at(0).at("HelpId"), "40");
     EXPECT_EQ(Page("Beta", 7).at("InheritedId"), "40");
+}
+
+// A page many others jump to, given a new id, has their targets rewritten
+// waiting on the disk once for the lot rather than once a page.
+TEST_F(Inheritance, ManyJumpsToARenumberedPageSyncOnceNotOncePerPage) {
+    constexpr long kPages = 40;
+    AddPage("Alpha", 12);
+    for (long id = 100; id < 100 + kPages; ++id) {
+        AddPage("Alpha", id, Body("See " + Jump("this", "12") + "."));
+        Ref("Alpha", 12, id);
+    }
+    Select("Alpha");
+    GoToPage(12);
+    long syncs = 0;
+    {
+        qv::DbiSyncCounter counter;
+        Save([](db::TDataSet& d) { d.FieldByName("HelpId")->SetAsInteger(40); });
+        syncs = counter.Syncs();
+    }
+    EXPECT_LT(syncs, kPages);
+    EXPECT_EQ(status, std::vector<std::string>{"Jump Integrity updated " + std::to_string(kPages) +
+                                               " references for helpId 12"});
+    for (long id : {100L, 100 + kPages - 1})
+        EXPECT_EQ(HiddenRuns(Page("Alpha", id).at("HelpText")), std::vector<std::string>{"40"}) << id;
+    EXPECT_EQ(RefsOf("Alpha").size(), static_cast<std::size_t>(kPages));
+    EXPECT_TRUE(dialogs.Requests().empty());
 }
 
 TEST_F(Inheritance, ContextStringChanges) {

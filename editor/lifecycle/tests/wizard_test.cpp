@@ -2,6 +2,7 @@
 #include "editor/lifecycle/project_wizard.h"
 #include "lifecycle_fixture.h"
 
+#include "engine/api/dbi_test_hooks.h"
 #include "project/page_text.h"
 #include "project/title_rules.h"
 #include "project/tests/context_string_cases.h"
@@ -238,6 +239,28 @@ TEST_F(Wizard, DuplicateNameInAnotherCaseIsRefused) {
     EXPECT_EQ(dialogs.Last().text, editor::kProjectExistsText);
     EXPECT_EQ(Rows(editor::kMainTableFile).size(), 1u);
     EXPECT_FALSE(fs::exists(plat::NativePath(folder.Path("other"))));
+}
+
+// A new project's pages, from the title list or copied from a template, go
+// in waiting on the disk once for the lot rather than once a page.
+TEST_F(Wizard, ManyPagesSyncOnceNotOncePerPage) {
+    constexpr int kPages = 40;
+    for (int i = 1; i <= kPages; ++i) editor::AppendTitle(*titles, "Title " + std::to_string(i));
+    for (bool fromTemplate : {false, true}) {
+        SCOPED_TRACE(fromTemplate ? "template" : "titles");
+        editor::WizardInput in = Input(fromTemplate ? "Copy" : "Templ");
+        if (fromTemplate) in.templateName = "Templ";
+        long syncs = 0;
+        {
+            qv::DbiSyncCounter counter;
+            ASSERT_TRUE(editor::FinishWizard(*ctx, in, scheme.get(), titles.get()));
+            syncs = counter.Syncs();
+        }
+        EXPECT_LT(syncs, kPages);
+        EXPECT_EQ(Count(editor::kItemTableFile, in.name), kPages);
+        EXPECT_EQ(Page(in.name, 1000 * kPages).at("Title"), "Title " + std::to_string(kPages));
+    }
+    EXPECT_TRUE(dialogs.Requests().empty());
 }
 
 TEST_F(Wizard, TemplateCopyGivesTheSameRowsAndPictures) {

@@ -21,6 +21,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 namespace {
 
@@ -108,6 +109,16 @@ protected:
             if (c->FieldByName("HelpId")->AsInteger() == id) return c->FieldByName(field)->AsString();
         ADD_FAILURE() << "no page " << id;
         return {};
+    }
+    // Each page as a fresh cursor reads it from the table file; how many.
+    int CheckStoredPages(const std::function<void(db::TDataSet&)>& check) {
+        vl::TvlTable fresh(nullptr);
+        fresh.DatabaseName = editor::kTavrinAlias;
+        fresh.SetTableName(editor::kItemTableFile);
+        fresh.Open();
+        int seen = 0;
+        for (fresh.First(); !fresh.Eof(); fresh.Next(), ++seen) check(fresh);
+        return seen;
     }
     // The pages the page table shows, or with `view` those of the Filter
     // View's table.
@@ -245,17 +256,11 @@ TEST_F(OptionsTables, SynchronisingManyPagesSyncsOnceNotOncePerPage) {
         EXPECT_EQ(editor::FontTableNames(PageField(id, "HelpText")), (std::vector<std::string>{"Arial"})) << id;
         EXPECT_EQ(PageField(id, "TitleUserModified"), "N") << id;
     }
-    vl::TvlTable fresh(nullptr);
-    fresh.DatabaseName = editor::kTavrinAlias;
-    fresh.SetTableName(editor::kItemTableFile);
-    fresh.Open();
-    int seen = 0;
-    for (fresh.First(); !fresh.Eof(); fresh.Next()) {
-        EXPECT_EQ(editor::FontTableNames(fresh.FieldByName("HelpText")->AsString()),
-                  (std::vector<std::string>{"Arial"}));
-        ++seen;
-    }
-    EXPECT_EQ(seen, kPages);
+    EXPECT_EQ(CheckStoredPages([](db::TDataSet& page) {
+                  EXPECT_EQ(editor::FontTableNames(page.FieldByName("HelpText")->AsString()),
+                            (std::vector<std::string>{"Arial"}));
+              }),
+              kPages);
 }
 
 // --- enforcement ---------------------------------------------------------------------------------
@@ -286,6 +291,34 @@ TEST_F(OptionsTables, EnforcingSizeZeroChangesNothingAndFontsApply) {
     EXPECT_FALSE(editor::EnforceFormatting(*ctx, {false, false, false, false}));
     ASSERT_EQ(dialogs.Requests().size(), 1u);
     EXPECT_EQ(dialogs.Requests()[0].caption, "Nothing Selected");
+}
+
+// Like the font synchronisation, enforcing formatting on every page waits
+// on the disk once for the lot, and every page is on disk after it.
+TEST_F(OptionsTables, EnforcingOnManyPagesSyncsOnceNotOncePerPage) {
+    constexpr int kPages = 40;
+    AddProject("Demo");
+    SetMain("DefaultTextFont", "Courier New");
+    std::vector<RawPage> pages;
+    for (int id = 1; id <= kPages; ++id) pages.push_back({id, "Page", "", Page(Font(0, "Arial"), "\\f0 word\\par")});
+    RawPages("Demo", pages);
+    editor::EnforceChoice font;
+    font.size = font.nonscrollColour = false;
+    int changed = 0;
+    long syncs = 0;
+    {
+        qv::DbiSyncCounter counter;
+        EXPECT_TRUE(editor::EnforceFormatting(*ctx, font, &changed));
+        syncs = counter.Syncs();
+    }
+    EXPECT_EQ(changed, kPages);
+    EXPECT_LT(syncs, kPages);
+    EXPECT_EQ(CheckStoredPages([](db::TDataSet& page) {
+                  EXPECT_EQ(Runs(page.FieldByName("HelpText")->AsString()),
+                            (std::vector<std::pair<std::string, std::string>>{{"word", "Courier New"}}));
+                  EXPECT_EQ(page.FieldByName("TitleUserModified")->AsString(), "N");
+              }),
+              kPages);
 }
 
 // --- registry -------------------------------------------------------------------------------------
@@ -320,6 +353,43 @@ TEST_F(OptionsTables, AnEmptyRegistryOfA32BitProjectGetsFourteenFonts) {
     SetMain("Compile", "32");
     EXPECT_EQ(editor::ApplyProjectDisplaySettings(*ctx).fontList.size(), 14u);
     EXPECT_EQ(editor::CurrentFontRegistry(*ctx).size(), 14u);
+}
+
+// The project's stored lists, each read by its own command, split at every
+// line end alike: the filters keep their empty lines, the font registry skips them.
+TEST_F(OptionsTables, StoredListsSplitAtEveryLineEnd) {
+    AddProject("Demo");
+    ctx->Settings.kqIniSettings.UseFontRegistry = true;
+    ASSERT_TRUE(editor::StoreFontRegistry(*ctx, {"Arial"}));
+    using L = std::vector<std::string>;
+    struct Case {
+        const char* name;
+        const char* text;
+        L keep, skip;
+    };
+    const Case cases[] = {
+        {"CR LF", "A\r\nB", {"A", "B"}, {"A", "B"}},
+        {"lone CR", "A\rB\r", {"A", "B"}, {"A", "B"}},
+        {"lone LF", "A\nB\n", {"A", "B"}, {"A", "B"}},
+        {"empty lines", "A\r\n\r\nB\r\n", {"A", "", "B"}, {"A", "B"}},
+        {"LF then CR", "A\n\rB", {"A", "", "B"}, {"A", "B"}},
+    };
+    auto setFonts = [&](const std::string& text) {
+        ctx->tblFont->Edit();
+        ctx->tblFont->SetFieldStr("FontList", text);
+        ctx->tblFont->Post();
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetMain("DetailFilter", c.text);
+        EXPECT_EQ(editor::StoredFilterLines(*ctx), c.keep);
+        SetMain("PmFilter", c.text);
+        EXPECT_EQ(editor::ContentsFilterHistory(*ctx), c.keep);
+        setFonts(c.text);
+        EXPECT_EQ(editor::CurrentFontRegistry(*ctx), c.skip);
+        setFonts(c.text);
+        EXPECT_EQ(editor::ApplyProjectDisplaySettings(*ctx).fontList, c.keep);
+    }
 }
 
 // --- page filters ----------------------------------------------------------------------------------

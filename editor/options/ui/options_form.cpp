@@ -20,11 +20,6 @@ namespace {
 const char* const kCoordNames[4] = {"Left", "Top", "Width", "Height"};
 const int kSizes[] = {8, 9, 10, 11, 12, 14, 16, 18, 20, 22, 24, 26, 28, 36, 48, 72};
 
-std::string Str(const db::TDataSet* t, const char* field) {
-    const db::TField* f = t->FindField(field);
-    return f ? f->AsString() : std::string();
-}
-
 // The directory dialog: a folder list with OK and Cancel.
 bool SelectDirectoryDialog(const std::string& caption, const std::string& start, std::string& chosen) {
     TForm dlg(Application);
@@ -182,13 +177,13 @@ TOptionsForm::TOptionsForm(TComponent* owner, EditorContext& ctx) : TForm(owner)
     label(p, "lblCopyright", "Copyright :", 12, 138, 90);
     editCopyright = MakeControl<TEdit>(p, this, "editCopyright", 104, 136, 420, 22);
     editCopyright->OnExit = [this](TObject*) {
-        if (editCopyright->Text() != Str(ctx_.mainTable, "Copyright"))
+        if (editCopyright->Text() != ctx_.mainTable->FieldStr("Copyright"))
             StoreProjectField(ctx_, "Copyright", editCopyright->Text());
     };
     label(p, "lblCitation", "Citation :", 12, 166, 90);
     memoCitation = MakeControl<TMemo>(p, this, "memoCitation", 104, 164, 420, 54);
     memoCitation->OnExit = [this](TObject*) {
-        if (memoCitation->Text() != Str(ctx_.mainTable, "Citation"))
+        if (memoCitation->Text() != ctx_.mainTable->FieldStr("Citation"))
             StoreProjectField(ctx_, "Citation", memoCitation->Text());
     };
     label(p, "lblIcon", "Icon :", 12, 228, 90);
@@ -328,12 +323,12 @@ TOptionsForm::TOptionsForm(TComponent* owner, EditorContext& ctx) : TForm(owner)
     editSecWin = MakeControl<TEdit>(p, this, "editSecWin", 12, 232, 90, 22);
     editSecTitle = MakeControl<TEdit>(p, this, "editSecTitle", 108, 232, 156, 22);
     editSecWin->OnExit = [this](TObject*) {
-        if (editSecWin->Text() == Str(ctx_.mainTable, "SecondaryWindow")) return;
+        if (editSecWin->Text() == ctx_.mainTable->FieldStr("SecondaryWindow")) return;
         StoreProjectField(ctx_, "SecondaryWindow", editSecWin->Text());
         ShowSecondary();
     };
     editSecTitle->OnExit = [this](TObject*) {
-        if (editSecTitle->Text() != Str(ctx_.mainTable, "SecondaryWindowTitle"))
+        if (editSecTitle->Text() != ctx_.mainTable->FieldStr("SecondaryWindowTitle"))
             StoreProjectField(ctx_, "SecondaryWindowTitle", editSecTitle->Text());
     };
     grpSecCoords = coords("grpSecCoords", 272, 160, true, secEdits, secSpins);
@@ -369,9 +364,9 @@ void TOptionsForm::FormShow(TObject*) {
     notebook->SetPageIndex(0);
     nonscroll_ = NonscrollColourOf(ctx_);
     scroll_ = ScrollColourOf(ctx_);
-    (Str(m, "Compile") == "16" ? compile16bit : compile32bit)->SetChecked(true);
-    (Str(m, "Compress") == "HIGH" ? compressionHigh : compressionOff)->SetChecked(true);
-    auto flag = [m](TCheckBox* b, const char* field) { b->SetChecked(Str(m, field) == "Y"); };
+    (m->FieldStr("Compile") == "16" ? compile16bit : compile32bit)->SetChecked(true);
+    (m->FieldStr("Compress") == "HIGH" ? compressionHigh : compressionOff)->SetChecked(true);
+    auto flag = [m](TCheckBox* b, const char* field) { b->SetChecked(m->FieldStr(field) == "Y"); };
     flag(xboxPrintBtn, "AddButton1");
     flag(xboxBrowseBtn, "AddButton2");
     flag(xboxExitBtn, "AddButton3");
@@ -382,13 +377,13 @@ void TOptionsForm::FormShow(TObject*) {
     flag(cbxLetWinDecide, "CoLetWindowsDecide");
     flag(xboxMainStayOnTop, "StayOnTop");
     flag(xboxSecondStayOnTop, "SecondStayOnTop");
-    editCopyright->SetText(Str(m, "Copyright"));
-    memoCitation->SetText(Str(m, "Citation"));
-    editProjectDir->SetText(Str(m, "ProjectDir"));
-    editGraphicsDir->SetText(Str(m, "GraphicsDir"));
-    editSecWin->SetText(Str(m, "SecondaryWindow"));
-    editSecTitle->SetText(Str(m, "SecondaryWindowTitle"));
-    const std::string icon = Str(m, "IconFile");
+    editCopyright->SetText(m->FieldStr("Copyright"));
+    memoCitation->SetText(m->FieldStr("Citation"));
+    editProjectDir->SetText(m->FieldStr("ProjectDir"));
+    editGraphicsDir->SetText(m->FieldStr("GraphicsDir"));
+    editSecWin->SetText(m->FieldStr("SecondaryWindow"));
+    editSecTitle->SetText(m->FieldStr("SecondaryWindowTitle"));
+    const std::string icon = m->FieldStr("IconFile");
     editIcon->SetText(icon);
     if (!icon.empty()) LoadIcon(icon);
     ArrangeButtonBar();
@@ -428,14 +423,14 @@ void TOptionsForm::ArrangeButtonBar() {
 }
 
 void TOptionsForm::ShowSecondary() {
-    const std::string name = Str(ctx_.mainTable, "SecondaryWindow");
+    const std::string name = ctx_.mainTable->FieldStr("SecondaryWindow");
     const bool on = !name.empty();
     pnlSecMini->SetVisible(on);
     pnlSecMini->SetCaption(name);
     grpSecCoords->SetCaption("\"" + (on ? name : std::string("miniWin")) + "\" Co-ordinates");
     for (auto* e : secEdits) e->SetEnabled(on);
     for (auto* s : secSpins) s->SetEnabled(on);
-    const std::string colour = Str(ctx_.mainTable, "SecondaryWindowColor");
+    const std::string colour = ctx_.mainTable->FieldStr("SecondaryWindowColor");
     pnlSecMini->SetColor(static_cast<TColor>(colour.empty() || colour == "0" ? scroll_ : std::atol(colour.c_str())));
 }
 
@@ -508,7 +503,7 @@ void TOptionsForm::EnforceNowClick() {
 
 void TOptionsForm::FolderClick(const std::string& field) {
     if (ChooseProjectFolder(ctx_, field, ChooseFolder))
-        (field == "ProjectDir" ? editProjectDir : editGraphicsDir)->SetText(Str(ctx_.mainTable, field.c_str()));
+        (field == "ProjectDir" ? editProjectDir : editGraphicsDir)->SetText(ctx_.mainTable->FieldStr(field));
 }
 
 void TOptionsForm::MiniatureMoved(bool secondary) {
@@ -547,7 +542,7 @@ void TOptionsForm::Spin(bool secondary, int index, bool up) {
 void TOptionsForm::FormCloseQuery(TObject*, bool& canClose) {
     db::TDataSet* m = ctx_.mainTable;
     try {
-        if (m->State() == db::dsEdit || m->State() == db::dsInsert) m->Post();
+        if (m->IsEditing()) m->Post();
     } catch (const std::exception&) {
         canClose = false;
         return;
@@ -565,14 +560,14 @@ void ShowProjectOptions(EditorContext& ctx) {
     }
     d->DisableControls();
     try {
-        if (m->State() == db::dsEdit || m->State() == db::dsInsert) m->Post();
+        if (m->IsEditing()) m->Post();
     } catch (const std::exception&) {
         d->EnableControls();
         return;
     }
     {
         TOptionsForm form(Application, ctx);
-        form.SetCaption("Tavrin Project Options for " + Str(m, "Application"));
+        form.SetCaption("Tavrin Project Options for " + m->FieldStr("Application"));
         form.ShowModal();
         try {
             m->Refresh();

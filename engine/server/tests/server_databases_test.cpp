@@ -247,10 +247,22 @@ TEST_F(ServerTest, TransactionsArePerDirectory) {
     EXPECT_EQ(engine.TransactionRollback(t2), 0);
     EXPECT_EQ(engine.TransactionSaveProgress(t2), dbi::kInvalidHandle);
 
-    // A fail-safe transaction journals into "<database id>.QV$" in the folder.
+    // A fail-safe transaction journals into "<database id>.QV$" in the
+    // folder, made when it first writes a table and gone once it commits.
+    Build(a, "People");
+    std::uint32_t c = 0;
+    ASSERT_EQ(Open(a, "People", c), 0);
     ASSERT_EQ(engine.TransactionStart(a, true, t1), 0);
-    EXPECT_TRUE(Exists(dir / (std::to_string(a) + ".QV$")));
+    EXPECT_FALSE(Exists(dir / (std::to_string(a) + ".QV$")));
+    const TqvDataDictionary d = qvtest::PeopleDictionary();
+    std::vector<std::uint8_t> row(d.GetRecordLength());
+    d.InitRecord(row.data());
+    std::uint8_t id[4];
+    PutU32(id, 7);
+    d.SetRecordField(0, row.data(), id);
+    ASSERT_EQ(engine.RecordInsert(c, false, row.data(), row.size()), 0);
     EXPECT_EQ(engine.TransactionSaveProgress(t1), 0);
+    EXPECT_TRUE(Exists(dir / (std::to_string(a) + ".QV$")));
     EXPECT_EQ(engine.TransactionDiscardProgress(t1), 0);
     EXPECT_EQ(engine.TransactionCommit(t1), 0);
     EXPECT_FALSE(Exists(dir / (std::to_string(a) + ".QV$")));

@@ -22,6 +22,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <memory>
 #include <numeric>
 #include <random>
 #include <string>
@@ -130,7 +131,7 @@ struct Ours : Side {
         TqvIndexContext c;
         c.file = f.get();
         c.index = index;
-        c.compare = QvCompareKeysProc;
+        c.compare = QvKeyCompareProcFor(d, index);  // the routine the server's cursors use
         c.compareContext = &keys[index];
         c.keyLength = d.IndexKeyLength(index);
         return c;
@@ -245,17 +246,26 @@ struct Ours : Side {
         } else {
             on = NextKey(c, key.data(), ref, path);
         }
+        // A cursor reads a batch of rows per request, as the server does:
+        // one forward walk of the index and one record reader per batch,
+        // and the window ends between batches so that the cache can recycle
+        // pages.
+        std::unique_ptr<TqvForwardWalk> walk;
+        std::unique_ptr<TqvRecordReader> reader = std::make_unique<TqvRecordReader>(f.get());
         while (on && (from == nullptr || QvCompareKeysProc(key.data(), last.data(), &keys[index]) <= 0)) {
-            ReadRecord(f.get(), ref, rec.data());
+            reader->Read(ref, rec.data());
             sum += Row(rec);
-            // A cursor reads a batch of rows per request: the window ends
-            // now and then so that the cache can recycle pages.
             if (++n % 64 == 0) {
+                walk.reset();
                 bm->EndAccess();
                 bm->BeginAccess();
+                reader = std::make_unique<TqvRecordReader>(f.get());
             }
-            on = NextKey(c, key.data(), ref, path);
+            if (!walk) walk = std::make_unique<TqvForwardWalk>(c);
+            on = walk->Next(key.data(), ref, path);
         }
+        walk.reset();
+        reader.reset();
         bm->EndAccess();
         if (n != expected) Fail("row count");
         return sum;

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "engine/base/qv_exceptions.h"
+#include "engine/storage/buffer_manager.h"
 #include "engine/storage/tests/storage_checker.h"
 #include "tests/support/test_support.h"
 
@@ -115,8 +116,28 @@ TEST_F(RecordTable, BadReferencesAreRefused) {
         EXPECT_EQ(ErrorOf([&] { ReadRecord(f(), c.ref, buf.data()); }), c.error) << c.what;
         EXPECT_EQ(ErrorOf([&] { DeleteRecord(f(), c.ref); }), c.error) << c.what;
         EXPECT_EQ(ErrorOf([&] { UpdateRecord(f(), c.ref, buf.data()); }), c.error) << c.what;
+        EXPECT_EQ(ErrorOf([&] { TqvRecordReader(f()).Read(c.ref, buf.data()); }), c.error) << c.what;
     }
     t.Commit();
+}
+
+// The batch reader checks references its own way: at every offset of a
+// data block, and past it, it answers as ReadRecord does, bytes included.
+TEST_F(RecordTable, TheBatchReaderRefusesAndReadsAsReadRecord) {
+    t.Begin();
+    const std::uint32_t a = Add('A');
+    Add('B');
+    Add('C');
+    DeleteRecord(f(), a);
+    t.Commit();
+    TqvAccessScope access(f());
+    TqvRecordReader reader(f());
+    for (std::uint32_t ref = (2u << 12) - 8; ref < (3u << 12) + 8; ++ref) {
+        std::string want(10, '\0'), got(10, '\0');
+        const int expected = ErrorOf([&] { ReadRecord(f(), ref, want.data()); });
+        EXPECT_EQ(ErrorOf([&] { reader.Read(ref, got.data()); }), expected) << ref;
+        EXPECT_EQ(got, want) << ref;
+    }
 }
 
 TEST_F(RecordTable, EmptyTableAndAutoIncrement) {

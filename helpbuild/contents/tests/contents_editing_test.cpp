@@ -7,6 +7,8 @@
 #include "engine/api/dbi_test_hooks.h"
 #include "platform/core/exceptions.h"
 
+#include <functional>
+
 namespace {
 
 using namespace build;
@@ -199,6 +201,50 @@ TEST(ContentsEditing, ClearAllAsksFirst) {
     ClearAllContents(*f.ctx);
     EXPECT_TRUE(f.Rows().empty());
     EXPECT_EQ(f.Project("CntTabs"), "");
+}
+
+// A heading moved with its entries, or the whole contents cleared, rewrites
+// every row; each command waits on the disk once for the lot.
+TEST(ContentsEditing, CommandsOverManyRowsSyncOnceNotOncePerRow) {
+    constexpr int kRows = 40;
+    struct Case {
+        const char* name;
+        int headingLevel, entryLevel;  // of the current heading and the entries under it
+        std::function<void(ContentsFixture&)> run;
+        int headingAfter, entryAfter;  // 0: no rows left
+    };
+    const std::vector<Case> cases = {
+        {"heading right with its entries", 1, 2, [](ContentsFixture& f) { MoveContentsEntryRight(*f.ctx); }, 2, 3},
+        {"heading left with its entries", 2, 3, [](ContentsFixture& f) { MoveContentsEntryLeft(*f.ctx); }, 1, 2},
+        {"clear all", 1, 2,
+         [](ContentsFixture& f) {
+             f.dialogs.Answer(gui::mrYes);
+             ClearAllContents(*f.ctx);
+         },
+         0, 0},
+    };
+    ContentsFixture f;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        f.Reset();
+        std::vector<Row> rows{{1, 1, "H", "Top", "", ""}, {2, c.headingLevel, "H", "Moved", "", ""}};
+        for (int i = 1; i <= kRows; ++i) rows.push_back({i + 2, c.entryLevel, "T", "Page", "p" + std::to_string(i), ""});
+        f.Fill(rows);
+        f.Current(2);
+        long syncs = 0;
+        {
+            qv::DbiSyncCounter counter;
+            c.run(f);
+            syncs = counter.Syncs();
+        }
+        EXPECT_LT(syncs, kRows);
+        std::vector<int> want;
+        if (c.headingAfter) {
+            want = {1, c.headingAfter};
+            want.insert(want.end(), kRows, c.entryAfter);
+        }
+        EXPECT_EQ(Levels(f.Rows()), want);
+    }
 }
 
 TEST(ContentsEditing, JumpsFollowHelpIdAndContextString) {

@@ -5,6 +5,7 @@
 
 #include <fstream>
 
+#include "platform/core/string_list.h"
 #include "platform/gui/common_dialogs.h"
 
 namespace {
@@ -233,7 +234,7 @@ TEST(ContentsFile, CorpusContentsReadIntoAProjectAndWrittenBack) {
     f.SetProject("HelpTitle", "Eudora 7.0");
     const std::string source = testsupport::CorpusFile("hlp/Eudora.cnt").string();
     ASSERT_TRUE(ReadCntFileInto(*f.ctx, source));
-    std::vector<std::string> lines = SplitCntLines(testsupport::ReadFileBytes(source));
+    std::vector<std::string> lines = plat::SplitLines(testsupport::ReadFileBytes(source));
     std::vector<Row> rows = f.Rows();
     ASSERT_EQ(rows.size(), lines.size() - 2);
     EXPECT_EQ(rows.back().sequence, static_cast<int>(rows.size()));

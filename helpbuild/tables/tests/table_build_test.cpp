@@ -254,6 +254,31 @@ TEST(TableBuild, ContentsRowsAndFileFor32BitOnly) {
     EXPECT_NE(f.Read("demo16.rtf").find("Contents\\par}"), std::string::npos);
 }
 
+// Contents made by the build replace the old rows with one row a topic;
+// written row by row, each waited on its own disk syncs.
+TEST(TableBuild, GeneratedContentsOfManyPagesSyncOnceNotOncePerRow) {
+    TableFixture f;
+    constexpr int kPages = 40;
+    f.SetProject("AutogenerateContents", "Y");
+    for (int id = 1; id <= kPages; ++id) f.AddPage(id, "T", "", "Page " + std::to_string(id), "Text.");
+    long syncs = 0;
+    {
+        SyncCounter counter;
+        ASSERT_EQ(f.Full(), BuildOutcome::Compiled) << f.Messages();
+        syncs = counter.Syncs();
+    }
+    EXPECT_LT(syncs, kPages);
+    vl::TvlTable fresh(nullptr);
+    fresh.DatabaseName = editor::kTavrinAlias;
+    fresh.TableName = editor::kCntTableFile;
+    fresh.Open();
+    std::vector<std::string> titles;
+    for (fresh.First(); !fresh.Eof(); fresh.Next()) titles.push_back(fresh.FieldByName("Title")->AsString());
+    ASSERT_EQ(titles.size(), static_cast<std::size_t>(kPages + 1));
+    EXPECT_EQ(titles.front(), "Contents");
+    EXPECT_EQ(titles.back(), "Page " + std::to_string(kPages));
+}
+
 TEST(TableBuild, ProjectFolderWithBlanksCompiles) {
     TableFixture f("my help project", "my help project");
     f.AddPage(1, "T", "", "One", "x");

@@ -50,6 +50,46 @@ TEST(StringList, TextSplitsEveryLineEnd) {
     EXPECT_EQ(l.Count(), 0);
 }
 
+TEST(StringList, SplitLinesAtEveryLineEnd) {
+    using L = std::vector<std::string>;
+    struct Case {
+        const char* name;
+        std::string_view text;
+        L keep, skip;
+    };
+    const Case cases[] = {
+        {"empty input", "", {}, {}},
+        {"one line", "a", {"a"}, {"a"}},
+        {"CR LF", "a\r\nb", {"a", "b"}, {"a", "b"}},
+        {"lone LF", "a\nb", {"a", "b"}, {"a", "b"}},
+        {"lone CR", "a\rb", {"a", "b"}, {"a", "b"}},
+        {"mixed ends", "a\rb\nc\r\nd", {"a", "b", "c", "d"}, {"a", "b", "c", "d"}},
+        {"trailing CR LF", "a\r\n", {"a"}, {"a"}},
+        {"trailing LF", "a\n", {"a"}, {"a"}},
+        {"trailing CR", "a\r", {"a"}, {"a"}},
+        {"only a line end", "\r\n", {""}, {}},
+        {"empty lines", "a\r\n\r\nb\r\n", {"a", "", "b"}, {"a", "b"}},
+        {"leading empty line", "\nA", {"", "A"}, {"A"}},
+        {"LF then CR is two ends", "a\n\rb", {"a", "", "b"}, {"a", "b"}},
+        {"CR CR LF", "a\r\r\nb", {"a", "", "b"}, {"a", "b"}},
+        {"blanks are text", " \r\n\t", {" ", "\t"}, {" ", "\t"}},
+        {"8-bit and NUL bytes", std::string_view("\xe9t\xe9\n\0x", 6), {"\xe9t\xe9", std::string("\0x", 2)},
+         {"\xe9t\xe9", std::string("\0x", 2)}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(SplitLines(c.text), c.keep);
+        EXPECT_EQ(SplitLines(c.text, EmptyLines::Keep), c.keep);
+        EXPECT_EQ(SplitLines(c.text, EmptyLines::Skip), c.skip);
+        // A string list takes the same lines.
+        StringList l;
+        l.SetText(c.text);
+        L got;
+        for (int i = 0; i < l.Count(); ++i) got.push_back(l[i]);
+        EXPECT_EQ(got, c.keep);
+    }
+}
+
 TEST(StringList, NamesAndValues) {
     StringList l;
     l.Add("Title=Help");

@@ -539,6 +539,13 @@ TEST_F(ControlMessages, ScrollWindowMovesThePictureAndRepaintsOnlyTheUncoveredSt
     EXPECT_EQ(img.Canvas().Pixel(100, 89), clNavy);
     EXPECT_EQ(img.Canvas().Pixel(100, 99), clNavy);
     EXPECT_EQ(img.Canvas().Pixel(25, 5), clRed);
+    // Down again inside the frame: the band moves down, the strip at the top is painted.
+    rec->ScrollWindow(0, 10, &inner);
+    rec->PaintTo(img);
+    EXPECT_EQ(img.Canvas().Pixel(25, 15), clRed);
+    EXPECT_EQ(img.Canvas().Pixel(25, 25), clWhite);  // moved, not smeared
+    EXPECT_EQ(img.Canvas().Pixel(25, 5), clWhite);
+    EXPECT_EQ(img.Canvas().Pixel(25, 0), clRed);  // the row outside the frame stayed
 }
 
 TEST_F(ControlMessages, DestroyedControlsHandleIsGoneAndMessagesToItAreDropped) {

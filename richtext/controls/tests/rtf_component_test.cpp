@@ -256,6 +256,36 @@ TEST_F(ToolBarTest, ShowSelectionCases) {
     EXPECT_EQ(bar->Combo(1), nullptr);
 }
 
+// A given list of names replaces the installed fonts in the name combo
+// (sorted, each once); the shown name stays selected when the new list has
+// it; an empty list brings the installed fonts back.
+TEST_F(ToolBarTest, GivenFontNamesReplaceTheInstalledFonts) {
+    bar->Setsel_ListBoxes(JDSet({SelFontName}));
+    TJDTBCombo* names = bar->Combo(1);
+    ASSERT_TRUE(names);
+    const int installed = names->Items().Count();
+    bar->ShowSelection(jdSelFontName, 0, "Zz Not Installed");
+    bar->SetFontNames({"Times New Roman", "Arial", "Courier New", "arial", ""});
+    ASSERT_EQ(names->Items().Count(), 3);
+    EXPECT_EQ(names->Items()[0], "Arial");
+    EXPECT_EQ(names->Items()[1], "Courier New");
+    EXPECT_EQ(names->Items()[2], "Times New Roman");
+    EXPECT_EQ(names->ItemIndex(), -1);
+    bar->ShowSelection(jdSelFontName, 0, "COURIER NEW");
+    EXPECT_EQ(names->ItemIndex(), 1);
+    bar->SetFontNames({"Courier New", "Symbol"});
+    EXPECT_EQ(names->Items().Count(), 2);
+    EXPECT_EQ(names->ItemIndex(), 0) << "the shown font is still listed";
+    // A bar whose combos are laid out again keeps the given list.
+    bar->Setsel_ListBoxes(JDSet({SelFontName, SelFontSize}));
+    EXPECT_EQ(bar->Combo(1)->Items().Count(), 2);
+    bar->Setsel_ListBoxes(0);
+    bar->Setsel_ListBoxes(JDSet({SelFontName}));
+    EXPECT_EQ(bar->Combo(1)->Items().Count(), 2);
+    bar->SetFontNames({});
+    EXPECT_EQ(bar->Combo(1)->Items().Count(), installed);
+}
+
 TEST_F(ToolBarTest, ButtonsWrapInRowsOfTheFontHeight) {
     bar->Font().SetHeight(-11);
     bar->SetWidth(200);
