@@ -128,11 +128,23 @@ void TDBJDRichText::LoadMemo() {
         explicit Postpone(TJDRTFTextInput& engine) : e(engine), was(engine.postponeRepaint) { e.postponeRepaint = true; }
         ~Postpone() { e.postponeRepaint = was; }
     } postpone(Engine());
-    Clear();
+    const bool loads = stream.Size() > 0;
+    // A load lays the whole page out and shows its attributes on the bar:
+    // the layout of the empty text in between would be thrown away.
+    if (loads) Engine().PostponeFormat(true);
+    try {
+        Clear();
+    } catch (...) {
+        if (loads) Engine().PostponeFormat(false);
+        throw;
+    }
+    if (loads) Engine().DropPostponedFormat();
     stream.Seek(0, plat::SeekOrigin::Begin);
     try {
-        if (stream.Size() > 0) LoadFromStream(stream);
+        if (loads) LoadFromStream(stream);
     } catch (...) {
+        // A refused page still shows what was read of it, laid out.
+        Engine().FormatAll();
         memoLoaded_ = true;
         Modified = false;
         EditingChange();

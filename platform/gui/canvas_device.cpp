@@ -48,9 +48,9 @@ void TCanvasDevice::SetFontPixelsPerInch(int ppi) {
 void TCanvasDevice::SelectFont(const plat::TFontSpec& font) {
     font_ = font;
     ApplyFont();
-    TTextMetric tm;
-    canvas_.GetTextMetrics(tm);
-    ascent_ = tm.tmAscent;
+    // Layout selects fonts far more often than it draws: the ascent is
+    // asked of the font only when text is drawn with it.
+    ascentKnown_ = false;
 }
 
 // Other code may draw on the same canvas between the engine's calls, so
@@ -106,6 +106,12 @@ void TCanvasDevice::SetClipRect(const plat::TRect* r) {
 void TCanvasDevice::ExtTextOut(int x, int y, const plat::TRect* rect, bool opaque, bool clip, std::string_view text,
                                const int* dx) {
     ApplyFont();
+    if (!ascentKnown_) {
+        TTextMetric tm;
+        canvas_.GetTextMetrics(tm);
+        ascent_ = tm.tmAscent;
+        ascentKnown_ = true;
+    }
     canvas_.Font().SetColor(ToColor(textColor_));
     // Text never fills its own cell: only an opaque rectangle is filled, in
     // the background colour. (Choosing a colour makes a brush solid, so the

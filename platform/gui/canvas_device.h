@@ -71,6 +71,7 @@ private:
     plat::TFontSpec font_;
     int fontPpi_;
     int ascent_ = 0;
+    bool ascentKnown_ = false;
     plat::COLORREF textColor_ = 0, bkColor_ = 0xFFFFFF;
     int caretW_ = 0, caretH_ = 0, caretX_ = 0, caretY_ = 0;
     bool caretVisible_ = false;

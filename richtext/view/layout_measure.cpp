@@ -26,6 +26,7 @@ TJDRTFTextPaint::~TJDRTFTextPaint() = default;
 void TJDRTFTextPaint::SetCanvas(plat::TDevice* canvas) {
     canvas_ = canvas;
     metricsCache_.clear();  // another device measures differently
+    cellAPpi_ = 0;
     ForgetFont();
     caret.Enable(canvas);
     caret.ownerHasFocus = [this] { return !services.owner || services.owner->HasFocus(); };
@@ -41,9 +42,14 @@ void TJDRTFTextPaint::InitDevice() {
     int x = fixedResolution ? 300 : canvas_->LogPixelsX();
     int y = fixedResolution ? 300 : canvas_->LogPixelsY();
     SetDeviceResolution(x, y);
-    plat::TFontSpec arial{"Arial", 10};
-    canvas_->SelectFont(arial);
-    cellAHeight_ = canvas_->TextExtent("A").cy;
+    // Every load comes here; the letter's cell only changes with the
+    // device's font resolution.
+    if (cellAPpi_ != deviceFontPpi_) {
+        plat::TFontSpec arial{"Arial", 10};
+        canvas_->SelectFont(arial);
+        cellAHeight_ = canvas_->TextExtent("A").cy;
+        cellAPpi_ = deviceFontPpi_;
+    }
     ForgetFont();
     Paginate();
 }
@@ -62,6 +68,7 @@ void TJDRTFTextPaint::SetDeviceResolution(int x, int y) {
     TTextHeader& h = Header();
     if (x != h.resolutionX || y != h.resolutionY) resolutionChanged_ = true;
     if (canvas_) canvas_->SetFontPixelsPerInch(y);
+    deviceFontPpi_ = y;
     ForgetFont();
     if (!Locked()) {
         // At tiny zoom factors the quotient rounds to 0, and a zero tab

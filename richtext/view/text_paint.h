@@ -118,6 +118,9 @@ public:
     // and the page marks read the flags it sets).
     int ComputePageStarts() override;
     void PostponeFormat(bool on);
+    // Ends a postponement without the layout it held back, for a caller
+    // that lays the whole text out itself straight after.
+    void DropPostponedFormat() { postponeFormat_ = formatRequested_ = false; }
     void HeaderChanged();
 
     // --- fonts and geometry ----------------------------------------------------------
@@ -252,6 +255,8 @@ protected:
     int fontHeight_ = 1, fontAscent_ = 1;
     int emptyHeight_ = 1, emptyAscent_ = 1;
     int cellAHeight_ = 0;
+    // The font resolution cellAHeight_ was measured at (0: not measured on this device).
+    int cellAPpi_ = 0, deviceFontPpi_ = 0;
     bool fontUnderline_ = false, fontSuper_ = false, fontSub_ = false, fontItalic_ = false;
     bool fontDoubleUnderline_ = false;  // underlined hyperlink text: the mark of \uldb
     plat::COLORREF fontBack_ = 0xFFFFFF, fontText_ = 0, underlineColor_ = 0;

@@ -175,6 +175,43 @@ TEST_F(DbRichText, RecordsLoadTypingEntersEditKeepingTheViewAndPostRoundTrips) {
     EXPECT_EQ(edit->GetPlainText().substr(0, 12), "FirstX page ");
 }
 
+TEST_F(DbRichText, EveryPageComesLaidOutFromItsStartWithItsAttributesOnTheBar) {
+    bar->Setsel_ListBoxes((1u << (SelParColor + 1)) - 1);
+    Open();
+    table.Next();
+    table.Edit();
+    table.FieldByName("Body")->SetAsString("{\\rtf1{\\fonttbl{\\f0 Arial;}}\\f0\\fs48\\b Big page.\\par}");
+    table.Post();
+    table.First();
+    TJDTBCombo* sizes = bar->Combo(2);
+    ASSERT_NE(sizes, nullptr);
+    auto shownSize = [&] { return sizes->ItemIndex() < 0 ? std::string() : sizes->Items()[sizes->ItemIndex()]; };
+    auto firstLineHeight = [&] { return int(edit->Engine().FirstParagraph()->lines->textHeight); };
+    const int smallHeight = firstLineHeight();
+    ASSERT_GT(smallHeight, 0);
+    struct Step {
+        void (db::TDataSet::*move)();
+        const char* text;
+        const char* size;
+        bool big;
+    } steps[] = {
+        {&db::TDataSet::Next, "Big page.\r", "24", true},
+        {&db::TDataSet::Prior, "First page body.\rSecond paragraph of it.\r", "10", false},
+        {&db::TDataSet::Next, "Big page.\r", "24", true},
+    };
+    for (const Step& st : steps) {
+        (table.*st.move)();
+        guitest::ProcessEvents();
+        EXPECT_EQ(edit->GetPlainText(), st.text);
+        EXPECT_EQ(edit->GetCPPosition(), 0) << st.text;
+        EXPECT_EQ(shownSize(), st.size) << st.text;
+        if (st.big) EXPECT_GT(firstLineHeight(), smallHeight * 2) << st.text;
+        else EXPECT_EQ(firstLineHeight(), smallHeight) << st.text;
+        EXPECT_FALSE(edit->Modified) << st.text;
+        EXPECT_EQ(table.State(), db::dsBrowse);
+    }
+}
+
 TEST_F(DbRichText, EscapeRestoresTheFieldsText) {
     Open();
     edit->SetFocus();

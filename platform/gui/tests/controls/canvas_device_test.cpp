@@ -121,6 +121,38 @@ TEST(CanvasDevice, TextSitsOnTheBaselineAndOnlyOpaqueTextFillsItsBox) {
     EXPECT_EQ(bmp.Canvas().Pixel(10, 65), clRed);
 }
 
+TEST(CanvasDevice, TheBaselineFollowsEveryChangeOfFont) {
+    // Each case draws small text first, then changes the font (or its
+    // resolution) and draws capitals on a baseline at y = 90: they must
+    // reach well up from it and never cross below it.
+    struct Case {
+        const char* what;
+        plat::TFontSpec next;
+        int ppi;  // 0: the canvas's own
+    } cases[] = {
+        {"a larger font", {"Arial", 40}, 0},
+        {"a bold face", {"Times New Roman", 36, true}, 0},
+        {"a higher resolution", {"Arial", 8}, 400},
+    };
+    InitApplication();
+    for (const Case& c : cases) {
+        TBitmap bmp(300, 120);
+        bmp.Canvas().Brush().SetColor(clWhite);
+        bmp.Canvas().FillRect(Rect(0, 0, 300, 120));
+        {
+            TCanvasDevice dev(bmp.Canvas());
+            dev.SetTextColor(plat::RGB(0, 0, 0));
+            dev.SelectFont({"Arial", 8});
+            dev.ExtTextOut(200, 20, nullptr, false, false, "H", nullptr);
+            if (c.ppi) dev.SetFontPixelsPerInch(c.ppi);
+            dev.SelectFont(c.next);
+            dev.ExtTextOut(10, 90, nullptr, false, false, "HH", nullptr);
+        }
+        EXPECT_GT(DarkPixels(bmp, Rect(8, 90 - 30, 150, 90 - 20)), 20) << c.what;
+        EXPECT_EQ(DarkPixels(bmp, Rect(8, 91, 150, 120)), 0) << c.what;
+    }
+}
+
 TEST(CanvasDevice, ClipNarrowsTheCanvasClipAndStateComesBack) {
     InitApplication();
     QImage img(100, 100, QImage::Format_RGB32);
