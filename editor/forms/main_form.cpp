@@ -1,5 +1,7 @@
 #include "editor/forms/main_form.h"
 
+#include <functional>
+
 #include "editor/forms/lifecycle_forms.h"
 
 #include "helpbuild/tables/table_build_project.h"
@@ -165,6 +167,18 @@ TForm1::~TForm1() {
     // The grids' painters read this window's members, which are gone before
     // the controls, and the context's tables may go first: a grid repainted
     // as its panel goes would reach them.
+    // Controls resized as their panels go would run handlers of this window,
+    // whose members are already gone.
+    std::function<void(plat::TComponent*)> quiet = [&](plat::TComponent* owner) {
+        for (int i = 0; i < owner->ComponentCount(); ++i) {
+            plat::TComponent* c = owner->Components(i);
+            if (auto* control = dynamic_cast<gui::TControl*>(c)) control->OnResize = nullptr;
+            quiet(c);
+        }
+    };
+    quiet(this);
+    pnlMaxSplitter->OnBarPosition = nullptr;
+    splitViewSplitter->OnBarPosition = nullptr;
     for (TViewGrid* g : {detailGrid, filterGrid, cntGrid}) {
         g->OnDrawDataCell = nullptr;
         g->OnCalcCellColors = nullptr;
