@@ -4,7 +4,9 @@
 #include "data/fields.h"
 #include "platform/core/dialog_service.h"
 
+#include <algorithm>
 #include <exception>
+#include <vector>
 
 namespace editor {
 
@@ -20,6 +22,16 @@ bool CheckActive(db::TDataSet& source, db::TDataSet& destination) {
     return true;
 }
 
+// The half-made record must not stay pending for a later post.
+bool PostFailed(db::TDataSet& destination) {
+    try {
+        destination.Cancel();
+    } catch (const std::exception&) {
+    }
+    gui::ShowMessage("Failed to post.");
+    return false;
+}
+
 // Assigns every field of the source's record to the destination's field of
 // the same index and posts once. The destination must be editing.
 bool AssignAndPost(db::TDataSet& source, db::TDataSet& destination) {
@@ -29,13 +41,7 @@ bool AssignAndPost(db::TDataSet& source, db::TDataSet& destination) {
         destination.Post();
         return true;
     } catch (const std::exception&) {
-        // The half-made record must not stay pending for a later post.
-        try {
-            destination.Cancel();
-        } catch (const std::exception&) {
-        }
-        gui::ShowMessage("Failed to post.");
-        return false;
+        return PostFailed(destination);
     }
 }
 
@@ -74,22 +80,39 @@ bool CopyRecordFields(db::TDataSet& source, db::TDataSet& destination) {
 
 bool CopyAllRecords(db::TDataSet& source, db::TDataSet& destination) {
     if (!CheckActive(source, destination)) return false;
+    // A block of rows is read, then all of it appended: row by row, each
+    // insert dropped the source's read-ahead, which the engine then rebuilt
+    // by stepping back from the insert.
+    constexpr std::size_t kBlockRows = 256;
+    const int fields = std::min(source.FieldCount(), destination.FieldCount());
+    std::vector<std::vector<db::TValue>> rows;
     try {
         source.First();
     } catch (const std::exception&) {
         return false;
     }
-    while (!source.Eof()) {
+    for (;;) {
+        rows.clear();
         try {
-            destination.Append();
+            for (; !source.Eof() && rows.size() < kBlockRows; source.Next()) {
+                std::vector<db::TValue>& row = rows.emplace_back();
+                row.reserve(static_cast<std::size_t>(fields));
+                for (int i = 0; i < fields; ++i) row.push_back(source.Fields(i)->Value());
+            }
         } catch (const std::exception&) {
-            gui::ShowMessage("Failed to post.");
             return false;
         }
-        if (!AssignAndPost(source, destination)) return false;
-        source.Next();
+        if (rows.empty()) return true;
+        for (const std::vector<db::TValue>& row : rows) {
+            try {
+                destination.Append();
+                for (int i = 0; i < fields; ++i) destination.Fields(i)->SetValue(row[static_cast<std::size_t>(i)]);
+                destination.Post();
+            } catch (const std::exception&) {
+                return PostFailed(destination);
+            }
+        }
     }
-    return true;
 }
 
 }  // namespace editor

@@ -25,8 +25,8 @@ bool CreateTableLike(db::TTable& source, const std::string& newName);
 bool CopyRecordFields(db::TDataSet& source, db::TDataSet& destination);
 
 // Appends every record of the source, from its first to its end (its filter
-// applies), to the destination, each posted once after all its fields are
-// assigned. The destination must have the source's field order. False, with
+// applies), to the destination, a block of rows read before it is appended,
+// each row posted once after all its fields are assigned. The destination must have the source's field order. False, with
 // the messages above, when either is closed or when a post fails; the copy
 // stops at the first failure.
 bool CopyAllRecords(db::TDataSet& source, db::TDataSet& destination);

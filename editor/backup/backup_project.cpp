@@ -7,11 +7,13 @@
 #include "engine/api/dbi_api.h"
 #include "platform/core/files.h"
 #include "platform/core/paths.h"
+#include "data/bulk_transaction.h"
 #include "data/fields.h"
 #include "platform/core/dialog_service.h"
 
 #include <algorithm>
 #include <exception>
+#include <optional>
 #include <vector>
 
 namespace backup {
@@ -45,49 +47,6 @@ public:
 private:
     std::string folder_;
 };
-
-// Copies every record of the source (its filter applies) to the
-// destination a block of rows at a time: all of a block is read, then all
-// of it appended. Row by row, each insert dropped the source's read-ahead,
-// which the engine then rebuilt by stepping back from the insert. A failed
-// post says "Failed to post." and leaves the destination browsing.
-bool CopyRecordsInBlocks(db::TDataSet& source, db::TDataSet& destination) {
-    constexpr std::size_t kBlockRows = 256;
-    const int fields = std::min(source.FieldCount(), destination.FieldCount());
-    std::vector<std::vector<db::TValue>> rows;
-    try {
-        source.First();
-    } catch (const std::exception&) {
-        return false;
-    }
-    for (;;) {
-        rows.clear();
-        try {
-            for (; !source.Eof() && rows.size() < kBlockRows; source.Next()) {
-                std::vector<db::TValue>& row = rows.emplace_back();
-                row.reserve(static_cast<std::size_t>(fields));
-                for (int i = 0; i < fields; ++i) row.push_back(source.Fields(i)->Value());
-            }
-        } catch (const std::exception&) {
-            return false;
-        }
-        if (rows.empty()) return true;
-        for (const std::vector<db::TValue>& row : rows) {
-            try {
-                destination.Append();
-                for (int i = 0; i < fields; ++i) destination.Fields(i)->SetValue(row[static_cast<std::size_t>(i)]);
-                destination.Post();
-            } catch (const std::exception&) {
-                try {
-                    destination.Cancel();
-                } catch (const std::exception&) {
-                }
-                gui::ShowMessage("Failed to post.");
-                return false;
-            }
-        }
-    }
-}
 
 }  // namespace
 
@@ -193,13 +152,15 @@ CopyResult CopyProjectTables(editor::EditorContext& ctx, const std::string& appl
         }
         // One engine transaction per work table: the rows go in together
         // instead of one journaled write each. An empty table needs none.
-        std::uint32_t transaction = 0;
-        const bool inTransaction = !from->IsEmpty() && qv::DbiBeginTran(to->DBHandle(), 0, transaction) == 0;
+        std::optional<db::TBulkTransaction> transaction;
+        if (!from->IsEmpty()) transaction.emplace(*to, db::TBulkTransaction::TakeBack);
         bool copied = t.currentRowOnly ? (from->IsEmpty() || editor::CopyRecordFields(*from, *to))
-                                       : CopyRecordsInBlocks(*from, *to);
-        if (inTransaction) {
-            const std::uint32_t commit = 0, rollback = 2;
-            if (qv::DbiEndTran(to->DBHandle(), transaction, copied ? commit : rollback) != 0) copied = false;
+                                       : editor::CopyAllRecords(*from, *to);
+        if (transaction) {
+            if (copied)
+                copied = transaction->Commit();
+            else
+                transaction->Rollback();  // before the failure path closes the tables
         }
         if (!copied) return fail();
         closeBoth();
